@@ -1,0 +1,28 @@
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+# tess_add_test(<name> SOURCES ... [LIBS ...] [SANITIZE])
+#
+# One GoogleTest executable per test folder. Each test runs with the offscreen
+# platform and its own HOME/XDG folders (made by tests/support/QtGTestMain.cpp).
+# SANITIZE adds the suite to the sanitizer pass (label "sanitize", target sanitize_tests).
+function(tess_add_test name)
+    cmake_parse_arguments(ARG "SANITIZE" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} tess::test_main tess::warnings)
+    set(labels unit)
+    if(ARG_SANITIZE)
+        list(APPEND labels sanitize)
+        if(NOT TARGET sanitize_tests)
+            add_custom_target(sanitize_tests)
+        endif()
+        add_dependencies(sanitize_tests ${name})
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES
+            LABELS "${labels}"
+            TIMEOUT 300
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QT_MEDIA_BACKEND=gstreamer;TESS_TEST_DATA_DIR=${CMAKE_CURRENT_SOURCE_DIR}/data;TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
