@@ -12,7 +12,7 @@ cmake --build "$TESS_BUILD_DIR" -j "$JOBS"
 
 # The sanitizer pass builds only the suites marked SANITIZE, in a build folder of its own.
 SAN_DIR="${TESS_BUILD_DIR}-sanitize"
-tess_configure "$SAN_DIR" -DTESS_SANITIZE=ON -DTESS_BUILD_BENCH=OFF
+tess_configure "$SAN_DIR" -DTESS_SANITIZE=address -DTESS_BUILD_BENCH=OFF
 if cmake --build "$SAN_DIR" --target help | grep -q '^sanitize_tests'; then
     cmake --build "$SAN_DIR" -j "$JOBS" --target sanitize_tests
     RUN_SANITIZE=1
