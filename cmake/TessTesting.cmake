@@ -5,9 +5,10 @@ find_package(GTest REQUIRED)
 #
 # One GoogleTest executable per test folder. Each test runs with the offscreen
 # platform and its own HOME/XDG folders (made by tests/support/QtGTestMain.cpp).
-# SANITIZE adds the suite to the sanitizer pass (label "sanitize", target sanitize_tests).
+# SANITIZE adds the suite to the ASan/UBSan pass (label "sanitize", target sanitize_tests);
+# TSAN adds it to the ThreadSanitizer pass (label "tsan", target tsan_tests).
 function(tess_add_test name)
-    cmake_parse_arguments(ARG "SANITIZE" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SANITIZE;TSAN" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tess::test_main tess::warnings)
     set(labels unit)
@@ -17,6 +18,13 @@ function(tess_add_test name)
             add_custom_target(sanitize_tests)
         endif()
         add_dependencies(sanitize_tests ${name})
+    endif()
+    if(ARG_TSAN)
+        list(APPEND labels tsan)
+        if(NOT TARGET tsan_tests)
+            add_custom_target(tsan_tests)
+        endif()
+        add_dependencies(tsan_tests ${name})
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST

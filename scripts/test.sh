@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test headless; ends with CTest's summary.
-# Extra arguments go to ctest (for example: -R FlowUndo).
+# Extra arguments go to the main ctest run (for example: -R FlowUndo).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 bash "$TESS_ROOT/scripts/install-deps.sh"
@@ -10,14 +10,21 @@ bash "$TESS_ROOT/scripts/check-format.sh"
 tess_configure "$TESS_BUILD_DIR" -DTESS_WERROR=ON
 cmake --build "$TESS_BUILD_DIR" -j "$JOBS"
 
-# The sanitizer pass builds only the suites marked SANITIZE, in a build folder of its own.
-SAN_DIR="${TESS_BUILD_DIR}-sanitize"
-tess_configure "$SAN_DIR" -DTESS_SANITIZE=address -DTESS_BUILD_BENCH=OFF
-if cmake --build "$SAN_DIR" --target help | grep -q '^sanitize_tests'; then
-    cmake --build "$SAN_DIR" -j "$JOBS" --target sanitize_tests
-    RUN_SANITIZE=1
-else
-    RUN_SANITIZE=0
+# Sanitizer passes build only the suites marked for them, each in a build folder of its own.
+has_target() { cmake --build "$1" --target help | grep -q "^$2:"; }
+ASAN_DIR="${TESS_BUILD_DIR}-sanitize"
+TSAN_DIR="${TESS_BUILD_DIR}-tsan"
+tess_configure "$ASAN_DIR" -DTESS_SANITIZE=address -DTESS_BUILD_BENCH=OFF
+RUN_ASAN=0
+if has_target "$ASAN_DIR" sanitize_tests; then
+    cmake --build "$ASAN_DIR" -j "$JOBS" --target sanitize_tests
+    RUN_ASAN=1
+fi
+tess_configure "$TSAN_DIR" -DTESS_SANITIZE=thread -DTESS_BUILD_BENCH=OFF
+RUN_TSAN=0
+if has_target "$TSAN_DIR" tsan_tests; then
+    cmake --build "$TSAN_DIR" -j "$JOBS" --target tsan_tests
+    RUN_TSAN=1
 fi
 
 export QT_QPA_PLATFORM=offscreen
@@ -30,10 +37,19 @@ export XDG_CACHE_HOME="$TEST_HOME/cache" XDG_RUNTIME_DIR="$TEST_HOME/runtime"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
+# Test inputs that come from Debian packages rather than from the repository.
+for fetch in "$TESS_ROOT"/scripts/fetch-test-data-*.sh; do
+    [ -e "$fetch" ] && source "$fetch"
+done
+
 status=0
-if [ "$RUN_SANITIZE" = 1 ]; then
+if [ "$RUN_ASAN" = 1 ]; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --test-dir "$SAN_DIR" -L sanitize --output-on-failure -j "$JOBS" --timeout 600 || status=$?
+        ctest --test-dir "$ASAN_DIR" -L sanitize --output-on-failure -j "$JOBS" --timeout 600 || status=$?
+fi
+if [ "$RUN_TSAN" = 1 ]; then
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$TESS_ROOT/tests/support/tsan.supp" \
+        ctest --test-dir "$TSAN_DIR" -L tsan --output-on-failure -j "$JOBS" --timeout 600 || status=$?
 fi
 ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" || status=$?
 exit $status
