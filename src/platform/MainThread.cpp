@@ -1,0 +1,93 @@
+#include "platform/MainThread.h"
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include "platform/PlatformLogging.h"
+
+namespace {
+
+struct DelayedBlock {
+    QDeadlineTimer deadline;
+    QPointer<const QObject> context;
+    bool hasContext = false;
+    std::function<void()> block;
+};
+
+// Timers round to whole milliseconds and the event loop can wake a little early; re-arming until the deadline
+// has really passed is what guarantees that a delayed block never runs before its time.
+void arm(std::shared_ptr<DelayedBlock> delayed)
+{
+    const qint64 remainingNs = delayed->deadline.remainingTimeNSecs();
+    const qint64 ms =
+        std::min<qint64>((std::max<qint64>(remainingNs, 0) + 999'999) / 1'000'000, std::numeric_limits<int>::max());
+    QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, QCoreApplication::instance(), [delayed] {
+        if (delayed->hasContext && !delayed->context)
+            return;
+        if (!delayed->deadline.hasExpired()) {
+            arm(delayed);
+            return;
+        }
+        delayed->block();
+    });
+}
+
+} // namespace
+
+bool MainThread::isMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+void MainThread::run(std::function<void()> block, bool waitUntilDone)
+{
+    if (!block)
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        // Without an application there is no event loop to hand the block to.
+        qCWarning(lcPlatform) << "MainThread::run called without an application; running inline";
+        block();
+        return;
+    }
+    if (waitUntilDone) {
+        if (isMainThread())
+            block();
+        else
+            QMetaObject::invokeMethod(app, std::move(block), Qt::BlockingQueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+}
+
+void MainThread::runAfter(double seconds, std::function<void()> block)
+{
+    runAfter(seconds, nullptr, std::move(block));
+}
+
+void MainThread::runAfter(double seconds, const QObject* context, std::function<void()> block)
+{
+    if (!block)
+        return;
+    if (!(seconds > 0)) // also catches NaN
+        seconds = 0;
+    seconds = std::min(seconds, 1e9); // about 30 years: beyond it the nanosecond count would overflow
+
+    auto delayed = std::make_shared<DelayedBlock>();
+    delayed->deadline = QDeadlineTimer(std::chrono::nanoseconds(qint64(std::ceil(seconds * 1e9))), Qt::PreciseTimer);
+    delayed->context = context;
+    delayed->hasContext = context != nullptr;
+    delayed->block = std::move(block);
+    if (isMainThread() && QCoreApplication::instance())
+        arm(std::move(delayed));
+    else
+        run([delayed] { arm(delayed); }, false);
+}

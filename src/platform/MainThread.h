@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+class QObject;
+
+// Running work on the thread that runs the application's event loop (the one that created the
+// QCoreApplication). Everything the document model and the views do happens there.
+namespace MainThread {
+
+bool isMainThread();
+
+// Runs `block` on the main thread. With `waitUntilDone`, returns only after it ran: inline when already on the
+// main thread, else by blocking the calling thread (so the main thread must never wait for that thread).
+// Without waiting, the block is always queued, even when called on the main thread.
+void run(std::function<void()> block, bool waitUntilDone);
+
+// Runs `block` once on the main thread, `seconds` after the call and never earlier; callable from any thread.
+// With a `context`, the block is dropped when the context object is destroyed first.
+void runAfter(double seconds, std::function<void()> block);
+void runAfter(double seconds, const QObject* context, std::function<void()> block);
+
+} // namespace MainThread

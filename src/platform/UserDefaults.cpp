@@ -1,0 +1,112 @@
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "platform/PlatformLogging.h"
+
+UserDefaults::UserDefaults(const QString& storeFile)
+{
+    open(storeFile);
+}
+
+UserDefaults::~UserDefaults() = default;
+
+UserDefaults& UserDefaults::standard()
+{
+    static UserDefaults defaults(defaultStoreFile());
+    return defaults;
+}
+
+void UserDefaults::setStoreFileForTesting(const QString& path)
+{
+    UserDefaults& defaults = standard();
+    QMutexLocker lock(&defaults.m_mutex);
+    defaults.open(path.isEmpty() ? defaultStoreFile() : path);
+}
+
+QString UserDefaults::defaultStoreFile()
+{
+    QString organization = QCoreApplication::organizationName();
+    QString application = QCoreApplication::applicationName();
+    if (organization.isEmpty())
+        organization = QStringLiteral("Tessarine");
+    if (application.isEmpty())
+        application = QStringLiteral("Tessarine");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + organization +
+           QLatin1Char('/') + application + QStringLiteral(".conf");
+}
+
+void UserDefaults::open(const QString& storeFile)
+{
+    m_settings = std::make_unique<QSettings>(storeFile, QSettings::IniFormat);
+}
+
+QString UserDefaults::storeFile() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settings->fileName();
+}
+
+bool UserDefaults::contains(const QString& key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settings->contains(key);
+}
+
+QVariant UserDefaults::value(const QString& key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settings->value(key);
+}
+
+QString UserDefaults::string(const QString& key) const
+{
+    return value(key).toString();
+}
+
+bool UserDefaults::boolValue(const QString& key) const
+{
+    return value(key).toBool();
+}
+
+qint64 UserDefaults::integer(const QString& key) const
+{
+    const QVariant v = value(key);
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    if (ok)
+        return n;
+    const double d = v.toDouble(&ok); // "12.0" written by another version
+    return ok ? qint64(d) : 0;
+}
+
+double UserDefaults::doubleValue(const QString& key) const
+{
+    bool ok = false;
+    const double d = value(key).toDouble(&ok);
+    return ok ? d : 0.0;
+}
+
+void UserDefaults::setValue(const QString& key, const QVariant& value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    QMutexLocker lock(&m_mutex);
+    m_settings->setValue(key, value);
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        qCWarning(lcPlatform) << "cannot write user defaults to" << m_settings->fileName();
+}
+
+void UserDefaults::remove(const QString& key)
+{
+    QMutexLocker lock(&m_mutex);
+    m_settings->remove(key);
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError)
+        qCWarning(lcPlatform) << "cannot write user defaults to" << m_settings->fileName();
+}
