@@ -1,0 +1,96 @@
+#include "platform/widgets/WidgetAlertPresenter.h"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+const char* const kButtonIndexProperty = "tessAlertButtonIndex";
+const char* const kTextFieldName = "tessAlertTextField";
+
+QMessageBox::Icon iconFor(AlertRequest::Style style)
+{
+    switch (style) {
+    case AlertRequest::Style::Warning:
+        return QMessageBox::Warning;
+    case AlertRequest::Style::Critical:
+        return QMessageBox::Critical;
+    case AlertRequest::Style::Informational:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget* parent)
+{
+    auto* box = new QMessageBox(parent);
+    box->setIcon(iconFor(request.style));
+    box->setText(request.messageText);
+    box->setInformativeText(request.informativeText);
+
+    const QStringList titles = request.buttons.isEmpty() ? QStringList{QObject::tr("OK")} : request.buttons;
+    for (int i = 0; i < titles.size(); ++i) {
+        const bool isCancel = titles[i].compare(QLatin1String("Cancel"), Qt::CaseInsensitive) == 0;
+        const auto role = i == 0     ? QMessageBox::AcceptRole
+                          : isCancel ? QMessageBox::RejectRole
+                                     : QMessageBox::ActionRole;
+        QPushButton* button = box->addButton(titles[i], role);
+        button->setProperty(kButtonIndexProperty, i);
+        if (i == 0)
+            box->setDefaultButton(button);
+        if (isCancel)
+            box->setEscapeButton(button);
+    }
+
+    if (request.hasTextField) {
+        auto* field = new QPlainTextEdit(box);
+        field->setObjectName(QLatin1String(kTextFieldName));
+        field->setPlainText(request.textFieldValue);
+        field->setMinimumSize(300, 80);
+        if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+            grid->addWidget(field, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return box;
+}
+
+AlertResponse WidgetAlertPresenter::response(const QMessageBox* box)
+{
+    AlertResponse response;
+    if (const QAbstractButton* clicked = box->clickedButton()) {
+        const QVariant index = clicked->property(kButtonIndexProperty);
+        response.button = index.isValid() ? index.toInt() : -1;
+    }
+    if (const auto* field = box->findChild<QPlainTextEdit*>(QLatin1String(kTextFieldName)))
+        response.textFieldValue = field->toPlainText();
+    return response;
+}
+
+AlertResponse WidgetAlertPresenter::runModal(const AlertRequest& request, QWidget* parent)
+{
+    QPointer<QMessageBox> box = makeBox(request, parent);
+    box->exec();
+    if (!box) // the parent went away while the dialog ran
+        return {-1, request.textFieldValue};
+    const AlertResponse answer = response(box);
+    delete box;
+    return answer;
+}
+
+void WidgetAlertPresenter::show(const AlertRequest& request, QWidget* parent,
+                                std::function<void(const AlertResponse&)> done)
+{
+    QMessageBox* box = makeBox(request, parent);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QDialog::finished, box, [box, done] {
+        if (done)
+            done(response(box));
+    });
+    box->open();
+}
