@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+// How a font named in a document is drawn on this system. Documents keep macOS PostScript names
+// ("HelveticaNeue-Light"); those fonts are not installed here, so every subsystem that makes a font
+// goes through FontSubstitution, which maps the name onto the free fonts the project installs
+// (TeX Gyre, Liberation, Croscore, DejaVu) with the weight and slant the name asks for.
+struct FontFace {
+    QString postScriptName;
+    // The family name the original system reports for the font ("Helvetica Neue", "Lavanderia Sturdy"),
+    // which font pickers show; never the substitute's name.
+    QString documentFamily;
+    // Installed families in order of preference; QFont takes the first one present.
+    QStringList families;
+    QFont::Weight weight = QFont::Normal;
+    bool italic = false;
+    bool condensed = false;
+};
+
+class FontSubstitution {
+public:
+    // Always answers: names outside the table are read by their family and face parts and fall back on
+    // a sans, serif or monospaced substitute.
+    static FontFace faceForPostScriptName(const QString& postScriptName);
+
+    // True when the family part of the name is one the table knows (as opposed to a guessed fallback).
+    static bool isKnownPostScriptName(const QString& postScriptName);
+
+    // A font for drawing `postScriptName` at `pointSize` points. Model text is laid out at 72 dpi, so
+    // callers that draw on a device of another resolution scale the painter, not the size.
+    static QFont fontForPostScriptName(const QString& postScriptName, qreal pointSize);
+
+    // The first family of the face that is installed here, or the first of the list when none is.
+    static QString installedFamilyForPostScriptName(const QString& postScriptName);
+};
