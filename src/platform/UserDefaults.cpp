@@ -68,7 +68,18 @@ QString UserDefaults::string(const QString& key) const
 
 bool UserDefaults::boolValue(const QString& key) const
 {
-    return value(key).toBool();
+    const QVariant v = value(key);
+    if (v.typeId() != QMetaType::QString)
+        return v.toBool();
+    // A stored text (how the INI file hands every value back) counts as true only when it says so: "true",
+    // "YES" or a non-zero number. QVariant would take any other non-empty text for true.
+    const QString text = v.toString().trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+        text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+        return true;
+    bool isNumber = false;
+    const double number = text.toDouble(&isNumber);
+    return isNumber && number != 0;
 }
 
 qint64 UserDefaults::integer(const QString& key) const
