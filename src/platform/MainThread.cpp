@@ -2,7 +2,10 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -39,6 +42,49 @@ void arm(std::shared_ptr<DelayedBlock> delayed)
     });
 }
 
+// Signals the waiting thread when the queued call is destroyed: after it ran, or unrun when the application
+// drops its pending events at exit, so a worker never waits for a call that cannot come.
+class Completion {
+public:
+    Completion(std::mutex& mutex, std::condition_variable& condition, bool& done)
+        : m_mutex(mutex)
+        , m_condition(condition)
+        , m_done(done)
+    {
+    }
+    ~Completion()
+    {
+        std::lock_guard lock(m_mutex);
+        m_done = true;
+        m_condition.notify_all();
+    }
+
+private:
+    std::mutex& m_mutex;
+    std::condition_variable& m_condition;
+    bool& m_done;
+};
+
+// Like a blocking queued call, but with the hand-over on standard primitives that thread checkers understand.
+void runAndWait(QCoreApplication* app, std::function<void()> block)
+{
+    std::mutex mutex;
+    std::condition_variable condition;
+    bool done = false;
+    {
+        auto completion = std::make_shared<Completion>(mutex, condition, done);
+        QMetaObject::invokeMethod(
+            app,
+            [block = std::move(block), completion]() mutable {
+                block();
+                block = nullptr; // its captures are released before the waiting thread resumes
+            },
+            Qt::QueuedConnection);
+    }
+    std::unique_lock lock(mutex);
+    condition.wait(lock, [&] { return done; });
+}
+
 } // namespace
 
 bool MainThread::isMainThread()
@@ -62,7 +108,7 @@ void MainThread::run(std::function<void()> block, bool waitUntilDone)
         if (isMainThread())
             block();
         else
-            QMetaObject::invokeMethod(app, std::move(block), Qt::BlockingQueuedConnection);
+            runAndWait(app, std::move(block));
         return;
     }
     QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
