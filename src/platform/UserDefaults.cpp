@@ -1,6 +1,5 @@
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -28,14 +27,10 @@ void UserDefaults::setStoreFileForTesting(const QString& path)
 
 QString UserDefaults::defaultStoreFile()
 {
-    QString organization = QCoreApplication::organizationName();
-    QString application = QCoreApplication::applicationName();
-    if (organization.isEmpty())
-        organization = QStringLiteral("Tessarine");
-    if (application.isEmpty())
-        application = QStringLiteral("Tessarine");
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + organization +
-           QLatin1Char('/') + application + QStringLiteral(".conf");
+    // Fixed rather than derived from the application's name, so that every program of the project (and a
+    // renamed executable) shares one store.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tessarine/Tessarine.conf");
 }
 
 void UserDefaults::open(const QString& storeFile)

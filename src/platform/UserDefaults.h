@@ -21,7 +21,7 @@ public:
     static UserDefaults& standard();
     // Points the standard store at another file; an empty path restores the default file.
     static void setStoreFileForTesting(const QString& path);
-    // <XDG config>/<organization>/<application>.conf
+    // <XDG config>/Tessarine/Tessarine.conf
     static QString defaultStoreFile();
 
     QString storeFile() const;
