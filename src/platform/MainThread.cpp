@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include "platform/PlatformLogging.h"
 
 namespace {
@@ -89,8 +91,10 @@ void runAndWait(QCoreApplication* app, std::function<void()> block)
 
 bool MainThread::isMainThread()
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
+    if (const QCoreApplication* app = QCoreApplication::instance())
+        return QThread::currentThread() == app->thread();
+    // Before the application exists or after it is gone: the thread the process started on.
+    return ::gettid() == ::getpid();
 }
 
 void MainThread::run(std::function<void()> block, bool waitUntilDone)
@@ -99,9 +103,13 @@ void MainThread::run(std::function<void()> block, bool waitUntilDone)
         return;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-        // Without an application there is no event loop to hand the block to.
-        qCWarning(lcPlatform) << "MainThread::run called without an application; running inline";
-        block();
+        // No event loop to hand the block to. On the main thread running it now is what a queued call would
+        // come to; from another thread it would run on the wrong thread, so it is dropped.
+        if (isMainThread()) {
+            block();
+        } else {
+            qCWarning(lcPlatform) << "no application: a block for the main thread was dropped";
+        }
         return;
     }
     if (waitUntilDone) {

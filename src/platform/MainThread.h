@@ -12,7 +12,9 @@ bool isMainThread();
 
 // Runs `block` on the main thread. With `waitUntilDone`, returns only after it ran: inline when already on the
 // main thread, else by blocking the calling thread (so the main thread must never wait for that thread).
-// Without waiting, the block is always queued, even when called on the main thread.
+// Without waiting, the block is always queued, even when called on the main thread. Without an application
+// (before it is made or after it is gone) a block from the main thread runs at once and one from another thread
+// is dropped with a warning.
 void run(std::function<void()> block, bool waitUntilDone);
 
 // Runs `block` once on the main thread, `seconds` after the call and never earlier; callable from any thread.
