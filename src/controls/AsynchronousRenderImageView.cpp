@@ -1,0 +1,207 @@
+#include "controls/AsynchronousRenderImageView.h"
+
+#include <cmath>
+
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QMutex>
+#include <QPainter>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+
+#include "controls/ControlsLogging.h"
+#include "controls/ViewUtils.h"
+
+namespace {
+
+// The renderer's serial queue.
+QThreadPool& renderQueue()
+{
+    static QThreadPool pool;
+    static const bool configured = [] {
+        pool.setMaxThreadCount(1);
+        pool.setExpiryTimeout(5000);
+        return true;
+    }();
+    Q_UNUSED(configured);
+    return pool;
+}
+
+QMutex& observerMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+std::function<void(bool)>& decodeObserver()
+{
+    static std::function<void(bool)> observer;
+    return observer;
+}
+
+} // namespace
+
+AsynchronousRenderImageView::AsynchronousRenderImageView(QWidget* parent)
+    : QWidget(parent)
+    , m_generation(std::make_shared<std::atomic<quint64>>(0))
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+AsynchronousRenderImageView::AsynchronousRenderImageView(const QRect& frame, QWidget* parent)
+    : AsynchronousRenderImageView(parent)
+{
+    setGeometry(frame);
+}
+
+AsynchronousRenderImageView::~AsynchronousRenderImageView()
+{
+    ++*m_generation; // queued work for this view becomes stale and stops early
+}
+
+void AsynchronousRenderImageView::setDecodeObserverForTesting(std::function<void(bool onMainThread)> observer)
+{
+    QMutexLocker lock(&observerMutex());
+    decodeObserver() = std::move(observer);
+}
+
+void AsynchronousRenderImageView::setImagePath(const QString& path)
+{
+    m_imagePath = path;
+    if (path.isEmpty()) {
+        ++*m_generation;
+        m_rendered = QImage();
+        update();
+        return;
+    }
+    scheduleRender();
+}
+
+void AsynchronousRenderImageView::setContentMode(int mode)
+{
+    if (mode == m_contentMode)
+        return;
+    m_contentMode = mode;
+    ViewUtils::setContentMode(this, mode);
+    scheduleRender();
+}
+
+void AsynchronousRenderImageView::redrawContents()
+{
+    scheduleRender();
+}
+
+void AsynchronousRenderImageView::showImageNow(const QImage& image)
+{
+    ++*m_generation;
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
+    m_rendered = renderForContentMode(image, pixels, m_contentMode);
+    m_rendered.setDevicePixelRatio(dpr);
+    update();
+}
+
+void AsynchronousRenderImageView::scheduleRender()
+{
+    // Several changes in one turn (path, mode, size) make one render.
+    if (m_renderScheduled)
+        return;
+    m_renderScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_renderScheduled = false;
+        startRender();
+    });
+}
+
+void AsynchronousRenderImageView::startRender()
+{
+    if (m_imagePath.isEmpty())
+        return;
+    const quint64 generation = ++*m_generation;
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
+    const QString path = m_imagePath;
+    const int mode = m_contentMode;
+    auto generationCounter = m_generation;
+    QPointer<AsynchronousRenderImageView> self(this);
+
+    renderQueue().start([=] {
+        if (generationCounter->load() != generation)
+            return;
+        {
+            QMutexLocker lock(&observerMutex());
+            if (decodeObserver())
+                decodeObserver()(QThread::currentThread() == QCoreApplication::instance()->thread());
+        }
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        QImage source = reader.read();
+        if (source.isNull())
+            qCWarning(lcControls) << "cannot read image" << path << reader.errorString();
+        QImage result;
+        if (!source.isNull() && generationCounter->load() == generation) {
+            result = renderForContentMode(source, pixels, mode);
+            result.setDevicePixelRatio(dpr);
+        }
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app || generationCounter->load() != generation)
+            return;
+        // Posted to the application object (always alive); `self` is only dereferenced on the main thread.
+        QMetaObject::invokeMethod(
+            app,
+            [self, generation, result] {
+                if (self)
+                    self->takeResult(generation, result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AsynchronousRenderImageView::takeResult(quint64 generation, const QImage& image)
+{
+    if (generation != m_generation->load())
+        return;
+    m_rendered = image;
+    update();
+    emit contentsRendered();
+}
+
+QImage AsynchronousRenderImageView::renderForContentMode(const QImage& source, const QSize& pixelSize, int contentMode)
+{
+    if (source.isNull() || pixelSize.isEmpty())
+        return {};
+    QImage canvas(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSizeF sourceSize = source.size();
+    QRectF target(QPointF(0, 0), QSizeF(pixelSize));
+    if (contentMode == ViewUtils::ContentModeScaleAspectFit || contentMode == ViewUtils::ContentModeScaleAspectFill) {
+        const QSizeF scaled = sourceSize.scaled(QSizeF(pixelSize), contentMode == ViewUtils::ContentModeScaleAspectFit
+                                                                       ? Qt::KeepAspectRatio
+                                                                       : Qt::KeepAspectRatioByExpanding);
+        target = QRectF(
+            QPointF((pixelSize.width() - scaled.width()) / 2.0, (pixelSize.height() - scaled.height()) / 2.0), scaled);
+    }
+    painter.drawImage(target, source);
+    return canvas;
+}
+
+void AsynchronousRenderImageView::paintEvent(QPaintEvent*)
+{
+    if (m_rendered.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Until the render for a new size arrives, the old result is stretched over the bounds.
+    painter.drawImage(QRectF(rect()), m_rendered);
+}
+
+void AsynchronousRenderImageView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_imagePath.isEmpty())
+        scheduleRender();
+}

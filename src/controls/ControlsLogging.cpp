@@ -1,0 +1,3 @@
+#include "controls/ControlsLogging.h"
+
+Q_LOGGING_CATEGORY(lcControls, "tess.controls", QtWarningMsg)

@@ -1,0 +1,117 @@
+#include "controls/MouseEventShieldWindow.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+ShieldCloseOnClickView::ShieldCloseOnClickView(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("closeOnClickView"));
+    setMouseTracking(true);
+}
+
+void ShieldCloseOnClickView::performClose()
+{
+    // Copied first: the block usually closes and releases the shield that owns this view.
+    if (auto block = m_onCloseBlock)
+        block();
+}
+
+void ShieldCloseOnClickView::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    performClose();
+}
+
+void ShieldCloseOnClickView::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void ShieldCloseOnClickView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press of a double click already closed; the second one is swallowed.
+    event->accept();
+}
+
+void ShieldCloseOnClickView::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void ShieldCloseOnClickView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+}
+
+void ShieldCloseOnClickView::paintEvent(QPaintEvent*)
+{
+    if (m_tint.alpha() == 0)
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), m_tint);
+}
+
+MouseEventShieldWindow* MouseEventShieldWindow::sheildWindowForWindow(QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    return new MouseEventShieldWindow(window->window(), true);
+}
+
+MouseEventShieldWindow::MouseEventShieldWindow(QWidget* window, bool)
+    : QWidget(window)
+    , m_coveredWindow(window)
+{
+    setAttribute(Qt::WA_NoSystemBackground);
+    setUpCloseOnClickView();
+    setGeometry(window->rect());
+    window->installEventFilter(this);
+    hide();
+}
+
+MouseEventShieldWindow::MouseEventShieldWindow(const QRect& contentRect)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setUpCloseOnClickView();
+    setGeometry(contentRect);
+}
+
+void MouseEventShieldWindow::setUpCloseOnClickView()
+{
+    m_closeOnClickView = new ShieldCloseOnClickView(this);
+    m_closeOnClickView->setGeometry(rect());
+}
+
+void MouseEventShieldWindow::setBackgroundColor(const QColor& color)
+{
+    m_closeOnClickView->m_tint = color.isValid() ? color : QColor(Qt::transparent);
+    m_closeOnClickView->update();
+}
+
+bool MouseEventShieldWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_coveredWindow) {
+        if (event->type() == QEvent::Resize)
+            setGeometry(m_coveredWindow->rect());
+        else if (event->type() == QEvent::ChildAdded && isVisible())
+            raise(); // stays above anything the window adds while the shield is up
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MouseEventShieldWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_closeOnClickView->setGeometry(rect());
+}
+
+void MouseEventShieldWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    raise();
+    m_closeOnClickView->setFocus(Qt::OtherFocusReason);
+}

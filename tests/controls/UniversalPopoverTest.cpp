@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "controls/UniversalPopover.h"
+
+namespace {
+
+struct PopoverFixture {
+    QWidget host;
+    UniversalPopover* popover = nullptr;
+    PopoverFixture()
+    {
+        host.resize(800, 600);
+        host.show();
+        auto* content = new QWidget;
+        content->resize(200, 120);
+        popover = new UniversalPopover(0, QColor::fromRgbF(0.98f, 0.98f, 0.98f), content);
+    }
+    ~PopoverFixture() { delete popover; }
+    bool insideHost() const { return host.rect().contains(popover->geometry()); }
+};
+
+} // namespace
+
+TEST(UniversalPopover, DisallowedPreferredSideNearRightEdgePicksAnAllowedSideInsideTheHost)
+{
+    PopoverFixture f;
+    // Preferred: arrow on the left, i.e. the popover to the right of the anchor, which would leave the host anyway.
+    f.popover->setPreferedPopoverArrowPosition(UniversalPopover::ArrowPositionLeft);
+    const QRectF anchor(770, 280, 20, 20);
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionTop | UniversalPopover::ArrowPositionRight,
+                                    anchor, false);
+    ASSERT_TRUE(f.popover->isVisible());
+    EXPECT_TRUE(f.popover->arrowPosition() == UniversalPopover::ArrowPositionTop ||
+                f.popover->arrowPosition() == UniversalPopover::ArrowPositionRight);
+    EXPECT_TRUE(f.insideHost()) << f.popover->geometry().x() << "," << f.popover->geometry().y();
+    // Top is tried before right and fits (below the anchor), sliding left to stay inside: its arrow still points
+    // at the anchor's centre, which lies near the popover's right edge.
+    EXPECT_EQ(f.popover->arrowPosition(), UniversalPopover::ArrowPositionTop);
+    const QPointF tipInHost = f.popover->geometry().topLeft() + f.popover->arrowTip();
+    EXPECT_NEAR(tipInHost.x(), anchor.center().x(), 1.0);
+    EXPECT_NEAR(tipInHost.y(), anchor.bottom(), 1.0);
+}
+
+TEST(UniversalPopover, AllowedPreferredSideWinsWhenItFitsAndCrowdedHostsStillContainThePopover)
+{
+    PopoverFixture f;
+    f.popover->setPreferedPopoverArrowPosition(UniversalPopover::ArrowPositionRight);
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(600, 280, 20, 20), false);
+    EXPECT_EQ(f.popover->arrowPosition(), UniversalPopover::ArrowPositionRight);
+    EXPECT_LE(f.popover->geometry().right(), 600);
+    EXPECT_TRUE(f.insideHost());
+
+    // Anchor at the bottom edge with only "top" allowed (popover below the anchor): nothing fits, yet the popover
+    // is moved inside the host rather than hanging off it.
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionTop, QRectF(400, 590, 10, 10), false);
+    EXPECT_EQ(f.popover->arrowPosition(), UniversalPopover::ArrowPositionTop);
+    EXPECT_TRUE(f.insideHost());
+}
+
+TEST(UniversalPopover, DismissRunsTheCompletionOnceAnimatedOrNot)
+{
+    PopoverFixture f;
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), true);
+    int completions = 0;
+    f.popover->dismissPopoverAnimated(true, [&] { ++completions; });
+    EXPECT_EQ(completions, 0); // still fading out
+    ASSERT_TRUE(QTest::qWaitFor([&] { return completions > 0; }, 3000));
+    EXPECT_FALSE(f.popover->isVisible());
+
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+    f.popover->dismissPopoverAnimated(false, [&] { ++completions; });
+    EXPECT_EQ(completions, 2);
+    // A second dismissal of a hidden popover still answers its own completion, and never replays the earlier one.
+    f.popover->dismissPopoverAnimated(true, [&] { ++completions; });
+    EXPECT_EQ(completions, 3);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return completions > 3; }, 400));
+}
+
+TEST(UniversalPopover, PresentingAgainDuringAFadeOutCancelsThePendingCompletion)
+{
+    PopoverFixture f;
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+    bool completed = false;
+    f.popover->dismissPopoverAnimated(true, [&] { completed = true; });
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return completed; }, 400));
+    EXPECT_TRUE(f.popover->isVisible());
+}
