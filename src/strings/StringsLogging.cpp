@@ -1,0 +1,3 @@
+#include "strings/StringsLogging.h"
+
+Q_LOGGING_CATEGORY(lcStrings, "tess.strings", QtWarningMsg)
