@@ -1,0 +1,3 @@
+#include "service/ServiceLogging.h"
+
+Q_LOGGING_CATEGORY(lcService, "tess.service", QtWarningMsg)

@@ -1,0 +1,420 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QNetworkReply>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include "ServiceTestSupport.h"
+#include "foundation/SafeDictionary.h"
+#include "foundation/Tessutils.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/ZERI_APIBinding.h"
+#include "support/QtPrinters.h"
+
+namespace {
+
+using Fields = QMap<QString, QString>;
+
+QSet<QString> fieldNames(const FakeHttpRequest& request)
+{
+    return QSet<QString>(request.fieldOrder.begin(), request.fieldOrder.end());
+}
+
+} // namespace
+
+TEST(RequestSigning, MatchesTheTwoReferenceVectors)
+{
+    EXPECT_EQ(BlockRequester::apiSignature(
+                  QStringLiteral("s3cretPW"),
+                  {{"method", "tessarine.getHelpList"}, {"format", "json"}, {"language", "En"}, {"api_key", "KEY123"}}),
+              QStringLiteral("c8bd1ef93126065f09c48b3317d45d18"));
+    // The order the fields are given in does not matter: keys are sorted.
+    EXPECT_EQ(BlockRequester::apiSignature(QStringLiteral("s3cretPW"), {{"auth_token", "TOK42"},
+                                                                        {"method", "tessarine.checkAlias"},
+                                                                        {"alias", "my-talk"},
+                                                                        {"format", "json"},
+                                                                        {"api_key", "KEY123"}}),
+              QStringLiteral("ff4af44c0f776f702de840a6f748cf1e"));
+}
+
+TEST(RequestSigning, SortsKeysByteWiseNotByLocale)
+{
+    // "Z" (0x5A) sorts before "a" (0x61) byte-wise; a locale-aware sort would put "a" first.
+    const QString signature = BlockRequester::apiSignature(QStringLiteral("pw"), {{"a", "1"}, {"Z", "2"}});
+    const QString expected =
+        QString::fromLatin1(QCryptographicHash::hash(QByteArrayLiteral("pwZ2a1"), QCryptographicHash::Md5).toHex());
+    EXPECT_EQ(signature, expected);
+}
+
+TEST_F(ServiceTest, HelpListIsASignedMultipartPostWithExactlyTheExpectedFields)
+{
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_FALSE(reply->json().contains("error")) << reply->text.toStdString();
+    EXPECT_TRUE(reply->json().contains("help_list"));
+    EXPECT_EQ(reply->identifier, QStringLiteral("tessarine.getHelpList"));
+
+    const auto request = m_service.lastRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->verb, QByteArray("POST"));
+    EXPECT_EQ(request->path, QStringLiteral("/2.0/services/api"));
+    EXPECT_TRUE(request->isMultipart());
+    EXPECT_EQ(fieldNames(*request),
+              (QSet<QString>{"method", "format", "language", "api_key", "api_sig", "app_version_num"}));
+    EXPECT_EQ(request->field("method"), QStringLiteral("tessarine.getHelpList"));
+    EXPECT_EQ(request->field("format"), QStringLiteral("json"));
+    EXPECT_EQ(request->field("language"), QStringLiteral("En"));
+    EXPECT_EQ(request->field("api_key"), QStringLiteral("KEY123"));
+    EXPECT_FALSE(request->field("app_version_num").isEmpty());
+    EXPECT_EQ(request->field("api_sig"), QStringLiteral("c8bd1ef93126065f09c48b3317d45d18"));
+}
+
+TEST_F(ServiceTest, AliasCheckSignsTheTokenItPasses)
+{
+    m_service.addUser(QStringLiteral("ann"));
+    m_service.withState([](FakeWebService::State& state) { state.users["ann"].token = QStringLiteral("TOK42"); });
+    Tessutils::setCorvikAuthToken(QStringLiteral("STORED-TOKEN")); // not added: the method passes its own
+
+    auto reply = callAndWait([](auto done) {
+        return CorvikBlockAPIBinding::checkForAlias(QStringLiteral("my-talk"), QStringLiteral("TOK42"), done);
+    });
+    EXPECT_FALSE(reply->json().contains("error")) << reply->text.toStdString();
+    const auto request = m_service.lastRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->field("api_sig"), QStringLiteral("ff4af44c0f776f702de840a6f748cf1e"));
+    EXPECT_EQ(request->field("auth_token"), QStringLiteral("TOK42"));
+}
+
+TEST_F(ServiceTest, SignedInUsersTokenIsAddedUnsignedWhenTheMethodPassesNone)
+{
+    auto user = m_service.addUser(QStringLiteral("bob"));
+    Tessutils::setCorvikAuthToken(user.token);
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    const auto request = m_service.lastRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->field("auth_token"), user.token);
+    // Same signature as without the token: it is not signed, and the service accepted it.
+    EXPECT_EQ(request->field("api_sig"), QStringLiteral("c8bd1ef93126065f09c48b3317d45d18"));
+    EXPECT_FALSE(reply->json().contains("error")) << reply->text.toStdString();
+}
+
+TEST_F(ServiceTest, TheServiceRejectsAWrongPasswordSoSignaturesAreReallyChecked)
+{
+    CorvikBlockAPIBinding::setAPIPassword(QStringLiteral("wrong"));
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QStringLiteral("96"));
+}
+
+TEST_F(ServiceTest, FailuresReachTheCompletionAsErrorJson)
+{
+    struct Case {
+        const char* name;
+        FakeHttpReply reply;
+        QString domain; // expected "domainCode", empty for a service error passed on unchanged
+        QString code;
+    };
+    const QByteArray serviceError500 = R"({"error":{"errorCode":"607","errorMessage":"changed"}})";
+    const QList<Case> cases{
+        {"HTTP 404", FakeHttpReply::html(404, "Not Found"), "BlockRequesterHTTPError", "404"},
+        {"HTTP 401", FakeHttpReply::html(401, "Unauthorized"), "BlockRequesterHTTPError", "401"},
+        {"HTTP 500 with HTML", FakeHttpReply::html(500, "Internal Server Error"), "BlockRequesterHTTPError", "500"},
+        {"HTTP 502 with a JSON object that is no error", FakeHttpReply::json({{"ok", true}}, 502),
+         "BlockRequesterHTTPError", "502"},
+        {"HTTP 500 with a JSON error", FakeHttpReply::raw(500, "application/json", serviceError500), "", "607"},
+        {"service error with status 200", FakeHttpReply::serviceError("607", "changed"), "", "607"},
+        {"needs sign-in", FakeHttpReply::serviceError("400", "sign in"), "", "400"},
+        {"empty body", FakeHttpReply::raw(200, "application/json", ""), "BlockRequesterError", "2"},
+        {"not JSON", FakeHttpReply::raw(200, "text/plain", "Service Unavailable"), "BlockRequesterError", "2"},
+        {"a JSON array", FakeHttpReply::raw(200, "application/json", "[1,2]"), "BlockRequesterError", "2"},
+        {"truncated JSON", FakeHttpReply::raw(200, "application/json", R"({"help_list":{)"), "BlockRequesterError",
+         "2"},
+        {"an error that is not an object", FakeHttpReply::raw(200, "application/json", R"({"error":"boom"})"),
+         "BlockRequesterError", "2"},
+        {"dropped connection", FakeHttpReply::drop(), "QNetworkReplyError",
+         QString::number(QNetworkReply::RemoteHostClosedError)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_service.clearInjectedReplies();
+        m_service.injectReply(QString(), c.reply, -1);
+        auto reply =
+            callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+        const QJsonObject error = reply->error();
+        ASSERT_FALSE(error.isEmpty()) << reply->text.toStdString();
+        EXPECT_EQ(error.value("errorCode").toString(), c.code);
+        if (c.domain.isEmpty()) {
+            EXPECT_EQ(reply->text.toUtf8(), c.reply.body) << "a service error must be passed on unchanged";
+        } else {
+            EXPECT_EQ(error.value("domainCode").toString(), c.domain);
+            EXPECT_EQ(error.value("errorType").toString(), QStringLiteral("connectionError"));
+            EXPECT_TRUE(error.contains("localizedDescription"));
+            EXPECT_TRUE(error.contains("localizedRecoverySuggestion"));
+            EXPECT_TRUE(error.value("localizedRecoveryOptions").isArray());
+        }
+    }
+}
+
+TEST_F(ServiceTest, RefusedConnectionGivesAConnectionError)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    QUrl url = m_service.baseUrl();
+    url.setPort(closed.serverPort());
+    closed.close(); // nothing listens there any more
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(url));
+
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_EQ(reply->error().value("errorType").toString(), QStringLiteral("connectionError"));
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QString::number(QNetworkReply::ConnectionRefusedError));
+}
+
+TEST_F(ServiceTest, HungConnectionTimesOutWithAnError)
+{
+    BlockRequester::setTransferTimeoutMsForTesting(300);
+    m_service.injectReply(QStringLiteral("tessarine.getHelpList"), FakeHttpReply::hang());
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_EQ(reply->error().value("errorType").toString(), QStringLiteral("connectionError"));
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QString::number(QNetworkReply::TimeoutError));
+}
+
+TEST_F(ServiceTest, SlowReplyWithinTheTimeoutArrives)
+{
+    BlockRequester::setTransferTimeoutMsForTesting(2000);
+    m_service.injectReply(QStringLiteral("tessarine.getHelpList"),
+                          FakeHttpReply::json({{"help_list", QJsonObject()}}).delayed(300));
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_TRUE(reply->json().contains("help_list")) << reply->text.toStdString();
+}
+
+TEST_F(ServiceTest, OversizedReplyIsAnErrorNotAnAllocation)
+{
+    BlockRequester::setMaxReplyBytesForTesting(1024);
+    m_service.injectReply(QString(), FakeHttpReply::json({{"help_list", QString(10000, QLatin1Char('x'))}}));
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_EQ(reply->error().value("domainCode").toString(), QStringLiteral("BlockRequesterError"));
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QStringLiteral("3"));
+}
+
+TEST_F(ServiceTest, LargeReplyIsDeliveredWhole)
+{
+    // Large enough to be checked on a worker rather than on the main thread.
+    const QString big(2 * 1024 * 1024, QLatin1Char('y'));
+    m_service.injectReply(QString(), FakeHttpReply::json({{"tessarine", QJsonObject{{"document_json", big}}}}));
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getTessarineById(QStringLiteral("1"), QString(), done); });
+    EXPECT_EQ(reply->json()["tessarine"].toObject()["document_json"].toString(), big);
+}
+
+TEST_F(ServiceTest, CancelledRequestNeverCallsBack)
+{
+    // Cancelled before the body is even built.
+    auto early = std::make_shared<ReplyRecord>();
+    ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), recordInto(early))->cancel();
+
+    // Cancelled while the service is still answering.
+    m_service.injectReply(QStringLiteral("tessarine.getUser"),
+                          FakeHttpReply::json({{"user", QJsonObject()}}).delayed(200));
+    auto inFlight = std::make_shared<ReplyRecord>();
+    auto requester = CorvikBlockAPIBinding::getUserWithUserName("ann", QString(), QString(), recordInto(inFlight));
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount("tessarine.getUser") == 1; }));
+    requester->cancel();
+    requester->cancel(); // twice is harmless
+
+    // A later request that is answered after both would have been: by then neither may have called back.
+    m_service.injectReply(QStringLiteral("tessarine.checkAlias"), FakeHttpReply::json({}).delayed(400));
+    auto later = callAndWait([](auto done) { return CorvikBlockAPIBinding::checkForAlias("abc", "T", done); });
+    EXPECT_EQ(early->calls, 0);
+    EXPECT_EQ(inFlight->calls, 0);
+    EXPECT_TRUE(requester->isCancelled());
+}
+
+TEST_F(ServiceTest, CallerMayDropTheRequesterAndStillGetsTheReply)
+{
+    auto record = std::make_shared<ReplyRecord>();
+    ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), recordInto(record)); // result discarded
+    ASSERT_TRUE(waitUntil([&] { return record->calls == 1; }));
+    EXPECT_TRUE(record->onMainThread);
+}
+
+TEST_F(ServiceTest, ByStringIdIsAGetWithItsParametersInTheQuery)
+{
+    auto owner = m_service.addUser(QStringLiteral("ann"));
+    FakeWebService::Document document;
+    document.owner = owner.username;
+    document.published = true;
+    document.password = QStringLiteral("doc pw&=");
+    document.publishedJson = QStringLiteral(R"({"tessarine":{"docVersion":"1.3"}})");
+    document = m_service.addDocument(document);
+
+    auto locked = callAndWait([&](auto done) {
+        return ZERI_APIBinding::getTessarineByStringId(document.stringID, QString(), QString(), done);
+    });
+    EXPECT_TRUE(locked->json()["tessarine"].toObject()["needs_password"].toBool());
+
+    auto unlocked = callAndWait([&](auto done) {
+        return ZERI_APIBinding::getTessarineByStringId(document.stringID, QString(), QStringLiteral("doc pw&="), done);
+    });
+    EXPECT_FALSE(unlocked->json()["tessarine"].toObject()["needs_password"].toBool()) << unlocked->text.toStdString();
+    EXPECT_TRUE(unlocked->json()["tessarine"].toObject()["document_json_published"].isObject());
+
+    const auto request = m_service.lastRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->verb, QByteArray("GET"));
+    EXPECT_TRUE(request->body.isEmpty());
+    EXPECT_EQ(fieldNames(*request),
+              (QSet<QString>{"method", "format", "string_id", "password", "api_key", "api_sig", "app_version_num"}));
+}
+
+TEST_F(ServiceTest, FilePartsAreSentButNotSigned)
+{
+    QTemporaryDir folder;
+    const QString first = folder.filePath("a.png");
+    const QString second = folder.filePath("b \"quoted\".mov");
+    for (const auto& [path, bytes] : {std::pair{first, QByteArray("\x89PNG\r\n--not a boundary\r\n", 24)},
+                                      std::pair{second, QByteArray(300000, 'v')}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    auto user = m_service.addUser(QStringLiteral("ann"));
+    auto reply = callAndWait([&](auto done) {
+        return ZERI_APIBinding::addContentItems({{{}, first, {}, "image/png"}, {{}, second, {}, "video/quicktime"}},
+                                                user.token, done);
+    });
+    const QJsonArray items = reply->json()["content_items"].toArray();
+    ASSERT_EQ(items.size(), 2) << reply->text.toStdString();
+
+    const auto request = m_service.lastRequest();
+    ASSERT_TRUE(request);
+    ASSERT_TRUE(request->files.contains("file0"));
+    ASSERT_TRUE(request->files.contains("file1"));
+    EXPECT_EQ(request->files["file0"].data, QByteArray("\x89PNG\r\n--not a boundary\r\n", 24));
+    EXPECT_EQ(request->files["file0"].contentType, QStringLiteral("image/png"));
+    EXPECT_EQ(request->files["file1"].data.size(), 300000);
+    EXPECT_EQ(request->files["file1"].fileName, QStringLiteral("b %22quoted%22.mov"));
+}
+
+TEST_F(ServiceTest, UnreadableFileFailsTheCallWithoutSendingIt)
+{
+    auto reply = callAndWait([](auto done) {
+        return ZERI_APIBinding::addContentItems({{{}, "/nonexistent/file.png", {}, "image/png"}}, "T", done);
+    });
+    EXPECT_EQ(reply->error().value("domainCode").toString(), QStringLiteral("BlockRequesterError"));
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QStringLiteral("5"));
+    EXPECT_EQ(m_service.requestCount(), 0);
+}
+
+TEST(ServiceAddress, PlainHttpOnlyForThisMachine)
+{
+    const QUrl before = CorvikBlockAPIBinding::apiURL();
+    Error error;
+    EXPECT_FALSE(CorvikBlockAPIBinding::setAPIURL(QUrl("http://api.example.com"), &error));
+    EXPECT_FALSE(error.message.isEmpty());
+    EXPECT_FALSE(CorvikBlockAPIBinding::setAPIURL(QUrl("ftp://127.0.0.1")));
+    EXPECT_FALSE(CorvikBlockAPIBinding::setAPIURL(QUrl("not a url")));
+    EXPECT_EQ(CorvikBlockAPIBinding::apiURL(), before) << "a refused address leaves the old one in place";
+
+    EXPECT_TRUE(CorvikBlockAPIBinding::setAPIURL(QUrl("https://api.example.com")));
+    EXPECT_TRUE(CorvikBlockAPIBinding::setAPIURL(QUrl("http://127.0.0.1:8080")));
+    EXPECT_TRUE(CorvikBlockAPIBinding::setAPIURL(QUrl("http://localhost:8080")));
+    EXPECT_TRUE(CorvikBlockAPIBinding::setAPIURL(QUrl("http://[::1]:8080")));
+}
+
+TEST(ServiceAddress, StartupConfigurationUsesHttpsByDefault)
+{
+    qunsetenv("TESS_API_URL");
+    EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration().scheme(), QStringLiteral("https"));
+    qputenv("TESS_API_URL", "http://evil.example.com"); // refused: plain http to another host
+    EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration().scheme(), QStringLiteral("https"));
+    qputenv("TESS_API_URL", "http://127.0.0.1:9");
+    EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration(), QUrl("http://127.0.0.1:9"));
+    qunsetenv("TESS_API_URL");
+}
+
+namespace {
+
+QMutex g_logMutex;
+QStringList g_log;
+
+void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log.append(message);
+}
+
+} // namespace
+
+TEST_F(ServiceTest, PasswordsAndTokensNeverAppearInLogsOrErrorTexts)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("tess.service.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    const QString token = QStringLiteral("TOK-SECRET-1");
+    const QString documentPassword = QStringLiteral("DocPw-secret");
+    Tessutils::setCorvikAuthToken(token);
+
+    QStringList replies;
+    // A GET carries the token and the password in its address; make it fail in both ways Qt reports.
+    m_service.injectReply(QString(), FakeHttpReply::html(404, "Not Found"), 2);
+    replies << callAndWait([&](auto done) {
+                   return ZERI_APIBinding::getTessarineByStringId("s1", token, documentPassword, done);
+               })->text;
+    replies << callAndWait([&](auto done) {
+                   return CorvikBlockAPIBinding::authenticateUser("ann", documentPassword, done);
+               })->text;
+    m_service.injectReply(QString(), FakeHttpReply::drop(), -1);
+    replies << callAndWait([&](auto done) {
+                   return ZERI_APIBinding::getTessarineByStringId("s1", token, documentPassword, done);
+               })->text;
+    const QString signature = m_service.lastRequest()->field("api_sig");
+
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QMutexLocker lock(&g_logMutex);
+    EXPECT_FALSE(g_log.isEmpty()) << "failures are logged";
+    for (const QString& text : g_log + replies) {
+        EXPECT_FALSE(text.contains(token)) << text.toStdString();
+        EXPECT_FALSE(text.contains(documentPassword)) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("s3cretPW"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(signature)) << text.toStdString();
+    }
+    g_log.clear();
+}
+
+TEST(ErrorFromApiErrorDict, ReadsServiceAndConnectionErrors)
+{
+    const Error service = ZERI_APIBinding::errorFromApiErrorDict(
+        SafeDictionary(QJsonObject{{"errorCode", "607"}, {"errorMessage", "The document changed"}}));
+    EXPECT_EQ(service.domain, QStringLiteral("ZERI_APIBindingErrorDomain"));
+    EXPECT_EQ(service.code, 607);
+    EXPECT_EQ(service.message, QStringLiteral("The document changed"));
+    EXPECT_EQ(service.userInfo.value("errorCode").toString(), QStringLiteral("607"));
+
+    const QJsonObject connection =
+        QJsonDocument::fromJson(BlockRequester::connectionErrorJson("BlockRequesterHTTPError", 404, "gone").toUtf8())
+            .object()["error"]
+            .toObject();
+    const Error http = ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary(connection));
+    EXPECT_EQ(http.domain, QStringLiteral("BlockRequesterHTTPError"));
+    EXPECT_EQ(http.code, 404);
+    EXPECT_EQ(http.message, QStringLiteral("gone"));
+
+    const Error odd =
+        ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary(QJsonObject{{"errorCode", "needs_password"}}));
+    EXPECT_EQ(odd.code, 0);
+    EXPECT_EQ(odd.userInfo.value("errorCode").toString(), QStringLiteral("needs_password"));
+
+    const Error numeric = ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary(QJsonObject{{"errorCode", 98}}));
+    EXPECT_EQ(numeric.code, 98);
+    EXPECT_FALSE(ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary()).domain.isEmpty());
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class QThread;
+class QObject;
+
+// A file part of a multipart/form-data body.
+struct FakeFilePart {
+    QString fileName;
+    QString contentType;
+    QByteArray data;
+};
+
+// One HTTP request as the fake service received it.
+struct FakeHttpRequest {
+    QByteArray verb; // "GET", "POST"
+    QString path;
+    QByteArray query;                     // raw, without "?"
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+    // Text fields of a multipart body, or the query of a GET; `fieldOrder` keeps their order on the wire.
+    QMap<QString, QString> fields;
+    QStringList fieldOrder;
+    QMap<QString, FakeFilePart> files; // by field name
+    bool malformedBody = false;        // a POST whose multipart body could not be read
+
+    QString method() const { return fields.value(QStringLiteral("method")); }
+    QString field(const QString& name) const { return fields.value(name); }
+    bool isMultipart() const { return headers.value("content-type").startsWith("multipart/form-data"); }
+};
+
+// What the fake answers: a normal reply (optionally late), a connection closed without an answer, or no
+// answer at all (the client's timeout must end it).
+struct FakeHttpReply {
+    enum class Kind { Respond, Drop, Hang };
+    Kind kind = Kind::Respond;
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+    int delayMs = 0;
+
+    static FakeHttpReply json(const QJsonObject& object, int status = 200);
+    // A service error as the real service sends it: status 200, {"error": {"errorCode", "errorMessage"}}.
+    static FakeHttpReply serviceError(const QString& code, const QString& message, const QJsonObject& extra = {});
+    static FakeHttpReply html(int status, const QByteArray& text);
+    static FakeHttpReply raw(int status, const QByteArray& contentType, const QByteArray& body);
+    static FakeHttpReply drop();
+    static FakeHttpReply hang();
+    FakeHttpReply delayed(int milliseconds) const;
+};
+
+namespace FakeHttp {
+
+// Fills `request.fields` and `request.files` from a multipart/form-data body; false when it is malformed.
+bool parseMultipart(const QByteArray& contentType, const QByteArray& body, FakeHttpRequest& request);
+// Fills `request.fields` from an application/x-www-form-urlencoded text (a GET query).
+void parseQuery(const QByteArray& query, FakeHttpRequest& request);
+
+} // namespace FakeHttp
+
+// A small HTTP/1.1 server on 127.0.0.1 running in a thread of its own, so a test or a benchmark that keeps
+// the main thread busy never delays it. Each request is handed to `handler` on the server thread.
+class FakeHttpServer {
+public:
+    using Handler = std::function<FakeHttpReply(const FakeHttpRequest&)>;
+
+    explicit FakeHttpServer(Handler handler);
+    ~FakeHttpServer();
+    FakeHttpServer(const FakeHttpServer&) = delete;
+    FakeHttpServer& operator=(const FakeHttpServer&) = delete;
+
+    // Listens on a free port of 127.0.0.1; false when no port could be had.
+    bool start();
+    quint16 port() const { return m_port; }
+
+private:
+    Handler m_handler;
+    QThread* m_thread = nullptr;
+    QObject* m_context = nullptr; // lives on m_thread, parent of the listening socket and the connections
+    quint16 m_port = 0;
+};

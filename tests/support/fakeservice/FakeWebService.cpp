@@ -1,0 +1,590 @@
+#include "support/fakeservice/FakeWebService.h"
+
+#include <algorithm>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QRegularExpression>
+
+namespace {
+
+using Context = FakeWebService::Context;
+
+QString nowText()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+FakeHttpReply needsSignIn()
+{
+    return FakeHttpReply::serviceError(QStringLiteral("0"), QStringLiteral("A valid auth token is required"));
+}
+
+FakeHttpReply notFound(const QString& what)
+{
+    return FakeHttpReply::serviceError(QStringLiteral("404"), what + QStringLiteral(" not found"));
+}
+
+FakeHttpReply ok(const QJsonObject& response)
+{
+    return FakeHttpReply::json(response);
+}
+
+QJsonValue parsedJson(const QString& text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    if (document.isObject())
+        return document.object();
+    if (document.isArray())
+        return document.array();
+    return QJsonValue();
+}
+
+FakeWebService::Document* documentBy(FakeWebService::State& state, const QString& key, const QString& value)
+{
+    for (auto& document : state.documents) {
+        if (document.deleted)
+            continue;
+        if ((key == QLatin1String("id") && document.id == value) ||
+            (key == QLatin1String("string_id") && document.stringID == value) ||
+            (key == QLatin1String("alias") && !document.alias.isEmpty() && document.alias == value))
+            return &document;
+    }
+    return nullptr;
+}
+
+QJsonObject signInReply(const FakeWebService::User& user)
+{
+    return QJsonObject{
+        {QStringLiteral("response"),
+         QJsonObject{{QStringLiteral("auth"), QJsonObject{{QStringLiteral("token"), user.token},
+                                                          {QStringLiteral("user"), FakeWebService::userRecord(user)}}},
+                     {QStringLiteral("cookie_auth"),
+                      QJsonObject{{QStringLiteral("auth_token"), QStringLiteral("COOKIE-") + user.token}}}}}};
+}
+
+// Reading a document: the published copy for everyone allowed to see it, the draft for its owner.
+FakeHttpReply answerDocument(const Context& c, FakeWebService::Document* document)
+{
+    if (!document)
+        return notFound(QStringLiteral("Document"));
+    const bool isOwner = c.user && c.user->username == document->owner;
+    if (!isOwner && !document->published) {
+        if (!c.user)
+            return FakeHttpReply::serviceError(QStringLiteral("400"), QStringLiteral("Sign in to open this document"));
+        return FakeHttpReply::serviceError(QStringLiteral("700"), QStringLiteral("No permission"));
+    }
+    QJsonObject record = FakeWebService::documentRecord(*document, c.state, c.baseUrl);
+    if (!isOwner && !document->password.isEmpty() &&
+        c.request.field(QStringLiteral("password")) != document->password) {
+        return ok(
+            QJsonObject{{QStringLiteral("tessarine"), QJsonObject{{QStringLiteral("needs_password"), true},
+                                                                  {QStringLiteral("string_id"), document->stringID}}}});
+    }
+    record.insert(QStringLiteral("needs_password"), false);
+    record.insert(QStringLiteral("user_id"), c.user ? c.user->username : QString());
+    if (document->published)
+        record.insert(QStringLiteral("document_json_published"), parsedJson(document->publishedJson));
+    if (isOwner)
+        record.insert(QStringLiteral("document_json"), parsedJson(document->documentJson));
+    return ok(QJsonObject{{QStringLiteral("tessarine"), record}});
+}
+
+void applyDocumentFields(const FakeHttpRequest& request, FakeWebService::Document& document)
+{
+    const auto has = [&](const char* key) { return request.fields.contains(QString::fromLatin1(key)); };
+    const auto field = [&](const char* key) { return request.field(QString::fromLatin1(key)); };
+    if (has("document_json"))
+        document.documentJson = field("document_json");
+    if (has("published")) {
+        document.published = field("published") == QLatin1String("1");
+        if (document.published)
+            document.publishedJson = document.documentJson;
+    }
+    if (has("title"))
+        document.title = field("title");
+    if (has("description"))
+        document.description = field("description");
+    if (has("privacy"))
+        document.privacy = field("privacy");
+    if (has("password"))
+        document.password = field("password");
+    if (has("alias"))
+        document.alias = field("alias");
+    if (has("categories")) {
+        document.categories.clear();
+        for (const QJsonValue& value : parsedJson(field("categories")).toArray())
+            document.categories.append(value.toString());
+    }
+    document.updated = nowText();
+}
+
+} // namespace
+
+FakeWebService::FakeWebService()
+{
+    installDefaultHandlers();
+}
+
+FakeWebService::~FakeWebService() = default;
+
+bool FakeWebService::start()
+{
+    if (!m_server)
+        m_server = std::make_unique<FakeHttpServer>([this](const FakeHttpRequest& request) { return handle(request); });
+    return m_server->start();
+}
+
+QUrl FakeWebService::baseUrl() const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(m_server ? m_server->port() : 0);
+    return url;
+}
+
+void FakeWebService::withState(const std::function<void(State&)>& change)
+{
+    QMutexLocker lock(&m_mutex);
+    change(m_state);
+}
+
+FakeWebService::State FakeWebService::state() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_state;
+}
+
+FakeWebService::User FakeWebService::addUser(const QString& username, const QString& password)
+{
+    User user;
+    user.username = username;
+    user.password = password;
+    user.email = username + QStringLiteral("@example.com");
+    user.displayName = username;
+    user.token = QStringLiteral("TOKEN-") + username;
+    withState([&](State& state) { state.users.insert(username, user); });
+    return user;
+}
+
+FakeWebService::Document FakeWebService::addDocument(Document document)
+{
+    withState([&](State& state) {
+        const int number = state.nextID++;
+        if (document.id.isEmpty())
+            document.id = QString::number(number);
+        if (document.stringID.isEmpty())
+            document.stringID = QStringLiteral("s%1").arg(number);
+        if (document.updated.isEmpty())
+            document.updated = nowText();
+        state.documents.insert(document.id, document);
+    });
+    return document;
+}
+
+void FakeWebService::setHandler(const QString& method, Handler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    m_handlers.insert(method, std::move(handler));
+}
+
+void FakeWebService::injectReply(const QString& method, const FakeHttpReply& reply, int times)
+{
+    QMutexLocker lock(&m_mutex);
+    m_injections.append({method, reply, times});
+}
+
+void FakeWebService::clearInjectedReplies()
+{
+    QMutexLocker lock(&m_mutex);
+    m_injections.clear();
+}
+
+QList<FakeHttpRequest> FakeWebService::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+int FakeWebService::requestCount(const QString& method) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (method.isEmpty())
+        return int(m_requests.size());
+    return int(std::count_if(m_requests.begin(), m_requests.end(),
+                             [&](const FakeHttpRequest& request) { return request.method() == method; }));
+}
+
+std::optional<FakeHttpRequest> FakeWebService::lastRequest(const QString& method) const
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_requests.crbegin(); it != m_requests.crend(); ++it) {
+        if (method.isEmpty() || it->method() == method)
+            return *it;
+    }
+    return std::nullopt;
+}
+
+void FakeWebService::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
+
+void FakeWebService::setRecording(bool recording)
+{
+    QMutexLocker lock(&m_mutex);
+    m_recording = recording;
+}
+
+QString FakeWebService::expectedSignature(const QString& password, const QMap<QString, QString>& fields)
+{
+    QList<QByteArray> keys;
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+        if (it.key() != QLatin1String("api_sig") && it.key() != QLatin1String("app_version_num"))
+            keys.append(it.key().toUtf8());
+    }
+    std::sort(keys.begin(), keys.end());
+    QByteArray text = password.toUtf8();
+    for (const QByteArray& key : keys)
+        text += key + fields.value(QString::fromUtf8(key)).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex());
+}
+
+QJsonObject FakeWebService::userRecord(const User& user)
+{
+    return QJsonObject{
+        {QStringLiteral("username"), user.username},
+        {QStringLiteral("display_name"), user.displayName},
+        {QStringLiteral("email"), user.email},
+        {QStringLiteral("account_type"), user.accountType},
+        {QStringLiteral("upload_max_file_size"), QString::number(user.uploadMaxFileSize)},
+        {QStringLiteral("cropped_avatar"),
+         QJsonObject{{QStringLiteral("or"),
+                      QJsonObject{{QStringLiteral("https"), QStringLiteral("https://avatars.example.com/") +
+                                                                user.username + QStringLiteral(".png")}}}}},
+    };
+}
+
+QJsonObject FakeWebService::documentRecord(const Document& document, const State& state, const QUrl& baseUrl)
+{
+    const User owner = state.users.value(document.owner, User{document.owner, {}, {}, document.owner, {}});
+    return QJsonObject{
+        {QStringLiteral("id"), document.id},
+        {QStringLiteral("string_id"), document.stringID},
+        {QStringLiteral("alias"), document.alias},
+        {QStringLiteral("title"), document.title},
+        {QStringLiteral("description"), document.description},
+        {QStringLiteral("privacy"), document.privacy},
+        {QStringLiteral("has_password"), !document.password.isEmpty()},
+        {QStringLiteral("published"), document.published},
+        {QStringLiteral("categories"), QJsonArray::fromStringList(document.categories)},
+        {QStringLiteral("owner"), userRecord(owner)},
+        {QStringLiteral("updated"), document.updated},
+        {QStringLiteral("first_preview_url"),
+         baseUrl.toString() + QStringLiteral("/previews/") + document.id + QStringLiteral(".jpg")},
+    };
+}
+
+FakeHttpReply FakeWebService::handle(const FakeHttpRequest& request)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_recording)
+        m_requests.append(request);
+
+    if (request.path != QLatin1String(kApiPath)) {
+        if (request.verb == "GET" && request.path.startsWith(QLatin1String("/content/"))) {
+            const QString id = request.path.section(QLatin1Char('/'), 2, 2);
+            if (m_state.contentItems.contains(id)) {
+                const ContentItem& item = m_state.contentItems[id];
+                return FakeHttpReply::raw(200, item.contentType.toUtf8(), item.data);
+            }
+        }
+        return FakeHttpReply::html(404, "Not Found");
+    }
+
+    const QString method = request.method();
+    for (qsizetype i = 0; i < m_injections.size(); ++i) {
+        Injection& injection = m_injections[i];
+        if (!injection.method.isEmpty() && injection.method != method)
+            continue;
+        const FakeHttpReply reply = injection.reply;
+        if (injection.remaining > 0 && --injection.remaining == 0)
+            m_injections.removeAt(i);
+        return reply;
+    }
+
+    if (request.verb == "POST" && (!request.isMultipart() || request.malformedBody))
+        return FakeHttpReply::html(400, "Bad Request: expected a multipart/form-data body");
+    if (request.field(QStringLiteral("format")) != QLatin1String("json"))
+        return FakeHttpReply::serviceError(QStringLiteral("111"), QStringLiteral("Unsupported format"));
+    if (request.field(QStringLiteral("api_key")) != m_state.apiKey)
+        return FakeHttpReply::serviceError(QStringLiteral("100"), QStringLiteral("Invalid API key"));
+    // An "auth_token" that the method passes is signed; one the client adds for the signed-in user is not.
+    // The service cannot tell the two apart, so it accepts either form.
+    const QString signature = request.field(QStringLiteral("api_sig"));
+    QMap<QString, QString> withoutToken = request.fields;
+    withoutToken.remove(QStringLiteral("auth_token"));
+    if (signature != expectedSignature(m_state.apiPassword, request.fields) &&
+        signature != expectedSignature(m_state.apiPassword, withoutToken))
+        return FakeHttpReply::serviceError(QStringLiteral("96"), QStringLiteral("Invalid signature"));
+
+    const auto handler = m_handlers.constFind(method);
+    if (handler == m_handlers.constEnd())
+        return FakeHttpReply::serviceError(QStringLiteral("112"),
+                                           QStringLiteral("Method \"%1\" not found").arg(method));
+
+    const User* user = nullptr;
+    const QString token = request.field(QStringLiteral("auth_token"));
+    for (const User& candidate : std::as_const(m_state.users)) {
+        if (!token.isEmpty() && candidate.token == token)
+            user = &candidate;
+    }
+    return (*handler)(Context{request, m_state, baseUrl(), user});
+}
+
+void FakeWebService::installDefaultHandlers()
+{
+    auto& h = m_handlers;
+
+    h.insert(QStringLiteral("corvik.auth.getTokenFromCredentials"), [](const Context& c) {
+        const QString username = c.request.field(QStringLiteral("username"));
+        for (const User& user : std::as_const(c.state.users)) {
+            if ((user.username == username || user.email == username) &&
+                user.password == c.request.field(QStringLiteral("password")))
+                return ok(signInReply(user));
+        }
+        return FakeHttpReply::serviceError(QStringLiteral("401"), QStringLiteral("Invalid user name or password"));
+    });
+
+    h.insert(QStringLiteral("corvik.users.facebookLogin"), [](const Context& c) {
+        const QString accessToken = c.request.field(QStringLiteral("fb_access_token"));
+        if (accessToken.isEmpty())
+            return FakeHttpReply::serviceError(QStringLiteral("401"), QStringLiteral("Missing Facebook token"));
+        const QString username = QStringLiteral("fb-") + accessToken;
+        const bool isNew = !c.state.users.contains(username);
+        if (isNew) {
+            User user;
+            user.username = username;
+            user.displayName = username;
+            user.token = QStringLiteral("TOKEN-") + username;
+            c.state.users.insert(username, user);
+        }
+        QJsonObject reply = signInReply(c.state.users.value(username));
+        QJsonObject response = reply.value(QStringLiteral("response")).toObject();
+        response.insert(QStringLiteral("is_new_account"), isNew);
+        reply.insert(QStringLiteral("response"), response);
+        return ok(reply);
+    });
+
+    h.insert(QStringLiteral("corvik.users.register"), [](const Context& c) {
+        const QString username = c.request.field(QStringLiteral("username"));
+        if (username.isEmpty() || c.request.field(QStringLiteral("password")).isEmpty())
+            return FakeHttpReply::serviceError(QStringLiteral("422"),
+                                               QStringLiteral("User name and password required"));
+        if (c.state.users.contains(username))
+            return FakeHttpReply::serviceError(QStringLiteral("409"), QStringLiteral("User name taken"));
+        User user;
+        user.username = username;
+        user.password = c.request.field(QStringLiteral("password"));
+        user.email = c.request.field(QStringLiteral("email"));
+        user.displayName = c.request.fields.value(QStringLiteral("display_name"), username);
+        user.token = QStringLiteral("TOKEN-") + username;
+        c.state.users.insert(username, user);
+        return ok(QJsonObject{{QStringLiteral("response"), QJsonObject{{QStringLiteral("user"), userRecord(user)}}}});
+    });
+
+    h.insert(QStringLiteral("corvik.auth.trustedLogout"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        c.state.users[c.user->username].token =
+            QStringLiteral("TOKEN-") + c.user->username + QStringLiteral("-renewed");
+        return ok(QJsonObject{{QStringLiteral("response"), QJsonObject{{QStringLiteral("logged_out"), true}}}});
+    });
+
+    h.insert(QStringLiteral("tessarine.getUser"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        return ok(QJsonObject{{QStringLiteral("user"), userRecord(*c.user)}});
+    });
+
+    h.insert(QStringLiteral("tessarine.checkAlias"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        const QString alias = c.request.field(QStringLiteral("alias"));
+        if (alias.size() < 3)
+            return FakeHttpReply::serviceError(QStringLiteral("98"), QStringLiteral("Alias too short"));
+        QJsonArray illegal;
+        static const QRegularExpression allowed(QStringLiteral("[a-z0-9_-]"));
+        for (const QChar ch : alias) {
+            if (!allowed.match(QString(ch)).hasMatch() && !illegal.contains(QString(ch)))
+                illegal.append(QString(ch));
+        }
+        if (!illegal.isEmpty())
+            return FakeHttpReply::serviceError(QStringLiteral("701"), QStringLiteral("Illegal characters"),
+                                               QJsonObject{{QStringLiteral("illegal_chars"), illegal}});
+        for (const QString& word : std::as_const(c.state.forbiddenAliasWords)) {
+            if (alias.contains(word))
+                return FakeHttpReply::serviceError(QStringLiteral("702"), QStringLiteral("Forbidden word"));
+        }
+        const Document* holder = documentBy(c.state, QStringLiteral("alias"), alias);
+        if (holder && holder->owner != c.user->username)
+            return FakeHttpReply::serviceError(QStringLiteral("703"), QStringLiteral("Alias in use"));
+        return ok(QJsonObject{{QStringLiteral("alias"), alias}, {QStringLiteral("available"), true}});
+    });
+
+    h.insert(QStringLiteral("tessarine.getHelpList"), [](const Context& c) {
+        return ok(
+            QJsonObject{{QStringLiteral("help_list"), QJsonObject{{QStringLiteral("tessarine"), c.state.helpList}}}});
+    });
+
+    h.insert(QStringLiteral("tessarine.getByStringId"), [](const Context& c) {
+        return answerDocument(
+            c, documentBy(c.state, QStringLiteral("string_id"), c.request.field(QStringLiteral("string_id"))));
+    });
+    h.insert(QStringLiteral("tessarine.getByAlias"), [](const Context& c) {
+        return answerDocument(c,
+                              documentBy(c.state, QStringLiteral("alias"), c.request.field(QStringLiteral("alias"))));
+    });
+    h.insert(QStringLiteral("tessarine.getById"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        return answerDocument(c, documentBy(c.state, QStringLiteral("id"), c.request.field(QStringLiteral("id"))));
+    });
+
+    h.insert(QStringLiteral("tessarine.getTemplates"), [](const Context& c) {
+        return ok(QJsonObject{{QStringLiteral("templates"), c.state.templates}});
+    });
+
+    h.insert(QStringLiteral("corvik.mailgun.send"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        if (c.request.field(QStringLiteral("sender")).isEmpty() ||
+            c.request.field(QStringLiteral("recipient")).isEmpty())
+            return FakeHttpReply::serviceError(QStringLiteral("98"), QStringLiteral("Sender and recipient required"));
+        c.state.sentEmails.append(c.request.fields);
+        return ok(QJsonObject{{QStringLiteral("response"), QJsonObject{{QStringLiteral("sent"), true}}}});
+    });
+
+    h.insert(QStringLiteral("tessarine.create"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        Document document;
+        const int number = c.state.nextID++;
+        document.id = QString::number(number);
+        document.stringID = QStringLiteral("s%1").arg(number);
+        document.owner = c.user->username;
+        applyDocumentFields(c.request, document);
+        c.state.documents.insert(document.id, document);
+        return ok(QJsonObject{{QStringLiteral("tessarine"), documentRecord(document, c.state, c.baseUrl)}});
+    });
+
+    h.insert(QStringLiteral("tessarine.update"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        Document* document = documentBy(c.state, QStringLiteral("id"), c.request.field(QStringLiteral("id")));
+        if (!document)
+            return notFound(QStringLiteral("Document"));
+        if (document->owner != c.user->username)
+            return FakeHttpReply::serviceError(QStringLiteral("700"), QStringLiteral("No permission"));
+        if (document->requiresFork)
+            return FakeHttpReply::serviceError(QStringLiteral("607"),
+                                               QStringLiteral("The document changed on the server"));
+        applyDocumentFields(c.request, *document);
+        if (c.request.field(QStringLiteral("deleted")) == QLatin1String("1"))
+            document->deleted = true;
+        return ok(QJsonObject{{QStringLiteral("tessarine"), documentRecord(*document, c.state, c.baseUrl)}});
+    });
+
+    h.insert(QStringLiteral("tessarine.fork"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        Document* original = documentBy(c.state, QStringLiteral("id"), c.request.field(QStringLiteral("id")));
+        if (!original)
+            return notFound(QStringLiteral("Document"));
+        Document fork = *original;
+        const int number = c.state.nextID++;
+        fork.id = QString::number(number);
+        fork.stringID = QStringLiteral("s%1").arg(number);
+        fork.alias.clear();
+        fork.owner = c.user->username;
+        fork.requiresFork = false;
+        applyDocumentFields(c.request, fork);
+        if (c.request.field(QStringLiteral("overwrite")) == QLatin1String("1"))
+            original->deleted = true;
+        c.state.documents.insert(fork.id, fork);
+        return ok(QJsonObject{{QStringLiteral("tessarine"), documentRecord(fork, c.state, c.baseUrl)}});
+    });
+
+    h.insert(QStringLiteral("corvik.users.getDiskQuota"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        return ok(QJsonObject{
+            {QStringLiteral("disk_quota"), QJsonObject{{QStringLiteral("max"), QString::number(c.user->quotaMax)},
+                                                       {QStringLiteral("used"), QString::number(c.user->quotaUsed)}}}});
+    });
+
+    h.insert(QStringLiteral("tessarine.getUserTessarines"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        QJsonArray list;
+        for (const Document& document : std::as_const(c.state.documents)) {
+            if (!document.deleted && document.owner == c.user->username)
+                list.append(documentRecord(document, c.state, c.baseUrl));
+        }
+        return ok(QJsonObject{{QStringLiteral("tessarines"), list}});
+    });
+
+    h.insert(QStringLiteral("corvik.channel.delete"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        const QString id = c.request.field(QStringLiteral("content_id"));
+        if (!c.state.contentItems.contains(id) || c.state.contentItems.value(id).owner != c.user->username)
+            return FakeHttpReply::html(404, "Not Found"); // a permanent failure the deletion queue must drop
+        c.state.users[c.user->username].quotaUsed -= c.state.contentItems.value(id).data.size();
+        c.state.contentItems.remove(id);
+        return ok(QJsonObject{{QStringLiteral("response"), QJsonObject{{QStringLiteral("deleted"), id}}}});
+    });
+
+    h.insert(QStringLiteral("corvik.channel.add.multiple"), [](const Context& c) {
+        if (!c.user)
+            return needsSignIn();
+        if (c.request.files.isEmpty())
+            return FakeHttpReply::serviceError(QStringLiteral("422"), QStringLiteral("No files"));
+        QJsonArray items;
+        for (auto it = c.request.files.begin(); it != c.request.files.end(); ++it) {
+            ContentItem item;
+            item.id = QStringLiteral("c%1").arg(c.state.nextID++);
+            item.owner = c.user->username;
+            item.fileName = it->fileName;
+            item.contentType = it->contentType;
+            item.data = it->data;
+            c.state.contentItems.insert(item.id, item);
+            c.state.users[c.user->username].quotaUsed += item.data.size();
+            items.append(QJsonObject{
+                {QStringLiteral("field"), it.key()},
+                {QStringLiteral("content_id"), item.id},
+                {QStringLiteral("url"), c.baseUrl.toString() + QStringLiteral("/content/") + item.id +
+                                            QLatin1Char('/') +
+                                            QString::fromUtf8(QUrl::toPercentEncoding(item.fileName))},
+                {QStringLiteral("file_name"), item.fileName},
+                {QStringLiteral("size"), QString::number(item.data.size())},
+            });
+        }
+        return ok(QJsonObject{{QStringLiteral("content_items"), items}});
+    });
+
+    h.insert(QStringLiteral("tessarine.log"), [](const Context& c) {
+        const QJsonValue events = parsedJson(c.request.field(QStringLiteral("events")));
+        if (!events.isArray())
+            return FakeHttpReply::serviceError(QStringLiteral("422"),
+                                               QStringLiteral("\"events\" must be a JSON array"));
+        for (const QJsonValue& event : events.toArray())
+            c.state.loggedEvents.append(event);
+        return ok(QJsonObject{
+            {QStringLiteral("response"), QJsonObject{{QStringLiteral("logged"), qsizetype(events.toArray().size())}}}});
+    });
+}

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include "support/fakeservice/FakeHttp.h"
+
+// A faithful stand-in for the web service, on 127.0.0.1, for the tests. It reads the signed multipart form
+// (or the GET query) at "/2.0/services/api", checks "api_key" and "api_sig" with its own copy of the signing
+// rule, answers each method from a small in-memory state, and records every request for assertions.
+// Service errors are sent as the real service sends them: HTTP 200 with an "error" member.
+//
+// Extending it: `setHandler` adds or replaces the answer of a method; `injectReply` makes the next calls of a
+// method answer something else (an error code, HTTP 500, a dropped connection, a slow or missing reply).
+// docs/web-api.md describes what each method takes and answers.
+//
+// Threads: requests are answered on the server's own thread; every public function may be called from the
+// test's thread at any time (one mutex guards the state, the handlers and the record).
+class FakeWebService {
+public:
+    struct User {
+        QString username;
+        QString password;
+        QString email;
+        QString displayName;
+        QString token;
+        QString accountType = QStringLiteral("user");
+        qint64 uploadMaxFileSize = 200 * 1024 * 1024;
+        qint64 quotaMax = 2048000;
+        qint64 quotaUsed = 0;
+    };
+    struct Document {
+        QString id;
+        QString stringID;
+        QString alias;
+        QString owner; // user name
+        QString title;
+        QString description;
+        QString privacy = QStringLiteral("public");
+        QString password;
+        QString documentJson;
+        QString publishedJson;
+        QStringList categories;
+        bool published = false;
+        bool deleted = false;
+        bool requiresFork = false; // "tessarine.update" answers "607" while set
+        QString updated;           // ISO 8601, UTC
+    };
+    struct ContentItem {
+        QString id;
+        QString owner;
+        QString fileName;
+        QString contentType;
+        QByteArray data;
+    };
+    struct State {
+        QString apiKey = QStringLiteral("KEY123");
+        QString apiPassword = QStringLiteral("s3cretPW");
+        QMap<QString, User> users;         // by user name
+        QMap<QString, Document> documents; // by id
+        QMap<QString, ContentItem> contentItems;
+        QJsonArray helpList;
+        QJsonArray templates;
+        QList<QMap<QString, QString>> sentEmails;
+        QJsonArray loggedEvents;
+        QStringList forbiddenAliasWords{QStringLiteral("admin")};
+        int nextID = 1000;
+    };
+    struct Context {
+        const FakeHttpRequest& request;
+        State& state;
+        QUrl baseUrl;
+        const User* user; // the user of the request's "auth_token", or null
+    };
+    using Handler = std::function<FakeHttpReply(const Context&)>;
+
+    static constexpr const char* kApiPath = "/2.0/services/api";
+
+    FakeWebService();
+    ~FakeWebService();
+    FakeWebService(const FakeWebService&) = delete;
+    FakeWebService& operator=(const FakeWebService&) = delete;
+
+    bool start();
+    // "http://127.0.0.1:<port>", the root to give the client.
+    QUrl baseUrl() const;
+
+    void withState(const std::function<void(State&)>& change);
+    State state() const;
+    // Adds a user with the token "TOKEN-<username>" and returns it.
+    User addUser(const QString& username, const QString& password = QStringLiteral("pw"));
+    // Adds a document owned by `owner` and returns it (ids assigned when empty).
+    Document addDocument(Document document);
+
+    void setHandler(const QString& method, Handler handler);
+    // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
+    void injectReply(const QString& method, const FakeHttpReply& reply, int times = 1);
+    void clearInjectedReplies();
+
+    QList<FakeHttpRequest> requests() const;
+    int requestCount(const QString& method = {}) const;
+    std::optional<FakeHttpRequest> lastRequest(const QString& method = {}) const;
+    void clearRequests();
+    // Benchmarks turn recording off so large bodies are not kept.
+    void setRecording(bool recording);
+
+    // The signing rule, written independently of the client so that a fault in one is not mirrored.
+    static QString expectedSignature(const QString& password, const QMap<QString, QString>& fields);
+    // The document record that create, update, fork and the documents list answer.
+    static QJsonObject documentRecord(const Document& document, const State& state, const QUrl& baseUrl);
+    static QJsonObject userRecord(const User& user);
+
+private:
+    FakeHttpReply handle(const FakeHttpRequest& request);
+    void installDefaultHandlers();
+
+    struct Injection {
+        QString method;
+        FakeHttpReply reply;
+        int remaining;
+    };
+
+    mutable QMutex m_mutex;
+    State m_state;
+    QMap<QString, Handler> m_handlers;
+    QList<Injection> m_injections;
+    QList<FakeHttpRequest> m_requests;
+    bool m_recording = true;
+    std::unique_ptr<FakeHttpServer> m_server;
+};
