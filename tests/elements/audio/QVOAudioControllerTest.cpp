@@ -258,3 +258,27 @@ TEST(AudioControllerPlayback, ARealClipPlaysToItsEndAndReportsTheStop)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !stops.empty(); }, 2500));
     EXPECT_EQ(stops, std::vector<QString>{"tone"});
 }
+
+TEST(AudioControllerPlayback, ARealClipReportsProgressAndItsEndEvenWithoutAnOutputDevice)
+{
+    // GStreamer plays to a null sink when there is no device, so the player's end-of-media path and the
+    // clock are checked on headless machines too, without a tight time bound.
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeSineWav(dir.filePath("short.wav"), 0.6));
+    QVOAudioController controller;
+    std::vector<QString> stops;
+    float lastProgress = 0;
+    NotificationObservation stopObservation(QVOAudioPlaybackDidStopNotification, nullptr, [&](const Notification& n) {
+        stops.push_back(n.userInfo.value(QVOInternalIDKey).toString());
+    });
+    NotificationObservation progressObservation(QVOAudioPlaybackDidMakeProgressNotification, nullptr,
+                                                [&](const Notification& n) {
+                                                    lastProgress = n.userInfo.value(QVOAudioProgressKey).toFloat();
+                                                    EXPECT_FALSE(std::isnan(lastProgress));
+                                                });
+    controller.playAudioWithId("short", QUrl::fromLocalFile(dir.filePath("short.wav")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stops.empty(); }, 15000));
+    EXPECT_EQ(stops, std::vector<QString>{"short"});
+    EXPECT_GT(lastProgress, 0.0f);
+    EXPECT_EQ(controller.audioInfoForId("short"), nullptr);
+}
