@@ -33,6 +33,7 @@ public:
     // callers that draw on a device of another resolution scale the painter, not the size.
     static QFont fontForPostScriptName(const QString& postScriptName, qreal pointSize);
 
-    // The first family of the face that is installed here, or the first of the list when none is.
+    // The first family of the face that is installed here, or the first of the list when none is. Needs a
+    // QGuiApplication (it asks the font database).
     static QString installedFamilyForPostScriptName(const QString& postScriptName);
 };
