@@ -1,0 +1,42 @@
+// pptx-dump DECK [OUTDIR]: reads a .pptx deck with the slide-deck reader, extracts its pictures into
+// OUTDIR (a new temporary folder when none is given) and prints the slides as JSON on standard output.
+// Exits 0 on success, otherwise with the reader's error code.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "pptx/reader/DeckJson.h"
+#include "pptx/reader/qvd_opc.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s DECK [OUTDIR]\n", argv[0]);
+        return 1;
+    }
+    std::string folder;
+    if (argc == 3) {
+        folder = argv[2];
+    } else {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pptx-dump-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            std::perror("pptx-dump: cannot make a temporary folder");
+            return 1;
+        }
+        folder = pattern;
+        std::fprintf(stderr, "pptx-dump: pictures in %s\n", folder.c_str());
+    }
+    qvd_opc_init();
+    int error = 0;
+    QVD_OPC_PRESENTATION_T* deck = qvd_opc_open(argv[1], folder.c_str(), &error);
+    if (!deck)
+        return error;
+    std::string json;
+    if (!pptx::writeDeckJson(deck, &json, &error))
+        return error;
+    qvd_opc_free(deck);
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
