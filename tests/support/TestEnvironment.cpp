@@ -27,14 +27,17 @@ void TestEnvironment::isolateUserFolders()
         const char* variable;
         const char* folder;
     } folders[] = {
-        {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"},
+        {"HOME", "home"},
+        {"XDG_CONFIG_HOME", "config"},
+        {"XDG_DATA_HOME", "data"},
+        {"XDG_CACHE_HOME", "cache"},
+        {"XDG_RUNTIME_DIR", "runtime"},
     };
     for (const auto& f : folders) {
         const QString path = base + QLatin1Char('/') + QLatin1String(f.folder);
         QDir().mkpath(path);
         qputenv(f.variable, QFile::encodeName(path));
     }
-    QFile::setPermissions(base + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                 QFileDevice::ExeOwner);
+    QFile::setPermissions(base + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
