@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QHttpMultiPart>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -97,10 +98,16 @@ QByteArray percentEncoded(const QString& text)
 } // namespace
 
 struct BlockRequester::PreparedRequest {
+    // The multipart object belongs to the main thread once built; whoever drops it last may be a worker.
+    struct DeleteLater {
+        void operator()(QHttpMultiPart* multiPart) const { multiPart->deleteLater(); }
+    };
+
     QUrl url;
     QByteArray contentType;
-    QByteArray body;
-    Error error; // set when the body could not be built
+    QByteArray body;                                        // the whole body, when there are no files
+    std::unique_ptr<QHttpMultiPart, DeleteLater> multiPart; // the body, when there are files
+    Error error;                                            // set when the body could not be built
 };
 
 BlockRequester::BlockRequester(Verb verb, QString method, Completion completion)
@@ -193,34 +200,55 @@ std::shared_ptr<BlockRequester> BlockRequester::start(Verb verb, const QString& 
             QByteArray boundary = "TessarineFormBoundary";
             for (int i = 0; i < 4; ++i)
                 boundary += QByteArray::number(QRandomGenerator::global()->generate(), 16);
-            QByteArray& body = prepared->body;
-            qsizetype expected = 64;
-            for (const auto& field : allFields)
-                expected += field.first.size() + field.second.size() * 3 + boundary.size() + 64;
-            body.reserve(expected);
-            for (const auto& [key, value] : allFields) {
-                body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + dispositionValue(key) +
-                        "\"\r\n\r\n";
-                body += value.toUtf8();
-                body += "\r\n";
-            }
-            for (const FilePart& part : files) {
-                QFile file(part.filePath);
-                if (!file.open(QIODevice::ReadOnly)) {
-                    prepared->error =
-                        Error(kRequesterErrorDomain, UnreadableFile,
-                              QStringLiteral("Cannot read %1: %2").arg(part.filePath, file.errorString()));
-                    break;
-                }
-                const QString fileName = part.fileName.isEmpty() ? QFileInfo(part.filePath).fileName() : part.fileName;
-                body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" +
-                        dispositionValue(part.fieldName) + "\"; filename=\"" + dispositionValue(fileName) +
-                        "\"\r\nContent-Type: " + part.contentType.toLatin1() + "\r\n\r\n";
-                body += file.readAll();
-                body += "\r\n";
-            }
-            body += "--" + boundary + "--\r\n";
             prepared->contentType = "multipart/form-data; boundary=" + boundary;
+            const auto textPartHeader = [&boundary](const QString& key) {
+                return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + dispositionValue(key) +
+                       "\"\r\n\r\n";
+            };
+            if (files.isEmpty()) {
+                // One contiguous body: the network layer sends it without another copy.
+                QByteArray& body = prepared->body;
+                qsizetype expected = 64;
+                for (const auto& field : allFields)
+                    expected += field.first.size() + field.second.size() * 3 + boundary.size() + 64;
+                body.reserve(expected);
+                for (const auto& [key, value] : allFields) {
+                    body += textPartHeader(key);
+                    body += value.toUtf8();
+                    body += "\r\n";
+                }
+                body += "--" + boundary + "--\r\n";
+            } else {
+                // Files are streamed from disk while the request is sent, never held in memory whole.
+                auto* multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+                multiPart->setBoundary(boundary);
+                for (const auto& [key, value] : allFields) {
+                    QHttpPart part;
+                    part.setRawHeader("Content-Disposition", "form-data; name=\"" + dispositionValue(key) + '"');
+                    part.setBody(value.toUtf8());
+                    multiPart->append(part);
+                }
+                for (const FilePart& filePart : files) {
+                    auto* file = new QFile(filePart.filePath, multiPart);
+                    if (!file->open(QIODevice::ReadOnly)) {
+                        prepared->error =
+                            Error(kRequesterErrorDomain, UnreadableFile,
+                                  QStringLiteral("Cannot read %1: %2").arg(filePart.filePath, file->errorString()));
+                        break;
+                    }
+                    const QString fileName =
+                        filePart.fileName.isEmpty() ? QFileInfo(filePart.filePath).fileName() : filePart.fileName;
+                    QHttpPart part;
+                    part.setRawHeader("Content-Disposition", "form-data; name=\"" +
+                                                                 dispositionValue(filePart.fieldName) +
+                                                                 "\"; filename=\"" + dispositionValue(fileName) + '"');
+                    part.setRawHeader("Content-Type", filePart.contentType.toLatin1());
+                    part.setBodyDevice(file);
+                    multiPart->append(part);
+                }
+                multiPart->moveToThread(QCoreApplication::instance()->thread());
+                prepared->multiPart.reset(multiPart);
+            }
         }
 
         runOnMainThread([weak, prepared]() {
@@ -245,7 +273,11 @@ void BlockRequester::send(const std::shared_ptr<PreparedRequest>& prepared)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkAccessManager* manager = networkManager();
-    if (m_verb == Verb::Post) {
+    if (m_verb == Verb::Post && prepared->multiPart) {
+        QHttpMultiPart* multiPart = prepared->multiPart.release();
+        m_reply = manager->post(request, multiPart);
+        multiPart->setParent(m_reply); // it must outlive the upload
+    } else if (m_verb == Verb::Post) {
         request.setHeader(QNetworkRequest::ContentTypeHeader, prepared->contentType);
         m_reply = manager->post(request, prepared->body);
     } else {
@@ -439,17 +471,13 @@ QString BlockRequester::replyTextForResponse(int httpStatus, const QByteArray& b
     const bool carriesError =
         !errorMember.isUndefined() && !errorMember.isNull() && !(errorMember.isBool() && !errorMember.toBool());
 
-    if (isObject && carriesError) {
-        if (errorMember.isObject())
-            return QString::fromUtf8(body);
-        return connectionErrorJson(kRequesterErrorDomain, UnreadableReply,
-                                   QStringLiteral("The web service's reply could not be read."));
-    }
+    if (isObject && carriesError && errorMember.isObject())
+        return QString::fromUtf8(body);
     if (!success) {
         return connectionErrorJson(kHttpErrorDomain, httpStatus,
                                    QStringLiteral("The web service answered with HTTP status %1.").arg(httpStatus));
     }
-    if (!isObject) {
+    if (!isObject || carriesError) {
         return connectionErrorJson(kRequesterErrorDomain, UnreadableReply,
                                    QStringLiteral("The web service's reply could not be read."));
     }

@@ -6,6 +6,9 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -15,6 +18,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_APIBinding.h"
 #include "support/QtPrinters.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -137,6 +141,8 @@ TEST_F(ServiceTest, FailuresReachTheCompletionAsErrorJson)
          "2"},
         {"an error that is not an object", FakeHttpReply::raw(200, "application/json", R"({"error":"boom"})"),
          "BlockRequesterError", "2"},
+        {"HTTP 500 with an error that is not an object",
+         FakeHttpReply::raw(500, "application/json", R"({"error":"boom"})"), "BlockRequesterHTTPError", "500"},
         {"dropped connection", FakeHttpReply::drop(), "QNetworkReplyError",
          QString::number(QNetworkReply::RemoteHostClosedError)},
     };
@@ -313,6 +319,29 @@ TEST_F(ServiceTest, UnreadableFileFailsTheCallWithoutSendingIt)
     EXPECT_EQ(reply->error().value("domainCode").toString(), QStringLiteral("BlockRequesterError"));
     EXPECT_EQ(reply->error().value("errorCode").toString(), QStringLiteral("5"));
     EXPECT_EQ(m_service.requestCount(), 0);
+}
+
+TEST_F(ServiceTest, UntrustedCertificateIsRefused)
+{
+    const QString data =
+        TestEnvironment::dataDir().isEmpty() ? QStringLiteral(TESS_SERVICE_TEST_DATA_DIR) : TestEnvironment::dataDir();
+    QFile certificateFile(data + QStringLiteral("/untrusted-localhost.crt"));
+    QFile keyFile(data + QStringLiteral("/untrusted-localhost.key"));
+    ASSERT_TRUE(certificateFile.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(QSslCertificate(&certificateFile, QSsl::Pem));
+    configuration.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
+    QSslServer server; // a self-signed certificate that no authority vouches for
+    server.setSslConfiguration(configuration);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(
+        CorvikBlockAPIBinding::setAPIURL(QUrl(QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()))));
+
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_EQ(reply->error().value("errorType").toString(), QStringLiteral("connectionError"));
+    EXPECT_EQ(reply->error().value("errorCode").toString(), QString::number(QNetworkReply::SslHandshakeFailedError));
 }
 
 TEST(ServiceAddress, PlainHttpOnlyForThisMachine)
