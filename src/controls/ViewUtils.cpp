@@ -69,6 +69,7 @@ public:
         : QObject(view)
         , m_view(view)
     {
+        setObjectName(QStringLiteral("tess_mousePassThrough"));
         view->installEventFilter(this);
     }
 
@@ -118,7 +119,9 @@ void applyUserInteraction(QWidget* view)
 {
     const bool disabled = view->property(kDisabledProperty).toBool();
     const bool ignoredForSubviews = view->property(kIgnoredForSubviewsProperty).toBool();
-    auto* passThrough = view->findChild<MousePassThrough*>(QString(), Qt::FindDirectChildrenOnly);
+    // Found by name: the class has no meta-object of its own, so findChild<MousePassThrough*> would match any child.
+    QObject* passThrough =
+        view->findChild<QObject*>(QStringLiteral("tess_mousePassThrough"), Qt::FindDirectChildrenOnly);
     view->setAttribute(Qt::WA_TransparentForMouseEvents, disabled && !ignoredForSubviews);
     if (disabled && ignoredForSubviews) {
         if (!passThrough)

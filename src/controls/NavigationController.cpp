@@ -1,0 +1,149 @@
+#include "controls/NavigationController.h"
+
+#include <QEvent>
+#include <QVariantAnimation>
+
+#include "controls/NavigationControllerFriendlyViewController.h"
+
+namespace {
+
+// The container keeps the current page filling it.
+class PageContainer : public QWidget {
+public:
+    using QWidget::QWidget;
+    QPointer<QWidget> current;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        if (current)
+            current->setGeometry(rect());
+    }
+};
+
+constexpr int kSlideMilliseconds = 250;
+
+} // namespace
+
+NavigationController::NavigationController(QObject* parent)
+    : QObject(parent)
+    , m_container(new PageContainer)
+{
+}
+
+NavigationController::~NavigationController()
+{
+    if (m_animation)
+        m_animation->stop();
+    for (auto& page : m_stack)
+        delete page.data();
+    if (m_container && !m_container->parentWidget())
+        delete m_container.data();
+}
+
+NavigationControllerFriendlyViewController* NavigationController::rootViewController() const
+{
+    return m_stack.empty() ? nullptr : m_stack.front().data();
+}
+
+NavigationControllerFriendlyViewController* NavigationController::topViewController() const
+{
+    return m_stack.empty() ? nullptr : m_stack.back().data();
+}
+
+void NavigationController::setRootViewController(NavigationControllerFriendlyViewController* root)
+{
+    auto old = m_stack;
+    m_stack.clear();
+    for (auto& page : old)
+        if (page && page != root)
+            release(page);
+    if (root) {
+        root->setParent(this);
+        root->setNavigationController(this);
+        m_stack.emplace_back(root);
+    }
+    show(root, 0, false);
+}
+
+void NavigationController::pushViewController(NavigationControllerFriendlyViewController* controller, bool animated)
+{
+    if (!controller)
+        return;
+    controller->setParent(this);
+    controller->setNavigationController(this);
+    m_stack.emplace_back(controller);
+    show(controller, 1, animated);
+}
+
+bool NavigationController::popViewControllerAnimated(bool animated)
+{
+    if (m_stack.size() < 2)
+        return false;
+    QPointer<NavigationControllerFriendlyViewController> popped = m_stack.back();
+    m_stack.pop_back();
+    show(topViewController(), -1, animated);
+    if (popped)
+        release(popped);
+    return true;
+}
+
+void NavigationController::release(NavigationControllerFriendlyViewController* controller)
+{
+    controller->setNavigationController(nullptr);
+    if (controller->isViewLoaded())
+        controller->view()->hide();
+    controller->deleteLater();
+}
+
+void NavigationController::show(NavigationControllerFriendlyViewController* controller, int direction, bool animated)
+{
+    auto* container = static_cast<PageContainer*>(m_container.data());
+    if (!container)
+        return;
+    if (m_animation)
+        m_animation->stop();
+    QPointer<QWidget> outgoing = container->current;
+    QWidget* incoming = controller ? controller->view() : nullptr;
+    container->current = incoming;
+    if (incoming) {
+        incoming->setParent(container);
+        incoming->setGeometry(container->rect());
+        incoming->show();
+        incoming->raise();
+    }
+    if (!animated || !incoming || !outgoing || outgoing == incoming || direction == 0 || !container->isVisible()) {
+        if (outgoing && outgoing != incoming)
+            outgoing->hide();
+        emit topViewControllerChanged();
+        return;
+    }
+    const int width = container->width();
+    auto* animation = new QVariantAnimation(this);
+    m_animation = animation;
+    animation->setDuration(kSlideMilliseconds);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    QPointer<QWidget> incomingGuard = incoming;
+    connect(animation, &QVariantAnimation::valueChanged, this, [=](const QVariant& v) {
+        const double t = v.toDouble();
+        if (incomingGuard)
+            incomingGuard->move(int(direction * width * (1.0 - t)), 0);
+        if (outgoing)
+            outgoing->move(int(-direction * width * t), 0);
+    });
+    connect(animation, &QAbstractAnimation::stateChanged, this, [=](QAbstractAnimation::State state) {
+        if (state != QAbstractAnimation::Stopped)
+            return;
+        if (incomingGuard)
+            incomingGuard->move(0, 0);
+        if (outgoing && outgoing != container->current) {
+            outgoing->hide();
+            outgoing->move(0, 0);
+        }
+    });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    emit topViewControllerChanged();
+}

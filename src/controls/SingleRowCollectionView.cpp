@@ -1,0 +1,154 @@
+#include "controls/SingleRowCollectionView.h"
+
+#include <algorithm>
+
+#include <QMouseEvent>
+
+SingleRowCollectionViewItem::SingleRowCollectionViewItem(const QVariant& representedObject, QWidget* view)
+    : m_representedObject(representedObject)
+    , m_view(view)
+{
+}
+
+SingleRowCollectionViewItem::~SingleRowCollectionViewItem()
+{
+    delete m_view.data();
+}
+
+void SingleRowCollectionViewItem::setSelected(bool selected)
+{
+    m_selected = selected;
+    if (m_view)
+        m_view->update();
+}
+
+SingleRowCollectionView::SingleRowCollectionView(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+SingleRowCollectionView::~SingleRowCollectionView()
+{
+    qDeleteAll(m_items);
+}
+
+void SingleRowCollectionView::ensureInitialSetup()
+{
+    if (m_initialSetupDone)
+        return;
+    m_initialSetupDone = true;
+    doInitialSetup();
+}
+
+void SingleRowCollectionView::doInitialSetup() {}
+
+SingleRowCollectionViewItem* SingleRowCollectionView::newItemForRepresentedObject(const QVariant& object)
+{
+    return new SingleRowCollectionViewItem(object, new QWidget);
+}
+
+void SingleRowCollectionView::setContent(const QVariantList& content)
+{
+    ensureInitialSetup();
+    const int oldCurrent = currentIndex();
+    qDeleteAll(m_items);
+    m_items.clear();
+    m_selection.clear();
+    m_content = content;
+    for (const QVariant& object : content) {
+        SingleRowCollectionViewItem* item = newItemForRepresentedObject(object);
+        if (!item)
+            item = new SingleRowCollectionViewItem(object, new QWidget);
+        item->setParent(this);
+        if (QWidget* view = item->view()) {
+            view->setParent(this);
+            view->show();
+        }
+        m_items.append(item);
+    }
+    relayout();
+    emit selectionIndexesChanged();
+    if (oldCurrent != -1)
+        emit currentIndexChanged(-1);
+}
+
+void SingleRowCollectionView::setItemSize(const QSize& size)
+{
+    m_itemSize = size.expandedTo(QSize(0, 0));
+    relayout();
+}
+
+void SingleRowCollectionView::setItemSpacing(int spacing)
+{
+    m_itemSpacing = std::max(0, spacing);
+    relayout();
+}
+
+int SingleRowCollectionView::currentIndex() const
+{
+    return m_selection.isEmpty() ? -1 : m_selection.first();
+}
+
+void SingleRowCollectionView::setSelectionIndexes(const QList<int>& indexes)
+{
+    QList<int> cleaned;
+    for (int index : indexes)
+        if (index >= 0 && index < m_items.size() && !cleaned.contains(index))
+            cleaned.append(index);
+    std::sort(cleaned.begin(), cleaned.end());
+    if (cleaned == m_selection)
+        return;
+    const int oldCurrent = currentIndex();
+    m_selection = cleaned;
+    for (int i = 0; i < m_items.size(); ++i)
+        m_items[i]->setSelected(m_selection.contains(i));
+    emit selectionIndexesChanged();
+    if (currentIndex() != oldCurrent)
+        emit currentIndexChanged(currentIndex());
+}
+
+QRect SingleRowCollectionView::frameForItemAtIndex(int index) const
+{
+    if (index < 0 || index >= m_items.size())
+        return {};
+    return QRect(index * (m_itemSize.width() + m_itemSpacing), 0, m_itemSize.width(), m_itemSize.height());
+}
+
+SingleRowCollectionViewItem* SingleRowCollectionView::itemAtIndex(int index) const
+{
+    return (index >= 0 && index < m_items.size()) ? m_items[index] : nullptr;
+}
+
+int SingleRowCollectionView::indexAtPoint(const QPoint& point) const
+{
+    const int stride = m_itemSize.width() + m_itemSpacing;
+    if (stride <= 0 || point.x() < 0 || point.y() < 0 || point.y() >= m_itemSize.height())
+        return -1;
+    const int index = point.x() / stride;
+    return frameForItemAtIndex(index).contains(point) ? index : -1;
+}
+
+void SingleRowCollectionView::relayout()
+{
+    for (int i = 0; i < m_items.size(); ++i)
+        if (QWidget* view = m_items[i]->view())
+            view->setGeometry(frameForItemAtIndex(i));
+    const int n = int(m_items.size());
+    const int width = n > 0 ? n * m_itemSize.width() + (n - 1) * m_itemSpacing : 0;
+    setMinimumSize(width, m_itemSize.height());
+    resize(std::max(width, 0), m_itemSize.height());
+}
+
+void SingleRowCollectionView::mousePressEvent(QMouseEvent* event)
+{
+    const int index = indexAtPoint(event->position().toPoint());
+    if (index >= 0)
+        setSelectionIndexes({index});
+    QWidget::mousePressEvent(event);
+}
+
+void SingleRowCollectionView::showEvent(QShowEvent* event)
+{
+    ensureInitialSetup();
+    QWidget::showEvent(event);
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "controls/CustomProgressView.h"
+#include "controls/INAppStoreWindow.h"
+#include "controls/NavigationController.h"
+#include "controls/NavigationControllerFriendlyViewController.h"
+#include "controls/QVR_LoadingViewController.h"
+#include "controls/SheetLikePanelViewController.h"
+#include "controls/SimpleWebViewWindowController.h"
+#include "controls/ViewControllerWindowController.h"
+
+namespace {
+
+class Page : public NavigationControllerFriendlyViewController {
+public:
+    explicit Page(const QString& name) { setTitle(name); }
+};
+
+class PanelDelegate : public SheetLikePanelViewControllerDelegate {
+public:
+    int closes = 0;
+    void sheetLikePanelCloseButtonPressed() override { ++closes; }
+};
+
+class LoadingDelegate : public QVR_LoadingViewDelegate {
+public:
+    int cancels = 0;
+    void loadingViewCancelButtonPressed() override { ++cancels; }
+};
+
+} // namespace
+
+TEST(SheetLikePanel, NavigationStackBackAndCloseButtons)
+{
+    SheetLikePanelViewController panel;
+    PanelDelegate delegate;
+    panel.setDelegate(&delegate);
+    panel.view()->show();
+
+    auto* root = new Page(QStringLiteral("Root"));
+    panel.navigationController()->setRootViewController(root);
+    EXPECT_EQ(root->navigationController(), panel.navigationController());
+    EXPECT_EQ(panel.titleLabel()->text(), QStringLiteral("Root"));
+    EXPECT_FALSE(panel.closeButton()->isVisible());
+
+    panel.setEnableCloseButton(true);
+    panel.setEnableNavigationBackButton(true);
+    EXPECT_TRUE(panel.closeButton()->isVisible());
+    EXPECT_FALSE(panel.backButton()->isVisible()); // nothing to go back to
+
+    // A page pushes the next one through its back-reference.
+    QPointer<Page> second = new Page(QStringLiteral("Second"));
+    root->navigationController()->pushViewController(second, true);
+    EXPECT_EQ(panel.navigationController()->topViewController(), second);
+    EXPECT_EQ(panel.titleLabel()->text(), QStringLiteral("Second"));
+    EXPECT_TRUE(panel.backButton()->isVisible());
+
+    QTest::mouseClick(panel.backButton(), Qt::LeftButton);
+    EXPECT_EQ(panel.navigationController()->topViewController(), root);
+    EXPECT_FALSE(panel.backButton()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000)); // popped pages are released
+    EXPECT_TRUE(QTest::qWaitFor([&] { return root->view()->pos() == QPoint(0, 0); }, 2000));
+    EXPECT_FALSE(panel.navigationController()->popViewControllerAnimated(false)); // the root stays
+
+    QTest::mouseClick(panel.closeButton(), Qt::LeftButton);
+    EXPECT_EQ(delegate.closes, 1);
+}
+
+TEST(ViewControllerWindowController, ShowsTheControllersViewAndOwnsIt)
+{
+    auto* windowController = new ViewControllerWindowController;
+    auto* controller = new Page(QStringLiteral("Password"));
+    controller->view()->resize(320, 180);
+    QPointer<QWidget> view = controller->view();
+    QPointer<Page> controllerGuard = controller;
+    windowController->setViewController(controller);
+    EXPECT_EQ(view->window(), windowController->window());
+    EXPECT_EQ(windowController->window()->size(), QSize(320, 180));
+    EXPECT_EQ(windowController->window()->windowTitle(), QStringLiteral("Password"));
+
+    auto* replacement = new Page(QStringLiteral("Other"));
+    windowController->setViewController(replacement);
+    EXPECT_TRUE(controllerGuard.isNull());
+    EXPECT_TRUE(view.isNull());
+    delete windowController; // takes the replacement and the window with it
+}
+
+TEST(LoadingViewController, CancelProgressAndSpinner)
+{
+    QVR_LoadingViewController loading;
+    LoadingDelegate delegate;
+    loading.setDelegate(&delegate);
+    loading.view()->show();
+    loading.setProgress(1.5);
+    EXPECT_DOUBLE_EQ(loading.progress(), 1.0);
+    loading.setProgress(0.4);
+    EXPECT_FLOAT_EQ(loading.progressView()->progress(), 0.4f);
+    loading.startSpinner();
+    EXPECT_TRUE(loading.spinner()->isVisible());
+    loading.stopSpinner();
+    EXPECT_FALSE(loading.spinner()->isVisible());
+    QTest::mouseClick(loading.cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(delegate.cancels, 1);
+}
+
+TEST(INAppStoreWindow, TitleBarBandHoldsControlsAndIsDrawnByTheBlock)
+{
+    INAppStoreWindow window;
+    window.resize(800, 600);
+    window.setTitleBarHeight(72.0);
+    EXPECT_EQ(window.titleBarRect(), QRect(0, 0, 800, 72));
+    EXPECT_EQ(window.contentView()->geometry(), QRect(0, 72, 800, 528));
+    EXPECT_EQ(window.titleBarView()->size(), QSize(800, 72));
+
+    auto* button = new QPushButton(QStringLiteral("Play"), window.titleBarView());
+    button->move(700, 20);
+    EXPECT_EQ(button->window(), &window);
+
+    int calls = 0;
+    Qt::Edge seenEdge = Qt::BottomEdge;
+    QRectF seenRect;
+    window.setTitleBarDrawingBlock(
+        [&](QPainter* painter, bool, const QRectF& rect, Qt::Edge edge, const QPainterPath& clip) {
+            ++calls;
+            seenEdge = edge;
+            seenRect = rect;
+            EXPECT_TRUE(clip.contains(rect.center()));
+            painter->fillRect(rect, QColor(0x1F, 0x70, 0xA8));
+        });
+    window.setShowsBaselineSeparator(false);
+    window.setWindowTitle(QStringLiteral("Untitled"));
+    window.setShowsTitle(true);
+    window.show();
+    const QImage shot = window.grab().toImage();
+    EXPECT_GE(calls, 1);
+    EXPECT_EQ(seenEdge, Qt::TopEdge);
+    EXPECT_EQ(seenRect, QRectF(0, 0, 800, 72));
+    EXPECT_EQ(shot.pixelColor(5, 5), QColor(0x1F, 0x70, 0xA8));
+
+    window.setHideTitleBarInFullScreen(true);
+    window.showFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isFullScreen(); }, 2000));
+    EXPECT_EQ(window.titleBarRect().height(), 0);
+    EXPECT_EQ(window.contentView()->y(), 0);
+}
+
+TEST(SimpleWebViewWindowController, KeepsTheAddressAndStartsNoEngineUntilItsWindowIsAskedFor)
+{
+    SimpleWebViewWindowController controller(QUrl(QStringLiteral("https://127.0.0.1:9/user/settings")));
+    EXPECT_EQ(controller.url(), QUrl(QStringLiteral("https://127.0.0.1:9/user/settings")));
+    EXPECT_FALSE(controller.isWindowLoaded());
+}
