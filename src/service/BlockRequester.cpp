@@ -54,15 +54,30 @@ QNetworkAccessManager* networkManager()
     static QPointer<QNetworkAccessManager> manager;
     if (!manager) {
         manager = new QNetworkAccessManager(QCoreApplication::instance());
-        // Never follow a redirect from https to plain http: the body carries the signature and tokens.
-        manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+        // Redirects are followed only within the same scheme, host and port: the body carries the signature
+        // and tokens, and must never be re-sent to another host or over plain http.
+        manager->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
     }
     return manager;
 }
 
+// The service's own workers, so that long jobs other parts of the application put on the global pool (file
+// copies, video work) never hold a request back. Made and owned on the main thread, like the manager.
+QThreadPool* workerPool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(4);
+    }
+    return pool;
+}
+
 void runOnMainThread(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    // No application object means the process is ending: nobody is left to receive the result.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
 }
 
 bool isLoopbackHost(const QString& host)
@@ -175,7 +190,7 @@ std::shared_ptr<BlockRequester> BlockRequester::start(Verb verb, const QString& 
     // The worker holds only a weak reference, so a cancelled request is dropped without being built.
     requester->m_keepAlive = requester;
     std::weak_ptr<BlockRequester> weak = requester;
-    QThreadPool::globalInstance()->start([weak, verb, url, password, signedFields, unsignedFields, files]() {
+    workerPool()->start([weak, verb, url, password, signedFields, unsignedFields, files]() {
         {
             auto alive = weak.lock();
             if (!alive || alive->isCancelled())
@@ -367,7 +382,7 @@ void BlockRequester::onFinished()
     }
     std::weak_ptr<BlockRequester> weak = weak_from_this();
     m_keepAlive = shared_from_this();
-    QThreadPool::globalInstance()->start([weak, httpStatus, body]() {
+    workerPool()->start([weak, httpStatus, body]() {
         const QString text = replyTextForResponse(httpStatus, body);
         runOnMainThread([weak, text]() {
             if (auto alive = weak.lock()) {

@@ -21,9 +21,9 @@ class QTimer;
 // query) to the service's "/2.0/services/api" path.
 //
 // Threads: start requests and cancel them on the main thread. The body (UTF-8 conversion, signature,
-// multipart assembly, file parts) is built on a worker of the global thread pool, so a document of many
-// megabytes never stalls the user interface; the completion always runs on the main thread, exactly once,
-// unless the request was cancelled, in which case it never runs.
+// multipart assembly) is built on one of the service's worker threads, and large replies are checked there
+// too, so a document of many megabytes never stalls the user interface; the completion always runs on the
+// main thread, exactly once, unless the request was cancelled, in which case it never runs.
 //
 // Replies: the completion receives the reply text and the method name. Whatever goes wrong, the reply text
 // is a JSON object, and a failure is always an object with an "error" member:
@@ -48,8 +48,9 @@ public:
     // Ordered form fields; the order is kept in the body, the signature sorts by key.
     using Parameters = QList<std::pair<QString, QString>>;
 
-    // A file sent as a form part of its own; its content is read when the body is built, off the main
-    // thread, and never takes part in the signature.
+    // A file sent as a form part of its own. It is opened when the body is built (a file that cannot be read
+    // fails the call before anything is sent), streamed from disk while the request is sent, and never takes
+    // part in the signature.
     struct FilePart {
         QString fieldName;
         QString filePath;

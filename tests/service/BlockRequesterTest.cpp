@@ -344,6 +344,20 @@ TEST_F(ServiceTest, UntrustedCertificateIsRefused)
     EXPECT_EQ(reply->error().value("errorCode").toString(), QString::number(QNetworkReply::SslHandshakeFailedError));
 }
 
+TEST_F(ServiceTest, RedirectToAnotherHostIsNotFollowed)
+{
+    FakeWebService elsewhere; // same machine, another port: another origin
+    ASSERT_TRUE(elsewhere.start());
+    FakeHttpReply redirect = FakeHttpReply::html(307, "Moved");
+    redirect.extraHeaders.append({"Location", elsewhere.baseUrl().toString().toUtf8() + FakeWebService::kApiPath});
+    m_service.injectReply(QString(), redirect);
+
+    auto reply =
+        callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList(QStringLiteral("En"), done); });
+    EXPECT_FALSE(reply->error().isEmpty()) << reply->text.toStdString();
+    EXPECT_EQ(elsewhere.requestCount(), 0) << "the signed body went to another host";
+}
+
 TEST(ServiceAddress, PlainHttpOnlyForThisMachine)
 {
     const QUrl before = CorvikBlockAPIBinding::apiURL();

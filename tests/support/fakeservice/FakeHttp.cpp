@@ -24,6 +24,8 @@ QByteArray reasonPhrase(int status)
         return "Bad Request";
     case 401:
         return "Unauthorized";
+    case 307:
+        return "Temporary Redirect";
     case 404:
         return "Not Found";
     case 413:
@@ -64,6 +66,8 @@ void writeReply(QTcpSocket* socket, const FakeHttpReply& reply)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     if (!reply.contentType.isEmpty())
         head += "Content-Type: " + reply.contentType + "\r\n";
+    for (const auto& [name, value] : reply.extraHeaders)
+        head += name + ": " + value + "\r\n";
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n";
     socket->write(head);
     socket->write(reply.body);

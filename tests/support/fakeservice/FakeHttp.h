@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,7 @@ struct FakeHttpReply {
     int status = 200;
     QByteArray contentType = "application/json";
     QByteArray body;
+    QList<std::pair<QByteArray, QByteArray>> extraHeaders; // e.g. {"Location", …} for a redirect
     int delayMs = 0;
 
     static FakeHttpReply json(const QJsonObject& object, int status = 200);
