@@ -1,0 +1,3 @@
+#include "gestures/GesturesLogging.h"
+
+Q_LOGGING_CATEGORY(lcGestures, "tess.gestures", QtWarningMsg)
