@@ -5,9 +5,11 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "foundation/Tessutils.h"
+
 CustomProgressView::CustomProgressView(QWidget* parent)
     : QWidget(parent)
-    , m_barColor(0x1F, 0x70, 0xA8)
+    , m_barColor(Tessutils::tessarineBlue())
 {
     m_labelFont = font();
     m_labelFont.setPointSizeF(11.0);

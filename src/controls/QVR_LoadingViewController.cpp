@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/CustomProgressView.h"
+#include "foundation/Tessutils.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ protected:
         const QRectF ring = QRectF(rect()).adjusted(3, 3, -3, -3);
         painter.setPen(QPen(QColor(255, 255, 255, 60), 3));
         painter.drawEllipse(ring);
-        QPen arc(QColor(0x1F, 0x70, 0xA8), 3);
+        QPen arc(Tessutils::tessarineBlue(), 3);
         arc.setCapStyle(Qt::RoundCap);
         painter.setPen(arc);
         painter.drawArc(ring, -m_angle * 16, 270 * 16);

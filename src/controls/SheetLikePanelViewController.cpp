@@ -9,6 +9,7 @@
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
 #include "controls/ViewUtils.h"
+#include "foundation/Tessutils.h"
 
 SheetLikePanelViewController::SheetLikePanelViewController(QObject* parent)
     : ViewController(parent)
@@ -20,7 +21,9 @@ SheetLikePanelViewController::SheetLikePanelViewController(QObject* parent)
 
 QColor SheetLikePanelViewController::panelColor()
 {
-    return QColor(0x2B, 0x2D, 0x30, 0xF2);
+    QColor color = Tessutils::tessarineBlackColor();
+    color.setAlphaF(0.95f);
+    return color;
 }
 
 void SheetLikePanelViewController::loadView()
