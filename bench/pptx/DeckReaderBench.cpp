@@ -1,12 +1,13 @@
-// Reading a 100-slide deck with 100 pictures against the floor: inflating every part with libzip and
-// parsing every XML part with libxml2. Prints both times and their ratio (the reader should stay
-// within twice the floor).
+// Reading a 100-slide deck with 100 pictures (every slide and object, pictures extracted into a new
+// folder) against the floor: inflating every part with libzip and parsing every XML part with
+// libxml2. Prints both times and their ratio (the reader should stay within twice the floor).
 
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -166,9 +167,15 @@ void BM_ReadWholeDeck(benchmark::State& state)
     qvd_opc_init();
     Fixture& f = fixture();
     std::size_t objects = 0;
+    int round = 0;
     for (auto _ : state) {
+        // Each import extracts into a new, empty folder, as the converter does.
+        state.PauseTiming();
+        const std::string out = f.outPath + "/" + std::to_string(round++);
+        std::filesystem::create_directory(out);
+        state.ResumeTiming();
         int error = 0;
-        QVD_OPC_PRESENTATION_T* deck = qvd_opc_open(f.deckPath.c_str(), f.outPath.c_str(), &error);
+        QVD_OPC_PRESENTATION_T* deck = qvd_opc_open(f.deckPath.c_str(), out.c_str(), &error);
         if (!deck) {
             state.SkipWithError("the reader failed");
             return;
@@ -177,6 +184,9 @@ void BM_ReadWholeDeck(benchmark::State& state)
             for (QVD_OPC_SLIDE_OBJECT_T* o = qvd_opc_slide_objects(slide, &error); o; o = o->next)
                 ++objects;
         qvd_opc_free(deck);
+        state.PauseTiming();
+        std::filesystem::remove_all(out);
+        state.ResumeTiming();
     }
     benchmark::DoNotOptimize(objects);
 }
@@ -210,15 +220,21 @@ void BM_InflateAndParseFloor(benchmark::State& state)
 }
 BENCHMARK(BM_InflateAndParseFloor)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration so the ratio can be printed at the end.
+// Keeps each benchmark's time per iteration so the ratio can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                // With --benchmark_repetitions the fastest repetition counts: the machine's other
+                // load only ever adds time.
+                const double perIteration = run.real_accumulated_time / double(run.iterations);
+                const auto [it, added] = times.try_emplace(run.run_name.function_name, perIteration);
+                if (!added)
+                    it->second = std::min(it->second, perIteration);
+            }
     }
     std::map<std::string, double> times;
 };

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <set>
+#include <unordered_map>
 #include <string_view>
 
 namespace pptx {
@@ -33,6 +34,12 @@ constexpr std::int64_t kMaxPx = 1000000;
 constexpr std::int32_t kMaxFontSize = 4000;
 constexpr std::int32_t kMaxLevel = 9;
 constexpr std::int32_t kMaxSpacing = 1000000;
+// Real decks have a default level and nine outline levels per style list, a dozen colour-map entries
+// and a dozen scheme colours; anything past these caps is ignored so lookups stay short.
+constexpr int kMaxStyleLevels = 32;
+constexpr int kMaxColors = 256;
+// Lists longer than this get a hash index for lookups.
+constexpr int kIndexedListLength = 16;
 
 constexpr const char* kNumberingSchemes[] = {
     "alphaLcParenBoth",  "alphaUcParenBoth", "alphaLcParenR",         "alphaUcParenR",         "alphaLcPeriod",
@@ -275,12 +282,21 @@ struct Reader {
         return head;
     }
 
-    static char* pictureFor(QVD_OPC_IMAGE_REL_T* rels, const std::string& id)
+    char* pictureFor(QVD_OPC_IMAGE_REL_T* rels, const std::string& id)
     {
-        for (; rels; rels = rels->next)
-            if (id == rels->rel_id)
-                return rels->file_path;
-        return nullptr;
+        int length = 0;
+        for (QVD_OPC_IMAGE_REL_T* r = rels; r && length <= kIndexedListLength; r = r->next, ++length) {
+            if (id == r->rel_id)
+                return r->file_path;
+        }
+        if (length <= kIndexedListLength)
+            return nullptr;
+        auto [it, made] = st.pictureIndex.try_emplace(rels);
+        if (made)
+            for (QVD_OPC_IMAGE_REL_T* r = rels; r; r = r->next)
+                it->second.try_emplace(r->rel_id, r->file_path);
+        const auto found = it->second.find(id);
+        return found == it->second.end() ? nullptr : found->second;
     }
 
     // ---- opening ----
@@ -426,15 +442,15 @@ struct Reader {
 
     QVD_OPC_THEME_T* theme(const std::string& part)
     {
-        for (QVD_OPC_THEME_T* t = deck->themes; t; t = t->next)
-            if (part == t->part_name)
-                return t;
+        if (const auto it = st.themesByPart.find(part); it != st.themesByPart.end())
+            return it->second;
         xmlDocPtr doc = document(part);
         if (!doc)
             return nullptr;
         auto* theme = emptyTheme();
         theme->part_name = str(part);
         QVD_OPC_COLOR_T* tail = nullptr;
+        int colors = 0;
         for (xmlNodePtr e = firstElement(child(xmlDocGetRootElement(doc), "themeElements")); e; e = e->next) {
             if (isElement(e, "fontScheme")) {
                 for (xmlNodePtr f = e->children; f; f = f->next) {
@@ -448,9 +464,10 @@ struct Reader {
                     }
                 }
             } else if (isElement(e, "clrScheme")) {
-                for (xmlNodePtr c = e->children; c; c = c->next) {
+                for (xmlNodePtr c = e->children; c && colors < kMaxColors; c = c->next) {
                     if (c->type != XML_ELEMENT_NODE)
                         continue;
+                    ++colors;
                     auto* color = st.arena.make<QVD_OPC_COLOR_T>();
                     color->name = str(std::string(localName(c->name)));
                     xmlNodePtr value = firstElement(c);
@@ -465,6 +482,7 @@ struct Reader {
         }
         (st.themesTail ? st.themesTail->next : deck->themes) = theme;
         st.themesTail = theme;
+        st.themesByPart.emplace(part, theme);
         return theme;
     }
 
@@ -514,9 +532,8 @@ struct Reader {
 
     QVD_OPC_SLIDE_MASTER_T* master(const std::string& part)
     {
-        for (QVD_OPC_SLIDE_MASTER_T* m = deck->slide_masters; m; m = m->next)
-            if (part == m->part_name)
-                return m;
+        if (const auto it = st.mastersByPart.find(part); it != st.mastersByPart.end())
+            return it->second;
         auto* m = st.arena.make<QVD_OPC_SLIDE_MASTER_T>();
         m->deck = deck;
         m->part_name = str(part);
@@ -532,7 +549,8 @@ struct Reader {
         m->background = background(root, m->image_rels, nullptr);
         if (xmlNodePtr map = child(root, "clrMap")) {
             QVD_OPC_COLOR_T* tail = nullptr;
-            for (xmlAttrPtr a = map->properties; a; a = a->next) {
+            int count = 0;
+            for (xmlAttrPtr a = map->properties; a && count++ < kMaxColors; a = a->next) {
                 auto* color = st.arena.make<QVD_OPC_COLOR_T>();
                 color->name = str(std::string(localName(a->name)));
                 color->value = keptAttribute(map, color->name);
@@ -561,6 +579,7 @@ struct Reader {
         m->shapes = shapeList(root, m, m->image_rels, nullptr);
         (st.mastersTail ? st.mastersTail->next : deck->slide_masters) = m;
         st.mastersTail = m;
+        st.mastersByPart.emplace(part, m);
         return st.failed() ? nullptr : m;
     }
 
@@ -576,9 +595,8 @@ struct Reader {
 
     QVD_OPC_SLIDE_LAYOUT_T* layout(const std::string& part)
     {
-        for (QVD_OPC_SLIDE_LAYOUT_T* l = deck->slide_layouts; l; l = l->next)
-            if (part == l->part_name)
-                return l;
+        if (const auto it = st.layoutsByPart.find(part); it != st.layoutsByPart.end())
+            return it->second;
         auto* l = st.arena.make<QVD_OPC_SLIDE_LAYOUT_T>();
         l->deck = deck;
         l->part_name = str(part);
@@ -595,6 +613,7 @@ struct Reader {
         l->shapes = shapeList(root, l->master, l->image_rels, l->master->shapes);
         (st.layoutsTail ? st.layoutsTail->next : deck->slide_layouts) = l;
         st.layoutsTail = l;
+        st.layoutsByPart.emplace(part, l);
         return st.failed() ? nullptr : l;
     }
 
@@ -631,9 +650,11 @@ struct Reader {
                                     QVD_OPC_SLIDE_MASTER_T* m, QVD_OPC_IMAGE_REL_T* rels)
     {
         QVD_OPC_TEXT_STYLE_T *head = nullptr, *tail = nullptr;
-        for (xmlNodePtr e = container->children; e; e = e->next) {
+        int levels = 0;
+        for (xmlNodePtr e = container->children; e && levels < kMaxStyleLevels; e = e->next) {
             if (e->type != XML_ELEMENT_NODE)
                 continue;
+            ++levels;
             std::int32_t level = 0;
             const std::string_view name = localName(e->name);
             const std::size_t digit = name.find_first_of("0123456789");
@@ -870,16 +891,40 @@ struct Reader {
 
     static bool sameText(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
 
-    static QVD_OPC_SHAPE_T* placeholder(QVD_OPC_SHAPE_T* list, std::int32_t kind, const char* index, const char* type)
+    QVD_OPC_SHAPE_T* placeholder(QVD_OPC_SHAPE_T* list, std::int32_t kind, const char* index, const char* type)
     {
+        int length = 0;
+        for (QVD_OPC_SHAPE_T* s = list; s && length <= kIndexedListLength; s = s->next)
+            ++length;
+        if (length <= kIndexedListLength) {
+            if (index)
+                for (QVD_OPC_SHAPE_T* s = list; s; s = s->next)
+                    if (sameText(s->placeholder_index, index) && (kind == 0 || s->placeholder_kind == kind))
+                        return s;
+            if (type)
+                for (QVD_OPC_SHAPE_T* s = list; s; s = s->next)
+                    if (sameText(s->placeholder_type, type))
+                        return s;
+            return nullptr;
+        }
+        auto [it, made] = st.placeholderIndex.try_emplace(list);
+        DeckState::PlaceholderIndex& lookup = it->second;
+        if (made) {
+            for (QVD_OPC_SHAPE_T* s = list; s; s = s->next) {
+                if (s->placeholder_index)
+                    lookup.byIndex[s->placeholder_index].push_back(s);
+                if (s->placeholder_type)
+                    lookup.byType.try_emplace(s->placeholder_type, s);
+            }
+        }
         if (index)
-            for (QVD_OPC_SHAPE_T* s = list; s; s = s->next)
-                if (sameText(s->placeholder_index, index) && (kind == 0 || s->placeholder_kind == kind))
-                    return s;
+            if (const auto found = lookup.byIndex.find(index); found != lookup.byIndex.end())
+                for (QVD_OPC_SHAPE_T* s : found->second)
+                    if (kind == 0 || s->placeholder_kind == kind)
+                        return s;
         if (type)
-            for (QVD_OPC_SHAPE_T* s = list; s; s = s->next)
-                if (sameText(s->placeholder_type, type))
-                    return s;
+            if (const auto found = lookup.byType.find(type); found != lookup.byType.end())
+                return found->second;
         return nullptr;
     }
 
@@ -1015,15 +1060,16 @@ struct Reader {
         if (!main)
             return false;
         QVD_OPC_SLIDE_T* tail = nullptr;
-        const auto& relations = st.container->relations(kMainPart);
+        std::unordered_map<std::string, const OpcRelation*> slideRelations;
+        for (const OpcRelation& r : st.container->relations(kMainPart))
+            if (r.type == kRelSlide && !r.external)
+                slideRelations.try_emplace(r.id, &r);
         for (xmlNodePtr id = firstElement(child(xmlDocGetRootElement(main), "sldIdLst")); id; id = id->next) {
             std::string rid;
             if (!isElement(id, "sldId") || !attribute(id, "id", &rid, true))
                 continue;
-            const OpcRelation* relation = nullptr;
-            for (const OpcRelation& r : relations)
-                if (r.id == rid && r.type == kRelSlide && !r.external)
-                    relation = &r;
+            const auto found = slideRelations.find(rid);
+            const OpcRelation* relation = found == slideRelations.end() ? nullptr : found->second;
             if (!relation || !st.container->hasPart(relation->target)) {
                 std::fprintf(stderr, "pptx reader: slide %s of %s is missing; skipped\n", rid.c_str(),
                              st.inputName.c_str());

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <libxml/tree.h>
@@ -14,8 +16,9 @@
 namespace pptx {
 
 // Bump allocator that owns every record and string of one deck. Memory comes back all at once when
-// the arena goes away; nothing is released piecemeal, so records may point freely into one another.
-// An exhausted allocator throws std::bad_alloc, which the entry points turn into the out-of-memory code.
+// the arena goes away (its blocks go to a small pool shared by all decks, guarded by a mutex); nothing is released
+// piecemeal, so records may point freely into one another. An exhausted allocator throws std::bad_alloc, which the
+// entry points turn into the out-of-memory code.
 class DeckArena {
 public:
     DeckArena() = default;
@@ -32,7 +35,7 @@ public:
     char* copy(const std::string& text) { return copy(text.data(), text.size()); }
 
 private:
-    std::vector<void*> m_blocks;
+    std::vector<std::pair<void*, bool>> m_blocks; // block, taken from the shared pool
     char* m_cursor = nullptr;
     std::size_t m_left = 0;
 };
@@ -47,6 +50,17 @@ struct DeckState {
     std::string inputName; // for messages
     std::map<std::string, xmlDocPtr> documents;
     std::map<std::string, char*> pictureFiles; // part name -> extracted file path
+    // Lookups by name, so a deck with very many parts, relationships or placeholders cannot make
+    // reading quadratic.
+    std::unordered_map<std::string, QVD_OPC_THEME_T*> themesByPart;
+    std::unordered_map<std::string, QVD_OPC_SLIDE_MASTER_T*> mastersByPart;
+    std::unordered_map<std::string, QVD_OPC_SLIDE_LAYOUT_T*> layoutsByPart;
+    std::unordered_map<const QVD_OPC_IMAGE_REL_T*, std::unordered_map<std::string, char*>> pictureIndex;
+    struct PlaceholderIndex {
+        std::unordered_map<std::string, std::vector<QVD_OPC_SHAPE_T*>> byIndex;
+        std::unordered_map<std::string, QVD_OPC_SHAPE_T*> byType;
+    };
+    std::unordered_map<const QVD_OPC_SHAPE_T*, PlaceholderIndex> placeholderIndex;
     QVD_OPC_THEME_T* themesTail = nullptr;
     QVD_OPC_SLIDE_MASTER_T* mastersTail = nullptr;
     QVD_OPC_SLIDE_LAYOUT_T* layoutsTail = nullptr;

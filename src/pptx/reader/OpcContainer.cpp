@@ -180,7 +180,7 @@ OpcContainer::~OpcContainer()
 std::unique_ptr<OpcContainer> OpcContainer::openFile(const std::string& path, OpcError* error)
 {
     int code = 0;
-    zip* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    zip* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (!archive) {
         zip_error_t zerror;
         zip_error_init_with_code(&zerror, code);
@@ -198,7 +198,7 @@ std::unique_ptr<OpcContainer> OpcContainer::openBytes(const void* data, std::siz
     zip_error_t zerror;
     zip_error_init(&zerror);
     zip_source_t* source = zip_source_buffer_create(container->m_bytes.data(), size, 0, &zerror);
-    zip* archive = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &zerror) : nullptr;
+    zip* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &zerror) : nullptr;
     if (!archive) {
         *error = {OpcError::NotAPackage, zip_error_strerror(&zerror)};
         zip_error_fini(&zerror);
@@ -432,24 +432,45 @@ bool OpcContainer::readPart(const std::string& name, std::string* out, OpcError*
     auto stream = openStream(name, error);
     if (!stream)
         return false;
-    out->clear();
-    if (st.valid & ZIP_STAT_SIZE)
-        out->reserve(std::size_t(st.size));
-    char buffer[65536];
+    // Read straight into the result. With a declared size (within the limit, checked above) one pass
+    // fills it and a final read must find the end; the stream itself refuses a part longer than it
+    // claimed. Without one the buffer grows up to the limit.
+    const bool sized = st.valid & ZIP_STAT_SIZE;
+    out->resize(sized ? std::size_t(st.size) : std::size_t(0));
+    std::size_t got = 0;
     for (;;) {
-        const std::int64_t n = stream->read(buffer, sizeof buffer);
+        if (got == out->size()) {
+            char probe;
+            const std::int64_t n = stream->read(&probe, 1);
+            if (n == 0)
+                break;
+            if (n < 0) {
+                *error = {OpcError::ReadFailed, stream->errorMessage()};
+                return false;
+            }
+            if (sized || got >= limit) {
+                *error = {OpcError::TooLarge, "part " + name + " is too large"};
+                return false;
+            }
+            out->resize(std::min<std::size_t>(limit, std::max<std::size_t>(out->size() * 2, 65536)));
+            (*out)[got++] = probe;
+            continue;
+        }
+        const std::int64_t n = stream->read(out->data() + got, out->size() - got);
         if (n < 0) {
             *error = {OpcError::ReadFailed, stream->errorMessage()};
             return false;
         }
-        if (n == 0)
+        if (n == 0) {
+            if (sized) {
+                *error = {OpcError::ReadFailed, "part " + name + " is shorter than it claims"};
+                return false;
+            }
             break;
-        if (out->size() + std::size_t(n) > limit) {
-            *error = {OpcError::TooLarge, "part " + name + " is too large"};
-            return false;
         }
-        out->append(buffer, std::size_t(n));
+        got += std::size_t(n);
     }
+    out->resize(got);
     return true;
 }
 

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include <libxml/parser.h>
 
@@ -18,12 +20,65 @@ namespace pptx {
 namespace {
 constexpr std::size_t kBlockSize = 64 * 1024;
 constexpr std::size_t kAlign = alignof(std::max_align_t);
+constexpr std::size_t kPooledBlocks = 64;
+
+// Blocks of released decks are kept for the next deck: freeing them would make the C allocator
+// consolidate every small chunk the XML documents left behind, which costs more than the reading.
+struct BlockPool {
+    std::mutex mutex;
+    std::vector<void*> blocks;
+    ~BlockPool()
+    {
+        for (void* block : blocks)
+            std::free(block);
+    }
+};
+
+BlockPool& pool()
+{
+    static BlockPool instance;
+    return instance;
+}
+
+void* takeBlock()
+{
+    {
+        BlockPool& p = pool();
+        std::lock_guard lock(p.mutex);
+        if (!p.blocks.empty()) {
+            void* block = p.blocks.back();
+            p.blocks.pop_back();
+            return block;
+        }
+    }
+    void* block = std::malloc(kBlockSize);
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void returnBlock(void* block)
+{
+    {
+        BlockPool& p = pool();
+        std::lock_guard lock(p.mutex);
+        if (p.blocks.size() < kPooledBlocks) {
+            p.blocks.push_back(block);
+            return;
+        }
+    }
+    std::free(block);
+}
 } // namespace
 
 DeckArena::~DeckArena()
 {
-    for (void* block : m_blocks)
-        std::free(block);
+    for (const auto& [block, pooled] : m_blocks) {
+        if (pooled)
+            returnBlock(block);
+        else
+            std::free(block);
+    }
 }
 
 void* DeckArena::allocate(std::size_t size)
@@ -33,18 +88,17 @@ void* DeckArena::allocate(std::size_t size)
         void* block = std::calloc(1, size);
         if (!block)
             throw std::bad_alloc();
-        m_blocks.push_back(block);
+        m_blocks.emplace_back(block, false);
         return block;
     }
     if (size > m_left) {
-        void* block = std::calloc(1, kBlockSize);
-        if (!block)
-            throw std::bad_alloc();
-        m_blocks.push_back(block);
+        void* block = takeBlock();
+        m_blocks.emplace_back(block, true);
         m_cursor = static_cast<char*>(block);
         m_left = kBlockSize;
     }
     void* result = m_cursor;
+    std::memset(result, 0, size);
     m_cursor += size;
     m_left -= size;
     return result;
