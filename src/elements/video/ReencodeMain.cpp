@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QUrl>
 
 #include "elements/video/VideoAssetCompressor.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("reencode"));
+    // The failure is printed once below; the library's own warning lines would repeat it.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("tess.elements.video.warning=false"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Re-encodes a video with one of the shared presets."));
