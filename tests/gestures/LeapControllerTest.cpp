@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTest>
 
@@ -258,4 +259,54 @@ TEST(LeapController, PostingHelpersDeliverOnTheMainThreadLater)
     ASSERT_TRUE(waitFor([&] { return seen.size() == 2; }));
     EXPECT_EQ(seen, (QStringList{"Ping:center", "Ping:other"}));
     EXPECT_TRUE(onMain);
+}
+
+TEST(LeapController, EveryLibraryEventBecomesItsNotificationAndFramesKeepTheirGestures)
+{
+    QString error;
+    auto replay = Leap::ScriptedBackend::fromFile(QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
+                                                      QStringLiteral("/data/swipe-and-circle.jsonl"),
+                                                  Leap::ScriptedBackend::Mode::Synchronous, 60, &error);
+    ASSERT_TRUE(replay) << error.toStdString();
+    auto controller = controllerOn(replay);
+    controller->enableGesture(LeapGestureType::Swipe, true);
+    controller->enableGesture(LeapGestureType::Circle, true);
+    RecordingListener listener;
+    controller->addListener(&listener);
+    replay->runToEnd();
+    drainEvents();
+    EXPECT_EQ(listener.names, (QStringList{"OnInit", "OnConnect", "OnFrame", "OnFrame", "OnFrame", "OnFocusLost",
+                                           "OnFocusGained", "OnDisconnect"}));
+
+    const auto newest = controller->frame(0);
+    const auto gesturesOfNewest = newest->gestures(nullptr);
+    ASSERT_EQ(gesturesOfNewest.size(), 2u);
+    EXPECT_EQ(gesturesOfNewest[0]->state(), LeapGestureState::Stop);
+    EXPECT_EQ(gesturesOfNewest[1]->type(), LeapGestureType::Circle);
+    const auto sinceFirst = newest->gestures(controller->frame(2));
+    ASSERT_EQ(sinceFirst.size(), 3u);
+    EXPECT_EQ(sinceFirst[0]->state(), LeapGestureState::Start);
+    EXPECT_EQ(sinceFirst[0]->frame(), newest) << "wrapped with the frame that asked";
+    EXPECT_TRUE(newest->gestures(newest).empty());
+    controller->removeListener(&listener);
+}
+
+TEST(LeapController, AddingADelegateRetiresTheNotificationBridge)
+{
+    auto replay = backend(4, Leap::ScriptedBackend::Mode::Synchronous);
+    auto controller = controllerOn(replay);
+    RecordingListener listener;
+    controller->addListener(&listener);
+    replay->step();
+    replay->step();
+    auto delegate = std::make_shared<CountingDelegate>();
+    controller->addDelegate(delegate);
+    replay->runToEnd();
+    drainEvents();
+    // The old bridge's queued events still arrive; the bridge itself is gone before the next frame.
+    EXPECT_EQ(listener.names, (QStringList{"OnInit", "OnConnect", "OnFrame", "OnExit"}));
+    EXPECT_EQ(delegate->frames, 3);
+    controller->removeListener(&listener);
+    controller.reset();
+    EXPECT_EQ(delegate.use_count(), 1);
 }

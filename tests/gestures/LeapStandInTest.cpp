@@ -1,11 +1,15 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include "platform/leap/Leap.h"
 #include "support/TestEnvironment.h"
@@ -294,4 +298,86 @@ TEST(LeapStandIn, MalformedScriptsAreRejectedNamingTheLine)
     EXPECT_FALSE(ScriptedBackend::fromFile("/nonexistent/script.jsonl", ScriptedBackend::Mode::Threaded, 60, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(ScriptedBackend::parse("\n  \n{\"event\":\"connect\"}\n", &error));
+}
+
+namespace {
+
+// Removes a listener (possibly itself) on its first frame.
+class RemovingListener : public Listener {
+public:
+    Listener* victim = nullptr;
+    int frames = 0;
+    void onFrame(const Controller& c) override
+    {
+        ++frames;
+        if (victim)
+            Controller(c).removeListener(*std::exchange(victim, nullptr));
+    }
+};
+
+} // namespace
+
+TEST(LeapStandIn, ListenersMayRemoveThemselvesOrOthersDuringAnEvent)
+{
+    auto backend = syncBackend(framesScript(2));
+    RemovingListener first;
+    RecordingListener second;
+    RemovingListener self;
+    Controller controller(backend, first);
+    controller.addListener(second);
+    controller.addListener(self);
+    first.victim = &second;
+    self.victim = &self;
+    backend->runToEnd();
+    // `second` came after `first` in the round that removed it: not called for that frame, nor later.
+    EXPECT_EQ(second.events, (std::vector<std::string>{"init", "connect", "exit"}));
+    EXPECT_EQ(self.frames, 1);
+    EXPECT_EQ(first.frames, 2);
+}
+
+TEST(LeapStandIn, GestureListsSkipIdsTheFrameDoesNotHold)
+{
+    FrameData data;
+    data.id = 4;
+    data.hands.push_back({.id = 1});
+    data.pointables.push_back({.id = 10, .handId = 1});
+    data.gestures.push_back({.id = 3,
+                             .type = Gesture::TYPE_CIRCLE,
+                             .state = Gesture::STATE_UPDATE,
+                             .handIds = {1, 2},
+                             .pointableIds = {99, 10}});
+    const Frame frame = Frame::fromData(data);
+    const Gesture gesture = frame.gesture(3);
+    EXPECT_EQ(gesture.hands().count(), 1);
+    ASSERT_EQ(gesture.pointables().count(), 1);
+    EXPECT_EQ(gesture.pointables()[0], frame.pointable(10));
+    EXPECT_EQ(CircleGesture(gesture).pointable(), frame.pointable(10));
+    EXPECT_FALSE(frame.gesture(4).isValid());
+    EXPECT_EQ(Gesture::invalid().type(), Gesture::TYPE_INVALID);
+    EXPECT_FALSE(SwipeGesture(gesture).isValid());
+    EXPECT_EQ(SwipeGesture(gesture).direction(), Vector());
+}
+
+TEST(LeapStandIn, EnvironmentScriptDrivesControllersMadeWithoutABackend)
+{
+    qputenv("TESS_LEAP_SCRIPT", QFile::encodeName(dataDir() + "/swipe-and-circle.jsonl"));
+    qputenv("TESS_LEAP_FRAMES_PER_SECOND", "1000");
+    RecordingListener listener;
+    {
+        Controller controller(listener);
+        qunsetenv("TESS_LEAP_SCRIPT");
+        qunsetenv("TESS_LEAP_FRAMES_PER_SECOND");
+        QDeadlineTimer deadline(10000);
+        while (controller.frame().id() != 3 && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        EXPECT_EQ(controller.frame().id(), 3);
+        EXPECT_EQ(controller.frame().currentFramesPerSecond(), 1000);
+    }
+    EXPECT_EQ(listener.events.front(), "init");
+    EXPECT_EQ(listener.events.back(), "exit");
+
+    qputenv("TESS_LEAP_SCRIPT", "/nonexistent/script.jsonl");
+    Controller fallback(listener);
+    qunsetenv("TESS_LEAP_SCRIPT");
+    EXPECT_FALSE(fallback.isConnected());
 }
