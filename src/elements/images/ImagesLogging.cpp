@@ -1,0 +1,3 @@
+#include "elements/images/ImagesLogging.h"
+
+Q_LOGGING_CATEGORY(lcImages, "tess.elements.images", QtWarningMsg)

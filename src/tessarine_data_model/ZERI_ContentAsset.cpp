@@ -1,0 +1,147 @@
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+
+#include <QImageReader>
+
+#include "platform/MainThread.h"
+#include "tessarine_data_model/ModelJsonReader.h"
+#include "tessarine_data_model/TessarineDataModelLogging.h"
+#include "tessarine_data_model/VideoAssetCompressorPreset.h"
+
+namespace {
+const QString kIdKey = QStringLiteral("id");
+const QString kExternalURLKey = QStringLiteral("externalURL");
+const QString kSourceFileNameKey = QStringLiteral("sourceFileName");
+const QString kIsBakedAssetKey = QStringLiteral("isBakedAsset");
+const QString kCorvikContentIDKey = QStringLiteral("corvikContentID");
+const QString kPresetKey = QStringLiteral("videoCompressionPreset");
+} // namespace
+
+std::shared_ptr<ZERI_ContentAsset> ZERI_ContentAsset::create()
+{
+    auto asset = std::make_shared<ZERI_ContentAsset>();
+    asset->setInternalID(newUniqueID());
+    return asset;
+}
+
+std::shared_ptr<ZERI_ContentAsset> ZERI_ContentAsset::initWithDict(const QJsonObject& dict, Error* error)
+{
+    ModelReadStatus status;
+    auto asset = std::make_shared<ZERI_ContentAsset>();
+    asset->readFromReader(ModelJsonReader(dict, QString(), status), false);
+    if (status.failed()) {
+        setError(error, status.error());
+        return nullptr;
+    }
+    return asset;
+}
+
+std::shared_ptr<ZERI_ContentAsset> ZERI_ContentAsset::copy() const
+{
+    auto asset = std::make_shared<ZERI_ContentAsset>();
+    ModelReadStatus status;
+    asset->readFromReader(ModelJsonReader(jsonDictionary(), QString(), status), false);
+    return asset;
+}
+
+QUrl ZERI_ContentAsset::externalURL() const
+{
+    return m_externalURL.isEmpty() ? QUrl() : QUrl(m_externalURL, QUrl::TolerantMode);
+}
+
+void ZERI_ContentAsset::setExternalURL(const QUrl& url)
+{
+    const QString text = url.isEmpty() ? QString() : url.toString(QUrl::FullyEncoded);
+    if (m_externalURL == text)
+        return;
+    m_externalURL = text;
+    didChange(QStringLiteral("externalURL"));
+}
+
+void ZERI_ContentAsset::setSourceFileName(const QString& name)
+{
+    if (m_sourceFileName == name)
+        return;
+    m_sourceFileName = name;
+    didChange(QStringLiteral("sourceFileName"));
+}
+
+void ZERI_ContentAsset::setIsBakedAsset(bool baked)
+{
+    if (m_isBakedAsset == baked)
+        return;
+    m_isBakedAsset = baked;
+    didChange(QStringLiteral("isBakedAsset"));
+}
+
+void ZERI_ContentAsset::setCorvikContentID(const QString& contentID)
+{
+    if (m_corvikContentID == contentID)
+        return;
+    m_corvikContentID = contentID;
+    didChange(QStringLiteral("corvikContentID"));
+}
+
+void ZERI_ContentAsset::setVideoCompressionPreset(const std::shared_ptr<VideoAssetCompressorPreset>& preset)
+{
+    if (m_preset == preset)
+        return;
+    m_preset = preset;
+    didChange(QStringLiteral("videoCompressionPreset"));
+}
+
+QString ZERI_ContentAsset::localFilePath() const
+{
+    const QUrl url = externalURL();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+QImage ZERI_ContentAsset::getImageIgnoreThreadSafety(bool ignoreThreadSafety) const
+{
+    if (!ignoreThreadSafety && MainThread::isMainThread())
+        return {};
+    const QString path = localFilePath();
+    if (path.isEmpty())
+        return {};
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        qCWarning(lcTessarineDataModel) << "cannot decode asset image" << path << reader.errorString();
+    return image;
+}
+
+QJsonObject ZERI_ContentAsset::makeJsonDictionary() const
+{
+    QJsonObject dict;
+    writeInternalID(dict);
+    if (!m_externalURL.isEmpty())
+        dict.insert(kExternalURLKey, m_externalURL);
+    if (!m_sourceFileName.isEmpty())
+        dict.insert(kSourceFileNameKey, m_sourceFileName);
+    dict.insert(kIsBakedAssetKey, yesNo(m_isBakedAsset));
+    if (!m_corvikContentID.isEmpty())
+        dict.insert(kCorvikContentIDKey, m_corvikContentID);
+    if (m_preset)
+        dict.insert(kPresetKey, m_preset->dictionaryRepresentation());
+    return dict;
+}
+
+void ZERI_ContentAsset::readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys)
+{
+    readInternalID(reader, changedKeys);
+    assign(m_externalURL, reader.string(kExternalURLKey), QStringLiteral("externalURL"), changedKeys);
+    assign(m_sourceFileName, reader.string(kSourceFileNameKey), QStringLiteral("sourceFileName"), changedKeys);
+    assign(m_isBakedAsset, reader.boolean(kIsBakedAssetKey), QStringLiteral("isBakedAsset"), changedKeys);
+    assign(m_corvikContentID, reader.string(kCorvikContentIDKey), QStringLiteral("corvikContentID"), changedKeys);
+    // A preset read back is a new record; keep the current one when the stored form is the same.
+    const auto presetDict = reader.object(kPresetKey);
+    if (!presetDict) {
+        if (m_preset) {
+            m_preset.reset();
+            changedKeys.insert(QStringLiteral("videoCompressionPreset"));
+        }
+    } else if (!m_preset || m_preset->dictionaryRepresentation() != *presetDict) {
+        m_preset = VideoAssetCompressorPreset::initWithDict(*presetDict);
+        changedKeys.insert(QStringLiteral("videoCompressionPreset"));
+    }
+}

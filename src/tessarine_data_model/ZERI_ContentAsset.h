@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+
+#include <QImage>
+#include <QString>
+#include <QUrl>
+
+#include "tessarine_data_model/TessarineDataModelItem.h"
+
+class VideoAssetCompressorPreset;
+
+// One media file of a document: where it is (a local file URL or a remote one; a streaming site's link for an
+// embedded video), what it was imported as, and the re-encoding preset a video still waits for. Identified by
+// a universal id (internalID). Its parent is the object, gallery, screen or background that uses it.
+//
+// This is the record and its dictionary form; files, downloads, imports and reference counts are the storage
+// layer's.
+class ZERI_ContentAsset : public TessarineDataModelItem {
+public:
+    ZERI_ContentAsset() = default;
+    // An empty asset with a new universal id.
+    static std::shared_ptr<ZERI_ContentAsset> create();
+    // nullptr (with `error`) when a value has the wrong kind.
+    static std::shared_ptr<ZERI_ContentAsset> initWithDict(const QJsonObject& dict, Error* error = nullptr);
+    // A copy of the record (same id and file) with no parent.
+    std::shared_ptr<ZERI_ContentAsset> copy() const;
+
+    QUrl externalURL() const;
+    // No effect when equal; otherwise records the URL and marks the asset (and its document) changed.
+    void setExternalURL(const QUrl& url);
+    QString sourceFileName() const { return m_sourceFileName; }
+    void setSourceFileName(const QString& name);
+    bool isBakedAsset() const { return m_isBakedAsset; }
+    void setIsBakedAsset(bool baked);
+    QString corvikContentID() const { return m_corvikContentID; }
+    void setCorvikContentID(const QString& contentID);
+    std::shared_ptr<VideoAssetCompressorPreset> videoCompressionPreset() const { return m_preset; }
+    void setVideoCompressionPreset(const std::shared_ptr<VideoAssetCompressorPreset>& preset);
+
+    // The path of a local file URL; empty for remote URLs (those are the downloader's).
+    QString localFilePath() const;
+    // Decodes the asset's local file. Null on the main thread unless `ignoreThreadSafety` (decoding may take
+    // long), for a remote URL and for a missing or unreadable file.
+    QImage getImage() const { return getImageIgnoreThreadSafety(false); }
+    QImage getImageIgnoreThreadSafety(bool ignoreThreadSafety) const;
+
+protected:
+    QJsonObject makeJsonDictionary() const override;
+    void readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
+
+private:
+    // Kept as text: documents hold thousands of assets and most URLs are never looked at.
+    QString m_externalURL;
+    QString m_sourceFileName;
+    bool m_isBakedAsset = false;
+    QString m_corvikContentID;
+    std::shared_ptr<VideoAssetCompressorPreset> m_preset;
+};

@@ -1,0 +1,241 @@
+#include "tessarine_data_model/ZERI_FlowModel.h"
+
+#include <QHash>
+#include <QJsonArray>
+
+#include "tessarine_data_model/ModelJsonReader.h"
+#include "tessarine_data_model/ZERI_AppDataModelCenter.h"
+#include "tessarine_data_model/ZERI_FlowScreenBackgroundModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+
+namespace {
+const QString kScreensKey = QStringLiteral("screens");
+const QString kScreenModelsKey = QStringLiteral("screenModels");
+const QString kTitleKey = QStringLiteral("title");
+const QString kThemeIDKey = QStringLiteral("themeID");
+const QString kViewSizeKey = QStringLiteral("viewSize");
+const QString kSlideDurationKey = QStringLiteral("autoAdvanceSlideDuration");
+const QString kTransitionTypeKey = QStringLiteral("autoAdvanceTransitionType");
+const QString kLoopsKey = QStringLiteral("autoAdvanceLoops");
+const QSizeF kDefaultViewSize(1024, 748);
+} // namespace
+
+ZERI_FlowModel::ZERI_FlowModel()
+    : m_viewSize(kDefaultViewSize)
+    , m_undoManager(std::make_unique<UndoManager>())
+{
+    m_undoManager->setLevelsOfUndo(kUndoLevels);
+}
+
+ZERI_FlowModel::~ZERI_FlowModel() = default;
+
+std::shared_ptr<ZERI_FlowModel> ZERI_FlowModel::create()
+{
+    auto flow = std::make_shared<ZERI_FlowModel>();
+    flow->setInternalID(newUniqueID());
+    flow->stampNewTimestamps();
+    return flow;
+}
+
+std::shared_ptr<ZERI_FlowModel> ZERI_FlowModel::initWithDict(const QJsonObject& dict, Error* error)
+{
+    auto flow = std::make_shared<ZERI_FlowModel>();
+    ModelReadStatus status;
+    flow->readFromReader(ModelJsonReader(dict, QString(), status), false);
+    if (status.failed()) {
+        setError(error, status.error());
+        return nullptr;
+    }
+    return flow;
+}
+
+std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowModel::screenWithID(const QString& internalID) const
+{
+    for (const auto& screen : m_screens) {
+        if (screen->internalID() == internalID)
+            return screen;
+    }
+    return nullptr;
+}
+
+qsizetype ZERI_FlowModel::indexOfFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen) const
+{
+    const auto it = std::find(m_screens.begin(), m_screens.end(), screen);
+    return it == m_screens.end() ? -1 : qsizetype(it - m_screens.begin());
+}
+
+void ZERI_FlowModel::insertFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen, qsizetype index)
+{
+    if (!screen || indexOfFlowScreen(screen) >= 0)
+        return;
+    if (const auto oldFlow = std::dynamic_pointer_cast<ZERI_FlowModel>(screen->parent()))
+        oldFlow->removeFlowScreen(screen);
+    index = std::clamp<qsizetype>(index, 0, qsizetype(m_screens.size()));
+    m_screens.insert(m_screens.begin() + index, screen);
+    adopt(screen);
+    didChange(kScreenModelsKey);
+}
+
+void ZERI_FlowModel::addFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    insertFlowScreen(screen, qsizetype(m_screens.size()));
+}
+
+void ZERI_FlowModel::removeFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screenToRemove)
+{
+    // A copy: the argument may refer to the very element erased below.
+    const auto screen = screenToRemove;
+    const qsizetype index = indexOfFlowScreen(screen);
+    if (index < 0)
+        return;
+    m_screens.erase(m_screens.begin() + index);
+    screen->setParent(nullptr);
+    didChange(kScreenModelsKey);
+}
+
+std::shared_ptr<ZERI_FlowScreenModel>
+ZERI_FlowModel::duplicateFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    const qsizetype index = indexOfFlowScreen(screen);
+    if (index < 0)
+        return nullptr;
+    auto duplicate = screen->copy(true);
+    if (!duplicate)
+        return nullptr;
+    insertFlowScreen(duplicate, index + 1);
+    return duplicate;
+}
+
+void ZERI_FlowModel::sendFlowScreenAtIndex(qsizetype from, qsizetype to)
+{
+    const auto count = qsizetype(m_screens.size());
+    if (from < 0 || to < 0 || from >= count || to >= count || from == to)
+        return;
+    auto screen = m_screens[from];
+    m_screens.erase(m_screens.begin() + from);
+    m_screens.insert(m_screens.begin() + to, screen);
+    didChange(kScreenModelsKey);
+}
+
+void ZERI_FlowModel::setTitle(const QString& title)
+{
+    if (m_title == title)
+        return;
+    m_title = title;
+    didChange(kTitleKey);
+}
+
+void ZERI_FlowModel::setThemeID(const QString& themeID)
+{
+    if (m_themeID == themeID)
+        return;
+    m_themeID = themeID;
+    didChange(kThemeIDKey);
+}
+
+void ZERI_FlowModel::setViewSize(const QSizeF& size)
+{
+    if (m_viewSize == size || !size.isValid())
+        return;
+    m_viewSize = size;
+    didChange(kViewSizeKey);
+}
+
+void ZERI_FlowModel::setAutoAdvanceSlideDuration(std::optional<double> seconds)
+{
+    if (m_autoAdvanceSlideDuration == seconds)
+        return;
+    m_autoAdvanceSlideDuration = seconds;
+    didChange(kSlideDurationKey);
+}
+
+void ZERI_FlowModel::setAutoAdvanceTransitionType(std::optional<int> transitionType)
+{
+    if (m_autoAdvanceTransitionType == transitionType)
+        return;
+    m_autoAdvanceTransitionType = transitionType;
+    didChange(kTransitionTypeKey);
+}
+
+void ZERI_FlowModel::setAutoAdvanceLoops(bool loops)
+{
+    if (m_autoAdvanceLoops == loops)
+        return;
+    m_autoAdvanceLoops = loops;
+    didChange(kLoopsKey);
+}
+
+void ZERI_FlowModel::appendChildItems(std::vector<std::shared_ptr<TessarineDataModelItem>>& children) const
+{
+    children.insert(children.end(), m_screens.begin(), m_screens.end());
+}
+
+QJsonObject ZERI_FlowModel::makeJsonDictionary() const
+{
+    QJsonObject dict;
+    writeInternalID(dict);
+    writeTimestamps(dict);
+    QJsonArray screens;
+    for (const auto& screen : m_screens)
+        screens.append(screen->jsonDictionary());
+    dict.insert(kScreensKey, screens);
+    dict.insert(kTitleKey, m_title);
+    if (!m_themeID.isEmpty())
+        dict.insert(kThemeIDKey, m_themeID);
+    dict.insert(kViewSizeKey, ZERI_AppDataModelCenter::jsonFromSize(m_viewSize));
+    if (m_autoAdvanceSlideDuration)
+        dict.insert(kSlideDurationKey, *m_autoAdvanceSlideDuration);
+    if (m_autoAdvanceTransitionType)
+        dict.insert(kTransitionTypeKey, *m_autoAdvanceTransitionType);
+    dict.insert(kLoopsKey, yesNo(m_autoAdvanceLoops));
+    return dict;
+}
+
+void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys)
+{
+    readInternalID(reader, changedKeys);
+    readTimestamps(reader, changedKeys);
+    assign(m_title, reader.string(kTitleKey), kTitleKey, changedKeys);
+    assign(m_themeID, reader.string(kThemeIDKey), kThemeIDKey, changedKeys);
+    QSizeF viewSize = reader.size(kViewSizeKey, kDefaultViewSize);
+    if (!viewSize.isValid() || viewSize.isEmpty())
+        viewSize = kDefaultViewSize;
+    assign(m_viewSize, viewSize, kViewSizeKey, changedKeys);
+    assign(m_autoAdvanceSlideDuration, reader.optionalNumber(kSlideDurationKey), kSlideDurationKey, changedKeys);
+    const auto transition = reader.optionalNumber(kTransitionTypeKey);
+    assign(m_autoAdvanceTransitionType, transition ? std::optional<int>(int(*transition)) : std::nullopt,
+           kTransitionTypeKey, changedKeys);
+    assign(m_autoAdvanceLoops, reader.boolean(kLoopsKey), kLoopsKey, changedKeys);
+
+    // Screens whose id is already in the flow are updated in place, so holders of them survive an undo.
+    QHash<QString, std::shared_ptr<ZERI_FlowScreenModel>> existing;
+    for (const auto& screen : m_screens)
+        existing.insert(screen->internalID(), screen);
+    std::vector<std::shared_ptr<ZERI_FlowScreenModel>> screens;
+    const QJsonArray entries = reader.array(kScreensKey).value_or(QJsonArray());
+    screens.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size() && reader.ok(); ++i) {
+        if (!entries[i].isObject()) {
+            reader.status().fail(reader.pathOf(kScreensKey, i), QStringLiteral("expected an object"));
+            break;
+        }
+        const QJsonObject dict = entries[i].toObject();
+        const QString id = dict.value(QLatin1String("id")).toString();
+        std::shared_ptr<ZERI_FlowScreenModel> screen = id.isEmpty() ? nullptr : existing.take(id);
+        const bool reused = screen != nullptr;
+        if (!screen) {
+            screen = std::make_shared<ZERI_FlowScreenModel>();
+            screen->setParent(shared_from_this());
+            // The background is the screen's own child from the start.
+            screen->backgroundModel()->setParent(screen);
+        }
+        screen->readFromReader(ModelJsonReader(dict, reader, kScreensKey, i), reused);
+        screens.push_back(std::move(screen));
+    }
+    if (screens != m_screens) {
+        for (const auto& removed : existing)
+            removed->setParent(nullptr);
+        m_screens = std::move(screens);
+        changedKeys.insert(kScreenModelsKey);
+    }
+}

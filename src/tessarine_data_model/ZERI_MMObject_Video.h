@@ -1,0 +1,20 @@
+#pragma once
+
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+
+// A video object (type 1): its film is the video asset, its poster frame the original image asset. An embedded
+// streaming video has no local file; its video asset's URL is the site's link.
+class ZERI_MMObject_Video : public ZERI_MixedMediaObject {
+public:
+    int type() const override { return Video; }
+
+    bool isYoutubeVideo() const { return m_isYoutubeVideo; }
+    void setIsYoutubeVideo(bool isYoutubeVideo);
+
+protected:
+    void writeTypeProperties(QJsonObject& dict) const override;
+    void readTypeProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
+
+private:
+    bool m_isYoutubeVideo = false;
+};
