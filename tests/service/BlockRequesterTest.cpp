@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -309,6 +310,13 @@ TEST_F(ServiceTest, FilePartsAreSentButNotSigned)
     EXPECT_EQ(request->files["file0"].contentType, QStringLiteral("image/png"));
     EXPECT_EQ(request->files["file1"].data.size(), 300000);
     EXPECT_EQ(request->files["file1"].fileName, QStringLiteral("b %22quoted%22.mov"));
+
+    // The remote address the service hands back serves the uploaded bytes (what a downloader will fetch).
+    QNetworkAccessManager manager;
+    QNetworkReply* download = manager.get(QNetworkRequest(QUrl(items[0].toObject()["url"].toString())));
+    ASSERT_TRUE(waitUntil([&] { return download->isFinished(); }));
+    EXPECT_EQ(download->readAll(), QByteArray("\x89PNG\r\n--not a boundary\r\n", 24));
+    delete download;
 }
 
 TEST_F(ServiceTest, UnreadableFileFailsTheCallWithoutSendingIt)
