@@ -13,7 +13,13 @@
 #include <QThread>
 #include <QUrl>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 #include "MediaTestClips.h"
+#include "elements/video/MediaAssetReaderTrackOutput.h"
+#include "elements/video/MediaAssetWriterInput.h"
 #include "elements/video/VideoAssetCompressor.h"
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
@@ -133,6 +139,23 @@ TEST(VideoAssetCompressorConfiguration, CancelWhileIdleCallsTheBlockAtOnce)
     EXPECT_EQ(calls, 1);
     compressor.cancel(nullptr);
     EXPECT_FALSE(compressor.isActive());
+}
+
+TEST(VideoAssetCompressorConfiguration, ProgressOfAClipWithoutAKnownDurationIsZeroNotNaN)
+{
+    VideoAssetCompressor compressor; // never started: the duration is unknown
+    std::vector<float> progress;
+    compressor.setOnProgressBlock([&](float value) { progress.push_back(value); });
+    Error error;
+    VideoWriterSettings settings;
+    settings.size = QSize(16, 16);
+    auto input = MediaAssetWriterInput::videoInput(settings, &error);
+    ASSERT_TRUE(input) << error.message.toStdString();
+    RWSampleBufferChannel channel(MediaAssetReaderTrackOutput::assetReaderTrackOutputWithTrack(MediaTrack{}), input);
+    MediaSampleBuffer sample(av_frame_alloc(), MediaType::Video, {3, 1}, {1, 25});
+    compressor.sampleBufferChannel(channel, sample); // on the main thread: reported at once
+    ASSERT_EQ(progress.size(), 1u);
+    EXPECT_EQ(progress.front(), 0.0f);
 }
 
 TEST(VideoAssetCompressorConfiguration, AnInputThatIsNotALocalFileFailsBeforeStartReturns)
