@@ -1,5 +1,6 @@
 #include "elements/video/MediaAssetReader.h"
 
+#include "elements/video/FFmpegError.h"
 #include "elements/video/MediaAsset.h"
 #include "elements/video/MediaAssetReaderTrackOutput.h"
 #include "elements/video/VideoLogging.h"
@@ -29,7 +30,8 @@ MediaAssetReader::MediaAssetReader(std::shared_ptr<MediaAsset> asset)
 std::unique_ptr<MediaAssetReader> MediaAssetReader::create(std::shared_ptr<MediaAsset> asset, Error* error)
 {
     if (!asset || !asset->isLoaded()) {
-        setError(error, asset ? asset->loadError() : Error(QStringLiteral("FFmpegErrorDomain"), -1, "No asset"));
+        setError(error, asset ? asset->loadError()
+                              : Error(QString::fromLatin1(kFFmpegErrorDomain), -1, QStringLiteral("No asset")));
         return nullptr;
     }
     return std::unique_ptr<MediaAssetReader>(new MediaAssetReader(std::move(asset)));
