@@ -29,8 +29,17 @@ function(tess_add_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES
-            LABELS "${labels}"
-            TIMEOUT 300
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QT_MEDIA_BACKEND=gstreamer;TESS_TEST_DATA_DIR=${CMAKE_CURRENT_SOURCE_DIR}/data;TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+        TEST_LIST ${name}_TESTS
+        PROPERTIES TIMEOUT 300)
+    # gtest_discover_tests flattens list-valued properties, so labels and environment are set by a
+    # script that ctest runs after the discovered tests are defined.
+    set(environment
+        QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QT_MEDIA_BACKEND=gstreamer
+        TESS_TEST_DATA_DIR=${CMAKE_CURRENT_SOURCE_DIR}/data TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR})
+    set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+    file(WRITE ${props_file}
+        "if(${name}_TESTS)\n"
+        "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\" ENVIRONMENT \"${environment}\")\n"
+        "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
 endfunction()
