@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QStringList>
 #include <QTest>
 
@@ -264,8 +263,7 @@ TEST(LeapController, PostingHelpersDeliverOnTheMainThreadLater)
 TEST(LeapController, EveryLibraryEventBecomesItsNotificationAndFramesKeepTheirGestures)
 {
     QString error;
-    auto replay = Leap::ScriptedBackend::fromFile(QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                                                      QStringLiteral("/data/swipe-and-circle.jsonl"),
+    auto replay = Leap::ScriptedBackend::fromFile(QStringLiteral(TESS_GESTURES_TEST_DATA "/swipe-and-circle.jsonl"),
                                                   Leap::ScriptedBackend::Mode::Synchronous, 60, &error);
     ASSERT_TRUE(replay) << error.toStdString();
     auto controller = controllerOn(replay);

@@ -8,7 +8,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 
 #include "platform/leap/Leap.h"
@@ -18,12 +17,11 @@ using namespace Leap;
 
 namespace {
 
-// The suite's data folder; beside this file when the test runner did not pass it in the environment.
+// The suite's data folder, also when the test runner did not pass it in the environment.
 QString dataDir()
 {
     const QString fromEnvironment = TestEnvironment::dataDir();
-    return fromEnvironment.isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/data")
-                                     : fromEnvironment;
+    return fromEnvironment.isEmpty() ? QStringLiteral(TESS_GESTURES_TEST_DATA) : fromEnvironment;
 }
 
 // Records the events a controller delivers, as short words.
@@ -360,6 +358,7 @@ TEST(LeapStandIn, GestureListsSkipIdsTheFrameDoesNotHold)
 
 TEST(LeapStandIn, EnvironmentScriptDrivesControllersMadeWithoutABackend)
 {
+    ASSERT_TRUE(QFile::exists(dataDir() + "/swipe-and-circle.jsonl"));
     qputenv("TESS_LEAP_SCRIPT", QFile::encodeName(dataDir() + "/swipe-and-circle.jsonl"));
     qputenv("TESS_LEAP_FRAMES_PER_SECOND", "1000");
     RecordingListener listener;
