@@ -96,13 +96,10 @@ public:
     // The controller that posted one of the LeapNotification notifications (valid while it is delivered).
     static LeapController* fromNotification(const Notification& notification);
 
+private:
     // The cores of the templates above: subscribe the callbacks found on `object`, or install a delegate.
     void subscribe(const void* object, const LeapListenerCallbacks& callbacks);
     bool installDelegate(LeapDelegateCallbacks callbacks, std::shared_ptr<void> delegate);
-
-    const Leap::Controller& interfaceController() const { return *m_controller; }
-
-private:
     void attachNotificationBridge();
     void detachBridge();
 

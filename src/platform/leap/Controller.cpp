@@ -103,6 +103,9 @@ public:
 
     void deviceConnected() override
     {
+        // Under the dispatch lock, so that a listener being added sees either the old state and then this
+        // event, or the new state and not the event.
+        std::lock_guard dispatching(m_dispatchMutex);
         {
             std::lock_guard lock(m_stateMutex);
             if (m_connected)
@@ -117,6 +120,7 @@ public:
 
     void deviceDisconnected() override
     {
+        std::lock_guard dispatching(m_dispatchMutex);
         {
             std::lock_guard lock(m_stateMutex);
             if (!m_connected)
@@ -131,6 +135,7 @@ public:
 
     void focusChanged(bool hasFocus) override
     {
+        std::lock_guard dispatching(m_dispatchMutex);
         {
             std::lock_guard lock(m_stateMutex);
             if (m_focus == hasFocus)

@@ -27,9 +27,10 @@ namespace Leap {
 // "state" are the library's numbers or the names "swipe", "circle", "screenTap", "keyTap" and "start",
 // "update", "stop".
 //
-// Synchronous mode delivers an event per step() on the calling thread. Threaded mode replays the whole script
-// on a thread of its own once the controller gets its first listener: device events at once, frames
-// `framesPerSecond` apart; it stops at the end of the script or when the controller goes away.
+// Nothing is delivered before the controller gets its first listener. Synchronous mode then delivers one event
+// per step() on the calling thread. Threaded mode replays the whole script on a thread of its own: device
+// events at once, frames `framesPerSecond` apart; it stops at the end of the script or when the controller goes
+// away.
 class ScriptedBackend final : public Backend {
 public:
     enum class Mode { Synchronous, Threaded };
