@@ -132,8 +132,9 @@ void AsynchronousRenderImageView::startRender()
             return;
         {
             QMutexLocker lock(&observerMutex());
-            if (decodeObserver())
-                decodeObserver()(QThread::currentThread() == QCoreApplication::instance()->thread());
+            QCoreApplication* app = QCoreApplication::instance();
+            if (decodeObserver() && app)
+                decodeObserver()(QThread::currentThread() == app->thread());
         }
         QImageReader reader(path);
         reader.setAutoTransform(true);

@@ -39,7 +39,8 @@ private:
 // area and follows its size; it stays exactly aligned wherever the window manager moves the window, and needs no
 // compositor to be clear. The constructor with a rectangle makes a separate borderless, translucent window instead.
 // In both cases the shield is created hidden: show() plays the part of adding it above the window and making it key.
-// The caller owns the shield; close() hides it (and deletes it when WA_DeleteOnClose is set).
+// A shield laid over a window is that window's child and goes with it, so keep it through QPointer; close() hides
+// it (and deletes it when WA_DeleteOnClose is set).
 class MouseEventShieldWindow : public QWidget {
     Q_OBJECT
 public:

@@ -127,6 +127,7 @@ void NavigationController::show(NavigationControllerFriendlyViewController* cont
     animation->setEndValue(1.0);
     animation->setEasingCurve(QEasingCurve::InOutQuad);
     QPointer<QWidget> incomingGuard = incoming;
+    QPointer<PageContainer> containerGuard = container;
     connect(animation, &QVariantAnimation::valueChanged, this, [=](const QVariant& v) {
         const double t = v.toDouble();
         if (incomingGuard)
@@ -139,7 +140,7 @@ void NavigationController::show(NavigationControllerFriendlyViewController* cont
             return;
         if (incomingGuard)
             incomingGuard->move(0, 0);
-        if (outgoing && outgoing != container->current) {
+        if (outgoing && (!containerGuard || outgoing != containerGuard->current)) {
             outgoing->hide();
             outgoing->move(0, 0);
         }

@@ -16,8 +16,8 @@ class QVariantAnimation;
 // Arrow sides are bits of a mask: 2 top (popover below the anchor), 4 bottom (popover above it), 8 left (popover to
 // its right), 16 right (popover to its left); all four = 30.
 //
-// The content view is reparented into the popover and sized by its current size; the popover is a child of the host
-// while presented and is owned by whoever created it.
+// The content view is reparented into the popover and sized by its current size. Presenting makes the popover a
+// child of the host (Qt ownership: it goes when the host goes), so keep it through QPointer.
 class UniversalPopover : public QWidget {
     Q_OBJECT
 public:

@@ -358,6 +358,19 @@ void setFontColor(QAbstractButton* button, const QColor& color)
     button->setPalette(palette);
 }
 
+void setTextColor(const QColor& color, QAbstractButton* button)
+{
+    setFontColor(button, color);
+}
+
+void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view)
+{
+    if (!view)
+        return;
+    for (QWidget* descendant : view->findChildren<QWidget*>())
+        descendant->setAcceptDrops(false);
+}
+
 void drawNinePartImage(QPainter* painter, const QPixmap& image, const QRectF& rect, double topCap, double bottomCap,
                        double leftCap, double rightCap)
 {

@@ -66,6 +66,11 @@ bool isUserInteractionDisabled(const QWidget* view);
 
 // Colours the button's whole title; an invalid colour or an empty title changes nothing.
 void setFontColor(QAbstractButton* button, const QColor& color);
+// The same, in the argument order of the OS X helper collection.
+void setTextColor(const QColor& color, QAbstractButton* button);
+
+// Every descendant of the view (not the view itself) stops accepting drops.
+void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view);
 
 // Nine-part drawing: the corners keep their size, the edges stretch along one axis, the centre both.
 // Caps are in the image's points (device-independent pixels).

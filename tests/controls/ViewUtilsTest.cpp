@@ -149,6 +149,16 @@ TEST(ViewUtils, FontColourAndNinePartDrawing)
     const QColor before = untitled.palette().color(QPalette::ButtonText);
     ViewUtils::setFontColor(&untitled, Qt::red);
     EXPECT_EQ(untitled.palette().color(QPalette::ButtonText), before);
+    ViewUtils::setTextColor(QColor(), &titled); // no colour: unchanged
+    EXPECT_EQ(titled.palette().color(QPalette::ButtonText), QColor(Qt::red));
+
+    QWidget root;
+    root.setAcceptDrops(true);
+    auto* grandchild = new QWidget(new QWidget(&root));
+    grandchild->setAcceptDrops(true);
+    ViewUtils::recursivelyUnregisterDragTypesForAllSubviewsOfView(&root);
+    EXPECT_FALSE(grandchild->acceptDrops());
+    EXPECT_TRUE(root.acceptDrops());
 
     // A 9 x 9 image: 3-point corners red, everything else green. Stretched to 30 x 20, corners keep their size.
     QPixmap source(9, 9);
