@@ -1,0 +1,180 @@
+#include "app/QVRActionLog.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QTimer>
+
+#include "app/AppLogging.h"
+#include "foundation/Tessutils.h"
+#include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+#include "platform/Json.h"
+#include "service/ZERI_APIBinding.h"
+
+namespace {
+
+QVRActionLog* s_testLog = nullptr;
+
+} // namespace
+
+QVRActionLog::QVRActionLog(const QString& backlogFile, Sender sender, QObject* parent)
+    : QObject(parent)
+    , m_file(backlogFile)
+    , m_sender(std::move(sender))
+    , m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(kFlushIntervalSeconds * 1000);
+    connect(m_timer, &QTimer::timeout, this, &QVRActionLog::flush);
+    load();
+    if (!m_backlog.isEmpty())
+        scheduleFlush();
+}
+
+QVRActionLog::~QVRActionLog() = default;
+
+QVRActionLog& QVRActionLog::shared()
+{
+    if (s_testLog)
+        return *s_testLog;
+    static QVRActionLog* s_log =
+        new QVRActionLog(AppPaths::applicationSupport() + QStringLiteral("/Tessarine/actionlog.json"), serviceSender());
+    return *s_log;
+}
+
+void QVRActionLog::setSharedForTesting(QVRActionLog* log)
+{
+    s_testLog = log;
+}
+
+QVRActionLog::Sender QVRActionLog::serviceSender()
+{
+    return [](const QByteArray& eventsJson, std::function<void(bool)> done) {
+        ZERI_APIBinding::logActions(
+            QString::fromUtf8(eventsJson), Tessutils::corvikAuthToken(), [done](const QString& reply, const QString&) {
+                const QJsonDocument document = QJsonDocument::fromJson(reply.toUtf8());
+                const bool accepted = document.isObject() && !document.object().contains(QStringLiteral("error"));
+                if (!accepted)
+                    qCInfo(lcApp) << "the service did not take the action log yet";
+                done(accepted);
+            });
+    };
+}
+
+void QVRActionLog::load()
+{
+    QFile file(m_file);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcApp) << "cannot read the action log" << m_file << file.errorString();
+        return;
+    }
+    Error error;
+    const std::optional<QJsonValue> value = Json::read(file.readAll(), &error);
+    file.close();
+    if (value && value->isArray()) {
+        for (const QJsonValue& event : value->toArray()) {
+            if (event.isObject())
+                m_backlog.append(event);
+        }
+        return;
+    }
+    const QString aside = m_file + QStringLiteral(".corrupt");
+    QFile::remove(aside);
+    if (!QFile::rename(m_file, aside))
+        QFile::remove(m_file);
+    qCWarning(lcApp) << "the action log" << m_file << "was unreadable; set aside as" << aside << error.message;
+}
+
+void QVRActionLog::save() const
+{
+    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    Error error;
+    if (!AtomicFile::write(m_file, Json::write(m_backlog), &error))
+        qCWarning(lcApp) << "cannot write the action log" << m_file << error.message;
+}
+
+void QVRActionLog::scheduleFlush()
+{
+    if (!m_timer->isActive())
+        m_timer->start();
+}
+
+void QVRActionLog::append(const QJsonObject& event)
+{
+    m_backlog.append(event);
+    // Dropping from the front must not drop events the batch in flight carries without adjusting its count.
+    while (m_backlog.size() > kMaxBacklog) {
+        m_backlog.removeFirst();
+        if (m_inFlight > 0)
+            --m_inFlight;
+    }
+    save();
+    if (m_backlog.size() - m_inFlight >= kBatchSize)
+        flush();
+    else
+        scheduleFlush();
+}
+
+void QVRActionLog::flush()
+{
+    if (m_inFlight > 0 || m_backlog.isEmpty() || !m_sender)
+        return;
+    m_timer->stop();
+    const qsizetype count = std::min<qsizetype>(kBatchSize, m_backlog.size());
+    QJsonArray batch;
+    for (qsizetype i = 0; i < count; ++i)
+        batch.append(m_backlog.at(i));
+    m_inFlight = count;
+    QPointer<QVRActionLog> self(this);
+    m_sender(Json::write(batch), [self](bool accepted) {
+        if (!self)
+            return;
+        const qsizetype sent = self->m_inFlight;
+        self->m_inFlight = 0;
+        if (accepted) {
+            for (qsizetype i = 0; i < sent && !self->m_backlog.isEmpty(); ++i)
+                self->m_backlog.removeFirst();
+            self->save();
+        }
+        emit self->batchFinished(accepted);
+        if (!self->m_backlog.isEmpty()) {
+            if (accepted && self->m_backlog.size() >= kBatchSize)
+                self->flush();
+            else
+                self->scheduleFlush();
+        }
+    });
+}
+
+bool QVRActionLog::flushAndWait(int timeoutMs)
+{
+    if (!m_sender)
+        return m_backlog.isEmpty();
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    bool failed = false;
+    while (!m_backlog.isEmpty() && !failed && deadline.isActive()) {
+        bool finished = false;
+        const QMetaObject::Connection connection =
+            connect(this, &QVRActionLog::batchFinished, &loop, [&](bool accepted) {
+                finished = true;
+                failed = !accepted;
+                loop.quit();
+            });
+        flush(); // a sender may answer before returning
+        if (!finished)
+            loop.exec();
+        disconnect(connection);
+    }
+    return m_backlog.isEmpty();
+}

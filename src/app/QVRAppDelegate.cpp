@@ -1,0 +1,483 @@
+#include "app/QVRAppDelegate.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/AppLogging.h"
+#include "app/AppStartupHooks.h"
+#include "app/QVRActionLog.h"
+#include "app/QVRAnalytics.h"
+#include "app/QVRCrashReporter.h"
+#include "app/QVRMainMenu.h"
+#include "app/QVRSingleInstance.h"
+#include "app/QVRURLSchemeHandler.h"
+#include "app/QVRWindowManager.h"
+#include "foundation/Tessutils.h"
+#include "platform/AlertPresenter.h"
+#include "platform/widgets/WidgetAlertPresenter.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "strings/UFM.h"
+
+namespace {
+
+constexpr int kGestureCheckDelayMs = 10 * 1000;
+constexpr int kQuitFlushTimeoutMs = 3000;
+
+bool has(const std::function<void()>& hook)
+{
+    return bool(hook);
+}
+
+void skipped(const char* step)
+{
+    qCInfo(lcApp) << "start-up step" << step << "skipped: not available yet";
+}
+
+QString capitalized(const QString& text)
+{
+    return text.isEmpty() ? text : text.left(1).toUpper() + text.mid(1);
+}
+
+// Prints when the first window is exposed and quits: the start-time benchmark runs the application this way.
+class FirstExposeProbe : public QObject {
+public:
+    explicit FirstExposeProbe(QElapsedTimer clock)
+        : m_clock(clock)
+    {
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            auto* window = qobject_cast<QWindow*>(watched);
+            if (window && window->isExposed() && !m_done) {
+                m_done = true;
+                fprintf(stdout, "first-window-exposed %lld\n", static_cast<long long>(m_clock.nsecsElapsed() / 1000));
+                fflush(stdout);
+                QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QElapsedTimer m_clock;
+    bool m_done = false;
+};
+
+} // namespace
+
+QVRAppDelegate::QVRAppDelegate(QObject* parent)
+    : QObject(parent)
+{
+    QVRMainMenu::setApplicationHandler(
+        [this](const QString& command) { performApplicationCommand(command); },
+        [this](const QString& command) { return canPerformApplicationCommand(command); });
+    QVRMainMenu::setSignedInQuery([] { return !Tessutils::corvikAuthToken().isEmpty(); });
+    QVRMainMenu::setSnappingDisabledQuery([] {
+        const auto& query = AppStartupHooks::shared().snappingDisabled;
+        return query && query();
+    });
+    if (qApp)
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &QVRAppDelegate::flushBeforeQuit);
+}
+
+QVRAppDelegate::~QVRAppDelegate()
+{
+    QVRMainMenu::setApplicationHandler({});
+    delete m_fallbackWindow;
+}
+
+void QVRAppDelegate::setStepObserver(std::function<void(const QString&)> observer)
+{
+    m_stepObserver = std::move(observer);
+}
+
+void QVRAppDelegate::beginStep(const char* step)
+{
+    qCDebug(lcApp) << "start-up step" << step;
+    if (m_stepObserver)
+        m_stepObserver(QString::fromLatin1(step));
+}
+
+QString QVRAppDelegate::gestureControllerInstallPath()
+{
+    const QString configured = qEnvironmentVariable("TESS_GESTURE_CONTROLLER_PATH");
+    return configured.isEmpty() ? QStringLiteral("/usr/sbin/leapd") : configured;
+}
+
+void QVRAppDelegate::applicationDidFinishLaunching()
+{
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+
+    beginStep("logAPIEndpoint");
+    const QString configuredURL = qEnvironmentVariable("TESS_API_URL");
+    qCInfo(lcApp).noquote() << "API endpoint:"
+                            << (configuredURL.isEmpty() ? QString::fromLatin1(CorvikBlockAPIBinding::kDefaultAPIURL)
+                                                        : configuredURL);
+
+    // The original emptied a process-wide URL cache here; our network access managers are made without a
+    // cache, so there is nothing to switch off.
+    beginStep("urlCache");
+
+    beginStep("configureService");
+    const QUrl endpoint = CorvikBlockAPIBinding::applyStartupConfiguration();
+    qCInfo(lcApp) << "service configured for" << endpoint.host();
+
+    beginStep("menuTitles");
+    QVRMainMenu::updateTitles();
+
+    beginStep("loadDefaultThemes");
+    if (has(hooks.loadDefaultThemes))
+        hooks.loadDefaultThemes();
+    else
+        skipped("loadDefaultThemes");
+
+    beginStep("gestureHandler");
+    if (QFileInfo::exists(gestureControllerInstallPath())) {
+        if (has(hooks.startGestureHandler)) {
+            hooks.startGestureHandler();
+            QTimer::singleShot(kGestureCheckDelayMs, this, [] {
+                const auto& connected = AppStartupHooks::shared().gestureControllerIsConnected;
+                if (!connected || connected())
+                    return;
+                qCInfo(lcApp) << "Disconnected";
+                AlertRequest request;
+                request.style = AlertRequest::Style::Warning;
+                request.messageText = QStringLiteral("Leap Motion Controller Disconnected");
+                request.informativeText = QStringLiteral("Your Leap Motion controller appears to be disconnected. "
+                                                         "Please reconnect to continue using Tessarine with Leap "
+                                                         "Motion.");
+                AlertPresenter::shared().show(request, nullptr, [](const AlertResponse&) {});
+            });
+        } else {
+            skipped("gestureHandler");
+        }
+    }
+
+    beginStep("gestureHandlerView");
+    if (has(hooks.createGestureHandlerView))
+        hooks.createGestureHandlerView();
+    else
+        skipped("gestureHandlerView");
+
+    beginStep("crashReporter");
+    const QString crashAppID = qEnvironmentVariable("TESS_CRASH_REPORTER_APP_ID");
+    QVRCrashReporter::configure(crashAppID.isEmpty() ? QStringLiteral("com.tessarine.linux") : crashAppID);
+    QVRCrashReporter::setAutomaticSubmission(true);
+    QVRCrashReporter::start();
+
+    beginStep("listsWindow");
+    openListsWindow();
+
+    beginStep("launchEvent");
+    QVRAnalytics::logEvent(QStringLiteral("Tessarine App Launch"),
+                           {{QStringLiteral("LaunchType"), QStringLiteral("cold")}});
+
+    beginStep("observers");
+    m_observations.clear();
+    const auto signInChanged = [](const Notification&) { QVRMainMenu::updateTitles(); };
+    m_observations.emplace_back(QStringLiteral("ZERI_AuthenticationHandlerDidLoginNotification"), nullptr,
+                                signInChanged);
+    m_observations.emplace_back(QStringLiteral("ZERI_AuthenticationHandlerDidLogoutNotification"), nullptr,
+                                signInChanged);
+    m_observations.emplace_back(QStringLiteral("QVBDataQuotaMonitorDidUpdateNotification"), nullptr,
+                                [this](const Notification&) { refreshQuota(); });
+
+    beginStep("quotaMonitor");
+    if (has(hooks.startQuotaMonitor))
+        hooks.startQuotaMonitor();
+    else
+        skipped("quotaMonitor");
+
+    beginStep("removeDebugMenuItems");
+    QVRMainMenu::removeItemsWithTag(QVRMainMenu::ScreenMenu, QVRMainMenu::kDebugItemTag);
+
+    beginStep("deletePrecachedBlankTheme");
+    if (has(hooks.deletePrecachedBlankTheme))
+        hooks.deletePrecachedBlankTheme();
+    else
+        skipped("deletePrecachedBlankTheme");
+}
+
+QWidget* QVRAppDelegate::listsWindow() const
+{
+    return m_listsWindow ? m_listsWindow.data() : static_cast<QWidget*>(m_fallbackWindow.data());
+}
+
+void QVRAppDelegate::openListsWindow()
+{
+    const auto& open = AppStartupHooks::shared().openListsWindow;
+    if (open) {
+        if (QWidget* window = open()) {
+            m_listsWindow = window;
+            QVRWindowManager::sharedInstance().addManagedWindow(window);
+            if (QVRMainMenu::menuBars().isEmpty() || !window->findChild<QMenuBar*>())
+                QVRMainMenu::createMenuBar(window);
+            window->show();
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+    skipped("listsWindow");
+    if (!m_fallbackWindow) {
+        m_fallbackWindow = new QMainWindow;
+        m_fallbackWindow->setWindowTitle(QApplication::applicationDisplayName());
+        m_fallbackWindow->resize(1024, 748);
+        QVRMainMenu::createMenuBar(m_fallbackWindow);
+    }
+    m_fallbackWindow->show();
+    m_fallbackWindow->raise();
+    m_fallbackWindow->activateWindow();
+}
+
+bool QVRAppDelegate::handleURLEvent(const QString& link)
+{
+    return QVRURLSchemeHandler::handleURLEvent(link);
+}
+
+void QVRAppDelegate::handleLinks(const QStringList& links)
+{
+    if (QWidget* window = listsWindow()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    for (const QString& link : links)
+        handleURLEvent(link);
+}
+
+bool QVRAppDelegate::canPerformApplicationCommand(const QString& command) const
+{
+    static const QStringList kOwn{
+        QStringLiteral("about"),           QStringLiteral("signIn"),      QStringLiteral("quit"),
+        QStringLiteral("closeWindow"),     QStringLiteral("minimize"),    QStringLiteral("zoom"),
+        QStringLiteral("bringAllToFront"), QStringLiteral("myTessarines")};
+    if (kOwn.contains(command))
+        return true;
+    if (command == QLatin1String("new"))
+        return QVRURLSchemeHandler::hasOpenRequestStarter();
+    const auto& commands = AppStartupHooks::shared().menuCommands;
+    const auto it = commands.find(command);
+    return it != commands.end() && it->second;
+}
+
+void QVRAppDelegate::performApplicationCommand(const QString& command)
+{
+    QWidget* active = QApplication::activeWindow();
+    if (command == QLatin1String("quit")) {
+        requestQuit();
+    } else if (command == QLatin1String("signIn")) {
+        onSignInMenuItemPressed();
+    } else if (command == QLatin1String("about")) {
+        AlertRequest request;
+        request.messageText = UFM::ABOUT_TESSARINE_TEXT();
+        request.informativeText =
+            QApplication::applicationDisplayName() + QLatin1Char(' ') + QApplication::applicationVersion();
+        AlertPresenter::shared().show(request, active, [](const AlertResponse&) {});
+    } else if (command == QLatin1String("new")) {
+        handleURLEvent(QStringLiteral("tessarine://startnewtessarine"));
+    } else if (command == QLatin1String("closeWindow")) {
+        if (active)
+            active->close();
+    } else if (command == QLatin1String("minimize")) {
+        if (active)
+            active->showMinimized();
+    } else if (command == QLatin1String("zoom")) {
+        if (active)
+            active->isMaximized() ? active->showNormal() : active->showMaximized();
+    } else if (command == QLatin1String("bringAllToFront")) {
+        for (QWidget* window : QVRWindowManager::sharedInstance().windows())
+            window->raise();
+        if (active)
+            active->raise();
+    } else if (command == QLatin1String("myTessarines")) {
+        openListsWindow();
+    } else {
+        const auto& commands = AppStartupHooks::shared().menuCommands;
+        const auto it = commands.find(command);
+        if (it != commands.end() && it->second)
+            it->second();
+        else
+            qCInfo(lcApp) << "menu command" << command << "is not available yet";
+        if (command == QLatin1String("toggleSnapping"))
+            QVRMainMenu::updateTitles();
+    }
+}
+
+bool QVRAppDelegate::showRegisterWall(const QString& message)
+{
+    return showRegisterWallWithMessage(message.isNull() ? UFM::YOU_NEED_TO_SIGN_IN_TEXT() : message);
+}
+
+bool QVRAppDelegate::showRegisterWallWithMessage(const QString& message)
+{
+    if (m_registerWallShown)
+        return false;
+    const auto& wall = AppStartupHooks::shared().runRegisterWall;
+    if (!wall) {
+        qCInfo(lcApp) << "the sign-in wall is not available yet";
+        return false;
+    }
+    m_registerWallShown = true;
+    const bool signedIn = wall(message);
+    m_registerWallShown = false;
+    QVRMainMenu::updateTitles();
+    return signedIn;
+}
+
+void QVRAppDelegate::onSignInMenuItemPressed()
+{
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    if (hooks.isCompressingVideo && hooks.isCompressingVideo()) {
+        AlertRequest request;
+        request.style = AlertRequest::Style::Warning;
+        request.messageText = UFM::SIGNOUT_COMPRESSION_WARNING_TEXT();
+        request.buttons = {UFM::SIGN_OUT_TEXT(), UFM::CANCEL_TEXT()};
+        if (AlertPresenter::shared().runModal(request, QApplication::activeWindow()).button != 0)
+            return;
+        if (hooks.cancelVideoCompression)
+            hooks.cancelVideoCompression();
+    }
+    if (!Tessutils::corvikAuthToken().isEmpty()) {
+        if (hooks.runSignOutDialogue)
+            hooks.runSignOutDialogue();
+        else
+            qCInfo(lcApp) << "the sign-out dialogue is not available yet";
+    } else {
+        showRegisterWallWithMessage(UFM::SIGNUP_FREE());
+    }
+    QVRMainMenu::updateTitles();
+}
+
+QString QVRAppDelegate::quotaString()
+{
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    const QString remaining = hooks.quotaBytesRemaining ? hooks.quotaBytesRemaining() : QString();
+    const QString cap = hooks.quotaCap ? hooks.quotaCap() : QString();
+    const QString reset = hooks.quotaResetTimeRemaining ? hooks.quotaResetTimeRemaining() : QString();
+    if (remaining.isEmpty() || cap.isEmpty() || reset.isEmpty())
+        return UFM::QUOTA_UNAVAILABLE();
+    return capitalized(UFM::SAYS_UPLOAD_ALLOWANCE()) + QLatin1Char('\n') +
+           UFM::SAYS_X_REMAINING_OF_Y().arg(remaining, cap) + QLatin1Char('\n') + UFM::SAYS_NEXT_MONTHLY_QUOTA() +
+           QLatin1Char(' ') + reset.toLower();
+}
+
+void QVRAppDelegate::refreshQuota()
+{
+    const bool signedIn = !Tessutils::corvikAuthToken().isEmpty();
+    QVRMainMenu::setQuotaText(signedIn ? quotaString() : QString());
+}
+
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText)
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) {
+        qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
+        return;
+    }
+    static QPointer<QSystemTrayIcon> s_icon;
+    if (!s_icon) {
+        s_icon = new QSystemTrayIcon(qApp);
+        s_icon->setIcon(QApplication::windowIcon());
+    }
+    s_icon->show();
+    s_icon->showMessage(title, informativeText);
+}
+
+bool QVRAppDelegate::applicationShouldTerminate()
+{
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    if (hooks.isCompressingVideo && hooks.isCompressingVideo()) {
+        AlertRequest request;
+        request.style = AlertRequest::Style::Warning;
+        request.messageText = UFM::QUIT_COMPRESSION_WARNING_TEXT();
+        request.buttons = {UFM::QUIT_TEXT(), UFM::CANCEL_TEXT()};
+        if (AlertPresenter::shared().runModal(request, QApplication::activeWindow()).button != 0)
+            return false;
+    }
+    flushBeforeQuit();
+    return true;
+}
+
+void QVRAppDelegate::flushBeforeQuit()
+{
+    if (m_flushedForQuit)
+        return;
+    m_flushedForQuit = true;
+    if (const auto& flush = AppStartupHooks::shared().flushPendingDraftSaves)
+        flush();
+    if (!QVRActionLog::shared().flushAndWait(kQuitFlushTimeoutMs))
+        qCInfo(lcApp) << "analytics events kept for the next launch:" << QVRActionLog::shared().backlog().size();
+}
+
+void QVRAppDelegate::requestQuit()
+{
+    if (!applicationShouldTerminate())
+        return;
+    // Windows may still refuse (a window of their own asking); then the application keeps running.
+    QApplication::closeAllWindows();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->isWindow() && !window->inherits("QMenu")) {
+            m_flushedForQuit = false;
+            return;
+        }
+    }
+    QCoreApplication::quit();
+}
+
+int QVRAppDelegate::applicationMain(int argc, char** argv)
+{
+    QElapsedTimer clock;
+    clock.start();
+    srandom(static_cast<unsigned>(time(nullptr)));
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationVersion(QStringLiteral(TESS_APP_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tessarine"));
+
+    QStringList links;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (QVRURLSchemeHandler::hasOwnScheme(argument))
+            links.append(argument);
+        else if (argument.contains(QLatin1String("://")))
+            qCWarning(lcApp) << "ignoring a link of another scheme given on the command line";
+    }
+    if (QVRSingleInstance::forwardToRunningInstance(links, 2000)) {
+        qCInfo(lcApp) << "handed" << links.size() << "link(s) to the running instance";
+        return 0;
+    }
+    QVRSingleInstance instance;
+    instance.listen();
+
+    QVRCrashReporter::installHandlers(QVRCrashReporter::defaultCrashFolder());
+    static WidgetAlertPresenter s_alerts;
+    AlertPresenter::setShared(&s_alerts);
+
+    FirstExposeProbe probe(clock);
+    if (qEnvironmentVariableIsSet("TESS_EXIT_AFTER_FIRST_WINDOW")) {
+        // Every QWindow made from now on is watched until the first one is exposed.
+        app.installEventFilter(&probe);
+    }
+
+    QVRAppDelegate delegate;
+    QObject::connect(&instance, &QVRSingleInstance::linksReceived, &delegate, &QVRAppDelegate::handleLinks);
+    delegate.applicationDidFinishLaunching();
+    for (const QString& link : links)
+        handleURLEvent(link);
+    const int status = app.exec();
+    AlertPresenter::setShared(nullptr);
+    return status;
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include "platform/NotificationCenter.h"
+
+class QWidget;
+
+// The application delegate: the process entry, the start-up sequence, links of the URL scheme, the
+// application's own menu commands, the sign-in wall, the quota text and quitting.
+//
+// Steps that belong to later libraries go through AppStartupHooks; a missing hook is skipped and logged.
+// Main thread only.
+class QVRAppDelegate : public QObject {
+    Q_OBJECT
+public:
+    explicit QVRAppDelegate(QObject* parent = nullptr);
+    ~QVRAppDelegate() override;
+
+    // The whole process: single-instance hand-off, crash handlers, start-up, event loop. main() calls it.
+    static int applicationMain(int argc, char** argv);
+
+    // The start-up sequence, in this order: log the API endpoint; (the shared URL cache: nothing to empty
+    // here); set the service's API key, password and URL; menu titles from the text table; default themes;
+    // the gesture handler when its controller software is installed (and the disconnected alert 10 s later);
+    // the gesture handler view; the crash reporter; the my-documents window; the "Tessarine App Launch" event;
+    // the sign-in and quota observers; the quota monitor; removal of the debugging menu items; deletion of the
+    // precached blank theme.
+    void applicationDidFinishLaunching();
+
+    // Called with the name of each start-up step as it begins (tests record the order).
+    void setStepObserver(std::function<void(const QString& step)> observer);
+    // The plain window shown while no lists window is available (nullptr otherwise).
+    QMainWindow* fallbackMainWindow() const { return m_fallbackWindow; }
+    QWidget* listsWindow() const;
+
+    // Links of the application's URL schemes (see QVRURLSchemeHandler).
+    static bool handleURLEvent(const QString& link);
+    // Links handed over by a second process or given on the command line; also brings a window to the front.
+    void handleLinks(const QStringList& links);
+
+    // Where the gesture controller's software is looked for: TESS_GESTURE_CONTROLLER_PATH, else
+    // "/usr/sbin/leapd" (the Linux service of the controller).
+    static QString gestureControllerInstallPath();
+
+    // The application menu commands ("quit", "signIn", "about", ...).
+    void performApplicationCommand(const QString& command);
+    bool canPerformApplicationCommand(const QString& command) const;
+
+    // The sign-in wall, one at a time; returns whether the user signed in. A null message uses the default.
+    bool showRegisterWall(const QString& message = QString());
+    bool showRegisterWallWithMessage(const QString& message);
+    void onSignInMenuItemPressed();
+    // The quota item's three lines, or the "quota unavailable" text while any part is unknown.
+    static QString quotaString();
+    // A desktop notification through the system tray's message balloon (the desktop's notification
+    // service); logged and dropped where there is none.
+    static void postUserNotification(const QString& title, const QString& informativeText);
+
+    // Asks first while a video is being compressed; then saves pending drafts and sends the analytics
+    // backlog. Returns whether quitting may go on.
+    bool applicationShouldTerminate();
+    // Quit from the menu: asks, closes the windows and ends the event loop.
+    void requestQuit();
+
+private:
+    void beginStep(const char* step);
+    void openListsWindow();
+    void refreshQuota();
+    void flushBeforeQuit();
+
+    std::function<void(const QString&)> m_stepObserver;
+    QPointer<QMainWindow> m_fallbackWindow;
+    QPointer<QWidget> m_listsWindow;
+    bool m_registerWallShown = false;
+    bool m_flushedForQuit = false;
+    std::vector<NotificationObservation> m_observations;
+};

@@ -1,0 +1,466 @@
+#include "app/QVRMainMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/AppLogging.h"
+#include "app/QVRWindowManager.h"
+#include "strings/StringTables.h"
+#include "strings/UFM.h"
+
+namespace {
+
+constexpr char kCommandProperty[] = "tessCommand";
+constexpr char kTargetProperty[] = "tessTarget";
+constexpr char kTagProperty[] = "tessTag";
+constexpr char kEntryProperty[] = "tessEntry";
+
+const QString kEllipsis = QString(QChar(0x2026));
+
+struct MenuState {
+    QList<QPointer<QMenuBar>> bars;
+    QList<std::pair<int, int>> removedTags; // (menu, tag)
+    QVRMainMenu::ApplicationHandler handler;
+    QVRMainMenu::ApplicationValidator validator;
+    std::function<bool()> signedIn;
+    std::function<bool()> snappingDisabled;
+    QString quotaText;
+};
+
+MenuState& state()
+{
+    static MenuState s_state;
+    return s_state;
+}
+
+// Texts the table does not hold yet are looked up by key, so they appear once the table gains them.
+QString text(const char* key)
+{
+    return LocalizedStringWithEnglishFallback(QString::fromLatin1(key));
+}
+
+QString withEllipsis(const QString& title)
+{
+    return title + kEllipsis;
+}
+
+QString pointsTitle(const QString& title, int points)
+{
+    return QStringLiteral("%1 (%2pt)").arg(title).arg(points);
+}
+
+using Entry = QVRMainMenu::Entry;
+using Target = QVRMainMenu::Target;
+
+Entry routed(int menu, const char* command, std::function<QString()> title, QKeySequence shortcut = {}, int tag = 0)
+{
+    return Entry{menu, QString::fromLatin1(command), std::move(title), std::move(shortcut), tag, Target::Routed};
+}
+
+Entry application(int menu, const char* command, std::function<QString()> title, QKeySequence shortcut = {})
+{
+    return Entry{menu, QString::fromLatin1(command), std::move(title), std::move(shortcut), 0, Target::Application};
+}
+
+Entry separator(int menu, int tag = 0)
+{
+    return Entry{menu, {}, {}, {}, tag, Target::Routed};
+}
+
+QList<Entry> makeEntries()
+{
+    using M = QVRMainMenu;
+    const QKeySequence none;
+    QList<Entry> e;
+    e << application(M::ApplicationMenu, "about", [] { return UFM::ABOUT_TESSARINE_TEXT(); })
+      << application(
+             M::ApplicationMenu, "preferences", [] { return withEllipsis(UFM::PREFERENCE_TEXT()); },
+             QKeySequence(QKeySequence::Preferences))
+      << separator(M::ApplicationMenu)
+      << application(M::ApplicationMenu, "editProfile", [] { return withEllipsis(UFM::SAYS_EDIT_PROFILE()); })
+      << application(M::ApplicationMenu, "signIn", [] { return UFM::SIGN_IN_TEXT(); })
+      << Entry{M::ApplicationMenu, QStringLiteral("quota"), [] { return state().quotaText; }, none, 0,
+               Target::Information}
+      << separator(M::ApplicationMenu)
+      << application(
+             M::ApplicationMenu, "quit", [] { return UFM::QUIT_TESSARINE_TEXT(); }, QKeySequence(QKeySequence::Quit));
+
+    e << application(
+             M::FileMenu, "new", [] { return withEllipsis(UFM::NEW_TEXT()); }, QKeySequence(QKeySequence::New))
+      << application(
+             M::FileMenu, "openURL", [] { return UFM::OPEN_URL_TEXT() + kEllipsis; },
+             QKeySequence(Qt::CTRL | Qt::Key_L))
+      << application(M::FileMenu, "importPowerpoint", [] { return withEllipsis(text("IMPORT_POWERPOINT_TEXT")); })
+      << separator(M::FileMenu)
+      << routed(
+             M::FileMenu, "saveDraft", [] { return UFM::SAVE_DRAFT_TEXT(); }, QKeySequence(QKeySequence::Save))
+      << routed(M::FileMenu, "publish", [] { return UFM::POST_TEXT(); })
+      << routed(M::FileMenu, "unpublish", [] { return UFM::UNPOST_TEXT(); }) << separator(M::FileMenu)
+      << routed(M::FileMenu, "exportToPDF", [] { return UFM::EXPORT_PDF_TEXT(); })
+      << routed(
+             M::FileMenu, "print", [] { return UFM::PRINT_TEXT(); }, QKeySequence(QKeySequence::Print))
+      << separator(M::FileMenu)
+      << routed(
+             M::FileMenu, "refresh", [] { return text("REFRESH_TEXT"); }, QKeySequence(QKeySequence::Refresh))
+      << application(
+             M::FileMenu, "closeWindow", [] { return UFM::SAYS_CLOSE(); }, QKeySequence(QKeySequence::Close));
+
+    e << routed(
+             M::EditMenu, "undo", [] { return text("UNDO_TEXT"); }, QKeySequence(QKeySequence::Undo))
+      << routed(
+             M::EditMenu, "redo", [] { return text("REDO_TEXT"); }, QKeySequence(QKeySequence::Redo))
+      << separator(M::EditMenu)
+      << routed(
+             M::EditMenu, "cut", [] { return UFM::SAYS_CUT(); }, QKeySequence(QKeySequence::Cut))
+      << routed(
+             M::EditMenu, "copy", [] { return UFM::SAYS_COPY(); }, QKeySequence(QKeySequence::Copy))
+      << routed(
+             M::EditMenu, "paste", [] { return UFM::SAYS_PASTE(); }, QKeySequence(QKeySequence::Paste))
+      << routed(
+             M::EditMenu, "deleteItems", [] { return UFM::DELETE_TEXT(); }, QKeySequence(QKeySequence::Delete))
+      << routed(
+             M::EditMenu, "selectAll", [] { return UFM::SELECT_ALL_TEXT(); }, QKeySequence(QKeySequence::SelectAll))
+      << separator(M::EditMenu)
+      << routed(
+             M::EditMenu, "bringItemToFront", [] { return UFM::BRING_TO_FRONT_TEXT(); },
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight))
+      << routed(
+             M::EditMenu, "bringItemForward", [] { return UFM::BRING_FORWARD_TEXT(); },
+             QKeySequence(Qt::CTRL | Qt::Key_BracketRight))
+      << routed(
+             M::EditMenu, "sendItemBackward", [] { return UFM::SEND_BACKWARD_TEXT(); },
+             QKeySequence(Qt::CTRL | Qt::Key_BracketLeft))
+      << routed(
+             M::EditMenu, "sendItemToBack", [] { return UFM::SEND_TO_BACK_TEXT(); },
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft))
+      << separator(M::EditMenu)
+      << routed(
+             M::EditMenu, "nudgeRight", [] { return pointsTitle(UFM::NUDGE_RIGHT_TEXT(), 1); },
+             QKeySequence(Qt::Key_Right))
+      << routed(
+             M::EditMenu, "nudgeLeft", [] { return pointsTitle(UFM::NUDGE_LEFT_TEXT(), 1); },
+             QKeySequence(Qt::Key_Left))
+      << routed(
+             M::EditMenu, "nudgeUp", [] { return pointsTitle(UFM::NUDGE_UP_TEXT(), 1); }, QKeySequence(Qt::Key_Up))
+      << routed(
+             M::EditMenu, "nudgeDown", [] { return pointsTitle(UFM::NUDGE_DOWN_TEXT(), 1); },
+             QKeySequence(Qt::Key_Down))
+      << routed(
+             M::EditMenu, "shiftRight", [] { return pointsTitle(UFM::SHIFT_RIGHT_TEXT(), 10); },
+             QKeySequence(Qt::SHIFT | Qt::Key_Right))
+      << routed(
+             M::EditMenu, "shiftLeft", [] { return pointsTitle(UFM::SHIFT_LEFT_TEXT(), 10); },
+             QKeySequence(Qt::SHIFT | Qt::Key_Left))
+      << routed(
+             M::EditMenu, "shiftUp", [] { return pointsTitle(UFM::SHIFT_UP_TEXT(), 10); },
+             QKeySequence(Qt::SHIFT | Qt::Key_Up))
+      << routed(
+             M::EditMenu, "shiftDown", [] { return pointsTitle(UFM::SHIFT_DOWN_TEXT(), 10); },
+             QKeySequence(Qt::SHIFT | Qt::Key_Down))
+      << separator(M::EditMenu)
+      << application(M::EditMenu, "toggleSnapping", [] { return UFM::SAYS_DISABLE_SNAP_GUIDES(); });
+
+    // The fourth menu: the auto-advance editors are debugging tools, removed at launch (tag 101).
+    e << routed(M::ScreenMenu, "deleteScreen", [] { return UFM::DELETE_SCREEN(); })
+      << routed(
+             M::ScreenMenu, "duplicateScreen", [] { return UFM::DUPLICATE_SCREEN(); },
+             QKeySequence(Qt::CTRL | Qt::Key_D))
+      << routed(M::ScreenMenu, "changeBackgroundColor", [] { return text("CHANGE_BACKGROUND_COLOR_TEXT"); })
+      << routed(M::ScreenMenu, "setPresenterNote", [] { return UFM::PRESENTER_NOTES_TEXT(); })
+      << routed(M::ScreenMenu, "showScreenPropertiesMenu", [] { return text("SCREEN_PROPERTIES_TEXT"); })
+      << separator(M::ScreenMenu, QVRMainMenu::kDebugItemTag)
+      << routed(
+             M::ScreenMenu, "setScreenAutoAdvanceSettings", [] { return text("SCREEN_AUTO_ADVANCE_TEXT"); }, none,
+             QVRMainMenu::kDebugItemTag)
+      << routed(
+             M::ScreenMenu, "setFlowModelAutoAdvanceSettings", [] { return text("FLOW_AUTO_ADVANCE_TEXT"); }, none,
+             QVRMainMenu::kDebugItemTag);
+
+    e << routed(M::ViewMenu, "toggleXYPalette", [] { return UFM::SHOW_DIMENSIONS_PALETTE_TEXT(); })
+      << routed(M::ViewMenu, "toggleDockedPopover", [] { return UFM::DOCK_POPOVER_TOOL_TIP(); })
+      << routed(M::ViewMenu, "showiPadPreview", [] { return UFM::SAYS_PREVIEW(); });
+
+    e << application(
+             M::WindowMenu, "minimize", [] { return UFM::MINIMIZE_TEXT(); }, QKeySequence(Qt::CTRL | Qt::Key_M))
+      << application(M::WindowMenu, "zoom", [] { return UFM::ZOOM_TEXT(); })
+      << application(M::WindowMenu, "bringAllToFront", [] { return UFM::BRING_ALL_TO_FRONT_TEXT(); })
+      << separator(M::WindowMenu)
+      << application(M::WindowMenu, "myTessarines", [] { return UFM::MY_TESSARINES_TEXT(); });
+
+    e << application(
+             M::HelpMenu, "guide", [] { return withEllipsis(UFM::SAYS_TESSARINE_GUIDE()); },
+             QKeySequence(QKeySequence::HelpContents))
+      << application(M::HelpMenu, "faq", [] { return withEllipsis(UFM::SAYS_TESSARINE_FAQ()); })
+      << application(M::HelpMenu, "feedback", [] { return withEllipsis(UFM::SAYS_SEND_FEEDBACK()); })
+      << application(M::HelpMenu, "website", [] { return withEllipsis(UFM::SAYS_VISIT_TESSARINE_WEBSITE()); });
+    return e;
+}
+
+// The title an item shows now: the table's, or the state-dependent one.
+QString currentTitle(const Entry& entry)
+{
+    const MenuState& s = state();
+    if (entry.command == QLatin1String("signIn"))
+        return s.signedIn && s.signedIn() ? UFM::SIGN_OUT_TEXT() : UFM::SIGN_IN_TEXT();
+    if (entry.command == QLatin1String("toggleSnapping"))
+        return s.snappingDisabled && s.snappingDisabled() ? UFM::SAYS_ENABLE_SNAP_GUIDES()
+                                                          : UFM::SAYS_DISABLE_SNAP_GUIDES();
+    return entry.title ? entry.title() : QString();
+}
+
+bool isRemoved(int menu, int tag)
+{
+    return tag != 0 && state().removedTags.contains(std::make_pair(menu, tag));
+}
+
+QMenu* topMenu(QMenuBar* bar, int menu)
+{
+    const QList<QAction*> actions = bar->actions();
+    return menu >= 0 && menu < actions.size() ? actions.at(menu)->menu() : nullptr;
+}
+
+void prune()
+{
+    state().bars.removeIf([](const QPointer<QMenuBar>& bar) { return bar.isNull(); });
+}
+
+} // namespace
+
+QVRMainMenu& QVRMainMenu::instance()
+{
+    static QVRMainMenu* s_instance = [] {
+        auto* menu = new QVRMainMenu;
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->installEventFilter(menu);
+        return menu;
+    }();
+    return *s_instance;
+}
+
+const QList<QVRMainMenu::Entry>& QVRMainMenu::entries()
+{
+    static const QList<Entry> s_entries = makeEntries();
+    return s_entries;
+}
+
+QString QVRMainMenu::menuTitle(int menu)
+{
+    switch (menu) {
+    case ApplicationMenu:
+        return QApplication::applicationDisplayName();
+    case FileMenu:
+        return UFM::FILE_TEXT();
+    case EditMenu:
+        return text("EDIT_TEXT");
+    case ScreenMenu:
+        return UFM::SAYS_SCREEN();
+    case ViewMenu:
+        return UFM::SAYS_VIEW();
+    case WindowMenu:
+        return UFM::WINDOW_TEXT();
+    case HelpMenu:
+        return UFM::HELP_TEXT();
+    default:
+        return {};
+    }
+}
+
+QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
+{
+    QVRMainMenu& self = instance();
+    auto* bar = new QMenuBar(window);
+    bar->setNativeMenuBar(false);
+    QList<QMenu*> menus;
+    for (int menu = 0; menu < MenuCount; ++menu) {
+        QMenu* top = bar->addMenu(menuTitle(menu));
+        menus.append(top);
+        connect(top, &QMenu::aboutToShow, &self, [bar] { validate(bar); });
+    }
+    const QList<Entry>& table = entries();
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const Entry& entry = table.at(i);
+        if (isRemoved(entry.menu, entry.tag))
+            continue;
+        QAction* action = entry.command.isEmpty() ? menus[entry.menu]->addSeparator()
+                                                  : menus[entry.menu]->addAction(currentTitle(entry));
+        action->setProperty(kCommandProperty, entry.command);
+        action->setProperty(kTargetProperty, int(entry.target));
+        action->setProperty(kTagProperty, entry.tag);
+        action->setProperty(kEntryProperty, int(i));
+        if (entry.command.isEmpty())
+            continue;
+        if (!entry.shortcut.isEmpty()) {
+            action->setShortcut(entry.shortcut);
+            // Each window has its own bar: its shortcuts act in that window only.
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        if (entry.command == QLatin1String("toggleXYPalette"))
+            action->setCheckable(true);
+        if (entry.target == Target::Information) {
+            action->setEnabled(false);
+            action->setVisible(!state().quotaText.isEmpty());
+        }
+        connect(action, &QAction::triggered, &self, [action] { trigger(action); });
+    }
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(window))
+        mainWindow->setMenuBar(bar);
+    else if (window && window->layout())
+        window->layout()->setMenuBar(bar);
+    state().bars.append(bar);
+    validate(bar);
+    return bar;
+}
+
+QList<QMenuBar*> QVRMainMenu::menuBars()
+{
+    prune();
+    QList<QMenuBar*> bars;
+    for (const QPointer<QMenuBar>& bar : state().bars)
+        bars.append(bar);
+    return bars;
+}
+
+void QVRMainMenu::removeItemsWithTag(int menu, int tag)
+{
+    if (!isRemoved(menu, tag))
+        state().removedTags.append({menu, tag});
+    for (QMenuBar* bar : menuBars()) {
+        QMenu* top = topMenu(bar, menu);
+        if (!top)
+            continue;
+        for (QAction* action : top->actions()) {
+            if (action->property(kTagProperty).toInt() == tag) {
+                top->removeAction(action);
+                action->deleteLater();
+            }
+        }
+    }
+}
+
+void QVRMainMenu::updateTitles()
+{
+    const QList<Entry>& table = entries();
+    for (QMenuBar* bar : menuBars()) {
+        const QList<QAction*> tops = bar->actions();
+        for (int menu = 0; menu < tops.size() && menu < MenuCount; ++menu) {
+            tops[menu]->setText(menuTitle(menu));
+            for (QAction* action : tops[menu]->menu()->actions()) {
+                const int index = action->property(kEntryProperty).toInt();
+                if (action->isSeparator() || index < 0 || index >= table.size())
+                    continue;
+                action->setText(currentTitle(table.at(index)));
+                if (table.at(index).target == Target::Information)
+                    action->setVisible(!state().quotaText.isEmpty());
+            }
+        }
+        validate(bar);
+    }
+}
+
+void QVRMainMenu::validate(QMenuBar* bar)
+{
+    if (!bar)
+        return;
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    for (QAction* top : bar->actions()) {
+        for (QAction* action : top->menu()->actions()) {
+            const QString command = action->property(kCommandProperty).toString();
+            if (command.isEmpty())
+                continue;
+            const auto target = Target(action->property(kTargetProperty).toInt());
+            if (target == Target::Routed) {
+                action->setEnabled(manager.validateMenuItem(command));
+                if (command == QLatin1String("toggleXYPalette")) {
+                    bool hidden = true;
+                    if (QWidget* window = manager.activeManagedWindow()) {
+                        QMetaObject::invokeMethod(window, "xyPaletteHidden", Qt::DirectConnection,
+                                                  Q_RETURN_ARG(bool, hidden));
+                    }
+                    action->setChecked(!hidden);
+                    action->setText(hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+                }
+            } else if (target == Target::Application) {
+                const MenuState& s = state();
+                action->setEnabled(!s.validator || s.validator(command));
+            }
+        }
+    }
+}
+
+QAction* QVRMainMenu::action(QMenuBar* bar, const QString& command)
+{
+    if (!bar)
+        return nullptr;
+    for (QAction* top : bar->actions()) {
+        for (QAction* action : top->menu()->actions()) {
+            if (action->property(kCommandProperty).toString() == command)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void QVRMainMenu::trigger(QAction* action)
+{
+    const QString command = action->property(kCommandProperty).toString();
+    const auto target = Target(action->property(kTargetProperty).toInt());
+    if (target == Target::Routed) {
+        const QKeySequence shortcut = action->shortcut();
+        const uint mask = shortcut.isEmpty() ? 0u : uint(shortcut[0].keyboardModifiers().toInt());
+        QVRWindowManager::sharedInstance().performMenuAction(command, mask);
+    } else if (target == Target::Application) {
+        if (state().handler)
+            state().handler(command);
+        else
+            qCInfo(lcApp) << "no handler for the menu command" << command;
+    }
+}
+
+void QVRMainMenu::setApplicationHandler(ApplicationHandler handler, ApplicationValidator validator)
+{
+    state().handler = std::move(handler);
+    state().validator = std::move(validator);
+}
+
+void QVRMainMenu::setSignedInQuery(std::function<bool()> signedIn)
+{
+    state().signedIn = std::move(signedIn);
+}
+
+void QVRMainMenu::setSnappingDisabledQuery(std::function<bool()> disabled)
+{
+    state().snappingDisabled = std::move(disabled);
+}
+
+void QVRMainMenu::setQuotaText(const QString& text)
+{
+    state().quotaText = text;
+    updateTitles();
+}
+
+void QVRMainMenu::resetForTesting()
+{
+    for (QMenuBar* bar : menuBars())
+        delete bar;
+    state() = MenuState();
+}
+
+bool QVRMainMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    // Shortcuts of disabled actions never fire, so the states must be fresh before a key is matched; the
+    // focus object receives ShortcutOverride right before the shortcut map looks at the key.
+    if (event->type() == QEvent::ShortcutOverride) {
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            QWidget* window = widget->window();
+            for (QMenuBar* bar : menuBars()) {
+                if (bar->window() == window)
+                    validate(bar);
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include <QKeySequence>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+// The application's menus, built from one table. Linux has no global menu bar, so every top-level window
+// (lists, creator, viewer, the plain start-up window) carries its own bar made from the table.
+//
+// Routed items (cut, undo, nudgeRight, ...) go through the window manager to the active managed window: the
+// enabled state comes from its validator, refreshed when a menu opens and before a key press is matched
+// against the shortcuts, and a chosen item calls its performer with the item's key-equivalent modifier mask.
+// Application items (quit, sign in, about, ...) go to the application handler the delegate registers.
+// Titles come from the text table; standard shortcuts use QKeySequence::StandardKey where one exists.
+//
+// Main thread only.
+class QVRMainMenu : public QObject {
+    Q_OBJECT
+public:
+    enum class Target { Routed, Application, Information };
+
+    struct Entry {
+        int menu = 0;    // index of the top-level menu
+        QString command; // routed action or application command; empty = separator
+        std::function<QString()> title;
+        QKeySequence shortcut;
+        int tag = 0;
+        Target target = Target::Routed;
+    };
+
+    // Top-level menus, in order.
+    enum Menu {
+        ApplicationMenu = 0,
+        FileMenu = 1,
+        EditMenu = 2,
+        ScreenMenu = 3,
+        ViewMenu = 4,
+        WindowMenu = 5,
+        HelpMenu = 6,
+        MenuCount = 7
+    };
+    static constexpr int kDebugItemTag = 101;
+
+    // The one table (built on first use).
+    static const QList<Entry>& entries();
+    static QString menuTitle(int menu);
+
+    // Makes the bar for `window`: set on a QMainWindow, or put on the window's layout when it has one.
+    static QMenuBar* createMenuBar(QWidget* window);
+    static QList<QMenuBar*> menuBars();
+
+    // Removes, from every bar now and later, the items with `tag` in the top-level menu `menu`.
+    static void removeItemsWithTag(int menu, int tag);
+    // Re-reads every title from the text table (the language may have changed) and the state-dependent
+    // titles (sign in/out, snap guides, dimensions palette).
+    static void updateTitles();
+    // Refreshes the enabled state of the routed items of one bar.
+    static void validate(QMenuBar* bar);
+
+    // The action of `command` in `bar`, or nullptr.
+    static QAction* action(QMenuBar* bar, const QString& command);
+
+    using ApplicationHandler = std::function<void(const QString& command)>;
+    using ApplicationValidator = std::function<bool(const QString& command)>;
+    static void setApplicationHandler(ApplicationHandler handler, ApplicationValidator validator = {});
+    // Titles that depend on state; nullptr functions use the defaults.
+    static void setSignedInQuery(std::function<bool()> signedIn);
+    static void setSnappingDisabledQuery(std::function<bool()> disabled);
+    static void setQuotaText(const QString& text); // empty hides the quota item
+
+    // Drops every bar's registration and the handlers (tests).
+    static void resetForTesting();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QVRMainMenu() = default;
+    static QVRMainMenu& instance();
+    static void trigger(QAction* action);
+};

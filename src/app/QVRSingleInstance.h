@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QLocalServer;
+
+// Keeps one running application per user data folder. The first process listens on a local socket whose name
+// is derived from the data folder (so test runs with private folders never meet each other or the user's own
+// instance); a later process hands its links to it and exits.
+//
+// Wire form: the client sends each link as one UTF-8 line and closes its side; the server answers "ok\n" once
+// it has read every line. Lines longer than kMaxLineBytes and more than kMaxLinks links are dropped: whoever
+// can reach the socket is the same user, but a stray client must not make the application hoard memory.
+// Main thread only.
+class QVRSingleInstance : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxLineBytes = 4096;
+    static constexpr int kMaxLinks = 32;
+
+    explicit QVRSingleInstance(QObject* parent = nullptr);
+    ~QVRSingleInstance() override;
+
+    // "tessarine-<hash of the data folder and user id>".
+    static QString serverName();
+
+    // Sends `links` to a running instance. True when one is running and acknowledged them (the caller should
+    // then exit); false when there is none (the caller becomes the instance).
+    static bool forwardToRunningInstance(const QStringList& links, int timeoutMs = 3000);
+
+    // Starts listening. A socket left behind by a crashed instance is removed first. False when another
+    // instance holds the name or the socket cannot be made.
+    bool listen();
+    bool isListening() const;
+
+signals:
+    // Links received from a later process, in the order it sent them.
+    void linksReceived(const QStringList& links);
+
+private:
+    void acceptConnections();
+
+    QLocalServer* m_server = nullptr;
+};

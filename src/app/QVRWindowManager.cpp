@@ -1,0 +1,402 @@
+#include "app/QVRWindowManager.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QWidget>
+#include <QWindow>
+
+#include "app/AppLogging.h"
+#include "app/AppStartupHooks.h"
+#include "app/QVRWindowManagerManagedWindow.h"
+#include "platform/AlertPresenter.h"
+#include "strings/UFM.h"
+
+namespace {
+
+QVRWindowManager::CreatorWindowFactory& creatorFactory()
+{
+    static QVRWindowManager::CreatorWindowFactory s_factory;
+    return s_factory;
+}
+
+QVRWindowManager::ViewerWindowFactory& viewerFactory()
+{
+    static QVRWindowManager::ViewerWindowFactory s_factory;
+    return s_factory;
+}
+
+QVRWindowManager::TabletPreviewWindowFactory& tabletFactory()
+{
+    static QVRWindowManager::TabletPreviewWindowFactory s_factory;
+    return s_factory;
+}
+
+bool isTextEditingAction(const QString& action)
+{
+    static const QStringList kActions{QStringLiteral("cut"),       QStringLiteral("copy"), QStringLiteral("paste"),
+                                      QStringLiteral("selectAll"), QStringLiteral("undo"), QStringLiteral("redo")};
+    return kActions.contains(action);
+}
+
+bool isArrowAction(const QString& action)
+{
+    return action.startsWith(QLatin1String("nudge")) || action.startsWith(QLatin1String("shift"));
+}
+
+// The editable text widget holding the keyboard focus inside `window`, if any.
+QWidget* focusedTextField(QWidget* window)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !window || focus->window() != window)
+        return nullptr;
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
+        return focus;
+    return nullptr;
+}
+
+bool validateText(QWidget* field, const QString& action)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        if (action == QLatin1String("cut"))
+            return line->hasSelectedText() && !line->isReadOnly() && line->echoMode() == QLineEdit::Normal;
+        if (action == QLatin1String("copy"))
+            return line->hasSelectedText() && line->echoMode() == QLineEdit::Normal;
+        if (action == QLatin1String("paste"))
+            return !line->isReadOnly();
+        if (action == QLatin1String("undo"))
+            return line->isUndoAvailable();
+        if (action == QLatin1String("redo"))
+            return line->isRedoAvailable();
+        return true;
+    }
+    bool readOnly = false;
+    bool hasSelection = false;
+    bool undo = false;
+    bool redo = false;
+    if (auto* text = qobject_cast<QTextEdit*>(field)) {
+        readOnly = text->isReadOnly();
+        hasSelection = text->textCursor().hasSelection();
+        undo = text->document()->isUndoAvailable();
+        redo = text->document()->isRedoAvailable();
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(field)) {
+        readOnly = plain->isReadOnly();
+        hasSelection = plain->textCursor().hasSelection();
+        undo = plain->document()->isUndoAvailable();
+        redo = plain->document()->isRedoAvailable();
+    }
+    if (action == QLatin1String("cut"))
+        return hasSelection && !readOnly;
+    if (action == QLatin1String("copy"))
+        return hasSelection;
+    if (action == QLatin1String("paste"))
+        return !readOnly;
+    if (action == QLatin1String("undo"))
+        return undo && !readOnly;
+    if (action == QLatin1String("redo"))
+        return redo && !readOnly;
+    return true;
+}
+
+} // namespace
+
+QVRWindowManager::QVRWindowManager()
+{
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::focusWindowChanged, this, &QVRWindowManager::noteFocusWindowChanged);
+}
+
+QVRWindowManager& QVRWindowManager::sharedInstance()
+{
+    static QVRWindowManager* s_manager = new QVRWindowManager;
+    return *s_manager;
+}
+
+void QVRWindowManager::prune() const
+{
+    m_windows.removeIf([](const ManagedWindow& managed) { return managed.window.isNull(); });
+}
+
+QList<QWidget*> QVRWindowManager::windows() const
+{
+    prune();
+    QList<QWidget*> result;
+    for (const ManagedWindow& managed : m_windows)
+        result.append(managed.window);
+    return result;
+}
+
+const QVRWindowManager::ManagedWindow* QVRWindowManager::record(const QWidget* window) const
+{
+    if (!window)
+        return nullptr;
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.window == window)
+            return &managed;
+    }
+    return nullptr;
+}
+
+QVRWindowManager::WindowKind QVRWindowManager::kindOfWindow(const QWidget* window) const
+{
+    const ManagedWindow* managed = record(window);
+    return managed ? managed->kind : WindowKind::Other;
+}
+
+void QVRWindowManager::manage(QWidget* window, WindowKind kind, bool owned)
+{
+    if (!window)
+        return;
+    prune();
+    if (record(window))
+        return;
+    m_windows.append(ManagedWindow{window, kind, owned, {}, {}});
+    if (owned)
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    window->installEventFilter(this);
+}
+
+void QVRWindowManager::addManagedWindow(QWidget* window)
+{
+    manage(window, WindowKind::Other, false);
+}
+
+void QVRWindowManager::removeManagedWindow(QWidget* window)
+{
+    if (window)
+        window->removeEventFilter(this);
+    m_windows.removeIf([window](const ManagedWindow& managed) { return managed.window == window; });
+}
+
+void QVRWindowManager::setCreatorWindowFactory(CreatorWindowFactory factory)
+{
+    creatorFactory() = std::move(factory);
+}
+
+void QVRWindowManager::setViewerWindowFactory(ViewerWindowFactory factory)
+{
+    viewerFactory() = std::move(factory);
+}
+
+void QVRWindowManager::setTabletPreviewWindowFactory(TabletPreviewWindowFactory factory)
+{
+    tabletFactory() = std::move(factory);
+}
+
+namespace {
+
+void bringToFront(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+QWidget* QVRWindowManager::makeCreatorWindow()
+{
+    if (!creatorFactory()) {
+        qCWarning(lcApp) << "no creator window is available yet";
+        return nullptr;
+    }
+    QWidget* window = creatorFactory()();
+    if (!window)
+        return nullptr;
+    manage(window, WindowKind::Creator, true);
+    bringToFront(window);
+    return window;
+}
+
+QWidget* QVRWindowManager::makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (!viewerFactory()) {
+        qCWarning(lcApp) << "no viewer window is available yet";
+        return nullptr;
+    }
+    QWidget* window = viewerFactory()(document);
+    if (!window)
+        return nullptr;
+    manage(window, WindowKind::Viewer, true);
+    for (ManagedWindow& managed : m_windows) {
+        if (managed.window == window && managed.document.expired())
+            managed.document = document;
+    }
+    bringToFront(window);
+    return window;
+}
+
+QWidget* QVRWindowManager::makeiPadPreviewWindow()
+{
+    if (!tabletFactory()) {
+        qCWarning(lcApp) << "no tablet preview window is available yet";
+        return nullptr;
+    }
+    QWidget* window = tabletFactory()();
+    if (!window)
+        return nullptr;
+    manage(window, WindowKind::TabletPreview, true);
+    bringToFront(window);
+    return window;
+}
+
+void QVRWindowManager::setDocumentForWindow(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document,
+                                            const QString& documentID)
+{
+    for (ManagedWindow& managed : m_windows) {
+        if (managed.window == window) {
+            managed.document = document;
+            managed.documentID = documentID;
+            return;
+        }
+    }
+    qCWarning(lcApp) << "a document was set for a window the manager does not manage";
+}
+
+QWidget* QVRWindowManager::creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document) const
+{
+    prune();
+    if (!document)
+        return nullptr;
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.kind == WindowKind::Creator && managed.document.lock() == document)
+            return managed.window;
+    }
+    return nullptr;
+}
+
+QWidget* QVRWindowManager::viewerWindowForDocumentID(const QString& documentID) const
+{
+    prune();
+    if (documentID.isEmpty())
+        return nullptr;
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.kind == WindowKind::Viewer && managed.documentID == documentID)
+            return managed.window;
+    }
+    return nullptr;
+}
+
+void QVRWindowManager::closeAllWindowsExceptMyFlows()
+{
+    prune();
+    QList<QPointer<QWidget>> toClose;
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.kind != WindowKind::Other)
+            toClose.append(managed.window);
+    }
+    for (const QPointer<QWidget>& window : toClose) {
+        if (window)
+            window->close();
+    }
+}
+
+QVRWindowManager::TitleBarDrawingBlock QVRWindowManager::tessarineWindowTitleViewDrawingBlock()
+{
+    return [](QPainter* painter, bool drawsAsMainWindow, const QRectF& rect, Qt::Edge, const QPainterPath& clip) {
+        painter->save();
+        if (!clip.isEmpty())
+            painter->setClipPath(clip);
+        QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
+        if (drawsAsMainWindow) {
+            gradient.setColorAt(0.0, QColor(0x4A, 0x4A, 0x4A));
+            gradient.setColorAt(1.0, QColor(0x2B, 0x2B, 0x2B));
+        } else {
+            gradient.setColorAt(0.0, QColor(0x5C, 0x5C, 0x5C));
+            gradient.setColorAt(1.0, QColor(0x46, 0x46, 0x46));
+        }
+        painter->fillRect(rect, gradient);
+        painter->setPen(QColor(0x18, 0x18, 0x18));
+        painter->drawLine(QPointF(rect.left(), rect.bottom() - 0.5), QPointF(rect.right(), rect.bottom() - 0.5));
+        painter->restore();
+    };
+}
+
+void QVRWindowManager::noteFocusWindowChanged()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (record(active))
+        m_lastActive = active;
+}
+
+QWidget* QVRWindowManager::activeManagedWindow() const
+{
+    prune();
+    QWidget* active = QApplication::activeWindow();
+    if (record(active))
+        return active;
+    if (m_lastActive && m_lastActive->isVisible() && record(m_lastActive))
+        return m_lastActive;
+    return nullptr;
+}
+
+bool QVRWindowManager::validateMenuItem(const QString& action) const
+{
+    QWidget* window = activeManagedWindow();
+    if (!window)
+        return false;
+    if (QWidget* field = focusedTextField(window)) {
+        if (isArrowAction(action))
+            return false;
+        if (isTextEditingAction(action))
+            return validateText(field, action);
+    }
+    const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
+    if (!command)
+        return false;
+    if (!command->validator)
+        return QVRWindowManagerManagedWindow::respondsTo(window, command->performer);
+    return QVRWindowManagerManagedWindow::callValidator(window, command->validator).value_or(false);
+}
+
+bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMask)
+{
+    // A key equivalent can arrive without the menu having been validated since the state changed.
+    if (!validateMenuItem(action))
+        return false;
+    QWidget* window = activeManagedWindow();
+    if (QWidget* field = focusedTextField(window); field && isTextEditingAction(action))
+        return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
+    const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
+    return command && QVRWindowManagerManagedWindow::callPerformer(window, command->performer, modifierMask);
+}
+
+bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
+{
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    if (!hooks.isCompressingVideo || !hooks.isCompressingVideo())
+        return true;
+    const ManagedWindow* closing = record(window);
+    if (!closing || (closing->kind != WindowKind::Creator && closing->kind != WindowKind::Viewer))
+        return true;
+    // Only the last window of its document asks: another window keeps the document open.
+    if (const auto document = closing->document.lock()) {
+        for (const ManagedWindow& managed : m_windows) {
+            if (managed.window != window && managed.window && managed.window->isVisible() &&
+                managed.document.lock() == document)
+                return true;
+        }
+    }
+    AlertRequest request;
+    request.style = AlertRequest::Style::Warning;
+    request.messageText = UFM::CLOSE_COMPRESSION_WARNING_TEXT();
+    request.buttons = {UFM::SAYS_CLOSE(), UFM::CANCEL_TEXT()};
+    return AlertPresenter::shared().runModal(request, window).button == 0;
+}
+
+bool QVRWindowManager::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && record(window) && !confirmCloseWhileCompressing(window)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QList>
+#include <QObject>
+#include <QPainterPath>
+#include <QPointer>
+#include <QRectF>
+
+class QPainter;
+class QWidget;
+class ZERI_TessarineModel;
+
+// The owner of the document windows and the router of menu commands.
+//
+// Managed windows are top-level widgets: creator, viewer and tablet preview windows made through the factories
+// that their libraries register, and windows added with addManagedWindow (the lists window). A managed window
+// is dropped from the list when it is destroyed; the manager deletes the windows it made when they close.
+//
+// Menu commands go to the active managed window: the application's active window when it is managed, else the
+// managed window that was active last and is still visible, else none (every routed item disabled). The
+// validator of an item decides its enabled state; an item without a validator in the table is enabled when the
+// window has its performer; a window without the validator of an item disables the item. While a text field has
+// the keyboard focus, the edit commands act on the text and the nudge and shift items are disabled, so that
+// their keys move the text cursor.
+//
+// Main thread only.
+class QVRWindowManager : public QObject {
+    Q_OBJECT
+public:
+    enum class WindowKind { Creator, Viewer, TabletPreview, Other };
+
+    using CreatorWindowFactory = std::function<QWidget*()>;
+    using ViewerWindowFactory = std::function<QWidget*(const std::shared_ptr<ZERI_TessarineModel>& document)>;
+    using TabletPreviewWindowFactory = std::function<QWidget*()>;
+    // Same parameters as INAppStoreWindow::TitleBarDrawingBlock, so it can be handed to the window chrome as is.
+    using TitleBarDrawingBlock =
+        std::function<void(QPainter* painter, bool drawsAsMainWindow, const QRectF& drawingRect, Qt::Edge edge,
+                           const QPainterPath& clippingPath)>;
+
+    static QVRWindowManager& sharedInstance();
+
+    QList<QWidget*> windows() const;
+    WindowKind kindOfWindow(const QWidget* window) const;
+
+    // Adds a window the manager did not make (the lists window). It stays the caller's to delete.
+    void addManagedWindow(QWidget* window);
+    void removeManagedWindow(QWidget* window);
+
+    static void setCreatorWindowFactory(CreatorWindowFactory factory);
+    static void setViewerWindowFactory(ViewerWindowFactory factory);
+    static void setTabletPreviewWindowFactory(TabletPreviewWindowFactory factory);
+
+    // Makes a window through its factory, manages it, shows it in front and activates it. nullptr (logged)
+    // while no factory is registered.
+    QWidget* makeCreatorWindow();
+    QWidget* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document);
+    QWidget* makeiPadPreviewWindow();
+
+    // Creator and viewer windows tell the manager which document they show (and its id) whenever it changes.
+    void setDocumentForWindow(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document,
+                              const QString& documentID);
+    // The creator window showing the document, or nullptr.
+    QWidget* creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document) const;
+    // The viewer window showing a document with that id, or nullptr.
+    QWidget* viewerWindowForDocumentID(const QString& documentID) const;
+    template <class Document> QWidget* viewerWindowForModel(const std::shared_ptr<Document>& document) const
+    {
+        return document ? viewerWindowForDocumentID(document->qvdID()) : nullptr;
+    }
+
+    // Closes every creator, viewer and preview window, leaving the lists windows.
+    void closeAllWindowsExceptMyFlows();
+
+    static TitleBarDrawingBlock tessarineWindowTitleViewDrawingBlock();
+
+    QWidget* activeManagedWindow() const;
+    // Whether the item of that menu action is enabled for the active managed window.
+    bool validateMenuItem(const QString& action) const;
+    // Runs the item's command on the active managed window with the item's modifier mask. Returns whether
+    // it reached a performer (or the focused text field).
+    bool performMenuAction(const QString& action, uint modifierMask);
+    void cut(uint modifierMask = 0) { performMenuAction(QStringLiteral("cut"), modifierMask); }
+    void copy(uint modifierMask = 0) { performMenuAction(QStringLiteral("copy"), modifierMask); }
+    void paste(uint modifierMask = 0) { performMenuAction(QStringLiteral("paste"), modifierMask); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct ManagedWindow {
+        QPointer<QWidget> window;
+        WindowKind kind = WindowKind::Other;
+        bool ownedByManager = false;
+        std::weak_ptr<ZERI_TessarineModel> document;
+        QString documentID;
+    };
+
+    QVRWindowManager();
+    void manage(QWidget* window, WindowKind kind, bool owned);
+    const ManagedWindow* record(const QWidget* window) const;
+    void prune() const;
+    void noteFocusWindowChanged();
+    bool confirmCloseWhileCompressing(QWidget* window);
+
+    mutable QList<ManagedWindow> m_windows;
+    QPointer<QWidget> m_lastActive;
+};

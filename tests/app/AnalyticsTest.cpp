@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/QVRActionLog.h"
+#include "app/QVRAnalytics.h"
+#include "app/QVRTimedAnalytics.h"
+#include "service/BlockRequester.h"
+#include "support/fakeservice/FakeWebService.h"
+
+namespace {
+
+QJsonObject parametersOf(const QJsonValue& event)
+{
+    return event.toObject().value(QStringLiteral("parameters")).toObject();
+}
+
+// Collects the batches handed to it; the test answers them.
+struct ScriptedSender {
+    QList<QByteArray> batches;
+    QList<std::function<void(bool)>> answers;
+    QVRActionLog::Sender sender()
+    {
+        return [this](const QByteArray& json, std::function<void(bool)> done) {
+            batches.append(json);
+            answers.append(std::move(done));
+        };
+    }
+};
+
+class Analytics : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        log = std::make_unique<QVRActionLog>(backlogFile(), sender.sender());
+        QVRActionLog::setSharedForTesting(log.get());
+        QVRTimedAnalytics::setClockForTesting([this] { return nowMs; });
+    }
+    void TearDown() override
+    {
+        QVRTimedAnalytics::resetForTesting();
+        QVRActionLog::setSharedForTesting(nullptr);
+    }
+    QString backlogFile() const { return folder.filePath(QStringLiteral("actionlog.json")); }
+
+    QTemporaryDir folder;
+    ScriptedSender sender;
+    std::unique_ptr<QVRActionLog> log;
+    qint64 nowMs = 1000;
+};
+
+TEST_F(Analytics, ATimedEventIsLoggedWithItsDurationInWholeSeconds)
+{
+    QVRTimedAnalytics::logTimedEvent(QStringLiteral("View Video"), QStringLiteral("1"),
+                                     {{QStringLiteral("URL"), QStringLiteral("https://example.org/v")}});
+    nowMs += 2100;
+    QVRTimedAnalytics::finishTimedEvent(QStringLiteral("View Video"));
+    QVRTimedAnalytics::finishTimedEvent(QStringLiteral("View Video")); // already finished: nothing
+    QVRTimedAnalytics::finishTimedEvent(QStringLiteral("Never Started"));
+    ASSERT_EQ(log->backlog().size(), 1);
+    const QJsonValue event = log->backlog().at(0);
+    EXPECT_EQ(event[QStringLiteral("name")].toString(), QStringLiteral("View Video"));
+    EXPECT_EQ(parametersOf(event).value(QStringLiteral("duration")).toInteger(), 2);
+    EXPECT_EQ(parametersOf(event).value(QStringLiteral("URL")).toString(), QStringLiteral("https://example.org/v"));
+}
+
+TEST_F(Analytics, TheSameIDIsIgnoredAndAnotherIDFinishesTheRunningEventFirst)
+{
+    QVRTimedAnalytics::logTimedEvent(QStringLiteral("Screen Viewed"), QStringLiteral("s1"),
+                                     {{QStringLiteral("ScreenID"), QStringLiteral("s1")}});
+    nowMs += 3000;
+    QVRTimedAnalytics::logTimedEvent(QStringLiteral("Screen Viewed"), QStringLiteral("s1"), {});
+    nowMs += 1000;
+    QVRTimedAnalytics::logTimedEvent(QStringLiteral("Screen Viewed"), QStringLiteral("s2"),
+                                     {{QStringLiteral("ScreenID"), QStringLiteral("s2")}});
+    ASSERT_EQ(log->backlog().size(), 1);
+    EXPECT_EQ(parametersOf(log->backlog().at(0)).value(QStringLiteral("ScreenID")).toString(), QStringLiteral("s1"));
+    EXPECT_EQ(parametersOf(log->backlog().at(0)).value(QStringLiteral("duration")).toInteger(), 4);
+    EXPECT_TRUE(QVRTimedAnalytics::isRunning(QStringLiteral("Screen Viewed")));
+}
+
+TEST_F(Analytics, EventsLeaveTheBacklogOnlyAfterTheServiceAcceptedThem)
+{
+    QVRAnalytics::logEvent(QStringLiteral("First"));
+    log->flush();
+    ASSERT_EQ(sender.batches.size(), 1);
+    QVRAnalytics::logEvent(QStringLiteral("Second")); // logged while the first batch is in flight
+    sender.answers.takeFirst()(false);
+    EXPECT_EQ(log->backlog().size(), 2) << "a refused batch stays";
+    log->flush();
+    ASSERT_EQ(sender.batches.size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(sender.batches.at(1)).array().size(), 2);
+    QVRAnalytics::logEvent(QStringLiteral("Third"));
+    sender.answers.takeFirst()(true);
+    ASSERT_EQ(log->backlog().size(), 1);
+    EXPECT_EQ(log->backlog().at(0)[QStringLiteral("name")].toString(), QStringLiteral("Third"));
+
+    // What is on disk matches: a restart sees only the unsent event.
+    QVRActionLog reopened(backlogFile(), {});
+    ASSERT_EQ(reopened.backlog().size(), 1);
+    EXPECT_EQ(reopened.backlog().at(0)[QStringLiteral("name")].toString(), QStringLiteral("Third"));
+}
+
+TEST_F(Analytics, ACorruptBacklogIsSetAsideAndStartedAfresh)
+{
+    log.reset();
+    QFile file(backlogFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[{\"name\":\"half");
+    file.close();
+    QVRActionLog reopened(backlogFile(), sender.sender());
+    EXPECT_TRUE(reopened.backlog().isEmpty());
+    EXPECT_TRUE(QFile::exists(backlogFile() + QStringLiteral(".corrupt")));
+    reopened.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("After")}});
+    QVRActionLog again(backlogFile(), {});
+    EXPECT_EQ(again.backlog().size(), 1);
+}
+
+TEST(AnalyticsWithTheService, EventsSurviveARestartWhileTheServiceIsDownAndAreSentLater)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("actionlog.json"));
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    BlockRequester::setAPIKey(QStringLiteral("KEY123"));
+    BlockRequester::setAPIPassword(QStringLiteral("s3cretPW"));
+
+    {
+        // Nothing listens on port 9 of this machine: the service is down.
+        ASSERT_TRUE(BlockRequester::setAPIURL(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+        QVRActionLog down(file, QVRActionLog::serviceSender());
+        QVRActionLog::setSharedForTesting(&down);
+        QVRAnalytics::logEvent(QStringLiteral("Publish"), {{QStringLiteral("Result"), QStringLiteral("error")}});
+        QVRAnalytics::logEventForDocumentID(QStringLiteral("Viewed"), {}, QStringLiteral("4711"));
+        EXPECT_FALSE(down.flushAndWait(10000));
+        EXPECT_EQ(down.backlog().size(), 2);
+        QVRActionLog::setSharedForTesting(nullptr);
+    }
+
+    ASSERT_TRUE(BlockRequester::setAPIURL(service.baseUrl()));
+    QVRActionLog up(file, QVRActionLog::serviceSender());
+    ASSERT_EQ(up.backlog().size(), 2);
+    EXPECT_TRUE(up.flushAndWait(10000));
+    const QJsonArray logged = service.state().loggedEvents;
+    ASSERT_EQ(logged.size(), 2);
+    EXPECT_EQ(logged.at(0)[QStringLiteral("name")].toString(), QStringLiteral("Publish"));
+    EXPECT_EQ(parametersOf(logged.at(0)).value(QStringLiteral("Result")).toString(), QStringLiteral("error"));
+    EXPECT_EQ(logged.at(1)[QStringLiteral("document_id")].toString(), QStringLiteral("4711"));
+    EXPECT_EQ(parametersOf(logged.at(1)).value(QStringLiteral("tessarine_id")).toString(), QStringLiteral("4711"));
+    EXPECT_TRUE(QVRActionLog(file, {}).backlog().isEmpty());
+}
+
+TEST(AnalyticsWithTheService, AServiceErrorKeepsTheEvents)
+{
+    QTemporaryDir folder;
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    ASSERT_TRUE(BlockRequester::setAPIURL(service.baseUrl()));
+    BlockRequester::setAPIKey(QStringLiteral("KEY123"));
+    BlockRequester::setAPIPassword(QStringLiteral("s3cretPW"));
+    service.injectReply(QStringLiteral("tessarine.log"),
+                        FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("down")));
+    QVRActionLog log(folder.filePath(QStringLiteral("actionlog.json")), QVRActionLog::serviceSender());
+    log.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("Kept")}});
+    EXPECT_FALSE(log.flushAndWait(10000));
+    EXPECT_EQ(log.backlog().size(), 1);
+    EXPECT_TRUE(log.flushAndWait(10000));
+    EXPECT_EQ(service.state().loggedEvents.size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "app/QVRMainMenu.h"
+#include "app/QVRWindowManager.h"
+#include "app/QVRWindowManagerManagedWindow.h"
+
+namespace {
+
+// A managed window implementing a few validators and performers; everything else is absent.
+class FakeManagedWindow : public QWidget {
+    Q_OBJECT
+public:
+    FakeManagedWindow()
+    {
+        auto* layout = new QVBoxLayout(this);
+        m_field = new QLineEdit(this);
+        m_field->setFocusPolicy(Qt::ClickFocus); // activation focuses the window, not the field
+        layout->addWidget(m_field);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    Q_INVOKABLE bool canCut() const { return cutAllowed; }
+    Q_INVOKABLE void performCut(uint mask) { calls << QStringLiteral("cut:%1").arg(mask); }
+    Q_INVOKABLE bool canUndo() const { return true; }
+    Q_INVOKABLE void performUndo(uint mask) { calls << QStringLiteral("undo:%1").arg(mask); }
+    Q_INVOKABLE bool canNudgeRight() const { return true; }
+    Q_INVOKABLE void performNudgeRight(uint mask) { calls << QStringLiteral("nudgeRight:%1").arg(mask); }
+    Q_INVOKABLE bool canShiftRight() const { return true; }
+    Q_INVOKABLE void performShiftRight(uint mask) { calls << QStringLiteral("shiftRight:%1").arg(mask); }
+    // A performer without its validator: the refresh item stays disabled.
+    Q_INVOKABLE void performRefresh(uint mask) { calls << QStringLiteral("refresh:%1").arg(mask); }
+    // The two items without a validator are enabled by their performers.
+    Q_INVOKABLE void performToggleDockedPopover(uint mask) { calls << QStringLiteral("dock:%1").arg(mask); }
+    Q_INVOKABLE void performShowScreenProperties(uint mask) { calls << QStringLiteral("properties:%1").arg(mask); }
+
+    QLineEdit* field() const { return m_field; }
+    bool cutAllowed = false;
+    QStringList calls;
+
+private:
+    QLineEdit* m_field;
+};
+
+// A window with misspelt protocol methods.
+class MisspeltWindow : public QWidget {
+    Q_OBJECT
+public:
+    Q_INVOKABLE bool canCutt() const { return true; }
+    Q_INVOKABLE void performCut() {}
+    Q_INVOKABLE bool canCopy() const { return true; }
+};
+
+class MenuRouting : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = new FakeManagedWindow;
+        QVRWindowManager::sharedInstance().addManagedWindow(window);
+        bar = QVRMainMenu::createMenuBar(window);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window; }, 5000));
+        window->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->hasFocus(); }, 2000));
+    }
+    void TearDown() override
+    {
+        delete window;
+        QVRMainMenu::resetForTesting();
+    }
+    bool enabled(const char* command)
+    {
+        QVRMainMenu::validate(bar);
+        QAction* action = QVRMainMenu::action(bar, QString::fromLatin1(command));
+        return action && action->isEnabled();
+    }
+    // As the user does it: the menu opens (validating its items), then the item is chosen.
+    void choose(const char* command)
+    {
+        QVRMainMenu::validate(bar);
+        QVRMainMenu::action(bar, QString::fromLatin1(command))->trigger();
+    }
+
+    FakeManagedWindow* window = nullptr;
+    QMenuBar* bar = nullptr;
+};
+
+TEST_F(MenuRouting, CutFollowsTheValidatorAndPerformsWithTheItemsModifierMask)
+{
+    EXPECT_FALSE(enabled("cut"));
+    window->cutAllowed = true;
+    EXPECT_TRUE(enabled("cut"));
+    choose("cut");
+    window->cutAllowed = false;
+    // An item enabled a moment ago must not reach a performer whose validator now refuses.
+    EXPECT_FALSE(QVRWindowManager::sharedInstance().performMenuAction(QStringLiteral("cut"), 0));
+    EXPECT_EQ(window->calls, QStringList{QStringLiteral("cut:%1").arg(uint(Qt::ControlModifier))});
+}
+
+TEST_F(MenuRouting, UndoAndShiftReachTheirPerformers)
+{
+    choose("undo");
+    choose("shiftRight");
+    choose("nudgeRight");
+    EXPECT_EQ(window->calls, (QStringList{QStringLiteral("undo:%1").arg(uint(Qt::ControlModifier)),
+                                          QStringLiteral("shiftRight:%1").arg(uint(Qt::ShiftModifier)),
+                                          QStringLiteral("nudgeRight:0")}));
+}
+
+TEST_F(MenuRouting, ItemsFollowTheValidatorTableAndTheRuleForItemsWithoutOne)
+{
+    EXPECT_FALSE(enabled("refresh")) << "the window lacks canRefresh";
+    EXPECT_FALSE(enabled("copy"));
+    EXPECT_FALSE(enabled("print"));
+    EXPECT_TRUE(enabled("toggleDockedPopover"));
+    EXPECT_TRUE(enabled("showScreenPropertiesMenu"));
+    choose("showScreenPropertiesMenu");
+    choose("refresh");
+    EXPECT_EQ(window->calls, QStringList{QStringLiteral("properties:0")});
+}
+
+TEST_F(MenuRouting, AKeyEquivalentReachesThePerformerWithFreshValidation)
+{
+    window->cutAllowed = true;
+    QTest::keyClick(window, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(window->calls, QStringList{QStringLiteral("shiftRight:%1").arg(uint(Qt::ShiftModifier))});
+}
+
+TEST_F(MenuRouting, WhileATextFieldIsEditedArrowsMoveTheCursorAndEditItemsActOnTheText)
+{
+    window->field()->setText(QStringLiteral("hello"));
+    window->field()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->field()->hasFocus(); }, 2000));
+    window->field()->setCursorPosition(0);
+    EXPECT_FALSE(enabled("nudgeRight"));
+    QTest::keyClick(window->field(), Qt::Key_Right);
+    EXPECT_EQ(window->field()->cursorPosition(), 1);
+    window->field()->selectAll();
+    window->cutAllowed = false; // the text field decides, not the window
+    EXPECT_TRUE(enabled("cut"));
+    choose("cut");
+    EXPECT_TRUE(window->field()->text().isEmpty());
+    EXPECT_TRUE(window->calls.isEmpty());
+}
+
+TEST_F(MenuRouting, WithoutAManagedWindowEveryRoutedItemIsDisabled)
+{
+    QVRWindowManager::sharedInstance().removeManagedWindow(window);
+    window->cutAllowed = true;
+    EXPECT_FALSE(enabled("cut"));
+    EXPECT_FALSE(enabled("undo"));
+}
+
+TEST(MenuTable, DebugItemsOfTheFourthMenuAreRemovedFromEveryBar)
+{
+    QWidget first;
+    QMenuBar* before = QVRMainMenu::createMenuBar(&first);
+    ASSERT_NE(QVRMainMenu::action(before, QStringLiteral("setScreenAutoAdvanceSettings")), nullptr);
+    QVRMainMenu::removeItemsWithTag(QVRMainMenu::ScreenMenu, QVRMainMenu::kDebugItemTag);
+    QWidget second;
+    QMenuBar* after = QVRMainMenu::createMenuBar(&second);
+    for (QMenuBar* bar : {before, after}) {
+        EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("setScreenAutoAdvanceSettings")), nullptr);
+        EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("setFlowModelAutoAdvanceSettings")), nullptr);
+        EXPECT_NE(QVRMainMenu::action(bar, QStringLiteral("deleteScreen")), nullptr);
+    }
+    QVRMainMenu::resetForTesting();
+}
+
+TEST(MenuTable, EveryRoutedItemIsInTheRoutingTableAndTitled)
+{
+    for (const QVRMainMenu::Entry& entry : QVRMainMenu::entries()) {
+        if (entry.command.isEmpty() || entry.target != QVRMainMenu::Target::Routed)
+            continue;
+        EXPECT_NE(QVRWindowManagerManagedWindow::command(entry.command), nullptr) << entry.command.toStdString();
+        EXPECT_FALSE(entry.title().isEmpty()) << entry.command.toStdString();
+    }
+    for (const QVRManagedWindowCommand& command : QVRWindowManagerManagedWindow::commands()) {
+        const bool inMenu = std::any_of(QVRMainMenu::entries().begin(), QVRMainMenu::entries().end(),
+                                        [&](const auto& entry) { return entry.command == command.action; });
+        EXPECT_TRUE(inMenu) << command.action;
+    }
+}
+
+TEST(ManagedWindowProtocol, MisspeltOrMistypedMethodsAreReported)
+{
+    MisspeltWindow window;
+    EXPECT_EQ(QVRWindowManagerManagedWindow::unknownMethods(&window),
+              (QStringList{QStringLiteral("canCutt()"), QStringLiteral("performCut()")}));
+    FakeManagedWindow good;
+    EXPECT_TRUE(QVRWindowManagerManagedWindow::unknownMethods(&good).isEmpty());
+}
+
+TEST(WindowManager, ClosingAllWindowsLeavesTheListsWindow)
+{
+    auto* lists = new QWidget;
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    manager.addManagedWindow(lists);
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    QPointer<QWidget> creator = manager.makeCreatorWindow();
+    ASSERT_TRUE(creator);
+    EXPECT_EQ(manager.kindOfWindow(creator), QVRWindowManager::WindowKind::Creator);
+    EXPECT_TRUE(manager.windows().contains(lists));
+    manager.closeAllWindowsExceptMyFlows();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return creator.isNull(); }, 2000)); // made by the manager: deleted on close
+    EXPECT_EQ(manager.windows(), QList<QWidget*>{lists});
+    QVRWindowManager::setCreatorWindowFactory({});
+    delete lists;
+    EXPECT_TRUE(manager.windows().isEmpty());
+}
+
+} // namespace
+
+#include "MenuRoutingTest.moc"
