@@ -14,6 +14,8 @@
 #include <QPropertyAnimation>
 #include <QWidget>
 
+#include "elements/images/ImageUtils.h"
+
 namespace {
 
 const char* const kContentModeProperty = "tess_contentMode";
@@ -146,7 +148,7 @@ QGraphicsOpacityEffect* opacityEffect(QWidget* view, bool create)
 
 namespace ViewUtils {
 
-QImage imageFromView(QWidget* view)
+UNIImage imageFromView(QWidget* view)
 {
     if (!view)
         return {};
@@ -159,12 +161,37 @@ QImage imageFromView(QWidget* view)
     image.fill(Qt::transparent);
     view->ensurePolished();
     view->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    return image;
+    return UNIImage::imageWithCGImage(image);
+}
+
+UNIImage qvo_offscreenRenderedImage(QWidget* view)
+{
+    return imageFromView(view);
+}
+
+UNIImage blurryImageFromView(QWidget* view, double blurRadius, bool withDarkOverlay)
+{
+    return ImageUtils::blurryImageFromImage(imageFromView(view), blurRadius, withDarkOverlay);
+}
+
+UNIImage blurryImageFromView(QWidget* view, bool withDarkOverlay)
+{
+    return blurryImageFromView(view, ImageUtils::defaultBlurRadius, withDarkOverlay);
+}
+
+UNIImage pixelatedImageFromView(QWidget* view, double pixelWidth, bool withDarkOverlay)
+{
+    return ImageUtils::pixelatedImageFromImage(imageFromView(view), pixelWidth, withDarkOverlay);
+}
+
+UNIImage pixelatedImageFromView(QWidget* view, bool withDarkOverlay)
+{
+    return pixelatedImageFromView(view, ImageUtils::defaultPixelWidth, withDarkOverlay);
 }
 
 QLabel* imageViewFromView(QWidget* view)
 {
-    const QImage image = imageFromView(view);
+    const QImage image = imageFromView(view).CGImage();
     auto* label = new QLabel;
     label->setPixmap(QPixmap::fromImage(image));
     label->resize(image.size());

@@ -5,6 +5,8 @@
 #include <QMarginsF>
 #include <QRectF>
 
+#include "elements/images/UNIImage.h"
+
 class QAbstractButton;
 class QLabel;
 class QPainter;
@@ -18,9 +20,19 @@ namespace ViewUtils {
 // How image views fit their picture into their bounds (kept on the view as a property).
 enum ContentMode { ContentModeScaleToFill = 0, ContentModeScaleAspectFit = 1, ContentModeScaleAspectFill = 2 };
 
-// Snapshot of the view and its children at the bounds size rounded up to whole pixels, at scale 1,
-// in a premultiplied ARGB image. Works offscreen and for hidden views.
-QImage imageFromView(QWidget* view);
+// Snapshot of the view and its children at the bounds size rounded up to whole pixels, at scale 1, in the
+// standard premultiplied ARGB bitmap; its point size is its pixel size. Works offscreen and for hidden views. The
+// null image for a view with an empty size.
+UNIImage imageFromView(QWidget* view);
+// The same snapshot (every view's offscreen rendering).
+UNIImage qvo_offscreenRenderedImage(QWidget* view);
+
+// The view's snapshot, blurred (radius in pixels, default 8) or pixellated (square side, default 20), optionally
+// darkened, as the image effects of the image utilities do it.
+UNIImage blurryImageFromView(QWidget* view, double blurRadius, bool withDarkOverlay);
+UNIImage blurryImageFromView(QWidget* view, bool withDarkOverlay);
+UNIImage pixelatedImageFromView(QWidget* view, double pixelWidth, bool withDarkOverlay);
+UNIImage pixelatedImageFromView(QWidget* view, bool withDarkOverlay);
 
 // A new label (no parent) sized to the view, showing its snapshot.
 QLabel* imageViewFromView(QWidget* view);

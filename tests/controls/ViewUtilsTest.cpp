@@ -42,10 +42,18 @@ TEST(ViewUtils, SnapshotHasTheBoundsSizeAndTheViewsPixels)
     auto* child = new QWidget(&view);
     child->setGeometry(10, 5, 5, 5);
     ViewUtils::setBackgroundColor(child, Qt::blue);
-    const QImage image = ViewUtils::imageFromView(&view);
-    EXPECT_EQ(image.size(), QSize(31, 17));
+    const UNIImage snapshot = ViewUtils::imageFromView(&view);
+    EXPECT_EQ(snapshot.realSize(), QSize(31, 17));
+    EXPECT_EQ(snapshot.size(), QSizeF(31, 17));
+    const QImage& image = snapshot.CGImage();
     EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(12, 7), QColor(Qt::blue));
+
+    // The effects work on that snapshot: pixellation into 31-point squares averages the whole picture.
+    const UNIImage pixelated = ViewUtils::pixelatedImageFromView(&view, 31.0, false);
+    EXPECT_EQ(pixelated.realSize(), QSize(31, 17));
+    EXPECT_NE(pixelated.CGImage().pixelColor(1, 1), QColor(Qt::red));
+    EXPECT_EQ(ViewUtils::blurryImageFromView(&view, true).realSize(), QSize(31, 17));
 
     QWidget empty;
     empty.resize(0, 10);
