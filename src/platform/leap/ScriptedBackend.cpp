@@ -116,7 +116,7 @@ public:
         return v.toArray();
     }
 
-    // A number or one of the names, whose values are given in `numbers`.
+    // A number, or one of `names` standing for its number.
     int named(const QJsonObject& o, const char* key, const std::vector<std::pair<const char*, int>>& names)
     {
         const QJsonValue v = o.value(QLatin1String(key));
