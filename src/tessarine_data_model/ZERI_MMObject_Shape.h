@@ -36,6 +36,13 @@ public:
     // shape types.
     QList<QPointF> relativePaths() const;
 
+    // Fills `frame` (in the painter's y-down coordinates) with the shape in its colour; the painter's state is
+    // left as it was. Any other shape type logs and draws nothing.
+    void drawIntoContext(QPainter* context, const QRectF& frame) const;
+    // The shape into frame × scale, antialiased.
+    void drawOnContext(QPainter* context, double scale, const QSizeF& contextSize, bool drawBordersForBlankObjects,
+                       bool ignoreThreadSafety) const override;
+
     // Tab "Object", kind "Color Picker": the colour outlet set-up; other kinds: empty; other tabs: nothing.
     std::optional<QList<QVariantMap>> getSetupDictionaryArrayForOutletType(const QString& outletType,
                                                                            const QString& tabType) override;

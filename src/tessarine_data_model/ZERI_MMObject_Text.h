@@ -6,8 +6,10 @@
 #include <QSizeF>
 
 #include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 
+class QTextDocument;
 class QVR_TextStorage;
 
 // A text object (type 4). Its text with attributes lives in a QVR_TextStorage that a text view edits in place;
@@ -53,6 +55,23 @@ public:
     // Padding of the text view around the text, from the size of the font at index 0.
     double textViewXPadding() const;
     double textViewYPadding() const;
+
+    // Its cropped picture when it has one (a text view's rendering); otherwise its background colour over the
+    // frame and its text laid out inside the text container inset, clipped to the frame.
+    void drawOnContext(QPainter* context, double scale, const QSizeF& contextSize, bool drawBordersForBlankObjects,
+                       bool ignoreThreadSafety) const override;
+    // The rectangle the text uses when laid out as the text view does at `width` (inside the container inset):
+    // origin at the container's top-left, the widest line's width, the height of all lines. The zero rectangle
+    // when the used width is under 1 (no text) or the width leaves no room.
+    QRectF layoutManagerUsedRectForWidth(float width) const;
+    // The object's origin with `width` and the height its text takes at that full width (no inset); a zero size
+    // for a width that is not a positive number.
+    QRectF suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes = {}) const;
+
+    // The text as an HTML document, one paragraph per line, each run with its font, size and colour.
+    static QString htmlSerializeAttributedString(const AttributedString& string);
+    // Pasted rich text reduced to what text objects keep: fonts, sizes, colours and paragraph alignment.
+    static AttributedString attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document);
 
 protected:
     void writeTypeProperties(QJsonObject& dict) const override;

@@ -9,6 +9,7 @@
 
 #include "tessarine_data_model/TessarineDataModelItem.h"
 
+class QPainter;
 class QVB_GalleryAssetManager;
 class ZERI_ContentAsset;
 class ZERI_MixedMediaObjectProxy;
@@ -96,6 +97,14 @@ public:
     void setAudioAsset(const std::shared_ptr<ZERI_ContentAsset>& asset);
     // The asset holding the object's media file: video, PDF or audio.
     std::shared_ptr<ZERI_ContentAsset> downloadableAsset() const;
+
+    // Draws the object into `context`, whose coordinates are screen points times `scale`: its cropped picture
+    // (the retina one above scale 1) over frame × scale, or, for an object with no picture, a 1-point grey
+    // outline when `drawBordersForBlankObjects`. Text and shape objects draw their own way. Safe on any thread
+    // while nobody edits the object. Pictures not decoded yet are decoded off the main thread, or on it with
+    // `ignoreThreadSafety`; otherwise the main thread draws only pictures already decoded.
+    virtual void drawOnContext(QPainter* context, double scale, const QSizeF& contextSize,
+                               bool drawBordersForBlankObjects, bool ignoreThreadSafety) const;
 
     // Made empty on first use.
     std::shared_ptr<QVB_GalleryAssetManager> galleryAssetManager();

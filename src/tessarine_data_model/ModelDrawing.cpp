@@ -1,0 +1,300 @@
+#include "tessarine_data_model/ModelDrawing.h"
+
+#include <cmath>
+#include <list>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QPainter>
+#include <QUrl>
+
+#include "elements/images/ImageUtils.h"
+#include "elements/images/QVRShapeUtils.h"
+#include "elements/images/UNIImage.h"
+#include "platform/MainThread.h"
+#include "tessarine_data_model/TessarineDataModelLogging.h"
+#include "tessarine_data_model/TextLayout.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+
+namespace {
+
+struct CacheEntry {
+    QString key;
+    QImage image;
+};
+
+struct ImageCacheState {
+    QMutex mutex;
+    std::list<CacheEntry> entries; // most recently used first
+    QHash<QString, std::list<CacheEntry>::iterator> index;
+    qint64 bytes = 0;
+};
+
+ImageCacheState& cacheState()
+{
+    static ImageCacheState state;
+    return state;
+}
+
+QRectF scaled(const QRectF& rect, double scale)
+{
+    return {rect.x() * scale, rect.y() * scale, rect.width() * scale, rect.height() * scale};
+}
+
+bool isDrawable(const QRectF& rect)
+{
+    return std::isfinite(rect.x()) && std::isfinite(rect.y()) && std::isfinite(rect.width()) &&
+           std::isfinite(rect.height()) && rect.width() > 0 && rect.height() > 0;
+}
+
+bool mayDecodeImages(bool ignoreThreadSafety)
+{
+    return ignoreThreadSafety || !MainThread::isMainThread();
+}
+
+// The cropped picture to draw at `scale`: the retina one above scale 1 when it loads, else the regular one.
+QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool mayDecode)
+{
+    if (scale > 1) {
+        if (const auto retina = object.retinaCroppedImageAsset()) {
+            QImage image = ModelImageCache::imageForAsset(*retina, mayDecode);
+            if (!image.isNull())
+                return image;
+        }
+    }
+    if (const auto cropped = object.croppedImageAsset())
+        return ModelImageCache::imageForAsset(*cropped, mayDecode);
+    return {};
+}
+
+// Theme sample documents show where their empty placeholders are: a 1-point grey outline inside the frame.
+void drawBlankBorder(QPainter* context, const QRectF& target, double scale)
+{
+    context->save();
+    QPen pen(QColor(128, 128, 128));
+    pen.setWidthF(scale);
+    context->setPen(pen);
+    context->setBrush(Qt::NoBrush);
+    context->drawRect(target.adjusted(scale / 2, scale / 2, -scale / 2, -scale / 2));
+    context->restore();
+}
+
+// The object's text with attributes: its attributed text, or one run made of the plain-text properties.
+AttributedString effectiveText(const ZERI_MMObject_Text& text)
+{
+    if (text.hasAttributedString())
+        return text.attributedString();
+    TextAttributes attributes;
+    attributes.fontName = text.fontName();
+    attributes.fontSize = text.fontSize();
+    attributes.foregroundColor = text.textColor();
+    attributes.alignment = text.textAlignment();
+    return AttributedString(text.text(), attributes);
+}
+
+} // namespace
+
+QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode)
+{
+    QString path = asset.localFilePath();
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        // A document moved to another package (a copy, a download) keeps file names, not folders.
+        const QString folder = asset.assetStoragePath();
+        const QString name = QFileInfo(asset.externalURL().path()).fileName();
+        if (!folder.isEmpty() && !name.isEmpty())
+            path = QDir(folder).filePath(name);
+    }
+    return path.isEmpty() ? QImage() : imageForFile(path, mayDecode);
+}
+
+QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    const QString key = QStringLiteral("%1|%2|%3")
+                            .arg(info.absoluteFilePath())
+                            .arg(info.size())
+                            .arg(info.lastModified().toMSecsSinceEpoch());
+    ImageCacheState& state = cacheState();
+    {
+        QMutexLocker lock(&state.mutex);
+        if (const auto found = state.index.constFind(key); found != state.index.constEnd()) {
+            state.entries.splice(state.entries.begin(), state.entries, found.value());
+            return state.entries.front().image;
+        }
+    }
+    if (!mayDecode)
+        return {};
+    const QImage image = UNIImage::imageWithContentsOfFile(path).CGImage();
+    if (image.isNull() || image.sizeInBytes() > capacityBytes)
+        return image;
+
+    QMutexLocker lock(&state.mutex);
+    if (!state.index.contains(key)) {
+        state.entries.push_front({key, image});
+        state.index.insert(key, state.entries.begin());
+        state.bytes += image.sizeInBytes();
+        while (state.bytes > capacityBytes && !state.entries.empty()) {
+            state.bytes -= state.entries.back().image.sizeInBytes();
+            state.index.remove(state.entries.back().key);
+            state.entries.pop_back();
+        }
+    }
+    return image;
+}
+
+void ModelImageCache::clear()
+{
+    ImageCacheState& state = cacheState();
+    QMutexLocker lock(&state.mutex);
+    state.entries.clear();
+    state.index.clear();
+    state.bytes = 0;
+}
+
+void ZERI_MixedMediaObject::drawOnContext(QPainter* context, double scale, const QSizeF&,
+                                          bool drawBordersForBlankObjects, bool ignoreThreadSafety) const
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    const QRectF target = scaled(frame(), scale);
+    if (!isDrawable(target))
+        return;
+    // The cropped picture already holds the crop, zoom and quarter turns at the frame's size.
+    const QImage picture = croppedPicture(*this, scale, mayDecodeImages(ignoreThreadSafety));
+    if (!picture.isNull())
+        ImageUtils::addImageToContext(context, target, picture);
+    else if (drawBordersForBlankObjects)
+        drawBlankBorder(context, target, scale);
+}
+
+void ZERI_MMObject_Shape::drawIntoContext(QPainter* context, const QRectF& frame) const
+{
+    if (!context)
+        return;
+    const int shape = shapeType();
+    if (shape < Rectangle || shape > Arrow45Degree) {
+        qCWarning(lcTessarineDataModel) << "drawIntoContext invoked for a shape with no shapeType!!!!";
+        return;
+    }
+    if (!color().isValid() || !isDrawable(frame))
+        return;
+    context->save();
+    context->setPen(Qt::NoPen);
+    context->setBrush(color());
+    switch (shape) {
+    case Rectangle:
+        context->drawRect(frame);
+        break;
+    case Ellipse:
+        context->drawEllipse(frame);
+        break;
+    case RoundedRectangle: {
+        const double radius = 0.1 * std::min(frame.width(), frame.height());
+        context->drawRoundedRect(frame, radius, radius);
+        break;
+    }
+    default:
+        // The lists are in the y-up space of the unit square; flipping the painter about the frame's middle
+        // shows them the right way up in this y-down one.
+        context->translate(0, 2 * frame.y() + frame.height());
+        context->scale(1, -1);
+        QVRShapeUtils::fillRelativePaths(relativePaths(), context, frame);
+        break;
+    }
+    context->restore();
+}
+
+void ZERI_MMObject_Shape::drawOnContext(QPainter* context, double scale, const QSizeF&, bool, bool) const
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    const bool antialiased = context->testRenderHint(QPainter::Antialiasing);
+    context->setRenderHint(QPainter::Antialiasing, true);
+    drawIntoContext(context, scaled(frame(), scale));
+    context->setRenderHint(QPainter::Antialiasing, antialiased);
+}
+
+void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QSizeF&, bool,
+                                       bool ignoreThreadSafety) const
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    const QRectF target = scaled(frame(), scale);
+    if (!isDrawable(target))
+        return;
+    if (croppedImageAsset() || retinaCroppedImageAsset()) {
+        const QImage picture = croppedPicture(*this, scale, mayDecodeImages(ignoreThreadSafety));
+        if (!picture.isNull()) {
+            ImageUtils::addImageToContext(context, target, picture);
+            return;
+        }
+    }
+    // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
+    context->save();
+    context->setClipRect(target, Qt::IntersectClip);
+    if (backgroundColor().isValid())
+        context->fillRect(target, backgroundColor());
+    context->translate(target.topLeft());
+    context->scale(scale, scale);
+    context->setRenderHint(QPainter::TextAntialiasing, true);
+    const TextLayout layout(effectiveText(*this), frame().width() - 2 * textContainerInsetWidth());
+    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
+    context->restore();
+}
+
+QRectF ZERI_MMObject_Text::layoutManagerUsedRectForWidth(float width) const
+{
+    const TextLayout layout(effectiveText(*this), double(width) - 2 * textContainerInsetWidth());
+    const QRectF used = layout.usedRect();
+    return used.width() < 1 ? QRectF() : used;
+}
+
+QRectF ZERI_MMObject_Text::suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes) const
+{
+    if (!std::isfinite(width) || width <= 0)
+        return QRectF(frame().topLeft(), QSizeF(0, 0));
+    const TextLayout layout(effectiveText(*this), width, attributes);
+    return QRectF(frame().topLeft(), QSizeF(width, layout.usedRect().height()));
+}
+
+void ModelDrawing::drawScreen(QPainter* painter, const ZERI_FlowScreenModel& screen, double scale,
+                              bool drawBordersForBlankObjects, bool drawTextObjects, bool ignoreThreadSafety)
+{
+    if (!painter || !painter->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    const QSizeF size = screen.screenSize() * scale;
+    const QColor background = screen.backgroundColor();
+    painter->fillRect(QRectF(QPointF(0, 0), size), background.isValid() ? background : QColor(Qt::white));
+    // A copy of the list: the walk holds its objects even if the screen drops them meanwhile.
+    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects = screen.mixedMediaObjects();
+    for (const auto& proxy : objects) {
+        const std::shared_ptr<ZERI_MixedMediaObject> object = proxy ? proxy->object() : nullptr;
+        if (!object || (!drawTextObjects && object->type() == ZERI_MixedMediaObject::Text))
+            continue;
+        object->drawOnContext(painter, scale, size, drawBordersForBlankObjects, ignoreThreadSafety);
+    }
+}
+
+QImage ModelDrawing::renderScreen(const ZERI_FlowScreenModel& screen, double scale, bool drawBordersForBlankObjects,
+                                  bool drawTextObjects)
+{
+    const QSizeF size = screen.screenSize() * scale;
+    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 1 || size.height() < 1)
+        return {};
+    QImage bitmap = ImageUtils::createCGBitmapContextWithWidth(quint64(size.width()), quint64(size.height()));
+    if (bitmap.isNull())
+        return {};
+    QPainter painter(&bitmap);
+    drawScreen(&painter, screen, scale, drawBordersForBlankObjects, drawTextObjects, /*ignoreThreadSafety=*/true);
+    painter.end();
+    return bitmap;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+
+class QPainter;
+class ZERI_ContentAsset;
+class ZERI_FlowScreenModel;
+
+// Decoded pictures of asset files (cropped images, backgrounds), shared by every thread that draws the model.
+// Keyed by path, size and modification time, so a file replaced on disk is read again; the least recently used
+// pictures are dropped beyond capacityBytes. Decoding happens outside the lock, so threads never wait for each
+// other's decoding.
+class ModelImageCache {
+public:
+    static constexpr qint64 capacityBytes = 256LL * 1024 * 1024;
+
+    // The asset's picture: its local file, or a file of the same name in the document's asset folder. With
+    // `mayDecode` false only a picture already decoded is returned (the main thread must not stall on a large
+    // file). Null when there is no such file or it is no image (logged once per file by the decoder).
+    static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
+    static QImage imageForFile(const QString& path, bool mayDecode);
+    static void clear();
+};
+
+// Drawing a whole screen from the model, as previews, PDF pages, printing and the render tool do. The painter's
+// coordinates are the screen's points times `scale` (origin top-left, y down).
+namespace ModelDrawing {
+
+// Background colour (white when the screen has none), then each object back to front with
+// drawOnContext(painter, scale, screen size × scale, drawBordersForBlankObjects, ignoreThreadSafety); text
+// objects are skipped when `drawTextObjects` is false. Safe on any thread while nobody edits the screen.
+void drawScreen(QPainter* painter, const ZERI_FlowScreenModel& screen, double scale, bool drawBordersForBlankObjects,
+                bool drawTextObjects, bool ignoreThreadSafety);
+
+// The screen drawn into a new standard bitmap of its size × scale; null when that size is refused.
+QImage renderScreen(const ZERI_FlowScreenModel& screen, double scale = 1.0, bool drawBordersForBlankObjects = false,
+                    bool drawTextObjects = true);
+
+} // namespace ModelDrawing
