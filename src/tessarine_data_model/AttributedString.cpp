@@ -3,9 +3,31 @@
 #include <algorithm>
 
 #include <QJsonArray>
-#include <QRegularExpression>
 
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
+
+namespace {
+
+// "{location, length}" with optional blanks, as NSStringFromRange writes it.
+std::optional<TextRange> parseRange(QStringView text)
+{
+    text = text.trimmed();
+    if (!text.startsWith(u'{') || !text.endsWith(u'}'))
+        return std::nullopt;
+    const QStringView inner = text.mid(1, text.size() - 2);
+    const qsizetype comma = inner.indexOf(u',');
+    if (comma < 0)
+        return std::nullopt;
+    bool locationOk = false;
+    bool lengthOk = false;
+    const qlonglong location = inner.left(comma).trimmed().toLongLong(&locationOk);
+    const qlonglong length = inner.mid(comma + 1).trimmed().toLongLong(&lengthOk);
+    if (!locationOk || !lengthOk || location < 0 || length < 0)
+        return std::nullopt;
+    return TextRange{location, length};
+}
+
+} // namespace
 
 AttributedString::AttributedString(const QString& string, const TextAttributes& attributes)
     : m_string(string)
@@ -146,17 +168,16 @@ std::optional<AttributedString> AttributedString::fromJson(const QJsonObject& ob
     const QJsonValue runsValue = object.value(QLatin1String("runs"));
     if (!runsValue.isArray() && !runsValue.isUndefined() && !runsValue.isNull())
         return failWith(QStringLiteral("\"runs\" is not an array"));
-    static const QRegularExpression rangePattern(QStringLiteral("^\\{\\s*(\\d+)\\s*,\\s*(\\d+)\\s*\\}$"));
     qsizetype covered = 0;
     const QJsonArray runs = runsValue.toArray();
     for (qsizetype i = 0; i < runs.size(); ++i) {
         if (!runs[i].isObject())
             return failWith(QStringLiteral("run %1 is not an object").arg(i));
         const QJsonObject dict = runs[i].toObject();
-        const auto match = rangePattern.match(dict.value(QLatin1String("Range")).toString());
-        if (!match.hasMatch())
+        const auto parsed = parseRange(dict.value(QLatin1String("Range")).toString());
+        if (!parsed)
             return failWith(QStringLiteral("run %1 has no \"{location, length}\" range").arg(i));
-        const TextRange range{match.captured(1).toLongLong(), match.captured(2).toLongLong()};
+        const TextRange range = *parsed;
         if (range.location < covered || range.end() > result.m_string.size() || range.length < 0)
             return failWith(QStringLiteral("run %1 lies outside the text or overlaps the run before").arg(i));
         TextAttributes attributes;
@@ -165,10 +186,10 @@ std::optional<AttributedString> AttributedString::fromJson(const QJsonObject& ob
         if (const auto size = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("Size"))))
             attributes.fontSize = *size;
         if (const QJsonValue color = dict.value(QLatin1String("color")); color.isString()) {
-            const auto parsed = ZERI_AppDataModelCenter::colorFromRGBAHexString(color.toString());
-            if (!parsed)
+            const auto colour = ZERI_AppDataModelCenter::colorFromRGBAHexString(color.toString());
+            if (!colour)
                 return failWith(QStringLiteral("run %1 has a bad colour").arg(i));
-            attributes.foregroundColor = *parsed;
+            attributes.foregroundColor = *colour;
         }
         if (const auto alignment = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("alignment"))))
             attributes.alignment = std::clamp(int(*alignment), 0, 4);

@@ -15,6 +15,14 @@ void ModelReadStatus::fail(const QString& path, const QString& expected, int cod
                     {{QStringLiteral("path"), path}});
 }
 
+void ModelReadStatus::fail(const Error& error)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_error = error;
+}
+
 ModelJsonReader::ModelJsonReader(const QJsonObject& dict, QString path, ModelReadStatus& status)
     : m_dict(dict)
     , m_path(std::move(path))
@@ -29,6 +37,16 @@ ModelJsonReader::ModelJsonReader(const QJsonObject& dict, const ModelJsonReader&
     , m_key(key)
     , m_index(index)
     , m_status(parent.m_status)
+{
+}
+
+ModelJsonReader::ModelJsonReader(const QJsonObject& dict, const ModelJsonReader& parent, const QString& key,
+                                 qsizetype index, ModelReadStatus& status)
+    : m_dict(dict)
+    , m_parent(&parent)
+    , m_key(key)
+    , m_index(index)
+    , m_status(status)
 {
 }
 
@@ -52,9 +70,16 @@ QString ModelJsonReader::pathOf(const QString& key, qsizetype index) const
 
 QJsonValue ModelJsonReader::valueOf(const QString& key) const
 {
-    const QJsonValue value = m_dict.value(key);
-    return value.isNull() ? QJsonValue(QJsonValue::Undefined) : value;
+    return m_dict.value(key);
 }
+
+namespace {
+// JSON null is "absent", as the service writes it.
+inline bool isAbsent(const QJsonValue& value)
+{
+    return value.isUndefined() || value.isNull();
+}
+} // namespace
 
 void ModelJsonReader::fail(const QString& key, const QString& expected) const
 {
@@ -63,13 +88,13 @@ void ModelJsonReader::fail(const QString& key, const QString& expected) const
 
 bool ModelJsonReader::has(const QString& key) const
 {
-    return !valueOf(key).isUndefined();
+    return !isAbsent(valueOf(key));
 }
 
 std::optional<QString> ModelJsonReader::optionalString(const QString& key) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return std::nullopt;
     if (value.isString())
         return value.toString();
@@ -87,7 +112,7 @@ QString ModelJsonReader::string(const QString& key, const QString& fallback) con
 std::optional<double> ModelJsonReader::optionalNumber(const QString& key) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return std::nullopt;
     if (const auto number = ZERI_AppDataModelCenter::numberFromJson(value))
         return number;
@@ -138,7 +163,7 @@ std::optional<bool> ModelJsonReader::boolFromJson(const QJsonValue& value)
 bool ModelJsonReader::boolean(const QString& key, bool fallback) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return fallback;
     if (const auto flag = boolFromJson(value))
         return *flag;
@@ -149,7 +174,7 @@ bool ModelJsonReader::boolean(const QString& key, bool fallback) const
 QRectF ModelJsonReader::rect(const QString& key, const QRectF& fallback) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return fallback;
     if (const auto rect = ZERI_AppDataModelCenter::rectFromJson(value))
         return *rect;
@@ -160,7 +185,7 @@ QRectF ModelJsonReader::rect(const QString& key, const QRectF& fallback) const
 QSizeF ModelJsonReader::size(const QString& key, const QSizeF& fallback) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return fallback;
     if (const auto size = ZERI_AppDataModelCenter::sizeFromJson(value))
         return *size;
@@ -171,7 +196,7 @@ QSizeF ModelJsonReader::size(const QString& key, const QSizeF& fallback) const
 std::optional<QColor> ModelJsonReader::color(const QString& key) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return std::nullopt;
     if (value.isString()) {
         if (const auto color = ZERI_AppDataModelCenter::colorFromRGBAHexString(value.toString()))
@@ -184,7 +209,7 @@ std::optional<QColor> ModelJsonReader::color(const QString& key) const
 std::optional<QJsonObject> ModelJsonReader::object(const QString& key) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return std::nullopt;
     if (value.isObject())
         return value.toObject();
@@ -195,7 +220,7 @@ std::optional<QJsonObject> ModelJsonReader::object(const QString& key) const
 std::optional<QJsonArray> ModelJsonReader::array(const QString& key) const
 {
     const QJsonValue value = valueOf(key);
-    if (value.isUndefined())
+    if (isAbsent(value))
         return std::nullopt;
     if (value.isArray())
         return value.toArray();

@@ -25,6 +25,7 @@ public:
     bool failed() const { return m_failed; }
     const Error& error() const { return m_error; }
     void fail(const QString& path, const QString& expected, int code = ModelJsonError::WrongKind);
+    void fail(const Error& error);
 
 private:
     bool m_failed = false;
@@ -65,6 +66,9 @@ public:
     // A reader of the dictionary found under `key` (at `index` of that array) of `parent`. Its path is made only
     // when a fault needs it; the parent must outlive it.
     ModelJsonReader(const QJsonObject& dict, const ModelJsonReader& parent, const QString& key, qsizetype index = -1);
+    // The same with a status of its own (a part of a read done on another thread).
+    ModelJsonReader(const QJsonObject& dict, const ModelJsonReader& parent, const QString& key, qsizetype index,
+                    ModelReadStatus& status);
 
     const QJsonObject& dict() const { return m_dict; }
     ModelReadStatus& status() const { return m_status; }

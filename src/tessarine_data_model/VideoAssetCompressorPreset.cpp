@@ -6,7 +6,8 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QLocale>
+
+#include "foundation/SafeDictionary.h"
 
 namespace {
 
@@ -16,18 +17,6 @@ const QString kOutputWidthKey = QStringLiteral("output_width");
 const QString kProfileLevelKey = QStringLiteral("video_profile_level");
 const QString kMaxKeyframeIntervalKey = QStringLiteral("max_keyframe_interval");
 const QString kDescriptionKey = QStringLiteral("human_readable_description");
-
-// A string as is, a number as its shortest decimal text, anything else (array, object, null, bool,
-// missing) as empty text.
-QString textValue(const QJsonObject& dict, const QString& key)
-{
-    const QJsonValue value = dict.value(key);
-    if (value.isString())
-        return value.toString();
-    if (value.isDouble())
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    return {};
-}
 
 // Leading integer value of the text, as strtoll reads it: optional blanks and sign, then digits; a text
 // that does not begin with digits gives 0. A decimal text such as "2048000.0" gives its integer part.
@@ -75,16 +64,18 @@ std::shared_ptr<VideoAssetCompressorPreset> makeShared(const char* name, qint64 
 std::shared_ptr<VideoAssetCompressorPreset> VideoAssetCompressorPreset::initWithDict(const QJsonObject& dict)
 {
     auto preset = std::make_shared<VideoAssetCompressorPreset>();
-    if (const QString text = textValue(dict, kBitrateKey); !text.isEmpty())
+    // Every value is read as text, as the safe dictionary's string reader gives it.
+    const SafeDictionary safe(dict);
+    if (const QString text = safe.stringForKey(kBitrateKey); !text.isEmpty())
         preset->m_bitrate = leadingInteger(text);
-    if (const QString text = textValue(dict, kOutputHeightKey); !text.isEmpty())
+    if (const QString text = safe.stringForKey(kOutputHeightKey); !text.isEmpty())
         preset->m_outputHeight = leadingFloat(text);
-    if (const QString text = textValue(dict, kOutputWidthKey); !text.isEmpty())
+    if (const QString text = safe.stringForKey(kOutputWidthKey); !text.isEmpty())
         preset->m_outputWidth = leadingFloat(text);
-    preset->m_videoProfileLevel = textValue(dict, kProfileLevelKey);
-    if (const QString text = textValue(dict, kMaxKeyframeIntervalKey); !text.isEmpty())
+    preset->m_videoProfileLevel = safe.stringForKey(kProfileLevelKey);
+    if (const QString text = safe.stringForKey(kMaxKeyframeIntervalKey); !text.isEmpty())
         preset->m_maxKeyFrameInterval = leadingInteger(text);
-    preset->m_humanReadableName = textValue(dict, kDescriptionKey);
+    preset->m_humanReadableName = safe.stringForKey(kDescriptionKey);
     return preset;
 }
 

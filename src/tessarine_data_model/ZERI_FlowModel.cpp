@@ -1,7 +1,10 @@
 #include "tessarine_data_model/ZERI_FlowModel.h"
 
+#include <thread>
+
 #include <QHash>
 #include <QJsonArray>
+#include <QThread>
 
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -191,6 +194,52 @@ QJsonObject ZERI_FlowModel::makeJsonDictionary() const
     return dict;
 }
 
+void ZERI_FlowModel::readFreshScreens(const QJsonArray& entries, const std::vector<qsizetype>& indexes,
+                                      const ModelJsonReader& reader,
+                                      std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens)
+{
+    // New screens share nothing while they are built (each is parented only afterwards, here), so a long flow
+    // reads them on several threads. Each part keeps its own status; the fault of the earliest screen wins.
+    const int parts = indexes.size() >= 32 ? std::clamp(QThread::idealThreadCount(), 1, 4) : 1;
+    struct Part {
+        ModelReadStatus status;
+        qsizetype failedAt = -1;
+    };
+    std::vector<Part> results(parts);
+    auto readPart = [&](int part) {
+        for (size_t k = part; k < indexes.size(); k += parts) {
+            const qsizetype i = indexes[k];
+            auto screen = std::make_shared<ZERI_FlowScreenModel>();
+            screen->backgroundModel()->setParent(screen);
+            screen->readFromReader(ModelJsonReader(entries[i].toObject(), reader, kScreensKey, i, results[part].status),
+                                   false);
+            if (results[part].status.failed()) {
+                results[part].failedAt = i;
+                return;
+            }
+            screens[i] = std::move(screen);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int part = 1; part < parts; ++part)
+        workers.emplace_back(readPart, part);
+    readPart(0);
+    for (auto& worker : workers)
+        worker.join();
+
+    const Part* firstFault = nullptr;
+    for (const Part& part : results) {
+        if (part.failedAt >= 0 && (!firstFault || part.failedAt < firstFault->failedAt))
+            firstFault = &part;
+    }
+    if (firstFault) {
+        reader.status().fail(firstFault->status.error());
+        return;
+    }
+    for (const qsizetype i : indexes)
+        screens[i]->setParent(shared_from_this());
+}
+
 void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys)
 {
     readInternalID(reader, changedKeys);
@@ -211,27 +260,27 @@ void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& 
     QHash<QString, std::shared_ptr<ZERI_FlowScreenModel>> existing;
     for (const auto& screen : m_screens)
         existing.insert(screen->internalID(), screen);
-    std::vector<std::shared_ptr<ZERI_FlowScreenModel>> screens;
     const QJsonArray entries = reader.array(kScreensKey).value_or(QJsonArray());
-    screens.reserve(entries.size());
+    std::vector<std::shared_ptr<ZERI_FlowScreenModel>> screens(entries.size());
+    std::vector<qsizetype> fresh;
     for (qsizetype i = 0; i < entries.size() && reader.ok(); ++i) {
         if (!entries[i].isObject()) {
             reader.status().fail(reader.pathOf(kScreensKey, i), QStringLiteral("expected an object"));
             break;
         }
         const QJsonObject dict = entries[i].toObject();
-        const QString id = dict.value(QLatin1String("id")).toString();
-        std::shared_ptr<ZERI_FlowScreenModel> screen = id.isEmpty() ? nullptr : existing.take(id);
-        const bool reused = screen != nullptr;
-        if (!screen) {
-            screen = std::make_shared<ZERI_FlowScreenModel>();
-            screen->setParent(shared_from_this());
-            // The background is the screen's own child from the start.
-            screen->backgroundModel()->setParent(screen);
+        const QString id = existing.isEmpty() ? QString() : dict.value(QLatin1String("id")).toString();
+        if (auto screen = id.isEmpty() ? nullptr : existing.take(id)) {
+            screen->readFromReader(ModelJsonReader(dict, reader, kScreensKey, i), true);
+            screens[i] = std::move(screen);
+        } else {
+            fresh.push_back(i);
         }
-        screen->readFromReader(ModelJsonReader(dict, reader, kScreensKey, i), reused);
-        screens.push_back(std::move(screen));
     }
+    if (reader.ok())
+        readFreshScreens(entries, fresh, reader, screens);
+    if (!reader.ok())
+        return;
     if (screens != m_screens) {
         for (const auto& removed : existing)
             removed->setParent(nullptr);

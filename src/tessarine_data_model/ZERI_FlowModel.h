@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include <QJsonArray>
 #include <QSizeF>
 
 #include "platform/UndoManager.h"
@@ -66,6 +67,9 @@ protected:
     void readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
 
 private:
+    void readFreshScreens(const QJsonArray& entries, const std::vector<qsizetype>& indexes,
+                          const ModelJsonReader& reader, std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens);
+
     std::vector<std::shared_ptr<ZERI_FlowScreenModel>> m_screens;
     QString m_title;
     QString m_themeID;

@@ -465,7 +465,8 @@ void ZERI_FlowScreenModel::readProperties(const ModelJsonReader& reader, Changed
                 << "skipping an object of unknown type" << type << "at" << reader.pathOf(kObjectsKey, i);
             continue;
         }
-        const QString id = objectReader.string(QStringLiteral("id"));
+        // Only an update of a screen that has objects can reuse one; a fresh read skips the lookup.
+        const QString id = existing.isEmpty() ? QString() : objectReader.string(QStringLiteral("id"));
         std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy = id.isEmpty() ? nullptr : existing.take(id);
         if (proxy) {
             if (proxy->type() != type) {

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QMutex>
+#include <QThreadPool>
 
 #include "platform/Json.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
@@ -15,6 +16,7 @@ const QString ZERI_TessarineModel::kDocVersion = QStringLiteral("1.3");
 
 namespace {
 const QString kRootKey = QStringLiteral("tessarine");
+constexpr qsizetype kBackgroundReleaseBytes = 256 * 1024;
 const QString kDocVersionKey = QStringLiteral("docVersion");
 const QString kStringIDKey = QStringLiteral("string_id");
 const QString kAliasKey = QStringLiteral("alias");
@@ -107,6 +109,9 @@ std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::initWithJsonData(const
         readError.message = source + QStringLiteral(": ") + readError.message;
         setError(error, readError);
     }
+    // Nothing in the model refers to the parsed tree; tearing down a large one is left to a worker.
+    if (data.size() > kBackgroundReleaseBytes)
+        QThreadPool::globalInstance()->start([tree = std::move(*value)]() mutable { tree = QJsonValue(); });
     return document;
 }
 

@@ -12,6 +12,7 @@
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenBackgroundModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -333,4 +334,44 @@ TEST(DocumentJson, SettingPropertiesFromASnapshotKeepsScreensAndObjectsInPlace)
     EXPECT_EQ((*image)->parent(), screen);
     EXPECT_EQ(flow->screenModels()[2]->parent(), flow);
     EXPECT_EQ(document->jsonData(), ZERI_TessarineModel::initWithJsonData(document->jsonData())->jsonData());
+}
+
+TEST(DocumentJson, LongFlowsReadTheSameAndReportTheEarliestFault)
+{
+    // Long flows build their screens on several threads; the result must not depend on it.
+    auto document = ZERI_TessarineModel::create();
+    for (int i = 0; i < 60; ++i) {
+        auto screen = ZERI_FlowScreenModel::create();
+        document->firstFlowmodel()->addFlowScreen(screen);
+        auto object = ZERI_MixedMediaObject::objectWithType(i % 2 ? ZERI_MixedMediaObject::Text : 2);
+        (*object)->setFrame(QRectF(i, i, 10, 10));
+        screen->addMixedMediaObject(object);
+    }
+    const QByteArray bytes = document->jsonData();
+    const auto readBack = ZERI_TessarineModel::initWithJsonData(bytes);
+    ASSERT_TRUE(readBack);
+    EXPECT_EQ(readBack->jsonData(), bytes);
+    for (const auto& screen : readBack->firstFlowmodel()->screenModels()) {
+        EXPECT_EQ(screen->parent(), readBack->firstFlowmodel());
+        EXPECT_EQ(screen->backgroundModel()->parent(), screen);
+        EXPECT_EQ((*screen->mixedMediaObjects()[0])->tessarineModel(), readBack);
+    }
+
+    QJsonObject dict = document->jsonDictionary();
+    QJsonObject root = dict["tessarine"].toObject();
+    QJsonArray flows = root["flows"].toArray();
+    QJsonObject flow = flows[0].toObject();
+    QJsonArray screens = flow["screens"].toArray();
+    for (int broken : {47, 9}) {
+        QJsonObject screen = screens[broken].toObject();
+        screen["presenterNotes"] = QJsonArray{1};
+        screens[broken] = screen;
+    }
+    flow["screens"] = screens;
+    flows[0] = flow;
+    root["flows"] = flows;
+    dict["tessarine"] = root;
+    Error error;
+    EXPECT_FALSE(ZERI_TessarineModel::initWithDict(dict, &error));
+    EXPECT_TRUE(error.message.contains("tessarine.flows[0].screens[9].presenterNotes")) << error.message.toStdString();
 }

@@ -41,7 +41,7 @@ TEST(VideoAssetCompressorPreset, ReadsNumbersAndNumericTextsAlikeAndTreatsOtherK
     const auto confused = VideoAssetCompressorPreset::initWithDict({{"bitrate", QJsonArray{1}},
                                                                     {"output_width", QJsonObject{}},
                                                                     {"output_height", QJsonValue::Null},
-                                                                    {"video_profile_level", true},
+                                                                    {"video_profile_level", QJsonValue::Null},
                                                                     {"human_readable_description", ""}});
     EXPECT_FALSE(confused->bitrate().has_value());
     EXPECT_EQ(confused->outputWidth(), 0);
