@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
 #include <QTest>
 
 #include "controls/UniversalPopover.h"
@@ -87,4 +88,41 @@ TEST(UniversalPopover, PresentingAgainDuringAFadeOutCancelsThePendingCompletion)
     f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
     EXPECT_FALSE(QTest::qWaitFor([&] { return completed; }, 400));
     EXPECT_TRUE(f.popover->isVisible());
+}
+
+namespace {
+
+class PressCountingHost : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        ++presses;
+        event->accept();
+    }
+};
+
+} // namespace
+
+TEST(UniversalPopover, ClicksOnTheBubbleAroundTheContentReachTheHostOnlyWhenAsked)
+{
+    PressCountingHost host;
+    host.resize(600, 400);
+    host.show();
+    auto* content = new QWidget;
+    content->resize(120, 80);
+    UniversalPopover* popover = new UniversalPopover(0, Qt::white, content);
+    popover->setSideCaps(20, 20, 20);
+    popover->presentPopoverInView(&host, UniversalPopover::ArrowPositionTop, QRectF(280, 50, 40, 20), false);
+    const QPoint onBubbleEdge(5, int(UniversalPopover::kArrowLength) + 5); // inside the bubble, outside the content
+
+    QTest::mouseClick(popover, Qt::LeftButton, {}, onBubbleEdge);
+    EXPECT_EQ(host.presses, 0); // the bubble swallows it
+
+    popover->setMouseEventsHitOnlyContentView(true);
+    QTest::mouseClick(popover, Qt::LeftButton, {}, onBubbleEdge);
+    EXPECT_EQ(host.presses, 1);
+    EXPECT_EQ(popover->parentWidget(), &host); // the host owns it while presented
 }
