@@ -1,0 +1,3 @@
+#include "storage/StorageLogging.h"
+
+Q_LOGGING_CATEGORY(lcStorage, "tess.storage", QtWarningMsg)

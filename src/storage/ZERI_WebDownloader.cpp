@@ -1,0 +1,322 @@
+#include "storage/ZERI_WebDownloader.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QRandomGenerator>
+
+#include "platform/MainThread.h"
+#include "storage/StorageLogging.h"
+
+namespace {
+
+QHash<QString, std::weak_ptr<ZERI_WebDownloader>>& registry()
+{
+    static QHash<QString, std::weak_ptr<ZERI_WebDownloader>> downloaders;
+    return downloaders;
+}
+
+QPointer<QNetworkAccessManager>& managerOverride()
+{
+    static QPointer<QNetworkAccessManager> manager;
+    return manager;
+}
+
+int g_requestsStarted = 0;
+
+QString registryKey(const QUrl& url, const QString& directory)
+{
+    return url.toString(QUrl::FullyEncoded) + QLatin1Char('\n') + QDir::cleanPath(QDir(directory).absolutePath());
+}
+
+// Log the address without its query: signed and tokenised URLs must not reach the log.
+QString safeUrlText(const QUrl& url)
+{
+    return url.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+}
+
+} // namespace
+
+QString ZERI_WebDownloader::cacheFilePathForUrl(const QUrl& url, const QString& directory)
+{
+    const QDir dir(directory);
+    if (url.isLocalFile()) {
+        const QFileInfo local(url.toLocalFile());
+        if (QDir::cleanPath(local.absolutePath()) == QDir::cleanPath(dir.absolutePath()))
+            return QDir::cleanPath(local.absoluteFilePath());
+    }
+    const QByteArray hash =
+        QCryptographicHash::hash(url.toString(QUrl::FullyEncoded).toUtf8(), QCryptographicHash::Sha1).toHex();
+    QString name = QString::fromLatin1(hash);
+    // Only a plain short extension is kept; anything else in the path could name a folder or hide a suffix.
+    static const QRegularExpression plainExtension(QStringLiteral("^[A-Za-z0-9]{1,10}$"));
+    const QString suffix = QFileInfo(url.path()).suffix();
+    if (plainExtension.match(suffix).hasMatch())
+        name += QLatin1Char('.') + suffix;
+    return QDir::cleanPath(dir.absoluteFilePath(name));
+}
+
+QNetworkAccessManager* ZERI_WebDownloader::networkAccessManager()
+{
+    if (managerOverride())
+        return managerOverride();
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager)
+        manager = new QNetworkAccessManager(QCoreApplication::instance());
+    return manager;
+}
+
+void ZERI_WebDownloader::setNetworkAccessManagerForTesting(QNetworkAccessManager* manager)
+{
+    managerOverride() = manager;
+}
+
+int ZERI_WebDownloader::requestsStartedForTesting()
+{
+    return g_requestsStarted;
+}
+
+std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const QUrl& url, const QString& directory)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    const QString key = registryKey(url, directory);
+    auto& downloaders = registry();
+    if (auto existing = downloaders.value(key).lock())
+        return existing;
+    std::shared_ptr<ZERI_WebDownloader> downloader(new ZERI_WebDownloader(url, directory));
+    downloaders.insert(key, downloader);
+    return downloader;
+}
+
+ZERI_WebDownloader::ZERI_WebDownloader(const QUrl& url, const QString& directory)
+    : m_url(url)
+    , m_directory(QDir::cleanPath(QDir(directory).absolutePath()))
+    , m_filepath(cacheFilePathForUrl(url, directory))
+{
+}
+
+ZERI_WebDownloader::~ZERI_WebDownloader()
+{
+    if (m_reply) {
+        m_reply->disconnect();
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+    discardTemporaryFile();
+    auto& downloaders = registry();
+    const QString key = registryKey(m_url, m_directory);
+    auto it = downloaders.find(key);
+    if (it != downloaders.end() && it->expired())
+        downloaders.erase(it);
+}
+
+QString ZERI_WebDownloader::filename() const
+{
+    return QFileInfo(m_filepath).fileName();
+}
+
+qint64 ZERI_WebDownloader::fileSize() const
+{
+    const QFileInfo info(m_filepath);
+    return info.isFile() ? info.size() : 0;
+}
+
+bool ZERI_WebDownloader::fileExists()
+{
+    if (!QFileInfo(m_filepath).isFile())
+        return false;
+    if (m_status != Downloading) {
+        m_status = OnDisk;
+        m_progress = 1;
+    }
+    return true;
+}
+
+void ZERI_WebDownloader::setStatus(DownloadStatus status)
+{
+    if (m_status == status)
+        return;
+    m_status = status;
+    m_notifier.reportChange(QStringLiteral("downloadStatus"));
+}
+
+void ZERI_WebDownloader::setProgress(double progress)
+{
+    if (qFuzzyCompare(1 + m_progress, 1 + progress))
+        return;
+    m_progress = progress;
+    m_notifier.reportChange(QStringLiteral("progress"));
+}
+
+void ZERI_WebDownloader::downloadAndCache()
+{
+    Q_ASSERT(MainThread::isMainThread());
+    if (m_status == Downloading)
+        return;
+    if (QFileInfo(m_filepath).isFile()) {
+        setProgress(1);
+        setStatus(OnDisk);
+        return;
+    }
+    m_error = Error();
+    m_timer.start();
+    if (m_url.isLocalFile() && QDir::cleanPath(m_url.toLocalFile()) == m_filepath) {
+        fail(Error(QString::fromLatin1(errorDomain), NetworkError,
+                   QStringLiteral("The file \"%1\" does not exist").arg(m_filepath)));
+        return;
+    }
+    const QString scheme = m_url.scheme().toLower();
+    if (!m_url.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("file"))) {
+        fail(Error(QString::fromLatin1(errorDomain), BadURL,
+                   QStringLiteral("Cannot download \"%1\": unsupported address").arg(safeUrlText(m_url))));
+        return;
+    }
+    if (!QDir().mkpath(m_directory)) {
+        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
+                   QStringLiteral("Cannot create the folder \"%1\"").arg(m_directory)));
+        return;
+    }
+    // A named hidden file (not an anonymous temporary one) so a crash leaves a recognisable ".part" piece.
+    auto part =
+        std::make_unique<QFile>(QDir(m_directory)
+                                    .filePath(QStringLiteral(".%1.%2.part")
+                                                  .arg(QFileInfo(m_filepath).fileName(),
+                                                       QString::number(QRandomGenerator::global()->generate64(), 36))));
+    if (!part->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
+                   QStringLiteral("Cannot write in \"%1\": %2").arg(m_directory, part->errorString())));
+        return;
+    }
+    m_partFile = std::move(part);
+
+    QNetworkRequest request(m_url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_reply = networkAccessManager()->get(request);
+    ++g_requestsStarted;
+    m_selfWhileRunning = shared_from_this();
+    m_progress = 0;
+    setStatus(Downloading);
+    QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); });
+    QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); });
+}
+
+void ZERI_WebDownloader::onReadyRead()
+{
+    const auto self = shared_from_this();
+    if (!m_reply || !m_partFile)
+        return;
+    const int httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (httpStatus >= 400) {
+        m_reply->readAll(); // an error page is not the file
+        return;
+    }
+    const QByteArray chunk = m_reply->readAll();
+    // Flushed at once: the bytes should be in the file, not in a buffer, when the transfer is cut.
+    if (m_partFile->write(chunk) != chunk.size() || !m_partFile->flush()) {
+        const QString reason = m_partFile->errorString();
+        auto reply = m_reply;
+        m_reply = nullptr;
+        reply->disconnect();
+        reply->abort();
+        reply->deleteLater();
+        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
+                   QStringLiteral("Cannot write \"%1\": %2").arg(m_filepath, reason)));
+        return;
+    }
+    const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (total > 0)
+        setProgress(std::min(1.0, double(m_partFile->size()) / double(total)));
+}
+
+void ZERI_WebDownloader::onFinished()
+{
+    const auto self = shared_from_this();
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    onReadyRead();
+    if (!m_reply)
+        return; // failed while writing the last bytes
+    m_reply = nullptr;
+    reply->deleteLater();
+
+    const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (httpStatus >= 400) {
+        fail(Error(
+            QString::fromLatin1(errorDomain), HTTPError,
+            QStringLiteral("Downloading \"%1\" failed with HTTP status %2").arg(safeUrlText(m_url)).arg(httpStatus),
+            {{QStringLiteral("httpStatus"), httpStatus}}));
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(Error(QString::fromLatin1(errorDomain), NetworkError,
+                   QStringLiteral("Downloading \"%1\" failed: %2").arg(safeUrlText(m_url), reply->errorString()),
+                   {{QStringLiteral("networkError"), int(reply->error())}}));
+        return;
+    }
+
+    // Make the bytes durable before the name says the file is complete.
+    bool landed = m_partFile->flush() && ::fdatasync(m_partFile->handle()) == 0;
+    const QString partPath = m_partFile->fileName();
+    if (landed) {
+        m_partFile->close();
+        landed = std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(m_filepath).constData()) == 0;
+        if (!landed)
+            QFile::remove(partPath);
+    }
+    m_partFile.reset();
+    if (!landed) {
+        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
+                   QStringLiteral("Cannot write \"%1\"").arg(m_filepath)));
+        return;
+    }
+    m_downloadTime = m_timer.elapsed() / 1000.0;
+    setProgress(1);
+    auto keepAlive = std::move(m_selfWhileRunning);
+    setStatus(OnDisk);
+}
+
+void ZERI_WebDownloader::fail(Error error)
+{
+    qCWarning(lcStorage).noquote() << error.message;
+    discardTemporaryFile();
+    m_error = std::move(error);
+    m_downloadTime = m_timer.isValid() ? m_timer.elapsed() / 1000.0 : 0;
+    auto keepAlive = std::move(m_selfWhileRunning);
+    setStatus(Failed);
+}
+
+void ZERI_WebDownloader::discardTemporaryFile()
+{
+    if (m_partFile) {
+        m_partFile->remove();
+        m_partFile.reset();
+    }
+}
+
+void ZERI_WebDownloader::cancel()
+{
+    if (m_status != Downloading)
+        return;
+    if (m_reply) {
+        auto reply = m_reply;
+        m_reply = nullptr;
+        reply->disconnect();
+        reply->abort();
+        reply->deleteLater();
+    }
+    discardTemporaryFile();
+    m_progress = 0;
+    auto keepAlive = std::move(m_selfWhileRunning);
+    setStatus(Idle);
+}

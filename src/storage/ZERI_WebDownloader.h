@@ -1,0 +1,98 @@
+#pragma once
+
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include "platform/Error.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
+
+class QFile;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Fetches one URL into one folder and keeps track of whether the file is there. There is at most one live
+// downloader per (URL, folder) pair, so views, precaching and asset code that ask for the same file share one
+// transfer; the registry does not keep a downloader alive, its holders do (and a running download holds itself
+// until it ends).
+//
+// File name: a URL that already points at a file inside the folder keeps that file (a local asset's downloader
+// is simply its file); any other URL is cached as the hex SHA-1 of its full text plus the URL's extension, so two
+// remote files that are both called "image.png" never share a cache file.
+//
+// Landing: bytes go to a hidden temporary file beside the target, which is renamed over the target only when the
+// transfer completed; a failed or cancelled download leaves nothing at filepath().
+//
+// Threads: main thread only. State changes happen, and are reported through updateNotifier() under the keys
+// "downloadStatus" and "progress", on the main thread.
+class ZERI_WebDownloader : public std::enable_shared_from_this<ZERI_WebDownloader> {
+public:
+    enum DownloadStatus { Idle = 1, Downloading = 2, OnDisk = 3, Failed = 4 };
+
+    static constexpr const char* errorDomain = "ZERI_WebDownloaderError";
+    // 1: the server answered with an HTTP status of 400 or more ("httpStatus" in userInfo); 2: the network or the
+    // source failed; 3: the file could not be written; 4: the URL cannot be fetched (empty, unsupported scheme).
+    enum ErrorCode { HTTPError = 1, NetworkError = 2, FileWriteError = 3, BadURL = 4 };
+
+    static std::shared_ptr<ZERI_WebDownloader> downloaderForUrl(const QUrl& url, const QString& directory);
+
+    ~ZERI_WebDownloader();
+    ZERI_WebDownloader(const ZERI_WebDownloader&) = delete;
+    ZERI_WebDownloader& operator=(const ZERI_WebDownloader&) = delete;
+
+    QUrl url() const { return m_url; }
+    QString directory() const { return m_directory; }
+    QString filepath() const { return m_filepath; }
+    QString filename() const;
+
+    DownloadStatus downloadStatus() const { return m_status; }
+    // Starts the download unless one is running. A file already in place is not fetched again.
+    void downloadAndCache();
+    // Stops a running download; the state goes back to idle and no file is left.
+    void cancel();
+    // True when the file is at filepath(); then the state becomes "on disk" without a report.
+    bool fileExists();
+    // Bytes of the file on disk; 0 while it is not there.
+    qint64 fileSize() const;
+    // Seconds the last completed or failed transfer took.
+    double downloadTime() const { return m_downloadTime; }
+    Error downloadError() const { return m_error; }
+    // 0 … 1 while downloading (0 while the size is unknown), 1 once on disk.
+    double progress() const { return m_progress; }
+
+    ObjectUpdateNotifier& updateNotifier() { return m_notifier; }
+
+    // The cache file name rule (see the class comment), exposed for callers that look for files themselves.
+    static QString cacheFilePathForUrl(const QUrl& url, const QString& directory);
+    // The manager every downloader uses, made on first use; tests may replace it (nullptr restores it).
+    static QNetworkAccessManager* networkAccessManager();
+    static void setNetworkAccessManagerForTesting(QNetworkAccessManager* manager);
+    // Number of requests started since the process began, for tests that check sharing.
+    static int requestsStartedForTesting();
+
+private:
+    ZERI_WebDownloader(const QUrl& url, const QString& directory);
+    void setStatus(DownloadStatus status);
+    void setProgress(double progress);
+    void onReadyRead();
+    void onFinished();
+    void fail(Error error);
+    void discardTemporaryFile();
+
+    const QUrl m_url;
+    const QString m_directory;
+    const QString m_filepath;
+    DownloadStatus m_status = Idle;
+    double m_progress = 0;
+    double m_downloadTime = 0;
+    Error m_error;
+    ObjectUpdateNotifier m_notifier{static_cast<const void*>(this)};
+    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<QFile> m_partFile;
+    QElapsedTimer m_timer;
+    // Holds the downloader while its transfer runs, so a dropped holder does not cut the download short.
+    std::shared_ptr<ZERI_WebDownloader> m_selfWhileRunning;
+};

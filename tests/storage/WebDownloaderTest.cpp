@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "LocalHttpServer.h"
+#include "platform/MainThread.h"
+#include "storage/ZERI_WebDownloader.h"
+
+namespace {
+
+struct StatusRecorder {
+    std::vector<int> states;
+    bool allOnMainThread = true;
+    ObjectUpdateNotifierObserver observation;
+
+    explicit StatusRecorder(const std::shared_ptr<ZERI_WebDownloader>& downloader)
+    {
+        std::weak_ptr<ZERI_WebDownloader> weak = downloader;
+        observation = downloader->updateNotifier().addObservationBlock(
+            [this, weak](const void*, const QSet<QString>&) {
+                allOnMainThread = allOnMainThread && MainThread::isMainThread();
+                if (auto d = weak.lock(); d && (states.empty() || states.back() != d->downloadStatus()))
+                    states.push_back(d->downloadStatus());
+            },
+            QStringLiteral("downloadStatus"));
+    }
+};
+
+QByteArray payload(int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 31 + 7) & 0xff);
+    return data;
+}
+
+bool waitForStatus(const std::shared_ptr<ZERI_WebDownloader>& d, int status)
+{
+    return QTest::qWaitFor([&] { return d->downloadStatus() == status; }, 10000);
+}
+
+class WebDownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.listen()); }
+    LocalHttpServer server;
+    QTemporaryDir cache;
+};
+
+} // namespace
+
+TEST_F(WebDownloaderTest, DownloadGoesIdleDownloadingOnDiskWithTheServedBytes)
+{
+    const QByteArray body = payload(300 * 1024);
+    server.setRoute(QStringLiteral("/media/image.png"), {200, body});
+    auto downloader =
+        ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/media/image.png")), cache.path());
+    StatusRecorder recorder(downloader);
+    EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Idle);
+    EXPECT_FALSE(downloader->fileExists());
+    EXPECT_EQ(downloader->fileSize(), 0);
+
+    downloader->downloadAndCache();
+    ASSERT_TRUE(waitForStatus(downloader, ZERI_WebDownloader::OnDisk));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.states.size() >= 2; }, 2000));
+
+    EXPECT_EQ(recorder.states, (std::vector<int>{ZERI_WebDownloader::Downloading, ZERI_WebDownloader::OnDisk}));
+    EXPECT_TRUE(recorder.allOnMainThread);
+    QFile file(downloader->filepath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), body);
+    EXPECT_EQ(downloader->fileSize(), body.size());
+    EXPECT_DOUBLE_EQ(downloader->progress(), 1.0);
+    EXPECT_GE(downloader->downloadTime(), 0.0);
+    EXPECT_TRUE(downloader->downloadError().isNull());
+    // Only the finished file is left in the folder: no temporary pieces.
+    EXPECT_EQ(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden), QStringList{downloader->filename()});
+}
+
+TEST_F(WebDownloaderTest, HttpErrorFailsWithStatusAndLeavesNoFile)
+{
+    server.setRoute(QStringLiteral("/gone.jpg"), {404, "<html>missing</html>"});
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/gone.jpg")), cache.path());
+    downloader->downloadAndCache();
+    ASSERT_TRUE(waitForStatus(downloader, ZERI_WebDownloader::Failed));
+    const Error error = downloader->downloadError();
+    EXPECT_EQ(error.domain, QStringLiteral("ZERI_WebDownloaderError"));
+    EXPECT_EQ(error.code, ZERI_WebDownloader::HTTPError);
+    EXPECT_EQ(error.userInfo.value(QStringLiteral("httpStatus")).toInt(), 404);
+    EXPECT_FALSE(QFileInfo::exists(downloader->filepath()));
+    EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(WebDownloaderTest, SecondStartWhileDownloadingSendsNoSecondRequestAndSharesTheDownloader)
+{
+    server.setRoute(QStringLiteral("/slow.mov"), {200, payload(4096), -1, true});
+    const QUrl url = server.url(QStringLiteral("/slow.mov"));
+    auto first = ZERI_WebDownloader::downloaderForUrl(url, cache.path());
+    first->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(QStringLiteral("/slow.mov")) == 1; }, 5000));
+
+    auto again = ZERI_WebDownloader::downloaderForUrl(url, cache.path() + QStringLiteral("/."));
+    EXPECT_EQ(again, first);
+    again->downloadAndCache();
+    first->downloadAndCache();
+    QTest::qWait(50); // give a (wrong) second request the chance to arrive
+    EXPECT_EQ(server.requestCount(QStringLiteral("/slow.mov")), 1);
+    EXPECT_FALSE(QFileInfo::exists(first->filepath()));
+
+    server.release();
+    ASSERT_TRUE(waitForStatus(first, ZERI_WebDownloader::OnDisk));
+    EXPECT_EQ(first->fileSize(), 4096);
+    // Once on disk, a new start fetches nothing.
+    first->downloadAndCache();
+    EXPECT_EQ(first->downloadStatus(), ZERI_WebDownloader::OnDisk);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/slow.mov")), 1);
+}
+
+TEST_F(WebDownloaderTest, ConnectionCutHalfWayFailsAndLeavesNoFileThatLooksComplete)
+{
+    server.setRoute(QStringLiteral("/cut.mp4"), {200, payload(200000), 100000, true});
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/cut.mp4")), cache.path());
+    downloader->downloadAndCache();
+    // Half the body has reached the temporary file; the target name is still free.
+    const auto partBytes = [&] {
+        qint64 total = 0;
+        for (const QFileInfo& info : QDir(cache.path()).entryInfoList(QDir::Files | QDir::Hidden))
+            total += info.size();
+        return total;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return partBytes() >= 100000; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return downloader->progress() >= 0.5; }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(downloader->filepath()));
+    EXPECT_FALSE(downloader->fileExists());
+    EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Downloading);
+
+    server.release();
+    ASSERT_TRUE(waitForStatus(downloader, ZERI_WebDownloader::Failed));
+    EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::NetworkError);
+    EXPECT_FALSE(QFileInfo::exists(downloader->filepath()));
+    EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(WebDownloaderTest, CancelStopsTheTransferAndReturnsToIdle)
+{
+    server.setRoute(QStringLiteral("/big.bin"), {200, payload(10000), -1, true});
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/big.bin")), cache.path());
+    downloader->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(QStringLiteral("/big.bin")) == 1; }, 5000));
+    downloader->cancel();
+    EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Idle);
+    server.release();
+    QTest::qWait(50);
+    EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Idle);
+    EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(WebDownloaderNaming, SameLastPathComponentNeverSharesACacheFile)
+{
+    const QString dir = QStringLiteral("/tmp/cache");
+    const QString a =
+        ZERI_WebDownloader::cacheFilePathForUrl(QUrl(QStringLiteral("https://a.example/x/image.png")), dir);
+    const QString b =
+        ZERI_WebDownloader::cacheFilePathForUrl(QUrl(QStringLiteral("https://a.example/y/image.png")), dir);
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(a.endsWith(QStringLiteral(".png")));
+    EXPECT_TRUE(a.startsWith(dir + QLatin1Char('/')));
+    // A file already inside the folder is its own cache file; one elsewhere is not.
+    EXPECT_EQ(ZERI_WebDownloader::cacheFilePathForUrl(QUrl::fromLocalFile(dir + QStringLiteral("/abc.jpg")), dir),
+              dir + QStringLiteral("/abc.jpg"));
+    EXPECT_NE(ZERI_WebDownloader::cacheFilePathForUrl(QUrl::fromLocalFile(QStringLiteral("/elsewhere/abc.jpg")), dir),
+              QStringLiteral("/elsewhere/abc.jpg"));
+    // A path whose "extension" is not a plain suffix gets none rather than smuggling separators in.
+    const QString odd =
+        ZERI_WebDownloader::cacheFilePathForUrl(QUrl(QStringLiteral("https://a.example/file.p%2F..%2Fx")), dir);
+    EXPECT_EQ(QFileInfo(odd).path(), dir);
+}
+
+TEST(WebDownloaderLocal, LocalFileInsideTheFolderIsOnDiskWithoutTransfer)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("asset.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("12345");
+    file.close();
+    const int before = ZERI_WebDownloader::requestsStartedForTesting();
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(QUrl::fromLocalFile(path), dir.path());
+    EXPECT_EQ(downloader->filepath(), path);
+    EXPECT_TRUE(downloader->fileExists());
+    EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::OnDisk);
+    EXPECT_EQ(downloader->fileSize(), 5);
+    downloader->downloadAndCache();
+    EXPECT_EQ(ZERI_WebDownloader::requestsStartedForTesting(), before);
+
+    auto missing =
+        ZERI_WebDownloader::downloaderForUrl(QUrl::fromLocalFile(dir.filePath(QStringLiteral("no.png"))), dir.path());
+    missing->downloadAndCache();
+    EXPECT_EQ(missing->downloadStatus(), ZERI_WebDownloader::Failed);
+}
