@@ -3,8 +3,10 @@
 #include <cmath>
 #include <list>
 
-#include <QDateTime>
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -116,13 +118,18 @@ QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDe
 
 QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
+    // stat() rather than QFileInfo's times: those go through local-time conversion, which is slower and not
+    // free of shared state across threads.
+    struct stat status {};
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    if (::stat(QFile::encodeName(absolutePath).constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return {};
-    const QString key = QStringLiteral("%1|%2|%3")
-                            .arg(info.absoluteFilePath())
-                            .arg(info.size())
-                            .arg(info.lastModified().toMSecsSinceEpoch());
+    const QString key = QStringLiteral("%1|%2|%3|%4.%5")
+                            .arg(absolutePath)
+                            .arg(qint64(status.st_size))
+                            .arg(quint64(status.st_ino))
+                            .arg(qint64(status.st_mtim.tv_sec))
+                            .arg(qint64(status.st_mtim.tv_nsec));
     ImageCacheState& state = cacheState();
     {
         QMutexLocker lock(&state.mutex);

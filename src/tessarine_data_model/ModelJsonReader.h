@@ -85,7 +85,7 @@ public:
     int integer(const QString& key, int fallback = 0) const;
     bool boolean(const QString& key, bool fallback = false) const;
     QRectF rect(const QString& key, const QRectF& fallback = {}) const;
-    QSizeF size(const QString& key, const QSizeF& fallback = {}) const;
+    QSizeF size(const QString& key, const QSizeF& fallback = QSizeF(0, 0)) const;
     std::optional<QColor> color(const QString& key) const;
     std::optional<QJsonObject> object(const QString& key) const;
     std::optional<QJsonArray> array(const QString& key) const;

@@ -134,7 +134,7 @@ private:
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_proxy;
     QRectF m_frame;
     std::optional<double> m_zoomScale;
-    QSizeF m_zoomOffset;
+    QSizeF m_zoomOffset{0, 0};
     int m_rotation = 0;
     std::shared_ptr<ZERI_MMAction> m_action;
     std::shared_ptr<ZERI_ContentAsset> m_originalImageAsset;

@@ -1,9 +1,14 @@
+#include <atomic>
+#include <thread>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 
 #include <gtest/gtest.h>
 
+#include "ModelTestSupport.h"
+#include "platform/NotificationCenter.h"
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -186,4 +191,71 @@ TEST(MixedMediaObject, PasteboardCopyReadsBackAnEqualObject)
     ZERI_MixedMediaObject::pasteboardCutObject(shape);
     EXPECT_TRUE(screen->mixedMediaObjects().empty());
     EXPECT_EQ(ZERI_MixedMediaObject::pasteboardReadObjects().size(), 1u);
+}
+
+TEST(MixedMediaObject, NewObjectsHaveNeutralDefaultsAndOnlyTableTypes)
+{
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    EXPECT_EQ((*image)->zoomOffset(), QSizeF(0, 0));
+    EXPECT_FALSE((*image)->zoomScale());
+    EXPECT_EQ((*image)->rotation(), 0);
+    EXPECT_EQ((*image)->jsonDictionary()[u"zoomOffset"_s].toObject(),
+              QJsonObject({{"width", "0.0"}, {"height", "0.0"}}));
+    EXPECT_FALSE((*image)->internalID().isEmpty());
+
+    for (int type : {-1, 8, 10, 42})
+        EXPECT_FALSE(ZERI_MixedMediaObject::objectWithType(type)) << type;
+    for (int type : {0, 1, 2, 3, 4, 5, 6, 7, 9}) {
+        const auto object = ZERI_MixedMediaObject::objectWithType(type);
+        ASSERT_TRUE(object) << type;
+        EXPECT_EQ(object->type(), type);
+        EXPECT_EQ((*object)->isLinkable(), type == 2 || type == 4 || type == 7) << type;
+    }
+    const auto empty = ZERI_MixedMediaObject::initWithDict({});
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->type(), 0);
+
+    // Invalid frames are refused; a thin frame is still a frame.
+    (*image)->setFrame(QRectF(0, 0, 10, 10));
+    (*image)->setFrame(QRectF(0, 0, -5, 10));
+    (*image)->setFrame(QRectF(qQNaN(), 0, 5, 10));
+    EXPECT_EQ((*image)->frame(), QRectF(0, 0, 10, 10));
+    (*image)->setFrame(QRectF(0, 0, 0, 10));
+    EXPECT_EQ((*image)->frame(), QRectF(0, 0, 0, 10));
+}
+
+TEST(FlowScreenModel, PreviewsArriveOnTheMainThreadFromAnyThread)
+{
+    auto screen = ZERI_FlowScreenModel::create();
+    screen->setPreviewInvalidated(true);
+
+    // A generator thread sets the preview; the tree is changed on the main thread while the worker waits.
+    auto preview = ZERI_ContentAsset::create();
+    std::atomic<bool> finished = false;
+    std::thread worker([&] {
+        screen->setPreviewScreenShotAsset(preview);
+        finished = true;
+    });
+    ASSERT_TRUE(spinUntil([&] { return finished.load(); }));
+    worker.join();
+    EXPECT_EQ(screen->previewScreenShotAsset(), preview);
+    EXPECT_FALSE(screen->previewInvalidated());
+    EXPECT_EQ(preview->parent(), screen);
+
+    // With the inert provider the fetch ends at once; the notification carries no image for an asset without a file.
+    int posted = 0;
+    QVariantMap userInfo;
+    NotificationObservation observation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification, screen.get(),
+                                        [&](const Notification& notification) {
+                                            ++posted;
+                                            userInfo = notification.userInfo;
+                                        });
+    screen->getScreenPreviewImages();
+    EXPECT_TRUE(screen->gettingScreenPreview());
+    screen->getScreenPreviewImages(); // already fetching: ignored
+    ASSERT_TRUE(spinUntil([&] { return posted > 0; }));
+    drainEvents();
+    EXPECT_EQ(posted, 1);
+    EXPECT_FALSE(screen->gettingScreenPreview());
+    EXPECT_FALSE(userInfo.contains("PreviewScreenImageRef"));
 }

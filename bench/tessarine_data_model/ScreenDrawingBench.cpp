@@ -1,0 +1,103 @@
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "elements/images/ImageUtils.h"
+#include "tessarine_data_model/ModelDrawing.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+
+namespace {
+
+// A busy screen: 20 objects, a third each pictures, shapes and texts, overlapping as real screens do.
+struct BusyScreen {
+    QTemporaryDir dir;
+    std::shared_ptr<ZERI_FlowScreenModel> screen = ZERI_FlowScreenModel::create();
+
+    BusyScreen()
+    {
+        screen->setBackgroundColor(QColor(245, 245, 240));
+        for (int i = 0; i < 20; ++i) {
+            const QRectF frame(30 + (i % 5) * 195, 30 + (i / 5) * 175, 240, 180);
+            std::shared_ptr<ZERI_MixedMediaObjectProxy> object;
+            if (i % 3 == 0) {
+                object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+                QImage picture(240, 180, QImage::Format_RGB32);
+                for (int y = 0; y < 180; ++y)
+                    for (int x = 0; x < 240; ++x)
+                        picture.setPixel(x, y, qRgb((x + i * 40) % 256, (y * 3) % 256, (x ^ y) % 256));
+                const QString path = dir.filePath(QStringLiteral("picture%1.png").arg(i));
+                ImageUtils::writeImage(picture, path);
+                auto asset = ZERI_ContentAsset::create();
+                asset->setExternalURL(QUrl::fromLocalFile(path));
+                object->object()->setCroppedImageAsset(asset);
+            } else if (i % 3 == 1) {
+                object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+                object->as<ZERI_MMObject_Shape>()->setShapeType(1 + i % 8);
+                object->as<ZERI_MMObject_Shape>()->setColor(QColor::fromHsv(i * 18, 180, 210));
+            } else {
+                object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+                object->as<ZERI_MMObject_Text>()->setText(
+                    QStringLiteral("Text object %1 with a few words that wrap over two or three lines").arg(i));
+                object->as<ZERI_MMObject_Text>()->setFont(QStringLiteral("HelveticaNeue-Light"), 24);
+            }
+            object->object()->setFrame(frame);
+            screen->addMixedMediaObject(object);
+        }
+    }
+};
+
+BusyScreen& busyScreen()
+{
+    static BusyScreen screen;
+    return screen;
+}
+
+QImage drawOnce()
+{
+    QImage bitmap = ImageUtils::createCGBitmapContextWithWidth(1024, 748);
+    QPainter painter(&bitmap);
+    ModelDrawing::drawScreen(&painter, *busyScreen().screen, 1.0, false, true, /*ignoreThreadSafety=*/true);
+    painter.end();
+    return bitmap;
+}
+
+// Pictures already decoded: what previews cost while a document is being edited.
+void BM_DrawScreenWarm(benchmark::State& state)
+{
+    drawOnce();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(drawOnce());
+}
+BENCHMARK(BM_DrawScreenWarm)->Unit(benchmark::kMillisecond);
+
+// Every picture decoded from its file: the first drawing after opening a document.
+void BM_DrawScreenCold(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        ModelImageCache::clear();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(drawOnce());
+    }
+}
+BENCHMARK(BM_DrawScreenCold)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
