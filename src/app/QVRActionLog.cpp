@@ -1,5 +1,7 @@
 #include "app/QVRActionLog.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -157,23 +159,23 @@ bool QVRActionLog::flushAndWait(int timeoutMs)
 {
     if (!m_sender)
         return m_backlog.isEmpty();
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(timeoutMs);
+    // Events are processed by hand rather than by a nested QEventLoop: this also runs while the application
+    // is quitting, when a new event loop would return at once.
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wakeUp;
+    wakeUp.setSingleShot(true);
+    wakeUp.start(timeoutMs);
     bool failed = false;
-    while (!m_backlog.isEmpty() && !failed && deadline.isActive()) {
+    while (!m_backlog.isEmpty() && !failed && !deadline.hasExpired()) {
         bool finished = false;
         const QMetaObject::Connection connection =
-            connect(this, &QVRActionLog::batchFinished, &loop, [&](bool accepted) {
+            connect(this, &QVRActionLog::batchFinished, this, [&](bool accepted) {
                 finished = true;
                 failed = !accepted;
-                loop.quit();
             });
         flush(); // a sender may answer before returning
-        if (!finished)
-            loop.exec();
+        while (!finished && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         disconnect(connection);
     }
     return m_backlog.isEmpty();

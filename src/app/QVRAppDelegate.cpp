@@ -425,7 +425,9 @@ void QVRAppDelegate::requestQuit()
     if (!applicationShouldTerminate())
         return;
     // Windows may still refuse (a window of their own asking); then the application keeps running.
+    QVRWindowManager::sharedInstance().setQuitting(true);
     QApplication::closeAllWindows();
+    QVRWindowManager::sharedInstance().setQuitting(false);
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->isWindow() && !window->inherits("QMenu")) {
             m_flushedForQuit = false;

@@ -234,18 +234,21 @@ void QVRCrashReporter::recordLogLine(const QString& line)
 void QVRCrashReporter::configure(const QString& applicationIdentifier)
 {
     reporter().applicationIdentifier = applicationIdentifier;
-    saveConfiguration();
+    if (reporter().started)
+        saveConfiguration();
 }
 
 void QVRCrashReporter::setAutomaticSubmission(bool automatic)
 {
     reporter().automaticSubmission = automatic;
-    saveConfiguration();
+    if (reporter().started)
+        saveConfiguration();
 }
 
 void QVRCrashReporter::start()
 {
     reporter().started = true;
+    saveConfiguration();
     const QStringList pending = pendingCrashReports();
     if (!pending.isEmpty())
         qCInfo(lcApp) << pending.size() << "crash report(s) kept for a later upload in" << s_crashFolderPath;

@@ -369,7 +369,7 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
 bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
 {
     const AppStartupHooks& hooks = AppStartupHooks::shared();
-    if (!hooks.isCompressingVideo || !hooks.isCompressingVideo())
+    if (m_quitting || !hooks.isCompressingVideo || !hooks.isCompressingVideo())
         return true;
     const ManagedWindow* closing = record(window);
     if (!closing || (closing->kind != WindowKind::Creator && closing->kind != WindowKind::Viewer))

@@ -86,6 +86,9 @@ public:
     void copy(uint modifierMask = 0) { performMenuAction(QStringLiteral("copy"), modifierMask); }
     void paste(uint modifierMask = 0) { performMenuAction(QStringLiteral("paste"), modifierMask); }
 
+    // While quitting (already confirmed), closing a window does not ask again.
+    void setQuitting(bool quitting) { m_quitting = quitting; }
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -106,4 +109,5 @@ private:
 
     mutable QList<ManagedWindow> m_windows;
     QPointer<QWidget> m_lastActive;
+    bool m_quitting = false;
 };

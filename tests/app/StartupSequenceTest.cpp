@@ -14,6 +14,7 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
+#include "platform/AlertPresenter.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "strings/UFM.h"
 
@@ -155,6 +156,40 @@ TEST_F(StartupSequence, QuotaTextNeedsAllThreePartsAndTheRegisterWallIsShownOnce
     EXPECT_TRUE(delegate.showRegisterWall());
     EXPECT_EQ(walls, 1);
     EXPECT_FALSE(nested);
+}
+
+TEST_F(StartupSequence, QuittingWhileAVideoIsCompressedAsksAndThenSavesDraftsAndSendsTheBacklog)
+{
+    RecordingAlertPresenter alerts;
+    AlertPresenter::setShared(&alerts);
+    bool compressing = true;
+    int draftFlushes = 0;
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.isCompressingVideo = [&] { return compressing; };
+    hooks.flushPendingDraftSaves = [&] { ++draftFlushes; };
+    int batches = 0;
+    QVRActionLog sending(folder.filePath(QStringLiteral("quit.json")),
+                         [&](const QByteArray&, std::function<void(bool)> done) {
+                             ++batches;
+                             done(true);
+                         });
+    QVRActionLog::setSharedForTesting(&sending);
+    sending.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("Pending")}});
+
+    QVRAppDelegate delegate;
+    alerts.queueButton(1); // Cancel
+    EXPECT_FALSE(delegate.applicationShouldTerminate());
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_EQ(alerts.requests[0].messageText, UFM::QUIT_COMPRESSION_WARNING_TEXT());
+    EXPECT_EQ(draftFlushes, 0);
+    EXPECT_EQ(batches, 0);
+
+    alerts.queueButton(0); // Quit
+    EXPECT_TRUE(delegate.applicationShouldTerminate());
+    EXPECT_EQ(draftFlushes, 1);
+    EXPECT_EQ(batches, 1);
+    EXPECT_TRUE(sending.backlog().isEmpty());
+    AlertPresenter::setShared(nullptr);
 }
 
 } // namespace
