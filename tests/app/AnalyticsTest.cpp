@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +12,8 @@
 #include "app/QVRActionLog.h"
 #include "app/QVRAnalytics.h"
 #include "app/QVRTimedAnalytics.h"
+#include "foundation/SafeDictionary.h"
+#include "foundation/Tessutils.h"
 #include "service/BlockRequester.h"
 #include "support/fakeservice/FakeWebService.h"
 
@@ -83,6 +87,23 @@ TEST_F(Analytics, TheSameIDIsIgnoredAndAnotherIDFinishesTheRunningEventFirst)
     EXPECT_EQ(parametersOf(log->backlog().at(0)).value(QStringLiteral("ScreenID")).toString(), QStringLiteral("s1"));
     EXPECT_EQ(parametersOf(log->backlog().at(0)).value(QStringLiteral("duration")).toInteger(), 4);
     EXPECT_TRUE(QVRTimedAnalytics::isRunning(QStringLiteral("Screen Viewed")));
+}
+
+TEST_F(Analytics, EventsCarryTheSignedInUserAndMayBeLoggedFromAnyThread)
+{
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ada"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}}));
+    std::thread worker([] { QVRAnalytics::logEvent(QStringLiteral("From Worker"), {}); });
+    worker.join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log->backlog().size() == 1; }, 5000));
+    const QJsonValue event = log->backlog().at(0);
+    EXPECT_EQ(event[QStringLiteral("user")].toString(), QStringLiteral("ada"));
+    EXPECT_EQ(parametersOf(event).value(QStringLiteral("username")).toString(), QStringLiteral("ada"));
+
+    Tessutils::setCorvikAuthToken(QString());
+    QVRAnalytics::logEvent(QStringLiteral("Signed Out"));
+    EXPECT_FALSE(log->backlog().at(1).toObject().contains(QStringLiteral("user")));
+    Tessutils::setCorvikUserDict(std::nullopt);
 }
 
 TEST_F(Analytics, EventsLeaveTheBacklogOnlyAfterTheServiceAcceptedThem)
