@@ -39,6 +39,12 @@ struct ImageCacheState {
     qint64 bytes = 0;
 };
 
+// What an entry counts against the capacity; failed files count a little so that they cannot pile up forever.
+qint64 entryCost(const QImage& image)
+{
+    return image.isNull() ? 1024 : image.sizeInBytes();
+}
+
 ImageCacheState& cacheState()
 {
     static ImageCacheState state;
@@ -141,16 +147,18 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
     if (!mayDecode)
         return {};
     const QImage image = UNIImage::imageWithContentsOfFile(path).CGImage();
-    if (image.isNull() || image.sizeInBytes() > capacityBytes)
+    if (image.sizeInBytes() > capacityBytes)
         return image;
 
+    // A file that is no picture is remembered too (as a null image), so it is read and reported once, not at
+    // every drawing of its screen; a new version of the file has a new key.
     QMutexLocker lock(&state.mutex);
     if (!state.index.contains(key)) {
         state.entries.push_front({key, image});
         state.index.insert(key, state.entries.begin());
-        state.bytes += image.sizeInBytes();
+        state.bytes += entryCost(image);
         while (state.bytes > capacityBytes && !state.entries.empty()) {
-            state.bytes -= state.entries.back().image.sizeInBytes();
+            state.bytes -= entryCost(state.entries.back().image);
             state.index.remove(state.entries.back().key);
             state.entries.pop_back();
         }

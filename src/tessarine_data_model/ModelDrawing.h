@@ -20,7 +20,7 @@ public:
 
     // The asset's picture: its local file, or a file of the same name in the document's asset folder. With
     // `mayDecode` false only a picture already decoded is returned (the main thread must not stall on a large
-    // file). Null when there is no such file or it is no image (logged once per file by the decoder).
+    // file). Null when there is no such file or it is no image (logged once per version of the file).
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
     static QImage imageForFile(const QString& path, bool mayDecode);
     static void clear();

@@ -192,6 +192,23 @@ TEST(ModelDrawing, ObjectsDrawTheirCroppedPictureOrABorderWhenBlank)
     EXPECT_EQ(bordered.pixel(300, 350), qRgb(128, 128, 128));
     EXPECT_EQ(bordered.pixel(350, 350), qRgb(255, 255, 255));
 
+    // A picture file that is no picture: the object counts as blank, and the file is reported once, not at every
+    // drawing.
+    auto broken = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    broken->object()->setFrame(QRectF(600, 300, 100, 100));
+    QFile junk(dir.filePath("junk.png"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("\x89PNG but nothing more");
+    junk.close();
+    broken->object()->setCroppedImageAsset(assetForFile(junk.fileName()));
+    screen->addMixedMediaObject(broken);
+    {
+        WarningRecorder recorder;
+        EXPECT_EQ(ModelDrawing::renderScreen(*screen, 1.0, true).pixel(600, 350), qRgb(128, 128, 128));
+        ModelDrawing::renderScreen(*screen, 1.0, true);
+        EXPECT_EQ(WarningRecorder::messages().filter(QStringLiteral("junk.png")).size(), 1);
+    }
+
     // Twice the size: the same picture scaled into the doubled frame.
     const QImage doubled = ModelDrawing::renderScreen(*screen, 2.0);
     ASSERT_EQ(doubled.size(), QSize(2048, 1496));
