@@ -214,7 +214,7 @@ void TessarineDataModelItem::readInternalID(const ModelJsonReader& reader, Chang
 void TessarineDataModelItem::adopt(const std::shared_ptr<TessarineDataModelItem>& child)
 {
     if (child)
-        child->setParent(shared_from_this());
+        child->setParent(weak_from_this().lock());
 }
 
 QString TessarineDataModelItem::newUniqueID()

@@ -74,7 +74,8 @@ public:
     // Inclusive: the item itself when it is a T, else the nearest ancestor that is.
     template <class T> std::shared_ptr<T> nearestParentItemOfClass() const
     {
-        for (auto item = std::const_pointer_cast<TessarineDataModelItem>(shared_from_this()); item;
+        // weak_from_this: an item outside a shared_ptr (never made so by the model) simply has no answer.
+        for (auto item = std::const_pointer_cast<TessarineDataModelItem>(weak_from_this().lock()); item;
              item = item->parent()) {
             if (auto match = std::dynamic_pointer_cast<T>(item))
                 return match;

@@ -324,9 +324,11 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
     updateNotifier().reportChange(kGettingPreviewKey);
     if (!m_previewProvider)
         m_previewProvider = ScreenPreviewProvider::make();
-    const auto weakSelf =
-        std::weak_ptr<ZERI_FlowScreenModel>(std::static_pointer_cast<ZERI_FlowScreenModel>(shared_from_this()));
-    m_previewProvider->generatePreviews(std::static_pointer_cast<ZERI_FlowScreenModel>(shared_from_this()), [weakSelf] {
+    const auto self = std::static_pointer_cast<ZERI_FlowScreenModel>(weak_from_this().lock());
+    if (!self)
+        return;
+    const std::weak_ptr<ZERI_FlowScreenModel> weakSelf = self;
+    m_previewProvider->generatePreviews(self, [weakSelf] {
         const auto screen = weakSelf.lock();
         if (!screen)
             return;

@@ -285,8 +285,8 @@ QString ZERI_TessarineModel::documentAssetStoragePath() const
 std::shared_ptr<VideoCompressionManager> ZERI_TessarineModel::documentVideoCompressionManager()
 {
     if (!m_videoCompressionManager)
-        m_videoCompressionManager =
-            VideoCompressionManager::makeForDocument(std::static_pointer_cast<ZERI_TessarineModel>(shared_from_this()));
+        m_videoCompressionManager = VideoCompressionManager::makeForDocument(
+            std::static_pointer_cast<ZERI_TessarineModel>(weak_from_this().lock()));
     return m_videoCompressionManager;
 }
 
