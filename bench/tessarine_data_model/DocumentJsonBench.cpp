@@ -10,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "platform/Json.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -123,6 +124,7 @@ void printRatios()
     const double parse = secondsPerRun([&] { return QJsonDocument::fromJson(bytes); }, runs);
     const double load = secondsPerRun([&] { return ZERI_TessarineModel::initWithJsonData(bytes); }, runs);
     const double build = secondsPerRun([&] { return ZERI_TessarineModel::initWithDict(tree); }, runs);
+    const double platformRead = secondsPerRun([&] { return Json::read(bytes); }, runs);
     const double write = secondsPerRun([&] { return QJsonDocument(tree).toJson(QJsonDocument::Compact); }, runs);
 
     // Cold: a freshly built model whose dictionaries were never made. Building it is not timed.
@@ -148,6 +150,7 @@ void printRatios()
     std::printf("parse (QJsonDocument::fromJson)   %8.3f ms\n", parse * 1e3);
     std::printf("load (bytes to model)             %8.3f ms   ratio %.2f (target <= 2.0)\n", load * 1e3, load / parse);
     std::printf("  of which the model's own work      %8.3f ms (building from the parsed tree)\n", build * 1e3);
+    std::printf("  Json::read alone                   %8.3f ms\n", platformRead * 1e3);
     std::printf("write (QJsonDocument::toJson)     %8.3f ms\n", write * 1e3);
     std::printf("save, cold dictionary cache       %8.3f ms   ratio %.2f (target <= 3.5)\n", cold * 1e3, cold / write);
     std::printf("re-save after editing one object  %8.3f ms   ratio %.2f (target <= 1.2)\n", resave * 1e3,

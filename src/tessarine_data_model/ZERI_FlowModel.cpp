@@ -200,7 +200,7 @@ void ZERI_FlowModel::readFreshScreens(const QJsonArray& entries, const std::vect
 {
     // New screens share nothing while they are built (each is parented only afterwards, here), so a long flow
     // reads them on several threads. Each part keeps its own status; the fault of the earliest screen wins.
-    const int parts = indexes.size() >= 32 ? std::clamp(QThread::idealThreadCount(), 1, 4) : 1;
+    const int parts = indexes.size() >= 32 ? std::clamp(QThread::idealThreadCount(), 1, 8) : 1;
     struct Part {
         ModelReadStatus status;
         qsizetype failedAt = -1;

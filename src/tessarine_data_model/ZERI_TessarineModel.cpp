@@ -2,8 +2,9 @@
 
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QMutex>
-#include <QThreadPool>
 
 #include "platform/Json.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
@@ -16,7 +17,6 @@ const QString ZERI_TessarineModel::kDocVersion = QStringLiteral("1.3");
 
 namespace {
 const QString kRootKey = QStringLiteral("tessarine");
-constexpr qsizetype kBackgroundReleaseBytes = 256 * 1024;
 const QString kDocVersionKey = QStringLiteral("docVersion");
 const QString kStringIDKey = QStringLiteral("string_id");
 const QString kAliasKey = QStringLiteral("alias");
@@ -90,28 +90,29 @@ ZERI_TessarineModel::initWithDict(const QJsonObject& dict, const std::shared_ptr
 std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::initWithJsonData(const QByteArray& data, Error* error,
                                                                            const QString& sourceName)
 {
-    Error jsonError;
-    const auto value = Json::read(data, &jsonError);
     const QString source = sourceName.isEmpty() ? QStringLiteral("the document") : sourceName;
-    if (!value) {
+    // Documents are objects, which the parser takes directly; the platform reader (which also takes scalars)
+    // is asked only to describe a fault.
+    QJsonParseError parseError;
+    const QJsonDocument parsed = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        Error jsonError;
+        Json::read(data, &jsonError);
         setError(error, Error(ModelJsonError::domain, ModelJsonError::NotJson,
                               QStringLiteral("%1 is not JSON: %2").arg(source, jsonError.message)));
         return nullptr;
     }
-    if (!value->isObject()) {
+    if (!parsed.isObject()) {
         setError(error, Error(ModelJsonError::domain, ModelJsonError::MissingDocument,
                               QStringLiteral("%1 is not a JSON object").arg(source)));
         return nullptr;
     }
     Error readError;
-    auto document = initWithDict(value->toObject(), &readError);
+    auto document = initWithDict(parsed.object(), &readError);
     if (!document) {
         readError.message = source + QStringLiteral(": ") + readError.message;
         setError(error, readError);
     }
-    // Nothing in the model refers to the parsed tree; tearing down a large one is left to a worker.
-    if (data.size() > kBackgroundReleaseBytes)
-        QThreadPool::globalInstance()->start([tree = std::move(*value)]() mutable { tree = QJsonValue(); });
     return document;
 }
 
