@@ -1,0 +1,392 @@
+#include "service/ZERI_AssetUploadManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTimer>
+
+#include "foundation/Tessutils.h"
+#include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
+#include "platform/Json.h"
+#include "service/ServiceLogging.h"
+#include "service/ServiceReply.h"
+#include "service/ZERI_APIBinding.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+const QString kPath = QStringLiteral("path");
+const QString kSize = QStringLiteral("size");
+const QString kAssets = QStringLiteral("assets");
+const QString kDocument = QStringLiteral("document");
+const QString kAsset = QStringLiteral("asset");
+const QString kContentID = QStringLiteral("content_id");
+const QString kURL = QStringLiteral("url");
+
+std::optional<QJsonValue> readJsonFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcService) << "cannot read" << path << file.errorString();
+        return std::nullopt;
+    }
+    Error error;
+    auto value = Json::read(file.readAll(), &error);
+    if (!value) {
+        // Set aside rather than overwritten at the next save, so nothing is lost for good.
+        qCWarning(lcService) << "unreadable upload queue file set aside:" << path << error.message;
+        QFile::remove(path + QStringLiteral(".unreadable"));
+        QFile::rename(path, path + QStringLiteral(".unreadable"));
+    }
+    return value;
+}
+
+void writeJsonFile(const QString& path, const QJsonValue& value)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    Error error;
+    if (!AtomicFile::write(path, Json::write(value), &error))
+        qCWarning(lcService) << "cannot write" << path << error.message;
+}
+
+// Rewrites "externalURL" of every asset dictionary (recognised by its "corvikContentID") whose content id
+// has a known remote address.
+QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>& urlByContentID)
+{
+    if (value.isArray()) {
+        QJsonArray array = value.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i)
+            array[i] = withRemoteURLs(array[i], urlByContentID);
+        return array;
+    }
+    if (!value.isObject())
+        return value;
+    QJsonObject object = value.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.value().isObject() || it.value().isArray())
+            it.value() = withRemoteURLs(it.value(), urlByContentID);
+    }
+    const QString contentID = object.value(QStringLiteral("corvikContentID")).toString();
+    if (!contentID.isEmpty() && urlByContentID.contains(contentID))
+        object.insert(QStringLiteral("externalURL"), urlByContentID.value(contentID));
+    return object;
+}
+
+} // namespace
+
+ZERI_AssetUploadManager& ZERI_AssetUploadManager::sharedInstance()
+{
+    static ZERI_AssetUploadManager instance(defaultQueueFolder());
+    return instance;
+}
+
+QString ZERI_AssetUploadManager::defaultQueueFolder()
+{
+    return AppPaths::applicationSupport() + QStringLiteral("/Tessarine/uploadqueue");
+}
+
+ZERI_AssetUploadManager::ZERI_AssetUploadManager(const QString& queueFolder)
+    : m_folder(queueFolder)
+    , m_retryTimer(std::make_unique<QTimer>())
+{
+    m_retryTimer->setSingleShot(true);
+    QObject::connect(m_retryTimer.get(), &QTimer::timeout, m_retryTimer.get(), [this] { startNextUploadIfNeeded(); });
+    load();
+    if (!m_queue.isEmpty())
+        QTimer::singleShot(0, m_retryTimer.get(), [this] { startNextUploadIfNeeded(); });
+}
+
+ZERI_AssetUploadManager::~ZERI_AssetUploadManager()
+{
+    if (m_requester)
+        m_requester->cancel();
+}
+
+QString ZERI_AssetUploadManager::queueFilePath() const
+{
+    return m_folder + QStringLiteral("/queue.json");
+}
+
+QString ZERI_AssetUploadManager::uploadedFilePath() const
+{
+    return m_folder + QStringLiteral("/uploaded.json");
+}
+
+void ZERI_AssetUploadManager::setRetryInterval(double seconds)
+{
+    m_retryInterval = std::max(0.0, seconds);
+}
+
+void ZERI_AssetUploadManager::load()
+{
+    if (const auto queue = readJsonFile(queueFilePath())) {
+        for (const QJsonValue& item : queue->toArray()) {
+            const QJsonObject object = item.toObject();
+            Entry entry{object.value(kPath).toString(), qint64(object.value(kSize).toDouble()), {}};
+            for (const QJsonValue& ref : object.value(kAssets).toArray())
+                entry.assets.append({ref[kDocument].toString(), ref[kAsset].toString()});
+            if (!entry.filePath.isEmpty())
+                m_queue.append(entry);
+        }
+    }
+    if (const auto uploaded = readJsonFile(uploadedFilePath())) {
+        const QJsonObject byAsset = uploaded->toObject();
+        for (auto it = byAsset.begin(); it != byAsset.end(); ++it) {
+            const QJsonObject object = it.value().toObject();
+            const Uploaded record{object.value(kContentID).toString(), object.value(kURL).toString(),
+                                  object.value(kPath).toString(), qint64(object.value(kSize).toDouble())};
+            if (record.contentID.isEmpty())
+                continue;
+            m_uploadedByAsset.insert(it.key(), record);
+            m_urlByContentID.insert(record.contentID, record.url);
+        }
+    }
+}
+
+void ZERI_AssetUploadManager::saveQueue() const
+{
+    QJsonArray queue;
+    for (const Entry& entry : m_queue) {
+        QJsonArray assets;
+        for (const AssetRef& ref : entry.assets)
+            assets.append(QJsonObject{{kDocument, ref.documentID}, {kAsset, ref.assetID}});
+        queue.append(QJsonObject{{kPath, entry.filePath}, {kSize, double(entry.size)}, {kAssets, assets}});
+    }
+    writeJsonFile(queueFilePath(), queue);
+}
+
+void ZERI_AssetUploadManager::saveUploaded() const
+{
+    QJsonObject byAsset;
+    for (auto it = m_uploadedByAsset.begin(); it != m_uploadedByAsset.end(); ++it) {
+        byAsset.insert(it.key(), QJsonObject{{kContentID, it->contentID},
+                                             {kURL, it->url},
+                                             {kPath, it->filePath},
+                                             {kSize, double(it->size)}});
+    }
+    writeJsonFile(uploadedFilePath(), byAsset);
+}
+
+void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+{
+    if (!model)
+        return;
+    const QString documentID = model->qvdID();
+    bool queuedSomething = false;
+    for (const auto& asset : model->getAllContentAssets()) {
+        if (!asset->corvikContentID().isEmpty())
+            continue;
+        const QString path = asset->localFilePath();
+        const QFileInfo info(path);
+        if (path.isEmpty() || !info.isFile())
+            continue;
+        const AssetRef ref{documentID, asset->internalID()};
+        // Sent by an earlier run (the document was not loaded then): the same file needs no second upload.
+        const auto done = m_uploadedByAsset.constFind(ref.assetID);
+        if (done != m_uploadedByAsset.constEnd() && done->filePath == path && done->size == info.size()) {
+            asset->setCorvikContentID(done->contentID);
+            continue;
+        }
+        auto entry = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.filePath == path; });
+        if (entry == m_queue.end()) {
+            m_queue.append(Entry{path, info.size(), {ref}});
+        } else if (std::none_of(entry->assets.begin(), entry->assets.end(),
+                                [&](const AssetRef& r) { return r.assetID == ref.assetID; })) {
+            entry->assets.append(ref);
+        }
+        queuedSomething = true;
+    }
+    // Only a document with files on their way waits for a completion report: one with nothing to send is
+    // saved by its caller at once (hasAssets() is false), and a late report would reach it out of turn.
+    if (queuedSomething) {
+        m_waitingDocuments.insert(documentID, model);
+        saveQueue();
+    }
+}
+
+void ZERI_AssetUploadManager::beginTracking()
+{
+    m_bytesUploaded = 0;
+    m_filesUploaded = 0;
+    m_lastError = Error();
+}
+
+bool ZERI_AssetUploadManager::hasAssets() const
+{
+    return !m_queue.isEmpty() || m_requester;
+}
+
+void ZERI_AssetUploadManager::startNextUploadIfNeeded()
+{
+    if (m_requester || m_retryTimer->isActive())
+        return;
+    // A file deleted since it was queued cannot be sent; the asset keeps its local URL.
+    for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
+        if (!QFileInfo(m_queue[i].filePath).isFile()) {
+            qCWarning(lcService) << "queued upload no longer on disk, skipped:" << m_queue[i].filePath;
+            m_queue.removeAt(i);
+            saveQueue();
+        }
+    }
+    if (m_queue.isEmpty()) {
+        reportFinishedDocuments();
+        return;
+    }
+    if (Tessutils::corvikAuthToken().isEmpty()) {
+        m_queue.clear();
+        saveQueue();
+        m_lastError = Error(QString::fromLatin1(kErrorDomain), NotSignedIn,
+                            QStringLiteral("Sign in to upload the document's media."));
+        reportFinishedDocuments();
+        return;
+    }
+    sendBatch();
+}
+
+void ZERI_AssetUploadManager::sendBatch()
+{
+    QList<BlockRequester::FilePart> files;
+    qint64 bytes = 0;
+    for (const Entry& entry : std::as_const(m_queue)) {
+        if (!files.isEmpty() && (files.size() >= kMaxBatchFiles || bytes + entry.size > kMaxBatchBytes))
+            break;
+        files.append({QString(), entry.filePath, QFileInfo(entry.filePath).fileName()});
+        bytes += entry.size;
+    }
+    m_batchSize = int(files.size());
+    reportProgress();
+    m_requester = ZERI_APIBinding::addContentItems(files, Tessutils::corvikAuthToken(),
+                                                   [this](const QString& reply, const QString&) { onReply(reply); });
+}
+
+void ZERI_AssetUploadManager::onReply(const QString& text)
+{
+    m_requester.reset();
+    const ServiceReply reply = ServiceReply::parse(text);
+    if (reply.outcome != ServiceReply::Outcome::Success) {
+        retryOrGiveUp(reply.asError());
+        return;
+    }
+    // "content_items": one entry per part, matched by its field name ("file0", "file1", ...).
+    QHash<QString, QJsonObject> byField;
+    for (const QJsonValue& item : reply.json.value(QStringLiteral("content_items")).toArray())
+        byField.insert(item[QStringLiteral("field")].toString(), item.toObject());
+    for (int i = 0; i < m_batchSize; ++i) {
+        if (!byField.value(QStringLiteral("file%1").arg(i)).contains(kContentID)) {
+            retryOrGiveUp(Error(QString::fromLatin1(kErrorDomain), UploadFailed,
+                                QStringLiteral("The service did not confirm every uploaded file.")));
+            return;
+        }
+    }
+    for (int i = 0; i < m_batchSize; ++i) {
+        const QJsonObject item = byField.value(QStringLiteral("file%1").arg(i));
+        const Entry entry = m_queue.takeFirst();
+        const Uploaded uploaded{item.value(kContentID).toString(), item.value(kURL).toString(), entry.filePath,
+                                entry.size};
+        m_urlByContentID.insert(uploaded.contentID, uploaded.url);
+        for (const AssetRef& ref : entry.assets)
+            applyResult(ref, uploaded);
+        m_bytesUploaded += quint64(entry.size);
+        ++m_filesUploaded;
+    }
+    m_batchSize = 0;
+    m_attempts = 0;
+    saveUploaded();
+    saveQueue();
+    reportProgress();
+    startNextUploadIfNeeded();
+}
+
+void ZERI_AssetUploadManager::retryOrGiveUp(const Error& error)
+{
+    m_batchSize = 0;
+    if (++m_attempts < kMaxAttempts) {
+        qCDebug(lcService) << "upload failed, retrying:" << error.message;
+        m_retryTimer->start(int(m_retryInterval * 1000));
+        return;
+    }
+    qCWarning(lcService) << "giving up uploading after" << m_attempts << "attempts:" << error.message;
+    m_attempts = 0;
+    m_lastError =
+        Error(QString::fromLatin1(kErrorDomain), UploadFailed, error.message,
+              {{QStringLiteral("underlyingError"), error.domain + QLatin1Char(' ') + QString::number(error.code)}});
+    m_queue.clear();
+    saveQueue();
+    reportFinishedDocuments();
+}
+
+void ZERI_AssetUploadManager::applyResult(const AssetRef& ref, const Uploaded& uploaded)
+{
+    m_uploadedByAsset.insert(ref.assetID, uploaded);
+    const auto model = m_waitingDocuments.value(ref.documentID).lock();
+    if (!model)
+        return;
+    for (const auto& asset : model->getAllContentAssets()) {
+        if (asset->internalID() == ref.assetID)
+            asset->setCorvikContentID(uploaded.contentID);
+    }
+}
+
+void ZERI_AssetUploadManager::reportProgress()
+{
+    if (!m_delegate)
+        return;
+    quint64 queuedBytes = 0;
+    for (const Entry& entry : std::as_const(m_queue))
+        queuedBytes += quint64(entry.size);
+    m_delegate->uploadManagerUploadDidProgress(this, nullptr, m_bytesUploaded, m_bytesUploaded + queuedBytes,
+                                               m_filesUploaded, m_filesUploaded + quint64(m_queue.size()));
+}
+
+void ZERI_AssetUploadManager::reportFinishedDocuments()
+{
+    QSet<QString> stillQueued;
+    for (const Entry& entry : std::as_const(m_queue)) {
+        for (const AssetRef& ref : entry.assets)
+            stillQueued.insert(ref.documentID);
+    }
+    QList<std::shared_ptr<ZERI_TessarineModel>> finished;
+    for (auto it = m_waitingDocuments.begin(); it != m_waitingDocuments.end();) {
+        if (stillQueued.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        if (auto model = it->lock())
+            finished.append(model);
+        it = m_waitingDocuments.erase(it);
+    }
+    // Delegates may enqueue more from the callback; the map is settled before they are called.
+    for (const auto& model : finished) {
+        if (m_delegate)
+            m_delegate->uploadManagerAllUploadsCompletedForModel(this, model);
+    }
+}
+
+void ZERI_AssetUploadManager::cancelUploadsAndClearQueue()
+{
+    if (m_requester) {
+        m_requester->cancel();
+        m_requester.reset();
+    }
+    m_retryTimer->stop();
+    m_batchSize = 0;
+    m_attempts = 0;
+    m_queue.clear();
+    m_waitingDocuments.clear();
+    saveQueue();
+}
+
+QString ZERI_AssetUploadManager::remoteURLForContentID(const QString& contentID) const
+{
+    return m_urlByContentID.value(contentID);
+}
+
+QJsonObject ZERI_AssetUploadManager::jsonWithRemoteURLs(const QJsonObject& documentDictionary) const
+{
+    return withRemoteURLs(documentDictionary, m_urlByContentID).toObject();
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <memory>
+
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "platform/Error.h"
+#include "service/BlockRequester.h"
+
+class QTimer;
+class ZERI_AssetUploadManager;
+class ZERI_ContentAsset;
+class ZERI_TessarineModel;
+
+// Told, on the main thread, how the uploads go. Not retained by the manager.
+class ZERI_AssetUploadManagerDelegate {
+public:
+    virtual ~ZERI_AssetUploadManagerDelegate() = default;
+    // Counts since beginTracking(); `unused` is always null. Uploaded counts never decrease.
+    virtual void uploadManagerUploadDidProgress(ZERI_AssetUploadManager* manager, const void* unused,
+                                                quint64 totalBytesUploaded, quint64 totalBytes, quint64 filesUploaded,
+                                                quint64 totalFiles) = 0;
+    // Once per enqueued document when none of its files is left to send. When the uploads were given up,
+    // manager->lastError() says why; the document's assets that were sent have their content ids.
+    virtual void uploadManagerAllUploadsCompletedForModel(ZERI_AssetUploadManager* manager,
+                                                          const std::shared_ptr<ZERI_TessarineModel>& model) = 0;
+};
+
+// Sends the local media files of documents to the service ("corvik.channel.add.multiple") before the
+// documents themselves are saved there.
+//
+// Batches: files go in the order they were queued, at most kMaxBatchFiles and kMaxBatchBytes per request;
+// the first file of a batch is always taken, so a file larger than the byte limit goes alone. A file used by
+// several assets is sent once.
+//
+// Results: each uploaded file gives a content id, set as the `corvikContentID` of every asset that uses it,
+// and a remote address, kept by the manager (remoteURLForContentID) and written into the document text sent
+// to the service (jsonWithRemoteURLs). The local files are never touched.
+//
+// Persistence: the queue and the results live in the upload-queue folder, so a manager made over the same
+// folder after a restart resumes the queue; the content ids of documents that were not loaded then are set
+// when the document is next enqueued.
+//
+// Failures: a batch that fails is tried again after the retry interval (4 s), at most kMaxAttempts times in
+// all; then the queue is given up, lastError() is set, and every waiting document is reported complete.
+//
+// Main thread only. The request bodies are built and sent off the main thread by BlockRequester.
+class ZERI_AssetUploadManager {
+public:
+    static constexpr qint64 kMaxBatchBytes = 1048576;
+    static constexpr int kMaxBatchFiles = 5;
+    static constexpr int kMaxAttempts = 5;
+    static constexpr double kDefaultRetryInterval = 4.0;
+
+    static constexpr const char* kErrorDomain = "ZERI_AssetUploadManagerError";
+    enum ErrorCode { NotSignedIn = 1, UploadFailed = 2 };
+
+    // Over "<Application Support>/Tessarine/uploadqueue".
+    static ZERI_AssetUploadManager& sharedInstance();
+    static QString defaultQueueFolder();
+
+    // Reads the queue kept in `queueFolder` and resumes it at the next turn of the event loop.
+    explicit ZERI_AssetUploadManager(const QString& queueFolder);
+    ~ZERI_AssetUploadManager();
+    ZERI_AssetUploadManager(const ZERI_AssetUploadManager&) = delete;
+    ZERI_AssetUploadManager& operator=(const ZERI_AssetUploadManager&) = delete;
+
+    void setDelegate(ZERI_AssetUploadManagerDelegate* delegate) { m_delegate = delegate; }
+    ZERI_AssetUploadManagerDelegate* delegate() const { return m_delegate; }
+
+    // Queues every asset of the document that has a local file and no content id yet. Assets whose file was
+    // already sent (by an earlier run) get their content id at once instead.
+    void enqueueAllContentAssetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model);
+    // Starts counting progress from zero over what is queued (and what is queued later).
+    void beginTracking();
+    // Files queued or being sent.
+    bool hasAssets() const;
+    // Sends the next batch unless one is on its way or a retry is waiting; reports completions when the
+    // queue is empty.
+    void startNextUploadIfNeeded();
+    // Cancels the request on its way and any retry, and empties the queue (also on disk). No completion is
+    // reported for the documents that were waiting.
+    void cancelUploadsAndClearQueue();
+
+    bool isUploading() const { return m_requester != nullptr; }
+    Error lastError() const { return m_lastError; }
+    int queuedFileCount() const { return int(m_queue.size()); }
+
+    // The service's address of an uploaded content item; empty when unknown.
+    QString remoteURLForContentID(const QString& contentID) const;
+    // A document's dictionary form in which every asset with a known content id points at its remote
+    // address ("externalURL"), as the service and other machines need it.
+    QJsonObject jsonWithRemoteURLs(const QJsonObject& documentDictionary) const;
+
+    double retryInterval() const { return m_retryInterval; }
+    void setRetryInterval(double seconds);
+
+private:
+    struct AssetRef {
+        QString documentID;
+        QString assetID;
+    };
+    struct Entry {
+        QString filePath;
+        qint64 size = 0;
+        QList<AssetRef> assets;
+    };
+    struct Uploaded {
+        QString contentID;
+        QString url;
+        QString filePath;
+        qint64 size = 0;
+    };
+
+    void load();
+    void saveQueue() const;
+    void saveUploaded() const;
+    void sendBatch();
+    void onReply(const QString& reply);
+    void retryOrGiveUp(const Error& error);
+    void applyResult(const AssetRef& ref, const Uploaded& uploaded);
+    void reportProgress();
+    void reportFinishedDocuments();
+    QString queueFilePath() const;
+    QString uploadedFilePath() const;
+
+    const QString m_folder;
+    ZERI_AssetUploadManagerDelegate* m_delegate = nullptr;
+    QList<Entry> m_queue;
+    int m_batchSize = 0; // entries at the head of m_queue being sent
+    int m_attempts = 0;  // failed attempts of the current batch
+    std::shared_ptr<BlockRequester> m_requester;
+    std::unique_ptr<QTimer> m_retryTimer;
+    QHash<QString, std::weak_ptr<ZERI_TessarineModel>> m_waitingDocuments; // by document id
+    QHash<QString, Uploaded> m_uploadedByAsset;                            // by asset id
+    QHash<QString, QString> m_urlByContentID;
+    quint64 m_bytesUploaded = 0;
+    quint64 m_filesUploaded = 0;
+    Error m_lastError;
+    double m_retryInterval = kDefaultRetryInterval;
+};
