@@ -1,0 +1,704 @@
+#include "storage/ZERI_qvdFilePackage.h"
+
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <QUuid>
+
+#include "foundation/Tessutils.h"
+#include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
+#include "platform/EndOfTurn.h"
+#include "platform/Json.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "storage/AssetFileReferences.h"
+#include "storage/ContentItemDeletionQueue.h"
+#include "storage/StorageLogging.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "tessarine_data_model/TessarineDateFormatter.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+const QString ZERI_qvdFilePackage::packagesChangedNotification =
+    QStringLiteral("ZERI_qvdFilePackagePackagesChangedNotification");
+const QString ZERI_qvdFilePackage::publishedVersionUpdatedNotification =
+    QStringLiteral("ZERI_qvdFilePackagePublishedVersionUpdatedNotification");
+const QString ZERI_qvdFilePackage::tessarinesForTypeDownloadedNotification =
+    QStringLiteral("ZERI_qvdFilePackageTessarinesForTypeDownloadedNotification");
+const QString ZERI_qvdFilePackage::draftFileName = QStringLiteral("docfile.qvd");
+const QString ZERI_qvdFilePackage::publishedFileName = QStringLiteral("docfile_published.qvd");
+const QString ZERI_qvdFilePackage::metadataFileName = QStringLiteral("metadata.json");
+const QString ZERI_qvdFilePackage::assetsFolderName = QStringLiteral("assets");
+const QString ZERI_qvdFilePackage::publishedAssetsFolderName = QStringLiteral("published_assets");
+
+namespace {
+
+struct PackageList {
+    bool scanned = false;
+    std::vector<std::shared_ptr<ZERI_qvdFilePackage>> packages;
+    QStringList damaged;
+};
+
+PackageList& packageList()
+{
+    static PackageList list;
+    return list;
+}
+
+EndOfTurnCoalescer& changedCoalescer()
+{
+    // Never destroyed: it may be asked for until the very end of the process.
+    static auto* coalescer = new EndOfTurnCoalescer(
+        [] { NotificationCenter::defaultCenter().post(ZERI_qvdFilePackage::packagesChangedNotification, nullptr); });
+    return *coalescer;
+}
+
+QString cleanAbsolute(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QByteArray draftHash(const QByteArray& data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha1);
+}
+
+Error packageError(int code, const QString& message)
+{
+    return Error(QString::fromLatin1(ZERI_qvdFilePackage::errorDomain), code, message);
+}
+
+bool readFile(const QString& path, QByteArray* data, Error* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, packageError(ZERI_qvdFilePackage::NoDraft,
+                                     QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString())));
+        return false;
+    }
+    *data = file.readAll();
+    return true;
+}
+
+// Why a package folder cannot be used, or a null error when it can.
+Error checkPackageFolder(const QString& path)
+{
+    const QDir dir(path);
+    QByteArray data;
+    Error error;
+    if (!readFile(dir.filePath(ZERI_qvdFilePackage::metadataFileName), &data, &error))
+        return packageError(ZERI_qvdFilePackage::Damaged, error.message);
+    if (!Json::readObject(data, &error))
+        return packageError(ZERI_qvdFilePackage::Damaged,
+                            QStringLiteral("\"%1\" is not a JSON object: %2")
+                                .arg(dir.filePath(ZERI_qvdFilePackage::metadataFileName), error.message));
+    if (!readFile(dir.filePath(ZERI_qvdFilePackage::draftFileName), &data, &error))
+        return packageError(ZERI_qvdFilePackage::Damaged, error.message);
+    const auto draft = Json::readObject(data, &error);
+    if (!draft || !draft->value(QStringLiteral("tessarine")).isObject())
+        return packageError(ZERI_qvdFilePackage::Damaged,
+                            QStringLiteral("\"%1\" is not a document: %2")
+                                .arg(dir.filePath(ZERI_qvdFilePackage::draftFileName),
+                                     draft ? QStringLiteral("no \"tessarine\" object") : error.message));
+    return {};
+}
+
+// A second name for the file (a hard link), or a copy when the file system cannot link.
+bool linkOrCopy(const QString& source, const QString& target)
+{
+    if (QFileInfo::exists(target))
+        return true;
+    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    if (QFile::copy(source, target))
+        return true;
+    qCWarning(lcStorage) << "cannot link or copy asset" << source << "to" << target;
+    return false;
+}
+
+// Gives each local asset file of the document a name in `folder` and points the asset there.
+void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, const QString& folder)
+{
+    for (const auto& asset : document.getAllContentAssets()) {
+        const QUrl url = asset->externalURL();
+        if (url.isLocalFile()) {
+            const QString source = cleanAbsolute(url.toLocalFile());
+            if (!QFileInfo(source).isFile())
+                continue;
+            const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
+            if (source != cleanAbsolute(target) && linkOrCopy(source, target))
+                asset->setExternalURL(QUrl::fromLocalFile(target));
+        } else if (!url.isEmpty() && !sourceFolder.isEmpty()) {
+            // A remote asset already downloaded keeps working offline: its cache file comes along.
+            const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
+            if (QFileInfo(cached).isFile())
+                linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
+        }
+    }
+}
+
+} // namespace
+
+QString ZERI_qvdFilePackage::tessarinesFolder()
+{
+    return AppPaths::applicationSupport() + QStringLiteral("/Tessarine/tessarines");
+}
+
+ZERI_qvdFilePackage::ZERI_qvdFilePackage(QString id, QString path)
+    : m_id(std::move(id))
+    , m_path(std::move(path))
+{
+}
+
+ZERI_qvdFilePackage::~ZERI_qvdFilePackage() = default;
+
+std::shared_ptr<ZERI_qvdFilePackage> ZERI_qvdFilePackage::make(const QString& id, const QString& path)
+{
+    return std::shared_ptr<ZERI_qvdFilePackage>(new ZERI_qvdFilePackage(id, path));
+}
+
+void ZERI_qvdFilePackage::schedulePackagesChangedNotification()
+{
+    changedCoalescer().request();
+}
+
+void ZERI_qvdFilePackage::rescan()
+{
+    Q_ASSERT(MainThread::isMainThread());
+    PackageList& list = packageList();
+    std::vector<std::shared_ptr<ZERI_qvdFilePackage>> found;
+    QStringList damaged;
+    const QDir root(tessarinesFolder());
+    for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString path = root.filePath(name);
+        auto known = std::find_if(list.packages.begin(), list.packages.end(),
+                                  [&](const auto& package) { return package->packageID() == name; });
+        if (known != list.packages.end() && (*known)->m_model && QFileInfo::exists(path)) {
+            found.push_back(*known);
+            continue;
+        }
+        const Error problem = checkPackageFolder(path);
+        if (!problem.isNull()) {
+            qCWarning(lcStorage).noquote() << "skipping damaged package" << path << "-" << problem.message;
+            damaged.append(path);
+            continue;
+        }
+        found.push_back(known != list.packages.end() ? *known : make(name, path));
+    }
+    list.packages = std::move(found);
+    list.damaged = std::move(damaged);
+    list.scanned = true;
+    schedulePackagesChangedNotification();
+}
+
+std::vector<std::shared_ptr<ZERI_qvdFilePackage>> ZERI_qvdFilePackage::allPackages()
+{
+    if (!packageList().scanned)
+        rescan();
+    return packageList().packages;
+}
+
+QStringList ZERI_qvdFilePackage::damagedPackageFolders()
+{
+    allPackages();
+    return packageList().damaged;
+}
+
+void ZERI_qvdFilePackage::resetForTesting()
+{
+    packageList() = PackageList();
+}
+
+std::vector<std::shared_ptr<ZERI_qvdFilePackage>> ZERI_qvdFilePackage::packagesForType(int mask)
+{
+    std::vector<std::shared_ptr<ZERI_qvdFilePackage>> matching;
+    for (const auto& package : allPackages()) {
+        if (package->metaData().packageType() & mask)
+            matching.push_back(package);
+    }
+    return matching;
+}
+
+std::shared_ptr<ZERI_qvdFilePackage> ZERI_qvdFilePackage::packageForID(const QString& qvdID)
+{
+    for (const auto& package : allPackages()) {
+        if (package->packageID() == qvdID)
+            return package;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<ZERI_qvdFilePackage> ZERI_qvdFilePackage::packageForStringID(const QString& stringID)
+{
+    if (stringID.isEmpty())
+        return nullptr;
+    for (const auto& package : allPackages()) {
+        if (package->metaData().stringID() == stringID) {
+            if (!package->loadModel())
+                return nullptr;
+            return package;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<ZERI_qvdFilePackage>
+ZERI_qvdFilePackage::packageForNewModel(const std::shared_ptr<ZERI_TessarineModel>& model, Error* error)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    if (!model || model->qvdID().isEmpty()) {
+        setError(error, packageError(CannotWrite, QStringLiteral("A document without an id has no package")));
+        return nullptr;
+    }
+    allPackages();
+    const QString id = model->qvdID();
+    const QDir root(tessarinesFolder());
+    const QString path = root.filePath(id);
+    // mkdir (not mkpath) refuses an existing folder: a damaged package of this id is never written over.
+    if (!QDir().mkpath(root.path()) || !QDir().mkdir(path) || !QDir(path).mkdir(assetsFolderName) ||
+        !QDir(path).mkdir(publishedAssetsFolderName)) {
+        const QString message = QFileInfo::exists(path)
+                                    ? QStringLiteral("Cannot make the package \"%1\": the folder exists").arg(path)
+                                    : QStringLiteral("Cannot make the package folder \"%1\"").arg(path);
+        qCWarning(lcStorage).noquote() << message;
+        setError(error, packageError(CannotWrite, message));
+        return nullptr;
+    }
+    auto package = make(id, path);
+    package->metaData().setPackageType(model->isThemeTessarine() ? ThemeSample : OwnDocument);
+    package->m_model = model;
+    model->setFilePackage(package);
+    if (!package->saveModel(error)) {
+        QDir(path).removeRecursively();
+        model->setFilePackage(nullptr);
+        return nullptr;
+    }
+    packageList().packages.push_back(package);
+    schedulePackagesChangedNotification();
+    return package;
+}
+
+bool ZERI_qvdFilePackage::saveModelToFile(const std::shared_ptr<ZERI_TessarineModel>& model, Error* error)
+{
+    if (!model || model->dontSave())
+        return false;
+    auto base = model->filePackage();
+    auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(base);
+    if (base && !package)
+        return false; // a package of another kind (a test double) saves itself
+    if (!package)
+        return packageForNewModel(model, error) != nullptr;
+    package->m_model = model;
+    return package->saveModel(error);
+}
+
+QString ZERI_qvdFilePackage::ownerUserName() const
+{
+    return const_cast<ZERI_qvdFilePackage*>(this)->metaData().ownerUserName();
+}
+
+QString ZERI_qvdFilePackage::assetsPath() const
+{
+    return m_path + QLatin1Char('/') + assetsFolderName;
+}
+
+QString ZERI_qvdFilePackage::publishedAssetsPath() const
+{
+    return m_path + QLatin1Char('/') + publishedAssetsFolderName;
+}
+
+QString ZERI_qvdFilePackage::draftFilePath() const
+{
+    return m_path + QLatin1Char('/') + draftFileName;
+}
+
+QString ZERI_qvdFilePackage::publishedFilePath() const
+{
+    return m_path + QLatin1Char('/') + publishedFileName;
+}
+
+QString ZERI_qvdFilePackage::metadataFilePath() const
+{
+    return m_path + QLatin1Char('/') + metadataFileName;
+}
+
+ZERI_qvdFilePackageMetadata& ZERI_qvdFilePackage::metaData()
+{
+    if (!m_metadata) {
+        m_metadata = std::make_unique<ZERI_qvdFilePackageMetadata>(weak_from_this());
+        QByteArray data;
+        if (QFileInfo::exists(metadataFilePath()) && readFile(metadataFilePath(), &data, nullptr)) {
+            Error error;
+            if (const auto json = Json::readObject(data, &error))
+                m_metadata->readFromJson(*json);
+            else
+                qCWarning(lcStorage).noquote() << "cannot read" << metadataFilePath() << error.message;
+        }
+    }
+    return *m_metadata;
+}
+
+bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
+{
+    Error writeError;
+    if (AtomicFile::write(path, data, &writeError))
+        return true;
+    qCWarning(lcStorage).noquote() << "cannot save" << path << writeError.message;
+    setError(error, packageError(CannotWrite, writeError.message));
+    return false;
+}
+
+bool ZERI_qvdFilePackage::saveMetadata()
+{
+    return writeJsonFile(metadataFilePath(), Json::write(metaData().jsonObject()), nullptr);
+}
+
+bool ZERI_qvdFilePackage::loadModel(Error* error)
+{
+    if (m_model)
+        return true;
+    QByteArray data;
+    if (!readFile(draftFilePath(), &data, error))
+        return false;
+    Error readError;
+    auto document = ZERI_TessarineModel::initWithJsonData(data, &readError, draftFilePath());
+    if (!document) {
+        qCWarning(lcStorage).noquote() << "cannot load the draft" << readError.message;
+        setError(error, packageError(Damaged, readError.message));
+        return false;
+    }
+    m_model = document;
+    m_lastDraftHash = draftHash(data);
+    document->setFilePackage(shared_from_this());
+    return true;
+}
+
+bool ZERI_qvdFilePackage::saveModel(Error* error)
+{
+    if (!m_model) {
+        setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
+        return false;
+    }
+    const QByteArray data = m_model->jsonData();
+    const QByteArray hash = draftHash(data);
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
+    if (hash != m_lastDraftHash || !QFileInfo::exists(draftFilePath())) {
+        if (!writeJsonFile(draftFilePath(), data, error))
+            return false;
+        m_lastDraftHash = hash;
+        metadata.setDraftRevision(metadata.draftRevision() + 1);
+    }
+    metadata.setTessarineName(m_model->title());
+    metadata.setTessarineDescription(m_model->description());
+    metadata.setUpdatedTimeStamp(m_model->updatedText());
+    if (!m_model->stringID().isEmpty())
+        metadata.setStringID(m_model->stringID());
+    if (!m_model->apiID().isEmpty())
+        metadata.setApiID(m_model->apiID());
+    if (!m_model->alias().isEmpty())
+        metadata.setAlias(m_model->alias());
+    if (!writeJsonFile(metadataFilePath(), Json::write(metadata.jsonObject()), error))
+        return false;
+    return true;
+}
+
+void ZERI_qvdFilePackage::unloadModel()
+{
+    if (!m_model)
+        return;
+    saveModel();
+    if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
+        flushServerDeletions(reachable);
+    auto document = std::move(m_model);
+    document->setDontSave(true);
+    document->setFilePackage(nullptr);
+}
+
+bool ZERI_qvdFilePackage::loadPublishedModel(Error* error)
+{
+    if (m_publishedModel)
+        return true;
+    QByteArray data;
+    if (!readFile(publishedFilePath(), &data, error))
+        return false;
+    Error readError;
+    auto document = ZERI_TessarineModel::initWithJsonData(data, &readError, publishedFilePath());
+    if (!document) {
+        qCWarning(lcStorage).noquote() << "cannot load the published copy" << readError.message;
+        setError(error, packageError(Damaged, readError.message));
+        return false;
+    }
+    document->setDontSave(true);
+    document->setIsPublishPreview(true);
+    document->setFilePackage(shared_from_this());
+    m_publishedModel = document;
+    return true;
+}
+
+bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJson, Error* error)
+{
+    Error readError;
+    auto document =
+        ZERI_TessarineModel::initWithJsonData(documentJson, &readError, QStringLiteral("the published copy"));
+    if (!document) {
+        setError(error, packageError(Damaged, readError.message));
+        return false;
+    }
+    if (!QDir().mkpath(publishedAssetsPath())) {
+        setError(error, packageError(CannotWrite, QStringLiteral("Cannot make \"%1\"").arg(publishedAssetsPath())));
+        return false;
+    }
+    relinkAssets(*document, assetsPath(), publishedAssetsPath());
+    if (!writeJsonFile(publishedFilePath(), document->jsonData(), error))
+        return false;
+    m_publishedModel.reset();
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
+    metadata.setPublishedTimeStamp(
+        TessarineDataModelItem::sharedFormatter().stringFromDate(QDateTime::currentDateTime()));
+    metadata.setPublishedDraftRevision(metadata.draftRevision());
+    saveMetadata();
+    NotificationCenter::defaultCenter().post(publishedVersionUpdatedNotification, this);
+    return true;
+}
+
+void ZERI_qvdFilePackage::deletePublishedData()
+{
+    m_publishedModel.reset();
+    QDir published(publishedAssetsPath());
+    for (const QString& name : published.entryList(QDir::Files | QDir::Hidden))
+        published.remove(name);
+    QFile::remove(publishedFilePath());
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
+    metadata.setPublishedTimeStamp(QString());
+    metadata.setPublishedDraftRevision(-1);
+    saveMetadata();
+}
+
+bool ZERI_qvdFilePackage::publishedVersionExists() const
+{
+    return QFileInfo::exists(publishedFilePath()) &&
+           const_cast<ZERI_qvdFilePackage*>(this)->publishedVersionDate().has_value();
+}
+
+std::optional<QDateTime> ZERI_qvdFilePackage::publishedVersionDate()
+{
+    if (auto date = ZERI_qvdFilePackageMetadata::dateFromStamp(metaData().publishedTimeStamp()))
+        return date;
+    if (!QFileInfo::exists(publishedFilePath()) || !loadPublishedModel())
+        return std::nullopt;
+    return m_publishedModel->updatedDate();
+}
+
+bool ZERI_qvdFilePackage::hasSomethingToPost()
+{
+    return metaData().publishedDraftRevision() < metaData().draftRevision();
+}
+
+bool ZERI_qvdFilePackage::hasSomethingToSaveToCloud()
+{
+    return metaData().serverSavedDraftRevision() < metaData().draftRevision();
+}
+
+void ZERI_qvdFilePackage::noteDraftSavedToServer(const QDateTime& when)
+{
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
+    metadata.setServerSavedDraftRevision(metadata.draftRevision());
+    metadata.setLastServerSaveTimeStamp(TessarineDataModelItem::sharedFormatter().stringFromDate(when));
+    saveMetadata();
+}
+
+bool ZERI_qvdFilePackage::ownedByCurrentUser()
+{
+    const QString owner = metaData().ownerUserName();
+    return !owner.isEmpty() && owner == Tessutils::corvikUserDict().stringForKey(QStringLiteral("username"));
+}
+
+QSet<QString> ZERI_qvdFilePackage::referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder)
+{
+    QSet<QString> files;
+    for (const auto& asset : document.getAllContentAssets()) {
+        const QUrl url = asset->externalURL();
+        if (url.isEmpty())
+            continue;
+        if (url.isLocalFile())
+            files.insert(cleanAbsolute(url.toLocalFile()));
+        else
+            files.insert(ZERI_WebDownloader::cacheFilePathForUrl(url, assetsFolder));
+    }
+    return files;
+}
+
+std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString& documentFile,
+                                                                  const QString& assetsFolder)
+{
+    QByteArray data;
+    if (!readFile(documentFile, &data, nullptr))
+        return std::nullopt;
+    auto document = ZERI_TessarineModel::initWithJsonData(data, nullptr, documentFile);
+    if (!document)
+        return std::nullopt;
+    return referencedFiles(*document, assetsFolder);
+}
+
+void ZERI_qvdFilePackage::cleanDirectories()
+{
+    std::optional<QSet<QString>> keep =
+        m_model ? referencedFiles(*m_model, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
+    if (!keep) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- the draft cannot be read";
+        return;
+    }
+    if (QFileInfo::exists(publishedFilePath())) {
+        const auto published = referencedFiles(publishedFilePath(), publishedAssetsPath());
+        if (!published) {
+            qCWarning(lcStorage) << "not cleaning" << m_path << "- the published copy cannot be read";
+            return;
+        }
+        keep->unite(*published);
+    }
+    if (const QString preview = metaData().previewScreenshotFilePath(); !preview.isEmpty())
+        keep->insert(cleanAbsolute(preview));
+
+    for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
+        // Hidden files are downloads in progress.
+        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files)) {
+            const QString file = cleanAbsolute(info.filePath());
+            if (keep->contains(file) || AssetFileReferences::referenceCount(file) > 0)
+                continue;
+            if (!QFile::remove(file))
+                qCWarning(lcStorage) << "cannot delete stray asset file" << file;
+        }
+    }
+    if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
+        flushServerDeletions(reachable);
+}
+
+void ZERI_qvdFilePackage::noteReplacedAsset(const ZERI_ContentAsset& asset)
+{
+    if (asset.corvikContentID().isEmpty())
+        return;
+    m_serverDeletionCandidates.insert(asset.corvikContentID(), asset.localFilePath());
+}
+
+// Content ids the draft and the published copy use. Holds the empty text when either cannot be read, which
+// callers take as "anything may be reachable".
+QSet<QString> ZERI_qvdFilePackage::reachableContentIDs()
+{
+    QSet<QString> ids;
+    if (m_serverDeletionCandidates.isEmpty())
+        return ids;
+    std::shared_ptr<ZERI_TessarineModel> draft = m_model;
+    if (!draft) {
+        QByteArray data;
+        if (readFile(draftFilePath(), &data, nullptr))
+            draft = ZERI_TessarineModel::initWithJsonData(data);
+    }
+    std::shared_ptr<ZERI_TessarineModel> published;
+    if (QFileInfo::exists(publishedFilePath())) {
+        QByteArray data;
+        if (readFile(publishedFilePath(), &data, nullptr))
+            published = ZERI_TessarineModel::initWithJsonData(data);
+        if (!published)
+            return {QString()};
+    }
+    if (!draft)
+        return {QString()};
+    for (const auto& document : {draft, published}) {
+        if (!document)
+            continue;
+        for (const auto& asset : document->getAllContentAssets())
+            ids.insert(asset->corvikContentID());
+    }
+    ids.remove(QString());
+    return ids;
+}
+
+void ZERI_qvdFilePackage::flushServerDeletions(const QSet<QString>& reachable)
+{
+    for (auto it = m_serverDeletionCandidates.begin(); it != m_serverDeletionCandidates.end();) {
+        if (reachable.contains(it.key())) {
+            it = m_serverDeletionCandidates.erase(it); // in use again (an undo brought it back)
+        } else if (!it.value().isEmpty() && AssetFileReferences::referenceCount(it.value()) > 0) {
+            ++it; // an undo step can still bring it back
+        } else {
+            ContentItemDeletionQueue::queue()->enqueueDeleteForContentItem(it.key());
+            it = m_serverDeletionCandidates.erase(it);
+        }
+    }
+}
+
+bool ZERI_qvdFilePackage::deletePackage(Error* error)
+{
+    if (m_model) {
+        m_model->setDontSave(true);
+        m_model->setFilePackage(nullptr);
+        m_model.reset();
+    }
+    m_publishedModel.reset();
+    if (QFileInfo::exists(m_path) && !QDir(m_path).removeRecursively()) {
+        const QString message = QStringLiteral("Cannot delete the package folder \"%1\"").arg(m_path);
+        qCWarning(lcStorage).noquote() << message;
+        setError(error, packageError(CannotWrite, message));
+        return false;
+    }
+    auto& packages = packageList().packages;
+    packages.erase(std::remove_if(packages.begin(), packages.end(), [this](const auto& p) { return p.get() == this; }),
+                   packages.end());
+    schedulePackagesChangedNotification();
+    return true;
+}
+
+std::shared_ptr<ZERI_TessarineModel>
+ZERI_qvdFilePackage::getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineModel>& source, Error* error)
+{
+    if (!source)
+        return nullptr;
+    Error readError;
+    auto copy = ZERI_TessarineModel::initWithDict(source->jsonDictionary(), &readError);
+    if (!copy) {
+        setError(error, readError);
+        return nullptr;
+    }
+    copy->setInternalID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    copy->setApiID(QString());
+    copy->setStringID(QString());
+    copy->setAlias(QString());
+    if (source->isThemeTessarine())
+        copy->setDescription(QString());
+    copy->setIsThemeTessarine(false);
+    auto package = packageForNewModel(copy, error);
+    if (!package)
+        return nullptr;
+    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath());
+    if (!package->saveModel(error))
+        return nullptr;
+    return copy;
+}
+
+void ZERI_qvdFilePackage::duplicatePackage(const std::shared_ptr<ZERI_qvdFilePackage>& package,
+                                           std::function<void(std::shared_ptr<ZERI_qvdFilePackage>)> onDone)
+{
+    std::shared_ptr<ZERI_qvdFilePackage> duplicate;
+    if (package && package->loadModel()) {
+        if (auto copy = getTessarineModelCopy(package->model())) {
+            duplicate = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(copy->filePackage());
+            copy->setDescription(package->model()->description());
+            duplicate->saveModel();
+            duplicate->metaData().setTessarineDescription(package->metaData().tessarineDescription());
+            duplicate->metaData().setPackageType(package->metaData().packageType());
+            duplicate->saveMetadata();
+            QByteArray published;
+            if (QFileInfo::exists(package->publishedFilePath()) &&
+                readFile(package->publishedFilePath(), &published, nullptr))
+                duplicate->savePublishedModelFromJSON(published);
+        }
+    }
+    if (onDone)
+        MainThread::run([onDone = std::move(onDone), duplicate] { onDone(duplicate); }, false);
+}

@@ -1,0 +1,174 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include "platform/Error.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "tessarine_data_model/DocumentFilePackage.h"
+
+class ZERI_ContentAsset;
+class ZERI_TessarineModel;
+
+// One document's folder on disk: "<Application Support>/Tessarine/tessarines/<document id>/" holding
+//   "docfile.qvd"            the draft (document JSON),
+//   "docfile_published.qvd"  the published copy, when there is one,
+//   "metadata.json"          ZERI_qvdFilePackageMetadata,
+//   "assets/"                the draft's media files,
+//   "published_assets/"      the published copy's media files.
+// The three JSON files are always replaced atomically (temporary file in the folder, flushed, renamed), so a crash
+// leaves the previous version or the new one, never a truncated file.
+//
+// A folder whose "metadata.json" or "docfile.qvd" is missing or unreadable is damaged: the scan reports it (in the
+// log and damagedPackageFolders()) and leaves it out of allPackages(), and nothing here ever writes into it.
+//
+// The package list is process-wide and built on first use. Packages are shared (one object per folder) and hold
+// their loaded documents strongly; a document holds its package weakly. Main thread only.
+class ZERI_qvdFilePackage : public DocumentFilePackage, public std::enable_shared_from_this<ZERI_qvdFilePackage> {
+public:
+    enum PackageType { OwnDocument = 1, ThemeSample = 64 };
+
+    static constexpr const char* errorDomain = "com.tessarine.filepackage";
+    // 1: the documents list was asked for without an auth token (server side); 2: the package is damaged;
+    // 3: a file could not be written; 4: there is no draft to load.
+    enum ErrorCode { NoAuthToken = 1, Damaged = 2, CannotWrite = 3, NoDraft = 4 };
+
+    static const QString packagesChangedNotification;         // "ZERI_qvdFilePackagePackagesChangedNotification"
+    static const QString publishedVersionUpdatedNotification; // sender: the package
+    static const QString tessarinesForTypeDownloadedNotification;
+
+    static const QString draftFileName;             // "docfile.qvd"
+    static const QString publishedFileName;         // "docfile_published.qvd"
+    static const QString metadataFileName;          // "metadata.json"
+    static const QString assetsFolderName;          // "assets"
+    static const QString publishedAssetsFolderName; // "published_assets"
+
+    // "<Application Support>/Tessarine/tessarines".
+    static QString tessarinesFolder();
+
+    // Every readable package, in store order (folder name order from the scan, packages made later appended).
+    static std::vector<std::shared_ptr<ZERI_qvdFilePackage>> allPackages();
+    // Packages whose metadata type has any of the bits of `mask`, in store order.
+    static std::vector<std::shared_ptr<ZERI_qvdFilePackage>> packagesForType(int mask);
+    // The first package whose metadata string id is `stringID`, with its document loaded; nullptr when none.
+    static std::shared_ptr<ZERI_qvdFilePackage> packageForStringID(const QString& stringID);
+    static std::shared_ptr<ZERI_qvdFilePackage> packageForID(const QString& qvdID);
+    // Rebuilds the list from the folder (known packages keep their objects) and posts the packages-changed
+    // notification at the end of the turn.
+    static void rescan();
+    // Folders the last scan found damaged.
+    static QStringList damagedPackageFolders();
+    // Forgets the list so the next use scans again (tests pointing Application Support elsewhere).
+    static void resetForTesting();
+
+    // Makes the package of a document that has none: its folder, "assets/", "published_assets/", the draft and the
+    // metadata. Fails (nothing written) when a folder of that id already exists.
+    static std::shared_ptr<ZERI_qvdFilePackage> packageForNewModel(const std::shared_ptr<ZERI_TessarineModel>& model,
+                                                                   Error* error = nullptr);
+    // The document's save: nothing while its saving is off; otherwise the document becomes its package's model
+    // (the package is made first when it has none) and the draft is written.
+    static bool saveModelToFile(const std::shared_ptr<ZERI_TessarineModel>& model, Error* error = nullptr);
+
+    // A copy of the document with a new identity (no server ids, not a theme document) in a new package, whose
+    // asset files are hard links of the source's (copies where linking fails) and whose assets point there. A
+    // theme document's copy has no description.
+    static std::shared_ptr<ZERI_TessarineModel>
+    getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineModel>& source, Error* error = nullptr);
+    // The local part of duplicating: a copy of the package's document (loaded when needed) with its description and
+    // published copy, in a new package; `onDone` runs on the main thread with it, or with nullptr on failure.
+    static void duplicatePackage(const std::shared_ptr<ZERI_qvdFilePackage>& package,
+                                 std::function<void(std::shared_ptr<ZERI_qvdFilePackage>)> onDone);
+
+    // Posts "ZERI_qvdFilePackagePackagesChangedNotification" once at the end of the current turn.
+    static void schedulePackagesChangedNotification();
+
+    ~ZERI_qvdFilePackage() override;
+
+    // DocumentFilePackage
+    QString packageID() const override { return m_id; }
+    QString assetStoragePath() const override { return assetsPath(); }
+    QString publishedAssetStoragePath() const override { return publishedAssetsPath(); }
+    QString ownerUserName() const override;
+
+    QString path() const { return m_path; }
+    QString assetsPath() const;
+    QString publishedAssetsPath() const;
+    QString draftFilePath() const;
+    QString publishedFilePath() const;
+    QString metadataFilePath() const;
+
+    std::shared_ptr<ZERI_TessarineModel> model() const { return m_model; }
+    // Loads the draft into model() (a loaded one is kept). False, with model() still null, when there is no draft
+    // or it cannot be read.
+    bool loadModel(Error* error = nullptr);
+    // Saves the draft, switches the document's saving off and detaches it from the package. Server copies of
+    // replaced assets that nothing reaches any more are queued for deletion.
+    void unloadModel();
+    // Writes model() as the draft; bumps the draft revision when the text changed. False when there is no model.
+    bool saveModel(Error* error = nullptr);
+
+    std::shared_ptr<ZERI_TessarineModel> publishedModel() const { return m_publishedModel; }
+    // Loads "docfile_published.qvd" as a read-only document (saving off, assets from "published_assets/").
+    bool loadPublishedModel(Error* error = nullptr);
+    // After a successful publication: writes the published copy, hard-links the files it references into
+    // "published_assets/" (rewriting its file URLs to point there), records the publication time and the
+    // published draft revision, and posts the published-version notification.
+    bool savePublishedModelFromJSON(const QByteArray& documentJson, Error* error = nullptr);
+    // Drops the published copy: unloads it, empties "published_assets/", removes the file, clears the time stamp.
+    void deletePublishedData();
+    bool publishedVersionExists() const;
+    // The metadata's publication time, else the published document's updated time; none without either.
+    std::optional<QDateTime> publishedVersionDate();
+
+    ZERI_qvdFilePackageMetadata& metaData();
+    // Writes "metadata.json"; failures are logged and returned.
+    bool saveMetadata();
+
+    // The draft changed after the last publication / the last save to the service.
+    bool hasSomethingToPost();
+    bool hasSomethingToSaveToCloud();
+    // Called by the service side after a successful save of the current draft.
+    void noteDraftSavedToServer(const QDateTime& when);
+    bool ownedByCurrentUser();
+
+    // Deletes the files in "assets/" and "published_assets/" that neither the draft nor the published copy
+    // references and that no undo step holds; then queues the server deletions that have become safe. Does
+    // nothing when the draft (or an existing published copy) cannot be read.
+    void cleanDirectories();
+    // Removes the folder and the package from the list, and posts the packages-changed notification.
+    bool deletePackage(Error* error = nullptr);
+
+    // An asset of this document was replaced (a cropped image): its server copy is deleted once nothing can reach
+    // it any more (the draft, the published copy, an undo step), at the next cleanDirectories() or unloadModel().
+    void noteReplacedAsset(const ZERI_ContentAsset& asset);
+    QStringList pendingServerDeletionsForTesting() const { return m_serverDeletionCandidates.keys(); }
+
+    bool isDamaged() const { return !m_damage.isNull(); }
+
+private:
+    ZERI_qvdFilePackage(QString id, QString path);
+    static std::shared_ptr<ZERI_qvdFilePackage> make(const QString& id, const QString& path);
+    // The local files (asset files and download caches) a document JSON refers to.
+    static std::optional<QSet<QString>> referencedFiles(const QString& documentFile, const QString& assetsFolder);
+    static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder);
+    QSet<QString> reachableContentIDs();
+    void flushServerDeletions(const QSet<QString>& reachable);
+    bool writeJsonFile(const QString& path, const QByteArray& data, Error* error);
+
+    QString m_id;
+    QString m_path;
+    std::shared_ptr<ZERI_TessarineModel> m_model;
+    std::shared_ptr<ZERI_TessarineModel> m_publishedModel;
+    std::unique_ptr<ZERI_qvdFilePackageMetadata> m_metadata;
+    QByteArray m_lastDraftHash;
+    Error m_damage;
+    QHash<QString, QString> m_serverDeletionCandidates; // content id -> local file path (may be empty)
+};

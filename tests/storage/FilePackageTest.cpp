@@ -1,0 +1,397 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QUrl>
+
+#include "StorageTestSupport.h"
+#include "platform/AppPaths.h"
+#include "platform/Json.h"
+#include "platform/NotificationCenter.h"
+#include "storage/AssetFileReferences.h"
+#include "storage/ContentItemDeletionQueue.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+struct PostCounter {
+    int count = 0;
+    NotificationObservation observation{ZERI_qvdFilePackage::packagesChangedNotification, nullptr,
+                                        [this](const Notification&) { ++count; }};
+};
+
+// Lets every end-of-turn delivery already requested run.
+void finishTurn()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+class RecordingDeletionQueue : public ContentItemDeletionQueue {
+public:
+    void enqueueDeleteForContentItem(const QString& contentID) override { ids.append(contentID); }
+    QStringList ids;
+};
+
+std::shared_ptr<ZERI_qvdFilePackage> saveNewDocument(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    Error error;
+    EXPECT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
+    return std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+}
+
+class FilePackageTest : public ::testing::Test {
+protected:
+    ScopedStorageFolders folders;
+};
+
+} // namespace
+
+TEST_F(FilePackageTest, SavingANewDocumentMakesItsPackageWhichAFreshScanFindsByType)
+{
+    auto document = makeDocumentWithOneScreen();
+    document->firstFlowmodel()->setTitle(QStringLiteral("Quarterly review"));
+    auto package = saveNewDocument(document);
+    ASSERT_TRUE(package);
+
+    const QString folder = ZERI_qvdFilePackage::tessarinesFolder() + QLatin1Char('/') + document->qvdID();
+    EXPECT_EQ(package->path(), folder);
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/docfile.qvd")).isFile());
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/metadata.json")).isFile());
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/assets")).isDir());
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/published_assets")).isDir());
+    EXPECT_EQ(document->assetStoragePath(), folder + QStringLiteral("/assets"));
+
+    ZERI_qvdFilePackage::resetForTesting();
+    const auto all = ZERI_qvdFilePackage::allPackages();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0]->packageID(), document->qvdID());
+    EXPECT_EQ(all[0]->metaData().tessarineName(), QStringLiteral("Quarterly review"));
+    EXPECT_EQ(ZERI_qvdFilePackage::packagesForType(1).size(), 1u);
+    EXPECT_EQ(ZERI_qvdFilePackage::packagesForType(64).size(), 0u);
+    EXPECT_EQ(ZERI_qvdFilePackage::packagesForType(1 | 64).size(), 1u);
+
+    ASSERT_TRUE(all[0]->loadModel());
+    EXPECT_EQ(all[0]->model()->jsonData(), document->jsonData());
+    EXPECT_EQ(all[0]->model()->filePackage(), all[0]);
+}
+
+TEST_F(FilePackageTest, PackagesChangedIsPostedOncePerTurn)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    finishTurn();
+    PostCounter posts;
+
+    package->metaData().setPackageType(64);
+    package->metaData().setPackageType(1 | 64);
+    EXPECT_EQ(posts.count, 0); // not before the end of the turn
+    finishTurn();
+    EXPECT_EQ(posts.count, 1);
+
+    ASSERT_TRUE(package->deletePackage());
+    finishTurn();
+    EXPECT_EQ(posts.count, 2);
+    EXPECT_FALSE(QFileInfo::exists(package->path()));
+    EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
+}
+
+TEST_F(FilePackageTest, DamagedFoldersAreSkippedReportedAndNeverWrittenOver)
+{
+    const QDir root(ZERI_qvdFilePackage::tessarinesFolder());
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("TRUNCATED"))));
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("NOMETA"))));
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("NOTADOC"))));
+    const QByteArray truncated = R"({"tessarine":{"docVersion":"1.3","flows":[{"scr)";
+    writeBytes(root.filePath(QStringLiteral("TRUNCATED/docfile.qvd")), truncated);
+    writeBytes(root.filePath(QStringLiteral("TRUNCATED/metadata.json")), "{}");
+    writeBytes(root.filePath(QStringLiteral("NOMETA/docfile.qvd")), R"({"tessarine":{}})");
+    writeBytes(root.filePath(QStringLiteral("NOTADOC/docfile.qvd")), "[1,2]");
+    writeBytes(root.filePath(QStringLiteral("NOTADOC/metadata.json")), "{}");
+    auto good = saveNewDocument(makeDocumentWithOneScreen());
+    ZERI_qvdFilePackage::resetForTesting();
+
+    const auto all = ZERI_qvdFilePackage::allPackages();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0]->packageID(), good->packageID());
+    EXPECT_EQ(ZERI_qvdFilePackage::damagedPackageFolders().size(), 3);
+
+    // A document that claims the damaged folder's id cannot take it over.
+    auto intruder = makeDocumentWithOneScreen();
+    intruder->setInternalID(QStringLiteral("TRUNCATED"));
+    Error error;
+    EXPECT_FALSE(ZERI_qvdFilePackage::saveModelToFile(intruder, &error));
+    EXPECT_EQ(error.domain, QStringLiteral("com.tessarine.filepackage"));
+    EXPECT_EQ(readBytes(root.filePath(QStringLiteral("TRUNCATED/docfile.qvd"))), truncated);
+}
+
+TEST_F(FilePackageTest, UnreadableDraftLoadsNothingAndIsNotOverwritten)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    package->unloadModel();
+    writeBytes(package->draftFilePath(), "{\"tessarine\":");
+    Error error;
+    EXPECT_FALSE(package->loadModel(&error));
+    EXPECT_EQ(error.code, ZERI_qvdFilePackage::Damaged);
+    EXPECT_FALSE(package->model());
+    EXPECT_FALSE(package->saveModel());
+    package->cleanDirectories(); // must not treat every asset as stray
+    EXPECT_EQ(readBytes(package->draftFilePath()), QByteArray("{\"tessarine\":"));
+}
+
+TEST_F(FilePackageTest, CleanDirectoriesDeletesStraysAndKeepsWhatTheDraftThePublishedCopyOrAnUndoStepUses)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QDir assets(package->assetsPath());
+    const QString used = assets.filePath(QStringLiteral("used.png"));
+    const QString published = assets.filePath(QStringLiteral("published.png"));
+    const QString stray = assets.filePath(QStringLiteral("stray.png"));
+    const QString heldByUndo = assets.filePath(QStringLiteral("undo.png"));
+    for (const QString& path : {used, published, stray, heldByUndo})
+        ASSERT_TRUE(writeBytes(path, pngBytes(4, 4)));
+    const QString remoteUrl = QStringLiteral("https://cdn.example/a/photo.jpg");
+    auto remote = addImageObject(*document, used);
+    auto remoteAsset = ZERI_ContentAsset::create();
+    remoteAsset->setExternalURL(QUrl(remoteUrl));
+    remote->object()->setCroppedImageAsset(remoteAsset);
+    const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(QUrl(remoteUrl), package->assetsPath());
+    ASSERT_TRUE(writeBytes(cached, "jpeg"));
+
+    // Publish a version that uses another file, then drop that file from the draft.
+    auto publishedObject = addImageObject(*document, published);
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    document->firstFlowmodel()->screenModels().front()->removeMixedMediaObject(publishedObject);
+    ASSERT_TRUE(package->saveModel());
+    const QString publishedStray = package->publishedAssetsPath() + QStringLiteral("/old.png");
+    ASSERT_TRUE(writeBytes(publishedStray, "x"));
+
+    AssetFileReferences::retainFile(heldByUndo);
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(used));
+    EXPECT_TRUE(QFileInfo::exists(cached));
+    EXPECT_TRUE(QFileInfo::exists(package->publishedAssetsPath() + QStringLiteral("/published.png")));
+    EXPECT_TRUE(QFileInfo::exists(heldByUndo));
+    EXPECT_FALSE(QFileInfo::exists(stray));
+    EXPECT_FALSE(QFileInfo::exists(publishedStray));
+    // The draft no longer uses published.png; the published copy has its own name for it.
+    EXPECT_FALSE(QFileInfo::exists(published));
+
+    AssetFileReferences::releaseFile(heldByUndo);
+    package->cleanDirectories();
+    EXPECT_FALSE(QFileInfo::exists(heldByUndo));
+}
+
+TEST_F(FilePackageTest, PublicationAndServerSaveBookkeeping)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    EXPECT_TRUE(package->hasSomethingToPost());
+    EXPECT_TRUE(package->hasSomethingToSaveToCloud());
+    EXPECT_FALSE(package->publishedVersionExists());
+
+    int publishedPosts = 0;
+    NotificationObservation observation(ZERI_qvdFilePackage::publishedVersionUpdatedNotification, package.get(),
+                                        [&](const Notification&) { ++publishedPosts; });
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    EXPECT_EQ(publishedPosts, 1);
+    EXPECT_TRUE(package->publishedVersionExists());
+    EXPECT_TRUE(package->publishedVersionDate().has_value());
+    EXPECT_FALSE(package->hasSomethingToPost());
+    package->noteDraftSavedToServer(QDateTime::currentDateTime());
+    EXPECT_FALSE(package->hasSomethingToSaveToCloud());
+
+    ASSERT_TRUE(package->saveModel()); // same text: nothing new
+    EXPECT_FALSE(package->hasSomethingToPost());
+    document->firstFlowmodel()->setTitle(QStringLiteral("Changed in the same second"));
+    ASSERT_TRUE(package->saveModel());
+    EXPECT_TRUE(package->hasSomethingToPost());
+    EXPECT_TRUE(package->hasSomethingToSaveToCloud());
+
+    // The bookkeeping survives a restart.
+    ZERI_qvdFilePackage::resetForTesting();
+    auto reread = ZERI_qvdFilePackage::packageForID(document->qvdID());
+    ASSERT_TRUE(reread);
+    EXPECT_TRUE(reread->hasSomethingToPost());
+    EXPECT_TRUE(reread->publishedVersionExists());
+
+    reread->deletePublishedData();
+    EXPECT_FALSE(reread->publishedVersionExists());
+    EXPECT_FALSE(QFileInfo::exists(reread->publishedFilePath()));
+}
+
+TEST_F(FilePackageTest, MetadataDescriptionAlsoSetsTheDocumentsDescription)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    package->metaData().setTessarineDescription(QStringLiteral("For the board"));
+    EXPECT_EQ(document->description(), QStringLiteral("For the board"));
+    ASSERT_TRUE(package->saveMetadata());
+    ZERI_qvdFilePackage::resetForTesting();
+    EXPECT_EQ(ZERI_qvdFilePackage::packageForID(document->qvdID())->metaData().tessarineDescription(),
+              QStringLiteral("For the board"));
+}
+
+TEST_F(FilePackageTest, PackageForStringIDLoadsItsDocument)
+{
+    auto document = makeDocumentWithOneScreen();
+    document->setStringID(QStringLiteral("abc123"));
+    auto package = saveNewDocument(document);
+    package->unloadModel();
+    EXPECT_TRUE(document->dontSave());
+    EXPECT_FALSE(document->filePackage());
+    ZERI_qvdFilePackage::resetForTesting();
+    auto found = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("abc123"));
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(found->model());
+    EXPECT_EQ(found->model()->stringID(), QStringLiteral("abc123"));
+    EXPECT_FALSE(ZERI_qvdFilePackage::packageForStringID(QStringLiteral("other")));
+}
+
+TEST_F(FilePackageTest, ModelCopyGetsANewPackageWithHardLinkedAssets)
+{
+    auto source = makeDocumentWithOneScreen();
+    source->setStringID(QStringLiteral("s1"));
+    auto package = saveNewDocument(source);
+    const QString file = package->assetsPath() + QStringLiteral("/photo.png");
+    ASSERT_TRUE(writeBytes(file, pngBytes(8, 8)));
+    addImageObject(*source, file);
+    ASSERT_TRUE(package->saveModel());
+
+    auto copy = ZERI_qvdFilePackage::getTessarineModelCopy(source);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy->qvdID(), source->qvdID());
+    EXPECT_TRUE(copy->stringID().isEmpty());
+    auto copyPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(copy->filePackage());
+    ASSERT_TRUE(copyPackage);
+    EXPECT_NE(copyPackage->path(), package->path());
+    const QString copiedFile = copy->getAllContentAssets().front()->localFilePath();
+    EXPECT_EQ(QFileInfo(copiedFile).path(), copyPackage->assetsPath());
+    struct stat a {};
+    struct stat b {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(copiedFile).constData(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    // The copy's draft on disk already points at its own files.
+    EXPECT_TRUE(readBytes(copyPackage->draftFilePath()).contains(QUrl::fromLocalFile(copiedFile).toEncoded()));
+
+    bool called = false;
+    std::shared_ptr<ZERI_qvdFilePackage> duplicate;
+    ZERI_qvdFilePackage::duplicatePackage(package, [&](std::shared_ptr<ZERI_qvdFilePackage> made) {
+        called = true;
+        duplicate = std::move(made);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
+    ASSERT_TRUE(duplicate);
+    EXPECT_NE(duplicate->packageID(), package->packageID());
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), 3u);
+}
+
+TEST_F(FilePackageTest, ReplacedAssetServerCopyIsQueuedOnlyWhenNothingReachesIt)
+{
+    auto queue = std::make_shared<RecordingDeletionQueue>();
+    ContentItemDeletionQueue::registerQueue(queue);
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString file = package->assetsPath() + QStringLiteral("/crop.png");
+    ASSERT_TRUE(writeBytes(file, pngBytes(2, 2)));
+    auto object = addImageObject(*document, file);
+    auto asset = object->object()->originalImageAsset();
+    asset->setCorvikContentID(QStringLiteral("content-7"));
+    ASSERT_TRUE(package->saveModel());
+
+    // Still in the draft: nothing is queued.
+    package->noteReplacedAsset(*asset);
+    package->cleanDirectories();
+    EXPECT_TRUE(queue->ids.isEmpty());
+
+    // Gone from the draft but an undo step holds its file: still nothing.
+    package->noteReplacedAsset(*asset);
+    AssetFileReferences::retainFile(file);
+    object->object()->setOriginalImageAsset(nullptr);
+    ASSERT_TRUE(package->saveModel());
+    package->cleanDirectories();
+    EXPECT_TRUE(queue->ids.isEmpty());
+
+    AssetFileReferences::releaseFile(file);
+    package->cleanDirectories();
+    EXPECT_EQ(queue->ids, QStringList{QStringLiteral("content-7")});
+    ContentItemDeletionQueue::registerQueue(nullptr);
+}
+
+// Run as a child process by the test below: saves a growing document until killed.
+TEST(PackageCrashChild, SaveGrowingDocument)
+{
+    const QString root = qEnvironmentVariable("TESS_STORAGE_CRASH_CHILD_ROOT");
+    if (root.isEmpty())
+        GTEST_SKIP() << "only run as the child of DraftSurvivesSigkillDuringSaves";
+    AppPaths::setApplicationSupportForTesting(root);
+    ZERI_qvdFilePackage::resetForTesting();
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    ASSERT_TRUE(package);
+    for (int i = 1; i <= 200; ++i) {
+        auto screen = ZERI_FlowScreenModel::create();
+        for (int j = 0; j < 5; ++j) {
+            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(QUrl(QStringLiteral("https://cdn.example/%1/%2.png").arg(i).arg(j)));
+            object->object()->setOriginalImageAsset(asset);
+            screen->addMixedMediaObject(object);
+        }
+        document->firstFlowmodel()->addFlowScreen(screen);
+        ASSERT_TRUE(package->saveModel());
+        printf("saved %d\n", i);
+        fflush(stdout);
+    }
+}
+
+TEST_F(FilePackageTest, DraftSurvivesSigkillDuringSaves)
+{
+    for (int run = 0; run < 6; ++run) {
+        QTemporaryDir root;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESS_STORAGE_CRASH_CHILD_ROOT"), root.path());
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=PackageCrashChild.SaveGrowingDocument")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        const int killAfter = int(QRandomGenerator::global()->bounded(1, 190));
+        int saved = 0;
+        QByteArray output;
+        const bool reached = QTest::qWaitFor(
+            [&] {
+                output += child.readAllStandardOutput();
+                saved = output.count("saved ");
+                return saved >= killAfter || child.state() == QProcess::NotRunning;
+            },
+            60000);
+        ASSERT_TRUE(reached);
+        child.kill(); // SIGKILL, usually in the middle of the next save
+        ASSERT_TRUE(child.waitForFinished(10000));
+
+        const QStringList packages =
+            QDir(root.path() + QStringLiteral("/Tessarine/tessarines")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        ASSERT_EQ(packages.size(), 1) << "run " << run;
+        const QString draft =
+            root.path() + QStringLiteral("/Tessarine/tessarines/") + packages[0] + QStringLiteral("/docfile.qvd");
+        Error error;
+        auto loaded = ZERI_TessarineModel::initWithJsonData(readBytes(draft), &error);
+        ASSERT_TRUE(loaded) << "run " << run << " killed after " << saved << ": " << error.message.toStdString();
+        EXPECT_GE(loaded->firstFlowmodel()->screenModels().size(), size_t(saved)) << "run " << run;
+    }
+}
