@@ -238,7 +238,7 @@ void ZERI_MMObject_Shape::drawOnContext(QPainter* context, double scale, const Q
     context->setRenderHint(QPainter::Antialiasing, antialiased);
 }
 
-void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QSizeF&, bool,
+void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QSizeF&, bool drawBordersForBlankObjects,
                                        bool ignoreThreadSafety) const
 {
     if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
@@ -261,9 +261,13 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
     context->translate(target.topLeft());
     context->scale(scale, scale);
     context->setRenderHint(QPainter::TextAntialiasing, true);
-    const TextLayout layout(effectiveText(*this), frame().width() - 2 * textContainerInsetWidth());
+    const AttributedString string = effectiveText(*this);
+    const TextLayout layout(string, frame().width() - 2 * textContainerInsetWidth());
     layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
     context->restore();
+    // A text object without text is a blank placeholder like any other.
+    if (string.length() == 0 && drawBordersForBlankObjects)
+        drawBlankBorder(context, target, scale);
 }
 
 QRectF ZERI_MMObject_Text::layoutManagerUsedRectForWidth(float width) const

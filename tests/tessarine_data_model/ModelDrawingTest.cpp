@@ -252,6 +252,12 @@ TEST(ModelDrawing, TextDrawsInsideItsFrameOnlyOrExactlyItsCroppedPicture)
     // The text starts inside the container inset: nothing in the 5-point margin on the left.
     EXPECT_EQ(inkedPixels(image, QRect(100, 100, 4, 120), qRgb(255, 255, 255)), 0);
 
+    // An empty text object shows as a blank placeholder when asked.
+    auto empty = addText(*screen, QString(), QRectF(500, 500, 100, 100));
+    EXPECT_EQ(ModelDrawing::renderScreen(*screen).pixel(500, 550), qRgb(255, 255, 255));
+    EXPECT_EQ(ModelDrawing::renderScreen(*screen, 1.0, true).pixel(500, 550), qRgb(128, 128, 128));
+    screen->removeMixedMediaObject(empty->proxy());
+
     // Only the text objects go when text is left out.
     EXPECT_EQ(inkedPixels(ModelDrawing::renderScreen(*screen, 1.0, false, /*drawTextObjects=*/false),
                           QRect(0, 0, 1024, 748), qRgb(255, 255, 255)),
