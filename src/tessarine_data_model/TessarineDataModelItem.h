@@ -59,6 +59,8 @@ public:
     virtual ObjectUpdateNotifier& updateNotifier();
 
     QJsonObject jsonDictionary() const;
+    // Whether jsonDictionary() would answer from its cache.
+    bool hasCachedJsonDictionary() const { return m_jsonValid; }
     // False (with `error` naming the faulty value) when a value has the wrong kind; the item may then hold
     // part of the new state. Reports every key whose value changed.
     bool setPropertiesFromDict(const QJsonObject& dict, Error* error = nullptr);

@@ -173,11 +173,36 @@ void ZERI_FlowModel::appendChildItems(std::vector<std::shared_ptr<TessarineDataM
     children.insert(children.end(), m_screens.begin(), m_screens.end());
 }
 
+void ZERI_FlowModel::prepareScreenDictionaries() const
+{
+    // Screens share nothing below them, so when many have no cached form (a first save, a save after a big
+    // edit), their forms are built on several threads; each thread fills only its screens' caches.
+    std::vector<ZERI_FlowScreenModel*> stale;
+    for (const auto& screen : m_screens) {
+        if (!screen->hasCachedJsonDictionary())
+            stale.push_back(screen.get());
+    }
+    if (stale.size() < 32)
+        return;
+    const int parts = std::clamp(QThread::idealThreadCount(), 1, 8);
+    auto buildPart = [&stale, parts](int part) {
+        for (size_t k = part; k < stale.size(); k += parts)
+            stale[k]->jsonDictionary();
+    };
+    std::vector<std::thread> workers;
+    for (int part = 1; part < parts; ++part)
+        workers.emplace_back(buildPart, part);
+    buildPart(0);
+    for (auto& worker : workers)
+        worker.join();
+}
+
 QJsonObject ZERI_FlowModel::makeJsonDictionary() const
 {
     QJsonObject dict;
     writeInternalID(dict);
     writeTimestamps(dict);
+    prepareScreenDictionaries();
     QJsonArray screens;
     for (const auto& screen : m_screens)
         screens.append(screen->jsonDictionary());

@@ -67,6 +67,7 @@ protected:
     void readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
 
 private:
+    void prepareScreenDictionaries() const;
     void readFreshScreens(const QJsonArray& entries, const std::vector<qsizetype>& indexes,
                           const ModelJsonReader& reader, std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens);
 
