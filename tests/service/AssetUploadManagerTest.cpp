@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include "ModelTestSupport.h"
+#include "ServiceTestSupport.h"
+#include "foundation/Tessutils.h"
+#include "service/ZERI_AssetUploadManager.h"
+#include "support/QtPrinters.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+const QString kUpload = QStringLiteral("corvik.channel.add.multiple");
+constexpr qint64 kKB = 1024;
+
+struct RecordingUploadDelegate : ZERI_AssetUploadManagerDelegate {
+    struct Progress {
+        quint64 bytes, totalBytes, files, totalFiles;
+    };
+    QList<Progress> progress;
+    QList<std::shared_ptr<ZERI_TessarineModel>> completed;
+
+    void uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*, quint64 bytes, quint64 totalBytes,
+                                        quint64 files, quint64 totalFiles) override
+    {
+        progress.append({bytes, totalBytes, files, totalFiles});
+    }
+    void uploadManagerAllUploadsCompletedForModel(ZERI_AssetUploadManager*,
+                                                  const std::shared_ptr<ZERI_TessarineModel>& model) override
+    {
+        completed.append(model);
+    }
+};
+
+class UploadTest : public ServiceTest {
+protected:
+    void SetUp() override
+    {
+        ServiceTest::SetUp();
+        ASSERT_TRUE(m_folder.isValid());
+        Tessutils::setCorvikAuthToken(m_service.addUser(QStringLiteral("ann")).token);
+    }
+    std::unique_ptr<ZERI_AssetUploadManager> makeManager(double retryInterval = 0.02)
+    {
+        auto manager = std::make_unique<ZERI_AssetUploadManager>(m_folder.filePath("uploadqueue"));
+        manager->setRetryInterval(retryInterval);
+        manager->setDelegate(&m_delegate);
+        return manager;
+    }
+    DocumentWithFiles makeDocument(const QList<qint64>& sizes)
+    {
+        return makeDocumentWithFiles(m_folder.filePath("assets"), sizes);
+    }
+    // The number of files in each upload request the service received, in order.
+    QList<int> batchSizes() const
+    {
+        QList<int> sizes;
+        for (const FakeHttpRequest& request : m_service.requests()) {
+            if (request.method() == kUpload)
+                sizes.append(int(request.files.size()));
+        }
+        return sizes;
+    }
+    static QByteArray hashOf(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+                                              : QByteArray();
+    }
+
+    QTemporaryDir m_folder;
+    RecordingUploadDelegate m_delegate;
+};
+
+} // namespace
+
+TEST_F(UploadTest, BatchesByBytesAndCountSetContentIdsAndReportMonotonicProgressOnce)
+{
+    auto document =
+        makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB});
+    const QByteArray firstFileHash = hashOf(document.paths.first());
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    ASSERT_TRUE(manager->hasAssets());
+    manager->startNextUploadIfNeeded();
+
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    EXPECT_FALSE(waitUntil([&] { return m_delegate.completed.size() > 1; }, 200));
+    EXPECT_EQ(m_delegate.completed.first(), document.model);
+    EXPECT_TRUE(manager->lastError().isNull());
+    EXPECT_FALSE(manager->hasAssets());
+    EXPECT_EQ(batchSizes(), QList<int>({1, 5, 2}));
+
+    ASSERT_FALSE(m_delegate.progress.isEmpty());
+    for (qsizetype i = 1; i < m_delegate.progress.size(); ++i) {
+        EXPECT_GE(m_delegate.progress[i].bytes, m_delegate.progress[i - 1].bytes);
+        EXPECT_GE(m_delegate.progress[i].files, m_delegate.progress[i - 1].files);
+    }
+    const auto last = m_delegate.progress.last();
+    EXPECT_EQ(last.bytes, quint64(1800 * kKB));
+    EXPECT_EQ(last.totalBytes, quint64(1800 * kKB));
+    EXPECT_EQ(last.files, 8u);
+    EXPECT_EQ(last.totalFiles, 8u);
+
+    // Every asset knows its server copy, the document text sent to the service points at it, and the local
+    // files are left as they were.
+    const auto items = m_service.state().contentItems;
+    EXPECT_EQ(items.size(), 8);
+    for (const auto& asset : document.assets) {
+        ASSERT_FALSE(asset->corvikContentID().isEmpty());
+        EXPECT_TRUE(items.contains(asset->corvikContentID()));
+        EXPECT_TRUE(asset->externalURL().isLocalFile());
+    }
+    const QString url = manager->remoteURLForContentID(document.assets.front()->corvikContentID());
+    EXPECT_TRUE(url.startsWith(m_service.baseUrl().toString() + "/content/"));
+    const QByteArray sent = QJsonDocument(manager->jsonWithRemoteURLs(document.model->jsonDictionary())).toJson();
+    EXPECT_TRUE(sent.contains(url.toUtf8()));
+    EXPECT_FALSE(sent.contains("file://"));
+    EXPECT_EQ(hashOf(document.paths.first()), firstFileHash);
+    EXPECT_EQ(items.value(document.assets.front()->corvikContentID()).data.size(), 600 * kKB);
+
+    // Enqueuing again finds nothing left to send.
+    m_service.clearRequests();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    EXPECT_FALSE(manager->hasAssets());
+}
+
+TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
+{
+    auto document = makeDocument({3 * 1024 * kKB, 10 * kKB});
+    auto twin = ZERI_ContentAsset::create();
+    twin->setExternalURL(document.assets.back()->externalURL());
+    auto object = ZERI_MixedMediaObject::objectWithType(2);
+    object->object()->setOriginalImageAsset(twin);
+    document.model->firstFlowmodel()->screenModels().front()->addMixedMediaObject(object);
+
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    EXPECT_EQ(batchSizes(), QList<int>({1, 1}));
+    EXPECT_FALSE(twin->corvikContentID().isEmpty());
+    EXPECT_EQ(twin->corvikContentID(), document.assets.back()->corvikContentID());
+}
+
+TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)
+{
+    auto document =
+        makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB});
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) == 1; }));
+    m_service.injectReply(kUpload, FakeHttpReply::hang(), -1);
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) == 2; }));
+
+    manager->cancelUploadsAndClearQueue();
+    EXPECT_FALSE(manager->hasAssets());
+    EXPECT_FALSE(
+        waitUntil([&] { return m_service.requestCount(kUpload) > 2 || !m_delegate.completed.isEmpty(); }, 300));
+    EXPECT_FALSE(document.assets.front()->corvikContentID().isEmpty());
+    EXPECT_TRUE(document.assets.back()->corvikContentID().isEmpty());
+    // Nothing is left to resume either.
+    auto restarted = makeManager();
+    EXPECT_FALSE(restarted->hasAssets());
+}
+
+// The queue is kept on disk: a manager made over the same folder resumes it, and the document, enqueued
+// again later, takes the content ids of the files sent meanwhile without sending them twice.
+TEST_F(UploadTest, QueueSurvivesARestartAndTheResultsReachTheDocumentLater)
+{
+    auto document = makeDocument({200 * kKB, 200 * kKB, 200 * kKB});
+    m_service.injectReply(kUpload, FakeHttpReply::drop(), -1);
+    {
+        auto manager = makeManager(60.0); // the retry would come long after the restart
+        manager->enqueueAllContentAssetsForModel(document.model);
+        manager->startNextUploadIfNeeded();
+        ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) >= 1 && !manager->isUploading(); }));
+    }
+    m_service.clearInjectedReplies();
+
+    auto restarted = makeManager();
+    EXPECT_TRUE(restarted->hasAssets());
+    ASSERT_TRUE(waitUntil([&] { return !restarted->hasAssets(); }));
+    EXPECT_EQ(m_service.state().contentItems.size(), 3);
+    EXPECT_TRUE(document.assets.front()->corvikContentID().isEmpty()); // not known to the new manager yet
+
+    const int requestsBefore = m_service.requestCount(kUpload);
+    auto again = makeManager();
+    again->enqueueAllContentAssetsForModel(document.model);
+    EXPECT_FALSE(again->hasAssets());
+    EXPECT_EQ(m_service.requestCount(kUpload), requestsBefore);
+    for (const auto& asset : document.assets)
+        EXPECT_TRUE(m_service.state().contentItems.contains(asset->corvikContentID()));
+}
+
+TEST_F(UploadTest, ARejectedBatchIsRetriedABoundedNumberOfTimesThenReportedWithFilesUntouched)
+{
+    auto document = makeDocument({50 * kKB, 50 * kKB});
+    const QByteArray hash = hashOf(document.paths.first());
+    m_service.injectReply(kUpload, FakeHttpReply::serviceError("413", "Quota exceeded"), -1);
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    EXPECT_EQ(m_service.requestCount(kUpload), ZERI_AssetUploadManager::kMaxAttempts);
+    EXPECT_EQ(m_delegate.completed.size(), 1);
+    EXPECT_EQ(manager->lastError().code, ZERI_AssetUploadManager::UploadFailed);
+    EXPECT_EQ(manager->lastError().message, "Quota exceeded");
+    EXPECT_FALSE(manager->hasAssets());
+    EXPECT_TRUE(document.assets.front()->corvikContentID().isEmpty());
+    EXPECT_EQ(hashOf(document.paths.first()), hash);
+    EXPECT_TRUE(QFile::exists(document.paths.last()));
+}
+
+TEST_F(UploadTest, SignedOutUploadsEndAtOnceWithAnError)
+{
+    Tessutils::setCorvikAuthToken(QString());
+    auto document = makeDocument({10 * kKB});
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_EQ(m_delegate.completed.size(), 1);
+    EXPECT_EQ(manager->lastError().code, ZERI_AssetUploadManager::NotSignedIn);
+    EXPECT_EQ(m_service.requestCount(kUpload), 0);
+}
