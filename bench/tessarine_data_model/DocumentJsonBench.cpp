@@ -60,7 +60,7 @@ std::shared_ptr<ZERI_TessarineModel> makeDocument(int screens, int objectsPerScr
             case 4: {
                 auto text = proxy->as<ZERI_MMObject_Text>();
                 text->setText(QStringLiteral("Text object %1 with a few words in it").arg(n));
-                AttributedString string(text->text(), {"HelveticaNeue-Light", 40, QColor(0, 0, 0), 0});
+                AttributedText string(text->text(), {"HelveticaNeue-Light", 40, QColor(0, 0, 0), 0});
                 string.setAttributes({"HelveticaNeue-Bold", 40, QColor(200, 0, 0), 0}, {0, 4});
                 text->setAttributedString(string);
                 object->setAction(ZERI_MMAction_ScreenLink::create(screen->internalID()));

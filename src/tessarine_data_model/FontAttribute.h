@@ -4,7 +4,7 @@
 #include <QMutex>
 #include <QString>
 
-#include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/AttributedText.h"
 
 // One font and the character range it covers: the result of reading one serialised font run ("Name", "Size",
 // "Range"). The font keeps the document's PostScript name beside the substitute QFont used for drawing.

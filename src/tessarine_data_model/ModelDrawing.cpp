@@ -95,7 +95,7 @@ void drawBlankBorder(QPainter* context, const QRectF& target, double scale)
 }
 
 // The object's text with attributes: its attributed text, or one run made of the plain-text properties.
-AttributedString effectiveText(const ZERI_MMObject_Text& text)
+AttributedText effectiveText(const ZERI_MMObject_Text& text)
 {
     if (text.hasAttributedString())
         return text.attributedString();
@@ -104,7 +104,7 @@ AttributedString effectiveText(const ZERI_MMObject_Text& text)
     attributes.fontSize = text.fontSize();
     attributes.foregroundColor = text.textColor();
     attributes.alignment = text.textAlignment();
-    return AttributedString(text.text(), attributes);
+    return AttributedText(text.text(), attributes);
 }
 
 } // namespace
@@ -261,7 +261,7 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
     context->translate(target.topLeft());
     context->scale(scale, scale);
     context->setRenderHint(QPainter::TextAntialiasing, true);
-    const AttributedString string = effectiveText(*this);
+    const AttributedText string = effectiveText(*this);
     const TextLayout layout(string, frame().width() - 2 * textContainerInsetWidth());
     layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
     context->restore();

@@ -1,11 +1,11 @@
 #include "tessarine_data_model/QVR_TextStorage.h"
 
-QVR_TextStorage::QVR_TextStorage(const AttributedString& string)
+QVR_TextStorage::QVR_TextStorage(const AttributedText& string)
     : m_string(string)
 {
 }
 
-void QVR_TextStorage::setAttributedString(const AttributedString& string)
+void QVR_TextStorage::setAttributedString(const AttributedText& string)
 {
     const qsizetype oldLength = m_string.length();
     m_string = string;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/AttributedText.h"
 
 // The one text store of a text object. The text object keeps its attributed text here and a text view edits
 // this same instance, so model and view never copy text back and forth.
@@ -23,13 +23,13 @@ public:
     using LayoutObserver = std::function<void(int editMask, TextRange range, qsizetype changeInLength)>;
 
     QVR_TextStorage() = default;
-    explicit QVR_TextStorage(const AttributedString& string);
+    explicit QVR_TextStorage(const AttributedText& string);
     QVR_TextStorage(const QVR_TextStorage&) = delete;
     QVR_TextStorage& operator=(const QVR_TextStorage&) = delete;
 
     // Replaces the whole content (reported to layout observers as one edit) with a copy of `string`.
-    void setAttributedString(const AttributedString& string);
-    const AttributedString& attributedString() const { return m_string; }
+    void setAttributedString(const AttributedText& string);
+    const AttributedText& attributedString() const { return m_string; }
     const QString& string() const { return m_string.string(); }
     qsizetype length() const { return m_string.length(); }
 
@@ -53,7 +53,7 @@ protected:
     void edited(int editMask, TextRange range, qsizetype changeInLength);
 
 private:
-    AttributedString m_string;
+    AttributedText m_string;
     ChangeBlock m_willChange;
     ChangeBlock m_didChange;
     std::vector<std::pair<int, LayoutObserver>> m_layoutObservers;

@@ -59,7 +59,7 @@ QTextCharFormat charFormat(const TextAttributes& attributes)
 
 } // namespace
 
-TextLayout::TextLayout(const AttributedString& string, double width, const TextFrameAttributes& attributes)
+TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes)
 {
     if (!std::isfinite(width) || width <= 0 || string.length() == 0)
         return;
@@ -83,7 +83,7 @@ TextLayout::TextLayout(const AttributedString& string, double width, const TextF
         auto layout = std::make_unique<QTextLayout>(text.mid(start, end - start), charFormat(first).font(),
                                                     seventyTwoDpiDevice());
         QList<QTextLayout::FormatRange> formats;
-        for (const AttributedString::Run& run : string.runs()) {
+        for (const AttributedText::Run& run : string.runs()) {
             const qsizetype from = std::max(run.range.location, start);
             const qsizetype to = std::min(run.range.end(), end);
             if (from < to)
@@ -214,7 +214,7 @@ int modelAlignment(Qt::Alignment alignment)
 
 } // namespace
 
-QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedString& string)
+QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& string)
 {
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>");
     const QString& text = string.string();
@@ -228,7 +228,7 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedString
         html += QStringLiteral("<p style=\"margin:0;text-align:%1\">").arg(cssAlignment(first.alignment));
         if (start == end)
             html += QStringLiteral("<br>");
-        for (const AttributedString::Run& run : string.runs()) {
+        for (const AttributedText::Run& run : string.runs()) {
             const qsizetype from = std::max(run.range.location, start);
             const qsizetype to = std::min(run.range.end(), end);
             if (from < to)
@@ -244,11 +244,11 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedString
     return html;
 }
 
-AttributedString ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document)
+AttributedText ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document)
 {
     // Kept: font (by PostScript-style name), size in points, text colour and paragraph alignment. Dropped: links,
     // images and other objects, background colours, underlines and strike-throughs, shadows, spacing, lists.
-    AttributedString result;
+    AttributedText result;
     QString text;
     struct Piece {
         TextRange range;
@@ -280,7 +280,7 @@ AttributedString ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRe
             text += piece;
         }
     }
-    result = AttributedString(text);
+    result = AttributedText(text);
     for (const Piece& piece : pieces)
         result.setAttributes(piece.attributes, piece.range);
     return result;

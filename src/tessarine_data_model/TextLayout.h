@@ -6,7 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/AttributedText.h"
 
 class QPainter;
 class QTextLayout;
@@ -27,7 +27,7 @@ struct TextFrameAttributes {
 // one thread.
 class TextLayout {
 public:
-    TextLayout(const AttributedString& string, double width, const TextFrameAttributes& attributes = {});
+    TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes = {});
     ~TextLayout();
     TextLayout(const TextLayout&) = delete;
     TextLayout& operator=(const TextLayout&) = delete;

@@ -28,7 +28,7 @@ ZERI_MMObject_Text::~ZERI_MMObject_Text()
         m_storage->setOnTextDidChange({});
 }
 
-void ZERI_MMObject_Text::installStorage(const AttributedString& string)
+void ZERI_MMObject_Text::installStorage(const AttributedText& string)
 {
     m_storage = std::make_shared<QVR_TextStorage>(string);
     m_pendingAttributedText.reset();
@@ -58,20 +58,20 @@ std::shared_ptr<QVR_TextStorage> ZERI_MMObject_Text::textStorage()
             attributes.fontSize = m_fontSize;
             attributes.foregroundColor = m_textColor;
             attributes.alignment = m_textAlignment;
-            installStorage(AttributedString(m_text, attributes));
+            installStorage(AttributedText(m_text, attributes));
         }
     }
     return m_storage;
 }
 
-AttributedString ZERI_MMObject_Text::attributedString() const
+AttributedText ZERI_MMObject_Text::attributedString() const
 {
     if (m_storage)
         return m_storage->attributedString();
-    return m_pendingAttributedText.value_or(AttributedString());
+    return m_pendingAttributedText.value_or(AttributedText());
 }
 
-void ZERI_MMObject_Text::setAttributedString(const AttributedString& string)
+void ZERI_MMObject_Text::setAttributedString(const AttributedText& string)
 {
     if (!m_storage) {
         installStorage(string);
@@ -141,7 +141,7 @@ void ZERI_MMObject_Text::setIsThemeText(bool isThemeText)
 
 double ZERI_MMObject_Text::pointSizeAtStart() const
 {
-    const AttributedString string = attributedString();
+    const AttributedText string = attributedString();
     if (const auto attributes = string.attributesAtIndex(0); attributes && attributes->fontSize > 0)
         return attributes->fontSize;
     return m_fontSize;
@@ -188,14 +188,14 @@ void ZERI_MMObject_Text::readTypeProperties(const ModelJsonReader& reader, Chang
     assign(m_textColor, reader.color(kTextColorKey).value_or(QColor()), kTextColorKey, changedKeys);
     assign(m_backgroundColor, reader.color(kBackgroundColorKey).value_or(QColor()), kBackgroundColorKey, changedKeys);
 
-    std::optional<AttributedString> attributed;
+    std::optional<AttributedText> attributed;
     if (const auto dict = reader.object(kAttributedTextKey)) {
         QString problem;
-        attributed = AttributedString::fromJson(*dict, &problem);
+        attributed = AttributedText::fromJson(*dict, &problem);
         if (!attributed)
             reader.status().fail(reader.pathOf(kAttributedTextKey), problem);
     }
-    if (attributed == (hasAttributedString() ? std::optional<AttributedString>(attributedString()) : std::nullopt))
+    if (attributed == (hasAttributedString() ? std::optional<AttributedText>(attributedString()) : std::nullopt))
         return;
     changedKeys.insert(kAttributedStringKey);
     if (m_storage && attributed) {

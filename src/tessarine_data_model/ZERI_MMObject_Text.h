@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QSizeF>
 
-#include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/AttributedText.h"
 #include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 
@@ -32,10 +32,10 @@ public:
     QVR_TextStorage& mutableAttributedString();
     std::shared_ptr<QVR_TextStorage> textStorage();
     bool hasAttributedString() const { return m_storage || m_pendingAttributedText.has_value(); }
-    AttributedString attributedString() const;
+    AttributedText attributedString() const;
     // The first time makes the storage and installs its did-change block (marks the object and its screen's
     // preview changed, reports "attributedString"); later calls replace the storage's content.
-    void setAttributedString(const AttributedString& string);
+    void setAttributedString(const AttributedText& string);
 
     QString text() const override { return m_text; }
     void setText(const QString& text);
@@ -69,20 +69,20 @@ public:
     QRectF suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes = {}) const;
 
     // The text as an HTML document, one paragraph per line, each run with its font, size and colour.
-    static QString htmlSerializeAttributedString(const AttributedString& string);
+    static QString htmlSerializeAttributedString(const AttributedText& string);
     // Pasted rich text reduced to what text objects keep: fonts, sizes, colours and paragraph alignment.
-    static AttributedString attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document);
+    static AttributedText attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document);
 
 protected:
     void writeTypeProperties(QJsonObject& dict) const override;
     void readTypeProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
 
 private:
-    void installStorage(const AttributedString& string);
+    void installStorage(const AttributedText& string);
     double pointSizeAtStart() const;
 
     // The attributed text as read, until the storage is first asked for (reading stays cheap).
-    std::optional<AttributedString> m_pendingAttributedText;
+    std::optional<AttributedText> m_pendingAttributedText;
     std::shared_ptr<QVR_TextStorage> m_storage;
     QString m_text;
     QString m_fontName = defaultFontName();

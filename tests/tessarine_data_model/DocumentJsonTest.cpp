@@ -97,7 +97,7 @@ std::shared_ptr<ZERI_TessarineModel> makeFullDocument()
     auto text = addObject(s2, ZERI_MixedMediaObject::Text, QRectF(40, 40, 400, 100));
     auto textObject = text->as<ZERI_MMObject_Text>();
     TextAttributes heading{"HelveticaNeue-Bold", 48, QColor(255, 0, 0), TextAttributes::Center};
-    AttributedString string("Hello world", heading);
+    AttributedText string("Hello world", heading);
     string.setAttributes({"HelveticaNeue-Light", 24, QColor(0, 0, 0, 128), TextAttributes::Left}, {6, 5});
     textObject->setAttributedString(string);
     textObject->setIsThemeText(true);

@@ -324,7 +324,7 @@ TEST(ModelDrawing, TextMeasurementsAndPaddings)
 
     const std::pair<double, std::pair<double, double>> paddings[] = {{12, {12, 4}}, {14, {10, 6}}, {20, {8, 8}}};
     for (const auto& [size, expected] : paddings) {
-        object->setAttributedString(AttributedString(QStringLiteral("x"), TextAttributes{"Helvetica", size, {}, 0}));
+        object->setAttributedString(AttributedText(QStringLiteral("x"), TextAttributes{"Helvetica", size, {}, 0}));
         EXPECT_EQ(object->textViewXPadding(), expected.first) << size;
         EXPECT_EQ(object->textViewYPadding(), expected.second) << size;
     }
@@ -332,7 +332,7 @@ TEST(ModelDrawing, TextMeasurementsAndPaddings)
 
 TEST(ModelDrawing, HtmlFormAndPastedTextFilter)
 {
-    AttributedString string(QStringLiteral("Fish & <chips>\nSecond"),
+    AttributedText string(QStringLiteral("Fish & <chips>\nSecond"),
                             TextAttributes{QStringLiteral("HelveticaNeue-Bold"), 18, QColor(255, 0, 0), 2});
     string.setAttributes(TextAttributes{QStringLiteral("Georgia"), 12, {}, 0}, TextRange{15, 6});
     const QString html = ZERI_MMObject_Text::htmlSerializeAttributedString(string);
@@ -350,7 +350,7 @@ TEST(ModelDrawing, HtmlFormAndPastedTextFilter)
     pasted.setHtml(QStringLiteral("<p align=\"right\"><a href=\"https://example.org\"><b style=\"font-size:20pt; "
                                   "color:#00ff00; background:#000000\">Bold</b></a> <u>plain</u><img src=\"x.png\">"
                                   "</p><p>next</p>"));
-    const AttributedString cleaned = ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(pasted);
+    const AttributedText cleaned = ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(pasted);
     EXPECT_EQ(cleaned.string(), QStringLiteral("Bold plain\nnext"));
     const TextAttributes bold = cleaned.attributesAtIndex(0).value();
     EXPECT_TRUE(bold.fontName.endsWith(QStringLiteral("-Bold")));

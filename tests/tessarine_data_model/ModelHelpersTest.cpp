@@ -59,11 +59,11 @@ TEST(TessarineDateFormatter, WritesTheUnicodePatternAndReadsItBack)
         EXPECT_FALSE(formatter.dateFromString(bad)) << bad;
 }
 
-TEST(AttributedString, EditsKeepRunsContiguousAndInheritAttributes)
+TEST(AttributedText, EditsKeepRunsContiguousAndInheritAttributes)
 {
     const TextAttributes bold{"HelveticaNeue-Bold", 40, QColor(Qt::black), TextAttributes::Left};
     const TextAttributes light{"HelveticaNeue-Light", 20, QColor(), TextAttributes::Center};
-    AttributedString string("Hello world", bold);
+    AttributedText string("Hello world", bold);
     string.setAttributes(light, {6, 5});
     TextRange range;
     EXPECT_EQ(string.attributesAtIndex(7, &range), light);
@@ -79,16 +79,16 @@ TEST(AttributedString, EditsKeepRunsContiguousAndInheritAttributes)
     string.replaceCharacters({0, 100}, "");
     EXPECT_TRUE(string.runs().empty());
 
-    AttributedString twoRuns("ab", bold);
+    AttributedText twoRuns("ab", bold);
     twoRuns.setAttributes(light, {1, 1});
     twoRuns.setAttributes(bold, {1, 1});
-    EXPECT_EQ(twoRuns, AttributedString("ab", bold)) << "equal attributes merge";
+    EXPECT_EQ(twoRuns, AttributedText("ab", bold)) << "equal attributes merge";
 
-    const auto back = AttributedString::fromJson(string.jsonObject());
+    const auto back = AttributedText::fromJson(string.jsonObject());
     ASSERT_TRUE(back);
-    AttributedString rich("Hello world", bold);
+    AttributedText rich("Hello world", bold);
     rich.setAttributes(light, {6, 5});
-    EXPECT_EQ(AttributedString::fromJson(rich.jsonObject()), rich);
+    EXPECT_EQ(AttributedText::fromJson(rich.jsonObject()), rich);
 }
 
 TEST(QVR_TextStorage, ReportsEveryPrimitiveEditAndCallsItsBlocks)
@@ -107,7 +107,7 @@ TEST(QVR_TextStorage, ReportsEveryPrimitiveEditAndCallsItsBlocks)
     const int observer = storage.addLayoutObserver([&](int mask, TextRange range, qsizetype delta) {
         edits.push_back({mask, range, delta});
     });
-    storage.setAttributedString(AttributedString("abcdefgh"));
+    storage.setAttributedString(AttributedText("abcdefgh"));
     storage.replaceCharacters({2, 3}, "12345");
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[1].mask, QVR_TextStorage::EditedCharacters);
@@ -118,7 +118,7 @@ TEST(QVR_TextStorage, ReportsEveryPrimitiveEditAndCallsItsBlocks)
     EXPECT_EQ(edits.back().delta, 0);
     storage.removeLayoutObserver(observer);
 
-    AttributedString source("copy me");
+    AttributedText source("copy me");
     storage.setAttributedString(source);
     source.replaceCharacters({0, 4}, "moved");
     EXPECT_EQ(storage.string(), "copy me") << "the storage keeps its own copy";

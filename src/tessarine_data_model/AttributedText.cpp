@@ -1,4 +1,4 @@
-#include "tessarine_data_model/AttributedString.h"
+#include "tessarine_data_model/AttributedText.h"
 
 #include <algorithm>
 
@@ -29,21 +29,21 @@ std::optional<TextRange> parseRange(QStringView text)
 
 } // namespace
 
-AttributedString::AttributedString(const QString& string, const TextAttributes& attributes)
+AttributedText::AttributedText(const QString& string, const TextAttributes& attributes)
     : m_string(string)
 {
     if (!string.isEmpty())
         m_runs.push_back({{0, string.size()}, attributes});
 }
 
-TextRange AttributedString::clamp(TextRange range) const
+TextRange AttributedText::clamp(TextRange range) const
 {
     const qsizetype location = std::clamp<qsizetype>(range.location, 0, m_string.size());
     const qsizetype length = std::clamp<qsizetype>(range.length, 0, m_string.size() - location);
     return {location, length};
 }
 
-std::optional<TextAttributes> AttributedString::attributesAtIndex(qsizetype index, TextRange* effectiveRange) const
+std::optional<TextAttributes> AttributedText::attributesAtIndex(qsizetype index, TextRange* effectiveRange) const
 {
     if (index < 0 || index >= m_string.size())
         return std::nullopt;
@@ -56,7 +56,7 @@ std::optional<TextAttributes> AttributedString::attributesAtIndex(qsizetype inde
     return it->attributes;
 }
 
-void AttributedString::replaceCharacters(TextRange range, const QString& string)
+void AttributedText::replaceCharacters(TextRange range, const QString& string)
 {
     range = clamp(range);
     TextAttributes inherited;
@@ -97,7 +97,7 @@ void AttributedString::replaceCharacters(TextRange range, const QString& string)
     normalize();
 }
 
-void AttributedString::setAttributes(const TextAttributes& attributes, TextRange range)
+void AttributedText::setAttributes(const TextAttributes& attributes, TextRange range)
 {
     range = clamp(range);
     if (range.length == 0)
@@ -121,7 +121,7 @@ void AttributedString::setAttributes(const TextAttributes& attributes, TextRange
     normalize();
 }
 
-void AttributedString::normalize()
+void AttributedText::normalize()
 {
     std::vector<Run> merged;
     for (const Run& run : m_runs) {
@@ -136,7 +136,7 @@ void AttributedString::normalize()
     m_runs = std::move(merged);
 }
 
-QJsonObject AttributedString::jsonObject() const
+QJsonObject AttributedText::jsonObject() const
 {
     QJsonArray runs;
     for (const Run& run : m_runs) {
@@ -153,7 +153,7 @@ QJsonObject AttributedString::jsonObject() const
     return QJsonObject{{QStringLiteral("string"), m_string}, {QStringLiteral("runs"), runs}};
 }
 
-std::optional<AttributedString> AttributedString::fromJson(const QJsonObject& object, QString* problem)
+std::optional<AttributedText> AttributedText::fromJson(const QJsonObject& object, QString* problem)
 {
     auto failWith = [problem](const QString& text) {
         if (problem)
@@ -163,7 +163,7 @@ std::optional<AttributedString> AttributedString::fromJson(const QJsonObject& ob
     const QJsonValue stringValue = object.value(QLatin1String("string"));
     if (!stringValue.isString() && !stringValue.isUndefined() && !stringValue.isNull())
         return failWith(QStringLiteral("\"string\" is not a text"));
-    AttributedString result;
+    AttributedText result;
     result.m_string = stringValue.toString();
     const QJsonValue runsValue = object.value(QLatin1String("runs"));
     if (!runsValue.isArray() && !runsValue.isUndefined() && !runsValue.isNull())

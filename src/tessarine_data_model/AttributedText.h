@@ -30,13 +30,14 @@ struct TextAttributes {
     friend bool operator==(const TextAttributes&, const TextAttributes&) = default;
 };
 
-// Text with attributes over contiguous runs, the model's counterpart of an attributed string. Every character
-// is covered by exactly one run; adjacent runs with equal attributes are merged, so equal texts with equal
+// Text with attributes over contiguous runs, the model's counterpart of an attributed string (kept apart from
+// the foundation's QTextLayout-based AttributedString because documents must keep PostScript font names). Every
+// character is covered by exactly one run; adjacent runs with equal attributes are merged, so equal texts with equal
 // attributes compare equal.
 //
 // Dictionary form: {"string": text, "runs": [{"Name": PostScript name, "Size": "40", "Range": "{0, 5}",
 // "color": "RRGGBBAA", "alignment": n}, ...]}.
-class AttributedString {
+class AttributedText {
 public:
     struct Run {
         TextRange range;
@@ -44,8 +45,8 @@ public:
         friend bool operator==(const Run&, const Run&) = default;
     };
 
-    AttributedString() = default;
-    explicit AttributedString(const QString& string, const TextAttributes& attributes = {});
+    AttributedText() = default;
+    explicit AttributedText(const QString& string, const TextAttributes& attributes = {});
 
     const QString& string() const { return m_string; }
     qsizetype length() const { return m_string.size(); }
@@ -61,9 +62,9 @@ public:
 
     QJsonObject jsonObject() const;
     // nullopt for a malformed form (runs must lie inside the text; gaps take the previous run's attributes).
-    static std::optional<AttributedString> fromJson(const QJsonObject& object, QString* problem = nullptr);
+    static std::optional<AttributedText> fromJson(const QJsonObject& object, QString* problem = nullptr);
 
-    friend bool operator==(const AttributedString&, const AttributedString&) = default;
+    friend bool operator==(const AttributedText&, const AttributedText&) = default;
 
 private:
     TextRange clamp(TextRange range) const;
