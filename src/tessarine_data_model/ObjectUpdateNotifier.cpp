@@ -1,9 +1,7 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 #include <QMetaProperty>
-#include <QMutex>
 #include <QObject>
-#include <QPointer>
 
 #include "platform/EndOfTurn.h"
 #include "platform/MainThread.h"

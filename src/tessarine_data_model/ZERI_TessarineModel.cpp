@@ -141,6 +141,8 @@ void ZERI_TessarineModel::addFlowModel(const std::shared_ptr<ZERI_FlowModel>& fl
 {
     if (!flow || std::find(m_flows.begin(), m_flows.end(), flow) != m_flows.end())
         return;
+    if (const auto oldDocument = std::dynamic_pointer_cast<ZERI_TessarineModel>(flow->parent()))
+        oldDocument->removeFlowModel(flow);
     m_flows.push_back(flow);
     adopt(flow);
     didChange(QStringLiteral("flowModels"));

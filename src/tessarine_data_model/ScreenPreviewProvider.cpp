@@ -1,5 +1,4 @@
 #include "tessarine_data_model/ScreenPreviewProvider.h"
-#include "tessarine_data_model/VideoCompressionManager.h"
 
 #include <QMutex>
 
@@ -13,13 +12,7 @@ QMutex& factoryMutex()
     return mutex;
 }
 
-VideoCompressionManager::Factory& compressionFactory()
-{
-    static VideoCompressionManager::Factory factory;
-    return factory;
-}
-
-ScreenPreviewProvider::Factory& previewFactory()
+ScreenPreviewProvider::Factory& registeredFactory()
 {
     static ScreenPreviewProvider::Factory factory;
     return factory;
@@ -27,31 +20,10 @@ ScreenPreviewProvider::Factory& previewFactory()
 
 } // namespace
 
-void VideoCompressionManager::registerFactory(Factory factory)
-{
-    QMutexLocker lock(&factoryMutex());
-    compressionFactory() = std::move(factory);
-}
-
-std::shared_ptr<VideoCompressionManager>
-VideoCompressionManager::makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document)
-{
-    Factory factory;
-    {
-        QMutexLocker lock(&factoryMutex());
-        factory = compressionFactory();
-    }
-    if (factory) {
-        if (auto manager = factory(document))
-            return manager;
-    }
-    return std::make_shared<InertVideoCompressionManager>();
-}
-
 void ScreenPreviewProvider::registerFactory(Factory factory)
 {
     QMutexLocker lock(&factoryMutex());
-    previewFactory() = std::move(factory);
+    registeredFactory() = std::move(factory);
 }
 
 std::unique_ptr<ScreenPreviewProvider> ScreenPreviewProvider::make()
@@ -59,7 +31,7 @@ std::unique_ptr<ScreenPreviewProvider> ScreenPreviewProvider::make()
     Factory factory;
     {
         QMutexLocker lock(&factoryMutex());
-        factory = previewFactory();
+        factory = registeredFactory();
     }
     if (factory) {
         if (auto provider = factory())
