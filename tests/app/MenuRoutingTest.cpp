@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -8,9 +10,12 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "app/AppStartupHooks.h"
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "app/QVRWindowManagerManagedWindow.h"
+#include "platform/AlertPresenter.h"
+#include "strings/UFM.h"
 
 namespace {
 
@@ -214,6 +219,45 @@ TEST(WindowManager, ClosingAllWindowsLeavesTheListsWindow)
     QVRWindowManager::setCreatorWindowFactory({});
     delete lists;
     EXPECT_TRUE(manager.windows().isEmpty());
+}
+
+// The window manager only compares documents by identity: an aliasing pointer stands for one here, so this
+// suite does not need the document model.
+std::shared_ptr<ZERI_TessarineModel> fakeDocument()
+{
+    auto owner = std::make_shared<int>(0);
+    return std::shared_ptr<ZERI_TessarineModel>(owner, reinterpret_cast<ZERI_TessarineModel*>(owner.get()));
+}
+
+TEST(WindowManager, ClosingTheLastWindowOfADocumentWhileAVideoIsCompressedAsksFirst)
+{
+    RecordingAlertPresenter alerts;
+    AlertPresenter::setShared(&alerts);
+    AppStartupHooks::shared().isCompressingVideo = [] { return true; };
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    const auto document = fakeDocument();
+    QPointer<QWidget> first = manager.makeCreatorWindow();
+    QPointer<QWidget> second = manager.makeCreatorWindow();
+    ASSERT_TRUE(first && second);
+    manager.setDocumentForWindow(first, document, QStringLiteral("doc-1"));
+    manager.setDocumentForWindow(second, document, QStringLiteral("doc-1"));
+    EXPECT_EQ(manager.creatorWindowForModel(document), first.data());
+
+    EXPECT_TRUE(first->close()) << "another window still shows the document";
+    EXPECT_TRUE(alerts.requests.empty());
+
+    alerts.queueButton(1); // Cancel
+    EXPECT_FALSE(second->close());
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_EQ(alerts.requests[0].messageText, UFM::CLOSE_COMPRESSION_WARNING_TEXT());
+    alerts.queueButton(0); // Close
+    EXPECT_TRUE(second->close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull() && second.isNull(); }, 2000));
+
+    QVRWindowManager::setCreatorWindowFactory({});
+    AppStartupHooks::resetForTesting();
+    AlertPresenter::setShared(nullptr);
 }
 
 } // namespace
