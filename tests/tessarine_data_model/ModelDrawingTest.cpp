@@ -333,7 +333,7 @@ TEST(ModelDrawing, TextMeasurementsAndPaddings)
 TEST(ModelDrawing, HtmlFormAndPastedTextFilter)
 {
     AttributedText string(QStringLiteral("Fish & <chips>\nSecond"),
-                            TextAttributes{QStringLiteral("HelveticaNeue-Bold"), 18, QColor(255, 0, 0), 2});
+                          TextAttributes{QStringLiteral("HelveticaNeue-Bold"), 18, QColor(255, 0, 0), 2});
     string.setAttributes(TextAttributes{QStringLiteral("Georgia"), 12, {}, 0}, TextRange{15, 6});
     const QString html = ZERI_MMObject_Text::htmlSerializeAttributedString(string);
     EXPECT_TRUE(html.contains(QStringLiteral("Fish &amp; &lt;chips&gt;")));
@@ -393,4 +393,34 @@ TEST(RenderScreensTool, WritesOnePngPerScreenOfADocumentFile)
     bad.start(QCoreApplication::applicationDirPath() + "/render-screens", {dir.filePath("missing.json"), dir.path()});
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_EQ(bad.exitCode(), 1);
+}
+
+TEST(RenderScreensTool, APackageFolderFindsItsPicturesInItsAssetsFolder)
+{
+    // The document names its picture by a path from another machine; the package's assets folder holds the file.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("package/assets"));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(qRgb(250, 120, 0));
+    writePicture(dir, "package/assets/picture.png", picture);
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    image->object()->setFrame(QRectF(100, 100, 64, 48));
+    image->object()->setCroppedImageAsset(assetForFile(QStringLiteral("/elsewhere/assets/picture.png")));
+    screen->addMixedMediaObject(image);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    QFile file(dir.filePath("package/docfile.qvd"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document->jsonData());
+    file.close();
+
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/render-screens",
+               {dir.filePath("package"), dir.filePath("out")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QImage drawn(dir.filePath("out/flow1-screen001.png"));
+    ASSERT_EQ(drawn.size(), QSize(1024, 748));
+    EXPECT_EQ(drawn.pixel(130, 120), qRgb(250, 120, 0));
 }
