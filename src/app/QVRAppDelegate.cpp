@@ -125,8 +125,8 @@ void QVRAppDelegate::applicationDidFinishLaunching()
                             << (configuredURL.isEmpty() ? QString::fromLatin1(CorvikBlockAPIBinding::kDefaultAPIURL)
                                                         : configuredURL);
 
-    // The original emptied a process-wide URL cache here; our network access managers are made without a
-    // cache, so there is nothing to switch off.
+    // The shared URL cache gets no capacity: our network access managers are made without a cache, so
+    // there is nothing to switch off.
     beginStep("urlCache");
 
     beginStep("configureService");

@@ -6,7 +6,7 @@
 #include <QString>
 
 // What an open request is asked to open: a document by server id, by string id, or nothing at all (a new,
-// empty document: the NSNull cue of the original). `options` are the open request's option bits.
+// empty document: the null cue). `options` are the open request's option bits.
 struct QVROpenRequestCue {
     enum class Kind { ServerID, StringID, Null };
     Kind kind = Kind::Null;
