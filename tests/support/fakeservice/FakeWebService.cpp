@@ -185,6 +185,30 @@ FakeWebService::Document FakeWebService::addDocument(Document document)
     return document;
 }
 
+QUrl FakeWebService::addContent(const QString& id, const QByteArray& data, const QString& fileName,
+                                const QString& owner)
+{
+    withState([&](State& state) {
+        state.contentItems.insert(id,
+                                  ContentItem{id, owner, fileName, QStringLiteral("application/octet-stream"), data});
+    });
+    return contentURL(id, fileName);
+}
+
+QUrl FakeWebService::contentURL(const QString& id, const QString& fileName) const
+{
+    return QUrl(baseUrl().toString() + QStringLiteral("/content/") + id + QLatin1Char('/') +
+                QString::fromUtf8(QUrl::toPercentEncoding(fileName)));
+}
+
+int FakeWebService::contentRequestCount(const QString& pathPrefix) const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(std::count_if(m_requests.begin(), m_requests.end(), [&](const FakeHttpRequest& request) {
+        return request.path != QLatin1String(kApiPath) && request.path.startsWith(pathPrefix);
+    }));
+}
+
 void FakeWebService::setHandler(const QString& method, Handler handler)
 {
     QMutexLocker lock(&m_mutex);

@@ -102,6 +102,14 @@ public:
     // Adds a document owned by `owner` and returns it (ids assigned when empty).
     Document addDocument(Document document);
 
+    // Stores a content item owned by `owner` and returns the address it is served at (GET
+    // "/content/<id>/<file name>"); an address whose id is unknown answers HTTP 404.
+    QUrl addContent(const QString& id, const QByteArray& data, const QString& fileName = QStringLiteral("file.bin"),
+                    const QString& owner = QString());
+    QUrl contentURL(const QString& id, const QString& fileName = QStringLiteral("file.bin")) const;
+    // Requests received for an address outside the API path (content downloads) with this path prefix.
+    int contentRequestCount(const QString& pathPrefix = QStringLiteral("/content/")) const;
+
     void setHandler(const QString& method, Handler handler);
     // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
     void injectReply(const QString& method, const FakeHttpReply& reply, int times = 1);
