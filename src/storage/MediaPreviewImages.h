@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include "platform/Error.h"
+
+// Pictures that stand for media which is not itself a picture: a video's poster frame (its first decodable frame,
+// through FFmpeg) and a PDF's first page (through QtPdf). Both run on any thread; callers use a worker, as decoding
+// a large file takes long.
+class MediaPreviewImages {
+public:
+    static constexpr const char* errorDomain = "com.tessarine.MediaPreviewImages";
+    enum ErrorCode { NotAVideo = 1, NotAPDF = 2, NotAudio = 3 };
+
+    // The first frame of the file's best video stream, upright as stored (no rotation applied). Null, with
+    // `error`, when the file has no decodable video stream.
+    static QImage posterFrameOfVideo(const QString& path, Error* error = nullptr);
+    // Page 1 rendered at twice its point size (its longer side at most 4096 pixels), on white. Null, with
+    // `error`, for a file that is not a readable PDF with at least one page.
+    static QImage firstPageOfPdf(const QString& path, Error* error = nullptr);
+    // True when FFmpeg finds an audio stream in the file.
+    static bool hasAudioStream(const QString& path, Error* error = nullptr);
+};

@@ -1,0 +1,474 @@
+#include "storage/MixedMediaObjectStorage.h"
+
+#include <cmath>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QImageReader>
+#include <QPainter>
+#include <QThreadPool>
+#include <QUrl>
+#include <QUuid>
+
+#include "elements/images/ImageUtils.h"
+#include "foundation/Tessutils.h"
+#include "platform/AppPaths.h"
+#include "platform/MainThread.h"
+#include "storage/MediaPreviewImages.h"
+#include "storage/QVRDataItem.h"
+#include "storage/QVRDataProcessorDataItem.h"
+#include "storage/QVRStreamingVideoDataItem.h"
+#include "storage/StorageLogging.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/VideoAssetCompressorPreset.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+using Operation = ContentAssetStorage::Operation;
+
+QHash<const ZERI_MixedMediaObjectProxy*, std::shared_ptr<Operation>>& runningSetups()
+{
+    static QHash<const ZERI_MixedMediaObjectProxy*, std::shared_ptr<Operation>> setups;
+    return setups;
+}
+
+Error assetError(int code, const QString& message)
+{
+    return Error(QString::fromLatin1(ContentAssetStorage::errorDomain), code, message);
+}
+
+QString newFileName(const QString& extension)
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('.') + extension;
+}
+
+std::shared_ptr<ZERI_ContentAsset> assetForFile(const QString& path)
+{
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(path));
+    return asset;
+}
+
+// The local file of an asset when it is on disk: its own file, or its download.
+QString fileOnDisk(const std::shared_ptr<ZERI_ContentAsset>& asset)
+{
+    if (!asset)
+        return {};
+    if (const auto downloader = ContentAssetStorage::downloader(*asset); downloader && downloader->fileExists())
+        return downloader->filepath();
+    const QString local = asset->localFilePath();
+    return !local.isEmpty() && QFileInfo(local).isFile() ? local : QString();
+}
+
+int objectTypeForItem(int itemType)
+{
+    switch (itemType) {
+    case QVRDataItem::Image:
+        return ZERI_MixedMediaObject::Image;
+    case QVRDataItem::Video:
+    case QVRDataItem::StreamingVideo:
+        return ZERI_MixedMediaObject::Video;
+    case QVRDataItem::PDF:
+        return ZERI_MixedMediaObject::PDF;
+    case QVRDataItem::Audio:
+        return ZERI_MixedMediaObject::Audio;
+    default:
+        return -1;
+    }
+}
+
+// The files a set-up made on its worker: the media and, for videos and PDFs, the picture standing for it.
+struct SetupFiles {
+    QString media;
+    QString picture;
+    Error error;
+    void removeAll() const
+    {
+        if (!media.isEmpty())
+            QFile::remove(media);
+        if (!picture.isEmpty())
+            QFile::remove(picture);
+    }
+};
+
+// Checks that the stored file is the media it claims to be and makes the picture for videos and PDFs.
+void checkContent(int itemType, const QString& folder, SetupFiles& files)
+{
+    Error problem;
+    QImage picture;
+    switch (itemType) {
+    case QVRDataItem::Image: {
+        QImageReader reader(files.media);
+        const QSize size = reader.size();
+        if (!reader.canRead() || size.isEmpty() ||
+            qint64(size.width()) * size.height() > ImageUtils::maximumPixelCount || reader.read().isNull())
+            problem = assetError(ContentAssetStorage::WrongContent,
+                                 QStringLiteral("\"%1\" is not a readable image").arg(files.media));
+        break;
+    }
+    case QVRDataItem::Video:
+        picture = MediaPreviewImages::posterFrameOfVideo(files.media, &problem);
+        break;
+    case QVRDataItem::PDF:
+        picture = MediaPreviewImages::firstPageOfPdf(files.media, &problem);
+        break;
+    case QVRDataItem::Audio:
+        MediaPreviewImages::hasAudioStream(files.media, &problem);
+        break;
+    default:
+        problem = assetError(ContentAssetStorage::WrongContent, QStringLiteral("The item's kind of media is unknown"));
+    }
+    if (!problem.isNull()) {
+        files.error = assetError(ContentAssetStorage::WrongContent, problem.message);
+        return;
+    }
+    if (!picture.isNull()) {
+        const QString path = QDir(folder).filePath(newFileName(QStringLiteral("png")));
+        Error writeError;
+        if (!ImageUtils::writeImage(picture, path, false, &writeError)) {
+            files.error = assetError(ContentAssetStorage::WriteFailure, writeError.message);
+            return;
+        }
+        files.picture = path;
+    }
+}
+
+void applySetup(ZERI_MixedMediaObjectProxy& proxy, const QVRDataItem& item, bool overrideType, const SetupFiles& files)
+{
+    if (overrideType) {
+        if (const int type = objectTypeForItem(item.type()); type >= 0 && proxy.type() != type)
+            proxy.changeType(type);
+    }
+    ZERI_MixedMediaObject& object = *proxy.object();
+    auto media = assetForFile(files.media);
+    if (const QString name = item.sourceFileName(); !name.isEmpty())
+        media->setSourceFileName(name);
+    switch (item.type()) {
+    case QVRDataItem::Image:
+        object.setOriginalImageAsset(media);
+        break;
+    case QVRDataItem::Video:
+        if (auto processorItem = dynamic_cast<const QVRDataProcessorDataItem*>(&item))
+            media->setVideoCompressionPreset(processorItem->videoCompressionPreset());
+        object.setVideoAsset(media);
+        object.setOriginalImageAsset(assetForFile(files.picture));
+        break;
+    case QVRDataItem::PDF:
+        object.setPdfAsset(media);
+        object.setOriginalImageAsset(assetForFile(files.picture));
+        break;
+    case QVRDataItem::Audio:
+        object.setAudioAsset(media);
+        break;
+    default:
+        break;
+    }
+}
+
+void setupStreamingVideo(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                         const QVRStreamingVideoDataItem& item, bool overrideType,
+                         const MixedMediaObjectStorage::DoneBlock& onDone)
+{
+    Error error;
+    if (!item.youtubeURL().isValid() || item.youtubeURL().isEmpty()) {
+        error = assetError(ContentAssetStorage::WrongContent, QStringLiteral("The web video has no address"));
+    } else {
+        if (overrideType && object->type() != ZERI_MixedMediaObject::Video)
+            object->changeType(ZERI_MixedMediaObject::Video);
+        auto video = ZERI_ContentAsset::create();
+        video->setExternalURL(item.youtubeURL());
+        object->object()->setVideoAsset(video);
+        if (!item.thumbnailUrl().isEmpty()) {
+            auto thumbnail = ZERI_ContentAsset::create();
+            thumbnail->setExternalURL(item.thumbnailUrl());
+            object->object()->setOriginalImageAsset(thumbnail);
+        }
+    }
+    // Completion is always asynchronous, as for stored media.
+    if (onDone)
+        MainThread::run([onDone, error] { onDone(error); }, false);
+}
+
+std::shared_ptr<ZERI_qvdFilePackage> packageOf(const ZERI_MixedMediaObject& object)
+{
+    const auto document = object.tessarineModel();
+    return document ? std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage()) : nullptr;
+}
+
+void replaceImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
+                       const std::shared_ptr<ZERI_ContentAsset>& asset, bool retina)
+{
+    if (!proxy)
+        return;
+    ZERI_MixedMediaObject& object = *proxy->object();
+    const auto old = retina ? object.retinaCroppedImageAsset() : object.croppedImageAsset();
+    if (old == asset)
+        return;
+    const auto document = object.tessarineModel();
+    const auto package = packageOf(object);
+    if (retina)
+        object.setRetinaCroppedImageAsset(asset);
+    else
+        object.setCroppedImageAsset(asset);
+    if (!old)
+        return;
+    if (package && package->ownedByCurrentUser())
+        package->noteReplacedAsset(*old);
+    ContentAssetStorage::deleteFileAndCancelCompression(old, false, document);
+}
+
+} // namespace
+
+void MixedMediaObjectStorage::setupUsingDataItem(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                                                 const std::shared_ptr<QVRDataItem>& item, bool shouldOverrideType,
+                                                 DoneBlock onDone, ProgressBlock onProgress)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    if (!object || !item) {
+        if (onDone)
+            MainThread::run(
+                [onDone] { onDone(assetError(ContentAssetStorage::ReadFailure, QStringLiteral("Nothing to set up"))); },
+                false);
+        return;
+    }
+    cancelSetupUsingDataItem(object);
+    if (auto streaming = std::dynamic_pointer_cast<QVRStreamingVideoDataItem>(item)) {
+        setupStreamingVideo(object, *streaming, shouldOverrideType, onDone);
+        return;
+    }
+    const QString folder = object->object()->assetStoragePath();
+    if (folder.isEmpty()) {
+        if (onDone)
+            MainThread::run(
+                [onDone] {
+                    onDone(assetError(ContentAssetStorage::WriteFailure,
+                                      QStringLiteral("The object is not in a document that has a folder")));
+                },
+                false);
+        return;
+    }
+    auto operation = std::make_shared<Operation>();
+    runningSetups().insert(object.get(), operation);
+    const qint64 limit = Tessutils::userMaxUploadSize();
+    const QString extension = item->suggestedExtension();
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
+    const ZERI_MixedMediaObjectProxy* key = object.get();
+    QThreadPool::globalInstance()->start([=] {
+        SetupFiles files;
+        files.media =
+            ContentAssetStorage::importIntoFolder(item->contentFilePath(), item->contentData(), folder, extension,
+                                                  limit, operation.get(), onProgress, &files.error);
+        if (files.error.isNull() && !operation->isCancelled())
+            checkContent(item->type(), folder, files);
+        MainThread::run(
+            [=]() mutable {
+                auto& setups = runningSetups();
+                if (setups.value(key) == operation)
+                    setups.remove(key);
+                const auto target = weakObject.lock();
+                if (files.error.isNull() && (operation->isCancelled() || !target))
+                    files.error =
+                        assetError(ContentAssetStorage::Cancelled, QStringLiteral("The set-up was cancelled"));
+                if (!files.error.isNull()) {
+                    files.removeAll();
+                    if (files.error.code != ContentAssetStorage::Cancelled)
+                        qCWarning(lcStorage).noquote() << "set-up failed:" << files.error.message;
+                } else {
+                    applySetup(*target, *item, shouldOverrideType, files);
+                }
+                if (onDone)
+                    onDone(files.error);
+            },
+            false);
+    });
+}
+
+void MixedMediaObjectStorage::cancelSetupUsingDataItem(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (auto operation = runningSetups().take(object.get()))
+        operation->cancel();
+}
+
+bool MixedMediaObjectStorage::isSettingUp(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    return runningSetups().contains(object.get());
+}
+
+QSizeF MixedMediaObjectStorage::originalImageSize(const ZERI_MixedMediaObject& object)
+{
+    const QString path = fileOnDisk(object.originalImageAsset());
+    if (path.isEmpty())
+        return {};
+    QImageReader reader(path);
+    QSize size = reader.size();
+    if (!size.isValid())
+        return {};
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return QSizeF(size);
+}
+
+QSize MixedMediaObjectStorage::croppedPixelSize(const QSizeF& frame, double scaleFactor)
+{
+    // The tolerance keeps 748.0000001 (a frame read back from text) from becoming 749.
+    const auto side = [scaleFactor](double points) {
+        const double pixels = points * scaleFactor;
+        return std::isfinite(pixels) && pixels > 0 ? int(std::ceil(pixels - 1e-6)) : 0;
+    };
+    return QSize(side(frame.width()), side(frame.height()));
+}
+
+QImage MixedMediaObjectStorage::renderCroppedImage(const QImage& original, const QSizeF& frame, double zoomScale,
+                                                   const QSizeF& zoomOffset, int rotation, double scaleFactor)
+{
+    const QSize pixels = croppedPixelSize(frame, scaleFactor);
+    if (original.isNull() || pixels.isEmpty() || !(zoomScale > 0) || !std::isfinite(zoomScale))
+        return {};
+    const QImage turned = ImageUtils::rotateImage(UNIImage::imageWithCGImage(original), rotation);
+    QImage bitmap = ImageUtils::createCGBitmapContextWithWidth(quint64(pixels.width()), quint64(pixels.height()));
+    if (bitmap.isNull() || turned.isNull())
+        return {};
+    QPainter painter(&bitmap);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.scale(scaleFactor, scaleFactor);
+    painter.drawImage(
+        QRectF(-zoomOffset.width(), -zoomOffset.height(), turned.width() * zoomScale, turned.height() * zoomScale),
+        turned);
+    painter.end();
+    return bitmap;
+}
+
+bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
+    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, DoneBlock onDone)
+{
+    if (!object)
+        return false;
+    const ZERI_MixedMediaObject& model = *object->object();
+    const QString original = fileOnDisk(model.originalImageAsset());
+    const QString folder = model.assetStoragePath();
+    if (original.isEmpty() || folder.isEmpty())
+        return false;
+    const QSizeF frame = model.frame().size();
+    const QSizeF zoomOffset = model.zoomOffset();
+    const int rotation = model.rotation();
+    const std::optional<double> storedZoom = model.zoomScale();
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
+    QThreadPool::globalInstance()->start([=] {
+        const QImage image = ImageUtils::createCGImageFromFilePath(original);
+        const QImage turned = ImageUtils::rotateImage(UNIImage::imageWithCGImage(image), rotation);
+        // Without a stored zoom the image fills the frame.
+        const double zoom = storedZoom.value_or(
+            turned.isNull() ? 0.0 : std::max(frame.width() / turned.width(), frame.height() / turned.height()));
+        const QString suffix = QFileInfo(original).suffix().toLower();
+        const bool jpeg = (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) &&
+                          turned.width() * zoom >= frame.width() && turned.height() * zoom >= frame.height();
+        const QString extension = jpeg ? QStringLiteral("jpg") : QStringLiteral("png");
+        Error error;
+        QString regularPath;
+        QString retinaPath;
+        const QImage regular = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 1.0);
+        if (regular.isNull()) {
+            error = assetError(ContentAssetStorage::WrongContent,
+                               QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
+        } else {
+            regularPath = QDir(folder).filePath(newFileName(extension));
+            if (!ImageUtils::writeImage(regular, regularPath, jpeg, &error))
+                regularPath.clear();
+        }
+        if (error.isNull() && zoom <= 0.5) {
+            const QImage retina = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 2.0);
+            retinaPath = QDir(folder).filePath(newFileName(extension));
+            if (retina.isNull() || !ImageUtils::writeImage(retina, retinaPath, jpeg, &error))
+                retinaPath.clear();
+        }
+        MainThread::run(
+            [=] {
+                const auto target = weakObject.lock();
+                if (!target || !error.isNull()) {
+                    for (const QString& path : {regularPath, retinaPath})
+                        if (!path.isEmpty())
+                            QFile::remove(path);
+                    if (onDone)
+                        onDone(error.isNull()
+                                   ? assetError(ContentAssetStorage::Cancelled, QStringLiteral("The object is gone"))
+                                   : assetError(ContentAssetStorage::WriteFailure, error.message));
+                    return;
+                }
+                setCroppedImageAsset(target, assetForFile(regularPath));
+                setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
+                if (onDone)
+                    onDone(Error());
+            },
+            false);
+    });
+    return true;
+}
+
+void MixedMediaObjectStorage::setCroppedImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                                                   const std::shared_ptr<ZERI_ContentAsset>& asset)
+{
+    replaceImageAsset(object, asset, false);
+}
+
+void MixedMediaObjectStorage::setRetinaCroppedImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                                                         const std::shared_ptr<ZERI_ContentAsset>& asset)
+{
+    replaceImageAsset(object, asset, true);
+}
+
+void MixedMediaObjectStorage::removeAllAssets(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (!object)
+        return;
+    ZERI_MixedMediaObject& model = *object->object();
+    const auto document = model.tessarineModel();
+    const auto assets = model.getAllContentAssets();
+    model.setOriginalImageAsset(nullptr);
+    model.setCroppedImageAsset(nullptr);
+    model.setRetinaCroppedImageAsset(nullptr);
+    model.setVideoAsset(nullptr);
+    model.setPdfAsset(nullptr);
+    model.setAudioAsset(nullptr);
+    model.setGalleryAssetManager(nullptr);
+    for (const auto& asset : assets)
+        ContentAssetStorage::deleteFile(asset, document);
+}
+
+QString MixedMediaObjectStorage::tempDirectoryForCopies()
+{
+    return AppPaths::temporary() + QStringLiteral("/mmObjectCopies");
+}
+
+std::shared_ptr<ZERI_MixedMediaObjectProxy>
+MixedMediaObjectStorage::getCopyForTempDirectory(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (!object)
+        return nullptr;
+    auto copy = object->object()->copy(false);
+    const QString folder = tempDirectoryForCopies();
+    QDir().mkpath(folder);
+    const auto sources = object->object()->getAllContentAssets();
+    const auto copies = copy->object()->getAllContentAssets();
+    for (size_t i = 0; i < copies.size() && i < sources.size(); ++i) {
+        const QString source = fileOnDisk(sources[i]);
+        if (source.isEmpty())
+            continue;
+        const QString target = QDir(folder).filePath(newFileName(QFileInfo(source).suffix()));
+        if (QFile::copy(source, target))
+            copies[i]->setExternalURL(QUrl::fromLocalFile(target));
+        else
+            qCWarning(lcStorage) << "cannot copy" << source << "for the clipboard";
+    }
+    return copy;
+}
+
+void MixedMediaObjectStorage::clearTempDirectoryForCopies()
+{
+    QDir(tempDirectoryForCopies()).removeRecursively();
+}

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTest>
+#include <QUrl>
+
+#include "StorageTestSupport.h"
+#include "foundation/Tessutils.h"
+#include "platform/MainThread.h"
+#include "storage/AssetFileReferences.h"
+#include "storage/MixedMediaObjectStorage.h"
+#include "storage/QVRCustomDataDataItem.h"
+#include "storage/QVRDataFromURLDataItem.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "support/TestEnvironment.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+struct Completion {
+    int calls = 0;
+    bool onMainThread = true;
+    Error error;
+    MixedMediaObjectStorage::DoneBlock block()
+    {
+        return [this](const Error& e) {
+            ++calls;
+            onMainThread = onMainThread && MainThread::isMainThread();
+            error = e;
+        };
+    }
+    bool wait()
+    {
+        return QTest::qWaitFor([this] { return calls > 0; }, 30000);
+    }
+};
+
+// Left half red, right half blue: where the halves meet shows how the crop placed the image.
+QByteArray twoColourPng(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height, Qt::red);
+    painter.fillRect(width / 2, 0, width - width / 2, height, Qt::blue);
+    painter.end();
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+std::shared_ptr<QVRDataFromURLDataItem> fileItem(int type, const QString& path)
+{
+    auto item = std::make_shared<QVRDataFromURLDataItem>();
+    item->setType(type);
+    item->setContentUrl(QUrl::fromLocalFile(path));
+    return item;
+}
+
+bool isRed(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qBlue(pixel) < 60;
+}
+bool isBlue(QRgb pixel)
+{
+    return qBlue(pixel) > 200 && qRed(pixel) < 60;
+}
+
+class ObjectSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        document = makeDocumentWithOneScreen();
+        ASSERT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document));
+        package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+        document->firstFlowmodel()->screenModels().front()->addMixedMediaObject(object);
+    }
+    void TearDown() override { Tessutils::setUserMaxUploadSize(0); }
+
+    QStringList assetFiles() const { return QDir(package->assetsPath()).entryList(QDir::Files | QDir::Hidden); }
+    Error setUp(const std::shared_ptr<QVRDataItem>& item, bool overrideType = false)
+    {
+        Completion done;
+        MixedMediaObjectStorage::setupUsingDataItem(object, item, overrideType, done.block());
+        EXPECT_TRUE(done.wait());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(done.calls, 1);
+        EXPECT_TRUE(done.onMainThread);
+        return done.error;
+    }
+    void makeCrops(const QSizeF& frame, double zoom)
+    {
+        object->object()->setFrame(QRectF(QPointF(0, 0), frame));
+        object->object()->setZoomScale(zoom);
+        Completion done;
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
+        ASSERT_TRUE(done.wait());
+        ASSERT_TRUE(done.error.isNull()) << done.error.message.toStdString();
+    }
+    static QSize fileSize(const std::shared_ptr<ZERI_ContentAsset>& asset)
+    {
+        return asset ? QImageReader(asset->localFilePath()).size() : QSize();
+    }
+
+    ScopedStorageFolders folders;
+    std::shared_ptr<ZERI_TessarineModel> document;
+    std::shared_ptr<ZERI_qvdFilePackage> package;
+    std::shared_ptr<ZERI_MixedMediaObjectProxy> object;
+};
+
+} // namespace
+
+TEST_F(ObjectSetupTest, ImageItemBecomesTheOriginalImageAndCropsRoundUpToWholePixels)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(twoColourPng(2048, 1536));
+    ASSERT_TRUE(setUp(item).isNull());
+    const auto original = object->object()->originalImageAsset();
+    ASSERT_TRUE(original);
+    EXPECT_EQ(QFileInfo(original->localFilePath()).path(), package->assetsPath());
+    EXPECT_EQ(assetFiles().size(), 1);
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(2048, 1536));
+
+    // The zoom that fits 1536 pixels into 748 points: the retina image is made too.
+    makeCrops(QSizeF(997.33, 748), 748.0 / 1536.0);
+    const auto cropped = object->object()->croppedImageAsset();
+    const auto retina = object->object()->retinaCroppedImageAsset();
+    EXPECT_EQ(fileSize(cropped), QSize(998, 748));
+    EXPECT_EQ(fileSize(retina), QSize(1995, 1496));
+    // The halves meet at 1024 pixels × zoom = 498.7 points.
+    const QImage regular(cropped->localFilePath());
+    EXPECT_TRUE(isRed(regular.pixel(490, 10)));
+    EXPECT_TRUE(isBlue(regular.pixel(508, 10)));
+    const QImage doubled(retina->localFilePath());
+    EXPECT_TRUE(isRed(doubled.pixel(985, 20)));
+    EXPECT_TRUE(isBlue(doubled.pixel(1010, 20)));
+
+    // Above 0.5 there is no retina image, and the replaced files are gone.
+    const QString oldCropped = cropped->localFilePath();
+    const QString oldRetina = retina->localFilePath();
+    makeCrops(QSizeF(400, 300), 0.6);
+    EXPECT_EQ(fileSize(object->object()->croppedImageAsset()), QSize(400, 300));
+    EXPECT_FALSE(object->object()->retinaCroppedImageAsset());
+    EXPECT_FALSE(QFileInfo::exists(oldCropped));
+    EXPECT_FALSE(QFileInfo::exists(oldRetina));
+}
+
+TEST_F(ObjectSetupTest, CropFollowsRotationAndOffset)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(twoColourPng(200, 100));
+    ASSERT_TRUE(setUp(item).isNull());
+    // One clockwise quarter turn puts the red (left) half on top.
+    object->object()->setRotation(1);
+    makeCrops(QSizeF(100, 200), 1.0);
+    QImage turned(object->object()->croppedImageAsset()->localFilePath());
+    EXPECT_TRUE(isRed(turned.pixel(50, 20)));
+    EXPECT_TRUE(isBlue(turned.pixel(50, 180)));
+    // Without rotation, an offset of 100 points shows only the blue half.
+    object->object()->setRotation(0);
+    object->object()->setZoomOffset(QSizeF(100, 0));
+    makeCrops(QSizeF(100, 100), 1.0);
+    QImage shifted(object->object()->croppedImageAsset()->localFilePath());
+    EXPECT_TRUE(isBlue(shifted.pixel(2, 50)));
+    EXPECT_TRUE(isBlue(shifted.pixel(97, 50)));
+}
+
+TEST_F(ObjectSetupTest, VideoGetsItsPosterFrameAndPdfItsFirstPage)
+{
+    Tessutils::setUserMaxUploadSize(0);
+    const QString dataDir =
+        TestEnvironment::dataDir().isEmpty() ? QStringLiteral(TESS_STORAGE_TEST_DATA_DIR) : TestEnvironment::dataDir();
+    auto video = fileItem(3, dataDir + QStringLiteral("/clip.mp4"));
+    ASSERT_TRUE(setUp(video, true).isNull());
+    EXPECT_EQ(object->type(), ZERI_MixedMediaObject::Video);
+    ASSERT_TRUE(object->object()->videoAsset());
+    EXPECT_TRUE(object->object()->videoAsset()->localFilePath().endsWith(QStringLiteral(".mp4")));
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(160, 120));
+
+    const QString pdf = folders.temporaryPath() + QStringLiteral("/two pages.pdf");
+    {
+        QPdfWriter writer(pdf);
+        writer.setPageSize(QPageSize(QSizeF(200, 100), QPageSize::Point));
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        painter.fillRect(QRectF(0, 0, 100, 100), Qt::black);
+        writer.newPage();
+        painter.fillRect(QRectF(0, 0, 200, 100), Qt::green);
+    }
+    ASSERT_TRUE(setUp(fileItem(7, pdf), true).isNull());
+    EXPECT_EQ(object->type(), ZERI_MixedMediaObject::PDF);
+    ASSERT_TRUE(object->object()->pdfAsset());
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(400, 200));
+    const QImage page(object->object()->originalImageAsset()->localFilePath());
+    EXPECT_LT(qGray(page.pixel(20, 100)), 40);   // the black square of page 1
+    EXPECT_GT(qGray(page.pixel(380, 100)), 230); // white paper beside it
+}
+
+TEST_F(ObjectSetupTest, ContentThatIsNotWhatItClaimsFailsAndKeepsThePreviousMedia)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(pngBytes(64, 48));
+    ASSERT_TRUE(setUp(item).isNull());
+    const auto before = object->object()->jsonDictionary();
+    const QStringList filesBefore = assetFiles();
+
+    const QString text = folders.temporaryPath() + QStringLiteral("/notes.png");
+    ASSERT_TRUE(writeBytes(text, "these are not pixels\n"));
+    const QString png = folders.temporaryPath() + QStringLiteral("/still.png");
+    ASSERT_TRUE(writeBytes(png, pngBytes(16, 16)));
+    const QString truncatedPdf = folders.temporaryPath() + QStringLiteral("/broken.pdf");
+    ASSERT_TRUE(writeBytes(truncatedPdf, "%PDF-1.4\n1 0 obj <<"));
+    for (const auto& [type, path] :
+         {std::pair{1, text}, std::pair{3, png}, std::pair{3, text}, std::pair{7, truncatedPdf}, std::pair{9, png}}) {
+        const Error error = setUp(fileItem(type, path), true);
+        EXPECT_EQ(error.domain, QStringLiteral("ZERI_ContentAssetErrorDomain")) << type << " " << path.toStdString();
+        EXPECT_EQ(error.code, ContentAssetStorage::WrongContent) << type << " " << path.toStdString();
+        EXPECT_EQ(object->object()->jsonDictionary(), before);
+        EXPECT_EQ(assetFiles(), filesBefore);
+    }
+
+    const Error missing = setUp(fileItem(1, folders.temporaryPath() + QStringLiteral("/gone.png")));
+    EXPECT_EQ(missing.code, ContentAssetStorage::ReadFailure);
+
+    Tessutils::setUserMaxUploadSize(10);
+    const Error tooLarge = setUp(fileItem(1, png));
+    EXPECT_EQ(tooLarge.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
+    EXPECT_EQ(tooLarge.code, ContentAssetStorage::TooLarge);
+    EXPECT_EQ(object->object()->jsonDictionary(), before);
+}
+
+TEST_F(ObjectSetupTest, CancelledSetupReportsOnceAndLeavesNothing)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(pngBytes(64, 48));
+    Completion done;
+    MixedMediaObjectStorage::setupUsingDataItem(object, item, done.block());
+    EXPECT_TRUE(MixedMediaObjectStorage::isSettingUp(object));
+    MixedMediaObjectStorage::cancelSetupUsingDataItem(object);
+    ASSERT_TRUE(done.wait());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(done.calls, 1);
+    EXPECT_EQ(done.error.code, ContentAssetStorage::Cancelled);
+    EXPECT_FALSE(object->object()->originalImageAsset());
+    EXPECT_TRUE(assetFiles().isEmpty());
+}
+
+TEST_F(ObjectSetupTest, ReplacingACroppedAssetKeepsWhatAnUndoStepHoldsAndDefersTheServerDeletion)
+{
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}}));
+    package->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}});
+    const QString oldFile = package->assetsPath() + QStringLiteral("/old.png");
+    ASSERT_TRUE(writeBytes(oldFile, pngBytes(4, 4)));
+    auto old = ZERI_ContentAsset::create();
+    old->setExternalURL(QUrl::fromLocalFile(oldFile));
+    old->setCorvikContentID(QStringLiteral("c-1"));
+    MixedMediaObjectStorage::setCroppedImageAsset(object, old);
+
+    const QStringList held = AssetFileReferences::retainFilesOfItem(*object->object());
+    MixedMediaObjectStorage::setCroppedImageAsset(object, ZERI_ContentAsset::create());
+    EXPECT_TRUE(QFileInfo::exists(oldFile));
+    EXPECT_EQ(package->pendingServerDeletionsForTesting(), QStringList{QStringLiteral("c-1")});
+    AssetFileReferences::releaseFiles(held);
+    EXPECT_FALSE(QFileInfo::exists(oldFile));
+    Tessutils::setCorvikUserDict(std::nullopt);
+}
+
+TEST_F(ObjectSetupTest, TemporaryCopyHasItsOwnFiles)
+{
+    const QString file = package->assetsPath() + QStringLiteral("/a.png");
+    ASSERT_TRUE(writeBytes(file, pngBytes(4, 4)));
+    auto source = addImageObject(*document, file);
+    auto copy = MixedMediaObjectStorage::getCopyForTempDirectory(source);
+    ASSERT_TRUE(copy);
+    const QString copied = copy->object()->originalImageAsset()->localFilePath();
+    EXPECT_EQ(QFileInfo(copied).path(), MixedMediaObjectStorage::tempDirectoryForCopies());
+    EXPECT_EQ(readBytes(copied), readBytes(file));
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+    EXPECT_FALSE(QFileInfo::exists(copied));
+    EXPECT_TRUE(QFileInfo::exists(file));
+}
