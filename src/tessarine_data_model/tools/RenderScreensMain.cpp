@@ -49,8 +49,17 @@ int fail(const QString& message)
 
 } // namespace
 
+#ifdef TESS_RENDER_SCREENS_SCENE_MODE
+// --scene: draws through the element views' scene instead (linked in by the element views' library).
+int renderScreensSceneMode(int argc, char** argv);
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef TESS_RENDER_SCREENS_SCENE_MODE
+    if (argc > 1 && qstrcmp(argv[1], "--scene") == 0)
+        return renderScreensSceneMode(argc, argv);
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
