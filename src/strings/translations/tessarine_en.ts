@@ -2027,5 +2027,50 @@
         <extracomment>WOULD_YOU_LIKE_TO_MAKE_ACCOUNT</extracomment>
         <translation>Would you like to create one now?</translation>
     </message>
+    <message>
+        <source>EDIT_TEXT</source>
+        <extracomment>Menu title: Edit</extracomment>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>UNDO_TEXT</source>
+        <extracomment>Menu title: Undo</extracomment>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>REDO_TEXT</source>
+        <extracomment>Menu title: Redo</extracomment>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>REFRESH_TEXT</source>
+        <extracomment>Menu title: Refresh</extracomment>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>IMPORT_POWERPOINT_TEXT</source>
+        <extracomment>Menu title: Import PowerPoint</extracomment>
+        <translation>Import PowerPoint</translation>
+    </message>
+    <message>
+        <source>CHANGE_BACKGROUND_COLOR_TEXT</source>
+        <extracomment>Menu title: Change Background Color</extracomment>
+        <translation>Change Background Color</translation>
+    </message>
+    <message>
+        <source>SCREEN_PROPERTIES_TEXT</source>
+        <extracomment>Menu title: Screen Properties</extracomment>
+        <translation>Screen Properties</translation>
+    </message>
+    <message>
+        <source>SCREEN_AUTO_ADVANCE_TEXT</source>
+        <extracomment>Menu title: Screen Auto-Advance</extracomment>
+        <translation>Screen Auto-Advance</translation>
+    </message>
+    <message>
+        <source>FLOW_AUTO_ADVANCE_TEXT</source>
+        <extracomment>Menu title: Flow Auto-Advance</extracomment>
+        <translation>Flow Auto-Advance</translation>
+    </message>
 </context>
 </TS>
