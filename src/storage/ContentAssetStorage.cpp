@@ -202,6 +202,8 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
             }
             if (copied == 0)
                 break;
+            // Start writing this step back now, so the final flush to disk has little left to do.
+            ::sync_file_range(out.fd, done, copied, SYNC_FILE_RANGE_WRITE);
             done += copied;
             reporter.report(std::min(done, size));
         }
