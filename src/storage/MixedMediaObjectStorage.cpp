@@ -184,9 +184,19 @@ void setupStreamingVideo(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& obje
         auto video = ZERI_ContentAsset::create();
         video->setExternalURL(item.youtubeURL());
         object->object()->setVideoAsset(video);
-        if (!item.thumbnailUrl().isEmpty()) {
+        QUrl thumbnailUrl = item.thumbnailUrl();
+        // A thumbnail already fetched (by the item's processor) becomes a file of the document.
+        const QString folder = object->object()->assetStoragePath();
+        if (thumbnailUrl.isLocalFile() && !folder.isEmpty()) {
+            Error copyError;
+            const QString copied = ContentAssetStorage::importIntoFolder(
+                thumbnailUrl.toLocalFile(), {}, folder, QFileInfo(thumbnailUrl.toLocalFile()).suffix().toLower(), 0,
+                nullptr, {}, &copyError);
+            thumbnailUrl = copied.isEmpty() ? QUrl() : QUrl::fromLocalFile(copied);
+        }
+        if (!thumbnailUrl.isEmpty()) {
             auto thumbnail = ZERI_ContentAsset::create();
-            thumbnail->setExternalURL(item.thumbnailUrl());
+            thumbnail->setExternalURL(thumbnailUrl);
             object->object()->setOriginalImageAsset(thumbnail);
         }
     }

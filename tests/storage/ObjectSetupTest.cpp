@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "LocalHttpServer.h"
 #include "StorageTestSupport.h"
 #include "foundation/Tessutils.h"
 #include "platform/MainThread.h"
@@ -16,6 +17,8 @@
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"
+#include "storage/QVRStreamingVideoDataItem.h"
+#include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/TestEnvironment.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -293,4 +296,36 @@ TEST_F(ObjectSetupTest, TemporaryCopyHasItsOwnFiles)
     MixedMediaObjectStorage::clearTempDirectoryForCopies();
     EXPECT_FALSE(QFileInfo::exists(copied));
     EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheSite)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.setRoute(QStringLiteral("/thumb.jpg"), {200, pngBytes(120, 90)});
+    auto item = std::make_shared<QVRStreamingVideoDataItem>();
+    item->setContentId(QStringLiteral("abc"));
+    item->setYoutubeURL(QUrl(QStringLiteral("https://www.youtube.com/watch?v=abc")));
+    item->setThumbnailUrl(server.url(QStringLiteral("/thumb.jpg")));
+    ZERI_ContentURLDownloaderDataProcessor processor;
+    Completion fetched;
+    processor.processDataItem(item, fetched.block());
+    ASSERT_TRUE(fetched.wait());
+    ASSERT_TRUE(fetched.error.isNull()) << fetched.error.message.toStdString();
+    ASSERT_TRUE(item->thumbnailUrl().isLocalFile());
+    EXPECT_EQ(QFileInfo(item->thumbnailUrl().toLocalFile()).path(), QVRDataItem::externalDataItemFilesFolder());
+
+    ASSERT_TRUE(setUp(item, true).isNull());
+    EXPECT_EQ(object->type(), ZERI_MixedMediaObject::Video);
+    EXPECT_EQ(object->object()->videoAsset()->externalURL(), item->youtubeURL());
+    EXPECT_EQ(QFileInfo(object->object()->originalImageAsset()->localFilePath()).path(), package->assetsPath());
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(120, 90));
+
+    // A missing thumbnail is the processor's error; nothing was set up.
+    auto missing = std::make_shared<QVRStreamingVideoDataItem>();
+    missing->setThumbnailUrl(server.url(QStringLiteral("/none.jpg")));
+    Completion failed;
+    processor.processDataItem(missing, failed.block());
+    ASSERT_TRUE(failed.wait());
+    EXPECT_EQ(failed.error.domain, QStringLiteral("ZERI_WebDownloaderError"));
 }
