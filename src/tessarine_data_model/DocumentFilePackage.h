@@ -1,11 +1,25 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QString>
 
-// What the model asks of the package (folder on disk) that holds a document. The storage layer implements
-// it; a document without a package has no asset folder. The document holds its package weakly.
+#include "platform/Error.h"
+
+class ZERI_TessarineModel;
+
+// What the model asks of the package (folder on disk) that holds a document. The storage layer implements it
+// and registers how a package is made for a document that has none; a document without a package has no asset
+// folder. The document holds its package weakly (the storage layer keeps its packages).
 class DocumentFilePackage {
 public:
+    using Maker =
+        std::function<std::shared_ptr<DocumentFilePackage>(const std::shared_ptr<ZERI_TessarineModel>&, Error*)>;
+
+    // Codes of the "com.tessarine.filepackage" errors the model itself reports.
+    enum SaveError { CannotSave = 2, NoPackageStore = 3, SavingSwitchedOff = 4 };
+
     virtual ~DocumentFilePackage() = default;
 
     // The package's document id (the folder name); a document opened with a package takes it.
@@ -16,4 +30,12 @@ public:
     virtual QString publishedAssetStoragePath() const = 0;
     // User name of the package's owner; empty when unknown.
     virtual QString ownerUserName() const { return {}; }
+    // Makes `document` the package's model and writes it as the draft, atomically. The default cannot save.
+    virtual bool saveDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error);
+
+    // How a package is made for a document saved for the first time; nullptr restores the default (none). The
+    // maker keeps the package it makes (documents hold theirs weakly, and a package holds its document).
+    static void registerMaker(Maker maker);
+    static std::shared_ptr<DocumentFilePackage> makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document,
+                                                                Error* error);
 };

@@ -47,6 +47,8 @@ public:
             m_keys.insert(key);
     }
     bool isEmpty() const { return !m_any; }
+    // Whether this read tells observers (an update of a live item) rather than building a fresh one.
+    bool isRecording() const { return m_record; }
     const QSet<QString>& keys() const { return m_keys; }
 
 private:

@@ -2,12 +2,28 @@
 
 #include <QUuid>
 
+#include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelJsonReader.h"
+#include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/UndoSnapshotFiles.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+
+const QString TessarineDataModelItem::kDidBeginUndoableChangesNotification =
+    QStringLiteral("TessarineDataModelItemDidBeginUndoableChangesNotification");
+const QString TessarineDataModelItem::kDidEndUndoableChangesNotification =
+    QStringLiteral("TessarineDataModelItemDidEndUndoableChangesNotifiaction");
+const QString TessarineDataModelItem::kDidCancelUndoableChangesNotification =
+    QStringLiteral("TessarineDataModelItemDidCancelUndoableChangesNotification");
+const QString TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification =
+    QStringLiteral("TessarnieDataModelItemDidSetPropertiesFromUndoableActionNotification");
 
 namespace {
 const QString kCreatedKey = QStringLiteral("created");
@@ -110,11 +126,115 @@ void TessarineDataModelItem::readFromReader(const ModelJsonReader& reader, bool 
 void TessarineDataModelItem::setUpdated()
 {
     invalidateJsonDictionary();
+    markUpdated();
+}
+
+void TessarineDataModelItem::markUpdated()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_updatedStampMs >= 1000) {
+        m_updatedStampMs = now;
+        m_updated = sharedFormatter().stringFromDate(QDateTime::fromMSecsSinceEpoch(now));
+        invalidateJsonDictionary();
+    }
+    if (const auto document = tessarineModel())
+        document->setNeedsSaveToFile();
+}
+
+std::shared_ptr<ZERI_FlowModel> TessarineDataModelItem::undoResponder() const
+{
+    return nearestParentItemOfClass<ZERI_FlowModel>();
+}
+
+namespace {
+
+// One undo (or redo) step: restores the action's snapshot into the item and, while doing so, registers the
+// opposite step holding the state it replaces (with the same userInfo and name), which the undo manager files as
+// the redo step (or, during a redo, as the next undo step). Holds the item and the responder weakly; the files
+// the snapshot keeps are released when the step runs or is dropped.
+void registerRestoreStep(const std::weak_ptr<TessarineDataModelItem>& item,
+                         const std::weak_ptr<ZERI_FlowModel>& responder, const std::shared_ptr<UndoableAction>& action)
+{
+    const auto flow = responder.lock();
+    if (!flow) {
+        UndoSnapshotFiles::release(action->retainedFiles());
+        return;
+    }
+    flow->undoManager().registerUndo(
+        [item, responder, action] {
+            if (const auto target = item.lock()) {
+                auto opposite = std::make_shared<UndoableAction>(target->jsonDictionary(), false,
+                                                                 UndoSnapshotFiles::retain(*target));
+                opposite->setUserInfo(action->userInfo());
+                opposite->setActionDescription(action->actionDescription());
+                registerRestoreStep(item, responder, opposite);
+                target->setPropertiesFromUndoableAction(action);
+            }
+            UndoSnapshotFiles::release(action->retainedFiles());
+        },
+        [action] { UndoSnapshotFiles::release(action->retainedFiles()); });
+}
+
+} // namespace
+
+void TessarineDataModelItem::beginUndoableChanges(bool endOnNextBegin)
+{
+    if (!undoResponder())
+        return;
+    // A change still open is ended first, whatever its flag: replacing it would lose its snapshot.
+    if (m_currentUndoableAction)
+        endUndoableChanges();
+    const QStringList retained = UndoSnapshotFiles::retain(*this);
+    m_currentUndoableAction = std::make_shared<UndoableAction>(jsonDictionary(), endOnNextBegin, retained);
+    NotificationCenter::defaultCenter().post(kDidBeginUndoableChangesNotification, this);
+}
+
+void TessarineDataModelItem::endUndoableChanges()
+{
+    const auto responder = undoResponder();
+    if (!responder || !m_currentUndoableAction)
+        return;
+    const auto action = std::exchange(m_currentUndoableAction, nullptr);
+    NotificationCenter::defaultCenter().post(kDidEndUndoableChangesNotification, this);
+    UndoManager& manager = responder->undoManager();
+    manager.beginUndoGrouping();
+    registerRestoreStep(weak_from_this(), responder, action);
+    if (!action->actionDescription().isEmpty())
+        manager.setActionName(action->actionDescription());
+    manager.endUndoGrouping();
+}
+
+void TessarineDataModelItem::cancelUndoableChanges()
+{
+    if (!m_currentUndoableAction)
+        return;
+    const auto action = std::exchange(m_currentUndoableAction, nullptr);
+    NotificationCenter::defaultCenter().post(kDidCancelUndoableChangesNotification, this);
+    // Roll back what the change did, without an undo step.
+    Error error;
+    if (!setPropertiesFromDict(action->snapshot(), &error))
+        qCWarning(lcTessarineDataModel) << "a cancelled change did not roll back cleanly:" << error.message;
+    UndoSnapshotFiles::release(action->retainedFiles());
+}
+
+void TessarineDataModelItem::setPropertiesFromUndoableAction(const std::shared_ptr<UndoableAction>& action)
+{
+    if (!action)
+        return;
+    Error error;
+    if (!setPropertiesFromDict(action->snapshot(), &error))
+        qCWarning(lcTessarineDataModel) << "an undo snapshot did not restore cleanly:" << error.message;
+    NotificationCenter::defaultCenter().post(kDidSetPropertiesFromUndoableActionNotification, this,
+                                             {{QStringLiteral("undoableAction"), QVariant::fromValue(action)}});
+    // Re-encoding was cancelled when a video left the document; it is queued again when the video comes back.
+    if (const auto manager = videoCompressionManager())
+        manager->resumeCompressionForAssetsOfDataModelItem(weak_from_this().lock());
 }
 
 void TessarineDataModelItem::didChange(const QString& key)
 {
     invalidateJsonDictionary();
+    markUpdated();
     // Nobody can observe a notifier that was never made: don't make one just to report into it.
     if (ObjectUpdateNotifier* notifier = existingUpdateNotifier(); notifier && notifier->hasObservers())
         notifier->reportChange(key);
@@ -123,6 +243,7 @@ void TessarineDataModelItem::didChange(const QString& key)
 void TessarineDataModelItem::didChangeKeys(const QSet<QString>& keys)
 {
     invalidateJsonDictionary();
+    markUpdated();
     if (ObjectUpdateNotifier* notifier = existingUpdateNotifier(); notifier && notifier->hasObservers())
         notifier->reportChanges(keys);
 }
@@ -180,7 +301,8 @@ TessarineDateFormatter& TessarineDataModelItem::sharedFormatter()
 
 void TessarineDataModelItem::stampNewTimestamps()
 {
-    const QString now = sharedFormatter().stringFromDate(QDateTime::currentDateTime());
+    m_updatedStampMs = QDateTime::currentMSecsSinceEpoch();
+    const QString now = sharedFormatter().stringFromDate(QDateTime::fromMSecsSinceEpoch(m_updatedStampMs));
     m_created = now;
     m_updated = now;
     invalidateJsonDictionary();

@@ -17,6 +17,8 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class TessarineDateFormatter;
+class UndoableAction;
+class ZERI_FlowModel;
 class VideoCompressionManager;
 class ZERI_ContentAsset;
 class ZERI_FlowScreenModel;
@@ -70,8 +72,27 @@ public:
     // item being built from its JSON reports nothing.
     void readFromReader(const ModelJsonReader& reader, bool reportChanges);
 
-    // Marks the item changed: its cached dictionary and those above it are dropped.
+    // Marks the item changed: its cached dictionary and those above it are dropped, its "updated" timestamp is
+    // renewed (at most once a second) and its document schedules a save. Every setter does this.
     void setUpdated();
+
+    // Undoable changes. The undo responder is the nearest flow (the item itself when it is one); without one
+    // these do nothing. begin takes a snapshot of the item's dictionary form (keeping the asset files it refers
+    // to); every edit until the matching end forms one undo step, which restores the snapshot. A begin while a
+    // change is open ends that change first, whatever its flag. cancel restores the snapshot and drops the change
+    // without an undo step.
+    static const QString kDidBeginUndoableChangesNotification;
+    static const QString kDidEndUndoableChangesNotification;
+    static const QString kDidCancelUndoableChangesNotification;
+    static const QString kDidSetPropertiesFromUndoableActionNotification;
+    void beginUndoableChanges(bool endOnNextBegin = false);
+    void endUndoableChanges();
+    void cancelUndoableChanges();
+    std::shared_ptr<UndoableAction> currentUndoableAction() const { return m_currentUndoableAction; }
+    // Restores the action's snapshot and posts kDidSetPropertiesFromUndoableActionNotification (object: this
+    // item; userInfo {"undoableAction": the action}). Video assets that still carry a preset are queued again.
+    void setPropertiesFromUndoableAction(const std::shared_ptr<UndoableAction>& action);
+    std::shared_ptr<ZERI_FlowModel> undoResponder() const;
 
     // Inclusive: the item itself when it is a T, else the nearest ancestor that is.
     template <class T> std::shared_ptr<T> nearestParentItemOfClass() const
@@ -121,6 +142,8 @@ protected:
     void invalidateJsonDictionary();
 
     void stampNewTimestamps();
+    // The change bookkeeping every setter does: timestamp (at most once a second) and the document's save.
+    void markUpdated();
     void writeTimestamps(QJsonObject& dict) const;
     void readTimestamps(const ModelJsonReader& reader, ChangedKeys& changedKeys);
     void writeInternalID(QJsonObject& dict) const;
@@ -161,6 +184,8 @@ private:
     mutable QJsonObject m_jsonCache;
     mutable bool m_jsonValid = false;
     std::unique_ptr<ObjectUpdateNotifier> m_notifier;
+    qint64 m_updatedStampMs = 0;
+    std::shared_ptr<UndoableAction> m_currentUndoableAction;
 };
 
 // How side-menu dictionaries refer to a model item without keeping it alive.

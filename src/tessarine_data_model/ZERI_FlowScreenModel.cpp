@@ -493,7 +493,7 @@ void ZERI_FlowScreenModel::readProperties(const ModelJsonReader& reader, Changed
 
     const auto backgroundDict = reader.object(kBackgroundKey).value_or(QJsonObject());
     const QColor oldColor = m_background->color();
-    m_background->readFromReader(ModelJsonReader(backgroundDict, reader, kBackgroundKey), true);
+    m_background->readFromReader(ModelJsonReader(backgroundDict, reader, kBackgroundKey), changedKeys.isRecording());
     if (m_background->color() != oldColor)
         changedKeys.insert(kBackgroundColorKey);
 

@@ -448,7 +448,8 @@ void ZERI_MixedMediaObject::readProperties(const ModelJsonReader& reader, Change
         }
         const bool wasSame = m_galleryAssetManager->jsonDictionary() == *managerDict;
         if (!wasSame) {
-            m_galleryAssetManager->readFromReader(ModelJsonReader(*managerDict, reader, kGalleryAssetManagerKey), true);
+            m_galleryAssetManager->readFromReader(ModelJsonReader(*managerDict, reader, kGalleryAssetManagerKey),
+                                                  changedKeys.isRecording());
             changedKeys.insert(kGalleryAssetManagerKey);
         }
     } else if (m_galleryAssetManager) {

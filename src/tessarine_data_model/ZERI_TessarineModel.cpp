@@ -7,6 +7,7 @@
 #include <QMutex>
 
 #include "platform/Json.h"
+#include "platform/MainThread.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/TessarineDataModelLogging.h"
@@ -233,6 +234,45 @@ void ZERI_TessarineModel::setCategories(const QStringList& categories)
 void ZERI_TessarineModel::setIsPublishPreview(bool preview)
 {
     m_isPublishPreview = preview;
+}
+
+void ZERI_TessarineModel::setNeedsSaveToFile()
+{
+    if (m_dontSave || m_saveScheduled)
+        return;
+    m_saveScheduled = true;
+    MainThread::runAfter(kSaveDelaySeconds, [weak = weak_from_this()] {
+        const auto document = std::static_pointer_cast<ZERI_TessarineModel>(weak.lock());
+        if (!document || !document->m_saveScheduled)
+            return;
+        Error error;
+        if (document->saveToFile(&error) || document->m_dontSave)
+            return;
+        // A program without a package store (a tool, a test) simply keeps its documents in memory.
+        if (error.code == DocumentFilePackage::NoPackageStore)
+            qCDebug(lcTessarineDataModel) << "not saving document" << document->qvdID() << error.message;
+        else
+            qCWarning(lcTessarineDataModel) << "cannot save document" << document->qvdID() << error.message;
+    });
+}
+
+bool ZERI_TessarineModel::saveToFile(Error* error)
+{
+    m_saveScheduled = false;
+    if (m_dontSave) {
+        setError(error, Error(QStringLiteral("com.tessarine.filepackage"), DocumentFilePackage::SavingSwitchedOff,
+                              QStringLiteral("saving is switched off for this document")));
+        return false;
+    }
+    const auto self = std::static_pointer_cast<ZERI_TessarineModel>(weak_from_this().lock());
+    auto package = m_package.lock();
+    if (!package) {
+        package = DocumentFilePackage::makeForDocument(self, error);
+        if (!package)
+            return false;
+        setFilePackage(package);
+    }
+    return package->saveDocument(self, error);
 }
 
 QString ZERI_TessarineModel::publishWebHost()

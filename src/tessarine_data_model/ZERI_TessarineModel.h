@@ -73,9 +73,23 @@ public:
     // Not stored: a preview of the published copy takes its assets from the published folder.
     bool isPublishPreview() const { return m_isPublishPreview; }
     void setIsPublishPreview(bool preview);
-    // Not stored: while true the document is never written to its package.
+    // Not stored: while true the document is never written to its package (a scheduled save is dropped).
     bool dontSave() const { return m_dontSave; }
-    void setDontSave(bool dontSave) { m_dontSave = dontSave; }
+    void setDontSave(bool dontSave)
+    {
+        m_dontSave = dontSave;
+        if (dontSave)
+            m_saveScheduled = false;
+    }
+
+    // Schedules one save 1.0 s from now unless one is already scheduled: every change of that second joins it.
+    // Nothing while saving is switched off.
+    static constexpr double kSaveDelaySeconds = 1.0;
+    void setNeedsSaveToFile();
+    bool isSaveScheduled() const { return m_saveScheduled; }
+    // Writes the draft now through the package (made first, through the registered maker, when the document has
+    // none). False, with `error`, when saving is off or the package cannot save.
+    bool saveToFile(Error* error = nullptr);
 
     // Host name of the service's public pages, for publishURL ("www.tessarine.com" unless configured).
     static QString publishWebHost();
@@ -111,6 +125,7 @@ private:
     QStringList m_categories;
     bool m_isPublishPreview = false;
     bool m_dontSave = false;
+    bool m_saveScheduled = false;
     std::weak_ptr<DocumentFilePackage> m_package;
     std::weak_ptr<DocumentFilePackage> m_assetSourcePackage;
     std::shared_ptr<VideoCompressionManager> m_videoCompressionManager;
