@@ -16,6 +16,7 @@
 #include "storage/QVRDataFromURLDataItem.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -212,6 +213,15 @@ TEST(DataItems, ArchiveKeepsTheKindTheContentAndThePresetText)
     EXPECT_EQ(back->type(), 3);
     EXPECT_EQ(back->contentUrl(), item->contentUrl());
     EXPECT_FALSE(back->videoCompressionPreset());
+    EXPECT_FALSE(back->archive().contains(QStringLiteral("compressionPreset")));
+
+    item->setVideoCompressionPreset(VideoAssetCompressorPreset::medium720p());
+    EXPECT_TRUE(item->archive().value(QStringLiteral("compressionPreset")).isString());
+    const auto withPreset =
+        std::dynamic_pointer_cast<QVRDataFromURLDataItem>(QVRDataItem::fromArchive(item->archive()));
+    ASSERT_TRUE(withPreset && withPreset->videoCompressionPreset());
+    EXPECT_EQ(withPreset->videoCompressionPreset()->dictionaryRepresentation(),
+              VideoAssetCompressorPreset::medium720p()->dictionaryRepresentation());
 
     auto clear = QVRCustomDataDataItem::clearImageDataItemWithSize(QSizeF(10.2, 3));
     const QImage image = QImage::fromData(clear->customMainData(), "PNG");

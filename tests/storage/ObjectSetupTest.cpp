@@ -283,6 +283,24 @@ TEST_F(ObjectSetupTest, ReplacingACroppedAssetKeepsWhatAnUndoStepHoldsAndDefersT
     Tessutils::setCorvikUserDict(std::nullopt);
 }
 
+TEST_F(ObjectSetupTest, RemoveAllAssetsClearsTheObjectAndDeletesFilesNobodyElseUses)
+{
+    const QString own = package->assetsPath() + QStringLiteral("/own.png");
+    const QString shared = package->assetsPath() + QStringLiteral("/shared.png");
+    ASSERT_TRUE(writeBytes(own, pngBytes(4, 4)));
+    ASSERT_TRUE(writeBytes(shared, pngBytes(4, 4)));
+    auto target = addImageObject(*document, own);
+    auto crop = ZERI_ContentAsset::create();
+    crop->setExternalURL(QUrl::fromLocalFile(shared));
+    target->object()->setCroppedImageAsset(crop);
+    addImageObject(*document, shared);
+
+    MixedMediaObjectStorage::removeAllAssets(target);
+    EXPECT_TRUE(target->object()->getAllContentAssets().empty());
+    EXPECT_FALSE(QFileInfo::exists(own));
+    EXPECT_TRUE(QFileInfo::exists(shared));
+}
+
 TEST_F(ObjectSetupTest, TemporaryCopyHasItsOwnFiles)
 {
     const QString file = package->assetsPath() + QStringLiteral("/a.png");
