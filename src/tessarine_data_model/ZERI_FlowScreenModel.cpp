@@ -219,6 +219,13 @@ void ZERI_FlowScreenModel::setBackgroundColor(const QColor& color)
     setPreviewInvalidated(true);
 }
 
+void ZERI_FlowScreenModel::colorOutletEditedWithColor(const QColor& color)
+{
+    beginUndoableChanges();
+    setBackgroundColor(color);
+    endUndoableChanges();
+}
+
 QSizeF ZERI_FlowScreenModel::screenSize() const
 {
     if (const auto flow = std::dynamic_pointer_cast<ZERI_FlowModel>(parent()))

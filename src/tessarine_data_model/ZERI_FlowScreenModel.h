@@ -55,6 +55,8 @@ public:
     QColor backgroundColor() const;
     void setBackgroundColor(const QColor& color);
     QColor observableColor() const { return backgroundColor(); }
+    // The side menu's colour outlet: sets the background colour as one undoable change.
+    void colorOutletEditedWithColor(const QColor& color);
 
     QSizeF screenSize() const;
 

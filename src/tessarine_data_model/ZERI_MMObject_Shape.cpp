@@ -32,6 +32,13 @@ void ZERI_MMObject_Shape::setColor(const QColor& color)
     invalidateScreenPreview();
 }
 
+void ZERI_MMObject_Shape::colorOutletEditedWithColor(const QColor& color)
+{
+    beginUndoableChanges();
+    setColor(color);
+    endUndoableChanges();
+}
+
 QList<QPointF> ZERI_MMObject_Shape::relativePaths() const
 {
     QList<QPointF> path;

@@ -30,6 +30,8 @@ public:
     QColor color() const { return m_color; }
     void setColor(const QColor& color);
     QColor observableColor() const { return m_color; }
+    // The side menu's colour outlet: sets the fill colour as one undoable change.
+    void colorOutletEditedWithColor(const QColor& color);
 
     // The polygon in the unit square as drawn into a y-up context: the shape's list flipped and, unless it is
     // the octagon, turned by rotation × (−π/2). Empty for rectangles, ellipses, rounded rectangles and unknown

@@ -13,6 +13,7 @@
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -290,4 +291,20 @@ TEST(UndoableChanges, UndoingARemovalQueuesTheVideoAgain)
     VideoCompressionManager::registerFactory(nullptr);
     EXPECT_EQ(f.screen->mixedMediaObjects().size(), 1u);
     EXPECT_EQ(recorder->resumed, 1);
+}
+
+TEST(UndoableChanges, ColourOutletsAreOneStepEach)
+{
+    Fixture f;
+    auto shapeProxy = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+    f.screen->addMixedMediaObject(shapeProxy);
+    auto shape = shapeProxy->as<ZERI_MMObject_Shape>();
+    f.screen->colorOutletEditedWithColor(Qt::green);
+    shape->colorOutletEditedWithColor(Qt::blue);
+    EXPECT_EQ(f.flow->undoManager().undoCount(), 2);
+    f.flow->undoManager().undo();
+    EXPECT_FALSE(shape->color().isValid());
+    EXPECT_EQ(f.screen->backgroundColor(), QColor(Qt::green));
+    f.flow->undoManager().undo();
+    EXPECT_FALSE(f.screen->backgroundColor().isValid());
 }
