@@ -28,6 +28,13 @@ ZERI_ContentItemDeletionManager& ZERI_ContentItemDeletionManager::sharedInstance
     return instance;
 }
 
+void ZERI_ContentItemDeletionManager::registerWithStorage()
+{
+    // The shared instance lives for the whole process; the registry must not delete it.
+    ContentItemDeletionQueue::registerQueue(
+        std::shared_ptr<ContentItemDeletionQueue>(&sharedInstance(), [](ContentItemDeletionQueue*) {}));
+}
+
 QString ZERI_ContentItemDeletionManager::defaultQueueFilePath()
 {
     return AppPaths::applicationSupport() + QStringLiteral("/Tessarine/deletionqueue.json");

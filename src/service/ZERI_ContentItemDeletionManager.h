@@ -8,6 +8,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "service/BlockRequester.h"
+#include "storage/ContentItemDeletionQueue.h"
 
 class QTimer;
 class Reachability;
@@ -21,8 +22,10 @@ class Reachability;
 // reached it (refused or dropped connections, timeouts) do not count, so an outage loses nothing. While the
 // network is reported down, or nobody is signed in, the queue waits and sends nothing.
 //
+// Storage hands it the server copies that nothing reaches any more once registerWithStorage() ran (at start-up).
+//
 // Main thread only.
-class ZERI_ContentItemDeletionManager {
+class ZERI_ContentItemDeletionManager : public ContentItemDeletionQueue {
 public:
     static constexpr int kMaxAttempts = 10;
     static constexpr double kDefaultRetryInterval = 4.0;
@@ -30,15 +33,17 @@ public:
     // Over "<Application Support>/Tessarine/deletionqueue.json".
     static ZERI_ContentItemDeletionManager& sharedInstance();
     static QString defaultQueueFilePath();
+    // Makes the shared instance the queue storage sends its deletions to.
+    static void registerWithStorage();
 
     // Reads the queue kept at `queueFilePath` and resumes it at the next turn of the event loop.
     explicit ZERI_ContentItemDeletionManager(const QString& queueFilePath);
-    ~ZERI_ContentItemDeletionManager();
+    ~ZERI_ContentItemDeletionManager() override;
     ZERI_ContentItemDeletionManager(const ZERI_ContentItemDeletionManager&) = delete;
     ZERI_ContentItemDeletionManager& operator=(const ZERI_ContentItemDeletionManager&) = delete;
 
     // An empty id, or one already queued, is ignored.
-    void enqueueDeleteForContentItem(const QString& contentID);
+    void enqueueDeleteForContentItem(const QString& contentID) override;
 
     // Ids still to delete, oldest first.
     QStringList pendingContentItems() const;

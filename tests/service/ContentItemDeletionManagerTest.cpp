@@ -154,3 +154,12 @@ TEST_F(DeletionTest, UnreadableQueueFileIsSetAsideNotOverwritten)
     EXPECT_TRUE(manager->pendingContentItems().isEmpty());
     EXPECT_TRUE(QFile::exists(path + ".unreadable"));
 }
+
+TEST_F(DeletionTest, StorageSendsItsDeletionsToTheSharedQueueOnceRegistered)
+{
+    ZERI_ContentItemDeletionManager::registerWithStorage();
+    ContentItemDeletionQueue::queue()->enqueueDeleteForContentItem(QStringLiteral("c1"));
+    EXPECT_TRUE(waitUntil([&] { return !onService("c1"); }));
+    EXPECT_TRUE(ZERI_ContentItemDeletionManager::sharedInstance().pendingContentItems().isEmpty());
+    ContentItemDeletionQueue::registerQueue(nullptr);
+}

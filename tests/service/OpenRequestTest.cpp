@@ -1,0 +1,437 @@
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QTemporaryDir>
+
+#include "ServiceTestSupport.h"
+#include "foundation/Tessutils.h"
+#include "platform/AppPaths.h"
+#include "service/OpenRequestUi.h"
+#include "service/ZERI_APIBinding.h"
+#include "service/QVROpenRequest.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+#include "support/QtPrinters.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_FlowLink.h"
+
+namespace {
+
+const QString kGetByStringID = QStringLiteral("tessarine.getByStringId");
+
+// Every call the request makes on its user interface, in order, as text.
+struct UiLog {
+    QStringList calls;
+    void add(const QString& call) { calls.append(call); }
+};
+
+struct FakeWindow : QVROpenRequestDelegate {
+    explicit FakeWindow(UiLog& log, QString name)
+        : m_log(log)
+        , m_name(std::move(name))
+    {
+    }
+    void openRequesterWantsToDisplayLoadingView(QObject* view) override
+    {
+        m_log.add(m_name + ".loadingView:" + (view ? view->objectName() : QStringLiteral("none")));
+    }
+    void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
+    {
+        models.push_back(model);
+        m_log.add(m_name + ".model:" + model->stringID());
+    }
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> models;
+
+private:
+    UiLog& m_log;
+    QString m_name;
+};
+
+struct FakePanel : ViewerDownloadPanel {
+    explicit FakePanel(UiLog& log)
+        : m_log(log)
+    {
+        m_view.setObjectName(QStringLiteral("downloadPanel"));
+    }
+    QObject* view() override { return &m_view; }
+    void setInformation(const std::shared_ptr<ZERI_TessarineModel>& model) override
+    {
+        m_log.add("panel.information:" + model->stringID());
+    }
+    void updateProgress(double progress) override { m_log.add("panel.progress:" + QString::number(progress)); }
+    void setCloseBlock(std::function<void()>) override {}
+    void removeView() override { m_log.add(QStringLiteral("panel.removeView")); }
+
+private:
+    UiLog& m_log;
+    QObject m_view;
+};
+
+class FakeOpenRequestUi : public OpenRequestUi {
+public:
+    explicit FakeOpenRequestUi(UiLog& log)
+        : m_log(log)
+        , creator(log, "creator")
+        , viewer(log, "viewer")
+        , tablet(log, "tablet")
+    {
+        m_loadingView.setObjectName(QStringLiteral("loading"));
+    }
+
+    void showTemplateChooser() override { m_log.add(QStringLiteral("templateChooser")); }
+    QVROpenRequestDelegate* creatorWindowForOpen() override
+    {
+        m_log.add(QStringLiteral("creatorWindow"));
+        return &creator;
+    }
+    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
+    {
+        return nullptr;
+    }
+    QVROpenRequestDelegate* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
+    {
+        m_log.add(QStringLiteral("makeViewerWindow:") + (model ? QStringLiteral("model") : QStringLiteral("none")));
+        return &viewer;
+    }
+    QVROpenRequestDelegate* makeiPadPreviewWindow() override
+    {
+        m_log.add(QStringLiteral("makeTabletWindow"));
+        return &tablet;
+    }
+    void closeWindowBeingPrepared(QVROpenRequestDelegate* window) override
+    {
+        m_log.add(QStringLiteral("close:") + (window == &viewer    ? "viewer"
+                                              : window == &creator ? "creator"
+                                                                   : "tablet"));
+    }
+    QObject* makeLoadingView(const QString& text) override
+    {
+        m_log.add("makeLoadingView:" + text);
+        return &m_loadingView;
+    }
+    std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override
+    {
+        m_log.add(QStringLiteral("makeDownloadPanel"));
+        return std::make_unique<FakePanel>(m_log);
+    }
+    void showPasswordPrompt(const QString& stringID, std::function<void(const QString&)> onUnlocked,
+                            std::function<void()> onDismissed) override
+    {
+        m_log.add("passwordPrompt:" + stringID);
+        unlock = std::move(onUnlocked);
+        dismiss = std::move(onDismissed);
+    }
+    void showRegisterWall(const QString& message, std::function<void(bool)> onDone) override
+    {
+        m_log.add("registerWall:" + message);
+        answerRegisterWall = std::move(onDone);
+    }
+
+    std::function<void(const QString&)> unlock;
+    std::function<void()> dismiss;
+    std::function<void(bool)> answerRegisterWall;
+
+private:
+    UiLog& m_log;
+    QObject m_loadingView;
+
+public:
+    FakeWindow creator;
+    FakeWindow viewer;
+    FakeWindow tablet;
+};
+
+struct DoneRecord {
+    int calls = 0;
+    Error error;
+};
+
+class OpenRequestTest : public ServiceTest {
+protected:
+    void SetUp() override
+    {
+        ServiceTest::SetUp();
+        ASSERT_TRUE(m_support.isValid());
+        AppPaths::setApplicationSupportForTesting(m_support.path());
+        ZERI_qvdFilePackage::resetForTesting();
+        m_ui = std::make_shared<FakeOpenRequestUi>(m_log);
+        OpenRequestUi::registerUi(m_ui);
+        m_service.addUser(QStringLiteral("bob"));
+    }
+    void TearDown() override
+    {
+        OpenRequestUi::registerUi(nullptr);
+        ZERI_qvdFilePackage::resetForTesting();
+        AppPaths::setApplicationSupportForTesting(QString());
+        Tessutils::setCorvikUserDict(std::nullopt);
+        ServiceTest::TearDown();
+    }
+
+    // A published document of "bob" whose first screen preview is served by the fake service.
+    FakeWebService::Document addDocument(const QString& stringID, const QString& password = {}, bool published = true,
+                                         const QString& linkedStringID = {})
+    {
+        auto model = ZERI_TessarineModel::create();
+        auto screen = ZERI_FlowScreenModel::create();
+        model->firstFlowmodel()->addFlowScreen(screen);
+        auto preview = ZERI_ContentAsset::create();
+        preview->setExternalURL(m_service.addContent(stringID + "-preview", QByteArray(2000, 'p'), "preview.jpg"));
+        screen->setPreviewScreenShotAsset(preview);
+        if (!linkedStringID.isEmpty()) {
+            auto link = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Link);
+            // A flow link is not a valid URL, so it travels as a flow-link action's text.
+            auto action = std::make_shared<ZERI_MMAction_FlowLink>();
+            action->setFlowLink("flowLink://stringID=" + linkedStringID + "&screenIndex=0");
+            link->object()->setAction(action);
+            screen->addMixedMediaObject(link);
+        }
+        FakeWebService::Document document;
+        document.stringID = stringID;
+        document.owner = QStringLiteral("bob");
+        document.title = QStringLiteral("Talk ") + stringID;
+        document.password = password;
+        document.published = published;
+        document.documentJson = QString::fromUtf8(model->jsonData());
+        document.publishedJson = published ? document.documentJson : QString();
+        return m_service.addDocument(document);
+    }
+
+    std::shared_ptr<DoneRecord> open(const OpenCue& cue, int options)
+    {
+        auto record = std::make_shared<DoneRecord>();
+        m_request = QVROpenRequest::request();
+        m_request->setOpenCue(cue);
+        m_request->setOptions(options);
+        m_request->open([record](const Error& error) {
+            ++record->calls;
+            record->error = error;
+        });
+        return record;
+    }
+    bool waitForEnd(const std::shared_ptr<DoneRecord>& record)
+    {
+        return waitUntil([&] { return record->calls > 0; });
+    }
+
+    QTemporaryDir m_support;
+    UiLog m_log;
+    std::shared_ptr<FakeOpenRequestUi> m_ui;
+    std::shared_ptr<QVROpenRequest> m_request;
+};
+
+} // namespace
+
+TEST_F(OpenRequestTest, OpensAPublishedDocumentByStringIdInAViewerAndKeepsItInAPackage)
+{
+    addDocument(QStringLiteral("abc123"));
+    const auto done = open(QStringLiteral("abc123"), 137);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+    EXPECT_FALSE(waitUntil([&] { return done->calls > 1; }, 100));
+
+    const QStringList expectedStart{"makeViewerWindow:none",      "makeLoadingView:" + UFM::FETCHING_TESSARINE_TEXT(),
+                                    "viewer.loadingView:loading", "makeDownloadPanel",
+                                    "panel.information:abc123",   "viewer.loadingView:downloadPanel"};
+    ASSERT_GE(m_log.calls.size(), expectedStart.size()) << m_log.calls.join("\n").toStdString();
+    EXPECT_EQ(m_log.calls.mid(0, expectedStart.size()), expectedStart);
+    EXPECT_EQ(m_log.calls.mid(m_log.calls.size() - 3),
+              QStringList({"panel.progress:1", "panel.removeView", "viewer.model:abc123"}));
+    ASSERT_EQ(m_ui->viewer.models.size(), 1u);
+    EXPECT_EQ(m_ui->viewer.models.front()->stringID(), "abc123");
+
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("abc123"));
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(package->publishedVersionExists());
+    EXPECT_EQ(package->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, 0);
+    EXPECT_EQ(package->metaData().tessarineName(), "Talk abc123");
+
+    // Opened again, the files are on disk: no panel, straight to the window.
+    m_log.calls.clear();
+    const auto again = open(QStringLiteral("https://www.tessarine.com/s/abc123/talk-abc123/e"), 137);
+    ASSERT_TRUE(waitForEnd(again));
+    EXPECT_TRUE(again->error.isNull());
+    EXPECT_FALSE(m_log.calls.contains("makeDownloadPanel"));
+    EXPECT_EQ(m_log.calls.last(), "viewer.model:abc123");
+}
+
+TEST_F(OpenRequestTest, PasswordPromptUnlocksTheDocumentAndDismissingItCancels)
+{
+    addDocument(QStringLiteral("locked1"), QStringLiteral("sesame"));
+    auto done = open(QStringLiteral("locked1"), 137);
+    ASSERT_TRUE(waitUntil([&] { return bool(m_ui->unlock); }));
+    EXPECT_TRUE(m_log.calls.contains("passwordPrompt:locked1"));
+    EXPECT_EQ(done->calls, 0);
+
+    // What the prompt does when the user types the right password.
+    const auto reply = callAndWait([](BlockRequester::Completion completion) {
+        return ZERI_APIBinding::getTessarineByStringId("locked1", QString(), "sesame", completion);
+    });
+    m_ui->unlock(reply->text);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+    ASSERT_EQ(m_ui->viewer.models.size(), 1u);
+    EXPECT_EQ(m_ui->viewer.models.front()->stringID(), "locked1");
+
+    m_ui->unlock = {};
+    m_log.calls.clear();
+    auto dismissed = open(QStringLiteral("https://www.tessarine.com/s/locked1"), 128 | 8);
+    ASSERT_TRUE(waitUntil([&] { return bool(m_ui->dismiss) && bool(m_ui->unlock); }));
+    m_ui->dismiss();
+    ASSERT_EQ(dismissed->calls, 1);
+    EXPECT_EQ(dismissed->error.code, QVROpenRequest::Cancelled);
+    EXPECT_EQ(dismissed->error.domain, "com.tessarine.QVRTessarineOpenRequestError");
+    EXPECT_EQ(m_log.calls.last(), "close:viewer");
+}
+
+TEST_F(OpenRequestTest, SignInWallRetriesAfterSigningInAndEndsWhenDeclined)
+{
+    addDocument(QStringLiteral("draft1"), {}, /*published=*/false);
+    auto done = open(QStringLiteral("draft1"), 8); // the owner's draft, in a creator window
+    ASSERT_TRUE(waitUntil([&] { return bool(m_ui->answerRegisterWall); }));
+    EXPECT_TRUE(m_log.calls.contains("registerWall:" + UFM::YOU_NEED_A_FREE_ACCOUNT()));
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-bob"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{"username", "bob"}}));
+    m_ui->answerRegisterWall(true);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+    EXPECT_EQ(m_service.requestCount(kGetByStringID), 2);
+    ASSERT_EQ(m_ui->creator.models.size(), 1u);
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("draft1"));
+    ASSERT_TRUE(package);
+    EXPECT_EQ(package->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, ZERI_qvdFilePackage::OwnDocument);
+
+    Tessutils::setCorvikAuthToken(QString());
+    addDocument(QStringLiteral("draft2"), {}, false);
+    m_ui->answerRegisterWall = {};
+    m_log.calls.clear();
+    auto declined = open(QStringLiteral("draft2"), 137);
+    ASSERT_TRUE(waitUntil([&] { return bool(m_ui->answerRegisterWall); }));
+    m_ui->answerRegisterWall(false);
+    ASSERT_EQ(declined->calls, 1);
+    EXPECT_EQ(declined->error.code, QVROpenRequest::SignInRequired);
+    EXPECT_EQ(declined->error.message, UFM::YOU_NEED_A_FREE_ACCOUNT());
+    EXPECT_EQ(m_log.calls.last(), "close:viewer");
+}
+
+TEST_F(OpenRequestTest, CancelEndsWithCodeEightAndNothingIsCalledAfterwards)
+{
+    addDocument(QStringLiteral("slow1"));
+    m_service.injectReply(kGetByStringID, FakeHttpReply::json({}).delayed(300), 1);
+    auto done = open(QStringLiteral("slow1"), 137);
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kGetByStringID) == 1; }));
+    m_request->cancel();
+    ASSERT_EQ(done->calls, 1);
+    EXPECT_EQ(done->error.code, QVROpenRequest::Cancelled);
+    EXPECT_EQ(m_log.calls.last(), "close:viewer");
+    const int callsAtCancel = int(m_log.calls.size());
+    m_request->cancel();
+    EXPECT_FALSE(waitUntil([&] { return done->calls > 1 || m_log.calls.size() > callsAtCancel; }, 600));
+}
+
+// Malformed, unknown and broken documents end with a text from UFM and leave no window open.
+TEST_F(OpenRequestTest, BadCuesEndWithAnErrorAndNoWindowLeftOpen)
+{
+    for (const char* malformed : {"not an id!", "", "https://example.com/s/abc123", "https://www.tessarine.com/x/abc",
+                                  "https://www.tessarine.com/s/abc/title/zz", "ftp://www.tessarine.com/s/abc"}) {
+        m_log.calls.clear();
+        auto done = open(QString::fromUtf8(malformed), 137);
+        ASSERT_EQ(done->calls, 1) << malformed;
+        EXPECT_EQ(done->error.code, QVROpenRequest::BadCue);
+        EXPECT_EQ(done->error.message, UFM::ERROR_DOWNLOADING_TESSARINE());
+        EXPECT_TRUE(m_log.calls.isEmpty()) << m_log.calls.join(", ").toStdString();
+    }
+
+    m_log.calls.clear();
+    auto unknown = open(QStringLiteral("nosuch1"), 137);
+    ASSERT_TRUE(waitForEnd(unknown));
+    EXPECT_EQ(unknown->error.code, QVROpenRequest::NotFound);
+    EXPECT_EQ(unknown->error.message, UFM::ERROR_DOWNLOADING_TESSARINE());
+    EXPECT_EQ(m_log.calls.last(), "close:viewer");
+
+    auto alias = open(QVROpenRequest::shortLinkBase() + "nosuchalias", 137);
+    ASSERT_TRUE(waitForEnd(alias));
+    EXPECT_EQ(alias->error.message, UFM::ERROR_DOWNLOADING_TESSARINE_ALIAS());
+
+    FakeWebService::Document broken;
+    broken.stringID = QStringLiteral("broken1");
+    broken.owner = QStringLiteral("bob");
+    broken.published = true;
+    broken.publishedJson = QStringLiteral(R"({"tessarine":{"flows":"not a list"}})");
+    m_service.addDocument(broken);
+    m_log.calls.clear();
+    auto unreadable = open(QStringLiteral("broken1"), 137);
+    ASSERT_TRUE(waitForEnd(unreadable));
+    EXPECT_EQ(unreadable->error.code, QVROpenRequest::BrokenDocument);
+    EXPECT_EQ(m_log.calls.last(), "close:viewer");
+    EXPECT_FALSE(ZERI_qvdFilePackage::packageForStringID(QStringLiteral("broken1")));
+}
+
+TEST_F(OpenRequestTest, ShareAddressesNameAStringIdOrAnAlias)
+{
+    using Kind = QVROpenRequest::ParsedCue::Kind;
+    const auto parse = [](const QString& text) { return QVROpenRequest::parseCue(text); };
+    for (const char* address :
+         {"abc123", "https://www.tessarine.com/s/abc123", "https://www.tessarine.com/s/abc123/my-talk",
+          "https://www.tessarine.com/s/abc123/my-talk/f", "https://www.tessarine.com/s/abc123/t",
+          "www.tessarine.com/s/abc123", "  abc123\n"}) {
+        const auto parsed = parse(QString::fromUtf8(address));
+        ASSERT_TRUE(parsed) << address;
+        EXPECT_EQ(parsed->kind, Kind::StringID);
+        EXPECT_EQ(parsed->value, "abc123");
+    }
+    const auto alias = parse(QVROpenRequest::shortLinkBase() + "my-talk");
+    ASSERT_TRUE(alias);
+    EXPECT_EQ(alias->kind, Kind::Alias);
+    EXPECT_EQ(alias->value, "my-talk");
+    for (const char* bad : {"abc 123", "https://www.tessarine.com/s/", "http://www.tessarine.com/s/abc123",
+                            "https://www.tessarine.com:8443/s/abc123", "https://user@www.tessarine.com/s/abc",
+                            "https://www.tessarine.com/s/abc123/a/b", "https://www.tessarine.com/s/ab%20c"}) {
+        EXPECT_FALSE(parse(QString::fromUtf8(bad))) << bad;
+    }
+}
+
+TEST_F(OpenRequestTest, NewDocumentCueShowsTheTemplateChooser)
+{
+    auto done = open(NewDocumentCue{}, 0);
+    ASSERT_EQ(done->calls, 1);
+    EXPECT_TRUE(done->error.isNull());
+    EXPECT_EQ(m_log.calls, QStringList({"templateChooser"}));
+}
+
+TEST_F(OpenRequestTest, EmbeddedDocumentsAreFetchedUnlessAskedNotTo)
+{
+    addDocument(QStringLiteral("inner1"));
+    addDocument(QStringLiteral("outer1"), {}, true, QStringLiteral("inner1"));
+    auto done = open(QStringLiteral("outer1"), 137);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull());
+    const auto inner = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("inner1"));
+    ASSERT_TRUE(inner);
+    EXPECT_TRUE(inner->publishedVersionExists());
+
+    addDocument(QStringLiteral("inner2"));
+    addDocument(QStringLiteral("outer2"), {}, true, QStringLiteral("inner2"));
+    auto skipping = open(QStringLiteral("outer2"), 137 | 2048);
+    ASSERT_TRUE(waitForEnd(skipping));
+    EXPECT_FALSE(ZERI_qvdFilePackage::packageForStringID(QStringLiteral("inner2")));
+}
+
+TEST_F(OpenRequestTest, ADocumentInMemoryOpensInTheWindowItsOptionsName)
+{
+    auto model = ZERI_TessarineModel::create();
+    model->setStringID(QStringLiteral("local1"));
+    auto tablet = open(model, 512);
+    ASSERT_TRUE(waitForEnd(tablet));
+    EXPECT_TRUE(tablet->error.isNull());
+    EXPECT_EQ(m_log.calls, QStringList({"makeTabletWindow", "tablet.model:local1"}));
+
+    m_log.calls.clear();
+    auto creator = open(model, 0);
+    ASSERT_TRUE(waitForEnd(creator));
+    EXPECT_EQ(m_log.calls, QStringList({"creatorWindow", "creator.model:local1"}));
+}
