@@ -22,6 +22,7 @@
 #include "storage/StorageLogging.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
+#include "tessarine_data_model/UndoSnapshotFiles.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -296,6 +297,36 @@ bool ZERI_qvdFilePackage::saveModelToFile(const std::shared_ptr<ZERI_TessarineMo
         return packageForNewModel(model, error) != nullptr;
     package->m_model = model;
     return package->saveModel(error);
+}
+
+bool ZERI_qvdFilePackage::saveDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error)
+{
+    if (!document)
+        return false;
+    m_model = document;
+    return saveModel(error);
+}
+
+namespace {
+
+class SnapshotFileCounts : public UndoSnapshotFiles {
+public:
+    QStringList retainFilesOfItem(const TessarineDataModelItem& item) override
+    {
+        return AssetFileReferences::retainFilesOfItem(item);
+    }
+    void releaseFiles(const QStringList& paths) override { AssetFileReferences::releaseFiles(paths); }
+};
+
+} // namespace
+
+void ZERI_qvdFilePackage::registerWithDocumentModel()
+{
+    DocumentFilePackage::registerMaker(
+        [](const std::shared_ptr<ZERI_TessarineModel>& document, Error* error) -> std::shared_ptr<DocumentFilePackage> {
+            return packageForNewModel(document, error);
+        });
+    UndoSnapshotFiles::registerHandler(std::make_shared<SnapshotFileCounts>());
 }
 
 QString ZERI_qvdFilePackage::ownerUserName() const

@@ -37,9 +37,10 @@ public:
     enum PackageType { OwnDocument = 1, ThemeSample = 64 };
 
     static constexpr const char* errorDomain = "com.tessarine.filepackage";
-    // 1: the documents list was asked for without an auth token (server side); 2: the package is damaged;
-    // 3: a file could not be written; 4: there is no draft to load.
-    enum ErrorCode { NoAuthToken = 1, Damaged = 2, CannotWrite = 3, NoDraft = 4 };
+    // 1: the documents list was asked for without an auth token (server side); 2: a file could not be written
+    // (the model's "cannot save"); 5: the package is damaged; 6: there is no draft to load. 3 and 4 are the
+    // model's own (no package store, saving switched off).
+    enum ErrorCode { NoAuthToken = 1, CannotWrite = 2, Damaged = 5, NoDraft = 6 };
 
     static const QString packagesChangedNotification;         // "ZERI_qvdFilePackagePackagesChangedNotification"
     static const QString publishedVersionUpdatedNotification; // sender: the package
@@ -87,6 +88,11 @@ public:
     static void duplicatePackage(const std::shared_ptr<ZERI_qvdFilePackage>& package,
                                  std::function<void(std::shared_ptr<ZERI_qvdFilePackage>)> onDone);
 
+    // Makes these packages the document model's: documents saved for the first time get one (through
+    // packageForNewModel), and undo snapshots count the asset files they keep (AssetFileReferences). Called once at
+    // start-up; calling it again is harmless.
+    static void registerWithDocumentModel();
+
     // Posts "ZERI_qvdFilePackagePackagesChangedNotification" once at the end of the current turn.
     static void schedulePackagesChangedNotification();
 
@@ -97,6 +103,8 @@ public:
     QString assetStoragePath() const override { return assetsPath(); }
     QString publishedAssetStoragePath() const override { return publishedAssetsPath(); }
     QString ownerUserName() const override;
+    // The model's save: the document becomes this package's model and is written as the draft.
+    bool saveDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error) override;
 
     QString path() const { return m_path; }
     QString assetsPath() const;
