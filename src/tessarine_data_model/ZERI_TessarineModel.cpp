@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QMutex>
+#include <QThreadPool>
 
 #include "platform/Json.h"
 #include "platform/MainThread.h"
@@ -18,6 +19,7 @@ const QString ZERI_TessarineModel::kDocVersion = QStringLiteral("1.3");
 
 namespace {
 const QString kRootKey = QStringLiteral("tessarine");
+constexpr qsizetype kBackgroundReleaseBytes = 256 * 1024;
 const QString kDocVersionKey = QStringLiteral("docVersion");
 const QString kStringIDKey = QStringLiteral("string_id");
 const QString kAliasKey = QStringLiteral("alias");
@@ -95,7 +97,7 @@ std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::initWithJsonData(const
     // Documents are objects, which the parser takes directly; the platform reader (which also takes scalars)
     // is asked only to describe a fault.
     QJsonParseError parseError;
-    const QJsonDocument parsed = QJsonDocument::fromJson(data, &parseError);
+    QJsonDocument parsed = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         Error jsonError;
         Json::read(data, &jsonError);
@@ -114,6 +116,10 @@ std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::initWithJsonData(const
         readError.message = source + QStringLiteral(": ") + readError.message;
         setError(error, readError);
     }
+    // Nothing in the model refers to the parsed tree. Tearing down a large one takes a few milliseconds that the
+    // caller (the UI thread, opening a document) need not wait for.
+    if (data.size() >= kBackgroundReleaseBytes)
+        QThreadPool::globalInstance()->start([tree = std::move(parsed)]() mutable { tree = QJsonDocument(); });
     return document;
 }
 
