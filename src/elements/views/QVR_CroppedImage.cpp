@@ -9,6 +9,7 @@
 #include "elements/views/ElementsLogging.h"
 #include "platform/MainThread.h"
 #include "storage/ContentAssetStorage.h"
+#include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -19,11 +20,6 @@ namespace {
 std::shared_ptr<ZERI_WebDownloader> downloaderOf(const std::shared_ptr<ZERI_ContentAsset>& asset)
 {
     return asset ? ContentAssetStorage::downloader(*asset) : nullptr;
-}
-
-void makeCroppedImageAssets(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy)
-{
-    Q_UNUSED(proxy);
 }
 
 QString fileStamp(const QString& path)
@@ -136,8 +132,7 @@ void QVR_CroppedImage::findAndSetAssets()
     }
     const auto original = downloaderOf((*proxy)->originalImageAsset());
     if (original && original->fileExists()) {
-        // The model sets both cropped assets; their keys arrive next turn and bring the downloaders.
-        makeCroppedImageAssets(proxy);
+        makeCroppedImagesFromOriginal();
         return;
     }
     attemptDownloadOfOriginalImageAsset();
@@ -243,9 +238,28 @@ void QVR_CroppedImage::attemptDownloadOfOriginalImageAsset()
     m_originalDownloader->downloadAndCache();
 }
 
+void QVR_CroppedImage::makeCroppedImagesFromOriginal()
+{
+    // Cropping runs on a worker and sets the new assets when done (their keys then bring the new downloaders).
+    // The cropped downloaders are assigned only after that: assigning them at once would start the failed
+    // cropped downloads again, and their failure would fetch the original once more.
+    if (m_cropping)
+        return;
+    QPointer<QVR_CroppedImage> self(this);
+    m_cropping =
+        MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(mmobj(), [self](const Error& error) {
+            if (!self)
+                return;
+            self->m_cropping = false;
+            if (!error.isNull())
+                qCWarning(lcElements) << "cannot crop the original picture:" << error.message;
+            self->assignCroppedImageDownloaders();
+        });
+}
+
 bool QVR_CroppedImage::isLoading() const
 {
-    if (m_pendingDecodes > 0)
+    if (m_pendingDecodes > 0 || m_cropping)
         return true;
     for (const auto* downloader :
          {m_reps[Regular].downloader.get(), m_reps[Retina].downloader.get(), m_originalDownloader.get()}) {
@@ -285,8 +299,7 @@ void QVR_CroppedImage::downloadStatusChanged(const void* sender)
     if (isOriginal) {
         switch (m_originalDownloader->downloadStatus()) {
         case ZERI_WebDownloader::OnDisk:
-            makeCroppedImageAssets(mmobj());
-            assignCroppedImageDownloaders();
+            makeCroppedImagesFromOriginal();
             break;
         case ZERI_WebDownloader::Failed:
             if (m_onImageDownloadDidFail)

@@ -95,6 +95,7 @@ private:
     void installRepresentation(Kind kind, const QImage& image, bool announce);
     void removeRepresentation(Kind kind, bool forgetPath);
     void downloadStatusChanged(const void* downloader);
+    void makeCroppedImagesFromOriginal();
     ObjectUpdateNotifierObserver observeStatus(const std::shared_ptr<ZERI_WebDownloader>& downloader);
 
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_mmobj;
@@ -107,6 +108,7 @@ private:
     ObjectUpdateNotifierObserver m_updateObserver;
     bool m_constructing = true;
     int m_pendingDecodes = 0;
+    bool m_cropping = false;
     // Lets decoding workers find out, back on the main thread, whether this picture still exists.
     std::shared_ptr<char> m_lifetime = std::make_shared<char>();
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QPainter>
@@ -123,6 +124,50 @@ TEST(CroppedImage, MissingCroppedFilesAreFetchedOnceEachAndThenShown)
     EXPECT_GE(updates, 1);
     EXPECT_TRUE(QFile::exists(fixture.cachePath(kRegular)));
     EXPECT_EQ(centreColour(view), QColor(Qt::red));
+}
+
+TEST(CroppedImage, FailedCroppedFileFallsBackToTheOriginalCroppedLocally)
+{
+    ImageFixture fixture;
+    (*fixture.object)->setZoomScale(0.1); // 400 × 300 pixels fill the 40 × 30 frame; a retina crop is made too
+    fixture.server.serve(kRetina, blueRetina());
+    fixture.server.serve(kOriginal, solidPng(QSize(400, 300), Qt::green));
+    const QStringList filesBefore = filesIn(fixture.doc.assetsPath());
+
+    QVR_ImageMixedMediaElementView view(fixture.object);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !view.croppedImage()->regularImageRep().isNull() && !view.croppedImage()->isLoading(); }, 10000));
+    EXPECT_EQ(fixture.server.requests(kRegular), 1);
+    EXPECT_EQ(fixture.server.requests(kOriginal), 1);
+    // The new cropped files sit in the asset folder, beside the original's cached copy.
+    const auto cropped = (*fixture.object)->croppedImageAsset();
+    const auto retina = (*fixture.object)->retinaCroppedImageAsset();
+    ASSERT_TRUE(cropped && retina);
+    EXPECT_NE(cropped->externalURL(), fixture.server.url(kRegular));
+    const QStringList filesAfter = filesIn(fixture.doc.assetsPath());
+    EXPECT_TRUE(filesAfter.contains(QFileInfo(cropped->localFilePath()).fileName()));
+    EXPECT_TRUE(filesAfter.contains(QFileInfo(retina->localFilePath()).fileName()));
+    EXPECT_TRUE(filesAfter.contains(QFileInfo(fixture.cachePath(kOriginal)).fileName()));
+    EXPECT_GT(filesAfter.size(), filesBefore.size());
+    EXPECT_EQ(view.croppedImage()->regularImageFilepath(), cropped->localFilePath());
+    EXPECT_FALSE(view.isObservingNetworkStatus());
+    EXPECT_EQ(centreColour(view), QColor(Qt::green));
+}
+
+TEST(CroppedImage, OriginalOnDiskWithoutCroppedAssetsIsCroppedWithoutAnyRequest)
+{
+    ImageFixture fixture(/*withRetina=*/false, /*withCropped=*/false);
+    (*fixture.object)->setZoomScale(0.1);
+    fixture.putOnDisk(kOriginal, solidPng(QSize(400, 300), Qt::green));
+    QVR_ImageMixedMediaElementView view(fixture.object);
+    int updates = 0;
+    view.croppedImage()->setOnImageRepresentationUpdate([&](QVR_CroppedImage*) { ++updates; });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !view.croppedImage()->retinaImageRep().isNull() && !view.croppedImage()->isLoading(); }, 10000));
+    EXPECT_TRUE((*fixture.object)->croppedImageAsset());
+    EXPECT_EQ(fixture.server.totalRequests(), 0);
+    EXPECT_GE(updates, 1); // a picture that arrives later is announced
+    EXPECT_EQ(centreColour(view), QColor(Qt::green));
 }
 
 TEST(CroppedImage, RetinaFileIsDrawnOnlyAboveOnePixelPerPoint)
