@@ -23,7 +23,10 @@
 #include "storage/StorageLogging.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -248,6 +251,11 @@ void MixedMediaObjectStorage::setupUsingDataItem(const std::shared_ptr<ZERI_Mixe
         return;
     }
     cancelSetupUsingDataItem(object);
+    // The addition the creator has opened on the flow is named after what it does.
+    if (const auto flow = object->object()->undoResponder()) {
+        if (const auto action = flow->currentUndoableAction())
+            action->setActionDescription(UFM::UNDO_MANAGER_ADD_MEDIA_TAG());
+    }
     if (auto streaming = std::dynamic_pointer_cast<QVRStreamingVideoDataItem>(item)) {
         setupStreamingVideo(object, *streaming, shouldOverrideType, onDone);
         return;

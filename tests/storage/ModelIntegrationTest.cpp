@@ -5,9 +5,13 @@
 
 #include "StorageTestSupport.h"
 #include "storage/ContentAssetStorage.h"
+#include "storage/MixedMediaObjectStorage.h"
+#include "storage/QVRCustomDataDataItem.h"
+#include "strings/UFM.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/UndoSnapshotFiles.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -80,4 +84,33 @@ TEST_F(ModelIntegrationTest, AnUndoStepKeepsTheFileOfARemovedObjectUntilTheStepI
     EXPECT_TRUE(QFileInfo::exists(file));
     flow->undoManager().removeAllActions();
     EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+TEST_F(ModelIntegrationTest, SetUpNamesTheOpenAdditionAndIsUndoneAsOneStep)
+{
+    auto document = makeDocumentWithOneScreen();
+    ASSERT_TRUE(document->saveToFile());
+    auto flow = document->firstFlowmodel();
+    auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::None);
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(pngBytes(40, 30));
+
+    flow->beginUndoableChanges();
+    flow->screenModels().front()->addMixedMediaObject(object);
+    bool done = false;
+    Error result;
+    MixedMediaObjectStorage::setupUsingDataItem(object, item, true, [&](const Error& error) {
+        result = error;
+        done = true;
+    });
+    EXPECT_EQ(flow->currentUndoableAction()->actionDescription(), UFM::UNDO_MANAGER_ADD_MEDIA_TAG());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+    ASSERT_TRUE(result.isNull());
+    flow->endUndoableChanges();
+    EXPECT_EQ(object->type(), ZERI_MixedMediaObject::Image);
+    EXPECT_EQ(flow->undoManager().undoActionName(), UFM::UNDO_MANAGER_ADD_MEDIA_TAG());
+
+    ASSERT_TRUE(flow->undoManager().undo());
+    EXPECT_TRUE(flow->screenModels().front()->mixedMediaObjects().empty());
 }
