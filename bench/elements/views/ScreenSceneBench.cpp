@@ -50,6 +50,7 @@ struct PictureScreen {
         , document(ZERI_TessarineModel::create())
     {
         QDir().mkpath(package->assetStoragePath());
+        document->setDontSave(true);
         document->setFilePackage(package);
         if (document->flowModels().empty())
             document->addFlowModel(ZERI_FlowModel::create());

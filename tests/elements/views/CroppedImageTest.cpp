@@ -91,6 +91,9 @@ TEST(CroppedImage, FilesOnDiskShowWithoutRequestsAndWithoutAnUpdateCall)
     fixture.putOnDisk(kRetina, blueRetina());
 
     QVR_ImageMixedMediaElementView view(fixture.object);
+    // Never decoded on the main thread: the files are being read by a worker when the view is made.
+    EXPECT_FALSE(view.croppedImage()->hasRepresentation());
+    EXPECT_TRUE(view.croppedImage()->isLoading());
     int updates = 0;
     view.croppedImage()->setOnImageRepresentationUpdate([&](QVR_CroppedImage*) { ++updates; });
     ASSERT_TRUE(QTest::qWaitFor(
@@ -99,6 +102,10 @@ TEST(CroppedImage, FilesOnDiskShowWithoutRequestsAndWithoutAnUpdateCall)
         },
         10000));
     EXPECT_EQ(view.croppedImage()->size(), kFrame.size());
+    // Another view of the same files finds them decoded and shows them at once.
+    QVR_ImageMixedMediaElementView second(fixture.object);
+    EXPECT_TRUE(second.croppedImage()->hasRepresentation());
+    EXPECT_FALSE(second.croppedImage()->isLoading());
     EXPECT_EQ(updates, 0);
     EXPECT_EQ(fixture.server.totalRequests(), 0);
     EXPECT_EQ(centreColour(view), QColor(Qt::red));

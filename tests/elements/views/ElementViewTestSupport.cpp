@@ -38,6 +38,7 @@ TestDocument::TestDocument()
     : package(std::make_shared<TestFolderPackage>(dir.path()))
     , document(ZERI_TessarineModel::create())
 {
+    document->setDontSave(true);
     document->setFilePackage(package);
     // A new document may already hold its first flow and screen.
     if (document->flowModels().empty())

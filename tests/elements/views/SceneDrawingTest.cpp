@@ -100,9 +100,18 @@ TEST(SceneDrawing, RenderToolSceneModeWritesTheSameScreensAsTheModelMode)
     object->as<ZERI_MMObject_Shape>()->setShapeType(ZERI_MMObject_Shape::Rectangle);
     object->as<ZERI_MMObject_Shape>()->setColor(Qt::darkBlue);
     doc.screen->setBackgroundColor(QColor(255, 250, 200));
+    // A picture from the package's asset folder, drawn by the image view in scene mode.
+    QImage picture(120, 90, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter(&picture).fillRect(0, 0, 60, 45, Qt::red);
+    const QString picturePath = QDir(doc.assetsPath()).filePath(QStringLiteral("picture.png"));
+    ASSERT_TRUE(picture.save(picturePath));
+    auto image = doc.addObject(ZERI_MixedMediaObject::Image, QRectF(500, 300, 120, 90));
+    (*image)->setCroppedImageAsset(assetWithUrl(QUrl::fromLocalFile(picturePath)));
     QTemporaryDir out;
-    const QString json = QDir(doc.dir.path()).filePath(QStringLiteral("doc.json"));
-    ASSERT_TRUE(writeFile(json, doc.document->jsonData()));
+    // The tool reads a package folder: its "docfile.qvd" and its "assets".
+    const QString json = doc.dir.path();
+    ASSERT_TRUE(writeFile(QDir(json).filePath(QStringLiteral("docfile.qvd")), doc.document->jsonData()));
 
     QProcess model;
     model.start(QStringLiteral(TESS_RENDER_SCREENS_PATH), {json, out.filePath(QStringLiteral("model"))});
@@ -121,6 +130,8 @@ TEST(SceneDrawing, RenderToolSceneModeWritesTheSameScreensAsTheModelMode)
                                      << model.readAllStandardOutput().toStdString();
     EXPECT_EQ(differingPixels(fromModel, fromScene), 0);
     EXPECT_EQ(fromScene.pixelColor(200, 200), QColor(Qt::darkBlue));
+    EXPECT_EQ(fromScene.pixelColor(510, 310), QColor(Qt::red));
+    EXPECT_EQ(fromScene.pixelColor(610, 380), QColor(Qt::white));
 
     QProcess bad;
     bad.start(QStringLiteral(TESS_RENDER_SCREENS_PATH), {QStringLiteral("--scene"), json});
