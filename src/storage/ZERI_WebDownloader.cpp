@@ -1,6 +1,7 @@
 #include "storage/ZERI_WebDownloader.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <QRandomGenerator>
 
 #include "platform/MainThread.h"
@@ -265,16 +267,32 @@ void ZERI_WebDownloader::onFinished()
         return;
     }
 
-    // Make the bytes durable before the name says the file is complete.
-    bool landed = m_partFile->flush() && ::fdatasync(m_partFile->handle()) == 0;
+    // The bytes are made durable before the name says the file is complete. Flushing a large file to disk takes
+    // long, so it happens on a worker; the downloader stays "downloading" (and holds itself) until it lands.
+    const bool flushed = m_partFile->flush();
     const QString partPath = m_partFile->fileName();
-    if (landed) {
-        m_partFile->close();
-        landed = std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(m_filepath).constData()) == 0;
+    m_partFile->close();
+    m_partFile.reset();
+    m_landing = true;
+    QThreadPool::globalInstance()->start([self, flushed, partPath, target = m_filepath] {
+        bool landed = flushed;
+        if (landed) {
+            const int fd = ::open(QFile::encodeName(partPath).constData(), O_WRONLY | O_CLOEXEC);
+            landed = fd >= 0 && ::fdatasync(fd) == 0;
+            if (fd >= 0)
+                ::close(fd);
+        }
+        landed =
+            landed && std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(target).constData()) == 0;
         if (!landed)
             QFile::remove(partPath);
-    }
-    m_partFile.reset();
+        MainThread::run([self, landed] { self->didLand(landed); }, false);
+    });
+}
+
+void ZERI_WebDownloader::didLand(bool landed)
+{
+    m_landing = false;
     if (!landed) {
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot write \"%1\"").arg(m_filepath)));
@@ -306,7 +324,8 @@ void ZERI_WebDownloader::discardTemporaryFile()
 
 void ZERI_WebDownloader::cancel()
 {
-    if (m_status != Downloading)
+    // A file that is already landing is complete; it is kept.
+    if (m_status != Downloading || m_landing)
         return;
     if (m_reply) {
         auto reply = m_reply;

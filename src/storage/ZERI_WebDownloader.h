@@ -51,7 +51,8 @@ public:
     DownloadStatus downloadStatus() const { return m_status; }
     // Starts the download unless one is running. A file already in place is not fetched again.
     void downloadAndCache();
-    // Stops a running download; the state goes back to idle and no file is left.
+    // Stops a running download; the state goes back to idle and no file is left. A download whose last bytes
+    // have arrived and that is being written to disk is not stopped.
     void cancel();
     // True when the file is at filepath(); then the state becomes "on disk" without a report.
     bool fileExists();
@@ -79,6 +80,7 @@ private:
     void setProgress(double progress);
     void onReadyRead();
     void onFinished();
+    void didLand(bool landed);
     void fail(Error error);
     void discardTemporaryFile();
 
@@ -93,6 +95,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QFile> m_partFile;
     QElapsedTimer m_timer;
+    bool m_landing = false;
     // Holds the downloader while its transfer runs, so a dropped holder does not cut the download short.
     std::shared_ptr<ZERI_WebDownloader> m_selfWhileRunning;
 };
