@@ -213,8 +213,12 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
         return fail(WriteFailure, QStringLiteral("Cannot write \"%1\"").arg(target));
     ::close(out.fd);
     out.fd = -1;
-    if (::rename(partName.constData(), QFile::encodeName(target).constData()) != 0)
+    // Counted before it has its name, so that a cleaning of the folder never takes it for a stray file.
+    AssetFileReferences::retainFile(target);
+    if (::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
+        AssetFileReferences::releaseFile(target);
         return fail(WriteFailure, QStringLiteral("Cannot write \"%1\"").arg(target));
+    }
     return target;
 }
 
@@ -253,6 +257,8 @@ ContentAssetStorage::storeDataItem(const std::shared_ptr<ZERI_ContentAsset>& ass
                 } else if (result.code != Cancelled) {
                     qCWarning(lcStorage).noquote() << "import failed:" << result.message;
                 }
+                if (!path.isEmpty())
+                    AssetFileReferences::releaseFile(path);
                 if (onDone)
                     onDone(result);
             },

@@ -86,7 +86,8 @@ public:
 
     // Worker side of an import: the source file (or `data` when `sourcePath` is empty) copied into `folder` as
     // "<new universal id>.<extension>", landing atomically. `limit` ≤ 0 means no limit. Returns the new file's path,
-    // or empty with `error`. Any thread.
+    // or empty with `error`. The new file is counted in AssetFileReferences from before it has its name, so that
+    // cleaning the folder meanwhile keeps it: release it once an asset points at it (or it was removed). Any thread.
     static QString importIntoFolder(const QString& sourcePath, const QByteArray& data, const QString& folder,
                                     const QString& extension, qint64 limit, const Operation* operation,
                                     const ProgressBlock& progress, Error* error);

@@ -16,6 +16,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/MainThread.h"
+#include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"
 #include "storage/QVRDataItem.h"
 #include "storage/QVRDataProcessorDataItem.h"
@@ -98,6 +99,14 @@ struct SetupFiles {
         if (!picture.isEmpty())
             QFile::remove(picture);
     }
+    // Both files are counted while the set-up makes them (see ContentAssetStorage::importIntoFolder).
+    void release() const
+    {
+        if (!media.isEmpty())
+            AssetFileReferences::releaseFile(media);
+        if (!picture.isEmpty())
+            AssetFileReferences::releaseFile(picture);
+    }
 };
 
 // Checks that the stored file is the media it claims to be and makes the picture for videos and PDFs.
@@ -134,7 +143,9 @@ void checkContent(int itemType, const QString& folder, SetupFiles& files)
     if (!picture.isNull()) {
         const QString path = QDir(folder).filePath(newFileName(QStringLiteral("png")));
         Error writeError;
+        AssetFileReferences::retainFile(path);
         if (!ImageUtils::writeImage(picture, path, false, &writeError)) {
+            AssetFileReferences::releaseFile(path);
             files.error = assetError(ContentAssetStorage::WriteFailure, writeError.message);
             return;
         }
@@ -202,10 +213,22 @@ void setupStreamingVideo(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& obje
             thumbnail->setExternalURL(thumbnailUrl);
             object->object()->setOriginalImageAsset(thumbnail);
         }
+        if (thumbnailUrl.isLocalFile() && !folder.isEmpty())
+            AssetFileReferences::releaseFile(thumbnailUrl.toLocalFile());
     }
     // Completion is always asynchronous, as for stored media.
     if (onDone)
         MainThread::run([onDone, error] { onDone(error); }, false);
+}
+
+// Writes a new asset picture, counted (see ContentAssetStorage::importIntoFolder) from before it exists.
+bool writeCounted(const QImage& image, const QString& path, bool jpeg, Error* error)
+{
+    AssetFileReferences::retainFile(path);
+    if (ImageUtils::writeImage(image, path, jpeg, error))
+        return true;
+    AssetFileReferences::releaseFile(path);
+    return false;
 }
 
 std::shared_ptr<ZERI_qvdFilePackage> packageOf(const ZERI_MixedMediaObject& object)
@@ -300,6 +323,7 @@ void MixedMediaObjectStorage::setupUsingDataItem(const std::shared_ptr<ZERI_Mixe
                 } else {
                     applySetup(*target, *item, shouldOverrideType, files);
                 }
+                files.release();
                 if (onDone)
                     onDone(files.error);
             },
@@ -396,22 +420,28 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
                                QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
         } else {
             regularPath = QDir(folder).filePath(newFileName(extension));
-            if (!ImageUtils::writeImage(regular, regularPath, jpeg, &error))
+            if (!writeCounted(regular, regularPath, jpeg, &error))
                 regularPath.clear();
         }
         if (error.isNull() && zoom <= 0.5) {
             const QImage retina = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 2.0);
             retinaPath = QDir(folder).filePath(newFileName(extension));
-            if (retina.isNull() || !ImageUtils::writeImage(retina, retinaPath, jpeg, &error))
+            if (retina.isNull() || !writeCounted(retina, retinaPath, jpeg, &error))
                 retinaPath.clear();
         }
         MainThread::run(
             [=] {
                 const auto target = weakObject.lock();
+                const auto releaseFiles = [&] {
+                    for (const QString& path : {regularPath, retinaPath})
+                        if (!path.isEmpty())
+                            AssetFileReferences::releaseFile(path);
+                };
                 if (!target || !error.isNull()) {
                     for (const QString& path : {regularPath, retinaPath})
                         if (!path.isEmpty())
                             QFile::remove(path);
+                    releaseFiles();
                     if (onDone)
                         onDone(error.isNull()
                                    ? assetError(ContentAssetStorage::Cancelled, QStringLiteral("The object is gone"))
@@ -420,6 +450,7 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
                 }
                 setCroppedImageAsset(target, assetForFile(regularPath));
                 setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
+                releaseFiles();
                 if (onDone)
                     onDone(Error());
             },

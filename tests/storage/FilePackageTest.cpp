@@ -15,6 +15,7 @@
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
 #include "storage/AssetFileReferences.h"
+#include "storage/ContentAssetStorage.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -192,6 +193,20 @@ TEST_F(FilePackageTest, CleanDirectoriesDeletesStraysAndKeepsWhatTheDraftThePubl
     AssetFileReferences::releaseFile(heldByUndo);
     package->cleanDirectories();
     EXPECT_FALSE(QFileInfo::exists(heldByUndo));
+}
+
+TEST_F(FilePackageTest, CleaningWhileAnImportLandsKeepsTheNewFile)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    Error error;
+    const QString imported = ContentAssetStorage::importIntoFolder(QString(), pngBytes(8, 8), package->assetsPath(),
+                                                                   QStringLiteral("png"), 0, nullptr, {}, &error);
+    ASSERT_FALSE(imported.isEmpty()) << error.message.toStdString();
+    package->cleanDirectories(); // no asset points at it yet
+    EXPECT_TRUE(QFileInfo::exists(imported));
+    AssetFileReferences::releaseFile(imported);
+    package->cleanDirectories();
+    EXPECT_FALSE(QFileInfo::exists(imported));
 }
 
 TEST_F(FilePackageTest, PublicationAndServerSaveBookkeeping)
