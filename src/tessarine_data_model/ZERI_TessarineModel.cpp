@@ -418,3 +418,29 @@ void ZERI_TessarineModel::readProperties(const ModelJsonReader& outer, ChangedKe
         changedKeys.insert(QStringLiteral("flowModels"));
     }
 }
+
+const QString ZERI_TessarineModel::forkCompletedNotification =
+    QStringLiteral("ZERI_TessarineModelForkCompletedNotification");
+
+void ZERI_TessarineModel::saveToServer(int publishState, DocumentService::SaveCompletion onDone)
+{
+    saveToServer(publishState, std::nullopt, std::nullopt, QString(), std::move(onDone), false);
+}
+
+void ZERI_TessarineModel::saveToServer(int publishState, const std::optional<QString>& privacyOption,
+                                       const std::optional<QString>& password, const QString& alias,
+                                       DocumentService::SaveCompletion onDone, bool record)
+{
+    const auto self = std::static_pointer_cast<ZERI_TessarineModel>(shared_from_this());
+    DocumentService::service()->saveToServer(self, publishState, privacyOption, password, alias, std::move(onDone),
+                                             record);
+}
+
+void ZERI_TessarineModel::forkOnServer(int publishState, const std::optional<QString>& privacyOption,
+                                       const std::optional<QString>& password, bool overwrite,
+                                       DocumentService::ForkCompletion onDone, bool record)
+{
+    const auto self = std::static_pointer_cast<ZERI_TessarineModel>(shared_from_this());
+    DocumentService::service()->forkOnServer(self, publishState, privacyOption, password, overwrite, std::move(onDone),
+                                             record);
+}

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include "tessarine_data_model/DocumentService.h"
 #include "tessarine_data_model/TessarineDataModelItem.h"
 
 class DocumentFilePackage;
@@ -106,6 +107,22 @@ public:
     QString documentAssetStoragePath() const;
     // Made on first use and kept for the document's life.
     std::shared_ptr<VideoCompressionManager> documentVideoCompressionManager();
+
+    // Server operations, carried out by the registered DocumentService (see there for the completions).
+    //
+    // Posted when a fork completed; object: the document (now the fork); userInfo "overwrite" (bool) and, when
+    // the server copy was kept, "oldModel" (ModelItemRef of that copy, downloaded into a package of its own).
+    static const QString forkCompletedNotification; // "ZERI_TessarineModelForkCompletedNotification"
+    // The full save with no privacy option, no password and no alias.
+    void saveToServer(int publishState, DocumentService::SaveCompletion onDone);
+    // Writes the draft, then creates the server document ("tessarine.create") or updates it; "published" is sent
+    // unless the state is DocumentService::Draft. With `record` a failure is logged as an analytics event.
+    void saveToServer(int publishState, const std::optional<QString>& privacyOption,
+                      const std::optional<QString>& password, const QString& alias,
+                      DocumentService::SaveCompletion onDone, bool record);
+    void forkOnServer(int publishState, const std::optional<QString>& privacyOption,
+                      const std::optional<QString>& password, bool overwrite, DocumentService::ForkCompletion onDone,
+                      bool record);
 
 protected:
     void appendChildItems(std::vector<std::shared_ptr<TessarineDataModelItem>>& children) const override;
