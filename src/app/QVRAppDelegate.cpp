@@ -25,6 +25,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
 #include "platform/widgets/WidgetAlertPresenter.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "strings/UFM.h"
 
@@ -465,6 +466,9 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     instance.listen();
 
     QVRCrashReporter::installHandlers(QVRCrashReporter::defaultCrashFolder());
+    // Documents save into their packages, and undo steps keep their asset files alive, only once the
+    // storage has registered with the model.
+    ZERI_qvdFilePackage::registerWithDocumentModel();
     static WidgetAlertPresenter s_alerts;
     AlertPresenter::setShared(&s_alerts);
 
