@@ -1,0 +1,95 @@
+#include "tessarine_data_model/tools/RenderScreensTool.h"
+
+#include <cstdio>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "elements/images/ImageUtils.h"
+#include "platform/Json.h"
+#include "tessarine_data_model/DocumentFilePackage.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+// A package folder on disk, just enough for the document to find its asset files.
+class FolderPackage : public DocumentFilePackage {
+public:
+    explicit FolderPackage(QString folder)
+        : m_folder(std::move(folder))
+    {
+    }
+    QString packageID() const override { return QFileInfo(m_folder).fileName(); }
+    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
+    QString publishedAssetStoragePath() const override
+    {
+        return QDir(m_folder).filePath(QStringLiteral("published_assets"));
+    }
+
+private:
+    QString m_folder;
+};
+
+} // namespace
+
+int RenderScreensTool::fail(const QString& message)
+{
+    std::fprintf(stderr, "render-screens: %s\n", qPrintable(message));
+    return 1;
+}
+
+int RenderScreensTool::run(const QString& documentPath, const QString& outDir, const ScreenDrawer& draw)
+{
+    const QFileInfo input(documentPath);
+    const bool isPackage = input.isDir();
+    const QString jsonPath =
+        isPackage ? QDir(input.filePath()).filePath(QStringLiteral("docfile.qvd")) : input.filePath();
+    QFile file(jsonPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1: %2").arg(jsonPath, file.errorString()));
+    const QByteArray data = file.readAll();
+
+    Error error;
+    std::shared_ptr<ZERI_TessarineModel> document;
+    std::shared_ptr<DocumentFilePackage> package;
+    if (isPackage) {
+        package = std::make_shared<FolderPackage>(input.absoluteFilePath());
+        const auto json = Json::read(data, &error);
+        if (json && json->isObject())
+            document = ZERI_TessarineModel::initWithDict(json->toObject(), package, &error);
+        else if (json)
+            error.message = QStringLiteral("the document is not a JSON object");
+    } else {
+        document = ZERI_TessarineModel::initWithJsonData(data, &error, jsonPath);
+    }
+    if (!document)
+        return fail(QStringLiteral("cannot read the document %1: %2").arg(jsonPath, error.message));
+
+    if (!QDir().mkpath(outDir))
+        return fail(QStringLiteral("cannot make the folder %1").arg(outDir));
+
+    int status = 0;
+    int written = 0;
+    const auto& flows = document->flowModels();
+    for (size_t f = 0; f < flows.size(); ++f) {
+        const auto& screens = flows[f]->screenModels();
+        for (size_t s = 0; s < screens.size(); ++s) {
+            const QString path = QDir(outDir).filePath(
+                QStringLiteral("flow%1-screen%2.png").arg(f + 1).arg(s + 1, 3, 10, QLatin1Char('0')));
+            const QImage image = draw(screens[s]);
+            if (image.isNull() || !ImageUtils::writeImage(image, path)) {
+                std::fprintf(stderr, "render-screens: cannot draw or write %s\n", qPrintable(path));
+                status = 2;
+                continue;
+            }
+            std::printf("%s\n", qPrintable(path));
+            ++written;
+        }
+    }
+    if (written == 0 && status == 0)
+        std::fprintf(stderr, "render-screens: the document has no screens\n");
+    return status;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QImage>
+#include <QString>
+
+class ZERI_FlowScreenModel;
+
+// The part of render-screens that both drawing modes share: reading DOCUMENT (a document JSON file or a package
+// folder, whose "assets" folder then holds the pictures), and writing one PNG per screen into OUTDIR, named
+// "flow<F>-screen<SSS>.png" (1-based). Returns the tool's exit status: 0 all written, 1 unreadable document or
+// folder, 2 some screen could not be drawn or written.
+namespace RenderScreensTool {
+
+using ScreenDrawer = std::function<QImage(const std::shared_ptr<ZERI_FlowScreenModel>&)>;
+
+int run(const QString& documentPath, const QString& outDir, const ScreenDrawer& draw);
+
+// Prints "render-screens: <message>" on standard error and returns 1.
+int fail(const QString& message);
+
+} // namespace RenderScreensTool
