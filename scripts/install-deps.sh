@@ -13,7 +13,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth ffmpeg poppler-utils zip unzip
+  xvfb xauth ffmpeg poppler-utils zip unzip curl
   fonts-dejavu-core fonts-liberation2 fonts-texgyre fonts-croscore
 )
 

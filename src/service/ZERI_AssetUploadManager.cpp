@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "foundation/Tessutils.h"
@@ -46,12 +47,16 @@ std::optional<QJsonValue> readJsonFile(const QString& path)
     return value;
 }
 
-void writeJsonFile(const QString& path, const QJsonValue& value)
+// Files are synced to disk when written, which can take tens of milliseconds; the writes go to one worker
+// thread, in order, so the main thread never waits for the disk during an upload.
+void writeJsonFile(QThreadPool& writer, const QString& path, const QJsonValue& value)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    Error error;
-    if (!AtomicFile::write(path, Json::write(value), &error))
-        qCWarning(lcService) << "cannot write" << path << error.message;
+    writer.start([path, data = Json::write(value)] {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        Error error;
+        if (!AtomicFile::write(path, data, &error))
+            qCWarning(lcService) << "cannot write" << path << error.message;
+    });
 }
 
 // Rewrites "externalURL" of every asset dictionary (recognised by its "corvikContentID") whose content id
@@ -92,19 +97,23 @@ QString ZERI_AssetUploadManager::defaultQueueFolder()
 
 ZERI_AssetUploadManager::ZERI_AssetUploadManager(const QString& queueFolder)
     : m_folder(queueFolder)
-    , m_retryTimer(std::make_unique<QTimer>())
+    , m_retryContext(std::make_unique<QObject>())
+    , m_writer(std::make_unique<QThreadPool>())
 {
-    m_retryTimer->setSingleShot(true);
-    QObject::connect(m_retryTimer.get(), &QTimer::timeout, m_retryTimer.get(), [this] { startNextUploadIfNeeded(); });
+    m_writer->setMaxThreadCount(1);
     load();
     if (!m_queue.isEmpty())
-        QTimer::singleShot(0, m_retryTimer.get(), [this] { startNextUploadIfNeeded(); });
+        QTimer::singleShot(0, m_retryContext.get(), [this] { startNextUploadIfNeeded(); });
 }
 
 ZERI_AssetUploadManager::~ZERI_AssetUploadManager()
 {
-    if (m_requester)
-        m_requester->cancel();
+    for (const auto& batch : std::as_const(m_batches)) {
+        if (batch->requester)
+            batch->requester->cancel();
+    }
+    // The last state must be on disk for the next manager over this folder.
+    m_writer->waitForDone();
 }
 
 QString ZERI_AssetUploadManager::queueFilePath() const
@@ -151,13 +160,13 @@ void ZERI_AssetUploadManager::load()
 void ZERI_AssetUploadManager::saveQueue() const
 {
     QJsonArray queue;
-    for (const Entry& entry : m_queue) {
+    for (const Entry& entry : allEntries()) {
         QJsonArray assets;
         for (const AssetRef& ref : entry.assets)
             assets.append(QJsonObject{{kDocument, ref.documentID}, {kAsset, ref.assetID}});
         queue.append(QJsonObject{{kPath, entry.filePath}, {kSize, double(entry.size)}, {kAssets, assets}});
     }
-    writeJsonFile(queueFilePath(), queue);
+    writeJsonFile(*m_writer, queueFilePath(), queue);
 }
 
 void ZERI_AssetUploadManager::saveUploaded() const
@@ -169,7 +178,7 @@ void ZERI_AssetUploadManager::saveUploaded() const
                                              {kPath, it->filePath},
                                              {kSize, double(it->size)}});
     }
-    writeJsonFile(uploadedFilePath(), byAsset);
+    writeJsonFile(*m_writer, uploadedFilePath(), byAsset);
 }
 
 void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
@@ -218,13 +227,25 @@ void ZERI_AssetUploadManager::beginTracking()
 
 bool ZERI_AssetUploadManager::hasAssets() const
 {
-    return !m_queue.isEmpty() || m_requester;
+    return !m_queue.isEmpty() || !m_batches.isEmpty();
+}
+
+bool ZERI_AssetUploadManager::isUploading() const
+{
+    return std::any_of(m_batches.begin(), m_batches.end(),
+                       [](const auto& batch) { return batch->requester != nullptr; });
+}
+
+int ZERI_AssetUploadManager::queuedFileCount() const
+{
+    qsizetype count = m_queue.size();
+    for (const auto& batch : m_batches)
+        count += batch->entries.size();
+    return int(count);
 }
 
 void ZERI_AssetUploadManager::startNextUploadIfNeeded()
 {
-    if (m_requester || m_retryTimer->isActive())
-        return;
     // A file deleted since it was queued cannot be sent; the asset keeps its local URL.
     for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
         if (!QFileInfo(m_queue[i].filePath).isFile()) {
@@ -233,59 +254,71 @@ void ZERI_AssetUploadManager::startNextUploadIfNeeded()
             saveQueue();
         }
     }
-    if (m_queue.isEmpty()) {
+    if (m_queue.isEmpty() && m_batches.isEmpty()) {
         reportFinishedDocuments();
         return;
     }
     if (Tessutils::corvikAuthToken().isEmpty()) {
-        m_queue.clear();
-        saveQueue();
-        m_lastError = Error(QString::fromLatin1(kErrorDomain), NotSignedIn,
-                            QStringLiteral("Sign in to upload the document's media."));
-        reportFinishedDocuments();
+        giveUp(Error(QString::fromLatin1(kErrorDomain), NotSignedIn,
+                     QStringLiteral("Sign in to upload the document's media.")));
         return;
     }
-    sendBatch();
+    while (m_batches.size() < kMaxBatchesInFlight && !m_queue.isEmpty())
+        startBatch();
 }
 
-void ZERI_AssetUploadManager::sendBatch()
+void ZERI_AssetUploadManager::startBatch()
+{
+    auto batch = std::make_shared<Batch>();
+    qint64 bytes = 0;
+    while (!m_queue.isEmpty()) {
+        const Entry& entry = m_queue.first();
+        if (!batch->entries.isEmpty() &&
+            (batch->entries.size() >= kMaxBatchFiles || bytes + entry.size > kMaxBatchBytes))
+            break;
+        bytes += entry.size;
+        batch->entries.append(m_queue.takeFirst());
+    }
+    m_batches.append(batch);
+    reportProgress();
+    sendBatch(batch);
+}
+
+void ZERI_AssetUploadManager::sendBatch(const std::shared_ptr<Batch>& batch)
 {
     QList<BlockRequester::FilePart> files;
-    qint64 bytes = 0;
-    for (const Entry& entry : std::as_const(m_queue)) {
-        if (!files.isEmpty() && (files.size() >= kMaxBatchFiles || bytes + entry.size > kMaxBatchBytes))
-            break;
+    for (const Entry& entry : std::as_const(batch->entries))
         files.append({QString(), entry.filePath, QFileInfo(entry.filePath).fileName()});
-        bytes += entry.size;
-    }
-    m_batchSize = int(files.size());
-    reportProgress();
-    m_requester = ZERI_APIBinding::addContentItems(files, Tessutils::corvikAuthToken(),
-                                                   [this](const QString& reply, const QString&) { onReply(reply); });
+    const std::weak_ptr<Batch> weak = batch;
+    batch->requester = ZERI_APIBinding::addContentItems(files, Tessutils::corvikAuthToken(),
+                                                        [this, weak](const QString& reply, const QString&) {
+                                                            if (const auto sent = weak.lock())
+                                                                onReply(sent, reply);
+                                                        });
 }
 
-void ZERI_AssetUploadManager::onReply(const QString& text)
+void ZERI_AssetUploadManager::onReply(const std::shared_ptr<Batch>& batch, const QString& text)
 {
-    m_requester.reset();
+    batch->requester.reset();
     const ServiceReply reply = ServiceReply::parse(text);
     if (reply.outcome != ServiceReply::Outcome::Success) {
-        retryOrGiveUp(reply.asError());
+        retryOrGiveUp(batch, reply.asError());
         return;
     }
     // "content_items": one entry per part, matched by its field name ("file0", "file1", ...).
     QHash<QString, QJsonObject> byField;
     for (const QJsonValue& item : reply.json.value(QStringLiteral("content_items")).toArray())
         byField.insert(item[QStringLiteral("field")].toString(), item.toObject());
-    for (int i = 0; i < m_batchSize; ++i) {
+    for (qsizetype i = 0; i < batch->entries.size(); ++i) {
         if (!byField.value(QStringLiteral("file%1").arg(i)).contains(kContentID)) {
-            retryOrGiveUp(Error(QString::fromLatin1(kErrorDomain), UploadFailed,
-                                QStringLiteral("The service did not confirm every uploaded file.")));
+            retryOrGiveUp(batch, Error(QString::fromLatin1(kErrorDomain), UploadFailed,
+                                       QStringLiteral("The service did not confirm every uploaded file.")));
             return;
         }
     }
-    for (int i = 0; i < m_batchSize; ++i) {
+    for (qsizetype i = 0; i < batch->entries.size(); ++i) {
         const QJsonObject item = byField.value(QStringLiteral("file%1").arg(i));
-        const Entry entry = m_queue.takeFirst();
+        const Entry& entry = batch->entries[i];
         const Uploaded uploaded{item.value(kContentID).toString(), item.value(kURL).toString(), entry.filePath,
                                 entry.size};
         m_urlByContentID.insert(uploaded.contentID, uploaded.url);
@@ -294,30 +327,47 @@ void ZERI_AssetUploadManager::onReply(const QString& text)
         m_bytesUploaded += quint64(entry.size);
         ++m_filesUploaded;
     }
-    m_batchSize = 0;
-    m_attempts = 0;
+    m_batches.removeOne(batch);
     saveUploaded();
     saveQueue();
     reportProgress();
     startNextUploadIfNeeded();
 }
 
-void ZERI_AssetUploadManager::retryOrGiveUp(const Error& error)
+void ZERI_AssetUploadManager::retryOrGiveUp(const std::shared_ptr<Batch>& batch, const Error& error)
 {
-    m_batchSize = 0;
-    if (++m_attempts < kMaxAttempts) {
+    if (++batch->attempts < kMaxAttempts) {
         qCDebug(lcService) << "upload failed, retrying:" << error.message;
-        m_retryTimer->start(int(m_retryInterval * 1000));
+        const std::weak_ptr<Batch> weak = batch;
+        QTimer::singleShot(int(m_retryInterval * 1000), m_retryContext.get(), [this, weak] {
+            if (const auto again = weak.lock())
+                sendBatch(again);
+        });
         return;
     }
-    qCWarning(lcService) << "giving up uploading after" << m_attempts << "attempts:" << error.message;
-    m_attempts = 0;
-    m_lastError =
-        Error(QString::fromLatin1(kErrorDomain), UploadFailed, error.message,
-              {{QStringLiteral("underlyingError"), error.domain + QLatin1Char(' ') + QString::number(error.code)}});
-    m_queue.clear();
+    qCWarning(lcService) << "giving up uploading after" << batch->attempts << "attempts:" << error.message;
+    giveUp(Error(QString::fromLatin1(kErrorDomain), UploadFailed, error.message,
+                 {{QStringLiteral("underlyingError"), error.domain + QLatin1Char(' ') + QString::number(error.code)}}));
+}
+
+void ZERI_AssetUploadManager::giveUp(const Error& error)
+{
+    m_lastError = error;
+    stopEverything();
     saveQueue();
     reportFinishedDocuments();
+}
+
+void ZERI_AssetUploadManager::stopEverything()
+{
+    for (const auto& batch : std::as_const(m_batches)) {
+        if (batch->requester)
+            batch->requester->cancel();
+    }
+    m_batches.clear();
+    m_queue.clear();
+    // Scheduled retries die with their context.
+    m_retryContext = std::make_unique<QObject>();
 }
 
 void ZERI_AssetUploadManager::applyResult(const AssetRef& ref, const Uploaded& uploaded)
@@ -339,14 +389,18 @@ void ZERI_AssetUploadManager::reportProgress()
     quint64 queuedBytes = 0;
     for (const Entry& entry : std::as_const(m_queue))
         queuedBytes += quint64(entry.size);
+    for (const auto& batch : std::as_const(m_batches)) {
+        for (const Entry& entry : std::as_const(batch->entries))
+            queuedBytes += quint64(entry.size);
+    }
     m_delegate->uploadManagerUploadDidProgress(this, nullptr, m_bytesUploaded, m_bytesUploaded + queuedBytes,
-                                               m_filesUploaded, m_filesUploaded + quint64(m_queue.size()));
+                                               m_filesUploaded, m_filesUploaded + quint64(queuedFileCount()));
 }
 
 void ZERI_AssetUploadManager::reportFinishedDocuments()
 {
     QSet<QString> stillQueued;
-    for (const Entry& entry : std::as_const(m_queue)) {
+    for (const Entry& entry : allEntries()) {
         for (const AssetRef& ref : entry.assets)
             stillQueued.insert(ref.documentID);
     }
@@ -369,16 +423,18 @@ void ZERI_AssetUploadManager::reportFinishedDocuments()
 
 void ZERI_AssetUploadManager::cancelUploadsAndClearQueue()
 {
-    if (m_requester) {
-        m_requester->cancel();
-        m_requester.reset();
-    }
-    m_retryTimer->stop();
-    m_batchSize = 0;
-    m_attempts = 0;
-    m_queue.clear();
+    stopEverything();
     m_waitingDocuments.clear();
     saveQueue();
+}
+
+QList<ZERI_AssetUploadManager::Entry> ZERI_AssetUploadManager::allEntries() const
+{
+    QList<Entry> entries;
+    for (const auto& batch : m_batches)
+        entries.append(batch->entries);
+    entries.append(m_queue);
+    return entries;
 }
 
 QString ZERI_AssetUploadManager::remoteURLForContentID(const QString& contentID) const

@@ -11,7 +11,8 @@
 #include "platform/Error.h"
 #include "service/BlockRequester.h"
 
-class QTimer;
+class QObject;
+class QThreadPool;
 class ZERI_AssetUploadManager;
 class ZERI_ContentAsset;
 class ZERI_TessarineModel;
@@ -46,14 +47,18 @@ public:
 // when the document is next enqueued.
 //
 // Failures: a batch that fails is tried again after the retry interval (4 s), at most kMaxAttempts times in
-// all; then the queue is given up, lastError() is set, and every waiting document is reported complete.
+// all; then everything is given up, lastError() is set, and every waiting document is reported complete.
 //
-// Main thread only. The request bodies are built and sent off the main thread by BlockRequester.
+// Main thread only. The request bodies are built and sent off the main thread by BlockRequester, and the
+// queue files are written on a worker of the manager's own.
 class ZERI_AssetUploadManager {
 public:
     static constexpr qint64 kMaxBatchBytes = 1048576;
     static constexpr int kMaxBatchFiles = 5;
     static constexpr int kMaxAttempts = 5;
+    // Batches on their way at once: one connection per batch keeps a fast line busy while the service
+    // answers the batch before.
+    static constexpr int kMaxBatchesInFlight = 4;
     static constexpr double kDefaultRetryInterval = 4.0;
 
     static constexpr const char* kErrorDomain = "ZERI_AssetUploadManagerError";
@@ -79,16 +84,17 @@ public:
     void beginTracking();
     // Files queued or being sent.
     bool hasAssets() const;
-    // Sends the next batch unless one is on its way or a retry is waiting; reports completions when the
-    // queue is empty.
+    // Sends the next batches, up to kMaxBatchesInFlight at a time (a batch waiting for its retry counts);
+    // reports completions when nothing is left.
     void startNextUploadIfNeeded();
     // Cancels the request on its way and any retry, and empties the queue (also on disk). No completion is
     // reported for the documents that were waiting.
     void cancelUploadsAndClearQueue();
 
-    bool isUploading() const { return m_requester != nullptr; }
+    bool isUploading() const;
     Error lastError() const { return m_lastError; }
-    int queuedFileCount() const { return int(m_queue.size()); }
+    // Files queued or being sent.
+    int queuedFileCount() const;
 
     // The service's address of an uploaded content item; empty when unknown.
     QString remoteURLForContentID(const QString& contentID) const;
@@ -119,9 +125,19 @@ private:
     void load();
     void saveQueue() const;
     void saveUploaded() const;
-    void sendBatch();
-    void onReply(const QString& reply);
-    void retryOrGiveUp(const Error& error);
+    struct Batch {
+        QList<Entry> entries;
+        std::shared_ptr<BlockRequester> requester; // null while its retry waits
+        int attempts = 0;                          // failed attempts so far
+    };
+
+    void startBatch();
+    void sendBatch(const std::shared_ptr<Batch>& batch);
+    void onReply(const std::shared_ptr<Batch>& batch, const QString& reply);
+    void retryOrGiveUp(const std::shared_ptr<Batch>& batch, const Error& error);
+    void giveUp(const Error& error);
+    void stopEverything();
+    QList<Entry> allEntries() const; // batches first, then the queue: the order files are sent in
     void applyResult(const AssetRef& ref, const Uploaded& uploaded);
     void reportProgress();
     void reportFinishedDocuments();
@@ -130,11 +146,10 @@ private:
 
     const QString m_folder;
     ZERI_AssetUploadManagerDelegate* m_delegate = nullptr;
-    QList<Entry> m_queue;
-    int m_batchSize = 0; // entries at the head of m_queue being sent
-    int m_attempts = 0;  // failed attempts of the current batch
-    std::shared_ptr<BlockRequester> m_requester;
-    std::unique_ptr<QTimer> m_retryTimer;
+    QList<Entry> m_queue; // not yet in a batch
+    QList<std::shared_ptr<Batch>> m_batches;
+    std::unique_ptr<QObject> m_retryContext; // scheduled retries; replaced to drop them
+    std::unique_ptr<QThreadPool> m_writer;   // one thread: queue and result files, written in order
     QHash<QString, std::weak_ptr<ZERI_TessarineModel>> m_waitingDocuments; // by document id
     QHash<QString, Uploaded> m_uploadedByAsset;                            // by asset id
     QHash<QString, QString> m_urlByContentID;

@@ -61,15 +61,22 @@ protected:
     {
         return makeDocumentWithFiles(m_folder.filePath("assets"), sizes);
     }
-    // The number of files in each upload request the service received, in order.
-    QList<int> batchSizes() const
+    // The files of each upload request the service received, as the indexes of `paths`, in the order the
+    // batches were made (several are sent at once, so they may arrive in another order).
+    QList<QList<int>> batches(const QStringList& paths) const
     {
-        QList<int> sizes;
+        QList<QList<int>> result;
         for (const FakeHttpRequest& request : m_service.requests()) {
-            if (request.method() == kUpload)
-                sizes.append(int(request.files.size()));
+            if (request.method() != kUpload)
+                continue;
+            QList<int> files;
+            for (const FakeFilePart& part : request.files)
+                files.append(int(paths.indexOf(m_folder.filePath("assets/") + part.fileName)));
+            std::sort(files.begin(), files.end());
+            result.append(files);
         }
-        return sizes;
+        std::sort(result.begin(), result.end());
+        return result;
     }
     static QByteArray hashOf(const QString& path)
     {
@@ -100,7 +107,7 @@ TEST_F(UploadTest, BatchesByBytesAndCountSetContentIdsAndReportMonotonicProgress
     EXPECT_EQ(m_delegate.completed.first(), document.model);
     EXPECT_TRUE(manager->lastError().isNull());
     EXPECT_FALSE(manager->hasAssets());
-    EXPECT_EQ(batchSizes(), QList<int>({1, 5, 2}));
+    EXPECT_EQ(batches(document.paths), QList<QList<int>>({{0}, {1, 2, 3, 4, 5}, {6, 7}}));
 
     ASSERT_FALSE(m_delegate.progress.isEmpty());
     for (qsizetype i = 1; i < m_delegate.progress.size(); ++i) {
@@ -149,29 +156,35 @@ TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
     manager->enqueueAllContentAssetsForModel(document.model);
     manager->startNextUploadIfNeeded();
     ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
-    EXPECT_EQ(batchSizes(), QList<int>({1, 1}));
+    EXPECT_EQ(batches(document.paths), QList<QList<int>>({{0}, {1}}));
     EXPECT_FALSE(twin->corvikContentID().isEmpty());
     EXPECT_EQ(twin->corvikContentID(), document.assets.back()->corvikContentID());
 }
 
+// Five batches; the service receives the first three and answers none of them. Cancelling then drops
+// them and the two batches not yet sent.
 TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)
 {
-    auto document =
-        makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB});
+    auto document = makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB, 100 * kKB,
+                                  100 * kKB, 600 * kKB, 600 * kKB, 600 * kKB});
+    m_service.injectReply(kUpload, FakeHttpReply::hang(), -1);
     auto manager = makeManager();
     manager->enqueueAllContentAssetsForModel(document.model);
     manager->beginTracking();
     manager->startNextUploadIfNeeded();
-    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) == 1; }));
-    m_service.injectReply(kUpload, FakeHttpReply::hang(), -1);
-    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) == 2; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return m_service.requestCount(kUpload) == ZERI_AssetUploadManager::kMaxBatchesInFlight; }));
 
     manager->cancelUploadsAndClearQueue();
     EXPECT_FALSE(manager->hasAssets());
-    EXPECT_FALSE(
-        waitUntil([&] { return m_service.requestCount(kUpload) > 2 || !m_delegate.completed.isEmpty(); }, 300));
-    EXPECT_FALSE(document.assets.front()->corvikContentID().isEmpty());
-    EXPECT_TRUE(document.assets.back()->corvikContentID().isEmpty());
+    EXPECT_FALSE(waitUntil(
+        [&] {
+            return m_service.requestCount(kUpload) > ZERI_AssetUploadManager::kMaxBatchesInFlight ||
+                   !m_delegate.completed.isEmpty();
+        },
+        300));
+    for (const auto& asset : document.assets)
+        EXPECT_TRUE(asset->corvikContentID().isEmpty());
     // Nothing is left to resume either.
     auto restarted = makeManager();
     EXPECT_FALSE(restarted->hasAssets());
@@ -197,6 +210,7 @@ TEST_F(UploadTest, QueueSurvivesARestartAndTheResultsReachTheDocumentLater)
     EXPECT_EQ(m_service.state().contentItems.size(), 3);
     EXPECT_TRUE(document.assets.front()->corvikContentID().isEmpty()); // not known to the new manager yet
 
+    restarted.reset(); // a manager writes its files on a worker; its end waits for them
     const int requestsBefore = m_service.requestCount(kUpload);
     auto again = makeManager();
     again->enqueueAllContentAssetsForModel(document.model);

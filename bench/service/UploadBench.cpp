@@ -1,0 +1,209 @@
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "foundation/Tessutils.h"
+#include "platform/UserDefaults.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/ZERI_AssetUploadManager.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+constexpr int kFiles = 50;
+constexpr qint64 kFileBytes = 2 * 1024 * 1024;
+
+struct Fixture {
+    FakeWebService service;
+    QTemporaryDir folder;
+    QStringList paths;
+    QString token;
+
+    Fixture()
+    {
+        service.start();
+        service.setRecording(false); // 100 MB per run would otherwise be kept
+        token = service.addUser(QStringLiteral("bench")).token;
+        CorvikBlockAPIBinding::setAPIURL(service.baseUrl());
+        CorvikBlockAPIBinding::setAPIKey(QStringLiteral("KEY123"));
+        CorvikBlockAPIBinding::setAPIPassword(QStringLiteral("s3cretPW"));
+        Tessutils::setCorvikAuthToken(token);
+        QByteArray data(kFileBytes, Qt::Uninitialized);
+        for (int i = 0; i < kFiles; ++i) {
+            QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+            const QString path = folder.filePath(QStringLiteral("media%1.bin").arg(i));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(data);
+            paths.append(path);
+        }
+    }
+
+    std::shared_ptr<ZERI_TessarineModel> makeDocument() const
+    {
+        auto model = ZERI_TessarineModel::create();
+        auto screen = ZERI_FlowScreenModel::create();
+        model->firstFlowmodel()->addFlowScreen(screen);
+        for (const QString& path : paths) {
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(QUrl::fromLocalFile(path));
+            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+            object->object()->setOriginalImageAsset(asset);
+            screen->addMixedMediaObject(object);
+        }
+        return model;
+    }
+
+    // One curl process sending the same signed requests (one file each, as the manager batches 2 MB files),
+    // one after another over a kept-alive connection.
+    QStringList curlArguments() const
+    {
+        QMap<QString, QString> fields{{QStringLiteral("method"), QStringLiteral("corvik.channel.add.multiple")},
+                                      {QStringLiteral("format"), QStringLiteral("json")},
+                                      {QStringLiteral("api_key"), QStringLiteral("KEY123")},
+                                      {QStringLiteral("auth_token"), token}};
+        fields.insert(QStringLiteral("api_sig"), FakeWebService::expectedSignature(QStringLiteral("s3cretPW"), fields));
+        const QString url = service.baseUrl().toString() + QLatin1String(FakeWebService::kApiPath);
+        QStringList arguments;
+        for (const QString& path : paths) {
+            if (!arguments.isEmpty())
+                arguments << QStringLiteral("--next");
+            // No "Expect: 100-continue": the fake service answers a request once it has the whole body, so curl
+            // would wait a second before each one.
+            arguments << QStringLiteral("-s") << QStringLiteral("-o") << QStringLiteral("/dev/null")
+                      << QStringLiteral("-H") << QStringLiteral("Expect:") << url;
+            for (auto it = fields.begin(); it != fields.end(); ++it)
+                arguments << QStringLiteral("-F") << it.key() + QLatin1Char('=') + it.value();
+            arguments << QStringLiteral("-F") << QStringLiteral("file0=@") + path;
+        }
+        return arguments;
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture* instance = new Fixture; // lives for the whole run
+    return *instance;
+}
+
+struct UploadWatcher : ZERI_AssetUploadManagerDelegate {
+    bool completed = false;
+    void uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*, quint64, quint64, quint64,
+                                        quint64) override
+    {
+    }
+    void uploadManagerAllUploadsCompletedForModel(ZERI_AssetUploadManager*,
+                                                  const std::shared_ptr<ZERI_TessarineModel>&) override
+    {
+        completed = true;
+    }
+};
+
+bool spinUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(5 * 60 * 1000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Uploads 50 files of 2 MB through the upload manager and, in the same iteration, with plain curl to the same
+// fake service (which runs on its own thread). Reports both throughputs, their ratio (target: at least 0.5)
+// and the longest gap between ticks of a 1-ms main-thread timer during the manager's upload (target: 20 ms).
+void BM_UploadManagerAgainstCurl(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty()) {
+        state.SkipWithError("curl is not installed");
+        return;
+    }
+    const double megabytes = double(kFiles) * double(kFileBytes) / 1e6;
+    double managerSeconds = 0;
+    double curlSeconds = 0;
+    double worstStallMs = 0;
+    int round = 0;
+    for (auto _ : state) {
+        // The manager, with a heartbeat on the main thread.
+        QTemporaryDir queueFolder;
+        ZERI_AssetUploadManager manager(queueFolder.filePath(QStringLiteral("uploadqueue")));
+        UploadWatcher watcher;
+        manager.setDelegate(&watcher);
+        const auto model = f.makeDocument();
+        QElapsedTimer sinceTick;
+        double longestGap = 0;
+        QTimer ticker;
+        ticker.setInterval(1);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, sinceTick.nsecsElapsed() / 1e6);
+            sinceTick.restart();
+        });
+        ticker.start();
+        sinceTick.start();
+        QElapsedTimer clock;
+        clock.start();
+        manager.enqueueAllContentAssetsForModel(model);
+        manager.beginTracking();
+        manager.startNextUploadIfNeeded();
+        if (!spinUntil([&] { return watcher.completed; }) || !manager.lastError().isNull()) {
+            state.SkipWithError("the upload manager did not finish");
+            return;
+        }
+        managerSeconds += clock.nsecsElapsed() / 1e9;
+        ticker.stop();
+        worstStallMs = std::max(worstStallMs, longestGap);
+
+        // curl, same files, same server.
+        QProcess process;
+        clock.restart();
+        process.start(curl, f.curlArguments());
+        if (!process.waitForFinished(5 * 60 * 1000) || process.exitCode() != 0) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+        curlSeconds += clock.nsecsElapsed() / 1e9;
+        f.service.withState([](FakeWebService::State& s) { s.contentItems.clear(); });
+        ++round;
+    }
+    state.counters["manager_MBps"] = megabytes * round / managerSeconds;
+    state.counters["curl_MBps"] = megabytes * round / curlSeconds;
+    state.counters["manager_vs_curl"] = curlSeconds / managerSeconds;
+    state.counters["max_main_thread_stall_ms"] = worstStallMs;
+}
+BENCHMARK(BM_UploadManagerAgainstCurl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir defaults;
+    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini")));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
