@@ -1,6 +1,7 @@
 #include "service/DocumentServerOperations.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QList>
@@ -275,6 +276,10 @@ void onListReply(int generation, const QString& text)
         if (const auto package = packageForRecord(record)) {
             // The local draft (and its title and description) stays as it is: it may hold edits not yet sent.
             DocumentServerOperations::applyDocumentRecord(*package, record, false);
+            // A listed document is the user's own, even when it was first opened as somebody's (type 0).
+            ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+            if (!(metadata.packageType() & ZERI_qvdFilePackage::ThemeSample))
+                metadata.setPackageType(metadata.packageType() | ZERI_qvdFilePackage::OwnDocument);
             package->saveMetadata();
         } else {
             toDownload.append(apiID);
@@ -529,7 +534,8 @@ void DocumentServerOperations::loadModelWithBackupAPIID(const std::shared_ptr<ZE
                                QStringLiteral("No package to load.")));
         return;
     }
-    if (package->loadModel(&loadError) || apiID.isEmpty()) {
+    // A draft that exists but cannot be read is reported, never replaced: it may still be rescued by hand.
+    if (package->loadModel(&loadError) || apiID.isEmpty() || QFileInfo::exists(package->draftFilePath())) {
         deliver(package->model(), package->model() ? Error() : loadError);
         return;
     }

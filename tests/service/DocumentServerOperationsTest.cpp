@@ -464,8 +464,10 @@ TEST_F(DocumentsListTest, ServerDocumentsBecomeLocalPackagesOnce)
         EXPECT_EQ(package->model()->apiID(), server.id);
     }
 
-    // Again, after a local edit of one of them: known documents are matched, their drafts kept.
+    // Again, after a local edit of one of them: known documents are matched, their drafts kept; one that was
+    // kept as somebody else's (type 0) is the user's own.
     auto edited = packageWithApiID(first.id);
+    packageWithApiID(second.id)->metaData().setPackageType(0);
     edited->model()->firstFlowmodel()->setTitle(QStringLiteral("First, edited here"));
     ASSERT_TRUE(edited->saveModel());
     m_service.withState([&](FakeWebService::State& state) { state.documents[first.id].alias = QStringLiteral("one"); });
@@ -541,6 +543,24 @@ TEST_F(DocumentServerOperationsTest, LoadModelDownloadsOnlyWhenThereIsNoLocalDra
     EXPECT_EQ(loaded->qvdID(), package->packageID());
     EXPECT_EQ(package->model(), loaded);
     EXPECT_TRUE(QFileInfo::exists(package->draftFilePath()));
+
+    // A draft that is there but unreadable is reported and left as it is.
+    package->unloadModel();
+    QFile draft(package->draftFilePath());
+    ASSERT_TRUE(draft.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    draft.write("{\"tessarine\": {\"flows\": 12");
+    draft.close();
+    Error error;
+    DocumentServerOperations::loadModelWithBackupAPIID(
+        package, apiID, [&](std::shared_ptr<ZERI_TessarineModel> document, const Error& e) {
+            loaded = std::move(document);
+            error = e;
+            ++calls;
+        });
+    ASSERT_TRUE(waitUntil([&] { return calls == 3; }));
+    EXPECT_FALSE(loaded);
+    EXPECT_FALSE(error.isNull());
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getById")), 1);
 }
 
 } // namespace
