@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QList>
@@ -314,6 +315,38 @@ void onListReply(int generation, const QString& text)
     }
 }
 
+// Saves and forks of one document run one after another, in the order they were asked for: a save started while
+// the first one still creates the server document must update that document, not create a second one.
+QHash<QString, QList<std::function<void()>>>& documentQueues()
+{
+    static QHash<QString, QList<std::function<void()>>> queues; // by document id; present while one runs
+    return queues;
+}
+
+// True when the operation may start now; otherwise `start` runs when the operations before it have ended.
+bool enterDocumentQueue(const QString& documentID, std::function<void()> start)
+{
+    auto& queues = documentQueues();
+    if (auto it = queues.find(documentID); it != queues.end()) {
+        it->append(std::move(start));
+        return false;
+    }
+    queues.insert(documentID, {});
+    return true;
+}
+
+void leaveDocumentQueue(const QString& documentID)
+{
+    QList<std::function<void()>> waiting = documentQueues().take(documentID);
+    while (!waiting.isEmpty()) {
+        waiting.takeFirst()();
+        if (auto it = documentQueues().find(documentID); it != documentQueues().end()) {
+            *it = waiting + *it;
+            return;
+        }
+    }
+}
+
 } // namespace
 
 void DocumentServerOperations::registerWithDocumentModel()
@@ -354,11 +387,19 @@ void DocumentServerOperations::saveToServer(const std::shared_ptr<ZERI_Tessarine
                                             SaveCompletion onDone, bool record)
 {
     Q_ASSERT(MainThread::isMainThread());
-    auto finish = [onDone = std::move(onDone), record, publishState](const std::optional<SafeDictionary>& error) {
+    if (model && !enterDocumentQueue(model->qvdID(), [=, self = shared_from_this()] {
+            self->saveToServer(model, publishState, privacyOption, password, alias, onDone, record);
+        }))
+        return;
+    const QString documentID = model ? model->qvdID() : QString();
+    auto finish = [onDone = std::move(onDone), record, publishState,
+                   documentID](const std::optional<SafeDictionary>& error) {
         if (error && record)
             logFailedSave(publishState);
         if (onDone)
             onDone(error);
+        if (!documentID.isEmpty())
+            leaveDocumentQueue(documentID);
     };
     Error saveError;
     if (!model)
@@ -413,11 +454,18 @@ void DocumentServerOperations::forkOnServer(const std::shared_ptr<ZERI_Tessarine
                                             ForkCompletion onDone, bool record)
 {
     Q_ASSERT(MainThread::isMainThread());
-    auto finish = [onDone = std::move(onDone), record, publishState](const Error& error) {
+    if (model && !enterDocumentQueue(model->qvdID(), [=, self = shared_from_this()] {
+            self->forkOnServer(model, publishState, privacyOption, password, overwrite, onDone, record);
+        }))
+        return;
+    const QString documentID = model ? model->qvdID() : QString();
+    auto finish = [onDone = std::move(onDone), record, publishState, documentID](const Error& error) {
         if (!error.isNull() && record)
             logFailedSave(publishState);
         if (onDone)
             onDone(error);
+        if (!documentID.isEmpty())
+            leaveDocumentQueue(documentID);
     };
     Error saveError;
     if (!model || model->apiID().isEmpty())

@@ -30,8 +30,11 @@ class ZERI_TessarineModel;
 // again). When the old server copy is kept (no overwrite) it is downloaded into a package of its own and handed
 // on as "oldModel" of ZERI_TessarineModel::forkCompletedNotification, posted before the completion runs.
 //
+// Saves and forks of one document run one at a time, in the order asked: a second save started while the first
+// creates the server document waits, then updates that document.
+//
 // Main thread only; every completion runs on the main thread, after the call returned.
-class DocumentServerOperations : public DocumentService {
+class DocumentServerOperations : public DocumentService, public std::enable_shared_from_this<DocumentServerOperations> {
 public:
     using EventLogger = std::function<void(const QString& name, const QVariantMap& parameters)>;
     using LoadCompletion = std::function<void(std::shared_ptr<ZERI_TessarineModel> model, const Error& error)>;

@@ -255,6 +255,22 @@ TEST_F(DocumentServerOperationsTest, AnEditMadeWhileTheSaveIsUnderWayStillNeedsS
     EXPECT_EQ(reread->model()->apiID(), model->apiID());
 }
 
+TEST_F(DocumentServerOperationsTest, SavesOfOneDocumentRunInTurnSoOnlyOneServerDocumentIsMade)
+{
+    auto model = newDocument(QStringLiteral("Double click"));
+    const auto first = save(model, DocumentService::Draft);
+    const auto second = save(model, DocumentService::Publish);
+    ASSERT_TRUE(waitUntil([&] { return first->calls > 0 && second->calls > 0; }));
+    EXPECT_FALSE(first->error.has_value());
+    EXPECT_FALSE(second->error.has_value());
+    EXPECT_EQ(m_service.requestCount(kCreate), 1);
+    const auto update = m_service.lastRequest(kUpdate);
+    ASSERT_TRUE(update);
+    EXPECT_EQ(update->field(QStringLiteral("id")), model->apiID());
+    EXPECT_EQ(update->field(QStringLiteral("published")), QStringLiteral("1"));
+    EXPECT_EQ(m_service.state().documents.size(), 1);
+}
+
 TEST_F(DocumentServerOperationsTest, TheServiceReceivesRemoteAddressesOfUploadedAssets)
 {
     DocumentWithFiles document = makeDocumentWithFiles(m_support.filePath(QStringLiteral("media")), {1000});
