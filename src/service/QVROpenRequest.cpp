@@ -46,6 +46,13 @@ QJsonObject documentObject(const QJsonValue& value)
     return {};
 }
 
+// The service's time of its copy's last change; now when the reply does not say.
+QDateTime serverUpdatedTime(const QJsonObject& record)
+{
+    const QDateTime updated = QDateTime::fromString(record.value(QStringLiteral("updated")).toString(), Qt::ISODate);
+    return updated.isValid() ? updated : QDateTime::currentDateTimeUtc();
+}
+
 QString signedInUserName()
 {
     return Tessutils::corvikUserDict().stringForKey(QStringLiteral("username"));
@@ -478,6 +485,10 @@ QVROpenRequest::storeDownloaded(const QJsonObject& record, const std::shared_ptr
                 return nullptr;
             result = downloaded;
         }
+    }
+    if (result == downloaded) {
+        // The draft now on disk is the service's copy: nothing of it is waiting to be saved there.
+        package->noteDraftSavedToServer(serverUpdatedTime(record));
     }
     updateMetadata(*package, record, *downloaded);
     if (publishedModel) {

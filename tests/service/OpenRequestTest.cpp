@@ -435,3 +435,48 @@ TEST_F(OpenRequestTest, ADocumentInMemoryOpensInTheWindowItsOptionsName)
     ASSERT_TRUE(waitForEnd(creator));
     EXPECT_EQ(m_log.calls, QStringList({"creatorWindow", "creator.model:local1"}));
 }
+
+// The own draft stored here: edits not yet on the service are never replaced by the server copy; a draft
+// with nothing unsaved is replaced when the server copy is newer, and kept with bit 16 while it is not older.
+TEST_F(OpenRequestTest, TheLocalDraftIsKeptWhileItHoldsUnsavedEditsOrIsNotOlderWithBitSixteen)
+{
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-bob"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{"username", "bob"}}));
+    const auto document = addDocument(QStringLiteral("mine1"), {}, /*published=*/false);
+    ASSERT_TRUE(waitForEnd(open(QStringLiteral("mine1"), 8)));
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("mine1"));
+    ASSERT_TRUE(package);
+    EXPECT_FALSE(package->hasSomethingToSaveToCloud());
+
+    const auto setServerCopy = [&](const QString& description, const QDateTime& updated) {
+        auto model = ZERI_TessarineModel::initWithJsonData(document.documentJson.toUtf8());
+        model->setDescription(description);
+        m_service.withState([&](FakeWebService::State& state) {
+            state.documents[document.id].documentJson = QString::fromUtf8(model->jsonData());
+            state.documents[document.id].updated = updated.toString(Qt::ISODate);
+        });
+    };
+    const auto openedDescription = [&](int options) {
+        m_ui->creator.models.clear();
+        const auto done = open(QStringLiteral("mine1"), options);
+        EXPECT_TRUE(waitForEnd(done));
+        EXPECT_TRUE(done->error.isNull());
+        return m_ui->creator.models.empty() ? QStringLiteral("(none)") : m_ui->creator.models.back()->description();
+    };
+
+    package->model()->setDescription(QStringLiteral("local edit"));
+    ASSERT_TRUE(package->saveModel());
+    setServerCopy(QStringLiteral("server edit"), QDateTime::currentDateTimeUtc().addSecs(3600));
+    EXPECT_EQ(openedDescription(8), "local edit");
+    EXPECT_EQ(openedDescription(56), "local edit");
+
+    package->noteDraftSavedToServer(QDateTime::currentDateTimeUtc());
+    EXPECT_EQ(openedDescription(8), "server edit");
+
+    // Nothing unsaved, local copy newer than the server's: bit 16 keeps it.
+    package->model()->setDescription(QStringLiteral("second local edit"));
+    ASSERT_TRUE(package->saveModel());
+    package->noteDraftSavedToServer(QDateTime::currentDateTimeUtc());
+    setServerCopy(QStringLiteral("older server copy"), QDateTime::currentDateTimeUtc().addSecs(-3600));
+    EXPECT_EQ(openedDescription(56), "second local edit");
+}
