@@ -147,6 +147,9 @@ void applySavedRecord(const std::shared_ptr<ZERI_TessarineModel>& model,
 std::shared_ptr<ZERI_TessarineModel> documentFromRecord(const QJsonObject& record, bool freshIdentity, Error* error)
 {
     QJsonValue draft = record.value(QStringLiteral("document_json"));
+    // The service sends the draft to the owner only; anybody else's copy starts from the published one.
+    if (!draft.isObject() && !draft.isString())
+        draft = record.value(QStringLiteral("document_json_published"));
     if (draft.isString())
         draft = QJsonDocument::fromJson(draft.toString().toUtf8()).object();
     if (!draft.isObject() || draft.toObject().isEmpty()) {
@@ -175,6 +178,9 @@ std::shared_ptr<ZERI_TessarineModel> storeInNewPackage(const QJsonObject& record
         return nullptr;
     DocumentServerOperations::applyDocumentRecord(*package, record, true);
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+    // Only the owner receives the draft; somebody else's document is kept for viewing, not listed as the user's.
+    if (!record.contains(QStringLiteral("document_json")))
+        metadata.setPackageType(0);
     metadata.setServerSavedDraftRevision(metadata.draftRevision());
     metadata.setLastServerSaveTimeStamp(serverSaveStamp(record));
     package->saveMetadata();
