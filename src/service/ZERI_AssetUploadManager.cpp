@@ -188,16 +188,23 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
     const QString documentID = model->qvdID();
     bool queuedSomething = false;
     for (const auto& asset : model->getAllContentAssets()) {
-        if (!asset->corvikContentID().isEmpty())
-            continue;
         const QString path = asset->localFilePath();
         const QFileInfo info(path);
         if (path.isEmpty() || !info.isFile())
             continue;
         const AssetRef ref{documentID, asset->internalID()};
-        // Sent by an earlier run (the document was not loaded then): the same file needs no second upload.
         const auto done = m_uploadedByAsset.constFind(ref.assetID);
-        if (done != m_uploadedByAsset.constEnd() && done->filePath == path && done->size == info.size()) {
+        const bool sameFileSent =
+            done != m_uploadedByAsset.constEnd() && done->filePath == path && done->size == info.size();
+        if (!asset->corvikContentID().isEmpty()) {
+            // A content id is trusted unless this manager sent that id for another file: the asset's file was
+            // replaced since (a re-encoded video keeps its asset), and the server copy is out of date.
+            const bool stale =
+                done != m_uploadedByAsset.constEnd() && done->contentID == asset->corvikContentID() && !sameFileSent;
+            if (!stale)
+                continue;
+        } else if (sameFileSent) {
+            // Sent by an earlier run (the document was not loaded then): no second upload.
             asset->setCorvikContentID(done->contentID);
             continue;
         }

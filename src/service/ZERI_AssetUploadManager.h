@@ -77,8 +77,9 @@ public:
     void setDelegate(ZERI_AssetUploadManagerDelegate* delegate) { m_delegate = delegate; }
     ZERI_AssetUploadManagerDelegate* delegate() const { return m_delegate; }
 
-    // Queues every asset of the document that has a local file and no content id yet. Assets whose file was
-    // already sent (by an earlier run) get their content id at once instead.
+    // Queues every asset of the document that has a local file and no content id yet, or whose content id this
+    // manager got for a file the asset no longer uses. Assets whose file was already sent (by an earlier run)
+    // get their content id at once instead.
     void enqueueAllContentAssetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model);
     // Starts counting progress from zero over what is queued (and what is queued later).
     void beginTracking();

@@ -137,10 +137,18 @@ TEST_F(UploadTest, BatchesByBytesAndCountSetContentIdsAndReportMonotonicProgress
     EXPECT_EQ(hashOf(document.paths.first()), firstFileHash);
     EXPECT_EQ(items.value(document.assets.front()->corvikContentID()).data.size(), 600 * kKB);
 
-    // Enqueuing again finds nothing left to send.
+    // Enqueuing again finds nothing left to send, unless an asset's file was replaced since.
     m_service.clearRequests();
     manager->enqueueAllContentAssetsForModel(document.model);
     EXPECT_FALSE(manager->hasAssets());
+    const QString oldID = document.assets.back()->corvikContentID();
+    document.assets.back()->setExternalURL(QUrl::fromLocalFile(document.paths.front()));
+    manager->enqueueAllContentAssetsForModel(document.model);
+    EXPECT_EQ(manager->queuedFileCount(), 1);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !manager->hasAssets(); }));
+    EXPECT_NE(document.assets.back()->corvikContentID(), oldID);
+    EXPECT_FALSE(document.assets.back()->corvikContentID().isEmpty());
 }
 
 TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
