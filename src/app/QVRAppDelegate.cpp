@@ -27,6 +27,7 @@
 #include "platform/widgets/WidgetAlertPresenter.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
+#include "service/DocumentServerOperations.h"
 #include "strings/UFM.h"
 
 namespace {
@@ -469,6 +470,9 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     // Documents save into their packages, and undo steps keep their asset files alive, only once the
     // storage has registered with the model.
     ZERI_qvdFilePackage::registerWithDocumentModel();
+    DocumentServerOperations::registerWithDocumentModel();
+    DocumentServerOperations::setEventLogger(
+        [](const QString& name, const QVariantMap& parameters) { QVRAnalytics::logEvent(name, parameters); });
     static WidgetAlertPresenter s_alerts;
     AlertPresenter::setShared(&s_alerts);
 
