@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -75,11 +76,16 @@ TEST_F(DeletionTest, OutageIsRetriedAtTheIntervalSurvivesRestartAndEndsInDeletio
     m_service.injectReply(kDelete, FakeHttpReply::drop(), -1);
     {
         auto manager = makeManager();
+        QElapsedTimer clock;
+        clock.start();
         manager->enqueueDeleteForContentItem(QStringLiteral("c1"));
         // Far more tries than the attempt limit: connection failures must not count.
         ASSERT_TRUE(waitUntil(
             [&] { return m_service.requestCount(kDelete) >= ZERI_ContentItemDeletionManager::kMaxAttempts + 3; }));
         EXPECT_EQ(manager->pendingContentItems(), QStringList({"c1"}));
+        // Each retry waits for the interval (0.05 s here).
+        const int tries = m_service.requestCount(kDelete);
+        EXPECT_GE(clock.elapsed(), (tries - 1) * 50);
     }
     const int triesBeforeRestart = m_service.requestCount(kDelete);
 
