@@ -219,10 +219,14 @@ void QVROpenRequest::open(DoneBlock done)
 
 void QVROpenRequest::cancel()
 {
-    if (m_finished || !m_started) {
+    if (!m_started) {
+        // Cancelled before it was opened: it never starts, and there is no done block to tell.
+        m_started = true;
         m_finished = true;
         return;
     }
+    if (m_finished)
+        return;
     finish(Error(QString::fromLatin1(kErrorDomain), Cancelled, QStringLiteral("The document was not opened.")));
 }
 
@@ -230,9 +234,12 @@ bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& mo
 {
     if (m_window)
         return true;
-    if (m_delegate) {
+    const auto ui = OpenRequestUi::current();
+    // A viewer or tablet window becomes the delegate, whatever was set; otherwise a delegate that was set
+    // takes the document in place of a creator window.
+    if (!(m_options & (ViewerWindow | TabletPreviewWindow)) && m_delegate) {
         m_window = m_delegate;
-    } else if (const auto ui = OpenRequestUi::current()) {
+    } else if (ui) {
         if (m_options & ViewerWindow) {
             m_window = model ? ui->viewerWindowForModel(model) : nullptr;
             if (!m_window) {

@@ -86,7 +86,8 @@ public:
     void setOpenCue(const OpenCue& cue) { m_cue = cue; }
     void setOptions(int options) { m_options = options; }
     int options() const { return m_options; }
-    // A delegate set here receives the document instead of a window from OpenRequestUi. Not retained.
+    // Without a viewer or tablet bit, a delegate set here receives the document instead of a creator window;
+    // with one of them the window is the delegate. Not retained.
     void setDelegate(QVROpenRequestDelegate* delegate) { m_delegate = delegate; }
 
     void open(DoneBlock done = {});

@@ -434,6 +434,29 @@ TEST_F(OpenRequestTest, ADocumentInMemoryOpensInTheWindowItsOptionsName)
     auto creator = open(model, 0);
     ASSERT_TRUE(waitForEnd(creator));
     EXPECT_EQ(m_log.calls, QStringList({"creatorWindow", "creator.model:local1"}));
+
+    // A delegate set by the caller takes the place of a creator window, never of a viewer window.
+    FakeWindow own(m_log, "own");
+    for (const int options : {0, 128}) {
+        m_log.calls.clear();
+        auto request = QVROpenRequest::request();
+        request->setOpenCue(model);
+        request->setOptions(options);
+        request->setDelegate(&own);
+        request->open();
+        ASSERT_TRUE(waitUntil([&] { return request->isFinished(); }));
+        EXPECT_EQ(m_log.calls.last(), options ? "viewer.model:local1" : "own.model:local1");
+    }
+
+    // Cancelled before it was opened, a request never starts.
+    m_log.calls.clear();
+    auto never = QVROpenRequest::request();
+    never->setOpenCue(model);
+    never->cancel();
+    int doneCalls = 0;
+    never->open([&](const Error&) { ++doneCalls; });
+    EXPECT_EQ(doneCalls, 0);
+    EXPECT_TRUE(m_log.calls.isEmpty());
 }
 
 // The own draft stored here: edits not yet on the service are never replaced by the server copy; a draft
