@@ -28,6 +28,9 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
+#include "service/QVROpenRequest.h"
+#include "service/ZERI_AssetUploadManager.h"
+#include "service/ZERI_ContentItemDeletionManager.h"
 #include "strings/UFM.h"
 
 namespace {
@@ -439,6 +442,33 @@ void QVRAppDelegate::requestQuit()
     QCoreApplication::quit();
 }
 
+namespace {
+
+// Links of our URL scheme become open requests. Opening by server id has no request form yet: such links are
+// logged and dropped.
+void startOpenRequest(const QVROpenRequestCue& cue)
+{
+    auto request = QVROpenRequest::request();
+    switch (cue.kind) {
+    case QVROpenRequestCue::Kind::StringID:
+        request->setOpenCue(cue.value);
+        break;
+    case QVROpenRequestCue::Kind::Null:
+        request->setOpenCue(NewDocumentCue{});
+        break;
+    case QVROpenRequestCue::Kind::ServerID:
+        qCWarning(lcApp) << "opening a document by its server id from a link is not supported";
+        return;
+    }
+    request->setOptions(cue.options);
+    request->open([](const Error& error) {
+        if (!error.isNull())
+            qCWarning(lcApp).noquote() << "opening a linked document failed:" << error.message;
+    });
+}
+
+} // namespace
+
 int QVRAppDelegate::applicationMain(int argc, char** argv)
 {
     QElapsedTimer clock;
@@ -473,6 +503,9 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     DocumentServerOperations::registerWithDocumentModel();
     DocumentServerOperations::setEventLogger(
         [](const QString& name, const QVariantMap& parameters) { QVRAnalytics::logEvent(name, parameters); });
+    ZERI_ContentItemDeletionManager::registerWithStorage();
+    ZERI_AssetUploadManager::sharedInstance(); // resumes an upload queue kept from an earlier run
+    QVRURLSchemeHandler::setOpenRequestStarter(startOpenRequest);
     static WidgetAlertPresenter s_alerts;
     AlertPresenter::setShared(&s_alerts);
 
