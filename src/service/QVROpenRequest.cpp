@@ -74,8 +74,8 @@ QStringList linkedStringIDs(const ZERI_TessarineModel& model)
             for (const auto& proxy : screen->mixedMediaObjects()) {
                 const auto action = proxy->object()->action();
                 if (const auto web = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>(action)) {
-                    if (Tessutils::isFlowLink(web->weblink().toString()))
-                        consider(web->weblink().toString());
+                    if (Tessutils::isFlowLink(web->weblinkText()))
+                        consider(web->weblinkText());
                 } else if (const auto flowLink = std::dynamic_pointer_cast<ZERI_MMAction_FlowLink>(action))
                     consider(flowLink->flowLink());
             }

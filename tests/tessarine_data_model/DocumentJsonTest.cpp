@@ -284,6 +284,13 @@ TEST(DocumentJson, LinkActionsAreChosenByTheirActionType)
     EXPECT_EQ(webLink->type(), ZERI_MMAction::WebLink);
     EXPECT_EQ(std::static_pointer_cast<ZERI_MMAction_WebLink>(webLink)->weblink(), QUrl("http://x"));
 
+    // An embedded-flow link is no valid URL; its text must survive reading and writing unchanged.
+    const QString flowText = QStringLiteral("flowLink://stringID=abc&screenID=S1&screenIndex=2");
+    const auto embedded = ZERI_MMAction::initWithDict({{"weblink", flowText}, {"action_type", "MMActionTypeWebLink"}});
+    ASSERT_TRUE(embedded);
+    EXPECT_EQ(std::static_pointer_cast<ZERI_MMAction_WebLink>(embedded)->weblinkText(), flowText);
+    EXPECT_EQ(embedded->jsonDictionary().value("weblink").toString(), flowText);
+
     const auto galleryLink = ZERI_MMAction::initWithDict({{"action_type", "galleryLink"}});
     ASSERT_TRUE(galleryLink);
     EXPECT_EQ(galleryLink->type(), ZERI_MMAction::GalleryLink);

@@ -8,16 +8,26 @@ const QString kWeblinkKey = QStringLiteral("weblink");
 
 std::shared_ptr<ZERI_MMAction_WebLink> ZERI_MMAction_WebLink::create(const QUrl& weblink)
 {
+    return createWithText(weblink.toString(QUrl::FullyEncoded));
+}
+
+std::shared_ptr<ZERI_MMAction_WebLink> ZERI_MMAction_WebLink::createWithText(const QString& weblinkText)
+{
     auto action = std::make_shared<ZERI_MMAction_WebLink>();
-    action->m_weblink = weblink;
+    action->m_weblinkText = weblinkText;
     return action;
 }
 
 void ZERI_MMAction_WebLink::setWeblink(const QUrl& weblink)
 {
-    if (m_weblink == weblink)
+    setWeblinkText(weblink.toString(QUrl::FullyEncoded));
+}
+
+void ZERI_MMAction_WebLink::setWeblinkText(const QString& text)
+{
+    if (m_weblinkText == text)
         return;
-    m_weblink = weblink;
+    m_weblinkText = text;
     didChange(QStringLiteral("weblink"));
 }
 
@@ -25,12 +35,11 @@ QJsonObject ZERI_MMAction_WebLink::makeJsonDictionary() const
 {
     QJsonObject dict;
     writeActionType(dict);
-    dict.insert(kWeblinkKey, m_weblink.toString(QUrl::FullyEncoded));
+    dict.insert(kWeblinkKey, m_weblinkText);
     return dict;
 }
 
 void ZERI_MMAction_WebLink::readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys)
 {
-    const QString text = reader.string(kWeblinkKey);
-    assign(m_weblink, text.isEmpty() ? QUrl() : QUrl(text, QUrl::TolerantMode), QStringLiteral("weblink"), changedKeys);
+    assign(m_weblinkText, reader.string(kWeblinkKey), QStringLiteral("weblink"), changedKeys);
 }
