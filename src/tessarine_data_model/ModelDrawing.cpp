@@ -232,8 +232,10 @@ void ZERI_MMObject_Shape::drawOnContext(QPainter* context, double scale, const Q
 {
     if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
         return;
+    // Shapes are drawn without antialiasing everywhere, as on the canvas, so that previews, PDF pages and the
+    // editor show the same pixels.
     const bool antialiased = context->testRenderHint(QPainter::Antialiasing);
-    context->setRenderHint(QPainter::Antialiasing, true);
+    context->setRenderHint(QPainter::Antialiasing, false);
     drawIntoContext(context, scaled(frame(), scale));
     context->setRenderHint(QPainter::Antialiasing, antialiased);
 }

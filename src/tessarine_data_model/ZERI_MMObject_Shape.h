@@ -41,7 +41,7 @@ public:
     // Fills `frame` (in the painter's y-down coordinates) with the shape in its colour; the painter's state is
     // left as it was. Any other shape type logs and draws nothing.
     void drawIntoContext(QPainter* context, const QRectF& frame) const;
-    // The shape into frame × scale, antialiased.
+    // The shape into frame × scale, without antialiasing (as the canvas draws it).
     void drawOnContext(QPainter* context, double scale, const QSizeF& contextSize, bool drawBordersForBlankObjects,
                        bool ignoreThreadSafety) const override;
 

@@ -37,20 +37,6 @@ void addEightShapes(TestDocument& doc)
     top->as<ZERI_MMObject_Shape>()->setColor(QColor(10, 10, 10, 120));
 }
 
-// The model's drawing of the screen as the canvas specifies it for shapes: the background, then each shape's
-// own drawing into its frame without antialiasing.
-QImage modelDrawingWithoutAntialiasing(const ZERI_FlowScreenModel& screen)
-{
-    QImage image(screen.screenSize().toSize(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    const QColor background = screen.backgroundColor();
-    painter.fillRect(image.rect(), background.isValid() ? background : QColor(Qt::white));
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const auto& proxy : screen.mixedMediaObjects())
-        proxy->as<ZERI_MMObject_Shape>()->drawIntoContext(&painter, (*proxy)->frame());
-    return image;
-}
-
 int differingPixels(const QImage& a, const QImage& b)
 {
     if (a.size() != b.size())
@@ -81,16 +67,8 @@ TEST(SceneDrawing, ShapesThroughTheSceneMatchTheModelsDrawingPixelForPixel)
     const QImage throughScene = ScreenScene::render(scene);
     ASSERT_EQ(throughScene.size(), QSize(1024, 748));
 
-    EXPECT_EQ(differingPixels(throughScene, modelDrawingWithoutAntialiasing(*doc.screen)), 0);
-
-    // Rectangles have no edges for antialiasing to soften: there the preview drawing agrees too.
-    TestDocument rectangles;
-    auto object = rectangles.addObject(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 300, 200));
-    object->as<ZERI_MMObject_Shape>()->setShapeType(ZERI_MMObject_Shape::Rectangle);
-    object->as<ZERI_MMObject_Shape>()->setColor(Qt::darkGreen);
-    QGraphicsScene rectangleScene;
-    ScreenScene::populate(rectangleScene, rectangles.screen);
-    EXPECT_EQ(differingPixels(ScreenScene::render(rectangleScene), ModelDrawing::renderScreen(*rectangles.screen)), 0);
+    // The canvas and the model's drawing (previews, PDF pages) agree to the pixel, edges included.
+    EXPECT_EQ(differingPixels(throughScene, ModelDrawing::renderScreen(*doc.screen)), 0);
 }
 
 TEST(SceneDrawing, RenderToolSceneModeWritesTheSameScreensAsTheModelMode)
