@@ -22,6 +22,7 @@
 #include "app/QVRSingleInstance.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
 #include "platform/widgets/WidgetAlertPresenter.h"
@@ -497,6 +498,7 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     instance.listen();
 
     QVRCrashReporter::installHandlers(QVRCrashReporter::defaultCrashFolder());
+    ControlsArtwork::registerNamedImages(); // UNIImage::imageNamed serves the artwork among our resources
     // Documents save into their packages, and undo steps keep their asset files alive, only once the
     // storage has registered with the model.
     ZERI_qvdFilePackage::registerWithDocumentModel();

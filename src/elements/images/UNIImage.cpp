@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <memory>
+#include <mutex>
+
 #include <QBuffer>
 #include <QImageWriter>
 
@@ -30,6 +33,50 @@ UNIImage UNIImage::imageWithContentsOfFile(const QString& path)
 UNIImage UNIImage::imageWithData(const QByteArray& data)
 {
     return imageWithCGImage(ImageUtils::readImage(data, {}, QStringLiteral("image data")));
+}
+
+void UNIImage::setSize(const QSizeF& size)
+{
+    if (!isNull())
+        m_size = size;
+}
+
+namespace {
+
+// Held through a shared_ptr so a lookup can call its copy outside the lock while another thread replaces it.
+std::mutex s_providerMutex;
+std::shared_ptr<const UNIImage::NamedImageProvider> s_namedImageProvider;
+
+} // namespace
+
+void UNIImage::setNamedImageProvider(NamedImageProvider provider)
+{
+    auto held = provider ? std::make_shared<const NamedImageProvider>(std::move(provider)) : nullptr;
+    const std::lock_guard lock(s_providerMutex);
+    s_namedImageProvider = std::move(held);
+}
+
+UNIImage UNIImage::imageNamed(const QString& name)
+{
+    return imageNamed(name, 2.0);
+}
+
+UNIImage UNIImage::imageNamed(const QString& name, double scale)
+{
+    if (name.isEmpty() || !(scale >= 1.0 && scale <= 8.0)) {
+        qCWarning(lcImages) << "no named image" << name << "at scale" << scale;
+        return {};
+    }
+    std::shared_ptr<const NamedImageProvider> provider;
+    {
+        const std::lock_guard lock(s_providerMutex);
+        provider = s_namedImageProvider;
+    }
+    if (!provider) {
+        qCWarning(lcImages) << "no named images are registered; cannot give" << name;
+        return {};
+    }
+    return (*provider)(name, scale);
 }
 
 UNIImage UNIImage::resizedImage(const QSize& pixelSize, InterpolationQuality quality) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -14,6 +16,9 @@
 // the file's own orientation tag (a photo taken upright is upright in memory) and keeps the pixels in
 // ImageUtils' standard format (premultiplied ARGB, or RGB32 for opaque pictures) so that drawing them needs no
 // conversion.
+//
+// Named images come from a provider that a later layer registers (the controls serve their artwork): this
+// folder cannot see the resources. The provider is called on whichever thread asks, so it must be thread-safe.
 class UNIImage {
 public:
     // The rendering quality of resizedImage, as the platform's interpolation qualities: None takes the nearest
@@ -29,10 +34,24 @@ public:
     // Null when the data is empty or no readable image; the reason is logged.
     static UNIImage imageWithData(const QByteArray& data);
 
+    // Gives the image called `name` (no extension) with `scale` pixels per point, or the null image.
+    using NamedImageProvider = std::function<UNIImage(const QString& name, double scale)>;
+    // Replaces the provider (an empty function restores the default, which knows no name). Safe from any
+    // thread; a lookup already running finishes with the provider it started with.
+    static void setNamedImageProvider(NamedImageProvider provider);
+    // The application's image called `name`, at its largest representation: twice as many pixels as points,
+    // so it stays crisp on a high-density screen while size() gives the point size to lay it out with.
+    static UNIImage imageNamed(const QString& name);
+    // The same at `scale` pixels per point (1 to 8; anything else gives the null image).
+    static UNIImage imageNamed(const QString& name, double scale);
+
     bool isNull() const { return m_image.isNull(); }
 
     // Size in points.
     QSizeF size() const { return m_size; }
+    // Lays the pixels out over another point size (a 2x picture of a 16-point icon has 32 pixels and size 16).
+    // Ignored for the null image, which stays without size.
+    void setSize(const QSizeF& size);
     // The pixels. Null for the null image.
     const QImage& CGImage() const { return m_image; }
     // Size in pixels; (0, 0) for the null image.
