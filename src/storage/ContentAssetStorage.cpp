@@ -398,6 +398,17 @@ void ContentAssetStorage::deleteFileAndCancelCompression(const std::shared_ptr<Z
     if (owner && documentUsesFile(*owner, path, asset.get()))
         return;
     asset->setExternalURL(QUrl());
+    // Until the pending save has run, the draft on disk still names the file: a crash in that second would leave
+    // a draft missing one of its files. Write the draft first when the file is about to go; when that fails the
+    // file stays, for the package's cleaning to remove once no draft names it.
+    if (owner && owner->isSaveScheduled() && owner->filePackage() && AssetFileReferences::referenceCount(path) == 0) {
+        Error saveError;
+        if (!owner->saveToFile(&saveError)) {
+            qCWarning(lcStorage).noquote()
+                << "keeping" << path << "- the draft that names it cannot be saved:" << saveError.message;
+            return;
+        }
+    }
     std::weak_ptr<ZERI_TessarineModel> weakOwner = owner;
     const bool hadOwner = bool(owner);
     AssetFileReferences::deleteWhenUnreferenced(path, [weakOwner, hadOwner, path] {

@@ -1,5 +1,6 @@
 #include "storage/ZERI_qvdFilePackage.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -110,15 +111,34 @@ Error checkPackageFolder(const QString& path)
     return {};
 }
 
-// A second name for the file (a hard link), or a copy when the file system cannot link.
+bool isSameFile(const QString& first, const QString& second)
+{
+    struct stat a;
+    struct stat b;
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A second name for the file (a hard link), or a copy when the file system cannot link. The name appears only
+// complete (made under a hidden name, which cleaning leaves alone, then renamed), and a file already under the
+// name that is not this one (left by an interrupted copy, or older content) is replaced.
 bool linkOrCopy(const QString& source, const QString& target)
 {
-    if (QFileInfo::exists(target))
+    if (isSameFile(source, target))
         return true;
-    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
+    const QFileInfo targetInfo(target);
+    const QString part =
+        targetInfo.dir().filePath(QLatin1Char('.') + targetInfo.fileName() + QLatin1Char('.') +
+                                  QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+    const QByteArray partName = QFile::encodeName(part);
+    bool made = ::link(QFile::encodeName(source).constData(), partName.constData()) == 0;
+    if (!made) {
+        QFile copy(part);
+        made = QFile::copy(source, part) && copy.open(QIODevice::ReadWrite) && ::fdatasync(copy.handle()) == 0;
+    }
+    if (made && ::rename(partName.constData(), QFile::encodeName(target).constData()) == 0)
         return true;
-    if (QFile::copy(source, target))
-        return true;
+    ::unlink(partName.constData());
     qCWarning(lcStorage) << "cannot link or copy asset" << source << "to" << target;
     return false;
 }

@@ -1,5 +1,8 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 
+#include <cmath>
+#include <limits>
+
 #include <QJsonValue>
 
 #include "storage/ZERI_qvdFilePackage.h"
@@ -35,17 +38,31 @@ const QStringList& knownKeys()
     return keys;
 }
 
-// Older writers stored numbers and flags as texts; accept both.
+// Older writers stored numbers and flags as texts; accept both. A number a counter cannot hold (a damaged or
+// hand-edited file) reads as unset: converting it would be undefined, and the revisions are incremented later.
 qint64 integerValue(const QJsonValue& value, qint64 fallback)
 {
-    if (value.isDouble())
-        return qint64(value.toDouble());
-    if (value.isString()) {
+    constexpr qint64 largest = qint64(1) << 53; // every integer up to here is exact in a JSON number
+    qint64 number = fallback;
+    if (value.isDouble()) {
+        const double real = value.toDouble();
+        if (!std::isfinite(real) || std::abs(real) > double(largest))
+            return fallback;
+        number = qint64(real);
+    } else if (value.isString()) {
         bool ok = false;
-        const qint64 number = value.toString().toLongLong(&ok);
-        return ok ? number : fallback;
+        number = value.toString().toLongLong(&ok);
+        if (!ok)
+            return fallback;
     }
-    return fallback;
+    return number >= -largest && number <= largest ? number : fallback;
+}
+
+// The package type is a bit mask held in an int.
+int packageTypeValue(const QJsonValue& value)
+{
+    const qint64 type = integerValue(value, ZERI_qvdFilePackage::OwnDocument);
+    return type >= 0 && type <= std::numeric_limits<int>::max() ? int(type) : ZERI_qvdFilePackage::OwnDocument;
 }
 
 bool boolValue(const QJsonValue& value)
@@ -84,7 +101,7 @@ void ZERI_qvdFilePackageMetadata::readFromJson(const QJsonObject& json)
     m_stringID = json.value(kStringID).toString();
     m_apiID = json.value(kApiID).toString();
     m_alias = json.value(kAlias).toString();
-    m_packageType = int(integerValue(json.value(kPackageType), 1));
+    m_packageType = packageTypeValue(json.value(kPackageType));
     m_owner = json.value(kOwner).toObject();
     m_privacySetting = json.value(kPrivacy).isString() ? std::optional(json.value(kPrivacy).toString()) : std::nullopt;
     m_hasPassword = boolValue(json.value(kHasPassword));

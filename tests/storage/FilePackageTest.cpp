@@ -17,8 +17,10 @@
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ContentItemDeletionQueue.h"
+#include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -409,4 +411,93 @@ TEST_F(FilePackageTest, DraftSurvivesSigkillDuringSaves)
         ASSERT_TRUE(loaded) << "run " << run << " killed after " << saved << ": " << error.message.toStdString();
         EXPECT_GE(loaded->firstFlowmodel()->screenModels().size(), size_t(saved)) << "run " << run;
     }
+}
+
+TEST_F(FilePackageTest, MetadataNumbersOutOfRangeReadAsUnset)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString id = document->qvdID();
+    package->unloadModel();
+    // Hand-edited or corrupted: numbers no revision counter can hold.
+    ASSERT_TRUE(writeBytes(package->metadataFilePath(), R"({"draftRevision":1e300,"publishedDraftRevision":-1e300,)"
+                                                        R"("serverSavedDraftRevision":9.3e18,"packageType":1e40})"));
+    ZERI_qvdFilePackage::resetForTesting();
+    auto reread = ZERI_qvdFilePackage::packageForID(id);
+    ASSERT_TRUE(reread);
+    ZERI_qvdFilePackageMetadata& metadata = reread->metaData();
+    EXPECT_EQ(metadata.draftRevision(), 0);
+    EXPECT_EQ(metadata.publishedDraftRevision(), -1);
+    EXPECT_EQ(metadata.serverSavedDraftRevision(), -1);
+    EXPECT_EQ(metadata.packageType(), int(ZERI_qvdFilePackage::OwnDocument));
+
+    // The next change of the draft counts as something to post and to save to the service.
+    ASSERT_TRUE(reread->loadModel());
+    reread->model()->firstFlowmodel()->setTitle(QStringLiteral("Edited after the repair"));
+    ASSERT_TRUE(reread->saveModel());
+    EXPECT_TRUE(reread->hasSomethingToPost());
+    EXPECT_TRUE(reread->hasSomethingToSaveToCloud());
+}
+
+TEST_F(FilePackageTest, PublishingReplacesAStaleOrPartialFileUnderTheAssetsName)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString image = QDir(package->assetsPath()).filePath(QStringLiteral("photo.png"));
+    const QByteArray bytes = pngBytes(32, 32);
+    ASSERT_TRUE(writeBytes(image, bytes));
+    addImageObject(*document, image);
+    ASSERT_TRUE(package->saveModel());
+
+    // An interrupted earlier copy left a truncated file under the asset's name in the published folder.
+    const QString publishedImage = QDir(package->publishedAssetsPath()).filePath(QStringLiteral("photo.png"));
+    ASSERT_TRUE(writeBytes(publishedImage, bytes.left(10)));
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    EXPECT_EQ(readBytes(publishedImage), bytes);
+    ASSERT_TRUE(package->loadPublishedModel());
+    const auto assets = package->publishedModel()->getAllContentAssets();
+    ASSERT_EQ(assets.size(), 1u);
+    EXPECT_EQ(QFileInfo(assets.front()->localFilePath()).canonicalFilePath(),
+              QFileInfo(publishedImage).canonicalFilePath());
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(QDir(package->publishedAssetsPath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("photo.png")});
+
+    // Publishing again with the file already linked keeps it as it is.
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    EXPECT_EQ(readBytes(publishedImage), bytes);
+}
+
+TEST_F(FilePackageTest, AReplacedAssetsFileOutlivesTheDraftOnDiskThatNamesIt)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QDir assets(package->assetsPath());
+    const QString original = assets.filePath(QStringLiteral("original.png"));
+    const QString oldCrop = assets.filePath(QStringLiteral("oldcrop.png"));
+    const QString newCrop = assets.filePath(QStringLiteral("newcrop.png"));
+    for (const QString& path : {original, oldCrop, newCrop})
+        ASSERT_TRUE(writeBytes(path, pngBytes(4, 4)));
+    auto object = addImageObject(*document, original);
+    auto oldAsset = ZERI_ContentAsset::create();
+    oldAsset->setExternalURL(QUrl::fromLocalFile(oldCrop));
+    object->object()->setCroppedImageAsset(oldAsset);
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(readBytes(package->draftFilePath()).contains("oldcrop.png"));
+
+    // Outside any undoable change, nothing else keeps the old crop.
+    auto newAsset = ZERI_ContentAsset::create();
+    newAsset->setExternalURL(QUrl::fromLocalFile(newCrop));
+    MixedMediaObjectStorage::setCroppedImageAsset(object, newAsset);
+    // Were the program to stop now, the draft on disk must still find every file it names.
+    const QByteArray draft = readBytes(package->draftFilePath());
+    EXPECT_TRUE(!draft.contains("oldcrop.png") || QFileInfo::exists(oldCrop));
+    EXPECT_TRUE(draft.contains("newcrop.png"));
+
+    // Removing every asset of the object: the same holds for each of its files.
+    MixedMediaObjectStorage::removeAllAssets(object);
+    const QByteArray emptied = readBytes(package->draftFilePath());
+    for (const QString& path : {original, newCrop})
+        EXPECT_TRUE(!emptied.contains(QFileInfo(path).fileName().toUtf8()) || QFileInfo::exists(path))
+            << path.toStdString();
 }
