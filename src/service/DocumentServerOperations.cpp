@@ -103,6 +103,23 @@ void takeIdentity(ZERI_TessarineModel& model, const QJsonObject& record)
         model.setAlias(recordText(record, "alias"));
 }
 
+// The document was closed (its package let go of it) while the request was under way: the ids still go into
+// the draft on disk, through the package's document (loaded for the purpose when nobody has it open).
+void writeIdentityIntoDraft(ZERI_qvdFilePackage& package, const QJsonObject& record)
+{
+    const bool wasLoaded = package.model() != nullptr;
+    Error error;
+    if (!package.loadModel(&error)) {
+        qCWarning(lcService) << "cannot write the server ids into the draft:" << error.description();
+        return;
+    }
+    takeIdentity(*package.model(), record);
+    if (!package.saveModel(&error))
+        qCWarning(lcService) << "cannot write the server ids into the draft:" << error.description();
+    if (!wasLoaded)
+        package.unloadModel();
+}
+
 // After a successful create, update or fork. `sentRevision` is the package's draft revision when the request
 // left; `publishedJson` the local text that was published (empty when not publishing).
 void applySavedRecord(const std::shared_ptr<ZERI_TessarineModel>& model,
@@ -120,6 +137,8 @@ void applySavedRecord(const std::shared_ptr<ZERI_TessarineModel>& model,
     }
     if (!package)
         return;
+    if (!model || model->dontSave())
+        writeIdentityIntoDraft(*package, record);
     DocumentServerOperations::applyDocumentRecord(*package, record, true);
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
     // Writing the ids raised the revision; what the service holds is that revision only when nothing else changed.

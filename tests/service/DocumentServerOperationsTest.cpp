@@ -580,3 +580,33 @@ TEST_F(DocumentServerOperationsTest, LoadModelDownloadsOnlyWhenThereIsNoLocalDra
 }
 
 } // namespace
+
+TEST_F(DocumentServerOperationsTest, ServerIdsReachTheDraftOfADocumentClosedWhileItWasSaved)
+{
+    auto model = newDocument(QStringLiteral("Closed at once"));
+    const QString documentID = model->qvdID();
+    auto result = save(model, DocumentService::Publish);
+    auto package = packageOf(model);
+    ASSERT_TRUE(package);
+    // The window closes while the request is on its way: the package lets go of its document.
+    package->unloadModel();
+    model.reset();
+    ASSERT_TRUE(waitUntil([&] { return result->calls > 0; }));
+    EXPECT_FALSE(result->error.has_value());
+    EXPECT_FALSE(package->model()) << "the package is left as it was";
+
+    ZERI_qvdFilePackage::resetForTesting();
+    auto reread = ZERI_qvdFilePackage::packageForID(documentID);
+    ASSERT_TRUE(reread && reread->loadModel());
+    EXPECT_FALSE(reread->model()->apiID().isEmpty());
+    EXPECT_EQ(reread->model()->apiID(), reread->metaData().apiID());
+    EXPECT_EQ(reread->model()->stringID(), reread->metaData().stringID());
+    EXPECT_FALSE(reread->hasSomethingToSaveToCloud());
+    EXPECT_FALSE(reread->hasSomethingToPost());
+
+    // Saving it again updates the server document the first save made instead of making a second one.
+    reread->model()->firstFlowmodel()->setTitle(QStringLiteral("Closed at once, reopened"));
+    EXPECT_FALSE(saveAndWait(reread->model(), DocumentService::Draft)->error.has_value());
+    EXPECT_EQ(m_service.requestCount(kCreate), 1);
+    EXPECT_EQ(m_service.state().documents.size(), 1);
+}
