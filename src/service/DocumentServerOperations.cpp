@@ -1,5 +1,7 @@
 #include "service/DocumentServerOperations.h"
 
+#include <utility>
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
@@ -18,6 +20,7 @@
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "service/ZERI_AssetUploadManager.h"
+#include "storage/AssetFileReferences.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -417,8 +420,10 @@ void DocumentServerOperations::saveToServer(const std::shared_ptr<ZERI_Tessarine
         }))
         return;
     const QString documentID = model ? model->qvdID() : QString();
-    auto finish = [onDone = std::move(onDone), record, publishState,
-                   documentID](const std::optional<SafeDictionary>& error) {
+    const auto heldFiles = std::make_shared<QStringList>();
+    auto finish = [onDone = std::move(onDone), record, publishState, documentID,
+                   heldFiles](const std::optional<SafeDictionary>& error) {
+        AssetFileReferences::releaseFiles(std::exchange(*heldFiles, {}));
         if (error && record)
             logFailedSave(publishState);
         if (onDone)
@@ -439,6 +444,10 @@ void DocumentServerOperations::saveToServer(const std::shared_ptr<ZERI_Tessarine
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(model->filePackage());
     const qint64 sentRevision = package ? package->metaData().draftRevision() : -1;
     const QByteArray publishedJson = publishState == Publish ? model->jsonData() : QByteArray();
+    // The files the published copy will name are counted until the answer has been written down: a cleaning of
+    // the package meanwhile (its window closing) or the deletion of a replaced file must not take them.
+    if (publishState == Publish)
+        *heldFiles = AssetFileReferences::retainFilesOfItem(*model);
     const bool creating = model->apiID().isEmpty();
     const QString method = creating ? QStringLiteral("tessarine.create") : QStringLiteral("tessarine.update");
 
@@ -484,7 +493,9 @@ void DocumentServerOperations::forkOnServer(const std::shared_ptr<ZERI_Tessarine
         }))
         return;
     const QString documentID = model ? model->qvdID() : QString();
-    auto finish = [onDone = std::move(onDone), record, publishState, documentID](const Error& error) {
+    const auto heldFiles = std::make_shared<QStringList>();
+    auto finish = [onDone = std::move(onDone), record, publishState, documentID, heldFiles](const Error& error) {
+        AssetFileReferences::releaseFiles(std::exchange(*heldFiles, {}));
         if (!error.isNull() && record)
             logFailedSave(publishState);
         if (onDone)
@@ -506,6 +517,8 @@ void DocumentServerOperations::forkOnServer(const std::shared_ptr<ZERI_Tessarine
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(model->filePackage());
     const qint64 sentRevision = package ? package->metaData().draftRevision() : -1;
     const QByteArray publishedJson = publishState == Publish ? model->jsonData() : QByteArray();
+    if (publishState == Publish)
+        *heldFiles = AssetFileReferences::retainFilesOfItem(*model); // as for a save: see saveToServer
     const QString oldApiID = model->apiID();
 
     auto onReply = [weakModel = std::weak_ptr<ZERI_TessarineModel>(model),

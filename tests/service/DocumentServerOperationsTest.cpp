@@ -610,3 +610,32 @@ TEST_F(DocumentServerOperationsTest, ServerIdsReachTheDraftOfADocumentClosedWhil
     EXPECT_EQ(m_service.requestCount(kCreate), 1);
     EXPECT_EQ(m_service.state().documents.size(), 1);
 }
+
+TEST_F(DocumentServerOperationsTest, FilesOfAPublicationUnderWaySurviveACleaningOfThePackage)
+{
+    DocumentWithFiles document = makeDocumentWithFiles(m_support.filePath(QStringLiteral("media")), {1000});
+    ASSERT_TRUE(document.model->saveToFile());
+    auto package = packageOf(document.model);
+    ASSERT_TRUE(package);
+    const QString image = package->assetsPath() + QStringLiteral("/picture.bin");
+    ASSERT_TRUE(QFile::copy(document.paths[0], image));
+    document.assets[0]->setExternalURL(QUrl::fromLocalFile(image));
+
+    auto result = save(document.model, DocumentService::Publish);
+    // While the request is on its way the picture leaves the draft and the window closes, cleaning the package.
+    document.assets[0]->setExternalURL(QUrl());
+    ASSERT_TRUE(document.model->saveToFile());
+    package->cleanDirectories();
+    ASSERT_TRUE(waitUntil([&] { return result->calls > 0; }));
+    EXPECT_FALSE(result->error.has_value());
+
+    // The published copy, which shows the picture, finds its file.
+    ASSERT_TRUE(package->loadPublishedModel());
+    const auto assets = package->publishedModel()->getAllContentAssets();
+    ASSERT_EQ(assets.size(), 1u);
+    EXPECT_TRUE(QFileInfo(assets.front()->localFilePath()).isFile()) << assets.front()->localFilePath().toStdString();
+    // Once published, the draft's name for the file is a stray like any other.
+    package->cleanDirectories();
+    EXPECT_FALSE(QFileInfo::exists(image));
+    EXPECT_TRUE(QFileInfo(assets.front()->localFilePath()).isFile());
+}
