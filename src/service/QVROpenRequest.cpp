@@ -485,8 +485,9 @@ QVROpenRequest::storeDownloaded(const QJsonObject& record, const std::shared_ptr
             qCInfo(lcService) << "keeping the local draft of" << downloaded->stringID() << "with unsaved changes";
             result = local;
         } else {
-            if (local)
-                package->unloadModel();
+            // A local draft that cannot be written back stays loaded: its edits are never dropped for the copy.
+            if (local && !package->unloadModel(error))
+                return nullptr;
             downloaded->setFilePackage(package);
             if (!ZERI_qvdFilePackage::saveModelToFile(downloaded, error))
                 return nullptr;

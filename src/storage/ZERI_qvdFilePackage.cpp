@@ -459,16 +459,20 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
     return true;
 }
 
-void ZERI_qvdFilePackage::unloadModel()
+bool ZERI_qvdFilePackage::unloadModel(Error* error)
 {
     if (!m_model)
-        return;
-    saveModel();
+        return true;
+    if (!saveModel(error)) {
+        qCWarning(lcStorage) << "keeping the document of" << m_id << "loaded: its draft cannot be written";
+        return false;
+    }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
         flushServerDeletions(reachable);
     auto document = std::move(m_model);
     document->setDontSave(true);
     document->setFilePackage(nullptr);
+    return true;
 }
 
 bool ZERI_qvdFilePackage::loadPublishedModel(Error* error)

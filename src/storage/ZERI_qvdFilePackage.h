@@ -118,8 +118,9 @@ public:
     // or it cannot be read.
     bool loadModel(Error* error = nullptr);
     // Saves the draft, switches the document's saving off and detaches it from the package. Server copies of
-    // replaced assets that nothing reaches any more are queued for deletion.
-    void unloadModel();
+    // replaced assets that nothing reaches any more are queued for deletion. When the draft cannot be written the
+    // document stays loaded, still saving, so that its edits are not dropped: false, with `error`.
+    bool unloadModel(Error* error = nullptr);
     // Writes model() as the draft; bumps the draft revision when the text changed. False when there is no model.
     bool saveModel(Error* error = nullptr);
 

@@ -501,3 +501,27 @@ TEST_F(FilePackageTest, AReplacedAssetsFileOutlivesTheDraftOnDiskThatNamesIt)
         EXPECT_TRUE(!emptied.contains(QFileInfo(path).fileName().toUtf8()) || QFileInfo::exists(path))
             << path.toStdString();
 }
+
+TEST_F(FilePackageTest, UnloadingKeepsADocumentWhoseEditsCannotBeWritten)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    document->firstFlowmodel()->setTitle(QStringLiteral("Edited before closing"));
+    // The draft cannot be replaced: a folder stands where its file should be.
+    ASSERT_TRUE(QFile::remove(package->draftFilePath()));
+    ASSERT_TRUE(QDir().mkdir(package->draftFilePath()));
+    Error error;
+    EXPECT_FALSE(package->unloadModel(&error));
+    EXPECT_FALSE(error.isNull());
+    EXPECT_EQ(package->model(), document);
+    EXPECT_FALSE(document->dontSave());
+    EXPECT_EQ(document->filePackage(), package);
+
+    // Once the draft can be written again, the edits reach it.
+    ASSERT_TRUE(QDir().rmdir(package->draftFilePath()));
+    EXPECT_TRUE(package->unloadModel(&error));
+    EXPECT_FALSE(package->model());
+    EXPECT_TRUE(document->dontSave());
+    ASSERT_TRUE(package->loadModel());
+    EXPECT_EQ(package->model()->title(), QStringLiteral("Edited before closing"));
+}
