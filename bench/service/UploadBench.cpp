@@ -106,9 +106,17 @@ Fixture& fixture()
 
 struct UploadWatcher : ZERI_AssetUploadManagerDelegate {
     bool completed = false;
-    void uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*, quint64, quint64, quint64,
+    int reports = 0;
+    bool monotonic = true;
+    quint64 bytes = 0;
+    quint64 totalBytes = 0;
+    void uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*, quint64 uploaded, quint64 total, quint64,
                                         quint64) override
     {
+        ++reports;
+        monotonic = monotonic && uploaded >= bytes && uploaded <= total;
+        bytes = uploaded;
+        totalBytes = total;
     }
     void uploadManagerAllUploadsCompletedForModel(ZERI_AssetUploadManager*,
                                                   const std::shared_ptr<ZERI_TessarineModel>&) override
@@ -130,7 +138,8 @@ bool spinUntil(const std::function<bool()>& done)
 
 // Uploads 50 files of 2 MB through the upload manager and, in the same iteration, with plain curl to the same
 // fake service (which runs on its own thread). Reports both throughputs, their ratio (target: at least 0.5)
-// and the longest gap between ticks of a 1-ms main-thread timer during the manager's upload (target: 20 ms).
+// the longest gap between ticks of a 1-ms main-thread timer during the manager's upload (target: 20 ms), and
+// how many progress reports the manager gave per upload (they move within each request too).
 void BM_UploadManagerAgainstCurl(benchmark::State& state)
 {
     Fixture& f = fixture();
@@ -144,6 +153,7 @@ void BM_UploadManagerAgainstCurl(benchmark::State& state)
     double curlSeconds = 0;
     double worstStallMs = 0;
     int round = 0;
+    int progressReports = 0;
     for (auto _ : state) {
         // The manager, with a heartbeat on the main thread.
         QTemporaryDir queueFolder;
@@ -172,6 +182,12 @@ void BM_UploadManagerAgainstCurl(benchmark::State& state)
         }
         managerSeconds += clock.nsecsElapsed() / 1e9;
         ticker.stop();
+        if (!watcher.monotonic || watcher.bytes != watcher.totalBytes ||
+            watcher.bytes != quint64(kFiles * kFileBytes)) {
+            state.SkipWithError("upload progress went back or did not end at the total");
+            return;
+        }
+        progressReports += watcher.reports;
         worstStallMs = std::max(worstStallMs, longestGap);
 
         // curl, same files, same server.
@@ -190,6 +206,7 @@ void BM_UploadManagerAgainstCurl(benchmark::State& state)
     state.counters["curl_MBps"] = megabytes * round / curlSeconds;
     state.counters["manager_vs_curl"] = curlSeconds / managerSeconds;
     state.counters["max_main_thread_stall_ms"] = worstStallMs;
+    state.counters["progress_reports_per_upload"] = double(progressReports) / round;
 }
 BENCHMARK(BM_UploadManagerAgainstCurl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

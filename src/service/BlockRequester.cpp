@@ -139,21 +139,24 @@ BlockRequester::~BlockRequester()
 }
 
 std::shared_ptr<BlockRequester> BlockRequester::post(const QString& method, const Parameters& parameters,
-                                                     Completion completion, const QList<FilePart>& files)
+                                                     Completion completion, const QList<FilePart>& files,
+                                                     UploadProgress progress)
 {
-    return start(Verb::Post, method, parameters, std::move(completion), files);
+    return start(Verb::Post, method, parameters, std::move(completion), files, std::move(progress));
 }
 
 std::shared_ptr<BlockRequester> BlockRequester::get(const QString& method, const Parameters& parameters,
                                                     Completion completion)
 {
-    return start(Verb::Get, method, parameters, std::move(completion), {});
+    return start(Verb::Get, method, parameters, std::move(completion), {}, {});
 }
 
 std::shared_ptr<BlockRequester> BlockRequester::start(Verb verb, const QString& method, const Parameters& parameters,
-                                                      Completion completion, const QList<FilePart>& files)
+                                                      Completion completion, const QList<FilePart>& files,
+                                                      UploadProgress progress)
 {
     std::shared_ptr<BlockRequester> requester(new BlockRequester(verb, method, std::move(completion)));
+    requester->m_uploadProgress = std::move(progress);
     const Configuration configuration = BlockRequester::configuration();
     if (!configuration.apiURL.isValid()) {
         qCWarning(lcService) << "web API call" << method << "made before the service address was set";
@@ -287,6 +290,10 @@ void BlockRequester::send(const std::shared_ptr<PreparedRequest>& prepared)
     QNetworkRequest request(prepared->url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // Qt reports upload progress at most every 100 ms by default; the requester does its own pacing, so the
+    // handler sees the body's progress as finely as its interval allows.
+    if (m_uploadProgress)
+        request.setAttribute(QNetworkRequest::EmitAllUploadProgressSignalsAttribute, true);
     QNetworkAccessManager* manager = networkManager();
     if (m_verb == Verb::Post && prepared->multiPart) {
         QHttpMultiPart* multiPart = prepared->multiPart.release();
@@ -310,8 +317,10 @@ void BlockRequester::send(const std::shared_ptr<PreparedRequest>& prepared)
     restartIdleTimer();
 
     // The connections hold the requester until the reply is deleted.
-    QObject::connect(reply, &QNetworkReply::uploadProgress, reply,
-                     [self](qint64, qint64) { self->restartIdleTimer(); });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [self](qint64 sent, qint64 total) {
+        self->restartIdleTimer();
+        self->onUploadProgress(sent, total);
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [self, reply](qint64 received, qint64 total) {
         self->restartIdleTimer();
         const qint64 cap = g_maxReplyBytes.load();
@@ -334,8 +343,27 @@ void BlockRequester::restartIdleTimer()
         m_idleTimer->start(g_transferTimeoutMs.load());
 }
 
+void BlockRequester::onUploadProgress(qint64 sent, qint64 total)
+{
+    if (!m_uploadProgress || isCancelled() || total <= 0)
+        return;
+    sent = std::clamp<qint64>(sent, 0, total);
+    // A body sent again starts from zero; its progress is reported once it passes what was reported.
+    if (sent <= m_reportedBytesSent)
+        return;
+    const bool whole = sent == total;
+    if (!whole && m_sinceProgressReport.isValid() && m_sinceProgressReport.elapsed() < kUploadProgressIntervalMs)
+        return;
+    m_reportedBytesSent = sent;
+    m_sinceProgressReport.start();
+    // A copy: the handler may cancel this request, which drops the member.
+    const UploadProgress handler = m_uploadProgress;
+    handler(sent, total);
+}
+
 void BlockRequester::onFinished()
 {
+    m_uploadProgress = nullptr;
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     if (!reply)
@@ -398,6 +426,7 @@ void BlockRequester::deliver(const QString& text)
     if (isCancelled() || m_delivered)
         return;
     m_delivered = true;
+    m_uploadProgress = nullptr;
     Completion completion = std::move(m_completion);
     m_completion = nullptr;
     if (completion)
@@ -418,6 +447,7 @@ void BlockRequester::cancel()
     if (m_cancelled.exchange(true))
         return;
     m_completion = nullptr;
+    m_uploadProgress = nullptr;
     m_keepAlive.reset();
     if (QNetworkReply* reply = m_reply)
         reply->abort();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -40,11 +41,18 @@ class QTimer;
 // A request that exchanges no bytes for the transfer timeout (60 s by default) fails with
 // QNetworkReply::TimeoutError.
 //
+// Upload progress: a POST may be given a progress handler, called on the main thread with the bytes of the
+// request body sent so far and the body's size. Reports come at most every kUploadProgressIntervalMs, plus
+// the final one (sent == total) whenever the whole body went out; the bytes sent never decrease, also when
+// the network layer sends the body again (a redirect, a connection reopened). No report follows the
+// completion or a cancel.
+//
 // The requester keeps itself alive until its reply has been delivered, so a caller that does not need to
 // cancel may drop the returned pointer.
 class BlockRequester : public std::enable_shared_from_this<BlockRequester> {
 public:
     using Completion = std::function<void(const QString& reply, const QString& identifier)>;
+    using UploadProgress = std::function<void(qint64 bytesSent, qint64 bytesTotal)>;
     // Ordered form fields; the order is kept in the body, the signature sorts by key.
     using Parameters = QList<std::pair<QString, QString>>;
 
@@ -71,6 +79,7 @@ public:
     static constexpr const char* kApiPath = "/2.0/services/api";
     static constexpr int kDefaultTransferTimeoutMs = 60 * 1000;
     static constexpr qint64 kDefaultMaxReplyBytes = 64 * 1024 * 1024;
+    static constexpr int kUploadProgressIntervalMs = 50;
 
     // Error codes of the domain "BlockRequesterError".
     enum ErrorCode {
@@ -82,7 +91,8 @@ public:
     };
 
     static std::shared_ptr<BlockRequester> post(const QString& method, const Parameters& parameters,
-                                                Completion completion, const QList<FilePart>& files = {});
+                                                Completion completion, const QList<FilePart>& files = {},
+                                                UploadProgress progress = {});
     static std::shared_ptr<BlockRequester> get(const QString& method, const Parameters& parameters,
                                                Completion completion);
 
@@ -122,10 +132,12 @@ private:
 
     BlockRequester(Verb verb, QString method, Completion completion);
     static std::shared_ptr<BlockRequester> start(Verb verb, const QString& method, const Parameters& parameters,
-                                                 Completion completion, const QList<FilePart>& files);
+                                                 Completion completion, const QList<FilePart>& files,
+                                                 UploadProgress progress);
     void send(const std::shared_ptr<PreparedRequest>& prepared);
     void onFinished();
     void restartIdleTimer();
+    void onUploadProgress(qint64 sent, qint64 total);
     void deliver(const QString& text);
     void deliverLater(const QString& text);
     void fail(const QString& domain, int code, const QString& description);
@@ -133,6 +145,9 @@ private:
     const Verb m_verb;
     const QString m_method;
     Completion m_completion;
+    UploadProgress m_uploadProgress;
+    qint64 m_reportedBytesSent = 0;
+    QElapsedTimer m_sinceProgressReport; // invalid until the first report
     std::atomic<bool> m_cancelled{false};
     QPointer<QNetworkReply> m_reply;
     QPointer<QTimer> m_idleTimer;

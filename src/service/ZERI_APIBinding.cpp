@@ -185,13 +185,15 @@ ZERI_APIBinding::Requester ZERI_APIBinding::deleteContentItem(const QString& con
 }
 
 ZERI_APIBinding::Requester ZERI_APIBinding::addContentItems(const QList<BlockRequester::FilePart>& files,
-                                                            const QString& authToken, Completion completion)
+                                                            const QString& authToken, Completion completion,
+                                                            BlockRequester::UploadProgress progress)
 {
     QList<BlockRequester::FilePart> parts = files;
     for (int i = 0; i < parts.size(); ++i)
         parts[i].fieldName = QStringLiteral("file%1").arg(i);
     return BlockRequester::post(QStringLiteral("corvik.channel.add.multiple"),
-                                {{QStringLiteral("auth_token"), authToken}}, std::move(completion), parts);
+                                {{QStringLiteral("auth_token"), authToken}}, std::move(completion), parts,
+                                std::move(progress));
 }
 
 ZERI_APIBinding::Requester ZERI_APIBinding::logActions(const QString& eventsJson, const QString& authToken,

@@ -78,9 +78,10 @@ public:
     // "corvik.channel.delete": "content_id", "auth_token".
     static Requester deleteContentItem(const QString& contentID, const QString& authToken, Completion completion);
     // "corvik.channel.add.multiple": "auth_token" and the files as parts "file0", "file1", ... (their field
-    // names are set here). The caller keeps to kMaxFilesPerUpload files per call.
+    // names are set here). The caller keeps to kMaxFilesPerUpload files per call. `progress` follows the
+    // request body (see BlockRequester).
     static Requester addContentItems(const QList<BlockRequester::FilePart>& files, const QString& authToken,
-                                     Completion completion);
+                                     Completion completion, BlockRequester::UploadProgress progress = {});
     // "tessarine.log": "events" (JSON array text of action-log entries), "auth_token" (when given).
     static Requester logActions(const QString& eventsJson, const QString& authToken, Completion completion);
 };

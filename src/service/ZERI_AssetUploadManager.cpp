@@ -228,6 +228,7 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
 void ZERI_AssetUploadManager::beginTracking()
 {
     m_bytesUploaded = 0;
+    m_bytesAbandoned = 0;
     m_filesUploaded = 0;
     m_lastError = Error();
 }
@@ -284,6 +285,7 @@ void ZERI_AssetUploadManager::startBatch()
             (batch->entries.size() >= kMaxBatchFiles || bytes + entry.size > kMaxBatchBytes))
             break;
         bytes += entry.size;
+        batch->bytes += quint64(entry.size);
         batch->entries.append(m_queue.takeFirst());
     }
     m_batches.append(batch);
@@ -297,11 +299,32 @@ void ZERI_AssetUploadManager::sendBatch(const std::shared_ptr<Batch>& batch)
     for (const Entry& entry : std::as_const(batch->entries))
         files.append({QString(), entry.filePath, QFileInfo(entry.filePath).fileName()});
     const std::weak_ptr<Batch> weak = batch;
-    batch->requester = ZERI_APIBinding::addContentItems(files, Tessutils::corvikAuthToken(),
-                                                        [this, weak](const QString& reply, const QString&) {
-                                                            if (const auto sent = weak.lock())
-                                                                onReply(sent, reply);
-                                                        });
+    batch->requester = ZERI_APIBinding::addContentItems(
+        files, Tessutils::corvikAuthToken(),
+        [this, weak](const QString& reply, const QString&) {
+            if (const auto sent = weak.lock())
+                onReply(sent, reply);
+        },
+        [this, weak](qint64 bodySent, qint64 bodyTotal) {
+            if (const auto sending = weak.lock())
+                onBatchProgress(sending, bodySent, bodyTotal);
+        });
+}
+
+void ZERI_AssetUploadManager::onBatchProgress(const std::shared_ptr<Batch>& batch, qint64 bodySent, qint64 bodyTotal)
+{
+    if (bodyTotal <= 0 || !m_batches.contains(batch))
+        return;
+    // The body also carries the form fields and part headers; the files take the same share of it as of the
+    // bytes sent, near enough, and all of it once the whole body is out.
+    const quint64 sent =
+        bodySent >= bodyTotal
+            ? batch->bytes
+            : std::min(batch->bytes, quint64(double(batch->bytes) * double(bodySent) / double(bodyTotal)));
+    if (sent <= batch->bytesSent)
+        return;
+    batch->bytesSent = sent;
+    reportProgress();
 }
 
 void ZERI_AssetUploadManager::onReply(const std::shared_ptr<Batch>& batch, const QString& text)
@@ -370,6 +393,7 @@ void ZERI_AssetUploadManager::stopEverything()
     for (const auto& batch : std::as_const(m_batches)) {
         if (batch->requester)
             batch->requester->cancel();
+        m_bytesAbandoned += batch->bytesSent;
     }
     m_batches.clear();
     m_queue.clear();
@@ -396,11 +420,13 @@ void ZERI_AssetUploadManager::reportProgress()
     quint64 queuedBytes = 0;
     for (const Entry& entry : std::as_const(m_queue))
         queuedBytes += quint64(entry.size);
+    quint64 sendingBytes = 0;
     for (const auto& batch : std::as_const(m_batches)) {
-        for (const Entry& entry : std::as_const(batch->entries))
-            queuedBytes += quint64(entry.size);
+        queuedBytes += batch->bytes;
+        sendingBytes += batch->bytesSent;
     }
-    m_delegate->uploadManagerUploadDidProgress(this, nullptr, m_bytesUploaded, m_bytesUploaded + queuedBytes,
+    const quint64 settled = m_bytesUploaded + m_bytesAbandoned;
+    m_delegate->uploadManagerUploadDidProgress(this, nullptr, settled + sendingBytes, settled + queuedBytes,
                                                m_filesUploaded, m_filesUploaded + quint64(queuedFileCount()));
 }
 

@@ -21,7 +21,8 @@ class ZERI_TessarineModel;
 class ZERI_AssetUploadManagerDelegate {
 public:
     virtual ~ZERI_AssetUploadManagerDelegate() = default;
-    // Counts since beginTracking(); `unused` is always null. Uploaded counts never decrease.
+    // Counts since beginTracking(); `unused` is always null. Uploaded counts never decrease and never pass the
+    // totals; the bytes move while a batch is on its way, the files when the service confirms them.
     virtual void uploadManagerUploadDidProgress(ZERI_AssetUploadManager* manager, const void* unused,
                                                 quint64 totalBytesUploaded, quint64 totalBytes, quint64 filesUploaded,
                                                 quint64 totalFiles) = 0;
@@ -48,6 +49,12 @@ public:
 //
 // Failures: a batch that fails is tried again after the retry interval (4 s), at most kMaxAttempts times in
 // all; then everything is given up, lastError() is set, and every waiting document is reported complete.
+//
+// Progress: the bytes uploaded are those of confirmed files plus, for each batch on its way, its files' bytes
+// in proportion to the part of its request body sent. A batch keeps the most it was ever credited, so a retry
+// adds nothing until it passes the failed attempt; the bytes of a batch dropped by a cancel or a give-up stay
+// counted, in the uploaded bytes and in the total alike, until the next beginTracking(). So the uploaded
+// bytes never decrease, and they equal the total once nothing is left to send.
 //
 // Main thread only. The request bodies are built and sent off the main thread by BlockRequester, and the
 // queue files are written on a worker of the manager's own.
@@ -130,6 +137,8 @@ private:
         QList<Entry> entries;
         std::shared_ptr<BlockRequester> requester; // null while its retry waits
         int attempts = 0;                          // failed attempts so far
+        quint64 bytes = 0;                         // of its files, as queued
+        quint64 bytesSent = 0;                     // the most any attempt got across, at most `bytes`
     };
 
     void startBatch();
@@ -140,6 +149,7 @@ private:
     void stopEverything();
     QList<Entry> allEntries() const; // batches first, then the queue: the order files are sent in
     void applyResult(const AssetRef& ref, const Uploaded& uploaded);
+    void onBatchProgress(const std::shared_ptr<Batch>& batch, qint64 bodySent, qint64 bodyTotal);
     void reportProgress();
     void reportFinishedDocuments();
     QString queueFilePath() const;
@@ -155,6 +165,7 @@ private:
     QHash<QString, Uploaded> m_uploadedByAsset;                            // by asset id
     QHash<QString, QString> m_urlByContentID;
     quint64 m_bytesUploaded = 0;
+    quint64 m_bytesAbandoned = 0; // sent in batches that were then dropped (see Progress)
     quint64 m_filesUploaded = 0;
     Error m_lastError;
     double m_retryInterval = kDefaultRetryInterval;

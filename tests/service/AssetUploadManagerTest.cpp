@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "ModelTestSupport.h"
 #include "ServiceTestSupport.h"
@@ -29,11 +31,26 @@ struct RecordingUploadDelegate : ZERI_AssetUploadManagerDelegate {
     };
     QList<Progress> progress;
     QList<std::shared_ptr<ZERI_TessarineModel>> completed;
+    bool allOnMainThread = true;
 
     void uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*, quint64 bytes, quint64 totalBytes,
                                         quint64 files, quint64 totalFiles) override
     {
         progress.append({bytes, totalBytes, files, totalFiles});
+        allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    }
+    // Every report's counts at least those of the one before and within its totals.
+    void expectMonotonicWithinTotals() const
+    {
+        for (qsizetype i = 0; i < progress.size(); ++i) {
+            EXPECT_LE(progress[i].bytes, progress[i].totalBytes) << "report " << i;
+            EXPECT_LE(progress[i].files, progress[i].totalFiles) << "report " << i;
+            if (i > 0) {
+                EXPECT_GE(progress[i].bytes, progress[i - 1].bytes) << "report " << i;
+                EXPECT_GE(progress[i].files, progress[i - 1].files) << "report " << i;
+            }
+        }
+        EXPECT_TRUE(allOnMainThread);
     }
     void uploadManagerAllUploadsCompletedForModel(ZERI_AssetUploadManager*,
                                                   const std::shared_ptr<ZERI_TessarineModel>& model) override
@@ -110,10 +127,7 @@ TEST_F(UploadTest, BatchesByBytesAndCountSetContentIdsAndReportMonotonicProgress
     EXPECT_EQ(batches(document.paths), QList<QList<int>>({{0}, {1, 2, 3, 4, 5}, {6, 7}}));
 
     ASSERT_FALSE(m_delegate.progress.isEmpty());
-    for (qsizetype i = 1; i < m_delegate.progress.size(); ++i) {
-        EXPECT_GE(m_delegate.progress[i].bytes, m_delegate.progress[i - 1].bytes);
-        EXPECT_GE(m_delegate.progress[i].files, m_delegate.progress[i - 1].files);
-    }
+    m_delegate.expectMonotonicWithinTotals();
     const auto last = m_delegate.progress.last();
     EXPECT_EQ(last.bytes, quint64(1800 * kKB));
     EXPECT_EQ(last.totalBytes, quint64(1800 * kKB));
@@ -149,6 +163,56 @@ TEST_F(UploadTest, BatchesByBytesAndCountSetContentIdsAndReportMonotonicProgress
     ASSERT_TRUE(waitUntil([&] { return !manager->hasAssets(); }));
     EXPECT_NE(document.assets.back()->corvikContentID(), oldID);
     EXPECT_FALSE(document.assets.back()->corvikContentID().isEmpty());
+}
+
+// The service reads slowly: the bytes move while the one request is on its way, not only when it ends.
+TEST_F(UploadTest, ProgressMovesWithinARequestAndEndsExactlyAtTheTotals)
+{
+    const qint64 fileBytes = 1024 * kKB;
+    auto document = makeDocument({fileBytes});
+    m_service.setReadThrottle(128 * kKB, 10);
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }, 30000));
+    ASSERT_TRUE(manager->lastError().isNull()) << manager->lastError().message.toStdString();
+    EXPECT_EQ(m_service.requestCount(kUpload), 1);
+
+    m_delegate.expectMonotonicWithinTotals();
+    const auto inBetween = std::count_if(m_delegate.progress.begin(), m_delegate.progress.end(), [&](const auto& p) {
+        return p.bytes > 0 && p.bytes < quint64(fileBytes) && p.files == 0;
+    });
+    EXPECT_GE(inBetween, 3);
+    for (const auto& p : m_delegate.progress)
+        EXPECT_EQ(p.totalBytes, quint64(fileBytes));
+    const auto last = m_delegate.progress.last();
+    EXPECT_EQ(last.bytes, quint64(fileBytes));
+    EXPECT_EQ(last.files, 1u);
+    EXPECT_EQ(last.totalFiles, 1u);
+}
+
+// The first attempt's body gets across whole and is then rejected; the retry sends it again from its start.
+// Progress neither falls back nor counts the file twice.
+TEST_F(UploadTest, ARetriedBatchNeitherLowersNorOvershootsProgress)
+{
+    const qint64 fileBytes = 1024 * kKB;
+    auto document = makeDocument({fileBytes});
+    m_service.setReadThrottle(128 * kKB, 10);
+    m_service.injectReply(kUpload, FakeHttpReply::serviceError("500", "Try again"), 1);
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }, 30000));
+    ASSERT_TRUE(manager->lastError().isNull()) << manager->lastError().message.toStdString();
+    EXPECT_EQ(m_service.requestCount(kUpload), 2);
+
+    m_delegate.expectMonotonicWithinTotals();
+    const auto last = m_delegate.progress.last();
+    EXPECT_EQ(last.bytes, quint64(fileBytes));
+    EXPECT_EQ(last.totalBytes, quint64(fileBytes));
+    EXPECT_EQ(last.files, 1u);
 }
 
 TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
@@ -196,6 +260,21 @@ TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)
     // Nothing is left to resume either.
     auto restarted = makeManager();
     EXPECT_FALSE(restarted->hasAssets());
+
+    // The bytes that had left in the dropped batches stay counted: the next uploads, tracked on, never show
+    // less, and still end at the totals.
+    m_service.clearInjectedReplies();
+    ASSERT_FALSE(m_delegate.progress.isEmpty());
+    const quint64 bytesBefore = m_delegate.progress.last().bytes;
+    EXPECT_GT(bytesBefore, 0u);
+    auto more = makeDocumentWithFiles(m_folder.filePath("more"), {300 * kKB});
+    manager->enqueueAllContentAssetsForModel(more.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    m_delegate.expectMonotonicWithinTotals();
+    EXPECT_GE(m_delegate.progress.last().bytes, bytesBefore);
+    EXPECT_EQ(m_delegate.progress.last().bytes, m_delegate.progress.last().totalBytes);
+    EXPECT_EQ(m_delegate.progress.last().files, m_delegate.progress.last().totalFiles);
 }
 
 // The queue is kept on disk: a manager made over the same folder resumes it, and the document, enqueued

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +14,7 @@
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "ServiceTestSupport.h"
 #include "foundation/SafeDictionary.h"
@@ -317,6 +320,93 @@ TEST_F(ServiceTest, FilePartsAreSentButNotSigned)
     ASSERT_TRUE(waitUntil([&] { return download->isFinished(); }));
     EXPECT_EQ(download->readAll(), QByteArray("\x89PNG\r\n--not a boundary\r\n", 24));
     delete download;
+}
+
+namespace {
+
+struct ProgressReport {
+    qint64 sent, total;
+    qint64 atMs;
+    bool onMainThread;
+    bool afterCompletion;
+};
+
+// A file of `bytes` bytes in `folder`, for uploads.
+QString writeFile(const QTemporaryDir& folder, const QString& name, qint64 bytes)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(bytes, 'u'));
+    return path;
+}
+
+} // namespace
+
+// The service reads slowly, so the body leaves over more than half a second: the handler hears of it several
+// times while the request runs, paced, rising, on the main thread, and last of all with the whole body.
+TEST_F(ServiceTest, UploadProgressIsPacedRisingAndEndsWithTheWholeBodyBeforeTheReply)
+{
+    QTemporaryDir folder;
+    const qint64 fileBytes = 1024 * 1024;
+    const QString path = writeFile(folder, "large.bin", fileBytes);
+    m_service.setReadThrottle(128 * 1024, 10);
+    auto user = m_service.addUser(QStringLiteral("ann"));
+
+    QList<ProgressReport> reports;
+    QElapsedTimer clock;
+    clock.start();
+    auto record = std::make_shared<ReplyRecord>();
+    auto requester = ZERI_APIBinding::addContentItems(
+        {{{}, path, {}, "application/octet-stream"}}, user.token, recordInto(record), [&](qint64 sent, qint64 total) {
+            reports.append({sent, total, clock.elapsed(),
+                            QThread::currentThread() == QCoreApplication::instance()->thread(), record->calls > 0});
+        });
+    ASSERT_TRUE(waitUntil([&] { return record->calls > 0; }, 30000));
+    ASSERT_EQ(record->json()["content_items"].toArray().size(), 1) << record->text.toStdString();
+
+    ASSERT_GE(reports.size(), 4);
+    const qint64 total = reports.first().total;
+    EXPECT_GT(total, fileBytes); // the form fields and part headers count too
+    int inBetween = 0;
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        EXPECT_TRUE(reports[i].onMainThread);
+        EXPECT_FALSE(reports[i].afterCompletion);
+        EXPECT_EQ(reports[i].total, total);
+        EXPECT_GT(reports[i].sent, 0);
+        EXPECT_LE(reports[i].sent, total);
+        inBetween += reports[i].sent < total ? 1 : 0;
+        if (i > 0) {
+            EXPECT_GT(reports[i].sent, reports[i - 1].sent);
+            // Only the final report may follow the one before sooner than the interval.
+            if (reports[i].sent < total) {
+                EXPECT_GE(reports[i].atMs - reports[i - 1].atMs, BlockRequester::kUploadProgressIntervalMs - 5);
+            }
+        }
+    }
+    EXPECT_GE(inBetween, 3);
+    EXPECT_EQ(reports.last().sent, total);
+}
+
+// Cancelling from inside the handler stops the reports at once; the completion never runs.
+TEST_F(ServiceTest, CancellingDuringAnUploadEndsItsProgressReports)
+{
+    QTemporaryDir folder;
+    const QString path = writeFile(folder, "large.bin", 1024 * 1024);
+    m_service.setReadThrottle(128 * 1024, 10);
+    auto user = m_service.addUser(QStringLiteral("ann"));
+
+    int reports = 0;
+    auto record = std::make_shared<ReplyRecord>();
+    std::shared_ptr<BlockRequester> requester;
+    requester = ZERI_APIBinding::addContentItems({{{}, path, {}, "application/octet-stream"}}, user.token,
+                                                 recordInto(record), [&](qint64, qint64) {
+                                                     ++reports;
+                                                     requester->cancel();
+                                                 });
+    ASSERT_TRUE(waitUntil([&] { return reports > 0; }));
+    EXPECT_FALSE(waitUntil([&] { return reports > 1 || record->calls > 0; }, 500));
+    EXPECT_TRUE(requester->isCancelled());
 }
 
 TEST_F(ServiceTest, UnreadableFileFailsTheCallWithoutSendingIt)

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <memory>
 
 #include <QHostAddress>
@@ -230,6 +231,12 @@ FakeHttpServer::~FakeHttpServer()
     delete m_thread;
 }
 
+void FakeHttpServer::setReadThrottle(qint64 bytesPerTick, int tickMs)
+{
+    m_throttleBytes = std::max<qint64>(0, bytesPerTick);
+    m_throttleTickMs = std::max(1, tickMs);
+}
+
 bool FakeHttpServer::start()
 {
     if (m_thread)
@@ -320,11 +327,32 @@ bool FakeHttpServer::start()
                             }
                         }
                     };
-                    QObject::connect(socket, &QTcpSocket::readyRead, socket, [connection, process]() {
-                        quickAck(connection->socket);
-                        connection->buffer += connection->socket->readAll();
-                        (*process)();
-                    });
+                    const qint64 throttleBytes = m_throttleBytes.load();
+                    if (throttleBytes > 0) {
+                        // Qt stops taking bytes from the kernel once its buffer is full, and a small kernel
+                        // buffer then holds the client back: the client's progress follows the reads here.
+                        const int kernelBuffer = int(std::min<qint64>(throttleBytes, 128 * 1024));
+                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &kernelBuffer,
+                                     sizeof kernelBuffer);
+                        socket->setReadBufferSize(throttleBytes);
+                        auto* tick = new QTimer(socket);
+                        tick->setInterval(m_throttleTickMs.load());
+                        QObject::connect(tick, &QTimer::timeout, socket, [connection, process, throttleBytes]() {
+                            const QByteArray data = connection->socket->read(throttleBytes);
+                            if (data.isEmpty())
+                                return;
+                            quickAck(connection->socket);
+                            connection->buffer += data;
+                            (*process)();
+                        });
+                        tick->start();
+                    } else {
+                        QObject::connect(socket, &QTcpSocket::readyRead, socket, [connection, process]() {
+                            quickAck(connection->socket);
+                            connection->buffer += connection->socket->readAll();
+                            (*process)();
+                        });
+                    }
                     QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 }
             });

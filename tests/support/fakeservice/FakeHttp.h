@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include <QByteArray>
@@ -82,9 +83,16 @@ public:
     bool start();
     quint16 port() const { return m_port; }
 
+    // Reads at most `bytesPerTick` of each connection every `tickMs` (0 bytes: as fast as it comes), with a
+    // small socket receive buffer, so a client sees its request body leave over many moments, as on a slow
+    // line. Applies to connections accepted afterwards; may be called from any thread.
+    void setReadThrottle(qint64 bytesPerTick, int tickMs);
+
 private:
     Handler m_handler;
     QThread* m_thread = nullptr;
     QObject* m_context = nullptr; // lives on m_thread, parent of the listening socket and the connections
     quint16 m_port = 0;
+    std::atomic<qint64> m_throttleBytes{0};
+    std::atomic<int> m_throttleTickMs{0};
 };

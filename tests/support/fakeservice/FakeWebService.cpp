@@ -137,6 +137,12 @@ bool FakeWebService::start()
     return m_server->start();
 }
 
+void FakeWebService::setReadThrottle(qint64 bytesPerTick, int tickMs)
+{
+    if (m_server)
+        m_server->setReadThrottle(bytesPerTick, tickMs);
+}
+
 QUrl FakeWebService::baseUrl() const
 {
     QUrl url;

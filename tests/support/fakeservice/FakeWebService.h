@@ -121,6 +121,8 @@ public:
     void clearRequests();
     // Benchmarks turn recording off so large bodies are not kept.
     void setRecording(bool recording);
+    // Request bodies are read slowly (see FakeHttpServer::setReadThrottle); call after start().
+    void setReadThrottle(qint64 bytesPerTick, int tickMs);
 
     // The signing rule, written independently of the client so that a fault in one is not mirrored.
     static QString expectedSignature(const QString& password, const QMap<QString, QString>& fields);
