@@ -619,6 +619,16 @@ void ZERI_qvdFilePackage::cleanDirectories()
     }
     if (const QString preview = metaData().previewScreenshotFilePath(); !preview.isEmpty())
         keep->insert(cleanAbsolute(preview));
+    // A package brought from elsewhere with its folder (a renamed home folder, another machine) is still named by
+    // its documents at its old place: "<old place>/<this id>/assets/<name>" is this package's "assets/<name>".
+    for (const QString& file : QSet<QString>(*keep)) {
+        const QFileInfo info(file);
+        const QFileInfo folder(info.absolutePath());
+        if (QFileInfo(folder.absolutePath()).fileName() == m_id &&
+            (folder.fileName() == assetsFolderName || folder.fileName() == publishedAssetsFolderName))
+            keep->insert(
+                cleanAbsolute(m_path + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + info.fileName()));
+    }
 
     for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
         // Hidden files are downloads in progress.

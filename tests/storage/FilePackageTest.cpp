@@ -525,3 +525,38 @@ TEST_F(FilePackageTest, UnloadingKeepsADocumentWhoseEditsCannotBeWritten)
     ASSERT_TRUE(package->loadModel());
     EXPECT_EQ(package->model()->title(), QStringLiteral("Edited before closing"));
 }
+
+TEST_F(FilePackageTest, CleaningAMovedPackageKeepsTheFilesItsDocumentsNameByTheirOldPaths)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString id = document->qvdID();
+    // The data folder came from elsewhere (a renamed home folder, another machine): the documents still name their
+    // files where the package used to be.
+    const QString oldPackage = QStringLiteral("/home/former-user/.local/share/Tessarine/tessarines/") + id;
+    const QString draftFile = QDir(package->assetsPath()).filePath(QStringLiteral("photo.png"));
+    const QString publishedFile = QDir(package->publishedAssetsPath()).filePath(QStringLiteral("shown.png"));
+    const QString stray = QDir(package->assetsPath()).filePath(QStringLiteral("stray.png"));
+    const QString otherPackagesFile = QDir(package->assetsPath()).filePath(QStringLiteral("other.png"));
+    for (const QString& path : {draftFile, publishedFile, stray, otherPackagesFile})
+        ASSERT_TRUE(writeBytes(path, pngBytes(4, 4)));
+    addImageObject(*document, oldPackage + QStringLiteral("/assets/photo.png"));
+    // A file of another package with the same name is not this package's.
+    addImageObject(*document, QStringLiteral("/elsewhere/tessarines/OTHER-ID/assets/other.png"));
+    auto published = makeDocumentWithOneScreen();
+    addImageObject(*published, oldPackage + QStringLiteral("/published_assets/shown.png"));
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(writeBytes(package->publishedFilePath(), published->jsonData()));
+
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(draftFile));
+    EXPECT_TRUE(QFileInfo::exists(publishedFile));
+    EXPECT_FALSE(QFileInfo::exists(stray));
+    EXPECT_FALSE(QFileInfo::exists(otherPackagesFile));
+
+    // Read from disk (no document loaded), the same holds.
+    ASSERT_TRUE(package->unloadModel());
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(draftFile));
+    EXPECT_TRUE(QFileInfo::exists(publishedFile));
+}
