@@ -142,7 +142,9 @@ void applySavedRecord(const std::shared_ptr<ZERI_TessarineModel>& model,
         return;
     if (!model || model->dontSave())
         writeIdentityIntoDraft(*package, record);
-    DocumentServerOperations::applyDocumentRecord(*package, record, true);
+    // The description goes back into the document: not when it may have been edited since the request left,
+    // since the record then holds an older text than the user's.
+    DocumentServerOperations::applyDocumentRecord(*package, record, unchangedSinceSent);
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
     // Writing the ids raised the revision; what the service holds is that revision only when nothing else changed.
     const qint64 savedRevision = unchangedSinceSent ? metadata.draftRevision() : sentRevision;

@@ -639,3 +639,18 @@ TEST_F(DocumentServerOperationsTest, FilesOfAPublicationUnderWaySurviveACleaning
     EXPECT_FALSE(QFileInfo::exists(image));
     EXPECT_TRUE(QFileInfo(assets.front()->localFilePath()).isFile());
 }
+
+TEST_F(DocumentServerOperationsTest, ADescriptionEditedWhileTheSaveIsUnderWayIsKept)
+{
+    auto model = newDocument(QStringLiteral("Menu"));
+    auto result = save(model, DocumentService::Draft);
+    // The request carries the description of this moment; the user changes it before the answer comes.
+    model->setDescription(QStringLiteral("Winter menu, edited meanwhile"));
+    ASSERT_TRUE(waitUntil([&] { return result->calls > 0; }));
+    EXPECT_FALSE(result->error.has_value());
+    EXPECT_EQ(model->description(), QStringLiteral("Winter menu, edited meanwhile"));
+    ASSERT_TRUE(model->saveToFile());
+    auto package = packageOf(model);
+    EXPECT_EQ(package->metaData().tessarineDescription(), QStringLiteral("Winter menu, edited meanwhile"));
+    EXPECT_TRUE(package->hasSomethingToSaveToCloud());
+}
