@@ -1,5 +1,6 @@
 #include "storage/ContentAssetStorage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -99,6 +100,24 @@ std::shared_ptr<ZERI_TessarineModel> documentOwningFile(const QString& path)
             return package->model();
     }
     return nullptr;
+}
+
+// Whether deleting the file is this document's business. A file shipped with the application, a file outside
+// the document's asset folder (the user's own, another document's) may be used by what the document cannot see;
+// a document that no longer saves still has a draft on disk naming its files.
+bool mayDeleteFileOf(const ZERI_ContentAsset& asset, const QString& file,
+                     const std::shared_ptr<ZERI_TessarineModel>& owner)
+{
+    if (asset.isBakedAsset())
+        return false;
+    const QString folder = QFileInfo(file).absolutePath();
+    if (owner) {
+        const QString own = owner->documentAssetStoragePath();
+        return !owner->dontSave() && !own.isEmpty() && cleanAbsolute(own) == folder;
+    }
+    const auto packages = ZERI_qvdFilePackage::allPackages();
+    return std::any_of(packages.begin(), packages.end(),
+                       [&](const auto& package) { return cleanAbsolute(package->assetsPath()) == folder; });
 }
 
 } // namespace
@@ -398,6 +417,8 @@ void ContentAssetStorage::deleteFileAndCancelCompression(const std::shared_ptr<Z
     if (owner && documentUsesFile(*owner, path, asset.get()))
         return;
     asset->setExternalURL(QUrl());
+    if (!mayDeleteFileOf(*asset, cleanAbsolute(path), owner))
+        return;
     // Until the pending save has run, the draft on disk still names the file: a crash in that second would leave
     // a draft missing one of its files. Write the draft first when the file is about to go; when that fails the
     // file stays, for the package's cleaning to remove once no draft names it.

@@ -230,3 +230,46 @@ TEST(DataItems, ArchiveKeepsTheKindTheContentAndThePresetText)
     EXPECT_EQ(clear->suggestedExtension(), QStringLiteral("png"));
     EXPECT_FALSE(QVRDataItem::fromArchive(QJsonObject{{QStringLiteral("class"), QStringLiteral("Evil")}}));
 }
+
+TEST_F(ContentAssetTest, OnlyTheDocumentsOwnFilesAreEverDeleted)
+{
+    // The user's own picture, which an asset names where it lies.
+    const QString users = folders.supportPath() + QStringLiteral("/Pictures/holiday.png");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(users).absolutePath()));
+    ASSERT_TRUE(writeBytes(users, pngBytes(4, 4)));
+    auto outside = addImageObject(*document, users);
+    const auto outsideAsset = outside->object()->originalImageAsset();
+    screen()->removeMixedMediaObject(outside);
+    ContentAssetStorage::deleteFile(outsideAsset, document);
+    EXPECT_TRUE(QFileInfo::exists(users));
+    EXPECT_TRUE(outsideAsset->externalURL().isEmpty()) << "the asset lets go of it all the same";
+
+    // A file shipped with the application, even inside the package.
+    const QString shipped = package->assetsPath() + QStringLiteral("/shipped.png");
+    ASSERT_TRUE(writeBytes(shipped, pngBytes(4, 4)));
+    auto baked = addImageObject(*document, shipped);
+    const auto bakedAsset = baked->object()->originalImageAsset();
+    bakedAsset->setIsBakedAsset(true);
+    screen()->removeMixedMediaObject(baked);
+    ContentAssetStorage::deleteFile(bakedAsset, document);
+    EXPECT_TRUE(QFileInfo::exists(shipped));
+
+    // A document that no longer saves (its package let go of it): the draft on disk still names its files.
+    const QString kept = package->assetsPath() + QStringLiteral("/kept.png");
+    ASSERT_TRUE(writeBytes(kept, pngBytes(4, 4)));
+    auto object = addImageObject(*document, kept);
+    ASSERT_TRUE(document->saveToFile());
+    ASSERT_TRUE(package->unloadModel());
+    ContentAssetStorage::deleteFile(object->object()->originalImageAsset(), document);
+    EXPECT_TRUE(QFileInfo::exists(kept));
+
+    // The document's own file goes.
+    ASSERT_TRUE(package->loadModel());
+    const auto reloaded = package->model();
+    const auto own = reloaded->getAllContentAssets();
+    const auto keptAsset =
+        std::find_if(own.begin(), own.end(), [&](const auto& asset) { return asset->localFilePath() == kept; });
+    ASSERT_NE(keptAsset, own.end());
+    ContentAssetStorage::deleteFile(*keptAsset, reloaded);
+    EXPECT_FALSE(QFileInfo::exists(kept));
+}
