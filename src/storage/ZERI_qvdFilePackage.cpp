@@ -505,6 +505,11 @@ bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJ
         setError(error, packageError(Damaged, readError.message));
         return false;
     }
+    // A package deleted meanwhile (a late answer of the service) is not brought back as a half package.
+    if (!QFileInfo(m_path).isDir()) {
+        setError(error, packageError(CannotWrite, QStringLiteral("The package \"%1\" no longer exists").arg(m_path)));
+        return false;
+    }
     if (!QDir().mkpath(publishedAssetsPath())) {
         setError(error, packageError(CannotWrite, QStringLiteral("Cannot make \"%1\"").arg(publishedAssetsPath())));
         return false;

@@ -560,3 +560,19 @@ TEST_F(FilePackageTest, CleaningAMovedPackageKeepsTheFilesItsDocumentsNameByThei
     EXPECT_TRUE(QFileInfo::exists(draftFile));
     EXPECT_TRUE(QFileInfo::exists(publishedFile));
 }
+
+TEST_F(FilePackageTest, ADeletedPackageIsNeverBroughtBackByALateWrite)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString json = QString::fromUtf8(document->jsonData());
+    ASSERT_TRUE(package->deletePackage());
+    // An answer of the service arrives for the package still held by its caller.
+    Error error;
+    EXPECT_FALSE(package->savePublishedModelFromJSON(json.toUtf8(), &error));
+    EXPECT_FALSE(error.isNull());
+    EXPECT_FALSE(package->saveMetadata());
+    EXPECT_FALSE(QFileInfo::exists(package->path()));
+    ZERI_qvdFilePackage::resetForTesting();
+    EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().isEmpty());
+}
