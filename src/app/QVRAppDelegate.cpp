@@ -1,5 +1,6 @@
 #include "app/QVRAppDelegate.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -33,6 +34,7 @@
 #include "service/ZERI_AssetUploadManager.h"
 #include "service/ZERI_ContentItemDeletionManager.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -470,6 +472,24 @@ void startOpenRequest(const QVROpenRequestCue& cue)
 
 } // namespace
 
+void QVRAppDelegate::flushPendingDraftSaves()
+{
+    // Documents of open windows, and documents loaded into packages without a window, each saved once.
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> documents = QVRWindowManager::sharedInstance().documents();
+    for (const auto& package : ZERI_qvdFilePackage::allPackages()) {
+        auto model = package->model();
+        if (model && std::find(documents.begin(), documents.end(), model) == documents.end())
+            documents.push_back(std::move(model));
+    }
+    for (const auto& document : documents) {
+        if (!document->isSaveScheduled())
+            continue;
+        Error error;
+        if (!document->saveToFile(&error))
+            qCWarning(lcApp).noquote() << "a draft could not be saved at quit:" << error.message;
+    }
+}
+
 int QVRAppDelegate::applicationMain(int argc, char** argv)
 {
     QElapsedTimer clock;
@@ -508,6 +528,8 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     ZERI_ContentItemDeletionManager::registerWithStorage();
     ZERI_AssetUploadManager::sharedInstance(); // resumes an upload queue kept from an earlier run
     QVRURLSchemeHandler::setOpenRequestStarter(startOpenRequest);
+    if (!AppStartupHooks::shared().flushPendingDraftSaves)
+        AppStartupHooks::shared().flushPendingDraftSaves = QVRAppDelegate::flushPendingDraftSaves;
     static WidgetAlertPresenter s_alerts;
     AlertPresenter::setShared(&s_alerts);
 

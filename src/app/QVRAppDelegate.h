@@ -58,6 +58,9 @@ public:
     void onSignInMenuItemPressed();
     // The quota item's three lines, or the "quota unavailable" text while any part is unknown.
     static QString quotaString();
+    // Writes now every draft whose 1.0 s save is still pending: the documents of managed windows and those
+    // loaded into packages. Registered as the quit-time flush hook unless a later library registers its own.
+    static void flushPendingDraftSaves();
     // A desktop notification through the system tray's message balloon (the desktop's notification
     // service); logged and dropped where there is none.
     static void postUserNotification(const QString& title, const QString& informativeText);

@@ -1,5 +1,7 @@
 #include "app/QVRWindowManager.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -256,6 +258,18 @@ void QVRWindowManager::setDocumentForWindow(QWidget* window, const std::shared_p
         }
     }
     qCWarning(lcApp) << "a document was set for a window the manager does not manage";
+}
+
+std::vector<std::shared_ptr<ZERI_TessarineModel>> QVRWindowManager::documents() const
+{
+    prune();
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> result;
+    for (const ManagedWindow& managed : m_windows) {
+        auto document = managed.document.lock();
+        if (document && std::find(result.begin(), result.end(), document) == result.end())
+            result.push_back(std::move(document));
+    }
+    return result;
 }
 
 QWidget* QVRWindowManager::creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document) const

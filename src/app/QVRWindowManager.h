@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QList>
 #include <QObject>
@@ -62,6 +63,8 @@ public:
     // Creator and viewer windows tell the manager which document they show (and its id) whenever it changes.
     void setDocumentForWindow(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document,
                               const QString& documentID);
+    // The documents the managed windows show, each once.
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> documents() const;
     // The creator window showing the document, or nullptr.
     QWidget* creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document) const;
     // The viewer window showing a document with that id, or nullptr.
