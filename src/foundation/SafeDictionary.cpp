@@ -103,15 +103,8 @@ bool SafeDictionary::boolForKey(const QString& key, bool fallback) const
         return value.toBool();
     if (value.isDouble())
         return value.toDouble() != 0.0;
-    if (value.isString()) {
-        const QString text = value.toString().trimmed();
-        if (text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 ||
-            text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
-            return true;
-        if (text.compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0 ||
-            text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
-            return false;
-    }
+    if (value.isString())
+        return SafeJson::boolFromText(value.toString()).value_or(fallback);
     return fallback;
 }
 
@@ -168,4 +161,16 @@ std::optional<SafeDictionary> SafeArray::safeDictionaryAtIndex(qsizetype index) 
     if (!value.isObject())
         return std::nullopt;
     return SafeDictionary(value.toObject());
+}
+
+std::optional<bool> SafeJson::boolFromText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 ||
+        trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || trimmed == QLatin1String("1"))
+        return true;
+    if (trimmed.compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0 ||
+        trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || trimmed == QLatin1String("0"))
+        return false;
+    return std::nullopt;
 }

@@ -95,4 +95,7 @@ private:
 namespace SafeJson {
 // The text form used by stringForKey for any JSON value ("" for null, arrays and objects).
 QString describe(const QJsonValue& value);
+// A boolean written as text: "YES"/"NO", "true"/"false" (any case) or "1"/"0", blanks around ignored;
+// nullopt for any other text.
+std::optional<bool> boolFromText(const QString& text);
 } // namespace SafeJson

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 
+#include "foundation/SafeDictionary.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
 void ModelReadStatus::fail(const QString& path, const QString& expected, int code)
@@ -148,15 +149,8 @@ std::optional<bool> ModelJsonReader::boolFromJson(const QJsonValue& value)
             return false;
         return std::nullopt;
     }
-    if (value.isString()) {
-        const QString text = value.toString().trimmed();
-        if (text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 ||
-            text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
-            return true;
-        if (text.compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0 ||
-            text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
-            return false;
-    }
+    if (value.isString())
+        return SafeJson::boolFromText(value.toString());
     return std::nullopt;
 }
 
