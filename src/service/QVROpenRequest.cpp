@@ -58,6 +58,32 @@ QString signedInUserName()
     return Tessutils::corvikUserDict().stringForKey(QStringLiteral("username"));
 }
 
+bool isOwnedBySignedInUser(const QJsonObject& record)
+{
+    const QString ownerName =
+        record.value(QStringLiteral("owner")).toObject().value(QStringLiteral("username")).toString();
+    return !ownerName.isEmpty() && ownerName == signedInUserName();
+}
+
+// The copy of a document stored here that a window may be showing, when one is loaded.
+std::shared_ptr<ZERI_TessarineModel> loadedStoredModel(const QVROpenRequest::ParsedCue& cue)
+{
+    std::shared_ptr<ZERI_qvdFilePackage> package;
+    if (cue.kind == QVROpenRequest::ParsedCue::Kind::StringID) {
+        package = ZERI_qvdFilePackage::packageForStringID(cue.value);
+    } else {
+        for (const auto& candidate : ZERI_qvdFilePackage::allPackages()) {
+            if (candidate->metaData().alias() == cue.value) {
+                package = candidate;
+                break;
+            }
+        }
+    }
+    if (!package)
+        return nullptr;
+    return package->publishedModel() ? package->publishedModel() : package->model();
+}
+
 // The string ids of the documents `model` embeds ("flowLink://stringID=…" links).
 QStringList linkedStringIDs(const ZERI_TessarineModel& model)
 {
@@ -230,7 +256,8 @@ void QVROpenRequest::cancel()
     finish(Error(QString::fromLatin1(kErrorDomain), Cancelled, QStringLiteral("The document was not opened.")));
 }
 
-bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& model)
+bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& model,
+                                  const std::shared_ptr<ZERI_TessarineModel>& shownModel)
 {
     if (m_window)
         return true;
@@ -241,7 +268,8 @@ bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& mo
         m_window = m_delegate;
     } else if (ui) {
         if (m_options & ViewerWindow) {
-            m_window = model ? ui->viewerWindowForModel(model) : nullptr;
+            const auto& lookedFor = model ? model : shownModel;
+            m_window = lookedFor ? ui->viewerWindowForModel(lookedFor) : nullptr;
             if (!m_window) {
                 m_window = ui->makeViewerWindowForModel(model);
                 m_windowPrepared = true;
@@ -262,6 +290,16 @@ bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& mo
     if (auto* object = dynamic_cast<QObject*>(m_window)) {
         m_windowIsQObject = true;
         m_windowGuard = object;
+        // Closing the window ends the request at once: nothing may reach the window, or the panel shown in it,
+        // once it is gone.
+        const std::weak_ptr<QVROpenRequest> weak = weak_from_this();
+        m_windowWatch = QObject::connect(object, &QObject::destroyed, [weak] {
+            if (const auto self = weak.lock()) {
+                self->m_window = nullptr;
+                self->m_windowPrepared = false;
+                self->cancel();
+            }
+        });
     }
     return true;
 }
@@ -316,7 +354,8 @@ void QVROpenRequest::openString(const QString& text)
             return;
         }
     }
-    if (!ensureWindow(nullptr))
+    // A viewer already showing the copy stored here is used again rather than a second one made.
+    if (!ensureWindow(nullptr, (m_options & ViewerWindow) ? loadedStoredModel(*m_parsed) : nullptr))
         return;
     if (const auto ui = OpenRequestUi::current())
         m_window->openRequesterWantsToDisplayLoadingView(ui->makeLoadingView(UFM::FETCHING_TESSARINE_TEXT()));
@@ -408,8 +447,10 @@ void QVROpenRequest::openFromDocumentRecord(const QJsonObject& record)
 {
     const QJsonObject published = documentObject(record.value(QStringLiteral("document_json_published")));
     const QJsonObject draft = documentObject(record.value(QStringLiteral("document_json")));
-    // The service sends the draft to the owner only; bit 1 asks for the published copy even then.
-    const bool useDraft = !(m_options & PublishedCopyOnly) && !draft.isEmpty();
+    // The draft is the owner's; somebody else opens it only with bit 1024 (should the service send it at all).
+    // Bit 1 asks for the published copy even then.
+    const bool useDraft = !(m_options & PublishedCopyOnly) && !draft.isEmpty() &&
+                          (isOwnedBySignedInUser(record) || (m_options & DraftWithFullPrecache));
     const QJsonObject chosen = useDraft ? draft : published;
     if (chosen.isEmpty()) {
         fail(NotPosted, UFM::TESSARINE_NOT_POSTED_TEXT());
@@ -450,9 +491,7 @@ std::shared_ptr<ZERI_TessarineModel>
 QVROpenRequest::storeDownloaded(const QJsonObject& record, const std::shared_ptr<ZERI_TessarineModel>& downloaded,
                                 const std::shared_ptr<ZERI_TessarineModel>& publishedModel, Error* error)
 {
-    const QString ownerName =
-        record.value(QStringLiteral("owner")).toObject().value(QStringLiteral("username")).toString();
-    const bool owned = !ownerName.isEmpty() && ownerName == signedInUserName();
+    const bool owned = isOwnedBySignedInUser(record);
 
     auto package = ZERI_qvdFilePackage::packageForID(downloaded->qvdID());
     if (!package && !downloaded->stringID().isEmpty())
@@ -643,6 +682,7 @@ void QVROpenRequest::finish(const Error& error)
     if (m_finished)
         return;
     m_finished = true;
+    QObject::disconnect(m_windowWatch);
     if (m_requester) {
         m_requester->cancel();
         m_requester.reset();

@@ -7,6 +7,7 @@
 
 #include <QJsonObject>
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
@@ -14,7 +15,6 @@
 #include "service/QVBPrecacheManager.h"
 
 class BlockRequester;
-class QObject;
 class QVROpenRequest;
 class ViewerDownloadPanel;
 class ZERI_TessarineModel;
@@ -39,11 +39,12 @@ using OpenCue =
 // local package, fetches its files ahead of time, fetches the documents it embeds, and hands it to a creator,
 // viewer or tablet-preview window (OpenRequestUi).
 //
-// Road of a string id: the window is made first and shows a loading view; the service is asked for the
-// document ("tessarine.getByStringId", or "tessarine.getByAlias" for a short link); a document behind a
-// password goes through the password prompt, one that needs an account through the sign-in wall (and is asked
-// for again after a sign-in); the reply's document text becomes a document model, stored in the package of
-// its id (made when there is none, and never written over while its draft holds changes not yet on the
+// Road of a string id: the window is made first (a viewer already showing the copy stored here is taken
+// instead) and shows a loading view; the service is asked for the document ("tessarine.getByStringId", or
+// "tessarine.getByAlias" for a short link); a document behind a password goes through the password prompt, one
+// that needs an account through the sign-in wall (and is asked for again after a sign-in); the reply's document
+// text becomes a document model (the draft only for its owner, or anybody with bit 1024), stored in the package
+// of its id (made when there is none, and never written over while its draft holds changes not yet on the
 // service); its files are fetched (with the download panel while some are missing); then the window gets it.
 //
 // Share addresses: "https://" + the service's web host + "/s/" + string id, optionally followed by "/" and the
@@ -53,7 +54,8 @@ using OpenCue =
 //
 // Ending: the done block runs exactly once, on the main thread, with a null error or one of kErrorDomain
 // (message from UFM); after it nothing else of the request runs. A window the request made and never gave a
-// document is closed. The request keeps itself alive until it ends.
+// document is closed; a window that goes away first ends the request as cancelled. The request keeps itself
+// alive until it ends.
 class QVROpenRequest : public std::enable_shared_from_this<QVROpenRequest> {
 public:
     enum Option {
@@ -125,7 +127,9 @@ private:
     void fetchLinkedDocuments(const std::shared_ptr<ZERI_TessarineModel>& model);
     void precacheAndHandOver();
     void handOver();
-    bool ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& model);
+    // `shownModel`: a copy of the document, not yet downloaded, that an open viewer may be showing.
+    bool ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& model,
+                      const std::shared_ptr<ZERI_TessarineModel>& shownModel = nullptr);
     int precacheOptions() const;
     void finish(const Error& error);
     void fail(int code, const QString& message);
@@ -144,6 +148,7 @@ private:
     QPointer<QObject> m_windowGuard;
     bool m_windowIsQObject = false;
     bool m_windowPrepared = false;
+    QMetaObject::Connection m_windowWatch;
 
     std::optional<ParsedCue> m_parsed;
     std::shared_ptr<BlockRequester> m_requester;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
 #include <QObject>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "ServiceTestSupport.h"
@@ -52,9 +55,18 @@ private:
     QString m_name;
 };
 
+// A window that is also a QObject, so that it can go away while the request runs.
+struct ObjectWindow : QObject, FakeWindow {
+    ObjectWindow(UiLog& log, const QString& name)
+        : FakeWindow(log, name)
+    {
+    }
+};
+
 struct FakePanel : ViewerDownloadPanel {
-    explicit FakePanel(UiLog& log)
+    FakePanel(UiLog& log, std::function<void()>& closeBlock)
         : m_log(log)
+        , m_closeBlock(closeBlock)
     {
         m_view.setObjectName(QStringLiteral("downloadPanel"));
     }
@@ -64,11 +76,12 @@ struct FakePanel : ViewerDownloadPanel {
         m_log.add("panel.information:" + model->stringID());
     }
     void updateProgress(double progress) override { m_log.add("panel.progress:" + QString::number(progress)); }
-    void setCloseBlock(std::function<void()>) override {}
+    void setCloseBlock(std::function<void()> onClose) override { m_closeBlock = std::move(onClose); }
     void removeView() override { m_log.add(QStringLiteral("panel.removeView")); }
 
 private:
     UiLog& m_log;
+    std::function<void()>& m_closeBlock;
     QObject m_view;
 };
 
@@ -89,13 +102,18 @@ public:
         m_log.add(QStringLiteral("creatorWindow"));
         return &creator;
     }
-    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
+    // Like the window manager: the viewer showing a document is found by the document's id.
+    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
     {
-        return nullptr;
+        return model && !shownID.isEmpty() && model->qvdID() == shownID ? &shown : nullptr;
     }
     QVROpenRequestDelegate* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
     {
         m_log.add(QStringLiteral("makeViewerWindow:") + (model ? QStringLiteral("model") : QStringLiteral("none")));
+        if (viewerAsObject) {
+            objectViewer = new ObjectWindow(m_log, QStringLiteral("objectViewer"));
+            return objectViewer;
+        }
         return &viewer;
     }
     QVROpenRequestDelegate* makeiPadPreviewWindow() override
@@ -105,9 +123,12 @@ public:
     }
     void closeWindowBeingPrepared(QVROpenRequestDelegate* window) override
     {
-        m_log.add(QStringLiteral("close:") + (window == &viewer    ? "viewer"
-                                              : window == &creator ? "creator"
-                                                                   : "tablet"));
+        const QString name = window == &viewer    ? "viewer"
+                             : window == &creator ? "creator"
+                             : window == &tablet  ? "tablet"
+                             : window == &shown   ? "shown"
+                                                  : "objectViewer";
+        m_log.add("close:" + name);
     }
     QObject* makeLoadingView(const QString& text) override
     {
@@ -117,7 +138,7 @@ public:
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override
     {
         m_log.add(QStringLiteral("makeDownloadPanel"));
-        return std::make_unique<FakePanel>(m_log);
+        return std::make_unique<FakePanel>(m_log, closePanel);
     }
     void showPasswordPrompt(const QString& stringID, std::function<void(const QString&)> onUnlocked,
                             std::function<void()> onDismissed) override
@@ -135,6 +156,13 @@ public:
     std::function<void(const QString&)> unlock;
     std::function<void()> dismiss;
     std::function<void(bool)> answerRegisterWall;
+    // What the download panel's close button runs.
+    std::function<void()> closePanel;
+    // The document id of the viewer `shown` (none when empty).
+    QString shownID;
+    // New viewer windows are QObjects made on the heap (the test deletes them) instead of `viewer`.
+    bool viewerAsObject = false;
+    QPointer<ObjectWindow> objectViewer;
 
 private:
     UiLog& m_log;
@@ -144,6 +172,7 @@ public:
     FakeWindow creator;
     FakeWindow viewer;
     FakeWindow tablet;
+    FakeWindow shown{m_log, "shown"};
 };
 
 struct DoneRecord {
@@ -502,4 +531,183 @@ TEST_F(OpenRequestTest, TheLocalDraftIsKeptWhileItHoldsUnsavedEditsOrIsNotOlderW
     package->noteDraftSavedToServer(QDateTime::currentDateTimeUtc());
     setServerCopy(QStringLiteral("older server copy"), QDateTime::currentDateTimeUtc().addSecs(-3600));
     EXPECT_EQ(openedDescription(56), "second local edit");
+}
+
+TEST_F(OpenRequestTest, AShortLinkOpensByAliasAndAStringIdOpensInATabletPreview)
+{
+    auto document = addDocument(QStringLiteral("aliased1"));
+    m_service.withState([&](FakeWebService::State& state) { state.documents[document.id].alias = "my-talk"; });
+    auto done = open(QVROpenRequest::shortLinkBase() + "my-talk", 137);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getByAlias")), 1);
+    EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByAlias"))->field("alias"), "my-talk");
+    EXPECT_EQ(m_service.requestCount(kGetByStringID), 0);
+    ASSERT_EQ(m_ui->viewer.models.size(), 1u);
+    EXPECT_EQ(m_ui->viewer.models.front()->stringID(), "aliased1");
+    EXPECT_EQ(m_ui->viewer.models.front()->alias(), "my-talk");
+    EXPECT_EQ(m_log.calls.first(), "makeViewerWindow:none");
+    EXPECT_EQ(m_log.calls.last(), "viewer.model:aliased1");
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("aliased1"));
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(package->publishedVersionExists());
+    EXPECT_EQ(package->metaData().alias(), "my-talk");
+
+    // Option 512: the tablet preview window is made, shows the loading view and gets the document, and no
+    // other window is asked for.
+    addDocument(QStringLiteral("tablet1"));
+    m_log.calls.clear();
+    auto tablet = open(QStringLiteral("tablet1"), 512 | 8);
+    ASSERT_TRUE(waitForEnd(tablet));
+    EXPECT_TRUE(tablet->error.isNull()) << tablet->error.message.toStdString();
+    ASSERT_GE(m_log.calls.size(), 3);
+    EXPECT_EQ(m_log.calls.mid(0, 3),
+              QStringList({"makeTabletWindow", "makeLoadingView:" + UFM::FETCHING_TESSARINE_TEXT(),
+                           "tablet.loadingView:loading"}));
+    EXPECT_EQ(m_log.calls.last(), "tablet.model:tablet1");
+    EXPECT_EQ(m_log.calls.filter(QRegularExpression("^(make(Viewer|Tablet)Window|creatorWindow)")).size(), 1)
+        << m_log.calls.join(", ").toStdString();
+    EXPECT_TRUE(m_ui->viewer.models.size() == 1 && m_ui->creator.models.empty());
+}
+
+// The service sends the draft along with the published copy to somebody other than the owner: only bit 1024
+// opens that draft, and it fetches every picture (the uncropped sources too) and medium, not just the first
+// screen's.
+TEST_F(OpenRequestTest, BitTenTwentyFourOpensTheDraftForANonOwnerWithEverythingFetched)
+{
+    const auto imageOn = [&](const std::shared_ptr<ZERI_FlowScreenModel>& screen, const QString& id, bool source) {
+        auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(m_service.addContent(id, QByteArray(500, 'i'), id + ".png"));
+        if (source)
+            image->object()->setOriginalImageAsset(asset);
+        else
+            image->object()->setCroppedImageAsset(asset);
+        screen->addMixedMediaObject(image);
+    };
+    auto model = ZERI_TessarineModel::create();
+    auto first = ZERI_FlowScreenModel::create();
+    auto second = ZERI_FlowScreenModel::create();
+    model->firstFlowmodel()->addFlowScreen(first);
+    model->firstFlowmodel()->addFlowScreen(second);
+    imageOn(first, QStringLiteral("first-source"), true);
+    imageOn(second, QStringLiteral("second-image"), false);
+    model->setDescription(QStringLiteral("draft text"));
+    const QString draftJson = QString::fromUtf8(model->jsonData());
+    model->setDescription(QStringLiteral("published text"));
+    const QString publishedJson = QString::fromUtf8(model->jsonData());
+
+    FakeWebService::Document document;
+    document.stringID = QStringLiteral("shared1");
+    document.owner = QStringLiteral("bob");
+    document.published = true;
+    document.documentJson = draftJson;
+    document.publishedJson = publishedJson;
+    document = m_service.addDocument(document);
+    QJsonObject record = FakeWebService::documentRecord(document, m_service.state(), m_service.baseUrl());
+    record.insert("needs_password", false);
+    record.insert("document_json", QJsonDocument::fromJson(draftJson.toUtf8()).object());
+    record.insert("document_json_published", QJsonDocument::fromJson(publishedJson.toUtf8()).object());
+    m_service.injectReply(kGetByStringID, FakeHttpReply::json(QJsonObject{{"tessarine", record}}), -1);
+
+    const auto openedDescription = [&](int options) {
+        m_ui->creator.models.clear();
+        const auto done = open(QStringLiteral("shared1"), options);
+        EXPECT_TRUE(waitForEnd(done));
+        EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+        return m_ui->creator.models.empty() ? QStringLiteral("(none)") : m_ui->creator.models.back()->description();
+    };
+    EXPECT_EQ(openedDescription(8), "published text");
+    EXPECT_EQ(m_service.contentRequestCount("/content/first-source/"), 0);
+    EXPECT_EQ(m_service.contentRequestCount("/content/second-image/"), 0);
+
+    EXPECT_EQ(openedDescription(8 | 1024), "draft text");
+    EXPECT_EQ(m_service.contentRequestCount("/content/first-source/"), 1);
+    EXPECT_EQ(m_service.contentRequestCount("/content/second-image/"), 1);
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("shared1"));
+    ASSERT_TRUE(package);
+    EXPECT_EQ(package->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, 0);
+}
+
+// Option 128 brings back the viewer already showing the document, whatever the cue names it by.
+TEST_F(OpenRequestTest, AViewerAlreadyShowingTheDocumentIsReusedInsteadOfMakingAnother)
+{
+    auto document = addDocument(QStringLiteral("shown1"));
+    m_service.withState([&](FakeWebService::State& state) { state.documents[document.id].alias = "shown-talk"; });
+    ASSERT_TRUE(waitForEnd(open(QStringLiteral("shown1"), 137)));
+    ASSERT_EQ(m_ui->viewer.models.size(), 1u);
+    m_ui->shownID = m_ui->viewer.models.front()->qvdID();
+    ASSERT_FALSE(m_ui->shownID.isEmpty());
+
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("shown1"));
+    ASSERT_TRUE(package);
+    const QList<OpenCue> cues{QStringLiteral("shown1"), QStringLiteral("https://www.tessarine.com/s/shown1/talk"),
+                              QVROpenRequest::shortLinkBase() + "shown-talk", package};
+    for (qsizetype i = 0; i < cues.size(); ++i) {
+        m_log.calls.clear();
+        m_ui->shown.models.clear();
+        auto done = open(cues[i], 137);
+        ASSERT_TRUE(waitForEnd(done)) << i;
+        EXPECT_TRUE(done->error.isNull()) << i << done->error.message.toStdString();
+        EXPECT_FALSE(m_log.calls.contains("makeViewerWindow:none") || m_log.calls.contains("makeViewerWindow:model"))
+            << i << ": " << m_log.calls.join(", ").toStdString();
+        ASSERT_EQ(m_ui->shown.models.size(), 1u) << i;
+        EXPECT_EQ(m_ui->shown.models.front()->stringID(), "shown1");
+        EXPECT_EQ(m_log.calls.last(), "shown.model:shown1");
+    }
+    EXPECT_EQ(m_ui->viewer.models.size(), 1u);
+}
+
+// A window closed, or the request cancelled, while the document or its files download: the done block runs
+// once (code 8 for a cancel), nothing is called on the windows or the panel afterwards, and no window gets the
+// document.
+TEST_F(OpenRequestTest, AWindowClosedOrARequestCancelledDuringTheDownloadEndsItAtOnce)
+{
+    m_ui->viewerAsObject = true;
+    const auto expectQuietAfter = [&](const std::shared_ptr<DoneRecord>& done, const char* step) {
+        const qsizetype callsAtEnd = m_log.calls.size();
+        EXPECT_FALSE(waitUntil([&] { return done->calls > 1 || m_log.calls.size() > callsAtEnd; }, 800))
+            << step << ": " << m_log.calls.mid(callsAtEnd).join(", ").toStdString();
+        EXPECT_EQ(done->calls, 1) << step;
+        EXPECT_FALSE(m_log.calls.join(",").contains(".model:")) << step;
+    };
+
+    // The window goes away while the document itself is on its way.
+    addDocument(QStringLiteral("gone1"));
+    const auto reply = callAndWait([](BlockRequester::Completion completion) {
+        return ZERI_APIBinding::getTessarineByStringId("gone1", QString(), QString(), completion);
+    });
+    m_service.injectReply(kGetByStringID,
+                          FakeHttpReply::raw(200, "application/json", reply->text.toUtf8()).delayed(300));
+    auto done = open(QStringLiteral("gone1"), 137);
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kGetByStringID) == 2; }));
+    ASSERT_TRUE(m_ui->objectViewer);
+    delete m_ui->objectViewer.data();
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_EQ(done->error.code, QVROpenRequest::Cancelled);
+    expectQuietAfter(done, "window closed during the document's download");
+
+    // The window goes away, the panel is closed, or the request is cancelled while the files download.
+    m_service.setContentDelay(300);
+    for (const char* step : {"window closed", "panel closed", "cancelled"}) {
+        const QString stringID = QStringLiteral("files") + QString::number(m_service.requestCount(kGetByStringID));
+        addDocument(stringID);
+        m_log.calls.clear();
+        m_ui->closePanel = {};
+        auto filesDone = open(stringID, 137);
+        ASSERT_TRUE(waitUntil([&] { return m_log.calls.contains("objectViewer.loadingView:downloadPanel"); })) << step;
+        ASSERT_TRUE(m_ui->closePanel);
+        if (QLatin1String(step) == QLatin1String("window closed"))
+            delete m_ui->objectViewer.data();
+        else if (QLatin1String(step) == QLatin1String("panel closed"))
+            std::function<void()>(m_ui->closePanel)();
+        else
+            m_request->cancel();
+        ASSERT_EQ(filesDone->calls, 1) << step;
+        EXPECT_EQ(filesDone->error.code, QVROpenRequest::Cancelled) << step;
+        EXPECT_EQ(filesDone->error.domain, QVROpenRequest::kErrorDomain) << step;
+        EXPECT_TRUE(m_log.calls.contains("panel.removeView")) << step;
+        expectQuietAfter(filesDone, step);
+        delete m_ui->objectViewer.data();
+    }
 }

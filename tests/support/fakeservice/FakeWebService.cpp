@@ -215,6 +215,12 @@ int FakeWebService::contentRequestCount(const QString& pathPrefix) const
     }));
 }
 
+void FakeWebService::setContentDelay(int milliseconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_contentDelayMs = milliseconds;
+}
+
 void FakeWebService::setHandler(const QString& method, Handler handler)
 {
     QMutexLocker lock(&m_mutex);
@@ -330,7 +336,7 @@ FakeHttpReply FakeWebService::handle(const FakeHttpRequest& request)
             const QString id = request.path.section(QLatin1Char('/'), 2, 2);
             if (m_state.contentItems.contains(id)) {
                 const ContentItem& item = m_state.contentItems[id];
-                return FakeHttpReply::raw(200, item.contentType.toUtf8(), item.data);
+                return FakeHttpReply::raw(200, item.contentType.toUtf8(), item.data).delayed(m_contentDelayMs);
             }
         }
         return FakeHttpReply::html(404, "Not Found");

@@ -109,6 +109,8 @@ public:
     QUrl contentURL(const QString& id, const QString& fileName = QStringLiteral("file.bin")) const;
     // Requests received for an address outside the API path (content downloads) with this path prefix.
     int contentRequestCount(const QString& pathPrefix = QStringLiteral("/content/")) const;
+    // Content downloads are answered after `milliseconds` (0, the default: at once).
+    void setContentDelay(int milliseconds);
 
     void setHandler(const QString& method, Handler handler);
     // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
@@ -146,5 +148,6 @@ private:
     QList<Injection> m_injections;
     QList<FakeHttpRequest> m_requests;
     bool m_recording = true;
+    int m_contentDelayMs = 0;
     std::unique_ptr<FakeHttpServer> m_server;
 };
