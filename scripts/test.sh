@@ -11,7 +11,12 @@ tess_configure "$TESS_BUILD_DIR" -DTESS_WERROR=ON
 cmake --build "$TESS_BUILD_DIR" -j "$JOBS"
 
 # Sanitizer passes build only the suites marked for them, each in a build folder of its own.
-has_target() { cmake --build "$1" --target help | grep -q "^$2:"; }
+# The target list is read whole before searching it: with pipefail, grep -q closing the pipe early would fail.
+has_target() {
+    local targets
+    targets="$(cmake --build "$1" --target help)"
+    grep -q "^$2:" <<<"$targets"
+}
 ASAN_DIR="${TESS_BUILD_DIR}-sanitize"
 TSAN_DIR="${TESS_BUILD_DIR}-tsan"
 tess_configure "$ASAN_DIR" -DTESS_SANITIZE=address -DTESS_BUILD_BENCH=OFF
