@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimer>
 #include <QUrl>
 
 #include "foundation/Tessutils.h"
@@ -647,10 +648,7 @@ void QVROpenRequest::handOver()
 {
     if (m_finished)
         return;
-    if (m_panel) {
-        m_panel->removeView();
-        m_panel.reset();
-    }
+    dropPanel();
     if (m_windowIsQObject && !m_windowGuard) {
         // The window was closed while the document loaded.
         m_window = nullptr;
@@ -660,6 +658,15 @@ void QVROpenRequest::handOver()
     m_windowPrepared = false; // it has its document now
     m_window->openRequesterHasFinishedLoadingModel(m_model);
     finish(Error());
+}
+
+void QVROpenRequest::dropPanel()
+{
+    if (!m_panel)
+        return;
+    m_panel->removeView();
+    // The panel's own close button may be what ends the request: it is destroyed once that handler returned.
+    QTimer::singleShot(0, [panel = std::shared_ptr<ViewerDownloadPanel>(std::move(m_panel))] {});
 }
 
 void QVROpenRequest::releaseWindow()
@@ -694,10 +701,7 @@ void QVROpenRequest::finish(const Error& error)
         m_precache->setDelegate(nullptr);
         m_precache->resetEverything();
     }
-    if (m_panel) {
-        m_panel->removeView();
-        m_panel.reset();
-    }
+    dropPanel();
     if (!error.isNull())
         releaseWindow();
     // The request may go away with its last holder once the block ran.

@@ -134,6 +134,7 @@ private:
     void finish(const Error& error);
     void fail(int code, const QString& message);
     void releaseWindow();
+    void dropPanel();
 
     OpenCue m_cue;
     int m_options = 0;

@@ -64,9 +64,9 @@ struct ObjectWindow : QObject, FakeWindow {
 };
 
 struct FakePanel : ViewerDownloadPanel {
-    FakePanel(UiLog& log, std::function<void()>& closeBlock)
+    FakePanel(UiLog& log, std::function<void()>& closeButton)
         : m_log(log)
-        , m_closeBlock(closeBlock)
+        , m_closeButton(closeButton)
     {
         m_view.setObjectName(QStringLiteral("downloadPanel"));
     }
@@ -76,12 +76,22 @@ struct FakePanel : ViewerDownloadPanel {
         m_log.add("panel.information:" + model->stringID());
     }
     void updateProgress(double progress) override { m_log.add("panel.progress:" + QString::number(progress)); }
-    void setCloseBlock(std::function<void()> onClose) override { m_closeBlock = std::move(onClose); }
+    // Like a close button's handler, the panel runs its own close block and goes on using itself afterwards.
+    void setCloseBlock(std::function<void()> onClose) override
+    {
+        m_closeBlock = std::move(onClose);
+        m_closeButton = [this] {
+            m_closeBlock();
+            ++m_closeClicks;
+        };
+    }
     void removeView() override { m_log.add(QStringLiteral("panel.removeView")); }
 
 private:
     UiLog& m_log;
-    std::function<void()>& m_closeBlock;
+    std::function<void()>& m_closeButton;
+    std::function<void()> m_closeBlock;
+    int m_closeClicks = 0;
     QObject m_view;
 };
 
@@ -156,7 +166,7 @@ public:
     std::function<void(const QString&)> unlock;
     std::function<void()> dismiss;
     std::function<void(bool)> answerRegisterWall;
-    // What the download panel's close button runs.
+    // Clicks the close button of the download panel on display.
     std::function<void()> closePanel;
     // The document id of the viewer `shown` (none when empty).
     QString shownID;
