@@ -96,7 +96,8 @@ private:
     int m_arrowPosition = ArrowPositionNone;
     QPointF m_arrowTip;
     bool m_presented = false;
-    QGraphicsOpacityEffect* m_opacity = nullptr;
+    // Guarded: setGraphicsEffect() deletes the effect it replaces, whoever calls it.
+    QPointer<QGraphicsOpacityEffect> m_opacity;
     QPointer<QVariantAnimation> m_animation;
     std::function<void()> m_pendingCompletion;
 };

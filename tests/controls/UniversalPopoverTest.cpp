@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -88,6 +89,27 @@ TEST(UniversalPopover, PresentingAgainDuringAFadeOutCancelsThePendingCompletion)
     f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
     EXPECT_FALSE(QTest::qWaitFor([&] { return completed; }, 400));
     EXPECT_TRUE(f.popover->isVisible());
+}
+
+TEST(UniversalPopover, FadeEffectDroppedByAnUnanimatedPresentIsNotReusedByTheNextFade)
+{
+    PopoverFixture f;
+    // Cut short while fading in, and again while fading out: each unanimated present drops the fade's effect.
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), true);
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+    EXPECT_EQ(f.popover->graphicsEffect(), nullptr);
+    f.popover->dismissPopoverAnimated(true, {});
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+
+    bool completed = false;
+    f.popover->dismissPopoverAnimated(true, [&] { completed = true; });
+    // The fade-out works on a live effect of its own, starting fully opaque.
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(f.popover->graphicsEffect());
+    ASSERT_NE(effect, nullptr);
+    EXPECT_DOUBLE_EQ(effect->opacity(), 1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return completed; }, 2000));
+    EXPECT_FALSE(f.popover->isVisible());
+    EXPECT_EQ(f.popover->graphicsEffect(), nullptr);
 }
 
 namespace {
