@@ -1,5 +1,7 @@
 #include "app/QVRActionLog.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -162,9 +164,11 @@ bool QVRActionLog::flushAndWait(int timeoutMs)
     // Events are processed by hand rather than by a nested QEventLoop: this also runs while the application
     // is quitting, when a new event loop would return at once.
     QDeadlineTimer deadline(timeoutMs);
+    // The wake-up is what ends a wait for events that never come. A coarse timer may fire a little before the
+    // deadline, so it is precise and started again for whatever time is left.
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
-    wakeUp.start(timeoutMs);
+    wakeUp.setTimerType(Qt::PreciseTimer);
     bool failed = false;
     while (!m_backlog.isEmpty() && !failed && !deadline.hasExpired()) {
         bool finished = false;
@@ -174,8 +178,11 @@ bool QVRActionLog::flushAndWait(int timeoutMs)
                 failed = !accepted;
             });
         flush(); // a sender may answer before returning
-        while (!finished && !deadline.hasExpired())
+        while (!finished && !deadline.hasExpired()) {
+            if (!wakeUp.isActive() && !deadline.isForever())
+                wakeUp.start(int(std::max<qint64>(1, deadline.remainingTime())));
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         disconnect(connection);
     }
     return m_backlog.isEmpty();

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -126,6 +129,31 @@ TEST_F(Analytics, EventsLeaveTheBacklogOnlyAfterTheServiceAcceptedThem)
     QVRActionLog reopened(backlogFile(), {});
     ASSERT_EQ(reopened.backlog().size(), 1);
     EXPECT_EQ(reopened.backlog().at(0)[QStringLiteral("name")].toString(), QStringLiteral("Third"));
+}
+
+TEST_F(Analytics, WaitingForAServiceThatNeverAnswersEndsAtTheDeadline)
+{
+    QVRAnalytics::logEvent(QStringLiteral("Unanswered"));
+    // Nothing else happens while the quitting application waits: only a late wake-up from this thread would end
+    // a wait that outlives its own timer.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        QDeadlineTimer limit(10000);
+        while (!done && !limit.hasExpired())
+            std::this_thread::yield();
+        QMetaObject::invokeMethod(
+            qApp, [] {}, Qt::QueuedConnection);
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const bool flushed = log->flushAndWait(300);
+    const qint64 waitedMs = elapsed.elapsed();
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(flushed);
+    EXPECT_LT(waitedMs, 5000);
+    EXPECT_EQ(sender.batches.size(), 1);
+    EXPECT_EQ(log->backlog().size(), 1);
 }
 
 TEST_F(Analytics, ACorruptBacklogIsSetAsideAndStartedAfresh)
