@@ -1,5 +1,6 @@
 #include "storage/MediaPreviewImages.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QFile>
@@ -12,6 +13,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
+
+#include "elements/images/ImageUtils.h"
 
 namespace {
 
@@ -71,12 +74,22 @@ QImage convertFrame(Decoder& decoder, const AVFrame* frame)
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     if (sws_scale(decoder.scaler, frame->data, frame->linesize, 0, height, planes, strides) != height)
         return {};
-    // Respect non-square pixels so the poster has the shape the video plays with.
+    // Respect non-square pixels so the poster has the shape the video plays with. The ratio comes from the file:
+    // an absurd one (up to 65535:1) would blow a small frame up to gigabytes, so the shape is kept within the
+    // pixel budget of any other picture.
     const AVRational aspect = frame->sample_aspect_ratio;
     if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den) {
-        const int shownWidth = int(std::lround(double(width) * aspect.num / aspect.den));
-        if (shownWidth > 0)
-            image = image.scaled(shownWidth, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double shownWidth = double(width) * aspect.num / aspect.den;
+        int w = int(std::lround(shownWidth));
+        int h = height;
+        const double budget = double(ImageUtils::maximumPixelCount);
+        if (shownWidth * height > budget) {
+            const double shrink = std::sqrt(budget / (shownWidth * height));
+            w = int(std::floor(shownWidth * shrink));
+            h = std::max(1, int(std::floor(height * shrink)));
+        }
+        if (w > 0)
+            image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
