@@ -106,7 +106,11 @@ protected:
             m_grabTarget = target;
         QMouseEvent copy(mouse->type(), QPointF(target->mapFrom(top, inTop)), mouse->scenePosition(),
                          mouse->globalPosition(), mouse->button(), mouse->buttons(), mouse->modifiers());
+        // The receiver may turn the view's interaction back on, which deletes this filter.
+        const QPointer<MousePassThrough> self(this);
         QCoreApplication::sendEvent(target, &copy);
+        if (!self)
+            return true;
         if (event->type() == QEvent::MouseButtonRelease && mouse->buttons() == Qt::NoButton)
             m_grabTarget = nullptr;
         return true;

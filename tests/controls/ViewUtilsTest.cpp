@@ -148,6 +148,34 @@ TEST(ViewUtils, DisabledInteractionLetsClicksThroughWithOrWithoutItsSubviews)
     EXPECT_EQ(holder->presses, 1);
 }
 
+TEST(ViewUtils, AClickPassedThroughMayTurnTheHoldersInteractionBackOn)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* below = new QPushButton(QStringLiteral("behind"), &window);
+    below->setGeometry(window.rect());
+    auto* holder = new ClickCounter(&window);
+    holder->setGeometry(window.rect());
+    // The button beneath, reached through the holder, enables the holder: the pass-through is removed while it is
+    // still handing the click on.
+    int belowClicks = 0;
+    QObject::connect(below, &QPushButton::clicked, [&] {
+        ++belowClicks;
+        ViewUtils::setUserInteractionDisabled(holder, false);
+    });
+    window.show();
+    ViewUtils::setUserInteractionDisabled(holder, true);
+    ViewUtils::setUserInteractionDisabledIgnoredForSubviews(holder, true);
+
+    clickWindowAt(&window, QPoint(20, 20));
+    EXPECT_EQ(belowClicks, 1);
+    EXPECT_FALSE(ViewUtils::isUserInteractionDisabled(holder));
+    // The holder takes its clicks again.
+    clickWindowAt(&window, QPoint(20, 20));
+    EXPECT_EQ(holder->presses, 1);
+    EXPECT_EQ(belowClicks, 1);
+}
+
 TEST(ViewUtils, FontColourAndNinePartDrawing)
 {
     QPushButton titled(QStringLiteral("OK"));
