@@ -188,13 +188,29 @@ void VideoAssetCompressor::loadAndStart()
     Error error;
     if (!setUpReaderAndWriterReturningError(&error)) {
         qCWarning(lcVideo).noquote() << "Error setting up:" << error.description();
-        endRunFromWorker([this, error] { doOnDone(error); });
+        endRunWithError(error);
         return;
     }
     if (!startReadingAndWritingReturningError(&error)) {
         qCWarning(lcVideo).noquote() << "Error reading and writing:" << error.description();
-        endRunFromWorker([this, error] { doOnDone(error); });
+        endRunWithError(error);
     }
+}
+
+void VideoAssetCompressor::endRunWithError(const Error& error)
+{
+    endRunFromWorker([this, error] {
+        // The caller of a cancel waits for its block: a cancel that came before this ending ran ends the run as
+        // cancelled, whatever went wrong, and takes away the output the run may have opened or half written.
+        if (!m_cancelled) {
+            doOnDone(error);
+            return;
+        }
+        cleanupForReuse();
+        if (!m_outputPath.isEmpty())
+            QFile::remove(m_outputPath);
+        doCancel();
+    });
 }
 
 bool VideoAssetCompressor::setUpReaderAndWriterReturningError(Error* error)
@@ -329,7 +345,7 @@ void VideoAssetCompressor::finish()
     if (m_assetReader->status() == MediaAssetReader::Status::Failed) {
         const Error error = m_assetReader->error();
         qCWarning(lcVideo).noquote() << "reading" << m_asset->path() << "failed:" << error.description();
-        endRunFromWorker([this, error] { doOnDone(error); });
+        endRunWithError(error);
         return;
     }
     Error writeError;

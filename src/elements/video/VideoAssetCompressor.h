@@ -94,6 +94,7 @@ private:
     bool setUpReaderAndWriterReturningError(Error* error);
     bool startReadingAndWritingReturningError(Error* error);
     void finish();
+    void endRunWithError(const Error& error);
     void endRunFromWorker(std::function<void()> mainThreadEnding);
     void doOnDone(const std::optional<Error>& error);
     void doCancel();

@@ -288,6 +288,35 @@ TEST_F(VideoAssetCompressorRun, SoundWithoutPicturesFailsWithTheNoVideoTrackErro
     EXPECT_TRUE(recorder.error->userInfo.isEmpty());
 }
 
+TEST_F(VideoAssetCompressorRun, ACancelWhileTheRunIsBeingSetUpEndsItAsCancelledEvenWhenTheSetupFails)
+{
+    // The set-up fails on the worker (no picture track; no readable media) while the cancel is pending: the caller
+    // waits for its cancel block, and the output that the set-up opened must not stay behind.
+    ASSERT_TRUE(MediaTestClips::make(path("tone.m4a"),
+                                     {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1"}));
+    QFile garbage(path("garbage.mp4"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    for (const QString& source : {QStringLiteral("tone.m4a"), QStringLiteral("garbage.mp4")}) {
+        SCOPED_TRACE(source.toStdString());
+        VideoAssetCompressor compressor;
+        Recorder recorder;
+        recorder.attach(compressor);
+        compressor.setInputURL(url(source));
+        compressor.setOutputURL(url("out.mov"));
+        compressor.start();
+        ASSERT_TRUE(compressor.isActive());
+        compressor.cancel(recorder.cancelBlock());
+        ASSERT_TRUE(recorder.waitForEnd());
+        EXPECT_FALSE(QTest::qWaitFor([&] { return recorder.doneCount + recorder.cancelCount > 1; }, 200));
+        EXPECT_EQ(recorder.cancelCount, 1);
+        EXPECT_EQ(recorder.doneCount, 0);
+        EXPECT_FALSE(compressor.isActive());
+        EXPECT_FALSE(QFile::exists(path("out.mov")));
+    }
+}
+
 TEST_F(VideoAssetCompressorRun, UnreadableOrUnwritableFilesFailWithTheLibraryErrorAndLeaveTheSource)
 {
     QFile garbage(path("garbage.mp4"));
