@@ -154,6 +154,7 @@ void UniversalPopover::presentPopoverInView(QWidget* host, int allowedPositions,
     if (m_animation)
         m_animation->stop();
     m_pendingCompletion = nullptr;
+    ++m_dismissGeneration; // a fade-out that already ended and waits for its next turn finishes nothing now
 
     std::vector<int> candidates;
     if (m_preferredPosition && (allowedPositions & m_preferredPosition))
@@ -245,7 +246,17 @@ void UniversalPopover::dismissPopoverAnimated(bool animated, std::function<void(
         if (m_opacity)
             m_opacity->setOpacity(v.toDouble());
     });
-    connect(animation, &QVariantAnimation::finished, this, [this] { finishDismiss(); });
+    // The dismissal finishes on the next turn, once the animation (a child of this popover) is done emitting:
+    // its completion may delete the popover, and with it the animation.
+    connect(animation, &QVariantAnimation::finished, this, [this, generation = ++m_dismissGeneration] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_dismissGeneration)
+                    finishDismiss();
+            },
+            Qt::QueuedConnection);
+    });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -100,4 +100,5 @@ private:
     QPointer<QGraphicsOpacityEffect> m_opacity;
     QPointer<QVariantAnimation> m_animation;
     std::function<void()> m_pendingCompletion;
+    quint64 m_dismissGeneration = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTest>
 
 #include "controls/UniversalPopover.h"
@@ -89,6 +90,22 @@ TEST(UniversalPopover, PresentingAgainDuringAFadeOutCancelsThePendingCompletion)
     f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
     EXPECT_FALSE(QTest::qWaitFor([&] { return completed; }, 400));
     EXPECT_TRUE(f.popover->isVisible());
+}
+
+TEST(UniversalPopover, TheCompletionOfAFadeOutMayDeleteThePopover)
+{
+    PopoverFixture f;
+    f.popover->presentPopoverInView(&f.host, UniversalPopover::ArrowPositionAll, QRectF(100, 100, 20, 20), false);
+    QPointer<UniversalPopover> watched = f.popover;
+    bool completed = false;
+    f.popover->dismissPopoverAnimated(true, [&] {
+        completed = true;
+        delete f.popover;
+        f.popover = nullptr;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return completed; }, 2000));
+    QTest::qWait(50);
+    EXPECT_TRUE(watched.isNull());
 }
 
 TEST(UniversalPopover, FadeEffectDroppedByAnUnanimatedPresentIsNotReusedByTheNextFade)
