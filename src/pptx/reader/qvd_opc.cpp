@@ -161,19 +161,26 @@ QVD_OPC_PRESENTATION_T* newDeck(int* error)
     return deck;
 }
 
-QVD_OPC_PRESENTATION_T* finishOpen(QVD_OPC_PRESENTATION_T* deck, int* error)
+// Runs one reading step of the deck. Running out of memory becomes the reader's memory error; on any failure
+// the deck is released (once) and *error set, and false comes back.
+template <class Step> bool readStep(QVD_OPC_PRESENTATION_T* deck, int* error, Step step)
 {
     bool ok = false;
     try {
-        ok = pptx::readPackage(deck);
+        ok = step();
     } catch (const std::bad_alloc&) {
         deck->state->fail(QVD_OPC_ERR_MEMORY, kOutOfMemory);
     }
     if (!ok || deck->state->failed()) {
         failDeck(deck, error);
-        return nullptr;
+        return false;
     }
-    return deck;
+    return true;
+}
+
+QVD_OPC_PRESENTATION_T* finishOpen(QVD_OPC_PRESENTATION_T* deck, int* error)
+{
+    return readStep(deck, error, [deck] { return pptx::readPackage(deck); }) ? deck : nullptr;
 }
 
 bool setOutputFolder(QVD_OPC_PRESENTATION_T* deck, const char* folder)
@@ -289,16 +296,8 @@ QVD_OPC_SLIDE_T* qvd_opc_slides(QVD_OPC_PRESENTATION_T* deck, int* error)
     if (!deck)
         return nullptr;
     if (!deck->state->slidesRead) {
-        bool ok = false;
-        try {
-            ok = pptx::readSlides(deck);
-        } catch (const std::bad_alloc&) {
-            deck->state->fail(QVD_OPC_ERR_MEMORY, kOutOfMemory);
-        }
-        if (!ok || deck->state->failed()) {
-            failDeck(deck, error);
+        if (!readStep(deck, error, [deck] { return pptx::readSlides(deck); }))
             return nullptr;
-        }
         deck->state->slidesRead = true;
     }
     return deck->slides;
@@ -312,16 +311,8 @@ QVD_OPC_SLIDE_OBJECT_T* qvd_opc_slide_objects(QVD_OPC_SLIDE_T* slide, int* error
         return nullptr;
     if (!slide->objects_read) {
         QVD_OPC_PRESENTATION_T* deck = slide->deck;
-        bool ok = false;
-        try {
-            ok = pptx::readSlideObjects(slide);
-        } catch (const std::bad_alloc&) {
-            deck->state->fail(QVD_OPC_ERR_MEMORY, kOutOfMemory);
-        }
-        if (!ok || deck->state->failed()) {
-            failDeck(deck, error);
+        if (!readStep(deck, error, [slide] { return pptx::readSlideObjects(slide); }))
             return nullptr;
-        }
         slide->objects_read = 1;
     }
     return slide->objects;
