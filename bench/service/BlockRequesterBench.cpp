@@ -13,6 +13,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_APIBinding.h"
 #include "support/fakeservice/FakeWebService.h"
+#include "support/MainThreadHeartbeat.h"
 
 namespace {
 
@@ -77,29 +78,20 @@ void BM_LargeDocumentMainThreadStall(benchmark::State& state)
     double worstStallMs = 0;
     for (auto _ : state) {
         bool replied = false;
-        QElapsedTimer sinceTick;
-        double longestGap = 0;
-        QTimer ticker;
-        ticker.setInterval(1);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longestGap = std::max(longestGap, sinceTick.nsecsElapsed() / 1e6);
-            sinceTick.restart();
-        });
-        ticker.start();
-        sinceTick.start();
+        MainThreadHeartbeat heartbeat(1);
 
         QElapsedTimer call;
         call.start();
         ZERI_APIBinding::tessarineUpdateWithAuthToken(token, id, json, std::nullopt, false, {}, {}, {}, {}, {}, {}, {},
                                                       {}, [&](const QString&, const QString&) { replied = true; });
         const double callMs = call.nsecsElapsed() / 1e6;
-        longestGap = std::max(longestGap, callMs);
+        heartbeat.noteGapMs(callMs);
         if (!spinUntil([&] { return replied; })) {
             state.SkipWithError("no reply");
             return;
         }
         worstCallMs = std::max(worstCallMs, callMs);
-        worstStallMs = std::max(worstStallMs, longestGap);
+        worstStallMs = std::max(worstStallMs, heartbeat.longestGapMs());
     }
     state.counters["call_ms"] = worstCallMs;
     state.counters["max_main_thread_stall_ms"] = worstStallMs;

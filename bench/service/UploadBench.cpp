@@ -25,6 +25,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/MainThreadHeartbeat.h"
 
 namespace {
 
@@ -161,16 +162,7 @@ void BM_UploadManagerAgainstCurl(benchmark::State& state)
         UploadWatcher watcher;
         manager.setDelegate(&watcher);
         const auto model = f.makeDocument();
-        QElapsedTimer sinceTick;
-        double longestGap = 0;
-        QTimer ticker;
-        ticker.setInterval(1);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longestGap = std::max(longestGap, sinceTick.nsecsElapsed() / 1e6);
-            sinceTick.restart();
-        });
-        ticker.start();
-        sinceTick.start();
+        MainThreadHeartbeat heartbeat(1);
         QElapsedTimer clock;
         clock.start();
         manager.enqueueAllContentAssetsForModel(model);
@@ -181,14 +173,14 @@ void BM_UploadManagerAgainstCurl(benchmark::State& state)
             return;
         }
         managerSeconds += clock.nsecsElapsed() / 1e9;
-        ticker.stop();
+        heartbeat.stop();
         if (!watcher.monotonic || watcher.bytes != watcher.totalBytes ||
             watcher.bytes != quint64(kFiles * kFileBytes)) {
             state.SkipWithError("upload progress went back or did not end at the total");
             return;
         }
         progressReports += watcher.reports;
-        worstStallMs = std::max(worstStallMs, longestGap);
+        worstStallMs = std::max(worstStallMs, heartbeat.longestGapMs());
 
         // curl, same files, same server.
         QProcess process;

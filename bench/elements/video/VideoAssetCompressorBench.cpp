@@ -21,6 +21,7 @@
 
 #include "elements/video/VideoAssetCompressor.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
+#include "support/MainThreadHeartbeat.h"
 
 namespace {
 
@@ -89,17 +90,9 @@ void BM_ReencodeMedium1080p(benchmark::State& state)
             result = error;
             loop.quit();
         });
-        QElapsedTimer heartbeatClock;
-        qint64 maxLag = 0;
-        QTimer heartbeat;
-        heartbeat.setTimerType(Qt::PreciseTimer);
-        heartbeat.setInterval(10);
-        QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat,
-                         [&] { maxLag = qMax(maxLag, heartbeatClock.restart() - 10); });
         QElapsedTimer clock;
         clock.start();
-        heartbeatClock.start();
-        heartbeat.start();
+        MainThreadHeartbeat heartbeat(10);
         compressor.start();
         if (compressor.isActive())
             loop.exec();
@@ -128,10 +121,10 @@ void BM_ReencodeMedium1080p(benchmark::State& state)
         state.counters["ffmpeg_s"] = reference;
         state.counters["ratio"] = ratio;
         state.counters["peak_MB"] = peakMegabytes();
-        state.counters["max_lag_ms"] = double(maxLag);
+        state.counters["max_lag_ms"] = heartbeat.longestLagMs();
         std::printf("ours %.2f s, ffmpeg %.2f s, ratio %.2f (target <= 1.25); peak %.0f MB (target < 500); "
-                    "main-thread lag %lld ms (target <= 100)\n",
-                    ours, reference, ratio, peakMegabytes(), static_cast<long long>(maxLag));
+                    "main-thread lag %.0f ms (target <= 100)\n",
+                    ours, reference, ratio, peakMegabytes(), heartbeat.longestLagMs());
     }
 }
 BENCHMARK(BM_ReencodeMedium1080p)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
