@@ -9,8 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include <zip.h>
-
+#include "pptx/TestDeck.h"
 #include "pptx/reader/OpcContainer.h"
 #include "pptx/reader/qvd_opc.h"
 
@@ -127,29 +126,6 @@ std::vector<std::pair<std::string, std::string>> seedDeck()
     };
 }
 
-std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(target);
-    zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    for (const auto& [name, content] : entries)
-        zip_file_add(archive, name.c_str(), zip_source_buffer(archive, content.data(), content.size(), 0), 0);
-    zip_close(archive);
-    std::string bytes;
-    if (zip_source_open(target) == 0) {
-        char buffer[65536];
-        zip_int64_t n;
-        while ((n = zip_source_read(target, buffer, sizeof buffer)) > 0)
-            bytes.append(buffer, std::size_t(n));
-        zip_source_close(target);
-    }
-    zip_source_free(target);
-    zip_error_fini(&error);
-    return bytes;
-}
-
 } // namespace
 
 void container(const std::uint8_t* data, std::size_t size)
@@ -185,7 +161,7 @@ void partReplacement(const std::uint8_t* data, std::size_t size)
         return;
     auto entries = seed;
     entries[data[0] % entries.size()].second.assign(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string zip = zipOf(entries);
+    const std::string zip = zipEntries(entries);
     reader(reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size());
 }
 
