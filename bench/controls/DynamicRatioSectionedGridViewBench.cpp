@@ -10,6 +10,7 @@
 #include <QScrollBar>
 
 #include "controls/DynamicRatioSectionedGridView.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -129,11 +130,5 @@ BENCHMARK(BM_GridScrollStepRepaint)->Arg(500)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

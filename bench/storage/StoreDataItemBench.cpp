@@ -17,6 +17,7 @@
 #include "storage/QVRDataFromURLDataItem.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -90,9 +91,5 @@ BENCHMARK(BM_StoreVideoDataItem)->Iterations(3)->Unit(benchmark::kMillisecond)->
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -13,6 +13,7 @@
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -94,10 +95,5 @@ BENCHMARK(BM_DrawScreenCold)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }

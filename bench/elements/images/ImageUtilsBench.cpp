@@ -6,6 +6,7 @@
 
 #include "elements/images/ImageUtils.h"
 #include "elements/images/UNIImage.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -52,10 +53,5 @@ BENCHMARK(BM_DecodeScreenJpeg)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -22,6 +22,7 @@
 #include "elements/video/VideoAssetCompressor.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -133,9 +134,5 @@ BENCHMARK(BM_ReencodeMedium1080p)->UseManualTime()->Iterations(1)->Unit(benchmar
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -24,6 +24,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -150,11 +151,5 @@ BENCHMARK(BM_RepaintPictureScreen)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }
