@@ -170,6 +170,19 @@ TEST_F(YouTubeVideoPlayingViewTest, FillsTheViewBelowTheStripAndLoadsOnEachNewPa
     EXPECT_LT(close.top(), strip);
     EXPECT_TRUE(view->closeButton()->isVisible());
 
+    // A key the page leaves unhandled comes back from the engine to the view, which hands it to the viewer.
+    QList<Notification> posted;
+    NotificationObservation observation(TessarineViewerViewKeyDownNotificationName, nullptr,
+                                        [&](const Notification& n) { posted.append(n); });
+    QWidget* pageWidget = view->webView()->focusProxy() ? view->webView()->focusProxy() : view->webView();
+    QTest::keyClick(pageWidget, Qt::Key_Right);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !posted.isEmpty(); }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(posted.size(), 1);
+    EXPECT_EQ(posted.first().userInfo.value(TessarineViewerViewKeyDownNotificationUserDictKey).value<QKeyCombination>(),
+              QKeyCombination(Qt::Key_Right));
+    EXPECT_EQ(first.keys, 0);
+
     // A move to another parent loads again; taking it out loads nothing.
     view->setParent(&second);
     view->show();
