@@ -65,7 +65,7 @@ void QVR_YouTubeVideoPlayingView::viewDidMoveToSuperview()
 {
     if (!parentWidget())
         return; // being taken out: nothing loads
-    const QUrl url(autoplayURLString(m_urlString), QUrl::StrictMode);
+    const QUrl url(autoplayURLString(m_urlString));
     if (!isLoadableURL(url))
         return; // no link, or a scheme a page of ours must not open
     m_webView->load(url);
