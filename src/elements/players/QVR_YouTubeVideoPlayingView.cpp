@@ -49,9 +49,16 @@ QString QVR_YouTubeVideoPlayingView::autoplayURLString(const QString& urlString)
     const QUrl url(urlString);
     const QString host = url.host();
     const bool siteLink = host.contains(kSiteDomain) || host.contains(kSiteShortLinkDomain);
-    if (siteLink && url.query().isEmpty())
-        return urlString + kAutoplayQuery;
-    return urlString;
+    if (!siteLink || !url.query().isEmpty())
+        return urlString;
+    // The query goes before a fragment, and an empty "?" already there is not doubled.
+    QString link = urlString;
+    qsizetype at = link.indexOf(QLatin1Char('#'));
+    if (at < 0)
+        at = link.size();
+    if (at > 0 && link.at(at - 1) == QLatin1Char('?'))
+        link.remove(--at, 1);
+    return link.insert(at, kAutoplayQuery);
 }
 
 bool QVR_YouTubeVideoPlayingView::isLoadableURL(const QUrl& url)

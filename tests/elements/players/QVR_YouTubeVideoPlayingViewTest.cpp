@@ -111,9 +111,14 @@ TEST(YouTubeVideoPlayingViewRules, SiteLinksWithoutAQueryAskToStartAtOnce)
     const QString autoplay = QStringLiteral("?autoplay=1&rel=0");
     const QString addsQuery[] = {QStringLiteral("http://youtu.be/Ab3_-x9Zq0Q"),
                                  QStringLiteral("https://www.youtube.com/embed/Ab3_-x9Zq0Q"),
-                                 QStringLiteral("https://m.YouTube.com/embed/Ab3_-x9Zq0Q?")};
+                                 QStringLiteral("https://m.YouTube.com/embed/Ab3_-x9Zq0Q")};
     for (const QString& link : addsQuery)
         EXPECT_EQ(QVR_YouTubeVideoPlayingView::autoplayURLString(link), link + autoplay) << qPrintable(link);
+    // An empty query is not doubled, and a fragment stays last.
+    EXPECT_EQ(QVR_YouTubeVideoPlayingView::autoplayURLString(QStringLiteral("https://youtu.be/Ab3_-x9Zq0Q?")),
+              QStringLiteral("https://youtu.be/Ab3_-x9Zq0Q?autoplay=1&rel=0"));
+    EXPECT_EQ(QVR_YouTubeVideoPlayingView::autoplayURLString(QStringLiteral("https://youtu.be/Ab3_-x9Zq0Q#t=5")),
+              QStringLiteral("https://youtu.be/Ab3_-x9Zq0Q?autoplay=1&rel=0#t=5"));
     const QString unchanged[] = {QStringLiteral("https://www.youtube.com/embed/Ab3_-x9Zq0Q?autoplay=1"),
                                  QStringLiteral("https://youtu.be/Ab3_-x9Zq0Q?t=10"),
                                  QStringLiteral("http://127.0.0.1:8080/page.html"),
