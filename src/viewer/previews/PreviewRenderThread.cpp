@@ -36,9 +36,10 @@ PreviewRenderThread& PreviewRenderThread::shared()
                 std::lock_guard innerLock(instanceMutex());
                 std::swap(old, instance());
             }
-            // A thread still busy after the wait is left to the process's exit rather than destroyed running.
-            if (old && old->stopAndWait())
-                delete old;
+            // The stopped thread object is left to the process's exit: deleting it would only race with the
+            // thread's own last steps inside Qt, and one that did not stop must not be destroyed running.
+            if (old)
+                old->stopAndWait();
         });
     }
     return *thread;

@@ -613,8 +613,8 @@ QByteArray QVRScreenPreviewGenerator::encodeJpeg(const QImage& image)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(kJpegQuality);
-    // JPEG has no alpha: the picture is opaque anyway, so drop the channel rather than let the writer guess.
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+    // The bitmaps are opaque: the writer reads their colour channels as they are.
+    if (!writer.write(image)) {
         qCWarning(lcPreviews) << "cannot encode a screen preview:" << writer.errorString();
         return {};
     }
