@@ -346,7 +346,8 @@ void runRequest(const std::shared_ptr<State>& state)
         normalData = QVRScreenPreviewGenerator::encodeJpeg(pictures.normal);
         textlessData = QVRScreenPreviewGenerator::encodeJpeg(pictures.textless);
     }
-    // The copy belongs to the main thread's model code: it is let go there, with the storing.
+    // The copy belongs to the main thread's model code: it is let go there, with the storing. The render thread
+    // does not wait for the storing: the next request's first step queues up behind it on the main thread.
     MainThread::run(
         [state, copy = std::move(source.copy), normalData, textlessData,
          json = std::move(source.screenJson)]() mutable {
@@ -355,7 +356,7 @@ void runRequest(const std::shared_ptr<State>& state)
                 storeNewPreviews(state, normalData, textlessData, json);
             finishRequest(state);
         },
-        true);
+        false);
 }
 
 } // namespace

@@ -160,11 +160,13 @@ QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFrom
         m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
         return {};
     }
-    const auto downloader = ContentAssetStorage::downloader(*asset);
-    QString path = downloader ? downloader->filepath() : asset->localFilePath();
-    if (!QFileInfo(path).isFile())
-        path = asset->localFilePath();
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    // A local file is read where it lies; a remote one from its downloader's file, once that is on disk.
+    QString path = asset->localFilePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        const auto downloader = ContentAssetStorage::downloader(*asset);
+        path = downloader && downloader->fileExists() ? downloader->filepath() : QString();
+    }
+    if (path.isEmpty())
         return {};
     Error error;
     const QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, size(), &error);
