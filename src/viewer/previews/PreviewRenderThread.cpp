@@ -13,6 +13,9 @@ std::mutex& instanceMutex()
     return mutex;
 }
 
+// Where the stopped thread object stays reachable until the process ends (volatile: the store is the point).
+PreviewRenderThread* volatile retiredThread = nullptr;
+
 PreviewRenderThread*& instance()
 {
     static PreviewRenderThread* thread = nullptr;
@@ -36,10 +39,12 @@ PreviewRenderThread& PreviewRenderThread::shared()
                 std::lock_guard innerLock(instanceMutex());
                 std::swap(old, instance());
             }
-            // The stopped thread object is left to the process's exit: deleting it would only race with the
+            // The stopped thread object is kept to the process's exit: deleting it would only race with the
             // thread's own last steps inside Qt, and one that did not stop must not be destroyed running.
-            if (old)
+            if (old) {
                 old->stopAndWait();
+                retiredThread = old;
+            }
         });
     }
     return *thread;
