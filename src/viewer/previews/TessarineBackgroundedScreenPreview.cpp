@@ -142,8 +142,16 @@ void TessarineBackgroundedScreenPreview::screenChanged(const QSet<QString>& chan
 
 void TessarineBackgroundedScreenPreview::requestPreviews()
 {
-    if (const auto screen = m_weakScreenModel.obj())
-        screen->getScreenPreviewImages();
+    const auto screen = m_weakScreenModel.obj();
+    if (!screen)
+        return;
+    // A request already under way drew the screen as it was before these changes, and the screen takes no
+    // second one meanwhile: ask again once its result is in.
+    if (screen->gettingScreenPreview()) {
+        m_requestAgainWhenDone = true;
+        return;
+    }
+    screen->getScreenPreviewImages();
 }
 
 QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFromModel()
@@ -191,6 +199,10 @@ void TessarineBackgroundedScreenPreview::previewScreenshotGotten(const Notificat
     }
     if (m_delegate)
         m_delegate->previewFinishedGenerating(this);
+    if (m_requestAgainWhenDone) {
+        m_requestAgainWhenDone = false;
+        requestPreviews();
+    }
 }
 
 QRectF TessarineBackgroundedScreenPreview::cleanupBounds(const QRectF& bounds, const QRectF& bitmapContextBounds)

@@ -84,6 +84,7 @@ private:
     bool m_drawText = true;
     bool m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
     bool m_wasShown = false;
+    bool m_requestAgainWhenDone = false;
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;

@@ -1,4 +1,5 @@
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -93,6 +94,39 @@ TEST_F(BackgroundedScreenPreviewTest, ABurstOfMovesGivesOneNewPairShownSoonAfter
     EXPECT_EQ(drawings.started.load(), 1);
     EXPECT_FALSE(preview->hasPendingUpdate());
     EXPECT_FALSE(screen->gettingScreenPreview());
+}
+
+TEST_F(BackgroundedScreenPreviewTest, AChangeMadeWhileARequestRunsIsShownAfterIt)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    storePreviews(screen);
+    QWidget window;
+    window.resize(600, 400);
+    auto* preview = new TessarineBackgroundedScreenPreview(QRect(0, 0, 512, 374), screen, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The first drawing waits until the view's own request has come and gone.
+    QSemaphore gate;
+    std::atomic<bool> first{true};
+    drawings.onStart = [&] {
+        if (first.exchange(false))
+            gate.acquire();
+    };
+    drawings.install();
+    screen->setPreviewInvalidated(true);
+    screen->getScreenPreviewImages();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drawings.started.load() == 1; }, 2000));
+    const auto shape = screen->mixedMediaObjects().front();
+    shape->object()->setFrame(kShapeFrame.translated(-300, 40));
+    QTest::qWait(400); // the view's wait ends while the screen is still busy
+    gate.release();
+
+    const QRectF moved = kShapeFrame.translated(-300, 40);
+    const QPoint sample((moved.center() / 2).toPoint());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview->grab().toImage().pixelColor(sample) == kShapeColour; }, 3000));
+    EXPECT_EQ(drawings.started.load(), 2);
 }
 
 TEST_F(BackgroundedScreenPreviewTest, ATextlessViewStandsInTheNormalPreviewUntilATextlessOneArrives)
