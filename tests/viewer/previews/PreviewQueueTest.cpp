@@ -74,6 +74,31 @@ TEST_F(PreviewQueueTest, ACancelledDrawingStoresNothingAndHandsBackTheOldAssets)
     EXPECT_NE(requestAndWait(generator)->preview, oldPreview);
 }
 
+TEST_F(PreviewQueueTest, PicturesOfAScreenEditedWhileTheyWereDrawnLeaveItInvalidated)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    QSemaphore gate;
+    drawings.onStart = [&gate] { gate.acquire(); };
+    drawings.install();
+    QVRScreenPreviewGenerator generator(screen);
+    auto received = std::make_shared<Received>();
+    generator.retreiveOrGenerateScreenPreviews(recordInto(received));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drawings.started.load() == 1; }, 2000));
+    screen->mixedMediaObjects().front()->object()->setFrame(kShapeFrame.translated(-200, 0));
+    gate.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received->calls == 1; }, 5000));
+    // The pictures are stored (they are the best there is) but the screen still asks for new ones.
+    ASSERT_TRUE(received->preview);
+    EXPECT_TRUE(screen->previewInvalidated());
+
+    drawings.onStart = nullptr;
+    drawings.install();
+    const auto next = requestAndWait(generator);
+    EXPECT_NE(next->preview, received->preview);
+    EXPECT_FALSE(screen->previewInvalidated());
+}
+
 TEST_F(PreviewQueueTest, ScreensOfTwoDocumentsAreNeverDrawnAtOnce)
 {
     drawings.install();
