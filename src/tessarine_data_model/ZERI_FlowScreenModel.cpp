@@ -15,6 +15,7 @@
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenBackgroundModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 const QString ZERI_FlowScreenModel::kPreviewScreenshotGetNotification =
     QStringLiteral("ZERI_FlowScreenModelPreviewScreenshotGetNotification");
@@ -78,6 +79,26 @@ std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::copy(bool freshIdent
         }
     }
     return screen;
+}
+
+std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::drawingCopy() const
+{
+    auto screen = copy(false);
+    if (!screen)
+        return nullptr;
+    const auto source = tessarineModel();
+    auto document = source ? source->drawingShell() : ZERI_TessarineModel::create();
+    document->setDontSave(true);
+    auto flow = document->firstFlowmodel();
+    if (!flow) {
+        flow = ZERI_FlowModel::create();
+        document->addFlowModel(flow);
+    }
+    if (const auto parentFlow = std::dynamic_pointer_cast<ZERI_FlowModel>(parent()))
+        flow->setViewSize(parentFlow->viewSize());
+    flow->addFlowScreen(screen);
+    // The screen holds its flow and document only weakly: the returned pointer owns the document instead.
+    return std::shared_ptr<ZERI_FlowScreenModel>(document, screen.get());
 }
 
 void ZERI_FlowScreenModel::adoptObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)

@@ -32,6 +32,11 @@ public:
     static std::shared_ptr<ZERI_FlowScreenModel> initWithDict(const QJsonObject& dict, Error* error = nullptr);
     // An independent copy, unparented. With `freshIdentifiers` the screen, its objects and their assets get new ids.
     std::shared_ptr<ZERI_FlowScreenModel> copy(bool freshIdentifiers) const;
+    // A copy to draw on another thread while this screen goes on being edited: the screen (same ids) in a
+    // throw-away document that never saves, inside a flow of this screen's view size, with the document's theme
+    // flag and asset folder. The returned pointer keeps that document alive. nullptr when the screen cannot be
+    // copied. Main thread; release the copy on the main thread too.
+    std::shared_ptr<ZERI_FlowScreenModel> drawingCopy() const;
 
     const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& mixedMediaObjects() const { return m_objects; }
     void addMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
