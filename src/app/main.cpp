@@ -1,6 +1,9 @@
 #include "app/QVRAppDelegate.h"
+#include "elements/views/ElementsLibrary.h"
 
 int main(int argc, char** argv)
 {
+    // Libraries built after the shell register with the libraries before them, in link order.
+    registerElementsLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }
