@@ -188,14 +188,16 @@ void QVBVideoCompressionManager::enqueueCompressionForContentAsset(
 
     const QString path = asset->localFilePath();
     const quint64 ticket = entry.ticket;
+    // The worker reads its own copy: presets are plain records that the main thread may change.
+    const auto presetCopy = preset ? std::make_shared<VideoAssetCompressorPreset>(*preset) : nullptr;
     std::weak_ptr<QVBVideoCompressionManager> weakSelf = weak_from_this();
-    m_measureQueue->async([path, preset, ticket, weakSelf] {
+    m_measureQueue->async([path, presetCopy, ticket, weakSelf] {
         Measurement measurement;
         const QFileInfo info(path);
         if (!path.isEmpty() && info.isFile()) {
             measurement.usable = true;
             measurement.fileBytes = info.size();
-            measurement.estimateBits = compressedSizeOfFile(path, preset);
+            measurement.estimateBits = compressedSizeOfFile(path, presetCopy);
         }
         MainThread::run(
             [weakSelf, ticket, measurement] {
@@ -263,7 +265,9 @@ void QVBVideoCompressionManager::startNextCompressionIfNeeded()
         m_compressor->setPreset(asset->videoCompressionPreset());
         m_compressor->setInputURL(asset->externalURL());
         m_compressor->setOutputURL(QUrl::fromLocalFile(m_outputPath));
-        ++m_run;
+        // Numbered across all managers, so that a run number never comes back in this process.
+        static qint64 runs = 0;
+        m_run = ++runs;
         post(willBeginNotification, asset);
         // An observer may have cancelled it already.
         if (m_current != asset || m_cancelling)

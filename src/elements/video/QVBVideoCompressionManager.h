@@ -43,7 +43,7 @@ public:
         QStringLiteral("ContentAssetVideoCompressionDidProgressNotification");
     inline static const QString didEndNotification = QStringLiteral("ContentAssetVideoCompressionDidEndNotification");
     // userInfo keys: the manager (VideoCompressionManager*), the error of a failed run (Error), and a number that
-    // identifies the run, so that several observers of one did-end can tell it is one event.
+    // identifies the run within the process, so that several observers of one did-end can tell it is one event.
     inline static const QString kVideoAssetCompressionManager = QStringLiteral("kVideoAssetCompressionManager");
     inline static const QString kVidoeAssetCompressionError = QStringLiteral("kVidoeAssetCompressionError");
     inline static const QString kVideoAssetCompressionRun = QStringLiteral("kVideoAssetCompressionRun");

@@ -67,8 +67,16 @@ protected:
         AlertPresenter::setShared(nullptr);
     }
 
-    void post(const QString& name, qint64 run = 1, bool withError = false)
+    // Runs are numbered once per process; these stay clear of the real queue's numbers.
+    static qint64 nextRun()
     {
+        static qint64 run = 1000000;
+        return ++run;
+    }
+    void post(const QString& name, qint64 run = 0, bool withError = false)
+    {
+        if (run == 0)
+            run = nextRun();
         QVariantMap info{{QVBVideoCompressionManager::kVideoAssetCompressionManager,
                           QVariant::fromValue(static_cast<VideoCompressionManager*>(queue.get()))},
                          {QVBVideoCompressionManager::kVideoAssetCompressionRun, QVariant::fromValue(run)}};
@@ -140,14 +148,15 @@ TEST_F(CompressionOverlay, ARefusalSaysTheVideoIsAlreadyOptimizedAndAFailureRais
 
     QVRVideoCompressionOverlayView second;
     second.watchCompressionForContentAsset(asset);
-    post(QVBVideoCompressionManager::didEndNotification, 7, true);
+    const qint64 failedRun = nextRun();
+    post(QVBVideoCompressionManager::didEndNotification, failedRun, true);
     ASSERT_EQ(alerts.requests.size(), 1u);
     EXPECT_EQ(alerts.requests[0].messageText, "Error");
     EXPECT_EQ(alerts.requests[0].informativeText,
               "There was an error compressing the video x.mp4. The video file may be corrupt.");
     EXPECT_TRUE(notices.isEmpty());
     // Another run's failure is another alert.
-    post(QVBVideoCompressionManager::didEndNotification, 8, true);
+    post(QVBVideoCompressionManager::didEndNotification, nextRun(), true);
     EXPECT_EQ(alerts.requests.size(), 2u);
 }
 
