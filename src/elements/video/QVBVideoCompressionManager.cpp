@@ -331,17 +331,9 @@ void QVBVideoCompressionManager::onCompressionComplete(const std::optional<Error
         const auto source = asset->copy(); // still names the source file
         asset->setExternalURL(QUrl::fromLocalFile(output));
         asset->setVideoCompressionPreset(nullptr);
-        // The asset names the output now; the document's own rules keep it from here on.
+        // The output's count now goes with the replacement, which lets go of it once the draft names the output.
         m_outputPath.clear();
-        AssetFileReferences::releaseFile(output);
-        // The source goes only once a draft naming the output is on disk: a crash in between loses nothing.
-        Error saveError;
-        if (document && document->saveToFile(&saveError)) {
-            ContentAssetStorage::deleteFileAndCancelCompression(source, false, document);
-        } else {
-            qCWarning(lcVideo).noquote() << "keeping the source" << source->localFilePath()
-                                         << "- the draft cannot be saved:" << saveError.description();
-        }
+        replaceSource(document, source, output);
     } else {
         qCWarning(lcVideo).noquote() << "compressing" << asset->localFilePath() << "failed:" << error->description();
         removeOutput();
@@ -350,7 +342,42 @@ void QVBVideoCompressionManager::onCompressionComplete(const std::optional<Error
 
     m_current.reset();
     post(didEndNotification, asset, error);
-    startNextCompressionIfNeeded();
+    // The next run starts from the event loop, after the replacement's draft is written: the main thread never
+    // does the whole hand-over in one go.
+    std::weak_ptr<QVBVideoCompressionManager> weakSelf = weak_from_this();
+    MainThread::run(
+        [weakSelf] {
+            if (auto self = weakSelf.lock())
+                self->startNextCompressionIfNeeded();
+        },
+        false);
+}
+
+void QVBVideoCompressionManager::replaceSource(const std::shared_ptr<ZERI_TessarineModel>& document,
+                                               const std::shared_ptr<ZERI_ContentAsset>& source, const QString& output)
+{
+    // Two turns of the event loop: the draft, then the source. The source goes only once a draft naming the
+    // output is on disk, so a crash at any point loses nothing. This needs the document, not the manager.
+    std::weak_ptr<ZERI_TessarineModel> weakDocument = document;
+    MainThread::run(
+        [weakDocument, source, output] {
+            const auto owner = weakDocument.lock();
+            Error saveError;
+            const bool saved = owner && owner->saveToFile(&saveError);
+            AssetFileReferences::releaseFile(output);
+            if (!saved) {
+                qCWarning(lcVideo).noquote() << "keeping the source" << source->localFilePath()
+                                             << "- the draft cannot be saved:" << saveError.description();
+                return;
+            }
+            MainThread::run(
+                [weakDocument, source] {
+                    if (const auto current = weakDocument.lock())
+                        ContentAssetStorage::deleteFileAndCancelCompression(source, false, current);
+                },
+                false);
+        },
+        false);
 }
 
 void QVBVideoCompressionManager::onCancelled()

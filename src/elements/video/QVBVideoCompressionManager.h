@@ -24,11 +24,13 @@ class VideoAssetCompressor;
 // when the measurement arrives, and no run starts on an asset still being measured.
 //
 // Files: the output "<asset folder>/<new id>.mov" is counted in AssetFileReferences before the run starts, so a
-// package clean never removes it mid-run; the count is released once the asset names the output or the output is
-// removed. A run that does not succeed (error, cancel, the manager's destruction) leaves no output. On success the
-// asset names the output, loses its preset, the draft is written, and only then is the source deleted (by the
-// storage's rule: when no other asset and no undo step uses it). A cancelled asset keeps its source, URL and
-// preset, so the next resumeCompressionForAssetsOfDataModelItem() queues it again.
+// package clean never removes it mid-run; the count is released once the output is removed or, after a success,
+// once the draft that names it has been written. A run that does not succeed (error, cancel, the manager's destruction)
+// leaves no output. On success the asset names the output and loses its preset; then, in later turns of the event loop,
+// the draft is written and only after that is the source deleted (by the storage's rule: when no other asset and no
+// undo step uses it). The next run starts from the event loop too, so no turn of the main thread carries the whole
+// hand-over. A cancelled asset keeps its source, URL and preset, so the next
+// resumeCompressionForAssetsOfDataModelItem() queues it again.
 //
 // Main thread only.
 class QVBVideoCompressionManager : public VideoCompressionManager,
@@ -104,6 +106,8 @@ private:
     void onCompressionProgressed(float progress);
     void onCompressionComplete(const std::optional<Error>& error);
     void onCancelled();
+    static void replaceSource(const std::shared_ptr<ZERI_TessarineModel>& document,
+                              const std::shared_ptr<ZERI_ContentAsset>& source, const QString& output);
     void postProgress();
     void post(const QString& name, const std::shared_ptr<ZERI_ContentAsset>& asset,
               const std::optional<Error>& error = std::nullopt);

@@ -256,6 +256,8 @@ TEST_F(CompressionQueue, RunsOneAtATimeInOrderAndReplacesEachSourceOnlyOnceTheDr
             << "one post per frame";
     }
 
+    // The draft is written, then the source deleted, in the turns after the did-end.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(sourceC); }, 5000));
     const QByteArray savedDraft = draft();
     for (const auto& [asset, source] : {std::pair{a, sourceA}, std::pair{c, sourceC}}) {
         const QString output = asset->localFilePath();
@@ -388,7 +390,7 @@ TEST_F(CompressionQueue, ACancelAtThirtyPercentKeepsSourceUrlAndPresetAndRemoves
     manager->resumeCompressionForAssetsOfDataModelItem(document);
     ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, clip.get()));
     EXPECT_FALSE(find(QVBVideoCompressionManager::didEndNotification, clip.get())->hasError);
-    EXPECT_FALSE(QFileInfo::exists(source));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(source); }, 5000));
 }
 
 TEST_F(CompressionQueue, CleaningThePackageMidRunKeepsTheOutputBeingWritten)
@@ -405,8 +407,12 @@ TEST_F(CompressionQueue, CleaningThePackageMidRunKeepsTheOutputBeingWritten)
     const Event* end = find(QVBVideoCompressionManager::didEndNotification, clip.get());
     EXPECT_FALSE(end->hasError) << end->error.description().toStdString();
     EXPECT_EQ(clip->localFilePath(), output);
+    // Still before the draft naming it is written: the count keeps it.
     package->cleanDirectories();
     EXPECT_TRUE(QFileInfo::exists(output));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return AssetFileReferences::referenceCount(output) == 0; }, 5000));
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(output)) << "the draft does not name the output";
 }
 
 TEST_F(CompressionQueue, RemovingTheElementCancelsAndUndoQueuesTheRestoredAssetAgain)
@@ -478,6 +484,8 @@ TEST_F(CompressionQueue, ADraftThatCannotBeWrittenKeepsTheSourceForALaterClean)
     manager->enqueueCompressionForContentAsset(clip, VideoAssetCompressorPreset::small480p());
     ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, clip.get()));
     EXPECT_FALSE(find(QVBVideoCompressionManager::didEndNotification, clip.get())->hasError);
+    QTest::qWait(100);
+    EXPECT_EQ(AssetFileReferences::referenceCount(clip->localFilePath()), 0);
     EXPECT_TRUE(clip->localFilePath().endsWith(".mov"));
     EXPECT_TRUE(QFileInfo::exists(source));
 }
