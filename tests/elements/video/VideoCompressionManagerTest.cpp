@@ -225,6 +225,14 @@ TEST_F(CompressionQueue, RunsOneAtATimeInOrderAndReplacesEachSourceOnlyOnceTheDr
     EXPECT_EQ(find(QVBVideoCompressionManager::willBeginNotification, a.get())->count, 3);
     EXPECT_EQ(manager->currentlyCompressingAsset(), a);
     EXPECT_EQ(b->videoCompressionPreset(), small);
+    // The current and the queued assets are not queued twice, nor do they take another preset.
+    const size_t beforeAgain = events.size();
+    manager->enqueueCompressionForContentAsset(a, VideoAssetCompressorPreset::medium720p());
+    manager->enqueueCompressionForContentAsset(c, VideoAssetCompressorPreset::medium720p());
+    EXPECT_EQ(events.size(), beforeAgain);
+    EXPECT_EQ(a->videoCompressionPreset(), small);
+    EXPECT_EQ(c->videoCompressionPreset(), small);
+    EXPECT_EQ(manager->contentAssetCount(), 3);
 
     // A queued asset leaves silently and keeps its preset.
     const size_t before = events.size();
