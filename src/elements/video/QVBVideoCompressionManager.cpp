@@ -61,7 +61,6 @@ QVBVideoCompressionManager::create(const std::shared_ptr<ZERI_TessarineModel>& d
 QVBVideoCompressionManager::QVBVideoCompressionManager(const std::shared_ptr<ZERI_TessarineModel>& document)
     : m_document(document)
     , m_compressor(std::make_unique<VideoAssetCompressor>())
-    , m_measureQueue(std::make_unique<SerialDispatchQueue>(QStringLiteral("video compression measuring")))
 {
     // The blocks die with the compressor, which the manager owns and destroys first.
     m_compressor->setOnDoneBlock([this](const std::optional<Error>& error) { onCompressionComplete(error); });
@@ -191,6 +190,9 @@ void QVBVideoCompressionManager::enqueueCompressionForContentAsset(
     // The worker reads its own copy: presets are plain records that the main thread may change.
     const auto presetCopy = preset ? std::make_shared<VideoAssetCompressorPreset>(*preset) : nullptr;
     std::weak_ptr<QVBVideoCompressionManager> weakSelf = weak_from_this();
+    // Made on first use: most documents never queue a video.
+    if (!m_measureQueue)
+        m_measureQueue = std::make_unique<SerialDispatchQueue>(QStringLiteral("video compression measuring"));
     m_measureQueue->async([path, presetCopy, ticket, weakSelf] {
         Measurement measurement;
         const QFileInfo info(path);
