@@ -7,9 +7,7 @@
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include "app/AppStartupHooks.h"
 #include "app/QVRActionLog.h"
@@ -191,34 +189,6 @@ TEST_F(StartupSequence, QuittingWhileAVideoIsCompressedAsksAndThenSavesDraftsAnd
     EXPECT_EQ(draftFlushes, 1);
     EXPECT_EQ(batches, 1);
     EXPECT_TRUE(sending.backlog().isEmpty());
-    AlertPresenter::setShared(nullptr);
-}
-
-TEST_F(StartupSequence, AConfirmedQuitStopsEveryReencodingAndWaitsForItToWindDown)
-{
-    RecordingAlertPresenter alerts;
-    AlertPresenter::setShared(&alerts);
-    bool compressing = true;
-    int cancels = 0;
-    AppStartupHooks& hooks = AppStartupHooks::shared();
-    hooks.isCompressingVideo = [&] { return compressing; };
-    // The re-encoder reports its end through the event loop, a little later.
-    hooks.cancelVideoCompression = [&] {
-        ++cancels;
-        QTimer::singleShot(30, [&] { compressing = false; });
-    };
-    QVRAppDelegate delegate;
-    alerts.queueButton(1); // Cancel: nothing is stopped
-    EXPECT_FALSE(delegate.applicationShouldTerminate());
-    EXPECT_EQ(cancels, 0);
-
-    alerts.queueButton(0); // Quit
-    QElapsedTimer waited;
-    waited.start();
-    EXPECT_TRUE(delegate.applicationShouldTerminate());
-    EXPECT_EQ(cancels, 1);
-    EXPECT_FALSE(compressing) << "quitting went on before the re-encoding had wound down";
-    EXPECT_LT(waited.elapsed(), QVRAppDelegate::kQuitCompressionTimeoutMs);
     AlertPresenter::setShared(nullptr);
 }
 
