@@ -1,9 +1,11 @@
 #include "app/QVRAppDelegate.h"
+#include "elements/views/ElementsLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
 
 int main(int argc, char** argv)
 {
-    // Libraries register what they provide in link order, before the application starts.
+    // Libraries built after the shell register with the libraries before them, in link order.
+    registerElementsLibrary();
     registerViewerPreviewsLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }
