@@ -255,28 +255,40 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
             return;
         }
     }
-    // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
-    context->save();
-    context->setClipRect(target, Qt::IntersectClip);
-    if (backgroundColor().isValid())
-        context->fillRect(target, backgroundColor());
-    context->translate(target.topLeft());
-    context->scale(scale, scale);
-    context->setRenderHint(QPainter::TextAntialiasing, true);
     const AttributedText string = effectiveText(*this);
     const TextLayout layout(string, frame().width() - 2 * textContainerInsetWidth());
-    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
-    context->restore();
+    drawTextLayout(context, target, scale, backgroundColor(), layout);
     // A text object without text is a blank placeholder like any other.
     if (string.length() == 0 && drawBordersForBlankObjects)
         drawBlankBorder(context, target, scale);
 }
 
+void ZERI_MMObject_Text::drawTextLayout(QPainter* context, const QRectF& target, double scale, const QColor& background,
+                                        const TextLayout& layout)
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
+    context->save();
+    context->setClipRect(target, Qt::IntersectClip);
+    if (background.isValid())
+        context->fillRect(target, background);
+    context->translate(target.topLeft());
+    context->scale(scale, scale);
+    context->setRenderHint(QPainter::TextAntialiasing, true);
+    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
+    context->restore();
+}
+
 QRectF ZERI_MMObject_Text::layoutManagerUsedRectForWidth(float width) const
 {
     const TextLayout layout(effectiveText(*this), double(width) - 2 * textContainerInsetWidth());
-    const QRectF used = layout.usedRect();
-    return used.width() < 1 ? QRectF() : used;
+    QRectF used = layout.usedRect();
+    if (used.width() < 1)
+        return QRectF();
+    if (currentAttachedTextView())
+        used.setHeight(double(float(used.height()) * 1.1f));
+    return used;
 }
 
 QRectF ZERI_MMObject_Text::suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes) const

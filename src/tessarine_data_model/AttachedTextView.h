@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+#include <QColor>
+
+#include "tessarine_data_model/AttributedText.h"
+
+class QVR_TextStorage;
+
+// A text view showing (and perhaps editing) a text object's storage, as the model and the inspector see it. Views
+// register with their text object; the object's current attached view is the one registered last.
+class AttachedTextView {
+public:
+    virtual ~AttachedTextView() = default;
+
+    virtual TextRange selectedRange() const = 0;
+    virtual bool isEditable() const = 0;
+    // The attributes the next typed characters take.
+    virtual TextAttributes typingAttributes() const = 0;
+    virtual void setTypingAttributes(const TextAttributes& attributes) = 0;
+    virtual QColor insertionPointColor() const = 0;
+    virtual std::shared_ptr<QVR_TextStorage> textStorage() const = 0;
+};
