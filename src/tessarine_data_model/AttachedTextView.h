@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QColor>
+#include <QRectF>
 
 #include "tessarine_data_model/AttributedText.h"
 
@@ -21,4 +22,7 @@ public:
     virtual void setTypingAttributes(const TextAttributes& attributes) = 0;
     virtual QColor insertionPointColor() const = 0;
     virtual std::shared_ptr<QVR_TextStorage> textStorage() const = 0;
+    // Lays the text out at `width` (the view's new width; its height stays) and returns the rectangle its lines
+    // use inside the view's inset, as the model's own layout at that width less the inset would.
+    virtual QRectF usedRectForWidth(double width) = 0;
 };

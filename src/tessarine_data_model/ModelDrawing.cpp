@@ -1,5 +1,7 @@
 #include "tessarine_data_model/ModelDrawing.h"
 
+#include "tessarine_data_model/AttachedTextView.h"
+
 #include <cmath>
 #include <list>
 
@@ -264,31 +266,40 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
 }
 
 void ZERI_MMObject_Text::drawTextLayout(QPainter* context, const QRectF& target, double scale, const QColor& background,
-                                        const TextLayout& layout)
+                                        const TextLayout& layout, const QRectF& exposed)
 {
     if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
         return;
     // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
     context->save();
-    context->setClipRect(target, Qt::IntersectClip);
+    const QRectF area = exposed.isValid() ? target.intersected(exposed) : target;
+    context->setClipRect(area, Qt::IntersectClip);
     if (background.isValid())
-        context->fillRect(target, background);
+        context->fillRect(area, background);
     context->translate(target.topLeft());
     context->scale(scale, scale);
     context->setRenderHint(QPainter::TextAntialiasing, true);
-    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
+    const QRectF clip =
+        exposed.isValid()
+            ? QRectF(QPointF((area.x() - target.x()) / scale, (area.y() - target.y()) / scale), area.size() / scale)
+            : QRectF();
+    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()), clip);
     context->restore();
 }
 
 QRectF ZERI_MMObject_Text::layoutManagerUsedRectForWidth(float width) const
 {
-    const TextLayout layout(effectiveText(*this), double(width) - 2 * textContainerInsetWidth());
-    QRectF used = layout.usedRect();
-    if (used.width() < 1)
-        return QRectF();
-    if (currentAttachedTextView())
+    // An attached view has the text laid out already; it answers from its own layout.
+    if (AttachedTextView* view = currentAttachedTextView()) {
+        QRectF used = view->usedRectForWidth(double(width));
+        if (used.width() < 1)
+            return QRectF();
         used.setHeight(double(float(used.height()) * 1.1f));
-    return used;
+        return used;
+    }
+    const TextLayout layout(effectiveText(*this), double(width) - 2 * textContainerInsetWidth());
+    const QRectF used = layout.usedRect();
+    return used.width() < 1 ? QRectF() : used;
 }
 
 QRectF ZERI_MMObject_Text::suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes) const

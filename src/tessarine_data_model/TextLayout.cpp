@@ -133,12 +133,19 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
 
 TextLayout::~TextLayout() = default;
 
-void TextLayout::draw(QPainter* painter, const QPointF& origin) const
+void TextLayout::draw(QPainter* painter, const QPointF& origin, const QRectF& clip) const
 {
     if (!painter)
         return;
-    for (const auto& paragraph : m_paragraphs)
+    for (const auto& paragraph : m_paragraphs) {
+        if (clip.isValid()) {
+            // Generous sideways: alignment and overhanging glyphs may reach past the line's rectangle.
+            const QRectF area = paragraph->boundingRect().translated(origin).adjusted(-1e6, -4, 1e6, 4);
+            if (!area.intersects(clip))
+                continue;
+        }
         paragraph->draw(painter, origin);
+    }
 }
 
 // Hit testing. A text that ends with a paragraph break has, for editing, one more empty line below the last
@@ -369,6 +376,32 @@ qsizetype TextLayout::lineBelow(qsizetype index) const
     if (isParagraphBreak(m_text.back()))
         return m_text.size();
     return m_text.size();
+}
+
+QRectF TextLayout::paragraphRect(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return QRectF(0, 0, 0, m_emptyLineHeight);
+    if (place.line < 0)
+        return QRectF(0, m_bottom, 0, m_emptyLineHeight);
+    const QTextLayout& layout = *m_paragraphs[place.paragraph];
+    const QTextLine first = layout.lineAt(0);
+    const QTextLine last = layout.lineAt(layout.lineCount() - 1);
+    if (!first.isValid())
+        return QRectF();
+    return QRectF(QPointF(0, first.y()),
+                  QPointF(std::max(layout.boundingRect().right(), 0.0), last.y() + last.height()));
+}
+
+TextRange TextLayout::paragraphRange(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return {0, 0};
+    if (place.line < 0)
+        return {m_text.size(), 0};
+    return {m_starts[place.paragraph], m_paragraphs[place.paragraph]->text().size()};
 }
 
 TextRange TextLayout::wordRangeAt(qsizetype index) const

@@ -35,8 +35,9 @@ public:
     // The union of the lines' inked extents (alignment included) from y = 0 to the bottom of the last line;
     // the null rectangle for an empty text or a width that is not a positive number.
     QRectF usedRect() const { return m_usedRect; }
-    // Draws the lines with their top-left corner at `origin`.
-    void draw(QPainter* painter, const QPointF& origin) const;
+    // Draws the lines with their top-left corner at `origin`; with a valid `clip` (in the painter's coordinates)
+    // only the paragraphs that reach into it.
+    void draw(QPainter* painter, const QPointF& origin, const QRectF& clip = QRectF()) const;
 
     // Hit testing and caret movement for editing, in layout coordinates (origin at the first line's top-left).
     // Indexes are UTF-16 positions in the laid-out text, 0 to its length; out-of-range indexes are clamped.
@@ -57,6 +58,9 @@ public:
     qsizetype lineEnd(qsizetype index) const;
     qsizetype lineAbove(qsizetype index) const;
     qsizetype lineBelow(qsizetype index) const;
+    // The lines of the paragraph holding the index, full width, and its characters (without its break).
+    QRectF paragraphRect(qsizetype index) const;
+    TextRange paragraphRange(qsizetype index) const;
     // The word (or run of spaces or punctuation) around the index.
     TextRange wordRangeAt(qsizetype index) const;
 

@@ -74,8 +74,9 @@ public:
     // A text without a picture as the text view shows it: the background over `target` (the frame in the
     // painter's coordinates) and the laid-out text inside the container inset, clipped to the target.
     // `layout` must be laid out at the frame's width less twice the inset.
+    // With a valid `exposed` rectangle (painter coordinates) only what reaches into it is drawn.
     static void drawTextLayout(QPainter* context, const QRectF& target, double scale, const QColor& background,
-                               const TextLayout& layout);
+                               const TextLayout& layout, const QRectF& exposed = QRectF());
     // The rectangle the text uses when laid out as the text view does at `width` (inside the container inset):
     // origin at the container's top-left, the widest line's width, the height of all lines. The zero rectangle
     // when the used width is under 1 (no text) or the width leaves no room. While a text view is attached the

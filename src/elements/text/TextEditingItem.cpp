@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOptionGraphicsItem>
 #include <QTextDocumentFragment>
 
 #include "elements/text/SpellChecker.h"
@@ -66,6 +67,7 @@ TextEditingItem::TextEditingItem(std::shared_ptr<QVR_TextStorage> storage, const
 {
     setFlag(ItemIsFocusable, true);
     setFlag(ItemAcceptsInputMethod, true);
+    setFlag(ItemUsesExtendedStyleOption, true); // paint only what an edit exposed
     setAcceptDrops(true);
     attachToStorage();
     if (m_storage && m_storage->length() > 0)
@@ -114,6 +116,35 @@ void TextEditingItem::setTextStorage(std::shared_ptr<QVR_TextStorage> storage)
 
 void TextEditingItem::storageEdited(int editMask, TextRange range, qsizetype changeInLength)
 {
+    // What changes on screen is the edited paragraph, and everything below it when the edit crossed a paragraph
+    // break or the paragraph's height changed; the latter is known once the text is laid out again.
+    const QString& text = m_storage->string();
+    const qsizetype newLength = range.length + changeInLength;
+    bool breakInserted = false;
+    for (qsizetype i = range.location; i < std::min<qsizetype>(range.location + newLength, text.size()); ++i)
+        breakInserted = breakInserted || isParagraphBreak(text[i]);
+    if (m_layout && !m_pendingDirty) {
+        const TextRange paragraph = m_layout->paragraphRange(range.location);
+        const QRectF area = m_layout->paragraphRect(range.location);
+        const bool inside = range.location >= paragraph.location && range.end() <= paragraph.end();
+        m_pendingDirty = PendingDirty{range.location, area.top(), inside && !breakInserted ? area.bottom() : -1};
+    } else if (m_layout) {
+        m_pendingDirty->location = std::min(m_pendingDirty->location, range.location);
+        m_pendingDirty->top = std::min(m_pendingDirty->top, m_layout->paragraphRect(range.location).top());
+        m_pendingDirty->bottom = -1; // two stretches: repaint from the first one down
+    } else if (m_pendingDirty && m_pendingDirty->bottom >= 0 && !breakInserted) {
+        // Not laid out since the last edit: a further edit in the same paragraph keeps it at that.
+        const qsizetype from = std::min(m_pendingDirty->location, range.location);
+        const qsizetype to = std::min<qsizetype>(std::max(m_pendingDirty->location, range.location), text.size());
+        for (qsizetype i = from; i < to; ++i) {
+            if (isParagraphBreak(text[i])) {
+                m_pendingDirty = PendingDirty{0, 0, -1};
+                break;
+            }
+        }
+    } else {
+        m_pendingDirty = PendingDirty{0, 0, -1};
+    }
     m_layout.reset();
     if (editMask & QVR_TextStorage::EditedCharacters) {
         // Marks after the edit move with it; those it touched go until the stretch is checked again.
@@ -137,7 +168,26 @@ void TextEditingItem::storageEdited(int editMask, TextRange range, qsizetype cha
         m_anchor = std::min(m_anchor, length);
         m_position = std::min(m_position, length);
     }
-    update();
+    // The old paragraph now; the rest once the new layout shows what moved.
+    if (m_pendingDirty && m_pendingDirty->bottom >= 0)
+        update(QRectF(0, m_pendingDirty->top + m_inset.height() - 2, m_size.width(),
+                      m_pendingDirty->bottom - m_pendingDirty->top + 4));
+    else
+        update();
+}
+
+QRectF TextEditingItem::dirtyArea() const
+{
+    const QRectF all = boundingRect();
+    if (!m_pendingDirty || m_pendingDirty->bottom < 0)
+        return all;
+    return QRectF(0, m_pendingDirty->top + m_inset.height() - 2, all.width(), all.height()).intersected(all);
+}
+
+QRectF TextEditingItem::usedRectForWidth(double width)
+{
+    setSize(QSizeF(width, m_size.height()));
+    return layout().usedRect();
 }
 
 void TextEditingItem::checkSpelling()
@@ -147,10 +197,8 @@ void TextEditingItem::checkSpelling()
     const QString& text = m_storage->string();
     const TextRange paragraph = paragraphAround(text, m_spellFrom, m_spellTo);
     m_spellFrom = m_spellTo = -1;
-    if (!m_spellChecking || paragraph.length == 0) {
-        update();
+    if (!m_spellChecking || paragraph.length == 0)
         return;
-    }
     std::erase_if(m_misspelled, [&](const TextRange& mark) {
         return mark.end() > paragraph.location && mark.location < paragraph.end();
     });
@@ -158,7 +206,9 @@ void TextEditingItem::checkSpelling()
         m_misspelled.push_back(mark);
     std::sort(m_misspelled.begin(), m_misspelled.end(),
               [](const TextRange& a, const TextRange& b) { return a.location < b.location; });
-    update();
+    // Only the checked paragraph's marks change.
+    const QRectF area = layout().paragraphRect(paragraph.location).united(layout().paragraphRect(paragraph.end()));
+    update(QRectF(0, area.top() + m_inset.height() - 2, m_size.width(), area.height() + 6));
 }
 
 void TextEditingItem::setSize(const QSizeF& size)
@@ -174,6 +224,8 @@ void TextEditingItem::setSize(const QSizeF& size)
 
 void TextEditingItem::setBackgroundColor(const QColor& color)
 {
+    if (color == m_background)
+        return;
     m_background = color;
     update();
 }
@@ -183,6 +235,20 @@ const TextLayout& TextEditingItem::layout() const
     if (!m_layout) {
         const AttributedText text = m_storage ? m_storage->attributedString() : AttributedText();
         m_layout = std::make_unique<TextLayout>(text, m_size.width() - 2 * m_inset.width(), m_frameAttributes);
+        if (m_pendingDirty) {
+            // An edited paragraph that kept its height leaves the lines below it where they were.
+            const QRectF below = dirtyArea();
+            const PendingDirty dirty = *m_pendingDirty;
+            m_pendingDirty.reset();
+            const QRectF paragraph = m_layout->paragraphRect(dirty.location);
+            if (dirty.bottom >= 0 && qFuzzyCompare(paragraph.bottom() + 1, dirty.bottom + 1)) {
+                const double top = std::min(dirty.top, paragraph.top()) + m_inset.height() - 2;
+                const_cast<TextEditingItem*>(this)->update(
+                    QRectF(0, top, m_size.width(), paragraph.bottom() + m_inset.height() + 2 - top));
+            } else {
+                const_cast<TextEditingItem*>(this)->update(below);
+            }
+        }
     }
     return *m_layout;
 }
@@ -204,12 +270,29 @@ void TextEditingItem::setSelection(qsizetype anchor, qsizetype position)
 {
     if (anchor == m_anchor && position == m_position)
         return;
+    const TextRange before = selectedRange();
+    const qsizetype beforePosition = m_position;
     m_anchor = anchor;
     m_position = position;
     updateTypingAttributes();
-    update();
+    updateSelectionArea(before, beforePosition);
     if (onSelectionDidChange)
         onSelectionDidChange();
+}
+
+void TextEditingItem::updateSelectionArea(TextRange before, qsizetype beforePosition)
+{
+    if (!m_layout) {
+        update(); // laid out anew at the next paint anyway
+        return;
+    }
+    // Only the old and the new caret and highlight change.
+    QRectF area = m_layout->caretRect(beforePosition).united(m_layout->caretRect(m_position));
+    for (const QRectF& rect : m_layout->selectionRects(before))
+        area = area.united(rect);
+    for (const QRectF& rect : m_layout->selectionRects(selectedRange()))
+        area = area.united(rect);
+    update(area.translated(m_inset.width(), m_inset.height()).adjusted(-2, -2, 2, 2));
 }
 
 void TextEditingItem::updateTypingAttributes()
@@ -281,7 +364,6 @@ bool TextEditingItem::replaceRange(TextRange range, const QString& text)
     m_anchor = m_position = caret;
     m_storage->endEditing();
     m_typingAttributes = attributes;
-    update();
     if (onSelectionDidChange)
         onSelectionDidChange();
     if (onTextDidChange)
@@ -660,15 +742,15 @@ bool TextEditingItem::eventFilter(QObject* watched, QEvent* event)
     return QGraphicsObject::eventFilter(watched, event);
 }
 
-void TextEditingItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+void TextEditingItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
 {
-    paintContent(painter, true);
+    paintContent(painter, true, option ? option->exposedRect : QRectF());
 }
 
-void TextEditingItem::paintContent(QPainter* painter, bool withEditingMarks) const
+void TextEditingItem::paintContent(QPainter* painter, bool withEditingMarks, const QRectF& exposed) const
 {
     const TextLayout& lines = layout();
-    ZERI_MMObject_Text::drawTextLayout(painter, boundingRect(), 1.0, m_background, lines);
+    ZERI_MMObject_Text::drawTextLayout(painter, boundingRect(), 1.0, m_background, lines, exposed);
     if (!withEditingMarks || !m_editable)
         return;
     painter->save();

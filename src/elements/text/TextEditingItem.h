@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QColor>
@@ -52,6 +53,7 @@ public:
     TextAttributes typingAttributes() const override { return m_typingAttributes; }
     void setTypingAttributes(const TextAttributes& attributes) override { m_typingAttributes = attributes; }
     QColor insertionPointColor() const override { return QColor(Qt::black); }
+    QRectF usedRectForWidth(double width) override;
 
     // Selection changes follow onSelectionDidChange; the typing attributes become the character's before the
     // caret (kept when there is none).
@@ -87,7 +89,7 @@ public:
     QRectF boundingRect() const override { return QRectF(QPointF(0, 0), m_size); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
     // The text as the model draws it, with the caret, selection, pre-edit and marks when asked.
-    void paintContent(QPainter* painter, bool withEditingMarks) const;
+    void paintContent(QPainter* painter, bool withEditingMarks, const QRectF& exposed = QRectF()) const;
 
     // Before each change the item makes; may refuse it (and make another instead); after each change; after each
     // selection change.
@@ -130,6 +132,8 @@ private:
     void moveCaret(qsizetype position, bool extend);
     void setSelection(qsizetype anchor, qsizetype position);
     void updateTypingAttributes();
+    void updateSelectionArea(TextRange before, qsizetype beforePosition);
+    QRectF dirtyArea() const;
     void checkSpelling();
     QPointF layoutPoint(const QPointF& itemPoint) const;
 
@@ -140,6 +144,13 @@ private:
     TextFrameAttributes m_frameAttributes;
     QColor m_background;
     mutable std::unique_ptr<TextLayout> m_layout;
+    // Where the last edits were, in the layout before them, until the text is laid out again.
+    struct PendingDirty {
+        qsizetype location = 0;
+        double top = 0;
+        double bottom = -1; // negative: repaint everything
+    };
+    mutable std::optional<PendingDirty> m_pendingDirty;
     qsizetype m_anchor = 0;
     qsizetype m_position = 0;
     bool m_editable = false;

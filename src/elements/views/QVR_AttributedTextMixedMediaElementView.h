@@ -62,8 +62,10 @@ public:
     // The length of a typing pause that closes a burst (tests shorten it).
     static void setTypingPauseForTesting(double seconds);
 
-private:
+public:
     void remeasure();
+
+private:
     void closeTypingChange();
     void attachStorage();
     bool shouldChangeText(TextRange range, const QString& replacement);
