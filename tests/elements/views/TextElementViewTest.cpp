@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QGraphicsRectItem>
 #include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneDragDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -456,6 +457,44 @@ TEST_F(TextElementView, KeysMouseAndInputMethodEditAsInAnyTextBox)
     ASSERT_EQ(host.string().size(), 8);
     host.key(Qt::Key_Backspace);
     EXPECT_EQ(host.string(), QStringLiteral(" three"));
+}
+
+TEST_F(TextElementView, TypingAttributesOutliveAnEmptiedTextAndDropsAndClicksPlaceText)
+{
+    TextElementHost host(QStringLiteral("Old"));
+    host.startEditing();
+    host.key(Qt::Key_A, Qt::ControlModifier);
+    host.key(Qt::Key_Backspace);
+    ASSERT_EQ(host.string(), QString());
+    host.type(QStringLiteral("Z"));
+    EXPECT_EQ(host.text()->attributedString().attributesAtIndex(0)->fontSize, 24);
+    TextAttributes bigger = host.element->textView()->typingAttributes();
+    bigger.fontSize = 50;
+    host.element->textView()->setTypingAttributes(bigger);
+    host.type(QStringLiteral("Y"));
+    EXPECT_EQ(host.text()->attributedString().attributesAtIndex(1)->fontSize, 50);
+
+    // The container's click: the caret goes to the point unless something is selected.
+    host.element->textView()->setSelectedRange({0, 0});
+    const auto* textView = host.element->textView();
+    const QPointF end = textView->layout().caretRect(2).center() + QPointF(5, 8);
+    host.element->attemptToPlaceInsertionCursorAtPosition(end);
+    EXPECT_EQ(textView->selectedRange(), (TextRange{2, 0}));
+    host.element->textView()->setSelectedRange({0, 1});
+    host.element->attemptToPlaceInsertionCursorAtPosition(end);
+    EXPECT_EQ(textView->selectedRange(), (TextRange{0, 1}));
+
+    // Dropped text goes in as plain text at the drop point.
+    QMimeData data;
+    data.setHtml(QStringLiteral("<i>ignored</i>"));
+    data.setText(QStringLiteral("dd"));
+    QGraphicsSceneDragDropEvent drop(QEvent::GraphicsSceneDrop);
+    drop.setMimeData(&data);
+    drop.setPos(textView->layout().caretRect(1).center() + QPointF(5, 8));
+    drop.setPossibleActions(Qt::CopyAction);
+    drop.setProposedAction(Qt::CopyAction);
+    host.window->scene.sendEvent(host.element->textView(), &drop);
+    EXPECT_EQ(host.string(), QStringLiteral("ZddY"));
 }
 
 TEST_F(TextElementView, SelectionChangesAreAnnouncedOnlyWhileEditing)
