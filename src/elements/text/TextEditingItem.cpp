@@ -308,6 +308,8 @@ void TextEditingItem::updateTypingAttributes()
 void TextEditingItem::setEditable(bool editable)
 {
     m_editable = editable;
+    if (!editable)
+        m_preedit.clear(); // an input method's text in progress never outlives the editing
     setCursor(editable ? Qt::IBeamCursor : Qt::ArrowCursor);
     update();
 }

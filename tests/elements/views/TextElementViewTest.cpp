@@ -437,9 +437,11 @@ TEST_F(TextElementView, KeysMouseAndInputMethodEditAsInAnyTextBox)
     EXPECT_EQ(host.undoCount(), before);
     EXPECT_FALSE(host.element->creatingUndoBlockFromTextEntry());
 
+    const QImage withoutPreedit = host.window->view->viewport()->grab().toImage();
     QInputMethodEvent preedit(QStringLiteral("ka"), {});
     QApplication::sendEvent(host.window->view, &preedit);
     EXPECT_EQ(textView->preeditString(), QStringLiteral("ka"));
+    EXPECT_NE(host.window->view->viewport()->grab().toImage(), withoutPreedit) << "the pre-edit text is drawn";
     EXPECT_EQ(host.string(), QStringLiteral("one two three"));
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("か"));
