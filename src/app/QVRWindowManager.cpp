@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -15,6 +18,7 @@
 
 #include "app/AppLogging.h"
 #include "app/AppStartupHooks.h"
+#include "app/QVRTextEditingFocus.h"
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
@@ -62,6 +66,26 @@ QWidget* focusedTextField(QWidget* window)
     if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
         return focus;
     return nullptr;
+}
+
+// A text item being edited in the focused graphics view of `window`, if any.
+QVRTextEditingFocus* focusedTextItem(QWidget* window)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !window || focus->window() != window)
+        return nullptr;
+    QGraphicsView* view = qobject_cast<QGraphicsView*>(focus);
+    if (!view)
+        view = qobject_cast<QGraphicsView*>(focus->parentWidget()); // the viewport has the focus
+    if (!view || !view->scene())
+        return nullptr;
+    return dynamic_cast<QVRTextEditingFocus*>(view->scene()->focusItem());
+}
+
+bool isTextItemAction(const QString& action)
+{
+    return action == QLatin1String("cut") || action == QLatin1String("copy") || action == QLatin1String("paste") ||
+           action == QLatin1String("selectAll");
 }
 
 bool validateText(QWidget* field, const QString& action)
@@ -362,6 +386,20 @@ bool QVRWindowManager::validateMenuItem(const QString& action) const
         if (isTextEditingAction(action))
             return validateText(field, action);
     }
+    if (QVRTextEditingFocus* item = focusedTextItem(window)) {
+        if (isArrowAction(action))
+            return false;
+        if (isTextItemAction(action))
+            return item->validateTextCommand(action);
+    }
+    return validateWindowCommand(action);
+}
+
+bool QVRWindowManager::validateWindowCommand(const QString& action) const
+{
+    QWidget* window = activeManagedWindow();
+    if (!window)
+        return false;
     const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
     if (!command)
         return false;
@@ -378,8 +416,21 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
     QWidget* window = activeManagedWindow();
     if (QWidget* field = focusedTextField(window); field && isTextEditingAction(action))
         return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
+    if (QVRTextEditingFocus* item = focusedTextItem(window); item && isTextItemAction(action)) {
+        item->performTextCommand(action);
+        return true;
+    }
     const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
     return command && QVRWindowManagerManagedWindow::callPerformer(window, command->performer, modifierMask);
+}
+
+bool QVRWindowManager::performWindowCommand(const QString& action, uint modifierMask)
+{
+    if (!validateWindowCommand(action))
+        return false;
+    const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
+    return command &&
+           QVRWindowManagerManagedWindow::callPerformer(activeManagedWindow(), command->performer, modifierMask);
 }
 
 bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)

@@ -85,6 +85,10 @@ public:
     // Runs the item's command on the active managed window with the item's modifier mask. Returns whether
     // it reached a performer (or the focused text field).
     bool performMenuAction(const QString& action, uint modifierMask);
+    // The same for the window itself, passing by a focused text: what a text hands back (copy with nothing
+    // selected, paste of something that is no text) goes here, never back to the text.
+    bool validateWindowCommand(const QString& action) const;
+    bool performWindowCommand(const QString& action, uint modifierMask = 0);
     void cut(uint modifierMask = 0) { performMenuAction(QStringLiteral("cut"), modifierMask); }
     void copy(uint modifierMask = 0) { performMenuAction(QStringLiteral("copy"), modifierMask); }
     void paste(uint modifierMask = 0) { performMenuAction(QStringLiteral("paste"), modifierMask); }

@@ -1,5 +1,7 @@
 #include "tessarine_data_model/ModelDrawing.h"
 
+#include "tessarine_data_model/AttachedTextView.h"
+
 #include <cmath>
 #include <list>
 
@@ -255,25 +257,46 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
             return;
         }
     }
-    // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
-    context->save();
-    context->setClipRect(target, Qt::IntersectClip);
-    if (backgroundColor().isValid())
-        context->fillRect(target, backgroundColor());
-    context->translate(target.topLeft());
-    context->scale(scale, scale);
-    context->setRenderHint(QPainter::TextAntialiasing, true);
     const AttributedText string = effectiveText(*this);
     const TextLayout layout(string, frame().width() - 2 * textContainerInsetWidth());
-    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()));
-    context->restore();
+    drawTextLayout(context, target, scale, backgroundColor(), layout);
     // A text object without text is a blank placeholder like any other.
     if (string.length() == 0 && drawBordersForBlankObjects)
         drawBlankBorder(context, target, scale);
 }
 
+void ZERI_MMObject_Text::drawTextLayout(QPainter* context, const QRectF& target, double scale, const QColor& background,
+                                        const TextLayout& layout, const QRectF& exposed)
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    // As the text view shows it: the background over the frame, the text inset inside it, nothing outside it.
+    context->save();
+    const QRectF area = exposed.isValid() ? target.intersected(exposed) : target;
+    context->setClipRect(area, Qt::IntersectClip);
+    if (background.isValid())
+        context->fillRect(area, background);
+    context->translate(target.topLeft());
+    context->scale(scale, scale);
+    context->setRenderHint(QPainter::TextAntialiasing, true);
+    const QRectF clip =
+        exposed.isValid()
+            ? QRectF(QPointF((area.x() - target.x()) / scale, (area.y() - target.y()) / scale), area.size() / scale)
+            : QRectF();
+    layout.draw(context, QPointF(textContainerInsetWidth(), textContainerInsetHeight()), clip);
+    context->restore();
+}
+
 QRectF ZERI_MMObject_Text::layoutManagerUsedRectForWidth(float width) const
 {
+    // An attached view has the text laid out already; it answers from its own layout.
+    if (AttachedTextView* view = currentAttachedTextView()) {
+        QRectF used = view->usedRectForWidth(double(width));
+        if (used.width() < 1)
+            return QRectF();
+        used.setHeight(double(float(used.height()) * 1.1f));
+        return used;
+    }
     const TextLayout layout(effectiveText(*this), double(width) - 2 * textContainerInsetWidth());
     const QRectF used = layout.usedRect();
     return used.width() < 1 ? QRectF() : used;

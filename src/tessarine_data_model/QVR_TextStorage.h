@@ -48,6 +48,7 @@ public:
 
     int addLayoutObserver(LayoutObserver observer);
     void removeLayoutObserver(int observerID);
+    int layoutObserverCount() const { return int(m_layoutObservers.size()); }
 
 protected:
     void edited(int editMask, TextRange range, qsizetype changeInLength);

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include <QFontMetricsF>
 #include <QImage>
+#include <QTextBoundaryFinder>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -61,9 +63,17 @@ QTextCharFormat charFormat(const TextAttributes& attributes)
 
 TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes)
 {
+    {
+        // The height of a line without characters: an empty text's caret, or the line after a final break.
+        const TextAttributes last = string.length() > 0
+                                        ? string.attributesAtIndex(string.length() - 1).value_or(TextAttributes())
+                                        : TextAttributes();
+        m_emptyLineHeight = QFontMetricsF(charFormat(last).font(), seventyTwoDpiDevice()).height();
+    }
     if (!std::isfinite(width) || width <= 0 || string.length() == 0)
         return;
     const QString& text = string.string();
+    m_text = text;
     const double multiple = attributes.lineHeightMultiple > 0 ? attributes.lineHeightMultiple : 1.0;
     double y = 0;
     bool haveInk = false;
@@ -109,24 +119,306 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
         }
         layout->endLayout();
         m_paragraphs.push_back(std::move(layout));
+        m_starts.push_back(start);
 
         // "\r\n" is one break.
         if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
             ++end;
         start = end + 1;
     }
+    m_bottom = y;
     if (y > 0)
         m_usedRect = haveInk ? QRectF(used.x(), 0, used.width(), y) : QRectF(0, 0, 0, y);
 }
 
 TextLayout::~TextLayout() = default;
 
-void TextLayout::draw(QPainter* painter, const QPointF& origin) const
+void TextLayout::draw(QPainter* painter, const QPointF& origin, const QRectF& clip) const
 {
     if (!painter)
         return;
-    for (const auto& paragraph : m_paragraphs)
+    for (const auto& paragraph : m_paragraphs) {
+        if (clip.isValid()) {
+            // Generous sideways: alignment and overhanging glyphs may reach past the line's rectangle.
+            const QRectF area = paragraph->boundingRect().translated(origin).adjusted(-1e6, -4, 1e6, 4);
+            if (!area.intersects(clip))
+                continue;
+        }
         paragraph->draw(painter, origin);
+    }
+}
+
+// Hit testing. A text that ends with a paragraph break has, for editing, one more empty line below the last
+// laid-out one; indexes past the last paragraph's characters (the break itself) sit on it.
+
+TextLayout::LinePlace TextLayout::placeOf(qsizetype index) const
+{
+    if (m_paragraphs.empty())
+        return {};
+    index = std::clamp<qsizetype>(index, 0, m_text.size());
+    int paragraph = int(m_paragraphs.size()) - 1;
+    while (paragraph > 0 && m_starts[paragraph] > index)
+        --paragraph;
+    const QTextLayout& layout = *m_paragraphs[paragraph];
+    const qsizetype local = index - m_starts[paragraph];
+    if (local > layout.text().size())
+        return {paragraph, -1}; // after a final break
+    int line = layout.lineCount() - 1;
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine candidate = layout.lineAt(i);
+        if (local < candidate.textStart() + candidate.textLength()) {
+            line = i;
+            break;
+        }
+    }
+    return {paragraph, std::max(line, 0)};
+}
+
+double TextLayout::caretX(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.line < 0)
+        return 0;
+    const QTextLine line = m_paragraphs[place.paragraph]->lineAt(place.line);
+    return line.isValid() ? line.cursorToX(int(index - m_starts[place.paragraph])) : 0;
+}
+
+qsizetype TextLayout::indexOnLine(const LinePlace& place, double x) const
+{
+    if (place.paragraph < 0)
+        return 0;
+    if (place.line < 0)
+        return m_text.size();
+    const QTextLine line = m_paragraphs[place.paragraph]->lineAt(place.line);
+    if (!line.isValid())
+        return m_starts[place.paragraph];
+    return m_starts[place.paragraph] + line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+}
+
+qsizetype TextLayout::indexAt(const QPointF& point) const
+{
+    if (m_paragraphs.empty())
+        return 0;
+    const bool finalBreak = isParagraphBreak(m_text.back());
+    if (point.y() >= m_bottom && finalBreak)
+        return m_text.size();
+    LinePlace found{int(m_paragraphs.size()) - 1, m_paragraphs.back()->lineCount() - 1};
+    bool done = false;
+    for (int p = 0; p < int(m_paragraphs.size()) && !done; ++p) {
+        const QTextLayout& layout = *m_paragraphs[p];
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            if (point.y() < line.y() + line.height()) {
+                found = {p, i};
+                done = true;
+                break;
+            }
+        }
+    }
+    return indexOnLine(found, point.x());
+}
+
+QRectF TextLayout::caretRect(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return QRectF(0, 0, 1, m_emptyLineHeight);
+    if (place.line < 0)
+        return QRectF(0, m_bottom, 1, m_emptyLineHeight);
+    const QTextLine line = m_paragraphs[place.paragraph]->lineAt(place.line);
+    return QRectF(caretX(index), line.y(), 1, line.height());
+}
+
+std::vector<QRectF> TextLayout::selectionRects(TextRange range) const
+{
+    std::vector<QRectF> rects;
+    const qsizetype from = std::clamp<qsizetype>(range.location, 0, m_text.size());
+    const qsizetype to = std::clamp<qsizetype>(range.end(), from, m_text.size());
+    if (from == to)
+        return rects;
+    for (int p = 0; p < int(m_paragraphs.size()); ++p) {
+        const QTextLayout& layout = *m_paragraphs[p];
+        const qsizetype start = m_starts[p];
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            const qsizetype lineFrom = start + line.textStart();
+            qsizetype lineTo = lineFrom + line.textLength();
+            const bool lastLine = i == layout.lineCount() - 1;
+            if (lastLine && start + layout.text().size() < m_text.size())
+                ++lineTo; // the paragraph break belongs to the line
+            if (lineTo <= from || lineFrom >= to)
+                continue;
+            const double x1 = line.cursorToX(int(std::max(from, lineFrom) - start));
+            const bool throughBreak = lastLine && to > start + layout.text().size();
+            const double x2 = throughBreak ? std::max(line.naturalTextWidth() + line.x(), x1) + 4
+                                           : line.cursorToX(int(std::min(to, lineTo) - start));
+            rects.emplace_back(QPointF(std::min(x1, x2), line.y()),
+                               QPointF(std::max(x1, x2), line.y() + line.height()));
+        }
+    }
+    return rects;
+}
+
+qsizetype TextLayout::nextCursorPosition(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0 || index >= m_text.size())
+        return std::min<qsizetype>(std::max<qsizetype>(index, 0), m_text.size());
+    const QTextLayout& layout = *m_paragraphs[place.paragraph];
+    const qsizetype start = m_starts[place.paragraph];
+    const qsizetype local = index - start;
+    if (local >= layout.text().size()) {
+        // Over the break ("\r\n" is one).
+        if (index + 1 < m_text.size() && m_text[index] == u'\r' && m_text[index + 1] == u'\n')
+            return index + 2;
+        return index + 1;
+    }
+    return start + layout.nextCursorPosition(int(local), QTextLayout::SkipCharacters);
+}
+
+qsizetype TextLayout::previousCursorPosition(qsizetype index) const
+{
+    index = std::clamp<qsizetype>(index, 0, m_text.size());
+    if (index == 0 || m_paragraphs.empty())
+        return 0;
+    const LinePlace place = placeOf(index);
+    const qsizetype start = m_starts[place.paragraph];
+    if (index == start || place.line < 0) {
+        // Back over the break before this paragraph.
+        if (index >= 2 && m_text[index - 1] == u'\n' && m_text[index - 2] == u'\r')
+            return index - 2;
+        return index - 1;
+    }
+    return start +
+           m_paragraphs[place.paragraph]->previousCursorPosition(int(index - start), QTextLayout::SkipCharacters);
+}
+
+qsizetype TextLayout::nextWordPosition(qsizetype index) const
+{
+    index = std::clamp<qsizetype>(index, 0, m_text.size());
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, m_text);
+    finder.setPosition(index);
+    // To the start of the next word: past the rest of this word and the spaces after it.
+    for (qsizetype next = finder.toNextBoundary(); next >= 0; next = finder.toNextBoundary()) {
+        if (next >= m_text.size())
+            return m_text.size();
+        if (finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem && !m_text[next].isSpace())
+            return next;
+    }
+    return m_text.size();
+}
+
+qsizetype TextLayout::previousWordPosition(qsizetype index) const
+{
+    index = std::clamp<qsizetype>(index, 0, m_text.size());
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, m_text);
+    finder.setPosition(index);
+    for (qsizetype previous = finder.toPreviousBoundary(); previous > 0; previous = finder.toPreviousBoundary()) {
+        if (finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem && !m_text[previous].isSpace())
+            return previous;
+    }
+    return 0;
+}
+
+qsizetype TextLayout::lineStart(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0 || place.line < 0)
+        return std::clamp<qsizetype>(index, 0, m_text.size());
+    return m_starts[place.paragraph] + m_paragraphs[place.paragraph]->lineAt(place.line).textStart();
+}
+
+qsizetype TextLayout::lineEnd(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0 || place.line < 0)
+        return std::clamp<qsizetype>(index, 0, m_text.size());
+    const QTextLayout& layout = *m_paragraphs[place.paragraph];
+    const QTextLine line = layout.lineAt(place.line);
+    qsizetype end = m_starts[place.paragraph] + line.textStart() + line.textLength();
+    // A wrapped line ends before the space it broke at, so the caret stays on it.
+    if (place.line < layout.lineCount() - 1 && end > m_starts[place.paragraph] + line.textStart() &&
+        m_text[end - 1].isSpace())
+        --end;
+    return end;
+}
+
+qsizetype TextLayout::lineAbove(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return 0;
+    const double x = caretX(index);
+    LinePlace above = place;
+    if (place.line < 0) {
+        above = {int(m_paragraphs.size()) - 1, m_paragraphs.back()->lineCount() - 1};
+    } else if (place.line > 0) {
+        above.line = place.line - 1;
+    } else if (place.paragraph > 0) {
+        above = {place.paragraph - 1, m_paragraphs[place.paragraph - 1]->lineCount() - 1};
+    } else {
+        return 0;
+    }
+    return indexOnLine(above, x);
+}
+
+qsizetype TextLayout::lineBelow(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0 || place.line < 0)
+        return m_text.size();
+    const double x = caretX(index);
+    const QTextLayout& layout = *m_paragraphs[place.paragraph];
+    if (place.line + 1 < layout.lineCount())
+        return indexOnLine({place.paragraph, place.line + 1}, x);
+    if (place.paragraph + 1 < int(m_paragraphs.size()))
+        return indexOnLine({place.paragraph + 1, 0}, x);
+    if (isParagraphBreak(m_text.back()))
+        return m_text.size();
+    return m_text.size();
+}
+
+QRectF TextLayout::paragraphRect(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return QRectF(0, 0, 0, m_emptyLineHeight);
+    if (place.line < 0)
+        return QRectF(0, m_bottom, 0, m_emptyLineHeight);
+    const QTextLayout& layout = *m_paragraphs[place.paragraph];
+    const QTextLine first = layout.lineAt(0);
+    const QTextLine last = layout.lineAt(layout.lineCount() - 1);
+    if (!first.isValid())
+        return QRectF();
+    return QRectF(QPointF(0, first.y()),
+                  QPointF(std::max(layout.boundingRect().right(), 0.0), last.y() + last.height()));
+}
+
+TextRange TextLayout::paragraphRange(qsizetype index) const
+{
+    const LinePlace place = placeOf(index);
+    if (place.paragraph < 0)
+        return {0, 0};
+    if (place.line < 0)
+        return {m_text.size(), 0};
+    return {m_starts[place.paragraph], m_paragraphs[place.paragraph]->text().size()};
+}
+
+TextRange TextLayout::wordRangeAt(qsizetype index) const
+{
+    index = std::clamp<qsizetype>(index, 0, m_text.size());
+    if (m_text.isEmpty())
+        return {0, 0};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, m_text);
+    finder.setPosition(index);
+    qsizetype start = finder.isAtBoundary() && index < m_text.size() ? index : finder.toPreviousBoundary();
+    finder.setPosition(index);
+    qsizetype end = finder.toNextBoundary();
+    if (start < 0)
+        start = 0;
+    if (end < 0)
+        end = m_text.size();
+    return {start, end - start};
 }
 
 namespace {

@@ -35,10 +35,48 @@ public:
     // The union of the lines' inked extents (alignment included) from y = 0 to the bottom of the last line;
     // the null rectangle for an empty text or a width that is not a positive number.
     QRectF usedRect() const { return m_usedRect; }
-    // Draws the lines with their top-left corner at `origin`.
-    void draw(QPainter* painter, const QPointF& origin) const;
+    // Draws the lines with their top-left corner at `origin`; with a valid `clip` (in the painter's coordinates)
+    // only the paragraphs that reach into it.
+    void draw(QPainter* painter, const QPointF& origin, const QRectF& clip = QRectF()) const;
+
+    // Hit testing and caret movement for editing, in layout coordinates (origin at the first line's top-left).
+    // Indexes are UTF-16 positions in the laid-out text, 0 to its length; out-of-range indexes are clamped.
+    qsizetype textLength() const { return m_text.size(); }
+    // The insertion index nearest to `point`; above the first line the first line, below the last the last.
+    qsizetype indexAt(const QPointF& point) const;
+    // A one-unit-wide rectangle of the caret's line at the index.
+    QRectF caretRect(qsizetype index) const;
+    // The highlighted areas of a range, one per line it touches.
+    std::vector<QRectF> selectionRects(TextRange range) const;
+    // Steps by grapheme (a paragraph break is one step), by word (to the next word's start or the previous
+    // one's), to the ends of the visual line, and to the nearest index on the line above or below.
+    qsizetype nextCursorPosition(qsizetype index) const;
+    qsizetype previousCursorPosition(qsizetype index) const;
+    qsizetype nextWordPosition(qsizetype index) const;
+    qsizetype previousWordPosition(qsizetype index) const;
+    qsizetype lineStart(qsizetype index) const;
+    qsizetype lineEnd(qsizetype index) const;
+    qsizetype lineAbove(qsizetype index) const;
+    qsizetype lineBelow(qsizetype index) const;
+    // The lines of the paragraph holding the index, full width, and its characters (without its break).
+    QRectF paragraphRect(qsizetype index) const;
+    TextRange paragraphRange(qsizetype index) const;
+    // The word (or run of spaces or punctuation) around the index.
+    TextRange wordRangeAt(qsizetype index) const;
 
 private:
+    struct LinePlace {
+        int paragraph = -1;
+        int line = -1;
+    };
+    LinePlace placeOf(qsizetype index) const;
+    qsizetype indexOnLine(const LinePlace& place, double x) const;
+    double caretX(qsizetype index) const;
+
     std::vector<std::unique_ptr<QTextLayout>> m_paragraphs;
+    std::vector<qsizetype> m_starts; // text index of each paragraph's first character
+    QString m_text;
+    double m_bottom = 0;
+    double m_emptyLineHeight = 0;
     QRectF m_usedRect;
 };

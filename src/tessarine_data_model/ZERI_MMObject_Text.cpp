@@ -139,6 +139,19 @@ void ZERI_MMObject_Text::setIsThemeText(bool isThemeText)
     didChange(kIsThemeTextKey);
 }
 
+void ZERI_MMObject_Text::registerAttachedTextView(AttachedTextView* view)
+{
+    if (!view)
+        return;
+    std::erase(m_attachedViews, view);
+    m_attachedViews.push_back(view);
+}
+
+void ZERI_MMObject_Text::unregisterAttachedTextView(AttachedTextView* view)
+{
+    std::erase(m_attachedViews, view);
+}
+
 double ZERI_MMObject_Text::pointSizeAtStart() const
 {
     const AttributedText string = attributedString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QColor>
 #include <QSizeF>
@@ -9,6 +10,7 @@
 #include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 
+class AttachedTextView;
 class QTextDocument;
 class QVR_TextStorage;
 
@@ -52,6 +54,15 @@ public:
     bool isThemeText() const { return m_isThemeText; }
     void setIsThemeText(bool isThemeText);
 
+    // Text views showing the storage. The current one is the view registered last (registering again moves a
+    // view to the end); a view unregisters only itself. Views must unregister before they go away.
+    void registerAttachedTextView(AttachedTextView* view);
+    void unregisterAttachedTextView(AttachedTextView* view);
+    AttachedTextView* currentAttachedTextView() const
+    {
+        return m_attachedViews.empty() ? nullptr : m_attachedViews.back();
+    }
+
     // Padding of the text view around the text, from the size of the font at index 0.
     double textViewXPadding() const;
     double textViewYPadding() const;
@@ -60,9 +71,16 @@ public:
     // frame and its text laid out inside the text container inset, clipped to the frame.
     void drawOnContext(QPainter* context, double scale, const QSizeF& contextSize, bool drawBordersForBlankObjects,
                        bool ignoreThreadSafety) const override;
+    // A text without a picture as the text view shows it: the background over `target` (the frame in the
+    // painter's coordinates) and the laid-out text inside the container inset, clipped to the target.
+    // `layout` must be laid out at the frame's width less twice the inset.
+    // With a valid `exposed` rectangle (painter coordinates) only what reaches into it is drawn.
+    static void drawTextLayout(QPainter* context, const QRectF& target, double scale, const QColor& background,
+                               const TextLayout& layout, const QRectF& exposed = QRectF());
     // The rectangle the text uses when laid out as the text view does at `width` (inside the container inset):
     // origin at the container's top-left, the widest line's width, the height of all lines. The zero rectangle
-    // when the used width is under 1 (no text) or the width leaves no room.
+    // when the used width is under 1 (no text) or the width leaves no room. While a text view is attached the
+    // height is 1.1 times the lines' height (single precision), the room a text view keeps below its text.
     QRectF layoutManagerUsedRectForWidth(float width) const;
     // The object's origin with `width` and the height its text takes at that full width (no inset); a zero size
     // for a width that is not a positive number.
@@ -84,6 +102,7 @@ private:
     // The attributed text as read, until the storage is first asked for (reading stays cheap).
     std::optional<AttributedText> m_pendingAttributedText;
     std::shared_ptr<QVR_TextStorage> m_storage;
+    std::vector<AttachedTextView*> m_attachedViews;
     QString m_text;
     QString m_fontName = defaultFontName();
     double m_fontSize = defaultFontSize();

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QString>
+
+#include "tessarine_data_model/AttributedText.h"
+
+class Hunspell;
+
+// Continuous spell checking of the text views. The dictionary is the one of the first user-interface language that
+// has one installed, else American English; with none at all nothing is ever marked (logged once). Main thread only.
+class SpellChecker {
+public:
+    static SpellChecker& shared();
+    ~SpellChecker();
+
+    bool hasDictionary();
+    // The misspelt words of `text` that lie inside `within`.
+    std::vector<TextRange> misspelledRanges(const QString& text, TextRange within);
+
+    // Uses this dictionary from now on (tests); false when it cannot be read.
+    bool useDictionary(const QString& affixPath, const QString& dictionaryPath);
+
+private:
+    SpellChecker();
+    void loadDefaultDictionary();
+
+    std::unique_ptr<Hunspell> m_hunspell;
+    bool m_triedDefault = false;
+};

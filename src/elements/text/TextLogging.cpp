@@ -1,0 +1,3 @@
+#include "elements/text/TextLogging.h"
+
+Q_LOGGING_CATEGORY(lcText, "tess.elements.text", QtWarningMsg)
