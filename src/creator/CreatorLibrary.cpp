@@ -1,0 +1,3 @@
+#include "creator/CreatorLibrary.h"
+
+void registerCreatorLibrary() {}
