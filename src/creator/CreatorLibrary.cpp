@@ -1,3 +1,9 @@
 #include "creator/CreatorLibrary.h"
 
-void registerCreatorLibrary() {}
+#include "app/QVRWindowManager.h"
+#include "creator/window/QVR_CreatorWindow.h"
+
+void registerCreatorLibrary()
+{
+    QVRWindowManager::setCreatorWindowFactory([] { return new QVR_CreatorWindow; });
+}
