@@ -1,5 +1,6 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -10,6 +11,7 @@
 
 #include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
+#include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
@@ -24,6 +26,8 @@
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 const QString QVR_CreatorWindow::kScreenZoomLevelNotification = QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION");
+const QString QVR_CreatorWindow::kNewScreenInsertionNotification =
+    QStringLiteral("NEW_SCREEN_MODEL_INSERTION_NOTIFICATION");
 const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY");
 
 namespace {
@@ -92,6 +96,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_observations.emplace_back(
         center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
                                    [this](const Notification& n) { onUndoPerformed(n); }));
+    m_observations.emplace_back(
+        center, center.addObserver(kNewScreenInsertionNotification, nullptr,
+                                   [this](const Notification& n) { insertScreenNotificationReceived(n); }));
     // A level reported by one board goes to every board of the window on the next turn, without echoes.
     m_observations.emplace_back(
         center, center.addObserver(
@@ -388,6 +395,69 @@ void QVR_CreatorWindow::pageToScreenWithScreenID(const QString& screenID)
             return;
         }
     }
+}
+
+QWidget* QVR_CreatorWindow::widgetOfThisWindow(const void* object) const
+{
+    if (!object)
+        return nullptr;
+    QList<QWidget*> candidates{const_cast<QVR_CreatorWindow*>(this)};
+    candidates += findChildren<QWidget*>();
+    for (QWidget* topLevel : QApplication::topLevelWidgets()) {
+        for (QWidget* owner = topLevel->parentWidget(); owner; owner = owner->parentWidget()) {
+            if (owner == this) {
+                candidates << topLevel << topLevel->findChildren<QWidget*>();
+                break;
+            }
+        }
+    }
+    for (QWidget* candidate : candidates)
+        if (static_cast<const void*>(candidate) == object)
+            return candidate;
+    return nullptr;
+}
+
+void QVR_CreatorWindow::insertScreenNotificationReceived(const Notification& notification)
+{
+    QWidget* sender = widgetOfThisWindow(notification.sender);
+    if (!sender || !m_currentModel)
+        return;
+    // A chooser shown over a shield window closes with it.
+    if (auto* shield = qobject_cast<MouseEventShieldWindow*>(sender->window()))
+        shield->closeOnClickView()->performClose();
+    const auto chosen = std::dynamic_pointer_cast<ZERI_FlowScreenModel>(
+        notification.userInfo.value(QStringLiteral("screenModel")).value<ModelItemRef>().lock());
+    const auto flow = m_currentModel->firstFlowmodel();
+    if (!chosen || !flow)
+        return;
+    const int screens = static_cast<int>(flow->screenModels().size());
+    const int index = screens == 0 ? 0 : currentIndex() + 1;
+    if (index < 0 || index > screens)
+        return;
+    const auto copy = ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(chosen, m_currentModel);
+    if (!copy)
+        return;
+
+    flow->beginUndoableChanges();
+    QVR_SingleScreenArtBoardView* shown = theArtBoard();
+    if (const auto displayed = shown ? shown->screenModel() : nullptr;
+        displayed && !displayed->internalID().isEmpty() && flow->currentUndoableAction())
+        flow->currentUndoableAction()->setUserInfo({{kScreenToPageTo, displayed->internalID()}});
+    flow->insertFlowScreen(copy, index);
+    flow->endUndoableChanges();
+    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    setCurrentIndex(index);
+
+    // A flow without a theme (none or empty) names the kind of screen instead.
+    const QString theme = flow->themeID();
+    const QString type =
+        !theme.isEmpty()
+            ? theme
+            : QStringLiteral("Non-Theme:%1")
+                  .arg(copy->mixedMediaObjects().empty() ? QStringLiteral("Blank") : QStringLiteral("Preformatted"));
+    QVRAnalytics::logEvent(QStringLiteral("Added Screen"),
+                           {{QStringLiteral("Type"), type}, {QStringLiteral("ScreenID"), copy->internalID()}},
+                           m_currentModel);
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)

@@ -32,6 +32,9 @@ class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate
 public:
     static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
     static const QString kScreenZoomLevelScaleKey;     // "SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY"
+    // Posted by the new-screen chooser with one of its widgets as sender; "screenModel": the chosen screen as a
+    // ModelItemRef. The window the widget belongs to inserts a copy after the shown screen.
+    static const QString kNewScreenInsertionNotification; // "NEW_SCREEN_MODEL_INSERTION_NOTIFICATION"
     static constexpr int kTitleBarHeight = 72;
     static constexpr QSize kThumbnailSize{512, 374};
 
@@ -82,6 +85,10 @@ private:
         QPixmap preview;
     };
 
+    void insertScreenNotificationReceived(const Notification& notification);
+    // The widget `object` points at when it is this window, one of its widgets or a widget of one of its child
+    // windows; nullptr otherwise. The pointer is only compared, never followed, until it is found.
+    QWidget* widgetOfThisWindow(const void* object) const;
     void onUndoPerformed(const Notification& notification);
     void onForkComplete(const Notification& notification);
     void applySideMenuState();

@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QJsonArray>
+#include <QListWidget>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -6,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/QVRActionLog.h"
 #include "app/QVRWindowManager.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "platform/AppPaths.h"
@@ -112,4 +116,83 @@ TEST(CreatorWindowClosing, TheLastWindowKeepsTheFilesOfUnsavedEdits)
     QTest::qWait(10);
     EXPECT_TRUE(QFileInfo::exists(picture)) << "the file of the unsaved edit survives the clean-up";
     EXPECT_TRUE(f.draft().contains("new-picture.png")) << "and the draft written on closing names it";
+}
+
+TEST(CreatorWindowInsertion, AChosenScreenIsCopiedInAfterTheShownOneAsOneStep)
+{
+    SavedDocument f;
+    ASSERT_TRUE(f.package);
+    const auto flow = f.document->firstFlowmodel();
+    for (int i = 0; i < 2; ++i)
+        flow->addFlowScreen(ZERI_FlowScreenModel::create());
+    auto window = f.openWindow();
+    QTemporaryDir logFolder;
+    QVRActionLog log(logFolder.filePath(QStringLiteral("log.json")), [](const QByteArray&, auto) {});
+    QVRActionLog::setSharedForTesting(&log);
+
+    // The chosen screen belongs to another document (a theme's), with two objects and a picture on disk.
+    QTemporaryDir themeFolder;
+    const QString themePicture = themeFolder.filePath(QStringLiteral("theme.png"));
+    {
+        QFile file(themePicture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("theme picture");
+    }
+    auto theme = ZERI_TessarineModel::create();
+    theme->setDontSave(true);
+    auto chosen = ZERI_FlowScreenModel::create();
+    theme->firstFlowmodel()->addFlowScreen(chosen);
+    auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(themePicture));
+    picture->object()->setOriginalImageAsset(asset);
+    chosen->addMixedMediaObject(picture);
+    chosen->addMixedMediaObject(ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text));
+
+    const QString shownID = flow->screenModels()[1]->internalID();
+    window->setCurrentIndex(1);
+    QWidget chooser(window); // a widget of this window, as the chooser's view is
+    auto post = [&](const void* sender, const QVariant& screen) {
+        NotificationCenter::defaultCenter().post(QVR_CreatorWindow::kNewScreenInsertionNotification, sender,
+                                                 {{QStringLiteral("screenModel"), screen}});
+    };
+    const QVariant chosenRef = QVariant::fromValue(ModelItemRef(chosen));
+
+    // Ignored: a sender outside this window, a value that is no screen, no value.
+    QWidget elsewhere;
+    post(&elsewhere, chosenRef);
+    post(&chooser, QVariant::fromValue(ModelItemRef(picture->object())));
+    post(&chooser, QVariant());
+    EXPECT_EQ(flow->screenModels().size(), 3u);
+    EXPECT_FALSE(flow->currentUndoableAction()) << "no change left open";
+    EXPECT_EQ(flow->undoManager().undoCount(), 0);
+
+    post(&chooser, chosenRef);
+    ASSERT_EQ(flow->screenModels().size(), 4u);
+    EXPECT_EQ(flow->undoManager().undoCount(), 1);
+    const auto copy = flow->screenModels()[2];
+    EXPECT_NE(copy, chosen);
+    EXPECT_NE(copy->internalID(), chosen->internalID());
+    EXPECT_EQ(copy->mixedMediaObjects().size(), 2u);
+    EXPECT_EQ(window->currentIndex(), 2);
+    EXPECT_EQ(window->artboards().size(), 4u);
+    // The copy's picture is a file of this document's package, the same content as the theme's.
+    const QString copiedFile = copy->getAllContentAssets().front()->localFilePath();
+    EXPECT_TRUE(copiedFile.startsWith(f.package->assetsPath())) << copiedFile.toStdString();
+    QFile copied(copiedFile);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), QByteArray("theme picture"));
+
+    ASSERT_FALSE(log.backlog().isEmpty());
+    const QJsonObject event = log.backlog().last().toObject();
+    EXPECT_EQ(event.value("name").toString(), "Added Screen");
+    EXPECT_EQ(event.value("parameters").toObject().value("Type").toString(), "Non-Theme:Preformatted");
+    EXPECT_EQ(event.value("parameters").toObject().value("ScreenID").toString(), copy->internalID());
+
+    window->setCurrentIndex(0);
+    ASSERT_TRUE(flow->undoManager().undo());
+    EXPECT_EQ(flow->screenModels().size(), 3u);
+    EXPECT_EQ(window->artboards().size(), 3u);
+    EXPECT_EQ(window->theArtBoard()->screenModel()->internalID(), shownID) << "back to the screen shown before";
+    QVRActionLog::setSharedForTesting(nullptr);
 }
