@@ -215,7 +215,9 @@ TEST(CreatorWindowMends, AForkRelaunchesOnlyTheForkedDocumentsWindow)
     EXPECT_EQ(a.window->currentModel(), a.document) << "an overwriting fork relaunches nothing";
     post(false);
     EXPECT_EQ(a.window->currentModel(), kept);
-    EXPECT_EQ(a.window->artboards().size(), 1u);
+    ASSERT_EQ(a.window->artboards().size(), 1u);
+    EXPECT_EQ(a.window->theArtBoard(), a.window->artboards().front()) << "the relaunched document's board shows";
+    EXPECT_EQ(a.window->theArtBoard()->screenModel(), kept->firstFlowmodel()->screenModels().front());
     EXPECT_EQ(b.window->currentModel(), b.document);
 }
 

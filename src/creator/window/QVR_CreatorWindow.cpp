@@ -262,8 +262,11 @@ void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<
     cleanModelIfOnlyCreatorWindow();
     if (const auto manager = document->documentVideoCompressionManager())
         manager->resumeCompressionForAssetsOfDataModelItem(document);
-    for (QVR_SingleScreenArtBoardView* board : m_artboards)
+    m_canvas->setCurrentWidget(m_emptyCanvas);
+    for (QVR_SingleScreenArtBoardView* board : m_artboards) {
+        m_canvas->removeWidget(board);
         board->deleteLater();
+    }
     m_artboards.clear();
     m_thumbnails.clear();
     m_thumbnailBar->clear();
