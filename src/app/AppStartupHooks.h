@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include <QString>
 
 class QWidget;
+class ViewerDownloadPanel;
 
 // The places where the application shell calls libraries that are built after it (themes, gesture input,
 // the lists window, the quota monitor, the sign-in wall, video compression, draft saving). Each library fills
@@ -45,6 +47,15 @@ struct AppStartupHooks {
     // Whether snap guides are off (the snap-guides item's title); its toggle is the menu command
     // "toggleSnapping".
     std::function<bool()> snappingDisabled;
+    // What an open request shows besides its window: the shared template chooser (made key and brought to the
+    // front), the download panel of a viewer, and the password prompt of a protected document (its window checks
+    // the password itself; exactly one of the two blocks runs). A request that needs one left empty ends
+    // without a window.
+    std::function<void()> showTemplateChooser;
+    std::function<std::unique_ptr<ViewerDownloadPanel>()> makeDownloadPanel;
+    std::function<void(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
+                       std::function<void()> onDismissed)>
+        showPasswordPrompt;
     // Application menu commands that later libraries perform: "preferences", "editProfile", "openURL",
     // "importPowerpoint", "toggleSnapping", "guide", "faq", "feedback", "website". A command without an entry
     // is logged and its item disabled.

@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include "app/AppLogging.h"
+#include "app/AppOpenRequestUi.h"
 #include "app/AppStartupHooks.h"
 #include "app/QVRActionLog.h"
 #include "app/QVRAnalytics.h"
@@ -127,6 +128,9 @@ QString QVRAppDelegate::gestureControllerInstallPath()
 void QVRAppDelegate::applicationDidFinishLaunching()
 {
     AppStartupHooks& hooks = AppStartupHooks::shared();
+    // Open requests reach the windows and panels of the later libraries through the window manager and the hooks.
+    if (!OpenRequestUi::current())
+        OpenRequestUi::registerUi(std::make_shared<AppOpenRequestUi>());
 
     beginStep("logAPIEndpoint");
     const QString configuredURL = qEnvironmentVariable("TESS_API_URL");

@@ -170,6 +170,12 @@ const QVRWindowManager::ManagedWindow* QVRWindowManager::record(const QWidget* w
     return nullptr;
 }
 
+std::shared_ptr<ZERI_TessarineModel> QVRWindowManager::documentForWindow(const QWidget* window) const
+{
+    const ManagedWindow* managed = record(window);
+    return managed ? managed->document.lock() : nullptr;
+}
+
 QVRWindowManager::WindowKind QVRWindowManager::kindOfWindow(const QWidget* window) const
 {
     const ManagedWindow* managed = record(window);

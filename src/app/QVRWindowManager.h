@@ -63,6 +63,8 @@ public:
     // Creator and viewer windows tell the manager which document they show (and its id) whenever it changes.
     void setDocumentForWindow(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document,
                               const QString& documentID);
+    // The document a managed window shows, or nullptr.
+    std::shared_ptr<ZERI_TessarineModel> documentForWindow(const QWidget* window) const;
     // The documents the managed windows show, each once.
     std::vector<std::shared_ptr<ZERI_TessarineModel>> documents() const;
     // The creator window showing the document, or nullptr.

@@ -1,4 +1,5 @@
 #include "app/QVRAppDelegate.h"
+#include "creator/CreatorLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
 
@@ -7,5 +8,6 @@ int main(int argc, char** argv)
     // Libraries built after the shell register with the libraries before them, in link order.
     registerElementsLibrary();
     registerViewerPreviewsLibrary();
+    registerCreatorLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }

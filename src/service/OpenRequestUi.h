@@ -36,8 +36,9 @@ class OpenRequestUi {
 public:
     virtual ~OpenRequestUi() = default;
 
-    // The shared template chooser, made key and brought to the front.
-    virtual void showTemplateChooser() = 0;
+    // The shared template chooser, made key and brought to the front. False when there is none to show: the
+    // request then ends without a window.
+    virtual bool showTemplateChooser() = 0;
     // A creator window with no document that is not downloading one, or a new one.
     virtual QVROpenRequestDelegate* creatorWindowForOpen() = 0;
     // The viewer window already showing `model`, or null.
@@ -55,11 +56,13 @@ public:
 
     // Asks for the password of the document `stringID` in a window of its own. The prompt checks the password
     // with the service itself; on success it closes its window and calls `onUnlocked` with the service's whole
-    // reply. `onDismissed` runs when the user closes it without unlocking. Exactly one of the two runs.
-    virtual void showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
+    // reply. `onDismissed` runs when the user closes it without unlocking. Exactly one of the two runs. False
+    // (and neither runs) when there is no prompt to show: the request then ends without a window.
+    virtual bool showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                                     std::function<void()> onDismissed) = 0;
-    // The sign-in wall with a landing message; `onDone` receives whether the user signed in.
-    virtual void showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) = 0;
+    // The sign-in wall with a landing message; `onDone` receives whether the user signed in. False (and `onDone`
+    // is not called) when there is no wall to show: the request then ends without a window.
+    virtual bool showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) = 0;
 
     // nullptr removes the registered interface.
     static void registerUi(std::shared_ptr<OpenRequestUi> ui);

@@ -233,7 +233,10 @@ void QVROpenRequest::open(DoneBlock done)
             fail(NoWindow, UFM::ERROR_DOWNLOADING_TESSARINE());
             return;
         }
-        ui->showTemplateChooser();
+        if (!ui->showTemplateChooser()) {
+            fail(NoWindow, UFM::ERROR_DOWNLOADING_TESSARINE());
+            return;
+        }
         finish(Error());
     } else if (const auto* text = std::get_if<QString>(&m_cue)) {
         openString(*text);
@@ -405,7 +408,7 @@ void QVROpenRequest::onDownloadReply(const QString& text)
         const QString codeText = code.isString() ? code.toString() : QString::number(code.toInt());
         const auto ui = OpenRequestUi::current();
         if (codeText == QLatin1String("400") && ui) {
-            ui->showRegisterWall(UFM::YOU_NEED_A_FREE_ACCOUNT(), [weak](bool signedIn) {
+            const bool shown = ui->showRegisterWall(UFM::YOU_NEED_A_FREE_ACCOUNT(), [weak](bool signedIn) {
                 const auto self = weak.lock();
                 if (!self || self->m_finished)
                     return;
@@ -414,6 +417,8 @@ void QVROpenRequest::onDownloadReply(const QString& text)
                 else
                     self->fail(SignInRequired, UFM::YOU_NEED_A_FREE_ACCOUNT());
             });
+            if (!shown)
+                fail(NoWindow, UFM::YOU_NEED_A_FREE_ACCOUNT());
             return;
         }
         qCWarning(lcService) << "cannot open document" << m_parsed->value << reply.asError().message;
@@ -429,7 +434,7 @@ void QVROpenRequest::onDownloadReply(const QString& text)
             return;
         }
         const QString stringID = record.value(QStringLiteral("string_id")).toString(m_parsed->value);
-        ui->showPasswordPrompt(
+        const bool shown = ui->showPasswordPrompt(
             stringID.isEmpty() ? m_parsed->value : stringID,
             [weak](const QString& unlockedReply) {
                 if (const auto self = weak.lock(); self && !self->m_finished)
@@ -439,6 +444,8 @@ void QVROpenRequest::onDownloadReply(const QString& text)
                 if (const auto self = weak.lock())
                     self->cancel();
             });
+        if (!shown)
+            fail(NoWindow, notFoundText);
         return;
     }
     openFromDocumentRecord(record);

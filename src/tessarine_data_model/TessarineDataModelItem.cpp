@@ -1,5 +1,6 @@
 #include "tessarine_data_model/TessarineDataModelItem.h"
 
+#include <QJsonArray>
 #include <QUuid>
 
 #include "platform/NotificationCenter.h"
@@ -175,6 +176,44 @@ void registerRestoreStep(const std::weak_ptr<TessarineDataModelItem>& item,
         [action] { UndoSnapshotFiles::release(action->retainedFiles()); });
 }
 
+// Whether two dictionary forms hold the same content. "updated" stamps are skipped at every level: an edit and
+// its reversal both renew them, yet leave nothing to undo. One walk over both trees, sharing their data.
+bool sameContentIgnoringUpdateStamps(const QJsonValue& a, const QJsonValue& b);
+
+bool sameContentIgnoringUpdateStamps(const QJsonObject& a, const QJsonObject& b)
+{
+    qsizetype keysOfA = 0;
+    for (auto it = a.constBegin(); it != a.constEnd(); ++it) {
+        if (it.key() == kUpdatedKey)
+            continue;
+        ++keysOfA;
+        const auto other = b.constFind(it.key());
+        if (other == b.constEnd() || !sameContentIgnoringUpdateStamps(it.value(), other.value()))
+            return false;
+    }
+    const qsizetype keysOfB = b.size() - (b.contains(kUpdatedKey) ? 1 : 0);
+    return keysOfA == keysOfB;
+}
+
+bool sameContentIgnoringUpdateStamps(const QJsonValue& a, const QJsonValue& b)
+{
+    if (a.type() != b.type())
+        return false;
+    if (a.isObject())
+        return sameContentIgnoringUpdateStamps(a.toObject(), b.toObject());
+    if (a.isArray()) {
+        const QJsonArray first = a.toArray();
+        const QJsonArray second = b.toArray();
+        if (first.size() != second.size())
+            return false;
+        for (qsizetype i = 0; i < first.size(); ++i)
+            if (!sameContentIgnoringUpdateStamps(first.at(i), second.at(i)))
+                return false;
+        return true;
+    }
+    return a == b;
+}
+
 } // namespace
 
 void TessarineDataModelItem::beginUndoableChanges(bool endOnNextBegin)
@@ -196,6 +235,11 @@ void TessarineDataModelItem::endUndoableChanges()
         return;
     const auto action = std::exchange(m_currentUndoableAction, nullptr);
     NotificationCenter::defaultCenter().post(kDidEndUndoableChangesNotification, this);
+    // A change that left the item as it found it is no step: undoing it would do nothing visible.
+    if (sameContentIgnoringUpdateStamps(jsonDictionary(), action->snapshot())) {
+        UndoSnapshotFiles::release(action->retainedFiles());
+        return;
+    }
     UndoManager& manager = responder->undoManager();
     manager.beginUndoGrouping();
     registerRestoreStep(weak_from_this(), responder, action);

@@ -79,8 +79,9 @@ public:
     // Undoable changes. The undo responder is the nearest flow (the item itself when it is one); without one
     // these do nothing. begin takes a snapshot of the item's dictionary form (keeping the asset files it refers
     // to); every edit until the matching end forms one undo step, which restores the snapshot. A begin while a
-    // change is open ends that change first, whatever its flag. cancel restores the snapshot and drops the change
-    // without an undo step.
+    // change is open ends that change first, whatever its flag. An end that finds the item's content (all but the
+    // "updated" stamps) equal to the snapshot registers no step and releases the snapshot's files; the end
+    // notification still posts. cancel restores the snapshot and drops the change without an undo step.
     static const QString kDidBeginUndoableChangesNotification;
     static const QString kDidEndUndoableChangesNotification;
     static const QString kDidCancelUndoableChangesNotification;

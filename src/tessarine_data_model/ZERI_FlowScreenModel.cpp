@@ -1,9 +1,15 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QJsonArray>
 #include <QThreadPool>
+#include <QUuid>
+
+#include <unistd.h>
 
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -79,6 +85,34 @@ std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::copy(bool freshIdent
         }
     }
     return screen;
+}
+
+std::shared_ptr<ZERI_FlowScreenModel>
+ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                         const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (!screen)
+        return nullptr;
+    auto copy = screen->copy(true);
+    const QString folder = document ? document->documentAssetStoragePath() : QString();
+    if (!copy || folder.isEmpty() || !QDir().mkpath(folder))
+        return copy;
+    const QString folderPath = QFileInfo(folder).absoluteFilePath();
+    for (const auto& asset : copy->getAllContentAssets()) {
+        const QFileInfo source(asset->localFilePath());
+        if (!source.isFile() || source.absolutePath() == folderPath)
+            continue;
+        const QString suffix = source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
+        const QString target = QDir(folderPath).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + suffix);
+        const bool linked = ::link(QFile::encodeName(source.absoluteFilePath()).constData(),
+                                   QFile::encodeName(target).constData()) == 0;
+        if (!linked && !QFile::copy(source.absoluteFilePath(), target)) {
+            qCWarning(lcTessarineDataModel) << "cannot link or copy" << source.absoluteFilePath() << "into" << folder;
+            continue;
+        }
+        asset->setExternalURL(QUrl::fromLocalFile(target));
+    }
+    return copy;
 }
 
 std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::drawingCopy() const

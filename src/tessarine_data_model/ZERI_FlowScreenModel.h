@@ -32,6 +32,13 @@ public:
     static std::shared_ptr<ZERI_FlowScreenModel> initWithDict(const QJsonObject& dict, Error* error = nullptr);
     // An independent copy, unparented. With `freshIdentifiers` the screen, its objects and their assets get new ids.
     std::shared_ptr<ZERI_FlowScreenModel> copy(bool freshIdentifiers) const;
+    // A copy with fresh identifiers for `document` (a screen chosen from another document, such as a theme's):
+    // every local asset file outside the document's asset folder gets a name of its own there (a hard link, or a
+    // copy where the file system cannot link), so the document never depends on another package's files. A file
+    // that can be neither linked nor copied keeps its place (logged). Unparented; nullptr without a screen.
+    static std::shared_ptr<ZERI_FlowScreenModel>
+    getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       const std::shared_ptr<ZERI_TessarineModel>& document);
     // A copy to draw on another thread while this screen goes on being edited: the screen (same ids) in a
     // throw-away document that never saves, inside a flow of this screen's view size, with the document's theme
     // flag and asset folder. The returned pointer keeps that document alive. nullptr when the screen cannot be

@@ -106,7 +106,11 @@ public:
         m_loadingView.setObjectName(QStringLiteral("loading"));
     }
 
-    void showTemplateChooser() override { m_log.add(QStringLiteral("templateChooser")); }
+    bool showTemplateChooser() override
+    {
+        m_log.add(QStringLiteral("templateChooser"));
+        return true;
+    }
     QVROpenRequestDelegate* creatorWindowForOpen() override
     {
         m_log.add(QStringLiteral("creatorWindow"));
@@ -150,17 +154,19 @@ public:
         m_log.add(QStringLiteral("makeDownloadPanel"));
         return std::make_unique<FakePanel>(m_log, closePanel);
     }
-    void showPasswordPrompt(const QString& stringID, std::function<void(const QString&)> onUnlocked,
+    bool showPasswordPrompt(const QString& stringID, std::function<void(const QString&)> onUnlocked,
                             std::function<void()> onDismissed) override
     {
         m_log.add("passwordPrompt:" + stringID);
         unlock = std::move(onUnlocked);
         dismiss = std::move(onDismissed);
+        return true;
     }
-    void showRegisterWall(const QString& message, std::function<void(bool)> onDone) override
+    bool showRegisterWall(const QString& message, std::function<void(bool)> onDone) override
     {
         m_log.add("registerWall:" + message);
         answerRegisterWall = std::move(onDone);
+        return true;
     }
 
     std::function<void(const QString&)> unlock;

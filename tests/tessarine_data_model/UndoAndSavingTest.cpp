@@ -145,6 +145,7 @@ TEST(UndoableChanges, ABeginWhileAChangeIsOpenEndsItAndItemsWithoutAFlowDoNothin
     f.flow->beginUndoableChanges(false);
     (*f.object)->setRotation(3);
     f.flow->beginUndoableChanges(false);
+    (*f.object)->setRotation(0);
     f.flow->endUndoableChanges();
     EXPECT_EQ(f.flow->undoManager().undoCount(), 4);
     f.flow->undoManager().undo();
@@ -213,6 +214,60 @@ TEST(UndoableChanges, SnapshotsKeepTheirFilesUntilTheirStepIsDropped)
         EXPECT_EQ(files->counts["/p/assets/second.png"], 500) << "a cancel releases its own snapshot";
     }
     EXPECT_EQ(files->counts["/p/assets/second.png"], 0) << "released when the document goes";
+    UndoSnapshotFiles::registerHandler(nullptr);
+}
+
+TEST(UndoableChanges, AChangeThatChangesNothingLeavesNoStepAndKeepsNoFiles)
+{
+    auto files = std::make_shared<CountingFiles>();
+    UndoSnapshotFiles::registerHandler(files);
+    {
+        Fixture f;
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile("/p/assets/picture.png"));
+        (*f.object)->setCroppedImageAsset(asset);
+        NotificationLog log;
+
+        // Setting a value to itself.
+        f.flow->beginUndoableChanges();
+        (*f.object)->setFrame((*f.object)->frame());
+        f.flow->endUndoableChanges();
+        EXPECT_EQ(f.flow->undoManager().undoCount(), 0);
+        EXPECT_EQ(files->counts["/p/assets/picture.png"], 0) << "the dropped snapshot keeps no file";
+        EXPECT_TRUE(log.names.contains(TessarineDataModelItem::kDidEndUndoableChangesNotification))
+            << "the end is still announced";
+        EXPECT_FALSE(f.flow->currentUndoableAction());
+
+        // A move and its reversal, with the objects' update stamps renewed in between.
+        f.flow->beginUndoableChanges();
+        const QJsonObject snapshot = f.flow->currentUndoableAction()->snapshot();
+        (*f.object)->setFrame(QRectF(300, 200, 80, 40));
+        (*f.object)->setUpdatedDate(QDateTime::currentDateTime().addDays(1));
+        f.screen->setUpdatedDate(QDateTime::currentDateTime().addDays(2));
+        (*f.object)->setFrame(QRectF(10, 10, 80, 40));
+        ASSERT_NE(f.flow->jsonDictionary(), snapshot) << "the stamps differ";
+        f.flow->endUndoableChanges();
+        EXPECT_EQ(f.flow->undoManager().undoCount(), 0);
+        EXPECT_EQ(files->counts["/p/assets/picture.png"], 0);
+
+        // A move that stays is one step, and its snapshot keeps the file.
+        f.flow->beginUndoableChanges();
+        (*f.object)->setFrame(QRectF(300, 200, 80, 40));
+        f.flow->endUndoableChanges();
+        EXPECT_EQ(f.flow->undoManager().undoCount(), 1);
+        EXPECT_EQ(files->counts["/p/assets/picture.png"], 1);
+
+        // Content that differs only deep inside (an array member, an added key) still counts.
+        f.flow->beginUndoableChanges();
+        f.screen->addMixedMediaObject(ZERI_MixedMediaObject::objectWithType(4));
+        f.flow->endUndoableChanges();
+        f.flow->beginUndoableChanges();
+        f.screen->setBackgroundColor(Qt::green);
+        f.flow->endUndoableChanges();
+        EXPECT_EQ(f.flow->undoManager().undoCount(), 3);
+        ASSERT_TRUE(f.flow->undoManager().undo());
+        EXPECT_FALSE(f.screen->backgroundColor().isValid());
+    }
     UndoSnapshotFiles::registerHandler(nullptr);
 }
 

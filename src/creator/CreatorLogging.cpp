@@ -1,0 +1,3 @@
+#include "creator/CreatorLogging.h"
+
+Q_LOGGING_CATEGORY(lcCreator, "tess.creator", QtWarningMsg)

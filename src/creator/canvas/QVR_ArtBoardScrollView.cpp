@@ -1,0 +1,80 @@
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+
+#include <QContextMenuEvent>
+#include <QNativeGestureEvent>
+#include <QWheelEvent>
+
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "platform/NotificationCenter.h"
+
+const QString QVR_ArtBoardScrollView::kContentViewBoundsDidChangeNotification =
+    QStringLiteral("QVRArtboardSrollViewContentViewBoundsDidChangeNotification");
+
+QVR_ArtBoardScrollView::QVR_ArtBoardScrollView(QWidget* parent)
+    : QGraphicsView(parent)
+{
+}
+
+void QVR_ArtBoardScrollView::contentViewBoundsChanged()
+{
+    NotificationCenter::defaultCenter().post(kContentViewBoundsDidChangeNotification, this);
+}
+
+void QVR_ArtBoardScrollView::wheelEvent(QWheelEvent* event)
+{
+    // Alt alone zooms; any other wheel scrolls. With Alt held the wheel may arrive as a horizontal one, so
+    // whichever component moved counts. One notch (120 eighths of a degree) is a delta of 1.
+    if (m_artBoard && event->modifiers() == Qt::AltModifier) {
+        const QPoint angle = event->angleDelta();
+        const double delta = (angle.y() != 0 ? angle.y() : angle.x()) / 120.0;
+        if (delta > 0)
+            m_artBoard->zoomInWithVelocity(delta);
+        else if (delta < 0)
+            m_artBoard->zoomOutWithVelocity(-delta);
+        event->accept();
+        return;
+    }
+    QGraphicsView::wheelEvent(event);
+}
+
+bool QVR_ArtBoardScrollView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::NativeGesture) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture && m_artBoard) {
+            const double delta = gesture->value() * 100.0;
+            if (delta > 0)
+                m_artBoard->zoomInWithVelocity(delta);
+            else if (delta < 0)
+                m_artBoard->zoomOutWithVelocity(-delta);
+            event->accept();
+            return true;
+        }
+    }
+    return QGraphicsView::viewportEvent(event);
+}
+
+void QVR_ArtBoardScrollView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Items (the screen and its elements) answer first; a click beside them opens the art board's menu.
+    QGraphicsView::contextMenuEvent(event);
+    if (event->isAccepted() || !m_artBoard)
+        return;
+    m_artBoard->showContextMenu(event->globalPos());
+    event->accept();
+}
+
+void QVR_ArtBoardScrollView::scrollContentsBy(int dx, int dy)
+{
+    QGraphicsView::scrollContentsBy(dx, dy);
+    if (m_artBoard)
+        m_artBoard->updateVisibleArea();
+    contentViewBoundsChanged();
+}
+
+void QVR_ArtBoardScrollView::resizeEvent(QResizeEvent* event)
+{
+    QGraphicsView::resizeEvent(event);
+    if (m_artBoard)
+        m_artBoard->updateVisibleArea();
+}

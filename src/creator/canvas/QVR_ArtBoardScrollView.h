@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QGraphicsView>
+#include <QPointer>
+
+class QVR_SingleScreenArtBoardView;
+
+// The view of an art board: shows its scene and turns Alt + wheel and pinch gestures into zoom requests to the
+// art board. Every scroll (and, through the art board, every zoom) posts
+// "QVRArtboardSrollViewContentViewBoundsDidChangeNotification" with this view as sender.
+class QVR_ArtBoardScrollView : public QGraphicsView {
+    Q_OBJECT
+public:
+    static const QString kContentViewBoundsDidChangeNotification;
+
+    explicit QVR_ArtBoardScrollView(QWidget* parent = nullptr);
+
+    QVR_SingleScreenArtBoardView* artBoard() const { return m_artBoard; }
+    void setArtBoard(QVR_SingleScreenArtBoardView* artBoard) { m_artBoard = artBoard; }
+
+    // Posts the bounds notification.
+    void contentViewBoundsChanged();
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QPointer<QVR_SingleScreenArtBoardView> m_artBoard;
+};

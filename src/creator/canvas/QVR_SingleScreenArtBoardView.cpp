@@ -1,0 +1,292 @@
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+
+#include <cmath>
+
+#include <QGraphicsScene>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <QWheelEvent>
+
+#include "app/QVRWindowManager.h"
+#include "app/QVRWindowManagerManagedWindow.h"
+#include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
+#include "platform/NotificationCenter.h"
+#include "strings/UFM.h"
+
+const QString QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification =
+    QStringLiteral("ARTBOARD_ZOOM_LEVEL_CHANGED_NOTIFICATION_NAME");
+const QString QVR_SingleScreenArtBoardView::kZoomLevelChangedKey = QStringLiteral("ARTBOARD_ZOOM_LEVEL_CHANGED_KEY");
+
+namespace {
+constexpr double kScreenWidth = 1024.0;
+constexpr double kScreenHeight = 748.0;
+constexpr double kCreatorFitMargin = 25.0;
+constexpr double kGestureStep = 0.01;
+constexpr double kSameLevel = 1e-6;
+constexpr int kZoomAnimationMs = 250;
+constexpr int kHandlingDelayMs = 300;
+
+double limited(double level)
+{
+    return std::clamp(level, QVR_SingleScreenArtBoardView::kMinimumMagnification,
+                      QVR_SingleScreenArtBoardView::kMaximumMagnification);
+}
+} // namespace
+
+QVR_SingleScreenArtBoardView::QVR_SingleScreenArtBoardView(QWidget* parent, bool previewOnly)
+    : QWidget(parent)
+    , m_previewOnly(previewOnly)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scrollView = new QVR_ArtBoardScrollView(this);
+    m_scrollView->setArtBoard(this);
+    m_scrollView->setFrameShape(QFrame::NoFrame);
+    m_scrollView->setDragMode(QGraphicsView::NoDrag);
+    m_scrollView->setAlignment(Qt::AlignCenter);
+    m_scrollView->setTransformationAnchor(QGraphicsView::AnchorViewCenter);
+    m_scrollView->setResizeAnchor(QGraphicsView::AnchorViewCenter);
+    m_scrollView->setSceneRect(QRectF(0, 0, kScreenWidth, kScreenHeight));
+    m_scrollView->setBackgroundBrush(QColor::fromRgbF(0.87f, 0.87f, 0.87f));
+    const Qt::ScrollBarPolicy bars = previewOnly ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn;
+    m_scrollView->setHorizontalScrollBarPolicy(bars);
+    m_scrollView->setVerticalScrollBarPolicy(bars);
+    m_scrollView->setContextMenuPolicy(previewOnly ? Qt::NoContextMenu : Qt::DefaultContextMenu);
+    layout->addWidget(m_scrollView);
+}
+
+QVR_SingleScreenArtBoardView::~QVR_SingleScreenArtBoardView()
+{
+    if (m_animation)
+        m_animation->stop();
+    // The scene's items go before the view that shows them.
+    if (m_scene) {
+        m_scrollView->setScene(nullptr);
+        delete m_scene;
+    }
+}
+
+void QVR_SingleScreenArtBoardView::setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    if (screen == m_screen)
+        return;
+    m_screen = screen;
+    if (m_scene)
+        replaceSingleScreen();
+}
+
+void QVR_SingleScreenArtBoardView::setOriginalScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    m_originalScreen = screen;
+    if (m_singleScreen)
+        m_singleScreen->setOriginalFlowScreenModel(screen);
+}
+
+void QVR_SingleScreenArtBoardView::buildSceneIfNeeded()
+{
+    if (m_scene)
+        return;
+    m_scene = new QGraphicsScene(this);
+    m_scene->setSceneRect(QRectF(0, 0, kScreenWidth, kScreenHeight));
+    // Items move with the model; an index would only be rebuilt on every move.
+    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    m_scrollView->setScene(m_scene);
+    replaceSingleScreen();
+}
+
+void QVR_SingleScreenArtBoardView::replaceSingleScreen()
+{
+    delete m_singleScreen;
+    m_singleScreen = nullptr;
+    if (!m_screen)
+        return;
+    m_singleScreen = new QVR_CreatorSingleScreen(m_screen, m_previewOnly);
+    m_singleScreen->setOriginalFlowScreenModel(m_originalScreen);
+    m_scene->addItem(m_singleScreen);
+    updateVisibleArea();
+    m_singleScreen->appropriatelyResizeAllMmobjViews();
+}
+
+QSizeF QVR_SingleScreenArtBoardView::tessarineScreenDisplaySize() const
+{
+    return QSizeF(kScreenWidth * m_magnification, kScreenHeight * m_magnification);
+}
+
+double QVR_SingleScreenArtBoardView::fitZoomLevel() const
+{
+    const bool inCreatorWindow =
+        QVRWindowManager::sharedInstance().kindOfWindow(window()) == QVRWindowManager::WindowKind::Creator;
+    const double margin = inCreatorWindow ? kCreatorFitMargin : 0.0;
+    // The size the viewport has with the scroll bars it always shows. Taken from the board's own size: a hidden
+    // board's scroll view is laid out only when the board is shown.
+    const QSize chrome = m_scrollView->size() - m_scrollView->maximumViewportSize();
+    const QSize viewport = size() - chrome;
+    if (viewport.isEmpty())
+        return m_magnification;
+    return limited(std::min(viewport.width() / (kScreenWidth + margin), viewport.height() / (kScreenHeight + margin)));
+}
+
+void QVR_SingleScreenArtBoardView::setZoomLevel(double level, bool animated, bool notify)
+{
+    if (!std::isfinite(level) || level == 0.0 || (level < 0.0 && level != kFitToScreen))
+        return;
+    const double target = level == kFitToScreen ? fitZoomLevel() : limited(level);
+    const bool animating = m_animation && m_animation->state() == QAbstractAnimation::Running;
+    if (std::fabs(target - m_magnification) < kSameLevel && !animating)
+        return;
+    if (m_animation)
+        m_animation->stop();
+    if (!animated) {
+        ++m_zoomGeneration;
+        applyMagnification(target);
+        handleChangeInMagnification(notify);
+        return;
+    }
+    if (!m_animation) {
+        m_animation = new QVariantAnimation(this);
+        m_animation->setDuration(kZoomAnimationMs);
+        m_animation->setEasingCurve(QEasingCurve::OutCubic);
+        connect(m_animation, &QVariantAnimation::valueChanged, this,
+                [this](const QVariant& value) { applyMagnification(value.toDouble()); });
+    }
+    m_animation->setStartValue(m_magnification);
+    m_animation->setEndValue(target);
+    m_animation->start();
+    // The handling follows once the animation has arrived: it reports the level asked for, never a step on the
+    // way (a busy event loop may not have drawn the last step yet). A newer zoom takes over the handling.
+    const quint64 generation = ++m_zoomGeneration;
+    QPointer<QVR_SingleScreenArtBoardView> self(this);
+    QTimer::singleShot(kHandlingDelayMs, this, [self, notify, generation, target] {
+        if (!self || generation != self->m_zoomGeneration)
+            return;
+        if (self->m_animation->state() == QAbstractAnimation::Running) {
+            self->m_animation->stop();
+            self->applyMagnification(target);
+        }
+        self->handleChangeInMagnification(notify);
+    });
+}
+
+void QVR_SingleScreenArtBoardView::applyMagnification(double level)
+{
+    m_magnification = limited(level);
+    m_scrollView->setTransform(QTransform::fromScale(m_magnification, m_magnification));
+    updateVisibleArea();
+    m_scrollView->contentViewBoundsChanged();
+}
+
+void QVR_SingleScreenArtBoardView::zoomInWithVelocity(double velocity)
+{
+    if (m_previewOnly)
+        return;
+    applyMagnification(m_magnification + velocity * kGestureStep);
+    handleChangeInMagnification(true);
+}
+
+void QVR_SingleScreenArtBoardView::zoomOutWithVelocity(double velocity)
+{
+    if (m_previewOnly)
+        return;
+    applyMagnification(m_magnification - velocity * kGestureStep);
+    handleChangeInMagnification(true);
+}
+
+void QVR_SingleScreenArtBoardView::handleChangeInMagnification(bool notify)
+{
+    updateVisibleArea();
+    if (m_singleScreen)
+        m_singleScreen->appropriatelyResizeAllMmobjViews();
+    m_scrollView->contentViewBoundsChanged();
+    if (notify)
+        NotificationCenter::defaultCenter().post(kZoomLevelChangedNotification, window(),
+                                                 {{kZoomLevelChangedKey, static_cast<float>(m_magnification)}});
+}
+
+void QVR_SingleScreenArtBoardView::updateVisibleArea()
+{
+    if (!m_singleScreen)
+        return;
+    const QRectF shown = m_scrollView->mapToScene(m_scrollView->viewport()->rect()).boundingRect();
+    // A little beyond the edges, so rounding never leaves an unpainted line.
+    const double pad = 2.0 / m_magnification;
+    m_singleScreen->setVisibleArea(shown.adjusted(-pad, -pad, pad, pad));
+}
+
+QMenu* QVR_SingleScreenArtBoardView::rightClickMenu()
+{
+    if (m_previewOnly)
+        return nullptr;
+    if (m_menu)
+        return m_menu;
+    m_menu = new QMenu(QStringLiteral("Screen Menu"), this);
+    m_pasteAction = m_menu->addAction(UFM::SAYS_PASTE());
+    connect(m_pasteAction, &QAction::triggered, this, &QVR_SingleScreenArtBoardView::artboardPaste);
+    m_menu->addSeparator();
+    m_zoomMenu = QVR_ZoomMenuGeneratorObject::zoomMenuWithSupportedZoomLevels(
+        m_menu, [this](QAction* item) { zoomMenuItemChosen(item); });
+    m_menu->addMenu(m_zoomMenu);
+    return m_menu;
+}
+
+void QVR_SingleScreenArtBoardView::validateMenuItems()
+{
+    if (!m_pasteAction)
+        return;
+    // Paste follows the creator window's own answer; a window without one pastes nothing.
+    QWidget* host = window();
+    const bool inCreatorWindow =
+        QVRWindowManager::sharedInstance().kindOfWindow(host) == QVRWindowManager::WindowKind::Creator;
+    m_pasteAction->setEnabled(inCreatorWindow &&
+                              QVRWindowManagerManagedWindow::callValidator(host, "canPaste").value_or(false));
+}
+
+void QVR_SingleScreenArtBoardView::showContextMenu(const QPoint& globalPos)
+{
+    QMenu* menu = rightClickMenu();
+    if (!menu)
+        return;
+    validateMenuItems();
+    menu->popup(globalPos);
+}
+
+void QVR_SingleScreenArtBoardView::artboardPaste()
+{
+    QWidget* host = window();
+    if (QVRWindowManager::sharedInstance().kindOfWindow(host) != QVRWindowManager::WindowKind::Creator)
+        return;
+    const auto modifiers = m_pasteAction ? m_pasteAction->shortcut()[0].keyboardModifiers() : Qt::NoModifier;
+    QVRWindowManagerManagedWindow::callPerformer(host, "performPaste", static_cast<uint>(modifiers.toInt()));
+}
+
+void QVR_SingleScreenArtBoardView::zoomMenuItemChosen(QAction* item)
+{
+    if (!item)
+        return;
+    // A title that does not parse changes nothing.
+    if (const auto level = QVR_ZoomMenuGeneratorObject::zoomLevelForTitle(item->text()))
+        setZoomLevel(*level);
+}
+
+void QVR_SingleScreenArtBoardView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    buildSceneIfNeeded();
+}
+
+void QVR_SingleScreenArtBoardView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    handleChangeInMagnification(true);
+}
+
+void QVR_SingleScreenArtBoardView::wheelEvent(QWheelEvent* event)
+{
+    // The scroll view takes every wheel; what it leaves (nothing more to scroll) stops here.
+    event->accept();
+}

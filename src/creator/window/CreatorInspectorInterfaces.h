@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QWidget;
+class ZERI_MixedMediaObjectProxy;
+
+// The inspector's parts that a creator window hosts. The inspector library registers its own; until then each
+// window gets inert ones (an empty side menu 240 wide when open, panels that track nothing).
+class CreatorSideMenu {
+public:
+    virtual ~CreatorSideMenu() = default;
+    virtual QWidget* widget() = 0;
+    // The width the side bar takes while the menu is open.
+    virtual int openWidth() const = 0;
+};
+
+// The position and size palette and the docked object popover.
+class CreatorObjectPanel {
+public:
+    virtual ~CreatorObjectPanel() = default;
+    virtual QWidget* widget() = 0;
+    virtual void setHidden(bool hidden) = 0;
+    virtual void
+    setTrackedMixedMediaObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects) = 0;
+};
+
+struct CreatorInspectorFactories {
+    std::function<std::unique_ptr<CreatorSideMenu>(QWidget* window)> sideMenu;
+    std::function<std::unique_ptr<CreatorObjectPanel>(QWidget* window)> positionPalette;
+    std::function<std::unique_ptr<CreatorObjectPanel>(QWidget* window)> dockedPopover;
+
+    static CreatorInspectorFactories& shared();
+    // The registered part, or the inert one.
+    static std::unique_ptr<CreatorSideMenu> makeSideMenu(QWidget* window);
+    static std::unique_ptr<CreatorObjectPanel> makePositionPalette(QWidget* window);
+    static std::unique_ptr<CreatorObjectPanel> makeDockedPopover(QWidget* window);
+};

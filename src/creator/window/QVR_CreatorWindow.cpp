@@ -1,0 +1,560 @@
+#include "creator/window/QVR_CreatorWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/QVRAnalytics.h"
+#include "app/QVRWindowManager.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
+#include "platform/UserDefaults.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ModelDrawing.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+const QString QVR_CreatorWindow::kScreenZoomLevelNotification = QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION");
+const QString QVR_CreatorWindow::kNewScreenInsertionNotification =
+    QStringLiteral("NEW_SCREEN_MODEL_INSERTION_NOTIFICATION");
+const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY");
+
+namespace {
+constexpr int kZoomRestoreDelayMs = 100;
+constexpr QSize kThumbnailIconSize(128, 94);
+const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
+} // namespace
+
+QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
+    : INAppStoreWindow(parent)
+{
+    setTitleBarHeight(kTitleBarHeight);
+    setCenterFullScreenButton(false);
+    setCenterTrafficLightButtons(false);
+    setTitleBarDrawingBlock(QVRWindowManager::tessarineWindowTitleViewDrawingBlock());
+    resize(1280, 800);
+
+    m_sideMenu = CreatorInspectorFactories::makeSideMenu(this);
+    m_positionPalette = CreatorInspectorFactories::makePositionPalette(this);
+    m_dockedPopover = CreatorInspectorFactories::makeDockedPopover(this);
+    m_positionPalette->setHidden(true);
+    m_dockedPopover->setHidden(true);
+
+    auto* content = new QHBoxLayout(contentView());
+    content->setContentsMargins(0, 0, 0, 0);
+    content->setSpacing(0);
+    m_splitter = new QSplitter(Qt::Vertical, contentView());
+    m_splitter->setChildrenCollapsible(true);
+    m_canvas = new QStackedWidget(m_splitter);
+    m_emptyCanvas = new QWidget(m_canvas);
+    m_emptyCanvas->setAutoFillBackground(true);
+    QPalette emptyPalette = m_emptyCanvas->palette();
+    emptyPalette.setColor(QPalette::Window, QColor::fromRgbF(0.87f, 0.87f, 0.87f));
+    m_emptyCanvas->setPalette(emptyPalette);
+    m_canvas->addWidget(m_emptyCanvas);
+    m_thumbnailBar = new QListWidget(m_splitter);
+    m_thumbnailBar->setViewMode(QListView::IconMode);
+    m_thumbnailBar->setFlow(QListView::LeftToRight);
+    m_thumbnailBar->setWrapping(false);
+    m_thumbnailBar->setMovement(QListView::Static);
+    m_thumbnailBar->setIconSize(kThumbnailIconSize);
+    m_thumbnailBar->setFixedHeight(kThumbnailIconSize.height() + 48);
+    // Every board takes the canvas's size, shown or not, so zoom levels (fit) agree across them.
+    m_canvas->installEventFilter(this);
+    m_splitter->addWidget(m_canvas);
+    m_splitter->addWidget(m_thumbnailBar);
+    // The canvas never collapses.
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setStretchFactor(0, 1);
+    m_sideBar = m_sideMenu->widget();
+    m_sideBar->setParent(contentView());
+    m_sideBar->setFixedWidth(0);
+    content->addWidget(m_splitter, 1);
+    content->addWidget(m_sideBar);
+
+    // The thumbnail selection decides which board the canvas shows.
+    connect(m_thumbnailBar, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < static_cast<int>(m_artboards.size()))
+            m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(row)]);
+    });
+
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    QPointer<QVR_CreatorWindow> self(this);
+    m_observations.emplace_back(center, center.addObserver(ZERI_TessarineModel::forkCompletedNotification, nullptr,
+                                                           [this](const Notification& n) { onForkComplete(n); }));
+    m_observations.emplace_back(
+        center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
+                                   [this](const Notification& n) { onUndoPerformed(n); }));
+    m_observations.emplace_back(
+        center, center.addObserver(kNewScreenInsertionNotification, nullptr,
+                                   [this](const Notification& n) { insertScreenNotificationReceived(n); }));
+    // A level reported by one board goes to every board of the window on the next turn, without echoes.
+    m_observations.emplace_back(
+        center, center.addObserver(
+                    QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification, this, [self](const Notification& n) {
+                        const QVariant value = n.userInfo.value(QVR_SingleScreenArtBoardView::kZoomLevelChangedKey);
+                        if (!value.isValid())
+                            return;
+                        const double level = value.toFloat();
+                        QTimer::singleShot(0, self, [self, level] {
+                            if (!self)
+                                return;
+                            for (QVR_SingleScreenArtBoardView* board : self->m_artboards)
+                                board->setZoomLevelWithoutNotification(level);
+                        });
+                    }));
+    // A level chosen in a zoom menu applies, animated, to every board.
+    m_observations.emplace_back(center,
+                                center.addObserver(kScreenZoomLevelNotification, this, [self](const Notification& n) {
+                                    const QVariant value = n.userInfo.value(kScreenZoomLevelScaleKey);
+                                    if (!value.isValid())
+                                        return;
+                                    const double level = value.toDouble();
+                                    QTimer::singleShot(0, self, [self, level] {
+                                        if (!self)
+                                            return;
+                                        for (QVR_SingleScreenArtBoardView* board : self->m_artboards)
+                                            board->setZoomLevel(level, true);
+                                    });
+                                }));
+}
+
+QVR_CreatorWindow::~QVR_CreatorWindow()
+{
+    finishClosing();
+}
+
+bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_canvas && event->type() == QEvent::Resize) {
+        for (QVR_SingleScreenArtBoardView* board : m_artboards)
+            if (board != m_canvas->currentWidget())
+                board->setGeometry(m_canvas->rect());
+    }
+    return INAppStoreWindow::eventFilter(watched, event);
+}
+
+QWidget* QVR_CreatorWindow::theCanvasView() const
+{
+    return m_canvas;
+}
+
+QVR_SingleScreenArtBoardView* QVR_CreatorWindow::theArtBoard() const
+{
+    return qobject_cast<QVR_SingleScreenArtBoardView*>(m_canvas->currentWidget());
+}
+
+QVR_CreatorSingleScreen* QVR_CreatorWindow::currentlyDisplayedSingleScreen() const
+{
+    QVR_SingleScreenArtBoardView* board = theArtBoard();
+    return board ? board->singleScreen() : nullptr;
+}
+
+int QVR_CreatorWindow::currentIndex() const
+{
+    const auto it = std::find(m_artboards.begin(), m_artboards.end(), theArtBoard());
+    return it == m_artboards.end() ? -1 : static_cast<int>(it - m_artboards.begin());
+}
+
+void QVR_CreatorWindow::setCurrentIndex(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_artboards.size()))
+        return;
+    m_thumbnailBar->setCurrentRow(index);
+    m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(index)]);
+}
+
+int QVR_CreatorWindow::sideBarWidth() const
+{
+    return m_sideBar->maximumWidth();
+}
+
+bool QVR_CreatorWindow::isPerformingTessarineDownload() const
+{
+    return m_loadingViewHolder && !m_loadingViewHolder->children().isEmpty();
+}
+
+bool QVR_CreatorWindow::isOnlyWindowForTessarine() const
+{
+    const QList<QWidget*> windows = QVRWindowManager::sharedInstance().windows();
+    return std::none_of(windows.begin(), windows.end(), [this](QWidget* window) {
+        auto* other = qobject_cast<QVR_CreatorWindow*>(window);
+        return other && other != this && !other->m_closed && other->m_currentModel == m_currentModel;
+    });
+}
+
+bool QVR_CreatorWindow::cleanModelIfOnlyCreatorWindow()
+{
+    if (!m_currentModel || !isOnlyWindowForTessarine())
+        return false;
+    if (const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_currentModel->filePackage()))
+        package->cleanDirectories();
+    if (const auto manager = m_currentModel->documentVideoCompressionManager())
+        manager->cancelEverything();
+    return true;
+}
+
+void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (document == m_currentModel)
+        return;
+    m_sideMenuObserver.reset();
+    m_flowModelObserver.reset();
+    m_currentModel = document;
+    QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
+    applySideMenuState();
+    if (!document)
+        return;
+    QPointer<QVR_CreatorWindow> self(this);
+    m_sideMenuObserver = document->updateNotifier().addObservationBlock(
+        [self](const void*, const QSet<QString>&) {
+            if (self)
+                self->applySideMenuState();
+        },
+        QStringLiteral("sideMenuOpen"));
+    if (const auto flow = document->firstFlowmodel()) {
+        setWindowTitle(flow->title().isEmpty() ? UFM::UNTITLED_TEXT() : flow->title());
+        m_flowModelObserver = flow->updateNotifier().addObservationBlock(
+            [self](const void*, const QSet<QString>& keys) {
+                if (!self || !self->m_currentModel)
+                    return;
+                if (keys.contains(QStringLiteral("screenModels")))
+                    self->updateScrollViews();
+                if (keys.contains(QStringLiteral("title"))) {
+                    const QString title = self->m_currentModel->firstFlowmodel()->title();
+                    self->setWindowTitle(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
+                }
+            },
+            QStringList{QStringLiteral("screenModels"), QStringLiteral("title")});
+    }
+    QVRAnalytics::logEvent(QStringLiteral("Tessarine Creator Viewed"),
+                           {{QStringLiteral("TessarineStringID"), document->stringID()}}, document);
+    // The window's place and size are kept per document.
+    const QByteArray geometry =
+        UserDefaults::standard().value(document->qvdID() + QStringLiteral("creator")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void QVR_CreatorWindow::applySideMenuState()
+{
+    // Open: the side menu's own width; closed (or no document): none.
+    const bool open = m_currentModel && m_currentModel->sideMenuOpen();
+    m_sideBar->setFixedWidth(open ? m_sideMenu->openWidth() : 0);
+}
+
+void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (!document || document->flowModels().empty())
+        return;
+    setCurrentModel(document);
+    cleanModelIfOnlyCreatorWindow();
+    if (const auto manager = document->documentVideoCompressionManager())
+        manager->resumeCompressionForAssetsOfDataModelItem(document);
+    m_canvas->setCurrentWidget(m_emptyCanvas);
+    for (QVR_SingleScreenArtBoardView* board : m_artboards) {
+        m_canvas->removeWidget(board);
+        board->deleteLater();
+    }
+    m_artboards.clear();
+    m_thumbnails.clear();
+    m_thumbnailBar->clear();
+    setupScreensFromFlowModelToScrollViews(document->firstFlowmodel());
+}
+
+void QVR_CreatorWindow::reloadCurrentlyLoadedModel()
+{
+    const auto document = m_currentModel;
+    launchTessarineWithTessarineModel(document);
+}
+
+void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared_ptr<ZERI_FlowModel>& flow)
+{
+    if (!flow)
+        return;
+    const double rememberedLevel =
+        m_artboards.empty() ? QVR_SingleScreenArtBoardView::kFitToScreen : m_artboards.front()->currentZoomLevel();
+    const auto& screens = flow->screenModels();
+
+    const bool unchanged =
+        m_thumbnails.size() == screens.size() && m_thumbnailBar->count() == static_cast<int>(screens.size()) + 1 &&
+        std::equal(screens.begin(), screens.end(), m_thumbnails.begin(),
+                   [](const auto& screen, const Thumbnail& thumbnail) { return thumbnail.screen == screen; });
+    if (unchanged)
+        return;
+
+    // Thumbnails: kept for screens that stay, made for new ones.
+    std::vector<Thumbnail> thumbnails;
+    for (const auto& screen : screens) {
+        const auto kept = std::find_if(m_thumbnails.rbegin(), m_thumbnails.rend(),
+                                       [&](const Thumbnail& thumbnail) { return thumbnail.screen == screen; });
+        if (kept != m_thumbnails.rend()) {
+            thumbnails.push_back(*kept);
+            continue;
+        }
+        const double scale = kThumbnailSize.width() / 1024.0;
+        thumbnails.push_back({screen, QPixmap::fromImage(ModelDrawing::renderScreen(*screen, scale))});
+    }
+    m_thumbnails = std::move(thumbnails);
+    rebuildThumbnailItems();
+
+    // Boards: kept for screens that stay, made for new ones; the rest go.
+    std::vector<QVR_SingleScreenArtBoardView*> old = std::move(m_artboards);
+    m_artboards.clear();
+    for (const auto& screen : screens) {
+        QVR_SingleScreenArtBoardView* board = nullptr;
+        const auto kept = std::find_if(old.begin(), old.end(), [&](QVR_SingleScreenArtBoardView* candidate) {
+            return candidate && candidate->screenModel() == screen;
+        });
+        if (kept != old.end()) {
+            board = *kept;
+            *kept = nullptr;
+        } else {
+            board = new QVR_SingleScreenArtBoardView(m_canvas);
+            m_canvas->addWidget(board);
+            board->setGeometry(m_canvas->rect());
+            board->setScreenModel(screen);
+        }
+        m_artboards.push_back(board);
+        QPointer<QVR_SingleScreenArtBoardView> guarded(board);
+        QTimer::singleShot(kZoomRestoreDelayMs, board, [guarded, rememberedLevel] {
+            if (guarded)
+                guarded->setZoomLevel(rememberedLevel, true);
+        });
+    }
+    QWidget* shown = m_canvas->currentWidget();
+    for (QVR_SingleScreenArtBoardView* board : old) {
+        if (!board)
+            continue;
+        if (board == shown)
+            m_canvas->setCurrentWidget(m_emptyCanvas);
+        m_canvas->removeWidget(board);
+        board->deleteLater();
+    }
+    if (!theArtBoard() && !m_artboards.empty())
+        m_canvas->setCurrentWidget(m_artboards.front());
+    if (m_thumbnailBar->currentRow() < 0 && !m_artboards.empty())
+        m_thumbnailBar->setCurrentRow(0);
+}
+
+void QVR_CreatorWindow::rebuildThumbnailItems()
+{
+    const QSignalBlocker blocker(m_thumbnailBar);
+    const int row = m_thumbnailBar->currentRow();
+    m_thumbnailBar->clear();
+    for (std::size_t i = 0; i < m_thumbnails.size(); ++i)
+        new QListWidgetItem(QIcon(m_thumbnails[i].preview), QString::number(i + 1), m_thumbnailBar);
+    new QListWidgetItem(UFM::ADD_SCREEN_TEXT(), m_thumbnailBar);
+    if (row >= 0 && row < static_cast<int>(m_thumbnails.size()))
+        m_thumbnailBar->setCurrentRow(row);
+}
+
+void QVR_CreatorWindow::updateScrollViews()
+{
+    if (!m_currentModel)
+        return;
+    qCInfo(lcCreator) << "Screen Models has changed.";
+    const int oldIndex = currentIndex();
+    QVR_SingleScreenArtBoardView* shownBoard = theArtBoard();
+    const auto shownScreen = shownBoard ? shownBoard->screenModel() : nullptr;
+    setupScreensFromFlowModelToScrollViews(m_currentModel->firstFlowmodel());
+    const int count = static_cast<int>(m_artboards.size());
+    if (count == 0) {
+        // No screens: no board shows.
+        m_canvas->setCurrentWidget(m_emptyCanvas);
+        m_thumbnailBar->setCurrentRow(-1);
+        return;
+    }
+    int index = oldIndex;
+    for (int i = count - 1; i >= 0; --i) {
+        if (shownScreen && m_artboards[static_cast<std::size_t>(i)]->screenModel() == shownScreen) {
+            index = i;
+            break;
+        }
+    }
+    index = std::clamp(index, 0, count - 1);
+    setCurrentIndex(index);
+}
+
+void QVR_CreatorWindow::pageToScreenWithScreenID(const QString& screenID)
+{
+    if (screenID.isEmpty())
+        return;
+    for (std::size_t i = 0; i < m_artboards.size(); ++i) {
+        const auto screen = m_artboards[i]->screenModel();
+        if (screen && screen->internalID() == screenID) {
+            setCurrentIndex(static_cast<int>(i));
+            return;
+        }
+    }
+}
+
+QWidget* QVR_CreatorWindow::widgetOfThisWindow(const void* object) const
+{
+    if (!object)
+        return nullptr;
+    QList<QWidget*> candidates{const_cast<QVR_CreatorWindow*>(this)};
+    candidates += findChildren<QWidget*>();
+    for (QWidget* topLevel : QApplication::topLevelWidgets()) {
+        for (QWidget* owner = topLevel->parentWidget(); owner; owner = owner->parentWidget()) {
+            if (owner == this) {
+                candidates << topLevel << topLevel->findChildren<QWidget*>();
+                break;
+            }
+        }
+    }
+    for (QWidget* candidate : candidates)
+        if (static_cast<const void*>(candidate) == object)
+            return candidate;
+    return nullptr;
+}
+
+void QVR_CreatorWindow::insertScreenNotificationReceived(const Notification& notification)
+{
+    QWidget* sender = widgetOfThisWindow(notification.sender);
+    if (!sender || !m_currentModel)
+        return;
+    // A chooser shown over a shield window closes with it.
+    if (auto* shield = qobject_cast<MouseEventShieldWindow*>(sender->window()))
+        shield->closeOnClickView()->performClose();
+    const auto chosen = std::dynamic_pointer_cast<ZERI_FlowScreenModel>(
+        notification.userInfo.value(QStringLiteral("screenModel")).value<ModelItemRef>().lock());
+    const auto flow = m_currentModel->firstFlowmodel();
+    if (!chosen || !flow)
+        return;
+    const int screens = static_cast<int>(flow->screenModels().size());
+    const int index = screens == 0 ? 0 : currentIndex() + 1;
+    if (index < 0 || index > screens)
+        return;
+    const auto copy = ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(chosen, m_currentModel);
+    if (!copy)
+        return;
+
+    flow->beginUndoableChanges();
+    QVR_SingleScreenArtBoardView* shown = theArtBoard();
+    if (const auto displayed = shown ? shown->screenModel() : nullptr;
+        displayed && !displayed->internalID().isEmpty() && flow->currentUndoableAction())
+        flow->currentUndoableAction()->setUserInfo({{kScreenToPageTo, displayed->internalID()}});
+    flow->insertFlowScreen(copy, index);
+    flow->endUndoableChanges();
+    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    setCurrentIndex(index);
+
+    // A flow without a theme (none or empty) names the kind of screen instead.
+    const QString theme = flow->themeID();
+    const QString type =
+        !theme.isEmpty()
+            ? theme
+            : QStringLiteral("Non-Theme:%1")
+                  .arg(copy->mixedMediaObjects().empty() ? QStringLiteral("Blank") : QStringLiteral("Preformatted"));
+    QVRAnalytics::logEvent(QStringLiteral("Added Screen"),
+                           {{QStringLiteral("Type"), type}, {QStringLiteral("ScreenID"), copy->internalID()}},
+                           m_currentModel);
+}
+
+void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)
+{
+    if (!m_currentModel || !notification.sender)
+        return;
+    // Only steps of this window's document: the document itself, one of its flows or one of their screens.
+    bool ours = notification.sender == m_currentModel.get();
+    for (const auto& flow : m_currentModel->flowModels()) {
+        ours = ours || notification.sender == flow.get();
+        for (const auto& screen : flow->screenModels())
+            ours = ours || notification.sender == screen.get();
+    }
+    if (!ours)
+        return;
+    const auto action = notification.userInfo.value(QStringLiteral("undoableAction")).value<UndoableActionRef>();
+    if (!action)
+        return;
+    // A flow's screens are rebuilt first, so the page lands on the restored screen.
+    if (const auto flow = m_currentModel->firstFlowmodel())
+        flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    pageToScreenWithScreenID(action->userInfo().value(kScreenToPageTo).toString());
+}
+
+void QVR_CreatorWindow::onForkComplete(const Notification& notification)
+{
+    // Only the window showing the forked document relaunches, with the copy that kept the server's version.
+    if (!m_currentModel || notification.sender != m_currentModel.get())
+        return;
+    if (notification.userInfo.value(QStringLiteral("overwrite")).toBool())
+        return;
+    const auto oldModel = std::dynamic_pointer_cast<ZERI_TessarineModel>(
+        notification.userInfo.value(QStringLiteral("oldModel")).value<ModelItemRef>().lock());
+    if (oldModel)
+        launchTessarineWithTessarineModel(oldModel);
+}
+
+void QVR_CreatorWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
+{
+    delete m_loadingViewHolder;
+    auto* holder = new QWidget(contentView());
+    holder->setGeometry(contentView()->rect());
+    holder->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(holder);
+    if (auto* widget = qobject_cast<QWidget*>(view))
+        layout->addWidget(widget, 0, Qt::AlignCenter);
+    else if (view)
+        view->setParent(holder);
+    holder->show();
+    holder->raise();
+    m_loadingViewHolder = holder;
+}
+
+void QVR_CreatorWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+{
+    delete m_loadingViewHolder;
+    launchTessarineWithTessarineModel(model);
+}
+
+void QVR_CreatorWindow::closeEvent(QCloseEvent* event)
+{
+    INAppStoreWindow::closeEvent(event);
+    if (event->isAccepted())
+        finishClosing();
+}
+
+void QVR_CreatorWindow::finishClosing()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_observations.clear();
+    m_sideMenuObserver.reset();
+    m_flowModelObserver.reset();
+    if (!m_currentModel)
+        return;
+    const auto document = std::exchange(m_currentModel, nullptr);
+    UserDefaults::standard().setValue(document->qvdID() + QStringLiteral("creator"), saveGeometry());
+    // Checked with the document still set, so other windows on it count.
+    m_currentModel = document;
+    const bool onlyWindow = isOnlyWindowForTessarine();
+    m_currentModel = nullptr;
+    if (!onlyWindow)
+        return;
+    // The clean-up keeps every file the loaded draft or an undo step names, so it may run before the draft
+    // is written; unloading then saves the draft and detaches the document.
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+    if (package)
+        package->cleanDirectories();
+    if (const auto manager = document->documentVideoCompressionManager())
+        manager->cancelEverything();
+    if (package) {
+        Error error;
+        if (!package->unloadModel(&error))
+            qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
+    }
+}

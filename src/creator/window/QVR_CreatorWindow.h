@@ -1,0 +1,116 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QPointer>
+
+#include "controls/INAppStoreWindow.h"
+#include "platform/NotificationCenter.h"
+#include "service/QVROpenRequest.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
+
+class QListWidget;
+class QSplitter;
+class QStackedWidget;
+class QVR_CreatorSingleScreen;
+class QVR_SingleScreenArtBoardView;
+class CreatorObjectPanel;
+class CreatorSideMenu;
+class ZERI_FlowModel;
+class ZERI_FlowScreenModel;
+class ZERI_TessarineModel;
+
+// The editing window of one document: one art board per screen of the document's first flow, one shown at a
+// time, and a strip of screen thumbnails (the last item adds a screen). The boards and thumbnails follow the
+// flow's screens; an undo or redo pages to the screen the step was made on; a zoom level set on one board
+// carries over to all of them.
+//
+// Made by the window manager through the creator window factory (registerCreatorLibrary). Main thread only.
+class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate {
+    Q_OBJECT
+public:
+    static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
+    static const QString kScreenZoomLevelScaleKey;     // "SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY"
+    // Posted by the new-screen chooser with one of its widgets as sender; "screenModel": the chosen screen as a
+    // ModelItemRef. The window the widget belongs to inserts a copy after the shown screen.
+    static const QString kNewScreenInsertionNotification; // "NEW_SCREEN_MODEL_INSERTION_NOTIFICATION"
+    static constexpr int kTitleBarHeight = 72;
+    static constexpr QSize kThumbnailSize{512, 374};
+
+    explicit QVR_CreatorWindow(QWidget* parent = nullptr);
+    ~QVR_CreatorWindow() override;
+
+    std::shared_ptr<ZERI_TessarineModel> currentModel() const { return m_currentModel; }
+    void setCurrentModel(const std::shared_ptr<ZERI_TessarineModel>& document);
+    // Loads the document (ignored without flows).
+    void launchTessarineWithTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document);
+    void reloadCurrentlyLoadedModel();
+
+    void setupScreensFromFlowModelToScrollViews(const std::shared_ptr<ZERI_FlowModel>& flow);
+    void updateScrollViews();
+    // Shows the first board whose screen has that id; an unknown id keeps the shown screen.
+    void pageToScreenWithScreenID(const QString& screenID);
+
+    const std::vector<QVR_SingleScreenArtBoardView*>& artboards() const { return m_artboards; }
+    QVR_SingleScreenArtBoardView* theArtBoard() const;
+    QVR_CreatorSingleScreen* currentlyDisplayedSingleScreen() const;
+    // The index of the shown screen, or −1 when the window shows none.
+    int currentIndex() const;
+    void setCurrentIndex(int index);
+    // Thumbnail items: one per screen, then the add-screen item.
+    QListWidget* theThumbnailBarView() const { return m_thumbnailBar; }
+    QWidget* theCanvasView() const;
+    QSplitter* theSplitView() const { return m_splitter; }
+    QWidget* sideBarView() const { return m_sideBar; }
+    int sideBarWidth() const;
+
+    Q_INVOKABLE bool isPerformingTessarineDownload() const;
+    bool isOnlyWindowForTessarine() const;
+    // When this is the only window on the document: the package's clean-up and the end of its re-encodings.
+    bool cleanModelIfOnlyCreatorWindow();
+
+    // QVROpenRequestDelegate
+    void openRequesterWantsToDisplayLoadingView(QObject* view) override;
+    void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Thumbnail {
+        std::shared_ptr<ZERI_FlowScreenModel> screen;
+        QPixmap preview;
+    };
+
+    void insertScreenNotificationReceived(const Notification& notification);
+    // The widget `object` points at when it is this window, one of its widgets or a widget of one of its child
+    // windows; nullptr otherwise. The pointer is only compared, never followed, until it is found.
+    QWidget* widgetOfThisWindow(const void* object) const;
+    void onUndoPerformed(const Notification& notification);
+    void onForkComplete(const Notification& notification);
+    void applySideMenuState();
+    void rebuildThumbnailItems();
+    void finishClosing();
+
+    QSplitter* m_splitter = nullptr;
+    QStackedWidget* m_canvas = nullptr;
+    QListWidget* m_thumbnailBar = nullptr;
+    QWidget* m_sideBar = nullptr;
+    QWidget* m_emptyCanvas = nullptr;
+    QPointer<QWidget> m_loadingViewHolder;
+    std::unique_ptr<CreatorSideMenu> m_sideMenu;
+    std::unique_ptr<CreatorObjectPanel> m_positionPalette;
+    std::unique_ptr<CreatorObjectPanel> m_dockedPopover;
+
+    std::shared_ptr<ZERI_TessarineModel> m_currentModel;
+    std::vector<QVR_SingleScreenArtBoardView*> m_artboards;
+    std::vector<Thumbnail> m_thumbnails;
+    bool m_closed = false;
+
+    ObjectUpdateNotifierObserver m_sideMenuObserver;
+    ObjectUpdateNotifierObserver m_flowModelObserver;
+    std::vector<NotificationObservation> m_observations;
+};

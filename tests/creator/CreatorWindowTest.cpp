@@ -1,0 +1,253 @@
+#include <QApplication>
+#include <QListWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "app/QVRWindowManager.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+
+namespace {
+
+QVR_CreatorWindow* makeWindow()
+{
+    registerCreatorLibrary();
+    auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    EXPECT_TRUE(window) << "the registered factory makes creator windows";
+    return window;
+}
+
+// A creator window showing a document of three screens, its boards' viewports 800 × 600 pixels.
+struct LoadedWindow {
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(3);
+    std::shared_ptr<ZERI_FlowModel> flow = document->firstFlowmodel();
+    QPointer<QVR_CreatorWindow> window = makeWindow();
+
+    LoadedWindow()
+    {
+        window->launchTessarineWithTessarineModel(document);
+        QApplication::processEvents();
+    }
+    ~LoadedWindow() { delete window; }
+    void sizeBoards()
+    {
+        const QSize viewport = window->theArtBoard()->theScrollView()->maximumViewportSize();
+        window->resize(window->size() + QSize(800, 600) - viewport);
+        QApplication::processEvents();
+    }
+    std::vector<double> levels() const
+    {
+        std::vector<double> result;
+        for (QVR_SingleScreenArtBoardView* board : window->artboards())
+            result.push_back(board->currentZoomLevel());
+        return result;
+    }
+    void deliver() { flow->updateNotifier().sendUpdateNotificationsIfNeeded(); }
+};
+
+} // namespace
+
+TEST(CreatorWindowLaunch, OneBoardPerScreenAndTheFirstShown)
+{
+    LoadedWindow f;
+    ASSERT_EQ(f.window->artboards().size(), 3u);
+    ASSERT_EQ(f.window->theThumbnailBarView()->count(), 4) << "the last item adds a screen";
+    EXPECT_EQ(f.window->currentIndex(), 0);
+    EXPECT_EQ(f.window->theArtBoard(), f.window->artboards()[0]);
+    EXPECT_TRUE(f.window->artboards()[0]->hasBuiltScene());
+    EXPECT_FALSE(f.window->artboards()[1]->hasBuiltScene()) << "a board builds its scene when first shown";
+    EXPECT_FALSE(f.window->artboards()[2]->hasBuiltScene());
+    EXPECT_EQ(QVRWindowManager::sharedInstance().creatorWindowForModel(f.document), f.window.data());
+
+    // Set up again on the unchanged flow: the same boards and thumbnail pictures.
+    const auto boards = f.window->artboards();
+    const qint64 firstPicture = f.window->theThumbnailBarView()->item(0)->icon().cacheKey();
+    f.window->setupScreensFromFlowModelToScrollViews(f.flow);
+    EXPECT_EQ(f.window->artboards(), boards);
+    EXPECT_EQ(f.window->theThumbnailBarView()->item(0)->icon().cacheKey(), firstPicture);
+
+    // Choosing a thumbnail shows its board.
+    f.window->theThumbnailBarView()->setCurrentRow(2);
+    EXPECT_EQ(f.window->theArtBoard(), f.window->artboards()[2]);
+    EXPECT_TRUE(f.window->artboards()[2]->hasBuiltScene());
+
+    // A document without flows changes nothing.
+    auto empty = ZERI_TessarineModel::create();
+    while (!empty->flowModels().empty())
+        empty->removeFlowModel(empty->flowModels().front());
+    f.window->launchTessarineWithTessarineModel(empty);
+    EXPECT_EQ(f.window->currentModel(), f.document);
+}
+
+TEST(CreatorWindowLaunch, DeletedScreensKeepTheShownOneOrItsNeighbour)
+{
+    LoadedWindow f;
+    const auto screens = f.flow->screenModels();
+    f.window->setCurrentIndex(2);
+    f.flow->removeFlowScreen(screens[2]);
+    f.deliver();
+    ASSERT_EQ(f.window->artboards().size(), 2u);
+    EXPECT_EQ(f.window->currentIndex(), 1) << "the new last screen";
+    EXPECT_EQ(f.window->theThumbnailBarView()->count(), 3);
+
+    f.flow->addFlowScreen(screens[2]);
+    f.deliver();
+    f.window->setCurrentIndex(2);
+    f.flow->removeFlowScreen(screens[0]);
+    f.deliver();
+    EXPECT_EQ(f.window->theArtBoard()->screenModel(), screens[2]) << "the shown screen stays shown";
+    EXPECT_EQ(f.window->currentIndex(), 1);
+
+    f.flow->removeFlowScreen(screens[1]);
+    f.flow->removeFlowScreen(screens[2]);
+    f.deliver();
+    EXPECT_TRUE(f.window->artboards().empty());
+    EXPECT_EQ(f.window->currentIndex(), -1);
+    EXPECT_EQ(f.window->theArtBoard(), nullptr) << "no screens: no board shows";
+    EXPECT_EQ(f.window->theThumbnailBarView()->count(), 1);
+    EXPECT_EQ(f.window->currentlyDisplayedSingleScreen(), nullptr);
+}
+
+TEST(CreatorWindowZoom, OneLevelForEveryBoardWithoutEchoes)
+{
+    LoadedWindow f;
+    f.sizeBoards();
+    QVR_SingleScreenArtBoardView* shown = f.window->theArtBoard();
+    // The zoom restore after launch fits a new window's screens.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::fabs(shown->currentZoomLevel() - 0.7626) < 5e-4; }, 2000));
+    QTest::qWait(350); // every board's handling has run
+    const QPointF origin = shown->theScrollView()->viewportTransform().map(QPointF(0, 0));
+    EXPECT_NEAR(origin.x(), 9.5, 0.5);
+
+    PostCounter zooms(QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification);
+    shown->setZoomLevel(1.5, false);
+    QApplication::processEvents();
+    EXPECT_EQ(f.levels(), std::vector<double>({1.5, 1.5, 1.5}));
+    EXPECT_EQ(zooms.count, 1) << "boards given the level by the window post nothing";
+
+    auto choose = [&](double level) {
+        NotificationCenter::defaultCenter().post(QVR_CreatorWindow::kScreenZoomLevelNotification, f.window.data(),
+                                                 {{QVR_CreatorWindow::kScreenZoomLevelScaleKey, level}});
+    };
+    choose(-1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto levels = f.levels();
+            return std::all_of(levels.begin(), levels.end(), [](double l) { return std::fabs(l - 0.7626) < 5e-4; });
+        },
+        1000));
+    choose(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.levels() == std::vector<double>({10, 10, 10}); }, 2000));
+    choose(0.05);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.levels() == std::vector<double>({0.1, 0.1, 0.1}); }, 2000));
+    QTest::qWait(350); // every board's handling has run
+    const int posted = zooms.count;
+    choose(0.1);
+    QTest::qWait(350);
+    EXPECT_EQ(zooms.count, posted) << "the level shown posts nothing";
+
+    // Another window's level does not reach this one.
+    NotificationCenter::defaultCenter().post(QVR_CreatorWindow::kScreenZoomLevelNotification, nullptr,
+                                             {{QVR_CreatorWindow::kScreenZoomLevelScaleKey, 2.0}});
+    QTest::qWait(350);
+    EXPECT_EQ(f.levels(), std::vector<double>({0.1, 0.1, 0.1}));
+}
+
+TEST(CreatorWindowUndo, UndoPagesToTheEditedScreen)
+{
+    LoadedWindow f;
+    const auto screens = f.flow->screenModels();
+    f.window->setCurrentIndex(1);
+    f.flow->beginUndoableChanges();
+    f.flow->currentUndoableAction()->setUserInfo({{"screenToPageTo", screens[1]->internalID()}});
+    screens[1]->setBackgroundColor(Qt::red);
+    f.flow->endUndoableChanges();
+
+    f.window->setCurrentIndex(0);
+    ASSERT_TRUE(f.flow->undoManager().undo());
+    EXPECT_EQ(f.window->currentIndex(), 1);
+    f.window->setCurrentIndex(2);
+    ASSERT_TRUE(f.flow->undoManager().redo());
+    EXPECT_EQ(f.window->currentIndex(), 1);
+
+    // A step without a screen to page to, or with an unknown one, keeps the shown screen.
+    for (const QVariantMap& info : {QVariantMap(), QVariantMap{{"screenToPageTo", "nowhere"}}}) {
+        f.flow->beginUndoableChanges();
+        f.flow->currentUndoableAction()->setUserInfo(info);
+        screens[2]->setBackgroundColor(Qt::green);
+        f.flow->endUndoableChanges();
+        f.window->setCurrentIndex(2);
+        ASSERT_TRUE(f.flow->undoManager().undo());
+        EXPECT_EQ(f.window->currentIndex(), 2);
+    }
+
+    // Undo in another document's flow leaves this window alone.
+    const auto other = makeDocument(2);
+    other->firstFlowmodel()->beginUndoableChanges();
+    other->firstFlowmodel()->currentUndoableAction()->setUserInfo({{"screenToPageTo", "S0"}});
+    other->firstFlowmodel()->screenModels()[0]->setBackgroundColor(Qt::blue);
+    other->firstFlowmodel()->endUndoableChanges();
+    ASSERT_TRUE(other->firstFlowmodel()->undoManager().undo());
+    EXPECT_EQ(f.window->currentIndex(), 2);
+}
+
+TEST(CreatorWindowMends, AForkRelaunchesOnlyTheForkedDocumentsWindow)
+{
+    LoadedWindow a;
+    LoadedWindow b;
+    auto kept = makeDocument(1);
+    auto post = [&](bool overwrite) {
+        NotificationCenter::defaultCenter().post(
+            ZERI_TessarineModel::forkCompletedNotification, a.document.get(),
+            {{"overwrite", overwrite}, {"oldModel", QVariant::fromValue(ModelItemRef(kept))}});
+    };
+    post(true);
+    EXPECT_EQ(a.window->currentModel(), a.document) << "an overwriting fork relaunches nothing";
+    post(false);
+    EXPECT_EQ(a.window->currentModel(), kept);
+    ASSERT_EQ(a.window->artboards().size(), 1u);
+    EXPECT_EQ(a.window->theArtBoard(), a.window->artboards().front()) << "the relaunched document's board shows";
+    EXPECT_EQ(a.window->theArtBoard()->screenModel(), kept->firstFlowmodel()->screenModels().front());
+    EXPECT_EQ(b.window->currentModel(), b.document);
+}
+
+TEST(CreatorWindowMends, TheSideMenuOpensToItsWidth)
+{
+    LoadedWindow f;
+    EXPECT_EQ(f.window->sideBarWidth(), 0);
+    f.document->setSideMenuOpen(true);
+    f.document->updateNotifier().sendUpdateNotificationsIfNeeded();
+    EXPECT_EQ(f.window->sideBarWidth(), 240);
+    f.document->setSideMenuOpen(false);
+    f.document->updateNotifier().sendUpdateNotificationsIfNeeded();
+    EXPECT_EQ(f.window->sideBarWidth(), 0);
+}
+
+TEST(CreatorWindowLook, TitleStripThumbnailsAndACentredScreen)
+{
+    LoadedWindow f;
+    f.window->resize(1280, 800);
+    QApplication::processEvents();
+    QTest::qWait(450);
+    const QImage picture = f.window->grab().toImage();
+    ASSERT_EQ(picture.size(), QSize(1280, 800));
+    EXPECT_EQ(f.window->titleBarRect().height(), 72);
+    EXPECT_EQ(f.window->theThumbnailBarView()->count(), 4);
+
+    QVR_SingleScreenArtBoardView* board = f.window->theArtBoard();
+    const QPoint centre = board->mapTo(f.window, board->rect().center());
+    EXPECT_EQ(qGray(picture.pixel(centre)), 255) << "the white screen in the middle of the board";
+    const QPoint beside = board->mapTo(f.window, QPoint(3, board->height() / 2));
+    EXPECT_NEAR(qGray(picture.pixel(beside)), 223, 3) << "the surround";
+    EXPECT_LT(board->mapTo(f.window, QPoint(0, 0)).y(), 800 - f.window->theThumbnailBarView()->height());
+}
