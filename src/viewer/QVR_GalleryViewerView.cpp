@@ -129,6 +129,9 @@ void QVR_GalleryViewerView::buildPages()
                 if (!downloader->fileExists())
                     downloader->downloadAndCache();
                 holder->setDownloader(downloader);
+            } else if (const QString local = asset ? asset->localFilePath() : QString(); !local.isEmpty()) {
+                // A document without a package yet: its files are where they were imported from.
+                holder->setImagePath(local);
             } else {
                 qCWarning(lcViewer) << "gallery image" << assetID << "has no file to show";
             }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -224,6 +225,21 @@ TEST_F(GalleryViewer, LogsItsViewingTimeAndIgnoresOtherViewersKeyPosts)
     const QJsonObject parameters = events.first().value(QStringLiteral("parameters")).toObject();
     EXPECT_EQ(parameters.value(QStringLiteral("Gallery ID")).toString(), galleryID);
     EXPECT_TRUE(parameters.contains(QStringLiteral("duration")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(GalleryViewer, ADocumentWithoutAPackageShowsItsImportedFiles)
+{
+    const QString path = env.temporaryPath(QStringLiteral("imported.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(imageBytes(kBlue));
+    file.close();
+    auto view = show(makeGallery({QUrl::fromLocalFile(path)}));
+    EXPECT_TRUE(showsColour(*view, kBlue));
 }
 
 } // namespace
