@@ -1,6 +1,7 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/CreatorLibrary.h"
 #include "elements/views/ElementsLibrary.h"
+#include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
 
 int main(int argc, char** argv)
@@ -9,5 +10,6 @@ int main(int argc, char** argv)
     registerElementsLibrary();
     registerViewerPreviewsLibrary();
     registerCreatorLibrary();
+    registerViewerLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }

@@ -1,0 +1,3 @@
+#include "viewer/ViewerLogging.h"
+
+Q_LOGGING_CATEGORY(lcViewer, "tess.viewer", QtInfoMsg)
