@@ -67,6 +67,18 @@ QString textFileNamedMp4()
     });
 }
 
+QString subtitlesOnly()
+{
+    return madeOnce(QStringLiteral("words.mkv"), [](const QString& path) {
+        const QString srt = clipFolder().filePath(QStringLiteral("words.srt"));
+        QFile file(srt);
+        if (!file.open(QIODevice::WriteOnly) || file.write("1\n00:00:00,000 --> 00:00:01,500\nHello\n\n") <= 0)
+            return false;
+        file.close();
+        return MediaTestClips::make(path, {"-i", srt, "-c:s", "srt"});
+    });
+}
+
 QString folder()
 {
     return madeOnce(QStringLiteral("a-folder.mp4"), [](const QString& path) { return QDir().mkpath(path); });

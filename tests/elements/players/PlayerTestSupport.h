@@ -21,6 +21,7 @@ QString clip640x360();         // 2 s, no sound
 QString clip6Seconds();        // 6 s, 320 × 240, tone
 QString soundOnly();           // 2 s AAC in .m4a
 QString textFileNamedMp4();    // not media at all
+QString subtitlesOnly();       // a Matroska file whose only stream is subtitles
 QString folder();              // an existing folder
 
 } // namespace PlayerClips

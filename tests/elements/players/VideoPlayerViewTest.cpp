@@ -96,6 +96,20 @@ TEST_F(PlayerView, TextFileNamedLikeAVideoFailsOnceWithAMessageAndNeverShowsAPic
     EXPECT_FALSE(view->isShowingPicture());
 }
 
+TEST_F(PlayerView, MediaWithNeitherSoundNorPictureFailsOnceWithoutAnError)
+{
+    const QString words = PlayerClips::subtitlesOnly();
+    REQUIRE_CLIP(words);
+    view->setVideoURL(QUrl::fromLocalFile(words));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.errors.empty(); }, 5000));
+    watchPicture(300);
+    ASSERT_EQ(reports.errors.size(), 1u);
+    EXPECT_EQ(reports.ready, 0);
+    EXPECT_FALSE(view->isShowingPicture());
+    if (reports.errors.front())
+        ADD_FAILURE() << "expected no error object, got " << reports.errors.front()->description().toStdString();
+}
+
 TEST_F(PlayerView, EmptyMissingAndFolderURLsEachFailOnceAndCloseStillWorks)
 {
     int closes = 0;
