@@ -59,8 +59,11 @@ void VideoPlayer::setRate(double rate)
         m_player.play();
     } else {
         rate = rate > 0 ? 2.0 : -2.0;
-        if (!m_fastTimer.isActive())
-            m_fastPosition = m_player.position();
+        if (!m_fastTimer.isActive() || (rate < 0) != (m_rate < 0)) {
+            // Anchored where the media stands, or where the fast play in the other direction has got to.
+            m_fastOrigin = m_fastTimer.isActive() ? fastPosition() : std::max<qint64>(0, m_player.position());
+            m_fastClock.start();
+        }
         m_player.pause();
         m_fastTimer.start();
     }
@@ -72,7 +75,7 @@ void VideoPlayer::setRate(double rate)
 
 qint64 VideoPlayer::position() const
 {
-    return m_fastTimer.isActive() ? m_fastPosition : std::max<qint64>(0, m_player.position());
+    return m_fastTimer.isActive() ? fastPosition() : std::max<qint64>(0, m_player.position());
 }
 
 qint64 VideoPlayer::duration() const
@@ -86,8 +89,10 @@ void VideoPlayer::setPosition(qint64 milliseconds)
     milliseconds = std::max<qint64>(0, milliseconds);
     if (total > 0)
         milliseconds = std::min(milliseconds, total);
-    if (m_fastTimer.isActive())
-        m_fastPosition = milliseconds;
+    if (m_fastTimer.isActive()) {
+        m_fastOrigin = milliseconds;
+        m_fastClock.start();
+    }
     m_player.setPosition(milliseconds);
 }
 
@@ -104,25 +109,29 @@ bool VideoPlayer::isAtEnd() const
     return total > 0 && total - position() <= kEndToleranceMilliseconds;
 }
 
+qint64 VideoPlayer::fastPosition() const
+{
+    // Twice the time since the anchor, in the direction of the rate, within the media.
+    const qint64 moved = 2 * (m_fastClock.isValid() ? m_fastClock.elapsed() : 0);
+    qint64 at = m_fastOrigin + (m_rate < 0 ? -moved : moved);
+    at = std::max<qint64>(0, at);
+    const qint64 total = duration();
+    return total > 0 ? std::min(at, total) : at;
+}
+
 void VideoPlayer::fastStep()
 {
     const qint64 total = duration();
-    const qint64 step = m_rate < 0 ? -kFastStepMilliseconds : kFastStepMilliseconds;
-    qint64 next = m_fastPosition + step;
-    bool stop = false;
-    if (next <= 0) {
-        next = 0;
-        stop = true;
-    } else if (total > 0 && next >= total) {
-        next = total;
-        stop = true;
-    }
-    m_fastPosition = next;
+    // Where the emulated play stands now; a tick that comes late (a busy main thread) still lands where double
+    // speed would be, so the speed stays double.
+    const qint64 next = fastPosition();
+    const bool stop = next <= 0 || (total > 0 && next >= total);
     m_player.setPosition(next);
     if (!stop)
         return;
     const bool reachedEnd = m_rate > 0;
     stopFastPlay();
+    m_fastOrigin = next;
     m_rate = 0.0;
     emit rateChanged(m_rate);
     if (reachedEnd)
@@ -132,4 +141,5 @@ void VideoPlayer::fastStep()
 void VideoPlayer::stopFastPlay()
 {
     m_fastTimer.stop();
+    m_fastClock.invalidate();
 }

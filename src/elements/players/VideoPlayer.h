@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAudioOutput>
+#include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QObject>
 #include <QTimer>
@@ -12,7 +13,8 @@
 //
 // The rate follows the full-window player's transport: 0 paused, 1 playing, 2 fast forward, −2 rewind. Fast play
 // in either direction is emulated the same way on every back end (reverse play is not dependable): the media
-// player pauses and a 100 ms timer seeks 0.2 s forward or back. Rewinding stops at 0 with rate 0; fast forward
+// player pauses and a 100 ms timer seeks 0.2 s forward or back (to where double speed has got to, when a step
+// comes late); position() follows double speed between the steps. Rewinding stops at 0 with rate 0; fast forward
 // stops at the end with rate 0 and reports the end of the media. Main thread only.
 class VideoPlayer : public QObject {
     Q_OBJECT
@@ -63,13 +65,16 @@ signals:
 
 private:
     void fastStep();
+    qint64 fastPosition() const;
     void stopFastPlay();
 
     QMediaPlayer m_player;
     QAudioOutput m_audioOutput;
     QVideoSink m_videoSink;
     QTimer m_fastTimer;
+    QElapsedTimer m_fastClock;
     double m_rate = 0.0;
-    // Where the emulated fast play stands; the media player's own position lags behind its seeks.
-    qint64 m_fastPosition = 0;
+    // The emulated fast play runs from m_fastOrigin at double speed since m_fastClock started; the media
+    // player's own position lags behind its seeks.
+    qint64 m_fastOrigin = 0;
 };

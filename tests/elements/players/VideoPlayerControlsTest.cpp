@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
