@@ -52,7 +52,8 @@ void BM_PlayerView1080pAgainstBarePlayer(benchmark::State& state)
 
     for (auto _ : state) {
         // The floor.
-        std::atomic<quint64> floorFrames{0}; // counted on the sink's thread
+        std::atomic<quint64> floorFrames{0}; // counted on the thread that delivers frames
+        double floorGapMs = 0;
         {
             QMediaPlayer player;
             QAudioOutput audio;
@@ -65,7 +66,15 @@ void BM_PlayerView1080pAgainstBarePlayer(benchmark::State& state)
                 Qt::DirectConnection);
             player.setSource(QUrl::fromLocalFile(clip));
             player.play();
-            if (!waitForEnd([&] { return player.mediaStatus() == QMediaPlayer::EndOfMedia; })) {
+            if (!QTest::qWaitFor([&] { return floorFrames.load() > 0; }, 10000)) {
+                state.SkipWithError("the bare player gave no frame");
+                return;
+            }
+            MainThreadHeartbeat floorHeartbeat(4);
+            const bool floorEnded = waitForEnd([&] { return player.mediaStatus() == QMediaPlayer::EndOfMedia; });
+            floorHeartbeat.stop();
+            floorGapMs = floorHeartbeat.longestGapMs();
+            if (!floorEnded) {
                 state.SkipWithError("the bare player did not reach the end");
                 return;
             }
@@ -75,8 +84,13 @@ void BM_PlayerView1080pAgainstBarePlayer(benchmark::State& state)
         QVR_AVPlayerVideoPlayingView view(QRect(0, 0, 1280, 720));
         view.setOnVideoReady([](QVR_AVPlayerVideoPlayingView* ready) { ready->play(); });
         view.show();
-        MainThreadHeartbeat heartbeat(4);
         view.setVideoURL(QUrl::fromLocalFile(clip));
+        // Loading builds the media pipeline on the main thread; the target is for the time the player plays.
+        if (!QTest::qWaitFor([&] { return view.isShowingPicture(); }, 10000)) {
+            state.SkipWithError("the player view showed no picture");
+            return;
+        }
+        MainThreadHeartbeat heartbeat(4);
         const bool ended = waitForEnd([&] { return view.player()->mediaStatus() == QMediaPlayer::EndOfMedia; });
         heartbeat.stop();
         if (!ended) {
@@ -91,11 +105,12 @@ void BM_PlayerView1080pAgainstBarePlayer(benchmark::State& state)
         state.counters["painted_frames"] = painted;
         state.counters["painted_share"] = floor ? painted / double(floor) : 0.0;
         state.counters["longest_gap_ms"] = heartbeat.longestGapMs();
+        state.counters["floor_longest_gap_ms"] = floorGapMs;
         state.counters["mean_paint_ms"] = view.playerLayer()->meanPaintMilliseconds();
         std::printf("floor %llu frames; view painted %.0f (%.1f %%), mean paint %.2f ms, longest main-thread gap "
-                    "%.1f ms (targets: >= 95 %%, <= 16 ms)\n",
+                    "%.1f ms (bare player: %.1f ms) (targets: >= 95 %%, <= 16 ms)\n",
                     static_cast<unsigned long long>(floor), painted, floor ? 100.0 * painted / double(floor) : 0.0,
-                    view.playerLayer()->meanPaintMilliseconds(), heartbeat.longestGapMs());
+                    view.playerLayer()->meanPaintMilliseconds(), heartbeat.longestGapMs(), floorGapMs);
     }
 }
 

@@ -1,61 +1,88 @@
 #include "elements/players/VideoPlayerLayer.h"
 
+#include <utility>
+
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QPainter>
 #include <QVideoFrame>
 #include <QVideoSink>
 
+#include "elements/players/VideoFrameConverter.h"
+#include "elements/video/SerialDispatchQueue.h"
 #include "platform/MainThread.h"
 
-// What the delivering thread and the main thread share, under the mutex.
+// What the delivering thread, the conversion queue and the main thread share, under the mutex.
 struct VideoPlayerLayerFrames {
     QMutex mutex;
-    VideoPlayerLayer* layer = nullptr; // cleared by the layer's destructor
+    VideoPlayerLayer* layer = nullptr;    // cleared by the layer's destructor
+    SerialDispatchQueue* queue = nullptr; // the layer's; cleared before it is destroyed
     QSize targetPixels;
+    QVideoFrame pendingFrame; // the newest frame not converted yet
+    bool conversionQueued = false;
     QImage image;
     QSize frameSize;
     quint64 serial = 0; // frames converted since the last reset
     quint64 generation = 0;
     bool repaintQueued = false;
+    VideoFrameConverter converter; // used on the conversion queue only
 };
 
 namespace {
 
-// Runs on the thread that delivers the frame.
-void convertFrame(const std::shared_ptr<VideoPlayerLayerFrames>& frames, const QVideoFrame& frame)
+// Runs on the conversion queue: converts the newest waiting frame, and again while newer ones came meanwhile.
+// Frames that arrive faster than they are converted are dropped, oldest first.
+void convertPendingFrames(const std::shared_ptr<VideoPlayerLayerFrames>& frames)
+{
+    for (;;) {
+        QVideoFrame frame;
+        QSize target;
+        quint64 generation = 0;
+        {
+            QMutexLocker lock(&frames->mutex);
+            if (!frames->layer || !frames->pendingFrame.isValid()) {
+                frames->conversionQueued = false;
+                frames->pendingFrame = QVideoFrame();
+                return;
+            }
+            frame = std::exchange(frames->pendingFrame, QVideoFrame());
+            target = frames->targetPixels;
+            generation = frames->generation;
+        }
+        const QSize decoded = frame.size();
+        QImage image = frames->converter.convert(frame, target);
+        frame = QVideoFrame();
+        if (image.isNull())
+            continue;
+
+        QMutexLocker lock(&frames->mutex);
+        if (!frames->layer || frames->generation != generation)
+            continue;
+        frames->image = std::move(image);
+        frames->frameSize = decoded;
+        ++frames->serial;
+        if (frames->repaintQueued)
+            continue;
+        frames->repaintQueued = true;
+        // The layer cannot finish its destructor while the lock is held, so the context is alive here.
+        VideoPlayerLayer* layer = frames->layer;
+        MainThread::runAfter(0.0, layer, [layer] { QMetaObject::invokeMethod(layer, "frameArrived"); });
+    }
+}
+
+// Runs on the thread that delivers the frame: only hands it over.
+void frameDelivered(const std::shared_ptr<VideoPlayerLayerFrames>& frames, const QVideoFrame& frame)
 {
     if (!frame.isValid())
         return;
-    QSize target;
-    quint64 generation = 0;
-    {
-        QMutexLocker lock(&frames->mutex);
-        if (!frames->layer)
-            return;
-        target = frames->targetPixels;
-        generation = frames->generation;
-    }
-    QImage image = frame.toImage();
-    if (image.isNull())
-        return;
-    const QSize decoded = image.size();
-    if (target.width() > 0 && target.height() > 0 && image.size() != image.size().scaled(target, Qt::KeepAspectRatio))
-        image = image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    image = image.convertToFormat(QImage::Format_RGB32);
-
     QMutexLocker lock(&frames->mutex);
-    if (!frames->layer || frames->generation != generation)
+    if (!frames->layer || !frames->queue)
         return;
-    frames->image = std::move(image);
-    frames->frameSize = decoded;
-    ++frames->serial;
-    if (frames->repaintQueued)
+    frames->pendingFrame = frame;
+    if (frames->conversionQueued)
         return;
-    frames->repaintQueued = true;
-    // The layer cannot finish its destructor while the lock is held, so the context is alive here.
-    VideoPlayerLayer* layer = frames->layer;
-    MainThread::runAfter(0.0, layer, [layer] { QMetaObject::invokeMethod(layer, "frameArrived"); });
+    frames->conversionQueued = true;
+    frames->queue->async([frames] { convertPendingFrames(frames); });
 }
 
 } // namespace
@@ -63,8 +90,10 @@ void convertFrame(const std::shared_ptr<VideoPlayerLayerFrames>& frames, const Q
 VideoPlayerLayer::VideoPlayerLayer(QWidget* parent)
     : QWidget(parent)
     , m_frames(std::make_shared<VideoPlayerLayerFrames>())
+    , m_conversionQueue(std::make_unique<SerialDispatchQueue>(QStringLiteral("video frame conversion")))
 {
     m_frames->layer = this;
+    m_frames->queue = m_conversionQueue.get();
     setAttribute(Qt::WA_OpaquePaintEvent);
     updateTargetSize();
 }
@@ -72,8 +101,14 @@ VideoPlayerLayer::VideoPlayerLayer(QWidget* parent)
 VideoPlayerLayer::~VideoPlayerLayer()
 {
     QObject::disconnect(m_sinkConnection);
-    QMutexLocker lock(&m_frames->mutex);
-    m_frames->layer = nullptr;
+    {
+        QMutexLocker lock(&m_frames->mutex);
+        m_frames->layer = nullptr;
+        m_frames->queue = nullptr;
+        m_frames->pendingFrame = QVideoFrame();
+    }
+    // Waits for a conversion in progress, which finds the layer gone.
+    m_conversionQueue.reset();
 }
 
 void VideoPlayerLayer::attachToSink(QVideoSink* sink)
@@ -82,10 +117,10 @@ void VideoPlayerLayer::attachToSink(QVideoSink* sink)
     if (!sink)
         return;
     const auto frames = m_frames;
-    // Direct: the conversion runs on the delivering thread, whichever it is.
+    // Direct: the delivering thread (the main thread with some back ends) only hands the frame to the queue.
     m_sinkConnection = connect(
-        sink, &QVideoSink::videoFrameChanged, sink, [frames](const QVideoFrame& frame) { convertFrame(frames, frame); },
-        Qt::DirectConnection);
+        sink, &QVideoSink::videoFrameChanged, sink,
+        [frames](const QVideoFrame& frame) { frameDelivered(frames, frame); }, Qt::DirectConnection);
 }
 
 void VideoPlayerLayer::resetFrames()
@@ -93,6 +128,7 @@ void VideoPlayerLayer::resetFrames()
     {
         QMutexLocker lock(&m_frames->mutex);
         ++m_frames->generation;
+        m_frames->pendingFrame = QVideoFrame();
         m_frames->image = QImage();
         m_frames->frameSize = QSize();
         m_frames->serial = 0;

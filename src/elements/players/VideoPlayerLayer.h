@@ -6,11 +6,13 @@
 #include <QWidget>
 
 class QVideoSink;
+class SerialDispatchQueue;
 struct VideoPlayerLayerFrames;
 
 // The picture of the full-window video player: the newest frame of a video sink, fitted inside the widget
 // keeping its aspect ratio and centred on black. Each frame is converted to an RGB image at the widget's pixel
-// size on the thread that delivers it, so the main thread only paints a ready image. It is an ordinary widget, so
+// size on a conversion queue of the layer's own (frames that come faster are dropped, oldest first), so the main
+// thread only paints a ready image. It is an ordinary widget, so
 // grabbing the window shows the picture.
 class VideoPlayerLayer : public QWidget {
     Q_OBJECT
@@ -46,6 +48,7 @@ private:
     void updateTargetSize();
 
     std::shared_ptr<VideoPlayerLayerFrames> m_frames;
+    std::unique_ptr<SerialDispatchQueue> m_conversionQueue;
     QMetaObject::Connection m_sinkConnection;
     bool m_announcedReady = false;
     quint64 m_paintedFrames = 0;
