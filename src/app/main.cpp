@@ -1,5 +1,6 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/CreatorLibrary.h"
+#include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
@@ -8,6 +9,7 @@ int main(int argc, char** argv)
 {
     // Libraries built after the shell register with the libraries before them, in link order.
     registerElementsLibrary();
+    registerElementsPlayersLibrary();
     registerViewerPreviewsLibrary();
     registerCreatorLibrary();
     registerViewerLibrary();

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include <QPainter>
-#include <QPainterPath>
+
+#include "elements/images/AudioElementDrawing.h"
 
 QVOCircularProgressView::QVOCircularProgressView(QWidget* parent)
     : QWidget(parent)
@@ -46,29 +47,13 @@ void QVOCircularProgressView::setEndAngle(double degrees)
 
 void QVOCircularProgressView::drawInRect(QPainter* painter, const QRectF& rect) const
 {
-    const double radius = std::min(rect.width() / 2.0, rect.height() / 2.0) - m_trackWidth;
-    if (radius <= 0)
-        return;
-    const QPointF centre = rect.center();
-    const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
-
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setBrush(Qt::NoBrush);
-    painter->setPen(QPen(Qt::white, m_trackWidth));
-    painter->drawEllipse(circle);
-
-    const double sweep = (m_endAngle - m_startAngle) * m_progress;
-    if (sweep != 0.0) {
-        QPen arcPen(m_tintColor, m_trackWidth);
-        arcPen.setCapStyle(Qt::RoundCap);
-        painter->setPen(arcPen);
-        QPainterPath arc;
-        arc.arcMoveTo(circle, m_startAngle);
-        arc.arcTo(circle, m_startAngle, sweep);
-        painter->drawPath(arc);
-    }
-    painter->restore();
+    AudioElementDrawing::Ring ring;
+    ring.progress = m_progress;
+    ring.trackWidth = m_trackWidth;
+    ring.tintColor = m_tintColor;
+    ring.startAngle = m_startAngle;
+    ring.endAngle = m_endAngle;
+    AudioElementDrawing::drawRing(painter, rect, ring);
 }
 
 void QVOCircularProgressView::paintEvent(QPaintEvent*)

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QUrl>
 
+#include "elements/images/AudioElementDrawing.h"
 #include "elements/images/ImageUtils.h"
 #include "elements/images/QVRShapeUtils.h"
 #include "elements/images/UNIImage.h"
@@ -23,6 +24,7 @@
 #include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Audio.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -240,6 +242,22 @@ void ZERI_MMObject_Shape::drawOnContext(QPainter* context, double scale, const Q
     context->setRenderHint(QPainter::Antialiasing, false);
     drawIntoContext(context, scaled(frame(), scale));
     context->setRenderHint(QPainter::Antialiasing, antialiased);
+}
+
+void ZERI_MMObject_Audio::drawOnContext(QPainter* context, double scale, const QSizeF&, bool, bool) const
+{
+    if (!context || !context->isActive() || !std::isfinite(scale) || scale <= 0)
+        return;
+    const QRectF target = scaled(frame(), scale);
+    if (!isDrawable(target))
+        return;
+    // Drawn in points and scaled, as the element view draws it: the icon's whole-point steps and line widths
+    // depend on the size in points, not in pixels.
+    context->save();
+    context->translate(target.topLeft());
+    context->scale(scale, scale);
+    AudioElementDrawing::drawAtRest(context, QRectF(QPointF(0, 0), frame().size()));
+    context->restore();
 }
 
 void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QSizeF&, bool drawBordersForBlankObjects,
