@@ -1,6 +1,7 @@
 #include "pptx/converter/QVRPowerPointConverter.h"
 
 #include <cmath>
+#include <deque>
 #include <map>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QSet>
+#include <QThread>
 #include <QThreadPool>
 
 #include "foundation/Tessutils.h"
@@ -83,18 +85,23 @@ private:
     void makeDocument();
     void scheduleScreen(size_t index);
     void buildScreen(size_t index);
-    void buildObjects(size_t screenIndex, size_t objectIndex);
-    void setUpPicture(size_t screenIndex, size_t objectIndex, const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
-                      const PptxSlideObject& picture);
-    void dropPicture(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why);
+    void setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& picturePath);
+    void dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why);
+    void pictureDone();
+    void startQueuedPictures();
+    void buildingProgress();
     void finishDocument();
     void fail(const Error& error);
     void cleanUp();
+    // After a cancel: cleans up now, or once the file work still running for the document has stopped.
     bool stopIfCancelled()
     {
         if (!m_cancelled)
             return false;
-        cleanUp();
+        if (m_picturesRunning == 0)
+            cleanUp();
         return true;
     }
 
@@ -113,8 +120,20 @@ private:
     size_t m_nextFont = 0;
     std::shared_ptr<ZERI_TessarineModel> m_model;
     std::shared_ptr<ZERI_qvdFilePackage> m_package;
-    std::shared_ptr<ZERI_FlowScreenModel> m_screen;
-    std::shared_ptr<ZERI_MixedMediaObjectProxy> m_settingUp;
+    // Pictures are copied and cropped on workers while later screens are built.
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> m_copying;
+    struct QueuedPicture {
+        std::shared_ptr<ZERI_FlowScreenModel> screen;
+        std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy;
+        QString path;
+    };
+    // Waiting for a worker: a few pictures at a time keep the main thread's share of the work (one completion
+    // each) spread out instead of arriving all at once.
+    std::deque<QueuedPicture> m_pictureQueue;
+    int m_picturesRunning = 0;
+    int m_picturesTotal = 0;
+    int m_picturesDone = 0;
+    size_t m_screensBuilt = 0;
 };
 
 namespace {
@@ -184,13 +203,15 @@ void PptxConversionJob::cancel()
         // Nothing runs for this import: clean up now (a late answer finds the import done).
         cleanUp();
         break;
-    case Step::FileWork:
-        // Files are being written into the document: its package goes once that work has stopped.
-        if (m_settingUp)
-            MixedMediaObjectStorage::cancelSetupUsingDataItem(m_settingUp);
-        break;
     default:
-        // The reader's result or the next scheduled step notices the cancel.
+        // Files being written into the document are stopped; its package goes once that work has ended. The
+        // reader's result or the next scheduled step notices the cancel.
+        m_picturesRunning -= int(m_pictureQueue.size());
+        m_pictureQueue.clear();
+        for (const auto& proxy : std::vector(m_copying))
+            MixedMediaObjectStorage::cancelSetupUsingDataItem(proxy);
+        if (m_step == Step::FileWork && m_picturesRunning == 0)
+            cleanUp();
         break;
     }
 }
@@ -215,6 +236,9 @@ void PptxConversionJob::readingFinished(std::optional<PptxDeckContent> content, 
         return;
     }
     m_content = std::move(*content);
+    for (const PptxSlide& slide : m_content.slides)
+        for (const PptxSlideObject& object : slide.objects)
+            m_picturesTotal += object.kind == PptxSlideObject::Picture ? 1 : 0;
     progress(0.5);
     // Every typeface of the deck in the order it is met, once.
     QSet<std::pair<QString, QString>> seen;
@@ -332,26 +356,17 @@ void PptxConversionJob::buildScreen(size_t index)
         return;
     qCDebug(lcPptxImport) << "Setting up screen:" << index;
     const PptxSlide& slide = m_content.slides[index];
-    m_screen = ZERI_FlowScreenModel::create();
-    m_model->firstFlowmodel()->addFlowScreen(m_screen);
+    const auto screen = ZERI_FlowScreenModel::create();
+    m_model->firstFlowmodel()->addFlowScreen(screen);
     if (!slide.backgroundColor.isEmpty()) {
         if (const auto color = ZERI_AppDataModelCenter::colorFromRGBHexString(slide.backgroundColor))
-            m_screen->setBackgroundColor(*color);
+            screen->setBackgroundColor(*color);
     }
-    buildObjects(index, 0);
-}
-
-void PptxConversionJob::buildObjects(size_t screenIndex, size_t objectIndex)
-{
-    const PptxSlide& slide = m_content.slides[screenIndex];
-    for (; objectIndex < slide.objects.size(); ++objectIndex) {
-        if (stopIfCancelled())
-            return;
-        const PptxSlideObject& source = slide.objects[objectIndex];
+    for (const PptxSlideObject& source : slide.objects) {
         const QRectF frame = source.frame.value_or(QRectF());
         if (source.kind == PptxSlideObject::Text) {
             auto proxy = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
-            m_screen->addMixedMediaObject(proxy);
+            screen->addMixedMediaObject(proxy);
             proxy->object()->setFrame(frame);
             const auto text = proxy->as<ZERI_MMObject_Text>();
             text->setAttributedString(PptxTextBuilder::attributedText(
@@ -361,82 +376,111 @@ void PptxConversionJob::buildObjects(size_t screenIndex, size_t objectIndex)
                 }));
             continue;
         }
+        // The picture takes its place in the stacking order now; its files follow on workers.
         auto proxy = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-        m_screen->addMixedMediaObject(proxy);
+        screen->addMixedMediaObject(proxy);
         proxy->object()->setFrame(frame);
+        ++m_picturesRunning;
         if (source.picturePath.isEmpty() || !QFileInfo(source.picturePath).isFile()) {
-            dropPicture(proxy, QStringLiteral("the picture was not extracted from the deck"));
-            continue;
+            dropPicture(screen, proxy, QStringLiteral("the picture was not extracted from the deck"));
+            pictureDone();
+        } else if (!(frame.width() > 0) || !(frame.height() > 0)) {
+            dropPicture(screen, proxy, QStringLiteral("the picture has no size on the slide"));
+            pictureDone();
+        } else {
+            m_pictureQueue.push_back({screen, proxy, source.picturePath});
+            startQueuedPictures();
         }
-        if (!(frame.width() > 0) || !(frame.height() > 0)) {
-            dropPicture(proxy, QStringLiteral("the picture has no size on the slide"));
-            continue;
-        }
-        setUpPicture(screenIndex, objectIndex, proxy, source);
+    }
+    ++m_screensBuilt;
+    buildingProgress();
+    if (m_screensBuilt < m_content.slides.size()) {
+        scheduleScreen(m_screensBuilt);
         return;
     }
-    progress(0.5 + 0.5 * double(screenIndex + 1) / double(m_content.slides.size()));
-    m_screen.reset();
-    if (screenIndex + 1 < m_content.slides.size())
-        scheduleScreen(screenIndex + 1);
-    else
+    m_step = Step::FileWork;
+    if (m_picturesRunning == 0)
         finishDocument();
 }
 
-void PptxConversionJob::setUpPicture(size_t screenIndex, size_t objectIndex,
+void PptxConversionJob::setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
-                                     const PptxSlideObject& picture)
+                                     const QString& picturePath)
 {
     auto item = std::make_shared<QVRDataFromURLDataItem>();
-    item->setContentUrl(QUrl::fromLocalFile(picture.picturePath));
+    item->setContentUrl(QUrl::fromLocalFile(picturePath));
     item->setType(1);
-    m_step = Step::FileWork;
-    m_settingUp = proxy;
+    m_copying.push_back(proxy);
     auto self = shared_from_this();
-    auto next = [self, screenIndex, objectIndex] {
-        self->m_step = Step::Building;
-        self->m_settingUp.reset();
-        if (self->stopIfCancelled())
-            return;
-        self->buildObjects(screenIndex, objectIndex + 1);
-    };
-    MixedMediaObjectStorage::setupUsingDataItem(proxy, item, [self, proxy, next](const Error& error) {
+    MixedMediaObjectStorage::setupUsingDataItem(proxy, item, [self, screen, proxy](const Error& error) {
+        std::erase(self->m_copying, proxy);
         if (self->m_cancelled) {
-            next();
+            self->pictureDone();
             return;
         }
         if (!error.isNull()) {
-            self->dropPicture(proxy, error.message);
-            next();
+            self->dropPicture(screen, proxy, error.message);
+            self->pictureDone();
             return;
         }
         const QSizeF size = MixedMediaObjectStorage::originalImageSize(*proxy->object());
         const double zoom = size.width() > 0 ? proxy->object()->frame().width() / size.width() : 0.0;
         if (!std::isfinite(zoom) || !(zoom > 0)) {
-            self->dropPicture(proxy, QStringLiteral("the picture cannot be decoded"));
-            next();
+            self->dropPicture(screen, proxy, QStringLiteral("the picture cannot be decoded"));
+            self->pictureDone();
             return;
         }
         proxy->object()->setZoomScale(zoom);
         const bool started = MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
-            proxy, [self, proxy, next](const Error& cropError) {
+            proxy, [self, screen, proxy](const Error& cropError) {
                 if (!cropError.isNull() && !self->m_cancelled)
-                    self->dropPicture(proxy, cropError.message);
-                next();
+                    self->dropPicture(screen, proxy, cropError.message);
+                self->pictureDone();
             });
         if (!started) {
-            self->dropPicture(proxy, QStringLiteral("the picture's file is gone"));
-            next();
+            self->dropPicture(screen, proxy, QStringLiteral("the picture's file is gone"));
+            self->pictureDone();
         }
     });
 }
 
-void PptxConversionJob::dropPicture(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why)
+void PptxConversionJob::dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why)
 {
     qCWarning(lcPptxImport).noquote() << "leaving out a picture that cannot be set up:" << why;
     MixedMediaObjectStorage::removeAllAssets(proxy);
-    if (m_screen)
-        m_screen->removeMixedMediaObject(proxy);
+    screen->removeMixedMediaObject(proxy);
+}
+
+void PptxConversionJob::startQueuedPictures()
+{
+    static const int limit = std::max(2, QThread::idealThreadCount() / 2);
+    while (!m_pictureQueue.empty() && m_picturesRunning - int(m_pictureQueue.size()) < limit) {
+        QueuedPicture next = std::move(m_pictureQueue.front());
+        m_pictureQueue.pop_front();
+        setUpPicture(next.screen, next.proxy, next.path);
+    }
+}
+
+void PptxConversionJob::pictureDone()
+{
+    --m_picturesRunning;
+    ++m_picturesDone;
+    if (m_step == Step::Done)
+        return;
+    if (stopIfCancelled())
+        return;
+    startQueuedPictures();
+    buildingProgress();
+    if (m_step == Step::FileWork && m_picturesRunning == 0)
+        finishDocument();
+}
+
+void PptxConversionJob::buildingProgress()
+{
+    const double total = double(m_content.slides.size()) + m_picturesTotal;
+    if (total > 0)
+        progress(0.5 + 0.5 * (double(m_screensBuilt) + m_picturesDone) / total);
 }
 
 void PptxConversionJob::finishDocument()
@@ -482,7 +526,6 @@ void PptxConversionJob::cleanUp()
     }
     m_package.reset();
     m_model.reset();
-    m_screen.reset();
     m_content = PptxDeckContent();
     if (!m_folder.isEmpty())
         QDir(m_folder).removeRecursively();
