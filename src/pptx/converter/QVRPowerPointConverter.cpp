@@ -549,7 +549,8 @@ QVRPowerPointConverter::~QVRPowerPointConverter()
 void QVRPowerPointConverter::startConverting()
 {
     Q_ASSERT(MainThread::isMainThread());
-    if (m_started)
+    // A converter converts once; one cancelled before it started never starts.
+    if (m_started || m_cancelled)
         return;
     m_started = true;
     const QString path = m_inputFileURL.isLocalFile() ? m_inputFileURL.toLocalFile() : m_inputFileURL.path();
