@@ -2,6 +2,7 @@
 #include "creator/CreatorLibrary.h"
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
+#include "pptx/import/PptxLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv)
     registerViewerPreviewsLibrary();
     registerCreatorLibrary();
     registerViewerLibrary();
+    registerPptxLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }

@@ -166,9 +166,26 @@ void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, co
 
 } // namespace
 
+namespace {
+QString& packagesFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
 QString ZERI_qvdFilePackage::tessarinesFolder()
 {
+    if (!packagesFolderOverride().isEmpty())
+        return packagesFolderOverride();
     return AppPaths::applicationSupport() + QStringLiteral("/Tessarine/tessarines");
+}
+
+void ZERI_qvdFilePackage::setPackagesFolder(const QString& folder)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    packagesFolderOverride() = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
+    resetForTesting();
 }
 
 ZERI_qvdFilePackage::ZERI_qvdFilePackage(QString id, QString path)

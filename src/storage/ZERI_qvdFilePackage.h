@@ -52,8 +52,11 @@ public:
     static const QString assetsFolderName;          // "assets"
     static const QString publishedAssetsFolderName; // "published_assets"
 
-    // "<Application Support>/Tessarine/tessarines".
+    // "<Application Support>/Tessarine/tessarines", unless another folder was set.
     static QString tessarinesFolder();
+    // Keeps packages in `folder` instead (a command-line import writing into a folder of the user's choice); an
+    // empty path restores the default. Forgets the package list so that the next use scans the new folder.
+    static void setPackagesFolder(const QString& folder);
 
     // Every readable package, in store order (folder name order from the scan, packages made later appended).
     static std::vector<std::shared_ptr<ZERI_qvdFilePackage>> allPackages();

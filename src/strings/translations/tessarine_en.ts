@@ -1919,6 +1919,10 @@
         <translation>Its format was not recognized. Please choose a PowerPoint (.pptx) file.</translation>
     </message>
     <message>
+        <source>PPT_IMPORT_ERROR_DAMAGED_INFORMATION</source>
+        <translation>The file is damaged or could not be read.</translation>
+    </message>
+    <message>
         <source>TOTAL_TIME_TEXT</source>
         <translation>Total Time</translation>
     </message>

@@ -1,0 +1,70 @@
+#include "pptx/converter/PptxTextBuilder.h"
+
+#include <algorithm>
+
+#include "tessarine_data_model/ZERI_AppDataModelCenter.h"
+
+namespace PptxTextBuilder {
+
+namespace {
+
+// The reader's bullet kinds from "picture" on draw a bullet; "character" may carry its own sign.
+constexpr int kFirstDrawnBullet = 2;
+constexpr int kCharacterBullet = 3;
+
+QString bulletPrefix(const PptxTextStyle& style, bool declaredUtf8)
+{
+    QString prefix = QString(4 * std::max(1, style.level), QLatin1Char(' '));
+    if (declaredUtf8 && style.bulletType == kCharacterBullet && !style.bulletCharacter.isEmpty())
+        return prefix + style.bulletCharacter + QLatin1Char(' ');
+    return prefix + QStringLiteral("\u2022 ");
+}
+
+TextAttributes attributesFor(const std::optional<PptxTextStyle>& style,
+                             const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor)
+{
+    TextAttributes attributes;
+    attributes.fontName = fontFor(style);
+    attributes.fontSize = style && style->size > 0 ? double(style->size) : kDefaultFontSize;
+    attributes.alignment = TextAttributes::Left;
+    if (style && !style->color.isEmpty()) {
+        if (const auto color = ZERI_AppDataModelCenter::colorFromRGBHexString(style->color))
+            attributes.foregroundColor = *color;
+    }
+    return attributes;
+}
+
+} // namespace
+
+AttributedText attributedText(const std::vector<PptxParagraph>& paragraphs, bool declaredUtf8,
+                              const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor)
+{
+    QString text;
+    std::vector<std::pair<TextRange, TextAttributes>> pieces;
+    for (const PptxParagraph& paragraph : paragraphs) {
+        QString prefix = text.isEmpty() ? QString() : QStringLiteral("\n");
+        if (paragraph.style && paragraph.style->bulletType >= kFirstDrawnBullet)
+            prefix += bulletPrefix(*paragraph.style, declaredUtf8);
+        bool first = true;
+        for (const PptxTextRun& run : paragraph.runs) {
+            QString piece = run.lineBreak ? QStringLiteral("\n") : run.text;
+            if (piece.isEmpty())
+                continue;
+            if (first) {
+                piece.prepend(prefix);
+                first = false;
+            }
+            pieces.emplace_back(TextRange{text.size(), piece.size()},
+                                attributesFor(run.style ? run.style : paragraph.style, fontFor));
+            text += piece;
+        }
+    }
+    if (text.isEmpty())
+        return AttributedText();
+    AttributedText result(text, pieces.front().second);
+    for (const auto& [range, attributes] : pieces)
+        result.setAttributes(attributes, range);
+    return result;
+}
+
+} // namespace PptxTextBuilder

@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers what the PowerPoint import provides: the application menu's "importPowerpoint" command.
+void registerPptxLibrary();
