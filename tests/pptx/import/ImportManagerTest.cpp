@@ -34,7 +34,7 @@ struct FakeCreatorWindow : QVROpenRequestDelegate {
 
 class FakeWindows : public OpenRequestUi {
 public:
-    void showTemplateChooser() override {}
+    bool showTemplateChooser() override { return false; }
     QVROpenRequestDelegate* creatorWindowForOpen() override { return &creator; }
     QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
     {
@@ -48,12 +48,17 @@ public:
     void closeWindowBeingPrepared(QVROpenRequestDelegate*) override {}
     QObject* makeLoadingView(const QString&) override { return nullptr; }
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override { return nullptr; }
-    void showPasswordPrompt(const QString&, std::function<void(const QString&)>,
+    bool showPasswordPrompt(const QString&, std::function<void(const QString&)>,
                             std::function<void()> dismissed) override
     {
         dismissed();
+        return true;
     }
-    void showRegisterWall(const QString&, std::function<void(bool)> onDone) override { onDone(false); }
+    bool showRegisterWall(const QString&, std::function<void(bool)> onDone) override
+    {
+        onDone(false);
+        return true;
+    }
 
     FakeCreatorWindow creator;
 };
