@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -136,6 +137,25 @@ TEST_F(GalleryEditorTest, OpensOneTilePerImageIncludingOneWithoutFileAndMakesDon
     EXPECT_FALSE(fresh.editor->saveButton()->isEnabled());
     EXPECT_TRUE(fresh.editor->chooseImagesButton()->isDefault());
     EXPECT_EQ((*fresh.editor->workingMixedMediaObject())->parent(), doc.screen);
+    // Without images, Return chooses images.
+    QTest::keyClick(fresh.editor->collectionView(), Qt::Key_Return);
+    EXPECT_EQ(doc.chooser.requests.size(), 1u);
+    EXPECT_EQ(delegate.calls, 1);
+}
+
+TEST_F(GalleryEditorTest, ATileWhoseThumbnailIsMissingShowsTheFullSizedPicture)
+{
+    auto gallery = doc.addGallery(2);
+    ASSERT_TRUE(QFile::remove(QDir(doc.assetsPath()).filePath("thumb1.png")));
+    auto& editor = open(gallery);
+    auto* tiles = editor.imagesArray();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tiles->objectAt(1)->previewImage().isNull(); }, 5000));
+    // The full-sized picture is 80 × 60: fitted into the 120-point tile it fills the width, centred in height.
+    const QImage tile = tiles->objectAt(1)->previewImage();
+    const qreal ratio = tile.devicePixelRatio();
+    EXPECT_EQ(tile.size(), QSize(120, 120) * ratio);
+    EXPECT_EQ(qAlpha(tile.pixel(tile.width() / 2, 2)), 0);
+    EXPECT_EQ(qAlpha(tile.pixel(tile.width() / 2, tile.height() / 2)), 255);
 }
 
 TEST_F(GalleryEditorTest, ChosenImagesAreStoredInThreeSizesAndDoneWaitsForTheLastStore)
