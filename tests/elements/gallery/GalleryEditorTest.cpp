@@ -224,7 +224,10 @@ TEST_F(GalleryEditorTest, DroppedFilesLandAtTheDropIndexInDropOrderAndMovesKeepT
     dropFiles(pickPngs(1, QSize(40, 30)), QPoint(20, grid().viewport()->height() - 5));
     ASSERT_TRUE(waitUntilIdle(editor));
     EXPECT_EQ(imageNames(working()).last(), QStringLiteral("new5.png"));
-    EXPECT_EQ(arraySizes(working()), std::vector<size_t>({11, 11, 11, 11}));
+    editor.galleryEditorCollectionViewWantsToAddImagesFromURLs({QUrl::fromLocalFile(pickPngs(1, QSize(8, 8))[0])}, 99);
+    ASSERT_TRUE(waitUntilIdle(editor));
+    EXPECT_EQ(imageNames(working()).last(), QStringLiteral("new6.png"));
+    EXPECT_EQ(arraySizes(working()), std::vector<size_t>({12, 12, 12, 12}));
     for (int row = 0; row < editor.imagesArray()->count(); ++row)
         EXPECT_EQ(editor.imagesArray()->objectAt(row)->fullsizedImageAsset(),
                   working()->galleryAssetManager()->fullsizedImageAssetsArray()[size_t(row)]);
