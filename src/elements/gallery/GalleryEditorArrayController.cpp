@@ -19,23 +19,29 @@
 namespace {
 constexpr int kConcurrentTiles = 2;
 constexpr int kAspectFit = 1;
+
+// Shared by every grid, so that closing an editor never waits for a tile being made.
+QThreadPool& tileQueue()
+{
+    static QThreadPool pool;
+    static const bool configured = [] {
+        pool.setMaxThreadCount(kConcurrentTiles);
+        pool.setExpiryTimeout(5000);
+        return true;
+    }();
+    Q_UNUSED(configured);
+    return pool;
+}
 } // namespace
 
 GalleryEditorArrayController::GalleryEditorArrayController(QObject* parent)
     : QAbstractListModel(parent)
-    , m_pool(std::make_unique<QThreadPool>())
     , m_alive(std::make_shared<bool>(true))
 {
-    m_pool->setMaxThreadCount(kConcurrentTiles);
-    m_pool->setExpiryTimeout(5000);
 }
 
-GalleryEditorArrayController::~GalleryEditorArrayController()
-{
-    m_alive.reset();
-    m_pool->clear();
-    m_pool->waitForDone();
-}
+// Tiles still being made finish on their worker and find the controller gone.
+GalleryEditorArrayController::~GalleryEditorArrayController() = default;
 
 int GalleryEditorArrayController::rowCount(const QModelIndex& parent) const
 {
@@ -248,7 +254,7 @@ void GalleryEditorArrayController::pump()
         const int side = int(std::ceil(kTileImageSide * m_devicePixelRatio));
         const qreal ratio = m_devicePixelRatio;
         std::weak_ptr<bool> alive = m_alive;
-        m_pool->start([this, alive, identifier, path, side, ratio] {
+        tileQueue().start([this, alive, identifier, path, side, ratio] {
             QImage image = makeTileImage(path, side);
             image.setDevicePixelRatio(ratio);
             MainThread::run(

@@ -9,7 +9,6 @@
 #include <QList>
 #include <QSize>
 
-class QThreadPool;
 class QVRGalleryEditorCollectionViewObject;
 class ZERI_ContentAsset;
 
@@ -17,8 +16,8 @@ class ZERI_ContentAsset;
 //
 // Tile pictures are made lazily: a tile asks for its picture when it is painted, the file is decoded at about
 // the tile's size and scaled on a worker, and the result comes back through the main thread and stays with the
-// entry. Requests are served newest first, two at a time, and a request whose tile has left the view by the time
-// its turn comes is dropped (it is asked for again when the tile shows). Main thread only.
+// entry. Requests are served newest first, two at a time (for all grids together), and a request whose tile has left
+// the view by the time its turn comes is dropped (it is asked for again when the tile shows). Main thread only.
 class GalleryEditorArrayController : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -76,6 +75,5 @@ private:
     int m_inFlight = 0;
     qreal m_devicePixelRatio = 1.0;
     std::function<bool(int)> m_isRowVisible;
-    std::unique_ptr<QThreadPool> m_pool;
     std::shared_ptr<bool> m_alive;
 };

@@ -414,6 +414,7 @@ TEST_F(GalleryEditorTest, SaveIsOneUndoStepThatPagesToTheScreenAndSavingNoEditAd
 TEST_F(GalleryEditorTest, CancelLeavesTheDocumentAndItsAssetFolderAsTheyWere)
 {
     auto gallery = doc.addGallery(3);
+    doc.screen->setPreviewInvalidated(false); // its preview is up to date, and stays so
     const QStringList before = doc.assetFiles();
     const QJsonObject documentBefore = doc.document->jsonDictionary();
     auto& editor = open(gallery);
