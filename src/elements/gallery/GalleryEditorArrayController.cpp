@@ -181,7 +181,7 @@ QImage GalleryEditorArrayController::previewForRow(int row)
     return entry->previewImage();
 }
 
-QString GalleryEditorArrayController::tilePath(const Entry& entry, int row)
+QString GalleryEditorArrayController::tilePath(const Entry& entry)
 {
     if (!entry->sourcePath().isEmpty())
         return entry->sourcePath();
@@ -224,7 +224,6 @@ QString GalleryEditorArrayController::tilePath(const Entry& entry, int row)
     entry->waitForDownload(downloader, std::move(observation));
     entry->setTileState(QVRGalleryEditorCollectionViewObject::TileState::Waiting);
     downloader->downloadAndCache();
-    Q_UNUSED(row);
     return {};
 }
 
@@ -243,7 +242,7 @@ void GalleryEditorArrayController::pump()
             entry->setTileState(QVRGalleryEditorCollectionViewObject::TileState::NotLoaded);
             continue;
         }
-        const QString path = tilePath(entry, row);
+        const QString path = tilePath(entry);
         if (entry->tileState() == QVRGalleryEditorCollectionViewObject::TileState::Waiting)
             continue;
         if (path.isEmpty()) {

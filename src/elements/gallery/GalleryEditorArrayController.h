@@ -66,7 +66,7 @@ signals:
 private:
     void pump();
     // Where the tile's picture is read from; empty when there is none yet (a download may have been started).
-    QString tilePath(const Entry& entry, int row);
+    QString tilePath(const Entry& entry);
     void takeTile(quint64 identifier, const QImage& image);
     void emitChanged(int row);
 

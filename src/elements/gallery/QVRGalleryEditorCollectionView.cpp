@@ -32,7 +32,6 @@ class TileDelegate : public QStyledItemDelegate {
 public:
     explicit TileDelegate(QVRGalleryEditorCollectionView* view)
         : QStyledItemDelegate(view)
-        , m_view(view)
     {
     }
     void setArrayController(GalleryEditorArrayController* controller) { m_controller = controller; }
@@ -67,7 +66,6 @@ public:
     }
 
 private:
-    QVRGalleryEditorCollectionView* m_view;
     QPointer<GalleryEditorArrayController> m_controller;
 };
 

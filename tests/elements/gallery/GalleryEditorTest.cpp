@@ -373,6 +373,29 @@ TEST_F(GalleryEditorTest, AnImageThatCannotBeReadLeavesTheGalleryWithOneAlertAnd
     EXPECT_TRUE(editor.saveButton()->isEnabled());
 }
 
+TEST_F(GalleryEditorTest, AnImageOverTheUploadLimitIsRefusedLikeAnUnreadableOne)
+{
+    const qint64 formerLimit = Tessutils::userMaxUploadSize();
+    Tessutils::setUserMaxUploadSize(4096);
+    auto& editor = open(nullptr);
+    const QString small = pickPngs(1, QSize(16, 16))[0];
+    const QString large = QDir(doc.pickedFolder()).filePath("large.png");
+    QImage noise(160, 160, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y * 31) % 256, (x + y * 13) % 256));
+    ASSERT_TRUE(noise.save(large, "PNG"));
+    ASSERT_GT(QFileInfo(large).size(), 4096);
+    editor.galleryEditorCollectionViewWantsToAddImagesFromURLs({QUrl::fromLocalFile(large), QUrl::fromLocalFile(small)},
+                                                               QVRGalleryEditorViewController::kAppend);
+    ASSERT_TRUE(waitUntilIdle(editor));
+    Tessutils::setUserMaxUploadSize(formerLimit);
+    EXPECT_EQ(imageNames(working()), QStringList({"new0.png"}));
+    ASSERT_EQ(doc.alerts.requests.size(), 1u);
+    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("large.png"));
+    EXPECT_EQ(doc.assetFiles().size(), 3);
+}
+
 TEST_F(GalleryEditorTest, SaveIsOneUndoStepThatPagesToTheScreenAndSavingNoEditAddsNone)
 {
     auto gallery = doc.addGallery(5);
