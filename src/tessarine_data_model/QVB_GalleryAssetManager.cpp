@@ -1,5 +1,7 @@
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 
 #include "tessarine_data_model/ModelJsonReader.h"
@@ -27,6 +29,37 @@ template <class T> void moveElement(T& array, qsizetype from, qsizetype to)
     auto element = array[from];
     array.erase(array.begin() + from);
     array.insert(array.begin() + to, element);
+}
+
+// Takes the elements at the sorted, distinct `indexes` out and inserts them as a block at `target` (clamped).
+template <class T> bool moveBlock(T& array, const QList<qsizetype>& indexes, qsizetype target)
+{
+    const auto count = qsizetype(array.size());
+    T moved;
+    T kept;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        while (next < indexes.size() && indexes[next] < i)
+            ++next;
+        if (next < indexes.size() && indexes[next] == i)
+            moved.push_back(array[i]);
+        else
+            kept.push_back(array[i]);
+    }
+    if (moved.empty())
+        return false;
+    const auto at = std::clamp<qsizetype>(target, 0, qsizetype(kept.size()));
+    T result;
+    for (qsizetype i = 0; i < at; ++i)
+        result.push_back(kept[i]);
+    for (const auto& element : moved)
+        result.push_back(element);
+    for (qsizetype i = at; i < qsizetype(kept.size()); ++i)
+        result.push_back(kept[i]);
+    if (result == array)
+        return false;
+    array = std::move(result);
+    return true;
 }
 
 } // namespace
@@ -114,6 +147,24 @@ void QVB_GalleryAssetManager::moveAssetFromIndex(qsizetype from, qsizetype to)
     if (from < m_captions.size() && to < m_captions.size())
         m_captions.move(from, to);
     didChangeKeys({kFullsizedKey, kLowQualityKey, kThumbnailKey, kCaptionKey});
+}
+
+void QVB_GalleryAssetManager::moveAssetsFromIndexes(const QList<qsizetype>& indexes, qsizetype target)
+{
+    QList<qsizetype> sorted = indexes;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    QSet<QString> changed;
+    if (moveBlock(m_fullsized, sorted, target))
+        changed.insert(kFullsizedKey);
+    if (moveBlock(m_lowQuality, sorted, target))
+        changed.insert(kLowQualityKey);
+    if (moveBlock(m_thumbnails, sorted, target))
+        changed.insert(kThumbnailKey);
+    if (moveBlock(m_captions, sorted, target))
+        changed.insert(kCaptionKey);
+    if (!changed.isEmpty())
+        didChangeKeys(changed);
 }
 
 void QVB_GalleryAssetManager::appendChildItems(std::vector<std::shared_ptr<TessarineDataModelItem>>& children) const

@@ -33,6 +33,9 @@ public:
     void removeAssetAtIndex(qsizetype index);
     // Moves one image (in every array that has both indexes).
     void moveAssetFromIndex(qsizetype from, qsizetype to);
+    // Takes the images at `indexes` out (kept in their order) and puts them back as one block whose first image
+    // lands at `target`, counted once they are out (clamped to the end). Indexes out of range are skipped.
+    void moveAssetsFromIndexes(const QList<qsizetype>& indexes, qsizetype target);
 
 protected:
     void appendChildItems(std::vector<std::shared_ptr<TessarineDataModelItem>>& children) const override;

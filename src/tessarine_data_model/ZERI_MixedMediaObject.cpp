@@ -159,22 +159,27 @@ void ZERI_MixedMediaObject::pasteboardCutObject(const std::shared_ptr<ZERI_Mixed
 
 std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> ZERI_MixedMediaObject::pasteboardReadObjects()
 {
-    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
     const auto* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+    return readObjectsFromMimeData(clipboard ? clipboard->mimeData() : nullptr);
+}
+
+std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>
+ZERI_MixedMediaObject::readObjectsFromMimeData(const QMimeData* data)
+{
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
     if (!data || !data->hasFormat(kPasteboardType))
         return objects;
     Error error;
     const auto value = Json::read(data->data(kPasteboardType), &error);
     if (!value || !value->isArray()) {
-        qCWarning(lcTessarineDataModel) << "clipboard holds no readable objects" << error.message;
+        qCWarning(lcTessarineDataModel) << "the pasteboard data holds no readable objects" << error.message;
         return objects;
     }
     for (const QJsonValue& entry : value->toArray()) {
         if (auto object = initWithDict(entry.toObject(), &error)) {
             objects.push_back((*object)->copy(true));
         } else {
-            qCWarning(lcTessarineDataModel) << "skipping an unreadable object on the clipboard" << error.message;
+            qCWarning(lcTessarineDataModel) << "skipping an unreadable object in the pasteboard data" << error.message;
         }
     }
     return objects;

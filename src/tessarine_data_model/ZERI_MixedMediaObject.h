@@ -9,6 +9,7 @@
 
 #include "tessarine_data_model/TessarineDataModelItem.h"
 
+class QMimeData;
 class QPainter;
 class QVB_GalleryAssetManager;
 class ZERI_ContentAsset;
@@ -54,6 +55,8 @@ public:
     static void pasteboardCutObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     // The objects on the clipboard (new ids, no screen yet); empty when it holds none.
     static std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> pasteboardReadObjects();
+    // The same read from any data in the pasteboard format, such as a drag's own data.
+    static std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> readObjectsFromMimeData(const QMimeData* data);
 
     virtual int type() const { return None; }
     std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy() const { return m_proxy.lock(); }

@@ -136,6 +136,29 @@ TEST(GalleryAssetManager, InsertRemoveAndMoveKeepTheArraysParallel)
     EXPECT_EQ((*working)->galleryAssetManager()->captionTextArray(), QStringList({"bee"}));
 }
 
+TEST(GalleryAssetManager, ABlockMoveKeepsTheSelectionTogetherInEveryArray)
+{
+    auto manager = std::make_shared<QVB_GalleryAssetManager>();
+    for (int i = 0; i < 5; ++i) {
+        manager->insertImageAsset(assetNamed(QString::number(i)), i);
+        manager->insertThumbImageAsset(assetNamed(QStringLiteral("t%1").arg(i)), i);
+        manager->setCaptionText(i, QStringLiteral("c%1").arg(i));
+    }
+    // Images 0 and 3 (given out of order) go as one block to index 1 of the three that stay.
+    manager->moveAssetsFromIndexes({3, 0}, 1);
+    EXPECT_EQ(ids(manager->fullsizedImageAssetsArray()), QStringList({"1", "0", "3", "2", "4"}));
+    EXPECT_EQ(ids(manager->thumbnailImageAssetsArray()), QStringList({"t1", "t0", "t3", "t2", "t4"}));
+    EXPECT_EQ(manager->captionTextArray(), QStringList({"c1", "c0", "c3", "c2", "c4"}));
+
+    // A target past the end puts the block last; indexes out of range and an empty list change nothing.
+    manager->moveAssetsFromIndexes({0, 9}, 99);
+    EXPECT_EQ(ids(manager->fullsizedImageAssetsArray()), QStringList({"0", "3", "2", "4", "1"}));
+    const QJsonObject before = manager->jsonDictionary();
+    manager->moveAssetsFromIndexes({}, 0);
+    manager->moveAssetsFromIndexes({7}, 0);
+    EXPECT_EQ(manager->jsonDictionary(), before);
+}
+
 TEST(ItemTree, ASnapshotWithAnotherTypeChangesTheObjectBehindTheSameProxy)
 {
     auto document = ZERI_TessarineModel::create();

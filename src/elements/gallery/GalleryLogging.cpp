@@ -1,0 +1,3 @@
+#include "elements/gallery/GalleryLogging.h"
+
+Q_LOGGING_CATEGORY(lcGallery, "tess.elements.gallery", QtWarningMsg)
