@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -416,9 +417,34 @@ bool QVRAppDelegate::applicationShouldTerminate()
         request.buttons = {UFM::QUIT_TEXT(), UFM::CANCEL_TEXT()};
         if (AlertPresenter::shared().runModal(request, QApplication::activeWindow()).button != 0)
             return false;
+        stopVideoCompressionForQuit();
     }
     flushBeforeQuit();
     return true;
+}
+
+void QVRAppDelegate::stopVideoCompressionForQuit()
+{
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    if (hooks.cancelVideoCompression)
+        hooks.cancelVideoCompression();
+    if (!hooks.isCompressingVideo || !hooks.isCompressingVideo())
+        return;
+    // A cancelled re-encoding winds down on its workers and reports back through the event loop; it removes its
+    // unfinished file then. Wait for that, but not forever.
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!hooks.isCompressingVideo() || waited.elapsed() >= kQuitCompressionTimeoutMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (hooks.isCompressingVideo())
+        qCWarning(lcApp) << "quitting while a video re-encoding is still winding down";
 }
 
 void QVRAppDelegate::flushBeforeQuit()

@@ -65,8 +65,10 @@ public:
     // service); logged and dropped where there is none.
     static void postUserNotification(const QString& title, const QString& informativeText);
 
-    // Asks first while a video is being compressed; then saves pending drafts and sends the analytics
-    // backlog. Returns whether quitting may go on.
+    // Asks first while a video is being compressed, and once confirmed stops every re-encoding (waiting up to
+    // 5 s for them to wind down); then saves pending drafts and sends the analytics backlog. Returns whether
+    // quitting may go on.
+    static constexpr int kQuitCompressionTimeoutMs = 5000;
     bool applicationShouldTerminate();
     // Quit from the menu: asks, closes the windows and ends the event loop.
     void requestQuit();
@@ -76,6 +78,7 @@ private:
     void openListsWindow();
     void refreshQuota();
     void flushBeforeQuit();
+    void stopVideoCompressionForQuit();
 
     std::function<void(const QString&)> m_stepObserver;
     QPointer<QMainWindow> m_fallbackWindow;

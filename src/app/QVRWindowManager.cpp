@@ -18,6 +18,8 @@
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -388,19 +390,23 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
 
 bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
 {
-    const AppStartupHooks& hooks = AppStartupHooks::shared();
-    if (m_quitting || !hooks.isCompressingVideo || !hooks.isCompressingVideo())
+    if (m_quitting)
         return true;
     const ManagedWindow* closing = record(window);
     if (!closing || (closing->kind != WindowKind::Creator && closing->kind != WindowKind::Viewer))
         return true;
+    // Only a video of the closing window's own document matters: another document's re-encoding goes on.
+    const auto document = closing->document.lock();
+    if (!document)
+        return true;
+    const auto compression = document->documentVideoCompressionManager();
+    if (!compression || !compression->currentlyCompressingAsset())
+        return true;
     // Only the last window of its document asks: another window keeps the document open.
-    if (const auto document = closing->document.lock()) {
-        for (const ManagedWindow& managed : m_windows) {
-            if (managed.window != window && managed.window && managed.window->isVisible() &&
-                managed.document.lock() == document)
-                return true;
-        }
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.window != window && managed.window && managed.window->isVisible() &&
+            managed.document.lock() == document)
+            return true;
     }
     AlertRequest request;
     request.style = AlertRequest::Style::Warning;

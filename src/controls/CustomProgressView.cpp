@@ -54,36 +54,45 @@ QRectF CustomProgressView::filledRect() const
 void CustomProgressView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    paintBar(painter, QRectF(rect()), m_progress, m_labelText, m_labelFont, m_barColor, m_barLabelTextColor);
+}
+
+void CustomProgressView::paintBar(QPainter& painter, const QRectF& rect, float progress, const QString& label,
+                                  const QFont& font, const QColor& barColor, const QColor& labelColor,
+                                  const QColor& background)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bar = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF bar = rect.adjusted(0.5, 0.5, -0.5, -0.5);
     const double radius = std::min(4.0, bar.height() / 2);
     QPainterPath outline;
     outline.addRoundedRect(bar, radius, radius);
 
-    painter.setPen(QPen(m_barColor, 1.0));
-    painter.setBrush(QColor(255, 255, 255, 230));
+    painter.setPen(QPen(barColor, 1.0));
+    painter.setBrush(background);
     painter.drawPath(outline);
 
-    const QRectF filled = filledRect();
+    const QRectF filled(bar.topLeft(), QSizeF(bar.width() * std::clamp(progress, 0.0f, 1.0f), bar.height()));
     painter.save();
     painter.setClipRect(filled);
-    painter.setBrush(m_barColor);
+    painter.setBrush(barColor);
     painter.drawPath(outline);
     painter.restore();
 
-    if (m_labelText.isEmpty())
-        return;
-    painter.setFont(m_labelFont);
-    const QRectF textRect = bar.adjusted(6, 0, -6, 0);
-    const QString text = painter.fontMetrics().elidedText(m_labelText, Qt::ElideRight, int(textRect.width()));
-    painter.save();
-    painter.setClipRect(filled);
-    painter.setPen(m_barLabelTextColor);
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
-    painter.restore();
-    painter.save();
-    painter.setClipRect(QRectF(filled.right(), bar.top(), bar.right() - filled.right(), bar.height()));
-    painter.setPen(m_barColor);
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+    if (!label.isEmpty()) {
+        painter.setFont(font);
+        const QRectF textRect = bar.adjusted(6, 0, -6, 0);
+        const QString text = painter.fontMetrics().elidedText(label, Qt::ElideRight, int(textRect.width()));
+        painter.save();
+        painter.setClipRect(filled);
+        painter.setPen(labelColor);
+        painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+        painter.restore();
+        painter.save();
+        painter.setClipRect(QRectF(filled.right(), bar.top(), bar.right() - filled.right(), bar.height()));
+        painter.setPen(barColor);
+        painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+        painter.restore();
+    }
     painter.restore();
 }

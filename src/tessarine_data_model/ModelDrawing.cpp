@@ -288,7 +288,8 @@ QRectF ZERI_MMObject_Text::suggestedFrameConstrainedToWidth(double width, const 
 }
 
 void ModelDrawing::drawScreen(QPainter* painter, const ZERI_FlowScreenModel& screen, double scale,
-                              bool drawBordersForBlankObjects, bool drawTextObjects, bool ignoreThreadSafety)
+                              bool drawBordersForBlankObjects, bool drawTextObjects, bool ignoreThreadSafety,
+                              const std::function<bool()>& shouldStop)
 {
     if (!painter || !painter->isActive() || !std::isfinite(scale) || scale <= 0)
         return;
@@ -298,6 +299,8 @@ void ModelDrawing::drawScreen(QPainter* painter, const ZERI_FlowScreenModel& scr
     // A copy of the list: the walk holds its objects even if the screen drops them meanwhile.
     const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects = screen.mixedMediaObjects();
     for (const auto& proxy : objects) {
+        if (shouldStop && shouldStop())
+            return;
         const std::shared_ptr<ZERI_MixedMediaObject> object = proxy ? proxy->object() : nullptr;
         if (!object || (!drawTextObjects && object->type() == ZERI_MixedMediaObject::Text))
             continue;

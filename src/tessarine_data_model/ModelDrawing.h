@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QImage>
@@ -33,8 +34,9 @@ namespace ModelDrawing {
 // Background colour (white when the screen has none), then each object back to front with
 // drawOnContext(painter, scale, screen size × scale, drawBordersForBlankObjects, ignoreThreadSafety); text
 // objects are skipped when `drawTextObjects` is false. Safe on any thread while nobody edits the screen.
+// `shouldStop`, when given, is asked before each object; once it answers true no further object is drawn.
 void drawScreen(QPainter* painter, const ZERI_FlowScreenModel& screen, double scale, bool drawBordersForBlankObjects,
-                bool drawTextObjects, bool ignoreThreadSafety);
+                bool drawTextObjects, bool ignoreThreadSafety, const std::function<bool()>& shouldStop = {});
 
 // The screen drawn into a new standard bitmap of its size × scale; null when that size is refused.
 QImage renderScreen(const ZERI_FlowScreenModel& screen, double scale = 1.0, bool drawBordersForBlankObjects = false,

@@ -26,7 +26,8 @@ public:
     virtual void cancelEverything() = 0;
     virtual bool hasAsset(const std::shared_ptr<ZERI_ContentAsset>& asset) const = 0;
     virtual int contentAssetCount() const = 0;
-    // 0 … 1 over the whole queue.
+    // How far the running re-encoding has come, 0 … 1: the last fraction its compressor reported for the one clip
+    // being compressed (not the whole queue).
     virtual double progress() const = 0;
     virtual std::shared_ptr<ZERI_ContentAsset> currentlyCompressingAsset() const = 0;
 

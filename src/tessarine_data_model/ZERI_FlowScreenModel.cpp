@@ -87,6 +87,7 @@ std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::copy(bool freshIdent
     return screen;
 }
 
+<<<<<<< HEAD
 std::shared_ptr<ZERI_FlowScreenModel>
 ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                          const std::shared_ptr<ZERI_TessarineModel>& document)
@@ -113,6 +114,26 @@ ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<Z
         asset->setExternalURL(QUrl::fromLocalFile(target));
     }
     return copy;
+=======
+std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::drawingCopy() const
+{
+    auto screen = copy(false);
+    if (!screen)
+        return nullptr;
+    const auto source = tessarineModel();
+    auto document = source ? source->drawingShell() : ZERI_TessarineModel::create();
+    document->setDontSave(true);
+    auto flow = document->firstFlowmodel();
+    if (!flow) {
+        flow = ZERI_FlowModel::create();
+        document->addFlowModel(flow);
+    }
+    if (const auto parentFlow = std::dynamic_pointer_cast<ZERI_FlowModel>(parent()))
+        flow->setViewSize(parentFlow->viewSize());
+    flow->addFlowScreen(screen);
+    // The screen holds its flow and document only weakly: the returned pointer owns the document instead.
+    return std::shared_ptr<ZERI_FlowScreenModel>(document, screen.get());
+>>>>>>> main
 }
 
 void ZERI_FlowScreenModel::adoptObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)

@@ -39,6 +39,11 @@ public:
     static std::shared_ptr<ZERI_FlowScreenModel>
     getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                        const std::shared_ptr<ZERI_TessarineModel>& document);
+    // A copy to draw on another thread while this screen goes on being edited: the screen (same ids) in a
+    // throw-away document that never saves, inside a flow of this screen's view size, with the document's theme
+    // flag and asset folder. The returned pointer keeps that document alive. nullptr when the screen cannot be
+    // copied. Main thread; release the copy on the main thread too.
+    std::shared_ptr<ZERI_FlowScreenModel> drawingCopy() const;
 
     const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& mixedMediaObjects() const { return m_objects; }
     void addMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);

@@ -139,6 +139,16 @@ std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::readOnlyCopy() const
     return copy;
 }
 
+std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::drawingShell() const
+{
+    auto shell = create();
+    shell->m_dontSave = true;
+    shell->m_isThemeTessarine = m_isThemeTessarine;
+    shell->m_isPublishPreview = m_isPublishPreview;
+    shell->m_assetSourcePackage = m_package.expired() ? m_assetSourcePackage : m_package;
+    return shell;
+}
+
 std::shared_ptr<ZERI_FlowModel> ZERI_TessarineModel::firstFlowmodel() const
 {
     return m_flows.empty() ? nullptr : m_flows.front();

@@ -43,6 +43,10 @@ public:
     // A copy made from the dictionary form for playing (viewer, tablet preview): saving switched off, assets
     // resolved against this document's package.
     std::shared_ptr<ZERI_TessarineModel> readOnlyCopy() const;
+    // A new document with one empty flow that stands in for this one while a copy of some of its screens is
+    // drawn: saving switched off, the same theme and publish-preview flags, assets resolved against this
+    // document's package.
+    std::shared_ptr<ZERI_TessarineModel> drawingShell() const;
 
     const std::vector<std::shared_ptr<ZERI_FlowModel>>& flowModels() const { return m_flows; }
     std::shared_ptr<ZERI_FlowModel> firstFlowmodel() const;

@@ -16,6 +16,9 @@
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -221,39 +224,50 @@ TEST(WindowManager, ClosingAllWindowsLeavesTheListsWindow)
     EXPECT_TRUE(manager.windows().isEmpty());
 }
 
-// The window manager only compares documents by identity: an aliasing pointer stands for one here, so this
-// suite does not need the document model.
-std::shared_ptr<ZERI_TessarineModel> fakeDocument()
-{
-    auto owner = std::make_shared<int>(0);
-    return std::shared_ptr<ZERI_TessarineModel>(owner, reinterpret_cast<ZERI_TessarineModel*>(owner.get()));
-}
+// A document whose compression manager reports a running re-encoding while `compressing` is set.
+class FakeCompression : public InertVideoCompressionManager {
+public:
+    std::shared_ptr<ZERI_ContentAsset> running;
+    std::shared_ptr<ZERI_ContentAsset> currentlyCompressingAsset() const override { return running; }
+};
 
-TEST(WindowManager, ClosingTheLastWindowOfADocumentWhileAVideoIsCompressedAsksFirst)
+TEST(WindowManager, ClosingTheLastWindowOfADocumentWhoseVideoIsCompressedAsksFirst)
 {
     RecordingAlertPresenter alerts;
     AlertPresenter::setShared(&alerts);
+    // The global hook says "compressing" throughout: only the closing window's own document may decide.
     AppStartupHooks::shared().isCompressingVideo = [] { return true; };
+    auto compressingB = std::make_shared<FakeCompression>();
+    compressingB->running = ZERI_ContentAsset::create();
+    const auto documentA = ZERI_TessarineModel::create();
+    VideoCompressionManager::registerFactory([&](const auto&) { return compressingB; });
+    const auto documentB = ZERI_TessarineModel::create();
+    ASSERT_EQ(documentB->documentVideoCompressionManager(), compressingB);
+    VideoCompressionManager::registerFactory(nullptr);
+    ASSERT_FALSE(documentA->documentVideoCompressionManager()->currentlyCompressingAsset());
+
     QVRWindowManager& manager = QVRWindowManager::sharedInstance();
     QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
-    const auto document = fakeDocument();
-    QPointer<QWidget> first = manager.makeCreatorWindow();
-    QPointer<QWidget> second = manager.makeCreatorWindow();
-    ASSERT_TRUE(first && second);
-    manager.setDocumentForWindow(first, document, QStringLiteral("doc-1"));
-    manager.setDocumentForWindow(second, document, QStringLiteral("doc-1"));
-    EXPECT_EQ(manager.creatorWindowForModel(document), first.data());
+    QPointer<QWidget> windowA = manager.makeCreatorWindow();
+    QPointer<QWidget> firstB = manager.makeCreatorWindow();
+    QPointer<QWidget> secondB = manager.makeCreatorWindow();
+    ASSERT_TRUE(windowA && firstB && secondB);
+    manager.setDocumentForWindow(windowA, documentA, documentA->qvdID());
+    manager.setDocumentForWindow(firstB, documentB, documentB->qvdID());
+    manager.setDocumentForWindow(secondB, documentB, documentB->qvdID());
+    EXPECT_EQ(manager.creatorWindowForModel(documentB), firstB.data());
 
-    EXPECT_TRUE(first->close()) << "another window still shows the document";
+    EXPECT_TRUE(windowA->close()) << "B's video is no reason to keep A open";
+    EXPECT_TRUE(firstB->close()) << "another window still shows the document";
     EXPECT_TRUE(alerts.requests.empty());
 
     alerts.queueButton(1); // Cancel
-    EXPECT_FALSE(second->close());
+    EXPECT_FALSE(secondB->close());
     ASSERT_EQ(alerts.requests.size(), 1u);
     EXPECT_EQ(alerts.requests[0].messageText, UFM::CLOSE_COMPRESSION_WARNING_TEXT());
     alerts.queueButton(0); // Close
-    EXPECT_TRUE(second->close());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull() && second.isNull(); }, 2000));
+    EXPECT_TRUE(secondB->close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windowA.isNull() && firstB.isNull() && secondB.isNull(); }, 2000));
 
     QVRWindowManager::setCreatorWindowFactory({});
     AppStartupHooks::resetForTesting();

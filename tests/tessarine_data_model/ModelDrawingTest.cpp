@@ -11,6 +11,7 @@
 
 #include "elements/images/ImageUtils.h"
 #include "support/QtPrinters.h"
+#include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -53,6 +54,20 @@ QRectF shapeFrame(int shapeType)
     const int i = shapeType - 1;
     return QRectF(10 + (i % 4) * 250, 100 + (i / 4) * 300, 200, 150);
 }
+
+class FolderPackage : public DocumentFilePackage {
+public:
+    explicit FolderPackage(QString folder)
+        : m_folder(std::move(folder))
+    {
+    }
+    QString packageID() const override { return QStringLiteral("folder-package"); }
+    QString assetStoragePath() const override { return m_folder; }
+    QString publishedAssetStoragePath() const override { return m_folder + QStringLiteral("/published"); }
+
+private:
+    QString m_folder;
+};
 
 bool painted(const QImage& image, const QRectF& frame, double fx, double fy)
 {
@@ -423,4 +438,53 @@ TEST(RenderScreensTool, APackageFolderFindsItsPicturesInItsAssetsFolder)
     const QImage drawn(dir.filePath("out/flow1-screen001.png"));
     ASSERT_EQ(drawn.size(), QSize(1024, 748));
     EXPECT_EQ(drawn.pixel(130, 120), qRgb(250, 120, 0));
+}
+
+TEST(ModelDrawing, AStopCheckEndsTheWalkBeforeTheNextObject)
+{
+    auto screen = ZERI_FlowScreenModel::create();
+    addShape(*screen, 1, QRectF(10, 10, 100, 100));
+    addShape(*screen, 1, QRectF(300, 10, 100, 100));
+    QImage picture = ImageUtils::createCGBitmapContextWithWidth(1024, 748);
+    int asked = 0;
+    {
+        QPainter painter(&picture);
+        ModelDrawing::drawScreen(&painter, *screen, 1.0, false, true, true, [&asked] { return ++asked > 1; });
+    }
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(picture.pixelColor(60, 60), kShapeColour);
+    EXPECT_EQ(picture.pixelColor(350, 60), QColor(Qt::white));
+}
+
+TEST(ModelDrawing, ADrawingCopyKeepsIdsSizeThemeAndAssetFolderAndNeverSaves)
+{
+    auto package = std::make_shared<FolderPackage>(QStringLiteral("/some/assets"));
+    auto document = ZERI_TessarineModel::create();
+    document->setFilePackage(package);
+    document->setIsThemeTessarine(true);
+    document->firstFlowmodel()->setViewSize(QSizeF(800, 600));
+    auto screen = ZERI_FlowScreenModel::create();
+    document->firstFlowmodel()->addFlowScreen(screen);
+    const auto shape = addShape(*screen, 1, QRectF(10, 10, 100, 100));
+
+    auto copy = screen->drawingCopy();
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy, screen);
+    EXPECT_EQ(copy->internalID(), screen->internalID());
+    ASSERT_EQ(copy->mixedMediaObjects().size(), 1u);
+    EXPECT_EQ(copy->mixedMediaObjects().front()->object()->internalID(), shape->object()->internalID());
+    EXPECT_EQ(copy->screenSize(), QSizeF(800, 600));
+    const auto copyDocument = copy->tessarineModel();
+    ASSERT_TRUE(copyDocument);
+    EXPECT_NE(copyDocument, document);
+    EXPECT_TRUE(copyDocument->isThemeTessarine());
+    EXPECT_TRUE(copyDocument->dontSave());
+    EXPECT_EQ(copy->assetStoragePath(), QStringLiteral("/some/assets"));
+    // Editing the original leaves the copy as it was.
+    shape->object()->setFrame(QRectF(500, 10, 100, 100));
+    EXPECT_EQ(copy->mixedMediaObjects().front()->object()->frame(), QRectF(10, 10, 100, 100));
+
+    // A screen outside a flow is copied at the standard size.
+    auto loose = ZERI_FlowScreenModel::create();
+    EXPECT_EQ(loose->drawingCopy()->screenSize(), QSizeF(1024, 748));
 }

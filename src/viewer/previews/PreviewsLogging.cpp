@@ -1,0 +1,3 @@
+#include "viewer/previews/PreviewsLogging.h"
+
+Q_LOGGING_CATEGORY(lcPreviews, "tess.previews", QtInfoMsg)

@@ -1,0 +1,269 @@
+#include "viewer/previews/TessarineBackgroundedScreenPreview.h"
+
+#include <cmath>
+
+#include <QFileInfo>
+#include <QPainter>
+
+#include "foundation/BlockTimer.h"
+#include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "viewer/previews/PreviewsLogging.h"
+#include "viewer/previews/QVRScreenPreviewGenerator.h"
+
+namespace {
+
+const QString kNormalImageKey = QStringLiteral("PreviewScreenImageRef");
+const QString kTextlessImageKey = QStringLiteral("PreviewScreenImageRef_textless");
+
+// Keys whose changes say nothing new about what the screen looks like: the request itself and the results it
+// stores. Reacting to them would make every finished request ask for another.
+bool onlyPreviewBookkeeping(const QSet<QString>& keys)
+{
+    static const QSet<QString> ignored{QStringLiteral("gettingScreenPreview"), QStringLiteral("previewScreenShot"),
+                                       QStringLiteral("previewScreenShot_textless"),
+                                       QStringLiteral("previewInvalidated")};
+    for (const QString& key : keys) {
+        if (!ignored.contains(key))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
+    const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, double /*scale*/, bool drawText,
+    QWidget* parent)
+    : QWidget(parent)
+    , m_drawText(drawText)
+{
+    setGeometry(frame);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setScreenModel(screen);
+    const QImage picture = attemptToCreateCachedPreviewImageFromModel();
+    if (!picture.isNull())
+        showPicture(picture);
+}
+
+TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
+    const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, QWidget* parent)
+    : TessarineBackgroundedScreenPreview(frame, screen, 1.0, true, parent)
+{
+}
+
+TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
+    const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, double /*scale*/, QWidget* parent)
+    : TessarineBackgroundedScreenPreview(frame, screen, parent)
+{
+}
+
+TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
+    const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, double /*scale*/, const QString& /*theme*/,
+    QWidget* parent)
+    : TessarineBackgroundedScreenPreview(frame, screen, parent)
+{
+}
+
+TessarineBackgroundedScreenPreview::~TessarineBackgroundedScreenPreview()
+{
+    delete m_updateTimer.data();
+}
+
+void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    if (m_weakScreenModel.obj() == screen)
+        return;
+    m_screenModelObserver.reset();
+    m_objectObservers.clear();
+    m_previewObservation.reset();
+    delete m_updateTimer.data();
+    m_weakScreenModel = ZeroingWeakReference<ZERI_FlowScreenModel>::referenceWithObject(screen);
+    if (!screen)
+        return;
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    m_screenModelObserver =
+        screen->updateNotifier().addObservationBlock([self](const void*, const QSet<QString>& keys) {
+            if (self)
+                self->screenChanged(keys);
+        });
+    observeObjects();
+    if (m_wasShown)
+        m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
+                                                       screen.get(), [self](const Notification& notification) {
+                                                           if (self)
+                                                               self->previewScreenshotGotten(notification);
+                                                       });
+}
+
+void TessarineBackgroundedScreenPreview::observeObjects()
+{
+    m_objectObservers.clear();
+    const auto screen = m_weakScreenModel.obj();
+    if (!screen)
+        return;
+    // The screen reports its own properties; its objects report theirs (moves, resizes, edits).
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    for (const auto& proxy : screen->mixedMediaObjects()) {
+        if (!proxy || !proxy->object())
+            continue;
+        m_objectObservers.push_back(
+            proxy->object()->updateNotifier().addObservationBlock([self](const void*, const QSet<QString>& keys) {
+                if (self)
+                    self->screenChanged(keys);
+            }));
+    }
+}
+
+void TessarineBackgroundedScreenPreview::screenChanged(const QSet<QString>& changedKeys)
+{
+    if (changedKeys.contains(QStringLiteral("mixedMediaObjects")))
+        observeObjects();
+    if (onlyPreviewBookkeeping(changedKeys) || !m_weakScreenModel.obj())
+        return;
+    // Each change restarts the wait: a burst of changes costs one request.
+    delete m_updateTimer.data();
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    m_updateTimer = new BlockTimer(
+        [self] {
+            if (!self)
+                return;
+            if (self->m_updateTimer)
+                self->m_updateTimer->deleteLater();
+            self->m_updateTimer = nullptr;
+            self->requestPreviews();
+        },
+        1, 0, kUpdateDelaySeconds, this);
+}
+
+void TessarineBackgroundedScreenPreview::requestPreviews()
+{
+    const auto screen = m_weakScreenModel.obj();
+    if (!screen)
+        return;
+    // A request already under way drew the screen as it was before these changes, and the screen takes no
+    // second one meanwhile: ask again once its result is in.
+    if (screen->gettingScreenPreview()) {
+        m_requestAgainWhenDone = true;
+        return;
+    }
+    screen->getScreenPreviewImages();
+}
+
+QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFromModel()
+{
+    const auto screen = m_weakScreenModel.obj();
+    if (!screen)
+        return {};
+    auto asset = m_drawText ? screen->previewScreenShotAsset() : screen->previewScreenShotAsset_textless();
+    if (!asset && !m_drawText) {
+        asset = screen->previewScreenShotAsset();
+        m_drewNormalPreviewWhenTextlessPreviewWasRequested = asset != nullptr;
+    }
+    if (!asset) {
+        m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
+        return {};
+    }
+    // A local file is read where it lies; a remote one from its downloader's file, once that is on disk.
+    QString path = asset->localFilePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        const auto downloader = ContentAssetStorage::downloader(*asset);
+        path = downloader && downloader->fileExists() ? downloader->filepath() : QString();
+    }
+    if (path.isEmpty())
+        return {};
+    Error error;
+    const QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, size(), &error);
+    if (picture.isNull())
+        qCWarning(lcPreviews).noquote() << QStringLiteral("error!? grabbing file: %1").arg(error.message);
+    return picture;
+}
+
+void TessarineBackgroundedScreenPreview::previewScreenshotGotten(const Notification& notification)
+{
+    const QVariant value = notification.userInfo.value(m_drawText ? kNormalImageKey : kTextlessImageKey);
+    const QImage picture = value.value<QImage>();
+    if (m_drewNormalPreviewWhenTextlessPreviewWasRequested && !m_drawText && !picture.isNull()) {
+        qCInfo(lcPreviews) << "Replacing a normal preview with a textless preview.";
+        m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
+        showPicture(picture);
+    }
+    if (!picture.isNull()) {
+        // Outside a window an empty view stays empty.
+        if (isVisible() || !m_picture.isNull())
+            showPicture(picture);
+    }
+    if (m_delegate)
+        m_delegate->previewFinishedGenerating(this);
+    if (m_requestAgainWhenDone) {
+        m_requestAgainWhenDone = false;
+        requestPreviews();
+    }
+}
+
+QRectF TessarineBackgroundedScreenPreview::cleanupBounds(const QRectF& bounds, const QRectF& bitmapContextBounds)
+{
+    const double w = std::floor(bounds.width());
+    const double h = std::floor(bounds.height());
+    if (!(w > 0) || !(h > 0) || !(bitmapContextBounds.height() > 0) || !std::isfinite(w) || !std::isfinite(h))
+        return bounds;
+    const double ratio = bitmapContextBounds.width() / bitmapContextBounds.height();
+    if (w / h == ratio)
+        return bounds;
+    const double orig = w / h - ratio;
+    const double plus1 = (w + 1) / (h + 1) - ratio;
+    const bool canShrink = w > 1 && h > 1;
+    const double minus1 = canShrink ? (w - 1) / (h - 1) - ratio : INFINITY;
+    const double lowest = std::min({std::abs(orig), std::abs(plus1), std::abs(minus1)});
+    qCInfo(lcPreviews).noquote() << QString::asprintf(
+        "attempting to get better ratio!!!\norig:%f\nplus1:%f\nminus1:%f\nlowest:%f", orig, plus1, minus1, lowest);
+    if (std::abs(plus1) < std::abs(orig) && std::abs(plus1) <= std::abs(minus1))
+        return QRectF(0, 0, w + 1, h + 1);
+    if (std::abs(minus1) < std::abs(orig))
+        return QRectF(0, 0, w - 1, h - 1);
+    return bounds;
+}
+
+void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_wasShown)
+        return;
+    // The first time the view is shown it starts following its screen's previews.
+    m_wasShown = true;
+    const auto screen = m_weakScreenModel.obj();
+    if (!screen)
+        return;
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
+                                                   screen.get(), [self](const Notification& notification) {
+                                                       if (self)
+                                                           self->previewScreenshotGotten(notification);
+                                                   });
+    if (m_picture.isNull() || screen->previewInvalidated())
+        screen->getScreenPreviewImages();
+}
+
+void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
+{
+    if (m_picture.isNull() || width() <= 0 || height() <= 0)
+        return;
+    if (m_scaledPicture.size() != size()) {
+        m_scaledPicture = m_picture.size() == size()
+                              ? m_picture
+                              : m_picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_scaledPicture);
+}
+
+void TessarineBackgroundedScreenPreview::showPicture(const QImage& picture)
+{
+    m_picture = picture;
+    m_scaledPicture = QImage();
+    update();
+}

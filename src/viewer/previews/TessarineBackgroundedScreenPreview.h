@@ -1,0 +1,92 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include "foundation/BlockTimer.h"
+#include "foundation/ZeroingWeakReference.h"
+#include "platform/NotificationCenter.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+
+class TessarineBackgroundedScreenPreview;
+
+class TessarineBackgroundedScreenPreviewDelegate {
+public:
+    virtual ~TessarineBackgroundedScreenPreviewDelegate() = default;
+    // The view received the result of a preview request of its screen.
+    virtual void previewFinishedGenerating(TessarineBackgroundedScreenPreview* /*preview*/) {}
+};
+
+// Shows one screen's stored preview picture, normal or text-less, scaled to the view, and keeps it current:
+// 0.2 s after the screen or one of its objects last changed it asks the screen for its previews, and it shows
+// what the screen's "ZERI_FlowScreenModelPreviewScreenshotGetNotification" brings. Main thread only.
+class TessarineBackgroundedScreenPreview : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr double kUpdateDelaySeconds = 0.2;
+
+    // `scale` and `theme` are accepted for the callers' sake and not used.
+    TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       double scale, bool drawText, QWidget* parent = nullptr);
+    TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       QWidget* parent = nullptr);
+    TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       double scale, QWidget* parent = nullptr);
+    TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       double scale, const QString& theme, QWidget* parent = nullptr);
+    ~TessarineBackgroundedScreenPreview() override;
+
+    std::shared_ptr<ZERI_FlowScreenModel> screenModel() const { return m_weakScreenModel.obj(); }
+    // Only when the screen differs: observes the new screen instead of the old one.
+    void setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+
+    // The picture shown (as received; painted scaled to the view), null when none.
+    QImage currentPreviewImage() const { return m_picture; }
+    bool drawText() const { return m_drawText; }
+    bool drewNormalPreviewWhenTextlessPreviewWasRequested() const
+    {
+        return m_drewNormalPreviewWhenTextlessPreviewWasRequested;
+    }
+    bool acceptsFirstMouse() const { return true; }
+    bool hasPendingUpdate() const { return m_updateTimer != nullptr; }
+
+    TessarineBackgroundedScreenPreviewDelegate* delegate() const { return m_delegate; }
+    void setDelegate(TessarineBackgroundedScreenPreviewDelegate* delegate) { m_delegate = delegate; }
+
+    // The stored preview decoded at the view's size: the normal one, or the text-less one (standing in the normal
+    // one when the screen has none). Null when there is no asset or its file cannot be decoded (logged).
+    QImage attemptToCreateCachedPreviewImageFromModel();
+    void previewScreenshotGotten(const Notification& notification);
+
+    // Corrects a bounds rectangle whose whole-pixel ratio misses the bitmap's: (0, 0, w ± 1, h ± 1) when that
+    // comes strictly closer to the bitmap's width over height (the larger one winning a tie), else `bounds`.
+    static QRectF cleanupBounds(const QRectF& bounds, const QRectF& bitmapContextBounds);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void showPicture(const QImage& picture);
+    void observeObjects();
+    void screenChanged(const QSet<QString>& changedKeys);
+    void requestPreviews();
+
+    ZeroingWeakReference<ZERI_FlowScreenModel> m_weakScreenModel;
+    ObjectUpdateNotifierObserver m_screenModelObserver;
+    std::vector<ObjectUpdateNotifierObserver> m_objectObservers;
+    NotificationObservation m_previewObservation;
+    bool m_drawText = true;
+    bool m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
+    bool m_wasShown = false;
+    bool m_requestAgainWhenDone = false;
+    QPointer<BlockTimer> m_updateTimer;
+    TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
+    QImage m_picture;
+    QImage m_scaledPicture; // m_picture at the view's size, made once per size
+};

@@ -1,0 +1,159 @@
+#include <QFileInfo>
+#include <QSemaphore>
+
+#include <gtest/gtest.h>
+
+#include "PreviewTestSupport.h"
+#include "viewer/previews/PreviewRenderThread.h"
+
+using namespace previewtest;
+
+namespace {
+
+class PreviewQueueTest : public ::testing::Test {
+protected:
+    ScopedPreviewEnvironment environment;
+    DrawingCounter drawings;
+};
+
+} // namespace
+
+TEST_F(PreviewQueueTest, RequestsMadeWhileOneRunsJoinItAndTheirBlocksRunInOrder)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    drawings.install();
+    QVRScreenPreviewGenerator generator(screen);
+    QList<int> order;
+    std::shared_ptr<ZERI_ContentAsset> seen[3];
+    for (int i = 0; i < 3; ++i) {
+        generator.retreiveOrGenerateScreenPreviews(
+            [&order, &seen, i](const std::shared_ptr<ZERI_ContentAsset>& preview, const auto&) {
+                order << i;
+                seen[i] = preview;
+            });
+        EXPECT_TRUE(generator.isCurrentlyGenerating());
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 3; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(order, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(drawings.started.load(), 1);
+    EXPECT_TRUE(seen[0] && seen[0] == seen[1] && seen[1] == seen[2]);
+    EXPECT_FALSE(generator.isCurrentlyGenerating());
+}
+
+TEST_F(PreviewQueueTest, ACancelledDrawingStoresNothingAndHandsBackTheOldAssets)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    QVRScreenPreviewGenerator first(screen);
+    requestAndWait(first);
+    const auto oldPreview = screen->previewScreenShotAsset();
+    const auto oldTextless = screen->previewScreenShotAsset_textless();
+    ASSERT_TRUE(oldPreview && oldTextless);
+    const QString assets = packageOf(*document)->assetsPath();
+    const QSet<QString> before = jpegFiles(assets);
+
+    QVRScreenPreviewGenerator generator(screen);
+    // Cancelled from the render thread as the drawing begins, so the drawing is certainly under way.
+    drawings.onStart = [&generator] { generator.cancelCurrentDraw(); };
+    drawings.install();
+    screen->setPreviewInvalidated(true);
+    const auto received = requestAndWait(generator);
+    EXPECT_EQ(drawings.started.load(), 1);
+    EXPECT_EQ(received->preview, oldPreview);
+    EXPECT_EQ(received->textless, oldTextless);
+    EXPECT_EQ(jpegFiles(assets), before);
+    EXPECT_TRUE(QFileInfo::exists(oldPreview->localFilePath()));
+    EXPECT_TRUE(QFileInfo::exists(oldTextless->localFilePath()));
+    EXPECT_FALSE(generator.cancelled());
+
+    // The next request starts afresh.
+    drawings.onStart = nullptr;
+    drawings.install();
+    EXPECT_NE(requestAndWait(generator)->preview, oldPreview);
+}
+
+TEST_F(PreviewQueueTest, PicturesOfAScreenEditedWhileTheyWereDrawnLeaveItInvalidated)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    QSemaphore gate;
+    drawings.onStart = [&gate] { gate.acquire(); };
+    drawings.install();
+    QVRScreenPreviewGenerator generator(screen);
+    auto received = std::make_shared<Received>();
+    generator.retreiveOrGenerateScreenPreviews(recordInto(received));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drawings.started.load() == 1; }, 2000));
+    screen->mixedMediaObjects().front()->object()->setFrame(kShapeFrame.translated(-200, 0));
+    gate.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received->calls == 1; }, 5000));
+    // The pictures are stored (they are the best there is) but the screen still asks for new ones.
+    ASSERT_TRUE(received->preview);
+    EXPECT_TRUE(screen->previewInvalidated());
+
+    drawings.onStart = nullptr;
+    drawings.install();
+    const auto next = requestAndWait(generator);
+    EXPECT_NE(next->preview, received->preview);
+    EXPECT_FALSE(screen->previewInvalidated());
+}
+
+TEST_F(PreviewQueueTest, ScreensOfTwoDocumentsAreNeverDrawnAtOnce)
+{
+    drawings.install();
+    auto one = makeSavedDocument(3);
+    auto two = makeSavedDocument(3);
+    std::vector<std::unique_ptr<QVRScreenPreviewGenerator>> generators;
+    int finished = 0;
+    for (int i = 0; i < 3; ++i) {
+        for (const auto& document : {one, two}) {
+            generators.push_back(
+                std::make_unique<QVRScreenPreviewGenerator>(document->firstFlowmodel()->screenModels()[i]));
+            generators.back()->retreiveOrGenerateScreenPreviews([&finished](const auto&, const auto&) { ++finished; });
+        }
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished == 6; }, 10000));
+    EXPECT_EQ(drawings.started.load(), 6);
+    EXPECT_EQ(drawings.mostAtOnce.load(), 1);
+}
+
+TEST_F(PreviewQueueTest, DestroyingAGeneratorCallsItsPendingBlockOnce)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    int calls = 0;
+    auto generator = std::make_unique<QVRScreenPreviewGenerator>(screen);
+    generator->retreiveOrGenerateScreenPreviews([&calls](const auto&, const auto&) { ++calls; });
+    generator.reset();
+    EXPECT_EQ(calls, 1);
+    // The request it started ends without calling anything again.
+    EXPECT_TRUE(QTest::qWaitFor([] { return PreviewRenderThread::shared().pendingTaskCount() == 0; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(PreviewQueueTest, EditingAScreenWhileItsPreviewsAreDrawnIsSafe)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    const auto text = screen->mixedMediaObjects().back();
+    const auto shape = screen->mixedMediaObjects().front();
+    drawings.install();
+    QVRScreenPreviewGenerator generator(screen);
+    int finished = 0;
+    for (int i = 0; i < 200; ++i) {
+        text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Edit number %1").arg(i));
+        text->object()->setFrame(kTextFrame.translated(i % 40, i % 30));
+        shape->object()->setFrame(kShapeFrame.translated(-(i % 50), i % 20));
+        generator.retreiveOrGenerateScreenPreviews([&finished](const auto&, const auto&) { ++finished; });
+        QTest::qWait(3); // lets running requests reach the main thread between edits
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished == 200; }, 30000));
+    EXPECT_GE(drawings.started.load(), 2);
+    // A picture stored after later edits does not pass for a current one; a last request shows the last state.
+    const auto received = requestAndWait(generator);
+    EXPECT_FALSE(screen->previewInvalidated());
+    const QImage stored(received->preview->localFilePath());
+    EXPECT_LE(meanDifference(stored, ModelDrawing::renderScreen(*screen)), 4.0);
+}

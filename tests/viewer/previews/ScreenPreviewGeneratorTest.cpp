@@ -1,0 +1,327 @@
+#include <cmath>
+#include <limits>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QSemaphore>
+
+#include <gtest/gtest.h>
+
+#include "PreviewTestSupport.h"
+#include "foundation/SafeDictionary.h"
+#include "foundation/Tessutils.h"
+#include "storage/ContentItemDeletionQueue.h"
+#include "viewer/previews/PreviewRenderThread.h"
+
+using namespace previewtest;
+
+namespace {
+
+class RecordingDeletionQueue : public ContentItemDeletionQueue {
+public:
+    void enqueueDeleteForContentItem(const QString& contentID) override { ids.append(contentID); }
+    QStringList ids;
+};
+
+class ScreenPreviewGeneratorTest : public ::testing::Test {
+protected:
+    ScopedPreviewEnvironment environment;
+};
+
+struct Pictures {
+    QImage normal;
+    QImage textless;
+};
+
+Pictures screenshot(QVRScreenPreviewGenerator& generator)
+{
+    Pictures pictures;
+    bool done = false;
+    generator.generateScreenshotDirectly([&](const QImage& normal, const QImage& textless) {
+        pictures = {normal, textless};
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    return pictures;
+}
+
+// Gives every screen of the document stored previews and waits for them.
+void storePreviews(ZERI_TessarineModel& document)
+{
+    for (const auto& screen : document.firstFlowmodel()->screenModels()) {
+        QVRScreenPreviewGenerator generator(screen);
+        requestAndWait(generator);
+    }
+}
+
+} // namespace
+
+TEST_F(ScreenPreviewGeneratorTest, TextlessPictureDiffersFromTheNormalOneOnlyInsideTheTextFrame)
+{
+    auto document = ZERI_TessarineModel::create();
+    auto screen = makeScreen();
+    document->firstFlowmodel()->addFlowScreen(screen);
+    QVRScreenPreviewGenerator generator(screen);
+    const Pictures pictures = screenshot(generator);
+    ASSERT_EQ(pictures.normal.size(), QSize(1024, 748));
+    ASSERT_EQ(pictures.textless.size(), QSize(1024, 748));
+
+    const QRect text = kTextFrame.toAlignedRect();
+    bool textDrawn = false;
+    for (int y = 0; y < 748; y += 3) {
+        for (int x = 0; x < 1024; x += 3) {
+            const QColor normal = pictures.normal.pixelColor(x, y);
+            const QColor textless = pictures.textless.pixelColor(x, y);
+            if (text.contains(x, y)) {
+                ASSERT_EQ(textless, kBackground) << x << "," << y;
+                textDrawn = textDrawn || normal != kBackground;
+            } else {
+                ASSERT_EQ(normal, textless) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_TRUE(textDrawn);
+    EXPECT_EQ(pictures.normal.pixelColor(kShapeFrame.center().toPoint()), kShapeColour);
+}
+
+TEST_F(ScreenPreviewGeneratorTest, PictureSizeFollowsTheFlowAndAScreenWithoutColourIsWhite)
+{
+    auto document = ZERI_TessarineModel::create();
+    document->firstFlowmodel()->setViewSize(QSizeF(800, 600));
+    auto screen = makeScreen(QColor());
+    document->firstFlowmodel()->addFlowScreen(screen);
+    QVRScreenPreviewGenerator generator(screen);
+    EXPECT_EQ(generator.getParentViewSizeForScale(0.5), QSizeF(400, 300));
+    const Pictures pictures = screenshot(generator);
+    ASSERT_EQ(pictures.normal.size(), QSize(800, 600));
+    for (const QPoint corner : {QPoint(0, 0), QPoint(799, 0), QPoint(0, 599), QPoint(799, 599)})
+        EXPECT_EQ(pictures.normal.pixelColor(corner), QColor(Qt::white)) << corner.x() << "," << corner.y();
+
+    auto loose = makeScreen();
+    QVRScreenPreviewGenerator looseGenerator(loose);
+    EXPECT_EQ(screenshot(looseGenerator).normal.size(), QSize(1024, 748));
+}
+
+TEST_F(ScreenPreviewGeneratorTest, RequestsStoreTwoNewJpegsPerScreenAndTheDraftKeepsThem)
+{
+    auto document = makeSavedDocument(3);
+    const auto package = packageOf(*document);
+    ASSERT_TRUE(package);
+    const QString assets = package->assetsPath();
+    for (const auto& screen : document->firstFlowmodel()->screenModels()) {
+        screen->setPreviewInvalidated(true);
+        const QSet<QString> before = jpegFiles(assets);
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        ASSERT_EQ(received->calls, 1);
+
+        const QSet<QString> added = jpegFiles(assets) - before;
+        ASSERT_EQ(added.size(), 2);
+        ASSERT_TRUE(received->preview && received->textless);
+        EXPECT_EQ(received->preview, screen->previewScreenShotAsset());
+        EXPECT_EQ(received->textless, screen->previewScreenShotAsset_textless());
+        EXPECT_TRUE(added.contains(QFileInfo(received->preview->localFilePath()).fileName()));
+        EXPECT_TRUE(added.contains(QFileInfo(received->textless->localFilePath()).fileName()));
+
+        const QImage stored = QImage(received->preview->localFilePath());
+        ASSERT_EQ(stored.size(), QSize(1024, 748));
+        EXPECT_LE(meanDifference(stored, ModelDrawing::renderScreen(*screen)), 4.0);
+        const QImage storedTextless = QImage(received->textless->localFilePath());
+        EXPECT_LE(meanDifference(storedTextless, ModelDrawing::renderScreen(*screen, 1.0, false, false)), 4.0);
+        EXPECT_FALSE(screen->previewInvalidated());
+    }
+
+    // The coalesced save writes the new assets into the draft.
+    const auto draftHoldsPreviews = [&] {
+        QFile draft(package->draftFilePath());
+        if (!draft.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray text = draft.readAll();
+        for (const auto& screen : document->firstFlowmodel()->screenModels()) {
+            if (!text.contains(screen->previewScreenShotAsset()->internalID().toUtf8()) ||
+                !text.contains(screen->previewScreenShotAsset_textless()->internalID().toUtf8()))
+                return false;
+        }
+        return text.contains("\"previewScreenShot\"") && text.contains("\"previewScreenShot_textless\"");
+    };
+    EXPECT_TRUE(QTest::qWaitFor(draftHoldsPreviews, 3000));
+
+    // Nothing changed: the stored previews are loaded, nothing is written.
+    const QSet<QString> before = jpegFiles(assets);
+    for (const auto& screen : document->firstFlowmodel()->screenModels()) {
+        const auto old = screen->previewScreenShotAsset();
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        EXPECT_EQ(received->preview, old);
+    }
+    EXPECT_EQ(jpegFiles(assets), before);
+}
+
+TEST_F(ScreenPreviewGeneratorTest, UnreadableStoredPreviewsAreDrawnAnew)
+{
+    auto document = makeSavedDocument(3);
+    storePreviews(*document);
+    const auto screens = document->firstFlowmodel()->screenModels();
+    // Truncated, not an image at all, and a PNG under a JPEG name.
+    const QString first = screens[0]->previewScreenShotAsset()->localFilePath();
+    QFile truncated(first);
+    ASSERT_TRUE(truncated.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(truncated.resize(truncated.size() / 2));
+    truncated.close();
+    QFile garbage(screens[1]->previewScreenShotAsset()->localFilePath());
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    garbage.write("this is not a picture");
+    garbage.close();
+    ASSERT_TRUE(QImage(screens[2]->previewScreenShotAsset()->localFilePath())
+                    .save(screens[2]->previewScreenShotAsset()->localFilePath(), "PNG"));
+
+    ScopedLogCapture log;
+    for (const auto& screen : screens) {
+        const auto old = screen->previewScreenShotAsset();
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        ASSERT_TRUE(received->preview);
+        EXPECT_NE(received->preview, old);
+        EXPECT_FALSE(QVRScreenPreviewGenerator::decodePreviewFile(received->preview->localFilePath()).isNull());
+    }
+    EXPECT_EQ(log.count(QStringLiteral("drawing it anew")), 3);
+}
+
+TEST_F(ScreenPreviewGeneratorTest, UndrawableViewSizesStoreNothingAndHandBackTheCurrentAssets)
+{
+    auto document = makeSavedDocument(1);
+    storePreviews(*document);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    const auto preview = screen->previewScreenShotAsset();
+    const QString assets = packageOf(*document)->assetsPath();
+    const QSet<QString> before = jpegFiles(assets);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const QSizeF size : {QSizeF(0, 748), QSizeF(1024, 0), QSizeF(inf, 748), QSizeF(100000, 100000)}) {
+        document->firstFlowmodel()->setViewSize(size);
+        screen->setPreviewInvalidated(true);
+        ScopedLogCapture log;
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        EXPECT_EQ(received->calls, 1);
+        EXPECT_EQ(received->preview, preview);
+        EXPECT_TRUE(log.contains(QStringLiteral("cannot be drawn"))) << size.width() << "x" << size.height();
+    }
+    EXPECT_EQ(jpegFiles(assets), before);
+    EXPECT_FALSE(QVRScreenPreviewGenerator::isDrawableSize(QSizeF(nan, 10)));
+    EXPECT_FALSE(QVRScreenPreviewGenerator::isDrawableSize(QSizeF(-5, 10)));
+}
+
+TEST_F(ScreenPreviewGeneratorTest, AScreenGoneBeforeDrawingGetsNullAssetsOnce)
+{
+    auto screen = makeScreen();
+    QVRScreenPreviewGenerator generator(screen);
+    // Hold the render thread until the screen is gone.
+    QSemaphore release;
+    PreviewRenderThread::shared().async([&release] { release.acquire(); });
+    auto received = std::make_shared<Received>();
+    received->preview = ZERI_ContentAsset::create();
+    generator.retreiveOrGenerateScreenPreviews(recordInto(received));
+    screen.reset();
+    release.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received->calls > 0; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(received->calls, 1);
+    EXPECT_FALSE(received->preview);
+    EXPECT_FALSE(received->textless);
+}
+
+TEST_F(ScreenPreviewGeneratorTest, ReplacedPreviewsServerCopyIsQueuedOnlyOnceNothingReachesIt)
+{
+    auto queue = std::make_shared<RecordingDeletionQueue>();
+    ContentItemDeletionQueue::registerQueue(queue);
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}}));
+
+    const auto prepare = [](bool publish) {
+        auto document = makeSavedDocument(1);
+        auto package = packageOf(*document);
+        package->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}});
+        package->saveMetadata();
+        storePreviews(*document);
+        const auto screen = document->firstFlowmodel()->screenModels().front();
+        screen->previewScreenShotAsset()->setCorvikContentID(QStringLiteral("c-old"));
+        EXPECT_TRUE(package->saveModel());
+        if (publish) {
+            EXPECT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+        }
+        screen->setPreviewInvalidated(true);
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        EXPECT_NE(received->preview->corvikContentID(), QStringLiteral("c-old"));
+        return package;
+    };
+
+    auto owned = prepare(false);
+    EXPECT_TRUE(owned->ownedByCurrentUser());
+    EXPECT_TRUE(queue->ids.isEmpty()) << "queued at once";
+    ASSERT_TRUE(owned->unloadModel());
+    EXPECT_EQ(queue->ids, QStringList{QStringLiteral("c-old")});
+
+    queue->ids.clear();
+    auto published = prepare(true);
+    ASSERT_TRUE(published->unloadModel());
+    EXPECT_TRUE(queue->ids.isEmpty()) << "the published copy still shows it";
+
+    ContentItemDeletionQueue::registerQueue(nullptr);
+    Tessutils::setCorvikUserDict(std::nullopt);
+}
+
+TEST_F(ScreenPreviewGeneratorTest, AFailedStoreKeepsTheOldAssetAndFileAndTheScreenInvalidated)
+{
+    auto document = makeSavedDocument(1);
+    storePreviews(*document);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    const auto oldPreview = screen->previewScreenShotAsset();
+    const auto oldTextless = screen->previewScreenShotAsset_textless();
+    const QString oldFile = oldPreview->localFilePath();
+    const QString oldTextlessFile = oldTextless->localFilePath();
+    QVRScreenPreviewGenerator::setStoreDataForTesting(
+        [](ZERI_ContentAsset&, const QByteArray&, const QString&, const QString&, Error*) { return false; });
+
+    ScopedLogCapture log;
+    screen->setPreviewInvalidated(true);
+    QVRScreenPreviewGenerator generator(screen);
+    const auto received = requestAndWait(generator);
+    EXPECT_EQ(received->preview, oldPreview);
+    EXPECT_EQ(received->textless, oldTextless);
+    EXPECT_TRUE(QFileInfo::exists(oldFile));
+    EXPECT_TRUE(QFileInfo::exists(oldTextlessFile));
+    EXPECT_TRUE(screen->previewInvalidated());
+    EXPECT_TRUE(log.contains(QStringLiteral("storeData failed for asset:")));
+    EXPECT_TRUE(log.contains(QStringLiteral("storeData failed for textless screen preview asset:")));
+}
+
+TEST_F(ScreenPreviewGeneratorTest, RedrawingAReadOnlyCopyLeavesTheSourcePackageAlone)
+{
+    auto queue = std::make_shared<RecordingDeletionQueue>();
+    ContentItemDeletionQueue::registerQueue(queue);
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}}));
+    auto document = makeSavedDocument(2);
+    packageOf(*document)->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}});
+    storePreviews(*document);
+    const QString assets = packageOf(*document)->assetsPath();
+    const QSet<QString> sourceFiles = jpegFiles(assets);
+
+    auto copy = document->readOnlyCopy();
+    ASSERT_TRUE(copy);
+    for (const auto& screen : copy->firstFlowmodel()->screenModels()) {
+        screen->previewScreenShotAsset()->setCorvikContentID(QStringLiteral("c-copy"));
+        screen->setPreviewInvalidated(true);
+        QVRScreenPreviewGenerator generator(screen);
+        const auto received = requestAndWait(generator);
+        EXPECT_EQ(received->calls, 1);
+    }
+    EXPECT_TRUE(jpegFiles(assets).contains(sourceFiles));
+    copy.reset();
+    packageOf(*document)->cleanDirectories();
+    EXPECT_TRUE(jpegFiles(assets).contains(sourceFiles));
+    EXPECT_TRUE(queue->ids.isEmpty());
+    ContentItemDeletionQueue::registerQueue(nullptr);
+    Tessutils::setCorvikUserDict(std::nullopt);
+}
