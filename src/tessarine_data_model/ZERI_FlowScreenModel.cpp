@@ -87,7 +87,6 @@ std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::copy(bool freshIdent
     return screen;
 }
 
-<<<<<<< HEAD
 std::shared_ptr<ZERI_FlowScreenModel>
 ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                          const std::shared_ptr<ZERI_TessarineModel>& document)
@@ -114,7 +113,8 @@ ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<Z
         asset->setExternalURL(QUrl::fromLocalFile(target));
     }
     return copy;
-=======
+}
+
 std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::drawingCopy() const
 {
     auto screen = copy(false);
@@ -133,7 +133,6 @@ std::shared_ptr<ZERI_FlowScreenModel> ZERI_FlowScreenModel::drawingCopy() const
     flow->addFlowScreen(screen);
     // The screen holds its flow and document only weakly: the returned pointer owns the document instead.
     return std::shared_ptr<ZERI_FlowScreenModel>(document, screen.get());
->>>>>>> main
 }
 
 void ZERI_FlowScreenModel::adoptObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
