@@ -9,11 +9,14 @@
 #include "CreatorTestSupport.h"
 #include "app/QVRActionLog.h"
 #include "app/QVRURLSchemeHandler.h"
+#include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
+#include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "elements/views/QVR_ImageMixedMediaElementView.h"
 #include "elements/views/QVR_VirtualMixedMediaElementView.h"
 #include "platform/widgets/LinkOpener.h"
@@ -419,6 +422,12 @@ TEST(ElementBadges, LargeMediaShowTheirBadgeCentredInPreviewOnly)
     EXPECT_EQ(Container::watermarkForMixedMediaObjectType(ZERI_MixedMediaObject::Image), "");
 
     // A gallery link added later brings its badge; shrinking below the limit takes a badge away.
+    const Proxy plain = b.add(ZERI_MixedMediaObject::Image, QRectF(300, 300, 300, 300));
+    b.deliver();
+    EXPECT_TRUE(b.container(plain)->badgeName().isEmpty());
+    (*plain)->setAction(ZERI_MMAction_GalleryLink::create());
+    plain->updateNotifier().sendUpdateNotificationsIfNeeded();
+    EXPECT_EQ(b.container(plain)->badgeName(), "qvr_launchgallery_btn");
     (*big)->setFrame(QRectF(100, 100, 180, 300));
     big->updateNotifier().sendUpdateNotificationsIfNeeded();
     EXPECT_TRUE(video->badgeName().isEmpty());
@@ -462,4 +471,47 @@ TEST(ElementContainerPixels, CanvasMatchesTheModelsDrawingAndDimsWhatLiesOutside
                                    model.pixelColor(x, y).blue(), 2);
         EXPECT_EQ(differing, 0) << (previewOnly ? "preview" : "editing");
     }
+}
+
+TEST(ElementContainers, AnswerTheInteractionModelByObjectType)
+{
+    Board b;
+    const Proxy text = b.add(ZERI_MixedMediaObject::Text, QRectF(0, 0, 400, 100));
+    const Proxy audio = b.add(ZERI_MixedMediaObject::Audio, QRectF(0, 200, 100, 100));
+    const Proxy image = b.add(ZERI_MixedMediaObject::Image, QRectF(200, 200, 100, 100));
+    b.deliver();
+    for (const Proxy& object : {text, audio, image}) {
+        const QVR_Interactable* answers = b.container(object);
+        EXPECT_TRUE(answers->hoverable() && answers->selectable() && answers->translatable());
+        EXPECT_FALSE(answers->disallowsMouseEvent(QPointF(10, 10))) << "nothing is being edited";
+    }
+    EXPECT_FALSE(b.container(text)->rotatable());
+    EXPECT_FALSE(b.container(audio)->rotatable());
+    EXPECT_TRUE(b.container(image)->rotatable());
+    // Text resizes only side to side; everything else from every handle.
+    for (int position = 0; position < 8; ++position) {
+        EXPECT_EQ(b.container(text)->resizePositionIsAvailable(position), position == 4 || position == 5);
+        EXPECT_TRUE(b.container(image)->resizePositionIsAvailable(position));
+    }
+}
+
+TEST(ElementContainers, ShowInTheCreatorWindowsBoards)
+{
+    registerCreatorLibrary();
+    QPointer<QVR_CreatorWindow> window =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    const auto document = makeDocument(2);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+    (*shape)->setFrame(QRectF(100, 100, 200, 150));
+    screen->addMixedMediaObject(shape);
+    window->launchTessarineWithTessarineModel(document);
+    QApplication::processEvents();
+    ASSERT_TRUE(window->currentlyDisplayedSingleScreen());
+    Container* container = window->currentlyDisplayedSingleScreen()->containerForMixedMediaObject(shape);
+    ASSERT_TRUE(container);
+    EXPECT_FALSE(container->isPreviewOnly());
+    EXPECT_EQ(container->mixedMediaObject(), shape);
+    delete window;
 }
