@@ -53,11 +53,7 @@ QVR_CreatorSingleScreen::QVR_CreatorSingleScreen(std::shared_ptr<ZERI_FlowScreen
     setFlowScreenModel(std::move(screen));
 }
 
-QVR_CreatorSingleScreen::~QVR_CreatorSingleScreen()
-{
-    m_colorObserver.reset();
-    m_objectsObserver.reset();
-}
+QVR_CreatorSingleScreen::~QVR_CreatorSingleScreen() = default;
 
 std::shared_ptr<ZERI_FlowScreenModel> QVR_CreatorSingleScreen::modelToUseForAnalytics() const
 {
