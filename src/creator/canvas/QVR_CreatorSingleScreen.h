@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QColor>
 #include <QGraphicsObject>
@@ -8,7 +9,9 @@
 
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class QVR_MixedMediaElementContainingView;
 class ZERI_FlowScreenModel;
+class ZERI_MixedMediaObjectProxy;
 
 // One screen on an art board's scene: the 1024 × 748 screen at the scene's origin in its background colour
 // (white when it has none) with its shadow, the light surround, and a mask that dims everything outside the
@@ -16,8 +19,8 @@ class ZERI_FlowScreenModel;
 // dark and opaque.
 //
 // The item covers the area its art board shows (setVisibleArea), so the surround and the mask always fill the
-// view whatever the zoom. Element containers are its children, stacked between the screen (z 0) and the mask
-// (z 10,000); the element container code fills buildMixedMediaObjectViews and appropriatelyResizeAllMmobjViews.
+// view whatever the zoom. Element containers are its children, one per object of the screen, kept by object
+// identity and stacked by z (1 … n in the model's order) between the screen (z 0) and the mask (z 10,000).
 //
 // Main thread only.
 class QVR_CreatorSingleScreen : public QGraphicsObject {
@@ -47,10 +50,26 @@ public:
     QPainterPath maskPath() const;
     QColor maskColor() const;
 
-    // Keeps one element view per object of the screen; the art board calls the resize step after every
-    // magnification change.
+    // Keeps one element container per object of the screen: containers of objects that left the screen are
+    // deleted, the others kept and re-stacked in the model's order, new ones made. Runs whenever the screen's
+    // objects change (once per event-loop turn).
     virtual void buildMixedMediaObjectViews();
+    // The container of the very object (`frame` is where it goes); made when there is none.
+    QVR_MixedMediaElementContainingView*
+    buildOrGetMixedMediaElementForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                                         const QRectF& frame);
+    // Places a container at its object's frame: every type but text on whole device pixels of the view
+    // showing the scene at its current zoom; text keeps its fractions. The art board calls the all-containers
+    // step after every magnification change.
+    void appropriatelyResizeMmobjView(QVR_MixedMediaElementContainingView* container);
     virtual void appropriatelyResizeAllMmobjViews();
+    // The containers, back to front.
+    std::vector<QVR_MixedMediaElementContainingView*> elementContainers() const;
+    QVR_MixedMediaElementContainingView*
+    containerForMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) const;
+    // The rectangle (in this item's coordinates) with each edge on the nearest device pixel edge of the view
+    // that shows the scene; on whole points when no view shows it.
+    QRectF rectAlignedToDevicePixels(const QRectF& rect) const;
 
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -66,6 +85,7 @@ private:
     QColor m_screenColor = Qt::white;
     QRectF m_visibleArea;
     Mask* m_mask = nullptr;
+    std::vector<QVR_MixedMediaElementContainingView*> m_containers; // children, in the model's order
     ObjectUpdateNotifierObserver m_colorObserver;
     ObjectUpdateNotifierObserver m_objectsObserver;
 };
