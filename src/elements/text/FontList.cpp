@@ -102,6 +102,13 @@ void FontList::setList(std::vector<DocumentFont> fonts)
             skipped.append(font.postScriptName);
             continue;
         }
+        // A font without a family or face name ("Foo-MT" reads as an empty face) would be an empty menu item.
+        if (components.at(0).isEmpty() || components.at(1).isEmpty()) {
+            qCWarning(lcText) << "Font catalogue: skipped a font without a family or face name:" << font.postScriptName
+                              << key;
+            skipped.append(font.postScriptName);
+            continue;
+        }
         if (familyDashFaceToFont.contains(key)) {
             qCInfo(lcText) << "Font catalogue: a second font for" << key
                            << "replaces the first:" << font.postScriptName;

@@ -28,8 +28,9 @@ public:
     static std::vector<DocumentFont> documentFontsForNames(const QStringList& postScriptNames, double pointSize,
                                                            QStringList* unavailable = nullptr);
 
-    // Replaces the whole catalogue. Fonts whose display family or face holds the separator cannot be keyed and are
-    // skipped (logged); a second font with a key already held replaces the first, its face listed once.
+    // Replaces the whole catalogue. Fonts whose display family or face holds the separator cannot be keyed, and
+    // fonts with an empty family or face would be blank menu items: both are skipped (logged). A second font with a
+    // key already held replaces the first, its face listed once.
     void setList(std::vector<DocumentFont> fonts);
     const std::vector<DocumentFont>& origList() const { return m_origList; }
     // PostScript names of the fonts the last setList skipped.

@@ -131,7 +131,7 @@ TEST(FontList, EmptyCatalogueAndReplacedLists)
     EXPECT_TRUE(catalogue.skippedPostScriptNames().isEmpty());
 }
 
-TEST(FontList, ADuplicateKeyIsListedOnceAndTheLaterFontIsKept)
+TEST(FontList, DuplicateKeysAreListedOnceAndBlankNamesSkipped)
 {
     FontList catalogue;
     DocumentFont first = font("Arial-BoldMT", "Arial");
@@ -141,6 +141,12 @@ TEST(FontList, ADuplicateKeyIsListedOnceAndTheLaterFontIsKept)
     EXPECT_EQ(catalogue.facesForFamily("Arial"), QStringList({"Bold"}));
     ASSERT_TRUE(catalogue.fontForFamilyDashFace("Arial-Bold"));
     EXPECT_EQ(catalogue.fontForFamilyDashFace("Arial-Bold")->postScriptName, "Arial-Bold");
+
+    // Blank family or face names would be blank menu items; they are skipped like hyphenated ones.
+    LogCapture log;
+    catalogue.setList({font("Foo-MT", "Foo"), font("NoFamily", ""), font("Bar-Bold", "Bar")});
+    EXPECT_EQ(catalogue.familyList(), QStringList({"Bar"}));
+    EXPECT_EQ(catalogue.skippedPostScriptNames(), QStringList({"Foo-MT", "NoFamily"}));
 }
 
 TEST(FontList, TheDocumentFontListMakesElevenFamiliesWithNothingSkipped)
