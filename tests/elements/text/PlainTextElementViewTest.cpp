@@ -246,9 +246,17 @@ TEST(PlainTextElementView, ModelChangesReachTheViewOncePerTurnWithoutAnUndoStep)
     const auto observer = host.object()->updateNotifier().addObservationBlock(
         [&](const void*, const QSet<QString>&) { ++frameChanges; }, QStringLiteral("frame"));
 
+    int storageEdits = 0;
+    const auto storage = host.view->textView()->textStorage();
+    const int storageObserver = storage->addLayoutObserver([&](int, TextRange, qsizetype) { ++storageEdits; });
     host.object()->setTextColor(Qt::red);
     host.object()->setTextColor(Qt::green);
     host.object()->setTextColor(Qt::blue);
+    settle();
+    storage->removeLayoutObserver(storageObserver);
+    EXPECT_EQ(storageEdits, 1);
+    EXPECT_EQ(host.viewAttributes().foregroundColor, QColor(Qt::blue));
+
     host.object()->setText(QStringLiteral("abc\n"));
     settle();
     EXPECT_EQ(host.viewAttributes().foregroundColor, QColor(Qt::blue));
