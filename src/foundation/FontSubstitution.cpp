@@ -2,9 +2,14 @@
 
 #include <array>
 
+#include <cmath>
+
 #include <QFontDatabase>
 #include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
+
+#include <fontconfig/fontconfig.h>
 
 namespace {
 
@@ -74,6 +79,11 @@ const std::array kFamilyRules{
     FamilyRule{"Museo", "Museo", &kHumanist, false},
     FamilyRule{"Sullivan", "Sullivan", &kSansCondensed, true},
     FamilyRule{"OstrichSans", "Ostrich Sans", &kSansCondensed, true},
+    // Display faces that themes offer, with their own line heights.
+    FamilyRule{"Papyrus", "Papyrus", &kHumanist, false},
+    FamilyRule{"Lobster1.4", "Lobster 1.4", &kScript, false},
+    FamilyRule{"Homestead", "Homestead", &kSerifWide, false},
+    FamilyRule{"DemingEP", "Deming EP", &kSerifWide, false},
 };
 
 const FamilyRule* ruleForFamily(const QString& postScriptFamily)
@@ -159,7 +169,100 @@ const QStringList& fallbackFamiliesFor(const QString& postScriptFamily)
     return kSans;
 }
 
+QMutex& fontLookupMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QStringList& unavailableNamesForTesting()
+{
+    static QStringList names;
+    return names;
+}
+
+// PostScript names are printable ASCII without spaces; the format caps them well below this length.
+bool isPlausiblePostScriptName(const QString& name)
+{
+    if (name.isEmpty() || name.size() > 127)
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
+struct InstalledFont {
+    QString family;
+};
+
+// The installed font whose PostScript name is exactly `name`, asked of fontconfig once per name.
+std::optional<InstalledFont> installedFontWithPostScriptName(const QString& name)
+{
+    static QHash<QString, std::optional<InstalledFont>> cache;
+    QMutexLocker locker(&fontLookupMutex());
+    const auto cached = cache.constFind(name);
+    if (cached != cache.constEnd())
+        return *cached;
+
+    std::optional<InstalledFont> found;
+    const QByteArray utf8 = name.toUtf8();
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_POSTSCRIPT_NAME, reinterpret_cast<const FcChar8*>(utf8.constData()));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_POSTSCRIPT_NAME, nullptr);
+    if (FcFontSet* fonts = FcFontList(nullptr, pattern, objects)) {
+        for (int i = 0; i < fonts->nfont && !found; ++i) {
+            FcChar8* postScript = nullptr;
+            FcChar8* family = nullptr;
+            // fontconfig compares names without regard to case; documents name fonts exactly.
+            if (FcPatternGetString(fonts->fonts[i], FC_POSTSCRIPT_NAME, 0, &postScript) != FcResultMatch ||
+                QString::fromUtf8(reinterpret_cast<const char*>(postScript)) != name)
+                continue;
+            if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) != FcResultMatch)
+                continue;
+            found = InstalledFont{QString::fromUtf8(reinterpret_cast<const char*>(family))};
+        }
+        FcFontSetDestroy(fonts);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    cache.insert(name, found);
+    return found;
+}
+
 } // namespace
+
+std::optional<DocumentFont> FontSubstitution::documentFont(const QString& postScriptName, double pointSize)
+{
+    if (!isPlausiblePostScriptName(postScriptName) || !std::isfinite(pointSize) || pointSize <= 0)
+        return std::nullopt;
+    {
+        QMutexLocker locker(&fontLookupMutex());
+        if (unavailableNamesForTesting().contains(postScriptName))
+            return std::nullopt;
+    }
+    if (isKnownPostScriptName(postScriptName)) {
+        return DocumentFont{postScriptName, pointSize, faceForPostScriptName(postScriptName).documentFamily,
+                            fontForPostScriptName(postScriptName, pointSize)};
+    }
+    const std::optional<InstalledFont> installed = installedFontWithPostScriptName(postScriptName);
+    if (!installed)
+        return std::nullopt;
+    // Weight and slant as the name's face part states them; the installed family supplies the cut.
+    const FontFace face = faceForPostScriptName(postScriptName);
+    QFont font(installed->family);
+    font.setWeight(face.weight);
+    font.setItalic(face.italic);
+    font.setPointSizeF(pointSize);
+    return DocumentFont{postScriptName, pointSize, installed->family, font};
+}
+
+void FontSubstitution::setUnavailablePostScriptNamesForTesting(const QStringList& names)
+{
+    QMutexLocker locker(&fontLookupMutex());
+    unavailableNamesForTesting() = names;
+}
 
 FontFace FontSubstitution::faceForPostScriptName(const QString& postScriptName)
 {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
+
 #include <QFont>
 #include <QString>
 #include <QStringList>
+
+#include "foundation/DocumentFont.h"
 
 // How a font named in a document is drawn on this system. Documents keep macOS PostScript names
 // ("HelveticaNeue-Light"); those fonts are not installed here, so every subsystem that makes a font
@@ -36,4 +40,13 @@ public:
     // The first family of the face that is installed here, or the first of the list when none is. Needs a
     // QGuiApplication (it asks the font database).
     static QString installedFamilyForPostScriptName(const QString& postScriptName);
+
+    // The font a document's `postScriptName` at `pointSize` stands for, when it can be made: the name is a
+    // plausible PostScript name (printable ASCII without spaces, at most 127 characters), the size is finite and
+    // above 0, and either the table knows the family (family: the reported family) or an installed font carries
+    // exactly that PostScript name (family: the installed font's). Otherwise nullopt. Safe from any thread.
+    static std::optional<DocumentFont> documentFont(const QString& postScriptName, double pointSize);
+
+    // Test hook: names documentFont treats as not installed, to exercise callers' fallbacks. Empty to clear.
+    static void setUnavailablePostScriptNamesForTesting(const QStringList& names);
 };

@@ -133,6 +133,14 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
 
 TextLayout::~TextLayout() = default;
 
+double TextLayout::lineHeightForFont(const QString& postScriptName, double pointSize)
+{
+    TextAttributes attributes;
+    attributes.fontName = postScriptName;
+    attributes.fontSize = pointSize;
+    return TextLayout(AttributedText(QStringLiteral("X"), attributes), 1e6).usedRect().height();
+}
+
 void TextLayout::draw(QPainter* painter, const QPointF& origin, const QRectF& clip) const
 {
     if (!painter)

@@ -35,6 +35,8 @@ public:
     // The union of the lines' inked extents (alignment included) from y = 0 to the bottom of the last line;
     // the null rectangle for an empty text or a width that is not a positive number.
     QRectF usedRect() const { return m_usedRect; }
+    // The height of one line of `postScriptName` at `pointSize`, as this layout sets it (multiple 1).
+    static double lineHeightForFont(const QString& postScriptName, double pointSize);
     // Draws the lines with their top-left corner at `origin`; with a valid `clip` (in the painter's coordinates)
     // only the paragraphs that reach into it.
     void draw(QPainter* painter, const QPointF& origin, const QRectF& clip = QRectF()) const;

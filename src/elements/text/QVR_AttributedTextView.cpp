@@ -30,6 +30,12 @@ QVR_AttributedTextView::QVR_AttributedTextView(std::shared_ptr<QVR_TextStorage> 
 {
 }
 
+QVR_AttributedTextView::QVR_AttributedTextView(std::shared_ptr<QVR_TextStorage> storage, const QSizeF& inset,
+                                               QGraphicsItem* parent)
+    : TextEditingItem(std::move(storage), inset, {}, parent)
+{
+}
+
 bool QVR_AttributedTextView::validateMenuItem(const QString& command) const
 {
     const bool empty = selectedRange().length == 0;

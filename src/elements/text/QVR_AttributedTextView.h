@@ -39,5 +39,8 @@ public:
     static void pruneMenu(QMenu* menu);
 
 protected:
+    // For text views with another inset.
+    QVR_AttributedTextView(std::shared_ptr<QVR_TextStorage> storage, const QSizeF& inset, QGraphicsItem* parent);
+
     QMenu* menuForEvent(QGraphicsSceneContextMenuEvent* event) override;
 };

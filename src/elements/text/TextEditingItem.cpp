@@ -222,6 +222,16 @@ void TextEditingItem::setSize(const QSizeF& size)
     update();
 }
 
+void TextEditingItem::setFrameAttributes(const TextFrameAttributes& attributes)
+{
+    if (attributes.lineHeightMultiple == m_frameAttributes.lineHeightMultiple)
+        return;
+    m_frameAttributes = attributes;
+    m_layout.reset();
+    m_pendingDirty.reset();
+    update();
+}
+
 void TextEditingItem::setBackgroundColor(const QColor& color)
 {
     if (color == m_background)

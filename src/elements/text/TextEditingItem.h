@@ -44,6 +44,8 @@ public:
     QSizeF size() const { return m_size; }
     void setSize(const QSizeF& size);
     QSizeF inset() const { return m_inset; }
+    TextFrameAttributes frameAttributes() const { return m_frameAttributes; }
+    void setFrameAttributes(const TextFrameAttributes& attributes);
     QColor backgroundColor() const { return m_background; }
     void setBackgroundColor(const QColor& color);
 
