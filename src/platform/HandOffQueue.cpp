@@ -1,0 +1,225 @@
+#include "platform/HandOffQueue.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+
+#include <pthread.h>
+
+HandOffQueue::~HandOffQueue()
+{
+    close();
+}
+
+bool HandOffQueue::push(Task task)
+{
+    if (!task)
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_closed) {
+            m_tasks.push_back(std::move(task));
+            wakeLocked();
+            m_pushed.notify_one();
+            return true;
+        }
+    }
+    return false; // `task` is destroyed here, outside the lock
+}
+
+void HandOffQueue::wakeLocked()
+{
+    if (m_wake && !m_wakePending) {
+        m_wakePending = true;
+        m_wake();
+    }
+}
+
+HandOffQueue::Task HandOffQueue::tryPop()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_tasks.empty())
+        return {};
+    Task task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    return task;
+}
+
+HandOffQueue::Task HandOffQueue::waitPop()
+{
+    std::unique_lock lock(m_mutex);
+    m_pushed.wait(lock, [this] { return m_closed || !m_tasks.empty(); });
+    if (m_tasks.empty())
+        return {};
+    Task task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    return task;
+}
+
+void HandOffQueue::close()
+{
+    std::deque<Task> dropped;
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        dropped.swap(m_tasks);
+        wake.swap(m_wake);
+    }
+    m_pushed.notify_all();
+    // `dropped` and `wake` die here, outside the lock: a closure's destructor may post again.
+}
+
+void HandOffQueue::finish()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    m_pushed.notify_all();
+}
+
+bool HandOffQueue::isClosed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_closed;
+}
+
+std::size_t HandOffQueue::size() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tasks.size();
+}
+
+void HandOffQueue::setWake(std::function<void()> wake)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_closed)
+        return;
+    m_wake = std::move(wake);
+    m_wakePending = false;
+    if (!m_tasks.empty())
+        wakeLocked();
+}
+
+void HandOffQueue::runPending()
+{
+    std::size_t budget = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_wakePending = false;
+        budget = m_tasks.size();
+    }
+    // Only what was queued on entry runs here, so posters that keep pushing cannot starve the event loop.
+    for (; budget > 0; --budget) {
+        Task task;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_tasks.empty())
+                return;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            if (!m_tasks.empty())
+                wakeLocked();
+        }
+        task();
+    }
+}
+
+namespace {
+
+QEvent::Type wakeEventType()
+{
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+} // namespace
+
+class ThreadInbox::Receiver : public QObject {
+public:
+    explicit Receiver(std::shared_ptr<HandOffQueue> queue)
+        : m_queue(std::move(queue))
+    {
+    }
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() != wakeEventType())
+            return QObject::event(e);
+        m_queue->runPending();
+        return true;
+    }
+
+private:
+    const std::shared_ptr<HandOffQueue> m_queue;
+};
+
+ThreadInbox::ThreadInbox(QThread* thread)
+    : m_queue(std::make_shared<HandOffQueue>())
+    , m_receiver(std::make_unique<Receiver>(m_queue))
+{
+    if (thread && thread != QThread::currentThread())
+        m_receiver->moveToThread(thread);
+    // The wake-up is posted under the queue's lock, and closing the queue clears it under that lock, so no
+    // event is posted to a receiver that is being destroyed. The event itself carries nothing.
+    Receiver* receiver = m_receiver.get();
+    m_queue->setWake([receiver] { QCoreApplication::postEvent(receiver, new QEvent(wakeEventType())); });
+}
+
+ThreadInbox::~ThreadInbox()
+{
+    m_queue->close();
+    // The receiver takes its posted wake-ups with it.
+}
+
+WorkerThreads::WorkerThreads(int count, QString name)
+    : m_name(std::move(name))
+{
+    count = std::max(count, 1);
+    const QByteArray threadName = m_name.toUtf8().left(15); // the longest name a thread can carry
+    m_threads.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        m_threads.emplace_back([this] {
+            while (HandOffQueue::Task task = m_queue.waitPop())
+                task();
+        });
+        pthread_setname_np(m_threads.back().native_handle(), threadName.constData());
+    }
+}
+
+WorkerThreads::~WorkerThreads()
+{
+    stop();
+}
+
+void WorkerThreads::stop()
+{
+    m_queue.close();
+    join();
+}
+
+void WorkerThreads::finish()
+{
+    m_queue.finish();
+    join();
+}
+
+void WorkerThreads::join()
+{
+    Q_ASSERT(!isCurrent());
+    for (std::thread& thread : m_threads) {
+        if (thread.joinable())
+            thread.join();
+    }
+}
+
+bool WorkerThreads::isCurrent() const
+{
+    const std::thread::id self = std::this_thread::get_id();
+    return std::any_of(m_threads.begin(), m_threads.end(), [self](const std::thread& t) { return t.get_id() == self; });
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <QString>
+
+class QThread;
+
+// The one way work crosses from one thread to another. A poster pushes a closure under the queue's mutex and
+// then wakes the receiver with a signal that carries nothing (a bare event, a condition variable); the receiver
+// pops under the same mutex. Only that mutex orders the closure's making before its run, which is what a
+// thread checker sees: the locking inside Qt's own event queue is invisible to it.
+//
+// Closures are popped in the order they were pushed, each at most once. Closing drops the closures not yet
+// popped (destroyed on the closing thread, never under the lock) and refuses later pushes (the refused closure
+// is destroyed on the pushing thread).
+class HandOffQueue {
+public:
+    using Task = std::function<void()>;
+
+    HandOffQueue() = default;
+    ~HandOffQueue();
+    HandOffQueue(const HandOffQueue&) = delete;
+    HandOffQueue& operator=(const HandOffQueue&) = delete;
+
+    // False when the queue is closed (or `task` is empty); the task was not queued.
+    bool push(Task task);
+
+    // Receiver side. tryPop returns an empty task when nothing is queued; waitPop blocks until a task is
+    // queued or the queue is closed (then returns an empty task once the queue is empty, see finish()).
+    Task tryPop();
+    Task waitPop();
+
+    // Drops what is queued and refuses later pushes.
+    void close();
+    // Refuses later pushes but leaves what is queued to be popped; waitPop returns empty once it is all gone.
+    void finish();
+    bool isClosed() const;
+    std::size_t size() const;
+
+    // For receivers on an event loop. `wake` is called with the queue's lock held (so it must not call back
+    // into the queue) after a push that finds no wake-up outstanding; closing clears it, so a wake-up never
+    // reaches a receiver once its closing returned.
+    void setWake(std::function<void()> wake);
+    // Called by the receiver on each wake-up: runs the tasks queued when it was called, one at a time and
+    // outside the lock. If a task runs a nested event loop, a fresh wake-up lets that loop run the tasks behind
+    // it, so nothing waits for the nested loop to end and order is kept.
+    void runPending();
+
+private:
+    void wakeLocked();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_pushed;
+    std::deque<Task> m_tasks;
+    std::function<void()> m_wake;
+    bool m_wakePending = false;
+    bool m_closed = false;
+};
+
+// Runs closures handed over from any thread on the event loop of one thread (by default the one that makes
+// the inbox), woken by a data-free event. The inbox must be destroyed on that thread; destroying it drops what
+// has not run, and closures handed over afterwards through queue() are dropped too.
+class ThreadInbox {
+public:
+    explicit ThreadInbox(QThread* thread = nullptr);
+    ~ThreadInbox();
+    ThreadInbox(const ThreadInbox&) = delete;
+    ThreadInbox& operator=(const ThreadInbox&) = delete;
+
+    // Callable from any thread while the inbox lives. False when dropped.
+    bool post(HandOffQueue::Task task) { return m_queue->push(std::move(task)); }
+    // For posters that may outlive the inbox.
+    std::shared_ptr<HandOffQueue> queue() const { return m_queue; }
+
+private:
+    class Receiver;
+    std::shared_ptr<HandOffQueue> m_queue;
+    std::unique_ptr<Receiver> m_receiver;
+};
+
+// Threads of our own that run posted closures, woken through a condition variable. With one thread the
+// closures run one at a time in posting order. Destruction drops the closures that have not started and waits
+// for the running ones; it must not happen on one of the threads.
+class WorkerThreads {
+public:
+    WorkerThreads(int count, QString name);
+    ~WorkerThreads();
+    WorkerThreads(const WorkerThreads&) = delete;
+    WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+    bool post(HandOffQueue::Task task) { return m_queue.push(std::move(task)); }
+    // Drops the closures not started yet and waits for the running ones.
+    void stop();
+    // Runs every closure posted so far, then ends the threads; later posts are dropped.
+    void finish();
+    // True on one of this set's threads.
+    bool isCurrent() const;
+    const QString& name() const { return m_name; }
+
+private:
+    void join();
+
+    QString m_name;
+    HandOffQueue m_queue;
+    std::vector<std::thread> m_threads;
+};
