@@ -13,6 +13,7 @@
 
 #include "controls/ControlsLogging.h"
 #include "controls/ViewUtils.h"
+#include "platform/MainThread.h"
 
 namespace {
 
@@ -149,14 +150,13 @@ void AsynchronousRenderImageView::startRender()
         QCoreApplication* app = QCoreApplication::instance();
         if (!app || generationCounter->load() != generation)
             return;
-        // Posted to the application object (always alive); `self` is only dereferenced on the main thread.
-        QMetaObject::invokeMethod(
-            app,
+        // `self` is only dereferenced on the main thread.
+        MainThread::run(
             [self, generation, result] {
                 if (self)
                     self->takeResult(generation, result);
             },
-            Qt::QueuedConnection);
+            false);
     });
 }
 

@@ -177,6 +177,11 @@ ThreadInbox::~ThreadInbox()
     // The receiver takes its posted wake-ups with it.
 }
 
+bool ThreadInbox::isCurrent() const
+{
+    return m_receiver->thread() == QThread::currentThread();
+}
+
 WorkerThreads::WorkerThreads(int count, QString name)
     : m_name(std::move(name))
 {

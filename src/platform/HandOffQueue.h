@@ -79,6 +79,8 @@ public:
     bool post(HandOffQueue::Task task) { return m_queue->push(std::move(task)); }
     // For posters that may outlive the inbox.
     std::shared_ptr<HandOffQueue> queue() const { return m_queue; }
+    // True on the thread whose event loop runs the closures.
+    bool isCurrent() const;
 
 private:
     class Receiver;
