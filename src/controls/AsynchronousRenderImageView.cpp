@@ -8,26 +8,20 @@
 #include <QPainter>
 #include <QPointer>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "controls/ControlsLogging.h"
 #include "controls/ViewUtils.h"
+#include "platform/HandOffQueue.h"
 #include "platform/MainThread.h"
 
 namespace {
 
 // The renderer's serial queue.
-QThreadPool& renderQueue()
+WorkerThreads& renderQueue()
 {
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(1);
-        pool.setExpiryTimeout(5000);
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
+    static WorkerThreads queue(1, QStringLiteral("image render"));
+    return queue;
 }
 
 QMutex& observerMutex()
@@ -128,7 +122,7 @@ void AsynchronousRenderImageView::startRender()
     auto generationCounter = m_generation;
     QPointer<AsynchronousRenderImageView> self(this);
 
-    renderQueue().start([=] {
+    renderQueue().post([=] {
         if (generationCounter->load() != generation)
             return;
         {

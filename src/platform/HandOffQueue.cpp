@@ -60,7 +60,7 @@ HandOffQueue::Task HandOffQueue::waitPop()
     return task;
 }
 
-void HandOffQueue::close()
+std::size_t HandOffQueue::close()
 {
     std::deque<Task> dropped;
     std::function<void()> wake;
@@ -71,7 +71,8 @@ void HandOffQueue::close()
         wake.swap(m_wake);
     }
     m_pushed.notify_all();
-    // `dropped` and `wake` die here, outside the lock: a closure's destructor may post again.
+    // `dropped` and `wake` die on return, outside the lock: a closure's destructor may post again.
+    return dropped.size();
 }
 
 void HandOffQueue::finish()
@@ -190,8 +191,11 @@ WorkerThreads::WorkerThreads(int count, QString name)
     m_threads.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         m_threads.emplace_back([this] {
-            while (HandOffQueue::Task task = m_queue.waitPop())
+            while (HandOffQueue::Task task = m_queue.waitPop()) {
                 task();
+                task = nullptr; // its captures go before the job counts as done
+                taskEnded();
+            }
         });
         pthread_setname_np(m_threads.back().native_handle(), threadName.constData());
     }
@@ -202,9 +206,50 @@ WorkerThreads::~WorkerThreads()
     stop();
 }
 
+WorkerThreads& WorkerThreads::shared()
+{
+    static struct Holder {
+        WorkerThreads threads{std::max(QThread::idealThreadCount(), 2), QStringLiteral("background")};
+        ~Holder() { threads.finish(); }
+    } holder;
+    return holder.threads;
+}
+
+bool WorkerThreads::post(HandOffQueue::Task task)
+{
+    {
+        std::lock_guard lock(m_idleMutex);
+        ++m_outstanding;
+    }
+    if (m_queue.push(std::move(task)))
+        return true;
+    taskEnded();
+    return false;
+}
+
+void WorkerThreads::taskEnded()
+{
+    std::lock_guard lock(m_idleMutex);
+    if (--m_outstanding == 0)
+        m_idle.notify_all();
+}
+
+void WorkerThreads::waitForIdle()
+{
+    Q_ASSERT(!isCurrent());
+    std::unique_lock lock(m_idleMutex);
+    m_idle.wait(lock, [this] { return m_outstanding == 0; });
+}
+
 void WorkerThreads::stop()
 {
-    m_queue.close();
+    const std::size_t dropped = m_queue.close();
+    if (dropped > 0) {
+        std::lock_guard lock(m_idleMutex);
+        m_outstanding -= dropped;
+        if (m_outstanding == 0)
+            m_idle.notify_all();
+    }
     join();
 }
 

@@ -38,8 +38,8 @@ public:
     Task tryPop();
     Task waitPop();
 
-    // Drops what is queued and refuses later pushes.
-    void close();
+    // Drops what is queued and refuses later pushes; returns how many closures it dropped.
+    std::size_t close();
     // Refuses later pushes but leaves what is queued to be popped; waitPop returns empty once it is all gone.
     void finish();
     bool isClosed() const;
@@ -98,7 +98,13 @@ public:
     WorkerThreads(const WorkerThreads&) = delete;
     WorkerThreads& operator=(const WorkerThreads&) = delete;
 
-    bool post(HandOffQueue::Task task) { return m_queue.push(std::move(task)); }
+    // The process's threads for short background jobs (one per core), made on first use. Jobs still queued
+    // when the process exits run before it ends, so a file being written is never cut short.
+    static WorkerThreads& shared();
+
+    bool post(HandOffQueue::Task task);
+    // Blocks until every closure posted so far has run or been dropped.
+    void waitForIdle();
     // Drops the closures not started yet and waits for the running ones.
     void stop();
     // Runs every closure posted so far, then ends the threads; later posts are dropped.
@@ -110,7 +116,12 @@ public:
 private:
     void join();
 
+    void taskEnded();
+
     QString m_name;
     HandOffQueue m_queue;
     std::vector<std::thread> m_threads;
+    std::mutex m_idleMutex;
+    std::condition_variable m_idle;
+    std::size_t m_outstanding = 0; // posted and not yet run or dropped
 };

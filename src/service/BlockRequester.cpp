@@ -62,8 +62,8 @@ QNetworkAccessManager* networkManager()
     return manager;
 }
 
-// The service's own workers, so that long jobs other parts of the application put on the global pool (file
-// copies, video work) never hold a request back. Made on the main thread; they end with the application, which
+// The service's own workers, so that long jobs other parts of the application put on the shared background threads
+// (file copies, video work) never hold a request back. Made on the main thread; they end with the application, which
 // waits for the running jobs and drops the others (their results would have nobody to go to).
 WorkerThreads& workers()
 {

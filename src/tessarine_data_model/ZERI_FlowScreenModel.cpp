@@ -3,8 +3,8 @@
 #include <QHash>
 #include <QImage>
 #include <QJsonArray>
-#include <QThreadPool>
 
+#include "platform/HandOffQueue.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "tessarine_data_model/ModelJsonReader.h"
@@ -341,7 +341,7 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
             return;
         const auto normal = screen->previewScreenShotAsset();
         const auto textless = screen->previewScreenShotAsset_textless();
-        QThreadPool::globalInstance()->start([weakSelf, normal, textless] {
+        WorkerThreads::shared().post([weakSelf, normal, textless] {
             const QImage normalImage = normal ? normal->getImageIgnoreThreadSafety(true) : QImage();
             const QImage textlessImage = textless ? textless->getImageIgnoreThreadSafety(true) : QImage();
             MainThread::run(

@@ -205,3 +205,44 @@ TEST(WorkerThreads, OneThreadRunsInPostingOrderFinishRunsEverythingAndStopDropsW
     EXPECT_FALSE(secondRan);
     EXPECT_EQ(released.load(), 1);
 }
+
+TEST(WorkerThreads, JobsRunSideBySideAndWaitForIdleReturnsOnceAllRanOrWereDropped)
+{
+    // Four jobs that each wait for all four to have started can only finish on four threads at once.
+    WorkerThreads workers(4, QStringLiteral("test pool"));
+    std::atomic<int> started = 0, finished = 0;
+    for (int i = 0; i < 4; ++i)
+        workers.post([&] {
+            ++started;
+            while (started.load() < 4)
+                std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ++finished;
+        });
+    workers.waitForIdle();
+    EXPECT_EQ(finished.load(), 4);
+
+    // Jobs dropped by stop() count as done: waiting must not hang on them.
+    WorkerThreads single(1, QStringLiteral("test single"));
+    std::atomic<bool> blockerStarted = false;
+    single.post([&] {
+        blockerStarted = true;
+        while (single.post([] {}))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    single.post([] {});
+    while (!blockerStarted)
+        std::this_thread::yield();
+    std::thread waiter([&] { single.waitForIdle(); });
+    single.stop();
+    waiter.join();
+    EXPECT_FALSE(single.post([] {}));
+    single.waitForIdle();
+
+    // The process's shared threads run jobs off the posting thread.
+    std::atomic<bool> offCaller = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    WorkerThreads::shared().post([&] { offCaller = std::this_thread::get_id() != caller; });
+    WorkerThreads::shared().waitForIdle();
+    EXPECT_TRUE(offCaller);
+}
