@@ -23,20 +23,13 @@ bool HandOffQueue::push(Task task)
         std::lock_guard lock(m_mutex);
         if (!m_closed) {
             m_tasks.push_back(std::move(task));
-            wakeLocked();
+            if (m_wake)
+                m_wake();
             m_pushed.notify_one();
             return true;
         }
     }
     return false; // `task` is destroyed here, outside the lock
-}
-
-void HandOffQueue::wakeLocked()
-{
-    if (m_wake && !m_wakePending) {
-        m_wakePending = true;
-        m_wake();
-    }
 }
 
 HandOffQueue::Task HandOffQueue::tryPop()
@@ -102,32 +95,9 @@ void HandOffQueue::setWake(std::function<void()> wake)
     if (m_closed)
         return;
     m_wake = std::move(wake);
-    m_wakePending = false;
-    if (!m_tasks.empty())
-        wakeLocked();
-}
-
-void HandOffQueue::runPending()
-{
-    std::size_t budget = 0;
-    {
-        std::lock_guard lock(m_mutex);
-        m_wakePending = false;
-        budget = m_tasks.size();
-    }
-    // Only what was queued on entry runs here, so posters that keep pushing cannot starve the event loop.
-    for (; budget > 0; --budget) {
-        Task task;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_tasks.empty())
-                return;
-            task = std::move(m_tasks.front());
-            m_tasks.pop_front();
-            if (!m_tasks.empty())
-                wakeLocked();
-        }
-        task();
+    if (m_wake) {
+        for (std::size_t i = 0; i < m_tasks.size(); ++i)
+            m_wake();
     }
 }
 
@@ -152,7 +122,8 @@ public:
     {
         if (e->type() != wakeEventType())
             return QObject::event(e);
-        m_queue->runPending();
+        if (HandOffQueue::Task task = m_queue->tryPop())
+            task();
         return true;
     }
 

@@ -45,23 +45,17 @@ public:
     bool isClosed() const;
     std::size_t size() const;
 
-    // For receivers on an event loop. `wake` is called with the queue's lock held (so it must not call back
-    // into the queue) after a push that finds no wake-up outstanding; closing clears it, so a wake-up never
-    // reaches a receiver once its closing returned.
+    // For receivers on an event loop: `wake` is called once for every push, with the queue's lock held (so it
+    // must not call back into the queue), and the receiver pops one task per wake-up. One wake-up per task keeps
+    // the tasks in step with the other events of that loop, nested loops included, as separately queued calls
+    // would be. Closing clears it, so no wake-up reaches a receiver once its closing returned.
     void setWake(std::function<void()> wake);
-    // Called by the receiver on each wake-up: runs the tasks queued when it was called, one at a time and
-    // outside the lock. If a task runs a nested event loop, a fresh wake-up lets that loop run the tasks behind
-    // it, so nothing waits for the nested loop to end and order is kept.
-    void runPending();
 
 private:
-    void wakeLocked();
-
     mutable std::mutex m_mutex;
     std::condition_variable m_pushed;
     std::deque<Task> m_tasks;
     std::function<void()> m_wake;
-    bool m_wakePending = false;
     bool m_closed = false;
 };
 
