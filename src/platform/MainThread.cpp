@@ -77,6 +77,9 @@ std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
     static ThreadInbox* inbox = nullptr;
     std::lock_guard lock(mutex);
     if (!inbox) {
+        // The application stops being the instance before it is destroyed: an inbox made now would never go.
+        if (QCoreApplication::instance() != app)
+            return nullptr;
         inbox = new ThreadInbox(app->thread());
         // Runs on the main thread, inside the application's destruction. It captures nothing: the connection
         // may be made on another thread, and what it needs is read under the lock.
@@ -94,7 +97,8 @@ std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
 
 void runQueued(QCoreApplication* app, std::function<void()> block)
 {
-    if (!mainThreadQueue(app)->push(std::move(block)))
+    const std::shared_ptr<HandOffQueue> queue = mainThreadQueue(app);
+    if (!queue || !queue->push(std::move(block)))
         qCWarning(lcPlatform) << "the application is going away: a block for the main thread was dropped";
 }
 
