@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QRandomGenerator>
 
 #include "elements/video/DispatchGroup.h"
