@@ -10,7 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/Json.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"

@@ -12,7 +12,7 @@
 
 #include "controls/ControlsLogging.h"
 #include "controls/ViewUtils.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 
 namespace {

@@ -4,19 +4,13 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
-
-#include <QString>
-
-class QThread;
 
 // The one way work crosses from one thread to another. A poster pushes a closure under the queue's mutex and
 // then wakes the receiver with a signal that carries nothing (a bare event, a condition variable); the receiver
 // pops under the same mutex. Only that mutex orders the closure's making before its run, which is what a
-// thread checker sees: the locking inside Qt's own event queue is invisible to it.
+// thread checker sees: the locking inside Qt's own event queue is invisible to it. ThreadInbox (a thread's event
+// loop) and WorkerThreads (threads of our own) are its receivers.
 //
 // Closures are popped in the order they were pushed, each at most once. Closing drops the closures not yet
 // popped (destroyed on the closing thread, never under the lock) and refuses later pushes (the refused closure
@@ -57,65 +51,4 @@ private:
     std::deque<Task> m_tasks;
     std::function<void()> m_wake;
     bool m_closed = false;
-};
-
-// Runs closures handed over from any thread on the event loop of one thread (by default the one that makes
-// the inbox), woken by a data-free event. The inbox must be destroyed on that thread; destroying it drops what
-// has not run, and closures handed over afterwards through queue() are dropped too.
-class ThreadInbox {
-public:
-    explicit ThreadInbox(QThread* thread = nullptr);
-    ~ThreadInbox();
-    ThreadInbox(const ThreadInbox&) = delete;
-    ThreadInbox& operator=(const ThreadInbox&) = delete;
-
-    // Callable from any thread while the inbox lives. False when dropped.
-    bool post(HandOffQueue::Task task) { return m_queue->push(std::move(task)); }
-    // For posters that may outlive the inbox.
-    std::shared_ptr<HandOffQueue> queue() const { return m_queue; }
-    // True on the thread whose event loop runs the closures.
-    bool isCurrent() const;
-
-private:
-    class Receiver;
-    std::shared_ptr<HandOffQueue> m_queue;
-    std::unique_ptr<Receiver> m_receiver;
-};
-
-// Threads of our own that run posted closures, woken through a condition variable. With one thread the
-// closures run one at a time in posting order. Destruction drops the closures that have not started and waits
-// for the running ones; it must not happen on one of the threads.
-class WorkerThreads {
-public:
-    WorkerThreads(int count, QString name);
-    ~WorkerThreads();
-    WorkerThreads(const WorkerThreads&) = delete;
-    WorkerThreads& operator=(const WorkerThreads&) = delete;
-
-    // The process's threads for short background jobs (one per core), made on first use. Jobs still queued
-    // when the process exits run before it ends, so a file being written is never cut short.
-    static WorkerThreads& shared();
-
-    bool post(HandOffQueue::Task task);
-    // Blocks until every closure posted so far has run or been dropped.
-    void waitForIdle();
-    // Drops the closures not started yet and waits for the running ones.
-    void stop();
-    // Runs every closure posted so far, then ends the threads; later posts are dropped.
-    void finish();
-    // True on one of this set's threads.
-    bool isCurrent() const;
-    const QString& name() const { return m_name; }
-
-private:
-    void join();
-
-    void taskEnded();
-
-    QString m_name;
-    HandOffQueue m_queue;
-    std::vector<std::thread> m_threads;
-    std::mutex m_idleMutex;
-    std::condition_variable m_idle;
-    std::size_t m_outstanding = 0; // posted and not yet run or dropped
 };

@@ -16,7 +16,7 @@
 
 #include <unistd.h>
 
-#include "platform/HandOffQueue.h"
+#include "platform/ThreadInbox.h"
 #include "platform/PlatformLogging.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <QTimer>
 
 #include "foundation/Tessutils.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "service/ServiceLogging.h"
 

@@ -9,7 +9,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/Json.h"
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"

@@ -16,7 +16,7 @@
 
 #include "foundation/Tessutils.h"
 #include "platform/AtomicFile.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/QVRDataItem.h"

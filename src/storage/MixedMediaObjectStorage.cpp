@@ -14,7 +14,7 @@
 #include "elements/images/ImageUtils.h"
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"

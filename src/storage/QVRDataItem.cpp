@@ -8,7 +8,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"

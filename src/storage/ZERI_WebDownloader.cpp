@@ -15,7 +15,7 @@
 #include <QRegularExpression>
 #include <QRandomGenerator>
 
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/StorageLogging.h"
 

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QJsonArray>
 
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "tessarine_data_model/ModelJsonReader.h"

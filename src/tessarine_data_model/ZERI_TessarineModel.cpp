@@ -7,7 +7,7 @@
 #include <QMutex>
 
 #include "platform/Json.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelJsonReader.h"

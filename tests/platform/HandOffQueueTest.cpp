@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include "platform/HandOffQueue.h"
+#include "platform/ThreadInbox.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 
 namespace {

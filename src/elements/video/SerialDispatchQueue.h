@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 
 // A serial work queue on a thread of its own: tasks run one at a time, in the order they were added.
 // Destroying the queue (or calling stop()) waits for the running task to return and drops the tasks

@@ -15,7 +15,7 @@
 #include "elements/video/MediaSampleBuffer.h"
 #include "elements/video/RWSampleBufferChannel.h"
 #include "platform/Error.h"
-#include "platform/HandOffQueue.h"
+#include "platform/ThreadInbox.h"
 
 class DispatchGroup;
 class MediaAsset;

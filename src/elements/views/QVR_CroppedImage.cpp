@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 #include "elements/views/ElementsLogging.h"
-#include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
