@@ -2,7 +2,8 @@
 # Clones the repository's current commit into a temporary folder and runs the README's test command there, the
 # way a new developer would; prints the wall time and CTest's summaries. Run it before resolving a change that
 # touches the build or the scripts (CI does not run it). Uncommitted changes are not part of the clone.
-# Arguments go to scripts/test.sh. TESS_KEEP_CLONE=1 leaves the clone in place.
+# Arguments go to scripts/test.sh; JOBS=N limits its parallel jobs (all cores by default). TESS_KEEP_CLONE=1
+# leaves the clone in place.
 set -uo pipefail
 SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 COMMIT="$(git -C "$SOURCE" rev-parse HEAD)"
@@ -20,16 +21,17 @@ git clone --quiet --no-checkout "$SOURCE" "$CLONE" && git -C "$CLONE" checkout -
 # A fresh machine has no build folder of its own; the compiler cache is shared, as on a developer's machine.
 unset TESS_BUILD_DIR
 
-echo "Running bash scripts/test.sh in $CLONE (commit ${COMMIT:0:12}, $(nproc) cores)"
+echo "Running bash scripts/test.sh in $CLONE (commit ${COMMIT:0:12}, $(nproc) cores, ${JOBS:-$(nproc)} jobs)"
 start=$(date +%s)
 (cd "$CLONE" && bash scripts/test.sh "$@") 2>&1 | tee "$LOG"
 status=${PIPESTATUS[0]}
 elapsed=$(($(date +%s) - start))
 
 echo
-echo "==== CTest summaries (sanitizer passes first, then the main suites) ===="
+echo "==== CTest summaries: AddressSanitizer suites, ThreadSanitizer suites (each test up to 3 times), all suites ===="
 grep -E 'tests passed|tests failed out of|^Total Test time' "$LOG" || echo "no CTest summary: the run stopped before the tests"
-printf 'Wall time: %dm%02ds on %d cores; exit status %d\n' $((elapsed / 60)) $((elapsed % 60)) "$(nproc)" "$status"
+printf 'Wall time: %dm%02ds on %d cores with %d jobs; exit status %d\n' $((elapsed / 60)) $((elapsed % 60)) "$(nproc)" \
+    "${JOBS:-$(nproc)}" "$status"
 if [ "${TESS_KEEP_CLONE:-0}" = 1 ]; then
     echo "The clone stays in $CLONE"
 fi
