@@ -52,9 +52,11 @@ if [ "$RUN_ASAN" = 1 ]; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir "$ASAN_DIR" -L sanitize --output-on-failure -j "$JOBS" --timeout 600 || status=$?
 fi
+# Races show only in some interleavings: each thread-checked test runs up to three times and must pass every time.
 if [ "$RUN_TSAN" = 1 ]; then
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$TESS_ROOT/tests/support/tsan.supp" \
-        ctest --test-dir "$TSAN_DIR" -L tsan --output-on-failure -j "$JOBS" --timeout 600 || status=$?
+        ctest --test-dir "$TSAN_DIR" -L tsan --repeat until-fail:3 --output-on-failure -j "$JOBS" --timeout 600 ||
+        status=$?
 fi
 ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" || status=$?
 exit $status

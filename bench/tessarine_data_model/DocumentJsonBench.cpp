@@ -7,10 +7,10 @@
 
 #include <QGuiApplication>
 #include <QJsonDocument>
-#include <QThreadPool>
 
 #include <benchmark/benchmark.h>
 
+#include "platform/WorkerThreads.h"
 #include "platform/Json.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
@@ -111,9 +111,9 @@ template <class F> double secondsPerRun(F&& body, int runs)
         auto result = body();
         best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         benchmark::DoNotOptimize(result);
-        // Work a load hands to the thread pool (releasing the parsed tree) is off the caller's path; let it
+        // Work a load hands to the background threads (releasing the parsed tree) is off the caller's path; let it
         // finish before the next run so runs do not compete with each other.
-        QThreadPool::globalInstance()->waitForDone();
+        WorkerThreads::shared().waitForIdle();
     }
     return best;
 }

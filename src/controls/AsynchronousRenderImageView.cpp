@@ -8,25 +8,20 @@
 #include <QPainter>
 #include <QPointer>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "controls/ControlsLogging.h"
 #include "controls/ViewUtils.h"
+#include "platform/WorkerThreads.h"
+#include "platform/MainThread.h"
 
 namespace {
 
 // The renderer's serial queue.
-QThreadPool& renderQueue()
+WorkerThreads& renderQueue()
 {
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(1);
-        pool.setExpiryTimeout(5000);
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
+    static WorkerThreads queue(1, QStringLiteral("image render"));
+    return queue;
 }
 
 QMutex& observerMutex()
@@ -127,7 +122,7 @@ void AsynchronousRenderImageView::startRender()
     auto generationCounter = m_generation;
     QPointer<AsynchronousRenderImageView> self(this);
 
-    renderQueue().start([=] {
+    renderQueue().post([=] {
         if (generationCounter->load() != generation)
             return;
         {
@@ -149,14 +144,13 @@ void AsynchronousRenderImageView::startRender()
         QCoreApplication* app = QCoreApplication::instance();
         if (!app || generationCounter->load() != generation)
             return;
-        // Posted to the application object (always alive); `self` is only dereferenced on the main thread.
-        QMetaObject::invokeMethod(
-            app,
+        // `self` is only dereferenced on the main thread.
+        MainThread::run(
             [self, generation, result] {
                 if (self)
                     self->takeResult(generation, result);
             },
-            Qt::QueuedConnection);
+            false);
     });
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,6 +16,7 @@
 
 #include <unistd.h>
 
+#include "platform/ThreadInbox.h"
 #include "platform/PlatformLogging.h"
 
 namespace {
@@ -67,7 +69,40 @@ private:
     bool& m_done;
 };
 
-// Like a blocking queued call, but with the hand-over on standard primitives that thread checkers understand.
+// The main thread's inbox, made for the running application on first use (from any thread) and dropped with it:
+// blocks still queued when the application goes are destroyed unrun, as its own pending events are.
+std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
+{
+    static std::mutex mutex;
+    static ThreadInbox* inbox = nullptr;
+    std::lock_guard lock(mutex);
+    if (!inbox) {
+        // The application stops being the instance before it is destroyed: an inbox made now would never go.
+        if (QCoreApplication::instance() != app)
+            return nullptr;
+        inbox = new ThreadInbox(app->thread());
+        // Runs on the main thread, inside the application's destruction. It captures nothing: the connection
+        // may be made on another thread, and what it needs is read under the lock.
+        QObject::connect(app, &QObject::destroyed, [] {
+            ThreadInbox* gone = nullptr;
+            {
+                std::lock_guard destroyLock(mutex);
+                std::swap(gone, inbox);
+            }
+            delete gone;
+        });
+    }
+    return inbox->queue();
+}
+
+void runQueued(QCoreApplication* app, std::function<void()> block)
+{
+    const std::shared_ptr<HandOffQueue> queue = mainThreadQueue(app);
+    if (!queue || !queue->push(std::move(block)))
+        qCWarning(lcPlatform) << "the application is going away: a block for the main thread was dropped";
+}
+
+// Blocks the calling thread until the block ran on the main thread, or was dropped unrun.
 void runAndWait(QCoreApplication* app, std::function<void()> block)
 {
     std::mutex mutex;
@@ -75,13 +110,10 @@ void runAndWait(QCoreApplication* app, std::function<void()> block)
     bool done = false;
     {
         auto completion = std::make_shared<Completion>(mutex, condition, done);
-        QMetaObject::invokeMethod(
-            app,
-            [block = std::move(block), completion]() mutable {
-                block();
-                block = nullptr; // its captures are released before the waiting thread resumes
-            },
-            Qt::QueuedConnection);
+        runQueued(app, [block = std::move(block), completion]() mutable {
+            block();
+            block = nullptr; // its captures are released before the waiting thread resumes
+        });
     }
     std::unique_lock lock(mutex);
     condition.wait(lock, [&] { return done; });
@@ -119,7 +151,7 @@ void MainThread::run(std::function<void()> block, bool waitUntilDone)
             runAndWait(app, std::move(block));
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+    runQueued(app, std::move(block));
 }
 
 void MainThread::runAfter(double seconds, std::function<void()> block)

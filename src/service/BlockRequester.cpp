@@ -1,6 +1,7 @@
 #include "service/BlockRequester.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -17,11 +18,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
-#include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "foundation/Tessutils.h"
+#include "platform/WorkerThreads.h"
+#include "platform/MainThread.h"
 #include "service/ServiceLogging.h"
 
 namespace {
@@ -61,23 +62,25 @@ QNetworkAccessManager* networkManager()
     return manager;
 }
 
-// The service's own workers, so that long jobs other parts of the application put on the global pool (file
-// copies, video work) never hold a request back. Made and owned on the main thread, like the manager.
-QThreadPool* workerPool()
+// The service's own workers, so that long jobs other parts of the application put on the shared background threads
+// (file copies, video work) never hold a request back. Made on the main thread; they end with the application, which
+// waits for the running jobs and drops the others (their results would have nobody to go to).
+WorkerThreads& workers()
 {
-    static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(4);
+    static WorkerThreads* workers = nullptr;
+    if (!workers) {
+        workers = new WorkerThreads(4, QStringLiteral("service worker"));
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed,
+                         [] { delete std::exchange(workers, nullptr); });
     }
-    return pool;
+    return *workers;
 }
 
 void runOnMainThread(std::function<void()> work)
 {
     // No application object means the process is ending: nobody is left to receive the result.
-    if (QCoreApplication* application = QCoreApplication::instance())
-        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+    if (QCoreApplication::instance())
+        MainThread::run(std::move(work), false);
 }
 
 bool isLoopbackHost(const QString& host)
@@ -193,7 +196,7 @@ std::shared_ptr<BlockRequester> BlockRequester::start(Verb verb, const QString& 
     // The worker holds only a weak reference, so a cancelled request is dropped without being built.
     requester->m_keepAlive = requester;
     std::weak_ptr<BlockRequester> weak = requester;
-    workerPool()->start([weak, verb, url, password, signedFields, unsignedFields, files]() {
+    workers().post([weak, verb, url, password, signedFields, unsignedFields, files]() {
         {
             auto alive = weak.lock();
             if (!alive || alive->isCancelled())
@@ -410,7 +413,7 @@ void BlockRequester::onFinished()
     }
     std::weak_ptr<BlockRequester> weak = weak_from_this();
     m_keepAlive = shared_from_this();
-    workerPool()->start([weak, httpStatus, body]() {
+    workers().post([weak, httpStatus, body]() {
         const QString text = replyTextForResponse(httpStatus, body);
         runOnMainThread([weak, text]() {
             if (auto alive = weak.lock()) {

@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/WorkerThreads.h"
 #include "platform/Json.h"
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"
@@ -49,9 +49,9 @@ std::optional<QJsonValue> readJsonFile(const QString& path)
 
 // Files are synced to disk when written, which can take tens of milliseconds; the writes go to one worker
 // thread, in order, so the main thread never waits for the disk during an upload.
-void writeJsonFile(QThreadPool& writer, const QString& path, const QJsonValue& value)
+void writeJsonFile(WorkerThreads& writer, const QString& path, const QJsonValue& value)
 {
-    writer.start([path, data = Json::write(value)] {
+    writer.post([path, data = Json::write(value)] {
         QDir().mkpath(QFileInfo(path).absolutePath());
         Error error;
         if (!AtomicFile::write(path, data, &error))
@@ -98,9 +98,8 @@ QString ZERI_AssetUploadManager::defaultQueueFolder()
 ZERI_AssetUploadManager::ZERI_AssetUploadManager(const QString& queueFolder)
     : m_folder(queueFolder)
     , m_retryContext(std::make_unique<QObject>())
-    , m_writer(std::make_unique<QThreadPool>())
+    , m_writer(std::make_unique<WorkerThreads>(1, QStringLiteral("upload queue writer")))
 {
-    m_writer->setMaxThreadCount(1);
     load();
     if (!m_queue.isEmpty())
         QTimer::singleShot(0, m_retryContext.get(), [this] { startNextUploadIfNeeded(); });
@@ -113,7 +112,7 @@ ZERI_AssetUploadManager::~ZERI_AssetUploadManager()
             batch->requester->cancel();
     }
     // The last state must be on disk for the next manager over this folder.
-    m_writer->waitForDone();
+    m_writer->finish();
 }
 
 QString ZERI_AssetUploadManager::queueFilePath() const

@@ -12,7 +12,7 @@
 #include "service/BlockRequester.h"
 
 class QObject;
-class QThreadPool;
+class WorkerThreads;
 class ZERI_AssetUploadManager;
 class ZERI_ContentAsset;
 class ZERI_TessarineModel;
@@ -160,7 +160,7 @@ private:
     QList<Entry> m_queue; // not yet in a batch
     QList<std::shared_ptr<Batch>> m_batches;
     std::unique_ptr<QObject> m_retryContext; // scheduled retries; replaced to drop them
-    std::unique_ptr<QThreadPool> m_writer;   // one thread: queue and result files, written in order
+    std::unique_ptr<WorkerThreads> m_writer; // one thread: queue and result files, written in order
     QHash<QString, std::weak_ptr<ZERI_TessarineModel>> m_waitingDocuments; // by document id
     QHash<QString, Uploaded> m_uploadedByAsset;                            // by asset id
     QHash<QString, QString> m_urlByContentID;

@@ -11,12 +11,12 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSemaphore>
-#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
 
 #include "foundation/Tessutils.h"
 #include "platform/AtomicFile.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/QVRDataItem.h"
@@ -252,8 +252,8 @@ ContentAssetStorage::storeDataItem(const std::shared_ptr<ZERI_ContentAsset>& ass
     const QString extension = item ? item->suggestedExtension() : QString();
     const QString sourceName = item ? item->sourceFileName() : QString();
     std::weak_ptr<ZERI_ContentAsset> weakAsset = asset;
-    QThreadPool::globalInstance()->start([operation, item, folder, limit, extension, sourceName, weakAsset,
-                                          onDone = std::move(onDone), onProgress = std::move(onProgress)] {
+    WorkerThreads::shared().post([operation, item, folder, limit, extension, sourceName, weakAsset,
+                                  onDone = std::move(onDone), onProgress = std::move(onProgress)] {
         Error error;
         QString path;
         if (!item || (item->contentFilePath().isEmpty() && item->contentData().isEmpty()))

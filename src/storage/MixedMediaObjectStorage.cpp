@@ -8,13 +8,13 @@
 #include <QHash>
 #include <QImageReader>
 #include <QPainter>
-#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
 
 #include "elements/images/ImageUtils.h"
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"
@@ -300,7 +300,7 @@ void MixedMediaObjectStorage::setupUsingDataItem(const std::shared_ptr<ZERI_Mixe
     const QString extension = item->suggestedExtension();
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     const ZERI_MixedMediaObjectProxy* key = object.get();
-    QThreadPool::globalInstance()->start([=] {
+    WorkerThreads::shared().post([=] {
         SetupFiles files;
         files.media =
             ContentAssetStorage::importIntoFolder(item->contentFilePath(), item->contentData(), folder, extension,
@@ -401,7 +401,7 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     const int rotation = model.rotation();
     const std::optional<double> storedZoom = model.zoomScale();
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
-    QThreadPool::globalInstance()->start([=] {
+    WorkerThreads::shared().post([=] {
         const QImage image = ImageUtils::createCGImageFromFilePath(original);
         const QImage turned = ImageUtils::rotateImage(UNIImage::imageWithCGImage(image), rotation);
         // Without a stored zoom the image fills the frame.

@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QThreadPool>
 #include <QUuid>
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"
@@ -93,7 +93,7 @@ void QVRDataItem::getMainDataWithBlock(std::function<void(const QByteArray& data
 {
     const QByteArray inMemory = contentData();
     const QString path = contentFilePath();
-    QThreadPool::globalInstance()->start([inMemory, path, block = std::move(block)] {
+    WorkerThreads::shared().post([inMemory, path, block = std::move(block)] {
         QByteArray data = inMemory;
         Error error;
         if (data.isEmpty() && !path.isEmpty()) {
@@ -113,7 +113,7 @@ void QVRDataItem::getFilePathWithBlock(std::function<void(const QString& path, c
     const QString own = contentFilePath();
     const QByteArray data = own.isEmpty() ? contentData() : QByteArray();
     const QString extension = suggestedExtension();
-    QThreadPool::globalInstance()->start([own, data, extension, block = std::move(block)] {
+    WorkerThreads::shared().post([own, data, extension, block = std::move(block)] {
         Error error;
         const QString path = fileForContent(own, data, extension, &error);
         MainThread::run([block, path, error] { block(path, error); }, false);

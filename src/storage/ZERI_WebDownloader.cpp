@@ -13,9 +13,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
-#include <QThreadPool>
 #include <QRandomGenerator>
 
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/StorageLogging.h"
 
@@ -274,7 +274,7 @@ void ZERI_WebDownloader::onFinished()
     m_partFile->close();
     m_partFile.reset();
     m_landing = true;
-    QThreadPool::globalInstance()->start([self, flushed, partPath, target = m_filepath] {
+    WorkerThreads::shared().post([self, flushed, partPath, target = m_filepath] {
         bool landed = flushed;
         if (landed) {
             const int fd = ::open(QFile::encodeName(partPath).constData(), O_WRONLY | O_CLOEXEC);

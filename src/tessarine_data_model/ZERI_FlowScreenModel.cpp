@@ -6,11 +6,11 @@
 #include <QHash>
 #include <QImage>
 #include <QJsonArray>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <unistd.h>
 
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "tessarine_data_model/ModelJsonReader.h"
@@ -396,7 +396,7 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
             return;
         const auto normal = screen->previewScreenShotAsset();
         const auto textless = screen->previewScreenShotAsset_textless();
-        QThreadPool::globalInstance()->start([weakSelf, normal, textless] {
+        WorkerThreads::shared().post([weakSelf, normal, textless] {
             const QImage normalImage = normal ? normal->getImageIgnoreThreadSafety(true) : QImage();
             const QImage textlessImage = textless ? textless->getImageIgnoreThreadSafety(true) : QImage();
             MainThread::run(

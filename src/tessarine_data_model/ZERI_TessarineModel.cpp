@@ -5,9 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QMutex>
-#include <QThreadPool>
 
 #include "platform/Json.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelJsonReader.h"
@@ -119,7 +119,7 @@ std::shared_ptr<ZERI_TessarineModel> ZERI_TessarineModel::initWithJsonData(const
     // Nothing in the model refers to the parsed tree. Tearing down a large one takes a few milliseconds that the
     // caller (the UI thread, opening a document) need not wait for.
     if (data.size() >= kBackgroundReleaseBytes)
-        QThreadPool::globalInstance()->start([tree = std::move(parsed)]() mutable { tree = QJsonDocument(); });
+        WorkerThreads::shared().post([tree = std::move(parsed)]() mutable { tree = QJsonDocument(); });
     return document;
 }
 

@@ -4,9 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include "elements/video/DispatchGroup.h"
 #include "elements/video/MediaAsset.h"
@@ -118,10 +116,10 @@ QSize VideoAssetCompressor::outputSizeForSource(QSize source, double outputWidth
 
 void VideoAssetCompressor::runOnMainThread(std::function<void()> task)
 {
-    if (QThread::currentThread() == m_mainThreadContext.thread())
+    if (m_mainThreadInbox.isCurrent())
         task();
     else
-        QMetaObject::invokeMethod(&m_mainThreadContext, std::move(task), Qt::QueuedConnection);
+        m_mainThreadInbox.post(std::move(task));
 }
 
 void VideoAssetCompressor::start()

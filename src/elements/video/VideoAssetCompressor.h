@@ -8,7 +8,6 @@
 #include <optional>
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QSize>
 #include <QString>
 #include <QUrl>
@@ -16,6 +15,7 @@
 #include "elements/video/MediaSampleBuffer.h"
 #include "elements/video/RWSampleBufferChannel.h"
 #include "platform/Error.h"
+#include "platform/ThreadInbox.h"
 
 class DispatchGroup;
 class MediaAsset;
@@ -135,5 +135,5 @@ private:
     std::condition_variable m_workerEnded;
     bool m_workerRunning = false;
 
-    QObject m_mainThreadContext; // pending hand-overs die with it
+    ThreadInbox m_mainThreadInbox; // the creating thread's; pending hand-overs die with it
 };

@@ -4,9 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QThreadPool>
 
 #include "elements/views/ElementsLogging.h"
+#include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
@@ -183,7 +183,7 @@ void QVR_CroppedImage::setImageRepFromFilepath(Kind kind, const QString& path)
     }
     std::weak_ptr<char> alive = m_lifetime;
     ++m_pendingDecodes;
-    QThreadPool::globalInstance()->start([this, alive, kind, generation, announce, path] {
+    WorkerThreads::shared().post([this, alive, kind, generation, announce, path] {
         const QImage image = ModelImageCache::imageForFile(path, true);
         MainThread::run(
             [this, alive, kind, generation, announce, path, image] {

@@ -1,0 +1,94 @@
+#include "platform/HandOffQueue.h"
+
+#include <utility>
+
+HandOffQueue::~HandOffQueue()
+{
+    close();
+}
+
+bool HandOffQueue::push(Task task)
+{
+    if (!task)
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_closed) {
+            m_tasks.push_back(std::move(task));
+            if (m_wake)
+                m_wake();
+            m_pushed.notify_one();
+            return true;
+        }
+    }
+    return false; // `task` is destroyed here, outside the lock
+}
+
+HandOffQueue::Task HandOffQueue::tryPop()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_tasks.empty())
+        return {};
+    Task task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    return task;
+}
+
+HandOffQueue::Task HandOffQueue::waitPop()
+{
+    std::unique_lock lock(m_mutex);
+    m_pushed.wait(lock, [this] { return m_closed || !m_tasks.empty(); });
+    if (m_tasks.empty())
+        return {};
+    Task task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    return task;
+}
+
+std::size_t HandOffQueue::close()
+{
+    std::deque<Task> dropped;
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        dropped.swap(m_tasks);
+        wake.swap(m_wake);
+    }
+    m_pushed.notify_all();
+    // `dropped` and `wake` die on return, outside the lock: a closure's destructor may post again.
+    return dropped.size();
+}
+
+void HandOffQueue::finish()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    m_pushed.notify_all();
+}
+
+bool HandOffQueue::isClosed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_closed;
+}
+
+std::size_t HandOffQueue::size() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tasks.size();
+}
+
+void HandOffQueue::setWake(std::function<void()> wake)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_closed)
+        return;
+    m_wake = std::move(wake);
+    if (m_wake) {
+        for (std::size_t i = 0; i < m_tasks.size(); ++i)
+            m_wake();
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+// The one way work crosses from one thread to another. A poster pushes a closure under the queue's mutex and
+// then wakes the receiver with a signal that carries nothing (a bare event, a condition variable); the receiver
+// pops under the same mutex. Only that mutex orders the closure's making before its run, which is what a
+// thread checker sees: the locking inside Qt's own event queue is invisible to it. ThreadInbox (a thread's event
+// loop) and WorkerThreads (threads of our own) are its receivers.
+//
+// Closures are popped in the order they were pushed, each at most once. Closing drops the closures not yet
+// popped (destroyed on the closing thread, never under the lock) and refuses later pushes (the refused closure
+// is destroyed on the pushing thread).
+class HandOffQueue {
+public:
+    using Task = std::function<void()>;
+
+    HandOffQueue() = default;
+    ~HandOffQueue();
+    HandOffQueue(const HandOffQueue&) = delete;
+    HandOffQueue& operator=(const HandOffQueue&) = delete;
+
+    // False when the queue is closed (or `task` is empty); the task was not queued.
+    bool push(Task task);
+
+    // Receiver side. tryPop returns an empty task when nothing is queued; waitPop blocks until a task is
+    // queued or the queue is closed (then returns an empty task once the queue is empty, see finish()).
+    Task tryPop();
+    Task waitPop();
+
+    // Drops what is queued and refuses later pushes; returns how many closures it dropped.
+    std::size_t close();
+    // Refuses later pushes but leaves what is queued to be popped; waitPop returns empty once it is all gone.
+    void finish();
+    bool isClosed() const;
+    std::size_t size() const;
+
+    // For receivers on an event loop: `wake` is called once for every push, with the queue's lock held (so it
+    // must not call back into the queue), and the receiver pops one task per wake-up. One wake-up per task keeps
+    // the tasks in step with the other events of that loop, nested loops included, as separately queued calls
+    // would be. Closing clears it, so no wake-up reaches a receiver once its closing returned.
+    void setWake(std::function<void()> wake);
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_pushed;
+    std::deque<Task> m_tasks;
+    std::function<void()> m_wake;
+    bool m_closed = false;
+};

@@ -1,0 +1,61 @@
+#include "platform/ThreadInbox.h"
+
+#include <utility>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+
+namespace {
+
+QEvent::Type wakeEventType()
+{
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+} // namespace
+
+class ThreadInbox::Receiver : public QObject {
+public:
+    explicit Receiver(std::shared_ptr<HandOffQueue> queue)
+        : m_queue(std::move(queue))
+    {
+    }
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() != wakeEventType())
+            return QObject::event(e);
+        if (HandOffQueue::Task task = m_queue->tryPop())
+            task();
+        return true;
+    }
+
+private:
+    const std::shared_ptr<HandOffQueue> m_queue;
+};
+
+ThreadInbox::ThreadInbox(QThread* thread)
+    : m_queue(std::make_shared<HandOffQueue>())
+    , m_receiver(std::make_unique<Receiver>(m_queue))
+{
+    if (thread && thread != QThread::currentThread())
+        m_receiver->moveToThread(thread);
+    // The wake-up is posted under the queue's lock, and closing the queue clears it under that lock, so no
+    // event is posted to a receiver that is being destroyed. The event itself carries nothing.
+    Receiver* receiver = m_receiver.get();
+    m_queue->setWake([receiver] { QCoreApplication::postEvent(receiver, new QEvent(wakeEventType())); });
+}
+
+ThreadInbox::~ThreadInbox()
+{
+    m_queue->close();
+    // The receiver takes its posted wake-ups with it.
+}
+
+bool ThreadInbox::isCurrent() const
+{
+    return m_receiver->thread() == QThread::currentThread();
+}

@@ -1,0 +1,99 @@
+#include "platform/WorkerThreads.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QThread>
+
+#include <pthread.h>
+
+WorkerThreads::WorkerThreads(int count, QString name)
+    : m_name(std::move(name))
+{
+    count = std::max(count, 1);
+    const QByteArray threadName = m_name.toUtf8().left(15); // the longest name a thread can carry
+    m_threads.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        m_threads.emplace_back([this] {
+            while (HandOffQueue::Task task = m_queue.waitPop()) {
+                task();
+                task = nullptr; // its captures go before the job counts as done
+                taskEnded();
+            }
+        });
+        pthread_setname_np(m_threads.back().native_handle(), threadName.constData());
+    }
+}
+
+WorkerThreads::~WorkerThreads()
+{
+    stop();
+}
+
+WorkerThreads& WorkerThreads::shared()
+{
+    static struct Holder {
+        WorkerThreads threads{std::max(QThread::idealThreadCount(), 2), QStringLiteral("background")};
+        ~Holder() { threads.finish(); }
+    } holder;
+    return holder.threads;
+}
+
+bool WorkerThreads::post(HandOffQueue::Task task)
+{
+    {
+        std::lock_guard lock(m_idleMutex);
+        ++m_outstanding;
+    }
+    if (m_queue.push(std::move(task)))
+        return true;
+    taskEnded();
+    return false;
+}
+
+void WorkerThreads::taskEnded()
+{
+    std::lock_guard lock(m_idleMutex);
+    if (--m_outstanding == 0)
+        m_idle.notify_all();
+}
+
+void WorkerThreads::waitForIdle()
+{
+    Q_ASSERT(!isCurrent());
+    std::unique_lock lock(m_idleMutex);
+    m_idle.wait(lock, [this] { return m_outstanding == 0; });
+}
+
+void WorkerThreads::stop()
+{
+    const std::size_t dropped = m_queue.close();
+    if (dropped > 0) {
+        std::lock_guard lock(m_idleMutex);
+        m_outstanding -= dropped;
+        if (m_outstanding == 0)
+            m_idle.notify_all();
+    }
+    join();
+}
+
+void WorkerThreads::finish()
+{
+    m_queue.finish();
+    join();
+}
+
+void WorkerThreads::join()
+{
+    Q_ASSERT(!isCurrent());
+    for (std::thread& thread : m_threads) {
+        if (thread.joinable())
+            thread.join();
+    }
+}
+
+bool WorkerThreads::isCurrent() const
+{
+    const std::thread::id self = std::this_thread::get_id();
+    return std::any_of(m_threads.begin(), m_threads.end(), [self](const std::thread& t) { return t.get_id() == self; });
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <QString>
+
+#include "platform/HandOffQueue.h"
+
+// Threads of our own that run posted closures, woken through a condition variable. With one thread the
+// closures run one at a time in posting order. Destruction drops the closures that have not started and waits
+// for the running ones; it must not happen on one of the threads.
+class WorkerThreads {
+public:
+    WorkerThreads(int count, QString name);
+    ~WorkerThreads();
+    WorkerThreads(const WorkerThreads&) = delete;
+    WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+    // The process's threads for short background jobs (one per core), made on first use. Jobs still queued
+    // when the process exits run before it ends, so a file being written is never cut short.
+    static WorkerThreads& shared();
+
+    bool post(HandOffQueue::Task task);
+    // Blocks until no posted closure is waiting or running (each has run or been dropped).
+    void waitForIdle();
+    // Drops the closures not started yet and waits for the running ones.
+    void stop();
+    // Runs every closure posted so far, then ends the threads; later posts are dropped.
+    void finish();
+    // True on one of this set's threads.
+    bool isCurrent() const;
+    const QString& name() const { return m_name; }
+
+private:
+    void join();
+
+    void taskEnded();
+
+    QString m_name;
+    HandOffQueue m_queue;
+    std::vector<std::thread> m_threads;
+    std::mutex m_idleMutex;
+    std::condition_variable m_idle;
+    std::size_t m_outstanding = 0; // posted and not yet run or dropped
+};
