@@ -437,7 +437,14 @@ void QVRThumbnailBar::keyPressEvent(QKeyEvent* event)
 {
     QVRThumbnailBarHost* host = creatorWindow();
     if (host && (host->hasSelectedObjects() || host->hasChildWindows())) {
+        // Not for the bar: the window acts on it (the arrows nudge the selected objects). Sent there directly, as
+        // the enclosing scroll area would otherwise take the arrows for scrolling.
         event->ignore();
+        if (QWidget* top = window(); top && top != this) {
+            QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                           ushort(event->count()));
+            QApplication::sendEvent(top, &copy);
+        }
         return;
     }
     const int screens = screenItemCount();
