@@ -1,5 +1,5 @@
 #include <QApplication>
-#include <QListWidget>
+#include <QMimeData>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -9,6 +9,9 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/thumbnails/QVRThumbnailController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -71,13 +74,13 @@ TEST(CreatorWindowLaunch, OneBoardPerScreenAndTheFirstShown)
 
     // Set up again on the unchanged flow: the same boards and thumbnail pictures.
     const auto boards = f.window->artboards();
-    const qint64 firstPicture = f.window->theThumbnailBarView()->item(0)->icon().cacheKey();
+    QWidget* firstPreview = f.window->thumbnailController()->screensArray()[0]->singleScreen();
     f.window->setupScreensFromFlowModelToScrollViews(f.flow);
     EXPECT_EQ(f.window->artboards(), boards);
-    EXPECT_EQ(f.window->theThumbnailBarView()->item(0)->icon().cacheKey(), firstPicture);
+    EXPECT_EQ(f.window->thumbnailController()->screensArray()[0]->singleScreen(), firstPreview);
 
     // Choosing a thumbnail shows its board.
-    f.window->theThumbnailBarView()->setCurrentRow(2);
+    f.window->theThumbnailBarView()->setSelectionIndexes({2});
     EXPECT_EQ(f.window->theArtBoard(), f.window->artboards()[2]);
     EXPECT_TRUE(f.window->artboards()[2]->hasBuiltScene());
 
@@ -251,3 +254,37 @@ TEST(CreatorWindowLook, TitleStripThumbnailsAndACentredScreen)
     EXPECT_NEAR(qGray(picture.pixel(beside)), 223, 3) << "the surround";
     EXPECT_LT(board->mapTo(f.window, QPoint(0, 0)).y(), 800 - f.window->theThumbnailBarView()->height());
 }
+
+namespace {
+
+TEST(CreatorWindowThumbnails, TheBarReordersAndItsSelectionPagesTheCanvas)
+{
+    LoadedWindow f;
+    QVRThumbnailBar* bar = f.window->theThumbnailBarView();
+    ASSERT_EQ(bar->creatorWindow(), f.window.data());
+    const auto screens = f.flow->screenModels();
+    QWidget* preview = f.window->thumbnailController()->screensArray()[0]->singleScreen();
+
+    // The first screen dropped just before the add item becomes the last; its preview moves with it.
+    std::unique_ptr<QMimeData> mime(bar->writeItemsAtIndexes({0}));
+    const QRect addItem = bar->frameForItemAtIndex(3);
+    const QPoint at(addItem.left() + 4, addItem.center().y());
+    QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QApplication::processEvents();
+    ASSERT_EQ(f.flow->screenModels().back(), screens[0]);
+    EXPECT_EQ(f.window->artboards().back()->screenModel(), screens[0]);
+    EXPECT_EQ(f.window->thumbnailController()->screensArray()[2]->singleScreen(), preview);
+
+    bar->setSelectionIndexes({1});
+    EXPECT_EQ(f.window->theArtBoard()->screenModel(), f.flow->screenModels()[1]);
+    f.window->setCurrentIndex(2);
+    EXPECT_EQ(bar->currentIndex(), 2);
+}
+
+} // namespace
