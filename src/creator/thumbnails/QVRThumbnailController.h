@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QSize>
 
-class SingleRowCollectionView;
+#include "controls/SingleRowCollectionView.h"
 class QVRThumbnailObject;
 class TessarineBackgroundedScreenPreview;
 class ZERI_FlowScreenModel;
