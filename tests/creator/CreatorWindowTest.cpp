@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,9 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "controls/UniversalPopover.h"
+#include "creator/TessarineThemeCatalogue.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -285,6 +289,50 @@ TEST(CreatorWindowThumbnails, TheBarReordersAndItsSelectionPagesTheCanvas)
     EXPECT_EQ(f.window->theArtBoard()->screenModel(), f.flow->screenModels()[1]);
     f.window->setCurrentIndex(2);
     EXPECT_EQ(bar->currentIndex(), 2);
+}
+
+} // namespace
+
+namespace {
+
+class BlankOnlyCatalogue : public TessarineThemeCatalogue {
+public:
+    std::shared_ptr<ZERI_TessarineModel> blank = makeDocument(3);
+    bool hasTheme(const QString& id) const override { return id == kBlankThemeID; }
+    std::shared_ptr<ZERI_TessarineModel> sampleDocument(const QString& id) const override
+    {
+        return id == kBlankThemeID ? blank : nullptr;
+    }
+};
+
+TEST(CreatorWindowThumbnails, TheAddItemOpensTheChooserWhosePickLandsAfterTheShownScreen)
+{
+    auto* catalogue = new BlankOnlyCatalogue;
+    TessarineThemeCatalogue::setShared(std::unique_ptr<TessarineThemeCatalogue>(catalogue));
+    {
+        LoadedWindow f;
+        f.window->show();
+        f.window->setCurrentIndex(1);
+        QVRThumbnailBar* bar = f.window->theThumbnailBarView();
+        auto* addButton = bar->findChildren<QPushButton*>().value(0);
+        ASSERT_TRUE(addButton);
+        QTest::mouseClick(addButton, Qt::LeftButton);
+        EXPECT_EQ(bar->currentIndex(), 1) << "the add item is never selected";
+        UniversalPopover* popover = f.window->addScreenPopover();
+        ASSERT_TRUE(popover);
+        const auto tiles = popover->findChildren<QVR_NewScreenSelectionButton*>();
+        ASSERT_EQ(tiles.size(), 3) << "a document without a theme is offered the blank screens";
+
+        const int steps = f.flow->undoManager().undoCount();
+        QTest::mouseClick(tiles[1], Qt::LeftButton);
+        QApplication::processEvents();
+        ASSERT_EQ(f.flow->screenModels().size(), 4u);
+        EXPECT_EQ(f.flow->undoManager().undoCount(), steps + 1);
+        EXPECT_NE(f.flow->screenModels()[2], catalogue->blank->firstFlowmodel()->screenModels()[1]) << "a copy";
+        EXPECT_EQ(f.window->currentIndex(), 2);
+        EXPECT_EQ(f.window->addScreenPopover(), nullptr) << "the popover closes";
+    }
+    TessarineThemeCatalogue::setShared(nullptr);
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "controls/UniversalPopover.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -436,6 +438,7 @@ void QVR_CreatorWindow::insertScreenNotificationReceived(const Notification& not
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
     setCurrentIndex(index);
+    dismissAddScreenPopover();
 
     // A flow without a theme (none or empty) names the kind of screen instead.
     const QString theme = flow->themeID();
@@ -477,7 +480,32 @@ void QVR_CreatorWindow::removeAllSelectedViews() {}
 
 void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
 {
-    qCInfo(lcCreator) << "the new-screen chooser is not available in this window yet" << rect << popoverPosition;
+    // A second click on the add item closes the chooser.
+    if (m_addScreenPopover) {
+        dismissAddScreenPopover();
+        return;
+    }
+    const auto flow = thumbnailBarFlow();
+    if (!flow)
+        return;
+    auto* chooser = new QVRNewScreenSelectionViewController(flow->themeID());
+    auto* popover = new UniversalPopover(0, Qt::white, chooser->view());
+    chooser->setParent(popover);
+    popover->setPreferedPopoverArrowPosition(popoverPosition);
+    m_addScreenPopover = popover;
+    popover->presentPopoverInView(contentView(), UniversalPopover::ArrowPositionAll,
+                                  QRectF(contentView()->mapFrom(this, rect.topLeft()), rect.size()), false);
+}
+
+void QVR_CreatorWindow::dismissAddScreenPopover()
+{
+    QPointer<UniversalPopover> popover = m_addScreenPopover;
+    m_addScreenPopover = nullptr;
+    if (popover)
+        popover->dismissPopoverAnimated(false, [popover] {
+            if (popover)
+                popover->deleteLater();
+        });
 }
 
 bool QVR_CreatorWindow::isAddingContent() const

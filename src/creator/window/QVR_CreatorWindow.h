@@ -15,6 +15,7 @@ class QSplitter;
 class QStackedWidget;
 class QVRThumbnailBar;
 class QVRThumbnailController;
+#include "controls/UniversalPopover.h"
 class QVR_CreatorSingleScreen;
 class QVR_SingleScreenArtBoardView;
 class CreatorObjectPanel;
@@ -86,6 +87,9 @@ public:
     void removeAllSelectedViews() override;
     void beginAddNewScreenSelection(const QRect& rect, int popoverPosition) override;
     bool isAddingContent() const override;
+    // The new-screen chooser's popover while it is shown.
+    UniversalPopover* addScreenPopover() const { return m_addScreenPopover; }
+    void dismissAddScreenPopover();
     void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                          std::function<void()> done) override;
 
@@ -106,6 +110,7 @@ private:
     QStackedWidget* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
+    QPointer<UniversalPopover> m_addScreenPopover;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
