@@ -2,11 +2,16 @@
 #include <memory>
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "CreatorTestSupport.h"
+#include "platform/AppPaths.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
@@ -141,6 +146,90 @@ TEST(NewScreenChooser, PrecacheProgressRunsFromZeroToOneAndAFailureShowsNoTiles)
     chooser.precacheManagerFailedTooManyTimes(&manager);
     EXPECT_FALSE(chooser.progressBar()->isVisible());
     EXPECT_TRUE(chooser.tileButtons().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+QStringList g_progressLines;
+
+void recordProgress(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (message.startsWith(QLatin1String("Progress =")))
+        g_progressLines.append(message);
+}
+
+// Theme "8"'s sample arrives with three screens whose previews are files of the fake service.
+class ServedThemeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_temp.isValid());
+        ASSERT_TRUE(m_service.start());
+        AppPaths::setTemporaryForTesting(m_temp.path());
+        g_progressLines.clear();
+    }
+    void TearDown() override { AppPaths::setTemporaryForTesting(QString()); }
+
+    std::shared_ptr<ZERI_TessarineModel> servedSample(bool served)
+    {
+        auto document = makeDocument(3);
+        int n = 0;
+        for (const auto& screen : document->firstFlowmodel()->screenModels()) {
+            const QString id = QStringLiteral("preview-%1").arg(++n);
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(served ? m_service.addContent(id, QByteArray(200, 'x'), id + ".jpg")
+                                         : m_service.contentURL(id, id + ".jpg"));
+            screen->setPreviewScreenShotAsset(asset);
+        }
+        return document;
+    }
+
+    QTemporaryDir m_temp;
+    FakeWebService m_service;
+    Catalogue m_catalogue;
+};
+
+TEST_F(ServedThemeTest, TheDownloadedSamplesFilesArePrecachedBeforeTheTilesShow)
+{
+    const auto sample = servedSample(true);
+    QVRNewScreenSelectionViewController chooser("8");
+    chooser.view();
+    ASSERT_EQ(m_catalogue.fake->downloads, 1);
+    EXPECT_TRUE(chooser.isProgressBusy());
+    m_catalogue.fake->sampleAfterDownload = 0;
+    m_catalogue.fake->samples["8"] = sample;
+    QLoggingCategory::setFilterRules(QStringLiteral("tess.creator.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(recordProgress);
+    m_catalogue.fake->pendingDownload();
+    EXPECT_TRUE(chooser.tileButtons().isEmpty()) << "not before the files are on disk";
+    const bool shown = QTest::qWaitFor([&] { return !chooser.tileButtons().isEmpty(); }, 5000);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(chooser.tileButtons().size(), 3 + 3);
+    EXPECT_EQ(g_progressLines.value(0), "Progress =  0.333333");
+    EXPECT_EQ(g_progressLines.value(g_progressLines.size() - 1), "Progress =  1.000000");
+    EXPECT_FALSE(chooser.progressBar()->isVisible());
+}
+
+TEST_F(ServedThemeTest, FilesTheServiceDoesNotKnowStopTheBarWithoutTiles)
+{
+    m_catalogue.fake->samples["8"] = servedSample(false);
+    QVRNewScreenSelectionViewController chooser("8");
+    chooser.view();
+    EXPECT_EQ(m_catalogue.fake->downloads, 0) << "the sample is on disk";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chooser.precacheManagerInstance().isIdle(); }, 8000));
+    QTest::qWait(20);
+    EXPECT_TRUE(chooser.tileButtons().isEmpty());
+    EXPECT_FALSE(chooser.progressBar()->isVisible());
+
+    // A chooser going away in the middle of its precache leaves nothing running.
+    auto* early = new QVRNewScreenSelectionViewController("8");
+    early->view();
+    delete early;
+    QTest::qWait(50);
 }
 
 } // namespace
