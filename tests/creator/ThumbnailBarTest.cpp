@@ -468,3 +468,35 @@ TEST(ThumbnailBarIndexSet, RoundTripsAndRejectsBadData)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ThumbnailBarDragging, APressAndAMoveStartTheDragAndItsEndClearsIt)
+{
+    HostWindow host(5);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QSet<QString> reported;
+    ObjectUpdateNotifierObserver observer = host.bar->updateNotifier().addObservationBlock(
+        [&](const void*, const QSet<QString>& keys) { reported += keys; }, QStringLiteral("currentIndex"));
+
+    const QPoint start = host.bar->frameForItemAtIndex(1).center();
+    QTest::mousePress(host.bar, Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(QApplication::startDragDistance() + 5, 0)),
+                     host.bar->mapToGlobal(QPointF(start + QPoint(QApplication::startDragDistance() + 5, 0))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(host.bar, &move);
+    QTest::mouseRelease(host.bar, Qt::LeftButton, {}, start);
+    // The drag has ended (offscreen, at once): nothing is marked as dragged, no indicator, no move.
+    EXPECT_TRUE(host.bar->draggingIndexes().isEmpty());
+    EXPECT_FALSE(host.bar->dropIndicator()->isVisible());
+    EXPECT_EQ(host.order(), (QStringList{"S0", "S1", "S2", "S3", "S4"}));
+    EXPECT_FALSE(host.bar->isScrollPending()) << "a drag start stops the pending scroll";
+
+    host.bar->updateNotifier().sendUpdateNotificationsIfNeeded();
+    EXPECT_TRUE(reported.contains("currentIndex"));
+    EXPECT_EQ(host.bar->currentIndex(), 1);
+    host.bar->updateNotifier().removeUpdateObserver(observer);
+}
+
+} // namespace
