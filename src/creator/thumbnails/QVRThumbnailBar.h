@@ -11,7 +11,7 @@
 class QMimeData;
 class QScrollArea;
 class QVRThumbnailBarHost;
-class QVRThumbnailObject;
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/thumbnails/QVR_ThumbnailHoldingView.h"
 class ObjectUpdateNotifier;
 
