@@ -295,7 +295,7 @@ TEST(ThumbnailBarReorder, DropsThatMoveNothingOrComeFromElsewhereAreRefused)
     // Another bar's drag, and a drop after this bar's drag has ended.
     QVRThumbnailBar other;
     std::unique_ptr<QMimeData> foreign(other.writeItemsAtIndexes({1}));
-    host.bar->writeItemsAtIndexes({1}); // this bar's own drag, in progress at the same time
+    std::unique_ptr<QMimeData> own(host.bar->writeItemsAtIndexes({1})); // this bar's drag, at the same time
     EXPECT_FALSE(dragOver(*host.bar, *foreign, leftHalf(*host.bar, 4), true).dropAccepted);
     std::unique_ptr<QMimeData> stale(host.bar->writeItemsAtIndexes({1}));
     host.bar->draggingEnded();
