@@ -72,6 +72,62 @@ void SingleRowCollectionView::setContent(const QVariantList& content)
         emit currentIndexChanged(-1);
 }
 
+void SingleRowCollectionView::updateContent(const QVariantList& content)
+{
+    ensureInitialSetup();
+    const int oldCurrent = currentIndex();
+    QVariantList selectedObjects;
+    for (int index : std::as_const(m_selection))
+        selectedObjects.append(m_content.value(index));
+
+    QList<SingleRowCollectionViewItem*> spare = m_items;
+    QList<SingleRowCollectionViewItem*> items;
+    items.reserve(content.size());
+    for (const QVariant& object : content) {
+        const auto kept = std::find_if(spare.begin(), spare.end(), [&](SingleRowCollectionViewItem* item) {
+            return item->representedObject() == object;
+        });
+        if (kept != spare.end()) {
+            items.append(*kept);
+            spare.erase(kept);
+            continue;
+        }
+        SingleRowCollectionViewItem* item = newItemForRepresentedObject(object);
+        if (!item)
+            item = new SingleRowCollectionViewItem(object, new QWidget);
+        item->setParent(this);
+        if (QWidget* view = item->view()) {
+            view->setParent(this);
+            view->show();
+        }
+        items.append(item);
+    }
+    qDeleteAll(spare);
+    m_items = items;
+    m_content = content;
+
+    QList<int> selection;
+    QList<bool> taken(content.size(), false);
+    for (const QVariant& object : std::as_const(selectedObjects)) {
+        for (int i = 0; i < content.size(); ++i) {
+            if (!taken[i] && content[i] == object) {
+                taken[i] = true;
+                selection.append(i);
+                break;
+            }
+        }
+    }
+    std::sort(selection.begin(), selection.end());
+    m_selection = selection;
+    for (int i = 0; i < m_items.size(); ++i)
+        if (m_items[i]->isSelected() != m_selection.contains(i))
+            m_items[i]->setSelected(m_selection.contains(i));
+    relayout();
+    emit selectionIndexesChanged();
+    if (currentIndex() != oldCurrent)
+        emit currentIndexChanged(currentIndex());
+}
+
 void SingleRowCollectionView::setItemSize(const QSize& size)
 {
     m_itemSize = size.expandedTo(QSize(0, 0));

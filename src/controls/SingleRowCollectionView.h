@@ -40,6 +40,10 @@ public:
     QVariantList content() const { return m_content; }
     // Rebuilds every item; the selection is cleared.
     void setContent(const QVariantList& content);
+    // Keeps the items of objects that stay (moved to their new place, their views untouched), makes items only for
+    // new objects and deletes those of objects that left. The selection follows its objects. Objects compare
+    // with QVariant equality; a repeated object keeps at most one item per occurrence.
+    void updateContent(const QVariantList& content);
 
     QSize itemSize() const { return m_itemSize; }
     void setItemSize(const QSize& size);

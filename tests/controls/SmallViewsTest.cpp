@@ -204,3 +204,41 @@ TEST(ComboBoxAndRows, ComboShowsItsMenuAndRowsDrawGreySelection)
     EXPECT_TRUE(docked.testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_FALSE(QVR_StretchableBorderView::borderImage(false, 2.0).isNull());
 }
+
+namespace {
+
+TEST(SingleRowCollectionKeepingUpdate, StayingObjectsKeepTheirViewsAndTheSelectionFollows)
+{
+    CountingCollection view;
+    view.setItemSize(QSize(40, 20));
+    view.setContent({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    view.setSelectionIndexes({1});
+    QWidget* a = view.itemAtIndex(0)->view();
+    QWidget* b = view.itemAtIndex(1)->view();
+    QPointer<QWidget> c = view.itemAtIndex(2)->view();
+    QSignalSpy current(&view, &SingleRowCollectionView::currentIndexChanged);
+
+    // "b" moves to the end, "c" leaves, "d" arrives.
+    view.updateContent({QStringLiteral("a"), QStringLiteral("d"), QStringLiteral("b")});
+    ASSERT_EQ(view.count(), 3);
+    EXPECT_EQ(view.itemAtIndex(0)->view(), a);
+    EXPECT_EQ(view.itemAtIndex(2)->view(), b);
+    EXPECT_TRUE(c.isNull());
+    EXPECT_EQ(qobject_cast<QLabel*>(view.itemAtIndex(1)->view())->text(), QStringLiteral("d"));
+    EXPECT_EQ(b->geometry(), view.frameForItemAtIndex(2));
+    EXPECT_EQ(view.currentIndex(), 2);
+    EXPECT_TRUE(view.itemAtIndex(2)->isSelected());
+    EXPECT_FALSE(view.itemAtIndex(1)->isSelected());
+    ASSERT_EQ(current.count(), 1);
+    EXPECT_EQ(current.first().first().toInt(), 2);
+
+    // The selected object leaving clears the selection; repeated objects each get an item.
+    view.updateContent({QStringLiteral("a"), QStringLiteral("a")});
+    EXPECT_EQ(view.currentIndex(), -1);
+    ASSERT_EQ(view.count(), 2);
+    EXPECT_EQ(view.itemAtIndex(0)->view(), a);
+    EXPECT_NE(view.itemAtIndex(1)->view(), a);
+    EXPECT_EQ(view.width(), 80);
+}
+
+} // namespace

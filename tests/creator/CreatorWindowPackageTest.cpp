@@ -1,6 +1,5 @@
 #include <QFile>
 #include <QJsonArray>
-#include <QListWidget>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,6 @@
 #include <QApplication>
-#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,12 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "controls/UniversalPopover.h"
+#include "creator/TessarineThemeCatalogue.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/thumbnails/QVRThumbnailController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -71,13 +78,13 @@ TEST(CreatorWindowLaunch, OneBoardPerScreenAndTheFirstShown)
 
     // Set up again on the unchanged flow: the same boards and thumbnail pictures.
     const auto boards = f.window->artboards();
-    const qint64 firstPicture = f.window->theThumbnailBarView()->item(0)->icon().cacheKey();
+    QWidget* firstPreview = f.window->thumbnailController()->screensArray()[0]->singleScreen();
     f.window->setupScreensFromFlowModelToScrollViews(f.flow);
     EXPECT_EQ(f.window->artboards(), boards);
-    EXPECT_EQ(f.window->theThumbnailBarView()->item(0)->icon().cacheKey(), firstPicture);
+    EXPECT_EQ(f.window->thumbnailController()->screensArray()[0]->singleScreen(), firstPreview);
 
     // Choosing a thumbnail shows its board.
-    f.window->theThumbnailBarView()->setCurrentRow(2);
+    f.window->theThumbnailBarView()->setSelectionIndexes({2});
     EXPECT_EQ(f.window->theArtBoard(), f.window->artboards()[2]);
     EXPECT_TRUE(f.window->artboards()[2]->hasBuiltScene());
 
@@ -251,3 +258,81 @@ TEST(CreatorWindowLook, TitleStripThumbnailsAndACentredScreen)
     EXPECT_NEAR(qGray(picture.pixel(beside)), 223, 3) << "the surround";
     EXPECT_LT(board->mapTo(f.window, QPoint(0, 0)).y(), 800 - f.window->theThumbnailBarView()->height());
 }
+
+namespace {
+
+TEST(CreatorWindowThumbnails, TheBarReordersAndItsSelectionPagesTheCanvas)
+{
+    LoadedWindow f;
+    QVRThumbnailBar* bar = f.window->theThumbnailBarView();
+    ASSERT_EQ(bar->creatorWindow(), f.window.data());
+    const auto screens = f.flow->screenModels();
+    QWidget* preview = f.window->thumbnailController()->screensArray()[0]->singleScreen();
+
+    // The first screen dropped just before the add item becomes the last; its preview moves with it.
+    std::unique_ptr<QMimeData> mime(bar->writeItemsAtIndexes({0}));
+    const QRect addItem = bar->frameForItemAtIndex(3);
+    const QPoint at(addItem.left() + 4, addItem.center().y());
+    QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QApplication::processEvents();
+    ASSERT_EQ(f.flow->screenModels().back(), screens[0]);
+    EXPECT_EQ(f.window->artboards().back()->screenModel(), screens[0]);
+    EXPECT_EQ(f.window->thumbnailController()->screensArray()[2]->singleScreen(), preview);
+
+    bar->setSelectionIndexes({1});
+    EXPECT_EQ(f.window->theArtBoard()->screenModel(), f.flow->screenModels()[1]);
+    f.window->setCurrentIndex(2);
+    EXPECT_EQ(bar->currentIndex(), 2);
+}
+
+} // namespace
+
+namespace {
+
+class BlankOnlyCatalogue : public TessarineThemeCatalogue {
+public:
+    std::shared_ptr<ZERI_TessarineModel> blank = makeDocument(3);
+    bool hasTheme(const QString& id) const override { return id == kBlankThemeID; }
+    std::shared_ptr<ZERI_TessarineModel> sampleDocument(const QString& id) const override
+    {
+        return id == kBlankThemeID ? blank : nullptr;
+    }
+};
+
+TEST(CreatorWindowThumbnails, TheAddItemOpensTheChooserWhosePickLandsAfterTheShownScreen)
+{
+    auto* catalogue = new BlankOnlyCatalogue;
+    TessarineThemeCatalogue::setShared(std::unique_ptr<TessarineThemeCatalogue>(catalogue));
+    {
+        LoadedWindow f;
+        f.window->show();
+        f.window->setCurrentIndex(1);
+        QVRThumbnailBar* bar = f.window->theThumbnailBarView();
+        auto* addButton = bar->findChildren<QPushButton*>().value(0);
+        ASSERT_TRUE(addButton);
+        QTest::mouseClick(addButton, Qt::LeftButton);
+        EXPECT_EQ(bar->currentIndex(), 1) << "the add item is never selected";
+        UniversalPopover* popover = f.window->addScreenPopover();
+        ASSERT_TRUE(popover);
+        const auto tiles = popover->findChildren<QVR_NewScreenSelectionButton*>();
+        ASSERT_EQ(tiles.size(), 3) << "a document without a theme is offered the blank screens";
+
+        const int steps = f.flow->undoManager().undoCount();
+        QTest::mouseClick(tiles[1], Qt::LeftButton);
+        QApplication::processEvents();
+        ASSERT_EQ(f.flow->screenModels().size(), 4u);
+        EXPECT_EQ(f.flow->undoManager().undoCount(), steps + 1);
+        EXPECT_NE(f.flow->screenModels()[2], catalogue->blank->firstFlowmodel()->screenModels()[1]) << "a copy";
+        EXPECT_EQ(f.window->currentIndex(), 2);
+        EXPECT_EQ(f.window->addScreenPopover(), nullptr) << "the popover closes";
+    }
+    TessarineThemeCatalogue::setShared(nullptr);
+}
+
+} // namespace

@@ -3,7 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -14,11 +15,15 @@
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "controls/UniversalPopover.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/thumbnails/QVRThumbnailController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
-#include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -32,7 +37,6 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
-constexpr QSize kThumbnailIconSize(128, 94);
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
 } // namespace
 
@@ -63,17 +67,24 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     emptyPalette.setColor(QPalette::Window, QColor::fromRgbF(0.87f, 0.87f, 0.87f));
     m_emptyCanvas->setPalette(emptyPalette);
     m_canvas->addWidget(m_emptyCanvas);
-    m_thumbnailBar = new QListWidget(m_splitter);
-    m_thumbnailBar->setViewMode(QListView::IconMode);
-    m_thumbnailBar->setFlow(QListView::LeftToRight);
-    m_thumbnailBar->setWrapping(false);
-    m_thumbnailBar->setMovement(QListView::Static);
-    m_thumbnailBar->setIconSize(kThumbnailIconSize);
-    m_thumbnailBar->setFixedHeight(kThumbnailIconSize.height() + 48);
+    auto* thumbnailScroller = new QScrollArea(m_splitter);
+    thumbnailScroller->setFrameShape(QFrame::NoFrame);
+    thumbnailScroller->setWidgetResizable(false);
+    thumbnailScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    thumbnailScroller->setBackgroundRole(QPalette::Dark);
+    m_thumbnailBar = new QVRThumbnailBar;
+    thumbnailScroller->setWidget(m_thumbnailBar);
+    thumbnailScroller->setFixedHeight(m_thumbnailBar->itemSize().height() +
+                                      thumbnailScroller->horizontalScrollBar()->sizeHint().height());
+    m_thumbnailController = new QVRThumbnailController(this);
+    m_thumbnailController->setItemSetup(
+        [this](QVRThumbnailObject* object) { object->enableRightClicks([this] { return !isAddingContent(); }); });
+    m_thumbnailController->setCollectionView(m_thumbnailBar);
+    m_thumbnailController->addAddScreenItem();
     // Every board takes the canvas's size, shown or not, so zoom levels (fit) agree across them.
     m_canvas->installEventFilter(this);
     m_splitter->addWidget(m_canvas);
-    m_splitter->addWidget(m_thumbnailBar);
+    m_splitter->addWidget(thumbnailScroller);
     // The canvas never collapses.
     m_splitter->setCollapsible(0, false);
     m_splitter->setStretchFactor(0, 1);
@@ -84,7 +95,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     content->addWidget(m_sideBar);
 
     // The thumbnail selection decides which board the canvas shows.
-    connect(m_thumbnailBar, &QListWidget::currentRowChanged, this, [this](int row) {
+    connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {
         if (row >= 0 && row < static_cast<int>(m_artboards.size()))
             m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(row)]);
     });
@@ -171,7 +182,7 @@ void QVR_CreatorWindow::setCurrentIndex(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_artboards.size()))
         return;
-    m_thumbnailBar->setCurrentRow(index);
+    m_thumbnailBar->setSelectionIndexes({index});
     m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(index)]);
 }
 
@@ -268,8 +279,7 @@ void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<
         board->deleteLater();
     }
     m_artboards.clear();
-    m_thumbnails.clear();
-    m_thumbnailBar->clear();
+    m_thumbnailController->showScreens({});
     setupScreensFromFlowModelToScrollViews(document->firstFlowmodel());
 }
 
@@ -287,27 +297,17 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
         m_artboards.empty() ? QVR_SingleScreenArtBoardView::kFitToScreen : m_artboards.front()->currentZoomLevel();
     const auto& screens = flow->screenModels();
 
-    const bool unchanged =
-        m_thumbnails.size() == screens.size() && m_thumbnailBar->count() == static_cast<int>(screens.size()) + 1 &&
-        std::equal(screens.begin(), screens.end(), m_thumbnails.begin(),
-                   [](const auto& screen, const Thumbnail& thumbnail) { return thumbnail.screen == screen; });
+    const QList<QVRThumbnailObject*> shownThumbnails = m_thumbnailController->screensArray();
+    const bool unchanged = shownThumbnails.size() == static_cast<qsizetype>(screens.size()) &&
+                           std::equal(screens.begin(), screens.end(), shownThumbnails.begin(),
+                                      [](const auto& screen, QVRThumbnailObject* thumbnail) {
+                                          return thumbnail->screenModel() == screen;
+                                      });
     if (unchanged)
         return;
 
     // Thumbnails: kept for screens that stay, made for new ones.
-    std::vector<Thumbnail> thumbnails;
-    for (const auto& screen : screens) {
-        const auto kept = std::find_if(m_thumbnails.rbegin(), m_thumbnails.rend(),
-                                       [&](const Thumbnail& thumbnail) { return thumbnail.screen == screen; });
-        if (kept != m_thumbnails.rend()) {
-            thumbnails.push_back(*kept);
-            continue;
-        }
-        const double scale = kThumbnailSize.width() / 1024.0;
-        thumbnails.push_back({screen, QPixmap::fromImage(ModelDrawing::renderScreen(*screen, scale))});
-    }
-    m_thumbnails = std::move(thumbnails);
-    rebuildThumbnailItems();
+    m_thumbnailController->showScreens(screens);
 
     // Boards: kept for screens that stay, made for new ones; the rest go.
     std::vector<QVR_SingleScreenArtBoardView*> old = std::move(m_artboards);
@@ -344,20 +344,8 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
     }
     if (!theArtBoard() && !m_artboards.empty())
         m_canvas->setCurrentWidget(m_artboards.front());
-    if (m_thumbnailBar->currentRow() < 0 && !m_artboards.empty())
-        m_thumbnailBar->setCurrentRow(0);
-}
-
-void QVR_CreatorWindow::rebuildThumbnailItems()
-{
-    const QSignalBlocker blocker(m_thumbnailBar);
-    const int row = m_thumbnailBar->currentRow();
-    m_thumbnailBar->clear();
-    for (std::size_t i = 0; i < m_thumbnails.size(); ++i)
-        new QListWidgetItem(QIcon(m_thumbnails[i].preview), QString::number(i + 1), m_thumbnailBar);
-    new QListWidgetItem(UFM::ADD_SCREEN_TEXT(), m_thumbnailBar);
-    if (row >= 0 && row < static_cast<int>(m_thumbnails.size()))
-        m_thumbnailBar->setCurrentRow(row);
+    if (m_thumbnailBar->currentIndex() < 0 && !m_artboards.empty())
+        m_thumbnailBar->setSelectionIndexes({0});
 }
 
 void QVR_CreatorWindow::updateScrollViews()
@@ -373,7 +361,7 @@ void QVR_CreatorWindow::updateScrollViews()
     if (count == 0) {
         // No screens: no board shows.
         m_canvas->setCurrentWidget(m_emptyCanvas);
-        m_thumbnailBar->setCurrentRow(-1);
+        m_thumbnailBar->setSelectionIndexes({});
         return;
     }
     int index = oldIndex;
@@ -450,6 +438,7 @@ void QVR_CreatorWindow::insertScreenNotificationReceived(const Notification& not
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
     setCurrentIndex(index);
+    dismissAddScreenPopover();
 
     // A flow without a theme (none or empty) names the kind of screen instead.
     const QString theme = flow->themeID();
@@ -461,6 +450,76 @@ void QVR_CreatorWindow::insertScreenNotificationReceived(const Notification& not
     QVRAnalytics::logEvent(QStringLiteral("Added Screen"),
                            {{QStringLiteral("Type"), type}, {QStringLiteral("ScreenID"), copy->internalID()}},
                            m_currentModel);
+}
+
+std::shared_ptr<ZERI_FlowModel> QVR_CreatorWindow::thumbnailBarFlow() const
+{
+    return m_currentModel ? m_currentModel->firstFlowmodel() : nullptr;
+}
+
+bool QVR_CreatorWindow::hasSelectedObjects() const
+{
+    // The canvas selection is not kept by this window yet.
+    return false;
+}
+
+bool QVR_CreatorWindow::hasChildWindows() const
+{
+    const QList<QWidget*> topLevels = QApplication::topLevelWidgets();
+    return std::any_of(topLevels.begin(), topLevels.end(), [this](QWidget* topLevel) {
+        if (topLevel == this || !topLevel->isVisible())
+            return false;
+        for (QWidget* owner = topLevel->parentWidget(); owner; owner = owner->parentWidget())
+            if (owner == this)
+                return true;
+        return false;
+    });
+}
+
+void QVR_CreatorWindow::removeAllSelectedViews() {}
+
+void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
+{
+    // A second click on the add item closes the chooser.
+    if (m_addScreenPopover) {
+        dismissAddScreenPopover();
+        return;
+    }
+    const auto flow = thumbnailBarFlow();
+    if (!flow)
+        return;
+    auto* chooser = new QVRNewScreenSelectionViewController(flow->themeID());
+    auto* popover = new UniversalPopover(0, Qt::white, chooser->view());
+    chooser->setParent(popover);
+    popover->setPreferedPopoverArrowPosition(popoverPosition);
+    m_addScreenPopover = popover;
+    popover->presentPopoverInView(contentView(), UniversalPopover::ArrowPositionAll,
+                                  QRectF(contentView()->mapFrom(this, rect.topLeft()), rect.size()), false);
+}
+
+void QVR_CreatorWindow::dismissAddScreenPopover()
+{
+    QPointer<UniversalPopover> popover = m_addScreenPopover;
+    m_addScreenPopover = nullptr;
+    if (popover)
+        popover->dismissPopoverAnimated(false, [popover] {
+            if (popover)
+                popover->deleteLater();
+        });
+}
+
+bool QVR_CreatorWindow::isAddingContent() const
+{
+    return false;
+}
+
+void QVR_CreatorWindow::addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                        std::function<void()> done)
+{
+    qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
+                         << ": no content addition is available";
+    if (done)
+        done();
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)

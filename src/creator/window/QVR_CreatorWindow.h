@@ -6,13 +6,16 @@
 #include <QPointer>
 
 #include "controls/INAppStoreWindow.h"
+#include "creator/thumbnails/QVRThumbnailBarHost.h"
 #include "platform/NotificationCenter.h"
 #include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
-class QListWidget;
 class QSplitter;
 class QStackedWidget;
+class QVRThumbnailBar;
+class QVRThumbnailController;
+#include "controls/UniversalPopover.h"
 class QVR_CreatorSingleScreen;
 class QVR_SingleScreenArtBoardView;
 class CreatorObjectPanel;
@@ -27,7 +30,7 @@ class ZERI_TessarineModel;
 // carries over to all of them.
 //
 // Made by the window manager through the creator window factory (registerCreatorLibrary). Main thread only.
-class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate {
+class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate, public QVRThumbnailBarHost {
     Q_OBJECT
 public:
     static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
@@ -59,7 +62,8 @@ public:
     int currentIndex() const;
     void setCurrentIndex(int index);
     // Thumbnail items: one per screen, then the add-screen item.
-    QListWidget* theThumbnailBarView() const { return m_thumbnailBar; }
+    QVRThumbnailBar* theThumbnailBarView() const { return m_thumbnailBar; }
+    QVRThumbnailController* thumbnailController() const { return m_thumbnailController; }
     QWidget* theCanvasView() const;
     QSplitter* theSplitView() const { return m_splitter; }
     QWidget* sideBarView() const { return m_sideBar; }
@@ -76,15 +80,23 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // QVRThumbnailBarHost
+    std::shared_ptr<ZERI_FlowModel> thumbnailBarFlow() const override;
+    bool hasSelectedObjects() const override;
+    bool hasChildWindows() const override;
+    void removeAllSelectedViews() override;
+    void beginAddNewScreenSelection(const QRect& rect, int popoverPosition) override;
+    bool isAddingContent() const override;
+    // The new-screen chooser's popover while it is shown.
+    UniversalPopover* addScreenPopover() const { return m_addScreenPopover; }
+    void dismissAddScreenPopover();
+    void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                         std::function<void()> done) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct Thumbnail {
-        std::shared_ptr<ZERI_FlowScreenModel> screen;
-        QPixmap preview;
-    };
-
     void insertScreenNotificationReceived(const Notification& notification);
     // The widget `object` points at when it is this window, one of its widgets or a widget of one of its child
     // windows; nullptr otherwise. The pointer is only compared, never followed, until it is found.
@@ -92,12 +104,13 @@ private:
     void onUndoPerformed(const Notification& notification);
     void onForkComplete(const Notification& notification);
     void applySideMenuState();
-    void rebuildThumbnailItems();
     void finishClosing();
 
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_canvas = nullptr;
-    QListWidget* m_thumbnailBar = nullptr;
+    QVRThumbnailBar* m_thumbnailBar = nullptr;
+    QVRThumbnailController* m_thumbnailController = nullptr;
+    QPointer<UniversalPopover> m_addScreenPopover;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
@@ -107,7 +120,6 @@ private:
 
     std::shared_ptr<ZERI_TessarineModel> m_currentModel;
     std::vector<QVR_SingleScreenArtBoardView*> m_artboards;
-    std::vector<Thumbnail> m_thumbnails;
     bool m_closed = false;
 
     ObjectUpdateNotifierObserver m_sideMenuObserver;

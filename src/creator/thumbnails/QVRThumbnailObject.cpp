@@ -1,0 +1,102 @@
+#include "creator/thumbnails/QVRThumbnailObject.h"
+
+#include <QMenu>
+
+#include "app/QVRAnalytics.h"
+#include "creator/CreatorLogging.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/previews/TessarineBackgroundedScreenPreview.h"
+
+QVRThumbnailObject::QVRThumbnailObject(TessarineBackgroundedScreenPreview* preview, QObject* parent)
+    : QObject(parent)
+    , m_preview(preview)
+{
+}
+
+QVRThumbnailObject::~QVRThumbnailObject()
+{
+    delete m_preview.data();
+}
+
+std::shared_ptr<ZERI_FlowScreenModel> QVRThumbnailObject::screenModel() const
+{
+    return m_preview ? m_preview->screenModel() : nullptr;
+}
+
+void QVRThumbnailObject::reclaimPreview()
+{
+    if (!m_preview)
+        return;
+    m_preview->hide();
+    m_preview->setParent(nullptr);
+}
+
+void QVRThumbnailObject::enableRightClicks(std::function<bool()> allowed)
+{
+    m_menuAllowed = std::move(allowed);
+    if (!m_preview)
+        return;
+    m_preview->setContextMenuPolicy(Qt::CustomContextMenu);
+    disconnect(m_preview, &QWidget::customContextMenuRequested, this, nullptr);
+    connect(m_preview, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        QMenu* menu = makeContextMenu();
+        if (!menu)
+            return;
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_preview->mapToGlobal(position));
+    });
+}
+
+QMenu* QVRThumbnailObject::makeContextMenu()
+{
+    if (m_menuAllowed && !m_menuAllowed())
+        return nullptr;
+    auto* menu = new QMenu;
+    // Queued: the screen and this object may go with the window's rebuild while the menu is still closing.
+    QAction* remove = menu->addAction(UFM::DELETE_TEXT());
+    connect(remove, &QAction::triggered, this, &QVRThumbnailObject::deleteScreen, Qt::QueuedConnection);
+    QAction* duplicate = menu->addAction(UFM::DUPLICATE_TEXT());
+    connect(duplicate, &QAction::triggered, this, &QVRThumbnailObject::duplicateScreen, Qt::QueuedConnection);
+    return menu;
+}
+
+void QVRThumbnailObject::deleteScreen()
+{
+    const auto screen = screenModel();
+    if (!screen)
+        return;
+    QVRAnalytics::logEvent(QStringLiteral("Deleted Screen"),
+                           {{QStringLiteral("ScreenID"), screen->internalID()},
+                            {QStringLiteral("Deleted From"), QStringLiteral("Thumbnail Bar")}},
+                           screen->tessarineModel());
+    const auto flow = std::dynamic_pointer_cast<ZERI_FlowModel>(screen->parent());
+    if (!flow) {
+        qCWarning(lcCreator) << "cannot delete the screen" << screen->internalID() << ": it belongs to no flow";
+        return;
+    }
+    flow->beginUndoableChanges();
+    flow->removeFlowScreen(screen);
+    flow->endUndoableChanges();
+}
+
+void QVRThumbnailObject::duplicateScreen()
+{
+    const auto screen = screenModel();
+    if (!screen)
+        return;
+    const auto flow = screen->nearestParentItemOfClass<ZERI_FlowModel>();
+    if (!flow) {
+        qCWarning(lcCreator) << "cannot duplicate the screen" << screen->internalID() << ": it belongs to no flow";
+        return;
+    }
+    flow->beginUndoableChanges();
+    flow->duplicateFlowScreen(screen);
+    flow->endUndoableChanges();
+    QVRAnalytics::logEvent(QStringLiteral("Duplicated Screen"),
+                           {{QStringLiteral("ScreenID"), screen->internalID()},
+                            {QStringLiteral("action_value"), QStringLiteral("Thumbnail Bar")}},
+                           screen->tessarineModel());
+}
