@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfSelection>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -207,6 +208,39 @@ TEST_F(PDFGeneratorTest, ThePlainExportFunctionCompletesWithTheError)
                                       [&](const Error& error) { missing = error; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return missing.has_value(); }, 20000));
     EXPECT_EQ(missing->code, 2);
+}
+
+TEST_F(PDFGeneratorTest, TheCommandLineWritesWhatTheExportWrites)
+{
+    auto document = makeDocument(20, folder.path());
+    addGallery(*document->firstFlowmodel()->screenModels()[1], folder.path(), {QSize(800, 600), QSize(640, 480)});
+    const QString documentPath = out(QStringLiteral("doc.json"));
+    QFile json(documentPath);
+    ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+    json.write(document->jsonData());
+    json.close();
+    exportDocument(document, out(QStringLiteral("export.pdf")));
+
+    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/render-screens");
+    QProcess run;
+    run.start(tool, {QStringLiteral("--pdf"), documentPath, out(QStringLiteral("tool.pdf"))});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    QPdfDocument fromExport;
+    QPdfDocument fromTool;
+    ASSERT_EQ(fromExport.load(out(QStringLiteral("export.pdf"))), QPdfDocument::Error::None);
+    ASSERT_EQ(fromTool.load(out(QStringLiteral("tool.pdf"))), QPdfDocument::Error::None);
+    ASSERT_EQ(fromTool.pageCount(), 22);
+    ASSERT_EQ(fromTool.pageCount(), fromExport.pageCount());
+    for (int page = 0; page < fromTool.pageCount(); ++page)
+        EXPECT_EQ(fromTool.pagePointSize(page), fromExport.pagePointSize(page)) << page;
+
+    QProcess missing;
+    missing.start(tool, {QStringLiteral("--pdf"), documentPath, out(QStringLiteral("missing/tool.pdf"))});
+    ASSERT_TRUE(missing.waitForFinished(60000));
+    EXPECT_NE(missing.exitCode(), 0);
+    EXPECT_TRUE(missing.readAllStandardError().contains("cannot write"));
+    EXPECT_FALSE(QFileInfo::exists(out(QStringLiteral("missing"))));
 }
 
 } // namespace
