@@ -16,8 +16,17 @@
 int renderScreensSceneMode(int argc, char** argv);
 #endif
 
+#ifdef TESS_RENDER_SCREENS_PDF_MODE
+// --pdf: writes the document as the export does (linked in by the viewer's library).
+int renderScreensPdfMode(int argc, char** argv);
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef TESS_RENDER_SCREENS_PDF_MODE
+    if (argc > 1 && qstrcmp(argv[1], "--pdf") == 0)
+        return renderScreensPdfMode(argc, argv);
+#endif
 #ifdef TESS_RENDER_SCREENS_SCENE_MODE
     if (argc > 1 && qstrcmp(argv[1], "--scene") == 0)
         return renderScreensSceneMode(argc, argv);

@@ -41,32 +41,45 @@ int RenderScreensTool::fail(const QString& message)
     return 1;
 }
 
-int RenderScreensTool::run(const QString& documentPath, const QString& outDir, const ScreenDrawer& draw)
+std::shared_ptr<ZERI_TessarineModel> RenderScreensTool::readDocument(const QString& documentPath,
+                                                                     std::shared_ptr<DocumentFilePackage>* package,
+                                                                     QString* message)
 {
     const QFileInfo input(documentPath);
     const bool isPackage = input.isDir();
     const QString jsonPath =
         isPackage ? QDir(input.filePath()).filePath(QStringLiteral("docfile.qvd")) : input.filePath();
     QFile file(jsonPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1: %2").arg(jsonPath, file.errorString()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *message = QStringLiteral("cannot read %1: %2").arg(jsonPath, file.errorString());
+        return nullptr;
+    }
     const QByteArray data = file.readAll();
 
     Error error;
     std::shared_ptr<ZERI_TessarineModel> document;
-    std::shared_ptr<DocumentFilePackage> package;
     if (isPackage) {
-        package = std::make_shared<FolderPackage>(input.absoluteFilePath());
+        *package = std::make_shared<FolderPackage>(input.absoluteFilePath());
         const auto json = Json::read(data, &error);
         if (json && json->isObject())
-            document = ZERI_TessarineModel::initWithDict(json->toObject(), package, &error);
+            document = ZERI_TessarineModel::initWithDict(json->toObject(), *package, &error);
         else if (json)
             error.message = QStringLiteral("the document is not a JSON object");
     } else {
         document = ZERI_TessarineModel::initWithJsonData(data, &error, jsonPath);
     }
     if (!document)
-        return fail(QStringLiteral("cannot read the document %1: %2").arg(jsonPath, error.message));
+        *message = QStringLiteral("cannot read the document %1: %2").arg(jsonPath, error.message);
+    return document;
+}
+
+int RenderScreensTool::run(const QString& documentPath, const QString& outDir, const ScreenDrawer& draw)
+{
+    QString message;
+    std::shared_ptr<DocumentFilePackage> package;
+    const std::shared_ptr<ZERI_TessarineModel> document = readDocument(documentPath, &package, &message);
+    if (!document)
+        return fail(message);
 
     if (!QDir().mkpath(outDir))
         return fail(QStringLiteral("cannot make the folder %1").arg(outDir));

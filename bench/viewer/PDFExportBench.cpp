@@ -1,0 +1,139 @@
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Image.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/output/QVRPDFGenerator.h"
+
+namespace {
+
+constexpr int kScreens = 20;
+
+// A picture with detail on every row, so that neither JPEG nor the PDF compresses it to nothing.
+QImage busyPicture(int seed)
+{
+    QImage image(1024, 748, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int y = 0; y < image.height(); y += 8)
+        painter.fillRect(0, y, image.width(), 8, QColor::fromHsv((seed * 37 + y / 8) % 360, 160, 200 - (y / 8) % 60));
+    for (int x = 0; x < image.width(); x += 50)
+        painter.fillRect(x, 0, 2, image.height(), Qt::white);
+    return image;
+}
+
+std::shared_ptr<ZERI_ContentAsset> fileAsset(const QString& path)
+{
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(path));
+    return asset;
+}
+
+struct Fixture {
+    QTemporaryDir folder;
+    QStringList pictures;
+    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
+
+    Fixture()
+    {
+        for (int i = 0; i < kScreens; ++i) {
+            const QString path = QDir(folder.path()).filePath(QStringLiteral("picture%1.jpg").arg(i));
+            busyPicture(i).save(path, "JPEG", 85);
+            pictures << path;
+            auto screen = ZERI_FlowScreenModel::create();
+            auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+            picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(fileAsset(path));
+            picture->object()->setFrame(QRectF(0, 0, 1024, 748));
+            screen->addMixedMediaObject(picture);
+            for (int t = 0; t < 2; ++t) {
+                auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+                text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(i + 1).arg(t + 1));
+                text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
+                screen->addMixedMediaObject(text);
+            }
+            document->firstFlowmodel()->addFlowScreen(screen);
+        }
+    }
+};
+
+struct Done : QVRPDFGeneratorDelegate {
+    bool finished = false;
+    void pdfGeneratorDidFinishGeneratingPdf(QVRPDFGenerator&, const QString&, const Error& error, int) override
+    {
+        if (!error.isNull())
+            qWarning() << "export failed:" << error.message;
+        finished = true;
+    }
+};
+
+// The floor: the same pictures, decoded, one per page of a bare writer.
+double floorMs(const Fixture& fixture, const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QPdfWriter writer(path);
+    writer.setResolution(72);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(QPageSize(QSizeF(1024, 748), QPageSize::Point, {}, QPageSize::ExactMatch));
+    QPainter painter(&writer);
+    for (int i = 0; i < kScreens; ++i) {
+        if (i > 0)
+            writer.newPage();
+        painter.drawImage(QRectF(0, 0, 1024, 748), QImage(fixture.pictures[i]));
+    }
+    painter.end();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+void BM_ExportTwentyScreens(benchmark::State& state)
+{
+    Fixture fixture;
+    const QString floorPath = QDir(fixture.folder.path()).filePath(QStringLiteral("floor.pdf"));
+    const QString exportPath = QDir(fixture.folder.path()).filePath(QStringLiteral("export.pdf"));
+    double exportTotal = 0;
+    double floorTotal = 0;
+    double lag = 0;
+    for (auto _ : state) {
+        floorTotal += floorMs(fixture, floorPath);
+        Done done;
+        auto generator = QVRPDFGenerator::create();
+        generator->setDelegate(&done);
+        MainThreadHeartbeat heartbeat(10);
+        QElapsedTimer timer;
+        timer.start();
+        generator->generatePDFForTessarineModel(fixture.document, exportPath);
+        while (!done.finished)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        exportTotal += timer.nsecsElapsed() / 1e6;
+        heartbeat.stop();
+        lag = std::max(lag, heartbeat.longestLagMs());
+    }
+    const double runs = double(state.iterations());
+    state.counters["export_ms"] = exportTotal / runs;
+    state.counters["floor_ms"] = floorTotal / runs;
+    state.counters["ratio"] = exportTotal / floorTotal;
+    state.counters["heartbeat_lag_ms"] = lag;
+    state.counters["file_bytes"] = double(QFileInfo(exportPath).size());
+}
+BENCHMARK(BM_ExportTwentyScreens)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return runQtBenchmarks<QApplication>(argc, argv);
+}

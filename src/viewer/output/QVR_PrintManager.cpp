@@ -1,0 +1,175 @@
+#include "viewer/output/QVR_PrintManager.h"
+
+#include <cmath>
+
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "platform/AlertPresenter.h"
+#include "platform/MainThread.h"
+#include "strings/StringTables.h"
+#include "viewer/ViewerLogging.h"
+#include "viewer/output/QVR_PrintAccessoryViewController.h"
+#include "viewer/output/QVR_PrintView.h"
+
+namespace {
+
+class QtPrintDialogPresenter : public PrintDialogPresenter {
+public:
+    void run(QPrinter& printer, QWidget* window, QWidget* accessory, std::function<void(bool)> done) override
+    {
+        auto* dialog = new QPrintDialog(&printer, window);
+        dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        if (accessory)
+            dialog->setOptionTabs({accessory});
+        QObject::connect(dialog, &QDialog::finished, dialog, [done](int result) { done(result == QDialog::Accepted); });
+        dialog->open();
+    }
+};
+
+std::unique_ptr<PrintDialogPresenter>& presenterSlot()
+{
+    static std::unique_ptr<PrintDialogPresenter> presenter;
+    return presenter;
+}
+
+PrintDialogPresenter& presenter()
+{
+    if (!presenterSlot())
+        presenterSlot() = std::make_unique<QtPrintDialogPresenter>();
+    return *presenterSlot();
+}
+
+} // namespace
+
+QVR_PrintManager& QVR_PrintManager::sharedManager()
+{
+    static QVR_PrintManager manager;
+    return manager;
+}
+
+void QVR_PrintManager::setDialogPresenter(std::unique_ptr<PrintDialogPresenter> presenter)
+{
+    presenterSlot() = std::move(presenter);
+}
+
+QRectF QVR_PrintManager::sizeAdjustedToFitInsideSize(const QSizeF& size, const QSizeF& box, bool shouldCenter)
+{
+    const float w = float(size.width());
+    const float h = float(size.height());
+    const float boxW = float(box.width());
+    const float boxH = float(box.height());
+    for (float side : {w, h, boxW, boxH}) {
+        if (!std::isfinite(side) || side <= 0.0f)
+            return QRectF();
+    }
+    const float r = h / w;
+    const float boxR = boxH / boxW;
+    float x = 0, y = 0, width = 0, height = 0;
+    if (r > boxR) {
+        height = boxH;
+        width = std::ceil(boxH / r);
+        x = std::floor(boxW - width);
+        if (shouldCenter)
+            x /= 2.0f;
+    } else {
+        width = boxW;
+        height = std::ceil(r * boxW);
+        y = std::floor(boxH - height);
+        if (shouldCenter)
+            y /= 2.0f;
+    }
+    return QRectF(double(x), double(y), double(width), double(height));
+}
+
+QSizeF QVR_PrintManager::fittedPageSize(const QSizeF& screenSize, const QSizeF& paper)
+{
+    if (!std::isfinite(paper.width()) || !std::isfinite(paper.height()))
+        return QSizeF();
+    const QSizeF box(double(float(std::trunc(paper.width())) * 0.95f),
+                     double(float(std::trunc(paper.height())) * 0.95f));
+    return sizeAdjustedToFitInsideSize(screenSize, box).size();
+}
+
+bool QVR_PrintManager::paintPages(const QVR_PrintView& view, QPrinter& printer)
+{
+    const QSizeF paper = printer.paperRect(QPrinter::Point).size();
+    const QSizeF page = view.pageSize();
+    if (page.isEmpty() || paper.isEmpty())
+        return false;
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // The painter works in points, with the page centred on the paper.
+    const double dotsPerPoint = printer.resolution() / 72.0;
+    const QPointF origin((paper.width() - page.width()) / 2.0, (paper.height() - page.height()) / 2.0);
+    const int pages = view.numPages();
+    for (int n = 1; n <= pages; ++n) {
+        if (n > 1 && !printer.newPage())
+            break;
+        painter.save();
+        painter.scale(dotsPerPoint, dotsPerPoint);
+        painter.translate(origin);
+        view.drawPage(&painter, view.rectForPage(n));
+        painter.restore();
+    }
+    return painter.end();
+}
+
+void QVR_PrintManager::printModel(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window,
+                                  std::function<void(bool)> done)
+{
+    std::shared_ptr<QVR_PrintView> view = QVR_PrintView::printViewForModel(document);
+    if (!view) {
+        qCWarning(lcViewer) << "nothing to print: the document has no screens";
+        AlertRequest request;
+        request.style = AlertRequest::Style::Warning;
+        request.messageText = LocalizedStringWithEnglishFallback(QStringLiteral("Nothing to print"));
+        request.informativeText =
+            LocalizedStringWithEnglishFallback(QStringLiteral("This document has no screens to print."));
+        AlertPresenter::shared().show(request, window, [done](const AlertResponse&) {
+            if (done)
+                done(false);
+        });
+        return;
+    }
+
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setPageOrientation(QPageLayout::Landscape);
+    printer->setFullPage(true);
+    // The accessory belongs to the dialog once shown; it is deleted with the dialog, or here when never shown.
+    auto* accessory = new QVR_PrintAccessoryViewController();
+    accessory->setPrintView(view.get());
+    QPointer<QVR_PrintAccessoryViewController> guard(accessory);
+    presenter().run(*printer, window, accessory, [view, printer, guard, done](bool accepted) {
+        if (guard && !guard->parent())
+            delete guard.data();
+        if (!accepted) {
+            sharedManager().printOperationDidRun(false);
+            if (done)
+                done(false);
+            return;
+        }
+        // The page size is measured on the paper the dialog left, landscape.
+        view->setPageSize(fittedPageSize(view->modelScreenSize(), printer->paperRect(QPrinter::Point).size()));
+        (void)QtConcurrent::run([view, printer, done] {
+            const bool success = paintPages(*view, *printer);
+            MainThread::run(
+                [view, printer, done, success] {
+                    sharedManager().printOperationDidRun(success);
+                    if (done)
+                        done(success);
+                },
+                false);
+        });
+    });
+}
+
+void QVR_PrintManager::printOperationDidRun(bool success)
+{
+    qCInfo(lcViewer, "printOperationDidRun success:%s", success ? "YES" : "NO");
+}

@@ -1,0 +1,245 @@
+#include <QCheckBox>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+#include <gtest/gtest.h>
+
+#include "OutputTestSupport.h"
+#include "platform/AlertPresenter.h"
+#include "tessarine_data_model/ZERI_MMObject_PDF.h"
+#include "viewer/output/QVR_PrintAccessoryViewController.h"
+#include "viewer/output/QVR_PrintManager.h"
+#include "viewer/output/QVR_PrintView.h"
+
+using namespace outputtest;
+
+namespace {
+
+// Prints into a PDF file on US Letter without showing anything.
+class PdfFilePresenter : public PrintDialogPresenter {
+public:
+    explicit PdfFilePresenter(QString path, std::function<void(QWidget*)> touchAccessory = {})
+        : m_path(std::move(path))
+        , m_touch(std::move(touchAccessory))
+    {
+    }
+    void run(QPrinter& printer, QWidget*, QWidget* accessory, std::function<void(bool)> done) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        printer.setPageOrientation(QPageLayout::Landscape);
+        if (m_touch)
+            m_touch(accessory);
+        done(true);
+    }
+    int shown = 0;
+
+private:
+    QString m_path;
+    std::function<void(QWidget*)> m_touch;
+};
+
+// The bounding box of the page's non-white pixels, the page rendered over white.
+QRect inkBox(const QImage& rendered)
+{
+    QImage page(rendered.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter(&page).drawImage(0, 0, rendered);
+    QRect box;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            if (qRed(p) < 245 || qGreen(p) < 245 || qBlue(p) < 245)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+QString writeFourPagePdf(const QString& path)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(72);
+    writer.setPageSize(QPageSize(QSizeF(400, 300), QPageSize::Point, {}, QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    for (int page = 0; page < 4; ++page) {
+        if (page > 0)
+            writer.newPage();
+        painter.fillRect(QRectF(0, 0, 400, 300), QColor(10, 40 * page, 100));
+    }
+    painter.end();
+    return path;
+}
+
+class PrintTest : public ::testing::Test {
+protected:
+    previewtest::ScopedPreviewEnvironment environment;
+    QTemporaryDir folder;
+    RecordingAlertPresenter alerts;
+
+    PrintTest() { AlertPresenter::setShared(&alerts); }
+    ~PrintTest() override
+    {
+        QVR_PrintManager::setDialogPresenter(nullptr);
+        AlertPresenter::setShared(nullptr);
+    }
+    QString out(const QString& name = QStringLiteral("print.pdf")) const { return QDir(folder.path()).filePath(name); }
+
+    // Three screens, gallery images of 800 × 600 and 600 × 800 on screen 2.
+    std::shared_ptr<ZERI_TessarineModel> makeThreeScreens()
+    {
+        auto document = makeDocument(3, folder.path());
+        addGallery(*document->firstFlowmodel()->screenModels()[1], folder.path(), {QSize(800, 600), QSize(600, 800)});
+        return document;
+    }
+
+    std::optional<bool> print(const std::shared_ptr<ZERI_TessarineModel>& document,
+                              std::function<void(QWidget*)> touchAccessory = {})
+    {
+        QVR_PrintManager::setDialogPresenter(std::make_unique<PdfFilePresenter>(out(), std::move(touchAccessory)));
+        std::optional<bool> result;
+        QVR_PrintManager::printModel(document, nullptr, [&](bool success) { result = success; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 20000));
+        return result;
+    }
+};
+
+TEST(PrintFitTest, FitsInsideTheBoxInSinglePrecision)
+{
+    EXPECT_EQ(QVR_PrintManager::sizeAdjustedToFitInsideSize({1024, 748}, {752.4, 581.4}),
+              QRectF(0, 31, double(752.4f), 550));
+    EXPECT_EQ(QVR_PrintManager::sizeAdjustedToFitInsideSize({1024, 748}, {752.4, 581.4}, true),
+              QRectF(0, 15.5, double(752.4f), 550));
+    // Taller than the box: full height, centred across.
+    EXPECT_EQ(QVR_PrintManager::sizeAdjustedToFitInsideSize({600, 800}, {752.4, 550}, true),
+              QRectF(169.5, 0, 413, 550));
+    for (const QSizeF& zero : {QSizeF(0, 748), QSizeF(1024, 0), QSizeF(qInf(), 748), QSizeF(qQNaN(), 1)}) {
+        EXPECT_EQ(QVR_PrintManager::sizeAdjustedToFitInsideSize(zero, {752.4, 581.4}), QRectF());
+        EXPECT_EQ(QVR_PrintManager::sizeAdjustedToFitInsideSize({1024, 748}, zero), QRectF());
+    }
+    const QSizeF letter = QVR_PrintManager::fittedPageSize({1024, 748}, {792.9, 612});
+    EXPECT_NEAR(letter.width(), 752.4, 1e-4);
+    EXPECT_EQ(letter.height(), 550);
+    EXPECT_EQ(QVR_PrintManager::fittedPageSize({1024, 748}, {qInf(), 612}), QSizeF());
+}
+
+TEST_F(PrintTest, PageSequenceFollowsTheOptions)
+{
+    auto document = makeThreeScreens();
+    auto view = QVR_PrintView::printViewForModel(document);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->numPages(), 5);
+    const auto& screens = view->tessarineScreenModels();
+    using Screen = std::shared_ptr<ZERI_FlowScreenModel>;
+    using Asset = std::shared_ptr<ZERI_ContentAsset>;
+    EXPECT_EQ(std::get<Screen>(view->dataModelItemAtIndex(0)), screens[0]);
+    EXPECT_EQ(std::get<Screen>(view->dataModelItemAtIndex(1)), screens[1]);
+    const auto& images =
+        screens[1]->getAllChildObjectsOfClass<QVB_GalleryAssetManager>().front()->fullsizedImageAssetsArray();
+    EXPECT_EQ(std::get<Asset>(view->dataModelItemAtIndex(2)), images[0]);
+    EXPECT_EQ(std::get<Asset>(view->dataModelItemAtIndex(3)), images[1]);
+    EXPECT_EQ(std::get<Screen>(view->dataModelItemAtIndex(4)), screens[2]);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(view->dataModelItemAtIndex(5)));
+    EXPECT_EQ(view->rectForPage(1).y(), 0);
+    EXPECT_EQ(view->rectForPage(2).y(), 748);
+
+    // The accessory's toggles change the count at once.
+    QVR_PrintAccessoryViewController accessory;
+    accessory.setPrintView(view.get());
+    EXPECT_TRUE(accessory.addGallery());
+    EXPECT_FALSE(accessory.addPDF());
+    accessory.addGalleryImages()->setChecked(false);
+    EXPECT_EQ(view->numPages(), 3);
+    EXPECT_EQ(std::get<Screen>(view->dataModelItemAtIndex(2)), screens[2]);
+    // No PDF objects: the PDF option adds no page, blank or other.
+    accessory.addPDFImages()->setChecked(true);
+    EXPECT_EQ(view->numPages(), 3);
+
+    // A copy is printed: the document's later edits are not.
+    document->firstFlowmodel()->screenModels()[0]->setBackgroundColor(Qt::black);
+    EXPECT_NE(view->tessarineScreenModels()[0], document->firstFlowmodel()->screenModels()[0]);
+}
+
+TEST_F(PrintTest, PrintsFittedCentredLandscapePages)
+{
+    auto document = makeThreeScreens();
+    ASSERT_EQ(print(document), std::optional<bool>(true));
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(out()), QPdfDocument::Error::None);
+    ASSERT_EQ(pdf.pageCount(), 5);
+    for (int page = 0; page < 5; ++page) {
+        EXPECT_NEAR(pdf.pagePointSize(page).width(), 792, 0.5);
+        EXPECT_NEAR(pdf.pagePointSize(page).height(), 612, 0.5);
+    }
+    const QRect first = inkBox(pdf.render(0, QSize(792, 612)));
+    EXPECT_NEAR(first.left(), 19.8, 1.0);
+    EXPECT_NEAR(first.top(), 31, 1.0);
+    EXPECT_NEAR(first.right() + 1, 772.2, 1.0);
+    EXPECT_NEAR(first.bottom() + 1, 581, 1.0);
+    const QRect fourth = inkBox(pdf.render(3, QSize(792, 612)));
+    EXPECT_NEAR(fourth.left(), 189.3, 1.0);
+    EXPECT_NEAR(fourth.top(), 31, 1.0);
+    EXPECT_NEAR(fourth.right() + 1, 602.3, 1.0);
+    EXPECT_NEAR(fourth.bottom() + 1, 581, 1.0);
+    pdf.close();
+
+    ASSERT_EQ(print(document,
+                    [](QWidget* accessory) {
+                        accessory->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"))->setChecked(false);
+                    }),
+              std::optional<bool>(true));
+    ASSERT_EQ(pdf.load(out()), QPdfDocument::Error::None);
+    EXPECT_EQ(pdf.pageCount(), 3);
+}
+
+TEST_F(PrintTest, PdfObjectPagesFollowTheirScreenWhenAsked)
+{
+    auto document = makeThreeScreens();
+    auto pdfObject = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    pdfObject->object()->setPdfAsset(fileAsset(writeFourPagePdf(out(QStringLiteral("four.pdf")))));
+    pdfObject->object()->setFrame(QRectF(100, 100, 200, 150));
+    document->firstFlowmodel()->screenModels()[2]->addMixedMediaObject(pdfObject);
+    // A damaged one adds nothing.
+    auto damaged = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    QFile broken(out(QStringLiteral("broken.pdf")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("%PDF-1.4 broken");
+    broken.close();
+    damaged->object()->setPdfAsset(fileAsset(broken.fileName()));
+    document->firstFlowmodel()->screenModels()[0]->addMixedMediaObject(damaged);
+
+    auto view = QVR_PrintView::printViewForModel(document);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->numPDFImages(), 4);
+    EXPECT_FALSE(view->addPDFImages());
+
+    ASSERT_EQ(print(document,
+                    [](QWidget* accessory) {
+                        accessory->findChild<QCheckBox*>(QStringLiteral("addPDFImages"))->setChecked(true);
+                    }),
+              std::optional<bool>(true));
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(out()), QPdfDocument::Error::None);
+    ASSERT_EQ(pdf.pageCount(), 9);
+    // Pages 6 to 9 hold the PDF's pages: none is blank.
+    for (int page = 5; page < 9; ++page)
+        EXPECT_FALSE(inkBox(pdf.render(page, QSize(396, 306))).isEmpty()) << page;
+}
+
+TEST_F(PrintTest, NothingToPrintStartsNoJobAndSaysSo)
+{
+    auto presenter = std::make_unique<PdfFilePresenter>(out());
+    QVR_PrintManager::setDialogPresenter(std::move(presenter));
+    std::optional<bool> result;
+    QVR_PrintManager::printModel(ZERI_TessarineModel::create(), nullptr, [&](bool success) { result = success; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_FALSE(*result);
+    EXPECT_EQ(alerts.requests.size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(out()));
+    EXPECT_FALSE(QVR_PrintView::printViewForModel(ZERI_TessarineModel::create()));
+}
+
+} // namespace
