@@ -8,10 +8,10 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "elements/images/ImageUtils.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -136,7 +136,7 @@ void QVRPDFGenerator::generatePDFInBackgroundFromScreens(
     const bool withGallery = m_drawGalleryImages;
     const QString path = localPathOf(target);
 
-    (void)QtConcurrent::run([self, keepAlive, screens, path, target, size, withGallery] {
+    (void)WorkerThreads::shared().post([self, keepAlive, screens, path, target, size, withGallery] {
         int leftOut = 0;
         auto done = [&](const Error& error) {
             MainThread::run([self, target, error, leftOut] { self->finish(target, error, leftOut); }, false);

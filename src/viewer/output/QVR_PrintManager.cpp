@@ -6,10 +6,10 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "platform/AlertPresenter.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "strings/StringTables.h"
 #include "viewer/ViewerLogging.h"
 #include "viewer/output/QVR_PrintAccessoryViewController.h"
@@ -156,7 +156,7 @@ void QVR_PrintManager::printModel(const std::shared_ptr<ZERI_TessarineModel>& do
         }
         // The page size is measured on the paper the dialog left, landscape.
         view->setPageSize(fittedPageSize(view->modelScreenSize(), printer->paperRect(QPrinter::Point).size()));
-        (void)QtConcurrent::run([view, printer, done] {
+        (void)WorkerThreads::shared().post([view, printer, done] {
             const bool success = paintPages(*view, *printer);
             MainThread::run(
                 [view, printer, done, success] {
