@@ -180,13 +180,22 @@ void QVR_TessarineViewerView::placePages()
     }
 }
 
+void QVR_TessarineViewerView::revealPage(int page)
+{
+    if (page < 0 || page >= static_cast<int>(m_singleScreens.size()))
+        return;
+    if (m_singleScreens[static_cast<size_t>(page)]->isHidden())
+        m_singleScreens[static_cast<size_t>(page)]->show();
+}
+
 void QVR_TessarineViewerView::revealPagesAround(int page)
 {
-    const int count = static_cast<int>(m_singleScreens.size());
-    for (int i = std::max(0, page - 1); i <= std::min(count - 1, page + 1); ++i) {
-        if (m_singleScreens[static_cast<size_t>(i)]->isHidden())
-            m_singleScreens[static_cast<size_t>(i)]->show();
-    }
+    revealPage(page);
+    // The neighbours a page turn reaches next are built once the page shown has been painted.
+    QTimer::singleShot(0, this, [this, page] {
+        revealPage(page - 1);
+        revealPage(page + 1);
+    });
 }
 
 void QVR_TessarineViewerView::resizeEvent(QResizeEvent* event)
@@ -216,6 +225,9 @@ void QVR_TessarineViewerView::scrollToPage(qint32 page, bool animated)
     revealPagesAround(target);
     bool animationStarted = false;
     if (animated && oldPage != page) {
+        // Every page the scroll passes is seen.
+        for (int i = std::min(oldPage, target); i <= std::max(oldPage, target); ++i)
+            revealPage(i);
         animationStarted = VazScrollViewAnimation::animatedScrollToPoint(
                                QPointF(double(target) * width(), 0), m_swipeView, true, width(), 0, this) != nullptr;
     }
@@ -234,7 +246,7 @@ void QVR_TessarineViewerView::scrollToNextPage()
 {
     if (m_isAnimating || m_transitionView)
         return;
-    revealPagesAround(m_currentPage + 1);
+    revealPage(m_currentPage + 1);
     VazScrollViewAnimation::animatedScrollToNextPageinScrollView(m_swipeView, width(), this);
 }
 
@@ -242,7 +254,7 @@ void QVR_TessarineViewerView::scrollToPreviousPage()
 {
     if (m_isAnimating || m_transitionView)
         return;
-    revealPagesAround(m_currentPage - 1);
+    revealPage(m_currentPage - 1);
     VazScrollViewAnimation::animatedScrollToPreviousPageinScrollView(m_swipeView, width(), this);
 }
 
@@ -315,6 +327,11 @@ void QVR_TessarineViewerView::scrollToPageNumber(qint32 page, qint64 transitionT
 {
     if (transitionType < 0 || transitionType > 3)
         transitionType = kTransitionNone;
+    if (transitionType == kTransitionNone || transitionType == kTransitionFlowToScreen) {
+        // A later request voids a transition whose pictures are still being read.
+        if (!m_transitionView)
+            ++m_transitionRequest;
+    }
     if (transitionType == kTransitionNone) {
         scrollToPage(page, false);
         return;
@@ -344,26 +361,31 @@ void QVR_TessarineViewerView::scrollToPageNumber(qint32 page, qint64 transitionT
     const auto toAsset = m_flowModel->screenModels()[static_cast<size_t>(page)]->previewScreenShotAsset();
 
     QPointer<QVR_TessarineViewerView> guard(this);
-    QThreadPool::globalInstance()->start([guard, request, page, transitionType, direction, size, fromAsset, toAsset] {
-        // Only what is on disk: a picture still to be downloaded gives an empty one at once.
-        const QImage from = fromAsset ? fromAsset->getImageIgnoreThreadSafety(true) : QImage();
-        const QImage to = toAsset ? toAsset->getImageIgnoreThreadSafety(true) : QImage();
-        MainThread::run(
-            [guard, request, page, transitionType, direction, size, from, to] {
-                QVR_TessarineViewerView* self = guard.data();
-                if (!self || request != self->m_transitionRequest || self->m_transitionView)
-                    return;
-                self->scrollToPage(page, false);
-                auto* view = new QVR_TransitionHandlerView(QRect(QPoint(0, 0), size), transitionType, direction, from,
-                                                           to, transitionDuration(), true, self);
-                view->setDelegate(self);
-                self->m_transitionView = view;
-                view->move((self->width() - size.width()) / 2, (self->height() - size.height()) / 2);
-                view->raise();
-                view->show();
-            },
-            false);
-    });
+    QThreadPool::globalInstance()->start(
+        [guard, request, page, transitionType, direction, size, fromAsset, toAsset]() mutable {
+            // Only what is on disk: a picture still to be downloaded gives an empty one at once.
+            const QImage from = fromAsset ? fromAsset->getImageIgnoreThreadSafety(true) : QImage();
+            const QImage to = toAsset ? toAsset->getImageIgnoreThreadSafety(true) : QImage();
+            // The model's objects are released on the main thread, with the hand-over.
+            MainThread::run(
+                [guard, request, page, transitionType, direction, size, from, to, fromAsset = std::move(fromAsset),
+                 toAsset = std::move(toAsset)] {
+                    (void)fromAsset;
+                    (void)toAsset;
+                    QVR_TessarineViewerView* self = guard.data();
+                    if (!self || request != self->m_transitionRequest || self->m_transitionView)
+                        return;
+                    self->scrollToPage(page, false);
+                    auto* view = new QVR_TransitionHandlerView(QRect(QPoint(0, 0), size), transitionType, direction,
+                                                               from, to, transitionDuration(), true, self);
+                    view->setDelegate(self);
+                    self->m_transitionView = view;
+                    view->move((self->width() - size.width()) / 2, (self->height() - size.height()) / 2);
+                    view->raise();
+                    view->show();
+                },
+                false);
+        });
 }
 
 void QVR_TessarineViewerView::endTransitionView()

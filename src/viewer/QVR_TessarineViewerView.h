@@ -115,6 +115,7 @@ protected:
 private:
     void setCurrentPage(int page);
     void placePages();
+    void revealPage(int page);
     void revealPagesAround(int page);
     void scrollFromFrameChange();
     void reportScrollToDelegate();

@@ -398,6 +398,14 @@ TEST_F(PlayerTest, DuringAFadeOnlyAnotherAnimatedTransitionActs)
     EXPECT_EQ(p.currentPage(), 2);
     EXPECT_TRUE(p.findChildren<QVR_TransitionHandlerView*>().isEmpty() ||
                 !p.findChildren<QVR_TransitionHandlerView*>().front()->isVisible());
+
+    // A plain jump asked for while a fade's pictures are read wins: the fade never lands.
+    postLink(playedID(0), 2);
+    postLink(playedID(1), 3);
+    EXPECT_EQ(p.currentPage(), 1);
+    QTest::qWait(100);
+    EXPECT_EQ(p.currentPage(), 1);
+    EXPECT_FALSE(p.isTransitioning());
 }
 
 TEST_F(PlayerTest, OddLinksJumpOrAreLoggedAndKeepThePage)
