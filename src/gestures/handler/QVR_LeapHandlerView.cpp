@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "gestures/GesturesLogging.h"
@@ -38,7 +39,15 @@ void QVR_LeapHandlerView::setLeapFrame(const std::shared_ptr<LeapFrame>& frame)
 {
     m_pointables = frame ? frame->pointables() : std::vector<std::shared_ptr<LeapPointable>>{};
     m_interactionBox = frame ? frame->interactionBox() : nullptr;
-    update();
+    // Only the old and the new marks change: a full repaint of a large window every frame would be wasted.
+    QRect drawn;
+    if (!m_pointables.empty() && m_pointables.front() && m_pointables.front()->touchZone() != LeapPointableZone::None) {
+        const QPointF c = centerForPointable(m_pointables.front());
+        const qreal reach = kRingDiameter / 2 + kRingWidth;
+        drawn = QRectF(c.x() - reach, c.y() - reach, 2 * reach, 2 * reach).toAlignedRect();
+    }
+    update(m_lastDrawnRect.united(drawn));
+    m_lastDrawnRect = drawn;
 }
 
 void QVR_LeapHandlerView::attachToWindow(QWidget* window)
@@ -74,12 +83,11 @@ bool QVR_LeapHandlerView::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Resize:
             setGeometry(m_window->rect());
             break;
-        case QEvent::Close:
         case QEvent::Hide:
         case QEvent::DeferredDelete:
-            // A window deleted on close must not take the overlay with it. A close that the window refuses
-            // leaves it without the overlay until it is activated again.
-            if (event->type() != QEvent::Close || m_window->testAttribute(Qt::WA_DeleteOnClose)) {
+            // A closing window hides before it is deleted: a window deleted on close must not take the overlay
+            // with it. (A close the window refuses hides nothing, so the overlay stays.)
+            if (!event->spontaneous() || event->type() == QEvent::DeferredDelete) {
                 detachFromWindow();
                 if (m_closedWindowHandler)
                     m_closedWindowHandler();
@@ -139,11 +147,11 @@ QColor QVR_LeapHandlerView::createStrokeColorForPointable(const std::shared_ptr<
     }
 }
 
-void QVR_LeapHandlerView::paintEvent(QPaintEvent*)
+void QVR_LeapHandlerView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
+    painter.fillRect(event->rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (!m_pointables.empty() && m_pointables.front())
         drawPointable(m_pointables.front(), painter);

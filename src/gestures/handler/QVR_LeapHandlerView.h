@@ -52,6 +52,7 @@ private:
 
     std::vector<std::shared_ptr<LeapPointable>> m_pointables;
     std::shared_ptr<LeapInteractionBox> m_interactionBox;
+    QRect m_lastDrawnRect; // where the last frame's mark lies, to be cleared by the next
     QPointer<QWidget> m_window;
     std::function<void()> m_closedWindowHandler;
 };

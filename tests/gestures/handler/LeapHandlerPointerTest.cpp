@@ -15,6 +15,7 @@
 #include "app/AppStartupHooks.h"
 #include "gestures/LeapController.h"
 #include "gestures/handler/GesturesHandlerLibrary.h"
+#include "gestures/handler/QVR_CounterClockwiseCircleGestureHandlerView.h"
 #include "gestures/handler/QVR_LeapHandler.h"
 #include "gestures/handler/QVR_LeapHandlerView.h"
 #include "gestures/handler/QVR_LeapToMouseEventHandler.h"
@@ -294,4 +295,21 @@ TEST_F(LeapHandlerPointer, RegistrationGivesTheOverlayOnlyToAStartedHandler)
     EXPECT_EQ(QVR_LeapHandler::sharedLeapHandler().handlerView()->parentWidget(), viewer)
         << "laid over the viewer in front";
     EXPECT_TRUE(hooks.gestureControllerIsConnected());
+}
+
+TEST(CircleProgressView, TheRingIsSplitAtTheProgressWhiteDoneGreyLeft)
+{
+    QVR_CounterClockwiseCircleGestureHandlerView view;
+    view.resize(60, 60);
+    view.setPercentComplete(0.25);
+    EXPECT_FLOAT_EQ(view.progress(), 0.25f);
+    const QImage image = view.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QPoint c = view.rect().center();
+    // A quarter counter-clockwise from the top: the upper-left arc is done, the rest is not.
+    const QColor done = image.pixelColor(c + QPoint(-14, -14));
+    const QColor left = image.pixelColor(c + QPoint(20, 0));
+    EXPECT_GT(done.red(), 230);
+    EXPECT_NEAR(left.red(), 128, 20);
+    EXPECT_GT(left.alpha(), 200);
+    EXPECT_NEAR(image.pixelColor(c + QPoint(-20, 10)).red(), 128, 20) << "below nine o'clock: still to go";
 }
