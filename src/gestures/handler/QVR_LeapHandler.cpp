@@ -1,5 +1,6 @@
 #include "gestures/handler/QVR_LeapHandler.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
@@ -180,8 +181,11 @@ void QVR_LeapHandler::onFrame(const Notification& notification)
 
     if (m_handlerView) {
         if (QWidget* parent = m_handlerView->parentWidget()) {
+            // Only widgets stack; other children (layouts, actions) may come after the overlay.
             const QObjectList& siblings = parent->children();
-            if (siblings.isEmpty() || siblings.last() != m_handlerView)
+            auto last = std::find_if(siblings.rbegin(), siblings.rend(),
+                                     [](const QObject* child) { return child->isWidgetType(); });
+            if (last == siblings.rend() || *last != m_handlerView)
                 m_handlerView->raise();
         }
         m_handlerView->setLeapFrame(frame);
