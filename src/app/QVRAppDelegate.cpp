@@ -156,7 +156,8 @@ void QVRAppDelegate::applicationDidFinishLaunching()
         skipped("loadDefaultThemes");
 
     beginStep("gestureHandler");
-    if (QFileInfo::exists(gestureControllerInstallPath())) {
+    // A replay script stands in for the controller software, so a recorded session needs nothing installed.
+    if (QFileInfo::exists(gestureControllerInstallPath()) || !qEnvironmentVariableIsEmpty("TESS_LEAP_SCRIPT")) {
         if (has(hooks.startGestureHandler)) {
             hooks.startGestureHandler();
             QTimer::singleShot(kGestureCheckDelayMs, this, [] {

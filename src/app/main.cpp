@@ -2,6 +2,7 @@
 #include "creator/CreatorLibrary.h"
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
+#include "gestures/handler/GesturesHandlerLibrary.h"
 #include "pptx/import/PptxLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
@@ -15,5 +16,6 @@ int main(int argc, char** argv)
     registerCreatorLibrary();
     registerViewerLibrary();
     registerPptxLibrary();
+    registerGesturesLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);
 }
