@@ -14,7 +14,9 @@
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -80,8 +82,22 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_sideBar = m_sideMenu->widget();
     m_sideBar->setParent(contentView());
     m_sideBar->setFixedWidth(0);
-    content->addWidget(m_splitter, 1);
+    m_topDockBar =
+        new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_topDockBar);
+    column->addWidget(m_splitter, 1);
+    content->addLayout(column, 1);
     content->addWidget(m_sideBar);
+
+    // The toolbar fills the title band and shows the window's title.
+    auto* band = new QHBoxLayout(titleBarView());
+    band->setContentsMargins(0, 0, 0, 0);
+    m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
+    band->addWidget(m_toolBarView);
+    connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -214,6 +230,7 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
     m_currentModel = document;
     QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
     applySideMenuState();
+    m_toolBarView->updateButtonStates();
     if (!document)
         return;
     QPointer<QVR_CreatorWindow> self(this);
