@@ -8,6 +8,8 @@
 #include "creator/window/QVRDockToolbarView.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+#include "platform/UserDefaults.h"
 
 namespace {
 QColor colourAt(QWidget& widget, QPoint point)
@@ -95,13 +97,28 @@ TEST(DockToolbar, DarkerWhileItsWindowIsActive)
 TEST(DockToolbar, CreatorWindowDocksItsInspectorPanels)
 {
     registerCreatorLibrary();
+    Tessutils::setIsPopoverDocked(false);
+    UserDefaults::standard().remove("showXYPaletteOnWindowLaunch");
     auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
     ASSERT_TRUE(window);
     QVRTopOfWindowDockToolbarView* strip = window->topDockBar();
     ASSERT_TRUE(strip);
     EXPECT_EQ(strip->dockedViews().size(), 2);
     EXPECT_TRUE(strip->xyPalette()->isHidden());
-    strip->xyPalette()->show();
+    EXPECT_EQ(strip->maximumHeight(), 0);
+    // Docking popovers anywhere shows this window's docked popover, and the strip with it.
+    Tessutils::setIsPopoverDocked(true);
+    EXPECT_FALSE(strip->dockedPopoverView()->isHidden());
     EXPECT_EQ(strip->maximumHeight(), 30);
+    Tessutils::setIsPopoverDocked(false);
+    EXPECT_EQ(strip->maximumHeight(), 0);
     delete window;
+
+    // A window opens with the palette as the user last left it.
+    UserDefaults::standard().setValue("showXYPaletteOnWindowLaunch", true);
+    window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    EXPECT_FALSE(window->topDockBar()->xyPalette()->isHidden());
+    EXPECT_EQ(window->topDockBar()->maximumHeight(), 30);
+    delete window;
+    UserDefaults::standard().remove("showXYPaletteOnWindowLaunch");
 }

@@ -17,6 +17,7 @@
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -84,6 +85,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_sideBar->setFixedWidth(0);
     m_topDockBar =
         new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
+    // The palette shows as the user last left it; the popover while popovers are docked.
+    m_positionPalette->setHidden(!UserDefaults::standard().boolValue(QStringLiteral("showXYPaletteOnWindowLaunch")));
+    m_dockedPopover->setHidden(!Tessutils::isPopoverDocked());
     auto* column = new QVBoxLayout;
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -112,6 +116,10 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_observations.emplace_back(
         center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
                                    [this](const Notification& n) { onUndoPerformed(n); }));
+    m_observations.emplace_back(
+        center,
+        center.addObserver(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification), nullptr,
+                           [this](const Notification&) { m_dockedPopover->setHidden(!Tessutils::isPopoverDocked()); }));
     m_observations.emplace_back(
         center, center.addObserver(kNewScreenInsertionNotification, nullptr,
                                    [this](const Notification& n) { insertScreenNotificationReceived(n); }));
@@ -231,6 +239,7 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
     QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
     applySideMenuState();
     m_toolBarView->updateButtonStates();
+    m_toolBarView->updateDisplayedShareUrl(document ? document->publishURL().value_or(QString()) : QString());
     if (!document)
         return;
     QPointer<QVR_CreatorWindow> self(this);
