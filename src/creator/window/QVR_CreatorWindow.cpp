@@ -20,7 +20,10 @@
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -91,8 +94,25 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_sideBar = m_sideMenu->widget();
     m_sideBar->setParent(contentView());
     m_sideBar->setFixedWidth(0);
-    content->addWidget(m_splitter, 1);
+    m_topDockBar =
+        new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
+    // The palette shows as the user last left it; the popover while popovers are docked.
+    m_positionPalette->setHidden(!UserDefaults::standard().boolValue(QStringLiteral("showXYPaletteOnWindowLaunch")));
+    m_dockedPopover->setHidden(!Tessutils::isPopoverDocked());
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_topDockBar);
+    column->addWidget(m_splitter, 1);
+    content->addLayout(column, 1);
     content->addWidget(m_sideBar);
+
+    // The toolbar fills the title band and shows the window's title.
+    auto* band = new QHBoxLayout(titleBarView());
+    band->setContentsMargins(0, 0, 0, 0);
+    m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
+    band->addWidget(m_toolBarView);
+    connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {
@@ -107,6 +127,10 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_observations.emplace_back(
         center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
                                    [this](const Notification& n) { onUndoPerformed(n); }));
+    m_observations.emplace_back(
+        center,
+        center.addObserver(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification), nullptr,
+                           [this](const Notification&) { m_dockedPopover->setHidden(!Tessutils::isPopoverDocked()); }));
     m_observations.emplace_back(
         center, center.addObserver(kNewScreenInsertionNotification, nullptr,
                                    [this](const Notification& n) { insertScreenNotificationReceived(n); }));
@@ -225,6 +249,8 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
     m_currentModel = document;
     QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
     applySideMenuState();
+    m_toolBarView->updateButtonStates();
+    m_toolBarView->updateDisplayedShareUrl(document ? document->publishURL().value_or(QString()) : QString());
     if (!document)
         return;
     QPointer<QVR_CreatorWindow> self(this);

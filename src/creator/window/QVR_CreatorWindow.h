@@ -17,6 +17,8 @@ class QVRThumbnailBar;
 class QVRThumbnailController;
 #include "controls/UniversalPopover.h"
 class QVR_CreatorSingleScreen;
+class QVR_CreatorToolBarView;
+class QVRTopOfWindowDockToolbarView;
 class QVR_SingleScreenArtBoardView;
 class CreatorObjectPanel;
 class CreatorSideMenu;
@@ -68,6 +70,9 @@ public:
     QSplitter* theSplitView() const { return m_splitter; }
     QWidget* sideBarView() const { return m_sideBar; }
     int sideBarWidth() const;
+    // The toolbar in the title band, and the strip of docked panels above the canvas.
+    QVR_CreatorToolBarView* theToolBarView() const { return m_toolBarView; }
+    QVRTopOfWindowDockToolbarView* topDockBar() const { return m_topDockBar; }
 
     Q_INVOKABLE bool isPerformingTessarineDownload() const;
     bool isOnlyWindowForTessarine() const;
@@ -117,6 +122,8 @@ private:
     std::unique_ptr<CreatorSideMenu> m_sideMenu;
     std::unique_ptr<CreatorObjectPanel> m_positionPalette;
     std::unique_ptr<CreatorObjectPanel> m_dockedPopover;
+    QVR_CreatorToolBarView* m_toolBarView = nullptr;
+    QVRTopOfWindowDockToolbarView* m_topDockBar = nullptr;
 
     std::shared_ptr<ZERI_TessarineModel> m_currentModel;
     std::vector<QVR_SingleScreenArtBoardView*> m_artboards;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+class ZERI_TessarineModel;
+
+// The transient panels the creator toolbar opens: the guide and the title and description editor. Both belong
+// to later libraries, which register their makers here. Until then the guide button is disabled (and the guide
+// never opens by itself) and the document title is not clickable. Main thread only.
+struct CreatorToolbarPanels {
+    // Makes the guide panel as a child of `parent`.
+    std::function<QWidget*(QWidget* parent)> guide;
+    // Makes the title and description editor of `document` as a child of `parent`.
+    std::function<QWidget*(QWidget* parent, const std::shared_ptr<ZERI_TessarineModel>& document)> titleEditor;
+
+    static CreatorToolbarPanels& shared();
+};

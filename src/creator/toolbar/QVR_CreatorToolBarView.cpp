@@ -1,0 +1,485 @@
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+
+#include <cmath>
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/QVRWindowManager.h"
+#include "controls/ComboBoxView.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/CreatorToolbarPanels.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
+#include "creator/window/CreatorPublishing.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "creator/window/WindowSizeLock.h"
+#include "foundation/Tessutils.h"
+#include "platform/UserDefaults.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+const QString QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey =
+    QStringLiteral("kNumberOfTimesAutoLauncedGuideUserDefaultsKey");
+
+namespace {
+constexpr int kCheckMarkDelayMs = 600;
+constexpr int kGuideAutoLaunchDelayMs = 1000;
+constexpr int kGuideRightInset = 20;
+constexpr int kGuideBelowToolbar = 40;
+
+// The window's busy spinner: a turning arc, animated only while shown.
+class ToolbarSpinner : public QWidget {
+public:
+    explicit ToolbarSpinner(QWidget* parent)
+        : QWidget(parent)
+    {
+        setFixedSize(16, 16);
+        m_timer.setInterval(80);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_angle = (m_angle + 30) % 360;
+            update();
+        });
+    }
+
+protected:
+    void showEvent(QShowEvent*) override { m_timer.start(); }
+    void hideEvent(QHideEvent*) override { m_timer.stop(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor::fromRgbF(0.85f, 0.85f, 0.85f), 2));
+        painter.drawArc(QRectF(rect()).adjusted(2, 2, -2, -2), -m_angle * 16, 270 * 16);
+    }
+
+private:
+    QTimer m_timer;
+    int m_angle = 0;
+};
+} // namespace
+
+QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_viewButton = makeButton(UFM::SAYS_VIEW(), QStringLiteral("toolbar-view"));
+    m_saveDraftButton = makeButton(UFM::SAVE_DRAFT_TEXT(), QStringLiteral("toolbar-save-draft"));
+    m_postButton = makeButton(UFM::POST_TEXT(), QStringLiteral("toolbar-post"));
+    m_shareButton = makeButton(UFM::SHARE_TEXT(), QStringLiteral("toolbar-share"));
+    m_detailsButton = makeButton(UFM::DETAILS_TEXT(), QStringLiteral("toolbar-details"));
+    m_insertButton = makeButton(UFM::SAYS_INSERT(), QStringLiteral("toolbar-insert"));
+    m_addScreenButton = makeButton(UFM::ADD_SCREEN_TEXT(), QStringLiteral("toolbar-add-screen"));
+    m_guideButton = makeButton(UFM::GUIDE_TEXT(), QStringLiteral("toolbar-guide"));
+    m_sidebarMenuButton = makeButton(QString(), QStringLiteral("toolbar-side-menu"));
+
+    m_titleLabel = new QPushButton(UFM::UNTITLED_TEXT(), this);
+    m_titleLabel->setFlat(true);
+    m_titleLabel->setFocusPolicy(Qt::NoFocus);
+    m_titleLabel->setStyleSheet(QStringLiteral("QPushButton { color: rgb(235,235,235); border: none; "
+                                               "font-weight: bold; }"));
+
+    // The link is shown, selectable and copyable, never edited; the overlay covers it while there is none.
+    auto* linkHolder = new QWidget(this);
+    linkHolder->setFixedSize(260, 22);
+    m_urlField = new QLineEdit(linkHolder);
+    m_urlField->setReadOnly(true);
+    m_urlField->setAlignment(Qt::AlignCenter);
+    m_urlField->setGeometry(linkHolder->rect());
+    m_urlOverlayButton = new QPushButton(QStringLiteral("[%1]").arg(UFM::POST_TO_GET_URL()), linkHolder);
+    m_urlOverlayButton->setFlat(true);
+    m_urlOverlayButton->setFocusPolicy(Qt::NoFocus);
+    m_urlOverlayButton->setGeometry(linkHolder->rect());
+    m_urlOverlayButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(120,120,120); border: none; }"));
+
+    m_spinner = new ToolbarSpinner(this);
+    m_spinner->hide();
+
+    m_comboBox = new ComboBoxView(this);
+    m_comboBox->setFixedSize(84, 22);
+    m_comboBox->dropDownButton()->setIcon(QIcon(QStringLiteral(":/creator/toolbar/zoom-dropdown-arrow.svg")));
+    m_comboBox->textFieldBackgroundImageView()->setStyleSheet(
+        QStringLiteral("border-image: url(:/creator/toolbar/zoom-dropdown-bg.svg);"));
+    m_comboBox->label()->setText(QString());
+    m_zoomMenu = QVR_ZoomMenuGeneratorObject::zoomMenuWithSupportedZoomLevels(
+        this, [this](QAction* item) { zoomMenuItemChosen(item); });
+    for (QAction* item : m_zoomMenu->actions())
+        item->setCheckable(!item->isSeparator());
+    m_comboBox->setPopupMenu(m_zoomMenu);
+
+    auto* center = new QVBoxLayout;
+    center->setContentsMargins(0, 6, 0, 6);
+    center->setSpacing(2);
+    center->addWidget(m_titleLabel, 0, Qt::AlignHCenter);
+    center->addWidget(linkHolder, 0, Qt::AlignHCenter);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(84, 0, 12, 0);
+    row->setSpacing(4);
+    for (QWidget* button : {m_viewButton, m_saveDraftButton, m_postButton, m_shareButton, m_detailsButton})
+        row->addWidget(button);
+    row->addStretch(1);
+    row->addLayout(center);
+    row->addStretch(1);
+    row->addWidget(m_spinner, 0, Qt::AlignVCenter);
+    row->addWidget(m_comboBox, 0, Qt::AlignVCenter);
+    for (QWidget* button : {m_insertButton, m_addScreenButton, m_guideButton, m_sidebarMenuButton})
+        row->addWidget(button);
+
+    connect(m_viewButton, &QAbstractButton::clicked, this, [this] { viewButtonPressed(); });
+    connect(m_saveDraftButton, &QAbstractButton::clicked, this, [this] { saveDraftButtonPressed(); });
+    connect(m_postButton, &QAbstractButton::clicked, this, [this] { postButtonPressed(m_postClickModifiers); });
+    connect(m_shareButton, &QAbstractButton::clicked, this, [this] { shareButtonPressed(); });
+    connect(m_guideButton, &QAbstractButton::clicked, this, [this] { guideButtonPressed(); });
+    connect(m_sidebarMenuButton, &QAbstractButton::clicked, this, [this] { sideMenuButtonPressed(); });
+    connect(m_titleLabel, &QPushButton::clicked, this, [this] { titleLabelPressed(); });
+    connect(m_urlOverlayButton, &QPushButton::clicked, this, [this] { urlFieldOverlayButtonPressed(); });
+    m_postButton->installEventFilter(this);
+    // Any press outside the link field ends its focus.
+    qApp->installEventFilter(this);
+
+    m_zoomObservation = NotificationObservation(
+        QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification, nullptr, [this](const Notification& n) {
+            QWidget* top = window();
+            if (n.sender != top || !qobject_cast<QVR_CreatorWindow*>(top))
+                return;
+            const QVariant value = n.userInfo.value(QVR_SingleScreenArtBoardView::kZoomLevelChangedKey);
+            if (!value.isValid())
+                return;
+            respondToZoomChange(value.toFloat());
+        });
+
+    updateDisplayedShareUrl(QString());
+    updateButtonStates();
+}
+
+QVR_CreatorToolBarView::~QVR_CreatorToolBarView()
+{
+    qApp->removeEventFilter(this);
+    closeShield();
+}
+
+QVR_CreatorToolBarView* QVR_CreatorToolBarView::toolbarForWindow(QWidget* window)
+{
+    if (!qobject_cast<QVR_CreatorWindow*>(window))
+        return nullptr;
+    return window->findChild<QVR_CreatorToolBarView*>();
+}
+
+QVR_ToolbarButton* QVR_CreatorToolBarView::makeButton(const QString& title, const QString& icon)
+{
+    auto* button = new QVR_ToolbarButton(this);
+    button->setIconImage(QIcon(QStringLiteral(":/creator/toolbar/%1.svg").arg(icon)), QSize(20, 20));
+    button->setTitle(title);
+    button->setFixedSize(title.isEmpty() ? 36 : std::max(50, button->labelFrame().width() + 4), 60);
+    return button;
+}
+
+std::shared_ptr<ZERI_TessarineModel> QVR_CreatorToolBarView::document() const
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    return creator ? creator->currentModel() : nullptr;
+}
+
+void QVR_CreatorToolBarView::setTessarineTitle(const QString& title)
+{
+    m_titleLabel->setText(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
+}
+
+void QVR_CreatorToolBarView::updateDisplayedShareUrl(const QString& url)
+{
+    QString shown = url;
+    shown.remove(QStringLiteral("https://"));
+    shown.remove(QStringLiteral("http://"));
+    m_urlField->setText(shown);
+    m_urlField->setCursorPosition(0);
+    m_urlOverlayButton->setEnabled(shown.isEmpty());
+    m_urlOverlayButton->setVisible(shown.isEmpty());
+}
+
+void QVR_CreatorToolBarView::startProgressIndicator()
+{
+    ++m_progressCount;
+    m_spinner->show();
+}
+
+void QVR_CreatorToolBarView::stopProgressIndicator()
+{
+    m_progressCount = std::max(0, m_progressCount - 1);
+    if (m_progressCount == 0)
+        m_spinner->hide();
+}
+
+void QVR_CreatorToolBarView::respondToZoomChange(double value)
+{
+    if (!std::isfinite(value))
+        return;
+    // A float level such as 0.1f reads a hair above 10 %; the small tolerance keeps it from rounding up to 11 %.
+    const double level = std::ceil(value * 100.0 - 1e-4) / 100.0;
+    m_comboBox->label()->setText(QVR_ZoomMenuGeneratorObject::stringFromZoomLevel(level));
+    for (QAction* item : m_zoomMenu->actions()) {
+        if (item->isSeparator())
+            continue;
+        const std::optional<double> itemLevel = QVR_ZoomMenuGeneratorObject::zoomLevelFromString(item->text());
+        item->setChecked(itemLevel && std::fabs(*itemLevel - level) < 0.0005);
+    }
+}
+
+void QVR_CreatorToolBarView::zoomMenuItemChosen(QAction* item)
+{
+    if (!item)
+        return;
+    const std::optional<double> level = QVR_ZoomMenuGeneratorObject::zoomLevelForTitle(item->text());
+    if (!level)
+        return;
+    QPointer<QAction> guarded(item);
+    QTimer::singleShot(kCheckMarkDelayMs, this, [guarded] {
+        if (guarded)
+            guarded->setChecked(true);
+    });
+    NotificationCenter::defaultCenter().post(QVR_CreatorWindow::kScreenZoomLevelNotification, window(),
+                                             {{QVR_CreatorWindow::kScreenZoomLevelScaleKey, *level}});
+}
+
+void QVR_CreatorToolBarView::updateButtonStates()
+{
+    const bool hasDocument = document() != nullptr;
+    const bool canPublish = hasDocument && CreatorPublishing::shared();
+    m_viewButton->setEnabled(hasDocument);
+    m_saveDraftButton->setEnabled(canPublish);
+    m_postButton->setEnabled(canPublish);
+    m_shareButton->setEnabled(canPublish);
+    m_sidebarMenuButton->setEnabled(hasDocument);
+    // Details does nothing; insert and add screen wait for the canvas's add menus.
+    m_detailsButton->setEnabled(false);
+    m_insertButton->setEnabled(false);
+    m_addScreenButton->setEnabled(false);
+    m_guideButton->setEnabled(static_cast<bool>(CreatorToolbarPanels::shared().guide));
+    m_titleLabel->setEnabled(hasDocument && CreatorToolbarPanels::shared().titleEditor);
+}
+
+void QVR_CreatorToolBarView::viewButtonPressed()
+{
+    qCInfo(lcCreator) << "Play button pressed.";
+    if (const auto doc = document())
+        QVRWindowManager::sharedInstance().makeViewerWindowForModel(doc);
+}
+
+void QVR_CreatorToolBarView::saveDraftButtonPressed()
+{
+    const auto publishing = CreatorPublishing::shared();
+    if (const auto doc = document(); doc && publishing)
+        publishing->saveDraft(doc, window());
+}
+
+void QVR_CreatorToolBarView::postButtonPressed(Qt::KeyboardModifiers modifiers)
+{
+    const auto publishing = CreatorPublishing::shared();
+    const auto doc = document();
+    if (!doc || !publishing)
+        return;
+    if (!(modifiers & Qt::AltModifier) || !Tessutils::isUserAdmin()) {
+        publishing->publish(doc, window(), false);
+        return;
+    }
+    auto* alert = new QMessageBox(window());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setIcon(QMessageBox::Warning);
+    alert->setText(QStringLiteral("WARNING!"));
+    alert->setInformativeText(QStringLiteral(
+        "You have chosen to ADMIN POST this Tessarine! This will remove ALL of your full sized image assets. You "
+        "can choose to cancel this before it's too late."));
+    QPushButton* keepGoing = alert->addButton(QStringLiteral("Keep Going!"), QMessageBox::AcceptRole);
+    QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
+    QPointer<QVR_CreatorToolBarView> self(this);
+    connect(alert, &QMessageBox::buttonClicked, this, [self, keepGoing](QAbstractButton* clicked) {
+        if (self)
+            self->doAdminPost(clicked == keepGoing ? 0 : 1);
+    });
+    alert->open();
+}
+
+void QVR_CreatorToolBarView::doAdminPost(int button)
+{
+    const auto publishing = CreatorPublishing::shared();
+    if (button != 0 || !publishing)
+        return;
+    if (const auto doc = document())
+        publishing->publish(doc, window(), true);
+}
+
+void QVR_CreatorToolBarView::shareButtonPressed()
+{
+    const auto publishing = CreatorPublishing::shared();
+    const auto doc = document();
+    if (!doc || !publishing)
+        return;
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(doc->filePackage());
+    if (package && package->hasSomethingToPost())
+        publishing->publish(doc, window(), false);
+    else
+        publishing->share(doc, window());
+}
+
+void QVR_CreatorToolBarView::urlFieldOverlayButtonPressed()
+{
+    const auto publishing = CreatorPublishing::shared();
+    if (const auto doc = document(); doc && publishing)
+        publishing->publish(doc, window(), false);
+}
+
+void QVR_CreatorToolBarView::sideMenuButtonPressed()
+{
+    if (const auto doc = document())
+        doc->setSideMenuOpen(!doc->sideMenuOpen());
+}
+
+bool QVR_CreatorToolBarView::openShield(const std::function<QWidget*(QWidget* closeView)>& make)
+{
+    QWidget* top = window();
+    if (!top || top == this)
+        return false;
+    // Only one panel at a time: the open one closes first and gives back the window's limits.
+    closeShield();
+    MouseEventShieldWindow* shield = MouseEventShieldWindow::sheildWindowForWindow(top);
+    QWidget* panel = make(shield->closeOnClickView());
+    if (!panel) {
+        shield->deleteLater();
+        return false;
+    }
+    m_shield = shield;
+    m_panel = panel;
+    m_sizeLock = std::make_shared<WindowSizeLock>(top);
+    QPointer<QVR_CreatorToolBarView> self(this);
+    QPointer<MouseEventShieldWindow> guardedShield(shield);
+    shield->setOnCloseBlock([self, guardedShield] {
+        if (self && self->m_shield == guardedShield) {
+            self->closeShield();
+        } else if (guardedShield) {
+            guardedShield->close();
+            guardedShield->deleteLater();
+        }
+    });
+    panel->show();
+    shield->show();
+    shield->raise();
+    return true;
+}
+
+void QVR_CreatorToolBarView::closeShield()
+{
+    QPointer<MouseEventShieldWindow> shield = m_shield;
+    m_shield = nullptr;
+    m_panel = nullptr;
+    if (m_sizeLock) {
+        m_sizeLock->release();
+        m_sizeLock.reset();
+    }
+    if (shield) {
+        shield->close();
+        shield->deleteLater();
+    }
+}
+
+void QVR_CreatorToolBarView::guideButtonPressed()
+{
+    const auto makeGuide = CreatorToolbarPanels::shared().guide;
+    if (!makeGuide)
+        return;
+    const int top = height() + kGuideBelowToolbar;
+    openShield([&](QWidget* closeView) -> QWidget* {
+        QWidget* guide = makeGuide(closeView);
+        if (!guide)
+            return nullptr;
+        guide->adjustSize();
+        guide->move(closeView->width() - kGuideRightInset - guide->width(), top);
+        return guide;
+    });
+}
+
+void QVR_CreatorToolBarView::titleLabelPressed()
+{
+    const auto makeEditor = CreatorToolbarPanels::shared().titleEditor;
+    const auto doc = document();
+    if (!makeEditor || !doc)
+        return;
+    const QRect anchor(m_titleLabel->mapTo(window(), QPoint(0, 0)), m_titleLabel->size());
+    openShield([&](QWidget* closeView) -> QWidget* {
+        QWidget* editor = makeEditor(closeView, doc);
+        if (!editor)
+            return nullptr;
+        editor->setAutoFillBackground(true);
+        QPalette palette = editor->palette();
+        palette.setColor(QPalette::Window, QColor::fromRgbF(0.95f, 0.95f, 0.95f));
+        editor->setPalette(palette);
+        editor->adjustSize();
+        // Below the title, centred on it, kept inside the window.
+        const int x =
+            std::clamp(anchor.center().x() - editor->width() / 2, 0, std::max(0, closeView->width() - editor->width()));
+        editor->move(x, anchor.bottom() + 4);
+        return editor;
+    });
+}
+
+QRect QVR_CreatorToolBarView::popoverAnchorForButton(const QWidget* button) const
+{
+    if (!button)
+        return {};
+    const QRect inToolbar(button->mapTo(this, QPoint(0, 0)).x(), 0, button->width(), height());
+    return QRect(mapTo(window(), inToolbar.topLeft()), inToolbar.size());
+}
+
+int QVR_CreatorToolBarView::numberOfTimesAutoLaunchedGuide()
+{
+    return static_cast<int>(UserDefaults::standard().integer(kAutoLaunchedGuideCountKey));
+}
+
+void QVR_CreatorToolBarView::incrementNumberOfTimesAutoLaunchedGuide()
+{
+    UserDefaults::standard().setValue(kAutoLaunchedGuideCountKey, numberOfTimesAutoLaunchedGuide() + 1);
+}
+
+bool QVR_CreatorToolBarView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == m_postButton)
+            m_postClickModifiers = static_cast<QMouseEvent*>(event)->modifiers();
+        if (m_urlField->hasFocus() && watched != m_urlField && watched->isWidgetType())
+            m_urlField->clearFocus();
+    } else if (watched == m_postButton && event->type() == QEvent::MouseButtonRelease) {
+        m_postClickModifiers = static_cast<QMouseEvent*>(event)->modifiers();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void QVR_CreatorToolBarView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    updateButtonStates();
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // The guide opens by itself in the first two creator windows ever shown.
+    if (!qobject_cast<QVR_CreatorWindow*>(window()) || !CreatorToolbarPanels::shared().guide)
+        return;
+    if (numberOfTimesAutoLaunchedGuide() > 1)
+        return;
+    incrementNumberOfTimesAutoLaunchedGuide();
+    QTimer::singleShot(kGuideAutoLaunchDelayMs, this, [this] { guideButtonPressed(); });
+}

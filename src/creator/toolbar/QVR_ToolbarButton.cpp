@@ -1,0 +1,112 @@
+#include "creator/toolbar/QVR_ToolbarButton.h"
+
+#include <cmath>
+
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include "foundation/FontSubstitution.h"
+
+namespace {
+constexpr int kLabelExtraWidth = 15;
+constexpr int kLabelBottomMargin = 6;
+constexpr int kIconAboveLabel = 12;
+const QColor kLabelColor = QColor::fromRgbF(1, 1, 1, 0.6f);
+} // namespace
+
+QVR_ToolbarButton::QVR_ToolbarButton(QWidget* parent)
+    : QAbstractButton(parent)
+    , m_labelFont(FontSubstitution::fontForPostScriptName(QStringLiteral("Helvetica"), 9))
+{
+    // One point is one pixel on the toolbar, as everywhere in the editor.
+    m_labelFont.setPixelSize(9);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setCursor(Qt::ArrowCursor);
+}
+
+void QVR_ToolbarButton::setTitle(const QString& title)
+{
+    m_title = title;
+    if (title.isEmpty()) {
+        m_labelSize = QSize();
+    } else {
+        const QFontMetricsF metrics(m_labelFont);
+        m_labelSize = QSize(static_cast<int>(std::ceil(metrics.horizontalAdvance(title))) + kLabelExtraWidth,
+                            static_cast<int>(std::ceil(metrics.height())));
+    }
+    setAccessibleName(title);
+    layoutParts();
+    updateGeometry();
+    update();
+}
+
+void QVR_ToolbarButton::setIconImage(const QIcon& icon, const QSize& size)
+{
+    m_icon = icon;
+    m_iconSize = size;
+    layoutParts();
+    updateGeometry();
+    update();
+}
+
+QSize QVR_ToolbarButton::sizeHint() const
+{
+    const int width = std::max(m_iconSize.width(), m_labelSize.width());
+    const int height =
+        m_title.isEmpty() ? m_iconSize.height() + 10 : m_labelSize.height() + kIconAboveLabel + m_iconSize.height() + 6;
+    return {std::max(width, 24), std::max(height, 24)};
+}
+
+void QVR_ToolbarButton::layoutParts()
+{
+    const int W = width();
+    const int H = height();
+    const int iw = m_iconSize.width();
+    const int ih = m_iconSize.height();
+    // Frames are taken to whole points outward, so a half-point centre never blurs the icon.
+    const auto integral = [](double x, double y, double w, double h) {
+        const int left = static_cast<int>(std::floor(x));
+        const int top = static_cast<int>(std::floor(y));
+        return QRect(left, top, static_cast<int>(std::ceil(x + w)) - left, static_cast<int>(std::ceil(y + h)) - top);
+    };
+    if (!m_title.isEmpty()) {
+        const int w = m_labelSize.width();
+        const int h = m_labelSize.height();
+        m_labelFrame = integral(W / 2.0 - w / 2.0, H - (h + kLabelBottomMargin), w, h);
+        m_iconFrame = integral(W / 2.0 - iw / 2.0, H - (h + kIconAboveLabel + ih), iw, ih);
+    } else {
+        m_labelFrame = QRect();
+        m_iconFrame = integral(W / 2.0 - iw / 2.0, H / 2.0 - ih / 2.0, iw, ih);
+    }
+}
+
+void QVR_ToolbarButton::resizeEvent(QResizeEvent* event)
+{
+    QAbstractButton::resizeEvent(event);
+    layoutParts();
+}
+
+void QVR_ToolbarButton::changeEvent(QEvent* event)
+{
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        update();
+}
+
+void QVR_ToolbarButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_icon.isNull() && !m_iconFrame.isEmpty()) {
+        painter.setOpacity(iconOpacity());
+        m_icon.paint(&painter, m_iconFrame);
+        painter.setOpacity(1.0);
+    }
+    if (!m_title.isEmpty()) {
+        painter.setFont(m_labelFont);
+        painter.setPen(kLabelColor);
+        painter.drawText(m_labelFrame, Qt::AlignCenter, m_title);
+    }
+    m_cell.highlight(&painter, isDown(), rect());
+}

@@ -1,0 +1,393 @@
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "app/QVRWindowManager.h"
+#include "controls/ComboBoxView.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/CreatorToolbarPanels.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
+#include "creator/window/CreatorOutput.h"
+#include "creator/window/CreatorPublishing.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "creator/window/WindowSizeLock.h"
+#include "foundation/SafeDictionary.h"
+#include "foundation/Tessutils.h"
+#include "platform/UserDefaults.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+
+namespace {
+
+struct FakePublishing : CreatorPublishing {
+    QStringList calls;
+    void saveDraft(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*) override { calls << "draft"; }
+    void publish(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*, bool asAdmin) override
+    {
+        calls << (asAdmin ? "admin" : "publish");
+    }
+    void unpublish(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*) override { calls << "unpublish"; }
+    void share(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*) override { calls << "share"; }
+    bool hasPublishedCopy(const std::shared_ptr<ZERI_TessarineModel>&) const override { return false; }
+};
+
+struct ToolbarWindow {
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(3);
+    QPointer<QVR_CreatorWindow> window;
+    QVR_CreatorToolBarView* toolbar = nullptr;
+
+    ToolbarWindow()
+    {
+        registerCreatorLibrary();
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->launchTessarineWithTessarineModel(document);
+        toolbar = QVR_CreatorToolBarView::toolbarForWindow(window);
+        QApplication::processEvents();
+    }
+    ~ToolbarWindow() { delete window; }
+};
+
+// Leaves the process-wide registries as it found them.
+struct RegistryReset {
+    ~RegistryReset()
+    {
+        CreatorPublishing::registerPublishing(nullptr);
+        CreatorOutput::registerOutput(nullptr);
+        CreatorToolbarPanels::shared() = {};
+        Tessutils::setCorvikUserDict(std::nullopt);
+    }
+};
+
+QAction* menuItem(QMenu* menu, const QString& title)
+{
+    for (QAction* item : menu->actions())
+        if (item->text() == title)
+            return item;
+    return nullptr;
+}
+
+QStringList checkedItems(QMenu* menu)
+{
+    QStringList titles;
+    for (QAction* item : menu->actions())
+        if (item->isChecked())
+            titles << item->text();
+    return titles;
+}
+
+} // namespace
+
+TEST(CreatorToolbar, SitsInEveryCreatorWindowAndOnlyThere)
+{
+    ToolbarWindow w;
+    ASSERT_TRUE(w.toolbar);
+    EXPECT_EQ(w.toolbar, w.window->theToolBarView());
+    EXPECT_TRUE(w.window->titleBarView()->isAncestorOf(w.toolbar));
+    QWidget other;
+    EXPECT_EQ(QVR_CreatorToolBarView::toolbarForWindow(&other), nullptr);
+    EXPECT_EQ(QVR_CreatorToolBarView::toolbarForWindow(nullptr), nullptr);
+    EXPECT_FALSE(CreatorOutput::shared()) << "export and print wait for their library";
+}
+
+TEST(CreatorToolbar, ZoomReadOutAndMenu)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    QMenu* menu = bar.zoomMenu();
+    const auto readOut = [&] { return bar.comboBox()->label()->text(); };
+    const auto post = [&](const void* sender, const QVariantMap& info) {
+        NotificationCenter::defaultCenter().post(QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification, sender,
+                                                 info);
+    };
+    const QString key = QVR_SingleScreenArtBoardView::kZoomLevelChangedKey;
+
+    post(w.window.data(), {{key, 1.5f}});
+    EXPECT_EQ(readOut(), "150%");
+    EXPECT_EQ(checkedItems(menu), QStringList{"150%"});
+    post(w.window.data(), {{key, 0.333f}});
+    EXPECT_EQ(readOut(), "34%");
+    EXPECT_TRUE(checkedItems(menu).isEmpty());
+    // Float levels land a hair above their percentage; they must not round up a whole percent.
+    post(w.window.data(), {{key, 0.1f}});
+    EXPECT_EQ(readOut(), "10%");
+    EXPECT_EQ(checkedItems(menu), QStringList{"10%"});
+    post(w.window.data(), {{key, 1.1f}});
+    EXPECT_EQ(readOut(), "110%");
+
+    // Posts of other windows, or without the level, change nothing.
+    QWidget stranger;
+    post(&stranger, {{key, 2.0f}});
+    post(w.window.data(), {});
+    post(w.window.data(), {{key, std::nan("")}});
+    EXPECT_EQ(readOut(), "110%");
+
+    // Choosing a level posts it from the window; the item is checked a little later.
+    PostCounter chosen(QVR_CreatorWindow::kScreenZoomLevelNotification);
+    QAction* item = menuItem(menu, "150%");
+    ASSERT_TRUE(item);
+    item->setChecked(false);
+    item->trigger();
+    EXPECT_EQ(chosen.count, 1);
+    EXPECT_EQ(chosen.lastSender, w.window.data());
+    EXPECT_DOUBLE_EQ(chosen.lastUserInfo.value(QVR_CreatorWindow::kScreenZoomLevelScaleKey).toDouble(), 1.5);
+    item->setChecked(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return item->isChecked(); }, 2000));
+
+    menuItem(menu, QVR_ZoomMenuGeneratorObject::stringForFitToScreenTitle())->trigger();
+    EXPECT_EQ(chosen.count, 2);
+    EXPECT_DOUBLE_EQ(chosen.lastUserInfo.value(QVR_CreatorWindow::kScreenZoomLevelScaleKey).toDouble(), -1.0);
+    QLocale::setDefault(QLocale::system());
+}
+
+TEST(CreatorToolbar, TitleLinkAndSpinner)
+{
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    bar.setTessarineTitle("");
+    EXPECT_EQ(bar.titleLabel()->text(), UFM::UNTITLED_TEXT());
+    bar.setTessarineTitle("Trip");
+    EXPECT_EQ(bar.titleLabel()->text(), "Trip");
+
+    bar.updateDisplayedShareUrl("https://tssr.in/abc");
+    EXPECT_EQ(bar.urlField()->text(), "tssr.in/abc");
+    EXPECT_TRUE(bar.urlField()->isReadOnly());
+    EXPECT_FALSE(bar.urlFieldOverlayButton()->isEnabled());
+    bar.updateDisplayedShareUrl("http://a.b/c");
+    EXPECT_EQ(bar.urlField()->text(), "a.b/c");
+    bar.updateDisplayedShareUrl(QString());
+    EXPECT_EQ(bar.urlField()->text(), "");
+    EXPECT_TRUE(bar.urlFieldOverlayButton()->isEnabled());
+
+    // Nested starts keep the spinner until the last stop; extra stops keep the count at 0.
+    bar.stopProgressIndicator();
+    EXPECT_EQ(bar.progressIndicatorShowCount(), 0);
+    bar.startProgressIndicator();
+    bar.startProgressIndicator();
+    bar.stopProgressIndicator();
+    EXPECT_FALSE(bar.globalProgressIndicator()->isHidden());
+    bar.stopProgressIndicator();
+    EXPECT_TRUE(bar.globalProgressIndicator()->isHidden());
+    bar.stopProgressIndicator();
+    EXPECT_EQ(bar.progressIndicatorShowCount(), 0);
+    bar.startProgressIndicator();
+    EXPECT_FALSE(bar.globalProgressIndicator()->isHidden()) << "an extra stop earlier must not swallow a start";
+
+    // A press anywhere else ends the link field's focus.
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+    w.window->activateWindow();
+    bar.urlField()->setFocus();
+    if (bar.urlField()->hasFocus()) {
+        QTest::mouseClick(bar.titleLabel(), Qt::LeftButton);
+        EXPECT_FALSE(bar.urlField()->hasFocus());
+    }
+}
+
+TEST(CreatorToolbar, PublishingButtonsWaitForTheirLibraryAndAltAsksAdmins)
+{
+    RegistryReset reset;
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    EXPECT_FALSE(bar.saveDraftButton()->isEnabled());
+    EXPECT_FALSE(bar.postButton()->isEnabled());
+    bar.postButtonPressed({});
+    bar.doAdminPost(0);
+
+    auto fake = std::make_shared<FakePublishing>();
+    CreatorPublishing::registerPublishing(fake);
+    bar.updateButtonStates();
+    EXPECT_TRUE(bar.saveDraftButton()->isEnabled());
+    EXPECT_TRUE(bar.postButton()->isEnabled());
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+
+    QTest::mouseClick(bar.postButton(), Qt::LeftButton);
+    QTest::mouseClick(bar.saveDraftButton(), Qt::LeftButton);
+    QTest::mouseClick(bar.shareButton(), Qt::LeftButton);
+    // Alt alone is no admin post for an ordinary account.
+    QTest::mouseClick(bar.postButton(), Qt::LeftButton, Qt::AltModifier);
+    EXPECT_EQ(fake->calls, (QStringList{"publish", "draft", "share", "publish"}));
+    fake->calls.clear();
+
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{"account_type", "admin"}}));
+    for (const QString answer : {"Cancel", "Keep Going!"}) {
+        QTest::mouseClick(bar.postButton(), Qt::LeftButton, Qt::AltModifier);
+        QMessageBox* alert = w.window->findChild<QMessageBox*>();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->text(), "WARNING!");
+        EXPECT_TRUE(alert->informativeText().startsWith("You have chosen to ADMIN POST this Tessarine!"));
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == answer)
+                chosen = button;
+        ASSERT_TRUE(chosen);
+        QPointer<QMessageBox> guarded(alert);
+        chosen->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return guarded.isNull(); }, 2000)) << "the alert goes away";
+    }
+    EXPECT_EQ(fake->calls, QStringList{"admin"});
+    // A plain click still posts plainly.
+    QTest::mouseClick(bar.postButton(), Qt::LeftButton);
+    EXPECT_EQ(fake->calls, (QStringList{"admin", "publish"}));
+}
+
+TEST(CreatorToolbar, PanelsLockTheWindowSizeUntilTheLastCloses)
+{
+    RegistryReset reset;
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    w.window->setMinimumSize(400, 300);
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+    const QSize minimum = w.window->minimumSize();
+    const QSize maximum = w.window->maximumSize();
+
+    // Without their libraries, neither panel opens.
+    bar.guideButtonPressed();
+    bar.titleLabelPressed();
+    EXPECT_FALSE(bar.shieldWindow());
+    EXPECT_FALSE(bar.guideButton()->isEnabled());
+
+    CreatorToolbarPanels::shared().guide = [](QWidget* parent) { return new QLabel("guide", parent); };
+    CreatorToolbarPanels::shared().titleEditor = [](QWidget* parent, const std::shared_ptr<ZERI_TessarineModel>&) {
+        return new QLabel("title", parent);
+    };
+    bar.updateButtonStates();
+    EXPECT_TRUE(bar.guideButton()->isEnabled());
+
+    for (bool guideFirst : {true, false}) {
+        if (guideFirst)
+            bar.guideButtonPressed();
+        else
+            bar.titleLabelPressed();
+        ASSERT_TRUE(bar.shieldWindow());
+        EXPECT_EQ(w.window->minimumSize(), w.window->size());
+        EXPECT_EQ(w.window->maximumSize(), w.window->size());
+        // Opening the other replaces the first, which gives its lock back.
+        QPointer<MouseEventShieldWindow> first = bar.shieldWindow();
+        if (guideFirst)
+            bar.titleLabelPressed();
+        else
+            bar.guideButtonPressed();
+        EXPECT_NE(bar.shieldWindow(), first.data());
+        EXPECT_EQ(WindowSizeLock::lockCount(w.window), 1);
+        // The stale shield's own close does nothing to the open one.
+        if (first)
+            first->closeOnClickView()->performClose();
+        EXPECT_EQ(WindowSizeLock::lockCount(w.window), 1);
+        bar.shieldWindow()->closeOnClickView()->performClose();
+        EXPECT_FALSE(bar.shieldWindow());
+        EXPECT_EQ(w.window->minimumSize(), minimum);
+        EXPECT_EQ(w.window->maximumSize(), maximum);
+    }
+}
+
+TEST(CreatorToolbar, GuideOpensByItselfInTheFirstTwoWindowsOnly)
+{
+    RegistryReset reset;
+    UserDefaults::standard().remove(QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey);
+    int made = 0;
+    CreatorToolbarPanels::shared().guide = [&made](QWidget* parent) {
+        ++made;
+        return new QLabel("guide", parent);
+    };
+    {
+        ToolbarWindow first;
+        first.window->show();
+        EXPECT_EQ(QVR_CreatorToolBarView::numberOfTimesAutoLaunchedGuide(), 1);
+        EXPECT_EQ(made, 0) << "not at once";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return made == 1; }, 2000));
+    }
+    UserDefaults::standard().setValue(QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey, 2);
+    {
+        ToolbarWindow third;
+        third.window->show();
+        QTest::qWait(1200);
+        EXPECT_EQ(made, 1);
+        EXPECT_EQ(QVR_CreatorToolBarView::numberOfTimesAutoLaunchedGuide(), 2);
+    }
+    UserDefaults::standard().remove(QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey);
+}
+
+TEST(WindowSizeLock, CountedLocksRestoreOnTheLastRelease)
+{
+    QWidget window;
+    window.resize(500, 400);
+    window.setMinimumSize(100, 80);
+    window.setMaximumSize(900, 700);
+    for (bool firstReleasedFirst : {true, false}) {
+        auto a = std::make_unique<WindowSizeLock>(&window);
+        window.resize(600, 450); // fixed: stays
+        auto b = std::make_unique<WindowSizeLock>(&window);
+        EXPECT_EQ(window.minimumSize(), QSize(500, 400));
+        (firstReleasedFirst ? a : b).reset();
+        EXPECT_EQ(window.maximumSize(), QSize(500, 400)) << "still held by the other";
+        (firstReleasedFirst ? b : a).reset();
+        EXPECT_EQ(window.minimumSize(), QSize(100, 80));
+        EXPECT_EQ(window.maximumSize(), QSize(900, 700));
+        EXPECT_EQ(WindowSizeLock::lockCount(&window), 0);
+    }
+    // Releasing twice, or after the window is gone, is harmless.
+    WindowSizeLock twice(&window);
+    twice.release();
+    twice.release();
+    EXPECT_EQ(window.minimumSize(), QSize(100, 80));
+    auto doomed = std::make_unique<QWidget>();
+    WindowSizeLock orphan(doomed.get());
+    doomed.reset();
+    orphan.release();
+    WindowSizeLock none(nullptr);
+    EXPECT_FALSE(none.isHeld());
+}
+
+TEST(ToolbarButton, LaysOutCaptionBelowIconAndTintsWhilePressed)
+{
+    QWidget holder;
+    holder.setAutoFillBackground(true);
+    QPalette palette = holder.palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    holder.setPalette(palette);
+    holder.resize(60, 50);
+    auto* button = new QVR_ToolbarButton(&holder);
+    button->setGeometry(0, 0, 60, 50);
+    QImage icon(20, 20, QImage::Format_ARGB32);
+    icon.fill(Qt::red);
+    button->setIconImage(QIcon(QPixmap::fromImage(icon)), QSize(20, 20));
+    EXPECT_EQ(button->iconFrame(), QRect(20, 15, 20, 20)) << "centred without a caption";
+
+    button->setTitle("Insert");
+    const int h = button->labelFrame().height();
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(button->labelFrame().y(), 44 - h);
+    EXPECT_EQ(button->iconFrame().y(), 18 - h);
+    EXPECT_EQ(button->iconFrame().x(), 20);
+    EXPECT_EQ(button->labelFrame().x() + button->labelFrame().width() / 2, 30);
+    EXPECT_TRUE(button->text().isEmpty()) << "the caption is no button text";
+
+    button->setEnabled(false);
+    EXPECT_DOUBLE_EQ(button->iconOpacity(), 0.5);
+    button->setEnabled(true);
+    EXPECT_DOUBLE_EQ(button->iconOpacity(), 1.0);
+
+    const auto cornerGrey = [&] { return qRed(holder.grab().toImage().pixel(1, 1)); };
+    EXPECT_EQ(cornerGrey(), 255);
+    button->setDown(true);
+    EXPECT_NEAR(cornerGrey(), 191, 3) << "black at 25 % over white";
+    button->setDown(false);
+    EXPECT_EQ(cornerGrey(), 255);
+}

@@ -1,0 +1,124 @@
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "creator/CreatorLibrary.h"
+#include "app/QVRWindowManager.h"
+#include "creator/window/QVRDockToolbarView.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+#include "platform/UserDefaults.h"
+
+namespace {
+QColor colourAt(QWidget& widget, QPoint point)
+{
+    return widget.grab().toImage().pixelColor(point);
+}
+} // namespace
+
+TEST(DockToolbar, PlacesViewsByAlignment)
+{
+    QVRDockToolbarView bar;
+    bar.resize(400, 30);
+    auto* left = new QWidget;
+    left->resize(120, 10);
+    auto* right = new QWidget;
+    right->resize(90, 10);
+    QVRDockToolbarView::setDockToolbarAlignment(left, QVRDockToolbarView::AlignLeft);
+    QVRDockToolbarView::setDockToolbarAlignment(right, QVRDockToolbarView::AlignRight);
+    bar.dockToolbarView(left);
+    bar.dockToolbarView(right);
+    bar.dockToolbarView(right);
+    EXPECT_EQ(bar.dockedViews().size(), 2);
+    EXPECT_EQ(left->geometry(), QRect(0, 0, 120, 30));
+    EXPECT_EQ(right->geometry(), QRect(310, 0, 90, 30));
+    bar.show();
+    bar.resize(500, 30);
+    EXPECT_EQ(right->x(), 410) << "a wider bar keeps the right view at its edge";
+    delete left;
+    EXPECT_EQ(bar.dockedViews().size(), 1) << "a deleted view leaves the bar";
+    bar.layoutDockedViews();
+}
+
+TEST(DockToolbar, TopStripFollowsItsPanels)
+{
+    auto* palette = new QWidget;
+    auto* popover = new QWidget;
+    QWidget host;
+    host.resize(900, 100);
+    auto* strip = new QVRTopOfWindowDockToolbarView(palette, popover, &host);
+    strip->resize(900, strip->height());
+    popover->hide();
+    EXPECT_TRUE(strip->isHidden());
+    EXPECT_EQ(strip->maximumHeight(), 0);
+    palette->show();
+    EXPECT_FALSE(strip->isHidden());
+    EXPECT_EQ(strip->maximumHeight(), 30);
+    popover->show();
+    popover->hide();
+    EXPECT_EQ(strip->maximumHeight(), 30) << "the palette still shows";
+    palette->hide();
+    EXPECT_EQ(strip->maximumHeight(), 0);
+    popover->show();
+    EXPECT_EQ(strip->maximumHeight(), 30);
+    EXPECT_EQ(popover->geometry(), QRect(0, 0, 710, 30));
+    EXPECT_EQ(QVRDockToolbarView::dockToolbarAlignment(palette), QVRDockToolbarView::AlignRight);
+}
+
+TEST(DockToolbar, DarkerWhileItsWindowIsActive)
+{
+    auto* palette = new QWidget;
+    QWidget window;
+    window.resize(300, 30);
+    auto* strip = new QVRTopOfWindowDockToolbarView(palette, nullptr, &window);
+    palette->show();
+    strip->setGeometry(0, 0, 300, 30);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QColor top = colourAt(*strip, {10, 2});
+    EXPECT_NEAR(top.red(), 82, 3);
+    EXPECT_NEAR(top.blue(), 84, 3);
+    EXPECT_EQ(colourAt(*strip, {10, 29}), QColor(Qt::black));
+
+    QWidget other;
+    other.resize(50, 50);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    top = colourAt(*strip, {10, 2});
+    EXPECT_NEAR(top.red(), 104, 3);
+    EXPECT_NEAR(top.blue(), 107, 3);
+    EXPECT_EQ(colourAt(*strip, {10, 29}), QColor(Qt::black));
+}
+
+TEST(DockToolbar, CreatorWindowDocksItsInspectorPanels)
+{
+    registerCreatorLibrary();
+    Tessutils::setIsPopoverDocked(false);
+    UserDefaults::standard().remove("showXYPaletteOnWindowLaunch");
+    auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    QVRTopOfWindowDockToolbarView* strip = window->topDockBar();
+    ASSERT_TRUE(strip);
+    EXPECT_EQ(strip->dockedViews().size(), 2);
+    EXPECT_TRUE(strip->xyPalette()->isHidden());
+    EXPECT_EQ(strip->maximumHeight(), 0);
+    // Docking popovers anywhere shows this window's docked popover, and the strip with it.
+    Tessutils::setIsPopoverDocked(true);
+    EXPECT_FALSE(strip->dockedPopoverView()->isHidden());
+    EXPECT_EQ(strip->maximumHeight(), 30);
+    Tessutils::setIsPopoverDocked(false);
+    EXPECT_EQ(strip->maximumHeight(), 0);
+    delete window;
+
+    // A window opens with the palette as the user last left it.
+    UserDefaults::standard().setValue("showXYPaletteOnWindowLaunch", true);
+    window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    EXPECT_FALSE(window->topDockBar()->xyPalette()->isHidden());
+    EXPECT_EQ(window->topDockBar()->maximumHeight(), 30);
+    delete window;
+    UserDefaults::standard().remove("showXYPaletteOnWindowLaunch");
+}
