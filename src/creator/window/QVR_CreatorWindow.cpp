@@ -14,6 +14,7 @@
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -325,6 +326,7 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             m_canvas->addWidget(board);
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
+            new QVR_InteractableViewHandler(board); // owned by the board
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);
