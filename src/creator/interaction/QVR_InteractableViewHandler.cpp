@@ -8,6 +8,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -40,12 +41,37 @@ QVR_InteractableViewHandler::QVR_InteractableViewHandler(QVR_SingleScreenArtBoar
     , m_board(board)
 {
     m_monitor = new QVR_MouseMonitor(board, this);
+    if (auto* window = qobject_cast<QVR_CreatorWindow*>(board->window()))
+        m_frame = window->selectedItemView();
+}
+
+void QVR_InteractableViewHandler::pushSelectionToFrame()
+{
+    if (!m_frame)
+        return;
+    m_frame->setDelegate(this, this);
+    m_frame->setSelectedViews(currentlySelectedArray());
+}
+
+void QVR_InteractableViewHandler::willHideForNudge()
+{
+    if (m_hover)
+        m_hover->setVisible(false);
+}
+
+void QVR_InteractableViewHandler::willRevealAfterNudge()
+{
+    updateHoverVisibility();
 }
 
 QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
 {
     if (m_monitor)
         m_monitor->setDelegate(nullptr);
+    if (m_frame && m_frame->delegate() == this) {
+        m_frame->setDelegate(nullptr, nullptr);
+        m_frame->setSelectedViews({});
+    }
     // A gesture cut short by the window closing leaves no change open.
     if (!m_translateHandlers.empty())
         endTranslating(false);
@@ -128,8 +154,10 @@ void QVR_InteractableViewHandler::sortAndNotify(const std::vector<QVR_MixedMedia
         item->interactionModelDidUpdateNumberOfSelectedItems(int(after.size()));
     }
     updateHoverVisibility();
-    if (before != after)
+    if (before != after || (m_frame && m_frame->delegate() != this)) {
+        pushSelectionToFrame();
         emit selectionChanged();
+    }
 }
 
 void QVR_InteractableViewHandler::addToCurrentlySelected(QVR_MixedMediaElementContainingView* container)
@@ -333,6 +361,8 @@ void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translat
     if (m_translateHandlers.empty())
         return;
     updateHoverVisibility();
+    if (m_frame && m_frame->delegate() == this && !nudging)
+        m_frame->setOpacity(0.0);
     emit translationStarted(nudging);
     handleTranslate(translation);
 }
@@ -357,6 +387,12 @@ void QVR_InteractableViewHandler::endTranslating(bool nudging)
     m_openFlow.reset();
     m_openAction.reset();
     updateHoverVisibility();
+    if (m_frame && m_frame->delegate() == this) {
+        if (nudging)
+            m_frame->selectedViewsDidChange();
+        else
+            m_frame->revealSelectedItemView();
+    }
     emit translationEnded(nudging);
 }
 

@@ -8,6 +8,7 @@
 
 #include "creator/interaction/QVR_InteractionOverlays.h"
 #include "creator/interaction/QVR_MouseEventHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 
 class QVR_CreatorSingleScreen;
 class QVR_MixedMediaElementContainingView;
@@ -24,7 +25,7 @@ class ZERI_MixedMediaObjectProxy;
 // The selection is kept back to front (by stacking) and holds containers weakly: a container that goes (an
 // undo, a deletion) simply leaves it. Resize, rotate, crop and snapping drags are wired by their own handlers;
 // until then those rows do nothing. Main thread only.
-class QVR_InteractableViewHandler : public QObject, public QVR_MouseEventHandler {
+class QVR_InteractableViewHandler : public QObject, public QVR_MouseEventHandler, public QVR_SelectedItemHandler {
     Q_OBJECT
 public:
     // Nudge steps in points: plain and with Shift.
@@ -70,6 +71,17 @@ public:
     void dragEnded(QGraphicsObject* item, QPointF translation) override;
     void hoverChanged(QGraphicsObject* item) override;
 
+    // QVR_SelectedItemHandler. Deleting and Enter belong to the canvas commands, wired later.
+    void wantsToMoveViews(int dx, int dy, uint mask) override { nudge(dx, dy, mask); }
+    void wantsToDeselectAllViews() override { deselectAll(); }
+    void willHideForNudge() override;
+    void willRevealAfterNudge() override;
+
+    // The window's selection frame, when the board sits in a creator window.
+    QVR_SelectedItemView* selectedViewOverlay() const { return m_frame; }
+    // Shows this board's selection in the window's frame (the window calls it when it shows the board).
+    void pushSelectionToFrame();
+
 signals:
     void selectionChanged();
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
@@ -90,6 +102,7 @@ private:
     QVR_MultiSelectBoxView* band();
 
     QPointer<QVR_SingleScreenArtBoardView> m_board;
+    QPointer<QVR_SelectedItemView> m_frame;
     QVR_MouseMonitor* m_monitor = nullptr;
     QPointer<QVR_HoveredItemView> m_hover;
     QPointer<QVR_MultiSelectBoxView> m_band;

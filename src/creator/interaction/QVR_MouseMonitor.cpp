@@ -50,11 +50,13 @@ QGraphicsObject* QVR_MouseMonitor::hitTest(const QPointF& scenePoint) const
 {
     if (!m_board || !m_board->singleScreen() || !m_board->singleScreen()->scene())
         return nullptr;
-    const auto items =
-        m_board->singleScreen()->scene()->items(scenePoint, Qt::IntersectsItemShape, Qt::DescendingOrder);
+    // The view's transform finds the handles that keep their size on screen.
+    const auto items = m_board->singleScreen()->scene()->items(scenePoint, Qt::IntersectsItemShape, Qt::DescendingOrder,
+                                                               m_board->theScrollView()->viewportTransform());
     for (QGraphicsItem* item : items) {
         // Overlays are looked through; so is the mask, which belongs to no interactable item.
-        if (QVR_InteractionModelUtils::isMouseTransparent(item) || !item->isVisible())
+        if (QVR_InteractionModelUtils::isMouseTransparent(item) || !item->isVisible() || !item->isEnabled() ||
+            item->effectiveOpacity() <= 0.0)
             continue;
         for (QGraphicsItem* walk = item; walk; walk = walk->parentItem()) {
             if (QVR_InteractionModelUtils::isMouseTransparent(walk))

@@ -134,6 +134,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
 QVR_CreatorWindow::~QVR_CreatorWindow()
 {
     finishClosing();
+    delete m_selectedItemView.data();
 }
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
