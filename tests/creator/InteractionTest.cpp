@@ -353,3 +353,20 @@ TEST(Nudging, OneStepPerPressAndNothingWhileTextIsEdited)
     e.handler->nudge(1, 0, 0);
     EXPECT_EQ(e.undo().undoCount(), before);
 }
+
+TEST(Moving, ABoardClosingMidDragLeavesNoChangeOpen)
+{
+    Editor e;
+    const int steps = e.undo().undoCount();
+    e.press(QPointF(150, 150));
+    e.moveTo(e.at(QPointF(170, 160)));
+    ASSERT_NE(e.document->firstFlowmodel()->currentUndoableAction(), nullptr);
+    delete e.handler;
+    e.handler = nullptr;
+    EXPECT_EQ(e.document->firstFlowmodel()->currentUndoableAction(), nullptr);
+    EXPECT_EQ(e.undo().undoCount(), steps + 1);
+    // The rest of the gesture reaches nobody.
+    e.moveTo(e.at(QPointF(250, 250)));
+    e.release(QPointF(250, 250));
+    EXPECT_EQ((*e.a)->frame(), QRectF(120, 110, 200, 100));
+}
