@@ -141,6 +141,18 @@ TEST(SelectionFrame, HandlesFollowWhatIsSelected)
     EXPECT_EQ(enabledHandles(w.frame(), false), 8);
     EXPECT_EQ(enabledHandles(w.frame(), true), 4);
 
+    // Over resize handle 0 the cursor is the diagonal resize picture.
+    {
+        const QPoint over = w.deviceRect(w.frame()->handle(0, false)).center().toPoint();
+        QMouseEvent move(QEvent::MouseMove, QPointF(over), w.viewport()->mapToGlobal(QPointF(over)), Qt::NoButton,
+                         Qt::NoButton, {});
+        QApplication::sendEvent(w.viewport(), &move);
+        const QImage expected = QVR_InteractionModelUtils::resizeCursorForPosition(0).pixmap().toImage();
+        EXPECT_FALSE(expected.isNull());
+        EXPECT_EQ(w.viewport()->cursor().pixmap().toImage(), expected);
+        EXPECT_NE(QVR_InteractionModelUtils::resizeCursorForPosition(4).pixmap().toImage(), expected);
+    }
+
     w.click(QPointF(450, 150), Qt::ControlModifier);
     EXPECT_EQ(w.frame()->selectedViews(), (std::vector<Container*>{w.container(w.a), w.container(w.b)}));
     EXPECT_EQ(enabledHandles(w.frame(), false), 8);

@@ -205,18 +205,18 @@ void QVR_InteractableViewHandler::updateHoverVisibility()
 
 void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
 {
-    if (item && Utils::isHoverable(item)) {
-        hover()->setHoveredView(item);
-        if (auto cursor = Utils::interactable(item)->interactionCursor(); cursor && m_board)
+    // The cursor is the item's own (a handle's resize or rotate cursor); the outline is for hoverable items.
+    if (m_board) {
+        auto* target = Utils::interactable(item);
+        if (auto cursor = target ? target->interactionCursor() : std::nullopt)
             m_board->theScrollView()->viewport()->setCursor(*cursor);
-        else if (m_board)
-            m_board->theScrollView()->viewport()->unsetCursor();
-    } else {
-        if (m_hover)
-            m_hover->setHoveredView(nullptr);
-        if (m_board)
+        else
             m_board->theScrollView()->viewport()->unsetCursor();
     }
+    if (item && Utils::isHoverable(item))
+        hover()->setHoveredView(item);
+    else if (m_hover)
+        m_hover->setHoveredView(nullptr);
     updateHoverVisibility();
 }
 

@@ -20,6 +20,8 @@ public:
     {
         (void)views, (void)mask;
     }
+    // Whether wantsToDeleteViews deletes anything; the Edit menu's Delete stays disabled until it does.
+    virtual bool performsDelete() const { return false; }
     // dx, dy: −1, 0 or 1 steps, y down.
     virtual void wantsToMoveViews(int dx, int dy, uint mask) { (void)dx, (void)dy, (void)mask; }
     virtual void enterKeyPressed() {}

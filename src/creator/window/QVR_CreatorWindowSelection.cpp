@@ -46,7 +46,8 @@ void QVR_CreatorWindow::nudge(int dx, int dy, uint mask)
 
 bool QVR_CreatorWindow::canDelete() const
 {
-    return m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
+    return m_selectedItemView && m_selectedItemView->delegate() &&
+           m_selectedItemView->delegate() == shownHandler(this) && m_selectedItemView->delegate()->performsDelete() &&
            m_selectedItemView->canDelete();
 }
 
