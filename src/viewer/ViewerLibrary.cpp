@@ -3,7 +3,35 @@
 #include <memory>
 
 #include "app/AppStartupHooks.h"
+#include "creator/window/CreatorOutput.h"
 #include "viewer/QVRViewerDownloadViewController.h"
+#include "viewer/output/ViewerOutput.h"
+
+namespace {
+
+// The creator window's export and print commands, drawn by the viewer's PDF generator and print manager.
+class ViewerCreatorOutput final : public CreatorOutput {
+public:
+    void exportDocument(const std::shared_ptr<ZERI_TessarineModel>& document, const QString& path,
+                        bool includeGalleryImages, ExportCompletion completion) override
+    {
+        ViewerOutput::exportDocumentToPDF(document, path, includeGalleryImages,
+                                          [completion = std::move(completion)](const Error& error) {
+                                              if (!completion)
+                                                  return;
+                                              if (error.isNull())
+                                                  completion(std::nullopt);
+                                              else
+                                                  completion(error);
+                                          });
+    }
+    void printDocument(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
+    {
+        ViewerOutput::printDocument(window, document);
+    }
+};
+
+} // namespace
 
 void registerViewerLibrary()
 {
@@ -13,4 +41,5 @@ void registerViewerLibrary()
     AppStartupHooks::shared().makeDownloadPanel = []() -> std::unique_ptr<ViewerDownloadPanel> {
         return std::make_unique<QVRViewerDownloadViewController>();
     };
+    CreatorOutput::registerOutput(std::make_shared<ViewerCreatorOutput>());
 }

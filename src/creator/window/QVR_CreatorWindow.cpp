@@ -21,6 +21,7 @@
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "foundation/Tessutils.h"
@@ -168,6 +169,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
 QVR_CreatorWindow::~QVR_CreatorWindow()
 {
     finishClosing();
+    delete m_selectedItemView.data();
 }
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
@@ -351,6 +353,7 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             m_canvas->addWidget(board);
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
+            new QVR_InteractableViewHandler(board); // owned by the board
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);

@@ -19,6 +19,7 @@ class QVRThumbnailController;
 class QVR_CreatorSingleScreen;
 class QVR_CreatorToolBarView;
 class QVRTopOfWindowDockToolbarView;
+class QVR_SelectedItemView;
 class QVR_SingleScreenArtBoardView;
 class CreatorObjectPanel;
 class CreatorSideMenu;
@@ -75,6 +76,30 @@ public:
     QVRTopOfWindowDockToolbarView* topDockBar() const { return m_topDockBar; }
 
     Q_INVOKABLE bool isPerformingTessarineDownload() const;
+
+    // The window's one selection frame, shown in the scene of the shown board (made on first use).
+    QVR_SelectedItemView* selectedItemView();
+    // Edit menu commands on the shown board's selection.
+    Q_INVOKABLE bool canNudgeLeft() const { return canNudge(); }
+    Q_INVOKABLE bool canNudgeRight() const { return canNudge(); }
+    Q_INVOKABLE bool canNudgeUp() const { return canNudge(); }
+    Q_INVOKABLE bool canNudgeDown() const { return canNudge(); }
+    Q_INVOKABLE bool canShiftLeft() const { return canNudge(); }
+    Q_INVOKABLE bool canShiftRight() const { return canNudge(); }
+    Q_INVOKABLE bool canShiftUp() const { return canNudge(); }
+    Q_INVOKABLE bool canShiftDown() const { return canNudge(); }
+    Q_INVOKABLE void performNudgeLeft(uint mask) { nudge(-1, 0, mask); }
+    Q_INVOKABLE void performNudgeRight(uint mask) { nudge(1, 0, mask); }
+    Q_INVOKABLE void performNudgeUp(uint mask) { nudge(0, -1, mask); }
+    Q_INVOKABLE void performNudgeDown(uint mask) { nudge(0, 1, mask); }
+    Q_INVOKABLE void performShiftLeft(uint mask) { nudge(-1, 0, mask | uint(Qt::ShiftModifier)); }
+    Q_INVOKABLE void performShiftRight(uint mask) { nudge(1, 0, mask | uint(Qt::ShiftModifier)); }
+    Q_INVOKABLE void performShiftUp(uint mask) { nudge(0, -1, mask | uint(Qt::ShiftModifier)); }
+    Q_INVOKABLE void performShiftDown(uint mask) { nudge(0, 1, mask | uint(Qt::ShiftModifier)); }
+    Q_INVOKABLE bool canDelete() const;
+    Q_INVOKABLE void performDelete(uint mask);
+    Q_INVOKABLE bool canSelectAll() const;
+    Q_INVOKABLE void performSelectAll(uint mask);
     bool isOnlyWindowForTessarine() const;
     // When this is the only window on the document: the package's clean-up and the end of its re-encodings.
     bool cleanModelIfOnlyCreatorWindow();
@@ -110,6 +135,8 @@ private:
     void onForkComplete(const Notification& notification);
     void applySideMenuState();
     void finishClosing();
+    bool canNudge() const;
+    void nudge(int dx, int dy, uint mask);
 
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_canvas = nullptr;
@@ -119,6 +146,7 @@ private:
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
+    QPointer<QVR_SelectedItemView> m_selectedItemView;
     std::unique_ptr<CreatorSideMenu> m_sideMenu;
     std::unique_ptr<CreatorObjectPanel> m_positionPalette;
     std::unique_ptr<CreatorObjectPanel> m_dockedPopover;

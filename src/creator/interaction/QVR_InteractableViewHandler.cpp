@@ -1,0 +1,415 @@
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+
+#include <algorithm>
+
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/interaction/QVR_MouseMonitor.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+
+using Utils = QVR_InteractionModelUtils;
+
+namespace {
+
+QVR_MixedMediaElementContainingView* asContainer(QGraphicsObject* item)
+{
+    return qobject_cast<QVR_MixedMediaElementContainingView*>(item);
+}
+
+// The text element view of a container while its text is being edited, else nullptr.
+QVR_AttributedTextMixedMediaElementView* editedText(const QVR_MixedMediaElementContainingView* container)
+{
+    if (!container)
+        return nullptr;
+    auto* text = dynamic_cast<QVR_AttributedTextMixedMediaElementView*>(container->mixedMediaElementView());
+    return text && text->editable() ? text : nullptr;
+}
+
+} // namespace
+
+QVR_InteractableViewHandler::QVR_InteractableViewHandler(QVR_SingleScreenArtBoardView* board)
+    : QObject(board)
+    , m_board(board)
+{
+    m_monitor = new QVR_MouseMonitor(board, this);
+    if (auto* window = qobject_cast<QVR_CreatorWindow*>(board->window()))
+        m_frame = window->selectedItemView();
+}
+
+void QVR_InteractableViewHandler::pushSelectionToFrame()
+{
+    if (!m_frame)
+        return;
+    m_frame->setDelegate(this, this);
+    m_frame->setSelectedViews(currentlySelectedArray());
+}
+
+void QVR_InteractableViewHandler::willHideForNudge()
+{
+    if (m_hover)
+        m_hover->setVisible(false);
+}
+
+void QVR_InteractableViewHandler::willRevealAfterNudge()
+{
+    updateHoverVisibility();
+}
+
+QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
+{
+    if (m_monitor)
+        m_monitor->setDelegate(nullptr);
+    if (m_frame && m_frame->delegate() == this) {
+        m_frame->setDelegate(nullptr, nullptr);
+        m_frame->setSelectedViews({});
+    }
+    // A gesture cut short by the window closing leaves no change open.
+    if (!m_translateHandlers.empty())
+        endTranslating(false);
+    delete m_hover.data();
+    delete m_band.data();
+}
+
+QVR_InteractableViewHandler* QVR_InteractableViewHandler::handlerForBoard(const QVR_SingleScreenArtBoardView* board)
+{
+    return board ? board->findChild<QVR_InteractableViewHandler*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+QVR_CreatorSingleScreen* QVR_InteractableViewHandler::mainInteractableView() const
+{
+    return m_board ? m_board->singleScreen() : nullptr;
+}
+
+QVR_HoveredItemView* QVR_InteractableViewHandler::hover()
+{
+    if (!m_hover)
+        m_hover = new QVR_HoveredItemView();
+    return m_hover;
+}
+
+QVR_MultiSelectBoxView* QVR_InteractableViewHandler::band()
+{
+    if (!m_band)
+        m_band = new QVR_MultiSelectBoxView(mainInteractableView());
+    return m_band;
+}
+
+void QVR_InteractableViewHandler::prune() const
+{
+    QVR_CreatorSingleScreen* screen = mainInteractableView();
+    std::erase_if(m_selection, [screen](const QPointer<QVR_MixedMediaElementContainingView>& item) {
+        return !item || item->parentScreen() != screen;
+    });
+}
+
+std::vector<QVR_MixedMediaElementContainingView*> QVR_InteractableViewHandler::currentlySelectedArray() const
+{
+    prune();
+    std::vector<QVR_MixedMediaElementContainingView*> result;
+    for (const auto& item : m_selection)
+        result.push_back(item);
+    std::stable_sort(result.begin(), result.end(),
+                     [](const auto* a, const auto* b) { return a->zValue() < b->zValue(); });
+    return result;
+}
+
+std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>
+QVR_InteractableViewHandler::currentlySelectedMixedMediaObjectArray() const
+{
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
+    for (auto* container : currentlySelectedArray()) {
+        if (auto object = container->mixedMediaObject(); object && object->object())
+            objects.push_back(std::move(object));
+    }
+    return objects;
+}
+
+bool QVR_InteractableViewHandler::isSelected(const QGraphicsObject* item) const
+{
+    prune();
+    return item && std::any_of(m_selection.begin(), m_selection.end(),
+                               [item](const auto& selected) { return selected.data() == item; });
+}
+
+void QVR_InteractableViewHandler::sortAndNotify(const std::vector<QVR_MixedMediaElementContainingView*>& before)
+{
+    const auto after = currentlySelectedArray();
+    m_selection.assign(after.begin(), after.end());
+    for (auto* item : before) {
+        if (std::find(after.begin(), after.end(), item) == after.end())
+            item->onDeselectedByInteractionModel();
+    }
+    for (auto* item : after) {
+        if (std::find(before.begin(), before.end(), item) == before.end())
+            item->onSelectedByInteractionModel();
+        item->interactionModelDidUpdateNumberOfSelectedItems(int(after.size()));
+    }
+    updateHoverVisibility();
+    if (before != after || (m_frame && m_frame->delegate() != this)) {
+        pushSelectionToFrame();
+        emit selectionChanged();
+    }
+}
+
+void QVR_InteractableViewHandler::addToCurrentlySelected(QVR_MixedMediaElementContainingView* container)
+{
+    if (!container || isSelected(container) || container->parentScreen() != mainInteractableView())
+        return;
+    const auto before = currentlySelectedArray();
+    m_selection.emplace_back(container);
+    sortAndNotify(before);
+}
+
+void QVR_InteractableViewHandler::removeFromCurrentlySelected(QVR_MixedMediaElementContainingView* container)
+{
+    if (!isSelected(container))
+        return;
+    const auto before = currentlySelectedArray();
+    std::erase_if(m_selection, [container](const auto& item) { return item.data() == container; });
+    sortAndNotify(before);
+}
+
+void QVR_InteractableViewHandler::setCurrentlySelected(
+    const std::vector<QVR_MixedMediaElementContainingView*>& containers)
+{
+    const auto before = currentlySelectedArray();
+    m_selection.clear();
+    for (auto* item : containers) {
+        if (item && item->parentScreen() == mainInteractableView() && !isSelected(item))
+            m_selection.emplace_back(item);
+    }
+    sortAndNotify(before);
+}
+
+void QVR_InteractableViewHandler::deselectAll()
+{
+    setCurrentlySelected({});
+}
+
+void QVR_InteractableViewHandler::updateHoverVisibility()
+{
+    if (!m_hover)
+        return;
+    QGraphicsObject* hovered = m_hover->hoveredView();
+    m_hover->setVisible(hovered && !isSelected(hovered) && m_translateHandlers.empty());
+}
+
+void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
+{
+    // The cursor is the item's own (a handle's resize or rotate cursor); the outline is for hoverable items.
+    if (m_board) {
+        auto* target = Utils::interactable(item);
+        if (auto cursor = target ? target->interactionCursor() : std::nullopt)
+            m_board->theScrollView()->viewport()->setCursor(*cursor);
+        else
+            m_board->theScrollView()->viewport()->unsetCursor();
+    }
+    if (item && Utils::isHoverable(item))
+        hover()->setHoveredView(item);
+    else if (m_hover)
+        m_hover->setHoveredView(nullptr);
+    updateHoverVisibility();
+}
+
+void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
+{
+    m_deselectedOnMouseDown = false;
+    m_pressPoint = scenePoint;
+    auto* container = asContainer(item);
+    if (auto* text = editedText(container))
+        text->setEditable(false);
+    if (Utils::hasShiftOrCommand(modifiers))
+        return;
+    const bool keep = item && Utils::interactable(item) && (isSelected(item) || !container);
+    if (!keep) {
+        m_deselectedOnMouseDown = !currentlySelectedArray().empty();
+        deselectAll();
+    }
+}
+
+void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF, Qt::KeyboardModifiers modifiers)
+{
+    auto* container = asContainer(item);
+    if (!container || !Utils::isSelectable(container))
+        return;
+    if (Utils::hasShiftOrCommand(modifiers)) {
+        if (isSelected(container))
+            removeFromCurrentlySelected(container);
+        else
+            addToCurrentlySelected(container);
+        return;
+    }
+    const auto selected = currentlySelectedArray();
+    if (selected.size() == 1 && selected.front() == container)
+        return; // a second click: entering editing belongs to the element
+    setCurrentlySelected({container});
+}
+
+void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF translation, Qt::KeyboardModifiers modifiers)
+{
+    m_dragKind = DragKind::None;
+    QVR_CreatorSingleScreen* screen = mainInteractableView();
+    if (!screen)
+        return;
+    auto* container = asContainer(item);
+    if (Utils::hasCommand(modifiers) || !item) {
+        m_dragKind = DragKind::RubberBand;
+        QVR_MultiSelectBoxView* box = band();
+        box->keepSelectedViews.clear();
+        for (auto* selected : currentlySelectedArray())
+            box->keepSelectedViews.emplace_back(selected);
+        box->beginTranslation(screen, m_pressPoint);
+        updateBand(translation);
+        return;
+    }
+    if (container && Utils::isTranslatable(container) && container->mixedMediaObject() &&
+        container->mixedMediaObject()->object()) {
+        m_dragKind = DragKind::Translate;
+        handleBeginTranslation(translation, container, false);
+        return;
+    }
+    // Selection and crop handles: their resize, rotate and crop handlers hook in here. Until then, and
+    // whenever the selection is not a single element, such a drag does nothing, its end included.
+}
+
+void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translation)
+{
+    if (m_dragKind == DragKind::RubberBand)
+        updateBand(translation);
+    else if (m_dragKind == DragKind::Translate)
+        handleTranslate(translation);
+}
+
+void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translation)
+{
+    const DragKind kind = m_dragKind;
+    m_dragKind = DragKind::None;
+    if (kind == DragKind::RubberBand) {
+        updateBand(translation);
+        band()->endTranslation();
+    } else if (kind == DragKind::Translate) {
+        handleTranslate(translation);
+        endTranslating(false);
+    }
+}
+
+void QVR_InteractableViewHandler::updateBand(const QPointF& translation)
+{
+    QVR_MultiSelectBoxView* box = band();
+    QVR_CreatorSingleScreen* screen = mainInteractableView();
+    if (!box->isActive() || !screen)
+        return;
+    box->handleTranslation(translation);
+    const QRectF rect = box->band();
+    std::vector<QVR_MixedMediaElementContainingView*> next;
+    for (const auto& kept : box->keepSelectedViews) {
+        if (auto* container = asContainer(kept.data()))
+            next.push_back(container);
+    }
+    // Touching counts; a band without width or height selects nothing.
+    if (rect.width() > 0 && rect.height() > 0) {
+        for (auto* container : screen->elementContainers()) {
+            const QRectF frame = container->frame();
+            const bool touches = frame.left() <= rect.right() && rect.left() <= frame.right() &&
+                                 frame.top() <= rect.bottom() && rect.top() <= frame.bottom();
+            if (touches && Utils::isSelectable(container) &&
+                std::find(next.begin(), next.end(), container) == next.end())
+                next.push_back(container);
+        }
+    }
+    setCurrentlySelected(next);
+}
+
+void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translation,
+                                                         QVR_MixedMediaElementContainingView* view, bool nudging)
+{
+    if (!m_translateHandlers.empty())
+        endTranslating(nudging);
+    std::vector<QVR_MixedMediaElementContainingView*> moving;
+    if (isSelected(view))
+        moving = currentlySelectedArray();
+    else
+        moving = {view};
+    for (auto* container : moving) {
+        auto object = container->mixedMediaObject();
+        if (!object || !object->object())
+            continue;
+        if (m_translateHandlers.empty()) {
+            // One gesture, one undo step, paging back to this screen.
+            if (auto flow = (*object)->nearestParentItemOfClass<ZERI_FlowModel>()) {
+                flow->beginUndoableChanges();
+                auto action = flow->currentUndoableAction();
+                const auto screen = (*object)->parentFlowScreenModel();
+                if (action && screen && !screen->internalID().isEmpty())
+                    action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+                m_openFlow = flow;
+                m_openAction = action;
+            }
+        }
+        m_translateHandlers.emplace_back();
+        m_translateHandlers.back().startTranslating(container, object);
+    }
+    if (m_translateHandlers.empty())
+        return;
+    updateHoverVisibility();
+    if (m_frame && m_frame->delegate() == this && !nudging)
+        m_frame->setOpacity(0.0);
+    emit translationStarted(nudging);
+    handleTranslate(translation);
+}
+
+void QVR_InteractableViewHandler::handleTranslate(const QPointF& translation)
+{
+    for (auto& handler : m_translateHandlers)
+        handler.handleMove(translation);
+    // Snapping corrections and guide lines hook in here.
+}
+
+void QVR_InteractableViewHandler::endTranslating(bool nudging)
+{
+    for (auto& handler : m_translateHandlers)
+        handler.endTranslating();
+    m_translateHandlers.clear();
+    auto flow = m_openFlow.lock();
+    auto action = m_openAction.lock();
+    // Only the change this move opened is closed: an undo meanwhile already closed it.
+    if (flow && action && flow->currentUndoableAction() == action)
+        flow->endUndoableChanges();
+    m_openFlow.reset();
+    m_openAction.reset();
+    updateHoverVisibility();
+    if (m_frame && m_frame->delegate() == this) {
+        if (nudging)
+            m_frame->selectedViewsDidChange();
+        else
+            m_frame->revealSelectedItemView();
+    }
+    emit translationEnded(nudging);
+}
+
+bool QVR_InteractableViewHandler::canRespondToArrows() const
+{
+    const auto selected = currentlySelectedArray();
+    if (selected.empty())
+        return false;
+    return selected.size() > 1 || !editedText(selected.front());
+}
+
+void QVR_InteractableViewHandler::nudge(int dx, int dy, uint modifierMask)
+{
+    if (!canRespondToArrows() || !m_translateHandlers.empty())
+        return;
+    const double step = (modifierMask & uint(Qt::ShiftModifier)) ? kShiftNudgeStep : kNudgeStep;
+    const auto selected = currentlySelectedArray();
+    handleBeginTranslation(QPointF(dx * step, dy * step), selected.front(), true);
+    endTranslating(true);
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QObject>
+#include <QPointer>
+
+#include "creator/interaction/QVR_InteractionOverlays.h"
+#include "creator/interaction/QVR_MouseEventHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+
+class QVR_CreatorSingleScreen;
+class QVR_MixedMediaElementContainingView;
+class QVR_MouseMonitor;
+class QVR_SingleScreenArtBoardView;
+class UndoableAction;
+class ZERI_FlowModel;
+class ZERI_MixedMediaObjectProxy;
+
+// The editing controller of one editable art board: hover feedback, selection (click, Shift/Ctrl-click, rubber
+// band), moving elements by drag and nudging them with the arrow keys. Every move is one undoable change on the
+// flow that owns the screen, tagged with the screen to page back to.
+//
+// The selection is kept back to front (by stacking) and holds containers weakly: a container that goes (an
+// undo, a deletion) simply leaves it. Resize, rotate, crop and snapping drags are wired by their own handlers;
+// until then those rows do nothing. Main thread only.
+class QVR_InteractableViewHandler : public QObject, public QVR_MouseEventHandler, public QVR_SelectedItemHandler {
+    Q_OBJECT
+public:
+    // Nudge steps in points: plain and with Shift.
+    static constexpr double kNudgeStep = 1.0;
+    static constexpr double kShiftNudgeStep = 10.0;
+
+    explicit QVR_InteractableViewHandler(QVR_SingleScreenArtBoardView* board);
+    ~QVR_InteractableViewHandler() override;
+
+    // The handler of an art board, or nullptr (preview boards have none).
+    static QVR_InteractableViewHandler* handlerForBoard(const QVR_SingleScreenArtBoardView* board);
+
+    QVR_SingleScreenArtBoardView* board() const { return m_board; }
+    QVR_CreatorSingleScreen* mainInteractableView() const;
+    QVR_MouseMonitor* mouseMonitor() const { return m_monitor; }
+    QVR_HoveredItemView* hoveredViewOverlay() { return hover(); }
+    QVR_MultiSelectBoxView* multiSelectBox() { return band(); }
+
+    // Selection, back to front.
+    std::vector<QVR_MixedMediaElementContainingView*> currentlySelectedArray() const;
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> currentlySelectedMixedMediaObjectArray() const;
+    bool isSelected(const QGraphicsObject* item) const;
+    void addToCurrentlySelected(QVR_MixedMediaElementContainingView* container);
+    void removeFromCurrentlySelected(QVR_MixedMediaElementContainingView* container);
+    void setCurrentlySelected(const std::vector<QVR_MixedMediaElementContainingView*>& containers);
+    void deselectAll();
+    bool multiSelectBoxIsActive() const { return m_band && m_band->isActive(); }
+    QGraphicsObject* currentlyHovered() const { return m_hover ? m_hover->hoveredView() : nullptr; }
+    bool deselectedOnMouseDown() const { return m_deselectedOnMouseDown; }
+    bool isTranslating() const { return !m_translateHandlers.empty(); }
+
+    // Whether the arrows may move the selection: something selected, and not a single text being edited.
+    bool canRespondToArrows() const;
+    // Moves the selection by (dx, dy) steps of one point (ten with Shift in `modifierMask`), y down; each call is
+    // one undo step. Ignored when canRespondToArrows() is false.
+    void nudge(int dx, int dy, uint modifierMask);
+
+    // QVR_MouseEventHandler
+    void mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
+    void mouseClicked(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
+    void dragBegan(QGraphicsObject* item, QPointF translation, Qt::KeyboardModifiers modifiers) override;
+    void dragMoved(QGraphicsObject* item, QPointF translation) override;
+    void dragEnded(QGraphicsObject* item, QPointF translation) override;
+    void hoverChanged(QGraphicsObject* item) override;
+
+    // QVR_SelectedItemHandler. Deleting and Enter belong to the canvas commands, wired later.
+    void wantsToMoveViews(int dx, int dy, uint mask) override { nudge(dx, dy, mask); }
+    void wantsToDeselectAllViews() override { deselectAll(); }
+    void willHideForNudge() override;
+    void willRevealAfterNudge() override;
+
+    // The window's selection frame, when the board sits in a creator window.
+    QVR_SelectedItemView* selectedViewOverlay() const { return m_frame; }
+    // Shows this board's selection in the window's frame (the window calls it when it shows the board).
+    void pushSelectionToFrame();
+
+signals:
+    void selectionChanged();
+    // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
+    void translationStarted(bool nudging);
+    void translationEnded(bool nudging);
+
+private:
+    enum class DragKind { None, RubberBand, Translate, Handle };
+
+    void sortAndNotify(const std::vector<QVR_MixedMediaElementContainingView*>& before);
+    void prune() const;
+    void handleBeginTranslation(const QPointF& translation, QVR_MixedMediaElementContainingView* view, bool nudging);
+    void handleTranslate(const QPointF& translation);
+    void endTranslating(bool nudging);
+    void updateBand(const QPointF& translation);
+    void updateHoverVisibility();
+    QVR_HoveredItemView* hover();
+    QVR_MultiSelectBoxView* band();
+
+    QPointer<QVR_SingleScreenArtBoardView> m_board;
+    QPointer<QVR_SelectedItemView> m_frame;
+    QVR_MouseMonitor* m_monitor = nullptr;
+    QPointer<QVR_HoveredItemView> m_hover;
+    QPointer<QVR_MultiSelectBoxView> m_band;
+    mutable std::vector<QPointer<QVR_MixedMediaElementContainingView>> m_selection;
+    std::vector<QVR_MixedMediaObjectTranslateHandler> m_translateHandlers;
+    std::weak_ptr<ZERI_FlowModel> m_openFlow;
+    std::weak_ptr<UndoableAction> m_openAction;
+    DragKind m_dragKind = DragKind::None;
+    QPointF m_pressPoint;
+    bool m_deselectedOnMouseDown = false;
+};

@@ -1,0 +1,70 @@
+// The creator window's selection frame and the Edit menu commands that act on the shown board's selection.
+#include <QStackedWidget>
+
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+
+namespace {
+
+QVR_InteractableViewHandler* shownHandler(const QVR_CreatorWindow* window)
+{
+    return QVR_InteractableViewHandler::handlerForBoard(window->theArtBoard());
+}
+
+} // namespace
+
+QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
+{
+    if (!m_selectedItemView) {
+        m_selectedItemView = new QVR_SelectedItemView(this);
+        // The frame shows the selection of whichever board is shown.
+        connect(m_canvas, &QStackedWidget::currentChanged, m_selectedItemView, [this] {
+            if (auto* handler = shownHandler(this))
+                handler->pushSelectionToFrame();
+            else if (m_selectedItemView)
+                m_selectedItemView->setSelectedViews({});
+        });
+    }
+    return m_selectedItemView;
+}
+
+bool QVR_CreatorWindow::canNudge() const
+{
+    return m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
+           m_selectedItemView->canTranslateFromArrowKeys();
+}
+
+void QVR_CreatorWindow::nudge(int dx, int dy, uint mask)
+{
+    if (canNudge())
+        m_selectedItemView->performMove(dx, dy, mask);
+}
+
+bool QVR_CreatorWindow::canDelete() const
+{
+    return m_selectedItemView && m_selectedItemView->delegate() &&
+           m_selectedItemView->delegate() == shownHandler(this) && m_selectedItemView->delegate()->performsDelete() &&
+           m_selectedItemView->canDelete();
+}
+
+void QVR_CreatorWindow::performDelete(uint mask)
+{
+    if (canDelete())
+        m_selectedItemView->performDelete(mask);
+}
+
+bool QVR_CreatorWindow::canSelectAll() const
+{
+    const auto* board = theArtBoard();
+    return shownHandler(this) && board && board->singleScreen() && !board->singleScreen()->elementContainers().empty();
+}
+
+void QVR_CreatorWindow::performSelectAll(uint)
+{
+    if (auto* handler = shownHandler(this); handler && canSelectAll())
+        handler->setCurrentlySelected(theArtBoard()->singleScreen()->elementContainers());
+}
