@@ -1,5 +1,6 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/CreatorLibrary.h"
+#include "inspector/InspectorLibrary.h"
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "gestures/handler/GesturesHandlerLibrary.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     registerElementsPlayersLibrary();
     registerViewerPreviewsLibrary();
     registerCreatorLibrary();
+    registerInspectorLibrary();
     registerViewerLibrary();
     registerPptxLibrary();
     registerGesturesLibrary();

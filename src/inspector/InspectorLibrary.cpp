@@ -1,0 +1,3 @@
+#include "inspector/InspectorLibrary.h"
+
+void registerInspectorLibrary() {}

@@ -1,0 +1,147 @@
+#include "inspector/pickers/ColorPanel.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QWindow>
+
+namespace {
+constexpr int kHideDelayMs = 100;
+constexpr int kListWidth = 140;
+
+QIcon swatchIcon(const QColor& color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.setBrush(color);
+    painter.drawRect(0, 0, 15, 15);
+    return QIcon(pixmap);
+}
+} // namespace
+
+ColorPanel* ColorPanel::shared()
+{
+    static QPointer<ColorPanel> panel;
+    if (!panel)
+        panel = new ColorPanel();
+    return panel;
+}
+
+QString ColorPanel::keyForColor(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return QString::asprintf("#%02X%02X%02X%02X", rgb.red(), rgb.green(), rgb.blue(), rgb.alpha());
+}
+
+ColorPanel::ColorPanel(QWidget* parent)
+    : QWidget(parent, Qt::Tool)
+{
+    setWindowTitle(tr("Colors"));
+    m_dialog = new QColorDialog(this);
+    m_dialog->setWindowFlags(Qt::Widget);
+    m_dialog->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
+    m_list = new QListWidget(this);
+    m_list->setFixedWidth(kListWidth);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_dialog);
+    layout->addWidget(m_list);
+
+    connect(m_dialog, &QColorDialog::currentColorChanged, this, &ColorPanel::deliver);
+    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const QColor color = item->data(Qt::UserRole).value<QColor>();
+        // The entry is delivered as listed (the dialog may drop its alpha), and a click on the colour already
+        // shown is still a pick.
+        setColorQuietly(color);
+        deliver(color);
+    });
+
+    m_hideTimer.setSingleShot(true);
+    m_hideTimer.setInterval(kHideDelayMs);
+    connect(&m_hideTimer, &QTimer::timeout, this, [this] {
+        if (!isActiveWindow())
+            hide();
+    });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &ColorPanel::onFocusWindowChanged);
+    qApp->installEventFilter(this);
+}
+
+void ColorPanel::onFocusWindowChanged()
+{
+    if (!isVisible())
+        return;
+    QWindow* focus = QGuiApplication::focusWindow();
+    if (focus && windowHandle() && focus == windowHandle()) {
+        m_hideTimer.stop();
+        return;
+    }
+    m_hideTimer.start();
+}
+
+bool ColorPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && isVisible()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->isWindow() == false && widget->window() == this)
+            emit dragEnded();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ColorPanel::takeOwnership(QObject* owner, std::function<void(const QColor&)> onPick)
+{
+    m_owner = owner;
+    m_onPick = owner ? std::move(onPick) : nullptr;
+}
+
+void ColorPanel::releaseOwnership(QObject* owner)
+{
+    if (!owner || m_owner != owner)
+        return;
+    m_owner = nullptr;
+    m_onPick = nullptr;
+    hide();
+}
+
+void ColorPanel::setColorQuietly(const QColor& color)
+{
+    const QSignalBlocker blocker(m_dialog);
+    m_dialog->setCurrentColor(color);
+}
+
+void ColorPanel::setShowsAlpha(bool showsAlpha)
+{
+    m_dialog->setOption(QColorDialog::ShowAlphaChannel, showsAlpha);
+}
+
+void ColorPanel::setColorList(const QList<QColor>& colors)
+{
+    m_list->clear();
+    for (const QColor& color : colors) {
+        auto* item = new QListWidgetItem(swatchIcon(color), keyForColor(color), m_list);
+        item->setData(Qt::UserRole, color.toRgb());
+    }
+}
+
+QStringList ColorPanel::colorListKeys() const
+{
+    QStringList keys;
+    for (int row = 0; row < m_list->count(); ++row)
+        keys << m_list->item(row)->text();
+    return keys;
+}
+
+void ColorPanel::deliver(const QColor& color)
+{
+    // The owner is tracked by QPointer: once it is destroyed the callback is never run.
+    if (!m_owner || !m_onPick)
+        return;
+    const auto onPick = m_onPick;
+    onPick(color.toRgb());
+}

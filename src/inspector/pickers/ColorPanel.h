@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+
+#include <QColor>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+class QColorDialog;
+class QListWidget;
+
+// The application's one colour panel: a tool window with a colour dialog and, beside it, the list of the
+// document's own colours ("Template Colors"). One owner at a time receives its picks; a pick made after the owner
+// is gone reaches nothing. The panel hides shortly after another window becomes active.
+class ColorPanel : public QWidget {
+    Q_OBJECT
+public:
+    static ColorPanel* shared();
+
+    static QString colorListName() { return QStringLiteral("Template Colors"); }
+    // The list's key for a colour: "#RRGGBBAA".
+    static QString keyForColor(const QColor& color);
+
+    // Makes `owner` the receiver of picks, replacing any earlier owner.
+    void takeOwnership(QObject* owner, std::function<void(const QColor&)> onPick);
+    // Drops `owner`'s claim and hides the panel; does nothing when someone else owns the panel.
+    void releaseOwnership(QObject* owner);
+    QObject* owner() const { return m_owner; }
+
+    // Shows `color` without reporting it as a pick.
+    void setColorQuietly(const QColor& color);
+    void setShowsAlpha(bool showsAlpha);
+    void setColorList(const QList<QColor>& colors);
+    QStringList colorListKeys() const;
+
+    QColorDialog* dialog() const { return m_dialog; }
+    QListWidget* listView() const { return m_list; }
+
+signals:
+    // The mouse went up inside the panel: a drag through colours has ended.
+    void dragEnded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit ColorPanel(QWidget* parent = nullptr);
+    void deliver(const QColor& color);
+    void onFocusWindowChanged();
+
+    QColorDialog* m_dialog = nullptr;
+    QListWidget* m_list = nullptr;
+    QPointer<QObject> m_owner;
+    std::function<void(const QColor&)> m_onPick;
+    QTimer m_hideTimer;
+};

@@ -1,0 +1,96 @@
+#include "inspector/pickers/QVRColorPicker.h"
+
+#include <QColorDialog>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSignalBlocker>
+
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/PopoverToolbarButton.h"
+
+namespace {
+constexpr QSize kHolderSize(18, 20);
+constexpr QRectF kSwatchRect(0, 1, 18, 18);
+constexpr qreal kSwatchRadius = 2;
+} // namespace
+
+QVRColorPicker::QVRColorPicker(QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedSize(kHolderSize);
+    setCursor(Qt::PointingHandCursor);
+}
+
+QVRColorPicker::~QVRColorPicker()
+{
+    ColorPanel::shared()->releaseOwnership(this);
+}
+
+void QVRColorPicker::setColor(const QColor& color)
+{
+    m_color = color.isValid() ? color.toRgb() : QColor(Qt::white);
+    if (ownsColorPanel()) {
+        m_presenting = true;
+        ColorPanel::shared()->setColorQuietly(m_color);
+        m_presenting = false;
+    }
+    update();
+}
+
+bool QVRColorPicker::ownsColorPanel() const
+{
+    return ColorPanel::shared()->owner() == this;
+}
+
+void QVRColorPicker::presentColorPanel()
+{
+    ColorPanel* panel = ColorPanel::shared();
+    m_presenting = true;
+    {
+        const QSignalBlocker blocker(panel->dialog());
+        panel->takeOwnership(this, [this](const QColor& color) { colorPicked(color); });
+        panel->setShowsAlpha(m_showsAlpha);
+        panel->setColorList(m_colorList);
+        panel->setColorQuietly(m_color);
+    }
+    panel->show();
+    panel->raise();
+    panel->activateWindow();
+    m_presenting = false;
+}
+
+void QVRColorPicker::colorPicked(const QColor& color)
+{
+    if (m_presenting || !isVisible())
+        return;
+    m_color = color.toRgb();
+    update();
+    if (onColorPicked)
+        onColorPicked(m_color);
+}
+
+QVR_ToolbarButton* QVRColorPicker::makeToolbarButton(const QString& title, QWidget* parent)
+{
+    auto* button = PopoverToolbarButton::make(grab(), title, parent);
+    connect(button, &QAbstractButton::clicked, this, &QVRColorPicker::presentColorPanel);
+    return button;
+}
+
+void QVRColorPicker::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(kSwatchRect, kSwatchRadius, kSwatchRadius);
+    painter.fillPath(path, m_color);
+    painter.setPen(QPen(QColor(0, 0, 0, 60), 1));
+    painter.drawPath(path);
+}
+
+void QVRColorPicker::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        presentColorPanel();
+}
