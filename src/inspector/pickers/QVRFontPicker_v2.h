@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+
+#include <QWidget>
+
+#include "foundation/DocumentFont.h"
+
+class FontList;
+class QComboBox;
+class QVR_ToolbarButton;
+
+// Two menus, font family and face, over a FontList. Choosing a family reports the PostScript name of its default
+// face; choosing a face reports that face's. Programmatic selection never reports. Each menu item is drawn in its
+// own font; the family menu's fonts are made the first time the menu opens.
+class QVRFontPicker_v2 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kFamilyWidth = 120;
+    static constexpr int kFaceWidth = 110;
+    static constexpr QRgb kDockedBorderColor = 0x515151;
+
+    explicit QVRFontPicker_v2(QWidget* parent = nullptr);
+
+    // The catalogue to show; it must outlive the picker or be replaced first. Selects the first family, no face.
+    void setFontList(const FontList* fontList);
+    // Shows `font`'s family and face as the catalogue files them. A font the catalogue does not hold leaves the
+    // menus as they were.
+    void setSelectedFont(const DocumentFont& font);
+
+    // Docked pickers draw a 1-point dark border; floating ones none.
+    void setDocked(bool docked);
+    bool isDocked() const { return m_docked; }
+
+    QComboBox* familyBox() const { return m_family; }
+    QComboBox* faceBox() const { return m_face; }
+    // Gives each family item its own font (done once per catalogue; the family menu calls it as it opens).
+    void styleFamilyItems();
+    // The size a family's menu items are drawn at.
+    static qreal menuPointSizeForFamily(const QString& family);
+
+    std::function<void(const QString& postScriptName)> onFontChanged;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void familyChosen(int index);
+    void faceChosen(int index);
+    void fillFaces(const QString& family, const QString& face);
+    void showChosenFont(QComboBox* box);
+
+    const FontList* m_fontList = nullptr;
+    QComboBox* m_family = nullptr;
+    QComboBox* m_face = nullptr;
+    QVR_ToolbarButton* m_familyArrow = nullptr;
+    QVR_ToolbarButton* m_faceArrow = nullptr;
+    QString m_shownFamily;
+    bool m_familyItemsStyled = false;
+    bool m_docked = true;
+};

@@ -1,0 +1,111 @@
+#include <QComboBox>
+#include <gtest/gtest.h>
+
+#include "elements/text/FontList.h"
+#include "inspector/pickers/QVRFontPicker_v2.h"
+
+namespace {
+
+DocumentFont font(const QString& postScriptName, const QString& family)
+{
+    return DocumentFont{postScriptName, 12, family, QFont()};
+}
+
+class FontPickerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        list.setList({font("Zeta-Regular", "Zeta"), font("OstrichSans-Medium", "Ostrich Sans"),
+                      font("FooBar-Bold", "Foo Bar"), font("FooBar-Regular", "Foo Bar"),
+                      font("DemingEP-Regular", "Deming EP"), font("Alpha-Black", "Alpha"),
+                      font("Alpha-Light", "Alpha")});
+        picker.setFontList(&list);
+        picker.onFontChanged = [this](const QString& name) { reports.append(name); };
+    }
+    void chooseFamily(const QString& family)
+    {
+        const int index = picker.familyBox()->findText(family);
+        picker.familyBox()->setCurrentIndex(index);
+        emit picker.familyBox()->activated(index);
+    }
+    void chooseFace(const QString& face)
+    {
+        const int index = picker.faceBox()->findText(face);
+        picker.faceBox()->setCurrentIndex(index);
+        emit picker.faceBox()->activated(index);
+    }
+
+    FontList list;
+    QVRFontPicker_v2 picker;
+    QStringList reports;
+};
+
+TEST_F(FontPickerTest, StartsSortedOnTheFirstFamilyWithoutFaces)
+{
+    QStringList shown;
+    for (int i = 0; i < picker.familyBox()->count(); ++i)
+        shown << picker.familyBox()->itemText(i);
+    EXPECT_EQ(shown, (QStringList{"Alpha", "Deming EP", "Foo Bar", "Ostrich Sans", "Zeta"}));
+    EXPECT_EQ(picker.familyBox()->currentText(), QStringLiteral("Alpha"));
+    EXPECT_EQ(picker.faceBox()->count(), 0);
+    EXPECT_TRUE(reports.isEmpty());
+}
+
+TEST_F(FontPickerTest, FamiliesReportTheirDefaultFaceOnceAndFacesReportEachChoice)
+{
+    chooseFamily("Foo Bar");
+    EXPECT_EQ(reports, QStringList{"FooBar-Regular"});
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Regular"));
+    chooseFamily("Foo Bar");
+    EXPECT_EQ(reports.size(), 1);
+    chooseFace("Regular");
+    chooseFace("Bold");
+    EXPECT_EQ(reports, (QStringList{"FooBar-Regular", "FooBar-Regular", "FooBar-Bold"}));
+    chooseFamily("Alpha");
+    EXPECT_EQ(reports.last(), QStringLiteral("Alpha-Black"));
+}
+
+TEST_F(FontPickerTest, SelectingShowsTheCataloguedFamilyAndIgnoresUnknownFonts)
+{
+    // The family holds a space and the PostScript name a dash: neither is split to find the other.
+    picker.setSelectedFont(font("FooBar-Bold", "Foo Bar"));
+    EXPECT_EQ(picker.familyBox()->currentText(), QStringLiteral("Foo Bar"));
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Bold"));
+
+    picker.setSelectedFont(font("Missing-Bold", "Missing"));
+    picker.setSelectedFont(font("Zeta-Italic", "Zeta"));
+    EXPECT_EQ(picker.familyBox()->currentText(), QStringLiteral("Foo Bar"));
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Bold"));
+    EXPECT_TRUE(reports.isEmpty());
+
+    FontList empty;
+    picker.setFontList(&empty);
+    picker.setSelectedFont(font("FooBar-Bold", "Foo Bar"));
+    EXPECT_EQ(picker.familyBox()->count(), 0);
+    EXPECT_TRUE(reports.isEmpty());
+}
+
+TEST_F(FontPickerTest, FamilyItemsAreDrawnInTheirOwnFontAtTheirMenuSize)
+{
+    EXPECT_FALSE(picker.familyBox()->itemData(0, Qt::FontRole).isValid());
+    picker.styleFamilyItems();
+    auto sizeOf = [this](const QString& family) {
+        const int index = picker.familyBox()->findText(family);
+        return picker.familyBox()->itemData(index, Qt::FontRole).value<QFont>().pointSizeF();
+    };
+    EXPECT_DOUBLE_EQ(sizeOf("Ostrich Sans"), 12);
+    EXPECT_DOUBLE_EQ(sizeOf("Deming EP"), 9);
+    EXPECT_DOUBLE_EQ(sizeOf("Zeta"), 11);
+    EXPECT_DOUBLE_EQ(picker.familyBox()->font().pointSizeF(), 11);
+}
+
+TEST_F(FontPickerTest, DockedPickerDrawsItsDarkBorder)
+{
+    picker.resize(picker.sizeHint());
+    const QColor edge = picker.grab().toImage().pixelColor(0, picker.height() / 2);
+    EXPECT_NEAR(edge.red(), 0x51, 3);
+    EXPECT_NEAR(edge.green(), 0x51, 3);
+    EXPECT_NEAR(edge.blue(), 0x51, 3);
+}
+
+} // namespace
