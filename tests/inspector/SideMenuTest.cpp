@@ -1,0 +1,229 @@
+#include <QApplication>
+#include <QColorDialog>
+#include <QDoubleSpinBox>
+#include <QJsonObject>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/InspectorLibrary.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/sidemenu/QVR_ContextualMenuView.h"
+#include "inspector/sidemenu/QVR_SideMenuOutlets.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+struct SideMenuWindow {
+    SideMenuWindow()
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        ControlsArtwork::registerNamedImages();
+        registerCreatorLibrary();
+        registerInspectorLibrary();
+        document->setDontSave(true);
+        auto flowScreen = ZERI_FlowScreenModel::create();
+        document->firstFlowmodel()->addFlowScreen(flowScreen);
+        screen = flowScreen;
+        red = addShape(Qt::red, QRectF(100, 100, 100, 100));
+        blue = addShape(Qt::blue, QRectF(300, 100, 100, 100));
+        document->setSideMenuOpen(true);
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->resize(1400, 1000);
+        window->launchTessarineWithTessarineModel(document);
+        window->show();
+        settle();
+    }
+    ~SideMenuWindow()
+    {
+        ColorPanel::shared()->hide();
+        delete window.data();
+        UserDefaults::setStoreFileForTesting(QString());
+    }
+    Proxy addShape(const QColor& color, const QRectF& frame)
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+        (*object)->setFrame(frame);
+        object->as<ZERI_MMObject_Shape>()->setColor(color);
+        screen->addMixedMediaObject(object);
+        return object;
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+    QVR_ContextualMenuView* menu() const { return qobject_cast<QVR_ContextualMenuView*>(window->sideBarView()); }
+    QVR_InteractableViewHandler* handler() const
+    {
+        return QVR_InteractableViewHandler::handlerForBoard(window->theArtBoard());
+    }
+    void select(const std::vector<Proxy>& objects)
+    {
+        std::vector<QVR_MixedMediaElementContainingView*> containers;
+        for (const Proxy& object : objects)
+            containers.push_back(window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object));
+        handler()->setCurrentlySelected(containers);
+        settle();
+    }
+    template <class T> T* outlet() const { return menu()->currentBody()->findChild<T*>(); }
+    UndoManager& undo() const { return document->firstFlowmodel()->undoManager(); }
+
+    QTemporaryDir settings;
+    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
+    std::shared_ptr<ZERI_FlowScreenModel> screen;
+    Proxy red, blue;
+    QPointer<QVR_CreatorWindow> window;
+};
+
+QStringList tabTitles(const QVR_ContextualMenuView* menu)
+{
+    QStringList titles;
+    for (const QVR_SideMenuTab* tab : menu->tabs())
+        titles << tab->text();
+    return titles;
+}
+
+TEST(SideMenuTest, FollowsTheSelectionAndOnlyItsOwnWindowsPosts)
+{
+    SideMenuWindow f;
+    ASSERT_NE(f.menu(), nullptr);
+    EXPECT_EQ(f.window->sideBarView()->width(), 240);
+
+    EXPECT_EQ(tabTitles(f.menu()), QStringList{"Screen"});
+    EXPECT_TRUE(f.menu()->tabs().front()->isChecked());
+    QWidget* body = f.menu()->currentBody();
+    auto* colour = body->findChild<QVR_ColorOutlet*>();
+    auto* notes = body->findChild<QVR_BigTextOutlet*>();
+    ASSERT_TRUE(colour && notes);
+    EXPECT_LT(colour->y(), notes->y());
+    QPointer<QWidget> firstBody = body;
+
+    f.select({f.red});
+    EXPECT_EQ(tabTitles(f.menu()), QStringList{"Object"});
+    EXPECT_TRUE(firstBody.isNull());
+    EXPECT_EQ(f.menu()->findChildren<QVR_BigTextOutlet*>().size(), 0);
+
+    // Another window's post rebuilds nothing.
+    QPointer<QWidget> objectBody = f.menu()->currentBody();
+    QWidget other;
+    NotificationCenter::defaultCenter().post(QVR_ContextualMenuView::kUpdateNotification, &other);
+    EXPECT_EQ(f.menu()->currentBody(), objectBody.data());
+
+    f.document->setSideMenuOpen(false);
+    QApplication::processEvents();
+    EXPECT_EQ(f.window->sideBarView()->width(), 0);
+}
+
+TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
+{
+    SideMenuWindow f;
+    f.select({f.red, f.blue});
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(colour->well()->color(), QColor(Qt::red));
+    EXPECT_TRUE(colour->opacityRow()->isVisibleTo(colour));
+
+    const int before = f.undo().undoCount();
+    colour->well()->presentColorPanel();
+    ColorPanel::shared()->dialog()->setCurrentColor(Qt::green);
+    ColorPanel::shared()->dialog()->setCurrentColor(QColor(0, 200, 0));
+    emit ColorPanel::shared()->dragEnded();
+    EXPECT_EQ(f.red->as<ZERI_MMObject_Shape>()->color(), QColor(0, 200, 0));
+    EXPECT_EQ(f.blue->as<ZERI_MMObject_Shape>()->color(), QColor(0, 200, 0));
+    EXPECT_EQ(f.undo().undoCount(), before + 1);
+    f.undo().undo();
+    f.settle();
+    EXPECT_EQ(f.red->as<ZERI_MMObject_Shape>()->color(), QColor(Qt::red));
+    EXPECT_EQ(f.blue->as<ZERI_MMObject_Shape>()->color(), QColor(Qt::blue));
+}
+
+TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)
+{
+    SideMenuWindow f;
+    f.select({f.red});
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    const int before = f.undo().undoCount();
+    colour->opacitySlider()->setSliderDown(true);
+    for (int tick = 0; tick < 20; ++tick)
+        colour->opacitySlider()->setValue(99 - tick * 2);
+    colour->opacitySlider()->setSliderDown(false);
+    EXPECT_EQ(f.undo().undoCount(), before + 1);
+    EXPECT_FALSE(colour->isGroupOpen());
+
+    colour->opacityField()->setValue(0.5);
+    const int alpha = f.red->as<ZERI_MMObject_Shape>()->color().alpha();
+    EXPECT_TRUE(alpha == 0x7F || alpha == 0x80) << alpha;
+    // The field's change closes its group after a pause.
+    EXPECT_TRUE(colour->isGroupOpen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !colour->isGroupOpen(); }, 2000));
+    EXPECT_EQ(f.undo().undoCount(), before + 2);
+}
+
+TEST(SideMenuTest, ColourlessScreenHidesOpacityAndTurnsOpaque)
+{
+    SideMenuWindow f;
+    ASSERT_FALSE(f.screen->backgroundColor().isValid());
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    EXPECT_FALSE(colour->opacityRow()->isVisibleTo(colour));
+    EXPECT_DOUBLE_EQ(colour->opacityField()->value(), 1.0);
+    colour->applyColor(Qt::red);
+    colour->closeUndoGroup();
+    EXPECT_EQ(f.screen->backgroundColor(), QColor(255, 0, 0, 255));
+}
+
+TEST(SideMenuTest, OutletGoingMidDragClosesItsUndoGroup)
+{
+    SideMenuWindow f;
+    f.select({f.red});
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    colour->applyColor(Qt::yellow);
+    EXPECT_EQ(f.undo().groupingLevel(), 1);
+    f.select({});
+    EXPECT_EQ(f.undo().groupingLevel(), 0);
+    EXPECT_EQ(tabTitles(f.menu()), QStringList{"Screen"});
+}
+
+TEST(SideMenuTest, NotesSaveEachKeystrokeAndShowOutsideChanges)
+{
+    SideMenuWindow f;
+    auto* notes = f.outlet<QVR_BigTextOutlet>();
+    ASSERT_NE(notes, nullptr);
+    QStringList seen;
+    auto observer = f.screen->updateNotifier().addObservationBlock(
+        [&](const void*, const QSet<QString>&) { seen << f.screen->presenterNotes(); },
+        QStringLiteral("presenterNotes"));
+    for (const QString& text : {QStringLiteral("a"), QStringLiteral("ab"), QStringLiteral("abc")}) {
+        notes->textView()->setPlainText(text);
+        f.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    }
+    EXPECT_EQ(seen, (QStringList{"a", "ab", "abc"}));
+
+    f.screen->setPresenterNotes(QStringLiteral("from the sheet"));
+    f.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    EXPECT_EQ(notes->textView()->toPlainText(), QStringLiteral("from the sheet"));
+}
+
+} // namespace
