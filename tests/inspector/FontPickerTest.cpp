@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <gtest/gtest.h>
 
+#include "controls/QVR_StretchableBorderView.h"
 #include "elements/text/FontList.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
 
@@ -106,6 +107,15 @@ TEST_F(FontPickerTest, DockedPickerDrawsItsDarkBorder)
     EXPECT_NEAR(edge.red(), 0x51, 3);
     EXPECT_NEAR(edge.green(), 0x51, 3);
     EXPECT_NEAR(edge.blue(), 0x51, 3);
+
+    // Floating, the panel border sits behind the menus; docking again removes it.
+    picker.setDocked(false);
+    const auto borders = picker.findChildren<QVR_StretchableBorderView*>();
+    ASSERT_EQ(borders.size(), 1);
+    EXPECT_EQ(borders.front()->geometry(), picker.rect());
+    EXPECT_FALSE(borders.front()->isDocked());
+    picker.setDocked(true);
+    EXPECT_TRUE(picker.findChildren<QVR_StretchableBorderView*>().isEmpty());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 
+#include "controls/QVR_StretchableBorderView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "elements/text/FontList.h"
 #include "foundation/FontSubstitution.h"
@@ -193,7 +194,21 @@ void QVRFontPicker_v2::setSelectedFont(const DocumentFont& font)
 void QVRFontPicker_v2::setDocked(bool docked)
 {
     m_docked = docked;
+    if (docked) {
+        delete m_floatingBorder;
+    } else if (!m_floatingBorder) {
+        m_floatingBorder = new QVR_StretchableBorderView(rect(), false, this);
+        m_floatingBorder->lower();
+        m_floatingBorder->show();
+    }
     update();
+}
+
+void QVRFontPicker_v2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_floatingBorder)
+        m_floatingBorder->setGeometry(rect());
 }
 
 void QVRFontPicker_v2::paintEvent(QPaintEvent*)

@@ -2,12 +2,14 @@
 
 #include <functional>
 
+#include <QPointer>
 #include <QWidget>
 
 #include "foundation/DocumentFont.h"
 
 class FontList;
 class QComboBox;
+class QVR_StretchableBorderView;
 class QVR_ToolbarButton;
 
 // Two menus, font family and face, over a FontList. Choosing a family reports the PostScript name of its default
@@ -28,7 +30,7 @@ public:
     // menus as they were.
     void setSelectedFont(const DocumentFont& font);
 
-    // Docked pickers draw a 1-point dark border; floating ones none.
+    // Docked pickers draw a 1-point dark border; floating ones sit on the floating panel border.
     void setDocked(bool docked);
     bool isDocked() const { return m_docked; }
 
@@ -43,6 +45,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void familyChosen(int index);
@@ -58,4 +61,5 @@ private:
     QString m_shownFamily;
     bool m_familyItemsStyled = false;
     bool m_docked = true;
+    QPointer<QVR_StretchableBorderView> m_floatingBorder;
 };
