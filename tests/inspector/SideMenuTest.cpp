@@ -155,6 +155,9 @@ TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
     f.settle();
     EXPECT_EQ(f.red->as<ZERI_MMObject_Shape>()->color(), QColor(Qt::red));
     EXPECT_EQ(f.blue->as<ZERI_MMObject_Shape>()->color(), QColor(Qt::blue));
+    // The undo rebuilt the menu; its well shows the restored colour.
+    ASSERT_NE(f.outlet<QVR_ColorOutlet>(), nullptr);
+    EXPECT_EQ(f.outlet<QVR_ColorOutlet>()->well()->color(), QColor(Qt::red));
 }
 
 TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)

@@ -25,12 +25,24 @@ QIcon swatchIcon(const QColor& color)
 }
 } // namespace
 
-ColorPanel* ColorPanel::shared()
+namespace {
+QPointer<ColorPanel>& sharedPanel()
 {
     static QPointer<ColorPanel> panel;
-    if (!panel)
-        panel = new ColorPanel();
     return panel;
+}
+} // namespace
+
+ColorPanel* ColorPanel::shared()
+{
+    if (!sharedPanel())
+        sharedPanel() = new ColorPanel();
+    return sharedPanel();
+}
+
+ColorPanel* ColorPanel::existing()
+{
+    return sharedPanel();
 }
 
 QString ColorPanel::keyForColor(const QColor& color)

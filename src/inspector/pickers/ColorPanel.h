@@ -18,6 +18,8 @@ class ColorPanel : public QWidget {
     Q_OBJECT
 public:
     static ColorPanel* shared();
+    // The panel if it has been made, without making it.
+    static ColorPanel* existing();
 
     static QString colorListName() { return QStringLiteral("Template Colors"); }
     // The list's key for a colour: "#RRGGBBAA".

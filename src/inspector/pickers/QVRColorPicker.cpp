@@ -25,7 +25,8 @@ QVRColorPicker::QVRColorPicker(QWidget* parent)
 
 QVRColorPicker::~QVRColorPicker()
 {
-    ColorPanel::shared()->releaseOwnership(this);
+    if (ColorPanel* panel = ColorPanel::existing())
+        panel->releaseOwnership(this);
 }
 
 void QVRColorPicker::setColor(const QColor& color)
@@ -41,7 +42,8 @@ void QVRColorPicker::setColor(const QColor& color)
 
 bool QVRColorPicker::ownsColorPanel() const
 {
-    return ColorPanel::shared()->owner() == this;
+    const ColorPanel* panel = ColorPanel::existing();
+    return panel && panel->owner() == this;
 }
 
 void QVRColorPicker::presentColorPanel()
