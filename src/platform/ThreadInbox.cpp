@@ -26,6 +26,9 @@ public:
 
     bool event(QEvent* e) override
     {
+        // A wake-up is made on the posting thread under the queue's lock. Taking that lock before looking at the
+        // event orders this read after its making for the thread checker, which cannot see Qt's own locking.
+        m_queue->size();
         if (e->type() != wakeEventType())
             return QObject::event(e);
         if (HandOffQueue::Task task = m_queue->tryPop())

@@ -34,6 +34,7 @@ public:
     // True on one of this set's threads.
     bool isCurrent() const;
     const QString& name() const { return m_name; }
+    int threadCount() const { return int(m_threads.size()); }
 
 private:
     void join();

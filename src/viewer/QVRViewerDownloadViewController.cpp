@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
@@ -19,6 +18,7 @@
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -219,7 +219,7 @@ void QVRViewerDownloadViewController::applyInformation(const std::shared_ptr<ZER
     // Decoding (and fetching, when the file is missing) may take long: on a worker, handed back guarded, since
     // the panel may be gone by then.
     const QPointer<QVRViewerDownloadViewController> guard(this);
-    QThreadPool::globalInstance()->start([asset, guard]() mutable {
+    WorkerThreads::shared().post([asset, guard]() mutable {
         const QImage image = ContentAssetStorage::getImage(asset);
         MainThread::run(
             [guard = std::move(guard), image, asset = std::move(asset)] {

@@ -5,13 +5,13 @@
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QThreadPool>
 
 #include "controls/AsynchronousRenderImageView.h"
 #include "elements/gallery/GalleryLogging.h"
 #include "elements/gallery/QVRGalleryEditorCollectionViewObject.h"
 #include "elements/images/ImageUtils.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -21,16 +21,10 @@ constexpr int kConcurrentTiles = 2;
 constexpr int kAspectFit = 1;
 
 // Shared by every grid, so that closing an editor never waits for a tile being made.
-QThreadPool& tileQueue()
+WorkerThreads& tileQueue()
 {
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(kConcurrentTiles);
-        pool.setExpiryTimeout(5000);
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
+    static WorkerThreads threads(kConcurrentTiles, QStringLiteral("gallery tiles"));
+    return threads;
 }
 } // namespace
 
@@ -253,7 +247,7 @@ void GalleryEditorArrayController::pump()
         const int side = int(std::ceil(kTileImageSide * m_devicePixelRatio));
         const qreal ratio = m_devicePixelRatio;
         std::weak_ptr<bool> alive = m_alive;
-        tileQueue().start([this, alive, identifier, path, side, ratio] {
+        tileQueue().post([this, alive, identifier, path, side, ratio] {
             QImage image = makeTileImage(path, side);
             image.setDevicePixelRatio(ratio);
             MainThread::run(

@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
-#include <QThreadPool>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "elements/gallery/GalleryEditorArrayController.h"
@@ -26,6 +26,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/QVRCustomDataDataItem.h"
@@ -45,16 +46,11 @@ namespace {
 constexpr double kSmallImageScale = 0.3;
 
 // Decoding and scaling of added images: a few at a time, beside the stores' own workers.
-QThreadPool& preparationQueue()
+WorkerThreads& preparationQueue()
 {
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(std::max(1, std::min(3, QThread::idealThreadCount() / 2)));
-        pool.setExpiryTimeout(5000);
-        return true;
-    }();
-    Q_UNUSED(configured);
-    return pool;
+    static WorkerThreads threads(std::max(1, std::min(3, QThread::idealThreadCount() / 2)),
+                                 QStringLiteral("gallery images"));
+    return threads;
 }
 
 // A JPEG cut short still decodes, grey below the cut; its end marker is what tells. The marker must follow the
@@ -544,7 +540,7 @@ void QVRGalleryEditorViewController::addImageFiles(const QStringList& paths, int
         ++position;
         ++batch->imagesLeft;
 
-        preparationQueue().start([weakSession, image, path, limit] {
+        preparationQueue().post([weakSession, image, path, limit] {
             QString failure;
             const QByteArray png = prepareImage(path, limit, &failure);
             MainThread::run(

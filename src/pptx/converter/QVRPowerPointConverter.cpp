@@ -3,6 +3,7 @@
 #include <cmath>
 #include <deque>
 #include <map>
+#include <algorithm>
 #include <utility>
 
 #include <QDir>
@@ -11,11 +12,11 @@
 #include <QPointer>
 #include <QSet>
 #include <QThread>
-#include <QThreadPool>
 
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "pptx/converter/PptxDeckContent.h"
 #include "pptx/converter/PptxTextBuilder.h"
 #include "pptx/reader/qvd_opc.h"
@@ -139,10 +140,10 @@ private:
 namespace {
 
 // The converter's workers: reading a deck never waits for the main thread.
-QThreadPool& readerPool()
+WorkerThreads& readerPool()
 {
-    static QThreadPool pool;
-    return pool;
+    static WorkerThreads threads(std::max(2, QThread::idealThreadCount()), QStringLiteral("deck reader"));
+    return threads;
 }
 
 std::pair<QString, QString> typefaceKey(const std::optional<PptxTextStyle>& style)
@@ -171,7 +172,7 @@ void PptxConversionJob::start(const QString& deckPath)
     std::weak_ptr<PptxConversionJob> weakSelf = self;
     const auto readerCancelled = m_readerCancelled;
     const QString folder = m_folder;
-    readerPool().start([self, weakSelf, readerCancelled, deckPath, folder]() mutable {
+    readerPool().post([self, weakSelf, readerCancelled, deckPath, folder]() mutable {
         PptxDeckReading::Failure failure;
         auto content = PptxDeckReading::read(
             deckPath, folder, *readerCancelled,

@@ -54,31 +54,31 @@ PreviewRenderThread::PreviewRenderThread() = default;
 
 void PreviewRenderThread::async(std::function<void()> task)
 {
+    if (!task)
+        return;
     {
-        std::lock_guard lock(m_mutex);
-        if (m_stopping)
-            return;
-        m_tasks.push_back(std::move(task));
+        std::lock_guard lock(m_countMutex);
+        ++m_pending;
     }
-    m_wake.notify_one();
+    if (!m_queue.push(std::move(task))) {
+        std::lock_guard lock(m_countMutex);
+        --m_pending;
+    }
 }
 
 int PreviewRenderThread::pendingTaskCount()
 {
-    std::lock_guard lock(m_mutex);
-    return int(m_tasks.size()) + m_running;
+    std::lock_guard lock(m_countMutex);
+    return m_pending;
 }
 
 bool PreviewRenderThread::stopAndWait()
 {
-    std::deque<std::function<void()>> dropped;
+    const std::size_t dropped = m_queue.close();
     {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        std::swap(dropped, m_tasks);
+        std::lock_guard lock(m_countMutex);
+        m_pending -= int(dropped);
     }
-    m_wake.notify_all();
-    dropped.clear();
     // The running task may be waiting for the main thread: keep serving it until the task returns.
     QDeadlineTimer deadline(5000);
     while (!wait(10)) {
@@ -93,20 +93,11 @@ bool PreviewRenderThread::stopAndWait()
 
 void PreviewRenderThread::run()
 {
-    for (;;) {
-        std::function<void()> task;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
-            if (m_stopping)
-                return;
-            task = std::move(m_tasks.front());
-            m_tasks.pop_front();
-            m_running = 1;
-        }
+    // Ends once the queue is closed: the tasks still queued then are dropped by the closing thread.
+    while (HandOffQueue::Task task = m_queue.waitPop()) {
         task();
-        task = nullptr;
-        std::lock_guard lock(m_mutex);
-        m_running = 0;
+        task = nullptr; // its captures go before the task counts as finished
+        std::lock_guard lock(m_countMutex);
+        --m_pending;
     }
 }

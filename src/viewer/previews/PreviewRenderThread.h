@@ -1,11 +1,11 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 
 #include <QThread>
+
+#include "platform/HandOffQueue.h"
 
 // The one thread that loads and draws screen previews for every generator: tasks run one at a time, first in,
 // first out. Made on first use and stopped when the application object goes away (tasks not yet started are
@@ -26,9 +26,7 @@ private:
     PreviewRenderThread();
     bool stopAndWait();
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_tasks;
-    int m_running = 0;
-    bool m_stopping = false;
+    HandOffQueue m_queue;
+    std::mutex m_countMutex;
+    int m_pending = 0; // queued and not yet finished or dropped
 };

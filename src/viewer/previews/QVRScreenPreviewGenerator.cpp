@@ -1,21 +1,24 @@
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QJsonObject>
 #include <QMutex>
 #include <QPainter>
-#include <QThreadPool>
+#include <QThread>
 #include <QUrl>
 
 #include "elements/images/ImageUtils.h"
 #include "foundation/Tessutils.h"
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -103,13 +106,32 @@ bool isThemeDocument(const ZERI_FlowScreenModel& screen)
     return document && document->isThemeTessarine();
 }
 
-// Both pictures of a screen copy: normal (borders per `borders`, text drawn) and text-less (no text objects;
-// borders for blank objects only when `textlessBorders`). Null pictures when stopped.
+// Threads of their own for screenshots drawn on request, made on first use (on the main thread) and stopped with
+// the application object, as its event loop's helpers are: a screenshot not started by then is dropped, one
+// being drawn is waited for, and none is drawn once the application is gone.
+WorkerThreads& directScreenshotThreads()
+{
+    Q_ASSERT(MainThread::isMainThread());
+    static WorkerThreads* threads = nullptr;
+    if (!threads) {
+        threads = new WorkerThreads(std::max(2, QThread::idealThreadCount()), QStringLiteral("screenshots"));
+        qAddPostRoutine([] {
+            WorkerThreads* gone = nullptr;
+            std::swap(gone, threads);
+            gone->stop();
+            delete gone;
+        });
+    }
+    return *threads;
+}
+
 struct DrawnPictures {
     QImage normal;
     QImage textless;
 };
 
+// Both pictures of a screen copy: normal (borders per `borders`, text drawn) and text-less (no text objects;
+// borders for blank objects only when `textlessBorders`). Null pictures when stopped.
 DrawnPictures drawPictures(const ZERI_FlowScreenModel& copy, const QSize& pixels, double scale, bool borders,
                            bool textlessBorders, const std::function<bool()>& shouldStop)
 {
@@ -510,20 +532,22 @@ void QVRScreenPreviewGenerator::generateScreenshotDirectlyAtScale(double scale, 
                 copy = screen->drawingCopy();
             else if (screen)
                 qCWarning(lcPreviews) << "screenshot not drawn: the size" << size << "cannot be drawn";
-            QThreadPool::globalInstance()->start(
+            // The drawing never waits for the main thread: the picture and the copy travel back with the block,
+            // so a worker is never held while the main thread is busy (painting, or waiting for workers itself).
+            directScreenshotThreads().post(
                 [copy = std::move(copy), size, scale, drawBlankObjects, block = std::move(block)]() mutable {
                     DrawnPictures pictures;
                     if (copy)
                         pictures = drawPictures(*copy, QSize(int(size.width()), int(size.height())), scale,
                                                 drawBlankObjects, drawBlankObjects, {});
                     MainThread::run(
-                        [&] {
+                        [copy = std::move(copy), pictures = std::move(pictures), block = std::move(block)]() mutable {
                             copy.reset();
                             if (block)
                                 block(pictures.normal, pictures.textless);
                             block = nullptr;
                         },
-                        true);
+                        false);
                 });
         },
         MainThread::isMainThread());

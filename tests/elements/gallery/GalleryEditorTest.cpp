@@ -14,7 +14,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QThreadPool>
 
 #include "GalleryEditorTestSupport.h"
 #include "elements/gallery/GalleryEditorArrayController.h"
@@ -451,9 +450,9 @@ TEST_F(GalleryEditorTest, CancelLeavesTheDocumentAndItsAssetFolderAsTheyWere)
     ASSERT_TRUE(waitUntilIdle(editor));
     EXPECT_EQ(doc.assetFiles().size(), before.size() + 3);
 
-    // The second image's stores cannot run yet. (Painting uses the same pool: the window is hidden meanwhile.)
+    // The second image's stores cannot run yet.
     host->window.hide();
-    GlobalPoolBlocker blocker;
+    SharedWorkersBlocker blocker;
     doc.chooser.queuePaths(pickPngs(1, QSize(64, 48)));
     editor.choseImageButtonPressed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor.numberOfDataItemsBeingStored() == 3; }, 5000));
@@ -465,9 +464,9 @@ TEST_F(GalleryEditorTest, CancelLeavesTheDocumentAndItsAssetFolderAsTheyWere)
     EXPECT_EQ(doc.flow->undoManager().undoCount(), 0);
 
     blocker.release();
-    QThreadPool::globalInstance()->waitForDone(5000);
-    QTest::qWait(20); // the stores' ends arrive through the main thread
-    EXPECT_EQ(doc.assetFiles(), before);
+    // The stores' ends arrive through the main thread.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return doc.assetFiles() == before; }, 5000))
+        << doc.assetFiles().join(u' ').toStdString();
 }
 
 TEST_F(GalleryEditorTest, SavingAfterTheGalleryLeftItsScreenAppliesNothingAndDeletesTheStoredFiles)

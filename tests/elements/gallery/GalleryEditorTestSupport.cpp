@@ -7,13 +7,13 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTest>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include "controls/NavigationController.h"
 #include "controls/SheetLikePanelViewController.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "platform/AppPaths.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
@@ -136,29 +136,29 @@ HostedEditor::~HostedEditor()
     delete panel;
 }
 
-GlobalPoolBlocker::GlobalPoolBlocker()
+SharedWorkersBlocker::SharedWorkersBlocker()
     : m_gate(std::make_shared<QSemaphore>(0))
 {
-    QThreadPool* pool = QThreadPool::globalInstance();
-    m_threads = pool->maxThreadCount();
+    WorkerThreads& workers = WorkerThreads::shared();
+    m_threads = workers.threadCount();
     auto started = std::make_shared<std::atomic<int>>(0);
     for (int i = 0; i < m_threads; ++i) {
-        pool->start([gate = m_gate, started] {
+        workers.post([gate = m_gate, started] {
             ++*started;
             gate->acquire();
         });
     }
-    // Other work of the pool may wait for the main thread, so the main thread keeps turning meanwhile.
+    // Other work on those threads may wait for the main thread, so the main thread keeps turning meanwhile.
     if (!QTest::qWaitFor([&] { return started->load() == m_threads; }, 10000))
-        qWarning("the global thread pool could not be filled");
+        qWarning("the shared worker threads could not be filled");
 }
 
-GlobalPoolBlocker::~GlobalPoolBlocker()
+SharedWorkersBlocker::~SharedWorkersBlocker()
 {
     release();
 }
 
-void GlobalPoolBlocker::release()
+void SharedWorkersBlocker::release()
 {
     if (m_released)
         return;

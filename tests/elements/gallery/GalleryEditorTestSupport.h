@@ -77,11 +77,11 @@ struct HostedEditor {
     QPointer<QVRGalleryEditorViewController> editor;
 };
 
-// Holds every worker of the global thread pool (where stores run) until released.
-class GlobalPoolBlocker {
+// Holds every one of the shared worker threads (where stores run) until released.
+class SharedWorkersBlocker {
 public:
-    GlobalPoolBlocker();
-    ~GlobalPoolBlocker();
+    SharedWorkersBlocker();
+    ~SharedWorkersBlocker();
     void release();
 
 private:
