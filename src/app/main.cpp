@@ -3,6 +3,7 @@
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "gestures/handler/GesturesHandlerLibrary.h"
+#include "inspector/InspectorLibrary.h"
 #include "pptx/import/PptxLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     registerElementsPlayersLibrary();
     registerViewerPreviewsLibrary();
     registerCreatorLibrary();
+    registerInspectorLibrary();
     registerViewerLibrary();
     registerPptxLibrary();
     registerGesturesLibrary();

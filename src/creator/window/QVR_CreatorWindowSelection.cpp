@@ -2,10 +2,12 @@
 #include <QStackedWidget>
 
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
 
 namespace {
@@ -27,6 +29,15 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
                 handler->pushSelectionToFrame();
             else if (m_selectedItemView)
                 m_selectedItemView->setSelectedViews({});
+        });
+        connect(m_selectedItemView, &QVR_SelectedItemView::selectionWasSet, this, [this] {
+            std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
+            if (m_selectedItemView)
+                for (auto* view : m_selectedItemView->selectedViews())
+                    if (auto object = view->mixedMediaObject())
+                        objects.push_back(std::move(object));
+            if (m_positionPalette)
+                m_positionPalette->setTrackedMixedMediaObjects(objects);
         });
     }
     return m_selectedItemView;
