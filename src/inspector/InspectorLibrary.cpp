@@ -1,9 +1,17 @@
 #include "inspector/InspectorLibrary.h"
 
+#include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
 
 void registerInspectorLibrary()
 {
     CreatorInspectorFactories::shared().positionPalette = makeXYPalettePanel;
+    CreatorToolbarPanels::shared().titleEditor = [](QWidget* parent,
+                                                    const std::shared_ptr<ZERI_TessarineModel>& document) -> QWidget* {
+        auto* editor = new QVRTitleAndDescriptionEditorViewController(parent);
+        editor->setTessarineModel(document);
+        return editor;
+    };
 }
