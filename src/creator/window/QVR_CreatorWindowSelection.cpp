@@ -9,6 +9,8 @@
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -78,4 +80,17 @@ void QVR_CreatorWindow::performSelectAll(uint)
 {
     if (auto* handler = shownHandler(this); handler && canSelectAll())
         handler->setCurrentlySelected(theArtBoard()->singleScreen()->elementContainers());
+}
+
+void QVR_CreatorWindow::performShowScreenProperties(uint)
+{
+    const auto& open = CreatorInspectorFactories::shared().screenPropertiesSheet;
+    const auto document = currentModel();
+    if (!open || !document || !document->firstFlowmodel())
+        return;
+    QPointer<QVR_CreatorWindow> self(this);
+    open(this, document->firstFlowmodel(), currentIndex(), [self](int page) {
+        if (self)
+            self->setCurrentIndex(page);
+    });
 }
