@@ -14,6 +14,7 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/InspectorLibrary.h"
+#include "inspector/panels/QVRDebugSlideDurationViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "platform/UserDefaults.h"
 #include "platform/UndoManager.h"
@@ -204,4 +205,28 @@ TEST(ScreenProperties, TheCreatorWindowsCommandOpensTheSheetAndPagingFollowsInTh
     EXPECT_EQ(f.flow()->currentUndoableAction(), nullptr);
     delete window.data();
     UserDefaults::setStoreFileForTesting(QString());
+}
+
+TEST(DebugSlideDuration, ShowsShortNumbersAndReadsNothingButPositiveDurations)
+{
+    QVRDebugSlideDurationViewController editor;
+    editor.setSlideDuration(2.5);
+    EXPECT_EQ(editor.slideDurationField()->text(), "2.5");
+    EXPECT_EQ(editor.slideDuration(), 2.5);
+    for (const QString& text : {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("abc"), QString()}) {
+        editor.slideDurationField()->setText(text);
+        EXPECT_FALSE(editor.slideDuration().has_value()) << text.toStdString();
+    }
+    editor.clearSlideDuration();
+    EXPECT_TRUE(editor.slideDurationField()->text().isEmpty());
+    editor.setSlideTransitionType(2);
+    EXPECT_EQ(editor.slideTransitionType(), 2);
+    editor.setSlideTransitionType(3);
+    EXPECT_EQ(editor.slideTransitionType(), 3);
+    editor.setSlideTransitionType(1);
+    EXPECT_EQ(editor.slideTransitionType(), 0);
+    int done = 0;
+    editor.setDoneButtonPressed([&done] { ++done; });
+    editor.doneButtonPressed();
+    EXPECT_EQ(done, 1);
 }
