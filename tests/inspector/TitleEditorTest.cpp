@@ -1,4 +1,6 @@
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -7,7 +9,9 @@
 
 #include "controls/MouseEventShieldWindow.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
+#include "platform/AppPaths.h"
 #include "platform/UndoManager.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -69,4 +73,44 @@ TEST(TitleEditor, ClosingWithoutDoneChangesNothing)
     }
     EXPECT_EQ(document->firstFlowmodel()->title(), "Kept");
     EXPECT_TRUE(document->description().isEmpty());
+}
+
+TEST(TitleEditor, DoneOnAPackagedDocumentSavesTheTitleAndTheMetadataDescription)
+{
+    QTemporaryDir support, temporary;
+    AppPaths::setApplicationSupportForTesting(support.path());
+    AppPaths::setTemporaryForTesting(temporary.path());
+    ZERI_qvdFilePackage::resetForTesting();
+    ZERI_qvdFilePackage::registerWithDocumentModel();
+    {
+        auto document = ZERI_TessarineModel::create();
+        Error error;
+        ASSERT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        ASSERT_TRUE(package);
+        QVRTitleAndDescriptionEditorViewController editor;
+        editor.setTessarineModel(document);
+        editor.titleTextField()->setText(QStringLiteral("Quarterly review"));
+        editor.descriptionTextField()->setPlainText(QStringLiteral("Draft for board"));
+        editor.doneButtonPressed();
+        EXPECT_EQ(package->metaData().tessarineDescription(), "Draft for board");
+        const auto contains = [](const QString& path, const char* text) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+        };
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return contains(package->draftFilePath(), "Quarterly review") &&
+                       contains(package->metadataFilePath(), "Draft for board");
+            },
+            2000));
+
+        QVRTitleAndDescriptionEditorViewController reopened;
+        reopened.setTessarineModel(document);
+        EXPECT_EQ(reopened.titleTextField()->text(), "Quarterly review");
+        EXPECT_EQ(reopened.descriptionTextField()->toPlainText(), "Draft for board");
+    }
+    ZERI_qvdFilePackage::resetForTesting();
+    AppPaths::setApplicationSupportForTesting(QString());
+    AppPaths::setTemporaryForTesting(QString());
 }
