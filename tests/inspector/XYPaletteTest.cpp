@@ -16,7 +16,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/panels/QVRXYPaletteView.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "platform/UserDefaults.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -112,7 +114,16 @@ TEST(XYPalette, EmptyThenTwoObjectsShowTheirBoundsAndMoveTogetherInOneStep)
     EXPECT_EQ((*b)->frame(), QRectF(110, 40, 20, 20));
     ASSERT_EQ(p.undo().undoCount(), steps + 1);
     EXPECT_FALSE(p.changeOpen());
+    // Undoing the step pages back to the objects' screen.
+    QString pageTo;
+    NotificationObservation undone(
+        TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
+        [&pageTo](const Notification& n) {
+            if (auto action = n.userInfo.value(QStringLiteral("undoableAction")).value<UndoableActionRef>())
+                pageTo = action->userInfo().value(QStringLiteral("screenToPageTo")).toString();
+        });
     p.undo().undo();
+    EXPECT_EQ(pageTo, "S0");
     QApplication::processEvents();
     EXPECT_EQ((*a)->frame(), QRectF(10, 10, 50, 50));
     EXPECT_EQ((*b)->frame(), QRectF(100, 40, 20, 20));
