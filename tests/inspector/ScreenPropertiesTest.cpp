@@ -165,7 +165,12 @@ TEST(ScreenProperties, TheSheetsEscapeTakesTheDonePath)
     auto* dialog = ScreenPropertiesSheet::openOn(&window, f.flow(), 0);
     dialog->controller()->autoplayToggle()->click();
     EXPECT_NE(f.flow()->currentUndoableAction(), nullptr);
+    EXPECT_TRUE(ScreenPropertiesSheet::isShownOn(&window));
+    QTest::keyClick(dialog, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 30.0);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), 0);
     QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_FALSE(ScreenPropertiesSheet::isShownOn(&window));
     EXPECT_EQ(f.flow()->currentUndoableAction(), nullptr);
     EXPECT_EQ(f.flow()->undoManager().undoCount(), 1);
     EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 30.0);

@@ -356,3 +356,13 @@ ScreenPropertiesSheet* ScreenPropertiesSheet::openOn(QWidget* window, const std:
     sheet->open();
     return sheet;
 }
+
+bool ScreenPropertiesSheet::isShownOn(const QWidget* window)
+{
+    if (!window)
+        return false;
+    for (const auto* sheet : window->findChildren<ScreenPropertiesSheet*>())
+        if (sheet->isVisible() && !sheet->controller()->isDone())
+            return true;
+    return false;
+}

@@ -101,6 +101,9 @@ public:
     ScreenPropertiesSheet(QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page);
     QVR_ScreenPropertiesMenuViewController* controller() const { return m_controller; }
     void reject() override;
+    // Whether a sheet shows on `window`: its Undo and Redo must stay disabled meanwhile, since the sheet holds the
+    // flow's open change.
+    static bool isShownOn(const QWidget* window);
 
     // Opens the sheet (open(), deleted on close) on `window`.
     static ScreenPropertiesSheet* openOn(QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page,
