@@ -1,6 +1,8 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QImage>
+#include <QUrl>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,8 +18,10 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/panels/QVRXYPaletteView.h"
+#include "platform/AppPaths.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "platform/UserDefaults.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -305,4 +309,41 @@ TEST(XYPalette, CreatorWindowHandsTheSelectionToTheRegisteredPalette)
     EXPECT_FALSE(palette->field(F::XField)->isEnabled());
     delete window.data();
     UserDefaults::setStoreFileForTesting(QString());
+}
+
+TEST(XYPalette, SizeEditsRebuildTheCroppedPictureOnceWhenTheEditEnds)
+{
+    QTemporaryDir support, temporary;
+    AppPaths::setApplicationSupportForTesting(support.path());
+    AppPaths::setTemporaryForTesting(temporary.path());
+    ZERI_qvdFilePackage::resetForTesting();
+    ZERI_qvdFilePackage::registerWithDocumentModel();
+    {
+        Palette p;
+        p.document->setDontSave(false);
+        Error error;
+        ASSERT_TRUE(ZERI_qvdFilePackage::saveModelToFile(p.document, &error)) << error.message.toStdString();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(p.document->filePackage());
+        ASSERT_TRUE(package);
+        const QString original = package->assetsPath() + QStringLiteral("/original.png");
+        QImage picture(400, 200, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        ASSERT_TRUE(picture.save(original));
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(original));
+        const auto img = p.add(ZERI_MixedMediaObject::Image, QRectF(0, 0, 200, 100));
+        (*img)->setOriginalImageAsset(asset);
+        (*img)->setZoomScale(0.5);
+        p.view.setTrackedMixedMediaObjects({img});
+
+        const auto before = (*img)->croppedImageAsset();
+        p.type(F::WidthField, QStringLiteral("300"));
+        QApplication::processEvents();
+        EXPECT_EQ((*img)->croppedImageAsset(), before) << "no picture is cut while typing";
+        p.commit(F::WidthField);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (*img)->croppedImageAsset() != before; }, 2000));
+    }
+    ZERI_qvdFilePackage::resetForTesting();
+    AppPaths::setApplicationSupportForTesting(QString());
+    AppPaths::setTemporaryForTesting(QString());
 }
