@@ -4,6 +4,7 @@
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "gestures/handler/GesturesHandlerLibrary.h"
+#include "inspector/InspectorLibrary.h"
 #include "pptx/import/PptxLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"

@@ -1,6 +1,10 @@
 #include "inspector/InspectorLibrary.h"
 
+#include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
+#include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
+#include "inspector/panels/XYPalettePanel.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 
 namespace {
@@ -23,5 +27,16 @@ void registerInspectorLibrary()
 {
     CreatorInspectorFactories::shared().sideMenu = [](QWidget* window) -> std::unique_ptr<CreatorSideMenu> {
         return std::make_unique<SideMenu>(window);
+    };
+    CreatorInspectorFactories::shared().positionPalette = makeXYPalettePanel;
+    CreatorInspectorFactories::shared().screenPropertiesSheet =
+        [](QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page, std::function<void(int)> paged) {
+            ScreenPropertiesSheet::openOn(window, flow, page, std::move(paged));
+        };
+    CreatorToolbarPanels::shared().titleEditor = [](QWidget* parent,
+                                                    const std::shared_ptr<ZERI_TessarineModel>& document) -> QWidget* {
+        auto* editor = new QVRTitleAndDescriptionEditorViewController(parent);
+        editor->setTessarineModel(document);
+        return editor;
     };
 }

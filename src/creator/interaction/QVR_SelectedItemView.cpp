@@ -245,6 +245,7 @@ void QVR_SelectedItemView::setSelectedViews(const std::vector<QVR_MixedMediaElem
     if (!views.empty() && views.front()->scene() && scene() != views.front()->scene())
         views.front()->scene()->addItem(this);
     selectedViewsDidChange();
+    emit selectionWasSet();
 }
 
 QVR_SelectedItemHandle* QVR_SelectedItemView::handle(int position, bool rotate) const

@@ -110,6 +110,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+signals:
+    // A new selection was set (the window hands its objects to the position palette).
+    void selectionWasSet();
+
 private:
     double magnification() const;
     bool textFieldHasFocus() const;

@@ -5,6 +5,7 @@
 #include <vector>
 
 class QWidget;
+class ZERI_FlowModel;
 class ZERI_MixedMediaObjectProxy;
 
 // The inspector's parts that a creator window hosts. The inspector library registers its own; until then each
@@ -31,6 +32,11 @@ struct CreatorInspectorFactories {
     std::function<std::unique_ptr<CreatorSideMenu>(QWidget* window)> sideMenu;
     std::function<std::unique_ptr<CreatorObjectPanel>(QWidget* window)> positionPalette;
     std::function<std::unique_ptr<CreatorObjectPanel>(QWidget* window)> dockedPopover;
+    // Opens the screen properties sheet on `window` for `flow` at screen `page`; the sheet calls `pageChanged`
+    // with the screen it pages to. Until one is registered the window's command does nothing.
+    std::function<void(QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page,
+                       std::function<void(int)> pageChanged)>
+        screenPropertiesSheet;
 
     static CreatorInspectorFactories& shared();
     // The registered part, or the inert one.

@@ -99,6 +99,8 @@ public:
     Q_INVOKABLE bool canDelete() const;
     Q_INVOKABLE void performDelete(uint mask);
     Q_INVOKABLE bool canSelectAll() const;
+    // The Screen menu's properties sheet, when the inspector registered one.
+    Q_INVOKABLE void performShowScreenProperties(uint mask);
     Q_INVOKABLE void performSelectAll(uint mask);
     bool isOnlyWindowForTessarine() const;
     // When this is the only window on the document: the package's clean-up and the end of its re-encodings.

@@ -2,11 +2,15 @@
 #include <QStackedWidget>
 
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -27,6 +31,15 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
                 handler->pushSelectionToFrame();
             else if (m_selectedItemView)
                 m_selectedItemView->setSelectedViews({});
+        });
+        connect(m_selectedItemView, &QVR_SelectedItemView::selectionWasSet, this, [this] {
+            std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
+            if (m_selectedItemView)
+                for (auto* view : m_selectedItemView->selectedViews())
+                    if (auto object = view->mixedMediaObject())
+                        objects.push_back(std::move(object));
+            if (m_positionPalette)
+                m_positionPalette->setTrackedMixedMediaObjects(objects);
         });
     }
     return m_selectedItemView;
@@ -67,4 +80,17 @@ void QVR_CreatorWindow::performSelectAll(uint)
 {
     if (auto* handler = shownHandler(this); handler && canSelectAll())
         handler->setCurrentlySelected(theArtBoard()->singleScreen()->elementContainers());
+}
+
+void QVR_CreatorWindow::performShowScreenProperties(uint)
+{
+    const auto& open = CreatorInspectorFactories::shared().screenPropertiesSheet;
+    const auto document = currentModel();
+    if (!open || !document || !document->firstFlowmodel())
+        return;
+    QPointer<QVR_CreatorWindow> self(this);
+    open(this, document->firstFlowmodel(), currentIndex(), [self](int page) {
+        if (self)
+            self->setCurrentIndex(page);
+    });
 }
