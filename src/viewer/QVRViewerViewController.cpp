@@ -6,6 +6,11 @@
 
 #include "app/ViewerKeyNotifications.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_MMObject_Video.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "viewer/QVR_GalleryViewerView.h"
@@ -19,6 +24,25 @@ namespace {
 
 constexpr int kGalleryType = 3;
 constexpr int kPDFType = 6;
+constexpr int kVideoType = 1;
+
+// The file a PDF or video element shows.
+std::shared_ptr<ZERI_ContentAsset> mediaAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (!object || !object->object())
+        return nullptr;
+    if (object->type() == kPDFType)
+        return object->object()->pdfAsset();
+    if (object->type() == kVideoType)
+        return object->object()->videoAsset();
+    return nullptr;
+}
+
+std::shared_ptr<ZERI_WebDownloader> mediaDownloader(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto asset = mediaAsset(object);
+    return asset ? ContentAssetStorage::downloader(*asset) : nullptr;
+}
 constexpr int kButtonWidth = 60;
 
 // The controller's view: the player fills it, the page buttons sit on its edges and modal views cover it.
@@ -67,6 +91,8 @@ QVRViewerViewController::~QVRViewerViewController()
 {
     m_observations.clear();
     m_modalKeyObservation.reset();
+    m_youtubeKeyObservation.reset();
+    m_downloadObserver.reset();
     if (m_viewerView)
         m_viewerView->setDelegate(nullptr);
 }
@@ -143,7 +169,7 @@ QPushButton* QVRViewerViewController::rightButton()
 
 bool QVRViewerViewController::isModalViewShown() const
 {
-    return m_galleryViewerView || m_pdfViewerView;
+    return m_galleryViewerView || m_pdfViewerView || m_videoPlayingView || m_youTubePlayingView;
 }
 
 void QVRViewerViewController::navigationButtonPressed(QObject* sender)
@@ -229,7 +255,18 @@ void QVRViewerViewController::openFirstOpenableObject()
             return;
         }
         if (object->type() == kPDFType) {
-            playPDFWithPDFObject(object);
+            // As a click does: a file not on disk yet downloads first.
+            openOrDownloadPDF(object);
+            return;
+        }
+        if (object->type() == kVideoType) {
+            const auto video = object->as<ZERI_MMObject_Video>();
+            if (video && video->isYoutubeVideo()) {
+                const auto asset = object->object()->videoAsset();
+                playYoutubeVideoAtStringURL(asset ? asset->externalURL().toString() : QString());
+            } else {
+                playOrDownloadVideoObject(object);
+            }
             return;
         }
     }
@@ -254,7 +291,151 @@ void QVRViewerViewController::pdfLinkPressed(const Notification& notification)
     if (!isFromOwnWindow(notification) || m_pdfViewerView)
         return;
     if (auto object = objectFrom(notification.userInfo.value(QVR_MixedMediaElementContainingView::kPDFKey)))
+        openOrDownloadPDF(object);
+}
+
+void QVRViewerViewController::localVideoPressed(const Notification& notification)
+{
+    if (!isFromOwnWindow(notification) || m_videoPlayingView)
+        return;
+    if (auto object = objectFrom(notification.userInfo.value(QVR_MixedMediaElementContainingView::kLocalVideoKey)))
+        playOrDownloadVideoObject(object);
+}
+
+void QVRViewerViewController::youtubeVideoPressed(const Notification& notification)
+{
+    if (!isFromOwnWindow(notification) || m_youTubePlayingView)
+        return;
+    const QVariant link = notification.userInfo.value(QVR_MixedMediaElementContainingView::kYoutubeVideoKey);
+    if (link.typeId() == QMetaType::QString)
+        playYoutubeVideoAtStringURL(link.toString());
+}
+
+void QVRViewerViewController::openOrDownloadPDF(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto downloader = mediaDownloader(object);
+    if (!downloader) {
+        qCWarning(lcViewer) << "a PDF element without a file";
+        return;
+    }
+    if (downloader->fileExists())
         playPDFWithPDFObject(object);
+    else
+        downloadMediaForObject(object);
+}
+
+void QVRViewerViewController::playOrDownloadVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto downloader = mediaDownloader(object);
+    if (!downloader) {
+        qCWarning(lcViewer) << "a video element without a file";
+        return;
+    }
+    if (downloader->fileExists())
+        playVideoWithVideoObject(object);
+    else
+        downloadMediaForObject(object);
+}
+
+void QVRViewerViewController::playVideoWithVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (m_videoPlayingView)
+        return;
+    const auto downloader = mediaDownloader(object);
+    if (!downloader)
+        return;
+    QPointer<QVRViewerViewController> self(this);
+    m_videoPlayingView = QVR_AVPlayerVideoPlayingView::presentOverView(view(), downloader->filepath(), [self] {
+        if (self) {
+            self->m_videoPlayingView = nullptr;
+            self->updateArrows();
+            if (self->m_viewerView)
+                self->m_viewerView->setFocus();
+        }
+    });
+    if (m_videoPlayingView)
+        placeModalView(m_videoPlayingView);
+}
+
+void QVRViewerViewController::playYoutubeVideoAtStringURL(const QString& urlString)
+{
+    if (m_youTubePlayingView)
+        return;
+    if (urlString.isEmpty()) {
+        qCWarning(lcViewer) << "a streaming video without a link";
+        return;
+    }
+    QWidget* host = view();
+    m_youTubePlayingView = new QVR_YouTubeVideoPlayingView(host->rect(), urlString, host);
+    QPointer<QVRViewerViewController> self(this);
+    m_youTubePlayingView->setClosedPressedBlock([self] {
+        if (self)
+            self->dismissYoutubeView();
+    });
+    placeModalView(m_youTubePlayingView);
+    m_youtubeKeyObservation =
+        NotificationObservation(TessarineViewerViewKeyDownNotificationName, m_youTubePlayingView.data(),
+                                [this](const Notification& n) { globalKeyDown(n); });
+}
+
+void QVRViewerViewController::downloadMediaForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto downloader = mediaDownloader(object);
+    if (!downloader)
+        return;
+    // The object already watched: its download runs, nothing more to start.
+    if (m_watchedObject.lock() == object && m_watchedDownloader == downloader &&
+        downloader->downloadStatus() == ZERI_WebDownloader::Downloading)
+        return;
+    // Another object's stalled download must not silence this click: the watch moves here.
+    forgetDownload();
+    m_watchedObject = object;
+    m_watchedDownloader = downloader;
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
+    m_downloadObserver = downloader->updateNotifier().addObservationBlock(
+        [this, weakObject](const void*, const QSet<QString>&) {
+            if (auto watched = weakObject.lock())
+                onDownloadStatusChangedForObject(watched);
+        },
+        QStringLiteral("downloadStatus"));
+    downloader->downloadAndCache();
+}
+
+void QVRViewerViewController::onDownloadStatusChangedForObject(
+    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (object != m_watchedObject.lock() || !m_watchedDownloader)
+        return;
+    const auto downloader = m_watchedDownloader;
+    switch (downloader->downloadStatus()) {
+    case ZERI_WebDownloader::OnDisk:
+        forgetDownload();
+        // A video that came quickly plays as though it had been there; a PDF waits for the next click.
+        if (object->type() == kVideoType && downloader->downloadTime() < kAutoplayDownloadLimitSeconds)
+            playVideoWithVideoObject(object);
+        break;
+    case ZERI_WebDownloader::Failed:
+        qCWarning(lcViewer) << "Error downloading video:" << downloader->url();
+        forgetDownload();
+        break;
+    default:
+        break;
+    }
+}
+
+void QVRViewerViewController::cancelDownloadForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (const auto downloader = mediaDownloader(object))
+        downloader->cancel();
+    if (object == m_watchedObject.lock())
+        forgetDownload();
+}
+
+void QVRViewerViewController::forgetDownload()
+{
+    m_downloadObserver.reset();
+    m_watchedDownloader.reset();
+    m_watchedObject.reset();
 }
 
 void QVRViewerViewController::placeModalView(QWidget* modal)
@@ -329,10 +510,39 @@ void QVRViewerViewController::dismissPDFView()
         m_viewerView->setFocus();
 }
 
+void QVRViewerViewController::dismissVideoPlayingView()
+{
+    if (!m_videoPlayingView)
+        return;
+    QVR_AVPlayerVideoPlayingView* shown = m_videoPlayingView;
+    m_videoPlayingView = nullptr;
+    // The close path removes the view, finishes "View Video" and runs the dismissal hook.
+    if (auto block = shown->closedPressedBlock())
+        block();
+    else
+        shown->deleteLater();
+    updateArrows();
+}
+
+void QVRViewerViewController::dismissYoutubeView()
+{
+    if (!m_youTubePlayingView)
+        return;
+    m_youtubeKeyObservation.reset();
+    m_youTubePlayingView->hide();
+    m_youTubePlayingView->deleteLater();
+    m_youTubePlayingView = nullptr;
+    updateArrows();
+    if (m_viewerView)
+        m_viewerView->setFocus();
+}
+
 void QVRViewerViewController::dismissAnyModalView()
 {
     dismissGalleryView();
     dismissPDFView();
+    dismissVideoPlayingView();
+    dismissYoutubeView();
 }
 
 void QVRViewerViewController::updateArrows()

@@ -7,13 +7,17 @@
 #include <QPointer>
 
 #include "controls/ViewController.h"
+#include "elements/players/QVR_AVPlayerVideoPlayingView.h"
+#include "elements/players/QVR_YouTubeVideoPlayingView.h"
 #include "platform/NotificationCenter.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
 #include "viewer/QVR_GalleryViewerView.h"
 #include "viewer/QVR_PDFViewerView.h"
 #include "viewer/QVR_TessarineViewerView.h"
 
 class QPushButton;
 class ZERI_MixedMediaObjectProxy;
+class ZERI_WebDownloader;
 
 // The controller around the presentation player: it owns the player, the left and right page buttons and the
 // modal views opened over the player (galleries and PDFs). Keys pressed in the player, or in a modal view it
@@ -41,6 +45,20 @@ public:
     void openFirstOpenableObject();
     void openGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     void playPDFWithPDFObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // A video file that arrives within this many seconds of the click plays by itself.
+    static constexpr double kAutoplayDownloadLimitSeconds = 5.0;
+
+    // Local videos: a file on disk plays; a missing one downloads first.
+    void playOrDownloadVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void playVideoWithVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void playYoutubeVideoAtStringURL(const QString& urlString);
+    // Fetches the object's PDF or video file, watching one download at a time: a request for another object
+    // moves the watch to it (the earlier download runs on unwatched).
+    void downloadMediaForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void cancelDownloadForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    std::shared_ptr<ZERI_MixedMediaObjectProxy> watchedDownloadObject() const { return m_watchedObject.lock(); }
+    void dismissVideoPlayingView();
+    void dismissYoutubeView();
     void dismissAnyModalView();
     void dismissGalleryView();
     void dismissPDFView();
@@ -49,6 +67,8 @@ public:
 
     QVR_GalleryViewerView* galleryViewerView() const { return m_galleryViewerView; }
     QVR_PDFViewerView* pdfViewerView() const { return m_pdfViewerView; }
+    QVR_AVPlayerVideoPlayingView* videoPlayingView() const { return m_videoPlayingView; }
+    QVR_YouTubeVideoPlayingView* youTubePlayingView() const { return m_youTubePlayingView; }
 
     // TessarineViewerViewDelegate
     void tessarineViewerWillScrollToLastPage() override;
@@ -69,6 +89,11 @@ private:
     void globalKeyDown(const Notification& notification);
     void galleryPressed(const Notification& notification);
     void pdfLinkPressed(const Notification& notification);
+    void localVideoPressed(const Notification& notification);
+    void youtubeVideoPressed(const Notification& notification);
+    void openOrDownloadPDF(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void onDownloadStatusChangedForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void forgetDownload();
     bool isFromOwnWindow(const Notification& notification);
     void placeModalView(QWidget* modal);
     void observeModalKeys(QWidget* modal);
@@ -78,6 +103,12 @@ private:
     QPointer<QPushButton> m_rightButton;
     QPointer<QVR_GalleryViewerView> m_galleryViewerView;
     QPointer<QVR_PDFViewerView> m_pdfViewerView;
+    QPointer<QVR_AVPlayerVideoPlayingView> m_videoPlayingView;
+    QPointer<QVR_YouTubeVideoPlayingView> m_youTubePlayingView;
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> m_watchedObject;
+    std::shared_ptr<ZERI_WebDownloader> m_watchedDownloader;
+    ObjectUpdateNotifierObserver m_downloadObserver;
+    NotificationObservation m_youtubeKeyObservation;
     std::function<bool()> m_escapeHandler;
     std::vector<NotificationObservation> m_observations;
     NotificationObservation m_modalKeyObservation;

@@ -12,6 +12,8 @@
 #include "controls/ControlsArtwork.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "platform/NotificationCenter.h"
+#include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "viewer/QVRViewerViewController.h"
@@ -219,6 +221,94 @@ TEST_F(ViewerWindowTest, LinksCountOnlyFromTheControllersOwnWindow)
 
     post(Container::kGalleryLinkPressedNotification, Container::kGalleryLinkKey, galleryRef, window);
     EXPECT_NE(c->galleryViewerView(), nullptr);
+}
+
+TEST_F(ViewerWindowTest, MissingMediaDownloadsFirstAndAStalledDownloadDoesNotSilenceLaterLinks)
+{
+    auto pdfAt = [&](const QString& id) {
+        auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+        pdf->object()->setPdfAsset(
+            assetAt(env.service.addContent(id, pdfBytes({Qt::blue}), id + QStringLiteral(".pdf"))));
+        return pdf;
+    };
+    auto first = pdfAt(QStringLiteral("first"));
+    auto second = pdfAt(QStringLiteral("second"));
+    auto video = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
+    video->object()->setVideoAsset(assetAt(
+        env.service.addContent(QStringLiteral("clip"), QByteArray("not really a film"), QStringLiteral("clip.mp4"))));
+    auto document = makeDocument(2, QStringLiteral("Media"), first, second);
+    document->firstFlowmodel()->screenModels().back()->addMixedMediaObject(video);
+    QVRViewerWindow* window = open(document);
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    // Copies of the elements, as the player shows them, share the originals' files.
+    auto click = [&](const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) {
+        NotificationCenter::defaultCenter().post(
+            Container::kPDFPressedNotification, window,
+            {{Container::kPDFKey, QVariant::fromValue(MixedMediaObjectRef(object))}});
+    };
+
+    // A click on a PDF not on disk fetches it and opens nothing; the next click opens it.
+    click(first);
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    EXPECT_EQ(c->watchedDownloadObject(), first);
+    const auto firstFile = ContentAssetStorage::downloader(*first->object()->pdfAsset());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstFile->downloadStatus() == ZERI_WebDownloader::OnDisk; }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    EXPECT_EQ(c->watchedDownloadObject(), nullptr);
+    click(first);
+    ASSERT_NE(c->pdfViewerView(), nullptr);
+    c->dismissAnyModalView();
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+
+    // With a slow service, a second object's link moves the watch and the first download runs on.
+    env.service.setContentDelay(3000);
+    click(second);
+    const auto secondFile = ContentAssetStorage::downloader(*second->object()->pdfAsset());
+    EXPECT_EQ(secondFile->downloadStatus(), ZERI_WebDownloader::Downloading);
+    c->downloadMediaForObject(video);
+    EXPECT_EQ(c->watchedDownloadObject(), video);
+    EXPECT_EQ(secondFile->downloadStatus(), ZERI_WebDownloader::Downloading);
+    c->cancelDownloadForObject(video);
+    EXPECT_EQ(c->watchedDownloadObject(), nullptr);
+    secondFile->cancel();
+    env.service.setContentDelay(0);
+}
+
+TEST_F(ViewerWindowTest, ReturnOnAMissingFrontPDFDownloadsItInsteadOfOpeningIt)
+{
+    auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    pdf->object()->setPdfAsset(
+        assetAt(env.service.addContent(QStringLiteral("late"), pdfBytes({Qt::blue}), QStringLiteral("late.pdf"))));
+    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("Return"), pdf));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+
+    press(window, Qt::Key_Return);
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    ASSERT_NE(c->watchedDownloadObject(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    press(window, Qt::Key_Return);
+    EXPECT_NE(c->pdfViewerView(), nullptr);
+}
+
+TEST_F(ViewerWindowTest, AVideoThatArrivesQuicklyOpensByItselfAndEscapeClosesIt)
+{
+    auto video = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
+    video->object()->setVideoAsset(
+        assetAt(env.service.addContent(QStringLiteral("clip"), QByteArray("no film"), QStringLiteral("clip.mp4"))));
+    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("Video"), video));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+
+    press(window, Qt::Key_Return);
+    EXPECT_EQ(c->videoPlayingView(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->videoPlayingView() != nullptr; }, 5000));
+    EXPECT_FALSE(c->rightButton()->isVisible());
+    press(window, Qt::Key_Escape);
+    EXPECT_EQ(c->videoPlayingView(), nullptr);
 }
 
 } // namespace
