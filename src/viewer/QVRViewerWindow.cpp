@@ -5,7 +5,11 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
+#include "foundation/Tessutils.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "foundation/FontSubstitution.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -13,6 +17,35 @@
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/ViewerLogging.h"
 #include "viewer/output/ViewerOutput.h"
+
+namespace {
+
+// "isOwner" for the signed-in owner of the document's package, "isAdmin" for an administrator, else nothing.
+QVariantMap viewerParameters(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    const auto package = document->filePackage();
+    const QString user = QVRAnalytics::signedInUserName();
+    if (package && !user.isEmpty() && package->ownerUserName() == user)
+        return {{QStringLiteral("action_value"), QStringLiteral("isOwner")}};
+    if (Tessutils::isUserAdmin())
+        return {{QStringLiteral("action_value"), QStringLiteral("isAdmin")}};
+    return {};
+}
+
+} // namespace
+
+void QVRViewerWindowController::reportQVRModelViewed(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    // A document with no package is treated as published. An own editable document counts as published only
+    // when it is the package's published copy.
+    bool published = true;
+    if (auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage())) {
+        if (package->metaData().packageType() & 1)
+            published = package->publishedModel() == document;
+    }
+    QVRAnalytics::logEvent(published ? QStringLiteral("Tessarine Viewed") : QStringLiteral("Tessarine Draft Viewed"),
+                           viewerParameters(document), document);
+}
 
 QVRViewerWindowController::QVRViewerWindowController(QWidget* window)
     : m_window(window)
@@ -44,6 +77,8 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
     m_viewerViewController->updateArrows();
 
     announceDocument();
+    QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), viewerParameters(document), document);
+    reportQVRModelViewed(document);
     m_window->setWindowTitle(QStringLiteral("%1 ▸").arg(title));
     m_window->update();
 }

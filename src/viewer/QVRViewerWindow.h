@@ -25,6 +25,8 @@ public:
 
     // Starts playing a document afresh, from its first screen.
     void setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document);
+    // Logs "Tessarine Viewed", or "Tessarine Draft Viewed" for the owner's draft.
+    void reportQVRModelViewed(const std::shared_ptr<ZERI_TessarineModel>& document);
     // Tells the window manager which document the window shows.
     void announceDocument();
 

@@ -12,7 +12,9 @@
 #include "controls/ControlsArtwork.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "platform/NotificationCenter.h"
+#include "foundation/Tessutils.h"
 #include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -38,6 +40,8 @@ protected:
         QVRWindowManager::sharedInstance().closeAllWindowsExceptMyFlows();
         QApplication::processEvents();
         QVR_TessarineViewerView::setTransitionDurationForTesting(0.0);
+        Tessutils::setCorvikAuthToken(QString());
+        Tessutils::setCorvikUserDict(std::nullopt);
     }
 
     // A saved document of `count` screens; `front` (when given) lies on the first screen over `back`.
@@ -309,6 +313,38 @@ TEST_F(ViewerWindowTest, AVideoThatArrivesQuicklyOpensByItselfAndEscapeClosesIt)
     EXPECT_FALSE(c->rightButton()->isVisible());
     press(window, Qt::Key_Escape);
     EXPECT_EQ(c->videoPlayingView(), nullptr);
+}
+
+TEST_F(ViewerWindowTest, LogsThePresentationAndWhetherADraftOrAPublishedCopyWasViewed)
+{
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}}));
+    auto own = makeDocument(2, QStringLiteral("Own"));
+    auto ownPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(own->filePackage());
+    ASSERT_NE(ownPackage, nullptr);
+    ownPackage->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}});
+    ownPackage->metaData().setPackageType(1);
+    ASSERT_NE(open(own), nullptr);
+
+    const auto started = env.events(QStringLiteral("Flow Presentation Started"));
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started.front().value(QStringLiteral("parameters")).toObject().value(QStringLiteral("action_value")),
+              QStringLiteral("isOwner"));
+    ASSERT_EQ(env.events(QStringLiteral("Tessarine Draft Viewed")).size(), 1);
+    EXPECT_TRUE(env.events(QStringLiteral("Tessarine Viewed")).isEmpty());
+
+    // Somebody else's document (a package that is no own editable one) counts as published, with no role.
+    auto other = makeDocument(2, QStringLiteral("Other"));
+    auto otherPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(other->filePackage());
+    ASSERT_NE(otherPackage, nullptr);
+    otherPackage->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("bob")}});
+    otherPackage->metaData().setPackageType(2);
+    ASSERT_NE(open(other), nullptr);
+    const auto viewed = env.events(QStringLiteral("Tessarine Viewed"));
+    ASSERT_EQ(viewed.size(), 1);
+    EXPECT_FALSE(
+        viewed.front().value(QStringLiteral("parameters")).toObject().contains(QStringLiteral("action_value")));
+    EXPECT_EQ(env.events(QStringLiteral("Flow Presentation Started")).size(), 2);
 }
 
 } // namespace
