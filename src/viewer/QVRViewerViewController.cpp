@@ -71,6 +71,58 @@ protected:
     }
 };
 
+// Keeps a loading view's input region to its visible children, so that its empty area lets clicks through.
+class PassThroughEmptyArea final : public QObject {
+public:
+    explicit PassThroughEmptyArea(QWidget* view)
+        : QObject(view)
+        , m_view(view)
+    {
+        view->installEventFilter(this);
+        update();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+            if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+                child->installEventFilter(this);
+            QMetaObject::invokeMethod(
+                this, [this] { update(); }, Qt::QueuedConnection);
+            break;
+        case QEvent::ChildRemoved:
+        case QEvent::Resize:
+        case QEvent::Move:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::LayoutRequest:
+            if (watched == m_view || watched->parent() == m_view)
+                QMetaObject::invokeMethod(
+                    this, [this] { update(); }, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+    void update()
+    {
+        QRegion region;
+        for (QObject* object : m_view->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child && child->isVisibleTo(m_view))
+                region += child->geometry();
+        }
+        // An empty mask means no mask at all in Qt; a one-point corner stands for "nothing".
+        m_view->setMask(region.isEmpty() ? QRegion(0, 0, 1, 1) : region);
+    }
+
+private:
+    QWidget* m_view;
+};
+
 std::shared_ptr<ZERI_MixedMediaObjectProxy> objectFrom(const QVariant& value)
 {
     if (value.canConvert<MixedMediaObjectRef>())
@@ -170,6 +222,19 @@ QPushButton* QVRViewerViewController::rightButton()
 bool QVRViewerViewController::isModalViewShown() const
 {
     return m_galleryViewerView || m_pdfViewerView || m_videoPlayingView || m_youTubePlayingView;
+}
+
+void QVRViewerViewController::addLoadingView(QWidget* loadingView)
+{
+    if (!loadingView)
+        return;
+    auto* host = static_cast<ViewerHostView*>(view());
+    loadingView->setParent(host);
+    loadingView->setGeometry(host->rect());
+    host->covering.append(loadingView);
+    new PassThroughEmptyArea(loadingView);
+    loadingView->show();
+    loadingView->raise();
 }
 
 void QVRViewerViewController::navigationButtonPressed(QObject* sender)

@@ -41,6 +41,10 @@ public:
     // Escape's first claim: the host pops an embedded flow when it can. Answers whether it did.
     void setEscapeHandler(std::function<bool()> handler) { m_escapeHandler = std::move(handler); }
 
+    // Shows a loading view (or the download panel) over the player, at its size. Only its controls take
+    // clicks: a click on its empty area reaches the screen beneath.
+    void addLoadingView(QWidget* loadingView);
+
     void navigationButtonPressed(QObject* sender);
     void openFirstOpenableObject();
     void openGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);

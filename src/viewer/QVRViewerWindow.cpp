@@ -156,14 +156,7 @@ void QVRViewerWindow::showEvent(QShowEvent* event)
 
 void QVRViewerWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
 {
-    auto* widget = qobject_cast<QWidget*>(view);
-    if (!widget)
-        return;
-    QWidget* host = m_controller->tessarineViewerViewController()->view();
-    widget->setParent(host);
-    widget->setGeometry(host->rect());
-    widget->show();
-    widget->raise();
+    m_controller->tessarineViewerViewController()->addLoadingView(qobject_cast<QWidget*>(view));
 }
 
 void QVRViewerWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)

@@ -347,4 +347,42 @@ TEST_F(ViewerWindowTest, LogsThePresentationAndWhetherADraftOrAPublishedCopyWasV
     EXPECT_EQ(env.events(QStringLiteral("Flow Presentation Started")).size(), 2);
 }
 
+TEST_F(ViewerWindowTest, ALoadingViewTakesClicksOnItsControlsOnlyAndFollowsTheViewersSize)
+{
+    QVRViewerWindow* window = open(makeDocument(2, QStringLiteral("Loading")));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+
+    auto* loading = new QWidget;
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), loading);
+    cancel->setGeometry(400, 300, 120, 40);
+    int cancelled = 0;
+    QObject::connect(cancel, &QPushButton::clicked, [&] { ++cancelled; });
+    window->openRequesterWantsToDisplayLoadingView(loading);
+    QApplication::processEvents();
+
+    QWidget* host = c->view();
+    EXPECT_EQ(loading->geometry(), host->rect());
+    EXPECT_EQ(host->childAt(QPoint(450, 320)), cancel);
+    QTest::mouseClick(host->childAt(QPoint(450, 320)), Qt::LeftButton);
+    EXPECT_EQ(cancelled, 1);
+
+    // The empty area belongs to the screen beneath.
+    QWidget* beneath = host->childAt(QPoint(200, 600));
+    ASSERT_NE(beneath, nullptr);
+    EXPECT_NE(beneath, loading);
+    EXPECT_TRUE(c->viewerView()->isAncestorOf(beneath));
+
+    // A control added later takes its clicks too.
+    auto* late = new QPushButton(QStringLiteral("Later"), loading);
+    late->setGeometry(100, 100, 80, 30);
+    late->show();
+    QApplication::processEvents();
+    EXPECT_EQ(host->childAt(QPoint(120, 110)), late);
+
+    window->resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(loading->geometry(), host->rect());
+}
+
 } // namespace
