@@ -3,8 +3,10 @@
 #include <memory>
 
 #include "app/AppStartupHooks.h"
+#include "app/QVRWindowManager.h"
 #include "creator/window/CreatorOutput.h"
 #include "viewer/QVRViewerDownloadViewController.h"
+#include "viewer/QVRViewerWindow.h"
 #include "viewer/output/ViewerOutput.h"
 
 namespace {
@@ -42,4 +44,11 @@ void registerViewerLibrary()
         return std::make_unique<QVRViewerDownloadViewController>();
     };
     CreatorOutput::registerOutput(std::make_shared<ViewerCreatorOutput>());
+    // Documents opened for viewing play in a viewer window; the open request hands it the document.
+    QVRWindowManager::setViewerWindowFactory([](const std::shared_ptr<ZERI_TessarineModel>& document) -> QWidget* {
+        auto* window = new QVRViewerWindow;
+        if (document)
+            window->openRequesterHasFinishedLoadingModel(document);
+        return window;
+    });
 }

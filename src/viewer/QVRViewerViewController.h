@@ -1,0 +1,119 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QKeyCombination>
+#include <QPointer>
+
+#include "controls/ViewController.h"
+#include "elements/players/QVR_AVPlayerVideoPlayingView.h"
+#include "elements/players/QVR_YouTubeVideoPlayingView.h"
+#include "platform/NotificationCenter.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
+#include "viewer/QVR_GalleryViewerView.h"
+#include "viewer/QVR_PDFViewerView.h"
+#include "viewer/QVR_TessarineViewerView.h"
+
+class QPushButton;
+class ZERI_MixedMediaObjectProxy;
+class ZERI_WebDownloader;
+
+// The controller around the presentation player: it owns the player, the left and right page buttons and the
+// modal views opened over the player (galleries and PDFs). Keys pressed in the player, or in a modal view it
+// owns, arrive as "TessarineViewerViewKeyDownNotificationName" posts and page the player, open the front-most
+// openable object of the screen or close the modal view.
+//
+// Link clicks count only when posted with the controller's window as sender. Main thread only.
+class QVRViewerViewController : public ViewController, public TessarineViewerViewDelegate {
+    Q_OBJECT
+public:
+    static const QString kDidChangePageNotification; // "QVOViewerDidChangePageNotification"
+
+    explicit QVRViewerViewController(QObject* parent = nullptr);
+    ~QVRViewerViewController() override;
+
+    QVR_TessarineViewerView* viewerView();
+    std::shared_ptr<ZERI_TessarineModel> tessarineModel();
+    QPushButton* leftButton();
+    QPushButton* rightButton();
+
+    // Escape's first claim: the host pops an embedded flow when it can. Answers whether it did.
+    void setEscapeHandler(std::function<bool()> handler) { m_escapeHandler = std::move(handler); }
+
+    // Shows a loading view (or the download panel) over the player, at its size. Only its controls take
+    // clicks: a click on its empty area reaches the screen beneath.
+    void addLoadingView(QWidget* loadingView);
+
+    void navigationButtonPressed(QObject* sender);
+    void openFirstOpenableObject();
+    void openGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void playPDFWithPDFObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // A video file that arrives within this many seconds of the click plays by itself.
+    static constexpr double kAutoplayDownloadLimitSeconds = 5.0;
+
+    // Local videos: a file on disk plays; a missing one downloads first.
+    void playOrDownloadVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void playVideoWithVideoObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void playYoutubeVideoAtStringURL(const QString& urlString);
+    // Fetches the object's PDF or video file, watching one download at a time: a request for another object
+    // moves the watch to it (the earlier download runs on unwatched).
+    void downloadMediaForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void cancelDownloadForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    std::shared_ptr<ZERI_MixedMediaObjectProxy> watchedDownloadObject() const { return m_watchedObject.lock(); }
+    void dismissVideoPlayingView();
+    void dismissYoutubeView();
+    void dismissAnyModalView();
+    void dismissGalleryView();
+    void dismissPDFView();
+    bool isModalViewShown() const;
+    void updateArrows();
+
+    QVR_GalleryViewerView* galleryViewerView() const { return m_galleryViewerView; }
+    QVR_PDFViewerView* pdfViewerView() const { return m_pdfViewerView; }
+    QVR_AVPlayerVideoPlayingView* videoPlayingView() const { return m_videoPlayingView; }
+    QVR_YouTubeVideoPlayingView* youTubePlayingView() const { return m_youTubePlayingView; }
+
+    // TessarineViewerViewDelegate
+    void tessarineViewerWillScrollToLastPage() override;
+    void tessarineViewerWillScrollToFirstPage() override;
+    void tessarineViewerWillScrollAwayFromLastPage() override;
+    void tessarineViewerWillScrollAwayFromFirstPage() override;
+    void tessarineViewerDidFinishAutoplay(QVR_TessarineViewerView* viewer) override;
+
+signals:
+    void currentPage(int page);
+    void autoAdvancePaused(bool paused);
+    void autoplayFinished();
+
+protected:
+    void loadView() override;
+
+private:
+    void globalKeyDown(const Notification& notification);
+    void galleryPressed(const Notification& notification);
+    void pdfLinkPressed(const Notification& notification);
+    void localVideoPressed(const Notification& notification);
+    void youtubeVideoPressed(const Notification& notification);
+    void openOrDownloadPDF(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void onDownloadStatusChangedForObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void forgetDownload();
+    bool isFromOwnWindow(const Notification& notification);
+    void placeModalView(QWidget* modal);
+    void observeModalKeys(QWidget* modal);
+
+    QPointer<QVR_TessarineViewerView> m_viewerView;
+    QPointer<QPushButton> m_leftButton;
+    QPointer<QPushButton> m_rightButton;
+    QPointer<QVR_GalleryViewerView> m_galleryViewerView;
+    QPointer<QVR_PDFViewerView> m_pdfViewerView;
+    QPointer<QVR_AVPlayerVideoPlayingView> m_videoPlayingView;
+    QPointer<QVR_YouTubeVideoPlayingView> m_youTubePlayingView;
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> m_watchedObject;
+    std::shared_ptr<ZERI_WebDownloader> m_watchedDownloader;
+    ObjectUpdateNotifierObserver m_downloadObserver;
+    NotificationObservation m_youtubeKeyObservation;
+    std::function<bool()> m_escapeHandler;
+    std::vector<NotificationObservation> m_observations;
+    NotificationObservation m_modalKeyObservation;
+};
