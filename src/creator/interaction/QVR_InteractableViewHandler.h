@@ -81,8 +81,12 @@ public:
     QVR_SelectedItemView* selectedViewOverlay() const { return m_frame; }
     // Shows this board's selection in the window's frame (the window calls it when it shows the board).
     void pushSelectionToFrame();
+    // Ends a crop on this board, keeping (true) or dropping its changes. Crop mode hooks in through
+    // croppingDidEnd; without a crop under way it changes nothing.
+    void croppingEnded(bool keepChanges) { emit croppingDidEnd(keepChanges); }
 
 signals:
+    void croppingDidEnd(bool keepChanges);
     void selectionChanged();
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
     void translationStarted(bool nudging);

@@ -12,7 +12,7 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QSplitter;
-class QStackedWidget;
+class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
 class QVRThumbnailController;
 #include "controls/UniversalPopover.h"
@@ -67,7 +67,7 @@ public:
     // Thumbnail items: one per screen, then the add-screen item.
     QVRThumbnailBar* theThumbnailBarView() const { return m_thumbnailBar; }
     QVRThumbnailController* thumbnailController() const { return m_thumbnailController; }
-    QWidget* theCanvasView() const;
+    QVR_CreatorCanvasView* theCanvasView() const;
     QSplitter* theSplitView() const { return m_splitter; }
     QWidget* sideBarView() const { return m_sideBar; }
     int sideBarWidth() const;
@@ -98,6 +98,11 @@ public:
     Q_INVOKABLE void performShiftDown(uint mask) { nudge(0, 1, mask | uint(Qt::ShiftModifier)); }
     Q_INVOKABLE bool canDelete() const;
     Q_INVOKABLE void performDelete(uint mask);
+    // File menu commands, forwarded by the canvas to the publishing part (disabled until one registers).
+    Q_INVOKABLE bool canSaveDraft() const;
+    Q_INVOKABLE void performSaveDraft(uint mask);
+    Q_INVOKABLE bool canPublish() const;
+    Q_INVOKABLE void performPublish(uint mask);
     Q_INVOKABLE bool canSelectAll() const;
     Q_INVOKABLE void performSelectAll(uint mask);
     bool isOnlyWindowForTessarine() const;
@@ -139,7 +144,7 @@ private:
     void nudge(int dx, int dy, uint mask);
 
     QSplitter* m_splitter = nullptr;
-    QStackedWidget* m_canvas = nullptr;
+    QVR_CreatorCanvasView* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
     QPointer<UniversalPopover> m_addScreenPopover;

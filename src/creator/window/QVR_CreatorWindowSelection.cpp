@@ -1,6 +1,6 @@
 // The creator window's selection frame and the Edit menu commands that act on the shown board's selection.
-#include <QStackedWidget>
 
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -21,6 +21,7 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
 {
     if (!m_selectedItemView) {
         m_selectedItemView = new QVR_SelectedItemView(this);
+        m_canvas->setSelectionFrame(m_selectedItemView);
         // The frame shows the selection of whichever board is shown.
         connect(m_canvas, &QStackedWidget::currentChanged, m_selectedItemView, [this] {
             if (auto* handler = shownHandler(this))
