@@ -373,7 +373,8 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             m_canvas->addWidget(board);
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
-            new QVR_InteractableViewHandler(board); // owned by the board
+            auto* handler = new QVR_InteractableViewHandler(board); // owned by the board
+            handler->setCommandsBlocked([this] { return isAddingContent(); });
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);

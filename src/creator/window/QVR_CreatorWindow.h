@@ -103,6 +103,15 @@ public:
     Q_INVOKABLE void performSaveDraft(uint mask);
     Q_INVOKABLE bool canPublish() const;
     Q_INVOKABLE void performPublish(uint mask);
+    // Stacking order of the shown board's selection; To Front and To Back are enabled with Forward and Backward.
+    Q_INVOKABLE bool canBringForward() const;
+    Q_INVOKABLE bool canBringToFront() const { return canBringForward(); }
+    Q_INVOKABLE bool canSendBackward() const;
+    Q_INVOKABLE bool canSendToBack() const { return canSendBackward(); }
+    Q_INVOKABLE void performBringForward(uint mask);
+    Q_INVOKABLE void performBringToFront(uint mask);
+    Q_INVOKABLE void performSendBackward(uint mask);
+    Q_INVOKABLE void performSendToBack(uint mask);
     Q_INVOKABLE bool canSelectAll() const;
     Q_INVOKABLE void performSelectAll(uint mask);
     bool isOnlyWindowForTessarine() const;

@@ -58,6 +58,42 @@ void QVR_CreatorWindow::performDelete(uint mask)
         m_selectedItemView->performDelete(mask);
 }
 
+bool QVR_CreatorWindow::canBringForward() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canBringForward();
+}
+
+bool QVR_CreatorWindow::canSendBackward() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canSendBackward();
+}
+
+void QVR_CreatorWindow::performBringForward(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+        handler->bringForward();
+}
+
+void QVR_CreatorWindow::performBringToFront(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+        handler->bringToFront();
+}
+
+void QVR_CreatorWindow::performSendBackward(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+        handler->sendBackward();
+}
+
+void QVR_CreatorWindow::performSendToBack(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+        handler->sendToBack();
+}
+
 bool QVR_CreatorWindow::canSelectAll() const
 {
     const auto* board = theArtBoard();
