@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QClipboard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -198,4 +200,44 @@ TEST(CanvasCommands, DeleteIsOneStepAndLeavesTextBeingEditedToTheKey)
     w.window->performBringToFront(0);
     EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
     EXPECT_EQ(w.undo().undoCount(), steps);
+}
+
+TEST(CanvasCommands, CopyWritesTheSelectionBackToFrontAndCutIsOneStep)
+{
+    CommandsWindow w;
+    // C, then A and B: the clipboard holds them in stacking order.
+    w.select(QStringLiteral("CAB"));
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 3u);
+    QSignalSpy written(w.handler(), &QVR_InteractableViewHandler::copyWritten);
+    QGuiApplication::clipboard()->clear();
+    w.window->performCopy(0);
+    EXPECT_EQ(w.undo().undoCount(), 0);
+    ASSERT_TRUE(written.wait(5000));
+    auto pasted = ZERI_MixedMediaObject::pasteboardReadObjects();
+    ASSERT_EQ(pasted.size(), 3u);
+    EXPECT_EQ((*pasted[0])->frame().left(), 50);
+    EXPECT_EQ((*pasted[1])->frame().left(), 150);
+    EXPECT_EQ((*pasted[2])->frame().left(), 250);
+
+    // Cut: the clipboard and one step; undo brings the objects back.
+    w.select(QStringLiteral("BD"));
+    w.window->performCut(0);
+    EXPECT_EQ(w.order(), QStringLiteral("AC"));
+    EXPECT_EQ(w.undo().undoCount(), 1);
+    ASSERT_TRUE(written.wait(5000));
+    EXPECT_EQ(ZERI_MixedMediaObject::pasteboardReadObjects().size(), 2u);
+    ASSERT_TRUE(w.undo().undo());
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+
+    // While content is being added, copy and cut leave the clipboard and the screen alone.
+    QApplication::processEvents();
+    w.select(QStringLiteral("A"));
+    w.handler()->setCommandsBlocked([] { return true; });
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(w.window->canCopy());
+    w.window->performCopy(0);
+    w.window->performCut(0);
+    QTest::qWait(50);
+    EXPECT_TRUE(ZERI_MixedMediaObject::pasteboardReadObjects().empty());
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
 }

@@ -77,6 +77,12 @@ public:
     // selection (a single text being edited keeps the key unless Ctrl is held); the stacking commands move
     // the selected objects among the screen's objects, keeping their relative order. While content is being
     // added (`setCommandsBlocked`) they do nothing.
+    // Copy writes the selection's objects (back to front) to the clipboard once their files are linked into the
+    // temporary folder, which happens on a worker: the call returns at once and copyWritten() follows. Cut copies,
+    // then deletes as Delete does.
+    bool canCopySelection() const { return canDeleteSelection(); }
+    void copySelection();
+    void cutSelection(uint modifierMask);
     bool canDeleteSelection() const;
     void deleteSelection(uint modifierMask);
     bool canBringForward() const;
@@ -107,6 +113,8 @@ public:
     void croppingEnded(bool keepChanges) { emit croppingDidEnd(keepChanges); }
 
 signals:
+    // A copy reached the clipboard.
+    void copyWritten();
     void croppingDidEnd(bool keepChanges);
     void selectionChanged();
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.

@@ -5,10 +5,12 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "storage/MixedMediaObjectStorage.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
 using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
@@ -42,6 +44,35 @@ void QVR_InteractableViewHandler::changeScreen(const std::function<void(ZERI_Flo
     edit(*screen);
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+}
+
+namespace {
+// Only the latest copy writes the clipboard: an earlier one still linking files is outrun.
+quint64 g_latestCopy = 0;
+} // namespace
+
+void QVR_InteractableViewHandler::copySelection()
+{
+    if (!canCopySelection())
+        return;
+    const quint64 copyNumber = ++g_latestCopy;
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+    QPointer<QVR_InteractableViewHandler> self(this);
+    MixedMediaObjectStorage::getCopiesForTempDirectory(selectedObjectsOfScreen(), [self, copyNumber](auto copies) {
+        if (copyNumber != g_latestCopy)
+            return;
+        ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+        if (self)
+            emit self->copyWritten();
+    });
+}
+
+void QVR_InteractableViewHandler::cutSelection(uint modifierMask)
+{
+    if (!canCopySelection())
+        return;
+    copySelection();
+    deleteSelection(modifierMask);
 }
 
 bool QVR_InteractableViewHandler::canDeleteSelection() const

@@ -104,6 +104,10 @@ public:
     Q_INVOKABLE bool canPublish() const;
     Q_INVOKABLE void performPublish(uint mask);
     // Stacking order of the shown board's selection; To Front and To Back are enabled with Forward and Backward.
+    Q_INVOKABLE bool canCopy() const;
+    Q_INVOKABLE bool canCut() const { return canCopy(); }
+    Q_INVOKABLE void performCopy(uint mask);
+    Q_INVOKABLE void performCut(uint mask);
     Q_INVOKABLE bool canBringForward() const;
     Q_INVOKABLE bool canBringToFront() const { return canBringForward(); }
     Q_INVOKABLE bool canSendBackward() const;

@@ -58,6 +58,24 @@ void QVR_CreatorWindow::performDelete(uint mask)
         m_selectedItemView->performDelete(mask);
 }
 
+bool QVR_CreatorWindow::canCopy() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canCopySelection();
+}
+
+void QVR_CreatorWindow::performCopy(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+        handler->copySelection();
+}
+
+void QVR_CreatorWindow::performCut(uint mask)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+        handler->cutSelection(mask);
+}
+
 bool QVR_CreatorWindow::canBringForward() const
 {
     const auto* handler = shownHandler(this);
