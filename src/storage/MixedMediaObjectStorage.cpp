@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,14 @@ QHash<const ZERI_MixedMediaObjectProxy*, std::shared_ptr<Operation>>& runningSet
 Error assetError(int code, const QString& message)
 {
     return Error(QString::fromLatin1(ContentAssetStorage::errorDomain), code, message);
+}
+
+// A second name for the file where the file system allows it (no bytes copied), else a copy.
+bool linkOrCopy(const QString& source, const QString& target)
+{
+    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    return QFile::copy(source, target);
 }
 
 QString newFileName(const QString& extension)
@@ -509,12 +519,67 @@ MixedMediaObjectStorage::getCopyForTempDirectory(const std::shared_ptr<ZERI_Mixe
         if (source.isEmpty())
             continue;
         const QString target = QDir(folder).filePath(newFileName(QFileInfo(source).suffix()));
-        if (QFile::copy(source, target))
+        if (linkOrCopy(source, target))
             copies[i]->setExternalURL(QUrl::fromLocalFile(target));
         else
             qCWarning(lcStorage) << "cannot copy" << source << "for the clipboard";
     }
     return copy;
+}
+
+void MixedMediaObjectStorage::getCopiesForTempDirectory(
+    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
+    std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done)
+{
+    struct FileJob {
+        QString source, target;
+        std::shared_ptr<ZERI_ContentAsset> asset; // touched on the main thread only
+        bool linked = false;
+    };
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
+    auto jobs = std::make_shared<std::vector<FileJob>>();
+    const QString folder = tempDirectoryForCopies();
+    QDir().mkpath(folder);
+    for (const auto& object : objects) {
+        if (!object || !object->object())
+            continue;
+        auto copy = object->object()->copy(false);
+        const auto sources = object->object()->getAllContentAssets();
+        const auto targets = copy->object()->getAllContentAssets();
+        for (size_t i = 0; i < targets.size() && i < sources.size(); ++i) {
+            const QString source = fileOnDisk(sources[i]);
+            if (!source.isEmpty())
+                jobs->push_back({source, QDir(folder).filePath(newFileName(QFileInfo(source).suffix())), targets[i]});
+        }
+        copies.push_back(std::move(copy));
+    }
+    // The worker sees only the paths; the assets stay with the main thread, which sets them when it is done.
+    std::vector<std::pair<QString, QString>> paths;
+    for (const FileJob& job : *jobs)
+        paths.emplace_back(job.source, job.target);
+    auto finish = [jobs, copies = std::move(copies), done = std::move(done)](const std::vector<bool>& linked) {
+        for (size_t i = 0; i < jobs->size() && i < linked.size(); ++i) {
+            if (linked[i])
+                (*jobs)[i].asset->setExternalURL(QUrl::fromLocalFile((*jobs)[i].target));
+            else
+                qCWarning(lcStorage) << "cannot copy" << (*jobs)[i].source << "for the clipboard";
+        }
+        if (done)
+            done(copies);
+    };
+    const bool posted = WorkerThreads::shared().post([paths, finish]() mutable {
+        std::vector<bool> linked;
+        linked.reserve(paths.size());
+        for (const auto& [source, target] : paths)
+            linked.push_back(linkOrCopy(source, target));
+        MainThread::run([finish = std::move(finish), linked = std::move(linked)] { finish(linked); }, false);
+    });
+    if (!posted) {
+        std::vector<bool> linked;
+        for (const auto& [source, target] : paths)
+            linked.push_back(linkOrCopy(source, target));
+        finish(linked);
+    }
 }
 
 void MixedMediaObjectStorage::clearTempDirectoryForCopies()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 #include <memory>
 
 #include <QImage>
@@ -78,5 +79,10 @@ public:
     static std::shared_ptr<ZERI_MixedMediaObjectProxy>
     getCopyForTempDirectory(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     static void clearTempDirectoryForCopies();
+    // Copies of `objects` (same ids, same order) for the clipboard, their asset files hard-linked into the same
+    // folder on a worker thread (copied where linking fails). `done` runs later on the main thread.
+    static void
+    getCopiesForTempDirectory(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
+                              std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done);
     static QString tempDirectoryForCopies();
 };

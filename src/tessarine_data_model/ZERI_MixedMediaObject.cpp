@@ -148,6 +148,25 @@ void ZERI_MixedMediaObject::pasteboardCopyObject(const std::shared_ptr<ZERI_Mixe
     clipboard->setMimeData(data);
 }
 
+void ZERI_MixedMediaObject::pasteboardCopyObjects(
+    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects)
+{
+    QJsonArray entries;
+    for (const auto& object : objects)
+        if (object && object->object())
+            entries.append((*object)->jsonDictionary());
+    if (entries.isEmpty())
+        return;
+    auto* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) {
+        qCWarning(lcTessarineDataModel) << "no clipboard to copy objects to";
+        return;
+    }
+    auto* data = new QMimeData;
+    data->setData(kPasteboardType, Json::write(entries));
+    clipboard->setMimeData(data);
+}
+
 void ZERI_MixedMediaObject::pasteboardCutObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
 {
     if (!object)

@@ -51,6 +51,8 @@ public:
     // Pasteboard: the object's dictionary under "com.tessarine.mixedMediaObjectPasteboardType" on the clipboard.
     static const QString kPasteboardType;
     static void pasteboardCopyObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // Writes all the objects, in this order, in one clipboard change (nothing for none).
+    static void pasteboardCopyObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects);
     // Copies, then removes the object from its screen.
     static void pasteboardCutObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     // The objects on the clipboard (new ids, no screen yet); empty when it holds none.

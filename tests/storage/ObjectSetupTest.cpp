@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -7,6 +9,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include "LocalHttpServer.h"
@@ -321,6 +324,39 @@ TEST_F(ObjectSetupTest, TemporaryCopyHasItsOwnFiles)
     MixedMediaObjectStorage::clearTempDirectoryForCopies();
     EXPECT_FALSE(QFileInfo::exists(copied));
     EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST_F(ObjectSetupTest, ClipboardCopiesShareTheirFilesByLinksAndComeBackInOrderOnTheMainThread)
+{
+    const QString first = package->assetsPath() + QStringLiteral("/first.png");
+    const QString second = package->assetsPath() + QStringLiteral("/second.png");
+    ASSERT_TRUE(writeBytes(first, pngBytes(4, 4)));
+    ASSERT_TRUE(writeBytes(second, pngBytes(8, 8)));
+    auto a = addImageObject(*document, first);
+    auto b = addImageObject(*document, second);
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
+    bool done = false, onMainThread = false;
+    MixedMediaObjectStorage::getCopiesForTempDirectory({b, nullptr, a}, [&](auto result) {
+        copies = std::move(result);
+        onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        done = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_TRUE(onMainThread);
+    ASSERT_EQ(copies.size(), 2u) << "a missing object is left out";
+    const QString copiedB = copies[0]->object()->originalImageAsset()->localFilePath();
+    const QString copiedA = copies[1]->object()->originalImageAsset()->localFilePath();
+    EXPECT_EQ(QFileInfo(copiedA).path(), MixedMediaObjectStorage::tempDirectoryForCopies());
+    EXPECT_EQ(readBytes(copiedB), readBytes(second));
+    EXPECT_EQ(readBytes(copiedA), readBytes(first));
+    struct stat original {
+    }, linked{};
+    ASSERT_EQ(::stat(QFile::encodeName(first).constData(), &original), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(copiedA).constData(), &linked), 0);
+    EXPECT_EQ(original.st_ino, linked.st_ino) << "the same file under a second name";
+    EXPECT_EQ(a->object()->originalImageAsset()->localFilePath(), first) << "the source keeps its file";
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+    EXPECT_TRUE(QFileInfo::exists(first));
 }
 
 TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheSite)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@ class QVR_MouseMonitor;
 class QVR_SingleScreenArtBoardView;
 class UndoableAction;
 class ZERI_FlowModel;
+class ZERI_FlowScreenModel;
 class ZERI_MixedMediaObjectProxy;
 
 // The editing controller of one editable art board: hover feedback, selection (click, Shift/Ctrl-click, rubber
@@ -71,7 +73,32 @@ public:
     void dragEnded(QGraphicsObject* item, QPointF translation) override;
     void hoverChanged(QGraphicsObject* item) override;
 
-    // QVR_SelectedItemHandler. Deleting and Enter belong to the canvas commands, wired later.
+    // Edit commands on the selection, each one undo step that pages back to this screen. Delete removes the
+    // selection (a single text being edited keeps the key unless Ctrl is held); the stacking commands move
+    // the selected objects among the screen's objects, keeping their relative order. While content is being
+    // added (`setCommandsBlocked`) they do nothing.
+    // Copy writes the selection's objects (back to front) to the clipboard once their files are linked into the
+    // temporary folder, which happens on a worker: the call returns at once and copyWritten() follows. Cut copies,
+    // then deletes as Delete does.
+    bool canCopySelection() const { return canDeleteSelection(); }
+    void copySelection();
+    void cutSelection(uint modifierMask);
+    bool canDeleteSelection() const;
+    void deleteSelection(uint modifierMask);
+    bool canBringForward() const;
+    bool canSendBackward() const;
+    void bringForward();
+    void bringToFront();
+    void sendBackward();
+    void sendToBack();
+    void setCommandsBlocked(std::function<bool()> blocked) { m_commandsBlocked = std::move(blocked); }
+
+    // QVR_SelectedItemHandler. Enter belongs to crop mode, wired later.
+    void wantsToDeleteViews(const std::vector<QVR_MixedMediaElementContainingView*>&, uint mask) override
+    {
+        deleteSelection(mask);
+    }
+    bool performsDelete() const override { return true; }
     void wantsToMoveViews(int dx, int dy, uint mask) override { nudge(dx, dy, mask); }
     void wantsToDeselectAllViews() override { deselectAll(); }
     void willHideForNudge() override;
@@ -81,8 +108,14 @@ public:
     QVR_SelectedItemView* selectedViewOverlay() const { return m_frame; }
     // Shows this board's selection in the window's frame (the window calls it when it shows the board).
     void pushSelectionToFrame();
+    // Ends a crop on this board, keeping (true) or dropping its changes. Crop mode hooks in through
+    // croppingDidEnd; without a crop under way it changes nothing.
+    void croppingEnded(bool keepChanges) { emit croppingDidEnd(keepChanges); }
 
 signals:
+    // A copy reached the clipboard.
+    void copyWritten();
+    void croppingDidEnd(bool keepChanges);
     void selectionChanged();
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
     void translationStarted(bool nudging);
@@ -90,6 +123,12 @@ signals:
 
 private:
     enum class DragKind { None, RubberBand, Translate, Handle };
+
+    bool commandsBlocked() const { return m_commandsBlocked && m_commandsBlocked(); }
+    // The selected objects that belong to this board's screen, in selection order (back to front).
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> selectedObjectsOfScreen() const;
+    // Runs `edit` on the screen as one undo step of its flow, paging back to the screen on undo.
+    void changeScreen(const std::function<void(ZERI_FlowScreenModel&)>& edit);
 
     void sortAndNotify(const std::vector<QVR_MixedMediaElementContainingView*>& before);
     void prune() const;
@@ -113,4 +152,5 @@ private:
     DragKind m_dragKind = DragKind::None;
     QPointF m_pressPoint;
     bool m_deselectedOnMouseDown = false;
+    std::function<bool()> m_commandsBlocked;
 };

@@ -6,7 +6,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -14,6 +13,7 @@
 #include "app/QVRWindowManager.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
@@ -42,6 +42,7 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
+constexpr int kAddScreenAnchorDrop = 14;
 } // namespace
 
 QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
@@ -64,13 +65,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     content->setSpacing(0);
     m_splitter = new QSplitter(Qt::Vertical, contentView());
     m_splitter->setChildrenCollapsible(true);
-    m_canvas = new QStackedWidget(m_splitter);
-    m_emptyCanvas = new QWidget(m_canvas);
-    m_emptyCanvas->setAutoFillBackground(true);
-    QPalette emptyPalette = m_emptyCanvas->palette();
-    emptyPalette.setColor(QPalette::Window, QColor::fromRgbF(0.87f, 0.87f, 0.87f));
-    m_emptyCanvas->setPalette(emptyPalette);
-    m_canvas->addWidget(m_emptyCanvas);
+    m_canvas = new QVR_CreatorCanvasView(m_splitter);
+    m_canvas->setIsAddingContentProvider([this] { return isAddingContent(); });
+    m_emptyCanvas = m_canvas->emptyPage();
     auto* thumbnailScroller = new QScrollArea(m_splitter);
     thumbnailScroller->setFrameShape(QFrame::NoFrame);
     thumbnailScroller->setWidgetResizable(false);
@@ -118,7 +115,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {
         if (row >= 0 && row < static_cast<int>(m_artboards.size()))
-            m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(row)]);
+            m_canvas->setTheArtBoard(m_artboards[static_cast<std::size_t>(row)]);
     });
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
@@ -182,14 +179,36 @@ bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
     return INAppStoreWindow::eventFilter(watched, event);
 }
 
-QWidget* QVR_CreatorWindow::theCanvasView() const
+QVR_CreatorCanvasView* QVR_CreatorWindow::theCanvasView() const
 {
     return m_canvas;
 }
 
 QVR_SingleScreenArtBoardView* QVR_CreatorWindow::theArtBoard() const
 {
-    return qobject_cast<QVR_SingleScreenArtBoardView*>(m_canvas->currentWidget());
+    return m_canvas->theArtBoard();
+}
+
+bool QVR_CreatorWindow::canSaveDraft() const
+{
+    return m_canvas->canSaveDraft();
+}
+
+void QVR_CreatorWindow::performSaveDraft(uint)
+{
+    if (canSaveDraft())
+        m_canvas->saveDraft();
+}
+
+bool QVR_CreatorWindow::canPublish() const
+{
+    return m_canvas->canPublish();
+}
+
+void QVR_CreatorWindow::performPublish(uint)
+{
+    if (canPublish())
+        m_canvas->publish(false);
 }
 
 QVR_CreatorSingleScreen* QVR_CreatorWindow::currentlyDisplayedSingleScreen() const
@@ -209,7 +228,7 @@ void QVR_CreatorWindow::setCurrentIndex(int index)
     if (index < 0 || index >= static_cast<int>(m_artboards.size()))
         return;
     m_thumbnailBar->setSelectionIndexes({index});
-    m_canvas->setCurrentWidget(m_artboards[static_cast<std::size_t>(index)]);
+    m_canvas->setTheArtBoard(m_artboards[static_cast<std::size_t>(index)]);
 }
 
 int QVR_CreatorWindow::sideBarWidth() const
@@ -249,6 +268,7 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
     m_sideMenuObserver.reset();
     m_flowModelObserver.reset();
     m_currentModel = document;
+    m_canvas->setDocument(document);
     QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
     applySideMenuState();
     m_toolBarView->updateButtonStates();
@@ -301,7 +321,7 @@ void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<
     cleanModelIfOnlyCreatorWindow();
     if (const auto manager = document->documentVideoCompressionManager())
         manager->resumeCompressionForAssetsOfDataModelItem(document);
-    m_canvas->setCurrentWidget(m_emptyCanvas);
+    m_canvas->setTheArtBoard(nullptr);
     for (QVR_SingleScreenArtBoardView* board : m_artboards) {
         m_canvas->removeWidget(board);
         board->deleteLater();
@@ -353,7 +373,8 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             m_canvas->addWidget(board);
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
-            new QVR_InteractableViewHandler(board); // owned by the board
+            auto* handler = new QVR_InteractableViewHandler(board); // owned by the board
+            handler->setCommandsBlocked([this] { return isAddingContent(); });
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);
@@ -367,12 +388,12 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
         if (!board)
             continue;
         if (board == shown)
-            m_canvas->setCurrentWidget(m_emptyCanvas);
+            m_canvas->setTheArtBoard(nullptr);
         m_canvas->removeWidget(board);
         board->deleteLater();
     }
     if (!theArtBoard() && !m_artboards.empty())
-        m_canvas->setCurrentWidget(m_artboards.front());
+        m_canvas->setTheArtBoard(m_artboards.front());
     if (m_thumbnailBar->currentIndex() < 0 && !m_artboards.empty())
         m_thumbnailBar->setSelectionIndexes({0});
 }
@@ -389,7 +410,7 @@ void QVR_CreatorWindow::updateScrollViews()
     const int count = static_cast<int>(m_artboards.size());
     if (count == 0) {
         // No screens: no board shows.
-        m_canvas->setCurrentWidget(m_emptyCanvas);
+        m_canvas->setTheArtBoard(nullptr);
         m_thumbnailBar->setSelectionIndexes({});
         return;
     }
@@ -522,14 +543,28 @@ void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popove
     chooser->setParent(popover);
     popover->setPreferedPopoverArrowPosition(popoverPosition);
     m_addScreenPopover = popover;
-    popover->presentPopoverInView(contentView(), UniversalPopover::ArrowPositionAll,
-                                  QRectF(contentView()->mapFrom(this, rect.topLeft()), rect.size()), false);
+    // The chooser sits in a shield over the window: a click beside it closes it, and the window keeps its size
+    // meanwhile. The anchor sits a little below the add item.
+    QPointer<QVR_CreatorWindow> self(this);
+    MouseEventShieldWindow* shield = m_canvas->presentShield([self] {
+        if (self)
+            self->dismissAddScreenPopover();
+    });
+    QWidget* host = shield ? static_cast<QWidget*>(shield->closeOnClickView()) : contentView();
+    if (shield)
+        host->resize(shield->size());
+    const QPoint anchor = host->mapFrom(this, rect.topLeft()) + QPoint(0, kAddScreenAnchorDrop);
+    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, QRectF(anchor, rect.size()), false);
 }
 
 void QVR_CreatorWindow::dismissAddScreenPopover()
 {
     QPointer<UniversalPopover> popover = m_addScreenPopover;
     m_addScreenPopover = nullptr;
+    // The popover goes with the shield; reparent it so its closing animation can finish.
+    if (popover && m_canvas->shield() && m_canvas->shield()->isAncestorOf(popover))
+        popover->setParent(contentView());
+    m_canvas->dismissShield();
     if (popover)
         popover->dismissPopoverAnimated(false, [popover] {
             if (popover)

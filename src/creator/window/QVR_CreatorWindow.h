@@ -12,7 +12,7 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QSplitter;
-class QStackedWidget;
+class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
 class QVRThumbnailController;
 #include "controls/UniversalPopover.h"
@@ -67,7 +67,7 @@ public:
     // Thumbnail items: one per screen, then the add-screen item.
     QVRThumbnailBar* theThumbnailBarView() const { return m_thumbnailBar; }
     QVRThumbnailController* thumbnailController() const { return m_thumbnailController; }
-    QWidget* theCanvasView() const;
+    QVR_CreatorCanvasView* theCanvasView() const;
     QSplitter* theSplitView() const { return m_splitter; }
     QWidget* sideBarView() const { return m_sideBar; }
     int sideBarWidth() const;
@@ -98,6 +98,24 @@ public:
     Q_INVOKABLE void performShiftDown(uint mask) { nudge(0, 1, mask | uint(Qt::ShiftModifier)); }
     Q_INVOKABLE bool canDelete() const;
     Q_INVOKABLE void performDelete(uint mask);
+    // File menu commands, forwarded by the canvas to the publishing part (disabled until one registers).
+    Q_INVOKABLE bool canSaveDraft() const;
+    Q_INVOKABLE void performSaveDraft(uint mask);
+    Q_INVOKABLE bool canPublish() const;
+    Q_INVOKABLE void performPublish(uint mask);
+    // Stacking order of the shown board's selection; To Front and To Back are enabled with Forward and Backward.
+    Q_INVOKABLE bool canCopy() const;
+    Q_INVOKABLE bool canCut() const { return canCopy(); }
+    Q_INVOKABLE void performCopy(uint mask);
+    Q_INVOKABLE void performCut(uint mask);
+    Q_INVOKABLE bool canBringForward() const;
+    Q_INVOKABLE bool canBringToFront() const { return canBringForward(); }
+    Q_INVOKABLE bool canSendBackward() const;
+    Q_INVOKABLE bool canSendToBack() const { return canSendBackward(); }
+    Q_INVOKABLE void performBringForward(uint mask);
+    Q_INVOKABLE void performBringToFront(uint mask);
+    Q_INVOKABLE void performSendBackward(uint mask);
+    Q_INVOKABLE void performSendToBack(uint mask);
     Q_INVOKABLE bool canSelectAll() const;
     // The Screen menu's properties sheet, when the inspector registered one.
     Q_INVOKABLE void performShowScreenProperties(uint mask);
@@ -141,7 +159,7 @@ private:
     void nudge(int dx, int dy, uint mask);
 
     QSplitter* m_splitter = nullptr;
-    QStackedWidget* m_canvas = nullptr;
+    QVR_CreatorCanvasView* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
     QPointer<UniversalPopover> m_addScreenPopover;

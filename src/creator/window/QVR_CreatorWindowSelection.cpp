@@ -1,6 +1,6 @@
 // The creator window's selection frame and the Edit menu commands that act on the shown board's selection.
-#include <QStackedWidget>
 
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 
@@ -25,6 +25,7 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
 {
     if (!m_selectedItemView) {
         m_selectedItemView = new QVR_SelectedItemView(this);
+        m_canvas->setSelectionFrame(m_selectedItemView);
         // The frame shows the selection of whichever board is shown.
         connect(m_canvas, &QStackedWidget::currentChanged, m_selectedItemView, [this] {
             if (auto* handler = shownHandler(this))
@@ -68,6 +69,60 @@ void QVR_CreatorWindow::performDelete(uint mask)
 {
     if (canDelete())
         m_selectedItemView->performDelete(mask);
+}
+
+bool QVR_CreatorWindow::canCopy() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canCopySelection();
+}
+
+void QVR_CreatorWindow::performCopy(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+        handler->copySelection();
+}
+
+void QVR_CreatorWindow::performCut(uint mask)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+        handler->cutSelection(mask);
+}
+
+bool QVR_CreatorWindow::canBringForward() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canBringForward();
+}
+
+bool QVR_CreatorWindow::canSendBackward() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && handler->canSendBackward();
+}
+
+void QVR_CreatorWindow::performBringForward(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+        handler->bringForward();
+}
+
+void QVR_CreatorWindow::performBringToFront(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+        handler->bringToFront();
+}
+
+void QVR_CreatorWindow::performSendBackward(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+        handler->sendBackward();
+}
+
+void QVR_CreatorWindow::performSendToBack(uint)
+{
+    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+        handler->sendToBack();
 }
 
 bool QVR_CreatorWindow::canSelectAll() const

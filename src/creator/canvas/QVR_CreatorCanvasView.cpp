@@ -1,0 +1,165 @@
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGraphicsScene>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "controls/MouseEventShieldWindow.h"
+#include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/CreatorPublishing.h"
+#include "creator/window/WindowSizeLock.h"
+
+QVR_CreatorCanvasView::QVR_CreatorCanvasView(QWidget* parent)
+    : QStackedWidget(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    // The empty page is clear, so the canvas's own ground shows through it.
+    m_emptyPage = new QWidget(this);
+    addWidget(m_emptyPage);
+}
+
+QVR_CreatorCanvasView::~QVR_CreatorCanvasView()
+{
+    dismissShield();
+}
+
+QVR_SingleScreenArtBoardView* QVR_CreatorCanvasView::theArtBoard() const
+{
+    return qobject_cast<QVR_SingleScreenArtBoardView*>(currentWidget());
+}
+
+void QVR_CreatorCanvasView::setTheArtBoard(QVR_SingleScreenArtBoardView* board)
+{
+    if (board && indexOf(board) < 0)
+        return;
+    QVR_SingleScreenArtBoardView* old = theArtBoard();
+    if (board == old && (board || currentWidget() == m_emptyPage))
+        return;
+    if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(old)) {
+        handler->croppingEnded(true);
+        handler->deselectAll();
+    }
+    m_shown = board;
+    if (board) {
+        board->buildSceneIfNeeded();
+        if (QWidget* viewport = board->theScrollView() ? board->theScrollView()->viewport() : nullptr)
+            viewport->installEventFilter(this);
+    }
+    moveFrameInto(board);
+    setCurrentWidget(board ? static_cast<QWidget*>(board) : m_emptyPage);
+}
+
+void QVR_CreatorCanvasView::setSelectionFrame(QVR_SelectedItemView* frame)
+{
+    m_frame = frame;
+    moveFrameInto(theArtBoard());
+}
+
+void QVR_CreatorCanvasView::moveFrameInto(QVR_SingleScreenArtBoardView* board)
+{
+    if (!m_frame)
+        return;
+    QGraphicsScene* scene = board && board->theScrollView() ? board->theScrollView()->scene() : nullptr;
+    if (scene) {
+        if (m_frame->scene() != scene)
+            scene->addItem(m_frame); // leaves the old scene
+    } else if (m_frame->scene()) {
+        m_frame->scene()->removeItem(m_frame);
+    }
+    m_frame->setZValue(QVR_SelectedItemView::kZValue);
+}
+
+bool QVR_CreatorCanvasView::acceptsRightClicks() const
+{
+    if (isAddingContent())
+        return false;
+    // A sheet: a modal dialog up over this window.
+    QWidget* modal = QApplication::activeModalWidget();
+    return !modal || (modal->parentWidget() && modal->parentWidget()->window() != window());
+}
+
+bool QVR_CreatorCanvasView::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool rightPress =
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    if ((rightPress || event->type() == QEvent::ContextMenu) && !acceptsRightClicks()) {
+        event->accept();
+        return true;
+    }
+    return QStackedWidget::eventFilter(watched, event);
+}
+
+bool QVR_CreatorCanvasView::canSaveDraft() const
+{
+    return document() && CreatorPublishing::shared();
+}
+
+void QVR_CreatorCanvasView::saveDraft()
+{
+    const auto publishing = CreatorPublishing::shared();
+    if (const auto doc = document(); doc && publishing)
+        publishing->saveDraft(doc, window());
+    else
+        qCInfo(lcCreator) << "saving is not available";
+}
+
+bool QVR_CreatorCanvasView::canPublish() const
+{
+    return canSaveDraft();
+}
+
+void QVR_CreatorCanvasView::publish(bool asAdmin)
+{
+    const auto publishing = CreatorPublishing::shared();
+    if (const auto doc = document(); doc && publishing)
+        publishing->publish(doc, window(), asAdmin);
+    else
+        qCInfo(lcCreator) << "publishing is not available";
+}
+
+MouseEventShieldWindow* QVR_CreatorCanvasView::presentShield(std::function<void()> onClose)
+{
+    dismissShield();
+    auto* shield = MouseEventShieldWindow::sheildWindowForWindow(window());
+    if (!shield)
+        return nullptr;
+    m_shield = shield;
+    m_shieldLock = std::make_unique<WindowSizeLock>(window());
+    QPointer<QVR_CreatorCanvasView> self(this);
+    QPointer<MouseEventShieldWindow> guarded(shield);
+    shield->setOnCloseBlock([self, guarded, onClose = std::move(onClose)] {
+        if (onClose)
+            onClose();
+        if (self && guarded && self->m_shield == guarded)
+            self->dismissShield();
+    });
+    shield->show();
+    shield->raise();
+    return shield;
+}
+
+void QVR_CreatorCanvasView::dismissShield()
+{
+    QPointer<MouseEventShieldWindow> shield = m_shield;
+    m_shield = nullptr;
+    m_shieldLock.reset();
+    if (shield) {
+        shield->hide();
+        shield->deleteLater();
+    }
+}
+
+void QVR_CreatorCanvasView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(kBackgroundGrey, kBackgroundGrey, kBackgroundGrey));
+    painter.end();
+    QStackedWidget::paintEvent(event);
+}

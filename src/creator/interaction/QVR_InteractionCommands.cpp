@@ -1,0 +1,188 @@
+// The interaction handler's edit commands on the selection: delete and the four stacking-order moves.
+#include <algorithm>
+
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "storage/MixedMediaObjectStorage.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+std::vector<Proxy> QVR_InteractableViewHandler::selectedObjectsOfScreen() const
+{
+    std::vector<Proxy> objects;
+    QVR_CreatorSingleScreen* screenView = mainInteractableView();
+    const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
+    if (!screen)
+        return objects;
+    for (auto* container : currentlySelectedArray()) {
+        auto object = container->mixedMediaObject();
+        // Objects another screen holds (or none) are left alone.
+        if (object && screen->indexOfMixedMediaObject(object) >= 0)
+            objects.push_back(std::move(object));
+    }
+    return objects;
+}
+
+void QVR_InteractableViewHandler::changeScreen(const std::function<void(ZERI_FlowScreenModel&)>& edit)
+{
+    QVR_CreatorSingleScreen* screenView = mainInteractableView();
+    const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
+    const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
+    if (!flow)
+        return;
+    flow->beginUndoableChanges();
+    if (auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
+        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    edit(*screen);
+    flow->endUndoableChanges();
+    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+}
+
+namespace {
+// Only the latest copy writes the clipboard: an earlier one still linking files is outrun.
+quint64 g_latestCopy = 0;
+} // namespace
+
+void QVR_InteractableViewHandler::copySelection()
+{
+    if (!canCopySelection())
+        return;
+    const quint64 copyNumber = ++g_latestCopy;
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+    QPointer<QVR_InteractableViewHandler> self(this);
+    MixedMediaObjectStorage::getCopiesForTempDirectory(selectedObjectsOfScreen(), [self, copyNumber](auto copies) {
+        if (copyNumber != g_latestCopy)
+            return;
+        ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+        if (self)
+            emit self->copyWritten();
+    });
+}
+
+void QVR_InteractableViewHandler::cutSelection(uint modifierMask)
+{
+    if (!canCopySelection())
+        return;
+    copySelection();
+    deleteSelection(modifierMask);
+}
+
+bool QVR_InteractableViewHandler::canDeleteSelection() const
+{
+    return !commandsBlocked() && !selectedObjectsOfScreen().empty();
+}
+
+void QVR_InteractableViewHandler::deleteSelection(uint modifierMask)
+{
+    if (!canDeleteSelection())
+        return;
+    const auto selected = currentlySelectedArray();
+    if (selected.size() == 1 && !(modifierMask & uint(Qt::ControlModifier))) {
+        // A text being edited keeps the key for itself.
+        auto* text = dynamic_cast<QVR_AttributedTextMixedMediaElementView*>(selected.front()->mixedMediaElementView());
+        if (text && text->editable())
+            return;
+    }
+    const auto objects = selectedObjectsOfScreen();
+    // The files stay: an undo brings the objects back with them, and the package's clean-up removes files
+    // that no document or step names.
+    changeScreen([&](ZERI_FlowScreenModel& screen) {
+        for (const auto& object : objects)
+            screen.removeMixedMediaObject(object);
+    });
+    deselectAll();
+}
+
+bool QVR_InteractableViewHandler::canBringForward() const
+{
+    if (commandsBlocked())
+        return false;
+    const auto screen = mainInteractableView() ? mainInteractableView()->flowScreenModel() : nullptr;
+    const auto objects = selectedObjectsOfScreen();
+    return screen && std::any_of(objects.begin(), objects.end(),
+                                 [&](const Proxy& object) { return screen->mixedMediaObjectCanMoveForward(object); });
+}
+
+bool QVR_InteractableViewHandler::canSendBackward() const
+{
+    if (commandsBlocked())
+        return false;
+    const auto screen = mainInteractableView() ? mainInteractableView()->flowScreenModel() : nullptr;
+    const auto objects = selectedObjectsOfScreen();
+    return screen && std::any_of(objects.begin(), objects.end(),
+                                 [&](const Proxy& object) { return screen->mixedMediaObjectCanMoveBackward(object); });
+}
+
+void QVR_InteractableViewHandler::bringForward()
+{
+    const auto objects = selectedObjectsOfScreen();
+    if (commandsBlocked() || objects.empty())
+        return;
+    // The frontmost selected object passes the next object in front of it; the others gather right behind it.
+    changeScreen([&](ZERI_FlowScreenModel& screen) {
+        const Proxy& last = objects.back();
+        screen.placeObjectAboveNextObjectInFrontOfIt(last);
+        for (std::size_t i = 0; i + 1 < objects.size(); ++i) {
+            const qsizetype index = screen.indexOfMixedMediaObject(last);
+            screen.removeMixedMediaObject(objects[i]);
+            screen.insertMixedMediaObject(objects[i], std::max<qsizetype>(index - 1, 0));
+        }
+    });
+}
+
+void QVR_InteractableViewHandler::sendBackward()
+{
+    const auto objects = selectedObjectsOfScreen();
+    if (commandsBlocked() || objects.empty())
+        return;
+    // The backmost selected object passes the next object behind it; the others gather right in front of it.
+    changeScreen([&](ZERI_FlowScreenModel& screen) {
+        const Proxy& first = objects.front();
+        screen.placeObjectBelowNextObjectBehindIt(first);
+        const qsizetype index = screen.indexOfMixedMediaObject(first);
+        for (std::size_t i = objects.size(); i-- > 1;) {
+            screen.removeMixedMediaObject(objects[i]);
+            screen.insertMixedMediaObject(objects[i], index + 1);
+        }
+    });
+}
+
+void QVR_InteractableViewHandler::bringToFront()
+{
+    auto objects = selectedObjectsOfScreen();
+    if (commandsBlocked() || objects.empty())
+        return;
+    changeScreen([&](ZERI_FlowScreenModel& screen) {
+        std::sort(objects.begin(), objects.end(), [&](const Proxy& a, const Proxy& b) {
+            return screen.indexOfMixedMediaObject(a) < screen.indexOfMixedMediaObject(b);
+        });
+        for (const auto& object : objects) {
+            screen.removeMixedMediaObject(object);
+            screen.addMixedMediaObject(object);
+        }
+    });
+}
+
+void QVR_InteractableViewHandler::sendToBack()
+{
+    auto objects = selectedObjectsOfScreen();
+    if (commandsBlocked() || objects.empty())
+        return;
+    changeScreen([&](ZERI_FlowScreenModel& screen) {
+        std::sort(objects.begin(), objects.end(), [&](const Proxy& a, const Proxy& b) {
+            return screen.indexOfMixedMediaObject(a) < screen.indexOfMixedMediaObject(b);
+        });
+        for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+            screen.removeMixedMediaObject(*it);
+            screen.insertMixedMediaObject(*it, 0);
+        }
+    });
+}

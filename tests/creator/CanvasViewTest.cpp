@@ -1,0 +1,229 @@
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGraphicsScene>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "app/QVRWindowManager.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "controls/UniversalPopover.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/window/CreatorPublishing.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "creator/window/WindowSizeLock.h"
+#include "platform/UserDefaults.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+
+namespace {
+
+// A shown creator window on a document of `screens` screens; the first screen holds one shape.
+struct CanvasWindow {
+    explicit CanvasWindow(int screens)
+        : document(makeDocument(screens))
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        registerCreatorLibrary();
+        if (screens > 0) {
+            shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+            (*shape)->setFrame(QRectF(100, 100, 200, 200));
+            document->firstFlowmodel()->screenModels().front()->addMixedMediaObject(shape);
+        }
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->resize(1280, 800);
+        window->launchTessarineWithTessarineModel(document);
+        window->show();
+        QApplication::processEvents();
+    }
+    ~CanvasWindow()
+    {
+        delete window.data();
+        UserDefaults::setStoreFileForTesting(QString());
+    }
+    QVR_CreatorCanvasView* canvas() const { return window->theCanvasView(); }
+    QVR_InteractableViewHandler* handler(int index) const
+    {
+        return QVR_InteractableViewHandler::handlerForBoard(window->artboards()[static_cast<std::size_t>(index)]);
+    }
+    int visibleShields() const
+    {
+        int count = 0;
+        for (auto* shield : window->findChildren<MouseEventShieldWindow*>())
+            count += shield->isVisible() ? 1 : 0;
+        return count;
+    }
+
+    QTemporaryDir settings;
+    std::shared_ptr<ZERI_TessarineModel> document;
+    std::shared_ptr<ZERI_MixedMediaObjectProxy> shape;
+    QPointer<QVR_CreatorWindow> window;
+};
+
+struct RecordingPublishing : CreatorPublishing {
+    int drafts = 0, publishes = 0;
+    const ZERI_TessarineModel* lastDocument = nullptr;
+    QWidget* lastWindow = nullptr;
+    void saveDraft(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
+    {
+        ++drafts;
+        lastDocument = document.get();
+        lastWindow = window;
+    }
+    void publish(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window, bool) override
+    {
+        ++publishes;
+        lastDocument = document.get();
+        lastWindow = window;
+    }
+    void unpublish(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*) override {}
+    void share(const std::shared_ptr<ZERI_TessarineModel>&, QWidget*) override {}
+    bool hasPublishedCopy(const std::shared_ptr<ZERI_TessarineModel>&) const override { return false; }
+};
+
+} // namespace
+
+TEST(CreatorCanvas, ADocumentWithoutScreensShowsTheLightGreyGround)
+{
+    CanvasWindow f(0);
+    EXPECT_EQ(f.window->theArtBoard(), nullptr);
+    const QImage picture = f.canvas()->grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    for (const QPoint point : {picture.rect().center(), QPoint(5, 5), picture.rect().bottomRight() - QPoint(5, 5)}) {
+        const QColor colour = picture.pixelColor(point);
+        EXPECT_NEAR(colour.red(), 227, 2) << point.x() << "," << point.y();
+        EXPECT_NEAR(colour.green(), 227, 2);
+        EXPECT_NEAR(colour.blue(), 227, 2);
+    }
+}
+
+TEST(CreatorCanvas, PagingEndsTheOldBoardsCropClearsItsSelectionAndMovesTheFrame)
+{
+    CanvasWindow f(3);
+    QVR_SelectedItemView* frame = f.window->selectedItemView();
+    QVR_InteractableViewHandler* first = f.handler(0);
+    ASSERT_TRUE(first);
+    first->setCurrentlySelected(first->mainInteractableView()->elementContainers());
+    ASSERT_EQ(first->currentlySelectedArray().size(), 1u);
+    EXPECT_EQ(frame->scene(), f.window->artboards()[0]->theScrollView()->scene());
+
+    QSignalSpy firstCrops(first, &QVR_InteractableViewHandler::croppingDidEnd);
+    QSignalSpy secondCrops(f.handler(1), &QVR_InteractableViewHandler::croppingDidEnd);
+    // Page through the thumbnail bar, as a click on a thumbnail does.
+    f.window->theThumbnailBarView()->setSelectionIndexes({1});
+    QApplication::processEvents();
+    ASSERT_EQ(f.window->currentIndex(), 1);
+    ASSERT_EQ(firstCrops.size(), 1);
+    EXPECT_TRUE(firstCrops.front().front().toBool()) << "the crop is kept";
+    EXPECT_TRUE(first->currentlySelectedArray().empty());
+    EXPECT_EQ(frame->scene(), f.window->artboards()[1]->theScrollView()->scene());
+    EXPECT_DOUBLE_EQ(frame->zValue(), QVR_SelectedItemView::kZValue);
+
+    // Showing the shown board again ends nothing.
+    f.window->setCurrentIndex(1);
+    EXPECT_EQ(secondCrops.size(), 0);
+    EXPECT_EQ(firstCrops.size(), 1);
+
+    // Deleting every screen leaves the frame in no scene and the ground showing.
+    auto flow = f.document->firstFlowmodel();
+    while (!flow->screenModels().empty())
+        flow->removeFlowScreen(flow->screenModels().back());
+    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    EXPECT_EQ(f.window->theArtBoard(), nullptr);
+    EXPECT_EQ(frame->scene(), nullptr);
+}
+
+TEST(CreatorCanvas, TheAddScreenChooserHoldsTheWindowUnderOneShield)
+{
+    CanvasWindow f(3);
+    const QSize minimum = f.window->minimumSize(), maximum = f.window->maximumSize();
+    auto* addButton = f.window->theThumbnailBarView()->findChildren<QPushButton*>().value(0);
+    ASSERT_TRUE(addButton);
+    QTest::mouseClick(addButton, Qt::LeftButton);
+    QPointer<UniversalPopover> popover = f.window->addScreenPopover();
+    ASSERT_TRUE(popover);
+    MouseEventShieldWindow* shield = f.canvas()->shield();
+    ASSERT_TRUE(shield);
+    EXPECT_TRUE(shield->isAncestorOf(popover)) << "the chooser sits in the shield";
+    EXPECT_EQ(f.visibleShields(), 1);
+    EXPECT_EQ(f.window->minimumSize(), f.window->size());
+    EXPECT_EQ(f.window->maximumSize(), f.window->size());
+
+    // A click beside the chooser closes it and gives the window its limits back.
+    QTest::mouseClick(shield->closeOnClickView(), Qt::LeftButton, {}, QPoint(3, 3));
+    QApplication::processEvents();
+    EXPECT_EQ(f.window->addScreenPopover(), nullptr);
+    EXPECT_EQ(f.visibleShields(), 0);
+    EXPECT_EQ(f.window->minimumSize(), minimum);
+    EXPECT_EQ(f.window->maximumSize(), maximum);
+
+    // A chooser opened again, then another panel's shield: one shield, one lock.
+    QTest::mouseClick(addButton, Qt::LeftButton);
+    ASSERT_TRUE(f.window->addScreenPopover());
+    f.canvas()->presentShield({});
+    QApplication::processEvents();
+    EXPECT_EQ(f.visibleShields(), 1);
+    EXPECT_EQ(WindowSizeLock::lockCount(f.window), 1);
+    f.canvas()->dismissShield();
+    EXPECT_EQ(WindowSizeLock::lockCount(f.window), 0);
+    EXPECT_EQ(f.window->minimumSize(), minimum);
+}
+
+TEST(CreatorCanvas, SaveAndPublishGoToThePublishingPartOnceOneRegisters)
+{
+    CanvasWindow f(1);
+    CreatorPublishing::registerPublishing(nullptr);
+    EXPECT_FALSE(f.window->canSaveDraft());
+    EXPECT_FALSE(f.window->canPublish());
+    f.window->performSaveDraft(0); // inert, no crash
+
+    auto publishing = std::make_shared<RecordingPublishing>();
+    CreatorPublishing::registerPublishing(publishing);
+    EXPECT_TRUE(f.window->canSaveDraft());
+    f.window->performSaveDraft(0);
+    f.window->performPublish(0);
+    EXPECT_EQ(publishing->drafts, 1);
+    EXPECT_EQ(publishing->publishes, 1);
+    EXPECT_EQ(publishing->lastDocument, f.document.get());
+    EXPECT_EQ(publishing->lastWindow, f.window.data());
+    CreatorPublishing::registerPublishing(nullptr);
+}
+
+TEST(CreatorCanvas, RightClicksWaitWhileContentIsBeingAdded)
+{
+    CanvasWindow f(1);
+    QVR_SingleScreenArtBoardView* board = f.window->theArtBoard();
+    QWidget* viewport = board->theScrollView()->viewport();
+    const QPoint beside(5, 5);
+    auto rightClick = [&] {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, beside, viewport->mapToGlobal(beside));
+        QApplication::sendEvent(viewport, &event);
+        QApplication::processEvents();
+    };
+    bool adding = true;
+    f.canvas()->setIsAddingContentProvider([&adding] { return adding; });
+    rightClick();
+    EXPECT_FALSE(board->rightClickMenu()->isVisible());
+    adding = false;
+    rightClick();
+    EXPECT_TRUE(board->rightClickMenu()->isVisible());
+    board->rightClickMenu()->hide();
+}

@@ -1,0 +1,243 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+namespace {
+
+// A creator window on a two-screen document; screen "S0" holds shapes A, B, C, D back to front, each overlapping
+// all the others (each 100 points right of the last), a shape E apart from them, and a text T.
+struct CommandsWindow {
+    CommandsWindow()
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        QVR_InteractionModelUtils::setClickDetectionTimeDelay(0.2);
+        ControlsArtwork::registerNamedImages();
+        registerCreatorLibrary();
+        for (int i = 0; i < 4; ++i)
+            stack.push_back(add(ZERI_MixedMediaObject::Shape, QRectF(50 + 100 * i, 50, 400, 200)));
+        e = add(ZERI_MixedMediaObject::Shape, QRectF(800, 500, 100, 100));
+        t = add(ZERI_MixedMediaObject::Text, QRectF(100, 500, 300, 100));
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->resize(1400, 1000);
+        window->launchTessarineWithTessarineModel(document);
+        window->show();
+        window->activateWindow();
+        QApplication::processEvents();
+        board()->setZoomLevelWithoutNotification(1.0);
+        QApplication::processEvents();
+    }
+    ~CommandsWindow()
+    {
+        delete window.data();
+        UserDefaults::setStoreFileForTesting(QString());
+        QVR_InteractionModelUtils::resetClickDetectionTimeDelayCache();
+    }
+    Proxy add(int type, const QRectF& frame)
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(type);
+        (*object)->setFrame(frame);
+        screen->addMixedMediaObject(object);
+        return object;
+    }
+    QVR_SingleScreenArtBoardView* board() const { return window->theArtBoard(); }
+    QVR_InteractableViewHandler* handler() const { return QVR_InteractableViewHandler::handlerForBoard(board()); }
+    QPoint at(const QPointF& p) const { return board()->theScrollView()->mapFromScene(p); }
+    void click(const QPointF& p, Qt::KeyboardModifiers m = {})
+    {
+        QWidget* viewport = board()->theScrollView()->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, m, at(p));
+        QTest::mouseRelease(viewport, Qt::LeftButton, m, at(p));
+    }
+    // Selects stacked objects by their letters ("AB"), with real clicks on their uncovered strips.
+    void select(const QString& letters)
+    {
+        handler()->deselectAll();
+        for (const QChar letter : letters) {
+            const auto& object = stack[static_cast<std::size_t>(letter.unicode() - 'A')];
+            const QRectF frame = (*object)->frame();
+            // The strip right of the next object's left edge is covered; the left strip of the frontmost part is
+            // found through the model's order.
+            const qsizetype index = screen->indexOfMixedMediaObject(object);
+            double x = frame.left() + 10;
+            for (const auto& other : screen->mixedMediaObjects())
+                if (screen->indexOfMixedMediaObject(other) > index && (*other)->frame().contains(x, frame.top() + 100))
+                    x = frame.right() - 10;
+            click(QPointF(x, frame.top() + 100), Qt::ControlModifier);
+            QApplication::processEvents();
+        }
+    }
+    // The stacked objects' letters, back to front, told by their frames (an undone deletion brings back copies).
+    QString order() const
+    {
+        QString letters;
+        for (const auto& object : screen->mixedMediaObjects()) {
+            const QRectF frame = (*object)->frame();
+            if (frame.top() == 50 && frame.width() == 400)
+                letters += QChar(char16_t('A' + int(frame.left() - 50) / 100));
+        }
+        return letters;
+    }
+    UndoManager& undo() const { return document->firstFlowmodel()->undoManager(); }
+
+    QTemporaryDir settings;
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(2);
+    std::shared_ptr<ZERI_FlowScreenModel> screen = document->firstFlowmodel()->screenModels().front();
+    std::vector<Proxy> stack;
+    Proxy e, t;
+    QPointer<QVR_CreatorWindow> window;
+};
+
+} // namespace
+
+TEST(CanvasCommands, StackingMovesKeepTheSelectionTogetherAndEachUndoesFromAnotherScreen)
+{
+    struct Case {
+        QString selection;
+        void (QVR_CreatorWindow::*command)(uint);
+        QString expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("AB"), &QVR_CreatorWindow::performBringForward, QStringLiteral("CABD")},
+        {QStringLiteral("AB"), &QVR_CreatorWindow::performBringToFront, QStringLiteral("CDAB")},
+        {QStringLiteral("CD"), &QVR_CreatorWindow::performSendBackward, QStringLiteral("ACDB")},
+        {QStringLiteral("CD"), &QVR_CreatorWindow::performSendToBack, QStringLiteral("CDAB")},
+    };
+    CommandsWindow w;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selection.toStdString() + " -> " + c.expected.toStdString());
+        ASSERT_EQ(w.order(), QStringLiteral("ABCD"));
+        w.select(c.selection);
+        ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 2u);
+        const int steps = w.undo().undoCount();
+        (w.window->*c.command)(0);
+        EXPECT_EQ(w.order(), c.expected);
+        EXPECT_EQ(w.undo().undoCount(), steps + 1);
+
+        w.window->setCurrentIndex(1);
+        ASSERT_TRUE(w.undo().undo());
+        EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+        EXPECT_EQ(w.window->currentIndex(), 0) << "undo pages back";
+        QApplication::processEvents();
+    }
+
+    // An object that overlaps nothing can move neither way.
+    w.handler()->deselectAll();
+    w.click(QPointF(850, 550));
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    EXPECT_FALSE(w.window->canBringForward());
+    EXPECT_FALSE(w.window->canSendBackward());
+    EXPECT_FALSE(w.window->canBringToFront());
+    w.window->performBringToFront(0);
+    EXPECT_EQ(w.undo().undoCount(), 0) << "a disabled command makes no step";
+}
+
+TEST(CanvasCommands, DeleteIsOneStepAndLeavesTextBeingEditedToTheKey)
+{
+    CommandsWindow w;
+    w.select(QStringLiteral("AC"));
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 2u);
+    ASSERT_TRUE(w.window->canDelete());
+    w.board()->theScrollView()->setFocus();
+    QTest::keyClick(w.board()->theScrollView(), Qt::Key_Delete);
+    EXPECT_EQ(w.order(), QStringLiteral("BD"));
+    EXPECT_TRUE(w.handler()->currentlySelectedArray().empty());
+    EXPECT_EQ(w.undo().undoCount(), 1);
+    w.window->setCurrentIndex(1);
+    ASSERT_TRUE(w.undo().undo());
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+    EXPECT_EQ(w.window->currentIndex(), 0);
+
+    // A single text being edited keeps plain Delete; Ctrl+Delete removes it.
+    QApplication::processEvents();
+    w.handler()->deselectAll();
+    w.click(QPointF(200, 550));
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    auto* text = dynamic_cast<QVR_AttributedTextMixedMediaElementView*>(
+        w.handler()->currentlySelectedArray().front()->mixedMediaElementView());
+    ASSERT_TRUE(text);
+    text->setEditable(true);
+    const auto count = w.screen->mixedMediaObjects().size();
+    w.window->performDelete(0);
+    EXPECT_EQ(w.screen->mixedMediaObjects().size(), count);
+    w.window->performDelete(uint(Qt::ControlModifier));
+    EXPECT_EQ(w.screen->mixedMediaObjects().size(), count - 1);
+    EXPECT_EQ(w.screen->indexOfMixedMediaObject(w.t), -1);
+
+    // While content is being added, the commands do nothing.
+    QApplication::processEvents();
+    w.select(QStringLiteral("AB"));
+    w.handler()->setCommandsBlocked([] { return true; });
+    const int steps = w.undo().undoCount();
+    w.window->performDelete(0);
+    w.window->performBringToFront(0);
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+    EXPECT_EQ(w.undo().undoCount(), steps);
+}
+
+TEST(CanvasCommands, CopyWritesTheSelectionBackToFrontAndCutIsOneStep)
+{
+    CommandsWindow w;
+    // C, then A and B: the clipboard holds them in stacking order.
+    w.select(QStringLiteral("CAB"));
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 3u);
+    QSignalSpy written(w.handler(), &QVR_InteractableViewHandler::copyWritten);
+    QGuiApplication::clipboard()->clear();
+    w.window->performCopy(0);
+    EXPECT_EQ(w.undo().undoCount(), 0);
+    ASSERT_TRUE(written.wait(5000));
+    auto pasted = ZERI_MixedMediaObject::pasteboardReadObjects();
+    ASSERT_EQ(pasted.size(), 3u);
+    EXPECT_EQ((*pasted[0])->frame().left(), 50);
+    EXPECT_EQ((*pasted[1])->frame().left(), 150);
+    EXPECT_EQ((*pasted[2])->frame().left(), 250);
+
+    // Cut: the clipboard and one step; undo brings the objects back.
+    w.select(QStringLiteral("BD"));
+    w.window->performCut(0);
+    EXPECT_EQ(w.order(), QStringLiteral("AC"));
+    EXPECT_EQ(w.undo().undoCount(), 1);
+    ASSERT_TRUE(written.wait(5000));
+    EXPECT_EQ(ZERI_MixedMediaObject::pasteboardReadObjects().size(), 2u);
+    ASSERT_TRUE(w.undo().undo());
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+
+    // While content is being added, copy and cut leave the clipboard and the screen alone.
+    QApplication::processEvents();
+    w.select(QStringLiteral("A"));
+    w.handler()->setCommandsBlocked([] { return true; });
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(w.window->canCopy());
+    w.window->performCopy(0);
+    w.window->performCut(0);
+    QTest::qWait(50);
+    EXPECT_TRUE(ZERI_MixedMediaObject::pasteboardReadObjects().empty());
+    EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+}
