@@ -8,6 +8,9 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
+#include "creator/snapping/QVR_SnapLineView.h"
+#include "creator/snapping/SnappingGrid.h"
+#include "creator/snapping/SnappingUtils.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -364,6 +367,8 @@ void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translat
     if (m_frame && m_frame->delegate() == this && !nudging)
         m_frame->setOpacity(0.0);
     emit translationStarted(nudging);
+    m_snapNudging = nudging;
+    beginSnapping();
     handleTranslate(translation);
 }
 
@@ -371,7 +376,55 @@ void QVR_InteractableViewHandler::handleTranslate(const QPointF& translation)
 {
     for (auto& handler : m_translateHandlers)
         handler.handleMove(translation);
-    // Snapping corrections and guide lines hook in here.
+    SnappingUtils::sharedSnappingGrid().modelSnapping_handleTranslation(translation, m_snapNudging);
+    updateFlashLines();
+}
+
+void QVR_InteractableViewHandler::beginSnapping()
+{
+    hideFlashLines();
+    QVR_CreatorSingleScreen* screen = mainInteractableView();
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> tracked;
+    for (const auto& handler : m_translateHandlers) {
+        if (auto object = handler.currentMixedMediaObject())
+            tracked.push_back(object);
+    }
+    SnappingGrid& grid = SnappingUtils::sharedSnappingGrid();
+    SnappingUtils::initializeSnappingGrid(grid, screen ? screen->flowScreenModel() : nullptr,
+                                          QSizeF(SnappingUtils::kArtboardMaxSize, SnappingUtils::kArtboardMaxSize));
+    SnappingUtils::modelSnapping_setupSnappingGrid(grid, tracked, 1);
+}
+
+void QVR_InteractableViewHandler::updateFlashLines()
+{
+    const SnappingGrid& grid = SnappingUtils::sharedSnappingGrid();
+    QVR_CreatorSingleScreen* screen = mainInteractableView();
+    QGraphicsScene* scene = screen ? screen->scene() : nullptr;
+    std::vector<std::shared_ptr<SnappingGridLine>> wanted;
+    if (scene && !grid.snappingIsDisabled()) {
+        for (const auto& connection : {grid.snappedTo_vertical(), grid.snappedTo_horizontal()}) {
+            if (connection && connection->connectedTo)
+                wanted.push_back(connection->connectedTo);
+        }
+    }
+    bool same = wanted.size() == m_flashLines.size();
+    for (size_t i = 0; same && i < wanted.size(); ++i)
+        same = m_flashLines[i] && m_flashLines[i]->snapLine() == wanted[i] && m_flashLines[i]->scene() == scene;
+    if (same)
+        return;
+    hideFlashLines();
+    for (const auto& line : wanted) {
+        auto* view = new QVR_SnapLineView(line, grid);
+        scene->addItem(view);
+        m_flashLines.emplace_back(view);
+    }
+}
+
+void QVR_InteractableViewHandler::hideFlashLines()
+{
+    for (auto& view : m_flashLines)
+        delete view.data();
+    m_flashLines.clear();
 }
 
 void QVR_InteractableViewHandler::endTranslating(bool nudging)
@@ -379,6 +432,7 @@ void QVR_InteractableViewHandler::endTranslating(bool nudging)
     for (auto& handler : m_translateHandlers)
         handler.endTranslating();
     m_translateHandlers.clear();
+    hideFlashLines();
     auto flow = m_openFlow.lock();
     auto action = m_openAction.lock();
     // Only the change this move opened is closed: an undo meanwhile already closed it.

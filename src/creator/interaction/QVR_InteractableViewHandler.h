@@ -15,6 +15,7 @@ class QVR_CreatorSingleScreen;
 class QVR_MixedMediaElementContainingView;
 class QVR_MouseMonitor;
 class QVR_SingleScreenArtBoardView;
+class QVR_SnapLineView;
 class UndoableAction;
 class ZERI_FlowModel;
 class ZERI_FlowScreenModel;
@@ -139,6 +140,11 @@ private:
     void updateHoverVisibility();
     QVR_HoveredItemView* hover();
     QVR_MultiSelectBoxView* band();
+    // Snapping of move drags: the grid is built when a move starts, corrects every step, and its held lines show
+    // as flash lines until the move ends. Resize drags call the grid through their own handler.
+    void beginSnapping();
+    void updateFlashLines();
+    void hideFlashLines();
 
     QPointer<QVR_SingleScreenArtBoardView> m_board;
     QPointer<QVR_SelectedItemView> m_frame;
@@ -153,4 +159,6 @@ private:
     QPointF m_pressPoint;
     bool m_deselectedOnMouseDown = false;
     std::function<bool()> m_commandsBlocked;
+    bool m_snapNudging = false;
+    std::vector<QPointer<QVR_SnapLineView>> m_flashLines;
 };

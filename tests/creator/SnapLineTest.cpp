@@ -1,0 +1,172 @@
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/snapping/QVR_SnapLineView.h"
+#include "creator/snapping/SnappingGrid.h"
+#include "creator/snapping/SnappingUtils.h"
+#include "platform/UserDefaults.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+namespace {
+
+// An editable board at zoom 1 with one object to drag, its handler, and snapping switched on.
+struct Board {
+    explicit Board(const QRectF& frame)
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        QVR_InteractionModelUtils::setClickDetectionTimeDelay(0.2);
+        ControlsArtwork::registerNamedImages();
+        SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
+        object = add(frame);
+        board.setScreenModel(screen);
+        board.show();
+        setViewportSize(board, 1100, 800);
+        board.setZoomLevelWithoutNotification(1.0);
+        QApplication::processEvents();
+        handler = new QVR_InteractableViewHandler(&board);
+    }
+    ~Board()
+    {
+        SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
+        UserDefaults::setStoreFileForTesting(QString());
+        QVR_InteractionModelUtils::resetClickDetectionTimeDelayCache();
+    }
+    Proxy add(const QRectF& frame)
+    {
+        auto added = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+        (*added)->setFrame(frame);
+        screen->addMixedMediaObject(added);
+        screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+        return added;
+    }
+    QWidget* viewport() const { return board.theScrollView()->viewport(); }
+    QPoint at(const QPointF& p) const { return board.theScrollView()->mapFromScene(p); }
+    void moveTo(const QPointF& p)
+    {
+        const QPoint pixel = at(p);
+        QMouseEvent event(QEvent::MouseMove, QPointF(pixel), viewport()->mapToGlobal(QPointF(pixel)), Qt::NoButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(viewport(), &event);
+    }
+    std::vector<QVR_SnapLineView*> lines() const
+    {
+        std::vector<QVR_SnapLineView*> found;
+        for (QGraphicsItem* item : board.singleScreen()->scene()->items()) {
+            if (auto* line = dynamic_cast<QVR_SnapLineView*>(item))
+                found.push_back(line);
+        }
+        return found;
+    }
+    double x() const { return (*object)->frame().x(); }
+
+    QTemporaryDir settings;
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(1);
+    std::shared_ptr<ZERI_FlowScreenModel> screen = document->firstFlowmodel()->screenModels().front();
+    Proxy object;
+    QVR_SingleScreenArtBoardView board;
+    QVR_InteractableViewHandler* handler = nullptr;
+};
+
+// Widths of the runs of reddish pixels along the viewport row through `scenePoint`.
+int redRunWidth(Board& b, const QPointF& scenePoint)
+{
+    const QImage image = b.viewport()->grab().toImage();
+    const int y = b.at(scenePoint).y();
+    int widest = 0, run = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        const bool red = c.red() > 150 && c.green() < 150 && c.blue() < 150;
+        run = red ? run + 1 : 0;
+        widest = std::max(widest, run);
+    }
+    return widest;
+}
+
+} // namespace
+
+TEST(SnapLines, DraggingSnapsToTheScreenEdgeAndShowsOneRedLineWhileHeld)
+{
+    Board b(QRectF(918, 200, 100, 100));
+    QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+    b.moveTo(QPointF(951, 250));
+    EXPECT_EQ(b.x(), 924);
+    auto lines = b.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines.front()->scenePosition(), 1023);
+    EXPECT_EQ(lines.front()->snapLine()->orientation(), SnapVertical);
+    EXPECT_EQ(QVR_SnapLineView::colorForSnapLine(*lines.front()->snapLine()), QColor(Qt::red));
+    EXPECT_EQ(lines.front()->zValue(), QVR_SnapLineView::kZValue);
+    // A thin line, about 1.5 pixels wide on screen (anti-aliasing may touch one more pixel).
+    const int width = redRunWidth(b, QPointF(1023, 100));
+    EXPECT_GE(width, 1);
+    EXPECT_LE(width, 3);
+
+    b.moveTo(QPointF(962, 250));
+    EXPECT_EQ(b.x(), 924);
+    b.moveTo(QPointF(963, 250));
+    EXPECT_EQ(b.x(), 931);
+    EXPECT_TRUE(b.lines().empty());
+    b.moveTo(QPointF(951, 250));
+    QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(951, 250)));
+    EXPECT_TRUE(b.lines().empty());
+
+    // Starting on the line a small drag holds, but a nudge moves off it.
+    (*b.object)->setFrame(QRectF(924, 200, 100, 100));
+    b.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    (*b.object)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+    b.moveTo(QPointF(951, 250));
+    EXPECT_EQ(b.x(), 924);
+    QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(951, 250)));
+    QTest::mouseClick(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+    ASSERT_EQ(b.handler->currentlySelectedArray().size(), 1u);
+    b.handler->nudge(1, 0, 0);
+    EXPECT_EQ(b.x(), 925);
+    EXPECT_TRUE(b.lines().empty());
+}
+
+TEST(SnapLines, AnotherObjectsLineIsCyanAndDisabledSnappingLeavesTheMoveAlone)
+{
+    Board b(QRectF(480, 200, 100, 100));
+    b.add(QRectF(600, 400, 100, 100));
+    QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(500, 250)));
+    for (int t = 1; t <= 16; ++t)
+        b.moveTo(QPointF(500 + t, 250));
+    EXPECT_EQ(b.x(), 500);
+    auto lines = b.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines.front()->scenePosition(), 600);
+    EXPECT_EQ(QVR_SnapLineView::colorForSnapLine(*lines.front()->snapLine()), QColor(Qt::cyan));
+    QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(516, 250)));
+    EXPECT_TRUE(b.lines().empty());
+
+    (*b.object)->setFrame(QRectF(918, 200, 100, 100));
+    (*b.object)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(true);
+    QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+    b.moveTo(QPointF(951, 250));
+    EXPECT_EQ(b.x(), 919);
+    EXPECT_TRUE(b.lines().empty());
+    QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(951, 250)));
+}
