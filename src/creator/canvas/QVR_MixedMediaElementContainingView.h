@@ -3,13 +3,18 @@
 #include <memory>
 
 #include <QGraphicsObject>
+#include <QGraphicsRectItem>
 #include <QMetaType>
 #include <QPointer>
 
+#include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/canvas/QVR_Interactable.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QGraphicsSceneMouseEvent;
+class QTimer;
+class QVRMMObjToolbarPopoverController;
+class QVR_AttributedTextMixedMediaElementView;
 class QVR_CreatorSingleScreen;
 class QVR_VirtualMixedMediaElementView;
 class ZERI_MixedMediaObjectProxy;
@@ -108,6 +113,25 @@ public:
     void didEndRotating() override { didEndTranslating(); }
     void willBeginResizing() override { willBeginTranslating(); }
     void didEndResizing() override { didEndTranslating(); }
+    void onSelectedByInteractionModel() override;
+    void onDeselectedByInteractionModel() override;
+    void interactionModelDidUpdateNumberOfSelectedItems(int count) override;
+    void onReceivedSecondClick(const QPointF& scenePoint) override;
+
+    // Selection feedback: while several items are selected each shows a white veil over itself.
+    bool selectedByInteractionModel() const { return m_selected; }
+    bool multipleItemsSelected() const { return m_multipleSelected; }
+    bool isSelectionIndicatorShown() const;
+
+    // The element's popover (nullptr until the inspector registers one). It shows while the element is the only
+    // selection, hides while its text is typed into and returns a moment after the last keystroke or move.
+    QVRMMObjToolbarPopoverController* popoverController() const { return m_popover.get(); }
+    void showMyPopover();
+    void showPopoverAfterMove();
+    void revealPopover();
+    void handleTextDidChange();
+    static constexpr int kRevealPopoverDelayMs = 500;
+    static constexpr int kShowPopoverAfterMoveDelayMs = 200;
 
     QRectF boundingRect() const override { return QRectF(QPointF(0, 0), m_size); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -129,6 +153,10 @@ private:
     void handlePreviewClick();
     void openWebLink(const QString& text);
     const void* notificationSender() const;
+    // The text element view of a text object, else nullptr.
+    QVR_AttributedTextMixedMediaElementView* textElementView() const;
+    void dismissPopover(bool animated);
+    void removeIfEmptyText();
 
     std::shared_ptr<ZERI_MixedMediaObjectProxy> m_object;
     ObjectUpdateNotifierObserver m_observer;
@@ -140,4 +168,10 @@ private:
     QSizeF m_size{0, 0};
     bool m_previewOnly = false;
     bool m_pressedInside = false;
+    bool m_selected = false;
+    bool m_multipleSelected = false;
+    QGraphicsRectItem* m_selectionIndicator = nullptr;
+    std::unique_ptr<QVRMMObjToolbarPopoverController> m_popover;
+    QTimer* m_revealPopoverTimer = nullptr;
+    QTimer* m_showAfterMoveTimer = nullptr;
 };

@@ -1,0 +1,213 @@
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "elements/text/QVR_AttributedTextView.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "platform/UserDefaults.h"
+#include "tessarine_data_model/AttributedText.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace creator_test;
+using Container = QVR_MixedMediaElementContainingView;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+namespace {
+
+// What the popovers of all elements were asked to do, by element.
+struct PopoverLog {
+    std::map<const QGraphicsObject*, int> shows;
+    std::map<const ZERI_MixedMediaObjectProxy*, int> dismissals;
+    std::map<const ZERI_MixedMediaObjectProxy*, bool> hidden;
+};
+
+class FakePopover : public QVRMMObjToolbarPopoverController {
+public:
+    FakePopover(PopoverLog& log, const ZERI_MixedMediaObjectProxy* object)
+        : m_log(log)
+        , m_object(object)
+    {
+    }
+    void showPopoverOverView(QGraphicsObject* view) override { ++m_log.shows[view]; }
+    void setPopoverHidden(bool hidden) override { m_log.hidden[m_object] = hidden; }
+    void dismissPopover(bool) override { ++m_log.dismissals[m_object]; }
+
+private:
+    PopoverLog& m_log;
+    const ZERI_MixedMediaObjectProxy* m_object;
+};
+
+// An editable board on screen "S0" at zoom 1 with its interaction handler and a popover factory that records.
+struct Editor {
+    Editor()
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        QVR_InteractionModelUtils::setClickDetectionTimeDelay(0.2);
+        ControlsArtwork::registerNamedImages();
+        QVRMMObjToolbarPopoverController::registerPopoverFactory(
+            [this](const Proxy& object, bool) { return std::make_unique<FakePopover>(popovers, object.get()); });
+        a = add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 200, 100));
+        b = add(ZERI_MixedMediaObject::Shape, QRectF(400, 100, 100, 100));
+        board.setScreenModel(screen);
+        board.show();
+        setViewportSize(board, 1100, 800);
+        board.setZoomLevelWithoutNotification(1.0);
+        QApplication::processEvents();
+        handler = new QVR_InteractableViewHandler(&board);
+    }
+    ~Editor()
+    {
+        QVRMMObjToolbarPopoverController::registerPopoverFactory({});
+        UserDefaults::setStoreFileForTesting(QString());
+        QVR_InteractionModelUtils::resetClickDetectionTimeDelayCache();
+    }
+    Proxy add(int type, const QRectF& frame, const QString& text = QString())
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(type);
+        (*object)->setFrame(frame);
+        if (auto textObject = object->as<ZERI_MMObject_Text>(); textObject && !text.isEmpty())
+            textObject->setAttributedString(AttributedText(text));
+        screen->addMixedMediaObject(object);
+        screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+        return object;
+    }
+    Container* container(const Proxy& object) const
+    {
+        return board.singleScreen()->containerForMixedMediaObject(object);
+    }
+    QVR_AttributedTextMixedMediaElementView* textView(const Proxy& object) const
+    {
+        return qobject_cast<QVR_AttributedTextMixedMediaElementView*>(container(object)->mixedMediaElementView());
+    }
+    QWidget* viewport() const { return board.theScrollView()->viewport(); }
+    QPoint at(const QPointF& p) const { return board.theScrollView()->mapFromScene(p); }
+    void click(const QPointF& p, Qt::KeyboardModifiers m = {})
+    {
+        QTest::mousePress(viewport(), Qt::LeftButton, m, at(p));
+        QTest::mouseRelease(viewport(), Qt::LeftButton, m, at(p));
+    }
+    bool onScreen(const Proxy& object) const
+    {
+        const auto objects = screen->mixedMediaObjects();
+        return std::find(objects.begin(), objects.end(), object) != objects.end();
+    }
+
+    QTemporaryDir settings;
+    PopoverLog popovers;
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(2);
+    std::shared_ptr<ZERI_FlowScreenModel> screen = document->firstFlowmodel()->screenModels().front();
+    Proxy a, b;
+    QVR_SingleScreenArtBoardView board;
+    QVR_InteractableViewHandler* handler = nullptr;
+};
+
+} // namespace
+
+TEST(ElementSelectionFeedback, VeilWhileSeveralArePickedPopoverOnlyForTheOnlySelection)
+{
+    Editor e;
+    Container* A = e.container(e.a);
+    Container* B = e.container(e.b);
+    e.click(QPointF(150, 150));
+    EXPECT_TRUE(A->selectedByInteractionModel());
+    EXPECT_FALSE(A->isSelectionIndicatorShown());
+    EXPECT_EQ(e.popovers.shows[A], 1);
+
+    e.click(QPointF(450, 150), Qt::ControlModifier);
+    EXPECT_TRUE(A->isSelectionIndicatorShown());
+    EXPECT_TRUE(B->isSelectionIndicatorShown());
+    EXPECT_TRUE(A->multipleItemsSelected());
+    EXPECT_EQ(e.popovers.shows[B], 0);
+    EXPECT_GE(e.popovers.dismissals[e.a.get()], 1);
+
+    // Back to one: its veil goes and its popover shows once more; the other is plainly unselected.
+    e.click(QPointF(450, 150), Qt::ShiftModifier);
+    EXPECT_FALSE(A->isSelectionIndicatorShown());
+    EXPECT_FALSE(A->multipleItemsSelected());
+    EXPECT_EQ(e.popovers.shows[A], 2);
+    EXPECT_FALSE(B->isSelectionIndicatorShown());
+    EXPECT_FALSE(B->selectedByInteractionModel());
+    EXPECT_EQ(e.popovers.shows[B], 0);
+
+    // Without a registered popover nothing is shown and nothing breaks.
+    QVRMMObjToolbarPopoverController::registerPopoverFactory({});
+    auto c = e.add(ZERI_MixedMediaObject::Image, QRectF(600, 300, 100, 100));
+    e.click(QPointF(650, 350));
+    EXPECT_EQ(e.container(c)->popoverController(), nullptr);
+    EXPECT_TRUE(e.container(c)->selectedByInteractionModel());
+}
+
+TEST(ElementTextEditing, SecondClickEditsTypingHidesThePopoverAndEmptyTextsGoWhenDeselected)
+{
+    Editor e;
+    auto text = e.add(ZERI_MixedMediaObject::Text, QRectF(100, 300, 400, 100), QStringLiteral("Hello"));
+    Container* T = e.container(text);
+    auto* view = e.textView(text);
+    ASSERT_TRUE(view);
+
+    // The first click selects, the second on the only selection starts editing.
+    e.click(QPointF(150, 340));
+    EXPECT_TRUE(T->selectedByInteractionModel());
+    EXPECT_FALSE(view->editable());
+    QTest::qWait(250); // not a double click
+    e.click(QPointF(150, 340));
+    EXPECT_TRUE(view->editable());
+
+    // Typing hides the popover; it comes back only after a pause.
+    T->handleTextDidChange();
+    EXPECT_TRUE(e.popovers.hidden[text.get()]);
+    QTest::qWait(Container::kRevealPopoverDelayMs / 2);
+    T->handleTextDidChange(); // a later keystroke restarts the wait
+    QTest::qWait(Container::kRevealPopoverDelayMs * 3 / 4);
+    EXPECT_TRUE(e.popovers.hidden[text.get()]);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !e.popovers.hidden[text.get()]; }, 2000));
+
+    // A text with content stays when deselected, and leaves editing.
+    e.click(QPointF(800, 600));
+    EXPECT_FALSE(view->editable());
+    QApplication::processEvents();
+    EXPECT_TRUE(e.onScreen(text));
+
+    // An empty one is removed, and its container with it.
+    auto empty = e.add(ZERI_MixedMediaObject::Text, QRectF(100, 500, 400, 100));
+    e.click(QPointF(150, 540));
+    ASSERT_EQ(e.handler->currentlySelectedArray().size(), 1u);
+    e.click(QPointF(800, 700));
+    EXPECT_FALSE(e.onScreen(empty));
+    e.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    EXPECT_EQ(e.container(empty), nullptr);
+    EXPECT_TRUE(e.handler->currentlySelectedArray().empty());
+}
+
+TEST(ElementTextEditing, ASecondClickOnANonTextOrOneOfSeveralStartsNoEditing)
+{
+    Editor e;
+    auto text = e.add(ZERI_MixedMediaObject::Text, QRectF(100, 300, 400, 100), QStringLiteral("Hello"));
+    auto* view = e.textView(text);
+    ASSERT_TRUE(view);
+    e.click(QPointF(150, 150));
+    QTest::qWait(250);
+    e.click(QPointF(150, 150)); // an image ignores it
+    e.click(QPointF(150, 340), Qt::ControlModifier);
+    QTest::qWait(250);
+    e.click(QPointF(150, 340)); // one of two: becomes the only selection, no editing
+    EXPECT_EQ(e.handler->currentlySelectedArray(), (std::vector<Container*>{e.container(text)}));
+    EXPECT_FALSE(view->editable());
+}
