@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,7 +17,9 @@
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/AttributedText.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -102,6 +106,7 @@ struct Editor {
         QTest::mousePress(viewport(), Qt::LeftButton, m, at(p));
         QTest::mouseRelease(viewport(), Qt::LeftButton, m, at(p));
     }
+    UndoManager& undo() { return document->firstFlowmodel()->undoManager(); }
     bool onScreen(const Proxy& object) const
     {
         const auto objects = screen->mixedMediaObjects();
@@ -116,6 +121,58 @@ struct Editor {
     QVR_SingleScreenArtBoardView board;
     QVR_InteractableViewHandler* handler = nullptr;
 };
+
+// Records what the screen asks of the colour panel and lets the test pick.
+struct PickerLog {
+    QColor initial;
+    bool alpha = true;
+    bool dismissOnResign = false;
+    int presented = 0;
+    std::function<void(const QColor&)> pick;
+};
+
+class FakePicker : public QVRColorPicker {
+public:
+    explicit FakePicker(PickerLog& log)
+        : m_log(log)
+    {
+    }
+    void setInitialColor(const QColor& color) override { m_log.initial = color; }
+    void setThemeColorList(const std::vector<ThemeColor>&) override {}
+    void setShowsAlphaPicker(bool shows) override { m_log.alpha = shows; }
+    void setPanelShouldDismissOnResignKey(bool dismiss) override { m_log.dismissOnResign = dismiss; }
+    void setOnColorPicked(std::function<void(const QColor&)> onPicked) override { m_log.pick = std::move(onPicked); }
+    void presentColorPanel() override { ++m_log.presented; }
+
+private:
+    PickerLog& m_log;
+};
+
+// Opens the context menu at a scene point through a real context-menu event; returns the menu shown, or nullptr.
+QMenu* contextMenuAt(Editor& e, const QPointF& scenePoint)
+{
+    const QPoint pixel = e.at(scenePoint);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pixel, e.viewport()->mapToGlobal(pixel));
+    QApplication::sendEvent(e.viewport(), &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QAction* actionTitled(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text().trimmed() == title)
+            return action;
+    }
+    return nullptr;
+}
+
+int insertEntries(QMenu* menu)
+{
+    int count = 0;
+    for (QAction* action : menu->actions())
+        count += action->data().isValid() ? 1 : 0;
+    return count;
+}
 
 } // namespace
 
@@ -210,4 +267,107 @@ TEST(ElementTextEditing, ASecondClickOnANonTextOrOneOfSeveralStartsNoEditing)
     e.click(QPointF(150, 340)); // one of two: becomes the only selection, no editing
     EXPECT_EQ(e.handler->currentlySelectedArray(), (std::vector<Container*>{e.container(text)}));
     EXPECT_FALSE(view->editable());
+}
+
+TEST(ScreenMenus, ContextMenusFollowTheHitAndAllCarryTheInsertSection)
+{
+    Editor e;
+    const QString insertHeader = UFM::SAYS_INSERT() + QStringLiteral("...");
+
+    QMenu* screenMenu = contextMenuAt(e, QPointF(700, 500));
+    ASSERT_TRUE(screenMenu);
+    EXPECT_EQ(screenMenu->title(), QStringLiteral("Screen Menu"));
+    EXPECT_EQ(screenMenu->actions().front()->text(), insertHeader);
+    EXPECT_EQ(insertEntries(screenMenu), 8);
+    EXPECT_TRUE(actionTitled(screenMenu, UFM::SAYS_CHANGE_CANVAS_COLOR()));
+    screenMenu->close();
+
+    QMenu* elementMenu = contextMenuAt(e, QPointF(150, 150));
+    ASSERT_TRUE(elementMenu);
+    EXPECT_EQ(elementMenu->title(), QStringLiteral("Element Menu"));
+    EXPECT_EQ(elementMenu->actions().front()->text(), insertHeader);
+    EXPECT_EQ(insertEntries(elementMenu), 8);
+    EXPECT_FALSE(actionTitled(elementMenu, UFM::SAYS_CHANGE_CANVAS_COLOR()));
+    // Only a gallery can be edited as one.
+    EXPECT_FALSE(actionTitled(elementMenu, UFM::SAYS_EDIT_GALLERY())->isEnabled());
+    elementMenu->close();
+
+    // Beside the screen: the art board's own menu, without the canvas colour.
+    QMenu* boardMenu = contextMenuAt(e, QPointF(-20, 300));
+    ASSERT_TRUE(boardMenu);
+    EXPECT_NE(boardMenu, screenMenu);
+    EXPECT_EQ(boardMenu->actions().front()->text(), insertHeader);
+    EXPECT_EQ(insertEntries(boardMenu), 8);
+    EXPECT_FALSE(actionTitled(boardMenu, UFM::SAYS_CHANGE_CANVAS_COLOR()));
+    boardMenu->close();
+}
+
+TEST(ScreenEditing, TextInsertedAtTheClickedPointIsOneStepSelectedAlone)
+{
+    Editor e;
+    e.click(QPointF(150, 150));
+    const int steps = e.undo().undoCount();
+    QMenu* menu = contextMenuAt(e, QPointF(512, 374));
+    ASSERT_TRUE(menu);
+    actionTitled(menu, UFM::CONTENT_TYPE_LIST_TEXT())->trigger();
+    menu->close();
+
+    const auto objects = e.screen->mixedMediaObjects();
+    ASSERT_EQ(objects.size(), 3u);
+    const auto text = objects.back()->as<ZERI_MMObject_Text>();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->frame(), QRectF(312, 324, 400, 100));
+    EXPECT_TRUE(text->isThemeText());
+    EXPECT_EQ(e.handler->currentlySelectedArray(), (std::vector<Container*>{e.container(objects.back())}));
+    EXPECT_EQ(e.undo().undoCount(), steps + 1);
+    ASSERT_TRUE(e.undo().undo());
+    e.screen = e.document->firstFlowmodel()->screenModels().front();
+    EXPECT_EQ(e.screen->mixedMediaObjects().size(), 2u);
+
+    // Another kind has no canvas view to go to yet: nothing is added, nothing breaks.
+    menu = contextMenuAt(e, QPointF(512, 374));
+    ASSERT_TRUE(menu);
+    actionTitled(menu, UFM::CONTENT_TYPE_LIST_IMAGE())->trigger();
+    menu->close();
+    EXPECT_EQ(e.document->firstFlowmodel()->screenModels().front()->mixedMediaObjects().size(), 2u);
+}
+
+TEST(ScreenEditing, EachPickedBackgroundColourIsOneStepAndUndoShowsWhiteAgain)
+{
+    Editor e;
+    PickerLog log;
+    QVRColorPicker::registerColorPickerFactory([&log] { return std::make_unique<FakePicker>(log); });
+    QMenu* menu = contextMenuAt(e, QPointF(700, 500));
+    ASSERT_TRUE(menu);
+    actionTitled(menu, UFM::SAYS_CHANGE_CANVAS_COLOR())->trigger();
+    menu->close();
+    ASSERT_EQ(log.presented, 1);
+    EXPECT_EQ(log.initial, QColor(Qt::white));
+    EXPECT_FALSE(log.alpha);
+    EXPECT_TRUE(log.dismissOnResign);
+
+    const int steps = e.undo().undoCount();
+    log.pick(QColor(0, 0, 255));
+    log.pick(QColor(255, 0, 0));
+    EXPECT_EQ(e.undo().undoCount(), steps + 2);
+    const QPoint centre = e.at(QPointF(512, 600));
+    QApplication::processEvents();
+    QImage shot = e.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(centre)), QColor(255, 0, 0));
+
+    ASSERT_TRUE(e.undo().undo());
+    ASSERT_TRUE(e.undo().undo());
+    const auto screen = e.document->firstFlowmodel()->screenModels().front();
+    screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    shot = e.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(centre)), QColor(255, 255, 255));
+    QVRColorPicker::registerColorPickerFactory({});
+
+    // Without a registered picker the entry does nothing.
+    menu = contextMenuAt(e, QPointF(700, 500));
+    ASSERT_TRUE(menu);
+    actionTitled(menu, UFM::SAYS_CHANGE_CANVAS_COLOR())->trigger();
+    menu->close();
+    EXPECT_EQ(log.presented, 1);
 }

@@ -1,7 +1,9 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 
 #include <QGraphicsScene>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
+#include <QMenu>
 #include <QGraphicsView>
 #include <QPainter>
 #include <QTimer>
@@ -11,7 +13,14 @@
 #include "app/QVRURLSchemeHandler.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "app/QVRWindowManager.h"
+#include "app/QVRWindowManagerManagedWindow.h"
 #include "elements/images/UNIImage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "elements/views/QVR_MixedMediaElementGenerator.h"
@@ -483,6 +492,93 @@ void QVR_MixedMediaElementContainingView::onReceivedSecondClick(const QPointF& s
     // Scene coordinates are y down like the text view's, so the point needs no flip.
     if (QVR_AttributedTextView* textView = text->textView())
         text->attemptToPlaceInsertionCursorAtPosition(textView->mapFromScene(scenePoint));
+}
+
+QMenu* QVR_MixedMediaElementContainingView::rightClickEditingMenu()
+{
+    if (m_menu)
+        return m_menu.get();
+    m_menu = std::make_unique<QMenu>(QStringLiteral("Element Menu"));
+    QMenu* menu = m_menu.get();
+    QPointer<QVR_MixedMediaElementContainingView> self(this);
+    QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(menu, [self](int kind) {
+        if (!self)
+            return;
+        if (QVR_CreatorSingleScreen* screen = self->parentScreen())
+            screen->directlyInsertMixedMediaItemWithType(kind, self->m_rightMouseDownLocation);
+    });
+    menu->addSeparator();
+    const auto add = [menu, self](const QString& title, void (QVR_MixedMediaElementContainingView::*action)()) {
+        QAction* item = menu->addAction(title);
+        QObject::connect(item, &QAction::triggered, menu, [self, action] {
+            if (self)
+                (self.data()->*action)();
+        });
+        return item;
+    };
+    add(UFM::SAYS_CUT(), &QVR_MixedMediaElementContainingView::itemCut);
+    add(UFM::SAYS_COPY(), &QVR_MixedMediaElementContainingView::itemCopy);
+    m_pasteAction = add(UFM::SAYS_PASTE(), &QVR_MixedMediaElementContainingView::itemPaste);
+    m_editGalleryAction = add(UFM::SAYS_EDIT_GALLERY(), &QVR_MixedMediaElementContainingView::editGallery);
+    return menu;
+}
+
+void QVR_MixedMediaElementContainingView::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    if (m_previewOnly || !parentScreen() || parentScreen()->isPreviewOnly()) {
+        event->ignore();
+        return;
+    }
+    m_rightMouseDownLocation = event->scenePos();
+    QMenu* menu = rightClickEditingMenu();
+    QWidget* host = scene() && !scene()->views().isEmpty() ? scene()->views().front()->window() : nullptr;
+    const bool inCreatorWindow =
+        host && QVRWindowManager::sharedInstance().kindOfWindow(host) == QVRWindowManager::WindowKind::Creator;
+    m_pasteAction->setEnabled(inCreatorWindow &&
+                              QVRWindowManagerManagedWindow::callValidator(host, "canPaste").value_or(false));
+    m_editGalleryAction->setEnabled(m_object && m_object->object() &&
+                                    m_object->type() == ZERI_MixedMediaObject::Gallery);
+    menu->popup(event->screenPos());
+    event->accept();
+}
+
+void QVR_MixedMediaElementContainingView::itemCopy()
+{
+    if (m_object && m_object->object())
+        ZERI_MixedMediaObject::pasteboardCopyObject(m_object);
+}
+
+void QVR_MixedMediaElementContainingView::itemCut()
+{
+    if (!m_object || !m_object->object())
+        return;
+    const auto object = m_object; // the cut may delete this container
+    const auto screen = (*object)->nearestParentItemOfClass<ZERI_FlowScreenModel>();
+    const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
+    if (flow) {
+        flow->beginUndoableChanges();
+        if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
+            action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    }
+    if (QVR_CreatorSingleScreen* parent = parentScreen()) {
+        if (auto* handler = parent->interactionHandler())
+            handler->removeFromCurrentlySelected(this);
+    }
+    ZERI_MixedMediaObject::pasteboardCutObject(object);
+    if (flow)
+        flow->endUndoableChanges();
+}
+
+void QVR_MixedMediaElementContainingView::itemPaste()
+{
+    if (QVR_CreatorSingleScreen* screen = parentScreen())
+        screen->screenPaste();
+}
+
+void QVR_MixedMediaElementContainingView::editGallery()
+{
+    // Galleries are edited through the canvas view's gallery editor, which this build does not carry yet.
+    qCWarning(lcCreator) << "no canvas view to edit the gallery in";
 }
 
 void QVR_MixedMediaElementContainingView::showMyPopover()

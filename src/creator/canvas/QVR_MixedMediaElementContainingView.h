@@ -12,6 +12,8 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QGraphicsSceneMouseEvent;
+class QAction;
+class QMenu;
 class QTimer;
 class QVRMMObjToolbarPopoverController;
 class QVR_AttributedTextMixedMediaElementView;
@@ -136,7 +138,16 @@ public:
     QRectF boundingRect() const override { return QRectF(QPointF(0, 0), m_size); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+    // The element's context menu ("Element Menu"): insert entries at the clicked point, cut, copy, paste and
+    // edit gallery. Cut and copy act on this element.
+    QMenu* rightClickEditingMenu();
+    void itemCut();
+    void itemCopy();
+    void itemPaste();
+    void editGallery();
+
 protected:
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
 
@@ -174,4 +185,8 @@ private:
     std::unique_ptr<QVRMMObjToolbarPopoverController> m_popover;
     QTimer* m_revealPopoverTimer = nullptr;
     QTimer* m_showAfterMoveTimer = nullptr;
+    std::unique_ptr<QMenu> m_menu;
+    QAction* m_pasteAction = nullptr;
+    QAction* m_editGalleryAction = nullptr;
+    QPointF m_rightMouseDownLocation;
 };
