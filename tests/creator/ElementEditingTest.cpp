@@ -1,5 +1,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -370,4 +373,32 @@ TEST(ScreenEditing, EachPickedBackgroundColourIsOneStepAndUndoShowsWhiteAgain)
     actionTitled(menu, UFM::SAYS_CHANGE_CANVAS_COLOR())->trigger();
     menu->close();
     EXPECT_EQ(log.presented, 1);
+}
+
+TEST(ScreenDrops, OfferedAsCopiesRefusedUnderASheetAndNothingHalfAddedWithoutContentAddition)
+{
+    Editor e;
+    QMimeData data;
+    data.setText(QStringLiteral("dropped words"));
+    const QPoint pixel = e.at(QPointF(600, 500));
+    const auto enter = [&] {
+        // The view hands the drag to the item under it on the first move.
+        QDragEnterEvent event(pixel, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(e.viewport(), &event);
+        QDragMoveEvent move(pixel, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(e.viewport(), &move);
+        return move.isAccepted() && move.dropAction() == Qt::CopyAction;
+    };
+    EXPECT_TRUE(enter());
+
+    QDialog sheet(e.board.window());
+    sheet.setWindowModality(Qt::WindowModal);
+    sheet.show();
+    EXPECT_FALSE(enter());
+    sheet.hide();
+    EXPECT_TRUE(enter());
+
+    QDropEvent drop(QPointF(pixel), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(e.viewport(), &drop);
+    EXPECT_EQ(e.screen->mixedMediaObjects().size(), 2u);
 }

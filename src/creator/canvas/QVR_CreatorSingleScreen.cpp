@@ -4,7 +4,10 @@
 #include <unordered_set>
 
 #include <QGraphicsScene>
+#include <QDialog>
 #include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneDragDropEvent>
+#include <QMimeData>
 #include <QGraphicsView>
 #include <QMenu>
 #include <QPainter>
@@ -88,6 +91,7 @@ QVR_CreatorSingleScreen::QVR_CreatorSingleScreen(std::shared_ptr<ZERI_FlowScreen
     setFlag(ItemUsesExtendedStyleOption, false);
     setAcceptedMouseButtons(Qt::NoButton);
     m_mask = new Mask(this);
+    setAcceptDrops(!previewMode);
     setFlowScreenModel(std::move(screen));
 }
 
@@ -183,6 +187,50 @@ void QVR_CreatorSingleScreen::contextMenuEvent(QGraphicsSceneContextMenuEvent* e
     validateMenuItems();
     menu->popup(event->screenPos());
     event->accept();
+}
+
+bool QVR_CreatorSingleScreen::canAcceptDrop() const
+{
+    if (m_previewOnly || !m_screen)
+        return false;
+    QWidget* host = hostWindowOf(this);
+    if (!host)
+        return true;
+    const auto dialogs = host->findChildren<QDialog*>();
+    return std::none_of(dialogs.begin(), dialogs.end(), [](const QDialog* dialog) {
+        return dialog->isVisible() && dialog->windowModality() != Qt::NonModal;
+    });
+}
+
+void QVR_CreatorSingleScreen::dragEnterEvent(QGraphicsSceneDragDropEvent* event)
+{
+    if (!canAcceptDrop()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void QVR_CreatorSingleScreen::dragMoveEvent(QGraphicsSceneDragDropEvent* event)
+{
+    dragEnterEvent(event);
+}
+
+void QVR_CreatorSingleScreen::dropEvent(QGraphicsSceneDragDropEvent* event)
+{
+    if (!canAcceptDrop()) {
+        event->ignore();
+        return;
+    }
+    const QStringList types = event->mimeData() ? event->mimeData()->formats() : QStringList();
+    qCInfo(lcCreator).noquote()
+        << QStringLiteral("Dragged in thingy with available drag types:\n%1").arg(types.join(QLatin1Char('\n')));
+    // Dropped content is set up by the content addition manager, which reports every outcome itself; without
+    // it the drop is refused rather than half-done.
+    qCWarning(lcCreator) << "no content addition to take the drop; refused";
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
 }
 
 void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint)

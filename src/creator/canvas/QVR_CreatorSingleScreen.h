@@ -110,8 +110,14 @@ public:
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+    // Drops: offered as copies, except while the window shows a sheet (a window-modal dialog).
+    bool canAcceptDrop() const;
+
 protected:
     void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
+    void dragEnterEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dragMoveEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
 
 private:
     class Mask;
