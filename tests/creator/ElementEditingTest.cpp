@@ -18,6 +18,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "platform/UndoManager.h"
@@ -401,4 +402,38 @@ TEST(ScreenDrops, OfferedAsCopiesRefusedUnderASheetAndNothingHalfAddedWithoutCon
     QDropEvent drop(QPointF(pixel), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(e.viewport(), &drop);
     EXPECT_EQ(e.screen->mixedMediaObjects().size(), 2u);
+}
+
+TEST(ScreenMenus, ZoomEntriesPostTheLevelAndPreviewBoardsShowNoMenu)
+{
+    Editor e;
+    PostCounter zoomPosts(QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION"));
+    QMenu* menu = contextMenuAt(e, QPointF(700, 500));
+    ASSERT_TRUE(menu);
+    QMenu* zoom = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->menu())
+            zoom = action->menu();
+    }
+    ASSERT_TRUE(zoom);
+    QAction* fit = actionTitled(zoom, QVR_ZoomMenuGeneratorObject::stringForFitToScreenTitle());
+    ASSERT_TRUE(fit);
+    fit->trigger();
+    menu->close();
+    ASSERT_EQ(zoomPosts.count, 1);
+    EXPECT_EQ(zoomPosts.lastUserInfo.value(QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY")).toDouble(),
+              -1.0);
+
+    QVR_SingleScreenArtBoardView preview(nullptr, true);
+    preview.setScreenModel(e.screen);
+    preview.show();
+    setViewportSize(preview, 1100, 800);
+    QApplication::processEvents();
+    for (const QPointF& point : {QPointF(150, 150), QPointF(700, 500), QPointF(-20, 300)}) {
+        const QPoint pixel = preview.theScrollView()->mapFromScene(point);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pixel,
+                                preview.theScrollView()->viewport()->mapToGlobal(pixel));
+        QApplication::sendEvent(preview.theScrollView()->viewport(), &event);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    }
 }
