@@ -4,18 +4,59 @@
 #include <unordered_set>
 
 #include <QGraphicsScene>
+#include <QDialog>
+#include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneDragDropEvent>
+#include <QMimeData>
 #include <QGraphicsView>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 
+#include "app/QVRAnalytics.h"
+#include "app/QVRWindowManager.h"
+#include "app/QVRWindowManagerManagedWindow.h"
+#include "creator/CreatorLogging.h"
+#include "creator/TessarineThemeCatalogue.h"
+#include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
+#include "elements/text/QVR_TextHelperUtils.h"
+#include "platform/NotificationCenter.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_AppDataModelCenter.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 constexpr double kScreenWidth = 1024.0;
 constexpr double kScreenHeight = 748.0;
 constexpr double kShadowRadius = 2.0;
+
+// Opens one undoable change on the screen's flow that pages back to the screen on undo; nullptr without a flow.
+std::shared_ptr<ZERI_FlowModel> beginScreenChange(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
+    if (!flow)
+        return nullptr;
+    flow->beginUndoableChanges();
+    if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
+        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    return flow;
+}
+
+QWidget* hostWindowOf(const QGraphicsItem* item)
+{
+    if (!item->scene() || item->scene()->views().isEmpty())
+        return nullptr;
+    return item->scene()->views().front()->window();
+}
 } // namespace
 
 // The dimming outside the screen, above every element container.
@@ -50,10 +91,309 @@ QVR_CreatorSingleScreen::QVR_CreatorSingleScreen(std::shared_ptr<ZERI_FlowScreen
     setFlag(ItemUsesExtendedStyleOption, false);
     setAcceptedMouseButtons(Qt::NoButton);
     m_mask = new Mask(this);
+    setAcceptDrops(!previewMode);
     setFlowScreenModel(std::move(screen));
 }
 
 QVR_CreatorSingleScreen::~QVR_CreatorSingleScreen() = default;
+
+const std::vector<int>& QVR_CreatorSingleScreen::insertKinds()
+{
+    static const std::vector<int> kinds{kInsertTextKind, 2, 3, 1, 8, 9, 6, 7};
+    return kinds;
+}
+
+void QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(QMenu* menu, const std::function<void(int kind)>& chosen)
+{
+    if (!menu)
+        return;
+    QAction* header = menu->addAction(QStringLiteral("%1...").arg(UFM::SAYS_INSERT()));
+    QFont bold(QStringLiteral("Helvetica"), 14);
+    bold.setBold(true);
+    header->setFont(bold);
+    header->setEnabled(false);
+    const QStringList titles{UFM::CONTENT_TYPE_LIST_TEXT(),     UFM::CONTENT_TYPE_LIST_IMAGE(),
+                             UFM::CONTENT_TYPE_LIST_GALLERY(),  UFM::CONTENT_TYPE_LIST_VIDEO(),
+                             QStringLiteral("YouTube / Vimeo"), UFM::CONTENT_TYPE_LIST_AUDIO(),
+                             UFM::CONTENT_TYPE_LIST_PDF(),      UFM::CONTENT_TYPE_LIST_SHAPE()};
+    const auto& kinds = insertKinds();
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        // Indented under the header, as a level-one entry.
+        QAction* entry = menu->addAction(QStringLiteral("    ") + titles[int(i)]);
+        const int kind = kinds[i];
+        entry->setData(kind);
+        QObject::connect(entry, &QAction::triggered, menu, [chosen, kind] {
+            if (chosen)
+                chosen(kind);
+        });
+    }
+}
+
+QMenu* QVR_CreatorSingleScreen::rightClickEditingMenu()
+{
+    if (m_previewOnly)
+        return nullptr;
+    if (m_menu)
+        return m_menu.get();
+    m_menu = std::make_unique<QMenu>(QStringLiteral("Screen Menu"));
+    QMenu* menu = m_menu.get();
+    QPointer<QVR_CreatorSingleScreen> self(this);
+    addInsertMenuItemsToMenu(menu, [self](int kind) {
+        if (self)
+            self->directlyInsertMixedMediaItemWithType(kind, self->m_rightMouseDownLocation);
+    });
+    menu->addSeparator();
+    m_pasteAction = menu->addAction(UFM::SAYS_PASTE());
+    QObject::connect(m_pasteAction, &QAction::triggered, menu, [self] {
+        if (self)
+            self->screenPaste();
+    });
+    menu->addSeparator();
+    QMenu* zoom = QVR_ZoomMenuGeneratorObject::zoomMenuWithSupportedZoomLevels(menu, [self](QAction* item) {
+        if (self && item)
+            self->zoomMenuItemChosen(item->text());
+    });
+    zoom->setTitle(UFM::SAYS_ZOOM());
+    menu->addMenu(zoom);
+    menu->addSeparator();
+    QAction* color = menu->addAction(UFM::SAYS_CHANGE_CANVAS_COLOR());
+    QObject::connect(color, &QAction::triggered, menu, [self] {
+        if (self)
+            self->startBackgroundColorSelection();
+    });
+    return menu;
+}
+
+void QVR_CreatorSingleScreen::validateMenuItems()
+{
+    if (!m_pasteAction)
+        return;
+    QWidget* host = hostWindowOf(this);
+    const bool inCreatorWindow =
+        host && QVRWindowManager::sharedInstance().kindOfWindow(host) == QVRWindowManager::WindowKind::Creator;
+    m_pasteAction->setEnabled(inCreatorWindow &&
+                              QVRWindowManagerManagedWindow::callValidator(host, "canPaste").value_or(false));
+}
+
+void QVR_CreatorSingleScreen::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    // Only the screen itself: a click beside it belongs to the art board's menu.
+    if (m_previewOnly || !screenRect().contains(event->pos())) {
+        event->ignore();
+        return;
+    }
+    m_rightMouseDownLocation = event->scenePos();
+    QMenu* menu = rightClickEditingMenu();
+    validateMenuItems();
+    menu->popup(event->screenPos());
+    event->accept();
+}
+
+bool QVR_CreatorSingleScreen::canAcceptDrop() const
+{
+    if (m_previewOnly || !m_screen)
+        return false;
+    QWidget* host = hostWindowOf(this);
+    if (!host)
+        return true;
+    const auto dialogs = host->findChildren<QDialog*>();
+    return std::none_of(dialogs.begin(), dialogs.end(), [](const QDialog* dialog) {
+        return dialog->isVisible() && dialog->windowModality() != Qt::NonModal;
+    });
+}
+
+void QVR_CreatorSingleScreen::dragEnterEvent(QGraphicsSceneDragDropEvent* event)
+{
+    if (!canAcceptDrop()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void QVR_CreatorSingleScreen::dragMoveEvent(QGraphicsSceneDragDropEvent* event)
+{
+    dragEnterEvent(event);
+}
+
+void QVR_CreatorSingleScreen::dropEvent(QGraphicsSceneDragDropEvent* event)
+{
+    if (!canAcceptDrop()) {
+        event->ignore();
+        return;
+    }
+    const QStringList types = event->mimeData() ? event->mimeData()->formats() : QStringList();
+    qCInfo(lcCreator).noquote()
+        << QStringLiteral("Dragged in thingy with available drag types:\n%1").arg(types.join(QLatin1Char('\n')));
+    // Dropped content is set up by the content addition manager, which reports every outcome itself; without
+    // it the drop is refused rather than half-done.
+    qCWarning(lcCreator) << "no content addition to take the drop; refused";
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+}
+
+void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint)
+{
+    if (kind == kInsertTextKind) {
+        directlyInsertTextItemUsingMouseDownLocation(scenePoint);
+        return;
+    }
+    // Media objects are set up by the canvas view's insert flow, which this build does not carry yet.
+    qCWarning(lcCreator) << "no canvas view to insert an object of type" << kind;
+}
+
+void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint)
+{
+    if (m_previewOnly || !m_screen)
+        return;
+    const auto flow = beginScreenChange(m_screen);
+    makeAndSelectNewTextObjectAtPoint(mapFromScene(scenePoint));
+    if (flow)
+        flow->endUndoableChanges();
+}
+
+std::shared_ptr<ZERI_MixedMediaObjectProxy> QVR_CreatorSingleScreen::makeAndSelectNewTextObjectAtPoint(const QPointF& p)
+{
+    if (!m_screen)
+        return nullptr;
+    auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    auto text = object ? object->as<ZERI_MMObject_Text>() : nullptr;
+    if (!text)
+        return nullptr;
+    const QSizeF size = ZERI_MMObject_Text::defaultTextItemSize();
+    text->setAttributedString(QVR_TextHelperUtils::defaultAttributedText());
+    text->setIsThemeText(true);
+    text->setFrame(QRectF(p.x() - size.width() / 2.0, p.y() - size.height() / 2.0, size.width(), size.height()));
+    m_screen->addMixedMediaObject(object);
+    m_screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    selectViewForMixedMediaObject(object);
+    QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Text")}},
+                           m_screen->tessarineModel());
+    return object;
+}
+
+void QVR_CreatorSingleScreen::screenPaste()
+{
+    QWidget* host = hostWindowOf(this);
+    if (!host || QVRWindowManager::sharedInstance().kindOfWindow(host) != QVRWindowManager::WindowKind::Creator)
+        return;
+    const auto modifiers = m_pasteAction && !m_pasteAction->shortcut().isEmpty()
+                               ? m_pasteAction->shortcut()[0].keyboardModifiers()
+                               : Qt::KeyboardModifiers();
+    QVRWindowManagerManagedWindow::callPerformer(host, "performPaste", static_cast<uint>(modifiers.toInt()));
+}
+
+void QVR_CreatorSingleScreen::zoomMenuItemChosen(const QString& title)
+{
+    const auto level = QVR_ZoomMenuGeneratorObject::zoomLevelForTitle(title);
+    if (!level)
+        return;
+    NotificationCenter::defaultCenter().post(QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION"), hostWindowOf(this),
+                                             {{QStringLiteral("SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY"), *level}});
+}
+
+void QVR_CreatorSingleScreen::startBackgroundColorSelection()
+{
+    if (m_previewOnly || !m_screen)
+        return;
+    m_colorPicker = QVRColorPicker::colorPicker();
+    if (!m_colorPicker) {
+        qCWarning(lcCreator) << "no colour picker is registered";
+        return;
+    }
+    std::vector<QVRColorPicker::ThemeColor> themeColors;
+    if (const auto flow = m_screen->nearestParentItemOfClass<ZERI_FlowModel>()) {
+        for (const QColor& color : TessarineThemeCatalogue::shared().themeColors(flow->themeID()))
+            themeColors.emplace_back(QStringLiteral("#%1").arg(ZERI_AppDataModelCenter::rgbaHexStringFromColor(color)),
+                                     color);
+    }
+    const QColor current = m_screen->backgroundColor();
+    m_colorPicker->setInitialColor(current.isValid() ? current : QColor(Qt::white));
+    m_colorPicker->setThemeColorList(themeColors);
+    m_colorPicker->setShowsAlphaPicker(false);
+    m_colorPicker->setPanelShouldDismissOnResignKey(true);
+    QPointer<QVR_CreatorSingleScreen> self(this);
+    m_colorPicker->setOnColorPicked([self](const QColor& color) {
+        if (self)
+            self->backgroundColorPicked(color);
+    });
+    m_colorPicker->presentColorPanel();
+}
+
+void QVR_CreatorSingleScreen::backgroundColorPicked(const QColor& color)
+{
+    if (m_previewOnly || !m_screen || !color.isValid())
+        return;
+    const auto flow = beginScreenChange(m_screen);
+    m_screen->setBackgroundColor(color);
+    if (flow)
+        flow->endUndoableChanges();
+}
+
+QVR_InteractableViewHandler* QVR_CreatorSingleScreen::interactionHandler() const
+{
+    if (m_previewOnly || !scene())
+        return nullptr;
+    for (QGraphicsView* view : scene()->views()) {
+        for (QWidget* widget = view; widget; widget = widget->parentWidget()) {
+            if (auto* board = qobject_cast<QVR_SingleScreenArtBoardView*>(widget))
+                return QVR_InteractableViewHandler::handlerForBoard(board);
+        }
+    }
+    return nullptr;
+}
+
+QVR_MixedMediaElementContainingView*
+QVR_CreatorSingleScreen::firstContainerWithObjectID(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) const
+{
+    if (!object || !object->object())
+        return nullptr;
+    const QString id = (*object)->internalID();
+    for (auto* container : m_containers) {
+        const auto& mine = container->mixedMediaObject();
+        if (mine == object || (mine && mine->object() && !id.isEmpty() && (*mine)->internalID() == id))
+            return container;
+    }
+    return nullptr;
+}
+
+void QVR_CreatorSingleScreen::selectViewForMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    auto* handler = interactionHandler();
+    if (auto* container = firstContainerWithObjectID(object); handler && container)
+        handler->setCurrentlySelected({container});
+}
+
+void QVR_CreatorSingleScreen::addSelectionForMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    auto* handler = interactionHandler();
+    if (auto* container = firstContainerWithObjectID(object); handler && container)
+        handler->addToCurrentlySelected(container);
+}
+
+void QVR_CreatorSingleScreen::setSelectionsForMixedMediaObjects(
+    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects)
+{
+    auto* handler = interactionHandler();
+    if (!handler)
+        return;
+    std::vector<QVR_MixedMediaElementContainingView*> chosen;
+    for (auto* container : m_containers) {
+        if (std::find(objects.begin(), objects.end(), container->mixedMediaObject()) != objects.end())
+            chosen.push_back(container);
+    }
+    handler->setCurrentlySelected(chosen);
+}
+
+void QVR_CreatorSingleScreen::selectAll()
+{
+    if (!m_screen)
+        return;
+    const auto objects = m_screen->mixedMediaObjects();
+    for (const auto& object : objects)
+        addSelectionForMixedMediaObject(object);
+}
 
 std::shared_ptr<ZERI_FlowScreenModel> QVR_CreatorSingleScreen::modelToUseForAnalytics() const
 {

@@ -1,14 +1,19 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <QColor>
+#include <QAction>
 #include <QGraphicsObject>
 #include <QRectF>
 
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class QMenu;
+class QVRColorPicker;
+class QVR_InteractableViewHandler;
 class QVR_MixedMediaElementContainingView;
 class ZERI_FlowScreenModel;
 class ZERI_MixedMediaObjectProxy;
@@ -71,11 +76,54 @@ public:
     // that shows the scene; on whole points when no view shows it.
     QRectF rectAlignedToDevicePixels(const QRectF& rect) const;
 
+    // Editing (not in preview-only mode). Points are in scene units, which are the model's.
+    // The kinds of the insert entries: text, then the object types of image, gallery, video, web video, audio,
+    // PDF and shape.
+    static constexpr int kInsertTextKind = 4;
+    static const std::vector<int>& insertKinds();
+    // Adds the bold "Insert..." header and one indented entry per kind; an entry calls `chosen` with its kind.
+    static void addInsertMenuItemsToMenu(QMenu* menu, const std::function<void(int kind)>& chosen);
+    // The screen's context menu ("Screen Menu"): insert entries, paste, zoom levels, canvas colour. The point of
+    // the click that opened it is where entries insert.
+    QMenu* rightClickEditingMenu();
+    void setRightMouseDownLocation(const QPointF& scenePoint) { m_rightMouseDownLocation = scenePoint; }
+    QPointF rightMouseDownLocation() const { return m_rightMouseDownLocation; }
+    // One entry of the insert section at a scene point: text is made here; other kinds need the canvas view.
+    void directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint);
+    // A new text centred on the point, as one undo step that pages back to this screen; selected alone.
+    void directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint);
+    std::shared_ptr<ZERI_MixedMediaObjectProxy> makeAndSelectNewTextObjectAtPoint(const QPointF& modelPoint);
+    void screenPaste();
+    void zoomMenuItemChosen(const QString& title);
+    // Opens the registered colour picker on the screen's colour; each colour picked is one undo step.
+    void startBackgroundColorSelection();
+    void backgroundColorPicked(const QColor& color);
+    QVRColorPicker* colorPicker() const { return m_colorPicker.get(); }
+
+    // Selection through the board's interaction handler (none in preview-only mode).
+    QVR_InteractableViewHandler* interactionHandler() const;
+    void selectViewForMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void addSelectionForMixedMediaObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void setSelectionsForMixedMediaObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects);
+    void selectAll();
+
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+    // Drops: offered as copies, except while the window shows a sheet (a window-modal dialog).
+    bool canAcceptDrop() const;
+
+protected:
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
+    void dragEnterEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dragMoveEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
+
 private:
     class Mask;
+    void validateMenuItems();
+    QVR_MixedMediaElementContainingView*
+    firstContainerWithObjectID(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) const;
 
     void updateScreenColor();
 
@@ -88,4 +136,8 @@ private:
     std::vector<QVR_MixedMediaElementContainingView*> m_containers; // children, in the model's order
     ObjectUpdateNotifierObserver m_colorObserver;
     ObjectUpdateNotifierObserver m_objectsObserver;
+    std::unique_ptr<QMenu> m_menu;
+    QAction* m_pasteAction = nullptr;
+    QPointF m_rightMouseDownLocation;
+    std::unique_ptr<QVRColorPicker> m_colorPicker;
 };

@@ -39,6 +39,8 @@ public:
     virtual void onSelectedByInteractionModel() {}
     virtual void onDeselectedByInteractionModel() {}
     virtual void interactionModelDidUpdateNumberOfSelectedItems(int count) { (void)count; }
+    // A click on the item while it is the only selection (an element enters editing there).
+    virtual void onReceivedSecondClick(const QPointF& scenePoint) { (void)scenePoint; }
     virtual void willBeginTranslating() {}
     virtual void didEndTranslating() {}
     virtual void willBeginRotating() {}

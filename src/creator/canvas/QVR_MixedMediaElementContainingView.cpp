@@ -1,16 +1,28 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 
 #include <QGraphicsScene>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
+#include <QMenu>
 #include <QGraphicsView>
 #include <QPainter>
+#include <QTimer>
 
 #include "app/QVRAnalytics.h"
 #include "app/QVRAppDelegate.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "app/QVRWindowManager.h"
+#include "app/QVRWindowManagerManagedWindow.h"
 #include "elements/images/UNIImage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "elements/text/QVR_AttributedTextView.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "elements/views/QVR_MixedMediaElementGenerator.h"
 #include "elements/views/QVR_VirtualMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
@@ -18,6 +30,7 @@
 #include "platform/widgets/LinkOpener.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MMObject_Video.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -52,6 +65,8 @@ namespace {
 // Above the element view; the selection indicator and hover outline of the editor go above these.
 constexpr double kWatermarkZ = 1.0;
 constexpr double kBadgeZ = 2.0;
+constexpr double kSelectionIndicatorZ = 3.0;
+constexpr double kSelectionIndicatorOpacity = 0.3;
 
 QString orFallback(const QString& text, const QString& fallback)
 {
@@ -105,12 +120,34 @@ QVR_MixedMediaElementContainingView::QVR_MixedMediaElementContainingView(
         object = ZERI_MixedMediaObject::objectFromDict(QJsonObject());
     if (object && object->object())
         m_size = (*object)->frame().size();
+
+    m_selectionIndicator = new QGraphicsRectItem(QRectF(QPointF(0, 0), m_size), this);
+    m_selectionIndicator->setPen(Qt::NoPen);
+    m_selectionIndicator->setBrush(Qt::white);
+    m_selectionIndicator->setOpacity(kSelectionIndicatorOpacity);
+    m_selectionIndicator->setZValue(kSelectionIndicatorZ);
+    m_selectionIndicator->setAcceptedMouseButtons(Qt::NoButton);
+    m_selectionIndicator->setVisible(false);
+
+    // Restartable single-shot timers; they die with the container, so nothing fires after it has gone.
+    m_revealPopoverTimer = new QTimer(this);
+    m_revealPopoverTimer->setSingleShot(true);
+    m_revealPopoverTimer->setInterval(kRevealPopoverDelayMs);
+    connect(m_revealPopoverTimer, &QTimer::timeout, this, &QVR_MixedMediaElementContainingView::revealPopover);
+    m_showAfterMoveTimer = new QTimer(this);
+    m_showAfterMoveTimer->setSingleShot(true);
+    m_showAfterMoveTimer->setInterval(kShowPopoverAfterMoveDelayMs);
+    connect(m_showAfterMoveTimer, &QTimer::timeout, this, &QVR_MixedMediaElementContainingView::showPopoverAfterMove);
+
     setMixedMediaObject(std::move(object));
 }
 
 QVR_MixedMediaElementContainingView::~QVR_MixedMediaElementContainingView()
 {
     m_observer.reset();
+    m_revealPopoverTimer->stop();
+    m_showAfterMoveTimer->stop();
+    dismissPopover(false);
 }
 
 void QVR_MixedMediaElementContainingView::setMixedMediaObject(std::shared_ptr<ZERI_MixedMediaObjectProxy> object)
@@ -122,6 +159,8 @@ void QVR_MixedMediaElementContainingView::setMixedMediaObject(std::shared_ptr<ZE
     observeObject();
     setMixedMediaElementView(QVR_MixedMediaElementGenerator::mixedMediaElementFromMixedMediaObject(m_object));
     rebuildWatermark();
+    dismissPopover(false);
+    m_popover = QVRMMObjToolbarPopoverController::controllerForMixedMediaObject(m_object, false);
 }
 
 void QVR_MixedMediaElementContainingView::observeObject()
@@ -165,6 +204,13 @@ void QVR_MixedMediaElementContainingView::setMixedMediaElementView(QVR_VirtualMi
         m_elementView->setFrame(QRectF(QPointF(0, 0), m_size));
         m_elementView->setPreviewMode(m_previewOnly);
     }
+    if (auto* text = textElementView()) {
+        QPointer<QVR_MixedMediaElementContainingView> self(this);
+        text->onTextDidChange = [self] {
+            if (self)
+                self->handleTextDidChange();
+        };
+    }
     rebuildBadge();
 }
 
@@ -177,6 +223,7 @@ void QVR_MixedMediaElementContainingView::setFrame(const QRectF& frame)
         m_size = frame.size();
         if (m_elementView)
             m_elementView->setFrame(QRectF(QPointF(0, 0), m_size));
+        m_selectionIndicator->setRect(QRectF(QPointF(0, 0), m_size));
         // Whether the element is button-sized may have changed with its size.
         rebuildBadge();
         layoutDecorations();
@@ -346,12 +393,223 @@ void QVR_MixedMediaElementContainingView::willBeginTranslating()
 {
     if (m_elementView)
         m_elementView->willBeginFrameChanges();
+    if (m_selected) {
+        dismissPopover(false);
+        m_showAfterMoveTimer->stop();
+    }
 }
 
 void QVR_MixedMediaElementContainingView::didEndTranslating()
 {
     if (m_elementView)
         m_elementView->didEndFrameChanges();
+    if (!m_multipleSelected)
+        m_showAfterMoveTimer->start();
+}
+
+QVR_AttributedTextMixedMediaElementView* QVR_MixedMediaElementContainingView::textElementView() const
+{
+    if (!m_object || !m_object->object() || m_object->type() != ZERI_MixedMediaObject::Text)
+        return nullptr;
+    return qobject_cast<QVR_AttributedTextMixedMediaElementView*>(m_elementView);
+}
+
+bool QVR_MixedMediaElementContainingView::isSelectionIndicatorShown() const
+{
+    return m_selectionIndicator->isVisible();
+}
+
+void QVR_MixedMediaElementContainingView::onSelectedByInteractionModel()
+{
+    m_selected = true;
+    m_selectionIndicator->setVisible(true);
+}
+
+void QVR_MixedMediaElementContainingView::interactionModelDidUpdateNumberOfSelectedItems(int count)
+{
+    const bool isText = m_object && m_object->object() && m_object->type() == ZERI_MixedMediaObject::Text;
+    if (count == 1) {
+        m_multipleSelected = false;
+        if (isText && !textElementView())
+            return;
+        m_selectionIndicator->setVisible(false);
+        showMyPopover();
+    } else if (count >= 2) {
+        m_multipleSelected = true;
+        m_selectionIndicator->setVisible(true);
+        m_showAfterMoveTimer->stop();
+        m_revealPopoverTimer->stop();
+        dismissPopover(false);
+        if (auto* text = textElementView())
+            text->setEditable(false);
+    } else {
+        m_multipleSelected = false;
+    }
+}
+
+void QVR_MixedMediaElementContainingView::onDeselectedByInteractionModel()
+{
+    m_showAfterMoveTimer->stop();
+    m_revealPopoverTimer->stop();
+    dismissPopover(true);
+    m_selectionIndicator->setVisible(false);
+    const bool isText = m_object && m_object->object() && m_object->type() == ZERI_MixedMediaObject::Text;
+    if (isText) {
+        auto* text = textElementView();
+        if (!text)
+            return;
+        text->setEditable(false);
+        m_selected = false;
+        m_multipleSelected = false;
+        // May delete this container (the screen drops containers of removed objects).
+        removeIfEmptyText();
+        return;
+    }
+    m_selected = false;
+    m_multipleSelected = false;
+}
+
+void QVR_MixedMediaElementContainingView::removeIfEmptyText()
+{
+    auto* text = textElementView();
+    auto object = text ? text->textObject() : nullptr;
+    if (!object || !object->attributedString().string().isEmpty())
+        return;
+    auto screen = object->nearestParentItemOfClass<ZERI_FlowScreenModel>();
+    if (!screen)
+        return;
+    // Inside whatever change is open (the click that deselected it); no step of its own.
+    const auto proxy = m_object;
+    screen->removeMixedMediaObject(proxy);
+}
+
+void QVR_MixedMediaElementContainingView::onReceivedSecondClick(const QPointF& scenePoint)
+{
+    auto* text = textElementView();
+    if (!text || m_previewOnly)
+        return;
+    text->setEditable(true);
+    // Scene coordinates are y down like the text view's, so the point needs no flip.
+    if (QVR_AttributedTextView* textView = text->textView())
+        text->attemptToPlaceInsertionCursorAtPosition(textView->mapFromScene(scenePoint));
+}
+
+QMenu* QVR_MixedMediaElementContainingView::rightClickEditingMenu()
+{
+    if (m_menu)
+        return m_menu.get();
+    m_menu = std::make_unique<QMenu>(QStringLiteral("Element Menu"));
+    QMenu* menu = m_menu.get();
+    QPointer<QVR_MixedMediaElementContainingView> self(this);
+    QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(menu, [self](int kind) {
+        if (!self)
+            return;
+        if (QVR_CreatorSingleScreen* screen = self->parentScreen())
+            screen->directlyInsertMixedMediaItemWithType(kind, self->m_rightMouseDownLocation);
+    });
+    menu->addSeparator();
+    const auto add = [menu, self](const QString& title, void (QVR_MixedMediaElementContainingView::*action)()) {
+        QAction* item = menu->addAction(title);
+        QObject::connect(item, &QAction::triggered, menu, [self, action] {
+            if (self)
+                (self.data()->*action)();
+        });
+        return item;
+    };
+    add(UFM::SAYS_CUT(), &QVR_MixedMediaElementContainingView::itemCut);
+    add(UFM::SAYS_COPY(), &QVR_MixedMediaElementContainingView::itemCopy);
+    m_pasteAction = add(UFM::SAYS_PASTE(), &QVR_MixedMediaElementContainingView::itemPaste);
+    m_editGalleryAction = add(UFM::SAYS_EDIT_GALLERY(), &QVR_MixedMediaElementContainingView::editGallery);
+    return menu;
+}
+
+void QVR_MixedMediaElementContainingView::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    if (m_previewOnly || !parentScreen() || parentScreen()->isPreviewOnly()) {
+        event->ignore();
+        return;
+    }
+    m_rightMouseDownLocation = event->scenePos();
+    QMenu* menu = rightClickEditingMenu();
+    QWidget* host = scene() && !scene()->views().isEmpty() ? scene()->views().front()->window() : nullptr;
+    const bool inCreatorWindow =
+        host && QVRWindowManager::sharedInstance().kindOfWindow(host) == QVRWindowManager::WindowKind::Creator;
+    m_pasteAction->setEnabled(inCreatorWindow &&
+                              QVRWindowManagerManagedWindow::callValidator(host, "canPaste").value_or(false));
+    m_editGalleryAction->setEnabled(m_object && m_object->object() &&
+                                    m_object->type() == ZERI_MixedMediaObject::Gallery);
+    menu->popup(event->screenPos());
+    event->accept();
+}
+
+void QVR_MixedMediaElementContainingView::itemCopy()
+{
+    if (m_object && m_object->object())
+        ZERI_MixedMediaObject::pasteboardCopyObject(m_object);
+}
+
+void QVR_MixedMediaElementContainingView::itemCut()
+{
+    if (!m_object || !m_object->object())
+        return;
+    const auto object = m_object; // the cut may delete this container
+    const auto screen = (*object)->nearestParentItemOfClass<ZERI_FlowScreenModel>();
+    const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
+    if (flow) {
+        flow->beginUndoableChanges();
+        if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
+            action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    }
+    if (QVR_CreatorSingleScreen* parent = parentScreen()) {
+        if (auto* handler = parent->interactionHandler())
+            handler->removeFromCurrentlySelected(this);
+    }
+    ZERI_MixedMediaObject::pasteboardCutObject(object);
+    if (flow)
+        flow->endUndoableChanges();
+}
+
+void QVR_MixedMediaElementContainingView::itemPaste()
+{
+    if (QVR_CreatorSingleScreen* screen = parentScreen())
+        screen->screenPaste();
+}
+
+void QVR_MixedMediaElementContainingView::editGallery()
+{
+    // Galleries are edited through the canvas view's gallery editor, which this build does not carry yet.
+    qCWarning(lcCreator) << "no canvas view to edit the gallery in";
+}
+
+void QVR_MixedMediaElementContainingView::showMyPopover()
+{
+    if (m_popover && !m_previewOnly)
+        m_popover->showPopoverOverView(this);
+}
+
+void QVR_MixedMediaElementContainingView::showPopoverAfterMove()
+{
+    if (m_selected && !m_multipleSelected)
+        showMyPopover();
+}
+
+void QVR_MixedMediaElementContainingView::revealPopover()
+{
+    if (m_popover)
+        m_popover->setPopoverHidden(false);
+}
+
+void QVR_MixedMediaElementContainingView::handleTextDidChange()
+{
+    if (m_popover)
+        m_popover->setPopoverHidden(true);
+    m_revealPopoverTimer->start(); // restarts a pending reveal
+}
+
+void QVR_MixedMediaElementContainingView::dismissPopover(bool animated)
+{
+    if (m_popover)
+        m_popover->dismissPopover(animated);
 }
 
 void QVR_MixedMediaElementContainingView::paint(QPainter*, const QStyleOptionGraphicsItem*, QWidget*) {}

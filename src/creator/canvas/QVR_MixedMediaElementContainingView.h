@@ -3,13 +3,20 @@
 #include <memory>
 
 #include <QGraphicsObject>
+#include <QGraphicsRectItem>
 #include <QMetaType>
 #include <QPointer>
 
+#include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/canvas/QVR_Interactable.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QGraphicsSceneMouseEvent;
+class QAction;
+class QMenu;
+class QTimer;
+class QVRMMObjToolbarPopoverController;
+class QVR_AttributedTextMixedMediaElementView;
 class QVR_CreatorSingleScreen;
 class QVR_VirtualMixedMediaElementView;
 class ZERI_MixedMediaObjectProxy;
@@ -108,11 +115,39 @@ public:
     void didEndRotating() override { didEndTranslating(); }
     void willBeginResizing() override { willBeginTranslating(); }
     void didEndResizing() override { didEndTranslating(); }
+    void onSelectedByInteractionModel() override;
+    void onDeselectedByInteractionModel() override;
+    void interactionModelDidUpdateNumberOfSelectedItems(int count) override;
+    void onReceivedSecondClick(const QPointF& scenePoint) override;
+
+    // Selection feedback: while several items are selected each shows a white veil over itself.
+    bool selectedByInteractionModel() const { return m_selected; }
+    bool multipleItemsSelected() const { return m_multipleSelected; }
+    bool isSelectionIndicatorShown() const;
+
+    // The element's popover (nullptr until the inspector registers one). It shows while the element is the only
+    // selection, hides while its text is typed into and returns a moment after the last keystroke or move.
+    QVRMMObjToolbarPopoverController* popoverController() const { return m_popover.get(); }
+    void showMyPopover();
+    void showPopoverAfterMove();
+    void revealPopover();
+    void handleTextDidChange();
+    static constexpr int kRevealPopoverDelayMs = 500;
+    static constexpr int kShowPopoverAfterMoveDelayMs = 200;
 
     QRectF boundingRect() const override { return QRectF(QPointF(0, 0), m_size); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+    // The element's context menu ("Element Menu"): insert entries at the clicked point, cut, copy, paste and
+    // edit gallery. Cut and copy act on this element.
+    QMenu* rightClickEditingMenu();
+    void itemCut();
+    void itemCopy();
+    void itemPaste();
+    void editGallery();
+
 protected:
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
 
@@ -129,6 +164,10 @@ private:
     void handlePreviewClick();
     void openWebLink(const QString& text);
     const void* notificationSender() const;
+    // The text element view of a text object, else nullptr.
+    QVR_AttributedTextMixedMediaElementView* textElementView() const;
+    void dismissPopover(bool animated);
+    void removeIfEmptyText();
 
     std::shared_ptr<ZERI_MixedMediaObjectProxy> m_object;
     ObjectUpdateNotifierObserver m_observer;
@@ -140,4 +179,14 @@ private:
     QSizeF m_size{0, 0};
     bool m_previewOnly = false;
     bool m_pressedInside = false;
+    bool m_selected = false;
+    bool m_multipleSelected = false;
+    QGraphicsRectItem* m_selectionIndicator = nullptr;
+    std::unique_ptr<QVRMMObjToolbarPopoverController> m_popover;
+    QTimer* m_revealPopoverTimer = nullptr;
+    QTimer* m_showAfterMoveTimer = nullptr;
+    std::unique_ptr<QMenu> m_menu;
+    QAction* m_pasteAction = nullptr;
+    QAction* m_editGalleryAction = nullptr;
+    QPointF m_rightMouseDownLocation;
 };

@@ -225,6 +225,12 @@ QMenu* QVR_SingleScreenArtBoardView::rightClickMenu()
     if (m_menu)
         return m_menu;
     m_menu = new QMenu(QStringLiteral("Screen Menu"), this);
+    // Beside the screen, inserting still goes to the screen, at the clicked point.
+    QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(m_menu, [this](int kind) {
+        if (m_singleScreen)
+            m_singleScreen->directlyInsertMixedMediaItemWithType(kind, m_rightMouseDownScenePoint);
+    });
+    m_menu->addSeparator();
     m_pasteAction = m_menu->addAction(UFM::SAYS_PASTE());
     connect(m_pasteAction, &QAction::triggered, this, &QVR_SingleScreenArtBoardView::artboardPaste);
     m_menu->addSeparator();
@@ -251,6 +257,7 @@ void QVR_SingleScreenArtBoardView::showContextMenu(const QPoint& globalPos)
     QMenu* menu = rightClickMenu();
     if (!menu)
         return;
+    m_rightMouseDownScenePoint = m_scrollView->mapToScene(m_scrollView->viewport()->mapFromGlobal(globalPos));
     validateMenuItems();
     menu->popup(globalPos);
 }

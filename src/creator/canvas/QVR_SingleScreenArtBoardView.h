@@ -109,4 +109,5 @@ private:
     QMenu* m_menu = nullptr;
     QMenu* m_zoomMenu = nullptr;
     QAction* m_pasteAction = nullptr;
+    QPointF m_rightMouseDownScenePoint;
 };

@@ -239,7 +239,8 @@ void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scene
     }
 }
 
-void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF, Qt::KeyboardModifiers modifiers)
+void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF scenePoint,
+                                               Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
     if (!container || !Utils::isSelectable(container))
@@ -252,8 +253,10 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF, Q
         return;
     }
     const auto selected = currentlySelectedArray();
-    if (selected.size() == 1 && selected.front() == container)
-        return; // a second click: entering editing belongs to the element
+    if (selected.size() == 1 && selected.front() == container) {
+        container->onReceivedSecondClick(scenePoint); // entering editing belongs to the element
+        return;
+    }
     setCurrentlySelected({container});
 }
 
