@@ -1,10 +1,17 @@
 #include "inspector/InspectorLibrary.h"
 
+#include <memory>
+#include <vector>
+
+#include <QList>
+
+#include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
+#include "inspector/pickers/QVRColorPicker.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 
 namespace {
@@ -21,10 +28,36 @@ public:
 private:
     QVR_ContextualMenuView* m_view;
 };
+
+// The canvas's colour picker (the screen's background): the shared colour panel through a picker of our own.
+class CanvasColorPicker : public CreatorColorPicker {
+public:
+    void setInitialColor(const QColor& color) override { m_picker.setColor(color); }
+    void setThemeColorList(const std::vector<ThemeColor>& colors) override
+    {
+        QList<QColor> list;
+        for (const auto& entry : colors)
+            list.append(entry.second);
+        m_picker.setColorList(list);
+    }
+    void setShowsAlphaPicker(bool shows) override { m_picker.setShowsAlpha(shows); }
+    // The shared panel already hides once another window takes the focus.
+    void setPanelShouldDismissOnResignKey(bool) override {}
+    void setOnColorPicked(std::function<void(const QColor&)> onPicked) override
+    {
+        m_picker.onColorPicked = std::move(onPicked);
+    }
+    void presentColorPanel() override { m_picker.presentColorPanel(); }
+
+private:
+    QVRColorPicker m_picker;
+};
 } // namespace
 
 void registerInspectorLibrary()
 {
+    CreatorColorPicker::registerColorPickerFactory(
+        []() -> std::unique_ptr<CreatorColorPicker> { return std::make_unique<CanvasColorPicker>(); });
     CreatorInspectorFactories::shared().sideMenu = [](QWidget* window) -> std::unique_ptr<CreatorSideMenu> {
         return std::make_unique<SideMenu>(window);
     };

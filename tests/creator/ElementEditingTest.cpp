@@ -135,7 +135,7 @@ struct PickerLog {
     std::function<void(const QColor&)> pick;
 };
 
-class FakePicker : public QVRColorPicker {
+class FakePicker : public CreatorColorPicker {
 public:
     explicit FakePicker(PickerLog& log)
         : m_log(log)
@@ -340,7 +340,7 @@ TEST(ScreenEditing, EachPickedBackgroundColourIsOneStepAndUndoShowsWhiteAgain)
 {
     Editor e;
     PickerLog log;
-    QVRColorPicker::registerColorPickerFactory([&log] { return std::make_unique<FakePicker>(log); });
+    CreatorColorPicker::registerColorPickerFactory([&log] { return std::make_unique<FakePicker>(log); });
     QMenu* menu = contextMenuAt(e, QPointF(700, 500));
     ASSERT_TRUE(menu);
     actionTitled(menu, UFM::SAYS_CHANGE_CANVAS_COLOR())->trigger();
@@ -366,7 +366,7 @@ TEST(ScreenEditing, EachPickedBackgroundColourIsOneStepAndUndoShowsWhiteAgain)
     QApplication::processEvents();
     shot = e.viewport()->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(centre)), QColor(255, 255, 255));
-    QVRColorPicker::registerColorPickerFactory({});
+    CreatorColorPicker::registerColorPickerFactory({});
 
     // Without a registered picker the entry does nothing.
     menu = contextMenuAt(e, QPointF(700, 500));

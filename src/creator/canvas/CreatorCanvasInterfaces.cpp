@@ -2,9 +2,9 @@
 
 namespace {
 
-QVRColorPicker::Factory& colorPickerFactory()
+CreatorColorPicker::Factory& colorPickerFactory()
 {
-    static QVRColorPicker::Factory factory;
+    static CreatorColorPicker::Factory factory;
     return factory;
 }
 
@@ -16,12 +16,12 @@ QVRMMObjToolbarPopoverController::Factory& popoverFactory()
 
 } // namespace
 
-std::unique_ptr<QVRColorPicker> QVRColorPicker::colorPicker()
+std::unique_ptr<CreatorColorPicker> CreatorColorPicker::colorPicker()
 {
     return colorPickerFactory() ? colorPickerFactory()() : nullptr;
 }
 
-void QVRColorPicker::registerColorPickerFactory(Factory factory)
+void CreatorColorPicker::registerColorPickerFactory(Factory factory)
 {
     colorPickerFactory() = std::move(factory);
 }

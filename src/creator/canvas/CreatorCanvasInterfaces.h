@@ -16,12 +16,12 @@ class ZERI_MixedMediaObjectProxy;
 // popover factory an element shows no popover. Main thread only.
 
 // The colour panel the canvas opens to pick one colour (the screen's background).
-class QVRColorPicker {
+class CreatorColorPicker {
 public:
     // A theme colour: its name ("#RRGGBBAA") and the colour.
     using ThemeColor = std::pair<QString, QColor>;
 
-    virtual ~QVRColorPicker() = default;
+    virtual ~CreatorColorPicker() = default;
     virtual void setInitialColor(const QColor& color) = 0;
     // The named colours offered beside the free picker, titled "Template Colors".
     virtual void setThemeColorList(const std::vector<ThemeColor>& colors) = 0;
@@ -32,8 +32,8 @@ public:
     virtual void presentColorPanel() = 0;
 
     // A new picker from the registered factory, or nullptr while none is registered.
-    static std::unique_ptr<QVRColorPicker> colorPicker();
-    using Factory = std::function<std::unique_ptr<QVRColorPicker>()>;
+    static std::unique_ptr<CreatorColorPicker> colorPicker();
+    using Factory = std::function<std::unique_ptr<CreatorColorPicker>()>;
     // Installs the factory (an empty one: inert again).
     static void registerColorPickerFactory(Factory factory);
 };

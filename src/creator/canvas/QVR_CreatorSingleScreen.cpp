@@ -297,12 +297,12 @@ void QVR_CreatorSingleScreen::startBackgroundColorSelection()
 {
     if (m_previewOnly || !m_screen)
         return;
-    m_colorPicker = QVRColorPicker::colorPicker();
+    m_colorPicker = CreatorColorPicker::colorPicker();
     if (!m_colorPicker) {
         qCWarning(lcCreator) << "no colour picker is registered";
         return;
     }
-    std::vector<QVRColorPicker::ThemeColor> themeColors;
+    std::vector<CreatorColorPicker::ThemeColor> themeColors;
     if (const auto flow = m_screen->nearestParentItemOfClass<ZERI_FlowModel>()) {
         for (const QColor& color : TessarineThemeCatalogue::shared().themeColors(flow->themeID()))
             themeColors.emplace_back(QStringLiteral("#%1").arg(ZERI_AppDataModelCenter::rgbaHexStringFromColor(color)),

@@ -12,7 +12,7 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QMenu;
-class QVRColorPicker;
+class CreatorColorPicker;
 class QVR_InteractableViewHandler;
 class QVR_MixedMediaElementContainingView;
 class ZERI_FlowScreenModel;
@@ -98,7 +98,7 @@ public:
     // Opens the registered colour picker on the screen's colour; each colour picked is one undo step.
     void startBackgroundColorSelection();
     void backgroundColorPicked(const QColor& color);
-    QVRColorPicker* colorPicker() const { return m_colorPicker.get(); }
+    CreatorColorPicker* colorPicker() const { return m_colorPicker.get(); }
 
     // Selection through the board's interaction handler (none in preview-only mode).
     QVR_InteractableViewHandler* interactionHandler() const;
@@ -139,5 +139,5 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QAction* m_pasteAction = nullptr;
     QPointF m_rightMouseDownLocation;
-    std::unique_ptr<QVRColorPicker> m_colorPicker;
+    std::unique_ptr<CreatorColorPicker> m_colorPicker;
 };
