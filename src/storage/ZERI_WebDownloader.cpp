@@ -1,6 +1,7 @@
 #include "storage/ZERI_WebDownloader.h"
 
 #include <cstdio>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -94,9 +95,37 @@ std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const Q
     auto& downloaders = registry();
     if (auto existing = downloaders.value(key).lock())
         return existing;
+    static bool exitRoutineAdded = false;
+    if (!exitRoutineAdded && QCoreApplication::instance()) {
+        exitRoutineAdded = true;
+        qAddPostRoutine(abandonRunningDownloadsAtExit);
+    }
     std::shared_ptr<ZERI_WebDownloader> downloader(new ZERI_WebDownloader(url, directory));
     downloaders.insert(key, downloader);
     return downloader;
+}
+
+void ZERI_WebDownloader::abandonRunningDownloadsAtExit()
+{
+    std::vector<std::shared_ptr<ZERI_WebDownloader>> running;
+    for (const auto& weak : std::as_const(registry())) {
+        if (auto downloader = weak.lock())
+            running.push_back(std::move(downloader));
+    }
+    for (const auto& downloader : running)
+        downloader->abandonAtExit();
+}
+
+void ZERI_WebDownloader::abandonAtExit()
+{
+    if (m_reply) {
+        // The reply is deleted with its network manager, a child of the application going away.
+        m_reply->disconnect();
+        m_reply->abort();
+        m_reply = nullptr;
+    }
+    discardTemporaryFile();
+    auto keepAlive = std::move(m_selfWhileRunning);
 }
 
 ZERI_WebDownloader::ZERI_WebDownloader(const QUrl& url, const QString& directory)

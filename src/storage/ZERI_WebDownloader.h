@@ -75,6 +75,9 @@ public:
     static int requestsStartedForTesting();
 
 private:
+    // At the application's end: transfers still running are given up, so no downloader keeps itself alive.
+    static void abandonRunningDownloadsAtExit();
+    void abandonAtExit();
     ZERI_WebDownloader(const QUrl& url, const QString& directory);
     void setStatus(DownloadStatus status);
     void setProgress(double progress);
