@@ -31,25 +31,12 @@
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "support/QtBenchmarkMain.h"
+#include "support/BenchPackage.h"
 
 namespace {
 
 constexpr int kScreens = 60;
 constexpr int kObjectsOfEachKind = 10;
-
-class BenchPackage : public DocumentFilePackage {
-public:
-    explicit BenchPackage(QString folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    QString packageID() const override { return QStringLiteral("bench"); }
-    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
-    QString publishedAssetStoragePath() const override { return assetStoragePath(); }
-
-private:
-    QString m_folder;
-};
 
 struct LoadedWindow {
     QTemporaryDir dir;

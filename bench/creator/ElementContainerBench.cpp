@@ -27,24 +27,11 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/BenchPackage.h"
 
 namespace {
 
 constexpr int kObjects = 200;
-
-class BenchPackage : public DocumentFilePackage {
-public:
-    explicit BenchPackage(QString folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    QString packageID() const override { return QStringLiteral("bench"); }
-    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
-    QString publishedAssetStoragePath() const override { return assetStoragePath(); }
-
-private:
-    QString m_folder;
-};
 
 // 200 image objects in a 20 × 10 grid over the screen, each with its own file on disk.
 struct PictureScreen {

@@ -28,28 +28,16 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "support/QtBenchmarkMain.h"
+#include "support/BenchPackage.h"
 
 namespace {
 
 constexpr int kScreens = 200;
 
-class BenchPackage : public DocumentFilePackage {
-public:
-    explicit BenchPackage(QString folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    QString packageID() const override { return QStringLiteral("thumbnail-bench"); }
-    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
-    QString publishedAssetStoragePath() const override { return assetStoragePath(); }
-
-private:
-    QString m_folder;
-};
-
 struct LoadedWindow {
     QTemporaryDir dir;
-    std::shared_ptr<BenchPackage> package = std::make_shared<BenchPackage>(dir.path());
+    std::shared_ptr<BenchPackage> package =
+        std::make_shared<BenchPackage>(dir.path(), QStringLiteral("thumbnail-bench"));
     std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
     std::shared_ptr<ZERI_FlowModel> flow = document->firstFlowmodel();
     QVR_CreatorWindow* window = nullptr;

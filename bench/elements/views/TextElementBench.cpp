@@ -27,22 +27,9 @@
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/BenchPackage.h"
 
 namespace {
-
-class BenchPackage : public DocumentFilePackage {
-public:
-    explicit BenchPackage(QString folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    QString packageID() const override { return QStringLiteral("bench"); }
-    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
-    QString publishedAssetStoragePath() const override { return assetStoragePath(); }
-
-private:
-    QString m_folder;
-};
 
 AttributedText benchText()
 {
