@@ -41,12 +41,16 @@ QString baseURLString(const QUrl& url, const QString& fallback)
     return url.isEmpty() ? fallback : url.toString(QUrl::StripTrailingSlash);
 }
 
-// One manager for every request, made on the main thread and owned by the application.
+// One manager for every request, made on the main thread and owned by the application. It is deleted as the
+// application starts to go, while its event handling is still in place: a request given up on a time-out may
+// still be winding down, and a manager deleted last would leave its network objects behind.
 QNetworkAccessManager* networkManager()
 {
     static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
+    if (!manager) {
         manager = new QNetworkAccessManager(QCoreApplication::instance());
+        qAddPostRoutine([] { delete manager.data(); }); // called once, by the application alive now
+    }
     return manager;
 }
 
