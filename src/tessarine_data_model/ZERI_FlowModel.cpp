@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "tessarine_data_model/ModelJsonReader.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 #include "tessarine_data_model/ZERI_FlowScreenBackgroundModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -312,4 +313,13 @@ void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& 
         m_screens = std::move(screens);
         changedKeys.insert(kScreenModelsKey);
     }
+}
+
+void ZERI_FlowModel::beginUndoableChangesPagingToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                        bool endOnNextBegin)
+{
+    beginUndoableChanges(endOnNextBegin);
+    const auto action = currentUndoableAction();
+    if (action && screen && !screen->internalID().isEmpty())
+        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
 }

@@ -27,6 +27,11 @@ public:
     static std::shared_ptr<ZERI_FlowModel> initWithDict(const QJsonObject& dict, Error* error = nullptr);
     static double defaultAutoAdvanceDuration() { return 30.0; }
 
+    // Begins an undoable change whose undo and redo page the creator to `screen`: the change carries
+    // {"screenToPageTo": the screen's id} (nothing for a null screen or one without an id).
+    void beginUndoableChangesPagingToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                            bool endOnNextBegin = false);
+
     const std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screenModels() const { return m_screens; }
     std::shared_ptr<ZERI_FlowScreenModel> screenWithID(const QString& internalID) const;
     qsizetype indexOfFlowScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen) const;

@@ -45,9 +45,7 @@ std::shared_ptr<ZERI_FlowModel> beginScreenChange(const std::shared_ptr<ZERI_Flo
     auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
     if (!flow)
         return nullptr;
-    flow->beginUndoableChanges();
-    if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
-        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    flow->beginUndoableChangesPagingToScreen(screen);
     return flow;
 }
 

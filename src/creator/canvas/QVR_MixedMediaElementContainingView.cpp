@@ -556,9 +556,7 @@ void QVR_MixedMediaElementContainingView::itemCut()
     const auto screen = (*object)->nearestParentItemOfClass<ZERI_FlowScreenModel>();
     const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
     if (flow) {
-        flow->beginUndoableChanges();
-        if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
-            action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+        flow->beginUndoableChangesPagingToScreen(screen);
     }
     if (QVR_CreatorSingleScreen* parent = parentScreen()) {
         if (auto* handler = parent->interactionHandler())

@@ -352,13 +352,9 @@ void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translat
         if (m_translateHandlers.empty()) {
             // One gesture, one undo step, paging back to this screen.
             if (auto flow = (*object)->nearestParentItemOfClass<ZERI_FlowModel>()) {
-                flow->beginUndoableChanges();
-                auto action = flow->currentUndoableAction();
-                const auto screen = (*object)->parentFlowScreenModel();
-                if (action && screen && !screen->internalID().isEmpty())
-                    action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+                flow->beginUndoableChangesPagingToScreen((*object)->parentFlowScreenModel());
                 m_openFlow = flow;
-                m_openAction = action;
+                m_openAction = flow->currentUndoableAction();
             }
         }
         m_translateHandlers.emplace_back();

@@ -38,9 +38,7 @@ void QVR_InteractableViewHandler::changeScreen(const std::function<void(ZERI_Flo
     const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
     if (!flow)
         return;
-    flow->beginUndoableChanges();
-    if (auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
-        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    flow->beginUndoableChangesPagingToScreen(screen);
     edit(*screen);
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();

@@ -697,9 +697,7 @@ bool QVRGalleryEditorViewController::applyEditedGallery(const std::shared_ptr<ZE
         current ? current->jsonDictionary() : std::make_shared<QVB_GalleryAssetManager>()->jsonDictionary();
     if (edited->jsonDictionary() == currentForm)
         return false;
-    flow->beginUndoableChanges();
-    if (const auto action = flow->currentUndoableAction(); action && !screen->internalID().isEmpty())
-        action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+    flow->beginUndoableChangesPagingToScreen(screen);
     (*gallery)->setGalleryAssetManager(edited);
     flow->endUndoableChanges();
     return true;

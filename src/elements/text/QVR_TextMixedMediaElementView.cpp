@@ -228,10 +228,7 @@ void QVR_TextMixedMediaElementView::textDidChange()
     if (!m_creatingUndoBlockFromTextEntry) {
         // Without a flow above the object (not placed yet) there is nothing to undo into; typing goes on.
         if (const auto flow = object->nearestParentItemOfClass<ZERI_FlowModel>()) {
-            flow->beginUndoableChanges(true);
-            const auto screen = object->nearestParentItemOfClass<ZERI_FlowScreenModel>();
-            if (const auto action = flow->currentUndoableAction(); action && screen && !screen->internalID().isEmpty())
-                action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+            flow->beginUndoableChangesPagingToScreen(object->nearestParentItemOfClass<ZERI_FlowScreenModel>(), true);
             m_typingFlow = flow;
             m_didEndObservation =
                 NotificationObservation(TessarineDataModelItem::kDidEndUndoableChangesNotification, flow.get(),

@@ -178,10 +178,7 @@ void QVR_AttributedTextMixedMediaElementView::textViewPropertiesWillChange()
     if (!m_creatingUndoBlockFromTextEntry) {
         // Without a flow above the object (not placed yet) there is nothing to undo into; typing goes on.
         if (const auto flow = text->nearestParentItemOfClass<ZERI_FlowModel>()) {
-            flow->beginUndoableChanges(true);
-            const auto screen = text->nearestParentItemOfClass<ZERI_FlowScreenModel>();
-            if (const auto action = flow->currentUndoableAction(); action && screen && !screen->internalID().isEmpty())
-                action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+            flow->beginUndoableChangesPagingToScreen(text->nearestParentItemOfClass<ZERI_FlowScreenModel>(), true);
             m_typingFlow = flow;
             m_didEndObservation =
                 NotificationObservation(TessarineDataModelItem::kDidEndUndoableChangesNotification, flow.get(),

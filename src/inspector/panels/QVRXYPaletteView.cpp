@@ -206,13 +206,9 @@ void QVRXYPaletteView::beginEditing(int field)
     m_startZoomScale = object->zoomScale();
     m_startZoomOffset = object->zoomOffset();
     if (auto flow = object->nearestParentItemOfClass<ZERI_FlowModel>()) {
-        flow->beginUndoableChanges();
-        auto action = flow->currentUndoableAction();
-        const auto screen = object->parentFlowScreenModel();
-        if (action && screen && !screen->internalID().isEmpty())
-            action->setUserInfo({{QStringLiteral("screenToPageTo"), screen->internalID()}});
+        flow->beginUndoableChangesPagingToScreen(object->parentFlowScreenModel());
         m_openFlow = flow;
-        m_openAction = action;
+        m_openAction = flow->currentUndoableAction();
     }
 }
 
