@@ -1,10 +1,10 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/CreatorLibrary.h"
-#include "inspector/InspectorLibrary.h"
 #include "elements/players/ElementsPlayersLibrary.h"
 #include "elements/views/ElementsLibrary.h"
 #include "gestures/handler/GesturesHandlerLibrary.h"
 #include "inspector/InspectorLibrary.h"
+#include "library/LibraryLibrary.h"
 #include "pptx/import/PptxLibrary.h"
 #include "viewer/ViewerLibrary.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
@@ -18,6 +18,7 @@ int main(int argc, char** argv)
     registerCreatorLibrary();
     registerInspectorLibrary();
     registerViewerLibrary();
+    registerLibraryLibrary();
     registerPptxLibrary();
     registerGesturesLibrary();
     return QVRAppDelegate::applicationMain(argc, argv);

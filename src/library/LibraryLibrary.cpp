@@ -1,0 +1,3 @@
+#include "library/LibraryLibrary.h"
+
+void registerLibraryLibrary() {}
