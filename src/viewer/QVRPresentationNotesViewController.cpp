@@ -39,8 +39,8 @@ namespace {
 
 const QString kNotesFontName = QStringLiteral("HelveticaNeue");
 constexpr double kScreenAspect = 748.0 / 1024.0;
-constexpr int kCurrentPreviewWidth = 320;
-constexpr int kNextPreviewWidth = 220;
+constexpr int kCurrentPreviewWidth = 260;
+constexpr int kNextPreviewWidth = 180;
 constexpr int kCurrentBorder = 4;
 constexpr int kNextBorder = 1;
 
