@@ -23,12 +23,14 @@ std::string text(const QRect& r)
     return QStringLiteral("(%1, %2, %3 x %4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
 }
 
+class PresenterNotesTwoScreens : public PresenterNotesTest {};
+
 bool becomes(QWidget* window, const QRect& geometry)
 {
     return QTest::qWaitFor([&] { return window->geometry() == geometry; }, 2000);
 }
 
-TEST_F(PresenterNotesTest, WithTwoDisplaysNotesFillOneAndThePresentationTheOther)
+TEST_F(PresenterNotesTwoScreens, WithTwoDisplaysNotesFillOneAndThePresentationTheOther)
 {
     ASSERT_EQ(QGuiApplication::screens().size(), 2) << "runs with the two-display offscreen configuration";
     QVRViewerWindow* window = open(makeDocument());
@@ -82,7 +84,7 @@ TEST_F(PresenterNotesTest, WithTwoDisplaysNotesFillOneAndThePresentationTheOther
     EXPECT_EQ(c->presentationNotesViewController(), nullptr);
 }
 
-TEST_F(PresenterNotesTest, ClosingTheViewerWhileFullScreenEndsTheNotesAndTheFullScreen)
+TEST_F(PresenterNotesTwoScreens, ClosingTheViewerWhileFullScreenEndsTheNotesAndTheFullScreen)
 {
     QVRViewerWindow* window = open(makeDocument());
     ASSERT_NE(window, nullptr);
@@ -102,7 +104,7 @@ TEST_F(PresenterNotesTest, ClosingTheViewerWhileFullScreenEndsTheNotesAndTheFull
     EXPECT_TRUE(becomes(window, former)) << text(window->geometry());
 }
 
-TEST_F(PresenterNotesTest, AWindowMadeFullScreenByItsOwnCommandStartsNoNotesOnEscape)
+TEST_F(PresenterNotesTwoScreens, AWindowMadeFullScreenByItsOwnCommandStartsNoNotesOnEscape)
 {
     QVRViewerWindow* window = open(makeDocument());
     ASSERT_NE(window, nullptr);
