@@ -212,10 +212,13 @@ double heartbeatLagMs(bool withNotes, int* pagesAdvanced)
 {
     auto window = shownViewer(1.0);
     QVRViewerViewController* controller = window->windowController()->tessarineViewerViewController();
-    if (withNotes) {
+    if (withNotes)
         window->windowController()->titleBarTogglePresentationNotesButtonPressed();
-        QCoreApplication::processEvents();
-    }
+    // Both start from a settled, painted window.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     QVR_TessarineViewerView* player = controller->viewerView();
     const int startPage = player->currentPage();
     MainThreadHeartbeat heartbeat(4);
