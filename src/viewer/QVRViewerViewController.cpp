@@ -14,6 +14,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "viewer/QVR_GalleryViewerView.h"
+#include "viewer/QVRPresentationNotesViewController.h"
 #include "viewer/QVR_PDFViewerView.h"
 #include "viewer/ViewerLogging.h"
 
@@ -291,12 +292,16 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
         break;
     case Qt::Key_Space:
         // Space toggles presenter notes' playback; without notes it does nothing.
+        if (m_presentationNotesViewController)
+            m_presentationNotesViewController->togglePaused();
         break;
     case Qt::Key_Escape:
         if (m_escapeHandler && m_escapeHandler())
             break;
         if (isModalViewShown())
             dismissAnyModalView();
+        else if (m_presenterFullScreen)
+            togglePresenterViewFullscreen();
         break;
     default:
         break;

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include <QKeyCombination>
+#include <QPalette>
 #include <QPointer>
+#include <QRect>
 
 #include "controls/ViewController.h"
 #include "elements/players/QVR_AVPlayerVideoPlayingView.h"
@@ -16,6 +18,9 @@
 #include "viewer/QVR_TessarineViewerView.h"
 
 class QPushButton;
+class QScreen;
+class QVRPresentationNotesViewController;
+class ViewControllerWindowController;
 class ZERI_MixedMediaObjectProxy;
 class ZERI_WebDownloader;
 
@@ -74,6 +79,26 @@ public:
     QVR_AVPlayerVideoPlayingView* videoPlayingView() const { return m_videoPlayingView; }
     QVR_YouTubeVideoPlayingView* youTubePlayingView() const { return m_youTubePlayingView; }
 
+    // Presenter notes. With two or more displays they fill one while the player fills another; on request they
+    // open in a window of their own. The controller owns the notes and their window; closing its window ends them.
+    static const QString kPresenterNotesShownOnSecondMonitorEvent; // "Presenter notes shown on second monitor"
+    static constexpr int kPresenterNotesWindowWidth = 1024;
+    static constexpr int kPresenterNotesWindowHeight = 600;
+    void showPresentationNotesIfAble();
+    void showPresentationNotesIfAbleOverride(bool forced);
+    void displayPresenterNotesInWindow();
+    void togglePresenterViewFullscreen();
+    void swapPresenterNotesDisplays();
+    void updatePresenterNotesTitle();
+    // The notes show the player's screen (also when the player was given another flow).
+    void updatePresenterNotesScreen();
+    QVRPresentationNotesViewController* presentationNotesViewController() const;
+    void setPresentationNotesViewController(QVRPresentationNotesViewController* notes);
+    ViewControllerWindowController* presenterNotesWindowController() const;
+    // Set by the notes' own full-screen start; a window made full screen by other means is not in this mode.
+    bool isInPresenterFullScreen() const { return m_presenterFullScreen; }
+    qint32 screenSwapHelperInt() const { return m_screenSwapHelperInt; }
+
     // TessarineViewerViewDelegate
     void tessarineViewerWillScrollToLastPage() override;
     void tessarineViewerWillScrollToFirstPage() override;
@@ -116,4 +141,20 @@ private:
     std::function<bool()> m_escapeHandler;
     std::vector<NotificationObservation> m_observations;
     NotificationObservation m_modalKeyObservation;
+
+    // Presenter notes.
+    void dropPresenterNotesWindow();
+    void closePresenterNotes();
+    void watchHostWindow();
+    void leavePresenterFullScreenState(bool show);
+    QPointer<QVRPresentationNotesViewController> m_presentationNotesViewController;
+    QPointer<ViewControllerWindowController> m_presenterNotesWindowController;
+    ObjectUpdateNotifierObserver m_presentationNotesScreenObserver;
+    std::vector<NotificationObservation> m_presentationNotesKeyObservations;
+    QPointer<QObject> m_hostWindowWatcher;
+    QPointer<QWidget> m_fullScreenHost;
+    QRect m_hostGeometryBeforeFullScreen;
+    QPalette m_hostPaletteBeforeFullScreen;
+    qint32 m_screenSwapHelperInt = 1;
+    bool m_presenterFullScreen = false;
 };

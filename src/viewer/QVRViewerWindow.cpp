@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
@@ -14,6 +15,7 @@
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "elements/images/UNIImage.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/ViewerLogging.h"
 #include "viewer/output/ViewerOutput.h"
@@ -75,6 +77,8 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
             player->setAutoAdvanceEnabled(true);
     }
     m_viewerViewController->updateArrows();
+    m_viewerViewController->updatePresenterNotesScreen();
+    m_viewerViewController->updatePresenterNotesTitle();
 
     announceDocument();
     QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), viewerParameters(document), document);
@@ -131,6 +135,7 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
         painter->drawText(QRectF(0, 0, w, h), Qt::AlignCenter, text);
         painter->restore();
     });
+    setupPresenterNotesButton();
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
 }
 
@@ -165,4 +170,73 @@ void QVRViewerWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr
     if (model && model == m_controller->tessarineModel())
         return;
     m_controller->setTessarineModel(model);
+}
+
+namespace {
+
+// Keeps a button at the right end of the title band, centred in its height.
+class TitleBarButtonPlacer final : public QObject {
+public:
+    TitleBarButtonPlacer(QWidget* band, QPushButton* button)
+        : QObject(button)
+        , m_band(band)
+        , m_button(button)
+    {
+        band->installEventFilter(this);
+        place();
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_band && event->type() == QEvent::Resize)
+            place();
+        return false;
+    }
+
+private:
+    void place()
+    {
+        const QSize size(24, 20);
+        m_button->setGeometry(m_band->width() - size.width() - 10, (m_band->height() - size.height()) / 2, size.width(),
+                              size.height());
+    }
+    QWidget* m_band;
+    QPushButton* m_button;
+};
+
+} // namespace
+
+void QVRViewerWindowController::titleBarTogglePresentationNotesButtonPressed()
+{
+    m_viewerViewController->showPresentationNotesIfAbleOverride(true);
+    m_viewerViewController->updatePresenterNotesScreen();
+    m_viewerViewController->updatePresenterNotesTitle();
+}
+
+void QVRViewerWindow::showPresentationNotesIfAble()
+{
+    m_controller->tessarineViewerViewController()->showPresentationNotesIfAble();
+}
+
+void QVRViewerWindow::setupPresenterNotesButton()
+{
+    QWidget* band = titleBarView();
+    if (!band)
+        return;
+    m_presenterNotesButton = new QPushButton(band);
+    m_presenterNotesButton->setObjectName(QStringLiteral("togglePresenterNotes"));
+    m_presenterNotesButton->setFlat(true);
+    m_presenterNotesButton->setFocusPolicy(Qt::NoFocus);
+    m_presenterNotesButton->setToolTip(UFM::DISPLAY_PRESENTER_NOTES());
+    m_presenterNotesButton->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+    const UNIImage image = UNIImage::imageNamed(QStringLiteral("viewer_presenter_notes_icon"));
+    if (!image.isNull()) {
+        QPixmap pixmap = QPixmap::fromImage(image.CGImage());
+        pixmap.setDevicePixelRatio(image.realSize().width() / std::max(1.0, image.size().width()));
+        m_presenterNotesButton->setIcon(QIcon(pixmap));
+        m_presenterNotesButton->setIconSize(image.size().toSize());
+    }
+    new TitleBarButtonPlacer(band, m_presenterNotesButton);
+    connect(m_presenterNotesButton, &QPushButton::clicked, this,
+            [this] { m_controller->titleBarTogglePresentationNotesButtonPressed(); });
+    m_presenterNotesButton->show();
 }

@@ -7,6 +7,7 @@
 #include "controls/INAppStoreWindow.h"
 #include "service/QVROpenRequest.h"
 
+class QPushButton;
 class QVRViewerViewController;
 class ZERI_TessarineModel;
 
@@ -30,6 +31,9 @@ public:
     // Tells the window manager which document the window shows.
     void announceDocument();
 
+    // The title bar's presenter notes button: the notes in a window (or brought forward), on the shown screen.
+    void titleBarTogglePresentationNotesButtonPressed();
+
 private:
     QWidget* m_window;
     QVRViewerViewController* m_viewerViewController;
@@ -51,6 +55,10 @@ public:
     Q_INVOKABLE bool canPrint() const;
     Q_INVOKABLE void performPrint(uint mask);
 
+    // Presenter notes full screen on another display, when there is one.
+    Q_INVOKABLE void showPresentationNotesIfAble();
+    QPushButton* presenterNotesButton() const { return m_presenterNotesButton; }
+
     // QVROpenRequestDelegate
     void openRequesterWantsToDisplayLoadingView(QObject* view) override;
     void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
@@ -59,5 +67,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void setupPresenterNotesButton();
+
     std::unique_ptr<QVRViewerWindowController> m_controller;
+    QPushButton* m_presenterNotesButton = nullptr;
 };
