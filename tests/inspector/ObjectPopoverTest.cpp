@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -448,8 +450,13 @@ TEST(ObjectPopoverTest, WhileEditingOnlyTheSelectionAndTheTypingFormatChange)
     EXPECT_EQ(f.undo().undoCount(), steps);
     EXPECT_EQ(element->textView()->typingAttributes().fontSize, 50);
     EXPECT_EQ(element->textView()->typingAttributes().foregroundColor, QColor(Qt::red));
+    EXPECT_EQ(element->textView()->insertionPointColor(), QColor(Qt::red)) << "the caret takes the picked colour";
 
-    // The controls follow the selection of this text view only.
+    // The controls follow the selection of this text view only: a post without a sender is no post of its.
+    popover->sizePicker()->setCurrentSize(99);
+    NotificationCenter::defaultCenter().post(
+        QVR_AttributedTextMixedMediaElementView::kTextViewDidChangeSelectionNotification, nullptr);
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 99);
     element->textView()->setSelectedRange({12, 3});
     f.settle();
     EXPECT_EQ(popover->sizePicker()->currentSize(), 30);
@@ -581,6 +588,31 @@ TEST(ObjectPopoverTest, CropWithoutAPictureSetsUpAClearOne)
     auto* popover = dynamic_cast<QVRImageMMObjToolbarPopoverController*>(f.popover(image));
     ASSERT_NE(popover, nullptr);
 
+    // A set-up that fails leaves the element as it was, visible, with no change open.
+    const QString assets = f.document->assetStoragePath();
+    ASSERT_TRUE(QDir(assets).removeRecursively());
+    {
+        QFile blocker(assets);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    int crops = 0;
+    QVRImageMMObjToolbarPopoverController::setCropStarter([&](QWidget*) {
+        ++crops;
+        return true;
+    });
+    const int steps = f.undo().undoCount();
+    popover->cropButtonPressed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !MixedMediaObjectStorage::isSettingUp(image); }, 3000));
+    f.settle();
+    EXPECT_FALSE((*image)->originalImageAsset());
+    EXPECT_TRUE(f.container(image)->isVisible());
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_EQ(crops, 0);
+    ASSERT_TRUE(QFile::remove(assets));
+    ASSERT_TRUE(QDir().mkpath(assets));
+    QVRImageMMObjToolbarPopoverController::setCropStarter({});
+
     // Without crop mode the element stays visible.
     popover->cropButtonPressed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return (*image)->originalImageAsset() != nullptr; }, 3000));
@@ -589,7 +621,6 @@ TEST(ObjectPopoverTest, CropWithoutAPictureSetsUpAClearOne)
     EXPECT_TRUE(f.container(image)->isVisible());
     EXPECT_FALSE(f.flow().currentUndoableAction());
 
-    int crops = 0;
     QVRImageMMObjToolbarPopoverController::setCropStarter([&](QWidget*) {
         ++crops;
         return true;

@@ -344,13 +344,17 @@ void QVRTextMMObjToolbarPopoverController::colorPicked(const QColor& picked)
         TextAttributes typing = view->typingAttributes();
         typing.foregroundColor = color;
         view->setTypingAttributes(typing);
+        view->setInsertionPointColor(color);
     }
     changeRuns(range, [&color](TextAttributes& attributes) { attributes.foregroundColor = color; });
 }
 
 void QVRTextMMObjToolbarPopoverController::updateElementsToMatchTextPropertiesOfSelectedRangeTypingAttributes()
 {
-    const AttachedTextView* view = textViewAssociatedWithMMObject();
+    AttachedTextView* view = textViewAssociatedWithMMObject();
+    // The caret shows the colour of the text it is in.
+    if (view)
+        view->setInsertionPointColor(QVR_TextHelperUtils::colorContextFromTextView(view).value_or(QColor(Qt::black)));
     if (m_fontPicker)
         if (const auto name = QVR_TextHelperUtils::fontNameContextFromTextView(view)) {
             const auto fonts = FontList::documentFontsForNames({*name}, kFontProbeSize);
