@@ -655,3 +655,41 @@ TEST(ObjectPopoverTest, LinkButtonOpensTheEditorOfTheAction)
     EXPECT_EQ(opened.front().first, f.window.data());
     EXPECT_EQ(opened.front().second, Kind::Chooser);
 }
+
+TEST(ObjectPopoverTest, BadInputChangesNothingAndLeavesNoChangeOpen)
+{
+    PopoverWindow f;
+    // A text without a view (no window shows it), with empty text.
+    const Proxy empty = f.addText(AttributedText());
+    const Proxy shape = f.add(ZERI_MixedMediaObject::Shape, QRectF(0, 0, 50, 50));
+    auto text = Popover::controllerForObject(empty, false);
+    auto* textPopover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(text.get());
+    ASSERT_NE(textPopover, nullptr);
+    textPopover->setupMMObjDefaultToolbarViews();
+    EXPECT_EQ(textPopover->textViewAssociatedWithMMObject(), nullptr);
+    const int steps = f.undo().undoCount();
+    textPopover->fontSelected(QStringLiteral("DejaVuSans"));
+    textPopover->sizeAdjusted(30);
+    textPopover->alignPressed(TextAttributes::Right);
+    textPopover->colorPicked(Qt::red);
+    textPopover->colorStep()->close();
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    // An object removed from its screen: the popover's actions reach nothing.
+    auto shapePopover = Popover::controllerForObject(shape, false);
+    auto* shapeRow = dynamic_cast<QVRShapeMMObjToolbarPopoverController*>(shapePopover.get());
+    ASSERT_NE(shapeRow, nullptr);
+    shapeRow->setupMMObjDefaultToolbarViews();
+    f.screen->removeMixedMediaObject(shape);
+    shapeRow->colorPicked(Qt::green);
+    shapeRow->moveForward();
+    shapeRow->moveBack();
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_FALSE(shapeRow->toolbarViewWithTag(433)->isEnabled());
+
+    // Docking outside a creator window still sets the setting.
+    shapeRow->dockPopover();
+    EXPECT_TRUE(QTest::qWaitFor([] { return Tessutils::isPopoverDocked(); }, 1000));
+}
