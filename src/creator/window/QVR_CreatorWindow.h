@@ -152,6 +152,8 @@ private:
     // windows; nullptr otherwise. The pointer is only compared, never followed, until it is found.
     QWidget* widgetOfThisWindow(const void* object) const;
     void onUndoPerformed(const Notification& notification);
+    // Docked: the docked popover shows; floating again: it hides and the single selected element shows its own.
+    void popoverDockStatusChanged();
     void onForkComplete(const Notification& notification);
     void applySideMenuState();
     void finishClosing();
