@@ -1,13 +1,21 @@
 #include "pptx/import/PptxLibrary.h"
 
-#include <QApplication>
-
 #include "app/AppStartupHooks.h"
-#include "pptx/import/QVRPowerpointImportManager.h"
+#include "pptx/converter/QVRPowerPointConverter.h"
+#include "pptx/import/QVRPowerpointFontReplacementWindowController.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
 
 void registerPptxLibrary()
 {
+    // Typefaces the font catalogue offers, family names included, need no question; the others are asked about
+    // with the font replacement window.
+    QVRPowerPointConverter::setOfferedTypefaceLookup(
+        [](const QString& name) { return QVRPowerpointFontReplacementWindowController::offeredTypeface(name); });
+    QVRPowerpointFontReplacementWindowController::registerAsFontReplacementPrompt();
     AppStartupHooks::shared().menuCommands[QStringLiteral("importPowerpoint")] = [] {
-        QVRPowerpointImportManager::shared().importPowerpoint(QApplication::activeWindow(), {});
+        auto* window = new QVRPowerpointOverviewWindowController;
+        window->show();
+        window->raise();
+        window->activateWindow();
     };
 }
