@@ -13,6 +13,7 @@
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
+#include "pptx/converter/QVRPowerPointConverter.h"
 #include "pptx/import/QVRPowerpointImportManager.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -122,6 +123,9 @@ void QVRPowerpointFontReplacementWindowController::registerAsFontReplacementProm
                 reply.cancelled = true;
                 answer(reply);
             });
+            // An import stopped some other way (a newer import) takes its question away with it.
+            if (QVRPowerPointConverter* converter = QVRPowerpointImportManager::shared().pptConverter())
+                QObject::connect(converter, &QObject::destroyed, dialog, &QDialog::close);
             dialog->open();
         });
 }

@@ -333,9 +333,11 @@ TEST_F(OverviewWindow, TheLoadingViewSitsBelowTheCentreAndACancelKeepsTheWindow)
     EXPECT_EQ(question->parentWidget(), window.data()) << "the question is window-modal to the overview";
     loading->cancelButton()->click();
     EXPECT_FALSE(window->loadingViewController());
-    question->close();
     EXPECT_TRUE(processEventsUntil([] { return QVRPowerPointConverter::unfinishedImportCount() == 0; }));
+    // What the event loop deletes later (the converter, the loading view) goes now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(processEventsUntil([&] { return !question || !question->isVisible(); }))
+        << "the question goes with its import";
     EXPECT_FALSE(loading) << "the loading view goes";
     ASSERT_TRUE(window && window->isVisible());
     EXPECT_TRUE(m_windows->creator.documents.empty());
