@@ -82,17 +82,18 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     m_sampleRequest->setOpenCue(sampleStringID());
     m_sampleRequest->setOptions(QVROpenRequest::PublishedCopyOnly | QVROpenRequest::DownloadByStringID);
     m_sampleRequest->setDelegate(this);
-    QPointer<QVRPowerpointOverviewWindowController> self(this);
-    m_sampleRequest->open([self](const Error& error) {
+    const std::weak_ptr<bool> alive = m_alive;
+    m_sampleRequest->open([this, alive](const Error& error) {
         if (!error.isNull())
             qCWarning(lcPptxOverview).noquote() << "the sample presentation did not open:" << error.description();
-        if (self)
-            self->m_sampleRequest.reset();
+        if (!alive.expired())
+            m_sampleRequest.reset();
     });
 }
 
 QVRPowerpointOverviewWindowController::~QVRPowerpointOverviewWindowController()
 {
+    m_alive.reset();
     // Nothing of the sample's request may reach this window once it is gone.
     if (const auto request = std::move(m_sampleRequest))
         request->cancel();
@@ -168,11 +169,11 @@ void QVRPowerpointOverviewWindowController::removeLoadingView()
 void QVRPowerpointOverviewWindowController::startImport()
 {
     const int number = ++m_importNumber;
-    QPointer<QVRPowerpointOverviewWindowController> self(this);
+    const std::weak_ptr<bool> alive = m_alive;
     QVRPowerpointImportManager::shared().importPowerpoint(
-        this, [self, number](const std::shared_ptr<ZERI_TessarineModel>& document, const Error& error) {
-            if (self && number == self->m_importNumber)
-                self->importFinished(document, error);
+        this, [this, alive, number](const std::shared_ptr<ZERI_TessarineModel>& document, const Error& error) {
+            if (!alive.expired() && number == m_importNumber)
+                importFinished(document, error);
         });
 }
 

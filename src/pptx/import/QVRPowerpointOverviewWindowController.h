@@ -61,4 +61,7 @@ private:
     std::shared_ptr<ZERI_TessarineModel> m_sampleDocument;
     // Counts the imports started here, so a completion of an earlier one (restarted or superseded) is told apart.
     int m_importNumber = 0;
+    // Gone as the window starts to go: completions that come while its children are deleted (a font question
+    // closed with the window ends the import) find it expired, where a QPointer would still answer.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

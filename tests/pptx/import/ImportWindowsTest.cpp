@@ -354,4 +354,25 @@ TEST_F(OverviewWindow, TheLoadingViewSitsBelowTheCentreAndACancelKeepsTheWindow)
     EXPECT_EQ(m_alerts.requests[0].informativeText, UFM::PPT_IMPORT_ERROR_DAMAGED_INFORMATION());
 }
 
+TEST_F(OverviewWindow, ClosingTheWindowDuringAFontQuestionEndsTheImport)
+{
+    QPointer<QVRPowerpointOverviewWindowController> window = openOverview();
+    ASSERT_TRUE(window);
+    const QStringList packagesBefore = m_folders.packageFolders(); // the sample's
+    m_chooser.queuePaths({fontsDeck(QStringLiteral("asking.pptx"))});
+    window->getStartedPressed();
+    QPointer<Dialog> question = waitForWindow<Dialog>();
+    ASSERT_TRUE(question);
+
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(question) << "the question goes with its window";
+    EXPECT_FALSE(QVRPowerpointImportManager::shared().pptConverter()) << "and so does its import";
+    EXPECT_TRUE(processEventsUntil([] { return QVRPowerPointConverter::unfinishedImportCount() == 0; }));
+    EXPECT_EQ(m_folders.packageFolders(), packagesBefore);
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+    EXPECT_EQ(events().count(QStringLiteral("Cancelled pptx import at font replacement:Calibri")), 1);
+}
+
 } // namespace
