@@ -1,7 +1,7 @@
 #include "pptx/import/PptxLibrary.h"
 
 #include "app/AppStartupHooks.h"
-#include "pptx/converter/QVRPowerPointConverter.h"
+#include "pptx/import/PptxFontCatalogue.h"
 #include "pptx/import/QVRPowerpointFontReplacementWindowController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 
@@ -9,8 +9,7 @@ void registerPptxLibrary()
 {
     // Typefaces the font catalogue offers, family names included, need no question; the others are asked about
     // with the font replacement window.
-    QVRPowerPointConverter::setOfferedTypefaceLookup(
-        [](const QString& name) { return QVRPowerpointFontReplacementWindowController::offeredTypeface(name); });
+    PptxFontCatalogue::registerWithConverter();
     QVRPowerpointFontReplacementWindowController::registerAsFontReplacementPrompt();
     AppStartupHooks::shared().menuCommands[QStringLiteral("importPowerpoint")] = [] {
         auto* window = new QVRPowerpointOverviewWindowController;

@@ -5,15 +5,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSet>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "elements/text/FontList.h"
 #include "foundation/FontSubstitution.h"
-#include "foundation/Tessutils.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
 #include "pptx/converter/QVRPowerPointConverter.h"
+#include "pptx/import/PptxFontCatalogue.h"
 #include "pptx/import/QVRPowerpointImportManager.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -67,34 +65,6 @@ QVRPowerpointFontReplacementWindowController::QVRPowerpointFontReplacementWindow
     setupHeaderText();
 }
 
-const FontList& QVRPowerpointFontReplacementWindowController::fontList()
-{
-    static const FontList* catalogue = [] {
-        auto* list = new FontList;
-        list->setList(FontList::documentFontsForNames(Tessutils::zeriDefaultFontList(), kFontPointSize));
-        return list;
-    }();
-    return *catalogue;
-}
-
-QString QVRPowerpointFontReplacementWindowController::offeredTypeface(const QString& name)
-{
-    if (name.isEmpty())
-        return {};
-    static const QSet<QString> listed = [] {
-        const QStringList names = Tessutils::zeriDefaultFontList();
-        return QSet<QString>(names.begin(), names.end());
-    }();
-    if (listed.contains(name))
-        return name;
-    const FontList& catalogue = fontList();
-    if (!catalogue.facesForFamily(name))
-        return {};
-    const auto font = catalogue.fontForFamilyDashFace(name + FontList::separatorForComponentsSeparatedByStringMethod() +
-                                                      catalogue.defaultFontFaceForFamily(name));
-    return font ? font->postScriptName : QString();
-}
-
 void QVRPowerpointFontReplacementWindowController::registerAsFontReplacementPrompt()
 {
     QVRPowerpointImportManager::setFontReplacementPrompt(
@@ -134,7 +104,7 @@ void QVRPowerpointFontReplacementWindowController::createFontPicker()
 {
     m_fontPicker = new QVRFontPicker_v2(m_fontPickerHolder);
     m_fontPicker->setDocked(false);
-    m_fontPicker->setFontList(&fontList());
+    m_fontPicker->setFontList(&PptxFontCatalogue::fontList());
     auto* holderLayout = new QHBoxLayout(m_fontPickerHolder);
     holderLayout->setContentsMargins(0, 0, 0, 0);
     holderLayout->addWidget(m_fontPicker);

@@ -9,11 +9,9 @@
 
 #include "inspector/pickers/QVRFontPicker_v2.h"
 
-class FontList;
-
 // The question asked about a typeface of a deck that the application does not offer: a window-modal dialog with
-// a floating font picker over the application's font catalogue, an example text in the picked font, and three
-// answers: Choose (this font replaces the unsupported one), Pick replacements (no more questions in this import;
+// a floating font picker over the import's font catalogue (PptxFontCatalogue), an example text in the picked font, and
+// three answers: Choose (this font replaces the unsupported one), Pick replacements (no more questions in this import;
 // the default font replaces the rest) and Cancel (the import stops). Closing the window is a Cancel.
 class QVRPowerpointFontReplacementWindowController : public QDialog {
     Q_OBJECT
@@ -22,11 +20,6 @@ public:
 
     explicit QVRPowerpointFontReplacementWindowController(QWidget* parent = nullptr);
 
-    // The catalogue the picker shows: the fonts of the document font list at 16 points, made once.
-    static const FontList& fontList();
-    // The PostScript name a typeface named in a deck is drawn with when the application offers it: the name itself
-    // when it is one of the document font list, the default face of a family of the catalogue, else empty.
-    static QString offeredTypeface(const QString& name);
     // Makes the import manager ask its font questions with this dialog.
     static void registerAsFontReplacementPrompt();
 

@@ -12,6 +12,7 @@
 #include "controls/ControlsArtwork.h"
 #include "elements/text/FontList.h"
 #include "foundation/Tessutils.h"
+#include "pptx/import/PptxFontCatalogue.h"
 #include "pptx/import/PptxLibrary.h"
 #include "pptx/import/QVRPowerpointFontReplacementWindowController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
@@ -93,7 +94,7 @@ TEST_F(ImportWindows, TheFontWindowChoosesPicksReplacementsOrCancels)
     emit families->activated(other);
     const QString chosen = dialog->userChosenFontName();
     ASSERT_NE(chosen, ZERI_MMObject_Text::defaultFontName());
-    EXPECT_EQ(QVRPowerpointFontReplacementWindowController::offeredTypeface(families->itemText(other)), chosen);
+    EXPECT_EQ(PptxFontCatalogue::offeredTypeface(families->itemText(other)), chosen);
     QTest::mouseClick(dialog->chooseButton(), Qt::LeftButton);
 
     // The second unsupported font: pick replacements, and the rest take the default font.
@@ -142,16 +143,16 @@ TEST_F(ImportWindows, TheFontWindowChoosesPicksReplacementsOrCancels)
 
 TEST_F(ImportWindows, FamiliesOfTheCatalogueAreOfferedWithoutAQuestion)
 {
-    const FontList& catalogue = QVRPowerpointFontReplacementWindowController::fontList();
+    const FontList& catalogue = PptxFontCatalogue::fontList();
     const QStringList listed = Tessutils::zeriDefaultFontList();
     ASSERT_FALSE(catalogue.familyList().isEmpty());
     for (const QString& family : catalogue.familyList()) {
-        const QString face = QVRPowerpointFontReplacementWindowController::offeredTypeface(family);
+        const QString face = PptxFontCatalogue::offeredTypeface(family);
         EXPECT_TRUE(listed.contains(face)) << family.toStdString() << " -> " << face.toStdString();
     }
-    EXPECT_EQ(QVRPowerpointFontReplacementWindowController::offeredTypeface(listed.first()), listed.first());
-    EXPECT_TRUE(QVRPowerpointFontReplacementWindowController::offeredTypeface(QStringLiteral("Calibri")).isEmpty());
-    EXPECT_TRUE(QVRPowerpointFontReplacementWindowController::offeredTypeface(QString()).isEmpty());
+    EXPECT_EQ(PptxFontCatalogue::offeredTypeface(listed.first()), listed.first());
+    EXPECT_TRUE(PptxFontCatalogue::offeredTypeface(QStringLiteral("Calibri")).isEmpty());
+    EXPECT_TRUE(PptxFontCatalogue::offeredTypeface(QString()).isEmpty());
 
     // A deck naming a family: no question, its default face.
     const QString family = catalogue.familyList().first();
@@ -164,7 +165,7 @@ TEST_F(ImportWindows, FamiliesOfTheCatalogueAreOfferedWithoutAQuestion)
     ASSERT_TRUE(done.document);
     EXPECT_EQ(shownWindow<Dialog>(), nullptr);
     EXPECT_EQ(textObjects(*done.document)[0][0]->attributedString().attributesAtIndex(0)->fontName,
-              QVRPowerpointFontReplacementWindowController::offeredTypeface(family));
+              PptxFontCatalogue::offeredTypeface(family));
 }
 
 class OverviewWindow : public ImportWindows {
