@@ -1,5 +1,7 @@
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -84,10 +86,8 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     m_sampleRequest->setDelegate(this);
     const std::weak_ptr<bool> alive = m_alive;
     m_sampleRequest->open([this, alive](const Error& error) {
-        if (!error.isNull())
-            qCWarning(lcPptxOverview).noquote() << "the sample presentation did not open:" << error.description();
         if (!alive.expired())
-            m_sampleRequest.reset();
+            sampleRequestEnded(error);
     });
 }
 
@@ -107,8 +107,26 @@ QString QVRPowerpointOverviewWindowController::sampleStringID()
 
 void QVRPowerpointOverviewWindowController::openRequesterWantsToDisplayLoadingView(QObject* view)
 {
-    if (m_viewerViewController)
-        m_viewerViewController->addLoadingView(qobject_cast<QWidget*>(view));
+    auto* widget = qobject_cast<QWidget*>(view);
+    if (!widget || !m_viewerViewController)
+        return;
+    m_sampleLoadingViews.append(widget);
+    m_viewerViewController->addLoadingView(widget);
+}
+
+void QVRPowerpointOverviewWindowController::sampleRequestEnded(const Error& error)
+{
+    if (!error.isNull())
+        qCWarning(lcPptxOverview).noquote() << "the sample presentation did not open:" << error.description();
+    // The fetching view would otherwise spin on over the player for good; the download panel has taken its own
+    // view out already.
+    for (const QPointer<QWidget>& view : std::exchange(m_sampleLoadingViews, {})) {
+        if (view && isAncestorOf(view)) {
+            view->hide();
+            view->deleteLater();
+        }
+    }
+    m_sampleRequest.reset();
 }
 
 void QVRPowerpointOverviewWindowController::openRequesterHasFinishedLoadingModel(

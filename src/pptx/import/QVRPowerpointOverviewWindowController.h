@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QList>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
@@ -48,6 +49,7 @@ public:
     void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
 
 private:
+    void sampleRequestEnded(const Error& error);
     void startImport();
     void importFinished(const std::shared_ptr<ZERI_TessarineModel>& document, const Error& error);
     void showLoadingView();
@@ -58,6 +60,8 @@ private:
     QPointer<QVRViewerViewController> m_viewerViewController;
     QPointer<QVR_LoadingViewController> m_loadingViewController;
     std::shared_ptr<QVROpenRequest> m_sampleRequest;
+    // The views the sample's request asked to show over the player; those still in this window go when it ends.
+    QList<QPointer<QWidget>> m_sampleLoadingViews;
     std::shared_ptr<ZERI_TessarineModel> m_sampleDocument;
     // Counts the imports started here, so a completion of an earlier one (restarted or superseded) is told apart.
     int m_importNumber = 0;

@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
 #include <QTemporaryDir>
 
 #include "app/QVRActionLog.h"
@@ -47,7 +50,13 @@ public:
     }
     QVROpenRequestDelegate* makeiPadPreviewWindow() override { return nullptr; }
     void closeWindowBeingPrepared(QVROpenRequestDelegate*) override {}
-    QObject* makeLoadingView(const QString&) override { return nullptr; }
+    // A plain widget the window receiving it takes.
+    QObject* makeLoadingView(const QString&) override
+    {
+        auto* view = new QWidget;
+        loadingViews.append(view);
+        return view;
+    }
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override { return nullptr; }
     bool showPasswordPrompt(const QString&, std::function<void(const QString&)>,
                             std::function<void()> dismissed) override
@@ -62,6 +71,7 @@ public:
     }
 
     FakeCreatorWindow creator;
+    QList<QPointer<QWidget>> loadingViews;
 };
 
 struct Completions {

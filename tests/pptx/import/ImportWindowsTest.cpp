@@ -395,4 +395,28 @@ TEST_F(OverviewWindow, ClosingTheWindowDuringAFontQuestionEndsTheImport)
     EXPECT_EQ(events().count(QStringLiteral("Cancelled pptx import at font replacement:Calibri")), 1);
 }
 
+TEST_F(OverviewWindow, TheSamplesLoadingViewGoesWhenTheSampleArrivesOrFails)
+{
+    QPointer<QVRPowerpointOverviewWindowController> window = openOverview();
+    ASSERT_TRUE(window);
+    ASSERT_EQ(m_windows->loadingViews.size(), 1);
+    QPointer<QWidget> fetching = m_windows->loadingViews[0];
+    EXPECT_TRUE(processEventsUntil([&] { return !fetching || fetching->isHidden(); }));
+
+    // A sample the service does not know: the window stays, without a view spinning for ever.
+    qputenv("TESS_PPTX_SAMPLE_STRING_ID", "unknownSample2");
+    window->close();
+    AppStartupHooks::shared().menuCommands.at(QStringLiteral("importPowerpoint"))();
+    QPointer<QVRPowerpointOverviewWindowController> second = waitForWindow<QVRPowerpointOverviewWindowController>();
+    ASSERT_TRUE(second);
+    ASSERT_EQ(m_windows->loadingViews.size(), 2);
+    QPointer<QWidget> failing = m_windows->loadingViews[1];
+    EXPECT_TRUE(processEventsUntil([&] { return !failing || failing->isHidden(); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(fetching);
+    EXPECT_FALSE(failing);
+    ASSERT_TRUE(second && second->isVisible());
+    EXPECT_EQ(second->viewerViewController()->viewerView()->numScreens(), 0);
+}
+
 } // namespace
