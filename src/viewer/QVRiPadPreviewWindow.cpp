@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QSvgRenderer>
 
+#include "app/QVRWindowManager.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerViewController.h"
@@ -55,6 +56,7 @@ void QVRiPadPreviewWindowController::setTessarineModel(const std::shared_ptr<ZER
     player->setFlowModel(m_shallowCopy ? m_shallowCopy->firstFlowmodel() : nullptr, 0);
     m_viewerViewController->updateArrows();
     m_window->setWindowTitle(document->title());
+    QVRWindowManager::sharedInstance().setDocumentForWindow(m_window, document, document->qvdID());
 }
 
 void QVRiPadPreviewWindowController::titleBarShareButtonPressed()
