@@ -487,7 +487,7 @@ void QVRViewerViewController::onDownloadStatusChangedForObject(
     case ZERI_WebDownloader::OnDisk:
         forgetDownload();
         // A video that came quickly plays as though it had been there; a PDF or a clip waits for the next click.
-        if (object->type() == kVideoType && downloader->downloadTime() < kAutoplayDownloadLimitSeconds)
+        if (object->type() == kVideoType && downloader->downloadTime() < autoplayDownloadLimit())
             playVideoWithVideoObject(object);
         break;
     case ZERI_WebDownloader::Failed:
@@ -665,6 +665,22 @@ void QVRViewerViewController::tessarineViewerDidFinishAutoplay(QVR_TessarineView
 }
 
 // ---- Audio clips, local and streaming video links, and embedded-flow links of the front object.
+
+namespace {
+
+double g_autoplayLimitForTesting = 0.0;
+
+} // namespace
+
+double QVRViewerViewController::autoplayDownloadLimit()
+{
+    return g_autoplayLimitForTesting > 0.0 ? g_autoplayLimitForTesting : kAutoplayDownloadLimitSeconds;
+}
+
+void QVRViewerViewController::setAutoplayDownloadLimitForTesting(double seconds)
+{
+    g_autoplayLimitForTesting = seconds;
+}
 
 void QVRViewerViewController::observeMediaLinks()
 {

@@ -97,6 +97,9 @@ public:
     void playOrDownloadAudioObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     // Clips are made by this factory (tests); empty gives the real player.
     void setAudioClipFactoryForTesting(QVOAudioClipFactory factory) { m_audioClipFactory = std::move(factory); }
+    // The autoplay limit in seconds (kAutoplayDownloadLimitSeconds unless a test shortens it; 0 or less restores it).
+    static double autoplayDownloadLimit();
+    static void setAutoplayDownloadLimitForTesting(double seconds);
 
 private:
     void observeMediaLinks();

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QPdfDocument>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -14,6 +17,7 @@
 #include "app/ViewerKeyNotifications.h"
 #include "controls/ControlsArtwork.h"
 #include "controls/HoverAreaView.h"
+#include "controls/QVR_LoadingViewController.h"
 #include "controls/QVR_Toast.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "elements/audio/QVOAudioController.h"
@@ -24,11 +28,13 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_ScreenLink.h"
 #include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
 #include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/QVRViewerWindow.h"
 #include "viewer/ViewerSharing.h"
+#include "viewer/output/QVR_PrintManager.h"
 
 using namespace viewertest;
 
@@ -568,6 +574,117 @@ TEST_F(ViewerWindowStackTest, OverlayControlsWidenOnHoverAndExpandOpensTheDocume
         << ui->asked.join(',').toStdString() << " / " << ui->made.join(',').toStdString();
     overlay->setAllowsExpand(false);
     EXPECT_TRUE(overlay->expandButton()->isHidden());
+}
+
+} // namespace
+
+namespace {
+
+// Prints into a PDF file without showing anything.
+class PdfFilePresenter final : public PrintDialogPresenter {
+public:
+    explicit PdfFilePresenter(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    void run(QPrinter& printer, QWidget*, QWidget*, std::function<void(bool)> done) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        done(true);
+    }
+
+private:
+    QString m_path;
+};
+
+TEST_F(ViewerWindowStackTest, ThePrintCommandPrintsTheShownDocumentOnePagePerScreen)
+{
+    QVRViewerWindow* window = open(makeDocument(4, QStringLiteral("Print"), QStringLiteral("P")));
+    ASSERT_NE(window, nullptr);
+    const QString path = env.temporaryPath(QStringLiteral("printed.pdf"));
+    QVR_PrintManager::setDialogPresenter(std::make_unique<PdfFilePresenter>(path));
+    QApplication::setActiveWindow(window);
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    ASSERT_EQ(manager.activeManagedWindow(), window);
+    EXPECT_TRUE(manager.validateMenuItem(QStringLiteral("print")));
+    EXPECT_TRUE(manager.performMenuAction(QStringLiteral("print"), 0));
+    QPdfDocument pdf;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (!QFileInfo::exists(path))
+                return false;
+            pdf.close();
+            return pdf.load(path) == QPdfDocument::Error::None && pdf.pageCount() == 4;
+        },
+        5000));
+    QVR_PrintManager::setDialogPresenter(nullptr);
+}
+
+TEST_F(ViewerWindowStackTest, AVideoArrivingAfterTheLimitWaitsForTheNextClick)
+{
+    QVRViewerViewController::setAutoplayDownloadLimitForTesting(0.5);
+    auto video = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
+    video->object()->setVideoAsset(
+        assetAt(env.service.addContent(QStringLiteral("slow"), QByteArray("film"), QStringLiteral("slow.mp4"))));
+    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("Slow"), QStringLiteral("V"), video));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    env.service.setContentDelay(1000);
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    ASSERT_NE(c->watchedDownloadObject(), nullptr); // the played copy of the video
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(c->videoPlayingView(), nullptr);
+    env.service.setContentDelay(0);
+    QVRViewerViewController::setAutoplayDownloadLimitForTesting(0.0);
+    // On disk now: the next Return plays it.
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    EXPECT_NE(c->videoPlayingView(), nullptr);
+}
+
+class RecordingLoadingDelegate final : public QVR_LoadingViewDelegate {
+public:
+    void loadingViewCancelButtonPressed() override { ++cancelled; }
+    int cancelled = 0;
+};
+
+TEST_F(ViewerWindowStackTest, ALoadingPanelsCancelReachesItsDelegateAndItsEmptyAreaFollowsScreenLinks)
+{
+    auto link = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*link)->setFrame(QRectF(0, 0, 1024, 748));
+    auto document = makeDocument(2, QStringLiteral("Loading"), QStringLiteral("L"), link);
+    document->firstFlowmodel()->screenModels()[1]->setInternalID(QStringLiteral("second"));
+    auto action = ZERI_MMAction_ScreenLink::create(QStringLiteral("second"));
+    action->setTransitionType(ZERI_MMAction_ScreenLink::None);
+    (*link)->setAction(action);
+    QVRViewerWindow* window = open(document);
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+
+    QVR_LoadingViewController loading;
+    RecordingLoadingDelegate delegate;
+    loading.setDelegate(&delegate);
+    window->openRequesterWantsToDisplayLoadingView(loading.view());
+    QApplication::processEvents();
+    QWidget* host = c->view();
+    QPushButton* cancel = loading.cancelButton();
+    ASSERT_NE(cancel, nullptr);
+    const QPoint onCancel = cancel->mapTo(host, cancel->rect().center());
+    QWidget* hit = host->childAt(onCancel);
+    ASSERT_NE(hit, nullptr);
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(host, onCancel));
+    EXPECT_EQ(delegate.cancelled, 1);
+
+    // A click on the panel's empty area reaches the screen link beneath it.
+    const QPoint empty(30, host->height() - 30);
+    QWidget* beneath = host->childAt(empty);
+    ASSERT_NE(beneath, nullptr);
+    ASSERT_TRUE(c->viewerView()->isAncestorOf(beneath));
+    QTest::mousePress(beneath, Qt::LeftButton, {}, beneath->mapFrom(host, empty));
+    QTest::mouseRelease(beneath, Qt::LeftButton, {}, beneath->mapFrom(host, empty));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c->viewerView()->currentPage() == 1; }, 2000));
+    loading.view()->setParent(nullptr);
 }
 
 } // namespace
