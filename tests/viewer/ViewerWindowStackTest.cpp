@@ -6,13 +6,16 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPdfDocument>
+#include <QScrollArea>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
 #include "ViewerTestSupport.h"
+#include "app/AppOpenRequestUi.h"
 #include "app/QVRAppDelegate.h"
+#include "app/ViewerWindowHandle.h"
 #include "app/QVRWindowManager.h"
 #include "app/ViewerKeyNotifications.h"
 #include "controls/ControlsArtwork.h"
@@ -685,6 +688,63 @@ TEST_F(ViewerWindowStackTest, ALoadingPanelsCancelReachesItsDelegateAndItsEmptyA
     QTest::mouseRelease(beneath, Qt::LeftButton, {}, beneath->mapFrom(host, empty));
     EXPECT_TRUE(QTest::qWaitFor([&] { return c->viewerView()->currentPage() == 1; }, 2000));
     loading.view()->setParent(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ViewerWindowStackTest, AnOpenRequestForAViewerMakesOneManagedViewerOfTheOwnDraft)
+{
+    signIn(QStringLiteral("ada"));
+    OpenRequestUi::registerUi(std::make_shared<AppOpenRequestUi>());
+    auto own = makeDocument(4, QString(), QStringLiteral("OWN"), nullptr, QStringLiteral("ada"), 1);
+    bool done = false;
+    int code = -1;
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(own);
+    request->setOptions(QVROpenRequest::ViewerWindow);
+    request->open([&](const Error& error) {
+        done = true;
+        code = error.isNull() ? 0 : error.code;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 3000));
+    OpenRequestUi::registerUi(nullptr);
+    EXPECT_EQ(code, 0);
+
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    auto* window = qobject_cast<QVRViewerWindow*>(manager.viewerWindowForModel(own));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(manager.kindOfWindow(window), QVRWindowManager::WindowKind::Viewer);
+    EXPECT_EQ(manager.windows().size(), 1);
+    EXPECT_EQ(window->windowController()->windowTitleText(), UFM::UNTITLED_TEXT());
+    EXPECT_EQ(controller(window)->viewerView()->numScreens(), 4);
+    const auto drafts = env.events(QStringLiteral("Tessarine Draft Viewed"));
+    ASSERT_EQ(drafts.size(), 1);
+    EXPECT_EQ(drafts.front().value(QStringLiteral("parameters")).toObject().value(QStringLiteral("action_value")),
+              QStringLiteral("isOwner"));
+    // The window is a handle other windows can page.
+    auto* handle = dynamic_cast<ViewerWindowHandle*>(static_cast<QWidget*>(window));
+    ASSERT_NE(handle, nullptr);
+    handle->scrollToPage(3, false);
+    EXPECT_EQ(controller(window)->viewerView()->currentPage(), 3);
+}
+
+TEST_F(ViewerWindowStackTest, EscapeInThePDFViewClosesItThroughItsController)
+{
+    auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    pdf->object()->setPdfAsset(assetAt(
+        env.service.addContent(QStringLiteral("doc"), pdfBytes({Qt::blue, Qt::red}), QStringLiteral("doc.pdf"))));
+    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("PDF"), QStringLiteral("PDF"), pdf));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    QVR_PDFViewerView* view = c->pdfViewerView();
+    ASSERT_NE(view, nullptr);
+    QTest::keyClick(view->scrollArea(), Qt::Key_Escape);
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
 }
 
 } // namespace
