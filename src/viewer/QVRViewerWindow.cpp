@@ -66,6 +66,8 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
     setTitleBarHeight(kTitleBarHeight);
     setShowsTitle(false);
     setTitleTextColor(QColor::fromRgbF(0.6f, 0.6f, 0.6f));
+    // White 0.3, fully opaque (an alpha above 1 reads as 1).
+    setTitleTextShadow({QColor::fromRgbF(0.3f, 0.3f, 0.3f, 1.0f), QPointF(0, 1)});
     setHideTitleBarInFullScreen(true);
     resize(1024, 748 + static_cast<int>(kTitleBarHeight));
 

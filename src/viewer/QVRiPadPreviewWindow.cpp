@@ -30,6 +30,10 @@ QVRiPadPreviewWindowController::QVRiPadPreviewWindowController(QWidget* window)
     m_titleBarButtons->expandButtonShouldHide(true);
     m_titleBarButtons->playPauseButtonShouldHide(true);
     m_titleBarButtons->presenterNotesButtonShouldHide(true);
+    m_sharingObservation =
+        NotificationObservation(ViewerSharing::kAvailabilityChangedNotification, nullptr, [this](const Notification&) {
+            m_titleBarButtons->shareButtonShouldHide(!ViewerDocumentActions::canShare(m_originalTessarineModel));
+        });
 }
 
 QVRiPadPreviewWindowController::~QVRiPadPreviewWindowController()
@@ -74,6 +78,7 @@ void QVRiPadPreviewWindowController::titleBarDownloadButtonPressed()
 QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_controller(std::make_unique<QVRiPadPreviewWindowController>(this))
+    , m_deviceArtwork(std::make_unique<QSvgRenderer>(QStringLiteral(":/viewer/tablet_device_frame.svg")))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -108,8 +113,7 @@ void QVRiPadPreviewWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    static QSvgRenderer renderer(QStringLiteral(":/viewer/tablet_device_frame.svg"));
-    renderer.render(&painter, QRectF(rect()));
+    m_deviceArtwork->render(&painter, QRectF(rect()));
 }
 
 void QVRiPadPreviewWindow::mousePressEvent(QMouseEvent* event)

@@ -7,9 +7,11 @@
 #include <QWidget>
 
 #include "app/ViewerWindowHandle.h"
+#include "platform/NotificationCenter.h"
 #include "service/QVROpenRequest.h"
 #include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 
+class QSvgRenderer;
 class QVRViewerViewController;
 class ZERI_TessarineModel;
 
@@ -41,6 +43,7 @@ private:
     QVRViewerTitleBarButtonsHolderView* m_titleBarButtons;
     std::shared_ptr<ZERI_TessarineModel> m_originalTessarineModel;
     std::shared_ptr<ZERI_TessarineModel> m_shallowCopy;
+    NotificationObservation m_sharingObservation;
 };
 
 // The tablet-size preview: a frameless, translucent window drawing a tablet around a 1024 × 748 player. Dragging
@@ -74,5 +77,6 @@ protected:
 
 private:
     std::unique_ptr<QVRiPadPreviewWindowController> m_controller;
+    std::unique_ptr<QSvgRenderer> m_deviceArtwork;
     QPointF m_initialLocation;
 };

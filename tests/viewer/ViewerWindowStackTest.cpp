@@ -36,6 +36,7 @@
 #include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/QVRViewerWindow.h"
+#include "viewer/ViewerDocumentActions.h"
 #include "viewer/ViewerSharing.h"
 #include "viewer/output/QVR_PrintManager.h"
 
@@ -745,6 +746,34 @@ TEST_F(ViewerWindowStackTest, EscapeInThePDFViewClosesItThroughItsController)
     ASSERT_NE(view, nullptr);
     QTest::keyClick(view->scrollArea(), Qt::Key_Escape);
     EXPECT_EQ(c->pdfViewerView(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ViewerWindowStackTest, ADocumentWithoutPackageOrScreensPlaysAsPublishedAndRemixesNothing)
+{
+    auto bare = ZERI_TessarineModel::create();
+    bare->setDontSave(true);
+    bare->setCanRemix(true);
+    QVRViewerWindow* window = open(bare);
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    EXPECT_EQ(c->viewerView()->numScreens(), 0);
+    EXPECT_EQ(env.events(QStringLiteral("Tessarine Viewed")).size(), 1);
+    EXPECT_TRUE(window->windowController()->titleBarButtonsHolderView()->downloadButton()->isHidden());
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space})
+        QTest::keyClick(c->viewerView(), key);
+    EXPECT_EQ(c->viewerView()->currentPage(), 0);
+
+    // Asked anyway, remix is logged and copies nothing.
+    const size_t packages = ZERI_qvdFilePackage::allPackages().size();
+    ViewerDocumentActions::remix(bare, c->view());
+    QTest::qWait(20);
+    EXPECT_EQ(env.events(QStringLiteral("Tessarine Remix")).size(), 1);
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages);
+    EXPECT_TRUE(notices.isEmpty());
 }
 
 } // namespace
