@@ -96,11 +96,7 @@ QPushButton* QVRViewerOptionalControllsView::makeButton(QWidget* parent, const Q
     button->setMinimumWidth(0);
     button->setMaximumWidth(0);
     button->setFixedHeight(kButtonHeight);
-    button->setAutoFillBackground(true);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, QColor(0, 0, 0, 128));
-    palette.setColor(QPalette::Window, QColor(0, 0, 0, 128));
-    button->setPalette(palette);
+    // Black at half opacity behind the artwork.
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: rgba(0, 0, 0, 128); border: none; }"));
     return button;
 }
