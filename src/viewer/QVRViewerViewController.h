@@ -9,6 +9,7 @@
 #include <QRect>
 
 #include "controls/ViewController.h"
+#include "elements/audio/QVOAudioController.h"
 #include "elements/players/QVR_AVPlayerVideoPlayingView.h"
 #include "elements/players/QVR_YouTubeVideoPlayingView.h"
 #include "platform/NotificationCenter.h"
@@ -113,6 +114,25 @@ signals:
 
 protected:
     void loadView() override;
+
+public:
+    // ---- Audio clips: a click plays the element's clip (downloading it first), a second pauses it; paging stops
+    // it. The controller is made on the first audio link.
+    QVOAudioController* audioController() const { return m_audioController.get(); }
+    void playOrDownloadAudioObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // Clips are made by this factory (tests); empty gives the real player.
+    void setAudioClipFactoryForTesting(QVOAudioClipFactory factory) { m_audioClipFactory = std::move(factory); }
+    // The autoplay limit in seconds (kAutoplayDownloadLimitSeconds unless a test shortens it; 0 or less restores it).
+    static double autoplayDownloadLimit();
+    static void setAutoplayDownloadLimitForTesting(double seconds);
+
+private:
+    void observeMediaLinks();
+    void audioLinkPressed(const Notification& notification);
+    void postFlowLinkOfObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    static bool hasFlowLink(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    std::unique_ptr<QVOAudioController> m_audioController;
+    QVOAudioClipFactory m_audioClipFactory;
 
 private:
     void globalKeyDown(const Notification& notification);

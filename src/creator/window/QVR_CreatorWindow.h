@@ -77,6 +77,10 @@ public:
 
     Q_INVOKABLE bool isPerformingTessarineDownload() const;
 
+    // View menu: the document in the tablet preview, starting at the shown screen.
+    Q_INVOKABLE bool canShowiPadPreview() const;
+    Q_INVOKABLE void performShowiPadPreview(uint mask);
+
     // The window's one selection frame, shown in the scene of the shown board (made on first use).
     QVR_SelectedItemView* selectedItemView();
     // Edit menu commands on the shown board's selection.
