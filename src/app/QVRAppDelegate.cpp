@@ -393,8 +393,27 @@ void QVRAppDelegate::refreshQuota()
     QVRMainMenu::setQuotaText(signedIn ? quotaString() : QString());
 }
 
+namespace {
+
+QVRAppDelegate::UserNotificationSink& userNotificationSink()
+{
+    static QVRAppDelegate::UserNotificationSink sink;
+    return sink;
+}
+
+} // namespace
+
+void QVRAppDelegate::setUserNotificationSink(UserNotificationSink sink)
+{
+    userNotificationSink() = std::move(sink);
+}
+
 void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText)
 {
+    if (userNotificationSink()) {
+        userNotificationSink()(title, informativeText);
+        return;
+    }
     if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) {
         qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
         return;

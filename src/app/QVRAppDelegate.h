@@ -64,6 +64,10 @@ public:
     // A desktop notification through the system tray's message balloon (the desktop's notification
     // service); logged and dropped where there is none.
     static void postUserNotification(const QString& title, const QString& informativeText);
+    // Where user notifications go instead of the desktop while set (tests); an empty function restores the
+    // desktop. Main thread only.
+    using UserNotificationSink = std::function<void(const QString& title, const QString& informativeText)>;
+    static void setUserNotificationSink(UserNotificationSink sink);
 
     // Asks first while a video is being compressed, and once confirmed stops every re-encoding (waiting up to
     // 5 s for them to wind down); then saves pending drafts and sends the analytics backlog. Returns whether
