@@ -1,3 +1,13 @@
 #include "library/LibraryLibrary.h"
 
-void registerLibraryLibrary() {}
+#include <memory>
+
+#include "library/share/QVR_TrackableEmailViewController.h"
+
+void registerLibraryLibrary()
+{
+    // Sharing: the PDF viewer's tracked e-mail composer.
+    TrackedEmailComposer::registerFactory(
+        [] { return std::unique_ptr<TrackedEmailComposer>(new QVR_TrackableEmailViewController()); });
+    // End of sharing.
+}
