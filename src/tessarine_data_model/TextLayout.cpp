@@ -1,5 +1,6 @@
 #include "tessarine_data_model/TextLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QFontMetricsF>
@@ -514,10 +515,29 @@ int modelAlignment(Qt::Alignment alignment)
 
 } // namespace
 
-QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& string)
+QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& string,
+                                                          const std::vector<TextLink>& links)
 {
+    // Links in text order, each inside the text and after the one before.
+    std::vector<TextLink> ordered;
+    for (const TextLink& link : links) {
+        if (link.range.length > 0 && link.range.location >= 0 && link.range.end() <= string.length())
+            ordered.push_back(link);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const TextLink& a, const TextLink& b) { return a.range.location < b.range.location; });
+    {
+        std::vector<TextLink> disjoint;
+        for (TextLink& link : ordered) {
+            if (disjoint.empty() || link.range.location >= disjoint.back().range.end())
+                disjoint.push_back(std::move(link));
+        }
+        ordered = std::move(disjoint);
+    }
+
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>");
     const QString& text = string.string();
+    std::size_t nextLink = 0;
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = start;
@@ -529,11 +549,28 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
         if (start == end)
             html += QStringLiteral("<br>");
         for (const AttributedText::Run& run : string.runs()) {
-            const qsizetype from = std::max(run.range.location, start);
+            qsizetype from = std::max(run.range.location, start);
             const qsizetype to = std::min(run.range.end(), end);
-            if (from < to)
-                html += QStringLiteral("<span style=\"%1\">%2</span>")
-                            .arg(spanStyle(run.attributes).toHtmlEscaped(), text.mid(from, to - from).toHtmlEscaped());
+            while (from < to) {
+                while (nextLink < ordered.size() && ordered[nextLink].range.end() <= from)
+                    ++nextLink;
+                const TextLink* link = nextLink < ordered.size() && ordered[nextLink].range.location <= from
+                                           ? &ordered[nextLink]
+                                           : nullptr;
+                qsizetype pieceEnd = to;
+                if (link)
+                    pieceEnd = std::min(pieceEnd, link->range.end());
+                else if (nextLink < ordered.size())
+                    pieceEnd = std::min(pieceEnd, ordered[nextLink].range.location);
+                const QString span = QStringLiteral("<span style=\"%1\">%2</span>")
+                                         .arg(spanStyle(run.attributes).toHtmlEscaped(),
+                                              text.mid(from, pieceEnd - from).toHtmlEscaped());
+                if (link)
+                    html += QStringLiteral("<a href=\"%1\">%2</a>").arg(link->href.toHtmlEscaped(), span);
+                else
+                    html += span;
+                from = pieceEnd;
+            }
         }
         html += QStringLiteral("</p>");
         if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
@@ -544,8 +581,11 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
     return html;
 }
 
-AttributedText ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document)
+AttributedText ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document,
+                                                                                    std::vector<TextLink>* links)
 {
+    if (links)
+        links->clear();
     // Kept: font (by PostScript-style name), size in points, text colour and paragraph alignment. Dropped: links,
     // images and other objects, background colours, underlines and strike-throughs, shadows, spacing, lists.
     AttributedText result;
@@ -576,6 +616,15 @@ AttributedText ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemo
             if (format.hasProperty(QTextFormat::ForegroundBrush) && format.foreground().style() != Qt::NoBrush)
                 attributes.foregroundColor = format.foreground().color();
             attributes.alignment = alignment;
+            if (links && format.isAnchor() && !format.anchorHref().isEmpty()) {
+                const TextRange range{text.size(), piece.size()};
+                // Neighbouring fragments of one link make one link.
+                if (!links->empty() && links->back().range.end() == range.location &&
+                    links->back().href == format.anchorHref())
+                    links->back().range.length += range.length;
+                else
+                    links->push_back({range, format.anchorHref()});
+            }
             pieces.push_back({TextRange{text.size(), piece.size()}, attributes});
             text += piece;
         }

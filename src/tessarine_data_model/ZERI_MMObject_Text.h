@@ -86,10 +86,20 @@ public:
     // for a width that is not a positive number.
     QRectF suggestedFrameConstrainedToWidth(double width, const TextFrameAttributes& attributes = {}) const;
 
-    // The text as an HTML document, one paragraph per line, each run with its font, size and colour.
-    static QString htmlSerializeAttributedString(const AttributedText& string);
-    // Pasted rich text reduced to what text objects keep: fonts, sizes, colours and paragraph alignment.
-    static AttributedText attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document);
+    // A link over a range of a text (ranges in the text's UTF-16 units).
+    struct TextLink {
+        TextRange range;
+        QString href;
+    };
+
+    // The text as an HTML document, one paragraph per line, each run with its font, size and colour. With
+    // `links`, their ranges are written as <a href="..."> (double quotes) around the text they cover; links
+    // that overlap an earlier one are left out.
+    static QString htmlSerializeAttributedString(const AttributedText& string, const std::vector<TextLink>& links = {});
+    // Pasted rich text reduced to what text objects keep: fonts, sizes, colours and paragraph alignment. With
+    // `links`, the links of the pasted text (their anchor addresses) are listed there, over the result's text.
+    static AttributedText attributedStringWithUnsupportedAttributesRemoved(const QTextDocument& document,
+                                                                           std::vector<TextLink>* links = nullptr);
 
 protected:
     void writeTypeProperties(QJsonObject& dict) const override;

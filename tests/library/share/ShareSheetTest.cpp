@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QUrlQuery>
+
+#include "ShareTestSupport.h"
+#include "library/LibraryLibrary.h"
+#include "library/share/QVRSharePostedTessarineWindowController.h"
+#include "strings/UFM.h"
+#include "support/QtPrinters.h"
+#include "viewer/ViewerSharing.h"
+
+using ShareLinks::Channel;
+using sharetest::ScopedShareEnvironment;
+
+TEST(ShareSheet, ShowsTheTitleAddressAndEmbedCodeAndClosesOnDone)
+{
+    ScopedShareEnvironment environment;
+    QVRSharePostedTessarineWindowController sheet(ScopedShareEnvironment::publishedDocument());
+    sheet.resize(600, 400);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    EXPECT_FALSE(sheet.grab().isNull());
+    EXPECT_EQ(sheet.titleLabel()->text(), UFM::SHARE_YOUR_TESSARINE_TEXT());
+    sheet.setJustPosted(true);
+    EXPECT_EQ(sheet.titleLabel()->text(), UFM::TESSARINE_POSTED_TEXT());
+
+    EXPECT_EQ(sheet.copyAddressField()->text(), "pub.example/s/abc");
+    EXPECT_EQ(sheet.copyEmbedCodeField()->text(), sheet.tessarineModel()->embedCode());
+    EXPECT_TRUE(sheet.copyEmbedCodeField()->text().contains("https://pub.example/s/abc"));
+    EXPECT_TRUE(sheet.copyAddressField()->isReadOnly());
+
+    for (PostShareWindowTextField* field : {sheet.copyAddressField(), sheet.copyEmbedCodeField()}) {
+        field->deselect();
+        QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(5, field->height() / 2));
+        EXPECT_EQ(field->selectedText(), field->text());
+    }
+
+    QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_TRUE(environment.opener.opened.isEmpty());
+}
+
+TEST(ShareSheet, AnAliasShowsTheShortLink)
+{
+    ScopedShareEnvironment environment;
+    QVRSharePostedTessarineWindowController sheet(ScopedShareEnvironment::publishedDocument("xyz"));
+    EXPECT_EQ(sheet.copyAddressField()->text(), "http://short.example/xyz");
+}
+
+// Each button logs its event with the document and hands exactly one address to the browser or the mail
+// program; the sheet stays, and the web service hears nothing.
+TEST(ShareSheet, EachButtonLogsItsEventAndOpensOneAddress)
+{
+    ScopedShareEnvironment environment;
+    ASSERT_TRUE(environment.started());
+    auto* sheet = QVRSharePostedTessarineWindowController::showForDocument(ScopedShareEnvironment::publishedDocument(),
+                                                                           nullptr, true);
+    ASSERT_TRUE(sheet);
+    const QPointer<QVRSharePostedTessarineWindowController> guard(sheet);
+    EXPECT_TRUE(sheet->justPosted());
+
+    struct Case {
+        Channel channel;
+        QString type;
+        QString prefix;
+    };
+    const QList<Case> cases{
+        {Channel::Facebook, "Facebook", "https://fb.example/dialog/feed?app_id=TEST-APP&display=popup&link="},
+        {Channel::Twitter, "Twitter", "https://tw.example/intent/tweet?text="},
+        {Channel::LinkedIn, "LinkedIn", "https://li.example/shareArticle?summary=&title=&mini=true&url="},
+        {Channel::Gmail, "Gmail", "https://gm.example/mail/u/0/?view=cm&fs=1&tf=1&body="},
+        {Channel::Email, "Email", "mailto:?BODY="},
+    };
+    for (const Case& c : cases) {
+        const qsizetype openedBefore = environment.opener.opened.size();
+        const qsizetype eventsBefore = environment.events("Sharing Initiated").size();
+        QPushButton* button = sheet->shareButton(c.channel);
+        ASSERT_TRUE(button);
+        EXPECT_TRUE(button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_EQ(environment.opener.opened.size(), openedBefore + 1) << c.type.toStdString();
+        EXPECT_TRUE(environment.opener.opened.last().toString(QUrl::FullyEncoded).startsWith(c.prefix))
+            << environment.opener.opened.last().toString(QUrl::FullyEncoded).toStdString();
+        const auto events = environment.events("Sharing Initiated");
+        ASSERT_EQ(events.size(), eventsBefore + 1);
+        const QJsonObject parameters = events.last().value("parameters").toObject();
+        EXPECT_EQ(parameters.value("Type").toString(), c.type);
+        EXPECT_EQ(events.last().value("document_id").toString(), "42");
+        EXPECT_TRUE(sheet->isVisible());
+    }
+    EXPECT_TRUE(environment.opener.opened.at(2).toString(QUrl::FullyEncoded).endsWith("&source=Tessarine"));
+    EXPECT_EQ(environment.service.requestCount(), 0);
+
+    // A desktop that cannot open the address: logged, and the sheet stays.
+    environment.opener.result = false;
+    QTest::mouseClick(sheet->shareButton(Channel::Email), Qt::LeftButton);
+    EXPECT_TRUE(sheet->isVisible());
+
+    sheet->close();
+    (void)QTest::qWaitFor([&] { return guard.isNull(); }, 2000);
+    EXPECT_TRUE(guard.isNull()); // deleted on close
+}
+
+TEST(ShareSheet, AnUnpublishedDocumentHasEmptyFieldsAndNoShareButtons)
+{
+    ScopedShareEnvironment environment;
+    auto document = ScopedShareEnvironment::publishedDocument("xyz");
+    document->setStringID(QString());
+    QVRSharePostedTessarineWindowController sheet(document);
+    EXPECT_EQ(sheet.copyAddressField()->text(), "");
+    EXPECT_EQ(sheet.copyEmbedCodeField()->text(), "");
+    for (Channel channel : {Channel::Facebook, Channel::Twitter, Channel::LinkedIn, Channel::Gmail, Channel::Email}) {
+        EXPECT_FALSE(sheet.shareButton(channel)->isEnabled());
+        sheet.shareButton(channel)->click(); // disabled: nothing happens
+    }
+    sheet.emailButtonPressed(); // called directly: still nothing to open
+    EXPECT_TRUE(environment.opener.opened.isEmpty());
+    EXPECT_TRUE(environment.events("Sharing Initiated").isEmpty());
+}
+
+// The library hands the viewer its share sheet: a viewer's share button opens it over that button's window.
+TEST(ShareSheet, TheViewersShareButtonsOpenTheSheetOnceTheLibraryIsRegistered)
+{
+    ScopedShareEnvironment environment;
+    registerLibraryLibrary();
+    const std::shared_ptr<ViewerSharing> sharing = ViewerSharing::shared();
+    ASSERT_NE(sharing, nullptr);
+    QWidget window;
+    window.show();
+    sharing->shareDocument(ScopedShareEnvironment::publishedDocument(), &window);
+    auto* sheet = window.findChild<QVRSharePostedTessarineWindowController*>();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_FALSE(sheet->justPosted());
+    EXPECT_EQ(sheet->copyAddressField()->text(), "pub.example/s/abc");
+    delete sheet;
+    ViewerSharing::registerSharing(nullptr);
+}
