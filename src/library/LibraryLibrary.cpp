@@ -5,6 +5,7 @@
 #include "app/AppStartupHooks.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "library/themes/LibraryThemeCatalogue.h"
+#include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/TessarineTheme.h"
 
 namespace {
@@ -17,6 +18,7 @@ void registerThemes()
     AppStartupHooks& hooks = AppStartupHooks::shared();
     hooks.loadDefaultThemes = [] { TessarineTheme::loadDefaultThemes(); };
     hooks.deletePrecachedBlankTheme = [] { TessarineTheme::deletePrecachedBlankTheme(); };
+    hooks.showTemplateChooser = [] { QVRTemplateChooserWindowController::sharedInstance()->showWindow(); };
 }
 
 } // namespace
