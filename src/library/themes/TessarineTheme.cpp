@@ -44,6 +44,8 @@ struct RegistryState {
     std::shared_ptr<BlockRequester> listRequest;
     QString errorText;
     QString blankResource = kDefaultBlankResource;
+    // Bumped by a reset: a reply to a request made before it is dropped.
+    int generation = 0;
 };
 
 RegistryState& state()
@@ -473,7 +475,9 @@ void TessarineTheme::loadThemesFromWeb()
         return;
     const QString groups = QString::fromUtf8(Json::write(QJsonArray{QStringLiteral("0"), QStringLiteral("-1")}));
     state().listRequest = ZERI_APIBinding::getTessarineTemplateListWithGroupID(
-        groups, Tessutils::corvikAuthToken(), [](const QString& text, const QString&) {
+        groups, Tessutils::corvikAuthToken(), [generation = state().generation](const QString& text, const QString&) {
+            if (generation != state().generation)
+                return;
             state().errorText.clear();
             state().listRequest.reset();
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
@@ -702,4 +706,5 @@ void TessarineTheme::resetForTesting()
     state().listRequest.reset();
     state().errorText.clear();
     state().blankResource = kDefaultBlankResource;
+    ++state().generation;
 }
