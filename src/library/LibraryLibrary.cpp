@@ -2,13 +2,39 @@
 
 #include <memory>
 
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidget>
+
 #include "app/AppStartupHooks.h"
 #include "creator/TessarineThemeCatalogue.h"
+#include "library/guides/QVRGuideViewerViewController.h"
 #include "library/themes/LibraryThemeCatalogue.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/TessarineTheme.h"
+#include "strings/UFM.h"
 
 namespace {
+
+// The guide panel in a window of its own (the Help menu's guide item); one at a time.
+void showGuidePanel()
+{
+    static QPointer<QWidget> s_window;
+    if (!s_window) {
+        auto* window = new QWidget;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowTitle(UFM::SAYS_TESSARINE_GUIDE());
+        auto* panel = new QVRGuideViewerViewController(window);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(panel->view());
+        window->resize(880, 560);
+        s_window = window;
+    }
+    s_window->show();
+    s_window->raise();
+    s_window->activateWindow();
+}
 
 // Themes, templates and guides: the editor's theme catalogue, the theme loading at start-up, the template chooser
 // of new-document requests and the guide panel.
@@ -19,6 +45,7 @@ void registerThemes()
     hooks.loadDefaultThemes = [] { TessarineTheme::loadDefaultThemes(); };
     hooks.deletePrecachedBlankTheme = [] { TessarineTheme::deletePrecachedBlankTheme(); };
     hooks.showTemplateChooser = [] { QVRTemplateChooserWindowController::sharedInstance()->showWindow(); };
+    hooks.menuCommands[QStringLiteral("guide")] = showGuidePanel;
 }
 
 } // namespace

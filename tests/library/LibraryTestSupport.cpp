@@ -61,14 +61,15 @@ std::shared_ptr<ZERI_TessarineModel> makeSample(int screens, bool withLinks, con
     return model;
 }
 
-QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority, const QString& sampleURL)
+QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority, const QString& sampleURL,
+                          const QString& iconURL)
 {
-    QJsonObject entry{{"themeId", themeID},
-                      {"id", "api-" + themeID},
-                      {"themeTextColors", QJsonArray{"0x112233"}},
-                      {"themeBackgroundColors", QJsonArray{"0x445566ff"}},
-                      {"themeIconImage", QJsonObject{{"icon", QJsonObject{{"url", ""}}},
-                                                     {"icon2x", QJsonObject{{"url", "http://127.0.0.1:1/i.png"}}}}}};
+    QJsonObject entry{
+        {"themeId", themeID},
+        {"id", "api-" + themeID},
+        {"themeTextColors", QJsonArray{"0x112233"}},
+        {"themeBackgroundColors", QJsonArray{"0x445566ff"}},
+        {"themeIconImage", QJsonObject{{"icon", QJsonObject{{"url", ""}}}, {"icon2x", QJsonObject{{"url", iconURL}}}}}};
     if (!priority.isUndefined())
         entry.insert("themePriority", priority);
     if (!sampleURL.isEmpty())

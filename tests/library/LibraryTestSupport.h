@@ -24,7 +24,7 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 std::shared_ptr<ZERI_TessarineModel> makeSample(int screens, bool withLinks = false, const QList<QUrl>& assetURLs = {});
 // A template dictionary for the fake service's list.
 QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority = QJsonValue::Undefined,
-                          const QString& sampleURL = {});
+                          const QString& sampleURL = {}, const QString& iconURL = {});
 
 // The fake service, the service's address, a private Application Support folder, an empty registry and package
 // list, recorded alerts and analytics.

@@ -14,6 +14,7 @@
 #include "app/ViewerKeyNotifications.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "controls/INAppStoreWindow.h"
+#include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "controls/QVR_LoadingViewController.h"
 #include "library/LibraryLibrary.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
@@ -110,8 +111,9 @@ protected:
         QJsonArray list;
         for (int i = 1; i <= count; ++i) {
             const QString id = QStringLiteral("t%1").arg(i);
-            list.append(
-                templateEntry(id, i, serveSample(makeSample(screens, false, assets), "sample-" + id).toString()));
+            const QString icon = m_service.addContent("icon-" + id, pngBytes(Qt::gray), "icon.png").toString();
+            const QString sample = serveSample(makeSample(screens, false, assets), "sample-" + id).toString();
+            list.append(templateEntry(id, i, sample, icon));
         }
         setTemplates(list);
     }
@@ -161,6 +163,8 @@ TEST_F(TemplateChooser, TheScratchTileComesFirstAndAListReplacesTheWebTiles)
     EXPECT_EQ(tiles[3]->templateId(), "t3");
     EXPECT_EQ(chooser->themeKeys(), QStringList({"t1", "t2", "t3"}));
     EXPECT_EQ(chooser->collectionView()->tiles().size(), 4);
+    EXPECT_TRUE(tiles[1]->imageView()->downloader());
+    ASSERT_TRUE(waitUntil([&] { return m_service.contentRequestCount("/content/icon-") == 3; }));
 
     // A sign-in or quota refresh posts the list again: the grid keeps one tile per template.
     TessarineTheme::loadThemesFromWeb();
@@ -372,6 +376,13 @@ TEST_F(TemplateChooser, CancelResetsThePrecacheAndNothingFollows)
 TEST_F(TemplateChooser, RegistrationShowsTheSharedChooser)
 {
     registerLibraryLibrary();
+    EXPECT_TRUE(AppStartupHooks::shared().loadDefaultThemes);
+    EXPECT_TRUE(AppStartupHooks::shared().deletePrecachedBlankTheme);
+    EXPECT_TRUE(AppStartupHooks::shared().menuCommands.count(QStringLiteral("guide")));
+    // The editor reads the registry through its theme catalogue.
+    EXPECT_TRUE(TessarineThemeCatalogue::shared().hasTheme("10"));
+    EXPECT_EQ(TessarineThemeCatalogue::shared().themeColors("10").size(), 21);
+    EXPECT_FALSE(TessarineThemeCatalogue::shared().hasTheme("nope"));
     ASSERT_TRUE(AppStartupHooks::shared().showTemplateChooser);
     AppStartupHooks::shared().showTemplateChooser();
     auto* controller = QVRTemplateChooserWindowController::existingInstance();

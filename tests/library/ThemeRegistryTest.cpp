@@ -53,8 +53,9 @@ class ThemeRegistry : public LibraryTest {};
 TEST_F(ThemeRegistry, PrioritiesSortAsNumbersAndTheIconFallsBackToTheLargeOne)
 {
     TessarineTheme::loadBlankTheme();
-    const QJsonArray list{templateEntry("c", 5), templateEntry("a"), templateEntry("b", "2"),
-                          templateEntry("d", QJsonValue(true))};
+    const QJsonArray list{templateEntry("c", 5),
+                          templateEntry("a", QJsonValue::Undefined, {}, "http://127.0.0.1:1/i.png"),
+                          templateEntry("b", "2"), templateEntry("d", QJsonValue(true))};
     TessarineTheme::Registry themes;
     ASSERT_TRUE(TessarineTheme::parseAPIReturn(listText(list), "templates", themes));
     themes["10"] = TessarineTheme::tessarineThemeForID("10");
