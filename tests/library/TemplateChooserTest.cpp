@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -274,6 +275,28 @@ TEST_F(TemplateChooser, AnOpenFailureKeepsTheChooserAndTheDocument)
     EXPECT_TRUE(QVRTemplateChooserWindowController::existingInstance());
     EXPECT_TRUE(m_windows->creator.documents.empty());
     EXPECT_TRUE(events().contains(R"(Tessarine Created {"Theme":"t1"})"));
+}
+
+TEST_F(TemplateChooser, ACreateThatFailsAfterTheCopyLeavesNoPackageBehind)
+{
+    serveTemplates(1, 4);
+    auto* chooser = openChooser();
+    const auto own = [] { return ZERI_qvdFilePackage::packagesForType(ZERI_qvdFilePackage::OwnDocument).size(); };
+    const size_t before = own();
+    QString folder;
+    QVR_TemplateChooserViewController::setNewDocumentHookForTesting([&](ZERI_TessarineModel& document) {
+        folder = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document.filePackage())->path();
+        document.setDontSave(true);
+    });
+    tile(chooser, "t1")->chooseButtonPressed();
+    ASSERT_TRUE(waitUntil([&] { return !folder.isEmpty(); }));
+    QVR_TemplateChooserViewController::setNewDocumentHookForTesting({});
+    QTest::qWait(100);
+    EXPECT_EQ(own(), before);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+    EXPECT_FALSE(events().join("\n").contains("Tessarine Created"));
+    EXPECT_TRUE(QVRTemplateChooserWindowController::existingInstance());
 }
 
 TEST_F(TemplateChooser, ChooseDuringAPreviewDownloadEndsInCreation)

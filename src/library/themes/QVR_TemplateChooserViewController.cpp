@@ -27,6 +27,7 @@
 namespace {
 
 double s_retrySeconds = 1.0;
+std::function<void(ZERI_TessarineModel&)> s_newDocumentHook;
 
 // Keeps a child covering its parent when the parent is resized (a view over the whole chooser, outside its layout).
 class SizeFollower : public QObject {
@@ -86,6 +87,11 @@ QVR_TemplateChooserViewController::~QVR_TemplateChooserViewController()
 void QVR_TemplateChooserViewController::setSampleRetrySecondsForTesting(double seconds)
 {
     s_retrySeconds = seconds > 0 ? seconds : 1.0;
+}
+
+void QVR_TemplateChooserViewController::setNewDocumentHookForTesting(std::function<void(ZERI_TessarineModel&)> hook)
+{
+    s_newDocumentHook = std::move(hook);
 }
 
 void QVR_TemplateChooserViewController::loadView()
@@ -530,6 +536,8 @@ void QVR_TemplateChooserViewController::tellTheCreatorWindowToOpen()
         while (flow->screenModels().size() > keep)
             flow->removeFlowScreen(flow->screenModels()[keep]);
     }
+    if (s_newDocumentHook)
+        s_newDocumentHook(*document);
     if (!document->saveToFile(&error) || !package) {
         qCWarning(lcLibrary).noquote() << "cannot save the new document:" << error.message;
         discardPackage(copy);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QPointer>
@@ -21,6 +22,7 @@ class QTimer;
 class QVR_TemplateChooserCollectionView;
 class QVR_TemplateChooserThumbnailController;
 class QVR_TemplateCollectionViewObject;
+class ZERI_TessarineModel;
 
 // The template chooser: the scratch tile and the service's templates in priority order. Preview fetches a
 // template's sample and its files and plays it over the chooser; Choose makes a new document from the sample (at
@@ -74,6 +76,8 @@ public:
 
     // Seconds between two fetches of a sample that did not come (tests shorten it; 0 or less restores 1 s).
     static void setSampleRetrySecondsForTesting(double seconds);
+    // Runs on each new document just before its first save (tests make the save fail); empty clears it.
+    static void setNewDocumentHookForTesting(std::function<void(ZERI_TessarineModel&)> hook);
 
     // QVR_TempatePreviewViewControllerDelegate
     void tempatePreviewWantToChooseTemplate(const QString& templateId) override;
