@@ -2,6 +2,8 @@
 
 #include <QAbstractAnimation>
 #include <QEvent>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -494,6 +496,86 @@ void QVR_TemplateChooserViewController::tempatePreviewWantToChooseTemplate(const
     tellTheCreatorWindowToOpen();
 }
 
+std::shared_ptr<ZERI_TessarineModel>
+QVR_TemplateChooserViewController::newDocumentFromSample(const std::shared_ptr<ZERI_TessarineModel>& sample,
+                                                         const QString& templateId)
+{
+    // Only the screens the new document keeps are copied (with their files), retitled and themed, so that the
+    // copy's own save already writes the final draft. The trimmed source is the sample's dictionary cut down, read
+    // against the sample's package (where its files are) and never saved.
+    const size_t keep = templateId == TessarineTheme::kBlankThemeID ? 1 : 3;
+    QJsonObject root = sample->jsonDictionary();
+    QJsonObject body = root.value(QStringLiteral("tessarine")).toObject();
+    QJsonArray flows = body.value(QStringLiteral("flows")).toArray();
+    for (qsizetype i = 0; i < flows.size(); ++i) {
+        QJsonObject flow = flows[i].toObject();
+        QJsonArray screens = flow.value(QStringLiteral("screens")).toArray();
+        while (screens.size() > static_cast<qsizetype>(keep))
+            screens.removeLast();
+        flow.insert(QStringLiteral("screens"), screens);
+        flow.insert(QStringLiteral("themeID"), templateId);
+        if (i == 0)
+            flow.insert(QStringLiteral("title"), UFM::UNTITLED_TEXT());
+        flows[i] = flow;
+    }
+    body.insert(QStringLiteral("flows"), flows);
+    root.insert(QStringLiteral("tessarine"), body);
+    Error readError;
+    const auto trimmed = ZERI_TessarineModel::initWithDict(root, sample->filePackage(), &readError);
+    if (!trimmed) {
+        qCWarning(lcLibrary).noquote() << "cannot read the sample of template" << templateId << readError.message;
+        return nullptr;
+    }
+    trimmed->setDontSave(true);
+    Error error;
+    const auto copy = ZERI_qvdFilePackage::getTessarineModelCopy(trimmed, &error);
+    if (!copy) {
+        qCWarning(lcLibrary).noquote() << "cannot copy the sample of template" << templateId << error.message;
+        return nullptr;
+    }
+    if (auto flow = copy->firstFlowmodel())
+        flow->setTitle(UFM::UNTITLED_TEXT());
+    QString text = QString::fromUtf8(Json::write(copy->jsonDictionary()));
+    text.replace(QStringLiteral("\"isThemeTessarine\":\"YES\""), QStringLiteral("\"isThemeTessarine\":\"NO\""));
+    const auto dict = Json::readObject(text.toUtf8());
+    if (!dict) {
+        qCWarning(lcLibrary) << "Something went wrong while trying to copy the sample tessarine json.";
+        discardPackage(copy);
+        return nullptr;
+    }
+    // The new document takes the copy's package (and id): storage keeps one package per id.
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(copy->filePackage());
+    const auto document = ZERI_TessarineModel::initWithDict(*dict, package, &error);
+    if (!document) {
+        qCWarning(lcLibrary).noquote() << "cannot read the copied sample:" << error.message;
+        discardPackage(copy);
+        return nullptr;
+    }
+    for (const auto& flow : document->flowModels()) {
+        flow->setThemeID(templateId);
+        while (flow->screenModels().size() > keep)
+            flow->removeFlowScreen(flow->screenModels()[keep]);
+    }
+    if (s_newDocumentHook)
+        s_newDocumentHook(*document);
+    if (!package) {
+        discardPackage(copy);
+        return nullptr;
+    }
+    // The save writes the metadata with the draft.
+    package->metaData().setPackageType(ZERI_qvdFilePackage::OwnDocument);
+    if (!document->saveToFile(&error)) {
+        qCWarning(lcLibrary).noquote() << "cannot save the new document:" << error.message;
+        discardPackage(copy);
+        return nullptr;
+    }
+    if (package->metaData().tessarineName() != UFM::UNTITLED_TEXT()) {
+        package->metaData().setTessarineName(UFM::UNTITLED_TEXT());
+        package->saveMetadata();
+    }
+    return document;
+}
+
 void QVR_TemplateChooserViewController::tellTheCreatorWindowToOpen()
 {
     const QString templateId = m_clickedTemplateId;
@@ -506,46 +588,9 @@ void QVR_TemplateChooserViewController::tellTheCreatorWindowToOpen()
         qCWarning(lcLibrary) << "template" << templateId << "has no sample";
         return;
     }
-    Error error;
-    const auto copy = ZERI_qvdFilePackage::getTessarineModelCopy(sample, &error);
-    if (!copy) {
-        qCWarning(lcLibrary).noquote() << "cannot copy the sample of template" << templateId << error.message;
+    const auto document = newDocumentFromSample(sample, templateId);
+    if (!document)
         return;
-    }
-    if (auto flow = copy->firstFlowmodel())
-        flow->setTitle(UFM::UNTITLED_TEXT());
-    QString text = QString::fromUtf8(Json::write(copy->jsonDictionary()));
-    text.replace(QStringLiteral("\"isThemeTessarine\":\"YES\""), QStringLiteral("\"isThemeTessarine\":\"NO\""));
-    const auto dict = Json::readObject(text.toUtf8());
-    if (!dict) {
-        qCWarning(lcLibrary) << "Something went wrong while trying to copy the sample tessarine json.";
-        discardPackage(copy);
-        return;
-    }
-    // The new document takes the copy's package (and id): storage keeps one package per id.
-    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(copy->filePackage());
-    const auto document = ZERI_TessarineModel::initWithDict(*dict, package, &error);
-    if (!document) {
-        qCWarning(lcLibrary).noquote() << "cannot read the copied sample:" << error.message;
-        discardPackage(copy);
-        return;
-    }
-    const size_t keep = templateId == TessarineTheme::kBlankThemeID ? 1 : 3;
-    for (const auto& flow : document->flowModels()) {
-        flow->setThemeID(templateId);
-        while (flow->screenModels().size() > keep)
-            flow->removeFlowScreen(flow->screenModels()[keep]);
-    }
-    if (s_newDocumentHook)
-        s_newDocumentHook(*document);
-    if (!document->saveToFile(&error) || !package) {
-        qCWarning(lcLibrary).noquote() << "cannot save the new document:" << error.message;
-        discardPackage(copy);
-        return;
-    }
-    package->metaData().setPackageType(ZERI_qvdFilePackage::OwnDocument);
-    package->metaData().setTessarineName(UFM::UNTITLED_TEXT());
-    package->saveMetadata();
     QVRAnalytics::logEvent(QStringLiteral("Tessarine Created"), {{QStringLiteral("Theme"), templateId}});
 
     auto request = QVROpenRequest::request();

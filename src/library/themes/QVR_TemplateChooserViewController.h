@@ -55,6 +55,11 @@ public:
     void preloadThemeAssets();
     void beginTemplatePreview();
     void tellTheCreatorWindowToOpen();
+    // The user's own new document made from a template's sample: a copy in a package of its own (files linked),
+    // retitled, not a theme document, at most its first three screens a flow (one for the blank theme), every flow
+    // of the template's theme, saved with package type 1. nullptr (and no package left behind) on failure.
+    static std::shared_ptr<ZERI_TessarineModel>
+    newDocumentFromSample(const std::shared_ptr<ZERI_TessarineModel>& sample, const QString& templateId);
     void cancelPrecache();
     void hideOrShowPagingButtons();
     // The width of the grid's first item (0 without one).
