@@ -8,6 +8,7 @@
 
 #include "app/AppStartupHooks.h"
 #include "creator/TessarineThemeCatalogue.h"
+#include "creator/toolbar/CreatorToolbarPanels.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/themes/LibraryThemeCatalogue.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
@@ -46,6 +47,14 @@ void registerThemes()
     hooks.deletePrecachedBlankTheme = [] { TessarineTheme::deletePrecachedBlankTheme(); };
     hooks.showTemplateChooser = [] { QVRTemplateChooserWindowController::sharedInstance()->showWindow(); };
     hooks.menuCommands[QStringLiteral("guide")] = showGuidePanel;
+    // The creator toolbar's guide button shows the panel over the window; the panel goes with its view.
+    CreatorToolbarPanels::shared().guide = [](QWidget* parent) -> QWidget* {
+        auto* panel = new QVRGuideViewerViewController(parent);
+        QWidget* view = panel->view();
+        view->setParent(parent);
+        QObject::connect(view, &QObject::destroyed, panel, &QObject::deleteLater);
+        return view;
+    };
 }
 
 } // namespace

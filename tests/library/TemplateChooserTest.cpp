@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "app/AppStartupHooks.h"
 #include "app/ViewerKeyNotifications.h"
 #include "creator/TessarineThemeCatalogue.h"
+#include "creator/toolbar/CreatorToolbarPanels.h"
 #include "controls/INAppStoreWindow.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "controls/QVR_LoadingViewController.h"
@@ -396,12 +398,50 @@ TEST_F(TemplateChooser, CancelResetsThePrecacheAndNothingFollows)
     EXPECT_TRUE(QVRTemplateChooserWindowController::existingInstance());
 }
 
+TEST_F(TemplateChooser, ProgressWithoutATotalStaysAsItWas)
+{
+    auto* chooser = openChooser();
+    chooser->precacheManager(nullptr, 0, 0, 1, 4);
+    EXPECT_DOUBLE_EQ(chooser->loadingVC()->progress(), 0.25);
+    chooser->precacheManager(nullptr, 0, 0, 0, 0);
+    chooser->precacheManager(nullptr, 0, 0, 3, -1);
+    EXPECT_DOUBLE_EQ(chooser->loadingVC()->progress(), 0.25);
+}
+
+TEST_F(TemplateChooser, NoBlankTemplateOrNoTemplateIdCreatesNothing)
+{
+    TessarineTheme::setBlankTemplateResourceForTesting(m_support.filePath("absent.txt"));
+    auto* chooser = openChooser();
+    const size_t before = ZERI_qvdFilePackage::allPackages().size();
+    QVR_TemplateCollectionViewObject nameless;
+    nameless.setTheChooserController(chooser);
+    nameless.chooseButtonPressed();
+    EXPECT_FALSE(chooser->downloadingTheme());
+    EXPECT_TRUE(chooser->loadingVC()->view()->isHidden());
+
+    tile(chooser, "10")->chooseButtonPressed();
+    ASSERT_TRUE(waitUntil([&] { return !m_alerts.requests.empty(); }));
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), before);
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+    EXPECT_TRUE(chooser->loadingVC()->view()->isHidden());
+}
+
 TEST_F(TemplateChooser, RegistrationShowsTheSharedChooser)
 {
     registerLibraryLibrary();
     EXPECT_TRUE(AppStartupHooks::shared().loadDefaultThemes);
     EXPECT_TRUE(AppStartupHooks::shared().deletePrecachedBlankTheme);
     EXPECT_TRUE(AppStartupHooks::shared().menuCommands.count(QStringLiteral("guide")));
+    ASSERT_TRUE(CreatorToolbarPanels::shared().guide);
+    {
+        QWidget host;
+        QPointer<QWidget> guide = CreatorToolbarPanels::shared().guide(&host);
+        ASSERT_TRUE(guide);
+        EXPECT_EQ(guide->parentWidget(), &host);
+        delete guide.data();
+        QApplication::processEvents();
+    }
+    CreatorToolbarPanels::shared().guide = {};
     // The editor reads the registry through its theme catalogue.
     EXPECT_TRUE(TessarineThemeCatalogue::shared().hasTheme("10"));
     EXPECT_EQ(TessarineThemeCatalogue::shared().themeColors("10").size(), 21);

@@ -83,6 +83,7 @@ void QVRGuideViewerViewController::loadView()
     view->setObjectName(QStringLiteral("guidePanel"));
     view->setAttribute(Qt::WA_StyledBackground);
     view->setStyleSheet(QStringLiteral("#guidePanel { background: white; border-radius: 7px; }"));
+    view->setMinimumSize(320, 460);
 
     m_tableView = new QListWidget(view);
     m_tableView->setObjectName(QStringLiteral("guideList"));
@@ -199,8 +200,13 @@ int QVRGuideViewerViewController::tessarineAreaWidth() const
 
 void QVRGuideViewerViewController::setTessarineAreaWidth(int width)
 {
-    if (m_documentArea)
-        m_documentArea->setFixedWidth(width);
+    if (!m_documentArea)
+        return;
+    m_documentArea->setFixedWidth(width);
+    // A panel floating over a window (not laid out by its parent) grows with its document area.
+    QWidget* panel = view();
+    if (panel->parentWidget() && !panel->parentWidget()->layout())
+        panel->adjustSize();
 }
 
 void QVRGuideViewerViewController::listReplied(const QString& text)

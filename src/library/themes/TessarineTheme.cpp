@@ -320,6 +320,7 @@ void TessarineTheme::storeSampleText(const QByteArray& data)
     }
     // A theme document before its first save: its new package is a sample package (type 64) from the start.
     model->setIsThemeTessarine(true);
+    setTextObjectsWithBooleanFlag(model);
     if (auto flow = model->firstFlowmodel())
         flow->setTitle(UFM::UNTITLED_TEXT());
     if (!model->saveToFile(&error)) {
