@@ -221,7 +221,7 @@ void TessarineTheme::downloadDocument()
 
 void TessarineTheme::downloadDocumentFromURL(const QJsonValue& urlValue)
 {
-    std::weak_ptr<TessarineTheme> weakSelf = registeredTheme(m_themeID);
+    std::weak_ptr<TessarineTheme> weakSelf = weak_from_this();
     // Whoever waits for the sample hears of the outcome, also when there was nothing to fetch.
     const auto tellDelegateLater = [weakSelf] {
         QTimer::singleShot(0, QCoreApplication::instance(), [weakSelf] {
@@ -268,7 +268,7 @@ void TessarineTheme::sampleReplyFinished(QNetworkReply* reply)
         storeSampleText(reply->readAll());
     m_isLoadingDocumentJSON = false;
 
-    std::weak_ptr<TessarineTheme> weakSelf = registeredTheme(m_themeID);
+    std::weak_ptr<TessarineTheme> weakSelf = weak_from_this();
     QTimer::singleShot(0, QCoreApplication::instance(), [weakSelf] {
         if (auto self = weakSelf.lock())
             self->tellDownloadFinished();

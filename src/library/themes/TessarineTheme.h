@@ -35,7 +35,7 @@ public:
 //
 // Each theme's sample document lives in a package of type 64 whose metadata names the theme. Samples are fetched,
 // built, saved and registered on the main thread. Everything here is main thread only.
-class TessarineTheme {
+class TessarineTheme : public std::enable_shared_from_this<TessarineTheme> {
 public:
     using Registry = std::map<QString, std::shared_ptr<TessarineTheme>>;
 
