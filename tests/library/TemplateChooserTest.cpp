@@ -313,8 +313,9 @@ TEST_F(TemplateChooser, ChooseDuringAPreviewDownloadEndsInCreation)
     EXPECT_EQ(chooser->preloadReason(), QVR_TemplateChooserViewController::CreateReason);
     const auto document = waitForDocument();
     ASSERT_TRUE(document);
-    EXPECT_FALSE(chooser->previewVC());
     EXPECT_EQ(m_service.contentRequestCount("/content/sample-t1/"), 1);
+    EXPECT_FALSE(events().join("\n").contains("Template Previewed")) << "no preview was shown";
+    EXPECT_TRUE(chooserClosed());
 }
 
 TEST_F(TemplateChooser, APreviewPlaysPagesClosesAndChooses)

@@ -91,6 +91,7 @@ void QVRGuideViewerViewController::loadView()
     m_tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tableView->setMinimumWidth(300);
     m_tableView->installEventFilter(this);
+    m_tableObject = m_tableView.data();
     connect(m_tableView, &QListWidget::itemSelectionChanged, this,
             &QVRGuideViewerViewController::tableViewSelectionDidChange);
 
@@ -132,6 +133,7 @@ void QVRGuideViewerViewController::loadView()
     auto* spinner = new GuideSpinner(m_tableView);
     m_spinner = spinner;
     view->installEventFilter(this);
+    m_viewObject = view;
     setView(view);
 
     spinner->start();
@@ -145,9 +147,12 @@ void QVRGuideViewerViewController::loadView()
 
 bool QVRGuideViewerViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_tableView && event->type() == QEvent::Resize && m_spinner)
-        m_spinner->move((m_tableView->width() - 30) / 2, (m_tableView->height() - 30) / 2);
-    if (watched == view() && event->type() == QEvent::Show)
+    // Compared as plain objects: events also come while the list and the view are being destroyed.
+    if (event->type() == QEvent::Resize && watched == m_tableObject && m_spinner) {
+        const QSize size = static_cast<QWidget*>(watched)->size();
+        m_spinner->move((size.width() - 30) / 2, (size.height() - 30) / 2);
+    }
+    if (event->type() == QEvent::Show && watched == m_viewObject)
         viewWasAddedToWindow();
     return ViewController::eventFilter(watched, event);
 }

@@ -59,6 +59,8 @@ private:
     void listReplied(const QString& text);
 
     QPointer<QListWidget> m_tableView;
+    const QObject* m_tableObject = nullptr;
+    const QObject* m_viewObject = nullptr;
     QPointer<QWidget> m_tessarineHolderView;
     QPointer<QWidget> m_documentArea;
     QPointer<QLabel> m_titleTextField;
