@@ -303,8 +303,10 @@ void QVR_TemplateChooserViewController::setDownloadingTheme(const std::shared_pt
     if (m_downloadingTheme && m_downloadingTheme != theme && m_downloadingTheme->delegate() == this)
         m_downloadingTheme->setDelegate(nullptr);
     m_downloadingTheme = theme;
-    if (m_retryTimer)
+    if (m_retryTimer) {
+        m_retryTimer->stop();
         m_retryTimer->deleteLater();
+    }
 }
 
 void QVR_TemplateChooserViewController::start(QVR_TemplateCollectionViewObject* tile, int reason)
@@ -361,7 +363,7 @@ void QVR_TemplateChooserViewController::fetchSampleAgainOrGiveUp()
         AlertRequest alert;
         alert.style = AlertRequest::Style::Warning;
         alert.messageText = UFM::ERROR_DOWNLOADING_TESSARINE();
-        AlertPresenter::shared().show(alert, view(), {});
+        AlertPresenter::shared().show(alert, view(), [](const AlertResponse&) {});
         return;
     }
     auto* timer = new QTimer(this);
