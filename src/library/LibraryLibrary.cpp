@@ -2,6 +2,18 @@
 
 #include <memory>
 
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "app/AppStartupHooks.h"
+#include "creator/TessarineThemeCatalogue.h"
+#include "creator/toolbar/CreatorToolbarPanels.h"
+#include "library/guides/QVRGuideViewerViewController.h"
+#include "library/themes/LibraryThemeCatalogue.h"
+#include "library/themes/QVRTemplateChooserWindowController.h"
+#include "library/themes/TessarineTheme.h"
+#include "strings/UFM.h"
 #include "library/share/QVRSharePostedTessarineWindowController.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "viewer/ViewerSharing.h"
@@ -17,10 +29,51 @@ public:
     }
 };
 
+// The guide panel in a window of its own (the Help menu's guide item); one at a time.
+void showGuidePanel()
+{
+    static QPointer<QWidget> s_window;
+    if (!s_window) {
+        auto* window = new QWidget;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowTitle(UFM::SAYS_TESSARINE_GUIDE());
+        auto* panel = new QVRGuideViewerViewController(window);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(panel->view());
+        window->resize(880, 560);
+        s_window = window;
+    }
+    s_window->show();
+    s_window->raise();
+    s_window->activateWindow();
+}
+
+// Themes, templates and guides: the editor's theme catalogue, the theme loading at start-up, the template chooser
+// of new-document requests and the guide panel.
+void registerThemes()
+{
+    TessarineThemeCatalogue::setShared(std::make_unique<LibraryThemeCatalogue>());
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.loadDefaultThemes = [] { TessarineTheme::loadDefaultThemes(); };
+    hooks.deletePrecachedBlankTheme = [] { TessarineTheme::deletePrecachedBlankTheme(); };
+    hooks.showTemplateChooser = [] { QVRTemplateChooserWindowController::sharedInstance()->showWindow(); };
+    hooks.menuCommands[QStringLiteral("guide")] = showGuidePanel;
+    // The creator toolbar's guide button shows the panel over the window; the panel goes with its view.
+    CreatorToolbarPanels::shared().guide = [](QWidget* parent) -> QWidget* {
+        auto* panel = new QVRGuideViewerViewController(parent);
+        QWidget* view = panel->view();
+        view->setParent(parent);
+        QObject::connect(view, &QObject::destroyed, panel, &QObject::deleteLater);
+        return view;
+    };
+}
+
 } // namespace
 
 void registerLibraryLibrary()
 {
+    registerThemes();
     // Sharing: the PDF viewer's tracked e-mail composer.
     TrackedEmailComposer::registerFactory(
         [] { return std::unique_ptr<TrackedEmailComposer>(new QVR_TrackableEmailViewController()); });

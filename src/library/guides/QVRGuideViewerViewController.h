@@ -1,0 +1,74 @@
+#pragma once
+
+#include <memory>
+
+#include <QJsonArray>
+#include <QPointer>
+
+#include "controls/ViewController.h"
+#include "service/QVROpenRequest.h"
+#include "viewer/QVRViewerViewController.h"
+
+class QLabel;
+class QListWidget;
+class QPropertyAnimation;
+class BlockRequester;
+
+// The guide panel: the service's help guides in a list (title, description, first-screen picture), and beside
+// it, once one is chosen, the guide's title and description and the guide itself playing in the panel's own
+// player. The list is asked for once per panel. Main thread only.
+class QVRGuideViewerViewController : public ViewController, public QVROpenRequestDelegate {
+    Q_OBJECT
+    Q_PROPERTY(int tessarineAreaWidth READ tessarineAreaWidth WRITE setTessarineAreaWidth)
+public:
+    static constexpr int kTessarineAreaWidth = 520;
+    // Published copy by string id; the panel is the request's delegate, so the guide plays here.
+    static constexpr int kOpenOptions = QVROpenRequest::PublishedCopyOnly | QVROpenRequest::DownloadByStringID;
+
+    explicit QVRGuideViewerViewController(QObject* parent = nullptr);
+    ~QVRGuideViewerViewController() override;
+
+    const QJsonArray& tessarinesArray() const { return m_tessarinesArray; }
+    std::shared_ptr<QVROpenRequest> activeOpenRequest() const { return m_activeOpenRequest; }
+
+    QListWidget* tableView();
+    QWidget* tessarineHolderView();
+    QLabel* titleTextField();
+    QLabel* descriptionTextField();
+    QVRViewerViewController* viewerViewController();
+    bool isSpinnerRunning() const;
+
+    int tessarineAreaWidth() const;
+    void setTessarineAreaWidth(int width);
+
+    // Rebuilds the rows from the guide list.
+    void respondToRecievingTessarinesList();
+    void tableViewSelectionDidChange();
+    // Makes the list the first responder when the view is in a window.
+    void viewWasAddedToWindow();
+
+    // QVROpenRequestDelegate
+    void openRequesterWantsToDisplayLoadingView(QObject* view) override;
+    void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
+
+protected:
+    void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void listReplied(const QString& text);
+
+    QPointer<QListWidget> m_tableView;
+    const QObject* m_tableObject = nullptr;
+    const QObject* m_viewObject = nullptr;
+    QPointer<QWidget> m_tessarineHolderView;
+    QPointer<QWidget> m_documentArea;
+    QPointer<QLabel> m_titleTextField;
+    QPointer<QLabel> m_descriptionTextField;
+    QPointer<QWidget> m_spinner;
+    QPointer<QVRViewerViewController> m_viewerViewController;
+    QPointer<QPropertyAnimation> m_widthAnimation;
+    QJsonArray m_tessarinesArray;
+    std::shared_ptr<QVROpenRequest> m_activeOpenRequest;
+    std::shared_ptr<BlockRequester> m_listRequest;
+};

@@ -1,0 +1,91 @@
+#include "library/themes/QVRTemplateChooserWindowController.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include "controls/INAppStoreWindow.h"
+#include "foundation/FontSubstitution.h"
+#include "library/themes/QVR_TemplateChooserViewController.h"
+#include "strings/UFM.h"
+
+namespace {
+
+QPointer<QVRTemplateChooserWindowController>& shared()
+{
+    static QPointer<QVRTemplateChooserWindowController> s_instance;
+    return s_instance;
+}
+
+} // namespace
+
+QVRTemplateChooserWindowController* QVRTemplateChooserWindowController::sharedInstance()
+{
+    if (!shared())
+        shared() = new QVRTemplateChooserWindowController;
+    return shared();
+}
+
+QVRTemplateChooserWindowController* QVRTemplateChooserWindowController::existingInstance()
+{
+    return shared();
+}
+
+QVRTemplateChooserWindowController::QVRTemplateChooserWindowController()
+{
+    m_window = new INAppStoreWindow;
+    m_window->setAttribute(Qt::WA_DeleteOnClose);
+    // The controller goes with its window.
+    setParent(m_window);
+    m_chooser = new QVR_TemplateChooserViewController(this);
+    windowDidLoad();
+    connect(m_chooser, &QVR_TemplateChooserViewController::documentOpened, m_window, &QWidget::close);
+}
+
+QVRTemplateChooserWindowController::~QVRTemplateChooserWindowController()
+{
+    delete m_chooser.data();
+}
+
+void QVRTemplateChooserWindowController::windowDidLoad()
+{
+    m_window->setObjectName(QStringLiteral("templateChooserWindow"));
+    m_window->setWindowTitle(UFM::TEMPLATE_CHOOSER_TEXT());
+    m_window->setTitleBarHeight(38);
+    QWidget* content = m_window->contentView();
+    content->setAttribute(Qt::WA_StyledBackground);
+    content->setStyleSheet(QStringLiteral("background: rgba(31, 33, 33, 255);"));
+    m_window->setTitleBarDrawingBlock(
+        [](QPainter* painter, bool, const QRectF& rect, Qt::Edge, const QPainterPath& clippingPath) {
+            painter->save();
+            painter->setClipPath(clippingPath);
+            // Top-down coordinates: the gradient runs from the band's bottom (black) to its top, and the black line
+            // lies along the bottom edge, next to the content.
+            const QRectF band(rect.left(), rect.top(), rect.width(), rect.height() - 1);
+            QLinearGradient gradient(band.bottomLeft(), band.topLeft());
+            gradient.setColorAt(0, Qt::black);
+            gradient.setColorAt(1, QColor::fromRgbF(0.15f, 0.16f, 0.17f, 1.0f));
+            painter->fillRect(band, gradient);
+            painter->setRenderHint(QPainter::Antialiasing, false);
+            painter->setPen(QPen(Qt::black, 2));
+            painter->drawLine(QPointF(rect.left(), rect.bottom()), QPointF(rect.right(), rect.bottom()));
+            painter->setRenderHint(QPainter::Antialiasing, true);
+            painter->setRenderHint(QPainter::TextAntialiasing, true);
+            painter->setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Light"), 13));
+            painter->setPen(Qt::white);
+            painter->drawText(band, Qt::AlignCenter, UFM::TEMPLATE_CHOOSER_TEXT());
+            painter->restore();
+        });
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_chooser->view());
+    m_window->resize(900, 520);
+}
+
+void QVRTemplateChooserWindowController::showWindow()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}

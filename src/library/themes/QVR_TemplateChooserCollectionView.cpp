@@ -1,0 +1,84 @@
+#include "library/themes/QVR_TemplateChooserCollectionView.h"
+
+#include <QWheelEvent>
+
+#include "controls/HoverAreaView.h"
+#include "foundation/Tessutils.h"
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
+
+QVR_TemplateChooserCollectionView::QVR_TemplateChooserCollectionView(QWidget* parent)
+    : QScrollArea(parent)
+{
+    setObjectName(QStringLiteral("templateGrid"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(false);
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("templateGridContent"));
+    setWidget(m_content);
+    setStyleSheet(QStringLiteral("background: transparent;"));
+}
+
+QRect QVR_TemplateChooserCollectionView::itemFrame(int index)
+{
+    const int width = QVR_TemplateCollectionViewObject::kCellWidth + 2 * kMargin;
+    const int height = QVR_TemplateCollectionViewObject::kCellHeight + 2 * kMargin;
+    return QRect((index / kRows) * width, (index % kRows) * height, width, height);
+}
+
+void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollectionViewObject*>& tiles)
+{
+    for (const auto& item : m_items)
+        if (item) {
+            // Cell views belong to their tiles: take them out before the item goes.
+            for (auto* child : item->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                child->setParent(nullptr);
+            delete item.data();
+        }
+    m_items.clear();
+    m_tiles.clear();
+    m_selection = -1;
+    int index = 0;
+    for (auto* tile : tiles) {
+        auto* item = new QWidget(m_content);
+        item->setObjectName(QStringLiteral("templateItem"));
+        item->setAttribute(Qt::WA_StyledBackground);
+        item->setGeometry(itemFrame(index));
+        if (QWidget* cell = tile->cellView()) {
+            cell->setParent(item);
+            cell->move(kMargin, kMargin);
+            cell->show();
+        }
+        item->show();
+        m_items.append(item);
+        m_tiles.append(tile);
+        ++index;
+    }
+    const int columns = (static_cast<int>(tiles.size()) + kRows - 1) / kRows;
+    m_content->resize(columns * itemFrame(0).width(), kRows * itemFrame(0).height());
+}
+
+void QVR_TemplateChooserCollectionView::deselectAllCollectionViewObjects()
+{
+    for (const auto& tile : m_tiles)
+        if (tile && tile->hoverView())
+            tile->hoverView()->updateTrackingAreas();
+}
+
+void QVR_TemplateChooserCollectionView::setSelectionIndex(int index)
+{
+    m_selection = index;
+    for (int i = 0; i < m_items.size(); ++i) {
+        if (!m_items[i])
+            continue;
+        m_items[i]->setStyleSheet(
+            i == index ? QStringLiteral("#templateItem { background: %1; }").arg(Tessutils::tessarineBlue().name())
+                       : QStringLiteral("#templateItem { background: transparent; }"));
+    }
+}
+
+void QVR_TemplateChooserCollectionView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+}

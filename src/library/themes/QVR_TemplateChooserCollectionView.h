@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QScrollArea>
+
+class QVR_TemplateCollectionViewObject;
+
+// The chooser's grid: tiles in two rows, filled column after column, each tile with a 6-point margin. It has no
+// scroll bars and ignores the wheel: it moves only through the chooser's paging buttons.
+class QVR_TemplateChooserCollectionView : public QScrollArea {
+    Q_OBJECT
+public:
+    static constexpr int kMargin = 6;
+    static constexpr int kRows = 2;
+
+    explicit QVR_TemplateChooserCollectionView(QWidget* parent = nullptr);
+
+    // Lays out these tiles (their cell views are taken into the grid).
+    void setTiles(const QList<QVR_TemplateCollectionViewObject*>& tiles);
+    const QList<QPointer<QVR_TemplateCollectionViewObject>>& tiles() const { return m_tiles; }
+    // The frame of the item at `index`, in the grid's content coordinates.
+    static QRect itemFrame(int index);
+    // Drops the hover state of every tile (after a scroll moved them under a still pointer).
+    void deselectAllCollectionViewObjects();
+    // Marks the selected item with the brand colour (-1: none).
+    void setSelectionIndex(int index);
+    int selectionIndex() const { return m_selection; }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    QWidget* m_content = nullptr;
+    QList<QPointer<QVR_TemplateCollectionViewObject>> m_tiles;
+    QList<QPointer<QWidget>> m_items;
+    int m_selection = -1;
+};

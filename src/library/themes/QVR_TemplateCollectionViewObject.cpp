@@ -1,0 +1,112 @@
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
+
+#include <QIcon>
+#include <QToolButton>
+#include <QUrl>
+
+#include "controls/HoverAreaView.h"
+#include "controls/QVR_AsynchronousRenderWebImageView.h"
+#include "library/themes/QVR_TemplateChooserViewController.h"
+#include "platform/AppPaths.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "strings/UFM.h"
+
+QVR_TemplateCollectionViewObject::QVR_TemplateCollectionViewObject(QObject* parent)
+    : QObject(parent)
+{
+    m_cellView = new QWidget;
+    m_cellView->setObjectName(QStringLiteral("templateTile"));
+    m_cellView->setFixedSize(kCellWidth, kCellHeight);
+    m_imageView = new QVR_AsynchronousRenderWebImageView(QRect(0, 0, kCellWidth, kCellHeight), m_cellView);
+    makeHoverView();
+}
+
+QVR_TemplateCollectionViewObject::~QVR_TemplateCollectionViewObject()
+{
+    delete m_cellView.data();
+}
+
+QVR_TemplateChooserViewController* QVR_TemplateCollectionViewObject::theChooserController() const
+{
+    return m_chooser;
+}
+
+void QVR_TemplateCollectionViewObject::setTheChooserController(QVR_TemplateChooserViewController* chooser)
+{
+    m_chooser = chooser;
+}
+
+void QVR_TemplateCollectionViewObject::makeHoverView()
+{
+    m_hoverView = new HoverAreaView(m_cellView);
+    m_hoverView->setGeometry(0, 0, kCellWidth, kCellHeight);
+    m_hoverView->setAttribute(Qt::WA_StyledBackground);
+    const auto makeButton = [this](const QString& icon, const QString& title, const QString& name) {
+        auto* button = new QToolButton(m_hoverView);
+        button->setObjectName(name);
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setIcon(QIcon(icon));
+        button->setIconSize(QSize(40, 40));
+        button->setText(title);
+        button->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"));
+        button->resize(70, 70);
+        button->hide();
+        return button;
+    };
+    const int w = kCellWidth;
+    const int h = kCellHeight;
+    m_previewButton =
+        makeButton(QStringLiteral(":/library/preview-icon.svg"), UFM::SAYS_PREVIEW(), QStringLiteral("previewButton"));
+    // The buttons sit 45 points below the middle in bottom-up terms: their top is 25 points above it.
+    m_previewButton->move(w / 2 - 80, h - (h / 2 - 45) - 70);
+    m_chooseButton =
+        makeButton(QStringLiteral(":/library/choose-icon.svg"), UFM::SAYS_CHOOSE(), QStringLiteral("chooseButton"));
+    m_chooseButton->move(w / 2 + 10, h - (h / 2 - 45) - 70);
+    connect(m_previewButton, &QToolButton::clicked, this, &QVR_TemplateCollectionViewObject::previewButtonPressed);
+    connect(m_chooseButton, &QToolButton::clicked, this, &QVR_TemplateCollectionViewObject::chooseButtonPressed);
+
+    m_hoverView->setOnMouseEnterBlock([this] {
+        m_previewButton->show();
+        m_chooseButton->show();
+        m_hoverView->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 102);"));
+    });
+    m_hoverView->setOnMouseExitBlock([this] {
+        m_previewButton->hide();
+        m_chooseButton->hide();
+        m_hoverView->setStyleSheet(QStringLiteral("background: transparent;"));
+    });
+}
+
+void QVR_TemplateCollectionViewObject::previewButtonPressed()
+{
+    if (m_chooser)
+        m_chooser->startPreviewWithTemplateCollectionViewObject(this);
+}
+
+void QVR_TemplateCollectionViewObject::chooseButtonPressed()
+{
+    if (m_chooser)
+        m_chooser->startOpenWithTemplateCollectionViewObject(this);
+}
+
+void QVR_TemplateCollectionViewObject::setPreviewURLString(const QString& urlString)
+{
+    if (urlString.isEmpty() || urlString == m_previewURLString)
+        return;
+    m_previewURLString = urlString;
+    const QUrl url(urlString);
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        return;
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(url, AppPaths::temporary());
+    if (!downloader)
+        return;
+    m_imageView->setDownloader(downloader);
+    downloader->downloadAndCache();
+}
+
+void QVR_TemplateCollectionViewObject::setPreviewImage(const QImage& image)
+{
+    m_previewImage = image;
+    m_imageView->setImage(image);
+}

@@ -1,0 +1,178 @@
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+
+#include "LibraryTestSupport.h"
+#include "controls/QVR_AsynchronousRenderWebImageView.h"
+#include "library/guides/QVRGuideTableCellView.h"
+#include "library/guides/QVRGuideViewerViewController.h"
+#include "service/OpenRequestUi.h"
+#include "storage/ZERI_WebDownloader.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVR_TessarineViewerView.h"
+
+using namespace library_test;
+
+namespace {
+
+class GuideViewer : public LibraryTest {
+protected:
+    // A published guide "g<n>" with `screens` screens; its record names a preview picture when asked.
+    QJsonObject addGuide(int n, int screens, bool withPreview = true)
+    {
+        const QString stringID = QStringLiteral("g%1").arg(n);
+        auto model = makeSample(screens);
+        FakeWebService::Document document;
+        document.stringID = stringID;
+        document.owner = QStringLiteral("help");
+        document.title = QStringLiteral("Guide %1").arg(n);
+        document.published = true;
+        document.documentJson = QString::fromUtf8(model->jsonData());
+        document.publishedJson = document.documentJson;
+        m_service.addDocument(document);
+        QJsonObject record{
+            {"title", document.title}, {"description", QStringLiteral("About %1").arg(n)}, {"string_id", stringID}};
+        if (withPreview)
+            record.insert("document_json_published_metadata",
+                          QJsonObject{{"first_preview_url",
+                                       m_service.addContent("prev" + stringID, "jpeg", "p.jpg").toString()}});
+        return record;
+    }
+    void setGuides(const QJsonArray& guides)
+    {
+        m_service.withState([&](FakeWebService::State& state) { state.helpList = guides; });
+    }
+    std::unique_ptr<QVRGuideViewerViewController> openPanel()
+    {
+        auto panel = std::make_unique<QVRGuideViewerViewController>();
+        panel->view()->resize(900, 500);
+        panel->view()->show();
+        return panel;
+    }
+    QVRGuideTableCellView* cell(QVRGuideViewerViewController& panel, int row)
+    {
+        return qobject_cast<QVRGuideTableCellView*>(panel.tableView()->itemWidget(panel.tableView()->item(row)));
+    }
+};
+
+} // namespace
+
+TEST_F(GuideViewer, GuidesListInReplyOrderAndOnlyNamedPreviewsAreFetched)
+{
+    setGuides({addGuide(1, 2), addGuide(2, 2, false), addGuide(3, 2), 17, "junk"});
+    auto panel = openPanel();
+    EXPECT_TRUE(panel->isSpinnerRunning());
+    EXPECT_EQ(panel->tessarineAreaWidth(), 0);
+    ASSERT_TRUE(waitUntil([&] { return panel->tableView()->count() == 3; }));
+    EXPECT_FALSE(panel->isSpinnerRunning());
+    EXPECT_EQ(m_service.requestCount("tessarine.getHelpList"), 1);
+    EXPECT_EQ(m_service.lastRequest("tessarine.getHelpList")->field("language"), "En");
+    for (int row = 0; row < 3; ++row) {
+        ASSERT_TRUE(cell(*panel, row));
+        EXPECT_EQ(cell(*panel, row)->titleTextField()->text(), QStringLiteral("Guide %1").arg(row + 1));
+        EXPECT_EQ(cell(*panel, row)->textField()->text(), QStringLiteral("About %1").arg(row + 1));
+    }
+    EXPECT_TRUE(cell(*panel, 0)->previewImageView()->downloader());
+    EXPECT_FALSE(cell(*panel, 1)->previewImageView()->downloader());
+    ASSERT_TRUE(waitUntil([&] { return m_service.contentRequestCount("/content/prev") == 2; }));
+    QTest::qWait(50);
+    EXPECT_EQ(m_service.contentRequestCount("/content/prevg2/"), 0);
+}
+
+TEST_F(GuideViewer, RepliesWithoutAListLeaveItEmptyAndStopTheSpinner)
+{
+    m_service.injectReply("tessarine.getHelpList", FakeHttpReply::json(QJsonObject{{"other", 1}}));
+    auto empty = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return !empty->isSpinnerRunning(); }));
+    EXPECT_EQ(empty->tableView()->count(), 0);
+
+    for (const FakeHttpReply& reply :
+         {FakeHttpReply::serviceError("500", "down"), FakeHttpReply::html(200, "<html></html>"),
+          FakeHttpReply::json(QJsonObject{{"help_list", QJsonObject{{"tessarine", "three"}}}}),
+          FakeHttpReply::json(QJsonObject{{"help_list", QJsonArray{1}}})}) {
+        m_service.injectReply("tessarine.getHelpList", reply);
+        auto panel = openPanel();
+        ASSERT_TRUE(waitUntil([&] { return !panel->isSpinnerRunning(); }));
+        EXPECT_EQ(panel->tableView()->count(), 0);
+        EXPECT_TRUE(panel->tessarinesArray().isEmpty());
+    }
+}
+
+TEST_F(GuideViewer, SelectingAGuideShowsItsTextsWidensTheAreaAndPlaysItInThePanel)
+{
+    setGuides({addGuide(1, 2), addGuide(2, 3), addGuide(3, 2)});
+    auto panel = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return panel->tableView()->count() == 3; }));
+    panel->tableView()->clearSelection();
+    EXPECT_FALSE(panel->activeOpenRequest()) << "an empty selection changes nothing";
+
+    panel->tableView()->setCurrentRow(1);
+    EXPECT_EQ(panel->titleTextField()->text(), "Guide 2");
+    EXPECT_EQ(panel->descriptionTextField()->text(), "About 2");
+    EXPECT_TRUE(panel->activeOpenRequest());
+    ASSERT_TRUE(waitUntil([&] { return panel->tessarineAreaWidth() == 520; }));
+    auto* player = panel->viewerViewController()->viewerView();
+    ASSERT_TRUE(waitUntil([&] { return player->originalTessarineModel() != nullptr; }));
+    EXPECT_EQ(player->originalTessarineModel()->stringID(), "g2");
+    EXPECT_EQ(player->numScreens(), 3);
+    const auto request = m_service.lastRequest("tessarine.getByStringId");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->field("string_id"), "g2");
+    EXPECT_TRUE(waitUntil([&] { return !panel->activeOpenRequest(); }));
+
+    // A later selection keeps the width.
+    panel->tableView()->setCurrentRow(2);
+    ASSERT_TRUE(waitUntil([&] { return player->originalTessarineModel()->stringID() == "g3"; }));
+    EXPECT_EQ(panel->tessarineAreaWidth(), 520);
+}
+
+TEST_F(GuideViewer, ANewSelectionCancelsTheHeldOne)
+{
+    QJsonObject missingID = addGuide(4, 2);
+    missingID.remove("string_id");
+    setGuides({addGuide(1, 2), addGuide(2, 2), addGuide(3, 2), missingID});
+    auto panel = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return panel->tableView()->count() == 4; }));
+    m_service.injectReply("tessarine.getByStringId", FakeHttpReply::hang());
+    panel->tableView()->setCurrentRow(1);
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount("tessarine.getByStringId") == 1; }));
+    const auto held = panel->activeOpenRequest();
+    ASSERT_TRUE(held);
+    panel->tableView()->setCurrentRow(2);
+    EXPECT_TRUE(held->isFinished());
+    auto* player = panel->viewerViewController()->viewerView();
+    ASSERT_TRUE(waitUntil([&] { return player->originalTessarineModel() != nullptr; }));
+    EXPECT_EQ(player->originalTessarineModel()->stringID(), "g3");
+    QTest::qWait(100);
+    EXPECT_EQ(player->originalTessarineModel()->stringID(), "g3");
+
+    // A guide without a string id opens nothing.
+    const int asked = m_service.requestCount("tessarine.getByStringId");
+    panel->tableView()->setCurrentRow(3);
+    EXPECT_EQ(panel->titleTextField()->text(), "Guide 4");
+    EXPECT_FALSE(panel->activeOpenRequest());
+    QTest::qWait(50);
+    EXPECT_EQ(m_service.requestCount("tessarine.getByStringId"), asked);
+}
+
+TEST_F(GuideViewer, APanelDeletedBeforeItsRepliesIsSafe)
+{
+    setGuides({addGuide(1, 2)});
+    openPanel().reset();
+    QTest::qWait(100);
+
+    auto panel = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return panel->tableView()->count() == 1; }));
+    m_service.injectReply("tessarine.getByStringId", FakeHttpReply::json(QJsonObject{}).delayed(100));
+    panel->tableView()->setCurrentRow(0);
+    const auto request = panel->activeOpenRequest();
+    ASSERT_TRUE(request);
+    panel.reset();
+    EXPECT_TRUE(request->isFinished());
+    QTest::qWait(200);
+    m_service.clearInjectedReplies();
+}
