@@ -53,9 +53,15 @@ public:
     // croppedImageAsset and retinaCroppedImageAsset (no retina asset otherwise). Each is a new file named by a new
     // universal id, JPEG when the original is a "jpg"/"jpeg" file that covers the frame at its zoom, else PNG.
     // False when nothing was started (no original on disk, no document folder). `onDone` runs on the main thread.
+    // A result is set only while it is the object's newest request and the object's frame size, zoom scale, zoom
+    // offset and rotation still equal those it was made from; otherwise its files are removed and `onDone` gets
+    // ContentAssetStorage::Cancelled. When an undo or a redo restores a flow, the pictures dropped that way for its
+    // objects are made again.
     static bool
     makeAndSetCroppedImageAssetFromOriginalImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
                                                       DoneBlock onDone = {});
+    // Tests: while held, finished cropped pictures wait on the main thread; releasing lands them in order.
+    static void setCroppedImageResultsHeldForTesting(bool held);
     // Pixel size of a cropped image for a frame: each side times the scale factor, rounded up to a whole pixel
     // (997.33 × 748 gives 998 × 748 at 1 and 1995 × 1496 at 2). Rounding up never cuts a partly covered pixel.
     static QSize croppedPixelSize(const QSizeF& frame, double scaleFactor);

@@ -191,6 +191,81 @@ TEST_F(ObjectSetupTest, CropFollowsRotationAndOffset)
     EXPECT_TRUE(isBlue(shifted.pixel(97, 50)));
 }
 
+// Cropped pictures that finish after the object's geometry changed (an undo, a second gesture) are dropped, and
+// an undo or redo that brings back a geometry whose picture was dropped makes it again.
+TEST_F(ObjectSetupTest, LatePicturesNeverLandOnOtherGeometry)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(twoColourPng(400, 200));
+    ASSERT_TRUE(setUp(item).isNull());
+    ZERI_MixedMediaObject& model = *object->object();
+    makeCrops(QSizeF(200, 100), 0.5);
+    const auto first = model.croppedImageAsset();
+    ASSERT_TRUE(first);
+    const auto filesBefore = assetFiles();
+    struct Held {
+        Held() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(true); }
+        ~Held() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false); }
+    };
+
+    // The frame changes while the picture is being made: it is dropped, files and all.
+    {
+        Held held;
+        Completion done;
+        model.setFrame(QRectF(0, 0, 250, 125));
+        model.setZoomScale(0.625);
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
+        model.setZoomOffset(QSizeF(3, 0));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(done.wait());
+        EXPECT_EQ(done.error.code, int(ContentAssetStorage::Cancelled));
+        EXPECT_EQ(model.croppedImageAsset(), first);
+        EXPECT_EQ(assetFiles(), filesBefore);
+    }
+
+    // Two requests in a row: only the second one's picture lands.
+    model.setZoomOffset(QSizeF(0, 0));
+    {
+        Held held;
+        Completion one, two;
+        model.setFrame(QRectF(0, 0, 240, 120));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, one.block()));
+        model.setFrame(QRectF(0, 0, 260, 130));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, two.block()));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(one.wait() && two.wait());
+        EXPECT_EQ(one.error.code, int(ContentAssetStorage::Cancelled));
+        EXPECT_TRUE(two.error.isNull());
+        EXPECT_EQ(fileSize(model.croppedImageAsset()), QSize(260, 130));
+        EXPECT_EQ(assetFiles().size(), 2); // the original and the one cropped picture (no retina above 0.5)
+    }
+
+    // A resize step whose picture is still on its way when it is undone: the undo keeps the old picture; the redo
+    // makes the one for the redone frame.
+    const auto flow = document->firstFlowmodel();
+    const auto beforeStep = model.croppedImageAsset();
+    {
+        Held held;
+        Completion done;
+        flow->beginUndoableChanges();
+        model.setFrame(QRectF(0, 0, 300, 150));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
+        flow->endUndoableChanges();
+        ASSERT_TRUE(flow->undoManager().undo());
+        EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 260, 130));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(done.wait());
+        EXPECT_EQ(done.error.code, int(ContentAssetStorage::Cancelled));
+        ASSERT_TRUE(object->object()->croppedImageAsset());
+        EXPECT_EQ(object->object()->croppedImageAsset()->localFilePath(), beforeStep->localFilePath());
+    }
+    ASSERT_TRUE(flow->undoManager().redo());
+    EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 300, 150));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return fileSize(object->object()->croppedImageAsset()) == QSize(300, 150); }, 30000));
+}
+
 TEST_F(ObjectSetupTest, VideoGetsItsPosterFrameAndPdfItsFirstPage)
 {
     Tessutils::setUserMaxUploadSize(0);
