@@ -1,6 +1,7 @@
 #include "storage/MixedMediaObjectStorage.h"
 
 #include <cmath>
+#include <mutex>
 #include <unordered_map>
 
 #include <unistd.h>
@@ -81,6 +82,29 @@ QString fileOnDisk(const std::shared_ptr<ZERI_ContentAsset>& asset)
     const QString local = asset->localFilePath();
     return !local.isEmpty() && QFileInfo(local).isFile() ? local : QString();
 }
+
+// The two pictures of one crop, made on two workers: whichever finishes last hands both over. A failure of
+// either fails both.
+struct CropJob {
+    explicit CropJob(int count)
+        : pending(count)
+    {
+    }
+    // Records one picture; true for the call that completes the job.
+    bool done(bool retina, const QString& path, const Error& failure)
+    {
+        std::lock_guard lock(mutex);
+        (retina ? retinaPath : regularPath) = path;
+        if (error.isNull() && !failure.isNull())
+            error = failure;
+        return --pending == 0;
+    }
+    std::mutex mutex;
+    int pending;
+    QString regularPath;
+    QString retinaPath;
+    Error error;
+};
 
 // What a cropped picture is made from. A result is set only while the object still has this geometry.
 struct CropGeometry {
@@ -532,69 +556,80 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     WorkerThreads::shared().post([=] {
         const QImage image = ImageUtils::createCGImageFromFilePath(original);
-        const QImage turned = ImageUtils::rotateImage(UNIImage::imageWithCGImage(image), rotation);
+        // The picture as shown: turned by the rotation (only its size matters here).
+        QSizeF shown = image.size();
+        if (rotation % 2 != 0)
+            shown.transpose();
         // Without a stored zoom the image fills the frame.
         const double zoom = storedZoom.value_or(
-            turned.isNull() ? 0.0 : std::max(frame.width() / turned.width(), frame.height() / turned.height()));
+            image.isNull() ? 0.0 : std::max(frame.width() / shown.width(), frame.height() / shown.height()));
         const QString suffix = QFileInfo(original).suffix().toLower();
         const bool jpeg = (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) &&
-                          turned.width() * zoom >= frame.width() && turned.height() * zoom >= frame.height();
+                          shown.width() * zoom >= frame.width() && shown.height() * zoom >= frame.height();
         const QString extension = jpeg ? QStringLiteral("jpg") : QStringLiteral("png");
-        Error error;
-        QString regularPath;
-        QString retinaPath;
-        const QImage regular = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 1.0);
-        if (regular.isNull()) {
-            error = assetError(ContentAssetStorage::WrongContent,
-                               QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
-        } else {
-            regularPath = QDir(folder).filePath(newFileName(extension));
-            if (!writeCounted(regular, regularPath, jpeg, &error))
-                regularPath.clear();
-        }
-        if (error.isNull() && zoom <= 0.5) {
-            const QImage retina = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 2.0);
-            retinaPath = QDir(folder).filePath(newFileName(extension));
-            if (retina.isNull() || !writeCounted(retina, retinaPath, jpeg, &error))
-                retinaPath.clear();
-        }
-        MainThread::run(
-            [=] {
-                CropRequests::shared().land([=] {
-                    const auto target = weakObject.lock();
-                    const auto releaseFiles = [&] {
-                        for (const QString& path : {regularPath, retinaPath})
-                            if (!path.isEmpty())
-                                AssetFileReferences::releaseFile(path);
-                    };
-                    // A result fits only the geometry it was made for, and only the newest request counts: an
-                    // undo or a second gesture meanwhile would otherwise pair the picture with another frame.
-                    const CropRequests::Verdict verdict = target && error.isNull()
-                                                              ? CropRequests::shared().finish(target, request, geometry)
-                                                              : CropRequests::Stale;
-                    if (!target || !error.isNull() || verdict != CropRequests::Current) {
-                        for (const QString& path : {regularPath, retinaPath})
-                            if (!path.isEmpty())
-                                QFile::remove(path);
-                        releaseFiles();
-                        if (onDone) {
-                            if (!error.isNull())
-                                onDone(assetError(ContentAssetStorage::WriteFailure, error.message));
-                            else
-                                onDone(assetError(ContentAssetStorage::Cancelled,
-                                                  target ? QStringLiteral("The object changed meanwhile")
-                                                         : QStringLiteral("The object is gone")));
+        // The regular and the retina picture are made side by side; the last one done hands both over.
+        const bool retina = !image.isNull() && zoom <= 0.5;
+        auto job = std::make_shared<CropJob>(retina ? 2 : 1);
+        const auto render = [=](double scaleFactor) {
+            Error error;
+            QString written;
+            const QImage picture = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, scaleFactor);
+            if (picture.isNull()) {
+                // Without a regular picture there is nothing to show; without a retina one the regular serves.
+                if (scaleFactor <= 1.0)
+                    error = assetError(ContentAssetStorage::WrongContent,
+                                       QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
+            } else {
+                written = QDir(folder).filePath(newFileName(extension));
+                if (!writeCounted(picture, written, jpeg, &error))
+                    written.clear();
+            }
+            if (!job->done(scaleFactor > 1.0, written, error))
+                return;
+            const QString regularPath = job->regularPath;
+            const QString retinaPath = job->retinaPath;
+            const Error firstError = job->error;
+            MainThread::run(
+                [=] {
+                    CropRequests::shared().land([=] {
+                        const auto target = weakObject.lock();
+                        const auto releaseFiles = [&] {
+                            for (const QString& path : {regularPath, retinaPath})
+                                if (!path.isEmpty())
+                                    AssetFileReferences::releaseFile(path);
+                        };
+                        // A result fits only the geometry it was made for, and only the newest request counts: an
+                        // undo or a second gesture meanwhile would otherwise pair the picture with another frame.
+                        const CropRequests::Verdict verdict =
+                            target && firstError.isNull() ? CropRequests::shared().finish(target, request, geometry)
+                                                          : CropRequests::Stale;
+                        if (!target || !firstError.isNull() || verdict != CropRequests::Current) {
+                            for (const QString& path : {regularPath, retinaPath})
+                                if (!path.isEmpty())
+                                    QFile::remove(path);
+                            releaseFiles();
+                            if (onDone) {
+                                if (!firstError.isNull())
+                                    onDone(assetError(ContentAssetStorage::WriteFailure, firstError.message));
+                                else
+                                    onDone(assetError(ContentAssetStorage::Cancelled,
+                                                      target ? QStringLiteral("The object changed meanwhile")
+                                                             : QStringLiteral("The object is gone")));
+                            }
+                            return;
                         }
-                        return;
-                    }
-                    setCroppedImageAsset(target, assetForFile(regularPath));
-                    setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
-                    releaseFiles();
-                    if (onDone)
-                        onDone(Error());
-                });
-            },
-            false);
+                        setCroppedImageAsset(target, assetForFile(regularPath));
+                        setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
+                        releaseFiles();
+                        if (onDone)
+                            onDone(Error());
+                    });
+                },
+                false);
+        };
+        if (retina)
+            WorkerThreads::shared().post([render] { render(2.0); });
+        render(1.0);
     });
     return true;
 }
