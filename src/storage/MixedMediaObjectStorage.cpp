@@ -496,14 +496,31 @@ bool MixedMediaObjectStorage::isSettingUp(const std::shared_ptr<ZERI_MixedMediaO
 QSizeF MixedMediaObjectStorage::originalImageSize(const ZERI_MixedMediaObject& object)
 {
     const QString path = fileOnDisk(object.originalImageAsset());
+    return path.isEmpty() ? QSizeF() : imageSizeOfFile(path);
+}
+
+QSizeF MixedMediaObjectStorage::imageSizeOfFile(const QString& path)
+{
+    // Asset files are never rewritten in place (each picture gets a new name), so a size once read stays true.
+    static std::mutex mutex;
+    static QHash<QString, QSizeF> sizes;
     if (path.isEmpty())
-        return {};
+        return QSizeF(0, 0);
+    {
+        std::lock_guard lock(mutex);
+        if (const auto found = sizes.constFind(path); found != sizes.constEnd())
+            return *found;
+    }
     QImageReader reader(path);
     QSize size = reader.size();
-    if (!size.isValid())
-        return {};
+    if (!size.isValid()) {
+        qCWarning(lcStorage).noquote() << QStringLiteral("error loading image source!  filepath:%1").arg(path);
+        return QSizeF(0, 0);
+    }
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
+    std::lock_guard lock(mutex);
+    sizes.insert(path, QSizeF(size));
     return QSizeF(size);
 }
 

@@ -47,6 +47,9 @@ public:
 
     // Pixel size of the original image file as shown (orientation applied); zero when unknown or not on disk.
     static QSizeF originalImageSize(const ZERI_MixedMediaObject& object);
+    // Pixel size of an image file as shown (orientation applied), read from its header; zero (logged, and not
+    // remembered) when the file cannot be read. Sizes read are remembered per path. Any thread.
+    static QSizeF imageSizeOfFile(const QString& path);
 
     // When the original image's file is on disk: renders the regular cropped image (scale factor 1) and, when
     // the zoom scale is at most 0.5, the retina one (scale factor 2) on a worker, then sets them as

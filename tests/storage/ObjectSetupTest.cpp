@@ -1,11 +1,15 @@
 #include <sys/stat.h>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTest>
@@ -464,4 +468,49 @@ TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheS
     processor.processDataItem(missing, failed.block());
     ASSERT_TRUE(failed.wait());
     EXPECT_EQ(failed.error.domain, QStringLiteral("ZERI_WebDownloaderError"));
+}
+
+TEST_F(ObjectSetupTest, ImageSizesAreReadFromTheHeaderTurnedAndRememberedOnlyWhenReadable)
+{
+    // A JPEG stored 400 × 300 whose orientation turns it a quarter: shown 300 × 400.
+    const QString turned = package->assetsPath() + QStringLiteral("/turned.jpg");
+    {
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QImageWriter writer(turned, "jpeg");
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+        ASSERT_TRUE(writer.write(picture));
+    }
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(turned), QSizeF(300, 400));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(turned));
+    object->object()->setOriginalImageAsset(asset);
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(300, 400));
+
+    // Unreadable: zero, and not remembered.
+    const QString later = package->assetsPath() + QStringLiteral("/later.png");
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(later), QSizeF(0, 0));
+    ASSERT_TRUE(writeBytes(later, pngBytes(7, 5)));
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(later), QSizeF(7, 5));
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(QString()), QSizeF(0, 0));
+
+    // Eight threads asking at once for the same hundred files all get the right sizes.
+    QStringList paths;
+    for (int i = 0; i < 100; ++i) {
+        paths << package->assetsPath() + QStringLiteral("/many-%1.png").arg(i);
+        ASSERT_TRUE(writeBytes(paths.back(), pngBytes(i + 1, 2 * i + 1)));
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&paths, &wrong] {
+            for (int i = 0; i < paths.size(); ++i) {
+                if (MixedMediaObjectStorage::imageSizeOfFile(paths[i]) != QSizeF(i + 1, 2 * i + 1))
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
