@@ -495,3 +495,24 @@ TEST(CoordinatesDisplay, ReadsOutTheFrameInRowsFromTheBottom)
     EXPECT_EQ(badge.labels()[0].text, QStringLiteral("x:40"));
     EXPECT_EQ(badge.labels()[2].text, QStringLiteral("Width:250"));
 }
+
+TEST(ResizeHandles, AnObjectLeavingMidGestureEndsItQuietly)
+{
+    for (bool rotate : {false, true}) {
+        Editor e;
+        const Proxy shape = e.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 200, 100));
+        e.open();
+        e.select(shape);
+        const auto flow = e.document->firstFlowmodel();
+        const QPoint to = e.pressAndMove(rotate ? 1 : 2, rotate, QPoint(30, 20));
+        ASSERT_NE(flow->currentUndoableAction(), nullptr) << rotate;
+        e.screen->removeMixedMediaObject(shape);
+        QApplication::processEvents();
+        e.moveTo(to + QPoint(40, 40));
+        QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to + QPoint(40, 40));
+        EXPECT_FALSE(e.handler()->isBusy());
+        EXPECT_EQ(flow->currentUndoableAction(), nullptr) << rotate;
+        EXPECT_TRUE(e.pixmapItems().empty());
+        EXPECT_EQ((*shape)->rotation(), 0);
+    }
+}
