@@ -277,6 +277,13 @@ TEST(ResizeHandles, NoSideShrinksBelowOnePointAndIdleHandlersDoNothing)
     handler.endResizing();
     EXPECT_EQ((*shape)->frame(), QRectF(100, 100, 51, 100));
 
+    // A stored object without height cannot be resized from a corner: nothing changes (the log says why).
+    const Proxy flat = e.add(ZERI_MixedMediaObject::Shape, QRectF(500, 100, 80, 0));
+    handler.startResizing(nullptr, flat, 2);
+    handler.handleMove(QPointF(40, 40));
+    handler.endResizing();
+    EXPECT_EQ((*flat)->frame(), QRectF(500, 100, 80, 0));
+
     // Moves and ends sent to idle handlers change nothing and close nobody's change.
     const auto flow = e.document->firstFlowmodel();
     const int steps = e.undo().undoCount();
