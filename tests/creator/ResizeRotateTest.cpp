@@ -323,6 +323,8 @@ TEST(RotateHandles, QuarterTurnsTurnTheFrameAndKeepTheSamePartOfTheImage)
     e.open();
     e.select(image);
     const int steps = e.undo().undoCount();
+    EXPECT_EQ(SnappingUtils::imageSizeFromFilepathString((*image)->originalImageAsset()->localFilePath()),
+              QSizeF(800, 400));
 
     // While turning, one half-transparent snapshot turns with the pointer; the container never does.
     const QPoint to = e.pressAndMove(1, true, QPoint(-50, 150));

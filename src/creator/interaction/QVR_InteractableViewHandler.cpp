@@ -369,6 +369,7 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
 {
     if (m_dragKind == DragKind::RubberBand) {
         updateBand(translation);
+        continueDisplayingCoordinates(m_pressPoint + translation);
     } else if (m_dragKind == DragKind::Translate) {
         handleTranslate(translation);
         continueDisplayingCoordinates(m_pressPoint + translation);
