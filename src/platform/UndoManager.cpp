@@ -116,6 +116,8 @@ bool UndoManager::undo()
 {
     if (m_mode != Mode::Normal)
         return false;
+    if (m_willUndoOrRedo)
+        m_willUndoOrRedo();
     if (m_groupingLevel > 0) {
         qCDebug(lcPlatform) << "undo with an open group; ending it first";
         m_groupingLevel = 1;
@@ -128,6 +130,8 @@ bool UndoManager::redo()
 {
     if (m_mode != Mode::Normal)
         return false;
+    if (m_willUndoOrRedo)
+        m_willUndoOrRedo();
     if (m_groupingLevel > 0) {
         // Closing it is a new change, which empties the redo stack: there is then nothing to redo.
         m_groupingLevel = 1;

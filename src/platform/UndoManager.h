@@ -40,6 +40,10 @@ public:
     void setLevelsOfUndo(int levels);
     int levelsOfUndo() const { return m_levels; }
 
+    // Runs first in undo() and redo(): an owner closes a change of its own still open there (one waiting for
+    // work to finish), so that undo always reverts the newest change.
+    void setWillUndoOrRedo(Action action) { m_willUndoOrRedo = std::move(action); }
+
     // Reverts the newest step, ending any open group first. False when there is nothing to undo, or when called
     // from inside undo() or redo().
     bool undo();
@@ -84,4 +88,5 @@ private:
     int m_groupingLevel = 0;
     int m_levels = 0;
     Mode m_mode = Mode::Normal;
+    Action m_willUndoOrRedo;
 };

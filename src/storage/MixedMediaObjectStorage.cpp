@@ -1,6 +1,8 @@
 #include "storage/MixedMediaObjectStorage.h"
 
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include "platform/AppPaths.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"
 #include "storage/QVRDataItem.h"
@@ -79,6 +82,144 @@ QString fileOnDisk(const std::shared_ptr<ZERI_ContentAsset>& asset)
     const QString local = asset->localFilePath();
     return !local.isEmpty() && QFileInfo(local).isFile() ? local : QString();
 }
+
+// The two pictures of one crop, made on two workers: whichever finishes last hands both over. A failure of
+// either fails both.
+struct CropJob {
+    explicit CropJob(int count)
+        : pending(count)
+    {
+    }
+    // Records one picture; true for the call that completes the job.
+    bool done(bool retina, const QString& path, const Error& failure)
+    {
+        std::lock_guard lock(mutex);
+        (retina ? retinaPath : regularPath) = path;
+        if (error.isNull() && !failure.isNull())
+            error = failure;
+        return --pending == 0;
+    }
+    std::mutex mutex;
+    int pending;
+    QString regularPath;
+    QString retinaPath;
+    Error error;
+};
+
+// What a cropped picture is made from. A result is set only while the object still has this geometry.
+struct CropGeometry {
+    QSizeF frame;
+    std::optional<double> zoomScale;
+    QSizeF zoomOffset;
+    int rotation = 0;
+
+    static CropGeometry of(const ZERI_MixedMediaObject& model)
+    {
+        return {model.frame().size(), model.zoomScale(), model.zoomOffset(), model.rotation()};
+    }
+    bool operator==(const CropGeometry&) const = default;
+};
+
+// The cropped-picture requests of each object, main thread only: which one is the newest, and whether the newest
+// result was dropped because the object's geometry changed meanwhile (an undo, a redo). When an undo or a redo
+// restores a flow, the dropped pictures of its objects are made again for the geometry it restored.
+class CropRequests {
+public:
+    enum Verdict { Current, Stale };
+
+    static CropRequests& shared()
+    {
+        static CropRequests requests;
+        return requests;
+    }
+
+    quint64 begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+    {
+        observeUndo();
+        std::erase_if(m_states, [](const auto& entry) { return entry.second.object.expired(); });
+        State& state = m_states[object.get()];
+        if (state.object.lock() != object)
+            state = State{object, 0, false};
+        state.dropped = false;
+        state.newest = ++m_counter;
+        return state.newest;
+    }
+
+    Verdict finish(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, quint64 request,
+                   const CropGeometry& madeFor)
+    {
+        const auto found = m_states.find(object.get());
+        if (found == m_states.end() || found->second.object.lock() != object || found->second.newest != request)
+            return Stale;
+        if (!(CropGeometry::of(*object->object()) == madeFor)) {
+            found->second.dropped = true;
+            return Stale;
+        }
+        m_states.erase(found);
+        return Current;
+    }
+
+    // Runs a result's landing now, or later while results are held back.
+    void land(std::function<void()> landing)
+    {
+        if (m_held)
+            m_heldLandings.push_back(std::move(landing));
+        else
+            landing();
+    }
+
+    void setHeld(bool held)
+    {
+        m_held = held;
+        while (!m_held && !m_heldLandings.empty()) {
+            auto landing = std::move(m_heldLandings.front());
+            m_heldLandings.erase(m_heldLandings.begin());
+            landing();
+        }
+    }
+
+private:
+    struct State {
+        std::weak_ptr<ZERI_MixedMediaObjectProxy> object;
+        quint64 newest = 0;
+        bool dropped = false;
+    };
+
+    void observeUndo()
+    {
+        if (m_observation)
+            return;
+        NotificationCenter& center = NotificationCenter::defaultCenter();
+        m_observation = std::make_unique<NotificationObservation>(
+            center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
+                                       [this](const Notification& note) { restored(note.sender); }));
+    }
+
+    // The objects under the restored item whose newest result was dropped are made again.
+    void restored(const void* item)
+    {
+        std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> again;
+        for (auto& [key, state] : m_states) {
+            const auto object = state.object.lock();
+            if (!object || !state.dropped)
+                continue;
+            for (std::shared_ptr<TessarineDataModelItem> node = object->object(); node; node = node->parent()) {
+                if (static_cast<const void*>(node.get()) == item) {
+                    again.push_back(object);
+                    break;
+                }
+            }
+        }
+        for (const auto& object : again)
+            MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object);
+    }
+
+    std::unordered_map<const ZERI_MixedMediaObjectProxy*, State> m_states;
+    quint64 m_counter = 0;
+    bool m_held = false;
+    std::vector<std::function<void()>> m_heldLandings;
+    std::unique_ptr<NotificationObservation> m_observation;
+};
 
 int objectTypeForItem(int itemType)
 {
@@ -355,14 +496,31 @@ bool MixedMediaObjectStorage::isSettingUp(const std::shared_ptr<ZERI_MixedMediaO
 QSizeF MixedMediaObjectStorage::originalImageSize(const ZERI_MixedMediaObject& object)
 {
     const QString path = fileOnDisk(object.originalImageAsset());
+    return path.isEmpty() ? QSizeF() : imageSizeOfFile(path);
+}
+
+QSizeF MixedMediaObjectStorage::imageSizeOfFile(const QString& path)
+{
+    // Asset files are never rewritten in place (each picture gets a new name), so a size once read stays true.
+    static std::mutex mutex;
+    static QHash<QString, QSizeF> sizes;
     if (path.isEmpty())
-        return {};
+        return QSizeF(0, 0);
+    {
+        std::lock_guard lock(mutex);
+        if (const auto found = sizes.constFind(path); found != sizes.constEnd())
+            return *found;
+    }
     QImageReader reader(path);
     QSize size = reader.size();
-    if (!size.isValid())
-        return {};
+    if (!size.isValid()) {
+        qCWarning(lcStorage).noquote() << QStringLiteral("error loading image source!  filepath:%1").arg(path);
+        return QSizeF(0, 0);
+    }
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
+    std::lock_guard lock(mutex);
+    sizes.insert(path, QSizeF(size));
     return QSizeF(size);
 }
 
@@ -406,67 +564,96 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     const QString folder = model.assetStoragePath();
     if (original.isEmpty() || folder.isEmpty())
         return false;
-    const QSizeF frame = model.frame().size();
-    const QSizeF zoomOffset = model.zoomOffset();
-    const int rotation = model.rotation();
-    const std::optional<double> storedZoom = model.zoomScale();
+    const CropGeometry geometry = CropGeometry::of(model);
+    const QSizeF frame = geometry.frame;
+    const QSizeF zoomOffset = geometry.zoomOffset;
+    const int rotation = geometry.rotation;
+    const std::optional<double> storedZoom = geometry.zoomScale;
+    const quint64 request = CropRequests::shared().begin(object);
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     WorkerThreads::shared().post([=] {
         const QImage image = ImageUtils::createCGImageFromFilePath(original);
-        const QImage turned = ImageUtils::rotateImage(UNIImage::imageWithCGImage(image), rotation);
+        // The picture as shown: turned by the rotation (only its size matters here).
+        QSizeF shown = image.size();
+        if (rotation % 2 != 0)
+            shown.transpose();
         // Without a stored zoom the image fills the frame.
         const double zoom = storedZoom.value_or(
-            turned.isNull() ? 0.0 : std::max(frame.width() / turned.width(), frame.height() / turned.height()));
+            image.isNull() ? 0.0 : std::max(frame.width() / shown.width(), frame.height() / shown.height()));
         const QString suffix = QFileInfo(original).suffix().toLower();
         const bool jpeg = (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) &&
-                          turned.width() * zoom >= frame.width() && turned.height() * zoom >= frame.height();
+                          shown.width() * zoom >= frame.width() && shown.height() * zoom >= frame.height();
         const QString extension = jpeg ? QStringLiteral("jpg") : QStringLiteral("png");
-        Error error;
-        QString regularPath;
-        QString retinaPath;
-        const QImage regular = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 1.0);
-        if (regular.isNull()) {
-            error = assetError(ContentAssetStorage::WrongContent,
-                               QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
-        } else {
-            regularPath = QDir(folder).filePath(newFileName(extension));
-            if (!writeCounted(regular, regularPath, jpeg, &error))
-                regularPath.clear();
-        }
-        if (error.isNull() && zoom <= 0.5) {
-            const QImage retina = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, 2.0);
-            retinaPath = QDir(folder).filePath(newFileName(extension));
-            if (retina.isNull() || !writeCounted(retina, retinaPath, jpeg, &error))
-                retinaPath.clear();
-        }
-        MainThread::run(
-            [=] {
-                const auto target = weakObject.lock();
-                const auto releaseFiles = [&] {
-                    for (const QString& path : {regularPath, retinaPath})
-                        if (!path.isEmpty())
-                            AssetFileReferences::releaseFile(path);
-                };
-                if (!target || !error.isNull()) {
-                    for (const QString& path : {regularPath, retinaPath})
-                        if (!path.isEmpty())
-                            QFile::remove(path);
-                    releaseFiles();
-                    if (onDone)
-                        onDone(error.isNull()
-                                   ? assetError(ContentAssetStorage::Cancelled, QStringLiteral("The object is gone"))
-                                   : assetError(ContentAssetStorage::WriteFailure, error.message));
-                    return;
-                }
-                setCroppedImageAsset(target, assetForFile(regularPath));
-                setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
-                releaseFiles();
-                if (onDone)
-                    onDone(Error());
-            },
-            false);
+        // The regular and the retina picture are made side by side; the last one done hands both over.
+        const bool retina = !image.isNull() && zoom <= 0.5;
+        auto job = std::make_shared<CropJob>(retina ? 2 : 1);
+        const auto render = [=](double scaleFactor) {
+            Error error;
+            QString written;
+            const QImage picture = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, scaleFactor);
+            if (picture.isNull()) {
+                // Without a regular picture there is nothing to show; without a retina one the regular serves.
+                if (scaleFactor <= 1.0)
+                    error = assetError(ContentAssetStorage::WrongContent,
+                                       QStringLiteral("Cannot make a cropped image of \"%1\"").arg(original));
+            } else {
+                written = QDir(folder).filePath(newFileName(extension));
+                if (!writeCounted(picture, written, jpeg, &error))
+                    written.clear();
+            }
+            if (!job->done(scaleFactor > 1.0, written, error))
+                return;
+            const QString regularPath = job->regularPath;
+            const QString retinaPath = job->retinaPath;
+            const Error firstError = job->error;
+            MainThread::run(
+                [=] {
+                    CropRequests::shared().land([=] {
+                        const auto target = weakObject.lock();
+                        const auto releaseFiles = [&] {
+                            for (const QString& path : {regularPath, retinaPath})
+                                if (!path.isEmpty())
+                                    AssetFileReferences::releaseFile(path);
+                        };
+                        // A result fits only the geometry it was made for, and only the newest request counts: an
+                        // undo or a second gesture meanwhile would otherwise pair the picture with another frame.
+                        const CropRequests::Verdict verdict =
+                            target && firstError.isNull() ? CropRequests::shared().finish(target, request, geometry)
+                                                          : CropRequests::Stale;
+                        if (!target || !firstError.isNull() || verdict != CropRequests::Current) {
+                            for (const QString& path : {regularPath, retinaPath})
+                                if (!path.isEmpty())
+                                    QFile::remove(path);
+                            releaseFiles();
+                            if (onDone) {
+                                if (!firstError.isNull())
+                                    onDone(assetError(ContentAssetStorage::WriteFailure, firstError.message));
+                                else
+                                    onDone(assetError(ContentAssetStorage::Cancelled,
+                                                      target ? QStringLiteral("The object changed meanwhile")
+                                                             : QStringLiteral("The object is gone")));
+                            }
+                            return;
+                        }
+                        setCroppedImageAsset(target, assetForFile(regularPath));
+                        setRetinaCroppedImageAsset(target, retinaPath.isEmpty() ? nullptr : assetForFile(retinaPath));
+                        releaseFiles();
+                        if (onDone)
+                            onDone(Error());
+                    });
+                },
+                false);
+        };
+        if (retina)
+            WorkerThreads::shared().post([render] { render(2.0); });
+        render(1.0);
     });
     return true;
+}
+
+void MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(bool held)
+{
+    CropRequests::shared().setHeld(held);
 }
 
 void MixedMediaObjectStorage::setCroppedImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,

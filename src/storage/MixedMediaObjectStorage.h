@@ -47,15 +47,24 @@ public:
 
     // Pixel size of the original image file as shown (orientation applied); zero when unknown or not on disk.
     static QSizeF originalImageSize(const ZERI_MixedMediaObject& object);
+    // Pixel size of an image file as shown (orientation applied), read from its header; zero (logged, and not
+    // remembered) when the file cannot be read. Sizes read are remembered per path. Any thread.
+    static QSizeF imageSizeOfFile(const QString& path);
 
     // When the original image's file is on disk: renders the regular cropped image (scale factor 1) and, when
     // the zoom scale is at most 0.5, the retina one (scale factor 2) on a worker, then sets them as
     // croppedImageAsset and retinaCroppedImageAsset (no retina asset otherwise). Each is a new file named by a new
     // universal id, JPEG when the original is a "jpg"/"jpeg" file that covers the frame at its zoom, else PNG.
     // False when nothing was started (no original on disk, no document folder). `onDone` runs on the main thread.
+    // A result is set only while it is the object's newest request and the object's frame size, zoom scale, zoom
+    // offset and rotation still equal those it was made from; otherwise its files are removed and `onDone` gets
+    // ContentAssetStorage::Cancelled. When an undo or a redo restores a flow, the pictures dropped that way for its
+    // objects are made again.
     static bool
     makeAndSetCroppedImageAssetFromOriginalImageAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
                                                       DoneBlock onDone = {});
+    // Tests: while held, finished cropped pictures wait on the main thread; releasing lands them in order.
+    static void setCroppedImageResultsHeldForTesting(bool held);
     // Pixel size of a cropped image for a frame: each side times the scale factor, rounded up to a whole pixel
     // (997.33 × 748 gives 998 × 748 at 1 and 1995 × 1496 at 2). Rounding up never cuts a partly covered pixel.
     static QSize croppedPixelSize(const QSizeF& frame, double scaleFactor);

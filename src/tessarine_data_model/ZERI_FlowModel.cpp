@@ -29,6 +29,11 @@ ZERI_FlowModel::ZERI_FlowModel()
     , m_undoManager(std::make_unique<UndoManager>())
 {
     m_undoManager->setLevelsOfUndo(kUndoLevels);
+    // A change still open (a gesture waiting for its pictures) is closed first, so undo reverts it.
+    m_undoManager->setWillUndoOrRedo([this] {
+        if (currentUndoableAction())
+            endUndoableChanges();
+    });
 }
 
 ZERI_FlowModel::~ZERI_FlowModel() = default;

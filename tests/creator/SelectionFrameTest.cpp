@@ -19,6 +19,7 @@
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
@@ -313,4 +314,44 @@ TEST(SelectionFrame, TypingOnASelectedTextStartsEditingWithTheTypedKey)
     // While editing, the arrows and Delete belong to the text.
     w.window->performNudgeRight(0);
     EXPECT_EQ((*w.t)->frame(), QRectF(100, 300, 300, 100));
+}
+
+namespace {
+
+// A panel that records the objects it is told to track.
+struct RecordingPanel : CreatorObjectPanel {
+    explicit RecordingPanel(std::vector<Proxy>* sink)
+        : tracked(sink)
+    {
+    }
+    QWidget* widget() override { return &view; }
+    void setHidden(bool hidden) override { view.setHidden(hidden); }
+    void setTrackedMixedMediaObjects(const std::vector<Proxy>& objects) override { *tracked = objects; }
+    QWidget view;
+    std::vector<Proxy>* tracked;
+};
+
+} // namespace
+
+TEST(SelectionFrame, PositionPaletteAndDockedPopoverFollowTheSelection)
+{
+    std::vector<Proxy> palette{nullptr}, popover{nullptr};
+    auto& factories = CreatorInspectorFactories::shared();
+    const auto savedPalette = factories.positionPalette;
+    const auto savedPopover = factories.dockedPopover;
+    factories.positionPalette = [&palette](QWidget*) { return std::make_unique<RecordingPanel>(&palette); };
+    factories.dockedPopover = [&popover](QWidget*) { return std::make_unique<RecordingPanel>(&popover); };
+    {
+        Window w;
+        w.click(QPointF(150, 150));
+        EXPECT_EQ(palette, std::vector<Proxy>{w.a});
+        EXPECT_EQ(popover, std::vector<Proxy>{w.a});
+        w.click(QPointF(450, 150), Qt::ControlModifier);
+        EXPECT_EQ(popover, (std::vector<Proxy>{w.a, w.b}));
+        w.click(QPointF(700, 600));
+        EXPECT_TRUE(palette.empty());
+        EXPECT_TRUE(popover.empty());
+    }
+    factories.positionPalette = savedPalette;
+    factories.dockedPopover = savedPopover;
 }

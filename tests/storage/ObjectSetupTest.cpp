@@ -1,11 +1,15 @@
 #include <sys/stat.h>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTest>
@@ -189,6 +193,81 @@ TEST_F(ObjectSetupTest, CropFollowsRotationAndOffset)
     QImage shifted(object->object()->croppedImageAsset()->localFilePath());
     EXPECT_TRUE(isBlue(shifted.pixel(2, 50)));
     EXPECT_TRUE(isBlue(shifted.pixel(97, 50)));
+}
+
+// Cropped pictures that finish after the object's geometry changed (an undo, a second gesture) are dropped, and
+// an undo or redo that brings back a geometry whose picture was dropped makes it again.
+TEST_F(ObjectSetupTest, LatePicturesNeverLandOnOtherGeometry)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(twoColourPng(400, 200));
+    ASSERT_TRUE(setUp(item).isNull());
+    ZERI_MixedMediaObject& model = *object->object();
+    makeCrops(QSizeF(200, 100), 0.5);
+    const auto first = model.croppedImageAsset();
+    ASSERT_TRUE(first);
+    const auto filesBefore = assetFiles();
+    struct Held {
+        Held() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(true); }
+        ~Held() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false); }
+    };
+
+    // The frame changes while the picture is being made: it is dropped, files and all.
+    {
+        Held held;
+        Completion done;
+        model.setFrame(QRectF(0, 0, 250, 125));
+        model.setZoomScale(0.625);
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
+        model.setZoomOffset(QSizeF(3, 0));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(done.wait());
+        EXPECT_EQ(done.error.code, int(ContentAssetStorage::Cancelled));
+        EXPECT_EQ(model.croppedImageAsset(), first);
+        EXPECT_EQ(assetFiles(), filesBefore);
+    }
+
+    // Two requests in a row: only the second one's picture lands.
+    model.setZoomOffset(QSizeF(0, 0));
+    {
+        Held held;
+        Completion one, two;
+        model.setFrame(QRectF(0, 0, 240, 120));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, one.block()));
+        model.setFrame(QRectF(0, 0, 260, 130));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, two.block()));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(one.wait() && two.wait());
+        EXPECT_EQ(one.error.code, int(ContentAssetStorage::Cancelled));
+        EXPECT_TRUE(two.error.isNull());
+        EXPECT_EQ(fileSize(model.croppedImageAsset()), QSize(260, 130));
+        EXPECT_EQ(assetFiles().size(), 2); // the original and the one cropped picture (no retina above 0.5)
+    }
+
+    // A resize step whose picture is still on its way when it is undone: the undo keeps the old picture; the redo
+    // makes the one for the redone frame.
+    const auto flow = document->firstFlowmodel();
+    const auto beforeStep = model.croppedImageAsset();
+    {
+        Held held;
+        Completion done;
+        flow->beginUndoableChanges();
+        model.setFrame(QRectF(0, 0, 300, 150));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
+        flow->endUndoableChanges();
+        ASSERT_TRUE(flow->undoManager().undo());
+        EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 260, 130));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(done.wait());
+        EXPECT_EQ(done.error.code, int(ContentAssetStorage::Cancelled));
+        ASSERT_TRUE(object->object()->croppedImageAsset());
+        EXPECT_EQ(object->object()->croppedImageAsset()->localFilePath(), beforeStep->localFilePath());
+    }
+    ASSERT_TRUE(flow->undoManager().redo());
+    EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 300, 150));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return fileSize(object->object()->croppedImageAsset()) == QSize(300, 150); }, 30000));
 }
 
 TEST_F(ObjectSetupTest, VideoGetsItsPosterFrameAndPdfItsFirstPage)
@@ -389,4 +468,49 @@ TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheS
     processor.processDataItem(missing, failed.block());
     ASSERT_TRUE(failed.wait());
     EXPECT_EQ(failed.error.domain, QStringLiteral("ZERI_WebDownloaderError"));
+}
+
+TEST_F(ObjectSetupTest, ImageSizesAreReadFromTheHeaderTurnedAndRememberedOnlyWhenReadable)
+{
+    // A JPEG stored 400 × 300 whose orientation turns it a quarter: shown 300 × 400.
+    const QString turned = package->assetsPath() + QStringLiteral("/turned.jpg");
+    {
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QImageWriter writer(turned, "jpeg");
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+        ASSERT_TRUE(writer.write(picture));
+    }
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(turned), QSizeF(300, 400));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(turned));
+    object->object()->setOriginalImageAsset(asset);
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(300, 400));
+
+    // Unreadable: zero, and not remembered.
+    const QString later = package->assetsPath() + QStringLiteral("/later.png");
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(later), QSizeF(0, 0));
+    ASSERT_TRUE(writeBytes(later, pngBytes(7, 5)));
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(later), QSizeF(7, 5));
+    EXPECT_EQ(MixedMediaObjectStorage::imageSizeOfFile(QString()), QSizeF(0, 0));
+
+    // Eight threads asking at once for the same hundred files all get the right sizes.
+    QStringList paths;
+    for (int i = 0; i < 100; ++i) {
+        paths << package->assetsPath() + QStringLiteral("/many-%1.png").arg(i);
+        ASSERT_TRUE(writeBytes(paths.back(), pngBytes(i + 1, 2 * i + 1)));
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&paths, &wrong] {
+            for (int i = 0; i < paths.size(); ++i) {
+                if (MixedMediaObjectStorage::imageSizeOfFile(paths[i]) != QSizeF(i + 1, 2 * i + 1))
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }

@@ -162,6 +162,22 @@ TEST(UndoableChanges, ABeginWhileAChangeIsOpenEndsItAndItemsWithoutAFlowDoNothin
     EXPECT_TRUE(log.names.isEmpty());
 }
 
+TEST(UndoableChanges, AnUndoClosesTheOpenChangeFirstAndRevertsIt)
+{
+    Fixture f;
+    f.flow->beginUndoableChanges();
+    (*f.object)->setRotation(1);
+    f.flow->endUndoableChanges();
+    // A change still open (a gesture waiting for its pictures) is the one an undo reverts.
+    f.flow->beginUndoableChanges();
+    (*f.object)->setRotation(2);
+    ASSERT_TRUE(f.flow->undoManager().undo());
+    EXPECT_FALSE(f.flow->currentUndoableAction());
+    EXPECT_EQ((*f.object)->rotation(), 1);
+    ASSERT_TRUE(f.flow->undoManager().redo());
+    EXPECT_EQ((*f.object)->rotation(), 2);
+}
+
 TEST(UndoableChanges, CancelRollsBackWithoutAStep)
 {
     Fixture f;

@@ -78,6 +78,9 @@ QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
     // A gesture cut short by the window closing leaves no change open.
     if (!m_translateHandlers.empty())
         endTranslating(false);
+    m_resizeHandler.endResizing();
+    m_rotateHandler.endRotating();
+    delete m_coordsView.data();
     delete m_hover.data();
     delete m_band.data();
 }
@@ -227,6 +230,8 @@ void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scene
 {
     m_deselectedOnMouseDown = false;
     m_pressPoint = scenePoint;
+    if (isBusy())
+        return;
     auto* container = asContainer(item);
     if (auto* text = editedText(container))
         text->setEditable(false);
@@ -243,7 +248,7 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF sc
                                                Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
-    if (!container || !Utils::isSelectable(container))
+    if (!container || !Utils::isSelectable(container) || isBusy())
         return;
     if (Utils::hasShiftOrCommand(modifiers)) {
         if (isSelected(container))
@@ -264,7 +269,7 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
 {
     m_dragKind = DragKind::None;
     QVR_CreatorSingleScreen* screen = mainInteractableView();
-    if (!screen)
+    if (!screen || isBusy())
         return;
     auto* container = asContainer(item);
     if (Utils::hasCommand(modifiers) || !item) {
@@ -283,16 +288,96 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
         handleBeginTranslation(translation, container, false);
         return;
     }
-    // Selection and crop handles: their resize, rotate and crop handlers hook in here. Until then, and
-    // whenever the selection is not a single element, such a drag does nothing, its end included.
+    // Selection handles: with other than one selected element such a drag does nothing, its end included.
+    // Crop handles hook in here too.
+    beginHandleDrag(item, translation, modifiers);
+}
+
+bool QVR_InteractableViewHandler::beginHandleDrag(QGraphicsObject* item, const QPointF& translation,
+                                                  Qt::KeyboardModifiers modifiers)
+{
+    auto* handle = qobject_cast<QVR_SelectedItemHandle*>(item);
+    const auto selected = currentlySelectedArray();
+    if (!handle || selected.size() != 1)
+        return false;
+    QVR_MixedMediaElementContainingView* container = selected.front();
+    auto object = container->mixedMediaObject();
+    if (!object || !object->object() || !(*object)->parentFlowScreenModel())
+        return false;
+    if (handle->isRotateHandle()) {
+        if (!Utils::interactable(container) || !Utils::interactable(container)->rotatable())
+            return false;
+        m_dragKind = DragKind::Rotate;
+        m_rotateHandler.startRotating(container, object, handle->position());
+        m_rotateHandler.handleMove(translation);
+        return true;
+    }
+    m_dragKind = DragKind::Resize;
+    m_resizeHandler.setViewScale(1.0f);
+    m_resizeHandler.startResizing(container, object, handle->position());
+    m_resizeHandler.setMaintainProportion(Utils::hasShift(modifiers));
+    hideFlashLines();
+    SnappingGrid& grid = SnappingUtils::sharedSnappingGrid();
+    SnappingUtils::initializeSnappingGrid(grid, (*object)->parentFlowScreenModel(),
+                                          QSizeF(SnappingUtils::kArtboardMaxSize, SnappingUtils::kArtboardMaxSize));
+    SnappingUtils::modelSnapping_setupSnappingGrid(grid, {object}, 0);
+    resizeStep(translation);
+    return true;
+}
+
+void QVR_InteractableViewHandler::resizeStep(const QPointF& translation)
+{
+    m_resizeHandler.handleMove(translation);
+    // The grid sees only an element still on its screen; one that left it mid-gesture is skipped there.
+    if (m_resizeHandler.currentMixedMediaObject())
+        SnappingUtils::sharedSnappingGrid().modelSnapping_handleResize(
+            translation, m_resizeHandler.currentResizingPosition(), m_resizeHandler.currentResizeType());
+    updateFlashLines();
+    continueDisplayingCoordinates(m_pressPoint + translation);
+}
+
+void QVR_InteractableViewHandler::handleGestureDone()
+{
+    if (m_frame && m_frame->delegate() == this)
+        m_frame->selectedViewsDidChange();
+    emit handleGestureFinished();
+}
+
+void QVR_InteractableViewHandler::mouseUp(QGraphicsObject*, QPointF)
+{
+    stopDisplayingCoordinates();
+}
+
+void QVR_InteractableViewHandler::continueDisplayingCoordinates(const QPointF& scenePoint)
+{
+    if (!m_coordsView || !m_board)
+        return;
+    QWidget* viewport = m_board->theScrollView()->viewport();
+    const QPoint inViewport = m_board->theScrollView()->mapFromScene(scenePoint);
+    QWidget* owner = m_coordsView->parentWidget();
+    const QPoint origin = owner ? viewport->mapTo(owner, inViewport) : inViewport;
+    m_coordsView->move(origin + QPoint(5, 5));
+}
+
+void QVR_InteractableViewHandler::stopDisplayingCoordinates()
+{
+    delete m_coordsView.data();
+    m_coordsView = nullptr;
 }
 
 void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translation)
 {
-    if (m_dragKind == DragKind::RubberBand)
+    if (m_dragKind == DragKind::RubberBand) {
         updateBand(translation);
-    else if (m_dragKind == DragKind::Translate)
+        continueDisplayingCoordinates(m_pressPoint + translation);
+    } else if (m_dragKind == DragKind::Translate) {
         handleTranslate(translation);
+        continueDisplayingCoordinates(m_pressPoint + translation);
+    } else if (m_dragKind == DragKind::Resize) {
+        resizeStep(translation);
+    } else if (m_dragKind == DragKind::Rotate) {
+        m_rotateHandler.handleMove(translation);
+    }
 }
 
 void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translation)
@@ -305,6 +390,21 @@ void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translatio
     } else if (kind == DragKind::Translate) {
         handleTranslate(translation);
         endTranslating(false);
+    } else if (kind == DragKind::Resize) {
+        resizeStep(translation);
+        hideFlashLines();
+        m_resizeHandler.endResizing([guard = QPointer<QVR_InteractableViewHandler>(this)] {
+            if (guard)
+                guard->handleGestureDone();
+        });
+    } else if (kind == DragKind::Rotate) {
+        m_rotateHandler.handleMove(translation);
+        m_rotateHandler.endRotating([guard = QPointer<QVR_InteractableViewHandler>(this)] {
+            if (guard)
+                guard->handleGestureDone();
+        });
+        for (auto* view : currentlySelectedArray())
+            view->update();
     }
 }
 
@@ -459,7 +559,7 @@ bool QVR_InteractableViewHandler::canRespondToArrows() const
 
 void QVR_InteractableViewHandler::nudge(int dx, int dy, uint modifierMask)
 {
-    if (!canRespondToArrows() || !m_translateHandlers.empty())
+    if (!canRespondToArrows() || !m_translateHandlers.empty() || isBusy())
         return;
     const double step = (modifierMask & uint(Qt::ShiftModifier)) ? kShiftNudgeStep : kNudgeStep;
     const auto selected = currentlySelectedArray();

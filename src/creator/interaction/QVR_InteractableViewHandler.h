@@ -7,7 +7,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include "creator/interaction/QVR_CoordinatesDisplayView.h"
 #include "creator/interaction/QVR_InteractionOverlays.h"
+#include "creator/interaction/QVR_MixedMediaObjectResizeHandler.h"
+#include "creator/interaction/QVR_MixedMediaObjectRotateHandler.h"
 #include "creator/interaction/QVR_MouseEventHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 
@@ -26,8 +29,8 @@ class ZERI_MixedMediaObjectProxy;
 // flow that owns the screen, tagged with the screen to page back to.
 //
 // The selection is kept back to front (by stacking) and holds containers weakly: a container that goes (an
-// undo, a deletion) simply leaves it. Resize, rotate, crop and snapping drags are wired by their own handlers;
-// until then those rows do nothing. Main thread only.
+// undo, a deletion) simply leaves it. Resize and rotate drags of the one selected element go to their handlers,
+// with snapping on resizes; until a finished one's picture is set, no new gesture starts. Main thread only.
 class QVR_InteractableViewHandler : public QObject, public QVR_MouseEventHandler, public QVR_SelectedItemHandler {
     Q_OBJECT
 public:
@@ -59,6 +62,18 @@ public:
     QGraphicsObject* currentlyHovered() const { return m_hover ? m_hover->hoveredView() : nullptr; }
     bool deselectedOnMouseDown() const { return m_deselectedOnMouseDown; }
     bool isTranslating() const { return !m_translateHandlers.empty(); }
+    QVR_MixedMediaObjectResizeHandler& resizeHandler() { return m_resizeHandler; }
+    QVR_MixedMediaObjectRotateHandler& rotateHandler() { return m_rotateHandler; }
+    // A finished resize or rotate still waits for its picture: no new gesture starts meanwhile.
+    bool isBusy() const { return m_resizeHandler.isBusy() || m_rotateHandler.isBusy(); }
+
+    // The coordinate read-out. Its start hooks are left empty, so the creator shows none; the others act on a
+    // badge when one exists.
+    void startDisplayingCoordinates(QVR_MixedMediaElementContainingView*, const QPointF&) {}
+    void startDisplayingCoordForSelectedItemView(const QPointF&) {}
+    void continueDisplayingCoordinates(const QPointF& scenePoint);
+    void stopDisplayingCoordinates();
+    QVR_CoordinatesDisplayView* coordsView() const { return m_coordsView; }
 
     // Whether the arrows may move the selection: something selected, and not a single text being edited.
     bool canRespondToArrows() const;
@@ -69,6 +84,7 @@ public:
     // QVR_MouseEventHandler
     void mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
     void mouseClicked(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
+    void mouseUp(QGraphicsObject* item, QPointF scenePoint) override;
     void dragBegan(QGraphicsObject* item, QPointF translation, Qt::KeyboardModifiers modifiers) override;
     void dragMoved(QGraphicsObject* item, QPointF translation) override;
     void dragEnded(QGraphicsObject* item, QPointF translation) override;
@@ -114,6 +130,8 @@ public:
     void croppingEnded(bool keepChanges) { emit croppingDidEnd(keepChanges); }
 
 signals:
+    // A resize or rotate gesture ended and its undo step is closed.
+    void handleGestureFinished();
     // A copy reached the clipboard.
     void copyWritten();
     void croppingDidEnd(bool keepChanges);
@@ -123,7 +141,7 @@ signals:
     void translationEnded(bool nudging);
 
 private:
-    enum class DragKind { None, RubberBand, Translate, Handle };
+    enum class DragKind { None, RubberBand, Translate, Resize, Rotate };
 
     bool commandsBlocked() const { return m_commandsBlocked && m_commandsBlocked(); }
     // The selected objects that belong to this board's screen, in selection order (back to front).
@@ -143,6 +161,10 @@ private:
     // Snapping of move drags: the grid is built when a move starts, corrects every step, and its held lines show
     // as flash lines until the move ends. Resize drags call the grid through their own handler.
     void beginSnapping();
+    // Resize and rotate drags of the one selected element.
+    bool beginHandleDrag(QGraphicsObject* item, const QPointF& translation, Qt::KeyboardModifiers modifiers);
+    void resizeStep(const QPointF& translation);
+    void handleGestureDone();
     void updateFlashLines();
     void hideFlashLines();
 
@@ -161,4 +183,7 @@ private:
     std::function<bool()> m_commandsBlocked;
     bool m_snapNudging = false;
     std::vector<QPointer<QVR_SnapLineView>> m_flashLines;
+    QVR_MixedMediaObjectResizeHandler m_resizeHandler;
+    QVR_MixedMediaObjectRotateHandler m_rotateHandler;
+    QPointer<QVR_CoordinatesDisplayView> m_coordsView;
 };

@@ -3,6 +3,7 @@
 #include "app/QVRAnalytics.h"
 #include "creator/snapping/SnappingGrid.h"
 #include "platform/UserDefaults.h"
+#include "storage/MixedMediaObjectStorage.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
@@ -175,4 +176,9 @@ void SnappingUtils::addSnappingGridLinesForMixedMediaObjectFrame(const QRectF& f
     for (int edge : {SnapBeginning, SnapMiddle, SnapEnd})
         grid.addGridLineToHorizontalSet(
             makeLine(getAbsolutePositionFromContentFrame(frame, SnapHorizontal, edge) - oy, edge, false));
+}
+
+QSizeF SnappingUtils::imageSizeFromFilepathString(const QString& path)
+{
+    return MixedMediaObjectStorage::imageSizeOfFile(path);
 }

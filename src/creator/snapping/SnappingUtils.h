@@ -31,6 +31,9 @@ public:
     // Beginning c, Middle c + (s - 1) / 2, End c + s - 1, rounded down to a whole number.
     static float getAbsolutePositionFromContentFrame(const QRectF& frame, int orientation, int relativePosition);
 
+    // Pixel size of an image file as shown, remembered per path; zero when unreadable.
+    static QSizeF imageSizeFromFilepathString(const QString& path);
+
     static QString sparseArrayDescription(const std::vector<std::shared_ptr<SnappingGridLine>>& array);
 
     // Resets the grid for a screen: the model offset and emptied (or new) line sets of the given size.

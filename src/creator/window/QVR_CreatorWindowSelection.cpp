@@ -40,6 +40,7 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
                 for (auto* view : m_selectedItemView->selectedViews())
                     if (auto object = view->mixedMediaObject())
                         objects.push_back(std::move(object));
+            // The position palette and the docked popover both follow the selection.
             if (m_positionPalette)
                 m_positionPalette->setTrackedMixedMediaObjects(objects);
             if (m_dockedPopover)
