@@ -7,6 +7,7 @@
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "library/guides/QVRGuideTableCellView.h"
 #include "library/guides/QVRGuideViewerViewController.h"
+#include "viewer/QVRViewerOptionalControllsView.h"
 #include "service/OpenRequestUi.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -119,6 +120,12 @@ TEST_F(GuideViewer, SelectingAGuideShowsItsTextsWidensTheAreaAndPlaysItInThePane
     ASSERT_TRUE(waitUntil([&] { return player->originalTessarineModel() != nullptr; }));
     EXPECT_EQ(player->originalTessarineModel()->stringID(), "g2");
     EXPECT_EQ(player->numScreens(), 3);
+    // The hover-revealed page buttons lie over the whole player and follow its pages.
+    QVRViewerOptionalControllsView* controls = panel->viewerControllsView();
+    ASSERT_NE(controls, nullptr);
+    EXPECT_EQ(controls->theViewer(), player);
+    EXPECT_EQ(player->delegate(), controls);
+    EXPECT_EQ(controls->geometry(), panel->viewerViewController()->view()->geometry());
     const auto request = m_service.lastRequest("tessarine.getByStringId");
     ASSERT_TRUE(request);
     EXPECT_EQ(request->field("string_id"), "g2");

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QTimer>
+#include <QGridLayout>
 #include <QVBoxLayout>
 
 #include "controls/QVRGreyHighlightTableRowView.h"
@@ -16,6 +17,7 @@
 #include "platform/Json.h"
 #include "service/ZERI_APIBinding.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVR_TessarineViewerView.h"
 
 namespace {
@@ -112,10 +114,18 @@ void QVRGuideViewerViewController::loadView()
     m_tessarineHolderView->setObjectName(QStringLiteral("tessarineHolderView"));
 
     m_viewerViewController = new QVRViewerViewController(this);
-    auto* holderLayout = new QVBoxLayout(m_tessarineHolderView);
+    // The player fills the document area with the hover-revealed page buttons over it; they take the player's
+    // page changes.
+    auto* holderLayout = new QGridLayout(m_tessarineHolderView);
     holderLayout->setContentsMargins(0, 0, 0, 0);
-    holderLayout->addWidget(m_viewerViewController->view());
+    holderLayout->addWidget(m_viewerViewController->view(), 0, 0);
     m_viewerViewController->view()->setStyleSheet(QStringLiteral("background: lightgrey;"));
+    m_viewerControllsView = new QVRViewerOptionalControllsView(m_tessarineHolderView);
+    m_viewerControllsView->setObjectName(QStringLiteral("viewerControllsView"));
+    holderLayout->addWidget(m_viewerControllsView, 0, 0);
+    QVR_TessarineViewerView* player = m_viewerViewController->viewerView();
+    m_viewerControllsView->setTheViewer(player);
+    player->setDelegate(m_viewerControllsView);
 
     auto* areaLayout = new QVBoxLayout(m_documentArea);
     areaLayout->setContentsMargins(8, 8, 8, 8);

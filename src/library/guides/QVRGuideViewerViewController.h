@@ -12,6 +12,7 @@
 class QLabel;
 class QListWidget;
 class QPropertyAnimation;
+class QVRViewerOptionalControllsView;
 class BlockRequester;
 
 // The guide panel: the service's help guides in a list (title, description, first-screen picture), and beside
@@ -36,6 +37,7 @@ public:
     QLabel* titleTextField();
     QLabel* descriptionTextField();
     QVRViewerViewController* viewerViewController();
+    QVRViewerOptionalControllsView* viewerControllsView() const { return m_viewerControllsView; }
     bool isSpinnerRunning() const;
 
     int tessarineAreaWidth() const;
@@ -67,6 +69,7 @@ private:
     QPointer<QLabel> m_descriptionTextField;
     QPointer<QWidget> m_spinner;
     QPointer<QVRViewerViewController> m_viewerViewController;
+    QVRViewerOptionalControllsView* m_viewerControllsView = nullptr;
     QPointer<QPropertyAnimation> m_widthAnimation;
     QJsonArray m_tessarinesArray;
     std::shared_ptr<QVROpenRequest> m_activeOpenRequest;
