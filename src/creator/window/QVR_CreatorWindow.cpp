@@ -1,7 +1,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -10,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
@@ -22,6 +25,7 @@
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "foundation/Tessutils.h"
@@ -95,7 +99,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_topDockBar =
         new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
     // The palette shows as the user last left it; the popover while popovers are docked.
-    m_positionPalette->setHidden(!UserDefaults::standard().boolValue(QStringLiteral("showXYPaletteOnWindowLaunch")));
+    m_positionPalette->setHidden(!showXYPaletteOnLaunch());
     m_dockedPopover->setHidden(!Tessutils::isPopoverDocked());
     auto* column = new QVBoxLayout;
     column->setContentsMargins(0, 0, 0, 0);
@@ -104,6 +108,10 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     column->addWidget(m_splitter, 1);
     content->addLayout(column, 1);
     content->addWidget(m_sideBar);
+    // The application's menus, whose routed items act on this window while it is the active one.
+    m_menuBar = QVRMainMenu::createMenuBar(contentView());
+    // The dark panel covers the content at every size.
+    contentView()->installEventFilter(this);
 
     // The toolbar fills the title band and shows the window's title.
     auto* band = new QHBoxLayout(titleBarView());
@@ -171,6 +179,8 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == contentView() && event->type() == QEvent::Resize && m_darkPanel && m_darkPanel->isViewLoaded())
+        m_darkPanel->view()->setGeometry(contentView()->rect());
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
             if (board != m_canvas->currentWidget())
@@ -374,7 +384,7 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
             auto* handler = new QVR_InteractableViewHandler(board); // owned by the board
-            handler->setCommandsBlocked([this] { return isAddingContent(); });
+            handler->setCommandsBlocked([this] { return commandsBlocked(); });
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);
@@ -507,12 +517,6 @@ std::shared_ptr<ZERI_FlowModel> QVR_CreatorWindow::thumbnailBarFlow() const
     return m_currentModel ? m_currentModel->firstFlowmodel() : nullptr;
 }
 
-bool QVR_CreatorWindow::hasSelectedObjects() const
-{
-    // The canvas selection is not kept by this window yet.
-    return false;
-}
-
 bool QVR_CreatorWindow::hasChildWindows() const
 {
     const QList<QWidget*> topLevels = QApplication::topLevelWidgets();
@@ -525,8 +529,6 @@ bool QVR_CreatorWindow::hasChildWindows() const
         return false;
     });
 }
-
-void QVR_CreatorWindow::removeAllSelectedViews() {}
 
 void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
 {
@@ -574,16 +576,28 @@ void QVR_CreatorWindow::dismissAddScreenPopover()
 
 bool QVR_CreatorWindow::isAddingContent() const
 {
-    return false;
+    const auto addition = CreatorContentAddition::shared();
+    return addition && m_currentModel && addition->isAddingContent(m_currentModel);
 }
 
 void QVR_CreatorWindow::addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                         std::function<void()> done)
 {
-    qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
-                         << ": no content addition is available";
-    if (done)
-        done();
+    const auto addition = CreatorContentAddition::shared();
+    if (!addition || !screen || isAddingContent()) {
+        qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
+                             << (addition ? ": an addition is already running" : ": no content addition is available");
+        if (done)
+            done();
+        return;
+    }
+    // The canvas's drag-out put the objects on the clipboard; the addition owns the undo step and the alerts.
+    addition->addObjectsFromMimeData(
+        QGuiApplication::clipboard()->mimeData(), screen, true, this,
+        [done = std::move(done)](const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>&) {
+            if (done)
+                done();
+        });
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)

@@ -48,7 +48,7 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
 
 bool QVR_CreatorWindow::canNudge() const
 {
-    return m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
+    return !commandsBlocked() && m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
            m_selectedItemView->canTranslateFromArrowKeys();
 }
 
@@ -60,7 +60,7 @@ void QVR_CreatorWindow::nudge(int dx, int dy, uint mask)
 
 bool QVR_CreatorWindow::canDelete() const
 {
-    return m_selectedItemView && m_selectedItemView->delegate() &&
+    return !commandsBlocked() && m_selectedItemView && m_selectedItemView->delegate() &&
            m_selectedItemView->delegate() == shownHandler(this) && m_selectedItemView->delegate()->performsDelete() &&
            m_selectedItemView->canDelete();
 }
@@ -74,61 +74,62 @@ void QVR_CreatorWindow::performDelete(uint mask)
 bool QVR_CreatorWindow::canCopy() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canCopySelection();
+    return !commandsBlocked() && handler && handler->canCopySelection();
 }
 
 void QVR_CreatorWindow::performCopy(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+    if (auto* handler = shownHandler(this); canCopy() && handler)
         handler->copySelection();
 }
 
 void QVR_CreatorWindow::performCut(uint mask)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+    if (auto* handler = shownHandler(this); canCut() && handler)
         handler->cutSelection(mask);
 }
 
 bool QVR_CreatorWindow::canBringForward() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canBringForward();
+    return !commandsBlocked() && handler && handler->canBringForward();
 }
 
 bool QVR_CreatorWindow::canSendBackward() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canSendBackward();
+    return !commandsBlocked() && handler && handler->canSendBackward();
 }
 
 void QVR_CreatorWindow::performBringForward(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+    if (auto* handler = shownHandler(this); handler && canBringForward())
         handler->bringForward();
 }
 
 void QVR_CreatorWindow::performBringToFront(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+    if (auto* handler = shownHandler(this); handler && canBringForward())
         handler->bringToFront();
 }
 
 void QVR_CreatorWindow::performSendBackward(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+    if (auto* handler = shownHandler(this); handler && canSendBackward())
         handler->sendBackward();
 }
 
 void QVR_CreatorWindow::performSendToBack(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+    if (auto* handler = shownHandler(this); handler && canSendBackward())
         handler->sendToBack();
 }
 
 bool QVR_CreatorWindow::canSelectAll() const
 {
     const auto* board = theArtBoard();
-    return shownHandler(this) && board && board->singleScreen() && !board->singleScreen()->elementContainers().empty();
+    return !commandsBlocked() && shownHandler(this) && board && board->singleScreen() &&
+           !board->singleScreen()->elementContainers().empty();
 }
 
 void QVR_CreatorWindow::performSelectAll(uint)
@@ -148,4 +149,16 @@ void QVR_CreatorWindow::performShowScreenProperties(uint)
         if (self)
             self->setCurrentIndex(page);
     });
+}
+
+bool QVR_CreatorWindow::hasSelectedObjects() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && !handler->currentlySelectedArray().empty();
+}
+
+void QVR_CreatorWindow::removeAllSelectedViews()
+{
+    if (auto* handler = shownHandler(this))
+        handler->deselectAll();
 }
