@@ -635,4 +635,81 @@ TEST(CreatorWindowCommands, PaletteAndPopoverTogglesFollowTheDockAndTheMenu)
     EXPECT_FALSE(UserDefaults::standard().boolValue("showXYPaletteOnWindowLaunch"));
 }
 
+TEST(CreatorWindowCommands, NoDocumentNoScreensAndNoInterfacesChangeNothing)
+{
+    RecordingAlertPresenter alerts;
+    RecordingFileChooser chooser;
+    AlertPresenter::setShared(&alerts);
+    FileChooser::setShared(&chooser);
+    registerCreatorLibrary();
+    auto addition = std::make_shared<FakeAddition>();
+    CreatorContentAddition::registerAddition(addition);
+    auto output = std::make_shared<FakeOutput>();
+    CreatorOutput::registerOutput(output);
+    CreatorInspectorFactories::shared().slideDurationEditor = [](QWidget*, const auto& initial) { return initial; };
+    auto* mime = new QMimeData;
+    mime->setImageData(QImage(8, 8, QImage::Format_RGB32));
+    QGuiApplication::clipboard()->setMimeData(mime);
+
+    // First a window without a document, then one whose document has no screens left.
+    auto empty = makeDocument(0);
+    for (int round = 0; round < 2; ++round) {
+        auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        ASSERT_TRUE(window);
+        if (round == 1)
+            window->launchTessarineWithTessarineModel(empty);
+        window->show();
+        window->activateWindow();
+        QApplication::processEvents();
+        for (const QVRManagedWindowCommand& command : QVRWindowManagerManagedWindow::commands()) {
+            if (QString::fromLatin1(command.action).startsWith("toggle"))
+                continue;
+            // The flow's own auto-advance needs no screen.
+            const bool flowSetting = QByteArray(command.action) == "setFlowModelAutoAdvanceSettings";
+            if (command.validator && !(round == 1 && flowSetting)) {
+                const auto enabled = QVRWindowManagerManagedWindow::callValidator(window, command.validator);
+                EXPECT_FALSE(enabled.value_or(false)) << command.validator << " in round " << round;
+            }
+            QVRWindowManagerManagedWindow::callPerformer(window, command.performer, 0);
+            QApplication::processEvents();
+        }
+        EXPECT_FALSE(window->getSetupDictionaryArrayForOutletType("Color Picker", "Screen"));
+        EXPECT_EQ(window->theToolBarView()->progressIndicatorShowCount(), 0);
+        delete window;
+    }
+    EXPECT_EQ(addition->calls, 0);
+    EXPECT_FALSE(output->document);
+    EXPECT_TRUE(chooser.requests.empty());
+    EXPECT_TRUE(alerts.requests.empty());
+    EXPECT_TRUE(empty->firstFlowmodel()->screenModels().empty());
+    EXPECT_EQ(empty->firstFlowmodel()->undoManager().undoCount(), 0);
+
+    QGuiApplication::clipboard()->clear();
+    CreatorContentAddition::registerAddition(nullptr);
+    CreatorOutput::registerOutput(nullptr);
+    CreatorInspectorFactories::shared().slideDurationEditor = {};
+    AlertPresenter::setShared(nullptr);
+    FileChooser::setShared(nullptr);
+}
+
+TEST(CreatorWindowCommands, TheLastScreenDeletedCanBeUndone)
+{
+    auto document = makeDocument(1);
+    registerCreatorLibrary();
+    auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    window->launchTessarineWithTessarineModel(document);
+    window->show();
+    window->activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(QVRWindowManager::sharedInstance().performMenuAction("deleteScreen", 0));
+    ASSERT_TRUE(document->firstFlowmodel()->screenModels().empty());
+    EXPECT_EQ(window->theArtBoard(), nullptr);
+    EXPECT_TRUE(QVRWindowManager::sharedInstance().validateMenuItem("undo"));
+    ASSERT_TRUE(QVRWindowManager::sharedInstance().performMenuAction("undo", 0));
+    ASSERT_EQ(document->firstFlowmodel()->screenModels().size(), 1u);
+    EXPECT_EQ(document->firstFlowmodel()->screenModels()[0]->internalID(), "S0");
+    EXPECT_TRUE(window->theArtBoard());
+    delete window;
+}
+
 #include "CreatorWindowCommandsTest.moc"

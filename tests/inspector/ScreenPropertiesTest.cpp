@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -234,4 +235,54 @@ TEST(DebugSlideDuration, ShowsShortNumbersAndReadsNothingButPositiveDurations)
     editor.setDoneButtonPressed([&done] { ++done; });
     editor.doneButtonPressed();
     EXPECT_EQ(done, 1);
+}
+
+TEST(ScreenProperties, TheWindowsUndoWaitsForTheSheetAndItsDurationCommandRunsTheEditor)
+{
+    QTemporaryDir settings;
+    UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+    ControlsArtwork::registerNamedImages();
+    registerCreatorLibrary();
+    registerInspectorLibrary();
+    Flow f(3);
+    QPointer<QVR_CreatorWindow> window =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    window->launchTessarineWithTessarineModel(f.document);
+    window->show();
+    window->activateWindow();
+    QApplication::processEvents();
+    window->performDuplicateScreen(0);
+    ASSERT_TRUE(window->canUndo());
+
+    window->performShowScreenProperties(0);
+    auto* sheet = window->findChild<ScreenPropertiesSheet*>();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_FALSE(window->canUndo());
+    EXPECT_FALSE(window->canRedo());
+    sheet->reject();
+    EXPECT_TRUE(window->canUndo());
+
+    // The duration editor runs modally; its Done button ends it with what it holds.
+    window->setCurrentIndex(1);
+    f.screen(1)->setAutoAdvanceSlideDuration(4.0);
+    ASSERT_TRUE(window->canSetScreenAutoAdvanceSettings());
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* editor = top->findChild<QVRDebugSlideDurationViewController*>(); editor && top->isVisible()) {
+                shown = editor->slideDurationField()->text();
+                editor->slideDurationField()->setText("12");
+                editor->slideTransitionStyleButton()->setCurrentIndex(QVRDebugSlideDurationViewController::FadeItem);
+                editor->doneButtonPressed();
+            }
+        }
+    });
+    const int steps = f.flow()->undoManager().undoCount();
+    window->performSetScreenAutoAdvanceSettings(0);
+    EXPECT_EQ(shown, "4");
+    EXPECT_EQ(f.screen(1)->autoAdvanceSlideDuration(), 12.0);
+    EXPECT_EQ(f.screen(1)->autoAdvanceTransitionType(), 2);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
+    delete window.data();
+    UserDefaults::setStoreFileForTesting(QString());
 }
