@@ -19,7 +19,6 @@
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
-#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -46,7 +45,6 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
-constexpr int kAddScreenAnchorDrop = 14;
 } // namespace
 
 QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
@@ -532,46 +530,18 @@ bool QVR_CreatorWindow::hasChildWindows() const
 
 void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
 {
-    // A second click on the add item closes the chooser.
-    if (m_addScreenPopover) {
-        dismissAddScreenPopover();
-        return;
-    }
-    const auto flow = thumbnailBarFlow();
-    if (!flow)
-        return;
-    auto* chooser = new QVRNewScreenSelectionViewController(flow->themeID());
-    auto* popover = new UniversalPopover(0, Qt::white, chooser->view());
-    chooser->setParent(popover);
-    popover->setPreferedPopoverArrowPosition(popoverPosition);
-    m_addScreenPopover = popover;
-    // The chooser sits in a shield over the window: a click beside it closes it, and the window keeps its size
-    // meanwhile. The anchor sits a little below the add item.
-    QPointer<QVR_CreatorWindow> self(this);
-    MouseEventShieldWindow* shield = m_canvas->presentShield([self] {
-        if (self)
-            self->dismissAddScreenPopover();
-    });
-    QWidget* host = shield ? static_cast<QWidget*>(shield->closeOnClickView()) : contentView();
-    if (shield)
-        host->resize(shield->size());
-    const QPoint anchor = host->mapFrom(this, rect.topLeft()) + QPoint(0, kAddScreenAnchorDrop);
-    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, QRectF(anchor, rect.size()), false);
+    if (thumbnailBarFlow())
+        m_canvas->beginAddNewScreenSelection(rect, popoverPosition);
 }
 
 void QVR_CreatorWindow::dismissAddScreenPopover()
 {
-    QPointer<UniversalPopover> popover = m_addScreenPopover;
-    m_addScreenPopover = nullptr;
-    // The popover goes with the shield; reparent it so its closing animation can finish.
-    if (popover && m_canvas->shield() && m_canvas->shield()->isAncestorOf(popover))
-        popover->setParent(contentView());
-    m_canvas->dismissShield();
-    if (popover)
-        popover->dismissPopoverAnimated(false, [popover] {
-            if (popover)
-                popover->deleteLater();
-        });
+    m_canvas->dismissAddScreenPopover();
+}
+
+UniversalPopover* QVR_CreatorWindow::addScreenPopover() const
+{
+    return m_canvas->addScreenPopover();
 }
 
 bool QVR_CreatorWindow::isAddingContent() const

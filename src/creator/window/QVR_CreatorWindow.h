@@ -203,7 +203,7 @@ public:
     void beginAddNewScreenSelection(const QRect& rect, int popoverPosition) override;
     bool isAddingContent() const override;
     // The new-screen chooser's popover while it is shown.
-    UniversalPopover* addScreenPopover() const { return m_addScreenPopover; }
+    UniversalPopover* addScreenPopover() const;
     void dismissAddScreenPopover();
     void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                          std::function<void()> done) override;
@@ -235,7 +235,6 @@ private:
     QVR_CreatorCanvasView* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
-    QPointer<UniversalPopover> m_addScreenPopover;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
