@@ -25,6 +25,7 @@
 #include "controls/NavigationControllerFriendlyViewController.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
@@ -322,15 +323,35 @@ TEST(CreatorWindowCommands, CroppingBlocksUndoAndAnAdditionBlocksPasteDeleteAndU
     w.select({w.shapeA});
     ASSERT_TRUE(w.enabled("deleteItems"));
     ASSERT_TRUE(w.enabled("paste"));
+    EXPECT_TRUE(w.window->theToolBarView()->addScreenButton()->isEnabled());
     addition->running = true;
+    CreatorContentAddition::postBusyChanged(w.document);
     EXPECT_TRUE(w.window->isAddingContent());
     for (const char* action : {"paste", "deleteItems", "undo", "redo", "deleteScreen", "cut"})
         EXPECT_FALSE(w.enabled(action)) << action;
     EXPECT_FALSE(w.window->theToolBarView()->insertButton()->isEnabled());
     EXPECT_FALSE(w.window->theToolBarView()->addScreenButton()->isEnabled());
+    w.window->theToolBarView()->addScreenButtonPressed();
+    EXPECT_FALSE(w.window->addScreenPopover());
     addition->running = false;
+    CreatorContentAddition::postBusyChanged(w.document);
     EXPECT_TRUE(w.enabled("deleteItems"));
+    EXPECT_TRUE(w.window->theToolBarView()->addScreenButton()->isEnabled());
     QGuiApplication::clipboard()->clear();
+}
+
+TEST(CreatorWindowCommands, TheAddScreenButtonOpensTheChooserBelowIt)
+{
+    CommandWindow w;
+    QVR_CreatorToolBarView* toolbar = w.window->theToolBarView();
+    ASSERT_TRUE(toolbar->addScreenButton()->isEnabled());
+    QTest::mouseClick(toolbar->addScreenButton(), Qt::LeftButton);
+    ASSERT_TRUE(w.window->addScreenPopover());
+    QVR_CreatorCanvasView* canvas = w.window->theCanvasView();
+    EXPECT_EQ(canvas->addScreenPopoverPosition(), 4);
+    EXPECT_EQ(canvas->addScreenAnchorRect(), toolbar->popoverAnchorForButton(toolbar->addScreenButton()));
+    w.window->dismissAddScreenPopover();
+    EXPECT_FALSE(w.window->addScreenPopover());
 }
 
 TEST(CreatorWindowCommands, OutputAndPublishingWaitForTheirLibraries)

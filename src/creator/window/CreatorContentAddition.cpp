@@ -1,5 +1,10 @@
 #include "creator/window/CreatorContentAddition.h"
 
+#include "platform/NotificationCenter.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+const QString CreatorContentAddition::kBusyChangedNotification = QStringLiteral("CreatorContentAdditionBusyChanged");
+
 namespace {
 std::shared_ptr<CreatorContentAddition>& registeredAddition()
 {
@@ -32,4 +37,9 @@ void CreatorCropState::setQuery(std::function<bool(const QWidget* board)> query)
 bool CreatorCropState::isCropping(const QWidget* board)
 {
     return board && cropQuery() && cropQuery()(board);
+}
+
+void CreatorContentAddition::postBusyChanged(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    NotificationCenter::defaultCenter().post(kBusyChangedNotification, document.get());
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <QString>
 #include <QStringList>
 
 class QMimeData;
@@ -28,8 +29,12 @@ public:
     // call. The addition shows every outcome alert over `window`.
     virtual void addObjectsFromMimeData(const QMimeData* data, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                         bool isDragOperation, QWidget* window, Done done) = 0;
-    // Whether an addition runs on the document.
+    // Whether an addition runs on the document. The addition calls postBusyChanged when one starts and ends.
     virtual bool isAddingContent(const std::shared_ptr<ZERI_TessarineModel>& document) const = 0;
+
+    // Posted (sender: the document) when an addition on it starts or ends; the toolbars follow it.
+    static const QString kBusyChangedNotification; // "CreatorContentAdditionBusyChanged"
+    static void postBusyChanged(const std::shared_ptr<ZERI_TessarineModel>& document);
 
     // Replaces the registered addition (null unregisters).
     static void registerAddition(std::shared_ptr<CreatorContentAddition> addition);
