@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QLineEdit>
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/QVRActionLog.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
@@ -254,7 +257,14 @@ TEST(ScreenProperties, TheWindowsUndoWaitsForTheSheetAndItsDurationCommandRunsTh
     window->performDuplicateScreen(0);
     ASSERT_TRUE(window->canUndo());
 
+    QTemporaryDir logFolder;
+    QVRActionLog log(logFolder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {});
+    QVRActionLog::setSharedForTesting(&log);
     window->performShowScreenProperties(0);
+    QApplication::processEvents();
+    QVRActionLog::setSharedForTesting(nullptr);
+    ASSERT_FALSE(log.backlog().isEmpty());
+    EXPECT_EQ(log.backlog().last().toObject().value("name").toString(), "Presentation Settings opened");
     auto* sheet = window->findChild<ScreenPropertiesSheet*>();
     ASSERT_NE(sheet, nullptr);
     EXPECT_FALSE(window->canUndo());

@@ -1,5 +1,7 @@
 // The creator window's selection frame and the Edit menu commands that act on the shown board's selection.
 
+#include "app/QVRAnalytics.h"
+#include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
@@ -142,8 +144,13 @@ void QVR_CreatorWindow::performShowScreenProperties(uint)
 {
     const auto& open = CreatorInspectorFactories::shared().screenPropertiesSheet;
     const auto document = currentModel();
-    if (!open || !document || !document->firstFlowmodel())
+    if (!open) {
+        qCInfo(lcCreator) << "no screen properties sheet is available";
         return;
+    }
+    if (!document || !document->firstFlowmodel())
+        return;
+    QVRAnalytics::logEvent(QStringLiteral("Presentation Settings opened"), {}, document);
     QPointer<QVR_CreatorWindow> self(this);
     open(this, document->firstFlowmodel(), currentIndex(), [self](int page) {
         if (self)
