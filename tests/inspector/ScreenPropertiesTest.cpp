@@ -16,6 +16,7 @@
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/panels/QVRDebugSlideDurationViewController.h"
@@ -240,59 +241,40 @@ TEST(DebugSlideDuration, ShowsShortNumbersAndReadsNothingButPositiveDurations)
     EXPECT_EQ(done, 1);
 }
 
-TEST(ScreenProperties, TheWindowsUndoWaitsForTheSheetAndItsDurationCommandRunsTheEditor)
+TEST(ScreenProperties, RegisteredForTheCreatorWindowsUndoAndDurationCommands)
 {
-    QTemporaryDir settings;
-    UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
-    ControlsArtwork::registerNamedImages();
-    registerCreatorLibrary();
     registerInspectorLibrary();
-    Flow f(3);
-    QPointer<QVR_CreatorWindow> window =
-        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
-    window->launchTessarineWithTessarineModel(f.document);
-    window->show();
-    window->activateWindow();
-    QApplication::processEvents();
-    window->performDuplicateScreen(0);
-    ASSERT_TRUE(window->canUndo());
+    const auto& factories = CreatorInspectorFactories::shared();
+    ASSERT_TRUE(factories.screenPropertiesSheetShown);
+    ASSERT_TRUE(factories.slideDurationEditor);
 
-    QTemporaryDir logFolder;
-    QVRActionLog log(logFolder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {});
-    QVRActionLog::setSharedForTesting(&log);
-    window->performShowScreenProperties(0);
-    QApplication::processEvents();
-    QVRActionLog::setSharedForTesting(nullptr);
-    ASSERT_FALSE(log.backlog().isEmpty());
-    EXPECT_EQ(log.backlog().last().toObject().value("name").toString(), "Presentation Settings opened");
-    auto* sheet = window->findChild<ScreenPropertiesSheet*>();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_FALSE(window->canUndo());
-    EXPECT_FALSE(window->canRedo());
+    // While the sheet shows on a window, that window's undo and redo wait.
+    Flow f(3);
+    QWidget window;
+    window.show();
+    EXPECT_FALSE(factories.screenPropertiesSheetShown(&window));
+    auto* sheet = ScreenPropertiesSheet::openOn(&window, f.flow(), 0);
+    EXPECT_TRUE(factories.screenPropertiesSheetShown(&window));
     sheet->reject();
-    EXPECT_TRUE(window->canUndo());
+    EXPECT_FALSE(factories.screenPropertiesSheetShown(&window));
 
     // The duration editor runs modally; its Done button ends it with what it holds.
-    window->setCurrentIndex(1);
-    f.screen(1)->setAutoAdvanceSlideDuration(4.0);
-    ASSERT_TRUE(window->canSetScreenAutoAdvanceSettings());
     QString shown;
     QTimer::singleShot(0, [&shown] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (auto* editor = top->findChild<QVRDebugSlideDurationViewController*>(); editor && top->isVisible()) {
+            auto* editor = top->isVisible() ? top->findChild<QVRDebugSlideDurationViewController*>() : nullptr;
+            if (editor) {
                 shown = editor->slideDurationField()->text();
                 editor->slideDurationField()->setText("12");
                 editor->slideTransitionStyleButton()->setCurrentIndex(QVRDebugSlideDurationViewController::FadeItem);
                 editor->doneButtonPressed();
+                return;
             }
         }
     });
-    const int steps = f.flow()->undoManager().undoCount();
-    window->performSetScreenAutoAdvanceSettings(0);
+    const auto chosen = factories.slideDurationEditor(&window, {4.0, 3});
     EXPECT_EQ(shown, "4");
-    EXPECT_EQ(f.screen(1)->autoAdvanceSlideDuration(), 12.0);
-    EXPECT_EQ(f.screen(1)->autoAdvanceTransitionType(), 2);
-    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
-    delete window.data();
-    UserDefaults::setStoreFileForTesting(QString());
+    EXPECT_EQ(chosen.seconds, 12.0);
+    EXPECT_EQ(chosen.transitionType, 2);
+    EXPECT_FALSE(window.findChild<QVRDebugSlideDurationViewController*>()) << "the editor's dialog is gone";
 }
