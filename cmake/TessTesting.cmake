@@ -1,14 +1,19 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
-# tess_add_test(<name> SOURCES ... [LIBS ...] [SANITIZE])
+# tess_add_test(<name> SOURCES ... [LIBS ...] [SANITIZE] [TSAN] [QPA <platform>])
 #
 # One GoogleTest executable per test folder. Each test runs with the offscreen
 # platform and its own HOME/XDG folders (made by tests/support/QtGTestMain.cpp).
 # SANITIZE adds the suite to the ASan/UBSan pass (label "sanitize", target sanitize_tests);
 # TSAN adds it to the ThreadSanitizer pass (label "tsan", target tsan_tests).
+# QPA replaces the platform the tests run with (default "offscreen"), e.g. an offscreen platform given a
+# configuration file of screens: "offscreen:configfile=<path>".
 function(tess_add_test name)
-    cmake_parse_arguments(ARG "SANITIZE;TSAN" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SANITIZE;TSAN" "QPA" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_QPA)
+        set(ARG_QPA offscreen)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tess::test_main tess::warnings)
     set(labels unit)
@@ -34,7 +39,7 @@ function(tess_add_test name)
     # gtest_discover_tests flattens list-valued properties, so labels and environment are set by a
     # script that ctest runs after the discovered tests are defined.
     set(environment
-        QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QT_MEDIA_BACKEND=gstreamer
+        QT_QPA_PLATFORM=${ARG_QPA} QTWEBENGINE_DISABLE_SANDBOX=1 QT_MEDIA_BACKEND=gstreamer
         TESS_TEST_DATA_DIR=${CMAKE_CURRENT_SOURCE_DIR}/data TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR})
     set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
     file(WRITE ${props_file}

@@ -393,8 +393,42 @@ void QVRAppDelegate::refreshQuota()
     QVRMainMenu::setQuotaText(signedIn ? quotaString() : QString());
 }
 
+namespace {
+
+QVRAppDelegate::UserNotificationRecorder& userNotificationRecorder()
+{
+    static QVRAppDelegate::UserNotificationRecorder s_recorder;
+    return s_recorder;
+}
+
+} // namespace
+
+void QVRAppDelegate::setUserNotificationRecorderForTesting(UserNotificationRecorder recorder)
+{
+    userNotificationRecorder() = std::move(recorder);
+}
+
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText)
+{
+    if (userNotificationRecorder()) {
+        userNotificationRecorder()(title, subtitle, informativeText);
+        return;
+    }
+    // The tray balloon has a title and one text: the subtitle leads the text.
+    if (subtitle.isEmpty())
+        postUserNotification(title, informativeText);
+    else if (informativeText.isEmpty())
+        postUserNotification(title, subtitle);
+    else
+        postUserNotification(title, subtitle + QLatin1Char('\n') + informativeText);
+}
+
 void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText)
 {
+    if (userNotificationRecorder()) {
+        userNotificationRecorder()(title, QString(), informativeText);
+        return;
+    }
     if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) {
         qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
         return;

@@ -64,6 +64,12 @@ public:
     // A desktop notification through the system tray's message balloon (the desktop's notification
     // service); logged and dropped where there is none.
     static void postUserNotification(const QString& title, const QString& informativeText);
+    // The same with a subtitle, shown as the message's first line.
+    static void postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText);
+    // Tests receive the notices here instead of the desktop (an empty function restores the desktop).
+    using UserNotificationRecorder =
+        std::function<void(const QString& title, const QString& subtitle, const QString& informativeText)>;
+    static void setUserNotificationRecorderForTesting(UserNotificationRecorder recorder);
 
     // Asks first while a video is being compressed, and once confirmed stops every re-encoding (waiting up to
     // 5 s for them to wind down); then saves pending drafts and sends the analytics backlog. Returns whether

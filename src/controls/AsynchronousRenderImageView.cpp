@@ -20,7 +20,7 @@ namespace {
 // The renderer's serial queue.
 WorkerThreads& renderQueue()
 {
-    static WorkerThreads queue(1, QStringLiteral("image render"));
+    static WorkerThreads queue(1, QStringLiteral("image render"), WorkerThreads::AtApplicationEnd::Stop);
     return queue;
 }
 

@@ -27,6 +27,11 @@ QList<QColor> TessarineThemeCatalogue::themeColors(const QString&) const
     return {};
 }
 
+QStringList TessarineThemeCatalogue::themeFonts(const QString&) const
+{
+    return {};
+}
+
 std::shared_ptr<ZERI_TessarineModel> TessarineThemeCatalogue::sampleDocument(const QString&) const
 {
     return nullptr;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class ZERI_TessarineModel;
 
@@ -22,6 +23,8 @@ public:
     virtual bool hasTheme(const QString& themeID) const;
     // The theme's colour palette; empty for an unknown theme.
     virtual QList<QColor> themeColors(const QString& themeID) const;
+    // The PostScript names of the theme's fonts; empty for an unknown theme or one that names none.
+    virtual QStringList themeFonts(const QString& themeID) const;
     // The theme's sample document when it is on this computer, else nullptr.
     virtual std::shared_ptr<ZERI_TessarineModel> sampleDocument(const QString& themeID) const;
     // Starts fetching the theme's sample document; `finished` runs on the main thread when the fetch has ended,

@@ -16,6 +16,8 @@
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
+#include "inspector/popovers/QVR_DockedPopoverView.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 
 namespace {
@@ -56,6 +58,31 @@ public:
 private:
     QVRColorPicker m_picker;
 };
+
+// The docked object popover, in the strip under the window's title bar.
+class DockedPopoverPanel : public CreatorObjectPanel {
+public:
+    explicit DockedPopoverPanel(QWidget* window)
+        : m_view(new QVR_DockedPopoverView(window))
+    {
+    }
+    // The window's dock strip takes the view and so owns it.
+    QWidget* widget() override { return m_view; }
+    void setHidden(bool hidden) override
+    {
+        if (m_view)
+            m_view->setHidden(hidden);
+    }
+    void setTrackedMixedMediaObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects) override
+    {
+        if (m_view)
+            m_view->setTrackedMixedMediaObjects(objects);
+    }
+
+private:
+    QPointer<QVR_DockedPopoverView> m_view;
+};
+
 // The duration editor in a dialog without a close button, run modally; Done (or Escape) closes it and its values
 // are the answer. A window closed meanwhile takes the dialog with it: the initial values come back.
 CreatorInspectorFactories::SlideDuration runSlideDurationEditor(QWidget* window,
@@ -91,6 +118,14 @@ void registerInspectorLibrary()
         return std::make_unique<SideMenu>(window);
     };
     CreatorInspectorFactories::shared().positionPalette = makeXYPalettePanel;
+    CreatorInspectorFactories::shared().dockedPopover = [](QWidget* window) -> std::unique_ptr<CreatorObjectPanel> {
+        return std::make_unique<DockedPopoverPanel>(window);
+    };
+    QVRMMObjToolbarPopoverController::registerPopoverFactory(
+        [](const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+           bool docked) -> std::unique_ptr<QVRMMObjToolbarPopoverController> {
+            return QVRMMObjToolbarPopoverBase::controllerForObject(object, docked);
+        });
     CreatorInspectorFactories::shared().screenPropertiesSheet =
         [](QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page, std::function<void(int)> paged) {
             ScreenPropertiesSheet::openOn(window, flow, page, std::move(paged));

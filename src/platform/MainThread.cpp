@@ -71,10 +71,22 @@ private:
 
 // The main thread's inbox, made for the running application on first use (from any thread) and dropped with it:
 // blocks still queued when the application goes are destroyed unrun, as its own pending events are.
-std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
+std::mutex& inboxMutex()
 {
     static std::mutex mutex;
+    return mutex;
+}
+
+ThreadInbox*& mainInbox()
+{
     static ThreadInbox* inbox = nullptr;
+    return inbox;
+}
+
+std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
+{
+    std::mutex& mutex = inboxMutex();
+    ThreadInbox*& inbox = mainInbox();
     std::lock_guard lock(mutex);
     if (!inbox) {
         // The application stops being the instance before it is destroyed: an inbox made now would never go.
@@ -83,14 +95,7 @@ std::shared_ptr<HandOffQueue> mainThreadQueue(QCoreApplication* app)
         inbox = new ThreadInbox(app->thread());
         // Runs on the main thread, inside the application's destruction. It captures nothing: the connection
         // may be made on another thread, and what it needs is read under the lock.
-        QObject::connect(app, &QObject::destroyed, [] {
-            ThreadInbox* gone = nullptr;
-            {
-                std::lock_guard destroyLock(mutex);
-                std::swap(gone, inbox);
-            }
-            delete gone;
-        });
+        QObject::connect(app, &QObject::destroyed, [] { MainThread::closeInbox(); });
     }
     return inbox->queue();
 }
@@ -120,6 +125,18 @@ void runAndWait(QCoreApplication* app, std::function<void()> block)
 }
 
 } // namespace
+
+void MainThread::closeInbox()
+{
+    Q_ASSERT(isMainThread());
+    ThreadInbox* gone = nullptr;
+    {
+        std::lock_guard lock(inboxMutex());
+        std::swap(gone, mainInbox());
+    }
+    // Closing drops what was queued; a waiting thread is released as its block is destroyed.
+    delete gone;
+}
 
 bool MainThread::isMainThread()
 {

@@ -22,4 +22,9 @@ void run(std::function<void()> block, bool waitUntilDone);
 void runAfter(double seconds, std::function<void()> block);
 void runAfter(double seconds, const QObject* context, std::function<void()> block);
 
+// Drops the blocks queued for the main thread and refuses new ones until a new application is made; a thread
+// waiting for its block goes on at once. Done as the application object goes, and by whatever must wait for
+// other threads then, so that none of them waits for the main thread in turn.
+void closeInbox();
+
 } // namespace MainThread

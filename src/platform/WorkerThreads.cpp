@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <pthread.h>
+
+#include "platform/MainThread.h"
 
 WorkerThreads::WorkerThreads(int count, QString name)
     : m_name(std::move(name))
@@ -25,18 +28,42 @@ WorkerThreads::WorkerThreads(int count, QString name)
     }
 }
 
+WorkerThreads::WorkerThreads(int count, QString name, AtApplicationEnd atEnd)
+    : WorkerThreads(count, std::move(name))
+{
+    endWithApplication(atEnd);
+}
+
 WorkerThreads::~WorkerThreads()
 {
+    QObject::disconnect(m_applicationEnd);
     stop();
 }
 
 WorkerThreads& WorkerThreads::shared()
 {
     static struct Holder {
-        WorkerThreads threads{std::max(QThread::idealThreadCount(), 2), QStringLiteral("background")};
         ~Holder() { threads.finish(); }
+        WorkerThreads threads{std::max(QThread::idealThreadCount(), 2), QStringLiteral("background"),
+                              AtApplicationEnd::Finish};
     } holder;
     return holder.threads;
+}
+
+void WorkerThreads::endWithApplication(AtApplicationEnd how)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QObject::disconnect(m_applicationEnd);
+    // Runs on the main thread, inside the application's destruction.
+    m_applicationEnd = QObject::connect(app, &QObject::destroyed, [this, how] {
+        MainThread::closeInbox();
+        if (how == AtApplicationEnd::Finish)
+            finish();
+        else
+            stop();
+    });
 }
 
 bool WorkerThreads::post(HandOffQueue::Task task)

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include <QObject>
 #include <QString>
 
 #include "platform/HandOffQueue.h"
@@ -15,14 +16,24 @@
 // for the running ones; it must not happen on one of the threads.
 class WorkerThreads {
 public:
+    enum class AtApplicationEnd { Finish, Stop };
+
     WorkerThreads(int count, QString name);
+    // Threads that end with the running application; see endWithApplication().
+    WorkerThreads(int count, QString name, AtApplicationEnd atEnd);
     ~WorkerThreads();
     WorkerThreads(const WorkerThreads&) = delete;
     WorkerThreads& operator=(const WorkerThreads&) = delete;
 
     // The process's threads for short background jobs (one per core), made on first use. Jobs still queued
-    // when the process exits run before it ends, so a file being written is never cut short.
+    // when the application object goes run then, so a file being written is never cut short.
     static WorkerThreads& shared();
+
+    // For threads that live as long as the process: they end as the running application object goes, while
+    // the libraries their jobs use are all still there, rather than among the process's last destructors.
+    // Finish runs the jobs queued by then first, Stop drops them; the main thread's inbox is closed first, so
+    // a job waiting for the main thread goes on. Without an application they end when destroyed.
+    void endWithApplication(AtApplicationEnd how);
 
     bool post(HandOffQueue::Task task);
     // Blocks until no posted closure is waiting or running (each has run or been dropped).
@@ -47,4 +58,5 @@ private:
     std::mutex m_idleMutex;
     std::condition_variable m_idle;
     std::size_t m_outstanding = 0; // posted and not yet run or dropped
+    QMetaObject::Connection m_applicationEnd;
 };

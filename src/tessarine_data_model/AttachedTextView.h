@@ -21,6 +21,8 @@ public:
     virtual TextAttributes typingAttributes() const = 0;
     virtual void setTypingAttributes(const TextAttributes& attributes) = 0;
     virtual QColor insertionPointColor() const = 0;
+    // The caret's colour (the inspector gives it the picked text colour); views without a caret ignore it.
+    virtual void setInsertionPointColor(const QColor&) {}
     virtual std::shared_ptr<QVR_TextStorage> textStorage() const = 0;
     // Lays the text out at `width` (the view's new width; its height stays) and returns the rectangle its lines
     // use inside the view's inset, as the model's own layout at that width less the inset would.

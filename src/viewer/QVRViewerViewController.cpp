@@ -14,8 +14,11 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "viewer/QVR_GalleryViewerView.h"
+#include "viewer/QVRPresentationNotesViewController.h"
 #include "viewer/QVR_PDFViewerView.h"
 #include "viewer/ViewerLogging.h"
+#include "foundation/Tessutils.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
 
 const QString QVRViewerViewController::kDidChangePageNotification =
     QStringLiteral("QVOViewerDidChangePageNotification");
@@ -25,6 +28,7 @@ namespace {
 constexpr int kGalleryType = 3;
 constexpr int kPDFType = 6;
 constexpr int kVideoType = 1;
+constexpr int kAudioType = 9;
 
 // The file a PDF or video element shows.
 std::shared_ptr<ZERI_ContentAsset> mediaAsset(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
@@ -35,6 +39,8 @@ std::shared_ptr<ZERI_ContentAsset> mediaAsset(const std::shared_ptr<ZERI_MixedMe
         return object->object()->pdfAsset();
     if (object->type() == kVideoType)
         return object->object()->videoAsset();
+    if (object->type() == kAudioType)
+        return object->object()->audioAsset();
     return nullptr;
 }
 
@@ -145,6 +151,7 @@ QVRViewerViewController::~QVRViewerViewController()
     m_modalKeyObservation.reset();
     m_youtubeKeyObservation.reset();
     m_downloadObserver.reset();
+    m_audioController.reset();
     if (m_viewerView)
         m_viewerView->setDelegate(nullptr);
 }
@@ -192,6 +199,7 @@ void QVRViewerViewController::loadView()
     m_observations.emplace_back(center,
                                 center.addObserver(QVR_MixedMediaElementContainingView::kPDFPressedNotification,
                                                    nullptr, [this](const Notification& n) { pdfLinkPressed(n); }));
+    observeMediaLinks();
     setView(host);
 }
 
@@ -291,12 +299,16 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
         break;
     case Qt::Key_Space:
         // Space toggles presenter notes' playback; without notes it does nothing.
+        if (m_presentationNotesViewController)
+            m_presentationNotesViewController->togglePaused();
         break;
     case Qt::Key_Escape:
         if (m_escapeHandler && m_escapeHandler())
             break;
         if (isModalViewShown())
             dismissAnyModalView();
+        else if (m_presenterFullScreen)
+            togglePresenterViewFullscreen();
         break;
     default:
         break;
@@ -332,6 +344,10 @@ void QVRViewerViewController::openFirstOpenableObject()
             } else {
                 playOrDownloadVideoObject(object);
             }
+            return;
+        }
+        if (hasFlowLink(object)) {
+            postFlowLinkOfObject(object);
             return;
         }
     }
@@ -475,8 +491,8 @@ void QVRViewerViewController::onDownloadStatusChangedForObject(
     switch (downloader->downloadStatus()) {
     case ZERI_WebDownloader::OnDisk:
         forgetDownload();
-        // A video that came quickly plays as though it had been there; a PDF waits for the next click.
-        if (object->type() == kVideoType && downloader->downloadTime() < kAutoplayDownloadLimitSeconds)
+        // A video that came quickly plays as though it had been there; a PDF or a clip waits for the next click.
+        if (object->type() == kVideoType && downloader->downloadTime() < autoplayDownloadLimit())
             playVideoWithVideoObject(object);
         break;
     case ZERI_WebDownloader::Failed:
@@ -651,4 +667,77 @@ void QVRViewerViewController::tessarineViewerWillScrollAwayFromFirstPage()
 void QVRViewerViewController::tessarineViewerDidFinishAutoplay(QVR_TessarineViewerView*)
 {
     emit autoplayFinished();
+}
+
+// ---- Audio clips, local and streaming video links, and embedded-flow links of the front object.
+
+namespace {
+
+double g_autoplayLimitForTesting = 0.0;
+
+} // namespace
+
+double QVRViewerViewController::autoplayDownloadLimit()
+{
+    return g_autoplayLimitForTesting > 0.0 ? g_autoplayLimitForTesting : kAutoplayDownloadLimitSeconds;
+}
+
+void QVRViewerViewController::setAutoplayDownloadLimitForTesting(double seconds)
+{
+    g_autoplayLimitForTesting = seconds;
+}
+
+void QVRViewerViewController::observeMediaLinks()
+{
+    using Container = QVR_MixedMediaElementContainingView;
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    m_observations.emplace_back(center, center.addObserver(Container::kLocalVideoPressedNotification, nullptr,
+                                                           [this](const Notification& n) { localVideoPressed(n); }));
+    m_observations.emplace_back(center, center.addObserver(Container::kYoutubeVideoPressedNotification, nullptr,
+                                                           [this](const Notification& n) { youtubeVideoPressed(n); }));
+    m_observations.emplace_back(center, center.addObserver(Container::kAudioPressedNotification, nullptr,
+                                                           [this](const Notification& n) { audioLinkPressed(n); }));
+}
+
+void QVRViewerViewController::audioLinkPressed(const Notification& notification)
+{
+    if (!isFromOwnWindow(notification))
+        return;
+    if (auto object = objectFrom(notification.userInfo.value(QVR_MixedMediaElementContainingView::kAudioKey)))
+        playOrDownloadAudioObject(object);
+}
+
+void QVRViewerViewController::playOrDownloadAudioObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (!object || object->type() != kAudioType)
+        return;
+    const auto downloader = mediaDownloader(object);
+    if (!downloader) {
+        qCWarning(lcViewer) << "an audio element without a file";
+        return;
+    }
+    if (!downloader->fileExists()) {
+        downloadMediaForObject(object);
+        return;
+    }
+    if (!m_audioController)
+        m_audioController = std::make_unique<QVOAudioController>(m_audioClipFactory);
+    m_audioController->playAudioWithId(object->object()->internalID(), QUrl::fromLocalFile(downloader->filepath()));
+}
+
+bool QVRViewerViewController::hasFlowLink(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto action = object && object->object() ? object->object()->action() : nullptr;
+    const auto link = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>(action);
+    return link && Tessutils::isFlowLink(link->weblinkText());
+}
+
+void QVRViewerViewController::postFlowLinkOfObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    const auto action = object->object()->action();
+    QWidget* host = view();
+    NotificationCenter::defaultCenter().post(
+        QVR_MixedMediaElementContainingView::kFlowEmbedLinkPressedNotification, host ? host->window() : nullptr,
+        {{QVR_MixedMediaElementContainingView::kFlowEmbedLinkActionKey,
+          QVariant::fromValue(ModelItemRef(std::static_pointer_cast<TessarineDataModelItem>(action)))}});
 }

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include <QKeyCombination>
+#include <QPalette>
 #include <QPointer>
+#include <QRect>
 
 #include "controls/ViewController.h"
+#include "elements/audio/QVOAudioController.h"
 #include "elements/players/QVR_AVPlayerVideoPlayingView.h"
 #include "elements/players/QVR_YouTubeVideoPlayingView.h"
 #include "platform/NotificationCenter.h"
@@ -16,6 +19,9 @@
 #include "viewer/QVR_TessarineViewerView.h"
 
 class QPushButton;
+class QScreen;
+class QVRPresentationNotesViewController;
+class ViewControllerWindowController;
 class ZERI_MixedMediaObjectProxy;
 class ZERI_WebDownloader;
 
@@ -74,6 +80,26 @@ public:
     QVR_AVPlayerVideoPlayingView* videoPlayingView() const { return m_videoPlayingView; }
     QVR_YouTubeVideoPlayingView* youTubePlayingView() const { return m_youTubePlayingView; }
 
+    // Presenter notes. With two or more displays they fill one while the player fills another; on request they
+    // open in a window of their own. The controller owns the notes and their window; closing its window ends them.
+    static const QString kPresenterNotesShownOnSecondMonitorEvent; // "Presenter notes shown on second monitor"
+    static constexpr int kPresenterNotesWindowWidth = 1024;
+    static constexpr int kPresenterNotesWindowHeight = 600;
+    void showPresentationNotesIfAble();
+    void showPresentationNotesIfAbleOverride(bool forced);
+    void displayPresenterNotesInWindow();
+    void togglePresenterViewFullscreen();
+    void swapPresenterNotesDisplays();
+    void updatePresenterNotesTitle();
+    // The notes show the player's screen (also when the player was given another flow).
+    void updatePresenterNotesScreen();
+    QVRPresentationNotesViewController* presentationNotesViewController() const;
+    void setPresentationNotesViewController(QVRPresentationNotesViewController* notes);
+    ViewControllerWindowController* presenterNotesWindowController() const;
+    // Set by the notes' own full-screen start; a window made full screen by other means is not in this mode.
+    bool isInPresenterFullScreen() const { return m_presenterFullScreen; }
+    qint32 screenSwapHelperInt() const { return m_screenSwapHelperInt; }
+
     // TessarineViewerViewDelegate
     void tessarineViewerWillScrollToLastPage() override;
     void tessarineViewerWillScrollToFirstPage() override;
@@ -88,6 +114,25 @@ signals:
 
 protected:
     void loadView() override;
+
+public:
+    // ---- Audio clips: a click plays the element's clip (downloading it first), a second pauses it; paging stops
+    // it. The controller is made on the first audio link.
+    QVOAudioController* audioController() const { return m_audioController.get(); }
+    void playOrDownloadAudioObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // Clips are made by this factory (tests); empty gives the real player.
+    void setAudioClipFactoryForTesting(QVOAudioClipFactory factory) { m_audioClipFactory = std::move(factory); }
+    // The autoplay limit in seconds (kAutoplayDownloadLimitSeconds unless a test shortens it; 0 or less restores it).
+    static double autoplayDownloadLimit();
+    static void setAutoplayDownloadLimitForTesting(double seconds);
+
+private:
+    void observeMediaLinks();
+    void audioLinkPressed(const Notification& notification);
+    void postFlowLinkOfObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    static bool hasFlowLink(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    std::unique_ptr<QVOAudioController> m_audioController;
+    QVOAudioClipFactory m_audioClipFactory;
 
 private:
     void globalKeyDown(const Notification& notification);
@@ -116,4 +161,20 @@ private:
     std::function<bool()> m_escapeHandler;
     std::vector<NotificationObservation> m_observations;
     NotificationObservation m_modalKeyObservation;
+
+    // Presenter notes.
+    void dropPresenterNotesWindow();
+    void closePresenterNotes();
+    void watchHostWindow();
+    void leavePresenterFullScreenState(bool show);
+    QPointer<QVRPresentationNotesViewController> m_presentationNotesViewController;
+    QPointer<ViewControllerWindowController> m_presenterNotesWindowController;
+    ObjectUpdateNotifierObserver m_presentationNotesScreenObserver;
+    std::vector<NotificationObservation> m_presentationNotesKeyObservations;
+    QPointer<QObject> m_hostWindowWatcher;
+    QPointer<QWidget> m_fullScreenHost;
+    QRect m_hostGeometryBeforeFullScreen;
+    QPalette m_hostPaletteBeforeFullScreen;
+    qint32 m_screenSwapHelperInt = 1;
+    bool m_presenterFullScreen = false;
 };

@@ -7,6 +7,7 @@
 
 #include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
+#include "platform/UserDefaults.h"
 #include "foundation/Tessutils.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
@@ -15,36 +16,13 @@
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerViewController.h"
+#include "viewer/ViewerDocumentActions.h"
 #include "viewer/ViewerLogging.h"
 #include "viewer/output/ViewerOutput.h"
 
-namespace {
-
-// "isOwner" for the signed-in owner of the document's package, "isAdmin" for an administrator, else nothing.
-QVariantMap viewerParameters(const std::shared_ptr<ZERI_TessarineModel>& document)
-{
-    const auto package = document->filePackage();
-    const QString user = QVRAnalytics::signedInUserName();
-    if (package && !user.isEmpty() && package->ownerUserName() == user)
-        return {{QStringLiteral("action_value"), QStringLiteral("isOwner")}};
-    if (Tessutils::isUserAdmin())
-        return {{QStringLiteral("action_value"), QStringLiteral("isAdmin")}};
-    return {};
-}
-
-} // namespace
-
 void QVRViewerWindowController::reportQVRModelViewed(const std::shared_ptr<ZERI_TessarineModel>& document)
 {
-    // A document with no package is treated as published. An own editable document counts as published only
-    // when it is the package's published copy.
-    bool published = true;
-    if (auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage())) {
-        if (package->metaData().packageType() & 1)
-            published = package->publishedModel() == document;
-    }
-    QVRAnalytics::logEvent(published ? QStringLiteral("Tessarine Viewed") : QStringLiteral("Tessarine Draft Viewed"),
-                           viewerParameters(document), document);
+    ViewerDocumentActions::reportViewed(document);
 }
 
 QVRViewerWindowController::QVRViewerWindowController(QWidget* window)
@@ -63,24 +41,14 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
     }
     m_originalTessarineModel = document;
     m_shallowCopy = document->readOnlyCopy();
-    const QString title = document->title();
-    m_windowTitle = title.isEmpty() ? UFM::UNTITLED_TEXT() : title;
+    m_tuples.clear();
+    m_tuples.push_back(
+        std::make_shared<TessarineModelAndPositionTuple>(TessarineModelAndPositionTuple{document, m_shallowCopy, 0}));
+    displayTuple(m_tuples.back());
 
-    QVR_TessarineViewerView* player = m_viewerViewController->viewerView();
-    player->setOriginalTessarineModel(document);
-    const auto flow = m_shallowCopy ? m_shallowCopy->firstFlowmodel() : nullptr;
-    if (flow) {
-        player->setFlowModel(flow, 0);
-        if (flow->autoAdvanceSlideDuration())
-            player->setAutoAdvanceEnabled(true);
-    }
-    m_viewerViewController->updateArrows();
-
-    announceDocument();
-    QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), viewerParameters(document), document);
+    QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), ViewerDocumentActions::roleParameters(document),
+                           document);
     reportQVRModelViewed(document);
-    m_window->setWindowTitle(QStringLiteral("%1 ▸").arg(title));
-    m_window->update();
 }
 
 void QVRViewerWindowController::announceDocument()
@@ -98,6 +66,8 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
     setTitleBarHeight(kTitleBarHeight);
     setShowsTitle(false);
     setTitleTextColor(QColor::fromRgbF(0.6f, 0.6f, 0.6f));
+    // White 0.3, fully opaque (an alpha above 1 reads as 1).
+    setTitleTextShadow({QColor::fromRgbF(0.3f, 0.3f, 0.3f, 1.0f), QPointF(0, 1)});
     setHideTitleBarInFullScreen(true);
     resize(1024, 748 + static_cast<int>(kTitleBarHeight));
 
@@ -131,6 +101,7 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
         painter->drawText(QRectF(0, 0, w, h), Qt::AlignCenter, text);
         painter->restore();
     });
+    m_controller->setUpChrome(titleBarView());
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
 }
 
@@ -165,4 +136,59 @@ void QVRViewerWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr
     if (model && model == m_controller->tessarineModel())
         return;
     m_controller->setTessarineModel(model);
+    restoreFrame();
+}
+
+void QVRViewerWindow::scrollToPage(int page, bool animated)
+{
+    m_controller->tessarineViewerViewController()->viewerView()->scrollToPage(page, animated);
+}
+
+QString QVRViewerWindow::frameAutosaveKey(const QString& documentID)
+{
+    return documentID + QStringLiteral("viewer");
+}
+
+void QVRViewerWindow::restoreFrame()
+{
+    // The place and size kept for the document the window was opened with; later documents keep the frame.
+    if (!m_frameDocumentID.isEmpty())
+        return;
+    const auto& stack = m_controller->tessarineModelAndPositionTuples();
+    if (stack.empty() || !stack.front()->model)
+        return;
+    m_frameDocumentID = stack.front()->model->qvdID();
+    const QByteArray geometry = UserDefaults::standard().value(frameAutosaveKey(m_frameDocumentID)).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void QVRViewerWindow::saveFrame()
+{
+    if (!m_frameDocumentID.isEmpty())
+        UserDefaults::standard().setValue(frameAutosaveKey(m_frameDocumentID), saveGeometry());
+}
+
+void QVRViewerWindow::closeEvent(QCloseEvent* event)
+{
+    saveFrame();
+    INAppStoreWindow::closeEvent(event);
+}
+
+void QVRViewerWindowController::titleBarTogglePresentationNotesButtonPressed()
+{
+    m_viewerViewController->showPresentationNotesIfAbleOverride(true);
+    m_viewerViewController->updatePresenterNotesScreen();
+    m_viewerViewController->updatePresenterNotesTitle();
+}
+
+void QVRViewerWindow::showPresentationNotesIfAble()
+{
+    m_controller->tessarineViewerViewController()->showPresentationNotesIfAble();
+}
+
+QToolButton* QVRViewerWindow::presenterNotesButton() const
+{
+    QVRViewerTitleBarButtonsHolderView* holder = m_controller->titleBarButtonsHolderView();
+    return holder ? holder->togglePresenterNotesButton() : nullptr;
 }

@@ -7,6 +7,7 @@
 #include "creator/window/CreatorOutput.h"
 #include "viewer/QVRViewerDownloadViewController.h"
 #include "viewer/QVRViewerWindow.h"
+#include "viewer/QVRiPadPreviewWindow.h"
 #include "viewer/output/ViewerOutput.h"
 
 namespace {
@@ -51,4 +52,6 @@ void registerViewerLibrary()
             window->openRequesterHasFinishedLoadingModel(document);
         return window;
     });
+    // The creator's tablet preview: the open request hands the window its document.
+    QVRWindowManager::setTabletPreviewWindowFactory([]() -> QWidget* { return new QVRiPadPreviewWindow; });
 }

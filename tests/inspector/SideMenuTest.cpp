@@ -230,3 +230,46 @@ TEST(SideMenuTest, NotesSaveEachKeystrokeAndShowOutsideChanges)
 }
 
 } // namespace
+
+TEST(SideMenuTest, TabsAndOutletsComeFromTheSetupDictionaries)
+{
+    SideMenuWindow f;
+    auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    (*text)->setFrame(QRectF(500, 400, 200, 100));
+    f.screen->addMixedMediaObject(text);
+    f.settle();
+
+    // A text answers nothing for the colour outlet, so with it selected no object tab shows.
+    f.select({f.red, text});
+    EXPECT_TRUE(f.menu()->tabs().empty());
+    f.select({f.red, f.blue});
+    EXPECT_EQ(tabTitles(f.menu()), QStringList{"Object"});
+
+    const QString objectKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_OBJECT_KEY");
+    const QString colorKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_COLOR_PROPERTY_KEY");
+    const QString alphaKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_ALPHA_PROPERTY_KEY");
+    const QVariant red = QVariant::fromValue(ModelItemRef(f.red->object()));
+    QVariant gone;
+    {
+        auto transient = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+        gone = QVariant::fromValue(ModelItemRef(transient->object()));
+    }
+    // Gone objects and unknown properties are skipped; nothing usable gives no outlet.
+    EXPECT_EQ(QVR_ContextualMenuView::makeOutlet("Color Picker", {{{objectKey, gone}, {colorKey, "observableColor"}},
+                                                                  {{objectKey, red}, {colorKey, "tint"}}}),
+              nullptr);
+    EXPECT_EQ(QVR_ContextualMenuView::makeOutlet("Time Editor", {{{objectKey, red}}}), nullptr);
+    std::unique_ptr<QWidget> outlet(QVR_ContextualMenuView::makeOutlet(
+        "Color Picker", {{{objectKey, gone}, {colorKey, "observableColor"}},
+                         {{objectKey, red}, {colorKey, "observableColor"}, {alphaKey, false}}}));
+    auto* colour = qobject_cast<QVR_ColorOutlet*>(outlet.get());
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(colour->well()->color(), QColor(Qt::red));
+    EXPECT_FALSE(colour->opacityRow()->isVisibleTo(colour)) << "a dictionary said no alpha";
+    EXPECT_EQ(
+        QVR_ContextualMenuView::makeOutlet(
+            "Big Text Field",
+            {{{objectKey, red}, {QStringLiteral("kQVR_CONTEXTUAL_MENU_BIG_TEXT_PROPERTY_KEY"), "presenterNotes"}}}),
+        nullptr)
+        << "a shape has no presenter notes";
+}

@@ -132,9 +132,8 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
         center, center.addObserver(TessarineDataModelItem::kDidSetPropertiesFromUndoableActionNotification, nullptr,
                                    [this](const Notification& n) { onUndoPerformed(n); }));
     m_observations.emplace_back(
-        center,
-        center.addObserver(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification), nullptr,
-                           [this](const Notification&) { m_dockedPopover->setHidden(!Tessutils::isPopoverDocked()); }));
+        center, center.addObserver(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification), nullptr,
+                                   [this](const Notification&) { popoverDockStatusChanged(); }));
     m_observations.emplace_back(
         center, center.addObserver(kNewScreenInsertionNotification, nullptr,
                                    [this](const Notification& n) { insertScreenNotificationReceived(n); }));

@@ -86,6 +86,10 @@ public:
 
     Q_INVOKABLE bool isPerformingTessarineDownload() const;
 
+    // View menu: the document in the tablet preview, starting at the shown screen.
+    Q_INVOKABLE bool canShowiPadPreview() const;
+    Q_INVOKABLE void performShowiPadPreview(uint mask);
+
     // The window's one selection frame, shown in the scene of the shown board (made on first use).
     QVR_SelectedItemView* selectedItemView();
     // Edit menu commands on the shown board's selection.
@@ -154,8 +158,6 @@ public:
     Q_INVOKABLE void performToggleDockedPopover(uint mask);
     // The check mark of the palette item.
     Q_INVOKABLE bool xyPaletteHidden() const;
-    Q_INVOKABLE bool canShowiPadPreview() const;
-    Q_INVOKABLE void performShowiPadPreview(uint mask);
     Q_INVOKABLE bool canUnpublish() const;
     Q_INVOKABLE void performUnpublish(uint mask);
     Q_INVOKABLE bool canSetPresenterNote() const;
@@ -217,6 +219,8 @@ private:
     // windows; nullptr otherwise. The pointer is only compared, never followed, until it is found.
     QWidget* widgetOfThisWindow(const void* object) const;
     void onUndoPerformed(const Notification& notification);
+    // Docked: the docked popover shows; floating again: it hides and the single selected element shows its own.
+    void popoverDockStatusChanged();
     void onForkComplete(const Notification& notification);
     void applySideMenuState();
     void finishClosing();

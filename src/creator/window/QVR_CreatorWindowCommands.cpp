@@ -27,7 +27,6 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
 #include "platform/UserDefaults.h"
-#include "service/QVROpenRequest.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -304,25 +303,7 @@ void QVR_CreatorWindow::performToggleDockedPopover(uint)
     Tessutils::setIsPopoverDocked(show);
 }
 
-// Tablet preview and unpublishing.
-
-bool QVR_CreatorWindow::canShowiPadPreview() const
-{
-    return QVRWindowManager::hasTabletPreviewWindowFactory() && m_currentModel && displayedScreen();
-}
-
-void QVR_CreatorWindow::performShowiPadPreview(uint)
-{
-    if (!canShowiPadPreview())
-        return;
-    const auto request = QVROpenRequest::request();
-    request->setOpenCue(m_currentModel);
-    request->setOptions(QVROpenRequest::TabletPreviewWindow);
-    request->open([](const Error& error) {
-        if (!error.isNull())
-            qCWarning(lcCreator) << "the tablet preview did not open:" << error.message;
-    });
-}
+// Unpublishing.
 
 bool QVR_CreatorWindow::canUnpublish() const
 {

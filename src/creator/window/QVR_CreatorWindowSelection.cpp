@@ -11,6 +11,7 @@
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -43,9 +44,22 @@ QVR_SelectedItemView* QVR_CreatorWindow::selectedItemView()
                         objects.push_back(std::move(object));
             if (m_positionPalette)
                 m_positionPalette->setTrackedMixedMediaObjects(objects);
+            if (m_dockedPopover)
+                m_dockedPopover->setTrackedMixedMediaObjects(objects);
         });
     }
     return m_selectedItemView;
+}
+
+void QVR_CreatorWindow::popoverDockStatusChanged()
+{
+    const bool docked = Tessutils::isPopoverDocked();
+    m_dockedPopover->setHidden(!docked);
+    if (docked || !m_selectedItemView)
+        return;
+    const auto views = m_selectedItemView->selectedViews();
+    if (views.size() == 1 && views.front())
+        views.front()->showMyPopover();
 }
 
 bool QVR_CreatorWindow::canNudge() const

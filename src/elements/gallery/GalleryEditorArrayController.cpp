@@ -23,7 +23,8 @@ constexpr int kAspectFit = 1;
 // Shared by every grid, so that closing an editor never waits for a tile being made.
 WorkerThreads& tileQueue()
 {
-    static WorkerThreads threads(kConcurrentTiles, QStringLiteral("gallery tiles"));
+    static WorkerThreads threads(kConcurrentTiles, QStringLiteral("gallery tiles"),
+                                 WorkerThreads::AtApplicationEnd::Stop);
     return threads;
 }
 } // namespace

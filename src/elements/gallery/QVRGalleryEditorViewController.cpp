@@ -49,7 +49,7 @@ constexpr double kSmallImageScale = 0.3;
 WorkerThreads& preparationQueue()
 {
     static WorkerThreads threads(std::max(1, std::min(3, QThread::idealThreadCount() / 2)),
-                                 QStringLiteral("gallery images"));
+                                 QStringLiteral("gallery images"), WorkerThreads::AtApplicationEnd::Stop);
     return threads;
 }
 

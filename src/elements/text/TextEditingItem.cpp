@@ -315,6 +315,15 @@ void TextEditingItem::updateTypingAttributes()
         m_typingAttributes = *attributes;
 }
 
+void TextEditingItem::setInsertionPointColor(const QColor& color)
+{
+    const QColor caret = color.isValid() ? color : QColor(Qt::black);
+    if (caret == m_insertionPointColor)
+        return;
+    m_insertionPointColor = caret;
+    update();
+}
+
 void TextEditingItem::setEditable(bool editable)
 {
     m_editable = editable;

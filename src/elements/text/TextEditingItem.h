@@ -54,7 +54,8 @@ public:
     bool isEditable() const override { return m_editable; }
     TextAttributes typingAttributes() const override { return m_typingAttributes; }
     void setTypingAttributes(const TextAttributes& attributes) override { m_typingAttributes = attributes; }
-    QColor insertionPointColor() const override { return QColor(Qt::black); }
+    QColor insertionPointColor() const override { return m_insertionPointColor; }
+    void setInsertionPointColor(const QColor& color) override;
     QRectF usedRectForWidth(double width) override;
 
     // Selection changes follow onSelectionDidChange; the typing attributes become the character's before the
@@ -160,6 +161,7 @@ private:
     bool m_spellChecking = true;
     bool m_dragging = false;
     TextAttributes m_typingAttributes;
+    QColor m_insertionPointColor = Qt::black;
     QString m_preedit;
     std::vector<TextRange> m_misspelled;
     qsizetype m_spellFrom = -1; // the edited stretch still to check

@@ -123,6 +123,9 @@ void ColorPanel::releaseOwnership(QObject* owner)
 
 void ColorPanel::setColorQuietly(const QColor& color)
 {
+    // The dialog redraws all its parts on every set: a drag echoed back by the edited objects would redraw twice.
+    if (m_dialog->currentColor().toRgb() == color.toRgb())
+        return;
     const QSignalBlocker blocker(m_dialog);
     m_dialog->setCurrentColor(color);
 }

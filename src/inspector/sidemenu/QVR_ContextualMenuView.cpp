@@ -22,6 +22,12 @@ const QString QVR_ContextualMenuView::kUpdateNotification = QStringLiteral("kSID
 namespace {
 const QString kScreenTab = QStringLiteral("Screen");
 const QString kObjectTab = QStringLiteral("Object");
+const QString kColorPickerOutlet = QStringLiteral("Color Picker");
+const QString kBigTextOutlet = QStringLiteral("Big Text Field");
+const QString kObjectKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_OBJECT_KEY");
+const QString kColorPropertyKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_COLOR_PROPERTY_KEY");
+const QString kAlphaPropertyKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_ALPHA_PROPERTY_KEY");
+const QString kBigTextPropertyKey = QStringLiteral("kQVR_CONTEXTUAL_MENU_BIG_TEXT_PROPERTY_KEY");
 constexpr QRgb kUnselectedTabColor = 0xe6e6e6;
 } // namespace
 
@@ -138,38 +144,108 @@ std::vector<QVR_ContextualMenuView::TabContent> QVR_ContextualMenuView::makeTabs
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> selected;
     if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(creator->theArtBoard()))
         selected = handler->currentlySelectedMixedMediaObjectArray();
-
-    auto makeBody = [] {
-        auto* body = new QWidget();
-        auto* layout = new QVBoxLayout(body);
-        layout->setContentsMargins(0, 0, 0, 0);
-        return std::make_pair(body, layout);
-    };
-
-    if (!selected.empty()) {
-        std::vector<ModelItemRef> shapes;
-        for (const auto& proxy : selected) {
-            if (const auto shape = proxy ? proxy->as<ZERI_MMObject_Shape>() : nullptr)
-                shapes.push_back(shape);
-        }
-        auto [body, layout] = makeBody();
-        if (!shapes.empty())
-            layout->addWidget(new QVR_ColorOutlet(std::move(shapes), true, body));
-        layout->addStretch(1);
-        tabs.push_back({kObjectTab, body});
-        return tabs;
-    }
-
     QVR_CreatorSingleScreen* shown = creator->currentlyDisplayedSingleScreen();
     const auto screen = shown ? shown->flowScreenModel() : nullptr;
-    if (!screen)
-        return tabs;
-    auto [body, layout] = makeBody();
-    layout->addWidget(new QVR_ColorOutlet({ModelItemRef(screen)}, false, body));
-    layout->addWidget(new QVR_BigTextOutlet(screen, body));
-    layout->addStretch(1);
-    tabs.push_back({kScreenTab, body});
+
+    for (const QString& tabType : tabTypes()) {
+        QWidget* body = nullptr;
+        QVBoxLayout* layout = nullptr;
+        for (const QString& outletType : outletTypes()) {
+            const auto answer = setupDictionaries(outletType, tabType, selected, screen);
+            QWidget* outlet = answer ? makeOutlet(outletType, *answer) : nullptr;
+            if (!outlet)
+                continue;
+            if (!body) {
+                body = new QWidget();
+                layout = new QVBoxLayout(body);
+                layout->setContentsMargins(0, 0, 0, 0);
+            }
+            outlet->setParent(body);
+            layout->addWidget(outlet);
+        }
+        if (!body)
+            continue;
+        layout->addStretch(1);
+        tabs.push_back({tabType, body});
+    }
     return tabs;
+}
+
+const QStringList& QVR_ContextualMenuView::tabTypes()
+{
+    static const QStringList types{QStringLiteral("Tessarine"), kScreenTab, kObjectTab};
+    return types;
+}
+
+const QStringList& QVR_ContextualMenuView::outletTypes()
+{
+    static const QStringList types{kColorPickerOutlet,
+                                   QStringLiteral("Time Editor"),
+                                   QStringLiteral("Arbitrary Floating Point Editor"),
+                                   QStringLiteral("Percent Slider"),
+                                   kBigTextOutlet,
+                                   QStringLiteral("File Chooser With File Title"),
+                                   QStringLiteral("Radio Button"),
+                                   QStringLiteral("Radio Button Array With Title"),
+                                   QStringLiteral("Position And Size Editor"),
+                                   QStringLiteral("Rotation By 90s"),
+                                   QStringLiteral("MMObj Link Editor"),
+                                   QStringLiteral("Text Alignment Editor"),
+                                   QStringLiteral("Font Picker")};
+    return types;
+}
+
+std::optional<QList<QVariantMap>>
+QVR_ContextualMenuView::setupDictionaries(const QString& outletType, const QString& tabType,
+                                          const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& selected,
+                                          const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    // With a selection: every selected object's answer, joined; none as soon as one has none.
+    if (!selected.empty()) {
+        QList<QVariantMap> joined;
+        for (const auto& proxy : selected) {
+            const auto answer = proxy && proxy->object()
+                                    ? proxy->object()->getSetupDictionaryArrayForOutletType(outletType, tabType)
+                                    : std::nullopt;
+            if (!answer || answer->isEmpty())
+                return std::nullopt;
+            joined += *answer;
+        }
+        return joined;
+    }
+    if (screen && tabType != kObjectTab)
+        return screen->getSetupDictionaryArrayForOutletType(outletType, tabType);
+    return std::nullopt;
+}
+
+QWidget* QVR_ContextualMenuView::makeOutlet(const QString& outletType, const QList<QVariantMap>& dictionaries)
+{
+    // Dictionaries whose object is gone or whose property this menu cannot read are skipped.
+    if (outletType == kColorPickerOutlet) {
+        std::vector<ModelItemRef> objects;
+        bool showsAlpha = true;
+        for (const QVariantMap& dictionary : dictionaries) {
+            const auto item = dictionary.value(kObjectKey).value<ModelItemRef>().lock();
+            const bool readable = std::dynamic_pointer_cast<ZERI_FlowScreenModel>(item) ||
+                                  std::dynamic_pointer_cast<ZERI_MMObject_Shape>(item);
+            if (!readable || dictionary.value(kColorPropertyKey).toString() != QLatin1String("observableColor"))
+                continue;
+            objects.push_back(item);
+            if (dictionary.contains(kAlphaPropertyKey) && !dictionary.value(kAlphaPropertyKey).toBool())
+                showsAlpha = false;
+        }
+        return objects.empty() ? nullptr : new QVR_ColorOutlet(std::move(objects), showsAlpha);
+    }
+    if (outletType == kBigTextOutlet) {
+        for (const QVariantMap& dictionary : dictionaries) {
+            const auto screen = std::dynamic_pointer_cast<ZERI_FlowScreenModel>(
+                dictionary.value(kObjectKey).value<ModelItemRef>().lock());
+            if (screen && dictionary.value(kBigTextPropertyKey).toString() == QLatin1String("presenterNotes"))
+                return new QVR_BigTextOutlet(screen);
+        }
+    }
+    // The other kinds have no view.
+    return nullptr;
 }
 
 void QVR_ContextualMenuView::rebuild()

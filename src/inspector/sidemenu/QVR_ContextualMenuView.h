@@ -1,11 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QAbstractButton>
 #include <QMetaObject>
 #include <QPointer>
+#include <QStringList>
+#include <QVariantMap>
 #include <QWidget>
 
 #include "platform/NotificationCenter.h"
@@ -27,8 +30,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The creator window's side menu. It shows tabs for what the window edits: "Screen" (the shown screen's colour
-// and presenter notes) with nothing selected, "Object" (the selected shapes' colour) otherwise. It rebuilds on
+// The creator window's side menu. Its tabs and their outlets come from the set-up dictionaries the model objects
+// answer for each tab type and outlet kind: the selected objects' answers joined (none as soon as one object has
+// none), or with nothing selected the shown screen's. So "Screen" (the shown screen's colour and presenter notes)
+// shows with nothing selected, "Object" (the selected shapes' colour) for a selection of shapes. It rebuilds on
 // "kSIDE_MENU_UPDATE_NOTIFICATION" posted for its own window, which it posts itself, at most once per turn of
 // the event loop, when the selection or the shown screen changes, an undo or redo restores the document, and
 // the menu opens.
@@ -47,6 +52,17 @@ public:
     // Posts the update notification once the current event has been handled (repeated calls post once).
     void scheduleUpdate();
     void rebuild();
+
+    // Tab types and outlet kinds, in the order they are asked.
+    static const QStringList& tabTypes();
+    static const QStringList& outletTypes();
+    // The window's answer for one outlet kind and tab type.
+    static std::optional<QList<QVariantMap>>
+    setupDictionaries(const QString& outletType, const QString& tabType,
+                      const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& selected,
+                      const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+    // The outlet for the usable dictionaries of the array, or nullptr when none is usable or the kind has no view.
+    static QWidget* makeOutlet(const QString& outletType, const QList<QVariantMap>& dictionaries);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

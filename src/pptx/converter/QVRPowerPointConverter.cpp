@@ -142,7 +142,8 @@ namespace {
 // The converter's workers: reading a deck never waits for the main thread.
 WorkerThreads& readerPool()
 {
-    static WorkerThreads threads(std::max(2, QThread::idealThreadCount()), QStringLiteral("deck reader"));
+    static WorkerThreads threads(std::max(2, QThread::idealThreadCount()), QStringLiteral("deck reader"),
+                                 WorkerThreads::AtApplicationEnd::Stop);
     return threads;
 }
 

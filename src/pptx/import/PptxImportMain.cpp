@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "pptx/converter/QVRPowerPointConverter.h"
+#include "pptx/import/PptxFontCatalogue.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -48,6 +49,8 @@ int main(int argc, char** argv)
 
     ZERI_qvdFilePackage::registerWithDocumentModel();
     ZERI_qvdFilePackage::setPackagesFolder(outFolder);
+    // The same typefaces as in the application: family names of the catalogue keep their default face.
+    PptxFontCatalogue::registerWithConverter();
 
     int status = 1;
     QVRPowerPointConverter converter;

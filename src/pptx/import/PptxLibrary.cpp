@@ -1,13 +1,20 @@
 #include "pptx/import/PptxLibrary.h"
 
-#include <QApplication>
-
 #include "app/AppStartupHooks.h"
-#include "pptx/import/QVRPowerpointImportManager.h"
+#include "pptx/import/PptxFontCatalogue.h"
+#include "pptx/import/QVRPowerpointFontReplacementWindowController.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
 
 void registerPptxLibrary()
 {
+    // Typefaces the font catalogue offers, family names included, need no question; the others are asked about
+    // with the font replacement window.
+    PptxFontCatalogue::registerWithConverter();
+    QVRPowerpointFontReplacementWindowController::registerAsFontReplacementPrompt();
     AppStartupHooks::shared().menuCommands[QStringLiteral("importPowerpoint")] = [] {
-        QVRPowerpointImportManager::shared().importPowerpoint(QApplication::activeWindow(), {});
+        auto* window = new QVRPowerpointOverviewWindowController;
+        window->show();
+        window->raise();
+        window->activateWindow();
     };
 }

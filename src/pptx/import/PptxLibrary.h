@@ -1,4 +1,5 @@
 #pragma once
 
-// Registers what the PowerPoint import provides: the application menu's "importPowerpoint" command.
+// Registers what the PowerPoint import provides: the application menu's "importPowerpoint" command (a new
+// overview window each time), the font replacement question and the typefaces the font catalogue offers.
 void registerPptxLibrary();

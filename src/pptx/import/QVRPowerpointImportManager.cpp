@@ -85,6 +85,10 @@ void QVRPowerpointImportManager::importFile(const QString& path, QWidget* window
         [this, guarded](const QString& fontName, const QVRPowerPointConverter::FontAnswer& answer) {
             askAboutFont(guarded, fontName, answer);
         });
+    converter->setOnProgress([this, guarded](double fraction) {
+        if (guarded && guarded == m_converter)
+            emit importProgress(fraction);
+    });
     converter->startConverting();
 }
 

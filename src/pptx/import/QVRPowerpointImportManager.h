@@ -55,6 +55,10 @@ public:
     static void handleError(const Error& error, QWidget* window = nullptr);
     static Error cancelledError();
 
+signals:
+    // The running import's progress, 0 to 1, never decreasing within one import.
+    void importProgress(double fraction);
+
 private:
     QVRPowerpointImportManager() = default;
     void conversionDone(const std::shared_ptr<ZERI_TessarineModel>& document, const Error& error);

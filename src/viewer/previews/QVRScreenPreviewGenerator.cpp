@@ -107,22 +107,15 @@ bool isThemeDocument(const ZERI_FlowScreenModel& screen)
 }
 
 // Threads of their own for screenshots drawn on request, made on first use (on the main thread) and stopped with
-// the application object, as its event loop's helpers are: a screenshot not started by then is dropped, one
-// being drawn is waited for, and none is drawn once the application is gone.
+// the application object: a screenshot not started by then is dropped, one being drawn is waited for (the main
+// thread's inbox is closed first, so it never waits for the main thread in turn), and none is drawn once the
+// application is gone.
 WorkerThreads& directScreenshotThreads()
 {
     Q_ASSERT(MainThread::isMainThread());
-    static WorkerThreads* threads = nullptr;
-    if (!threads) {
-        threads = new WorkerThreads(std::max(2, QThread::idealThreadCount()), QStringLiteral("screenshots"));
-        qAddPostRoutine([] {
-            WorkerThreads* gone = nullptr;
-            std::swap(gone, threads);
-            gone->stop();
-            delete gone;
-        });
-    }
-    return *threads;
+    static WorkerThreads threads(std::max(2, QThread::idealThreadCount()), QStringLiteral("screenshots"),
+                                 WorkerThreads::AtApplicationEnd::Stop);
+    return threads;
 }
 
 struct DrawnPictures {

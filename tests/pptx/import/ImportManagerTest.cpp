@@ -6,13 +6,12 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "app/AppStartupHooks.h"
 #include "app/QVRActionLog.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
 #include "pptx/TestDeck.h"
+#include "ImportTestSupport.h"
 #include "pptx/converter/ConverterTestSupport.h"
-#include "pptx/import/PptxLibrary.h"
 #include "pptx/import/QVRPowerpointImportManager.h"
 #include "service/OpenRequestUi.h"
 #include "service/QVROpenRequest.h"
@@ -20,130 +19,9 @@
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
+using namespace importtest;
+
 namespace {
-
-// Stands in for the creator: records the documents it is given.
-struct FakeCreatorWindow : QVROpenRequestDelegate {
-    void openRequesterWantsToDisplayLoadingView(QObject*) override {}
-    void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
-    {
-        documents.push_back(model);
-    }
-    std::vector<std::shared_ptr<ZERI_TessarineModel>> documents;
-};
-
-class FakeWindows : public OpenRequestUi {
-public:
-    bool showTemplateChooser() override { return false; }
-    QVROpenRequestDelegate* creatorWindowForOpen() override { return &creator; }
-    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
-    {
-        return nullptr;
-    }
-    QVROpenRequestDelegate* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
-    {
-        return nullptr;
-    }
-    QVROpenRequestDelegate* makeiPadPreviewWindow() override { return nullptr; }
-    void closeWindowBeingPrepared(QVROpenRequestDelegate*) override {}
-    QObject* makeLoadingView(const QString&) override { return nullptr; }
-    std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override { return nullptr; }
-    bool showPasswordPrompt(const QString&, std::function<void(const QString&)>,
-                            std::function<void()> dismissed) override
-    {
-        dismissed();
-        return true;
-    }
-    bool showRegisterWall(const QString&, std::function<void(bool)> onDone) override
-    {
-        onDone(false);
-        return true;
-    }
-
-    FakeCreatorWindow creator;
-};
-
-struct Completions {
-    int count = 0;
-    std::shared_ptr<ZERI_TessarineModel> document;
-    Error error;
-    QVRPowerpointImportManager::Completion block()
-    {
-        return [this](const std::shared_ptr<ZERI_TessarineModel>& d, const Error& e) {
-            ++count;
-            document = d;
-            error = e;
-        };
-    }
-};
-
-std::string typeface(const std::string& name)
-{
-    return "<a:rPr lang=\"en\"><a:latin typeface=\"" + name + "\"/></a:rPr>";
-}
-
-class ImportManager : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        FileChooser::setShared(&m_chooser);
-        AlertPresenter::setShared(&m_alerts);
-        m_log = std::make_unique<QVRActionLog>(m_decks.filePath(QStringLiteral("actionlog.json")),
-                                               [](const QByteArray&, std::function<void(bool)>) {});
-        QVRActionLog::setSharedForTesting(m_log.get());
-        m_windows = std::make_shared<FakeWindows>();
-        OpenRequestUi::registerUi(m_windows);
-    }
-    void TearDown() override
-    {
-        QVRPowerpointImportManager::shared().cancelCurrentImport();
-        QVRPowerpointImportManager::setFontReplacementPrompt({});
-        processEventsUntil([] { return QVRPowerPointConverter::unfinishedImportCount() == 0; });
-        OpenRequestUi::registerUi(nullptr);
-        QVRActionLog::setSharedForTesting(nullptr);
-        AlertPresenter::setShared(nullptr);
-        FileChooser::setShared(nullptr);
-    }
-    QString write(const TestDeck& deck, const QString& name)
-    {
-        const QString path = m_decks.filePath(name);
-        EXPECT_TRUE(deck.writeTo(path.toStdString()));
-        return path;
-    }
-    QString fontsDeck(const QString& name)
-    {
-        TestDeck deck = TestDeck::minimal(1);
-        deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525, 9525),
-                                                 para(run("a", typeface("Calibri")) + run("b", typeface("Wingbats")))));
-        return write(deck, name);
-    }
-    // Names of the analytics events logged so far, with their "UnsupportedFont" when there is one.
-    QStringList events() const
-    {
-        QStringList names;
-        for (const auto& event : m_log->backlog()) {
-            const QJsonObject object = event.toObject();
-            const QString font = object.value(QStringLiteral("parameters"))
-                                     .toObject()
-                                     .value(QStringLiteral("UnsupportedFont"))
-                                     .toString();
-            names.append(object.value(QStringLiteral("name")).toString() + (font.isEmpty() ? QString() : ":" + font));
-        }
-        return names;
-    }
-    void waitFor(const Completions& completions)
-    {
-        ASSERT_TRUE(processEventsUntil([&] { return completions.count > 0; }));
-        QCoreApplication::processEvents();
-    }
-
-    ConverterFolders m_folders;
-    QTemporaryDir m_decks;
-    RecordingFileChooser m_chooser;
-    RecordingAlertPresenter m_alerts;
-    std::unique_ptr<QVRActionLog> m_log;
-    std::shared_ptr<FakeWindows> m_windows;
-};
 
 TEST_F(ImportManager, TheFirstChosenDeckOpensInACreatorWindowAndAChooserCancelEndsTheImport)
 {
@@ -277,18 +155,6 @@ TEST_F(ImportManager, ANewerImportCancelsTheRunningOne)
     EXPECT_EQ(older.count, 1);
     EXPECT_EQ(m_folders.packageFolders(), QStringList{newer.document->qvdID()});
     EXPECT_TRUE(m_folders.temporaryEntries().isEmpty());
-}
-
-TEST_F(ImportManager, TheMenuCommandExistsOnlyOnceTheLibraryIsRegistered)
-{
-    AppStartupHooks::resetForTesting();
-    EXPECT_FALSE(AppStartupHooks::shared().menuCommands.count(QStringLiteral("importPowerpoint")));
-    registerPptxLibrary();
-    ASSERT_TRUE(AppStartupHooks::shared().menuCommands.count(QStringLiteral("importPowerpoint")));
-    AppStartupHooks::shared().menuCommands[QStringLiteral("importPowerpoint")]();
-    ASSERT_TRUE(processEventsUntil([&] { return !m_chooser.requests.empty(); }));
-    EXPECT_EQ(m_chooser.requests[0].allowedExtensions, QStringList{QStringLiteral("pptx")});
-    AppStartupHooks::resetForTesting();
 }
 
 } // namespace

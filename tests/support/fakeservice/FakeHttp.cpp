@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -14,6 +16,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+
+#include "platform/ThreadInbox.h"
 
 namespace {
 
@@ -223,12 +227,28 @@ FakeHttpServer::~FakeHttpServer()
 {
     if (!m_thread)
         return;
-    // The context and every socket below it are deleted on their own thread.
-    QMetaObject::invokeMethod(
-        m_context, [this]() { delete m_context; }, Qt::BlockingQueuedConnection);
+    // The context and every socket below it are deleted on their own thread; the inbox's receiver goes once
+    // that thread has ended.
+    runOnServerThread([this]() { delete m_context; });
     m_thread->quit();
     m_thread->wait();
+    m_inbox.reset();
     delete m_thread;
+}
+
+void FakeHttpServer::runOnServerThread(std::function<void()> task)
+{
+    std::mutex mutex;
+    std::condition_variable ran;
+    bool done = false;
+    m_inbox->post([&]() {
+        task();
+        const std::lock_guard lock(mutex);
+        done = true;
+        ran.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    ran.wait(lock, [&]() { return done; });
 }
 
 void FakeHttpServer::setReadThrottle(qint64 bytesPerTick, int tickMs)
@@ -246,117 +266,115 @@ bool FakeHttpServer::start()
     m_context = new QObject;
     m_context->moveToThread(m_thread);
     m_thread->start();
+    m_inbox = std::make_unique<ThreadInbox>(m_thread);
 
-    QMetaObject::invokeMethod(
-        m_context,
-        [this]() {
-            auto* server = new QTcpServer(m_context);
-            if (!server->listen(QHostAddress::LocalHost, 0))
-                return;
-            m_port = server->serverPort();
-            QObject::connect(server, &QTcpServer::newConnection, server, [this, server]() {
-                while (QTcpSocket* socket = server->nextPendingConnection()) {
-                    socket->setParent(m_context);
-                    auto connection = std::make_shared<Connection>();
-                    connection->socket = socket;
-                    auto process = std::make_shared<std::function<void()>>();
-                    // Parses every complete request in the buffer; a reply that is delayed or hung stops the
-                    // loop until it has been written, as HTTP/1.1 answers in order.
-                    *process = [this, connection, weakProcess = std::weak_ptr(process)]() {
-                        QTcpSocket* s = connection->socket;
-                        while (!connection->busy) {
-                            const qsizetype headerEnd = connection->buffer.indexOf("\r\n\r\n");
-                            if (headerEnd < 0) {
-                                if (connection->buffer.size() > kMaxHeaderBytes)
-                                    s->abort();
-                                return;
-                            }
-                            const QList<QByteArray> lines = connection->buffer.left(headerEnd).split('\n');
-                            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
-                            FakeHttpRequest request;
-                            request.verb = requestLine.value(0);
-                            const QByteArray target = requestLine.value(1);
-                            const qsizetype question = target.indexOf('?');
-                            request.path = QString::fromUtf8(question < 0 ? target : target.left(question));
-                            request.query = question < 0 ? QByteArray() : target.mid(question + 1);
-                            for (qsizetype i = 1; i < lines.size(); ++i) {
-                                const QByteArray line = lines[i].trimmed();
-                                const qsizetype colon = line.indexOf(':');
-                                if (colon > 0)
-                                    request.headers.insert(line.left(colon).trimmed().toLower(),
-                                                           line.mid(colon + 1).trimmed());
-                            }
-                            const qint64 length = request.headers.value("content-length", "0").toLongLong();
-                            if (length < 0 || length > kMaxBodyBytes) {
-                                writeReply(s, FakeHttpReply::html(413, "Payload Too Large"));
-                                s->disconnectFromHost();
-                                return;
-                            }
-                            if (connection->buffer.size() < headerEnd + 4 + length)
-                                return; // wait for the rest of the body
-                            request.body = connection->buffer.mid(headerEnd + 4, length);
-                            connection->buffer.remove(0, headerEnd + 4 + length);
-
-                            if (request.verb == "GET")
-                                FakeHttp::parseQuery(request.query, request);
-                            else if (request.isMultipart())
-                                request.malformedBody = !FakeHttp::parseMultipart(request.headers.value("content-type"),
-                                                                                  request.body, request);
-
-                            const FakeHttpReply reply = m_handler(request);
-                            switch (reply.kind) {
-                            case FakeHttpReply::Kind::Drop:
+    runOnServerThread([this]() {
+        auto* server = new QTcpServer(m_context);
+        if (!server->listen(QHostAddress::LocalHost, 0))
+            return;
+        m_port = server->serverPort();
+        QObject::connect(server, &QTcpServer::newConnection, server, [this, server]() {
+            while (QTcpSocket* socket = server->nextPendingConnection()) {
+                socket->setParent(m_context);
+                auto connection = std::make_shared<Connection>();
+                connection->socket = socket;
+                auto process = std::make_shared<std::function<void()>>();
+                // Parses every complete request in the buffer; a reply that is delayed or hung stops the
+                // loop until it has been written, as HTTP/1.1 answers in order.
+                *process = [this, connection, weakProcess = std::weak_ptr(process)]() {
+                    QTcpSocket* s = connection->socket;
+                    while (!connection->busy) {
+                        const qsizetype headerEnd = connection->buffer.indexOf("\r\n\r\n");
+                        if (headerEnd < 0) {
+                            if (connection->buffer.size() > kMaxHeaderBytes)
                                 s->abort();
-                                return;
-                            case FakeHttpReply::Kind::Hang:
-                                connection->busy = true;
-                                return;
-                            case FakeHttpReply::Kind::Respond:
-                                if (reply.delayMs <= 0) {
-                                    writeReply(s, reply);
-                                    break;
-                                }
-                                connection->busy = true;
-                                QTimer::singleShot(reply.delayMs, s, [connection, reply, weakProcess]() {
-                                    writeReply(connection->socket, reply);
-                                    connection->busy = false;
-                                    if (auto next = weakProcess.lock())
-                                        (*next)();
-                                });
-                                return;
-                            }
+                            return;
                         }
-                    };
-                    const qint64 throttleBytes = m_throttleBytes.load();
-                    if (throttleBytes > 0) {
-                        // Qt stops taking bytes from the kernel once its buffer is full, and a small kernel
-                        // buffer then holds the client back: the client's progress follows the reads here.
-                        const int kernelBuffer = int(std::min<qint64>(throttleBytes, 128 * 1024));
-                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &kernelBuffer,
-                                     sizeof kernelBuffer);
-                        socket->setReadBufferSize(throttleBytes);
-                        auto* tick = new QTimer(socket);
-                        tick->setInterval(m_throttleTickMs.load());
-                        QObject::connect(tick, &QTimer::timeout, socket, [connection, process, throttleBytes]() {
-                            const QByteArray data = connection->socket->read(throttleBytes);
-                            if (data.isEmpty())
-                                return;
-                            quickAck(connection->socket);
-                            connection->buffer += data;
-                            (*process)();
-                        });
-                        tick->start();
-                    } else {
-                        QObject::connect(socket, &QTcpSocket::readyRead, socket, [connection, process]() {
-                            quickAck(connection->socket);
-                            connection->buffer += connection->socket->readAll();
-                            (*process)();
-                        });
+                        const QList<QByteArray> lines = connection->buffer.left(headerEnd).split('\n');
+                        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+                        FakeHttpRequest request;
+                        request.verb = requestLine.value(0);
+                        const QByteArray target = requestLine.value(1);
+                        const qsizetype question = target.indexOf('?');
+                        request.path = QString::fromUtf8(question < 0 ? target : target.left(question));
+                        request.query = question < 0 ? QByteArray() : target.mid(question + 1);
+                        for (qsizetype i = 1; i < lines.size(); ++i) {
+                            const QByteArray line = lines[i].trimmed();
+                            const qsizetype colon = line.indexOf(':');
+                            if (colon > 0)
+                                request.headers.insert(line.left(colon).trimmed().toLower(),
+                                                       line.mid(colon + 1).trimmed());
+                        }
+                        const qint64 length = request.headers.value("content-length", "0").toLongLong();
+                        if (length < 0 || length > kMaxBodyBytes) {
+                            writeReply(s, FakeHttpReply::html(413, "Payload Too Large"));
+                            s->disconnectFromHost();
+                            return;
+                        }
+                        if (connection->buffer.size() < headerEnd + 4 + length)
+                            return; // wait for the rest of the body
+                        request.body = connection->buffer.mid(headerEnd + 4, length);
+                        connection->buffer.remove(0, headerEnd + 4 + length);
+
+                        if (request.verb == "GET")
+                            FakeHttp::parseQuery(request.query, request);
+                        else if (request.isMultipart())
+                            request.malformedBody =
+                                !FakeHttp::parseMultipart(request.headers.value("content-type"), request.body, request);
+
+                        const FakeHttpReply reply = m_handler(request);
+                        switch (reply.kind) {
+                        case FakeHttpReply::Kind::Drop:
+                            s->abort();
+                            return;
+                        case FakeHttpReply::Kind::Hang:
+                            connection->busy = true;
+                            return;
+                        case FakeHttpReply::Kind::Respond:
+                            if (reply.delayMs <= 0) {
+                                writeReply(s, reply);
+                                break;
+                            }
+                            connection->busy = true;
+                            QTimer::singleShot(reply.delayMs, s, [connection, reply, weakProcess]() {
+                                writeReply(connection->socket, reply);
+                                connection->busy = false;
+                                if (auto next = weakProcess.lock())
+                                    (*next)();
+                            });
+                            return;
+                        }
                     }
-                    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                };
+                const qint64 throttleBytes = m_throttleBytes.load();
+                if (throttleBytes > 0) {
+                    // Qt stops taking bytes from the kernel once its buffer is full, and a small kernel
+                    // buffer then holds the client back: the client's progress follows the reads here.
+                    const int kernelBuffer = int(std::min<qint64>(throttleBytes, 128 * 1024));
+                    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &kernelBuffer,
+                                 sizeof kernelBuffer);
+                    socket->setReadBufferSize(throttleBytes);
+                    auto* tick = new QTimer(socket);
+                    tick->setInterval(m_throttleTickMs.load());
+                    QObject::connect(tick, &QTimer::timeout, socket, [connection, process, throttleBytes]() {
+                        const QByteArray data = connection->socket->read(throttleBytes);
+                        if (data.isEmpty())
+                            return;
+                        quickAck(connection->socket);
+                        connection->buffer += data;
+                        (*process)();
+                    });
+                    tick->start();
+                } else {
+                    QObject::connect(socket, &QTcpSocket::readyRead, socket, [connection, process]() {
+                        quickAck(connection->socket);
+                        connection->buffer += connection->socket->readAll();
+                        (*process)();
+                    });
                 }
-            });
-        },
-        Qt::BlockingQueuedConnection);
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    });
     return m_port != 0;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 class QThread;
+class ThreadInbox;
 class QObject;
 
 // A file part of a multipart/form-data body.
@@ -89,9 +91,13 @@ public:
     void setReadThrottle(qint64 bytesPerTick, int tickMs);
 
 private:
+    // Runs `task` on the server thread and waits for it.
+    void runOnServerThread(std::function<void()> task);
+
     Handler m_handler;
     QThread* m_thread = nullptr;
-    QObject* m_context = nullptr; // lives on m_thread, parent of the listening socket and the connections
+    std::unique_ptr<ThreadInbox> m_inbox; // its receiver lives on m_thread
+    QObject* m_context = nullptr;         // lives on m_thread, parent of the listening socket and the connections
     quint16 m_port = 0;
     std::atomic<qint64> m_throttleBytes{0};
     std::atomic<int> m_throttleTickMs{0};

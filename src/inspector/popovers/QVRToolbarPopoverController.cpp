@@ -1,0 +1,248 @@
+#include "inspector/popovers/QVRToolbarPopoverController.h"
+
+#include <algorithm>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEasingCurve>
+#include <QGraphicsObject>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QPropertyAnimation>
+#include <QTimer>
+
+#include "controls/UniversalPopover.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+
+namespace {
+const char kTagProperty[] = "tessPopoverTag";
+constexpr double kSideCap = 4;
+constexpr double kTopCap = 6;
+constexpr double kBottomCap = 6;
+constexpr double kCornerRadius = 3;
+
+// Where a popover of `window` is drawn: a creator window's content view, else the window itself.
+QWidget* popoverHost(QWidget* window)
+{
+    if (auto* creator = qobject_cast<QVR_CreatorWindow*>(window))
+        return creator->contentView();
+    return window;
+}
+
+QGraphicsView* graphicsViewShowing(QGraphicsObject* view)
+{
+    if (!view || !view->scene())
+        return nullptr;
+    const QList<QGraphicsView*> views = view->scene()->views();
+    return views.isEmpty() ? nullptr : views.front();
+}
+} // namespace
+
+QVRToolbarPopoverController::QVRToolbarPopoverController(bool docked, QObject* parent)
+    : QObject(parent)
+    , m_docked(docked)
+{
+}
+
+QVRToolbarPopoverController::~QVRToolbarPopoverController()
+{
+    QVRToolbarPopoverController::dismissPopover(false);
+    // Controls never placed in a row are still ours.
+    for (const QPointer<QWidget>& view : m_toolbarViews)
+        if (view && !view->parent())
+            delete view.data();
+    delete m_contentView.data();
+}
+
+QColor QVRToolbarPopoverController::qvrBasePopoverColor()
+{
+    return QColor::fromRgbF(0.11f, 0.46f, 0.73f, 1.0f);
+}
+
+void QVRToolbarPopoverController::setTag(QWidget* view, int tag)
+{
+    if (view)
+        view->setProperty(kTagProperty, tag);
+}
+
+int QVRToolbarPopoverController::tagOf(const QWidget* view)
+{
+    return view ? view->property(kTagProperty).toInt() : 0;
+}
+
+QList<QWidget*> QVRToolbarPopoverController::toolbarViews() const
+{
+    QList<QWidget*> views;
+    for (const QPointer<QWidget>& view : m_toolbarViews)
+        if (view)
+            views.append(view.data());
+    return views;
+}
+
+void QVRToolbarPopoverController::setToolbarViews(const QList<QWidget*>& views)
+{
+    const QList<QPointer<QWidget>> old = m_toolbarViews;
+    m_toolbarViews.clear();
+    for (QWidget* view : views)
+        if (view)
+            m_toolbarViews.append(view);
+    for (const QPointer<QWidget>& view : old)
+        if (view && !views.contains(view.data()))
+            delete view.data();
+}
+
+QWidget* QVRToolbarPopoverController::toolbarViewWithTag(int tag) const
+{
+    for (const QPointer<QWidget>& view : m_toolbarViews)
+        if (view && tagOf(view) == tag)
+            return view;
+    return nullptr;
+}
+
+QWidget* QVRToolbarPopoverController::controlViewForPopover()
+{
+    const QList<QWidget*> views = toolbarViews();
+    if (views.isEmpty())
+        return nullptr;
+    auto* row = new QWidget;
+    int x = 0;
+    int height = 0;
+    for (QWidget* view : views) {
+        view->setParent(row);
+        view->move(x, 0);
+        view->show();
+        x += view->width();
+        height = std::max(height, view->height());
+    }
+    row->resize(x, height);
+    for (QWidget* view : views) {
+        int y = (height - view->height()) / 2;
+        if (tagOf(view) == DockTag)
+            y = m_docked ? height - kDockedDockButtonBottomInset - view->height() : 0;
+        view->move(view->x(), y);
+    }
+    return row;
+}
+
+QRectF QVRToolbarPopoverController::anchorRectForView(QGraphicsObject* view, QWidget* host)
+{
+    QGraphicsView* graphicsView = graphicsViewShowing(view);
+    if (!graphicsView || !host)
+        return {};
+    const QRect inViewport = graphicsView->mapFromScene(view->sceneBoundingRect()).boundingRect();
+    return QRectF(graphicsView->viewport()->mapTo(host->window(), inViewport.topLeft()) -
+                      host->mapTo(host->window(), QPoint(0, 0)),
+                  inViewport.size());
+}
+
+QWidget* QVRToolbarPopoverController::hostWindow() const
+{
+    if (QGraphicsView* graphicsView = graphicsViewShowing(m_view))
+        return graphicsView->window();
+    if (m_fallbackWindow)
+        return m_fallbackWindow->window();
+    return QApplication::activeWindow();
+}
+
+void QVRToolbarPopoverController::showPopoverOverView(QGraphicsObject* view)
+{
+    if (Tessutils::isPopoverDocked())
+        return;
+    dismissPopover(false);
+    releaseRow();
+    m_contentView = controlViewForPopover();
+    QGraphicsView* graphicsView = graphicsViewShowing(view);
+    if (!m_contentView || !graphicsView)
+        return;
+    QWidget* host = popoverHost(graphicsView->window());
+    auto* popover = new UniversalPopover(0, popoverBaseColor(), m_contentView);
+    popover->setSideCaps(kSideCap, kTopCap, kBottomCap);
+    popover->setOuterCornerRadius(kCornerRadius);
+    popover->setMouseEventsHitOnlyContentView(true);
+    popover->setPreferedPopoverArrowPosition(UniversalPopover::ArrowPositionRight);
+    m_popover = popover;
+    m_view = view;
+    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchorRectForView(view, host), false);
+}
+
+void QVRToolbarPopoverController::dismissPopover(bool animated)
+{
+    m_view = nullptr;
+    QPointer<UniversalPopover> popover = std::exchange(m_popover, nullptr);
+    if (!popover)
+        return;
+    // The row goes with the popover; keep the controls alive only through the next row.
+    if (m_contentView) {
+        m_contentView->hide();
+        if (m_contentView->parent() == popover)
+            m_contentView->setParent(nullptr);
+    }
+    popover->dismissPopoverAnimated(animated, [popover] {
+        if (popover)
+            popover->deleteLater();
+    });
+}
+
+void QVRToolbarPopoverController::releaseRow()
+{
+    QWidget* row = m_contentView;
+    m_contentView = nullptr;
+    if (!row)
+        return;
+    // The controls outlive the row: a later row takes them again.
+    for (const QPointer<QWidget>& view : m_toolbarViews)
+        if (view && view->parent() == row)
+            view->setParent(nullptr);
+    delete row;
+}
+
+void QVRToolbarPopoverController::setPopoverHidden(bool hidden)
+{
+    if (m_popover)
+        m_popover->setHidden(hidden);
+}
+
+void QVRToolbarPopoverController::dockPopover()
+{
+    auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindow());
+    QVRTopOfWindowDockToolbarView* dock = window ? window->topDockBar() : nullptr;
+    if (!window || !dock || !m_contentView || !m_popover) {
+        // No dock to fly to: the setting changes all the same, once this click is over.
+        dismissPopover(false);
+        QTimer::singleShot(0, qApp, [] { Tessutils::setIsPopoverDocked(true); });
+        return;
+    }
+    QWidget* host = window->contentView();
+    auto* snapshot = new QLabel(host);
+    snapshot->setAutoFillBackground(true);
+    QPalette palette = snapshot->palette();
+    palette.setColor(QPalette::Window, popoverBaseColor());
+    snapshot->setPalette(palette);
+    snapshot->setPixmap(m_contentView->grab());
+    const QRect start(m_contentView->mapTo(host, QPoint(0, 0)), m_contentView->size());
+    const QRect end(dock->mapTo(host, QPoint(0, 0)), m_contentView->size());
+    snapshot->setGeometry(start);
+    snapshot->show();
+    snapshot->raise();
+    dismissPopover(false);
+
+    auto* animation = new QPropertyAnimation(snapshot, "geometry", snapshot);
+    animation->setDuration(kDockAnimationMs);
+    animation->setEasingCurve(QEasingCurve::InQuad);
+    animation->setStartValue(start);
+    animation->setEndValue(end);
+    // The animation belongs to the snapshot, not to this controller, which may go before it ends.
+    connect(animation, &QPropertyAnimation::finished, snapshot, [snapshot] {
+        snapshot->deleteLater();
+        Tessutils::setIsPopoverDocked(true);
+    });
+    animation->start();
+}
+
+void QVRToolbarPopoverController::undockPopover()
+{
+    Tessutils::setIsPopoverDocked(false);
+}

@@ -1,0 +1,142 @@
+#include "viewer/QVRiPadPreviewWindow.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSvgRenderer>
+
+#include "app/QVRWindowManager.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/ViewerDocumentActions.h"
+#include "viewer/ViewerLogging.h"
+#include "viewer/ViewerSharing.h"
+
+namespace {
+
+constexpr int kHolderHeight = 30;
+
+} // namespace
+
+QVRiPadPreviewWindowController::QVRiPadPreviewWindowController(QWidget* window)
+    : m_window(window)
+    , m_viewerViewController(new QVRViewerViewController(this))
+    , m_titleBarButtons(new QVRViewerTitleBarButtonsHolderView(window))
+{
+    m_titleBarButtons->setDelegate(this);
+    // The preview offers download and share only; the device has no full screen of its own.
+    m_titleBarButtons->expandButtonShouldHide(true);
+    m_titleBarButtons->playPauseButtonShouldHide(true);
+    m_titleBarButtons->presenterNotesButtonShouldHide(true);
+    m_sharingObservation =
+        NotificationObservation(ViewerSharing::kAvailabilityChangedNotification, nullptr, [this](const Notification&) {
+            m_titleBarButtons->shareButtonShouldHide(!ViewerDocumentActions::canShare(m_originalTessarineModel));
+        });
+}
+
+QVRiPadPreviewWindowController::~QVRiPadPreviewWindowController()
+{
+    m_titleBarButtons->setDelegate(nullptr);
+}
+
+void QVRiPadPreviewWindowController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (!document) {
+        qCWarning(lcViewer) << "the tablet preview was given no document";
+        return;
+    }
+    m_originalTessarineModel = document;
+    ViewerDocumentActions::reportViewed(document);
+    m_titleBarButtons->downloadButtonShouldHide(!ViewerDocumentActions::canRemix(document));
+    m_titleBarButtons->shareButtonShouldHide(!ViewerDocumentActions::canShare(document));
+
+    // The copy plays without a package of its own: nothing of it is ever written.
+    m_shallowCopy = document->readOnlyCopy();
+    QVR_TessarineViewerView* player = m_viewerViewController->viewerView();
+    m_viewerViewController->dismissAnyModalView();
+    player->setOriginalTessarineModel(document);
+    player->setFlowModel(m_shallowCopy ? m_shallowCopy->firstFlowmodel() : nullptr, 0);
+    m_viewerViewController->updateArrows();
+    m_window->setWindowTitle(document->title());
+    QVRWindowManager::sharedInstance().setDocumentForWindow(m_window, document, document->qvdID());
+}
+
+void QVRiPadPreviewWindowController::titleBarShareButtonPressed()
+{
+    if (const auto sharing = ViewerSharing::shared(); sharing && m_originalTessarineModel)
+        sharing->shareDocument(m_originalTessarineModel, m_window);
+}
+
+void QVRiPadPreviewWindowController::titleBarDownloadButtonPressed()
+{
+    if (ViewerDocumentActions::canRemix(m_originalTessarineModel))
+        ViewerDocumentActions::remix(m_originalTessarineModel, m_viewerViewController->view());
+}
+
+QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_controller(std::make_unique<QVRiPadPreviewWindowController>(this))
+    , m_deviceArtwork(std::make_unique<QSvgRenderer>(QStringLiteral(":/viewer/tablet_device_frame.svg")))
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFixedSize(kScreenWidth + 2 * kBezel, kScreenHeight + 2 * kBezel);
+
+    QWidget* player = m_controller->tessarineViewerViewController()->view();
+    player->setParent(this);
+    player->setGeometry(kBezel, kBezel, kScreenWidth, kScreenHeight);
+    m_controller->titleBarButtonsHolderView()->setGeometry(kBezel, (kBezel - kHolderHeight) / 2, kScreenWidth,
+                                                           kHolderHeight);
+    m_controller->tessarineViewerViewController()->viewerView()->setFocus();
+}
+
+QVRiPadPreviewWindow::~QVRiPadPreviewWindow() = default;
+
+void QVRiPadPreviewWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
+{
+    m_controller->tessarineViewerViewController()->addLoadingView(qobject_cast<QWidget*>(view));
+}
+
+void QVRiPadPreviewWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+{
+    m_controller->setTessarineModel(model);
+}
+
+void QVRiPadPreviewWindow::scrollToPage(int page, bool animated)
+{
+    m_controller->tessarineViewerViewController()->viewerView()->scrollToPage(page, animated);
+}
+
+void QVRiPadPreviewWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    m_deviceArtwork->render(&painter, QRectF(rect()));
+}
+
+void QVRiPadPreviewWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_initialLocation = event->position();
+    QWidget::mousePressEvent(event);
+}
+
+void QVRiPadPreviewWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPointF delta = event->position() - m_initialLocation;
+    move(clampedOrigin(pos() + delta.toPoint()));
+}
+
+QPoint QVRiPadPreviewWindow::clampedOrigin(const QPoint& origin) const
+{
+    // The screen the window is on (while dragged it is the key window's); the primary one when it has none.
+    QScreen* onScreen = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!onScreen)
+        return origin;
+    const int top = onScreen->availableGeometry().top();
+    return QPoint(origin.x(), std::max(origin.y(), top));
+}

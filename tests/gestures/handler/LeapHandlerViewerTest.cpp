@@ -1,0 +1,82 @@
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "LeapReplay.h"
+#include "platform/AppPaths.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/QVRViewerWindow.h"
+#include "viewer/QVR_TessarineViewerView.h"
+#include "viewer/ViewerLibrary.h"
+
+using namespace replay;
+
+namespace {
+
+class LeapHandlerViewer : public Fixture {
+protected:
+    void SetUp() override
+    {
+        Fixture::SetUp();
+        ASSERT_TRUE(m_temporary.isValid());
+        AppPaths::setTemporaryForTesting(m_temporary.path());
+        // The real viewer window, as the application registers it.
+        registerViewerLibrary();
+    }
+    void TearDown() override
+    {
+        Fixture::TearDown();
+        AppPaths::setTemporaryForTesting(QString());
+    }
+
+    // Replays a recorded script file one event at a time, like `start` does with built lines.
+    void startFromFile(const QString& name)
+    {
+        QFile file(qEnvironmentVariable("TESS_TEST_DATA_DIR") + QLatin1Char('/') + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        start(lines);
+    }
+
+    QTemporaryDir m_temporary;
+};
+
+TEST_F(LeapHandlerViewer, AReplayedLeftSwipePagesTheViewerOnceAndACircleClosesIt)
+{
+    auto document = ZERI_TessarineModel::create();
+    for (int i = 0; i < 3; ++i)
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    QPointer<QWidget> window = QVRWindowManager::sharedInstance().makeViewerWindowForModel(document);
+    auto* viewer = qobject_cast<QVRViewerWindow*>(window.data());
+    ASSERT_NE(viewer, nullptr) << "the registered viewer window";
+    viewer->resize(800, 600);
+    activate(viewer);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    QPointer<QVR_TessarineViewerView> player =
+        viewer->windowController()->tessarineViewerViewController()->viewerView();
+    ASSERT_TRUE(player);
+    ASSERT_EQ(player->numScreens(), 3);
+    ASSERT_EQ(player->currentPage(), 0);
+
+    startFromFile(QStringLiteral("left-swipe-then-circle.jsonl"));
+    // The empty frame, then the swipe's start, update and stop: one page forward.
+    step(4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player && player->currentPage() == 1 && !player->isAnimating(); }, 3000));
+    step(4);
+    QTest::qWait(50);
+    EXPECT_EQ(player->currentPage(), 1) << "the swipe pages once";
+    ASSERT_TRUE(window && window->isVisible());
+
+    // The circle passes two turns while the viewer is in front: the viewer closes.
+    step(6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window || !window->isVisible(); }, 3000));
+    EXPECT_TRUE(backend->isFinished());
+}
+
+} // namespace

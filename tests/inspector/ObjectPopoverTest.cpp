@@ -1,0 +1,695 @@
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/text/QVR_AttributedTextView.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "foundation/Tessutils.h"
+#include "inspector/InspectorLibrary.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/popovers/CoalescedUndoStep.h"
+#include "inspector/popovers/QVRImageMMObjToolbarPopoverController.h"
+#include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
+#include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
+#include "inspector/popovers/QVR_DockedPopoverView.h"
+#include "platform/AlertPresenter.h"
+#include "platform/AppPaths.h"
+#include "platform/FileChooser.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "storage/MixedMediaObjectStorage.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/QVR_TextStorage.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_ScreenLink.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
+
+namespace {
+
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+using Popover = QVRMMObjToolbarPopoverBase;
+using Kind = QVRMMObjToolbarPopoverBase::LinkEditorKind;
+
+// A creator window on a saved two-screen document; popovers float unless a test docks them.
+struct PopoverWindow {
+    PopoverWindow()
+    {
+        AppPaths::setApplicationSupportForTesting(support.path());
+        AppPaths::setTemporaryForTesting(temporary.path());
+        UserDefaults::setStoreFileForTesting(support.filePath(QStringLiteral("defaults.conf")));
+        ZERI_qvdFilePackage::resetForTesting();
+        ZERI_qvdFilePackage::registerWithDocumentModel();
+        ControlsArtwork::registerNamedImages();
+        registerCreatorLibrary();
+        registerInspectorLibrary();
+        Tessutils::setIsPopoverDocked(false);
+        AlertPresenter::setShared(&alerts);
+        FileChooser::setShared(&chooser);
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+        screen = document->firstFlowmodel()->screenModels().front();
+        Error error;
+        EXPECT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
+    }
+    ~PopoverWindow()
+    {
+        QVRImageMMObjToolbarPopoverController::setCropStarter({});
+        QVRMMObjToolbarPopoverBase::setLinkEditorOpener({});
+        if (ColorPanel* panel = ColorPanel::existing())
+            panel->hide();
+        delete window.data();
+        settle();
+        Tessutils::setIsPopoverDocked(false);
+        AlertPresenter::setShared(nullptr);
+        FileChooser::setShared(nullptr);
+        ZERI_qvdFilePackage::resetForTesting();
+        UserDefaults::setStoreFileForTesting(QString());
+        AppPaths::setApplicationSupportForTesting(QString());
+        AppPaths::setTemporaryForTesting(QString());
+    }
+    Proxy add(int type, const QRectF& frame)
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(type);
+        (*object)->setFrame(frame);
+        screen->addMixedMediaObject(object);
+        return object;
+    }
+    Proxy addText(const AttributedText& text, const QRectF& frame = QRectF(100, 100, 400, 200))
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+        (*object)->setFrame(frame);
+        object->as<ZERI_MMObject_Text>()->setAttributedString(text);
+        screen->addMixedMediaObject(object);
+        return object;
+    }
+    void open()
+    {
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->resize(1400, 1000);
+        window->launchTessarineWithTessarineModel(document);
+        window->show();
+        settle();
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+    QVR_MixedMediaElementContainingView* container(const Proxy& object) const
+    {
+        return window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object);
+    }
+    QVR_InteractableViewHandler* handler() const
+    {
+        return QVR_InteractableViewHandler::handlerForBoard(window->theArtBoard());
+    }
+    void select(const std::vector<Proxy>& objects)
+    {
+        std::vector<QVR_MixedMediaElementContainingView*> containers;
+        for (const Proxy& object : objects)
+            containers.push_back(container(object));
+        handler()->setCurrentlySelected(containers);
+        settle();
+    }
+    Popover* popover(const Proxy& object) const
+    {
+        return dynamic_cast<Popover*>(container(object)->popoverController());
+    }
+    QVR_DockedPopoverView* docked() const
+    {
+        return qobject_cast<QVR_DockedPopoverView*>(window->topDockBar()->dockedPopoverView());
+    }
+    ZERI_FlowModel& flow() const { return *document->firstFlowmodel(); }
+    UndoManager& undo() const { return flow().undoManager(); }
+
+    QTemporaryDir support;
+    QTemporaryDir temporary;
+    RecordingAlertPresenter alerts;
+    RecordingFileChooser chooser;
+    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
+    std::shared_ptr<ZERI_FlowScreenModel> screen;
+    QPointer<QVR_CreatorWindow> window;
+};
+
+QList<int> tags(const QVRToolbarPopoverController& controller)
+{
+    QList<int> found;
+    for (QWidget* view : controller.toolbarViews())
+        if (const int tag = QVRToolbarPopoverController::tagOf(view))
+            found << tag;
+    return found;
+}
+
+TextAttributes font(const QString& name, double size)
+{
+    TextAttributes attributes;
+    attributes.fontName = name;
+    attributes.fontSize = size;
+    attributes.foregroundColor = Qt::black;
+    attributes.alignment = TextAttributes::Left;
+    return attributes;
+}
+
+// "Lorem ipsum dolor": Helvetica 12, "DejaVu Serif" 24 and "DejaVu Sans" 30.
+AttributedText threeRuns()
+{
+    AttributedText text(QStringLiteral("Lorem ipsum dolor"), font(QStringLiteral("Helvetica"), 12));
+    text.setAttributes(font(QStringLiteral("DejaVuSerif"), 24), {6, 6});
+    text.setAttributes(font(QStringLiteral("DejaVuSans"), 30), {12, 5});
+    return text;
+}
+
+QList<std::pair<QString, double>> fonts(const AttributedText& text)
+{
+    QList<std::pair<QString, double>> found;
+    for (const auto& run : text.runs())
+        found.append({run.attributes.fontName, run.attributes.fontSize});
+    return found;
+}
+
+} // namespace
+
+TEST(ObjectPopoverTest, RowsOfEachKindInTagOrder)
+{
+    PopoverWindow f;
+    auto row = [&](int type, bool docked) {
+        auto controller = Popover::controllerForObject(f.add(type, QRectF(0, 0, 50, 50)), docked);
+        controller->setupMMObjDefaultToolbarViews();
+        return controller;
+    };
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Image, false)), QList<int>({432, 436, 437, 435, 433, 434}));
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Video, false)), QList<int>({432, 436, 437, 433, 434}));
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::PDF, false)), QList<int>({432, 436, 437, 433, 434}));
+    auto gallery = row(ZERI_MixedMediaObject::Gallery, false);
+    EXPECT_EQ(tags(*gallery), QList<int>({432, 436, 437, 433, 434}));
+    // The edit-gallery button sits between change image and crop.
+    const QList<QWidget*> galleryViews = gallery->toolbarViews();
+    EXPECT_EQ(QVRToolbarPopoverController::tagOf(galleryViews[2]), 436);
+    EXPECT_EQ(QVRToolbarPopoverController::tagOf(galleryViews[3]), 0);
+    EXPECT_EQ(QVRToolbarPopoverController::tagOf(galleryViews[4]), 437);
+    auto shape = row(ZERI_MixedMediaObject::Shape, false);
+    EXPECT_EQ(tags(*shape), QList<int>({432, 435, 433, 434}));
+    EXPECT_EQ(shape->toolbarViews().size(), 7);
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, false)), QList<int>({432, 433, 434}));
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, true)), QList<int>({433, 434, 432}));
+
+    auto text = row(ZERI_MixedMediaObject::Text, false);
+    EXPECT_EQ(text->toolbarViews().size(), 15);
+    EXPECT_EQ(QVRToolbarPopoverController::tagOf(text->toolbarViews().front()), 432);
+    auto dockedText = row(ZERI_MixedMediaObject::Text, true);
+    EXPECT_EQ(dockedText->toolbarViews().size(), 15);
+    EXPECT_EQ(QVRToolbarPopoverController::tagOf(dockedText->toolbarViews().back()), 432);
+
+    // Laid out: the dock button at the top edge floating, 14 above the bottom docked.
+    std::unique_ptr<QWidget> floatingRow(text->controlViewForPopover());
+    std::unique_ptr<QWidget> dockedRow(dockedText->controlViewForPopover());
+    QWidget* floatingDock = text->toolbarViewWithTag(432);
+    QWidget* dockedDock = dockedText->toolbarViewWithTag(432);
+    EXPECT_EQ(floatingDock->y(), 0);
+    EXPECT_EQ(dockedDock->y(), dockedRow->height() - 14 - dockedDock->height());
+    int x = 0;
+    for (QWidget* view : text->toolbarViews()) {
+        EXPECT_EQ(view->x(), x) << "edge to edge";
+        x += view->width();
+    }
+    EXPECT_EQ(floatingRow->width(), x);
+}
+
+TEST(ObjectPopoverTest, FloatingPopoverShowsOverTheSelectionInTheBaseColour)
+{
+    PopoverWindow f;
+    const Proxy text = f.addText(threeRuns());
+    f.open();
+    f.select({text});
+    Popover* popover = f.popover(text);
+    ASSERT_NE(popover, nullptr);
+    ASSERT_NE(popover->popoverView(), nullptr);
+    EXPECT_TRUE(popover->popoverView()->isVisible());
+    EXPECT_EQ(popover->toolbarViews().size(), 15);
+
+    const QImage image = popover->popoverView()->grab().toImage();
+    const QPoint inRow =
+        popover->contentView()->mapTo(popover->popoverView(), QPoint(4, popover->contentView()->height() - 3));
+    const QColor body = image.pixelColor(inRow * image.devicePixelRatio());
+    EXPECT_NEAR(body.red(), 28, 3);
+    EXPECT_NEAR(body.green(), 117, 3);
+    EXPECT_NEAR(body.blue(), 186, 3);
+    EXPECT_EQ(popover->toolbarViewWithTag(432)->y(), 0);
+
+    // Another selection dismisses this one.
+    const Proxy shape = f.add(ZERI_MixedMediaObject::Shape, QRectF(600, 500, 100, 100));
+    f.settle();
+    f.select({shape});
+    EXPECT_EQ(popover->popoverView(), nullptr);
+    ASSERT_NE(f.popover(shape)->popoverView(), nullptr);
+}
+
+TEST(ObjectPopoverTest, DockingMovesTheRowIntoTheStripAndBack)
+{
+    PopoverWindow f;
+    const Proxy shape = f.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 100, 100));
+    f.open();
+    f.select({shape});
+    Popover* popover = f.popover(shape);
+    ASSERT_TRUE(popover && popover->popoverView());
+    int posts = 0;
+    NotificationObservation observation(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification),
+                                        nullptr, [&](const Notification&) { ++posts; });
+
+    auto* dockButton = qobject_cast<QAbstractButton*>(popover->toolbarViewWithTag(432));
+    ASSERT_NE(dockButton, nullptr);
+    dockButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([] { return Tessutils::isPopoverDocked(); }, 1000));
+    f.settle();
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(popover->popoverView(), nullptr);
+    EXPECT_TRUE(f.window->findChildren<UniversalPopover*>().isEmpty() ||
+                !f.window->findChildren<UniversalPopover*>().front()->isVisible());
+    QVR_DockedPopoverView* docked = f.docked();
+    ASSERT_NE(docked, nullptr);
+    EXPECT_TRUE(docked->isVisible());
+    ASSERT_NE(docked->popoverController(), nullptr);
+    EXPECT_GT(docked->popoverContentHolder()->width(), 0);
+    EXPECT_EQ(docked->popoverController()->mmobj(), shape);
+
+    popover->showPopoverOverView(f.container(shape));
+    EXPECT_EQ(popover->popoverView(), nullptr) << "nothing floats while docked";
+
+    auto* undock = qobject_cast<QAbstractButton*>(docked->popoverController()->toolbarViewWithTag(432));
+    ASSERT_NE(undock, nullptr);
+    undock->click();
+    f.settle();
+    EXPECT_FALSE(Tessutils::isPopoverDocked());
+    EXPECT_FALSE(docked->isVisible());
+    ASSERT_NE(popover->popoverView(), nullptr);
+    EXPECT_TRUE(popover->popoverView()->isVisible());
+}
+
+TEST(ObjectPopoverTest, StackingOrderIsOneStepThatPagesBack)
+{
+    PopoverWindow f;
+    const Proxy a = f.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 100, 100));
+    const Proxy b = f.add(ZERI_MixedMediaObject::Shape, QRectF(150, 150, 100, 100));
+    const Proxy c = f.add(ZERI_MixedMediaObject::Shape, QRectF(200, 200, 100, 100));
+    f.open();
+    auto popoverB = Popover::controllerForObject(b, false);
+    popoverB->setupMMObjDefaultToolbarViews();
+    const int steps = f.undo().undoCount();
+    popoverB->moveForward();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{a, c, b}));
+    EXPECT_EQ(f.undo().undoCount(), steps + 1);
+
+    f.window->setCurrentIndex(1);
+    f.settle();
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{a, b, c}));
+    EXPECT_EQ(f.window->currentIndex(), 0) << "back to the object's screen";
+
+    auto popoverC = Popover::controllerForObject(c, false);
+    popoverC->setupMMObjDefaultToolbarViews();
+    auto* forward = qobject_cast<QVR_ToolbarButton*>(popoverC->toolbarViewWithTag(433));
+    ASSERT_NE(forward, nullptr);
+    EXPECT_FALSE(forward->isEnabled());
+    EXPECT_DOUBLE_EQ(forward->iconOpacity(), 0.5);
+    EXPECT_TRUE(popoverC->toolbarViewWithTag(434)->isEnabled());
+    const int before = f.undo().undoCount();
+    popoverC->moveForward();
+    EXPECT_EQ(f.undo().undoCount(), before);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+}
+
+TEST(ObjectPopoverTest, DockedViewTracksOneObjectAndKeepsItsController)
+{
+    PopoverWindow f;
+    const Proxy a = f.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 100, 100));
+    const Proxy b = f.add(ZERI_MixedMediaObject::Shape, QRectF(150, 150, 100, 100));
+    Tessutils::setIsPopoverDocked(true);
+    f.open();
+    QVR_DockedPopoverView* docked = f.docked();
+    ASSERT_NE(docked, nullptr);
+    EXPECT_TRUE(docked->isVisible());
+
+    f.select({a, b});
+    EXPECT_EQ(docked->popoverController(), nullptr);
+    EXPECT_EQ(docked->popoverContentHolder()->width(), 0);
+
+    f.select({a});
+    QPointer<QObject> controller = docked->popoverController();
+    ASSERT_TRUE(controller);
+    EXPECT_EQ(f.popover(a)->popoverView(), nullptr) << "no floating popover while docked";
+    docked->setTrackedMixedMediaObjects({a});
+    EXPECT_EQ(docked->popoverController(), controller.data()) << "the same object keeps its controller";
+    EXPECT_EQ(docked->popoverContentView()->y(), (30 - 50) / 2) << "centred and clipped in the strip";
+
+    // After an undo the row still edits the same object.
+    docked->popoverController()->moveForward();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{b, a}));
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(docked->popoverController(), controller.data());
+    EXPECT_EQ(docked->popoverController()->mmobj(), a);
+    docked->popoverController()->moveForward();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{b, a}));
+}
+
+TEST(ObjectPopoverTest, TextFamilySizeAndAlignmentKeepEachRunsOtherValues)
+{
+    PopoverWindow f;
+    const Proxy object = f.addText(threeRuns());
+    f.open();
+    f.select({object});
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    ASSERT_NE(popover->textViewAssociatedWithMMObject(), nullptr);
+    const auto text = object->as<ZERI_MMObject_Text>();
+
+    int steps = f.undo().undoCount();
+    popover->fontSelected(QStringLiteral("DejaVuSans-Bold"));
+    EXPECT_EQ(
+        fonts(text->attributedString()),
+        (QList<std::pair<QString, double>>{{"DejaVuSans-Bold", 12}, {"DejaVuSans-Bold", 24}, {"DejaVuSans-Bold", 30}}));
+    EXPECT_EQ(f.undo().undoCount(), steps + 1);
+    ASSERT_TRUE(f.undo().undo());
+    popover->sizeAdjusted(40);
+    popover->sizeStep()->close();
+    EXPECT_EQ(fonts(text->attributedString()),
+              (QList<std::pair<QString, double>>{{"Helvetica", 40}, {"DejaVuSerif", 40}, {"DejaVuSans", 40}}));
+    EXPECT_EQ(f.undo().undoCount(), steps + 1);
+
+    popover->alignPressed(TextAttributes::Center);
+    EXPECT_FALSE(popover->alignmentButton(TextAttributes::Center)->isEnabled());
+    EXPECT_TRUE(popover->alignmentButton(TextAttributes::Left)->isEnabled());
+    EXPECT_TRUE(popover->alignmentButton(TextAttributes::Right)->isEnabled());
+    const AttributedText centred = text->attributedString();
+    for (const auto& run : centred.runs())
+        EXPECT_EQ(run.attributes.alignment, TextAttributes::Center);
+    popover->alignPressed(TextAttributes::Justified);
+    for (int alignment : {TextAttributes::Left, TextAttributes::Center, TextAttributes::Right})
+        EXPECT_TRUE(popover->alignmentButton(alignment)->isEnabled());
+
+    // Undo pages back to the object's screen.
+    f.window->setCurrentIndex(1);
+    f.settle();
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(f.window->currentIndex(), 0);
+}
+
+TEST(ObjectPopoverTest, WhileEditingOnlyTheSelectionAndTheTypingFormatChange)
+{
+    PopoverWindow f;
+    const Proxy object = f.addText(threeRuns());
+    f.open();
+    f.select({object});
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    auto* element =
+        qobject_cast<QVR_AttributedTextMixedMediaElementView*>(f.container(object)->mixedMediaElementView());
+    ASSERT_NE(element, nullptr);
+    element->setEditable(true);
+    element->textView()->setSelectedRange({6, 6});
+    f.settle();
+    const auto text = object->as<ZERI_MMObject_Text>();
+
+    popover->fontSelected(QStringLiteral("DejaVuSans"));
+    EXPECT_EQ(fonts(text->attributedString()),
+              (QList<std::pair<QString, double>>{{"Helvetica", 12}, {"DejaVuSans", 24}, {"DejaVuSans", 30}}));
+
+    // An empty selection: only what is typed next.
+    element->textView()->setSelectedRange({2, 0});
+    const AttributedText before = text->attributedString();
+    const int steps = f.undo().undoCount();
+    popover->sizeAdjusted(50);
+    popover->colorPicked(Qt::red);
+    popover->sizeStep()->close();
+    popover->colorStep()->close();
+    EXPECT_EQ(text->attributedString(), before);
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_EQ(element->textView()->typingAttributes().fontSize, 50);
+    EXPECT_EQ(element->textView()->typingAttributes().foregroundColor, QColor(Qt::red));
+    EXPECT_EQ(element->textView()->insertionPointColor(), QColor(Qt::red)) << "the caret takes the picked colour";
+
+    // The controls follow the selection of this text view only: a post without a sender is no post of its.
+    popover->sizePicker()->setCurrentSize(99);
+    NotificationCenter::defaultCenter().post(
+        QVR_AttributedTextMixedMediaElementView::kTextViewDidChangeSelectionNotification, nullptr);
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 99);
+    element->textView()->setSelectedRange({12, 3});
+    f.settle();
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 30);
+}
+
+TEST(ObjectPopoverTest, QuickColourPicksShareOneStep)
+{
+    PopoverWindow f;
+    const Proxy shape = f.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 100, 100));
+    shape->as<ZERI_MMObject_Shape>()->setColor(Qt::white);
+    const Proxy object = f.addText(threeRuns(), QRectF(400, 300, 300, 100));
+    f.open();
+    f.select({shape});
+    auto* popover = dynamic_cast<QVRShapeMMObjToolbarPopoverController*>(f.popover(shape));
+    ASSERT_NE(popover, nullptr);
+
+    const int steps = f.undo().undoCount();
+    popover->colorPicked(popover->colorPicker()->color());
+    EXPECT_FALSE(popover->isPickingColor()) << "the current colour changes nothing";
+    for (int i = 1; i <= 5; ++i) {
+        popover->colorPicked(QColor(40 * i, 0, 0));
+        EXPECT_TRUE(popover->colorStep()->closeTimer()->isActive());
+    }
+    // The pause: the timer closes the step.
+    popover->colorStep()->close();
+    EXPECT_EQ(f.undo().undoCount(), steps + 1);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    popover->colorPicked(Qt::green);
+    popover->colorStep()->close();
+    EXPECT_EQ(f.undo().undoCount(), steps + 2);
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(popover->colorPicker()->color(), QColor(200, 0, 0)) << "the swatch follows undo";
+
+    // Deselecting right after a pick leaves no change open.
+    popover->colorPicked(Qt::blue);
+    EXPECT_TRUE(f.flow().currentUndoableAction());
+    f.handler()->deselectAll();
+    f.settle();
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    // The shared panel reaches the picker of the shown row.
+    f.select({shape});
+    popover = dynamic_cast<QVRShapeMMObjToolbarPopoverController*>(f.popover(shape));
+    popover->colorPicker()->presentColorPanel();
+    ColorPanel::shared()->dialog()->setCurrentColor(QColor(0, 255, 0));
+    EXPECT_EQ(shape->as<ZERI_MMObject_Shape>()->color(), QColor(0, 255, 0));
+    popover->colorStep()->close();
+
+    // A text: the whole text takes the colour, as one undoable step.
+    f.select({object});
+    auto* textPopover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(textPopover, nullptr);
+    const int textSteps = f.undo().undoCount();
+    for (int i = 1; i <= 5; ++i)
+        textPopover->colorPicked(QColor(0, 0, 40 * i));
+    textPopover->colorStep()->close();
+    EXPECT_EQ(f.undo().undoCount(), textSteps + 1);
+    const AttributedText recoloured = object->as<ZERI_MMObject_Text>()->attributedString();
+    for (const auto& run : recoloured.runs())
+        EXPECT_EQ(run.attributes.foregroundColor, QColor(0, 0, 200));
+}
+
+TEST(ObjectPopoverTest, ChangeImageFillsTheFrameInOneStep)
+{
+    PopoverWindow f;
+    const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 200, 200));
+    f.open();
+    f.select({image});
+    auto* popover = dynamic_cast<QVRImageMMObjToolbarPopoverController*>(f.popover(image));
+    ASSERT_NE(popover, nullptr);
+    int crops = 0;
+    QVRImageMMObjToolbarPopoverController::setCropStarter([&](QWidget*) {
+        ++crops;
+        return true;
+    });
+
+    // Cancelled: nothing.
+    const QJsonObject original = (*image)->jsonDictionary();
+    const int steps = f.undo().undoCount();
+    popover->changeImage();
+    f.settle();
+    EXPECT_EQ(f.chooser.requests.size(), 1u);
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_EQ((*image)->jsonDictionary(), original);
+
+    // Unreadable: the object stays as it was, with one alert.
+    const QString broken = f.temporary.filePath(QStringLiteral("broken.png"));
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("no picture here");
+    }
+    f.chooser.queuePaths({broken});
+    popover->changeImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.alerts.requests.empty(); }, 3000));
+    f.settle();
+    EXPECT_EQ(f.alerts.requests.size(), 1u);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_EQ(crops, 0);
+
+    const QString wide = f.temporary.filePath(QStringLiteral("wide.png"));
+    QImage picture(400, 100, QImage::Format_ARGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(wide));
+    f.chooser.queuePaths({wide});
+    popover->changeImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return crops == 1; }, 5000));
+    EXPECT_EQ(f.undo().undoCount(), steps + 1);
+    EXPECT_DOUBLE_EQ((*image)->zoomScale().value_or(0), 2.0);
+    EXPECT_EQ((*image)->zoomOffset(), QSizeF(300, 0));
+    EXPECT_EQ((*image)->rotation(), 0);
+    ASSERT_TRUE((*image)->croppedImageAsset());
+    EXPECT_TRUE(QFile::exists((*image)->croppedImageAsset()->localFilePath()));
+    EXPECT_FALSE(f.container(image)->isVisible()) << "hidden once the crop began";
+
+    ASSERT_TRUE(f.undo().undo());
+    EXPECT_EQ((*image)->jsonDictionary().value("zoomScale"), original.value("zoomScale"));
+    EXPECT_FALSE((*image)->originalImageAsset());
+}
+
+TEST(ObjectPopoverTest, CropWithoutAPictureSetsUpAClearOne)
+{
+    PopoverWindow f;
+    const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 120, 80));
+    f.open();
+    f.select({image});
+    auto* popover = dynamic_cast<QVRImageMMObjToolbarPopoverController*>(f.popover(image));
+    ASSERT_NE(popover, nullptr);
+
+    // A set-up that fails leaves the element as it was, visible, with no change open.
+    const QString assets = f.document->assetStoragePath();
+    ASSERT_TRUE(QDir(assets).removeRecursively());
+    {
+        QFile blocker(assets);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    int crops = 0;
+    QVRImageMMObjToolbarPopoverController::setCropStarter([&](QWidget*) {
+        ++crops;
+        return true;
+    });
+    const int steps = f.undo().undoCount();
+    popover->cropButtonPressed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !MixedMediaObjectStorage::isSettingUp(image); }, 3000));
+    f.settle();
+    EXPECT_FALSE((*image)->originalImageAsset());
+    EXPECT_TRUE(f.container(image)->isVisible());
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_EQ(crops, 0);
+    ASSERT_TRUE(QFile::remove(assets));
+    ASSERT_TRUE(QDir().mkpath(assets));
+    QVRImageMMObjToolbarPopoverController::setCropStarter({});
+
+    // Without crop mode the element stays visible.
+    popover->cropButtonPressed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (*image)->originalImageAsset() != nullptr; }, 3000));
+    f.settle();
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*image->object()), QSizeF(120, 80));
+    EXPECT_TRUE(f.container(image)->isVisible());
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    QVRImageMMObjToolbarPopoverController::setCropStarter([&](QWidget*) {
+        ++crops;
+        return true;
+    });
+    popover->cropButtonPressed();
+    EXPECT_EQ(crops, 1);
+    EXPECT_FALSE(f.container(image)->isVisible());
+}
+
+TEST(ObjectPopoverTest, LinkButtonOpensTheEditorOfTheAction)
+{
+    EXPECT_EQ(Popover::linkEditorKindForAction(nullptr), Kind::Chooser);
+    EXPECT_EQ(Popover::linkEditorKindForAction(ZERI_MMAction_ScreenLink::create(QStringLiteral("s1"))),
+              Kind::ScreenLink);
+    auto web = [](const char* text) {
+        return Popover::linkEditorKindForAction(ZERI_MMAction_WebLink::createWithText(QString::fromLatin1(text)));
+    };
+    EXPECT_EQ(web("flowLink://stringID=a"), Kind::FlowEmbed);
+    EXPECT_EQ(web("MAILTO:x@y.example"), Kind::EmailLink);
+    EXPECT_EQ(web("https://example.org/@name"), Kind::WebLink);
+
+    PopoverWindow f;
+    const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 100, 100));
+    f.open();
+    f.select({image});
+    std::vector<std::pair<QWidget*, Kind>> opened;
+    QVRMMObjToolbarPopoverBase::setLinkEditorOpener([&](QWidget* window, Kind kind) {
+        opened.push_back({window, kind});
+    });
+    f.popover(image)->linkButtonPressed();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened.front().first, f.window.data());
+    EXPECT_EQ(opened.front().second, Kind::Chooser);
+}
+
+TEST(ObjectPopoverTest, BadInputChangesNothingAndLeavesNoChangeOpen)
+{
+    PopoverWindow f;
+    // A text without a view (no window shows it), with empty text.
+    const Proxy empty = f.addText(AttributedText());
+    const Proxy shape = f.add(ZERI_MixedMediaObject::Shape, QRectF(0, 0, 50, 50));
+    auto text = Popover::controllerForObject(empty, false);
+    auto* textPopover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(text.get());
+    ASSERT_NE(textPopover, nullptr);
+    textPopover->setupMMObjDefaultToolbarViews();
+    EXPECT_EQ(textPopover->textViewAssociatedWithMMObject(), nullptr);
+    const int steps = f.undo().undoCount();
+    textPopover->fontSelected(QStringLiteral("DejaVuSans"));
+    textPopover->sizeAdjusted(30);
+    textPopover->alignPressed(TextAttributes::Right);
+    textPopover->colorPicked(Qt::red);
+    textPopover->colorStep()->close();
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    // An object removed from its screen: the popover's actions reach nothing.
+    auto shapePopover = Popover::controllerForObject(shape, false);
+    auto* shapeRow = dynamic_cast<QVRShapeMMObjToolbarPopoverController*>(shapePopover.get());
+    ASSERT_NE(shapeRow, nullptr);
+    shapeRow->setupMMObjDefaultToolbarViews();
+    f.screen->removeMixedMediaObject(shape);
+    shapeRow->colorPicked(Qt::green);
+    shapeRow->moveForward();
+    shapeRow->moveBack();
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+    EXPECT_EQ(f.undo().undoCount(), steps);
+    EXPECT_FALSE(shapeRow->toolbarViewWithTag(433)->isEnabled());
+
+    // Docking outside a creator window still sets the setting.
+    shapeRow->dockPopover();
+    EXPECT_TRUE(QTest::qWaitFor([] { return Tessutils::isPopoverDocked(); }, 1000));
+}

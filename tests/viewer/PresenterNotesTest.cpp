@@ -1,0 +1,414 @@
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include <QDrag>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+
+#include "PresenterNotesTestSupport.h"
+#include "controls/ViewControllerWindowController.h"
+#include "creator/thumbnails/PasteboardFriendlyIndexSet.h"
+#include "creator/thumbnails/QVRThumbnailController.h"
+#include "strings/UFM.h"
+#include "viewer/QVRPresentationNotesView.h"
+#include "viewer/QVRScreenLinkThumbnailBar.h"
+
+using namespace notestest;
+
+namespace {
+
+using Notes = QVRPresentationNotesViewController;
+
+class PresenterNotesOneScreen : public PresenterNotesTest {
+protected:
+    // Notes started from the window's button, shown.
+    Notes* startFromButton(QVRViewerWindow* window)
+    {
+        EXPECT_NE(window->presenterNotesButton(), nullptr);
+        if (!window->presenterNotesButton())
+            return nullptr;
+        QTest::mouseClick(window->presenterNotesButton(), Qt::LeftButton);
+        Notes* notes = controller(window)->presentationNotesViewController();
+        EXPECT_NE(notes, nullptr);
+        if (notes) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(notes->view()->window()));
+        }
+        return notes;
+    }
+
+    // Notes on their own, shown at the window's size, for the clock and the countdown.
+    std::unique_ptr<Notes> standaloneNotes()
+    {
+        auto notes = std::make_unique<Notes>();
+        notes->view()->resize(1024, 600);
+        notes->view()->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(notes->view()));
+        return notes;
+    }
+
+    static double fillShare(Notes* notes)
+    {
+        const int holder = notes->countdownBarHolderView()->width();
+        return holder > 0 ? double(notes->progressBarFillView()->width()) / holder : -1;
+    }
+};
+
+TEST_F(PresenterNotesOneScreen, WithOneDisplayOnlyTheButtonStartsNotesInAWindowOnTheShownScreen)
+{
+    ASSERT_EQ(QGuiApplication::screens().size(), 1);
+    auto document = makeDocument();
+    QVRViewerWindow* window = open(document);
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+
+    c->showPresentationNotesIfAble();
+    EXPECT_EQ(c->presentationNotesViewController(), nullptr);
+    EXPECT_TRUE(env.events(QVRViewerViewController::kPresenterNotesShownOnSecondMonitorEvent).isEmpty());
+
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    ASSERT_NE(c->presenterNotesWindowController(), nullptr);
+    QWidget* notesWindow = c->presenterNotesWindowController()->window();
+    EXPECT_EQ(notesWindow->size(), QSize(1024, 600));
+    EXPECT_EQ(notesWindow->windowTitle(), QStringLiteral("%1 (Title)").arg(UFM::PRESENTER_NOTES_TEXT()));
+    EXPECT_FALSE(notes->notesView()->swapDisplaysButton()->isVisible());
+
+    EXPECT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[0]));
+    EXPECT_TRUE(near(pictureColour(notes->nextPreview()), kScreenColours[1]));
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("Notes 1"));
+    EXPECT_FALSE(notes->endLabel()->isVisible());
+    EXPECT_EQ(notes->thumbnailBar()->screenItemCount(), 4);
+    EXPECT_EQ(notes->thumbnailBar()->currentIndex(), 0);
+
+    // The player goes to the last screen: no next screen, the end shows, Next does nothing.
+    c->viewerView()->scrollToPage(3, false);
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("Notes 4"));
+    EXPECT_EQ(notes->nextPreview(), nullptr);
+    EXPECT_TRUE(notes->endLabel()->isVisible());
+    EXPECT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[3]));
+    const auto last = notes->currentScreen();
+    QTest::mouseClick(notes->nextSlideImageOverlayButton(), Qt::LeftButton);
+    EXPECT_EQ(notes->currentScreen(), last);
+
+    // The button again brings the same notes forward.
+    QTest::mouseClick(window->presenterNotesButton(), Qt::LeftButton);
+    EXPECT_EQ(c->presentationNotesViewController(), notes);
+    EXPECT_TRUE(notesWindow->isVisible());
+}
+
+TEST_F(PresenterNotesOneScreen, NotesOpenOnTheScreenThePlayerShows)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    c->viewerView()->scrollToPage(2, false);
+    c->showPresentationNotesIfAbleOverride(true);
+    Notes* notes = c->presentationNotesViewController();
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("Notes 3"));
+    EXPECT_EQ(notes->thumbnailBar()->currentIndex(), 2);
+    EXPECT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[2]));
+    // The clock runs from the start.
+    clockMs += 1000 + 5000;
+    notes->updateTimeField();
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("00:05"));
+}
+
+TEST_F(PresenterNotesOneScreen, KeysInTheNotesDriveThePlayerAndSpacePausesIt)
+{
+    QVRViewerWindow* window = open(makeDocument(30.0));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    QVR_TessarineViewerView* player = c->viewerView();
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    EXPECT_FALSE(notes->playPauseButtonHidden());
+
+    QTest::keyClick(notes->notesView(), Qt::Key_Right);
+    ASSERT_TRUE(settles(player, 1));
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("Notes 2"));
+    QTest::keyClick(notes->thumbnailBar(), Qt::Key_Right);
+    ASSERT_TRUE(settles(player, 2));
+    QTest::keyClick(notes->notesView(), Qt::Key_Left);
+    ASSERT_TRUE(settles(player, 1));
+
+    ASSERT_FALSE(player->autoAdvancePaused());
+    EXPECT_EQ(notes->playPauseImageName(), Notes::kPauseImageName);
+    QTest::keyClick(notes->notesView(), Qt::Key_Space);
+    EXPECT_TRUE(player->autoAdvancePaused());
+    EXPECT_TRUE(notes->isPaused());
+    EXPECT_EQ(notes->playPauseImageName(), Notes::kPlayImageName);
+    QTest::keyClick(notes->notesView(), Qt::Key_Space);
+    EXPECT_FALSE(player->autoAdvancePaused());
+    EXPECT_FALSE(notes->isPaused());
+    EXPECT_EQ(notes->playPauseImageName(), Notes::kPauseImageName);
+
+    // The notes' own button pauses the player, and the title bar's pause reaches the notes.
+    QTest::mouseClick(notes->playPauseButton(), Qt::LeftButton);
+    EXPECT_TRUE(player->autoAdvancePaused());
+    EXPECT_TRUE(notes->isPaused());
+    player->setAutoAdvancePaused(false);
+    EXPECT_FALSE(notes->isPaused());
+}
+
+TEST_F(PresenterNotesOneScreen, PickingAStripItemMovesThePlayerAndClosesAGallery)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    c->openGalleryObject(viewertest::makeGallery(
+        {env.service.addContent(QStringLiteral("one"), viewertest::imageBytes(Qt::red), QStringLiteral("one.png"))}));
+    ASSERT_NE(c->galleryViewerView(), nullptr);
+
+    QVRScreenLinkThumbnailBar* bar = notes->thumbnailBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->frameForItemAtIndex(2).center());
+    ASSERT_TRUE(settles(c->viewerView(), 2));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c->galleryViewerView() == nullptr; }, 2000));
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("Notes 3"));
+
+    // Following the player selects its screen in the strip and moves the player nowhere.
+    c->viewerView()->scrollToPage(1, false);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->currentIndex(), 1);
+    EXPECT_EQ(c->viewerView()->currentPage(), 1);
+}
+
+TEST_F(PresenterNotesOneScreen, TheStripStartsNoDragAndRefusesEveryDrop)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    QVRScreenLinkThumbnailBar* bar = notes->thumbnailBar();
+
+    EXPECT_FALSE(bar->canDragItemsAtIndexes({0, 1}));
+    EXPECT_EQ(bar->writeItemsAtIndexes({1}), nullptr);
+    const QPoint start = bar->frameForItemAtIndex(1).center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(60, 0)),
+                     bar->mapToGlobal(QPointF(start + QPoint(60, 0))), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(60, 0));
+    EXPECT_TRUE(bar->draggingIndexes().isEmpty());
+
+    // A reorder from this very bar and an object drop are both refused.
+    QMimeData mime;
+    PasteboardFriendlyIndexSet({0}, bar->dragToken()).writeTo(mime);
+    mime.setData(QVRThumbnailBar::kObjectPasteboardType, QByteArray("x"));
+    const QPointF target = bar->frameForItemAtIndex(2).center();
+    QDragEnterEvent enter(target.toPoint(), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(target, Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_EQ(notes->flowModel()->screenModels()[2]->presenterNotes(), QStringLiteral("Notes 3"));
+}
+
+TEST_F(PresenterNotesOneScreen, TheClockReadsMinutesAndSecondsThenHours)
+{
+    EXPECT_EQ(Notes::timeFieldString(59), QStringLiteral("00:59"));
+    EXPECT_EQ(Notes::timeFieldString(3599), QStringLiteral("59:59"));
+    EXPECT_EQ(Notes::timeFieldString(3600), QStringLiteral("1:00:00"));
+    EXPECT_EQ(Notes::timeFieldString(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(Notes::timeFieldString(-3), QStringLiteral("00:00"));
+
+    auto document = makeDocument();
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(document->firstFlowmodel()->screenModels()[0]);
+    // The first screen's time starts a second late: before that it reads 00:00, not a negative time.
+    notes->updateTimeField();
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("00:00"));
+    clockMs += 1000 + 3725 * 1000 + 900;
+    notes->updateTimeField();
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("1:02:05"));
+
+    // Time on the screen restarts on the next screen; total time does not.
+    notes->setCurrentScreen(document->firstFlowmodel()->screenModels()[1]);
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("00:00"));
+    clockMs += 59 * 1000;
+    notes->updateTimeField();
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("00:59"));
+    Notes::setShouldUseTotalTime(true);
+    notes->updateTimeField();
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("1:03:04"));
+}
+
+TEST_F(PresenterNotesOneScreen, TheCountdownStopsWhilePausedAndNeverOverflowsItsHolder)
+{
+    auto document = makeDocument();
+    const auto screens = document->firstFlowmodel()->screenModels();
+    screens[0]->setAutoAdvanceSlideDuration(10.0);
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    const int holder = notes->countdownBarHolderView()->width();
+    ASSERT_GT(holder, 100);
+    EXPECT_EQ(notes->countdownBarHolderView()->height(), Notes::kCountdownBarHeight);
+
+    // The first second: the countdown starts late, and the fill stays within its holder.
+    const qint64 loaded = clockMs;
+    for (qint64 t = 0; t <= 1000; t += 100) {
+        clockMs = loaded + t;
+        notes->updateCountdownBarPercentage();
+        EXPECT_LE(notes->progressBarFillView()->width(), holder) << t;
+        EXPECT_LE(notes->lastPercent(), 1.0) << t;
+    }
+
+    clockMs = loaded + 1000 + 4000;
+    notes->updateCountdownBarPercentage();
+    notes->pause();
+    for (int i = 1; i <= 3; ++i) {
+        clockMs += 1000;
+        notes->updateCountdownBarPercentage();
+        EXPECT_NEAR(notes->progressBarFillView()->width(), 0.6 * holder, 1.0) << i;
+    }
+    notes->resume();
+    clockMs += 1000;
+    notes->updateCountdownBarPercentage();
+    EXPECT_NEAR(notes->progressBarFillView()->width(), 0.5 * holder, 1.0);
+
+    // A screen change restarts the clock and fills the bar, keeping the pause.
+    notes->pause();
+    clockMs += 2000;
+    notes->setCurrentScreen(screens[1]);
+    EXPECT_TRUE(notes->isPaused());
+    EXPECT_EQ(notes->timeField()->text(), QStringLiteral("00:00"));
+    EXPECT_EQ(notes->progressBarFillView()->width(), holder);
+    clockMs += 5000;
+    notes->updateCountdownBarPercentage();
+    EXPECT_EQ(notes->progressBarFillView()->width(), holder);
+}
+
+TEST_F(PresenterNotesOneScreen, WithoutADurationTheBarIsFullAndPlayPauseHidden)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    EXPECT_TRUE(notes->playPauseButtonHidden());
+    EXPECT_FALSE(notes->playPauseButton()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return notes->countdownBarHolderView()->height() == 0; }, 1000));
+    clockMs += 20'000;
+    notes->updateCountdownBarPercentage();
+    EXPECT_EQ(notes->lastPercent(), 1.0);
+    EXPECT_EQ(notes->totalSlideTime(), 0.0);
+}
+
+TEST_F(PresenterNotesOneScreen, TextSizeAndTimeChoicesAreKeptForTheNextNotes)
+{
+    auto document = makeDocument();
+    {
+        auto notes = standaloneNotes();
+        notes->setCurrentScreen(document->firstFlowmodel()->screenModels()[0]);
+        EXPECT_EQ(notes->notesTextView()->font().pointSizeF(), 24.0);
+        QTest::mouseClick(notes->bigTextButton(), Qt::LeftButton);
+        EXPECT_EQ(notes->notesTextView()->font().pointSizeF(), 36.0);
+        EXPECT_EQ(UserDefaults::standard().doubleValue(Notes::kFontSizeKey), 36.0);
+        EXPECT_NEAR(notes->notesTextView()->document()->documentMargin(), 10.0, 1e-9);
+
+        EXPECT_EQ(notes->timeFieldHeader()->text(), UFM::TIME_ON_SCREEN_TEXT());
+        QTest::mouseClick(notes->timeToggleButton(), Qt::LeftButton);
+        EXPECT_EQ(notes->timeFieldHeader()->text(), UFM::TOTAL_TIME_TEXT());
+        EXPECT_TRUE(UserDefaults::standard().boolValue(Notes::kUseTotalTimeKey));
+        const auto toggled = env.events(QStringLiteral("Presenter Time Toggled"));
+        ASSERT_EQ(toggled.size(), 1);
+        EXPECT_EQ(toggled.first()
+                      .value(QStringLiteral("parameters"))
+                      .toObject()
+                      .value(QStringLiteral("DidSwitchToTotalTime"))
+                      .toString(),
+                  QStringLiteral("YES"));
+    }
+    auto again = standaloneNotes();
+    EXPECT_EQ(again->notesTextView()->font().pointSizeF(), 36.0);
+    EXPECT_EQ(again->timeFieldHeader()->text(), UFM::TOTAL_TIME_TEXT());
+    QTest::mouseClick(again->smallTextButton(), Qt::LeftButton);
+    EXPECT_EQ(UserDefaults::standard().doubleValue(Notes::kFontSizeKey), 18.0);
+
+    for (const QVariant& stored : {QVariant(0.0), QVariant(-5.0), QVariant(std::numeric_limits<double>::quiet_NaN()),
+                                   QVariant(std::numeric_limits<double>::infinity()), QVariant(500.0),
+                                   QVariant(QStringLiteral("large")), QVariant()}) {
+        UserDefaults::standard().setValue(Notes::kFontSizeKey, stored);
+        EXPECT_EQ(Notes::savedPresenterNotesFontSize(), 24.0) << stored.toString().toStdString();
+    }
+    UserDefaults::standard().setValue(Notes::kFontSizeKey, 0.0);
+    EXPECT_EQ(standaloneNotes()->notesTextView()->font().pointSizeF(), 24.0);
+}
+
+TEST_F(PresenterNotesOneScreen, OddScreensAndFlowsNeitherCrashNorInventACountdown)
+{
+    auto notes = standaloneNotes();
+
+    // A screen of no flow: no next screen, no strip, only its own duration counts.
+    auto lone = ZERI_FlowScreenModel::create();
+    lone->setPresenterNotes(QStringLiteral("alone"));
+    notes->setCurrentScreen(lone);
+    EXPECT_EQ(notes->nextScreen(), nullptr);
+    EXPECT_EQ(notes->thumbnailBar()->count(), 0);
+    EXPECT_EQ(notes->totalSlideTime(), 0.0);
+    EXPECT_FALSE(notes->endLabel()->isVisible());
+    EXPECT_EQ(notes->notesTextView()->toPlainText(), QStringLiteral("alone"));
+
+    // Durations that are no durations leave the bar full.
+    auto flow = ZERI_FlowModel::create();
+    for (double bad : {-4.0, 0.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        auto screen = ZERI_FlowScreenModel::create();
+        screen->setAutoAdvanceSlideDuration(bad);
+        flow->addFlowScreen(screen);
+        notes->setCurrentScreen(screen);
+        clockMs += 3000;
+        notes->updateCountdownBarPercentage();
+        EXPECT_EQ(notes->totalSlideTime(), 0.0) << bad;
+        EXPECT_EQ(notes->lastPercent(), 1.0) << bad;
+    }
+    notes->setPercentAutoplayLeft(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(notes->lastPercent(), 1.0);
+    notes->setPercentAutoplayLeft(-2);
+    EXPECT_EQ(notes->lastPercent(), 0.0);
+
+    // An empty flow and no screen at all.
+    notes->setFlowModel(ZERI_FlowModel::create());
+    EXPECT_EQ(notes->thumbnailBar()->count(), 0);
+    notes->setCurrentScreen(nullptr);
+    EXPECT_TRUE(notes->notesTextView()->toPlainText().isEmpty());
+    EXPECT_EQ(notes->currentPreview(), nullptr);
+    notes->updateTimeField();
+    notes->updateCountdownBarPercentage();
+}
+
+TEST_F(PresenterNotesOneScreen, NotesClosedWhilePreviewsAreBeingMadeLeaveNothingBehind)
+{
+    auto document = makeDocument();
+    for (int round = 0; round < 3; ++round) {
+        auto notes = standaloneNotes();
+        notes->setCurrentScreen(document->firstFlowmodel()->screenModels()[std::size_t(round)]);
+        QApplication::processEvents();
+    }
+    // The previews' requests finish after their views went.
+    QTest::qWait(300);
+    SUCCEED();
+}
+
+TEST_F(PresenterNotesOneScreen, ClosingTheViewerWindowClosesTheNotesWindow)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    QPointer<QWidget> notesWindow = c->presenterNotesWindowController()->window();
+    ASSERT_TRUE(notesWindow->isVisible());
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !notesWindow || !notesWindow->isVisible(); }, 2000));
+    EXPECT_EQ(c->presentationNotesViewController(), nullptr);
+}
+
+} // namespace
