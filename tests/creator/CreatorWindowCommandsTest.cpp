@@ -262,6 +262,10 @@ TEST(CreatorWindowCommands, TheDarkPanelDisablesObjectAndScreenCommandsAndTakesP
     w.window->presentDarkPanelWithRootViewController(page, true);
     ASSERT_TRUE(w.window->isDisplayingSheet());
     EXPECT_FALSE(w.window->theToolBarView()->isEnabled());
+    // The panel covers the content below the menu bar, which stays reachable.
+    QWidget* panelView = w.window->sheetLikeViewController()->view();
+    EXPECT_EQ(panelView->geometry().top(), w.window->menuBar()->geometry().bottom() + 1);
+    EXPECT_EQ(panelView->geometry().bottom(), w.window->contentView()->rect().bottom());
     for (const char* action : kObjectAndScreenCommands)
         EXPECT_FALSE(w.enabled(action)) << action;
     EXPECT_FALSE(w.enabled("paste"));

@@ -177,7 +177,7 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == contentView() && event->type() == QEvent::Resize && m_darkPanel && m_darkPanel->isViewLoaded())
-        m_darkPanel->view()->setGeometry(contentView()->rect());
+        m_darkPanel->view()->setGeometry(darkPanelRect());
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
             if (board != m_canvas->currentWidget())

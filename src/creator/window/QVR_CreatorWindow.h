@@ -234,6 +234,8 @@ private:
     std::shared_ptr<ZERI_FlowModel> commandFlow() const;
     bool undoBlocked() const;
     void runSlideDurationEditor(bool forScreen);
+    // The content below the menu bar, which the dark panel covers.
+    QRect darkPanelRect() const;
 
     QSplitter* m_splitter = nullptr;
     QVR_CreatorCanvasView* m_canvas = nullptr;

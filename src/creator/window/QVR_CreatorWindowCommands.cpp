@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenuBar>
 #include <QMimeData>
 
 #include "app/QVRAnalytics.h"
@@ -434,10 +435,19 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
     m_darkPanel = panel;
     QWidget* view = panel->view();
     view->setParent(contentView());
-    view->setGeometry(contentView()->rect());
+    view->setGeometry(darkPanelRect());
     view->show();
     view->raise();
     panel->navigationController()->setRootViewController(root);
+}
+
+QRect QVR_CreatorWindow::darkPanelRect() const
+{
+    // The menu bar stays reachable above the panel.
+    QRect rect = contentView()->rect();
+    if (m_menuBar && m_menuBar->isVisible())
+        rect.setTop(m_menuBar->geometry().bottom() + 1);
+    return rect;
 }
 
 void QVR_CreatorWindow::dismissDarkPanel()
