@@ -445,7 +445,7 @@ QRect QVR_CreatorWindow::darkPanelRect() const
 {
     // The menu bar stays reachable above the panel.
     QRect rect = contentView()->rect();
-    if (m_menuBar && m_menuBar->isVisible())
+    if (m_menuBar && !m_menuBar->isHidden())
         rect.setTop(m_menuBar->geometry().bottom() + 1);
     return rect;
 }
