@@ -222,6 +222,11 @@ void QVRWindowManager::setTabletPreviewWindowFactory(TabletPreviewWindowFactory 
     tabletFactory() = std::move(factory);
 }
 
+bool QVRWindowManager::hasTabletPreviewWindowFactory()
+{
+    return static_cast<bool>(tabletFactory());
+}
+
 namespace {
 
 void bringToFront(QWidget* window)

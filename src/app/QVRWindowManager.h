@@ -53,6 +53,8 @@ public:
     static void setCreatorWindowFactory(CreatorWindowFactory factory);
     static void setViewerWindowFactory(ViewerWindowFactory factory);
     static void setTabletPreviewWindowFactory(TabletPreviewWindowFactory factory);
+    // Whether the viewer library registered its tablet preview window (the creator's preview command waits).
+    static bool hasTabletPreviewWindowFactory();
 
     // Makes a window through its factory, manages it, shows it in front and activates it. nullptr (logged)
     // while no factory is registered.

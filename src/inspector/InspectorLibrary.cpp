@@ -3,12 +3,15 @@
 #include <memory>
 #include <vector>
 
+#include <QDialog>
 #include <QList>
 #include <QPointer>
+#include <QVBoxLayout>
 
 #include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
+#include "inspector/panels/QVRDebugSlideDurationViewController.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
@@ -79,6 +82,32 @@ public:
 private:
     QPointer<QVR_DockedPopoverView> m_view;
 };
+
+// The duration editor in a dialog without a close button, run modally; Done (or Escape) closes it and its values
+// are the answer. A window closed meanwhile takes the dialog with it: the initial values come back.
+CreatorInspectorFactories::SlideDuration runSlideDurationEditor(QWidget* window,
+                                                                const CreatorInspectorFactories::SlideDuration& initial)
+{
+    QPointer<QDialog> dialog = new QDialog(window, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* editor = new QVRDebugSlideDurationViewController(dialog);
+    (new QVBoxLayout(dialog))->addWidget(editor);
+    editor->setSlideDuration(initial.seconds);
+    editor->setSlideTransitionType(initial.transitionType);
+    editor->setDoneButtonPressed([dialog] {
+        if (dialog)
+            dialog->accept();
+    });
+    dialog->exec();
+    if (!dialog)
+        return initial;
+    const CreatorInspectorFactories::SlideDuration chosen{editor->slideDuration(), editor->slideTransitionType()};
+    delete dialog.data();
+    if (window) {
+        window->raise();
+        window->activateWindow();
+    }
+    return chosen;
+}
 } // namespace
 
 void registerInspectorLibrary()
@@ -101,6 +130,10 @@ void registerInspectorLibrary()
         [](QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page, std::function<void(int)> paged) {
             ScreenPropertiesSheet::openOn(window, flow, page, std::move(paged));
         };
+    CreatorInspectorFactories::shared().screenPropertiesSheetShown = [](const QWidget* window) {
+        return ScreenPropertiesSheet::isShownOn(window);
+    };
+    CreatorInspectorFactories::shared().slideDurationEditor = runSlideDurationEditor;
     CreatorToolbarPanels::shared().titleEditor = [](QWidget* parent,
                                                     const std::shared_ptr<ZERI_TessarineModel>& document) -> QWidget* {
         auto* editor = new QVRTitleAndDescriptionEditorViewController(parent);

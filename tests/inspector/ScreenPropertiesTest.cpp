@@ -1,17 +1,22 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "app/QVRActionLog.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/panels/QVRDebugSlideDurationViewController.h"
@@ -234,4 +239,42 @@ TEST(DebugSlideDuration, ShowsShortNumbersAndReadsNothingButPositiveDurations)
     editor.setDoneButtonPressed([&done] { ++done; });
     editor.doneButtonPressed();
     EXPECT_EQ(done, 1);
+}
+
+TEST(ScreenProperties, RegisteredForTheCreatorWindowsUndoAndDurationCommands)
+{
+    registerInspectorLibrary();
+    const auto& factories = CreatorInspectorFactories::shared();
+    ASSERT_TRUE(factories.screenPropertiesSheetShown);
+    ASSERT_TRUE(factories.slideDurationEditor);
+
+    // While the sheet shows on a window, that window's undo and redo wait.
+    Flow f(3);
+    QWidget window;
+    window.show();
+    EXPECT_FALSE(factories.screenPropertiesSheetShown(&window));
+    auto* sheet = ScreenPropertiesSheet::openOn(&window, f.flow(), 0);
+    EXPECT_TRUE(factories.screenPropertiesSheetShown(&window));
+    sheet->reject();
+    EXPECT_FALSE(factories.screenPropertiesSheetShown(&window));
+
+    // The duration editor runs modally; its Done button ends it with what it holds.
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* editor = top->isVisible() ? top->findChild<QVRDebugSlideDurationViewController*>() : nullptr;
+            if (editor) {
+                shown = editor->slideDurationField()->text();
+                editor->slideDurationField()->setText("12");
+                editor->slideTransitionStyleButton()->setCurrentIndex(QVRDebugSlideDurationViewController::FadeItem);
+                editor->doneButtonPressed();
+                return;
+            }
+        }
+    });
+    const auto chosen = factories.slideDurationEditor(&window, {4.0, 3});
+    EXPECT_EQ(shown, "4");
+    EXPECT_EQ(chosen.seconds, 12.0);
+    EXPECT_EQ(chosen.transitionType, 2);
+    EXPECT_FALSE(window.findChild<QVRDebugSlideDurationViewController*>()) << "the editor's dialog is gone";
 }

@@ -7,13 +7,22 @@
 #include <QPainter>
 
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/CreatorPublishing.h"
 #include "creator/window/WindowSizeLock.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+constexpr int kAddScreenAnchorDrop = 14;
+} // namespace
 
 QVR_CreatorCanvasView::QVR_CreatorCanvasView(QWidget* parent)
     : QStackedWidget(parent)
@@ -162,4 +171,58 @@ void QVR_CreatorCanvasView::paintEvent(QPaintEvent* event)
     painter.fillRect(rect(), QColor(kBackgroundGrey, kBackgroundGrey, kBackgroundGrey));
     painter.end();
     QStackedWidget::paintEvent(event);
+}
+
+void QVR_CreatorCanvasView::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
+{
+    m_addScreenRect = rect;
+    m_addScreenPosition = popoverPosition;
+    // A second click on the add item closes the chooser.
+    if (m_addScreenPopover) {
+        dismissAddScreenPopover();
+        return;
+    }
+    const auto doc = document();
+    const auto flow = doc ? doc->firstFlowmodel() : nullptr;
+    if (!flow)
+        return;
+    auto* chooser = new QVRNewScreenSelectionViewController(flow->themeID());
+    auto* popover = new UniversalPopover(0, QColor::fromRgbF(0.98f, 0.98f, 0.98f), chooser->view());
+    chooser->setParent(popover);
+    popover->setPreferedPopoverArrowPosition(popoverPosition);
+    m_addScreenPopover = popover;
+    if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(theArtBoard()))
+        handler->deselectAll();
+    // The chooser sits in a shield over the window: a click beside it closes it, and the window keeps its size
+    // meanwhile.
+    QPointer<QVR_CreatorCanvasView> self(this);
+    MouseEventShieldWindow* shield = presentShield([self] {
+        if (self)
+            self->dismissAddScreenPopover();
+    });
+    QWidget* host = shield ? static_cast<QWidget*>(shield->closeOnClickView()) : window();
+    if (shield)
+        host->resize(shield->size());
+    const QPoint anchor = host->mapFrom(window(), rect.topLeft()) + QPoint(0, kAddScreenAnchorDrop);
+    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, QRectF(anchor, rect.size()), false);
+}
+
+void QVR_CreatorCanvasView::dismissAddScreenPopover()
+{
+    QPointer<UniversalPopover> popover = m_addScreenPopover;
+    m_addScreenPopover = nullptr;
+    // The popover goes with the shield; reparent it so its closing animation can finish.
+    if (popover && m_shield && m_shield->isAncestorOf(popover))
+        popover->setParent(window());
+    dismissShield();
+    if (popover)
+        popover->dismissPopoverAnimated(false, [popover] {
+            if (popover)
+                popover->deleteLater();
+        });
+}
+
+UniversalPopover* QVR_CreatorCanvasView::addScreenPopover() const
+{
+    return m_addScreenPopover;
 }

@@ -9,6 +9,7 @@
 #include "controls/MouseEventShieldWindow.h"
 
 class QVR_SelectedItemView;
+class UniversalPopover;
 class QVR_SingleScreenArtBoardView;
 class WindowSizeLock;
 class ZERI_TessarineModel;
@@ -64,6 +65,16 @@ public:
     void dismissShield();
     MouseEventShieldWindow* shield() const { return m_shield; }
 
+    // The add-screen popover: the new-screen chooser of the document's theme over a shield, anchored 14 points
+    // below `rect` (the window's coordinates) with the allowed arrow positions; the object selection is cleared.
+    // Asking again while it shows closes it.
+    void beginAddNewScreenSelection(const QRect& rect, int popoverPosition);
+    void dismissAddScreenPopover();
+    UniversalPopover* addScreenPopover() const;
+    // Where the popover was last asked for.
+    QRect addScreenAnchorRect() const { return m_addScreenRect; }
+    int addScreenPopoverPosition() const { return m_addScreenPosition; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,4 +89,7 @@ private:
     std::function<bool()> m_isAddingContent;
     QPointer<MouseEventShieldWindow> m_shield;
     std::unique_ptr<WindowSizeLock> m_shieldLock;
+    QPointer<UniversalPopover> m_addScreenPopover;
+    QRect m_addScreenRect;
+    int m_addScreenPosition = 0;
 };

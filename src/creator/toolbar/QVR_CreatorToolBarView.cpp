@@ -18,11 +18,15 @@
 #include "app/QVRWindowManager.h"
 #include "controls/ComboBoxView.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
+#include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorPublishing.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "creator/window/WindowSizeLock.h"
@@ -143,6 +147,7 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     connect(m_saveDraftButton, &QAbstractButton::clicked, this, [this] { saveDraftButtonPressed(); });
     connect(m_postButton, &QAbstractButton::clicked, this, [this] { postButtonPressed(m_postClickModifiers); });
     connect(m_shareButton, &QAbstractButton::clicked, this, [this] { shareButtonPressed(); });
+    connect(m_addScreenButton, &QAbstractButton::clicked, this, [this] { addScreenButtonPressed(); });
     connect(m_guideButton, &QAbstractButton::clicked, this, [this] { guideButtonPressed(); });
     connect(m_sidebarMenuButton, &QAbstractButton::clicked, this, [this] { sideMenuButtonPressed(); });
     connect(m_titleLabel, &QPushButton::clicked, this, [this] { titleLabelPressed(); });
@@ -161,6 +166,10 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
                 return;
             respondToZoomChange(value.toFloat());
         });
+
+    // The add buttons wait while content is being added to the document.
+    m_busyObservation = NotificationObservation(CreatorContentAddition::kBusyChangedNotification, nullptr,
+                                                [this](const Notification&) { updateButtonStates(); });
 
     updateDisplayedShareUrl(QString());
     updateButtonStates();
@@ -263,10 +272,12 @@ void QVR_CreatorToolBarView::updateButtonStates()
     m_postButton->setEnabled(canPublish);
     m_shareButton->setEnabled(canPublish);
     m_sidebarMenuButton->setEnabled(hasDocument);
-    // Details does nothing; insert and add screen wait for the canvas's add menus.
+    // Details does nothing; insert waits for the content addition's add menu.
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    const bool busy = creator && creator->isAddingContent();
     m_detailsButton->setEnabled(false);
     m_insertButton->setEnabled(false);
-    m_addScreenButton->setEnabled(false);
+    m_addScreenButton->setEnabled(hasDocument && !busy);
     m_guideButton->setEnabled(static_cast<bool>(CreatorToolbarPanels::shared().guide));
     m_titleLabel->setEnabled(hasDocument && CreatorToolbarPanels::shared().titleEditor);
 }
@@ -276,6 +287,15 @@ void QVR_CreatorToolBarView::viewButtonPressed()
     qCInfo(lcCreator) << "Play button pressed.";
     if (const auto doc = document())
         QVRWindowManager::sharedInstance().makeViewerWindowForModel(doc);
+}
+
+void QVR_CreatorToolBarView::addScreenButtonPressed()
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    if (!creator || !document() || creator->isAddingContent())
+        return;
+    creator->theCanvasView()->beginAddNewScreenSelection(popoverAnchorForButton(m_addScreenButton),
+                                                         UniversalPopover::ArrowPositionBottom);
 }
 
 void QVR_CreatorToolBarView::saveDraftButtonPressed()

@@ -49,6 +49,8 @@ public:
 
     void viewButtonPressed();
     void saveDraftButtonPressed();
+    // The new-screen chooser under the add-screen button.
+    void addScreenButtonPressed();
     // With Alt held (the click's own modifiers) an administrator is asked whether to post without full-sized
     // pictures; otherwise the document is posted.
     void postButtonPressed(Qt::KeyboardModifiers modifiers);
@@ -121,4 +123,5 @@ private:
     QPointer<QWidget> m_panel;
     std::shared_ptr<WindowSizeLock> m_sizeLock;
     NotificationObservation m_zoomObservation;
+    NotificationObservation m_busyObservation;
 };

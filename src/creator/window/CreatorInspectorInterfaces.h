@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -37,6 +38,18 @@ struct CreatorInspectorFactories {
     std::function<void(QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page,
                        std::function<void(int)> pageChanged)>
         screenPropertiesSheet;
+    // Whether the screen properties sheet shows on `window`: it holds the flow's open change, so Undo and Redo
+    // wait for it to close. Unregistered: no sheet shows.
+    std::function<bool(const QWidget* window)> screenPropertiesSheetShown;
+
+    // An auto-advance duration (seconds, none: off) and transition type (0 slide in, 2 fade, 3 none).
+    struct SlideDuration {
+        std::optional<double> seconds;
+        int transitionType = 0;
+    };
+    // Runs the duration editor modally over `window`, starting from `initial`, and answers what it holds when
+    // its Done button closes it. Unregistered: the auto-advance commands stay disabled.
+    std::function<SlideDuration(QWidget* window, const SlideDuration& initial)> slideDurationEditor;
 
     static CreatorInspectorFactories& shared();
     // The registered part, or the inert one.

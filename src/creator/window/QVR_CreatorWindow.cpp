@@ -1,7 +1,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -10,18 +12,19 @@
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
-#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "foundation/Tessutils.h"
@@ -42,7 +45,6 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
-constexpr int kAddScreenAnchorDrop = 14;
 } // namespace
 
 QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
@@ -95,7 +97,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_topDockBar =
         new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
     // The palette shows as the user last left it; the popover while popovers are docked.
-    m_positionPalette->setHidden(!UserDefaults::standard().boolValue(QStringLiteral("showXYPaletteOnWindowLaunch")));
+    m_positionPalette->setHidden(!showXYPaletteOnLaunch());
     m_dockedPopover->setHidden(!Tessutils::isPopoverDocked());
     auto* column = new QVBoxLayout;
     column->setContentsMargins(0, 0, 0, 0);
@@ -104,6 +106,10 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     column->addWidget(m_splitter, 1);
     content->addLayout(column, 1);
     content->addWidget(m_sideBar);
+    // The application's menus, whose routed items act on this window while it is the active one.
+    m_menuBar = QVRMainMenu::createMenuBar(contentView());
+    // The dark panel covers the content at every size.
+    contentView()->installEventFilter(this);
 
     // The toolbar fills the title band and shows the window's title.
     auto* band = new QHBoxLayout(titleBarView());
@@ -170,6 +176,8 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == contentView() && event->type() == QEvent::Resize && m_darkPanel && m_darkPanel->isViewLoaded())
+        m_darkPanel->view()->setGeometry(darkPanelRect());
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
             if (board != m_canvas->currentWidget())
@@ -373,7 +381,7 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
             auto* handler = new QVR_InteractableViewHandler(board); // owned by the board
-            handler->setCommandsBlocked([this] { return isAddingContent(); });
+            handler->setCommandsBlocked([this] { return commandsBlocked(); });
         }
         m_artboards.push_back(board);
         QPointer<QVR_SingleScreenArtBoardView> guarded(board);
@@ -506,12 +514,6 @@ std::shared_ptr<ZERI_FlowModel> QVR_CreatorWindow::thumbnailBarFlow() const
     return m_currentModel ? m_currentModel->firstFlowmodel() : nullptr;
 }
 
-bool QVR_CreatorWindow::hasSelectedObjects() const
-{
-    // The canvas selection is not kept by this window yet.
-    return false;
-}
-
 bool QVR_CreatorWindow::hasChildWindows() const
 {
     const QList<QWidget*> topLevels = QApplication::topLevelWidgets();
@@ -525,64 +527,46 @@ bool QVR_CreatorWindow::hasChildWindows() const
     });
 }
 
-void QVR_CreatorWindow::removeAllSelectedViews() {}
-
 void QVR_CreatorWindow::beginAddNewScreenSelection(const QRect& rect, int popoverPosition)
 {
-    // A second click on the add item closes the chooser.
-    if (m_addScreenPopover) {
-        dismissAddScreenPopover();
-        return;
-    }
-    const auto flow = thumbnailBarFlow();
-    if (!flow)
-        return;
-    auto* chooser = new QVRNewScreenSelectionViewController(flow->themeID());
-    auto* popover = new UniversalPopover(0, Qt::white, chooser->view());
-    chooser->setParent(popover);
-    popover->setPreferedPopoverArrowPosition(popoverPosition);
-    m_addScreenPopover = popover;
-    // The chooser sits in a shield over the window: a click beside it closes it, and the window keeps its size
-    // meanwhile. The anchor sits a little below the add item.
-    QPointer<QVR_CreatorWindow> self(this);
-    MouseEventShieldWindow* shield = m_canvas->presentShield([self] {
-        if (self)
-            self->dismissAddScreenPopover();
-    });
-    QWidget* host = shield ? static_cast<QWidget*>(shield->closeOnClickView()) : contentView();
-    if (shield)
-        host->resize(shield->size());
-    const QPoint anchor = host->mapFrom(this, rect.topLeft()) + QPoint(0, kAddScreenAnchorDrop);
-    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, QRectF(anchor, rect.size()), false);
+    if (thumbnailBarFlow())
+        m_canvas->beginAddNewScreenSelection(rect, popoverPosition);
 }
 
 void QVR_CreatorWindow::dismissAddScreenPopover()
 {
-    QPointer<UniversalPopover> popover = m_addScreenPopover;
-    m_addScreenPopover = nullptr;
-    // The popover goes with the shield; reparent it so its closing animation can finish.
-    if (popover && m_canvas->shield() && m_canvas->shield()->isAncestorOf(popover))
-        popover->setParent(contentView());
-    m_canvas->dismissShield();
-    if (popover)
-        popover->dismissPopoverAnimated(false, [popover] {
-            if (popover)
-                popover->deleteLater();
-        });
+    m_canvas->dismissAddScreenPopover();
+}
+
+UniversalPopover* QVR_CreatorWindow::addScreenPopover() const
+{
+    return m_canvas->addScreenPopover();
 }
 
 bool QVR_CreatorWindow::isAddingContent() const
 {
-    return false;
+    const auto addition = CreatorContentAddition::shared();
+    return addition && m_currentModel && addition->isAddingContent(m_currentModel);
 }
 
 void QVR_CreatorWindow::addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                         std::function<void()> done)
 {
-    qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
-                         << ": no content addition is available";
-    if (done)
-        done();
+    const auto addition = CreatorContentAddition::shared();
+    if (!addition || !screen || isAddingContent()) {
+        qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
+                             << (addition ? ": an addition is already running" : ": no content addition is available");
+        if (done)
+            done();
+        return;
+    }
+    // The canvas's drag-out put the objects on the clipboard; the addition owns the undo step and the alerts.
+    addition->addObjectsFromMimeData(
+        QGuiApplication::clipboard()->mimeData(), screen, true, this,
+        [done = std::move(done)](const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>&) {
+            if (done)
+                done();
+        });
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)

@@ -1,16 +1,22 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <QList>
 #include <QPointer>
+#include <QVariantMap>
 
 #include "controls/INAppStoreWindow.h"
+#include "controls/SheetLikePanelViewController.h"
 #include "creator/thumbnails/QVRThumbnailBarHost.h"
 #include "platform/NotificationCenter.h"
 #include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class NavigationControllerFriendlyViewController;
+class QMenuBar;
 class QSplitter;
 class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
@@ -33,7 +39,10 @@ class ZERI_TessarineModel;
 // carries over to all of them.
 //
 // Made by the window manager through the creator window factory (registerCreatorLibrary). Main thread only.
-class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate, public QVRThumbnailBarHost {
+class QVR_CreatorWindow : public INAppStoreWindow,
+                          public QVROpenRequestDelegate,
+                          public QVRThumbnailBarHost,
+                          public SheetLikePanelViewControllerDelegate {
     Q_OBJECT
 public:
     static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
@@ -124,6 +133,59 @@ public:
     // The Screen menu's properties sheet, when the inspector registered one.
     Q_INVOKABLE void performShowScreenProperties(uint mask);
     Q_INVOKABLE void performSelectAll(uint mask);
+
+    // Clipboard, undo, screens, output, panels and auto-advance. While the dark panel shows or content is being
+    // added, the commands on objects and screens are disabled; undo and redo wait while an image is cropped,
+    // content is added or the screen properties sheet shows.
+    Q_INVOKABLE bool canPaste() const;
+    Q_INVOKABLE void performPaste(uint mask);
+    Q_INVOKABLE bool canUndo() const;
+    Q_INVOKABLE void performUndo(uint mask);
+    Q_INVOKABLE bool canRedo() const;
+    Q_INVOKABLE void performRedo(uint mask);
+    Q_INVOKABLE bool canChangeBackgroundColor() const;
+    Q_INVOKABLE void performChangeBackgroundColor(uint mask);
+    Q_INVOKABLE bool canDeleteScreen() const { return canChangeBackgroundColor(); }
+    Q_INVOKABLE void performDeleteScreen(uint mask);
+    Q_INVOKABLE bool canDuplicateScreen() const { return canChangeBackgroundColor(); }
+    Q_INVOKABLE void performDuplicateScreen(uint mask);
+    Q_INVOKABLE bool canExportToPDF() const;
+    Q_INVOKABLE void performExportToPDF(uint mask);
+    Q_INVOKABLE bool canPrint() const;
+    Q_INVOKABLE void performPrint(uint mask);
+    Q_INVOKABLE bool canToggleXYPalette() const { return true; }
+    Q_INVOKABLE void performToggleXYPalette(uint mask);
+    Q_INVOKABLE void performToggleDockedPopover(uint mask);
+    // The check mark of the palette item.
+    Q_INVOKABLE bool xyPaletteHidden() const;
+    Q_INVOKABLE bool canUnpublish() const;
+    Q_INVOKABLE void performUnpublish(uint mask);
+    Q_INVOKABLE bool canSetPresenterNote() const;
+    Q_INVOKABLE void performSetPresenterNote(uint mask);
+    Q_INVOKABLE bool canSetScreenAutoAdvanceSettings() const;
+    Q_INVOKABLE void performSetScreenAutoAdvanceSettings(uint mask);
+    Q_INVOKABLE bool canSetFlowModelAutoAdvanceSettings() const;
+    Q_INVOKABLE void performSetFlowModelAutoAdvanceSettings(uint mask);
+
+    // The side menu's set-up dictionaries for one outlet kind and tab type: with a selection, every selected
+    // object's answer in selection order (nothing as soon as one answers nothing or an empty list); without,
+    // the shown screen's answer for the "Tessarine" and "Screen" tabs and nothing for others.
+    std::optional<QList<QVariantMap>> getSetupDictionaryArrayForOutletType(const QString& outletType,
+                                                                           const QString& tabType) const;
+
+    // User default "showXYPaletteOnWindowLaunch" (absent: no).
+    static bool showXYPaletteOnLaunch();
+    static void setShowXYPaletteOnLaunch(bool show);
+
+    // The dark panel over the window's content, with `root` as its first page (the panel takes it). The toolbar
+    // ignores the mouse meanwhile. Presenting again replaces the panel.
+    void presentDarkPanelWithRootViewController(NavigationControllerFriendlyViewController* root, bool withCloseButton,
+                                                bool allowBackNavigation = false);
+    void dismissDarkPanel();
+    bool isDisplayingSheet() const { return m_darkPanel != nullptr; }
+    SheetLikePanelViewController* sheetLikeViewController() const { return m_darkPanel; }
+    void sheetLikePanelCloseButtonPressed() override { dismissDarkPanel(); }
+    QMenuBar* menuBar() const { return m_menuBar; }
     bool isOnlyWindowForTessarine() const;
     // When this is the only window on the document: the package's clean-up and the end of its re-encodings.
     bool cleanModelIfOnlyCreatorWindow();
@@ -138,11 +200,12 @@ public:
     std::shared_ptr<ZERI_FlowModel> thumbnailBarFlow() const override;
     bool hasSelectedObjects() const override;
     bool hasChildWindows() const override;
+    bool showsDarkPanel() const override { return isDisplayingSheet(); }
     void removeAllSelectedViews() override;
     void beginAddNewScreenSelection(const QRect& rect, int popoverPosition) override;
     bool isAddingContent() const override;
     // The new-screen chooser's popover while it is shown.
-    UniversalPopover* addScreenPopover() const { return m_addScreenPopover; }
+    UniversalPopover* addScreenPopover() const;
     void dismissAddScreenPopover();
     void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                          std::function<void()> done) override;
@@ -163,16 +226,27 @@ private:
     void finishClosing();
     bool canNudge() const;
     void nudge(int dx, int dy, uint mask);
+    // The dark panel shows or content is being added: the commands on objects and screens wait.
+    bool commandsBlocked() const { return isDisplayingSheet() || isAddingContent(); }
+    // The displayed screen, its flow (the document's first flow when no screen shows, so deleting the last
+    // screen can still be undone), and whether undo and redo must wait.
+    std::shared_ptr<ZERI_FlowScreenModel> displayedScreen() const;
+    std::shared_ptr<ZERI_FlowModel> commandFlow() const;
+    bool undoBlocked() const;
+    void runSlideDurationEditor(bool forScreen);
+    // The content below the menu bar, which the dark panel covers.
+    QRect darkPanelRect() const;
 
     QSplitter* m_splitter = nullptr;
     QVR_CreatorCanvasView* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
-    QPointer<UniversalPopover> m_addScreenPopover;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
     QPointer<QVR_SelectedItemView> m_selectedItemView;
+    QPointer<SheetLikePanelViewController> m_darkPanel;
+    QMenuBar* m_menuBar = nullptr;
     std::unique_ptr<CreatorSideMenu> m_sideMenu;
     std::unique_ptr<CreatorObjectPanel> m_positionPalette;
     std::unique_ptr<CreatorObjectPanel> m_dockedPopover;

@@ -1,5 +1,7 @@
 // The creator window's selection frame and the Edit menu commands that act on the shown board's selection.
 
+#include "app/QVRAnalytics.h"
+#include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
@@ -63,7 +65,7 @@ void QVR_CreatorWindow::popoverDockStatusChanged()
 
 bool QVR_CreatorWindow::canNudge() const
 {
-    return m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
+    return !commandsBlocked() && m_selectedItemView && m_selectedItemView->delegate() == shownHandler(this) &&
            m_selectedItemView->canTranslateFromArrowKeys();
 }
 
@@ -75,7 +77,7 @@ void QVR_CreatorWindow::nudge(int dx, int dy, uint mask)
 
 bool QVR_CreatorWindow::canDelete() const
 {
-    return m_selectedItemView && m_selectedItemView->delegate() &&
+    return !commandsBlocked() && m_selectedItemView && m_selectedItemView->delegate() &&
            m_selectedItemView->delegate() == shownHandler(this) && m_selectedItemView->delegate()->performsDelete() &&
            m_selectedItemView->canDelete();
 }
@@ -89,61 +91,62 @@ void QVR_CreatorWindow::performDelete(uint mask)
 bool QVR_CreatorWindow::canCopy() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canCopySelection();
+    return !commandsBlocked() && handler && handler->canCopySelection();
 }
 
 void QVR_CreatorWindow::performCopy(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+    if (auto* handler = shownHandler(this); canCopy() && handler)
         handler->copySelection();
 }
 
 void QVR_CreatorWindow::performCut(uint mask)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canCopySelection())
+    if (auto* handler = shownHandler(this); canCut() && handler)
         handler->cutSelection(mask);
 }
 
 bool QVR_CreatorWindow::canBringForward() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canBringForward();
+    return !commandsBlocked() && handler && handler->canBringForward();
 }
 
 bool QVR_CreatorWindow::canSendBackward() const
 {
     const auto* handler = shownHandler(this);
-    return handler && handler->canSendBackward();
+    return !commandsBlocked() && handler && handler->canSendBackward();
 }
 
 void QVR_CreatorWindow::performBringForward(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+    if (auto* handler = shownHandler(this); handler && canBringForward())
         handler->bringForward();
 }
 
 void QVR_CreatorWindow::performBringToFront(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canBringForward())
+    if (auto* handler = shownHandler(this); handler && canBringForward())
         handler->bringToFront();
 }
 
 void QVR_CreatorWindow::performSendBackward(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+    if (auto* handler = shownHandler(this); handler && canSendBackward())
         handler->sendBackward();
 }
 
 void QVR_CreatorWindow::performSendToBack(uint)
 {
-    if (auto* handler = shownHandler(this); handler && handler->canSendBackward())
+    if (auto* handler = shownHandler(this); handler && canSendBackward())
         handler->sendToBack();
 }
 
 bool QVR_CreatorWindow::canSelectAll() const
 {
     const auto* board = theArtBoard();
-    return shownHandler(this) && board && board->singleScreen() && !board->singleScreen()->elementContainers().empty();
+    return !commandsBlocked() && shownHandler(this) && board && board->singleScreen() &&
+           !board->singleScreen()->elementContainers().empty();
 }
 
 void QVR_CreatorWindow::performSelectAll(uint)
@@ -156,11 +159,28 @@ void QVR_CreatorWindow::performShowScreenProperties(uint)
 {
     const auto& open = CreatorInspectorFactories::shared().screenPropertiesSheet;
     const auto document = currentModel();
-    if (!open || !document || !document->firstFlowmodel())
+    if (!open) {
+        qCInfo(lcCreator) << "no screen properties sheet is available";
         return;
+    }
+    if (!document || !document->firstFlowmodel())
+        return;
+    QVRAnalytics::logEvent(QStringLiteral("Presentation Settings opened"), {}, document);
     QPointer<QVR_CreatorWindow> self(this);
     open(this, document->firstFlowmodel(), currentIndex(), [self](int page) {
         if (self)
             self->setCurrentIndex(page);
     });
+}
+
+bool QVR_CreatorWindow::hasSelectedObjects() const
+{
+    const auto* handler = shownHandler(this);
+    return handler && !handler->currentlySelectedArray().empty();
+}
+
+void QVR_CreatorWindow::removeAllSelectedViews()
+{
+    if (auto* handler = shownHandler(this))
+        handler->deselectAll();
 }

@@ -12,13 +12,14 @@
 
 bool QVR_CreatorWindow::canShowiPadPreview() const
 {
-    return m_currentModel && currentIndex() >= 0;
+    // Waits for the viewer library's tablet preview window.
+    return QVRWindowManager::hasTabletPreviewWindowFactory() && m_currentModel && currentIndex() >= 0;
 }
 
 void QVR_CreatorWindow::performShowiPadPreview(uint)
 {
     const auto document = m_currentModel;
-    if (!document || currentIndex() < 0)
+    if (!canShowiPadPreview())
         return;
     const int page = currentIndex();
     auto request = QVROpenRequest::request();
