@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -584,5 +585,24 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
 
 void MixedMediaObjectStorage::clearTempDirectoryForCopies()
 {
-    QDir(tempDirectoryForCopies()).removeRecursively();
+    // A file someone still reads from (a paste importing it) is deleted once they let go of it.
+    const QString folder = tempDirectoryForCopies();
+    bool deferred = false;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString found = files.next();
+        const QString path = QFileInfo(found).canonicalFilePath();
+        if (path.isEmpty()) {
+            QFile::remove(found);
+            continue;
+        }
+        if (AssetFileReferences::referenceCount(path) > 0) {
+            AssetFileReferences::deleteWhenUnreferenced(path, [] { return false; });
+            deferred = true;
+        } else {
+            QFile::remove(path);
+        }
+    }
+    if (!deferred)
+        QDir(folder).removeRecursively();
 }

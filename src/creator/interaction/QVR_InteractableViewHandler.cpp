@@ -226,6 +226,8 @@ void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
 void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
 {
     m_deselectedOnMouseDown = false;
+    if (commandsBlocked()) // content is being added: presses select nothing
+        return;
     m_pressPoint = scenePoint;
     auto* container = asContainer(item);
     if (auto* text = editedText(container))
@@ -243,7 +245,7 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF sc
                                                Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
-    if (!container || !Utils::isSelectable(container))
+    if (commandsBlocked() || !container || !Utils::isSelectable(container))
         return;
     if (Utils::hasShiftOrCommand(modifiers)) {
         if (isSelected(container))
@@ -264,7 +266,7 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
 {
     m_dragKind = DragKind::None;
     QVR_CreatorSingleScreen* screen = mainInteractableView();
-    if (!screen)
+    if (!screen || commandsBlocked())
         return;
     auto* container = asContainer(item);
     if (Utils::hasCommand(modifiers) || !item) {

@@ -1,6 +1,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QScrollArea>
@@ -13,6 +16,8 @@
 #include "app/QVRWindowManager.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
+#include "creator/addition/QVRContentAdditionManager.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
@@ -67,6 +72,14 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_splitter->setChildrenCollapsible(true);
     m_canvas = new QVR_CreatorCanvasView(m_splitter);
     m_canvas->setIsAddingContentProvider([this] { return isAddingContent(); });
+    m_contentAddition = new QVRContentAdditionManager(this);
+    m_contentAddition->setHostView(m_canvas);
+    // While content is added nothing stays selected.
+    connect(m_contentAddition, &QVRContentAdditionManager::additionStarted, this, [this] {
+        for (QVR_SingleScreenArtBoardView* board : m_artboards)
+            if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(board))
+                handler->deselectAll();
+    });
     m_emptyCanvas = m_canvas->emptyPage();
     auto* thumbnailScroller = new QScrollArea(m_splitter);
     thumbnailScroller->setFrameShape(QFrame::NoFrame);
@@ -574,16 +587,79 @@ void QVR_CreatorWindow::dismissAddScreenPopover()
 
 bool QVR_CreatorWindow::isAddingContent() const
 {
-    return false;
+    return QVRContentAdditionManager::isAddingToDocument(m_currentModel.get());
 }
 
 void QVR_CreatorWindow::addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                         std::function<void()> done)
 {
-    qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
-                         << ": no content addition is available";
-    if (done)
-        done();
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!screen || isAddingContent() || !clipboard) {
+        if (done)
+            done();
+        return;
+    }
+    m_toolBarView->startProgressIndicator();
+    QPointer<QVR_CreatorWindow> self(this);
+    m_contentAddition->addObjectsFromMimeData(clipboard->mimeData(), screen, true, {},
+                                              [self, done](const auto&, const Error&) {
+                                                  if (self)
+                                                      self->m_toolBarView->stopProgressIndicator();
+                                                  if (done)
+                                                      done();
+                                              });
+}
+
+bool QVR_CreatorWindow::canPaste() const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return currentlyDisplayedSingleScreen() && !isAddingContent() && clipboard &&
+           QVRContentAdditionManager::canAddFromMimeData(clipboard->mimeData());
+}
+
+void QVR_CreatorWindow::performPaste(uint)
+{
+    QVR_CreatorSingleScreen* shown = currentlyDisplayedSingleScreen();
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!shown || !shown->flowScreenModel() || !canPaste())
+        return;
+    m_toolBarView->startProgressIndicator();
+    const auto screen = shown->flowScreenModel();
+    QPointer<QVR_CreatorWindow> self(this);
+    QPointer<QVR_CreatorSingleScreen> guarded(shown);
+    m_contentAddition->addObjectsFromMimeData(
+        clipboard->mimeData(), screen, false, {},
+        [self, guarded, screen](const QVRContentAdditionManager::Objects& added, const Error&) {
+            if (self)
+                self->m_toolBarView->stopProgressIndicator();
+            screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+            if (guarded && !added.empty())
+                guarded->setSelectionsForMixedMediaObjects(added);
+        });
+}
+
+bool QVR_CreatorWindow::addDroppedContentToScreen(const QMimeData* mime,
+                                                  const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    if (!mime || !screen || isAddingContent() || !QVRContentAdditionManager::canAddFromMimeData(mime))
+        return false;
+    m_toolBarView->startProgressIndicator();
+    QPointer<QVR_CreatorWindow> self(this);
+    std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
+    m_contentAddition->addObjectsFromMimeData(
+        mime, screen, true, {}, [self, weakScreen](const QVRContentAdditionManager::Objects& added, const Error&) {
+            if (!self)
+                return;
+            self->m_toolBarView->stopProgressIndicator();
+            const auto target = weakScreen.lock();
+            if (!target)
+                return;
+            target->updateNotifier().sendUpdateNotificationsIfNeeded();
+            QVR_CreatorSingleScreen* shown = self->currentlyDisplayedSingleScreen();
+            if (shown && shown->flowScreenModel() == target && !added.empty())
+                shown->setSelectionsForMixedMediaObjects(added);
+        });
+    return true;
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)
@@ -655,6 +731,8 @@ void QVR_CreatorWindow::finishClosing()
     if (m_closed)
         return;
     m_closed = true;
+    // Closing the window ends its addition (rolled back, nothing left behind).
+    m_contentAddition->cancel();
     m_observations.clear();
     m_sideMenuObserver.reset();
     m_flowModelObserver.reset();

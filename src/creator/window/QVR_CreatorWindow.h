@@ -11,7 +11,9 @@
 #include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class QMimeData;
 class QSplitter;
+class QVRContentAdditionManager;
 class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
 class QVRThumbnailController;
@@ -142,6 +144,13 @@ public:
     void dismissAddScreenPopover();
     void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                          std::function<void()> done) override;
+    // Paste: the clipboard's content onto the shown screen through the content addition.
+    Q_INVOKABLE bool canPaste() const;
+    Q_INVOKABLE void performPaste(uint mask);
+    // A drop on a screen of this window; false (nothing read) when it cannot be taken now.
+    bool addDroppedContentToScreen(const QMimeData* mime, const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+    // The window's content addition: one at a time per document, shown in this window's canvas.
+    QVRContentAdditionManager* contentAdditionManager() const { return m_contentAddition; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -163,6 +172,7 @@ private:
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
     QPointer<UniversalPopover> m_addScreenPopover;
+    QVRContentAdditionManager* m_contentAddition = nullptr;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
