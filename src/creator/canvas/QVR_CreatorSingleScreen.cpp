@@ -20,6 +20,7 @@
 #include "creator/CreatorLogging.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -245,8 +246,13 @@ void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, con
         directlyInsertTextItemUsingMouseDownLocation(scenePoint);
         return;
     }
-    // Media objects are set up by the canvas view's insert flow, which this build does not carry yet.
-    qCWarning(lcCreator) << "no canvas view to insert an object of type" << kind;
+    // Everything else goes through the canvas's content commands, centred on the clicked point.
+    auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindowOf(this));
+    if (m_previewOnly || !window || !window->theCanvasView()) {
+        qCWarning(lcCreator) << "no canvas view to insert an object of type" << kind;
+        return;
+    }
+    window->theCanvasView()->directlyAddElementOfType(kind, mapFromScene(scenePoint));
 }
 
 void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint)

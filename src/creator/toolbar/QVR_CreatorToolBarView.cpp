@@ -263,9 +263,9 @@ void QVR_CreatorToolBarView::updateButtonStates()
     m_postButton->setEnabled(canPublish);
     m_shareButton->setEnabled(canPublish);
     m_sidebarMenuButton->setEnabled(hasDocument);
-    // Details does nothing; insert and add screen wait for the canvas's add menus.
+    // Details does nothing; add screen waits for the canvas's chooser. Insert opens the canvas's add menu.
     m_detailsButton->setEnabled(false);
-    m_insertButton->setEnabled(false);
+    m_insertButton->setEnabled(hasDocument);
     m_addScreenButton->setEnabled(false);
     m_guideButton->setEnabled(static_cast<bool>(CreatorToolbarPanels::shared().guide));
     m_titleLabel->setEnabled(hasDocument && CreatorToolbarPanels::shared().titleEditor);

@@ -26,6 +26,7 @@
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
@@ -74,6 +75,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_canvas->setIsAddingContentProvider([this] { return isAddingContent(); });
     m_contentAddition = new QVRContentAdditionManager(this);
     m_contentAddition->setHostView(m_canvas);
+    m_canvas->setContentAdditionManager(m_contentAddition);
     // While content is added nothing stays selected.
     connect(m_contentAddition, &QVRContentAdditionManager::additionStarted, this, [this] {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
@@ -124,6 +126,14 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
     band->addWidget(m_toolBarView);
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
+    // The toolbar's insert button opens the canvas's add menu below it.
+    connect(m_toolBarView->insertButton(), &QVR_ToolbarButton::clicked, this, [this] {
+        if (!currentlyDisplayedSingleScreen() || isAddingContent())
+            return;
+        QWidget* button = m_toolBarView->insertButton();
+        const QRect rect(button->mapTo(this, QPoint(0, 0)), button->size());
+        m_canvas->beginAddElementsToCurrentScreenFromRect(rect, UniversalPopover::ArrowPositionTop);
+    });
 
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {

@@ -1,0 +1,436 @@
+// The canvas's content commands: the add-element menu, text, shapes, files and web videos on the shown screen.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTimer>
+
+#include "app/QVRAnalytics.h"
+#include "controls/UniversalPopover.h"
+#include "creator/CreatorLogging.h"
+#include "creator/addition/QVRContentAdditionManager.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "elements/text/QVR_TextHelperUtils.h"
+#include "elements/video/VimeoVideoPreviewHelperClass.h"
+#include "elements/video/YouTubeVideoPreviewHelper.h"
+#include "foundation/Tessutils.h"
+#include "platform/AlertPresenter.h"
+#include "platform/FileChooser.h"
+#include "storage/MixedMediaObjectStorage.h"
+#include "storage/QVRStreamingVideoDataItem.h"
+#include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+constexpr int kAnchorDrop = 14;
+constexpr int kStreamingVideoDelayMs = 200;
+const QString kYouTube = QStringLiteral("YouTube");
+const QString kVimeo = QStringLiteral("Vimeo");
+
+QString& youTubeHost()
+{
+    static QString host = QStringLiteral("https://www.youtube.com");
+    return host;
+}
+
+QString& vimeoPlayerHost()
+{
+    static QString host = QStringLiteral("https://player.vimeo.com");
+    return host;
+}
+
+QString kindName(int kind)
+{
+    switch (kind) {
+    case 1:
+        return QStringLiteral("Video");
+    case 2:
+        return QStringLiteral("Image");
+    case 6:
+        return QStringLiteral("PDF");
+    case 9:
+        return QStringLiteral("Audio");
+    default:
+        return QStringLiteral("Unknown");
+    }
+}
+
+QStringList extensionsForKind(int kind)
+{
+    switch (kind) {
+    case 1:
+        return {QStringLiteral("mov"), QStringLiteral("mp4"), QStringLiteral("m4v"), QStringLiteral("mkv"),
+                QStringLiteral("webm")};
+    case 2: {
+        QStringList formats;
+        for (const QByteArray& format : QImageReader::supportedImageFormats())
+            formats.append(QString::fromLatin1(format));
+        return formats;
+    }
+    case 6:
+        return {QStringLiteral("pdf")};
+    case 9:
+        return {QStringLiteral("mp3")};
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void QVR_CreatorCanvasView::setEmbedHostsForTesting(const QString& youTube, const QString& vimeoPlayer)
+{
+    youTubeHost() = youTube.isEmpty() ? QStringLiteral("https://www.youtube.com") : youTube;
+    vimeoPlayerHost() = vimeoPlayer.isEmpty() ? QStringLiteral("https://player.vimeo.com") : vimeoPlayer;
+}
+
+void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const QRect& rect, int allowed, int preferred,
+                                             int style)
+{
+    dismissContentPopover();
+    auto* popover = new UniversalPopover(style, Qt::white, controller->view());
+    controller->setParent(popover);
+    popover->setPreferedPopoverArrowPosition(preferred);
+    m_contentPopover = popover;
+    QPointer<QVR_CreatorCanvasView> self(this);
+    MouseEventShieldWindow* shield = presentShield([self] {
+        if (self)
+            self->dismissContentPopover();
+    });
+    QWidget* host = shield ? static_cast<QWidget*>(shield->closeOnClickView()) : window();
+    if (shield)
+        host->resize(shield->size());
+    // While a panel is up nothing stays selected.
+    if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(theArtBoard()))
+        handler->deselectAll();
+    const QPoint anchor = host->mapFrom(window(), rect.topLeft()) + QPoint(0, kAnchorDrop);
+    popover->presentPopoverInView(host, allowed, QRectF(anchor, rect.size()), false);
+}
+
+void QVR_CreatorCanvasView::dismissContentPopover()
+{
+    QPointer<UniversalPopover> popover = m_contentPopover;
+    m_contentPopover = nullptr;
+    if (popover && m_shield && m_shield->isAncestorOf(popover))
+        popover->setParent(window());
+    dismissShield();
+    if (popover)
+        popover->dismissPopoverAnimated(false, [popover] {
+            if (popover)
+                popover->deleteLater();
+        });
+}
+
+void QVR_CreatorCanvasView::beginAddElementsToCurrentScreenFromRect(const QRect& rect, int allowedArrowPositions,
+                                                                    int preferredArrowPosition, int style,
+                                                                    std::optional<QPointF> suggestedItemCenter)
+{
+    if (isAddingContent())
+        return;
+    m_insertionSuggestedCenter = suggestedItemCenter;
+    auto* menu = new QVR_AddElementMenuViewController;
+    menu->setDelegate(this);
+    presentInPopover(menu, rect, allowedArrowPositions, preferredArrowPosition, style);
+}
+
+void QVR_CreatorCanvasView::directlyAddElementOfType(int kind, std::optional<QPointF> center)
+{
+    m_insertionSuggestedCenter = center;
+    addElementMenuSelectionMadeWithType(kind);
+}
+
+void QVR_CreatorCanvasView::addElementMenuSelectionMadeWithType(int kind)
+{
+    dismissContentPopover();
+    if (isAddingContent())
+        return;
+    switch (kind) {
+    case 1:
+    case 2:
+    case 6:
+    case 9:
+        addElementFromFileWithType(kind);
+        break;
+    case 4:
+        qCInfo(lcCreator) << "Wants to add a text object";
+        addTextObject();
+        break;
+    case 7:
+        addShape();
+        break;
+    case 8:
+        beginYoutubeVideoSelection();
+        break;
+    case 3:
+        // The gallery editor's canvas hook-up is not part of this build.
+        qCWarning(lcCreator) << "galleries cannot be added from the canvas yet";
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+std::shared_ptr<ZERI_FlowScreenModel> shownScreen(const QVR_CreatorCanvasView* canvas)
+{
+    QVR_SingleScreenArtBoardView* board = canvas->theArtBoard();
+    return board && board->singleScreen() ? board->singleScreen()->flowScreenModel() : nullptr;
+}
+
+void selectOnShownScreen(const QVR_CreatorCanvasView* canvas,
+                         const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects)
+{
+    QVR_SingleScreenArtBoardView* board = canvas->theArtBoard();
+    if (board && board->singleScreen() && !objects.empty())
+        board->singleScreen()->setSelectionsForMixedMediaObjects(objects);
+}
+
+} // namespace
+
+void QVR_CreatorCanvasView::addTextObject()
+{
+    const auto screen = shownScreen(this);
+    const auto flow = screen ? screen->undoResponder() : nullptr;
+    if (!flow || isAddingContent())
+        return;
+    QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Text")}},
+                           screen->tessarineModel());
+    flow->beginUndoableChangesPagingToScreen(screen);
+    auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    QRectF frame(20, 20, 320, 70);
+    if (m_insertionSuggestedCenter)
+        frame.moveCenter(*m_insertionSuggestedCenter);
+    (*object)->setFrame(frame);
+    screen->addMixedMediaObject(object);
+    if (auto text = object->as<ZERI_MMObject_Text>()) {
+        text->setAttributedString(QVR_TextHelperUtils::defaultAttributedText());
+        text->setIsThemeText(true);
+    }
+    screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    flow->endUndoableChanges();
+    selectOnShownScreen(this, {object});
+}
+
+void QVR_CreatorCanvasView::addShape()
+{
+    if (isAddingContent())
+        return;
+    auto* menu = new QVR_AddShapeMenuViewController;
+    menu->setDelegate(this);
+    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
+    presentInPopover(menu, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+}
+
+void QVR_CreatorCanvasView::shapeChosen(int shapeType)
+{
+    addShapeToCurrentScreen(shapeType);
+}
+
+void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
+{
+    const auto screen = shownScreen(this);
+    const auto flow = screen ? screen->undoResponder() : nullptr;
+    if (!flow || isAddingContent()) {
+        dismissContentPopover();
+        return;
+    }
+    QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Shape")}},
+                           screen->tessarineModel());
+    flow->beginUndoableChangesPagingToScreen(screen);
+    auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+    QRectF frame(10, 10, 300, 300);
+    if (m_insertionSuggestedCenter)
+        frame.moveCenter(*m_insertionSuggestedCenter);
+    (*object)->setFrame(frame);
+    if (auto shape = object->as<ZERI_MMObject_Shape>()) {
+        shape->setShapeType(shapeType);
+        QColor colour = Tessutils::tessarineBlue();
+        colour.setAlphaF(0.8f);
+        shape->setColor(colour);
+    }
+    screen->addMixedMediaObject(object);
+    screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    flow->endUndoableChanges();
+    dismissContentPopover();
+    selectOnShownScreen(this, {object});
+}
+
+void QVR_CreatorCanvasView::addElementFromFileWithType(int kind)
+{
+    if (isAddingContent() || !shownScreen(this))
+        return;
+    FileChooserRequest request;
+    request.mode = FileChooserRequest::Mode::OpenFiles;
+    request.allowedExtensions = extensionsForKind(kind);
+    const QUrl last = Tessutils::lastOpenedDirectoryURL();
+    if (last.isLocalFile())
+        request.directory = last.toLocalFile();
+    // The window keeps its size while the chooser is up; a click beside it is caught.
+    presentShield({});
+    QPointer<QVR_CreatorCanvasView> self(this);
+    FileChooser::shared().show(request, window(), [self, kind](const FileChooserResponse& response) {
+        if (!self)
+            return;
+        self->dismissShield();
+        const auto screen = shownScreen(self);
+        if (!response.accepted() || !screen || self->isAddingContent())
+            return;
+        Tessutils::setLastOpenedDirectoryURL(QUrl::fromLocalFile(QFileInfo(response.paths.front()).absolutePath()));
+        const QString type =
+            response.paths.size() == 1 ? kindName(kind) : QString::number(qulonglong(response.paths.size()));
+        QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), type}},
+                               screen->tessarineModel());
+        auto* toolbar = QVR_CreatorToolBarView::toolbarForWindow(self->window());
+        if (toolbar)
+            toolbar->startProgressIndicator();
+        QList<QUrl> urls;
+        for (const QString& path : response.paths)
+            urls.append(QUrl::fromLocalFile(path));
+        // A manager of its own: the first file it places is centred on the suggestion.
+        auto* manager = new QVRContentAdditionManager(self);
+        manager->setHostView(self);
+        manager->setProposedItemCenter(self->m_insertionSuggestedCenter);
+        QPointer<QVRContentAdditionManager> guardedManager(manager);
+        QPointer<QVR_CreatorToolBarView> guardedToolbar(toolbar);
+        manager->addObjectsFromFileURLs(
+            urls, screen, {},
+            [self, guardedManager, guardedToolbar](const QVRContentAdditionManager::Objects& added, const Error&) {
+                if (guardedToolbar)
+                    guardedToolbar->stopProgressIndicator();
+                if (self)
+                    selectOnShownScreen(self, added);
+                if (guardedManager)
+                    guardedManager->deleteLater();
+            });
+    });
+}
+
+void QVR_CreatorCanvasView::beginYoutubeVideoSelection()
+{
+    if (isAddingContent())
+        return;
+    auto* dialog = new QVR_AddStreamingVideoViewController;
+    dialog->setDelegate(this);
+    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
+    presentInPopover(dialog, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+}
+
+void QVR_CreatorCanvasView::addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
+{
+    dismissContentPopover();
+    QPointer<QVR_CreatorCanvasView> self(this);
+    QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
+        if (self)
+            self->addStreamingVideoToCurrentScreen(url, youTubeHost() + QStringLiteral("/embed/%1?autoplay=1"),
+                                                   kYouTube);
+    });
+}
+
+void QVR_CreatorCanvasView::addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
+{
+    dismissContentPopover();
+    QPointer<QVR_CreatorCanvasView> self(this);
+    QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
+        if (self)
+            self->addStreamingVideoToCurrentScreen(url, vimeoPlayerHost() + QStringLiteral("/video/%1#at=1"), kVimeo);
+    });
+}
+
+void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlText, const QString& embedFormat,
+                                                             const QString& source)
+{
+    const auto screen = shownScreen(this);
+    if (!screen || isAddingContent())
+        return;
+    QString videoId;
+    QSizeF size;
+    if (source == kYouTube) {
+        videoId = YouTubeVideoPreviewHelper::videoIdFromURLString(urlText);
+        size = YouTubeVideoPreviewHelper::previewImageSize();
+    } else if (source == kVimeo) {
+        videoId = VimeoVideoPreviewHelperClass::videoIdFromURLString(urlText);
+        size = VimeoVideoPreviewHelperClass::previewImageSize();
+    }
+    if (videoId.isEmpty()) {
+        qCWarning(lcCreator) << "no web video id in" << urlText << "; nothing added";
+        return;
+    }
+    QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), source}},
+                           screen->tessarineModel());
+    const QString segment = QString::fromLatin1(QUrl::toPercentEncoding(videoId));
+    const QUrl embed(embedFormat.arg(segment));
+    QPointer<QVR_CreatorCanvasView> self(this);
+    std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
+    const std::optional<QPointF> center = m_insertionSuggestedCenter;
+    auto addWithThumbnail = [self, weakScreen, videoId, embed, size, center](const QString& thumbnail) {
+        const auto target = weakScreen.lock();
+        if (!self || !target)
+            return;
+        auto item = std::make_shared<QVRStreamingVideoDataItem>();
+        item->setContentId(videoId);
+        item->setYoutubeURL(embed);
+        item->setThumbnailUrl(QUrl(thumbnail));
+        auto processor = std::make_shared<ZERI_ContentURLDownloaderDataProcessor>();
+        item->setProcessor(processor);
+        self->m_streamingProcessor = processor;
+        processor->processDataItem(item, [self, weakScreen, item, size, center](const Error& error) {
+            const auto screenNow = weakScreen.lock();
+            if (!self || !screenNow)
+                return;
+            self->m_streamingProcessor = nullptr;
+            const auto flow = screenNow->undoResponder();
+            if (!error.isNull() || !flow) {
+                AlertRequest alert;
+                alert.style = AlertRequest::Style::Warning;
+                alert.messageText = UFM::ERROR_TEXT();
+                alert.informativeText = error.message;
+                AlertPresenter::shared().show(alert, self->window(), {});
+                return;
+            }
+            // One undo step that pages back, closed once the video and its picture are in.
+            flow->beginUndoableChangesPagingToScreen(screenNow);
+            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
+            QRectF frame(QPointF(10, 10), size);
+            if (center)
+                frame.moveCenter(*center);
+            (*object)->setFrame(frame);
+            screenNow->addMixedMediaObject(object);
+            MixedMediaObjectStorage::setupUsingDataItem(
+                object, item, true, [self, weakScreen, object, flow](const Error& setupError) {
+                    const auto finalScreen = weakScreen.lock();
+                    if (!setupError.isNull() || !finalScreen) {
+                        if (finalScreen)
+                            finalScreen->removeMixedMediaObject(object);
+                        flow->cancelUndoableChanges();
+                        qCWarning(lcCreator) << "the web video could not be added:" << setupError.message;
+                        return;
+                    }
+                    const auto finish = [self, weakScreen, object, flow](const Error&) {
+                        flow->endUndoableChanges();
+                        if (const auto s = weakScreen.lock())
+                            s->updateNotifier().sendUpdateNotificationsIfNeeded();
+                        if (self)
+                            selectOnShownScreen(self, {object});
+                    };
+                    if (!MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, finish))
+                        finish(Error());
+                });
+        });
+    };
+    if (source == kYouTube)
+        YouTubeVideoPreviewHelper::previewImageURLStringFromVideoId(videoId, addWithThumbnail);
+    else
+        VimeoVideoPreviewHelperClass::previewImageURLStringFromVideoId(videoId, addWithThumbnail);
+}
