@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonObject>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtEndian>
@@ -17,7 +19,15 @@
 #include <gtest/gtest.h>
 
 #include "../elements/video/MediaTestClips.h"
+#include "app/QVRActionLog.h"
 #include "app/QVRWindowManager.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "platform/FileChooser.h"
+#include "elements/video/StreamingVideoPreviewHelper.h"
+#include "support/fakeservice/FakeHttp.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
@@ -587,4 +597,162 @@ TEST(ContentAdditionCopies, ClearingTheCopiesFolderSparesAFileBeingImported)
     AssetFileReferences::releaseFile(canonical);
     EXPECT_FALSE(QFile::exists(held));
     AppPaths::setTemporaryForTesting(QString());
+}
+
+namespace {
+
+// The analytics events the canvas logs, kept instead of sent.
+struct LoggedEvents {
+    QTemporaryDir folder;
+    QVRActionLog log{folder.filePath(QStringLiteral("log.json")), [](const QByteArray&, auto) {}};
+    LoggedEvents() { QVRActionLog::setSharedForTesting(&log); }
+    ~LoggedEvents() { QVRActionLog::setSharedForTesting(nullptr); }
+    QStringList types(const QString& name) const
+    {
+        QStringList found;
+        for (const QJsonValue& event : log.backlog())
+            if (event[QStringLiteral("name")].toString() == name)
+                found.append(event[QStringLiteral("parameters")][QStringLiteral("Type")].toString());
+        return found;
+    }
+};
+
+std::vector<Proxy> selectedOnShownBoard(const AdditionFixture& f)
+{
+    std::vector<Proxy> objects;
+    if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(f.window->theArtBoard()))
+        for (auto* view : handler->currentlySelectedArray())
+            if (auto object = view->mixedMediaObject())
+                objects.push_back(object);
+    return objects;
+}
+
+} // namespace
+
+TEST(CanvasContentCommands, TextAndShapesAreOneStepEachAndSelected)
+{
+    AdditionFixture f(2);
+    LoggedEvents events;
+    QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
+    const int steps = f.flow()->undoManager().undoCount();
+    canvas->setInsertionSuggestedCenter(std::nullopt);
+    canvas->addElementMenuSelectionMadeWithType(4);
+    ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+    const Proxy text = f.screen()->mixedMediaObjects().front();
+    EXPECT_EQ((*text)->frame(), QRectF(20, 20, 320, 70));
+    EXPECT_TRUE(text->as<ZERI_MMObject_Text>()->isThemeText());
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 1);
+    EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{text});
+    EXPECT_EQ(events.types(QStringLiteral("Added Element")), QStringList{QStringLiteral("Text")});
+
+    // A shape at a suggested centre: the shape menu shows, the choice adds a blue rectangle.
+    canvas->directlyAddElementOfType(7, QPointF(500, 400));
+    ASSERT_TRUE(canvas->contentPopover());
+    canvas->shapeChosen(1);
+    EXPECT_FALSE(canvas->contentPopover());
+    ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
+    const Proxy shape = f.screen()->mixedMediaObjects().back();
+    EXPECT_EQ((*shape)->frame(), QRectF(350, 250, 300, 300));
+    const QColor colour = shape->as<ZERI_MMObject_Shape>()->color();
+    EXPECT_EQ(colour.rgb() & 0xFFFFFF, 0x1F70A8u);
+    EXPECT_EQ(colour.alpha(), 204);
+    EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{shape});
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 2);
+
+    // Undone from the other screen, it pages back.
+    f.window->setCurrentIndex(1);
+    QApplication::processEvents();
+    f.flow()->undoManager().undo();
+    QApplication::processEvents();
+    EXPECT_EQ(f.window->currentIndex(), 0);
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+
+    // A kind the menu does not have adds and logs nothing.
+    const int logged = int(events.log.backlog().size());
+    canvas->addElementMenuSelectionMadeWithType(5);
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+    EXPECT_EQ(int(events.log.backlog().size()), logged);
+}
+
+TEST(CanvasContentCommands, ChosenFilesGoThroughTheContentAddition)
+{
+    AdditionFixture f;
+    LoggedEvents events;
+    RecordingFileChooser chooser;
+    FileChooser::setShared(&chooser);
+    QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
+    Tessutils::setLastOpenedDirectoryURL(QUrl::fromLocalFile(f.temporary.path()));
+
+    // Sounds: only MP3 files, from the last folder; a cancel adds nothing and gives the window its size back.
+    const QSize minimum = f.window->minimumSize();
+    canvas->directlyAddElementOfType(9, std::nullopt);
+    ASSERT_EQ(chooser.requests.size(), 1u);
+    EXPECT_EQ(chooser.requests[0].allowedExtensions, QStringList{QStringLiteral("mp3")});
+    EXPECT_EQ(chooser.requests[0].directory, f.temporary.path());
+    EXPECT_EQ(chooser.requests[0].mode, FileChooserRequest::Mode::OpenFiles);
+    QTest::qWait(50);
+    EXPECT_EQ(f.window->minimumSize(), minimum);
+    EXPECT_FALSE(canvas->shield());
+
+    // Three pictures centred on the suggestion, all selected.
+    chooser.queuePaths({f.png("a.png", {200, 100}), f.png("b.png", {200, 100}), f.png("c.png", {200, 100})});
+    canvas->directlyAddElementOfType(2, QPointF(512, 374));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return f.screen()->mixedMediaObjects().size() == 3 && !f.window->isAddingContent(); }, 10000));
+    QApplication::processEvents();
+    const auto objects = f.screen()->mixedMediaObjects();
+    EXPECT_EQ((*objects[0])->frame().center(), QPointF(512, 374));
+    EXPECT_EQ(selectedOnShownBoard(f).size(), 3u);
+    EXPECT_EQ(Tessutils::lastOpenedDirectoryURL().toLocalFile(), f.files.path());
+    EXPECT_TRUE(events.types(QStringLiteral("Added Element")).contains(QStringLiteral("3")));
+    FileChooser::setShared(nullptr);
+}
+
+TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
+{
+    AdditionFixture f;
+    LoggedEvents events;
+    QImage picture(480, 360, QImage::Format_RGB32);
+    picture.fill(QColor(40, 90, 160));
+    QByteArray jpegBytes;
+    {
+        QBuffer buffer(&jpegBytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "JPEG");
+    }
+    FakeHttpServer server([jpegBytes](const FakeHttpRequest& request) {
+        if (request.path == QStringLiteral("/vi/Ab3_-x9Zq0Q/hqdefault.jpg"))
+            return FakeHttpReply::raw(200, "image/jpeg", jpegBytes);
+        return FakeHttpReply::html(404, "Not Found");
+    });
+    ASSERT_TRUE(server.start());
+    const QUrl base(QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
+    StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(base, base);
+    QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
+    const int steps = f.flow()->undoManager().undoCount();
+
+    canvas->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("youtu.be/Ab3_-x9Zq0Q"));
+    EXPECT_TRUE(f.screen()->mixedMediaObjects().empty()) << "added a moment after the dialog closes";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));
+    ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+    const Proxy video = f.screen()->mixedMediaObjects().front();
+    EXPECT_EQ(video->type(), ZERI_MixedMediaObject::Video);
+    EXPECT_EQ((*video)->frame(), QRectF(10, 10, 480, 360));
+    EXPECT_EQ((*video)->videoAsset()->externalURL(),
+              QUrl(QStringLiteral("https://www.youtube.com/embed/Ab3_-x9Zq0Q?autoplay=1")));
+    const QString thumbnail = (*video)->originalImageAsset()->localFilePath();
+    EXPECT_TRUE(thumbnail.startsWith(f.package->assetsPath()));
+    QFile file(thumbnail);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), jpegBytes);
+    EXPECT_EQ(events.types(QStringLiteral("Added Element")), QStringList{QStringLiteral("YouTube")});
+
+    // A thumbnail the site does not have: nothing added, no step, one alert.
+    canvas->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("youtu.be/Zz9_-x9Zq0Q"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.alerts.requests.empty(); }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(f.alerts.requests.size(), 1u);
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 1);
+    StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
 }
