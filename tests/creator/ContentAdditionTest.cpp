@@ -27,7 +27,9 @@
 #include "platform/FileChooser.h"
 #include "elements/video/StreamingVideoPreviewHelper.h"
 #include "support/fakeservice/FakeHttp.h"
+#include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_GalleryLink.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
@@ -755,4 +757,60 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
     EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
     EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 1);
     StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
+}
+
+TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
+{
+    AdditionFixture f;
+    LoggedEvents events;
+    QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
+    QImage first(2048, 1024, QImage::Format_RGB32);
+    first.fill(QColor(90, 20, 140));
+    const QString firstPath = QDir(f.package->assetsPath()).filePath(QStringLiteral("first.png"));
+    ASSERT_TRUE(first.save(firstPath));
+    // What the editor hands over on Save: a working copy whose first image is that picture.
+    const auto workingCopy = [&] {
+        auto gallery = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Gallery);
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(firstPath));
+        (*gallery)->galleryAssetManager()->insertImageAsset(asset, 0);
+        (*gallery)->setFrame(QRectF(0, 0, 400, 300));
+        return gallery;
+    };
+    const int steps = f.flow()->undoManager().undoCount();
+
+    canvas->addElementMenuSelectionMadeWithType(3);
+    ASSERT_TRUE(canvas->galleryEditor());
+    const Proxy gallery = workingCopy();
+    canvas->galleryEditorEndedEditing(false, gallery);
+    EXPECT_FALSE(canvas->galleryEditor());
+    EXPECT_EQ(f.screen()->indexOfMixedMediaObject(gallery), 0) << "on the screen before the delegate returns";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));
+    EXPECT_EQ((*gallery)->frame(), QRectF(20, 20, 1024, 512));
+    EXPECT_DOUBLE_EQ(*(*gallery)->zoomScale(), 0.5);
+    EXPECT_TRUE(std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()));
+    EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{gallery});
+
+    // At a suggested centre; editing an image first changes nothing for the new gallery.
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*image)->setFrame(QRectF(600, 500, 100, 100));
+    f.screen()->addMixedMediaObject(image);
+    canvas->editGalleryObject(image);
+    EXPECT_FALSE(canvas->galleryEditor());
+    canvas->directlyAddElementOfType(3, QPointF(512, 374));
+    const Proxy centred = workingCopy();
+    canvas->galleryEditorEndedEditing(false, centred);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 2; }, 10000));
+    EXPECT_EQ((*centred)->frame().center(), QPointF(512, 374));
+    EXPECT_EQ((*image)->frame(), QRectF(600, 500, 100, 100));
+    EXPECT_FALSE((*image)->existingGalleryAssetManager());
+
+    // A cancel is logged and adds nothing.
+    canvas->addElementMenuSelectionMadeWithType(3);
+    canvas->galleryEditorEndedEditing(true, workingCopy());
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 3u);
+    EXPECT_TRUE(events.types(QStringLiteral("QVRAnalyticsEvent_GalleryEditEnded"))
+                    .contains(QStringLiteral("Gallery Edit Canceled")));
+    f.flow()->undoManager().undo();
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u) << "a new gallery is undone like any addition";
 }

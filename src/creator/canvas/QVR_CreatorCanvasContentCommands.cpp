@@ -1,6 +1,8 @@
 // The canvas's content commands: the add-element menu, text, shapes, files and web videos on the shown screen.
 
+#include <QDialog>
 #include <QDir>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/text/QVR_TextHelperUtils.h"
 #include "elements/video/VimeoVideoPreviewHelperClass.h"
 #include "elements/video/YouTubeVideoPreviewHelper.h"
@@ -21,10 +24,14 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "storage/QVRDataFromURLDataItem.h"
 #include "storage/QVRStreamingVideoDataItem.h"
 #include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/QVB_GalleryAssetManager.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_GalleryLink.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -173,8 +180,7 @@ void QVR_CreatorCanvasView::addElementMenuSelectionMadeWithType(int kind)
         beginYoutubeVideoSelection();
         break;
     case 3:
-        // The gallery editor's canvas hook-up is not part of this build.
-        qCWarning(lcCreator) << "galleries cannot be added from the canvas yet";
+        addGallery();
         break;
     default:
         break;
@@ -433,4 +439,160 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
         YouTubeVideoPreviewHelper::previewImageURLStringFromVideoId(videoId, addWithThumbnail);
     else
         VimeoVideoPreviewHelperClass::previewImageURLStringFromVideoId(videoId, addWithThumbnail);
+}
+
+QVRGalleryEditorViewController* QVR_CreatorCanvasView::galleryEditor() const
+{
+    return m_galleryDialog ? m_galleryDialog->findChild<QVRGalleryEditorViewController*>() : nullptr;
+}
+
+void QVR_CreatorCanvasView::addGallery()
+{
+    const auto screen = shownScreen(this);
+    if (!screen || isAddingContent())
+        return;
+    QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Gallery")}},
+                           screen->tessarineModel());
+    // Only a gallery is remembered as being edited: a new one forgets any earlier one.
+    m_galleryBeingEdited.reset();
+    showGalleryEditor(nullptr);
+}
+
+void QVR_CreatorCanvasView::editGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+{
+    if (!object || object->type() != ZERI_MixedMediaObject::Gallery || isAddingContent())
+        return;
+    m_galleryBeingEdited = object;
+    QVRAnalytics::logEvent(QStringLiteral("QVRAnalyticsEvent_GalleryEditBegan"),
+                           {{QStringLiteral("Type"), QStringLiteral("Gallery")}}, (*object)->tessarineModel());
+    showGalleryEditor(object);
+}
+
+void QVR_CreatorCanvasView::showGalleryEditor(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery)
+{
+    const auto screen = shownScreen(this);
+    if (!screen)
+        return;
+    dismissContentPopover();
+    if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(theArtBoard()))
+        handler->deselectAll();
+    if (m_galleryDialog)
+        m_galleryDialog->deleteLater();
+    auto* dialog = new QDialog(window());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* editor = new QVRGalleryEditorViewController(gallery, screen, dialog);
+    editor->setDelegate(this);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(editor->view());
+    // Closing the sheet any other way is a cancel.
+    QPointer<QVRGalleryEditorViewController> guarded(editor);
+    connect(dialog, &QDialog::rejected, editor, [guarded] {
+        if (guarded)
+            guarded->cancelButtonPressed();
+    });
+    m_galleryDialog = dialog;
+    dialog->resize(760, 560);
+    dialog->show();
+}
+
+void QVR_CreatorCanvasView::galleryEditorEndedEditing(bool cancelled,
+                                                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& workingCopy)
+{
+    const auto edited = m_galleryBeingEdited.lock();
+    m_galleryBeingEdited.reset();
+    if (QPointer<QDialog> dialog = m_galleryDialog) {
+        m_galleryDialog = nullptr;
+        dialog->hide();
+        dialog->deleteLater();
+    }
+    const auto screen = shownScreen(this);
+    QVRAnalytics::logEvent(QStringLiteral("QVRAnalyticsEvent_GalleryEditEnded"),
+                           {{QStringLiteral("Type"),
+                             cancelled ? QStringLiteral("Gallery Edit Canceled") : QStringLiteral("Gallery Edited")}},
+                           screen ? screen->tessarineModel() : nullptr);
+    if (cancelled || !workingCopy)
+        return;
+    if (edited) {
+        QVRGalleryEditorViewController::applyEditedGallery(edited, workingCopy);
+    } else {
+        placeNewGallery(workingCopy);
+    }
+    if (screen)
+        if (const auto document = screen->tessarineModel())
+            document->setNeedsSaveToFile();
+}
+
+void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery)
+{
+    const auto screen = shownScreen(this);
+    const auto flow = screen ? screen->undoResponder() : nullptr;
+    const auto manager = (*gallery)->existingGalleryAssetManager();
+    if (!flow || !manager || manager->fullsizedImageAssetsArray().empty()) {
+        qCWarning(lcCreator) << "a gallery without images is not added";
+        return;
+    }
+    // One undo step that pages back, closed once the picture is in; the gallery joins the screen at once.
+    flow->beginUndoableChangesPagingToScreen(screen);
+    if (!std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()))
+        (*gallery)->setAction(ZERI_MMAction_GalleryLink::create());
+    const bool defaulted = !m_insertionSuggestedCenter;
+    const QSizeF screenSize = screen->screenSize();
+    const QPointF center =
+        m_insertionSuggestedCenter.value_or(QPointF(screenSize.width() / 2, screenSize.height() / 2));
+    QRectF frame = (*gallery)->frame();
+    frame.moveCenter(center);
+    (*gallery)->setFrame(frame);
+    (*gallery)->setRotation(0);
+    (*gallery)->setZoomOffset(QSizeF(0, 0));
+    (*gallery)->setZoomScale(1.0);
+    screen->addMixedMediaObject(gallery);
+    auto item = std::make_shared<QVRDataFromURLDataItem>();
+    item->setType(QVRDataItem::Image);
+    item->setContentUrl(manager->fullsizedImageAssetsArray().front()->externalURL());
+    QPointer<QVR_CreatorCanvasView> self(this);
+    std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
+    MixedMediaObjectStorage::setupUsingDataItem(
+        gallery, item, [self, weakScreen, gallery, flow, center, defaulted, screenSize](const Error& error) {
+            const auto target = weakScreen.lock();
+            if (!error.isNull() || !target) {
+                if (target)
+                    target->removeMixedMediaObject(gallery);
+                flow->cancelUndoableChanges();
+                qCWarning(lcCreator) << "the gallery's picture could not be set up:" << error.message;
+                return;
+            }
+            QSizeF size = MixedMediaObjectStorage::originalImageSize(*gallery->object());
+            if (!(size.width() > 0) || !(size.height() > 0))
+                size = QSizeF(300, 300);
+            QRectF r(QPointF(), size);
+            r.moveCenter(center);
+            double scale = 1.0;
+            if (r.width() > screenSize.width()) {
+                scale = screenSize.width() / r.width();
+                const QPointF c = r.center();
+                r.setSize(QSizeF(screenSize.width(), r.height() * scale));
+                r.moveCenter(c);
+            }
+            if (r.height() > screenSize.height()) {
+                const QPointF c = r.center();
+                r.setSize(QSizeF(r.width() * screenSize.height() / r.height(), screenSize.height()));
+                r.moveCenter(c);
+                scale = screenSize.height() / size.height();
+            }
+            (*gallery)->setZoomScale(scale);
+            if (defaulted)
+                r.moveTopLeft(QPointF(20, 20));
+            (*gallery)->setFrame(r);
+            const auto finish = [self, weakScreen, gallery, flow](const Error&) {
+                flow->endUndoableChanges();
+                if (const auto s = weakScreen.lock())
+                    s->updateNotifier().sendUpdateNotificationsIfNeeded();
+                if (self)
+                    selectOnShownScreen(self, {gallery});
+            };
+            if (!MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(gallery, finish))
+                finish(Error());
+        });
 }

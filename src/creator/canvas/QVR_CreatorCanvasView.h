@@ -16,6 +16,11 @@
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
+#include "elements/gallery/GalleryEditorDelegate.h"
+
+class QDialog;
+class QVRGalleryEditorViewController;
+class ZERI_MixedMediaObjectProxy;
 
 class ZERI_ContentURLDownloaderDataProcessor;
 
@@ -34,7 +39,8 @@ class ZERI_TessarineModel;
 class QVR_CreatorCanvasView : public QStackedWidget,
                               public AddElementMenuViewControllerDelegate,
                               public QVR_AddShapeMenuDelegate,
-                              public AddYouTubeVideoDelegate {
+                              public AddYouTubeVideoDelegate,
+                              public GalleryEditorDelegate {
     Q_OBJECT
 public:
     static constexpr int kBackgroundGrey = 227;
@@ -99,6 +105,12 @@ public:
     void addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
     void addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
     void addStreamingVideoToCurrentScreen(const QString& urlText, const QString& embedFormat, const QString& source);
+    // Galleries go through the gallery editor, shown window-modal; a new one is one undo step.
+    void addGallery();
+    void editGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void galleryEditorEndedEditing(bool cancelled,
+                                   const std::shared_ptr<ZERI_MixedMediaObjectProxy>& workingCopy) override;
+    QVRGalleryEditorViewController* galleryEditor() const;
     // The panel shown over the canvas (add menu, shapes, web video dialog), or nullptr.
     UniversalPopover* contentPopover() const { return m_contentPopover; }
     void dismissContentPopover();
@@ -123,5 +135,9 @@ private:
     QPointer<QVRContentAdditionManager> m_contentAddition;
     QPointer<UniversalPopover> m_contentPopover;
     std::shared_ptr<ZERI_ContentURLDownloaderDataProcessor> m_streamingProcessor;
+    void showGalleryEditor(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
+    void placeNewGallery(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
+    QPointer<QDialog> m_galleryDialog;
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> m_galleryBeingEdited;
     std::unique_ptr<WindowSizeLock> m_shieldLock;
 };
