@@ -735,7 +735,9 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
 
     canvas->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("youtu.be/Ab3_-x9Zq0Q"));
     EXPECT_TRUE(f.screen()->mixedMediaObjects().empty()) << "added a moment after the dialog closes";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isAddingContent(); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));
+    EXPECT_FALSE(f.window->isAddingContent());
     ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
     const Proxy video = f.screen()->mixedMediaObjects().front();
     EXPECT_EQ(video->type(), ZERI_MixedMediaObject::Video);
@@ -756,6 +758,7 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
     EXPECT_EQ(f.alerts.requests.size(), 1u);
     EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
     EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 1);
+    EXPECT_FALSE(f.window->isAddingContent());
     StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
 }
 
@@ -785,7 +788,9 @@ TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
     canvas->galleryEditorEndedEditing(false, gallery);
     EXPECT_FALSE(canvas->galleryEditor());
     EXPECT_EQ(f.screen()->indexOfMixedMediaObject(gallery), 0) << "on the screen before the delegate returns";
+    EXPECT_TRUE(f.window->isAddingContent()) << "the document is busy until the gallery's picture is in";
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));
+    EXPECT_FALSE(f.window->isAddingContent());
     EXPECT_EQ((*gallery)->frame(), QRectF(20, 20, 1024, 512));
     EXPECT_DOUBLE_EQ(*(*gallery)->zoomScale(), 0.5);
     EXPECT_TRUE(std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()));

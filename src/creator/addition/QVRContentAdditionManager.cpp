@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QSet>
 #include <QTextDocument>
 
 #include "app/QVRAnalytics.h"
@@ -54,6 +55,12 @@ constexpr int kMaxListedRefusals = 10;
 QHash<const ZERI_TessarineModel*, QVRContentAdditionManager*>& runningAdditions()
 {
     static QHash<const ZERI_TessarineModel*, QVRContentAdditionManager*> additions;
+    return additions;
+}
+
+QSet<const ZERI_TessarineModel*>& otherAdditions()
+{
+    static QSet<const ZERI_TessarineModel*> additions;
     return additions;
 }
 
@@ -231,7 +238,20 @@ bool QVRContentAdditionManager::canAddFromMimeData(const QMimeData* data)
 
 bool QVRContentAdditionManager::isAddingToDocument(const ZERI_TessarineModel* document)
 {
-    return document && runningAdditions().contains(document);
+    return document && (runningAdditions().contains(document) || otherAdditions().contains(document));
+}
+
+bool QVRContentAdditionManager::beginOtherAddition(const ZERI_TessarineModel* document)
+{
+    if (!document || isAddingToDocument(document))
+        return false;
+    otherAdditions().insert(document);
+    return true;
+}
+
+void QVRContentAdditionManager::endOtherAddition(const ZERI_TessarineModel* document)
+{
+    otherAdditions().remove(document);
 }
 
 void QVRContentAdditionManager::setPresetChooserForTesting(PresetChooser chooser)

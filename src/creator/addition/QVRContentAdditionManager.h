@@ -62,6 +62,10 @@ public:
     static bool canAddFromMimeData(const QMimeData* data);
     // True while an addition runs on the document.
     static bool isAddingToDocument(const ZERI_TessarineModel* document);
+    // For additions made elsewhere (a new gallery, a web video): marks the document busy as a running addition
+    // does. False (nothing marked) when something is already being added to it.
+    static bool beginOtherAddition(const ZERI_TessarineModel* document);
+    static void endOtherAddition(const ZERI_TessarineModel* document);
 
     // Everything is read from `data` during the call (a drop's data goes with its event).
     void addObjectsFromMimeData(const QMimeData* data, const std::shared_ptr<ZERI_FlowScreenModel>& screen,

@@ -94,6 +94,34 @@ QStringList extensionsForKind(int kind)
     }
 }
 
+// Marks a document busy for an addition made here (a web video, a new gallery) until end() or its last holder goes.
+struct BusyMark {
+    explicit BusyMark(const ZERI_TessarineModel* document)
+        : m_document(document)
+    {
+    }
+    ~BusyMark() { end(); }
+    void end()
+    {
+        if (!m_ended) {
+            m_ended = true;
+            QVRContentAdditionManager::endOtherAddition(m_document);
+        }
+    }
+
+private:
+    const ZERI_TessarineModel* m_document;
+    bool m_ended = false;
+};
+
+std::shared_ptr<BusyMark> markBusy(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    const auto document = screen ? screen->tessarineModel() : nullptr;
+    if (!document || !QVRContentAdditionManager::beginOtherAddition(document.get()))
+        return nullptr;
+    return std::make_shared<BusyMark>(document.get());
+}
+
 } // namespace
 
 void QVR_CreatorCanvasView::setEmbedHostsForTesting(const QString& youTube, const QString& vimeoPlayer)
@@ -373,6 +401,9 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
         qCWarning(lcCreator) << "no web video id in" << urlText << "; nothing added";
         return;
     }
+    const auto busy = markBusy(screen);
+    if (!busy)
+        return;
     QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), source}},
                            screen->tessarineModel());
     const QString segment = QString::fromLatin1(QUrl::toPercentEncoding(videoId));
@@ -380,10 +411,12 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
     QPointer<QVR_CreatorCanvasView> self(this);
     std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
     const std::optional<QPointF> center = m_insertionSuggestedCenter;
-    auto addWithThumbnail = [self, weakScreen, videoId, embed, size, center](const QString& thumbnail) {
+    auto addWithThumbnail = [self, weakScreen, videoId, embed, size, center, busy](const QString& thumbnail) {
         const auto target = weakScreen.lock();
-        if (!self || !target)
+        if (!self || !target) {
+            busy->end();
             return;
+        }
         auto item = std::make_shared<QVRStreamingVideoDataItem>();
         item->setContentId(videoId);
         item->setYoutubeURL(embed);
@@ -391,13 +424,16 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
         auto processor = std::make_shared<ZERI_ContentURLDownloaderDataProcessor>();
         item->setProcessor(processor);
         self->m_streamingProcessor = processor;
-        processor->processDataItem(item, [self, weakScreen, item, size, center](const Error& error) {
+        processor->processDataItem(item, [self, weakScreen, item, size, center, busy](const Error& error) {
             const auto screenNow = weakScreen.lock();
-            if (!self || !screenNow)
+            if (!self || !screenNow) {
+                busy->end();
                 return;
+            }
             self->m_streamingProcessor = nullptr;
             const auto flow = screenNow->undoResponder();
             if (!error.isNull() || !flow) {
+                busy->end();
                 AlertRequest alert;
                 alert.style = AlertRequest::Style::Warning;
                 alert.messageText = UFM::ERROR_TEXT();
@@ -414,17 +450,19 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
             (*object)->setFrame(frame);
             screenNow->addMixedMediaObject(object);
             MixedMediaObjectStorage::setupUsingDataItem(
-                object, item, true, [self, weakScreen, object, flow](const Error& setupError) {
+                object, item, true, [self, weakScreen, object, flow, busy](const Error& setupError) {
                     const auto finalScreen = weakScreen.lock();
                     if (!setupError.isNull() || !finalScreen) {
                         if (finalScreen)
                             finalScreen->removeMixedMediaObject(object);
                         flow->cancelUndoableChanges();
+                        busy->end();
                         qCWarning(lcCreator) << "the web video could not be added:" << setupError.message;
                         return;
                     }
-                    const auto finish = [self, weakScreen, object, flow](const Error&) {
+                    const auto finish = [self, weakScreen, object, flow, busy](const Error&) {
                         flow->endUndoableChanges();
+                        busy->end();
                         if (const auto s = weakScreen.lock())
                             s->updateNotifier().sendUpdateNotificationsIfNeeded();
                         if (self)
@@ -533,6 +571,11 @@ void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMedi
         qCWarning(lcCreator) << "a gallery without images is not added";
         return;
     }
+    const auto busy = markBusy(screen);
+    if (!busy) {
+        qCWarning(lcCreator) << "content is being added to the document; the gallery is not added";
+        return;
+    }
     // One undo step that pages back, closed once the picture is in; the gallery joins the screen at once.
     flow->beginUndoableChangesPagingToScreen(screen);
     if (!std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()))
@@ -554,12 +597,13 @@ void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMedi
     QPointer<QVR_CreatorCanvasView> self(this);
     std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
     MixedMediaObjectStorage::setupUsingDataItem(
-        gallery, item, [self, weakScreen, gallery, flow, center, defaulted, screenSize](const Error& error) {
+        gallery, item, [self, weakScreen, gallery, flow, center, defaulted, screenSize, busy](const Error& error) {
             const auto target = weakScreen.lock();
             if (!error.isNull() || !target) {
                 if (target)
                     target->removeMixedMediaObject(gallery);
                 flow->cancelUndoableChanges();
+                busy->end();
                 qCWarning(lcCreator) << "the gallery's picture could not be set up:" << error.message;
                 return;
             }
@@ -585,8 +629,9 @@ void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMedi
             if (defaulted)
                 r.moveTopLeft(QPointF(20, 20));
             (*gallery)->setFrame(r);
-            const auto finish = [self, weakScreen, gallery, flow](const Error&) {
+            const auto finish = [self, weakScreen, gallery, flow, busy](const Error&) {
                 flow->endUndoableChanges();
+                busy->end();
                 if (const auto s = weakScreen.lock())
                     s->updateNotifier().sendUpdateNotificationsIfNeeded();
                 if (self)
