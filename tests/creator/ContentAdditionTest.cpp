@@ -41,6 +41,7 @@
 #include "platform/AppPaths.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -125,6 +126,9 @@ struct AdditionFixture {
     {
         for (QWidget* w : QVRWindowManager::sharedInstance().windows())
             delete w;
+        // Pictures still being made finish before the folders go.
+        WorkerThreads::shared().waitForIdle();
+        QApplication::processEvents();
         QVRContentAdditionManager::setPresetChooserForTesting({});
         QVRContentAdditionManager::setStripDelayForTesting(-1);
         VideoCompressionManager::registerFactory(nullptr);
