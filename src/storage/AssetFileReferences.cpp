@@ -20,8 +20,10 @@ struct Registry {
 
 Registry& registry()
 {
-    static Registry instance;
-    return instance;
+    // Never destroyed: imports still queued on the shared workers finish while the process exits, after static
+    // objects are gone, and they count their files here.
+    static Registry* const instance = new Registry;
+    return *instance;
 }
 
 QString key(const QString& path)

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -133,15 +134,16 @@ public:
         return requests;
     }
 
-    quint64 begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+    quint64 begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, const CropGeometry& geometry)
     {
         observeUndo();
         std::erase_if(m_states, [](const auto& entry) { return entry.second.object.expired(); });
         State& state = m_states[object.get()];
         if (state.object.lock() != object)
-            state = State{object, 0, false};
+            state = State{object, 0, false, {}};
         state.dropped = false;
         state.newest = ++m_counter;
+        state.newestGeometry = geometry;
         return state.newest;
     }
 
@@ -149,14 +151,22 @@ public:
                    const CropGeometry& madeFor)
     {
         const auto found = m_states.find(object.get());
-        if (found == m_states.end() || found->second.object.lock() != object || found->second.newest != request)
-            return Stale;
-        if (!(CropGeometry::of(*object->object()) == madeFor)) {
-            found->second.dropped = true;
-            return Stale;
+        const bool known = found != m_states.end() && found->second.object.lock() == object;
+        const bool fits = CropGeometry::of(*object->object()) == madeFor;
+        if (known && found->second.newest == request) {
+            if (!fits) {
+                found->second.dropped = true;
+                return Stale;
+            }
+            m_states.erase(found);
+            return Current;
         }
-        m_states.erase(found);
-        return Current;
+        // An older request is as good as the newest when both ask for the same picture (a view asking again for
+        // what is being made), or when the newest has landed and the object still has the geometry this one was
+        // made for: its caller is not told it was cancelled.
+        if (known)
+            return fits && found->second.newestGeometry == madeFor ? Current : Stale;
+        return fits ? Current : Stale;
     }
 
     // Runs a result's landing now, or later while results are held back.
@@ -183,6 +193,7 @@ private:
         std::weak_ptr<ZERI_MixedMediaObjectProxy> object;
         quint64 newest = 0;
         bool dropped = false;
+        CropGeometry newestGeometry;
     };
 
     void observeUndo()
@@ -569,7 +580,7 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     const QSizeF zoomOffset = geometry.zoomOffset;
     const int rotation = geometry.rotation;
     const std::optional<double> storedZoom = geometry.zoomScale;
-    const quint64 request = CropRequests::shared().begin(object);
+    const quint64 request = CropRequests::shared().begin(object, geometry);
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     WorkerThreads::shared().post([=] {
         const QImage image = ImageUtils::createCGImageFromFilePath(original);
@@ -771,5 +782,24 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
 
 void MixedMediaObjectStorage::clearTempDirectoryForCopies()
 {
-    QDir(tempDirectoryForCopies()).removeRecursively();
+    // A file someone still reads from (a paste importing it) is deleted once they let go of it.
+    const QString folder = tempDirectoryForCopies();
+    bool deferred = false;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString found = files.next();
+        const QString path = QFileInfo(found).canonicalFilePath();
+        if (path.isEmpty()) {
+            QFile::remove(found);
+            continue;
+        }
+        if (AssetFileReferences::referenceCount(path) > 0) {
+            AssetFileReferences::deleteWhenUnreferenced(path, [] { return false; });
+            deferred = true;
+        } else {
+            QFile::remove(path);
+        }
+    }
+    if (!deferred)
+        QDir(folder).removeRecursively();
 }

@@ -84,7 +84,8 @@ public:
     static void removeAllAssets(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
 
     // A copy of the object (same ids) whose asset files are duplicated into "<temporary folder>/mmObjectCopies/",
-    // for the clipboard; clearTempDirectoryForCopies() deletes that folder.
+    // for the clipboard; clearTempDirectoryForCopies() deletes that folder's files, each file held in
+    // AssetFileReferences (a paste importing it) only once it is let go.
     static std::shared_ptr<ZERI_MixedMediaObjectProxy>
     getCopyForTempDirectory(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     static void clearTempDirectoryForCopies();

@@ -51,8 +51,10 @@ qint64 entryCost(const QImage& image)
 
 ImageCacheState& cacheState()
 {
-    static ImageCacheState state;
-    return state;
+    // Never destroyed: the shared workers finish their queued decodes while the process exits, after static
+    // objects are gone, and those decodes still read and fill the cache.
+    static ImageCacheState* const state = new ImageCacheState;
+    return *state;
 }
 
 QRectF scaled(const QRectF& rect, double scale)

@@ -196,7 +196,9 @@ ZERI_MixedMediaObject::readObjectsFromMimeData(const QMimeData* data)
     }
     for (const QJsonValue& entry : value->toArray()) {
         if (auto object = initWithDict(entry.toObject(), &error)) {
-            objects.push_back((*object)->copy(true));
+            auto copy = (*object)->copy(true);
+            (*copy)->setIdOfOriginalMMObj((*object)->internalID());
+            objects.push_back(copy);
         } else {
             qCWarning(lcTessarineDataModel) << "skipping an unreadable object in the pasteboard data" << error.message;
         }

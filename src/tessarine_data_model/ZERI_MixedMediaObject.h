@@ -57,10 +57,14 @@ public:
     static void pasteboardCutObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     // The objects on the clipboard (new ids, no screen yet); empty when it holds none.
     static std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> pasteboardReadObjects();
-    // The same read from any data in the pasteboard format, such as a drag's own data.
+    // The same read from any data in the pasteboard format, such as a drag's own data. Each copy knows the id
+    // of the object it was copied from (idOfOriginalMMObj).
     static std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> readObjectsFromMimeData(const QMimeData* data);
 
     virtual int type() const { return None; }
+    // For an object read from the clipboard: the id of the object it is a copy of; empty otherwise. Not saved.
+    QString idOfOriginalMMObj() const { return m_idOfOriginalMMObj; }
+    void setIdOfOriginalMMObj(const QString& internalID) { m_idOfOriginalMMObj = internalID; }
     std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy() const { return m_proxy.lock(); }
     ObjectUpdateNotifier& updateNotifier() override;
 
@@ -137,6 +141,7 @@ private:
                    ChangedKeys& changedKeys);
 
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_proxy;
+    QString m_idOfOriginalMMObj;
     QRectF m_frame;
     std::optional<double> m_zoomScale;
     QSizeF m_zoomOffset{0, 0};

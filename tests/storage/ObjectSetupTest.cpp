@@ -245,6 +245,22 @@ TEST_F(ObjectSetupTest, LatePicturesNeverLandOnOtherGeometry)
         EXPECT_EQ(assetFiles().size(), 2); // the original and the one cropped picture (no retina above 0.5)
     }
 
+    // The same picture asked for twice (a view asking again while the first is made): both callers hear success
+    // and the picture fits.
+    {
+        Held held;
+        Completion one, two;
+        model.setFrame(QRectF(0, 0, 280, 140));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, one.block()));
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, two.block()));
+        MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+        ASSERT_TRUE(one.wait() && two.wait());
+        EXPECT_TRUE(one.error.isNull());
+        EXPECT_TRUE(two.error.isNull());
+        EXPECT_EQ(fileSize(model.croppedImageAsset()), QSize(280, 140));
+        EXPECT_EQ(assetFiles().size(), 2) << "the first picture is replaced by the second, not kept beside it";
+    }
+
     // A resize step whose picture is still on its way when it is undone: the undo keeps the old picture; the redo
     // makes the one for the redone frame.
     const auto flow = document->firstFlowmodel();
@@ -257,7 +273,7 @@ TEST_F(ObjectSetupTest, LatePicturesNeverLandOnOtherGeometry)
         ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, done.block()));
         flow->endUndoableChanges();
         ASSERT_TRUE(flow->undoManager().undo());
-        EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 260, 130));
+        EXPECT_EQ(object->object()->frame(), QRectF(0, 0, 280, 140));
         MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
         ASSERT_TRUE(done.wait());
         EXPECT_EQ(done.error.code, int(ContentAssetStorage::Cancelled));

@@ -6,7 +6,23 @@
 #include <QPointer>
 #include <QStackedWidget>
 
+#include <optional>
+
+#include <QPointF>
+
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/UniversalPopover.h"
+#include "creator/addition/QVRContentAdditionManager.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/addition/QVR_AddStreamingVideoViewController.h"
+#include "elements/gallery/GalleryEditorDelegate.h"
+
+class QDialog;
+class QVRGalleryEditorViewController;
+class ZERI_MixedMediaObjectProxy;
+
+class ZERI_ContentURLDownloaderDataProcessor;
 
 class QVR_SelectedItemView;
 class UniversalPopover;
@@ -21,7 +37,11 @@ class ZERI_TessarineModel;
 //
 // It also hosts the window's shield (one at a time, holding the window at its size while up) and forwards the
 // document's save and publish commands to the registered publishing part. Main thread only.
-class QVR_CreatorCanvasView : public QStackedWidget {
+class QVR_CreatorCanvasView : public QStackedWidget,
+                              public AddElementMenuViewControllerDelegate,
+                              public QVR_AddShapeMenuDelegate,
+                              public AddYouTubeVideoDelegate,
+                              public GalleryEditorDelegate {
     Q_OBJECT
 public:
     static constexpr int kBackgroundGrey = 227;
@@ -75,6 +95,39 @@ public:
     QRect addScreenAnchorRect() const { return m_addScreenRect; }
     int addScreenPopoverPosition() const { return m_addScreenPosition; }
 
+    // Content commands: new elements on the shown screen, centred on the suggested centre when there is one.
+    std::optional<QPointF> insertionSuggestedCenter() const { return m_insertionSuggestedCenter; }
+    void setInsertionSuggestedCenter(std::optional<QPointF> center) { m_insertionSuggestedCenter = center; }
+    // The window's content addition, which files go through.
+    void setContentAdditionManager(QVRContentAdditionManager* manager) { m_contentAddition = manager; }
+    // The add-element menu in a popover at `rect` (window coordinates), over a shield.
+    void beginAddElementsToCurrentScreenFromRect(const QRect& rect, int allowedArrowPositions,
+                                                 int preferredArrowPosition = 0, int style = 0,
+                                                 std::optional<QPointF> suggestedItemCenter = std::nullopt);
+    void directlyAddElementOfType(int kind, std::optional<QPointF> center);
+    void addElementMenuSelectionMadeWithType(int kind) override;
+    void addTextObject();
+    void addShape();
+    void shapeChosen(int shapeType) override;
+    void addShapeToCurrentScreen(int shapeType);
+    // Files of the kind (1 movies, 2 pictures, 6 PDFs, 9 MP3; others any file) through the file chooser.
+    void addElementFromFileWithType(int kind);
+    void beginYoutubeVideoSelection();
+    void addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
+    void addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
+    void addStreamingVideoToCurrentScreen(const QString& urlText, const QString& embedFormat, const QString& source);
+    // Galleries go through the gallery editor, shown window-modal; a new one is one undo step.
+    void addGallery();
+    void editGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    void galleryEditorEndedEditing(bool cancelled,
+                                   const std::shared_ptr<ZERI_MixedMediaObjectProxy>& workingCopy) override;
+    QVRGalleryEditorViewController* galleryEditor() const;
+    // The panel shown over the canvas (add menu, shapes, web video dialog), or nullptr.
+    UniversalPopover* contentPopover() const { return m_contentPopover; }
+    void dismissContentPopover();
+    // The site hosts of the embed links (tests point them at a local server).
+    static void setEmbedHostsForTesting(const QString& youTubeHost, const QString& vimeoPlayerHost);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,6 +141,15 @@ private:
     std::weak_ptr<ZERI_TessarineModel> m_document;
     std::function<bool()> m_isAddingContent;
     QPointer<MouseEventShieldWindow> m_shield;
+    void presentInPopover(ViewController* controller, const QRect& rect, int allowed, int preferred, int style);
+    std::optional<QPointF> m_insertionSuggestedCenter;
+    QPointer<QVRContentAdditionManager> m_contentAddition;
+    QPointer<UniversalPopover> m_contentPopover;
+    std::shared_ptr<ZERI_ContentURLDownloaderDataProcessor> m_streamingProcessor;
+    void showGalleryEditor(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
+    void placeNewGallery(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
+    QPointer<QDialog> m_galleryDialog;
+    std::weak_ptr<ZERI_MixedMediaObjectProxy> m_galleryBeingEdited;
     std::unique_ptr<WindowSizeLock> m_shieldLock;
     QPointer<UniversalPopover> m_addScreenPopover;
     QRect m_addScreenRect;

@@ -16,11 +16,14 @@
 #include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
 #include "app/QVRWindowManagerManagedWindow.h"
+#include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/CreatorLogging.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
 #include "elements/text/QVR_TextHelperUtils.h"
@@ -194,6 +197,8 @@ bool QVR_CreatorSingleScreen::canAcceptDrop() const
     QWidget* host = hostWindowOf(this);
     if (!host)
         return true;
+    if (auto* window = qobject_cast<QVR_CreatorWindow*>(host); window && window->isAddingContent())
+        return false;
     const auto dialogs = host->findChildren<QDialog*>();
     return std::none_of(dialogs.begin(), dialogs.end(), [](const QDialog* dialog) {
         return dialog->isVisible() && dialog->windowModality() != Qt::NonModal;
@@ -202,7 +207,7 @@ bool QVR_CreatorSingleScreen::canAcceptDrop() const
 
 void QVR_CreatorSingleScreen::dragEnterEvent(QGraphicsSceneDragDropEvent* event)
 {
-    if (!canAcceptDrop()) {
+    if (!canAcceptDrop() || !QVRContentAdditionManager::canAddFromMimeData(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -224,11 +229,15 @@ void QVR_CreatorSingleScreen::dropEvent(QGraphicsSceneDragDropEvent* event)
     const QStringList types = event->mimeData() ? event->mimeData()->formats() : QStringList();
     qCInfo(lcCreator).noquote()
         << QStringLiteral("Dragged in thingy with available drag types:\n%1").arg(types.join(QLatin1Char('\n')));
-    // Dropped content is set up by the content addition manager, which reports every outcome itself; without
-    // it the drop is refused rather than half-done.
-    qCWarning(lcCreator) << "no content addition to take the drop; refused";
-    event->setDropAction(Qt::IgnoreAction);
-    event->ignore();
+    // Dropped content is set up by the window's content addition, which reports every outcome itself.
+    auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindowOf(this));
+    if (!window || !window->addDroppedContentToScreen(event->mimeData(), m_screen)) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint)
@@ -237,8 +246,13 @@ void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, con
         directlyInsertTextItemUsingMouseDownLocation(scenePoint);
         return;
     }
-    // Media objects are set up by the canvas view's insert flow, which this build does not carry yet.
-    qCWarning(lcCreator) << "no canvas view to insert an object of type" << kind;
+    // Everything else goes through the canvas's content commands, centred on the clicked point.
+    auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindowOf(this));
+    if (m_previewOnly || !window || !window->theCanvasView()) {
+        qCWarning(lcCreator) << "no canvas view to insert an object of type" << kind;
+        return;
+    }
+    window->theCanvasView()->directlyAddElementOfType(kind, mapFromScene(scenePoint));
 }
 
 void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint)

@@ -12,6 +12,7 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "creator/CreatorLogging.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "app/QVRWindowManager.h"
 #include "app/QVRWindowManagerManagedWindow.h"
@@ -575,7 +576,14 @@ void QVR_MixedMediaElementContainingView::itemPaste()
 
 void QVR_MixedMediaElementContainingView::editGallery()
 {
-    // Galleries are edited through the canvas view's gallery editor, which this build does not carry yet.
+    // Galleries are edited through the canvas view's gallery editor.
+    const QList<QGraphicsView*> views = scene() ? scene()->views() : QList<QGraphicsView*>();
+    for (QWidget* widget = views.isEmpty() ? nullptr : views.front(); widget; widget = widget->parentWidget()) {
+        if (auto* canvas = qobject_cast<QVR_CreatorCanvasView*>(widget)) {
+            canvas->editGalleryObject(m_object);
+            return;
+        }
+    }
     qCWarning(lcCreator) << "no canvas view to edit the gallery in";
 }
 

@@ -229,6 +229,8 @@ void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
 void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
 {
     m_deselectedOnMouseDown = false;
+    if (commandsBlocked()) // content is being added: presses select nothing
+        return;
     m_pressPoint = scenePoint;
     if (isBusy())
         return;
@@ -248,7 +250,7 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF sc
                                                Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
-    if (!container || !Utils::isSelectable(container) || isBusy())
+    if (commandsBlocked() || !container || !Utils::isSelectable(container) || isBusy())
         return;
     if (Utils::hasShiftOrCommand(modifiers)) {
         if (isSelected(container))
@@ -269,7 +271,7 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
 {
     m_dragKind = DragKind::None;
     QVR_CreatorSingleScreen* screen = mainInteractableView();
-    if (!screen || isBusy())
+    if (!screen || isBusy() || commandsBlocked())
         return;
     auto* container = asContainer(item);
     if (Utils::hasCommand(modifiers) || !item) {

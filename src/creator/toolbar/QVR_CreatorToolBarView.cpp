@@ -272,11 +272,11 @@ void QVR_CreatorToolBarView::updateButtonStates()
     m_postButton->setEnabled(canPublish);
     m_shareButton->setEnabled(canPublish);
     m_sidebarMenuButton->setEnabled(hasDocument);
-    // Details does nothing; insert waits for the content addition's add menu.
+    // Details does nothing; insert opens the canvas's add menu. Both add buttons wait while content is added.
     auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
     const bool busy = creator && creator->isAddingContent();
     m_detailsButton->setEnabled(false);
-    m_insertButton->setEnabled(false);
+    m_insertButton->setEnabled(hasDocument && !busy);
     m_addScreenButton->setEnabled(hasDocument && !busy);
     m_guideButton->setEnabled(static_cast<bool>(CreatorToolbarPanels::shared().guide));
     m_titleLabel->setEnabled(hasDocument && CreatorToolbarPanels::shared().titleEditor);

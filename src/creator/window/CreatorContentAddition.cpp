@@ -41,5 +41,10 @@ bool CreatorCropState::isCropping(const QWidget* board)
 
 void CreatorContentAddition::postBusyChanged(const std::shared_ptr<ZERI_TessarineModel>& document)
 {
-    NotificationCenter::defaultCenter().post(kBusyChangedNotification, document.get());
+    postBusyChanged(document.get());
+}
+
+void CreatorContentAddition::postBusyChanged(const ZERI_TessarineModel* document)
+{
+    NotificationCenter::defaultCenter().post(kBusyChangedNotification, document);
 }

@@ -35,6 +35,7 @@ public:
     // Posted (sender: the document) when an addition on it starts or ends; the toolbars follow it.
     static const QString kBusyChangedNotification; // "CreatorContentAdditionBusyChanged"
     static void postBusyChanged(const std::shared_ptr<ZERI_TessarineModel>& document);
+    static void postBusyChanged(const ZERI_TessarineModel* document);
 
     // Replaces the registered addition (null unregisters).
     static void registerAddition(std::shared_ptr<CreatorContentAddition> addition);

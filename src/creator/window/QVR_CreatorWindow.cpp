@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QHBoxLayout>
@@ -16,6 +18,8 @@
 #include "app/QVRWindowManager.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "creator/CreatorLogging.h"
+#include "creator/addition/QVRContentAdditionManager.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
@@ -23,6 +27,7 @@
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
@@ -69,6 +74,15 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_splitter->setChildrenCollapsible(true);
     m_canvas = new QVR_CreatorCanvasView(m_splitter);
     m_canvas->setIsAddingContentProvider([this] { return isAddingContent(); });
+    m_contentAddition = new QVRContentAdditionManager(this);
+    m_contentAddition->setHostView(m_canvas);
+    m_canvas->setContentAdditionManager(m_contentAddition);
+    // While content is added nothing stays selected.
+    connect(m_contentAddition, &QVRContentAdditionManager::additionStarted, this, [this] {
+        for (QVR_SingleScreenArtBoardView* board : m_artboards)
+            if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(board))
+                handler->deselectAll();
+    });
     m_emptyCanvas = m_canvas->emptyPage();
     auto* thumbnailScroller = new QScrollArea(m_splitter);
     thumbnailScroller->setFrameShape(QFrame::NoFrame);
@@ -117,6 +131,14 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
     band->addWidget(m_toolBarView);
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
+    // The toolbar's insert button opens the canvas's add menu below it.
+    connect(m_toolBarView->insertButton(), &QVR_ToolbarButton::clicked, this, [this] {
+        if (!currentlyDisplayedSingleScreen() || isAddingContent())
+            return;
+        QWidget* button = m_toolBarView->insertButton();
+        const QRect rect(button->mapTo(this, QPoint(0, 0)), button->size());
+        m_canvas->beginAddElementsToCurrentScreenFromRect(rect, UniversalPopover::ArrowPositionTop);
+    });
 
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {
@@ -545,6 +567,8 @@ UniversalPopover* QVR_CreatorWindow::addScreenPopover() const
 
 bool QVR_CreatorWindow::isAddingContent() const
 {
+    if (QVRContentAdditionManager::isAddingToDocument(m_currentModel.get()))
+        return true;
     const auto addition = CreatorContentAddition::shared();
     return addition && m_currentModel && addition->isAddingContent(m_currentModel);
 }
@@ -552,21 +576,56 @@ bool QVR_CreatorWindow::isAddingContent() const
 void QVR_CreatorWindow::addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                         std::function<void()> done)
 {
-    const auto addition = CreatorContentAddition::shared();
-    if (!addition || !screen || isAddingContent()) {
-        qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString())
-                             << (addition ? ": an addition is already running" : ": no content addition is available");
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!screen || isAddingContent() || !clipboard) {
+        qCWarning(lcCreator) << "objects cannot be added to the screen" << (screen ? screen->internalID() : QString());
         if (done)
             done();
         return;
     }
     // The canvas's drag-out put the objects on the clipboard; the addition owns the undo step and the alerts.
-    addition->addObjectsFromMimeData(
-        QGuiApplication::clipboard()->mimeData(), screen, true, this,
-        [done = std::move(done)](const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>&) {
-            if (done)
-                done();
+    if (const auto addition = CreatorContentAddition::shared()) {
+        addition->addObjectsFromMimeData(
+            clipboard->mimeData(), screen, true, this,
+            [done = std::move(done)](const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>&) {
+                if (done)
+                    done();
+            });
+        return;
+    }
+    m_toolBarView->startProgressIndicator();
+    QPointer<QVR_CreatorWindow> self(this);
+    m_contentAddition->addObjectsFromMimeData(clipboard->mimeData(), screen, true, {},
+                                              [self, done](const auto&, const Error&) {
+                                                  if (self)
+                                                      self->m_toolBarView->stopProgressIndicator();
+                                                  if (done)
+                                                      done();
+                                              });
+}
+
+bool QVR_CreatorWindow::addDroppedContentToScreen(const QMimeData* mime,
+                                                  const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    if (!mime || !screen || isAddingContent() || !QVRContentAdditionManager::canAddFromMimeData(mime))
+        return false;
+    m_toolBarView->startProgressIndicator();
+    QPointer<QVR_CreatorWindow> self(this);
+    std::weak_ptr<ZERI_FlowScreenModel> weakScreen = screen;
+    m_contentAddition->addObjectsFromMimeData(
+        mime, screen, true, {}, [self, weakScreen](const QVRContentAdditionManager::Objects& added, const Error&) {
+            if (!self)
+                return;
+            self->m_toolBarView->stopProgressIndicator();
+            const auto target = weakScreen.lock();
+            if (!target)
+                return;
+            target->updateNotifier().sendUpdateNotificationsIfNeeded();
+            QVR_CreatorSingleScreen* shown = self->currentlyDisplayedSingleScreen();
+            if (shown && shown->flowScreenModel() == target && !added.empty())
+                shown->setSelectionsForMixedMediaObjects(added);
         });
+    return true;
 }
 
 void QVR_CreatorWindow::onUndoPerformed(const Notification& notification)
@@ -638,6 +697,8 @@ void QVR_CreatorWindow::finishClosing()
     if (m_closed)
         return;
     m_closed = true;
+    // Closing the window ends its addition (rolled back, nothing left behind).
+    m_contentAddition->cancel();
     m_observations.clear();
     m_sideMenuObserver.reset();
     m_flowModelObserver.reset();

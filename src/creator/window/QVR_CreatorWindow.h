@@ -17,7 +17,9 @@
 
 class NavigationControllerFriendlyViewController;
 class QMenuBar;
+class QMimeData;
 class QSplitter;
+class QVRContentAdditionManager;
 class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
 class QVRThumbnailController;
@@ -209,6 +211,10 @@ public:
     void dismissAddScreenPopover();
     void addObjectsFromClipboardToScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                          std::function<void()> done) override;
+    // A drop on a screen of this window; false (nothing read) when it cannot be taken now.
+    bool addDroppedContentToScreen(const QMimeData* mime, const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+    // The window's content addition: one at a time per document, shown in this window's canvas.
+    QVRContentAdditionManager* contentAdditionManager() const { return m_contentAddition; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -241,6 +247,7 @@ private:
     QVR_CreatorCanvasView* m_canvas = nullptr;
     QVRThumbnailBar* m_thumbnailBar = nullptr;
     QVRThumbnailController* m_thumbnailController = nullptr;
+    QVRContentAdditionManager* m_contentAddition = nullptr;
     QWidget* m_sideBar = nullptr;
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;

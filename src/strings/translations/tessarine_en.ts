@@ -2076,5 +2076,35 @@
         <extracomment>Menu title: Flow Auto-Advance</extracomment>
         <translation>Flow Auto-Advance</translation>
     </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_TEXT</source>
+        <extracomment>alert title when some dropped, pasted or chosen files could not be added</extracomment>
+        <translation>Some content could not be added</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_UNSUPPORTED_KIND</source>
+        <extracomment>reason after a file name: not a picture, movie, PDF or sound</extracomment>
+        <translation>not a picture, movie, PDF or sound</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_EMPTY</source>
+        <extracomment>reason after a file name: the file holds nothing</extracomment>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_TOO_LARGE</source>
+        <extracomment>reason after a file name: %1 = the upload limit, such as 2 MB</extracomment>
+        <translation>larger than the upload limit of %1</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_UNREADABLE</source>
+        <extracomment>reason after a file name: unreadable or damaged</extracomment>
+        <translation>the file cannot be read or is damaged</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_NOT_A_FILE</source>
+        <extracomment>reason after a name: a folder or a web address, not a file on this computer</extracomment>
+        <translation>not a file on this computer</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,169 @@
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+
+#include <QIcon>
+#include <QVBoxLayout>
+
+#include "controls/NibRegistry.h"
+#include "creator/CreatorLogging.h"
+#include "strings/UFM.h"
+
+const QString QVR_AddElementMenuViewController::kNibName = QStringLiteral("QVR_AddElementMenuViewController");
+
+namespace {
+
+struct Row {
+    const char* name;
+    const char* icon;
+    const char* pressed;
+    const char* hover;
+};
+
+// Top to bottom: image, gallery, video, web video, PDF, shape, text, audio.
+const Row kRows[] = {
+    {"imageCell", "source_image_icon", "source_image_down", "source_image_hover"},
+    {"galleryCell", "source_gallery_icon", "source_gallery_down", "source_gallery_hover"},
+    {"videoCell", "source_video_icon", "source_video_down", "source_video_hover"},
+    {"youTubeCell", "source_youtube_icon", "source_youtube_down", "source_youtube_hover"},
+    {"pdfCell", "source_pdf_icon", "source_pdf_down", "source_pdf_hover"},
+    {"shapeCell", "source_shape_icon", "source_shape_down", "source_shape_hover"},
+    {"textCell", "source_text_icon", "source_text_down", "source_text_hover"},
+    {"audioCell", "source_audio_icon", "source_audio_icon_hover", "source_audio_icon_hover"},
+};
+
+QString rowTitle(int index)
+{
+    switch (index) {
+    case 0:
+        return UFM::CONTENT_TYPE_LIST_IMAGE();
+    case 1:
+        return UFM::CONTENT_TYPE_LIST_GALLERY();
+    case 2:
+        return UFM::CONTENT_TYPE_LIST_VIDEO();
+    case 3:
+        return QStringLiteral("YouTube / Vimeo");
+    case 4:
+        return UFM::CONTENT_TYPE_LIST_PDF();
+    case 5:
+        return UFM::CONTENT_TYPE_LIST_SHAPE();
+    case 6:
+        return UFM::CONTENT_TYPE_LIST_TEXT();
+    default:
+        return UFM::CONTENT_TYPE_LIST_AUDIO();
+    }
+}
+
+void registerTheNib()
+{
+    if (NibRegistry::hasNib(QVR_AddElementMenuViewController::kNibName))
+        return;
+    NibRegistry::registerNib(QVR_AddElementMenuViewController::kNibName, [](QObject*) -> QList<QWidget*> {
+        auto* view = new QWidget;
+        view->setObjectName(QStringLiteral("QVR_AddElementMenuViewControllerView"));
+        view->setFocusPolicy(Qt::StrongFocus); // takes the keyboard and the first click
+        auto* column = new QVBoxLayout(view);
+        column->setContentsMargins(0, 4, 0, 4);
+        column->setSpacing(0);
+        for (const Row& row : kRows) {
+            auto* cell = new QVR_TableViewCellLikeView(view);
+            cell->setObjectName(QString::fromLatin1(row.name));
+            column->addWidget(cell);
+        }
+        view->resize(240, 4 + 8 * 44 + 4);
+        return {view};
+    });
+}
+
+} // namespace
+
+QPixmap additionMenuIcon(const QString& name)
+{
+    return QIcon(QStringLiteral(":/creator/addition/%1.svg").arg(name)).pixmap(QSize(24, 24));
+}
+
+const QList<int>& QVR_AddElementMenuViewController::rowTypes()
+{
+    static const QList<int> types{2, 3, 1, 8, 6, 7, 4, 9};
+    return types;
+}
+
+QVR_AddElementMenuViewController::QVR_AddElementMenuViewController(QObject* parent)
+    : ViewController(parent)
+{
+}
+
+void QVR_AddElementMenuViewController::loadView()
+{
+    registerTheNib();
+    const QList<QWidget*> views = NibRegistry::instantiate(kNibName, this);
+    QWidget* view = views.value(0);
+    if (!view)
+        view = new QWidget;
+    const auto find = [view](const char* name) {
+        return view->findChild<QVR_TableViewCellLikeView*>(QString::fromLatin1(name));
+    };
+    m_imageCell = find("imageCell");
+    m_galleryCell = find("galleryCell");
+    m_videoCell = find("videoCell");
+    m_youTubeCell = find("youTubeCell");
+    m_pdfCell = find("pdfCell");
+    m_shapeCell = find("shapeCell");
+    m_textCell = find("textCell");
+    m_audioCell = find("audioCell");
+    setView(view);
+    awakeFromNib();
+}
+
+QList<QVR_TableViewCellLikeView*> QVR_AddElementMenuViewController::cells() const
+{
+    return {m_imageCell, m_galleryCell, m_videoCell, m_youTubeCell, m_pdfCell, m_shapeCell, m_textCell, m_audioCell};
+}
+
+void QVR_AddElementMenuViewController::awakeFromNib()
+{
+    const QList<QVR_TableViewCellLikeView*> rows = cells();
+    for (int i = 0; i < rows.size(); ++i) {
+        QVR_TableViewCellLikeView* cell = rows[i];
+        if (!cell)
+            continue;
+        const Row& row = kRows[i];
+        cell->setCellTitle(rowTitle(i));
+        cell->setIconImage(additionMenuIcon(QString::fromLatin1(row.icon)));
+        cell->setIconImage_pressedState(additionMenuIcon(QString::fromLatin1(row.pressed)));
+        cell->setIconImage_hoverState(additionMenuIcon(QString::fromLatin1(row.hover)));
+        cell->setDelegate(this);
+    }
+}
+
+void QVR_AddElementMenuViewController::tableViewCellLikeViewClicked(QVR_TableViewCellLikeView* view)
+{
+    if (!view)
+        return;
+    if (view == m_imageCell)
+        imageClicked();
+    else if (view == m_galleryCell)
+        galleryClicked();
+    else if (view == m_videoCell)
+        videoClicked();
+    else if (view == m_youTubeCell)
+        youtubeClicked();
+    else if (view == m_pdfCell)
+        pdfClicked();
+    else if (view == m_shapeCell)
+        shapeClicked();
+    else if (view == m_textCell)
+        textClicked();
+    else if (view == m_audioCell)
+        audioClicked();
+}
+
+void QVR_AddElementMenuViewController::audioClicked()
+{
+    qCInfo(lcCreator).noquote() << "audio clicked";
+    selectionMade(9);
+}
+
+void QVR_AddElementMenuViewController::selectionMade(int type)
+{
+    if (m_delegate)
+        m_delegate->addElementMenuSelectionMadeWithType(type);
+}

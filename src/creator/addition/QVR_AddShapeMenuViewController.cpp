@@ -1,0 +1,135 @@
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+
+#include <QLabel>
+#include <QPainter>
+
+#include "foundation/FontSubstitution.h"
+#include "foundation/Tessutils.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+
+namespace {
+
+// Left to right: rectangle, rounded rectangle, ellipse, right triangle, isosceles triangle, standard arrow,
+// octagon, 45-degree arrow.
+constexpr int kShapeTypes[] = {1, 7, 2, 3, 4, 6, 5, 8};
+constexpr QSize kButtonSize{100, 90};
+constexpr int kButtonGap = 8;
+constexpr int kButtonTop = 80; // 30 points above the view's foot
+const QRect kTitleRect(10, 30, 500, 30);
+
+QColor greyOf(double white)
+{
+    return QColor::fromRgbF(float(white), float(white), float(white));
+}
+
+} // namespace
+
+QVR_ShapeButtonView::QVR_ShapeButtonView(QWidget* parent)
+    : SimpleControlView(parent)
+    , m_myShape(std::dynamic_pointer_cast<ZERI_MMObject_Shape>(
+          ZERI_MixedMediaObject::makeObjectOfType(ZERI_MixedMediaObject::Shape)))
+{
+}
+
+QVR_ShapeButtonView::~QVR_ShapeButtonView() = default;
+
+void QVR_ShapeButtonView::setShapeType(int shapeType)
+{
+    m_shapeType = shapeType;
+    update();
+}
+
+void QVR_ShapeButtonView::setCurrentControlState(int state)
+{
+    SimpleControlView::setCurrentControlState(state);
+    update();
+}
+
+QColor QVR_ShapeButtonView::borderColor() const
+{
+    switch (currentControlState()) {
+    case PointerOutside:
+        return Qt::white;
+    case PointerInside:
+        return greyOf(0.45);
+    case PressedInside:
+        return greyOf(0.2);
+    default:
+        return {};
+    }
+}
+
+QColor QVR_ShapeButtonView::shapeColor() const
+{
+    switch (currentControlState()) {
+    case PointerOutside:
+        return Tessutils::tessarineBlue();
+    case PointerInside:
+        return greyOf(0.45);
+    case PressedInside:
+        return greyOf(0.2);
+    default:
+        return {};
+    }
+}
+
+void QVR_ShapeButtonView::clicked()
+{
+    SimpleControlView::clicked();
+    if (m_onClick) {
+        const auto block = m_onClick;
+        block(this);
+    }
+}
+
+void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QColor border = borderColor();
+    if (border.isValid()) {
+        painter.setPen(QPen(border, 1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+    const QColor fill = shapeColor();
+    if (!m_myShape || !fill.isValid())
+        return;
+    m_myShape->setShapeType(m_shapeType);
+    m_myShape->setColor(fill);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QSizeF size = QSizeF(this->size());
+    m_myShape->drawIntoContext(&painter, QRectF(QPointF(size.width() * 0.1, size.height() * 0.1), size * 0.8));
+}
+
+QVR_AddShapeMenuView::QVR_AddShapeMenuView(QWidget* parent)
+    : QWidget(parent)
+{
+    resize(kSize);
+    m_title = new QLabel(UFM::CHOOSE_A_SHAPE_TEXT(), this);
+    m_title->setGeometry(kTitleRect);
+    m_title->setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Bold"), 18.0));
+    m_title->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    int x = kButtonGap;
+    for (const int type : kShapeTypes) {
+        auto* button = new QVR_ShapeButtonView(this);
+        button->setGeometry(QRect(QPoint(x, kButtonTop), kButtonSize));
+        button->setShapeType(type);
+        button->setOnClick([this](QVR_ShapeButtonView* sender) { shapeSelected(sender->shapeType()); });
+        m_buttons.append(button);
+        x += kButtonSize.width() + kButtonGap;
+    }
+}
+
+void QVR_AddShapeMenuView::shapeSelected(int shapeType)
+{
+    if (m_delegate)
+        m_delegate->shapeChosen(shapeType);
+}
+
+QVR_AddShapeMenuViewController::QVR_AddShapeMenuViewController(QObject* parent)
+    : NavigationControllerFriendlyViewController(parent)
+{
+    m_menuView = new QVR_AddShapeMenuView;
+    setView(m_menuView);
+}

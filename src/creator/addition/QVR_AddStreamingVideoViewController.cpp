@@ -1,0 +1,181 @@
+#include "creator/addition/QVR_AddStreamingVideoViewController.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "controls/NibRegistry.h"
+#include "creator/CreatorLogging.h"
+#include "elements/video/VimeoVideoPreviewHelperClass.h"
+#include "elements/video/YouTubeVideoPreviewHelper.h"
+#include "foundation/Tessutils.h"
+#include "strings/UFM.h"
+
+const QString QVR_AddStreamingVideoViewController::kNibName = QStringLiteral("QVR_AddStreamingVideoViewController");
+
+namespace {
+
+const QString kYouTube = QStringLiteral("youtube");
+const QString kVimeo = QStringLiteral("vimeo");
+constexpr QSize kPreviewSize{320, 240};
+
+void registerTheNib()
+{
+    if (NibRegistry::hasNib(QVR_AddStreamingVideoViewController::kNibName))
+        return;
+    NibRegistry::registerNib(QVR_AddStreamingVideoViewController::kNibName, [](QObject*) -> QList<QWidget*> {
+        auto* view = new QWidget;
+        auto* column = new QVBoxLayout(view);
+        column->setContentsMargins(20, 16, 20, 16);
+        column->setSpacing(10);
+        auto* title = new QLabel(view);
+        title->setObjectName(QStringLiteral("titleLabel"));
+        column->addWidget(title);
+        auto* field = new QLineEdit(view);
+        field->setObjectName(QStringLiteral("urlFeild"));
+        column->addWidget(field);
+        auto* image = new QLabel(view);
+        image->setObjectName(QStringLiteral("imageView"));
+        image->setFixedSize(kPreviewSize);
+        image->setAlignment(Qt::AlignCenter);
+        column->addWidget(image, 0, Qt::AlignHCenter);
+        auto* insert = new QPushButton(view);
+        insert->setObjectName(QStringLiteral("insertButton"));
+        column->addWidget(insert, 0, Qt::AlignRight);
+        view->resize(440, 380);
+        return {view};
+    });
+}
+
+} // namespace
+
+QVR_AddStreamingVideoViewController::QVR_AddStreamingVideoViewController(QObject* parent)
+    : NavigationControllerFriendlyViewController(parent)
+{
+}
+
+QImage QVR_AddStreamingVideoViewController::defaultPlaceholderImage()
+{
+    static const QImage placeholder =
+        QIcon(QStringLiteral(":/creator/addition/qvr_video_placeholder.svg")).pixmap(QSize(480, 360)).toImage();
+    return placeholder;
+}
+
+void QVR_AddStreamingVideoViewController::loadView()
+{
+    registerTheNib();
+    QWidget* view = NibRegistry::instantiate(kNibName, this).value(0);
+    if (!view)
+        view = new QWidget;
+    m_titleLabel = view->findChild<QLabel*>(QStringLiteral("titleLabel"));
+    m_urlFeild = view->findChild<QLineEdit*>(QStringLiteral("urlFeild"));
+    m_insertButton = view->findChild<QPushButton*>(QStringLiteral("insertButton"));
+    m_imageView = view->findChild<QLabel*>(QStringLiteral("imageView"));
+    setView(view);
+    awakeFromNib();
+}
+
+void QVR_AddStreamingVideoViewController::awakeFromNib()
+{
+    if (m_titleLabel)
+        m_titleLabel->setText(QStringLiteral("YouTube / Vimeo"));
+    if (m_insertButton) {
+        m_insertButton->setText(UFM::SAYS_INSERT());
+        m_insertButton->setEnabled(false);
+        m_insertButton->setStyleSheet(QStringLiteral("QPushButton { border-radius: 4px; color: %1; padding: 4px 14px; "
+                                                     "border: 1px solid #b0b0b0; background: white; }"
+                                                     "QPushButton:disabled { color: #a0a0a0; }")
+                                          .arg(Tessutils::tessarineBlackColor().name()));
+        connect(m_insertButton, &QPushButton::clicked, this, &QVR_AddStreamingVideoViewController::insertButtonPressed);
+    }
+    if (m_urlFeild) {
+        m_urlFeild->setPlaceholderText(UFM::SAYS_ENTER_THE_URL_OF_A_YOUTUBE_VIDEO());
+        connect(m_urlFeild, &QLineEdit::textEdited, this, &QVR_AddStreamingVideoViewController::controlTextDidChange);
+    }
+    m_source = QString();
+}
+
+void QVR_AddStreamingVideoViewController::controlTextDidChange()
+{
+    const QString text = m_urlFeild ? m_urlFeild->text() : QString();
+    qCInfo(lcCreator).noquote() << QStringLiteral("Text in the text field: %1").arg(text);
+    validateYouTubeURL();
+}
+
+void QVR_AddStreamingVideoViewController::validateYouTubeURL()
+{
+    const QString text = m_urlFeild ? m_urlFeild->text() : QString();
+    // Every edit voids the answers still on their way.
+    const quint64 request = ++m_request;
+    QString videoId = YouTubeVideoPreviewHelper::videoIdFromURLString(text);
+    m_validVideoURLEntered = false;
+    if (!videoId.isEmpty()) {
+        qCInfo(lcCreator).noquote() << QStringLiteral("Youtube Video Id Candidate: %1").arg(videoId);
+        if (videoId.size() == YouTubeVideoPreviewHelper::kVideoIdLength) {
+            qCInfo(lcCreator).noquote() << "Valid URL entered!";
+            m_validVideoURLEntered = true;
+            m_source = kYouTube;
+        }
+    }
+    if (!m_validVideoURLEntered) {
+        videoId = VimeoVideoPreviewHelperClass::videoIdFromURLString(text);
+        if (!videoId.isEmpty()) {
+            m_validVideoURLEntered = true;
+            m_source = kVimeo;
+        }
+    }
+    if (!m_validVideoURLEntered) {
+        handleVideoValidation(false, {});
+        return;
+    }
+    // The insert button stays off until this text's video is confirmed.
+    if (m_insertButton)
+        m_insertButton->setEnabled(false);
+    QPointer<QVR_AddStreamingVideoViewController> self(this);
+    const auto answer = [self, request](bool valid, const QByteArray& imageData) {
+        if (self && self->m_request == request)
+            self->handleVideoValidation(valid, imageData);
+    };
+    if (m_source == kYouTube)
+        YouTubeVideoPreviewHelper::validateVideoId(videoId, answer);
+    else
+        VimeoVideoPreviewHelperClass::validateVideoId(videoId, answer);
+}
+
+void QVR_AddStreamingVideoViewController::handleVideoValidation(bool valid, const QByteArray& imageData)
+{
+    if (m_insertButton)
+        m_insertButton->setEnabled(valid);
+    if (m_urlFeild) {
+        QPalette palette = m_urlFeild->palette();
+        palette.setColor(QPalette::Text, valid ? Tessutils::tessarineBlackColor() : QColor(Qt::red));
+        m_urlFeild->setPalette(palette);
+    }
+    const QImage preview = valid ? QImage::fromData(imageData) : QImage();
+    if (valid && !preview.isNull())
+        showImage(preview, false);
+    else
+        showImage(defaultPlaceholderImage(), true);
+}
+
+void QVR_AddStreamingVideoViewController::showImage(const QImage& image, bool placeholder)
+{
+    m_shownImage = image;
+    m_showsPlaceholder = placeholder;
+    if (m_imageView)
+        m_imageView->setPixmap(
+            QPixmap::fromImage(image.scaled(kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void QVR_AddStreamingVideoViewController::insertButtonPressed()
+{
+    const QString text = m_urlFeild ? m_urlFeild->text() : QString();
+    if (!m_delegate)
+        return;
+    if (m_source == kYouTube)
+        m_delegate->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(text);
+    else if (m_source == kVimeo)
+        m_delegate->addVimeoVideoViewControllerSelectionCompletedWithVideoURL(text);
+}
