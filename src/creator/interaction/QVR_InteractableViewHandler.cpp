@@ -6,6 +6,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/crop/QVR_CropView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
 #include "creator/snapping/QVR_SnapLineView.h"
@@ -75,9 +76,17 @@ QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
         m_frame->setDelegate(nullptr, nullptr);
         m_frame->setSelectedViews({});
     }
-    // A gesture cut short by the window closing leaves no change open.
+    // A gesture cut short by the window closing leaves no change open; so does a crop, which is cancelled (one
+    // waiting for its pictures closes its change when they come).
     if (!m_translateHandlers.empty())
         endTranslating(false);
+    if (m_cropView) {
+        if (!m_cropView->isFinishing())
+            m_cropView->cancelChange();
+        if (auto* container = m_cropView->getMixedMediaElementContainingView())
+            container->setVisible(true);
+        delete m_cropView.data();
+    }
     delete m_hover.data();
     delete m_band.data();
 }
@@ -227,6 +236,14 @@ void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scene
 {
     m_deselectedOnMouseDown = false;
     m_pressPoint = scenePoint;
+    if (isCropping()) {
+        // Crop mode keeps its own presses; any other completes it. Waiting for its pictures, it ignores presses.
+        const bool cropItem = item && (item == m_cropView || item->parentItem() == m_cropView);
+        if (cropItem || m_cropView->isFinishing())
+            return;
+        completeCropping();
+        return;
+    }
     auto* container = asContainer(item);
     if (auto* text = editedText(container))
         text->setEditable(false);
@@ -243,7 +260,7 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF sc
                                                Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
-    if (!container || !Utils::isSelectable(container))
+    if (!container || !Utils::isSelectable(container) || isCropping())
         return;
     if (Utils::hasShiftOrCommand(modifiers)) {
         if (isSelected(container))
@@ -266,6 +283,10 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
     QVR_CreatorSingleScreen* screen = mainInteractableView();
     if (!screen)
         return;
+    if (isCropping()) {
+        cropDragBegan(item, translation);
+        return;
+    }
     auto* container = asContainer(item);
     if (Utils::hasCommand(modifiers) || !item) {
         m_dragKind = DragKind::RubberBand;
@@ -289,6 +310,7 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
 
 void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translation)
 {
+    cropDragMoved(translation);
     if (m_dragKind == DragKind::RubberBand)
         updateBand(translation);
     else if (m_dragKind == DragKind::Translate)
@@ -297,6 +319,7 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
 
 void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translation)
 {
+    cropDragEnded(translation);
     const DragKind kind = m_dragKind;
     m_dragKind = DragKind::None;
     if (kind == DragKind::RubberBand) {
