@@ -391,3 +391,17 @@ TEST(CropMode, RefusesWhatCannotBeCroppedAndCancelsWhenItsElementGoes)
     EXPECT_FALSE(flow->currentUndoableAction());
     EXPECT_EQ(e.screen->mixedMediaObjects().size(), 1u);
 }
+
+TEST(CropMode, ClosingTheBoardCancelsTheCrop)
+{
+    CropEditor e(QRectF(100, 100, 500, 300));
+    ASSERT_TRUE(e.enter());
+    e.drag(QPointF(490, 280), QPointF(200, 100));
+    delete e.handler;
+    e.handler = nullptr;
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 500, 300));
+    EXPECT_EQ((*e.a)->zoomScale(), 0.5);
+    EXPECT_FALSE(e.document->firstFlowmodel()->currentUndoableAction());
+    EXPECT_EQ(e.undo().undoCount(), 0);
+    EXPECT_TRUE(e.container(e.a)->isVisible());
+}
