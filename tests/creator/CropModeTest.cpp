@@ -405,3 +405,25 @@ TEST(CropMode, ClosingTheBoardCancelsTheCrop)
     EXPECT_EQ(e.undo().undoCount(), 0);
     EXPECT_TRUE(e.container(e.a)->isVisible());
 }
+
+TEST(CropMode, AnElementWithoutZoomShowsItsFillScaleAndATurnedPictureExchangesItsSides)
+{
+    CropEditor e;
+    (*e.a)->setZoomScale(std::nullopt);
+    (*e.a)->setZoomOffset(QSizeF(0, 0));
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    // 800 × 400 into 200 × 100: a quarter.
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-20, -20, 440, 340));
+    e.key(Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ((*e.a)->zoomScale(), 0.25) << "the crop keeps the scale it was made at";
+
+    (*e.a)->setRotation(1);
+    (*e.a)->setZoomScale(0.5);
+    e.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    crop = e.enter();
+    ASSERT_TRUE(crop);
+    EXPECT_EQ(crop->sceneFrame().size(), QSizeF(200 + 240, 400 + 240));
+    e.handler->cancelCrop();
+}
