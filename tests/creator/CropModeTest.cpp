@@ -90,6 +90,8 @@ struct CropEditor {
         delete handler;
         WorkerThreads::shared().waitForIdle();
         QApplication::processEvents();
+        // The package list would otherwise keep the document until after the application is gone.
+        ZERI_qvdFilePackage::resetForTesting();
         UserDefaults::setStoreFileForTesting(QString());
         QVR_InteractionModelUtils::resetClickDetectionTimeDelayCache();
         AppPaths::setApplicationSupportForTesting(QString());
