@@ -3,6 +3,8 @@
 #include "app/AppStartupHooks.h"
 #include "app/QVRWindowManager.h"
 #include "creator/addition/QVRContentAdditionManager.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/snapping/SnappingUtils.h"
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -45,6 +47,12 @@ public:
 void registerCreatorLibrary()
 {
     CreatorContentAddition::registerAddition(std::make_shared<WindowContentAddition>());
+    // Undo and redo wait while the shown board crops an image.
+    CreatorCropState::setQuery([](const QWidget* board) {
+        const auto* handler =
+            QVR_InteractableViewHandler::handlerForBoard(qobject_cast<const QVR_SingleScreenArtBoardView*>(board));
+        return handler && handler->isCropping();
+    });
     QVRWindowManager::setCreatorWindowFactory([] { return new QVR_CreatorWindow; });
     // The Edit menu's snap-guides item: its title follows the kept choice, and choosing it flips that choice.
     auto& hooks = AppStartupHooks::shared();

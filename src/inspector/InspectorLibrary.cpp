@@ -9,13 +9,17 @@
 #include <QVBoxLayout>
 
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "inspector/panels/QVRDebugSlideDurationViewController.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/popovers/QVRImageMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 #include "inspector/popovers/QVR_DockedPopoverView.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
@@ -140,4 +144,10 @@ void registerInspectorLibrary()
         editor->setTessarineModel(document);
         return editor;
     };
+    // The image popover's Crop button starts crop mode on the window's shown board.
+    QVRImageMMObjToolbarPopoverController::setCropStarter([](QWidget* window) {
+        auto* creator = qobject_cast<QVR_CreatorWindow*>(window);
+        auto* handler = creator ? QVR_InteractableViewHandler::handlerForBoard(creator->theArtBoard()) : nullptr;
+        return handler && handler->beginCropForCurrentlySelectedView();
+    });
 }

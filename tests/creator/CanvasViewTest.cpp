@@ -131,7 +131,7 @@ TEST(CreatorCanvas, PagingEndsTheOldBoardsCropClearsItsSelectionAndMovesTheFrame
     QApplication::processEvents();
     ASSERT_EQ(f.window->currentIndex(), 1);
     ASSERT_EQ(firstCrops.size(), 1);
-    EXPECT_TRUE(firstCrops.front().front().toBool()) << "the crop is kept";
+    EXPECT_TRUE(firstCrops.front().front().toBool()) << "the crop is cancelled";
     EXPECT_TRUE(first->currentlySelectedArray().empty());
     EXPECT_EQ(frame->scene(), f.window->artboards()[1]->theScrollView()->scene());
     EXPECT_DOUBLE_EQ(frame->zValue(), QVR_SelectedItemView::kZValue);

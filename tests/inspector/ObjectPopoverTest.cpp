@@ -633,6 +633,35 @@ TEST(ObjectPopoverTest, CropWithoutAPictureSetsUpAClearOne)
     EXPECT_FALSE(f.container(image)->isVisible());
 }
 
+TEST(ObjectPopoverTest, CropButtonStartsCropModeOnTheShownBoard)
+{
+    PopoverWindow f;
+    const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 120, 80));
+    const QString path = f.document->assetStoragePath() + QStringLiteral("/wide.png");
+    QImage picture(480, 320, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(path));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(path));
+    (*image)->setOriginalImageAsset(asset);
+    (*image)->setZoomScale(0.25);
+    f.open();
+    f.select({image});
+    auto* popover = dynamic_cast<QVRImageMMObjToolbarPopoverController*>(f.popover(image));
+    ASSERT_NE(popover, nullptr);
+    popover->cropButtonPressed();
+    QVR_InteractableViewHandler* handler = f.handler();
+    ASSERT_TRUE(handler->isCropping());
+    ASSERT_TRUE(handler->cropView());
+    EXPECT_FALSE(f.container(image)->isVisible());
+    EXPECT_TRUE(f.flow().currentUndoableAction()) << "the crop's change is open";
+    EXPECT_FALSE(f.window->canUndo()) << "undo waits for the crop to end";
+    handler->cancelCrop();
+    EXPECT_FALSE(handler->isCropping());
+    EXPECT_TRUE(f.container(image)->isVisible());
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+}
+
 TEST(ObjectPopoverTest, LinkButtonOpensTheEditorOfTheAction)
 {
     EXPECT_EQ(Popover::linkEditorKindForAction(nullptr), Kind::Chooser);

@@ -32,7 +32,7 @@ class ZERI_TessarineModel;
 
 // The editing area of a creator window: holds one art board per screen and shows one at a time on a light grey
 // ground (227, 227, 227), which is all it shows while the document has no screens. Paging swaps the shown board:
-// the old board's crop ends (kept), its selection is cleared, and the window's one selection frame moves into
+// the old board's crop is cancelled, its selection is cleared, and the window's one selection frame moves into
 // the new board's scene.
 //
 // It also hosts the window's shield (one at a time, holding the window at its size while up) and forwards the

@@ -6,6 +6,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/crop/QVR_CropView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
 #include "creator/snapping/QVR_SnapLineView.h"
@@ -75,12 +76,20 @@ QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
         m_frame->setDelegate(nullptr, nullptr);
         m_frame->setSelectedViews({});
     }
-    // A gesture cut short by the window closing leaves no change open.
+    // A gesture cut short by the window closing leaves no change open; so does a crop, which is cancelled (one
+    // waiting for its pictures closes its change when they come).
     if (!m_translateHandlers.empty())
         endTranslating(false);
     m_resizeHandler.endResizing();
     m_rotateHandler.endRotating();
     delete m_coordsView.data();
+    if (m_cropView) {
+        if (!m_cropView->isFinishing())
+            m_cropView->cancelChange();
+        if (auto* container = m_cropView->getMixedMediaElementContainingView())
+            container->setVisible(true);
+        delete m_cropView.data();
+    }
     delete m_hover.data();
     delete m_band.data();
 }
@@ -234,6 +243,14 @@ void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scene
     m_pressPoint = scenePoint;
     if (isBusy())
         return;
+    if (isCropping()) {
+        // Crop mode keeps its own presses; any other completes it. Waiting for its pictures, it ignores presses.
+        const bool cropItem = item && (item == m_cropView || item->parentItem() == m_cropView);
+        if (cropItem || m_cropView->isFinishing())
+            return;
+        completeCropping();
+        return;
+    }
     auto* container = asContainer(item);
     if (auto* text = editedText(container))
         text->setEditable(false);
@@ -250,7 +267,7 @@ void QVR_InteractableViewHandler::mouseClicked(QGraphicsObject* item, QPointF sc
                                                Qt::KeyboardModifiers modifiers)
 {
     auto* container = asContainer(item);
-    if (commandsBlocked() || !container || !Utils::isSelectable(container) || isBusy())
+    if (commandsBlocked() || !container || !Utils::isSelectable(container) || isBusy() || isCropping())
         return;
     if (Utils::hasShiftOrCommand(modifiers)) {
         if (isSelected(container))
@@ -273,6 +290,10 @@ void QVR_InteractableViewHandler::dragBegan(QGraphicsObject* item, QPointF trans
     QVR_CreatorSingleScreen* screen = mainInteractableView();
     if (!screen || isBusy() || commandsBlocked())
         return;
+    if (isCropping()) {
+        cropDragBegan(item, translation);
+        return;
+    }
     auto* container = asContainer(item);
     if (Utils::hasCommand(modifiers) || !item) {
         m_dragKind = DragKind::RubberBand;
@@ -369,6 +390,7 @@ void QVR_InteractableViewHandler::stopDisplayingCoordinates()
 
 void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translation)
 {
+    cropDragMoved(translation);
     if (m_dragKind == DragKind::RubberBand) {
         updateBand(translation);
         continueDisplayingCoordinates(m_pressPoint + translation);
@@ -384,6 +406,7 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
 
 void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translation)
 {
+    cropDragEnded(translation);
     const DragKind kind = m_dragKind;
     m_dragKind = DragKind::None;
     if (kind == DragKind::RubberBand) {

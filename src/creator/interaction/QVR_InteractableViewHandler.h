@@ -15,6 +15,7 @@
 #include "creator/interaction/QVR_SelectedItemView.h"
 
 class QVR_CreatorSingleScreen;
+class QVR_CropView;
 class QVR_MixedMediaElementContainingView;
 class QVR_MouseMonitor;
 class QVR_SingleScreenArtBoardView;
@@ -110,14 +111,37 @@ public:
     void sendToBack();
     void setCommandsBlocked(std::function<bool()> blocked) { m_commandsBlocked = std::move(blocked); }
 
-    // QVR_SelectedItemHandler. Enter belongs to crop mode, wired later.
+    // Crop mode over the first selected element: it leaves the selection, its container hides and a crop view
+    // takes its place; false (nothing changes) without a selected element that has an original picture. Ending
+    // it cancels (the entry state back, no undo step) or completes: the offset and frame are written, the
+    // pictures are made on a worker, and crop mode lasts (isCropping) until they are set as one undo step; the
+    // container then shows and is selected again. An original that could not be read turns Complete into Cancel.
+    bool beginCropForCurrentlySelectedView();
+    void cancelCrop() { endCropping(true); }
+    void completeCropping() { endCropping(false); }
+    void endCropping(bool cancel);
+    bool isCropping() const;
+    QVR_CropView* cropView() const;
+
+    // QVR_SelectedItemHandler. Enter completes a crop.
+    void enterKeyPressed() override
+    {
+        if (isCropping())
+            completeCropping();
+    }
     void wantsToDeleteViews(const std::vector<QVR_MixedMediaElementContainingView*>&, uint mask) override
     {
         deleteSelection(mask);
     }
     bool performsDelete() const override { return true; }
     void wantsToMoveViews(int dx, int dy, uint mask) override { nudge(dx, dy, mask); }
-    void wantsToDeselectAllViews() override { deselectAll(); }
+    void wantsToDeselectAllViews() override
+    {
+        if (isCropping())
+            completeCropping();
+        else
+            deselectAll();
+    }
     void willHideForNudge() override;
     void willRevealAfterNudge() override;
 
@@ -125,23 +149,27 @@ public:
     QVR_SelectedItemView* selectedViewOverlay() const { return m_frame; }
     // Shows this board's selection in the window's frame (the window calls it when it shows the board).
     void pushSelectionToFrame();
-    // Ends a crop on this board, keeping (true) or dropping its changes. Crop mode hooks in through
-    // croppingDidEnd; without a crop under way it changes nothing.
-    void croppingEnded(bool keepChanges) { emit croppingDidEnd(keepChanges); }
+    // Ends a crop on this board: cancels it (true) or completes it (false); without a crop under way it changes
+    // nothing. croppingDidEnd follows in both cases.
+    void croppingEnded(bool cancel)
+    {
+        endCropping(cancel);
+        emit croppingDidEnd(cancel);
+    }
 
 signals:
     // A resize or rotate gesture ended and its undo step is closed.
     void handleGestureFinished();
     // A copy reached the clipboard.
     void copyWritten();
-    void croppingDidEnd(bool keepChanges);
+    void croppingDidEnd(bool cancelled);
     void selectionChanged();
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
     void translationStarted(bool nudging);
     void translationEnded(bool nudging);
 
 private:
-    enum class DragKind { None, RubberBand, Translate, Resize, Rotate };
+    enum class DragKind { None, RubberBand, Translate, Resize, Rotate, CropMove, CropResize, CropZoom };
 
     bool commandsBlocked() const { return m_commandsBlocked && m_commandsBlocked(); }
     // The selected objects that belong to this board's screen, in selection order (back to front).
@@ -155,6 +183,11 @@ private:
     void handleTranslate(const QPointF& translation);
     void endTranslating(bool nudging);
     void updateBand(const QPointF& translation);
+    // The crop rows of the drag table: true when `item` belongs to crop mode (the drag is then the crop's).
+    bool cropDragBegan(QGraphicsObject* item, const QPointF& translation);
+    void cropDragMoved(const QPointF& translation);
+    void cropDragEnded(const QPointF& translation);
+    void finishCrop(QVR_MixedMediaElementContainingView* container, bool cancelled);
     void updateHoverVisibility();
     QVR_HoveredItemView* hover();
     QVR_MultiSelectBoxView* band();
@@ -186,4 +219,5 @@ private:
     QVR_MixedMediaObjectResizeHandler m_resizeHandler;
     QVR_MixedMediaObjectRotateHandler m_rotateHandler;
     QPointer<QVR_CoordinatesDisplayView> m_coordsView;
+    QPointer<QVR_CropView> m_cropView;
 };

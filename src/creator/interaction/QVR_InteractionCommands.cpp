@@ -80,6 +80,8 @@ bool QVR_InteractableViewHandler::canDeleteSelection() const
 
 void QVR_InteractableViewHandler::deleteSelection(uint modifierMask)
 {
+    if (isCropping())
+        completeCropping();
     if (!canDeleteSelection())
         return;
     const auto selected = currentlySelectedArray();

@@ -12,6 +12,7 @@
 #include <QPropertyAnimation>
 #include <QTimer>
 
+#include "controls/PopoverColors.h"
 #include "controls/UniversalPopover.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -59,7 +60,7 @@ QVRToolbarPopoverController::~QVRToolbarPopoverController()
 
 QColor QVRToolbarPopoverController::qvrBasePopoverColor()
 {
-    return QColor::fromRgbF(0.11f, 0.46f, 0.73f, 1.0f);
+    return PopoverColors::basePopoverColor();
 }
 
 void QVRToolbarPopoverController::setTag(QWidget* view, int tag)

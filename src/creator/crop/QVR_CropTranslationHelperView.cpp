@@ -1,0 +1,43 @@
+#include "creator/crop/QVR_CropTranslationHelperView.h"
+
+#include <QPainter>
+
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+
+QVR_CropTranslationHelperView::QVR_CropTranslationHelperView(QGraphicsItem* parent)
+    : QGraphicsObject(parent)
+{
+    setAcceptedMouseButtons(Qt::NoButton);
+    QVR_InteractionModelUtils::setMouseTransparent(this);
+}
+
+void QVR_CropTranslationHelperView::setFrame(const QRectF& frame)
+{
+    if (frame == m_frame)
+        return;
+    prepareGeometryChange();
+    m_frame = frame;
+}
+
+QPen QVR_CropTranslationHelperView::pen() const
+{
+    QPen pen(Qt::white, kLineWidth);
+    pen.setCosmetic(true);
+    pen.setDashPattern({5.0 / kLineWidth, 2.0 / kLineWidth});
+    return pen;
+}
+
+QRectF QVR_CropTranslationHelperView::boundingRect() const
+{
+    // The cosmetic line may reach a couple of pixels out at any magnification down to 0.1.
+    return m_frame.adjusted(-20, -20, 20, 20);
+}
+
+void QVR_CropTranslationHelperView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    painter->save();
+    painter->setPen(pen());
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(m_frame);
+    painter->restore();
+}

@@ -1,0 +1,431 @@
+#include <QApplication>
+#include <QFile>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "CreatorTestSupport.h"
+#include "controls/ControlsArtwork.h"
+#include "controls/UniversalPopover.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/crop/QVR_CropHandle.h"
+#include "creator/crop/QVR_CropPopoverButtonsView.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/crop/QVR_CropZoomHandle.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "platform/AppPaths.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "platform/WorkerThreads.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "strings/UFM.h"
+
+using namespace creator_test;
+using Container = QVR_MixedMediaElementContainingView;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+namespace {
+
+// A saved document with an editable board in a 1100 × 800 viewport at zoom 1: image A at (100, 100, 200, 100)
+// whose original is an 800 × 400 PNG, at zoom scale 0.5 and zoom offset (10, 20); shape B at (700, 500, 100, 100).
+struct CropEditor {
+    explicit CropEditor(const QRectF& frame = QRectF(100, 100, 200, 100), bool readable = true)
+    {
+        AppPaths::setApplicationSupportForTesting(support.path());
+        AppPaths::setTemporaryForTesting(temporary.path());
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        QVR_InteractionModelUtils::setClickDetectionTimeDelay(0.2);
+        ControlsArtwork::registerNamedImages();
+        ZERI_qvdFilePackage::resetForTesting();
+        ZERI_qvdFilePackage::registerWithDocumentModel();
+        document->setDontSave(false);
+        Error error;
+        EXPECT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        const QString original = package->assetsPath() + QStringLiteral("/original.png");
+        if (readable) {
+            QImage picture(800, 400, QImage::Format_RGB32);
+            picture.fill(Qt::darkCyan);
+            EXPECT_TRUE(picture.save(original));
+        } else {
+            QFile file(original);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("not a picture at all");
+        }
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(original));
+        a = add(ZERI_MixedMediaObject::Image, frame);
+        (*a)->setOriginalImageAsset(asset);
+        (*a)->setZoomScale(0.5);
+        (*a)->setZoomOffset(QSizeF(10, 20));
+        b = add(ZERI_MixedMediaObject::Shape, QRectF(700, 500, 100, 100));
+        board.setScreenModel(screen);
+        board.show();
+        setViewportSize(board, 1100, 800);
+        board.setZoomLevelWithoutNotification(1.0);
+        QApplication::processEvents();
+        handler = new QVR_InteractableViewHandler(&board);
+        // The element makes its first cropped picture itself; the crops start from there.
+        if (readable) {
+            EXPECT_TRUE(QTest::qWaitFor([this] { return (*a)->croppedImageAsset() != nullptr; }, 5000));
+        }
+        undo().removeAllActions();
+    }
+    ~CropEditor()
+    {
+        delete handler;
+        WorkerThreads::shared().waitForIdle();
+        QApplication::processEvents();
+        // The package list would otherwise keep the document until after the application is gone.
+        ZERI_qvdFilePackage::resetForTesting();
+        UserDefaults::setStoreFileForTesting(QString());
+        QVR_InteractionModelUtils::resetClickDetectionTimeDelayCache();
+        AppPaths::setApplicationSupportForTesting(QString());
+        AppPaths::setTemporaryForTesting(QString());
+    }
+
+    Proxy add(int type, const QRectF& frame)
+    {
+        auto object = ZERI_MixedMediaObject::objectWithType(type);
+        (*object)->setFrame(frame);
+        screen->addMixedMediaObject(object);
+        screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+        return object;
+    }
+    Container* container(const Proxy& object) const
+    {
+        return board.singleScreen()->containerForMixedMediaObject(object);
+    }
+    // Selects A and enters crop mode, waiting for the original.
+    QVR_CropView* enter()
+    {
+        handler->setCurrentlySelected({container(a)});
+        EXPECT_TRUE(handler->beginCropForCurrentlySelectedView());
+        QVR_CropView* crop = handler->cropView();
+        EXPECT_TRUE(crop && QTest::qWaitFor([crop] { return crop->isLoaded(); }, 5000));
+        return crop;
+    }
+    bool waitForEnd()
+    {
+        return QTest::qWaitFor([this] { return !handler->isCropping(); }, 5000);
+    }
+
+    QWidget* viewport() const { return board.theScrollView()->viewport(); }
+    QPoint at(const QPointF& scenePoint) const { return board.theScrollView()->mapFromScene(scenePoint); }
+    void press(const QPointF& p) { QTest::mousePress(viewport(), Qt::LeftButton, {}, at(p)); }
+    void release(const QPointF& p) { QTest::mouseRelease(viewport(), Qt::LeftButton, {}, at(p)); }
+    void moveTo(const QPointF& p)
+    {
+        const QPoint pixel = at(p);
+        QMouseEvent event(QEvent::MouseMove, QPointF(pixel), viewport()->mapToGlobal(QPointF(pixel)), Qt::NoButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(viewport(), &event);
+    }
+    // A drag in scene units; `during` runs while the button is still down.
+    void drag(const QPointF& from, const QPointF& by, const std::function<void()>& during = {})
+    {
+        press(from);
+        moveTo(from + by / 2);
+        moveTo(from + by);
+        if (during)
+            during();
+        release(from + by);
+    }
+    void key(Qt::Key k) { QTest::keyClick(viewport(), k); }
+    UndoManager& undo() { return document->firstFlowmodel()->undoManager(); }
+    QSizeF offset() const { return (*a)->zoomOffset(); }
+
+    QTemporaryDir support, temporary, settings;
+    std::shared_ptr<ZERI_TessarineModel> document = makeDocument(1);
+    std::shared_ptr<ZERI_FlowScreenModel> screen = document->firstFlowmodel()->screenModels().front();
+    Proxy a, b;
+    QVR_SingleScreenArtBoardView board;
+    QVR_InteractableViewHandler* handler = nullptr;
+};
+
+QSize pictureSize(const std::shared_ptr<ZERI_ContentAsset>& asset)
+{
+    return asset ? QImageReader(asset->localFilePath()).size() : QSize();
+}
+
+} // namespace
+
+TEST(CropMode, EntersAroundTheElementAndEscapeCancelsWithoutAStep)
+{
+    CropEditor e;
+    Container* shown = e.container(e.a);
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-30, -40, 640, 440));
+    EXPECT_EQ(crop->getCurrentCropRectInScene(), QRectF(100, 100, 200, 100));
+    EXPECT_DOUBLE_EQ(crop->zValue(), QVR_CropView::kZValue);
+    EXPECT_FALSE(shown->isVisible());
+    EXPECT_TRUE(e.handler->currentlySelectedArray().empty());
+    EXPECT_FALSE(crop->displayedPicture().isNull());
+    EXPECT_LE(crop->displayedPicture().width(), 800) << "never above the original's pixels";
+
+    e.key(Qt::Key_Escape);
+    EXPECT_FALSE(e.handler->isCropping());
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    EXPECT_EQ((*e.a)->zoomScale(), 0.5);
+    EXPECT_EQ(e.offset(), QSizeF(10, 20));
+    EXPECT_EQ(e.undo().undoCount(), 0);
+    EXPECT_FALSE(e.document->firstFlowmodel()->currentUndoableAction()) << "no change left open";
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(e.handler->currentlySelectedArray(), std::vector<Container*>{shown});
+}
+
+TEST(CropMode, AnElementLargerThanItsPictureShrinksOnEntryAndCancelGivesItBack)
+{
+    CropEditor e(QRectF(100, 100, 500, 300));
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 400, 200));
+    EXPECT_EQ(crop->getCurrentCropRectInScene(), QRectF(100, 100, 400, 200));
+    e.handler->cancelCrop();
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 500, 300));
+    EXPECT_EQ(e.undo().undoCount(), 0);
+}
+
+TEST(CropMode, MovingTheCropRectangleThenCropIsOneStepWithItsPicturesAndUndoRestoresIt)
+{
+    CropEditor e;
+    const auto oldCropped = (*e.a)->croppedImageAsset();
+    ASSERT_TRUE(oldCropped);
+    const QString oldPath = oldCropped->localFilePath();
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    ASSERT_TRUE(crop->cropPopover());
+    auto* buttons = crop->cropPopoverButtonsView();
+    ASSERT_TRUE(buttons);
+    EXPECT_EQ(buttons->cropButton()->text(), UFM::CROP_TEXT());
+    EXPECT_EQ(buttons->cancelButton()->text(), UFM::CANCEL_TEXT());
+    EXPECT_EQ(buttons->size(), QSize(153, 48));
+
+    bool popoverDuringDrag = true;
+    e.drag(QPointF(200, 150), QPointF(500, 0), [&] { popoverDuringDrag = crop->cropPopover() != nullptr; });
+    EXPECT_FALSE(popoverDuringDrag) << "no popover during a drag";
+    ASSERT_TRUE(crop->cropPopover()) << "and back after it";
+    EXPECT_EQ(crop->getCurrentCropRectInScene(), QRectF(290, 100, 200, 100));
+
+    QTest::mouseClick(crop->cropPopoverButtonsView()->cropButton(), Qt::LeftButton);
+    EXPECT_TRUE(e.handler->isCropping()) << "crop mode lasts until the pictures are set";
+    EXPECT_FALSE(crop->cropPopover());
+    EXPECT_FALSE(crop->handleAtPosition(0)->isVisible());
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ((*e.a)->frame(), QRectF(290, 100, 200, 100));
+    EXPECT_EQ(e.offset(), QSizeF(200, 20));
+    EXPECT_EQ(e.undo().undoCount(), 1);
+    // At zoom 0.5 a regular and a retina picture, both PNG.
+    EXPECT_EQ(pictureSize((*e.a)->croppedImageAsset()), QSize(200, 100));
+    EXPECT_EQ(pictureSize((*e.a)->retinaCroppedImageAsset()), QSize(400, 200));
+    EXPECT_TRUE((*e.a)->croppedImageAsset()->localFilePath().endsWith(".png"));
+    EXPECT_TRUE(e.container(e.a)->isVisible());
+    EXPECT_EQ(e.handler->currentlySelectedArray().size(), 1u);
+
+    ASSERT_TRUE(e.undo().undo());
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    EXPECT_EQ(e.offset(), QSizeF(10, 20));
+    ASSERT_TRUE((*e.a)->croppedImageAsset());
+    EXPECT_EQ((*e.a)->croppedImageAsset()->localFilePath(), oldPath);
+    EXPECT_TRUE(QFile::exists(oldPath)) << "the undo step kept the old picture";
+}
+
+TEST(CropMode, PanningMovesThePictureUnderAStillCropRectangle)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    e.drag(QPointF(350, 150), QPointF(-1000, 0));
+    EXPECT_EQ(crop->getCurrentCropRectInScene(), QRectF(100, 100, 200, 100));
+    EXPECT_DOUBLE_EQ(crop->sceneFrame().x(), -220);
+    e.key(Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ(e.offset(), QSizeF(200, 20));
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+}
+
+TEST(CropMode, CropHandlesResizeAndCoverTheZoomHandleAtThePicturesCorner)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    QVR_CropZoomHandle* zoomTopLeft = crop->zoomHandleAtPosition(0);
+    EXPECT_FALSE(zoomTopLeft->isCovered());
+    e.drag(QPointF(100, 100), QPointF(-10, -20));
+    EXPECT_EQ(crop->getCurrentCropRectInScene(), QRectF(90, 80, 210, 120)) << "on the picture's corner";
+    EXPECT_TRUE(zoomTopLeft->isCovered());
+    e.drag(QPointF(90, 80), QPointF(10, 20));
+    EXPECT_FALSE(zoomTopLeft->isCovered());
+
+    e.drag(QPointF(100, 100), QPointF(300, 300));
+    e.key(Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ((*e.a)->frame(), QRectF(260, 160, 40, 40));
+    EXPECT_EQ(e.offset(), QSizeF(170, 80));
+}
+
+TEST(CropMode, ZoomHandlesScaleThePictureAndUndoRestoresScaleOffsetFrameAndPictureTogether)
+{
+    CropEditor e;
+    const auto oldCropped = (*e.a)->croppedImageAsset();
+    ASSERT_TRUE(oldCropped);
+    const QString oldPath = oldCropped->localFilePath();
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    e.drag(QPointF(490, 280), QPointF(200, 100));
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-30, -40, 840, 540));
+    EXPECT_DOUBLE_EQ((*e.a)->zoomScale().value_or(0), 0.75);
+    e.handler->completeCropping();
+    ASSERT_TRUE(e.waitForEnd());
+    ASSERT_TRUE((*e.a)->croppedImageAsset());
+    EXPECT_NE((*e.a)->croppedImageAsset()->localFilePath(), oldPath);
+    EXPECT_FALSE((*e.a)->retinaCroppedImageAsset()) << "no retina picture above zoom 0.5";
+    EXPECT_EQ(e.undo().undoCount(), 1);
+    ASSERT_TRUE(e.undo().undo());
+    EXPECT_EQ((*e.a)->zoomScale(), 0.5);
+    EXPECT_EQ(e.offset(), QSizeF(10, 20));
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    ASSERT_TRUE((*e.a)->croppedImageAsset());
+    EXPECT_EQ((*e.a)->croppedImageAsset()->localFilePath(), oldPath);
+    EXPECT_TRUE(QFile::exists(oldPath)) << "the undo step kept the old picture";
+}
+
+TEST(CropMode, ZoomingInStopsWhereTheCropRectangleMeetsThePicturesEdge)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    e.drag(QPointF(490, 280), QPointF(-350, -175));
+    EXPECT_NEAR((*e.a)->zoomScale().value_or(0), 0.3, 1e-9);
+    const QRectF picture = crop->sceneFrame().adjusted(120, 120, -120, -120);
+    EXPECT_DOUBLE_EQ(crop->getCurrentCropRectInScene().bottom(), picture.bottom());
+    e.handler->cancelCrop();
+    EXPECT_EQ((*e.a)->zoomScale(), 0.5) << "cancel gives the old scale back";
+}
+
+TEST(CropMode, PressesElsewhereCompleteOtherKeysAndUndoWait)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    e.key(Qt::Key_A);
+    EXPECT_TRUE(e.handler->isCropping());
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    // Undo while cropping: the window's undo refuses (isCropping); the flow's change stays open meanwhile.
+    EXPECT_TRUE(e.document->firstFlowmodel()->currentUndoableAction());
+
+    e.press(QPointF(750, 550));
+    e.release(QPointF(750, 550));
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ(e.undo().undoCount(), 1) << "the remade pictures are the step";
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    EXPECT_EQ(e.offset(), QSizeF(10, 20));
+    EXPECT_EQ(e.handler->currentlySelectedArray(), std::vector<Container*>{e.container(e.a)});
+}
+
+TEST(CropMode, HandlesKeepTheirSizeOnScreenAtZoomTwo)
+{
+    CropEditor e;
+    e.board.setZoomLevelWithoutNotification(2.0);
+    QApplication::processEvents();
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    QVR_CropHandle* handle = crop->handleAtPosition(0);
+    const QTransform device = handle->deviceTransform(e.board.theScrollView()->viewportTransform());
+    EXPECT_NEAR(device.mapRect(handle->boundingRect()).width(), 13.0, 1.0);
+    EXPECT_NEAR(device.mapRect(QVR_CropHandle::circleRect()).width(), 13.0 * 0.9, 1.0);
+    EXPECT_NEAR(device.m11() * QVR_CropHandle::kRingWidth, 2.0, 0.5);
+    // The covered test measures the handles at 13 / m and 25 / m scene units.
+    e.drag(QPointF(100, 100), QPointF(-5, -10));
+    EXPECT_FALSE(crop->zoomHandleAtPosition(0)->isCovered()) << "at 2x, 5 units apart no longer touch";
+}
+
+TEST(CropMode, AnUnreadableOriginalMakesCropACancel)
+{
+    CropEditor e(QRectF(100, 100, 200, 100), false);
+    e.handler->setCurrentlySelected({e.container(e.a)});
+    ASSERT_TRUE(e.handler->beginCropForCurrentlySelectedView());
+    QVR_CropView* crop = e.handler->cropView();
+    ASSERT_TRUE(QTest::qWaitFor([crop] { return crop->isLoaded(); }, 5000));
+    EXPECT_FALSE(crop->originalIsReadable());
+    e.drag(QPointF(150, 150), QPointF(20, 0));
+    e.key(Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 200, 100));
+    EXPECT_EQ(e.offset(), QSizeF(10, 20));
+    EXPECT_EQ(e.undo().undoCount(), 0);
+    EXPECT_FALSE(e.document->firstFlowmodel()->currentUndoableAction());
+}
+
+TEST(CropMode, RefusesWhatCannotBeCroppedAndCancelsWhenItsElementGoes)
+{
+    CropEditor e;
+    EXPECT_FALSE(e.handler->beginCropForCurrentlySelectedView()) << "nothing selected";
+    e.handler->setCurrentlySelected({e.container(e.b)});
+    EXPECT_FALSE(e.handler->beginCropForCurrentlySelectedView()) << "a shape without a picture";
+    EXPECT_FALSE(e.document->firstFlowmodel()->currentUndoableAction());
+
+    ASSERT_TRUE(e.enter());
+    // Another edit deletes the element: the crop ends with nothing of its own written.
+    const auto flow = e.document->firstFlowmodel();
+    flow->beginUndoableChanges();
+    e.screen->removeMixedMediaObject(e.a);
+    flow->endUndoableChanges();
+    e.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    EXPECT_FALSE(e.handler->isCropping());
+    EXPECT_EQ(e.undo().undoCount(), 1) << "the deletion only";
+    EXPECT_FALSE(flow->currentUndoableAction());
+    EXPECT_EQ(e.screen->mixedMediaObjects().size(), 1u);
+}
+
+TEST(CropMode, ClosingTheBoardCancelsTheCrop)
+{
+    CropEditor e(QRectF(100, 100, 500, 300));
+    ASSERT_TRUE(e.enter());
+    e.drag(QPointF(490, 280), QPointF(200, 100));
+    delete e.handler;
+    e.handler = nullptr;
+    EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 500, 300));
+    EXPECT_EQ((*e.a)->zoomScale(), 0.5);
+    EXPECT_FALSE(e.document->firstFlowmodel()->currentUndoableAction());
+    EXPECT_EQ(e.undo().undoCount(), 0);
+    EXPECT_TRUE(e.container(e.a)->isVisible());
+}
+
+TEST(CropMode, AnElementWithoutZoomShowsItsFillScaleAndATurnedPictureExchangesItsSides)
+{
+    CropEditor e;
+    (*e.a)->setZoomScale(std::nullopt);
+    (*e.a)->setZoomOffset(QSizeF(0, 0));
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    // 800 × 400 into 200 × 100: a quarter.
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-20, -20, 440, 340));
+    e.key(Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ((*e.a)->zoomScale(), 0.25) << "the crop keeps the scale it was made at";
+
+    (*e.a)->setRotation(1);
+    (*e.a)->setZoomScale(0.5);
+    e.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    crop = e.enter();
+    ASSERT_TRUE(crop);
+    EXPECT_EQ(crop->sceneFrame().size(), QSizeF(200 + 240, 400 + 240));
+    e.handler->cancelCrop();
+}
