@@ -6,11 +6,13 @@
 #include <QPointer>
 
 #include "controls/INAppStoreWindow.h"
+#include "controls/SheetLikePanelViewController.h"
 #include "creator/thumbnails/QVRThumbnailBarHost.h"
 #include "platform/NotificationCenter.h"
 #include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class NavigationControllerFriendlyViewController;
 class QSplitter;
 class QVR_CreatorCanvasView;
 class QVRThumbnailBar;
@@ -33,7 +35,10 @@ class ZERI_TessarineModel;
 // carries over to all of them.
 //
 // Made by the window manager through the creator window factory (registerCreatorLibrary). Main thread only.
-class QVR_CreatorWindow : public INAppStoreWindow, public QVROpenRequestDelegate, public QVRThumbnailBarHost {
+class QVR_CreatorWindow : public INAppStoreWindow,
+                          public QVROpenRequestDelegate,
+                          public QVRThumbnailBarHost,
+                          public SheetLikePanelViewControllerDelegate {
     Q_OBJECT
 public:
     static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
@@ -128,6 +133,15 @@ public:
     // When this is the only window on the document: the package's clean-up and the end of its re-encodings.
     bool cleanModelIfOnlyCreatorWindow();
 
+    // The dark panel: a sheet-like panel over the whole content with `root` as its first page; the toolbar ignores
+    // clicks while it shows. Presenting replaces a panel already shown. The panel's close button dismisses it.
+    void presentDarkPanelWithRootViewController(NavigationControllerFriendlyViewController* root, bool closeButton,
+                                                bool allowBackNavigation = false);
+    void dismissDarkPanel();
+    SheetLikePanelViewController* sheetLikeViewController() const { return m_sheetLikeViewController; }
+    bool isDisplayingSheet() const { return !m_sheetLikeViewController.isNull(); }
+    void sheetLikePanelCloseButtonPressed() override { dismissDarkPanel(); }
+
     // QVROpenRequestDelegate
     void openRequesterWantsToDisplayLoadingView(QObject* view) override;
     void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
@@ -138,6 +152,7 @@ public:
     std::shared_ptr<ZERI_FlowModel> thumbnailBarFlow() const override;
     bool hasSelectedObjects() const override;
     bool hasChildWindows() const override;
+    bool showsDarkPanel() const override { return isDisplayingSheet(); }
     void removeAllSelectedViews() override;
     void beginAddNewScreenSelection(const QRect& rect, int popoverPosition) override;
     bool isAddingContent() const override;
@@ -173,6 +188,7 @@ private:
     QWidget* m_emptyCanvas = nullptr;
     QPointer<QWidget> m_loadingViewHolder;
     QPointer<QVR_SelectedItemView> m_selectedItemView;
+    QPointer<SheetLikePanelViewController> m_sheetLikeViewController;
     std::unique_ptr<CreatorSideMenu> m_sideMenu;
     std::unique_ptr<CreatorObjectPanel> m_positionPalette;
     std::unique_ptr<CreatorObjectPanel> m_dockedPopover;
