@@ -68,17 +68,12 @@ void QVR_ExternalLinkSelectionViewController::applyMode()
 
 void QVR_ExternalLinkSelectionViewController::loadView()
 {
-    auto* view = new QWidget;
+    QWidget* view = makePageView();
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(40, 24, 40, 16);
     column->setSpacing(12);
-    m_titleLabel = new QLabel(view);
-    m_titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 20px;"));
-    m_titleLabel->setAlignment(Qt::AlignCenter);
-    m_subtitleLabel = new QLabel(view);
-    m_subtitleLabel->setStyleSheet(QStringLiteral("color: white;"));
-    m_subtitleLabel->setAlignment(Qt::AlignCenter);
-    m_subtitleLabel->setWordWrap(true);
+    m_titleLabel = makeLabel(QString(), view, true);
+    m_subtitleLabel = makeLabel(QString(), view);
     m_urlField = new QLineEdit(view);
     m_urlField->setMinimumWidth(420);
     m_urlField->setMinimumHeight(32);

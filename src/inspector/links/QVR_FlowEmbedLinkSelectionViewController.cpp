@@ -46,28 +46,21 @@ int QVR_FlowEmbedLinkSelectionViewController::leadingInteger(const QString& text
 
 void QVR_FlowEmbedLinkSelectionViewController::loadView()
 {
-    auto* view = new QWidget;
+    QWidget* view = makePageView();
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(40, 24, 40, 16);
     column->setSpacing(12);
-    auto* title = new QLabel(QStringLiteral("Set Flow Link"), view);
-    title->setStyleSheet(QStringLiteral("color: white; font-size: 20px;"));
-    title->setAlignment(Qt::AlignCenter);
-    auto* detail = new QLabel(QStringLiteral("Link to another published flow by its ID or its short link, and"
-                                             " optionally to one of its screens."),
-                              view);
-    detail->setStyleSheet(QStringLiteral("color: white;"));
-    detail->setAlignment(Qt::AlignCenter);
-    detail->setWordWrap(true);
+    auto* title = makeLabel(QStringLiteral("Set Flow Link"), view, true);
+    auto* detail = makeLabel(QStringLiteral("Link to another published flow by its ID or its short link, and"
+                                            " optionally to one of its screens."),
+                             view);
     column->addStretch(1);
     column->addWidget(title);
     column->addWidget(detail);
 
     auto* form = new QFormLayout;
-    auto* stringIDLabel = new QLabel(QStringLiteral("Flow ID"), view);
-    auto* screenIDLabel = new QLabel(QStringLiteral("Screen"), view);
-    stringIDLabel->setStyleSheet(QStringLiteral("color: white;"));
-    screenIDLabel->setStyleSheet(QStringLiteral("color: white;"));
+    auto* stringIDLabel = makeLabel(QStringLiteral("Flow ID"), view);
+    auto* screenIDLabel = makeLabel(QStringLiteral("Screen"), view);
     m_stringIDField = new QLineEdit(view);
     m_stringIDField->setMinimumWidth(320);
     m_screenIDField = new QLineEdit(view);

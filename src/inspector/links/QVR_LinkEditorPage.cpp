@@ -4,6 +4,8 @@
 
 #include <QPushButton>
 
+#include "controls/SheetLikePanelViewController.h"
+#include "controls/ViewUtils.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -146,4 +148,30 @@ QPushButton* QVR_LinkEditorPage::makeTextButton(const QString& text, QWidget* pa
                                          " QPushButton:disabled { color: rgb(160, 160, 160); }")
                               .arg(Tessutils::tessarineBlackColor().name()));
     return button;
+}
+
+QLabel* QVR_LinkEditorPage::makeLabel(const QString& text, QWidget* parent, bool title)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(!title);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    if (title) {
+        QFont font = label->font();
+        font.setPixelSize(20);
+        label->setFont(font);
+    }
+    return label;
+}
+
+QWidget* QVR_LinkEditorPage::makePageView()
+{
+    auto* view = new QWidget;
+    QColor color = SheetLikePanelViewController::panelColor();
+    color.setAlphaF(1.0f);
+    ViewUtils::setBackgroundColor(view, color);
+    return view;
 }

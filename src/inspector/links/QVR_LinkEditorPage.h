@@ -57,6 +57,10 @@ public:
     // Styled in the panel's way: the chooser's blue buttons, the editors' plain Done and Clear buttons.
     static QPushButton* makeChooserButton(const QString& text, QWidget* parent);
     static QPushButton* makeTextButton(const QString& text, QWidget* parent);
+    // A page's view: opaque in the panel's colour, so that nothing under the panel is painted again with it.
+    static QWidget* makePageView();
+    // White text, centred; a title is larger.
+    static QLabel* makeLabel(const QString& text, QWidget* parent, bool title = false);
 
 private:
     QPointer<QWidget> m_hostWindow;

@@ -49,14 +49,12 @@ void QVR_LinkTypeSelectionViewController::openLinkEditor(QWidget* window,
 
 void QVR_LinkTypeSelectionViewController::loadView()
 {
-    auto* view = new QWidget;
+    QWidget* view = makePageView();
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(40, 30, 40, 30);
     column->setSpacing(14);
     column->addStretch(1);
-    m_titleLabel = new QLabel(UFM::CHOOSE_LINK_TYPE(), view);
-    m_titleLabel->setAlignment(Qt::AlignCenter);
-    m_titleLabel->setStyleSheet(QStringLiteral("color: white; font-size: 20px;"));
+    m_titleLabel = makeLabel(UFM::CHOOSE_LINK_TYPE(), view, true);
     column->addWidget(m_titleLabel);
     column->addSpacing(10);
 

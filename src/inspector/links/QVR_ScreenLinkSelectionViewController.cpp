@@ -42,31 +42,29 @@ QVR_ScreenLinkSelectionViewController::~QVR_ScreenLinkSelectionViewController()
 
 void QVR_ScreenLinkSelectionViewController::loadView()
 {
-    auto* view = new QWidget;
+    QWidget* view = makePageView();
     view->setObjectName(QStringLiteral("screenLinkEditor"));
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(0, 16, 0, 16);
     column->setSpacing(10);
 
-    const QString labelStyle = QStringLiteral("color: white;");
-    m_titleLabel = new QLabel(UFM::SAYS_SET_SCREEN_LINK(), view);
-    m_titleLabel->setStyleSheet(labelStyle + QStringLiteral(" font-size: 20px;"));
-    m_titleLabel->setAlignment(Qt::AlignCenter);
-    auto* subtitle = new QLabel(UFM::SAYS_SELECT_TARGET_SCREEN(), view);
-    subtitle->setStyleSheet(labelStyle);
-    subtitle->setAlignment(Qt::AlignCenter);
+    m_titleLabel = makeLabel(UFM::SAYS_SET_SCREEN_LINK(), view, true);
+    auto* subtitle = makeLabel(UFM::SAYS_SELECT_TARGET_SCREEN(), view);
     column->addWidget(m_titleLabel);
     column->addWidget(subtitle);
 
-    // The strip on a light band between two thin lines.
+    // The strip on a light band between two thin lines. Painted through palettes: a style sheet here would reach
+    // every preview of the strip and slow its set-up down.
+    auto separator = [view] {
+        auto* line = new QWidget(view);
+        line->setFixedHeight(1);
+        ViewUtils::setBackgroundColor(line, QColor(0, 0, 0, 102));
+        return line;
+    };
     auto* band = new QWidget(view);
-    band->setObjectName(QStringLiteral("targetBand"));
-    band->setAttribute(Qt::WA_StyledBackground);
-    band->setStyleSheet(QStringLiteral("QWidget#targetBand { background-color: rgb(217, 217, 217);"
-                                       " border-top: 1px solid rgba(0, 0, 0, 102);"
-                                       " border-bottom: 1px solid rgba(0, 0, 0, 102); }"));
+    ViewUtils::setBackgroundColor(band, QColor(217, 217, 217));
     auto* bandLayout = new QVBoxLayout(band);
-    bandLayout->setContentsMargins(0, 1, 0, 1);
+    bandLayout->setContentsMargins(0, 0, 0, 0);
     auto* scroller = new QScrollArea(band);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(false);
@@ -76,11 +74,11 @@ void QVR_ScreenLinkSelectionViewController::loadView()
     scroller->setFixedHeight(m_thumbnailBar->itemSize().height() +
                              scroller->horizontalScrollBar()->sizeHint().height());
     bandLayout->addWidget(scroller);
+    column->addWidget(separator());
     column->addWidget(band);
+    column->addWidget(separator());
 
-    auto* transitionLabel = new QLabel(UFM::SAYS_SELECT_TRANSITION(), view);
-    transitionLabel->setStyleSheet(labelStyle);
-    transitionLabel->setAlignment(Qt::AlignCenter);
+    auto* transitionLabel = makeLabel(UFM::SAYS_SELECT_TRANSITION(), view);
     column->addWidget(transitionLabel);
     auto* transitions = new QHBoxLayout;
     transitions->setSpacing(12);
@@ -172,6 +170,9 @@ void QVR_ScreenLinkSelectionViewController::setTransitionButtonBorder(int type, 
     if (!button)
         return;
     const int width = highlighted ? kHighlightBorderWidth : kPlainBorderWidth;
+    // Each style sheet costs a restyle of the button: only changes are applied.
+    if (m_borderWidths[std::size_t(type)] == width && !button->styleSheet().isEmpty())
+        return;
     m_borderWidths[std::size_t(type)] = width;
     const QString color = highlighted ? Tessutils::tessarineBlue().name() : QStringLiteral("rgb(158, 158, 158)");
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(237, 237, 237); color: %1;"
