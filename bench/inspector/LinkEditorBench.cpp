@@ -85,7 +85,7 @@ double& barAloneSeconds()
     return seconds;
 }
 
-// A thumbnail bar of its own, shown in a scroll area of the editor's size, given the 60 previews and painted.
+// A thumbnail bar of its own in the creator window, given the 60 previews, shown and painted.
 void BM_ThumbnailBarAlone(benchmark::State& state)
 {
     LoadedWindow& loaded = loadedWindow();
@@ -94,8 +94,9 @@ void BM_ThumbnailBarAlone(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        QScrollArea scroller;
-        scroller.resize(1280, 260);
+        // In the same window, as the window's own strip is.
+        QScrollArea scroller(loaded.window->contentView());
+        scroller.setGeometry(0, 0, 1280, 260);
         auto* bar = new QVRThumbnailBar;
         scroller.setWidget(bar);
         QVRThumbnailController controller;
@@ -106,6 +107,7 @@ void BM_ThumbnailBarAlone(benchmark::State& state)
                 QRect(QPoint(0, 0), QVR_ScreenLinkSelectionViewController::kPreviewSize), screen));
         controller.setupWithBackgroundedScreenPreviews(previews);
         scroller.show();
+        scroller.raise();
         scroller.repaint();
         shown += bar->visibleRegion().isEmpty() ? 0 : 1;
         total += double(timer.nsecsElapsed()) / 1e9;
