@@ -15,6 +15,7 @@
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "inspector/panels/QVRDebugSlideDurationViewController.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/links/QVR_LinkTypeSelectionViewController.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
@@ -130,6 +131,8 @@ void registerInspectorLibrary()
            bool docked) -> std::unique_ptr<QVRMMObjToolbarPopoverController> {
             return QVRMMObjToolbarPopoverBase::controllerForObject(object, docked);
         });
+    // The popovers' link button opens the link editors in the window's dark panel.
+    QVRMMObjToolbarPopoverBase::setLinkEditorOpener(QVR_LinkTypeSelectionViewController::openLinkEditor);
     CreatorInspectorFactories::shared().screenPropertiesSheet =
         [](QWidget* window, const std::shared_ptr<ZERI_FlowModel>& flow, int page, std::function<void(int)> paged) {
             ScreenPropertiesSheet::openOn(window, flow, page, std::move(paged));

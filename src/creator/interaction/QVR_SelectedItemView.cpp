@@ -17,6 +17,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/thumbnails/QVRThumbnailBarHost.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -401,6 +402,9 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
     if (QApplication::focusWidget() && widget != QApplication::focusWidget() && widget != m_window)
         return false;
     if (!isVisible() || selectedViews().empty())
+        return false;
+    // The dark panel over the window keeps its keys: the objects it edits stay selected and in place.
+    if (auto* host = dynamic_cast<QVRThumbnailBarHost*>(m_window.data()); host && host->showsDarkPanel())
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     auto* target = delegate();

@@ -1,0 +1,136 @@
+#include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
+
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "creator/CreatorLogging.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
+
+namespace {
+const QString kMailto = QStringLiteral("mailto:");
+} // namespace
+
+std::optional<QString> QVR_ExternalLinkSelectionViewController::webLinkTextFromInput(const QString& input)
+{
+    QString text = input;
+    if (!text.contains(QLatin1Char(':')))
+        text = QStringLiteral("http://") + text;
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
+        qCInfo(lcCreator) << "we can't make a valid URL from this string!  go ahead and bail out";
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<QString> QVR_ExternalLinkSelectionViewController::emailLinkTextFromInput(const QString& input)
+{
+    const QString text = input.startsWith(kMailto) ? input : kMailto + input;
+    // An address needs text on both sides of an "@".
+    const QString address = text.mid(kMailto.size());
+    const qsizetype at = address.indexOf(QLatin1Char('@'));
+    if (at <= 0 || at >= address.size() - 1)
+        return std::nullopt;
+    return text;
+}
+
+void QVR_ExternalLinkSelectionViewController::setupAsWebLink()
+{
+    m_inEmailMode = false;
+    applyMode();
+}
+
+void QVR_ExternalLinkSelectionViewController::setupAsEmailLink()
+{
+    m_inEmailMode = true;
+    applyMode();
+}
+
+void QVR_ExternalLinkSelectionViewController::applyMode()
+{
+    setTitle(m_inEmailMode ? UFM::SAYS_SET_EMAIL_LINK() : UFM::SAYS_SET_WEB_LINK());
+    if (m_titleLabel)
+        m_titleLabel->setText(title());
+    if (m_subtitleLabel)
+        m_subtitleLabel->setText(m_inEmailMode ? UFM::EMAIL_LINK_INSTRUCTIONS() : UFM::WEB_LINK_INSTRUCTIONS());
+    if (m_urlField)
+        m_urlField->setPlaceholderText(m_inEmailMode ? UFM::SAYS_ENTER_AN_EMAIL_ADDRESS_HERE()
+                                                     : UFM::SAYS_ENTER_A_WEB_URL_HERE());
+}
+
+void QVR_ExternalLinkSelectionViewController::loadView()
+{
+    QWidget* view = makePageView();
+    auto* column = new QVBoxLayout(view);
+    column->setContentsMargins(40, 24, 40, 16);
+    column->setSpacing(12);
+    m_titleLabel = makeLabel(QString(), view, true);
+    m_subtitleLabel = makeLabel(QString(), view);
+    m_urlField = new QLineEdit(view);
+    m_urlField->setMinimumWidth(420);
+    m_urlField->setMinimumHeight(32);
+    column->addStretch(1);
+    column->addWidget(m_titleLabel);
+    column->addWidget(m_subtitleLabel);
+    column->addWidget(m_urlField, 0, Qt::AlignHCenter);
+    column->addStretch(2);
+    auto* buttons = new QHBoxLayout;
+    m_clearButton = makeTextButton(UFM::SAYS_CLEAR_LINK(), view);
+    m_saveButton = makeTextButton(UFM::DONE_TEXT(), view);
+    buttons->addWidget(m_clearButton);
+    buttons->addStretch(1);
+    buttons->addWidget(m_saveButton);
+    column->addLayout(buttons);
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { saveButtonPressed(); });
+    connect(m_clearButton, &QPushButton::clicked, this, [this] { clearButtonPressed(); });
+    connect(m_urlField, &QLineEdit::returnPressed, this, [this] { saveButtonPressed(); });
+    setView(view);
+    applyMode();
+
+    m_clearButton->hide();
+    const Proxy object = lastSelectedObject();
+    if (object && object->object() && (*object)->action()) {
+        m_clearButton->show();
+        if (auto web = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>((*object)->action()))
+            m_urlField->setText(web->weblinkText());
+    }
+    // The field takes the keyboard once the page shows.
+    QPointer<QLineEdit> field = m_urlField;
+    QTimer::singleShot(0, this, [field] {
+        if (field)
+            field->setFocus();
+    });
+}
+
+bool QVR_ExternalLinkSelectionViewController::saveButtonPressed()
+{
+    if (!m_urlField)
+        return false;
+    const std::optional<QString> text =
+        m_inEmailMode ? emailLinkTextFromInput(m_urlField->text()) : webLinkTextFromInput(m_urlField->text());
+    if (!text)
+        return false;
+    std::shared_ptr<ZERI_MMAction_WebLink> last;
+    setActions(selectedObjects(), [&]() -> std::shared_ptr<ZERI_MMAction> {
+        last = ZERI_MMAction_WebLink::createWithText(*text);
+        return last;
+    });
+    if (last)
+        qCDebug(lcCreator).noquote() << "Objects json =" << QJsonDocument(last->jsonDictionary()).toJson();
+    dismissPanel();
+    return true;
+}
+
+void QVR_ExternalLinkSelectionViewController::clearButtonPressed()
+{
+    setActions(selectedObjects(), nullptr);
+    returnToChooser();
+}
