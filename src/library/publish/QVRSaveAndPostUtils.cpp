@@ -180,8 +180,9 @@ void QVRSaveAndPostUtils::postTessarineModel(const std::shared_ptr<ZERI_Tessarin
         QVRForkHandler::beginTessarineForkForFilePackage(
             packageOf(model), true, false,
             [modelToPost, guardedWindow](int answer, const Error&) {
+                // The fork is a new draft on the service: sharing it publishes it first.
                 if (answer == QVRForkHandler::kForkedAndSaved)
-                    QVRSharePostedTessarineWindowController::showForDocument(modelToPost, guardedWindow, true);
+                    QVRSaveAndPostUtils::shareTessarineModel(modelToPost, guardedWindow);
             },
             window);
         return;
