@@ -245,22 +245,9 @@ QVRSaveAndPostUtils::getTessarineModelCopyWithoutFullsizedImage(const std::share
     if (!model)
         return nullptr;
     Error error;
-    auto copy = ZERI_qvdFilePackage::getTessarineModelCopy(model, &error);
-    if (!copy) {
+    auto copy = ZERI_qvdFilePackage::getTessarineModelCopyWithoutFullsizedImage(model, &error);
+    if (!copy)
         qCWarning(lcLibrary) << "cannot make the administrator's copy:" << error.description();
-        return nullptr;
-    }
-    copy->setApiID(model->apiID());
-    copy->setStringID(model->stringID());
-    copy->setAlias(model->alias());
-    copy->saveToFile();
-    if (const auto package = packageOf(copy)) {
-        ZERI_qvdFilePackageMetadata& metadata = package->metaData();
-        metadata.setPackageType(0);
-        if (const auto source = packageOf(model))
-            metadata.setApiID(source->metaData().apiID());
-        package->saveMetadata();
-    }
     return copy;
 }
 

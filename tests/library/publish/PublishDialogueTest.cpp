@@ -17,6 +17,9 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
 using publishtest::ScopedPublishEnvironment;
 
@@ -279,4 +282,87 @@ TEST(PublishDialogueTest, KeepRemoteDownloadsASeparateDocumentAndKeepsTheDraft)
     EXPECT_EQ(answer, QVRForkHandler::kKeptRemote);
     EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packagesBefore + 1);
     EXPECT_EQ(fileBytes(package->draftFilePath()), draft);
+}
+
+TEST(PublishDialogueTest, AdminCopyKeepsIdsDropsFullSizedPicturesAndGoesOnEveryExit)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    QTemporaryDir files;
+    DocumentWithFiles source = makeDocumentWithFiles(files.path(), {100, 100});
+    auto screen = source.model->firstFlowmodel()->screenModels().front();
+    auto proxy = screen->mixedMediaObjects().front();
+    proxy->object()->setCroppedImageAsset(source.assets[1]);
+    source.model->setApiID(QStringLiteral("42"));
+    source.model->setStringID(QStringLiteral("abc"));
+    ASSERT_TRUE(source.model->saveToFile());
+
+    auto copy = QVRSaveAndPostUtils::getTessarineModelCopyWithoutFullsizedImage(source.model);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy->qvdID(), source.model->qvdID());
+    EXPECT_EQ(copy->apiID(), QStringLiteral("42"));
+    EXPECT_EQ(copy->stringID(), QStringLiteral("abc"));
+    const auto copyPackage = ScopedPublishEnvironment::packageOf(copy);
+    EXPECT_EQ(copyPackage->metaData().packageType(), 0);
+    const auto copiedObject = copy->firstFlowmodel()->screenModels().front()->mixedMediaObjects().front()->object();
+    EXPECT_FALSE(copiedObject->originalImageAsset());
+    EXPECT_TRUE(copiedObject->croppedImageAsset());
+    EXPECT_TRUE(proxy->object()->originalImageAsset()); // the source keeps its picture
+    copyPackage->deletePackage();
+
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Admin"));
+    const std::size_t packages = ZERI_qvdFilePackage::allPackages().size();
+    bool cancel = true;
+    env.script<QVREditTessarineDetailsWindowController>([&](QVREditTessarineDetailsWindowController& sheet) {
+        if (cancel) {
+            sheet.cancelButton()->click();
+            return sheet.result();
+        }
+        return pressNext(sheet);
+    });
+    QVRSaveAndPostUtils::postTessarineModel(document, nullptr, true);
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages); // cancelled: the copy is gone
+
+    cancel = false;
+    QVRSaveAndPostUtils::postTessarineModel(document, nullptr, true);
+    ASSERT_EQ(ScopedPublishEnvironment::shareSheets().size(), 1);
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages + 1); // kept while its share sheet is open
+    ScopedPublishEnvironment::closeShareSheets();
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages);
+    EXPECT_FALSE(ScopedPublishEnvironment::packageOf(document)->publishedVersionExists()); // the draft's own
+}
+
+TEST(PublishDialogueTest, StoredUserRecordTakesOnlyTheSignedInUsersOwnerRecord)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Owned"));
+    bool saved = false;
+    document->saveToServer(DocumentService::Publish, [&](const std::optional<SafeDictionary>&) { saved = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 5000));
+    const QString apiID = ScopedPublishEnvironment::packageOf(document)->metaData().apiID();
+    const auto answerWithOwner = [&](const QJsonObject& owner) {
+        return FakeHttpReply::json(
+            QJsonObject{{QStringLiteral("tessarine"),
+                         QJsonObject{{QStringLiteral("id"), apiID}, {QStringLiteral("owner"), owner}}}});
+    };
+
+    // Somebody else's record (an administrator unpublishing another user's document): the stored one stays.
+    env.service.injectReply(kUpdate,
+                            answerWithOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("bob")},
+                                                        {QStringLiteral("display_name"), QStringLiteral("Bob")}}));
+    bool done = false;
+    QVRSaveAndPostUtils::unpublishTessarineModel(document, [&] { done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")), QStringLiteral("ann"));
+    EXPECT_TRUE(Tessutils::corvikUserDict().stringForKey(QStringLiteral("display_name")).isEmpty());
+
+    // The signed-in user's own record is taken.
+    env.service.injectReply(kUpdate,
+                            answerWithOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ann")},
+                                                        {QStringLiteral("display_name"), QStringLiteral("Ann")}}));
+    done = false;
+    QVRSaveAndPostUtils::unpublishTessarineModel(document, [&] { done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("display_name")), QStringLiteral("Ann"));
 }

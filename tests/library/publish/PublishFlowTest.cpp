@@ -43,6 +43,7 @@ struct DialogueRecord {
     int runs = 0;
     int result = -1;
     QString status;
+    QString headline;
 };
 
 } // namespace
@@ -57,6 +58,7 @@ TEST(PublishFlowTest, PublishSendsTheDetailsOnceAndSharesOnce)
     DialogueRecord dialogue;
     env.script<QVRSavePublishDialogueWindowController>([&](QVRSavePublishDialogueWindowController& sheet) {
         ++dialogue.runs;
+        dialogue.headline = sheet.titleLabel()->text();
         dialogue.result = SheetRunner::runInteractively(sheet, nullptr);
         dialogue.status = sheet.statusLabel()->text();
         return dialogue.result;
@@ -68,6 +70,8 @@ TEST(PublishFlowTest, PublishSendsTheDetailsOnceAndSharesOnce)
     EXPECT_EQ(dialogue.runs, 1);
     EXPECT_EQ(dialogue.result, SheetRunner::kDone);
     EXPECT_EQ(dialogue.status, UFM::SUCCESS_EXCLAMATION_TEXT());
+    EXPECT_EQ(dialogue.headline,
+              UFM::POSTING_TESSARINE_TO_SOMEWHERE().arg(QStringLiteral("http://short.example/my-talk")));
     ASSERT_EQ(env.service.requestCount(QStringLiteral("tessarine.create")), 1);
     const auto create = env.service.lastRequest(QStringLiteral("tessarine.create"));
     EXPECT_EQ(create->fields.value(QStringLiteral("published")), QStringLiteral("1"));
