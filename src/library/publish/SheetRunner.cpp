@@ -33,14 +33,20 @@ int SheetRunner::runInteractively(QDialog& sheet, QWidget* parent)
     sheet.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     QEventLoop loop;
     int result = kCancelled;
+    bool ended = false;
     QPointer<QDialog> guard(&sheet);
     const auto connection = QObject::connect(&sheet, &QDialog::finished, &loop, [&](int code) {
         result = code;
+        ended = true;
         loop.quit();
     });
+    // A sheet deleted while it runs (its window closing) ends the loop as cancelled.
+    const auto destroyed = QObject::connect(&sheet, &QObject::destroyed, &loop, &QEventLoop::quit);
     sheet.show();
-    loop.exec(QEventLoop::DialogExec);
+    if (!ended) // a sheet may end while it is being shown
+        loop.exec(QEventLoop::DialogExec);
     if (guard) {
+        QObject::disconnect(destroyed);
         QObject::disconnect(connection);
         sheet.hide();
     }
