@@ -9,6 +9,8 @@
 
 #include "PublishTestSupport.h"
 #include "app/AppStartupHooks.h"
+#include "creator/window/CreatorPublishing.h"
+#include "library/LibraryLibrary.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/publish/QVRForkHandler.h"
 #include "library/publish/QVRSaveAndPostUtils.h"
@@ -260,4 +262,24 @@ TEST(PublishFlowTest, UnpublishSendsOnlyThePublishedFlagAndKeepsTheDraft)
     QTimer::singleShot(0, &empty, [&] { empty.confirmBtn()->click(); });
     EXPECT_EQ(SheetRunner::runInteractively(empty, nullptr), SheetRunner::kDone);
     EXPECT_EQ(env.notifications.back().title, UFM::ERROR_TEXT());
+}
+
+TEST(PublishFlowTest, TheCreatorsCommandsReachTheFlows)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    registerLibraryLibrary();
+    const auto publishing = CreatorPublishing::shared();
+    ASSERT_TRUE(publishing);
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("From the creator"));
+    EXPECT_FALSE(publishing->hasPublishedCopy(document));
+    int details = 0;
+    env.script<QVREditTessarineDetailsWindowController>([&](QVREditTessarineDetailsWindowController& sheet) {
+        ++details;
+        return fillDetails(sheet, QString());
+    });
+    publishing->publish(document, nullptr, false);
+    EXPECT_EQ(details, 1);
+    EXPECT_TRUE(publishing->hasPublishedCopy(document));
+    CreatorPublishing::registerPublishing(nullptr);
 }
