@@ -283,3 +283,22 @@ TEST(PublishFlowTest, TheCreatorsCommandsReachTheFlows)
     EXPECT_TRUE(publishing->hasPublishedCopy(document));
     CreatorPublishing::registerPublishing(nullptr);
 }
+
+TEST(PublishFlowTest, ASecondPublishWhileOneRunsIsRefused)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Twice"));
+    int details = 0;
+    env.script<QVREditTessarineDetailsWindowController>([&](QVREditTessarineDetailsWindowController& sheet) {
+        ++details;
+        QVRSaveAndPostUtils::postTessarineModel(document, nullptr); // e.g. the menu command again
+        QVRSaveAndPostUtils::saveTessarineDraft(document, nullptr);
+        return fillDetails(sheet, QString());
+    });
+    QVRSaveAndPostUtils::postTessarineModel(document, nullptr);
+    EXPECT_EQ(details, 1);
+    EXPECT_EQ(env.service.requestCount(QStringLiteral("tessarine.create")), 1);
+    EXPECT_EQ(ScopedPublishEnvironment::shareSheets().size(), 1);
+    EXPECT_FALSE(QVRSaveAndPostUtils::isFlowRunning());
+}
