@@ -86,9 +86,19 @@ private:
 
 } // namespace
 
+namespace {
+QVRAppDelegate* s_runningDelegate = nullptr;
+} // namespace
+
+QVRAppDelegate* QVRAppDelegate::runningDelegate()
+{
+    return s_runningDelegate;
+}
+
 QVRAppDelegate::QVRAppDelegate(QObject* parent)
     : QObject(parent)
 {
+    s_runningDelegate = this;
     QVRMainMenu::setApplicationHandler(
         [this](const QString& command) { performApplicationCommand(command); },
         [this](const QString& command) { return canPerformApplicationCommand(command); });
@@ -103,6 +113,8 @@ QVRAppDelegate::QVRAppDelegate(QObject* parent)
 
 QVRAppDelegate::~QVRAppDelegate()
 {
+    if (s_runningDelegate == this)
+        s_runningDelegate = nullptr;
     QVRMainMenu::setApplicationHandler({});
     delete m_fallbackWindow;
 }

@@ -52,6 +52,9 @@ public:
     void performApplicationCommand(const QString& command);
     bool canPerformApplicationCommand(const QString& command) const;
 
+    // The delegate of the running application; null before it is made and after it is gone.
+    static QVRAppDelegate* runningDelegate();
+
     // The sign-in wall, one at a time; returns whether the user signed in. A null message uses the default.
     bool showRegisterWall(const QString& message = QString());
     bool showRegisterWallWithMessage(const QString& message);

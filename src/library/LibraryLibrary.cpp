@@ -14,7 +14,12 @@
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/TessarineTheme.h"
 #include "strings/UFM.h"
+#include "library/publish/QVRSaveAndPostUtils.h"
+#include "library/publish/SheetRunner.h"
 #include "library/share/QVRSharePostedTessarineWindowController.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "creator/window/CreatorPublishing.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "viewer/ViewerSharing.h"
 
@@ -69,6 +74,40 @@ void registerThemes()
     };
 }
 
+// Saving and publishing: the creator window's Save Draft, Publish, Unpublish and Share commands.
+class SaveAndPostCreatorPublishing final : public CreatorPublishing {
+public:
+    void saveDraft(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
+    {
+        QVRSaveAndPostUtils::saveTessarineDraft(document, window);
+    }
+    void publish(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window, bool asAdmin) override
+    {
+        QVRSaveAndPostUtils::postTessarineModel(document, window, asAdmin);
+    }
+    void unpublish(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
+    {
+        QVR_UnpostConfirmationWindowController sheet(document, window ? window->window() : nullptr);
+        SheetRunner::run(sheet, window);
+    }
+    void share(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
+    {
+        QVRSaveAndPostUtils::shareTessarineModel(document, window);
+    }
+    bool hasPublishedCopy(const std::shared_ptr<ZERI_TessarineModel>& document) const override
+    {
+        if (!document)
+            return false;
+        auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        return package && package->publishedVersionExists();
+    }
+};
+
+void registerPublishing()
+{
+    CreatorPublishing::registerPublishing(std::make_shared<SaveAndPostCreatorPublishing>());
+}
+
 } // namespace
 
 void registerLibraryLibrary()
@@ -80,4 +119,5 @@ void registerLibraryLibrary()
     // The viewer's and the tablet preview's share buttons.
     ViewerSharing::registerSharing(std::make_shared<ShareSheetViewerSharing>());
     // End of sharing.
+    registerPublishing();
 }

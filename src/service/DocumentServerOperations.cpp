@@ -662,3 +662,48 @@ void DocumentServerOperations::loadModelWithBackupAPIID(const std::shared_ptr<ZE
                 onLoaded(model, error);
         });
 }
+
+void DocumentServerOperations::unpublish(const std::shared_ptr<ZERI_qvdFilePackage>& package, SaveCompletion onDone)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    const QString apiID = package ? package->metaData().apiID() : QString();
+    if (apiID.isEmpty()) {
+        const SafeDictionary error = errorDictionary(
+            Error(QString::fromLatin1(kForkErrorDomain), NeverSaved, QStringLiteral("The document was never saved.")));
+        MainThread::run([onDone, error] { onDone(error); }, false);
+        return;
+    }
+    ZERI_APIBinding::tessarineUpdateWithAuthToken(
+        Tessutils::corvikAuthToken(), apiID, QString(), false, false, QString(), QString(), QStringList(), QString(),
+        QString(), QString(), QString(), QString(),
+        [weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package), onDone](const QString& text, const QString&) {
+            const ServiceReply reply = ServiceReply::parse(text);
+            if (reply.outcome != ServiceReply::Outcome::Success) {
+                onDone(errorDictionary(reply.error));
+                return;
+            }
+            const QJsonObject record = reply.json.value(QStringLiteral("tessarine")).toObject();
+            if (const auto target = weakPackage.lock(); target && !record.isEmpty()) {
+                applyDocumentRecord(*target, record, false);
+                target->saveMetadata();
+            }
+            onDone(std::nullopt);
+        });
+}
+
+void DocumentServerOperations::downloadServerCopyIntoNewPackage(const QString& apiID, LoadCompletion onDone)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    ZERI_APIBinding::getTessarineById(
+        apiID, Tessutils::corvikAuthToken(), [onDone](const QString& text, const QString&) {
+            const ServiceReply reply = ServiceReply::parse(text);
+            Error error;
+            std::shared_ptr<ZERI_TessarineModel> model;
+            if (reply.outcome != ServiceReply::Outcome::Success)
+                error = reply.asError();
+            else
+                model = storeInNewPackage(reply.json.value(QStringLiteral("tessarine")).toObject(), true, &error);
+            if (onDone)
+                onDone(model, model ? Error() : error);
+        });
+}

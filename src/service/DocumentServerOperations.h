@@ -65,6 +65,15 @@ public:
     static void loadModelWithBackupAPIID(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QString& apiID,
                                          LoadCompletion onLoaded);
 
+    // Takes the package's document off the web: "tessarine.update" with the metadata's server id and
+    // published=0 only, so the draft on the service is left as it is. On success the package metadata takes
+    // the reply's record; the local published copy is the caller's to drop. `onDone` runs on the main thread
+    // with nil or the error dictionary (a package without a server id fails at once).
+    static void unpublish(const std::shared_ptr<ZERI_qvdFilePackage>& package, SaveCompletion onDone);
+    // Downloads the service's copy of the document `apiID` into a package of its own (a new document id);
+    // nothing local is touched. `onDone` runs on the main thread with the new document or the error.
+    static void downloadServerCopyIntoNewPackage(const QString& apiID, LoadCompletion onDone);
+
     // The package metadata the service's document record decides (ids, alias, owner, privacy, password flag,
     // preview address); `includeDescription` also takes its description.
     static void applyDocumentRecord(ZERI_qvdFilePackage& package, const QJsonObject& record, bool includeDescription);

@@ -25,6 +25,7 @@
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/UndoSnapshotFiles.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 const QString ZERI_qvdFilePackage::packagesChangedNotification =
@@ -765,6 +766,49 @@ ZERI_qvdFilePackage::getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineM
     relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath());
     if (!package->saveModel(error))
         return nullptr;
+    return copy;
+}
+
+namespace {
+void dropFullSizedImages(const std::shared_ptr<TessarineDataModelItem>& item)
+{
+    if (!item)
+        return;
+    if (const auto object = std::dynamic_pointer_cast<ZERI_MixedMediaObject>(item);
+        object && object->croppedImageAsset() && object->originalImageAsset())
+        object->setOriginalImageAsset(nullptr);
+    for (const auto& child : item->childItems())
+        dropFullSizedImages(child);
+}
+} // namespace
+
+std::shared_ptr<ZERI_TessarineModel>
+ZERI_qvdFilePackage::getTessarineModelCopyWithoutFullsizedImage(const std::shared_ptr<ZERI_TessarineModel>& source,
+                                                                Error* error)
+{
+    if (!source)
+        return nullptr;
+    Error readError;
+    auto copy = ZERI_TessarineModel::initWithDict(source->jsonDictionary(), &readError);
+    if (!copy) {
+        setError(error, readError);
+        return nullptr;
+    }
+    copy->setInternalID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    copy->setIsThemeTessarine(false);
+    dropFullSizedImages(copy);
+    auto package = packageForNewModel(copy, error);
+    if (!package)
+        return nullptr;
+    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath());
+    if (!package->saveModel(error))
+        return nullptr;
+    ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+    metadata.setPackageType(0);
+    metadata.setApiID(source->apiID());
+    metadata.setStringID(source->stringID());
+    metadata.setAlias(source->alias());
+    package->saveMetadata();
     return copy;
 }
 

@@ -86,6 +86,12 @@ public:
     // theme document's copy has no description.
     static std::shared_ptr<ZERI_TessarineModel>
     getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineModel>& source, Error* error = nullptr);
+    // The administrator's slim copy for publishing: a new document id in a new package (package type 0) that
+    // keeps the source's server id, string id and alias, and whose pictures keep only their cropped versions (an
+    // image's full-sized original is dropped where a cropped one exists).
+    static std::shared_ptr<ZERI_TessarineModel>
+    getTessarineModelCopyWithoutFullsizedImage(const std::shared_ptr<ZERI_TessarineModel>& source,
+                                               Error* error = nullptr);
     // The local part of duplicating: a copy of the package's document (loaded when needed) with its description and
     // published copy, in a new package; `onDone` runs on the main thread with it, or with nullptr on failure.
     static void duplicatePackage(const std::shared_ptr<ZERI_qvdFilePackage>& package,

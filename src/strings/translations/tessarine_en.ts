@@ -861,8 +861,8 @@
     </message>
     <message>
         <source>KEEP_REMOTE_CHANGES_DETAILS_TEXT</source>
-        <extracomment>The saved version replaces the one on this computer</extracomment>
-        <translation>The saved version replaces the one on this computer.</translation>
+        <extracomment>The saved version is downloaded as a separate document. The one on this computer is kept</extracomment>
+        <translation>The saved version is downloaded as a separate document. The one on this computer is kept.</translation>
     </message>
     <message>
         <source>SAVED_COPIES_ON_OTHER_DEVICES_TEXT</source>

@@ -1,0 +1,199 @@
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "foundation/Tessutils.h"
+#include "library/publish/QVRSavePublishDialogueWindowController.h"
+#include "platform/AppPaths.h"
+#include "platform/UserDefaults.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/DocumentServerOperations.h"
+#include "service/ZERI_AssetUploadManager.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "support/MainThreadHeartbeat.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+constexpr int kFiles = 50;
+constexpr qint64 kFileBytes = 2 * 1024 * 1024;
+
+struct Fixture {
+    FakeWebService service;
+    QTemporaryDir folder;
+    QTemporaryDir support;
+    QStringList paths;
+    QString token;
+
+    Fixture()
+    {
+        service.start();
+        service.setRecording(false);
+        token = service.addUser(QStringLiteral("bench")).token;
+        CorvikBlockAPIBinding::setAPIURL(service.baseUrl());
+        CorvikBlockAPIBinding::setAPIKey(QStringLiteral("KEY123"));
+        CorvikBlockAPIBinding::setAPIPassword(QStringLiteral("s3cretPW"));
+        Tessutils::setCorvikAuthToken(token);
+        AppPaths::setApplicationSupportForTesting(support.path());
+        ZERI_qvdFilePackage::registerWithDocumentModel();
+        DocumentServerOperations::registerWithDocumentModel();
+        QByteArray data(kFileBytes, Qt::Uninitialized);
+        for (int i = 0; i < kFiles; ++i) {
+            QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+            const QString path = folder.filePath(QStringLiteral("picture%1.bin").arg(i));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(data);
+            paths.append(path);
+        }
+    }
+
+    std::shared_ptr<ZERI_TessarineModel> makeDocument() const
+    {
+        auto model = ZERI_TessarineModel::create();
+        model->firstFlowmodel()->setTitle(QStringLiteral("Fifty pictures"));
+        auto screen = ZERI_FlowScreenModel::create();
+        model->firstFlowmodel()->addFlowScreen(screen);
+        for (const QString& path : paths) {
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(QUrl::fromLocalFile(path));
+            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+            object->object()->setOriginalImageAsset(asset);
+            screen->addMixedMediaObject(object);
+        }
+        model->saveToFile();
+        return model;
+    }
+
+    // The same signed requests with curl, one file each, over a kept-alive connection.
+    QStringList curlArguments() const
+    {
+        QMap<QString, QString> fields{{QStringLiteral("method"), QStringLiteral("corvik.channel.add.multiple")},
+                                      {QStringLiteral("format"), QStringLiteral("json")},
+                                      {QStringLiteral("api_key"), QStringLiteral("KEY123")},
+                                      {QStringLiteral("auth_token"), token}};
+        fields.insert(QStringLiteral("api_sig"), FakeWebService::expectedSignature(QStringLiteral("s3cretPW"), fields));
+        const QString url = service.baseUrl().toString() + QLatin1String(FakeWebService::kApiPath);
+        QStringList arguments;
+        for (const QString& path : paths) {
+            if (!arguments.isEmpty())
+                arguments << QStringLiteral("--next");
+            arguments << QStringLiteral("-s") << QStringLiteral("-o") << QStringLiteral("/dev/null")
+                      << QStringLiteral("-H") << QStringLiteral("Expect:") << url;
+            for (auto it = fields.begin(); it != fields.end(); ++it)
+                arguments << QStringLiteral("-F") << it.key() + QLatin1Char('=') + it.value();
+            arguments << QStringLiteral("-F") << QStringLiteral("file0=@") + path;
+        }
+        return arguments;
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture* instance = new Fixture;
+    return *instance;
+}
+
+bool spinUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(5 * 60 * 1000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Publishes a document of 50 pictures of 2 MB through the save/publish dialogue (uploads, then the publishing
+// save and the published copy on disk) and sends the same files with curl in the same iteration. Targets:
+// publish_vs_curl at least 0.5; max_main_thread_stall_ms at most 16 from Publish until the published copy is
+// written.
+void BM_PublishThroughTheDialogueAgainstCurl(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty()) {
+        state.SkipWithError("curl is not installed");
+        return;
+    }
+    const double megabytes = double(kFiles) * double(kFileBytes) / 1e6;
+    double publishSeconds = 0;
+    double curlSeconds = 0;
+    double worstStallMs = 0;
+    int round = 0;
+    for (auto _ : state) {
+        QTemporaryDir queueFolder;
+        ZERI_AssetUploadManager manager(queueFolder.filePath(QStringLiteral("uploadqueue")));
+        QVRSavePublishDialogueWindowController::setUploadManagerForTesting(&manager);
+        const auto model = f.makeDocument();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(model->filePackage());
+        {
+            QVRSavePublishDialogueWindowController dialogue({package});
+            dialogue.setPublishing(true);
+            MainThreadHeartbeat heartbeat(1);
+            QElapsedTimer clock;
+            clock.start();
+            dialogue.start();
+            if (!spinUntil([&] { return dialogue.uploadsDone(); }) || !dialogue.saveError().isNull() ||
+                !package->publishedVersionExists()) {
+                QVRSavePublishDialogueWindowController::setUploadManagerForTesting(nullptr);
+                state.SkipWithError("publishing did not finish");
+                return;
+            }
+            publishSeconds += clock.nsecsElapsed() / 1e9;
+            heartbeat.stop();
+            worstStallMs = std::max(worstStallMs, heartbeat.longestGapMs());
+        }
+        QVRSavePublishDialogueWindowController::setUploadManagerForTesting(nullptr);
+        package->deletePackage();
+
+        QProcess process;
+        QElapsedTimer clock;
+        clock.start();
+        process.start(curl, f.curlArguments());
+        if (!process.waitForFinished(5 * 60 * 1000) || process.exitCode() != 0) {
+            state.SkipWithError("curl failed");
+            return;
+        }
+        curlSeconds += clock.nsecsElapsed() / 1e9;
+        f.service.withState([](FakeWebService::State& s) { s.contentItems.clear(); });
+        ++round;
+    }
+    state.counters["publish_MBps"] = megabytes * round / publishSeconds;
+    state.counters["curl_MBps"] = megabytes * round / curlSeconds;
+    state.counters["publish_vs_curl"] = curlSeconds / publishSeconds;
+    state.counters["max_main_thread_stall_ms"] = worstStallMs;
+}
+BENCHMARK(BM_PublishThroughTheDialogueAgainstCurl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir defaults;
+    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini")));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "PublishTestSupport.h"
+#include "library/publish/QVREditTessarineDetailsWindowController.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "strings/UFM.h"
+
+using publishtest::ScopedPublishEnvironment;
+
+namespace {
+
+const QString kCheckAlias = QStringLiteral("tessarine.checkAlias");
+
+bool waitForAnswer(QVREditTessarineDetailsWindowController& details)
+{
+    return QTest::qWaitFor([&] { return !details.isCheckingAlias(); }, 5000);
+}
+
+} // namespace
+
+TEST(PublishDetailsTest, AliasLengthIsCheckedLocallyBeyondSixtyFourUnits)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Long"));
+    QVREditTessarineDetailsWindowController details(document);
+
+    details.aliasTextView()->setText(QString(64, QLatin1Char('a')));
+    ASSERT_TRUE(waitForAnswer(details));
+    EXPECT_EQ(env.service.requestCount(kCheckAlias), 1);
+    EXPECT_EQ(details.validURLImageName(), QStringLiteral("yes_box"));
+    EXPECT_TRUE(details.nextButton()->isEnabled());
+
+    details.aliasTextView()->setText(QString(65, QLatin1Char('a')));
+    EXPECT_EQ(details.aliasURLErrorLabel()->text(),
+              QStringLiteral("Limited to 64 characters, you must delete 1 characters"));
+    EXPECT_FALSE(details.nextButton()->isEnabled());
+
+    details.aliasTextView()->setText(QString(10000, QLatin1Char('b')));
+    EXPECT_EQ(details.aliasURLErrorLabel()->text(),
+              QStringLiteral("Limited to 64 characters, you must delete 9936 characters"));
+    EXPECT_EQ(env.service.requestCount(kCheckAlias), 1);
+}
+
+TEST(PublishDetailsTest, AliasErrorsAreShownAndBlockNext)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Errors"));
+    QVREditTessarineDetailsWindowController details(document);
+    struct Case {
+        FakeHttpReply reply;
+        QString message;
+    };
+    const Case cases[] = {
+        {FakeHttpReply::serviceError(
+             QStringLiteral("701"), QStringLiteral("illegal"),
+             QJsonObject{{QStringLiteral("illegal_chars"), QJsonArray{QStringLiteral("$"), QStringLiteral("%")}}}),
+         QStringLiteral("Alias contains illegal characters: $ %")},
+        {FakeHttpReply::serviceError(QStringLiteral("701"), QStringLiteral("illegal"),
+                                     QJsonObject{{QStringLiteral("illegal_chars"), QStringLiteral("$%")}}),
+         QStringLiteral("Alias contains illegal characters: ")},
+        {FakeHttpReply::serviceError(QStringLiteral("703"), QStringLiteral("taken")),
+         QStringLiteral("Link already in use.")},
+        {FakeHttpReply::html(404, "missing"), QStringLiteral("Network error")},
+        {FakeHttpReply::html(200, "not json"), QStringLiteral("Unknown error.")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        env.service.injectReply(kCheckAlias, c.reply);
+        details.aliasTextView()->setText(QStringLiteral("alias%1").arg(++n));
+        ASSERT_TRUE(waitForAnswer(details));
+        EXPECT_EQ(details.aliasURLErrorLabel()->text(), c.message);
+        EXPECT_EQ(details.validURLImageName(), QStringLiteral("no_box"));
+        EXPECT_FALSE(details.nextButton()->isEnabled());
+        EXPECT_FALSE(details.aliasToClipboardButton()->isEnabled());
+    }
+    EXPECT_EQ(document->alias(), QString()); // nothing written before Next
+}
+
+TEST(PublishDetailsTest, OnlyTheLatestAliasAnswerCounts)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Race"));
+    QVREditTessarineDetailsWindowController details(document);
+    FakeHttpReply late = FakeHttpReply::serviceError(QStringLiteral("703"), QStringLiteral("taken"));
+    late.delayMs = 300;
+    env.service.injectReply(kCheckAlias, late);
+
+    details.aliasTextView()->setText(QStringLiteral("abc"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kCheckAlias) == 1; }, 5000));
+    details.aliasTextView()->setText(QStringLiteral("abcd"));
+    ASSERT_TRUE(waitForAnswer(details));
+    EXPECT_EQ(details.validURLImageName(), QStringLiteral("yes_box"));
+    QTest::qWait(450); // the late "taken" for "abc" arrives
+    EXPECT_EQ(details.validURLImageName(), QStringLiteral("yes_box"));
+    EXPECT_TRUE(details.nextButton()->isEnabled());
+}
+
+TEST(PublishDetailsTest, CopyPutsTheShortLinkTheButtonShows)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Copy"));
+    document->setAlias(QStringLiteral("my-talk"));
+    QVREditTessarineDetailsWindowController details(document);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+
+    details.aliasToClipboardButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("http://short.example/my-talk"));
+    EXPECT_EQ(details.aliasToClipboardButton()->text(), QStringLiteral("http://short.example/my-talk"));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    details.aliasTextView()->clear();
+    details.aliasToClipboardButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+}
+
+TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
+    auto package = ScopedPublishEnvironment::packageOf(document);
+    package->metaData().setHasPassword(true);
+    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    QVREditTessarineDetailsWindowController details(document);
+
+    EXPECT_FALSE(details.groupRadioButton()->isVisible()); // no enterprise group
+    EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("protected"));
+    EXPECT_EQ(details.passwordEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
+    EXPECT_EQ(details.passwordToSaveWith(), std::nullopt); // keep the stored password
+
+    details.publicRadioButton()->click();
+    EXPECT_FALSE(details.passwordEntryField()->isEnabled());
+    EXPECT_EQ(details.passwordToSaveWith(), QString()); // remove it
+
+    // Remix: private forces it off, public restores the user's own choice.
+    details.allowRemixCheckbox()->click();
+    ASSERT_TRUE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_TRUE(document->canRemix());
+    details.privateRadioButton()->click();
+    EXPECT_FALSE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_FALSE(details.allowRemixCheckbox()->isEnabled());
+    EXPECT_FALSE(document->canRemix());
+    details.publicRadioButton()->click();
+    EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
+
+    // Mismatched passwords alert and keep the sheet.
+    details.protectedRadioButton()->click();
+    details.passwordEntryField()->setText(QStringLiteral("one"));
+    details.passwordReEntryField()->setText(QStringLiteral("two"));
+    details.titleField()->setText(QStringLiteral("Renamed"));
+    details.nextButton()->click();
+    EXPECT_EQ(env.alerts.requests.size(), 1u);
+    EXPECT_EQ(details.result(), 0);
+    EXPECT_EQ(document->title(), QStringLiteral("Secret"));
+}
