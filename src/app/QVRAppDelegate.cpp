@@ -84,11 +84,23 @@ private:
     bool m_done = false;
 };
 
+QPointer<QVRAppDelegate>& runningDelegate()
+{
+    static QPointer<QVRAppDelegate> s_delegate;
+    return s_delegate;
+}
+
 } // namespace
+
+QVRAppDelegate* QVRAppDelegate::running()
+{
+    return runningDelegate().data();
+}
 
 QVRAppDelegate::QVRAppDelegate(QObject* parent)
     : QObject(parent)
 {
+    runningDelegate() = this;
     QVRMainMenu::setApplicationHandler(
         [this](const QString& command) { performApplicationCommand(command); },
         [this](const QString& command) { return canPerformApplicationCommand(command); });

@@ -22,6 +22,9 @@ public:
     explicit QVRAppDelegate(QObject* parent = nullptr);
     ~QVRAppDelegate() override;
 
+    // The delegate of the running application (the last one made and not yet gone), or nullptr.
+    static QVRAppDelegate* running();
+
     // The whole process: single-instance hand-off, crash handlers, start-up, event loop. main() calls it.
     static int applicationMain(int argc, char** argv);
 

@@ -10,6 +10,8 @@
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRTessarineListsWindowController.h"
+#include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/themes/LibraryThemeCatalogue.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/TessarineTheme.h"
@@ -69,11 +71,31 @@ void registerThemes()
     };
 }
 
+// The lists window (one at a time: a second request shows My Documents) and the Open URL window.
+void registerListsWindow()
+{
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.openListsWindow = []() -> QWidget* {
+        static QPointer<QVRTessarineListsWindowController> s_controller;
+        if (s_controller)
+            s_controller->showMyFlows();
+        else
+            s_controller = new QVRTessarineListsWindowController;
+        QWidget* window = s_controller->myWindow();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return window;
+    };
+    hooks.menuCommands[QStringLiteral("openURL")] = [] { QVR_OpenByURLWindowCotroller::showShared(); };
+}
+
 } // namespace
 
 void registerLibraryLibrary()
 {
     registerThemes();
+    registerListsWindow();
     // Sharing: the PDF viewer's tracked e-mail composer.
     TrackedEmailComposer::registerFactory(
         [] { return std::unique_ptr<TrackedEmailComposer>(new QVR_TrackableEmailViewController()); });
