@@ -11,7 +11,6 @@
 #include <QToolButton>
 
 #include "app/QVRAnalytics.h"
-#include "app/QVRWindowManager.h"
 #include "app/ViewerWindowHandle.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "foundation/Tessutils.h"
@@ -21,6 +20,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/UserDefaults.h"
 #include "service/DocumentServerOperations.h"
+#include "service/OpenRequestUi.h"
 #include "service/QVROpenRequest.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
@@ -403,7 +403,9 @@ void QVRTessarineTileGridItemView::playButtonPressed()
             request->open([package](const Error& error) {
                 if (!error.isNull() || !package->model())
                     return;
-                QWidget* window = QVRWindowManager::sharedInstance().viewerWindowForModel(package->model());
+                // The viewer showing the document: the open request's windows find it as the window manager does.
+                const auto ui = OpenRequestUi::current();
+                QVROpenRequestDelegate* window = ui ? ui->viewerWindowForModel(package->model()) : nullptr;
                 if (auto* viewer = dynamic_cast<ViewerWindowHandle*>(window))
                     viewer->showPresentationNotesIfAble();
             });

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "../LibraryTestSupport.h"
+#include "app/ViewerWindowHandle.h"
 #include "service/OpenRequestUi.h"
 #include "service/QVROpenRequest.h"
 
@@ -12,7 +13,10 @@ class ZERI_qvdFilePackage;
 
 namespace lists_test {
 
-struct FakeWindow : QVROpenRequestDelegate {
+struct FakeWindow : QVROpenRequestDelegate, ViewerWindowHandle {
+    void scrollToPage(int, bool) override {}
+    void showPresentationNotesIfAble() override { ++notesShown; }
+    int notesShown = 0;
     void openRequesterWantsToDisplayLoadingView(QObject*) override {}
     void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
     {
@@ -30,8 +34,11 @@ public:
         return true;
     }
     QVROpenRequestDelegate* creatorWindowForOpen() override { return &creator; }
-    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override
+    QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
     {
+        for (const auto& shown : viewer.documents)
+            if (shown == model)
+                return &viewer;
         return nullptr;
     }
     QVROpenRequestDelegate* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>&) override

@@ -124,6 +124,22 @@ TEST_F(ListsWindow, GuideOverlayFreezesTheSizeAndAClickOutsideRestoresIt)
     EXPECT_EQ(window->maximumSize(), QSize(1600, 1200));
 }
 
+TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)
+{
+    QVRTessarineListsWindowController::setFlashMillisecondsForTesting(100);
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    window->show();
+    controller->launchTessarineWithId(QStringLiteral("abc"));
+    EXPECT_TRUE(controller->updatingField()->isVisible());
+    EXPECT_EQ(controller->updatingField()->text(), UFM::OPENING_TEXT());
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(QStringLiteral("tessarine.getByStringId")) == 1; }));
+    EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
+    ASSERT_TRUE(waitUntil([&] { return !controller->updatingField()->isVisible(); }));
+    EXPECT_FALSE(controller->activityIndicator()->isVisible());
+    QVRTessarineListsWindowController::setFlashMillisecondsForTesting(0);
+}
+
 TEST_F(ListsWindow, AnalyticsNotificationWithoutAStringIDIsIgnored)
 {
     auto* controller = new QVRTessarineListsWindowController;

@@ -8,6 +8,7 @@
 #include "ListsTestSupport.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/lists/TilePublishing.h"
 #include "platform/UserDefaults.h"
 #include "service/DocumentServerOperations.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -154,6 +155,88 @@ TEST_F(MyDocumentsGrid, ClickOpensOnceAndAPressReleasedOutsideOpensNothing)
     QTest::qWait(20);
     ASSERT_EQ(m_windows->creator.documents.size(), 1u);
     EXPECT_EQ(m_windows->creator.documents.front(), package->model());
+}
+
+TEST_F(MyDocumentsGrid, ControlClickOpensTheMenuNotTheDocument)
+{
+    makePackage(QStringLiteral("Menu"), {}, stampForSecondsAgo(5));
+    QVRMyTessarinesViewController grid;
+    grid.resize(1100, 800);
+    grid.show();
+    auto* tile = tileAt(grid, 1);
+    QTest::mousePress(tile, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 20));
+    EXPECT_TRUE(tile->contextMenu()->isVisible());
+    tile->contextMenu()->hide();
+    QTest::mouseRelease(tile, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 20));
+    QTest::qWait(20);
+    EXPECT_FALSE(tile->isOpening());
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+}
+
+TEST_F(MyDocumentsGrid, PlayOpensAViewerAndAsksForPresenterNotes)
+{
+    auto package = makePackage(QStringLiteral("Play me"), {}, stampForSecondsAgo(5));
+    QVRMyTessarinesViewController grid;
+    tileAt(grid, 1)->playButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return m_windows->viewer.notesShown == 1; }));
+    ASSERT_EQ(m_windows->viewer.documents.size(), 1u);
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+}
+
+class RecordingPublishing : public TilePublishing {
+public:
+    bool canShare() const override { return true; }
+    void postTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget*) override
+    {
+        posted.push_back(model);
+    }
+    void shareTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget*) override
+    {
+        shared.push_back(model);
+    }
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> posted;
+    std::vector<std::shared_ptr<ZERI_TessarineModel>> shared;
+};
+
+TEST_F(MyDocumentsGrid, ShareFetchesAMissingDocumentOnceThenPublishesOrShares)
+{
+    signIn(QStringLiteral("ann"));
+    auto publishing = std::make_unique<RecordingPublishing>();
+    RecordingPublishing* recorded = publishing.get();
+    TilePublishing::setShared(std::move(publishing));
+    // Served by the service only: the first press fetches it, then publishes (nothing posted yet).
+    FakeWebService::Document document;
+    document.id = QStringLiteral("2002");
+    document.owner = QStringLiteral("ann");
+    document.documentJson = QString::fromUtf8(library_test::makeSample(1)->jsonData());
+    m_service.addDocument(document);
+    auto remote = makePackage(QStringLiteral("Remote"), {}, stampForSecondsAgo(5), QStringLiteral("2002"));
+    ASSERT_TRUE(remote->unloadModel());
+    QFile::remove(remote->draftFilePath());
+    QVRMyTessarinesViewController grid;
+    auto* tile = tileAt(grid, 1);
+    EXPECT_TRUE(tile->shareButton()->isEnabled());
+    tile->shareButtonPressed();
+    tile->shareButtonPressed(); // while fetching: nothing more
+    ASSERT_TRUE(waitUntil([&] { return recorded->posted.size() + recorded->shared.size() == 1; }));
+    QTest::qWait(50);
+    EXPECT_EQ(recorded->posted.size() + recorded->shared.size(), 1u);
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getById")), 1);
+
+    // A document that cannot be had is asked for once per press, never in a loop.
+    m_service.injectReply(QStringLiteral("tessarine.getById"),
+                          FakeHttpReply::serviceError(QStringLiteral("404"), QStringLiteral("gone")), -1);
+    auto missing = makePackage(QStringLiteral("Missing"), {}, stampForSecondsAgo(1), QStringLiteral("3003"));
+    ASSERT_TRUE(missing->unloadModel());
+    QFile::remove(missing->draftFilePath());
+    ASSERT_TRUE(waitUntil([&] { return grid.tileViews().size() == 3; }));
+    for (int i = 1; i < 3; ++i)
+        if (tileAt(grid, i)->filePackage() == missing)
+            tileAt(grid, i)->shareButtonPressed();
+    QTest::qWait(200);
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getById")), 2);
+    m_service.clearInjectedReplies();
+    TilePublishing::setShared(nullptr);
 }
 
 TEST_F(MyDocumentsGrid, FailedLoadHidesTheSpinner)
