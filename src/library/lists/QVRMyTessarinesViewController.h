@@ -26,6 +26,8 @@ public:
     static constexpr int kColumns = 4;
     static constexpr double kHorizontalSpacing = 10;
     static constexpr double kVerticalSpacing = 20;
+    // Tiles this far outside the visible area are already shown, ready for scrolling.
+    static constexpr int kPreparedMargin = 200;
 
     explicit QVRMyTessarinesViewController(QWidget* parent = nullptr);
     ~QVRMyTessarinesViewController() override;
@@ -73,6 +75,7 @@ private:
     void setupTiles();
     void updateFinished();
     void layOutGrid();
+    void updateVisibleTiles();
 
     QScrollArea* m_scrollArea = nullptr;
     QWidget* m_holderView = nullptr;

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
@@ -59,13 +60,37 @@ bool deletionConfirmed(const QString& reply)
     return outcome == ServiceReply::Outcome::Success || outcome == ServiceReply::Outcome::NotFound;
 }
 
+// Colours and fonts go through palettes: a style sheet per widget would cost every tile a parse and a polish
+// when the grid is first shown.
+void setColors(QWidget* widget, const QColor& text, const QColor& background = QColor())
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Text, text);
+    if (background.isValid()) {
+        palette.setColor(QPalette::Window, background);
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+}
+
+void setPixelFont(QWidget* widget, int pixels, bool bold = false)
+{
+    QFont font = widget->font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    widget->setFont(font);
+}
+
 QToolButton* makeBarButton(QWidget* parent, const QString& text)
 {
     auto* button = new QToolButton(parent);
     button->setText(text);
     button->setAutoRaise(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QToolButton { color: #555; font-size: 11px; border: none; }"));
+    setColors(button, QColor(0x55, 0x55, 0x55));
+    setPixelFont(button, 11);
     return button;
 }
 
@@ -99,24 +124,24 @@ QSize QVRTessarineTileGridItemViewTextField::sizeHint() const
 QVRTessarineTileGridItemView::QVRTessarineTileGridItemView(QWidget* parent)
     : QWidget(parent)
 {
-    setAttribute(Qt::WA_StyledBackground);
-    setObjectName(QStringLiteral("tessarineTile"));
-    setStyleSheet(QStringLiteral("#tessarineTile { background: white; border-radius: 5px; }"));
     m_imageView = new QVR_AsynchronousRenderWebImageView(this);
     m_imageView->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_titleLabel = new QVRTessarineTileGridItemViewTextField(this);
     m_titleLabel->setWordWrap(true);
-    m_titleLabel->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 14px; color: #333;"));
+    setColors(m_titleLabel, QColor(0x33, 0x33, 0x33));
+    setPixelFont(m_titleLabel, 14, true);
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_descriptionLabel = new QVRTessarineTileGridItemViewTextField(this);
     m_descriptionLabel->setWordWrap(true);
-    m_descriptionLabel->setStyleSheet(QStringLiteral("font-size: 12px; color: #777;"));
+    setColors(m_descriptionLabel, QColor(0x77, 0x77, 0x77));
+    setPixelFont(m_descriptionLabel, 12);
     m_descriptionLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_horizontalLine = new QWidget(this);
-    m_horizontalLine->setStyleSheet(QStringLiteral("background: #d3d3d3;"));
+    setColors(m_horizontalLine, Qt::black, QColor(0xd3, 0xd3, 0xd3));
     m_publishedView = new QLabel(UFM::POSTED_TEXT(), this);
-    m_publishedView->setStyleSheet(
-        QStringLiteral("background: #2B83C0; color: white; font-size: 10px; padding: 2px 4px; border-radius: 3px;"));
+    setColors(m_publishedView, Qt::white, QColor(0x2B, 0x83, 0xC0));
+    setPixelFont(m_publishedView, 10);
+    static_cast<QLabel*>(m_publishedView)->setMargin(2);
     m_publishedView->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_playButton = makeBarButton(this, UFM::PLAY_TEXT());
     m_shareButton = makeBarButton(this, UFM::SHARE_TEXT());
@@ -131,7 +156,7 @@ QVRTessarineTileGridItemView::QVRTessarineTileGridItemView(QWidget* parent)
     m_spinner->hide();
     m_mouseDownAlphaOverlay = new QWidget(this);
     m_mouseDownAlphaOverlay->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_mouseDownAlphaOverlay->setStyleSheet(QStringLiteral("background: rgba(77, 77, 77, 51);"));
+    setColors(m_mouseDownAlphaOverlay, Qt::black, QColor(77, 77, 77, 51));
     m_mouseDownAlphaOverlay->hide();
 
     m_menu = new QMenu(this);
@@ -284,6 +309,26 @@ void QVRTessarineTileGridItemView::resizeToContent()
     // The grid scales tiles to its column width; the ratio is what it reads.
     resize(int(size.width() * scale), int(size.height() * scale));
     relayout();
+}
+
+// The card: white with rounded corners.
+static void paintCard(QWidget* widget)
+{
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(widget->rect()), 5, 5);
+}
+
+void QVRTessarineTileGridItemView::paintEvent(QPaintEvent*)
+{
+    paintCard(this);
+}
+
+void QVRTessarineTileCreateNewGridItemView::paintEvent(QPaintEvent*)
+{
+    paintCard(this);
 }
 
 void QVRTessarineTileGridItemView::resizeEvent(QResizeEvent* event)
@@ -575,17 +620,15 @@ void QVRTessarineTileGridItemView::contextMenuEvent(QContextMenuEvent* event)
 QVRTessarineTileCreateNewGridItemView::QVRTessarineTileCreateNewGridItemView(QWidget* parent)
     : QWidget(parent)
 {
-    setAttribute(Qt::WA_StyledBackground);
-    setObjectName(QStringLiteral("createNewTile"));
-    setStyleSheet(QStringLiteral("#createNewTile { background: white; border-radius: 5px; }"));
     m_createNewLabelHolder = new QWidget(this);
-    m_createNewLabelHolder->setStyleSheet(QStringLiteral("background: rgb(235, 232, 232);"));
+    setColors(m_createNewLabelHolder, Qt::black, QColor(235, 232, 232));
     m_createNewLabel = new QLabel(UFM::CREATE_A_TESSARINE_TEXT(), this);
     m_createNewLabel->setAlignment(Qt::AlignCenter);
     m_createNewLabel->setWordWrap(true);
-    m_createNewLabel->setStyleSheet(QStringLiteral("font-size: 16px; color: #2B83C0;"));
+    setColors(m_createNewLabel, QColor(0x2B, 0x83, 0xC0));
+    setPixelFont(m_createNewLabel, 16);
     m_mouseDownAlphaOverlay = new QWidget(this);
-    m_mouseDownAlphaOverlay->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 77);"));
+    setColors(m_mouseDownAlphaOverlay, Qt::black, QColor(0, 0, 0, 77));
     m_mouseDownAlphaOverlay->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_mouseDownAlphaOverlay->hide();
     resize(sizeHint());
