@@ -101,6 +101,12 @@ TEST_F(ListsWebPages, SessionCookiesFollowTheSignedInUser)
     const QByteArray cookies = pageRequests(QStringLiteral("/user/library")).first().headers.value("cookie");
     EXPECT_TRUE(cookies.contains("tessarine_auth_token=TOKEN-ann")) << cookies.constData();
     EXPECT_TRUE(cookies.contains("webview_session=1")) << cookies.constData();
+    // A page without updateLibrary still ends a refresh.
+    ASSERT_TRUE(loaded(m_controller->libraryViewController()));
+    eval(m_controller->libraryViewController(), QStringLiteral("updateLibrary = undefined; 1"));
+    m_controller->updateSelectedViewController();
+    EXPECT_TRUE(m_controller->activityIndicator()->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return !m_controller->activityIndicator()->isVisible(); }, 5000));
 
     Tessutils::setCorvikAuthToken(QString());
     NotificationCenter::defaultCenter().post(QStringLiteral("ZERI_AuthenticationHandlerDidLogoutNotification"));

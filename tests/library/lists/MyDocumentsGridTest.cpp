@@ -321,6 +321,22 @@ TEST_F(MyDocumentsGrid, DeleteWithoutServerIDSendsNothing)
     EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.update")), 0);
 }
 
+TEST_F(MyDocumentsGrid, DeletingAPackageWhoseFolderIsGoneLosesNothingElse)
+{
+    auto gone = makePackage(QStringLiteral("Gone"), {}, stampForSecondsAgo(5));
+    auto kept = makePackage(QStringLiteral("Kept"), {}, stampForSecondsAgo(50));
+    QVRMyTessarinesViewController grid;
+    QVRTessarineTileGridItemView* tile = tileAt(grid, 1);
+    ASSERT_EQ(tile->filePackage(), gone);
+    ASSERT_TRUE(QDir(gone->path()).removeRecursively());
+    tile->actuallyDeleteTessarine();
+    QTest::qWait(20);
+    EXPECT_TRUE(QFileInfo::exists(kept->draftFilePath()));
+    ZERI_qvdFilePackage::rescan();
+    ASSERT_TRUE(waitUntil([&] { return grid.tileViews().size() == 2; }));
+    EXPECT_EQ(tileAt(grid, 1)->filePackage(), kept);
+}
+
 TEST_F(MyDocumentsGrid, DuplicateIsAnUnpublishedOwnDocument)
 {
     signIn(QStringLiteral("ann"));
