@@ -6,6 +6,7 @@
 #include "app/AppStartupHooks.h"
 #include "app/QVRAppDelegate.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "library/LibraryLibrary.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
@@ -138,6 +139,25 @@ TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)
     ASSERT_TRUE(waitUntil([&] { return !controller->updatingField()->isVisible(); }));
     EXPECT_FALSE(controller->activityIndicator()->isVisible());
     QVRTessarineListsWindowController::setFlashMillisecondsForTesting(0);
+}
+
+TEST_F(ListsWindow, RegistrationOpensOneListsWindowAndTheOpenURLCommand)
+{
+    registerLibraryLibrary();
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    ASSERT_TRUE(hooks.openListsWindow);
+    ASSERT_TRUE(hooks.menuCommands.count(QStringLiteral("openURL")));
+    QPointer<QWidget> first = hooks.openListsWindow();
+    ASSERT_TRUE(first);
+    auto* lists = qobject_cast<QVRTessarineListsWindow*>(first.data());
+    ASSERT_TRUE(lists);
+    EXPECT_EQ(hooks.openListsWindow(), first.data());
+    EXPECT_TRUE(lists->canRefresh());
+    first->close();
+    ASSERT_TRUE(waitUntil([&] { return !first; }));
+    QPointer<QWidget> second = hooks.openListsWindow();
+    EXPECT_TRUE(second);
+    delete second.data();
 }
 
 TEST_F(ListsWindow, AnalyticsNotificationWithoutAStringIDIsIgnored)
