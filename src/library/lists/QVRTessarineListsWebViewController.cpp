@@ -64,6 +64,21 @@ QString bridgeScript()
         .arg(QStringLiteral("'") + origin + QStringLiteral("'"), channelSource);
 }
 
+QIcon listsImage(const QString& name)
+{
+    return QIcon(QStringLiteral(":/library/lists/%1.svg").arg(name));
+}
+
+// The button shows `name`, and `pressedName` ("down_" + name unless given) while it is held down.
+void showPressedImage(QToolButton* button, const QString& name, const QString& pressedName = {})
+{
+    const QIcon normal = listsImage(name);
+    const QIcon pressed = listsImage(pressedName.isEmpty() ? QStringLiteral("down_") + name : pressedName);
+    button->setIcon(normal);
+    QObject::connect(button, &QToolButton::pressed, button, [button, pressed] { button->setIcon(pressed); });
+    QObject::connect(button, &QToolButton::released, button, [button, normal] { button->setIcon(normal); });
+}
+
 } // namespace
 
 void WebViewSessionCookies::plant(QWebEngineProfile* profile)
@@ -221,8 +236,8 @@ QVRTessarineListsCatalogLibraryWebViewController::QVRTessarineListsCatalogLibrar
     m_connectionFailedBigButton = new QToolButton(m_unableToConnectView);
     m_connectionFailedBigButton->setGeometry(0, 0, 380, 150);
     m_connectionFailedBigButton->setAutoRaise(true);
-    m_connectionFailedBigButton->setIcon(QIcon(isCatalog ? QStringLiteral(":/library/lists/unabled_catalog.svg")
-                                                         : QStringLiteral(":/library/lists/unabled_library.svg")));
+    const QString imageName = isCatalog ? QStringLiteral("unabled_catalog") : QStringLiteral("unabled_library");
+    showPressedImage(m_connectionFailedBigButton, imageName);
     m_connectionFailedBigButton->setIconSize(QSize(380, 150));
     connect(m_connectionFailedBigButton, &QToolButton::clicked, this, [this] { onReloadPressed(); });
     struct Line {
@@ -309,8 +324,7 @@ QVRTessarineListsAnalyticsWebViewController::QVRTessarineListsAnalyticsWebViewCo
     m_webview->page()->setBackgroundColor(QColor(0xE9, 0xE8, 0xE3));
     m_closeButton = new QToolButton(this);
     m_closeButton->setAutoRaise(true);
-    const QIcon icon(QStringLiteral(":/library/lists/analytics_done_btn.svg"));
-    m_closeButton->setIcon(icon);
+    showPressedImage(m_closeButton, QStringLiteral("analytics_done_btn"), QStringLiteral("analytics_done_btn_hit"));
     m_closeButton->setIconSize(QSize(64, 28));
     m_closeButton->setFixedSize(64, 28);
     connect(m_closeButton, &QToolButton::clicked, this, [this] {

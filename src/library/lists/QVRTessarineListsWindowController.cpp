@@ -7,6 +7,8 @@
 #include <QStackedLayout>
 #include <QTimer>
 #include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "app/QVRAnalytics.h"
 #include "app/QVRAppDelegate.h"
@@ -321,6 +323,9 @@ void QVRTessarineListsWindowController::userDidLogin()
 
 void QVRTessarineListsWindowController::userDidLogout()
 {
+    // The signed-out user's session cookies go at once, not only at the next load of a page.
+    if (m_catalog)
+        WebViewSessionCookies::plant(m_catalog->webview()->page()->profile());
     if (m_library) {
         m_pages->removeWidget(m_library);
         m_library->deleteLater();
