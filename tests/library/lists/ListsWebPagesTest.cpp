@@ -85,14 +85,6 @@ TEST_F(ListsWebPages, CatalogAsksWithTheQueryAndLogsTheScreen)
     EXPECT_TRUE(waitUntil([&] { return !m_controller->activityIndicator()->isVisible(); }));
 }
 
-TEST_F(ListsWebPages, QueryValuesAreEncodedWhole)
-{
-    const QUrl url = QVRTessarineListsWebViewController::pageURL(QStringLiteral("/catalog"));
-    EXPECT_EQ(url.path(), "/catalog");
-    EXPECT_FALSE(url.query(QUrl::FullyEncoded).contains(' '));
-    EXPECT_EQ(QUrlQuery(url).queryItems().size(), 3);
-}
-
 TEST_F(ListsWebPages, SessionCookiesFollowTheSignedInUser)
 {
     signIn(QStringLiteral("ann"));

@@ -1,4 +1,6 @@
 #include <QProgressBar>
+#include <QSysInfo>
+#include <QUrlQuery>
 #include <QTest>
 #include <QToolButton>
 
@@ -9,6 +11,7 @@
 #include "library/LibraryLibrary.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineListsWebViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
 #include "strings/UFM.h"
 
@@ -158,6 +161,21 @@ TEST_F(ListsWindow, RegistrationOpensOneListsWindowAndTheOpenURLCommand)
     QPointer<QWidget> second = hooks.openListsWindow();
     EXPECT_TRUE(second);
     delete second.data();
+}
+
+TEST(ListsPageAddress, QueryValuesAreEncodedWhole)
+{
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1&os_version=x #3"));
+    const QUrl url = QVRTessarineListsWebViewController::pageURL(QStringLiteral("/user/analytics/abc/user"));
+    QCoreApplication::setApplicationVersion(version);
+    EXPECT_EQ(url.path(), "/user/analytics/abc/user");
+    const QUrlQuery query(url);
+    ASSERT_EQ(query.queryItems().size(), 3);
+    EXPECT_EQ(query.queryItemValue("platform"), "mac");
+    EXPECT_EQ(query.queryItemValue("app_version", QUrl::FullyDecoded), "2.1&os_version=x #3");
+    EXPECT_EQ(query.queryItemValue("os_version", QUrl::FullyDecoded), QSysInfo::productVersion());
+    EXPECT_TRUE(url.fragment().isEmpty());
 }
 
 TEST_F(ListsWindow, AnalyticsNotificationWithoutAStringIDIsIgnored)
