@@ -84,21 +84,23 @@ private:
     bool m_done = false;
 };
 
-} // namespace
+QPointer<QVRAppDelegate>& runningDelegateSlot()
+{
+    static QPointer<QVRAppDelegate> s_delegate;
+    return s_delegate;
+}
 
-namespace {
-QVRAppDelegate* s_runningDelegate = nullptr;
 } // namespace
 
 QVRAppDelegate* QVRAppDelegate::runningDelegate()
 {
-    return s_runningDelegate;
+    return runningDelegateSlot().data();
 }
 
 QVRAppDelegate::QVRAppDelegate(QObject* parent)
     : QObject(parent)
 {
-    s_runningDelegate = this;
+    runningDelegateSlot() = this;
     QVRMainMenu::setApplicationHandler(
         [this](const QString& command) { performApplicationCommand(command); },
         [this](const QString& command) { return canPerformApplicationCommand(command); });
@@ -113,8 +115,8 @@ QVRAppDelegate::QVRAppDelegate(QObject* parent)
 
 QVRAppDelegate::~QVRAppDelegate()
 {
-    if (s_runningDelegate == this)
-        s_runningDelegate = nullptr;
+    if (runningDelegateSlot() == this)
+        runningDelegateSlot() = nullptr;
     QVRMainMenu::setApplicationHandler({});
     delete m_fallbackWindow;
 }

@@ -52,7 +52,8 @@ public:
     void performApplicationCommand(const QString& command);
     bool canPerformApplicationCommand(const QString& command) const;
 
-    // The delegate of the running application; null before it is made and after it is gone.
+    // The delegate of the running application (the last one made and not yet gone); null before it is made and
+    // after it is gone.
     static QVRAppDelegate* runningDelegate();
 
     // The sign-in wall, one at a time; returns whether the user signed in. A null message uses the default.

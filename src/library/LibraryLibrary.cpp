@@ -10,6 +10,10 @@
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRTessarineListsWindowController.h"
+#include "library/lists/QVR_OpenByURLWindowCotroller.h"
+#include "library/lists/TilePublishing.h"
+#include "library/LibraryLogging.h"
 #include "library/themes/LibraryThemeCatalogue.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/TessarineTheme.h"
@@ -103,9 +107,59 @@ public:
     }
 };
 
+// The same flows from My Documents' tiles.
+class SaveAndPostTilePublishing final : public TilePublishing {
+public:
+    bool canShare() const override { return true; }
+    bool canUnpublish() const override { return true; }
+    void postTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget* window) override
+    {
+        QVRSaveAndPostUtils::postTessarineModel(model, window);
+    }
+    void shareTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget* window) override
+    {
+        QVRSaveAndPostUtils::shareTessarineModel(model, window);
+    }
+    void unpublish(const std::shared_ptr<ZERI_qvdFilePackage>& package, QWidget* window,
+                   std::function<void(bool unposted)> onDone) override
+    {
+        Error error;
+        if (!package || (!package->model() && !package->loadModel(&error))) {
+            qCWarning(lcLibrary) << "cannot unpublish: the document does not load" << error.message;
+            if (onDone)
+                onDone(false);
+            return;
+        }
+        QVR_UnpostConfirmationWindowController sheet(package->model(), window ? window->window() : nullptr);
+        const int result = SheetRunner::run(sheet, window);
+        if (onDone)
+            onDone(result == SheetRunner::kDone);
+    }
+};
+
 void registerPublishing()
 {
     CreatorPublishing::registerPublishing(std::make_shared<SaveAndPostCreatorPublishing>());
+    TilePublishing::setShared(std::make_unique<SaveAndPostTilePublishing>());
+}
+
+// The lists window (one at a time: a second request shows My Documents) and the Open URL window.
+void registerListsWindow()
+{
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.openListsWindow = []() -> QWidget* {
+        static QPointer<QVRTessarineListsWindowController> s_controller;
+        if (s_controller)
+            s_controller->showMyFlows();
+        else
+            s_controller = new QVRTessarineListsWindowController;
+        QWidget* window = s_controller->myWindow();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return window;
+    };
+    hooks.menuCommands[QStringLiteral("openURL")] = [] { QVR_OpenByURLWindowCotroller::showShared(); };
 }
 
 } // namespace
@@ -113,6 +167,7 @@ void registerPublishing()
 void registerLibraryLibrary()
 {
     registerThemes();
+    registerListsWindow();
     // Sharing: the PDF viewer's tracked e-mail composer.
     TrackedEmailComposer::registerFactory(
         [] { return std::unique_ptr<TrackedEmailComposer>(new QVR_TrackableEmailViewController()); });

@@ -15,6 +15,7 @@
 #include "platform/Json.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "service/BlockRequester.h"
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"
@@ -299,10 +300,14 @@ void onListReply(int generation, const QString& text)
         return;
     }
     QStringList toDownload;
+    // Documents the user deleted whose deletion the service has not confirmed yet are not brought back.
+    const QStringList pendingDeletions = UserDefaults::standard()
+                                             .value(QString::fromLatin1(DocumentServerOperations::kPendingDeletionsKey))
+                                             .toStringList();
     for (const QJsonValue& entry : list.toArray()) {
         const QJsonObject record = entry.toObject();
         const QString apiID = recordText(record, "id");
-        if (apiID.isEmpty() || toDownload.contains(apiID))
+        if (apiID.isEmpty() || toDownload.contains(apiID) || pendingDeletions.contains(apiID))
             continue;
         if (const auto package = packageForRecord(record)) {
             // The local draft (and its title and description) stays as it is: it may hold edits not yet sent.

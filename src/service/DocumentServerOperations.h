@@ -56,6 +56,9 @@ public:
     // local package is downloaded ("tessarine.getById") into a new one. Local packages missing from the list are
     // left alone.
     static void downloadTessarinesForType(int packageType);
+    // User defaults key of the server ids of documents deleted here whose deletion the service has not confirmed;
+    // the list merge leaves them out.
+    static constexpr const char* kPendingDeletionsKey = "pendingTessarineDeletions";
     static void cancelDownloadTessarinesForType();
     static bool isDownloadingTessarines();
 

@@ -13,6 +13,7 @@
 #include "library/LibraryLibrary.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/publish/QVRForkHandler.h"
+#include "library/lists/TilePublishing.h"
 #include "library/publish/QVRSaveAndPostUtils.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
@@ -301,4 +302,40 @@ TEST(PublishFlowTest, ASecondPublishWhileOneRunsIsRefused)
     EXPECT_EQ(env.service.requestCount(QStringLiteral("tessarine.create")), 1);
     EXPECT_EQ(ScopedPublishEnvironment::shareSheets().size(), 1);
     EXPECT_FALSE(QVRSaveAndPostUtils::isFlowRunning());
+}
+
+// My Documents' tiles reach the same flows once the library is registered: Unpublish asks, and a cancelled
+// confirmation leaves the published copy.
+TEST(PublishFlowTest, TilesUnpublishThroughTheConfirmationSheet)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    registerLibraryLibrary();
+    TilePublishing& tiles = TilePublishing::shared();
+    EXPECT_TRUE(tiles.canShare());
+    EXPECT_TRUE(tiles.canUnpublish());
+
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Posted"));
+    bool saved = false;
+    document->saveToServer(DocumentService::Publish, [&](const std::optional<SafeDictionary>&) { saved = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 5000));
+    const auto package = ScopedPublishEnvironment::packageOf(document);
+    ASSERT_TRUE(package->publishedVersionExists());
+
+    std::optional<bool> answer;
+    env.script<QVR_UnpostConfirmationWindowController>(
+        [](QVR_UnpostConfirmationWindowController&) { return SheetRunner::kCancelled; });
+    tiles.unpublish(package, nullptr, [&](bool unposted) { answer = unposted; });
+    ASSERT_EQ(answer, std::optional<bool>(false));
+    EXPECT_TRUE(package->publishedVersionExists());
+
+    env.scripts.clear();
+    env.script<QVR_UnpostConfirmationWindowController>([](QVR_UnpostConfirmationWindowController& sheet) {
+        QTimer::singleShot(0, &sheet, [&sheet] { sheet.confirmBtn()->click(); });
+        return SheetRunner::runInteractively(sheet, nullptr);
+    });
+    tiles.unpublish(package, nullptr, [&](bool unposted) { answer = unposted; });
+    EXPECT_EQ(answer, std::optional<bool>(true));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !package->publishedVersionExists(); }, 5000));
+    TilePublishing::setShared(nullptr);
 }

@@ -221,6 +221,12 @@ void FakeWebService::setContentDelay(int milliseconds)
     m_contentDelayMs = milliseconds;
 }
 
+void FakeWebService::setPage(const QString& path, const QByteArray& contentType, const QByteArray& body, int status)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pages.insert(path, Page{contentType, body, status});
+}
+
 void FakeWebService::setHandler(const QString& method, Handler handler)
 {
     QMutexLocker lock(&m_mutex);
@@ -332,6 +338,10 @@ FakeHttpReply FakeWebService::handle(const FakeHttpRequest& request)
         m_requests.append(request);
 
     if (request.path != QLatin1String(kApiPath)) {
+        if (request.verb == "GET" && m_pages.contains(request.path)) {
+            const auto& page = m_pages[request.path];
+            return FakeHttpReply::raw(page.status, page.contentType, page.body);
+        }
         if (request.verb == "GET" && request.path.startsWith(QLatin1String("/content/"))) {
             const QString id = request.path.section(QLatin1Char('/'), 2, 2);
             if (m_state.contentItems.contains(id)) {

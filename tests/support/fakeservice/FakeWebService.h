@@ -112,6 +112,9 @@ public:
     // Content downloads are answered after `milliseconds` (0, the default: at once).
     void setContentDelay(int milliseconds);
 
+    // A static page answered to GET `path` (the web site's pages), with `status`.
+    void setPage(const QString& path, const QByteArray& contentType, const QByteArray& body, int status = 200);
+
     void setHandler(const QString& method, Handler handler);
     // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
     void injectReply(const QString& method, const FakeHttpReply& reply, int times = 1);
@@ -146,6 +149,12 @@ private:
     State m_state;
     QMap<QString, Handler> m_handlers;
     QList<Injection> m_injections;
+    struct Page {
+        QByteArray contentType;
+        QByteArray body;
+        int status = 200;
+    };
+    QMap<QString, Page> m_pages;
     QList<FakeHttpRequest> m_requests;
     bool m_recording = true;
     int m_contentDelayMs = 0;

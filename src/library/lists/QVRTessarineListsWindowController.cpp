@@ -1,0 +1,422 @@
+#include "library/lists/QVRTessarineListsWindowController.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QStackedLayout>
+#include <QTimer>
+#include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "app/QVRAnalytics.h"
+#include "app/QVRAppDelegate.h"
+#include "app/QVRWindowManager.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "foundation/Tessutils.h"
+#include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineListsWebViewController.h"
+#include "service/QVROpenRequest.h"
+#include "strings/UFM.h"
+
+namespace {
+
+std::function<qint64()>& activationClock()
+{
+    static std::function<qint64()> s_clock;
+    return s_clock;
+}
+
+qint64 nowSeconds()
+{
+    return activationClock() ? activationClock()() : QDateTime::currentSecsSinceEpoch();
+}
+
+int& flashMilliseconds()
+{
+    static int s_ms = QVRTessarineListsWindowController::kFlashMilliseconds;
+    return s_ms;
+}
+
+std::function<QWidget*()>& tourFactory()
+{
+    static std::function<QWidget*()> s_factory;
+    return s_factory;
+}
+
+// Process-wide: the time of the last refresh caused by activation, and whether the tour ran this run.
+qint64 s_lastActivationRefresh = 0;
+bool s_tourShown = false;
+
+const char* const kSelectedImages[] = {"mytessarines_active", "library_active", "catalog_active"};
+const char* const kRegularImages[] = {"mytessarines_inactive", "library_inactive", "catalog_inactive"};
+
+QIcon tabIcon(const char* name)
+{
+    return QIcon(QStringLiteral(":/library/lists/%1.svg").arg(QLatin1String(name)));
+}
+
+bool signedIn()
+{
+    return !Tessutils::corvikAuthToken().isEmpty();
+}
+
+} // namespace
+
+QVRTessarineListsWindow::QVRTessarineListsWindow(QVRTessarineListsWindowController* controller)
+    : m_controller(controller)
+{
+}
+
+void QVRTessarineListsWindow::performRefresh(uint)
+{
+    if (m_controller)
+        m_controller->updateSelectedViewController();
+}
+
+bool QVRTessarineListsWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && m_controller)
+        m_controller->windowDidBecomeActive();
+    return INAppStoreWindow::event(event);
+}
+
+QVRTessarineListsWindowController::QVRTessarineListsWindowController()
+{
+    m_window = new QVRTessarineListsWindow(this);
+    m_window->setAttribute(Qt::WA_DeleteOnClose);
+    // The window owns its controller.
+    setParent(m_window);
+    m_window->setTitleBarHeight(kTitleBarHeight);
+    m_window->setCenterFullScreenButton(false);
+    m_window->setCenterTrafficLightButtons(false);
+    m_window->setTitleBarDrawingBlock(QVRWindowManager::tessarineWindowTitleViewDrawingBlock());
+    m_window->setShowsTitle(false);
+    m_window->setWindowTitle(UFM::MY_TESSARINES_TEXT());
+    m_window->resize(1040, 720);
+    setUpTabBar();
+
+    m_pages = new QStackedLayout(m_window->contentView());
+    m_myTessarines = new QVRMyTessarinesViewController;
+    m_myTessarines->setOnUpdateFinished([this] { updatesCompletedForViewController(m_myTessarines); });
+    m_pages->addWidget(m_myTessarines);
+
+    openMyTessarines();
+    startFirstLaunchTour();
+    m_updatingField->hide();
+    m_activityIndicator->hide();
+    m_selected = m_myTessarines;
+
+    QVRWindowManager::sharedInstance().addManagedWindow(m_window);
+    m_logoutObservation = NotificationObservation(QStringLiteral("ZERI_AuthenticationHandlerDidLogoutNotification"),
+                                                  nullptr, [this](const Notification&) { userDidLogout(); });
+    m_loginObservation = NotificationObservation(QStringLiteral("ZERI_AuthenticationHandlerDidLoginNotification"),
+                                                 nullptr, [this](const Notification&) { userDidLogin(); });
+    m_analyticsObservation =
+        NotificationObservation(QStringLiteral("showAnalyticsForATessarine"), nullptr, [this](const Notification& n) {
+            openAnalytics(n.userInfo.value(QStringLiteral("tessarineStringId")).toString());
+        });
+}
+
+QVRTessarineListsWindowController::~QVRTessarineListsWindowController()
+{
+    m_logoutObservation.reset();
+    m_loginObservation.reset();
+    m_analyticsObservation.reset();
+    if (m_firstLaunchWindow)
+        m_firstLaunchWindow->close();
+}
+
+void QVRTessarineListsWindowController::setUpTabBar()
+{
+    QWidget* bar = m_window->titleBarView();
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(80, 4, 16, 4);
+    layout->setSpacing(6);
+    const QString titles[] = {UFM::MY_TESSARINES_TEXT(), UFM::LIBRARY_TEXT(), UFM::CATALOG_TEXT()};
+    const QString style = QStringLiteral("QToolButton { color: rgb(201, 201, 201); border: none; padding: 2px 8px; }");
+    for (int tag = 0; tag < 3; ++tag) {
+        auto* button = new QToolButton(bar);
+        button->setText(titles[tag]);
+        button->setProperty("tag", tag);
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setIconSize(QSize(28, 28));
+        button->setIcon(tabIcon(kRegularImages[tag]));
+        button->setStyleSheet(style);
+        layout->addWidget(button);
+        m_tabButtons[tag] = button;
+    }
+    connect(m_tabButtons[0], &QToolButton::clicked, this, [this] { openMyTessarines(); });
+    connect(m_tabButtons[1], &QToolButton::clicked, this, [this] { openLibrary(); });
+    connect(m_tabButtons[2], &QToolButton::clicked, this, [this] { openCatalogue(); });
+    layout->addStretch(1);
+    m_updatingField = new QLabel(bar);
+    m_updatingField->setStyleSheet(QStringLiteral("color: rgb(201, 201, 201);"));
+    layout->addWidget(m_updatingField);
+    m_activityIndicator = new QProgressBar(bar);
+    m_activityIndicator->setRange(0, 0);
+    m_activityIndicator->setTextVisible(false);
+    m_activityIndicator->setFixedSize(60, 8);
+    layout->addWidget(m_activityIndicator);
+    m_guideButton = new QToolButton(bar);
+    m_guideButton->setText(UFM::GUIDE_TEXT());
+    m_guideButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_guideButton->setIconSize(QSize(28, 28));
+    m_guideButton->setIcon(tabIcon("guide"));
+    m_guideButton->setStyleSheet(style);
+    layout->addWidget(m_guideButton);
+    connect(m_guideButton, &QToolButton::clicked, this, [this] { guideButtonPressed(); });
+}
+
+QToolButton* QVRTessarineListsWindowController::tabButton(int tag) const
+{
+    return tag >= 0 && tag < 3 ? m_tabButtons[tag] : nullptr;
+}
+
+bool QVRTessarineListsWindowController::tabShowsSelected(int tag) const
+{
+    QToolButton* button = tabButton(tag);
+    return button && button->property("selectedImage").toBool();
+}
+
+void QVRTessarineListsWindowController::setSelectedButton(QToolButton* button)
+{
+    dropAnalytics();
+    for (int tag = 0; tag < 3; ++tag) {
+        const bool selected = m_tabButtons[tag] == button;
+        m_tabButtons[tag]->setIcon(tabIcon(selected ? kSelectedImages[tag] : kRegularImages[tag]));
+        m_tabButtons[tag]->setProperty("selectedImage", selected);
+    }
+}
+
+void QVRTessarineListsWindowController::dropAnalytics()
+{
+    if (!m_analytics)
+        return;
+    m_pages->removeWidget(m_analytics);
+    m_analytics->hide();
+    m_analytics->deleteLater();
+    m_analytics = nullptr;
+}
+
+void QVRTessarineListsWindowController::setContent(QWidget* view, QObject* controller)
+{
+    if (m_pages->indexOf(view) < 0)
+        m_pages->addWidget(view);
+    m_pages->setCurrentWidget(view);
+    m_selected = controller;
+}
+
+void QVRTessarineListsWindowController::openMyTessarines()
+{
+    setSelectedButton(m_tabButtons[MyTessarines]);
+    setContent(m_myTessarines, m_myTessarines);
+    showUpdating(true);
+    m_myTessarines->update();
+    QVRAnalytics::logEvent(QStringLiteral("My Tessarines Screen"));
+}
+
+void QVRTessarineListsWindowController::openLibrary()
+{
+    if (!signedIn()) {
+        if (QVRAppDelegate* delegate = QVRAppDelegate::runningDelegate())
+            delegate->showRegisterWall();
+        return;
+    }
+    showUpdating(true);
+    setSelectedButton(m_tabButtons[Library]);
+    if (!m_library)
+        m_library = new QVRTessarineListsCatalogLibraryWebViewController(false, this);
+    else
+        m_library->update();
+    setContent(m_library, m_library);
+    QVRAnalytics::logEvent(QStringLiteral("Library Screen"));
+}
+
+void QVRTessarineListsWindowController::openCatalogue()
+{
+    setSelectedButton(m_tabButtons[Catalog]);
+    if (m_catalog) {
+        setContent(m_catalog, m_catalog);
+        showUpdating(true);
+        m_catalog->update();
+    } else {
+        m_catalog = new QVRTessarineListsCatalogLibraryWebViewController(true, this);
+        setContent(m_catalog, m_catalog);
+        showUpdating(true);
+    }
+    QVRAnalytics::logEvent(QStringLiteral("Catalog Screen"));
+}
+
+void QVRTessarineListsWindowController::openAnalytics(const QString& stringID)
+{
+    if (m_analytics || stringID.isEmpty())
+        return;
+    showUpdating(true);
+    m_analytics = new QVRTessarineListsAnalyticsWebViewController(stringID, this);
+    setContent(m_analytics, nullptr);
+    QVRAnalytics::logEvent(QStringLiteral("Analytics Screen"));
+    m_selected = m_analytics;
+}
+
+void QVRTessarineListsWindowController::closeAnalytics()
+{
+    openMyTessarines();
+}
+
+void QVRTessarineListsWindowController::windowDidBecomeActive()
+{
+    const qint64 now = nowSeconds();
+    if (now - s_lastActivationRefresh <= kActivationRefreshSeconds)
+        return;
+    s_lastActivationRefresh = now;
+    updateSelectedViewController();
+}
+
+void QVRTessarineListsWindowController::updateSelectedViewController()
+{
+    if (m_selected == m_myTessarines) {
+        m_myTessarines->update();
+    } else if (m_selected && (m_selected == m_library || m_selected == m_catalog)) {
+        static_cast<QVRTessarineListsCatalogLibraryWebViewController*>(m_selected.data())->update();
+    } else {
+        return;
+    }
+    showUpdating(true);
+}
+
+void QVRTessarineListsWindowController::showUpdating(bool flag)
+{
+    if (!signedIn() && (!m_selected || m_selected != m_catalog))
+        return;
+    m_updatingField->setText(UFM::UPDATING_TEXT());
+    m_updatingField->setVisible(flag);
+    m_activityIndicator->setVisible(flag);
+}
+
+void QVRTessarineListsWindowController::flashOpening()
+{
+    m_updatingField->setText(UFM::OPENING_TEXT());
+    m_updatingField->show();
+    m_activityIndicator->show();
+    QPointer<QObject> selectedAtStart = m_selected;
+    QTimer::singleShot(flashMilliseconds(), this, [this, selectedAtStart] {
+        if (m_selected != selectedAtStart)
+            return;
+        m_activityIndicator->hide();
+        m_updatingField->hide();
+    });
+}
+
+void QVRTessarineListsWindowController::updatesCompletedForViewController(QObject* controller)
+{
+    if (controller && controller == m_selected)
+        showUpdating(false);
+}
+
+void QVRTessarineListsWindowController::userDidLogin()
+{
+    openMyTessarines();
+}
+
+void QVRTessarineListsWindowController::userDidLogout()
+{
+    // The signed-out user's session cookies go at once, not only at the next load of a page.
+    if (m_catalog)
+        WebViewSessionCookies::plant(m_catalog->webview()->page()->profile());
+    if (m_library) {
+        m_pages->removeWidget(m_library);
+        m_library->deleteLater();
+        m_library = nullptr;
+    }
+    openMyTessarines();
+}
+
+void QVRTessarineListsWindowController::showMyFlows()
+{
+    openMyTessarines();
+}
+
+void QVRTessarineListsWindowController::launchTessarineWithId(const QString& stringID)
+{
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(stringID);
+    request->setOptions(QVROpenRequest::ViewerWindow | QVROpenRequest::DownloadByStringID |
+                        QVROpenRequest::PublishedCopyOnly);
+    flashOpening();
+    request->open();
+}
+
+void QVRTessarineListsWindowController::goToCatalog()
+{
+    openCatalogue();
+}
+
+void QVRTessarineListsWindowController::libraryUpdateFinished()
+{
+    updatesCompletedForViewController(m_library);
+}
+
+void QVRTessarineListsWindowController::guideButtonPressed()
+{
+    if (m_sheildWindow)
+        m_sheildWindow->close();
+    m_sheildWindow = MouseEventShieldWindow::sheildWindowForWindow(m_window);
+    m_sheildWindow->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_guideViewController)
+        m_guideViewController->deleteLater();
+    m_guideViewController = new QVRGuideViewerViewController(m_sheildWindow);
+    m_savedMinimumSize = m_window->minimumSize();
+    m_savedMaximumSize = m_window->maximumSize();
+    m_sheildWindow->setBackgroundColor(QColor(0, 0, 0, 77));
+    QWidget* guide = m_guideViewController->view();
+    ShieldCloseOnClickView* host = m_sheildWindow->closeOnClickView();
+    guide->setParent(host);
+    guide->adjustSize();
+    guide->move(host->width() - guide->width() - 20, 75);
+    m_sheildWindow->setOnCloseBlock([this] {
+        if (m_sheildWindow)
+            m_sheildWindow->close();
+        m_sheildWindow = nullptr;
+        m_window->setMinimumSize(m_savedMinimumSize);
+        m_window->setMaximumSize(m_savedMaximumSize);
+    });
+    m_sheildWindow->show();
+    guide->show();
+    guide->move(host->width() - guide->width() - 20, 75);
+    m_window->setFixedSize(m_window->size());
+}
+
+void QVRTessarineListsWindowController::startFirstLaunchTour()
+{
+    if (s_tourShown || signedIn() || !tourFactory())
+        return;
+    if (m_firstLaunchWindow)
+        m_firstLaunchWindow->close();
+    m_firstLaunchWindow = tourFactory()();
+    if (!m_firstLaunchWindow)
+        return;
+    m_firstLaunchWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
+    m_firstLaunchWindow->show();
+    m_firstLaunchWindow->raise();
+    m_firstLaunchWindow->activateWindow();
+    s_tourShown = true;
+}
+
+void QVRTessarineListsWindowController::setClockForTesting(std::function<qint64()> clockFunction)
+{
+    activationClock() = std::move(clockFunction);
+    s_lastActivationRefresh = 0;
+}
+
+void QVRTessarineListsWindowController::setFlashMillisecondsForTesting(int milliseconds)
+{
+    flashMilliseconds() = milliseconds > 0 ? milliseconds : kFlashMilliseconds;
+}
+
+void QVRTessarineListsWindowController::setFirstLaunchTourFactory(std::function<QWidget*()> factory)
+{
+    tourFactory() = std::move(factory);
+}

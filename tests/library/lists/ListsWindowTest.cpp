@@ -1,0 +1,191 @@
+#include <QProgressBar>
+#include <QSysInfo>
+#include <QUrlQuery>
+#include <QTest>
+#include <QToolButton>
+
+#include "ListsTestSupport.h"
+#include "app/AppStartupHooks.h"
+#include "app/QVRAppDelegate.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "library/LibraryLibrary.h"
+#include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineListsWebViewController.h"
+#include "library/lists/QVRTessarineListsWindowController.h"
+#include "strings/UFM.h"
+
+using namespace lists_test;
+using library_test::waitUntil;
+
+namespace {
+
+class ListsWindow : public ListsTest {
+protected:
+    void SetUp() override
+    {
+        ListsTest::SetUp();
+        QVRTessarineListsWindowController::setClockForTesting([this] { return m_now; });
+    }
+    void TearDown() override
+    {
+        QVRTessarineListsWindowController::setClockForTesting({});
+        AppStartupHooks::resetForTesting();
+        ListsTest::TearDown();
+    }
+    qint64 m_now = 1'000'000;
+};
+
+TEST_F(ListsWindow, ShowsTheThreeTabsAndGuideInATallTitleBar)
+{
+    auto* controller = new QVRTessarineListsWindowController;
+    QPointer<QWidget> window = controller->myWindow();
+    window->show();
+    EXPECT_EQ(controller->myWindow()->titleBarHeight(), 60);
+    EXPECT_EQ(window->windowTitle(), UFM::MY_TESSARINES_TEXT());
+    const QImage grab = window->grab().toImage();
+    EXPECT_FALSE(grab.isNull());
+    const QString titles[] = {UFM::MY_TESSARINES_TEXT(), UFM::LIBRARY_TEXT(), UFM::CATALOG_TEXT()};
+    for (int tag = 0; tag < 3; ++tag) {
+        QToolButton* tab = controller->tabButton(tag);
+        ASSERT_TRUE(tab);
+        EXPECT_TRUE(tab->isVisible());
+        EXPECT_EQ(tab->text(), titles[tag]);
+        EXPECT_TRUE(controller->myWindow()->titleBarRect().contains(tab->geometry()));
+        EXPECT_FALSE(tab->icon().isNull());
+    }
+    EXPECT_TRUE(controller->guideButton()->isVisible());
+    EXPECT_EQ(controller->guideButton()->text(), UFM::GUIDE_TEXT());
+    EXPECT_TRUE(controller->tabShowsSelected(0));
+    EXPECT_EQ(controller->selectedViewController(), controller->myTessarinesViewController());
+    window->close();
+    EXPECT_TRUE(waitUntil([&] { return !window; }));
+}
+
+TEST_F(ListsWindow, SignedOutLibraryShowsTheWallOnceAndKeepsMyDocuments)
+{
+    QVRAppDelegate delegate;
+    QStringList wallMessages;
+    AppStartupHooks::shared().runRegisterWall = [&](const QString& message) {
+        wallMessages.append(message);
+        return false;
+    };
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    window->show();
+    controller->tabButton(QVRTessarineListsWindowController::Library)->click();
+    EXPECT_EQ(wallMessages, QStringList{UFM::YOU_NEED_TO_SIGN_IN_TEXT()});
+    EXPECT_TRUE(controller->tabShowsSelected(0));
+    EXPECT_FALSE(controller->tabShowsSelected(1));
+    EXPECT_EQ(controller->selectedViewController(), controller->myTessarinesViewController());
+    EXPECT_EQ(controller->libraryViewController(), nullptr);
+    EXPECT_FALSE(controller->activityIndicator()->isVisible());
+}
+
+TEST_F(ListsWindow, ActivationRefreshesAtMostOnceInTenSeconds)
+{
+    signIn(QStringLiteral("ann"));
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    ASSERT_TRUE(waitUntil([&] { return !controller->myTessarinesViewController()->updateInProgress(); }));
+    const int before = m_service.requestCount(QStringLiteral("tessarine.getUserTessarines"));
+    auto activateAt = [&](qint64 seconds) {
+        m_now = 1'000'000 + seconds;
+        controller->windowDidBecomeActive();
+        return waitUntil([&] { return !controller->myTessarinesViewController()->updateInProgress(); });
+    };
+    ASSERT_TRUE(activateAt(0));
+    ASSERT_TRUE(activateAt(5));
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getUserTessarines")), before + 1);
+    ASSERT_TRUE(activateAt(11));
+    EXPECT_EQ(m_service.requestCount(QStringLiteral("tessarine.getUserTessarines")), before + 2);
+    EXPECT_FALSE(controller->activityIndicator()->isVisible());
+}
+
+TEST_F(ListsWindow, GuideOverlayFreezesTheSizeAndAClickOutsideRestoresIt)
+{
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    window->setMinimumSize(700, 500);
+    window->setMaximumSize(1600, 1200);
+    window->resize(1000, 700);
+    window->show();
+    controller->guideButton()->click();
+    MouseEventShieldWindow* shield = controller->sheildWindow();
+    ASSERT_TRUE(shield);
+    EXPECT_EQ(shield->backgroundColor(), QColor(0, 0, 0, 77));
+    EXPECT_EQ(window->minimumSize(), window->size());
+    EXPECT_EQ(window->maximumSize(), window->size());
+    QWidget* guide = controller->guideViewController()->view();
+    ASSERT_TRUE(guide->isVisible());
+    const QWidget* host = shield->closeOnClickView();
+    EXPECT_EQ(host->width() - guide->geometry().right() - 1, 20);
+    EXPECT_EQ(guide->y(), 75);
+
+    QTest::mouseClick(shield->closeOnClickView(), Qt::LeftButton, {}, QPoint(5, host->height() - 5));
+    ASSERT_TRUE(waitUntil([&] { return !controller->sheildWindow(); }));
+    EXPECT_EQ(window->minimumSize(), QSize(700, 500));
+    EXPECT_EQ(window->maximumSize(), QSize(1600, 1200));
+}
+
+TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)
+{
+    QVRTessarineListsWindowController::setFlashMillisecondsForTesting(100);
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    window->show();
+    controller->launchTessarineWithId(QStringLiteral("abc"));
+    EXPECT_TRUE(controller->updatingField()->isVisible());
+    EXPECT_EQ(controller->updatingField()->text(), UFM::OPENING_TEXT());
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(QStringLiteral("tessarine.getByStringId")) == 1; }));
+    EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
+    ASSERT_TRUE(waitUntil([&] { return !controller->updatingField()->isVisible(); }));
+    EXPECT_FALSE(controller->activityIndicator()->isVisible());
+    QVRTessarineListsWindowController::setFlashMillisecondsForTesting(0);
+}
+
+TEST_F(ListsWindow, RegistrationOpensOneListsWindowAndTheOpenURLCommand)
+{
+    registerLibraryLibrary();
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    ASSERT_TRUE(hooks.openListsWindow);
+    ASSERT_TRUE(hooks.menuCommands.count(QStringLiteral("openURL")));
+    QPointer<QWidget> first = hooks.openListsWindow();
+    ASSERT_TRUE(first);
+    auto* lists = qobject_cast<QVRTessarineListsWindow*>(first.data());
+    ASSERT_TRUE(lists);
+    EXPECT_EQ(hooks.openListsWindow(), first.data());
+    EXPECT_TRUE(lists->canRefresh());
+    first->close();
+    ASSERT_TRUE(waitUntil([&] { return !first; }));
+    QPointer<QWidget> second = hooks.openListsWindow();
+    EXPECT_TRUE(second);
+    delete second.data();
+}
+
+TEST(ListsPageAddress, QueryValuesAreEncodedWhole)
+{
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1&os_version=x #3"));
+    const QUrl url = QVRTessarineListsWebViewController::pageURL(QStringLiteral("/user/analytics/abc/user"));
+    QCoreApplication::setApplicationVersion(version);
+    EXPECT_EQ(url.path(), "/user/analytics/abc/user");
+    const QUrlQuery query(url);
+    ASSERT_EQ(query.queryItems().size(), 3);
+    EXPECT_EQ(query.queryItemValue("platform"), "mac");
+    EXPECT_EQ(query.queryItemValue("app_version", QUrl::FullyDecoded), "2.1&os_version=x #3");
+    EXPECT_EQ(query.queryItemValue("os_version", QUrl::FullyDecoded), QSysInfo::productVersion());
+    EXPECT_TRUE(url.fragment().isEmpty());
+}
+
+TEST_F(ListsWindow, AnalyticsNotificationWithoutAStringIDIsIgnored)
+{
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    NotificationCenter::defaultCenter().post(QStringLiteral("showAnalyticsForATessarine"), nullptr,
+                                             {{QStringLiteral("tessarineStringId"), QString()}});
+    EXPECT_EQ(controller->analyticsViewController(), nullptr);
+    EXPECT_EQ(controller->selectedViewController(), controller->myTessarinesViewController());
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#include <QBuffer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "ListsTestSupport.h"
+#include "library/lists/CategoryItem.h"
+#include "library/lists/QVR_OpenByURLWindowCotroller.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+
+using namespace lists_test;
+using library_test::waitUntil;
+
+namespace {
+
+using OpenByURL = ListsTest;
+
+TEST_F(OpenByURL, OpenSendsTheStringIDAndCloses)
+{
+    QPointer<QVR_OpenByURLWindowCotroller> window = QVR_OpenByURLWindowCotroller::showShared();
+    EXPECT_EQ(window->windowTitle(), UFM::OPEN_URL_TEXT());
+    EXPECT_EQ(QVR_OpenByURLWindowCotroller::showShared(), window.data());
+    window->textField()->setText(QStringLiteral("abc"));
+    QTest::mouseClick(window->openButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !window; }));
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(QStringLiteral("tessarine.getByStringId")) == 1; }));
+    EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
+}
+
+TEST_F(OpenByURL, EmptyFieldStillClosesWithoutSending)
+{
+    QPointer<QVR_OpenByURLWindowCotroller> window = QVR_OpenByURLWindowCotroller::showShared();
+    window->openPressed();
+    ASSERT_TRUE(waitUntil([&] { return !window; }));
+    QTest::qWait(20);
+    EXPECT_EQ(m_service.requestCount(), 0);
+}
+
+TEST_F(OpenByURL, TableListsPackagesKnownAtOpeningAndDoubleClickOpensOne)
+{
+    auto model = library_test::makeSample(1);
+    auto first = ZERI_qvdFilePackage::packageForNewModel(model);
+    first->metaData().setTessarineName(QStringLiteral("Named"));
+    auto second = ZERI_qvdFilePackage::packageForNewModel(library_test::makeSample(1));
+    QPointer<QVR_OpenByURLWindowCotroller> window = QVR_OpenByURLWindowCotroller::showShared();
+    QVROpenSavedTessarineView* table = window->savedTessarniesTable();
+    ASSERT_EQ(table->displayedTessarinePackages().size(), 2u);
+    QAbstractItemModel* items = table->tessarinesTable()->model();
+    QStringList shown{items->index(0, 1).data().toString(), items->index(1, 1).data().toString()};
+    EXPECT_TRUE(shown.contains(QStringLiteral("Named")));
+    EXPECT_TRUE(shown.contains(UFM::UNTITLED_TEXT()));
+    // Later packages wait for the next window; a row past the end does nothing.
+    ZERI_qvdFilePackage::packageForNewModel(library_test::makeSample(1));
+    EXPECT_EQ(table->displayedTessarinePackages().size(), 2u);
+    table->onDoubleClick(7);
+    EXPECT_TRUE(window);
+
+    const auto target = table->displayedTessarinePackages()[1];
+    table->onDoubleClick(1);
+    ASSERT_TRUE(waitUntil([&] { return !window; }));
+    ASSERT_TRUE(waitUntil([&] { return m_windows->creator.documents.size() == 1; }));
+    EXPECT_EQ(m_windows->creator.documents.front(), target->model());
+}
+
+TEST(CategoryItemArchive, RoundTripsItsTenKeysAndToleratesMistypedOnes)
+{
+    CategoryItem item;
+    item.title = QStringLiteral("Travel");
+    item.description = QStringLiteral("Trips");
+    item.thumbnail = QStringLiteral("t.png");
+    item.url = QStringLiteral("https://example.com/c");
+    item.type = QStringLiteral("feed");
+    item.feed = QStringLiteral("f");
+    item.uploadTags = QStringLiteral("a,b");
+    item.index = 4;
+    item.featureButtonNormal = QStringLiteral("n.png");
+    item.featureButtonPressed = QStringLiteral("p.png");
+    EXPECT_EQ(item.toJson().keys().size(), 10);
+    EXPECT_EQ(CategoryItem::fromJson(item.toJson()), item);
+
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << item;
+    }
+    CategoryItem read;
+    QDataStream in(bytes);
+    in >> read;
+    EXPECT_EQ(read, item);
+
+    const CategoryItem odd =
+        CategoryItem::fromJson(QJsonObject{{"title", 5}, {"description", QJsonArray{}}, {"index", "x"}});
+    EXPECT_TRUE(odd.title.isEmpty());
+    EXPECT_EQ(odd.description, QString(""));
+    EXPECT_EQ(odd.index, 0);
+}
+
+} // namespace
