@@ -155,16 +155,7 @@ void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const Q
 
 void QVR_CreatorCanvasView::dismissContentPopover()
 {
-    QPointer<UniversalPopover> popover = m_contentPopover;
-    m_contentPopover = nullptr;
-    if (popover && m_shield && m_shield->isAncestorOf(popover))
-        popover->setParent(window());
-    dismissShield();
-    if (popover)
-        popover->dismissPopoverAnimated(false, [popover] {
-            if (popover)
-                popover->deleteLater();
-        });
+    dismissPopoverOverShield(m_contentPopover);
 }
 
 void QVR_CreatorCanvasView::beginAddElementsToCurrentScreenFromRect(const QRect& rect, int allowedArrowPositions,

@@ -209,8 +209,13 @@ void QVR_CreatorCanvasView::beginAddNewScreenSelection(const QRect& rect, int po
 
 void QVR_CreatorCanvasView::dismissAddScreenPopover()
 {
-    QPointer<UniversalPopover> popover = m_addScreenPopover;
-    m_addScreenPopover = nullptr;
+    dismissPopoverOverShield(m_addScreenPopover);
+}
+
+void QVR_CreatorCanvasView::dismissPopoverOverShield(QPointer<UniversalPopover>& slot)
+{
+    QPointer<UniversalPopover> popover = slot;
+    slot = nullptr;
     // The popover goes with the shield; reparent it so its closing animation can finish.
     if (popover && m_shield && m_shield->isAncestorOf(popover))
         popover->setParent(window());

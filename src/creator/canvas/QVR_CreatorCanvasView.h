@@ -142,6 +142,8 @@ private:
     std::function<bool()> m_isAddingContent;
     QPointer<MouseEventShieldWindow> m_shield;
     void presentInPopover(ViewController* controller, const QRect& rect, int allowed, int preferred, int style);
+    // Closes the popover kept in `slot` (emptied) with the shield it sits on.
+    void dismissPopoverOverShield(QPointer<UniversalPopover>& slot);
     std::optional<QPointF> m_insertionSuggestedCenter;
     QPointer<QVRContentAdditionManager> m_contentAddition;
     QPointer<UniversalPopover> m_contentPopover;
