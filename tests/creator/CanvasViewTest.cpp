@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "CreatorTestSupport.h"
+#include "app/AppOpenRequestUi.h"
 #include "app/QVRWindowManager.h"
+#include "app/ViewerWindowHandle.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
@@ -21,10 +23,14 @@
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/CreatorPublishing.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "creator/window/WindowSizeLock.h"
 #include "platform/UserDefaults.h"
+#include "service/OpenRequestUi.h"
+#include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -98,7 +104,103 @@ struct RecordingPublishing : CreatorPublishing {
     bool hasPublishedCopy(const std::shared_ptr<ZERI_TessarineModel>&) const override { return false; }
 };
 
+// Stands in for the viewer and tablet preview windows: shows the document it is handed and records where play
+// was asked to start.
+class RecordingPlayer : public QWidget, public QVROpenRequestDelegate, public ViewerWindowHandle {
+public:
+    void openRequesterWantsToDisplayLoadingView(QObject*) override {}
+    void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override
+    {
+        QVRWindowManager::sharedInstance().setDocumentForWindow(this, model, model->qvdID());
+    }
+    void scrollToPage(int page, bool animated) override { scrolls.push_back({page, animated}); }
+    void showPresentationNotesIfAble() override { ++notes; }
+
+    std::vector<std::pair<int, bool>> scrolls;
+    int notes = 0;
+};
+
+// The application's window side of open requests, with recording players for both play modes.
+struct PlayerWindows {
+    PlayerWindows()
+    {
+        OpenRequestUi::registerUi(std::make_shared<AppOpenRequestUi>());
+        QVRWindowManager::setViewerWindowFactory([this](const auto&) { return made(); });
+        QVRWindowManager::setTabletPreviewWindowFactory([this] { return made(); });
+    }
+    ~PlayerWindows()
+    {
+        QVRWindowManager::setViewerWindowFactory({});
+        QVRWindowManager::setTabletPreviewWindowFactory({});
+        OpenRequestUi::registerUi(nullptr);
+        for (const auto& player : players)
+            delete player.data();
+    }
+    QWidget* made()
+    {
+        if (refuse)
+            return nullptr;
+        players.append(new RecordingPlayer);
+        return players.back();
+    }
+
+    bool refuse = false;
+    QList<QPointer<RecordingPlayer>> players;
+};
+
 } // namespace
+
+TEST(CreatorCanvas, PlayStartsAtTheEditedScreenAndOnlyTheViewerOffersTheNotes)
+{
+    CanvasWindow f(3);
+    PlayerWindows windows;
+    f.window->theThumbnailBarView()->setSelectionIndexes({2});
+    QApplication::processEvents();
+    ASSERT_EQ(f.window->currentIndex(), 2);
+
+    QTest::mouseClick(f.window->theToolBarView()->viewButton(), Qt::LeftButton);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !windows.players.empty() && !windows.players[0]->scrolls.empty(); }, 3000));
+    RecordingPlayer* viewer = windows.players[0];
+    EXPECT_EQ(viewer->scrolls, (std::vector<std::pair<int, bool>>{{2, false}}));
+    EXPECT_EQ(viewer->notes, 1);
+    EXPECT_EQ(QVRWindowManager::sharedInstance().documentForWindow(viewer), f.document);
+
+    // The tablet preview starts at the edited screen too, without the notes.
+    f.window->theThumbnailBarView()->setSelectionIndexes({1});
+    QApplication::processEvents();
+    f.window->performShowiPadPreview(0);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return windows.players.size() == 2 && !windows.players[1]->scrolls.empty(); }, 3000));
+    EXPECT_EQ(windows.players[1]->scrolls, (std::vector<std::pair<int, bool>>{{1, false}}));
+    EXPECT_EQ(windows.players[1]->notes, 0);
+    EXPECT_EQ(viewer->scrolls.size(), 1u) << "the viewer already playing is left alone";
+
+    // A document that cannot be played is only logged.
+    windows.refuse = true;
+    QVRWindowManager::sharedInstance().setDocumentForWindow(viewer, nullptr, QString());
+    bool finished = false;
+    auto probe = QVROpenRequest::request();
+    probe->setOpenCue(f.document);
+    probe->setOptions(QVROpenRequest::ViewerWindow);
+    f.canvas()->launchViewMode();
+    probe->open([&](const Error&) { finished = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 3000));
+    QApplication::processEvents();
+    EXPECT_EQ(windows.players.size(), 2);
+    EXPECT_EQ(viewer->scrolls.size(), 1u);
+    EXPECT_TRUE(f.window->isVisible());
+}
+
+TEST(CreatorCanvas, PlayWaitsForAShownScreen)
+{
+    CanvasWindow f(0);
+    PlayerWindows windows;
+    f.canvas()->launchViewMode();
+    f.canvas()->launchiPadPreviewMode();
+    QApplication::processEvents();
+    EXPECT_TRUE(windows.players.empty());
+}
 
 TEST(CreatorCanvas, ADocumentWithoutScreensShowsTheLightGreyGround)
 {

@@ -727,8 +727,13 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
         picture.save(&buffer, "JPEG");
     }
     FakeHttpServer server([jpegBytes](const FakeHttpRequest& request) {
-        if (request.path == QStringLiteral("/vi/Ab3_-x9Zq0Q/hqdefault.jpg"))
+        if (request.path == QStringLiteral("/vi/Ab3_-x9Zq0Q/hqdefault.jpg") ||
+            request.path == QStringLiteral("/vimeo/76979871.jpg"))
             return FakeHttpReply::raw(200, "image/jpeg", jpegBytes);
+        if (request.path == QStringLiteral("/api/v2/video/76979871.json"))
+            return FakeHttpReply::raw(200, "application/json",
+                                      "[{\"thumbnail_large\":\"http://" + request.headers.value("host") +
+                                          "/vimeo/76979871.jpg\"}]");
         return FakeHttpReply::html(404, "Not Found");
     });
     ASSERT_TRUE(server.start());
@@ -755,13 +760,27 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
     EXPECT_EQ(file.readAll(), jpegBytes);
     EXPECT_EQ(events.types(QStringLiteral("Added Element")), QStringList{QStringLiteral("YouTube")});
 
+    // A video of the other site: its player's link, its picture found through the site's description.
+    canvas->addVimeoVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("vimeo.com/76979871"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 2; }, 10000));
+    ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
+    const Proxy vimeo = f.screen()->mixedMediaObjects().back();
+    EXPECT_EQ((*vimeo)->frame().size(), QSizeF(640, 360));
+    EXPECT_EQ((*vimeo)->videoAsset()->externalURL(),
+              QUrl(QStringLiteral("https://player.vimeo.com/video/76979871#at=1")));
+    QFile vimeoThumbnail((*vimeo)->originalImageAsset()->localFilePath());
+    ASSERT_TRUE(vimeoThumbnail.open(QIODevice::ReadOnly));
+    EXPECT_EQ(vimeoThumbnail.readAll(), jpegBytes);
+    EXPECT_EQ(events.types(QStringLiteral("Added Element")),
+              (QStringList{QStringLiteral("YouTube"), QStringLiteral("Vimeo")}));
+
     // A thumbnail the site does not have: nothing added, no step, one alert.
     canvas->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("youtu.be/Zz9_-x9Zq0Q"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f.alerts.requests.empty(); }, 10000));
     QTest::qWait(50);
     EXPECT_EQ(f.alerts.requests.size(), 1u);
-    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
-    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 1);
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps + 2);
     EXPECT_FALSE(f.window->isAddingContent());
     StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
 }

@@ -15,8 +15,12 @@
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
+#include "app/QVRWindowManager.h"
+#include "app/ViewerWindowHandle.h"
 #include "creator/window/CreatorPublishing.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "creator/window/WindowSizeLock.h"
+#include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -131,6 +135,61 @@ void QVR_CreatorCanvasView::publish(bool asAdmin)
         publishing->publish(doc, window(), asAdmin);
     else
         qCInfo(lcCreator) << "publishing is not available";
+}
+
+void QVR_CreatorCanvasView::launchViewMode()
+{
+    playDocument(false);
+}
+
+void QVR_CreatorCanvasView::launchiPadPreviewMode()
+{
+    playDocument(true);
+}
+
+void QVR_CreatorCanvasView::playDocument(bool inTabletPreview)
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    const auto doc = document();
+    const int page = creator ? creator->currentIndex() : -1;
+    if (!doc || !theArtBoard() || page < 0)
+        return;
+    const auto kind =
+        inTabletPreview ? QVRWindowManager::WindowKind::TabletPreview : QVRWindowManager::WindowKind::Viewer;
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(doc);
+    request->setOptions(inTabletPreview ? QVROpenRequest::TabletPreviewWindow : QVROpenRequest::ViewerWindow);
+    const std::weak_ptr<ZERI_TessarineModel> weakDoc = doc;
+    request->open([weakDoc, page, kind, inTabletPreview](const Error& error) {
+        if (!error.isNull()) {
+            qCWarning(lcCreator) << "the document could not be played:" << error.message;
+            return;
+        }
+        const auto played = weakDoc.lock();
+        if (!played)
+            return;
+        // The window now playing the document: the active one, or where activation lags (or is not offered),
+        // the newest of its kind showing the document.
+        QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+        const auto plays = [&](QWidget* candidate) {
+            return candidate && manager.kindOfWindow(candidate) == kind &&
+                   manager.documentForWindow(candidate) == played;
+        };
+        ViewerWindowHandle* handle = nullptr;
+        if (QWidget* active = QApplication::activeWindow(); plays(active))
+            handle = dynamic_cast<ViewerWindowHandle*>(active);
+        const QList<QWidget*> windows = manager.windows();
+        for (auto it = windows.rbegin(); it != windows.rend() && !handle; ++it) {
+            if (plays(*it))
+                handle = dynamic_cast<ViewerWindowHandle*>(*it);
+        }
+        if (!handle)
+            return;
+        // Play starts at the screen being edited; the viewer then offers the presenter notes.
+        handle->scrollToPage(page, false);
+        if (!inTabletPreview)
+            handle->showPresentationNotesIfAble();
+    });
 }
 
 MouseEventShieldWindow* QVR_CreatorCanvasView::presentShield(std::function<void()> onClose)

@@ -78,6 +78,12 @@ public:
     bool canPublish() const;
     void publish(bool asAdmin);
 
+    // Plays the document from the shown screen: in a viewer window, which then starts the presenter notes on
+    // another display when there is one, or in the tablet preview. Nothing happens while no screen shows; a
+    // document that does not open is only logged.
+    void launchViewMode();
+    void launchiPadPreviewMode();
+
     // Lays a shield over the window (replacing any shield already up) and holds the window at its size until
     // the shield closes. A click on the shield beside its panels runs `onClose`, then closes it.
     MouseEventShieldWindow* presentShield(std::function<void()> onClose);
@@ -134,6 +140,7 @@ protected:
 
 private:
     void moveFrameInto(QVR_SingleScreenArtBoardView* board);
+    void playDocument(bool inTabletPreview);
 
     QWidget* m_emptyPage = nullptr;
     QPointer<QVR_SingleScreenArtBoardView> m_shown;

@@ -15,7 +15,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/QVRWindowManager.h"
 #include "controls/ComboBoxView.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "controls/UniversalPopover.h"
@@ -285,8 +284,8 @@ void QVR_CreatorToolBarView::updateButtonStates()
 void QVR_CreatorToolBarView::viewButtonPressed()
 {
     qCInfo(lcCreator) << "Play button pressed.";
-    if (const auto doc = document())
-        QVRWindowManager::sharedInstance().makeViewerWindowForModel(doc);
+    if (auto* creator = qobject_cast<QVR_CreatorWindow*>(window()); creator && document())
+        creator->theCanvasView()->launchViewMode();
 }
 
 void QVR_CreatorToolBarView::addScreenButtonPressed()
