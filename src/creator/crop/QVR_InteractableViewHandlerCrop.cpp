@@ -62,7 +62,7 @@ bool QVR_InteractableViewHandler::beginCropForCurrentlySelectedView()
     // The element leaving its screen (deleted, or the screen rebuilt) cancels the crop.
     connect(container, &QObject::destroyed, crop, [self, crop] {
         if (self && self->m_cropView == crop && !crop->isFinishing())
-            self->cancelCrop();
+            self->abandonCrop();
     });
     if (m_board && m_board->theScrollView())
         m_board->theScrollView()->setFocus(Qt::OtherFocusReason);
@@ -119,6 +119,19 @@ void QVR_InteractableViewHandler::endCropping(bool cancel)
         done(Error(QStringLiteral("ZERI_ContentAssetErrorDomain"), ContentAssetStorage::ReadFailure,
                    QStringLiteral("the original picture is not on disk")));
     }
+}
+
+void QVR_InteractableViewHandler::abandonCrop()
+{
+    // The element is being destroyed: there is nothing to show or select again, and the screen may be rebuilding
+    // its element views right now, so the crop view only hides and goes once control returns to the loop.
+    QVR_CropView* crop = m_cropView;
+    if (!crop || crop->isFinishing())
+        return;
+    crop->cancelChange();
+    m_cropView = nullptr;
+    crop->hide();
+    crop->deleteLater();
 }
 
 void QVR_InteractableViewHandler::finishCrop(QVR_MixedMediaElementContainingView* container, bool cancelled)

@@ -187,6 +187,8 @@ private:
     bool cropDragBegan(QGraphicsObject* item, const QPointF& translation);
     void cropDragMoved(const QPointF& translation);
     void cropDragEnded(const QPointF& translation);
+    // The cropped element is being destroyed: the change is cancelled and the crop view goes.
+    void abandonCrop();
     void finishCrop(QVR_MixedMediaElementContainingView* container, bool cancelled);
     void updateHoverVisibility();
     QVR_HoveredItemView* hover();
