@@ -20,6 +20,10 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "creator/window/CreatorPublishing.h"
+#include "library/account/QVBUserInfoMonitor.h"
+#include "library/account/QVRLogoutWindowController.h"
+#include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "viewer/ViewerSharing.h"
 
@@ -108,6 +112,33 @@ void registerPublishing()
     CreatorPublishing::registerPublishing(std::make_shared<SaveAndPostCreatorPublishing>());
 }
 
+// Accounts: the sign-in wall and the shared authentication handler.
+void registerAccounts()
+{
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.runRegisterWall = [](const QString& message) {
+        QVRRegisterWallWindowController wall;
+        wall.setLandingVCMessageText(message);
+        wall.exec();
+        return wall.loginCompleted();
+    };
+    hooks.runSignOutDialogue = [] {
+        QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
+        dialogue.exec();
+    };
+    ZERI_AuthenticationHandler::setAfterSignInHook([] { QVBUserInfoMonitor::sharedInstance().updateNow(); });
+    hooks.startQuotaMonitor = [] {
+        QVBUserInfoMonitor::sharedInstance().startMonitoring();
+        QVBUserInfoMonitor::sharedInstance().updateNow();
+    };
+    hooks.quotaBytesRemaining = [] { return QVBUserInfoMonitor::sharedInstance().userFriendlyBytesRemaining(); };
+    hooks.quotaCap = [] { return QVBUserInfoMonitor::sharedInstance().userFriendlyQuotaCap(); };
+    hooks.quotaResetTimeRemaining = [] {
+        return QVBUserInfoMonitor::sharedInstance().userFriendlyResetTimeRemaining();
+    };
+}
+// End of accounts.
+
 } // namespace
 
 void registerLibraryLibrary()
@@ -120,4 +151,5 @@ void registerLibraryLibrary()
     ViewerSharing::registerSharing(std::make_shared<ShareSheetViewerSharing>());
     // End of sharing.
     registerPublishing();
+    registerAccounts();
 }
