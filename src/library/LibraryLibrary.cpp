@@ -21,8 +21,10 @@
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "creator/window/CreatorPublishing.h"
 #include "library/account/QVBUserInfoMonitor.h"
+#include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRLogoutWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/WebViewSessionCookies.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "viewer/ViewerSharing.h"
@@ -126,6 +128,12 @@ void registerAccounts()
         QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
         dialogue.exec();
     };
+    QVRRegisterWallWindowController::setSocialSignIn(
+        [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
+            QVRFacebookSession::sharedInstance().login(std::move(done), true);
+        });
+    ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
+                                                      [] { WebViewSessionCookies::clear(); });
     ZERI_AuthenticationHandler::setAfterSignInHook([] { QVBUserInfoMonitor::sharedInstance().updateNow(); });
     hooks.startQuotaMonitor = [] {
         QVBUserInfoMonitor::sharedInstance().startMonitoring();

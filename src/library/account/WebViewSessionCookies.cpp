@@ -1,0 +1,56 @@
+#include "library/account/WebViewSessionCookies.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QNetworkCookie>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
+#include "service/ServiceWebSite.h"
+
+namespace {
+
+constexpr qint64 kCookieLifetimeSeconds = 31449600; // 364 days
+
+QWebEngineProfile* s_profile = nullptr;
+
+QNetworkCookie sessionCookie(const QByteArray& name, const QByteArray& value, const QString& host)
+{
+    QNetworkCookie cookie(name, value);
+    cookie.setDomain(host);
+    cookie.setPath(QStringLiteral("/"));
+    cookie.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(kCookieLifetimeSeconds));
+    cookie.setSecure(ServiceWebSite::root().scheme() == QLatin1String("https"));
+    cookie.setHttpOnly(true);
+    return cookie;
+}
+
+} // namespace
+
+QWebEngineProfile* WebViewSessionCookies::profile()
+{
+    if (!s_profile) {
+        // No storage name: off the record, everything stays in memory.
+        s_profile = new QWebEngineProfile(QCoreApplication::instance());
+        Q_ASSERT(s_profile->isOffTheRecord());
+    }
+    return s_profile;
+}
+
+void WebViewSessionCookies::plant(const QString& authToken)
+{
+    const QUrl root = ServiceWebSite::root();
+    const QString host = root.host();
+    if (host.isEmpty() || authToken.isEmpty())
+        return;
+    QWebEngineCookieStore* store = profile()->cookieStore();
+    store->setCookie(sessionCookie("tessarine_auth_token", authToken.toUtf8(), host), root);
+    store->setCookie(sessionCookie("webview_session", "1", host), root);
+}
+
+void WebViewSessionCookies::clear()
+{
+    // No profile yet: no web view ever held a cookie.
+    if (s_profile)
+        s_profile->cookieStore()->deleteAllCookies();
+}
