@@ -24,6 +24,7 @@
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRLogoutWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/QVRTessarinePasswordUnlockViewController.h"
 #include "library/account/WebViewSessionCookies.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
@@ -127,6 +128,10 @@ void registerAccounts()
     hooks.runSignOutDialogue = [] {
         QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
         dialogue.exec();
+    };
+    hooks.showPasswordPrompt = [](const QString& stringID, std::function<void(const QString&)> onUnlocked,
+                                  std::function<void()> onDismissed) {
+        QVRTessarinePasswordUnlockViewController::showPrompt(stringID, std::move(onUnlocked), std::move(onDismissed));
     };
     QVRRegisterWallWindowController::setSocialSignIn(
         [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
