@@ -25,6 +25,7 @@
 #include "library/account/QVRLogoutWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVRTessarinePasswordUnlockViewController.h"
+#include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/account/WebViewSessionCookies.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
@@ -133,6 +134,7 @@ void registerAccounts()
                                   std::function<void()> onDismissed) {
         QVRTessarinePasswordUnlockViewController::showPrompt(stringID, std::move(onUnlocked), std::move(onDismissed));
     };
+    hooks.menuCommands[QStringLiteral("editProfile")] = [] { QVR_ProfileEditorWebViewWindowController::editProfile(); };
     QVRRegisterWallWindowController::setSocialSignIn(
         [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
             QVRFacebookSession::sharedInstance().login(std::move(done), true);

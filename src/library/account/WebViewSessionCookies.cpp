@@ -14,12 +14,12 @@ constexpr qint64 kCookieLifetimeSeconds = 31449600; // 364 days
 
 QWebEngineProfile* s_profile = nullptr;
 
-QNetworkCookie sessionCookie(const QByteArray& name, const QByteArray& value, const QString& host)
+QNetworkCookie sessionCookie(const QByteArray& name, const QByteArray& value, const QString& host, qint64 lifetime)
 {
     QNetworkCookie cookie(name, value);
     cookie.setDomain(host);
     cookie.setPath(QStringLiteral("/"));
-    cookie.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(kCookieLifetimeSeconds));
+    cookie.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(lifetime));
     cookie.setSecure(ServiceWebSite::root().scheme() == QLatin1String("https"));
     cookie.setHttpOnly(true);
     return cookie;
@@ -39,13 +39,18 @@ QWebEngineProfile* WebViewSessionCookies::profile()
 
 void WebViewSessionCookies::plant(const QString& authToken)
 {
+    plant(authToken, kCookieLifetimeSeconds, kCookieLifetimeSeconds);
+}
+
+void WebViewSessionCookies::plant(const QString& authToken, qint64 tokenLifetime, qint64 sessionLifetime)
+{
     const QUrl root = ServiceWebSite::root();
     const QString host = root.host();
     if (host.isEmpty() || authToken.isEmpty())
         return;
     QWebEngineCookieStore* store = profile()->cookieStore();
-    store->setCookie(sessionCookie("tessarine_auth_token", authToken.toUtf8(), host), root);
-    store->setCookie(sessionCookie("webview_session", "1", host), root);
+    store->setCookie(sessionCookie("tessarine_auth_token", authToken.toUtf8(), host, tokenLifetime), root);
+    store->setCookie(sessionCookie("webview_session", "1", host, sessionLifetime), root);
 }
 
 void WebViewSessionCookies::clear()

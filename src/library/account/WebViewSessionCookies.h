@@ -12,6 +12,8 @@ public:
     static QWebEngineProfile* profile();
     // "tessarine_auth_token" = the token and "webview_session" = "1", on the site's host, path "/", for 364 days.
     static void plant(const QString& authToken);
+    // The same with the two lifetimes in seconds (the profile editor's shorter session).
+    static void plant(const QString& authToken, qint64 tokenLifetime, qint64 sessionLifetime);
     // Removes every cookie of the profile (sign-out).
     static void clear();
 };

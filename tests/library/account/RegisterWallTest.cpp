@@ -9,6 +9,7 @@
 #include "app/AppStartupHooks.h"
 #include "library/LibraryLibrary.h"
 #include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "strings/UFM.h"
 
 using accounttest::ScopedAccountEnvironment;
@@ -97,7 +98,12 @@ TEST(RegisterWallTest, TheApplicationHookShowsTheWall)
 {
     AppStartupHooks::resetForTesting();
     registerLibraryLibrary();
-    ASSERT_TRUE(AppStartupHooks::shared().runRegisterWall);
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    ASSERT_TRUE(hooks.runRegisterWall);
+    EXPECT_TRUE(hooks.runSignOutDialogue && hooks.startQuotaMonitor && hooks.showPasswordPrompt);
+    EXPECT_TRUE(hooks.quotaBytesRemaining && hooks.quotaCap && hooks.quotaResetTimeRemaining);
+    EXPECT_TRUE(hooks.menuCommands.count(QStringLiteral("editProfile")));
+    EXPECT_FALSE(hooks.menuCommands.count(QStringLiteral("preferences")));
     QTimer::singleShot(0, [] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* wall = qobject_cast<QVRRegisterWallWindowController*>(widget); wall && wall->isVisible()) {
@@ -108,4 +114,11 @@ TEST(RegisterWallTest, TheApplicationHookShowsTheWall)
     });
     EXPECT_FALSE(AppStartupHooks::shared().runRegisterWall(QStringLiteral("Sign in to save")));
     AppStartupHooks::resetForTesting();
+}
+
+TEST(RegisterWallTest, ProfileEditorOpensTheSettingsPage)
+{
+    ScopedAccountEnvironment env;
+    EXPECT_EQ(QVR_ProfileEditorWebViewWindowController::settingsURL().toString(),
+              QStringLiteral("https://maker.example/user/settings"));
 }
