@@ -2,10 +2,15 @@
 
 #include <QMutex>
 #include <QUrlQuery>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWidget>
 
 #include "AccountTestSupport.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/WebViewSessionCookies.h"
+#include "service/ServiceWebSite.h"
 #include "service/ExternalWebSites.h"
 #include "support/fakeservice/FakeHttp.h"
 
@@ -28,13 +33,23 @@ public:
         return m_requests;
     }
 
+    QStringList cookies() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_cookies;
+    }
+
 private:
     FakeHttpReply answer(const FakeHttpRequest& request)
     {
         {
             QMutexLocker lock(&m_mutex);
             m_requests.append(request.path + QLatin1Char('?') + QString::fromUtf8(request.query));
+            if (request.path == QLatin1String("/page"))
+                m_cookies.append(QString::fromUtf8(request.headers.value("cookie")));
         }
+        if (request.path == QLatin1String("/page"))
+            return FakeHttpReply::html(200, "<html>page</html>");
         if (request.path != QLatin1String("/dialog/oauth"))
             return FakeHttpReply::html(404, "<html>gone</html>");
         FakeHttpReply reply = FakeHttpReply::html(302, "");
@@ -46,7 +61,18 @@ private:
     FakeHttpServer m_server;
     mutable QMutex m_mutex;
     QStringList m_requests;
+    QStringList m_cookies;
 };
+
+// Loads the site's page in the web views' profile and waits for it.
+bool loadPage(const QUrl& url)
+{
+    QWebEnginePage page(WebViewSessionCookies::profile());
+    bool finished = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+    page.load(url);
+    return QTest::qWaitFor([&] { return finished; }, 15000);
+}
 
 } // namespace
 
@@ -88,4 +114,31 @@ TEST(SocialSignInWebTest, TheRedirectIsCaughtAndTheTokenSignsIn)
                 5);
     EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-fb-TOK"));
     QVRFacebookSession::sharedInstance().logout();
+}
+
+TEST(SocialSignInWebTest, SessionCookiesReachTheSiteAndAreGoneAfterSignOut)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    FakeDialog site;
+    ASSERT_TRUE(site.start());
+    ASSERT_TRUE(ServiceWebSite::setRoot(site.root()));
+    ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
+                                                      [] { WebViewSessionCookies::clear(); });
+    EXPECT_TRUE(WebViewSessionCookies::profile()->isOffTheRecord());
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.handler().setOSXCookieTokenForThisSession();
+    QUrl page = site.root();
+    page.setPath(QStringLiteral("/page"));
+    ASSERT_TRUE(loadPage(page));
+    ASSERT_EQ(site.cookies().size(), 1);
+    EXPECT_TRUE(site.cookies().first().contains(QStringLiteral("tessarine_auth_token=TOKEN-ann")));
+    EXPECT_TRUE(site.cookies().first().contains(QStringLiteral("webview_session=1")));
+
+    env.handler().logout();
+    ASSERT_TRUE(loadPage(page));
+    ASSERT_EQ(site.cookies().size(), 2);
+    EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("tessarine_auth_token")));
+    EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("webview_session")));
+    ZERI_AuthenticationHandler::setSessionCookieHooks({}, {});
 }
