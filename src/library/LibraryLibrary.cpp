@@ -24,6 +24,14 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "creator/window/CreatorPublishing.h"
+#include "library/account/QVBUserInfoMonitor.h"
+#include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/QVRLogoutWindowController.h"
+#include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/QVRTessarinePasswordUnlockViewController.h"
+#include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/account/WebViewSessionCookies.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "viewer/ViewerSharing.h"
 
@@ -162,6 +170,44 @@ void registerListsWindow()
     hooks.menuCommands[QStringLiteral("openURL")] = [] { QVR_OpenByURLWindowCotroller::showShared(); };
 }
 
+// Accounts: the sign-in wall and the shared authentication handler.
+void registerAccounts()
+{
+    AppStartupHooks& hooks = AppStartupHooks::shared();
+    hooks.runRegisterWall = [](const QString& message) {
+        QVRRegisterWallWindowController wall;
+        wall.setLandingVCMessageText(message);
+        wall.exec();
+        return wall.loginCompleted();
+    };
+    hooks.runSignOutDialogue = [] {
+        QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
+        dialogue.exec();
+    };
+    hooks.showPasswordPrompt = [](const QString& stringID, std::function<void(const QString&)> onUnlocked,
+                                  std::function<void()> onDismissed) {
+        QVRTessarinePasswordUnlockViewController::showPrompt(stringID, std::move(onUnlocked), std::move(onDismissed));
+    };
+    hooks.menuCommands[QStringLiteral("editProfile")] = [] { QVR_ProfileEditorWebViewWindowController::editProfile(); };
+    QVRRegisterWallWindowController::setSocialSignIn(
+        [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
+            QVRFacebookSession::sharedInstance().login(std::move(done), true);
+        });
+    ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
+                                                      [] { WebViewSessionCookies::clear(); });
+    ZERI_AuthenticationHandler::setAfterSignInHook([] { QVBUserInfoMonitor::sharedInstance().updateNow(); });
+    hooks.startQuotaMonitor = [] {
+        QVBUserInfoMonitor::sharedInstance().startMonitoring();
+        QVBUserInfoMonitor::sharedInstance().updateNow();
+    };
+    hooks.quotaBytesRemaining = [] { return QVBUserInfoMonitor::sharedInstance().userFriendlyBytesRemaining(); };
+    hooks.quotaCap = [] { return QVBUserInfoMonitor::sharedInstance().userFriendlyQuotaCap(); };
+    hooks.quotaResetTimeRemaining = [] {
+        return QVBUserInfoMonitor::sharedInstance().userFriendlyResetTimeRemaining();
+    };
+}
+// End of accounts.
+
 } // namespace
 
 void registerLibraryLibrary()
@@ -175,4 +221,5 @@ void registerLibraryLibrary()
     ViewerSharing::registerSharing(std::make_shared<ShareSheetViewerSharing>());
     // End of sharing.
     registerPublishing();
+    registerAccounts();
 }

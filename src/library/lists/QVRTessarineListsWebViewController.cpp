@@ -1,5 +1,7 @@
 #include "library/lists/QVRTessarineListsWebViewController.h"
 
+#include "library/account/WebViewSessionCookies.h"
+
 #include <QFile>
 #include <QLabel>
 #include <QNetworkCookie>
@@ -80,25 +82,6 @@ void showPressedImage(QToolButton* button, const QString& name, const QString& p
 }
 
 } // namespace
-
-void WebViewSessionCookies::plant(QWebEngineProfile* profile)
-{
-    if (!profile)
-        return;
-    const QUrl root = ServiceWebSite::root();
-    QWebEngineCookieStore* store = profile->cookieStore();
-    const QString token = Tessutils::corvikAuthToken();
-    for (const char* name : {"tessarine_auth_token", "webview_session"}) {
-        QNetworkCookie cookie(name);
-        cookie.setPath(QStringLiteral("/"));
-        if (token.isEmpty()) {
-            store->deleteCookie(cookie, root);
-            continue;
-        }
-        cookie.setValue(qstrcmp(name, "webview_session") == 0 ? QByteArray("1") : token.toUtf8());
-        store->setCookie(cookie, root);
-    }
-}
 
 QVRTessarineListsWebPage::QVRTessarineListsWebPage(QObject* parent)
     : QWebEnginePage(parent)

@@ -12,13 +12,6 @@ class QWebChannel;
 class QWebEngineView;
 class QVRTessarineListsWindowController;
 
-// Plants the service's session cookies (the auth token and "webview_session") on the web site's host before
-// each load of the service's pages; signed out, both are deleted.
-class WebViewSessionCookies {
-public:
-    static void plant(QWebEngineProfile* profile);
-};
-
 // The page of the service's web site: HTTP error answers count as failed loads, and the page script bridge
 // ("windowController") is offered only to pages of the site's own origin.
 class QVRTessarineListsWebPage : public QWebEnginePage {

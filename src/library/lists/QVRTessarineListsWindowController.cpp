@@ -17,6 +17,7 @@
 #include "foundation/Tessutils.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/account/WebViewSessionCookies.h"
 #include "library/lists/QVRTessarineListsWebViewController.h"
 #include "service/QVROpenRequest.h"
 #include "strings/UFM.h"

@@ -1,0 +1,171 @@
+#include "library/account/QVBUserInfoMonitor.h"
+
+#include <cmath>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+#include <QTimer>
+
+#include "foundation/SafeDictionary.h"
+#include "foundation/Tessutils.h"
+#include "library/LibraryLogging.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
+#include "platform/NotificationCenter.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/ZERI_APIBinding.h"
+#include "strings/UFM.h"
+
+namespace {
+
+QVBUserInfoMonitor* s_monitor = nullptr;
+
+SafeDictionary parseReply(const QString& reply)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(reply.toUtf8());
+    return document.isObject() ? SafeDictionary(document.object()) : SafeDictionary();
+}
+
+std::optional<Error> errorOf(const SafeDictionary& reply)
+{
+    if (auto errorDict = reply.safeDictionaryForKey(QStringLiteral("error")))
+        return ZERI_AuthenticationHandler::errorFromApiErrorDict(*errorDict);
+    return Error(QString::fromLatin1(ZERI_AuthenticationHandler::kServiceErrorDomain), 0,
+                 QStringLiteral("The service's answer could not be read."));
+}
+
+qint64 int64Of(const QJsonValue& value)
+{
+    if (value.isDouble())
+        return static_cast<qint64>(value.toDouble());
+    return value.toString().trimmed().toLongLong();
+}
+
+} // namespace
+
+QVBUserInfoMonitor& QVBUserInfoMonitor::sharedInstance()
+{
+    if (!s_monitor)
+        s_monitor = new QVBUserInfoMonitor();
+    return *s_monitor;
+}
+
+void QVBUserInfoMonitor::resetForTesting()
+{
+    delete s_monitor;
+    s_monitor = nullptr;
+}
+
+void QVBUserInfoMonitor::startMonitoring()
+{
+    delete m_timer;
+    m_timer = new QTimer(this);
+    m_timer->setInterval(kIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, [this] { updateInfo(); });
+    m_timer->start();
+}
+
+void QVBUserInfoMonitor::stopMonitoring()
+{
+    delete m_timer;
+    m_timer = nullptr;
+}
+
+void QVBUserInfoMonitor::updateNow(Completion completion)
+{
+    stopMonitoring();
+    startMonitoring();
+    if (Tessutils::corvikAuthToken().isEmpty()) {
+        if (completion)
+            completion(Error(QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain), 4,
+                             QStringLiteral("You are not signed in.")));
+        return;
+    }
+    cancelRequest();
+    updateInfo(std::move(completion));
+}
+
+void QVBUserInfoMonitor::cancelRequest()
+{
+    if (m_request) {
+        m_request->cancel();
+        m_request.reset();
+    }
+}
+
+void QVBUserInfoMonitor::updateInfo(Completion completion)
+{
+    const QString token = Tessutils::corvikAuthToken();
+    if (token.isEmpty())
+        return;
+    if (m_request && !completion)
+        return;
+    cancelRequest();
+    m_request = ZERI_APIBinding::userDiskQuota(
+        token, [this, completion = std::move(completion)](const QString& reply, const QString&) {
+            handleQuotaReply(reply, completion);
+        });
+}
+
+void QVBUserInfoMonitor::handleQuotaReply(const QString& reply, Completion completion)
+{
+    const SafeDictionary parsed = parseReply(reply);
+    const auto quota = parsed.safeDictionaryForKey(QStringLiteral("disk_quota"));
+    if (!quota) {
+        m_request.reset();
+        if (completion)
+            completion(errorOf(parsed));
+        return;
+    }
+    m_bytesUsed = int64Of(quota->valueForKey(QStringLiteral("used")));
+    m_quotaCap = int64Of(quota->valueForKey(QStringLiteral("max")));
+    // 64-bit throughout: an allowance of 4 GB or more reads as it is.
+    m_friendlyRemaining = megabytes(m_quotaCap - m_bytesUsed);
+    m_friendlyCap = megabytes(m_quotaCap);
+    m_resetTimeRemaining = static_cast<double>(now().msecsTo(startOfNextMonth())) / 1000.0;
+    m_friendlyReset = friendlyTimeRemaining(m_resetTimeRemaining);
+    NotificationCenter::defaultCenter().post(QString::fromLatin1(kDidUpdateNotification), this);
+
+    m_request = CorvikBlockAPIBinding::getUserWithUserName(
+        QString(), QString(), Tessutils::corvikAuthToken(),
+        [this, completion](const QString& userReply, const QString&) {
+            m_request.reset();
+            const SafeDictionary record = parseReply(userReply);
+            if (auto user = record.safeDictionaryForKey(QStringLiteral("user"))) {
+                ZERI_AuthenticationHandler::authHandler()->saveDataFromUserDict(user);
+                if (completion)
+                    completion(std::nullopt);
+            } else if (completion) {
+                completion(errorOf(record));
+            }
+        });
+}
+
+QString QVBUserInfoMonitor::megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MB").arg(bytes / 1048576);
+}
+
+QString QVBUserInfoMonitor::friendlyTimeRemaining(double seconds)
+{
+    const qint64 hours = static_cast<qint64>(std::trunc(seconds / 60.0 / 60.0));
+    if (hours >= -23 && hours <= 23)
+        return QStringLiteral("%1 %2").arg(hours).arg((hours == 1 ? UFM::HOUR_TEXT() : UFM::HOURS_TEXT()).toUpper());
+    const QString unit = (hours >= 24 && hours <= 47) ? UFM::DAY_TEXT() : UFM::DAYS_TEXT();
+    return QStringLiteral("%1 %2").arg(hours / 24).arg(unit.toUpper());
+}
+
+QDateTime QVBUserInfoMonitor::startOfNextMonth() const
+{
+    return startOfNextMonthAfter(now());
+}
+
+QDateTime QVBUserInfoMonitor::startOfNextMonthAfter(const QDateTime& now)
+{
+    // The month is taken in the renewal's own zone, so a user east of it never sees a negative count or a renewal
+    // a month late.
+    const QTimeZone vancouver(QByteArrayLiteral("America/Vancouver"));
+    const QDate today = now.toTimeZone(vancouver).date();
+    const QDate first = QDate(today.year(), today.month(), 1).addMonths(1);
+    return QDateTime(first, QTime(0, 0), vancouver);
+}

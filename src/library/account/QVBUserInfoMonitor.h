@@ -1,0 +1,74 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include "platform/Error.h"
+
+class BlockRequester;
+class QTimer;
+
+// Keeps the signed-in user's monthly upload allowance fresh: asks the service every 15 minutes and on demand,
+// turns the answer into short texts, posts "QVBDataQuotaMonitorDidUpdateNotification" (object: the monitor)
+// after each refresh and then refreshes the stored user record. Values keep their last state when a refresh
+// fails. The allowance renews at midnight starting each month in Vancouver time. Main thread only.
+class QVBUserInfoMonitor : public QObject {
+    Q_OBJECT
+public:
+    using Completion = std::function<void(const std::optional<Error>& error)>;
+    using Clock = std::function<QDateTime()>;
+
+    static constexpr const char* kDidUpdateNotification = "QVBDataQuotaMonitorDidUpdateNotification";
+    static constexpr int kIntervalMs = 900 * 1000;
+
+    static QVBUserInfoMonitor& sharedInstance();
+
+    void startMonitoring();
+    void stopMonitoring();
+    bool monitoring() const { return m_timer != nullptr; }
+    // Restarts the timer and refreshes now, cancelling a refresh in flight. Signed out, the completion is told so
+    // at once.
+    void updateNow(Completion completion = {});
+    // One refresh; a tick (no completion) while a request is in flight does nothing.
+    void updateInfo(Completion completion = {});
+
+    // Midnight starting next month in Vancouver, as seen from the clock's now.
+    QDateTime startOfNextMonth() const;
+    static QDateTime startOfNextMonthAfter(const QDateTime& now);
+    // "14 HOURS", "1 DAY"...: the count and unit of a span of seconds.
+    static QString friendlyTimeRemaining(double seconds);
+    static QString megabytes(qint64 bytes);
+
+    qint64 bytesUsed() const { return m_bytesUsed; }
+    qint64 quotaCap() const { return m_quotaCap; }
+    qint64 bytesRemaining() const { return m_quotaCap - m_bytesUsed; }
+    QString userFriendlyBytesRemaining() const { return m_friendlyRemaining; }
+    QString userFriendlyQuotaCap() const { return m_friendlyCap; }
+    double resetTimeRemaining() const { return m_resetTimeRemaining; }
+    QString userFriendlyResetTimeRemaining() const { return m_friendlyReset; }
+
+    void setClockForTesting(Clock clock) { m_clock = std::move(clock); }
+    // Drops the shared monitor's state and requests (tests).
+    static void resetForTesting();
+
+private:
+    QVBUserInfoMonitor() = default;
+    void cancelRequest();
+    void handleQuotaReply(const QString& reply, Completion completion);
+    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
+
+    QTimer* m_timer = nullptr;
+    std::shared_ptr<BlockRequester> m_request;
+    Clock m_clock;
+    qint64 m_bytesUsed = 0;
+    qint64 m_quotaCap = 0;
+    double m_resetTimeRemaining = 0;
+    QString m_friendlyRemaining;
+    QString m_friendlyCap;
+    QString m_friendlyReset;
+};

@@ -1,0 +1,372 @@
+#include "library/account/QVRRegisterWallWindowController.h"
+
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "library/account/ZERI_AuthenticationHandler.h"
+#include "platform/AlertPresenter.h"
+#include "platform/widgets/LinkOpener.h"
+#include "service/ServiceWebSite.h"
+#include "strings/UFM.h"
+
+namespace {
+
+constexpr int kFadeMs = 500;
+constexpr int kCloseAfterSuccessMs = 2000;
+
+QVRRegisterWallWindowController::SocialSignIn& socialSignIn()
+{
+    static QVRRegisterWallWindowController::SocialSignIn s_signIn;
+    return s_signIn;
+}
+
+QPushButton* borderedButton(const QString& title, QWidget* parent)
+{
+    auto* button = new QPushButton(title, parent);
+    button->setStyleSheet(QStringLiteral("QPushButton { font: bold 16px; color: #595959; background: white;"
+                                         " border: 2px solid #c7c7c7; border-radius: 6px; padding: 6px 18px; }"
+                                         "QPushButton:pressed { background: #bfbfbf; }"));
+    return button;
+}
+
+QPushButton* linkButton(const QString& title, QWidget* parent)
+{
+    auto* button = new QPushButton(title, parent);
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral("QPushButton { color: #1a8fd6; border: none; }"));
+    return button;
+}
+
+QLineEdit* borderedField(const QString& placeholder, QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setPlaceholderText(placeholder);
+    field->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #c7c7c7; border-radius: 4px;"
+                                        " background: #f2f2f2; padding: 4px 5px; }"));
+    return field;
+}
+
+QProgressBar* busyIndicator(QWidget* parent)
+{
+    auto* indicator = new QProgressBar(parent);
+    indicator->setRange(0, 0);
+    indicator->setTextVisible(false);
+    indicator->setMaximumHeight(6);
+    indicator->hide();
+    return indicator;
+}
+
+} // namespace
+
+QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QApplication::applicationName());
+    setModal(true);
+    setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral("QVRRegisterWallWindowController { background: white; }"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    m_backButton = linkButton(UFM::BACK_TEXT(), this);
+    m_backButton->setStyleSheet(QStringLiteral("QPushButton { color: black; border: none; }"));
+    connect(m_backButton, &QPushButton::clicked, this, &QVRRegisterWallWindowController::backButtonPressed);
+    m_skipButton = linkButton(UFM::SKIP_FOR_NOW_TEXT(), this);
+    m_skipButton->setStyleSheet(QStringLiteral("QPushButton { color: grey; border: none; }"));
+    connect(m_skipButton, &QPushButton::clicked, this, &QVRRegisterWallWindowController::skipButtonPressed);
+    m_skipButton->hide();
+
+    m_holder = new QStackedWidget(this);
+    m_holder->addWidget(makeLandingPage());
+    m_holder->addWidget(makeLoginPage());
+    m_holder->addWidget(makeSignupPage());
+    m_holder->addWidget(makeSuccessPage());
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_backButton);
+    top->addStretch();
+    top->addWidget(m_skipButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_holder, 1);
+    resize(480, 420);
+
+    setLandingVCMessageText(QString());
+    switchToVC(Page::Landing);
+}
+
+QVRRegisterWallWindowController::~QVRRegisterWallWindowController() = default;
+
+void QVRRegisterWallWindowController::setSocialSignIn(SocialSignIn signIn)
+{
+    socialSignIn() = std::move(signIn);
+}
+
+QWidget* QVRRegisterWallWindowController::makeLandingPage()
+{
+    auto* page = new QWidget;
+    m_landingMessage = new QLabel(page);
+    m_landingMessage->setAlignment(Qt::AlignCenter);
+    m_landingMessage->setWordWrap(true);
+    m_landingMessage->setStyleSheet(QStringLiteral("font: bold 18px;"));
+    auto* facebook = borderedButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
+    connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
+    auto* login = borderedButton(UFM::LOGIN_TEXT(), page);
+    connect(login, &QPushButton::clicked, this, [this] { switchToVC(Page::Login); });
+    auto* signup = borderedButton(UFM::SIGNUP_TEXT(), page);
+    connect(signup, &QPushButton::clicked, this, [this] { switchToVC(Page::Signup); });
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_landingMessage);
+    layout->addWidget(facebook);
+    layout->addWidget(new QLabel(UFM::THE_WORD_OR(), page), 0, Qt::AlignCenter);
+    layout->addWidget(new QLabel(UFM::ALREADY_HAVE_AN_ACCOUNT_TEXT(), page), 0, Qt::AlignCenter);
+    layout->addWidget(login);
+    layout->addWidget(new QLabel(UFM::CREATE_NEW_ACCOUNT_TEXT(), page), 0, Qt::AlignCenter);
+    layout->addWidget(signup);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* QVRRegisterWallWindowController::makeLoginPage()
+{
+    auto* page = new QWidget;
+    auto* facebook = borderedButton(UFM::LOGIN_VIA_FACEBOOK_TEXT(), page);
+    connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
+    m_loginEmail = borderedField(UFM::EMAIL_TEXT(), page);
+    m_loginPassword = borderedField(UFM::PASSWORD_TEXT(), page);
+    m_loginPassword->setEchoMode(QLineEdit::Password);
+    m_loginSubmit = borderedButton(QStringLiteral("Sign In"), page);
+    m_loginProgress = busyIndicator(page);
+    m_forgotPassword = linkButton(UFM::FORGOT_PASSWORD_TEXT(), page);
+    auto* notRegistered = linkButton(UFM::NOT_REGISTERED_TEXT(), page);
+    connect(m_loginEmail, &QLineEdit::returnPressed, m_loginPassword, qOverload<>(&QWidget::setFocus));
+    connect(m_loginPassword, &QLineEdit::returnPressed, m_loginSubmit, &QPushButton::click);
+    connect(m_loginSubmit, &QPushButton::clicked, this, &QVRRegisterWallWindowController::loginSubmitPressed);
+    connect(m_forgotPassword, &QPushButton::clicked, this, &QVRRegisterWallWindowController::forgotPasswordPressed);
+    connect(notRegistered, &QPushButton::clicked, this, [this] { switchToVC(Page::Signup); });
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(facebook);
+    layout->addWidget(new QLabel(UFM::THE_WORD_OR(), page), 0, Qt::AlignCenter);
+    layout->addWidget(m_loginEmail);
+    layout->addWidget(m_loginPassword);
+    layout->addWidget(m_loginSubmit);
+    layout->addWidget(m_loginProgress);
+    layout->addWidget(m_forgotPassword);
+    layout->addWidget(notRegistered);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* QVRRegisterWallWindowController::makeSignupPage()
+{
+    auto* page = new QWidget;
+    auto* header = new QLabel(UFM::SIGNUP_FOR_A_TESSARINE_ACCOUNT_TEXT(), page);
+    header->setAlignment(Qt::AlignCenter);
+    auto* facebook = borderedButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
+    connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
+    m_signupDisplayName = borderedField(UFM::DISPLAY_NAME_TEXT(), page);
+    m_signupEmail = borderedField(UFM::EMAIL_TEXT(), page);
+    m_signupPassword = borderedField(UFM::PASSWORD_TEXT(), page);
+    m_signupPassword->setEchoMode(QLineEdit::Password);
+    m_signupSubmit = borderedButton(QStringLiteral("Sign Up"), page);
+    m_signupProgress = busyIndicator(page);
+    auto* alreadyRegistered = linkButton(UFM::ALREADY_REGISTERED_SIGN_IN_TEXT(), page);
+    connect(m_signupDisplayName, &QLineEdit::returnPressed, m_signupEmail, qOverload<>(&QWidget::setFocus));
+    connect(m_signupEmail, &QLineEdit::returnPressed, m_signupPassword, qOverload<>(&QWidget::setFocus));
+    connect(m_signupPassword, &QLineEdit::returnPressed, m_signupSubmit, &QPushButton::click);
+    connect(m_signupSubmit, &QPushButton::clicked, this, &QVRRegisterWallWindowController::signupSubmitPressed);
+    connect(alreadyRegistered, &QPushButton::clicked, this, [this] { switchToVC(Page::Login); });
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(header);
+    layout->addWidget(facebook);
+    layout->addWidget(new QLabel(UFM::THE_WORD_OR(), page), 0, Qt::AlignCenter);
+    layout->addWidget(m_signupDisplayName);
+    layout->addWidget(m_signupEmail);
+    layout->addWidget(m_signupPassword);
+    layout->addWidget(m_signupSubmit);
+    layout->addWidget(m_signupProgress);
+    layout->addWidget(alreadyRegistered);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* QVRRegisterWallWindowController::makeSuccessPage()
+{
+    auto* page = new QWidget;
+    auto* label = new QLabel(UFM::SUCCESSFULLY_SIGNED_IN_TEXT(), page);
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("font: bold 18px;"));
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(label);
+    return page;
+}
+
+void QVRRegisterWallWindowController::setLandingVCMessageText(const QString& text)
+{
+    m_messageText = text.isEmpty() ? UFM::YOU_NEED_TO_SIGN_IN_TEXT() : text;
+    m_landingMessage->setText(m_messageText);
+}
+
+QString QVRRegisterWallWindowController::landingMessageShown() const
+{
+    return m_landingMessage->text();
+}
+
+void QVRRegisterWallWindowController::setPresentedAsModalSheet(bool sheet)
+{
+    m_presentedAsModalSheet = sheet;
+    m_skipButton->setVisible(sheet && currentPage() != Page::Success);
+}
+
+QVRRegisterWallWindowController::Page QVRRegisterWallWindowController::currentPage() const
+{
+    return m_backlog.isEmpty() ? Page::Landing : m_backlog.last();
+}
+
+bool QVRRegisterWallWindowController::backButtonVisible() const
+{
+    return !m_backButton->isHidden();
+}
+
+bool QVRRegisterWallWindowController::skipButtonVisible() const
+{
+    return !m_skipButton->isHidden();
+}
+
+void QVRRegisterWallWindowController::switchToVC(Page page)
+{
+    if (page == Page::Success) {
+        m_skipButton->hide();
+        // Bound to the wall, so the close dies with it.
+        QTimer::singleShot(kCloseAfterSuccessMs, this, [this] { done(QDialog::Accepted); });
+    } else {
+        m_skipButton->setVisible(m_presentedAsModalSheet);
+    }
+    switchToVC(page, false);
+}
+
+void QVRRegisterWallWindowController::fadeIn(QWidget* widget)
+{
+    auto* effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0.0);
+    widget->setGraphicsEffect(effect);
+    auto* animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setDuration(kFadeMs);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    // The effect goes once the fade is over, so the page draws (and takes input) as a plain widget.
+    connect(animation, &QPropertyAnimation::finished, widget, [widget] { widget->setGraphicsEffect(nullptr); });
+    animation->start();
+}
+
+void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
+{
+    if (!m_backlog.isEmpty() && m_backlog.last() == page)
+        return;
+    QWidget* view = m_holder->widget(static_cast<int>(page));
+    m_holder->setCurrentWidget(view);
+    fadeIn(view);
+    m_backButton->setVisible(page != Page::Landing && page != Page::Success);
+    if (backPressed)
+        m_backlog.removeLast();
+    else
+        m_backlog.append(page);
+    if (page == Page::Success) {
+        m_loginCompleted = true;
+        if (m_shouldCloseOnSuccess)
+            done(QDialog::Accepted);
+    }
+}
+
+void QVRRegisterWallWindowController::backButtonPressed()
+{
+    if (m_backlog.size() >= 2)
+        switchToVC(m_backlog.at(m_backlog.size() - 2), true);
+}
+
+void QVRRegisterWallWindowController::skipButtonPressed()
+{
+    done(QDialog::Rejected);
+}
+
+void QVRRegisterWallWindowController::handleLoginComplete(const std::optional<Error>& error)
+{
+    if (!error) {
+        switchToVC(Page::Success);
+        return;
+    }
+    // A sign-in replaced by a newer one from this wall needs no word.
+    if (error->domain == QLatin1String(ZERI_AuthenticationHandler::kErrorDomain) &&
+        error->code == ZERI_AuthenticationHandler::kReplacedCode)
+        return;
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Warning;
+    alert.messageText = error->message.isEmpty() ? error->description() : error->message;
+    AlertPresenter::shared().show(alert, this, [](const AlertResponse&) {});
+}
+
+void QVRRegisterWallWindowController::loginSubmitPressed()
+{
+    m_loginProgress->show();
+    m_loginSubmit->setEnabled(false);
+    QPointer<QVRRegisterWallWindowController> self(this);
+    ZERI_AuthenticationHandler::authHandler()->loginCorvikWithEmail(m_loginEmail->text(), m_loginPassword->text(),
+                                                                    [self](const std::optional<Error>& error) {
+                                                                        if (!self)
+                                                                            return;
+                                                                        self->m_loginProgress->hide();
+                                                                        self->m_loginSubmit->setEnabled(true);
+                                                                        self->handleLoginComplete(error);
+                                                                    });
+}
+
+void QVRRegisterWallWindowController::signupSubmitPressed()
+{
+    m_signupSubmit->setEnabled(false);
+    m_signupProgress->show();
+    QPointer<QVRRegisterWallWindowController> self(this);
+    const QString email = m_signupEmail->text();
+    ZERI_AuthenticationHandler::authHandler()->registerCorvikUserWithUsername(
+        email, m_signupPassword->text(), email, QString(), m_signupDisplayName->text(), QString(),
+        [self](const std::optional<Error>& error) {
+            if (!self)
+                return;
+            self->m_signupSubmit->setEnabled(true);
+            self->m_signupProgress->hide();
+            self->handleLoginComplete(error);
+        });
+}
+
+void QVRRegisterWallWindowController::forgotPasswordPressed()
+{
+    QUrl url = ServiceWebSite::root();
+    url.setPath(QStringLiteral("/forgot_password"));
+    LinkOpener::shared().openUrl(url);
+}
+
+void QVRRegisterWallWindowController::doFacebookLogin()
+{
+    if (m_socialSignInOpen || !socialSignIn())
+        return;
+    m_socialSignInOpen = true;
+    QPointer<QVRRegisterWallWindowController> self(this);
+    socialSignIn()(this, [self](const std::optional<Error>& error, bool signedIn) {
+        if (!self)
+            return;
+        self->m_socialSignInOpen = false;
+        if (error)
+            self->handleLoginComplete(error);
+        else if (signedIn)
+            self->switchToVC(Page::Success);
+    });
+}

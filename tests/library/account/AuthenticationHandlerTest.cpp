@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QJsonDocument>
+
+#include "AccountTestSupport.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
+
+using accounttest::Answer;
+using accounttest::ScopedAccountEnvironment;
+
+namespace {
+
+const QString kSignIn = QStringLiteral("corvik.auth.getTokenFromCredentials");
+const QString kRegister = QStringLiteral("corvik.users.register");
+const QString kLogout = QStringLiteral("corvik.auth.trustedLogout");
+
+} // namespace
+
+TEST(AuthenticationHandlerTest, SignInStoresTheAccountAndAdoptsOwnerlessDocuments)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    env.service.withState([](FakeWebService::State& state) {
+        FakeWebService::User& ann = state.users[QStringLiteral("ann")];
+        ann.uploadMaxFileSize = 5000;
+    });
+    auto ownerless = ScopedAccountEnvironment::savedDocument(QStringLiteral("Made signed out"));
+    auto package = ScopedAccountEnvironment::packageOf(ownerless);
+    ASSERT_TRUE(package);
+    ASSERT_TRUE(package->metaData().ownerUserName().isEmpty());
+
+    Answer answer;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+    ASSERT_TRUE(answer.wait());
+    EXPECT_FALSE(answer.error.has_value());
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-ann"));
+    EXPECT_EQ(Tessutils::corvikCookieAuthToken(), QStringLiteral("COOKIE-TOKEN-ann"));
+    EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")), QStringLiteral("ann"));
+    EXPECT_EQ(Tessutils::userMaxUploadSize(), 5000);
+    EXPECT_EQ(env.posted, QStringList{QString::fromLatin1(ZERI_AuthenticationHandler::kDidLoginNotification)});
+    const auto logins = env.events(QStringLiteral("User Login"));
+    ASSERT_EQ(logins.size(), 1);
+    EXPECT_EQ(QJsonDocument(logins.first()).toJson().contains("Corvik"), true);
+    EXPECT_EQ(package->metaData().ownerUserName(), QStringLiteral("ann"));
+}
+
+TEST(AuthenticationHandlerTest, ServiceErrorsAndRepliesWithoutATokenStoreNothing)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+
+    Answer wrong;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("bad"), wrong.completion());
+    ASSERT_TRUE(wrong.wait());
+    ASSERT_TRUE(wrong.error.has_value());
+    EXPECT_EQ(wrong.error->domain, QString::fromLatin1(ZERI_AuthenticationHandler::kServiceErrorDomain));
+    EXPECT_EQ(wrong.error->code, 401);
+    EXPECT_EQ(wrong.error->message, QStringLiteral("Invalid user name or password"));
+
+    // Not JSON, a token of the wrong type, and a dropped connection.
+    const QList<FakeHttpReply> replies{
+        FakeHttpReply::raw(200, "text/plain", "<html>nope</html>"),
+        FakeHttpReply::json(QJsonObject{
+            {QStringLiteral("response"),
+             QJsonObject{{QStringLiteral("auth"), QJsonObject{{QStringLiteral("token"), QJsonArray{1}}}}}}}),
+        FakeHttpReply::drop()};
+    for (qsizetype i = 0; i < replies.size(); ++i) {
+        SCOPED_TRACE(i);
+        // Every time: the network layer may send a request again after a dropped connection.
+        env.service.injectReply(kSignIn, replies[i], -1);
+        Answer answer;
+        env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+        ASSERT_TRUE(answer.wait());
+        EXPECT_TRUE(answer.error.has_value());
+        env.service.clearInjectedReplies();
+    }
+    EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
+    EXPECT_TRUE(Tessutils::corvikUserDict().isEmpty());
+    EXPECT_TRUE(env.posted.isEmpty());
+
+    // A reply with no "error" and no token is the handler's own code 1.
+    env.service.injectReply(kSignIn, FakeHttpReply::json(QJsonObject{{QStringLiteral("response"), QJsonObject{}}}));
+    Answer empty;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), empty.completion());
+    ASSERT_TRUE(empty.wait());
+    ASSERT_TRUE(empty.error.has_value());
+    EXPECT_EQ(empty.error->domain, QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain));
+    EXPECT_EQ(empty.error->code, ZERI_AuthenticationHandler::kNoTokenCode);
+}
+
+TEST(AuthenticationHandlerTest, ASecondSignInReplacesTheFirstAndARegistrationMeanwhileIsRefused)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    env.service.injectReply(kSignIn, FakeHttpReply::hang());
+
+    Answer first;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), first.completion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kSignIn) == 1; }, 5000));
+
+    Answer refused;
+    env.handler().registerCorvikUserWithUsername(QStringLiteral("bo@x.example"), QStringLiteral("pw2"),
+                                                 QStringLiteral("bo@x.example"), {}, QStringLiteral("Bo"), {},
+                                                 refused.completion());
+    ASSERT_TRUE(refused.called);
+    ASSERT_TRUE(refused.error.has_value());
+    EXPECT_EQ(refused.error->code, ZERI_AuthenticationHandler::kBusyCode);
+
+    Answer second;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), second.completion());
+    ASSERT_TRUE(first.called);
+    ASSERT_TRUE(first.error.has_value());
+    EXPECT_EQ(first.error->code, ZERI_AuthenticationHandler::kReplacedCode);
+    ASSERT_TRUE(second.wait());
+    EXPECT_FALSE(second.error.has_value());
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-ann"));
+    EXPECT_EQ(env.service.requestCount(kRegister), 0);
+}
+
+TEST(AuthenticationHandlerTest, RegistrationSignsInWithTheEmail)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    Answer answer;
+    env.handler().registerCorvikUserWithUsername(QStringLiteral("bo"), QStringLiteral("pw2"),
+                                                 QStringLiteral("bo@x.example"), {}, QStringLiteral("Bo"), {},
+                                                 answer.completion());
+    ASSERT_TRUE(answer.wait());
+    EXPECT_FALSE(answer.error.has_value());
+    const auto signIn = env.service.lastRequest(kSignIn);
+    ASSERT_TRUE(signIn.has_value());
+    EXPECT_EQ(signIn->field(QStringLiteral("username")), QStringLiteral("bo@x.example"));
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-bo"));
+    EXPECT_EQ(env.events(QStringLiteral("User Register")).size(), 1);
+}
+
+TEST(AuthenticationHandlerTest, SignOutDeletesEveryPackageTellsTheServiceAndClearsTheAccount)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    Answer answer;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+    ASSERT_TRUE(answer.wait());
+    Tessutils::setCachedStandardTessarineThemeListString(QStringLiteral("[]"));
+
+    auto draft = ScopedAccountEnvironment::savedDocument(QStringLiteral("Draft"));
+    auto other = ScopedAccountEnvironment::savedDocument(QStringLiteral("Other kind"));
+    auto otherPackage = ScopedAccountEnvironment::packageOf(other);
+    otherPackage->metaData().setPackageType(64);
+    otherPackage->saveMetadata();
+    const QStringList folders{ScopedAccountEnvironment::packageOf(draft)->path(), otherPackage->path()};
+
+    bool foldersGoneAtLogout = false;
+    NotificationObservation watch(
+        QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification), nullptr, [&](const Notification&) {
+            foldersGoneAtLogout = !QFileInfo::exists(folders[0]) && !QFileInfo::exists(folders[1]);
+        });
+    env.handler().logout();
+    EXPECT_TRUE(foldersGoneAtLogout);
+    EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
+    EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
+    EXPECT_TRUE(Tessutils::corvikCookieAuthToken().isEmpty());
+    EXPECT_TRUE(Tessutils::corvikUserDict().isEmpty());
+    EXPECT_EQ(Tessutils::corvikAvatarPositionString(), QStringLiteral(""));
+    EXPECT_EQ(Tessutils::cachedStandardTessarineThemeListString(), QStringLiteral(""));
+    EXPECT_FALSE(Tessutils::cachedStandardTessarineThemeListString().isNull());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kLogout) == 1; }, 5000));
+    const auto logout = env.service.lastRequest(kLogout);
+    EXPECT_EQ(logout->field(QStringLiteral("auth_token")), QStringLiteral("TOKEN-ann"));
+    EXPECT_FALSE(logout->fields.contains(QStringLiteral("username")));
+
+    // Signed out already: nothing more goes to the service.
+    env.handler().logout();
+    QTest::qWait(50);
+    EXPECT_EQ(env.service.requestCount(kLogout), 1);
+}

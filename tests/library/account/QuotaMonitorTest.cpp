@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QTimeZone>
+
+#include "AccountTestSupport.h"
+#include "library/account/QVBUserInfoMonitor.h"
+
+using accounttest::Answer;
+using accounttest::ScopedAccountEnvironment;
+
+namespace {
+
+const QString kQuota = QStringLiteral("corvik.users.getDiskQuota");
+const QString kGetUser = QStringLiteral("tessarine.getUser");
+
+struct ScopedMonitor {
+    ScopedMonitor() { QVBUserInfoMonitor::resetForTesting(); }
+    ~ScopedMonitor() { QVBUserInfoMonitor::resetForTesting(); }
+    QVBUserInfoMonitor& operator*() { return QVBUserInfoMonitor::sharedInstance(); }
+    QVBUserInfoMonitor* operator->() { return &QVBUserInfoMonitor::sharedInstance(); }
+};
+
+} // namespace
+
+TEST(QuotaMonitorTest, ReplyBecomesTextsThenTheUserRecordIsRefreshed)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    ScopedMonitor monitor;
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.service.withState([](FakeWebService::State& state) {
+        state.users[QStringLiteral("ann")].quotaMax = 104857600;
+        state.users[QStringLiteral("ann")].quotaUsed = 1572864;
+    });
+    int updates = 0;
+    int getUsersAtUpdate = -1;
+    NotificationObservation watch(QString::fromLatin1(QVBUserInfoMonitor::kDidUpdateNotification), &*monitor,
+                                  [&](const Notification&) {
+                                      ++updates;
+                                      getUsersAtUpdate = env.service.requestCount(kGetUser);
+                                  });
+    Answer answer;
+    monitor->updateNow(answer.completion());
+    ASSERT_TRUE(answer.wait());
+    EXPECT_FALSE(answer.error.has_value());
+    EXPECT_EQ(monitor->userFriendlyBytesRemaining(), QStringLiteral("98 MB"));
+    EXPECT_EQ(monitor->userFriendlyQuotaCap(), QStringLiteral("100 MB"));
+    EXPECT_EQ(monitor->bytesRemaining(), 103284736);
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(getUsersAtUpdate, 0);
+    const auto getUser = env.service.lastRequest(kGetUser);
+    ASSERT_TRUE(getUser.has_value());
+    EXPECT_EQ(getUser->field(QStringLiteral("auth_token")), QStringLiteral("TOKEN-ann"));
+    EXPECT_FALSE(getUser->fields.contains(QStringLiteral("username")));
+    EXPECT_FALSE(getUser->fields.contains(QStringLiteral("email")));
+
+    // Allowances past 32 bits read as they are.
+    env.service.withState([](FakeWebService::State& state) {
+        state.users[QStringLiteral("ann")].quotaMax = 4294967296;
+        state.users[QStringLiteral("ann")].quotaUsed = 0;
+    });
+    Answer big;
+    monitor->updateNow(big.completion());
+    ASSERT_TRUE(big.wait());
+    EXPECT_EQ(monitor->userFriendlyQuotaCap(), QStringLiteral("4096 MB"));
+
+    // A reply without "disk_quota" changes nothing and posts nothing.
+    env.service.injectReply(kQuota, FakeHttpReply::json(QJsonObject{{QStringLiteral("disk"), 1}}));
+    Answer bad;
+    monitor->updateNow(bad.completion());
+    ASSERT_TRUE(bad.wait());
+    EXPECT_TRUE(bad.error.has_value());
+    EXPECT_EQ(monitor->userFriendlyQuotaCap(), QStringLiteral("4096 MB"));
+    EXPECT_EQ(updates, 2);
+}
+
+TEST(QuotaMonitorTest, SignedOutUpdateIsAnsweredAndATickDuringARequestSendsNothing)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    ScopedMonitor monitor;
+    Answer signedOut;
+    monitor->updateNow(signedOut.completion());
+    ASSERT_TRUE(signedOut.called);
+    EXPECT_TRUE(signedOut.error.has_value());
+    EXPECT_TRUE(monitor->monitoring());
+
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.service.injectReply(kQuota, FakeHttpReply::hang());
+    monitor->updateInfo();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 1; }, 5000));
+    monitor->updateInfo();
+    QTest::qWait(50);
+    EXPECT_EQ(env.service.requestCount(kQuota), 1);
+    Answer now;
+    monitor->updateNow(now.completion());
+    ASSERT_TRUE(now.wait());
+    EXPECT_EQ(env.service.requestCount(kQuota), 2);
+    EXPECT_FALSE(now.error.has_value());
+}
+
+TEST(QuotaMonitorTest, TimeUntilRenewal)
+{
+    const double hour = 3600;
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(14 * hour), QStringLiteral("14 HOURS"));
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(1 * hour), QStringLiteral("1 HOUR"));
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(30 * hour), QStringLiteral("1 DAY"));
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(48 * hour), QStringLiteral("2 DAYS"));
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining((12 * 24 + 5) * hour), QStringLiteral("12 DAYS"));
+
+    const QTimeZone vancouver(QByteArrayLiteral("America/Vancouver"));
+    const QDateTime december(QDate(2024, 12, 15), QTime(12, 0), vancouver);
+    EXPECT_EQ(QVBUserInfoMonitor::startOfNextMonthAfter(december),
+              QDateTime(QDate(2025, 1, 1), QTime(0, 0), vancouver));
+    // In UTC the month has turned, in Vancouver it is still March 31st, 20:00: four hours to go.
+    const QDateTime early(QDate(2024, 4, 1), QTime(3, 0), QTimeZone::utc());
+    const QDateTime renewal = QVBUserInfoMonitor::startOfNextMonthAfter(early);
+    EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(early.secsTo(renewal)), QStringLiteral("4 HOURS"));
+}

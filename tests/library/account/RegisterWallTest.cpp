@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "AccountTestSupport.h"
+#include "app/AppStartupHooks.h"
+#include "library/LibraryLibrary.h"
+#include "library/account/QVRRegisterWallWindowController.h"
+#include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "strings/UFM.h"
+
+using accounttest::ScopedAccountEnvironment;
+using Page = QVRRegisterWallWindowController::Page;
+
+TEST(RegisterWallTest, PagesBackAndSkip)
+{
+    QVRRegisterWallWindowController wall;
+    wall.setLandingVCMessageText(QString());
+    EXPECT_EQ(wall.landingMessageShown(), UFM::YOU_NEED_TO_SIGN_IN_TEXT());
+    EXPECT_EQ(wall.currentPage(), Page::Landing);
+    EXPECT_FALSE(wall.backButtonVisible());
+    EXPECT_FALSE(wall.skipButtonVisible());
+
+    wall.switchToVC(Page::Login);
+    EXPECT_TRUE(wall.backButtonVisible());
+    wall.switchToVC(Page::Signup);
+    wall.switchToVC(Page::Login);
+    wall.backButtonPressed();
+    EXPECT_EQ(wall.currentPage(), Page::Signup);
+    EXPECT_EQ(wall.pageStack(), (QList<Page>{Page::Landing, Page::Login, Page::Signup}));
+
+    QVRRegisterWallWindowController sheet;
+    sheet.setPresentedAsModalSheet(true);
+    EXPECT_TRUE(sheet.skipButtonVisible());
+    sheet.open();
+    sheet.skipButtonPressed();
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    EXPECT_FALSE(sheet.loginCompleted());
+}
+
+TEST(RegisterWallTest, BadPasswordIsAlertedAndGoodSignInClosesAfterTwoSeconds)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    QVRRegisterWallWindowController wall;
+    wall.open();
+    wall.switchToVC(Page::Login);
+    wall.loginEmailField()->setText(QStringLiteral("ann@x.example"));
+    wall.loginPasswordField()->setText(QStringLiteral("wrong"));
+    wall.loginSubmitButton()->click();
+    EXPECT_FALSE(wall.loginSubmitButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !env.alerts.requests.empty(); }, 5000));
+    EXPECT_EQ(env.alerts.requests.front().messageText, QStringLiteral("Invalid user name or password"));
+    EXPECT_TRUE(wall.loginSubmitButton()->isEnabled());
+    EXPECT_EQ(wall.loginEmailField()->text(), QStringLiteral("ann@x.example"));
+    EXPECT_EQ(wall.currentPage(), Page::Login);
+
+    bool finished = false;
+    QObject::connect(&wall, &QDialog::finished, [&] { finished = true; });
+    wall.loginPasswordField()->setText(QStringLiteral("pw"));
+    wall.loginSubmitButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wall.currentPage() == Page::Success; }, 5000));
+    QElapsedTimer sinceSuccess;
+    sinceSuccess.start();
+    EXPECT_TRUE(wall.loginCompleted());
+    EXPECT_FALSE(wall.backButtonVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 4000));
+    EXPECT_NEAR(sinceSuccess.elapsed(), 2000, 300);
+    EXPECT_EQ(env.alerts.requests.size(), 1u);
+}
+
+TEST(RegisterWallTest, SheetClosingOnSuccessEndsAtOnceAndForgotPasswordOpensTheSite)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    QVRRegisterWallWindowController wall;
+    wall.setPresentedAsModalSheet(true);
+    wall.setShouldCloseOnSuccess(true);
+    wall.open();
+    wall.switchToVC(Page::Login);
+    wall.forgotPasswordPressed();
+    ASSERT_EQ(env.opener.opened.size(), 1);
+    EXPECT_EQ(env.opener.opened.first().toString(), QStringLiteral("https://maker.example/forgot_password"));
+
+    wall.loginEmailField()->setText(QStringLiteral("ann@x.example"));
+    wall.loginPasswordField()->setText(QStringLiteral("pw"));
+    wall.loginSubmitButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wall.isHidden(); }, 5000));
+    EXPECT_TRUE(wall.loginCompleted());
+    EXPECT_EQ(wall.result(), QDialog::Accepted);
+    EXPECT_FALSE(wall.skipButtonVisible());
+}
+
+TEST(RegisterWallTest, TheApplicationHookShowsTheWall)
+{
+    AppStartupHooks::resetForTesting();
+    registerLibraryLibrary();
+    const AppStartupHooks& hooks = AppStartupHooks::shared();
+    ASSERT_TRUE(hooks.runRegisterWall);
+    EXPECT_TRUE(hooks.runSignOutDialogue && hooks.startQuotaMonitor && hooks.showPasswordPrompt);
+    EXPECT_TRUE(hooks.quotaBytesRemaining && hooks.quotaCap && hooks.quotaResetTimeRemaining);
+    EXPECT_TRUE(hooks.menuCommands.count(QStringLiteral("editProfile")));
+    EXPECT_FALSE(hooks.menuCommands.count(QStringLiteral("preferences")));
+    QTimer::singleShot(0, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* wall = qobject_cast<QVRRegisterWallWindowController*>(widget); wall && wall->isVisible()) {
+                EXPECT_EQ(wall->landingMessageShown(), QStringLiteral("Sign in to save"));
+                wall->close();
+            }
+        }
+    });
+    EXPECT_FALSE(AppStartupHooks::shared().runRegisterWall(QStringLiteral("Sign in to save")));
+    AppStartupHooks::resetForTesting();
+}
+
+TEST(RegisterWallTest, ProfileEditorOpensTheSettingsPage)
+{
+    ScopedAccountEnvironment env;
+    EXPECT_EQ(QVR_ProfileEditorWebViewWindowController::settingsURL().toString(),
+              QStringLiteral("https://maker.example/user/settings"));
+}

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QPushButton>
+#include <QLineEdit>
+
+#include "AccountTestSupport.h"
+#include "library/account/QVRTessarinePasswordUnlockViewController.h"
+
+using accounttest::Answer;
+using accounttest::ScopedAccountEnvironment;
+
+namespace {
+
+QMutex s_linesMutex;
+QStringList s_lines;
+
+void recordLine(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    QMutexLocker lock(&s_linesMutex);
+    s_lines.append(QString::fromLatin1(context.category ? context.category : "") + QLatin1Char(' ') + message);
+}
+
+} // namespace
+
+TEST(SecretsTest, NoLogLineHoldsAPasswordOrAToken)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    {
+        QMutexLocker lock(&s_linesMutex);
+        s_lines.clear();
+    }
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(recordLine);
+
+    Answer wrong;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pwWRONG"), wrong.completion());
+    ASSERT_TRUE(wrong.wait());
+    Answer signIn;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), signIn.completion());
+    ASSERT_TRUE(signIn.wait());
+    Answer social;
+    env.handler().loginUsingFacebookWithFBAccessToken(QStringLiteral("SOCIALTOK"), social.completion());
+    ASSERT_TRUE(social.wait());
+
+    QVRTessarinePasswordUnlockViewController prompt(QStringLiteral("abc"));
+    prompt.passwordField()->setText(QStringLiteral("pwPROMPT"));
+    prompt.unlockButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompt.unlockButton()->isEnabled(); }, 5000));
+
+    env.handler().logout();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return env.service.requestCount(QStringLiteral("corvik.auth.trustedLogout")) == 1; }, 5000));
+    QTest::qWait(20);
+
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QMutexLocker lock(&s_linesMutex);
+    EXPECT_FALSE(s_lines.isEmpty());
+    for (const QString& line : std::as_const(s_lines)) {
+        for (const char* secret : {"pwWRONG", "pwPROMPT", "TOKEN-", "SOCIALTOK", "COOKIE-"})
+            EXPECT_FALSE(line.contains(QLatin1String(secret))) << line.toStdString();
+    }
+}

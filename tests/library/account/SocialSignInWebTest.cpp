@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <QMutex>
+#include <QUrlQuery>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWidget>
+
+#include "AccountTestSupport.h"
+#include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/WebViewSessionCookies.h"
+#include "service/ServiceWebSite.h"
+#include "service/ExternalWebSites.h"
+#include "support/fakeservice/FakeHttp.h"
+
+using accounttest::ScopedAccountEnvironment;
+
+namespace {
+
+// The social network's dialog on 127.0.0.1: it redirects to the page that carries the token in its fragment.
+class FakeDialog {
+public:
+    FakeDialog()
+        : m_server([this](const FakeHttpRequest& request) { return answer(request); })
+    {
+    }
+    bool start() { return m_server.start(); }
+    QUrl root() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.port())); }
+    QStringList requests() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_requests;
+    }
+
+    QStringList cookies() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_cookies;
+    }
+
+private:
+    FakeHttpReply answer(const FakeHttpRequest& request)
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_requests.append(request.path + QLatin1Char('?') + QString::fromUtf8(request.query));
+            if (request.path == QLatin1String("/page"))
+                m_cookies.append(QString::fromUtf8(request.headers.value("cookie")));
+        }
+        if (request.path == QLatin1String("/page"))
+            return FakeHttpReply::html(200, "<html>page</html>");
+        if (request.path != QLatin1String("/dialog/oauth"))
+            return FakeHttpReply::html(404, "<html>gone</html>");
+        FakeHttpReply reply = FakeHttpReply::html(302, "");
+        reply.extraHeaders.append(
+            {"Location", root().toString().toUtf8() + "/connect/login_success.html#access_token=TOK&expires_in=3600"});
+        return reply;
+    }
+
+    FakeHttpServer m_server;
+    mutable QMutex m_mutex;
+    QStringList m_requests;
+    QStringList m_cookies;
+};
+
+// Loads the site's page in the web views' profile and waits for it.
+bool loadPage(const QUrl& url)
+{
+    QWebEnginePage page(WebViewSessionCookies::profile());
+    bool finished = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+    page.load(url);
+    return QTest::qWaitFor([&] { return finished; }, 15000);
+}
+
+} // namespace
+
+TEST(SocialSignInWebTest, TheRedirectIsCaughtAndTheTokenSignsIn)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    FakeDialog dialog;
+    ASSERT_TRUE(dialog.start());
+    ASSERT_TRUE(ExternalWebSites::setRoot(ExternalWebSites::Site::Facebook, dialog.root()));
+
+    bool done = false;
+    std::optional<Error> error;
+    bool signedIn = false;
+    QVRFacebookSession::sharedInstance().login([&](const std::optional<Error>& e, bool ok) {
+        done = true;
+        error = e;
+        signedIn = ok;
+    });
+    // A second login while the window is open opens nothing.
+    QVRFacebookSession::sharedInstance().login([](const std::optional<Error>&, bool) { FAIL(); });
+    // Another window closing changes nothing.
+    QWidget other;
+    other.show();
+    other.close();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+    EXPECT_FALSE(error.has_value());
+    EXPECT_TRUE(signedIn);
+    const QStringList requests = dialog.requests();
+    ASSERT_FALSE(requests.isEmpty());
+    EXPECT_TRUE(requests.first().startsWith(QStringLiteral("/dialog/oauth?client_id=TEST-APP&redirect_uri=")));
+    for (const QString& path : requests)
+        EXPECT_FALSE(path.startsWith(QStringLiteral("/connect/"))) << path.toStdString();
+    const auto exchange = env.service.lastRequest(QStringLiteral("corvik.users.facebookLogin"));
+    ASSERT_TRUE(exchange.has_value());
+    EXPECT_EQ(exchange->field(QStringLiteral("fb_access_token")), QStringLiteral("TOK"));
+    EXPECT_NEAR(QDateTime::currentDateTimeUtc().secsTo(QVRFacebookSession::sharedInstance().accessTokenExpiry()), 3600,
+                5);
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-fb-TOK"));
+    QVRFacebookSession::sharedInstance().logout();
+}
+
+TEST(SocialSignInWebTest, SessionCookiesReachTheSiteAndAreGoneAfterSignOut)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    FakeDialog site;
+    ASSERT_TRUE(site.start());
+    ASSERT_TRUE(ServiceWebSite::setRoot(site.root()));
+    ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
+                                                      [] { WebViewSessionCookies::clear(); });
+    EXPECT_TRUE(WebViewSessionCookies::profile()->isOffTheRecord());
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.handler().setOSXCookieTokenForThisSession();
+    QUrl page = site.root();
+    page.setPath(QStringLiteral("/page"));
+    ASSERT_TRUE(loadPage(page));
+    ASSERT_EQ(site.cookies().size(), 1);
+    EXPECT_TRUE(site.cookies().first().contains(QStringLiteral("tessarine_auth_token=TOKEN-ann")));
+    EXPECT_TRUE(site.cookies().first().contains(QStringLiteral("webview_session=1")));
+
+    env.handler().logout();
+    ASSERT_TRUE(loadPage(page));
+    ASSERT_EQ(site.cookies().size(), 2);
+    EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("tessarine_auth_token")));
+    EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("webview_session")));
+    ZERI_AuthenticationHandler::setSessionCookieHooks({}, {});
+}
