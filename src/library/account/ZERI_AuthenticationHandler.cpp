@@ -45,6 +45,18 @@ void logErrorCode(const SafeDictionary& errorDict)
     qCInfo(lcLibrary).noquote() << "Error with code:" << errorDict.stringForKey(QStringLiteral("errorCode"));
 }
 
+// Answers `completion` with the reply's error when it holds one; true when it did.
+bool answeredWithServiceError(const SafeDictionary& reply, const ZERI_AuthenticationHandler::Completion& completion)
+{
+    const auto errorDict = reply.safeDictionaryForKey(QStringLiteral("error"));
+    if (!errorDict)
+        return false;
+    logErrorCode(*errorDict);
+    if (completion)
+        completion(ZERI_AuthenticationHandler::errorFromApiErrorDict(*errorDict));
+    return true;
+}
+
 } // namespace
 
 ZERI_AuthenticationHandler* ZERI_AuthenticationHandler::authHandler()
@@ -106,12 +118,8 @@ void ZERI_AuthenticationHandler::loginCorvikWithEmail(const QString& email, cons
 void ZERI_AuthenticationHandler::handleSignInReply(const QString& reply, bool afterRegistration, Completion completion)
 {
     const SafeDictionary parsed = parseReply(reply);
-    if (auto errorDict = parsed.safeDictionaryForKey(QStringLiteral("error"))) {
-        logErrorCode(*errorDict);
-        if (completion)
-            completion(errorFromApiErrorDict(*errorDict));
+    if (answeredWithServiceError(parsed, completion))
         return;
-    }
     if (!saveUserCredentials(parsed)) {
         if (completion)
             completion(noTokenError());
@@ -146,12 +154,8 @@ void ZERI_AuthenticationHandler::registerCorvikUserWithUsername(const QString& u
         [this, email, password, completion = std::move(completion)](const QString& reply, const QString&) mutable {
             m_registerRequester.reset();
             const SafeDictionary parsed = parseReply(reply);
-            if (auto errorDict = parsed.safeDictionaryForKey(QStringLiteral("error"))) {
-                logErrorCode(*errorDict);
-                if (completion)
-                    completion(errorFromApiErrorDict(*errorDict));
+            if (answeredWithServiceError(parsed, completion))
                 return;
-            }
             replaceSignIn();
             m_signInCompletion = std::move(completion);
             m_signInRequester = CorvikBlockAPIBinding::authenticateUser(
@@ -172,12 +176,8 @@ void ZERI_AuthenticationHandler::loginUsingFacebookWithFBAccessToken(const QStri
             m_signInRequester.reset();
             Completion done = std::exchange(m_signInCompletion, {});
             const SafeDictionary parsed = parseReply(reply);
-            if (auto errorDict = parsed.safeDictionaryForKey(QStringLiteral("error"))) {
-                logErrorCode(*errorDict);
-                if (done)
-                    done(errorFromApiErrorDict(*errorDict));
+            if (answeredWithServiceError(parsed, done))
                 return;
-            }
             if (!saveUserCredentials(parsed)) {
                 if (done)
                     done(noTokenError());
