@@ -82,7 +82,7 @@ QVRSavePublishDialogueWindowController::QVRSavePublishDialogueWindowController(
 
     connect(m_cancelButton, &QPushButton::clicked, this, &QVRSavePublishDialogueWindowController::cancelButtonPressed);
     m_cancelButton->setText(UFM::CANCEL_TEXT());
-    m_statusLabel->setText(UFM::SAVING_TEXT());
+    setStatus(UFM::SAVING_TEXT());
     setPublishing(false);
 }
 
@@ -91,6 +91,14 @@ QVRSavePublishDialogueWindowController::~QVRSavePublishDialogueWindowController(
     stopObservingCompression();
     if (uploadManager().delegate() == this)
         uploadManager().setDelegate(nullptr);
+}
+
+void QVRSavePublishDialogueWindowController::setStatus(const QString& status)
+{
+    if (m_statusLabel->text() == status)
+        return;
+    m_statusLabel->setText(status);
+    emit statusChanged(status);
 }
 
 void QVRSavePublishDialogueWindowController::setPublishing(bool publishing)
@@ -179,7 +187,7 @@ void QVRSavePublishDialogueWindowController::waitForVideoCompression()
 void QVRSavePublishDialogueWindowController::setCompressingStatus(unsigned long long current)
 {
     current = std::clamp<unsigned long long>(current, 1, std::max<unsigned long long>(m_videosToCompress, 1));
-    m_statusLabel->setText(UFM::COMPRESSING_VIDEO_X_OF_Y().arg(current).arg(m_videosToCompress));
+    setStatus(UFM::COMPRESSING_VIDEO_X_OF_Y().arg(current).arg(m_videosToCompress));
 }
 
 void QVRSavePublishDialogueWindowController::onCompressionNotification(const Notification& notification, int kind)
@@ -266,7 +274,7 @@ void QVRSavePublishDialogueWindowController::uploadManagerUploadDidProgress(ZERI
                         : std::min(1.0, static_cast<double>(totalBytesUploaded) / static_cast<double>(totalBytes));
     m_progressBar->setValue(static_cast<int>(fraction * kProgressSteps));
     const quint64 current = std::min(filesUploaded + 1, std::max<quint64>(totalFiles, 1));
-    m_statusLabel->setText(UFM::UPLOADING_X_OF_Y().arg(current).arg(totalFiles));
+    setStatus(UFM::UPLOADING_X_OF_Y().arg(current).arg(totalFiles));
 }
 
 void QVRSavePublishDialogueWindowController::uploadManagerAllUploadsCompletedForModel(
@@ -295,7 +303,7 @@ void QVRSavePublishDialogueWindowController::startSavingModels()
     if (uploadManager().delegate() == this)
         uploadManager().setDelegate(nullptr);
     m_progressBar->setRange(0, 0);
-    m_statusLabel->setText(UFM::FINALIZING_TEXT());
+    setStatus(UFM::FINALIZING_TEXT());
     m_uploadingTessarineQueue.emplace(m_filePackages.begin(), m_filePackages.end());
     m_packagesTaken = 0;
     saveNextModel();
@@ -313,7 +321,7 @@ void QVRSavePublishDialogueWindowController::saveNextModel()
     m_uploadingTessarineQueue->pop_front();
     ++m_packagesTaken;
     if (m_filePackages.size() >= 2) {
-        m_statusLabel->setText(
+        setStatus(
             QStringLiteral("%1 %2 / %3").arg(UFM::FINALIZING_TEXT()).arg(m_packagesTaken).arg(m_filePackages.size()));
     }
     if (!shouldSend(package)) {
@@ -387,12 +395,12 @@ void QVRSavePublishDialogueWindowController::onModelUploadsDone(const Error& err
     m_cancelButton->setText(UFM::DONE_TEXT());
     if (!error.isNull()) {
         const QString message = error.message.isEmpty() ? error.description() : error.message;
-        m_statusLabel->setText(QStringLiteral("%1: %2").arg(UFM::ERROR_TEXT(), message));
+        setStatus(QStringLiteral("%1: %2").arg(UFM::ERROR_TEXT(), message));
         m_saveError = error;
         return;
     }
     m_saveError = Error();
-    m_statusLabel->setText(UFM::SUCCESS_EXCLAMATION_TEXT());
+    setStatus(UFM::SUCCESS_EXCLAMATION_TEXT());
     if (m_plainWindow) {
         m_ended = true;
         close();

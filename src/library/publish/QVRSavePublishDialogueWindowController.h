@@ -81,6 +81,10 @@ public:
     // Progress bar range while bytes are counted.
     static constexpr int kProgressSteps = 10000;
 
+signals:
+    // Each new text of the status line, in order.
+    void statusChanged(const QString& status);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void reject() override; // Escape works like Cancel
@@ -99,6 +103,7 @@ private:
     void onSaveAnswered(const std::optional<SafeDictionary>& error);
     void endWithCode(int code);
     void setCompressingStatus(unsigned long long current);
+    void setStatus(const QString& status);
 
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> m_filePackages;
     std::optional<std::deque<std::shared_ptr<ZERI_qvdFilePackage>>> m_uploadingTessarineQueue;

@@ -12,6 +12,8 @@
 #include "PublishTestSupport.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "foundation/QVREnterpriseGroup.h"
+#include "foundation/Tessutils.h"
 #include "strings/UFM.h"
 
 using publishtest::ScopedPublishEnvironment;
@@ -24,6 +26,19 @@ bool waitForAnswer(QVREditTessarineDetailsWindowController& details)
 {
     return QTest::qWaitFor([&] { return !details.isCheckingAlias(); }, 5000);
 }
+
+// The signed-in user belongs to an enterprise group for the fixture's lifetime.
+class ScopedEnterpriseGroup {
+public:
+    ScopedEnterpriseGroup()
+    {
+        Tessutils::setUserEnterpriseGroup(
+            QVREnterpriseGroup(SafeDictionary(QJsonObject{{"id", 7}, {"group_name", "Team"}})));
+    }
+    ~ScopedEnterpriseGroup() { Tessutils::setUserEnterpriseGroup(std::nullopt); }
+    ScopedEnterpriseGroup(const ScopedEnterpriseGroup&) = delete;
+    ScopedEnterpriseGroup& operator=(const ScopedEnterpriseGroup&) = delete;
+};
 
 } // namespace
 
@@ -165,4 +180,40 @@ TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
     EXPECT_EQ(env.alerts.requests.size(), 1u);
     EXPECT_EQ(details.result(), 0);
     EXPECT_EQ(document->title(), QStringLiteral("Secret"));
+}
+
+TEST(PublishDetailsTest, GroupOptionForcesRemixOnAndPublicRestoresTheUsersChoice)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    ScopedEnterpriseGroup group;
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Team talk"));
+    document->setCanRemix(false);
+    QVREditTessarineDetailsWindowController details(document);
+    details.show();
+
+    // A group member's document without a privacy option starts as the group's.
+    EXPECT_TRUE(details.groupRadioButton()->isVisible());
+    EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("enterprise_private"));
+    EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_FALSE(details.allowRemixCheckbox()->isEnabled());
+    EXPECT_TRUE(document->canRemix());
+
+    details.publicRadioButton()->click(); // the user had remix off
+    EXPECT_TRUE(details.allowRemixCheckbox()->isEnabled());
+    EXPECT_FALSE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_FALSE(document->canRemix());
+
+    details.allowRemixCheckbox()->click(); // now on by choice
+    details.privateRadioButton()->click();
+    EXPECT_FALSE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_FALSE(document->canRemix());
+    details.groupRadioButton()->click();
+    EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_FALSE(details.allowRemixCheckbox()->isEnabled());
+    details.privateRadioButton()->click();
+    details.publicRadioButton()->click();
+    EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
+    EXPECT_TRUE(document->canRemix());
+    EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("public"));
 }

@@ -121,10 +121,26 @@ TEST(PublishDialogueTest, FilesGoOnceThenOneSaveAndAGivenUpUploadSavesNothing)
     env.service.clearInjectedReplies();
     env.service.clearRequests();
     QVRSavePublishDialogueWindowController dialogue({package});
+    QStringList statuses;
+    QObject::connect(&dialogue, &QVRSavePublishDialogueWindowController::statusChanged,
+                     [&](const QString& status) { statuses.append(status); });
     dialogue.setPublishing(true);
     dialogue.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialogue.uploadsDone(); }, 10000));
     EXPECT_TRUE(dialogue.saveError().isNull()) << dialogue.saveError().description().toStdString();
+    // The files are counted from the first, then the save, then success; nothing counts back.
+    ASSERT_GE(statuses.size(), 3) << statuses.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(statuses.front(), UFM::UPLOADING_X_OF_Y().arg(1).arg(3));
+    EXPECT_EQ(statuses.at(statuses.size() - 2), UFM::FINALIZING_TEXT());
+    EXPECT_EQ(statuses.back(), UFM::SUCCESS_EXCLAMATION_TEXT());
+    QStringList uploading = statuses.mid(0, statuses.size() - 2);
+    QStringList expectedOrder;
+    for (int file = 1; file <= 3; ++file) {
+        if (uploading.contains(UFM::UPLOADING_X_OF_Y().arg(file).arg(3)))
+            expectedOrder.append(UFM::UPLOADING_X_OF_Y().arg(file).arg(3));
+    }
+    EXPECT_EQ(uploading, expectedOrder) << statuses.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(dialogue.result(), SheetRunner::kDone);
     const QStringList uploaded = uploadedFileNames(env.service);
     EXPECT_EQ(uploaded.size(), 3) << uploaded.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(QSet<QString>(uploaded.begin(), uploaded.end()).size(), 3);
@@ -157,6 +173,9 @@ TEST(PublishDialogueTest, WaitsForThisDocumentsReEncodingOnly)
     fake->fraction = 0.5;
     fake->post(QVBVideoCompressionManager::didProgressNotification);
     EXPECT_EQ(dialogue.progressBar()->value(), QVRSavePublishDialogueWindowController::kProgressSteps * 3 / 4);
+    fake->fraction = 0.2; // the second of two: half done plus a half of its own fraction
+    fake->post(QVBVideoCompressionManager::didProgressNotification);
+    EXPECT_EQ(dialogue.progressBar()->value(), QVRSavePublishDialogueWindowController::kProgressSteps * 6 / 10);
     QTest::qWait(50);
     EXPECT_EQ(env.service.requestCount(kCreate), 0);
 
@@ -182,6 +201,9 @@ TEST(PublishDialogueTest, BatchSavesOnlyChangedPackagesInOrder)
     QVRSavePublishDialogueWindowController dialogue({ScopedPublishEnvironment::packageOf(first),
                                                      ScopedPublishEnvironment::packageOf(unchanged),
                                                      ScopedPublishEnvironment::packageOf(third)});
+    QStringList statuses;
+    QObject::connect(&dialogue, &QVRSavePublishDialogueWindowController::statusChanged,
+                     [&](const QString& status) { statuses.append(status); });
     dialogue.setOnlySaveIfNeeded(true);
     dialogue.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialogue.uploadsDone(); }, 5000));
@@ -192,6 +214,12 @@ TEST(PublishDialogueTest, BatchSavesOnlyChangedPackagesInOrder)
     }
     EXPECT_EQ(titles, (QStringList{QStringLiteral("First"), QStringLiteral("Third")}));
     EXPECT_EQ(dialogue.statusLabel()->text(), UFM::SUCCESS_EXCLAMATION_TEXT());
+    // One chain through all three, the unchanged one counted too.
+    QStringList expected{UFM::FINALIZING_TEXT()};
+    for (int taken = 1; taken <= 3; ++taken)
+        expected.append(QStringLiteral("%1 %2 / 3").arg(UFM::FINALIZING_TEXT()).arg(taken));
+    expected.append(UFM::SUCCESS_EXCLAMATION_TEXT());
+    EXPECT_EQ(statuses, expected);
 }
 
 TEST(PublishDialogueTest, CancelEmptiesTheQueueAndALateSaveReplySendsNothingMore)
