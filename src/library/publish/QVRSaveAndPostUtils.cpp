@@ -176,13 +176,26 @@ void QVRSaveAndPostUtils::postTessarineModel(const std::shared_ptr<ZERI_Tessarin
         result = SheetRunner::run(*dialogue, window);
     }
     if (result == SheetRunner::kFork) {
+        // The document that met the conflict is the one forked: the administrator's copy, when there is one,
+        // which then lives until the fork's share sheet closes (or the fork ends without one).
         QPointer<QWidget> guardedWindow(window);
+        copyHandedOn = adminMode;
         QVRForkHandler::beginTessarineForkForFilePackage(
-            packageOf(model), true, false,
-            [modelToPost, guardedWindow](int answer, const Error&) {
-                // The fork is a new draft on the service: sharing it publishes it first.
+            packageOf(modelToPost), true, false,
+            [modelToPost, guardedWindow, adminMode](int answer, const Error&) {
+                if (!adminMode) {
+                    // The fork is a new draft on the service: sharing it publishes it first.
+                    if (answer == QVRForkHandler::kForkedAndSaved)
+                        QVRSaveAndPostUtils::shareTessarineModel(modelToPost, guardedWindow);
+                    return;
+                }
+                QVRSharePostedTessarineWindowController* sheet = nullptr;
                 if (answer == QVRForkHandler::kForkedAndSaved)
-                    QVRSaveAndPostUtils::shareTessarineModel(modelToPost, guardedWindow);
+                    sheet = QVRSharePostedTessarineWindowController::showForDocument(modelToPost, guardedWindow, false);
+                if (sheet)
+                    QObject::connect(sheet, &QObject::destroyed, [copy = modelToPost] { deleteCopyPackage(copy); });
+                else
+                    deleteCopyPackage(modelToPost);
             },
             window);
         return;

@@ -394,3 +394,46 @@ TEST(PublishDialogueTest, StoredUserRecordTakesOnlyTheSignedInUsersOwnerRecord)
     ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
     EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("display_name")), QStringLiteral("Ann"));
 }
+
+TEST(PublishDialogueTest, AdminPublishMeetingAConflictForksTheCopyAndKeepsTheDraft)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Admin conflict"));
+    ASSERT_TRUE(saveDraftNow(document));
+    const auto package = ScopedPublishEnvironment::packageOf(document);
+    const QString apiID = document->apiID();
+    const QByteArray draft = fileBytes(package->draftFilePath());
+    const std::size_t packages = ZERI_qvdFilePackage::allPackages().size();
+    env.service.withState([](FakeWebService::State& state) {
+        for (auto& stored : state.documents)
+            stored.requiresFork = true;
+    });
+    env.script<QVREditTessarineDetailsWindowController>(
+        [](QVREditTessarineDetailsWindowController& sheet) { return pressNext(sheet); });
+    int conflicts = 0;
+    env.script<QVRDraftConflictSheet>([&](QVRDraftConflictSheet& sheet) {
+        ++conflicts;
+        // The copy being forked is still there while the conflict is answered.
+        EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages + 1);
+        sheet.keepLocalButton()->click();
+        return sheet.result();
+    });
+
+    QVRSaveAndPostUtils::postTessarineModel(document, nullptr, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ScopedPublishEnvironment::shareSheets().isEmpty(); }, 5000));
+
+    EXPECT_EQ(conflicts, 1);
+    EXPECT_EQ(env.service.requestCount(QStringLiteral("tessarine.fork")), 1);
+    const auto sheets = ScopedPublishEnvironment::shareSheets();
+    ASSERT_EQ(sheets.size(), 1);
+    const auto forked = sheets.front()->tessarineModel();
+    ASSERT_TRUE(forked);
+    EXPECT_NE(forked, document);
+    EXPECT_NE(forked->apiID(), apiID); // the copy took the fork's id
+    EXPECT_EQ(document->apiID(), apiID);
+    EXPECT_EQ(fileBytes(package->draftFilePath()), draft);
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages + 1);
+    ScopedPublishEnvironment::closeShareSheets();
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packages);
+}
