@@ -1,5 +1,10 @@
+#include <functional>
+
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,6 +15,7 @@
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
@@ -240,4 +246,101 @@ TEST(CanvasCommands, CopyWritesTheSelectionBackToFrontAndCutIsOneStep)
     QTest::qWait(50);
     EXPECT_TRUE(ZERI_MixedMediaObject::pasteboardReadObjects().empty());
     EXPECT_EQ(w.order(), QStringLiteral("ABCD"));
+}
+
+namespace {
+struct DragOut {
+    int started = 0;
+    std::unique_ptr<QMimeData> data;
+    QPixmap picture;
+};
+
+void dragMouseTo(QWidget* viewport, QPoint pixel)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(pixel), viewport->mapToGlobal(QPointF(pixel)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void runEventsFor(int ms, const std::function<bool()>& until = {})
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired() && !(until && until())) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qSleep(5);
+    }
+}
+} // namespace
+
+TEST(CanvasCommands, AMoveHeldOutsideTheCanvasBecomesADragOfCopiesAndLeavesNoStep)
+{
+    CommandsWindow w;
+    DragOut out;
+    QVR_InteractableViewHandler::setDragStarter([&](QWidget*, QMimeData* data, const QPixmap& picture) {
+        ++out.started;
+        out.data.reset(data);
+        out.picture = picture;
+    });
+    QWidget* viewport = w.board()->theScrollView()->viewport();
+    const QRectF start = (*w.e)->frame();
+    const QPoint press = w.at(start.center());
+    const int steps = w.undo().undoCount();
+
+    // Leaving for a moment and coming back: the move goes on and is one step.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+    dragMouseTo(viewport, press + QPoint(20, 20));
+    dragMouseTo(viewport, QPoint(-40, press.y()));
+    runEventsFor(300);
+    dragMouseTo(viewport, press + QPoint(30, 30));
+    runEventsFor(400);
+    EXPECT_EQ(out.started, 0);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, press + QPoint(30, 30));
+    EXPECT_NE((*w.e)->frame(), start);
+    EXPECT_EQ(w.undo().undoCount(), steps + 1);
+
+    // Resting outside: the element goes back, no step, and the drag carries what content addition accepts.
+    const QRectF moved = (*w.e)->frame();
+    const QPoint again = w.at(moved.center());
+    QTest::mousePress(viewport, Qt::LeftButton, {}, again);
+    dragMouseTo(viewport, again + QPoint(20, 20));
+    dragMouseTo(viewport, QPoint(-40, again.y()));
+    runEventsFor(3000, [&] { return out.started > 0; });
+    ASSERT_EQ(out.started, 1);
+    EXPECT_EQ((*w.e)->frame(), moved);
+    EXPECT_EQ(w.undo().undoCount(), steps + 1);
+    ASSERT_TRUE(out.data);
+    EXPECT_TRUE(QVRContentAdditionManager::canAddFromMimeData(out.data.get()));
+    EXPECT_TRUE(out.data->hasImage());
+    const auto dragged = ZERI_MixedMediaObject::readObjectsFromMimeData(out.data.get());
+    ASSERT_EQ(dragged.size(), 1u);
+    EXPECT_EQ((*dragged.front())->frame(), moved);
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->hasFormat(ZERI_MixedMediaObject::kPasteboardType), true);
+    EXPECT_FALSE(out.picture.isNull());
+    EXPECT_LE(std::max(out.picture.width(), out.picture.height()), 140);
+
+    // The rest of the gesture changes nothing.
+    dragMouseTo(viewport, again + QPoint(50, 50));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, again + QPoint(50, 50));
+    EXPECT_EQ((*w.e)->frame(), moved);
+    EXPECT_EQ(w.undo().undoCount(), steps + 1);
+    QVR_InteractableViewHandler::setDragStarter({});
+}
+
+TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasStartsNoDrag)
+{
+    CommandsWindow w;
+    int started = 0;
+    QVR_InteractableViewHandler::setDragStarter([&](QWidget*, QMimeData* data, const QPixmap&) {
+        ++started;
+        delete data;
+    });
+    QWidget* viewport = w.board()->theScrollView()->viewport();
+    const QPoint press = w.at(QPointF(700, 700));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+    dragMouseTo(viewport, press + QPoint(20, 20));
+    dragMouseTo(viewport, QPoint(-40, press.y()));
+    runEventsFor(800);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(-40, press.y()));
+    EXPECT_EQ(started, 0);
+    QVR_InteractableViewHandler::setDragStarter({});
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QTimer>
+
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
@@ -397,6 +399,7 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
     } else if (m_dragKind == DragKind::Translate) {
         handleTranslate(translation);
         continueDisplayingCoordinates(m_pressPoint + translation);
+        checkDragOut(m_pressPoint + translation);
     } else if (m_dragKind == DragKind::Resize) {
         resizeStep(translation);
     } else if (m_dragKind == DragKind::Rotate) {
@@ -407,6 +410,8 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
 void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translation)
 {
     cropDragEnded(translation);
+    if (m_dragOutTimer)
+        m_dragOutTimer->stop();
     const DragKind kind = m_dragKind;
     m_dragKind = DragKind::None;
     if (kind == DragKind::RubberBand) {
@@ -551,17 +556,24 @@ void QVR_InteractableViewHandler::hideFlashLines()
     m_flashLines.clear();
 }
 
-void QVR_InteractableViewHandler::endTranslating(bool nudging)
+void QVR_InteractableViewHandler::endTranslating(bool nudging, bool cancel)
 {
-    for (auto& handler : m_translateHandlers)
+    for (auto& handler : m_translateHandlers) {
+        if (cancel)
+            handler.handleMove(QPointF());
         handler.endTranslating();
+    }
     m_translateHandlers.clear();
     hideFlashLines();
     auto flow = m_openFlow.lock();
     auto action = m_openAction.lock();
     // Only the change this move opened is closed: an undo meanwhile already closed it.
-    if (flow && action && flow->currentUndoableAction() == action)
-        flow->endUndoableChanges();
+    if (flow && action && flow->currentUndoableAction() == action) {
+        if (cancel)
+            flow->cancelUndoableChanges();
+        else
+            flow->endUndoableChanges();
+    }
     m_openFlow.reset();
     m_openAction.reset();
     updateHoverVisibility();

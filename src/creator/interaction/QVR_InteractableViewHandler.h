@@ -14,6 +14,10 @@
 #include "creator/interaction/QVR_MouseEventHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 
+class QMimeData;
+class QPixmap;
+class QTimer;
+class QWidget;
 class QVR_CreatorSingleScreen;
 class QVR_CropView;
 class QVR_MixedMediaElementContainingView;
@@ -111,6 +115,14 @@ public:
     void sendToBack();
     void setCommandsBlocked(std::function<bool()> blocked) { m_commandsBlocked = std::move(blocked); }
 
+    // Drag-out: a move whose pointer rests outside the canvas's viewport for kDragOutDelayMs is cancelled (the
+    // elements go back, no undo step), the moved objects are copied as the copy command does, and a drag of
+    // that data plus the first element's picture begins from the viewport. The starter takes ownership of the
+    // data; the default runs a QDrag, tests replace it.
+    static constexpr int kDragOutDelayMs = 500;
+    using DragStarter = std::function<void(QWidget* source, QMimeData* data, const QPixmap& picture)>;
+    static void setDragStarter(DragStarter starter);
+
     // Crop mode over the first selected element: it leaves the selection, its container hides and a crop view
     // takes its place; false (nothing changes) without a selected element that has an original picture. Ending
     // it cancels (the entry state back, no undo step) or completes: the offset and frame are written, the
@@ -181,7 +193,9 @@ private:
     void prune() const;
     void handleBeginTranslation(const QPointF& translation, QVR_MixedMediaElementContainingView* view, bool nudging);
     void handleTranslate(const QPointF& translation);
-    void endTranslating(bool nudging);
+    void endTranslating(bool nudging, bool cancel = false);
+    void checkDragOut(const QPointF& scenePoint);
+    void beginDragOut();
     void updateBand(const QPointF& translation);
     // The crop rows of the drag table: true when `item` belongs to crop mode (the drag is then the crop's).
     bool cropDragBegan(QGraphicsObject* item, const QPointF& translation);
@@ -222,4 +236,5 @@ private:
     QVR_MixedMediaObjectRotateHandler m_rotateHandler;
     QPointer<QVR_CoordinatesDisplayView> m_coordsView;
     QPointer<QVR_CropView> m_cropView;
+    QTimer* m_dragOutTimer = nullptr;
 };

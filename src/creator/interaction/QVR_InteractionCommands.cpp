@@ -1,10 +1,21 @@
-// The interaction handler's edit commands on the selection: delete and the four stacking-order moves.
+// The interaction handler's edit commands on the selection: copy, cut, delete, the four stacking-order moves and
+// dragging elements out of the canvas.
 #include <algorithm>
 
+#include <QDrag>
+#include <QGraphicsScene>
+#include <QJsonArray>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "platform/Json.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -62,6 +73,114 @@ void QVR_InteractableViewHandler::copySelection()
         ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
         if (self)
             emit self->copyWritten();
+    });
+}
+
+namespace {
+void startQDrag(QWidget* source, QMimeData* data, const QPixmap& picture)
+{
+    if (!source) {
+        delete data;
+        return;
+    }
+    auto* drag = new QDrag(source);
+    drag->setMimeData(data);
+    if (!picture.isNull())
+        drag->setPixmap(picture);
+    drag->exec(Qt::CopyAction);
+}
+
+QVR_InteractableViewHandler::DragStarter& dragStarter()
+{
+    static QVR_InteractableViewHandler::DragStarter starter = startQDrag;
+    return starter;
+}
+} // namespace
+
+void QVR_InteractableViewHandler::setDragStarter(DragStarter starter)
+{
+    dragStarter() = starter ? std::move(starter) : DragStarter(startQDrag);
+}
+
+void QVR_InteractableViewHandler::checkDragOut(const QPointF& scenePoint)
+{
+    QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
+    if (!view)
+        return;
+    if (view->viewport()->rect().contains(view->mapFromScene(scenePoint))) {
+        if (m_dragOutTimer)
+            m_dragOutTimer->stop();
+        return;
+    }
+    if (!m_dragOutTimer) {
+        m_dragOutTimer = new QTimer(this);
+        m_dragOutTimer->setSingleShot(true);
+        connect(m_dragOutTimer, &QTimer::timeout, this, &QVR_InteractableViewHandler::beginDragOut);
+    }
+    m_dragOutTimer->start(kDragOutDelayMs);
+}
+
+void QVR_InteractableViewHandler::beginDragOut()
+{
+    // Only a move still under way of elements still on this screen is dragged out.
+    QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
+    QVR_CreatorSingleScreen* screenView = mainInteractableView();
+    const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
+    if (m_dragKind != DragKind::Translate || !view || !screen)
+        return;
+    std::vector<Proxy> objects;
+    QPointer<QVR_MixedMediaElementContainingView> first;
+    for (const auto& handler : m_translateHandlers) {
+        auto object = handler.currentMixedMediaObject();
+        if (!object || !object->object() || screen->indexOfMixedMediaObject(object) < 0)
+            continue;
+        if (!first)
+            first = handler.container();
+        objects.push_back(std::move(object));
+    }
+    if (objects.empty())
+        return;
+    // The move is cancelled: the elements go back and no undo step is left. Later events of this gesture do
+    // nothing.
+    m_dragKind = DragKind::None;
+    endTranslating(false, true);
+    stopDisplayingCoordinates();
+
+    // The first element as drawn on the board.
+    QImage picture;
+    if (first && first->scene()) {
+        const QRectF area = first->sceneBoundingRect();
+        picture = QImage(area.size().toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        first->scene()->render(&painter, QRectF(QPointF(), area.size()), area);
+    }
+    // At most 140 pixels on the larger side, keeping the element's proportions.
+    QPixmap pixmap = QPixmap::fromImage(picture);
+    if (!pixmap.isNull() && std::max(pixmap.width(), pixmap.height()) > 140 && first) {
+        const QSizeF frame = first->boundingRect().size() * (140.0 / std::max(pixmap.width(), pixmap.height()));
+        pixmap = pixmap.scaled(frame.toSize().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+
+    const quint64 copyNumber = ++g_latestCopy;
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+    QPointer<QWidget> source(view->viewport());
+    MixedMediaObjectStorage::getCopiesForTempDirectory(objects, [source, copyNumber, picture, pixmap](auto copies) {
+        if (copyNumber != g_latestCopy)
+            return;
+        ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+        QJsonArray entries;
+        for (const auto& object : copies)
+            if (object && object->object())
+                entries.append((*object)->jsonDictionary());
+        if (entries.isEmpty() || !source)
+            return;
+        // Other programs cannot read the own type: they get the picture.
+        auto* data = new QMimeData;
+        data->setData(ZERI_MixedMediaObject::kPasteboardType, Json::write(entries));
+        if (!picture.isNull())
+            data->setImageData(picture);
+        dragStarter()(source, data, pixmap);
     });
 }
 

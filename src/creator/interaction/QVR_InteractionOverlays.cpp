@@ -152,6 +152,11 @@ void QVR_MixedMediaObjectTranslateHandler::handleMove(const QPointF& translation
     (*object)->setFrame(QRectF(std::floor(x), std::floor(y), m_originalFrame.width(), m_originalFrame.height()));
 }
 
+QVR_MixedMediaElementContainingView* QVR_MixedMediaObjectTranslateHandler::container() const
+{
+    return m_container;
+}
+
 void QVR_MixedMediaObjectTranslateHandler::endTranslating()
 {
     if (m_container)

@@ -65,6 +65,7 @@ public:
     void handleMove(const QPointF& translation);
     void endTranslating();
     std::shared_ptr<ZERI_MixedMediaObjectProxy> currentMixedMediaObject() const { return m_object.lock(); }
+    QVR_MixedMediaElementContainingView* container() const;
 
 private:
     // Held weakly: an undo or a deletion mid-gesture must not keep the object or write to a gone one.
