@@ -1,5 +1,8 @@
 #include "platform/UserDefaults.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -35,6 +38,19 @@ QString UserDefaults::defaultStoreFile()
 
 void UserDefaults::open(const QString& storeFile)
 {
+    // The store holds the session's secrets: a folder made for it is the user's alone, and the file is
+    // readable by the user only. Saving replaces the file but keeps its permissions.
+    const QFileInfo info(storeFile);
+    if (!info.dir().exists() && QDir().mkpath(info.absolutePath()))
+        QFile::setPermissions(info.absolutePath(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!info.exists()) {
+        QFile file(storeFile);
+        if (file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            file.close();
+    }
+    if (QFile::exists(storeFile) && !QFile::setPermissions(storeFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        qCWarning(lcPlatform) << "cannot make the user defaults private:" << storeFile;
     m_settings = std::make_unique<QSettings>(storeFile, QSettings::IniFormat);
 }
 

@@ -23,6 +23,12 @@ TEST(UserDefaults, AValueWrittenByOneInstanceIsReadByAFreshOne)
     QFile file(store);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("corvikAuthToken=T"));
+    // The store holds secrets: the folder it made and the file (after saves replaced it) are the user's alone.
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto group = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup;
+    const auto other = QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(file.permissions() & (owner | QFileDevice::ExeOwner | group | other), owner);
+    EXPECT_EQ(QFile::permissions(dir.filePath("defaults")) & (group | other), QFileDevice::Permissions());
 
     UserDefaults fresh(store);
     EXPECT_EQ(fresh.string("corvikAuthToken"), "T");

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/QVRAnalytics.h"
+#include "app/QVRWindowManager.h"
 #include "foundation/Tessutils.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "platform/AlertPresenter.h"
@@ -73,6 +74,9 @@ void QVRLogoutWindowController::onModelUploadsDone(const Error& error)
         return;
     }
     logLogoutResult(QStringLiteral("Upload Completed"));
+    // Only the lists window stays. The document windows close before the folders go, so nothing they write
+    // while closing is left behind after sign-out.
+    QVRWindowManager::sharedInstance().closeAllWindowsExceptMyFlows();
     m_signedOut = true;
     ZERI_AuthenticationHandler::authHandler()->logout();
     m_finishing = true;

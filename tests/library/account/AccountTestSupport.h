@@ -17,11 +17,15 @@ public:
     ScopedAccountEnvironment()
     {
         service.withState([](FakeWebService::State& state) {
-            state.users[QStringLiteral("ann")].email = QStringLiteral("ann@x.example");
+            FakeWebService::User& ann = state.users[QStringLiteral("ann")];
+            ann.email = QStringLiteral("ann@x.example");
+            ann.enterpriseGroup = QJsonObject{{QStringLiteral("id"), QStringLiteral("7")},
+                                              {QStringLiteral("group_name"), QStringLiteral("G")}};
         });
         Tessutils::setCorvikAuthToken(QString());
         Tessutils::setCorvikCookieAuthToken(QString());
         Tessutils::setCorvikUserDict(std::nullopt);
+        Tessutils::setUserEnterpriseGroup(std::nullopt);
         ZERI_AuthenticationHandler::cleanup();
         for (const char* name :
              {ZERI_AuthenticationHandler::kDidLoginNotification, ZERI_AuthenticationHandler::kDidLogoutNotification}) {

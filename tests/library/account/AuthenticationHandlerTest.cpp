@@ -38,6 +38,10 @@ TEST(AuthenticationHandlerTest, SignInStoresTheAccountAndAdoptsOwnerlessDocument
     EXPECT_EQ(Tessutils::corvikCookieAuthToken(), QStringLiteral("COOKIE-TOKEN-ann"));
     EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")), QStringLiteral("ann"));
     EXPECT_EQ(Tessutils::userMaxUploadSize(), 5000);
+    const auto group = Tessutils::userEnterpriseGroup();
+    ASSERT_TRUE(group.has_value());
+    EXPECT_EQ(group->groupID(), QStringLiteral("7"));
+    EXPECT_EQ(group->groupName(), QStringLiteral("G"));
     EXPECT_EQ(env.posted, QStringList{QString::fromLatin1(ZERI_AuthenticationHandler::kDidLoginNotification)});
     const auto logins = env.events(QStringLiteral("User Login"));
     ASSERT_EQ(logins.size(), 1);
@@ -77,6 +81,7 @@ TEST(AuthenticationHandlerTest, ServiceErrorsAndRepliesWithoutATokenStoreNothing
     }
     EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
     EXPECT_TRUE(Tessutils::corvikUserDict().isEmpty());
+    EXPECT_FALSE(Tessutils::userEnterpriseGroup().has_value());
     EXPECT_TRUE(env.posted.isEmpty());
 
     // A reply with no "error" and no token is the handler's own code 1.
@@ -142,6 +147,7 @@ TEST(AuthenticationHandlerTest, SignOutDeletesEveryPackageTellsTheServiceAndClea
     Answer answer;
     env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
     ASSERT_TRUE(answer.wait());
+    ASSERT_TRUE(Tessutils::userEnterpriseGroup().has_value());
     Tessutils::setCachedStandardTessarineThemeListString(QStringLiteral("[]"));
 
     auto draft = ScopedAccountEnvironment::savedDocument(QStringLiteral("Draft"));

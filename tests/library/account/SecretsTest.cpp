@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPushButton>
@@ -7,6 +10,9 @@
 
 #include "AccountTestSupport.h"
 #include "library/account/QVRTessarinePasswordUnlockViewController.h"
+#include "platform/AppPaths.h"
+#include "platform/UserDefaults.h"
+#include "support/TestEnvironment.h"
 
 using accounttest::Answer;
 using accounttest::ScopedAccountEnvironment;
@@ -63,4 +69,41 @@ TEST(SecretsTest, NoLogLineHoldsAPasswordOrAToken)
         for (const char* secret : {"pwWRONG", "pwPROMPT", "TOKEN-", "SOCIALTOK", "COOKIE-"})
             EXPECT_FALSE(line.contains(QLatin1String(secret))) << line.toStdString();
     }
+}
+
+TEST(SecretsTest, OnlyThePrivateSettingsFileHoldsTheTokens)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    Answer signIn;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), signIn.completion());
+    ASSERT_TRUE(signIn.wait());
+    ASSERT_FALSE(signIn.error.has_value());
+    Answer social;
+    env.handler().loginUsingFacebookWithFBAccessToken(QStringLiteral("SOCIALTOK"), social.completion());
+    ASSERT_TRUE(social.wait());
+    // Whatever the sign-in set off (documents, templates, quota) has landed too.
+    QTest::qWait(50);
+
+    const QString settings = QFileInfo(UserDefaults::standard().storeFile()).canonicalFilePath();
+    ASSERT_TRUE(settings.startsWith(TestEnvironment::root()) ||
+                settings.startsWith(QFileInfo(TestEnvironment::root()).canonicalFilePath()));
+    QStringList holders;
+    for (const QString& folder : {TestEnvironment::root(), AppPaths::applicationSupport()}) {
+        QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray content = file.readAll();
+            if (content.contains("TOKEN-ann") || content.contains("COOKIE-") || content.contains("SOCIALTOK"))
+                holders.append(QFileInfo(path).canonicalFilePath());
+        }
+    }
+    EXPECT_EQ(holders, QStringList{settings});
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(settings) & everyone, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }

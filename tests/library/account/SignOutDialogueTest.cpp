@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 
 #include "AccountTestSupport.h"
+#include "app/QVRWindowManager.h"
 #include "library/account/QVRLogoutWindowController.h"
 #include "strings/UFM.h"
 
@@ -31,6 +33,24 @@ struct SignedInWithDrafts {
     QStringList folders;
 };
 
+// The lists window and one document window, as the window manager holds them.
+struct OpenWindows {
+    OpenWindows()
+    {
+        QVRWindowManager::sharedInstance().addManagedWindow(&lists);
+        QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+        creator = QVRWindowManager::sharedInstance().makeCreatorWindow();
+    }
+    ~OpenWindows()
+    {
+        QVRWindowManager::setCreatorWindowFactory({});
+        delete creator.data();
+        QVRWindowManager::sharedInstance().removeManagedWindow(&lists);
+    }
+    QWidget lists;
+    QPointer<QWidget> creator;
+};
+
 QString logoutResult(const ScopedAccountEnvironment& env)
 {
     const auto events = env.events(QStringLiteral("User Logout"));
@@ -48,6 +68,8 @@ TEST(SignOutDialogueTest, SavesEveryChangedDraftThenSignsOut)
     ScopedAccountEnvironment env;
     ASSERT_TRUE(env.started());
     SignedInWithDrafts drafts(env);
+    OpenWindows windows;
+    ASSERT_TRUE(windows.creator);
     QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
     EXPECT_EQ(dialogue.windowTitle(), UFM::SIGN_OUT_TEXT());
     dialogue.open();
@@ -58,6 +80,8 @@ TEST(SignOutDialogueTest, SavesEveryChangedDraftThenSignsOut)
     EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
     EXPECT_FALSE(QDir(drafts.folders.first()).exists());
     EXPECT_EQ(logoutResult(env), QStringLiteral("Upload Completed"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.creator.isNull(); }, 2000));
+    EXPECT_EQ(QVRWindowManager::sharedInstance().windows(), QList<QWidget*>{&windows.lists});
     ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kLogout) == 1; }, 5000));
 }
 
@@ -66,6 +90,7 @@ TEST(SignOutDialogueTest, AFailedSaveKeepsTheUserSignedInAndEveryDocument)
     ScopedAccountEnvironment env;
     ASSERT_TRUE(env.started());
     SignedInWithDrafts drafts(env);
+    OpenWindows windows;
     env.service.injectReply(kCreate, FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("Disk full")));
     QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
     dialogue.open();
@@ -75,6 +100,7 @@ TEST(SignOutDialogueTest, AFailedSaveKeepsTheUserSignedInAndEveryDocument)
     EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-ann"));
     EXPECT_TRUE(drafts.foldersExist());
     EXPECT_EQ(logoutResult(env), QStringLiteral("Upload Not Completed"));
+    EXPECT_TRUE(windows.creator && windows.creator->isVisible());
 
     // Done ends it, still signed in.
     dialogue.cancelButton()->click();

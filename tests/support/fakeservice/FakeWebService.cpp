@@ -298,7 +298,7 @@ QString FakeWebService::expectedSignature(const QString& password, const QMap<QS
 
 QJsonObject FakeWebService::userRecord(const User& user)
 {
-    return QJsonObject{
+    QJsonObject record{
         {QStringLiteral("username"), user.username},
         {QStringLiteral("display_name"), user.displayName},
         {QStringLiteral("email"), user.email},
@@ -309,6 +309,10 @@ QJsonObject FakeWebService::userRecord(const User& user)
                       QJsonObject{{QStringLiteral("https"), QStringLiteral("https://avatars.example.com/") +
                                                                 user.username + QStringLiteral(".png")}}}}},
     };
+    if (!user.enterpriseGroup.isEmpty())
+        record.insert(QStringLiteral("enterprise_group_membership"),
+                      QJsonObject{{QStringLiteral("group"), user.enterpriseGroup}});
+    return record;
 }
 
 QJsonObject FakeWebService::documentRecord(const Document& document, const State& state, const QUrl& baseUrl)

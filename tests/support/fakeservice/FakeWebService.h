@@ -38,6 +38,7 @@ public:
         qint64 uploadMaxFileSize = 200 * 1024 * 1024;
         qint64 quotaMax = 2048000;
         qint64 quotaUsed = 0;
+        QJsonObject enterpriseGroup = {}; // the group the user belongs to; none while empty
     };
     struct Document {
         QString id;
