@@ -21,6 +21,7 @@
 #include "service/ZERI_AssetUploadManager.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/SpinUntil.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -112,13 +113,7 @@ Fixture& fixture()
 
 bool spinUntil(const std::function<bool()>& done)
 {
-    QDeadlineTimer deadline(5 * 60 * 1000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return ::spinUntil(done, 5 * 60 * 1000);
 }
 
 // Publishes a document of 50 pictures of 2 MB through the save/publish dialogue (uploads, then the publishing

@@ -12,6 +12,7 @@
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "support/QtBenchmarkMain.h"
+#include "support/SpinUntil.h"
 #include "support/fakeservice/FakeWebService.h"
 
 namespace {
@@ -36,13 +37,7 @@ FakeWebService& service()
 
 bool spinUntil(const std::function<bool()>& done)
 {
-    QDeadlineTimer deadline(60 * 1000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return ::spinUntil(done, 60 * 1000);
 }
 
 // 200 paragraphs, 50 of them with a link; every fifth link goes to the maker's own site.

@@ -13,6 +13,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_APIBinding.h"
 #include "support/fakeservice/FakeWebService.h"
+#include "support/SpinUntil.h"
 #include "support/MainThreadHeartbeat.h"
 
 namespace {
@@ -35,13 +36,7 @@ FakeWebService& service()
 // Runs the event loop until `done` holds; false when a minute passes first.
 bool spinUntil(const std::function<bool()>& done)
 {
-    QDeadlineTimer deadline(60 * 1000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return ::spinUntil(done, 60 * 1000);
 }
 
 // Signs and sends 1,000 small requests at once and waits for every reply.

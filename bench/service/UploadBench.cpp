@@ -19,6 +19,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "support/fakeservice/FakeWebService.h"
+#include "support/SpinUntil.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -128,13 +129,7 @@ struct UploadWatcher : ZERI_AssetUploadManagerDelegate {
 
 bool spinUntil(const std::function<bool()>& done)
 {
-    QDeadlineTimer deadline(5 * 60 * 1000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return ::spinUntil(done, 5 * 60 * 1000);
 }
 
 // Uploads 50 files of 2 MB through the upload manager and, in the same iteration, with plain curl to the same

@@ -16,6 +16,7 @@
 #include "controls/ContentSheddingScrollView.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "support/QtBenchmarkMain.h"
+#include "support/SpinUntil.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -23,18 +24,6 @@
 #include "viewer/QVR_PDFViewerView.h"
 
 namespace {
-
-bool spinUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // A picture with detail on every row, so that neither the PDF nor the JPEG compresses it to nothing.
 QImage busyPicture(const QSize& size, int seed)
