@@ -16,6 +16,8 @@ function(tess_add_test name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tess::test_main tess::warnings)
+    # Exported symbols name the frames of the stack a crashing test prints.
+    set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
     set(labels unit)
     if(ARG_SANITIZE)
         list(APPEND labels sanitize)
