@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -398,7 +399,6 @@ TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)
     const int steps = w.undo().undoCount();
     // Holds the image outside the canvas; `meanwhile` runs once the move is cancelled, before the picture comes.
     const auto holdOutside = [&](const std::function<void()>& meanwhile) {
-        QGuiApplication::clipboard()->clear();
         QMetaObject::Connection connection;
         if (meanwhile)
             connection = QObject::connect(w.handler(), &QVR_InteractableViewHandler::dragOutStarted, meanwhile);
@@ -419,6 +419,7 @@ TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)
 
     // The element goes back, no step; the clipboard holds the copy and the drag the picture at 56 × 28 points,
     // its bottom-left corner at the pointer, with our own data and the full picture for other programs.
+    QGuiApplication::clipboard()->clear();
     holdOutside({});
     ASSERT_EQ(out.started, 1);
     EXPECT_EQ((*image)->frame(), QRectF(400, 280, 400, 200));
@@ -435,7 +436,15 @@ TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)
     EXPECT_EQ(qvariant_cast<QImage>(out.data->imageData()).size(), QSize(1000, 500));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside);
 
-    // Released, or the element removed, before the picture comes: nothing starts and the clipboard is left alone.
+    // Released, or the element removed, before the picture comes: nothing starts, and the clipboard keeps what it
+    // held, files included.
+    const QByteArray held = clipboard->data(ZERI_MixedMediaObject::kPasteboardType);
+    const auto heldObjects = ZERI_MixedMediaObject::pasteboardReadObjects();
+    ASSERT_EQ(heldObjects.size(), 1u);
+    ASSERT_TRUE((*heldObjects.front())->croppedImageAsset());
+    const QString heldFile = (*heldObjects.front())->croppedImageAsset()->localFilePath();
+    EXPECT_NE(heldFile, path);
+    EXPECT_TRUE(QFileInfo(heldFile).isFile());
     holdOutside([&] { QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside); });
     holdOutside([&] {
         w.screen->removeMixedMediaObject(image);
@@ -443,7 +452,7 @@ TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)
     });
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside);
     EXPECT_EQ(out.started, 1);
-    const QMimeData* after = QGuiApplication::clipboard()->mimeData();
-    EXPECT_TRUE(!after || !after->hasFormat(ZERI_MixedMediaObject::kPasteboardType));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(ZERI_MixedMediaObject::kPasteboardType), held);
+    EXPECT_TRUE(QFileInfo(heldFile).isFile());
     EXPECT_EQ(w.screen->indexOfMixedMediaObject(image), -1);
 }

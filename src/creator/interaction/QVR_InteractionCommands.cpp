@@ -70,15 +70,18 @@ void QVR_InteractableViewHandler::copySelection()
     if (!canCopySelection())
         return;
     const quint64 copyNumber = ++g_latestCopy;
-    MixedMediaObjectStorage::clearTempDirectoryForCopies();
     QPointer<QVR_InteractableViewHandler> self(this);
-    MixedMediaObjectStorage::getCopiesForTempDirectory(selectedObjectsOfScreen(), [self, copyNumber](auto copies) {
-        if (copyNumber != g_latestCopy)
-            return;
-        ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
-        if (self)
-            emit self->copyWritten();
-    });
+    // The previous copies' files go on the worker, after the new ones are linked.
+    MixedMediaObjectStorage::getCopiesForTempDirectory(
+        selectedObjectsOfScreen(),
+        [self, copyNumber](auto copies) {
+            if (copyNumber != g_latestCopy)
+                return;
+            ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+            if (self)
+                emit self->copyWritten();
+        },
+        true);
 }
 
 namespace {
@@ -224,16 +227,19 @@ void QVR_InteractableViewHandler::beginDragOut()
     m_dragOut = std::move(request);
     PendingDragOut& pending = *m_dragOut;
 
-    // The copies, their files linked on a worker.
+    // The copies, their files linked on a worker. The clipboard's present files stay: the drag may yet be
+    // abandoned, and the next copy command clears them.
     pending.copyNumber = ++g_latestCopy;
-    MixedMediaObjectStorage::clearTempDirectoryForCopies();
     QPointer<QVR_InteractableViewHandler> self(this);
-    MixedMediaObjectStorage::getCopiesForTempDirectory(pending.objects, [self, number](auto copies) {
-        if (!self || !self->m_dragOut || self->m_dragOut->number != number)
-            return;
-        self->m_dragOut->copies = std::move(copies);
-        self->continueDragOut();
-    });
+    MixedMediaObjectStorage::getCopiesForTempDirectory(
+        pending.objects,
+        [self, number](auto copies) {
+            if (!self || !self->m_dragOut || self->m_dragOut->number != number)
+                return;
+            self->m_dragOut->copies = std::move(copies);
+            self->continueDragOut();
+        },
+        false);
 
     // The picture: the cropped picture read on a worker, else (below, on its arrival) the element painted.
     if (cropped) {
