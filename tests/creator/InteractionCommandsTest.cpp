@@ -262,6 +262,9 @@ struct DragOut {
                 data.reset(mime);
                 picture = pixmap;
                 hotSpot = point;
+                // A system drag ends with the button released elsewhere.
+                if (takesRelease)
+                    QTest::mouseRelease(&elsewhere, Qt::LeftButton);
             });
     }
     ~DragOut()
@@ -274,6 +277,8 @@ struct DragOut {
     std::unique_ptr<QMimeData> data;
     QPixmap picture;
     QPoint hotSpot;
+    bool takesRelease = false;
+    QWidget elsewhere;
 };
 
 void dragMouseTo(QWidget* viewport, QPoint pixel)
@@ -301,6 +306,7 @@ TEST(CanvasCommands, AMoveHeldOutsideTheCanvasBecomesADragOfCopiesAndLeavesNoSte
     w.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
     QApplication::processEvents();
     DragOut out;
+    out.takesRelease = true;
     QWidget* viewport = w.board()->theScrollView()->viewport();
     const QRectF start = (*w.e)->frame();
     const QPoint press = w.at(start.center());
@@ -344,9 +350,13 @@ TEST(CanvasCommands, AMoveHeldOutsideTheCanvasBecomesADragOfCopiesAndLeavesNoSte
     ASSERT_EQ(painted.size(), QSize(100, 100));
     EXPECT_EQ(painted.pixelColor(50, 50), QColor(20, 60, 200));
 
-    // The rest of the gesture changes nothing.
+    // The system drag took the release: the rest of the gesture changes nothing, and the next click is an
+    // ordinary click.
     dragMouseTo(viewport, again + QPoint(50, 50));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, again + QPoint(50, 50));
+    EXPECT_EQ((*w.e)->frame(), moved);
+    w.click(moved.center());
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    EXPECT_EQ(w.handler()->currentlySelectedArray().front()->mixedMediaObject(), w.e);
     EXPECT_EQ((*w.e)->frame(), moved);
     EXPECT_EQ(w.undo().undoCount(), steps + 1);
 }

@@ -4,6 +4,7 @@
 
 #include <QDrag>
 #include <QGraphicsItem>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QMimeData>
 #include <QPainter>
@@ -321,7 +322,11 @@ void QVR_InteractableViewHandler::continueDragOut()
         // The picture rises from the pointer: its bottom-left corner is there.
         hotSpot = QPoint(0, qRound(pixmap.deviceIndependentSize().height()));
     }
+    QPointer<QVR_InteractableViewHandler> self(this);
     dragStarter()(view->viewport(), data, pixmap, hotSpot);
+    // The system drag took the button's release: the next press starts afresh.
+    if (self && self->m_monitor && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        self->m_monitor->abandonGesture();
 }
 
 void QVR_InteractableViewHandler::cutSelection(uint modifierMask)
