@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
+#include <QSet>
 #include <QPainter>
 #include <QUrl>
 #include <QUuid>
@@ -725,69 +726,18 @@ MixedMediaObjectStorage::getCopyForTempDirectory(const std::shared_ptr<ZERI_Mixe
     return copy;
 }
 
-void MixedMediaObjectStorage::getCopiesForTempDirectory(
-    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
-    std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done)
-{
-    struct FileJob {
-        QString source, target;
-        std::shared_ptr<ZERI_ContentAsset> asset; // touched on the main thread only
-        bool linked = false;
-    };
-    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
-    auto jobs = std::make_shared<std::vector<FileJob>>();
-    const QString folder = tempDirectoryForCopies();
-    QDir().mkpath(folder);
-    for (const auto& object : objects) {
-        if (!object || !object->object())
-            continue;
-        auto copy = object->object()->copy(false);
-        const auto sources = object->object()->getAllContentAssets();
-        const auto targets = copy->object()->getAllContentAssets();
-        for (size_t i = 0; i < targets.size() && i < sources.size(); ++i) {
-            const QString source = fileOnDisk(sources[i]);
-            if (!source.isEmpty())
-                jobs->push_back({source, QDir(folder).filePath(newFileName(QFileInfo(source).suffix())), targets[i]});
-        }
-        copies.push_back(std::move(copy));
-    }
-    // The worker sees only the paths; the assets stay with the main thread, which sets them when it is done.
-    std::vector<std::pair<QString, QString>> paths;
-    for (const FileJob& job : *jobs)
-        paths.emplace_back(job.source, job.target);
-    auto finish = [jobs, copies = std::move(copies), done = std::move(done)](const std::vector<bool>& linked) {
-        for (size_t i = 0; i < jobs->size() && i < linked.size(); ++i) {
-            if (linked[i])
-                (*jobs)[i].asset->setExternalURL(QUrl::fromLocalFile((*jobs)[i].target));
-            else
-                qCWarning(lcStorage) << "cannot copy" << (*jobs)[i].source << "for the clipboard";
-        }
-        if (done)
-            done(copies);
-    };
-    const bool posted = WorkerThreads::shared().post([paths, finish]() mutable {
-        std::vector<bool> linked;
-        linked.reserve(paths.size());
-        for (const auto& [source, target] : paths)
-            linked.push_back(linkOrCopy(source, target));
-        MainThread::run([finish = std::move(finish), linked = std::move(linked)] { finish(linked); }, false);
-    });
-    if (!posted) {
-        std::vector<bool> linked;
-        for (const auto& [source, target] : paths)
-            linked.push_back(linkOrCopy(source, target));
-        finish(linked);
-    }
-}
+namespace {
 
-void MixedMediaObjectStorage::clearTempDirectoryForCopies()
+// Deletes the files in the folder of copies except those named in `keep`; a file someone still reads from (a
+// paste importing it) is deleted once they let go of it. Returns whether such a deletion was put off. Any thread.
+bool deleteCopiesExcept(const QString& folder, const QSet<QString>& keep)
 {
-    // A file someone still reads from (a paste importing it) is deleted once they let go of it.
-    const QString folder = tempDirectoryForCopies();
     bool deferred = false;
     QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString found = files.next();
+        if (keep.contains(found))
+            continue;
         const QString path = QFileInfo(found).canonicalFilePath();
         if (path.isEmpty()) {
             QFile::remove(found);
@@ -800,6 +750,108 @@ void MixedMediaObjectStorage::clearTempDirectoryForCopies()
             QFile::remove(path);
         }
     }
-    if (!deferred)
+    return deferred;
+}
+
+// The clipboard copies' file work, one job at a time in order: a copy's clean-up never meets a later copy's
+// files.
+WorkerThreads& copiesQueue()
+{
+    static WorkerThreads queue(1, QStringLiteral("clipboard copies"), WorkerThreads::AtApplicationEnd::Finish);
+    return queue;
+}
+
+} // namespace
+
+void MixedMediaObjectStorage::getCopiesForTempDirectory(
+    const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
+    std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done, bool replaceEarlierCopies)
+{
+    // The main thread only names the candidate files; the worker finds which is on disk, links it and hands back
+    // the new name, which the main thread gives the copy's asset.
+    struct FileJob {
+        QStringList candidates;                   // the download, then the asset's own file
+        std::shared_ptr<ZERI_ContentAsset> asset; // touched on the main thread only
+    };
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
+    auto jobs = std::make_shared<std::vector<FileJob>>();
+    for (const auto& object : objects) {
+        if (!object || !object->object())
+            continue;
+        auto copy = object->object()->copy(false);
+        const auto sources = object->object()->getAllContentAssets();
+        const auto targets = copy->object()->getAllContentAssets();
+        for (size_t i = 0; i < targets.size() && i < sources.size(); ++i) {
+            if (!sources[i])
+                continue;
+            QStringList candidates;
+            if (const auto downloader = ContentAssetStorage::downloader(*sources[i]))
+                candidates.append(downloader->filepath());
+            if (const QString local = sources[i]->localFilePath(); !local.isEmpty())
+                candidates.append(local);
+            if (!candidates.isEmpty())
+                jobs->push_back({candidates, targets[i]});
+        }
+        copies.push_back(std::move(copy));
+    }
+    std::vector<QStringList> candidates;
+    for (const FileJob& job : *jobs)
+        candidates.push_back(job.candidates);
+    // Each job's outcome: the new file, empty when no candidate is on disk (the asset keeps its address), or the
+    // source that could not be linked nor copied.
+    struct Outcome {
+        QString source, target;
+    };
+    auto finish = [jobs, copies = std::move(copies), done = std::move(done)](const std::vector<Outcome>& outcomes) {
+        for (size_t i = 0; i < jobs->size() && i < outcomes.size(); ++i) {
+            if (!outcomes[i].target.isEmpty())
+                (*jobs)[i].asset->setExternalURL(QUrl::fromLocalFile(outcomes[i].target));
+            else if (!outcomes[i].source.isEmpty())
+                qCWarning(lcStorage) << "cannot copy" << outcomes[i].source << "for the clipboard";
+        }
+        if (done)
+            done(copies);
+    };
+    const QString folder = tempDirectoryForCopies();
+    const auto work = [folder, candidates, replaceEarlierCopies](auto&& handOver) {
+        QDir().mkpath(folder);
+        std::vector<Outcome> outcomes;
+        outcomes.reserve(candidates.size());
+        QSet<QString> made;
+        for (const QStringList& paths : candidates) {
+            Outcome outcome;
+            for (const QString& path : paths) {
+                if (QFileInfo(path).isFile()) {
+                    outcome.source = path;
+                    break;
+                }
+            }
+            if (!outcome.source.isEmpty()) {
+                const QString target = QDir(folder).filePath(newFileName(QFileInfo(outcome.source).suffix()));
+                if (linkOrCopy(outcome.source, target)) {
+                    outcome.target = target;
+                    made.insert(target);
+                }
+            }
+            outcomes.push_back(std::move(outcome));
+        }
+        handOver(std::move(outcomes));
+        // The earlier copies go once the new ones are handed over.
+        if (replaceEarlierCopies)
+            deleteCopiesExcept(folder, made);
+    };
+    const bool posted = copiesQueue().post([work, finish]() mutable {
+        work([&finish](std::vector<Outcome> outcomes) {
+            MainThread::run([finish = std::move(finish), outcomes = std::move(outcomes)] { finish(outcomes); }, false);
+        });
+    });
+    if (!posted)
+        work([&finish](std::vector<Outcome> outcomes) { finish(outcomes); });
+}
+
+void MixedMediaObjectStorage::clearTempDirectoryForCopies()
+{
+    const QString folder = tempDirectoryForCopies();
+    if (!deleteCopiesExcept(folder, {}))
         QDir(folder).removeRecursively();
 }

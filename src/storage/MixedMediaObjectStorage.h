@@ -90,9 +90,13 @@ public:
     getCopyForTempDirectory(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     static void clearTempDirectoryForCopies();
     // Copies of `objects` (same ids, same order) for the clipboard, their asset files hard-linked into the same
-    // folder on a worker thread (copied where linking fails). `done` runs later on the main thread.
+    // folder on a worker thread (copied where linking fails). `done` runs later on the main thread. With
+    // `replaceEarlierCopies` the folder's other files then go as clearTempDirectoryForCopies() removes them, on the
+    // worker once the new files are handed over. Calls are served one at a time in order, so the clean-up of one
+    // never removes the files of a later one.
     static void
     getCopiesForTempDirectory(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
-                              std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done);
+                              std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done,
+                              bool replaceEarlierCopies = false);
     static QString tempDirectoryForCopies();
 };

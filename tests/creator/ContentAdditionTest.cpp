@@ -35,6 +35,7 @@
 #include "creator/addition/QVRContentAdditionProgressView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
@@ -680,6 +681,21 @@ TEST(CanvasContentCommands, TextAndShapesAreOneStepEachAndSelected)
     EXPECT_EQ(int(events.log.backlog().size()), logged);
 }
 
+namespace {
+// Counts the times a widget is shown and hidden.
+struct SpinnerWatch : QObject {
+    explicit SpinnerWatch(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        shown += event->type() == QEvent::Show;
+        hidden += event->type() == QEvent::Hide;
+        return false;
+    }
+    int shown = 0;
+    int hidden = 0;
+};
+} // namespace
+
 TEST(CanvasContentCommands, ChosenFilesGoThroughTheContentAddition)
 {
     AdditionFixture f;
@@ -700,12 +716,24 @@ TEST(CanvasContentCommands, ChosenFilesGoThroughTheContentAddition)
     EXPECT_EQ(f.window->minimumSize(), minimum);
     EXPECT_FALSE(canvas->shield());
 
-    // Three pictures centred on the suggestion, all selected.
+    // Three pictures centred on the suggestion, all selected, under one turn of the toolbar's spinner.
+    QVR_CreatorToolBarView* toolbar = f.window->theToolBarView();
+    SpinnerWatch spinner(toolbar->globalProgressIndicator());
+    int mostStarts = 0;
     chooser.queuePaths({f.png("a.png", {200, 100}), f.png("b.png", {200, 100}), f.png("c.png", {200, 100})});
     canvas->directlyAddElementOfType(2, QPointF(512, 374));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return f.screen()->mixedMediaObjects().size() == 3 && !f.window->isAddingContent(); }, 10000));
+        [&] {
+            mostStarts = std::max(mostStarts, toolbar->progressIndicatorShowCount());
+            return f.screen()->mixedMediaObjects().size() == 3 && !f.window->isAddingContent();
+        },
+        10000));
     QApplication::processEvents();
+    EXPECT_EQ(mostStarts, 1);
+    EXPECT_EQ(spinner.shown, 1);
+    EXPECT_EQ(spinner.hidden, 1);
+    EXPECT_EQ(toolbar->progressIndicatorShowCount(), 0);
+    EXPECT_TRUE(toolbar->globalProgressIndicator()->isHidden());
     const auto objects = f.screen()->mixedMediaObjects();
     EXPECT_EQ((*objects[0])->frame().center(), QPointF(512, 374));
     EXPECT_EQ(selectedOnShownBoard(f).size(), 3u);

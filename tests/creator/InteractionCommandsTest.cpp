@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -27,8 +28,11 @@
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkerThreads.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -250,9 +254,31 @@ TEST(CanvasCommands, CopyWritesTheSelectionBackToFrontAndCutIsOneStep)
 
 namespace {
 struct DragOut {
+    DragOut()
+    {
+        QVR_InteractableViewHandler::setDragStarter(
+            [this](QWidget*, QMimeData* mime, const QPixmap& pixmap, const QPoint& point) {
+                ++started;
+                data.reset(mime);
+                picture = pixmap;
+                hotSpot = point;
+                // A system drag ends with the button released elsewhere.
+                if (takesRelease)
+                    QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+            });
+    }
+    ~DragOut()
+    {
+        QVR_InteractableViewHandler::setDragStarter({});
+        WorkerThreads::shared().waitForIdle();
+        QApplication::processEvents();
+    }
     int started = 0;
     std::unique_ptr<QMimeData> data;
     QPixmap picture;
+    QPoint hotSpot;
+    bool takesRelease = false;
+    QWidget elsewhere;
 };
 
 void dragMouseTo(QWidget* viewport, QPoint pixel)
@@ -275,12 +301,12 @@ void runEventsFor(int ms, const std::function<bool()>& until = {})
 TEST(CanvasCommands, AMoveHeldOutsideTheCanvasBecomesADragOfCopiesAndLeavesNoStep)
 {
     CommandsWindow w;
+    w.e->as<ZERI_MMObject_Shape>()->setShapeType(ZERI_MMObject_Shape::Rectangle);
+    w.e->as<ZERI_MMObject_Shape>()->setColor(QColor(20, 60, 200));
+    w.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
     DragOut out;
-    QVR_InteractableViewHandler::setDragStarter([&](QWidget*, QMimeData* data, const QPixmap& picture) {
-        ++out.started;
-        out.data.reset(data);
-        out.picture = picture;
-    });
+    out.takesRelease = true;
     QWidget* viewport = w.board()->theScrollView()->viewport();
     const QRectF start = (*w.e)->frame();
     const QPoint press = w.at(start.center());
@@ -315,22 +341,31 @@ TEST(CanvasCommands, AMoveHeldOutsideTheCanvasBecomesADragOfCopiesAndLeavesNoSte
     ASSERT_EQ(dragged.size(), 1u);
     EXPECT_EQ((*dragged.front())->frame(), moved);
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->hasFormat(ZERI_MixedMediaObject::kPasteboardType), true);
-    EXPECT_FALSE(out.picture.isNull());
-    EXPECT_LE(std::max(out.picture.width(), out.picture.height()), 140);
+    EXPECT_TRUE(w.handler()->currentlySelectedArray().empty());
+    // Without a cropped picture the element is painted: a 100-point shape keeps its size, rising from the
+    // pointer.
+    EXPECT_EQ(out.picture.deviceIndependentSize(), QSizeF(100, 100));
+    EXPECT_EQ(out.hotSpot, QPoint(0, 100));
+    const QImage painted = qvariant_cast<QImage>(out.data->imageData());
+    ASSERT_EQ(painted.size(), QSize(100, 100));
+    EXPECT_EQ(painted.pixelColor(50, 50), QColor(20, 60, 200));
 
-    // The rest of the gesture changes nothing.
+    // The system drag took the release: the rest of the gesture changes nothing, and the next click is an
+    // ordinary click.
     dragMouseTo(viewport, again + QPoint(50, 50));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, again + QPoint(50, 50));
+    EXPECT_EQ((*w.e)->frame(), moved);
+    w.click(moved.center());
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    EXPECT_EQ(w.handler()->currentlySelectedArray().front()->mixedMediaObject(), w.e);
     EXPECT_EQ((*w.e)->frame(), moved);
     EXPECT_EQ(w.undo().undoCount(), steps + 1);
-    QVR_InteractableViewHandler::setDragStarter({});
 }
 
 TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasStartsNoDrag)
 {
     CommandsWindow w;
     int started = 0;
-    QVR_InteractableViewHandler::setDragStarter([&](QWidget*, QMimeData* data, const QPixmap&) {
+    QVR_InteractableViewHandler::setDragStarter([&](QWidget*, QMimeData* data, const QPixmap&, const QPoint&) {
         ++started;
         delete data;
     });
@@ -343,4 +378,91 @@ TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasStartsNoDrag)
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(-40, press.y()));
     EXPECT_EQ(started, 0);
     QVR_InteractableViewHandler::setDragStarter({});
+}
+
+TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)
+{
+    using Handler = QVR_InteractableViewHandler;
+    EXPECT_EQ(Handler::dragPictureSize(QSize(1000, 500), QSizeF(400, 200)), QSizeF(56, 28));
+    EXPECT_EQ(Handler::dragPictureSize(QSize(500, 1000), QSizeF(100, 200)), QSizeF(14, 28));
+    EXPECT_EQ(Handler::dragPictureSize(QSize(140, 70), QSizeF(400, 200)), QSizeF(140, 70));
+    EXPECT_TRUE(Handler::dragPictureSize(QSize(), QSizeF(400, 200)).isEmpty());
+
+    // A 400 × 200 element whose cropped picture is 1000 × 500 pixels.
+    CommandsWindow w;
+    QTemporaryDir files;
+    const QString path = files.filePath(QStringLiteral("cropped.png"));
+    QImage red(1000, 500, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(path));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(path));
+    const Proxy image = w.add(ZERI_MixedMediaObject::Image, QRectF(400, 280, 400, 200));
+    (*image)->setCroppedImageAsset(asset);
+    w.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+
+    DragOut out;
+    QWidget* viewport = w.board()->theScrollView()->viewport();
+    const QPoint press = w.at(QPointF(600, 380));
+    const QPoint outside(-40, press.y());
+    const int steps = w.undo().undoCount();
+    // Holds the image outside the canvas; `meanwhile` runs once the move is cancelled, before the picture comes.
+    const auto holdOutside = [&](const std::function<void()>& meanwhile) {
+        QMetaObject::Connection connection;
+        if (meanwhile)
+            connection = QObject::connect(w.handler(), &QVR_InteractableViewHandler::dragOutStarted, meanwhile);
+        bool began = false;
+        const auto seen =
+            QObject::connect(w.handler(), &QVR_InteractableViewHandler::dragOutStarted, [&] { began = true; });
+        const int before = out.started;
+        QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+        dragMouseTo(viewport, press + QPoint(20, 20));
+        dragMouseTo(viewport, outside);
+        runEventsFor(3000, [&] { return began; });
+        EXPECT_TRUE(began);
+        // The picture takes a few milliseconds; a drag that should not come has had ample time.
+        runEventsFor(meanwhile ? 300 : 3000, [&] { return out.started > before; });
+        QObject::disconnect(connection);
+        QObject::disconnect(seen);
+    };
+
+    // The element goes back, no step; the clipboard holds the copy and the drag the picture at 56 × 28 points,
+    // its bottom-left corner at the pointer, with our own data and the full picture for other programs.
+    QGuiApplication::clipboard()->clear();
+    holdOutside({});
+    ASSERT_EQ(out.started, 1);
+    EXPECT_EQ((*image)->frame(), QRectF(400, 280, 400, 200));
+    EXPECT_EQ(w.undo().undoCount(), steps);
+    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(clipboard && clipboard->hasFormat(ZERI_MixedMediaObject::kPasteboardType));
+    EXPECT_EQ(out.picture.deviceIndependentSize(), QSizeF(56, 28));
+    EXPECT_EQ(out.picture.size(), (QSizeF(56, 28) * viewport->devicePixelRatioF()).toSize());
+    EXPECT_EQ(out.picture.toImage().pixelColor(28, 14), QColor(Qt::red));
+    EXPECT_EQ(out.hotSpot, QPoint(0, 28));
+    ASSERT_TRUE(out.data);
+    EXPECT_TRUE(out.data->hasFormat(ZERI_MixedMediaObject::kPasteboardType));
+    ASSERT_TRUE(out.data->hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(out.data->imageData()).size(), QSize(1000, 500));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside);
+
+    // Released, or the element removed, before the picture comes: nothing starts, and the clipboard keeps what it
+    // held, files included.
+    const QByteArray held = clipboard->data(ZERI_MixedMediaObject::kPasteboardType);
+    const auto heldObjects = ZERI_MixedMediaObject::pasteboardReadObjects();
+    ASSERT_EQ(heldObjects.size(), 1u);
+    ASSERT_TRUE((*heldObjects.front())->croppedImageAsset());
+    const QString heldFile = (*heldObjects.front())->croppedImageAsset()->localFilePath();
+    EXPECT_NE(heldFile, path);
+    EXPECT_TRUE(QFileInfo(heldFile).isFile());
+    holdOutside([&] { QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside); });
+    holdOutside([&] {
+        w.screen->removeMixedMediaObject(image);
+        w.screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    });
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside);
+    EXPECT_EQ(out.started, 1);
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(ZERI_MixedMediaObject::kPasteboardType), held);
+    EXPECT_TRUE(QFileInfo(heldFile).isFile());
+    EXPECT_EQ(w.screen->indexOfMixedMediaObject(image), -1);
 }

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -452,6 +453,37 @@ TEST_F(ObjectSetupTest, ClipboardCopiesShareTheirFilesByLinksAndComeBackInOrderO
     EXPECT_EQ(a->object()->originalImageAsset()->localFilePath(), first) << "the source keeps its file";
     MixedMediaObjectStorage::clearTempDirectoryForCopies();
     EXPECT_TRUE(QFileInfo::exists(first));
+}
+
+TEST_F(ObjectSetupTest, ClipboardCopiesInQuickSuccessionEachReplaceOnlyEarlierFiles)
+{
+    const QString file = package->assetsPath() + QStringLiteral("/pic.png");
+    ASSERT_TRUE(writeBytes(file, pngBytes(4, 4)));
+    auto source = addImageObject(*document, file);
+    const auto copiedFile = [](const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& copies) {
+        return copies.size() == 1 ? copies[0]->object()->originalImageAsset()->localFilePath() : QString();
+    };
+    // One copy kept without replacing, then three replacing ones asked for at once: each later one removes the
+    // files before it, never its own or a later one's.
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> kept;
+    MixedMediaObjectStorage::getCopiesForTempDirectory({source}, [&](auto copies) { kept = std::move(copies); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !kept.empty(); }, 5000));
+    std::vector<std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>> results(3);
+    for (auto& result : results)
+        MixedMediaObjectStorage::getCopiesForTempDirectory(
+            {source}, [&result](auto copies) { result = std::move(copies); }, true);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(results.begin(), results.end(), [](const auto& r) { return !r.empty(); }) &&
+                   QDir(MixedMediaObjectStorage::tempDirectoryForCopies()).entryList(QDir::Files).size() == 1;
+        },
+        5000));
+    EXPECT_FALSE(QFileInfo::exists(copiedFile(kept)));
+    EXPECT_FALSE(QFileInfo::exists(copiedFile(results[0])));
+    EXPECT_FALSE(QFileInfo::exists(copiedFile(results[1])));
+    EXPECT_EQ(readBytes(copiedFile(results[2])), readBytes(file));
+    EXPECT_TRUE(QFileInfo::exists(file));
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
 }
 
 TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheSite)

@@ -239,6 +239,7 @@ void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
 
 void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
 {
+    m_dragOut.reset();
     m_deselectedOnMouseDown = false;
     if (commandsBlocked()) // content is being added: presses select nothing
         return;
@@ -370,6 +371,7 @@ void QVR_InteractableViewHandler::handleGestureDone()
 
 void QVR_InteractableViewHandler::mouseUp(QGraphicsObject*, QPointF)
 {
+    m_dragOut.reset(); // released before its picture came: no drag-out
     stopDisplayingCoordinates();
 }
 

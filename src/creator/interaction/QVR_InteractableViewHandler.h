@@ -2,10 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QSizeF>
 
 #include "creator/interaction/QVR_CoordinatesDisplayView.h"
 #include "creator/interaction/QVR_InteractionOverlays.h"
@@ -116,12 +119,22 @@ public:
     void setCommandsBlocked(std::function<bool()> blocked) { m_commandsBlocked = std::move(blocked); }
 
     // Drag-out: a move whose pointer rests outside the canvas's viewport for kDragOutDelayMs is cancelled (the
-    // elements go back, no undo step), the moved objects are copied as the copy command does, and a drag of
-    // that data plus the first element's picture begins from the viewport. The starter takes ownership of the
-    // data; the default runs a QDrag, tests replace it.
+    // elements go back, no undo step, the selection is cleared) and dragOutStarted() is emitted. The first
+    // element's picture is then made: its cropped picture read on a worker, else the element painted. Once the
+    // picture and the copies of the moved objects (made as the copy command makes them) are ready, the copies go
+    // to the clipboard and a drag of them plus the picture begins from the viewport, unless the mouse was
+    // released, another press came or a moved object left the screen meanwhile. The drag's pixmap measures
+    // dragPictureSize() points, with its bottom-left corner at the pointer (`hotSpot`, in points from the
+    // pixmap's top-left). The starter takes ownership of the data; the default runs a QDrag, tests replace it.
     static constexpr int kDragOutDelayMs = 500;
-    using DragStarter = std::function<void(QWidget* source, QMimeData* data, const QPixmap& picture)>;
+    static constexpr int kDragPictureMaximum = 140;
+    using DragStarter =
+        std::function<void(QWidget* source, QMimeData* data, const QPixmap& picture, const QPoint& hotSpot)>;
     static void setDragStarter(DragStarter starter);
+    // The drag picture's size in points for a picture of `pixels` dragged from an element of `frame` points: the
+    // picture's own size when neither side exceeds kDragPictureMaximum, else the frame scaled by
+    // kDragPictureMaximum over the picture's larger side.
+    static QSizeF dragPictureSize(const QSize& pixels, const QSizeF& frame);
 
     // Crop mode over the first selected element: it leaves the selection, its container hides and a crop view
     // takes its place; false (nothing changes) without a selected element that has an original picture. Ending
@@ -179,6 +192,9 @@ signals:
     // A move (drag or nudge) started or ended; the selection frame hides meanwhile.
     void translationStarted(bool nudging);
     void translationEnded(bool nudging);
+    // A move held outside the canvas was cancelled to become a drag-out; the drag follows once its picture and
+    // copies are ready.
+    void dragOutStarted();
 
 private:
     enum class DragKind { None, RubberBand, Translate, Resize, Rotate, CropMove, CropResize, CropZoom };
@@ -194,8 +210,24 @@ private:
     void handleBeginTranslation(const QPointF& translation, QVR_MixedMediaElementContainingView* view, bool nudging);
     void handleTranslate(const QPointF& translation);
     void endTranslating(bool nudging, bool cancel = false);
+    // A drag-out waiting for its picture and its copies (main thread only).
+    struct PendingDragOut {
+        quint64 number = 0;
+        quint64 copyNumber = 0;
+        std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
+        QPointer<QVR_MixedMediaElementContainingView> first;
+        QSizeF frameSize;
+        qreal pixelRatio = 1.0;
+        bool pictureReady = false;
+        QImage picture;
+        QImage dragImage;
+        std::optional<std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>> copies;
+    };
+
     void checkDragOut(const QPointF& scenePoint);
     void beginDragOut();
+    void dragOutPictureLoaded(quint64 number, const QImage& picture, const QImage& dragImage);
+    void continueDragOut();
     void updateBand(const QPointF& translation);
     // The crop rows of the drag table: true when `item` belongs to crop mode (the drag is then the crop's).
     bool cropDragBegan(QGraphicsObject* item, const QPointF& translation);
@@ -237,4 +269,6 @@ private:
     QPointer<QVR_CoordinatesDisplayView> m_coordsView;
     QPointer<QVR_CropView> m_cropView;
     QTimer* m_dragOutTimer = nullptr;
+    std::unique_ptr<PendingDragOut> m_dragOut;
+    quint64 m_dragOutNumber = 0;
 };

@@ -3,11 +3,13 @@
 #include <algorithm>
 
 #include <QDrag>
-#include <QGraphicsScene>
+#include <QGraphicsItem>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyleOptionGraphicsItem>
 #include <QTimer>
 
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
@@ -15,7 +17,11 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_MouseMonitor.h"
 #include "platform/Json.h"
+#include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
+#include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -65,19 +71,22 @@ void QVR_InteractableViewHandler::copySelection()
     if (!canCopySelection())
         return;
     const quint64 copyNumber = ++g_latestCopy;
-    MixedMediaObjectStorage::clearTempDirectoryForCopies();
     QPointer<QVR_InteractableViewHandler> self(this);
-    MixedMediaObjectStorage::getCopiesForTempDirectory(selectedObjectsOfScreen(), [self, copyNumber](auto copies) {
-        if (copyNumber != g_latestCopy)
-            return;
-        ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
-        if (self)
-            emit self->copyWritten();
-    });
+    // The previous copies' files go on the worker, after the new ones are linked.
+    MixedMediaObjectStorage::getCopiesForTempDirectory(
+        selectedObjectsOfScreen(),
+        [self, copyNumber](auto copies) {
+            if (copyNumber != g_latestCopy)
+                return;
+            ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+            if (self)
+                emit self->copyWritten();
+        },
+        true);
 }
 
 namespace {
-void startQDrag(QWidget* source, QMimeData* data, const QPixmap& picture)
+void startQDrag(QWidget* source, QMimeData* data, const QPixmap& picture, const QPoint& hotSpot)
 {
     if (!source) {
         delete data;
@@ -85,8 +94,10 @@ void startQDrag(QWidget* source, QMimeData* data, const QPixmap& picture)
     }
     auto* drag = new QDrag(source);
     drag->setMimeData(data);
-    if (!picture.isNull())
+    if (!picture.isNull()) {
         drag->setPixmap(picture);
+        drag->setHotSpot(hotSpot);
+    }
     drag->exec(Qt::CopyAction);
 }
 
@@ -95,11 +106,73 @@ QVR_InteractableViewHandler::DragStarter& dragStarter()
     static QVR_InteractableViewHandler::DragStarter starter = startQDrag;
     return starter;
 }
+
+// The drag's pixmap in device pixels for `picture`, to be shown at `pixelRatio`. Any thread.
+QImage dragImageFor(const QImage& picture, const QSizeF& frame, qreal pixelRatio)
+{
+    if (picture.isNull())
+        return {};
+    const QSizeF points = QVR_InteractableViewHandler::dragPictureSize(picture.size(), frame);
+    const QSize pixels = (points * pixelRatio).toSize().expandedTo(QSize(1, 1));
+    return picture.size() == pixels ? picture : picture.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// An item and its visible children drawn by their own paint into `painter`, whose transform `base` maps the
+// item's coordinates.
+void paintItemTree(QPainter& painter, QGraphicsItem* item, const QTransform& base, qreal opacity)
+{
+    if (!item->isVisible())
+        return;
+    const qreal itemOpacity = opacity * item->opacity();
+    const QList<QGraphicsItem*> children = item->childItems(); // in stacking order
+    const auto behind = [item](const QGraphicsItem* child) {
+        return child->zValue() < 0 || (child->flags() & QGraphicsItem::ItemStacksBehindParent);
+    };
+    for (QGraphicsItem* child : children)
+        if (behind(child))
+            paintItemTree(painter, child, child->itemTransform(item) * base, itemOpacity);
+    painter.setWorldTransform(base);
+    painter.setOpacity(itemOpacity);
+    QStyleOptionGraphicsItem option;
+    option.exposedRect = item->boundingRect();
+    item->paint(&painter, &option, nullptr);
+    for (QGraphicsItem* child : children)
+        if (!behind(child))
+            paintItemTree(painter, child, child->itemTransform(item) * base, itemOpacity);
+}
+
+// The element as its views draw it, unrotated, one pixel per point of its frame (the container itself is
+// aligned to the board's device pixels, so its size may differ slightly).
+QImage paintedElement(QVR_MixedMediaElementContainingView* container, const QSizeF& frame)
+{
+    const QRectF bounds = container ? container->boundingRect() : QRectF();
+    if (bounds.isEmpty() || frame.isEmpty())
+        return {};
+    QImage image(frame.toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QTransform base = QTransform::fromTranslate(-bounds.left(), -bounds.top()) *
+                            QTransform::fromScale(image.width() / bounds.width(), image.height() / bounds.height());
+    paintItemTree(painter, container, base, 1.0);
+    return image;
+}
 } // namespace
 
 void QVR_InteractableViewHandler::setDragStarter(DragStarter starter)
 {
     dragStarter() = starter ? std::move(starter) : DragStarter(startQDrag);
+}
+
+QSizeF QVR_InteractableViewHandler::dragPictureSize(const QSize& pixels, const QSizeF& frame)
+{
+    const int larger = std::max(pixels.width(), pixels.height());
+    if (larger <= 0)
+        return {};
+    if (larger <= kDragPictureMaximum)
+        return QSizeF(pixels);
+    return frame * (double(kDragPictureMaximum) / larger);
 }
 
 void QVR_InteractableViewHandler::checkDragOut(const QPointF& scenePoint)
@@ -126,62 +199,134 @@ void QVR_InteractableViewHandler::beginDragOut()
     QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
     QVR_CreatorSingleScreen* screenView = mainInteractableView();
     const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
-    if (m_dragKind != DragKind::Translate || !view || !screen)
+    if (m_dragKind != DragKind::Translate || !view || !screen || !m_monitor || !m_monitor->isCurrentlyDragging())
         return;
-    std::vector<Proxy> objects;
-    QPointer<QVR_MixedMediaElementContainingView> first;
+    auto request = std::make_unique<PendingDragOut>();
     for (const auto& handler : m_translateHandlers) {
         auto object = handler.currentMixedMediaObject();
         if (!object || !object->object() || screen->indexOfMixedMediaObject(object) < 0)
             continue;
-        if (!first)
-            first = handler.container();
-        objects.push_back(std::move(object));
+        if (!request->first) {
+            request->first = handler.container();
+            request->frameSize = (*object)->frame().size();
+        }
+        request->objects.push_back(std::move(object));
     }
-    if (objects.empty())
+    if (request->objects.empty() || !request->first)
         return;
     // The move is cancelled: the elements go back and no undo step is left. Later events of this gesture do
     // nothing.
     m_dragKind = DragKind::None;
     endTranslating(false, true);
+    deselectAll();
     stopDisplayingCoordinates();
 
-    // The first element as drawn on the board.
-    QImage picture;
-    if (first && first->scene()) {
-        const QRectF area = first->sceneBoundingRect();
-        picture = QImage(area.size().toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        first->scene()->render(&painter, QRectF(QPointF(), area.size()), area);
-    }
-    // At most 140 pixels on the larger side, keeping the element's proportions.
-    QPixmap pixmap = QPixmap::fromImage(picture);
-    if (!pixmap.isNull() && std::max(pixmap.width(), pixmap.height()) > 140 && first) {
-        const QSizeF frame = first->boundingRect().size() * (140.0 / std::max(pixmap.width(), pixmap.height()));
-        pixmap = pixmap.scaled(frame.toSize().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+    const quint64 number = ++m_dragOutNumber;
+    request->number = number;
+    request->pixelRatio = view->viewport()->devicePixelRatioF();
+    const auto cropped = (*request->objects.front())->croppedImageAsset();
+    m_dragOut = std::move(request);
+    PendingDragOut& pending = *m_dragOut;
 
-    const quint64 copyNumber = ++g_latestCopy;
-    MixedMediaObjectStorage::clearTempDirectoryForCopies();
-    QPointer<QWidget> source(view->viewport());
-    MixedMediaObjectStorage::getCopiesForTempDirectory(objects, [source, copyNumber, picture, pixmap](auto copies) {
-        if (copyNumber != g_latestCopy)
+    // The copies, their files linked on a worker. The clipboard's present files stay: the drag may yet be
+    // abandoned, and the next copy command clears them.
+    pending.copyNumber = ++g_latestCopy;
+    QPointer<QVR_InteractableViewHandler> self(this);
+    MixedMediaObjectStorage::getCopiesForTempDirectory(
+        pending.objects,
+        [self, number](auto copies) {
+            if (!self || !self->m_dragOut || self->m_dragOut->number != number)
+                return;
+            self->m_dragOut->copies = std::move(copies);
+            self->continueDragOut();
+        },
+        false);
+
+    // The picture: the cropped picture read on a worker, else (below, on its arrival) the element painted.
+    if (cropped) {
+        const QSizeF frame = pending.frameSize;
+        const qreal ratio = pending.pixelRatio;
+        WorkerThreads::shared().post([self, number, cropped, frame, ratio]() mutable {
+            QImage picture = ContentAssetStorage::getImage(cropped);
+            QImage dragImage = dragImageFor(picture, frame, ratio);
+            // The asset goes back to the main thread with the result: the model's objects are released there.
+            MainThread::run(
+                [self, number, picture = std::move(picture), dragImage = std::move(dragImage),
+                 cropped = std::move(cropped)] {
+                    if (self)
+                        self->dragOutPictureLoaded(number, picture, dragImage);
+                },
+                false);
+        });
+    } else {
+        MainThread::run(
+            [self, number] {
+                if (self)
+                    self->dragOutPictureLoaded(number, QImage(), QImage());
+            },
+            false);
+    }
+    emit dragOutStarted();
+}
+
+void QVR_InteractableViewHandler::dragOutPictureLoaded(quint64 number, const QImage& picture, const QImage& dragImage)
+{
+    if (!m_dragOut || m_dragOut->number != number)
+        return;
+    PendingDragOut& pending = *m_dragOut;
+    pending.pictureReady = true;
+    pending.picture = picture;
+    pending.dragImage = dragImage;
+    if (pending.picture.isNull()) {
+        // No cropped picture (or an unreadable one): the element as drawn.
+        pending.picture = paintedElement(pending.first, pending.frameSize);
+        pending.dragImage = dragImageFor(pending.picture, pending.frameSize, pending.pixelRatio);
+    }
+    continueDragOut();
+}
+
+void QVR_InteractableViewHandler::continueDragOut()
+{
+    if (!m_dragOut || !m_dragOut->pictureReady || !m_dragOut->copies)
+        return;
+    const std::unique_ptr<PendingDragOut> pending = std::move(m_dragOut);
+    // A moved object that left the screen meanwhile (an undo, another window) abandons the drag.
+    QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
+    QVR_CreatorSingleScreen* screenView = mainInteractableView();
+    const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
+    if (!view || !screen || !m_monitor || !m_monitor->isCurrentlyDragging())
+        return;
+    for (const auto& object : pending->objects)
+        if (screen->indexOfMixedMediaObject(object) < 0)
             return;
+    const auto& copies = *pending->copies;
+    QJsonArray entries;
+    for (const auto& object : copies)
+        if (object && object->object())
+            entries.append((*object)->jsonDictionary());
+    if (entries.isEmpty())
+        return;
+    // A copy command given meanwhile keeps the clipboard.
+    if (pending->copyNumber == g_latestCopy)
         ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
-        QJsonArray entries;
-        for (const auto& object : copies)
-            if (object && object->object())
-                entries.append((*object)->jsonDictionary());
-        if (entries.isEmpty() || !source)
-            return;
-        // Other programs cannot read the own type: they get the picture.
-        auto* data = new QMimeData;
-        data->setData(ZERI_MixedMediaObject::kPasteboardType, Json::write(entries));
-        if (!picture.isNull())
-            data->setImageData(picture);
-        dragStarter()(source, data, pixmap);
-    });
+
+    // Other programs cannot read the own type: they get the picture.
+    auto* data = new QMimeData;
+    data->setData(ZERI_MixedMediaObject::kPasteboardType, Json::write(entries));
+    if (!pending->picture.isNull())
+        data->setImageData(pending->picture);
+    QPixmap pixmap = QPixmap::fromImage(pending->dragImage);
+    QPoint hotSpot;
+    if (!pixmap.isNull()) {
+        pixmap.setDevicePixelRatio(pending->pixelRatio);
+        // The picture rises from the pointer: its bottom-left corner is there.
+        hotSpot = QPoint(0, qRound(pixmap.deviceIndependentSize().height()));
+    }
+    QPointer<QVR_InteractableViewHandler> self(this);
+    dragStarter()(view->viewport(), data, pixmap, hotSpot);
+    // The system drag took the button's release: the next press starts afresh.
+    if (self && self->m_monitor && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        self->m_monitor->abandonGesture();
 }
 
 void QVR_InteractableViewHandler::cutSelection(uint modifierMask)

@@ -97,6 +97,16 @@ void QVR_MouseMonitor::cancelDragging()
     post(kDragEndedNotification);
 }
 
+void QVR_MouseMonitor::abandonGesture()
+{
+    const bool dragging = m_state == State::Dragging;
+    m_state = State::Idle;
+    stopTimer();
+    m_focus = nullptr;
+    if (dragging)
+        post(kDragEndedNotification);
+}
+
 void QVR_MouseMonitor::updateHover(const QPointF& scenePoint)
 {
     QGraphicsObject* hit = hitTest(scenePoint);

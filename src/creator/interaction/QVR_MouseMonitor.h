@@ -38,6 +38,9 @@ public:
     QGraphicsObject* hitTest(const QPointF& scenePoint) const;
     // Ends the current drag at once with translation (0, 0); the later release only updates the hover.
     void cancelDragging();
+    // Ends the gesture under way as a release would, without telling the delegate: a drag taken over by a system
+    // drag never sees its release.
+    void abandonGesture();
     // Makes `item` the dragged item of the drag in progress (a drag on empty space turning into a rubber band).
     void overrideFocusViewForDragging(QGraphicsObject* item) { m_focus = item; }
 
