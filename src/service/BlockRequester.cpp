@@ -20,6 +20,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include "foundation/ApplicationNetworkAccess.h"
 #include "foundation/Tessutils.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
@@ -49,17 +50,12 @@ SharedConfiguration& sharedConfiguration()
 std::atomic<int> g_transferTimeoutMs{BlockRequester::kDefaultTransferTimeoutMs};
 std::atomic<qint64> g_maxReplyBytes{BlockRequester::kDefaultMaxReplyBytes};
 
-// Lives on the main thread and goes away first thing when the application object is destroyed. Left among the
-// application's children it would go last, after the application has dismantled its event handling, and a
-// transfer still winding up then (a connection aborted on a time-out, a socket the peer closed at exit) can leave
-// the network objects behind, never freed. Deleted while everything is still in place, it aborts its replies and
-// stops its transfer thread before the application goes on.
+// Lives on the main thread and goes away as the application starts to go (see ApplicationNetworkAccess).
 QNetworkAccessManager* networkManager()
 {
     static QPointer<QNetworkAccessManager> manager;
     if (!manager) {
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-        qAddPostRoutine([] { delete manager.data(); }); // called once, by the application alive now
+        manager = ApplicationNetworkAccess::newManager();
         // Redirects are followed only within the same scheme, host and port: the body carries the signature
         // and tokens, and must never be re-sent to another host or over plain http.
         manager->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);

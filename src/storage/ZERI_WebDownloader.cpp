@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QRandomGenerator>
 
+#include "foundation/ApplicationNetworkAccess.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/StorageLogging.h"
@@ -74,7 +75,7 @@ QNetworkAccessManager* ZERI_WebDownloader::networkAccessManager()
         return managerOverride();
     static QPointer<QNetworkAccessManager> manager;
     if (!manager)
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
+        manager = ApplicationNetworkAccess::newManager();
     return manager;
 }
 

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "foundation/ApplicationNetworkAccess.h"
 #include "platform/MainThread.h"
 
 // The two lines of this category are always shown, as the validation's own record of what happened.
@@ -41,16 +42,13 @@ QString baseURLString(const QUrl& url, const QString& fallback)
     return url.isEmpty() ? fallback : url.toString(QUrl::StripTrailingSlash);
 }
 
-// One manager for every request, made on the main thread and owned by the application. It is deleted as the
-// application starts to go, while its event handling is still in place: a request given up on a time-out may
-// still be winding down, and a manager deleted last would leave its network objects behind.
+// One manager for every request, made on the main thread; a request given up on a time-out may still be
+// winding down when the application goes (see ApplicationNetworkAccess).
 QNetworkAccessManager* networkManager()
 {
     static QPointer<QNetworkAccessManager> manager;
-    if (!manager) {
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-        qAddPostRoutine([] { delete manager.data(); }); // called once, by the application alive now
-    }
+    if (!manager)
+        manager = ApplicationNetworkAccess::newManager();
     return manager;
 }
 

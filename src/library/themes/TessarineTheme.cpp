@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUuid>
 
+#include "foundation/ApplicationNetworkAccess.h"
 #include "foundation/Tessutils.h"
 #include "foundation/Utils.h"
 #include "library/LibraryLogging.h"
@@ -59,7 +60,7 @@ QNetworkAccessManager* sampleNetwork()
 {
     static QPointer<QNetworkAccessManager> s_manager;
     if (!s_manager)
-        s_manager = new QNetworkAccessManager(QCoreApplication::instance());
+        s_manager = ApplicationNetworkAccess::newManager();
     return s_manager;
 }
 
