@@ -99,6 +99,57 @@ TEST(QuotaMonitorTest, SignedOutUpdateIsAnsweredAndATickDuringARequestSendsNothi
     EXPECT_FALSE(now.error.has_value());
 }
 
+TEST(QuotaMonitorTest, ARefreshInFlightEndsWithSignOutStopAndTheMonitorItself)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    ScopedMonitor monitor;
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    const QJsonObject late{
+        {QStringLiteral("user"), QJsonObject{{QStringLiteral("username"), QStringLiteral("ann")},
+                                             {QStringLiteral("display_name"), QStringLiteral("Late")}}}};
+
+    // The user record asked for before a sign-out answers after it: nothing of it is stored.
+    env.service.injectReply(kGetUser, FakeHttpReply::json(late).delayed(300));
+    Answer signedOut;
+    monitor->updateNow(signedOut.completion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kGetUser) == 1; }, 5000));
+    env.handler().logout();
+    ASSERT_TRUE(signedOut.called);
+    ASSERT_TRUE(signedOut.error.has_value());
+    EXPECT_EQ(signedOut.error->domain, QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain));
+    EXPECT_FALSE(monitor->isRefreshing());
+    QTest::qWait(450);
+    EXPECT_TRUE(Tessutils::corvikUserDict().dictionary().isEmpty());
+
+    // Stopping ends the refresh in flight and answers its caller.
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.service.injectReply(kQuota, FakeHttpReply::hang());
+    Answer stopped;
+    monitor->updateNow(stopped.completion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 2; }, 5000));
+    monitor->stopMonitoring();
+    EXPECT_FALSE(monitor->monitoring());
+    ASSERT_TRUE(stopped.called);
+    ASSERT_TRUE(stopped.error.has_value());
+    EXPECT_EQ(stopped.error->code, QVBUserInfoMonitor::kCancelledCode);
+
+    // A monitor dropped while its reply is on the way: the reply reaches nothing.
+    env.service.injectReply(
+        kQuota,
+        FakeHttpReply::json(QJsonObject{{QStringLiteral("disk_quota"),
+                                         QJsonObject{{QStringLiteral("max"), 1048576}, {QStringLiteral("used"), 0}}}})
+            .delayed(150));
+    bool answered = false;
+    monitor->updateNow([&](const std::optional<Error>&) { answered = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 3; }, 5000));
+    QVBUserInfoMonitor::resetForTesting();
+    QTest::qWait(300);
+    EXPECT_FALSE(answered);
+    EXPECT_FALSE(monitor->isRefreshing());
+    EXPECT_TRUE(monitor->userFriendlyQuotaCap().isEmpty());
+}
+
 TEST(QuotaMonitorTest, TimeUntilRenewal)
 {
     const double hour = 3600;
