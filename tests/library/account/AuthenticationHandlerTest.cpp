@@ -4,6 +4,9 @@
 #include <QJsonDocument>
 
 #include "AccountTestSupport.h"
+#include "app/AppStartupHooks.h"
+#include "library/LibraryLibrary.h"
+#include "library/account/QVBUserInfoMonitor.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 
 using accounttest::Answer;
@@ -47,6 +50,34 @@ TEST(AuthenticationHandlerTest, SignInStoresTheAccountAndAdoptsOwnerlessDocument
     ASSERT_EQ(logins.size(), 1);
     EXPECT_EQ(QJsonDocument(logins.first()).toJson().contains("Corvik"), true);
     EXPECT_EQ(package->metaData().ownerUserName(), QStringLiteral("ann"));
+}
+
+TEST(AuthenticationHandlerTest, SignInIsFollowedByTemplatesAllowanceAndUserRecord)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    AppStartupHooks::resetForTesting();
+    registerLibraryLibrary();
+    QVBUserInfoMonitor::resetForTesting();
+    Answer answer;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+    ASSERT_TRUE(answer.wait());
+    ASSERT_FALSE(answer.error.has_value());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return env.service.requestCount(QStringLiteral("tessarine.getUser")) == 1; }, 5000));
+    QStringList methods;
+    for (const FakeHttpRequest& request : env.service.requests()) {
+        const QString method = request.method();
+        if (!method.isEmpty() && !methods.contains(method))
+            methods.append(method);
+    }
+    EXPECT_EQ(methods, (QStringList{kSignIn, QStringLiteral("tessarine.getTemplates"),
+                                    QStringLiteral("corvik.users.getDiskQuota"), QStringLiteral("tessarine.getUser")}));
+    const auto quota = env.service.lastRequest(QStringLiteral("corvik.users.getDiskQuota"));
+    ASSERT_TRUE(quota.has_value());
+    EXPECT_EQ(quota->field(QStringLiteral("auth_token")), QStringLiteral("TOKEN-ann"));
+    QVBUserInfoMonitor::resetForTesting();
+    AppStartupHooks::resetForTesting();
 }
 
 TEST(AuthenticationHandlerTest, ServiceErrorsAndRepliesWithoutATokenStoreNothing)

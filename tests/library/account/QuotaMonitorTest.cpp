@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <QTimeZone>
 
 #include "AccountTestSupport.h"
@@ -18,6 +20,30 @@ struct ScopedMonitor {
     ~ScopedMonitor() { QVBUserInfoMonitor::resetForTesting(); }
     QVBUserInfoMonitor& operator*() { return QVBUserInfoMonitor::sharedInstance(); }
     QVBUserInfoMonitor* operator->() { return &QVBUserInfoMonitor::sharedInstance(); }
+};
+
+// The process's local zone for one test; the previous one comes back afterwards.
+class ScopedLocalZone {
+public:
+    explicit ScopedLocalZone(const QByteArray& zone)
+        : m_wasSet(qEnvironmentVariableIsSet("TZ"))
+        , m_previous(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedLocalZone()
+    {
+        if (m_wasSet)
+            qputenv("TZ", m_previous);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_wasSet;
+    QByteArray m_previous;
 };
 
 } // namespace
@@ -167,4 +193,25 @@ TEST(QuotaMonitorTest, TimeUntilRenewal)
     const QDateTime early(QDate(2024, 4, 1), QTime(3, 0), QTimeZone::utc());
     const QDateTime renewal = QVBUserInfoMonitor::startOfNextMonthAfter(early);
     EXPECT_EQ(QVBUserInfoMonitor::friendlyTimeRemaining(early.secsTo(renewal)), QStringLiteral("4 HOURS"));
+}
+
+TEST(QuotaMonitorTest, RenewalIsCountedInVancouverWhateverTheLocalZone)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    ScopedMonitor monitor;
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    for (const QByteArray& zone : {QByteArrayLiteral("UTC"), QByteArrayLiteral("Asia/Tokyo")}) {
+        ScopedLocalZone local(zone);
+        // 2024-04-01 03:00Z on the local clock: April in UTC (and in Tokyo), still March 31st, 20:00 in Vancouver.
+        const QDateTime now = QDateTime(QDate(2024, 4, 1), QTime(3, 0), QTimeZone::utc()).toLocalTime();
+        ASSERT_EQ(now.timeSpec(), Qt::LocalTime);
+        ASSERT_EQ(now.offsetFromUtc(), zone == "UTC" ? 0 : 9 * 3600) << "the local zone did not change";
+        monitor->setClockForTesting([now] { return now; });
+        Answer answer;
+        monitor->updateNow(answer.completion());
+        ASSERT_TRUE(answer.wait());
+        EXPECT_EQ(monitor->userFriendlyResetTimeRemaining(), QStringLiteral("4 HOURS")) << zone.constData();
+        EXPECT_EQ(monitor->resetTimeRemaining(), 4 * 3600) << zone.constData();
+    }
 }
