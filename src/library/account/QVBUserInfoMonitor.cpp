@@ -72,8 +72,10 @@ void QVBUserInfoMonitor::resetForTesting()
 QVBUserInfoMonitor::QVBUserInfoMonitor()
     : m_logoutObservation(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification), nullptr,
                           [this](const Notification&) {
-                              // What is in flight was asked with the token of the user who left.
-                              cancelRequest(notSignedInError());
+                              // What is in flight was asked with the token of the user who left (unless someone
+                              // has signed in again meanwhile, whose refresh goes on).
+                              if (Tessutils::corvikAuthToken() != m_requestToken)
+                                  cancelRequest(notSignedInError());
                           })
 {
 }
@@ -128,6 +130,15 @@ void QVBUserInfoMonitor::cancelRequest(const Error& error)
         waiting(error);
 }
 
+// A reply for a user who has signed out (or been replaced) since the refresh began is not theirs to store.
+bool QVBUserInfoMonitor::stillTheSameUser()
+{
+    if (Tessutils::corvikAuthToken() == m_requestToken)
+        return true;
+    cancelRequest(notSignedInError());
+    return false;
+}
+
 void QVBUserInfoMonitor::finish(const std::optional<Error>& error)
 {
     m_request.reset();
@@ -144,6 +155,7 @@ void QVBUserInfoMonitor::updateInfo(Completion completion)
         return;
     cancelRequest(cancelledError());
     m_waiting = std::move(completion);
+    m_requestToken = token;
     const quint64 serial = m_serial;
     QPointer<QVBUserInfoMonitor> self(this);
     m_request = ZERI_APIBinding::userDiskQuota(token, [self, serial](const QString& reply, const QString&) {
@@ -154,6 +166,8 @@ void QVBUserInfoMonitor::updateInfo(Completion completion)
 
 void QVBUserInfoMonitor::handleQuotaReply(const QString& reply)
 {
+    if (!stillTheSameUser())
+        return;
     const SafeDictionary parsed = parseReply(reply);
     const auto quota = parsed.safeDictionaryForKey(QStringLiteral("disk_quota"));
     if (!quota) {
@@ -183,6 +197,8 @@ void QVBUserInfoMonitor::handleQuotaReply(const QString& reply)
 
 void QVBUserInfoMonitor::handleUserReply(const QString& reply)
 {
+    if (!stillTheSameUser())
+        return;
     const SafeDictionary record = parseReply(reply);
     if (auto user = record.safeDictionaryForKey(QStringLiteral("user"))) {
         ZERI_AuthenticationHandler::authHandler()->saveDataFromUserDict(user);

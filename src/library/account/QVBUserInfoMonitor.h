@@ -19,9 +19,10 @@ class QTimer;
 // after each refresh and then refreshes the stored user record. Values keep their last state when a refresh
 // fails. The allowance renews at midnight starting each month in Vancouver time. Main thread only.
 //
-// A refresh in flight belongs to the user who was signed in when it started: signing out, stopping the monitor
-// or dropping it cancels it, and nothing of its reply is stored. A caller waiting on a cancelled refresh is
-// answered with an error (kCancelledCode, or not signed in after a sign-out).
+// A refresh in flight belongs to the user who was signed in when it started: once that user has signed out (or
+// another has signed in) nothing of its reply is stored, and the sign-out cancels it. Stopping the monitor or
+// dropping it cancels it too. A caller waiting on a cancelled refresh is answered with an error (kCancelledCode,
+// or not signed in after a sign-out).
 class QVBUserInfoMonitor : public QObject {
     Q_OBJECT
 public:
@@ -76,13 +77,15 @@ private:
     bool isCurrent(quint64 serial) const { return m_request && serial == m_serial; }
     void handleQuotaReply(const QString& reply);
     void handleUserReply(const QString& reply);
+    bool stillTheSameUser();
     void finish(const std::optional<Error>& error);
     QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
 
     QTimer* m_timer = nullptr;
     std::shared_ptr<BlockRequester> m_request;
-    quint64 m_serial = 0; // counts the refreshes started
-    Completion m_waiting; // the caller of the refresh in flight
+    quint64 m_serial = 0;   // counts the refreshes started
+    Completion m_waiting;   // the caller of the refresh in flight
+    QString m_requestToken; // the token it was asked with
     NotificationObservation m_logoutObservation;
     Clock m_clock;
     qint64 m_bytesUsed = 0;

@@ -135,12 +135,24 @@ TEST(QuotaMonitorTest, ARefreshInFlightEndsWithSignOutStopAndTheMonitorItself)
         {QStringLiteral("user"), QJsonObject{{QStringLiteral("username"), QStringLiteral("ann")},
                                              {QStringLiteral("display_name"), QStringLiteral("Late")}}}};
 
+    // Another user signed in while the record was on its way: the reply is not theirs.
+    env.service.injectReply(kGetUser, FakeHttpReply::json(late).delayed(200));
+    Answer replaced;
+    monitor->updateNow(replaced.completion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kGetUser) == 1; }, 5000));
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-bo"));
+    ASSERT_TRUE(replaced.wait());
+    EXPECT_TRUE(replaced.error.has_value());
+    EXPECT_TRUE(Tessutils::corvikUserDict().dictionary().isEmpty());
+
     // The user record asked for before a sign-out answers after it: nothing of it is stored.
     env.service.injectReply(kGetUser, FakeHttpReply::json(late).delayed(300));
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
     Answer signedOut;
     monitor->updateNow(signedOut.completion());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kGetUser) == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kGetUser) == 2; }, 5000));
     env.handler().logout();
+    ASSERT_TRUE(env.waitForLogout());
     ASSERT_TRUE(signedOut.called);
     ASSERT_TRUE(signedOut.error.has_value());
     EXPECT_EQ(signedOut.error->domain, QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain));
@@ -153,7 +165,7 @@ TEST(QuotaMonitorTest, ARefreshInFlightEndsWithSignOutStopAndTheMonitorItself)
     env.service.injectReply(kQuota, FakeHttpReply::hang());
     Answer stopped;
     monitor->updateNow(stopped.completion());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 3; }, 5000));
     monitor->stopMonitoring();
     EXPECT_FALSE(monitor->monitoring());
     ASSERT_TRUE(stopped.called);
@@ -168,7 +180,7 @@ TEST(QuotaMonitorTest, ARefreshInFlightEndsWithSignOutStopAndTheMonitorItself)
             .delayed(150));
     bool answered = false;
     monitor->updateNow([&](const std::optional<Error>&) { answered = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kQuota) == 4; }, 5000));
     QVBUserInfoMonitor::resetForTesting();
     QTest::qWait(300);
     EXPECT_FALSE(answered);
