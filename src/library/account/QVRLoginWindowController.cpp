@@ -103,6 +103,9 @@ void QVRLoginWindowController::loginButtonPressed()
 
 void QVRLoginWindowController::facebookButtonPressed()
 {
+    // A social window already open (the sign-in wall's) would never answer this one: nothing to do.
+    if (QVRFacebookSession::sharedInstance().isLoginWindowOpen())
+        return;
     m_loginButton->setEnabled(false);
     QPointer<QVRLoginWindowController> self(this);
     QVRFacebookSession::sharedInstance().login([self](const std::optional<Error>& error, bool signedIn) {

@@ -5,10 +5,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QThread>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 
 #include "app/QVRAnalytics.h"
 #include "foundation/Tessutils.h"

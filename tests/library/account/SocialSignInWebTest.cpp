@@ -46,6 +46,11 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_cookies;
     }
+    void clearRequests()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.clear();
+    }
     // Off: the dialog is a page that waits for the user (nobody signs in).
     void setRedirects(bool redirects) { m_redirects = redirects; }
 
@@ -204,9 +209,17 @@ TEST(SocialSignInWebTest, TheStandAloneWindowSaysSuccessOnlyAfterASignIn)
     ASSERT_TRUE(ExternalWebSites::setRoot(ExternalWebSites::Site::Facebook, dialog.root()));
     QVRFacebookSession& session = QVRFacebookSession::sharedInstance();
 
-    // The user closes the social window without signing in: no error, no "Success!", the window stays.
     QVRLoginWindowController window;
     window.show();
+    // The social window is already open for someone else (the sign-in wall): the button does nothing.
+    session.login({});
+    window.facebookButton()->click();
+    EXPECT_TRUE(window.loginButton()->isEnabled());
+    session.loginWindowForTesting()->window()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !session.isLoginWindowOpen(); }, 5000));
+    dialog.clearRequests();
+
+    // The user closes the social window without signing in: no error, no "Success!", the window stays.
     window.facebookButton()->click();
     EXPECT_FALSE(window.loginButton()->isEnabled());
     ASSERT_TRUE(session.isLoginWindowOpen());
