@@ -56,7 +56,7 @@ struct AppStartupHooks {
     std::function<void(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                        std::function<void()> onDismissed)>
         showPasswordPrompt;
-    // Application menu commands that later libraries perform: "preferences", "editProfile", "openURL",
+    // Application menu commands that later libraries perform: "preferences", "editProfile", "signInWindow", "openURL",
     // "importPowerpoint", "toggleSnapping", "guide", "faq", "feedback", "website". A command without an entry
     // is logged and its item disabled.
     std::map<QString, std::function<void()>> menuCommands;

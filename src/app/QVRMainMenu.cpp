@@ -83,6 +83,7 @@ QList<Entry> makeEntries()
       << separator(M::ApplicationMenu)
       << application(M::ApplicationMenu, "editProfile", [] { return withEllipsis(UFM::SAYS_EDIT_PROFILE()); })
       << application(M::ApplicationMenu, "signIn", [] { return UFM::SIGN_IN_TEXT(); })
+      << application(M::ApplicationMenu, "signInWindow", [] { return withEllipsis(UFM::LOGIN_TEXT()); })
       << Entry{M::ApplicationMenu, QStringLiteral("quota"), [] { return state().quotaText; }, none, 0,
                Target::Information}
       << separator(M::ApplicationMenu)

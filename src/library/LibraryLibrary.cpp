@@ -26,6 +26,7 @@
 #include "creator/window/CreatorPublishing.h"
 #include "library/account/QVBUserInfoMonitor.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/QVRLoginWindowController.h"
 #include "library/account/QVRLogoutWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVRTessarinePasswordUnlockViewController.h"
@@ -189,6 +190,8 @@ void registerAccounts()
         QVRTessarinePasswordUnlockViewController::showPrompt(stringID, std::move(onUnlocked), std::move(onDismissed));
     };
     hooks.menuCommands[QStringLiteral("editProfile")] = [] { QVR_ProfileEditorWebViewWindowController::editProfile(); };
+    // The small stand-alone sign-in window (user name and password, or the social network).
+    hooks.menuCommands[QStringLiteral("signInWindow")] = [] { QVRLoginWindowController::showShared(); };
     QVRRegisterWallWindowController::setSocialSignIn(
         [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
             QVRFacebookSession::sharedInstance().login(std::move(done), true);

@@ -723,23 +723,42 @@ void ZERI_qvdFilePackage::flushServerDeletions(const QSet<QString>& reachable)
 
 bool ZERI_qvdFilePackage::deletePackage(Error* error)
 {
-    if (m_model) {
-        m_model->setDontSave(true);
-        m_model->setFilePackage(nullptr);
-        m_model.reset();
-    }
-    m_publishedModel.reset();
+    dropModels();
     if (QFileInfo::exists(m_path) && !QDir(m_path).removeRecursively()) {
         const QString message = QStringLiteral("Cannot delete the package folder \"%1\"").arg(m_path);
         qCWarning(lcStorage).noquote() << message;
         setError(error, packageError(CannotWrite, message));
         return false;
     }
+    removeFromList();
+    return true;
+}
+
+QString ZERI_qvdFilePackage::forgetPackage()
+{
+    const QString path = m_path; // the list may hold the last reference to this package
+    dropModels();
+    removeFromList();
+    return path;
+}
+
+void ZERI_qvdFilePackage::dropModels()
+{
+    if (m_model) {
+        m_model->setDontSave(true);
+        m_model->setFilePackage(nullptr);
+        m_model.reset();
+    }
+    m_publishedModel.reset();
+}
+
+// May destroy this package: nothing of it may be used afterwards.
+void ZERI_qvdFilePackage::removeFromList()
+{
     auto& packages = packageList().packages;
     packages.erase(std::remove_if(packages.begin(), packages.end(), [this](const auto& p) { return p.get() == this; }),
                    packages.end());
     schedulePackagesChangedNotification();
-    return true;
 }
 
 std::shared_ptr<ZERI_TessarineModel>

@@ -163,6 +163,10 @@ public:
     void cleanDirectories();
     // Removes the folder and the package from the list, and posts the packages-changed notification.
     bool deletePackage(Error* error = nullptr);
+    // Takes the package out of the list (dropping its documents, never saving them again) and posts the
+    // packages-changed notification, leaving the folder on disk for the caller to delete (off the main thread).
+    // Returns the folder's path.
+    QString forgetPackage();
 
     // An asset of this document was replaced (a cropped image): its server copy is deleted once nothing can reach
     // it any more (the draft, the published copy, an undo step), at the next cleanDirectories() or unloadModel().
@@ -179,6 +183,8 @@ private:
     static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder);
     QSet<QString> reachableContentIDs();
     void flushServerDeletions(const QSet<QString>& reachable);
+    void dropModels();
+    void removeFromList();
     bool writeJsonFile(const QString& path, const QByteArray& data, Error* error);
 
     QString m_id;

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -41,6 +42,18 @@ qint64 int64Of(const QJsonValue& value)
     return value.toString().trimmed().toLongLong();
 }
 
+Error notSignedInError()
+{
+    return Error(QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain), 4,
+                 QStringLiteral("You are not signed in."));
+}
+
+Error cancelledError()
+{
+    return Error(QString::fromLatin1(QVBUserInfoMonitor::kErrorDomain), QVBUserInfoMonitor::kCancelledCode,
+                 QStringLiteral("The allowance refresh was cancelled."));
+}
+
 } // namespace
 
 QVBUserInfoMonitor& QVBUserInfoMonitor::sharedInstance()
@@ -56,7 +69,31 @@ void QVBUserInfoMonitor::resetForTesting()
     s_monitor = nullptr;
 }
 
+QVBUserInfoMonitor::QVBUserInfoMonitor()
+    : m_logoutObservation(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification), nullptr,
+                          [this](const Notification&) {
+                              // What is in flight was asked with the token of the user who left (unless someone
+                              // has signed in again meanwhile, whose refresh goes on).
+                              if (Tessutils::corvikAuthToken() != m_requestToken)
+                                  cancelRequest(notSignedInError());
+                          })
+{
+}
+
+QVBUserInfoMonitor::~QVBUserInfoMonitor()
+{
+    // Nobody is answered from a destructor; the reply, should it come, finds nothing to call.
+    m_waiting = {};
+    if (m_request)
+        m_request->cancel();
+}
+
 void QVBUserInfoMonitor::startMonitoring()
+{
+    restartTimer();
+}
+
+void QVBUserInfoMonitor::restartTimer()
 {
     delete m_timer;
     m_timer = new QTimer(this);
@@ -69,28 +106,44 @@ void QVBUserInfoMonitor::stopMonitoring()
 {
     delete m_timer;
     m_timer = nullptr;
+    cancelRequest(cancelledError());
 }
 
 void QVBUserInfoMonitor::updateNow(Completion completion)
 {
-    stopMonitoring();
-    startMonitoring();
+    restartTimer();
     if (Tessutils::corvikAuthToken().isEmpty()) {
         if (completion)
-            completion(Error(QString::fromLatin1(ZERI_AuthenticationHandler::kErrorDomain), 4,
-                             QStringLiteral("You are not signed in.")));
+            completion(notSignedInError());
         return;
     }
-    cancelRequest();
+    cancelRequest(cancelledError());
     updateInfo(std::move(completion));
 }
 
-void QVBUserInfoMonitor::cancelRequest()
+void QVBUserInfoMonitor::cancelRequest(const Error& error)
 {
-    if (m_request) {
-        m_request->cancel();
-        m_request.reset();
-    }
+    ++m_serial;
+    if (const std::shared_ptr<BlockRequester> request = std::exchange(m_request, nullptr))
+        request->cancel();
+    if (Completion waiting = std::exchange(m_waiting, {}))
+        waiting(error);
+}
+
+// A reply for a user who has signed out (or been replaced) since the refresh began is not theirs to store.
+bool QVBUserInfoMonitor::stillTheSameUser()
+{
+    if (Tessutils::corvikAuthToken() == m_requestToken)
+        return true;
+    cancelRequest(notSignedInError());
+    return false;
+}
+
+void QVBUserInfoMonitor::finish(const std::optional<Error>& error)
+{
+    m_request.reset();
+    if (Completion waiting = std::exchange(m_waiting, {}))
+        waiting(error);
 }
 
 void QVBUserInfoMonitor::updateInfo(Completion completion)
@@ -100,21 +153,25 @@ void QVBUserInfoMonitor::updateInfo(Completion completion)
         return;
     if (m_request && !completion)
         return;
-    cancelRequest();
-    m_request = ZERI_APIBinding::userDiskQuota(
-        token, [this, completion = std::move(completion)](const QString& reply, const QString&) {
-            handleQuotaReply(reply, completion);
-        });
+    cancelRequest(cancelledError());
+    m_waiting = std::move(completion);
+    m_requestToken = token;
+    const quint64 serial = m_serial;
+    QPointer<QVBUserInfoMonitor> self(this);
+    m_request = ZERI_APIBinding::userDiskQuota(token, [self, serial](const QString& reply, const QString&) {
+        if (self && self->isCurrent(serial))
+            self->handleQuotaReply(reply);
+    });
 }
 
-void QVBUserInfoMonitor::handleQuotaReply(const QString& reply, Completion completion)
+void QVBUserInfoMonitor::handleQuotaReply(const QString& reply)
 {
+    if (!stillTheSameUser())
+        return;
     const SafeDictionary parsed = parseReply(reply);
     const auto quota = parsed.safeDictionaryForKey(QStringLiteral("disk_quota"));
     if (!quota) {
-        m_request.reset();
-        if (completion)
-            completion(errorOf(parsed));
+        finish(errorOf(parsed));
         return;
     }
     m_bytesUsed = int64Of(quota->valueForKey(QStringLiteral("used")));
@@ -124,21 +181,31 @@ void QVBUserInfoMonitor::handleQuotaReply(const QString& reply, Completion compl
     m_friendlyCap = megabytes(m_quotaCap);
     m_resetTimeRemaining = static_cast<double>(now().msecsTo(startOfNextMonth())) / 1000.0;
     m_friendlyReset = friendlyTimeRemaining(m_resetTimeRemaining);
+    const quint64 serial = m_serial;
+    QPointer<QVBUserInfoMonitor> self(this);
     NotificationCenter::defaultCenter().post(QString::fromLatin1(kDidUpdateNotification), this);
+    // An observer may have signed out or refreshed again meanwhile; then this refresh is over.
+    if (!self || !isCurrent(serial))
+        return;
 
-    m_request = CorvikBlockAPIBinding::getUserWithUserName(
-        QString(), QString(), Tessutils::corvikAuthToken(),
-        [this, completion](const QString& userReply, const QString&) {
-            m_request.reset();
-            const SafeDictionary record = parseReply(userReply);
-            if (auto user = record.safeDictionaryForKey(QStringLiteral("user"))) {
-                ZERI_AuthenticationHandler::authHandler()->saveDataFromUserDict(user);
-                if (completion)
-                    completion(std::nullopt);
-            } else if (completion) {
-                completion(errorOf(record));
-            }
-        });
+    m_request = CorvikBlockAPIBinding::getUserWithUserName(QString(), QString(), Tessutils::corvikAuthToken(),
+                                                           [self, serial](const QString& userReply, const QString&) {
+                                                               if (self && self->isCurrent(serial))
+                                                                   self->handleUserReply(userReply);
+                                                           });
+}
+
+void QVBUserInfoMonitor::handleUserReply(const QString& reply)
+{
+    if (!stillTheSameUser())
+        return;
+    const SafeDictionary record = parseReply(reply);
+    if (auto user = record.safeDictionaryForKey(QStringLiteral("user"))) {
+        ZERI_AuthenticationHandler::authHandler()->saveDataFromUserDict(user);
+        finish(std::nullopt);
+    } else {
+        finish(errorOf(record));
+    }
 }
 
 QString QVBUserInfoMonitor::megabytes(qint64 bytes)

@@ -1,13 +1,22 @@
 #include "library/account/ZERI_AuthenticationHandler.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 
 #include "app/QVRAnalytics.h"
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
 #include "library/themes/TessarineTheme.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerThreads.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
 #include "service/QVBPrecacheManager.h"
@@ -55,6 +64,46 @@ bool answeredWithServiceError(const SafeDictionary& reply, const ZERI_Authentica
     if (completion)
         completion(ZERI_AuthenticationHandler::errorFromApiErrorDict(*errorDict));
     return true;
+}
+
+// One thread, so sign-outs end in the order they began; what is queued when the application ends still runs.
+WorkerThreads& signOutThread()
+{
+    static struct Holder {
+        ~Holder() { threads.finish(); }
+        WorkerThreads threads{1, QStringLiteral("sign-out"), WorkerThreads::AtApplicationEnd::Finish};
+    } holder;
+    return holder.threads;
+}
+
+void deleteEach(const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        if (QFileInfo::exists(folder) && !QDir(folder).removeRecursively())
+            qCWarning(lcLibrary).noquote() << "sign-out could not delete a document folder";
+    }
+}
+
+// Deletes the folders on a few threads at once and returns when all are gone.
+void deleteFolders(const QStringList& folders)
+{
+    const int count = std::clamp(QThread::idealThreadCount(), 1, 4);
+    if (folders.size() < 2 * count) {
+        deleteEach(folders);
+        return;
+    }
+    std::vector<QStringList> shares(static_cast<std::size_t>(count));
+    for (qsizetype i = 0; i < folders.size(); ++i)
+        shares[static_cast<std::size_t>(i % count)].append(folders.at(i));
+    WorkerThreads deleters(count, QStringLiteral("sign-out delete"));
+    for (QStringList& share : shares)
+        deleters.post([share = std::move(share)] { deleteEach(share); });
+    deleters.finish();
+}
+
+void postLogout()
+{
+    NotificationCenter::defaultCenter().post(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification));
 }
 
 } // namespace
@@ -260,13 +309,10 @@ void ZERI_AuthenticationHandler::logout()
     ZERI_AssetUploadManager::sharedInstance().cancelUploadsAndClearQueue();
     DocumentServerOperations::cancelDownloadTessarinesForType();
     QVBPrecacheManager::sharedInstance().resetEverything();
-    for (const auto& package : ZERI_qvdFilePackage::allPackages()) {
-        if (auto model = package->model())
-            model->setDontSave(true);
-        Error error;
-        if (!package->deletePackage(&error))
-            qCWarning(lcLibrary).noquote() << "sign-out could not delete a package:" << error.description();
-    }
+    // The documents leave the list now; their folders are deleted off the main thread.
+    QStringList folders;
+    for (const auto& package : ZERI_qvdFilePackage::allPackages())
+        folders.append(package->forgetPackage());
     const QString token = Tessutils::corvikAuthToken();
     if (!token.isEmpty()) {
         CorvikBlockAPIBinding::logoutWithUsername(QString(), token, [](const QString& reply, const QString&) {
@@ -284,7 +330,21 @@ void ZERI_AuthenticationHandler::logout()
     // The web views must not keep the session of the user who left.
     if (s_clearCookies)
         s_clearCookies();
-    NotificationCenter::defaultCenter().post(QString::fromLatin1(kDidLogoutNotification));
+    // The notification follows once every folder is gone.
+    const bool queued = signOutThread().post([folders] {
+        deleteFolders(folders);
+        MainThread::run(postLogout, false);
+    });
+    if (!queued) {
+        deleteFolders(folders);
+        postLogout();
+    }
+}
+
+void ZERI_AuthenticationHandler::waitForSignOutsForTesting()
+{
+    signOutThread().waitForIdle();
+    QCoreApplication::sendPostedEvents();
 }
 
 void ZERI_AuthenticationHandler::setOSXCookieTokenForThisSession()

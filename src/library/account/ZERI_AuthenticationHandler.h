@@ -43,9 +43,13 @@ public:
                                         const QString& mobileNumber, const QString& displayName,
                                         const QString& realName, Completion completion);
     void loginUsingFacebookWithFBAccessToken(const QString& accessToken, Completion completion);
-    // Deletes every local package, tells the service without waiting, clears the stored account and the web
-    // views' session cookies, then posts the logout notification. Never fails.
+    // Takes every local package out of the list, tells the service without waiting, clears the stored account
+    // and the web views' session cookies, and returns. The packages' folders are deleted on a thread of their
+    // own; the logout notification is posted on the main thread once they are gone. Never fails.
     void logout();
+    // Blocks until the sign-outs begun so far have deleted their folders and delivers their notifications
+    // (tests).
+    static void waitForSignOutsForTesting();
     // Plants the two session cookies of the service's web pages in the web views' cookie store.
     void setOSXCookieTokenForThisSession();
 

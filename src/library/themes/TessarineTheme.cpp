@@ -476,12 +476,16 @@ void TessarineTheme::loadThemesFromWeb()
     if (isLoadingThemes())
         return;
     const QString groups = QString::fromUtf8(Json::write(QJsonArray{QStringLiteral("0"), QStringLiteral("-1")}));
+    const QString token = Tessutils::corvikAuthToken();
     state().listRequest = ZERI_APIBinding::getTessarineTemplateListWithGroupID(
-        groups, Tessutils::corvikAuthToken(), [generation = state().generation](const QString& text, const QString&) {
+        groups, token, [generation = state().generation, token](const QString& text, const QString&) {
             if (generation != state().generation)
                 return;
             state().errorText.clear();
             state().listRequest.reset();
+            // The list of a user who has signed out since (their group's templates) is not kept.
+            if (Tessutils::corvikAuthToken() != token)
+                return;
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
             // truncated body) falls back to the last good list.
             const auto reply = Json::readObject(text.toUtf8());

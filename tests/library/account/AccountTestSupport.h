@@ -35,12 +35,22 @@ public:
     }
     ~ScopedAccountEnvironment()
     {
+        // A sign-out's folders go, and its notification comes, within the test that began it.
+        ZERI_AuthenticationHandler::waitForSignOutsForTesting();
         m_observations.clear();
         ZERI_AuthenticationHandler::cleanup();
         Tessutils::setCorvikCookieAuthToken(QString());
     }
 
     ZERI_AuthenticationHandler& handler() { return *ZERI_AuthenticationHandler::authHandler(); }
+
+    // Waits for the logout notification (a sign-out deletes the folders first, off the main thread).
+    bool waitForLogout()
+    {
+        return QTest::qWaitFor(
+            [this] { return posted.contains(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification)); },
+            5000);
+    }
 
     QStringList posted;
 

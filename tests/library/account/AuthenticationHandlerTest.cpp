@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include "AccountTestSupport.h"
+#include "app/AppStartupHooks.h"
+#include "library/LibraryLibrary.h"
+#include "library/account/QVBUserInfoMonitor.h"
+#include "library/themes/TessarineTheme.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 
 using accounttest::Answer;
@@ -14,6 +19,7 @@ namespace {
 const QString kSignIn = QStringLiteral("corvik.auth.getTokenFromCredentials");
 const QString kRegister = QStringLiteral("corvik.users.register");
 const QString kLogout = QStringLiteral("corvik.auth.trustedLogout");
+const QString kTemplates = QStringLiteral("tessarine.getTemplates");
 
 } // namespace
 
@@ -47,6 +53,39 @@ TEST(AuthenticationHandlerTest, SignInStoresTheAccountAndAdoptsOwnerlessDocument
     ASSERT_EQ(logins.size(), 1);
     EXPECT_EQ(QJsonDocument(logins.first()).toJson().contains("Corvik"), true);
     EXPECT_EQ(package->metaData().ownerUserName(), QStringLiteral("ann"));
+}
+
+TEST(AuthenticationHandlerTest, SignInIsFollowedByTemplatesAllowanceAndUserRecord)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    AppStartupHooks::resetForTesting();
+    registerLibraryLibrary();
+    QVBUserInfoMonitor::resetForTesting();
+    Answer answer;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+    ASSERT_TRUE(answer.wait());
+    ASSERT_FALSE(answer.error.has_value());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return env.service.requestCount(QStringLiteral("tessarine.getUser")) == 1; }, 5000));
+    QStringList methods;
+    for (const FakeHttpRequest& request : env.service.requests()) {
+        const QString method = request.method();
+        if (!method.isEmpty() && !methods.contains(method))
+            methods.append(method);
+    }
+    // The template list and the allowance leave together (either may reach the service first); the user record
+    // follows the allowance's answer.
+    ASSERT_EQ(methods.size(), 4) << methods.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(methods.first(), kSignIn);
+    EXPECT_TRUE(methods.contains(QStringLiteral("tessarine.getTemplates")));
+    EXPECT_LT(methods.indexOf(QStringLiteral("corvik.users.getDiskQuota")),
+              methods.indexOf(QStringLiteral("tessarine.getUser")));
+    const auto quota = env.service.lastRequest(QStringLiteral("corvik.users.getDiskQuota"));
+    ASSERT_TRUE(quota.has_value());
+    EXPECT_EQ(quota->field(QStringLiteral("auth_token")), QStringLiteral("TOKEN-ann"));
+    QVBUserInfoMonitor::resetForTesting();
+    AppStartupHooks::resetForTesting();
 }
 
 TEST(AuthenticationHandlerTest, ServiceErrorsAndRepliesWithoutATokenStoreNothing)
@@ -144,10 +183,15 @@ TEST(AuthenticationHandlerTest, SignOutDeletesEveryPackageTellsTheServiceAndClea
 {
     ScopedAccountEnvironment env;
     ASSERT_TRUE(env.started());
+    // The template list asked for at sign-in is answered only after the sign-out: it is not kept.
+    TessarineTheme::resetForTesting();
+    env.service.injectReply(kTemplates,
+                            FakeHttpReply::json(QJsonObject{{QStringLiteral("templates"), QJsonArray()}}).delayed(400));
     Answer answer;
     env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
     ASSERT_TRUE(answer.wait());
     ASSERT_TRUE(Tessutils::userEnterpriseGroup().has_value());
+    ASSERT_TRUE(TessarineTheme::isLoadingThemes());
     Tessutils::setCachedStandardTessarineThemeListString(QStringLiteral("[]"));
 
     auto draft = ScopedAccountEnvironment::savedDocument(QStringLiteral("Draft"));
@@ -163,14 +207,18 @@ TEST(AuthenticationHandlerTest, SignOutDeletesEveryPackageTellsTheServiceAndClea
             foldersGoneAtLogout = !QFileInfo::exists(folders[0]) && !QFileInfo::exists(folders[1]);
         });
     env.handler().logout();
-    EXPECT_TRUE(foldersGoneAtLogout);
+    // The documents leave the list at once; the notification follows once their folders are gone.
     EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
+    ASSERT_TRUE(env.waitForLogout());
+    EXPECT_TRUE(foldersGoneAtLogout);
     EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
     EXPECT_TRUE(Tessutils::corvikCookieAuthToken().isEmpty());
     EXPECT_TRUE(Tessutils::corvikUserDict().isEmpty());
     EXPECT_EQ(Tessutils::corvikAvatarPositionString(), QStringLiteral(""));
     EXPECT_EQ(Tessutils::cachedStandardTessarineThemeListString(), QStringLiteral(""));
     EXPECT_FALSE(Tessutils::cachedStandardTessarineThemeListString().isNull());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !TessarineTheme::isLoadingThemes(); }, 5000));
+    EXPECT_EQ(Tessutils::cachedStandardTessarineThemeListString(), QStringLiteral(""));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return env.service.requestCount(kLogout) == 1; }, 5000));
     const auto logout = env.service.lastRequest(kLogout);

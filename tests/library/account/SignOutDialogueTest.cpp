@@ -78,7 +78,7 @@ TEST(SignOutDialogueTest, SavesEveryChangedDraftThenSignsOut)
     EXPECT_TRUE(dialogue.signedOut());
     EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
     EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
-    EXPECT_FALSE(QDir(drafts.folders.first()).exists());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QDir(drafts.folders.first()).exists(); }, 5000));
     EXPECT_EQ(logoutResult(env), QStringLiteral("Upload Completed"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return windows.creator.isNull(); }, 2000));
     EXPECT_EQ(QVRWindowManager::sharedInstance().windows(), QList<QWidget*>{&windows.lists});

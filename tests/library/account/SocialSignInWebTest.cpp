@@ -1,6 +1,13 @@
+#include <atomic>
+
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMutex>
+#include <QPushButton>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QUrlQuery>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
@@ -9,6 +16,7 @@
 
 #include "AccountTestSupport.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/QVRLoginWindowController.h"
 #include "library/account/WebViewSessionCookies.h"
 #include "service/ServiceWebSite.h"
 #include "service/ExternalWebSites.h"
@@ -38,6 +46,13 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_cookies;
     }
+    void clearRequests()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.clear();
+    }
+    // Off: the dialog is a page that waits for the user (nobody signs in).
+    void setRedirects(bool redirects) { m_redirects = redirects; }
 
 private:
     FakeHttpReply answer(const FakeHttpRequest& request)
@@ -52,6 +67,8 @@ private:
             return FakeHttpReply::html(200, "<html>page</html>");
         if (request.path != QLatin1String("/dialog/oauth"))
             return FakeHttpReply::html(404, "<html>gone</html>");
+        if (!m_redirects)
+            return FakeHttpReply::html(200, "<html><body>Sign in to the network</body></html>");
         FakeHttpReply reply = FakeHttpReply::html(302, "");
         reply.extraHeaders.append(
             {"Location", root().toString().toUtf8() + "/connect/login_success.html#access_token=TOK&expires_in=3600"});
@@ -62,6 +79,45 @@ private:
     mutable QMutex m_mutex;
     QStringList m_requests;
     QStringList m_cookies;
+    std::atomic<bool> m_redirects{true};
+};
+
+// The dialog behind a self-signed certificate on 127.0.0.1. Should a client ever accept the certificate, every
+// request is answered with the redirect that carries a token.
+class UntrustedDialog {
+public:
+    bool start()
+    {
+        QFile certificate(QStringLiteral(TESS_TLS_FIXTURE_DIR "/untrusted-localhost.crt"));
+        QFile key(QStringLiteral(TESS_TLS_FIXTURE_DIR "/untrusted-localhost.key"));
+        if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+            return false;
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(QSslCertificate(&certificate, QSsl::Pem));
+        configuration.setPrivateKey(QSslKey(&key, QSsl::Rsa, QSsl::Pem));
+        m_server.setSslConfiguration(configuration);
+        QObject::connect(&m_server, &QSslServer::startedEncryptionHandshake, [this] { ++handshakes; });
+        QObject::connect(&m_server, &QSslServer::pendingConnectionAvailable, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                ++served;
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    socket->readAll();
+                    socket->write("HTTP/1.1 302 Found\r\nLocation: " + root().toString().toUtf8() +
+                                  "/connect/login_success.html#access_token=TOK&expires_in=3600\r\n"
+                                  "Content-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        return m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QUrl root() const { return QUrl(QStringLiteral("https://127.0.0.1:%1").arg(m_server.serverPort())); }
+
+    int handshakes = 0;
+    int served = 0;
+
+private:
+    QSslServer m_server;
 };
 
 // Loads the site's page in the web views' profile and waits for it.
@@ -141,4 +197,73 @@ TEST(SocialSignInWebTest, SessionCookiesReachTheSiteAndAreGoneAfterSignOut)
     EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("tessarine_auth_token")));
     EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("webview_session")));
     ZERI_AuthenticationHandler::setSessionCookieHooks({}, {});
+}
+
+TEST(SocialSignInWebTest, TheStandAloneWindowSaysSuccessOnlyAfterASignIn)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    FakeDialog dialog;
+    dialog.setRedirects(false);
+    ASSERT_TRUE(dialog.start());
+    ASSERT_TRUE(ExternalWebSites::setRoot(ExternalWebSites::Site::Facebook, dialog.root()));
+    QVRFacebookSession& session = QVRFacebookSession::sharedInstance();
+
+    QVRLoginWindowController window;
+    window.show();
+    // The social window is already open for someone else (the sign-in wall): the button does nothing.
+    session.login({});
+    window.facebookButton()->click();
+    EXPECT_TRUE(window.loginButton()->isEnabled());
+    session.loginWindowForTesting()->window()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !session.isLoginWindowOpen(); }, 5000));
+    dialog.clearRequests();
+
+    // The user closes the social window without signing in: no error, no "Success!", the window stays.
+    window.facebookButton()->click();
+    EXPECT_FALSE(window.loginButton()->isEnabled());
+    ASSERT_TRUE(session.isLoginWindowOpen());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.requests().isEmpty(); }, 20000));
+    session.loginWindowForTesting()->window()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.loginButton()->isEnabled(); }, 5000));
+    EXPECT_FALSE(session.isLoginWindowOpen());
+    EXPECT_TRUE(env.alerts.requests.empty());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(env.service.requestCount(QStringLiteral("corvik.users.facebookLogin")), 0);
+    EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
+
+    // A real sign-in through the same window says so and closes it.
+    dialog.setRedirects(true);
+    window.facebookButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !env.alerts.requests.empty(); }, 20000));
+    EXPECT_EQ(env.alerts.requests.front().messageText, QStringLiteral("Success!"));
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-fb-TOK"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 5000));
+    session.logout();
+}
+
+TEST(SocialSignInWebTest, ADialogBehindAnUntrustedCertificateFailsAndSendsNothing)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    UntrustedDialog dialog;
+    ASSERT_TRUE(dialog.start());
+    ASSERT_TRUE(ExternalWebSites::setRoot(ExternalWebSites::Site::Facebook, dialog.root()));
+
+    bool done = false;
+    std::optional<Error> error;
+    bool signedIn = true;
+    QVRFacebookSession::sharedInstance().login([&](const std::optional<Error>& e, bool ok) {
+        done = true;
+        error = e;
+        signedIn = ok;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+    EXPECT_GT(dialog.handshakes, 0) << "the dialog was never asked for";
+    EXPECT_EQ(dialog.served, 0);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(signedIn);
+    EXPECT_EQ(env.service.requestCount(QStringLiteral("corvik.users.facebookLogin")), 0);
+    EXPECT_TRUE(QVRFacebookSession::sharedInstance().accessToken().isEmpty());
+    EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
 }
