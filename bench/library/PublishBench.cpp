@@ -8,26 +8,22 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "foundation/Tessutils.h"
 #include "library/publish/QVRSavePublishDialogueWindowController.h"
 #include "platform/AppPaths.h"
-#include "platform/UserDefaults.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 #include "support/SpinUntil.h"
+#include "support/UploadBenchFiles.h"
 #include "support/fakeservice/FakeWebService.h"
-#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
-#include "tessarine_data_model/ZERI_FlowScreenModel.h"
-#include "tessarine_data_model/ZERI_MixedMediaObject.h"
-#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
@@ -35,73 +31,23 @@ namespace {
 constexpr int kFiles = 50;
 constexpr qint64 kFileBytes = 2 * 1024 * 1024;
 
-struct Fixture {
-    FakeWebService service;
-    QTemporaryDir folder;
+struct Fixture : UploadBenchFiles {
     QTemporaryDir support;
-    QStringList paths;
-    QString token;
 
     Fixture()
+        : UploadBenchFiles(kFiles, kFileBytes)
     {
-        service.start();
-        service.setRecording(false);
-        token = service.addUser(QStringLiteral("bench")).token;
-        CorvikBlockAPIBinding::setAPIURL(service.baseUrl());
-        CorvikBlockAPIBinding::setAPIKey(QStringLiteral("KEY123"));
-        CorvikBlockAPIBinding::setAPIPassword(QStringLiteral("s3cretPW"));
-        Tessutils::setCorvikAuthToken(token);
         AppPaths::setApplicationSupportForTesting(support.path());
         ZERI_qvdFilePackage::registerWithDocumentModel();
         DocumentServerOperations::registerWithDocumentModel();
-        QByteArray data(kFileBytes, Qt::Uninitialized);
-        for (int i = 0; i < kFiles; ++i) {
-            QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-            const QString path = folder.filePath(QStringLiteral("picture%1.bin").arg(i));
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            file.write(data);
-            paths.append(path);
-        }
     }
 
     std::shared_ptr<ZERI_TessarineModel> makeDocument() const
     {
-        auto model = ZERI_TessarineModel::create();
+        auto model = UploadBenchFiles::makeDocument();
         model->firstFlowmodel()->setTitle(QStringLiteral("Fifty pictures"));
-        auto screen = ZERI_FlowScreenModel::create();
-        model->firstFlowmodel()->addFlowScreen(screen);
-        for (const QString& path : paths) {
-            auto asset = ZERI_ContentAsset::create();
-            asset->setExternalURL(QUrl::fromLocalFile(path));
-            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-            object->object()->setOriginalImageAsset(asset);
-            screen->addMixedMediaObject(object);
-        }
         model->saveToFile();
         return model;
-    }
-
-    // The same signed requests with curl, one file each, over a kept-alive connection.
-    QStringList curlArguments() const
-    {
-        QMap<QString, QString> fields{{QStringLiteral("method"), QStringLiteral("corvik.channel.add.multiple")},
-                                      {QStringLiteral("format"), QStringLiteral("json")},
-                                      {QStringLiteral("api_key"), QStringLiteral("KEY123")},
-                                      {QStringLiteral("auth_token"), token}};
-        fields.insert(QStringLiteral("api_sig"), FakeWebService::expectedSignature(QStringLiteral("s3cretPW"), fields));
-        const QString url = service.baseUrl().toString() + QLatin1String(FakeWebService::kApiPath);
-        QStringList arguments;
-        for (const QString& path : paths) {
-            if (!arguments.isEmpty())
-                arguments << QStringLiteral("--next");
-            arguments << QStringLiteral("-s") << QStringLiteral("-o") << QStringLiteral("/dev/null")
-                      << QStringLiteral("-H") << QStringLiteral("Expect:") << url;
-            for (auto it = fields.begin(); it != fields.end(); ++it)
-                arguments << QStringLiteral("-F") << it.key() + QLatin1Char('=') + it.value();
-            arguments << QStringLiteral("-F") << QStringLiteral("file0=@") + path;
-        }
-        return arguments;
     }
 };
 
@@ -182,13 +128,5 @@ BENCHMARK(BM_PublishThroughTheDialogueAgainstCurl)->Unit(benchmark::kMillisecond
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QTemporaryDir defaults;
-    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv, BenchSettings::Private);
 }

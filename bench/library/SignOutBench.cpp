@@ -16,6 +16,7 @@
 #include "service/DocumentServerOperations.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -106,13 +107,5 @@ BENCHMARK(BM_SignOutAgainstRemovingTheTree)->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QTemporaryDir defaults;
-    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv, BenchSettings::Private);
 }

@@ -15,6 +15,7 @@
 #include "support/fakeservice/FakeWebService.h"
 #include "support/SpinUntil.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
@@ -97,13 +98,5 @@ BENCHMARK(BM_LargeDocumentMainThreadStall)->Unit(benchmark::kMillisecond)->UseRe
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir defaults;
-    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini"))); // nobody signed in
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QCoreApplication>(argc, argv, BenchSettings::Private);
 }

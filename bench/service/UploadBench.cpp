@@ -9,94 +9,30 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "foundation/Tessutils.h"
-#include "platform/UserDefaults.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "support/SpinUntil.h"
-#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "support/UploadBenchFiles.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
-#include "tessarine_data_model/ZERI_FlowScreenModel.h"
-#include "tessarine_data_model/ZERI_MixedMediaObject.h"
-#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/QtBenchmarkMain.h"
 
 namespace {
 
 constexpr int kFiles = 50;
 constexpr qint64 kFileBytes = 2 * 1024 * 1024;
 
-struct Fixture {
-    FakeWebService service;
-    QTemporaryDir folder;
-    QStringList paths;
-    QString token;
-
+struct Fixture : UploadBenchFiles {
     Fixture()
+        : UploadBenchFiles(kFiles, kFileBytes)
     {
-        service.start();
-        service.setRecording(false); // 100 MB per run would otherwise be kept
-        token = service.addUser(QStringLiteral("bench")).token;
-        CorvikBlockAPIBinding::setAPIURL(service.baseUrl());
-        CorvikBlockAPIBinding::setAPIKey(QStringLiteral("KEY123"));
-        CorvikBlockAPIBinding::setAPIPassword(QStringLiteral("s3cretPW"));
-        Tessutils::setCorvikAuthToken(token);
-        QByteArray data(kFileBytes, Qt::Uninitialized);
-        for (int i = 0; i < kFiles; ++i) {
-            QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-            const QString path = folder.filePath(QStringLiteral("media%1.bin").arg(i));
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            file.write(data);
-            paths.append(path);
-        }
-    }
-
-    std::shared_ptr<ZERI_TessarineModel> makeDocument() const
-    {
-        auto model = ZERI_TessarineModel::create();
-        auto screen = ZERI_FlowScreenModel::create();
-        model->firstFlowmodel()->addFlowScreen(screen);
-        for (const QString& path : paths) {
-            auto asset = ZERI_ContentAsset::create();
-            asset->setExternalURL(QUrl::fromLocalFile(path));
-            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-            object->object()->setOriginalImageAsset(asset);
-            screen->addMixedMediaObject(object);
-        }
-        return model;
-    }
-
-    // One curl process sending the same signed requests (one file each, as the manager batches 2 MB files),
-    // one after another over a kept-alive connection.
-    QStringList curlArguments() const
-    {
-        QMap<QString, QString> fields{{QStringLiteral("method"), QStringLiteral("corvik.channel.add.multiple")},
-                                      {QStringLiteral("format"), QStringLiteral("json")},
-                                      {QStringLiteral("api_key"), QStringLiteral("KEY123")},
-                                      {QStringLiteral("auth_token"), token}};
-        fields.insert(QStringLiteral("api_sig"), FakeWebService::expectedSignature(QStringLiteral("s3cretPW"), fields));
-        const QString url = service.baseUrl().toString() + QLatin1String(FakeWebService::kApiPath);
-        QStringList arguments;
-        for (const QString& path : paths) {
-            if (!arguments.isEmpty())
-                arguments << QStringLiteral("--next");
-            // No "Expect: 100-continue": the fake service answers a request once it has the whole body, so curl
-            // would wait a second before each one.
-            arguments << QStringLiteral("-s") << QStringLiteral("-o") << QStringLiteral("/dev/null")
-                      << QStringLiteral("-H") << QStringLiteral("Expect:") << url;
-            for (auto it = fields.begin(); it != fields.end(); ++it)
-                arguments << QStringLiteral("-F") << it.key() + QLatin1Char('=') + it.value();
-            arguments << QStringLiteral("-F") << QStringLiteral("file0=@") + path;
-        }
-        return arguments;
     }
 };
 
@@ -201,13 +137,5 @@ BENCHMARK(BM_UploadManagerAgainstCurl)->Unit(benchmark::kMillisecond)->UseRealTi
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir defaults;
-    UserDefaults::setStoreFileForTesting(defaults.filePath(QStringLiteral("defaults.ini")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QCoreApplication>(argc, argv, BenchSettings::Private);
 }
