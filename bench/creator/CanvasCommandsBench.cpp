@@ -26,7 +26,7 @@
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVR_CreatorWindow.h"
-#include "support/BenchPackage.h"
+#include "support/BenchCreatorWindow.h"
 #include "support/MainThreadHeartbeat.h"
 #include "support/QtBenchmarkMain.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -42,34 +42,12 @@ namespace {
 constexpr int kImages = 20;
 constexpr qint64 kVideoBytes = 200LL * 1024 * 1024;
 
-struct Window {
-    QTemporaryDir dir;
-    std::shared_ptr<BenchPackage> package = std::make_shared<BenchPackage>(dir.path(), QStringLiteral("canvas"));
-    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
-    std::shared_ptr<ZERI_FlowScreenModel> screen = ZERI_FlowScreenModel::create();
-    QVR_CreatorWindow* window = nullptr;
+struct Window : BenchCreatorWindow {
     QStringList files;
 
     Window()
+        : BenchCreatorWindow(QStringLiteral("canvas"))
     {
-        QDir().mkpath(package->assetStoragePath());
-        document->setDontSave(true);
-        document->setFilePackage(package);
-        document->firstFlowmodel()->addFlowScreen(screen);
-        registerCreatorLibrary();
-    }
-    void show()
-    {
-        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
-        window->resize(1300, 900);
-        window->launchTessarineWithTessarineModel(document);
-        window->show();
-        QApplication::processEvents();
-    }
-    ~Window()
-    {
-        delete window;
-        QApplication::processEvents();
     }
     QString assetFile(const QString& name) const { return QDir(package->assetStoragePath()).filePath(name); }
     void addMedia(int type, const QString& path, const QRectF& frame)

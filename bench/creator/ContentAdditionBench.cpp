@@ -22,7 +22,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/QVRDataFromURLDataItem.h"
-#include "support/BenchPackage.h"
+#include "support/BenchCreatorWindow.h"
 #include "support/MainThreadHeartbeat.h"
 #include "support/QtBenchmarkMain.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -78,32 +78,13 @@ Sources& sources()
 }
 
 // A one-screen document with an asset folder, shown in a creator window.
-struct Window {
-    QTemporaryDir dir;
-    std::shared_ptr<BenchPackage> package = std::make_shared<BenchPackage>(dir.path(), QStringLiteral("addition"));
-    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
-    std::shared_ptr<ZERI_FlowScreenModel> screen = ZERI_FlowScreenModel::create();
-    QVR_CreatorWindow* window = nullptr;
-
+struct Window : BenchCreatorWindow {
     Window()
+        : BenchCreatorWindow(QStringLiteral("addition"))
     {
-        QDir().mkpath(package->assetStoragePath());
-        document->setDontSave(true);
-        document->setFilePackage(package);
-        document->firstFlowmodel()->addFlowScreen(screen);
-        registerCreatorLibrary();
         QVRContentAdditionManager::setPresetChooserForTesting(
             [](QWidget*, QVRContentAdditionManager::PresetBlock done) { done(nullptr); });
-        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
-        window->resize(1300, 900);
-        window->launchTessarineWithTessarineModel(document);
-        window->show();
-        QApplication::processEvents();
-    }
-    ~Window()
-    {
-        delete window;
-        QApplication::processEvents();
+        show();
     }
 };
 
