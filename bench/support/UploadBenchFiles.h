@@ -1,10 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -87,5 +90,20 @@ struct UploadBenchFiles {
             arguments << QStringLiteral("-F") << QStringLiteral("file0=@") + path;
         }
         return arguments;
+    }
+
+    // Sends the files with `curl` as curlArguments() says and forgets them at the service; the seconds it took,
+    // nothing when curl failed.
+    std::optional<double> sendWithCurl(const QString& curl)
+    {
+        QProcess process;
+        QElapsedTimer clock;
+        clock.start();
+        process.start(curl, curlArguments());
+        if (!process.waitForFinished(5 * 60 * 1000) || process.exitCode() != 0)
+            return std::nullopt;
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        service.withState([](FakeWebService::State& s) { s.contentItems.clear(); });
+        return seconds;
     }
 };
