@@ -1,6 +1,7 @@
 #include "CreatorTestSupport.h"
 
 #include <QApplication>
+#include <QJsonArray>
 #include <QWheelEvent>
 
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
@@ -53,6 +54,18 @@ void wheel(QWidget* target, double notches, Qt::KeyboardModifiers modifiers, boo
 int greyAt(const QImage& image, QPoint point)
 {
     return qGray(image.pixel(point));
+}
+
+std::optional<QJsonObject> CapturedActionLog::find(const QString& name) const
+{
+    QApplication::processEvents();
+    const QJsonArray events = log.backlog();
+    for (auto it = events.end(); it != events.begin();) {
+        --it;
+        if (it->toObject().value("name").toString() == name)
+            return it->toObject().value("parameters").toObject();
+    }
+    return std::nullopt;
 }
 
 } // namespace creator_test

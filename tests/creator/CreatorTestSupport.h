@@ -1,13 +1,17 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QImage>
+#include <QJsonObject>
 #include <QPoint>
 #include <QPointer>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariantMap>
 
+#include "app/QVRActionLog.h"
 #include "platform/NotificationCenter.h"
 
 class QVR_SingleScreenArtBoardView;
@@ -37,5 +41,17 @@ void wheel(QWidget* target, double notches, Qt::KeyboardModifiers modifiers, boo
 
 // The colour's grey value at a pixel of the widget's picture.
 int greyAt(const QImage& image, QPoint point);
+
+// The shared action log, redirected to a temporary file for the test's lifetime.
+struct CapturedActionLog {
+    QTemporaryDir folder;
+    QVRActionLog log{folder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {}};
+    CapturedActionLog() { QVRActionLog::setSharedForTesting(&log); }
+    ~CapturedActionLog() { QVRActionLog::setSharedForTesting(nullptr); }
+    // The parameters of the last event of that name; nullopt when there was none.
+    std::optional<QJsonObject> find(const QString& name) const;
+    // The same, empty when there was none.
+    QJsonObject last(const QString& name) const { return find(name).value_or(QJsonObject()); }
+};
 
 } // namespace creator_test

@@ -53,26 +53,6 @@ using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
 
 namespace {
 
-// The shared action log, redirected to a temporary file for the test's lifetime.
-struct ActionLog {
-    QTemporaryDir folder;
-    QVRActionLog log{folder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {}};
-    ActionLog() { QVRActionLog::setSharedForTesting(&log); }
-    ~ActionLog() { QVRActionLog::setSharedForTesting(nullptr); }
-    // The parameters of the last event of that name; nullopt when there was none.
-    std::optional<QJsonObject> last(const QString& name) const
-    {
-        QApplication::processEvents();
-        const QJsonArray events = log.backlog();
-        for (auto it = events.end(); it != events.begin();) {
-            --it;
-            if (it->toObject().value("name").toString() == name)
-                return it->toObject().value("parameters").toObject();
-        }
-        return std::nullopt;
-    }
-};
-
 // Adds one 200 × 100 image per image on the clipboard, as one step paging to the screen, on the next turn.
 class FakeAddition : public CreatorContentAddition {
 public:
@@ -414,7 +394,7 @@ TEST(CreatorWindowCommands, UndoClosesAnOpenChangeAndUndoesItAsOneStep)
 
 TEST(CreatorWindowCommands, DeleteAndDuplicateTheShownScreenAsOneStepEach)
 {
-    ActionLog log;
+    CapturedActionLog log;
     CommandWindow w;
     QVariantMap pagedBy;
     int undoPosts = 0;
@@ -433,7 +413,7 @@ TEST(CreatorWindowCommands, DeleteAndDuplicateTheShownScreenAsOneStepEach)
     ASSERT_TRUE(w.perform("deleteScreen"));
     EXPECT_EQ(w.ids(), (QStringList{"S0", "S2"}));
     EXPECT_EQ(w.flow->undoManager().undoCount(), steps + 1);
-    const auto deleted = log.last("Deleted Screen");
+    const auto deleted = log.find("Deleted Screen");
     ASSERT_TRUE(deleted);
     EXPECT_EQ(deleted->value("ScreenID").toString(), "S1");
     EXPECT_EQ(deleted->value("Deleted From").toString(), "Menu");
@@ -449,7 +429,7 @@ TEST(CreatorWindowCommands, DeleteAndDuplicateTheShownScreenAsOneStepEach)
     const QString copy = w.screen(1)->internalID();
     EXPECT_FALSE(QStringList({"S0", "S1", "S2"}).contains(copy));
     EXPECT_EQ(w.screen(1)->mixedMediaObjects().size(), 3u);
-    const auto duplicated = log.last("Duplicated Screen");
+    const auto duplicated = log.find("Duplicated Screen");
     ASSERT_TRUE(duplicated);
     EXPECT_EQ(duplicated->value("ScreenID").toString(), "S0");
     EXPECT_EQ(duplicated->value("action_value").toString(), "Menu");
@@ -497,7 +477,7 @@ TEST(CreatorWindowCommands, APastedImageLandsOnTheShownScreenSelectedUnderTheSpi
 
 TEST(CreatorWindowCommands, ExportHandsOverTheChoiceAndReportsTheOutcome)
 {
-    ActionLog log;
+    CapturedActionLog log;
     CommandWindow w;
     auto output = std::make_shared<FakeOutput>();
     CreatorOutput::registerOutput(output);
@@ -521,14 +501,14 @@ TEST(CreatorWindowCommands, ExportHandsOverTheChoiceAndReportsTheOutcome)
     EXPECT_EQ(w.window->theToolBarView()->progressIndicatorShowCount(), 1);
     output->finish();
     EXPECT_EQ(w.window->theToolBarView()->progressIndicatorShowCount(), 0);
-    const auto finished = log.last("Export to PDF Finished");
+    const auto finished = log.find("Export to PDF Finished");
     ASSERT_TRUE(finished);
     EXPECT_TRUE(finished->isEmpty());
     EXPECT_TRUE(w.alerts.requests.empty());
 
     // A failure alerts, logs nothing and hides the spinner.
     QVRActionLog::setSharedForTesting(nullptr);
-    ActionLog second;
+    CapturedActionLog second;
     output->result = Error("test", 5, "the disk is full");
     w.chooser.queueResponse({{"/tmp/out.pdf"}, false});
     w.window->performExportToPDF(0);
@@ -539,7 +519,7 @@ TEST(CreatorWindowCommands, ExportHandsOverTheChoiceAndReportsTheOutcome)
     EXPECT_EQ(w.window->theToolBarView()->progressIndicatorShowCount(), 0);
     ASSERT_EQ(w.alerts.requests.size(), 1u);
     EXPECT_EQ(w.alerts.requests[0].informativeText, "the disk is full");
-    EXPECT_FALSE(second.last("Export to PDF Finished"));
+    EXPECT_FALSE(second.find("Export to PDF Finished"));
 
     // An export ending after its window closed touches nothing of it.
     w.chooser.queueResponse({{"/tmp/out.pdf"}, false});
@@ -548,7 +528,7 @@ TEST(CreatorWindowCommands, ExportHandsOverTheChoiceAndReportsTheOutcome)
     delete w.window.data();
     output->result.reset();
     output->finish();
-    EXPECT_TRUE(second.last("Export to PDF Finished"));
+    EXPECT_TRUE(second.find("Export to PDF Finished"));
 }
 
 TEST(CreatorWindowCommands, PresenterNoteAndAutoAdvanceAreWrittenToTheShownScreen)

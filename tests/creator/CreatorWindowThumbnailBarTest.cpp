@@ -47,24 +47,6 @@ using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
 
 namespace {
 
-struct Log {
-    QTemporaryDir folder;
-    QVRActionLog log{folder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {}};
-    Log() { QVRActionLog::setSharedForTesting(&log); }
-    ~Log() { QVRActionLog::setSharedForTesting(nullptr); }
-    QJsonObject last(const QString& name) const
-    {
-        QApplication::processEvents();
-        const QJsonArray events = log.backlog();
-        for (auto it = events.end(); it != events.begin();) {
-            --it;
-            if (it->toObject().value("name").toString() == name)
-                return it->toObject().value("parameters").toObject();
-        }
-        return {};
-    }
-};
-
 // Stands in for the content addition: two objects from a clipboard holding our own type join the screen as one
 // step on the next turn; a failing run cancels its change.
 class TwoObjectAddition : public CreatorContentAddition {
@@ -238,7 +220,7 @@ TEST(CreatorWindowThumbnailBar, PreviewsSurviveReorderDeleteAndUndo)
 
 TEST(CreatorWindowThumbnailBar, AReorderIsOneLoggedStepAndRefusedDropsChangeNothing)
 {
-    Log log;
+    CapturedActionLog log;
     BarWindow w(5);
     const QStringList original = w.order();
     const int steps = w.flow->undoManager().undoCount();
@@ -307,7 +289,7 @@ TEST(CreatorWindowThumbnailBar, ObjectsDroppedOnAnItemJoinThatScreenThroughTheAd
 
 TEST(CreatorWindowThumbnailBar, TheItemMenuDeletesAndDuplicatesAsOneStepEach)
 {
-    Log log;
+    CapturedActionLog log;
     BarWindow w(5);
     const int steps = w.flow->undoManager().undoCount();
     std::unique_ptr<QMenu> menu(w.window->thumbnailController()->screensArray()[3]->makeContextMenu());

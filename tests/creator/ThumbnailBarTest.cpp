@@ -121,25 +121,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override { keysSeen.append(event->key()); }
 };
 
-// The shared action log, redirected to a temporary file for the test's lifetime.
-struct CapturedLog {
-    QTemporaryDir folder;
-    QVRActionLog log{folder.filePath("actionlog.json"), [](const QByteArray&, std::function<void(bool)>) {}};
-    CapturedLog() { QVRActionLog::setSharedForTesting(&log); }
-    ~CapturedLog() { QVRActionLog::setSharedForTesting(nullptr); }
-    QJsonObject last(const QString& name) const
-    {
-        QApplication::processEvents();
-        const QJsonArray events = log.backlog();
-        for (auto it = events.end(); it != events.begin();) {
-            --it;
-            if (it->toObject().value("name").toString() == name)
-                return it->toObject().value("parameters").toObject();
-        }
-        return {};
-    }
-};
-
 QPointF leftHalf(const QVRThumbnailBar& bar, int index)
 {
     const QRect frame = bar.frameForItemAtIndex(index);
@@ -245,7 +226,7 @@ TEST(ThumbnailBarItems, PreviewsSurviveReorderDeleteAndUndo)
 
 TEST(ThumbnailBarReorder, DropBeforeItemMovesTheScreenInOneStep)
 {
-    CapturedLog captured;
+    CapturedActionLog captured;
     HostWindow host(5);
     host.show();
     const QStringList original = host.order();
@@ -364,7 +345,7 @@ TEST(ThumbnailBarObjects, DropAddsToThatScreenThroughTheAdditionOnly)
 
 TEST(ThumbnailBarMenu, DeleteAndDuplicateAreOneStepEachAndLogged)
 {
-    CapturedLog captured;
+    CapturedActionLog captured;
     HostWindow host(5);
     host.show();
     const int steps = host.flow->undoManager().undoCount();
