@@ -47,6 +47,9 @@ for fetch in "$TESS_ROOT"/scripts/fetch-test-data-*.sh; do
     [ -e "$fetch" ] && source "$fetch"
 done
 
+# A stale list from an earlier run would be reported as this run's failures.
+rm -f "$ASAN_DIR/Testing/Temporary/LastTestsFailed.log" "$TSAN_DIR/Testing/Temporary/LastTestsFailed.log" \
+    "$TESS_BUILD_DIR/Testing/Temporary/LastTestsFailed.log"
 status=0
 if [ "$RUN_ASAN" = 1 ]; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -59,4 +62,8 @@ if [ "$RUN_TSAN" = 1 ]; then
         status=$?
 fi
 ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" || status=$?
+for dir in "$ASAN_DIR" "$TSAN_DIR" "$TESS_BUILD_DIR"; do
+    bash "$TESS_ROOT/scripts/print-failures.sh" "$dir"
+done
+echo "Test status: $status"
 exit $status
