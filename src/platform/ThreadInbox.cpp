@@ -1,5 +1,6 @@
 #include "platform/ThreadInbox.h"
 
+#include <mutex>
 #include <utility>
 
 #include <QCoreApplication>
@@ -15,6 +16,14 @@ QEvent::Type wakeEventType()
     return type;
 }
 
+// A receiver is often made on one thread and woken on another; its queue is set and first read under this lock,
+// the only ordering between the two that the thread checker can see (Qt's own locking is invisible to it).
+std::mutex& receiversMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 class ThreadInbox::Receiver : public QObject {
@@ -26,12 +35,17 @@ public:
 
     bool event(QEvent* e) override
     {
+        HandOffQueue* queue = nullptr;
+        {
+            std::lock_guard lock(receiversMutex());
+            queue = m_queue.get();
+        }
         // A wake-up is made on the posting thread under the queue's lock. Taking that lock before looking at the
         // event orders this read after its making for the thread checker, which cannot see Qt's own locking.
-        m_queue->size();
+        queue->size();
         if (e->type() != wakeEventType())
             return QObject::event(e);
-        if (HandOffQueue::Task task = m_queue->tryPop())
+        if (HandOffQueue::Task task = queue->tryPop())
             task();
         return true;
     }
@@ -42,8 +56,11 @@ private:
 
 ThreadInbox::ThreadInbox(QThread* thread)
     : m_queue(std::make_shared<HandOffQueue>())
-    , m_receiver(std::make_unique<Receiver>(m_queue))
 {
+    {
+        std::lock_guard lock(receiversMutex());
+        m_receiver = std::make_unique<Receiver>(m_queue);
+    }
     if (thread && thread != QThread::currentThread())
         m_receiver->moveToThread(thread);
     // The wake-up is posted under the queue's lock, and closing the queue clears it under that lock, so no

@@ -1,5 +1,9 @@
 #include "service/QVROpenRequest.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
@@ -155,6 +159,44 @@ public:
 
 } // namespace
 
+namespace {
+
+// The requests that have started; a request ends by letting go of itself, which expires its entry.
+std::vector<std::weak_ptr<QVROpenRequest>>& startedRequests()
+{
+    static std::vector<std::weak_ptr<QVROpenRequest>> requests;
+    return requests;
+}
+
+} // namespace
+
+void QVROpenRequest::abandonRunningRequestsAtExit()
+{
+    std::vector<std::shared_ptr<QVROpenRequest>> running;
+    for (const auto& weak : std::as_const(startedRequests())) {
+        if (auto request = weak.lock())
+            running.push_back(std::move(request));
+    }
+    startedRequests().clear();
+    for (const auto& request : running)
+        request->abandonAtExit();
+}
+
+// The application is ending: nothing more is shown, opened or reported. Without its hold on itself the request
+// goes with its last holder, cancelling the calls it still waits for; it would otherwise outlive the process's
+// clean-up, held by itself.
+void QVROpenRequest::abandonAtExit()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_done = nullptr;
+    QObject::disconnect(m_windowWatch);
+    if (m_precache)
+        m_precache->setDelegate(nullptr);
+    const auto keepAlive = std::move(m_keepAlive);
+}
+
 std::shared_ptr<QVROpenRequest> QVROpenRequest::request()
 {
     return std::shared_ptr<QVROpenRequest>(new QVROpenRequest());
@@ -226,6 +268,15 @@ void QVROpenRequest::open(DoneBlock done)
     m_started = true;
     m_done = std::move(done);
     m_keepAlive = shared_from_this();
+    static bool exitRoutineAdded = false;
+    if (!exitRoutineAdded && QCoreApplication::instance()) {
+        exitRoutineAdded = true;
+        qAddPostRoutine(abandonRunningRequestsAtExit);
+    }
+    auto& started = startedRequests();
+    started.erase(std::remove_if(started.begin(), started.end(), [](const auto& weak) { return weak.expired(); }),
+                  started.end());
+    started.push_back(weak_from_this());
 
     if (std::holds_alternative<NewDocumentCue>(m_cue)) {
         const auto ui = OpenRequestUi::current();

@@ -114,6 +114,10 @@ public:
 private:
     QVROpenRequest() = default;
 
+    // Requests still running when the application ends let go of themselves; see abandonAtExit().
+    static void abandonRunningRequestsAtExit();
+    void abandonAtExit();
+
     void openModel(const std::shared_ptr<ZERI_TessarineModel>& model);
     void openPackage(const std::shared_ptr<ZERI_qvdFilePackage>& package);
     void openString(const QString& text);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
 
@@ -132,6 +133,36 @@ TEST(HandOffQueue, NothingRunsAfterTheReceivingInboxIsGoneAndEveryClosureIsRelea
     EXPECT_EQ(refused.load(), kThreads * (kPerThread - kPerThread / 2));
     EXPECT_EQ(released.load(), kThreads * kPerThread); // dropped closures are destroyed, not leaked
     EXPECT_TRUE(queue->isClosed());
+}
+
+// The main thread's inbox is made by whichever thread hands it something first, often a worker.
+TEST(HandOffQueue, AnInboxMadeOnAWorkerRunsItsClosuresOnTheThreadItServes)
+{
+    std::unique_ptr<ThreadInbox> inbox;
+    bool ranOnMain = false;
+    std::atomic<bool> posted = false;
+    std::atomic<bool> release = false;
+    // The maker goes on running, and the main thread takes the closure straight from its posted events rather
+    // than being woken by its event loop: nothing but the inbox orders the maker's work before the run.
+    std::thread maker([&] {
+        inbox = std::make_unique<ThreadInbox>(QCoreApplication::instance()->thread());
+        inbox->post([&] { ranOnMain = MainThread::isMainThread(); });
+        posted.store(true, std::memory_order_relaxed);
+        while (!release.load(std::memory_order_relaxed))
+            std::this_thread::yield();
+    });
+    while (!posted.load(std::memory_order_relaxed))
+        std::this_thread::yield();
+    QElapsedTimer waited;
+    waited.start();
+    while (!ranOnMain && waited.elapsed() < 10'000)
+        QCoreApplication::sendPostedEvents();
+    const bool ran = ranOnMain;
+    release = true;
+    maker.join();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(inbox->isCurrent());
+    inbox.reset();
 }
 
 TEST(HandOffQueue, ANestedEventLoopInsideAClosureRunsTheClosuresBehindItInOrder)

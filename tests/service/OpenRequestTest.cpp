@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "ServiceTestSupport.h"
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
+#include "service/CorvikBlockAPIBinding.h"
 #include "service/OpenRequestUi.h"
 #include "service/ZERI_APIBinding.h"
 #include "service/QVROpenRequest.h"
@@ -726,4 +731,57 @@ TEST_F(OpenRequestTest, AWindowClosedOrARequestCancelledDuringTheDownloadEndsItA
         expectQuietAfter(filesDone, step);
         delete m_ui->objectViewer.data();
     }
+}
+
+// Run by the next test in a child process: a request still waiting for the service when the application ends.
+TEST(OpenRequestAtExitChild, DISABLED_ReportsWhetherTheRequestOutlivesTheApplication)
+{
+    if (qEnvironmentVariableIsEmpty("TESS_REPORT_REQUEST_END"))
+        GTEST_SKIP() << "run by ARequestStillWaitingWhenTheApplicationEndsIsLetGo";
+    // The service and the window stand-ins outlive the application: never destroyed.
+    struct Kept {
+        FakeWebService service;
+        QTemporaryDir support;
+        UiLog log;
+        std::shared_ptr<FakeOpenRequestUi> ui = std::make_shared<FakeOpenRequestUi>(log);
+    };
+    static Kept* kept = new Kept;
+    ASSERT_TRUE(kept->service.start());
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(kept->service.baseUrl()));
+    AppPaths::setApplicationSupportForTesting(kept->support.path());
+    OpenRequestUi::registerUi(kept->ui);
+    kept->service.injectReply(kGetByStringID, FakeHttpReply::hang(), -1);
+
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(QStringLiteral("abc123"));
+    request->setOptions(QVROpenRequest::ViewerWindow | QVROpenRequest::DownloadByStringID);
+    request->open([](const Error&) { std::fprintf(stderr, "request reported its end\n"); });
+    ASSERT_TRUE(waitUntil([&] { return kept->service.requestCount(kGetByStringID) == 1; }));
+
+    // Destroyed after main() returned, the application gone.
+    struct Watch {
+        std::weak_ptr<QVROpenRequest> request;
+        ~Watch() { std::fprintf(stderr, "request %s\n", request.expired() ? "let go" : "still held"); }
+    };
+    static Watch watch;
+    watch.request = request;
+}
+
+// A running request holds itself; at the application's end it lets go, without reporting, rather than survive
+// the process's clean-up (a leak, and its calls never cancelled).
+TEST(OpenRequestAtExit, ARequestStillWaitingWhenTheApplicationEndsIsLetGo)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TESS_REPORT_REQUEST_END"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_also_run_disabled_tests"),
+                                                          QStringLiteral("--gtest_filter=OpenRequestAtExitChild.*")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QString output = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << qPrintable(output);
+    EXPECT_TRUE(output.contains(QStringLiteral("request let go"))) << qPrintable(output);
+    EXPECT_FALSE(output.contains(QStringLiteral("still held"))) << qPrintable(output);
+    EXPECT_FALSE(output.contains(QStringLiteral("reported its end"))) << qPrintable(output);
 }
