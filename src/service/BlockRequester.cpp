@@ -1,7 +1,9 @@
 #include "service/BlockRequester.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -75,6 +77,20 @@ WorkerThreads& workers()
                          [] { delete std::exchange(workers, nullptr); });
     }
     return *workers;
+}
+
+// Requesters holding themselves while a worker prepares their request or reads their reply, until the main
+// thread takes their next step.
+std::mutex& selfHeldMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::vector<std::weak_ptr<BlockRequester>>& selfHeld()
+{
+    static std::vector<std::weak_ptr<BlockRequester>> requesters;
+    return requesters;
 }
 
 void runOnMainThread(std::function<void()> work)
@@ -195,7 +211,7 @@ std::shared_ptr<BlockRequester> BlockRequester::start(Verb verb, const QString& 
 
     const QString password = configuration.apiPassword;
     // The worker holds only a weak reference, so a cancelled request is dropped without being built.
-    requester->m_keepAlive = requester;
+    holdSelf(requester);
     std::weak_ptr<BlockRequester> weak = requester;
     workers().post([weak, verb, url, password, signedFields, unsignedFields, files]() {
         {
@@ -413,7 +429,7 @@ void BlockRequester::onFinished()
         return;
     }
     std::weak_ptr<BlockRequester> weak = weak_from_this();
-    m_keepAlive = shared_from_this();
+    holdSelf(shared_from_this());
     workers().post([weak, httpStatus, body]() {
         const QString text = replyTextForResponse(httpStatus, body);
         runOnMainThread([weak, text]() {
@@ -444,6 +460,42 @@ void BlockRequester::fail(const QString& domain, int code, const QString& descri
     // Failures are delivered like replies: later, on the main thread, never from inside the call.
     std::shared_ptr<BlockRequester> self = shared_from_this();
     runOnMainThread([self, text]() { self->deliver(text); });
+}
+
+void BlockRequester::holdSelf(const std::shared_ptr<BlockRequester>& requester)
+{
+    requester->m_keepAlive = requester;
+    std::lock_guard lock(selfHeldMutex());
+    static bool exitRoutineAdded = false;
+    if (!exitRoutineAdded && QCoreApplication::instance()) {
+        exitRoutineAdded = true;
+        qAddPostRoutine(releaseSelfHeldAtExit);
+    }
+    auto& held = selfHeld();
+    held.erase(std::remove_if(held.begin(), held.end(),
+                              [](const std::weak_ptr<BlockRequester>& weak) { return weak.expired(); }),
+               held.end());
+    held.push_back(requester);
+}
+
+// The application is ending: the main thread will never take the next step of a requester holding itself, which
+// would otherwise outlive the process's clean-up. It lets go, its completion never called.
+void BlockRequester::releaseSelfHeldAtExit()
+{
+    std::vector<std::shared_ptr<BlockRequester>> held;
+    {
+        std::lock_guard lock(selfHeldMutex());
+        for (const auto& weak : std::as_const(selfHeld())) {
+            if (auto requester = weak.lock())
+                held.push_back(std::move(requester));
+        }
+        selfHeld().clear();
+    }
+    for (const auto& requester : held) {
+        requester->m_completion = nullptr;
+        requester->m_uploadProgress = nullptr;
+        requester->m_keepAlive.reset();
+    }
 }
 
 void BlockRequester::cancel()

@@ -141,6 +141,9 @@ private:
     void deliver(const QString& text);
     void deliverLater(const QString& text);
     void fail(const QString& domain, int code, const QString& description);
+    // Sets m_keepAlive and notes the requester, so that the application's end can let go of it.
+    static void holdSelf(const std::shared_ptr<BlockRequester>& requester);
+    static void releaseSelfHeldAtExit();
 
     const Verb m_verb;
     const QString m_method;
@@ -155,6 +158,6 @@ private:
     bool m_timedOut = false;
     bool m_tooLarge = false;
     bool m_delivered = false;
-    // Holds the requester while a worker owns the only other reference (a weak one).
+    // Holds the requester while a worker owns the only other reference (a weak one); see holdSelf().
     std::shared_ptr<BlockRequester> m_keepAlive;
 };

@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
-#include <QProcess>
 
 #include "foundation/ApplicationNetworkAccess.h"
+#include "support/TestEnvironment.h"
 
 // Run by the next test in a child process, whose application goes away when its tests are done.
 TEST(ApplicationNetworkAccessChild, DISABLED_ReportsWhenItsManagersGo)
@@ -25,17 +25,11 @@ TEST(ApplicationNetworkAccessChild, DISABLED_ReportsWhenItsManagersGo)
 // must be gone before the application is.
 TEST(ApplicationNetworkAccess, ManagersGoWhileTheApplicationIsStillWhole)
 {
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TESS_REPORT_MANAGER_END"), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_also_run_disabled_tests"),
-                 QStringLiteral("--gtest_filter=ApplicationNetworkAccessChild.*")});
-    ASSERT_TRUE(child.waitForFinished(30000));
-    const QString output = QString::fromUtf8(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << qPrintable(output);
+    const auto child = TestEnvironment::runTestsInChildProcess(QStringLiteral("ApplicationNetworkAccessChild.*"),
+                                                               {{QStringLiteral("TESS_REPORT_MANAGER_END"), "1"}});
+    ASSERT_TRUE(child.finished);
+    const QString& output = child.output;
+    EXPECT_EQ(child.exitCode, 0) << qPrintable(output);
     EXPECT_EQ(output.count(QStringLiteral("manager deleted, application present")), 2) << qPrintable(output);
     EXPECT_FALSE(output.contains(QStringLiteral("application gone"))) << qPrintable(output);
 }

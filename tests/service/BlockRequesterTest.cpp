@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -558,4 +560,35 @@ TEST(ErrorFromApiErrorDict, ReadsServiceAndConnectionErrors)
     const Error numeric = ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary(QJsonObject{{"errorCode", 98}}));
     EXPECT_EQ(numeric.code, 98);
     EXPECT_FALSE(ZERI_APIBinding::errorFromApiErrorDict(SafeDictionary()).domain.isEmpty());
+}
+
+// Run by the next test in a child process: a call whose caller kept no handle, the application ending before the
+// main thread sends it.
+TEST(RequesterAtExitChild, DISABLED_ReportsWhetherTheRequesterOutlivesTheApplication)
+{
+    if (qEnvironmentVariableIsEmpty("TESS_REPORT_REQUESTER_END"))
+        GTEST_SKIP() << "run by ACallNotYetSentWhenTheApplicationEndsIsLetGo";
+    static FakeWebService* service = new FakeWebService; // outlives the application: never destroyed
+    ASSERT_TRUE(service->start());
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(service->baseUrl()));
+    // Destroyed after main() returned, the application gone.
+    struct Watch {
+        std::weak_ptr<BlockRequester> requester;
+        ~Watch() { std::fprintf(stderr, "requester %s\n", requester.expired() ? "let go" : "still held"); }
+    };
+    static Watch watch;
+    watch.requester = BlockRequester::get(QStringLiteral("tessarine.getHelpList"), {},
+                                          [](const QString&, const QString&) { std::fprintf(stderr, "answered\n"); });
+}
+
+// A call holds itself while a worker prepares it; at the application's end it lets go, unanswered, rather than
+// survive the process's clean-up.
+TEST(RequesterAtExit, ACallNotYetSentWhenTheApplicationEndsIsLetGo)
+{
+    const auto child = TestEnvironment::runTestsInChildProcess(QStringLiteral("RequesterAtExitChild.*"),
+                                                               {{QStringLiteral("TESS_REPORT_REQUESTER_END"), "1"}});
+    ASSERT_TRUE(child.finished);
+    EXPECT_EQ(child.exitCode, 0) << qPrintable(child.output);
+    EXPECT_TRUE(child.output.contains(QStringLiteral("requester let go"))) << qPrintable(child.output);
+    EXPECT_FALSE(child.output.contains(QStringLiteral("answered"))) << qPrintable(child.output);
 }

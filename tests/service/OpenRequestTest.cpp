@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QObject>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -20,6 +19,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "support/QtPrinters.h"
+#include "support/TestEnvironment.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -771,16 +771,11 @@ TEST(OpenRequestAtExitChild, DISABLED_ReportsWhetherTheRequestOutlivesTheApplica
 // the process's clean-up (a leak, and its calls never cancelled).
 TEST(OpenRequestAtExit, ARequestStillWaitingWhenTheApplicationEndsIsLetGo)
 {
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TESS_REPORT_REQUEST_END"), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_also_run_disabled_tests"),
-                                                          QStringLiteral("--gtest_filter=OpenRequestAtExitChild.*")});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromUtf8(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << qPrintable(output);
+    const auto child = TestEnvironment::runTestsInChildProcess(QStringLiteral("OpenRequestAtExitChild.*"),
+                                                               {{QStringLiteral("TESS_REPORT_REQUEST_END"), "1"}});
+    ASSERT_TRUE(child.finished);
+    const QString& output = child.output;
+    EXPECT_EQ(child.exitCode, 0) << qPrintable(output);
     EXPECT_TRUE(output.contains(QStringLiteral("request let go"))) << qPrintable(output);
     EXPECT_FALSE(output.contains(QStringLiteral("still held"))) << qPrintable(output);
     EXPECT_FALSE(output.contains(QStringLiteral("reported its end"))) << qPrintable(output);

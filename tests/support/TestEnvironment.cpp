@@ -1,7 +1,9 @@
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -40,4 +42,26 @@ void TestEnvironment::isolateUserFolders()
     }
     QFile::setPermissions(base + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TestEnvironment::ChildRun
+TestEnvironment::runTestsInChildProcess(const QString& filter, const QMap<QString, QString>& environment, int timeoutMs)
+{
+    QProcess child;
+    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        childEnvironment.insert(it.key(), it.value());
+    child.setProcessEnvironment(childEnvironment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"), QStringLiteral("--gtest_filter=") + filter});
+    ChildRun run;
+    run.finished = child.waitForFinished(timeoutMs);
+    if (!run.finished) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    run.exitCode = child.exitCode();
+    run.output = QString::fromUtf8(child.readAll());
+    return run;
 }

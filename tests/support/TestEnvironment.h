@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 namespace TestEnvironment {
@@ -12,5 +13,15 @@ QString dataDir();
 
 // Points HOME and the XDG folders at a fresh temporary folder so no test touches the user's files.
 void isolateUserFolders();
+
+struct ChildRun {
+    bool finished = false; // false: it did not end within the time allowed
+    int exitCode = -1;
+    QString output; // standard output and error, merged
+};
+// Runs this test binary again with the tests matching `filter` (disabled ones included) and `environment` added
+// to this process's, for what can only be seen across a process's end.
+ChildRun runTestsInChildProcess(const QString& filter, const QMap<QString, QString>& environment,
+                                int timeoutMs = 60000);
 
 } // namespace TestEnvironment
