@@ -58,6 +58,9 @@ void VideoPlayer::setRate(double rate)
         rate = 1.0;
         m_player.play();
     } else {
+        // Fast play moves within the media's length: nothing to move through until it is known.
+        if (duration() <= 0)
+            return;
         rate = rate > 0 ? 2.0 : -2.0;
         if (!m_fastTimer.isActive() || (rate < 0) != (m_rate < 0)) {
             // Anchored where the media stands, or where the fast play in the other direction has got to.
@@ -125,7 +128,7 @@ void VideoPlayer::fastStep()
     // Where the emulated play stands now; a tick that comes late (a busy main thread) still lands where double
     // speed would be, so the speed stays double.
     const qint64 next = fastPosition();
-    const bool stop = next <= 0 || (total > 0 && next >= total);
+    const bool stop = next <= 0 || total <= 0 || next >= total;
     m_player.setPosition(next);
     if (!stop)
         return;

@@ -34,6 +34,7 @@ public:
     void setSource(const QUrl& url);
 
     double rate() const { return m_rate; }
+    // 0 pauses, up to 1 plays; faster rates play at ±2 by stepping the position, only once the duration is known.
     void setRate(double rate);
     void play() { setRate(1.0); }
     void pause() { setRate(0.0); }
