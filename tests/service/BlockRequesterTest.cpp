@@ -568,9 +568,9 @@ TEST(RequesterAtExitChild, DISABLED_ReportsWhetherTheRequesterOutlivesTheApplica
 {
     if (qEnvironmentVariableIsEmpty("TESS_REPORT_REQUESTER_END"))
         GTEST_SKIP() << "run by ACallNotYetSentWhenTheApplicationEndsIsLetGo";
-    static FakeWebService* service = new FakeWebService; // outlives the application: never destroyed
-    ASSERT_TRUE(service->start());
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(service->baseUrl()));
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(service.baseUrl()));
     // Destroyed after main() returned, the application gone.
     struct Watch {
         std::weak_ptr<BlockRequester> requester;
