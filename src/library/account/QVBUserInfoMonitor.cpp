@@ -156,12 +156,18 @@ void QVBUserInfoMonitor::updateInfo(Completion completion)
     cancelRequest(cancelledError());
     m_waiting = std::move(completion);
     m_requestToken = token;
+    m_request = ZERI_APIBinding::userDiskQuota(token, replyHandler(&QVBUserInfoMonitor::handleQuotaReply));
+}
+
+std::function<void(const QString&, const QString&)>
+QVBUserInfoMonitor::replyHandler(void (QVBUserInfoMonitor::*handle)(const QString&))
+{
     const quint64 serial = m_serial;
     QPointer<QVBUserInfoMonitor> self(this);
-    m_request = ZERI_APIBinding::userDiskQuota(token, [self, serial](const QString& reply, const QString&) {
+    return [self, serial, handle](const QString& reply, const QString&) {
         if (self && self->isCurrent(serial))
-            self->handleQuotaReply(reply);
-    });
+            (self->*handle)(reply);
+    };
 }
 
 void QVBUserInfoMonitor::handleQuotaReply(const QString& reply)
@@ -189,10 +195,7 @@ void QVBUserInfoMonitor::handleQuotaReply(const QString& reply)
         return;
 
     m_request = CorvikBlockAPIBinding::getUserWithUserName(QString(), QString(), Tessutils::corvikAuthToken(),
-                                                           [self, serial](const QString& userReply, const QString&) {
-                                                               if (self && self->isCurrent(serial))
-                                                                   self->handleUserReply(userReply);
-                                                           });
+                                                           replyHandler(&QVBUserInfoMonitor::handleUserReply));
 }
 
 void QVBUserInfoMonitor::handleUserReply(const QString& reply)

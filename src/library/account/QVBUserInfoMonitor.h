@@ -77,6 +77,9 @@ private:
     bool isCurrent(quint64 serial) const { return m_request && serial == m_serial; }
     void handleQuotaReply(const QString& reply);
     void handleUserReply(const QString& reply);
+    // A completion that hands the reply to `handle` while it belongs to the refresh in flight.
+    std::function<void(const QString&, const QString&)>
+    replyHandler(void (QVBUserInfoMonitor::*handle)(const QString&));
     bool stillTheSameUser();
     void finish(const std::optional<Error>& error);
     QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
