@@ -1,9 +1,7 @@
 #include "service/BlockRequester.h"
 
 #include <algorithm>
-#include <mutex>
 #include <utility>
-#include <vector>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -26,6 +24,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "service/SelfHeldObjects.h"
 #include "service/ServiceLogging.h"
 
 namespace {
@@ -77,20 +76,6 @@ WorkerThreads& workers()
                          [] { delete std::exchange(workers, nullptr); });
     }
     return *workers;
-}
-
-// Requesters holding themselves while a worker prepares their request or reads their reply, until the main
-// thread takes their next step.
-std::mutex& selfHeldMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::vector<std::weak_ptr<BlockRequester>>& selfHeld()
-{
-    static std::vector<std::weak_ptr<BlockRequester>> requesters;
-    return requesters;
 }
 
 void runOnMainThread(std::function<void()> work)
@@ -465,37 +450,16 @@ void BlockRequester::fail(const QString& domain, int code, const QString& descri
 void BlockRequester::holdSelf(const std::shared_ptr<BlockRequester>& requester)
 {
     requester->m_keepAlive = requester;
-    std::lock_guard lock(selfHeldMutex());
-    static bool exitRoutineAdded = false;
-    if (!exitRoutineAdded && QCoreApplication::instance()) {
-        exitRoutineAdded = true;
-        qAddPostRoutine(releaseSelfHeldAtExit);
-    }
-    auto& held = selfHeld();
-    held.erase(std::remove_if(held.begin(), held.end(),
-                              [](const std::weak_ptr<BlockRequester>& weak) { return weak.expired(); }),
-               held.end());
-    held.push_back(requester);
+    SelfHeldObjects<BlockRequester, &BlockRequester::letGoAtExit>::note(requester);
 }
 
-// The application is ending: the main thread will never take the next step of a requester holding itself, which
-// would otherwise outlive the process's clean-up. It lets go, its completion never called.
-void BlockRequester::releaseSelfHeldAtExit()
+// The application is ending: the main thread will never take the next step of a requester holding itself. It lets
+// go, its completion never called.
+void BlockRequester::letGoAtExit()
 {
-    std::vector<std::shared_ptr<BlockRequester>> held;
-    {
-        std::lock_guard lock(selfHeldMutex());
-        for (const auto& weak : std::as_const(selfHeld())) {
-            if (auto requester = weak.lock())
-                held.push_back(std::move(requester));
-        }
-        selfHeld().clear();
-    }
-    for (const auto& requester : held) {
-        requester->m_completion = nullptr;
-        requester->m_uploadProgress = nullptr;
-        requester->m_keepAlive.reset();
-    }
+    m_completion = nullptr;
+    m_uploadProgress = nullptr;
+    m_keepAlive.reset();
 }
 
 void BlockRequester::cancel()

@@ -143,7 +143,7 @@ private:
     void fail(const QString& domain, int code, const QString& description);
     // Sets m_keepAlive and notes the requester, so that the application's end can let go of it.
     static void holdSelf(const std::shared_ptr<BlockRequester>& requester);
-    static void releaseSelfHeldAtExit();
+    void letGoAtExit();
 
     const Verb m_verb;
     const QString m_method;

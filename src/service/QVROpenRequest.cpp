@@ -1,9 +1,5 @@
 #include "service/QVROpenRequest.h"
 
-#include <algorithm>
-#include <vector>
-
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
@@ -15,6 +11,7 @@
 #include "service/OpenRequestUi.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
 #include "service/ServiceLogging.h"
+#include "service/SelfHeldObjects.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -159,29 +156,6 @@ public:
 
 } // namespace
 
-namespace {
-
-// The requests that have started; a request ends by letting go of itself, which expires its entry.
-std::vector<std::weak_ptr<QVROpenRequest>>& startedRequests()
-{
-    static std::vector<std::weak_ptr<QVROpenRequest>> requests;
-    return requests;
-}
-
-} // namespace
-
-void QVROpenRequest::abandonRunningRequestsAtExit()
-{
-    std::vector<std::shared_ptr<QVROpenRequest>> running;
-    for (const auto& weak : std::as_const(startedRequests())) {
-        if (auto request = weak.lock())
-            running.push_back(std::move(request));
-    }
-    startedRequests().clear();
-    for (const auto& request : running)
-        request->abandonAtExit();
-}
-
 // The application is ending: nothing more is shown, opened or reported. Without its hold on itself the request
 // goes with its last holder, cancelling the calls it still waits for; it would otherwise outlive the process's
 // clean-up, held by itself.
@@ -268,15 +242,7 @@ void QVROpenRequest::open(DoneBlock done)
     m_started = true;
     m_done = std::move(done);
     m_keepAlive = shared_from_this();
-    static bool exitRoutineAdded = false;
-    if (!exitRoutineAdded && QCoreApplication::instance()) {
-        exitRoutineAdded = true;
-        qAddPostRoutine(abandonRunningRequestsAtExit);
-    }
-    auto& started = startedRequests();
-    started.erase(std::remove_if(started.begin(), started.end(), [](const auto& weak) { return weak.expired(); }),
-                  started.end());
-    started.push_back(weak_from_this());
+    SelfHeldObjects<QVROpenRequest, &QVROpenRequest::abandonAtExit>::note(m_keepAlive);
 
     if (std::holds_alternative<NewDocumentCue>(m_cue)) {
         const auto ui = OpenRequestUi::current();

@@ -114,8 +114,7 @@ public:
 private:
     QVROpenRequest() = default;
 
-    // Requests still running when the application ends let go of themselves; see abandonAtExit().
-    static void abandonRunningRequestsAtExit();
+    // Called at the application's end on a request still running.
     void abandonAtExit();
 
     void openModel(const std::shared_ptr<ZERI_TessarineModel>& model);
