@@ -1,15 +1,32 @@
 #include <memory>
 
 #include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPointer>
+#include <QTemporaryDir>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/InspectorLibrary.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -65,7 +82,7 @@ TEST_F(ColorPickerTest, PresentingReportsNothingAndAPickReportsOnceAndRepaints)
     EXPECT_EQ(picks.at(1), QColor(0, 0, 255, 128));
 }
 
-TEST_F(ColorPickerTest, SetColorWhileOwningDoesNotCallBackAndHiddenPickersIgnorePicks)
+TEST_F(ColorPickerTest, SetColorWhileOwningDoesNotCallBackAndAHiddenPanelPicksNothing)
 {
     QList<QColor> picks;
     QVRColorPicker* picker = addPicker(Qt::red, &picks);
@@ -74,10 +91,17 @@ TEST_F(ColorPickerTest, SetColorWhileOwningDoesNotCallBackAndHiddenPickersIgnore
     EXPECT_TRUE(picks.isEmpty());
     EXPECT_EQ(ColorPanel::shared()->dialog()->currentColor(), QColor(Qt::blue));
 
+    // A picker that is not itself shown still receives the picks of the panel it opened ...
     picker->hide();
     ColorPanel::shared()->dialog()->setCurrentColor(Qt::green);
-    EXPECT_TRUE(picks.isEmpty());
-    EXPECT_EQ(picker->color(), QColor(Qt::blue));
+    EXPECT_EQ(picks, (QList<QColor>{QColor(Qt::green)}));
+    EXPECT_EQ(picker->color(), QColor(Qt::green));
+
+    // ... and nothing once the panel is hidden.
+    ColorPanel::shared()->hide();
+    ColorPanel::shared()->dialog()->setCurrentColor(Qt::yellow);
+    EXPECT_EQ(picks.size(), 1);
+    EXPECT_EQ(picker->color(), QColor(Qt::green));
 }
 
 TEST_F(ColorPickerTest, RebuiltPickerNeitherStealsNorClosesAnotherOwnersPanel)
@@ -137,6 +161,7 @@ TEST_F(ColorPickerTest, ToolbarButtonShowsTheSwatchAndPresentsThePanel)
     QVRColorPicker* picker = addPicker(Qt::red, &picks);
     QVR_ToolbarButton* button = picker->makeToolbarButton();
     EXPECT_EQ(button->size(), QSize(40, 50));
+    EXPECT_EQ(button->toolTip(), UFM::SAYS_COLOR());
     button->click();
     EXPECT_TRUE(picker->ownsColorPanel());
     EXPECT_TRUE(picks.isEmpty());
@@ -144,3 +169,59 @@ TEST_F(ColorPickerTest, ToolbarButtonShowsTheSwatchAndPresentsThePanel)
 }
 
 } // namespace
+
+// The canvas's "change canvas colour" entry, through the picker the inspector registers and the shared panel.
+TEST(CanvasColorPicker, EachPickInTheOpenPanelRecolorsTheScreenAsOneStep)
+{
+    QTemporaryDir settings;
+    UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+    ControlsArtwork::registerNamedImages();
+    registerCreatorLibrary();
+    registerInspectorLibrary();
+    auto document = ZERI_TessarineModel::create();
+    document->setDontSave(true);
+    document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    QPointer<QVR_CreatorWindow> window =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    window->resize(1400, 1000);
+    window->launchTessarineWithTessarineModel(document);
+    window->show();
+    QApplication::processEvents();
+
+    // The screen's own menu, from a right click beside every object.
+    QWidget* viewport = window->theArtBoard()->theScrollView()->viewport();
+    const QPoint pixel = window->theArtBoard()->theScrollView()->mapFromScene(QPointF(700, 500));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pixel, viewport->mapToGlobal(pixel));
+    QApplication::sendEvent(viewport, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QAction* entry = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text().trimmed() == UFM::SAYS_CHANGE_CANVAS_COLOR())
+            entry = action;
+    ASSERT_TRUE(entry);
+    entry->trigger();
+    menu->close();
+
+    ColorPanel* panel = ColorPanel::shared();
+    ASSERT_TRUE(panel->isVisible());
+    UndoManager& undo = document->firstFlowmodel()->undoManager();
+    const int steps = undo.undoCount();
+    panel->dialog()->setCurrentColor(QColor(0, 0, 255));
+    panel->dialog()->setCurrentColor(QColor(255, 0, 0));
+    EXPECT_EQ(screen->backgroundColor(), QColor(255, 0, 0));
+    EXPECT_EQ(undo.undoCount(), steps + 2);
+
+    // Once the panel is closed, its colour reaches the screen no more.
+    panel->hide();
+    panel->dialog()->setCurrentColor(QColor(0, 255, 0));
+    EXPECT_EQ(screen->backgroundColor(), QColor(255, 0, 0));
+    ASSERT_TRUE(undo.undo());
+    EXPECT_EQ(screen->backgroundColor(), QColor(0, 0, 255));
+
+    delete window.data();
+    QApplication::processEvents();
+    UserDefaults::setStoreFileForTesting(QString());
+}

@@ -9,6 +9,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/PopoverToolbarButton.h"
+#include "strings/UFM.h"
 
 namespace {
 constexpr QSize kHolderSize(18, 20);
@@ -65,7 +66,10 @@ void QVRColorPicker::presentColorPanel()
 
 void QVRColorPicker::colorPicked(const QColor& color)
 {
-    if (m_presenting || !isVisible())
+    // The panel's own set-up echoes a colour, and a hidden panel picks nothing; the picker itself may well be
+    // hidden (the canvas's background picker is never shown).
+    const ColorPanel* panel = ColorPanel::existing();
+    if (m_presenting || !panel || !panel->isVisible())
         return;
     m_color = color.toRgb();
     update();
@@ -76,6 +80,7 @@ void QVRColorPicker::colorPicked(const QColor& color)
 QVR_ToolbarButton* QVRColorPicker::makeToolbarButton(const QString& title, QWidget* parent)
 {
     auto* button = PopoverToolbarButton::make(grab(), title, parent);
+    button->setToolTip(UFM::SAYS_COLOR());
     connect(button, &QAbstractButton::clicked, this, &QVRColorPicker::presentColorPanel);
     return button;
 }
