@@ -238,10 +238,28 @@ TEST(XYPalette, ShapesTextsAndVideosFollowTheirOwnRules)
     p.commit(F::WidthField);
     EXPECT_EQ((*shape)->frame(), QRectF(0, 0, 250, 100));
 
+    // Any single object but a shape or a text scales its content through the percent field.
     const auto video = p.add(ZERI_MixedMediaObject::Video, QRectF(0, 0, 160, 90));
+    (*video)->setZoomScale(0.5);
     p.view.setTrackedMixedMediaObjects({video});
-    EXPECT_FALSE(p.enabled(F::PercentField));
-    EXPECT_TRUE(p.text(F::PercentField).isEmpty());
+    EXPECT_TRUE(p.enabled(F::PercentField));
+    EXPECT_EQ(p.text(F::PercentField), "50");
+    p.type(F::PercentField, QStringLiteral("100"));
+    p.commit(F::PercentField);
+    EXPECT_EQ((*video)->frame(), QRectF(0, 0, 320, 180));
+    EXPECT_EQ((*video)->zoomScale(), 1.0);
+
+    // Without a zoom scale there is nothing to scale from: the entry writes nothing rather than an endless frame.
+    const auto pdf = p.add(ZERI_MixedMediaObject::PDF, QRectF(10, 10, 200, 100));
+    p.view.setTrackedMixedMediaObjects({pdf});
+    EXPECT_TRUE(p.enabled(F::PercentField));
+    EXPECT_EQ(p.text(F::PercentField), " 0");
+    const int steps = p.undo().undoCount();
+    p.type(F::PercentField, QStringLiteral("50"));
+    p.commit(F::PercentField);
+    EXPECT_EQ((*pdf)->frame(), QRectF(10, 10, 200, 100));
+    EXPECT_FALSE((*pdf)->zoomScale().has_value());
+    EXPECT_EQ(p.undo().undoCount(), steps);
 
     const auto text = p.add(ZERI_MixedMediaObject::Text, QRectF(0, 0, 400, 100));
     auto model = text->as<ZERI_MMObject_Text>();
@@ -249,14 +267,12 @@ TEST(XYPalette, ShapesTextsAndVideosFollowTheirOwnRules)
     model->setText(QStringLiteral("A line of words long enough to wrap when the box narrows a good deal"));
     p.view.setTrackedMixedMediaObjects({text});
     EXPECT_FALSE(p.enabled(F::HeightField));
+    EXPECT_FALSE(p.enabled(F::PercentField));
     p.type(F::WidthField, QStringLiteral("150"));
     p.commit(F::WidthField);
-    const QRectF used = model->layoutManagerUsedRectForWidth(150.f);
-    ASSERT_FALSE(used.isNull());
-    EXPECT_DOUBLE_EQ((*text)->frame().width(), 150);
-    // As tall as the wrapped text, not the old height scaled down.
-    EXPECT_DOUBLE_EQ((*text)->frame().height(), used.height() + 2 * ZERI_MMObject_Text::textContainerInsetHeight());
-    EXPECT_GT((*text)->frame().height(), 100);
+    // The height follows the width by the same factor.
+    EXPECT_EQ((*text)->frame(), QRectF(0, 0, 150, 37.5));
+    EXPECT_FALSE((*text)->zoomScale().has_value());
 }
 
 TEST(XYPalette, NewObjectsOrTheObjectsDeletionMidEditLeaveNoOpenChange)

@@ -12,7 +12,6 @@
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
-#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
@@ -160,7 +159,7 @@ void QVRXYPaletteView::setTrackedMixedMediaObjects(
         else if (type == ZERI_MixedMediaObject::Text)
             m_fields[HeightField]->setEnabled(false);
         else
-            m_fields[PercentField]->setEnabled(hasImageZoom(*m_observed));
+            m_fields[PercentField]->setEnabled(true);
     }
     respondToMMObjChange();
 }
@@ -182,8 +181,8 @@ void QVRXYPaletteView::respondToMMObjChange()
     setFieldText(YField, formatted(rect.y()));
     setFieldText(WidthField, formatted(rect.width()));
     setFieldText(HeightField, formatted(rect.height()));
-    if (m_fields[PercentField]->isEnabled() && hasImageZoom(*m_observed))
-        setFieldText(PercentField, QString::asprintf("%2.0f", *m_observed->object()->zoomScale() * 100.0));
+    if (m_fields[PercentField]->isEnabled())
+        setFieldText(PercentField, QString::asprintf("%2.0f", m_observed->object()->zoomScale().value_or(0) * 100.0));
     else
         setFieldText(PercentField, QString());
 }
@@ -247,15 +246,6 @@ void QVRXYPaletteView::textChanged(int field, const QString& text)
                 size.setHeight(m_startRect.height() * factor);
             else
                 size.setWidth(m_startRect.width() * factor);
-        }
-        if (m_observed->type() == ZERI_MixedMediaObject::Text) {
-            // A text is as tall as its layout at the new width.
-            if (auto textObject = m_observed->as<ZERI_MMObject_Text>()) {
-                const QRectF used = textObject->layoutManagerUsedRectForWidth(float(size.width()));
-                size.setHeight(used == QRectF() ? frame.height()
-                                                : used.height() + 2 * ZERI_MMObject_Text::textContainerInsetHeight());
-            }
-            factor = 0;
         }
         if (!positiveFinite(size.width()) || !positiveFinite(size.height()))
             return;
