@@ -95,31 +95,39 @@ TEST(ScreenProperties, EditsOfTheFlowAndItsScreensAreOneNamedUndoStep)
     EXPECT_TRUE(f.screen(2)->presenterNotes().isEmpty());
 }
 
-TEST(ScreenProperties, ViewingNeverClearsOverridesOnlyTheAutoplayToggleDoes)
+TEST(ScreenProperties, WithoutAutoplayEachScreenShownLosesItsOverride)
 {
     Flow f(4);
-    f.screen(0)->setAutoAdvanceSlideDuration(5.0);
+    f.screen(1)->setAutoAdvanceSlideDuration(5.0);
     f.screen(2)->setAutoAdvanceSlideDuration(7.0);
+    f.screen(3)->setAutoAdvanceSlideDuration(9.0);
     QVR_ScreenPropertiesMenuViewController sheet;
     sheet.setFlowModel(f.flow());
-    sheet.setScreenNumber(0);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(sheet.screenDurationField()->text(), "0");
-        sheet.nextPageButton()->click();
-    }
-    EXPECT_EQ(f.screen(0)->autoAdvanceSlideDuration(), 5.0);
-    EXPECT_EQ(f.screen(2)->autoAdvanceSlideDuration(), 7.0);
-
     sheet.setScreenNumber(0);
     sheet.autoplayToggle()->click();
     sheet.loopToggle()->click();
     EXPECT_TRUE(f.flow()->autoAdvanceLoops());
+    sheet.nextPageButton()->click();
     EXPECT_EQ(sheet.screenDurationField()->text(), "5.0");
+
+    // Switched off on screen 2: its override goes; screens 3 and 4 keep theirs until they are shown.
     sheet.autoplayToggle()->click();
     EXPECT_FALSE(f.flow()->autoAdvanceSlideDuration().has_value());
     EXPECT_FALSE(f.flow()->autoAdvanceLoops());
-    EXPECT_FALSE(f.screen(0)->autoAdvanceSlideDuration().has_value());
+    EXPECT_FALSE(f.screen(1)->autoAdvanceSlideDuration().has_value());
     EXPECT_EQ(f.screen(2)->autoAdvanceSlideDuration(), 7.0);
+    sheet.nextPageButton()->click();
+    EXPECT_EQ(sheet.screenDurationField()->text(), "0");
+    EXPECT_FALSE(f.screen(2)->autoAdvanceSlideDuration().has_value());
+    EXPECT_EQ(f.screen(3)->autoAdvanceSlideDuration(), 9.0);
+
+    // Autoplay back on brings no paged-through override back.
+    sheet.autoplayToggle()->click();
+    EXPECT_EQ(sheet.screenDurationField()->text(), "0");
+    EXPECT_FALSE(sheet.overrideToggle()->isChecked());
+    sheet.previousPageButton()->click();
+    EXPECT_FALSE(f.screen(1)->autoAdvanceSlideDuration().has_value());
+    sheet.autoplayToggle()->click();
 
     // 0 or less clears a duration; text that is no number changes nothing.
     sheet.autoplayToggle()->click();

@@ -234,11 +234,14 @@ void QVR_ScreenPropertiesMenuViewController::updateViews()
     m_globalDuration->setText(durationText(m_flow->autoAdvanceSlideDuration()));
     if (const int item = itemForTransitionType(m_flow->autoAdvanceTransitionType().value_or(0)); item >= 0)
         m_globalTransition->setCurrentIndex(item);
-    // Without autoplay a screen's own timing does not apply: it is shown as off, but left in the model.
+    // Without autoplay a screen has no timing of its own: the override of each screen shown goes (inside the
+    // sheet's one undoable change).
     m_loop->setEnabled(autoplay);
     m_override->setEnabled(autoplay);
     m_screenDurationLabel->setEnabled(autoplay);
     if (!autoplay) {
+        if (screen->autoAdvanceSlideDuration())
+            screen->setAutoAdvanceSlideDuration(std::nullopt);
         m_override->setChecked(false);
         m_screenDuration->setText(QStringLiteral("0"));
     }
