@@ -399,14 +399,20 @@ TEST(LinkEditorsTest, WebAndEmailEditorsStoreAcceptedTextsAndKeepThePanelOnRefus
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("mailto:x@y.example"));
     EXPECT_EQ(f.undo().undoCount(), steps + 4);
 
-    // A stored address reopens in its mode and is stored again byte for byte.
+    // A stored address with an "@" reopens in the e-mail form and, left alone, is stored again byte for byte.
     f.setWebLink(f.shapeA, QStringLiteral("https://example.org/@name"));
     auto* editor = f.open<ExternalEditor>(QVRMMObjToolbarPopoverBase::linkEditorKindForAction((*f.shapeA)->action()));
     ASSERT_NE(editor, nullptr);
-    EXPECT_FALSE(editor->inEmailMode());
+    EXPECT_TRUE(editor->inEmailMode());
     EXPECT_EQ(editor->urlField()->text(), QStringLiteral("https://example.org/@name"));
     EXPECT_TRUE(editor->saveButtonPressed());
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("https://example.org/@name"));
+    // Edited, it is an e-mail address like any other.
+    editor = f.open<ExternalEditor>(QVRMMObjToolbarPopoverBase::linkEditorKindForAction((*f.shapeA)->action()));
+    ASSERT_NE(editor, nullptr);
+    editor->urlField()->setText(QStringLiteral("team@example.org"));
+    EXPECT_TRUE(editor->saveButtonPressed());
+    EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("mailto:team@example.org"));
     f.setWebLink(f.shapeA, QStringLiteral("mailto:x@y.example"));
     editor = f.open<ExternalEditor>(QVRMMObjToolbarPopoverBase::linkEditorKindForAction((*f.shapeA)->action()));
     ASSERT_NE(editor, nullptr);

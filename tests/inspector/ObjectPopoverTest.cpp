@@ -672,7 +672,8 @@ TEST(ObjectPopoverTest, LinkButtonOpensTheEditorOfTheAction)
     };
     EXPECT_EQ(web("flowLink://stringID=a"), Kind::FlowEmbed);
     EXPECT_EQ(web("MAILTO:x@y.example"), Kind::EmailLink);
-    EXPECT_EQ(web("https://example.org/@name"), Kind::WebLink);
+    EXPECT_EQ(web("https://example.org/@name"), Kind::EmailLink);
+    EXPECT_EQ(web("https://example.org/name"), Kind::WebLink);
 
     PopoverWindow f;
     const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 100, 100));

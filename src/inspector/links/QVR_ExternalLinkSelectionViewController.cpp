@@ -99,8 +99,10 @@ void QVR_ExternalLinkSelectionViewController::loadView()
     const Proxy object = lastSelectedObject();
     if (object && object->object() && (*object)->action()) {
         m_clearButton->show();
-        if (auto web = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>((*object)->action()))
-            m_urlField->setText(web->weblinkText());
+        if (auto web = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>((*object)->action())) {
+            m_storedText = web->weblinkText();
+            m_urlField->setText(m_storedText);
+        }
     }
     // The field takes the keyboard once the page shows.
     QPointer<QLineEdit> field = m_urlField;
@@ -114,8 +116,12 @@ bool QVR_ExternalLinkSelectionViewController::saveButtonPressed()
 {
     if (!m_urlField)
         return false;
-    const std::optional<QString> text =
-        m_inEmailMode ? emailLinkTextFromInput(m_urlField->text()) : webLinkTextFromInput(m_urlField->text());
+    // Any address with an "@" opens in the e-mail form, web addresses too: one left as it was is kept as it was,
+    // never turned into a "mailto:" of itself.
+    const QString input = m_urlField->text();
+    const std::optional<QString> text = !m_storedText.isEmpty() && input == m_storedText ? std::optional(input)
+                                        : m_inEmailMode                                  ? emailLinkTextFromInput(input)
+                                                                                         : webLinkTextFromInput(input);
     if (!text)
         return false;
     std::shared_ptr<ZERI_MMAction_WebLink> last;

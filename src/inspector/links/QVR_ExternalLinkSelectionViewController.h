@@ -38,6 +38,8 @@ private:
     void applyMode();
 
     bool m_inEmailMode = false;
+    // The address stored when the page opened: saved again unchanged, whatever the mode.
+    QString m_storedText;
     QPointer<QLabel> m_titleLabel;
     QPointer<QLabel> m_subtitleLabel;
     QPointer<QLineEdit> m_urlField;

@@ -49,7 +49,7 @@ QVRMMObjToolbarPopoverBase::linkEditorKindForAction(const std::shared_ptr<ZERI_M
         const QString text = web->weblinkText();
         if (text.contains(Tessutils::flowLinkEmbedScheme(), Qt::CaseInsensitive))
             return LinkEditorKind::FlowEmbed;
-        if (text.trimmed().startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        if (text.contains(QLatin1Char('@')))
             return LinkEditorKind::EmailLink;
         return LinkEditorKind::WebLink;
     }
