@@ -183,6 +183,22 @@ TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)
     EXPECT_EQ(f.undo().undoCount(), before + 2);
 }
 
+TEST(SideMenuTest, APickKeepsTheOpacityTheRowShows)
+{
+    SideMenuWindow f;
+    f.select({f.red});
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    colour->opacityField()->setValue(0.4);
+    colour->closeUndoGroup();
+    colour->well()->presentColorPanel();
+    ColorPanel::shared()->dialog()->setCurrentColor(QColor(0, 0, 255, 255));
+    const QColor shape = f.red->as<ZERI_MMObject_Shape>()->color();
+    EXPECT_EQ(shape.rgb(), QColor(0, 0, 255).rgb());
+    EXPECT_NEAR(shape.alphaF(), 0.4, 0.01);
+    EXPECT_NEAR(colour->opacityField()->value(), 0.4, 0.01);
+}
+
 TEST(SideMenuTest, ColourlessScreenHidesOpacityAndTurnsOpaque)
 {
     SideMenuWindow f;

@@ -114,7 +114,9 @@ void QVR_ContextualMenuView::scheduleUpdate()
     m_updatePending = true;
     QTimer::singleShot(0, this, [this] {
         m_updatePending = false;
-        NotificationCenter::defaultCenter().post(kUpdateNotification, this);
+        // Posted for the window, the menu's source, as every rebuild request is.
+        NotificationCenter::defaultCenter().post(kUpdateNotification,
+                                                 m_window ? static_cast<const void*>(m_window.data()) : this);
     });
 }
 
@@ -131,8 +133,7 @@ void QVR_ContextualMenuView::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QColor(0xb3, 0xb3, 0xb3));
-    painter.drawLine(width() - 1, 0, width() - 1, height());
+    painter.fillRect(QRect(width() - 1, 0, 1, height()), QColor::fromRgbF(0.4f, 0.4f, 0.4f));
 }
 
 std::vector<QVR_ContextualMenuView::TabContent> QVR_ContextualMenuView::makeTabs()

@@ -10,6 +10,7 @@
 
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -44,8 +45,9 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     : QWidget(parent)
     , m_objects(std::move(objects))
 {
+    // The opacity is the row's below the well: a pick keeps the opacity shown there.
     m_well = new QVRColorPicker(this);
-    m_well->setShowsAlpha(showsAlpha);
+    m_well->setShowsAlpha(false);
     m_well->onColorPicked = [this](const QColor& color) { applyColor(color); };
     connect(ColorPanel::shared(), &ColorPanel::dragEnded, this, [this] {
         if (m_well->ownsColorPanel())
@@ -53,7 +55,7 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     });
 
     auto* wellRow = new QHBoxLayout();
-    wellRow->addWidget(new QLabel(tr("Color"), this));
+    wellRow->addWidget(new QLabel(UFM::OUTLET_TITLE_COLOR(), this));
     wellRow->addStretch(1);
     wellRow->addWidget(m_well);
 
@@ -66,7 +68,7 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     m_field->setDecimals(2);
     auto* opacityLayout = new QHBoxLayout(m_opacityRow);
     opacityLayout->setContentsMargins(0, 0, 0, 0);
-    opacityLayout->addWidget(new QLabel(tr("Opacity"), m_opacityRow));
+    opacityLayout->addWidget(new QLabel(UFM::OUTLET_TITLE_ALPHA(), m_opacityRow));
     opacityLayout->addWidget(m_slider, 1);
     opacityLayout->addWidget(m_field);
     m_opacityRow->setVisible(showsAlpha);
@@ -151,10 +153,12 @@ void QVR_ColorOutlet::closeUndoGroup()
     m_groupFlow.reset();
 }
 
-void QVR_ColorOutlet::applyColor(const QColor& color)
+void QVR_ColorOutlet::applyColor(const QColor& picked)
 {
-    if (!color.isValid())
+    if (!picked.isValid())
         return;
+    QColor color = picked.toRgb();
+    color.setAlphaF(float(m_field->value()));
     openUndoGroup();
     m_applying = true;
     for (const ModelItemRef& ref : m_objects) {

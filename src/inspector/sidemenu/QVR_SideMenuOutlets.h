@@ -36,8 +36,8 @@ public:
     QWidget* opacityRow() const { return m_opacityRow; }
     bool isGroupOpen() const { return m_groupOpen; }
 
-    // Applies `color` to every object (the well's picks come here).
-    void applyColor(const QColor& color);
+    // Applies `picked`, at the opacity the row shows, to every object (the well's picks come here).
+    void applyColor(const QColor& picked);
     void applyOpacity(double alpha);
     // Ends the open undo group, if any.
     void closeUndoGroup();
