@@ -27,13 +27,18 @@ std::shared_ptr<ZERI_TessarineModel> untitledDocument()
 
 } // namespace
 
-TEST(TitleEditor, UntitledShowsAPlaceholderOnlyAndDoneKeepsTheTitleEmpty)
+TEST(TitleEditor, UntitledShowsTheUntitledTextAsHintAndValueAndAnEmptiedFieldStoresNoTitle)
 {
     const auto document = untitledDocument();
     QVRTitleAndDescriptionEditorViewController editor;
     editor.setTessarineModel(document);
-    EXPECT_TRUE(editor.titleTextField()->text().isEmpty());
+    EXPECT_EQ(editor.titleTextField()->text(), UFM::UNTITLED_TEXT());
     EXPECT_EQ(editor.titleTextField()->placeholderText(), UFM::UNTITLED_TEXT());
+    editor.doneButtonPressed();
+    EXPECT_EQ(document->firstFlowmodel()->title(), UFM::UNTITLED_TEXT());
+
+    editor.titleTextField()->selectAll();
+    QTest::keyClick(editor.titleTextField(), Qt::Key_Backspace);
     editor.doneButtonPressed();
     EXPECT_EQ(document->firstFlowmodel()->title(), QString());
 }

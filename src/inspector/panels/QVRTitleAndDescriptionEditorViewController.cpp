@@ -54,8 +54,10 @@ void QVRTitleAndDescriptionEditorViewController::setTessarineModel(const std::sh
 
 void QVRTitleAndDescriptionEditorViewController::setCurrentTitle(const QString& title, const QString& description)
 {
-    m_titleField->setPlaceholderText(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
-    m_titleField->setText(title);
+    // An untitled document shows the untitled text, as its hint and as the value Done keeps unless it is edited.
+    const QString shown = title.isEmpty() ? UFM::UNTITLED_TEXT() : title;
+    m_titleField->setPlaceholderText(shown);
+    m_titleField->setText(shown);
     m_descriptionField->setPlainText(description);
 }
 

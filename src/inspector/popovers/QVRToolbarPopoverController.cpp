@@ -1,6 +1,7 @@
 #include "inspector/popovers/QVRToolbarPopoverController.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +15,7 @@
 
 #include "controls/PopoverColors.h"
 #include "controls/UniversalPopover.h"
+#include "creator/CreatorLogging.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -225,6 +227,9 @@ void QVRToolbarPopoverController::dockPopover()
     snapshot->setPixmap(m_contentView->grab());
     const QRect start(m_contentView->mapTo(host, QPoint(0, 0)), m_contentView->size());
     const QRect end(dock->mapTo(host, QPoint(0, 0)), m_contentView->size());
+    const QPointF travel = end.topLeft() - start.topLeft();
+    qCDebug(lcCreator).noquote() << QString::asprintf("popover will animate this distance: %f",
+                                                      std::hypot(travel.x(), travel.y()));
     snapshot->setGeometry(start);
     snapshot->show();
     snapshot->raise();
