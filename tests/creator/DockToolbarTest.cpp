@@ -42,6 +42,41 @@ TEST(DockToolbar, PlacesViewsByAlignment)
     bar.layoutDockedViews();
 }
 
+TEST(DockToolbar, UnalignedViewsKeepTheirPlaceAndUndockedViewsLeaveTheBar)
+{
+    QVRDockToolbarView bar;
+    bar.resize(400, 30);
+    auto* left = new QWidget;
+    left->resize(100, 10);
+    auto* loose = new QWidget;
+    loose->setGeometry(50, 5, 40, 10);
+    auto* right = new QWidget;
+    right->resize(80, 10);
+    QVRDockToolbarView::setDockToolbarAlignment(left, QVRDockToolbarView::AlignLeft);
+    QVRDockToolbarView::setDockToolbarAlignment(loose, 7);
+    QVRDockToolbarView::setDockToolbarAlignment(right, QVRDockToolbarView::AlignRight);
+    bar.dockToolbarView(loose);
+    bar.dockToolbarView(left);
+    bar.dockToolbarView(right);
+    bar.show();
+    bar.resize(500, 30);
+    EXPECT_EQ(loose->geometry(), QRect(50, 5, 40, 10)) << "no alignment, no placing";
+    EXPECT_EQ(left->geometry(), QRect(0, 0, 100, 30)) << "takes no room from the aligned views";
+
+    bar.undockToolbarView(left);
+    EXPECT_EQ(left->parentWidget(), nullptr);
+    EXPECT_EQ(bar.dockedViews(), (QList<QWidget*>{loose, right}));
+    bar.undockToolbarView(left);
+    EXPECT_EQ(bar.dockedViews().size(), 2) << "undocking twice is harmless";
+    bar.dockToolbarView(left);
+    EXPECT_EQ(left->parentWidget(), &bar) << "an undocked view docks again";
+    const QList<QWidget*> undocked = bar.undockAllToolbarViews();
+    EXPECT_EQ(undocked, (QList<QWidget*>{loose, right, left}));
+    EXPECT_TRUE(bar.dockedViews().isEmpty());
+    EXPECT_TRUE(bar.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty());
+    qDeleteAll(undocked);
+}
+
 TEST(DockToolbar, TopStripFollowsItsPanels)
 {
     auto* palette = new QWidget;

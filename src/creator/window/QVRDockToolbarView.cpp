@@ -23,6 +23,25 @@ void QVRDockToolbarView::dockToolbarView(QWidget* view)
     layoutDockedViews();
 }
 
+void QVRDockToolbarView::undockToolbarView(QWidget* view)
+{
+    if (!view || !m_docked.removeAll(view))
+        return;
+    if (view->parentWidget() == this)
+        view->setParent(nullptr);
+    layoutDockedViews();
+}
+
+QList<QWidget*> QVRDockToolbarView::undockAllToolbarViews()
+{
+    const QList<QWidget*> views = dockedViews();
+    m_docked.clear();
+    for (QWidget* view : views)
+        if (view->parentWidget() == this)
+            view->setParent(nullptr);
+    return views;
+}
+
 QList<QWidget*> QVRDockToolbarView::dockedViews() const
 {
     QList<QWidget*> views;
@@ -59,10 +78,11 @@ void QVRDockToolbarView::layoutDockedViews()
                 right -= w;
             break;
         case AlignLeft:
-        default:
             view->setGeometry(left, 0, w, height());
             if (!view->isHidden())
                 left += w;
+            break;
+        default:
             break;
         }
     }
