@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QVariantAnimation>
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
@@ -19,6 +20,8 @@
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
+#include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -26,6 +29,7 @@
 #include "viewer/QVRPresentationNotesView.h"
 #include "viewer/QVRScreenLinkThumbnailBar.h"
 #include "viewer/QVRViewerViewController.h"
+#include "viewer/ViewerLogging.h"
 #include "viewer/QVR_PresenterNotesThumbnailHoldingView.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
@@ -98,22 +102,39 @@ private:
     QColor m_borderColour;
 };
 
-// The countdown's bar: a fill from the left edge whose width is a fraction of the bar's, kept on resizes.
+// The countdown's bar: a fill from the left edge whose width is a fraction of the bar's, kept on resizes. A fill
+// that grows (a new screen) is set at once; one that shrinks or stays glides to its new width.
 class CountdownBar final : public QWidget {
 public:
+    static constexpr int kGlideMs = 250;
+
     CountdownBar()
         : fill(new QWidget(this))
     {
         ::fill(fill, Tessutils::tessarineBlue());
         fill->setAttribute(Qt::WA_TransparentForMouseEvents);
+        glide.setDuration(kGlideMs);
+        QObject::connect(&glide, &QVariantAnimation::valueChanged, fill, [this](const QVariant& value) {
+            shown = value.toDouble();
+            place();
+        });
     }
     void setFraction(double value)
     {
-        fraction = value;
-        place();
+        const bool gliding = glide.state() == QAbstractAnimation::Running;
+        if (gliding ? glide.endValue().toDouble() == value : shown == value)
+            return;
+        glide.stop();
+        if (value > shown) {
+            shown = value;
+            place();
+            return;
+        }
+        glide.setStartValue(shown);
+        glide.setEndValue(value);
+        glide.start();
     }
     QWidget* fill;
-    double fraction = 1.0;
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -123,7 +144,10 @@ protected:
     }
 
 private:
-    void place() { fill->setGeometry(0, 0, int(std::lround(width() * fraction)), height()); }
+    void place() { fill->setGeometry(0, 0, int(std::lround(width() * shown)), height()); }
+
+    double shown = 1.0;
+    QVariantAnimation glide;
 };
 
 } // namespace
@@ -463,6 +487,8 @@ void QVRPresentationNotesViewController::setCurrentScreen(const std::shared_ptr<
     view();
     m_currentScreen = screen;
     setFlowModel(screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr);
+    watchPreviewDownload(screen, m_currentPreviewDownload);
+    watchPreviewDownload(nextScreen(), m_nextPreviewDownload);
     showPreviews();
     m_notesTextView->setPlainText(screen ? screen->presenterNotes() : QString());
 
@@ -537,6 +563,27 @@ QVRPresentationNotesViewController::makePreview(QWidget* holder, const std::shar
     preview->setAttribute(Qt::WA_TransparentForMouseEvents);
     preview->show();
     return preview;
+}
+
+void QVRPresentationNotesViewController::watchPreviewDownload(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                              PreviewDownload& download)
+{
+    download.observer.reset();
+    download.downloader.reset();
+    const auto asset = screen ? screen->previewScreenShotAsset() : nullptr;
+    const auto downloader = asset ? ContentAssetStorage::downloader(*asset) : nullptr;
+    if (!downloader || downloader->fileExists())
+        return;
+    download.downloader = downloader;
+    QPointer<QVRPresentationNotesViewController> self(this);
+    download.observer = downloader->updateNotifier().addObservationBlock(
+        [self](const void* sender, const QSet<QString>&) {
+            qCDebug(lcViewer) << "downloadStatus changed? keyPath: downloadStatus  object:" << sender;
+            if (self)
+                self->showPreviews();
+        },
+        QStringLiteral("downloadStatus"));
+    downloader->downloadAndCache();
 }
 
 void QVRPresentationNotesViewController::showPreviews()

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "controls/ViewController.h"
+#include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class BlockTimer;
 class QLabel;
@@ -20,6 +21,7 @@ class QVRViewerViewController;
 class TessarineBackgroundedScreenPreview;
 class ZERI_FlowModel;
 class ZERI_FlowScreenModel;
+class ZERI_WebDownloader;
 
 // What the presenter sees while a document plays: the shown screen's notes, previews of the shown and the next
 // screen, a strip of the flow's screens, a clock (time on this screen or total time) and, when the flow advances by
@@ -138,6 +140,13 @@ private:
     static qint64 now();
     double secondsSince(qint64 date) const;
     void showPreviews();
+    // A preview file being fetched, held and watched until the notes show another screen.
+    struct PreviewDownload {
+        std::shared_ptr<ZERI_WebDownloader> downloader;
+        ObjectUpdateNotifierObserver observer;
+    };
+    // Watches the download of the screen's preview file when it is not on disk yet, and starts it.
+    void watchPreviewDownload(const std::shared_ptr<ZERI_FlowScreenModel>& screen, PreviewDownload& download);
     TessarineBackgroundedScreenPreview* makePreview(QWidget* holder,
                                                     const std::shared_ptr<ZERI_FlowScreenModel>& screen);
     void applyFontSize(double size);
@@ -168,6 +177,8 @@ private:
     QWidget* m_nextHolder = nullptr;
     QPointer<TessarineBackgroundedScreenPreview> m_currentPreview;
     QPointer<TessarineBackgroundedScreenPreview> m_nextPreview;
+    PreviewDownload m_currentPreviewDownload;
+    PreviewDownload m_nextPreviewDownload;
     QPushButton* m_nextImageOverlayButton = nullptr;
     QPushButton* m_nextTextOverlayButton = nullptr;
     QLabel* m_currentLabel = nullptr;

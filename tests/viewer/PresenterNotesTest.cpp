@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
@@ -15,6 +16,8 @@
 #include "controls/ViewControllerWindowController.h"
 #include "creator/thumbnails/PasteboardFriendlyIndexSet.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
+#include "storage/ContentAssetStorage.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "viewer/QVRPresentationNotesView.h"
 #include "viewer/QVRScreenLinkThumbnailBar.h"
@@ -56,6 +59,11 @@ protected:
     {
         const int holder = notes->countdownBarHolderView()->width();
         return holder > 0 ? double(notes->progressBarFillView()->width()) / holder : -1;
+    }
+    // Whether the fill comes to rest at `pixels` wide (a shrinking fill glides there).
+    static bool fillSettlesAt(Notes* notes, double pixels)
+    {
+        return QTest::qWaitFor([&] { return std::abs(notes->progressBarFillView()->width() - pixels) <= 1.0; }, 2000);
     }
 };
 
@@ -268,12 +276,12 @@ TEST_F(PresenterNotesOneScreen, TheCountdownStopsWhilePausedAndNeverOverflowsIts
     for (int i = 1; i <= 3; ++i) {
         clockMs += 1000;
         notes->updateCountdownBarPercentage();
-        EXPECT_NEAR(notes->progressBarFillView()->width(), 0.6 * holder, 1.0) << i;
+        EXPECT_TRUE(fillSettlesAt(notes.get(), 0.6 * holder)) << i;
     }
     notes->resume();
     clockMs += 1000;
     notes->updateCountdownBarPercentage();
-    EXPECT_NEAR(notes->progressBarFillView()->width(), 0.5 * holder, 1.0);
+    EXPECT_TRUE(fillSettlesAt(notes.get(), 0.5 * holder));
 
     // A screen change restarts the clock and fills the bar, keeping the pause.
     notes->pause();
@@ -285,6 +293,65 @@ TEST_F(PresenterNotesOneScreen, TheCountdownStopsWhilePausedAndNeverOverflowsIts
     clockMs += 5000;
     notes->updateCountdownBarPercentage();
     EXPECT_EQ(notes->progressBarFillView()->width(), holder);
+}
+
+TEST_F(PresenterNotesOneScreen, TheCountdownGlidesWhenItShrinksAndFillsAtOnce)
+{
+    auto document = makeDocument();
+    const auto screens = document->firstFlowmodel()->screenModels();
+    screens[0]->setAutoAdvanceSlideDuration(10.0);
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    const int holder = notes->countdownBarHolderView()->width();
+    ASSERT_GT(holder, 100);
+
+    // Half the time gone at once: the fill starts where it was and comes down over a moment.
+    clockMs += 1000 + 5000;
+    QElapsedTimer clock;
+    clock.start();
+    notes->updateCountdownBarPercentage();
+    EXPECT_EQ(notes->lastPercent(), 0.5);
+    EXPECT_EQ(notes->progressBarFillView()->width(), holder);
+    int least = holder;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const int width = notes->progressBarFillView()->width();
+            EXPECT_LE(width, least) << "the fill only ever shrinks on its way down";
+            least = std::min(least, width);
+            return std::abs(width - 0.5 * holder) <= 1.0;
+        },
+        2000));
+    EXPECT_GE(clock.elapsed(), 150);
+
+    // A new screen fills the bar at once.
+    notes->setCurrentScreen(screens[1]);
+    EXPECT_EQ(notes->progressBarFillView()->width(), holder);
+}
+
+TEST_F(PresenterNotesOneScreen, MissingPreviewFilesAreFetchedForTheShownAndTheNextScreen)
+{
+    auto document = makeDocument();
+    const auto screens = document->firstFlowmodel()->screenModels();
+    std::vector<std::shared_ptr<ZERI_WebDownloader>> downloaders;
+    for (int i = 0; i < 3; ++i) {
+        const QString id = QStringLiteral("preview%1").arg(i);
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(env.service.addContent(id, viewertest::imageBytes(QColor(250, 250, 0)), id + ".png"));
+        screens[std::size_t(i)]->setPreviewScreenShotAsset(asset);
+        downloaders.push_back(ContentAssetStorage::downloader(*asset));
+        ASSERT_TRUE(downloaders.back());
+    }
+    auto notes = standaloneNotes();
+
+    // The shown screen's file and the next one's are asked for at once; the third screen's is not.
+    notes->setCurrentScreen(screens[0]);
+    EXPECT_EQ(downloaders[0]->downloadStatus(), ZERI_WebDownloader::Downloading);
+    EXPECT_EQ(downloaders[1]->downloadStatus(), ZERI_WebDownloader::Downloading);
+    EXPECT_EQ(downloaders[2]->downloadStatus(), ZERI_WebDownloader::Idle);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return downloaders[0]->fileExists() && downloaders[1]->fileExists(); }, 5000));
+    EXPECT_EQ(env.service.contentRequestCount(QStringLiteral("/content/preview0/")), 1);
+    EXPECT_EQ(env.service.contentRequestCount(QStringLiteral("/content/preview1/")), 1);
+    EXPECT_EQ(env.service.contentRequestCount(QStringLiteral("/content/preview2/")), 0);
 }
 
 TEST_F(PresenterNotesOneScreen, WithoutADurationTheBarIsFullAndPlayPauseHidden)
