@@ -16,6 +16,15 @@ QColor colourAt(QWidget& widget, QPoint point)
 {
     return widget.grab().toImage().pixelColor(point);
 }
+
+// A view of `geometry` with `alignment`, not yet docked.
+QWidget* dockable(const QRect& geometry, int alignment)
+{
+    auto* view = new QWidget;
+    view->setGeometry(geometry);
+    QVRDockToolbarView::setDockToolbarAlignment(view, alignment);
+    return view;
+}
 } // namespace
 
 TEST(DockToolbar, PlacesViewsByAlignment)
@@ -46,15 +55,9 @@ TEST(DockToolbar, UnalignedViewsKeepTheirPlaceAndUndockedViewsLeaveTheBar)
 {
     QVRDockToolbarView bar;
     bar.resize(400, 30);
-    auto* left = new QWidget;
-    left->resize(100, 10);
-    auto* loose = new QWidget;
-    loose->setGeometry(50, 5, 40, 10);
-    auto* right = new QWidget;
-    right->resize(80, 10);
-    QVRDockToolbarView::setDockToolbarAlignment(left, QVRDockToolbarView::AlignLeft);
-    QVRDockToolbarView::setDockToolbarAlignment(loose, 7);
-    QVRDockToolbarView::setDockToolbarAlignment(right, QVRDockToolbarView::AlignRight);
+    QWidget* left = dockable(QRect(0, 0, 100, 10), QVRDockToolbarView::AlignLeft);
+    QWidget* loose = dockable(QRect(50, 5, 40, 10), 7);
+    QWidget* right = dockable(QRect(0, 0, 80, 10), QVRDockToolbarView::AlignRight);
     bar.dockToolbarView(loose);
     bar.dockToolbarView(left);
     bar.dockToolbarView(right);

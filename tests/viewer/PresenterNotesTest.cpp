@@ -55,6 +55,15 @@ protected:
         return notes;
     }
 
+    // Notes on their own showing the first of the screens, given a 10 s auto-advance.
+    std::unique_ptr<Notes> notesOnATenSecondScreen(const std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens)
+    {
+        screens[0]->setAutoAdvanceSlideDuration(10.0);
+        auto notes = standaloneNotes();
+        notes->setCurrentScreen(screens[0]);
+        return notes;
+    }
+
     static double fillShare(Notes* notes)
     {
         const int holder = notes->countdownBarHolderView()->width();
@@ -254,9 +263,7 @@ TEST_F(PresenterNotesOneScreen, TheCountdownStopsWhilePausedAndNeverOverflowsIts
 {
     auto document = makeDocument();
     const auto screens = document->firstFlowmodel()->screenModels();
-    screens[0]->setAutoAdvanceSlideDuration(10.0);
-    auto notes = standaloneNotes();
-    notes->setCurrentScreen(screens[0]);
+    auto notes = notesOnATenSecondScreen(screens);
     const int holder = notes->countdownBarHolderView()->width();
     ASSERT_GT(holder, 100);
     EXPECT_EQ(notes->countdownBarHolderView()->height(), Notes::kCountdownBarHeight);
@@ -299,9 +306,7 @@ TEST_F(PresenterNotesOneScreen, TheCountdownGlidesWhenItShrinksAndFillsAtOnce)
 {
     auto document = makeDocument();
     const auto screens = document->firstFlowmodel()->screenModels();
-    screens[0]->setAutoAdvanceSlideDuration(10.0);
-    auto notes = standaloneNotes();
-    notes->setCurrentScreen(screens[0]);
+    auto notes = notesOnATenSecondScreen(screens);
     const int holder = notes->countdownBarHolderView()->width();
     ASSERT_GT(holder, 100);
 
