@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "creator/CreatorLogging.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
 #include "strings/UFM.h"
@@ -74,7 +75,10 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     m_opacityRow->setVisible(showsAlpha);
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) { applyOpacity(value / 100.0); });
     connect(m_slider, &QSlider::sliderReleased, this, &QVR_ColorOutlet::closeUndoGroup);
-    connect(m_field, &QDoubleSpinBox::valueChanged, this, [this](double value) { applyOpacity(value); });
+    connect(m_field, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        qCDebug(lcCreator) << "Text did change";
+        applyOpacity(value);
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 8, 12, 8);
