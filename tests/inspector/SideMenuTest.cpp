@@ -110,7 +110,11 @@ TEST(SideMenuTest, FollowsTheSelectionAndOnlyItsOwnWindowsPosts)
     EXPECT_EQ(f.window->sideBarView()->width(), 240);
 
     EXPECT_EQ(tabTitles(f.menu()), QStringList{"Screen"});
+    // A rebuilt menu shows its body with no tab selected; a press selects one.
+    EXPECT_FALSE(f.menu()->tabs().front()->isChecked());
+    QTest::mouseClick(f.menu()->tabs().front(), Qt::LeftButton);
     EXPECT_TRUE(f.menu()->tabs().front()->isChecked());
+    EXPECT_EQ(f.menu()->selectedTabType(), QStringLiteral("Screen"));
     QWidget* body = f.menu()->currentBody();
     auto* colour = body->findChild<QVR_ColorOutlet*>();
     auto* notes = body->findChild<QVR_BigTextOutlet*>();

@@ -36,7 +36,6 @@ QVR_SideMenuTab::QVR_SideMenuTab(const QString& title, QWidget* parent)
 {
     setText(title);
     setCheckable(true);
-    setAutoExclusive(true);
 }
 
 void QVR_SideMenuTab::paintEvent(QPaintEvent*)
@@ -261,7 +260,6 @@ void QVR_ContextualMenuView::rebuild()
     }
 
     const std::vector<TabContent> contents = makeTabs();
-    int chosen = 0;
     for (std::size_t index = 0; index < contents.size(); ++index) {
         auto* tab = new QVR_SideMenuTab(contents[index].type, m_tabRow);
         m_tabLayout->addWidget(tab, 1);
@@ -269,22 +267,22 @@ void QVR_ContextualMenuView::rebuild()
         const int row = static_cast<int>(index);
         connect(tab, &QAbstractButton::clicked, this, [this, row] { selectTab(row); });
         m_tabs.push_back(tab);
-        if (contents[index].type == m_chosenTab)
-            chosen = row;
     }
-    // The tab chosen before the rebuild when there is one of its type, else the first.
-    selectTab(chosen);
+    // Only a press selects a tab: after a rebuild none is, and the body made last shows (bodies are never drawn
+    // over one another).
+    m_chosenTab.clear();
+    if (m_bodies->count() > 0)
+        m_bodies->setCurrentIndex(m_bodies->count() - 1);
 }
 
 void QVR_ContextualMenuView::selectTab(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_tabs.size()))
         return;
-    m_tabs[static_cast<std::size_t>(index)]->setChecked(true);
+    for (std::size_t other = 0; other < m_tabs.size(); ++other)
+        m_tabs[other]->setChecked(static_cast<int>(other) == index);
     m_bodies->setCurrentIndex(index);
     m_chosenTab = m_tabs[static_cast<std::size_t>(index)]->text();
-    for (QVR_SideMenuTab* tab : m_tabs)
-        tab->update();
 }
 
 QWidget* QVR_ContextualMenuView::currentBody() const

@@ -46,6 +46,7 @@ public:
     explicit QVR_ContextualMenuView(QWidget* window, QWidget* parent = nullptr);
     ~QVR_ContextualMenuView() override;
 
+    // The type of the tab pressed since the last rebuild; empty when none was.
     QString selectedTabType() const { return m_chosenTab; }
     const std::vector<QVR_SideMenuTab*>& tabs() const { return m_tabs; }
     QWidget* currentBody() const;
