@@ -400,9 +400,14 @@ TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasDragsOutWhatItSelected)
     runEventsFor(800);
     EXPECT_TRUE(w.handler()->multiSelectBoxIsActive());
     EXPECT_EQ(out.started, 0);
-    // Back over E, then over E and T to beyond the canvas's left edge.
+    // Back over E; resting on the canvas's scroll bar is still inside the canvas.
     dragMouseTo(viewport, w.at(QPointF(850, 560)));
     EXPECT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    dragMouseTo(viewport, QPoint(viewport->width() + 5, w.at(QPointF(0, 560)).y()));
+    runEventsFor(800);
+    EXPECT_EQ(out.started, 0);
+    EXPECT_TRUE(w.handler()->multiSelectBoxIsActive());
+    // Then over E and T to beyond the canvas's left edge.
     const QPoint outside(-40, w.at(QPointF(0, 560)).y());
     dragMouseTo(viewport, outside);
     ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 2u);

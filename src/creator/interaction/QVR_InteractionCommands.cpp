@@ -17,6 +17,7 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
@@ -178,9 +179,11 @@ QSizeF QVR_InteractableViewHandler::dragPictureSize(const QSize& pixels, const Q
 void QVR_InteractableViewHandler::checkDragOut(const QPointF& scenePoint)
 {
     QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
-    if (!view)
+    // Only out of a creator window's canvas (which the board fills, scroll bars included).
+    if (!view || !qobject_cast<QVR_CreatorWindow*>(m_board->window()))
         return;
-    if (view->viewport()->rect().contains(view->mapFromScene(scenePoint))) {
+    const QPoint onBoard = view->viewport()->mapTo(m_board, view->mapFromScene(scenePoint));
+    if (m_board->rect().contains(onBoard)) {
         if (m_dragOutTimer)
             m_dragOutTimer->stop();
         return;
