@@ -329,3 +329,59 @@ TEST(CreatorCanvas, RightClicksWaitWhileContentIsBeingAdded)
     EXPECT_TRUE(board->rightClickMenu()->isVisible());
     board->rightClickMenu()->hide();
 }
+
+TEST(CreatorCanvas, AMetaClickOpensTheMenuWhereItsEntriesInsert)
+{
+    CanvasWindow f(1);
+    QVR_SingleScreenArtBoardView* board = f.window->theArtBoard();
+    board->setZoomLevelWithoutNotification(0.5);
+    QApplication::processEvents();
+    QWidget* viewport = board->theScrollView()->viewport();
+    const auto at = [board](const QPointF& p) { return board->theScrollView()->mapFromScene(p); };
+    auto* shape = board->singleScreen()->containerForMixedMediaObject(f.shape);
+    f.handler(0)->setCurrentlySelected({shape});
+    const auto metaClick = [&](const QPointF& p) {
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::MetaModifier, at(p));
+        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::MetaModifier, at(p));
+        return menu;
+    };
+
+    // On the screen: its menu; the selection stays as it was.
+    QMenu* menu = metaClick(QPointF(600, 400));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->title(), QStringLiteral("Screen Menu"));
+    EXPECT_EQ(f.handler(0)->currentlySelectedArray().size(), 1u);
+    // The bold "Insert..." entry opens the add-element menu, which centres what it adds on the clicked point.
+    QAction* header = menu->actions().front();
+    EXPECT_TRUE(header->isEnabled());
+    header->trigger();
+    menu->close();
+    ASSERT_TRUE(f.canvas()->contentPopover());
+    EXPECT_EQ(f.canvas()->insertionSuggestedCenter(), std::optional<QPointF>(QPointF(600, 400)));
+    f.canvas()->dismissContentPopover();
+    f.canvas()->dismissShield();
+
+    // Beside the screen: the art board's menu; its entries insert there as well.
+    menu = metaClick(QPointF(-20, 300));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu, board->rightClickMenu());
+    menu->actions().front()->trigger();
+    menu->close();
+    ASSERT_TRUE(f.canvas()->contentPopover());
+    EXPECT_EQ(f.canvas()->insertionSuggestedCenter(), std::optional<QPointF>(QPointF(-20, 300)));
+    f.canvas()->dismissContentPopover();
+    f.canvas()->dismissShield();
+    menu = metaClick(QPointF(-20, 500));
+    ASSERT_TRUE(menu);
+    QAction* shapes = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->data().toInt() == 7)
+            shapes = action;
+    ASSERT_TRUE(shapes);
+    shapes->trigger();
+    menu->close();
+    EXPECT_EQ(f.canvas()->insertionSuggestedCenter(), std::optional<QPointF>(QPointF(-20, 500)));
+    f.canvas()->dismissContentPopover();
+    f.canvas()->dismissShield();
+}

@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QJsonArray>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -11,8 +13,10 @@
 #include "app/QVRWindowManager.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "platform/AppPaths.h"
+#include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -194,4 +198,30 @@ TEST(CreatorWindowInsertion, AChosenScreenIsCopiedInAfterTheShownOneAsOneStep)
     EXPECT_EQ(window->artboards().size(), 3u);
     EXPECT_EQ(window->theArtBoard()->screenModel()->internalID(), shownID) << "back to the screen shown before";
     QVRActionLog::setSharedForTesting(nullptr);
+}
+
+TEST(CreatorWindowShareLink, ShowsOnlyOnceAPublishedVersionExistsByAliasOrAddress)
+{
+    SavedDocument f;
+    ASSERT_TRUE(f.package);
+    f.document->setStringID(QStringLiteral("abc123"));
+    auto window = f.openWindow();
+    QLineEdit* link = window->theToolBarView()->urlField();
+    // An id alone is no published document.
+    EXPECT_EQ(link->text(), QString());
+
+    // The published version comes: its address shows.
+    ASSERT_TRUE(f.package->savePublishedModelFromJSON(f.document->jsonData()));
+    QApplication::processEvents();
+    EXPECT_EQ(link->text(),
+              f.document->publishURL()->remove(QStringLiteral("https://")).remove(QStringLiteral("http://")));
+    EXPECT_FALSE(link->text().isEmpty());
+
+    // With an alias, the short link by alias; a new id shows at once.
+    f.document->setAlias(QStringLiteral("my-talk"));
+    f.document->setStringID(QStringLiteral("def456"));
+    f.document->updateNotifier().sendUpdateNotificationsIfNeeded();
+    QApplication::processEvents();
+    EXPECT_EQ(link->text(),
+              QString(QVROpenRequest::shortLinkBase() + QStringLiteral("my-talk")).remove(QStringLiteral("http://")));
 }

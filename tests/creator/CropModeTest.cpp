@@ -201,6 +201,32 @@ TEST(CropMode, AnElementLargerThanItsPictureShrinksOnEntryAndCancelGivesItBack)
     EXPECT_EQ(e.undo().undoCount(), 0);
 }
 
+TEST(CropMode, ThePictureOutsideTheCropRectangleIsFadedNotDarkened)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    ASSERT_TRUE(QTest::qWaitFor([crop] { return !crop->displayedPicture().isNull(); }, 5000));
+    QWidget* viewport = e.viewport();
+    const QImage shot = viewport->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    const auto colourAt = [&](const QPointF& scenePoint) {
+        return shot.pixelColor((QPointF(e.at(scenePoint)) * ratio).toPoint());
+    };
+    // Inside R the picture (dark cyan) shows whole; outside R, over the white screen, at 60 % opacity.
+    const QColor inside = colourAt(QPointF(200, 150));
+    EXPECT_NEAR(inside.red(), 0, 3);
+    EXPECT_NEAR(inside.green(), 128, 3);
+    EXPECT_NEAR(inside.blue(), 128, 3);
+    const QColor outside = colourAt(QPointF(150, 88));
+    EXPECT_NEAR(outside.red(), 102, 4) << "the white beneath shows through";
+    EXPECT_NEAR(outside.green(), 179, 4);
+    EXPECT_NEAR(outside.blue(), 179, 4);
+    // Beside the picture the screen stays white.
+    EXPECT_EQ(colourAt(QPointF(60, 60)), QColor(Qt::white));
+    e.handler->cancelCrop();
+}
+
 TEST(CropMode, MovingTheCropRectangleThenCropIsOneStepWithItsPicturesAndUndoRestoresIt)
 {
     CropEditor e;

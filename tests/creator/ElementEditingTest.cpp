@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDragEnterEvent>
@@ -436,4 +437,52 @@ TEST(ScreenMenus, ZoomEntriesPostTheLevelAndPreviewBoardsShowNoMenu)
         QApplication::sendEvent(preview.theScrollView()->viewport(), &event);
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     }
+}
+
+TEST(ScreenMenus, ElementMenuCutAndCopyTakeTheSelectionItBelongsToAndItsInsertsLandAtTheClick)
+{
+    Editor e;
+    auto c = e.add(ZERI_MixedMediaObject::Shape, QRectF(600, 100, 100, 100));
+    const auto chooseAt = [&e](const QPointF& p, const QString& title) {
+        QMenu* menu = contextMenuAt(e, p);
+        ASSERT_TRUE(menu);
+        QAction* action = actionTitled(menu, title);
+        ASSERT_TRUE(action);
+        action->trigger();
+        menu->close();
+    };
+
+    // A and B selected: Copy from A's menu copies both.
+    e.click(QPointF(150, 150));
+    e.click(QPointF(450, 150), Qt::ControlModifier);
+    ASSERT_EQ(e.handler->currentlySelectedArray().size(), 2u);
+    QGuiApplication::clipboard()->clear();
+    chooseAt(QPointF(150, 150), UFM::SAYS_COPY());
+    ASSERT_TRUE(QTest::qWaitFor([] { return ZERI_MixedMediaObject::pasteboardReadObjects().size() == 2; }, 5000));
+
+    // C is not selected: its Cut takes C alone, as one step.
+    int steps = e.undo().undoCount();
+    chooseAt(QPointF(650, 150), UFM::SAYS_CUT());
+    EXPECT_FALSE(e.onScreen(c));
+    EXPECT_TRUE(e.onScreen(e.a) && e.onScreen(e.b));
+    EXPECT_EQ(e.undo().undoCount(), steps + 1);
+
+    // B's Cut while A and B are selected takes both, as one step.
+    steps = e.undo().undoCount();
+    chooseAt(QPointF(450, 150), UFM::SAYS_CUT());
+    EXPECT_FALSE(e.onScreen(e.a));
+    EXPECT_FALSE(e.onScreen(e.b));
+    EXPECT_EQ(e.undo().undoCount(), steps + 1);
+    ASSERT_TRUE(QTest::qWaitFor([] { return ZERI_MixedMediaObject::pasteboardReadObjects().size() == 2; }, 5000));
+    ASSERT_TRUE(e.undo().undo());
+    e.screen = e.document->firstFlowmodel()->screenModels().front();
+    ASSERT_EQ(e.screen->mixedMediaObjects().size(), 2u);
+
+    // The element menu's text entry centres the new text on the clicked point.
+    const auto first = e.screen->mixedMediaObjects().front();
+    QApplication::processEvents();
+    chooseAt((*first)->frame().center(), UFM::CONTENT_TYPE_LIST_TEXT());
+    const auto objects = e.screen->mixedMediaObjects();
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ((*objects.back())->frame().center(), (*first)->frame().center());
 }

@@ -32,7 +32,9 @@
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/AttributedText.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -378,6 +380,53 @@ TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasStartsNoDrag)
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(-40, press.y()));
     EXPECT_EQ(started, 0);
     QVR_InteractableViewHandler::setDragStarter({});
+}
+
+TEST(CanvasCommands, ARubberBandHeldOutsideTheCanvasDragsOutWhatItSelected)
+{
+    CommandsWindow w;
+    // A text with words (an empty one leaves its screen when deselected).
+    w.t->as<ZERI_MMObject_Text>()->setAttributedString(AttributedText(QStringLiteral("Hello")));
+    DragOut out;
+    QWidget* viewport = w.board()->theScrollView()->viewport();
+    const QRectF textFrame = (*w.t)->frame();
+    const QRectF shapeFrame = (*w.e)->frame();
+    const int steps = w.undo().undoCount();
+    // Beyond the canvas with nothing selected yet: the band goes on.
+    const QPoint press = w.at(QPointF(950, 700));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+    dragMouseTo(viewport, press + QPoint(-20, 0));
+    dragMouseTo(viewport, QPoint(-40, press.y()));
+    runEventsFor(800);
+    EXPECT_TRUE(w.handler()->multiSelectBoxIsActive());
+    EXPECT_EQ(out.started, 0);
+    // Back over E; resting on the canvas's scroll bar is still inside the canvas.
+    dragMouseTo(viewport, w.at(QPointF(850, 560)));
+    EXPECT_EQ(w.handler()->currentlySelectedArray().size(), 1u);
+    dragMouseTo(viewport, QPoint(viewport->width() + 5, w.at(QPointF(0, 560)).y()));
+    runEventsFor(800);
+    EXPECT_EQ(out.started, 0);
+    EXPECT_TRUE(w.handler()->multiSelectBoxIsActive());
+    // Then over E and T to beyond the canvas's left edge.
+    const QPoint outside(-40, w.at(QPointF(0, 560)).y());
+    dragMouseTo(viewport, outside);
+    ASSERT_EQ(w.handler()->currentlySelectedArray().size(), 2u);
+    runEventsFor(3000, [&] { return out.started > 0; });
+    ASSERT_EQ(out.started, 1);
+    EXPECT_FALSE(w.handler()->multiSelectBoxIsActive()) << "the band ended";
+    EXPECT_TRUE(w.handler()->currentlySelectedArray().empty());
+    ASSERT_TRUE(out.data);
+    const auto dragged = ZERI_MixedMediaObject::readObjectsFromMimeData(out.data.get());
+    ASSERT_EQ(dragged.size(), 2u);
+    QList<QRectF> frames{(*dragged[0])->frame(), (*dragged[1])->frame()};
+    EXPECT_TRUE(frames.contains((*w.t)->frame()) && frames.contains(shapeFrame));
+    // The rest of the press selects nothing again and changes nothing.
+    dragMouseTo(viewport, w.at(QPointF(850, 560)));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, w.at(QPointF(850, 560)));
+    EXPECT_TRUE(w.handler()->currentlySelectedArray().empty());
+    EXPECT_EQ((*w.e)->frame(), shapeFrame);
+    EXPECT_EQ((*w.t)->frame().topLeft(), textFrame.topLeft()); // a text fits its height to its words
+    EXPECT_EQ(w.undo().undoCount(), steps);
 }
 
 TEST(CanvasCommands, ADraggedOutPictureIsTheCroppedPictureScaledToTheElement)

@@ -1,5 +1,8 @@
+#include <functional>
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGraphicsScene>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +18,9 @@
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
+#include "creator/snapping/QVR_SnapLineView.h"
+#include "creator/snapping/SnappingGrid.h"
+#include "creator/snapping/SnappingUtils.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
@@ -35,6 +41,9 @@ namespace {
 struct Recorder : QVR_MouseEventHandler {
     int clicks = 0, downs = 0, ups = 0, began = 0, moved = 0, ended = 0;
     QPointF lastTranslation{-1, -1};
+    // Which presses to track; all by default.
+    std::function<bool(QGraphicsObject*, QPointF)> track;
+    bool shouldTrackView(QGraphicsObject* item, QPointF p) override { return !track || track(item, p); }
     void mouseDown(QGraphicsObject*, QPointF, Qt::KeyboardModifiers) override { ++downs; }
     void mouseClicked(QGraphicsObject*, QPointF, Qt::KeyboardModifiers) override { ++clicks; }
     void mouseUp(QGraphicsObject*, QPointF) override { ++ups; }
@@ -179,6 +188,71 @@ TEST(MouseMonitor, TellsClicksFromDragsByMoveOrDelayAndReportsSceneTranslations)
     e.handler->mouseMonitor()->setDelegate(e.handler);
 }
 
+TEST(MouseMonitor, HeldPressesCancelledDragsAndPressesThatLeaveMakeNoClick)
+{
+    Editor e;
+    Recorder recorder;
+    QVR_MouseMonitor* monitor = e.handler->mouseMonitor();
+    monitor->setDelegate(&recorder);
+    PostCounter ended(QVR_MouseMonitor::kDragEndedNotification);
+
+    // Told not to, a press held past the delay starts no drag; its release is no click but still a mouse-up.
+    EXPECT_TRUE(monitor->initiatesMouseDragOnFailedMouseClickWhenNoMovement());
+    monitor->setInitiatesMouseDragOnFailedMouseClickWhenNoMovement(false);
+    e.press(QPointF(150, 150));
+    QTest::qWait(350);
+    EXPECT_EQ(recorder.began, 0);
+    e.release(QPointF(150, 150));
+    EXPECT_EQ(recorder.clicks, 0);
+    EXPECT_EQ(recorder.ups, 1);
+    // A move still drags.
+    e.press(QPointF(150, 150));
+    QTest::qWait(350);
+    e.moveTo(e.at(QPointF(160, 150)));
+    EXPECT_EQ(recorder.began, 1);
+    e.release(QPointF(160, 150));
+    monitor->setInitiatesMouseDragOnFailedMouseClickWhenNoMovement(true);
+
+    // A cancelled drag ends at once with (0, 0); the rest of the press reports nothing, not even its mouse-up.
+    const int ups = recorder.ups;
+    e.press(QPointF(150, 150));
+    e.moveTo(e.at(QPointF(170, 160)));
+    monitor->cancelDragging();
+    EXPECT_EQ(recorder.ended, 2);
+    EXPECT_EQ(recorder.lastTranslation, QPointF(0, 0));
+    EXPECT_EQ(ended.count, 2);
+    EXPECT_FALSE(monitor->isCurrentlyDragging());
+    const int moves = recorder.moved;
+    e.moveTo(e.at(QPointF(190, 170)));
+    e.release(QPointF(190, 170));
+    EXPECT_EQ(recorder.moved, moves);
+    EXPECT_EQ(recorder.ended, 2);
+    EXPECT_EQ(recorder.ups, ups);
+    EXPECT_EQ(recorder.clicks, 0);
+
+    // A press that leaves the viewport is no click: the pointer left, or the release lies beyond it.
+    e.press(QPointF(150, 150));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(e.viewport(), &leave);
+    e.release(QPointF(150, 150));
+    EXPECT_EQ(recorder.clicks, 0);
+    e.press(QPointF(150, 150));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, QPoint(-5, e.at(QPointF(150, 150)).y()));
+    EXPECT_EQ(recorder.clicks, 0);
+    EXPECT_EQ(recorder.began, 2) << "neither was a drag";
+    e.click(QPointF(150, 150));
+    EXPECT_EQ(recorder.clicks, 1) << "an ordinary click still is one";
+
+    // A Meta-click belongs to the context menu.
+    const int downs = recorder.downs;
+    QTest::mousePress(e.viewport(), Qt::LeftButton, Qt::MetaModifier, e.at(QPointF(150, 150)));
+    if (auto* menu = QApplication::activePopupWidget())
+        menu->close();
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, Qt::MetaModifier, e.at(QPointF(150, 150)));
+    EXPECT_EQ(recorder.downs, downs);
+    monitor->setDelegate(e.handler);
+}
+
 TEST(MouseMonitor, APressTheEditedTextKeepsGivesNoDragAndNoRubberBand)
 {
     Editor e;
@@ -190,6 +264,7 @@ TEST(MouseMonitor, APressTheEditedTextKeepsGivesNoDragAndNoRubberBand)
     if (!e.container(text)->disallowsMouseEvent(QPointF(150, 350)))
         GTEST_SKIP() << "the text view took no focus in this environment";
     Recorder recorder;
+    recorder.track = [&e](QGraphicsObject* item, QPointF p) { return e.handler->shouldTrackView(item, p); };
     e.handler->mouseMonitor()->setDelegate(&recorder);
     e.drag(QPointF(150, 350), QPointF(250, 380));
     EXPECT_EQ(recorder.began + recorder.moved + recorder.ended + recorder.clicks, 0);
@@ -353,6 +428,45 @@ TEST(Nudging, OneStepPerPressAndNothingWhileTextIsEdited)
     const int before = e.undo().undoCount();
     e.handler->nudge(1, 0, 0);
     EXPECT_EQ(e.undo().undoCount(), before);
+}
+
+namespace {
+int snapLinesShown(const Editor& e)
+{
+    int count = 0;
+    for (QGraphicsItem* item : e.board.singleScreen()->scene()->items())
+        count += dynamic_cast<QVR_SnapLineView*>(item) ? 1 : 0;
+    return count;
+}
+} // namespace
+
+TEST(Nudging, GuideLinesStayASecondAfterTheLastNudgeUnlessAGestureTakesOver)
+{
+    Editor e;
+    SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
+    auto c = e.add(ZERI_MixedMediaObject::Shape, QRectF(918, 600, 100, 100));
+    e.handler->setCurrentlySelected({e.container(c)});
+    // One point right brings the right edge within reach of the screen's edge: it snaps there, and the line shows.
+    QElapsedTimer clock;
+    clock.start();
+    e.handler->nudge(1, 0, 0);
+    EXPECT_EQ((*c)->frame().x(), 924);
+    EXPECT_EQ(snapLinesShown(e), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return snapLinesShown(e) == 0; }, 3000));
+    EXPECT_GE(clock.elapsed(), 900);
+
+    // A drag that starts meanwhile keeps its own lines past the nudge's second.
+    (*c)->setFrame(QRectF(918, 600, 100, 100));
+    (*c)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    e.handler->nudge(1, 0, 0);
+    ASSERT_EQ(snapLinesShown(e), 1);
+    e.press(QPointF(950, 650));
+    e.moveTo(e.at(QPointF(951, 650)));
+    QTest::qWait(1300);
+    EXPECT_EQ(snapLinesShown(e), 1);
+    e.release(QPointF(951, 650));
+    EXPECT_EQ(snapLinesShown(e), 0);
+    SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
 }
 
 TEST(Moving, ABoardClosingMidDragLeavesNoChangeOpen)

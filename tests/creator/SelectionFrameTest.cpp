@@ -23,6 +23,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "foundation/Tessutils.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
@@ -180,6 +181,46 @@ TEST(SelectionFrame, HandlesFollowWhatIsSelected)
     // Nothing selected: hidden.
     w.click(QPointF(700, 600));
     EXPECT_FALSE(w.frame()->isVisible());
+}
+
+TEST(SelectionFrame, ARotateHandleFadesItsLineAndDotInAndOutWithThePointer)
+{
+    Window w;
+    // The window's own zoom to the remembered level comes first; the pointer then stays over the handle.
+    PostCounter zooms(QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return zooms.count > 0; }, 3000));
+    w.board()->setZoomLevelWithoutNotification(1.0);
+    QApplication::processEvents();
+    w.click(QPointF(150, 150));
+    QVR_SelectedItemHandle* rotate = w.frame()->handle(0, true);
+    const QRectF handle = w.deviceRect(rotate);
+    // Through the window system, so that the view's own replays of the pointer agree with it.
+    const auto moveTo = [&w](const QPointF& pixel) { QTest::mouseMove(w.viewport(), pixel.toPoint()); };
+    // A pixel of the blue ring around the outer dot (centred at (5, 5), white inside).
+    const QPoint ring = handle.topLeft().toPoint() + QPoint(8, 4);
+    const auto ringColour = [&] {
+        const QImage shot = w.viewport()->grab().toImage();
+        return shot.pixelColor((QPointF(ring) * shot.devicePixelRatio()).toPoint());
+    };
+    const QColor before = ringColour();
+    EXPECT_EQ(rotate->drawnOpacity(), 0.0);
+
+    // Over the outer band of the handle (not its resize handle): the drawing fades in.
+    moveTo(handle.topLeft() + QPointF(3, 3));
+    EXPECT_LT(rotate->drawnOpacity(), 1.0) << "not all at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rotate->drawnOpacity() == 1.0; }, 2000));
+    const QColor shown = ringColour();
+    const QColor blue = Tessutils::tessarineBlue();
+    EXPECT_LE(std::abs(shown.red() - blue.red()) + std::abs(shown.green() - blue.green()) +
+                  std::abs(shown.blue() - blue.blue()),
+              90)
+        << "the ring in the brand blue";
+
+    // Away: it fades out again.
+    moveTo(handle.topLeft() + QPointF(-60, -60));
+    EXPECT_GT(rotate->drawnOpacity(), 0.0) << "not all at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rotate->drawnOpacity() == 0.0; }, 2000));
+    EXPECT_EQ(ringColour(), before);
 }
 
 TEST(SelectionFrame, OutlineAndHandlesKeepTheirScreenSizeAtEveryZoomAndFollowMoves)

@@ -1,6 +1,8 @@
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 
@@ -62,6 +64,20 @@ void QVR_ArtBoardScrollView::contextMenuEvent(QContextMenuEvent* event)
         return;
     m_artBoard->showContextMenu(event->globalPos());
     event->accept();
+}
+
+void QVR_ArtBoardScrollView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::MetaModifier) && m_artBoard &&
+        !m_artBoard->isPreviewOnly()) {
+        // Through the viewport, so whatever holds its right clicks back holds this one too.
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, event->position().toPoint(),
+                                    event->globalPosition().toPoint(), event->modifiers());
+        QCoreApplication::sendEvent(viewport(), &menuEvent);
+        event->accept();
+        return;
+    }
+    QGraphicsView::mousePressEvent(event);
 }
 
 void QVR_ArtBoardScrollView::scrollContentsBy(int dx, int dy)

@@ -5,9 +5,9 @@
 
 class QVR_SingleScreenArtBoardView;
 
-// The view of an art board: shows its scene and turns Alt + wheel and pinch gestures into zoom requests to the
-// art board. Every scroll (and, through the art board, every zoom) posts
-// "QVRArtboardSrollViewContentViewBoundsDidChangeNotification" with this view as sender.
+// The view of an art board: shows its scene, opens the context menus (right click or Meta-click) and turns Alt +
+// wheel and pinch gestures into zoom requests to the art board. Every scroll (and, through the art board, every zoom)
+// posts "QVRArtboardSrollViewContentViewBoundsDidChangeNotification" with this view as sender.
 class QVR_ArtBoardScrollView : public QGraphicsView {
     Q_OBJECT
 public:
@@ -25,6 +25,9 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // A left click with Meta (the key Qt reports for Control on keyboards that have Command) opens the context
+    // menus as a right click does. Ctrl is the toggle modifier here, so it cannot serve.
+    void mousePressEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
 

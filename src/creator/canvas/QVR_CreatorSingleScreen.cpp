@@ -98,35 +98,35 @@ QVR_CreatorSingleScreen::QVR_CreatorSingleScreen(std::shared_ptr<ZERI_FlowScreen
 
 QVR_CreatorSingleScreen::~QVR_CreatorSingleScreen() = default;
 
-const std::vector<int>& QVR_CreatorSingleScreen::insertKinds()
-{
-    static const std::vector<int> kinds{kInsertTextKind, 2, 3, 1, 8, 9, 6, 7};
-    return kinds;
-}
-
 void QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(QMenu* menu, const std::function<void(int kind)>& chosen)
 {
     if (!menu)
         return;
+    const auto connectKind = [menu, chosen](QAction* action, int kind) {
+        QObject::connect(action, &QAction::triggered, menu, [chosen, kind] {
+            if (chosen)
+                chosen(kind);
+        });
+    };
+    // The header opens the add-element menu at the clicked point.
     QAction* header = menu->addAction(QStringLiteral("%1...").arg(UFM::SAYS_INSERT()));
     QFont bold(QStringLiteral("Helvetica"), 14);
     bold.setBold(true);
     header->setFont(bold);
-    header->setEnabled(false);
-    const QStringList titles{UFM::CONTENT_TYPE_LIST_TEXT(),     UFM::CONTENT_TYPE_LIST_IMAGE(),
-                             UFM::CONTENT_TYPE_LIST_GALLERY(),  UFM::CONTENT_TYPE_LIST_VIDEO(),
-                             QStringLiteral("YouTube / Vimeo"), UFM::CONTENT_TYPE_LIST_AUDIO(),
-                             UFM::CONTENT_TYPE_LIST_PDF(),      UFM::CONTENT_TYPE_LIST_SHAPE()};
-    const auto& kinds = insertKinds();
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
+    connectKind(header, kGenericInsertKind);
+    const std::pair<QString, int> entries[] = {{UFM::CONTENT_TYPE_LIST_TEXT(), kTextInsertKind},
+                                               {UFM::CONTENT_TYPE_LIST_IMAGE(), 2},
+                                               {UFM::CONTENT_TYPE_LIST_GALLERY(), 3},
+                                               {UFM::CONTENT_TYPE_LIST_VIDEO(), 1},
+                                               {QStringLiteral("YouTube / Vimeo"), 8},
+                                               {UFM::CONTENT_TYPE_LIST_AUDIO(), 9},
+                                               {UFM::CONTENT_TYPE_LIST_PDF(), 6},
+                                               {UFM::CONTENT_TYPE_LIST_SHAPE(), 7}};
+    for (const auto& [title, kind] : entries) {
         // Indented under the header, as a level-one entry.
-        QAction* entry = menu->addAction(QStringLiteral("    ") + titles[int(i)]);
-        const int kind = kinds[i];
+        QAction* entry = menu->addAction(QStringLiteral("    ") + title);
         entry->setData(kind);
-        QObject::connect(entry, &QAction::triggered, menu, [chosen, kind] {
-            if (chosen)
-                chosen(kind);
-        });
+        connectKind(entry, kind);
     }
 }
 
@@ -141,7 +141,7 @@ QMenu* QVR_CreatorSingleScreen::rightClickEditingMenu()
     QPointer<QVR_CreatorSingleScreen> self(this);
     addInsertMenuItemsToMenu(menu, [self](int kind) {
         if (self)
-            self->directlyInsertMixedMediaItemWithType(kind, self->m_rightMouseDownLocation);
+            self->insertMenuItemChosen(kind);
     });
     menu->addSeparator();
     m_pasteAction = menu->addAction(UFM::SAYS_PASTE());
@@ -242,8 +242,8 @@ void QVR_CreatorSingleScreen::dropEvent(QGraphicsSceneDragDropEvent* event)
 
 void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint)
 {
-    if (kind == kInsertTextKind) {
-        directlyInsertTextItemUsingMouseDownLocation(scenePoint);
+    if (kind == kTextInsertKind) {
+        directlyInsertTextItemUsingMouseDownWindowLocation(scenePoint);
         return;
     }
     // Everything else goes through the canvas's content commands, centred on the clicked point.
@@ -255,7 +255,7 @@ void QVR_CreatorSingleScreen::directlyInsertMixedMediaItemWithType(int kind, con
     window->theCanvasView()->directlyAddElementOfType(kind, mapFromScene(scenePoint));
 }
 
-void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint)
+void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownWindowLocation(const QPointF& scenePoint)
 {
     if (m_previewOnly || !m_screen)
         return;
@@ -263,6 +263,17 @@ void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownLocation(const
     makeAndSelectNewTextObjectAtPoint(mapFromScene(scenePoint));
     if (flow)
         flow->endUndoableChanges();
+}
+
+void QVR_CreatorSingleScreen::displayGenericInsertItemMenuForWindowLocation(const QPointF& scenePoint)
+{
+    auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindowOf(this));
+    if (m_previewOnly || !window || !window->theCanvasView())
+        return;
+    const QGraphicsView* view = scene()->views().front();
+    const QPoint inWindow = view->viewport()->mapTo(window, view->mapFromScene(scenePoint));
+    window->theCanvasView()->beginAddElementsToCurrentScreenFromRect(QRect(inWindow, QSize(10, 10)), 30, 4, 2,
+                                                                     mapFromScene(scenePoint));
 }
 
 std::shared_ptr<ZERI_MixedMediaObjectProxy> QVR_CreatorSingleScreen::makeAndSelectNewTextObjectAtPoint(const QPointF& p)

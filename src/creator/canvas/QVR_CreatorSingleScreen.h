@@ -9,6 +9,7 @@
 #include <QGraphicsObject>
 #include <QRectF>
 
+#include "creator/canvas/QVR_InsertMenuCommands.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QMenu;
@@ -28,7 +29,7 @@ class ZERI_MixedMediaObjectProxy;
 // identity and stacked by z (1 … n in the model's order) between the screen (z 0) and the mask (z 10,000).
 //
 // Main thread only.
-class QVR_CreatorSingleScreen : public QGraphicsObject {
+class QVR_CreatorSingleScreen : public QGraphicsObject, public QVR_InsertMenuCommands<QVR_CreatorSingleScreen> {
     Q_OBJECT
 public:
     static constexpr double kMaskZValue = 10000.0;
@@ -77,21 +78,28 @@ public:
     QRectF rectAlignedToDevicePixels(const QRectF& rect) const;
 
     // Editing (not in preview-only mode). Points are in scene units, which are the model's.
-    // The kinds of the insert entries: text, then the object types of image, gallery, video, web video, audio,
-    // PDF and shape.
-    static constexpr int kInsertTextKind = 4;
-    static const std::vector<int>& insertKinds();
-    // Adds the bold "Insert..." header and one indented entry per kind; an entry calls `chosen` with its kind.
+    // Adds the "Insert..." header (the generic entry, kind kGenericInsertKind) and one indented entry per kind:
+    // text, then the object types of image, gallery, video, web video, audio, PDF and shape. An entry calls
+    // `chosen` with its kind.
     static void addInsertMenuItemsToMenu(QMenu* menu, const std::function<void(int kind)>& chosen);
     // The screen's context menu ("Screen Menu"): insert entries, paste, zoom levels, canvas colour. The point of
     // the click that opened it is where entries insert.
     QMenu* rightClickEditingMenu();
     void setRightMouseDownLocation(const QPointF& scenePoint) { m_rightMouseDownLocation = scenePoint; }
     QPointF rightMouseDownLocation() const { return m_rightMouseDownLocation; }
-    // One entry of the insert section at a scene point: text is made here; other kinds need the canvas view.
+    // The insert commands' screen and point (QVR_InsertMenuCommands): this screen, where its menu was opened.
+    QVR_CreatorSingleScreen* insertionScreen() const
+    {
+        return m_previewOnly ? nullptr : const_cast<QVR_CreatorSingleScreen*>(this);
+    }
+    QPointF insertionPoint() const { return m_rightMouseDownLocation; }
+    // An element of the kind centred on a scene point: text is made here; other kinds go through the creator
+    // window's canvas view.
     void directlyInsertMixedMediaItemWithType(int kind, const QPointF& scenePoint);
     // A new text centred on the point, as one undo step that pages back to this screen; selected alone.
-    void directlyInsertTextItemUsingMouseDownLocation(const QPointF& scenePoint);
+    void directlyInsertTextItemUsingMouseDownWindowLocation(const QPointF& scenePoint);
+    // The add-element menu in a popover at the point (creator window only), which centres what it adds there.
+    void displayGenericInsertItemMenuForWindowLocation(const QPointF& scenePoint);
     std::shared_ptr<ZERI_MixedMediaObjectProxy> makeAndSelectNewTextObjectAtPoint(const QPointF& modelPoint);
     void screenPaste();
     void zoomMenuItemChosen(const QString& title);

@@ -503,10 +503,8 @@ QMenu* QVR_MixedMediaElementContainingView::rightClickEditingMenu()
     QMenu* menu = m_menu.get();
     QPointer<QVR_MixedMediaElementContainingView> self(this);
     QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(menu, [self](int kind) {
-        if (!self)
-            return;
-        if (QVR_CreatorSingleScreen* screen = self->parentScreen())
-            screen->directlyInsertMixedMediaItemWithType(kind, self->m_rightMouseDownLocation);
+        if (self)
+            self->insertMenuItemChosen(kind);
     });
     menu->addSeparator();
     const auto add = [menu, self](const QString& title, void (QVR_MixedMediaElementContainingView::*action)()) {
@@ -543,25 +541,38 @@ void QVR_MixedMediaElementContainingView::contextMenuEvent(QGraphicsSceneContext
     event->accept();
 }
 
+QVR_InteractableViewHandler* QVR_MixedMediaElementContainingView::handlerSelectingThis() const
+{
+    QVR_CreatorSingleScreen* parent = parentScreen();
+    QVR_InteractableViewHandler* handler = parent ? parent->interactionHandler() : nullptr;
+    return handler && handler->isSelected(this) ? handler : nullptr;
+}
+
 void QVR_MixedMediaElementContainingView::itemCopy()
 {
-    if (m_object && m_object->object())
-        ZERI_MixedMediaObject::pasteboardCopyObject(m_object);
+    if (!m_object || !m_object->object())
+        return;
+    // A selected element copies the whole selection, as the Edit menu does.
+    if (auto* handler = handlerSelectingThis()) {
+        handler->copySelection();
+        return;
+    }
+    ZERI_MixedMediaObject::pasteboardCopyObject(m_object);
 }
 
 void QVR_MixedMediaElementContainingView::itemCut()
 {
     if (!m_object || !m_object->object())
         return;
+    if (auto* handler = handlerSelectingThis()) {
+        handler->cutSelection(0);
+        return;
+    }
     const auto object = m_object; // the cut may delete this container
     const auto screen = (*object)->nearestParentItemOfClass<ZERI_FlowScreenModel>();
     const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
     if (flow) {
         flow->beginUndoableChangesPagingToScreen(screen);
-    }
-    if (QVR_CreatorSingleScreen* parent = parentScreen()) {
-        if (auto* handler = parent->interactionHandler())
-            handler->removeFromCurrentlySelected(this);
     }
     ZERI_MixedMediaObject::pasteboardCutObject(object);
     if (flow)

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_InsertMenuCommands.h"
 #include "creator/canvas/QVR_Interactable.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
@@ -18,6 +19,7 @@ class QTimer;
 class QVRMMObjToolbarPopoverController;
 class QVR_AttributedTextMixedMediaElementView;
 class QVR_CreatorSingleScreen;
+class QVR_InteractableViewHandler;
 class QVR_VirtualMixedMediaElementView;
 class ZERI_MixedMediaObjectProxy;
 
@@ -44,7 +46,9 @@ Q_DECLARE_METATYPE(MixedMediaObjectRef)
 // handler; anything else is logged and opened nowhere.
 //
 // Main thread only.
-class QVR_MixedMediaElementContainingView : public QGraphicsObject, public QVR_Interactable {
+class QVR_MixedMediaElementContainingView : public QGraphicsObject,
+                                            public QVR_Interactable,
+                                            public QVR_InsertMenuCommands<QVR_MixedMediaElementContainingView> {
     Q_OBJECT
 public:
     // Notifications of preview clicks, and their user-info keys.
@@ -139,8 +143,12 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
     // The element's context menu ("Element Menu"): insert entries at the clicked point, cut, copy, paste and
-    // edit gallery. Cut and copy act on this element.
+    // edit gallery. Cut and copy act on the whole selection when this element is part of it, else on this
+    // element alone.
     QMenu* rightClickEditingMenu();
+    // The insert entries insert on the parent screen where the menu was opened.
+    QVR_CreatorSingleScreen* insertionScreen() const { return m_previewOnly ? nullptr : parentScreen(); }
+    QPointF insertionPoint() const { return m_rightMouseDownLocation; }
     void itemCut();
     void itemCopy();
     void itemPaste();
@@ -154,6 +162,8 @@ protected:
 private:
     class ImageItem;
 
+    // The board's interaction handler when it has this element selected, else nullptr.
+    QVR_InteractableViewHandler* handlerSelectingThis() const;
     void observeObject();
     void typeChanged();
     void rebuildWatermark();

@@ -226,10 +226,7 @@ QMenu* QVR_SingleScreenArtBoardView::rightClickMenu()
         return m_menu;
     m_menu = new QMenu(QStringLiteral("Screen Menu"), this);
     // Beside the screen, inserting still goes to the screen, at the clicked point.
-    QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(m_menu, [this](int kind) {
-        if (m_singleScreen)
-            m_singleScreen->directlyInsertMixedMediaItemWithType(kind, m_rightMouseDownScenePoint);
-    });
+    QVR_CreatorSingleScreen::addInsertMenuItemsToMenu(m_menu, [this](int kind) { insertMenuItemChosen(kind); });
     m_menu->addSeparator();
     m_pasteAction = m_menu->addAction(UFM::SAYS_PASTE());
     connect(m_pasteAction, &QAction::triggered, this, &QVR_SingleScreenArtBoardView::artboardPaste);

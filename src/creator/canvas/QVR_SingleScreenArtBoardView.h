@@ -6,6 +6,8 @@
 #include <QSizeF>
 #include <QWidget>
 
+#include "creator/canvas/QVR_InsertMenuCommands.h"
+
 class QAction;
 class QGraphicsScene;
 class QMenu;
@@ -27,7 +29,7 @@ class ZERI_FlowScreenModel;
 // notification posts nothing, so a window can hand a level to all its boards without echoes.
 //
 // Main thread only.
-class QVR_SingleScreenArtBoardView : public QWidget {
+class QVR_SingleScreenArtBoardView : public QWidget, public QVR_InsertMenuCommands<QVR_SingleScreenArtBoardView> {
     Q_OBJECT
 public:
     static const QString kZoomLevelChangedNotification;
@@ -79,10 +81,12 @@ public:
     void updateVisibleArea();
 
     // The "Screen Menu" shown for clicks beside the screen (nullptr in preview-only mode). Built on first use;
-    // its items are validated each time it opens.
+    // its items are validated each time it opens. Its insert entries insert on the screen at the clicked point.
     QMenu* rightClickMenu();
     void validateMenuItems();
     void showContextMenu(const QPoint& globalPos);
+    QVR_CreatorSingleScreen* insertionScreen() const { return m_previewOnly ? nullptr : m_singleScreen; }
+    QPointF insertionPoint() const { return m_rightMouseDownScenePoint; }
     QAction* pasteAction() const { return m_pasteAction; }
     QMenu* zoomLevelsMenu() const { return m_zoomMenu; }
     void artboardPaste();

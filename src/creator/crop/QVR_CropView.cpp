@@ -364,23 +364,23 @@ void QVR_CropView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWi
         return;
     painter->save();
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!m_scaled.isNull())
-        painter->drawImage(image, m_scaled);
-    else
-        painter->fillRect(image, QColor(0xE0, 0xE0, 0xE0));
-    QColor dim(Qt::black);
-    dim.setAlphaF(float(kMaskAlpha));
-    const QRectF& r = m_cropRect;
-    const QRectF outside[] = {
-        QRectF(QPointF(image.left(), image.top()), QPointF(image.right(), r.top())),
-        QRectF(QPointF(image.left(), r.bottom()), QPointF(image.right(), image.bottom())),
-        QRectF(QPointF(image.left(), r.top()), QPointF(r.left(), r.bottom())),
-        QRectF(QPointF(r.right(), r.top()), QPointF(image.right(), r.bottom())),
+    // The picture shows whole inside R and faded (not darkened) outside it: what lies beneath shows through.
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(image);
+    outside.addRect(m_cropRect.intersected(image));
+    const auto drawPicture = [&] {
+        if (!m_scaled.isNull())
+            painter->drawImage(image, m_scaled);
+        else
+            painter->fillRect(image, QColor(0xE0, 0xE0, 0xE0));
     };
-    for (const QRectF& part : outside) {
-        if (part.width() > 0 && part.height() > 0)
-            painter->fillRect(part, dim);
-    }
+    painter->setClipPath(outside);
+    painter->setOpacity(kOutsideOpacity);
+    drawPicture();
+    painter->setClipRect(m_cropRect.intersected(image));
+    painter->setOpacity(1.0);
+    drawPicture();
     painter->restore();
 }
 

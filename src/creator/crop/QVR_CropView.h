@@ -23,7 +23,7 @@ class ZERI_ContentAsset;
 class ZERI_FlowModel;
 class ZERI_MixedMediaObjectProxy;
 
-// Crop mode over one element: the element's whole original picture at the element's zoom, dimmed outside the part
+// Crop mode over one element: the element's whole original picture at the element's zoom, faded outside the part
 // the element shows (the crop rectangle R), with eight crop handles on R, four zoom handles on the picture's
 // corners and a Crop / Cancel popover. It lies in the element's scene at z 5,000; its own coordinates start at its
 // top-left corner, y down, and the picture fills it inset by 120 on every side.
@@ -37,7 +37,8 @@ class QVR_CropView : public QGraphicsObject, public QVR_Interactable {
     Q_OBJECT
 public:
     static constexpr double kZValue = 5000.0;
-    static constexpr double kMaskAlpha = 0.6;
+    // The picture's opacity outside the crop rectangle.
+    static constexpr double kOutsideOpacity = 0.6;
     static constexpr double kPopoverOutset = 10.0;
 
     // Enters crop mode over the container: opens the change, shrinks an element larger than its zoomed picture,

@@ -84,6 +84,7 @@ QVR_InteractableViewHandler::~QVR_InteractableViewHandler()
         endTranslating(false);
     m_resizeHandler.endResizing();
     m_rotateHandler.endRotating();
+    hideFlashLines();
     delete m_coordsView.data();
     if (m_cropView) {
         if (!m_cropView->isFinishing())
@@ -235,6 +236,12 @@ void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)
     else if (m_hover)
         m_hover->setHoveredView(nullptr);
     updateHoverVisibility();
+}
+
+bool QVR_InteractableViewHandler::shouldTrackView(QGraphicsObject* item, QPointF scenePoint)
+{
+    auto* target = Utils::interactable(item);
+    return !target || !target->disallowsMouseEvent(scenePoint);
 }
 
 void QVR_InteractableViewHandler::mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
@@ -398,6 +405,7 @@ void QVR_InteractableViewHandler::dragMoved(QGraphicsObject*, QPointF translatio
     if (m_dragKind == DragKind::RubberBand) {
         updateBand(translation);
         continueDisplayingCoordinates(m_pressPoint + translation);
+        checkDragOut(m_pressPoint + translation);
     } else if (m_dragKind == DragKind::Translate) {
         handleTranslate(translation);
         continueDisplayingCoordinates(m_pressPoint + translation);
@@ -553,6 +561,8 @@ void QVR_InteractableViewHandler::updateFlashLines()
 
 void QVR_InteractableViewHandler::hideFlashLines()
 {
+    if (m_flashLinesTimer)
+        m_flashLinesTimer->stop();
     for (auto& view : m_flashLines)
         delete view.data();
     m_flashLines.clear();
@@ -566,7 +576,17 @@ void QVR_InteractableViewHandler::endTranslating(bool nudging, bool cancel)
         handler.endTranslating();
     }
     m_translateHandlers.clear();
-    hideFlashLines();
+    if (nudging && !cancel) {
+        // A nudge's guide lines stay a moment after the last one; the next nudge or gesture replaces them.
+        if (!m_flashLinesTimer) {
+            m_flashLinesTimer = new QTimer(this);
+            m_flashLinesTimer->setSingleShot(true);
+            connect(m_flashLinesTimer, &QTimer::timeout, this, &QVR_InteractableViewHandler::hideFlashLines);
+        }
+        m_flashLinesTimer->start(kNudgeFlashLinesMs);
+    } else {
+        hideFlashLines();
+    }
     auto flow = m_openFlow.lock();
     auto action = m_openAction.lock();
     // Only the change this move opened is closed: an undo meanwhile already closed it.

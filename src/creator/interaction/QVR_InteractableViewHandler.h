@@ -45,6 +45,8 @@ public:
     // Nudge steps in points: plain and with Shift.
     static constexpr double kNudgeStep = 1.0;
     static constexpr double kShiftNudgeStep = 10.0;
+    // How long the guide lines of a nudge stay after the last one.
+    static constexpr int kNudgeFlashLinesMs = 1000;
 
     explicit QVR_InteractableViewHandler(QVR_SingleScreenArtBoardView* board);
     ~QVR_InteractableViewHandler() override;
@@ -89,7 +91,8 @@ public:
     // one undo step. Ignored when canRespondToArrows() is false.
     void nudge(int dx, int dy, uint modifierMask);
 
-    // QVR_MouseEventHandler
+    // QVR_MouseEventHandler. A press on an item that keeps the event (text being edited) is not tracked.
+    bool shouldTrackView(QGraphicsObject* item, QPointF scenePoint) override;
     void mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
     void mouseClicked(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers) override;
     void mouseUp(QGraphicsObject* item, QPointF scenePoint) override;
@@ -118,8 +121,10 @@ public:
     void sendToBack();
     void setCommandsBlocked(std::function<bool()> blocked) { m_commandsBlocked = std::move(blocked); }
 
-    // Drag-out: a move whose pointer rests outside the canvas's viewport for kDragOutDelayMs is cancelled (the
-    // elements go back, no undo step, the selection is cleared) and dragOutStarted() is emitted. The first
+    // Drag-out: a move or rubber band whose pointer rests outside the canvas's viewport for kDragOutDelayMs is
+    // cancelled (moved elements go back, no undo step; the band ends), the selection is cleared and
+    // dragOutStarted() is emitted. What a move moved, or what a band had selected, is dragged out; a band that
+    // selected nothing goes on. The first
     // element's picture is then made: its cropped picture read on a worker, else the element painted. Once the
     // picture and the copies of the moved objects (made as the copy command makes them) are ready, the copies go
     // to the clipboard and a drag of them plus the picture begins from the viewport, unless the mouse was
@@ -226,6 +231,8 @@ private:
 
     void checkDragOut(const QPointF& scenePoint);
     void beginDragOut();
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>
+    dragOutObjects(QVR_MixedMediaElementContainingView** first) const;
     void dragOutPictureLoaded(quint64 number, const QImage& picture, const QImage& dragImage);
     void continueDragOut();
     void updateBand(const QPointF& translation);
@@ -269,6 +276,7 @@ private:
     QPointer<QVR_CoordinatesDisplayView> m_coordsView;
     QPointer<QVR_CropView> m_cropView;
     QTimer* m_dragOutTimer = nullptr;
+    QTimer* m_flashLinesTimer = nullptr;
     std::unique_ptr<PendingDragOut> m_dragOut;
     quint64 m_dragOutNumber = 0;
 };

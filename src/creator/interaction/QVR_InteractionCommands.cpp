@@ -17,6 +17,7 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "creator/interaction/QVR_MouseMonitor.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
@@ -178,9 +179,11 @@ QSizeF QVR_InteractableViewHandler::dragPictureSize(const QSize& pixels, const Q
 void QVR_InteractableViewHandler::checkDragOut(const QPointF& scenePoint)
 {
     QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
-    if (!view)
+    // Only out of a creator window's canvas (which the board fills, scroll bars included).
+    if (!view || !qobject_cast<QVR_CreatorWindow*>(m_board->window()))
         return;
-    if (view->viewport()->rect().contains(view->mapFromScene(scenePoint))) {
+    const QPoint onBoard = view->viewport()->mapTo(m_board, view->mapFromScene(scenePoint));
+    if (m_board->rect().contains(onBoard)) {
         if (m_dragOutTimer)
             m_dragOutTimer->stop();
         return;
@@ -193,31 +196,57 @@ void QVR_InteractableViewHandler::checkDragOut(const QPointF& scenePoint)
     m_dragOutTimer->start(kDragOutDelayMs);
 }
 
-void QVR_InteractableViewHandler::beginDragOut()
+std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>
+QVR_InteractableViewHandler::dragOutObjects(QVR_MixedMediaElementContainingView** first) const
 {
-    // Only a move still under way of elements still on this screen is dragged out.
-    QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
     QVR_CreatorSingleScreen* screenView = mainInteractableView();
     const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
-    if (m_dragKind != DragKind::Translate || !view || !screen || !m_monitor || !m_monitor->isCurrentlyDragging())
-        return;
-    auto request = std::make_unique<PendingDragOut>();
-    for (const auto& handler : m_translateHandlers) {
-        auto object = handler.currentMixedMediaObject();
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> objects;
+    if (!screen)
+        return objects;
+    // A move drags what it moves; a band what it has selected.
+    std::vector<QVR_MixedMediaElementContainingView*> containers;
+    if (m_dragKind == DragKind::Translate) {
+        for (const auto& handler : m_translateHandlers)
+            containers.push_back(handler.container());
+    } else {
+        containers = currentlySelectedArray();
+    }
+    for (auto* container : containers) {
+        auto object = container ? container->mixedMediaObject() : nullptr;
         if (!object || !object->object() || screen->indexOfMixedMediaObject(object) < 0)
             continue;
-        if (!request->first) {
-            request->first = handler.container();
-            request->frameSize = (*object)->frame().size();
-        }
-        request->objects.push_back(std::move(object));
+        if (!*first)
+            *first = container;
+        objects.push_back(std::move(object));
     }
-    if (request->objects.empty() || !request->first)
+    return objects;
+}
+
+void QVR_InteractableViewHandler::beginDragOut()
+{
+    // Only a move or band still under way on this screen is dragged out.
+    QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
+    if ((m_dragKind != DragKind::Translate && m_dragKind != DragKind::RubberBand) || !view || !m_monitor ||
+        !m_monitor->isCurrentlyDragging())
         return;
-    // The move is cancelled: the elements go back and no undo step is left. Later events of this gesture do
-    // nothing.
+    auto request = std::make_unique<PendingDragOut>();
+    QVR_MixedMediaElementContainingView* first = nullptr;
+    request->objects = dragOutObjects(&first);
+    // With nothing to drag out (a band that selected nothing) the gesture goes on.
+    if (request->objects.empty() || !first)
+        return;
+    request->first = first;
+    request->frameSize = (*request->objects.front())->frame().size();
+    // The gesture ends here: a move puts its elements back and leaves no undo step, a band ends. Later events
+    // of this press do nothing; its release only updates the hover.
+    const DragKind kind = m_dragKind;
     m_dragKind = DragKind::None;
-    endTranslating(false, true);
+    if (kind == DragKind::Translate)
+        endTranslating(false, true);
+    else
+        band()->endTranslation();
+    m_monitor->cancelDragging();
     deselectAll();
     stopDisplayingCoordinates();
 
@@ -294,7 +323,7 @@ void QVR_InteractableViewHandler::continueDragOut()
     QVR_ArtBoardScrollView* view = m_board ? m_board->theScrollView() : nullptr;
     QVR_CreatorSingleScreen* screenView = mainInteractableView();
     const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
-    if (!view || !screen || !m_monitor || !m_monitor->isCurrentlyDragging())
+    if (!view || !screen || !m_monitor || !m_monitor->isHoldingCancelledDrag())
         return;
     for (const auto& object : pending->objects)
         if (screen->indexOfMixedMediaObject(object) < 0)

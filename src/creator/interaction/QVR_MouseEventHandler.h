@@ -12,6 +12,13 @@ class QVR_MouseEventHandler {
 public:
     virtual ~QVR_MouseEventHandler() = default;
 
+    // Asked first at every press: false leaves the press (up to its release) to the pressed item itself.
+    virtual bool shouldTrackView(QGraphicsObject* item, QPointF scenePoint)
+    {
+        (void)item, (void)scenePoint;
+        return true;
+    }
+
     virtual void mouseDown(QGraphicsObject* item, QPointF scenePoint, Qt::KeyboardModifiers modifiers)
     {
         (void)item, (void)scenePoint, (void)modifiers;

@@ -26,8 +26,12 @@ QVR_MouseMonitor::QVR_MouseMonitor(QVR_SingleScreenArtBoardView* board, QVR_Mous
 {
     m_clickTimer->setSingleShot(true);
     connect(m_clickTimer, &QTimer::timeout, this, [this] {
-        if (m_state == State::Pressed)
+        if (m_state != State::Pressed)
+            return;
+        if (m_dragOnHold)
             startDrag(m_touchDown);
+        else
+            m_state = State::PressedNoClick;
     });
     QWidget* viewport = board->theScrollView()->viewport();
     viewport->setMouseTracking(true);
@@ -91,7 +95,7 @@ void QVR_MouseMonitor::cancelDragging()
 {
     if (m_state != State::Dragging)
         return;
-    m_state = State::PressedNoClick;
+    m_state = State::Cancelled;
     if (m_delegate)
         m_delegate->dragEnded(m_focus, QPointF(0, 0));
     post(kDragEndedNotification);
@@ -135,7 +139,7 @@ void QVR_MouseMonitor::finish(const QPointF& scenePoint)
     if (state != State::Refused) {
         m_hovered = nullptr;
         updateHover(scenePoint);
-        if (m_delegate)
+        if (m_delegate && state != State::Cancelled)
             m_delegate->mouseUp(focus, scenePoint);
     }
 }
@@ -171,13 +175,12 @@ bool QVR_MouseMonitor::eventFilter(QObject* watched, QEvent* event)
     switch (type) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
-        // Control-clicks and right clicks belong to the context menus.
-        if (mouse->button() != Qt::LeftButton || m_state != State::Idle)
+        // Right clicks and Meta-clicks (the Control-click of other keyboards) belong to the context menus.
+        if (mouse->button() != Qt::LeftButton || (mouse->modifiers() & Qt::MetaModifier) || m_state != State::Idle)
             return false;
         QGraphicsObject* hit = hitTest(scenePoint);
-        if (auto* target = QVR_InteractionModelUtils::interactable(hit);
-            target && target->disallowsMouseEvent(scenePoint)) {
-            // The press belongs to the text being edited until its release.
+        if (!m_delegate->shouldTrackView(hit, scenePoint)) {
+            // The press belongs to the item (text being edited) until its release.
             m_state = State::Refused;
             return false;
         }
@@ -198,6 +201,8 @@ bool QVR_MouseMonitor::eventFilter(QObject* watched, QEvent* event)
             return false;
         if (!(mouse->buttons() & Qt::LeftButton))
             return false;
+        if (m_state == State::Cancelled) // the rest of a cancelled drag does nothing
+            return true;
         if (m_state == State::Pressed || m_state == State::PressedNoClick) {
             startDrag(scenePoint);
             return true;
@@ -212,6 +217,10 @@ bool QVR_MouseMonitor::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() != Qt::LeftButton || m_state == State::Idle)
             return false;
         const bool refused = m_state == State::Refused;
+        // A press released beyond the viewport left it: no click, whatever lies there in the scene.
+        if (m_state == State::Pressed &&
+            !m_board->theScrollView()->viewport()->rect().contains(mouse->position().toPoint()))
+            m_state = State::PressedNoClick;
         finish(scenePoint);
         return !refused;
     }

@@ -12,10 +12,11 @@ class QVR_SingleScreenArtBoardView;
 // Watches the viewport of one editable art board and turns its left-button events into presses, clicks, drags
 // and hover changes for its delegate. Points are scene units.
 //
-// A press is a click when released before the click-detection delay without any move in between; a drag starts
-// on the first move or when the delay passes, with no distance threshold. Right clicks (context menus), presses
-// while the window shows a modal sheet and presses the pressed element keeps for itself (a click into text
-// being edited) are left to ordinary dispatch: such a press reports nothing until its release.
+// A press is a click when released before the click-detection delay without any move in between and without
+// leaving the viewport; a drag starts on the first move or, unless switched off, when the delay passes, with no
+// distance threshold. Right clicks and Meta-clicks (context menus), presses while the window shows a modal sheet
+// and presses the delegate does not track (a click into text being edited) are left to ordinary dispatch: such
+// a press reports nothing until its release.
 //
 // Posts kDragBegan/kDragDragged/kDragEnded with the board's single screen as sender. Main thread only.
 class QVR_MouseMonitor : public QObject {
@@ -36,8 +37,15 @@ public:
     // The topmost interactable item at a scene point, skipping items that take no mouse buttons; nullptr for
     // the screen itself or beside it.
     QGraphicsObject* hitTest(const QPointF& scenePoint) const;
-    // Ends the current drag at once with translation (0, 0); the later release only updates the hover.
+    // Whether a press held past the click-detection delay without moving starts a drag by itself (the
+    // default); when not, it waits for a move or its release, which is then no click.
+    bool initiatesMouseDragOnFailedMouseClickWhenNoMovement() const { return m_dragOnHold; }
+    void setInitiatesMouseDragOnFailedMouseClickWhenNoMovement(bool drag) { m_dragOnHold = drag; }
+    // Ends the current drag at once with translation (0, 0); the later moves do nothing and the release only
+    // updates the hover (no mouse-up).
     void cancelDragging();
+    // Whether the button of a cancelled drag is still down.
+    bool isHoldingCancelledDrag() const { return m_state == State::Cancelled; }
     // Ends the gesture under way as a release would, without telling the delegate: a drag taken over by a system
     // drag never sees its release.
     void abandonGesture();
@@ -47,7 +55,7 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class State { Idle, Pressed, PressedNoClick, Dragging, Refused };
+    enum class State { Idle, Pressed, PressedNoClick, Dragging, Cancelled, Refused };
 
     bool acceptsEvents() const;
     void startDrag(const QPointF& scenePoint);
@@ -65,4 +73,5 @@ private:
     QPointF m_touchDown;
     QPointF m_lastPoint;
     Qt::KeyboardModifiers m_pressModifiers;
+    bool m_dragOnHold = true;
 };

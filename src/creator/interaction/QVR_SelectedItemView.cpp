@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
+#include <QVariantAnimation>
 
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
@@ -162,8 +163,9 @@ void QVR_SelectedItemHandle::paint(QPainter* painter, const QStyleOptionGraphics
         painter->drawEllipse(dotRect(m_position, boundingRect().size()));
         return;
     }
-    if (!m_drawn)
+    if (m_drawnOpacity <= 0.0)
         return;
+    painter->setOpacity(painter->opacity() * m_drawnOpacity);
     const QLineF line = rotateLine(m_position, boundingRect().size());
     painter->setPen(QPen(blue, 3.0));
     painter->drawLine(line);
@@ -174,16 +176,30 @@ void QVR_SelectedItemHandle::paint(QPainter* painter, const QStyleOptionGraphics
     painter->drawEllipse(line.p2(), 3.0, 3.0);
 }
 
+void QVR_SelectedItemHandle::fadeDrawing(double opacity)
+{
+    if (!m_fade) {
+        m_fade = new QVariantAnimation(this);
+        m_fade->setDuration(kFadeMs);
+        connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+            m_drawnOpacity = value.toDouble();
+            update();
+        });
+    }
+    m_fade->stop();
+    m_fade->setStartValue(m_drawnOpacity);
+    m_fade->setEndValue(opacity);
+    m_fade->start();
+}
+
 void QVR_SelectedItemHandle::hoverEnterEvent(QGraphicsSceneHoverEvent*)
 {
-    m_drawn = true;
-    update();
+    fadeDrawing(1.0);
 }
 
 void QVR_SelectedItemHandle::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
 {
-    m_drawn = false;
-    update();
+    fadeDrawing(0.0);
 }
 
 // --- the frame ---

@@ -8,6 +8,7 @@
 #include "creator/canvas/QVR_Interactable.h"
 
 class QTimer;
+class QVariantAnimation;
 class QVR_MixedMediaElementContainingView;
 class QVR_SelectedItemView;
 
@@ -31,12 +32,14 @@ public:
 };
 
 // One handle of the frame: keeps its size on screen (its coordinates are device pixels). Rotate handles are
-// 30 × 30 and draw their line and dot while the pointer is over them; resize handles 21 × 21 with a dot.
+// 30 × 30 and draw their line and dot while the pointer is over them (fading in and out); resize handles
+// 21 × 21 with a dot.
 class QVR_SelectedItemHandle : public QGraphicsObject, public QVR_Interactable {
     Q_OBJECT
 public:
     static constexpr double kRotateSide = 30.0;
     static constexpr double kResizeSide = 21.0;
+    static constexpr int kFadeMs = 250;
 
     QVR_SelectedItemHandle(int position, bool rotate, QGraphicsItem* parent);
     int position() const { return m_position; }
@@ -52,6 +55,8 @@ public:
     bool selectable() const override { return false; }
     bool rotatable() const override { return false; }
     std::optional<QCursor> interactionCursor() const override;
+    // How much of a rotate handle's line and dot shows (0 while the pointer is elsewhere).
+    double drawnOpacity() const { return m_drawnOpacity; }
 
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -61,9 +66,12 @@ protected:
     void hoverLeaveEvent(QGraphicsSceneHoverEvent* event) override;
 
 private:
+    void fadeDrawing(double opacity);
+
     int m_position = 0;
     bool m_rotate = false;
-    bool m_drawn = false;
+    double m_drawnOpacity = 0.0;
+    QVariantAnimation* m_fade = nullptr;
 };
 
 // The window's one selection frame, moved into the scene of the board whose selection it shows (z 30,000).

@@ -34,6 +34,7 @@
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
+#include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -295,16 +296,31 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
     if (document == m_currentModel)
         return;
     m_sideMenuObserver.reset();
+    m_modelShareURLObserver.reset();
+    m_publishedVersionObservation.reset();
     m_flowModelObserver.reset();
     m_currentModel = document;
     m_canvas->setDocument(document);
     QVRWindowManager::sharedInstance().setDocumentForWindow(this, document, document ? document->qvdID() : QString());
     applySideMenuState();
     m_toolBarView->updateButtonStates();
-    m_toolBarView->updateDisplayedShareUrl(document ? document->publishURL().value_or(QString()) : QString());
+    updateToolbarShareURL();
     if (!document)
         return;
     QPointer<QVR_CreatorWindow> self(this);
+    m_modelShareURLObserver = document->updateNotifier().addObservationBlock(
+        [self](const void*, const QSet<QString>&) {
+            if (self)
+                self->updateToolbarShareURL();
+        },
+        QStringLiteral("stringID"));
+    // Publishing may write the published version after the document has its id.
+    if (const auto package = document->filePackage())
+        m_publishedVersionObservation = NotificationObservation(
+            ZERI_qvdFilePackage::publishedVersionUpdatedNotification, package.get(), [self](const Notification&) {
+                if (self)
+                    self->updateToolbarShareURL();
+            });
     m_sideMenuObserver = document->updateNotifier().addObservationBlock(
         [self](const void*, const QSet<QString>&) {
             if (self)
@@ -333,6 +349,19 @@ void QVR_CreatorWindow::setCurrentModel(const std::shared_ptr<ZERI_TessarineMode
         UserDefaults::standard().value(document->qvdID() + QStringLiteral("creator")).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
+}
+
+void QVR_CreatorWindow::updateToolbarShareURL()
+{
+    QString url;
+    const auto package =
+        m_currentModel ? std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_currentModel->filePackage()) : nullptr;
+    if (package && package->publishedVersionExists()) {
+        const QString alias = m_currentModel->alias();
+        url = alias.isEmpty() ? m_currentModel->publishURL().value_or(QString())
+                              : QVROpenRequest::shortLinkBase() + alias;
+    }
+    m_toolBarView->updateDisplayedShareUrl(url);
 }
 
 void QVR_CreatorWindow::applySideMenuState()

@@ -229,6 +229,9 @@ private:
     void popoverDockStatusChanged();
     void onForkComplete(const Notification& notification);
     void applySideMenuState();
+    // The toolbar's share link: once the document has a published version, its short link by alias, else its
+    // published address; none before.
+    void updateToolbarShareURL();
     void finishClosing();
     bool canNudge() const;
     void nudge(int dx, int dy, uint mask);
@@ -265,6 +268,8 @@ private:
     bool m_closed = false;
 
     ObjectUpdateNotifierObserver m_sideMenuObserver;
+    ObjectUpdateNotifierObserver m_modelShareURLObserver;
+    NotificationObservation m_publishedVersionObservation;
     ObjectUpdateNotifierObserver m_flowModelObserver;
     std::vector<NotificationObservation> m_observations;
 };
