@@ -11,6 +11,10 @@
 #include "app/QVRAnalytics.h"
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
+#include "library/share/QVRFacebookShareWindowController.h"
+#include "library/share/QVRGmailShareWindowController.h"
+#include "library/share/QVRLinkedInShareWindowController.h"
+#include "library/share/QVRTwitterShareWindowController.h"
 #include "platform/widgets/LinkOpener.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -167,7 +171,7 @@ QPushButton* QVRSharePostedTessarineWindowController::shareButton(ShareLinks::Ch
 
 void QVRSharePostedTessarineWindowController::share(ShareLinks::Channel channel)
 {
-    if (!m_tessarineModel)
+    if (!m_tessarineModel || m_networkWindow)
         return;
     const auto url = ShareLinks::shareURL(ShareLinks::Document::fromModel(*m_tessarineModel), channel);
     if (!url || !url->isValid()) {
@@ -176,8 +180,36 @@ void QVRSharePostedTessarineWindowController::share(ShareLinks::Channel channel)
     }
     QVRAnalytics::logEvent(QStringLiteral("Sharing Initiated"), {{QStringLiteral("Type"), channelName(channel)}},
                            m_tessarineModel);
-    if (channel == Channel::LinkedIn)
-        qCInfo(lcLibrary) << "sharing to LinkedIn:" << url->toString(QUrl::FullyEncoded);
+    if (channel != Channel::Email) {
+        openNetworkWindow(channel);
+        return;
+    }
     if (!LinkOpener::shared().openUrl(*url))
         qCWarning(lcLibrary) << "the desktop could not open the share address for" << channelName(channel);
+}
+
+void QVRSharePostedTessarineWindowController::openNetworkWindow(ShareLinks::Channel channel)
+{
+    ShareNetworkWindowController* network = nullptr;
+    switch (channel) {
+    case Channel::Facebook:
+        network = new QVRFacebookShareWindowController(m_tessarineModel, this);
+        break;
+    case Channel::Twitter:
+        network = new QVRTwitterShareWindowController(m_tessarineModel, this);
+        break;
+    case Channel::LinkedIn:
+        network = new QVRLinkedInShareWindowController(m_tessarineModel, this);
+        break;
+    case Channel::Gmail:
+        network = new QVRGmailShareWindowController(m_tessarineModel, this);
+        break;
+    case Channel::Email:
+        return;
+    }
+    m_networkWindow = network;
+    // Closing the window ends its modal run; the controller (and its window) goes with it.
+    network->setOnWebViewCloseBlock([network] { network->deleteLater(); });
+    network->window()->setWindowModality(Qt::ApplicationModal);
+    network->showWindow();
 }
