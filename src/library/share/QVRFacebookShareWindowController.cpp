@@ -5,8 +5,8 @@
 
 #include "service/ServiceWebSite.h"
 
-QVRFacebookShareWindowController::QVRFacebookShareWindowController(
-    std::shared_ptr<ZERI_TessarineModel> tessarineModel, QObject* parent)
+QVRFacebookShareWindowController::QVRFacebookShareWindowController(std::shared_ptr<ZERI_TessarineModel> tessarineModel,
+                                                                   QObject* parent)
     : ShareNetworkWindowController(std::move(tessarineModel), ShareLinks::Channel::Facebook, parent)
 {
 }
@@ -17,8 +17,8 @@ bool QVRFacebookShareWindowController::webViewWillSendRequest(const QUrl& url)
     // that merely begins with the same letters.
     const QString root = ServiceWebSite::rootString();
     const QString address = url.toString();
-    const bool isRedirect =
-        address.startsWith(root) && (address.size() == root.size() || QStringLiteral("/?#").contains(address[root.size()]));
+    const bool isRedirect = address.startsWith(root) &&
+                            (address.size() == root.size() || QStringLiteral("/?#").contains(address[root.size()]));
     if (!isRedirect)
         return true;
     if (!m_closing) {

@@ -7,7 +7,7 @@ class QVRGmailShareWindowController : public ShareNetworkWindowController {
     Q_OBJECT
 public:
     explicit QVRGmailShareWindowController(std::shared_ptr<ZERI_TessarineModel> tessarineModel,
-                                          QObject* parent = nullptr)
+                                           QObject* parent = nullptr)
         : ShareNetworkWindowController(std::move(tessarineModel), ShareLinks::Channel::Gmail, parent)
     {
     }

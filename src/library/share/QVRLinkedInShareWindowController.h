@@ -7,7 +7,7 @@ class QVRLinkedInShareWindowController : public ShareNetworkWindowController {
     Q_OBJECT
 public:
     explicit QVRLinkedInShareWindowController(std::shared_ptr<ZERI_TessarineModel> tessarineModel,
-                                          QObject* parent = nullptr)
+                                              QObject* parent = nullptr)
         : ShareNetworkWindowController(std::move(tessarineModel), ShareLinks::Channel::LinkedIn, parent)
     {
     }

@@ -7,7 +7,7 @@ class QVRTwitterShareWindowController : public ShareNetworkWindowController {
     Q_OBJECT
 public:
     explicit QVRTwitterShareWindowController(std::shared_ptr<ZERI_TessarineModel> tessarineModel,
-                                          QObject* parent = nullptr)
+                                             QObject* parent = nullptr)
         : ShareNetworkWindowController(std::move(tessarineModel), ShareLinks::Channel::Twitter, parent)
     {
     }

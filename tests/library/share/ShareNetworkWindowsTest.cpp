@@ -161,8 +161,8 @@ TEST(ShareNetworkWindows, TheFeedDialogsRedirectClosesItsWindowUnloaded)
     ASSERT_TRUE(ServiceWebSite::setRoot(maker.root()));
     sites.facebook.setFeedRedirect(maker.root().toString().toUtf8() + "/?post_id=123#_=_");
 
-    auto* sheet = QVRSharePostedTessarineWindowController::showForDocument(
-        ScopedShareEnvironment::publishedDocument(), nullptr, true);
+    auto* sheet = QVRSharePostedTessarineWindowController::showForDocument(ScopedShareEnvironment::publishedDocument(),
+                                                                           nullptr, true);
     QTest::mouseClick(sheet->shareButton(Channel::Facebook), Qt::LeftButton);
     const QPointer<ShareNetworkWindowController> network(sheet->networkWindow());
     ASSERT_TRUE(network);
