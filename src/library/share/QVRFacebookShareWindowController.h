@@ -13,9 +13,6 @@ public:
 
     bool webViewWillSendRequest(const QUrl& url) override;
 
-protected:
-    QString windowTitle() const override { return QStringLiteral("Facebook"); }
-
 private:
     bool m_closing = false;
 };

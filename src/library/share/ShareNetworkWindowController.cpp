@@ -58,7 +58,7 @@ bool ShareNetworkWindowController::webViewWillSendRequest(const QUrl& url)
 
 void ShareNetworkWindowController::windowDidLoad()
 {
-    window()->setWindowTitle(windowTitle());
+    window()->setWindowTitle(ShareLinks::channelName(m_channel));
     QWebEngineView* view = myWebView();
     view->setPage(new ShareNetworkPage(WebViewSessionCookies::profile(), this, view));
     if (m_channel == ShareLinks::Channel::LinkedIn)

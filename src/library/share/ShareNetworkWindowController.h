@@ -10,9 +10,10 @@
 class ZERI_TessarineModel;
 
 // A small window with the social network's own share page for a published document, in the web views' shared
-// session (a sign-in to the network made in one window holds in the next). The window runs application-modally
-// until the user closes it (or, for the network that redirects after posting, until that redirect). Subclasses
-// name the window and may refuse a request, which then never loads. Main thread only.
+// session (a sign-in to the network made in one window holds in the next), titled with the network's name
+// ("Twitter", "LinkedIn", "Gmail", "Facebook"). The window runs application-modally until the user closes it (or,
+// for the network that redirects after posting, until that redirect). A subclass may refuse a request, which then
+// never loads. Main thread only.
 class ShareNetworkWindowController : public SimpleWebViewWindowController {
     Q_OBJECT
 public:
@@ -28,7 +29,6 @@ public:
 
 protected:
     void windowDidLoad() override;
-    virtual QString windowTitle() const = 0;
 
 private:
     std::shared_ptr<ZERI_TessarineModel> m_tessarineModel;

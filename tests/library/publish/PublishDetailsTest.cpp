@@ -42,6 +42,16 @@ public:
     ScopedEnterpriseGroup& operator=(const ScopedEnterpriseGroup&) = delete;
 };
 
+// "Secret", saved with a password and the protected option.
+std::shared_ptr<ZERI_TessarineModel> protectedDocument()
+{
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
+    auto package = ScopedPublishEnvironment::packageOf(document);
+    package->metaData().setHasPassword(true);
+    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    return document;
+}
+
 } // namespace
 
 TEST(PublishDetailsTest, AliasLengthIsCheckedLocallyBeyondSixtyFourUnits)
@@ -147,10 +157,7 @@ TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
 {
     ScopedPublishEnvironment env;
     ASSERT_TRUE(env.started());
-    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
-    auto package = ScopedPublishEnvironment::packageOf(document);
-    package->metaData().setHasPassword(true);
-    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    auto document = protectedDocument();
     QVREditTessarineDetailsWindowController details(document);
 
     EXPECT_FALSE(details.groupRadioButton()->isVisible()); // no enterprise group
@@ -190,10 +197,7 @@ TEST(PublishDetailsTest, TypingTheTitleKeepsTheStoredPasswordTypingAPasswordRepl
 {
     ScopedPublishEnvironment env;
     ASSERT_TRUE(env.started());
-    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
-    auto package = ScopedPublishEnvironment::packageOf(document);
-    package->metaData().setHasPassword(true);
-    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    auto document = protectedDocument();
     {
         QVREditTessarineDetailsWindowController details(document);
         details.show();
