@@ -72,6 +72,9 @@ void QVRTessarinePasswordUnlockViewController::loadView()
     m_passwordField->setEchoMode(QLineEdit::Password);
     m_passwordField->setPlaceholderText(UFM::ENTER_PASSWORD_TEXT());
     m_unlockButton = new QPushButton(UFM::OPEN_TEXT(), view);
+    QPalette palette = m_unlockButton->palette();
+    palette.setColor(QPalette::ButtonText, Tessutils::tessarineBlackColor());
+    m_unlockButton->setPalette(palette);
     connect(m_passwordField, &QLineEdit::returnPressed, m_unlockButton, &QPushButton::click);
     connect(m_unlockButton, &QPushButton::clicked, this, &QVRTessarinePasswordUnlockViewController::attemptUnlock);
     auto* layout = new QVBoxLayout(view);

@@ -240,7 +240,8 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     connect(m_remixCheckbox, &QCheckBox::clicked, this, [this] { onRemixToggled(true); });
     connect(m_passwordEntry, &QLineEdit::textEdited, this, [this] { onPasswordTextChanged(); });
     connect(m_passwordReEntry, &QLineEdit::textEdited, this, [this] { onPasswordTextChanged(); });
-    connect(m_titleField, &QLineEdit::textEdited, this, [this] { onPasswordTextChanged(); });
+    // Only the password fields drop the stored password's bullets: editing the title or the description keeps
+    // the password as it is.
     connect(m_aliasField, &QLineEdit::textChanged, this, [this] { onAliasTextChanged(); });
     connect(m_copyButton, &QPushButton::clicked, this, [this] { flowLinkButtonPressed(); });
     connect(m_nextButton, &QPushButton::clicked, this, [this] { onEditingDone(); });

@@ -11,6 +11,7 @@
 #include "app/QVRAnalytics.h"
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
+#include "library/share/QVRFacebookShareWindowController.h"
 #include "platform/widgets/LinkOpener.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -21,24 +22,6 @@ using ShareLinks::Channel;
 
 constexpr Channel kChannels[] = {Channel::Facebook, Channel::Twitter, Channel::LinkedIn, Channel::Gmail,
                                  Channel::Email};
-
-// The "Type" of the "Sharing Initiated" event, also the button's text.
-QString channelName(Channel channel)
-{
-    switch (channel) {
-    case Channel::Facebook:
-        return QStringLiteral("Facebook");
-    case Channel::Twitter:
-        return QStringLiteral("Twitter");
-    case Channel::LinkedIn:
-        return QStringLiteral("LinkedIn");
-    case Channel::Gmail:
-        return QStringLiteral("Gmail");
-    case Channel::Email:
-        return QStringLiteral("Email");
-    }
-    return {};
-}
 
 QLabel* headerLabel(const QString& text, QWidget* parent)
 {
@@ -97,8 +80,8 @@ QVRSharePostedTessarineWindowController::QVRSharePostedTessarineWindowController
     auto* buttons = new QHBoxLayout;
     for (std::size_t i = 0; i < std::size(kChannels); ++i) {
         const Channel channel = kChannels[i];
-        auto* button = new QPushButton(channelName(channel), this);
-        button->setObjectName(channelName(channel) + QStringLiteral("Button"));
+        auto* button = new QPushButton(ShareLinks::channelName(channel), this);
+        button->setObjectName(ShareLinks::channelName(channel) + QStringLiteral("Button"));
         button->setAutoDefault(false);
         button->setEnabled(published);
         connect(button, &QPushButton::clicked, this, [this, channel] { share(channel); });
@@ -167,17 +150,33 @@ QPushButton* QVRSharePostedTessarineWindowController::shareButton(ShareLinks::Ch
 
 void QVRSharePostedTessarineWindowController::share(ShareLinks::Channel channel)
 {
-    if (!m_tessarineModel)
+    if (!m_tessarineModel || m_networkWindow)
         return;
     const auto url = ShareLinks::shareURL(ShareLinks::Document::fromModel(*m_tessarineModel), channel);
     if (!url || !url->isValid()) {
         qCWarning(lcLibrary) << "nothing to share: the document has no published address";
         return;
     }
-    QVRAnalytics::logEvent(QStringLiteral("Sharing Initiated"), {{QStringLiteral("Type"), channelName(channel)}},
-                           m_tessarineModel);
-    if (channel == Channel::LinkedIn)
-        qCInfo(lcLibrary) << "sharing to LinkedIn:" << url->toString(QUrl::FullyEncoded);
+    QVRAnalytics::logEvent(QStringLiteral("Sharing Initiated"),
+                           {{QStringLiteral("Type"), ShareLinks::channelName(channel)}}, m_tessarineModel);
+    if (channel != Channel::Email) {
+        openNetworkWindow(channel);
+        return;
+    }
     if (!LinkOpener::shared().openUrl(*url))
-        qCWarning(lcLibrary) << "the desktop could not open the share address for" << channelName(channel);
+        qCWarning(lcLibrary) << "the desktop could not open the share address for" << ShareLinks::channelName(channel);
+}
+
+void QVRSharePostedTessarineWindowController::openNetworkWindow(ShareLinks::Channel channel)
+{
+    if (channel == Channel::Email)
+        return;
+    ShareNetworkWindowController* network = channel == Channel::Facebook
+                                                ? new QVRFacebookShareWindowController(m_tessarineModel, this)
+                                                : new ShareNetworkWindowController(m_tessarineModel, channel, this);
+    m_networkWindow = network;
+    // Closing the window ends its modal run; the controller (and its window) goes with it.
+    network->setOnWebViewCloseBlock([network] { network->deleteLater(); });
+    network->window()->setWindowModality(Qt::ApplicationModal);
+    network->showWindow();
 }

@@ -4,8 +4,10 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QPointer>
 
 #include "library/share/ShareLinks.h"
+#include "library/share/ShareNetworkWindowController.h"
 
 class QLabel;
 class QPushButton;
@@ -23,8 +25,8 @@ protected:
 };
 
 // The share sheet of a published document: its address and embed code for copying, and five ways to pass the
-// link on. Each network button hands its share page to the user's browser (which holds the user's sessions
-// with the networks), the e-mail button a "mailto:" address to the mail program; the sheet stays open. Done
+// link on. Each network button opens the network's share page in a small window of its own, application-modal
+// until it closes; the e-mail button hands a "mailto:" address to the mail program. The sheet stays open. Done
 // accepts the dialogue. Without a published address the fields are empty and the five buttons disabled.
 // Main thread only.
 class QVRSharePostedTessarineWindowController : public QDialog {
@@ -48,6 +50,8 @@ public:
     PostShareWindowTextField* copyEmbedCodeField() const { return m_copyEmbedCodeField; }
     QPushButton* doneButton() const { return m_doneButton; }
     QPushButton* shareButton(ShareLinks::Channel channel) const;
+    // The network window open over the sheet; none when it has closed.
+    ShareNetworkWindowController* networkWindow() const { return m_networkWindow; }
 
     void facebookButtonPressed() { share(ShareLinks::Channel::Facebook); }
     void twitterButtonPressed() { share(ShareLinks::Channel::Twitter); }
@@ -58,6 +62,7 @@ public:
 
 private:
     void share(ShareLinks::Channel channel);
+    void openNetworkWindow(ShareLinks::Channel channel);
 
     std::shared_ptr<ZERI_TessarineModel> m_tessarineModel;
     bool m_justPosted = false;
@@ -68,4 +73,5 @@ private:
     PostShareWindowTextField* m_copyEmbedCodeField = nullptr;
     QPushButton* m_doneButton = nullptr;
     QPushButton* m_channelButtons[5] = {};
+    QPointer<ShareNetworkWindowController> m_networkWindow;
 };

@@ -58,6 +58,23 @@ Document Document::fromModel(const ZERI_TessarineModel& model)
     return document;
 }
 
+QString channelName(Channel channel)
+{
+    switch (channel) {
+    case Channel::Facebook:
+        return QStringLiteral("Facebook");
+    case Channel::Twitter:
+        return QStringLiteral("Twitter");
+    case Channel::LinkedIn:
+        return QStringLiteral("LinkedIn");
+    case Channel::Gmail:
+        return QStringLiteral("Gmail");
+    case Channel::Email:
+        return QStringLiteral("Email");
+    }
+    return {};
+}
+
 QString channelSuffix(Channel channel)
 {
     switch (channel) {

@@ -27,6 +27,9 @@ struct Document {
 
 enum class Channel { Facebook, Twitter, LinkedIn, Gmail, Email };
 
+// The channel's name ("Facebook", "Twitter", "LinkedIn", "Gmail", "Email"): the "Type" of the "Sharing Initiated"
+// event, the share button's text and the network window's title.
+QString channelName(Channel channel);
 // The one-letter suffix of a channel ("/f", "/t", "/l", "/g", "/e").
 QString channelSuffix(Channel channel);
 

@@ -6,11 +6,13 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "PublishTestSupport.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
+#include "library/publish/SheetRunner.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "foundation/QVREnterpriseGroup.h"
 #include "foundation/Tessutils.h"
@@ -39,6 +41,16 @@ public:
     ScopedEnterpriseGroup(const ScopedEnterpriseGroup&) = delete;
     ScopedEnterpriseGroup& operator=(const ScopedEnterpriseGroup&) = delete;
 };
+
+// "Secret", saved with a password and the protected option.
+std::shared_ptr<ZERI_TessarineModel> protectedDocument()
+{
+    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
+    auto package = ScopedPublishEnvironment::packageOf(document);
+    package->metaData().setHasPassword(true);
+    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    return document;
+}
 
 } // namespace
 
@@ -145,10 +157,7 @@ TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
 {
     ScopedPublishEnvironment env;
     ASSERT_TRUE(env.started());
-    auto document = ScopedPublishEnvironment::savedDocument(QStringLiteral("Secret"));
-    auto package = ScopedPublishEnvironment::packageOf(document);
-    package->metaData().setHasPassword(true);
-    package->metaData().setPrivacySetting(QStringLiteral("protected"));
+    auto document = protectedDocument();
     QVREditTessarineDetailsWindowController details(document);
 
     EXPECT_FALSE(details.groupRadioButton()->isVisible()); // no enterprise group
@@ -180,6 +189,47 @@ TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
     EXPECT_EQ(env.alerts.requests.size(), 1u);
     EXPECT_EQ(details.result(), 0);
     EXPECT_EQ(document->title(), QStringLiteral("Secret"));
+}
+
+// The stored password is shown as bullets and kept unless a password field is typed into: renaming the
+// document or rewriting its description must not take its password away.
+TEST(PublishDetailsTest, TypingTheTitleKeepsTheStoredPasswordTypingAPasswordReplacesIt)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = protectedDocument();
+    {
+        QVREditTessarineDetailsWindowController details(document);
+        details.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
+        details.titleField()->setFocus();
+        details.titleField()->selectAll();
+        QTest::keyClicks(details.titleField(), QStringLiteral("Renamed"));
+        details.descriptionTextView()->setFocus();
+        QTest::keyClicks(details.descriptionTextView(), QStringLiteral("New words"));
+        EXPECT_EQ(details.passwordEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
+        EXPECT_EQ(details.passwordReEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
+        QTest::mouseClick(details.nextButton(), Qt::LeftButton);
+        EXPECT_EQ(details.result(), SheetRunner::kDone);
+        EXPECT_EQ(details.passwordToSaveWith(), std::nullopt); // the service keeps it
+        EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("protected"));
+        EXPECT_EQ(document->title(), QStringLiteral("Renamed"));
+        EXPECT_EQ(document->description(), QStringLiteral("New words"));
+    }
+
+    // Typing into one password field drops the bullets from both; the new password is saved once both match.
+    QVREditTessarineDetailsWindowController details(document);
+    details.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
+    details.passwordEntryField()->setFocus();
+    details.passwordEntryField()->end(false);
+    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("n"));
+    EXPECT_EQ(details.passwordEntryField()->text(), QStringLiteral("n"));
+    EXPECT_EQ(details.passwordReEntryField()->text(), QString());
+    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("ew"));
+    details.passwordReEntryField()->setFocus();
+    QTest::keyClicks(details.passwordReEntryField(), QStringLiteral("new"));
+    EXPECT_EQ(details.passwordToSaveWith(), QStringLiteral("new"));
 }
 
 TEST(PublishDetailsTest, GroupOptionForcesRemixOnAndPublicRestoresTheUsersChoice)

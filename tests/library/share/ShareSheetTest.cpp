@@ -52,9 +52,10 @@ TEST(ShareSheet, AnAliasShowsTheShortLink)
     EXPECT_EQ(sheet.copyAddressField()->text(), "http://short.example/xyz");
 }
 
-// Each button logs its event with the document and hands exactly one address to the browser or the mail
-// program; the sheet stays, and the web service hears nothing.
-TEST(ShareSheet, EachButtonLogsItsEventAndOpensOneAddress)
+// The e-mail button logs its event with the document and hands exactly one address to the mail program; the
+// sheet stays, and the web service hears nothing. (The networks' buttons open windows of their own: see
+// ShareNetworkWindowsTest.)
+TEST(ShareSheet, TheEmailButtonLogsItsEventAndOpensOneAddress)
 {
     ScopedShareEnvironment environment;
     ASSERT_TRUE(environment.started());
@@ -64,36 +65,23 @@ TEST(ShareSheet, EachButtonLogsItsEventAndOpensOneAddress)
     const QPointer<QVRSharePostedTessarineWindowController> guard(sheet);
     EXPECT_TRUE(sheet->justPosted());
 
-    struct Case {
-        Channel channel;
-        QString type;
-        QString prefix;
-    };
-    const QList<Case> cases{
-        {Channel::Facebook, "Facebook", "https://fb.example/dialog/feed?app_id=TEST-APP&display=popup&link="},
-        {Channel::Twitter, "Twitter", "https://tw.example/intent/tweet?text="},
-        {Channel::LinkedIn, "LinkedIn", "https://li.example/shareArticle?summary=&title=&mini=true&url="},
-        {Channel::Gmail, "Gmail", "https://gm.example/mail/u/0/?view=cm&fs=1&tf=1&body="},
-        {Channel::Email, "Email", "mailto:?BODY="},
-    };
-    for (const Case& c : cases) {
-        const qsizetype openedBefore = environment.opener.opened.size();
-        const qsizetype eventsBefore = environment.events("Sharing Initiated").size();
-        QPushButton* button = sheet->shareButton(c.channel);
-        ASSERT_TRUE(button);
-        EXPECT_TRUE(button->isEnabled());
-        QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_EQ(environment.opener.opened.size(), openedBefore + 1) << c.type.toStdString();
-        EXPECT_TRUE(environment.opener.opened.last().toString(QUrl::FullyEncoded).startsWith(c.prefix))
-            << environment.opener.opened.last().toString(QUrl::FullyEncoded).toStdString();
-        const auto events = environment.events("Sharing Initiated");
-        ASSERT_EQ(events.size(), eventsBefore + 1);
-        const QJsonObject parameters = events.last().value("parameters").toObject();
-        EXPECT_EQ(parameters.value("Type").toString(), c.type);
-        EXPECT_EQ(events.last().value("document_id").toString(), "42");
-        EXPECT_TRUE(sheet->isVisible());
-    }
-    EXPECT_TRUE(environment.opener.opened.at(2).toString(QUrl::FullyEncoded).endsWith("&source=Tessarine"));
+    for (Channel channel : {Channel::Facebook, Channel::Twitter, Channel::LinkedIn, Channel::Gmail})
+        EXPECT_TRUE(sheet->shareButton(channel)->isEnabled());
+    QPushButton* button = sheet->shareButton(Channel::Email);
+    ASSERT_TRUE(button);
+    EXPECT_TRUE(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(environment.opener.opened.size(), 1);
+    const QString opened = environment.opener.opened.last().toString(QUrl::FullyEncoded);
+    EXPECT_TRUE(opened.startsWith("mailto:?BODY=")) << opened.toStdString();
+    EXPECT_TRUE(opened.contains("my-big-idea%2Fe")) << opened.toStdString();
+    const auto events = environment.events("Sharing Initiated");
+    ASSERT_EQ(events.size(), 1);
+    const QJsonObject parameters = events.last().value("parameters").toObject();
+    EXPECT_EQ(parameters.value("Type").toString(), "Email");
+    EXPECT_EQ(events.last().value("document_id").toString(), "42");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->networkWindow(), nullptr);
     EXPECT_EQ(environment.service.requestCount(), 0);
 
     // A desktop that cannot open the address: logged, and the sheet stays.
