@@ -1,6 +1,7 @@
 #include "LibraryTestSupport.h"
 
 #include <QJsonDocument>
+#include <QTcpServer>
 #include <QTest>
 
 #include "foundation/Tessutils.h"
@@ -59,6 +60,16 @@ std::shared_ptr<ZERI_TessarineModel> makeSample(int screens, bool withLinks, con
         flow->screenModels()[0]->addMixedMediaObject(image);
     }
     return model;
+}
+
+QUrl unreachableServiceAddress()
+{
+    QTcpServer closed;
+    if (!closed.listen(QHostAddress::LocalHost, 0))
+        return {};
+    const quint16 port = closed.serverPort();
+    closed.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
 }
 
 QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority, const QString& sampleURL,

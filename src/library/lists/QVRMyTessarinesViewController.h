@@ -53,6 +53,11 @@ public:
     DynamicRatioSectionedGridView* gridView() const { return m_gridView; }
     QScrollArea* scrollArea() const { return m_scrollArea; }
     QLabel* emptyStateLabel() const { return m_blueTextFieldAboveArrow; }
+    // The arrow from the empty-state text to the create-new tile, and the picture under the grid.
+    QLabel* blueArrow() const { return m_blueArrow; }
+    QLabel* bgImageView() const { return m_bgImageView; }
+    // The width the page needs to show four tiles at their full size.
+    static int fullSizeWidth();
 
     // DynamicRatioSectionedGridViewDelegate
     int gridViewNumColumnsInSection(DynamicRatioSectionedGridView*, int) override { return kColumns; }
@@ -69,7 +74,7 @@ public:
     QSizeF gridViewDesiredSizeForViewInSection(DynamicRatioSectionedGridView*, int, int index) override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setupTiles();
@@ -81,6 +86,8 @@ private:
     QWidget* m_holderView = nullptr;
     DynamicRatioSectionedGridView* m_gridView = nullptr;
     QLabel* m_blueTextFieldAboveArrow = nullptr;
+    QLabel* m_blueArrow = nullptr;
+    QLabel* m_bgImageView = nullptr;
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> m_packages;
     bool m_hasShownList = false;
     QList<QPointer<QWidget>> m_tileViews;
