@@ -5,6 +5,7 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
+#include "service/BlockRequester.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ServiceLogging.h"
 #include "strings/UFM.h"
@@ -46,6 +47,12 @@ void ServiceReachability::probe(QObject* context, std::function<void(bool reacha
         if (done && (guard || !context))
             done(reachable);
     });
+}
+
+bool ServiceReachability::isUnreachableError(const Error& error)
+{
+    return error.domain == QLatin1String("QNetworkReplyError") ||
+           (error.domain == QLatin1String("BlockRequesterError") && error.code == BlockRequester::NoServiceAddress);
 }
 
 QString ServiceReachability::unreachableText()

@@ -16,7 +16,6 @@
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "platform/AlertPresenter.h"
 #include "platform/widgets/LinkOpener.h"
-#include "service/BlockRequester.h"
 #include "service/ServiceReachability.h"
 #include "service/ServiceWebSite.h"
 #include "strings/UFM.h"
@@ -343,8 +342,7 @@ void QVRRegisterWallWindowController::handleLoginComplete(const std::optional<Er
         return;
     }
     // The service was never reached: say so in our words, not the network layer's.
-    if (error->domain == QLatin1String("QNetworkReplyError") ||
-        (error->domain == QLatin1String("BlockRequesterError") && error->code == BlockRequester::NoServiceAddress)) {
+    if (ServiceReachability::isUnreachableError(*error)) {
         setServiceUnreachableShown(true);
         AlertRequest alert;
         alert.style = AlertRequest::Style::Warning;

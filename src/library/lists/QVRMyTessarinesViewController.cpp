@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "library/lists/QVRTessarineTileGridItemView.h"
@@ -296,19 +297,47 @@ void QVRMyTessarinesViewController::setupTiles()
 {
     QList<QPointer<QWidget>> previous = m_tileViews;
     m_tileViews.clear();
+    ++m_tileGeneration;
     auto* createNew = new QVRTessarineTileCreateNewGridItemView;
     m_tileViews.append(createNew);
-    for (const auto& package : m_packages) {
-        auto* tile = new QVRTessarineTileGridItemView;
-        tile->setFilePackage(package);
-        tile->setParentMyTessarinesViewController(this);
-        m_tileViews.append(tile);
-    }
+    appendTiles(kFirstTiles);
     layOutGrid();
     // The grid deletes the views it no longer serves; tiles it never showed go here.
     for (const QPointer<QWidget>& old : previous)
         if (old && !old->parent())
             old->deleteLater();
+    appendRemainingTilesLater();
+}
+
+void QVRMyTessarinesViewController::appendTiles(int count)
+{
+    const size_t end = std::min(m_packages.size(), size_t(m_tileViews.size() - 1) + size_t(count));
+    for (size_t i = size_t(m_tileViews.size() - 1); i < end; ++i) {
+        auto* tile = new QVRTessarineTileGridItemView;
+        tile->setFilePackage(m_packages[i]);
+        tile->setParentMyTessarinesViewController(this);
+        m_tileViews.append(tile);
+    }
+}
+
+void QVRMyTessarinesViewController::appendRemainingTilesLater()
+{
+    // A long list is built a screenful at a time, one batch per turn of the event loop: the first screenful
+    // shows at once and the window answers meanwhile.
+    if (size_t(m_tileViews.size() - 1) >= m_packages.size())
+        return;
+    QTimer::singleShot(0, this, [this, generation = m_tileGeneration] {
+        if (generation != m_tileGeneration)
+            return;
+        appendTiles(kTilesPerTurn);
+        layOutGrid();
+        appendRemainingTilesLater();
+    });
+}
+
+bool QVRMyTessarinesViewController::allTilesBuilt() const
+{
+    return size_t(m_tileViews.size() - 1) >= m_packages.size();
 }
 
 QList<QWidget*> QVRMyTessarinesViewController::tileViews() const
