@@ -1,7 +1,6 @@
 #include "LibraryTestSupport.h"
 
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTest>
 
 #include "foundation/Tessutils.h"
@@ -60,16 +59,6 @@ std::shared_ptr<ZERI_TessarineModel> makeSample(int screens, bool withLinks, con
         flow->screenModels()[0]->addMixedMediaObject(image);
     }
     return model;
-}
-
-QUrl unreachableServiceAddress()
-{
-    QTcpServer closed;
-    if (!closed.listen(QHostAddress::LocalHost, 0))
-        return {};
-    const quint16 port = closed.serverPort();
-    closed.close();
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
 }
 
 QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority, const QString& sampleURL,

@@ -22,8 +22,6 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 // A document of `screens` screens, each with a text (not theme text) and, when asked, a screen link on the first
 // screen's text and a web-link shape; `assetURLs` become image objects on the first screen.
 std::shared_ptr<ZERI_TessarineModel> makeSample(int screens, bool withLinks = false, const QList<QUrl>& assetURLs = {});
-// An address on this machine where nothing listens: every request to it is refused.
-QUrl unreachableServiceAddress();
 // A template dictionary for the fake service's list.
 QJsonObject templateEntry(const QString& themeID, const QJsonValue& priority = QJsonValue::Undefined,
                           const QString& sampleURL = {}, const QString& iconURL = {});

@@ -220,7 +220,7 @@ TEST_F(TemplateChooser, WithoutTheServiceTheListSaysSoAndOffersTheTemplatesSeenB
     EXPECT_TRUE(chooser->serviceNoticeShown().isEmpty());
     ASSERT_EQ(chooser->templateThumbnailController()->templatesArray().size(), 3);
 
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(library_test::unreachableServiceAddress()));
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
     int posts = 0;
     NotificationObservation observation(TessarineTheme::kThemesDownloadedNotification, nullptr,
                                         [&](const Notification&) { ++posts; });

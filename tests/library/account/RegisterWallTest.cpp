@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTimer>
 
 #include "AccountTestSupport.h"
@@ -108,13 +107,7 @@ TEST(RegisterWallTest, WithoutTheServiceTheWallSaysSoAndASignInAttemptIsExplaine
         QTest::qWait(200);
         EXPECT_TRUE(wall.serviceNoticeShown().isEmpty());
     }
-    QUrl closed;
-    {
-        QTcpServer server;
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        closed = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
-    }
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(closed));
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
     QVRRegisterWallWindowController wall;
     wall.setLandingVCMessageText(UFM::YOU_NEED_TO_SIGN_IN_TEXT());
     wall.open();

@@ -164,7 +164,7 @@ TEST_F(FirstLaunchTour, SignInRunsTheWallAsASheetAndACompletedSignInClosesTheTou
 TEST_F(FirstLaunchTour, SignUpOpensTheWallOnItsSignUpPageAndTheTourWorksWithoutTheService)
 {
     // No service: every request is refused.
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(library_test::unreachableServiceAddress()));
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
     QVRTessarineListsWindowController* lists = openListsWindow();
     QPointer<QWidget> tour = lists->firstLaunchWindow();
     ASSERT_TRUE(tour);

@@ -195,7 +195,7 @@ TEST_F(ListsWebPages, FailedCatalogShowsThePanelUntilALoadSucceeds)
 
 TEST_F(ListsWebPages, UnreachableCatalogShowsTheApplicationsPanelAloneUntilItLoads)
 {
-    ASSERT_TRUE(ServiceWebSite::setRoot(library_test::unreachableServiceAddress()));
+    ASSERT_TRUE(ServiceWebSite::setRoot(FakeWebService::unreachableBaseUrl()));
     m_controller->tabButton(QVRTessarineListsWindowController::Catalog)->click();
     auto* catalog = m_controller->catalogViewController();
     ASSERT_TRUE(waitUntil([&] { return catalog->unableToConnectView()->isVisible(); }, 15000));

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
-#include <QTcpServer>
 
 #include "../../service/ModelTestSupport.h"
 #include "PublishTestSupport.h"
@@ -159,13 +158,7 @@ TEST(PublishDialogueTest, WithoutTheServiceSaveDraftAndPostSayItCannotBeReachedA
     auto document = documentWithFiles(files.path(), {});
     const auto package = ScopedPublishEnvironment::packageOf(document);
     const QByteArray draft = fileBytes(package->draftFilePath());
-    QUrl closed;
-    {
-        QTcpServer server;
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        closed = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
-    }
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(closed));
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
     for (const bool publishing : {false, true}) {
         QVRSavePublishDialogueWindowController dialogue({package});
         dialogue.setPublishing(publishing);

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPointer>
-#include <QTcpServer>
 #include <QTest>
 
 #include "ImportTestSupport.h"
@@ -399,13 +398,7 @@ TEST_F(OverviewWindow, ClosingTheWindowDuringAFontQuestionEndsTheImport)
 
 TEST_F(OverviewWindow, WithoutTheServiceTheSampleAreaSaysSoAndTheWindowStays)
 {
-    QUrl closed;
-    {
-        QTcpServer server;
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        closed = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
-    }
-    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(closed));
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
     AppStartupHooks::shared().menuCommands.at(QStringLiteral("importPowerpoint"))();
     QPointer<QVRPowerpointOverviewWindowController> window = waitForWindow<QVRPowerpointOverviewWindowController>();
     ASSERT_TRUE(window);
