@@ -420,6 +420,12 @@ void QVRMainMenu::validate(QMenuBar* bar)
                     action->setText(hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
                 }
             } else if (target == Target::Application) {
+                // The account may have changed since the titles were set (a sign-in from any window).
+                if (command == QLatin1String("signIn")) {
+                    const int index = action->property(kEntryProperty).toInt();
+                    if (index >= 0 && index < entries().size())
+                        action->setText(currentTitle(entries().at(index)));
+                }
                 const MenuState& s = state();
                 action->setEnabled((!s.validator || s.validator(command)) &&
                                    (!needsSignedInUser(command) || signedIn()));

@@ -203,8 +203,9 @@ TEST_F(MenuRouting, OneSignInItemFollowsTheAccountAndAccountItemsNeedAUser)
     EXPECT_FALSE(enabled("editProfile"));
     EXPECT_TRUE(enabled("signIn"));
 
+    // Signed in elsewhere (no title update asked for): the menu shows the account as it is when it opens.
     signedIn = true;
-    QVRMainMenu::updateTitles();
+    QVRMainMenu::validate(bar);
     EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("signIn"))->text(), UFM::SIGN_OUT_TEXT());
     EXPECT_TRUE(enabled("editProfile"));
     choose("editProfile");
