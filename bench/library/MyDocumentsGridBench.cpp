@@ -30,12 +30,8 @@ struct Documents {
         ZERI_qvdFilePackage::resetForTesting();
         ZERI_qvdFilePackage::registerWithDocumentModel();
         QStringList pictures;
-        for (int i = 0; i < kPictures; ++i) {
-            QImage picture(464, 340, QImage::Format_RGB32);
-            picture.fill(QColor::fromHsv(i * 23 % 360, 180, 220));
+        for (int i = 0; i < kPictures; ++i)
             pictures.append(support.filePath(QStringLiteral("preview%1.png").arg(i)));
-            picture.save(pictures.last());
-        }
         for (int i = 0; i < kDocuments; ++i) {
             auto package = ZERI_qvdFilePackage::packageForNewModel(ZERI_TessarineModel::create());
             auto& metadata = package->metaData();
@@ -45,6 +41,12 @@ struct Documents {
             metadata.setPreviewScreenshotFilePath(pictures[i % kPictures]);
             metadata.setUpdatedTimeStamp(QString());
             package->unloadModel();
+        }
+        // Written after the drafts: the pictures are up to date, so none is drawn again during the runs.
+        for (int i = 0; i < kPictures; ++i) {
+            QImage picture(464, 340, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(i * 23 % 360, 180, 220));
+            picture.save(pictures[i]);
         }
     }
 };
@@ -70,6 +72,9 @@ struct Grid {
         page = new QVRMyTessarinesViewController;
         page->resize(1040, 660);
         page->setParent(&window);
+        // Every tile made (a long list gains them over a few turns of the event loop).
+        while (!page->allTilesBuilt())
+            QApplication::processEvents();
         static bool printed = false;
         if (!printed) {
             printed = true;

@@ -28,6 +28,7 @@
 #include "controls/ControlsArtwork.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
+#include "platform/WebEngineSandbox.h"
 #include "platform/widgets/WidgetAlertPresenter.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
@@ -574,6 +575,7 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     srandom(static_cast<unsigned>(time(nullptr)));
+    WebEngineSandbox::apply(); // before any web page: where the sandbox cannot start, pages run without it
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessarine"));

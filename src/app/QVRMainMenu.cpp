@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
@@ -48,6 +49,13 @@ QString withEllipsis(const QString& title)
     return title + kEllipsis;
 }
 
+// The platform's Quit keys; Ctrl+Q where the platform names none.
+QKeySequence quitShortcut()
+{
+    const QKeySequence standard(QKeySequence::Quit);
+    return standard.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : standard;
+}
+
 QString pointsTitle(const QString& title, int points)
 {
     return QStringLiteral("%1 (%2pt)").arg(title).arg(points);
@@ -83,12 +91,11 @@ QList<Entry> makeEntries()
       << separator(M::ApplicationMenu)
       << application(M::ApplicationMenu, "editProfile", [] { return withEllipsis(UFM::SAYS_EDIT_PROFILE()); })
       << application(M::ApplicationMenu, "signIn", [] { return UFM::SIGN_IN_TEXT(); })
-      << application(M::ApplicationMenu, "signInWindow", [] { return withEllipsis(UFM::LOGIN_TEXT()); })
       << Entry{M::ApplicationMenu, QStringLiteral("quota"), [] { return state().quotaText; }, none, 0,
                Target::Information}
       << separator(M::ApplicationMenu)
       << application(
-             M::ApplicationMenu, "quit", [] { return UFM::QUIT_TESSARINE_TEXT(); }, QKeySequence(QKeySequence::Quit));
+             M::ApplicationMenu, "quit", [] { return UFM::QUIT_TESSARINE_TEXT(); }, quitShortcut());
 
     e << application(
              M::FileMenu, "new", [] { return withEllipsis(UFM::NEW_TEXT()); }, QKeySequence(QKeySequence::New))
@@ -213,6 +220,17 @@ QString currentTitle(const Entry& entry)
     return entry.title ? entry.title() : QString();
 }
 
+bool signedIn()
+{
+    return state().signedIn && state().signedIn();
+}
+
+// Account items that act on the signed-in user's account.
+bool needsSignedInUser(const QString& command)
+{
+    return command == QLatin1String("editProfile");
+}
+
 bool isRemoved(int menu, int tag)
 {
     return tag != 0 && state().removedTags.contains(std::make_pair(menu, tag));
@@ -230,6 +248,21 @@ void prune()
 }
 
 } // namespace
+
+// A Quit key press delivered to a widget of a window that has no bar of ours.
+bool quitsWithoutBar(QObject* watched, QKeyEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || (!widget->isWindow() && widget != QApplication::focusWidget()))
+        return false;
+    if (QKeySequence(event->keyCombination()) != quitShortcut())
+        return false;
+    QWidget* window = widget->window();
+    for (QMenuBar* bar : QVRMainMenu::menuBars())
+        if (bar->window() == window)
+            return false;
+    return true;
+}
 
 QVRMainMenu& QVRMainMenu::instance()
 {
@@ -376,8 +409,10 @@ void QVRMainMenu::validate(QMenuBar* bar)
             if (target == Target::Routed) {
                 action->setEnabled(manager.validateMenuItem(command));
                 if (command == QLatin1String("toggleXYPalette")) {
+                    // Only the creator window has the palette; other windows are asked nothing.
                     bool hidden = true;
-                    if (QWidget* window = manager.activeManagedWindow()) {
+                    QWidget* window = manager.activeManagedWindow();
+                    if (window && window->metaObject()->indexOfMethod("xyPaletteHidden()") >= 0) {
                         QMetaObject::invokeMethod(window, "xyPaletteHidden", Qt::DirectConnection,
                                                   Q_RETURN_ARG(bool, hidden));
                     }
@@ -385,8 +420,15 @@ void QVRMainMenu::validate(QMenuBar* bar)
                     action->setText(hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
                 }
             } else if (target == Target::Application) {
+                // The account may have changed since the titles were set (a sign-in from any window).
+                if (command == QLatin1String("signIn")) {
+                    const int index = action->property(kEntryProperty).toInt();
+                    if (index >= 0 && index < entries().size())
+                        action->setText(currentTitle(entries().at(index)));
+                }
                 const MenuState& s = state();
-                action->setEnabled(!s.validator || s.validator(command));
+                action->setEnabled((!s.validator || s.validator(command)) &&
+                                   (!needsSignedInUser(command) || signedIn()));
             }
         }
     }
@@ -423,6 +465,7 @@ void QVRMainMenu::trigger(QAction* action)
 
 void QVRMainMenu::setApplicationHandler(ApplicationHandler handler, ApplicationValidator validator)
 {
+    instance(); // its key filter serves windows without a bar too
     state().handler = std::move(handler);
     state().validator = std::move(validator);
 }
@@ -454,6 +497,13 @@ bool QVRMainMenu::eventFilter(QObject* watched, QEvent* event)
 {
     // Shortcuts of disabled actions never fire, so the states must be fresh before a key is matched; the
     // focus object receives ShortcutOverride right before the shortcut map looks at the key.
+    // A window without a bar (the home window) still quits with the Quit keys; windows with a bar match them
+    // through their own Quit item.
+    if (event->type() == QEvent::KeyPress && quitsWithoutBar(watched, static_cast<QKeyEvent*>(event))) {
+        if (state().handler)
+            state().handler(QStringLiteral("quit"));
+        return true;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         if (auto* widget = qobject_cast<QWidget*>(watched)) {
             QWidget* window = widget->window();

@@ -13,6 +13,7 @@
 #include "library/lists/QVRTessarineListsWindowController.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/lists/TilePublishing.h"
+#include "library/tour/QVR_FirstLaunchWindowController.h"
 #include "library/LibraryLogging.h"
 #include "library/themes/LibraryThemeCatalogue.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
@@ -169,6 +170,8 @@ void registerListsWindow()
         return window;
     };
     hooks.menuCommands[QStringLiteral("openURL")] = [] { QVR_OpenByURLWindowCotroller::showShared(); };
+    QVRTessarineListsWindowController::setFirstLaunchTourFactory(
+        []() -> QWidget* { return (new QVR_FirstLaunchWindowController)->window(); });
 }
 
 // Accounts: the sign-in wall and the shared authentication handler.

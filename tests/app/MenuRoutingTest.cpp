@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include <QAction>
@@ -164,6 +165,89 @@ TEST_F(MenuRouting, WithoutAManagedWindowEveryRoutedItemIsDisabled)
     window->cutAllowed = true;
     EXPECT_FALSE(enabled("cut"));
     EXPECT_FALSE(enabled("undo"));
+}
+
+// Warnings Qt writes while the block runs.
+QStringList warningsDuring(const std::function<void()>& block)
+{
+    static QStringList* s_sink = nullptr;
+    QStringList warnings;
+    s_sink = &warnings;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type != QtDebugMsg && type != QtInfoMsg && s_sink)
+                s_sink->append(message);
+        });
+    block();
+    qInstallMessageHandler(previous);
+    s_sink = nullptr;
+    return warnings;
+}
+
+TEST_F(MenuRouting, OneSignInItemFollowsTheAccountAndAccountItemsNeedAUser)
+{
+    bool signedIn = false;
+    QStringList performed;
+    QVRMainMenu::setApplicationHandler([&](const QString& command) { performed << command; },
+                                       [](const QString&) { return true; });
+    QVRMainMenu::setSignedInQuery([&] { return signedIn; });
+    QVRMainMenu::updateTitles();
+
+    QStringList signInTitles;
+    for (QAction* action : bar->actions().at(QVRMainMenu::ApplicationMenu)->menu()->actions()) {
+        const QString text = action->text();
+        if (text.contains(UFM::SIGN_IN_TEXT(), Qt::CaseInsensitive) || text.contains(UFM::LOGIN_TEXT()))
+            signInTitles << text;
+    }
+    EXPECT_EQ(signInTitles, QStringList{UFM::SIGN_IN_TEXT()});
+    EXPECT_FALSE(enabled("editProfile"));
+    EXPECT_TRUE(enabled("signIn"));
+
+    // Signed in elsewhere (no title update asked for): the menu shows the account as it is when it opens.
+    signedIn = true;
+    QVRMainMenu::validate(bar);
+    EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("signIn"))->text(), UFM::SIGN_OUT_TEXT());
+    EXPECT_TRUE(enabled("editProfile"));
+    choose("editProfile");
+    EXPECT_EQ(performed, QStringList{QStringLiteral("editProfile")});
+}
+
+TEST_F(MenuRouting, ValidatingAskedNoWindowForAMethodItLacks)
+{
+    // The active managed window has no dimensions palette.
+    const QStringList warnings = warningsDuring([&] {
+        QVRMainMenu::validate(bar);
+        QVRMainMenu::updateTitles();
+    });
+    EXPECT_TRUE(warnings.filter(QStringLiteral("xyPaletteHidden")).isEmpty()) << warnings.join('\n').toStdString();
+    EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("toggleXYPalette"))->text(), UFM::SHOW_DIMENSIONS_PALETTE_TEXT());
+}
+
+TEST_F(MenuRouting, QuitKeysQuitOnceFromAWindowWithABarAndFromOneWithout)
+{
+    QStringList performed;
+    QVRMainMenu::setApplicationHandler([&](const QString& command) { performed << command; },
+                                       [](const QString&) { return true; });
+    QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(performed, QStringList{QStringLiteral("quit")});
+
+    // A home-like window: no bar of its own, a focused child.
+    QWidget home;
+    auto* layout = new QVBoxLayout(&home);
+    auto* field = new QLineEdit(&home);
+    layout->addWidget(field);
+    home.show();
+    home.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &home; }, 5000));
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+    performed.clear();
+    QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(performed, QStringList{QStringLiteral("quit")});
+    // Other keys are the field's.
+    QTest::keyClick(field, Qt::Key_Q);
+    EXPECT_EQ(field->text(), QStringLiteral("q"));
+    EXPECT_EQ(performed.size(), 1);
 }
 
 TEST(MenuTable, DebugItemsOfTheFourthMenuAreRemovedFromEveryBar)

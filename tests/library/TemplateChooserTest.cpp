@@ -16,6 +16,7 @@
 #include "app/ViewerKeyNotifications.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
+#include "controls/HoverAreaView.h"
 #include "controls/INAppStoreWindow.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "controls/QVR_LoadingViewController.h"
@@ -28,8 +29,10 @@
 #include "library/themes/QVR_TemplatePreviewViewController.h"
 #include "library/themes/TessarineTheme.h"
 #include "platform/NotificationCenter.h"
+#include "service/CorvikBlockAPIBinding.h"
 #include "service/OpenRequestUi.h"
 #include "service/QVROpenRequest.h"
+#include "service/ServiceReachability.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -181,6 +184,61 @@ TEST_F(TemplateChooser, TheScratchTileComesFirstAndAListReplacesTheWebTiles)
     // Four tiles fit: nothing to page.
     EXPECT_FALSE(chooser->previousPageButton()->isVisible());
     EXPECT_FALSE(chooser->nextPageButton()->isVisible());
+}
+
+TEST_F(TemplateChooser, HoveringTheScratchTileShowsItsButtonsWithoutTheSignUnderThem)
+{
+    serveTemplates(1);
+    auto* chooser = openChooser();
+    QVR_TemplateCollectionViewObject* scratch = chooser->templateThumbnailController()->templatesArray().at(0);
+    QWidget* cell = scratch->cellView();
+    // The middle of the "+" lies between the two buttons.
+    const QPoint signCentre(185, 80);
+    auto brightnessAtSign = [&] { return qGray(cell->grab().toImage().pixel(signCentre)); };
+    ASSERT_TRUE(waitUntil([&] { return brightnessAtSign() > 200; })) << "the sign shows";
+
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+    QApplication::sendEvent(scratch->hoverView(), &enter);
+    EXPECT_TRUE(scratch->previewButton()->isVisible());
+    EXPECT_TRUE(scratch->chooseButton()->isVisible());
+    EXPECT_EQ(scratch->shownImage(), scratch->hoverImage());
+    ASSERT_TRUE(waitUntil([&] { return brightnessAtSign() < 100; })) << brightnessAtSign();
+    EXPECT_FALSE(scratch->previewButton()->geometry().contains(signCentre));
+    EXPECT_FALSE(scratch->chooseButton()->geometry().contains(signCentre));
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(scratch->hoverView(), &leave);
+    EXPECT_FALSE(scratch->previewButton()->isVisible());
+    EXPECT_EQ(scratch->shownImage(), scratch->previewImage());
+    ASSERT_TRUE(waitUntil([&] { return brightnessAtSign() > 200; }));
+}
+
+TEST_F(TemplateChooser, WithoutTheServiceTheListSaysSoAndOffersTheTemplatesSeenBefore)
+{
+    serveTemplates(2);
+    auto* chooser = openChooser();
+    EXPECT_TRUE(chooser->serviceNoticeShown().isEmpty());
+    ASSERT_EQ(chooser->templateThumbnailController()->templatesArray().size(), 3);
+
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
+    int posts = 0;
+    NotificationObservation observation(TessarineTheme::kThemesDownloadedNotification, nullptr,
+                                        [&](const Notification&) { ++posts; });
+    TessarineTheme::loadThemesFromWeb();
+    ASSERT_TRUE(waitUntil([&] { return posts > 0; }));
+    QApplication::processEvents();
+    EXPECT_EQ(chooser->serviceNoticeShown(), ServiceReachability::unreachableText());
+    const auto tiles = chooser->templateThumbnailController()->templatesArray();
+    ASSERT_EQ(tiles.size(), 3) << "the cached list stands in";
+    EXPECT_EQ(tiles[0]->templateId(), "10");
+
+    // Back online, the notice goes with the next list.
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(m_service.baseUrl()));
+    posts = 0;
+    TessarineTheme::loadThemesFromWeb();
+    ASSERT_TRUE(waitUntil([&] { return posts > 0; }));
+    QApplication::processEvents();
+    EXPECT_TRUE(chooser->serviceNoticeShown().isEmpty());
 }
 
 TEST_F(TemplateChooser, ThePagingButtonsMoveTwoTileWidthsAndTheWheelDoesNothing)

@@ -16,6 +16,7 @@
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "platform/AlertPresenter.h"
 #include "platform/widgets/LinkOpener.h"
+#include "service/ServiceReachability.h"
 #include "service/ServiceWebSite.h"
 #include "strings/UFM.h"
 
@@ -96,8 +97,16 @@ QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent
     top->addWidget(m_backButton);
     top->addStretch();
     top->addWidget(m_skipButton);
+    // Said over every page while the service cannot be reached: a sign-in could not go through.
+    m_serviceNotice = new QLabel(this);
+    m_serviceNotice->setObjectName(QStringLiteral("serviceNotice"));
+    m_serviceNotice->setWordWrap(true);
+    m_serviceNotice->setAlignment(Qt::AlignCenter);
+    m_serviceNotice->setStyleSheet(QStringLiteral("color: #B03A2E; font: bold 13px;"));
+    m_serviceNotice->hide();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_serviceNotice);
     layout->addWidget(m_holder, 1);
     resize(480, 420);
 
@@ -299,10 +308,47 @@ void QVRRegisterWallWindowController::skipButtonPressed()
     done(QDialog::Rejected);
 }
 
+void QVRRegisterWallWindowController::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    checkService();
+}
+
+void QVRRegisterWallWindowController::checkService()
+{
+    QPointer<QVRRegisterWallWindowController> self(this);
+    ServiceReachability::probe(this, [self](bool reachable) {
+        if (self)
+            self->setServiceUnreachableShown(!reachable);
+    });
+}
+
+void QVRRegisterWallWindowController::setServiceUnreachableShown(bool shown)
+{
+    m_serviceNotice->setText(shown ? ServiceReachability::unreachableText() : QString());
+    m_serviceNotice->setVisible(shown);
+}
+
+QString QVRRegisterWallWindowController::serviceNoticeShown() const
+{
+    return m_serviceNotice->isVisible() ? m_serviceNotice->text() : QString();
+}
+
 void QVRRegisterWallWindowController::handleLoginComplete(const std::optional<Error>& error)
 {
     if (!error) {
+        setServiceUnreachableShown(false);
         switchToVC(Page::Success);
+        return;
+    }
+    // The service was never reached: say so in our words, not the network layer's.
+    if (ServiceReachability::isUnreachableError(*error)) {
+        setServiceUnreachableShown(true);
+        AlertRequest alert;
+        alert.style = AlertRequest::Style::Warning;
+        alert.messageText = UFM::IT_LOOKS_LIKE_YOU_HAVE_NO_INTERNET();
+        alert.informativeText = UFM::CHECK_YOUR_CONNECTION_TEXT();
+        AlertPresenter::shared().show(alert, this, [](const AlertResponse&) {});
         return;
     }
     // A sign-in replaced by a newer one from this wall needs no word.

@@ -45,6 +45,11 @@ public:
     static void setSocialSignIn(SocialSignIn signIn);
     void doFacebookLogin();
 
+    // The notice that the service cannot be reached (checked each time the wall shows, and set by a sign-in
+    // that could not connect); empty while none shows.
+    QString serviceNoticeShown() const;
+    void checkService();
+
     Page currentPage() const;
     QList<Page> pageStack() const { return m_backlog; }
     bool backButtonVisible() const;
@@ -64,7 +69,11 @@ public:
     void signupSubmitPressed();
     void forgotPasswordPressed();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void setServiceUnreachableShown(bool shown);
     QWidget* makeLandingPage();
     QWidget* makeLoginPage();
     QWidget* makeSignupPage();
@@ -77,6 +86,7 @@ private:
     QPushButton* m_backButton = nullptr;
     QPushButton* m_skipButton = nullptr;
     QLabel* m_landingMessage = nullptr;
+    QLabel* m_serviceNotice = nullptr;
     QLineEdit* m_loginEmail = nullptr;
     QLineEdit* m_loginPassword = nullptr;
     QPushButton* m_loginSubmit = nullptr;

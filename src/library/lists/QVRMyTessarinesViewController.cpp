@@ -6,9 +6,11 @@
 #include <QPaintEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "library/lists/QVRTessarineTileGridItemView.h"
@@ -84,6 +86,62 @@ QPixmap shadowForTileSize(const QSize& size)
     return *s_cache.insert(key, QPixmap::fromImage(shadow));
 }
 
+constexpr int kGridTop = 20;
+constexpr int kGridSideMargin = 20;
+constexpr int kBackgroundY = -400;
+const QColor kHintBlue(0x2B, 0x83, 0xC0);
+
+// The arrow of the empty state: a curve from the hint text, bending left and up to the create-new tile.
+QPixmap blueArrowPicture()
+{
+    const QSize size(96, 64);
+    QPixmap picture(size * 2);
+    picture.setDevicePixelRatio(2);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(kHintBlue, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    QPainterPath curve(QPointF(90, 56));
+    curve.cubicTo(QPointF(60, 56), QPointF(24, 44), QPointF(12, 14));
+    painter.drawPath(curve);
+    painter.setBrush(kHintBlue);
+    QPolygonF head;
+    head << QPointF(6, 4) << QPointF(22, 14) << QPointF(6, 24);
+    QTransform turn;
+    turn.translate(12, 14);
+    turn.rotate(-110);
+    turn.translate(-12, -14);
+    painter.drawPolygon(turn.map(head));
+    return picture;
+}
+
+// The picture under the grid: soft light bands over the page colour, fading out towards the bottom.
+QPixmap backgroundPicture()
+{
+    const QSize size(1400, 1000);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    for (int i = 0; i < 5; ++i) {
+        QRadialGradient glow(QPointF(size.width() * (0.15 + 0.18 * i), 380 + 60 * (i % 2)), 360);
+        glow.setColorAt(0, QColor(255, 255, 255, 70));
+        glow.setColorAt(1, QColor(255, 255, 255, 0));
+        painter.setBrush(glow);
+        painter.drawEllipse(glow.center(), 360, 360);
+    }
+    QLinearGradient fade(0, 0, 0, size.height());
+    fade.setColorAt(0, QColor(0, 0, 0, 255));
+    fade.setColorAt(0.6, QColor(0, 0, 0, 255));
+    fade.setColorAt(1, QColor(0, 0, 0, 0));
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    painter.fillRect(image.rect(), fade);
+    painter.end();
+    return QPixmap::fromImage(image);
+}
+
 } // namespace
 
 // The page under the grid: the background colour and the tiles' shadows, one cached picture per tile size
@@ -129,9 +187,23 @@ QVRMyTessarinesViewController::QVRMyTessarinesViewController(QWidget* parent)
     m_gridView->setDelegate(this);
     m_scrollArea->setWidget(m_holderView);
     connect(m_scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateVisibleTiles(); });
+    m_bgImageView = new QLabel(m_holderView);
+    m_bgImageView->setObjectName(QStringLiteral("bgImageView"));
+    m_bgImageView->setPixmap(backgroundPicture());
+    m_bgImageView->resize(m_bgImageView->pixmap().deviceIndependentSize().toSize());
+    m_bgImageView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_bgImageView->lower();
     m_blueTextFieldAboveArrow = new QLabel(UFM::NO_TESSARINES_CLICK_TO_CREATE_TEXT(), m_holderView);
     m_blueTextFieldAboveArrow->setStyleSheet(QStringLiteral("color: #2B83C0; font-size: 16px;"));
     m_blueTextFieldAboveArrow->setWordWrap(true);
+    m_blueArrow = new QLabel(m_holderView);
+    m_blueArrow->setObjectName(QStringLiteral("blueArrow"));
+    m_blueArrow->setPixmap(blueArrowPicture());
+    m_blueArrow->resize(m_blueArrow->pixmap().deviceIndependentSize().toSize());
+    m_blueArrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The grid is laid out for the viewport's own width: the page's size arrives before the viewport's (at the
+    // first show, and whenever a scroll bar comes or goes).
+    m_scrollArea->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_scrollArea);
@@ -208,6 +280,7 @@ void QVRMyTessarinesViewController::setTessarinePackages(std::vector<std::shared
     m_packages = std::move(packages);
     setupTiles();
     m_blueTextFieldAboveArrow->setVisible(m_packages.empty());
+    m_blueArrow->setVisible(m_packages.empty());
 }
 
 void QVRMyTessarinesViewController::redraw()
@@ -224,19 +297,47 @@ void QVRMyTessarinesViewController::setupTiles()
 {
     QList<QPointer<QWidget>> previous = m_tileViews;
     m_tileViews.clear();
+    ++m_tileGeneration;
     auto* createNew = new QVRTessarineTileCreateNewGridItemView;
     m_tileViews.append(createNew);
-    for (const auto& package : m_packages) {
-        auto* tile = new QVRTessarineTileGridItemView;
-        tile->setFilePackage(package);
-        tile->setParentMyTessarinesViewController(this);
-        m_tileViews.append(tile);
-    }
+    appendTiles(kFirstTiles);
     layOutGrid();
     // The grid deletes the views it no longer serves; tiles it never showed go here.
     for (const QPointer<QWidget>& old : previous)
         if (old && !old->parent())
             old->deleteLater();
+    appendRemainingTilesLater();
+}
+
+void QVRMyTessarinesViewController::appendTiles(int count)
+{
+    const size_t end = std::min(m_packages.size(), size_t(m_tileViews.size() - 1) + size_t(count));
+    for (size_t i = size_t(m_tileViews.size() - 1); i < end; ++i) {
+        auto* tile = new QVRTessarineTileGridItemView;
+        tile->setFilePackage(m_packages[i]);
+        tile->setParentMyTessarinesViewController(this);
+        m_tileViews.append(tile);
+    }
+}
+
+void QVRMyTessarinesViewController::appendRemainingTilesLater()
+{
+    // A long list is built a screenful at a time, one batch per turn of the event loop: the first screenful
+    // shows at once and the window answers meanwhile.
+    if (size_t(m_tileViews.size() - 1) >= m_packages.size())
+        return;
+    QTimer::singleShot(0, this, [this, generation = m_tileGeneration] {
+        if (generation != m_tileGeneration)
+            return;
+        appendTiles(kTilesPerTurn);
+        layOutGrid();
+        appendRemainingTilesLater();
+    });
+}
+
+bool QVRMyTessarinesViewController::allTilesBuilt() const
+{
+    return size_t(m_tileViews.size() - 1) >= m_packages.size();
 }
 
 QList<QWidget*> QVRMyTessarinesViewController::tileViews() const
@@ -268,17 +369,39 @@ QSizeF QVRMyTessarinesViewController::gridViewDesiredSizeForViewInSection(Dynami
     return view->sizeHint();
 }
 
+int QVRMyTessarinesViewController::fullSizeWidth()
+{
+    return kColumns * QVRTessarineTileGridItemView::kWidth + int((kColumns - 1) * kHorizontalSpacing) +
+           2 * kGridSideMargin;
+}
+
 void QVRMyTessarinesViewController::layOutGrid()
 {
     const int available = m_scrollArea->viewport()->width();
-    const int gridWidth = std::max(200, std::min(available - 40, kColumns * QVRTessarineTileGridItemView::kWidth +
-                                                                     int((kColumns - 1) * kHorizontalSpacing)));
+    const int gridWidth = std::max(200, std::min(available, fullSizeWidth()) - 2 * kGridSideMargin);
     m_gridView->resize(gridWidth, m_gridView->height());
     m_gridView->reloadViews();
-    const int x = std::max(0, (available - gridWidth) / 2);
-    m_gridView->move(x, 20);
-    m_blueTextFieldAboveArrow->setGeometry(x + gridWidth / kColumns + 20, 40, 260, 80);
-    m_holderView->resize(std::max(available, gridWidth), m_gridView->height() + 40);
+    const int holderWidth = std::max(available, gridWidth + 2 * kGridSideMargin);
+    const int x = (holderWidth - gridWidth) / 2;
+    m_gridView->move(x, kGridTop);
+
+    // The empty state: the arrow starts right of the create-new tile and the hint text follows it, as wide as
+    // the page leaves room for and as tall as its wrapped text.
+    const QRect createNew =
+        m_tileViews.isEmpty() || !m_tileViews.first()
+            ? QRect(x, kGridTop, gridWidth / kColumns, 0)
+            : QRect(m_gridView->mapTo(m_holderView, m_tileViews.first()->pos()), m_tileViews.first()->size());
+    const QPoint arrowAt(createNew.right() + 8, createNew.top() + 24);
+    m_blueArrow->move(arrowAt);
+    const int textX = arrowAt.x() + m_blueArrow->width() + 4;
+    const int textWidth = std::max(120, std::min(320, holderWidth - textX - kGridSideMargin));
+    const int textHeight = m_blueTextFieldAboveArrow->heightForWidth(textWidth);
+    m_blueTextFieldAboveArrow->setGeometry(textX, arrowAt.y() + m_blueArrow->height() - textHeight / 2, textWidth,
+                                           std::max(textHeight, m_blueTextFieldAboveArrow->sizeHint().height()));
+    m_holderView->resize(holderWidth, std::max(m_gridView->height() + 2 * kGridTop,
+                                               m_blueTextFieldAboveArrow->geometry().bottom() + kGridTop));
+    m_bgImageView->move((holderWidth - m_bgImageView->width()) / 2, kBackgroundY);
+    m_bgImageView->lower();
     updateVisibleTiles();
     // The shadows of the tile sizes on show are made with the layout, not in the first paint.
     for (const QPointer<QWidget>& tile : m_tileViews)
@@ -302,8 +425,13 @@ void QVRMyTessarinesViewController::updateVisibleTiles()
     }
 }
 
-void QVRMyTessarinesViewController::resizeEvent(QResizeEvent* event)
+bool QVRMyTessarinesViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget::resizeEvent(event);
-    layOutGrid();
+    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize) {
+        if (static_cast<QResizeEvent*>(event)->oldSize().width() != m_scrollArea->viewport()->width())
+            layOutGrid();
+        else
+            updateVisibleTiles();
+    }
+    return QWidget::eventFilter(watched, event);
 }

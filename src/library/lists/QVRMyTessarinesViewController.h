@@ -28,6 +28,10 @@ public:
     static constexpr double kVerticalSpacing = 20;
     // Tiles this far outside the visible area are already shown, ready for scrolling.
     static constexpr int kPreparedMargin = 200;
+    // Tiles made at once (more than a screenful), and then per turn of the event loop until every package has its
+    // tile.
+    static constexpr int kFirstTiles = 16;
+    static constexpr int kTilesPerTurn = 12;
 
     explicit QVRMyTessarinesViewController(QWidget* parent = nullptr);
     ~QVRMyTessarinesViewController() override;
@@ -49,10 +53,18 @@ public:
     // Newest updated first; packages whose time stamp does not read go last, ordered by id.
     static void sortPackages(std::vector<std::shared_ptr<ZERI_qvdFilePackage>>& packages);
 
+    // The create-new tile, then one tile per package in order (a long list gains its tiles over a few turns of
+    // the event loop).
     QList<QWidget*> tileViews() const;
+    bool allTilesBuilt() const;
     DynamicRatioSectionedGridView* gridView() const { return m_gridView; }
     QScrollArea* scrollArea() const { return m_scrollArea; }
     QLabel* emptyStateLabel() const { return m_blueTextFieldAboveArrow; }
+    // The arrow from the empty-state text to the create-new tile, and the picture under the grid.
+    QLabel* blueArrow() const { return m_blueArrow; }
+    QLabel* bgImageView() const { return m_bgImageView; }
+    // The width the page needs to show four tiles at their full size.
+    static int fullSizeWidth();
 
     // DynamicRatioSectionedGridViewDelegate
     int gridViewNumColumnsInSection(DynamicRatioSectionedGridView*, int) override { return kColumns; }
@@ -69,10 +81,12 @@ public:
     QSizeF gridViewDesiredSizeForViewInSection(DynamicRatioSectionedGridView*, int, int index) override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setupTiles();
+    void appendTiles(int count);
+    void appendRemainingTilesLater();
     void updateFinished();
     void layOutGrid();
     void updateVisibleTiles();
@@ -81,9 +95,12 @@ private:
     QWidget* m_holderView = nullptr;
     DynamicRatioSectionedGridView* m_gridView = nullptr;
     QLabel* m_blueTextFieldAboveArrow = nullptr;
+    QLabel* m_blueArrow = nullptr;
+    QLabel* m_bgImageView = nullptr;
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> m_packages;
     bool m_hasShownList = false;
     QList<QPointer<QWidget>> m_tileViews;
+    int m_tileGeneration = 0;
     bool m_updateInProgress = false;
     std::function<void()> m_onUpdateFinished;
     NotificationObservation m_listGottenObservation;

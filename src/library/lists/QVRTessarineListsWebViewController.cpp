@@ -16,6 +16,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "foundation/Tessutils.h"
@@ -135,6 +136,8 @@ QVRTessarineListsWebViewController::QVRTessarineListsWebViewController(
     m_webview = new QWebEngineView(this);
     auto* page = new QVRTessarineListsWebPage(m_webview);
     m_webview->setPage(page);
+    // A page that cannot load is the application's to explain, never the engine's own error page.
+    page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     auto* channel = new QWebChannel(page);
     channel->registerObject(QStringLiteral("windowController"),
                             new QVRTessarineListsScriptBridge(windowController, page));
@@ -279,6 +282,7 @@ void QVRTessarineListsCatalogLibraryWebViewController::onReloadPressed()
 void QVRTessarineListsCatalogLibraryWebViewController::loadFinished()
 {
     m_unableToConnectView->hide();
+    m_webview->show();
     QVRTessarineListsWebViewController::loadFinished();
 }
 
@@ -287,6 +291,8 @@ void QVRTessarineListsCatalogLibraryWebViewController::showNoConnectionState()
     if (m_windowController)
         m_windowController->updatesCompletedForViewController(this);
     if (!m_loadCompleted) {
+        // The panel alone: nothing of the failed page under or over it.
+        m_webview->hide();
         m_unableToConnectView->show();
         m_unableToConnectView->raise();
     }

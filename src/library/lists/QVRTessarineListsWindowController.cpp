@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QWebEnginePage>
@@ -81,6 +82,11 @@ bool QVRTessarineListsWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && m_controller)
         m_controller->windowDidBecomeActive();
+    if (event->type() == QEvent::Show && m_controller)
+        QTimer::singleShot(0, m_controller, [controller = m_controller] {
+            if (controller)
+                controller->bringFirstLaunchTourToFront();
+        });
     return INAppStoreWindow::event(event);
 }
 
@@ -97,6 +103,10 @@ QVRTessarineListsWindowController::QVRTessarineListsWindowController()
     m_window->setShowsTitle(false);
     m_window->setWindowTitle(UFM::MY_TESSARINES_TEXT());
     m_window->resize(1040, 720);
+    // Narrower, My Documents could not show four tiles at their full size.
+    m_window->setMinimumSize(QVRMyTessarinesViewController::fullSizeWidth() +
+                                 m_window->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                             kMinimumHeight);
     setUpTabBar();
 
     m_pages = new QStackedLayout(m_window->contentView());
@@ -399,11 +409,25 @@ void QVRTessarineListsWindowController::startFirstLaunchTour()
     m_firstLaunchWindow = tourFactory()();
     if (!m_firstLaunchWindow)
         return;
+    // A window of its own, kept above the home window (and going with it).
+    m_firstLaunchWindow->setParent(m_window, m_firstLaunchWindow->windowFlags() | Qt::Window);
     m_firstLaunchWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
+    s_tourShown = true;
+    bringFirstLaunchTourToFront();
+}
+
+void QVRTessarineListsWindowController::bringFirstLaunchTourToFront()
+{
+    if (!m_firstLaunchWindow)
+        return;
     m_firstLaunchWindow->show();
     m_firstLaunchWindow->raise();
     m_firstLaunchWindow->activateWindow();
-    s_tourShown = true;
+}
+
+void QVRTessarineListsWindowController::resetFirstLaunchTourForTesting()
+{
+    s_tourShown = false;
 }
 
 void QVRTessarineListsWindowController::setClockForTesting(std::function<qint64()> clockFunction)

@@ -49,6 +49,7 @@ public:
     static constexpr double kTitleBarHeight = 60;
     static constexpr int kActivationRefreshSeconds = 10;
     static constexpr int kFlashMilliseconds = 3000;
+    static constexpr int kMinimumHeight = 480;
 
     QVRTessarineListsWindowController();
     ~QVRTessarineListsWindowController() override;
@@ -96,6 +97,12 @@ public:
     static void setFlashMillisecondsForTesting(int milliseconds);
     // The first-launch tour, made once per run while nobody is signed in; none unless a library registers one.
     static void setFirstLaunchTourFactory(std::function<QWidget*()> factory);
+    // The tour window while it is open.
+    QWidget* firstLaunchWindow() const { return m_firstLaunchWindow; }
+    // Shows the open tour above the home window and makes it the active window.
+    void bringFirstLaunchTourToFront();
+    // Lets the next lists window start the tour again (tests).
+    static void resetFirstLaunchTourForTesting();
 
 private:
     void setUpTabBar();

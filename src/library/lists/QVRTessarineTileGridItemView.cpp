@@ -17,6 +17,7 @@
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/TilePreviews.h"
 #include "library/lists/TilePublishing.h"
 #include "platform/AlertPresenter.h"
 #include "platform/UserDefaults.h"
@@ -92,6 +93,12 @@ QToolButton* makeBarButton(QWidget* parent, const QString& text)
     setColors(button, QColor(0x55, 0x55, 0x55));
     setPixelFont(button, 11);
     return button;
+}
+
+// A document without a title (new and imported ones) is called untitled rather than shown without a name.
+QString shownTitle(const QString& title)
+{
+    return title.trimmed().isEmpty() ? UFM::UNTITLED_TEXT() : title;
 }
 
 } // namespace
@@ -183,7 +190,7 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
     if (!package)
         return;
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
-    m_titleLabel->setText(metadata.tessarineName());
+    m_titleLabel->setText(shownTitle(metadata.tessarineName()));
     m_descriptionLabel->setText(metadata.tessarineDescription());
     showPicture();
     resizeToContent();
@@ -196,8 +203,11 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
                                                      });
     m_timestampObserver = metadata.updateNotifier().addObservationBlock(
         [self](const void*, const QSet<QString>&) {
-            if (self)
-                self->setToolTip(self->makeTooltipText());
+            if (!self)
+                return;
+            self->setToolTip(self->makeTooltipText());
+            // A saved edit may have changed the first screen.
+            TilePreviews::request(self->m_filePackage);
         },
         QStringLiteral("updatedTimeStamp"));
     m_previewScreenshotObserver = metadata.updateNotifier().addObservationBlock(
@@ -209,6 +219,7 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
                     QStringLiteral("tessarineName")});
     observeFirstFlow();
     setToolTip(makeTooltipText());
+    TilePreviews::request(package);
 }
 
 void QVRTessarineTileGridItemView::observeFirstFlow()
@@ -268,6 +279,7 @@ void QVRTessarineTileGridItemView::textsChanged(const QSet<QString>& keys)
         QString title = metadata.tessarineName();
         if (m_filePackage->model() && m_filePackage->model()->firstFlowmodel())
             title = m_filePackage->model()->firstFlowmodel()->title();
+        title = shownTitle(title);
         if (title != m_titleLabel->text()) {
             m_titleLabel->setText(title);
             changed = true;
@@ -284,7 +296,7 @@ void QVRTessarineTileGridItemView::titleChanged()
 {
     if (!m_filePackage || !m_filePackage->model() || !m_filePackage->model()->firstFlowmodel())
         return;
-    const QString title = m_filePackage->model()->firstFlowmodel()->title();
+    const QString title = shownTitle(m_filePackage->model()->firstFlowmodel()->title());
     if (title == m_titleLabel->text())
         return;
     m_titleLabel->setText(title);

@@ -15,6 +15,7 @@
 #include "library/LibraryLogging.h"
 #include "library/publish/SheetRunner.h"
 #include "service/QVROpenRequest.h"
+#include "service/ServiceReachability.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -394,7 +395,10 @@ void QVRSavePublishDialogueWindowController::onModelUploadsDone(const Error& err
     m_progressBar->setValue(1);
     m_cancelButton->setText(UFM::DONE_TEXT());
     if (!error.isNull()) {
-        const QString message = error.message.isEmpty() ? error.description() : error.message;
+        // Nothing reached the service: say so in our words rather than the network layer's.
+        const QString message = ServiceReachability::isUnreachableError(error) ? ServiceReachability::unreachableText()
+                                : error.message.isEmpty()                      ? error.description()
+                                                                               : error.message;
         setStatus(QStringLiteral("%1: %2").arg(UFM::ERROR_TEXT(), message));
         m_saveError = error;
         return;

@@ -21,6 +21,7 @@ void QVR_TemplateChooserThumbnailController::setTemplatesFromCollectionViewObjec
     if (!m_scratchTile) {
         m_scratchTile = new QVR_TemplateCollectionViewObject(this);
         m_scratchTile->setPreviewImage(QImage(QStringLiteral(":/library/scratch-btn.svg")));
+        m_scratchTile->setHoverImage(QImage(QStringLiteral(":/library/scratch-btn-hover.svg")));
         m_scratchTile->setTemplateId(TessarineTheme::kBlankThemeID);
         m_scratchTile->setTheChooserController(m_chooser);
     }

@@ -20,6 +20,7 @@
 #include "platform/Json.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
 #include "service/QVROpenRequest.h"
+#include "service/ServiceReachability.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -128,9 +129,17 @@ void QVR_TemplateChooserViewController::loadView()
     row->addWidget(m_previousPageButton, 0, Qt::AlignVCenter);
     row->addWidget(m_collectionView, 1, Qt::AlignCenter);
     row->addWidget(m_nextPageButton, 0, Qt::AlignVCenter);
+    // While the service cannot be reached only the scratch tile (and templates seen before) can be offered.
+    m_serviceNoticeLabel = new QLabel(view);
+    m_serviceNoticeLabel->setObjectName(QStringLiteral("serviceNoticeLabel"));
+    m_serviceNoticeLabel->setAlignment(Qt::AlignCenter);
+    m_serviceNoticeLabel->setWordWrap(true);
+    m_serviceNoticeLabel->setStyleSheet(QStringLiteral("color: #F5B041;"));
+    m_serviceNoticeLabel->hide();
     auto* column = new QVBoxLayout(view);
     column->setContentsMargins(12, 12, 12, 12);
     column->addWidget(m_chooseTemplateLabel);
+    column->addWidget(m_serviceNoticeLabel);
     column->addLayout(row, 1);
 
     m_loadingViewPlacementView = new QWidget(view);
@@ -231,6 +240,15 @@ void QVR_TemplateChooserViewController::themesLoaded()
     m_themeKeys = keys;
     m_thumbnailController->setTemplatesFromCollectionViewObjectArray(tiles);
     hideOrShowPagingButtons();
+    const bool unreachable = TessarineTheme::themeListUnreachable();
+    m_serviceNoticeLabel->setText(unreachable ? ServiceReachability::unreachableText() : QString());
+    m_serviceNoticeLabel->setVisible(unreachable);
+}
+
+QString QVR_TemplateChooserViewController::serviceNoticeShown()
+{
+    view();
+    return m_serviceNoticeLabel->isVisibleTo(view()) ? m_serviceNoticeLabel->text() : QString();
 }
 
 double QVR_TemplateChooserViewController::collectionViewItemWith()

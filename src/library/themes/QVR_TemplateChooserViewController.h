@@ -74,6 +74,8 @@ public:
     QVR_TemplatePreviewViewController* previewVC() const { return m_previewVC; }
     QVBPrecacheManager* precacheManagerInstance() const { return m_precacheManager.get(); }
     QStringList themeKeys() const { return m_themeKeys; }
+    // Why the list holds no fresh templates when the service could not be reached; empty otherwise.
+    QString serviceNoticeShown();
     std::shared_ptr<TessarineTheme> downloadingTheme() const { return m_downloadingTheme; }
     int preloadReason() const { return m_preloadReason; }
     bool isDownloading() const { return m_isDownloading; }
@@ -124,6 +126,7 @@ private:
     QPointer<QPushButton> m_previousPageButton;
     QPointer<QWidget> m_loadingViewPlacementView;
     QPointer<QLabel> m_chooseTemplateLabel;
+    QPointer<QLabel> m_serviceNoticeLabel;
     QPointer<QVR_TemplateChooserThumbnailController> m_thumbnailController;
     std::unique_ptr<QVBPrecacheManager> m_precacheManager;
     QPointer<QVR_LoadingViewController> m_loadingVC;

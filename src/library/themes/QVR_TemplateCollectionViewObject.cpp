@@ -67,11 +67,15 @@ void QVR_TemplateCollectionViewObject::makeHoverView()
     connect(m_chooseButton, &QToolButton::clicked, this, &QVR_TemplateCollectionViewObject::chooseButtonPressed);
 
     m_hoverView->setOnMouseEnterBlock([this] {
+        if (!m_hoverImage.isNull())
+            m_imageView->setImage(m_hoverImage);
         m_previewButton->show();
         m_chooseButton->show();
         m_hoverView->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 102);"));
     });
     m_hoverView->setOnMouseExitBlock([this] {
+        if (!m_hoverImage.isNull())
+            m_imageView->setImage(m_previewImage);
         m_previewButton->hide();
         m_chooseButton->hide();
         m_hoverView->setStyleSheet(QStringLiteral("background: transparent;"));
@@ -103,6 +107,11 @@ void QVR_TemplateCollectionViewObject::setPreviewURLString(const QString& urlStr
         return;
     m_imageView->setDownloader(downloader);
     downloader->downloadAndCache();
+}
+
+QImage QVR_TemplateCollectionViewObject::shownImage() const
+{
+    return m_hoverView->isPointerInside() && !m_hoverImage.isNull() ? m_hoverImage : m_previewImage;
 }
 
 void QVR_TemplateCollectionViewObject::setPreviewImage(const QImage& image)

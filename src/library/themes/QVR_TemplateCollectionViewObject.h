@@ -31,6 +31,12 @@ public:
     void setPreviewURLString(const QString& urlString);
     QImage previewImage() const { return m_previewImage; }
     void setPreviewImage(const QImage& image);
+    // The picture shown instead while the pointer is over the tile (the scratch tile's, without its sign, so
+    // that the buttons are not drawn over it); none keeps the preview picture.
+    QImage hoverImage() const { return m_hoverImage; }
+    void setHoverImage(const QImage& image) { m_hoverImage = image; }
+    // The picture the tile shows now.
+    QImage shownImage() const;
 
     // Not owned.
     QVR_TemplateChooserViewController* theChooserController() const;
@@ -52,6 +58,7 @@ private:
     QString m_templateId;
     QString m_previewURLString;
     QImage m_previewImage;
+    QImage m_hoverImage;
     QPointer<QVR_TemplateChooserViewController> m_chooser;
     QPointer<QWidget> m_cellView;
     QVR_AsynchronousRenderWebImageView* m_imageView = nullptr;

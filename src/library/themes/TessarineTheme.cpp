@@ -20,6 +20,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
+#include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -43,6 +44,7 @@ const QString kDefaultBlankResource = QStringLiteral(":/library/NewBlankTemplate
 struct RegistryState {
     TessarineTheme::Registry themes;
     std::shared_ptr<BlockRequester> listRequest;
+    bool listUnreachable = false; // the last list request never reached the service
     QString errorText;
     QString blankResource = kDefaultBlankResource;
     // Bumped by a reset: a reply to a request made before it is dropped.
@@ -488,6 +490,7 @@ void TessarineTheme::loadThemesFromWeb()
                 return;
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
             // truncated body) falls back to the last good list.
+            state().listUnreachable = ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure;
             const auto reply = Json::readObject(text.toUtf8());
             const bool isList = reply && !reply->contains(QStringLiteral("error")) &&
                                 reply->value(QStringLiteral("templates")).isArray();
@@ -503,6 +506,11 @@ void TessarineTheme::loadThemesFromWeb()
             parseAPIReturn(chosen, QStringLiteral("templates"), state().themes);
             NotificationCenter::defaultCenter().post(kThemesDownloadedNotification);
         });
+}
+
+bool TessarineTheme::themeListUnreachable()
+{
+    return state().listUnreachable;
 }
 
 bool TessarineTheme::isLoadingThemes()

@@ -94,6 +94,8 @@ public:
     // and posts kThemesDownloadedNotification.
     static void loadThemesFromWeb();
     static bool isLoadingThemes();
+    // Whether the last list request failed to reach the service (the cached list stood in).
+    static bool themeListUnreachable();
     static QString themeRequestErrorString();
     // Fills `registry` from a reply text: the array under `mainKey`. Answers whether the text was an object whose
     // `mainKey` is an array; bad elements are logged and skipped.

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "foundation/Tessutils.h"
 #include "pptx/converter/QVRPowerPointConverter.h"
 #include "pptx/import/QVRPowerpointImportManager.h"
+#include "service/ServiceReachability.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -68,9 +71,16 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
 
     // The player fills the holder and follows its size.
     m_viewerViewController = new QVRViewerViewController(this);
-    auto* holderLayout = new QHBoxLayout(m_viewerHolder);
+    auto* holderLayout = new QGridLayout(m_viewerHolder);
     holderLayout->setContentsMargins(0, 0, 0, 0);
-    holderLayout->addWidget(m_viewerViewController->view());
+    holderLayout->addWidget(m_viewerViewController->view(), 0, 0);
+    m_sampleFailureLabel = new QLabel(m_viewerHolder);
+    m_sampleFailureLabel->setObjectName(QStringLiteral("sampleFailureLabel"));
+    m_sampleFailureLabel->setWordWrap(true);
+    m_sampleFailureLabel->setAlignment(Qt::AlignCenter);
+    m_sampleFailureLabel->setStyleSheet(QStringLiteral("color: #2B83C0; font: bold 16px; background: transparent;"));
+    m_sampleFailureLabel->hide();
+    holderLayout->addWidget(m_sampleFailureLabel, 0, 0, Qt::AlignCenter);
 
     connect(&QVRPowerpointImportManager::shared(), &QVRPowerpointImportManager::importProgress, this,
             [this](double fraction) {
@@ -116,8 +126,17 @@ void QVRPowerpointOverviewWindowController::openRequesterWantsToDisplayLoadingVi
 
 void QVRPowerpointOverviewWindowController::sampleRequestEnded(const Error& error)
 {
-    if (!error.isNull())
+    if (!error.isNull()) {
         qCWarning(lcPptxOverview).noquote() << "the sample presentation did not open:" << error.description();
+        if (m_sampleFailureLabel) {
+            const bool offline = error.code == QVROpenRequest::NoInternet;
+            m_sampleFailureLabel->setText(offline || error.message.isEmpty() ? ServiceReachability::unreachableText()
+                                                                             : error.message);
+            m_sampleFailureLabel->setMaximumWidth(420);
+            m_sampleFailureLabel->show();
+            m_sampleFailureLabel->raise();
+        }
+    }
     // The fetching view would otherwise spin on over the player for good; the download panel has taken its own
     // view out already.
     for (const QPointer<QWidget>& view : std::exchange(m_sampleLoadingViews, {})) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QLabel>
 #include <QList>
 #include <QPointer>
 #include <QPushButton>
@@ -39,6 +40,8 @@ public:
     QWidget* viewerHolder() const { return m_viewerHolder; }
     QVRViewerViewController* viewerViewController() const { return m_viewerViewController; }
     QVR_LoadingViewController* loadingViewController() const { return m_loadingViewController; }
+    // Over the player when the sample could not be fetched: why, in the application's words.
+    QLabel* sampleFailureLabel() const { return m_sampleFailureLabel; }
 
     void getStartedPressed();
 
@@ -57,6 +60,7 @@ private:
 
     QPointer<QPushButton> m_getStartedButton;
     QPointer<QWidget> m_viewerHolder;
+    QPointer<QLabel> m_sampleFailureLabel;
     QPointer<QVRViewerViewController> m_viewerViewController;
     QPointer<QVR_LoadingViewController> m_loadingViewController;
     std::shared_ptr<QVROpenRequest> m_sampleRequest;

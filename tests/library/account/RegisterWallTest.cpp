@@ -10,6 +10,8 @@
 #include "library/LibraryLibrary.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/ServiceReachability.h"
 #include "strings/UFM.h"
 
 using accounttest::ScopedAccountEnvironment;
@@ -92,6 +94,38 @@ TEST(RegisterWallTest, SheetClosingOnSuccessEndsAtOnceAndForgotPasswordOpensTheS
     EXPECT_TRUE(wall.loginCompleted());
     EXPECT_EQ(wall.result(), QDialog::Accepted);
     EXPECT_FALSE(wall.skipButtonVisible());
+}
+
+TEST(RegisterWallTest, WithoutTheServiceTheWallSaysSoAndASignInAttemptIsExplained)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    {
+        // Reachable: no notice.
+        QVRRegisterWallWindowController wall;
+        wall.open();
+        QTest::qWait(200);
+        EXPECT_TRUE(wall.serviceNoticeShown().isEmpty());
+    }
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
+    QVRRegisterWallWindowController wall;
+    wall.setLandingVCMessageText(UFM::YOU_NEED_TO_SIGN_IN_TEXT());
+    wall.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !wall.serviceNoticeShown().isEmpty(); }, 6000));
+    EXPECT_EQ(wall.serviceNoticeShown(), ServiceReachability::unreachableText());
+    EXPECT_TRUE(wall.serviceNoticeShown().contains(UFM::IT_LOOKS_LIKE_YOU_HAVE_NO_INTERNET()));
+    EXPECT_EQ(wall.landingMessageShown(), UFM::YOU_NEED_TO_SIGN_IN_TEXT());
+
+    wall.switchToVC(Page::Login);
+    wall.loginEmailField()->setText(QStringLiteral("ann@x.example"));
+    wall.loginPasswordField()->setText(QStringLiteral("pw"));
+    wall.loginSubmitButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !env.alerts.requests.empty(); }, 6000));
+    EXPECT_EQ(env.alerts.requests.front().messageText, UFM::IT_LOOKS_LIKE_YOU_HAVE_NO_INTERNET());
+    EXPECT_EQ(env.alerts.requests.front().informativeText, UFM::CHECK_YOUR_CONNECTION_TEXT());
+    EXPECT_FALSE(wall.loginCompleted());
+    EXPECT_EQ(wall.currentPage(), Page::Login);
+    EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
 }
 
 TEST(RegisterWallTest, TheApplicationHookShowsTheWall)

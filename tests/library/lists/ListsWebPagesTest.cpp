@@ -4,6 +4,7 @@
 #include <QToolButton>
 #include <QUrlQuery>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "ListsTestSupport.h"
@@ -189,6 +190,26 @@ TEST_F(ListsWebPages, FailedCatalogShowsThePanelUntilALoadSucceeds)
     catalog->reloadWebView();
     ASSERT_TRUE(waitUntil([&] { return pageRequests(QStringLiteral("/catalog")).size() == 3; }, 15000));
     QTest::qWait(300);
+    EXPECT_FALSE(catalog->unableToConnectView()->isVisible());
+}
+
+TEST_F(ListsWebPages, UnreachableCatalogShowsTheApplicationsPanelAloneUntilItLoads)
+{
+    ASSERT_TRUE(ServiceWebSite::setRoot(FakeWebService::unreachableBaseUrl()));
+    m_controller->tabButton(QVRTessarineListsWindowController::Catalog)->click();
+    auto* catalog = m_controller->catalogViewController();
+    ASSERT_TRUE(waitUntil([&] { return catalog->unableToConnectView()->isVisible(); }, 15000));
+    // Nothing of the engine's own error page under or over it.
+    EXPECT_FALSE(catalog->webview()->isVisible());
+    EXPECT_FALSE(catalog->webview()->page()->settings()->testAttribute(QWebEngineSettings::ErrorPageEnabled));
+    EXPECT_FALSE(m_controller->activityIndicator()->isVisible());
+    EXPECT_TRUE(m_window->isVisible());
+
+    // Back online, the reload shows the page and the panel goes.
+    ASSERT_TRUE(ServiceWebSite::setRoot(m_service.baseUrl()));
+    catalog->loadWebViewWithURL(QVRTessarineListsWebViewController::pageURL(QStringLiteral("/catalog")));
+    ASSERT_TRUE(loaded(catalog));
+    EXPECT_TRUE(catalog->webview()->isVisible());
     EXPECT_FALSE(catalog->unableToConnectView()->isVisible());
 }
 

@@ -30,6 +30,7 @@ protected:
     void TearDown() override
     {
         QVRTessarineListsWindowController::setClockForTesting({});
+        QVRTessarineListsWindowController::setFirstLaunchTourFactory({});
         AppStartupHooks::resetForTesting();
         ListsTest::TearDown();
     }

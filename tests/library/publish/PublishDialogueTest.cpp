@@ -14,6 +14,8 @@
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/publish/QVRForkHandler.h"
 #include "library/publish/QVRSaveAndPostUtils.h"
+#include "service/CorvikBlockAPIBinding.h"
+#include "service/ServiceReachability.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
@@ -146,6 +148,29 @@ TEST(PublishDialogueTest, FilesGoOnceThenOneSaveAndAGivenUpUploadSavesNothing)
     EXPECT_EQ(QSet<QString>(uploaded.begin(), uploaded.end()).size(), 3);
     EXPECT_EQ(env.service.requestCount(kCreate), 1);
     EXPECT_TRUE(package->publishedVersionExists());
+}
+
+TEST(PublishDialogueTest, WithoutTheServiceSaveDraftAndPostSayItCannotBeReachedAndKeepTheDraft)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    QTemporaryDir files;
+    auto document = documentWithFiles(files.path(), {});
+    const auto package = ScopedPublishEnvironment::packageOf(document);
+    const QByteArray draft = fileBytes(package->draftFilePath());
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
+    for (const bool publishing : {false, true}) {
+        QVRSavePublishDialogueWindowController dialogue({package});
+        dialogue.setPublishing(publishing);
+        dialogue.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialogue.uploadsDone(); }, 10000));
+        EXPECT_TRUE(ServiceReachability::isUnreachableError(dialogue.saveError()));
+        EXPECT_EQ(dialogue.statusLabel()->text(),
+                  UFM::ERROR_TEXT() + QStringLiteral(": ") + ServiceReachability::unreachableText());
+    }
+    EXPECT_EQ(fileBytes(package->draftFilePath()), draft);
+    EXPECT_FALSE(package->publishedVersionExists());
+    EXPECT_EQ(env.service.requestCount(kCreate), 0);
 }
 
 TEST(PublishDialogueTest, WaitsForThisDocumentsReEncodingOnly)

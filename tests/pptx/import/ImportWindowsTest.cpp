@@ -17,6 +17,7 @@
 #include "pptx/import/QVRPowerpointFontReplacementWindowController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "service/CorvikBlockAPIBinding.h"
+#include "service/ServiceReachability.h"
 #include "strings/UFM.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -393,6 +394,19 @@ TEST_F(OverviewWindow, ClosingTheWindowDuringAFontQuestionEndsTheImport)
     EXPECT_EQ(m_folders.packageFolders(), packagesBefore);
     EXPECT_TRUE(m_windows->creator.documents.empty());
     EXPECT_EQ(events().count(QStringLiteral("Cancelled pptx import at font replacement:Calibri")), 1);
+}
+
+TEST_F(OverviewWindow, WithoutTheServiceTheSampleAreaSaysSoAndTheWindowStays)
+{
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
+    AppStartupHooks::shared().menuCommands.at(QStringLiteral("importPowerpoint"))();
+    QPointer<QVRPowerpointOverviewWindowController> window = waitForWindow<QVRPowerpointOverviewWindowController>();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(processEventsUntil([&] { return window && window->sampleFailureLabel()->isVisible(); }, 10000));
+    EXPECT_EQ(window->sampleFailureLabel()->text(), ServiceReachability::unreachableText());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->getStartedButton()->isEnabled()) << "the import itself needs no service";
+    window->close();
 }
 
 TEST_F(OverviewWindow, TheSamplesLoadingViewGoesWhenTheSampleArrivesOrFails)

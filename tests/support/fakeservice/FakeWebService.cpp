@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QTcpServer>
 
 namespace {
 
@@ -141,6 +142,16 @@ void FakeWebService::setReadThrottle(qint64 bytesPerTick, int tickMs)
 {
     if (m_server)
         m_server->setReadThrottle(bytesPerTick, tickMs);
+}
+
+QUrl FakeWebService::unreachableBaseUrl()
+{
+    QTcpServer closed;
+    if (!closed.listen(QHostAddress::LocalHost, 0))
+        return {};
+    const quint16 port = closed.serverPort();
+    closed.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
 }
 
 QUrl FakeWebService::baseUrl() const

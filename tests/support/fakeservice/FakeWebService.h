@@ -95,6 +95,8 @@ public:
     bool start();
     // "http://127.0.0.1:<port>", the root to give the client.
     QUrl baseUrl() const;
+    // An address on 127.0.0.1 where nothing listens: every request to it is refused (the service offline).
+    static QUrl unreachableBaseUrl();
 
     void withState(const std::function<void(State&)>& change);
     State state() const;

@@ -1,0 +1,176 @@
+#include "library/lists/TilePreviews.h"
+
+#include <deque>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
+#include <QUuid>
+
+#include "library/LibraryLogging.h"
+#include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/previews/QVRScreenPreviewGenerator.h"
+
+namespace {
+
+const QString kFilePrefix = QStringLiteral("tile-preview-");
+
+struct Queue {
+    std::deque<std::weak_ptr<ZERI_qvdFilePackage>> waiting;
+    QSet<QString> queuedIDs; // waiting or running
+    bool running = false;
+};
+
+Queue& queue()
+{
+    static Queue s_queue;
+    return s_queue;
+}
+
+void serveNext();
+
+void finished(const QString& packageID)
+{
+    queue().queuedIDs.remove(packageID);
+    queue().running = false;
+    serveNext();
+}
+
+// The document to draw: the open one, or a copy read from the draft.
+std::shared_ptr<ZERI_TessarineModel> documentToDraw(ZERI_qvdFilePackage& package)
+{
+    if (auto open = package.model())
+        return open;
+    QFile draft(package.draftFilePath());
+    if (!draft.open(QIODevice::ReadOnly))
+        return nullptr;
+    Error error;
+    auto copy = ZERI_TessarineModel::initWithJsonData(draft.readAll(), &error, package.draftFilePath());
+    if (!copy) {
+        qCInfo(lcLibrary).noquote() << "no preview for" << package.packageID() << "-" << error.message;
+        return nullptr;
+    }
+    copy->setDontSave(true);
+    return copy;
+}
+
+// On the main thread: the written picture becomes the package's preview.
+void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const QString& packageID, const QString& path)
+{
+    const auto package = weakPackage.lock();
+    if (!package || !QFileInfo::exists(package->draftFilePath())) {
+        QFile::remove(path);
+    } else {
+        ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+        const QString old = metadata.previewScreenshotFilePath();
+        metadata.setPreviewScreenshotFilePath(path);
+        package->saveMetadata();
+        if (!old.isEmpty() && old != path && QFileInfo(old).fileName().startsWith(kFilePrefix))
+            QFile::remove(old);
+    }
+    finished(packageID);
+}
+
+void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
+{
+    const QString packageID = package->packageID();
+    const auto document = documentToDraw(*package);
+    const auto flow = document ? document->firstFlowmodel() : nullptr;
+    if (!flow || flow->screenModels().empty()) {
+        finished(packageID);
+        return;
+    }
+    auto generator = std::make_shared<QVRScreenPreviewGenerator>(flow->screenModels().front());
+    const QSizeF size = generator->getParentViewSizeForScale(1.0);
+    const double scale = size.width() > 0 ? TilePreviews::kPictureWidth / size.width() : 1.0;
+    const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
+    const QString folder = package->assetsPath();
+    // The generator and the document stay alive until the picture arrives.
+    generator->generateScreenshotDirectlyAtScale(
+        scale, [generator, document, weakPackage, packageID, folder](const QImage& normal, const QImage&) {
+            if (normal.isNull()) {
+                finished(packageID);
+                return;
+            }
+            const QString path =
+                QDir(folder).filePath(kFilePrefix + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".jpg");
+            const bool posted = WorkerThreads::shared().post([normal, path, weakPackage, packageID] {
+                QSaveFile file(path);
+                const bool written = file.open(QIODevice::WriteOnly) &&
+                                     file.write(QVRScreenPreviewGenerator::encodeJpeg(normal)) > 0 && file.commit();
+                MainThread::run(
+                    [written, path, weakPackage, packageID] {
+                        if (written) {
+                            adoptPicture(weakPackage, packageID, path);
+                        } else {
+                            qCInfo(lcLibrary) << "the preview of" << packageID << "could not be written";
+                            finished(packageID);
+                        }
+                    },
+                    false);
+            });
+            if (!posted)
+                finished(packageID);
+        });
+}
+
+void serveNext()
+{
+    Queue& q = queue();
+    if (q.running)
+        return;
+    while (!q.waiting.empty()) {
+        const auto package = q.waiting.front().lock();
+        q.waiting.pop_front();
+        if (!package)
+            continue;
+        if (!TilePreviews::needsPreview(*package)) {
+            q.queuedIDs.remove(package->packageID());
+            continue;
+        }
+        q.running = true;
+        // Each document on a turn of its own: the event loop runs between two of them.
+        QTimer::singleShot(0, [package] { draw(package); });
+        return;
+    }
+    q.queuedIDs.clear();
+}
+
+} // namespace
+
+bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
+{
+    const QFileInfo draft(package.draftFilePath());
+    if (!draft.exists())
+        return false;
+    const QString path = const_cast<ZERI_qvdFilePackage&>(package).metaData().previewScreenshotFilePath();
+    if (path.isEmpty())
+        return true;
+    const QFileInfo picture(path);
+    return !picture.exists() || picture.lastModified() < draft.lastModified();
+}
+
+void TilePreviews::request(const std::shared_ptr<ZERI_qvdFilePackage>& package)
+{
+    if (!package || !MainThread::isMainThread())
+        return;
+    Queue& q = queue();
+    if (q.queuedIDs.contains(package->packageID()) || !needsPreview(*package))
+        return;
+    q.queuedIDs.insert(package->packageID());
+    q.waiting.push_back(package);
+    serveNext();
+}
+
+int TilePreviews::pendingCount()
+{
+    return int(queue().queuedIDs.size());
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+class ZERI_qvdFilePackage;
+
+// The My Documents picture of a document kept on this computer: its first screen drawn by the screen preview
+// generator and stored as a JPEG in the package's assets folder, whose path the package's metadata keeps
+// ("previewScreenshotFilePath"). A package needs one while it has a draft and no picture at least as new as that
+// draft: new, edited and imported documents alike.
+//
+// Requests are served one at a time, one per turn of the main event loop, newest request last. A document that
+// is not open is read into a copy of its own (never into its package, whose loaded document belongs to its
+// windows); drawing, encoding and writing run off the main thread. Main thread only.
+class TilePreviews {
+public:
+    static constexpr int kPictureWidth = 464; // twice a tile's width
+
+    static bool needsPreview(const ZERI_qvdFilePackage& package);
+    // Queues the package unless it is queued already or has an up-to-date picture.
+    static void request(const std::shared_ptr<ZERI_qvdFilePackage>& package);
+    // Requests queued or running.
+    static int pendingCount();
+};

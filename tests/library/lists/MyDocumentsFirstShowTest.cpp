@@ -1,0 +1,176 @@
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include "ListsTestSupport.h"
+#include "controls/QVR_AsynchronousRenderWebImageView.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineListsWindowController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/lists/TilePreviews.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace lists_test;
+using library_test::waitUntil;
+
+namespace {
+
+constexpr int kFullWidth = QVRTessarineTileGridItemView::kWidth;
+
+class MyDocumentsFirstShow : public ListsTest {
+protected:
+    void TearDown() override
+    {
+        delete m_window.data();
+        // Pictures still being made finish before the packages' folders go.
+        waitUntil([] { return TilePreviews::pendingCount() == 0; });
+        ListsTest::TearDown();
+    }
+    // The lists window on its first show, as the application opens it.
+    QVRMyTessarinesViewController* showListsWindow()
+    {
+        auto* controller = new QVRTessarineListsWindowController;
+        m_window = controller->myWindow();
+        m_window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window));
+        return controller->myTessarinesViewController();
+    }
+    // Every tile on show at full size, inside the page's width.
+    static void expectFullSizeTiles(QVRMyTessarinesViewController* grid, const char* when)
+    {
+        const int pageWidth = grid->scrollArea()->viewport()->width();
+        for (QWidget* tile : grid->tileViews()) {
+            ASSERT_TRUE(tile) << when;
+            EXPECT_EQ(tile->width(), kFullWidth) << when;
+            const QRect frame(tile->mapTo(grid->scrollArea()->viewport(), QPoint(0, 0)), tile->size());
+            EXPECT_GE(frame.left(), 0) << when;
+            EXPECT_LE(frame.right(), pageWidth) << when;
+        }
+    }
+    // The hint's text fits its label and the label lies wholly in sight.
+    static void expectWholeHint(QVRMyTessarinesViewController* grid)
+    {
+        QLabel* hint = grid->emptyStateLabel();
+        ASSERT_TRUE(hint->isVisible());
+        EXPECT_GE(hint->height(), hint->heightForWidth(hint->width()));
+        const QRect inViewport(hint->mapTo(grid->scrollArea()->viewport(), QPoint(0, 0)), hint->size());
+        EXPECT_TRUE(grid->scrollArea()->viewport()->rect().contains(inViewport))
+            << inViewport.x() << "," << inViewport.y() << " " << inViewport.width() << "x" << inViewport.height();
+    }
+
+    QPointer<QWidget> m_window;
+};
+
+TEST_F(MyDocumentsFirstShow, AFreshHomeShowsAFullSizeCreateTileTheWholeHintAndItsArrow)
+{
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    ASSERT_EQ(grid->tileViews().size(), 1);
+    expectFullSizeTiles(grid, "first show");
+    expectWholeHint(grid);
+
+    // The arrow leads from the hint to the create-new tile; the picture lies under the grid, centred.
+    QLabel* arrow = grid->blueArrow();
+    ASSERT_TRUE(arrow->isVisible());
+    EXPECT_FALSE(arrow->pixmap().isNull());
+    QWidget* createNew = grid->tileViews().first();
+    const QRect tile(createNew->mapTo(grid->scrollArea()->widget(), QPoint(0, 0)), createNew->size());
+    EXPECT_GE(arrow->x(), tile.right());
+    EXPECT_LE(arrow->geometry().right(), grid->emptyStateLabel()->x());
+    EXPECT_LT(arrow->y(), tile.bottom());
+    QLabel* background = grid->bgImageView();
+    EXPECT_FALSE(background->pixmap().isNull());
+    EXPECT_EQ(background->y(), -400);
+    EXPECT_NEAR(background->geometry().center().x(), grid->scrollArea()->widget()->width() / 2, 1);
+    EXPECT_EQ(grid->scrollArea()->widget()->children().indexOf(background), 0) << "bottom-most";
+
+    // The smallest window the home window allows, and a hide and show, keep it whole.
+    m_window->resize(m_window->minimumSize());
+    ASSERT_TRUE(waitUntil([&] { return m_window->size() == m_window->minimumSize(); }));
+    QTest::qWait(10);
+    expectFullSizeTiles(grid, "smallest window");
+    expectWholeHint(grid);
+    m_window->hide();
+    m_window->resize(1200, 800);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window));
+    expectFullSizeTiles(grid, "shown again");
+    expectWholeHint(grid);
+
+    // The first document hides the empty state.
+    makePackage(QStringLiteral("First"), {}, stampForSecondsAgo(5));
+    ASSERT_TRUE(waitUntil([&] { return grid->tileViews().size() == 2; }));
+    EXPECT_FALSE(arrow->isVisible());
+    EXPECT_FALSE(grid->emptyStateLabel()->isVisible());
+    expectFullSizeTiles(grid, "one document");
+}
+
+TEST_F(MyDocumentsFirstShow, SixDocumentsShowFullSizeTilesWithTitlesAndTheirOwnPreviews)
+{
+    QStringList titles;
+    for (int i = 0; i < 6; ++i) {
+        const QString title = i < 5 ? QStringLiteral("Deck %1").arg(i) : QString();
+        auto package = makePackage(title, {}, stampForSecondsAgo(100 - i));
+        // Each first screen its own colour; the last deck has no title, as imported decks do.
+        auto screen = package->model()->firstFlowmodel()->screenModels().front();
+        screen->setBackgroundColor(QColor::fromHsv(i * 60, 255, 255));
+        ASSERT_TRUE(package->saveModel());
+        ASSERT_TRUE(package->unloadModel());
+        titles.append(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
+    }
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    ASSERT_EQ(grid->tileViews().size(), 7);
+    expectFullSizeTiles(grid, "six documents");
+    QStringList shown;
+    for (int i = 1; i < 7; ++i)
+        shown << qobject_cast<QVRTessarineTileGridItemView*>(grid->tileViews().at(i))->titleLabel()->text();
+    shown.sort();
+    titles.sort();
+    EXPECT_EQ(shown, titles);
+
+    // The previews arrive, one per document, each of its own first screen; no package's document was loaded
+    // for it.
+    ASSERT_TRUE(waitUntil([&] { return TilePreviews::pendingCount() == 0; }, 20000));
+    QSet<QRgb> colours;
+    for (const auto& package : grid->tessarinePackages()) {
+        const QString path = package->metaData().previewScreenshotFilePath();
+        ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+        EXPECT_TRUE(path.startsWith(package->assetsPath()));
+        EXPECT_FALSE(package->model());
+        const QImage picture(path);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.width(), TilePreviews::kPictureWidth);
+        colours.insert(picture.pixel(4, 4) & 0xF0F0F0);
+        EXPECT_FALSE(TilePreviews::needsPreview(*package));
+    }
+    EXPECT_EQ(colours.size(), 6);
+}
+
+TEST_F(MyDocumentsFirstShow, NewAndEditedDocumentsGetAFreshPreview)
+{
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    auto package = makePackage(QStringLiteral("New"), {}, stampForSecondsAgo(1));
+    ASSERT_TRUE(waitUntil([&] { return grid->tileViews().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(package->metaData().previewScreenshotFilePath()); }));
+    const QString first = package->metaData().previewScreenshotFilePath();
+    EXPECT_NE(QImage(first).pixel(4, 4) & 0xF0F0F0, 0u);
+
+    // An edit saved to the draft: the tile's picture is drawn again and the old file goes.
+    QTest::qWait(20); // the draft's time must differ from the picture's
+    package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(Qt::black);
+    package->model()->setUpdatedDate(QDateTime::currentDateTimeUtc().addSecs(5));
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(waitUntil([&] { return package->metaData().previewScreenshotFilePath() != first; }));
+    const QString second = package->metaData().previewScreenshotFilePath();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(second); }));
+    EXPECT_EQ(QImage(second).pixel(4, 4) & 0xF0F0F0, 0u);
+    EXPECT_FALSE(QFileInfo::exists(first));
+}
+
+} // namespace
