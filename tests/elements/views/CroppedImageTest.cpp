@@ -324,8 +324,7 @@ TEST(CroppedImage, LeavingOrJoiningASceneAfterEveryDownloadFailedTriesAgain)
     // Its failure falls back to the original once more, which fails too.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return fixture.server.requests(kOriginal) > originalBefore &&
-                   view.croppedImage()->didDownloadersFail();
+            return fixture.server.requests(kOriginal) > originalBefore && view.croppedImage()->didDownloadersFail();
         },
         10000));
     EXPECT_FALSE(view.croppedImage()->hasRepresentation());
