@@ -176,6 +176,19 @@ QImage GalleryEditorArrayController::previewForRow(int row)
     return entry->previewImage();
 }
 
+void GalleryEditorArrayController::setSourcePathOfEntry(const Entry& entry, const QString& path)
+{
+    if (!entry)
+        return;
+    entry->setSourcePath(path);
+    // A tile being made keeps its request: it reads the path when its turn comes.
+    if (entry->tileState() != QVRGalleryEditorCollectionViewObject::TileState::Loading)
+        entry->setTileState(QVRGalleryEditorCollectionViewObject::TileState::NotLoaded);
+    const int row = rowOfIdentifier(entry->identifier());
+    if (row >= 0)
+        emitChanged(row);
+}
+
 QString GalleryEditorArrayController::tilePath(const Entry& entry)
 {
     if (!entry->sourcePath().isEmpty())

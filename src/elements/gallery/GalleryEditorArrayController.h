@@ -50,6 +50,8 @@ public:
 
     // The tile picture of the row, or a null image while it is being made (then it is asked for).
     QImage previewForRow(int row);
+    // Shows the file now at `path` as the tile of the entry (a picture that arrived after its tile was made).
+    void setSourcePathOfEntry(const Entry& entry, const QString& path);
     // Tells whether a row is still in view when its turn to be made comes; without one every request is served.
     void setVisibilityCheck(std::function<bool(int row)> isRowVisible) { m_isRowVisible = std::move(isRowVisible); }
     // Pixels per point of the tile pictures.

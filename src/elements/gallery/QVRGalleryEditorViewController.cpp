@@ -24,6 +24,7 @@
 #include "elements/images/UNIImage.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
+#include "platform/AppPaths.h"
 #include "platform/FileChooser.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
@@ -66,7 +67,7 @@ bool isTruncatedJpeg(const QByteArray& data)
 
 // Worker side of adding one image: the PNG of the picture at 0.3 of its size (the low-quality and thumbnail
 // files are both made at that size), or why the file cannot be added.
-QByteArray prepareImage(const QString& path, qint64 limit, QString* failure)
+QByteArray prepareSmallerPicture(const QString& path, qint64 limit, QString* failure)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -169,6 +170,10 @@ struct QVRGalleryEditorViewController::Batch {
 
 struct QVRGalleryEditorViewController::PendingImage {
     QString path;
+    QString name; // in the alert when the image cannot be added
+    // A picture on the web: its fetch into the temporary folder, until the file is there.
+    std::shared_ptr<ZERI_WebDownloader> downloader;
+    ObjectUpdateNotifierObserver downloadObservation;
     std::shared_ptr<ZERI_ContentAsset> fullsized;
     std::shared_ptr<ZERI_ContentAsset> lowQuality;
     std::shared_ptr<ZERI_ContentAsset> thumbnail;
@@ -443,6 +448,15 @@ QStringList QVRGalleryEditorViewController::supportedImageExtensions()
     return extensions;
 }
 
+bool QVRGalleryEditorViewController::isImportableWebImage(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return false;
+    const QString name = url.fileName();
+    return !name.isEmpty() && supportedImageExtensions().contains(QFileInfo(name).suffix().toLower());
+}
+
 bool QVRGalleryEditorViewController::isImportableImageFile(const QString& path)
 {
     const QFileInfo info(path);
@@ -457,13 +471,12 @@ bool QVRGalleryEditorViewController::isImportableImageFile(const QString& path)
 void QVRGalleryEditorViewController::galleryEditorCollectionViewWantsToAddImagesFromURLs(const QList<QUrl>& urls,
                                                                                          int index)
 {
-    QStringList paths;
+    QList<QUrl> sources;
     for (const QUrl& url : urls) {
-        // Only local files: an address on the web is neither fetched nor read here.
-        if (url.isLocalFile() && isImportableImageFile(url.toLocalFile()))
-            paths.append(url.toLocalFile());
+        if ((url.isLocalFile() && isImportableImageFile(url.toLocalFile())) || isImportableWebImage(url))
+            sources.append(url);
     }
-    addImageFiles(paths, index);
+    addImages(sources, index);
 }
 
 void QVRGalleryEditorViewController::galleryEditorCollectionViewWantsToAddImagesFromMixedMediaObjects(
@@ -511,18 +524,16 @@ void QVRGalleryEditorViewController::galleryEditorCollectionViewAcceptDrop(const
     galleryEditorCollectionViewWantsToAddImagesFromURLs(urls, index);
 }
 
-void QVRGalleryEditorViewController::addImageFiles(const QStringList& paths, int index)
+void QVRGalleryEditorViewController::addImages(const QList<QUrl>& sources, int index)
 {
-    if (paths.isEmpty() || m_session->ended)
+    if (sources.isEmpty() || m_session->ended)
         return;
     const auto manager = managerOf(m_workingMixedMediaObject);
     int position = (index < 0 || index > m_arrayController->count()) ? m_arrayController->count() : index;
     auto batch = std::make_shared<Batch>();
-    const qint64 limit = Tessutils::userMaxUploadSize();
-    std::weak_ptr<Session> weakSession = m_session;
-    for (const QString& path : paths) {
+    std::vector<std::shared_ptr<PendingImage>> ready;
+    for (const QUrl& source : sources) {
         auto image = std::make_shared<PendingImage>();
-        image->path = path;
         image->batch = batch;
         image->fullsized = ZERI_ContentAsset::create();
         image->lowQuality = ZERI_ContentAsset::create();
@@ -533,26 +544,91 @@ void QVRGalleryEditorViewController::addImageFiles(const QStringList& paths, int
         manager->insertThumbImageAsset(image->thumbnail, position);
 
         auto entry = std::make_shared<QVRGalleryEditorCollectionViewObject>();
-        entry->setUrlString(QUrl::fromLocalFile(path).toString());
-        entry->setSourcePath(path);
+        entry->setUrlString(source.toString());
         entry->setAssets(image->fullsized, image->lowQuality, image->thumbnail);
+        if (source.isLocalFile()) {
+            image->path = source.toLocalFile();
+            image->name = displayName(image->path);
+            entry->setSourcePath(image->path);
+            ready.push_back(image);
+        } else {
+            image->name = source.fileName();
+            image->downloader = ZERI_WebDownloader::downloaderForUrl(source, AppPaths::temporary());
+            if (image->downloader)
+                image->path = image->downloader->filepath();
+            if (image->downloader && image->downloader->fileExists()) {
+                entry->setSourcePath(image->path);
+                ready.push_back(image);
+            } else {
+                m_downloadingImages.push_back(image);
+            }
+        }
         m_arrayController->insertObject(entry, position);
         ++position;
         ++batch->imagesLeft;
-
-        preparationQueue().post([weakSession, image, path, limit] {
-            QString failure;
-            const QByteArray png = prepareImage(path, limit, &failure);
-            MainThread::run(
-                [weakSession, image, png, failure] {
-                    const auto session = weakSession.lock();
-                    if (session && !session->ended && session->owner)
-                        session->owner->imagePrepared(image, png, failure);
-                },
-                false);
-        });
     }
-    changeBusyCount(int(paths.size()));
+    changeBusyCount(int(sources.size()));
+    for (const auto& image : ready)
+        prepareImage(image);
+    // Fetches start once every tile is in place: one that fails at once then finds its tile.
+    const std::vector<std::shared_ptr<PendingImage>> downloading = m_downloadingImages;
+    std::weak_ptr<Session> weakSession = m_session;
+    for (const auto& image : downloading) {
+        if (image->batch != batch)
+            continue;
+        if (!image->downloader) {
+            webImageDownloadEnded(image, false);
+            continue;
+        }
+        std::weak_ptr<PendingImage> weakImage = image;
+        image->downloadObservation = image->downloader->updateNotifier().addObservationBlock(
+            [weakSession, weakImage](const void* sender, const QSet<QString>&) {
+                const auto session = weakSession.lock();
+                const auto pending = weakImage.lock();
+                if (!session || session->ended || !session->owner || !pending)
+                    return;
+                const int status = static_cast<const ZERI_WebDownloader*>(sender)->downloadStatus();
+                if (status == ZERI_WebDownloader::OnDisk || status == ZERI_WebDownloader::Failed)
+                    session->owner->webImageDownloadEnded(pending, status == ZERI_WebDownloader::OnDisk);
+            },
+            QStringLiteral("downloadStatus"));
+        image->downloader->downloadAndCache();
+    }
+}
+
+void QVRGalleryEditorViewController::webImageDownloadEnded(const std::shared_ptr<PendingImage>& image, bool onDisk)
+{
+    const auto found = std::find(m_downloadingImages.begin(), m_downloadingImages.end(), image);
+    if (found == m_downloadingImages.end())
+        return;
+    m_downloadingImages.erase(found);
+    image->downloadObservation.reset();
+    if (!onDisk) {
+        imagePrepared(image, {}, QStringLiteral("the picture could not be fetched"));
+        return;
+    }
+    const int row = m_arrayController->rowOfFullsizedAsset(image->fullsized.get());
+    if (row >= 0)
+        m_arrayController->setSourcePathOfEntry(m_arrayController->objectAt(row), image->path);
+    prepareImage(image);
+}
+
+void QVRGalleryEditorViewController::prepareImage(const std::shared_ptr<PendingImage>& image)
+{
+    const qint64 limit = Tessutils::userMaxUploadSize();
+    std::weak_ptr<Session> weakSession = m_session;
+    const QString path = image->path;
+    preparationQueue().post([weakSession, image, path, limit] {
+        QString failure;
+        const QByteArray png = prepareSmallerPicture(path, limit, &failure);
+        MainThread::run(
+            [weakSession, image, png, failure] {
+                const auto session = weakSession.lock();
+                if (session && !session->ended && session->owner)
+                    session->owner->imagePrepared(image, png, failure);
+            },
+            false);
+    });
 }
 
 void QVRGalleryEditorViewController::imagePrepared(const std::shared_ptr<PendingImage>& image, const QByteArray& png,
@@ -633,7 +709,7 @@ void QVRGalleryEditorViewController::imageFinished(const std::shared_ptr<Pending
     if (image->failed) {
         removeImageOf(image);
         discardStoredFilesOf(image);
-        image->batch->failedNames.append(displayName(image->path));
+        image->batch->failedNames.append(image->name);
     }
     if (--image->batch->imagesLeft > 0 || image->batch->failedNames.isEmpty())
         return;

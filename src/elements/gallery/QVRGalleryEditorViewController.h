@@ -88,7 +88,9 @@ public:
     // Adds the original pictures of image elements (local files only) at `index`, in order.
     void galleryEditorCollectionViewWantsToAddImagesFromMixedMediaObjects(
         const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects, int index);
-    // Adds the local image files among `urls` at `index` (kAppend or past the end: at the end), in order.
+    // Adds the image files among `urls` at `index` (kAppend or past the end: at the end), in order: local files,
+    // and pictures on the web (http or https, named as an image), which are fetched into the temporary folder
+    // first; their tiles take their place at once.
     void galleryEditorCollectionViewWantsToAddImagesFromURLs(const QList<QUrl>& urls, int index);
     void galleryEditorWantsToDeleteObjectsAtIndexes(const QList<int>& indexes) override;
     void galleryEditorCollectionViewAcceptDrop(const QMimeData* data, int index, bool isMoveOfSelection) override;
@@ -99,6 +101,8 @@ public:
     static QStringList supportedImageExtensions();
     // A local file (not a folder) whose extension names an image type the editor can read.
     static bool isImportableImageFile(const QString& path);
+    // An http or https address whose file name has such an extension.
+    static bool isImportableWebImage(const QUrl& url);
 
 signals:
     // Busy count or content changed (tests and the spinner follow it).
@@ -113,7 +117,9 @@ private:
     struct Batch;
 
     void fillFromGallery();
-    void addImageFiles(const QStringList& paths, int index);
+    void addImages(const QList<QUrl>& sources, int index);
+    void prepareImage(const std::shared_ptr<PendingImage>& image);
+    void webImageDownloadEnded(const std::shared_ptr<PendingImage>& image, bool onDisk);
     void imagePrepared(const std::shared_ptr<PendingImage>& image, const QByteArray& png, const QString& failure);
     void storeFinished(const std::shared_ptr<PendingImage>& image, const std::shared_ptr<ZERI_ContentAsset>& asset,
                        const QString& failure);
@@ -130,6 +136,8 @@ private:
     GalleryEditorArrayController* m_arrayController = nullptr;
     int m_numberOfDataItemsBeingStored = 0;
     std::shared_ptr<Session> m_session;
+    // Added pictures still being fetched from the web.
+    std::vector<std::shared_ptr<PendingImage>> m_downloadingImages;
 
     QPointer<QVRGalleryEditorView> m_view;
     QPointer<QLabel> m_titleLabel;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include "elements/gallery/QVRGalleryEditorCollectionView.h"
 #include "elements/gallery/QVRGalleryEditorCollectionViewObject.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
+#include "support/fakeservice/FakeHttp.h"
 #include "foundation/Tessutils.h"
 #include "platform/NotificationCenter.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -310,8 +312,10 @@ TEST_F(GalleryEditorTest, DropsOfAnythingButLocalImageFilesAndImageElementsAddNo
     writePng(pdf, QSize(10, 10), Qt::red); // picture bytes under other extensions are still not pictures
     writePng(movie, QSize(10, 10), Qt::red);
     dropFiles({pdf, movie, doc.pickedFolder(), QDir(doc.pickedFolder()).filePath("missing.png")}, leftHalf(0));
+    // Addresses that name no picture, or that are not on the web, are not fetched at all.
     QMimeData web;
-    web.setUrls({QUrl("http://127.0.0.1:9/picture.png")});
+    web.setUrls({QUrl("http://127.0.0.1:9/page.html"), QUrl("http://127.0.0.1:9/"), QUrl("ftp://127.0.0.1:9/a.png"),
+                 QUrl("http://127.0.0.1:9/clip.mov")});
     drop(&web, leftHalf(0));
     QMimeData picture;
     picture.setImageData(QImage(8, 8, QImage::Format_RGB32));
@@ -342,6 +346,60 @@ TEST_F(GalleryEditorTest, DropsOfAnythingButLocalImageFilesAndImageElementsAddNo
     delete dragData;
     ASSERT_TRUE(waitUntilIdle(editor));
     EXPECT_EQ(imageNames(working()), QStringList({"image0.png", "image1.png", "dragged.png"}));
+}
+
+TEST_F(GalleryEditorTest, PicturesDroppedFromTheWebTakeTheirPlaceAtOnceAndAreStoredOnceFetched)
+{
+    const QByteArray sunset = [] {
+        QBuffer buffer;
+        QImage image(90, 60, QImage::Format_RGB32);
+        image.fill(QColor(240, 120, 20));
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return buffer.data();
+    }();
+    FakeHttpServer server([&](const FakeHttpRequest& request) {
+        if (request.path == QLatin1String("/photos/sunset.png"))
+            return FakeHttpReply::raw(200, "image/png", sunset).delayed(300);
+        return FakeHttpReply::raw(404, "text/plain", "not here");
+    });
+    server.start();
+    const QString base = QStringLiteral("http://127.0.0.1:%1/photos/").arg(server.port());
+
+    auto gallery = doc.addGallery(3);
+    auto& editor = open(gallery);
+    QMimeData data;
+    data.setUrls({QUrl(base + "sunset.png"), QUrl(base + "gone.jpg")});
+    drop(&data, leftHalf(1));
+    // Both tiles stand at the drop index before anything has arrived, and Save waits for them.
+    EXPECT_EQ(captions(working()), QStringList({"c0", "", "", "c1", "c2"}));
+    EXPECT_EQ(editor.imagesArray()->objectAt(1)->urlString(), base + "sunset.png");
+    EXPECT_FALSE(editor.saveButton()->isEnabled());
+
+    ASSERT_TRUE(waitUntilIdle(editor));
+    // The picture that could not be fetched leaves again, named in the one alert.
+    EXPECT_EQ(captions(working()), QStringList({"c0", "", "c1", "c2"}));
+    EXPECT_EQ(arraySizes(working()), std::vector<size_t>({4, 4, 4, 4}));
+    ASSERT_EQ(doc.alerts.requests.size(), 1u);
+    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("gone.jpg"));
+    EXPECT_TRUE(editor.saveButton()->isEnabled());
+
+    // The fetched picture is in the document's asset folder in full and at 0.3 of its size.
+    const auto manager = working()->galleryAssetManager();
+    const QString full = manager->fullsizedImageAssetsArray()[1]->localFilePath();
+    EXPECT_TRUE(full.startsWith(doc.assetsPath())) << full.toStdString();
+    EXPECT_EQ(fileBytes(full), sunset);
+    EXPECT_EQ(QImageReader(manager->thumbnailImageAssetsArray()[1]->localFilePath()).size(), QSize(27, 18));
+    EXPECT_EQ(QImageReader(manager->lowQualityImageAssetsArray()[1]->localFilePath()).size(), QSize(27, 18));
+    // Its tile shows the picture.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            editor.imagesArray()->previewForRow(1);
+            return !editor.imagesArray()->objectAt(1)->previewImage().isNull();
+        },
+        5000));
+    const QImage tile = editor.imagesArray()->objectAt(1)->previewImage();
+    EXPECT_EQ(tile.pixelColor(tile.width() / 2, tile.height() / 2), QColor(240, 120, 20));
 }
 
 TEST_F(GalleryEditorTest, AnImageThatCannotBeReadLeavesTheGalleryWithOneAlertAndNoFile)

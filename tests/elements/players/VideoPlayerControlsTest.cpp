@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -233,6 +235,53 @@ TEST_F(PlayerControls, ToolbarsFadeAfterTheDurationIsKnownAndComeBackOnMouseMove
     ASSERT_TRUE(QTest::qWaitFor([&] { return controls()->topToolbarOpacity() == 0.0; }, 2500));
     EXPECT_GE(clock.elapsed(), 1000);
     EXPECT_LE(clock.elapsed(), 1600 + 200);
+}
+
+TEST_F(PlayerControls, DraggingTheScrubberSeeksAsItMovesAndKeepsPlaying)
+{
+    REQUIRE_SIX_SECONDS();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    controls()->playPressed();
+    ASSERT_EQ(player()->rate(), 1.0);
+
+    QVR_AVVideoPlayerSlider* scrubber = controls()->scrubber();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scrubber->isVisible() && scrubber->width() > 100; }, 2000));
+    QStyleOptionSlider option;
+    option.initFrom(scrubber);
+    option.orientation = scrubber->orientation();
+    option.minimum = scrubber->minimum();
+    option.maximum = scrubber->maximum();
+    option.sliderPosition = scrubber->sliderPosition();
+    option.sliderValue = scrubber->value();
+    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    const QRect handle =
+        scrubber->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, scrubber);
+    const QRect groove =
+        scrubber->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, scrubber);
+    ASSERT_FALSE(handle.isEmpty());
+
+    // Grab the handle and pull it along the bar: each step seeks at once, and the clip never stops.
+    QPoint at = handle.center();
+    QTest::mousePress(scrubber, Qt::LeftButton, Qt::NoModifier, at);
+    const qint64 duration = player()->duration();
+    // Forward, back behind the playing position, forward again: playing alone reaches none of these in time.
+    qint64 target = 0;
+    for (double share : {0.8, 0.2, 0.6}) {
+        at.setX(groove.left() + int(share * groove.width()));
+        QMouseEvent move(QEvent::MouseMove, at, scrubber->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(scrubber, &move);
+        target = scrubber->value();
+        EXPECT_NEAR(double(target), share * double(duration), 0.1 * double(duration));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return player()->position() >= target - 100 && player()->position() <= target + 600; }, 1000))
+            << "seeking to " << target << " of " << duration << ", at " << player()->position();
+        EXPECT_EQ(player()->rate(), 1.0);
+    }
+    QTest::mouseRelease(scrubber, Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(player()->rate(), 1.0);
+    EXPECT_EQ(controls()->playButtonImageName(), QStringLiteral("avPlayer-pause-button"));
 }
 
 TEST(PlayerSlider, BarShowsOnlyTheSecondColourAtTheMinimumAndOnlyTheBrandBlueAtTheMaximum)

@@ -305,6 +305,46 @@ TEST(CroppedImage, FailedDownloadsWaitForTheNetworkAndRetryOnlyTheCroppedFiles)
     Reachability::clearSimulatedReachabilityForTesting();
 }
 
+TEST(CroppedImage, LeavingOrJoiningASceneAfterEveryDownloadFailedTriesAgain)
+{
+    ImageFixture fixture;
+    // Both scenes outlive the view, so that neither deletes it.
+    QGraphicsScene canvas;
+    QGraphicsScene other;
+    QVR_ImageMixedMediaElementView view(fixture.object);
+    canvas.addItem(&view);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view.isObservingNetworkStatus() && view.croppedImage()->didDownloadersFail(); }, 10000));
+    const int regularBefore = fixture.server.requests(kRegular);
+    const int originalBefore = fixture.server.requests(kOriginal);
+
+    // Taken off the canvas, with no news from the network: the cropped file is asked for again (and fails again).
+    canvas.removeItem(&view);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fixture.server.requests(kRegular) == regularBefore + 1; }, 10000));
+    // Its failure falls back to the original once more, which fails too.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return fixture.server.requests(kOriginal) > originalBefore && view.croppedImage()->didDownloadersFail();
+        },
+        10000));
+    EXPECT_FALSE(view.croppedImage()->hasRepresentation());
+
+    // Put on another canvas once the files can be had: the picture comes, and the view stops waiting.
+    fixture.server.serve(kRegular, redRegular());
+    fixture.server.serve(kRetina, blueRetina());
+    other.addItem(&view);
+    ASSERT_TRUE(waitForPicture(view));
+    EXPECT_EQ(fixture.server.requests(kRegular), regularBefore + 2);
+    EXPECT_FALSE(view.isObservingNetworkStatus());
+    EXPECT_EQ(QVR_ImageHandlingMixedMediaElement::networkStatusListenerCount(), 0);
+    other.removeItem(&view);
+    // With the picture shown, a further move asks for nothing.
+    canvas.addItem(&view);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fixture.server.requests(kRegular), regularBefore + 2);
+    canvas.removeItem(&view);
+}
+
 TEST(CroppedImage, DestroyedWaitingViewsReleaseTheSharedWatch)
 {
     ImageFixture fixture;
