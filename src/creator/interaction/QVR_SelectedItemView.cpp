@@ -414,7 +414,8 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         qCDebug(lcCreator) << "Enter Pressed";
         if (target)
             target->enterKeyPressed();
-        return target != nullptr;
+        // Handed on all the same: a text being edited takes it as a new line.
+        return false;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         if (textFieldHasFocus())
