@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
+#include <QMenuBar>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtEndian>
@@ -20,6 +21,7 @@
 
 #include "../elements/video/MediaTestClips.h"
 #include "app/QVRActionLog.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -47,6 +49,7 @@
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -442,6 +445,57 @@ TEST(ContentAddition, PastedTextAndPictureData)
         EXPECT_TRUE(path.endsWith(alpha ? QStringLiteral(".png") : QStringLiteral(".jpg"))) << path.toStdString();
         EXPECT_EQ(rounded((*picture.objects[0])->frame()), QRectF(10, 10, 64, 48));
     }
+}
+
+TEST(ContentAddition, PastedTextTakesANewTextsFontAndItsFrameHoldsTheWholeText)
+{
+    AdditionFixture f;
+    QMenuBar* bar = f.window->findChild<QMenuBar*>();
+    ASSERT_TRUE(bar);
+    const auto pasteThroughTheMenu = [&](QMimeData* data) {
+        const std::size_t before = f.screen()->mixedMediaObjects().size();
+        QGuiApplication::clipboard()->setMimeData(data);
+        QVRMainMenu::validate(bar);
+        QAction* paste = QVRMainMenu::action(bar, QStringLiteral("paste"));
+        ASSERT_TRUE(paste && paste->isEnabled());
+        paste->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.screen()->mixedMediaObjects().size() == before + 1; }, 5000));
+        QApplication::processEvents();
+    };
+    const auto pastedText = [&] { return f.screen()->mixedMediaObjects().back()->as<ZERI_MMObject_Text>(); };
+
+    auto* plain = new QMimeData;
+    plain->setText(QStringLiteral("A first line of pasted words\nand a second one"));
+    pasteThroughTheMenu(plain);
+    auto text = pastedText();
+    ASSERT_TRUE(text);
+    const AttributedText string = text->attributedString();
+    EXPECT_EQ(string.string(), QStringLiteral("A first line of pasted words\nand a second one"));
+    for (const auto& run : string.runs()) {
+        if (string.string().mid(run.range.location, run.range.length) == QStringLiteral("\n"))
+            continue; // a line break of its own carries no font
+        EXPECT_EQ(run.attributes.fontName, ZERI_MMObject_Text::defaultFontName());
+        EXPECT_DOUBLE_EQ(run.attributes.fontSize, ZERI_MMObject_Text::defaultFontSize());
+    }
+    // Laid out as a text view lays it out, inside the container inset, every line is inside the frame.
+    const QRectF frame = text->frame();
+    EXPECT_EQ(frame.topLeft(), QPointF(10, 10));
+    const TextLayout layout(string, frame.width() - 2 * ZERI_MMObject_Text::textContainerInsetWidth());
+    EXPECT_GE(frame.height(), layout.usedRect().height() + 2 * ZERI_MMObject_Text::textContainerInsetHeight());
+    EXPECT_GE(layout.usedRect().height(), 2 * ZERI_MMObject_Text::defaultFontSize()) << "two lines at least";
+
+    // Styled text keeps what it says and takes the rest from a new text.
+    auto* html = new QMimeData;
+    html->setHtml(QStringLiteral("<p>Plain <span style=\"font-size:20pt\">small</span></p>"));
+    pasteThroughTheMenu(html);
+    text = pastedText();
+    ASSERT_TRUE(text);
+    QList<double> sizes;
+    const AttributedText styled = text->attributedString();
+    for (const auto& run : styled.runs())
+        if (run.attributes.fontSize > 0)
+            sizes << run.attributes.fontSize;
+    EXPECT_EQ(sizes, (QList<double>{double(ZERI_MMObject_Text::defaultFontSize()), 20}));
 }
 
 TEST(ContentAddition, OneAdditionPerDocumentAndCancelLeavesEverythingAsItWas)
