@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QPushButton>
 #include <QJsonObject>
 #include <QMenuBar>
 #include <QJsonArray>
@@ -32,12 +34,16 @@
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/mmActions/ZERI_MMAction_GalleryLink.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
@@ -923,4 +929,45 @@ TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
                     .contains(QStringLiteral("Gallery Edit Canceled")));
     f.flow()->undoManager().undo();
     EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u) << "a new gallery is undone like any addition";
+}
+
+TEST(CanvasContentCommands, TheGallerySheetHangsBelowTheMenuBarWithALegibleTitle)
+{
+    AdditionFixture f;
+    // Short enough that a sheet centred on the window would reach over its title band and menu bar.
+    f.window->resize(1100, 640);
+    QApplication::processEvents();
+    QTest::mouseClick(f.window->theToolBarView()->insertButton(), Qt::LeftButton);
+    UniversalPopover* popover = f.window->theCanvasView()->contentPopover();
+    ASSERT_TRUE(popover);
+    auto* menu = popover->findChild<QVR_AddElementMenuViewController*>();
+    ASSERT_TRUE(menu && menu->galleryCell());
+    QTest::mouseClick(menu->galleryCell(), Qt::LeftButton, {}, menu->galleryCell()->rect().center());
+    QVRGalleryEditorViewController* editor = f.window->theCanvasView()->galleryEditor();
+    ASSERT_TRUE(editor);
+    QWidget* sheet = editor->view()->window();
+    ASSERT_NE(sheet, f.window.data());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->isVisible(); }, 2000));
+
+    QMenuBar* bar = f.window->menuBar();
+    const int menuBottom = bar->mapToGlobal(QPoint(0, bar->height())).y();
+    const QRect sheetFrame = sheet->frameGeometry();
+    const QRect windowFrame = f.window->frameGeometry();
+    EXPECT_GE(sheetFrame.top(), menuBottom) << "the menu bar stays in sight and reachable";
+    EXPECT_LE(sheetFrame.bottom(), windowFrame.bottom());
+    EXPECT_LE(std::abs(sheetFrame.center().x() - windowFrame.center().x()), 1);
+
+    // The title as the sheet draws it stands out from what lies behind it.
+    QLabel* title = editor->titleLabel();
+    const QImage image = sheet->grab(QRect(title->mapTo(sheet, QPoint(0, 0)), title->size())).toImage();
+    const int background = image.pixelColor(1, 1).lightness();
+    int contrast = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            contrast = std::max(contrast, std::abs(image.pixelColor(x, y).lightness() - background));
+    EXPECT_GT(contrast, 120);
+
+    QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.window->theCanvasView()->galleryEditor(); }, 2000));
+    EXPECT_TRUE(f.screen()->mixedMediaObjects().empty());
 }
