@@ -414,8 +414,10 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         qCDebug(lcCreator) << "Enter Pressed";
         if (target)
             target->enterKeyPressed();
-        // Handed on all the same: a text being edited takes it as a new line.
-        return false;
+        // A text being edited takes it as a new line.
+        if (auto* text = textViewOf(selectedViews().front()); text && text->editable())
+            return false;
+        return target != nullptr;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         if (textFieldHasFocus())
