@@ -400,6 +400,8 @@ void QVRMainMenu::validate(QMenuBar* bar)
     if (!bar)
         return;
     QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    // A window's bar shows what its own window can do, whichever window is active.
+    QWidget* commandWindow = manager.commandWindowFor(bar);
     for (QAction* top : bar->actions()) {
         for (QAction* action : top->menu()->actions()) {
             const QString command = action->property(kCommandProperty).toString();
@@ -407,11 +409,11 @@ void QVRMainMenu::validate(QMenuBar* bar)
                 continue;
             const auto target = Target(action->property(kTargetProperty).toInt());
             if (target == Target::Routed) {
-                action->setEnabled(manager.validateMenuItem(command));
+                action->setEnabled(manager.validateMenuItem(command, commandWindow));
                 if (command == QLatin1String("toggleXYPalette")) {
                     // Only the creator window has the palette; other windows are asked nothing.
                     bool hidden = true;
-                    QWidget* window = manager.activeManagedWindow();
+                    QWidget* window = commandWindow;
                     if (window && window->metaObject()->indexOfMethod("xyPaletteHidden()") >= 0) {
                         QMetaObject::invokeMethod(window, "xyPaletteHidden", Qt::DirectConnection,
                                                   Q_RETURN_ARG(bool, hidden));
@@ -454,7 +456,11 @@ void QVRMainMenu::trigger(QAction* action)
     if (target == Target::Routed) {
         const QKeySequence shortcut = action->shortcut();
         const uint mask = shortcut.isEmpty() ? 0u : uint(shortcut[0].keyboardModifiers().toInt());
-        QVRWindowManager::sharedInstance().performMenuAction(command, mask);
+        // An item of a window's bar acts on that window.
+        QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+        QWidget* menu = qobject_cast<QWidget*>(action->parent());
+        QWidget* bar = menu ? qobject_cast<QMenuBar*>(menu->parent()) : nullptr;
+        manager.performMenuAction(command, mask, manager.commandWindowFor(bar));
     } else if (target == Target::Application) {
         if (state().handler)
             state().handler(command);

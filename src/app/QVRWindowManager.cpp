@@ -57,11 +57,12 @@ bool isArrowAction(const QString& action)
     return action.startsWith(QLatin1String("nudge")) || action.startsWith(QLatin1String("shift"));
 }
 
-// The editable text widget holding the keyboard focus inside `window`, if any.
+// The editable text widget holding `window`'s keyboard focus (the focus it has, or gets back when it is
+// activated), if any.
 QWidget* focusedTextField(QWidget* window)
 {
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus || !window || focus->window() != window)
+    QWidget* focus = window ? window->focusWidget() : nullptr;
+    if (!focus || focus->window() != window)
         return nullptr;
     if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
         return focus;
@@ -71,8 +72,8 @@ QWidget* focusedTextField(QWidget* window)
 // A text item being edited in the focused graphics view of `window`, if any.
 QVRTextEditingFocus* focusedTextItem(QWidget* window)
 {
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus || !window || focus->window() != window)
+    QWidget* focus = window ? window->focusWidget() : nullptr;
+    if (!focus || focus->window() != window)
         return nullptr;
     QGraphicsView* view = qobject_cast<QGraphicsView*>(focus);
     if (!view)
@@ -386,9 +387,21 @@ QWidget* QVRWindowManager::activeManagedWindow() const
     return nullptr;
 }
 
+QWidget* QVRWindowManager::commandWindowFor(const QWidget* widget) const
+{
+    QWidget* window = widget ? widget->window() : nullptr;
+    if (window && record(window))
+        return window;
+    return activeManagedWindow();
+}
+
 bool QVRWindowManager::validateMenuItem(const QString& action) const
 {
-    QWidget* window = activeManagedWindow();
+    return validateMenuItem(action, activeManagedWindow());
+}
+
+bool QVRWindowManager::validateMenuItem(const QString& action, QWidget* window) const
+{
     if (!window)
         return false;
     if (QWidget* field = focusedTextField(window)) {
@@ -403,12 +416,16 @@ bool QVRWindowManager::validateMenuItem(const QString& action) const
         if (isTextItemAction(action))
             return item->validateTextCommand(action);
     }
-    return validateWindowCommand(action);
+    return validateWindowCommand(action, window);
 }
 
 bool QVRWindowManager::validateWindowCommand(const QString& action) const
 {
-    QWidget* window = activeManagedWindow();
+    return validateWindowCommand(action, activeManagedWindow());
+}
+
+bool QVRWindowManager::validateWindowCommand(const QString& action, QWidget* window) const
+{
     if (!window)
         return false;
     const QVRManagedWindowCommand* command = QVRWindowManagerManagedWindow::command(action);
@@ -421,10 +438,14 @@ bool QVRWindowManager::validateWindowCommand(const QString& action) const
 
 bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMask)
 {
+    return performMenuAction(action, modifierMask, activeManagedWindow());
+}
+
+bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMask, QWidget* window)
+{
     // A key equivalent can arrive without the menu having been validated since the state changed.
-    if (!validateMenuItem(action))
+    if (!validateMenuItem(action, window))
         return false;
-    QWidget* window = activeManagedWindow();
     if (QWidget* field = focusedTextField(window); field && isTextEditingAction(action))
         return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
     if (QVRTextEditingFocus* item = focusedTextItem(window); item && isTextItemAction(action)) {

@@ -84,14 +84,20 @@ public:
     static TitleBarDrawingBlock tessarineWindowTitleViewDrawingBlock();
 
     QWidget* activeManagedWindow() const;
-    // Whether the item of that menu action is enabled for the active managed window.
+    // The window the menu items of `widget`'s window act on: that window when the manager manages it (each
+    // window's menu bar speaks for its own window, active or not), else the active managed window.
+    QWidget* commandWindowFor(const QWidget* widget) const;
+    // Whether the item of that menu action is enabled for the active managed window (or the one given).
     bool validateMenuItem(const QString& action) const;
-    // Runs the item's command on the active managed window with the item's modifier mask. Returns whether
-    // it reached a performer (or the focused text field).
+    bool validateMenuItem(const QString& action, QWidget* window) const;
+    // Runs the item's command on the active managed window (or the one given) with the item's modifier mask.
+    // Returns whether it reached a performer (or the focused text field).
     bool performMenuAction(const QString& action, uint modifierMask);
+    bool performMenuAction(const QString& action, uint modifierMask, QWidget* window);
     // The same for the window itself, passing by a focused text: what a text hands back (copy with nothing
     // selected, paste of something that is no text) goes here, never back to the text.
     bool validateWindowCommand(const QString& action) const;
+    bool validateWindowCommand(const QString& action, QWidget* window) const;
     bool performWindowCommand(const QString& action, uint modifierMask = 0);
     void cut(uint modifierMask = 0) { performMenuAction(QStringLiteral("cut"), modifierMask); }
     void copy(uint modifierMask = 0) { performMenuAction(QStringLiteral("copy"), modifierMask); }

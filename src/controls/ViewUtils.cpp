@@ -1,5 +1,6 @@
 #include "controls/ViewUtils.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QAbstractButton>
@@ -7,12 +8,14 @@
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QWidget>
+#include <QWindow>
 
 #include "elements/images/ImageUtils.h"
 
@@ -392,6 +395,31 @@ void setFontColor(QAbstractButton* button, const QColor& color)
 void setTextColor(const QColor& color, QAbstractButton* button)
 {
     setFontColor(button, color);
+}
+
+void placeAsSheet(QWidget* sheet, const QWidget* window)
+{
+    if (!sheet || !window)
+        return;
+    const QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
+    int top = area.top();
+    for (const QMenuBar* bar : window->findChildren<QMenuBar*>()) {
+        if (bar->isVisibleTo(window))
+            top = std::max(top, bar->mapToGlobal(QPoint(0, bar->height())).y());
+    }
+    // Positions are the frame's, sizes the content's: the frame's margins count (known once the sheet has its
+    // native window; none before that on some platforms).
+    QMargins frame;
+    if (sheet->isWindow()) {
+        sheet->winId();
+        if (const QWindow* handle = sheet->windowHandle())
+            frame = handle->frameMargins();
+    }
+    const int room = area.bottom() + 1 - top - frame.top() - frame.bottom();
+    if (sheet->height() > room)
+        sheet->resize(sheet->width(), std::max(room, sheet->minimumSizeHint().height()));
+    const int frameWidth = sheet->width() + frame.left() + frame.right();
+    sheet->move(area.left() + (area.width() - frameWidth) / 2, top);
 }
 
 void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view)

@@ -81,6 +81,11 @@ void setFontColor(QAbstractButton* button, const QColor& color);
 // The same, in the argument order of the OS X helper collection.
 void setTextColor(const QColor& color, QAbstractButton* button);
 
+// Places a top-level `sheet` the way a sheet hangs from `window`: centred across the window, its top edge right
+// below the window's title band and menu bar (whatever menu bar the window shows lowest), and no taller than the
+// room left below them, though never under the sheet's minimum height. Call it before showing the sheet.
+void placeAsSheet(QWidget* sheet, const QWidget* window);
+
 // Every descendant of the view (not the view itself) stops accepting drops.
 void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view);
 

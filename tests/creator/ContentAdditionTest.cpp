@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QPushButton>
 #include <QJsonObject>
+#include <QMenuBar>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtEndian>
@@ -20,6 +23,7 @@
 
 #include "../elements/video/MediaTestClips.h"
 #include "app/QVRActionLog.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -30,12 +34,16 @@
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/mmActions/ZERI_MMAction_GalleryLink.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
@@ -47,6 +55,7 @@
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -442,6 +451,57 @@ TEST(ContentAddition, PastedTextAndPictureData)
         EXPECT_TRUE(path.endsWith(alpha ? QStringLiteral(".png") : QStringLiteral(".jpg"))) << path.toStdString();
         EXPECT_EQ(rounded((*picture.objects[0])->frame()), QRectF(10, 10, 64, 48));
     }
+}
+
+TEST(ContentAddition, PastedTextTakesANewTextsFontAndItsFrameHoldsTheWholeText)
+{
+    AdditionFixture f;
+    QMenuBar* bar = f.window->findChild<QMenuBar*>();
+    ASSERT_TRUE(bar);
+    const auto pasteThroughTheMenu = [&](QMimeData* data) {
+        const std::size_t before = f.screen()->mixedMediaObjects().size();
+        QGuiApplication::clipboard()->setMimeData(data);
+        QVRMainMenu::validate(bar);
+        QAction* paste = QVRMainMenu::action(bar, QStringLiteral("paste"));
+        ASSERT_TRUE(paste && paste->isEnabled());
+        paste->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.screen()->mixedMediaObjects().size() == before + 1; }, 5000));
+        QApplication::processEvents();
+    };
+    const auto pastedText = [&] { return f.screen()->mixedMediaObjects().back()->as<ZERI_MMObject_Text>(); };
+
+    auto* plain = new QMimeData;
+    plain->setText(QStringLiteral("A first line of pasted words\nand a second one"));
+    pasteThroughTheMenu(plain);
+    auto text = pastedText();
+    ASSERT_TRUE(text);
+    const AttributedText string = text->attributedString();
+    EXPECT_EQ(string.string(), QStringLiteral("A first line of pasted words\nand a second one"));
+    for (const auto& run : string.runs()) {
+        if (string.string().mid(run.range.location, run.range.length) == QStringLiteral("\n"))
+            continue; // a line break of its own carries no font
+        EXPECT_EQ(run.attributes.fontName, ZERI_MMObject_Text::defaultFontName());
+        EXPECT_DOUBLE_EQ(run.attributes.fontSize, ZERI_MMObject_Text::defaultFontSize());
+    }
+    // Laid out as a text view lays it out, inside the container inset, every line is inside the frame.
+    const QRectF frame = text->frame();
+    EXPECT_EQ(frame.topLeft(), QPointF(10, 10));
+    const TextLayout layout(string, frame.width() - 2 * ZERI_MMObject_Text::textContainerInsetWidth());
+    EXPECT_GE(frame.height(), layout.usedRect().height() + 2 * ZERI_MMObject_Text::textContainerInsetHeight());
+    EXPECT_GE(layout.usedRect().height(), 2 * ZERI_MMObject_Text::defaultFontSize()) << "two lines at least";
+
+    // Styled text keeps what it says and takes the rest from a new text.
+    auto* html = new QMimeData;
+    html->setHtml(QStringLiteral("<p>Plain <span style=\"font-size:20pt\">small</span></p>"));
+    pasteThroughTheMenu(html);
+    text = pastedText();
+    ASSERT_TRUE(text);
+    QList<double> sizes;
+    const AttributedText styled = text->attributedString();
+    for (const auto& run : styled.runs())
+        if (run.attributes.fontSize > 0)
+            sizes << run.attributes.fontSize;
+    EXPECT_EQ(sizes, (QList<double>{double(ZERI_MMObject_Text::defaultFontSize()), 20}));
 }
 
 TEST(ContentAddition, OneAdditionPerDocumentAndCancelLeavesEverythingAsItWas)
@@ -869,4 +929,45 @@ TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
                     .contains(QStringLiteral("Gallery Edit Canceled")));
     f.flow()->undoManager().undo();
     EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u) << "a new gallery is undone like any addition";
+}
+
+TEST(CanvasContentCommands, TheGallerySheetHangsBelowTheMenuBarWithALegibleTitle)
+{
+    AdditionFixture f;
+    // Short enough that a sheet centred on the window would reach over its title band and menu bar.
+    f.window->resize(1100, 640);
+    QApplication::processEvents();
+    QTest::mouseClick(f.window->theToolBarView()->insertButton(), Qt::LeftButton);
+    UniversalPopover* popover = f.window->theCanvasView()->contentPopover();
+    ASSERT_TRUE(popover);
+    auto* menu = popover->findChild<QVR_AddElementMenuViewController*>();
+    ASSERT_TRUE(menu && menu->galleryCell());
+    QTest::mouseClick(menu->galleryCell(), Qt::LeftButton, {}, menu->galleryCell()->rect().center());
+    QVRGalleryEditorViewController* editor = f.window->theCanvasView()->galleryEditor();
+    ASSERT_TRUE(editor);
+    QWidget* sheet = editor->view()->window();
+    ASSERT_NE(sheet, f.window.data());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->isVisible(); }, 2000));
+
+    QMenuBar* bar = f.window->menuBar();
+    const int menuBottom = bar->mapToGlobal(QPoint(0, bar->height())).y();
+    const QRect sheetFrame = sheet->frameGeometry();
+    const QRect windowFrame = f.window->frameGeometry();
+    EXPECT_GE(sheetFrame.top(), menuBottom) << "the menu bar stays in sight and reachable";
+    EXPECT_LE(sheetFrame.bottom(), windowFrame.bottom());
+    EXPECT_LE(std::abs(sheetFrame.center().x() - windowFrame.center().x()), 1);
+
+    // The title as the sheet draws it stands out from what lies behind it.
+    QLabel* title = editor->titleLabel();
+    const QImage image = sheet->grab(QRect(title->mapTo(sheet, QPoint(0, 0)), title->size())).toImage();
+    const int background = image.pixelColor(1, 1).lightness();
+    int contrast = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            contrast = std::max(contrast, std::abs(image.pixelColor(x, y).lightness() - background));
+    EXPECT_GT(contrast, 120);
+
+    QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.window->theCanvasView()->galleryEditor(); }, 2000));
+    EXPECT_TRUE(f.screen()->mixedMediaObjects().empty());
 }

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -29,6 +30,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/CreatorContentAddition.h"
@@ -44,6 +46,7 @@
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -218,6 +221,55 @@ TEST(CreatorWindowCommands, EveryCommandIsKnownAndRefreshStaysDisabled)
     QVRMainMenu::validate(w.window->menuBar());
     EXPECT_TRUE(QVRMainMenu::action(w.window->menuBar(), "duplicateScreen")->isEnabled());
     EXPECT_FALSE(QVRMainMenu::action(w.window->menuBar(), "refresh")->isEnabled());
+}
+
+TEST(CreatorWindowCommands, AWindowsMenusArrangeItsOwnSelectionWhicheverWindowIsActive)
+{
+    CommandWindow w;
+    // An ellipse over a text, the two overlapping; another document's window opened after this one is active.
+    auto text = w.add(ZERI_MixedMediaObject::Text, QRectF(300, 300, 400, 100));
+    auto ellipse = w.add(ZERI_MixedMediaObject::Shape, QRectF(400, 250, 200, 200));
+    ellipse->as<ZERI_MMObject_Shape>()->setShapeType(ZERI_MMObject_Shape::Ellipse);
+    QApplication::processEvents();
+    const auto otherDocument = makeDocument(1);
+    QPointer<QVR_CreatorWindow> other =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    other->launchTessarineWithTessarineModel(otherDocument);
+    other->show();
+    other->activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(QVRWindowManager::sharedInstance().activeManagedWindow(), other.data());
+
+    QVR_ArtBoardScrollView* view = w.window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(500, 400)));
+    QApplication::processEvents();
+    ASSERT_EQ(w.window->selectedItemView()->selectedViews().size(), 1u);
+    // What the object's own Backward button goes by.
+    ASSERT_TRUE(w.screen(0)->mixedMediaObjectCanMoveBackward(ellipse));
+
+    // The Edit menu opened from this window's bar offers both, and its Send Backward acts here.
+    QMenuBar* bar = w.window->menuBar();
+    QAction* edit = bar->actions().at(QVRMainMenu::EditMenu);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->menu()->isVisible(); }, 2000));
+    EXPECT_TRUE(QVRMainMenu::action(bar, "sendItemBackward")->isEnabled());
+    EXPECT_TRUE(QVRMainMenu::action(bar, "sendItemToBack")->isEnabled());
+    edit->menu()->hide();
+    const int steps = w.flow->undoManager().undoCount();
+    QVRMainMenu::action(bar, "sendItemBackward")->trigger();
+    EXPECT_LT(w.screen(0)->indexOfMixedMediaObject(ellipse), w.screen(0)->indexOfMixedMediaObject(text));
+    EXPECT_EQ(w.flow->undoManager().undoCount(), steps + 1);
+
+    // Once behind, neither is offered, in this bar as in the object's button.
+    QVRMainMenu::validate(bar);
+    EXPECT_FALSE(w.screen(0)->mixedMediaObjectCanMoveBackward(ellipse));
+    EXPECT_FALSE(QVRMainMenu::action(bar, "sendItemBackward")->isEnabled());
+    EXPECT_FALSE(QVRMainMenu::action(bar, "sendItemToBack")->isEnabled());
+    EXPECT_TRUE(QVRMainMenu::action(bar, "bringItemForward")->isEnabled());
+    // The other window's bar speaks for the other window, which has nothing selected.
+    QVRMainMenu::validate(other->menuBar());
+    EXPECT_FALSE(QVRMainMenu::action(other->menuBar(), "bringItemForward")->isEnabled());
+    delete other.data();
 }
 
 TEST(CreatorWindowCommands, TheDarkPanelDisablesObjectAndScreenCommandsAndTakesPastes)

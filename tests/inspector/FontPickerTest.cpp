@@ -41,14 +41,16 @@ protected:
     QStringList reports;
 };
 
-TEST_F(FontPickerTest, StartsSortedOnTheFirstFamilyWithoutFaces)
+TEST_F(FontPickerTest, StartsSortedOnTheFirstFamilyWithItsDefaultFace)
 {
     QStringList shown;
     for (int i = 0; i < picker.familyBox()->count(); ++i)
         shown << picker.familyBox()->itemText(i);
     EXPECT_EQ(shown, (QStringList{"Alpha", "Deming EP", "Foo Bar", "Ostrich Sans", "Zeta"}));
     EXPECT_EQ(picker.familyBox()->currentText(), QStringLiteral("Alpha"));
-    EXPECT_EQ(picker.faceBox()->count(), 0);
+    // A family is never shown with an empty face menu.
+    EXPECT_EQ(picker.faceBox()->count(), 2);
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Black"));
     EXPECT_TRUE(reports.isEmpty());
 }
 

@@ -1,4 +1,8 @@
+#include <algorithm>
+
 #include <QApplication>
+#include <QComboBox>
+#include <QStyleOptionComboBox>
 #include <QColorDialog>
 #include <QDir>
 #include <QFile>
@@ -11,10 +15,12 @@
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/text/QVR_AttributedTextView.h"
@@ -725,4 +731,103 @@ TEST(ObjectPopoverTest, BadInputChangesNothingAndLeavesNoChangeOpen)
     // Docking outside a creator window still sets the setting.
     shapeRow->dockPopover();
     EXPECT_TRUE(QTest::qWaitFor([] { return Tessutils::isPopoverDocked(); }, 1000));
+}
+
+TEST(ObjectPopoverTest, TextFontMenusSitSideBySideAndAlwaysListTheShownFamilysFaces)
+{
+    PopoverWindow f;
+    // A font the theme does not offer: the menus show the first family offered, Arial.
+    AttributedText pasted(QStringLiteral("Plain words"), font(QStringLiteral("DejaVuSans"), 24));
+    const Proxy object = f.addText(pasted);
+    f.open();
+    QWidget* viewport = f.window->theArtBoard()->theScrollView()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {},
+                      f.window->theArtBoard()->theScrollView()->mapFromScene(QPointF(150, 150)));
+    f.settle();
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    ASSERT_NE(popover->popoverView(), nullptr);
+    QVRFontPicker_v2* picker = popover->fontPicker();
+    QComboBox* family = picker->familyBox();
+    QComboBox* face = picker->faceBox();
+    EXPECT_EQ(family->currentText(), QStringLiteral("Arial"));
+    QStringList faces;
+    for (int i = 0; i < face->count(); ++i)
+        faces << face->itemText(i);
+    EXPECT_EQ(faces, (QStringList{"Bold", "Bold Italic", "Italic", "Regular"}));
+    EXPECT_EQ(face->currentText(), QStringLiteral("Regular"));
+
+    // Two boxes of one height and one type size, side by side inside the picker, each with one arrow: the
+    // picker's own, over the box's right end.
+    EXPECT_FALSE(family->geometry().intersects(face->geometry()));
+    EXPECT_TRUE(picker->rect().contains(family->geometry()));
+    EXPECT_TRUE(picker->rect().contains(face->geometry()));
+    EXPECT_EQ(family->height(), face->height());
+    EXPECT_DOUBLE_EQ(family->font().pointSizeF(), face->font().pointSizeF());
+    for (QComboBox* box : {family, face}) {
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.subControls = QStyle::SC_All;
+        EXPECT_EQ(box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, box).width(), 0)
+            << "no arrow of the box's own";
+    }
+    const QList<QVR_ToolbarButton*> arrows = picker->findChildren<QVR_ToolbarButton*>();
+    ASSERT_EQ(arrows.size(), 2);
+    for (QComboBox* box : {family, face}) {
+        const int over = int(std::count_if(arrows.begin(), arrows.end(), [box](QVR_ToolbarButton* arrow) {
+            return box->geometry().contains(arrow->geometry());
+        }));
+        EXPECT_EQ(over, 1);
+    }
+
+    // Choosing a face of Arial sets it.
+    const int bold = face->findText(QStringLiteral("Bold"));
+    face->setCurrentIndex(bold);
+    emit face->activated(bold);
+    EXPECT_EQ(object->as<ZERI_MMObject_Text>()->attributedString().runs().front().attributes.fontName,
+              QStringLiteral("Arial-BoldMT"));
+}
+
+TEST(ObjectPopoverTest, TheTextPopoverComesBackBesideTheLineBeingTyped)
+{
+    PopoverWindow f;
+    // At the screen's left edge, so the popover goes below the text, where new lines will grow.
+    AttributedText line(QStringLiteral("Hello"), font(QStringLiteral("Helvetica"), 40));
+    const Proxy object = f.addText(line, QRectF(0, 120, 600, 70));
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QWidget* viewport = view->viewport();
+    const QPoint inText = view->mapFromScene(QPointF(60, 150));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, inText);
+    QTest::qWait(250); // not a double click
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, inText);
+    f.settle();
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    auto* element =
+        qobject_cast<QVR_AttributedTextMixedMediaElementView*>(f.container(object)->mixedMediaElementView());
+    ASSERT_TRUE(element && element->editable());
+    ASSERT_TRUE(popover->popoverView() && popover->popoverView()->isVisible());
+    const int startTop = popover->popoverView()->mapToGlobal(QPoint(0, 0)).y();
+    EXPECT_GT(startTop, viewport->mapToGlobal(inText).y()) << "below the text";
+
+    QTest::keyClick(viewport, Qt::Key_End);
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(viewport, Qt::Key_Return);
+        QTest::keyClicks(viewport, QStringLiteral("more"));
+    }
+    EXPECT_FALSE(popover->popoverView()->isVisible()) << "away while the user types";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popover->popoverView()->isVisible(); }, 3000));
+    EXPECT_EQ(object->as<ZERI_MMObject_Text>()->attributedString().string(), QStringLiteral("Hello\nmore\nmore\nmore"));
+
+    // The caret's line, on screen, and the popover's whole frame.
+    TextEditingItem* item = element->textView();
+    const QRectF caret =
+        item->layout().caretRect(item->selectedRange().end()).translated(item->inset().width(), item->inset().height());
+    const QRectF typedLine = item->mapRectToScene(QRectF(0, caret.top(), item->size().width(), caret.height()));
+    const QRect onScreen(viewport->mapToGlobal(view->mapFromScene(typedLine).boundingRect().topLeft()),
+                         view->mapFromScene(typedLine).boundingRect().size());
+    const QRect popoverOnScreen(popover->popoverView()->mapToGlobal(QPoint(0, 0)), popover->popoverView()->size());
+    EXPECT_FALSE(popoverOnScreen.intersects(onScreen));
+    EXPECT_GT(popoverOnScreen.top(), startTop) << "it moved down with the text";
 }

@@ -28,6 +28,7 @@
 #include "creator/CreatorLogging.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
+#include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
 #include "platform/Json.h"
@@ -53,6 +54,18 @@
 namespace {
 
 constexpr int kMaxListedRefusals = 10;
+
+// The font a new text object starts with, as a font of pasted text that names the same document font.
+QFont defaultPastedTextFont()
+{
+    const FontFace face = FontSubstitution::faceForPostScriptName(ZERI_MMObject_Text::defaultFontName());
+    QFont font;
+    font.setFamilies({face.documentFamily});
+    font.setWeight(face.weight);
+    font.setItalic(face.italic);
+    font.setPointSizeF(ZERI_MMObject_Text::defaultFontSize());
+    return font;
+}
 
 QHash<const ZERI_TessarineModel*, QVRContentAdditionManager*>& runningAdditions()
 {
@@ -558,6 +571,8 @@ void QVRContentAdditionManager::addPastedAttributedStrings(const std::vector<QSt
     const QSizeF screenSize = m_screen->screenSize();
     for (const QString& text : texts) {
         QTextDocument document;
+        // What the pasted text does not say takes a new text object's font and size, not the toolkit's.
+        document.setDefaultFont(defaultPastedTextFont());
         if (isHtml)
             document.setHtml(text);
         else
@@ -567,11 +582,18 @@ void QVRContentAdditionManager::addPastedAttributedStrings(const std::vector<QSt
         if (!textObject)
             continue;
         textObject->setAttributedString(ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemoved(document));
-        // Wider until the text fits the screen's height or the width runs out.
-        QRectF frame = textObject->suggestedFrameConstrainedToWidth(300);
+        // Wider until the text fits the screen's height or the width runs out. The frame holds the whole text
+        // inside the text view's container inset.
+        const auto frameForWidth = [&textObject](double width) {
+            const QRectF used = textObject->layoutManagerUsedRectForWidth(float(width));
+            const double height =
+                used.isNull() ? 0.0 : std::ceil(used.height()) + 2 * ZERI_MMObject_Text::textContainerInsetHeight();
+            return QRectF(textObject->frame().topLeft(), QSizeF(width, height));
+        };
+        QRectF frame = frameForWidth(300);
         for (int guard = 0; guard < 1000; ++guard) {
             textObject->setFrame(frame);
-            const QRectF next = textObject->suggestedFrameConstrainedToWidth(frame.width() + 50);
+            const QRectF next = frameForWidth(frame.width() + 50);
             if (!(next.height() > screenSize.height() && next.width() <= screenSize.width()))
                 break;
             frame = next;

@@ -9,6 +9,7 @@
 
 #include "app/QVRAnalytics.h"
 #include "controls/UniversalPopover.h"
+#include "controls/ViewUtils.h"
 #include "creator/CreatorLogging.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
@@ -523,6 +524,7 @@ void QVR_CreatorCanvasView::showGalleryEditor(const std::shared_ptr<ZERI_MixedMe
     });
     m_galleryDialog = dialog;
     dialog->resize(760, 560);
+    ViewUtils::placeAsSheet(dialog, window());
     dialog->show();
 }
 

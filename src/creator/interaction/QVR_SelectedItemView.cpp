@@ -430,6 +430,9 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         qCDebug(lcCreator) << "Enter Pressed";
         if (target)
             target->enterKeyPressed();
+        // A text being edited takes it as a new line.
+        if (auto* text = textViewOf(selectedViews().front()); text && text->editable())
+            return false;
         return target != nullptr;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:

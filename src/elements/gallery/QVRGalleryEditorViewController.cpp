@@ -16,6 +16,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "controls/SheetLikePanelViewController.h"
+#include "controls/ViewUtils.h"
 #include "elements/gallery/GalleryEditorArrayController.h"
 #include "elements/gallery/GalleryLogging.h"
 #include "elements/gallery/QVRGalleryEditorCollectionViewObject.h"
@@ -243,6 +245,8 @@ void QVRGalleryEditorViewController::loadView()
     auto* view = new QVRGalleryEditorView;
     m_view = view;
     view->resize(720, 520);
+    // A page of the dark panel wherever it is shown, a sheet included: its white title reads on it.
+    ViewUtils::setBackgroundColor(view, SheetLikePanelViewController::panelColor());
     view->setReturnHandler([this] { defaultButtonPressed(); });
 
     m_titleLabel = new QLabel(UFM::SAYS_EDIT_GALLERY(), view);

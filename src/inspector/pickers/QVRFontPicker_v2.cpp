@@ -1,7 +1,8 @@
 #include "inspector/pickers/QVRFontPicker_v2.h"
 
+#include <tuple>
+
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QSignalBlocker>
 
@@ -55,29 +56,45 @@ qreal QVRFontPicker_v2::menuPointSizeForFamily(const QString& family)
 QVRFontPicker_v2::QVRFontPicker_v2(QWidget* parent)
     : QWidget(parent)
 {
+    setFixedSize(kPickerSize);
     m_family = new LazyComboBox(this, [this] { styleFamilyItems(); });
-    m_family->setFixedWidth(kFamilyWidth);
     m_face = new QComboBox(this);
-    m_face->setFixedWidth(kFaceWidth);
     m_familyArrow = new QVR_ToolbarButton(this);
     m_faceArrow = new QVR_ToolbarButton(this);
-    for (QVR_ToolbarButton* arrow : {m_familyArrow, m_faceArrow}) {
+    // Each menu is a plain white field of one height whatever font its title shows; its only arrow is the
+    // arrow button lying over its right end.
+    const int y = (kPickerSize.height() - kArrowSize.height()) / 2;
+    int x = 0;
+    for (auto [box, arrow, width] :
+         {std::tuple{m_family, m_familyArrow, kFamilyWidth}, std::tuple{m_face, m_faceArrow, kFaceWidth}}) {
+        box->setGeometry(x, y, width, kArrowSize.height());
+        box->setFocusPolicy(Qt::NoFocus);
         arrow->setIconImage(arrowIcon(), QSize(8, 5));
-        arrow->setFixedSize(16, 22);
+        arrow->setGeometry(x + width - kArrowSize.width(), y, kArrowSize.width(), kArrowSize.height());
+        arrow->raise();
+        x += width;
     }
     connect(m_familyArrow, &QAbstractButton::clicked, m_family, &QComboBox::showPopup);
     connect(m_faceArrow, &QAbstractButton::clicked, m_face, &QComboBox::showPopup);
     connect(m_family, &QComboBox::activated, this, &QVRFontPicker_v2::familyChosen);
     connect(m_face, &QComboBox::activated, this, &QVRFontPicker_v2::faceChosen);
+    styleBoxes();
+}
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
-    layout->setSpacing(0);
-    layout->addWidget(m_family);
-    layout->addWidget(m_familyArrow);
-    layout->addSpacing(4);
-    layout->addWidget(m_face);
-    layout->addWidget(m_faceArrow);
+void QVRFontPicker_v2::styleBoxes()
+{
+    const QString border =
+        m_docked ? QStringLiteral("1px solid #%1").arg(kDockedBorderColor & 0xffffff, 6, 16, QLatin1Char('0'))
+                 : QStringLiteral("none");
+    const QString sheet = QStringLiteral("QComboBox { background: white; color: black; border: %1; "
+                                         "border-radius: %2px; padding: 0px %3px 0px 6px; }"
+                                         "QComboBox::drop-down { width: 0px; border: none; }"
+                                         "QComboBox::down-arrow { image: none; width: 0px; height: 0px; }")
+                              .arg(border)
+                              .arg(m_docked ? 1 : 2)
+                              .arg(kArrowSize.width());
+    for (QComboBox* box : {m_family, m_face})
+        box->setStyleSheet(sheet);
 }
 
 void QVRFontPicker_v2::setFontList(const FontList* fontList)
@@ -96,6 +113,9 @@ void QVRFontPicker_v2::setFontList(const FontList* fontList)
         m_shownFamily = m_family->itemText(0);
     }
     showChosenFont(m_family);
+    // A family is never shown without its faces: until a font is selected, the first family's default face.
+    if (!m_shownFamily.isEmpty())
+        fillFaces(m_shownFamily, fontList->defaultFontFaceForFamily(m_shownFamily));
 }
 
 void QVRFontPicker_v2::styleFamilyItems()
@@ -104,17 +124,23 @@ void QVRFontPicker_v2::styleFamilyItems()
         return;
     m_familyItemsStyled = true;
     for (int index = 0; index < m_family->count(); ++index) {
-        const QString family = m_family->itemText(index);
-        const auto font =
-            m_fontList->fontForFamilyDashFace(family + FontList::separatorForComponentsSeparatedByStringMethod() +
-                                              m_fontList->defaultFontFaceForFamily(family));
-        if (!font)
-            continue;
-        m_family->setItemData(
-            index, FontSubstitution::fontForPostScriptName(font->postScriptName, menuPointSizeForFamily(family)),
-            Qt::FontRole);
+        const QVariant font = familyItemFont(m_family->itemText(index));
+        if (font.isValid())
+            m_family->setItemData(index, font, Qt::FontRole);
     }
     showChosenFont(m_family);
+}
+
+QVariant QVRFontPicker_v2::familyItemFont(const QString& family) const
+{
+    const auto font =
+        m_fontList
+            ? m_fontList->fontForFamilyDashFace(family + FontList::separatorForComponentsSeparatedByStringMethod() +
+                                                m_fontList->defaultFontFaceForFamily(family))
+            : std::nullopt;
+    if (!font)
+        return {};
+    return FontSubstitution::fontForPostScriptName(font->postScriptName, menuPointSizeForFamily(family));
 }
 
 void QVRFontPicker_v2::fillFaces(const QString& family, const QString& face)
@@ -139,8 +165,14 @@ void QVRFontPicker_v2::fillFaces(const QString& family, const QString& face)
 
 void QVRFontPicker_v2::showChosenFont(QComboBox* box)
 {
-    const QVariant font = box->currentIndex() >= 0 ? box->itemData(box->currentIndex(), Qt::FontRole) : QVariant();
-    box->setFont(font.isValid() ? font.value<QFont>() : QFont());
+    const int index = box->currentIndex();
+    QVariant font = index >= 0 ? box->itemData(index, Qt::FontRole) : QVariant();
+    // The family menu's items get their fonts as it first opens; its title has its font at once.
+    if (!font.isValid() && box == m_family && index >= 0)
+        font = familyItemFont(box->itemText(index));
+    QFont shown = font.isValid() ? font.value<QFont>() : QFont();
+    shown.setPointSizeF(menuPointSizeForFamily(box == m_family ? box->currentText() : m_shownFamily));
+    box->setFont(shown);
 }
 
 void QVRFontPicker_v2::familyChosen(int index)
@@ -194,6 +226,7 @@ void QVRFontPicker_v2::setSelectedFont(const DocumentFont& font)
 void QVRFontPicker_v2::setDocked(bool docked)
 {
     m_docked = docked;
+    styleBoxes();
     if (docked) {
         delete m_floatingBorder;
     } else if (!m_floatingBorder) {

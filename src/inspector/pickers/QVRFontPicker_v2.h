@@ -21,10 +21,13 @@ public:
     static constexpr int kFamilyWidth = 120;
     static constexpr int kFaceWidth = 110;
     static constexpr QRgb kDockedBorderColor = 0x515151;
+    static constexpr QSize kPickerSize{236, 50};
+    static constexpr QSize kArrowSize{16, 22};
 
     explicit QVRFontPicker_v2(QWidget* parent = nullptr);
 
-    // The catalogue to show; it must outlive the picker or be replaced first. Selects the first family, no face.
+    // The catalogue to show; it must outlive the picker or be replaced first. Selects the first family and its
+    // default face.
     void setFontList(const FontList* fontList);
     // Shows `font`'s family and face as the catalogue files them. A font the catalogue does not hold leaves the
     // menus as they were.
@@ -52,6 +55,9 @@ private:
     void faceChosen(int index);
     void fillFaces(const QString& family, const QString& face);
     void showChosenFont(QComboBox* box);
+    void styleBoxes();
+    // The family's default face at the family's menu size; invalid when the catalogue has no such font.
+    QVariant familyItemFont(const QString& family) const;
 
     const FontList* m_fontList = nullptr;
     QComboBox* m_family = nullptr;

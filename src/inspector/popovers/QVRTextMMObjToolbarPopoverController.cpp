@@ -7,6 +7,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "elements/text/FontList.h"
 #include "elements/text/QVR_TextHelperUtils.h"
+#include "elements/text/TextEditingItem.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
 #include "inspector/pickers/QVRColorPicker.h"
@@ -119,6 +120,16 @@ AttachedTextView* QVRTextMMObjToolbarPopoverController::textViewAssociatedWithMM
 {
     const auto text = textObject();
     return text ? text->currentAttachedTextView() : nullptr;
+}
+
+QRectF QVRTextMMObjToolbarPopoverController::sceneRectToKeepUncovered() const
+{
+    auto* item = dynamic_cast<TextEditingItem*>(textViewAssociatedWithMMObject());
+    if (!item || !item->isEditable() || !item->scene())
+        return {};
+    const QRectF caret =
+        item->layout().caretRect(item->selectedRange().end()).translated(item->inset().width(), item->inset().height());
+    return item->mapRectToScene(QRectF(0, caret.top(), item->size().width(), caret.height()));
 }
 
 QWidget* QVRTextMMObjToolbarPopoverController::alignmentButton(int alignment) const

@@ -55,6 +55,10 @@ public:
     // The text colours offered for a theme: its own, else the standard defaults.
     static QList<QColor> colorListForTheme(const QString& themeID);
 
+protected:
+    // While the text is edited: the line holding the caret, across the text view.
+    QRectF sceneRectToKeepUncovered() const override;
+
 private:
     std::shared_ptr<ZERI_MMObject_Text> textObject() const;
     // The selection while the text is edited, else the whole text.

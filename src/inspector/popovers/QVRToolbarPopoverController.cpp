@@ -42,6 +42,17 @@ QGraphicsView* graphicsViewShowing(QGraphicsObject* view)
     const QList<QGraphicsView*> views = view->scene()->views();
     return views.isEmpty() ? nullptr : views.front();
 }
+
+// A scene rectangle as `graphicsView` shows it, in `host`'s coordinates.
+QRectF hostRectForSceneRect(QGraphicsView* graphicsView, const QRectF& sceneRect, QWidget* host)
+{
+    if (!graphicsView || !host)
+        return {};
+    const QRect inViewport = graphicsView->mapFromScene(sceneRect).boundingRect();
+    return QRectF(graphicsView->viewport()->mapTo(host->window(), inViewport.topLeft()) -
+                      host->mapTo(host->window(), QPoint(0, 0)),
+                  inViewport.size());
+}
 } // namespace
 
 QVRToolbarPopoverController::QVRToolbarPopoverController(bool docked, QObject* parent)
@@ -132,13 +143,7 @@ QWidget* QVRToolbarPopoverController::controlViewForPopover()
 
 QRectF QVRToolbarPopoverController::anchorRectForView(QGraphicsObject* view, QWidget* host)
 {
-    QGraphicsView* graphicsView = graphicsViewShowing(view);
-    if (!graphicsView || !host)
-        return {};
-    const QRect inViewport = graphicsView->mapFromScene(view->sceneBoundingRect()).boundingRect();
-    return QRectF(graphicsView->viewport()->mapTo(host->window(), inViewport.topLeft()) -
-                      host->mapTo(host->window(), QPoint(0, 0)),
-                  inViewport.size());
+    return view ? hostRectForSceneRect(graphicsViewShowing(view), view->sceneBoundingRect(), host) : QRectF();
 }
 
 QWidget* QVRToolbarPopoverController::hostWindow() const
@@ -160,7 +165,6 @@ void QVRToolbarPopoverController::showPopoverOverView(QGraphicsObject* view)
     QGraphicsView* graphicsView = graphicsViewShowing(view);
     if (!m_contentView || !graphicsView)
         return;
-    QWidget* host = popoverHost(graphicsView->window());
     auto* popover = new UniversalPopover(0, popoverBaseColor(), m_contentView);
     popover->setSideCaps(kSideCap, kTopCap, kBottomCap);
     popover->setOuterCornerRadius(kCornerRadius);
@@ -168,7 +172,23 @@ void QVRToolbarPopoverController::showPopoverOverView(QGraphicsObject* view)
     popover->setPreferedPopoverArrowPosition(UniversalPopover::ArrowPositionRight);
     m_popover = popover;
     m_view = view;
-    popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchorRectForView(view, host), false);
+    placePopover();
+}
+
+void QVRToolbarPopoverController::placePopover()
+{
+    QGraphicsView* graphicsView = graphicsViewShowing(m_view);
+    if (!m_popover || !graphicsView)
+        return;
+    QWidget* host = popoverHost(graphicsView->window());
+    m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchorRectForView(m_view, host), false);
+    // Where no side leaves the whole element clear, the popover still keeps off the part that matters most.
+    const QRectF sceneKeep = sceneRectToKeepUncovered();
+    if (sceneKeep.isEmpty())
+        return;
+    const QRectF keep = hostRectForSceneRect(graphicsView, sceneKeep, host);
+    if (QRectF(m_popover->geometry()).intersects(keep))
+        m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, keep, false);
 }
 
 void QVRToolbarPopoverController::dismissPopover(bool animated)
@@ -204,8 +224,13 @@ void QVRToolbarPopoverController::releaseRow()
 
 void QVRToolbarPopoverController::setPopoverHidden(bool hidden)
 {
-    if (m_popover)
-        m_popover->setHidden(hidden);
+    if (!m_popover)
+        return;
+    // The element may have moved or grown meanwhile (a text being typed): shown again, the popover is placed
+    // anew beside it.
+    if (!hidden)
+        placePopover();
+    m_popover->setHidden(hidden);
 }
 
 void QVRToolbarPopoverController::dockPopover()

@@ -57,8 +57,16 @@ public:
     // The rectangle of `view` in `host`'s coordinates, through the graphics view showing it.
     static QRectF anchorRectForView(QGraphicsObject* view, QWidget* host);
 
+protected:
+    // A part of the element, in scene coordinates, that the floating popover leaves uncovered even where it cannot
+    // keep clear of the whole element (the line of a text being typed); the null rectangle for none.
+    virtual QRectF sceneRectToKeepUncovered() const { return {}; }
+
 private:
     void releaseRow();
+    // Presents the popover beside the element's current bounds, or beside the part to keep uncovered when the
+    // popover would lie over it.
+    void placePopover();
 
     bool m_docked = false;
     QList<QPointer<QWidget>> m_toolbarViews;
