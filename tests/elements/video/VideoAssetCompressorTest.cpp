@@ -19,6 +19,7 @@ extern "C" {
 
 #include "MediaTestClips.h"
 #include "elements/video/MediaAssetReaderTrackOutput.h"
+#include "elements/video/MediaAssetWriter.h"
 #include "elements/video/MediaAssetWriterInput.h"
 #include "elements/video/VideoAssetCompressor.h"
 #include "support/QtPrinters.h"
@@ -385,6 +386,62 @@ TEST_F(VideoAssetCompressorRun, CancelDuringTheRunGivesOnlyTheCancelBlockAndRemo
     EXPECT_FALSE(compressor.isActive());
     EXPECT_FALSE(QFile::exists(path("cancelled.mov")));
     EXPECT_EQ(fileHash(source), sourceHash);
+}
+
+TEST_F(VideoAssetCompressorRun, AnOutputMovedOrReplacedMidRunEndsTheRunAsInterrupted)
+{
+    const QString source = clipWithSound();
+    // Moved away: the run stops without touching the moved file. Replaced: the new file at the path stays as it is.
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "moved");
+        const QString output = path("interrupted.mov");
+        const QString aside = path(replace ? "old.mov" : "moved.mov");
+        VideoAssetCompressor compressor;
+        Recorder recorder;
+        recorder.attach(compressor);
+        bool taken = false;
+        compressor.setOnProgressBlock([&](float progress) {
+            if (taken || progress < 0.3f)
+                return;
+            taken = true;
+            EXPECT_TRUE(QFile::rename(output, aside));
+            if (replace) {
+                QFile other(output);
+                EXPECT_TRUE(other.open(QIODevice::WriteOnly));
+                other.write("someone else's file");
+            }
+        });
+        compressor.setPreset(VideoAssetCompressorPreset::small480p());
+        compressor.setInputURL(QUrl::fromLocalFile(source));
+        compressor.setOutputURL(QUrl::fromLocalFile(output));
+        compressor.start();
+        ASSERT_TRUE(recorder.waitForEnd());
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(recorder.doneCount, 1);
+        EXPECT_EQ(recorder.cancelCount, 0);
+        ASSERT_TRUE(recorder.error.has_value());
+        EXPECT_EQ(recorder.error->domain, MediaAssetWriter::kErrorDomain);
+        EXPECT_EQ(recorder.error->code, MediaAssetWriter::kErrorOperationInterrupted);
+        EXPECT_FALSE(compressor.isActive());
+        EXPECT_TRUE(QFile::exists(aside));
+        if (replace) {
+            QFile other(output);
+            ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+            EXPECT_EQ(other.readAll(), QByteArray("someone else's file"));
+        } else {
+            EXPECT_FALSE(QFile::exists(output));
+        }
+        // The same compressor runs the file again to the end.
+        QFile::remove(output);
+        recorder = Recorder();
+        recorder.attach(compressor);
+        compressor.start();
+        ASSERT_TRUE(recorder.waitForEnd());
+        EXPECT_FALSE(recorder.error.has_value()) << recorder.error->description().toStdString();
+        EXPECT_TRUE(MediaTestClips::probe(output).first("video"));
+        QFile::remove(output);
+        QFile::remove(aside);
+    }
 }
 
 TEST_F(VideoAssetCompressorRun, TheDoneCallbackCanStartTheNextRunWithOtherSettings)
