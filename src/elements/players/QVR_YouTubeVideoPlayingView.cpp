@@ -5,6 +5,7 @@
 #include <QChildEvent>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 #include <QVariant>
@@ -42,6 +43,27 @@ QVR_YouTubeVideoPlayingView::~QVR_YouTubeVideoPlayingView()
     QVRTimedAnalytics::finishTimedEvent(kViewVideoEvent);
     if (m_webView)
         m_webView->stop();
+}
+
+QVR_YouTubeVideoPlayingView* QVR_YouTubeVideoPlayingView::presentOverView(QWidget* viewerView, const QString& urlString,
+                                                                          std::function<void()> onDismissed)
+{
+    if (!viewerView)
+        return nullptr;
+    auto* view = new QVR_YouTubeVideoPlayingView(viewerView->rect(), urlString, viewerView);
+    view->setBackgroundColor(Qt::black);
+    QPointer<QVR_YouTubeVideoPlayingView> guard(view);
+    view->setClosedPressedBlock([guard, onDismissed] {
+        if (guard) {
+            guard->hide();
+            guard->deleteLater();
+        }
+        if (onDismissed)
+            onDismissed();
+        QVRTimedAnalytics::finishTimedEvent(kViewVideoEvent);
+    });
+    QVRTimedAnalytics::logTimedEvent(kViewVideoEvent, urlString, QVariantMap{{QStringLiteral("URL"), urlString}});
+    return view;
 }
 
 QString QVR_YouTubeVideoPlayingView::autoplayURLString(const QString& urlString)
