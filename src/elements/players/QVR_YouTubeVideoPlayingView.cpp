@@ -5,7 +5,6 @@
 #include <QChildEvent>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 #include <QVariant>
@@ -13,6 +12,7 @@
 
 #include "app/QVRTimedAnalytics.h"
 #include "app/ViewerKeyNotifications.h"
+#include "elements/players/ViewVideoPresentation.h"
 #include "platform/NotificationCenter.h"
 
 namespace {
@@ -52,17 +52,7 @@ QVR_YouTubeVideoPlayingView* QVR_YouTubeVideoPlayingView::presentOverView(QWidge
         return nullptr;
     auto* view = new QVR_YouTubeVideoPlayingView(viewerView->rect(), urlString, viewerView);
     view->setBackgroundColor(Qt::black);
-    QPointer<QVR_YouTubeVideoPlayingView> guard(view);
-    view->setClosedPressedBlock([guard, onDismissed] {
-        if (guard) {
-            guard->hide();
-            guard->deleteLater();
-        }
-        if (onDismissed)
-            onDismissed();
-        QVRTimedAnalytics::finishTimedEvent(kViewVideoEvent);
-    });
-    QVRTimedAnalytics::logTimedEvent(kViewVideoEvent, urlString, QVariantMap{{QStringLiteral("URL"), urlString}});
+    ViewVideoPresentation::present(view, urlString, std::move(onDismissed));
     return view;
 }
 

@@ -186,6 +186,31 @@ protected:
         };
     }
 
+    // Lets go of the document, as a closed window does.
+    void closeDocument()
+    {
+        objects.clear();
+        screen.reset();
+        manager.reset();
+        document.reset();
+        package.reset();
+        ZERI_qvdFilePackage::resetForTesting();
+    }
+    // Opens the package again, as the next opening does; the asset of that id in it (none on failure).
+    std::shared_ptr<ZERI_ContentAsset> reopen(const QString& packageID, const QString& assetID)
+    {
+        package = ZERI_qvdFilePackage::packageForID(packageID);
+        if (!package || !package->loadModel())
+            return nullptr;
+        document = package->model();
+        manager = std::dynamic_pointer_cast<QVBVideoCompressionManager>(document->documentVideoCompressionManager());
+        for (const auto& asset : document->getAllContentAssets()) {
+            if (manager && asset->internalID() == assetID)
+                return asset;
+        }
+        return nullptr;
+    }
+
     QTemporaryDir support;
     QTemporaryDir temporary;
     std::shared_ptr<ZERI_TessarineModel> document;
@@ -504,23 +529,9 @@ TEST_F(CompressionQueue, AnAssetDroppedWhileItsFileIsMeasuredIsResumedAtTheNextO
     EXPECT_TRUE(events.empty()) << "a dropped asset is not announced";
     ASSERT_TRUE(package->saveModel());
     const QString packageID = package->packageID();
-    objects.clear();
-    screen.reset();
-    manager.reset();
-    document.reset();
-    package.reset();
-    ZERI_qvdFilePackage::resetForTesting();
+    closeDocument();
 
-    package = ZERI_qvdFilePackage::packageForID(packageID);
-    ASSERT_TRUE(package && package->loadModel());
-    document = package->model();
-    manager = std::dynamic_pointer_cast<QVBVideoCompressionManager>(document->documentVideoCompressionManager());
-    ASSERT_TRUE(manager);
-    std::shared_ptr<ZERI_ContentAsset> reopened;
-    for (const auto& asset : document->getAllContentAssets()) {
-        if (asset->internalID() == assetID)
-            reopened = asset;
-    }
+    const auto reopened = reopen(packageID, assetID);
     ASSERT_TRUE(reopened);
     manager->resumeCompressionForAssetsOfDataModelItem(document);
     ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, reopened.get()));
@@ -590,16 +601,7 @@ TEST_F(CompressionQueue, ADocumentClosedMidRunStopsTheRunRemovesTheOutputAndPost
     atThirtyPercent([&] {
         output = manager->currentOutputPath();
         eventsAtClose = events.size();
-        MainThread::run(
-            [&] {
-                objects.clear();
-                screen.reset();
-                manager.reset();
-                document.reset();
-                package.reset();
-                ZERI_qvdFilePackage::resetForTesting();
-            },
-            false);
+        MainThread::run([&] { closeDocument(); }, false);
     });
     manager->enqueueCompressionForContentAsset(clip, VideoAssetCompressorPreset::small480p());
     ASSERT_TRUE(QTest::qWaitFor([&] { return weakManager.expired(); }, 60000));
@@ -654,12 +656,7 @@ TEST_F(CompressionQueue, AProcessKilledMidRunLosesNothingAndTheHalfFileGoesAtThe
     ASSERT_TRUE(package->saveModel());
     const QString packageID = package->packageID();
     // Let go of the document, as a closed window would, and re-encode it in another process.
-    objects.clear();
-    screen.reset();
-    manager.reset();
-    document.reset();
-    package.reset();
-    ZERI_qvdFilePackage::resetForTesting();
+    closeDocument();
 
     QProcess probe;
     probe.start(QStringLiteral(TESS_COMPRESSION_PROBE), {support.path(), packageID});
@@ -683,16 +680,7 @@ TEST_F(CompressionQueue, AProcessKilledMidRunLosesNothingAndTheHalfFileGoesAtThe
     probe.waitForFinished();
     ASSERT_TRUE(QFileInfo::exists(halfFile));
 
-    package = ZERI_qvdFilePackage::packageForID(packageID);
-    ASSERT_TRUE(package && package->loadModel());
-    document = package->model();
-    manager = std::dynamic_pointer_cast<QVBVideoCompressionManager>(document->documentVideoCompressionManager());
-    ASSERT_TRUE(manager);
-    std::shared_ptr<ZERI_ContentAsset> reopened;
-    for (const auto& asset : document->getAllContentAssets()) {
-        if (asset->internalID() == assetID)
-            reopened = asset;
-    }
+    const auto reopened = reopen(packageID, assetID);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->localFilePath(), source);
     EXPECT_TRUE(QFileInfo::exists(source));
