@@ -446,13 +446,18 @@ void QVRViewerViewController::playYoutubeVideoAtStringURL(const QString& urlStri
         qCWarning(lcViewer) << "a streaming video without a link";
         return;
     }
-    QWidget* host = view();
-    m_youTubePlayingView = new QVR_YouTubeVideoPlayingView(host->rect(), urlString, host);
     QPointer<QVRViewerViewController> self(this);
-    m_youTubePlayingView->setClosedPressedBlock([self] {
-        if (self)
-            self->dismissYoutubeView();
+    m_youTubePlayingView = QVR_YouTubeVideoPlayingView::presentOverView(view(), urlString, [self] {
+        if (self && self->m_youTubePlayingView) {
+            self->m_youtubeKeyObservation.reset();
+            self->m_youTubePlayingView = nullptr;
+            self->updateArrows();
+            if (self->m_viewerView)
+                self->m_viewerView->setFocus();
+        }
     });
+    if (!m_youTubePlayingView)
+        return;
     placeModalView(m_youTubePlayingView);
     m_youtubeKeyObservation =
         NotificationObservation(TessarineViewerViewKeyDownNotificationName, m_youTubePlayingView.data(),
@@ -609,6 +614,11 @@ void QVRViewerViewController::dismissYoutubeView()
 {
     if (!m_youTubePlayingView)
         return;
+    // The close path removes the view, finishes "View Video" and runs the dismissal hook.
+    if (auto block = m_youTubePlayingView->closedPressedBlock()) {
+        block();
+        return;
+    }
     m_youtubeKeyObservation.reset();
     m_youTubePlayingView->hide();
     m_youTubePlayingView->deleteLater();

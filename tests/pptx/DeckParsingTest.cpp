@@ -343,6 +343,53 @@ TEST_F(DeckParsing, NumbersFromTheDeckAreSaturatedAndClamped)
     EXPECT_EQ(shape->paragraphs->runs->style->size, 4000);
 }
 
+TEST_F(DeckParsing, SchemeBackgroundsResolveThroughTheColourMapAndThemeLikeTextColours)
+{
+    // A dark master: bg1 is mapped to dk1 and tx1 to lt1, and its background is a reference to bg1.
+    TestDeck deck = TestDeck::minimal(4);
+    deck.masterClrMap = R"(<p:clrMap bg1="dk1" tx1="lt1" bg2="dk2" tx2="lt2" accent1="accent1"/>)";
+    deck.rebuildMasterAndLayout();
+    std::string& master = deck.parts["ppt/slideMasters/slideMaster1.xml"];
+    master.insert(master.find("<p:spTree>"), R"(<p:bg><p:bgRef idx="1001"><a:schemeClr val="bg1"/></p:bgRef></p:bg>)");
+    const auto setBackground = [&](int n, const std::string& bg) {
+        std::string& slide = deck.parts["ppt/slides/slide" + std::to_string(n) + ".xml"];
+        slide.insert(slide.find("<p:spTree>"), "<p:bg>" + bg + "</p:bg>");
+    };
+    // 1 keeps the master's; 2 fills with a mapped scheme colour; 3 refers with an RGB colour; 4 refers to no
+    // fill, and a scheme name the theme lacks gives no colour: both keep the master's.
+    setBackground(2, R"(<p:bgPr><a:solidFill><a:schemeClr val="tx1"><a:lumMod val="50000"/></a:schemeClr>)"
+                     R"(</a:solidFill><a:effectLst/></p:bgPr>)");
+    setBackground(3, R"(<p:bgRef idx="1002"><a:srgbClr val="123456"/></p:bgRef>)");
+    setBackground(4, R"(<p:bgRef idx="0"><a:schemeClr val="accent1"/></p:bgRef>)");
+
+    QVD_OPC_PRESENTATION_T* p = open(deck);
+    ASSERT_TRUE(p);
+    int error = -1;
+    const auto slides = slideList(qvd_opc_slides(p, &error));
+    ASSERT_EQ(error, 0);
+    ASSERT_EQ(slides.size(), 4u);
+    EXPECT_STREQ(slides[0]->background_color, "111111") << "the master's bg1, mapped to the theme's dk1";
+    EXPECT_STREQ(slides[1]->background_color, "FFFFFF");
+    EXPECT_STREQ(slides[2]->background_color, "123456");
+    EXPECT_STREQ(slides[3]->background_color, "111111");
+    EXPECT_FALSE(slides[0]->background_picture);
+
+    // Without a mapping the name is looked up as written; a name the theme lacks gives no background.
+    TestDeck plain = TestDeck::minimal(2);
+    std::string& plainMaster = plain.parts["ppt/slideMasters/slideMaster1.xml"];
+    plainMaster.insert(plainMaster.find("<p:spTree>"),
+                       R"(<p:bg><p:bgPr><a:solidFill><a:schemeClr val="accent1"/></a:solidFill></p:bgPr></p:bg>)");
+    std::string& second = plain.parts["ppt/slides/slide2.xml"];
+    second.insert(second.find("<p:spTree>"),
+                  R"(<p:bg><p:bgPr><a:solidFill><a:schemeClr val="accent6"/></a:solidFill></p:bgPr></p:bg>)");
+    QVD_OPC_PRESENTATION_T* q = open(plain);
+    ASSERT_TRUE(q);
+    const auto plainSlides = slideList(qvd_opc_slides(q, &error));
+    ASSERT_EQ(plainSlides.size(), 2u);
+    EXPECT_STREQ(plainSlides[0]->background_color, "4F81BD");
+    EXPECT_STREQ(plainSlides[1]->background_color, "4F81BD") << "an unknown scheme colour keeps the fallback";
+}
+
 TEST_F(DeckParsing, SlideWithoutLayoutAndLayoutWithoutMasterReadAsEmpty)
 {
     TestDeck deck = styledDeck(2);

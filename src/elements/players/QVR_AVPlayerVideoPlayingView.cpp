@@ -11,6 +11,7 @@
 #include "elements/players/VideoPlayer.h"
 #include "elements/players/VideoPlayerLayer.h"
 #include "elements/players/VideoPlayerLogging.h"
+#include "elements/players/ViewVideoPresentation.h"
 
 namespace {
 
@@ -98,18 +99,8 @@ QVR_AVPlayerVideoPlayingView* QVR_AVPlayerVideoPlayingView::presentOverView(QWid
     view->setBackgroundColor(Qt::black);
     view->show();
     view->raise();
-    QPointer<QVR_AVPlayerVideoPlayingView> guard(view);
-    view->setClosedPressedBlock([guard, onDismissed] {
-        if (guard) {
-            guard->hide();
-            guard->deleteLater();
-        }
-        if (onDismissed)
-            onDismissed();
-        QVRTimedAnalytics::finishTimedEvent(kViewVideoEvent);
-    });
     view->setVideoURL(QUrl::fromLocalFile(filePath));
-    QVRTimedAnalytics::logTimedEvent(kViewVideoEvent, filePath, QVariantMap{{QStringLiteral("URL"), filePath}});
+    ViewVideoPresentation::present(view, filePath, std::move(onDismissed));
     return view;
 }
 

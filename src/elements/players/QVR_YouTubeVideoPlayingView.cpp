@@ -12,6 +12,7 @@
 
 #include "app/QVRTimedAnalytics.h"
 #include "app/ViewerKeyNotifications.h"
+#include "elements/players/ViewVideoPresentation.h"
 #include "platform/NotificationCenter.h"
 
 namespace {
@@ -42,6 +43,17 @@ QVR_YouTubeVideoPlayingView::~QVR_YouTubeVideoPlayingView()
     QVRTimedAnalytics::finishTimedEvent(kViewVideoEvent);
     if (m_webView)
         m_webView->stop();
+}
+
+QVR_YouTubeVideoPlayingView* QVR_YouTubeVideoPlayingView::presentOverView(QWidget* viewerView, const QString& urlString,
+                                                                          std::function<void()> onDismissed)
+{
+    if (!viewerView)
+        return nullptr;
+    auto* view = new QVR_YouTubeVideoPlayingView(viewerView->rect(), urlString, viewerView);
+    view->setBackgroundColor(Qt::black);
+    ViewVideoPresentation::present(view, urlString, std::move(onDismissed));
+    return view;
 }
 
 QString QVR_YouTubeVideoPlayingView::autoplayURLString(const QString& urlString)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 #include "controls/QVR_ModalViewWithCloseButton.h"
@@ -16,6 +18,12 @@ class QVR_YouTubeVideoPlayingView : public QVR_ModalViewWithCloseButton {
 public:
     QVR_YouTubeVideoPlayingView(const QRect& frame, const QString& urlString, QWidget* parent = nullptr);
     ~QVR_YouTubeVideoPlayingView() override;
+
+    // Opens the player over `viewerView` for `urlString`, as the viewer does: black behind the page, the close
+    // button removes the view, runs `onDismissed` and finishes "View Video", which starts here with the link as
+    // its "URL".
+    static QVR_YouTubeVideoPlayingView* presentOverView(QWidget* viewerView, const QString& urlString,
+                                                        std::function<void()> onDismissed = {});
 
     QString urlString() const { return m_urlString; }
     void setUrlString(const QString& urlString) { m_urlString = urlString; }

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
+
+#include <QFile>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -17,6 +21,8 @@ namespace {
 // How far (in seconds of media) one track may run ahead of the slowest unfinished one. Keeps the tracks
 // interleaved in the file and bounds what the muxer has to hold back.
 constexpr double kInterleaveWindow = 1.0;
+// How many packets go by between two looks at whether the file is still where it was created.
+constexpr int kPacketsBetweenChecks = 16;
 } // namespace
 
 MediaAssetWriter::MediaAssetWriter(QString path)
@@ -40,7 +46,32 @@ std::unique_ptr<MediaAssetWriter> MediaAssetWriter::create(const QString& path, 
         setError(error, ffmpegError(result, QStringLiteral("Cannot create %1").arg(path)));
         return nullptr;
     }
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode)) {
+        writer->m_hasIdentity = true;
+        writer->m_device = quint64(status.st_dev);
+        writer->m_inode = quint64(status.st_ino);
+    }
     return writer;
+}
+
+bool MediaAssetWriter::fileStillInPlace() const
+{
+    if (!m_hasIdentity)
+        return true;
+    struct stat status {};
+    return ::stat(QFile::encodeName(m_path).constData(), &status) == 0 && quint64(status.st_dev) == m_device &&
+           quint64(status.st_ino) == m_inode;
+}
+
+void MediaAssetWriter::interruptLocked()
+{
+    m_error = Error(
+        kErrorDomain, kErrorOperationInterrupted,
+        QStringLiteral("The operation was interrupted: %1 was removed or replaced while it was written").arg(m_path));
+    m_status = Status::Failed;
+    qCWarning(lcVideo) << m_error.message;
+    wakeWaitingInputsLocked();
 }
 
 MediaAssetWriter::~MediaAssetWriter()
@@ -122,6 +153,14 @@ bool MediaAssetWriter::writePacket(MediaAssetWriterInput* input, AVPacket* packe
     if (m_status != Status::Writing) {
         av_packet_unref(packet);
         return false;
+    }
+    if (++m_packetsSinceCheck >= kPacketsBetweenChecks) {
+        m_packetsSinceCheck = 0;
+        if (!fileStillInPlace()) {
+            av_packet_unref(packet);
+            interruptLocked();
+            return false;
+        }
     }
     av_packet_rescale_ts(packet, input->m_encoder->time_base, input->m_stream->time_base);
     packet->stream_index = input->m_stream->index;
@@ -223,6 +262,9 @@ bool MediaAssetWriter::finishWriting(Error* error)
         }
     }
     closeFileLocked();
+    // Complete, but not where it belongs: the file at the path is not this writer's.
+    if (m_status == Status::Writing && !fileStillInPlace())
+        interruptLocked();
     if (m_status == Status::Writing) {
         m_status = Status::Completed;
         return true;

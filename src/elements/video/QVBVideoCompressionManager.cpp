@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -181,9 +182,10 @@ void QVBVideoCompressionManager::enqueueCompressionForContentAsset(
         return;
     Entry entry;
     entry.asset = asset;
-    entry.preset = preset;
     entry.ticket = m_nextTicket++;
     m_assetsToCompress.push_back(entry);
+    // Recorded before the measurement: whatever happens to the queue meanwhile, the next opening resumes it.
+    asset->setVideoCompressionPreset(preset);
 
     const QString path = asset->localFilePath();
     const quint64 ticket = entry.ticket;
@@ -232,7 +234,6 @@ void QVBVideoCompressionManager::onMeasured(quint64 ticket, const Measurement& m
         return;
     }
     it->measuring = false;
-    asset->setVideoCompressionPreset(it->preset);
     post(queuedNotification, asset);
     startNextCompressionIfNeeded();
 }
@@ -252,12 +253,14 @@ void QVBVideoCompressionManager::startNextCompressionIfNeeded()
 {
     while (!m_current && !m_assetsToCompress.empty() && !m_assetsToCompress.front().measuring) {
         const auto asset = m_assetsToCompress.front().asset;
+        const int interruptions = m_assetsToCompress.front().interruptions;
         m_assetsToCompress.pop_front();
         QString folder;
         if (!usableSource(*asset, &folder)) {
             qCInfo(lcVideo) << "not compressing" << asset->externalURL().toString() << "- its file is gone";
             continue;
         }
+        m_currentInterruptions = interruptions;
         m_current = asset;
         m_cancelling = false;
         m_progressPending = false;
@@ -297,6 +300,13 @@ void QVBVideoCompressionManager::postProgress()
     post(didProgressNotification, m_current);
 }
 
+void QVBVideoCompressionManager::releaseOutput()
+{
+    if (m_outputPath.isEmpty())
+        return;
+    AssetFileReferences::releaseFile(std::exchange(m_outputPath, QString()));
+}
+
 void QVBVideoCompressionManager::removeOutput()
 {
     if (m_outputPath.isEmpty())
@@ -328,6 +338,22 @@ void QVBVideoCompressionManager::onCompressionComplete(const std::optional<Error
                       QStringLiteral("The re-encoded movie %1 is missing or empty").arg(output));
     }
 
+    if (error && error->code == kOperationInterruptedCode && m_currentInterruptions + 1 < kMaxInterruptionsInARow) {
+        // Whatever is at the output's path now is not this run's: it stays.
+        qCInfo(lcVideo).noquote() << "compressing" << asset->localFilePath()
+                                  << "was interrupted; it runs again:" << error->description();
+        releaseOutput();
+        Entry entry;
+        entry.asset = asset;
+        entry.measuring = false;
+        entry.ticket = m_nextTicket++;
+        entry.interruptions = m_currentInterruptions + 1;
+        m_assetsToCompress.push_front(entry);
+        m_current.reset();
+        scheduleNextCompression();
+        return;
+    }
+
     if (!error) {
         const auto document = asset->tessarineModel() ? asset->tessarineModel() : m_document.lock();
         const auto source = asset->copy(); // still names the source file
@@ -336,6 +362,11 @@ void QVBVideoCompressionManager::onCompressionComplete(const std::optional<Error
         // The output's count now goes with the replacement, which lets go of it once the draft names the output.
         m_outputPath.clear();
         replaceSource(document, source, output);
+    } else if (error->code == kOperationInterruptedCode) {
+        // Interrupted once too often: reported, but not the file's fault, so the next opening tries again.
+        qCWarning(lcVideo).noquote() << "compressing" << asset->localFilePath() << "was interrupted"
+                                     << kMaxInterruptionsInARow << "times in a row:" << error->description();
+        releaseOutput();
     } else {
         qCWarning(lcVideo).noquote() << "compressing" << asset->localFilePath() << "failed:" << error->description();
         removeOutput();
@@ -344,7 +375,12 @@ void QVBVideoCompressionManager::onCompressionComplete(const std::optional<Error
 
     m_current.reset();
     post(didEndNotification, asset, error);
-    // The next run starts from the event loop, after the replacement's draft is written: the main thread never
+    scheduleNextCompression();
+}
+
+void QVBVideoCompressionManager::scheduleNextCompression()
+{
+    // The next run starts from the event loop, after a replacement's draft is written: the main thread never
     // does the whole hand-over in one go.
     std::weak_ptr<QVBVideoCompressionManager> weakSelf = weak_from_this();
     MainThread::run(

@@ -19,18 +19,28 @@ class VideoAssetCompressor;
 // Every step is posted on the default notification centre with the content asset as sender and the manager
 // under kVideoAssetCompressionManager (a VideoCompressionManager*) in the userInfo.
 //
-// Enqueueing measures the file (its size and duration) on a worker: the asset joins the queue at once, marked
-// as being measured (hasAsset() is true and contentAssetCount() counts it); "Queued" or "EnqueueAborted" is posted
-// when the measurement arrives, and no run starts on an asset still being measured.
+// Enqueueing stores the preset on the asset at once, so that an asset dropped before its turn (a closing window's
+// cancelEverything()) is resumed at the next opening. The file (its size and duration) is measured on a worker:
+// the asset joins the queue at once, marked as being measured (hasAsset() is true and contentAssetCount() counts
+// it); "Queued" or "EnqueueAborted" is posted when the measurement arrives, and no run starts on an asset still
+// being measured.
+//
+// Interruptions: a run stopped mid-file by neither a cancel nor a fault of the file ends with an error of code
+// kOperationInterruptedCode (here: the output taken away while it was written, MediaAssetWriter). The asset keeps
+// its preset and goes back to the head of the queue without a notification, so it runs again next. An asset
+// interrupted kMaxInterruptionsInARow times in a row ends with the did-end notification and that error instead,
+// keeping its preset for the next opening: whatever keeps taking the output must not keep the queue busy forever.
+// Closing a window, signing out and quitting cancel (cancelEverything()); they are not interruptions, because an
+// interrupted run starts again at once.
 //
 // Files: the output "<asset folder>/<new id>.mov" is counted in AssetFileReferences before the run starts, so a
 // package clean never removes it mid-run; the count is released once the output is removed or, after a success,
 // once the draft that names it has been written. A run that does not succeed (error, cancel, the manager's destruction)
-// leaves no output. On success the asset names the output and loses its preset; then, in later turns of the event loop,
-// the draft is written and only after that is the source deleted (by the storage's rule: when no other asset and no
-// undo step uses it). The next run starts from the event loop too, so no turn of the main thread carries the whole
-// hand-over. A cancelled asset keeps its source, URL and preset, so the next
-// resumeCompressionForAssetsOfDataModelItem() queues it again.
+// leaves no output (an interrupted one leaves alone whatever another program put at its path). On success the asset
+// names the output and loses its preset; then, in later turns of the event loop, the draft is written and only after
+// that is the source deleted (by the storage's rule: when no other asset and no undo step uses it). The next run starts
+// from the event loop too, so no turn of the main thread carries the whole hand-over. A cancelled asset keeps its
+// source, URL and preset, so the next resumeCompressionForAssetsOfDataModelItem() queues it again.
 //
 // Main thread only.
 class QVBVideoCompressionManager : public VideoCompressionManager,
@@ -49,6 +59,10 @@ public:
     inline static const QString kVideoAssetCompressionManager = QStringLiteral("kVideoAssetCompressionManager");
     inline static const QString kVidoeAssetCompressionError = QStringLiteral("kVidoeAssetCompressionError");
     inline static const QString kVideoAssetCompressionRun = QStringLiteral("kVideoAssetCompressionRun");
+
+    // The code of an interrupted run's error (only the code is compared, not the domain).
+    static constexpr int kOperationInterruptedCode = -11847;
+    static constexpr int kMaxInterruptionsInARow = 3;
 
     // Progress is posted at most this often; the last value before a run ends is always posted.
     static constexpr qint64 kProgressPostIntervalMs = 50;
@@ -90,9 +104,9 @@ public:
 private:
     struct Entry {
         std::shared_ptr<ZERI_ContentAsset> asset;
-        std::shared_ptr<VideoAssetCompressorPreset> preset; // handed to the asset once it is queued
         bool measuring = true;
         quint64 ticket = 0;
+        int interruptions = 0; // runs of this asset interrupted in a row
     };
     struct Measurement {
         bool usable = false; // a local, existing, regular file
@@ -103,6 +117,7 @@ private:
     explicit QVBVideoCompressionManager(const std::shared_ptr<ZERI_TessarineModel>& document);
     void onMeasured(quint64 ticket, const Measurement& measurement);
     void startNextCompressionIfNeeded();
+    void scheduleNextCompression();
     void onCompressionProgressed(float progress);
     void onCompressionComplete(const std::optional<Error>& error);
     void onCancelled();
@@ -112,6 +127,7 @@ private:
     void post(const QString& name, const std::shared_ptr<ZERI_ContentAsset>& asset,
               const std::optional<Error>& error = std::nullopt);
     void removeOutput();
+    void releaseOutput();
     bool usableSource(const ZERI_ContentAsset& asset, QString* folder) const;
     std::deque<Entry>::iterator find(const ZERI_ContentAsset* asset);
     std::deque<Entry>::const_iterator find(const ZERI_ContentAsset* asset) const;
@@ -123,6 +139,7 @@ private:
     std::shared_ptr<ZERI_ContentAsset> m_current;
     QString m_outputPath; // counted in AssetFileReferences while set
     bool m_cancelling = false;
+    int m_currentInterruptions = 0;
     double m_progress = 0;
     bool m_progressPending = false;
     QElapsedTimer m_lastProgressPost;

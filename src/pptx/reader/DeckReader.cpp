@@ -486,10 +486,32 @@ struct Reader {
         return theme;
     }
 
-    QVD_OPC_BACKGROUND_T* background(xmlNodePtr root, QVD_OPC_IMAGE_REL_T* rels, QVD_OPC_BACKGROUND_T* fallback)
+    // A background colour: written as RGB, or a scheme colour resolved through the master's colour map and theme
+    // as text colours are.
+    char* backgroundColor(xmlNodePtr colorElement, QVD_OPC_SLIDE_MASTER_T* m)
+    {
+        std::string name;
+        if (colorElement && isElement(colorElement, "srgbClr"))
+            return keptAttribute(colorElement, "val");
+        if (colorElement && isElement(colorElement, "schemeClr") && attribute(colorElement, "val", &name))
+            return schemeColor(m, name);
+        return nullptr;
+    }
+
+    // The background of a master, layout or slide: its own properties (a solid fill or a picture), or a reference
+    // to the theme's background styles whose colour is given.
+    QVD_OPC_BACKGROUND_T* background(xmlNodePtr root, QVD_OPC_SLIDE_MASTER_T* m, QVD_OPC_IMAGE_REL_T* rels,
+                                     QVD_OPC_BACKGROUND_T* fallback)
     {
         xmlNodePtr properties = findPath(root, {"cSld", "bg", "bgPr"});
-        char* color = keptAttribute(findPath(properties, {"solidFill", "srgbClr"}), "val");
+        char* color = backgroundColor(firstElement(findPath(properties, {"solidFill"})), m);
+        if (!properties && !color) {
+            // idx 0 and 1000 name no fill at all.
+            xmlNodePtr reference = findPath(root, {"cSld", "bg", "bgRef"});
+            std::string index;
+            if (reference && !(attribute(reference, "idx", &index) && (index == "0" || index == "1000")))
+                color = backgroundColor(firstElement(reference), m);
+        }
         char* picture = nullptr;
         std::string embed;
         if (attribute(findPath(properties, {"blipFill", "blip"}), "embed", &embed))
@@ -546,7 +568,6 @@ struct Reader {
             return nullptr;
         xmlNodePtr root = xmlDocGetRootElement(doc);
         m->image_rels = imageRelations(part);
-        m->background = background(root, m->image_rels, nullptr);
         if (xmlNodePtr map = child(root, "clrMap")) {
             QVD_OPC_COLOR_T* tail = nullptr;
             int count = 0;
@@ -558,6 +579,8 @@ struct Reader {
                 tail = color;
             }
         }
+        // After the colour map, through which a scheme colour resolves.
+        m->background = background(root, m, m->image_rels, nullptr);
         QVD_OPC_TEXT_STYLE_T* stylesTail = nullptr;
         for (xmlNodePtr e = firstElement(child(root, "txStyles")); e; e = e->next) {
             std::int32_t category = 0;
@@ -609,7 +632,7 @@ struct Reader {
             return nullptr;
         xmlNodePtr root = xmlDocGetRootElement(doc);
         l->image_rels = imageRelations(part);
-        l->background = background(root, l->image_rels, l->master->background);
+        l->background = background(root, l->master, l->image_rels, l->master->background);
         l->shapes = shapeList(root, l->master, l->image_rels, l->master->shapes);
         (st.layoutsTail ? st.layoutsTail->next : deck->slide_layouts) = l;
         st.layoutsTail = l;
@@ -1097,7 +1120,8 @@ struct Reader {
         xmlDocPtr doc = document(part);
         if (!doc)
             return nullptr;
-        QVD_OPC_BACKGROUND_T* bg = background(xmlDocGetRootElement(doc), s->image_rels, s->layout->background);
+        QVD_OPC_BACKGROUND_T* bg =
+            background(xmlDocGetRootElement(doc), s->layout->master, s->image_rels, s->layout->background);
         if (bg) {
             s->background_color = bg->color;
             if (bg->picture) {

@@ -5,12 +5,15 @@
 #include <QKeyEvent>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineUrlRequestInterceptor>
 #include <QtWebEngineWidgets/QWebEngineView>
 
+#include "app/QVRActionLog.h"
 #include "app/QVRTimedAnalytics.h"
 #include "app/ViewerKeyNotifications.h"
 #include "elements/players/QVR_YouTubeVideoPlayingView.h"
@@ -241,4 +244,39 @@ TEST_F(YouTubeVideoPlayingViewTest, KeysGoToTheViewerAndCloseAlwaysWorks)
     EXPECT_TRUE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video")));
     delete view;
     EXPECT_FALSE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video"))) << "ending the view finishes the event";
+}
+
+TEST_F(YouTubeVideoPlayingViewTest, PresentedOverAViewerItTimesViewVideoWithItsLinkUntilClosed)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QVRActionLog log(folder.filePath(QStringLiteral("actions.json")),
+                     [](const QByteArray&, std::function<void(bool)>) {});
+    QVRActionLog::setSharedForTesting(&log);
+    QVRTimedAnalytics::resetForTesting();
+    Host host;
+    host.show();
+    int dismissed = 0;
+    QPointer<QVR_YouTubeVideoPlayingView> shown =
+        QVR_YouTubeVideoPlayingView::presentOverView(&host, m_pageURL, [&] { ++dismissed; });
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->parentWidget(), &host);
+    EXPECT_EQ(shown->geometry(), host.rect());
+    EXPECT_TRUE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pageRequests() == 1; }, 10000));
+    // Black behind the page: the strip above it, where the close button sits.
+    const QImage strip = shown->grab(QRect(0, 0, 40, 4)).toImage();
+    EXPECT_EQ(strip.pixelColor(2, 2), QColor(Qt::black));
+
+    QTest::mouseClick(shown->closeButton(), Qt::LeftButton);
+    EXPECT_EQ(dismissed, 1);
+    EXPECT_FALSE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video")));
+    ASSERT_EQ(log.backlog().size(), 1);
+    EXPECT_EQ(log.backlog().at(0)[QStringLiteral("name")].toString(), QStringLiteral("View Video"));
+    EXPECT_EQ(log.backlog().at(0)[QStringLiteral("parameters")].toObject()[QStringLiteral("URL")].toString(),
+              m_pageURL);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }, 2000)) << "the view goes once closed";
+    EXPECT_EQ(log.backlog().size(), 1) << "ending the view after the close logs nothing more";
+    QVRTimedAnalytics::resetForTesting();
+    QVRActionLog::setSharedForTesting(nullptr);
 }

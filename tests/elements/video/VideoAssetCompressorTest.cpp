@@ -19,6 +19,7 @@ extern "C" {
 
 #include "MediaTestClips.h"
 #include "elements/video/MediaAssetReaderTrackOutput.h"
+#include "elements/video/MediaAssetWriter.h"
 #include "elements/video/MediaAssetWriterInput.h"
 #include "elements/video/VideoAssetCompressor.h"
 #include "support/QtPrinters.h"
@@ -385,6 +386,29 @@ TEST_F(VideoAssetCompressorRun, CancelDuringTheRunGivesOnlyTheCancelBlockAndRemo
     EXPECT_FALSE(compressor.isActive());
     EXPECT_FALSE(QFile::exists(path("cancelled.mov")));
     EXPECT_EQ(fileHash(source), sourceHash);
+}
+
+TEST_F(VideoAssetCompressorRun, AnOutputMovedAwayMidRunEndsTheRunAsInterruptedLeavingTheMovedFile)
+{
+    VideoAssetCompressor compressor;
+    Recorder recorder;
+    recorder.attach(compressor);
+    compressor.setOnProgressBlock([&](float progress) {
+        if (progress >= 0.3f && !QFile::exists(path("moved.mov"))) {
+            EXPECT_TRUE(QFile::rename(path("interrupted.mov"), path("moved.mov")));
+        }
+    });
+    compressor.setPreset(VideoAssetCompressorPreset::small480p());
+    compressor.setInputURL(QUrl::fromLocalFile(clipWithSound()));
+    compressor.setOutputURL(url("interrupted.mov"));
+    compressor.start();
+    ASSERT_TRUE(recorder.waitForEnd());
+    EXPECT_EQ(recorder.doneCount, 1);
+    ASSERT_TRUE(recorder.error.has_value());
+    EXPECT_EQ(recorder.error->domain, MediaAssetWriter::kErrorDomain);
+    EXPECT_EQ(recorder.error->code, MediaAssetWriter::kErrorOperationInterrupted);
+    EXPECT_FALSE(QFile::exists(path("interrupted.mov")));
+    EXPECT_TRUE(QFile::exists(path("moved.mov")));
 }
 
 TEST_F(VideoAssetCompressorRun, TheDoneCallbackCanStartTheNextRunWithOtherSettings)

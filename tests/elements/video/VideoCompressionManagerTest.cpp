@@ -186,6 +186,31 @@ protected:
         };
     }
 
+    // Lets go of the document, as a closed window does.
+    void closeDocument()
+    {
+        objects.clear();
+        screen.reset();
+        manager.reset();
+        document.reset();
+        package.reset();
+        ZERI_qvdFilePackage::resetForTesting();
+    }
+    // Opens the package again, as the next opening does; the asset of that id in it (none on failure).
+    std::shared_ptr<ZERI_ContentAsset> reopen(const QString& packageID, const QString& assetID)
+    {
+        package = ZERI_qvdFilePackage::packageForID(packageID);
+        if (!package || !package->loadModel())
+            return nullptr;
+        document = package->model();
+        manager = std::dynamic_pointer_cast<QVBVideoCompressionManager>(document->documentVideoCompressionManager());
+        for (const auto& asset : document->getAllContentAssets()) {
+            if (manager && asset->internalID() == assetID)
+                return asset;
+        }
+        return nullptr;
+    }
+
     QTemporaryDir support;
     QTemporaryDir temporary;
     std::shared_ptr<ZERI_TessarineModel> document;
@@ -337,14 +362,15 @@ TEST_F(CompressionQueue, AssetsWithoutALocalFileOrAnAssetFolderAreDroppedSilentl
     for (const auto& asset : dropped) {
         asset->setVideoCompressionPreset(medium);
         manager->enqueueCompressionForContentAsset(asset, small);
-        manager->enqueueCompressionForContentAsset(asset, small); // already queued: nothing
+        manager->enqueueCompressionForContentAsset(asset, medium); // already queued: nothing
     }
     EXPECT_EQ(manager->contentAssetCount(), 4);
     ASSERT_TRUE(waitIdle());
     QTest::qWait(20);
     EXPECT_TRUE(events.empty());
+    // The preset they were queued with, recorded when they joined.
     for (const auto& asset : dropped)
-        EXPECT_EQ(asset->videoCompressionPreset(), medium);
+        EXPECT_EQ(asset->videoCompressionPreset(), small);
     EXPECT_TRUE(movFiles().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(clips().path("big.mp4")));
 }
@@ -399,6 +425,118 @@ TEST_F(CompressionQueue, ACancelAtThirtyPercentKeepsSourceUrlAndPresetAndRemoves
     ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, clip.get()));
     EXPECT_FALSE(find(QVBVideoCompressionManager::didEndNotification, clip.get())->hasError);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(source); }, 5000));
+}
+
+TEST_F(CompressionQueue, AnOutputReplacedMidRunInterruptsTheRunWhichGoesFirstAgainWithItsPreset)
+{
+    const auto small = VideoAssetCompressorPreset::small480p();
+    const auto first = addVideo("long.mp4", "first.mp4");
+    const auto second = addVideo("big.mp4", "second.mp4");
+    const QString source = first->localFilePath();
+    QString taken;
+    int countAtRestart = -1;
+    std::shared_ptr<VideoAssetCompressorPreset> presetAtRestart;
+    atThirtyPercent([&] {
+        // Another program puts its own file where the run writes.
+        taken = manager->currentOutputPath();
+        EXPECT_TRUE(QFile::remove(taken));
+        QFile other(taken);
+        EXPECT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("not the re-encoding");
+        onEvent = [&](const Event& e) {
+            if (e.name == QVBVideoCompressionManager::willBeginNotification && e.sender == first.get()) {
+                countAtRestart = e.count;
+                presetAtRestart = first->videoCompressionPreset();
+            }
+        };
+    });
+    manager->enqueueCompressionForContentAsset(first, small);
+    manager->enqueueCompressionForContentAsset(second, small);
+    ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, second.get()));
+
+    // Back at the head of the queue, silently, with its preset: it ran again before the asset queued after it.
+    EXPECT_EQ(countOf(QVBVideoCompressionManager::willBeginNotification, first.get()), 2);
+    EXPECT_EQ(countOf(QVBVideoCompressionManager::didEndNotification, first.get()), 1);
+    EXPECT_EQ(countAtRestart, 2);
+    EXPECT_EQ(presetAtRestart, small);
+    const Event* endFirst = find(QVBVideoCompressionManager::didEndNotification, first.get());
+    ASSERT_TRUE(endFirst);
+    EXPECT_FALSE(endFirst->hasError) << endFirst->error.description().toStdString();
+    EXPECT_LT(endFirst, find(QVBVideoCompressionManager::willBeginNotification, second.get()));
+    EXPECT_FALSE(find(QVBVideoCompressionManager::didEndNotification, second.get())->hasError);
+
+    // Re-encoded in the end; the other program's file is left as it was.
+    EXPECT_FALSE(first->videoCompressionPreset());
+    EXPECT_TRUE(first->localFilePath().endsWith(".mov"));
+    EXPECT_NE(first->localFilePath(), taken);
+    EXPECT_TRUE(MediaTestClips::probe(first->localFilePath()).first("video"));
+    QFile other(taken);
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    EXPECT_EQ(other.readAll(), QByteArray("not the re-encoding"));
+    EXPECT_EQ(AssetFileReferences::referenceCount(taken), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(source); }, 5000));
+}
+
+TEST_F(CompressionQueue, AnAssetInterruptedThreeTimesInARowEndsWithTheErrorAndKeepsItsPreset)
+{
+    const auto small = VideoAssetCompressorPreset::small480p();
+    const auto clip = addVideo("long.mp4", "long.mp4");
+    const QString source = clip->localFilePath();
+    // Every run's output is removed once the run is 30 % of the way.
+    QString removedFor;
+    onEvent = [&](const Event& e) {
+        const QString output = manager->currentOutputPath();
+        if (e.name == QVBVideoCompressionManager::didProgressNotification && e.progress >= 0.3 &&
+            output != removedFor) {
+            removedFor = output;
+            EXPECT_TRUE(QFile::remove(output));
+        }
+    };
+    manager->enqueueCompressionForContentAsset(clip, small);
+    ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, clip.get()));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(countOf(QVBVideoCompressionManager::willBeginNotification, clip.get()),
+              QVBVideoCompressionManager::kMaxInterruptionsInARow);
+    const Event* end = find(QVBVideoCompressionManager::didEndNotification, clip.get());
+    ASSERT_TRUE(end->hasError);
+    EXPECT_EQ(end->error.code, QVBVideoCompressionManager::kOperationInterruptedCode);
+    EXPECT_EQ(end->count, 0);
+    // Not the file's fault: everything is kept for the next opening.
+    EXPECT_EQ(clip->videoCompressionPreset(), small);
+    EXPECT_EQ(clip->localFilePath(), source);
+    EXPECT_TRUE(QFileInfo::exists(source));
+    EXPECT_TRUE(movFiles().isEmpty());
+
+    onEvent = nullptr;
+    manager->resumeCompressionForAssetsOfDataModelItem(document);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return countOf(QVBVideoCompressionManager::didEndNotification) == 2; }, 60000));
+    EXPECT_FALSE(events.back().hasError) << events.back().error.description().toStdString();
+    EXPECT_TRUE(clip->localFilePath().endsWith(".mov"));
+}
+
+TEST_F(CompressionQueue, AnAssetDroppedWhileItsFileIsMeasuredIsResumedAtTheNextOpening)
+{
+    const auto clip = addVideo("big.mp4", "big.mp4");
+    const QString assetID = clip->internalID();
+    ASSERT_FALSE(clip->videoCompressionPreset());
+    manager->enqueueCompressionForContentAsset(clip, VideoAssetCompressorPreset::small480p());
+    ASSERT_TRUE(manager->isMeasuring(clip));
+    // The window closes before the measurement is back.
+    manager->cancelEverything();
+    EXPECT_FALSE(manager->hasAsset(clip));
+    EXPECT_EQ(clip->videoCompressionPreset(), VideoAssetCompressorPreset::small480p());
+    QTest::qWait(50);
+    EXPECT_TRUE(events.empty()) << "a dropped asset is not announced";
+    ASSERT_TRUE(package->saveModel());
+    const QString packageID = package->packageID();
+    closeDocument();
+
+    const auto reopened = reopen(packageID, assetID);
+    ASSERT_TRUE(reopened);
+    manager->resumeCompressionForAssetsOfDataModelItem(document);
+    ASSERT_TRUE(waitFor(QVBVideoCompressionManager::didEndNotification, reopened.get()));
+    EXPECT_FALSE(find(QVBVideoCompressionManager::didEndNotification, reopened.get())->hasError);
+    EXPECT_TRUE(reopened->localFilePath().endsWith(".mov"));
 }
 
 TEST_F(CompressionQueue, CleaningThePackageMidRunKeepsTheOutputBeingWritten)
@@ -463,16 +601,7 @@ TEST_F(CompressionQueue, ADocumentClosedMidRunStopsTheRunRemovesTheOutputAndPost
     atThirtyPercent([&] {
         output = manager->currentOutputPath();
         eventsAtClose = events.size();
-        MainThread::run(
-            [&] {
-                objects.clear();
-                screen.reset();
-                manager.reset();
-                document.reset();
-                package.reset();
-                ZERI_qvdFilePackage::resetForTesting();
-            },
-            false);
+        MainThread::run([&] { closeDocument(); }, false);
     });
     manager->enqueueCompressionForContentAsset(clip, VideoAssetCompressorPreset::small480p());
     ASSERT_TRUE(QTest::qWaitFor([&] { return weakManager.expired(); }, 60000));
@@ -527,12 +656,7 @@ TEST_F(CompressionQueue, AProcessKilledMidRunLosesNothingAndTheHalfFileGoesAtThe
     ASSERT_TRUE(package->saveModel());
     const QString packageID = package->packageID();
     // Let go of the document, as a closed window would, and re-encode it in another process.
-    objects.clear();
-    screen.reset();
-    manager.reset();
-    document.reset();
-    package.reset();
-    ZERI_qvdFilePackage::resetForTesting();
+    closeDocument();
 
     QProcess probe;
     probe.start(QStringLiteral(TESS_COMPRESSION_PROBE), {support.path(), packageID});
@@ -556,16 +680,7 @@ TEST_F(CompressionQueue, AProcessKilledMidRunLosesNothingAndTheHalfFileGoesAtThe
     probe.waitForFinished();
     ASSERT_TRUE(QFileInfo::exists(halfFile));
 
-    package = ZERI_qvdFilePackage::packageForID(packageID);
-    ASSERT_TRUE(package && package->loadModel());
-    document = package->model();
-    manager = std::dynamic_pointer_cast<QVBVideoCompressionManager>(document->documentVideoCompressionManager());
-    ASSERT_TRUE(manager);
-    std::shared_ptr<ZERI_ContentAsset> reopened;
-    for (const auto& asset : document->getAllContentAssets()) {
-        if (asset->internalID() == assetID)
-            reopened = asset;
-    }
+    const auto reopened = reopen(packageID, assetID);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->localFilePath(), source);
     EXPECT_TRUE(QFileInfo::exists(source));

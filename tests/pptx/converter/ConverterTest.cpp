@@ -117,6 +117,38 @@ TEST_F(Converter, SlidesBecomeScreensOfANewOwnDocumentThatReloadsIdentically)
     EXPECT_TRUE(empty.document->firstFlowmodel()->screenModels().empty());
 }
 
+TEST_F(Converter, ADarkMasterGivesBlackScreensUnderItsWhiteText)
+{
+    // As dark decks are written: the master's background refers to bg1, and the colour map sends bg1 to the
+    // theme's dark colour and tx1 to its light one.
+    TestDeck deck = TestDeck::minimal(2);
+    std::string& theme = deck.parts["ppt/theme/theme1.xml"];
+    theme.replace(theme.find("lastClr=\"111111\""), 16, "lastClr=\"000000\"");
+    deck.masterClrMap = R"(<p:clrMap bg1="dk1" tx1="lt1" bg2="dk2" tx2="lt2" accent1="accent1"/>)";
+    deck.rebuildMasterAndLayout();
+    std::string& master = deck.parts["ppt/slideMasters/slideMaster1.xml"];
+    master.insert(master.find("<p:spTree>"), R"(<p:bg><p:bgRef idx="1001"><a:schemeClr val="bg1"/></p:bgRef></p:bg>)");
+    const std::string white = R"(<a:rPr lang="en"><a:solidFill><a:schemeClr val="tx1"/></a:solidFill>)"
+                              R"(<a:latin typeface="Georgia"/></a:rPr>)";
+    for (int n = 1; n <= 2; ++n)
+        deck.setSlideTree(n, textAt(10, 10, 300, 40, para(run("Slide " + std::to_string(n), white))));
+
+    const ImportOutcome outcome = importDeck(write(deck));
+    ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+    const auto& screens = outcome.document->firstFlowmodel()->screenModels();
+    ASSERT_EQ(screens.size(), 2u);
+    const auto texts = textObjects(*outcome.document);
+    for (std::size_t n = 0; n < screens.size(); ++n) {
+        EXPECT_EQ(screens[n]->backgroundColor(), QColor(Qt::black)) << "screen " << n;
+        ASSERT_EQ(texts[n].size(), 1u);
+        const AttributedText text = texts[n][0]->attributedString();
+        ASSERT_FALSE(text.string().isEmpty());
+        EXPECT_EQ(text.attributesAtIndex(0)->foregroundColor, QColor(Qt::white));
+        EXPECT_EQ(text.attributesAtIndex(0)->alignment, TextAttributes::Left) << "the rest of the import is unchanged";
+        EXPECT_EQ(texts[n][0]->frame(), QRectF(10, 10, 300, 40));
+    }
+}
+
 TEST_F(Converter, PicturesAreCopiedZoomedAndCroppedAndThoseThatCannotBeSetUpAreLeftOut)
 {
     TestDeck deck = TestDeck::minimal(1);
