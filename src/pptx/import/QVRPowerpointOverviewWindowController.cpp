@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
@@ -116,8 +117,10 @@ void QVRPowerpointOverviewWindowController::openRequesterWantsToDisplayLoadingVi
 
 void QVRPowerpointOverviewWindowController::sampleRequestEnded(const Error& error)
 {
-    if (!error.isNull())
+    if (!error.isNull()) {
         qCWarning(lcPptxOverview).noquote() << "the sample presentation did not open:" << error.description();
+        showSampleUnavailable();
+    }
     // The fetching view would otherwise spin on over the player for good; the download panel has taken its own
     // view out already.
     for (const QPointer<QWidget>& view : std::exchange(m_sampleLoadingViews, {})) {
@@ -127,6 +130,22 @@ void QVRPowerpointOverviewWindowController::sampleRequestEnded(const Error& erro
         }
     }
     m_sampleRequest.reset();
+}
+
+void QVRPowerpointOverviewWindowController::showSampleUnavailable()
+{
+    // Without the sample the player would stay dark: say why in its place. Get Started works all the same.
+    if (!m_viewerHolder || m_viewerHolder->findChild<QLabel*>(QStringLiteral("sampleUnavailableLabel")))
+        return;
+    auto* notice = new QLabel(UFM::CHECK_YOUR_CONNECTION_TEXT(), m_viewerHolder);
+    notice->setObjectName(QStringLiteral("sampleUnavailableLabel"));
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setWordWrap(true);
+    notice->setStyleSheet(QStringLiteral("QLabel { color: white; font-size: 15px; }"));
+    if (m_viewerViewController && m_viewerViewController->view())
+        m_viewerViewController->view()->hide();
+    m_viewerHolder->layout()->addWidget(notice);
+    notice->show();
 }
 
 void QVRPowerpointOverviewWindowController::openRequesterHasFinishedLoadingModel(

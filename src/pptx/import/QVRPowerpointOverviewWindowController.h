@@ -50,6 +50,7 @@ public:
 
 private:
     void sampleRequestEnded(const Error& error);
+    void showSampleUnavailable();
     void startImport();
     void importFinished(const std::shared_ptr<ZERI_TessarineModel>& document, const Error& error);
     void showLoadingView();
