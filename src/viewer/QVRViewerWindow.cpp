@@ -55,7 +55,8 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
 
 void QVRViewerWindowController::announceDocument()
 {
-    if (m_originalTessarineModel)
+    // A window not shown yet is not managed yet either: its showEvent announces it.
+    if (m_originalTessarineModel && m_window && m_window->isVisible())
         QVRWindowManager::sharedInstance().setDocumentForWindow(m_window, m_originalTessarineModel,
                                                                 m_originalTessarineModel->qvdID());
 }

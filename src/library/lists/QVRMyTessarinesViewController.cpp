@@ -129,6 +129,7 @@ QVRMyTessarinesViewController::QVRMyTessarinesViewController(QWidget* parent)
     m_gridView->setDelegate(this);
     m_scrollArea->setWidget(m_holderView);
     connect(m_scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateVisibleTiles(); });
+    m_scrollArea->viewport()->installEventFilter(this);
     m_blueTextFieldAboveArrow = new QLabel(UFM::NO_TESSARINES_CLICK_TO_CREATE_TEXT(), m_holderView);
     m_blueTextFieldAboveArrow->setStyleSheet(QStringLiteral("color: #2B83C0; font-size: 16px;"));
     m_blueTextFieldAboveArrow->setWordWrap(true);
@@ -306,4 +307,14 @@ void QVRMyTessarinesViewController::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     layOutGrid();
+}
+
+bool QVRMyTessarinesViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    // The grid follows the width it is shown in. The scroll area sizes its viewport after this page's own resize
+    // (and, before the first show, only when it shows), so the page's resize alone would lay the first grid out
+    // at the width the viewport had while hidden.
+    if (m_scrollArea && watched == m_scrollArea->viewport() && event->type() == QEvent::Resize)
+        layOutGrid();
+    return QWidget::eventFilter(watched, event);
 }

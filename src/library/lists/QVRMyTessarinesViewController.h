@@ -68,6 +68,8 @@ public:
     QWidget* gridViewViewForSection(DynamicRatioSectionedGridView*, int, int index) override;
     QSizeF gridViewDesiredSizeForViewInSection(DynamicRatioSectionedGridView*, int, int index) override;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -1,0 +1,442 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPdfDocument>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/QVRAppDelegate.h"
+#include "controls/AsynchronousRenderImageView.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/video/MediaTestClips.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
+#include "pptx/TestDeck.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
+#include "roads/RoadsTestSupport.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "support/TestEnvironment.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/QVRViewerWindow.h"
+#include "viewer/QVR_TessarineViewerView.h"
+
+using namespace roads;
+
+namespace {
+
+using Type = ZERI_MixedMediaObject::Type;
+
+class Road : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application();
+        ASSERT_TRUE(inputs.isValid());
+    }
+    void TearDown() override { closeDocumentWindows(); }
+
+    QString input(const QString& name) const { return inputs.filePath(name); }
+
+    // Opens the toolbar's Insert menu and clicks one of its rows.
+    static bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
+    {
+        click(window->theToolBarView()->insertButton());
+        QVR_AddElementMenuViewController* menu = nullptr;
+        if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
+            return false;
+        QWidget* cell = (menu->*row)();
+        if (!waitFor([&] { return cell->isVisible(); }, 5000))
+            return false;
+        click(cell);
+        return true;
+    }
+    template <class T>
+    static T* openedMenu()
+    {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible())
+                continue;
+            if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
+                return menu;
+        }
+        return nullptr;
+    }
+    // Undo then redo from the Edit menu: the count of objects of `type` goes back and comes again.
+    static void undoAndRedo(QVR_CreatorWindow* window, int type, int expected)
+    {
+        const auto screen = shownScreen(window);
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+        EXPECT_TRUE(waitFor([&] { return countObjects(shownScreen(window), type) == expected - 1; }, 5000))
+            << "undo of type " << type;
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("redo")));
+        EXPECT_TRUE(waitFor([&] { return countObjects(shownScreen(window), type) == expected; }, 5000))
+            << "redo of type " << type;
+    }
+
+    QTemporaryDir inputs;
+};
+
+// First start, no service: My Documents shows a readable empty state beside tiles laid out at their first
+// show; the + tile, then Choose, opens a creator window on a new document.
+TEST_F(Road, FirstStartShowsAnEmptyMyDocumentsAndThePlusTileCreates)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    ASSERT_TRUE(waitFor([&] { return lists->isVisible(); }));
+    auto* documents = lists->findChild<QVRMyTessarinesViewController*>();
+    ASSERT_TRUE(documents);
+    QLabel* empty = documents->emptyStateLabel();
+    QVRTessarineTileCreateNewGridItemView* plus = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        plus = lists->findChild<QVRTessarineTileCreateNewGridItemView*>();
+        return plus && plus->isVisible() && empty->isVisible();
+    }));
+    // Laid out at once: the tile has its size, and the empty state its room, without a resize by the user.
+    EXPECT_GE(plus->width(), 100);
+    EXPECT_GE(plus->height(), 100);
+    EXPECT_FALSE(empty->text().isEmpty());
+    EXPECT_GE(empty->height(), empty->heightForWidth(empty->width())) << "the empty state's text is cut off";
+    const QRect tile(plus->mapTo(lists, QPoint(0, 0)), plus->size());
+    const QRect text(empty->mapTo(lists, QPoint(0, 0)), empty->size());
+    EXPECT_FALSE(tile.intersects(text)) << "the empty state covers the + tile";
+    EXPECT_TRUE(lists->rect().contains(tile)) << "the + tile is outside the window";
+
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(window->currentModel());
+    EXPECT_EQ(window->currentModel()->firstFlowmodel()->screenModels().size(), 1u);
+    EXPECT_TRUE(window->theToolBarView()->insertButton()->isEnabled());
+}
+
+// Insert › Image, Video, Audio, PDF, a shape, a text box and a gallery; each insertion undone and redone; an
+// object moved with the mouse.
+TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+
+    // Two pictures at once, a JPEG and a PNG, through the file dialog.
+    const QString jpeg = makePicture(input("photo.jpg"), "JPEG");
+    const QString png = makePicture(input("drawing.png"), "PNG", Qt::magenta);
+    ASSERT_FALSE(jpeg.isEmpty());
+    ASSERT_FALSE(png.isEmpty());
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::imageCell));
+    ASSERT_TRUE(answerFileDialog(QStringLiteral("\"%1\" \"%2\"").arg(jpeg, png)));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Image) == 2; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+
+    // A PDF of three pages.
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::pdfCell));
+    ASSERT_TRUE(answerFileDialog(makePdf(input("pages.pdf"), 3)));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::PDF) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    undoAndRedo(window, Type::PDF, 1);
+
+    // A shape from the shape menu.
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::shapeCell));
+    QVR_AddShapeMenuViewController* shapes = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }));
+    ASSERT_TRUE(shapes->menuView());
+    ASSERT_FALSE(shapes->menuView()->buttons().isEmpty());
+    click(shapes->menuView()->buttons().first());
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Shape) == 1; }));
+    undoAndRedo(window, Type::Shape, 1);
+
+    // A text box.
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Text) == 1; }));
+    undoAndRedo(window, Type::Text, 1);
+
+    // Audio: an MP3 made here.
+    if (MediaTestClips::toolsAvailable()) {
+        const QString mp3 = input("tone.mp3");
+        ASSERT_TRUE(MediaTestClips::make(mp3, {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                               QStringLiteral("sine=frequency=440:duration=1")}));
+        ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::audioCell));
+        ASSERT_TRUE(answerFileDialog(mp3));
+        ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Audio) == 1; }));
+        ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+        undoAndRedo(window, Type::Audio, 1);
+
+        // Video: the preset chooser answered, the re-encoding runs to its end and the element shows.
+        const QString mp4 = input("clip.mp4");
+        ASSERT_TRUE(MediaTestClips::makeVideo(mp4, 320, 240, 1.0, 44100));
+        ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
+        ASSERT_TRUE(answerFileDialog(mp4));
+        QVRCompressionSelectionViewController* presets = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
+        click(presets->smallButton());
+        ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
+        ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }, 45000));
+    }
+
+    // The front object moves 40 points right with the mouse; undo puts it back, redo moves it again.
+    const auto screen = shownScreen(window);
+    auto picture = screen->mixedMediaObjects().back();
+    const QRectF before = (*picture)->frame();
+    QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+    QWidget* viewport = view->viewport();
+    const QPoint from = view->mapFromScene(before.center());
+    const QPoint to = view->mapFromScene(before.center() + QPointF(40, 0));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint at = from + (to - from) * step / 4;
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), viewport->mapToGlobal(QPointF(at)), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &move);
+    }
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    ASSERT_TRUE(waitFor([&] { return (*picture)->frame().topLeft() != before.topLeft(); }, 5000));
+    EXPECT_NEAR((*picture)->frame().left() - before.left(), 40, 12);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_TRUE(waitFor([&] { return (*picture)->frame() == before; }, 5000));
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("redo")));
+    EXPECT_TRUE(waitFor([&] { return (*picture)->frame() != before; }, 5000));
+}
+
+// File › Export PDF through the save dialog: one page per screen.
+TEST_F(Road, ExportPdfWritesOnePagePerScreen)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    ASSERT_TRUE(waitFor([&] { return window->currentModel()->firstFlowmodel()->screenModels().size() == 2; }));
+
+    const QString pdf = input("exported.pdf");
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("exportToPDF")));
+    ASSERT_TRUE(answerFileDialog(pdf));
+    QPdfDocument document;
+    ASSERT_TRUE(waitFor([&] {
+        return QFile::exists(pdf) && document.load(pdf) == QPdfDocument::Error::None && document.pageCount() > 0;
+    }));
+    EXPECT_EQ(document.pageCount(), 2);
+}
+
+// File › Import PowerPoint › Get Started › the file dialog: the deck opens as a new document, a screen a slide.
+TEST_F(Road, ImportPowerPointOpensTheDeckAsANewDocument)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("importPowerpoint")));
+    QVRPowerpointOverviewWindowController* overview = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; }));
+
+    // No service: the sample area says so instead of staying dark.
+    QLabel* notice = nullptr;
+    EXPECT_TRUE(waitFor([&] {
+        notice = overview->findChild<QLabel*>(QStringLiteral("sampleUnavailableLabel"));
+        return notice && notice->isVisible() && !notice->text().isEmpty();
+    }));
+
+    const QString deck = input("deck.pptx");
+    ASSERT_TRUE(TestDeck::minimal(3).writeTo(deck.toStdString()));
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+    click(overview->getStartedButton());
+    ASSERT_TRUE(answerFileDialog(deck));
+    QVR_CreatorWindow* imported = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QVR_CreatorWindow* window : creatorWindows()) {
+            if (!before.contains(window) && window->currentModel() && window->currentModel()->firstFlowmodel())
+                imported = window;
+        }
+        return imported != nullptr;
+    }, 45000));
+    EXPECT_EQ(imported->currentModel()->firstFlowmodel()->screenModels().size(), 3u);
+}
+
+// Play from the toolbar: the player opens at the shown screen and the keys page it; Escape closes it, and so does
+// the Close key; the creator comes back with its document commands enabled.
+TEST_F(Road, PlayingFromTheToolbarAndClosingGivesTheCreatorBack)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    ASSERT_TRUE(waitFor([&] { return window->currentModel()->firstFlowmodel()->screenModels().size() == 2; }));
+    window->setCurrentIndex(1);
+    ASSERT_TRUE(waitFor([&] { return window->currentIndex() == 1; }));
+
+    const auto play = [&]() -> QVRViewerWindow* {
+        click(window->theToolBarView()->viewButton());
+        QVRViewerWindow* player = nullptr;
+        waitFor([&] {
+            player = visibleTopLevel<QVRViewerWindow>();
+            return player && QApplication::activeWindow() == player;
+        });
+        return player;
+    };
+    const auto commandsEnabled = [&] {
+        return chooseMenuItemEnabled(window, QStringLiteral("saveDraft")) &&
+               chooseMenuItemEnabled(window, QStringLiteral("exportToPDF")) &&
+               chooseMenuItemEnabled(window, QStringLiteral("print"));
+    };
+
+    QVRViewerWindow* player = play();
+    ASSERT_TRUE(player);
+    QVR_TessarineViewerView* view = player->windowController()->tessarineViewerViewController()->viewerView();
+    ASSERT_TRUE(waitFor([&] { return view->currentPage() == 1; })) << "the player starts at the shown screen";
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_TRUE(waitFor([&] { return view->currentPage() == 0; }));
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_TRUE(waitFor([&] { return view->currentPage() == 1; }));
+
+    QPointer<QVRViewerWindow> closing(player);
+    QTest::keyClick(view, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000)) << "Escape closes the player";
+    EXPECT_TRUE(waitFor(commandsEnabled, 5000)) << "Save Draft, Export PDF and Print after the player closed";
+
+    player = play();
+    ASSERT_TRUE(player);
+    closing = player;
+    QTest::keySequence(player, QKeySequence(QKeySequence::Close));
+    ASSERT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000)) << "Ctrl+W closes the player";
+    EXPECT_TRUE(waitFor(commandsEnabled, 5000));
+}
+
+QStringList screenOrder(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    QStringList ids;
+    for (const auto& screen : document->firstFlowmodel()->screenModels())
+        ids.append(screen->internalID());
+    return ids;
+}
+
+// Screens added from the toolbar and reordered by dragging their thumbnails, a presenter note written; the
+// application quits and starts again (a second process on the same home folder): the document is intact and its
+// tile shows its preview.
+TEST_F(Road, ADocumentSurvivesQuittingAndStartingAgain)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto document = window->currentModel();
+    const auto flow = document->firstFlowmodel();
+
+    // Two screens more from the toolbar's add-screen chooser.
+    for (size_t count = 2; count <= 3; ++count) {
+        click(window->theToolBarView()->addScreenButton());
+        QVRNewScreenSelectionViewController* chooser = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (chooser = openedMenu<QVRNewScreenSelectionViewController>()) != nullptr; }));
+        QList<QVR_NewScreenSelectionButton*> tiles;
+        ASSERT_TRUE(waitFor([&] {
+            tiles = chooser->tileButtons();
+            return !tiles.isEmpty() && tiles.first()->isVisible();
+        }));
+        click(tiles.first());
+        ASSERT_TRUE(waitFor([&] { return flow->screenModels().size() == count; })) << count;
+    }
+
+    // The first screen's thumbnail dragged before the third's.
+    const QStringList added = screenOrder(document);
+    QVRThumbnailBar* bar = window->theThumbnailBarView();
+    std::unique_ptr<QMimeData> dragged(bar->writeItemsAtIndexes({0}));
+    ASSERT_TRUE(dragged);
+    const QRect target = bar->frameForItemAtIndex(2);
+    const QPoint at(target.left() + target.width() / 4, target.center().y());
+    QDragEnterEvent enter(at, Qt::MoveAction, dragged.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, dragged.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &move);
+    QDropEvent drop(QPointF(at), Qt::MoveAction, dragged.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &drop);
+    bar->draggingEnded();
+    const QStringList reordered{added[1], added[0], added[2]};
+    ASSERT_EQ(screenOrder(document), reordered);
+
+    // A presenter note on the shown screen, typed into the Screen menu's prompt.
+    const auto noted = shownScreen(window);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("setPresenterNote")));
+    QMessageBox* prompt = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (prompt = visibleTopLevel<QMessageBox>()) != nullptr; }));
+    auto* field = prompt->findChild<QPlainTextEdit*>();
+    ASSERT_TRUE(field);
+    QTest::keyClicks(field, QStringLiteral("Mention the second chart"));
+    click(prompt->buttons().first());
+    ASSERT_TRUE(waitFor([&] { return noted->presenterNotes() == QLatin1String("Mention the second chart"); }));
+
+    // Quit, as from the menu: pending drafts are written.
+    ASSERT_TRUE(application().applicationShouldTerminate());
+    closeDocumentWindows();
+
+    const auto second = TestEnvironment::runTestsInChildProcess(
+        QStringLiteral("RoadSecondStart.*"),
+        {{QStringLiteral("TESS_ROADS_HOME"), TestEnvironment::root()},
+         {QStringLiteral("TESS_ROADS_DOCUMENT"), document->qvdID()},
+         {QStringLiteral("TESS_ROADS_ORDER"), reordered.join(QLatin1Char(','))},
+         {QStringLiteral("TESS_ROADS_NOTE"), noted->internalID() + QStringLiteral("=Mention the second chart")}},
+        90000);
+    ASSERT_TRUE(second.finished) << second.output.toStdString();
+    EXPECT_EQ(second.exitCode, 0) << second.output.toStdString();
+    EXPECT_TRUE(second.output.contains(QLatin1String("[  PASSED  ] 1 test"))) << second.output.toStdString();
+}
+
+// The second start of the road above, in a process of its own on the first one's home folder.
+TEST(RoadSecondStart, DISABLED_TheDocumentIsIntactWithItsPreview)
+{
+    const QString home = qEnvironmentVariable("TESS_ROADS_HOME");
+    ASSERT_FALSE(home.isEmpty());
+    for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        static const QMap<QString, QString> folders{{QStringLiteral("HOME"), QStringLiteral("home")},
+                                                    {QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("config")},
+                                                    {QStringLiteral("XDG_DATA_HOME"), QStringLiteral("data")},
+                                                    {QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("cache")}};
+        qputenv(variable, QFile::encodeName(home + QLatin1Char('/') + folders.value(QString::fromLatin1(variable))));
+    }
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+
+    // Its tile, with the preview drawn.
+    const QString id = qEnvironmentVariable("TESS_ROADS_DOCUMENT");
+    QVRTessarineTileGridItemView* tile = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* candidate : lists->findChildren<QVRTessarineTileGridItemView*>()) {
+            if (candidate->filePackage() && candidate->filePackage()->packageID() == id)
+                tile = candidate;
+        }
+        return tile != nullptr;
+    }));
+    auto* picture = tile->findChild<AsynchronousRenderImageView*>();
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(waitFor([&] { return !picture->renderedImage().isNull(); })) << "the tile shows no preview";
+
+    // The document as it was left: its screens in their order, the note kept.
+    const auto package = tile->filePackage();
+    Error error;
+    ASSERT_TRUE(package->model() || package->loadModel(&error)) << error.message.toStdString();
+    const auto document = package->model();
+    EXPECT_EQ(screenOrder(document).join(QLatin1Char(',')), qEnvironmentVariable("TESS_ROADS_ORDER"));
+    const QStringList note = qEnvironmentVariable("TESS_ROADS_NOTE").split(QLatin1Char('='));
+    ASSERT_EQ(note.size(), 2);
+    bool found = false;
+    for (const auto& screen : document->firstFlowmodel()->screenModels()) {
+        if (screen->internalID() == note[0]) {
+            found = true;
+            EXPECT_EQ(screen->presenterNotes(), note[1]);
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+} // namespace
