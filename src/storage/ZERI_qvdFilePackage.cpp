@@ -25,6 +25,8 @@
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/UndoSnapshotFiles.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -466,6 +468,13 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
     metadata.setTessarineName(m_model->title());
     metadata.setTessarineDescription(m_model->description());
     metadata.setUpdatedTimeStamp(m_model->updatedText());
+    // My Documents shows a document by its first screen's preview, once one has been drawn.
+    if (const auto flow = m_model->firstFlowmodel(); flow && !flow->screenModels().empty()) {
+        const auto preview = flow->screenModels().front()->previewScreenShotAsset();
+        const QString path = preview ? preview->localFilePath() : QString();
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            metadata.setPreviewScreenshotFilePath(path);
+    }
     if (!m_model->stringID().isEmpty())
         metadata.setStringID(m_model->stringID());
     if (!m_model->apiID().isEmpty())

@@ -376,6 +376,9 @@ TEST_F(Road, ADocumentSurvivesQuittingAndStartingAgain)
     click(prompt->buttons().first());
     ASSERT_TRUE(waitFor([&] { return noted->presenterNotes() == QLatin1String("Mention the second chart"); }));
 
+    // The thumbnails have drawn the first screen's preview, as the user sees them.
+    ASSERT_TRUE(waitFor([&] { return flow->screenModels().front()->previewScreenShotAsset() != nullptr; }));
+
     // Quit, as from the menu: pending drafts are written.
     ASSERT_TRUE(application().applicationShouldTerminate());
     closeDocumentWindows();
@@ -419,7 +422,8 @@ TEST(RoadSecondStart, DISABLED_TheDocumentIsIntactWithItsPreview)
     }));
     auto* picture = tile->findChild<AsynchronousRenderImageView*>();
     ASSERT_TRUE(picture);
-    EXPECT_TRUE(waitFor([&] { return !picture->renderedImage().isNull(); })) << "the tile shows no preview";
+    EXPECT_TRUE(waitFor([&] { return !picture->renderedImage().isNull(); }))
+        << "the tile shows no preview: " << tile->filePackage()->metaData().previewScreenshotFilePath().toStdString();
 
     // The document as it was left: its screens in their order, the note kept.
     const auto package = tile->filePackage();
