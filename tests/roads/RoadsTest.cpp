@@ -62,7 +62,8 @@ protected:
     QString input(const QString& name) const { return inputs.filePath(name); }
 
     // Opens the toolbar's Insert menu and clicks one of its rows.
-    static bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
+    static bool insert(QVR_CreatorWindow* window,
+                       QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
     {
         click(window->theToolBarView()->insertButton());
         QVR_AddElementMenuViewController* menu = nullptr;
@@ -74,8 +75,7 @@ protected:
         click(cell);
         return true;
     }
-    template <class T>
-    static T* openedMenu()
+    template <class T> static T* openedMenu()
     {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (!top->isVisible())
@@ -130,6 +130,11 @@ TEST_F(Road, FirstStartShowsAnEmptyMyDocumentsAndThePlusTileCreates)
     ASSERT_TRUE(window->currentModel());
     EXPECT_EQ(window->currentModel()->firstFlowmodel()->screenModels().size(), 1u);
     EXPECT_TRUE(window->theToolBarView()->insertButton()->isEnabled());
+
+    // Closed, and a second new document the same way.
+    window->close();
+    ASSERT_TRUE(waitFor([] { return creatorWindows().isEmpty(); }));
+    EXPECT_TRUE(createDocumentFromPlusTile()) << "a second new document from the + tile";
 }
 
 // Insert › Image, Video, Audio, PDF, a shape, a text box and a gallery; each insertion undone and redone; an
@@ -188,7 +193,8 @@ TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
         ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
         ASSERT_TRUE(answerFileDialog(mp4));
         QVRCompressionSelectionViewController* presets = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
+        ASSERT_TRUE(
+            waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
         click(presets->smallButton());
         ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
         ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }, 45000));
@@ -243,7 +249,8 @@ TEST_F(Road, ImportPowerPointOpensTheDeckAsANewDocument)
     ASSERT_TRUE(lists);
     ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("importPowerpoint")));
     QVRPowerpointOverviewWindowController* overview = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; }));
+    ASSERT_TRUE(
+        waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; }));
 
     // No service: the sample area says so instead of staying dark.
     QLabel* notice = nullptr;
@@ -258,13 +265,15 @@ TEST_F(Road, ImportPowerPointOpensTheDeckAsANewDocument)
     click(overview->getStartedButton());
     ASSERT_TRUE(answerFileDialog(deck));
     QVR_CreatorWindow* imported = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        for (QVR_CreatorWindow* window : creatorWindows()) {
-            if (!before.contains(window) && window->currentModel() && window->currentModel()->firstFlowmodel())
-                imported = window;
-        }
-        return imported != nullptr;
-    }, 45000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* window : creatorWindows()) {
+                if (!before.contains(window) && window->currentModel() && window->currentModel()->firstFlowmodel())
+                    imported = window;
+            }
+            return imported != nullptr;
+        },
+        45000));
     EXPECT_EQ(imported->currentModel()->firstFlowmodel()->screenModels().size(), 3u);
 }
 

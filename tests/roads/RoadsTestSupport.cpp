@@ -200,7 +200,8 @@ QVR_CreatorWindow* createDocumentFromPlusTile()
             auto* controller = QVRTemplateChooserWindowController::existingInstance();
             if (!controller || !controller->myWindow() || !controller->myWindow()->isVisible())
                 return false;
-            const auto tiles = controller->templateChooserViewController()->templateThumbnailController()->templatesArray();
+            const auto tiles =
+                controller->templateChooserViewController()->templateThumbnailController()->templatesArray();
             scratch = tiles.isEmpty() ? nullptr : tiles.first();
             return scratch && scratch->hoverView() && scratch->hoverView()->isVisible();
         }))

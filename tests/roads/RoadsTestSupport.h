@@ -25,8 +25,7 @@ QVRAppDelegate& application();
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
 
 // The first visible top-level widget of type T that `accept` takes (any when unset), or nullptr.
-template <class T>
-T* visibleTopLevel(const std::function<bool(T*)>& accept = {})
+template <class T> T* visibleTopLevel(const std::function<bool(T*)>& accept = {})
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* typed = qobject_cast<T*>(widget);

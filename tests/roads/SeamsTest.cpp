@@ -71,8 +71,8 @@ TEST(ApplicationSeams, TheStartUpSetsEverySeamOfTheLowerLibraries)
                 hooks.isCompressingVideo && hooks.cancelVideoCompression && hooks.flushPendingDraftSaves &&
                 hooks.snappingDisabled && hooks.showTemplateChooser && hooks.makeDownloadPanel &&
                 hooks.showPasswordPrompt);
-    for (const char* command : {"editProfile", "signInWindow", "openURL", "importPowerpoint", "toggleSnapping",
-                                "guide"}) {
+    for (const char* command :
+         {"editProfile", "signInWindow", "openURL", "importPowerpoint", "toggleSnapping", "guide"}) {
         const auto it = hooks.menuCommands.find(QString::fromLatin1(command));
         EXPECT_TRUE(it != hooks.menuCommands.end() && it->second) << command;
     }
