@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QMessageBox>
@@ -8,7 +11,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QPdfDocument>
+#include <QPrintDialog>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -240,6 +245,42 @@ TEST_F(Road, ExportPdfWritesOnePagePerScreen)
         return QFile::exists(pdf) && document.load(pdf) == QPdfDocument::Error::None && document.pageCount() > 0;
     }));
     EXPECT_EQ(document.pageCount(), 2);
+
+    // File › Print, to a PDF file: the print dialog's file printer, the path typed, Print.
+    const QString printed = input("printed.pdf");
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("print")));
+    QPrintDialog* dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        dialog = visibleTopLevel<QPrintDialog>();
+        return dialog && QApplication::activeWindow() == dialog;
+    }));
+    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+    ASSERT_TRUE(printers);
+    const int toFile = printers->findText(QStringLiteral("PDF"), Qt::MatchContains);
+    ASSERT_GE(toFile, 0);
+    printers->setCurrentIndex(toFile);
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_TRUE(name);
+    ASSERT_TRUE(waitFor([&] { return name->isEnabled(); }, 5000));
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Delete);
+    QTest::keyClicks(name, printed);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    ASSERT_TRUE(buttons);
+    QAbstractButton* print = nullptr;
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+            print = button;
+    }
+    ASSERT_TRUE(print);
+    QTest::mouseClick(print, Qt::LeftButton);
+    QPdfDocument paper;
+    ASSERT_TRUE(waitFor([&] {
+        return QFile::exists(printed) && paper.load(printed) == QPdfDocument::Error::None && paper.pageCount() > 0;
+    }));
+    EXPECT_EQ(paper.pageCount(), 2);
 }
 
 // File › Import PowerPoint › Get Started › the file dialog: the deck opens as a new document, a screen a slide.
