@@ -30,6 +30,7 @@
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/video/MediaTestClips.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
@@ -227,6 +228,24 @@ TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
     EXPECT_TRUE(waitFor([&] { return (*picture)->frame() == before; }, 5000));
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("redo")));
     EXPECT_TRUE(waitFor([&] { return (*picture)->frame() != before; }, 5000));
+
+    // A gallery: the gallery sheet's Choose Images, two pictures through the file dialog, Save.
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::galleryCell));
+    QVRGalleryEditorViewController* gallery = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* editor = top->findChild<QVRGalleryEditorViewController*>(); editor && top->isVisible())
+                gallery = editor;
+        }
+        return gallery && gallery->chooseImagesButton() && gallery->chooseImagesButton()->isVisible();
+    }));
+    click(gallery->chooseImagesButton());
+    ASSERT_TRUE(answerFileDialog(QStringLiteral("\"%1\" \"%2\"").arg(jpeg, png)));
+    ASSERT_TRUE(waitFor([&] { return gallery->saveButton()->isEnabled(); }));
+    click(gallery->saveButton());
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Gallery) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    undoAndRedo(window, Type::Gallery, 1);
 }
 
 // File › Export PDF through the save dialog: one page per screen.
