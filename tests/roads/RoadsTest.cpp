@@ -27,6 +27,12 @@
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/crop/QVR_CropHandle.h"
+#include "creator/crop/QVR_CropPopoverButtonsView.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -38,6 +44,7 @@
 #include "pptx/TestDeck.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/TestEnvironment.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -159,6 +166,96 @@ TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
     ASSERT_TRUE(answerFileDialog(QStringLiteral("\"%1\" \"%2\"").arg(jpeg, png)));
     ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Image) == 2; }));
     ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+
+    // The front picture, clicked, resized by a corner handle and turned by a rotate handle; each gesture undone
+    // and redone from the Edit menu.
+    {
+        const auto picture = shownScreen(window)->mixedMediaObjects().back();
+        QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+        QWidget* viewport = view->viewport();
+        const QPoint centre = view->mapFromScene((*picture)->frame().center());
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);
+        QVR_SelectedItemView* selection = window->selectedItemView();
+        ASSERT_TRUE(waitFor([&] { return selection->selectedViews().size() == 1; }, 5000));
+        auto* handler = QVR_InteractableViewHandler::handlerForBoard(window->theArtBoard());
+        const auto handleArea = [&](int position, bool rotate) {
+            const QGraphicsItem* handle = selection->handle(position, rotate);
+            return handle->deviceTransform(view->viewportTransform()).mapRect(handle->boundingRect());
+        };
+        const auto handleAt = [&](int position, bool rotate) {
+            const QRectF area = handleArea(position, rotate);
+            if (!rotate)
+                return area.center().toPoint();
+            // A rotate handle surrounds a resize handle: grab it beyond that.
+            const QPointF inner = handleArea(position, false).center();
+            return QPointF(inner.x() < area.center().x() ? area.right() - 3 : area.left() + 3,
+                           inner.y() < area.center().y() ? area.bottom() - 3 : area.top() + 3)
+                .toPoint();
+        };
+        const auto drag = [&](int position, bool rotate, QPoint by) {
+            const QPoint from = handleAt(position, rotate);
+            QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+            QMouseEvent move(QEvent::MouseMove, QPointF(from + by), viewport->mapToGlobal(QPointF(from + by)),
+                             Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &move);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + by);
+            return waitFor([&] { return !handler->isBusy(); });
+        };
+        const auto undoRedo = [&](const std::function<bool()>& changed) {
+            ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+            EXPECT_TRUE(waitFor([&] { return !changed(); }, 5000)) << "undo";
+            ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("redo")));
+            EXPECT_TRUE(waitFor(changed, 5000)) << "redo";
+        };
+
+        const QRectF original = (*picture)->frame();
+        ASSERT_TRUE(drag(0, false, QPoint(-30, -30)));
+        const auto resized = [&] { return (*picture)->frame().size() != original.size(); };
+        ASSERT_TRUE(resized()) << "the corner handle resizes";
+        undoRedo(resized);
+
+        // Crop from the picture's popover: a crop handle dragged in, then the crop popover's Crop.
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, view->mapFromScene((*picture)->frame().center()));
+        QAbstractButton* cropButton = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            for (QWidget* widget : QApplication::allWidgets()) {
+                auto* button = qobject_cast<QAbstractButton*>(widget);
+                if (button && button->isVisible() && button->toolTip() == UFM::CROP_TEXT())
+                    cropButton = button;
+            }
+            return cropButton != nullptr;
+        })) << "the picture's popover offers Crop";
+        const QRectF uncropped = (*picture)->frame();
+        click(cropButton);
+        ASSERT_TRUE(waitFor([&] { return handler->isCropping() && handler->cropView(); }, 5000));
+        QVR_CropView* crop = handler->cropView();
+        const QGraphicsItem* cropHandle = crop->handleAtPosition(0);
+        const QPoint from = cropHandle->deviceTransform(view->viewportTransform())
+                                .mapRect(cropHandle->boundingRect())
+                                .center()
+                                .toPoint();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        for (const QPoint by : {QPoint(10, 10), QPoint(25, 20)}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(from + by), viewport->mapToGlobal(QPointF(from + by)),
+                             Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &move);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(25, 20));
+        ASSERT_TRUE(waitFor([&] { return crop->cropPopoverButtonsView() != nullptr; }, 5000));
+        click(crop->cropPopoverButtonsView()->cropButton());
+        ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }));
+        const auto cropped = [&] { return (*picture)->frame() != uncropped; };
+        ASSERT_TRUE(cropped()) << "the crop changes the picture's frame";
+        undoRedo(cropped);
+
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, view->mapFromScene((*picture)->frame().center()));
+        ASSERT_TRUE(waitFor([&] { return selection->selectedViews().size() == 1; }, 5000));
+        selection->selectedViewsDidChange();
+        ASSERT_TRUE(drag(1, true, QPoint(-50, 150)));
+        const auto turned = [&] { return (*picture)->rotation() != 0; };
+        ASSERT_TRUE(turned()) << "the rotate handle turns the picture";
+        undoRedo(turned);
+    }
 
     // A PDF of three pages.
     ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::pdfCell));
