@@ -26,6 +26,7 @@
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/crop/QVR_CropHandle.h"
@@ -38,6 +39,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/video/MediaTestClips.h"
+#include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
@@ -278,6 +280,37 @@ TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
     ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
     ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Text) == 1; }));
     undoAndRedo(window, Type::Text, 1);
+    // Typed into: a click selects it, a second click edits it, and the keys land in the document.
+    {
+        std::shared_ptr<ZERI_MixedMediaObjectProxy> text;
+        for (const auto& object : shownScreen(window)->mixedMediaObjects())
+            if (object->type() == Type::Text)
+                text = object;
+        ASSERT_TRUE(text);
+        QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+        const QPoint inside = view->mapFromScene((*text)->frame().center());
+        QVR_MixedMediaElementContainingView* container = nullptr;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return (container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(text)) !=
+                       nullptr;
+            },
+            5000));
+        auto* textView = dynamic_cast<QVR_AttributedTextMixedMediaElementView*>(container->mixedMediaElementView());
+        ASSERT_TRUE(textView);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inside);
+        ASSERT_TRUE(waitFor([&] { return container->selectedByInteractionModel(); }, 5000));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inside);
+        ASSERT_TRUE(waitFor([&] { return textView->editable(); }, 5000)) << "a second click edits the text";
+        QTest::keyClick(view->viewport(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(view->viewport(), QStringLiteral("Roads ahead"));
+        // A click on the screen beside it ends the editing.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(1000, 730)));
+        EXPECT_TRUE(waitFor(
+            [&] { return text->as<ZERI_MMObject_Text>()->attributedString().string() == QLatin1String("Roads ahead"); },
+            5000))
+            << text->as<ZERI_MMObject_Text>()->attributedString().string().toStdString();
+    }
 
     // Audio: an MP3 made here.
     if (MediaTestClips::toolsAvailable()) {
