@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTest>
 
 #include "app/QVRAppDelegate.h"
@@ -55,6 +56,8 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "controls/ViewControllerWindowController.h"
+#include "viewer/QVRPresentationNotesViewController.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/QVRViewerWindow.h"
 #include "viewer/QVR_TessarineViewerView.h"
@@ -134,6 +137,20 @@ protected:
         click(gallery->saveButton());
         ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Gallery) == before + 1; }));
         ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    }
+
+    // Screen › Presenter Notes: the note typed into the prompt, OK.
+    static void writePresenterNote(QVR_CreatorWindow* window, const QString& note)
+    {
+        const auto screen = shownScreen(window);
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("setPresenterNote")));
+        QMessageBox* prompt = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (prompt = visibleTopLevel<QMessageBox>()) != nullptr; }));
+        auto* field = prompt->findChild<QPlainTextEdit*>();
+        ASSERT_TRUE(field);
+        QTest::keyClicks(field, note);
+        click(prompt->buttons().first());
+        ASSERT_TRUE(waitFor([&] { return screen->presenterNotes() == note; }));
     }
 
     QTemporaryDir inputs;
@@ -499,6 +516,7 @@ TEST_F(Road, PlayingFromTheToolbarAndClosingGivesTheCreatorBack)
     ASSERT_TRUE(waitFor([&] { return window->currentModel()->firstFlowmodel()->screenModels().size() == 2; }));
     window->setCurrentIndex(1);
     ASSERT_TRUE(waitFor([&] { return window->currentIndex() == 1; }));
+    writePresenterNote(window, QStringLiteral("Pause for questions"));
 
     const auto play = [&]() -> QVRViewerWindow* {
         click(window->theToolBarView()->viewButton());
@@ -519,6 +537,17 @@ TEST_F(Road, PlayingFromTheToolbarAndClosingGivesTheCreatorBack)
     ASSERT_TRUE(player);
     QVR_TessarineViewerView* view = player->windowController()->tessarineViewerViewController()->viewerView();
     ASSERT_TRUE(waitFor([&] { return view->currentPage() == 1; })) << "the player starts at the shown screen";
+    // The title bar's presenter notes button opens the notes window on the shown screen's note.
+    QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
+    ASSERT_TRUE(player->presenterNotesButton());
+    click(player->presenterNotesButton());
+    EXPECT_TRUE(waitFor([&] {
+        const auto* notesWindow = viewer->presenterNotesWindowController();
+        auto* notes = viewer->presentationNotesViewController();
+        return notesWindow && notesWindow->window()->isVisible() && notes &&
+               notes->notesTextView()->toPlainText().contains(QLatin1String("Pause for questions"));
+    })) << "the presenter notes window";
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == player; })) << "the player keeps the keys";
     QTest::keyClick(view, Qt::Key_Left);
     EXPECT_TRUE(waitFor([&] { return view->currentPage() == 0; }));
     QTest::keyClick(view, Qt::Key_Right);
@@ -592,14 +621,7 @@ TEST_F(Road, ADocumentSurvivesQuittingAndStartingAgain)
 
     // A presenter note on the shown screen, typed into the Screen menu's prompt.
     const auto noted = shownScreen(window);
-    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("setPresenterNote")));
-    QMessageBox* prompt = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (prompt = visibleTopLevel<QMessageBox>()) != nullptr; }));
-    auto* field = prompt->findChild<QPlainTextEdit*>();
-    ASSERT_TRUE(field);
-    QTest::keyClicks(field, QStringLiteral("Mention the second chart"));
-    click(prompt->buttons().first());
-    ASSERT_TRUE(waitFor([&] { return noted->presenterNotes() == QLatin1String("Mention the second chart"); }));
+    writePresenterNote(window, QStringLiteral("Mention the second chart"));
 
     // The thumbnails have drawn the first screen's preview, as the user sees them.
     ASSERT_TRUE(waitFor([&] { return flow->screenModels().front()->previewScreenShotAsset() != nullptr; }));
