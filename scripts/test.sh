@@ -62,6 +62,8 @@ if [ "$RUN_TSAN" = 1 ]; then
         status=$?
 fi
 ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" || status=$?
+# The real binary, as a user starts it: a virtual display, a fresh home folder, its first window, status 0.
+bash "$TESS_ROOT/scripts/check-first-window.sh" "$TESS_BUILD_DIR/bin/tessarine" || status=1
 for dir in "$ASAN_DIR" "$TSAN_DIR" "$TESS_BUILD_DIR"; do
     bash "$TESS_ROOT/scripts/print-failures.sh" "$dir"
 done

@@ -7,16 +7,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
-#include <QUrl>
 
+#include "support/BenchPicturedDocument.h"
 #include "support/MainThreadHeartbeat.h"
 #include "support/QtBenchmarkMain.h"
-#include "tessarine_data_model/ZERI_ContentAsset.h"
-#include "tessarine_data_model/ZERI_FlowModel.h"
-#include "tessarine_data_model/ZERI_FlowScreenModel.h"
-#include "tessarine_data_model/ZERI_MMObject_Image.h"
-#include "tessarine_data_model/ZERI_MMObject_Text.h"
-#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/output/QVRPDFGenerator.h"
 
@@ -24,50 +18,10 @@ namespace {
 
 constexpr int kScreens = 20;
 
-// A picture with detail on every row, so that neither JPEG nor the PDF compresses it to nothing.
-QImage busyPicture(int seed)
-{
-    QImage image(1024, 748, QImage::Format_RGB32);
-    QPainter painter(&image);
-    for (int y = 0; y < image.height(); y += 8)
-        painter.fillRect(0, y, image.width(), 8, QColor::fromHsv((seed * 37 + y / 8) % 360, 160, 200 - (y / 8) % 60));
-    for (int x = 0; x < image.width(); x += 50)
-        painter.fillRect(x, 0, 2, image.height(), Qt::white);
-    return image;
-}
-
-std::shared_ptr<ZERI_ContentAsset> fileAsset(const QString& path)
-{
-    auto asset = ZERI_ContentAsset::create();
-    asset->setExternalURL(QUrl::fromLocalFile(path));
-    return asset;
-}
-
 struct Fixture {
     QTemporaryDir folder;
     QStringList pictures;
-    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
-
-    Fixture()
-    {
-        for (int i = 0; i < kScreens; ++i) {
-            const QString path = QDir(folder.path()).filePath(QStringLiteral("picture%1.jpg").arg(i));
-            busyPicture(i).save(path, "JPEG", 85);
-            pictures << path;
-            auto screen = ZERI_FlowScreenModel::create();
-            auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-            picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(fileAsset(path));
-            picture->object()->setFrame(QRectF(0, 0, 1024, 748));
-            screen->addMixedMediaObject(picture);
-            for (int t = 0; t < 2; ++t) {
-                auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
-                text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(i + 1).arg(t + 1));
-                text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
-                screen->addMixedMediaObject(text);
-            }
-            document->firstFlowmodel()->addFlowScreen(screen);
-        }
-    }
+    std::shared_ptr<ZERI_TessarineModel> document = makePicturedDocument(folder.path(), kScreens, &pictures);
 };
 
 struct Done : QVRPDFGeneratorDelegate {

@@ -28,8 +28,11 @@
 #include "controls/ControlsArtwork.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
+#include "platform/FileChooser.h"
 #include "platform/WebEngineSandbox.h"
+#include "platform/widgets/LinkOpener.h"
 #include "platform/widgets/WidgetAlertPresenter.h"
+#include "platform/widgets/WidgetFileChooser.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
@@ -570,7 +573,36 @@ void QVRAppDelegate::flushPendingDraftSaves()
     }
 }
 
-int QVRAppDelegate::applicationMain(int argc, char** argv)
+void QVRAppDelegate::prepareApplication()
+{
+    QApplication::setOrganizationName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tessarine"));
+    QApplication::setApplicationVersion(QStringLiteral(TESS_APP_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tessarine"));
+
+    ControlsArtwork::registerNamedImages(); // UNIImage::imageNamed serves the artwork among our resources
+    // Documents save into their packages, and undo steps keep their asset files alive, only once the
+    // storage has registered with the model.
+    ZERI_qvdFilePackage::registerWithDocumentModel();
+    DocumentServerOperations::registerWithDocumentModel();
+    DocumentServerOperations::setEventLogger(
+        [](const QString& name, const QVariantMap& parameters) { QVRAnalytics::logEvent(name, parameters); });
+    ZERI_ContentItemDeletionManager::registerWithStorage();
+    ZERI_AssetUploadManager::sharedInstance(); // resumes an upload queue kept from an earlier run
+    QVRURLSchemeHandler::setOpenRequestStarter(startOpenRequest);
+    if (!AppStartupHooks::shared().flushPendingDraftSaves)
+        AppStartupHooks::shared().flushPendingDraftSaves = QVRAppDelegate::flushPendingDraftSaves;
+    // The questions the application asks: alerts and sheets, files to open and save, addresses to visit.
+    static WidgetAlertPresenter s_alerts;
+    AlertPresenter::setShared(&s_alerts);
+    static WidgetFileChooser s_files;
+    FileChooser::setShared(&s_files);
+    static DesktopLinkOpener s_links;
+    LinkOpener::setShared(&s_links);
+}
+
+int QVRAppDelegate::applicationMain(int argc, char** argv, const Starter& start)
 {
     QElapsedTimer clock;
     clock.start();
@@ -580,9 +612,6 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessarine"));
     QApplication::setApplicationName(QStringLiteral("Tessarine"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tessarine"));
-    QApplication::setApplicationVersion(QStringLiteral(TESS_APP_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tessarine"));
 
     QStringList links;
     for (const QString& argument : QApplication::arguments().mid(1)) {
@@ -599,20 +628,6 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
     instance.listen();
 
     QVRCrashReporter::installHandlers(QVRCrashReporter::defaultCrashFolder());
-    ControlsArtwork::registerNamedImages(); // UNIImage::imageNamed serves the artwork among our resources
-    // Documents save into their packages, and undo steps keep their asset files alive, only once the
-    // storage has registered with the model.
-    ZERI_qvdFilePackage::registerWithDocumentModel();
-    DocumentServerOperations::registerWithDocumentModel();
-    DocumentServerOperations::setEventLogger(
-        [](const QString& name, const QVariantMap& parameters) { QVRAnalytics::logEvent(name, parameters); });
-    ZERI_ContentItemDeletionManager::registerWithStorage();
-    ZERI_AssetUploadManager::sharedInstance(); // resumes an upload queue kept from an earlier run
-    QVRURLSchemeHandler::setOpenRequestStarter(startOpenRequest);
-    if (!AppStartupHooks::shared().flushPendingDraftSaves)
-        AppStartupHooks::shared().flushPendingDraftSaves = QVRAppDelegate::flushPendingDraftSaves;
-    static WidgetAlertPresenter s_alerts;
-    AlertPresenter::setShared(&s_alerts);
 
     FirstExposeProbe probe(clock);
     if (qEnvironmentVariableIsSet("TESS_EXIT_AFTER_FIRST_WINDOW")) {
@@ -620,12 +635,21 @@ int QVRAppDelegate::applicationMain(int argc, char** argv)
         app.installEventFilter(&probe);
     }
 
-    QVRAppDelegate delegate;
-    QObject::connect(&instance, &QVRSingleInstance::linksReceived, &delegate, &QVRAppDelegate::handleLinks);
-    delegate.applicationDidFinishLaunching();
+    std::unique_ptr<QVRAppDelegate> delegate;
+    if (start) {
+        delegate = start();
+    } else {
+        prepareApplication();
+        delegate = std::make_unique<QVRAppDelegate>();
+        delegate->applicationDidFinishLaunching();
+    }
+    QObject::connect(&instance, &QVRSingleInstance::linksReceived, delegate.get(), &QVRAppDelegate::handleLinks);
     for (const QString& link : links)
         handleURLEvent(link);
     const int status = app.exec();
+    delegate.reset();
     AlertPresenter::setShared(nullptr);
+    FileChooser::setShared(nullptr);
+    LinkOpener::setShared(nullptr);
     return status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QMainWindow>
 #include <QObject>
@@ -22,8 +23,17 @@ public:
     explicit QVRAppDelegate(QObject* parent = nullptr);
     ~QVRAppDelegate() override;
 
-    // The whole process: single-instance hand-off, crash handlers, start-up, event loop. main() calls it.
-    static int applicationMain(int argc, char** argv);
+    // What the application starts before its event loop; returns the running delegate, launched.
+    using Starter = std::function<std::unique_ptr<QVRAppDelegate>()>;
+    // The whole process: single-instance hand-off, crash handlers, `start`, event loop. main() calls it with the
+    // start-up of the assembled application; without one, the shell's own (prepareApplication, then a delegate
+    // that has finished launching).
+    static int applicationMain(int argc, char** argv, const Starter& start = {});
+    // The application's identity (organisation, name, version, desktop file) and what the shell and the
+    // libraries before it register: the named artwork; the storage's and the web service's seams of the model;
+    // the dialog alert presenter and file chooser; the desktop link opener; links of our scheme starting open
+    // requests; the quit-time draft flush. Needs the QApplication; idempotent.
+    static void prepareApplication();
 
     // The start-up sequence, in this order: log the API endpoint; (the shared URL cache: nothing to empty
     // here); set the service's API key, password and URL; menu titles from the text table; default themes;

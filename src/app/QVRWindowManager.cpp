@@ -228,6 +228,16 @@ bool QVRWindowManager::hasTabletPreviewWindowFactory()
     return static_cast<bool>(tabletFactory());
 }
 
+bool QVRWindowManager::hasCreatorWindowFactory()
+{
+    return static_cast<bool>(creatorFactory());
+}
+
+bool QVRWindowManager::hasViewerWindowFactory()
+{
+    return static_cast<bool>(viewerFactory());
+}
+
 namespace {
 
 void bringToFront(QWidget* window)
@@ -372,8 +382,25 @@ QVRWindowManager::TitleBarDrawingBlock QVRWindowManager::tessarineWindowTitleVie
 void QVRWindowManager::noteFocusWindowChanged()
 {
     QWidget* active = QApplication::activeWindow();
-    if (record(active))
-        m_lastActive = active;
+    if (!record(active))
+        return;
+    m_activationOrder.removeIf([active](const QPointer<QWidget>& window) { return !window || window == active; });
+    m_activationOrder.append(active);
+}
+
+void QVRWindowManager::giveActivationBack(QWidget* hidden)
+{
+    QWidget* active = QApplication::activeWindow();
+    if (active && active != hidden)
+        return;
+    for (auto it = m_activationOrder.crbegin(); it != m_activationOrder.crend(); ++it) {
+        QWidget* window = *it;
+        if (window && window != hidden && window->isVisible() && record(window)) {
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
 }
 
 QWidget* QVRWindowManager::activeManagedWindow() const
@@ -382,8 +409,12 @@ QWidget* QVRWindowManager::activeManagedWindow() const
     QWidget* active = QApplication::activeWindow();
     if (record(active))
         return active;
-    if (m_lastActive && m_lastActive->isVisible() && record(m_lastActive))
-        return m_lastActive;
+    // No managed window is active (activation lags, or the active one just closed): the latest that still shows.
+    for (auto it = m_activationOrder.crbegin(); it != m_activationOrder.crend(); ++it) {
+        QWidget* window = *it;
+        if (window && window->isVisible() && record(window))
+            return window;
+    }
     return nullptr;
 }
 
@@ -494,6 +525,11 @@ bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
 
 bool QVRWindowManager::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Hide) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && window->isWindow() && record(window) && !m_quitting)
+            giveActivationBack(window);
+    }
     if (event->type() == QEvent::Close) {
         auto* window = qobject_cast<QWidget*>(watched);
         if (window && record(window) && !confirmCloseWhileCompressing(window)) {

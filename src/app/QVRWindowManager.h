@@ -55,6 +55,8 @@ public:
     static void setTabletPreviewWindowFactory(TabletPreviewWindowFactory factory);
     // Whether the viewer library registered its tablet preview window (the creator's preview command waits).
     static bool hasTabletPreviewWindowFactory();
+    static bool hasCreatorWindowFactory();
+    static bool hasViewerWindowFactory();
 
     // Makes a window through its factory, manages it, shows it in front and activates it. nullptr (logged)
     // while no factory is registered.
@@ -124,7 +126,12 @@ private:
     void noteFocusWindowChanged();
     bool confirmCloseWhileCompressing(QWidget* window);
 
+    // A managed window that hides while it (or nothing) is active hands the activation back to the managed window
+    // active before it, as closing a player gives its creator back.
+    void giveActivationBack(QWidget* hidden);
+
     mutable QList<ManagedWindow> m_windows;
-    QPointer<QWidget> m_lastActive;
+    // Managed windows in the order they were last active, the latest last.
+    QList<QPointer<QWidget>> m_activationOrder;
     bool m_quitting = false;
 };

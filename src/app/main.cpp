@@ -1,25 +1,6 @@
-#include "app/QVRAppDelegate.h"
-#include "creator/CreatorLibrary.h"
-#include "elements/players/ElementsPlayersLibrary.h"
-#include "elements/views/ElementsLibrary.h"
-#include "gestures/handler/GesturesHandlerLibrary.h"
-#include "inspector/InspectorLibrary.h"
-#include "library/LibraryLibrary.h"
-#include "pptx/import/PptxLibrary.h"
-#include "viewer/ViewerLibrary.h"
-#include "viewer/previews/ViewerPreviewsLibrary.h"
+#include "launch/ApplicationLaunch.h"
 
 int main(int argc, char** argv)
 {
-    // Libraries built after the shell register with the libraries before them, in link order.
-    registerElementsLibrary();
-    registerElementsPlayersLibrary();
-    registerViewerPreviewsLibrary();
-    registerCreatorLibrary();
-    registerInspectorLibrary();
-    registerViewerLibrary();
-    registerLibraryLibrary();
-    registerPptxLibrary();
-    registerGesturesLibrary();
-    return QVRAppDelegate::applicationMain(argc, argv);
+    return ApplicationLaunch::main(argc, argv);
 }

@@ -53,6 +53,11 @@ void AlertPresenter::setShared(AlertPresenter* presenter)
     g_shared.store(presenter);
 }
 
+bool AlertPresenter::isRegistered()
+{
+    return g_shared.load() != nullptr;
+}
+
 AlertResponse RecordingAlertPresenter::next(const AlertRequest& request)
 {
     requests.push_back(request);

@@ -43,6 +43,8 @@ public:
     static AlertPresenter& shared();
     // Does not take ownership; pass nullptr to unregister.
     static void setShared(AlertPresenter* presenter);
+    // Whether a presenter is registered (otherwise shared() is the fallback).
+    static bool isRegistered();
 };
 
 // Records every alert and answers from a script: the queued responses first, then `defaultResponse`.

@@ -52,6 +52,11 @@ void FileChooser::setShared(FileChooser* chooser)
     g_shared.store(chooser);
 }
 
+bool FileChooser::isRegistered()
+{
+    return g_shared.load() != nullptr;
+}
+
 FileChooserResponse RecordingFileChooser::next(const FileChooserRequest& request)
 {
     requests.push_back(request);

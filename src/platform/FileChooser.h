@@ -42,6 +42,8 @@ public:
     // The registered chooser; without one, a chooser that logs and answers "cancelled".
     static FileChooser& shared();
     static void setShared(FileChooser* chooser); // not owned; nullptr unregisters
+    // Whether a chooser is registered (otherwise shared() is the logging fallback).
+    static bool isRegistered();
 };
 
 // Records every request and answers from a script: queued responses first, then `defaultResponse`

@@ -67,4 +67,5 @@ public:
     // nullptr removes the registered interface.
     static void registerUi(std::shared_ptr<OpenRequestUi> ui);
     static std::shared_ptr<OpenRequestUi> current();
+    static bool isRegistered() { return current() != nullptr; }
 };

@@ -20,6 +20,11 @@ void ContentItemDeletionQueue::registerQueue(std::shared_ptr<ContentItemDeletion
     registered() = std::move(queue);
 }
 
+bool ContentItemDeletionQueue::isRegistered()
+{
+    return registered() != nullptr;
+}
+
 std::shared_ptr<ContentItemDeletionQueue> ContentItemDeletionQueue::queue()
 {
     static const auto inert = std::make_shared<InertDeletionQueue>();

@@ -15,5 +15,6 @@ public:
 
     // nullptr restores the inert default.
     static void registerQueue(std::shared_ptr<ContentItemDeletionQueue> queue);
+    static bool isRegistered();
     static std::shared_ptr<ContentItemDeletionQueue> queue();
 };

@@ -31,6 +31,12 @@ void DocumentFilePackage::registerMaker(Maker maker)
     registeredMaker() = std::move(maker);
 }
 
+bool DocumentFilePackage::isRegistered()
+{
+    QMutexLocker lock(&makerMutex());
+    return bool(registeredMaker());
+}
+
 std::shared_ptr<DocumentFilePackage>
 DocumentFilePackage::makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error)
 {

@@ -36,6 +36,7 @@ public:
     // How a package is made for a document saved for the first time; nullptr restores the default (none). The
     // maker keeps the package it makes (documents hold theirs weakly, and a package holds its document).
     static void registerMaker(Maker maker);
+    static bool isRegistered();
     static std::shared_ptr<DocumentFilePackage> makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document,
                                                                 Error* error);
 };

@@ -28,6 +28,12 @@ void DocumentService::registerService(std::shared_ptr<DocumentService> service)
     registeredService() = std::move(service);
 }
 
+bool DocumentService::isRegistered()
+{
+    QMutexLocker lock(&serviceMutex());
+    return registeredService() != nullptr;
+}
+
 std::shared_ptr<DocumentService> DocumentService::service()
 {
     {

@@ -44,6 +44,8 @@ public:
     // Replaces the service (nullptr restores the inert default).
     static void registerService(std::shared_ptr<DocumentService> service);
     static std::shared_ptr<DocumentService> service();
+    // Whether a service is registered (otherwise service() answers with an inert one).
+    static bool isRegistered();
 };
 
 // Answers every call with an error: no web service is available.

@@ -26,6 +26,12 @@ void ScreenPreviewProvider::registerFactory(Factory factory)
     registeredFactory() = std::move(factory);
 }
 
+bool ScreenPreviewProvider::isRegistered()
+{
+    QMutexLocker lock(&factoryMutex());
+    return bool(registeredFactory());
+}
+
 std::unique_ptr<ScreenPreviewProvider> ScreenPreviewProvider::make()
 {
     Factory factory;

@@ -20,6 +20,7 @@ public:
     virtual void cancelCurrentDraw() = 0;
 
     static void registerFactory(Factory factory);
+    static bool isRegistered();
     static std::unique_ptr<ScreenPreviewProvider> make();
 };
 

@@ -30,6 +30,11 @@ void UndoSnapshotFiles::registerHandler(std::shared_ptr<UndoSnapshotFiles> handl
     registeredHandler() = std::move(handler);
 }
 
+bool UndoSnapshotFiles::isRegistered()
+{
+    return currentHandler() != nullptr;
+}
+
 QStringList UndoSnapshotFiles::retain(const TessarineDataModelItem& item)
 {
     const auto handler = currentHandler();

@@ -18,6 +18,7 @@ public:
 
     // nullptr restores the default (no counting).
     static void registerHandler(std::shared_ptr<UndoSnapshotFiles> handler);
+    static bool isRegistered();
     static QStringList retain(const TessarineDataModelItem& item);
     static void release(const QStringList& paths);
 };

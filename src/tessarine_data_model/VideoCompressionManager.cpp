@@ -25,6 +25,12 @@ void VideoCompressionManager::registerFactory(Factory factory)
     registeredFactory() = std::move(factory);
 }
 
+bool VideoCompressionManager::isRegistered()
+{
+    QMutexLocker lock(&factoryMutex());
+    return bool(registeredFactory());
+}
+
 std::shared_ptr<VideoCompressionManager>
 VideoCompressionManager::makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document)
 {

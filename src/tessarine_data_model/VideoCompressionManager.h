@@ -33,6 +33,7 @@ public:
 
     // Replaces the factory (nullptr restores the inert default). Documents keep the manager they already made.
     static void registerFactory(Factory factory);
+    static bool isRegistered();
     static std::shared_ptr<VideoCompressionManager>
     makeForDocument(const std::shared_ptr<ZERI_TessarineModel>& document);
 };

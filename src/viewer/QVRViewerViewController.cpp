@@ -309,6 +309,8 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
             dismissAnyModalView();
         else if (m_presenterFullScreen)
             togglePresenterViewFullscreen();
+        else if (m_escapeLeavesHandler)
+            m_escapeLeavesHandler();
         break;
     default:
         break;

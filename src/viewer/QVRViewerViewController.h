@@ -46,6 +46,9 @@ public:
 
     // Escape's first claim: the host pops an embedded flow when it can. Answers whether it did.
     void setEscapeHandler(std::function<bool()> handler) { m_escapeHandler = std::move(handler); }
+    // Escape's last claim, when nothing else took it (no flow to pop, nothing modal, no full screen): the host
+    // window closes.
+    void setEscapeLeavesHandler(std::function<void()> handler) { m_escapeLeavesHandler = std::move(handler); }
 
     // Shows a loading view (or the download panel) over the player, at its size. Only its controls take
     // clicks: a click on its empty area reaches the screen beneath.
@@ -159,6 +162,7 @@ private:
     ObjectUpdateNotifierObserver m_downloadObserver;
     NotificationObservation m_youtubeKeyObservation;
     std::function<bool()> m_escapeHandler;
+    std::function<void()> m_escapeLeavesHandler;
     std::vector<NotificationObservation> m_observations;
     NotificationObservation m_modalKeyObservation;
 

@@ -3,6 +3,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
@@ -53,7 +55,8 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
 
 void QVRViewerWindowController::announceDocument()
 {
-    if (m_originalTessarineModel)
+    // A window not shown yet is not managed yet either: its showEvent announces it.
+    if (m_originalTessarineModel && m_window && m_window->isVisible())
         QVRWindowManager::sharedInstance().setDocumentForWindow(m_window, m_originalTessarineModel,
                                                                 m_originalTessarineModel->qvdID());
 }
@@ -103,6 +106,18 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
     });
     m_controller->setUpChrome(titleBarView());
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
+
+    // Escape with nothing else to leave, and the Close key (Ctrl+W), end the presentation: the window closes
+    // once the player has returned from the key.
+    m_controller->tessarineViewerViewController()->setEscapeLeavesHandler([self] {
+        QTimer::singleShot(0, self.data(), [self] {
+            if (self)
+                self->close();
+        });
+    });
+    auto* closeShortcut = new QShortcut(QKeySequence::Close, this);
+    closeShortcut->setContext(Qt::WindowShortcut);
+    connect(closeShortcut, &QShortcut::activated, this, &QWidget::close);
 }
 
 QVRViewerWindow::~QVRViewerWindow() = default;

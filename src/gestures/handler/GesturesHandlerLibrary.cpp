@@ -4,9 +4,12 @@
 #include "gestures/LeapController.h"
 #include "gestures/handler/QVR_LeapHandler.h"
 #include "gestures/handler/QVR_LeapHandlerView.h"
+#include "platform/leap/Controller.h"
 
 void registerGesturesLibrary()
 {
+    // Controllers read frames from the replay script the environment names, else from nothing.
+    Leap::Controller::setDefaultBackendFactory(&Leap::Controller::environmentBackend);
     auto& hooks = AppStartupHooks::shared();
     hooks.startGestureHandler = [] { QVR_LeapHandler::sharedLeapHandler().run(); };
     hooks.gestureControllerIsConnected = [] {

@@ -273,6 +273,11 @@ void QVRGalleryMMObjToolbarPopoverController::setGalleryEditorOpener(GalleryEdit
     galleryEditorOpener() = std::move(opener);
 }
 
+bool QVRGalleryMMObjToolbarPopoverController::hasGalleryEditorOpener()
+{
+    return bool(galleryEditorOpener());
+}
+
 QList<QWidget*> QVRGalleryMMObjToolbarPopoverController::imageButtons()
 {
     const bool docked = isDocked();

@@ -73,6 +73,7 @@ public:
     using GalleryEditorOpener =
         std::function<void(QWidget* window, const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)>;
     static void setGalleryEditorOpener(GalleryEditorOpener opener);
+    static bool hasGalleryEditorOpener();
 
 protected:
     QList<QWidget*> imageButtons() override;

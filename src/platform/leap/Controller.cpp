@@ -346,4 +346,15 @@ void Controller::setDefaultBackendFactory(std::function<std::shared_ptr<Backend>
     defaultFactory = std::move(factory);
 }
 
+bool Controller::hasDefaultBackendFactory()
+{
+    std::lock_guard lock(factoryMutex);
+    return bool(defaultFactory);
+}
+
+std::shared_ptr<Backend> Controller::environmentBackend()
+{
+    return makeEnvironmentBackend();
+}
+
 } // namespace Leap

@@ -67,6 +67,10 @@ public:
     // the default, which replays the JSON Lines script named by TESS_LEAP_SCRIPT on its own thread (at
     // TESS_LEAP_FRAMES_PER_SECOND, 60 when unset) and otherwise is a NullBackend.
     static void setDefaultBackendFactory(std::function<std::shared_ptr<Backend>()> factory);
+    static bool hasDefaultBackendFactory();
+    // The backend the environment asks for: the TESS_LEAP_SCRIPT replay, else a NullBackend. The application
+    // registers it as its factory.
+    static std::shared_ptr<Backend> environmentBackend();
 
 private:
     friend class ControllerImpl;

@@ -19,6 +19,11 @@ void LinkOpener::setShared(LinkOpener* opener)
     s_installed = opener;
 }
 
+bool LinkOpener::isRegistered()
+{
+    return s_installed != nullptr;
+}
+
 bool DesktopLinkOpener::openUrl(const QUrl& url)
 {
     return url.isValid() && QDesktopServices::openUrl(url);

@@ -17,6 +17,8 @@ public:
     static LinkOpener& shared();
     // Does not take ownership; nullptr restores the desktop's handler.
     static void setShared(LinkOpener* opener);
+    // Whether an opener is installed (otherwise shared() is the desktop handler made on first use).
+    static bool isRegistered();
 };
 
 // Hands the address to the desktop (QDesktopServices).

@@ -31,6 +31,9 @@ QString WidgetFileChooser::nameFilter(const QStringList& extensions)
 QFileDialog* WidgetFileChooser::makeDialog(const FileChooserRequest& request, QWidget* parent)
 {
     auto* dialog = new QFileDialog(parent, request.title, request.directory);
+    // Qt's own dialog everywhere: the same dialog on every desktop, and one that accessibility tools and the
+    // application's tests can drive like any other window.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     switch (request.mode) {
     case FileChooserRequest::Mode::OpenFile:
         dialog->setFileMode(QFileDialog::ExistingFile);
@@ -56,7 +59,6 @@ QFileDialog* WidgetFileChooser::makeDialog(const FileChooserRequest& request, QW
         dialog->setNameFilter(filter);
 
     if (!request.checkBoxTitle.isEmpty()) {
-        dialog->setOption(QFileDialog::DontUseNativeDialog);
         auto* checkBox = new QCheckBox(request.checkBoxTitle, dialog);
         checkBox->setObjectName(QLatin1String(kCheckBoxName));
         checkBox->setChecked(request.checkBoxChecked);

@@ -1,0 +1,277 @@
+#include "roads/RoadsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPointer>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/QVRAppDelegate.h"
+#include "app/QVRMainMenu.h"
+#include "app/QVRWindowManager.h"
+#include "controls/HoverAreaView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "launch/ApplicationLaunch.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/themes/QVRTemplateChooserWindowController.h"
+#include "library/themes/QVR_TemplateChooserThumbnailController.h"
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace roads {
+
+namespace {
+
+std::unique_ptr<QVRAppDelegate>& runningApplication()
+{
+    static std::unique_ptr<QVRAppDelegate> s_delegate;
+    return s_delegate;
+}
+
+// Ends the application after the last test, while the QApplication still lives: its windows close and the
+// delegate goes, as when the user quits.
+class ApplicationEnd : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (!runningApplication())
+            return;
+        QApplication::closeAllWindows();
+        runningApplication().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_applicationEnd =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnd);
+
+} // namespace
+
+QVRAppDelegate& application()
+{
+    if (!runningApplication()) {
+        // Port 9 on this machine: every call to the service fails at once, as with no network.
+        qputenv("TESS_API_URL", "http://127.0.0.1:9/");
+        runningApplication() = ApplicationLaunch::start();
+    }
+    return *runningApplication();
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+bool answerFileDialog(const QString& text, bool tick)
+{
+    QFileDialog* dialog = nullptr;
+    if (!waitFor([&] {
+            dialog = visibleTopLevel<QFileDialog>();
+            return dialog && QApplication::activeWindow() == dialog;
+        })) {
+        ADD_FAILURE() << "no file dialog showed";
+        return false;
+    }
+    QPointer<QFileDialog> guarded(dialog);
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!name) {
+        ADD_FAILURE() << "the file dialog has no name field";
+        return false;
+    }
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Delete);
+    QTest::keyClicks(name, text);
+    // The name field's completion list, if it opened, goes first, as a click elsewhere would close it.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    if (tick) {
+        auto* box = dialog->findChild<QCheckBox*>();
+        if (!box)
+            return false;
+        if (!box->isChecked())
+            box->click();
+    }
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    if (!buttons) {
+        ADD_FAILURE() << "the file dialog has no buttons";
+        return false;
+    }
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            if (!waitFor([&] { return button->isEnabled(); }, 5000)) {
+                ADD_FAILURE() << "the file dialog does not take " << text.toStdString();
+                return false;
+            }
+            QTest::mouseClick(button, Qt::LeftButton);
+            const bool closed = waitFor([&] { return !guarded || !guarded->isVisible(); }, 5000);
+            if (!closed)
+                ADD_FAILURE() << "the file dialog stays open with " << text.toStdString();
+            return closed;
+        }
+    }
+    ADD_FAILURE() << "the file dialog has no accept button";
+    return false;
+}
+
+namespace {
+
+// The item of `command` in the window's bar, after its menu announced it opens (which validates its items).
+QAction* openMenuItem(QWidget* window, const QString& command)
+{
+    auto* bar = window ? window->findChild<QMenuBar*>() : nullptr;
+    QAction* action = bar ? QVRMainMenu::action(bar, command) : nullptr;
+    if (!action)
+        return nullptr;
+    for (QAction* top : bar->actions()) {
+        QMenu* menu = top->menu();
+        if (menu && menu->actions().contains(action)) {
+            emit menu->aboutToShow();
+            break;
+        }
+    }
+    return action;
+}
+
+} // namespace
+
+bool chooseMenuItemEnabled(QWidget* window, const QString& command)
+{
+    QAction* action = openMenuItem(window, command);
+    return action && action->isEnabled();
+}
+
+bool chooseMenuItem(QWidget* window, const QString& command)
+{
+    QAction* action = openMenuItem(window, command);
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+void click(QWidget* widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+QList<QVR_CreatorWindow*> creatorWindows()
+{
+    QList<QVR_CreatorWindow*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* creator = qobject_cast<QVR_CreatorWindow*>(widget); creator && creator->isVisible())
+            windows.append(creator);
+    }
+    return windows;
+}
+
+QVR_CreatorWindow* createDocumentFromPlusTile()
+{
+    QWidget* lists = application().listsWindow();
+    if (!lists)
+        return nullptr;
+    QVRTessarineTileCreateNewGridItemView* plus = nullptr;
+    if (!waitFor([&] {
+            plus = lists->findChild<QVRTessarineTileCreateNewGridItemView*>();
+            return plus && plus->isVisible() && plus->width() > 0;
+        }))
+        return nullptr;
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+    click(plus);
+
+    QVR_TemplateCollectionViewObject* scratch = nullptr;
+    if (!waitFor([&] {
+            auto* controller = QVRTemplateChooserWindowController::existingInstance();
+            if (!controller || !controller->myWindow() || !controller->myWindow()->isVisible())
+                return false;
+            const auto tiles =
+                controller->templateChooserViewController()->templateThumbnailController()->templatesArray();
+            scratch = tiles.isEmpty() ? nullptr : tiles.first();
+            return scratch && scratch->hoverView() && scratch->hoverView()->isVisible();
+        }))
+        return nullptr;
+    // The pointer enters the tile: Choose shows.
+    QTest::mouseMove(scratch->hoverView(), scratch->hoverView()->rect().center());
+    if (!waitFor([&] { return scratch->chooseButton()->isVisible(); }, 5000))
+        return nullptr;
+    click(scratch->chooseButton());
+
+    QVR_CreatorWindow* created = nullptr;
+    waitFor([&] {
+        for (QVR_CreatorWindow* window : creatorWindows()) {
+            if (!before.contains(window) && window->currentModel() && shownScreen(window) &&
+                QApplication::activeWindow() == window) {
+                created = window;
+                return true;
+            }
+        }
+        return false;
+    });
+    return created;
+}
+
+void closeDocumentWindows()
+{
+    for (QWidget* widget : QVRWindowManager::sharedInstance().windows()) {
+        if (widget != application().listsWindow())
+            widget->close();
+    }
+    waitFor([] { return creatorWindows().isEmpty(); }, 10000);
+}
+
+std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window)
+{
+    QVR_SingleScreenArtBoardView* board = window ? window->theArtBoard() : nullptr;
+    return board && board->singleScreen() ? board->singleScreen()->flowScreenModel() : nullptr;
+}
+
+int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type)
+{
+    if (!screen)
+        return 0;
+    int count = 0;
+    for (const auto& object : screen->mixedMediaObjects())
+        count += object->type() == type ? 1 : 0;
+    return count;
+}
+
+QString makePicture(const QString& path, const char* format, QColor color)
+{
+    QImage image(320, 200, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter painter(&image);
+    painter.fillRect(40, 40, 120, 80, Qt::yellow);
+    painter.end();
+    return image.save(path, format) ? path : QString();
+}
+
+QString makePdf(const QString& path, int pages)
+{
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0)
+            writer.newPage();
+        painter.drawText(QPointF(200, 200), QStringLiteral("Page %1").arg(page + 1));
+    }
+    painter.end();
+    return path;
+}
+
+} // namespace roads

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QFileDialog;
+class QVRAppDelegate;
+class QVR_CreatorWindow;
+class ZERI_FlowScreenModel;
+class ZERI_TessarineModel;
+
+// Drives the assembled application as its user does: started through the executable's own start-up, with its
+// real windows and dialogs, on the offscreen platform.
+namespace roads {
+
+// Starts the application once per process (the service points at a closed local port: nothing answers).
+QVRAppDelegate& application();
+
+// Processes events until `condition` holds; false after `timeoutMs`.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+// The first visible top-level widget of type T that `accept` takes (any when unset), or nullptr.
+template <class T> T* visibleTopLevel(const std::function<bool(T*)>& accept = {})
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* typed = qobject_cast<T*>(widget);
+        if (typed && typed->isVisible() && (!accept || accept(typed)))
+            return typed;
+    }
+    return nullptr;
+}
+
+// Waits for a file dialog to show, types `text` into its name field (a path, or several quoted paths), ticks
+// its check box when `tick`, and presses its accept button. False when no dialog showed.
+bool answerFileDialog(const QString& text, bool tick = false);
+
+// Opens the menu holding `command` in the window's menu bar (which validates its items, as when the user opens
+// it) and chooses the item. False when the item is missing or disabled.
+bool chooseMenuItem(QWidget* window, const QString& command);
+// Whether the item shows enabled when its menu opens.
+bool chooseMenuItemEnabled(QWidget* window, const QString& command);
+
+// Clicks the centre of the widget with the left button.
+void click(QWidget* widget);
+
+// My Documents' + tile, then Choose on the scratch template: the new document's creator window, shown.
+QVR_CreatorWindow* createDocumentFromPlusTile();
+// The visible creator windows.
+QList<QVR_CreatorWindow*> creatorWindows();
+// Closes every creator and viewer window (each road leaves the application as it found it).
+void closeDocumentWindows();
+
+// The shown screen of a creator window.
+std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window);
+// Counts the objects of one type on a screen.
+int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type);
+
+// Test inputs made here: pictures, a PDF of `pages` pages.
+QString makePicture(const QString& path, const char* format, QColor color = Qt::darkCyan);
+QString makePdf(const QString& path, int pages);
+
+} // namespace roads
