@@ -43,6 +43,7 @@
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/tour/QVR_FirstLaunchViewController.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "pptx/TestDeck.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
@@ -179,6 +180,18 @@ TEST_F(Road, FirstStartShowsAnEmptyMyDocumentsAndThePlusTileCreates)
     QWidget* lists = application().listsWindow();
     ASSERT_TRUE(lists);
     ASSERT_TRUE(waitFor([&] { return lists->isVisible(); }));
+    // Nobody has signed in yet: the tour stands above My Documents, and Get Started leaves it.
+    QPointer<QVR_FirstLaunchViewController> tour;
+    ASSERT_TRUE(waitFor([&] {
+        tour = lists->findChild<QVR_FirstLaunchViewController*>();
+        return tour && tour->isVisible();
+    }));
+    EXPECT_TRUE(tour->window()->isVisible());
+    EXPECT_NE(tour->window(), lists);
+    QTest::mouseClick(tour->getStartedButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !tour || !tour->isVisible(); }));
+    EXPECT_TRUE(lists->isVisible());
+
     auto* documents = lists->findChild<QVRMyTessarinesViewController*>();
     ASSERT_TRUE(documents);
     QLabel* empty = documents->emptyStateLabel();
