@@ -135,6 +135,14 @@ struct CropEditor {
                           Qt::LeftButton, {});
         QApplication::sendEvent(viewport(), &event);
     }
+    // The pointer moving with no button down.
+    void hoverTo(const QPointF& p)
+    {
+        const QPoint pixel = at(p);
+        QMouseEvent event(QEvent::MouseMove, QPointF(pixel), viewport()->mapToGlobal(QPointF(pixel)), Qt::NoButton,
+                          Qt::NoButton, {});
+        QApplication::sendEvent(viewport(), &event);
+    }
     // A drag in scene units; `during` runs while the button is still down.
     void drag(const QPointF& from, const QPointF& by, const std::function<void()>& during = {})
     {
@@ -329,6 +337,41 @@ TEST(CropMode, ZoomHandlesScaleThePictureAndUndoRestoresScaleOffsetFrameAndPictu
     ASSERT_TRUE((*e.a)->croppedImageAsset());
     EXPECT_EQ((*e.a)->croppedImageAsset()->localFilePath(), oldPath);
     EXPECT_TRUE(QFile::exists(oldPath)) << "the undo step kept the old picture";
+}
+
+TEST(CropMode, ZoomHandleHighlightFollowsTheDragAndTheRelease)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    QVR_CropZoomHandle* zoom = crop->zoomHandleAtPosition(2);
+    QVR_CropHandle* cropCorner = crop->handleAtPosition(2);
+    // The picture's bottom-right corner is at (490, 280); the crop rectangle's at (300, 200).
+    e.press(QPointF(490, 280));
+    e.moveTo(QPointF(590, 330));
+    EXPECT_TRUE(zoom->isHovered()) << "outward of its crop handle, lit while dragged";
+    e.moveTo(QPointF(200, 150));
+    EXPECT_FALSE(zoom->isHovered()) << "inward of its crop handle's inner edges";
+    e.moveTo(QPointF(690, 380));
+    EXPECT_TRUE(zoom->isHovered());
+    e.release(QPointF(690, 380));
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-30, -40, 840, 540));
+    EXPECT_TRUE(zoom->isHovered()) << "released over it";
+    EXPECT_FALSE(cropCorner->isHovered());
+
+    // Released away from it (the zoom stops at the crop rectangle): dark at once, not at the next move.
+    e.drag(QPointF(690, 380), QPointF(-500, -250));
+    EXPECT_FALSE(zoom->isHovered());
+    EXPECT_FALSE(cropCorner->isHovered());
+
+    // A crop handle dragged and released under the pointer has the hover; the zoom handle of its corner stays dark.
+    const QPointF corner = crop->getCurrentCropRectInScene().bottomRight();
+    e.drag(corner, QPointF(-10, -10));
+    EXPECT_TRUE(cropCorner->isHovered());
+    EXPECT_FALSE(zoom->isHovered());
+    e.hoverTo(QPointF(150, 150));
+    EXPECT_FALSE(cropCorner->isHovered()) << "the next move still ends it";
+    e.handler->cancelCrop();
 }
 
 TEST(CropMode, ZoomingInStopsWhereTheCropRectangleMeetsThePicturesEdge)
