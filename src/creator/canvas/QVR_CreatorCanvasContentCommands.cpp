@@ -17,6 +17,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/text/QVR_TextHelperUtils.h"
 #include "elements/video/VimeoVideoPreviewHelperClass.h"
@@ -255,8 +256,24 @@ void QVR_CreatorCanvasView::addShape()
         return;
     auto* menu = new QVR_AddShapeMenuViewController;
     menu->setDelegate(this);
-    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
-    presentInPopover(menu, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+    presentInDarkPanel(menu, true);
+}
+
+bool QVR_CreatorCanvasView::presentInDarkPanel(NavigationControllerFriendlyViewController* page, bool withCloseButton)
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    if (!creator) {
+        delete page;
+        return false;
+    }
+    creator->presentDarkPanelWithRootViewController(page, withCloseButton, false);
+    return true;
+}
+
+void QVR_CreatorCanvasView::dismissDarkPanel()
+{
+    if (auto* creator = qobject_cast<QVR_CreatorWindow*>(window()))
+        creator->dismissDarkPanel();
 }
 
 void QVR_CreatorCanvasView::shapeChosen(int shapeType)
@@ -269,7 +286,7 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     const auto screen = shownScreen(this);
     const auto flow = screen ? screen->undoResponder() : nullptr;
     if (!flow || isAddingContent()) {
-        dismissContentPopover();
+        dismissDarkPanel();
         return;
     }
     QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Shape")}},
@@ -289,7 +306,7 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     screen->addMixedMediaObject(object);
     screen->updateNotifier().sendUpdateNotificationsIfNeeded();
     flow->endUndoableChanges();
-    dismissContentPopover();
+    dismissDarkPanel();
     selectOnShownScreen(this, {object});
 }
 
@@ -349,13 +366,12 @@ void QVR_CreatorCanvasView::beginYoutubeVideoSelection()
         return;
     auto* dialog = new QVR_AddStreamingVideoViewController;
     dialog->setDelegate(this);
-    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
-    presentInPopover(dialog, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+    presentInDarkPanel(dialog, true);
 }
 
 void QVR_CreatorCanvasView::addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
 {
-    dismissContentPopover();
+    dismissDarkPanel();
     QPointer<QVR_CreatorCanvasView> self(this);
     QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
         if (self)
@@ -366,7 +382,7 @@ void QVR_CreatorCanvasView::addYoutubeVideoViewControllerSelectionCompletedWithV
 
 void QVR_CreatorCanvasView::addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
 {
-    dismissContentPopover();
+    dismissDarkPanel();
     QPointer<QVR_CreatorCanvasView> self(this);
     QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
         if (self)
