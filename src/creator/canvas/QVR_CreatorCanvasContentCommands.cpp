@@ -136,9 +136,13 @@ void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const Q
                                              int style)
 {
     dismissContentPopover();
-    auto* popover = new UniversalPopover(style, Qt::white, controller->view());
+    QWidget* content = controller->view();
+    auto* popover = new UniversalPopover(style, Qt::white, content);
     controller->setParent(popover);
     popover->setPreferedPopoverArrowPosition(preferred);
+    // The menu fills the bubble, at its full height.
+    popover->setSideCaps(0, 0, 0);
+    popover->setMinHeightForDisplayedPopover(content->height());
     m_contentPopover = popover;
     QPointer<QVR_CreatorCanvasView> self(this);
     MouseEventShieldWindow* shield = presentShield([self] {
@@ -152,7 +156,7 @@ void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const Q
     if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(theArtBoard()))
         handler->deselectAll();
     const QPoint anchor = host->mapFrom(window(), rect.topLeft()) + QPoint(0, kAnchorDrop);
-    popover->presentPopoverInView(host, allowed, QRectF(anchor, rect.size()), false);
+    popover->presentPopoverInView(host, allowed, QRectF(anchor, rect.size()), true);
 }
 
 void QVR_CreatorCanvasView::dismissContentPopover()
