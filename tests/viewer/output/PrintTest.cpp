@@ -219,11 +219,12 @@ TEST_F(PrintTest, PrintsOnlyThePagesAskedForAndTheRangeFollowsTheOptions)
     // Without gallery pages the document has three pages: a range past them prints nothing and reports failure.
     QPageRanges late;
     late.addRange(4, 5);
-    EXPECT_EQ(print(document,
-                    [](QWidget* accessory) {
-                        accessory->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"))->setChecked(false);
-                    },
-                    late),
+    EXPECT_EQ(print(
+                  document,
+                  [](QWidget* accessory) {
+                      accessory->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"))->setChecked(false);
+                  },
+                  late),
               std::optional<bool>(false));
 
     // The dialog's page range follows the accessory's options.
