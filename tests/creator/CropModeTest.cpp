@@ -419,6 +419,22 @@ TEST(CropMode, HandlesKeepTheirSizeOnScreenAtZoomTwo)
     EXPECT_NEAR(device.mapRect(handle->boundingRect()).width(), 13.0, 1.0);
     EXPECT_NEAR(device.mapRect(QVR_CropHandle::circleRect()).width(), 13.0 * 0.9, 1.0);
     EXPECT_NEAR(device.m11() * QVR_CropHandle::kRingWidth, 2.0, 0.5);
+    // The crop rectangle's dashed outline, 3 units wide, scales with the board: about 6 pixels here.
+    e.board.theScrollView()->centerOn(QPointF(200, 150));
+    QApplication::processEvents();
+    const QImage shot = e.viewport()->grab().toImage();
+    int widest = 0;
+    for (double x = 130; x < 185; x += 1.5) { // clear of the top side's handle
+        const QPoint top = e.at(QPointF(x, 100));
+        int run = 0;
+        for (int y = top.y() - 8; y <= top.y() + 8; ++y) {
+            const QColor c = shot.pixelColor(top.x(), y);
+            run = (c.red() > 240 && c.green() > 240 && c.blue() > 240) ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    EXPECT_GE(widest, 5);
+    EXPECT_LE(widest, 7);
     // The covered test measures the handles at 13 / m and 25 / m scene units.
     e.drag(QPointF(100, 100), QPointF(-5, -10));
     EXPECT_FALSE(crop->zoomHandleAtPosition(0)->isCovered()) << "at 2x, 5 units apart no longer touch";
