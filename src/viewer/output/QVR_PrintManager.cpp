@@ -30,6 +30,7 @@ public:
         if (accessory)
             dialog->setOptionTabs({accessory});
         // The range the user may ask for follows the page count, which the accessory's options change.
+        dialog->setOption(QAbstractPrintDialog::PrintPageRange, true);
         if (auto* options = qobject_cast<QVR_PrintAccessoryViewController*>(accessory)) {
             dialog->setMinMax(1, std::max(1, options->pageCount()));
             QObject::connect(options, &QVR_PrintAccessoryViewController::pageCountChanged, dialog,
