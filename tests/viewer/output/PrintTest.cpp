@@ -2,6 +2,7 @@
 #include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrinter>
 
 #include <gtest/gtest.h>
@@ -237,6 +238,27 @@ TEST_F(PrintTest, PrintsOnlyThePagesAskedForAndTheRangeFollowsTheOptions)
     accessory.addGalleryImages()->setChecked(false);
     accessory.addGalleryImages()->setChecked(true);
     EXPECT_EQ(counts, (std::vector<int>{3, 5}));
+}
+
+TEST_F(PrintTest, TheDialogOffersThePagesTheOptionsGive)
+{
+    auto document = makeThreeScreens();
+    QWidget window;
+    window.show();
+    std::optional<bool> result;
+    QVR_PrintManager::printModel(document, &window, [&](bool success) { result = success; });
+    QPrintDialog* dialog = window.findChild<QPrintDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_EQ(dialog->minPage(), 1);
+    EXPECT_EQ(dialog->maxPage(), 5);
+    auto* galleries = dialog->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"));
+    ASSERT_TRUE(galleries);
+    galleries->setChecked(false);
+    EXPECT_EQ(dialog->maxPage(), 3);
+    dialog->reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_FALSE(*result);
 }
 
 TEST_F(PrintTest, PdfObjectPagesFollowTheirScreenWhenAsked)
