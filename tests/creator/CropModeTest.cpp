@@ -374,6 +374,29 @@ TEST(CropMode, ZoomHandleHighlightFollowsTheDragAndTheRelease)
     e.handler->cancelCrop();
 }
 
+TEST(CropMode, AZoomHandleLightsOnlyOutwardOfItsCropHandle)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    // The crop rectangle's top-left corner on the picture's: the two handles of that corner overlap.
+    e.drag(QPointF(100, 100), QPointF(-10, -20));
+    QVR_CropZoomHandle* zoom = crop->zoomHandleAtPosition(0);
+    QVR_CropHandle* cropCorner = crop->handleAtPosition(0);
+    ASSERT_TRUE(zoom->isCovered());
+    e.hoverTo(QPointF(81, 71)); // outward of the crop handle
+    EXPECT_TRUE(zoom->isHovered());
+    e.hoverTo(QPointF(100, 90)); // still over the zoom handle, but inward
+    EXPECT_FALSE(zoom->isHovered());
+    e.hoverTo(QPointF(90, 80)); // over the crop handle
+    EXPECT_TRUE(cropCorner->isHovered());
+    EXPECT_FALSE(zoom->isHovered());
+    e.hoverTo(QPointF(81, 71));
+    EXPECT_TRUE(zoom->isHovered());
+    EXPECT_FALSE(cropCorner->isHovered());
+    e.handler->cancelCrop();
+}
+
 TEST(CropMode, ZoomingInStopsWhereTheCropRectangleMeetsThePicturesEdge)
 {
     CropEditor e;
