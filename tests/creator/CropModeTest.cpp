@@ -384,16 +384,22 @@ TEST(CropMode, AZoomHandleLightsOnlyOutwardOfItsCropHandle)
     QVR_CropZoomHandle* zoom = crop->zoomHandleAtPosition(0);
     QVR_CropHandle* cropCorner = crop->handleAtPosition(0);
     ASSERT_TRUE(zoom->isCovered());
-    e.hoverTo(QPointF(81, 71)); // outward of the crop handle
-    EXPECT_TRUE(zoom->isHovered());
-    e.hoverTo(QPointF(100, 90)); // still over the zoom handle, but inward
-    EXPECT_FALSE(zoom->isHovered());
-    e.hoverTo(QPointF(90, 80)); // over the crop handle
-    EXPECT_TRUE(cropCorner->isHovered());
-    EXPECT_FALSE(zoom->isHovered());
-    e.hoverTo(QPointF(81, 71));
-    EXPECT_TRUE(zoom->isHovered());
-    EXPECT_FALSE(cropCorner->isHovered());
+    struct Step {
+        QPointF at;
+        bool zoomLit;
+        bool cropLit;
+    };
+    const Step steps[] = {
+        {{81, 71}, true, false},   // outward of the crop handle
+        {{100, 90}, false, false}, // still over the zoom handle, but inward
+        {{90, 80}, false, true},   // over the crop handle
+        {{81, 71}, true, false},
+    };
+    for (const Step& step : steps) {
+        e.hoverTo(step.at);
+        EXPECT_EQ(zoom->isHovered(), step.zoomLit) << step.at.x() << ", " << step.at.y();
+        EXPECT_EQ(cropCorner->isHovered(), step.cropLit) << step.at.x() << ", " << step.at.y();
+    }
     e.handler->cancelCrop();
 }
 
