@@ -7,7 +7,19 @@
 
 namespace {
 
-// The container keeps the current page filling it.
+// Where a page lies in the container: filling it, or centred in it at most at the page's maximum size (a page
+// made for a size of its own).
+QRect pageFrame(const QWidget* container, const QWidget* page)
+{
+    const QRect area = container->rect();
+    if (!page)
+        return area;
+    QRect frame(QPoint(0, 0), area.size().boundedTo(page->maximumSize()));
+    frame.moveCenter(area.center());
+    return frame;
+}
+
+// The container keeps the current page in place as it resizes.
 class PageContainer : public QWidget {
 public:
     using QWidget::QWidget;
@@ -18,7 +30,7 @@ protected:
     {
         QWidget::resizeEvent(event);
         if (current)
-            current->setGeometry(rect());
+            current->setGeometry(pageFrame(this, current));
     }
 };
 
@@ -109,7 +121,7 @@ void NavigationController::show(NavigationControllerFriendlyViewController* cont
     container->current = incoming;
     if (incoming) {
         incoming->setParent(container);
-        incoming->setGeometry(container->rect());
+        incoming->setGeometry(pageFrame(container, incoming));
         incoming->show();
         incoming->raise();
     }
@@ -128,21 +140,23 @@ void NavigationController::show(NavigationControllerFriendlyViewController* cont
     animation->setEasingCurve(QEasingCurve::InOutQuad);
     QPointer<QWidget> incomingGuard = incoming;
     QPointer<PageContainer> containerGuard = container;
+    const QPoint incomingRest = incoming->pos();
+    const QPoint outgoingRest = outgoing->pos();
     connect(animation, &QVariantAnimation::valueChanged, this, [=](const QVariant& v) {
         const double t = v.toDouble();
         if (incomingGuard)
-            incomingGuard->move(int(direction * width * (1.0 - t)), 0);
+            incomingGuard->move(incomingRest + QPoint(int(direction * width * (1.0 - t)), 0));
         if (outgoing)
-            outgoing->move(int(-direction * width * t), 0);
+            outgoing->move(outgoingRest + QPoint(int(-direction * width * t), 0));
     });
     connect(animation, &QAbstractAnimation::stateChanged, this, [=](QAbstractAnimation::State state) {
         if (state != QAbstractAnimation::Stopped)
             return;
-        if (incomingGuard)
-            incomingGuard->move(0, 0);
+        if (incomingGuard && containerGuard)
+            incomingGuard->setGeometry(pageFrame(containerGuard, incomingGuard));
         if (outgoing && (!containerGuard || outgoing != containerGuard->current)) {
             outgoing->hide();
-            outgoing->move(0, 0);
+            outgoing->move(outgoingRest);
         }
     });
     animation->start(QAbstractAnimation::DeleteWhenStopped);

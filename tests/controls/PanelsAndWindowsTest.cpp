@@ -74,6 +74,34 @@ TEST(SheetLikePanel, NavigationStackBackAndCloseButtons)
     EXPECT_EQ(delegate.closes, 1);
 }
 
+TEST(SheetLikePanel, PagesMadeForASizeStayCentredThroughResizesAndSlides)
+{
+    SheetLikePanelViewController panel;
+    panel.view()->resize(1000, 700);
+    panel.view()->show();
+    NavigationController* navigation = panel.navigationController();
+    auto* root = new Page(QStringLiteral("Root"));
+    navigation->setRootViewController(root);
+    QWidget* area = root->view()->parentWidget();
+    ASSERT_TRUE(area);
+    EXPECT_EQ(root->view()->geometry(), area->rect()) << "an ordinary page fills the area";
+
+    auto* small = new Page(QStringLiteral("Small"));
+    small->view()->setMaximumSize(400, 300);
+    navigation->pushViewController(small, true);
+    const auto centred = [&] {
+        QRect expected(QPoint(0, 0), QSize(400, 300));
+        expected.moveCenter(area->rect().center());
+        return small->view()->geometry() == expected;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(centred, 2000)) << "where the slide ends";
+    panel.view()->resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_TRUE(centred());
+    navigation->popViewControllerAnimated(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return root->view()->geometry() == area->rect(); }, 2000));
+}
+
 TEST(ViewControllerWindowController, ShowsTheControllersViewAndOwnsIt)
 {
     auto* windowController = new ViewControllerWindowController;

@@ -16,6 +16,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <unistd.h>
 
@@ -39,6 +40,8 @@
 #include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/addition/QVR_AddStreamingVideoViewController.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
@@ -712,11 +715,14 @@ TEST(CanvasContentCommands, TextAndShapesAreOneStepEachAndSelected)
     EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{text});
     EXPECT_EQ(events.types(QStringLiteral("Added Element")), QStringList{QStringLiteral("Text")});
 
-    // A shape at a suggested centre: the shape menu shows, the choice adds a blue rectangle.
+    // A shape at a suggested centre: the shape menu shows in the dark panel, the choice adds a blue rectangle.
     canvas->directlyAddElementOfType(7, QPointF(500, 400));
-    ASSERT_TRUE(canvas->contentPopover());
+    ASSERT_TRUE(f.window->isDisplayingSheet());
+    EXPECT_TRUE(qobject_cast<QVR_AddShapeMenuViewController*>(
+        f.window->sheetLikeViewController()->navigationController()->topViewController()));
+    EXPECT_FALSE(f.window->sheetLikeViewController()->closeButton()->isHidden());
     canvas->shapeChosen(1);
-    EXPECT_FALSE(canvas->contentPopover());
+    EXPECT_FALSE(f.window->isDisplayingSheet());
     ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
     const Proxy shape = f.screen()->mixedMediaObjects().back();
     EXPECT_EQ((*shape)->frame(), QRectF(350, 250, 300, 300));
@@ -830,7 +836,13 @@ TEST(CanvasContentCommands, WebVideosAreAddedAfterTheDialogAsOneStep)
     QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
     const int steps = f.flow()->undoManager().undoCount();
 
+    // The dialog shows in the dark panel, which closes when a link is chosen.
+    canvas->addElementMenuSelectionMadeWithType(8);
+    ASSERT_TRUE(f.window->isDisplayingSheet());
+    EXPECT_TRUE(qobject_cast<QVR_AddStreamingVideoViewController*>(
+        f.window->sheetLikeViewController()->navigationController()->topViewController()));
     canvas->addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(QStringLiteral("youtu.be/Ab3_-x9Zq0Q"));
+    EXPECT_FALSE(f.window->isDisplayingSheet());
     EXPECT_TRUE(f.screen()->mixedMediaObjects().empty()) << "added a moment after the dialog closes";
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.window->isAddingContent(); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));

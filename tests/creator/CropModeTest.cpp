@@ -135,6 +135,14 @@ struct CropEditor {
                           Qt::LeftButton, {});
         QApplication::sendEvent(viewport(), &event);
     }
+    // The pointer moving with no button down.
+    void hoverTo(const QPointF& p)
+    {
+        const QPoint pixel = at(p);
+        QMouseEvent event(QEvent::MouseMove, QPointF(pixel), viewport()->mapToGlobal(QPointF(pixel)), Qt::NoButton,
+                          Qt::NoButton, {});
+        QApplication::sendEvent(viewport(), &event);
+    }
     // A drag in scene units; `during` runs while the button is still down.
     void drag(const QPointF& from, const QPointF& by, const std::function<void()>& during = {})
     {
@@ -331,6 +339,70 @@ TEST(CropMode, ZoomHandlesScaleThePictureAndUndoRestoresScaleOffsetFrameAndPictu
     EXPECT_TRUE(QFile::exists(oldPath)) << "the undo step kept the old picture";
 }
 
+TEST(CropMode, ZoomHandleHighlightFollowsTheDragAndTheRelease)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    QVR_CropZoomHandle* zoom = crop->zoomHandleAtPosition(2);
+    QVR_CropHandle* cropCorner = crop->handleAtPosition(2);
+    // The picture's bottom-right corner is at (490, 280); the crop rectangle's at (300, 200).
+    e.press(QPointF(490, 280));
+    e.moveTo(QPointF(590, 330));
+    EXPECT_TRUE(zoom->isHovered()) << "outward of its crop handle, lit while dragged";
+    e.moveTo(QPointF(200, 150));
+    EXPECT_FALSE(zoom->isHovered()) << "inward of its crop handle's inner edges";
+    e.moveTo(QPointF(690, 380));
+    EXPECT_TRUE(zoom->isHovered());
+    e.release(QPointF(690, 380));
+    EXPECT_EQ(crop->sceneFrame(), QRectF(-30, -40, 840, 540));
+    EXPECT_TRUE(zoom->isHovered()) << "released over it";
+    EXPECT_FALSE(cropCorner->isHovered());
+
+    // Released away from it (the zoom stops at the crop rectangle): dark at once, not at the next move.
+    e.drag(QPointF(690, 380), QPointF(-500, -250));
+    EXPECT_FALSE(zoom->isHovered());
+    EXPECT_FALSE(cropCorner->isHovered());
+
+    // A crop handle dragged and released under the pointer has the hover; the zoom handle of its corner stays dark.
+    const QPointF corner = crop->getCurrentCropRectInScene().bottomRight();
+    e.drag(corner, QPointF(-10, -10));
+    EXPECT_TRUE(cropCorner->isHovered());
+    EXPECT_FALSE(zoom->isHovered());
+    e.hoverTo(QPointF(150, 150));
+    EXPECT_FALSE(cropCorner->isHovered()) << "the next move still ends it";
+    e.handler->cancelCrop();
+}
+
+TEST(CropMode, AZoomHandleLightsOnlyOutwardOfItsCropHandle)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    // The crop rectangle's top-left corner on the picture's: the two handles of that corner overlap.
+    e.drag(QPointF(100, 100), QPointF(-10, -20));
+    QVR_CropZoomHandle* zoom = crop->zoomHandleAtPosition(0);
+    QVR_CropHandle* cropCorner = crop->handleAtPosition(0);
+    ASSERT_TRUE(zoom->isCovered());
+    struct Step {
+        QPointF at;
+        bool zoomLit;
+        bool cropLit;
+    };
+    const Step steps[] = {
+        {{81, 71}, true, false},   // outward of the crop handle
+        {{100, 90}, false, false}, // still over the zoom handle, but inward
+        {{90, 80}, false, true},   // over the crop handle
+        {{81, 71}, true, false},
+    };
+    for (const Step& step : steps) {
+        e.hoverTo(step.at);
+        EXPECT_EQ(zoom->isHovered(), step.zoomLit) << step.at.x() << ", " << step.at.y();
+        EXPECT_EQ(cropCorner->isHovered(), step.cropLit) << step.at.x() << ", " << step.at.y();
+    }
+    e.handler->cancelCrop();
+}
+
 TEST(CropMode, ZoomingInStopsWhereTheCropRectangleMeetsThePicturesEdge)
 {
     CropEditor e;
@@ -376,6 +448,22 @@ TEST(CropMode, HandlesKeepTheirSizeOnScreenAtZoomTwo)
     EXPECT_NEAR(device.mapRect(handle->boundingRect()).width(), 13.0, 1.0);
     EXPECT_NEAR(device.mapRect(QVR_CropHandle::circleRect()).width(), 13.0 * 0.9, 1.0);
     EXPECT_NEAR(device.m11() * QVR_CropHandle::kRingWidth, 2.0, 0.5);
+    // The crop rectangle's dashed outline, 3 units wide, scales with the board: about 6 pixels here.
+    e.board.theScrollView()->centerOn(QPointF(200, 150));
+    QApplication::processEvents();
+    const QImage shot = e.viewport()->grab().toImage();
+    int widest = 0;
+    for (double x = 130; x < 185; x += 1.5) { // clear of the top side's handle
+        const QPoint top = e.at(QPointF(x, 100));
+        int run = 0;
+        for (int y = top.y() - 8; y <= top.y() + 8; ++y) {
+            const QColor c = shot.pixelColor(top.x(), y);
+            run = (c.red() > 240 && c.green() > 240 && c.blue() > 240) ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    EXPECT_GE(widest, 5);
+    EXPECT_LE(widest, 7);
     // The covered test measures the handles at 13 / m and 25 / m scene units.
     e.drag(QPointF(100, 100), QPointF(-5, -10));
     EXPECT_FALSE(crop->zoomHandleAtPosition(0)->isCovered()) << "at 2x, 5 units apart no longer touch";

@@ -105,7 +105,8 @@ void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
 QVR_AddShapeMenuView::QVR_AddShapeMenuView(QWidget* parent)
     : QWidget(parent)
 {
-    resize(kSize);
+    // Made for its size: a page larger than it centres it.
+    setFixedSize(kSize);
     m_title = new QLabel(UFM::CHOOSE_A_SHAPE_TEXT(), this);
     m_title->setGeometry(kTitleRect);
     m_title->setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Bold"), 18.0));

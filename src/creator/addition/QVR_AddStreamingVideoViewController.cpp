@@ -44,7 +44,13 @@ void registerTheNib()
         auto* insert = new QPushButton(view);
         insert->setObjectName(QStringLiteral("insertButton"));
         column->addWidget(insert, 0, Qt::AlignRight);
+        // A small white dialog of its own size, centred in the page that shows it.
         view->resize(440, 380);
+        view->setMaximumSize(440, 380);
+        view->setAutoFillBackground(true);
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        view->setPalette(palette);
         return {view};
     });
 }

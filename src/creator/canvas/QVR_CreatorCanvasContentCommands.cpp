@@ -17,6 +17,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/text/QVR_TextHelperUtils.h"
 #include "elements/video/VimeoVideoPreviewHelperClass.h"
@@ -135,9 +136,13 @@ void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const Q
                                              int style)
 {
     dismissContentPopover();
-    auto* popover = new UniversalPopover(style, Qt::white, controller->view());
+    QWidget* content = controller->view();
+    auto* popover = new UniversalPopover(style, Qt::white, content);
     controller->setParent(popover);
     popover->setPreferedPopoverArrowPosition(preferred);
+    // The menu fills the bubble, at its full height.
+    popover->setSideCaps(0, 0, 0);
+    popover->setMinHeightForDisplayedPopover(content->height());
     m_contentPopover = popover;
     QPointer<QVR_CreatorCanvasView> self(this);
     MouseEventShieldWindow* shield = presentShield([self] {
@@ -151,7 +156,7 @@ void QVR_CreatorCanvasView::presentInPopover(ViewController* controller, const Q
     if (auto* handler = QVR_InteractableViewHandler::handlerForBoard(theArtBoard()))
         handler->deselectAll();
     const QPoint anchor = host->mapFrom(window(), rect.topLeft()) + QPoint(0, kAnchorDrop);
-    popover->presentPopoverInView(host, allowed, QRectF(anchor, rect.size()), false);
+    popover->presentPopoverInView(host, allowed, QRectF(anchor, rect.size()), true);
 }
 
 void QVR_CreatorCanvasView::dismissContentPopover()
@@ -255,8 +260,24 @@ void QVR_CreatorCanvasView::addShape()
         return;
     auto* menu = new QVR_AddShapeMenuViewController;
     menu->setDelegate(this);
-    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
-    presentInPopover(menu, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+    presentInDarkPanel(menu, true);
+}
+
+bool QVR_CreatorCanvasView::presentInDarkPanel(NavigationControllerFriendlyViewController* page, bool withCloseButton)
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    if (!creator) {
+        delete page;
+        return false;
+    }
+    creator->presentDarkPanelWithRootViewController(page, withCloseButton, false);
+    return true;
+}
+
+void QVR_CreatorCanvasView::dismissDarkPanel()
+{
+    if (auto* creator = qobject_cast<QVR_CreatorWindow*>(window()))
+        creator->dismissDarkPanel();
 }
 
 void QVR_CreatorCanvasView::shapeChosen(int shapeType)
@@ -269,7 +290,7 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     const auto screen = shownScreen(this);
     const auto flow = screen ? screen->undoResponder() : nullptr;
     if (!flow || isAddingContent()) {
-        dismissContentPopover();
+        dismissDarkPanel();
         return;
     }
     QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Shape")}},
@@ -289,7 +310,7 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     screen->addMixedMediaObject(object);
     screen->updateNotifier().sendUpdateNotificationsIfNeeded();
     flow->endUndoableChanges();
-    dismissContentPopover();
+    dismissDarkPanel();
     selectOnShownScreen(this, {object});
 }
 
@@ -349,13 +370,12 @@ void QVR_CreatorCanvasView::beginYoutubeVideoSelection()
         return;
     auto* dialog = new QVR_AddStreamingVideoViewController;
     dialog->setDelegate(this);
-    const QRect anchor(mapTo(window(), QPoint(width() / 2, 0)), QSize(1, 1));
-    presentInPopover(dialog, anchor, UniversalPopover::ArrowPositionAll, 0, 0);
+    presentInDarkPanel(dialog, true);
 }
 
 void QVR_CreatorCanvasView::addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
 {
-    dismissContentPopover();
+    dismissDarkPanel();
     QPointer<QVR_CreatorCanvasView> self(this);
     QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
         if (self)
@@ -366,7 +386,7 @@ void QVR_CreatorCanvasView::addYoutubeVideoViewControllerSelectionCompletedWithV
 
 void QVR_CreatorCanvasView::addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url)
 {
-    dismissContentPopover();
+    dismissDarkPanel();
     QPointer<QVR_CreatorCanvasView> self(this);
     QTimer::singleShot(kStreamingVideoDelayMs, this, [self, url] {
         if (self)

@@ -18,6 +18,7 @@
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
 #include "elements/gallery/GalleryEditorDelegate.h"
 
+class NavigationControllerFriendlyViewController;
 class QDialog;
 class QVRGalleryEditorViewController;
 class ZERI_MixedMediaObjectProxy;
@@ -122,13 +123,14 @@ public:
     void addYoutubeVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
     void addVimeoVideoViewControllerSelectionCompletedWithVideoURL(const QString& url) override;
     void addStreamingVideoToCurrentScreen(const QString& urlText, const QString& embedFormat, const QString& source);
+    // The shape menu and the web video dialog show in the window's dark panel with its close button.
     // Galleries go through the gallery editor, shown window-modal; a new one is one undo step.
     void addGallery();
     void editGalleryObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     void galleryEditorEndedEditing(bool cancelled,
                                    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& workingCopy) override;
     QVRGalleryEditorViewController* galleryEditor() const;
-    // The panel shown over the canvas (add menu, shapes, web video dialog), or nullptr.
+    // The popover shown over the canvas (add menu), or nullptr.
     UniversalPopover* contentPopover() const { return m_contentPopover; }
     void dismissContentPopover();
     // The site hosts of the embed links (tests point them at a local server).
@@ -156,6 +158,9 @@ private:
     QPointer<UniversalPopover> m_contentPopover;
     std::shared_ptr<ZERI_ContentURLDownloaderDataProcessor> m_streamingProcessor;
     void showGalleryEditor(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
+    // Shows `page` in the creator window's dark panel; false (the page deleted) outside a creator window.
+    bool presentInDarkPanel(NavigationControllerFriendlyViewController* page, bool withCloseButton);
+    void dismissDarkPanel();
     void placeNewGallery(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& gallery);
     QPointer<QDialog> m_galleryDialog;
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_galleryBeingEdited;

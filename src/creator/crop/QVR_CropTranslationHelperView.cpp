@@ -22,15 +22,16 @@ void QVR_CropTranslationHelperView::setFrame(const QRectF& frame)
 QPen QVR_CropTranslationHelperView::pen() const
 {
     QPen pen(Qt::white, kLineWidth);
-    pen.setCosmetic(true);
+    // Dashes are measured in line widths.
     pen.setDashPattern({5.0 / kLineWidth, 2.0 / kLineWidth});
     return pen;
 }
 
 QRectF QVR_CropTranslationHelperView::boundingRect() const
 {
-    // The cosmetic line may reach a couple of pixels out at any magnification down to 0.1.
-    return m_frame.adjusted(-20, -20, 20, 20);
+    // Half the line lies outside the rectangle.
+    const double half = kLineWidth / 2 + 1;
+    return m_frame.adjusted(-half, -half, half, half);
 }
 
 void QVR_CropTranslationHelperView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)

@@ -2,8 +2,8 @@
 
 #include <QGraphicsObject>
 
-// The crop rectangle's dashed outline: white, 3 device pixels wide, 5 on and 2 off, whatever the magnification.
-// It takes no presses.
+// The crop rectangle's dashed outline: white, 3 units wide, 5 on and 2 off, in the crop view's units, so that it
+// scales with the art board as the picture does. It takes no presses.
 class QVR_CropTranslationHelperView : public QGraphicsObject {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -328,6 +329,37 @@ void QVR_CropView::hideResizeHandles(bool hide)
 {
     for (auto* handle : m_handles)
         handle->setVisible(!hide);
+}
+
+void QVR_CropView::zoomHandleDragged(const QPointF& scenePoint)
+{
+    if (QVR_CropZoomHandle* handle = zoomHandleAtPosition(m_zoomPosition))
+        handle->mouseDragged(scenePoint);
+}
+
+void QVR_CropView::mouseReleasedAt(const QPointF& scenePoint, QGraphicsObject* pressed)
+{
+    if (!scene() || scene()->views().isEmpty())
+        return;
+    QGraphicsView* view = scene()->views().front();
+    // The scene's own hover runs again for the release's place, as after a release it would have seen.
+    QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+    move.setWidget(view->viewport());
+    move.setScenePos(scenePoint);
+    move.setLastScenePos(scenePoint);
+    const QPoint screenPoint = view->viewport()->mapToGlobal(view->mapFromScene(scenePoint));
+    move.setScreenPos(screenPoint);
+    move.setLastScreenPos(screenPoint);
+    move.setButtons(Qt::NoButton);
+    move.setButton(Qt::NoButton);
+    QApplication::sendEvent(scene(), &move);
+    auto* zoom = qobject_cast<QVR_CropZoomHandle*>(pressed);
+    if (!zoom || zoom->parentItem() != this)
+        return;
+    // The handles keep their size on screen: only the view's transform finds them.
+    const QList<QGraphicsItem*> under =
+        scene()->items(scenePoint, Qt::IntersectsItemShape, Qt::DescendingOrder, view->viewportTransform());
+    zoom->mouseUp(zoom->isVisible() && under.contains(zoom));
 }
 
 void QVR_CropView::updateHandles()

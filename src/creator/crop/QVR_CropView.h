@@ -82,6 +82,11 @@ public:
     QVR_CropZoomHandle* zoomHandleAtPosition(int position) const;
     QVR_CropTranslationHelperView* translationHelperView() const { return m_outline; }
     void hideResizeHandles(bool hide);
+    // Hover while the button is down. The scene sends no hover events then, so the handler reports the drag's
+    // points and the release: during a zoom drag the dragged zoom handle follows the cursor's place; at the release
+    // the scene's hover runs for the cursor's place, and a pressed zoom handle then applies its own rule.
+    void zoomHandleDragged(const QPointF& scenePoint);
+    void mouseReleasedAt(const QPointF& scenePoint, QGraphicsObject* pressed);
     void updateHandles();
 
     // The popover, while shown.

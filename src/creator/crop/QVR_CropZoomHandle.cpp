@@ -141,6 +141,16 @@ bool QVR_CropZoomHandle::shouldStartHoverState(const QPointF& scenePoint, double
     }
 }
 
+void QVR_CropZoomHandle::mouseDragged(const QPointF& scenePoint)
+{
+    setIsHovered(shouldStartHoverState(scenePoint, magnification()));
+}
+
+void QVR_CropZoomHandle::mouseUp(bool releasedInside)
+{
+    setIsHovered(releasedInside && m_sibling && !m_sibling->isHovered());
+}
+
 void QVR_CropZoomHandle::hoverEnterEvent(QGraphicsSceneHoverEvent* event)
 {
     setIsHovered(shouldStartHoverState(event->scenePos(), magnification()));

@@ -34,6 +34,12 @@ public:
     // Whether the cursor at `scenePoint` may light the handle: it lies beyond the sibling crop handle's inner edges,
     // toward the picture's corner, and the sibling is not hovered. `magnification` sizes the sibling.
     bool shouldStartHoverState(const QPointF& scenePoint, double magnification) const;
+    // The cursor dragging this handle: it lights as hovering there would. Hover events stop while the button is
+    // down, so the crop view reports the drag's points.
+    void mouseDragged(const QPointF& scenePoint);
+    // The button released after a press on this handle: lit when released over it, unless the crop handle of its
+    // corner has the cursor; dark when released elsewhere.
+    void mouseUp(bool releasedInside);
 
     bool hoverable() const override { return false; }
     bool selectable() const override { return false; }

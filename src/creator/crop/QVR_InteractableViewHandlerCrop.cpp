@@ -168,6 +168,7 @@ bool QVR_InteractableViewHandler::cropDragBegan(QGraphicsObject* item, const QPo
         m_dragKind = DragKind::CropZoom;
         crop->startCropZoomFromPosition(handle->position());
         crop->cropZoomHandleMovedWithTranslation(translation);
+        crop->zoomHandleDragged(m_pressPoint + translation);
         return true;
     }
     if (item == crop) {
@@ -186,9 +187,10 @@ void QVR_InteractableViewHandler::cropDragMoved(const QPointF& translation)
         return;
     if (m_dragKind == DragKind::CropResize)
         crop->resizeHandleMovedWithTranslation(translation);
-    else if (m_dragKind == DragKind::CropZoom)
+    else if (m_dragKind == DragKind::CropZoom) {
         crop->cropZoomHandleMovedWithTranslation(translation);
-    else if (m_dragKind == DragKind::CropMove && crop->isInDragMode())
+        crop->zoomHandleDragged(m_pressPoint + translation);
+    } else if (m_dragKind == DragKind::CropMove && crop->isInDragMode())
         crop->dragMovedToPoint(translation);
 }
 

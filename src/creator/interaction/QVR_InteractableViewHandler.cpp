@@ -376,10 +376,12 @@ void QVR_InteractableViewHandler::handleGestureDone()
     emit handleGestureFinished();
 }
 
-void QVR_InteractableViewHandler::mouseUp(QGraphicsObject*, QPointF)
+void QVR_InteractableViewHandler::mouseUp(QGraphicsObject* item, QPointF scenePoint)
 {
     m_dragOut.reset(); // released before its picture came: no drag-out
     stopDisplayingCoordinates();
+    if (m_cropView && !m_cropView->isFinishing())
+        m_cropView->mouseReleasedAt(scenePoint, item);
 }
 
 void QVR_InteractableViewHandler::continueDisplayingCoordinates(const QPointF& scenePoint)

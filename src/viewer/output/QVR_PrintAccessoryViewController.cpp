@@ -51,16 +51,25 @@ bool QVR_PrintAccessoryViewController::addPDF() const
     return m_addPDFImages->isChecked();
 }
 
+int QVR_PrintAccessoryViewController::pageCount() const
+{
+    return m_printView ? m_printView->numPages() : 0;
+}
+
 void QVR_PrintAccessoryViewController::addGalleryImagesChanged(QCheckBox* sender)
 {
-    if (sender == m_addGalleryImages && m_printView)
-        m_printView->setAddGalleryImages(sender->isChecked());
+    if (sender != m_addGalleryImages || !m_printView)
+        return;
+    m_printView->setAddGalleryImages(sender->isChecked());
+    emit pageCountChanged(pageCount());
 }
 
 void QVR_PrintAccessoryViewController::addPDFImagesChanged(QCheckBox* sender)
 {
-    if (sender == m_addPDFImages && m_printView)
-        m_printView->setAddPDFImages(sender->isChecked());
+    if (sender != m_addPDFImages || !m_printView)
+        return;
+    m_printView->setAddPDFImages(sender->isChecked());
+    emit pageCountChanged(pageCount());
 }
 
 QList<std::pair<QString, QString>> QVR_PrintAccessoryViewController::localizedSummaryItems()

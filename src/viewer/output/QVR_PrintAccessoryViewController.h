@@ -23,7 +23,14 @@ public:
 
     bool addGallery() const;
     bool addPDF() const;
+    // The print view's page count (0 without a view).
+    int pageCount() const;
 
+signals:
+    // A toggle changed the number of pages.
+    void pageCountChanged(int pages);
+
+public:
     // (name, description) of each option, and the properties a preview would follow.
     static QList<std::pair<QString, QString>> localizedSummaryItems();
     static QStringList keyPathsForValuesAffectingPreview();

@@ -1,7 +1,10 @@
 #include "viewer/output/QVR_PrintManager.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include <QPageRanges>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -26,6 +29,13 @@ public:
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         if (accessory)
             dialog->setOptionTabs({accessory});
+        // The range the user may ask for follows the page count, which the accessory's options change.
+        dialog->setOption(QAbstractPrintDialog::PrintPageRange, true);
+        if (auto* options = qobject_cast<QVR_PrintAccessoryViewController*>(accessory)) {
+            dialog->setMinMax(1, std::max(1, options->pageCount()));
+            QObject::connect(options, &QVR_PrintAccessoryViewController::pageCountChanged, dialog,
+                             [dialog](int pages) { dialog->setMinMax(1, std::max(1, pages)); });
+        }
         QObject::connect(dialog, &QDialog::finished, dialog, [done](int result) { done(result == QDialog::Accepted); });
         dialog->open();
     }
@@ -101,15 +111,23 @@ bool QVR_PrintManager::paintPages(const QVR_PrintView& view, QPrinter& printer)
     const QSizeF page = view.pageSize();
     if (page.isEmpty() || paper.isEmpty())
         return false;
+    // The pages asked for in the dialog, all when it names none.
+    const QPageRanges ranges = printer.pageRanges();
+    std::vector<int> pages;
+    for (int n = 1; n <= view.numPages(); ++n) {
+        if (ranges.isEmpty() || ranges.contains(n))
+            pages.push_back(n);
+    }
+    if (pages.empty())
+        return false;
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
     // The painter works in points, with the page centred on the paper.
     const double dotsPerPoint = printer.resolution() / 72.0;
     const QPointF origin((paper.width() - page.width()) / 2.0, (paper.height() - page.height()) / 2.0);
-    const int pages = view.numPages();
-    for (int n = 1; n <= pages; ++n) {
-        if (n > 1 && !printer.newPage())
+    for (int n : pages) {
+        if (n != pages.front() && !printer.newPage())
             break;
         painter.save();
         painter.scale(dotsPerPoint, dotsPerPoint);

@@ -37,8 +37,8 @@ public:
     // precision; the zero rectangle when a side is zero or not finite.
     static QRectF sizeAdjustedToFitInsideSize(const QSizeF& size, const QSizeF& box, bool shouldCenter = false);
 
-    // Paints every page of `view` on `printer` (its page size already set); any thread. False when nothing
-    // could be painted.
+    // Paints the pages of `view` that the printer's page ranges name (every page when they name none) on
+    // `printer`, its page size already set; any thread. False when nothing could be painted.
     static bool paintPages(const QVR_PrintView& view, QPrinter& printer);
 
     // The printer's paper, in points, and the page fitted into it.

@@ -1,6 +1,8 @@
 #include <QCheckBox>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrinter>
 
 #include <gtest/gtest.h>
@@ -30,11 +32,13 @@ public:
         printer.setOutputFileName(m_path);
         printer.setPageSize(QPageSize(QPageSize::Letter));
         printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setPageRanges(ranges);
         if (m_touch)
             m_touch(accessory);
         done(true);
     }
     int shown = 0;
+    QPageRanges ranges; // as the dialog's page range leaves them
 
 private:
     QString m_path;
@@ -97,9 +101,11 @@ protected:
     }
 
     std::optional<bool> print(const std::shared_ptr<ZERI_TessarineModel>& document,
-                              std::function<void(QWidget*)> touchAccessory = {})
+                              std::function<void(QWidget*)> touchAccessory = {}, const QPageRanges& ranges = {})
     {
-        QVR_PrintManager::setDialogPresenter(std::make_unique<PdfFilePresenter>(out(), std::move(touchAccessory)));
+        auto presenter = std::make_unique<PdfFilePresenter>(out(), std::move(touchAccessory));
+        presenter->ranges = ranges;
+        QVR_PrintManager::setDialogPresenter(std::move(presenter));
         std::optional<bool> result;
         QVR_PrintManager::printModel(document, nullptr, [&](bool success) { result = success; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 20000));
@@ -193,6 +199,66 @@ TEST_F(PrintTest, PrintsFittedCentredLandscapePages)
               std::optional<bool>(true));
     ASSERT_EQ(pdf.load(out()), QPdfDocument::Error::None);
     EXPECT_EQ(pdf.pageCount(), 3);
+}
+
+TEST_F(PrintTest, PrintsOnlyThePagesAskedForAndTheRangeFollowsTheOptions)
+{
+    auto document = makeThreeScreens();
+    QPageRanges images;
+    images.addRange(3, 4);
+    ASSERT_EQ(print(document, {}, images), std::optional<bool>(true));
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(out()), QPdfDocument::Error::None);
+    ASSERT_EQ(pdf.pageCount(), 2);
+    // Screen 2's gallery images: the landscape one, then the portrait one.
+    const QRect first = inkBox(pdf.render(0, QSize(792, 612)));
+    const QRect second = inkBox(pdf.render(1, QSize(792, 612)));
+    EXPECT_GT(first.width(), first.height());
+    EXPECT_LT(second.width(), second.height());
+    pdf.close();
+
+    // Without gallery pages the document has three pages: a range past them prints nothing and reports failure.
+    QPageRanges late;
+    late.addRange(4, 5);
+    EXPECT_EQ(print(
+                  document,
+                  [](QWidget* accessory) {
+                      accessory->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"))->setChecked(false);
+                  },
+                  late),
+              std::optional<bool>(false));
+
+    // The dialog's page range follows the accessory's options.
+    auto view = QVR_PrintView::printViewForModel(document);
+    QVR_PrintAccessoryViewController accessory;
+    accessory.setPrintView(view.get());
+    std::vector<int> counts;
+    QObject::connect(&accessory, &QVR_PrintAccessoryViewController::pageCountChanged,
+                     [&](int pages) { counts.push_back(pages); });
+    accessory.addGalleryImages()->setChecked(false);
+    accessory.addGalleryImages()->setChecked(true);
+    EXPECT_EQ(counts, (std::vector<int>{3, 5}));
+}
+
+TEST_F(PrintTest, TheDialogOffersThePagesTheOptionsGive)
+{
+    auto document = makeThreeScreens();
+    QWidget window;
+    window.show();
+    std::optional<bool> result;
+    QVR_PrintManager::printModel(document, &window, [&](bool success) { result = success; });
+    QPrintDialog* dialog = window.findChild<QPrintDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_EQ(dialog->minPage(), 1);
+    EXPECT_EQ(dialog->maxPage(), 5);
+    auto* galleries = dialog->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"));
+    ASSERT_TRUE(galleries);
+    galleries->setChecked(false);
+    EXPECT_EQ(dialog->maxPage(), 3);
+    dialog->reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_FALSE(*result);
 }
 
 TEST_F(PrintTest, PdfObjectPagesFollowTheirScreenWhenAsked)
