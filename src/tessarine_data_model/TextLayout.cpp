@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -60,6 +61,92 @@ QTextCharFormat charFormat(const TextAttributes& attributes)
     return format;
 }
 
+// Qt lays a line out at word boundaries first and, when the line's first word alone is wider than the line, once
+// more breaking anywhere. Inside one very long word that first pass measures all the rest of the word for every
+// line, so a word of n characters costs n * n / (characters per line): minutes for a word of millions. A line that
+// starts inside a word clearly wider than the line is laid out breaking anywhere straight away, which is what the
+// second pass gives it; every other line is laid out as before.
+class LongWordLines {
+public:
+    // Paragraphs shorter than this never take long enough to matter, and are left alone.
+    static constexpr qsizetype kMinimumParagraph = 1024;
+
+    LongWordLines(const QString& text, const QList<QTextLayout::FormatRange>& formats, const QFont& font, double width)
+        : m_text(text)
+        , m_formats(formats)
+        , m_defaultMetrics(font, seventyTwoDpiDevice())
+        , m_limit(2 * width) // twice the line: the measure here need not match Qt's shaping to the last unit
+    {
+        if (text.size() < kMinimumParagraph)
+            return;
+        m_active = true;
+        // Where a line may end: the line-break opportunities, and the spaces Qt breaks at besides.
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+        for (qsizetype at = finder.toNextBoundary(); at >= 0; at = finder.toNextBoundary())
+            m_breaks.push_back(at);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isSpace())
+                m_breaks.push_back(i);
+        }
+        std::sort(m_breaks.begin(), m_breaks.end());
+        m_metrics.resize(size_t(formats.size()));
+    }
+
+    // Whether the line starting at `position` starts with a word (up to the next place a line may end) at least
+    // twice as wide as the line.
+    bool startsOverflowingWord(qsizetype position)
+    {
+        if (!m_active)
+            return false;
+        const auto next = std::upper_bound(m_breaks.begin(), m_breaks.end(), position);
+        const qsizetype end = next == m_breaks.end() ? m_text.size() : *next;
+        if (end - position < kMinimumRun)
+            return false;
+        return exceedsLimit(position, end);
+    }
+
+private:
+    static constexpr qsizetype kMinimumRun = 256;
+    static constexpr qsizetype kPiece = 256;
+
+    // Measures [from, to) piece by piece in the fonts of its runs, stopping as soon as the limit is passed.
+    bool exceedsLimit(qsizetype from, qsizetype to)
+    {
+        double total = 0;
+        qsizetype at = from;
+        while (at < to) {
+            // The run holding `at`, if any (the formats are in text order and do not overlap).
+            const auto after =
+                std::upper_bound(m_formats.begin(), m_formats.end(), at,
+                                 [](qsizetype i, const QTextLayout::FormatRange& f) { return i < f.start; });
+            qsizetype pieceEnd = std::min(to, at + kPiece);
+            const QFontMetricsF* metrics = &m_defaultMetrics;
+            if (after != m_formats.begin() && at < std::prev(after)->start + std::prev(after)->length) {
+                const auto index = size_t(std::prev(after) - m_formats.begin());
+                if (!m_metrics[index])
+                    m_metrics[index].emplace(m_formats[qsizetype(index)].format.font(), seventyTwoDpiDevice());
+                metrics = &*m_metrics[index];
+                pieceEnd = std::min(pieceEnd, qsizetype(std::prev(after)->start + std::prev(after)->length));
+            } else if (after != m_formats.end()) {
+                pieceEnd = std::min(pieceEnd, qsizetype(after->start));
+            }
+            total += metrics->horizontalAdvance(m_text.mid(at, pieceEnd - at));
+            if (total > m_limit)
+                return true;
+            at = pieceEnd;
+        }
+        return false;
+    }
+
+    const QString m_text;
+    const QList<QTextLayout::FormatRange> m_formats;
+    QFontMetricsF m_defaultMetrics;
+    std::vector<std::optional<QFontMetricsF>> m_metrics; // per format, made when first needed
+    double m_limit = 0;
+    bool m_active = false;
+    std::vector<qsizetype> m_breaks;
+};
+
 } // namespace
 
 TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes)
@@ -106,8 +193,16 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
         layout->setTextOption(option);
         layout->setCacheEnabled(true);
 
+        LongWordLines longWords(layout->text(), formats, layout->font(), width);
+        bool breakingAnywhere = false;
         layout->beginLayout();
         for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            // The wrap mode is read as each line is laid out (Qt switches it the same way for its second pass).
+            if (const bool anywhere = longWords.startsOverflowingWord(line.textStart()); anywhere != breakingAnywhere) {
+                option.setWrapMode(anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout->setTextOption(option);
+                breakingAnywhere = anywhere;
+            }
             line.setLeadingIncluded(true);
             line.setLineWidth(width);
             line.setPosition(QPointF(0, y));
@@ -119,6 +214,10 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
             y += line.height() * multiple;
         }
         layout->endLayout();
+        if (breakingAnywhere) {
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout->setTextOption(option);
+        }
         m_paragraphs.push_back(std::move(layout));
         m_starts.push_back(start);
 

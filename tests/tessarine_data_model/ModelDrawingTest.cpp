@@ -410,6 +410,30 @@ TEST(RenderScreensTool, WritesOnePngPerScreenOfADocumentFile)
     EXPECT_EQ(bad.exitCode(), 1);
 }
 
+TEST(RenderScreensTool, ATextOfOneWordOfTwoMillionCharactersIsDrawnWithoutHanging)
+{
+    QTemporaryDir dir;
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    addText(*screen, QString(2000000, QLatin1Char('W')), QRectF(100, 100, 600, 400));
+    document->firstFlowmodel()->addFlowScreen(screen);
+    const QString documentPath = dir.filePath("word.json");
+    QFile file(documentPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document->jsonData());
+    file.close();
+
+    // Laid out a line at a time from the word's start, it took minutes; in one pass, about a second.
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/render-screens", {documentPath, dir.filePath("out")});
+    ASSERT_TRUE(tool.waitForFinished(90000)) << "render-screens still running after 90 s";
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QImage drawn(dir.filePath("out/flow1-screen001.png"));
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_GT(inkedPixels(drawn, QRect(100, 100, 600, 400), drawn.pixel(5, 5)), 1000);
+    EXPECT_EQ(inkedPixels(drawn, QRect(0, 510, 1024, 238), drawn.pixel(5, 5)), 0) << "nothing below the frame";
+}
+
 TEST(RenderScreensTool, APackageFolderFindsItsPicturesInItsAssetsFolder)
 {
     // The document names its picture by a path from another machine; the package's assets folder holds the file.
