@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QTextBoundaryFinder>
 #include <QPainter>
@@ -74,7 +75,7 @@ public:
     LongWordLines(const QString& text, const QList<QTextLayout::FormatRange>& formats, const QFont& font, double width)
         : m_text(text)
         , m_formats(formats)
-        , m_defaultMetrics(font, seventyTwoDpiDevice())
+        , m_defaultFont(font)
         , m_limit(2 * width) // twice the line: the measure here need not match Qt's shaping to the last unit
     {
         if (text.size() < kMinimumParagraph)
@@ -89,7 +90,7 @@ public:
                 m_breaks.push_back(i);
         }
         std::sort(m_breaks.begin(), m_breaks.end());
-        m_metrics.resize(size_t(formats.size()));
+        m_advances.resize(size_t(formats.size()));
     }
 
     // Whether the line starting at `position` starts with a word (up to the next place a line may end) at least
@@ -107,9 +108,36 @@ public:
 
 private:
     static constexpr qsizetype kMinimumRun = 256;
-    static constexpr qsizetype kPiece = 256;
 
-    // Measures [from, to) piece by piece in the fonts of its runs, stopping as soon as the limit is passed.
+    // One font's character advances, each measured once: a line costs a lookup per character, not a shaping.
+    struct Advances {
+        explicit Advances(const QFont& font)
+            : metrics(font, seventyTwoDpiDevice())
+        {
+        }
+        double of(char32_t codePoint)
+        {
+            const auto known = cache.constFind(codePoint);
+            if (known != cache.constEnd())
+                return *known;
+            const char32_t one[] = {codePoint};
+            const double advance = metrics.horizontalAdvance(QString::fromUcs4(one, 1));
+            cache.insert(codePoint, advance);
+            return advance;
+        }
+        QFontMetricsF metrics;
+        QHash<char32_t, double> cache;
+    };
+
+    Advances& advancesOfFormat(qsizetype index)
+    {
+        auto& slot = index < 0 ? m_defaultAdvances : m_advances[size_t(index)];
+        if (!slot)
+            slot.emplace(index < 0 ? m_defaultFont : m_formats[index].format.font());
+        return *slot;
+    }
+
+    // Adds up the advances of [from, to) in the fonts of its runs, stopping as soon as the limit is passed.
     bool exceedsLimit(qsizetype from, qsizetype to)
     {
         double total = 0;
@@ -119,29 +147,35 @@ private:
             const auto after =
                 std::upper_bound(m_formats.begin(), m_formats.end(), at,
                                  [](qsizetype i, const QTextLayout::FormatRange& f) { return i < f.start; });
-            qsizetype pieceEnd = std::min(to, at + kPiece);
-            const QFontMetricsF* metrics = &m_defaultMetrics;
+            qsizetype runEnd = to;
+            qsizetype format = -1;
             if (after != m_formats.begin() && at < std::prev(after)->start + std::prev(after)->length) {
-                const auto index = size_t(std::prev(after) - m_formats.begin());
-                if (!m_metrics[index])
-                    m_metrics[index].emplace(m_formats[qsizetype(index)].format.font(), seventyTwoDpiDevice());
-                metrics = &*m_metrics[index];
-                pieceEnd = std::min(pieceEnd, qsizetype(std::prev(after)->start + std::prev(after)->length));
+                format = std::prev(after) - m_formats.begin();
+                runEnd = std::min(runEnd, qsizetype(std::prev(after)->start + std::prev(after)->length));
             } else if (after != m_formats.end()) {
-                pieceEnd = std::min(pieceEnd, qsizetype(after->start));
+                runEnd = std::min(runEnd, qsizetype(after->start));
             }
-            total += metrics->horizontalAdvance(m_text.mid(at, pieceEnd - at));
-            if (total > m_limit)
-                return true;
-            at = pieceEnd;
+            Advances& advances = advancesOfFormat(format);
+            while (at < runEnd) {
+                char32_t codePoint = m_text[at].unicode();
+                if (QChar::isHighSurrogate(codePoint) && at + 1 < runEnd && m_text[at + 1].isLowSurrogate()) {
+                    codePoint = QChar::surrogateToUcs4(m_text[at], m_text[at + 1]);
+                    ++at;
+                }
+                ++at;
+                total += advances.of(codePoint);
+                if (total > m_limit)
+                    return true;
+            }
         }
         return false;
     }
 
     const QString m_text;
     const QList<QTextLayout::FormatRange> m_formats;
-    QFontMetricsF m_defaultMetrics;
-    std::vector<std::optional<QFontMetricsF>> m_metrics; // per format, made when first needed
+    const QFont m_defaultFont;
+    std::optional<Advances> m_defaultAdvances;
+    std::vector<std::optional<Advances>> m_advances; // per format, made when first needed
     double m_limit = 0;
     bool m_active = false;
     std::vector<qsizetype> m_breaks;
