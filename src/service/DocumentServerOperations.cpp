@@ -159,7 +159,6 @@ void applySavedRecord(const std::shared_ptr<ZERI_TessarineModel>& model,
     Error error;
     auto published = ZERI_TessarineModel::initWithJsonData(publishedJson, &error);
     if (published) {
-        UntrustedAddresses::refuseNonWebAssetAddresses(*published, recordText(record, "string_id"));
         takeIdentity(*published, record);
         if (package->savePublishedModelFromJSON(published->jsonData(), &error)) {
             metadata.setPublishedDraftRevision(savedRevision);
