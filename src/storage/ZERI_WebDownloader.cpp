@@ -292,11 +292,7 @@ void ZERI_WebDownloader::onReadyRead()
     const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     const QByteArray chunk = m_reply->readAll();
     if (total > maximumDownloadSize() || m_partFile->size() + chunk.size() > maximumDownloadSize()) {
-        auto reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
+        abandonReply();
         fail(Error(QString::fromLatin1(errorDomain), TooLarge,
                    QStringLiteral("Downloading \"%1\" stopped: the file is larger than %2 bytes")
                        .arg(safeUrlText(m_url))
@@ -306,17 +302,23 @@ void ZERI_WebDownloader::onReadyRead()
     // Flushed at once: the bytes should be in the file, not in a buffer, when the transfer is cut.
     if (m_partFile->write(chunk) != chunk.size() || !m_partFile->flush()) {
         const QString reason = m_partFile->errorString();
-        auto reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
+        abandonReply();
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot write \"%1\": %2").arg(m_filepath, reason)));
         return;
     }
     if (total > 0)
         setProgress(std::min(1.0, double(m_partFile->size()) / double(total)));
+}
+
+void ZERI_WebDownloader::abandonReply()
+{
+    if (auto reply = m_reply) {
+        m_reply = nullptr;
+        reply->disconnect();
+        reply->abort();
+        reply->deleteLater();
+    }
 }
 
 void ZERI_WebDownloader::onFinished()
@@ -415,13 +417,7 @@ void ZERI_WebDownloader::cancel()
     // A file that is already landing is complete; it is kept.
     if (m_status != Downloading || m_landing)
         return;
-    if (m_reply) {
-        auto reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
-    }
+    abandonReply();
     discardTemporaryFile();
     m_progress = 0;
     auto keepAlive = std::move(m_selfWhileRunning);

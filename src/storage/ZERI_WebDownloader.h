@@ -98,6 +98,8 @@ private:
     ZERI_WebDownloader(const QUrl& url, const QString& directory);
     void setStatus(DownloadStatus status);
     void setProgress(double progress);
+    // Stops the transfer without hearing from it again.
+    void abandonReply();
     void onReadyRead();
     void onFinished();
     void didLand(bool landed);
