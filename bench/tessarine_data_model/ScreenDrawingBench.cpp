@@ -91,6 +91,38 @@ void BM_DrawScreenCold(benchmark::State& state)
 }
 BENCHMARK(BM_DrawScreenCold)->Unit(benchmark::kMillisecond);
 
+// One text object whose text is a single unbreakable word of `state.range(0)` characters, drawn whole: the
+// time grows in step with the length (ordinary words of the same length for comparison with range(1) = 1).
+void BM_DrawOneLongWord(benchmark::State& state)
+{
+    QString text(qsizetype(state.range(0)), QLatin1Char('W'));
+    if (state.range(1) == 1) {
+        for (qsizetype i = 7; i < text.size(); i += 8)
+            text[i] = QLatin1Char(' ');
+    }
+    auto screen = ZERI_FlowScreenModel::create();
+    auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    object->as<ZERI_MMObject_Text>()->setText(text);
+    object->as<ZERI_MMObject_Text>()->setFont(QStringLiteral("HelveticaNeue-Light"), 24);
+    object->object()->setFrame(QRectF(100, 100, 600, 400));
+    screen->addMixedMediaObject(object);
+    for (auto _ : state) {
+        QImage bitmap = ImageUtils::createCGBitmapContextWithWidth(1024, 748);
+        QPainter painter(&bitmap);
+        ModelDrawing::drawScreen(&painter, *screen, 1.0, false, true, /*ignoreThreadSafety=*/true);
+        painter.end();
+        benchmark::DoNotOptimize(bitmap);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DrawOneLongWord)
+    ->Args({100000, 0})
+    ->Args({200000, 0})
+    ->Args({400000, 0})
+    ->Args({2000000, 0})
+    ->Args({2000000, 1})
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QList>
+#include <QUrl>
 #include <QUuid>
 
 #include "foundation/SafeDictionary.h"
@@ -22,6 +23,7 @@
 #include "service/ZERI_APIBinding.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "storage/AssetFileReferences.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -186,7 +188,9 @@ std::shared_ptr<ZERI_TessarineModel> documentFromRecord(const QJsonObject& recor
     auto model = ZERI_TessarineModel::initWithDict(draft.toObject(), error);
     if (!model)
         return nullptr;
-    if (freshIdentity || ZERI_qvdFilePackage::packageForID(model->qvdID()))
+    UntrustedAddresses::refuseNonWebAssetAddresses(*model, recordText(record, "string_id"));
+    if (freshIdentity || !ZERI_qvdFilePackage::isValidPackageID(model->qvdID()) ||
+        ZERI_qvdFilePackage::packageForID(model->qvdID()))
         model->setInternalID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     takeIdentity(*model, record);
     return model;
@@ -214,6 +218,7 @@ std::shared_ptr<ZERI_TessarineModel> storeInNewPackage(const QJsonObject& record
         Error publishedError;
         auto copy = ZERI_TessarineModel::initWithDict(published.toObject(), &publishedError);
         if (copy) {
+            UntrustedAddresses::refuseNonWebAssetAddresses(*copy, recordText(record, "string_id"));
             copy->setInternalID(model->qvdID());
             takeIdentity(*copy, record);
         }
@@ -410,7 +415,8 @@ void DocumentServerOperations::applyDocumentRecord(ZERI_qvdFilePackage& package,
         metadata.setPrivacySetting(recordText(record, "privacy"));
     if (record.contains(QStringLiteral("has_password")))
         metadata.setHasPassword(record.value(QStringLiteral("has_password")).toBool());
-    if (const QString preview = recordText(record, "first_preview_url"); !preview.isEmpty())
+    if (const QString preview = recordText(record, "first_preview_url");
+        !preview.isEmpty() && UntrustedAddresses::isWebAddress(QUrl(preview)))
         metadata.setPreviewScreenshotURLString(preview);
     if (includeDescription && record.contains(QStringLiteral("description")))
         metadata.setTessarineDescription(recordText(record, "description"));

@@ -14,6 +14,7 @@
 #include "service/SelfHeldObjects.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -129,9 +130,41 @@ void updateMetadata(ZERI_qvdFilePackage& package, const QJsonObject& record, con
     if (record.contains(QStringLiteral("privacy")))
         metadata.setPrivacySetting(text("privacy"));
     metadata.setHasPassword(record.value(QStringLiteral("has_password")).toBool());
-    if (!text("first_preview_url").isEmpty())
-        metadata.setPreviewScreenshotURLString(text("first_preview_url"));
+    if (const QString preview = text("first_preview_url"); !preview.isEmpty()) {
+        if (UntrustedAddresses::isWebAddress(QUrl(preview)))
+            metadata.setPreviewScreenshotURLString(preview);
+        else
+            qCWarning(lcService) << "refusing a preview address that is not a web address for" << text("string_id");
+    }
     package.saveMetadata();
+}
+
+// Whether the package stored here is the local copy of the server document a record describes: its string id
+// matches, and so does its server id when both are known. A document's own id comes from its JSON, which anybody
+// publishing a document writes: it alone never makes a package the local copy.
+bool isLocalCopyOfRecord(ZERI_qvdFilePackage& package, const QString& stringID, const QJsonObject& record)
+{
+    const QString storedStringID = package.metaData().stringID();
+    if (stringID.isEmpty() || storedStringID != stringID)
+        return false;
+    const QString apiID = package.metaData().apiID();
+    const QString recordID = record.value(QStringLiteral("id")).toString();
+    return apiID.isEmpty() || recordID.isEmpty() || apiID == recordID;
+}
+
+// A downloaded document whose id names no package of its own here (it is another document's, or it cannot name a
+// folder) gets a fresh one; `companion` (its published copy) follows it.
+void giveFreshIDWhenTaken(ZERI_TessarineModel& document, ZERI_TessarineModel* companion)
+{
+    const QString id = document.qvdID();
+    if (ZERI_qvdFilePackage::isValidPackageID(id) && !ZERI_qvdFilePackage::packageForID(id))
+        return;
+    const QString fresh = Tessutils::generateUniversalID();
+    qCInfo(lcService) << "the downloaded document" << document.stringID() << "gets the id" << fresh
+                      << "- its own names another package or no folder";
+    document.setInternalID(fresh);
+    if (companion)
+        companion->setInternalID(fresh);
 }
 
 // Forwards a precache manager's reports to a request.
@@ -494,6 +527,7 @@ void QVROpenRequest::openFromDocumentRecord(const QJsonObject& record)
     for (const auto& document : {model, publishedModel}) {
         if (!document)
             continue;
+        UntrustedAddresses::refuseNonWebAssetAddresses(*document, m_parsed->value);
         const QString stringID = record.value(QStringLiteral("string_id")).toString();
         if (!stringID.isEmpty())
             document->setStringID(stringID);
@@ -519,11 +553,15 @@ QVROpenRequest::storeDownloaded(const QJsonObject& record, const std::shared_ptr
     const bool owned = isOwnedBySignedInUser(record);
 
     auto package = ZERI_qvdFilePackage::packageForID(downloaded->qvdID());
+    if (package && !isLocalCopyOfRecord(*package, downloaded->stringID(), record))
+        package.reset(); // another document of the same id, never written over
     if (!package && !downloaded->stringID().isEmpty())
         package = ZERI_qvdFilePackage::packageForStringID(downloaded->stringID());
 
     std::shared_ptr<ZERI_TessarineModel> result;
     if (!package) {
+        giveFreshIDWhenTaken(*downloaded,
+                             publishedModel && publishedModel != downloaded ? publishedModel.get() : nullptr);
         package = ZERI_qvdFilePackage::packageForNewModel(downloaded, error);
         if (!package)
             return nullptr;
@@ -592,9 +630,14 @@ void QVROpenRequest::fetchLinkedDocuments(const std::shared_ptr<ZERI_TessarineMo
                 auto linked = published.isEmpty() ? nullptr : ZERI_TessarineModel::initWithDict(published, &error);
                 if (linked) {
                     linked->setStringID(stringID);
+                    UntrustedAddresses::refuseNonWebAssetAddresses(*linked, stringID);
                     auto package = ZERI_qvdFilePackage::packageForID(linked->qvdID());
-                    if (!package)
+                    if (package && !isLocalCopyOfRecord(*package, stringID, record))
+                        package.reset();
+                    if (!package) {
+                        giveFreshIDWhenTaken(*linked, nullptr);
                         package = ZERI_qvdFilePackage::packageForNewModel(linked, &error);
+                    }
                     if (package) {
                         package->metaData().setPackageType(package->metaData().packageType() &
                                                            ~ZERI_qvdFilePackage::OwnDocument);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -177,6 +178,8 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
     };
     if (out.fd < 0)
         return fail(WriteFailure, QStringLiteral("Cannot write in \"%1\"").arg(folder));
+    // Locked while it is written, as a download's piece is: package cleaning removes only pieces nobody holds.
+    ::flock(out.fd, LOCK_EX | LOCK_NB);
 
     ProgressReporter reporter(progress, size);
     reporter.report(0);
@@ -230,14 +233,15 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
     // The name says "complete" only for bytes that are on disk.
     if (::fdatasync(out.fd) != 0)
         return fail(WriteFailure, QStringLiteral("Cannot write \"%1\"").arg(target));
-    ::close(out.fd);
-    out.fd = -1;
-    // Counted before it has its name, so that a cleaning of the folder never takes it for a stray file.
+    // Counted before it has its name, so that a cleaning of the folder never takes it for a stray file; the piece
+    // stays open (locked) until it is renamed.
     AssetFileReferences::retainFile(target);
     if (::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
         AssetFileReferences::releaseFile(target);
         return fail(WriteFailure, QStringLiteral("Cannot write \"%1\"").arg(target));
     }
+    ::close(out.fd);
+    out.fd = -1;
     return target;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -36,6 +37,8 @@ QPointer<QNetworkAccessManager>& managerOverride()
 }
 
 int g_requestsStarted = 0;
+qint64 g_maximumSizeForTesting = 0;
+int g_idleTimeoutForTesting = 0;
 
 QString registryKey(const QUrl& url, const QString& directory)
 {
@@ -87,6 +90,36 @@ void ZERI_WebDownloader::setNetworkAccessManagerForTesting(QNetworkAccessManager
 int ZERI_WebDownloader::requestsStartedForTesting()
 {
     return g_requestsStarted;
+}
+
+qint64 ZERI_WebDownloader::maximumDownloadSize()
+{
+    return g_maximumSizeForTesting > 0 ? g_maximumSizeForTesting : kMaximumDownloadSize;
+}
+
+int ZERI_WebDownloader::idleTimeoutMs()
+{
+    return g_idleTimeoutForTesting > 0 ? g_idleTimeoutForTesting : kIdleTimeoutMs;
+}
+
+void ZERI_WebDownloader::setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs)
+{
+    g_maximumSizeForTesting = maximumSize;
+    g_idleTimeoutForTesting = idleTimeoutMs;
+}
+
+bool ZERI_WebDownloader::isStalePartFile(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".part")) || !QFileInfo(path).isFile())
+        return false;
+    // A running download holds the lock on its piece; a lock taken here belongs to nobody else.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd); // releases the lock taken
+    return unlocked;
 }
 
 std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const QUrl& url, const QString& directory)
@@ -229,10 +262,14 @@ void ZERI_WebDownloader::downloadAndCache()
                    QStringLiteral("Cannot write in \"%1\": %2").arg(m_directory, part->errorString())));
         return;
     }
+    // Held until the file lands or is removed; the kernel lets it go when the process ends however it ends.
+    ::flock(part->handle(), LOCK_EX | LOCK_NB);
     m_partFile = std::move(part);
 
     QNetworkRequest request(m_url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // An idle timeout, not a total one: a large file on a slow line may take long, a silent one never ends.
+    request.setTransferTimeout(idleTimeoutMs());
     m_reply = networkAccessManager()->get(request);
     ++g_requestsStarted;
     m_selfWhileRunning = shared_from_this();
@@ -252,22 +289,36 @@ void ZERI_WebDownloader::onReadyRead()
         m_reply->readAll(); // an error page is not the file
         return;
     }
+    const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     const QByteArray chunk = m_reply->readAll();
+    if (total > maximumDownloadSize() || m_partFile->size() + chunk.size() > maximumDownloadSize()) {
+        abandonReply();
+        fail(Error(QString::fromLatin1(errorDomain), TooLarge,
+                   QStringLiteral("Downloading \"%1\" stopped: the file is larger than %2 bytes")
+                       .arg(safeUrlText(m_url))
+                       .arg(maximumDownloadSize())));
+        return;
+    }
     // Flushed at once: the bytes should be in the file, not in a buffer, when the transfer is cut.
     if (m_partFile->write(chunk) != chunk.size() || !m_partFile->flush()) {
         const QString reason = m_partFile->errorString();
-        auto reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
+        abandonReply();
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot write \"%1\": %2").arg(m_filepath, reason)));
         return;
     }
-    const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (total > 0)
         setProgress(std::min(1.0, double(m_partFile->size()) / double(total)));
+}
+
+void ZERI_WebDownloader::abandonReply()
+{
+    if (auto reply = m_reply) {
+        m_reply = nullptr;
+        reply->disconnect();
+        reply->abort();
+        reply->deleteLater();
+    }
 }
 
 void ZERI_WebDownloader::onFinished()
@@ -290,6 +341,15 @@ void ZERI_WebDownloader::onFinished()
             {{QStringLiteral("httpStatus"), httpStatus}}));
         return;
     }
+    if (reply->error() == QNetworkReply::OperationCanceledError) {
+        // Nothing here aborts a reply it still listens to: the transfer timeout ended it.
+        fail(Error(QString::fromLatin1(errorDomain), TimedOut,
+                   QStringLiteral("Downloading \"%1\" stopped: nothing arrived for %2 seconds")
+                       .arg(safeUrlText(m_url))
+                       .arg(idleTimeoutMs() / 1000.0),
+                   {{QStringLiteral("networkError"), int(reply->error())}}));
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         fail(Error(QString::fromLatin1(errorDomain), NetworkError,
                    QStringLiteral("Downloading \"%1\" failed: %2").arg(safeUrlText(m_url), reply->errorString()),
@@ -301,8 +361,7 @@ void ZERI_WebDownloader::onFinished()
     // long, so it happens on a worker; the downloader stays "downloading" (and holds itself) until it lands.
     const bool flushed = m_partFile->flush();
     const QString partPath = m_partFile->fileName();
-    m_partFile->close();
-    m_partFile.reset();
+    m_landingFile = std::move(m_partFile);
     m_landing = true;
     WorkerThreads::shared().post([self, flushed, partPath, target = m_filepath] {
         bool landed = flushed;
@@ -323,6 +382,7 @@ void ZERI_WebDownloader::onFinished()
 void ZERI_WebDownloader::didLand(bool landed)
 {
     m_landing = false;
+    m_landingFile.reset(); // closed: the lock goes with it
     if (!landed) {
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot write \"%1\"").arg(m_filepath)));
@@ -357,13 +417,7 @@ void ZERI_WebDownloader::cancel()
     // A file that is already landing is complete; it is kept.
     if (m_status != Downloading || m_landing)
         return;
-    if (m_reply) {
-        auto reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
-    }
+    abandonReply();
     discardTemporaryFile();
     m_progress = 0;
     auto keepAlive = std::move(m_selfWhileRunning);

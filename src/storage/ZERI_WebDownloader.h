@@ -24,7 +24,13 @@ class QNetworkReply;
 // remote files that are both called "image.png" never share a cache file.
 //
 // Landing: bytes go to a hidden temporary file beside the target, which is renamed over the target only when the
-// transfer completed; a failed or cancelled download leaves nothing at filepath().
+// transfer completed; a failed or cancelled download leaves nothing at filepath(). The temporary file is locked
+// (flock) while its download runs, so a piece a crashed process left behind is told apart from a running download
+// (see isStalePartFile).
+//
+// Bounds: a download longer than maximumDownloadSize() (2 GiB: what the service accepts for one file) fails with
+// TooLarge as soon as its length is announced or reached; one on which no byte arrives for idleTimeoutMs() fails
+// with TimedOut. Either way the temporary file is removed.
 //
 // Threads: main thread only. State changes happen, and are reported through updateNotifier() under the keys
 // "downloadStatus" and "progress", on the main thread.
@@ -35,7 +41,18 @@ public:
     static constexpr const char* errorDomain = "ZERI_WebDownloaderError";
     // 1: the server answered with an HTTP status of 400 or more ("httpStatus" in userInfo); 2: the network or the
     // source failed; 3: the file could not be written; 4: the URL cannot be fetched (empty, unsupported scheme).
-    enum ErrorCode { HTTPError = 1, NetworkError = 2, FileWriteError = 3, BadURL = 4 };
+    // 5: the file is larger than the size cap; 6: nothing arrived for the idle timeout.
+    enum ErrorCode { HTTPError = 1, NetworkError = 2, FileWriteError = 3, BadURL = 4, TooLarge = 5, TimedOut = 6 };
+
+    static constexpr qint64 kMaximumDownloadSize = qint64(2) * 1024 * 1024 * 1024; // 2 GiB
+    static constexpr int kIdleTimeoutMs = 60 * 1000;
+    // The bounds in force: the constants above unless a test set others (0 restores them).
+    static qint64 maximumDownloadSize();
+    static int idleTimeoutMs();
+    static void setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs);
+    // Whether `path` is the hidden temporary file of a download ("." + name + "." + anything + ".part") that no
+    // download of any process is writing any more: package cleaning removes these.
+    static bool isStalePartFile(const QString& path);
 
     static std::shared_ptr<ZERI_WebDownloader> downloaderForUrl(const QUrl& url, const QString& directory);
 
@@ -81,6 +98,8 @@ private:
     ZERI_WebDownloader(const QUrl& url, const QString& directory);
     void setStatus(DownloadStatus status);
     void setProgress(double progress);
+    // Stops the transfer without hearing from it again.
+    void abandonReply();
     void onReadyRead();
     void onFinished();
     void didLand(bool landed);
@@ -97,6 +116,8 @@ private:
     ObjectUpdateNotifier m_notifier{static_cast<const void*>(this)};
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QFile> m_partFile;
+    // The completed temporary file, kept open (and so locked) while a worker makes it durable and renames it.
+    std::unique_ptr<QFile> m_landingFile;
     QElapsedTimer m_timer;
     bool m_landing = false;
     // Holds the downloader while its transfer runs, so a dropped holder does not cut the download short.

@@ -1,5 +1,8 @@
 #include "storage/ZERI_qvdFilePackage.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +24,7 @@
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/StorageLogging.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/UndoSnapshotFiles.h"
@@ -144,13 +148,25 @@ bool linkOrCopy(const QString& source, const QString& target)
     return false;
 }
 
-// Gives each local asset file of the document a name in `folder` and points the asset there.
-void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, const QString& folder)
+// Gives each local asset file of the document a name in `folder` and points the asset there. With
+// `allowedFolders` (the package folders the document's files may come from), a local file outside them is never
+// linked or copied: a document from elsewhere naming any file of the user's would otherwise bring it into the
+// package, and publishing would upload it. Its address is cleared and the refusal logged.
+void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, const QString& folder,
+                  const std::optional<QStringList>& allowedFolders = std::nullopt)
 {
     for (const auto& asset : document.getAllContentAssets()) {
         const QUrl url = asset->externalURL();
         if (url.isLocalFile()) {
             const QString source = cleanAbsolute(url.toLocalFile());
+            if (allowedFolders && std::none_of(allowedFolders->begin(), allowedFolders->end(), [&](const QString& f) {
+                    return UntrustedAddresses::isInsideFolder(source, f);
+                })) {
+                qCWarning(lcStorage) << "refusing the asset file" << source
+                                     << "- it lies outside the document's package";
+                asset->setExternalURL(QUrl());
+                continue;
+            }
             if (!QFileInfo(source).isFile())
                 continue;
             const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
@@ -163,6 +179,16 @@ void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, co
                 linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
         }
     }
+}
+
+// The package folder a document's local files may come from when it is copied; none to check for a document
+// without a package (one the application made in memory).
+std::optional<QStringList> sourcePackageFolders(const ZERI_TessarineModel& source)
+{
+    const QString assets = source.documentAssetStoragePath();
+    if (assets.isEmpty())
+        return std::nullopt;
+    return QStringList{QFileInfo(cleanAbsolute(assets)).path()};
 }
 
 } // namespace
@@ -287,12 +313,32 @@ std::shared_ptr<ZERI_qvdFilePackage> ZERI_qvdFilePackage::packageForStringID(con
     return nullptr;
 }
 
+bool ZERI_qvdFilePackage::isValidPackageID(const QString& id)
+{
+    if (id.isEmpty() || id.size() > 128)
+        return false;
+    return std::all_of(id.begin(), id.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'-' ||
+               u == u'_';
+    });
+}
+
 std::shared_ptr<ZERI_qvdFilePackage>
 ZERI_qvdFilePackage::packageForNewModel(const std::shared_ptr<ZERI_TessarineModel>& model, Error* error)
 {
     Q_ASSERT(MainThread::isMainThread());
     if (!model || model->qvdID().isEmpty()) {
         setError(error, packageError(CannotWrite, QStringLiteral("A document without an id has no package")));
+        return nullptr;
+    }
+    if (!isValidPackageID(model->qvdID())) {
+        const QString message =
+            QStringLiteral(
+                "Cannot make a package for the document id \"%1\": an id is letters, digits, \"-\" and \"_\"")
+                .arg(model->qvdID().left(200));
+        qCWarning(lcStorage).noquote() << message;
+        setError(error, packageError(BadID, message));
         return nullptr;
     }
     allPackages();
@@ -416,8 +462,22 @@ ZERI_qvdFilePackageMetadata& ZERI_qvdFilePackage::metaData()
 bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
 {
     Error writeError;
-    if (AtomicFile::write(path, data, &writeError))
+    if (QFileInfo(path).isSymLink()) {
+        // A package file that is a symbolic link (a package brought from elsewhere) is replaced by a file of the
+        // package's own, never written through: the data lands under a hidden name beside it, renamed over the
+        // link itself.
+        const QFileInfo info(path);
+        const QString part = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                                                 QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+        if (AtomicFile::write(part, data, &writeError)) {
+            if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
+                return true;
+            writeError = packageError(CannotWrite, QStringLiteral("Cannot replace the link \"%1\"").arg(path));
+            QFile::remove(part);
+        }
+    } else if (AtomicFile::write(path, data, &writeError)) {
         return true;
+    }
     qCWarning(lcStorage).noquote() << "cannot save" << path << writeError.message;
     setError(error, packageError(CannotWrite, writeError.message));
     return false;
@@ -514,7 +574,8 @@ bool ZERI_qvdFilePackage::loadPublishedModel(Error* error)
     return true;
 }
 
-bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJson, Error* error)
+bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJson, Error* error,
+                                                     const QString& sourcePackageFolder)
 {
     Error readError;
     auto document =
@@ -532,7 +593,10 @@ bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJ
         setError(error, packageError(CannotWrite, QStringLiteral("Cannot make \"%1\"").arg(publishedAssetsPath())));
         return false;
     }
-    relinkAssets(*document, assetsPath(), publishedAssetsPath());
+    QStringList allowed{m_path};
+    if (!sourcePackageFolder.isEmpty())
+        allowed.append(sourcePackageFolder);
+    relinkAssets(*document, assetsPath(), publishedAssetsPath(), allowed);
     if (!writeJsonFile(publishedFilePath(), document->jsonData(), error))
         return false;
     m_publishedModel.reset();
@@ -654,7 +718,14 @@ void ZERI_qvdFilePackage::cleanDirectories()
     }
 
     for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
-        // Hidden files are downloads in progress.
+        // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short: only
+        // those no download holds any more go.
+        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+            if (!info.fileName().startsWith(QLatin1Char('.')) || !ZERI_WebDownloader::isStalePartFile(info.filePath()))
+                continue;
+            if (!QFile::remove(info.filePath()))
+                qCWarning(lcStorage) << "cannot delete the stale download piece" << info.filePath();
+        }
         for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files)) {
             const QString file = cleanAbsolute(info.filePath());
             if (keep->contains(file) || AssetFileReferences::referenceCount(file) > 0)
@@ -782,7 +853,7 @@ ZERI_qvdFilePackage::getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineM
     auto package = packageForNewModel(copy, error);
     if (!package)
         return nullptr;
-    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath());
+    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath(), sourcePackageFolders(*source));
     if (!package->saveModel(error))
         return nullptr;
     return copy;
@@ -819,7 +890,7 @@ ZERI_qvdFilePackage::getTessarineModelCopyWithoutFullsizedImage(const std::share
     auto package = packageForNewModel(copy, error);
     if (!package)
         return nullptr;
-    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath());
+    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath(), sourcePackageFolders(*source));
     if (!package->saveModel(error))
         return nullptr;
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
@@ -846,7 +917,7 @@ void ZERI_qvdFilePackage::duplicatePackage(const std::shared_ptr<ZERI_qvdFilePac
             QByteArray published;
             if (QFileInfo::exists(package->publishedFilePath()) &&
                 readFile(package->publishedFilePath(), &published, nullptr))
-                duplicate->savePublishedModelFromJSON(published);
+                duplicate->savePublishedModelFromJSON(published, nullptr, package->path());
         }
     }
     if (onDone)

@@ -40,7 +40,8 @@ public:
     // 1: the documents list was asked for without an auth token (server side); 2: a file could not be written
     // (the model's "cannot save"); 5: the package is damaged; 6: there is no draft to load. 3 and 4 are the
     // model's own (no package store, saving switched off).
-    enum ErrorCode { NoAuthToken = 1, CannotWrite = 2, Damaged = 5, NoDraft = 6 };
+    // 7: the document's id cannot name a package folder.
+    enum ErrorCode { NoAuthToken = 1, CannotWrite = 2, Damaged = 5, NoDraft = 6, BadID = 7 };
 
     static const QString packagesChangedNotification;         // "ZERI_qvdFilePackagePackagesChangedNotification"
     static const QString publishedVersionUpdatedNotification; // sender: the package
@@ -73,8 +74,14 @@ public:
     // Forgets the list so the next use scans again (tests pointing Application Support elsewhere).
     static void resetForTesting();
 
+    // Whether a document id may name a package folder: 1 to 128 ASCII letters, digits, "-" and "_" (the ids the
+    // application makes are upper-case hexadecimal and dashes). Anything else (a path, "..", a separator) could
+    // name a folder outside the packages folder.
+    static bool isValidPackageID(const QString& id);
+
     // Makes the package of a document that has none: its folder, "assets/", "published_assets/", the draft and the
-    // metadata. Fails (nothing written) when a folder of that id already exists.
+    // metadata. Fails (nothing written) when a folder of that id already exists, or with BadID (before any folder
+    // is made) when the id cannot name a package folder.
     static std::shared_ptr<ZERI_qvdFilePackage> packageForNewModel(const std::shared_ptr<ZERI_TessarineModel>& model,
                                                                    Error* error = nullptr);
     // The document's save: nothing while its saving is off; otherwise the document becomes its package's model
@@ -138,8 +145,11 @@ public:
     bool loadPublishedModel(Error* error = nullptr);
     // After a successful publication: writes the published copy, hard-links the files it references into
     // "published_assets/" (rewriting its file URLs to point there), records the publication time and the
-    // published draft revision, and posts the published-version notification.
-    bool savePublishedModelFromJSON(const QByteArray& documentJson, Error* error = nullptr);
+    // published draft revision, and posts the published-version notification. Only files inside this package, or
+    // inside `sourcePackageFolder` (the package a duplicate is made from), are linked: another local file's address
+    // is cleared.
+    bool savePublishedModelFromJSON(const QByteArray& documentJson, Error* error = nullptr,
+                                    const QString& sourcePackageFolder = QString());
     // Drops the published copy: unloads it, empties "published_assets/", removes the file, clears the time stamp.
     void deletePublishedData();
     bool publishedVersionExists() const;

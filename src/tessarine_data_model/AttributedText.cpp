@@ -178,7 +178,9 @@ std::optional<AttributedText> AttributedText::fromJson(const QJsonObject& object
         if (!parsed)
             return failWith(QStringLiteral("run %1 has no \"{location, length}\" range").arg(i));
         const TextRange range = *parsed;
-        if (range.location < covered || range.end() > result.m_string.size() || range.length < 0)
+        // Compared without adding location and length: a length near the top of the range would wrap.
+        if (range.location < covered || range.location > result.m_string.size() ||
+            range.length > result.m_string.size() - range.location)
             return failWith(QStringLiteral("run %1 lies outside the text or overlaps the run before").arg(i));
         TextAttributes attributes;
         const QJsonValue name = dict.value(QLatin1String("Name"));
@@ -192,7 +194,7 @@ std::optional<AttributedText> AttributedText::fromJson(const QJsonObject& object
             attributes.foregroundColor = *colour;
         }
         if (const auto alignment = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("alignment"))))
-            attributes.alignment = std::clamp(int(*alignment), 0, 4);
+            attributes.alignment = int(std::clamp(*alignment, 0.0, 4.0)); // clamped before it becomes an int
         if (range.location > covered && !result.m_runs.empty())
             result.m_runs.back().range.length += range.location - covered;
         else if (range.location > covered)

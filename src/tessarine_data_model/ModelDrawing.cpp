@@ -355,7 +355,10 @@ QImage ModelDrawing::renderScreen(const ZERI_FlowScreenModel& screen, double sca
                                   bool drawTextObjects)
 {
     const QSizeF size = screen.screenSize() * scale;
-    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 1 || size.height() < 1)
+    // Refused while still floating point: a document's size of 1e22 points has no integer to become.
+    const double largest = double(ImageUtils::maximumPixelCount);
+    if (!std::isfinite(size.width()) || !std::isfinite(size.height()) || size.width() < 1 || size.height() < 1 ||
+        size.width() > largest || size.height() > largest)
         return {};
     QImage bitmap = ImageUtils::createCGBitmapContextWithWidth(quint64(size.width()), quint64(size.height()));
     if (bitmap.isNull())

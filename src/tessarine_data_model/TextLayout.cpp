@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QTextBoundaryFinder>
 #include <QPainter>
@@ -60,6 +62,125 @@ QTextCharFormat charFormat(const TextAttributes& attributes)
     return format;
 }
 
+// Qt lays a line out at word boundaries first and, when the line's first word alone is wider than the line, once
+// more breaking anywhere. Inside one very long word that first pass measures all the rest of the word for every
+// line, so a word of n characters costs n * n / (characters per line): minutes for a word of millions. A line that
+// starts inside a word clearly wider than the line is laid out breaking anywhere straight away, which is what the
+// second pass gives it; every other line is laid out as before.
+class LongWordLines {
+public:
+    // Paragraphs shorter than this never take long enough to matter, and are left alone.
+    static constexpr qsizetype kMinimumParagraph = 1024;
+
+    LongWordLines(const QString& text, const QList<QTextLayout::FormatRange>& formats, const QFont& font, double width)
+        : m_text(text)
+        , m_formats(formats)
+        , m_defaultFont(font)
+        , m_limit(2 * width) // twice the line: the measure here need not match Qt's shaping to the last unit
+    {
+        if (text.size() < kMinimumParagraph)
+            return;
+        m_active = true;
+        // Where a line may end: the line-break opportunities, and the spaces Qt breaks at besides.
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+        for (qsizetype at = finder.toNextBoundary(); at >= 0; at = finder.toNextBoundary())
+            m_breaks.push_back(at);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isSpace())
+                m_breaks.push_back(i);
+        }
+        std::sort(m_breaks.begin(), m_breaks.end());
+        m_advances.resize(size_t(formats.size()));
+    }
+
+    // Whether the line starting at `position` starts with a word (up to the next place a line may end) at least
+    // twice as wide as the line.
+    bool startsOverflowingWord(qsizetype position)
+    {
+        if (!m_active)
+            return false;
+        const auto next = std::upper_bound(m_breaks.begin(), m_breaks.end(), position);
+        const qsizetype end = next == m_breaks.end() ? m_text.size() : *next;
+        if (end - position < kMinimumRun)
+            return false;
+        return exceedsLimit(position, end);
+    }
+
+private:
+    static constexpr qsizetype kMinimumRun = 256;
+
+    // One font's character advances, each measured once: a line costs a lookup per character, not a shaping.
+    struct Advances {
+        explicit Advances(const QFont& font)
+            : metrics(font, seventyTwoDpiDevice())
+        {
+        }
+        double of(char32_t codePoint)
+        {
+            const auto known = cache.constFind(codePoint);
+            if (known != cache.constEnd())
+                return *known;
+            const char32_t one[] = {codePoint};
+            const double advance = metrics.horizontalAdvance(QString::fromUcs4(one, 1));
+            cache.insert(codePoint, advance);
+            return advance;
+        }
+        QFontMetricsF metrics;
+        QHash<char32_t, double> cache;
+    };
+
+    Advances& advancesOfFormat(qsizetype index)
+    {
+        auto& slot = index < 0 ? m_defaultAdvances : m_advances[size_t(index)];
+        if (!slot)
+            slot.emplace(index < 0 ? m_defaultFont : m_formats[index].format.font());
+        return *slot;
+    }
+
+    // Adds up the advances of [from, to) in the fonts of its runs, stopping as soon as the limit is passed.
+    bool exceedsLimit(qsizetype from, qsizetype to)
+    {
+        double total = 0;
+        qsizetype at = from;
+        while (at < to) {
+            // The run holding `at`, if any (the formats are in text order and do not overlap).
+            const auto after =
+                std::upper_bound(m_formats.begin(), m_formats.end(), at,
+                                 [](qsizetype i, const QTextLayout::FormatRange& f) { return i < f.start; });
+            qsizetype runEnd = to;
+            qsizetype format = -1;
+            if (after != m_formats.begin() && at < std::prev(after)->start + std::prev(after)->length) {
+                format = std::prev(after) - m_formats.begin();
+                runEnd = std::min(runEnd, qsizetype(std::prev(after)->start + std::prev(after)->length));
+            } else if (after != m_formats.end()) {
+                runEnd = std::min(runEnd, qsizetype(after->start));
+            }
+            Advances& advances = advancesOfFormat(format);
+            while (at < runEnd) {
+                char32_t codePoint = m_text[at].unicode();
+                if (QChar::isHighSurrogate(codePoint) && at + 1 < runEnd && m_text[at + 1].isLowSurrogate()) {
+                    codePoint = QChar::surrogateToUcs4(m_text[at], m_text[at + 1]);
+                    ++at;
+                }
+                ++at;
+                total += advances.of(codePoint);
+                if (total > m_limit)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    const QString m_text;
+    const QList<QTextLayout::FormatRange> m_formats;
+    const QFont m_defaultFont;
+    std::optional<Advances> m_defaultAdvances;
+    std::vector<std::optional<Advances>> m_advances; // per format, made when first needed
+    double m_limit = 0;
+    bool m_active = false;
+    std::vector<qsizetype> m_breaks;
+};
+
 } // namespace
 
 TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes)
@@ -106,8 +227,16 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
         layout->setTextOption(option);
         layout->setCacheEnabled(true);
 
+        LongWordLines longWords(layout->text(), formats, layout->font(), width);
+        bool breakingAnywhere = false;
         layout->beginLayout();
         for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            // The wrap mode is read as each line is laid out (Qt switches it the same way for its second pass).
+            if (const bool anywhere = longWords.startsOverflowingWord(line.textStart()); anywhere != breakingAnywhere) {
+                option.setWrapMode(anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout->setTextOption(option);
+                breakingAnywhere = anywhere;
+            }
             line.setLeadingIncluded(true);
             line.setLineWidth(width);
             line.setPosition(QPointF(0, y));
@@ -119,6 +248,10 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
             y += line.height() * multiple;
         }
         layout->endLayout();
+        if (breakingAnywhere) {
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout->setTextOption(option);
+        }
         m_paragraphs.push_back(std::move(layout));
         m_starts.push_back(start);
 

@@ -206,7 +206,7 @@ void QVRViewerDownloadViewController::applyInformation(const std::shared_ptr<ZER
         m_tessarinePreviewImageView->setImagePath(previewPath);
         return;
     }
-    if (!previewURL.isEmpty() && !assetsPath.isEmpty()) {
+    if (!previewURL.isEmpty() && !assetsPath.isEmpty() && isWebAddress(QUrl(previewURL))) {
         const auto downloader = ZERI_WebDownloader::downloaderForUrl(QUrl(previewURL), assetsPath);
         m_tessarinePreviewImageView->setDownloader(downloader);
         downloader->downloadAndCache();

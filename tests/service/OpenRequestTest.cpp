@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QObject>
 #include <QPointer>
@@ -780,4 +782,120 @@ TEST(OpenRequestAtExit, ARequestStillWaitingWhenTheApplicationEndsIsLetGo)
     EXPECT_TRUE(output.contains(QStringLiteral("request let go"))) << qPrintable(output);
     EXPECT_FALSE(output.contains(QStringLiteral("still held"))) << qPrintable(output);
     EXPECT_FALSE(output.contains(QStringLiteral("reported its end"))) << qPrintable(output);
+}
+
+// Documents on the service are anybody's: their own "id" and asset addresses are not to be believed.
+TEST_F(OpenRequestTest, ADownloadCarryingTheIdOfTheUsersOwnDocumentNeverWritesOverIt)
+{
+    // One of the user's own documents, with nothing waiting to go to the service.
+    auto own = ZERI_TessarineModel::create();
+    own->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    own->setDescription(QStringLiteral("my own work"));
+    ASSERT_TRUE(ZERI_qvdFilePackage::saveModelToFile(own));
+    const auto ownPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(own->filePackage());
+    ASSERT_TRUE(ownPackage);
+    ownPackage->noteDraftSavedToServer(QDateTime::currentDateTimeUtc());
+    const QByteArray ownDraft = ownPackage->model()->jsonData();
+
+    // Somebody else's published documents, one carrying that id, one an id that is a path.
+    const auto publish = [&](const QString& stringID, const QString& id) {
+        auto model = ZERI_TessarineModel::create();
+        model->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+        model->setInternalID(id);
+        model->setDescription(QStringLiteral("from elsewhere"));
+        FakeWebService::Document document;
+        document.stringID = stringID;
+        document.owner = QStringLiteral("bob");
+        document.published = true;
+        document.publishedJson = document.documentJson = QString::fromUtf8(model->jsonData());
+        m_service.addDocument(document);
+    };
+    publish(QStringLiteral("taken1"), own->qvdID());
+    publish(QStringLiteral("escape1"), QStringLiteral("../../escaped"));
+
+    for (const QString& stringID : {QStringLiteral("taken1"), QStringLiteral("escape1")}) {
+        m_ui->viewer.models.clear();
+        const auto done = open(stringID, 137);
+        ASSERT_TRUE(waitForEnd(done));
+        EXPECT_TRUE(done->error.isNull()) << stringID.toStdString() << ": " << done->error.message.toStdString();
+        ASSERT_EQ(m_ui->viewer.models.size(), 1u);
+        EXPECT_EQ(m_ui->viewer.models.front()->description(), "from elsewhere");
+        const auto stored = ZERI_qvdFilePackage::packageForStringID(stringID);
+        ASSERT_TRUE(stored);
+        EXPECT_NE(stored, ownPackage);
+        EXPECT_TRUE(ZERI_qvdFilePackage::isValidPackageID(stored->packageID())) << stored->packageID().toStdString();
+        EXPECT_EQ(QFileInfo(stored->path()).path(), ZERI_qvdFilePackage::tessarinesFolder());
+    }
+    // Opened again, each finds its own copy, not the user's document.
+    const auto again = open(QStringLiteral("taken1"), 137);
+    ASSERT_TRUE(waitForEnd(again));
+    EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), 3u);
+
+    // The user's document is as it was, on disk and in its metadata, and listed among the user's own.
+    ZERI_qvdFilePackage::resetForTesting();
+    const auto reread = ZERI_qvdFilePackage::packageForID(own->qvdID());
+    ASSERT_TRUE(reread);
+    ASSERT_TRUE(reread->loadModel());
+    EXPECT_EQ(reread->model()->jsonData(), ownDraft);
+    EXPECT_TRUE(reread->metaData().stringID().isEmpty());
+    EXPECT_NE(reread->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, 0);
+    EXPECT_FALSE(QFileInfo::exists(m_support.path() + QStringLiteral("/escaped")));
+    EXPECT_FALSE(QFileInfo::exists(ZERI_qvdFilePackage::tessarinesFolder() + QStringLiteral("/../../escaped")));
+}
+
+TEST_F(OpenRequestTest, LocalFileAddressesFromTheServiceNeverBringAFileIntoThePackage)
+{
+    QTemporaryDir home;
+    const QString secret = home.filePath(QStringLiteral("secret.png"));
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("private bytes");
+    }
+    auto model = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    model->firstFlowmodel()->addFlowScreen(screen);
+    auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    auto local = ZERI_ContentAsset::create();
+    local->setExternalURL(QUrl::fromLocalFile(secret));
+    picture->object()->setOriginalImageAsset(local);
+    screen->addMixedMediaObject(picture);
+    auto web = ZERI_ContentAsset::create();
+    const QUrl webAddress = m_service.addContent(QStringLiteral("shot"), QByteArray(100, 'w'), "shot.jpg");
+    web->setExternalURL(webAddress);
+    screen->setPreviewScreenShotAsset(web);
+    FakeWebService::Document document;
+    document.stringID = QStringLiteral("leaky1");
+    document.owner = QStringLiteral("bob");
+    document.published = true;
+    document.publishedJson = document.documentJson = QString::fromUtf8(model->jsonData());
+    const auto added = m_service.addDocument(document);
+    // The record's preview address names a local file too.
+    m_service.setHandler(kGetByStringID, [added, secret](const FakeWebService::Context& c) {
+        QJsonObject record = FakeWebService::documentRecord(added, c.state, c.baseUrl);
+        record.insert(QStringLiteral("document_json_published"),
+                      QJsonDocument::fromJson(added.publishedJson.toUtf8()).object());
+        record.insert(QStringLiteral("first_preview_url"), QUrl::fromLocalFile(secret).toString());
+        return FakeHttpReply::json(QJsonObject{{QStringLiteral("tessarine"), record}});
+    });
+
+    const auto done = open(QStringLiteral("leaky1"), 137);
+    ASSERT_TRUE(waitForEnd(done));
+    EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+    const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("leaky1"));
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(package->metaData().previewScreenshotURLString().isEmpty());
+    ASSERT_TRUE(package->loadPublishedModel());
+    QStringList addresses;
+    for (const auto& asset : package->publishedModel()->getAllContentAssets())
+        addresses << asset->externalURL().toString();
+    EXPECT_TRUE(addresses.contains(webAddress.toString())) << addresses.join(' ').toStdString();
+    EXPECT_FALSE(addresses.join(' ').contains(QStringLiteral("secret"))) << addresses.join(' ').toStdString();
+    // No copy or link of the file anywhere in the package.
+    QDirIterator files(package->path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_NE(file.readAll(), QByteArray("private bytes")) << file.fileName().toStdString();
+    }
 }

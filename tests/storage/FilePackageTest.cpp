@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "StorageTestSupport.h"
+#include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
@@ -575,4 +576,127 @@ TEST_F(FilePackageTest, ADeletedPackageIsNeverBroughtBackByALateWrite)
     EXPECT_FALSE(QFileInfo::exists(package->path()));
     ZERI_qvdFilePackage::resetForTesting();
     EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().isEmpty());
+}
+
+TEST_F(FilePackageTest, AnIdThatIsNotAPlainNameMakesNoFolderAnywhere)
+{
+    QTemporaryDir outside;
+    const QString root = ZERI_qvdFilePackage::tessarinesFolder();
+    for (const QString& id :
+         {QStringLiteral("../../planted"), outside.filePath(QStringLiteral("planted")), QStringLiteral(".."),
+          QStringLiteral("a/b"), QStringLiteral(".hidden"), QStringLiteral("x\\y"), QString(200, QLatin1Char('A'))}) {
+        auto document = makeDocumentWithOneScreen();
+        document->setInternalID(id);
+        Error error;
+        EXPECT_FALSE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << id.toStdString();
+        EXPECT_EQ(error.code, ZERI_qvdFilePackage::BadID) << id.toStdString();
+        EXPECT_FALSE(error.message.isEmpty());
+        EXPECT_FALSE(document->filePackage());
+    }
+    EXPECT_FALSE(QFileInfo::exists(outside.filePath(QStringLiteral("planted"))));
+    EXPECT_FALSE(QFileInfo::exists(folders.supportPath() + QStringLiteral("/Tessarine/planted")));
+    EXPECT_FALSE(QFileInfo::exists(folders.supportPath() + QStringLiteral("/planted")));
+    EXPECT_TRUE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+
+    // The ids the application makes, and the plain names older documents carry, still make packages.
+    for (const QString& id : {Tessutils::generateUniversalID(), QStringLiteral("clip-1"), QStringLiteral("S_2")}) {
+        auto document = makeDocumentWithOneScreen();
+        document->setInternalID(id);
+        EXPECT_TRUE(saveNewDocument(document)) << id.toStdString();
+    }
+}
+
+TEST_F(FilePackageTest, PackageFilesThatAreLinksAreReplacedNeverWrittenThrough)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    ASSERT_TRUE(package);
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    QTemporaryDir outside;
+    QStringList targets;
+    for (const QString& file : {package->draftFilePath(), package->metadataFilePath(), package->publishedFilePath()}) {
+        const QString target = outside.filePath(QFileInfo(file).fileName());
+        ASSERT_TRUE(writeBytes(target, "the user's own file"));
+        ASSERT_TRUE(QFile::remove(file));
+        ASSERT_TRUE(QFile::link(target, file));
+        targets << target;
+    }
+    // A link to nowhere would make a file where it points.
+    const QString dangling = outside.filePath(QStringLiteral("made-by-a-save"));
+    ASSERT_TRUE(QFile::remove(package->draftFilePath()));
+    ASSERT_TRUE(QFile::link(dangling, package->draftFilePath()));
+
+    document->firstFlowmodel()->setTitle(QStringLiteral("Edited"));
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    for (const QString& target : targets)
+        EXPECT_EQ(readBytes(target), "the user's own file") << target.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dangling));
+    for (const QString& file : {package->draftFilePath(), package->metadataFilePath(), package->publishedFilePath()}) {
+        EXPECT_FALSE(QFileInfo(file).isSymLink()) << file.toStdString();
+        EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+    }
+    EXPECT_EQ(readBytes(package->draftFilePath()), document->jsonData());
+    EXPECT_TRUE(QDir(package->path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(FilePackageTest, CopiesAndPublishedCopiesTakeNoFileFromOutsideThePackage)
+{
+    QTemporaryDir home;
+    const QString secret = home.filePath(QStringLiteral("secret.png"));
+    ASSERT_TRUE(writeBytes(secret, pngBytes(3, 3)));
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString own = package->assetsPath() + QStringLiteral("/own.png");
+    ASSERT_TRUE(writeBytes(own, pngBytes(4, 4)));
+    addImageObject(*document, own);
+    addImageObject(*document, secret);
+    ASSERT_TRUE(package->saveModel());
+
+    const auto addressesOf = [](const ZERI_TessarineModel& model) {
+        QStringList files;
+        for (const auto& asset : model.getAllContentAssets())
+            files << asset->localFilePath();
+        return files;
+    };
+    const auto holdsSecret = [&](const QString& folder) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            if (readBytes(QDir(folder).filePath(name)) == readBytes(secret))
+                return true;
+        return false;
+    };
+
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    ASSERT_TRUE(package->loadPublishedModel());
+    const QStringList published = addressesOf(*package->publishedModel());
+    EXPECT_FALSE(published.contains(secret)) << published.join(' ').toStdString();
+    EXPECT_EQ(published.count(QString()), 1) << "the outside file's address is cleared";
+    EXPECT_FALSE(holdsSecret(package->publishedAssetsPath()));
+
+    auto copy = ZERI_qvdFilePackage::getTessarineModelCopy(document);
+    ASSERT_TRUE(copy);
+    const auto copyPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(copy->filePackage());
+    const QStringList copied = addressesOf(*copy);
+    EXPECT_FALSE(copied.contains(secret)) << copied.join(' ').toStdString();
+    EXPECT_EQ(copied.count(QString()), 1);
+    EXPECT_EQ(std::count_if(copied.begin(), copied.end(),
+                            [&](const QString& f) { return QFileInfo(f).path() == copyPackage->assetsPath(); }),
+              1);
+    EXPECT_FALSE(holdsSecret(copyPackage->assetsPath()));
+
+    // A duplicate's published copy still takes its files from the package it is made from.
+    std::shared_ptr<ZERI_qvdFilePackage> duplicate;
+    bool called = false;
+    ZERI_qvdFilePackage::duplicatePackage(package, [&](std::shared_ptr<ZERI_qvdFilePackage> made) {
+        called = true;
+        duplicate = std::move(made);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return called; }, 5000));
+    ASSERT_TRUE(duplicate);
+    ASSERT_TRUE(duplicate->loadPublishedModel());
+    const QStringList duplicated = addressesOf(*duplicate->publishedModel());
+    EXPECT_EQ(std::count_if(duplicated.begin(), duplicated.end(),
+                            [&](const QString& f) { return QFileInfo(f).path() == duplicate->publishedAssetsPath(); }),
+              1)
+        << duplicated.join(' ').toStdString();
 }

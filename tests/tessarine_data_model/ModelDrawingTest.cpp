@@ -99,6 +99,16 @@ QString writePicture(const QTemporaryDir& dir, const QString& name, const QImage
     return path;
 }
 
+// The document as a JSON file "doc.json" in the folder, for render-screens.
+QString writeDocument(const QTemporaryDir& dir, const ZERI_TessarineModel& document)
+{
+    const QString path = dir.filePath("doc.json");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document.jsonData());
+    return path;
+}
+
 std::shared_ptr<ZERI_ContentAsset> assetForFile(const QString& path)
 {
     auto asset = ZERI_ContentAsset::create();
@@ -388,11 +398,7 @@ TEST(RenderScreensTool, WritesOnePngPerScreenOfADocumentFile)
     auto texts = ZERI_FlowScreenModel::create();
     addText(*texts, QStringLiteral("Hello"), QRectF(10, 10, 400, 100));
     flow->addFlowScreen(texts);
-    const QString documentPath = dir.filePath("doc.json");
-    QFile file(documentPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(document->jsonData());
-    file.close();
+    const QString documentPath = writeDocument(dir, *document);
 
     QProcess tool;
     tool.start(QCoreApplication::applicationDirPath() + "/render-screens", {documentPath, dir.filePath("out")});
@@ -408,6 +414,26 @@ TEST(RenderScreensTool, WritesOnePngPerScreenOfADocumentFile)
     bad.start(QCoreApplication::applicationDirPath() + "/render-screens", {dir.filePath("missing.json"), dir.path()});
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_EQ(bad.exitCode(), 1);
+}
+
+TEST(RenderScreensTool, ATextOfOneWordOfTwoMillionCharactersIsDrawnWithoutHanging)
+{
+    QTemporaryDir dir;
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    addText(*screen, QString(2000000, QLatin1Char('W')), QRectF(100, 100, 600, 400));
+    document->firstFlowmodel()->addFlowScreen(screen);
+    const QString documentPath = writeDocument(dir, *document);
+
+    // Laid out a line at a time from the word's start, it took minutes; in one pass, about a second.
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/render-screens", {documentPath, dir.filePath("out")});
+    ASSERT_TRUE(tool.waitForFinished(90000)) << "render-screens still running after 90 s";
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QImage drawn(dir.filePath("out/flow1-screen001.png"));
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_GT(inkedPixels(drawn, QRect(100, 100, 600, 400), drawn.pixel(5, 5)), 1000);
+    EXPECT_EQ(inkedPixels(drawn, QRect(0, 510, 1024, 238), drawn.pixel(5, 5)), 0) << "nothing below the frame";
 }
 
 TEST(RenderScreensTool, APackageFolderFindsItsPicturesInItsAssetsFolder)

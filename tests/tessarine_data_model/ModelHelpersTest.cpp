@@ -1,3 +1,4 @@
+#include <QJsonArray>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,37 @@ TEST(AttributedText, EditsKeepRunsContiguousAndInheritAttributes)
     AttributedText rich("Hello world", bold);
     rich.setAttributes(light, {6, 5});
     EXPECT_EQ(AttributedText::fromJson(rich.jsonObject()), rich);
+}
+
+TEST(AttributedText, RangesAndAlignmentsOfAnyMagnitudeAreCheckedWithoutOverflow)
+{
+    const auto read = [](const QString& range, const QJsonValue& alignment = 0) {
+        QJsonObject run{{"Name", "Helvetica"}, {"Size", "20"}, {"Range", range}, {"alignment", alignment}};
+        return AttributedText::fromJson(QJsonObject{{"string", "abcdef"}, {"runs", QJsonArray{run}}});
+    };
+    // location + length would wrap to a negative number and pass a plain "end <= size" check.
+    for (const char* range : {"{2, 9223372036854775807}", "{9223372036854775807, 1}", "{9223372036854775807, 0}",
+                              "{1, 9223372036854775806}", "{7, 0}", "{0, 7}"}) {
+        QString problem;
+        const auto text = AttributedText::fromJson(
+            QJsonObject{{"string", "abcdef"},
+                        {"runs", QJsonArray{QJsonObject{{"Range", "{0, 1}"}}, QJsonObject{{"Range", range}}}}},
+            &problem);
+        EXPECT_FALSE(text) << range;
+        EXPECT_FALSE(problem.isEmpty()) << range;
+    }
+    const auto whole = read("{0, 6}");
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->runs().size(), 1u);
+    EXPECT_EQ(whole->runs().front().range, (TextRange{0, 6}));
+    EXPECT_TRUE(read("{6, 0}"));
+
+    // Alignments far outside the five clamp to the nearest end, as texts or as numbers.
+    EXPECT_EQ(read("{0, 6}", 1e300)->runs().front().attributes.alignment, TextAttributes::Natural);
+    EXPECT_EQ(read("{0, 6}", "1e300")->runs().front().attributes.alignment, TextAttributes::Natural);
+    EXPECT_EQ(read("{0, 6}", -1e300)->runs().front().attributes.alignment, TextAttributes::Left);
+    EXPECT_EQ(read("{0, 6}", 4294967298.0)->runs().front().attributes.alignment, TextAttributes::Natural);
+    EXPECT_EQ(read("{0, 6}", 2)->runs().front().attributes.alignment, TextAttributes::Center);
 }
 
 TEST(QVR_TextStorage, ReportsEveryPrimitiveEditAndCallsItsBlocks)

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QTextLayout>
+
+#include "foundation/FontSubstitution.h"
+
 #include "tessarine_data_model/AttachedTextView.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/TextLayout.h"
@@ -122,3 +127,58 @@ TEST(TextLayoutEditing, TheLastAttachedViewMeasuresWithRoomBelowTheText)
 }
 
 } // namespace
+
+namespace {
+
+// Where Qt's own layout (at word boundaries, anywhere inside a word too wide for a line) starts each line.
+std::vector<qsizetype> qtLineStarts(const QString& string, double size, double width)
+{
+    QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+    device.setDotsPerMeterX(2835);
+    device.setDotsPerMeterY(2835);
+    QTextLayout layout(string, FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue"), size), &device);
+    QTextOption option(Qt::AlignLeading);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    std::vector<qsizetype> starts;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        starts.push_back(line.textStart());
+    }
+    layout.endLayout();
+    return starts;
+}
+
+// The same from a text layout, through the caret: each index whose caret sits lower than the one before.
+std::vector<qsizetype> lineStarts(const TextLayout& layout)
+{
+    std::vector<qsizetype> starts{0};
+    double y = layout.caretRect(0).y();
+    for (qsizetype i = 1; i < layout.textLength(); ++i) {
+        const double next = layout.caretRect(i).y();
+        if (next > y)
+            starts.push_back(i);
+        y = next;
+    }
+    return starts;
+}
+
+} // namespace
+
+TEST(TextLayoutEditing, WordsLongerThanALineBreakExactlyWhereQtBreaksThem)
+{
+    // Ordinary words around words of every length: shorter than a line, between one and two lines, many lines.
+    QString string;
+    for (int i = 0; i < 12; ++i)
+        string += QStringLiteral("Lorem ipsum dolor sit amet, ");
+    string += QString(3000, QLatin1Char('W')) + QStringLiteral(" tail ");
+    string += QString(40, QLatin1Char('m')) + QLatin1Char(' ') + QString(700, QLatin1Char('i'));
+    string += QStringLiteral(" consectetur ") + QString(260, QLatin1Char('x')) + QStringLiteral(" adipiscing elit");
+    for (const double width : {300.0, 97.5}) {
+        const TextLayout layout(text(string), width);
+        const auto expected = qtLineStarts(string, 20, width);
+        ASSERT_GT(expected.size(), 20u);
+        EXPECT_EQ(lineStarts(layout), expected) << "width " << width;
+    }
+}

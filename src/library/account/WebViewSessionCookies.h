@@ -14,9 +14,10 @@ public:
     static void plant(const QString& authToken);
     // The same with the two lifetimes in seconds (the profile editor's shorter session).
     static void plant(const QString& authToken, qint64 tokenLifetime, qint64 sessionLifetime);
-    // Removes every cookie of the profile (sign-out).
+    // Removes every cookie of the profile, and the two session cookies from every profile plant(profile) put
+    // them in (sign-out).
     static void clear();
     // Before each load of the service's pages in a view of `profile`: the signed-in user's two cookies on the
-    // site's host; signed out, both are deleted.
+    // site's host (HttpOnly, and Secure for an https site, as the others); signed out, both are deleted.
     static void plant(QWebEngineProfile* profile);
 };

@@ -26,6 +26,7 @@
 #include "service/QVROpenRequest.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -253,7 +254,8 @@ void QVRTessarineTileGridItemView::showPicture()
         return;
     }
     const QUrl url(metadata.previewScreenshotURLString());
-    if (!url.isValid() || url.isEmpty())
+    // A preview address is the service's: a local file is never shown (nor copied into the package) for it.
+    if (!UntrustedAddresses::isWebAddress(url))
         return;
     auto downloader = ZERI_WebDownloader::downloaderForUrl(url, m_filePackage->assetsPath());
     if (!downloader)

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMap>
 #include <QMutex>
+#include <QNetworkCookie>
 #include <QPushButton>
 #include <QSslKey>
 #include <QSslServer>
@@ -197,6 +199,43 @@ TEST(SocialSignInWebTest, SessionCookiesReachTheSiteAndAreGoneAfterSignOut)
     EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("tessarine_auth_token")));
     EXPECT_FALSE(site.cookies().last().contains(QStringLiteral("webview_session")));
     ZERI_AuthenticationHandler::setSessionCookieHooks({}, {});
+}
+
+TEST(SocialSignInWebTest, TheListsPagesSessionCookiesAreHiddenFromScriptsAndGoAtSignOut)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    // An https site: the cookies are planted, no page is loaded.
+    ASSERT_TRUE(ServiceWebSite::setRoot(QUrl(QStringLiteral("https://127.0.0.1:9"))));
+    ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
+                                                      [] { WebViewSessionCookies::clear(); });
+    // The lists window's pages live in a profile of their own.
+    QWebEngineProfile lists;
+    // A profile's cookie store starts working with its first page.
+    QWebEnginePage page(&lists);
+    bool loaded = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
+    page.setHtml(QStringLiteral("<html><body>Lists</body></html>"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 15000));
+    QMap<QByteArray, QNetworkCookie> present;
+    QObject::connect(lists.cookieStore(), &QWebEngineCookieStore::cookieAdded,
+                     [&](const QNetworkCookie& cookie) { present.insert(cookie.name(), cookie); });
+    QObject::connect(lists.cookieStore(), &QWebEngineCookieStore::cookieRemoved,
+                     [&](const QNetworkCookie& cookie) { present.remove(cookie.name()); });
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    env.handler().setOSXCookieTokenForThisSession();
+    WebViewSessionCookies::plant(&lists);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return present.size() == 2; }, 10000)) << present.size();
+    for (const QNetworkCookie& cookie : std::as_const(present)) {
+        EXPECT_TRUE(cookie.isHttpOnly()) << cookie.name().toStdString();
+        EXPECT_TRUE(cookie.isSecure()) << cookie.name().toStdString();
+    }
+    EXPECT_EQ(present.value("tessarine_auth_token").value(), "TOKEN-ann");
+
+    env.handler().logout();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return present.isEmpty(); }, 10000)) << present.keys().join(' ').toStdString();
+    ZERI_AuthenticationHandler::setSessionCookieHooks({}, {});
+    ServiceWebSite::setRoot(QUrl());
 }
 
 TEST(SocialSignInWebTest, TheStandAloneWindowSaysSuccessOnlyAfterASignIn)

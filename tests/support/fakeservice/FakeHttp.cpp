@@ -91,7 +91,11 @@ void writeReply(QTcpSocket* socket, const FakeHttpReply& reply)
         head += "Content-Type: " + reply.contentType + "\r\n";
     for (const auto& [name, value] : reply.extraHeaders)
         head += name + ": " + value + "\r\n";
-    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n";
+    if (reply.kind != FakeHttpReply::Kind::Stall)
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    else if (reply.declaredLength >= 0)
+        head += "Content-Length: " + QByteArray::number(reply.declaredLength) + "\r\n";
+    head += "\r\n";
     // One write: a reply split in two would wait on Nagle's rule for the client's delayed acknowledgement.
     socket->write(head + reply.body);
 }
@@ -139,6 +143,16 @@ FakeHttpReply FakeHttpReply::hang()
 {
     FakeHttpReply reply;
     reply.kind = Kind::Hang;
+    return reply;
+}
+
+FakeHttpReply FakeHttpReply::stall(const QByteArray& firstBytes, qint64 declaredLength)
+{
+    FakeHttpReply reply;
+    reply.kind = Kind::Stall;
+    reply.contentType = "application/octet-stream";
+    reply.body = firstBytes;
+    reply.declaredLength = declaredLength;
     return reply;
 }
 
@@ -328,6 +342,10 @@ bool FakeHttpServer::start()
                             s->abort();
                             return;
                         case FakeHttpReply::Kind::Hang:
+                            connection->busy = true;
+                            return;
+                        case FakeHttpReply::Kind::Stall:
+                            writeReply(s, reply);
                             connection->busy = true;
                             return;
                         case FakeHttpReply::Kind::Respond:

@@ -40,16 +40,18 @@ struct FakeHttpRequest {
     bool isMultipart() const { return headers.value("content-type").startsWith("multipart/form-data"); }
 };
 
-// What the fake answers: a normal reply (optionally late), a connection closed without an answer, or no
-// answer at all (the client's timeout must end it).
+// What the fake answers: a normal reply (optionally late), a connection closed without an answer, no answer at
+// all (the client's timeout must end it), or the start of an answer that never goes on (Stall: the head and `body`,
+// then silence on an open connection).
 struct FakeHttpReply {
-    enum class Kind { Respond, Drop, Hang };
+    enum class Kind { Respond, Drop, Hang, Stall };
     Kind kind = Kind::Respond;
     int status = 200;
     QByteArray contentType = "application/json";
     QByteArray body;
     QList<std::pair<QByteArray, QByteArray>> extraHeaders; // e.g. {"Location", …} for a redirect
     int delayMs = 0;
+    qint64 declaredLength = -1; // Stall: the Content-Length announced (none when negative)
 
     static FakeHttpReply json(const QJsonObject& object, int status = 200);
     // A service error as the real service sends it: status 200, {"error": {"errorCode", "errorMessage"}}.
@@ -58,6 +60,8 @@ struct FakeHttpReply {
     static FakeHttpReply raw(int status, const QByteArray& contentType, const QByteArray& body);
     static FakeHttpReply drop();
     static FakeHttpReply hang();
+    // Sends `firstBytes` of a body of `declaredLength` bytes (no length announced when negative), then nothing more.
+    static FakeHttpReply stall(const QByteArray& firstBytes, qint64 declaredLength = -1);
     FakeHttpReply delayed(int milliseconds) const;
 };
 

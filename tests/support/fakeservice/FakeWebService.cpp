@@ -238,6 +238,12 @@ void FakeWebService::setPage(const QString& path, const QByteArray& contentType,
     m_pages.insert(path, Page{contentType, body, status});
 }
 
+void FakeWebService::setPageReply(const QString& path, const FakeHttpReply& reply)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pageReplies.insert(path, reply);
+}
+
 void FakeWebService::setHandler(const QString& method, Handler handler)
 {
     QMutexLocker lock(&m_mutex);
@@ -353,6 +359,8 @@ FakeHttpReply FakeWebService::handle(const FakeHttpRequest& request)
         m_requests.append(request);
 
     if (request.path != QLatin1String(kApiPath)) {
+        if (request.verb == "GET" && m_pageReplies.contains(request.path))
+            return m_pageReplies[request.path];
         if (request.verb == "GET" && m_pages.contains(request.path)) {
             const auto& page = m_pages[request.path];
             return FakeHttpReply::raw(page.status, page.contentType, page.body);

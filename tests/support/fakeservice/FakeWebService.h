@@ -117,6 +117,8 @@ public:
 
     // A static page answered to GET `path` (the web site's pages), with `status`.
     void setPage(const QString& path, const QByteArray& contentType, const QByteArray& body, int status = 200);
+    // Any reply (a stalled or endless download, say) answered to GET `path`.
+    void setPageReply(const QString& path, const FakeHttpReply& reply);
 
     void setHandler(const QString& method, Handler handler);
     // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
@@ -158,6 +160,7 @@ private:
         int status = 200;
     };
     QMap<QString, Page> m_pages;
+    QMap<QString, FakeHttpReply> m_pageReplies;
     QList<FakeHttpRequest> m_requests;
     bool m_recording = true;
     int m_contentDelayMs = 0;
