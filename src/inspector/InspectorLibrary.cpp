@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
@@ -153,4 +154,11 @@ void registerInspectorLibrary()
         auto* handler = creator ? QVR_InteractableViewHandler::handlerForBoard(creator->theArtBoard()) : nullptr;
         return handler && handler->beginCropForCurrentlySelectedView();
     });
+    // The gallery popover's Edit Gallery button opens the window's gallery editor on the object.
+    QVRGalleryMMObjToolbarPopoverController::setGalleryEditorOpener(
+        [](QWidget* window, const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) {
+            auto* creator = qobject_cast<QVR_CreatorWindow*>(window);
+            if (QVR_CreatorCanvasView* canvas = creator ? creator->theCanvasView() : nullptr)
+                canvas->editGalleryObject(object);
+        });
 }
