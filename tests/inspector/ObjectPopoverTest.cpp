@@ -16,6 +16,7 @@
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -23,6 +24,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
@@ -41,6 +43,7 @@
 #include "platform/UserDefaults.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -400,7 +403,6 @@ TEST(ObjectPopoverTest, TextFamilySizeAndAlignmentKeepEachRunsOtherValues)
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
     ASSERT_TRUE(f.undo().undo());
     popover->sizeAdjusted(40);
-    popover->sizeStep()->close();
     EXPECT_EQ(fonts(text->attributedString()),
               (QList<std::pair<QString, double>>{{"Helvetica", 40}, {"DejaVuSerif", 40}, {"DejaVuSans", 40}}));
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
@@ -450,7 +452,6 @@ TEST(ObjectPopoverTest, WhileEditingOnlyTheSelectionAndTheTypingFormatChange)
     const int steps = f.undo().undoCount();
     popover->sizeAdjusted(50);
     popover->colorPicked(Qt::red);
-    popover->sizeStep()->close();
     popover->colorStep()->close();
     EXPECT_EQ(text->attributedString(), before);
     EXPECT_EQ(f.undo().undoCount(), steps);
@@ -830,4 +831,25 @@ TEST(ObjectPopoverTest, TheTextPopoverComesBackBesideTheLineBeingTyped)
     const QRect popoverOnScreen(popover->popoverView()->mapToGlobal(QPoint(0, 0)), popover->popoverView()->size());
     EXPECT_FALSE(popoverOnScreen.intersects(onScreen));
     EXPECT_GT(popoverOnScreen.top(), startTop) << "it moved down with the text";
+}
+
+TEST(ObjectPopoverTest, EditGalleryButtonOpensTheGalleryEditorOnTheObject)
+{
+    PopoverWindow f;
+    const Proxy gallery = f.add(ZERI_MixedMediaObject::Gallery, QRectF(100, 100, 300, 200));
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(250, 200)));
+    f.settle();
+    auto* popover = dynamic_cast<QVRGalleryMMObjToolbarPopoverController*>(f.popover(gallery));
+    ASSERT_NE(popover, nullptr);
+    ASSERT_TRUE(popover->popoverView() && popover->popoverView()->isVisible());
+    // Between change image and crop.
+    auto* edit = qobject_cast<QAbstractButton*>(popover->toolbarViews().at(3));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->toolTip(), UFM::EDIT_GALLERY_BUTTON_TOOL_TIP());
+    EXPECT_FALSE(f.window->theCanvasView()->galleryEditor());
+    QTest::mouseClick(edit, Qt::LeftButton);
+    f.settle();
+    ASSERT_NE(f.window->theCanvasView()->galleryEditor(), nullptr);
 }

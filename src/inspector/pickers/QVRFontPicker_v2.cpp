@@ -188,8 +188,8 @@ void QVRFontPicker_v2::familyChosen(int index)
     fillFaces(family, face);
     const auto font =
         m_fontList->fontForFamilyDashFace(family + FontList::separatorForComponentsSeparatedByStringMethod() + face);
-    if (font && onFontChanged)
-        onFontChanged(font->postScriptName);
+    if (font)
+        fontChosen(font->postScriptName);
 }
 
 void QVRFontPicker_v2::faceChosen(int index)
@@ -199,12 +199,20 @@ void QVRFontPicker_v2::faceChosen(int index)
     showChosenFont(m_face);
     const auto font = m_fontList->fontForFamilyDashFace(
         m_shownFamily + FontList::separatorForComponentsSeparatedByStringMethod() + m_face->itemText(index));
-    if (font && onFontChanged)
-        onFontChanged(font->postScriptName);
+    if (font)
+        fontChosen(font->postScriptName);
+}
+
+void QVRFontPicker_v2::fontChosen(const QString& postScriptName)
+{
+    m_currentFontName = postScriptName;
+    if (onFontChanged)
+        onFontChanged(postScriptName);
 }
 
 void QVRFontPicker_v2::setSelectedFont(const DocumentFont& font)
 {
+    m_currentFontName = font.postScriptName;
     if (!m_fontList)
         return;
     // The family and face come from the catalogue's own reading of the font: family names may hold "-".
