@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -222,7 +223,7 @@ TEST(ObjectPopoverTest, RowsOfEachKindInTagOrder)
     EXPECT_EQ(tags(*shape), QList<int>({432, 435, 433, 434}));
     EXPECT_EQ(shape->toolbarViews().size(), 7);
     EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, false)), QList<int>({432, 433, 434}));
-    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, true)), QList<int>({433, 434, 432}));
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, true)), QList<int>({432, 433, 434}));
 
     auto text = row(ZERI_MixedMediaObject::Text, false);
     EXPECT_EQ(text->toolbarViews().size(), 15);
@@ -852,4 +853,41 @@ TEST(ObjectPopoverTest, EditGalleryButtonOpensTheGalleryEditorOnTheObject)
     QTest::mouseClick(edit, Qt::LeftButton);
     f.settle();
     ASSERT_NE(f.window->theCanvasView()->galleryEditor(), nullptr);
+}
+
+TEST(ObjectPopoverTest, TypingASizeSetsTheWholeTextKeyByKeyEachAsOneStep)
+{
+    PopoverWindow f;
+    const Proxy object = f.addText(threeRuns());
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(150, 150)));
+    f.settle();
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    QLineEdit* field = popover->sizePicker()->field();
+    EXPECT_EQ(field->text(), QStringLiteral(" ")) << "three sizes at once";
+    const auto text = object->as<ZERI_MMObject_Text>();
+    const int steps = f.undo().undoCount();
+
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("48"));
+    f.settle();
+    EXPECT_EQ(fonts(text->attributedString()),
+              (QList<std::pair<QString, double>>{{"Helvetica", 48}, {"DejaVuSerif", 48}, {"DejaVuSans", 48}}));
+    EXPECT_EQ(field->text(), QStringLiteral("48"));
+    EXPECT_EQ(f.undo().undoCount(), steps + 2);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    // A refused key changes nothing; Down steps once.
+    QTest::keyClicks(field, QStringLiteral("."));
+    QTest::keyClick(field, Qt::Key_Down);
+    f.settle();
+    EXPECT_EQ(field->text(), QStringLiteral("47"));
+    EXPECT_EQ(f.undo().undoCount(), steps + 3);
+    ASSERT_TRUE(f.undo().undo());
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(text->attributedString().runs().front().attributes.fontSize, 4);
+    EXPECT_EQ(field->text(), QStringLiteral("4")) << "the field follows undo";
 }

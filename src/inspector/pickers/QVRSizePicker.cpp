@@ -143,6 +143,14 @@ void QVRSizePicker::choose(int size)
 
 bool QVRSizePicker::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_field && event->type() == QEvent::ShortcutOverride) {
+        // Up and Down step the size here, before any shortcut of the window (moving the selection) takes them.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) && key->modifiers() == Qt::NoModifier) {
+            key->accept();
+            return true;
+        }
+    }
     if (watched == m_field && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
