@@ -43,6 +43,8 @@ public:
     QComboBox* faceBox() const { return m_face; }
     // Gives each family item its own font (done once per catalogue; the family menu calls it as it opens).
     void styleFamilyItems();
+    // The small downward triangle of the pickers' arrow buttons.
+    static QIcon arrowIcon(const QColor& color);
     // The size a family's menu items are drawn at.
     static qreal menuPointSizeForFamily(const QString& family);
 

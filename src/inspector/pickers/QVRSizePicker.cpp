@@ -6,12 +6,12 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QPainter>
 
 #include "controls/QVR_StretchableBorderView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
+#include "inspector/pickers/QVRFontPicker_v2.h"
 
 namespace {
 constexpr int kMaximumTextLength = 64;
@@ -31,17 +31,6 @@ std::optional<int> wholeNumber(const QString& text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-QIcon arrowIcon()
-{
-    QPixmap pixmap(8, 5);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x80, 0x80, 0x80));
-    painter.drawPolygon(QPolygonF({QPointF(0, 0), QPointF(8, 0), QPointF(4, 5)}));
-    return QIcon(pixmap);
-}
 } // namespace
 
 QVRSizePicker::QVRSizePicker(QWidget* parent)
@@ -53,7 +42,7 @@ QVRSizePicker::QVRSizePicker(QWidget* parent)
     m_field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_field->installEventFilter(this);
     m_arrow = new QVR_ToolbarButton(this);
-    m_arrow->setIconImage(arrowIcon(), QSize(8, 5));
+    m_arrow->setIconImage(QVRFontPicker_v2::arrowIcon(QColor(0x80, 0x80, 0x80)), QSize(8, 5));
     m_menu = new QMenu(this);
     m_menu->setFont(pickerFont());
     for (const QString& entry : Tessutils::defaultFontSizeList()) {
