@@ -66,8 +66,8 @@ MouseEventShieldWindow::MouseEventShieldWindow(QWidget* window, bool)
     , m_coveredWindow(window)
 {
     setAttribute(Qt::WA_NoSystemBackground);
-    setUpCloseOnClickView();
     setGeometry(window->rect());
+    setUpCloseOnClickView();
     window->installEventFilter(this);
     hide();
 }
@@ -76,12 +76,13 @@ MouseEventShieldWindow::MouseEventShieldWindow(const QRect& contentRect)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setUpCloseOnClickView();
     setGeometry(contentRect);
+    setUpCloseOnClickView();
 }
 
 void MouseEventShieldWindow::setUpCloseOnClickView()
 {
+    // Sized at once, not at the first showing: panels are laid out in it before the shield is shown.
     m_closeOnClickView = new ShieldCloseOnClickView(this);
     m_closeOnClickView->setGeometry(rect());
 }

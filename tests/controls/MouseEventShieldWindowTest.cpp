@@ -107,3 +107,15 @@ TEST(MouseEventShieldWindow, FreeStandingShieldHasTheGivenRectangleAndATint)
     shield.setBackgroundColor(QColor(0, 0, 0, 77));
     EXPECT_EQ(shield.backgroundColor(), QColor(0, 0, 0, 77));
 }
+
+TEST(MouseEventShieldWindow, ItsCloseViewHasTheWindowsSizeBeforeTheShieldIsShown)
+{
+    // Panels are laid out in the close view before the shield shows: right-aligned ones must not land outside.
+    QWidget window;
+    window.resize(1280, 800);
+    window.show();
+    std::unique_ptr<MouseEventShieldWindow> shield(MouseEventShieldWindow::sheildWindowForWindow(&window));
+    EXPECT_EQ(shield->closeOnClickView()->size(), QSize(1280, 800));
+    MouseEventShieldWindow floating(QRect(10, 10, 300, 200));
+    EXPECT_EQ(floating.closeOnClickView()->size(), QSize(300, 200));
+}

@@ -297,6 +297,44 @@ TEST(CreatorToolbar, PanelsLockTheWindowSizeUntilTheLastCloses)
     }
 }
 
+TEST(CreatorToolbar, GuideAndTitleEditorOpenInsideTheWindowAndTheirShieldTakesOnlyClicksBesideThem)
+{
+    RegistryReset reset;
+    ToolbarWindow w;
+    w.window->resize(1280, 800);
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+    QPointer<QWidget> panel;
+    auto make = [&panel](QWidget* parent) {
+        panel = new QWidget(parent);
+        panel->setMinimumSize(320, 460);
+        return panel.data();
+    };
+    CreatorToolbarPanels::shared().guide = make;
+    CreatorToolbarPanels::shared().titleEditor = [&make](QWidget* parent, const std::shared_ptr<ZERI_TessarineModel>&) {
+        return make(parent);
+    };
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    for (bool guide : {true, false}) {
+        if (guide)
+            bar.guideButtonPressed();
+        else
+            bar.titleLabelPressed();
+        ASSERT_TRUE(bar.shieldWindow() && panel);
+        QWidget* closeView = bar.shieldWindow()->closeOnClickView();
+        EXPECT_EQ(closeView->size(), w.window->size());
+        // Wholly inside the window: at its right end for the guide, under the centred title for the editor.
+        EXPECT_TRUE(closeView->rect().contains(panel->geometry())) << guide;
+        if (guide)
+            EXPECT_GT(panel->x(), w.window->width() / 2);
+        else
+            EXPECT_NEAR(panel->geometry().center().x(), w.window->width() / 2, w.window->width() / 8);
+        // A click beside the panel closes it; the next click reaches the window again.
+        QTest::mouseClick(closeView, Qt::LeftButton, {}, QPoint(20, w.window->height() - 20));
+        EXPECT_FALSE(bar.shieldWindow());
+    }
+}
+
 TEST(CreatorToolbar, GuideOpensByItselfInTheFirstTwoWindowsOnly)
 {
     RegistryReset reset;

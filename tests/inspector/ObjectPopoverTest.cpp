@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -23,6 +25,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/text/QVR_AttributedTextView.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
@@ -41,6 +44,7 @@
 #include "platform/UserDefaults.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -219,7 +223,7 @@ TEST(ObjectPopoverTest, RowsOfEachKindInTagOrder)
     EXPECT_EQ(tags(*shape), QList<int>({432, 435, 433, 434}));
     EXPECT_EQ(shape->toolbarViews().size(), 7);
     EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, false)), QList<int>({432, 433, 434}));
-    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, true)), QList<int>({433, 434, 432}));
+    EXPECT_EQ(tags(*row(ZERI_MixedMediaObject::Audio, true)), QList<int>({432, 433, 434}));
 
     auto text = row(ZERI_MixedMediaObject::Text, false);
     EXPECT_EQ(text->toolbarViews().size(), 15);
@@ -400,7 +404,6 @@ TEST(ObjectPopoverTest, TextFamilySizeAndAlignmentKeepEachRunsOtherValues)
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
     ASSERT_TRUE(f.undo().undo());
     popover->sizeAdjusted(40);
-    popover->sizeStep()->close();
     EXPECT_EQ(fonts(text->attributedString()),
               (QList<std::pair<QString, double>>{{"Helvetica", 40}, {"DejaVuSerif", 40}, {"DejaVuSans", 40}}));
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
@@ -450,7 +453,6 @@ TEST(ObjectPopoverTest, WhileEditingOnlyTheSelectionAndTheTypingFormatChange)
     const int steps = f.undo().undoCount();
     popover->sizeAdjusted(50);
     popover->colorPicked(Qt::red);
-    popover->sizeStep()->close();
     popover->colorStep()->close();
     EXPECT_EQ(text->attributedString(), before);
     EXPECT_EQ(f.undo().undoCount(), steps);
@@ -830,4 +832,62 @@ TEST(ObjectPopoverTest, TheTextPopoverComesBackBesideTheLineBeingTyped)
     const QRect popoverOnScreen(popover->popoverView()->mapToGlobal(QPoint(0, 0)), popover->popoverView()->size());
     EXPECT_FALSE(popoverOnScreen.intersects(onScreen));
     EXPECT_GT(popoverOnScreen.top(), startTop) << "it moved down with the text";
+}
+
+TEST(ObjectPopoverTest, EditGalleryButtonOpensTheGalleryEditorOnTheObject)
+{
+    PopoverWindow f;
+    const Proxy gallery = f.add(ZERI_MixedMediaObject::Gallery, QRectF(100, 100, 300, 200));
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(250, 200)));
+    f.settle();
+    auto* popover = dynamic_cast<QVRGalleryMMObjToolbarPopoverController*>(f.popover(gallery));
+    ASSERT_NE(popover, nullptr);
+    ASSERT_TRUE(popover->popoverView() && popover->popoverView()->isVisible());
+    // Between change image and crop.
+    auto* edit = qobject_cast<QAbstractButton*>(popover->toolbarViews().at(3));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->toolTip(), UFM::EDIT_GALLERY_BUTTON_TOOL_TIP());
+    EXPECT_FALSE(f.window->theCanvasView()->galleryEditor());
+    QTest::mouseClick(edit, Qt::LeftButton);
+    f.settle();
+    ASSERT_NE(f.window->theCanvasView()->galleryEditor(), nullptr);
+}
+
+TEST(ObjectPopoverTest, TypingASizeSetsTheWholeTextKeyByKeyEachAsOneStep)
+{
+    PopoverWindow f;
+    const Proxy object = f.addText(threeRuns());
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(150, 150)));
+    f.settle();
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    QLineEdit* field = popover->sizePicker()->field();
+    EXPECT_EQ(field->text(), QStringLiteral(" ")) << "three sizes at once";
+    const auto text = object->as<ZERI_MMObject_Text>();
+    const int steps = f.undo().undoCount();
+
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("48"));
+    f.settle();
+    EXPECT_EQ(fonts(text->attributedString()),
+              (QList<std::pair<QString, double>>{{"Helvetica", 48}, {"DejaVuSerif", 48}, {"DejaVuSans", 48}}));
+    EXPECT_EQ(field->text(), QStringLiteral("48"));
+    EXPECT_EQ(f.undo().undoCount(), steps + 2);
+    EXPECT_FALSE(f.flow().currentUndoableAction());
+
+    // A refused key changes nothing; Down steps once.
+    QTest::keyClicks(field, QStringLiteral("."));
+    QTest::keyClick(field, Qt::Key_Down);
+    f.settle();
+    EXPECT_EQ(field->text(), QStringLiteral("47"));
+    EXPECT_EQ(f.undo().undoCount(), steps + 3);
+    ASSERT_TRUE(f.undo().undo());
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_EQ(text->attributedString().runs().front().attributes.fontSize, 4);
+    EXPECT_EQ(field->text(), QStringLiteral("4")) << "the field follows undo";
 }

@@ -1,8 +1,12 @@
+#include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "controls/QVR_StretchableBorderView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "inspector/pickers/QVRSizePicker.h"
 
 namespace {
@@ -14,11 +18,18 @@ protected:
         picker.onSizeChanged = [this](int size) { reports.append(size); };
         picker.setCurrentSize(30);
     }
-    // Replaces the whole field and commits it.
+    // Selects the whole field and types over it, key by key.
     void type(const QString& text)
     {
-        picker.field()->setText(text);
-        emit picker.field()->editingFinished();
+        QTest::keyClick(picker.field(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(picker.field(), text);
+    }
+    // Selects the whole field and pastes over it: one edit.
+    void paste(const QString& text)
+    {
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(picker.field(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(picker.field(), Qt::Key_V, Qt::ControlModifier);
     }
     void key(Qt::Key which) { QTest::keyClick(picker.field(), which); }
 
@@ -28,16 +39,40 @@ protected:
 
 TEST_F(SizePickerTest, BadTextPutsTheLastSizeBackWithoutCallingBack)
 {
-    for (const QString& text : {QStringLiteral("501"), QStringLiteral("12.5"), QStringLiteral("0"),
-                                QStringLiteral("abc"), QStringLiteral("-4"), QString(1000, QLatin1Char('9'))}) {
-        type(text);
+    for (const QString& text :
+         {QStringLiteral("501"), QStringLiteral("12.5"), QStringLiteral("0"), QStringLiteral("abc"),
+          QStringLiteral("-4"), QStringLiteral("4 8"), QString(1000, QLatin1Char('9'))}) {
+        paste(text);
         EXPECT_EQ(picker.field()->text(), QStringLiteral("30")) << text.left(10).toStdString();
     }
     EXPECT_TRUE(reports.isEmpty());
-    type(QStringLiteral("500"));
+    paste(QStringLiteral("500"));
     EXPECT_EQ(reports, QList<int>{500});
-    type(QStringLiteral(" 4 8 "));
-    EXPECT_EQ(reports, (QList<int>{500, 48}));
+    // Clearing the field is refused too: the size stays shown. Deleting one digit leaves a size.
+    QTest::keyClick(picker.field(), Qt::Key_A, Qt::ControlModifier);
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("500"));
+    key(Qt::Key_End);
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(reports, (QList<int>{500, 50}));
+}
+
+TEST_F(SizePickerTest, EachKeystrokeIsReadAtOnce)
+{
+    type(QStringLiteral("48"));
+    EXPECT_EQ(reports, (QList<int>{4, 48}));
+    EXPECT_EQ(picker.currentSize(), 48);
+    // The third digit would pass the largest size: the field goes back to the last one accepted.
+    type(QStringLiteral("501"));
+    EXPECT_EQ(reports, (QList<int>{4, 48, 5, 50}));
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
+    // A trailing point or a letter changes nothing.
+    QTest::keyClicks(picker.field(), QStringLiteral(".x"));
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
+    EXPECT_EQ(reports.size(), 4);
+    // Leaving the field reports nothing more.
+    emit picker.field()->editingFinished();
+    EXPECT_EQ(reports.size(), 4);
 }
 
 TEST_F(SizePickerTest, UpAndDownStayWithinTheRange)
@@ -52,16 +87,30 @@ TEST_F(SizePickerTest, UpAndDownStayWithinTheRange)
     key(Qt::Key_Down);
     EXPECT_EQ(reports, QList<int>{500});
     EXPECT_EQ(picker.field()->text(), QStringLiteral("1"));
+
+    // A size from elsewhere beyond the range is shown as it is; Down brings it back into the range.
+    picker.setCurrentSize(600);
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("600"));
+    key(Qt::Key_Up);
+    EXPECT_EQ(reports, QList<int>{500});
+    key(Qt::Key_Down);
+    EXPECT_EQ(reports, (QList<int>{500, 599}));
 }
 
 TEST_F(SizePickerTest, BlankFieldMenuAndSetterNeverCallingBack)
 {
     picker.setCurrentSize(0);
     EXPECT_EQ(picker.field()->text(), QStringLiteral(" "));
+    // A blank field (several sizes at once) has no size to step from.
     key(Qt::Key_Up);
+    key(Qt::Key_Down);
     EXPECT_TRUE(reports.isEmpty());
-    type(QStringLiteral("9"));
+    EXPECT_EQ(picker.field()->text(), QStringLiteral(" "));
+    // Typed after the blank's space.
+    QTest::keyClick(picker.field(), Qt::Key_End);
+    QTest::keyClicks(picker.field(), QStringLiteral("9"));
     EXPECT_EQ(reports, QList<int>{9});
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("9"));
 
     const QList<QAction*> actions = picker.menu()->actions();
     ASSERT_EQ(actions.size(), 12);
@@ -74,6 +123,26 @@ TEST_F(SizePickerTest, BlankFieldMenuAndSetterNeverCallingBack)
         picker.setCurrentSize(size);
     EXPECT_EQ(reports, (QList<int>{9, 144}));
     EXPECT_EQ(picker.currentSize(), 72);
+}
+
+TEST_F(SizePickerTest, ArrowOpensTheMenuAndTheLookFollowsTheDock)
+{
+    picker.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+    // The arrow sits at the right end, over the field's end.
+    EXPECT_EQ(picker.arrowButton()->geometry().right(), picker.width() - 1);
+    EXPECT_TRUE(picker.field()->geometry().intersects(picker.arrowButton()->geometry()));
+    QTest::mouseClick(picker.arrowButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return picker.menu()->isVisible(); }, 1000));
+    picker.menu()->hide();
+
+    EXPECT_TRUE(picker.findChildren<QVR_StretchableBorderView*>().isEmpty());
+    picker.setDocked(false);
+    const auto borders = picker.findChildren<QVR_StretchableBorderView*>();
+    ASSERT_EQ(borders.size(), 1);
+    EXPECT_EQ(borders.front()->geometry().height(), picker.field()->height());
+    picker.setDocked(true);
+    EXPECT_TRUE(picker.findChildren<QVR_StretchableBorderView*>().isEmpty());
 }
 
 } // namespace

@@ -31,18 +31,19 @@ private:
     std::function<void()> m_beforePopup;
 };
 
-QIcon arrowIcon()
+} // namespace
+
+QIcon QVRFontPicker_v2::arrowIcon(const QColor& color)
 {
     QPixmap pixmap(8, 5);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xd0, 0xd0, 0xd0));
+    painter.setBrush(color);
     painter.drawPolygon(QPolygonF({QPointF(0, 0), QPointF(8, 0), QPointF(4, 5)}));
     return QIcon(pixmap);
 }
-} // namespace
 
 qreal QVRFontPicker_v2::menuPointSizeForFamily(const QString& family)
 {
@@ -69,7 +70,7 @@ QVRFontPicker_v2::QVRFontPicker_v2(QWidget* parent)
          {std::tuple{m_family, m_familyArrow, kFamilyWidth}, std::tuple{m_face, m_faceArrow, kFaceWidth}}) {
         box->setGeometry(x, y, width, kArrowSize.height());
         box->setFocusPolicy(Qt::NoFocus);
-        arrow->setIconImage(arrowIcon(), QSize(8, 5));
+        arrow->setIconImage(arrowIcon(QColor(0xd0, 0xd0, 0xd0)), QSize(8, 5));
         arrow->setGeometry(x + width - kArrowSize.width(), y, kArrowSize.width(), kArrowSize.height());
         arrow->raise();
         x += width;
@@ -188,8 +189,8 @@ void QVRFontPicker_v2::familyChosen(int index)
     fillFaces(family, face);
     const auto font =
         m_fontList->fontForFamilyDashFace(family + FontList::separatorForComponentsSeparatedByStringMethod() + face);
-    if (font && onFontChanged)
-        onFontChanged(font->postScriptName);
+    if (font)
+        fontChosen(font->postScriptName);
 }
 
 void QVRFontPicker_v2::faceChosen(int index)
@@ -199,12 +200,20 @@ void QVRFontPicker_v2::faceChosen(int index)
     showChosenFont(m_face);
     const auto font = m_fontList->fontForFamilyDashFace(
         m_shownFamily + FontList::separatorForComponentsSeparatedByStringMethod() + m_face->itemText(index));
-    if (font && onFontChanged)
-        onFontChanged(font->postScriptName);
+    if (font)
+        fontChosen(font->postScriptName);
+}
+
+void QVRFontPicker_v2::fontChosen(const QString& postScriptName)
+{
+    m_currentFontName = postScriptName;
+    if (onFontChanged)
+        onFontChanged(postScriptName);
 }
 
 void QVRFontPicker_v2::setSelectedFont(const DocumentFont& font)
 {
+    m_currentFontName = font.postScriptName;
     if (!m_fontList)
         return;
     // The family and face come from the catalogue's own reading of the font: family names may hold "-".

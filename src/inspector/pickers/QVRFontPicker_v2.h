@@ -32,6 +32,8 @@ public:
     // Shows `font`'s family and face as the catalogue files them. A font the catalogue does not hold leaves the
     // menus as they were.
     void setSelectedFont(const DocumentFont& font);
+    // The PostScript name of the font last selected or chosen.
+    QString currentFontName() const { return m_currentFontName; }
 
     // Docked pickers draw a 1-point dark border; floating ones sit on the floating panel border.
     void setDocked(bool docked);
@@ -41,6 +43,8 @@ public:
     QComboBox* faceBox() const { return m_face; }
     // Gives each family item its own font (done once per catalogue; the family menu calls it as it opens).
     void styleFamilyItems();
+    // The small downward triangle of the pickers' arrow buttons.
+    static QIcon arrowIcon(const QColor& color);
     // The size a family's menu items are drawn at.
     static qreal menuPointSizeForFamily(const QString& family);
 
@@ -55,6 +59,7 @@ private:
     void faceChosen(int index);
     void fillFaces(const QString& family, const QString& face);
     void showChosenFont(QComboBox* box);
+    void fontChosen(const QString& postScriptName);
     void styleBoxes();
     // The family's default face at the family's menu size; invalid when the catalogue has no such font.
     QVariant familyItemFont(const QString& family) const;
@@ -65,6 +70,7 @@ private:
     QVR_ToolbarButton* m_familyArrow = nullptr;
     QVR_ToolbarButton* m_faceArrow = nullptr;
     QString m_shownFamily;
+    QString m_currentFontName;
     bool m_familyItemsStyled = false;
     bool m_docked = true;
     QPointer<QVR_StretchableBorderView> m_floatingBorder;

@@ -2,7 +2,7 @@
 
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 
-// The popover of an audio object: only the dock and stacking-order buttons.
+// The popover of an audio object: only the dock and stacking-order buttons, the dock button first docked or not.
 class QVRAudioMMObjToolbarPopoverController : public QVRMMObjToolbarPopoverBase {
     Q_OBJECT
 public:
@@ -16,6 +16,7 @@ public:
         QVRMMObjToolbarPopoverBase::setupMMObjDefaultToolbarViews();
         if (!m_dockButton || !m_forwardButton || !m_backButton)
             return;
-        setToolbarViews(placedForDock({m_dockButton, m_forwardButton, m_backButton}));
+        // The dock button leads in both looks.
+        setToolbarViews({m_dockButton, m_forwardButton, m_backButton});
     }
 };

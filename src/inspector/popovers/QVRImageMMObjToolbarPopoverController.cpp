@@ -278,6 +278,14 @@ bool QVRGalleryMMObjToolbarPopoverController::hasGalleryEditorOpener()
     return bool(galleryEditorOpener());
 }
 
+void QVRGalleryMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
+{
+    QVRImageMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews();
+    // Without the shared buttons the image row is not built: the shared row stays.
+    if (!m_dockButton || !m_linkButton || !m_forwardButton || !m_backButton)
+        qCWarning(lcCreator) << "Something went wrong setting up the buttons!";
+}
+
 QList<QWidget*> QVRGalleryMMObjToolbarPopoverController::imageButtons()
 {
     const bool docked = isDocked();

@@ -67,6 +67,7 @@ class QVRGalleryMMObjToolbarPopoverController : public QVRImageMMObjToolbarPopov
 public:
     explicit QVRGalleryMMObjToolbarPopoverController(bool docked);
 
+    void setupMMObjDefaultToolbarViews() override;
     void editGalleryButtonPressed();
 
     // Opens the gallery editor of `window`'s canvas for the object. Inert while unset.

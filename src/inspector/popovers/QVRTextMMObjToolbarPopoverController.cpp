@@ -66,7 +66,6 @@ TextRange paragraphRange(const QString& text, TextRange range)
 QVRTextMMObjToolbarPopoverController::QVRTextMMObjToolbarPopoverController(bool docked)
     : QVRMMObjToolbarPopoverBase(docked)
     , m_colorStep(new CoalescedUndoStep(this))
-    , m_sizeStep(new CoalescedUndoStep(this))
 {
 }
 
@@ -74,7 +73,6 @@ QVRTextMMObjToolbarPopoverController::~QVRTextMMObjToolbarPopoverController()
 {
     m_selectionObservation.reset();
     m_colorStep->close();
-    m_sizeStep->close();
 }
 
 std::shared_ptr<FontList> QVRTextMMObjToolbarPopoverController::fontListForTheme(const QString& themeID)
@@ -217,6 +215,7 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
     m_fontPicker = fontPicker;
 
     auto* sizePicker = new QVRSizePicker;
+    sizePicker->setDocked(docked);
     sizePicker->setCurrentSize(int(QVR_TextHelperUtils::fontSizeContextFromTextView(view)));
     sizePicker->onSizeChanged = [self](int size) {
         if (self)
@@ -242,7 +241,6 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
 void QVRTextMMObjToolbarPopoverController::dismissPopover(bool animated)
 {
     m_colorStep->close();
-    m_sizeStep->close();
     QVRMMObjToolbarPopoverBase::dismissPopover(animated);
 }
 
@@ -321,7 +319,7 @@ void QVRTextMMObjToolbarPopoverController::sizeAdjusted(int size)
     const auto flow = objectFlow();
     if (!view || !textObject() || !flow || size <= 0)
         return;
-    m_sizeStep->touch(flow, objectScreen());
+    flow->beginUndoableChangesPagingToScreen(objectScreen());
     TextAttributes typing = view->typingAttributes();
     typing.fontSize = size;
     view->setTypingAttributes(typing);
@@ -330,6 +328,7 @@ void QVRTextMMObjToolbarPopoverController::sizeAdjusted(int size)
         if (!attributes.fontName.isEmpty())
             attributes.fontSize = size;
     });
+    flow->endUndoableChanges();
 }
 
 void QVRTextMMObjToolbarPopoverController::colorPicked(const QColor& picked)

@@ -36,10 +36,8 @@ public:
     QVRColorPicker* colorPicker() const { return m_colorPicker; }
     QWidget* alignmentButton(int alignment) const;
     CoalescedUndoStep* colorStep() const { return m_colorStep; }
-    CoalescedUndoStep* sizeStep() const { return m_sizeStep; }
 
-    // The edits. Alignment in TextAttributes numbers; each is one undo step, quick colour picks and size steps
-    // sharing one.
+    // The edits. Alignment in TextAttributes numbers; each is one undo step, quick colour picks sharing one.
     void alignPressed(int alignment);
     void fontSelected(const QString& postScriptName);
     void sizeAdjusted(int size);
@@ -75,7 +73,6 @@ private:
     QPointer<QWidget> m_centerButton;
     QPointer<QWidget> m_rightButton;
     CoalescedUndoStep* m_colorStep;
-    CoalescedUndoStep* m_sizeStep;
     NotificationObservation m_selectionObservation;
     ObjectUpdateNotifierObserver m_textObserver;
 };
