@@ -86,7 +86,14 @@ bool answerFileDialog(const QString& text, bool tick)
             dialog = visibleTopLevel<QFileDialog>();
             return dialog && QApplication::activeWindow() == dialog;
         })) {
-        ADD_FAILURE() << "no file dialog showed";
+        QStringList shown;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible())
+                shown << QString::fromLatin1(top->metaObject()->className()) + QLatin1Char(' ') + top->windowTitle();
+        }
+        QWidget* active = QApplication::activeWindow();
+        ADD_FAILURE() << "no file dialog showed; shown: " << shown.join(QStringLiteral(", ")).toStdString()
+                      << "; active: " << (active ? active->metaObject()->className() : "none");
         return false;
     }
     QPointer<QFileDialog> guarded(dialog);

@@ -544,8 +544,10 @@ void QVR_CreatorCanvasView::showGalleryEditor(const std::shared_ptr<ZERI_MixedMe
     });
     m_galleryDialog = dialog;
     dialog->resize(760, 560);
-    ViewUtils::placeAsSheet(dialog, window());
+    // Placed once shown: its frame is known then, and a native window made ahead of the show would keep the
+    // window system from handing the sheet's own dialogs the focus.
     dialog->show();
+    ViewUtils::placeAsSheet(dialog, window());
 }
 
 void QVR_CreatorCanvasView::galleryEditorEndedEditing(bool cancelled,
