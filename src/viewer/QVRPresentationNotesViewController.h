@@ -138,8 +138,10 @@ private:
     static qint64 now();
     double secondsSince(qint64 date) const;
     void showPreviews();
+    // A preview of `screen` in `holder` (none without a screen), which takes the place of `outgoing`.
     TessarineBackgroundedScreenPreview* makePreview(QWidget* holder,
-                                                    const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+                                                    const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                    TessarineBackgroundedScreenPreview* outgoing);
     void applyFontSize(double size);
 
     QPointer<QVRViewerViewController> m_viewerViewController;

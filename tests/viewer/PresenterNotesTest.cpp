@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -409,6 +410,46 @@ TEST_F(PresenterNotesOneScreen, ClosingTheViewerWindowClosesTheNotesWindow)
     window->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !notesWindow || !notesWindow->isVisible(); }, 2000));
     EXPECT_EQ(c->presentationNotesViewController(), nullptr);
+}
+
+TEST_F(PresenterNotesOneScreen, APageChangeDecodesThePreviewsAwayFromTheMainThreadAndNeverShowsAnEmptyFrame)
+{
+    auto document = makeDocument();
+    const auto& screens = document->firstFlowmodel()->screenModels();
+    // Every screen has its stored preview, as a saved and played document has.
+    for (const auto& screen : screens)
+        screen->getScreenPreviewImages();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(screens.begin(), screens.end(),
+                               [](const auto& screen) { return screen->previewScreenShotAsset() != nullptr; });
+        },
+        10000));
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    ASSERT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[0]));
+    QWidget* holder = notes->currentSlidePreviewHolder();
+    const QPoint middle = holder->rect().center();
+
+    for (int page = 1; page < 4; ++page) {
+        notes->setCurrentScreen(screens[std::size_t(page)]);
+        // The new picture is still being decoded elsewhere; the frame meanwhile shows the screen before.
+        EXPECT_TRUE(notes->currentPreview()->isDecodingStoredPicture());
+        EXPECT_TRUE(notes->currentPreview()->currentPreviewImage().isNull());
+        const QColor meanwhile = holder->grab().toImage().pixelColor(middle);
+        EXPECT_TRUE(near(meanwhile, kScreenColours[page - 1]) || near(meanwhile, kScreenColours[page]))
+            << meanwhile.name().toStdString();
+        // Then the new screen alone.
+        EXPECT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[page]));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return holder->findChildren<TessarineBackgroundedScreenPreview*>().size() == 1; }, 2000));
+        EXPECT_TRUE(near(holder->grab().toImage().pixelColor(middle), kScreenColours[page]));
+    }
+    // The last screen has no next one: its frame is emptied at once.
+    EXPECT_EQ(notes->nextPreview(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return notes->nextSlidePreviewHolder()->findChildren<TessarineBackgroundedScreenPreview*>().empty(); },
+        2000));
 }
 
 } // namespace
