@@ -104,6 +104,11 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
     m_objectObservers.clear();
     m_previewObservation.reset();
     delete m_updateTimer.data();
+    if (m_decodingStoredPicture) {
+        ++m_storedPictureDecoding;
+        m_decodingStoredPicture = false;
+        emit storedPictureDecoded();
+    }
     m_weakScreenModel = ZeroingWeakReference<ZERI_FlowScreenModel>::referenceWithObject(screen);
     if (!screen)
         return;
@@ -219,13 +224,15 @@ void TessarineBackgroundedScreenPreview::decodeStoredPictureInBackground()
     m_decodingStoredPicture = true;
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     const QSize size = this->size();
+    const quint64 decoding = ++m_storedPictureDecoding;
     // The worker sees only the path and the size; the picture comes back through the main thread's queue.
-    const bool posted = storedPictureThreads().post([self, path, size] {
+    const bool posted = storedPictureThreads().post([self, path, size, decoding] {
         Error error;
         QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, size, &error);
         MainThread::run(
-            [self, picture = std::move(picture), problem = error.message] {
-                if (self)
+            [self, picture = std::move(picture), problem = error.message, decoding] {
+                // A picture of a screen the view no longer shows is dropped.
+                if (self && self->m_storedPictureDecoding == decoding)
                     self->storedPictureArrived(picture, problem);
             },
             false);

@@ -76,7 +76,8 @@ public:
     static QRectF cleanupBounds(const QRectF& bounds, const QRectF& bitmapContextBounds);
 
 signals:
-    // A decoding begun on a worker thread ended, with a picture shown or without one.
+    // A decoding begun on a worker thread ended, with a picture shown or without one, or was dropped as the view
+    // took another screen.
     void storedPictureDecoded();
 
 protected:
@@ -102,6 +103,7 @@ private:
     bool m_wasShown = false;
     bool m_requestAgainWhenDone = false;
     bool m_decodingStoredPicture = false;
+    quint64 m_storedPictureDecoding = 0; // counts the decodings begun; only the latest one's picture is shown
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;
