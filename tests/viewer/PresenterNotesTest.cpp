@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
@@ -25,6 +26,39 @@ using namespace notestest;
 namespace {
 
 using Notes = QVRPresentationNotesViewController;
+
+// Records, for a view and everything in it, the areas painted (in the view's coordinates) and the layout requests.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* view)
+        : m_view(view)
+    {
+        view->installEventFilter(this);
+        for (QWidget* child : view->findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+    void clear()
+    {
+        painted = QRegion();
+        layoutRequests = 0;
+    }
+    QRegion painted;
+    int layoutRequests = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region().translated(widget->mapTo(m_view, QPoint()));
+        if (event->type() == QEvent::LayoutRequest)
+            ++layoutRequests;
+        return false;
+    }
+
+private:
+    QWidget* m_view;
+};
 
 class PresenterNotesOneScreen : public PresenterNotesTest {
 protected:
@@ -450,6 +484,50 @@ TEST_F(PresenterNotesOneScreen, APageChangeDecodesThePreviewsAwayFromTheMainThre
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return notes->nextSlidePreviewHolder()->findChildren<TessarineBackgroundedScreenPreview*>().empty(); },
         2000));
+}
+
+TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLayNothingOut)
+{
+    auto document = makeDocument();
+    const auto screens = document->firstFlowmodel()->screenModels();
+    screens[0]->setAutoAdvanceSlideDuration(10.0);
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    QWidget* view = notes->view();
+    QWidget* bar = notes->countdownBarHolderView();
+    QLabel* clock = notes->timeField();
+    const QRect barArea(bar->mapTo(view, QPoint()), bar->size());
+    const QRect clockArea(clock->mapTo(view, QPoint()), clock->size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notes->currentPreview()->currentPreviewImage().isNull(); }, 5000));
+    QApplication::processEvents();
+    PaintRecorder recorder(view);
+
+    // The countdown's ticks over a second: the bar's area alone, nothing laid out.
+    clockMs += 1000;
+    for (int tick = 1; tick <= 20; ++tick) {
+        clockMs += 50;
+        recorder.clear();
+        notes->updateCountdownBarPercentage();
+        QApplication::processEvents();
+        EXPECT_FALSE(recorder.painted.isEmpty()) << tick;
+        EXPECT_TRUE(QRegion(barArea).contains(recorder.painted.boundingRect()))
+            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y();
+        EXPECT_EQ(recorder.layoutRequests, 0) << tick;
+    }
+
+    // The clock's new reading every second, up to an hour and more: the clock's area alone, nothing laid out.
+    for (const qint64 seconds : {1, 59, 600, 3599, 3600, 4000}) {
+        clockMs += seconds * 1000;
+        recorder.clear();
+        const QString before = clock->text();
+        notes->updateTimeField();
+        QApplication::processEvents();
+        ASSERT_NE(clock->text(), before);
+        EXPECT_TRUE(QRegion(clockArea).contains(recorder.painted.boundingRect())) << seconds;
+        EXPECT_EQ(recorder.layoutRequests, 0) << seconds;
+        // The reading fits the clock's room.
+        EXPECT_LE(clock->fontMetrics().horizontalAdvance(clock->text()), clock->contentsRect().width()) << seconds;
+    }
 }
 
 } // namespace
