@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-multimedia-dev qt6-pdf-dev qt6-webengine-dev qt6-webchannel-dev qt6-svg-dev
   qt6-httpserver-dev qt6-websockets-dev
   libqt6svg6 qt6-image-formats-plugins qt6-qpa-plugins
-  libxml2-dev libzip-dev zlib1g-dev libfontconfig-dev libhunspell-dev hunspell-en-us
+  libxml2-dev libzip-dev zlib1g-dev libpng-dev libfontconfig-dev libhunspell-dev hunspell-en-us
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   googletest libgtest-dev libgmock-dev libbenchmark-dev

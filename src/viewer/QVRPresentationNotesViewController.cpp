@@ -262,6 +262,10 @@ void QVRPresentationNotesViewController::loadView()
     m_timeField = new QLabel(QStringLiteral("00:00"));
     m_timeField->setFont(FontSubstitution::fontForPostScriptName(kNotesFontName, 30));
     m_timeField->setStyleSheet(QStringLiteral("QLabel { color: black; }"));
+    // Room for the longest reading from the start: a new reading every second then repaints the field alone,
+    // where a label that could change its size would lay the whole window out again.
+    m_timeField->setFixedSize(QFontMetrics(m_timeField->font()).size(Qt::TextSingleLine, QStringLiteral("00:00:00")) +
+                              QSize(4, 2));
     clockColumn->addWidget(m_timeField);
     timeLayout->addLayout(clockColumn);
     m_timeToggleButton = new QPushButton(UFM::TIME_TEXT());
@@ -553,14 +557,31 @@ std::shared_ptr<ZERI_FlowScreenModel> QVRPresentationNotesViewController::nextSc
 }
 
 TessarineBackgroundedScreenPreview*
-QVRPresentationNotesViewController::makePreview(QWidget* holder, const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+QVRPresentationNotesViewController::makePreview(QWidget* holder, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                TessarineBackgroundedScreenPreview* outgoing, bool reload)
 {
-    if (!screen)
+    if (!screen) {
+        delete outgoing;
         return nullptr;
-    // A preview shows its stored picture at once and, once shown, asks its screen for one when there is none.
-    auto* preview = new TessarineBackgroundedScreenPreview(static_cast<PreviewHolder*>(holder)->previewRect(), screen,
-                                                           1.0, true, holder);
+    }
+    if (outgoing && outgoing->screenModel() == screen && !reload)
+        return outgoing;
+    // The stored picture is decoded on a worker; once shown, a preview without one asks its screen for one. The
+    // outgoing preview stays underneath until the new one's picture is in (or it is gone), so a page change never
+    // shows an empty frame, and the main thread neither decodes nor draws a picture during auto-advance.
+    auto* preview = new TessarineBackgroundedScreenPreview(
+        static_cast<PreviewHolder*>(holder)->previewRect(), screen, true,
+        TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground, holder);
     preview->setAttribute(Qt::WA_TransparentForMouseEvents);
+    if (outgoing) {
+        if (preview->isDecodingStoredPicture()) {
+            connect(preview, &TessarineBackgroundedScreenPreview::storedPictureDecoded, outgoing,
+                    &QObject::deleteLater);
+            connect(preview, &QObject::destroyed, outgoing, &QObject::deleteLater);
+        } else {
+            delete outgoing;
+        }
+    }
     preview->show();
     return preview;
 }
@@ -580,18 +601,16 @@ void QVRPresentationNotesViewController::watchPreviewDownload(const std::shared_
         [self](const void* sender, const QSet<QString>&) {
             qCDebug(lcViewer) << "downloadStatus changed? keyPath: downloadStatus  object:" << sender;
             if (self)
-                self->showPreviews();
+                self->showPreviews(true); // the file may be on disk now: read it again
         },
         QStringLiteral("downloadStatus"));
     downloader->downloadAndCache();
 }
 
-void QVRPresentationNotesViewController::showPreviews()
+void QVRPresentationNotesViewController::showPreviews(bool reload)
 {
-    delete m_currentPreview.data();
-    delete m_nextPreview.data();
-    m_currentPreview = makePreview(m_currentHolder, m_currentScreen);
-    m_nextPreview = makePreview(m_nextHolder, nextScreen());
+    m_currentPreview = makePreview(m_currentHolder, m_currentScreen, m_currentPreview, reload);
+    m_nextPreview = makePreview(m_nextHolder, nextScreen(), m_nextPreview, reload);
     m_nextImageOverlayButton->raise();
 }
 

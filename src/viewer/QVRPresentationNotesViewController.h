@@ -139,7 +139,8 @@ protected:
 private:
     static qint64 now();
     double secondsSince(qint64 date) const;
-    void showPreviews();
+    // Previews of screens already shown are kept unless `reload` asks for their pictures to be read again.
+    void showPreviews(bool reload = false);
     // A preview file being fetched, held and watched until the notes show another screen.
     struct PreviewDownload {
         std::shared_ptr<ZERI_WebDownloader> downloader;
@@ -147,8 +148,10 @@ private:
     };
     // Watches the download of the screen's preview file when it is not on disk yet, and starts it.
     void watchPreviewDownload(const std::shared_ptr<ZERI_FlowScreenModel>& screen, PreviewDownload& download);
+    // A preview of `screen` in `holder` (none without a screen), which takes the place of `outgoing`.
     TessarineBackgroundedScreenPreview* makePreview(QWidget* holder,
-                                                    const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+                                                    const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                    TessarineBackgroundedScreenPreview* outgoing, bool reload);
     void applyFontSize(double size);
 
     QPointer<QVRViewerViewController> m_viewerViewController;

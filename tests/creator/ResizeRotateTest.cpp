@@ -440,7 +440,7 @@ TEST(ResizeHandles, SnappingPullsTheResizedEdgeOntoALine)
         };
         std::vector<Seen> lines;
         for (QGraphicsItem* item : e.board()->singleScreen()->scene()->items())
-            if (auto* line = dynamic_cast<QVR_SnapLineView*>(item))
+            if (auto* line = dynamic_cast<QVR_SnapLineView*>(item); line && line->snapLine())
                 lines.push_back({line->snapLine()->orientation(), line->scenePosition(),
                                  QVR_SnapLineView::colorForSnapLine(*line->snapLine())});
         QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to);

@@ -1,6 +1,9 @@
+#include <algorithm>
+
 #include <QApplication>
 #include <QGraphicsScene>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,7 +74,8 @@ struct Board {
     {
         std::vector<QVR_SnapLineView*> found;
         for (QGraphicsItem* item : board.singleScreen()->scene()->items()) {
-            if (auto* line = dynamic_cast<QVR_SnapLineView*>(item))
+            // A gesture keeps its views and empties the one whose orientation holds to no line.
+            if (auto* line = dynamic_cast<QVR_SnapLineView*>(item); line && line->snapLine())
                 found.push_back(line);
         }
         return found;
@@ -86,11 +90,9 @@ struct Board {
     QVR_InteractableViewHandler* handler = nullptr;
 };
 
-// Widths of the runs of reddish pixels along the viewport row through `scenePoint`.
-int redRunWidth(Board& b, const QPointF& scenePoint)
+// The widest run of reddish pixels along row `y` of `image`.
+int widestRedRun(const QImage& image, int y)
 {
-    const QImage image = b.viewport()->grab().toImage();
-    const int y = b.at(scenePoint).y();
     int widest = 0, run = 0;
     for (int x = 0; x < image.width(); ++x) {
         const QColor c = image.pixelColor(x, y);
@@ -99,6 +101,32 @@ int redRunWidth(Board& b, const QPointF& scenePoint)
         widest = std::max(widest, run);
     }
     return widest;
+}
+
+// What the board's window last put on the screen, with the updates it asked for painted: not a fresh rendering,
+// so a line left behind by a too small update shows.
+QImage shownOnScreen(Board& b)
+{
+    QApplication::processEvents();
+    return b.board.screen()->grabWindow(b.board.winId()).toImage();
+}
+
+// The snap views in the board's scene, showing a line or not.
+std::vector<QVR_SnapLineView*> snapViews(Board& b)
+{
+    std::vector<QVR_SnapLineView*> found;
+    for (QGraphicsItem* item : b.board.singleScreen()->scene()->items()) {
+        if (auto* view = dynamic_cast<QVR_SnapLineView*>(item))
+            found.push_back(view);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Widths of the runs of reddish pixels along the viewport row through `scenePoint`.
+int redRunWidth(Board& b, const QPointF& scenePoint)
+{
+    return widestRedRun(b.viewport()->grab().toImage(), b.at(scenePoint).y());
 }
 
 } // namespace
@@ -169,4 +197,37 @@ TEST(SnapLines, AnotherObjectsLineIsCyanAndDisabledSnappingLeavesTheMoveAlone)
     EXPECT_EQ(b.x(), 919);
     EXPECT_TRUE(b.lines().empty());
     QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(951, 250)));
+}
+
+TEST(SnapLines, TheGestureMovesItsViewsInPlaceAndLeavesNoLineBehindOnScreen)
+{
+    Board b(QRectF(918, 200, 100, 100));
+    QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+    b.moveTo(QPointF(951, 250));
+    ASSERT_EQ(b.lines().size(), 1u);
+    const std::vector<QVR_SnapLineView*> views = snapViews(b);
+    ASSERT_EQ(views.size(), 2u);
+    const QPoint row = b.viewport()->mapTo(&b.board, b.at(QPointF(1023, 100)));
+    EXPECT_GE(widestRedRun(shownOnScreen(b), row.y()), 1);
+
+    // Off the line and back on it, step by step: the same two views all along, and the screen shows the line
+    // exactly while it holds.
+    for (int round = 0; round < 2; ++round) {
+        for (int x = 952; x <= 966; ++x) {
+            b.moveTo(QPointF(x, 250));
+            EXPECT_EQ(snapViews(b), views);
+        }
+        EXPECT_TRUE(b.lines().empty());
+        EXPECT_EQ(widestRedRun(shownOnScreen(b), row.y()), 0);
+        // Back towards the line until it holds again.
+        for (int x = 965; x >= 940 && b.lines().empty(); --x)
+            b.moveTo(QPointF(x, 250));
+        ASSERT_EQ(b.lines().size(), 1u);
+        EXPECT_EQ(b.lines().front()->scenePosition(), 1023);
+        EXPECT_EQ(snapViews(b), views);
+        EXPECT_GE(widestRedRun(shownOnScreen(b), row.y()), 1);
+    }
+    QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(951, 250)));
+    EXPECT_TRUE(snapViews(b).empty());
+    EXPECT_EQ(widestRedRun(shownOnScreen(b), row.y()), 0);
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
@@ -27,6 +29,39 @@ using namespace notestest;
 namespace {
 
 using Notes = QVRPresentationNotesViewController;
+
+// Records, for a view and everything in it, the areas painted (in the view's coordinates) and the layout requests.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* view)
+        : m_view(view)
+    {
+        view->installEventFilter(this);
+        for (QWidget* child : view->findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+    void clear()
+    {
+        painted = QRegion();
+        layoutRequests = 0;
+    }
+    QRegion painted;
+    int layoutRequests = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region().translated(widget->mapTo(m_view, QPoint()));
+        if (event->type() == QEvent::LayoutRequest)
+            ++layoutRequests;
+        return false;
+    }
+
+private:
+    QWidget* m_view;
+};
 
 class PresenterNotesOneScreen : public PresenterNotesTest {
 protected:
@@ -480,6 +515,90 @@ TEST_F(PresenterNotesOneScreen, ClosingTheViewerWindowClosesTheNotesWindow)
     window->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !notesWindow || !notesWindow->isVisible(); }, 2000));
     EXPECT_EQ(c->presentationNotesViewController(), nullptr);
+}
+
+TEST_F(PresenterNotesOneScreen, APageChangeDecodesThePreviewsAwayFromTheMainThreadAndNeverShowsAnEmptyFrame)
+{
+    auto document = makeDocument();
+    const auto& screens = document->firstFlowmodel()->screenModels();
+    // Every screen has its stored preview, as a saved and played document has.
+    for (const auto& screen : screens)
+        screen->getScreenPreviewImages();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(screens.begin(), screens.end(),
+                               [](const auto& screen) { return screen->previewScreenShotAsset() != nullptr; });
+        },
+        10000));
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    ASSERT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[0]));
+    QWidget* holder = notes->currentSlidePreviewHolder();
+    const QPoint middle = holder->rect().center();
+
+    for (int page = 1; page < 4; ++page) {
+        notes->setCurrentScreen(screens[std::size_t(page)]);
+        // The new picture is still being decoded elsewhere; the frame meanwhile shows the screen before.
+        EXPECT_TRUE(notes->currentPreview()->isDecodingStoredPicture());
+        EXPECT_TRUE(notes->currentPreview()->currentPreviewImage().isNull());
+        const QColor meanwhile = holder->grab().toImage().pixelColor(middle);
+        EXPECT_TRUE(near(meanwhile, kScreenColours[page - 1]) || near(meanwhile, kScreenColours[page]))
+            << meanwhile.name().toStdString();
+        // Then the new screen alone.
+        EXPECT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[page]));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return holder->findChildren<TessarineBackgroundedScreenPreview*>().size() == 1; }, 2000));
+        EXPECT_TRUE(near(holder->grab().toImage().pixelColor(middle), kScreenColours[page]));
+    }
+    // The last screen has no next one: its frame is emptied at once.
+    EXPECT_EQ(notes->nextPreview(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return notes->nextSlidePreviewHolder()->findChildren<TessarineBackgroundedScreenPreview*>().empty(); },
+        2000));
+}
+
+TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLayNothingOut)
+{
+    auto document = makeDocument();
+    const auto screens = document->firstFlowmodel()->screenModels();
+    screens[0]->setAutoAdvanceSlideDuration(10.0);
+    auto notes = standaloneNotes();
+    notes->setCurrentScreen(screens[0]);
+    QWidget* view = notes->view();
+    QWidget* bar = notes->countdownBarHolderView();
+    QLabel* clock = notes->timeField();
+    const QRect barArea(bar->mapTo(view, QPoint()), bar->size());
+    const QRect clockArea(clock->mapTo(view, QPoint()), clock->size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notes->currentPreview()->currentPreviewImage().isNull(); }, 5000));
+    QApplication::processEvents();
+    PaintRecorder recorder(view);
+
+    // The countdown's ticks over a second: the bar's area alone, nothing laid out.
+    clockMs += 1000;
+    for (int tick = 1; tick <= 20; ++tick) {
+        clockMs += 50;
+        recorder.clear();
+        notes->updateCountdownBarPercentage();
+        QApplication::processEvents();
+        EXPECT_FALSE(recorder.painted.isEmpty()) << tick;
+        EXPECT_TRUE(QRegion(barArea).contains(recorder.painted.boundingRect()))
+            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y();
+        EXPECT_EQ(recorder.layoutRequests, 0) << tick;
+    }
+
+    // The clock's new reading every second, up to an hour and more: the clock's area alone, nothing laid out.
+    for (const qint64 seconds : {1, 59, 600, 3599, 3600, 4000}) {
+        clockMs += seconds * 1000;
+        recorder.clear();
+        const QString before = clock->text();
+        notes->updateTimeField();
+        QApplication::processEvents();
+        ASSERT_NE(clock->text(), before);
+        EXPECT_TRUE(QRegion(clockArea).contains(recorder.painted.boundingRect())) << seconds;
+        EXPECT_EQ(recorder.layoutRequests, 0) << seconds;
+        // The reading fits the clock's room.
+        EXPECT_LE(clock->fontMetrics().horizontalAdvance(clock->text()), clock->contentsRect().width()) << seconds;
+    }
 }
 
 } // namespace

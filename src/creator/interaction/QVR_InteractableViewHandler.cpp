@@ -541,24 +541,29 @@ void QVR_InteractableViewHandler::updateFlashLines()
     const SnappingGrid& grid = SnappingUtils::sharedSnappingGrid();
     QVR_CreatorSingleScreen* screen = mainInteractableView();
     QGraphicsScene* scene = screen ? screen->scene() : nullptr;
-    std::vector<std::shared_ptr<SnappingGridLine>> wanted;
+    // One view per orientation for the whole gesture, its line moved in place: a step adds or removes no item.
+    std::shared_ptr<SnappingGridLine> wanted[2];
     if (scene && !grid.snappingIsDisabled()) {
         for (const auto& connection : {grid.snappedTo_vertical(), grid.snappedTo_horizontal()}) {
             if (connection && connection->connectedTo)
-                wanted.push_back(connection->connectedTo);
+                wanted[connection->connectedTo->orientation() == SnapVertical ? 0 : 1] = connection->connectedTo;
         }
     }
-    bool same = wanted.size() == m_flashLines.size();
-    for (size_t i = 0; same && i < wanted.size(); ++i)
-        same = m_flashLines[i] && m_flashLines[i]->snapLine() == wanted[i] && m_flashLines[i]->scene() == scene;
-    if (same)
+    const bool any = wanted[0] || wanted[1];
+    if (!any && m_flashLines.empty())
         return;
-    hideFlashLines();
-    for (const auto& line : wanted) {
-        auto* view = new QVR_SnapLineView(line, grid);
-        scene->addItem(view);
-        m_flashLines.emplace_back(view);
+    if (m_flashLines.size() != 2 || !m_flashLines[0] || !m_flashLines[1] || m_flashLines[0]->scene() != scene) {
+        hideFlashLines();
+        if (!any)
+            return;
+        for (SnapOrientation orientation : {SnapVertical, SnapHorizontal}) {
+            auto* view = new QVR_SnapLineView(orientation);
+            scene->addItem(view);
+            m_flashLines.emplace_back(view);
+        }
     }
+    for (int i = 0; i < 2; ++i)
+        m_flashLines[std::size_t(i)]->setSnapLine(wanted[i], grid);
 }
 
 void QVR_InteractableViewHandler::hideFlashLines()

@@ -1,6 +1,7 @@
 // fontlist-dump: prints the font catalogue the pickers build from the document font list, at 16 points.
 
 #include <cstdio>
+#include <cstring>
 
 #include <QGuiApplication>
 
@@ -18,6 +19,10 @@ void printLine(const QString& line)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("usage: fontlist-dump\n", stdout);
+        return 0;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

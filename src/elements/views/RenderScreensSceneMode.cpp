@@ -1,4 +1,4 @@
-// render-screens --scene DOCUMENT OUTDIR
+// render-screens --scene DOCUMENT OUTDIR (render-screens hands these arguments, unchanged, to render-screens-scene)
 //
 // The render tool's scene mode: each screen of the document is drawn through a graphics scene of element views,
 // as the editor's canvas and the player show it, instead of through the model's drawing. Output, file names and
@@ -15,8 +15,6 @@
 #include "elements/views/ScreenScene.h"
 #include "tessarine_data_model/tools/RenderScreensTool.h"
 
-int renderScreensSceneMode(int argc, char** argv);
-
 namespace {
 
 // True once no picture of the scene is still being decoded or downloaded.
@@ -32,7 +30,7 @@ bool picturesSettled(const QGraphicsScene& scene)
 
 } // namespace
 
-int renderScreensSceneMode(int argc, char** argv)
+int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -7,6 +7,7 @@
 // OUTDIR left as it was).
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <QDir>
@@ -31,6 +32,10 @@ void printError(const QString& text)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("usage: pptx-import DECK OUTDIR\n", stdout);
+        return 0;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

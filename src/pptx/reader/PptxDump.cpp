@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "pptx/reader/DeckJson.h"
@@ -11,6 +12,10 @@
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("usage: pptx-dump DECK [OUTDIR]\n", stdout);
+        return 0;
+    }
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: %s DECK [OUTDIR]\n", argv[0]);
         return 1;

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 
+#include <png.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "elements/images/ImageUtils.h"
+#include "platform/AtomicFile.h"
 #include "platform/Json.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -32,6 +34,53 @@ public:
 private:
     QString m_folder;
 };
+
+void appendToByteArray(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+void writePng(png_structp png, png_infop info, const QImage& rgba, QByteArray* data)
+{
+    png_set_write_fn(png, data, appendToByteArray, nullptr);
+    png_set_IHDR(png, info, png_uint_32(rgba.width()), png_uint_32(rgba.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_level(png, 1);
+    png_write_info(png, info);
+    for (int y = 0; y < rgba.height(); ++y)
+        png_write_row(png, rgba.constScanLine(y));
+    png_write_end(png, nullptr);
+}
+
+// libpng reports an error by jumping back here; nothing of this frame changes after the jump point.
+bool writePngOrFail(png_structp png, png_infop info, const QImage& rgba, QByteArray* data)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    writePng(png, info, rgba, data);
+    return true;
+}
+
+// The screen's pixels as an RGBA PNG with one row filter (left neighbour) and zlib's fastest level: the general
+// writers try every filter on every row, which takes most of this tool's time for one screen.
+QByteArray encodeScreenPng(const QImage& image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    QByteArray data;
+    const bool written = info && writePngOrFail(png, info, rgba, &data);
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return written ? data : QByteArray();
+}
+
+bool writeScreenPng(const QImage& image, const QString& path)
+{
+    const QByteArray data = encodeScreenPng(image);
+    Error error;
+    return !data.isEmpty() && AtomicFile::write(path, data, &error);
+}
 
 } // namespace
 
@@ -93,7 +142,7 @@ int RenderScreensTool::run(const QString& documentPath, const QString& outDir, c
             const QString path = QDir(outDir).filePath(
                 QStringLiteral("flow%1-screen%2.png").arg(f + 1).arg(s + 1, 3, 10, QLatin1Char('0')));
             const QImage image = draw(screens[s]);
-            if (image.isNull() || !ImageUtils::writeImage(image, path)) {
+            if (image.isNull() || !writeScreenPng(image, path)) {
                 std::fprintf(stderr, "render-screens: cannot draw or write %s\n", qPrintable(path));
                 status = 2;
                 continue;

@@ -1,4 +1,4 @@
-// render-screens --pdf DOCUMENT OUT.pdf
+// render-screens --pdf DOCUMENT OUT.pdf (render-screens hands these arguments, unchanged, to render-screens-pdf)
 //
 // Writes the document as the export command does, gallery pages included, so that exports can be checked and
 // timed from the command line. Exit status 0, or 1 with the error's message.
@@ -10,9 +10,7 @@
 #include "tessarine_data_model/tools/RenderScreensTool.h"
 #include "viewer/output/ViewerOutput.h"
 
-int renderScreensPdfMode(int argc, char** argv);
-
-int renderScreensPdfMode(int argc, char** argv)
+int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

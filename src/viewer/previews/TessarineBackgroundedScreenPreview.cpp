@@ -6,6 +6,8 @@
 #include <QPainter>
 
 #include "foundation/BlockTimer.h"
+#include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -34,10 +36,26 @@ bool onlyPreviewBookkeeping(const QSet<QString>& keys)
     return true;
 }
 
+// Threads of their own for decoding stored pictures, made on first use (on the main thread); decodings not yet
+// started when the application object goes are dropped.
+WorkerThreads& storedPictureThreads()
+{
+    Q_ASSERT(MainThread::isMainThread());
+    static WorkerThreads threads(2, QStringLiteral("stored previews"), WorkerThreads::AtApplicationEnd::Stop);
+    return threads;
+}
+
 } // namespace
 
 TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
     const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, double /*scale*/, bool drawText,
+    QWidget* parent)
+    : TessarineBackgroundedScreenPreview(frame, screen, drawText, StoredPicture::DecodeNow, parent)
+{
+}
+
+TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
+    const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen, bool drawText, StoredPicture storedPicture,
     QWidget* parent)
     : QWidget(parent)
     , m_drawText(drawText)
@@ -45,6 +63,10 @@ TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
     setGeometry(frame);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setScreenModel(screen);
+    if (storedPicture == StoredPicture::DecodeInBackground) {
+        decodeStoredPictureInBackground();
+        return;
+    }
     const QImage picture = attemptToCreateCachedPreviewImageFromModel();
     if (!picture.isNull())
         showPicture(picture);
@@ -82,6 +104,11 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
     m_objectObservers.clear();
     m_previewObservation.reset();
     delete m_updateTimer.data();
+    if (m_decodingStoredPicture) {
+        ++m_storedPictureDecoding;
+        m_decodingStoredPicture = false;
+        emit storedPictureDecoded();
+    }
     m_weakScreenModel = ZeroingWeakReference<ZERI_FlowScreenModel>::referenceWithObject(screen);
     if (!screen)
         return;
@@ -154,7 +181,7 @@ void TessarineBackgroundedScreenPreview::requestPreviews()
     screen->getScreenPreviewImages();
 }
 
-QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFromModel()
+QString TessarineBackgroundedScreenPreview::storedPicturePath()
 {
     const auto screen = m_weakScreenModel.obj();
     if (!screen)
@@ -174,6 +201,12 @@ QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFrom
         const auto downloader = ContentAssetStorage::downloader(*asset);
         path = downloader && downloader->fileExists() ? downloader->filepath() : QString();
     }
+    return path;
+}
+
+QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFromModel()
+{
+    const QString path = storedPicturePath();
     if (path.isEmpty())
         return {};
     Error error;
@@ -181,6 +214,46 @@ QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFrom
     if (picture.isNull())
         qCWarning(lcPreviews).noquote() << QStringLiteral("error!? grabbing file: %1").arg(error.message);
     return picture;
+}
+
+void TessarineBackgroundedScreenPreview::decodeStoredPictureInBackground()
+{
+    const QString path = storedPicturePath();
+    if (path.isEmpty())
+        return;
+    m_decodingStoredPicture = true;
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    const QSize size = this->size();
+    const quint64 decoding = ++m_storedPictureDecoding;
+    // The worker sees only the path and the size; the picture comes back through the main thread's queue.
+    const bool posted = storedPictureThreads().post([self, path, size, decoding] {
+        Error error;
+        QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, size, &error);
+        MainThread::run(
+            [self, picture = std::move(picture), problem = error.message, decoding] {
+                // A picture of a screen the view no longer shows is dropped.
+                if (self && self->m_storedPictureDecoding == decoding)
+                    self->storedPictureArrived(picture, problem);
+            },
+            false);
+    });
+    if (!posted)
+        storedPictureArrived(attemptToCreateCachedPreviewImageFromModel(), QString());
+}
+
+void TessarineBackgroundedScreenPreview::storedPictureArrived(const QImage& picture, const QString& problem)
+{
+    m_decodingStoredPicture = false;
+    if (picture.isNull() && !problem.isEmpty())
+        qCWarning(lcPreviews).noquote() << QStringLiteral("error!? grabbing file: %1").arg(problem);
+    // A picture the screen sent meanwhile is newer than the stored one.
+    if (!picture.isNull() && m_picture.isNull())
+        showPicture(picture);
+    // A shown view without a usable stored picture asks its screen for one, as it would have on showing.
+    const auto screen = m_weakScreenModel.obj();
+    if (m_wasShown && screen && (m_picture.isNull() || screen->previewInvalidated()))
+        screen->getScreenPreviewImages();
+    emit storedPictureDecoded();
 }
 
 void TessarineBackgroundedScreenPreview::previewScreenshotGotten(const Notification& notification)
@@ -244,7 +317,8 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
                                                        if (self)
                                                            self->previewScreenshotGotten(notification);
                                                    });
-    if (m_picture.isNull() || screen->previewInvalidated())
+    // A stored picture still being decoded asks, if need be, once it is in.
+    if (!m_decodingStoredPicture && (m_picture.isNull() || screen->previewInvalidated()))
         screen->getScreenPreviewImages();
 }
 

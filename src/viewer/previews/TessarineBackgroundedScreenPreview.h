@@ -30,9 +30,15 @@ class TessarineBackgroundedScreenPreview : public QWidget {
 public:
     static constexpr double kUpdateDelaySeconds = 0.2;
 
+    // How a new view reads its screen's stored picture: at once, or on a worker thread, the view staying empty
+    // (and not asking its screen for previews) until the picture is in.
+    enum class StoredPicture { DecodeNow, DecodeInBackground };
+
     // `scale` and `theme` are accepted for the callers' sake and not used.
     TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                        double scale, bool drawText, QWidget* parent = nullptr);
+    TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       bool drawText, StoredPicture storedPicture, QWidget* parent = nullptr);
     TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                        QWidget* parent = nullptr);
     TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
@@ -54,6 +60,8 @@ public:
     }
     bool acceptsFirstMouse() const { return true; }
     bool hasPendingUpdate() const { return m_updateTimer != nullptr; }
+    // True while the stored picture is being decoded on a worker thread.
+    bool isDecodingStoredPicture() const { return m_decodingStoredPicture; }
 
     TessarineBackgroundedScreenPreviewDelegate* delegate() const { return m_delegate; }
     void setDelegate(TessarineBackgroundedScreenPreviewDelegate* delegate) { m_delegate = delegate; }
@@ -67,12 +75,21 @@ public:
     // comes strictly closer to the bitmap's width over height (the larger one winning a tie), else `bounds`.
     static QRectF cleanupBounds(const QRectF& bounds, const QRectF& bitmapContextBounds);
 
+signals:
+    // A decoding begun on a worker thread ended, with a picture shown or without one, or was dropped as the view
+    // took another screen.
+    void storedPictureDecoded();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void showPicture(const QImage& picture);
+    // The stored preview's file on disk, or empty.
+    QString storedPicturePath();
+    void decodeStoredPictureInBackground();
+    void storedPictureArrived(const QImage& picture, const QString& problem);
     void observeObjects();
     void screenChanged(const QSet<QString>& changedKeys);
     void requestPreviews();
@@ -85,6 +102,8 @@ private:
     bool m_drewNormalPreviewWhenTextlessPreviewWasRequested = false;
     bool m_wasShown = false;
     bool m_requestAgainWhenDone = false;
+    bool m_decodingStoredPicture = false;
+    quint64 m_storedPictureDecoding = 0; // counts the decodings begun; only the latest one's picture is shown
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;

@@ -173,3 +173,49 @@ TEST_F(BackgroundedScreenPreviewTest, AnUnreadablePreviewFileShowsNothingAndIsLo
     TessarineBackgroundedScreenPreview empty(QRect(0, 0, 256, 187), nullptr);
     EXPECT_TRUE(empty.attemptToCreateCachedPreviewImageFromModel().isNull());
 }
+
+TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLaterAndAnUnreadableOneIsDrawnAnew)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    storePreviews(screen);
+    drawings.install();
+    QWidget window;
+    window.resize(300, 200);
+    auto* preview = new TessarineBackgroundedScreenPreview(
+        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
+        &window);
+    window.show();
+    // Shown while its picture is still being decoded elsewhere: empty, and it asks its screen for nothing.
+    EXPECT_TRUE(preview->isDecodingStoredPicture());
+    EXPECT_TRUE(preview->currentPreviewImage().isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview->isDecodingStoredPicture(); }, 5000));
+    EXPECT_EQ(preview->currentPreviewImage().size(), QSize(256, 187));
+    QTest::qWait(50);
+    EXPECT_EQ(drawings.started.load(), 0);
+
+    // An unreadable stored file: nothing decoded, logged, and the shown view has the screen drawn anew.
+    QFile file(screen->previewScreenShotAsset()->localFilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(file.size() / 3));
+    file.close();
+    ScopedLogCapture log;
+    auto* again = new TessarineBackgroundedScreenPreview(
+        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
+        &window);
+    again->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !again->isDecodingStoredPicture(); }, 5000));
+    EXPECT_TRUE(log.contains(QStringLiteral("error!? grabbing file: ")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !again->currentPreviewImage().isNull(); }, 5000));
+    EXPECT_EQ(drawings.started.load(), 1);
+
+    // A view given another screen while it decodes drops the old screen's picture.
+    auto other = makeSavedDocument(1)->firstFlowmodel()->screenModels().front();
+    auto* moved = new TessarineBackgroundedScreenPreview(
+        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
+        &window);
+    moved->setScreenModel(other);
+    EXPECT_FALSE(moved->isDecodingStoredPicture());
+    QTest::qWait(100);
+    EXPECT_TRUE(moved->currentPreviewImage().isNull());
+}

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "pptx/TestDeck.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The shared libraries the dynamic loader brings in for `tool` that belong to the widgets, the web engine, the
+// multimedia stack, FFmpeg or QtPdf.
+QStringList heavyLibraries(const QString& tool)
+{
+    const ToolRun listing = runTool(QStringLiteral("ldd"), {tool});
+    EXPECT_EQ(listing.exitCode, 0) << listing.err.toStdString();
+    static const QRegularExpression heavy(
+        QStringLiteral("libQt6(Widgets|WebEngine\\w*|Multimedia\\w*|Pdf\\w*)\\.so|libav(codec|format|util)\\.so"));
+    QStringList found;
+    for (const QString& line : listing.out.split(QLatin1Char('\n'))) {
+        if (heavy.match(line).hasMatch())
+            found << line.trimmed().section(QLatin1Char(' '), 0, 0);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(CommandLineTools, ImportAndDrawingLoadNoWidgetWebOrMediaLibraryAndStillConvertADeck)
+{
+    const QString import = QStringLiteral(PPTX_IMPORT_PATH);
+    const QString render = QStringLiteral(RENDER_SCREENS_PATH);
+    EXPECT_EQ(heavyLibraries(import), QStringList());
+    EXPECT_EQ(heavyLibraries(render), QStringList());
+
+    // Usage on request: on standard output, with success, before any application object is made.
+    for (const QString& tool : {import, render}) {
+        const ToolRun help = runTool(tool, {QStringLiteral("--help")});
+        EXPECT_EQ(help.exitCode, 0) << tool.toStdString();
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: "))) << help.out.toStdString();
+    }
+
+    // A one-slide deck goes through both: imported as a package, whose one screen is drawn to a PNG.
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    TestDeck deck = TestDeck::minimal(1);
+    deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525 * 600, 9525 * 80),
+                                             "<a:p><a:r><a:rPr lang=\"en\"/><a:t>One slide</a:t></a:r></a:p>"));
+    const QString deckPath = work.filePath(QStringLiteral("deck.pptx"));
+    ASSERT_TRUE(deck.writeTo(deckPath.toStdString()));
+    const ToolRun imported = runTool(import, {deckPath, work.filePath(QStringLiteral("packages"))});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    const QString package = imported.out.trimmed();
+    ASSERT_TRUE(QDir(package).exists(QStringLiteral("docfile.qvd"))) << package.toStdString();
+    const ToolRun drawn = runTool(render, {package, work.filePath(QStringLiteral("screens"))});
+    ASSERT_EQ(drawn.exitCode, 0) << drawn.err.toStdString();
+    const QImage screen(work.filePath(QStringLiteral("screens/flow1-screen001.png")));
+    ASSERT_FALSE(screen.isNull());
+    EXPECT_EQ(screen.size(), QSize(1024, 748));
+}
