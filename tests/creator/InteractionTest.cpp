@@ -434,8 +434,11 @@ namespace {
 int snapLinesShown(const Editor& e)
 {
     int count = 0;
-    for (QGraphicsItem* item : e.board.singleScreen()->scene()->items())
-        count += dynamic_cast<QVR_SnapLineView*>(item) ? 1 : 0;
+    // A gesture keeps one guide view per direction; a view counts while it shows a line.
+    for (QGraphicsItem* item : e.board.singleScreen()->scene()->items()) {
+        const auto* view = dynamic_cast<QVR_SnapLineView*>(item);
+        count += view && view->snapLine() ? 1 : 0;
+    }
     return count;
 }
 } // namespace

@@ -570,8 +570,27 @@ TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLay
     const QRect barArea(bar->mapTo(view, QPoint()), bar->size());
     const QRect clockArea(clock->mapTo(view, QPoint()), clock->size());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !notes->currentPreview()->currentPreviewImage().isNull(); }, 5000));
-    QApplication::processEvents();
+    // Both previews are in and drawn before the ticks are watched.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !notes->nextPreview() || !notes->nextPreview()->currentPreviewImage().isNull(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* holder : {notes->currentPreview()->parentWidget(), notes->nextSlidePreviewHolder()}) {
+                if (holder && holder->findChildren<TessarineBackgroundedScreenPreview*>().size() > 1)
+                    return false;
+            }
+            return true;
+        },
+        5000));
     PaintRecorder recorder(view);
+    // What the window still draws of its opening (a fade, a late picture) is over before the ticks are watched.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            recorder.clear();
+            QTest::qWait(300);
+            return recorder.painted.isEmpty();
+        },
+        5000));
 
     // The countdown's ticks over a second: the bar's area alone, nothing laid out.
     clockMs += 1000;
@@ -579,10 +598,13 @@ TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLay
         clockMs += 50;
         recorder.clear();
         notes->updateCountdownBarPercentage();
-        QApplication::processEvents();
-        EXPECT_FALSE(recorder.painted.isEmpty()) << tick;
+        // The bar glides to its new width: its first frame follows on the animation's clock.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !recorder.painted.isEmpty(); }, 1000)) << tick;
         EXPECT_TRUE(QRegion(barArea).contains(recorder.painted.boundingRect()))
-            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y();
+            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y()
+            << " " << recorder.painted.boundingRect().width() << "x" << recorder.painted.boundingRect().height()
+            << " bar " << barArea.x() << "," << barArea.y() << " " << barArea.width() << "x" << barArea.height()
+            << " clock " << clockArea.x() << "," << clockArea.y();
         EXPECT_EQ(recorder.layoutRequests, 0) << tick;
     }
 
