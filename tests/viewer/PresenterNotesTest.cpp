@@ -601,10 +601,10 @@ TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLay
         // The bar glides to its new width: its first frame follows on the animation's clock.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !recorder.painted.isEmpty(); }, 1000)) << tick;
         EXPECT_TRUE(QRegion(barArea).contains(recorder.painted.boundingRect()))
-            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y()
-            << " " << recorder.painted.boundingRect().width() << "x" << recorder.painted.boundingRect().height()
-            << " bar " << barArea.x() << "," << barArea.y() << " " << barArea.width() << "x" << barArea.height()
-            << " clock " << clockArea.x() << "," << clockArea.y();
+            << tick << ": " << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y() << " "
+            << recorder.painted.boundingRect().width() << "x" << recorder.painted.boundingRect().height() << " bar "
+            << barArea.x() << "," << barArea.y() << " " << barArea.width() << "x" << barArea.height() << " clock "
+            << clockArea.x() << "," << clockArea.y();
         EXPECT_EQ(recorder.layoutRequests, 0) << tick;
     }
 
