@@ -300,8 +300,15 @@ void QVRTessarineListsWindowController::updateSelectedViewController()
 
 void QVRTessarineListsWindowController::showUpdating(bool flag)
 {
-    if (!signedIn() && (!m_selected || m_selected != m_catalog))
+    if (!signedIn() && (!m_selected || m_selected != m_catalog)) {
+        // Signed out, only the Catalog shows activity; a status left running by a page no longer shown (the
+        // Catalog left while loading, a page of the user who signed out) still goes at the end of this one's.
+        if (!flag) {
+            m_updatingField->hide();
+            m_activityIndicator->hide();
+        }
         return;
+    }
     m_updatingField->setText(UFM::UPDATING_TEXT());
     m_updatingField->setVisible(flag);
     m_activityIndicator->setVisible(flag);

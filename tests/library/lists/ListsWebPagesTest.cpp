@@ -213,6 +213,32 @@ TEST_F(ListsWebPages, UnreachableCatalogShowsTheApplicationsPanelAloneUntilItLoa
     EXPECT_FALSE(catalog->unableToConnectView()->isVisible());
 }
 
+// Signed out, only the Catalog shows activity: a status left running by a page that is no longer shown goes.
+TEST_F(ListsWebPages, SignedOutPagesOtherThanTheCatalogKeepNoActivityRunning)
+{
+    auto* myDocuments = m_controller->myTessarinesViewController();
+    ASSERT_TRUE(waitUntil([&] { return !myDocuments->updateInProgress(); }));
+    m_controller->tabButton(QVRTessarineListsWindowController::Catalog)->click();
+    EXPECT_TRUE(m_controller->activityIndicator()->isVisible());
+    m_controller->tabButton(QVRTessarineListsWindowController::MyTessarines)->click();
+    ASSERT_TRUE(waitUntil([&] { return !myDocuments->updateInProgress(); }));
+    EXPECT_FALSE(m_controller->activityIndicator()->isVisible());
+    EXPECT_FALSE(m_controller->updatingField()->isVisible());
+    ASSERT_TRUE(loaded(m_controller->catalogViewController()));
+    EXPECT_FALSE(m_controller->activityIndicator()->isVisible());
+
+    // Signing out while the Library loads.
+    signIn(QStringLiteral("ann"));
+    m_controller->tabButton(QVRTessarineListsWindowController::Library)->click();
+    EXPECT_TRUE(m_controller->activityIndicator()->isVisible());
+    Tessutils::setCorvikAuthToken(QString());
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZERI_AuthenticationHandlerDidLogoutNotification"));
+    EXPECT_EQ(m_controller->selectedViewController(), myDocuments);
+    ASSERT_TRUE(waitUntil([&] { return !myDocuments->updateInProgress(); }));
+    EXPECT_FALSE(m_controller->activityIndicator()->isVisible());
+    EXPECT_FALSE(m_controller->updatingField()->isVisible());
+}
+
 TEST_F(ListsWebPages, AnalyticsPageOpensOnceAndDoneReturns)
 {
     signIn(QStringLiteral("ann"));
