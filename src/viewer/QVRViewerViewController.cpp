@@ -1,5 +1,7 @@
 #include "viewer/QVRViewerViewController.h"
 
+#include <algorithm>
+
 #include <QIcon>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -18,6 +20,7 @@
 #include "viewer/QVR_PDFViewerView.h"
 #include "viewer/ViewerLogging.h"
 #include "foundation/Tessutils.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
 
 const QString QVRViewerViewController::kDidChangePageNotification =
@@ -59,6 +62,15 @@ public:
     QWidget* left = nullptr;
     QWidget* right = nullptr;
     QList<QPointer<QWidget>> covering;
+    int buttonWidth = kButtonWidth;
+
+    void placeButtons()
+    {
+        if (left)
+            left->setGeometry(0, 0, buttonWidth, height());
+        if (right)
+            right->setGeometry(width() - buttonWidth, 0, buttonWidth, height());
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -66,10 +78,7 @@ protected:
         QWidget::resizeEvent(event);
         if (player)
             player->setGeometry(rect());
-        if (left)
-            left->setGeometry(0, 0, kButtonWidth, height());
-        if (right)
-            right->setGeometry(width() - kButtonWidth, 0, kButtonWidth, height());
+        placeButtons();
         for (const QPointer<QWidget>& view : covering) {
             if (view)
                 view->setGeometry(rect());
@@ -215,6 +224,19 @@ std::shared_ptr<ZERI_TessarineModel> QVRViewerViewController::tessarineModel()
     return player ? player->originalTessarineModel() : nullptr;
 }
 
+double QVRViewerViewController::minimumButtonWidth() const
+{
+    return m_minimumButtonWidth;
+}
+
+void QVRViewerViewController::setMinimumButtonWidth(double width)
+{
+    m_minimumButtonWidth = std::max(0.0, width);
+    auto* host = static_cast<ViewerHostView*>(view());
+    host->buttonWidth = qRound(m_minimumButtonWidth);
+    host->placeButtons();
+}
+
 QPushButton* QVRViewerViewController::leftButton()
 {
     view();
@@ -227,7 +249,7 @@ QPushButton* QVRViewerViewController::rightButton()
     return m_rightButton;
 }
 
-bool QVRViewerViewController::isModalViewShown() const
+bool QVRViewerViewController::isCustomModelBeingPresented() const
 {
     return m_galleryViewerView || m_pdfViewerView || m_videoPlayingView || m_youTubePlayingView;
 }
@@ -280,19 +302,19 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
     case Qt::Key_PageUp:
     case Qt::Key_Left:
     case Qt::Key_Up:
-        if (!isModalViewShown())
+        if (!isCustomModelBeingPresented())
             navigationButtonPressed(m_leftButton);
         break;
     case Qt::Key_PageDown:
     case Qt::Key_Right:
     case Qt::Key_Down:
-        if (!isModalViewShown())
+        if (!isCustomModelBeingPresented())
             navigationButtonPressed(m_rightButton);
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_B:
-        if (isModalViewShown())
+        if (isCustomModelBeingPresented())
             dismissAnyModalView();
         else
             openFirstOpenableObject();
@@ -305,7 +327,7 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
     case Qt::Key_Escape:
         if (m_escapeHandler && m_escapeHandler())
             break;
-        if (isModalViewShown())
+        if (isCustomModelBeingPresented())
             dismissAnyModalView();
         else if (m_presenterFullScreen)
             togglePresenterViewFullscreen();
@@ -502,8 +524,17 @@ void QVRViewerViewController::onDownloadStatusChangedForObject(
         if (object->type() == kVideoType && downloader->downloadTime() < autoplayDownloadLimit())
             playVideoWithVideoObject(object);
         break;
-    case ZERI_WebDownloader::Failed:
-        qCWarning(lcViewer) << "Error downloading video:" << downloader->url();
+    case ZERI_WebDownloader::Failed: {
+        // Only logged: the user may click again, which starts a new download.
+        QString message = UFM::UNABLE_TO_DOWNLOAD_MEDIA();
+        if (const QString reason = downloader->downloadError().message; !reason.isEmpty())
+            message += QLatin1Char(' ') + reason;
+        qCWarning(lcViewer).noquote() << "Error downloading video:" << message;
+        forgetDownload();
+        break;
+    }
+    case ZERI_WebDownloader::Idle:
+        // Cancelled elsewhere: nothing is coming, so a later click starts afresh.
         forgetDownload();
         break;
     default:
@@ -642,7 +673,7 @@ void QVRViewerViewController::updateArrows()
 {
     if (!m_viewerView)
         return;
-    if (isModalViewShown()) {
+    if (isCustomModelBeingPresented()) {
         m_leftButton->hide();
         m_rightButton->hide();
         return;
@@ -667,13 +698,13 @@ void QVRViewerViewController::tessarineViewerWillScrollToFirstPage()
 void QVRViewerViewController::tessarineViewerWillScrollAwayFromLastPage()
 {
     if (m_rightButton)
-        m_rightButton->setVisible(!isModalViewShown());
+        m_rightButton->setVisible(!isCustomModelBeingPresented());
 }
 
 void QVRViewerViewController::tessarineViewerWillScrollAwayFromFirstPage()
 {
     if (m_leftButton)
-        m_leftButton->setVisible(!isModalViewShown());
+        m_leftButton->setVisible(!isCustomModelBeingPresented());
 }
 
 void QVRViewerViewController::tessarineViewerDidFinishAutoplay(QVR_TessarineViewerView*)

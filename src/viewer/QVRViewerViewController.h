@@ -41,6 +41,10 @@ public:
 
     QVR_TessarineViewerView* viewerView();
     std::shared_ptr<ZERI_TessarineModel> tessarineModel();
+    // Width of the page buttons on the view's edges (60 unless a host sets it); hosts that page the player with
+    // controls of their own set 0, which leaves the buttons no width to show or take clicks.
+    double minimumButtonWidth() const;
+    void setMinimumButtonWidth(double width);
     QPushButton* leftButton();
     QPushButton* rightButton();
 
@@ -75,7 +79,7 @@ public:
     void dismissAnyModalView();
     void dismissGalleryView();
     void dismissPDFView();
-    bool isModalViewShown() const;
+    bool isCustomModelBeingPresented() const;
     void updateArrows();
 
     QVR_GalleryViewerView* galleryViewerView() const { return m_galleryViewerView; }
@@ -180,5 +184,6 @@ private:
     QRect m_hostGeometryBeforeFullScreen;
     QPalette m_hostPaletteBeforeFullScreen;
     qint32 m_screenSwapHelperInt = 1;
+    double m_minimumButtonWidth = 60.0;
     bool m_presenterFullScreen = false;
 };

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 #include "LibraryTestSupport.h"
@@ -8,6 +9,7 @@
 #include "library/guides/QVRGuideTableCellView.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "viewer/QVRViewerOptionalControllsView.h"
+#include "viewer/QVRViewerViewController.h"
 #include "service/OpenRequestUi.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -126,6 +128,9 @@ TEST_F(GuideViewer, SelectingAGuideShowsItsTextsWidensTheAreaAndPlaysItInThePane
     EXPECT_EQ(controls->theViewer(), player);
     EXPECT_EQ(player->delegate(), controls);
     EXPECT_EQ(controls->geometry(), panel->viewerViewController()->view()->geometry());
+    // The controller's own page buttons take no room under them.
+    EXPECT_EQ(panel->viewerViewController()->rightButton()->width(), 0);
+    EXPECT_EQ(panel->viewerViewController()->leftButton()->width(), 0);
     const auto request = m_service.lastRequest("tessarine.getByStringId");
     ASSERT_TRUE(request);
     EXPECT_EQ(request->field("string_id"), "g2");

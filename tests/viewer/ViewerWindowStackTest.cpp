@@ -737,7 +737,7 @@ TEST_F(ViewerWindowStackTest, EscapeInThePDFViewClosesItThroughItsController)
     auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
     pdf->object()->setPdfAsset(assetAt(
         env.service.addContent(QStringLiteral("doc"), pdfBytes({Qt::blue, Qt::red}), QStringLiteral("doc.pdf"))));
-    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("PDF"), QStringLiteral("PDF"), pdf));
+    QVRViewerWindow* window = open(makeDocument(2, QStringLiteral("PDF"), QStringLiteral("PDF"), pdf));
     ASSERT_NE(window, nullptr);
     QVRViewerViewController* c = controller(window);
     QTest::keyClick(c->viewerView(), Qt::Key_Return);
@@ -747,6 +747,21 @@ TEST_F(ViewerWindowStackTest, EscapeInThePDFViewClosesItThroughItsController)
     ASSERT_NE(view, nullptr);
     QTest::keyClick(view->scrollArea(), Qt::Key_Escape);
     EXPECT_EQ(c->pdfViewerView(), nullptr);
+
+    // While the PDF is shown the page keys leave the presentation where it is; Return closes the PDF and the
+    // next Return opens it again.
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    view = c->pdfViewerView();
+    ASSERT_NE(view, nullptr);
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_PageDown, Qt::Key_Down})
+        QTest::keyClick(view->scrollArea(), key);
+    EXPECT_EQ(c->viewerView()->currentPage(), 0);
+    EXPECT_FALSE(c->rightButton()->isVisible());
+    QTest::keyClick(view->scrollArea(), Qt::Key_Return);
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    EXPECT_TRUE(c->rightButton()->isVisible());
+    QTest::keyClick(c->viewerView(), Qt::Key_Return);
+    EXPECT_NE(c->pdfViewerView(), nullptr);
 }
 
 } // namespace

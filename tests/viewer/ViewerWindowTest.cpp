@@ -280,6 +280,48 @@ TEST_F(ViewerWindowTest, MissingMediaDownloadsFirstAndAStalledDownloadDoesNotSil
     env.service.setContentDelay(0);
 }
 
+TEST_F(ViewerWindowTest, AFailedOrCancelledDownloadEndsTheWatchAndTheNextClickStartsAfresh)
+{
+    auto video = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
+    video->object()->setVideoAsset(assetAt(env.service.contentURL(QStringLiteral("gone"), QStringLiteral("gone.mp4"))));
+    auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    pdf->object()->setPdfAsset(
+        assetAt(env.service.addContent(QStringLiteral("slow"), pdfBytes({Qt::blue}), QStringLiteral("slow.pdf"))));
+    QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("Failures"), video, pdf));
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    auto post = [&](const QString& name, const QString& key, const std::shared_ptr<ZERI_MixedMediaObjectProxy>& o) {
+        NotificationCenter::defaultCenter().post(name, window, {{key, QVariant::fromValue(MixedMediaObjectRef(o))}});
+    };
+
+    // A video the service does not have: the watch ends with the failure, nothing opens, a new click tries again.
+    post(Container::kLocalVideoPressedNotification, Container::kLocalVideoKey, video);
+    const auto videoFile = ContentAssetStorage::downloader(*video->object()->videoAsset());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    EXPECT_EQ(videoFile->downloadStatus(), ZERI_WebDownloader::Failed);
+    EXPECT_EQ(c->videoPlayingView(), nullptr);
+    const int requests = env.service.contentRequestCount();
+    post(Container::kLocalVideoPressedNotification, Container::kLocalVideoKey, video);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    EXPECT_EQ(env.service.contentRequestCount(), requests + 1);
+
+    // A watched download stopped by someone else is no longer watched; the next click fetches and the one after
+    // that opens the file.
+    env.service.setContentDelay(3000);
+    post(Container::kPDFPressedNotification, Container::kPDFKey, pdf);
+    EXPECT_EQ(c->watchedDownloadObject(), pdf);
+    const auto pdfFile = ContentAssetStorage::downloader(*pdf->object()->pdfAsset());
+    pdfFile->cancel();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 2000));
+    env.service.setContentDelay(0);
+    post(Container::kPDFPressedNotification, Container::kPDFKey, pdf);
+    EXPECT_EQ(c->watchedDownloadObject(), pdf);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->watchedDownloadObject() == nullptr; }, 5000));
+    EXPECT_EQ(c->pdfViewerView(), nullptr);
+    post(Container::kPDFPressedNotification, Container::kPDFKey, pdf);
+    EXPECT_NE(c->pdfViewerView(), nullptr);
+}
+
 TEST_F(ViewerWindowTest, ReturnOnAMissingFrontPDFDownloadsItInsteadOfOpeningIt)
 {
     auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);

@@ -126,6 +126,8 @@ void QVRGuideViewerViewController::loadView()
     QVR_TessarineViewerView* player = m_viewerViewController->viewerView();
     m_viewerControllsView->setTheViewer(player);
     player->setDelegate(m_viewerControllsView);
+    // The hover controls page the player here: the controller's own buttons take no room.
+    m_viewerViewController->setMinimumButtonWidth(0);
 
     auto* areaLayout = new QVBoxLayout(m_documentArea);
     areaLayout->setContentsMargins(8, 8, 8, 8);
