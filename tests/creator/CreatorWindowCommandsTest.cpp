@@ -415,6 +415,23 @@ TEST(CreatorWindowCommands, TheInsertButtonOpensTheAddMenuUnderItsColumn)
     EXPECT_FALSE(canvas->contentPopover());
 }
 
+TEST(CreatorWindowCommands, SelectAllIsOfferedOnAnEmptyScreenToo)
+{
+    CommandWindow w;
+    w.window->setCurrentIndex(1);
+    QApplication::processEvents();
+    ASSERT_TRUE(w.window->currentlyDisplayedSingleScreen());
+    EXPECT_TRUE(w.enabled("selectAll"));
+    EXPECT_TRUE(w.perform("selectAll"));
+    EXPECT_FALSE(w.window->hasSelectedObjects());
+
+    w.window->setCurrentIndex(0);
+    QApplication::processEvents();
+    ASSERT_TRUE(w.perform("selectAll"));
+    const auto* handler = QVR_InteractableViewHandler::handlerForBoard(w.window->theArtBoard());
+    EXPECT_EQ(handler->currentlySelectedArray().size(), 3u);
+}
+
 TEST(CreatorWindowCommands, OutputAndPublishingWaitForTheirLibraries)
 {
     CommandWindow w;
