@@ -13,6 +13,7 @@
 #include "CreatorTestSupport.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ComboBoxView.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
@@ -324,11 +325,24 @@ TEST(CreatorToolbar, GuideAndTitleEditorOpenInsideTheWindowAndTheirShieldTakesOn
         QWidget* closeView = bar.shieldWindow()->closeOnClickView();
         EXPECT_EQ(closeView->size(), w.window->size());
         // Wholly inside the window: at its right end for the guide, under the centred title for the editor.
-        EXPECT_TRUE(closeView->rect().contains(panel->geometry())) << guide;
-        if (guide)
-            EXPECT_GT(panel->x(), w.window->width() / 2);
-        else
-            EXPECT_NEAR(panel->geometry().center().x(), w.window->width() / 2, w.window->width() / 8);
+        const QRect shown(panel->mapTo(closeView, QPoint(0, 0)), panel->size());
+        EXPECT_TRUE(closeView->rect().contains(shown)) << guide;
+        if (guide) {
+            EXPECT_GT(shown.x(), w.window->width() / 2);
+        } else {
+            EXPECT_NEAR(shown.center().x(), w.window->width() / 2, w.window->width() / 8);
+            // The editor sits in a light popover whose arrow points up at the title.
+            auto* popover = qobject_cast<UniversalPopover*>(panel->parentWidget());
+            ASSERT_TRUE(popover);
+            EXPECT_EQ(bar.openPanel(), popover);
+            EXPECT_EQ(popover->arrowPosition(), UniversalPopover::ArrowPositionTop);
+            EXPECT_EQ(popover->color(), QColor::fromRgbF(0.95f, 0.95f, 0.95f));
+            const QRect title(bar.titleLabel()->mapTo(w.window, QPoint(0, 0)), bar.titleLabel()->size());
+            const QPointF tip = popover->mapTo(closeView, popover->arrowTip().toPoint());
+            EXPECT_NEAR(tip.x(), title.center().x(), 2);
+            EXPECT_NEAR(tip.y(), title.bottom() + 1, 2);
+            EXPECT_GT(shown.top(), title.bottom());
+        }
         // A click beside the panel closes it; the next click reaches the window again.
         QTest::mouseClick(closeView, Qt::LeftButton, {}, QPoint(20, w.window->height() - 20));
         EXPECT_FALSE(bar.shieldWindow());

@@ -24,6 +24,7 @@
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
+#include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
@@ -369,6 +370,8 @@ TEST(CreatorWindowCommands, CroppingBlocksUndoAndAnAdditionBlocksPasteDeleteAndU
     EXPECT_FALSE(w.window->theToolBarView()->addScreenButton()->isEnabled());
     w.window->theToolBarView()->addScreenButtonPressed();
     EXPECT_FALSE(w.window->addScreenPopover());
+    w.window->theToolBarView()->insertButtonPressed();
+    EXPECT_FALSE(w.window->theCanvasView()->contentPopover());
     addition->running = false;
     CreatorContentAddition::postBusyChanged(w.document);
     EXPECT_TRUE(w.enabled("deleteItems"));
@@ -388,6 +391,45 @@ TEST(CreatorWindowCommands, TheAddScreenButtonOpensTheChooserBelowIt)
     EXPECT_EQ(canvas->addScreenAnchorRect(), toolbar->popoverAnchorForButton(toolbar->addScreenButton()));
     w.window->dismissAddScreenPopover();
     EXPECT_FALSE(w.window->addScreenPopover());
+}
+
+TEST(CreatorWindowCommands, TheInsertButtonOpensTheAddMenuUnderItsColumn)
+{
+    CommandWindow w;
+    w.window->resize(1280, 800);
+    QApplication::processEvents();
+    QVR_CreatorToolBarView* toolbar = w.window->theToolBarView();
+    QVR_CreatorCanvasView* canvas = w.window->theCanvasView();
+    ASSERT_TRUE(toolbar->insertButton()->isEnabled());
+    QTest::mouseClick(toolbar->insertButton(), Qt::LeftButton);
+    UniversalPopover* popover = canvas->contentPopover();
+    ASSERT_TRUE(popover);
+    // Below the whole toolbar, its arrow pointing up at the button.
+    const QRect column = toolbar->popoverAnchorForButton(toolbar->insertButton());
+    EXPECT_EQ(column.height(), toolbar->height());
+    EXPECT_EQ(popover->arrowPosition(), UniversalPopover::ArrowPositionTop);
+    const QPoint tip = popover->mapTo(w.window, popover->arrowTip().toPoint());
+    EXPECT_NEAR(tip.x(), column.center().x(), 2);
+    EXPECT_GE(tip.y(), column.bottom());
+    canvas->dismissContentPopover();
+    EXPECT_FALSE(canvas->contentPopover());
+}
+
+TEST(CreatorWindowCommands, SelectAllIsOfferedOnAnEmptyScreenToo)
+{
+    CommandWindow w;
+    w.window->setCurrentIndex(1);
+    QApplication::processEvents();
+    ASSERT_TRUE(w.window->currentlyDisplayedSingleScreen());
+    EXPECT_TRUE(w.enabled("selectAll"));
+    EXPECT_TRUE(w.perform("selectAll"));
+    EXPECT_FALSE(w.window->hasSelectedObjects());
+
+    w.window->setCurrentIndex(0);
+    QApplication::processEvents();
+    ASSERT_TRUE(w.perform("selectAll"));
+    const auto* handler = QVR_InteractableViewHandler::handlerForBoard(w.window->theArtBoard());
+    EXPECT_EQ(handler->currentlySelectedArray().size(), 3u);
 }
 
 TEST(CreatorWindowCommands, OutputAndPublishingWaitForTheirLibraries)

@@ -275,6 +275,27 @@ TEST(SnappingGrid, OffsetIsFlooredAndBadFramesAreLeftAlone)
     EXPECT_EQ((*left)->frame(), QRectF(-50.5, 10, 20, 20));
 }
 
+TEST(SnappingGrid, SeveralObjectsLeftOfTheScreenAreBoundAndSnappedAsOne)
+{
+    Screen s;
+    auto a = s.add(ZERI_MixedMediaObject::Shape, QRectF(-200, -100, 50, 50));
+    auto b = s.add(ZERI_MixedMediaObject::Shape, QRectF(-160, -90, 50, 50));
+    s.setUp({a, b});
+    EXPECT_EQ(s.grid.frameForTrackedElements(), QRectF(-200, -100, 90, 60));
+    EXPECT_EQ(s.grid.initialElementsFrame(), QRectF(-200, -100, 90, 60));
+
+    // Dragged right until the pair's right edge is six points short of the screen: its End meets the screen's
+    // Beginning line and the pair abuts the screen, both objects moving alike.
+    for (const Proxy& p : {a, b})
+        (*p)->setFrame((*p)->frame().translated(105, 0));
+    s.grid.modelSnapping_handleTranslation(QPointF(105, 0));
+    EXPECT_EQ(s.x(a), -90);
+    EXPECT_EQ(s.x(b), -50);
+    ASSERT_TRUE(s.grid.snappedTo_vertical());
+    EXPECT_EQ(s.grid.snappedTo_vertical()->connectedFrom, SnapEnd);
+    EXPECT_TRUE(s.grid.snappedTo_vertical()->connectedTo->belongsToParentView());
+}
+
 TEST(SnappingGrid, ResizesSnapOneEdgeAndKeepProportionsAndZoom)
 {
     Screen s;

@@ -96,7 +96,9 @@ QRectF SnappingGrid::frameForTrackedElements() const
         return {};
     if (live.size() == 1)
         return (*live.front())->frame();
-    float minX = FLT_MAX, minY = FLT_MAX, maxX = FLT_MIN, maxY = FLT_MIN;
+    // The far edges start from the lowest float, so that objects wholly above or left of the screen (negative
+    // edges) still bound the box.
+    float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
     for (const auto& proxy : live) {
         const QRectF f = (*proxy)->frame();
         minX = std::min(minX, float(f.x()));

@@ -88,6 +88,10 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     m_addScreenButton = makeButton(UFM::ADD_SCREEN_TEXT(), QStringLiteral("toolbar-add-screen"));
     m_guideButton = makeButton(UFM::GUIDE_TEXT(), QStringLiteral("toolbar-guide"));
     m_sidebarMenuButton = makeButton(QString(), QStringLiteral("toolbar-side-menu"));
+    // The captions of the command buttons read brighter than the post button's.
+    for (QVR_ToolbarButton* button : {m_viewButton, m_saveDraftButton, m_shareButton, m_detailsButton, m_insertButton,
+                                      m_addScreenButton, m_guideButton})
+        button->setTextColor(QColor::fromRgbF(0.79f, 0.79f, 0.79f, 1.0f));
 
     m_titleLabel = new QPushButton(UFM::UNTITLED_TEXT(), this);
     m_titleLabel->setFlat(true);
@@ -146,6 +150,7 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     connect(m_saveDraftButton, &QAbstractButton::clicked, this, [this] { saveDraftButtonPressed(); });
     connect(m_postButton, &QAbstractButton::clicked, this, [this] { postButtonPressed(m_postClickModifiers); });
     connect(m_shareButton, &QAbstractButton::clicked, this, [this] { shareButtonPressed(); });
+    connect(m_insertButton, &QAbstractButton::clicked, this, [this] { insertButtonPressed(); });
     connect(m_addScreenButton, &QAbstractButton::clicked, this, [this] { addScreenButtonPressed(); });
     connect(m_guideButton, &QAbstractButton::clicked, this, [this] { guideButtonPressed(); });
     connect(m_sidebarMenuButton, &QAbstractButton::clicked, this, [this] { sideMenuButtonPressed(); });
@@ -286,6 +291,16 @@ void QVR_CreatorToolBarView::viewButtonPressed()
     qCInfo(lcCreator) << "Play button pressed.";
     if (auto* creator = qobject_cast<QVR_CreatorWindow*>(window()); creator && document())
         creator->theCanvasView()->launchViewMode();
+}
+
+void QVR_CreatorToolBarView::insertButtonPressed()
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    if (!creator || !document() || creator->isAddingContent() || !creator->currentlyDisplayedSingleScreen())
+        return;
+    // The menu opens below the toolbar, its arrow pointing up at the button.
+    creator->theCanvasView()->beginAddElementsToCurrentScreenFromRect(popoverAnchorForButton(m_insertButton),
+                                                                      UniversalPopover::ArrowPositionTop);
 }
 
 void QVR_CreatorToolBarView::addScreenButtonPressed()
@@ -438,21 +453,17 @@ void QVR_CreatorToolBarView::titleLabelPressed()
     const auto doc = document();
     if (!makeEditor || !doc)
         return;
-    const QRect anchor(m_titleLabel->mapTo(window(), QPoint(0, 0)), m_titleLabel->size());
     openShield([&](QWidget* closeView) -> QWidget* {
+        const QRectF anchor(closeView->mapFrom(window(), m_titleLabel->mapTo(window(), QPoint(0, 0))),
+                            m_titleLabel->size());
         QWidget* editor = makeEditor(closeView, doc);
         if (!editor)
             return nullptr;
-        editor->setAutoFillBackground(true);
-        QPalette palette = editor->palette();
-        palette.setColor(QPalette::Window, QColor::fromRgbF(0.95f, 0.95f, 0.95f));
-        editor->setPalette(palette);
         editor->adjustSize();
-        // Below the title, centred on it, kept inside the window.
-        const int x =
-            std::clamp(anchor.center().x() - editor->width() / 2, 0, std::max(0, closeView->width() - editor->width()));
-        editor->move(x, anchor.bottom() + 4);
-        return editor;
+        // In a light popover below the title, its arrow pointing up at it.
+        auto* popover = new UniversalPopover(0, QColor::fromRgbF(0.95f, 0.95f, 0.95f), editor);
+        popover->presentPopoverInView(closeView, UniversalPopover::ArrowPositionTop, anchor, true);
+        return popover;
     });
 }
 

@@ -49,6 +49,8 @@ public:
 
     void viewButtonPressed();
     void saveDraftButtonPressed();
+    // The add-element menu under the insert button.
+    void insertButtonPressed();
     // The new-screen chooser under the add-screen button.
     void addScreenButtonPressed();
     // With Alt held (the click's own modifiers) an administrator is asked whether to post without full-sized

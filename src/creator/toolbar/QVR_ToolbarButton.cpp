@@ -12,7 +12,6 @@ namespace {
 constexpr int kLabelExtraWidth = 15;
 constexpr int kLabelBottomMargin = 6;
 constexpr int kIconAboveLabel = 12;
-const QColor kLabelColor = QColor::fromRgbF(1, 1, 1, 0.6f);
 } // namespace
 
 QVR_ToolbarButton::QVR_ToolbarButton(QWidget* parent)
@@ -39,6 +38,12 @@ void QVR_ToolbarButton::setTitle(const QString& title)
     setAccessibleName(title);
     layoutParts();
     updateGeometry();
+    update();
+}
+
+void QVR_ToolbarButton::setTextColor(const QColor& color)
+{
+    m_textColor = color;
     update();
 }
 
@@ -105,7 +110,7 @@ void QVR_ToolbarButton::paintEvent(QPaintEvent*)
     }
     if (!m_title.isEmpty()) {
         painter.setFont(m_labelFont);
-        painter.setPen(kLabelColor);
+        painter.setPen(m_textColor);
         painter.drawText(m_labelFrame, Qt::AlignCenter, m_title);
     }
     m_cell.highlight(&painter, isDown(), rect());

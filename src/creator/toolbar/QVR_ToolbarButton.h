@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QFont>
 #include <QIcon>
 
@@ -25,6 +26,9 @@ public:
     QRect iconFrame() const { return m_iconFrame; }
     qreal iconOpacity() const { return isEnabled() ? 1.0 : 0.5; }
     QFont labelFont() const { return m_labelFont; }
+    // The caption's colour; white at 60 % unless set.
+    QColor textColor() const { return m_textColor; }
+    void setTextColor(const QColor& color);
     QVR_ToolBarButtonCell& cell() { return m_cell; }
 
     QSize sizeHint() const override;
@@ -39,6 +43,7 @@ private:
 
     QString m_title;
     QFont m_labelFont;
+    QColor m_textColor = QColor::fromRgbF(1, 1, 1, 0.6f);
     QSize m_labelSize;
     QIcon m_icon;
     QSize m_iconSize;

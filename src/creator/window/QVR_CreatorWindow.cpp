@@ -132,14 +132,6 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
     band->addWidget(m_toolBarView);
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
-    // The toolbar's insert button opens the canvas's add menu below it.
-    connect(m_toolBarView->insertButton(), &QVR_ToolbarButton::clicked, this, [this] {
-        if (!currentlyDisplayedSingleScreen() || isAddingContent())
-            return;
-        QWidget* button = m_toolBarView->insertButton();
-        const QRect rect(button->mapTo(this, QPoint(0, 0)), button->size());
-        m_canvas->beginAddElementsToCurrentScreenFromRect(rect, UniversalPopover::ArrowPositionTop);
-    });
 
     // The thumbnail selection decides which board the canvas shows.
     connect(m_thumbnailBar, &SingleRowCollectionView::currentIndexChanged, this, [this](int row) {
