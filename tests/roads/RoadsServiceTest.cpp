@@ -37,7 +37,7 @@ constexpr const char* kTitle = "Road Seven";
 // a road gone wrong ends as a failure instead of waiting for ever.
 class Answerer {
 public:
-    Answerer(std::function<void()> answer, int limitMs = 30000)
+    Answerer(std::function<void()> answer, int limitMs = 15000)
     {
         m_ticks.setInterval(20);
         QObject::connect(&m_ticks, &QTimer::timeout, std::move(answer));
@@ -202,8 +202,10 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
     }
     QVRSharePostedTessarineWindowController* share = nullptr;
     ASSERT_TRUE(waitFor([&] { return (share = visibleTopLevel<QVRSharePostedTessarineWindowController>()); }));
+    EXPECT_TRUE(share->justPosted());
     const QString stringID = document->stringID();
     ASSERT_FALSE(stringID.isEmpty());
+    EXPECT_EQ(document->title(), QString::fromLatin1(kTitle));
     {
         const FakeWebService::State state = service->state();
         const auto* published = documentOnService(state, document->apiID());
@@ -234,7 +236,7 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
         QStringLiteral("ServiceRoadSecondStart.*"),
         {{QStringLiteral("TESS_ROADS_STRING_ID"), stringID},
          {QStringLiteral("TESS_ROADS_SCREENS"), QString::number(document->firstFlowmodel()->screenModels().size())}},
-        50000, {QStringLiteral("tessarine://loadbystringid/") + stringID});
+        30000, {QStringLiteral("tessarine://loadbystringid/") + stringID});
     ASSERT_TRUE(second.finished) << second.output.toStdString();
     EXPECT_EQ(second.exitCode, 0) << second.output.toStdString();
     EXPECT_TRUE(second.output.contains(QLatin1String("[  PASSED  ] 1 test"))) << second.output.toStdString();
@@ -271,7 +273,7 @@ TEST(ServiceRoadSecondStart, DISABLED_ThePublishedDocumentOpensFromItsLink)
             }
             return opened != nullptr;
         },
-        30000));
+        15000));
     const auto document = opened->currentModel();
     EXPECT_EQ(document->title(), QString::fromLatin1(kTitle));
     EXPECT_EQ(QString::number(document->firstFlowmodel()->screenModels().size()),
