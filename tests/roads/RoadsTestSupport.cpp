@@ -23,13 +23,17 @@
 #include "controls/HoverAreaView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/video/StreamingVideoPreviewHelper.h"
 #include "launch/ApplicationLaunch.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
+#include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -44,6 +48,18 @@ std::unique_ptr<QVRAppDelegate>& runningApplication()
     return s_delegate;
 }
 
+std::function<void()>& applicationEnded()
+{
+    static std::function<void()> s_ended;
+    return s_ended;
+}
+
+bool& servicesPointed()
+{
+    static bool s_pointed = false;
+    return s_pointed;
+}
+
 // Ends the application after the last test, while the QApplication still lives: its windows close and the
 // delegate goes, as when the user quits.
 class ApplicationEnd : public ::testing::Environment {
@@ -56,6 +72,8 @@ public:
         runningApplication().reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
+        if (const auto ended = std::exchange(applicationEnded(), {}))
+            ended();
     }
 };
 
@@ -68,10 +86,35 @@ QVRAppDelegate& application()
 {
     if (!runningApplication()) {
         // Port 9 on this machine: every call to the service fails at once, as with no network.
-        qputenv("TESS_API_URL", "http://127.0.0.1:9/");
+        if (!servicesPointed())
+            pointServicesAt(QUrl(QStringLiteral("http://127.0.0.1:9/")));
         runningApplication() = ApplicationLaunch::start();
     }
     return *runningApplication();
+}
+
+void pointServicesAt(const QUrl& root)
+{
+    servicesPointed() = true;
+    const QByteArray address = root.toString(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toUtf8();
+    const QString host = root.host() + QLatin1Char(':') + QString::number(root.port(80));
+    // Read by the start-up, and by a second start of this binary.
+    qputenv("TESS_API_URL", address + '/');
+    for (const char* site :
+         {"TESS_WEB_SITE_URL", "TESS_FACEBOOK_URL", "TESS_TWITTER_URL", "TESS_LINKEDIN_URL", "TESS_GMAIL_URL"})
+        qputenv(site, address);
+    // The fake service's own key and password sign the calls.
+    qputenv("TESS_API_KEY", "KEY123");
+    qputenv("TESS_API_PASSWORD", "s3cretPW");
+    QVROpenRequest::setShortLinkHost(host);
+    ZERI_TessarineModel::setPublishWebHost(host);
+    StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(root, root);
+    QVR_CreatorCanvasView::setEmbedHostsForTesting(QString::fromUtf8(address), QString::fromUtf8(address));
+}
+
+void atApplicationEnd(std::function<void()> end)
+{
+    applicationEnded() = std::move(end);
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 class QFileDialog;
@@ -18,8 +19,15 @@ class ZERI_TessarineModel;
 // real windows and dialogs, on the offscreen platform.
 namespace roads {
 
-// Starts the application once per process (the service points at a closed local port: nothing answers).
+// Starts the application once per process. Its service, web site, social sites and short links point at the
+// root given to pointServicesAt() before, else at a closed local port: nothing answers.
 QVRAppDelegate& application();
+
+// Every address the application may contact, at `root` (a service on this machine); before application(), or
+// in a process of its own started after it (the environment carries it over).
+void pointServicesAt(const QUrl& root);
+// Runs `end` once the application has ended after the last test (a service it talked to may stop then).
+void atApplicationEnd(std::function<void()> end);
 
 // Processes events until `condition` holds; false after `timeoutMs`.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);

@@ -44,8 +44,9 @@ void TestEnvironment::isolateUserFolders()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-TestEnvironment::ChildRun
-TestEnvironment::runTestsInChildProcess(const QString& filter, const QMap<QString, QString>& environment, int timeoutMs)
+TestEnvironment::ChildRun TestEnvironment::runTestsInChildProcess(const QString& filter,
+                                                                  const QMap<QString, QString>& environment,
+                                                                  int timeoutMs, const QStringList& arguments)
 {
     QProcess child;
     QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
@@ -53,8 +54,9 @@ TestEnvironment::runTestsInChildProcess(const QString& filter, const QMap<QStrin
         childEnvironment.insert(it.key(), it.value());
     child.setProcessEnvironment(childEnvironment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_also_run_disabled_tests"), QStringLiteral("--gtest_filter=") + filter});
+    child.start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--gtest_also_run_disabled_tests"),
+                                                                     QStringLiteral("--gtest_filter=") + filter} +
+                                                             arguments);
     ChildRun run;
     run.finished = child.waitForFinished(timeoutMs);
     if (!run.finished) {

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 namespace TestEnvironment {
 
@@ -19,9 +20,9 @@ struct ChildRun {
     int exitCode = -1;
     QString output; // standard output and error, merged
 };
-// Runs this test binary again with the tests matching `filter` (disabled ones included) and `environment` added
-// to this process's, for what can only be seen across a process's end.
-ChildRun runTestsInChildProcess(const QString& filter, const QMap<QString, QString>& environment,
-                                int timeoutMs = 60000);
+// Runs this test binary again with the tests matching `filter` (disabled ones included), `environment` added
+// to this process's and `arguments` after the test flags, for what can only be seen across a process's end.
+ChildRun runTestsInChildProcess(const QString& filter, const QMap<QString, QString>& environment, int timeoutMs = 60000,
+                                const QStringList& arguments = {});
 
 } // namespace TestEnvironment

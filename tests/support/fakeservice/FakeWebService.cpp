@@ -323,8 +323,10 @@ QJsonObject FakeWebService::userRecord(const User& user)
         {QStringLiteral("upload_max_file_size"), QString::number(user.uploadMaxFileSize)},
         {QStringLiteral("cropped_avatar"),
          QJsonObject{{QStringLiteral("or"),
-                      QJsonObject{{QStringLiteral("https"), QStringLiteral("https://avatars.example.com/") +
-                                                                user.username + QStringLiteral(".png")}}}}},
+                      QJsonObject{{QStringLiteral("https"), !user.avatarURL.isEmpty()
+                                                                ? user.avatarURL
+                                                                : QStringLiteral("https://avatars.example.com/") +
+                                                                      user.username + QStringLiteral(".png")}}}}},
     };
     if (!user.enterpriseGroup.isEmpty())
         record.insert(QStringLiteral("enterprise_group_membership"),

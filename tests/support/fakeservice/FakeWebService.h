@@ -39,6 +39,7 @@ public:
         qint64 quotaMax = 2048000;
         qint64 quotaUsed = 0;
         QJsonObject enterpriseGroup = {}; // the group the user belongs to; none while empty
+        QString avatarURL = {};           // "https://avatars.example.com/<user name>.png" while empty
     };
     struct Document {
         QString id;

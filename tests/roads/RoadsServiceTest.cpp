@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/QVRAppDelegate.h"
+#include "app/QVRURLSchemeHandler.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+#include "library/account/QVRRegisterWallWindowController.h"
+#include "library/publish/QVREditTessarineDetailsWindowController.h"
+#include "library/share/QVRSharePostedTessarineWindowController.h"
+#include "library/tour/QVR_FirstLaunchViewController.h"
+#include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
+#include "support/TestEnvironment.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace roads;
+
+namespace {
+
+constexpr const char* kTitle = "Road Seven";
+
+// Answers the windows a command meets while the application's own loops hold the call that gave it: every
+// 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that
+// a road gone wrong ends as a failure instead of waiting for ever.
+class Answerer {
+public:
+    Answerer(std::function<void()> answer, int limitMs = 15000)
+    {
+        m_ticks.setInterval(20);
+        QObject::connect(&m_ticks, &QTimer::timeout, std::move(answer));
+        m_ticks.start();
+        m_limit.setSingleShot(true);
+        QObject::connect(&m_limit, &QTimer::timeout, [] {
+            ADD_FAILURE() << "the dialogs were not answered in time";
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+                    dialog->reject();
+            }
+        });
+        m_limit.start(limitMs);
+    }
+
+private:
+    QTimer m_ticks;
+    QTimer m_limit;
+};
+
+// The visible button of `window` that reads `text`.
+QPushButton* buttonReading(QWidget* window, const QString& text)
+{
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->isVisible() && button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+void typeInto(QLineEdit* field, const QString& text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+}
+
+QByteArray jpeg(QColor color)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
+
+// The fake service the application talks to, started before it; it stops once the application has ended.
+FakeWebService* startedService()
+{
+    static std::unique_ptr<FakeWebService> s_service;
+    if (!s_service) {
+        auto service = std::make_unique<FakeWebService>();
+        if (!service->start())
+            return nullptr;
+        service->addUser(QStringLiteral("ann"), QStringLiteral("pw"));
+        // Her picture is served by the service too: nothing is fetched from elsewhere.
+        const QUrl avatar = service->addContent(QStringLiteral("avatar-ann"), jpeg(Qt::darkGreen),
+                                                QStringLiteral("ann.jpg"), QStringLiteral("ann"));
+        service->withState([&](FakeWebService::State& state) {
+            FakeWebService::User& ann = state.users[QStringLiteral("ann")];
+            ann.email = QStringLiteral("ann@x.example");
+            ann.avatarURL = avatar.toString();
+        });
+        pointServicesAt(service->baseUrl());
+        s_service = std::move(service);
+        atApplicationEnd([] { s_service.reset(); });
+    }
+    return s_service.get();
+}
+
+const FakeWebService::Document* documentOnService(const FakeWebService::State& state, const QString& apiID)
+{
+    const auto found = state.documents.find(apiID);
+    return found == state.documents.end() ? nullptr : &found.value();
+}
+
+// With the fake web service on this machine: the sign-in wall that Save Draft raises, the draft saved, Publish
+// through the details sheet and the dialogue, the share sheet; a second start opens the published document by
+// its link.
+TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
+{
+    FakeWebService* service = startedService();
+    ASSERT_TRUE(service);
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+
+    // Nobody has signed in: the tour shows; Get Started leaves it.
+    QPointer<QVR_FirstLaunchViewController> tour;
+    ASSERT_TRUE(waitFor([&] {
+        tour = lists->findChild<QVR_FirstLaunchViewController*>();
+        return tour && tour->isVisible();
+    }));
+    QTest::mouseClick(tour->getStartedButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !tour || !tour->isVisible(); }));
+
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto document = window->currentModel();
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    ASSERT_TRUE(waitFor([&] { return document->firstFlowmodel()->screenModels().size() == 2; }));
+
+    // File › Save Draft, signed out: the wall; Log In, the address and password typed, Submit. The draft is
+    // saved once the wall has closed.
+    {
+        QPointer<QVRRegisterWallWindowController> wall;
+        bool submitted = false;
+        Answerer answer([&] {
+            if (!wall)
+                wall = visibleTopLevel<QVRRegisterWallWindowController>();
+            if (!wall || !wall->isVisible() || submitted)
+                return;
+            if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+                if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                    click(logIn);
+            } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                       wall->loginEmailField()->isVisible()) {
+                submitted = true;
+                typeInto(wall->loginEmailField(), QStringLiteral("ann@x.example"));
+                typeInto(wall->loginPasswordField(), QStringLiteral("pw"));
+                click(wall->loginSubmitButton());
+            }
+        });
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("saveDraft")));
+        EXPECT_TRUE(submitted) << "the wall showed no sign-in page";
+    }
+    EXPECT_EQ(Tessutils::corvikAuthToken(), QStringLiteral("TOKEN-ann"));
+    ASSERT_FALSE(document->apiID().isEmpty()) << "the draft was not saved on the service";
+    {
+        const FakeWebService::State state = service->state();
+        const auto* draft = documentOnService(state, document->apiID());
+        ASSERT_TRUE(draft);
+        EXPECT_EQ(draft->owner, QStringLiteral("ann"));
+        EXPECT_FALSE(draft->published);
+        EXPECT_FALSE(draft->documentJson.isEmpty());
+    }
+    EXPECT_EQ(service->requestCount(QStringLiteral("tessarine.create")), 1);
+
+    // File › Publish: the details sheet (title, public, Next), the dialogue, then the share sheet.
+    {
+        QPointer<QVREditTessarineDetailsWindowController> details;
+        bool filled = false;
+        bool next = false;
+        Answerer answer([&] {
+            if (!details)
+                details = visibleTopLevel<QVREditTessarineDetailsWindowController>();
+            if (!details || !details->isVisible() || next)
+                return;
+            if (!filled) {
+                filled = true;
+                typeInto(details->titleField(), QString::fromLatin1(kTitle));
+                click(details->publicRadioButton());
+            } else if (!details->isCheckingAlias() && details->nextButton()->isEnabled()) {
+                next = true;
+                click(details->nextButton());
+            }
+        });
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("publish")));
+        EXPECT_TRUE(next) << "the details sheet was not answered";
+    }
+    QVRSharePostedTessarineWindowController* share = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (share = visibleTopLevel<QVRSharePostedTessarineWindowController>()); }));
+    EXPECT_TRUE(share->justPosted());
+    const QString stringID = document->stringID();
+    ASSERT_FALSE(stringID.isEmpty());
+    EXPECT_EQ(document->title(), QString::fromLatin1(kTitle));
+    {
+        const FakeWebService::State state = service->state();
+        const auto* published = documentOnService(state, document->apiID());
+        ASSERT_TRUE(published);
+        EXPECT_TRUE(published->published);
+        EXPECT_EQ(published->title, QString::fromLatin1(kTitle));
+        EXPECT_EQ(published->privacy, QStringLiteral("public"));
+        EXPECT_EQ(published->stringID, stringID);
+    }
+    EXPECT_EQ(service->requestCount(QStringLiteral("tessarine.create")), 1) << "publishing made a second document";
+
+    // The share sheet gives the published address, on this machine, to copy: a click selects it whole.
+    const QString address = share->copyAddressField()->text();
+    EXPECT_TRUE(address.contains(service->baseUrl().host())) << address.toStdString();
+    EXPECT_TRUE(address.contains(stringID) || address.contains(document->alias())) << address.toStdString();
+    click(share->copyAddressField());
+    EXPECT_EQ(share->copyAddressField()->selectedText(), address);
+    QPointer<QVRSharePostedTessarineWindowController> closing(share);
+    click(share->doneButton());
+    ASSERT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000));
+
+    // A second start, on a home folder of its own, given the document's link. Its preview is served as well.
+    service->setPage(QStringLiteral("/previews/%1.jpg").arg(document->apiID()), "image/jpeg", jpeg(Qt::darkCyan));
+    const int lookups = service->requestCount(QStringLiteral("tessarine.getByStringId"));
+    const int previews = service->contentRequestCount(QStringLiteral("/previews/"));
+    const int avatars = service->contentRequestCount(QStringLiteral("/content/avatar-ann/"));
+    const auto second = TestEnvironment::runTestsInChildProcess(
+        QStringLiteral("ServiceRoadSecondStart.*"),
+        {{QStringLiteral("TESS_ROADS_STRING_ID"), stringID},
+         {QStringLiteral("TESS_ROADS_SCREENS"), QString::number(document->firstFlowmodel()->screenModels().size())}},
+        30000, {QStringLiteral("tessarine://loadbystringid/") + stringID});
+    ASSERT_TRUE(second.finished) << second.output.toStdString();
+    EXPECT_EQ(second.exitCode, 0) << second.output.toStdString();
+    EXPECT_TRUE(second.output.contains(QLatin1String("[  PASSED  ] 1 test"))) << second.output.toStdString();
+    EXPECT_GT(service->requestCount(QStringLiteral("tessarine.getByStringId")), lookups);
+    // Its preview and its owner's picture came from the service.
+    EXPECT_GT(service->contentRequestCount(QStringLiteral("/previews/")), previews);
+    EXPECT_GT(service->contentRequestCount(QStringLiteral("/content/avatar-ann/")), avatars);
+
+    closeDocumentWindows();
+}
+
+// The second start of the road above: a process of its own whose command line holds the document's link.
+TEST(ServiceRoadSecondStart, DISABLED_ThePublishedDocumentOpensFromItsLink)
+{
+    const QString root = qEnvironmentVariable("TESS_API_URL");
+    ASSERT_TRUE(root.startsWith(QLatin1String("http://127.0.0.1:"))) << root.toStdString();
+    pointServicesAt(QUrl(root));
+    // The links of our scheme given on the command line, as the executable takes them.
+    QStringList links;
+    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+        if (QVRURLSchemeHandler::hasOwnScheme(argument))
+            links.append(argument);
+    }
+    ASSERT_EQ(links.size(), 1);
+    application().handleLinks(links);
+
+    const QString stringID = qEnvironmentVariable("TESS_ROADS_STRING_ID");
+    QVR_CreatorWindow* opened = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* window : creatorWindows()) {
+                if (window->currentModel() && window->currentModel()->stringID() == stringID)
+                    opened = window;
+            }
+            return opened != nullptr;
+        },
+        15000));
+    const auto document = opened->currentModel();
+    EXPECT_EQ(document->title(), QString::fromLatin1(kTitle));
+    EXPECT_EQ(QString::number(document->firstFlowmodel()->screenModels().size()),
+              qEnvironmentVariable("TESS_ROADS_SCREENS"));
+    closeDocumentWindows();
+}
+
+} // namespace
