@@ -8,6 +8,7 @@
 #include "app/AppStartupHooks.h"
 #include "app/QVRWindowManager.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "service/QVROpenRequest.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -86,6 +87,33 @@ TEST(CreatorOpenRequest, DocumentsOpenInCreatorWindowsMadeByTheFactory)
     ASSERT_EQ(f.open(third), 0);
     EXPECT_EQ(empty->currentModel(), third);
     EXPECT_EQ(busy->currentModel(), nullptr);
+}
+
+TEST(CreatorOpenRequest, TheToolbarIgnoresTheMouseUntilTheDocumentIsIn)
+{
+    OpenFixture f;
+    AppOpenRequestUi ui;
+    auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->theToolBarView()->isEnabled());
+    window->openRequesterWantsToDisplayLoadingView(ui.makeLoadingView("fetching"));
+    EXPECT_FALSE(window->theToolBarView()->isEnabled());
+    // A second loading view (a retried download) keeps it off.
+    window->openRequesterWantsToDisplayLoadingView(ui.makeLoadingView("fetching again"));
+    EXPECT_FALSE(window->theToolBarView()->isEnabled());
+    const auto document = makeDocument(2);
+    window->openRequesterHasFinishedLoadingModel(document);
+    EXPECT_TRUE(window->theToolBarView()->isEnabled());
+    EXPECT_EQ(window->currentModel(), document);
+    EXPECT_EQ(window->artboards().size(), 2u);
+
+    // A borrowed window that gets no document is usable again.
+    window->openRequesterWantsToDisplayLoadingView(ui.makeLoadingView("fetching"));
+    ASSERT_FALSE(window->theToolBarView()->isEnabled());
+    window->openRequesterHasFinishedLoadingModel(nullptr);
+    EXPECT_TRUE(window->theToolBarView()->isEnabled());
+    EXPECT_FALSE(window->isPerformingTessarineDownload());
+    EXPECT_EQ(window->currentModel(), document);
 }
 
 TEST(CreatorOpenRequest, AWindowThatGetsNoDocumentClosesOrStaysEmpty)

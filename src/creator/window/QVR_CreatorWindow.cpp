@@ -698,11 +698,14 @@ void QVR_CreatorWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
     holder->show();
     holder->raise();
     m_loadingViewHolder = holder;
+    // The toolbar ignores the mouse until the document is in.
+    m_toolBarView->setEnabled(false);
 }
 
 void QVR_CreatorWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)
 {
     delete m_loadingViewHolder;
+    m_toolBarView->setEnabled(!isDisplayingSheet());
     launchTessarineWithTessarineModel(model);
 }
 
