@@ -13,6 +13,7 @@
 #include "platform/NotificationCenter.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -113,6 +114,52 @@ TEST_F(ThemeRegistry, BadListsAndEntriesAreSkippedWithoutHarm)
 
     EXPECT_FALSE(TessarineTheme::parseAPIReturn(R"({"error":{"localizedDescription":"Nope"}})", "templates", themes));
     EXPECT_EQ(TessarineTheme::themeRequestErrorString(), "Nope");
+}
+
+TEST_F(ThemeRegistry, AnUpdateWithoutABackgroundKeepsItAndTheDictionaryFormReadsBack)
+{
+    const auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl("http://127.0.0.1:1/bg.png"));
+    QJsonObject entry = templateEntry("bg", 4);
+    entry.insert("themeScreenBackgroundAsset", asset->jsonDictionary());
+    entry.insert("themeMinimumFontSize", 14);
+    entry.insert("themeMaximumFontSize", "96");
+    entry.insert("themeNumSamplePages", "3");
+    TessarineTheme::Registry themes;
+    ASSERT_TRUE(TessarineTheme::parseAPIReturn(listText({entry}), "templates", themes));
+    const auto theme = themes["bg"];
+    ASSERT_TRUE(theme && theme->backgroundAsset());
+    EXPECT_EQ(theme->backgroundAsset()->externalURL(), QUrl("http://127.0.0.1:1/bg.png"));
+    const auto background = theme->backgroundAsset();
+
+    // A later entry without the key updates the same theme and leaves its background alone.
+    ASSERT_TRUE(TessarineTheme::parseAPIReturn(listText({templateEntry("bg", "1")}), "templates", themes));
+    EXPECT_EQ(themes["bg"], theme);
+    EXPECT_EQ(theme->priority(), "1");
+    EXPECT_EQ(theme->backgroundAsset(), background);
+    EXPECT_EQ(theme->minimumFontSize(), 0);
+
+    // The dictionary form is read back into an equal theme.
+    ASSERT_TRUE(TessarineTheme::parseAPIReturn(listText({entry}), "templates", themes));
+    const QJsonObject dict = theme->jsonDictionary();
+    EXPECT_EQ(dict.value("themeMinimumFontSize"), QJsonValue("14"));
+    EXPECT_EQ(dict.value("themeMaximumFontSize"), QJsonValue("96"));
+    EXPECT_EQ(dict.value("themeNumSamplePages"), QJsonValue(3));
+    EXPECT_EQ(dict.value("themePriority"), QJsonValue("4"));
+    TessarineTheme::Registry again;
+    QJsonObject copy = dict;
+    copy.insert("themeId", "bg2");
+    ASSERT_TRUE(TessarineTheme::parseAPIReturn(listText({copy}), "templates", again));
+    const auto reread = again["bg2"];
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->availableTextColors(), theme->availableTextColors());
+    EXPECT_EQ(reread->availableBackgroundColors(), theme->availableBackgroundColors());
+    EXPECT_EQ(reread->minimumFontSize(), 14);
+    EXPECT_EQ(reread->maximumFontSize(), 96);
+    EXPECT_EQ(reread->numSamplePages(), 3);
+    EXPECT_EQ(reread->priority(), "4");
+    ASSERT_TRUE(reread->backgroundAsset());
+    EXPECT_EQ(reread->backgroundAsset()->externalURL(), background->externalURL());
 }
 
 TEST_F(ThemeRegistry, TwoLoadsSendOneRequestAndPostOnce)
