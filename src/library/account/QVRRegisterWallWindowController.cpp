@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "foundation/Tessutils.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "platform/AlertPresenter.h"
 #include "platform/widgets/LinkOpener.h"
@@ -34,9 +35,10 @@ QVRRegisterWallWindowController::SocialSignIn& socialSignIn()
 QPushButton* borderedButton(const QString& title, QWidget* parent)
 {
     auto* button = new QPushButton(title, parent);
-    button->setStyleSheet(QStringLiteral("QPushButton { font: bold 16px; color: #595959; background: white;"
+    button->setStyleSheet(QStringLiteral("QPushButton { font: bold 16px; color: %1; background: white;"
                                          " border: 2px solid #c7c7c7; border-radius: 6px; padding: 6px 18px; }"
-                                         "QPushButton:pressed { background: #bfbfbf; }"));
+                                         "QPushButton:pressed { background: #bfbfbf; }")
+                              .arg(Tessutils::tessarineBlackColor().name()));
     return button;
 }
 
@@ -45,7 +47,34 @@ QPushButton* linkButton(const QString& title, QWidget* parent)
     auto* button = new QPushButton(title, parent);
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: #1a8fd6; border: none; }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; border: none; }").arg(Tessutils::tessarineBlue().name()));
+    return button;
+}
+
+// The social network's button: white bold title with its first "via" in italics. A push button draws plain
+// text only, so the title is a label inside it that lets the clicks through to the button.
+QPushButton* facebookButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QStringLiteral("facebookButton"));
+    button->setAccessibleName(text);
+    button->setStyleSheet(QStringLiteral("QPushButton { background: #3b5998; border: none; border-radius: 6px; }"
+                                         "QPushButton:pressed { background: #2d4373; }"));
+    const qsizetype via = text.toLower().indexOf(QLatin1String("via"));
+    QString html = text.toHtmlEscaped();
+    if (via >= 0)
+        html = text.left(via).toHtmlEscaped() + QStringLiteral("<i>") + text.mid(via, 3).toHtmlEscaped() +
+               QStringLiteral("</i>") + text.mid(via + 3).toHtmlEscaped();
+    auto* title = new QLabel(html, button);
+    title->setTextFormat(Qt::RichText);
+    title->setAlignment(Qt::AlignCenter);
+    title->setStyleSheet(QStringLiteral("color: white; font: bold 16px; background: transparent;"));
+    title->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* layout = new QHBoxLayout(button);
+    layout->setContentsMargins(18, 8, 18, 8);
+    layout->addWidget(title);
+    button->setMinimumSize(title->sizeHint() + QSize(36, 16));
     return button;
 }
 
@@ -80,7 +109,8 @@ QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent
     setAttribute(Qt::WA_QuitOnClose, false);
 
     m_backButton = linkButton(UFM::BACK_TEXT(), this);
-    m_backButton->setStyleSheet(QStringLiteral("QPushButton { color: black; border: none; }"));
+    m_backButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; border: none; }").arg(Tessutils::tessarineBlackColor().name()));
     connect(m_backButton, &QPushButton::clicked, this, &QVRRegisterWallWindowController::backButtonPressed);
     m_skipButton = linkButton(UFM::SKIP_FOR_NOW_TEXT(), this);
     m_skipButton->setStyleSheet(QStringLiteral("QPushButton { color: grey; border: none; }"));
@@ -128,7 +158,7 @@ QWidget* QVRRegisterWallWindowController::makeLandingPage()
     m_landingMessage->setAlignment(Qt::AlignCenter);
     m_landingMessage->setWordWrap(true);
     m_landingMessage->setStyleSheet(QStringLiteral("font: bold 18px;"));
-    auto* facebook = borderedButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
+    auto* facebook = facebookButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
     connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
     auto* login = borderedButton(UFM::LOGIN_TEXT(), page);
     connect(login, &QPushButton::clicked, this, [this] { switchToVC(Page::Login); });
@@ -149,7 +179,7 @@ QWidget* QVRRegisterWallWindowController::makeLandingPage()
 QWidget* QVRRegisterWallWindowController::makeLoginPage()
 {
     auto* page = new QWidget;
-    auto* facebook = borderedButton(UFM::LOGIN_VIA_FACEBOOK_TEXT(), page);
+    auto* facebook = facebookButton(UFM::LOGIN_VIA_FACEBOOK_TEXT(), page);
     connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
     m_loginEmail = borderedField(UFM::EMAIL_TEXT(), page);
     m_loginPassword = borderedField(UFM::PASSWORD_TEXT(), page);
@@ -181,7 +211,7 @@ QWidget* QVRRegisterWallWindowController::makeSignupPage()
     auto* page = new QWidget;
     auto* header = new QLabel(UFM::SIGNUP_FOR_A_TESSARINE_ACCOUNT_TEXT(), page);
     header->setAlignment(Qt::AlignCenter);
-    auto* facebook = borderedButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
+    auto* facebook = facebookButton(UFM::SIGNUP_VIA_FACEBOOK_TEXT(), page);
     connect(facebook, &QPushButton::clicked, this, &QVRRegisterWallWindowController::doFacebookLogin);
     m_signupDisplayName = borderedField(UFM::DISPLAY_NAME_TEXT(), page);
     m_signupEmail = borderedField(UFM::EMAIL_TEXT(), page);

@@ -128,6 +128,51 @@ TEST(RegisterWallTest, WithoutTheServiceTheWallSaysSoAndASignInAttemptIsExplaine
     EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
 }
 
+TEST(RegisterWallTest, ClickingTheSocialButtonRunsTheSocialSignInOnce)
+{
+    ScopedAccountEnvironment env; // the wall checks the service when it shows: the local fake one
+    ASSERT_TRUE(env.started());
+    int runs = 0;
+    std::function<void(const std::optional<Error>&, bool)> answer;
+    QVRRegisterWallWindowController::setSocialSignIn(
+        [&](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
+            ++runs;
+            answer = std::move(done);
+        });
+    QVRRegisterWallWindowController wall;
+    wall.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+    const auto shownFacebookButton = [&] {
+        for (auto* button : wall.findChildren<QPushButton*>(QStringLiteral("facebookButton")))
+            if (button->isVisible())
+                return button;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    QPushButton* landingButton = shownFacebookButton();
+    ASSERT_NE(landingButton, nullptr);
+    EXPECT_EQ(landingButton->accessibleName(), UFM::SIGNUP_VIA_FACEBOOK_TEXT());
+    // The title label covers the middle of the button: the click must still reach it.
+    QTest::mouseClick(landingButton, Qt::LeftButton, {}, landingButton->rect().center());
+    EXPECT_EQ(runs, 1);
+    QTest::mouseClick(landingButton, Qt::LeftButton, {}, landingButton->rect().center());
+    EXPECT_EQ(runs, 1); // one social sign-in at a time
+
+    // Closed without signing in: nothing changes and the button works again.
+    answer(std::nullopt, false);
+    EXPECT_EQ(wall.currentPage(), Page::Landing);
+    EXPECT_FALSE(wall.loginCompleted());
+    wall.switchToVC(Page::Login);
+    QPushButton* loginButton = shownFacebookButton();
+    ASSERT_NE(loginButton, nullptr);
+    EXPECT_EQ(loginButton->accessibleName(), UFM::LOGIN_VIA_FACEBOOK_TEXT());
+    QTest::mouseClick(loginButton, Qt::LeftButton, {}, loginButton->rect().center());
+    EXPECT_EQ(runs, 2);
+    answer(std::nullopt, true);
+    EXPECT_EQ(wall.currentPage(), Page::Success);
+    EXPECT_TRUE(wall.loginCompleted());
+    QVRRegisterWallWindowController::setSocialSignIn(nullptr);
+}
+
 TEST(RegisterWallTest, TheApplicationHookShowsTheWall)
 {
     AppStartupHooks::resetForTesting();
