@@ -139,6 +139,10 @@ QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent
     layout->addWidget(m_serviceNotice);
     layout->addWidget(m_holder, 1);
     resize(480, 420);
+    // Return in a field belongs to the field (next field, or submit): no button of the wall is the dialog's
+    // default, which would otherwise take the key and, say, go back a page.
+    for (auto* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
 
     setLandingVCMessageText(QString());
     switchToVC(Page::Landing);

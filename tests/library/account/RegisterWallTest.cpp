@@ -128,6 +128,56 @@ TEST(RegisterWallTest, WithoutTheServiceTheWallSaysSoAndASignInAttemptIsExplaine
     EXPECT_TRUE(Tessutils::corvikAuthToken().isEmpty());
 }
 
+TEST(RegisterWallTest, SignUpByKeyboardRegistersWithTheEmailAndATakenNameIsAlerted)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    QVRRegisterWallWindowController wall;
+    wall.open();
+    wall.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&wall));
+    // Return in the sign-in page's e-mail field moves on to the password, and nowhere else.
+    wall.switchToVC(Page::Login);
+    wall.loginEmailField()->setFocus();
+    QTest::keyClick(wall.loginEmailField(), Qt::Key_Return);
+    EXPECT_EQ(wall.currentPage(), Page::Login);
+    EXPECT_TRUE(wall.loginPasswordField()->hasFocus());
+    wall.switchToVC(Page::Signup);
+    wall.signupDisplayNameField()->setFocus();
+    QTest::keyClicks(wall.signupDisplayNameField(), QStringLiteral("Bo"));
+    QTest::keyClick(wall.signupDisplayNameField(), Qt::Key_Return);
+    EXPECT_EQ(wall.currentPage(), Page::Signup);
+    EXPECT_TRUE(wall.signupEmailField()->hasFocus());
+    QTest::keyClicks(wall.signupEmailField(), QStringLiteral("bo@x.example"));
+    QTest::keyClick(wall.signupEmailField(), Qt::Key_Return);
+    EXPECT_TRUE(wall.signupPasswordField()->hasFocus());
+    QTest::keyClicks(wall.signupPasswordField(), QStringLiteral("pw2"));
+    QTest::keyClick(wall.signupPasswordField(), Qt::Key_Return);
+    EXPECT_FALSE(wall.signupSubmitButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wall.currentPage() == Page::Success; }, 5000));
+    const auto request = env.service.lastRequest(QStringLiteral("corvik.users.register"));
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(request->field(QStringLiteral("username")), QStringLiteral("bo@x.example"));
+    EXPECT_EQ(request->field(QStringLiteral("email")), QStringLiteral("bo@x.example"));
+    EXPECT_EQ(request->field(QStringLiteral("display_name")), QStringLiteral("Bo"));
+    EXPECT_TRUE(wall.loginCompleted());
+    EXPECT_TRUE(wall.signupSubmitButton()->isEnabled());
+
+    // The same e-mail again: the service's refusal is alerted and the page keeps what was typed.
+    QVRRegisterWallWindowController again;
+    again.open();
+    again.switchToVC(Page::Signup);
+    again.signupEmailField()->setText(QStringLiteral("bo@x.example"));
+    again.signupPasswordField()->setText(QStringLiteral("pw3"));
+    again.signupSubmitButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !env.alerts.requests.empty(); }, 5000));
+    EXPECT_EQ(env.alerts.requests.front().messageText, QStringLiteral("User name taken"));
+    EXPECT_EQ(again.currentPage(), Page::Signup);
+    EXPECT_FALSE(again.loginCompleted());
+    EXPECT_TRUE(again.signupSubmitButton()->isEnabled());
+    EXPECT_EQ(again.signupEmailField()->text(), QStringLiteral("bo@x.example"));
+}
+
 TEST(RegisterWallTest, ClickingTheSocialButtonRunsTheSocialSignInOnce)
 {
     ScopedAccountEnvironment env; // the wall checks the service when it shows: the local fake one
