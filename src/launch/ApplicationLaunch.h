@@ -12,8 +12,10 @@ public:
     // presenter, file chooser, link opener, the model's storage and service seams) and runs the delegate's
     // start-up: the lists window is shown when it returns. The event loop is the caller's.
     static std::unique_ptr<QVRAppDelegate> start();
-    // Only the registrations of start(), for tests that need the seams without the windows.
-    static void registerLibraries();
     // The process: the single-instance hand-off, crash handlers, start() and the event loop.
     static int main(int argc, char** argv);
+
+private:
+    // The registrations of start(): the shell's own, then each later library's, in link order.
+    static void registerLibraries();
 };
