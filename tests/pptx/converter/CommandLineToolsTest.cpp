@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -78,4 +79,41 @@ TEST(CommandLineTools, ImportAndDrawingLoadNoWidgetWebOrMediaLibraryAndStillConv
     const QImage screen(work.filePath(QStringLiteral("screens/flow1-screen001.png")));
     ASSERT_FALSE(screen.isNull());
     EXPECT_EQ(screen.size(), QSize(1024, 748));
+}
+
+TEST(CommandLineTools, ReencodeChecksItsCommandLineWithoutFFmpegAndPdfOutputLoadsNoWindowOrMediaLibrary)
+{
+    const QString reencode = QStringLiteral(REENCODE_PATH);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_EQ(heavyLibraries(reencode), QStringList());
+    EXPECT_EQ(heavyLibraries(QStringLiteral(RENDER_SCREENS_PDF_PATH)), QStringList());
+    // The worker beside the front is where FFmpeg is loaded, and the check above would see it there.
+    EXPECT_FALSE(heavyLibraries(QStringLiteral(REENCODE_WORKER_PATH)).isEmpty());
+#endif
+
+    const ToolRun help = runTool(reencode, {QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--preset <name>"))) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("The QuickTime movie to write."))) << help.out.toStdString();
+
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString missing = work.filePath(QStringLiteral("none.mp4"));
+    const QString movie = work.filePath(QStringLiteral("out.mov"));
+    for (const QStringList& wrong : {QStringList{QStringLiteral("--preset"), QStringLiteral("huge"), missing, movie},
+                                     QStringList{QStringLiteral("--preset"), QStringLiteral("small"), missing},
+                                     QStringList{missing, movie}}) {
+        const ToolRun refused = runTool(reencode, wrong);
+        EXPECT_EQ(refused.exitCode, 2) << wrong.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(refused.err.startsWith(QStringLiteral("usage: reencode --preset"))) << refused.err.toStdString();
+    }
+    const ToolRun unknownOption = runTool(reencode, {QStringLiteral("--bogus")});
+    EXPECT_EQ(unknownOption.exitCode, 1);
+    EXPECT_TRUE(unknownOption.err.contains(QStringLiteral("Unknown option 'bogus'"))) << unknownOption.err.toStdString();
+
+    // A valid command line reaches the re-encoder, which reports the input it cannot open.
+    const ToolRun unreadable = runTool(reencode, {QStringLiteral("--preset"), QStringLiteral("small"), missing, movie});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("none.mp4"))) << unreadable.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(movie));
 }
