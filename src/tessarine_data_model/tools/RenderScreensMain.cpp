@@ -13,6 +13,7 @@
 
 #include <QGuiApplication>
 
+#include "foundation/FontDatabaseTeardown.h"
 #include "platform/SiblingProgram.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const FontDatabaseTeardown cheapTeardown;
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3)
         return RenderScreensTool::fail(QStringLiteral("usage: render-screens DOCUMENT OUTDIR"));
