@@ -17,9 +17,11 @@ struct ToolRun {
     QString err;
 };
 
-ToolRun runTool(const QString& program, const QStringList& arguments)
+ToolRun runTool(const QString& program, const QStringList& arguments,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
@@ -116,4 +118,38 @@ TEST(CommandLineTools, ReencodeChecksItsCommandLineWithoutFFmpegAndPdfOutputLoad
     EXPECT_EQ(unreadable.exitCode, 1);
     EXPECT_TRUE(unreadable.err.contains(QStringLiteral("none.mp4"))) << unreadable.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(movie));
+}
+
+TEST(CommandLineTools, ToolsThatDrawNoTextLeaveTheFontConfigurationUnreadAndOnesThatDoEndCleanly)
+{
+    // With this, fontconfig reports on standard output each configuration file it loads.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FC_DEBUG"), QStringLiteral("1024"));
+    const QString configLoaded = QStringLiteral("Loading config file");
+
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    TestDeck deck = TestDeck::minimal(1);
+    deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525 * 600, 9525 * 80),
+                                             "<a:p><a:r><a:rPr lang=\"en\"/><a:t>Some text</a:t></a:r></a:p>"));
+    const QString deckPath = work.filePath(QStringLiteral("deck.pptx"));
+    ASSERT_TRUE(deck.writeTo(deckPath.toStdString()));
+    const ToolRun imported =
+        runTool(QStringLiteral(PPTX_IMPORT_PATH), {deckPath, work.filePath(QStringLiteral("packages"))}, environment);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_FALSE(imported.out.contains(configLoaded)) << imported.out.toStdString();
+    const QString package = imported.out.trimmed().split(QLatin1Char('\n')).last();
+    ASSERT_TRUE(QDir(package).exists(QStringLiteral("docfile.qvd"))) << package.toStdString();
+
+    // Drawing the text loads the configuration; the end of the program then frees it without fault.
+    const QString render = QStringLiteral(RENDER_SCREENS_PATH);
+    const ToolRun drawn = runTool(render, {package, work.filePath(QStringLiteral("screens"))}, environment);
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err.toStdString();
+    EXPECT_TRUE(drawn.out.contains(configLoaded)) << drawn.out.toStdString();
+    const QImage screen(work.filePath(QStringLiteral("screens/flow1-screen001.png")));
+    EXPECT_EQ(screen.size(), QSize(1024, 748));
+    const QString pdf = work.filePath(QStringLiteral("document.pdf"));
+    const ToolRun written = runTool(render, {QStringLiteral("--pdf"), package, pdf}, environment);
+    EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
 }
