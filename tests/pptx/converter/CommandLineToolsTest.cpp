@@ -102,16 +102,17 @@ TEST(CommandLineTools, ReencodeChecksItsCommandLineWithoutFFmpegAndPdfOutputLoad
     ASSERT_TRUE(work.isValid());
     const QString missing = work.filePath(QStringLiteral("none.mp4"));
     const QString movie = work.filePath(QStringLiteral("out.mov"));
-    for (const QStringList& wrong : {QStringList{QStringLiteral("--preset"), QStringLiteral("huge"), missing, movie},
-                                     QStringList{QStringLiteral("--preset"), QStringLiteral("small"), missing},
-                                     QStringList{missing, movie}}) {
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("--preset"), QStringLiteral("huge"), missing, movie},
+          QStringList{QStringLiteral("--preset"), QStringLiteral("small"), missing}, QStringList{missing, movie}}) {
         const ToolRun refused = runTool(reencode, wrong);
         EXPECT_EQ(refused.exitCode, 2) << wrong.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(refused.err.startsWith(QStringLiteral("usage: reencode --preset"))) << refused.err.toStdString();
     }
     const ToolRun unknownOption = runTool(reencode, {QStringLiteral("--bogus")});
     EXPECT_EQ(unknownOption.exitCode, 1);
-    EXPECT_TRUE(unknownOption.err.contains(QStringLiteral("Unknown option 'bogus'"))) << unknownOption.err.toStdString();
+    EXPECT_TRUE(unknownOption.err.contains(QStringLiteral("Unknown option 'bogus'")))
+        << unknownOption.err.toStdString();
 
     // A valid command line reaches the re-encoder, which reports the input it cannot open.
     const ToolRun unreadable = runTool(reencode, {QStringLiteral("--preset"), QStringLiteral("small"), missing, movie});
