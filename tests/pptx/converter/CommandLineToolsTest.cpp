@@ -45,6 +45,16 @@ QStringList heavyLibraries(const QString& tool)
     return found;
 }
 
+// A deck of one slide with one text box, written into `folder`; its path, or empty when it cannot be written.
+QString writeOneSlideDeck(const QTemporaryDir& folder)
+{
+    TestDeck deck = TestDeck::minimal(1);
+    deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525 * 600, 9525 * 80),
+                                             "<a:p><a:r><a:rPr lang=\"en\"/><a:t>One slide</a:t></a:r></a:p>"));
+    const QString path = folder.filePath(QStringLiteral("deck.pptx"));
+    return deck.writeTo(path.toStdString()) ? path : QString();
+}
+
 } // namespace
 
 TEST(CommandLineTools, ImportAndDrawingLoadNoWidgetWebOrMediaLibraryAndStillConvertADeck)
@@ -67,11 +77,8 @@ TEST(CommandLineTools, ImportAndDrawingLoadNoWidgetWebOrMediaLibraryAndStillConv
     // A one-slide deck goes through both: imported as a package, whose one screen is drawn to a PNG.
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
-    TestDeck deck = TestDeck::minimal(1);
-    deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525 * 600, 9525 * 80),
-                                             "<a:p><a:r><a:rPr lang=\"en\"/><a:t>One slide</a:t></a:r></a:p>"));
-    const QString deckPath = work.filePath(QStringLiteral("deck.pptx"));
-    ASSERT_TRUE(deck.writeTo(deckPath.toStdString()));
+    const QString deckPath = writeOneSlideDeck(work);
+    ASSERT_FALSE(deckPath.isEmpty());
     const ToolRun imported = runTool(import, {deckPath, work.filePath(QStringLiteral("packages"))});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     const QString package = imported.out.trimmed();
@@ -130,11 +137,8 @@ TEST(CommandLineTools, ToolsThatDrawNoTextLeaveTheFontConfigurationUnreadAndOnes
 
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
-    TestDeck deck = TestDeck::minimal(1);
-    deck.setSlideTree(1, TestDeck::textShape("", TestDeck::xfrm(0, 0, 9525 * 600, 9525 * 80),
-                                             "<a:p><a:r><a:rPr lang=\"en\"/><a:t>Some text</a:t></a:r></a:p>"));
-    const QString deckPath = work.filePath(QStringLiteral("deck.pptx"));
-    ASSERT_TRUE(deck.writeTo(deckPath.toStdString()));
+    const QString deckPath = writeOneSlideDeck(work);
+    ASSERT_FALSE(deckPath.isEmpty());
     const ToolRun imported =
         runTool(QStringLiteral(PPTX_IMPORT_PATH), {deckPath, work.filePath(QStringLiteral("packages"))}, environment);
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
