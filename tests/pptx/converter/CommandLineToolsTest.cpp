@@ -31,7 +31,7 @@ ToolRun runTool(const QString& program, const QStringList& arguments,
 
 // The shared libraries the dynamic loader brings in for `tool` that belong to the widgets, the web engine, the
 // multimedia stack, FFmpeg or QtPdf.
-QStringList heavyLibraries(const QString& tool)
+[[maybe_unused]] QStringList heavyLibraries(const QString& tool)
 {
     const ToolRun listing = runTool(QStringLiteral("ldd"), {tool});
     EXPECT_EQ(listing.exitCode, 0) << listing.err.toStdString();
