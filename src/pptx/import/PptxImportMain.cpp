@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QUrl>
 
+#include "foundation/FontDatabaseTeardown.h"
 #include "pptx/converter/QVRPowerPointConverter.h"
 #include "pptx/import/PptxFontCatalogue.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const FontDatabaseTeardown cheapTeardown;
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
         printError(QStringLiteral("usage: pptx-import DECK OUTDIR"));

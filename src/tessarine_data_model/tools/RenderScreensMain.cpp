@@ -8,15 +8,13 @@
 // --scene and --pdf are run by the tools render-screens-scene and render-screens-pdf in this tool's folder, given
 // the same arguments: this one links the model's drawing only.
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-
-#include <unistd.h>
 
 #include <QGuiApplication>
 
+#include "foundation/FontDatabaseTeardown.h"
+#include "platform/SiblingProgram.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/tools/RenderScreensTool.h"
@@ -27,19 +25,6 @@ constexpr const char* kUsage = "usage: render-screens DOCUMENT OUTDIR\n"
                                "       render-screens --scene DOCUMENT OUTDIR\n"
                                "       render-screens --pdf DOCUMENT OUT.pdf\n";
 
-// Replaces this process with the mode's tool, found next to this one; returns only when it cannot be started.
-int runModeTool(const char* tool, char** argv)
-{
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        self = std::filesystem::absolute(argv[0], error);
-    const std::filesystem::path path = self.parent_path() / tool;
-    execv(path.c_str(), argv);
-    std::fprintf(stderr, "render-screens: cannot start %s: %s\n", path.c_str(), std::strerror(errno));
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,12 +34,13 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc > 1 && std::strcmp(argv[1], "--scene") == 0)
-        return runModeTool("render-screens-scene", argv);
+        return SiblingProgram::exec("render-screens-scene", argv, "render-screens");
     if (argc > 1 && std::strcmp(argv[1], "--pdf") == 0)
-        return runModeTool("render-screens-pdf", argv);
+        return SiblingProgram::exec("render-screens-pdf", argv, "render-screens");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const FontDatabaseTeardown cheapTeardown;
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3)
         return RenderScreensTool::fail(QStringLiteral("usage: render-screens DOCUMENT OUTDIR"));

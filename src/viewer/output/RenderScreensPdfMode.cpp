@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 
+#include "foundation/FontDatabaseTeardown.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "tessarine_data_model/tools/RenderScreensTool.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const FontDatabaseTeardown cheapTeardown;
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 4 || arguments[1] != QLatin1String("--pdf"))
         return RenderScreensTool::fail(QStringLiteral("usage: render-screens --pdf DOCUMENT OUT.pdf"));

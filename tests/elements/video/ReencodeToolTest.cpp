@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "MediaTestClips.h"
+
+// The reencode tool as a user runs it: the front checks the command line and the worker beside it re-encodes.
+TEST(ReencodeTool, AValidCommandLineIsReencodedAtThePresetsHeightWithItsSound)
+{
+    if (!MediaTestClips::toolsAvailable())
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed to make test clips";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString input = dir.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(MediaTestClips::makeVideo(input, 1280, 720, 1.0, 44100));
+    const QString output = dir.filePath(QStringLiteral("clip.mov"));
+
+    QProcess run;
+    run.start(QStringLiteral(REENCODE_PATH), {QStringLiteral("--preset"), QStringLiteral("Small"), input, output});
+    ASSERT_TRUE(run.waitForFinished(120000));
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    ASSERT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.endsWith(QStringLiteral("done\n"))) << err.toStdString();
+
+    const MediaTestClips::Probe movie = MediaTestClips::probe(output);
+    ASSERT_TRUE(movie.ok);
+    const MediaTestClips::Stream* video = movie.first(QStringLiteral("video"));
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->codecName, QStringLiteral("h264"));
+    EXPECT_EQ(video->height, 480);
+    EXPECT_EQ(movie.count(QStringLiteral("audio")), 1);
+}
