@@ -608,18 +608,29 @@ void QVR_CreatorSingleScreen::appropriatelyResizeAllMmobjViews()
 void QVR_CreatorSingleScreen::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     const QRectF screen = screenRect();
-    painter->fillRect(boundingRect(), kSurroundColor);
-    // The shadow: black at 0.9, blurred over two points around the screen, as kShadowLayers translucent layers,
-    // each a little smaller than the one below.
-    painter->setPen(Qt::NoPen);
     const auto layer = [&screen](int step) {
         const double grow = kShadowRadius * (kShadowLayers - step) / kShadowLayers;
         return screen.adjusted(-grow, -grow, grow, grow);
     };
-    // An opaque screen hides the layers' insides, so each layer is drawn in the opaque colour its stack gives on
-    // the surround, which an inner layer then covers: the same pixels, without blending the screen's area four
-    // times on every repaint (a tall strip across the screen stays cheap to repaint).
+    // An opaque screen hides what lies beneath it, so the surround is filled only around it, in four bands that
+    // reach two device pixels into the shadow's outermost layer (which covers them there), and each layer is drawn
+    // in the opaque colour its stack gives on the surround, an inner layer covering the rest: the same pixels,
+    // without filling and blending the screen's area again and again (a strip across the screen stays cheap).
     const bool opaque = m_screenColor.alpha() == 255;
+    const QRectF around = boundingRect();
+    const double pixel = 1.0 / std::max(1e-9, std::sqrt(std::abs(painter->worldTransform().determinant())));
+    const QRectF inside = layer(0).adjusted(2 * pixel, 2 * pixel, -2 * pixel, -2 * pixel);
+    if (opaque && inside.isValid() && around.contains(inside)) {
+        painter->fillRect(QRectF(around.topLeft(), QPointF(around.right(), inside.top())), kSurroundColor);
+        painter->fillRect(QRectF(QPointF(around.left(), inside.bottom()), around.bottomRight()), kSurroundColor);
+        painter->fillRect(QRectF(around.topLeft(), QPointF(inside.left(), around.bottom())), kSurroundColor);
+        painter->fillRect(QRectF(QPointF(inside.right(), around.top()), around.bottomRight()), kSurroundColor);
+    } else {
+        painter->fillRect(around, kSurroundColor);
+    }
+    // The shadow: black at 0.9, blurred over two points around the screen, as kShadowLayers translucent layers,
+    // each a little smaller than the one below.
+    painter->setPen(Qt::NoPen);
     if (!opaque)
         painter->setBrush(kShadowLayerColor);
     for (int step = 0; step < kShadowLayers; ++step) {
