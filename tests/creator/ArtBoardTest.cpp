@@ -284,6 +284,7 @@ TEST(ArtBoardScene, TheScreensShadowLooksLikeItsStackedLayersAtAnyZoomAndColour)
     board.setScreenModel(screen);
     board.resize(400, 300);
     board.show();
+    board.setZoomLevelWithoutNotification(0.2); // the surround reaches far beyond the screen
     QVR_CreatorSingleScreen* item = board.singleScreen();
     ASSERT_TRUE(item);
     // The look: the light surround, four layers of black at 0.9 / 4 shrinking from two points around the screen
@@ -296,12 +297,14 @@ TEST(ArtBoardScene, TheScreensShadowLooksLikeItsStackedLayersAtAnyZoomAndColour)
             painter.drawRect(item->screenRect().adjusted(-grow, -grow, grow, grow));
         painter.fillRect(item->screenRect(), item->screenColor());
     };
-    // Around two opposite corners of the screen, which show every edge of every layer, at fractional offsets.
+    // Around two opposite corners of the screen, which show every edge of every layer.
     const auto render = [item](QImage::Format format, double zoom, QPointF corner, const auto& draw) {
-        QImage image(64, 64, format);
+        QImage image(96, 64, format);
         image.fill(Qt::green);
         QPainter painter(&image);
-        painter.translate(QPointF(32.3, 31.6) - corner * zoom);
+        // On whole pixels too, where the layers' edges fall halfway between pixels' centres at some zooms.
+        const QPointF offset = format == QImage::Format_RGB32 ? QPointF(32.3, 31.6) : QPointF(32, 31);
+        painter.translate(offset - corner * zoom);
         painter.scale(zoom, zoom);
         draw(painter);
         return image;
@@ -313,7 +316,7 @@ TEST(ArtBoardScene, TheScreensShadowLooksLikeItsStackedLayersAtAnyZoomAndColour)
         screen->updateNotifier().sendUpdateNotificationsIfNeeded();
         ASSERT_EQ(item->screenColor(), color);
         for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-            for (const double zoom : {1.0, 0.37, 0.5, 0.83, 1.6, 2.0, 3.25}) {
+            for (const double zoom : {1.0, 0.37, 0.5, 0.75, 0.83, 1.6, 2.25, 3.25}) {
                 for (const QPointF& corner : {item->screenRect().topLeft(), item->screenRect().bottomRight()}) {
                     EXPECT_EQ(render(format, zoom, corner, painted), render(format, zoom, corner, layered))
                         << "colour " << color.name(QColor::HexArgb).toStdString() << ", zoom " << zoom
