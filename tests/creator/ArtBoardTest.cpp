@@ -319,8 +319,8 @@ TEST(ArtBoardScene, TheScreensShadowLooksLikeItsStackedLayersAtAnyZoomAndColour)
             for (const double zoom : {1.0, 0.37, 0.5, 0.75, 0.83, 1.6, 2.25, 3.25}) {
                 for (const QPointF& corner : {item->screenRect().topLeft(), item->screenRect().bottomRight()}) {
                     EXPECT_EQ(render(format, zoom, corner, painted), render(format, zoom, corner, layered))
-                        << "colour " << color.name(QColor::HexArgb).toStdString() << ", zoom " << zoom
-                        << ", format " << format << ", corner " << corner.x();
+                        << "colour " << color.name(QColor::HexArgb).toStdString() << ", zoom " << zoom << ", format "
+                        << format << ", corner " << corner.x();
                 }
             }
         }

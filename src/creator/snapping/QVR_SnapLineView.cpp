@@ -63,8 +63,8 @@ double QVR_SnapLineView::stripMargin() const
     if (QGraphicsScene* owner = scene()) {
         for (const QGraphicsView* view : owner->views()) {
             const QTransform transform = view->transform();
-            const double viewScale = std::min(std::hypot(transform.m11(), transform.m12()),
-                                              std::hypot(transform.m21(), transform.m22()));
+            const double viewScale =
+                std::min(std::hypot(transform.m11(), transform.m12()), std::hypot(transform.m21(), transform.m22()));
             if (viewScale > 0 && (scale == 0 || viewScale < scale))
                 scale = viewScale;
         }
