@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QMenu>
 #include <QNativeGestureEvent>
+#include <QPainter>
 #include <QPointingDevice>
 #include <QScrollBar>
+#include <QStyleOptionGraphicsItem>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -272,6 +274,57 @@ TEST(ArtBoardScene, BuiltWhenFirstShownAndRebuiltForAnotherScreen)
     EXPECT_TRUE(mask.contains(board.singleScreen()->visibleArea().topLeft() + QPointF(1, 1)));
     EXPECT_TRUE(board.singleScreen()->visibleArea().contains(
         board.theScrollView()->mapToScene(board.theScrollView()->viewport()->rect()).boundingRect()));
+}
+
+TEST(ArtBoardScene, TheScreensShadowLooksLikeItsStackedLayersAtAnyZoomAndColour)
+{
+    const auto document = makeDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    QVR_SingleScreenArtBoardView board;
+    board.setScreenModel(screen);
+    board.resize(400, 300);
+    board.show();
+    board.setZoomLevelWithoutNotification(0.2); // the surround reaches far beyond the screen
+    QVR_CreatorSingleScreen* item = board.singleScreen();
+    ASSERT_TRUE(item);
+    // The look: the light surround, four layers of black at 0.9 / 4 shrinking from two points around the screen
+    // to half a point, then the screen on top.
+    const auto layered = [item](QPainter& painter) {
+        painter.fillRect(item->boundingRect(), QColor::fromRgbF(0.91f, 0.91f, 0.91f));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.9f / 4.0f));
+        for (const double grow : {2.0, 1.5, 1.0, 0.5})
+            painter.drawRect(item->screenRect().adjusted(-grow, -grow, grow, grow));
+        painter.fillRect(item->screenRect(), item->screenColor());
+    };
+    // Around two opposite corners of the screen, which show every edge of every layer.
+    const auto render = [item](QImage::Format format, double zoom, QPointF corner, const auto& draw) {
+        QImage image(96, 64, format);
+        image.fill(Qt::green);
+        QPainter painter(&image);
+        // On whole pixels too, where the layers' edges fall halfway between pixels' centres at some zooms.
+        const QPointF offset = format == QImage::Format_RGB32 ? QPointF(32.3, 31.6) : QPointF(32, 31);
+        painter.translate(offset - corner * zoom);
+        painter.scale(zoom, zoom);
+        draw(painter);
+        return image;
+    };
+    QStyleOptionGraphicsItem option;
+    const auto painted = [item, &option](QPainter& painter) { item->paint(&painter, &option, nullptr); };
+    for (const QColor& color : {QColor(Qt::white), QColor(200, 30, 30), QColor(0, 0, 255, 120)}) {
+        screen->setBackgroundColor(color);
+        screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+        ASSERT_EQ(item->screenColor(), color);
+        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+            for (const double zoom : {1.0, 0.37, 0.5, 0.75, 0.83, 1.6, 2.25, 3.25}) {
+                for (const QPointF& corner : {item->screenRect().topLeft(), item->screenRect().bottomRight()}) {
+                    EXPECT_EQ(render(format, zoom, corner, painted), render(format, zoom, corner, layered))
+                        << "colour " << color.name(QColor::HexArgb).toStdString() << ", zoom " << zoom << ", format "
+                        << format << ", corner " << corner.x();
+                }
+            }
+        }
+    }
 }
 
 #include "ArtBoardTest.moc"

@@ -231,3 +231,45 @@ TEST(SnapLines, TheGestureMovesItsViewsInPlaceAndLeavesNoLineBehindOnScreen)
     EXPECT_TRUE(snapViews(b).empty());
     EXPECT_EQ(widestRedRun(shownOnScreen(b), row.y()), 0);
 }
+
+TEST(SnapLines, WhatTheLinesRepaintMatchesAFreshPictureOfTheBoard)
+{
+    for (const double level : {1.0, 0.83}) {
+        Board b(QRectF(918, 200, 100, 100));
+        b.add(QRectF(600, 40, 60, 700));
+        b.add(QRectF(20, 520, 990, 50));
+        b.add(QRectF(-30, 300, 80, 40)); // sticks out of the screen, under the mask
+        b.board.setZoomLevelWithoutNotification(level);
+        QApplication::processEvents();
+        // The board's part of the window as last put on the screen, against the viewport painted afresh.
+        const auto matchesFreshPicture = [&b] {
+            const QRect area(b.viewport()->mapTo(&b.board, QPoint(0, 0)), b.viewport()->size());
+            const QImage shown = shownOnScreen(b).copy(area).convertToFormat(QImage::Format_RGB32);
+            const QImage fresh = b.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            return shown == fresh;
+        };
+        QTest::mousePress(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(950, 250)));
+        int withLines = 0;
+        for (const QPointF& to : {QPointF(951, 250), QPointF(958, 262), QPointF(966, 270), QPointF(940, 241),
+                                  QPointF(700, 300), QPointF(640, 330), QPointF(560, 370), QPointF(951, 250)}) {
+            b.moveTo(to);
+            withLines += b.lines().empty() ? 0 : 1;
+            EXPECT_TRUE(matchesFreshPicture()) << "zoom " << level << ", at " << to.x() << ", " << to.y();
+        }
+        EXPECT_GE(withLines, 2);
+        // The board zooms while a line is held; the line then goes and comes back at the new scale.
+        b.board.setZoomLevelWithoutNotification(level * 2);
+        b.board.theScrollView()->centerOn(QPointF(1000, 250));
+        QApplication::processEvents();
+        ASSERT_EQ(b.lines().size(), 1u);
+        b.moveTo(QPointF(966, 250));
+        EXPECT_TRUE(b.lines().empty());
+        EXPECT_TRUE(matchesFreshPicture()) << "zoomed to " << level * 2 << ", line gone";
+        for (int x = 965; x >= 940 && b.lines().empty(); --x)
+            b.moveTo(QPointF(x, 250));
+        EXPECT_EQ(b.lines().size(), 1u);
+        EXPECT_TRUE(matchesFreshPicture()) << "zoomed to " << level * 2 << ", line back";
+        QTest::mouseRelease(b.viewport(), Qt::LeftButton, {}, b.at(QPointF(966, 250)));
+        EXPECT_TRUE(matchesFreshPicture()) << "zoom " << level << ", released";
+    }
+}

@@ -6,6 +6,7 @@
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "platform/NotificationCenter.h"
 
@@ -93,4 +94,13 @@ void QVR_ArtBoardScrollView::resizeEvent(QResizeEvent* event)
     QGraphicsView::resizeEvent(event);
     if (m_artBoard)
         m_artBoard->updateVisibleArea();
+}
+
+void QVR_ArtBoardScrollView::drawBackground(QPainter* painter, const QRectF& rect)
+{
+    const QVR_CreatorSingleScreen* screen = m_artBoard ? m_artBoard->singleScreen() : nullptr;
+    if (screen && screen->scene() == scene() && screen->isVisible() && screen->effectiveOpacity() >= 1.0 &&
+        screen->mapRectToScene(screen->boundingRect()).contains(rect))
+        return;
+    QGraphicsView::drawBackground(painter, rect);
 }

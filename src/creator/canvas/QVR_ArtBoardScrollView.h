@@ -30,6 +30,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The background brush only where the art board's screen, which paints its whole area opaquely, leaves
+    // something exposed.
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
     QPointer<QVR_SingleScreenArtBoardView> m_artBoard;

@@ -1,5 +1,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <unordered_set>
 
@@ -9,6 +11,7 @@
 #include <QGraphicsSceneDragDropEvent>
 #include <QMimeData>
 #include <QGraphicsView>
+#include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
@@ -41,6 +44,9 @@ namespace {
 constexpr double kScreenWidth = 1024.0;
 constexpr double kScreenHeight = 748.0;
 constexpr double kShadowRadius = 2.0;
+constexpr int kShadowLayers = 4;
+const QColor kSurroundColor = QColor::fromRgbF(0.91f, 0.91f, 0.91f);
+const QColor kShadowLayerColor = QColor::fromRgbF(0, 0, 0, 0.9f / kShadowLayers);
 
 // Opens one undoable change on the screen's flow that pages back to the screen on undo; nullptr without a flow.
 std::shared_ptr<ZERI_FlowModel> beginScreenChange(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
@@ -602,13 +608,54 @@ void QVR_CreatorSingleScreen::appropriatelyResizeAllMmobjViews()
 void QVR_CreatorSingleScreen::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     const QRectF screen = screenRect();
-    painter->fillRect(boundingRect(), QColor::fromRgbF(0.91f, 0.91f, 0.91f));
-    // The shadow: black at 0.9, blurred over two points around the screen.
+    const auto layer = [&screen](int step) {
+        const double grow = kShadowRadius * (kShadowLayers - step) / kShadowLayers;
+        return screen.adjusted(-grow, -grow, grow, grow);
+    };
+    // An opaque screen hides what lies beneath it, so the surround is filled only around it, in four bands that
+    // reach two device pixels into the shadow's outermost layer (which covers them there), and each layer is drawn
+    // in the opaque colour its stack gives on the surround, an inner layer covering the rest: the same pixels,
+    // without filling and blending the screen's area again and again (a strip across the screen stays cheap).
+    const bool opaque = m_screenColor.alpha() == 255;
+    const QRectF around = boundingRect();
+    const double pixel = 1.0 / std::max(1e-9, std::sqrt(std::abs(painter->worldTransform().determinant())));
+    const QRectF inside = layer(0).adjusted(2 * pixel, 2 * pixel, -2 * pixel, -2 * pixel);
+    if (opaque && inside.isValid() && around.contains(inside)) {
+        painter->fillRect(QRectF(around.topLeft(), QPointF(around.right(), inside.top())), kSurroundColor);
+        painter->fillRect(QRectF(QPointF(around.left(), inside.bottom()), around.bottomRight()), kSurroundColor);
+        painter->fillRect(QRectF(around.topLeft(), QPointF(inside.left(), around.bottom())), kSurroundColor);
+        painter->fillRect(QRectF(QPointF(inside.right(), around.top()), around.bottomRight()), kSurroundColor);
+    } else {
+        painter->fillRect(around, kSurroundColor);
+    }
+    // The shadow: black at 0.9, blurred over two points around the screen, as kShadowLayers translucent layers,
+    // each a little smaller than the one below.
     painter->setPen(Qt::NoPen);
-    for (int step = 0; step < 4; ++step) {
-        const double grow = kShadowRadius * (4 - step) / 4.0;
-        painter->setBrush(QColor::fromRgbF(0, 0, 0, 0.9f / 4.0f));
-        painter->drawRect(screen.adjusted(-grow, -grow, grow, grow));
+    if (!opaque)
+        painter->setBrush(kShadowLayerColor);
+    for (int step = 0; step < kShadowLayers; ++step) {
+        if (opaque)
+            painter->setBrush(shadowStackColor(step));
+        painter->drawRect(layer(step));
     }
     painter->fillRect(screen, m_screenColor);
+}
+
+QColor QVR_CreatorSingleScreen::shadowStackColor(int step)
+{
+    // The layers blended once, on one pixel of the surround, by the same raster code that paints the board.
+    static const std::array<QColor, kShadowLayers> colors = [] {
+        std::array<QColor, kShadowLayers> result;
+        QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&pixel);
+        painter.fillRect(QRectF(0, 0, 1, 1), kSurroundColor);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kShadowLayerColor);
+        for (int i = 0; i < kShadowLayers; ++i) {
+            painter.drawRect(QRectF(0, 0, 1, 1));
+            result[std::size_t(i)] = QColor::fromRgba(pixel.pixel(0, 0));
+        }
+        return result;
+    }();
+    return colors[std::size_t(std::clamp(step, 0, kShadowLayers - 1))];
 }

@@ -134,6 +134,8 @@ private:
     firstContainerWithObjectID(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object) const;
 
     void updateScreenColor();
+    // The opaque colour the shadow's layers 0 … `step` (0 the outermost) give on the surround.
+    static QColor shadowStackColor(int step);
 
     std::shared_ptr<ZERI_FlowScreenModel> m_screen;
     std::weak_ptr<ZERI_FlowScreenModel> m_originalScreen;

@@ -13,8 +13,8 @@ class SnappingGrid;
 // to: red for the screen's own lines, cyan for another object's, nothing while they hold to none. Drawn with a
 // cosmetic pen 1.5 device pixels wide at any zoom, above the containers and below the grey mask, and never hit by
 // the mouse. A gesture keeps one view per orientation and moves its line in place: its bounds cover every place a
-// line can take, so a change repaints the two strips involved and leaves the scene's index alone. The scene owns it
-// once added.
+// line can take, so a change repaints the two strips involved (a few device pixels wide) and leaves the scene's
+// index alone. The scene owns it once added.
 class QVR_SnapLineView : public QGraphicsObject {
     Q_OBJECT
 public:
@@ -38,11 +38,15 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
-    // The band the shown line is painted in; empty while none is shown.
-    QRectF lineStrip() const;
+    // The band `margin` scene units either side of the shown line that a change repaints; empty while none is
+    // shown.
+    QRectF lineStrip(double margin) const;
+    // The margin the strips need at the scale the scene is shown at.
+    double stripMargin() const;
 
     SnapOrientation m_orientation;
     std::shared_ptr<SnappingGridLine> m_line;
     QPointF m_origin; // the grid's model offset: where the lines start
     double m_position = 0;
+    double m_stripMargin = 0; // the margin the shown line's strip was last updated with
 };
