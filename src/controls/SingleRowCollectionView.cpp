@@ -156,8 +156,10 @@ void SingleRowCollectionView::setSelectionIndexes(const QList<int>& indexes)
         return;
     const int oldCurrent = currentIndex();
     m_selection = cleaned;
+    // Only the items whose state changes are told (and repainted): a long row costs no more than a short one.
     for (int i = 0; i < m_items.size(); ++i)
-        m_items[i]->setSelected(m_selection.contains(i));
+        if (m_items[i]->isSelected() != m_selection.contains(i))
+            m_items[i]->setSelected(m_selection.contains(i));
     emit selectionIndexesChanged();
     if (currentIndex() != oldCurrent)
         emit currentIndexChanged(currentIndex());

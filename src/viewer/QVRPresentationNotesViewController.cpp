@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
+#include "controls/GrooveCachingScrollBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "elements/images/UNIImage.h"
 #include "foundation/BlockTimer.h"
@@ -319,6 +320,8 @@ void QVRPresentationNotesViewController::loadView()
     m_thumbnailBar->setThumbnailHoldingViewClass(
         [](const QRect& frame) { return new QVR_PresenterNotesThumbnailHoldingView(frame); });
     m_thumbnailScrollArea = new QScrollArea;
+    // The strip scrolls to every new screen, an animation that repaints the scroll bar each frame.
+    m_thumbnailScrollArea->setHorizontalScrollBar(new GrooveCachingScrollBar(Qt::Horizontal));
     m_thumbnailScrollArea->setWidget(m_thumbnailBar);
     m_thumbnailScrollArea->setWidgetResizable(false);
     m_thumbnailScrollArea->setFrameShape(QFrame::NoFrame);

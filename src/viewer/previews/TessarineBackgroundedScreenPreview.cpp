@@ -335,9 +335,36 @@ void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
     painter.drawImage(0, 0, m_scaledPicture);
 }
 
+void TessarineBackgroundedScreenPreview::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    prepareScaledPicture();
+}
+
 void TessarineBackgroundedScreenPreview::showPicture(const QImage& picture)
 {
     m_picture = picture;
     m_scaledPicture = QImage();
+    prepareScaledPicture();
     update();
+}
+
+void TessarineBackgroundedScreenPreview::prepareScaledPicture()
+{
+    const quint64 scaling = ++m_pictureScaling;
+    const QSize target = size();
+    if (m_picture.isNull() || target.isEmpty() || m_picture.size() == target || m_scaledPicture.size() == target)
+        return;
+    QPointer<TessarineBackgroundedScreenPreview> self(this);
+    // The worker sees only a copy of the picture and the size; the result comes back through the main thread's
+    // queue and is kept only while the view still shows that picture at that size.
+    storedPictureThreads().post([self, picture = m_picture, target, scaling] {
+        QImage scaled = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        MainThread::run(
+            [self, scaled = std::move(scaled), scaling] {
+                if (self && self->m_pictureScaling == scaling && self->size() == scaled.size())
+                    self->m_scaledPicture = scaled;
+            },
+            false);
+    });
 }

@@ -83,9 +83,13 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showPicture(const QImage& picture);
+    // A picture shown at another size than its own is scaled to the view's size on a worker, ahead of the paint
+    // that needs it; a paint that comes first scales it itself.
+    void prepareScaledPicture();
     // The stored preview's file on disk, or empty.
     QString storedPicturePath();
     void decodeStoredPictureInBackground();
@@ -107,5 +111,6 @@ private:
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;
-    QImage m_scaledPicture; // m_picture at the view's size, made once per size
+    QImage m_scaledPicture;       // m_picture at the view's size, made once per size
+    quint64 m_pictureScaling = 0; // counts the scalings asked for; only the latest one's result is kept
 };

@@ -219,3 +219,41 @@ TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLa
     QTest::qWait(100);
     EXPECT_TRUE(moved->currentPreviewImage().isNull());
 }
+
+TEST(BackgroundedScreenPreviewScaling, AViewPaintsItsLatestPictureAtItsSizeThroughResizesAndNewPictures)
+{
+    QWidget window;
+    window.resize(400, 300);
+    auto* preview = new TessarineBackgroundedScreenPreview(QRect(0, 0, 160, 120), nullptr, 1.0, true, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto shown = [preview](const QSize& size, const QColor& colour) {
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(colour);
+        preview->previewScreenshotGotten(
+            Notification{QString(), nullptr, {{QStringLiteral("PreviewScreenImageRef"), picture}}});
+    };
+    const auto paintedIn = [preview](const QColor& colour) {
+        const QImage painted = preview->grab().toImage();
+        for (const QPoint& p : {QPoint(0, 0), QPoint(painted.width() - 1, painted.height() - 1),
+                                QPoint(painted.width() / 2, painted.height() / 2)})
+            if (painted.pixelColor(p) != colour)
+                return false;
+        return true;
+    };
+
+    // A large picture (slow to scale) followed at once by a small one: the view ends with the small one, however
+    // the scalings finish.
+    shown(QSize(4000, 3000), Qt::red);
+    shown(QSize(400, 300), Qt::blue);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paintedIn(Qt::blue); }, 2000));
+    QTest::qWait(300);
+    EXPECT_TRUE(paintedIn(Qt::blue));
+
+    // A burst of sizes: the picture fills the last one.
+    for (const QSize& size : {QSize(90, 70), QSize(210, 150), QSize(133, 97)})
+        preview->resize(size);
+    shown(QSize(400, 300), Qt::green);
+    EXPECT_EQ(preview->grab().size(), QSize(133, 97));
+    EXPECT_TRUE(paintedIn(Qt::green));
+}
