@@ -18,11 +18,31 @@
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/Json.h"
+#include "platform/WorkerThreads.h"
 #include "service/ZERI_APIBinding.h"
 
 namespace {
 
 QVRActionLog* s_testLog = nullptr;
+
+// One thread writes every backlog file of the process, in the order the changes were made, so a slow disk never
+// holds the main thread. Writes still queued when the application goes are finished first.
+WorkerThreads& backlogWriter()
+{
+    static struct Holder {
+        ~Holder() { threads.finish(); }
+        WorkerThreads threads{1, QStringLiteral("action log"), WorkerThreads::AtApplicationEnd::Finish};
+    } holder;
+    return holder.threads;
+}
+
+void writeBacklog(const QString& file, const QJsonArray& backlog)
+{
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    Error error;
+    if (!AtomicFile::write(file, Json::write(backlog), &error))
+        qCWarning(lcApp) << "cannot write the action log" << file << error.message;
+}
 
 } // namespace
 
@@ -40,7 +60,10 @@ QVRActionLog::QVRActionLog(const QString& backlogFile, Sender sender, QObject* p
         scheduleFlush();
 }
 
-QVRActionLog::~QVRActionLog() = default;
+QVRActionLog::~QVRActionLog()
+{
+    waitForWrites();
+}
 
 QVRActionLog& QVRActionLog::shared()
 {
@@ -70,8 +93,15 @@ QVRActionLog::Sender QVRActionLog::serviceSender()
     };
 }
 
+void QVRActionLog::waitForWrites()
+{
+    backlogWriter().waitForIdle();
+}
+
 void QVRActionLog::load()
 {
+    // A log of this process may still be writing the same file.
+    waitForWrites();
     QFile file(m_file);
     if (!file.exists())
         return;
@@ -98,10 +128,10 @@ void QVRActionLog::load()
 
 void QVRActionLog::save() const
 {
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
-    Error error;
-    if (!AtomicFile::write(m_file, Json::write(m_backlog), &error))
-        qCWarning(lcApp) << "cannot write the action log" << m_file << error.message;
+    // The writer takes its own copy of the backlog (implicitly shared, so nothing is copied until the next change
+    // here); once the application's end has stopped the writer, the file is written at once.
+    if (!backlogWriter().post([file = m_file, backlog = m_backlog] { writeBacklog(file, backlog); }))
+        writeBacklog(m_file, m_backlog);
 }
 
 void QVRActionLog::scheduleFlush()

@@ -11,10 +11,10 @@ class QTimer;
 
 // The internal action log: analytics events waiting to be sent to the service ("tessarine.log").
 //
-// Every event is appended to a backlog kept in a JSON file in the data folder (rewritten atomically on each
-// change), so nothing is lost when the service is unreachable or the application quits. Events leave the
-// backlog only after the service accepted the batch that carried them; events logged while a batch is in
-// flight stay behind it. A backlog that cannot be read is moved aside (".corrupt") and started afresh.
+// Every event is appended to a backlog kept in a JSON file in the data folder, so nothing is lost when the service
+// is unreachable or the application quits. The file is rewritten atomically after each change, on a thread of its
+// own, so a slow disk never holds the main thread. Events leave the backlog only after the service accepted the
+// batch that carried them; events logged while a batch is in flight stay behind it. A backlog that cannot be read is moved aside (".corrupt") and started afresh.
 // Batches of at most kBatchSize events go out kFlushIntervalSeconds after the first unsent event, at once when
 // a full batch is waiting, and when the application quits. The backlog keeps at most kMaxBacklog events,
 // dropping the oldest, so a long offline period cannot grow it without bound.
@@ -48,6 +48,8 @@ public:
     bool flushAndWait(int timeoutMs);
 
     QJsonArray backlog() const { return m_backlog; }
+    // Blocks until every change made so far by any log of this process is in its file.
+    static void waitForWrites();
     QString backlogFile() const { return m_file; }
     bool isSending() const { return m_inFlight > 0; }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -17,6 +19,7 @@
 #include "app/QVRTimedAnalytics.h"
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
+#include "platform/AtomicFile.h"
 #include "service/BlockRequester.h"
 #include "support/fakeservice/FakeWebService.h"
 
@@ -169,6 +172,31 @@ TEST_F(Analytics, ACorruptBacklogIsSetAsideAndStartedAfresh)
     reopened.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("After")}});
     QVRActionLog again(backlogFile(), {});
     EXPECT_EQ(again.backlog().size(), 1);
+}
+
+TEST_F(Analytics, TheBacklogIsWrittenAwayFromTheMainThreadAndReadBackWhole)
+{
+    // The write goes through the atomic replacement; its test hook tells which thread wrote.
+    std::mutex mutex;
+    std::vector<std::thread::id> writers;
+    AtomicFile::setFaultInjectorForTesting([&](const QString& path) {
+        if (path == backlogFile()) {
+            std::lock_guard lock(mutex);
+            writers.push_back(std::this_thread::get_id());
+        }
+        return false;
+    });
+    for (int i = 0; i < 20; ++i)
+        QVRAnalytics::logEvent(QStringLiteral("Event %1").arg(i));
+    // A log opened meanwhile reads the file only once every change made before is in it.
+    QVRActionLog reopened(backlogFile(), {});
+    AtomicFile::setFaultInjectorForTesting({});
+    ASSERT_EQ(reopened.backlog().size(), 20);
+    EXPECT_EQ(reopened.backlog().at(19)[QStringLiteral("name")].toString(), QStringLiteral("Event 19"));
+    std::lock_guard lock(mutex);
+    ASSERT_FALSE(writers.empty());
+    for (const std::thread::id& writer : writers)
+        EXPECT_NE(writer, std::this_thread::get_id());
 }
 
 TEST(AnalyticsWithTheService, EventsSurviveARestartWhileTheServiceIsDownAndAreSentLater)
