@@ -14,10 +14,11 @@ class QTimer;
 // Every event is appended to a backlog kept in a JSON file in the data folder, so nothing is lost when the service
 // is unreachable or the application quits. The file is rewritten atomically after each change, on a thread of its
 // own, so a slow disk never holds the main thread. Events leave the backlog only after the service accepted the
-// batch that carried them; events logged while a batch is in flight stay behind it. A backlog that cannot be read is moved aside (".corrupt") and started afresh.
-// Batches of at most kBatchSize events go out kFlushIntervalSeconds after the first unsent event, at once when
-// a full batch is waiting, and when the application quits. The backlog keeps at most kMaxBacklog events,
-// dropping the oldest, so a long offline period cannot grow it without bound.
+// batch that carried them; events logged while a batch is in flight stay behind it. A backlog that cannot be read
+// is moved aside (".corrupt") and started afresh. Batches of at most kBatchSize events go out
+// kFlushIntervalSeconds after the first unsent event, at once when a full batch is waiting, and when the
+// application quits. The backlog keeps at most kMaxBacklog events, dropping the oldest, so a long offline period
+// cannot grow it without bound.
 //
 // Main thread only.
 class QVRActionLog : public QObject {
