@@ -36,11 +36,11 @@ WorkerThreads& backlogWriter()
     return holder.threads;
 }
 
-void writeBacklog(const QString& file, const QJsonArray& backlog)
+void writeBacklog(const QString& file, const QByteArray& json)
 {
     QDir().mkpath(QFileInfo(file).absolutePath());
     Error error;
-    if (!AtomicFile::write(file, Json::write(backlog), &error))
+    if (!AtomicFile::write(file, json, &error))
         qCWarning(lcApp) << "cannot write the action log" << file << error.message;
 }
 
@@ -128,10 +128,13 @@ void QVRActionLog::load()
 
 void QVRActionLog::save() const
 {
-    // The writer takes its own copy of the backlog (implicitly shared, so nothing is copied until the next change
-    // here); once the application's end has stopped the writer, the file is written at once.
-    if (!backlogWriter().post([file = m_file, backlog = m_backlog] { writeBacklog(file, backlog); }))
-        writeBacklog(m_file, m_backlog);
+    // The writer gets data of its own, shared with nothing here. Once the application's end has stopped the
+    // writer, the file is written at once.
+    auto write = [file = QString(m_file.constData(), m_file.size()), json = Json::write(m_backlog)] {
+        writeBacklog(file, json);
+    };
+    if (!backlogWriter().post(std::move(write)))
+        writeBacklog(m_file, Json::write(m_backlog));
 }
 
 void QVRActionLog::scheduleFlush()
