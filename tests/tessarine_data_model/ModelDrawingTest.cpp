@@ -416,6 +416,40 @@ TEST(RenderScreensTool, WritesOnePngPerScreenOfADocumentFile)
     EXPECT_EQ(bad.exitCode(), 1);
 }
 
+TEST(RenderScreensTool, TheFileHoldsExactlyTheDrawnPixels)
+{
+    // Rotated edges, a translucent fill over other shapes and text: every pixel as drawn, alpha included.
+    QTemporaryDir dir;
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    for (int type = 1; type <= 8; ++type)
+        addShape(*screen, type, shapeFrame(type), type * 17);
+    addShape(*screen, ZERI_MMObject_Shape::Rectangle, QRectF(300, 20, 500, 700))
+        ->as<ZERI_MMObject_Shape>()
+        ->setColor(QColor(10, 200, 90, 100));
+    addText(*screen, QStringLiteral("Text over shapes"), QRectF(40, 300, 900, 120));
+    document->firstFlowmodel()->addFlowScreen(screen);
+    const QString documentPath = writeDocument(dir, *document);
+
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/render-screens", {documentPath, dir.filePath("out")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QImage written = QImage(dir.filePath("out/flow1-screen001.png")).convertToFormat(QImage::Format_ARGB32);
+    const QImage drawn = ModelDrawing::renderScreen(*screen).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(written.size(), drawn.size());
+    int blended = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        const auto* expected = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        const auto* actual = reinterpret_cast<const QRgb*>(written.constScanLine(y));
+        for (int x = 0; x < drawn.width(); ++x) {
+            ASSERT_EQ(actual[x], expected[x]) << "at " << x << ", " << y;
+            blended += qGreen(expected[x]) > 100 && qRed(expected[x]) > 100 && qRed(expected[x]) < 200;
+        }
+    }
+    EXPECT_GT(blended, 1000) << "the translucent fill is drawn over the shapes";
+}
+
 TEST(RenderScreensTool, ATextOfOneWordOfTwoMillionCharactersIsDrawnWithoutHanging)
 {
     QTemporaryDir dir;

@@ -1,8 +1,10 @@
 #include "tessarine_data_model/tools/RenderScreensTool.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <png.h>
+#include <zlib.h>
 
 #include <QDir>
 #include <QFile>
@@ -40,37 +42,53 @@ void appendToByteArray(png_structp png, png_bytep data, png_size_t length)
     static_cast<QByteArray*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), qsizetype(length));
 }
 
-void writePng(png_structp png, png_infop info, const QImage& rgba, QByteArray* data)
+// Rows are converted a band at a time, each band under 65536 pixels: Qt converts a larger picture on a pool of
+// threads, started for this one picture and joined again at exit, which costs more than the conversion itself.
+int conversionBandRows(int width)
+{
+    constexpr int kPixelsPerBand = 32768;
+    return std::max(1, kPixelsPerBand / std::max(1, width));
+}
+
+void writePng(png_structp png, png_infop info, const QImage& image, QByteArray* data)
 {
     png_set_write_fn(png, data, appendToByteArray, nullptr);
-    png_set_IHDR(png, info, png_uint_32(rgba.width()), png_uint_32(rgba.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
-    for (int y = 0; y < rgba.height(); ++y)
-        png_write_row(png, rgba.constScanLine(y));
+    const int bandRows = conversionBandRows(image.width());
+    for (int top = 0; top < image.height(); top += bandRows) {
+        const int rows = std::min(bandRows, image.height() - top);
+        const QImage band(image.constScanLine(top), image.width(), rows, image.bytesPerLine(), image.format());
+        const QImage rgba = band.convertToFormat(QImage::Format_RGBA8888);
+        for (int y = 0; y < rows; ++y)
+            png_write_row(png, rgba.constScanLine(y));
+    }
     png_write_end(png, nullptr);
 }
 
 // libpng reports an error by jumping back here; nothing of this frame changes after the jump point.
-bool writePngOrFail(png_structp png, png_infop info, const QImage& rgba, QByteArray* data)
+bool writePngOrFail(png_structp png, png_infop info, const QImage& image, QByteArray* data)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    writePng(png, info, rgba, data);
+    writePng(png, info, image, data);
     return true;
 }
 
-// The screen's pixels as an RGBA PNG with one row filter (left neighbour) and zlib's fastest level: the general
-// writers try every filter on every row, which takes most of this tool's time for one screen.
+// The screen's pixels as an RGBA PNG with one row filter (left neighbour) and zlib's run-length matching at its
+// fastest level: the general writers try every filter on every row, and zlib's usual match search still took most
+// of this tool's time for one screen. After the filter a screen's flat areas are runs of zeros, which run-length
+// matching packs as well.
 QByteArray encodeScreenPng(const QImage& image)
 {
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     QByteArray data;
-    const bool written = info && writePngOrFail(png, info, rgba, &data);
+    const bool written = info && writePngOrFail(png, info, image, &data);
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written ? data : QByteArray();
 }
