@@ -73,6 +73,8 @@ public:
     // and selection follow in the event loop's next turn, after the player has drawn its own page, so both never
     // hold the main thread together. Asking for one of the view's parts brings them up to date first.
     void setCurrentScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+    // The shown screen's notes, previews and strip selection, when a page change left them behind.
+    void showPendingScreen();
     std::shared_ptr<ZERI_FlowModel> flowModel() const { return m_flowModel; }
     // One strip item per screen of the flow; nothing when the flow is already shown.
     void setFlowModel(const std::shared_ptr<ZERI_FlowModel>& flow);
@@ -156,8 +158,6 @@ private:
                                                     const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                                     TessarineBackgroundedScreenPreview* outgoing, bool reload);
     void applyFontSize(double size);
-    // The shown screen's notes, previews and strip selection, when a page change left them behind.
-    void showPendingScreen();
 
     QPointer<QVRViewerViewController> m_viewerViewController;
     std::function<void()> m_onPlayPauseButtonPressed;
