@@ -630,10 +630,11 @@ TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLay
         },
         5000));
 
-    // The countdown's ticks over a second: the bar's area alone, nothing laid out.
+    // Twenty countdown ticks: the bar's area alone, nothing laid out. They stay within the clock's first second, so
+    // the clock's own timer, running meanwhile, has no new reading to draw.
     clockMs += 1000;
     for (int tick = 1; tick <= 20; ++tick) {
-        clockMs += 50;
+        clockMs += 45;
         recorder.clear();
         notes->updateCountdownBarPercentage();
         // The bar glides to its new width: its first frame follows on the animation's clock.
