@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVariantAnimation>
 #include <QVBoxLayout>
 
@@ -158,6 +159,11 @@ QVRPresentationNotesViewController::QVRPresentationNotesViewController(QObject* 
     , m_playPauseImageName(kPauseImageName)
     , m_thumbnailController(new QVRThumbnailController(this))
 {
+    m_pendingScreenTimer = new QTimer(this);
+    // A timer rather than a posted call: posted calls run ahead of the player's pending repaint.
+    m_pendingScreenTimer->setSingleShot(true);
+    m_pendingScreenTimer->setInterval(0);
+    connect(m_pendingScreenTimer, &QTimer::timeout, this, &QVRPresentationNotesViewController::showPendingScreen);
 }
 
 QVRPresentationNotesViewController::~QVRPresentationNotesViewController()
@@ -361,37 +367,43 @@ void QVRPresentationNotesViewController::setViewerViewController(QVRViewerViewCo
     m_viewerViewController = controller;
 }
 
-TessarineBackgroundedScreenPreview* QVRPresentationNotesViewController::currentPreview() const
+TessarineBackgroundedScreenPreview* QVRPresentationNotesViewController::currentPreview()
 {
+    showPendingScreen();
     return m_currentPreview;
 }
 
-TessarineBackgroundedScreenPreview* QVRPresentationNotesViewController::nextPreview() const
+TessarineBackgroundedScreenPreview* QVRPresentationNotesViewController::nextPreview()
 {
+    showPendingScreen();
     return m_nextPreview;
 }
 
 QVRPresentationNotesView* QVRPresentationNotesViewController::notesView()
 {
     view();
+    showPendingScreen();
     return m_view;
 }
 
 QTextEdit* QVRPresentationNotesViewController::notesTextView()
 {
     view();
+    showPendingScreen();
     return m_notesTextView;
 }
 
 QWidget* QVRPresentationNotesViewController::currentSlidePreviewHolder()
 {
     view();
+    showPendingScreen();
     return m_currentHolder;
 }
 
 QWidget* QVRPresentationNotesViewController::nextSlidePreviewHolder()
 {
     view();
+    showPendingScreen();
     return m_nextHolder;
 }
 
@@ -464,6 +476,7 @@ QWidget* QVRPresentationNotesViewController::progressBarFillView()
 QVRScreenLinkThumbnailBar* QVRPresentationNotesViewController::thumbnailBar()
 {
     view();
+    showPendingScreen();
     return m_thumbnailBar;
 }
 
@@ -496,11 +509,10 @@ void QVRPresentationNotesViewController::setCurrentScreen(const std::shared_ptr<
     setFlowModel(screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr);
     watchPreviewDownload(screen, m_currentPreviewDownload);
     watchPreviewDownload(nextScreen(), m_nextPreviewDownload);
-    showPreviews();
-    m_notesTextView->setPlainText(screen ? screen->presenterNotes() : QString());
+    m_screenPending = true;
+    m_pendingScreenTimer->start();
 
     const qsizetype index = screen && m_flowModel ? m_flowModel->indexOfFlowScreen(screen) : -1;
-    m_thumbnailBar->setSelectionIndexes(index >= 0 ? QList<int>{int(index)} : QList<int>{});
 
     const qint64 start = now();
     if (!m_viewLoadedDate) {
@@ -526,6 +538,22 @@ void QVRPresentationNotesViewController::setCurrentScreen(const std::shared_ptr<
 
     const bool last = index >= 0 && index == qsizetype(m_flowModel->screenModels().size()) - 1;
     m_endLabel->setVisible(last);
+}
+
+void QVRPresentationNotesViewController::showPendingScreen()
+{
+    if (!m_screenPending)
+        return;
+    m_screenPending = false;
+    m_pendingScreenTimer->stop();
+    const auto& screen = m_currentScreen;
+    showPreviews();
+    // Setting even the same text lays the document out again and repaints the whole field.
+    const QString notes = screen ? screen->presenterNotes() : QString();
+    if (m_notesTextView->toPlainText() != notes)
+        m_notesTextView->setPlainText(notes);
+    const qsizetype index = screen && m_flowModel ? m_flowModel->indexOfFlowScreen(screen) : -1;
+    m_thumbnailBar->setSelectionIndexes(index >= 0 ? QList<int>{int(index)} : QList<int>{});
 }
 
 void QVRPresentationNotesViewController::setFlowModel(const std::shared_ptr<ZERI_FlowModel>& flow)

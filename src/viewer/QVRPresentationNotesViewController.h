@@ -14,6 +14,7 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class QTextEdit;
+class QTimer;
 class QVRPresentationNotesView;
 class QVRScreenLinkThumbnailBar;
 class QVRThumbnailController;
@@ -68,8 +69,12 @@ public:
 
     std::shared_ptr<ZERI_FlowScreenModel> currentScreen() const { return m_currentScreen; }
     // Shows the screen: notes, both previews, the strip's selection; restarts the time on the screen and the
-    // countdown, keeping a pause. Nothing when it is already shown.
+    // countdown, keeping a pause. Nothing when it is already shown. The times change at once; the notes, previews
+    // and selection follow in the event loop's next turn, after the player has drawn its own page, so both never
+    // hold the main thread together. Asking for one of the view's parts brings them up to date first.
     void setCurrentScreen(const std::shared_ptr<ZERI_FlowScreenModel>& screen);
+    // The shown screen's notes, previews and strip selection, when a page change left them behind.
+    void showPendingScreen();
     std::shared_ptr<ZERI_FlowModel> flowModel() const { return m_flowModel; }
     // One strip item per screen of the flow; nothing when the flow is already shown.
     void setFlowModel(const std::shared_ptr<ZERI_FlowModel>& flow);
@@ -115,8 +120,8 @@ public:
     // The view's parts.
     QVRPresentationNotesView* notesView();
     QTextEdit* notesTextView();
-    TessarineBackgroundedScreenPreview* currentPreview() const;
-    TessarineBackgroundedScreenPreview* nextPreview() const;
+    TessarineBackgroundedScreenPreview* currentPreview();
+    TessarineBackgroundedScreenPreview* nextPreview();
     QWidget* currentSlidePreviewHolder();
     QWidget* nextSlidePreviewHolder();
     QPushButton* nextSlideImageOverlayButton();
@@ -172,6 +177,8 @@ private:
 
     QPointer<BlockTimer> m_screenTimer;
     QPointer<BlockTimer> m_continuousTimer;
+    QTimer* m_pendingScreenTimer = nullptr;
+    bool m_screenPending = false;
     QVRThumbnailController* m_thumbnailController = nullptr;
 
     QPointer<QVRPresentationNotesView> m_view;

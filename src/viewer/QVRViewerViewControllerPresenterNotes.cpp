@@ -168,6 +168,9 @@ void QVRViewerViewController::setPresentationNotesViewController(QVRPresentation
         [self, bar](const void*, const QSet<QString>&) {
             if (!self || !bar || !self->m_viewerView)
                 return;
+            // A strip still showing the screen before the player's latest change is no pick.
+            if (self->m_presentationNotesViewController)
+                self->m_presentationNotesViewController->showPendingScreen();
             const int index = bar->currentIndex();
             if (index < 0 || index == self->m_viewerView->currentPage())
                 return;

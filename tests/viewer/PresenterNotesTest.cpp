@@ -557,6 +557,44 @@ TEST_F(PresenterNotesOneScreen, APageChangeDecodesThePreviewsAwayFromTheMainThre
         2000));
 }
 
+TEST_F(PresenterNotesOneScreen, PageChangesReachTheShownNotesAndStripWithoutAnyoneAsking)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    // The widgets as a screen reader or a paint sees them, taken once: nothing below asks the notes again.
+    QTextEdit* text = notes->notesTextView();
+    QVRScreenLinkThumbnailBar* strip = notes->thumbnailBar();
+    QWidget* currentHolder = notes->currentSlidePreviewHolder();
+    ASSERT_EQ(text->toPlainText(), QStringLiteral("Notes 1"));
+    QVR_TessarineViewerView* player = c->viewerView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !player->isTransitioning() && !player->isAnimating(); }, 3000));
+
+    for (const int page : {2, 1, 3, 0}) {
+        player->scrollToPage(page, false);
+        ASSERT_EQ(player->currentPage(), page);
+        const auto shows = [&] {
+            const auto previews = currentHolder->findChildren<TessarineBackgroundedScreenPreview*>();
+            return text->toPlainText() == QStringLiteral("Notes %1").arg(page + 1) &&
+                   strip->selectionIndexes() == QList<int>{page} &&
+                   std::any_of(previews.begin(), previews.end(), [&](const auto* preview) {
+                       return preview->screenModel() == player->flowModel()->screenModels()[size_t(page)];
+                   });
+        };
+        EXPECT_TRUE(QTest::qWaitFor(shows, 2000)) << page << ": " << text->toPlainText().toStdString();
+        // The strip catching up is no pick of the screen it showed before.
+        EXPECT_EQ(player->currentPage(), page);
+    }
+    // Two changes in one turn end on the later screen.
+    player->scrollToPage(1, false);
+    player->scrollToPage(2, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == QStringLiteral("Notes 3"); }, 2000));
+    EXPECT_EQ(strip->selectionIndexes(), QList<int>{2});
+    EXPECT_EQ(player->currentPage(), 2);
+}
+
 TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLayNothingOut)
 {
     auto document = makeDocument();
@@ -592,10 +630,11 @@ TEST_F(PresenterNotesOneScreen, TheCountdownAndTheClockRepaintTheirOwnAreaAndLay
         },
         5000));
 
-    // The countdown's ticks over a second: the bar's area alone, nothing laid out.
+    // Twenty countdown ticks: the bar's area alone, nothing laid out. They stay within the clock's first second, so
+    // the clock's own timer, running meanwhile, has no new reading to draw.
     clockMs += 1000;
     for (int tick = 1; tick <= 20; ++tick) {
-        clockMs += 50;
+        clockMs += 45;
         recorder.clear();
         notes->updateCountdownBarPercentage();
         // The bar glides to its new width: its first frame follows on the animation's clock.
