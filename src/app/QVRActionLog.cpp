@@ -29,11 +29,8 @@ QVRActionLog* s_testLog = nullptr;
 // holds the main thread. Writes still queued when the application goes are finished first.
 WorkerThreads& backlogWriter()
 {
-    static struct Holder {
-        ~Holder() { threads.finish(); }
-        WorkerThreads threads{1, QStringLiteral("action log"), WorkerThreads::AtApplicationEnd::Finish};
-    } holder;
-    return holder.threads;
+    static WorkerThreads::Lasting thread(1, QStringLiteral("action log"));
+    return thread.threads();
 }
 
 void writeBacklog(const QString& file, const QByteArray& json)

@@ -42,12 +42,8 @@ WorkerThreads::~WorkerThreads()
 
 WorkerThreads& WorkerThreads::shared()
 {
-    static struct Holder {
-        ~Holder() { threads.finish(); }
-        WorkerThreads threads{std::max(QThread::idealThreadCount(), 2), QStringLiteral("background"),
-                              AtApplicationEnd::Finish};
-    } holder;
-    return holder.threads;
+    static Lasting threads(std::max(QThread::idealThreadCount(), 2), QStringLiteral("background"));
+    return threads.threads();
 }
 
 void WorkerThreads::endWithApplication(AtApplicationEnd how)

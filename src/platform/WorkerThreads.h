@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <QObject>
@@ -24,6 +25,9 @@ public:
     ~WorkerThreads();
     WorkerThreads(const WorkerThreads&) = delete;
     WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+    // Threads held by a function-local static for the rest of the process; see below.
+    class Lasting;
 
     // The process's threads for short background jobs (one per core), made on first use. Jobs still queued
     // when the application object goes run then, so a file being written is never cut short.
@@ -59,4 +63,22 @@ private:
     std::condition_variable m_idle;
     std::size_t m_outstanding = 0; // posted and not yet run or dropped
     QMetaObject::Connection m_applicationEnd;
+};
+
+// Threads made on first use by a function-local static and kept for the rest of the process. The jobs queued when
+// the application object goes still run then (or, without an application, when the process ends).
+class WorkerThreads::Lasting {
+public:
+    Lasting(int count, QString name)
+        : m_threads(count, std::move(name), AtApplicationEnd::Finish)
+    {
+    }
+    ~Lasting() { m_threads.finish(); }
+    Lasting(const Lasting&) = delete;
+    Lasting& operator=(const Lasting&) = delete;
+
+    WorkerThreads& threads() { return m_threads; }
+
+private:
+    WorkerThreads m_threads;
 };

@@ -69,11 +69,8 @@ bool answeredWithServiceError(const SafeDictionary& reply, const ZERI_Authentica
 // One thread, so sign-outs end in the order they began; what is queued when the application ends still runs.
 WorkerThreads& signOutThread()
 {
-    static struct Holder {
-        ~Holder() { threads.finish(); }
-        WorkerThreads threads{1, QStringLiteral("sign-out"), WorkerThreads::AtApplicationEnd::Finish};
-    } holder;
-    return holder.threads;
+    static WorkerThreads::Lasting thread(1, QStringLiteral("sign-out"));
+    return thread.threads();
 }
 
 void deleteEach(const QStringList& folders)
