@@ -36,7 +36,7 @@ QVRAppDelegate& application()
 {
     static std::unique_ptr<QVRAppDelegate> s_delegate = [] {
         qputenv("TESS_API_URL", "http://127.0.0.1:9/"); // nothing answers: no network waits
-        return ApplicationLaunch::start();
+        return ApplicationLaunch::start(&registerApplicationLibraries);
     }();
     return *s_delegate;
 }

@@ -88,7 +88,7 @@ QVRAppDelegate& application()
         // Port 9 on this machine: every call to the service fails at once, as with no network.
         if (!servicesPointed())
             pointServicesAt(QUrl(QStringLiteral("http://127.0.0.1:9/")));
-        runningApplication() = ApplicationLaunch::start();
+        runningApplication() = ApplicationLaunch::start(&registerApplicationLibraries);
     }
     return *runningApplication();
 }
