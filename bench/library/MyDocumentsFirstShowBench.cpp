@@ -18,6 +18,7 @@
 #include "platform/AppPaths.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/BenchSupportFolder.h"
 #include "support/QtBenchmarkMain.h"
 #include "support/SpinUntil.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -36,9 +37,7 @@ struct Documents {
 
     Documents()
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
+        storePackagesUnder(support.path());
         for (int i = 0; i < kDocuments; ++i) {
             auto document = ZERI_TessarineModel::create();
             auto screen = ZERI_FlowScreenModel::create();

@@ -13,6 +13,7 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "platform/AppPaths.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "support/BenchSupportFolder.h"
 #include "support/QtBenchmarkMain.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -26,9 +27,7 @@ struct Documents {
 
     Documents()
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
+        storePackagesUnder(support.path());
         QStringList pictures;
         for (int i = 0; i < kPictures; ++i)
             pictures.append(support.filePath(QStringLiteral("preview%1.png").arg(i)));

@@ -16,6 +16,7 @@
 #include "service/DocumentServerOperations.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/MainThreadHeartbeat.h"
+#include "support/BenchSupportFolder.h"
 #include "support/QtBenchmarkMain.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -54,9 +55,7 @@ void BM_SignOutAgainstRemovingTheTree(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir support;
-        AppPaths::setApplicationSupportForTesting(support.path());
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
+        storePackagesUnder(support.path());
         DocumentServerOperations::registerWithDocumentModel();
         Tessutils::setCorvikAuthToken(token);
         for (int i = 0; i < kPackages; ++i) {

@@ -14,6 +14,7 @@
 #include "library/themes/QVR_TemplateChooserViewController.h"
 #include "platform/AppPaths.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "support/BenchSupportFolder.h"
 #include "support/QtBenchmarkMain.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -35,9 +36,7 @@ struct Template {
 
     Template()
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
+        storePackagesUnder(support.path());
         sample = ZERI_TessarineModel::create();
         sample->setIsThemeTessarine(true);
         sample->saveToFile();
