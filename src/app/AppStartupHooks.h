@@ -22,6 +22,9 @@ struct AppStartupHooks {
     std::function<void()> startGestureHandler;
     // Whether the gesture controller is connected; asked 10 s after the handler started.
     std::function<bool()> gestureControllerIsConnected;
+    // Shows the disconnected controller's warning with its "do not show again" box, once even when the handler
+    // already gave it.
+    std::function<void()> showGestureDisconnectAlert;
     // Makes the gesture handler's view (frame 0, 0, 100, 100) and hands it to the handler when there is one.
     std::function<void()> createGestureHandlerView;
     // Opens the my-documents window (or shows it again) and returns it; the shell adds it to the managed

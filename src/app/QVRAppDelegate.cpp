@@ -183,7 +183,12 @@ void QVRAppDelegate::applicationDidFinishLaunching()
                 if (!connected || connected())
                     return;
                 qCInfo(lcApp) << "Disconnected";
+                if (const auto& show = AppStartupHooks::shared().showGestureDisconnectAlert) {
+                    show();
+                    return;
+                }
                 AlertRequest request;
+                request.showsSuppressionButton = true;
                 request.style = AlertRequest::Style::Warning;
                 request.messageText = QStringLiteral("Leap Motion Controller Disconnected");
                 request.informativeText = QStringLiteral("Your Leap Motion controller appears to be disconnected. "

@@ -18,7 +18,8 @@ struct AlertRequest {
     QString informativeText; // the explanation under it
     QStringList buttons;     // left to right in reading order; the first is the default. Empty = one "OK".
     bool hasTextField = false;
-    QString textFieldValue; // initial text of the field
+    bool showsSuppressionButton = false; // a "Do not show this message again" box (its state is not reported)
+    QString textFieldValue;              // initial text of the field
 };
 
 struct AlertResponse {

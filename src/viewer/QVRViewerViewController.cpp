@@ -160,6 +160,7 @@ QVRViewerViewController::~QVRViewerViewController()
     m_modalKeyObservation.reset();
     m_youtubeKeyObservation.reset();
     m_downloadObserver.reset();
+    m_downloadProgressObserver.reset();
     m_audioController.reset();
     if (m_viewerView)
         m_viewerView->setDelegate(nullptr);
@@ -508,6 +509,9 @@ void QVRViewerViewController::downloadMediaForObject(const std::shared_ptr<ZERI_
                 onDownloadStatusChangedForObject(watched);
         },
         QStringLiteral("downloadStatus"));
+    // The viewer shows no progress of its own; the watch on it lasts as long as the one on the status.
+    m_downloadProgressObserver = downloader->updateNotifier().addObservationBlock(
+        [](const void*, const QSet<QString>&) {}, QStringLiteral("progress"));
     downloader->downloadAndCache();
 }
 
@@ -553,6 +557,7 @@ void QVRViewerViewController::cancelDownloadForObject(const std::shared_ptr<ZERI
 void QVRViewerViewController::forgetDownload()
 {
     m_downloadObserver.reset();
+    m_downloadProgressObserver.reset();
     m_watchedDownloader.reset();
     m_watchedObject.reset();
 }

@@ -164,6 +164,7 @@ private:
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_watchedObject;
     std::shared_ptr<ZERI_WebDownloader> m_watchedDownloader;
     ObjectUpdateNotifierObserver m_downloadObserver;
+    ObjectUpdateNotifierObserver m_downloadProgressObserver;
     NotificationObservation m_youtubeKeyObservation;
     std::function<bool()> m_escapeHandler;
     std::function<void()> m_escapeLeavesHandler;

@@ -2,6 +2,8 @@
 // display while the player fills another, and keeping them in step with the player.
 #include "viewer/QVRViewerViewController.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -78,7 +80,8 @@ void setBlackBackground(QWidget* window)
 }
 
 // A window goes to a display through its native window's screen and a geometry inside that display; Qt's widget
-// call alone leaves it where it was.
+// call alone leaves it where it was. It keeps its own size there: the size a window has when it goes full screen
+// is the one the window manager gives back when it leaves.
 void placeFullScreen(QWidget* window, QScreen* screen)
 {
     window->winId();
@@ -86,8 +89,25 @@ void placeFullScreen(QWidget* window, QScreen* screen)
     window->setAttribute(Qt::WA_NativeWindow, false);
     if (QWindow* handle = window->windowHandle())
         handle->setScreen(screen);
-    window->setGeometry(screen->geometry());
+    QRect normal = window->geometry();
+    normal.moveTopLeft(screen->availableGeometry().topLeft());
+    window->setGeometry(normal);
     window->showFullScreen();
+}
+
+// Where a new notes window goes: centred in the usable area of the player's display, so that its title bar and
+// frame are on the screen.
+QPoint notesWindowOrigin(QWidget* player, const QSize& size)
+{
+    QScreen* screen = player ? player->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QRect area = screen->availableGeometry();
+    QRect frame(QPoint(0, 0), size);
+    frame.moveCenter(area.center());
+    return QPoint(std::max(area.left(), frame.left()), std::max(area.top(), frame.top()));
 }
 
 } // namespace
@@ -224,8 +244,10 @@ void QVRViewerViewController::displayPresenterNotesInWindow()
         notesView->showNormal();
     windowController->viewController()->view()->layout()->addWidget(notesView);
     notesView->show();
-    window->setGeometry(
-        QRect(window->geometry().topLeft(), QSize(kPresenterNotesWindowWidth, kPresenterNotesWindowHeight)));
+    // A move places the window's frame, title bar included; the client area's origin would put the title bar
+    // above the screen.
+    window->resize(kPresenterNotesWindowWidth, kPresenterNotesWindowHeight);
+    window->move(notesWindowOrigin(view()->window(), window->size()));
     m_presenterNotesWindowController = windowController;
     if (m_viewerView)
         m_viewerView->setFocus();

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
@@ -52,6 +53,30 @@ QPixmap artwork(const QString& name, double devicePixelRatio)
     return pixmap;
 }
 
+// A 1-point frame drawn over the edge of the view beneath, letting clicks through.
+class BorderView final : public QWidget {
+public:
+    BorderView(const QColor& colour, QWidget* parent)
+        : QWidget(parent)
+        , m_colour(colour)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(m_colour, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+
+private:
+    QColor m_colour;
+};
+
 bool isWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -86,20 +111,16 @@ public:
     void relayout(int width)
     {
         m_width = std::max(1, width);
-        m_rects.clear();
-        int y = 0;
-        const int count = m_document->status() == QPdfDocument::Status::Ready ? m_document->pageCount() : 0;
-        for (int i = 0; i < count; ++i) {
-            const QSizeF points = m_document->pagePointSize(i);
-            const double ratio = points.width() > 0 ? points.height() / points.width() : 1.0;
-            const int height = std::max(1, int(std::lround(m_width * ratio)));
-            if (i > 0)
-                y += kPageGap;
-            m_rects.push_back(QRect(0, y, m_width, height));
-            y += height;
-        }
-        resize(m_width, std::max(1, y));
+        m_rects = rectsAt(m_width);
+        resize(m_width, std::max(1, m_rects.empty() ? 0 : m_rects.back().bottom() + 1));
         update();
+    }
+
+    // The height of the column of pages at `width`.
+    int contentHeight(int width) const
+    {
+        const std::vector<QRect> rects = rectsAt(std::max(1, width));
+        return rects.empty() ? 0 : rects.back().bottom() + 1;
     }
 
     int laidOutWidth() const { return m_rects.empty() ? -1 : m_width; }
@@ -182,6 +203,23 @@ private:
         QImage image;
         quint64 lastUse = 0;
     };
+
+    std::vector<QRect> rectsAt(int width) const
+    {
+        std::vector<QRect> rects;
+        int y = 0;
+        const int count = m_document->status() == QPdfDocument::Status::Ready ? m_document->pageCount() : 0;
+        for (int i = 0; i < count; ++i) {
+            const QSizeF points = m_document->pagePointSize(i);
+            const double ratio = points.width() > 0 ? points.height() / points.width() : 1.0;
+            const int height = std::max(1, int(std::lround(width * ratio)));
+            if (i > 0)
+                y += kPageGap;
+            rects.push_back(QRect(0, y, width, height));
+            y += height;
+        }
+        return rects;
+    }
 
     QSize targetSize(int index) const
     {
@@ -335,16 +373,19 @@ void QVR_PDFViewerView::layoutSubviews()
 {
     const QScrollBar* bar = m_scrollArea->verticalScrollBar();
     m_scrollArea->setGeometry(rect());
-    // Fitted to the width the scroll bar leaves; the same width keeps the same layout and scroll position.
-    int width = m_scrollArea->viewport()->width();
+    // Fitted to the width the scroll bar leaves; the same width keeps the same layout and scroll position. The
+    // width comes from the scroll area's own size: its viewport is only laid out once the area has been shown,
+    // and a document loaded before that would otherwise be fitted to the viewport's initial size.
+    const QSize available = m_scrollArea->maximumViewportSize();
+    int width = available.width();
+    if (m_pagesView->contentHeight(width) > available.height())
+        width -= bar->sizeHint().width();
     if (m_pagesView->laidOutWidth() != width || m_pagesView->pageCount() != m_document->pageCount()) {
         const double fraction = bar->maximum() > 0 ? double(bar->value()) / double(bar->maximum()) : 0.0;
         m_pagesView->relayout(width);
-        if (m_pagesView->height() > m_scrollArea->height() && bar->isHidden()) {
-            // The vertical scroll bar is about to appear: lay out for the narrower viewport now.
-            width -= m_scrollArea->verticalScrollBar()->sizeHint().width();
-            m_pagesView->relayout(width);
-        }
+        // The scroll area shows or hides its scroll bar from a queued call: let it do so now, so that the
+        // viewport has the width the pages were laid out for.
+        QCoreApplication::sendPostedEvents(m_scrollArea, QEvent::MetaCall);
         m_scrollArea->verticalScrollBar()->setValue(int(std::lround(fraction * bar->maximum())));
     }
     m_pagesView->requestAround(
@@ -362,12 +403,22 @@ void QVR_PDFViewerView::layoutOverlays()
         QRect composer(QPoint(0, 0), m_emailVC->preferredWindowSize());
         composer.moveCenter(rect().center());
         m_emailVC->view()->setGeometry(composer);
+        if (m_emailBorderView) {
+            m_emailBorderView->setGeometry(composer);
+            m_emailBorderView->raise();
+        }
     }
 }
 
 void QVR_PDFViewerView::resizeEvent(QResizeEvent* event)
 {
     QVR_ModalViewWithCloseButton::resizeEvent(event);
+    layoutSubviews();
+}
+
+void QVR_PDFViewerView::showEvent(QShowEvent* event)
+{
+    QVR_ModalViewWithCloseButton::showEvent(event);
     layoutSubviews();
 }
 
@@ -446,6 +497,9 @@ void QVR_PDFViewerView::trackableEmail()
     if (QWidget* composer = m_emailVC->view()) {
         ViewUtils::setBackgroundColor(composer, Qt::white);
         addSubview(composer);
+        auto* border = new BorderView(kComposerBorderColour, this);
+        m_emailBorderView = border;
+        addSubview(border);
     }
     layoutOverlays();
 }
@@ -456,6 +510,11 @@ void QVR_PDFViewerView::dismissTrackableEmail()
         m_blackEmailOverlayView->hide();
         m_blackEmailOverlayView->deleteLater();
         m_blackEmailOverlayView = nullptr;
+    }
+    if (m_emailBorderView) {
+        m_emailBorderView->hide();
+        m_emailBorderView->deleteLater();
+        m_emailBorderView = nullptr;
     }
     if (!m_emailVC)
         return;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QColor>
 #include <QPointer>
 
 #include "controls/QVR_ModalViewWithCloseButton.h"
@@ -41,6 +42,7 @@ public:
     QAbstractButton* emailButton() const { return m_emailButton; }
     TrackedEmailComposer* emailVC() const { return m_emailVC.get(); }
     QWidget* blackEmailOverlayView() const { return m_blackEmailOverlayView; }
+    static inline const QColor kComposerBorderColour = QColor(85, 85, 85);
 
     // Where page `index` lies in the scroll area's content, and how many page pictures are held.
     QRect pageRect(int index) const;
@@ -61,6 +63,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class PagesView;
@@ -77,6 +80,7 @@ private:
     QAbstractButton* m_emailButton = nullptr;
     std::unique_ptr<TrackedEmailComposer> m_emailVC;
     QPointer<QWidget> m_blackEmailOverlayView;
+    QPointer<QWidget> m_emailBorderView; // the composer's 1-point border, drawn over its edge
     std::shared_ptr<ZERI_WebDownloader> m_downloader;
     ObjectUpdateNotifierObserver m_downloadObservation;
     bool m_loaded = false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -49,6 +50,29 @@ TEST(WidgetDialogs, AlertAnswersWithTheIndexOfTheClickedButtonAndTheFieldText)
     QTest::keyClick(box, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
     EXPECT_EQ(answer->button, 1);
+}
+
+TEST(WidgetDialogs, AnAlertCanOfferItsDoNotShowAgainBox)
+{
+    WidgetAlertPresenter presenter;
+    AlertRequest request;
+    request.messageText = "Gone";
+    for (const bool offered : {false, true}) {
+        request.showsSuppressionButton = offered;
+        std::optional<AlertResponse> answer;
+        presenter.show(request, nullptr, [&](const AlertResponse& r) { answer = r; });
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (offered) {
+            ASSERT_NE(box->checkBox(), nullptr);
+            EXPECT_EQ(box->checkBox()->text(), "Do not show this message again");
+            EXPECT_TRUE(box->checkBox()->isVisible());
+        } else {
+            EXPECT_EQ(box->checkBox(), nullptr);
+        }
+        box->defaultButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    }
 }
 
 TEST(WidgetDialogs, FileDialogFollowsTheRequest)

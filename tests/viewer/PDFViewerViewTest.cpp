@@ -140,6 +140,34 @@ TEST_F(PDFViewer, ShowsPageOneAtTheTopFittedToTheWidthAndPagesDown)
     EXPECT_TRUE(near(viewportCentre(*view), kPageColours[1]));
 }
 
+TEST_F(PDFViewer, AFileAlreadyOnDiskOpensFittedToTheWidthAndFollowsAResize)
+{
+    const auto object = pdfObject(served(pdfBytes(kPageColours)));
+    {
+        auto first = show(object);
+        ASSERT_TRUE(loaded(*first));
+    }
+    // The file is on disk now: it is loaded while the next view is built, before that view shows.
+    QVR_PDFViewerView view(QRect(0, 0, 1024, 748), object);
+    ASSERT_EQ(view.document()->status(), QPdfDocument::Status::Ready);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const auto fittedWithin = [&](int least, int most) {
+        return [&view, least, most] {
+            const int width = view.scrollArea()->viewport()->width();
+            return width >= least && width <= most && view.pageRect(0).width() == width && view.hasImageForPage(0);
+        };
+    };
+    ASSERT_TRUE(QTest::qWaitFor(fittedWithin(900, 1024), 5000)) << view.pageRect(0).width();
+    // The page fills the width: its colour reaches both sides of the window.
+    QImage shot = view.grab().toImage();
+    EXPECT_TRUE(near(shot.pixelColor(10, 100), kPageColours[0]));
+    EXPECT_TRUE(near(shot.pixelColor(view.scrollArea()->viewport()->width() - 10, 100), kPageColours[0]));
+
+    view.resize(700, 600);
+    ASSERT_TRUE(QTest::qWaitFor(fittedWithin(600, 700), 5000)) << view.pageRect(0).width();
+}
+
 TEST_F(PDFViewer, KeepsAtMostTwelvePagePicturesWhileScrollingALongDocument)
 {
     std::vector<QColor> colours;
@@ -211,6 +239,14 @@ TEST_F(PDFViewer, TrackedEmailIsPreparedForTheLinkAndLeavesTheDocumentAsItWas)
         EXPECT_EQ(view->blackEmailOverlayView()->geometry(), view->rect());
         EXPECT_EQ(composer->widget->parentWidget(), view.get());
         EXPECT_EQ(composer->widget->geometry().center(), view->rect().center());
+        // A white composer in a 1-point dark grey border, over the dimmed document.
+        const QImage shot = view->grab().toImage();
+        const QRect frame = composer->widget->geometry();
+        const int middle = frame.center().y();
+        for (const QPoint edge : {QPoint(frame.left(), middle), QPoint(frame.right(), middle),
+                                  QPoint(frame.center().x(), frame.top()), QPoint(frame.center().x(), frame.bottom())})
+            EXPECT_TRUE(near(shot.pixelColor(edge), QColor(85, 85, 85))) << edge.x() << "," << edge.y();
+        EXPECT_EQ(shot.pixelColor(frame.left() + 1, middle), QColor(Qt::white));
 
         // A second press while it is open opens no second composer.
         QTest::mouseClick(view->emailButton(), Qt::LeftButton);

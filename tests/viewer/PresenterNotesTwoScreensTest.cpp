@@ -104,6 +104,35 @@ TEST_F(PresenterNotesTwoScreens, ClosingTheViewerWhileFullScreenEndsTheNotesAndT
     EXPECT_TRUE(becomes(window, former)) << text(window->geometry());
 }
 
+TEST_F(PresenterNotesTwoScreens, TheNotesWindowOpensWithinThePlayersDisplayAndThePlayerGetsItsFrameBack)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    // The player on the second display, away from its corner.
+    window->setGeometry(QRect(kLastDisplay.topLeft() + QPoint(60, 80), QSize(900, 560)));
+    const QRect former = window->geometry();
+    QTest::mouseClick(window->presenterNotesButton(), Qt::LeftButton);
+    ASSERT_NE(c->presenterNotesWindowController(), nullptr);
+    QWidget* notesWindow = c->presenterNotesWindowController()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(notesWindow));
+    const QRect area = QGuiApplication::screens().last()->availableGeometry();
+    EXPECT_TRUE(area.contains(notesWindow->frameGeometry())) << text(notesWindow->frameGeometry());
+    // Centred, give or take the frame's margins.
+    EXPECT_LE((notesWindow->frameGeometry().center() - area.center()).manhattanLength(), 30)
+        << text(notesWindow->frameGeometry());
+
+    // Two-display full screen and back: the player keeps its own size while full screen, for the window manager
+    // to give back, and returns to its frame.
+    c->togglePresenterViewFullscreen();
+    ASSERT_TRUE(c->isInPresenterFullScreen());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isFullScreen(); }, 2000));
+    EXPECT_EQ(window->normalGeometry().size(), former.size()) << text(window->normalGeometry());
+    QTest::keyClick(c->viewerView(), Qt::Key_Escape);
+    EXPECT_FALSE(c->isInPresenterFullScreen());
+    EXPECT_TRUE(becomes(window, former)) << text(window->geometry());
+}
+
 TEST_F(PresenterNotesTwoScreens, AWindowMadeFullScreenByItsOwnCommandStartsNoNotesOnEscape)
 {
     QVRViewerWindow* window = open(makeDocument());

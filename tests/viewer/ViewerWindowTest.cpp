@@ -156,6 +156,46 @@ TEST_F(ViewerWindowTest, ArrowAndPageKeysPageThePlayerAndTheButtonsFollow)
     EXPECT_EQ(pageChanges, 6);
 }
 
+TEST_F(ViewerWindowTest, ThePageArrowsReadOverAWhiteAndOverADarkScreen)
+{
+    auto document = makeDocument(3, QStringLiteral("Arrows"));
+    document->firstFlowmodel()->screenModels().at(1)->setBackgroundColor(QColor(20, 20, 30));
+    QVRViewerWindow* window = open(document);
+    ASSERT_NE(window, nullptr);
+    window->resize(1000, 700);
+    QVRViewerViewController* c = controller(window);
+    QVR_TessarineViewerView* player = c->viewerView();
+
+    // How many of the button's pixels are dark and how many light, as drawn in the window.
+    const auto tones = [window](QPushButton* button) {
+        const QImage shot = window->grab().toImage();
+        const QRect area(button->mapTo(window, QPoint(0, 0)), button->size());
+        int dark = 0;
+        int light = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const int lightness = shot.pixelColor(x, y).lightness();
+                dark += lightness < 110;
+                light += lightness > 230;
+            }
+        }
+        return std::pair{dark, light};
+    };
+
+    // The first screen is white: the arrow shows as a dark mark on it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->rightButton()->isVisible() && c->rightButton()->width() > 0; }, 3000));
+    const QImage first = player->grab().toImage();
+    ASSERT_GT(first.pixelColor(first.width() / 2, first.height() / 2).lightness(), 240) << "a white screen";
+    EXPECT_GT(tones(c->rightButton()).first, 30);
+
+    // The second screen is dark: both arrows show as light marks on it.
+    press(window, Qt::Key_Right);
+    ASSERT_TRUE(settles(player, 1));
+    ASSERT_TRUE(c->leftButton()->isVisible());
+    EXPECT_GT(tones(c->leftButton()).second, 30);
+    EXPECT_GT(tones(c->rightButton()).second, 30);
+}
+
 TEST_F(ViewerWindowTest, ReturnOpensTheFrontGalleryWhichTakesTheKeysUntilOneReturnClosesIt)
 {
     QList<QUrl> urls;

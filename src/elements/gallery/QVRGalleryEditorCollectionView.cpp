@@ -280,6 +280,15 @@ void QVRGalleryEditorCollectionView::dropEvent(QDropEvent* event)
     const int index = dropIndexForPosition(event->position().toPoint());
     event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
     event->accept();
+    if (!move) {
+        // A drag from outside the application has no source.
+        const QObject* source = event->source();
+        QString described = QStringLiteral("(null)");
+        if (source)
+            described =
+                QStringLiteral("<%1: %2>").arg(QLatin1String(source->metaObject()->className()), source->objectName());
+        qCInfo(lcGallery).noquote() << QStringLiteral("[draggingInfo draggingSource]: %1").arg(described);
+    }
     if (m_contentDelegate)
         m_contentDelegate->galleryEditorCollectionViewAcceptDrop(mime, index, move);
 }

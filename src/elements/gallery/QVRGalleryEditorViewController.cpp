@@ -517,14 +517,22 @@ void QVRGalleryEditorViewController::galleryEditorCollectionViewAcceptDrop(const
         return;
     }
     // The drag's own data, never the clipboard: image elements first, then files, all from the drop index on.
+    qCInfo(lcGallery).noquote() << QStringLiteral("Dragged in thingy with available drag types:\n%1")
+                                       .arg(data->formats().join(QLatin1Char('\n')));
     QList<QUrl> urls;
+    QStringList read;
     for (const auto& object : ZERI_MixedMediaObject::readObjectsFromMimeData(data)) {
         const auto original = (*object)->originalImageAsset();
+        read.append(QStringLiteral("<image element %1>").arg((*object)->internalID()));
         if (original && !original->externalURL().isEmpty())
             urls.append(original->externalURL());
     }
-    if (data->hasUrls())
+    if (data->hasUrls()) {
         urls.append(data->urls());
+        for (const QUrl& url : data->urls())
+            read.append(url.toString());
+    }
+    qCInfo(lcGallery).noquote() << QStringLiteral("Got urls for thingies:\n%1").arg(read.join(QLatin1Char('\n')));
     galleryEditorCollectionViewWantsToAddImagesFromURLs(urls, index);
 }
 

@@ -1,6 +1,9 @@
 #include "elements/players/QVR_AVPlayerVideoPlayingView.h"
 
+#include <algorithm>
+
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
@@ -60,6 +63,16 @@ QVR_AVPlayerVideoPlayingView::QVR_AVPlayerVideoPlayingView(const QRect& frame, Q
         ControlsArtwork::icon(QStringLiteral("avPlayer-close-btn"), QSize(kCloseButtonSize, kCloseButtonSize)));
     closeButton()->setIconSize(QSize(kCloseButtonSize, kCloseButtonSize));
     placeCloseButton();
+    // The close button lies on the top toolbar: it fades out and comes back with it, fully drawn while the toolbar
+    // shows.
+    auto* closeOpacity = new QGraphicsOpacityEffect(closeButton());
+    closeOpacity->setOpacity(1.0);
+    closeButton()->setGraphicsEffect(closeOpacity);
+    connect(m_controlsView, &QVR_AVPlayerVideoPlayingControlsView::topToolbarOpacityChanged, closeOpacity,
+            [closeOpacity](double opacity) {
+                closeOpacity->setOpacity(
+                    std::clamp(opacity / QVR_AVPlayerVideoPlayingControlsView::kToolbarOpacity, 0.0, 1.0));
+            });
 
     m_updateTimer.setInterval(kUpdateIntervalMilliseconds);
     connect(&m_updateTimer, &QTimer::timeout, this, &QVR_AVPlayerVideoPlayingView::updatePlayer);

@@ -18,6 +18,10 @@ void registerGesturesLibrary()
         LeapController* controller = QVR_LeapHandler::sharedLeapHandler().controller();
         return controller && controller->isConnected();
     };
+    hooks.showGestureDisconnectAlert = [] {
+        if (QVR_LeapHandler::isRunning())
+            QVR_LeapHandler::sharedLeapHandler().showDisconnectAlert(true);
+    };
     // Without a started handler there is nobody to give the overlay to.
     hooks.createGestureHandlerView = [] {
         if (QVR_LeapHandler::isRunning())

@@ -134,12 +134,19 @@ void QVR_LeapHandler::onConnect(const Notification& notification)
 void QVR_LeapHandler::onDisconnect(const Notification&)
 {
     qCInfo(lcGestures) << "Disconnected";
-    // A controller that keeps dropping out would otherwise pile up one alert per disconnection.
+    showDisconnectAlert(false);
+}
+
+void QVR_LeapHandler::showDisconnectAlert(bool withSuppressionBox)
+{
+    // A controller that keeps dropping out would otherwise pile up one alert per disconnection, and the start-up
+    // check would repeat the warning a disconnection already gave.
     if (m_disconnectAlertShown)
         return;
     m_disconnectAlertShown = true;
     AlertRequest request;
     request.style = AlertRequest::Style::Warning;
+    request.showsSuppressionButton = withSuppressionBox;
     request.messageText = QStringLiteral("Leap Motion Controller Disconnected");
     request.informativeText = QStringLiteral("Your Leap Motion controller appears to be disconnected. Please "
                                              "reconnect to continue using Tessarine with Leap Motion.");

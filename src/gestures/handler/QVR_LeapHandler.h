@@ -66,6 +66,10 @@ public:
     void onFocusGained(const Notification& notification);
     void onFocusLost(const Notification& notification);
 
+    // Warns that the controller is disconnected, unless that warning is already up; the start-up check offers
+    // the "do not show again" box with it.
+    void showDisconnectAlert(bool withSuppressionBox);
+
     // The steps of onFrame().
     void handleGestureInvalidationIfNeededFromGestureArray(const std::vector<std::shared_ptr<LeapGesture>>& gestures);
     void handleSwipeGesture(const std::shared_ptr<LeapSwipeGesture>& gesture);

@@ -147,12 +147,10 @@ QColor QVR_LeapHandlerView::createStrokeColorForPointable(const std::shared_ptr<
     }
 }
 
-void QVR_LeapHandlerView::paintEvent(QPaintEvent* event)
+void QVR_LeapHandlerView::paintEvent(QPaintEvent*)
 {
+    // The window beneath has already painted the area: the overlay only adds its mark over it.
     QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(event->rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (!m_pointables.empty() && m_pointables.front())
         drawPointable(m_pointables.front(), painter);
 }

@@ -1,6 +1,7 @@
 #include "platform/widgets/WidgetAlertPresenter.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -56,6 +57,8 @@ QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget*
         if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
             grid->addWidget(field, grid->rowCount(), 0, 1, grid->columnCount());
     }
+    if (request.showsSuppressionButton)
+        box->setCheckBox(new QCheckBox(QObject::tr("Do not show this message again"), box));
     return box;
 }
 

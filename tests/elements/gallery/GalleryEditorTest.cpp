@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -236,6 +237,34 @@ TEST_F(GalleryEditorTest, DroppedFilesLandAtTheDropIndexInDropOrderAndMovesKeepT
     for (int row = 0; row < editor.imagesArray()->count(); ++row)
         EXPECT_EQ(editor.imagesArray()->objectAt(row)->fullsizedImageAsset(),
                   working()->galleryAssetManager()->fullsizedImageAssetsArray()[size_t(row)]);
+}
+
+static QStringList g_galleryLines;
+static void recordGalleryLine(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && QLatin1String(context.category) == QLatin1String("tess.elements.gallery"))
+        g_galleryLines.append(message);
+}
+
+TEST_F(GalleryEditorTest, ADropFromOutsideLogsItsSourceItsTypesAndWhatWasRead)
+{
+    auto gallery = doc.addGallery(2);
+    auto& editor = open(gallery);
+    const QStringList paths = pickPngs(1, QSize(40, 30));
+    QLoggingCategory::setFilterRules(QStringLiteral("tess.elements.gallery.info=true"));
+    g_galleryLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordGalleryLine);
+    dropFiles(paths, leftHalf(1));
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    ASSERT_TRUE(waitUntilIdle(editor));
+
+    ASSERT_GE(g_galleryLines.size(), 3);
+    EXPECT_EQ(g_galleryLines[0], QStringLiteral("[draggingInfo draggingSource]: (null)"));
+    EXPECT_EQ(g_galleryLines[1], QStringLiteral("Dragged in thingy with available drag types:\ntext/uri-list"));
+    EXPECT_EQ(g_galleryLines[2],
+              QStringLiteral("Got urls for thingies:\n%1").arg(QUrl::fromLocalFile(paths[0]).toString()));
+    EXPECT_EQ(imageNames(working()).at(1), QStringLiteral("new0.png"));
 }
 
 TEST_F(GalleryEditorTest, MovingTheSelectionDropsItAsOneBlockAndEveryArrayFollows)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,6 +225,35 @@ TEST_F(PlayerView, ScreenshotWhilePlayingShowsPictureHalfTransparentToolbarsAndT
         for (int x = close->geometry().left(); x <= close->geometry().right(); ++x)
             white += shot.pixelColor(x, y).lightness() > 230;
     EXPECT_GT(white, 20);
+}
+
+TEST_F(PlayerView, TheCloseButtonFadesWithTheToolbarsAndComesBackWithThem)
+{
+    const QString clip = PlayerClips::clip6Seconds();
+    REQUIRE_CLIP(clip);
+    // Wide enough that the close button lies over the black beside the picture.
+    view->resize(1400, 500);
+    view->setBackgroundColor(Qt::black);
+    view->setVideoURL(QUrl::fromLocalFile(clip));
+    ASSERT_TRUE(waitReady());
+    auto* controls = view->controlsView();
+    const auto whiteInClose = [&] {
+        const QImage shot = view->grab().toImage();
+        const QRect area = view->closeButton()->geometry();
+        int white = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                white += shot.pixelColor(x, y).lightness() > 200;
+        return white;
+    };
+    EXPECT_GT(whiteInClose(), 20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controls->topToolbarOpacity() == 0.0; }, 5000));
+    EXPECT_EQ(whiteInClose(), 0) << "faded out with the toolbars";
+
+    QMouseEvent move(QEvent::MouseMove, QPointF(100, 100), QPointF(100, 100), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(controls, &move);
+    EXPECT_GT(whiteInClose(), 20) << "back with them";
 }
 
 TEST_F(PlayerView, EndingTheViewFinishesViewVideoOnce)

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "LeapReplay.h"
+#include "app/AppStartupHooks.h"
+#include "gestures/handler/GesturesHandlerLibrary.h"
 #include "gestures/LeapController.h"
 #include "gestures/LeapListener.h"
 #include "gestures/handler/QVR_LeapHandler.h"
@@ -196,6 +198,29 @@ TEST_F(LeapHandlerGestures, ConnectingEnablesGesturesAndDisconnectsShowOneAlertA
     QCoreApplication::processEvents();
     step();
     EXPECT_EQ(alerts.requests.size(), 2u) << "once the alert is gone, the next disconnection shows it again";
+}
+
+TEST_F(LeapHandlerGestures, TheStartUpCheckAddsNoSecondDisconnectAlertAndOffersItsDoNotShowBox)
+{
+    registerGesturesLibrary();
+    start({event("connect"), event("disconnect")});
+    // The disconnection arrives; its alert is still up (its answer comes later from the event loop).
+    backend->step();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_FALSE(alerts.requests[0].showsSuppressionButton);
+    const auto& showAtStartUp = AppStartupHooks::shared().showGestureDisconnectAlert;
+    ASSERT_TRUE(showAtStartUp);
+    EXPECT_FALSE(AppStartupHooks::shared().gestureControllerIsConnected());
+    showAtStartUp();
+    EXPECT_EQ(alerts.requests.size(), 1u) << "the disconnection's alert is still up";
+
+    QCoreApplication::processEvents();
+    showAtStartUp();
+    ASSERT_EQ(alerts.requests.size(), 2u);
+    EXPECT_EQ(alerts.requests[1].messageText, QStringLiteral("Leap Motion Controller Disconnected"));
+    EXPECT_TRUE(alerts.requests[1].showsSuppressionButton);
+    AppStartupHooks::resetForTesting();
 }
 
 TEST_F(LeapHandlerGestures, BadFramesNeitherCrashNorPost)

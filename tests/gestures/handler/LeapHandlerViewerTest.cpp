@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "LeapReplay.h"
+#include "gestures/handler/QVR_LeapHandlerView.h"
 #include "platform/AppPaths.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -77,6 +78,35 @@ TEST_F(LeapHandlerViewer, AReplayedLeftSwipePagesTheViewerOnceAndACircleClosesIt
     step(6);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window || !window->isVisible(); }, 3000));
     EXPECT_TRUE(backend->isFinished());
+}
+
+TEST_F(LeapHandlerViewer, ThePointerOverlayLeavesTheViewerWindowShowingUnderIt)
+{
+    auto document = ZERI_TessarineModel::create();
+    document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    auto* viewer =
+        qobject_cast<QVRViewerWindow*>(QVRWindowManager::sharedInstance().makeViewerWindowForModel(document));
+    ASSERT_NE(viewer, nullptr);
+    viewer->resize(800, 600);
+    activate(viewer);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    QVR_TessarineViewerView* player = viewer->windowController()->tessarineViewerViewController()->viewerView();
+
+    const QSize client = viewer->size();
+    const QPoint finger(client.width() / 2, client.height() / 2);
+    QVR_LeapHandler& handler = start({event("connect"), frame({pointableAt(1, finger, client, 0.5)})});
+    handler.setHandlerView(new QVR_LeapHandlerView);
+    step();
+    ASSERT_EQ(handler.handlerView()->parentWidget(), viewer);
+    ASSERT_TRUE(handler.handlerView()->isVisible());
+
+    // The whole window as it shows: the white screen of the player around the finger's red disc.
+    const QImage shot = viewer->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint screenPoint = player->mapTo(viewer, player->rect().center()) + QPoint(0, 120);
+    EXPECT_GT(shot.pixelColor(screenPoint).lightness(), 240) << "the screen under the overlay";
+    const QColor disc = shot.pixelColor(finger);
+    EXPECT_GT(disc.red(), 200);
+    EXPECT_LT(disc.green(), 60);
 }
 
 } // namespace

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "roads/RoadsTestSupport.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/QVRViewerWindow.h"
+#include "viewer/QVR_PDFViewerView.h"
+#include "viewer/QVR_TessarineViewerView.h"
+
+using namespace roads;
+
+namespace {
+
+class RoadViewer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application();
+        ASSERT_TRUE(inputs.isValid());
+    }
+    void TearDown() override { closeDocumentWindows(); }
+
+    // Opens the toolbar's Insert menu and clicks its PDF row.
+    static bool insertPdf(QVR_CreatorWindow* window)
+    {
+        click(window->theToolBarView()->insertButton());
+        QVR_AddElementMenuViewController* menu = nullptr;
+        const bool opened = waitFor(
+            [&] {
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    auto* found = top->isVisible() ? top->findChild<QVR_AddElementMenuViewController*>() : nullptr;
+                    if (found && found->view() && found->view()->isVisible())
+                        menu = found;
+                }
+                return menu != nullptr;
+            },
+            5000);
+        if (!opened || !waitFor([&] { return menu->pdfCell()->isVisible(); }, 5000))
+            return false;
+        click(menu->pdfCell());
+        return true;
+    }
+
+    // The toolbar's play button: the viewer window in front.
+    static QVRViewerWindow* play(QVR_CreatorWindow* window)
+    {
+        click(window->theToolBarView()->viewButton());
+        QVRViewerWindow* player = nullptr;
+        waitFor([&] {
+            player = visibleTopLevel<QVRViewerWindow>();
+            return player && QApplication::activeWindow() == player;
+        });
+        return player;
+    }
+
+    QTemporaryDir inputs;
+};
+
+// A PDF inserted through its dialog lies in the document's package, so it is on disk before its view is made;
+// Return in the player opens it over the whole window, fitted to the window's width.
+TEST_F(RoadViewer, APdfOnDiskOpensFromThePlayerFittedToTheWindow)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insertPdf(window));
+    ASSERT_TRUE(answerFileDialog(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 3)));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), ZERI_MixedMediaObject::PDF) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+
+    QVRViewerWindow* player = play(window);
+    ASSERT_TRUE(player);
+    player->resize(900, 640);
+    QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
+    QTest::keyClick(viewer->viewerView(), Qt::Key_Return);
+    QVR_PDFViewerView* pdf = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (pdf = viewer->pdfViewerView()) != nullptr && pdf->hasImageForPage(0); }));
+    const int width = pdf->scrollArea()->viewport()->width();
+    EXPECT_GT(width, 800);
+    EXPECT_EQ(pdf->pageRect(0).width(), width);
+
+    // The white page reaches across the window, far from where a page of the viewport's first size would end.
+    const QImage shot = player->grab().toImage();
+    const QPoint nearRightEdge = pdf->scrollArea()->viewport()->mapTo(player, QPoint(width - 20, 60));
+    EXPECT_GT(shot.pixelColor(nearRightEdge).lightness(), 240);
+
+    // Escape closes the PDF, then the player.
+    QTest::keyClick(pdf->scrollArea(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return viewer->pdfViewerView() == nullptr; }, 5000));
+    QPointer<QVRViewerWindow> closing(player);
+    QTest::keyClick(viewer->viewerView(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000));
+}
+
+} // namespace
