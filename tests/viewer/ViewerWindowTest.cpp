@@ -162,14 +162,16 @@ TEST_F(ViewerWindowTest, ThePageArrowsReadOverAWhiteAndOverADarkScreen)
     document->firstFlowmodel()->screenModels().at(1)->setBackgroundColor(QColor(20, 20, 30));
     QVRViewerWindow* window = open(document);
     ASSERT_NE(window, nullptr);
-    window->resize(1000, 700);
+    // Taller than the screen's shape: the screen fills the width and the arrows lie over it.
+    window->resize(1000, 900);
     QVRViewerViewController* c = controller(window);
     QVR_TessarineViewerView* player = c->viewerView();
 
     // How many of the button's pixels are dark and how many light, as drawn in the window.
     const auto tones = [window](QPushButton* button) {
         const QImage shot = window->grab().toImage();
-        const QRect area(button->mapTo(window, QPoint(0, 0)), button->size());
+        // The arrow sits in the middle of the button's height.
+        const QRect area(button->mapTo(window, QPoint(0, button->height() / 2 - 30)), QSize(button->width(), 60));
         int dark = 0;
         int light = 0;
         for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -186,6 +188,9 @@ TEST_F(ViewerWindowTest, ThePageArrowsReadOverAWhiteAndOverADarkScreen)
     ASSERT_TRUE(QTest::qWaitFor([&] { return c->rightButton()->isVisible() && c->rightButton()->width() > 0; }, 3000));
     const QImage first = player->grab().toImage();
     ASSERT_GT(first.pixelColor(first.width() / 2, first.height() / 2).lightness(), 240) << "a white screen";
+    const QPoint besideArrow = c->rightButton()->mapTo(window, QPoint(c->rightButton()->width() - 3, 0)) +
+                               QPoint(0, c->rightButton()->height() / 2 + 45);
+    ASSERT_GT(window->grab().toImage().pixelColor(besideArrow).lightness(), 240) << "the arrow lies over the screen";
     EXPECT_GT(tones(c->rightButton()).first, 30);
 
     // The second screen is dark: both arrows show as light marks on it.
