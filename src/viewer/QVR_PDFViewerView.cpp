@@ -188,11 +188,11 @@ protected:
             const QRect rect = m_rects[std::size_t(i)];
             if (!rect.intersects(event->rect()))
                 continue;
+            // Pages are paper: what a page leaves unpainted renders transparent and shows white.
+            painter.fillRect(rect, Qt::white);
             const auto it = m_kept.find(i);
-            if (it == m_kept.end()) {
-                painter.fillRect(rect, Qt::white);
+            if (it == m_kept.end())
                 continue;
-            }
             it->second.lastUse = ++m_useCounter;
             painter.drawImage(QRectF(rect), it->second.image);
         }

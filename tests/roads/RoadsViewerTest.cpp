@@ -88,7 +88,8 @@ TEST_F(RoadViewer, APdfOnDiskOpensFromThePlayerFittedToTheWindow)
     EXPECT_GT(width, 800);
     EXPECT_EQ(pdf->pageRect(0).width(), width);
 
-    // The white page reaches across the window, far from where a page of the viewport's first size would end.
+    // The white page reaches across the window, far from where a page of the viewport's first size would end; the
+    // page's unpainted paper shows white, not the grey between pages.
     const QImage shot = player->grab().toImage();
     const QPoint nearRightEdge = pdf->scrollArea()->viewport()->mapTo(player, QPoint(width - 20, 60));
     EXPECT_GT(shot.pixelColor(nearRightEdge).lightness(), 240);
