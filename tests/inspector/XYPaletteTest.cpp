@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLocale>
 #include <QUrl>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -362,4 +363,63 @@ TEST(XYPalette, SizeEditsRebuildTheCroppedPictureOnceWhenTheEditEnds)
     ZERI_qvdFilePackage::resetForTesting();
     AppPaths::setApplicationSupportForTesting(QString());
     AppPaths::setTemporaryForTesting(QString());
+}
+
+TEST(XYPalette, OneClickFocusesAFieldSoItsKeysEditItAndNotTheSelection)
+{
+    QTemporaryDir settings;
+    UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+    ControlsArtwork::registerNamedImages();
+    registerCreatorLibrary();
+    registerInspectorLibrary();
+    Palette p;
+    const auto shape = p.add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
+    QPointer<QVR_CreatorWindow> window =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    window->resize(1400, 1000);
+    window->launchTessarineWithTessarineModel(p.document);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* palette = window->findChild<QVRXYPaletteView*>();
+    ASSERT_NE(palette, nullptr);
+    auto* board = window->theArtBoard();
+    QVR_InteractableViewHandler::handlerForBoard(board)->setCurrentlySelected(
+        {board->singleScreen()->containerForMixedMediaObject(shape)});
+    QApplication::processEvents();
+
+    auto* width = palette->field(F::WidthField);
+    QTest::mouseClick(width, Qt::LeftButton, {}, QPoint(width->width() - 4, width->height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), width);
+    // Keys go where the keyboard focus is, as the user's do.
+    const auto press = [&](Qt::Key key) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.data();
+        QTest::keyClick(target, key);
+    };
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backspace);
+    press(Qt::Key_8);
+    press(Qt::Key_5);
+    press(Qt::Key_Return);
+    EXPECT_EQ(p.screen->mixedMediaObjects().size(), 1u) << "Backspace deleted the selected object";
+    EXPECT_EQ(shape->object()->frame().width(), 85);
+    EXPECT_EQ(width->text(), "85");
+    delete window.data();
+    UserDefaults::setStoreFileForTesting(QString());
+}
+
+TEST(XYPalette, EntriesTakeTheLocalesDecimalSeparator)
+{
+    const QLocale previous;
+    for (const QLocale& locale : {QLocale(QLocale::German), QLocale(QLocale::English)}) {
+        QLocale::setDefault(locale);
+        Palette p;
+        const auto shape = p.add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
+        p.view.setTrackedMixedMediaObjects({shape});
+        p.type(F::WidthField, locale.decimalPoint() == "," ? QStringLiteral("12,5") : QStringLiteral("12.5"));
+        p.commit(F::WidthField);
+        EXPECT_EQ(shape->object()->frame().width(), 12.5) << locale.name().toStdString();
+    }
+    QLocale::setDefault(previous);
 }
