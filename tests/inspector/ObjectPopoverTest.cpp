@@ -765,7 +765,7 @@ TEST(ObjectPopoverTest, TextFontMenusSitSideBySideAndAlwaysListTheShownFamilysFa
     EXPECT_TRUE(picker->rect().contains(family->geometry()));
     EXPECT_TRUE(picker->rect().contains(face->geometry()));
     EXPECT_EQ(family->height(), face->height());
-    EXPECT_DOUBLE_EQ(family->font().pointSizeF(), face->font().pointSizeF());
+    EXPECT_EQ(family->font().pixelSize(), face->font().pixelSize());
     for (QComboBox* box : {family, face}) {
         QStyleOptionComboBox option;
         option.initFrom(box);

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/panels/QVRXYPaletteView.h"
+#include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
+#include "inspector/pickers/QVRFontPicker_v2.h"
+#include "inspector/pickers/QVRSizePicker.h"
+#include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
+#include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
+#include "inspector/sidemenu/QVR_ContextualMenuView.h"
+#include "inspector/sidemenu/QVR_SideMenuOutlets.h"
+#include "platform/UndoManager.h"
+#include "roads/RoadsTestSupport.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace roads;
+
+namespace {
+
+using Type = ZERI_MixedMediaObject::Type;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+class InspectorRoad : public ::testing::Test {
+protected:
+    void SetUp() override { application(); }
+    void TearDown() override { closeDocumentWindows(); }
+
+    // Saves what the window shows when a folder for pictures is named (for looking at by eye).
+    static void look(QWidget* widget, const QString& name, int zoom = 1)
+    {
+        const QString folder = qEnvironmentVariable("TESS_ROAD_PICTURES");
+        if (folder.isEmpty() || !widget)
+            return;
+        const QImage image = widget->grab().toImage();
+        image.scaled(image.size() * zoom).save(QDir(folder).filePath(name + QStringLiteral(".png")));
+    }
+    template <class T> static T* openedMenu()
+    {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible())
+                continue;
+            if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
+                return menu;
+        }
+        return nullptr;
+    }
+    static bool insert(QVR_CreatorWindow* window,
+                       QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
+    {
+        click(window->theToolBarView()->insertButton());
+        QVR_AddElementMenuViewController* menu = nullptr;
+        if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
+            return false;
+        QWidget* cell = (menu->*row)();
+        if (!waitFor([&] { return cell->isVisible(); }, 5000))
+            return false;
+        click(cell);
+        return true;
+    }
+    static Proxy addShape(QVR_CreatorWindow* window)
+    {
+        const int before = countObjects(shownScreen(window), Type::Shape);
+        if (!insert(window, &QVR_AddElementMenuViewController::shapeCell))
+            return nullptr;
+        QVR_AddShapeMenuViewController* shapes = nullptr;
+        if (!waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }))
+            return nullptr;
+        click(shapes->menuView()->buttons().first());
+        if (!waitFor([&] { return countObjects(shownScreen(window), Type::Shape) == before + 1; }))
+            return nullptr;
+        for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+            if ((*object)->type() == Type::Shape)
+                return object;
+        return nullptr;
+    }
+    // Clicks the object on the canvas, as the user selects it.
+    static bool clickObject(QVR_CreatorWindow* window, const Proxy& object)
+    {
+        QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+        view->ensureVisible((*object)->frame());
+        QApplication::processEvents();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene((*object)->frame().center()));
+        return waitFor([&] { return window->selectedItemView()->selectedViews().size() == 1; }, 5000);
+    }
+    static QVRMMObjToolbarPopoverBase* popoverOf(QVR_CreatorWindow* window, const Proxy& object)
+    {
+        auto* container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object);
+        return container ? dynamic_cast<QVRMMObjToolbarPopoverBase*>(container->popoverController()) : nullptr;
+    }
+};
+
+} // namespace
+
+// The side menu's opacity typed key by key, then the palette's width after one click, in the assembled creator.
+TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    window->resize(1300, 900);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(clickObject(window, shape));
+    look(window, "shape-selected");
+
+    click(window->theToolBarView()->sidebarMenuButton());
+    auto* menu = qobject_cast<QVR_ContextualMenuView*>(window->sideBarView());
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(waitFor([&] { return menu->width() > 0 && menu->currentBody(); }, 5000));
+    QVR_ColorOutlet* colour = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (colour = menu->currentBody()->findChild<QVR_ColorOutlet*>()) != nullptr; }));
+    look(window, "side-menu");
+    auto* opacity = colour->opacityField()->findChild<QLineEdit*>();
+    ASSERT_TRUE(opacity);
+    QTest::mouseClick(opacity, Qt::LeftButton);
+    QTest::keyClick(opacity, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(opacity, QLocale().toString(0.5));
+    QTest::keyClick(opacity, Qt::Key_Return);
+    EXPECT_NEAR(shape->as<ZERI_MMObject_Shape>()->color().alphaF(), 0.5, 0.01);
+    EXPECT_EQ(colour->opacitySlider()->value(), 50);
+
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    auto* palette = window->findChild<QVRXYPaletteView*>();
+    ASSERT_TRUE(palette);
+    ASSERT_TRUE(clickObject(window, shape));
+    auto* width = palette->field(QVRXYPaletteView::WidthField);
+    ASSERT_TRUE(waitFor([&] { return width->isVisible() && width->isEnabled(); }, 5000));
+    look(window, "palette");
+    QTest::mouseClick(width, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), width);
+    QTest::keyClick(width, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("240"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
+    EXPECT_EQ((*shape)->frame().width(), 240);
+}
+
+// The text popover over a new text box, in the window as it shows.
+TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    window->resize(1300, 900);
+    const int before = countObjects(shownScreen(window), Type::Text);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Text) == before + 1; }));
+    Proxy text;
+    for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+        if ((*object)->type() == Type::Text)
+            text = object;
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(clickObject(window, text));
+    QVRTextMMObjToolbarPopoverController* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
+            return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
+        },
+        5000));
+    look(window, "text-popover");
+    look(popover->fontPicker(), "font-picker", 4);
+    // The family's whole name fits left of the box's arrow.
+    const auto nameFits = [](QVRFontPicker_v2* picker) {
+        QComboBox* family = picker->familyBox();
+        return family->fontMetrics().horizontalAdvance(family->currentText()) <=
+               family->width() - QVRFontPicker_v2::kArrowSize.width() - 6;
+    };
+    EXPECT_EQ(popover->fontPicker()->familyBox()->currentText(), QStringLiteral("Helvetica Neue"));
+    EXPECT_TRUE(nameFits(popover->fontPicker()));
+    // The largest size typed: all its digits show beside the arrow.
+    QLineEdit* size = popover->sizePicker()->field();
+    QTest::mouseClick(size, Qt::LeftButton);
+    QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(size, QStringLiteral("300"));
+    look(popover->sizePicker(), "size-picker", 4);
+    QTest::keyClick(size, Qt::Key_Return);
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 300);
+
+    // Docked from the popover's own button: the row moves into the dock bar at the window's top.
+    auto* dock = qobject_cast<QAbstractButton*>(popover->toolbarViewWithTag(QVRToolbarPopoverController::DockTag));
+    ASSERT_TRUE(dock);
+    QTest::mouseClick(dock, Qt::LeftButton);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto* docked = window->topDockBar()->dockedPopoverView();
+            return docked && docked->isVisible() && docked->width() > 20;
+        },
+        5000));
+    look(window, "docked");
+    auto* dockedSize = window->topDockBar()->dockedPopoverView()->findChild<QVRSizePicker*>();
+    ASSERT_TRUE(dockedSize);
+    look(dockedSize, "docked-size-picker", 4);
+    auto* dockedFonts = window->topDockBar()->dockedPopoverView()->findChild<QVRFontPicker_v2*>();
+    ASSERT_TRUE(dockedFonts);
+    look(dockedFonts, "docked-font-picker", 4);
+    EXPECT_TRUE(nameFits(dockedFonts));
+    EXPECT_EQ(dockedSize->currentSize(), 300);
+}
