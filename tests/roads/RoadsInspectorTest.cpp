@@ -21,6 +21,9 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
+#include "inspector/links/QVR_LinkTypeSelectionViewController.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
@@ -37,6 +40,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
 
 using namespace roads;
 
@@ -220,4 +224,91 @@ TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
     look(dockedFonts, "docked-font-picker", 4);
     EXPECT_TRUE(nameFits(dockedFonts));
     EXPECT_EQ(dockedSize->currentSize(), 300);
+}
+
+// The title popover, the presentation settings sheet and a web link, each reached the way the user reaches it.
+TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    window->resize(1300, 900);
+    const auto flow = window->currentModel()->firstFlowmodel();
+
+    // The title, from the toolbar's title.
+    click(window->theToolBarView()->titleLabel());
+    QVRTitleAndDescriptionEditorViewController* titleEditor = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            titleEditor = window->findChild<QVRTitleAndDescriptionEditorViewController*>();
+            return titleEditor && titleEditor->isVisible();
+        },
+        5000));
+    look(window, "title-editor");
+    QTest::keyClick(titleEditor->titleTextField(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(titleEditor->titleTextField(), QStringLiteral("Spring walk"));
+    click(titleEditor->doneButton());
+    EXPECT_EQ(flow->title(), QStringLiteral("Spring walk"));
+
+    // Screen › Screen Properties: auto-advance on, a duration typed and Return, Done.
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("showScreenPropertiesMenu")));
+    QVR_ScreenPropertiesMenuViewController* sheet = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            sheet = window->findChild<QVR_ScreenPropertiesMenuViewController*>();
+            return sheet && sheet->isVisible();
+        },
+        5000));
+    look(sheet->window(), "screen-properties");
+    QTest::mouseClick(sheet->autoplayToggle(), Qt::LeftButton);
+    QLineEdit* duration = sheet->globalDurationField();
+    QTest::mouseClick(duration, Qt::LeftButton);
+    QTest::keyClick(duration, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(duration, QStringLiteral("7.5"));
+    QTest::keyClick(duration, Qt::Key_Return);
+    EXPECT_TRUE(sheet->autoplayToggle()->isChecked());
+    EXPECT_EQ(flow->autoAdvanceSlideDuration(), 7.5);
+    const int steps = flow->undoManager().undoCount();
+    click(sheet->doneButton());
+    ASSERT_TRUE(waitFor([&] { return !sheet || !sheet->isVisible(); }, 5000));
+    EXPECT_EQ(flow->undoManager().undoCount(), steps + 1);
+
+    // A shape's Set Link: the type chooser, Web, an address typed, Save.
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(clickObject(window, shape));
+    QVRMMObjToolbarPopoverBase* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = popoverOf(window, shape);
+            return popover && popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag) &&
+                   popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag)->isVisible();
+        },
+        5000));
+    click(popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag));
+    QVR_LinkTypeSelectionViewController* chooser = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            chooser = window->findChild<QVR_LinkTypeSelectionViewController*>();
+            return chooser && chooser->webLinkButton() && chooser->webLinkButton()->isVisible();
+        },
+        5000));
+    look(window, "link-type-chooser");
+    click(chooser->webLinkButton());
+    QVR_ExternalLinkSelectionViewController* web = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            web = window->findChild<QVR_ExternalLinkSelectionViewController*>();
+            return web && web->urlField() && web->urlField()->isVisible();
+        },
+        5000));
+    look(window, "web-link-editor");
+    QTest::mouseClick(web->urlField(), Qt::LeftButton);
+    QTest::keyClicks(web->urlField(), QStringLiteral("example.org/spring"));
+    click(web->saveButton());
+    ASSERT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000));
+    const auto link = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>((*shape)->action());
+    ASSERT_TRUE(link);
+    EXPECT_TRUE(link->weblinkText().contains(QStringLiteral("example.org/spring")))
+        << link->weblinkText().toStdString();
+    look(window, "after-link");
 }
