@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
@@ -26,9 +28,12 @@
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/QVRColorPicker.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
 #include "inspector/pickers/QVRSizePicker.h"
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
+#include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
@@ -311,4 +316,37 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
     EXPECT_TRUE(link->weblinkText().contains(QStringLiteral("example.org/spring")))
         << link->weblinkText().toStdString();
     look(window, "after-link");
+}
+
+// The shape popover's colour button opens the colour panel on the shape's colour with the theme's text colours
+// listed; a colour picked there fills the shape.
+TEST_F(InspectorRoad, TheShapesColourButtonOffersTheThemesTextColours)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    window->resize(1300, 900);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(clickObject(window, shape));
+    QVRShapeMMObjToolbarPopoverController* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = dynamic_cast<QVRShapeMMObjToolbarPopoverController*>(popoverOf(window, shape));
+            return popover && popover->toolbarViews().size() > 2 && popover->toolbarViews().at(2)->isVisible();
+        },
+        5000));
+    // Its row: dock, a spacer, the colour button.
+    QWidget* button = popover->toolbarViews().at(2);
+    click(button);
+    ColorPanel* panel = ColorPanel::existing();
+    ASSERT_TRUE(waitFor([&] { return panel && panel->isVisible(); }, 5000));
+    look(panel, "colour-panel");
+    // The blank theme's text colours: 22, none of them transparent.
+    ASSERT_EQ(panel->colorListKeys().size(), 22);
+    for (const QString& key : panel->colorListKeys())
+        EXPECT_EQ(QColor(key.left(7)).isValid() && !key.endsWith(QStringLiteral("00")), true) << key.toStdString();
+    panel->dialog()->setCurrentColor(QColor(200, 30, 40));
+    EXPECT_TRUE(
+        waitFor([&] { return shape->as<ZERI_MMObject_Shape>()->color().rgb() == QColor(200, 30, 40).rgb(); }, 5000));
+    panel->hide();
 }
