@@ -35,6 +35,7 @@
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 #include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
+#include "inspector/popovers/QVR_DockedPopoverView.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "platform/UndoManager.h"
@@ -167,6 +168,8 @@ TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
     EXPECT_EQ((*shape)->frame().width(), 240);
+    // The palette hidden again, as the next window expects it.
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
 }
 
 // The text popover over a new text box, in the window as it shows.
@@ -229,6 +232,20 @@ TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
     look(dockedFonts, "docked-font-picker", 4);
     EXPECT_TRUE(nameFits(dockedFonts));
     EXPECT_EQ(dockedSize->currentSize(), 300);
+
+    // Floating again from the docked row's own button, as the next road expects.
+    auto* dockedView = qobject_cast<QVR_DockedPopoverView*>(window->topDockBar()->dockedPopoverView());
+    ASSERT_TRUE(dockedView && dockedView->popoverController());
+    auto* undock = qobject_cast<QAbstractButton*>(
+        dockedView->popoverController()->toolbarViewWithTag(QVRToolbarPopoverController::DockTag));
+    ASSERT_TRUE(undock);
+    click(undock);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto* floating = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
+            return floating && floating->sizePicker() && floating->sizePicker()->isVisible();
+        },
+        5000));
 }
 
 // The title popover, the presentation settings sheet and a web link, each reached the way the user reaches it.
