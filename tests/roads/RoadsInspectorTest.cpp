@@ -69,29 +69,6 @@ protected:
         const QImage image = widget->grab().toImage();
         image.scaled(image.size() * zoom).save(QDir(folder).filePath(name + QStringLiteral(".png")));
     }
-    template <class T> static T* openedMenu()
-    {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible())
-                continue;
-            if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
-                return menu;
-        }
-        return nullptr;
-    }
-    static bool insert(QVR_CreatorWindow* window,
-                       QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
-    {
-        click(window->theToolBarView()->insertButton());
-        QVR_AddElementMenuViewController* menu = nullptr;
-        if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
-            return false;
-        QWidget* cell = (menu->*row)();
-        if (!waitFor([&] { return cell->isVisible(); }, 5000))
-            return false;
-        click(cell);
-        return true;
-    }
     static Proxy addShape(QVR_CreatorWindow* window)
     {
         const int before = countObjects(shownScreen(window), Type::Shape);
@@ -117,6 +94,20 @@ protected:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene((*object)->frame().center()));
         return waitFor([&] { return window->selectedItemView()->selectedViews().size() == 1; }, 5000);
     }
+    // A new document's creator window, at a size that shows the whole toolbar and the canvas.
+    static QVR_CreatorWindow* newWindow()
+    {
+        QVR_CreatorWindow* window = createDocumentFromPlusTile();
+        if (window)
+            window->resize(1300, 900);
+        return window;
+    }
+    // A shape added from the Insert menu and clicked; nullptr when either failed.
+    static Proxy addSelectedShape(QVR_CreatorWindow* window)
+    {
+        const Proxy shape = addShape(window);
+        return shape && clickObject(window, shape) ? shape : nullptr;
+    }
     static QVRMMObjToolbarPopoverBase* popoverOf(QVR_CreatorWindow* window, const Proxy& object)
     {
         auto* container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object);
@@ -129,12 +120,10 @@ protected:
 // The side menu's opacity typed key by key, then the palette's width after one click, in the assembled creator.
 TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
 {
-    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
-    window->resize(1300, 900);
-    const Proxy shape = addShape(window);
+    const Proxy shape = addSelectedShape(window);
     ASSERT_TRUE(shape);
-    ASSERT_TRUE(clickObject(window, shape));
     look(window, "shape-selected");
 
     click(window->theToolBarView()->sidebarMenuButton());
@@ -175,9 +164,8 @@ TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
 // The text popover over a new text box, in the window as it shows.
 TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
 {
-    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
-    window->resize(1300, 900);
     const int before = countObjects(shownScreen(window), Type::Text);
     ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
     ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Text) == before + 1; }));
@@ -251,9 +239,8 @@ TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
 // The title popover, the presentation settings sheet and a web link, each reached the way the user reaches it.
 TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
 {
-    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
-    window->resize(1300, 900);
     const auto flow = window->currentModel()->firstFlowmodel();
 
     // The title, from the toolbar's title.
@@ -295,9 +282,8 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
     EXPECT_EQ(flow->undoManager().undoCount(), steps + 1);
 
     // A shape's Set Link: the type chooser, Web, an address typed, Save.
-    const Proxy shape = addShape(window);
+    const Proxy shape = addSelectedShape(window);
     ASSERT_TRUE(shape);
-    ASSERT_TRUE(clickObject(window, shape));
     QVRMMObjToolbarPopoverBase* popover = nullptr;
     ASSERT_TRUE(waitFor(
         [&] {
@@ -339,12 +325,10 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
 // listed; a colour picked there fills the shape.
 TEST_F(InspectorRoad, TheShapesColourButtonOffersTheThemesTextColours)
 {
-    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
-    window->resize(1300, 900);
-    const Proxy shape = addShape(window);
+    const Proxy shape = addSelectedShape(window);
     ASSERT_TRUE(shape);
-    ASSERT_TRUE(clickObject(window, shape));
     QVRShapeMMObjToolbarPopoverController* popover = nullptr;
     ASSERT_TRUE(waitFor(
         [&] {
