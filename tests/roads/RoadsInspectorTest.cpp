@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "creator/addition/QVR_AddElementMenuViewController.h"
@@ -350,4 +351,44 @@ TEST_F(InspectorRoad, TheShapesColourButtonOffersTheThemesTextColours)
     EXPECT_TRUE(
         waitFor([&] { return shape->as<ZERI_MMObject_Shape>()->color().rgb() == QColor(200, 30, 40).rgb(); }, 5000));
     panel->hide();
+}
+
+// A picture inserted through the file dialog: its popover row offers change image, crop and a link; the
+// stacking buttons follow its place among the screen's objects.
+TEST_F(InspectorRoad, APicturesPopoverOffersItsOwnButtons)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    QTemporaryDir inputs;
+    const QString picture = makePicture(inputs.filePath(QStringLiteral("photo.png")), "PNG");
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::imageCell));
+    ASSERT_TRUE(answerFileDialog(picture));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Image) == 1; }));
+    const Proxy image = shownScreen(window)->mixedMediaObjects().back();
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    ASSERT_TRUE(clickObject(window, image));
+    QVRMMObjToolbarPopoverBase* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = popoverOf(window, image);
+            return popover && popover->toolbarViewWithTag(QVRToolbarPopoverController::CropTag) &&
+                   popover->toolbarViewWithTag(QVRToolbarPopoverController::CropTag)->isVisible();
+        },
+        5000));
+    look(window, "image-popover");
+    for (const int tag : {QVRToolbarPopoverController::DockTag, QVRToolbarPopoverController::ChangeImageTag,
+                          QVRToolbarPopoverController::CropTag, QVRToolbarPopoverController::LinkTag,
+                          QVRToolbarPopoverController::ForwardTag, QVRToolbarPopoverController::BackTag})
+        EXPECT_TRUE(popover->toolbarViewWithTag(tag)) << tag;
+    // The picture lies on top: it cannot come forward, it can go back; once back, the reverse.
+    QWidget* forward = popover->toolbarViewWithTag(QVRToolbarPopoverController::ForwardTag);
+    QWidget* back = popover->toolbarViewWithTag(QVRToolbarPopoverController::BackTag);
+    EXPECT_FALSE(forward->isEnabled());
+    EXPECT_TRUE(back->isEnabled());
+    click(back);
+    EXPECT_TRUE(waitFor([&] { return shownScreen(window)->mixedMediaObjects().front() == image; }, 5000));
+    EXPECT_TRUE(waitFor([&] { return forward->isEnabled() && !back->isEnabled(); }, 5000));
+    look(window, "image-sent-back");
 }
