@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "controls/QVR_StretchableBorderView.h"
@@ -99,7 +100,7 @@ TEST_F(FontPickerTest, FamilyItemsAreDrawnInTheirOwnFontAtTheirMenuSize)
     EXPECT_DOUBLE_EQ(sizeOf("Ostrich Sans"), 12);
     EXPECT_DOUBLE_EQ(sizeOf("Deming EP"), 9);
     EXPECT_DOUBLE_EQ(sizeOf("Zeta"), 11);
-    EXPECT_DOUBLE_EQ(picker.familyBox()->font().pointSizeF(), 11);
+    EXPECT_EQ(picker.familyBox()->font().pixelSize(), 11);
 }
 
 TEST_F(FontPickerTest, DockedPickerDrawsItsDarkBorder)
@@ -121,3 +122,31 @@ TEST_F(FontPickerTest, DockedPickerDrawsItsDarkBorder)
 }
 
 } // namespace
+
+TEST(FontPickerLook, TheFamilyTitleStaysClearOfItsArrow)
+{
+    FontList list;
+    list.setList(FontList::documentFontsForNames({QStringLiteral("HelveticaNeue-Light")}, 12));
+    ASSERT_EQ(list.familyList(), QStringList{"Helvetica Neue"});
+    QWidget host;
+    QVRFontPicker_v2 picker(&host);
+    picker.setFontList(&list);
+    host.resize(300, 80);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    const QImage shown = picker.grab().toImage();
+    const QRect box = picker.familyBox()->geometry();
+    // The title's ink (dark) shows in the box and stops before the arrow at its right end; the box's border
+    // is not looked at.
+    const auto inkIn = [&](int left, int right) {
+        int ink = 0;
+        for (int y = box.top() + 2; y <= box.bottom() - 2; ++y)
+            for (int x = left; x < right; ++x)
+                ink += qGray(shown.pixel(x, y)) < 110;
+        return ink;
+    };
+    const int arrowLeft = box.right() + 1 - QVRFontPicker_v2::kArrowSize.width();
+    EXPECT_GT(inkIn(box.left(), arrowLeft), 20);
+    // A clipped name runs into the last columns before the arrow; a whole one ends before them.
+    EXPECT_EQ(inkIn(arrowLeft - 4, box.right() - 1), 0);
+}

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLocale>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QLineEdit>
@@ -187,6 +188,38 @@ TEST(ScreenProperties, TheSheetsEscapeTakesTheDonePath)
     EXPECT_EQ(f.flow()->currentUndoableAction(), nullptr);
     EXPECT_EQ(f.flow()->undoManager().undoCount(), 1);
     EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 30.0);
+}
+
+TEST(ScreenProperties, ReturnInTheSheetCommitsTheDurationAndFlipsNoToggle)
+{
+    // A decimal-comma locale: the user types "12,5" and means twelve and a half seconds.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German));
+    Flow f(2);
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    auto* dialog = ScreenPropertiesSheet::openOn(&window, f.flow(), 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    auto* sheet = dialog->controller();
+    QTest::mouseClick(sheet->autoplayToggle(), Qt::LeftButton);
+    ASSERT_EQ(f.flow()->autoAdvanceSlideDuration(), 30.0);
+    ASSERT_TRUE(sheet->autoplayToggle()->isChecked());
+
+    QLineEdit* duration = sheet->globalDurationField();
+    QTest::mouseClick(duration, Qt::LeftButton);
+    QTest::keyClick(duration, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(duration, QStringLiteral("12,5"));
+    QTest::keyClick(duration, Qt::Key_Return);
+    EXPECT_TRUE(sheet->autoplayToggle()->isChecked());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 12.5);
+    EXPECT_EQ(duration->text(), QStringLiteral("12,5"));
+    // A second Return, with the field unchanged, still leaves auto-advance on.
+    QTest::keyClick(duration, Qt::Key_Return);
+    EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 12.5);
+    sheet->doneButtonPressed();
+    QLocale::setDefault(previous);
 }
 
 TEST(ScreenProperties, LeadingDurationsParseLikeTheFieldsAlwaysHave)

@@ -2,6 +2,7 @@
 #include <QColorDialog>
 #include <QDoubleSpinBox>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSlider>
@@ -146,6 +147,7 @@ TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
     ASSERT_NE(colour, nullptr);
     EXPECT_EQ(colour->well()->color(), QColor(Qt::red));
     EXPECT_TRUE(colour->opacityRow()->isVisibleTo(colour));
+    EXPECT_FALSE(colour->doAllObjectsHaveTheSameColor());
 
     const int before = f.undo().undoCount();
     colour->well()->presentColorPanel();
@@ -154,6 +156,7 @@ TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
     emit ColorPanel::shared()->dragEnded();
     EXPECT_EQ(f.red->as<ZERI_MMObject_Shape>()->color(), QColor(0, 200, 0));
     EXPECT_EQ(f.blue->as<ZERI_MMObject_Shape>()->color(), QColor(0, 200, 0));
+    EXPECT_TRUE(colour->doAllObjectsHaveTheSameColor());
     EXPECT_EQ(f.undo().undoCount(), before + 1);
     f.undo().undo();
     f.settle();
@@ -178,7 +181,14 @@ TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)
     EXPECT_EQ(f.undo().undoCount(), before + 1);
     EXPECT_FALSE(colour->isGroupOpen());
 
-    colour->opacityField()->setValue(0.5);
+    // Typed key by key, the field keeps the text being typed while slider and shape follow it.
+    auto* field = colour->opacityField()->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("0.5"));
+    EXPECT_EQ(field->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(colour->opacitySlider()->value(), 50);
     const int alpha = f.red->as<ZERI_MMObject_Shape>()->color().alpha();
     EXPECT_TRUE(alpha == 0x7F || alpha == 0x80) << alpha;
     // The field's change closes its group after a pause.

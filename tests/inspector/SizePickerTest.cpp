@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -39,9 +40,8 @@ protected:
 
 TEST_F(SizePickerTest, BadTextPutsTheLastSizeBackWithoutCallingBack)
 {
-    for (const QString& text :
-         {QStringLiteral("501"), QStringLiteral("12.5"), QStringLiteral("0"), QStringLiteral("abc"),
-          QStringLiteral("-4"), QStringLiteral("4 8"), QString(1000, QLatin1Char('9'))}) {
+    for (const QString& text : {QStringLiteral("501"), QStringLiteral(".5"), QStringLiteral("0"), QStringLiteral("abc"),
+                                QStringLiteral("-4"), QStringLiteral("4 8"), QString(1000, QLatin1Char('9'))}) {
         paste(text);
         EXPECT_EQ(picker.field()->text(), QStringLiteral("30")) << text.left(10).toStdString();
     }
@@ -66,13 +66,34 @@ TEST_F(SizePickerTest, EachKeystrokeIsReadAtOnce)
     type(QStringLiteral("501"));
     EXPECT_EQ(reports, (QList<int>{4, 48, 5, 50}));
     EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
-    // A trailing point or a letter changes nothing.
+    // A point ends the number: it stays in the field, and what follows it changes nothing.
     QTest::keyClicks(picker.field(), QStringLiteral(".x"));
-    EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("50.x"));
     EXPECT_EQ(reports.size(), 4);
-    // Leaving the field reports nothing more.
+    // Leaving the field reports nothing more and shows the size.
     emit picker.field()->editingFinished();
     EXPECT_EQ(reports.size(), 4);
+    EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
+}
+
+TEST_F(SizePickerTest, ADecimalSeparatorEndsTheSizeInAnyLocale)
+{
+    for (const QLocale& locale : {QLocale(QLocale::German), QLocale(QLocale::English)}) {
+        const QLocale previous;
+        QLocale::setDefault(locale);
+        reports.clear();
+        picker.setCurrentSize(30);
+        // "12,5" and "12.5" typed key by key both mean 12, never 125.
+        for (const QString& text : {QStringLiteral("12,5"), QStringLiteral("12.5")}) {
+            type(text);
+            EXPECT_EQ(picker.currentSize(), 12) << text.toStdString();
+            EXPECT_EQ(picker.field()->text(), text);
+            emit picker.field()->editingFinished();
+            EXPECT_EQ(picker.field()->text(), QStringLiteral("12"));
+        }
+        EXPECT_EQ(reports, (QList<int>{1, 12, 1, 12}));
+        QLocale::setDefault(previous);
+    }
 }
 
 TEST_F(SizePickerTest, UpAndDownStayWithinTheRange)

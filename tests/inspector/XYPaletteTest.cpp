@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLocale>
 #include <QUrl>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -90,6 +91,39 @@ bool sane(const QRectF& r)
     return std::isfinite(r.x()) && std::isfinite(r.width()) && std::isfinite(r.height()) && r.width() > 0 &&
            r.height() > 0;
 }
+
+// A creator window on its own document, with the palette the inspector registers; objects are added before open().
+struct PaletteWindow {
+    PaletteWindow()
+    {
+        UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
+        ControlsArtwork::registerNamedImages();
+        registerCreatorLibrary();
+        registerInspectorLibrary();
+        p = std::make_unique<Palette>();
+    }
+    ~PaletteWindow()
+    {
+        delete window.data();
+        UserDefaults::setStoreFileForTesting(QString());
+    }
+    // The window, shown; the palette inside it, or nullptr.
+    QVRXYPaletteView* open()
+    {
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        if (!window)
+            return nullptr;
+        window->resize(1400, 1000);
+        window->launchTessarineWithTessarineModel(p->document);
+        window->show();
+        QApplication::processEvents();
+        return window->findChild<QVRXYPaletteView*>();
+    }
+
+    QTemporaryDir settings;
+    std::unique_ptr<Palette> p;
+    QPointer<QVR_CreatorWindow> window;
+};
 
 } // namespace
 
@@ -297,23 +331,11 @@ TEST(XYPalette, NewObjectsOrTheObjectsDeletionMidEditLeaveNoOpenChange)
 
 TEST(XYPalette, CreatorWindowHandsTheSelectionToTheRegisteredPalette)
 {
-    QTemporaryDir settings;
-    UserDefaults::setStoreFileForTesting(settings.filePath(QStringLiteral("defaults.conf")));
-    ControlsArtwork::registerNamedImages();
-    registerCreatorLibrary();
-    registerInspectorLibrary();
-    Palette p;
-    const auto a = p.add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
-    QPointer<QVR_CreatorWindow> window =
-        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
-    ASSERT_TRUE(window);
-    window->resize(1400, 1000);
-    window->launchTessarineWithTessarineModel(p.document);
-    window->show();
-    QApplication::processEvents();
-    auto* palette = window->findChild<QVRXYPaletteView*>();
+    PaletteWindow w;
+    const auto a = w.p->add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
+    auto* palette = w.open();
     ASSERT_NE(palette, nullptr);
-    auto* board = window->theArtBoard();
+    auto* board = w.window->theArtBoard();
     auto* handler = QVR_InteractableViewHandler::handlerForBoard(board);
     ASSERT_NE(handler, nullptr);
     handler->setCurrentlySelected({board->singleScreen()->containerForMixedMediaObject(a)});
@@ -323,8 +345,6 @@ TEST(XYPalette, CreatorWindowHandsTheSelectionToTheRegisteredPalette)
     handler->deselectAll();
     QApplication::processEvents();
     EXPECT_FALSE(palette->field(F::XField)->isEnabled());
-    delete window.data();
-    UserDefaults::setStoreFileForTesting(QString());
 }
 
 TEST(XYPalette, SizeEditsRebuildTheCroppedPictureOnceWhenTheEditEnds)
@@ -362,4 +382,51 @@ TEST(XYPalette, SizeEditsRebuildTheCroppedPictureOnceWhenTheEditEnds)
     ZERI_qvdFilePackage::resetForTesting();
     AppPaths::setApplicationSupportForTesting(QString());
     AppPaths::setTemporaryForTesting(QString());
+}
+
+TEST(XYPalette, OneClickFocusesAFieldSoItsKeysEditItAndNotTheSelection)
+{
+    PaletteWindow w;
+    const auto shape = w.p->add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
+    auto* palette = w.open();
+    ASSERT_NE(palette, nullptr);
+    QVR_CreatorWindow* window = w.window;
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* board = window->theArtBoard();
+    QVR_InteractableViewHandler::handlerForBoard(board)->setCurrentlySelected(
+        {board->singleScreen()->containerForMixedMediaObject(shape)});
+    QApplication::processEvents();
+
+    auto* width = palette->field(F::WidthField);
+    QTest::mouseClick(width, Qt::LeftButton, {}, QPoint(width->width() - 4, width->height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), width);
+    // Keys go where the keyboard focus is, as the user's do.
+    const auto press = [&](Qt::Key key) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+        QTest::keyClick(target, key);
+    };
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backspace);
+    press(Qt::Key_8);
+    press(Qt::Key_5);
+    press(Qt::Key_Return);
+    EXPECT_EQ(w.p->screen->mixedMediaObjects().size(), 1u) << "Backspace deleted the selected object";
+    EXPECT_EQ(shape->object()->frame().width(), 85);
+    EXPECT_EQ(width->text(), "85");
+}
+
+TEST(XYPalette, EntriesTakeTheLocalesDecimalSeparator)
+{
+    const QLocale previous;
+    for (const QLocale& locale : {QLocale(QLocale::German), QLocale(QLocale::English)}) {
+        QLocale::setDefault(locale);
+        Palette p;
+        const auto shape = p.add(ZERI_MixedMediaObject::Shape, QRectF(10, 20, 30, 40));
+        p.view.setTrackedMixedMediaObjects({shape});
+        p.type(F::WidthField, locale.decimalPoint() == "," ? QStringLiteral("12,5") : QStringLiteral("12.5"));
+        p.commit(F::WidthField);
+        EXPECT_EQ(shape->object()->frame().width(), 12.5) << locale.name().toStdString();
+    }
+    QLocale::setDefault(previous);
 }

@@ -503,7 +503,7 @@ TEST_F(TemplateChooser, RegistrationShowsTheSharedChooser)
     CreatorToolbarPanels::shared().guide = {};
     // The editor reads the registry through its theme catalogue.
     EXPECT_TRUE(TessarineThemeCatalogue::shared().hasTheme("10"));
-    EXPECT_EQ(TessarineThemeCatalogue::shared().themeColors("10").size(), 21);
+    EXPECT_EQ(TessarineThemeCatalogue::shared().themeColors("10").size(), 22);
     EXPECT_FALSE(TessarineThemeCatalogue::shared().hasTheme("nope"));
     ASSERT_TRUE(AppStartupHooks::shared().showTemplateChooser);
     AppStartupHooks::shared().showTemplateChooser();

@@ -88,7 +88,10 @@ TEST_F(ThemeRegistry, PrioritiesSortAsNumbersAndTheIconFallsBackToTheLargeOne)
     registerLibraryLibrary();
     const TessarineThemeCatalogue& catalogue = TessarineThemeCatalogue::shared();
     EXPECT_TRUE(catalogue.hasTheme("10"));
-    EXPECT_EQ(catalogue.themeColors("10").size(), 21);
+    // The pickers offer the theme's text colours: the blank theme's first is opaque, unlike its first background.
+    EXPECT_EQ(catalogue.themeColors("10"), blank->availableTextColors());
+    EXPECT_EQ(catalogue.themeColors("10").size(), 22);
+    EXPECT_EQ(catalogue.themeColors("10").front().alpha(), 255);
     EXPECT_EQ(catalogue.themeFonts("10"), blank->availableFonts());
     EXPECT_FALSE(catalogue.themeFonts("10").isEmpty());
     EXPECT_TRUE(catalogue.themeFonts("nope").isEmpty());

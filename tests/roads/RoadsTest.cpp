@@ -96,30 +96,6 @@ protected:
 
     QString input(const QString& name) const { return inputs.filePath(name); }
 
-    // Opens the toolbar's Insert menu and clicks one of its rows.
-    static bool insert(QVR_CreatorWindow* window,
-                       QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
-    {
-        click(window->theToolBarView()->insertButton());
-        QVR_AddElementMenuViewController* menu = nullptr;
-        if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
-            return false;
-        QWidget* cell = (menu->*row)();
-        if (!waitFor([&] { return cell->isVisible(); }, 5000))
-            return false;
-        click(cell);
-        return true;
-    }
-    template <class T> static T* openedMenu()
-    {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible())
-                continue;
-            if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
-                return menu;
-        }
-        return nullptr;
-    }
     // Undo then redo from the Edit menu: the count of objects of `type` goes back and comes again.
     static void undoAndRedo(QVR_CreatorWindow* window, int type, int expected)
     {

@@ -21,10 +21,13 @@
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "controls/HoverAreaView.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/video/StreamingVideoPreviewHelper.h"
 #include "launch/ApplicationLaunch.h"
@@ -322,6 +325,19 @@ QString makePdf(const QString& path, int pages)
     }
     painter.end();
     return path;
+}
+
+bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
+{
+    click(window->theToolBarView()->insertButton());
+    QVR_AddElementMenuViewController* menu = nullptr;
+    if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
+        return false;
+    QWidget* cell = (menu->*row)();
+    if (!waitFor([&] { return cell->isVisible(); }, 5000))
+        return false;
+    click(cell);
+    return true;
 }
 
 } // namespace roads

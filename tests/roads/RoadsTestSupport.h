@@ -10,6 +10,8 @@
 #include <QWidget>
 
 class QFileDialog;
+class QVR_AddElementMenuViewController;
+class QVR_TableViewCellLikeView;
 class QVRAppDelegate;
 class QVR_CreatorWindow;
 class ZERI_FlowScreenModel;
@@ -55,6 +57,20 @@ bool chooseMenuItemEnabled(QWidget* window, const QString& command);
 
 // Clicks the centre of the widget with the left button.
 void click(QWidget* widget);
+
+// The shown menu of controller type T (a view controller with view()) in any visible window, or nullptr.
+template <class T> T* openedMenu()
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
+            return menu;
+    }
+    return nullptr;
+}
+// Opens the toolbar's Insert menu and clicks one of its rows; false when the menu or the row did not show.
+bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const);
 
 // My Documents' + tile, then Choose on the scratch template: the new document's creator window, shown.
 QVR_CreatorWindow* createDocumentFromPlusTile();

@@ -311,15 +311,25 @@ QImage GalleryEditorArrayController::makeTileImage(const QString& path, int side
         // orientation turns the picture.
         const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
         const QSize upright = turned ? size.transposed() : size;
-        if (upright.width() > side || upright.height() > side) {
+        // Pictures of one bit or a palette are scaled below, after conversion: scaled in their own format they
+        // come out as a black-and-white dither.
+        const bool fewColors = reader.imageFormat() == QImage::Format_Mono ||
+                               reader.imageFormat() == QImage::Format_MonoLSB ||
+                               reader.imageFormat() == QImage::Format_Indexed8;
+        if (!fewColors && (upright.width() > side || upright.height() > side)) {
             const QSize fitted = upright.scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
             reader.setScaledSize(turned ? fitted.transposed() : fitted);
         }
     }
-    const QImage image = reader.read();
+    QImage image = reader.read();
     if (image.isNull()) {
         qCWarning(lcGallery) << "cannot read the picture of a tile" << path << reader.errorString();
         return {};
+    }
+    if (image.depth() < 32) {
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+        if (image.width() > side || image.height() > side)
+            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     // In the format the screen draws without converting, so painting a tile is a plain copy.
     return AsynchronousRenderImageView::renderForContentMode(image, QSize(side, side), kAspectFit)

@@ -268,8 +268,10 @@ void QVRGalleryEditorViewController::loadView()
         auto* button = new QPushButton(title, view);
         button->setObjectName(QString::fromLatin1(name));
         button->setAutoDefault(false);
+        // Dark text while the button works; a disabled button keeps the style's greyed text.
         QPalette colors = button->palette();
-        colors.setColor(QPalette::ButtonText, Tessutils::tessarineBlackColor());
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            colors.setColor(group, QPalette::ButtonText, Tessutils::tessarineBlackColor());
         button->setPalette(colors);
         return button;
     };

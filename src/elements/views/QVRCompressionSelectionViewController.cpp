@@ -1,5 +1,6 @@
 #include "elements/views/QVRCompressionSelectionViewController.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/QVRWindowManager.h"
 #include "controls/ViewControllerWindowController.h"
 #include "foundation/Tessutils.h"
 #include "strings/UFM.h"
@@ -112,20 +114,40 @@ void QVRCompressionSelectionViewController::compressionButtonPressed(QObject* se
     }
 }
 
+QWidget* QVRCompressionSelectionViewController::hostWindow(QWidget* window)
+{
+    if (window)
+        return window->window();
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    if (QWidget* main = manager.activeManagedWindow())
+        return main;
+    for (QWidget* shown : manager.windows())
+        if (shown && shown->isVisible())
+            return shown;
+    return nullptr;
+}
+
 void QVRCompressionSelectionViewController::choosePreset(QWidget* window, SelectionBlock done)
 {
-    if (!window) {
+    QWidget* parentWindow = hostWindow(window);
+    if (!parentWindow) {
         if (done)
             done(VideoAssetCompressorPreset::small480p());
         return;
     }
-    QWidget* parentWindow = window->window();
     auto* windowController = new ViewControllerWindowController(parentWindow);
     auto* chooser = new QVRCompressionSelectionViewController;
     windowController->setViewController(chooser);
     QWidget* sheet = windowController->window();
     sheet->setParent(parentWindow, Qt::Dialog);
     sheet->setWindowModality(Qt::WindowModal);
+    // Centred over its window, as the other dialogs are, not at the window's corner over its toolbar.
+    sheet->adjustSize();
+    QRect frame(QPoint(0, 0), sheet->size());
+    frame.moveCenter(parentWindow->geometry().center());
+    sheet->move(frame.topLeft());
 
     auto answered = std::make_shared<bool>(false);
     QPointer<ViewControllerWindowController> controller(windowController);

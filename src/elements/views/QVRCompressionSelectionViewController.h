@@ -31,9 +31,13 @@ public:
     QPushButton* mediumButton() const { return m_mediumButton; }
     QPushButton* largeButton() const { return m_largeButton; }
 
-    // Asks in a window of its own, modal to `window`, and returns at once; `done` runs once with the choice (none
-    // after Escape or closing). Without a window the Small preset is taken at once, without asking.
+    // Asks in a window of its own, centred over and modal to `window`, and returns at once; `done` runs once with
+    // the choice (none after Escape or closing). Without a window the active window is asked over, else the latest
+    // active window of the application, else its first shown one; with none at all the Small preset is taken at
+    // once, without asking.
     static void choosePreset(QWidget* window, SelectionBlock done);
+    // The window the chooser shows over for `window` (nullptr: none given), or nullptr when there is none.
+    static QWidget* hostWindow(QWidget* window);
 
 protected:
     void loadView() override;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
@@ -23,7 +24,9 @@ QVRDebugSlideDurationViewController::QVRDebugSlideDurationViewController(QWidget
 
 void QVRDebugSlideDurationViewController::setSlideDuration(std::optional<double> seconds)
 {
-    m_field->setText(seconds ? QString::asprintf("%g", *seconds) : QString());
+    // In the user's decimals: the field reads them back.
+    m_field->setText(seconds ? QString::asprintf("%g", *seconds).replace(QLatin1Char('.'), QLocale().decimalPoint())
+                             : QString());
 }
 
 std::optional<double> QVRDebugSlideDurationViewController::slideDuration() const

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QRegularExpression>
 
+#include "inspector/TypedNumber.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -17,12 +18,12 @@
 
 namespace {
 
-// The entry's leading number, read as a 32-bit float the way the fields always have; none when the text does not
-// start with a number or the number does not fit ("-", ".", "1e999").
+// The entry's leading number, read as a 32-bit float the way the fields always have, with the locale's decimal
+// separator or a dot; none when the text does not start with a number or the number does not fit ("-", ".", "1e999").
 std::optional<double> leadingNumber(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
-    const auto match = number.match(text);
+    const auto match = number.match(TypedNumber::withDotDecimal(text));
     if (!match.hasMatch())
         return std::nullopt;
     bool ok = false;
@@ -87,7 +88,8 @@ QVRXYPaletteView::QVRXYPaletteView(QWidget* parent)
                 endEditing();
         });
     }
-    // A left press anywhere in the application ends a field's editing; the press goes on.
+    // A left press anywhere in the application ends a field's editing, and takes the focus from a field it does
+    // not land on; the press goes on.
     qApp->installEventFilter(this);
 }
 
@@ -100,8 +102,9 @@ QVRXYPaletteView::~QVRXYPaletteView()
 bool QVRXYPaletteView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // The press that lands on a field has given it the focus already: it keeps it and edits itself.
         for (auto* field : m_fields)
-            if (field->hasFocus())
+            if (field->hasFocus() && field != watched)
                 field->clearFocus();
         if (m_editingField >= 0)
             endEditing();

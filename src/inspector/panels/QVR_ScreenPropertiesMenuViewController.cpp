@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
+#include "inspector/TypedNumber.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -21,7 +22,8 @@
 std::optional<double> screenPropertiesLeadingDuration(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+))"));
-    const auto match = number.match(text);
+    // Typed the way the user's locale writes decimals ("2,5") or with a dot.
+    const auto match = number.match(TypedNumber::withDotDecimal(text));
     if (!match.hasMatch())
         return std::nullopt;
     const double value = double(float(match.captured(0).trimmed().toDouble()));
@@ -48,7 +50,7 @@ QComboBox* transitionPopUp(QWidget* parent)
 
 QString durationText(std::optional<double> duration)
 {
-    return duration ? QString::asprintf("%.1f", *duration) : QStringLiteral("0");
+    return duration ? TypedNumber::shown(*duration, 1) : QStringLiteral("0");
 }
 
 } // namespace
@@ -118,6 +120,12 @@ QVR_ScreenPropertiesMenuViewController::QVR_ScreenPropertiesMenuViewController(Q
     layout->addLayout(screen);
     m_doneButton = new QPushButton(tr("Done"), this);
     layout->addWidget(m_doneButton, 0, Qt::AlignRight);
+    // Return belongs to the field being typed in: no button of the sheet is the dialog's default one, so Return
+    // never flips a toggle that last had the focus.
+    for (auto* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     // Return and focus-out both commit a duration.
     connect(m_globalDuration, &QLineEdit::editingFinished, this, [this] {

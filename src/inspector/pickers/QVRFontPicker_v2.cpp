@@ -172,7 +172,8 @@ void QVRFontPicker_v2::showChosenFont(QComboBox* box)
     if (!font.isValid() && box == m_family && index >= 0)
         font = familyItemFont(box->itemText(index));
     QFont shown = font.isValid() ? font.value<QFont>() : QFont();
-    shown.setPointSizeF(menuPointSizeForFamily(box == m_family ? box->currentText() : m_shownFamily));
+    // The menu's size counts in the picker's own units, as its 120-unit width does: so a family's name fits.
+    shown.setPixelSize(qRound(menuPointSizeForFamily(box == m_family ? box->currentText() : m_shownFamily)));
     box->setFont(shown);
 }
 

@@ -11,6 +11,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
+#include "inspector/TypedNumber.h"
 #include "inspector/pickers/QVRFontPicker_v2.h"
 
 namespace {
@@ -21,13 +22,13 @@ QFont pickerFont()
     return FontSubstitution::fontForPostScriptName(QStringLiteral("Helvetica-Bold"), 10);
 }
 
-// The whole number a text names, if any: no fractions, the locale's digits and grouping.
+// The whole number a text names, if any: the locale's digits and grouping; a decimal separator ends the number.
 std::optional<int> wholeNumber(const QString& text)
 {
     if (text.size() > kMaximumTextLength)
         return std::nullopt;
     bool ok = false;
-    const int value = QLocale().toInt(text, &ok);
+    const int value = QLocale().toInt(TypedNumber::wholePart(text), &ok);
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
@@ -116,10 +117,20 @@ void QVRSizePicker::textEdited(const QString& text)
         compact.remove(QLatin1Char(' '));
         size = wholeNumber(compact);
     }
-    if (size && isAllowableSizeValue(*size))
-        choose(*size);
-    else
+    if (!size || !isAllowableSizeValue(*size)) {
         showSize();
+        return;
+    }
+    // A fraction typed after the size stays in the field, ignored, until editing ends.
+    if (TypedNumber::wholePart(text) != text) {
+        if (*size != m_size) {
+            m_size = *size;
+            if (onSizeChanged)
+                onSizeChanged(*size);
+        }
+        return;
+    }
+    choose(*size);
 }
 
 void QVRSizePicker::choose(int size)

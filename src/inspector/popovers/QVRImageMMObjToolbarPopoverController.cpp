@@ -281,8 +281,9 @@ bool QVRGalleryMMObjToolbarPopoverController::hasGalleryEditorOpener()
 void QVRGalleryMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
 {
     QVRImageMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews();
-    // Without the shared buttons the image row is not built: the shared row stays.
-    if (!m_dockButton || !m_linkButton || !m_forwardButton || !m_backButton)
+    // Without the shared buttons the image row is not built: the shared row stays. A gallery takes no link, so its
+    // link button is gone once the row is built.
+    if (!m_dockButton || !m_changeImageButton || !m_cropButton || !m_forwardButton || !m_backButton)
         qCWarning(lcCreator) << "Something went wrong setting up the buttons!";
 }
 

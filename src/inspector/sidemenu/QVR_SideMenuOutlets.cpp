@@ -73,11 +73,12 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     opacityLayout->addWidget(m_slider, 1);
     opacityLayout->addWidget(m_field);
     m_opacityRow->setVisible(showsAlpha);
-    connect(m_slider, &QSlider::valueChanged, this, [this](int value) { applyOpacity(value / 100.0); });
+    connect(m_slider, &QSlider::valueChanged, this, [this](int value) { applyOpacity(value / 100.0, m_slider); });
     connect(m_slider, &QSlider::sliderReleased, this, &QVR_ColorOutlet::closeUndoGroup);
     connect(m_field, &QDoubleSpinBox::valueChanged, this, [this](double value) {
         qCDebug(lcCreator) << "Text did change";
-        applyOpacity(value);
+        // The typed number goes to the slider and the objects; the field keeps what is being typed.
+        applyOpacity(value, m_field);
     });
 
     auto* layout = new QVBoxLayout(this);
@@ -117,7 +118,21 @@ QColor QVR_ColorOutlet::shownColor() const
     return {};
 }
 
-void QVR_ColorOutlet::refresh()
+bool QVR_ColorOutlet::doAllObjectsHaveTheSameColor() const
+{
+    std::vector<QColor> colors;
+    for (const ModelItemRef& ref : m_objects) {
+        const auto item = ref.lock();
+        colors.push_back(item ? observableColorOf(item) : QColor());
+    }
+    for (size_t i = 0; i < colors.size(); ++i)
+        for (size_t j = i + 1; j < colors.size(); ++j)
+            if (colors[i] != colors[j])
+                return false;
+    return true;
+}
+
+void QVR_ColorOutlet::refresh(const QWidget* editing)
 {
     const QColor color = shownColor();
     m_well->setColor(color.isValid() ? color : QColor(Qt::white));
@@ -125,8 +140,10 @@ void QVR_ColorOutlet::refresh()
     const double alpha = color.isValid() ? color.alphaF() : 1.0;
     const QSignalBlocker sliderBlocker(m_slider);
     const QSignalBlocker fieldBlocker(m_field);
-    m_slider->setValue(qRound(alpha * 100));
-    m_field->setValue(alpha);
+    if (editing != m_slider)
+        m_slider->setValue(qRound(alpha * 100));
+    if (editing != m_field)
+        m_field->setValue(alpha);
 }
 
 void QVR_ColorOutlet::openUndoGroup()
@@ -173,7 +190,7 @@ void QVR_ColorOutlet::applyColor(const QColor& picked)
     refresh();
 }
 
-void QVR_ColorOutlet::applyOpacity(double alpha)
+void QVR_ColorOutlet::applyOpacity(double alpha, const QWidget* editing)
 {
     openUndoGroup();
     m_applying = true;
@@ -188,7 +205,7 @@ void QVR_ColorOutlet::applyOpacity(double alpha)
         editColor(item, color);
     }
     m_applying = false;
-    refresh();
+    refresh(editing);
 }
 
 QVR_BigTextOutlet::QVR_BigTextOutlet(const std::shared_ptr<ZERI_FlowScreenModel>& screen, QWidget* parent)

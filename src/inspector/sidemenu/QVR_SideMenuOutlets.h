@@ -38,12 +38,15 @@ public:
 
     // Applies `picked`, at the opacity the row shows, to every object (the well's picks come here).
     void applyColor(const QColor& picked);
-    void applyOpacity(double alpha);
+    // Applies `alpha` to every object; `editing`, the control the value came from, is not written back.
+    void applyOpacity(double alpha, const QWidget* editing = nullptr);
+    // Whether every object shows the same colour (true without objects); objects without a colour count as equal.
+    bool doAllObjectsHaveTheSameColor() const;
     // Ends the open undo group, if any.
     void closeUndoGroup();
 
 private:
-    void refresh();
+    void refresh(const QWidget* editing = nullptr);
     void openUndoGroup();
     QColor shownColor() const;
 

@@ -11,7 +11,7 @@ bool LibraryThemeCatalogue::hasTheme(const QString& themeID) const
 
 QList<QColor> LibraryThemeCatalogue::themeColors(const QString& themeID) const
 {
-    return TessarineTheme::availableBackgroundColorsForFlowThemeID(themeID);
+    return TessarineTheme::availableTextColorsForFlowThemeID(themeID);
 }
 
 QStringList LibraryThemeCatalogue::themeFonts(const QString& themeID) const

@@ -2,7 +2,8 @@
 
 #include "creator/TessarineThemeCatalogue.h"
 
-// The editor's view of the theme registry: a theme's background colours and its sample document.
+// The editor's view of the theme registry: a theme's text colours (what the colour pickers offer) and its sample
+// document.
 class LibraryThemeCatalogue : public TessarineThemeCatalogue {
 public:
     bool hasTheme(const QString& themeID) const override;

@@ -161,6 +161,53 @@ TEST_F(GalleryEditorTest, ATileWhoseThumbnailIsMissingShowsTheFullSizedPicture)
     EXPECT_EQ(qAlpha(tile.pixel(tile.width() / 2, tile.height() / 2)), 255);
 }
 
+TEST_F(GalleryEditorTest, AOneBitPictureScalesToGreyNotADither)
+{
+    auto gallery = doc.addGallery(2);
+    // A black-and-white chequer of single pixels, stored with one bit per pixel, ten times the tile's size.
+    QImage chequer(1210, 1000, QImage::Format_Mono);
+    chequer.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    for (int y = 0; y < chequer.height(); ++y)
+        for (int x = 0; x < chequer.width(); ++x)
+            chequer.setPixel(x, y, (x + y) % 2);
+    const QString thumb = QDir(doc.assetsPath()).filePath("thumb1.png");
+    ASSERT_TRUE(chequer.save(thumb, "PNG"));
+    ASSERT_EQ(QImageReader(thumb).imageFormat(), QImage::Format_Mono);
+    auto& editor = open(gallery);
+    auto* tiles = editor.imagesArray();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tiles->objectAt(1)->previewImage().isNull(); }, 5000));
+    // Seen in the grid, the tile is an even grey.
+    QTest::qWait(0);
+    grid().viewport()->update();
+    const QImage shown = grid().viewport()->grab(tileRect(1)).toImage();
+    ASSERT_FALSE(shown.isNull());
+    int grey = 0, probed = 0;
+    for (int y = shown.height() / 3; y < shown.height() * 2 / 3; y += 2)
+        for (int x = shown.width() / 3; x < shown.width() * 2 / 3; x += 2, ++probed)
+            grey += qGray(shown.pixel(x, y)) > 70 && qGray(shown.pixel(x, y)) < 190;
+    EXPECT_GT(grey, probed * 9 / 10) << grey << " of " << probed;
+}
+
+TEST_F(GalleryEditorTest, DisabledDoneLooksDisabled)
+{
+    HostedEditor fresh(nullptr, doc.screen, &delegate);
+    QPushButton* done = fresh.editor->saveButton();
+    ASSERT_FALSE(done->isEnabled());
+    const QImage disabled = done->grab().toImage();
+    done->setEnabled(true);
+    const QImage enabled = done->grab().toImage();
+    // The title's darkest ink, inside the frame: black while it works, greyed when it does not.
+    const auto darkest = [](const QImage& image) {
+        int least = 255;
+        for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y)
+            for (int x = image.width() / 5; x < image.width() * 4 / 5; ++x)
+                least = qMin(least, qGray(image.pixel(x, y)));
+        return least;
+    };
+    EXPECT_LT(darkest(enabled), 60);
+    EXPECT_GT(darkest(disabled), darkest(enabled) + 40);
+}
+
 TEST_F(GalleryEditorTest, ChosenImagesAreStoredInThreeSizesAndDoneWaitsForTheLastStore)
 {
     auto& editor = open(nullptr);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsRectItem>
@@ -14,6 +15,7 @@
 #include "ElementViewTestSupport.h"
 #include "app/QVRActionLog.h"
 #include "app/QVRAppDelegate.h"
+#include "app/QVRWindowManager.h"
 #include "elements/video/MediaTestClips.h"
 #include "app/AppStartupHooks.h"
 #include "elements/video/QVBVideoCompressionManager.h"
@@ -292,6 +294,43 @@ TEST(CompressionChooser, WithoutAWindowSmallIsTakenAtOnce)
     std::shared_ptr<VideoAssetCompressorPreset> chosen;
     QVRCompressionSelectionViewController::choosePreset(nullptr, [&](const auto& preset) { chosen = preset; });
     EXPECT_EQ(chosen, VideoAssetCompressorPreset::small480p());
+}
+
+TEST(CompressionChooser, AsksCentredOverTheApplicationsWindowWhenNoneIsGivenOrActive)
+{
+    // A managed window that shows but is not active: the chooser still asks over it.
+    QWidget window;
+    window.setGeometry(100, 80, 900, 640);
+    QVRWindowManager::sharedInstance().addManagedWindow(&window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Another window takes the activation and goes: none is active.
+    {
+        QWidget other;
+        other.show();
+        (void)QTest::qWaitForWindowActive(&other);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == nullptr; }, 2000));
+    for (QWidget* given : {static_cast<QWidget*>(nullptr), &window}) {
+        int calls = 0;
+        std::shared_ptr<VideoAssetCompressorPreset> chosen;
+        QVRCompressionSelectionViewController::choosePreset(given, [&](const auto& preset) {
+            ++calls;
+            chosen = preset;
+        });
+        EXPECT_EQ(calls, 0) << "a preset was taken without asking";
+        QPushButton* medium = chooserButton(&window, "mediumButton");
+        ASSERT_TRUE(medium);
+        QWidget* sheet = medium->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        const QPoint offCentre = sheet->frameGeometry().center() - window.frameGeometry().center();
+        EXPECT_LE(offCentre.manhattanLength(), 4) << sheet->pos().x() << "," << sheet->pos().y();
+        QTest::mouseClick(medium, Qt::LeftButton);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(chosen, VideoAssetCompressorPreset::medium720p());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !chooserButton(&window, "mediumButton"); }, 1000));
+    }
+    QVRWindowManager::sharedInstance().removeManagedWindow(&window);
 }
 
 TEST(ElementsLibraryRegistration, DocumentsGetTheRealQueueAndTheShellItsHooks)
