@@ -510,6 +510,20 @@ void QVR_CreatorToolBarView::showEvent(QShowEvent* event)
         return;
     if (numberOfTimesAutoLaunchedGuide() > 1)
         return;
-    incrementNumberOfTimesAutoLaunchedGuide();
-    QTimer::singleShot(kGuideAutoLaunchDelayMs, this, [this] { guideButtonPressed(); });
+    const auto launch = [this] {
+        if (numberOfTimesAutoLaunchedGuide() > 1)
+            return;
+        incrementNumberOfTimesAutoLaunchedGuide();
+        QTimer::singleShot(kGuideAutoLaunchDelayMs, this, [this] { guideButtonPressed(); });
+    };
+    // A guide with nothing to show (no service) would only cover the new window's canvas.
+    if (const auto available = CreatorToolbarPanels::shared().guideAvailable) {
+        QPointer<QVR_CreatorToolBarView> self(this);
+        available(this, [self, launch](bool yes) {
+            if (self && yes)
+                launch();
+        });
+        return;
+    }
+    launch();
 }

@@ -485,9 +485,13 @@ void TessarineTheme::loadThemesFromWeb()
                 return;
             state().errorText.clear();
             state().listRequest.reset();
-            // The list of a user who has signed out since (their group's templates) is not kept.
-            if (Tessutils::corvikAuthToken() != token)
+            // The list of a user who has signed out since (their group's templates) is not kept. The sign-in that
+            // changed meanwhile found this request in flight and asked for nothing, so the list of whoever is
+            // signed in now is asked for here; its reply posts.
+            if (Tessutils::corvikAuthToken() != token) {
+                loadThemesFromWeb();
                 return;
+            }
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
             // truncated body) falls back to the last good list.
             state().listUnreachable = ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure;
