@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/QVRAppDelegate.h"
 #include "controls/MouseEventShieldWindow.h"
@@ -89,6 +90,16 @@ TEST_F(LibraryRoad, WithoutTheServiceTheGuideCoversNothingByItselfAndSaysWhyItIs
     click(toolbar->guideButton());
     ASSERT_TRUE(waitFor([&] { return toolbar->openPanel() && toolbar->openPanel()->isVisible(); }, 5000));
     EXPECT_EQ(guideNoticeIn(toolbar->openPanel()), ServiceReachability::unreachableText());
+    // The window system resizes the window all the same (the guide fixes the window's size limits, which a window
+    // manager may override): the guide keeps its distance from the right edge.
+    QWidget* panel = toolbar->openPanel();
+    const auto rightMargin = [&] { return window->width() - panel->mapTo(window, QPoint(panel->width(), 0)).x(); };
+    const int margin = rightMargin();
+    EXPECT_EQ(margin, 20);
+    const int width = window->width();
+    window->windowHandle()->resize(width + 160, window->height() + 60);
+    ASSERT_TRUE(waitFor([&] { return window->width() == width + 160; }, 5000));
+    EXPECT_EQ(rightMargin(), margin);
     click(window->findChild<QWidget*>(QStringLiteral("closeOnClickView")));
 
     // The home window's guide.
