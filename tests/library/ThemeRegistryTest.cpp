@@ -210,7 +210,20 @@ TEST_F(ThemeRegistry, ASignInWhileTheListIsOnItsWayGetsTheNewUsersListPosted)
     QTest::qWait(50);
     EXPECT_EQ(posts.count, 1);
     EXPECT_FALSE(TessarineTheme::isLoadingThemes());
+
+    // Signed out while Ann's list is on its way: her list is not kept, and the views waiting hear all the same.
+    const QString cached = Tessutils::cachedStandardTessarineThemeListString();
+    m_service.injectReply(
+        "tessarine.getTemplates",
+        FakeHttpReply::json(QJsonObject{{"templates", QJsonArray{templateEntry("ann2", "5")}}}).delayed(300));
+    TessarineTheme::loadThemesFromWeb();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount("tessarine.getTemplates") == 3; }));
     Tessutils::setCorvikAuthToken(QString());
+    ASSERT_TRUE(waitUntil([&] { return posts.count == 2; }));
+    EXPECT_FALSE(TessarineTheme::tessarineThemeForID("ann2"));
+    EXPECT_EQ(Tessutils::cachedStandardTessarineThemeListString(), cached);
+    QTest::qWait(50);
+    EXPECT_EQ(m_service.requestCount("tessarine.getTemplates"), 3);
 }
 
 TEST_F(ThemeRegistry, ErrorAndMalformedRepliesFallBackToTheCachedList)
