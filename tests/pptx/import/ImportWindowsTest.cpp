@@ -182,13 +182,20 @@ protected:
         qputenv("TESS_PPTX_SAMPLE_STRING_ID", "overviewSample1");
 
         // The sample: one screen in a colour of its own, published.
-        auto model = ZERI_TessarineModel::create();
-        auto screen = ZERI_FlowScreenModel::create();
-        screen->setBackgroundColor(kSampleColour);
-        model->firstFlowmodel()->addFlowScreen(screen);
         m_service.addUser(QStringLiteral("bob"));
+        addSample(QStringLiteral("overviewSample1"), 1);
+    }
+    // Publishes a sample of `screens` screens, each in the sample's colour.
+    void addSample(const QString& stringID, int screens)
+    {
+        auto model = ZERI_TessarineModel::create();
+        for (int i = 0; i < screens; ++i) {
+            auto screen = ZERI_FlowScreenModel::create();
+            screen->setBackgroundColor(kSampleColour);
+            model->firstFlowmodel()->addFlowScreen(screen);
+        }
         FakeWebService::Document document;
-        document.stringID = QStringLiteral("overviewSample1");
+        document.stringID = stringID;
         document.owner = QStringLiteral("bob");
         document.title = QStringLiteral("Sample");
         document.published = true;
@@ -357,19 +364,7 @@ TEST_F(OverviewWindow, AFileThatIsNoPresentationIsToldBeforeTheNextFileIsAskedFo
 TEST_F(OverviewWindow, NoPageButtonLiesOverTheSample)
 {
     // A sample of two screens: its first screen would offer a next page.
-    auto model = ZERI_TessarineModel::create();
-    for (int i = 0; i < 2; ++i) {
-        auto screen = ZERI_FlowScreenModel::create();
-        screen->setBackgroundColor(kSampleColour);
-        model->firstFlowmodel()->addFlowScreen(screen);
-    }
-    FakeWebService::Document document;
-    document.stringID = QStringLiteral("overviewSample2");
-    document.owner = QStringLiteral("bob");
-    document.published = true;
-    document.documentJson = QString::fromUtf8(model->jsonData());
-    document.publishedJson = document.documentJson;
-    m_service.addDocument(document);
+    addSample(QStringLiteral("overviewSample2"), 2);
     qputenv("TESS_PPTX_SAMPLE_STRING_ID", "overviewSample2");
 
     AppStartupHooks::shared().menuCommands.at(QStringLiteral("importPowerpoint"))();
