@@ -35,6 +35,7 @@
 #include "library/account/WebViewSessionCookies.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
+#include "service/ServiceReachability.h"
 #include "viewer/ViewerSharing.h"
 
 namespace {
@@ -85,6 +86,10 @@ void registerThemes()
         view->setParent(parent);
         QObject::connect(view, &QObject::destroyed, panel, &QObject::deleteLater);
         return view;
+    };
+    // Its guides come from the service: without it the guide does not open by itself.
+    CreatorToolbarPanels::shared().guideAvailable = [](QObject* context, std::function<void(bool)> answer) {
+        ServiceReachability::probe(context, std::move(answer));
     };
 }
 

@@ -443,3 +443,22 @@ TEST(ToolbarButton, LaysOutCaptionBelowIconAndTintsWhilePressed)
     button->setDown(false);
     EXPECT_EQ(cornerGrey(), 255);
 }
+
+TEST(CreatorToolbar, InANarrowWindowTheLinkFieldNarrowsInsteadOfSlidingUnderTheZoomBox)
+{
+    ToolbarWindow w;
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+    QWidget* link = w.toolbar->findChild<QWidget*>(QStringLiteral("linkHolder"));
+    ASSERT_TRUE(link);
+    const auto place = [&](QWidget* widget) { return QRect(widget->mapTo(w.toolbar, QPoint(0, 0)), widget->size()); };
+    EXPECT_EQ(link->width(), 260) << "full width in a wide window";
+
+    w.window->resize(900, w.window->height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.toolbar->width() <= 900; }, 2000));
+    QApplication::processEvents();
+    EXPECT_FALSE(place(link).intersects(place(w.toolbar->comboBox()))) << "the link field under the zoom box";
+    EXPECT_FALSE(place(link).intersects(place(w.toolbar->detailsButton())));
+    EXPECT_GE(link->width(), 120);
+    EXPECT_EQ(w.toolbar->urlFieldOverlayButton()->width(), link->width()) << "the overlay covers the field";
+}

@@ -10,7 +10,9 @@
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVRViewerViewController.h"
+#include "service/CorvikBlockAPIBinding.h"
 #include "service/OpenRequestUi.h"
+#include "service/ServiceReachability.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -187,4 +189,63 @@ TEST_F(GuideViewer, APanelDeletedBeforeItsRepliesIsSafe)
     EXPECT_TRUE(request->isFinished());
     QTest::qWait(200);
     m_service.clearInjectedReplies();
+}
+
+TEST_F(GuideViewer, WithoutTheServiceThePanelSaysSoWhereTheListWouldBe)
+{
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
+    auto panel = openPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->view()));
+    ASSERT_TRUE(waitUntil([&] { return !panel->isSpinnerRunning(); }, 10000));
+    EXPECT_EQ(panel->serviceNoticeShown(), ServiceReachability::unreachableText());
+
+    // Drawn, readable, over the list's area: blue text on the white panel.
+    const QImage shot = panel->view()->grab().toImage();
+    const qreal ratio = panel->view()->devicePixelRatio();
+    const QRect list(panel->tableView()->mapTo(panel->view(), QPoint(0, 0)), panel->tableView()->size());
+    int blue = 0;
+    for (int y = list.top(); y < list.bottom(); ++y)
+        for (int x = list.left(); x < list.right(); ++x) {
+            const QColor c = shot.pixelColor(QPoint(x, y) * ratio);
+            blue += c.blue() > 120 && c.red() < 120 ? 1 : 0;
+        }
+    EXPECT_GT(blue, 200) << "the notice is drawn";
+
+    // A service that answers, even with an error, is there: no such notice.
+    ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(m_service.baseUrl()));
+    m_service.injectReply("tessarine.getHelpList", FakeHttpReply::serviceError("500", "down"));
+    auto answered = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return !answered->isSpinnerRunning(); }));
+    EXPECT_TRUE(answered->serviceNoticeShown().isEmpty());
+}
+
+TEST_F(GuideViewer, OverAWindowThePanelKeepsItsPlaceAtTheRightEdge)
+{
+    setGuides({addGuide(1, 2)});
+    // Floating in a surface that does not lay it out, as over a window, 20 points from its right edge.
+    QWidget surface;
+    surface.resize(1100, 700);
+    auto* panel = new QVRGuideViewerViewController(&surface);
+    QWidget* view = panel->view();
+    view->setParent(&surface);
+    view->adjustSize();
+    view->move(surface.width() - 20 - view->width(), 60);
+    surface.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&surface));
+    const auto rightMargin = [&] { return surface.width() - (view->x() + view->width()); };
+    ASSERT_EQ(rightMargin(), 20);
+
+    surface.resize(1300, 760);
+    EXPECT_EQ(rightMargin(), 20) << "follows a wider window";
+    surface.resize(1000, 650);
+    EXPECT_EQ(rightMargin(), 20) << "and a narrower one";
+    EXPECT_EQ(view->y(), 60);
+
+    // Choosing a guide opens the document area towards the left.
+    ASSERT_TRUE(waitUntil([&] { return panel->tableView()->count() == 1; }));
+    QListWidget* list = panel->tableView();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_TRUE(waitUntil([&] { return panel->tessarineAreaWidth() == 520; }));
+    EXPECT_EQ(rightMargin(), 20);
+    EXPECT_GE(view->x(), 0);
 }

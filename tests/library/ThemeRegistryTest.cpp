@@ -186,6 +186,49 @@ TEST_F(ThemeRegistry, TwoLoadsSendOneRequestAndPostOnce)
     EXPECT_FALSE(Tessutils::cachedStandardTessarineThemeListString().isEmpty());
 }
 
+TEST_F(ThemeRegistry, ASignInWhileTheListIsOnItsWayGetsTheNewUsersListPosted)
+{
+    // The signed-in user's group adds a template of its own.
+    const QString token = m_service.addUser(QStringLiteral("ann")).token;
+    m_service.setHandler("tessarine.getTemplates", [](const FakeWebService::Context& c) {
+        QJsonArray list{templateEntry("7", "3")};
+        if (c.user)
+            list.append(templateEntry("ann1", "4"));
+        return FakeHttpReply::json(QJsonObject{{"templates", list}});
+    });
+    m_service.injectReply(
+        "tessarine.getTemplates",
+        FakeHttpReply::json(QJsonObject{{"templates", QJsonArray{templateEntry("7", "3")}}}).delayed(300));
+    PostCount posts;
+    TessarineTheme::loadThemesFromWeb();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount("tessarine.getTemplates") == 1; }));
+    // Signing in asks for the list again, which is still on its way.
+    Tessutils::setCorvikAuthToken(token);
+    TessarineTheme::loadThemesFromWeb();
+
+    ASSERT_TRUE(waitUntil([&] { return posts.count == 1; })) << "the new user's templates arrive";
+    EXPECT_TRUE(TessarineTheme::tessarineThemeForID("ann1"));
+    EXPECT_EQ(m_service.requestCount("tessarine.getTemplates"), 2);
+    EXPECT_EQ(m_service.lastRequest("tessarine.getTemplates")->field("auth_token"), token);
+    QTest::qWait(50);
+    EXPECT_EQ(posts.count, 1);
+    EXPECT_FALSE(TessarineTheme::isLoadingThemes());
+
+    // Signed out while Ann's list is on its way: her list is not kept, and the views waiting hear all the same.
+    const QString cached = Tessutils::cachedStandardTessarineThemeListString();
+    m_service.injectReply(
+        "tessarine.getTemplates",
+        FakeHttpReply::json(QJsonObject{{"templates", QJsonArray{templateEntry("ann2", "5")}}}).delayed(300));
+    TessarineTheme::loadThemesFromWeb();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount("tessarine.getTemplates") == 3; }));
+    Tessutils::setCorvikAuthToken(QString());
+    ASSERT_TRUE(waitUntil([&] { return posts.count == 2; }));
+    EXPECT_FALSE(TessarineTheme::tessarineThemeForID("ann2"));
+    EXPECT_EQ(Tessutils::cachedStandardTessarineThemeListString(), cached);
+    QTest::qWait(50);
+    EXPECT_EQ(m_service.requestCount("tessarine.getTemplates"), 3);
+}
+
 TEST_F(ThemeRegistry, ErrorAndMalformedRepliesFallBackToTheCachedList)
 {
     setTemplates({templateEntry("7", "3"), templateEntry("8", "4")});

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,8 @@ const QString QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey =
 namespace {
 constexpr int kCheckMarkDelayMs = 600;
 constexpr int kGuideAutoLaunchDelayMs = 1000;
+constexpr int kLinkFieldWidth = 260;
+constexpr int kLinkFieldMinimumWidth = 120;
 constexpr int kGuideRightInset = 20;
 constexpr int kGuideBelowToolbar = 40;
 
@@ -73,6 +76,13 @@ private:
     QTimer m_timer;
     int m_angle = 0;
 };
+
+// The share link's place: as wide as the link wants, narrower only when the toolbar runs short.
+class LinkHolder : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return {kLinkFieldWidth, 22}; }
+};
 } // namespace
 
 QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
@@ -100,16 +110,26 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
                                                "font-weight: bold; }"));
 
     // The link is shown, selectable and copyable, never edited; the overlay covers it while there is none.
-    auto* linkHolder = new QWidget(this);
-    linkHolder->setFixedSize(260, 22);
+    // It gives up width to the buttons beside it in a narrow window rather than slide under them.
+    auto* linkHolder = new LinkHolder(this);
+    linkHolder->setObjectName(QStringLiteral("linkHolder"));
+    linkHolder->setFixedHeight(22);
+    linkHolder->setMinimumWidth(kLinkFieldMinimumWidth);
+    linkHolder->setMaximumWidth(kLinkFieldWidth);
+    linkHolder->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* linkLayout = new QGridLayout(linkHolder);
+    linkLayout->setContentsMargins(0, 0, 0, 0);
     m_urlField = new QLineEdit(linkHolder);
     m_urlField->setReadOnly(true);
     m_urlField->setAlignment(Qt::AlignCenter);
-    m_urlField->setGeometry(linkHolder->rect());
+    m_urlField->setMinimumWidth(0);
+    linkLayout->addWidget(m_urlField, 0, 0);
     m_urlOverlayButton = new QPushButton(QStringLiteral("[%1]").arg(UFM::POST_TO_GET_URL()), linkHolder);
     m_urlOverlayButton->setFlat(true);
     m_urlOverlayButton->setFocusPolicy(Qt::NoFocus);
-    m_urlOverlayButton->setGeometry(linkHolder->rect());
+    m_urlOverlayButton->setMinimumWidth(0);
+    m_urlOverlayButton->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    linkLayout->addWidget(m_urlOverlayButton, 0, 0);
     m_urlOverlayButton->setStyleSheet(QStringLiteral("QPushButton { color: rgb(120,120,120); border: none; }"));
 
     m_spinner = new ToolbarSpinner(this);
@@ -131,7 +151,7 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     center->setContentsMargins(0, 6, 0, 6);
     center->setSpacing(2);
     center->addWidget(m_titleLabel, 0, Qt::AlignHCenter);
-    center->addWidget(linkHolder, 0, Qt::AlignHCenter);
+    center->addWidget(linkHolder, 1);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(84, 0, 12, 0);
@@ -510,6 +530,20 @@ void QVR_CreatorToolBarView::showEvent(QShowEvent* event)
         return;
     if (numberOfTimesAutoLaunchedGuide() > 1)
         return;
-    incrementNumberOfTimesAutoLaunchedGuide();
-    QTimer::singleShot(kGuideAutoLaunchDelayMs, this, [this] { guideButtonPressed(); });
+    const auto launch = [this] {
+        if (numberOfTimesAutoLaunchedGuide() > 1)
+            return;
+        incrementNumberOfTimesAutoLaunchedGuide();
+        QTimer::singleShot(kGuideAutoLaunchDelayMs, this, [this] { guideButtonPressed(); });
+    };
+    // A guide with nothing to show (no service) would only cover the new window's canvas.
+    if (const auto available = CreatorToolbarPanels::shared().guideAvailable) {
+        QPointer<QVR_CreatorToolBarView> self(this);
+        available(this, [self, launch](bool yes) {
+            if (self && yes)
+                launch();
+        });
+        return;
+    }
+    launch();
 }

@@ -112,6 +112,7 @@ QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent
     m_backButton->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; border: none; }").arg(Tessutils::tessarineBlackColor().name()));
     connect(m_backButton, &QPushButton::clicked, this, &QVRRegisterWallWindowController::backButtonPressed);
+    m_backButton->hide();
     m_skipButton = linkButton(UFM::SKIP_FOR_NOW_TEXT(), this);
     m_skipButton->setStyleSheet(QStringLiteral("QPushButton { color: grey; border: none; }"));
     connect(m_skipButton, &QPushButton::clicked, this, &QVRRegisterWallWindowController::skipButtonPressed);
@@ -268,7 +269,10 @@ QString QVRRegisterWallWindowController::landingMessageShown() const
 void QVRRegisterWallWindowController::setPresentedAsModalSheet(bool sheet)
 {
     m_presentedAsModalSheet = sheet;
-    m_skipButton->setVisible(sheet && currentPage() != Page::Success);
+    // Set before the wall shows: no fade.
+    m_skipShown = sheet && currentPage() != Page::Success;
+    m_skipButton->setGraphicsEffect(nullptr);
+    m_skipButton->setVisible(m_skipShown);
 }
 
 QVRRegisterWallWindowController::Page QVRRegisterWallWindowController::currentPage() const
@@ -278,22 +282,22 @@ QVRRegisterWallWindowController::Page QVRRegisterWallWindowController::currentPa
 
 bool QVRRegisterWallWindowController::backButtonVisible() const
 {
-    return !m_backButton->isHidden();
+    return m_backShown;
 }
 
 bool QVRRegisterWallWindowController::skipButtonVisible() const
 {
-    return !m_skipButton->isHidden();
+    return m_skipShown;
 }
 
 void QVRRegisterWallWindowController::switchToVC(Page page)
 {
     if (page == Page::Success) {
-        m_skipButton->hide();
+        fadeButton(m_skipButton, m_skipShown, false);
         // Bound to the wall, so the close dies with it.
         QTimer::singleShot(kCloseAfterSuccessMs, this, [this] { done(QDialog::Accepted); });
     } else {
-        m_skipButton->setVisible(m_presentedAsModalSheet);
+        fadeButton(m_skipButton, m_skipShown, m_presentedAsModalSheet);
     }
     switchToVC(page, false);
 }
@@ -312,6 +316,29 @@ void QVRRegisterWallWindowController::fadeIn(QWidget* widget)
     animation->start();
 }
 
+void QVRRegisterWallWindowController::fadeButton(QPushButton* button, bool& shown, bool show)
+{
+    if (shown == show)
+        return;
+    shown = show;
+    // Fades from where it is now (a fade the other way may be under way).
+    auto* old = qobject_cast<QGraphicsOpacityEffect*>(button->graphicsEffect());
+    const double from = button->isHidden() ? 0.0 : old ? old->opacity() : 1.0;
+    auto* effect = new QGraphicsOpacityEffect(button);
+    effect->setOpacity(from);
+    button->setGraphicsEffect(effect);
+    button->show();
+    auto* animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setDuration(kFadeMs);
+    animation->setStartValue(from);
+    animation->setEndValue(show ? 1.0 : 0.0);
+    connect(animation, &QPropertyAnimation::finished, button, [button, show] {
+        button->setGraphicsEffect(nullptr);
+        button->setVisible(show);
+    });
+    animation->start();
+}
+
 void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
 {
     if (!m_backlog.isEmpty() && m_backlog.last() == page)
@@ -319,7 +346,7 @@ void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
     QWidget* view = m_holder->widget(static_cast<int>(page));
     m_holder->setCurrentWidget(view);
     fadeIn(view);
-    m_backButton->setVisible(page != Page::Landing && page != Page::Success);
+    fadeButton(m_backButton, m_backShown, page != Page::Landing && page != Page::Success);
     if (backPressed)
         m_backlog.removeLast();
     else

@@ -81,6 +81,8 @@ private:
     void switchToVC(Page page, bool backPressed);
     void handleLoginComplete(const std::optional<Error>& error);
     void fadeIn(QWidget* widget);
+    // Fades a button in or out over the page change's time; `shown` keeps where it is going.
+    void fadeButton(QPushButton* button, bool& shown, bool show);
 
     QStackedWidget* m_holder = nullptr;
     QPushButton* m_backButton = nullptr;
@@ -104,4 +106,6 @@ private:
     bool m_shouldCloseOnSuccess = false;
     bool m_loginCompleted = false;
     bool m_socialSignInOpen = false;
+    bool m_backShown = false;
+    bool m_skipShown = false;
 };

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPropertyAnimation>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QGridLayout>
 #include <QVBoxLayout>
@@ -15,6 +16,8 @@
 #include "library/LibraryLogging.h"
 #include "library/guides/QVRGuideTableCellView.h"
 #include "platform/Json.h"
+#include "service/ServiceReachability.h"
+#include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerOptionalControllsView.h"
@@ -144,6 +147,14 @@ void QVRGuideViewerViewController::loadView()
 
     auto* spinner = new GuideSpinner(m_tableView);
     m_spinner = spinner;
+    // Said in the list's place while the service cannot be reached, as the other offline states say it.
+    m_noticeLabel = new QLabel(m_tableView);
+    m_noticeLabel->setObjectName(QStringLiteral("guideServiceNotice"));
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setAlignment(Qt::AlignCenter);
+    m_noticeLabel->setStyleSheet(QStringLiteral("color: #2B83C0; font: bold 16px; background: transparent;"));
+    m_noticeLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_noticeLabel->hide();
     view->installEventFilter(this);
     m_viewObject = view;
     setView(view);
@@ -160,13 +171,53 @@ void QVRGuideViewerViewController::loadView()
 bool QVRGuideViewerViewController::eventFilter(QObject* watched, QEvent* event)
 {
     // Compared as plain objects: events also come while the list and the view are being destroyed.
-    if (event->type() == QEvent::Resize && watched == m_tableObject && m_spinner) {
-        const QSize size = static_cast<QWidget*>(watched)->size();
-        m_spinner->move((size.width() - 30) / 2, (size.height() - 30) / 2);
+    if (event->type() == QEvent::Resize && watched == m_tableObject) {
+        if (m_spinner) {
+            const QSize size = static_cast<QWidget*>(watched)->size();
+            m_spinner->move((size.width() - 30) / 2, (size.height() - 30) / 2);
+        }
+        placeNotice();
     }
     if (event->type() == QEvent::Show && watched == m_viewObject)
         viewWasAddedToWindow();
+    if (event->type() == QEvent::ParentChange && watched == m_viewObject)
+        followParent();
+    // Floating over a window, the panel keeps its distance from the window's right edge when the window's size
+    // changes.
+    if (event->type() == QEvent::Resize && watched == m_floatingParent && m_floatingParent) {
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        if (resize->oldSize().isValid() && m_viewObject) {
+            QWidget* panel = view();
+            panel->move(panel->x() + resize->size().width() - resize->oldSize().width(), panel->y());
+        }
+    }
     return ViewController::eventFilter(watched, event);
+}
+
+void QVRGuideViewerViewController::followParent()
+{
+    if (m_floatingParent)
+        m_floatingParent->removeEventFilter(this);
+    QWidget* parent = view()->parentWidget();
+    // A parent that lays the panel out moves it itself.
+    m_floatingParent = parent && !parent->layout() ? parent : nullptr;
+    if (m_floatingParent)
+        m_floatingParent->installEventFilter(this);
+}
+
+void QVRGuideViewerViewController::placeNotice()
+{
+    if (!m_noticeLabel || !m_tableView)
+        return;
+    const int width = std::max(0, m_tableView->width() - 40);
+    const int height = std::min(m_noticeLabel->heightForWidth(width), m_tableView->height());
+    m_noticeLabel->setGeometry(20, (m_tableView->height() - height) / 2, width, height);
+}
+
+QString QVRGuideViewerViewController::serviceNoticeShown()
+{
+    view();
+    return m_noticeLabel->isVisibleTo(view()) ? m_noticeLabel->text() : QString();
 }
 
 void QVRGuideViewerViewController::viewWasAddedToWindow()
@@ -220,10 +271,14 @@ void QVRGuideViewerViewController::setTessarineAreaWidth(int width)
     if (!m_documentArea)
         return;
     m_documentArea->setFixedWidth(width);
-    // A panel floating over a window (not laid out by its parent) grows with its document area.
+    // A panel floating over a window (not laid out by its parent) grows with its document area, towards the
+    // left: it keeps its place at the window's right edge.
     QWidget* panel = view();
-    if (panel->parentWidget() && !panel->parentWidget()->layout())
+    if (panel->parentWidget() && !panel->parentWidget()->layout()) {
+        const int right = panel->geometry().right();
         panel->adjustSize();
+        panel->move(right + 1 - panel->width(), panel->y());
+    }
 }
 
 void QVRGuideViewerViewController::listReplied(const QString& text)
@@ -238,6 +293,7 @@ void QVRGuideViewerViewController::listReplied(const QString& text)
         qCWarning(lcLibrary) << "There was an error getting the tessarines help list";
     if (m_spinner)
         static_cast<GuideSpinner*>(m_spinner.data())->stop();
+    const bool unreachable = ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure;
     const QJsonValue list = dict.safeDictionaryForKey(QStringLiteral("help_list"))
                                 .value_or(SafeDictionary())
                                 .valueForKey(QStringLiteral("tessarine"));
@@ -250,6 +306,12 @@ void QVRGuideViewerViewController::listReplied(const QString& text)
             qCWarning(lcLibrary) << "a guide that is not a record is skipped:" << guide;
     }
     respondToRecievingTessarinesList();
+    if (unreachable && m_tessarinesArray.isEmpty() && m_noticeLabel) {
+        m_noticeLabel->setText(ServiceReachability::unreachableText());
+        placeNotice();
+        m_noticeLabel->show();
+        m_noticeLabel->raise();
+    }
 }
 
 void QVRGuideViewerViewController::respondToRecievingTessarinesList()

@@ -39,6 +39,8 @@ public:
     QVRViewerViewController* viewerViewController();
     QVRViewerOptionalControllsView* viewerControllsView() const { return m_viewerControllsView; }
     bool isSpinnerRunning() const;
+    // What the panel says in the list's place (that the service cannot be reached), or empty.
+    QString serviceNoticeShown();
 
     int tessarineAreaWidth() const;
     void setTessarineAreaWidth(int width);
@@ -59,6 +61,8 @@ protected:
 
 private:
     void listReplied(const QString& text);
+    void followParent();
+    void placeNotice();
 
     QPointer<QListWidget> m_tableView;
     const QObject* m_tableObject = nullptr;
@@ -68,6 +72,8 @@ private:
     QPointer<QLabel> m_titleTextField;
     QPointer<QLabel> m_descriptionTextField;
     QPointer<QWidget> m_spinner;
+    QPointer<QLabel> m_noticeLabel;
+    QPointer<QWidget> m_floatingParent;
     QPointer<QVRViewerViewController> m_viewerViewController;
     QVRViewerOptionalControllsView* m_viewerControllsView = nullptr;
     QPointer<QPropertyAnimation> m_widthAnimation;

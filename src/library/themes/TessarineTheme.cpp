@@ -485,9 +485,17 @@ void TessarineTheme::loadThemesFromWeb()
                 return;
             state().errorText.clear();
             state().listRequest.reset();
-            // The list of a user who has signed out since (their group's templates) is not kept.
-            if (Tessutils::corvikAuthToken() != token)
+            // The list of a user who has signed out since (their group's templates) is not kept. A sign-in that
+            // came meanwhile found this request in flight and asked for nothing, so the new user's list is asked
+            // for here (its reply posts); after a sign-out the registry stays as it is and the waiting views hear
+            // of it.
+            if (Tessutils::corvikAuthToken() != token) {
+                if (!Tessutils::corvikAuthToken().isEmpty())
+                    loadThemesFromWeb();
+                else
+                    NotificationCenter::defaultCenter().post(kThemesDownloadedNotification);
                 return;
+            }
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
             // truncated body) falls back to the last good list.
             state().listUnreachable = ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure;

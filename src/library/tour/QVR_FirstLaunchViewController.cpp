@@ -101,6 +101,10 @@ QVR_FirstLaunchViewController::QVR_FirstLaunchViewController(QWidget* parent)
     QVR_TessarineViewerView* player = m_viewer->viewerView();
     controls->setTheViewer(player);
     player->setDelegate(controls);
+    // The hover-revealed buttons page the tour: the controller's own buttons take no room under them, and the
+    // built-in tour has no copy on the service a viewer window could open.
+    m_viewer->setMinimumButtonWidth(0);
+    controls->setAllowsExpand(false);
     player->setOriginalTessarineModel(m_document);
     player->setFlowModel(m_document->firstFlowmodel());
 

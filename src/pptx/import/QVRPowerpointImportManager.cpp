@@ -118,19 +118,24 @@ void QVRPowerpointImportManager::conversionDone(const std::shared_ptr<ZERI_Tessa
     Completion completion = std::move(m_completion);
     m_completion = nullptr;
     if (!error.isNull() || !document) {
+        // The caller hears of the failure once the user has read the alert: an overview asking for another file
+        // must not put its file dialog over the alert.
         handleError(error.isNull() ? Error(QVRPowerPointConverter::errorDomain, QVRPowerPointConverter::ReadFailed,
                                            QStringLiteral("The import gave no document"))
                                    : error,
-                    m_window);
-    } else {
-        auto request = QVROpenRequest::request();
-        request->setOpenCue(OpenCue(document));
-        request->open([](const Error& openError) {
-            if (!openError.isNull())
-                qCWarning(lcPptxManager).noquote() << "Error" << openError.description();
-        });
-        QVRAnalytics::logEvent(QStringLiteral("Imported powerpoint"));
+                    m_window, [completion, document, error] {
+                        if (completion)
+                            completion(document, error);
+                    });
+        return;
     }
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(OpenCue(document));
+    request->open([](const Error& openError) {
+        if (!openError.isNull())
+            qCWarning(lcPptxManager).noquote() << "Error" << openError.description();
+    });
+    QVRAnalytics::logEvent(QStringLiteral("Imported powerpoint"));
     if (completion)
         completion(document, error);
 }
@@ -166,11 +171,15 @@ void QVRPowerpointImportManager::askAboutFont(const QPointer<QVRPowerPointConver
     });
 }
 
-void QVRPowerpointImportManager::handleError(const Error& error, QWidget* window)
+void QVRPowerpointImportManager::handleError(const Error& error, QWidget* window, std::function<void()> afterwards)
 {
     qCWarning(lcPptxManager).noquote() << "ppt import error:" << error.description();
-    if (error.domain != QVRPowerPointConverter::errorDomain)
-        return; // the manager's own cancel: nothing to tell
+    if (error.domain != QVRPowerPointConverter::errorDomain) {
+        // The manager's own cancel: nothing to tell.
+        if (afterwards)
+            afterwards();
+        return;
+    }
     AlertRequest alert;
     alert.style = AlertRequest::Style::Warning;
     alert.messageText = UFM::PPT_IMPORT_ERROR_FORMAT_NOT_RECOGNIZED_MESSAGE();
@@ -181,5 +190,8 @@ void QVRPowerpointImportManager::handleError(const Error& error, QWidget* window
         // A damaged or vanished deck is told too, so the user never waits on an import that silently ended.
         alert.informativeText = UFM::PPT_IMPORT_ERROR_DAMAGED_INFORMATION();
     }
-    AlertPresenter::shared().show(alert, window, {});
+    AlertPresenter::shared().show(alert, window, [afterwards = std::move(afterwards)](const AlertResponse&) {
+        if (afterwards)
+            afterwards();
+    });
 }

@@ -51,8 +51,9 @@ public:
     void cancelCurrentImport();
     QVRPowerPointConverter* pptConverter() const { return m_converter; }
 
-    // Logs a failed import and tells the user, except for a cancel.
-    static void handleError(const Error& error, QWidget* window = nullptr);
+    // Logs a failed import and tells the user, except for a cancel; `afterwards` runs once the alert has closed
+    // (at once when none shows).
+    static void handleError(const Error& error, QWidget* window = nullptr, std::function<void()> afterwards = {});
     static Error cancelledError();
 
 signals:

@@ -74,6 +74,8 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     auto* holderLayout = new QGridLayout(m_viewerHolder);
     holderLayout->setContentsMargins(0, 0, 0, 0);
     holderLayout->addWidget(m_viewerViewController->view(), 0, 0);
+    // The sample fills the holder: no page buttons over it.
+    m_viewerViewController->setMinimumButtonWidth(0);
     m_sampleFailureLabel = new QLabel(m_viewerHolder);
     m_sampleFailureLabel->setObjectName(QStringLiteral("sampleFailureLabel"));
     m_sampleFailureLabel->setWordWrap(true);

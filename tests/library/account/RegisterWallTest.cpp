@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -250,4 +251,62 @@ TEST(RegisterWallTest, ProfileEditorOpensTheSettingsPage)
     ScopedAccountEnvironment env;
     EXPECT_EQ(QVR_ProfileEditorWebViewWindowController::settingsURL().toString(),
               QStringLiteral("https://maker.example/user/settings"));
+}
+
+namespace {
+
+// Pixels of the button's area that are clearly darker than the white wall behind it: its drawn title.
+int inkOf(QWidget& wall, QPushButton* button)
+{
+    const QImage shot = wall.grab().toImage();
+    const qreal ratio = wall.devicePixelRatio();
+    const QRect area(button->mapTo(&wall, QPoint(0, 0)), button->size());
+    int ink = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ink += qGray(shot.pixel(QPoint(x, y) * ratio)) < 160 ? 1 : 0;
+    return ink;
+}
+
+QPushButton* buttonTitled(QWidget& wall, const QString& title)
+{
+    for (auto* button : wall.findChildren<QPushButton*>())
+        if (button->text() == title)
+            return button;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(RegisterWallTest, TheBackButtonFadesInWithItsPageAndTheSkipButtonFadesOutOnSuccess)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    QVRRegisterWallWindowController wall;
+    wall.setPresentedAsModalSheet(true);
+    wall.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+    QPushButton* back = buttonTitled(wall, UFM::BACK_TEXT());
+    QPushButton* skip = buttonTitled(wall, UFM::SKIP_FOR_NOW_TEXT());
+    QPushButton* login = buttonTitled(wall, UFM::LOGIN_TEXT());
+    ASSERT_TRUE(back && skip && login);
+    EXPECT_GT(inkOf(wall, skip), 10) << "a sheet offers to skip at once";
+
+    QTest::mouseClick(login, Qt::LeftButton);
+    ASSERT_EQ(wall.currentPage(), Page::Login);
+    EXPECT_TRUE(wall.backButtonVisible());
+    ASSERT_TRUE(back->isVisible());
+    EXPECT_LT(inkOf(wall, back), 5) << "the back button starts clear";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inkOf(wall, back) > 10; }, 2000)) << "and fades in";
+
+    wall.loginEmailField()->setFocus();
+    QTest::keyClicks(wall.loginEmailField(), QStringLiteral("ann@x.example"));
+    wall.loginPasswordField()->setFocus();
+    QTest::keyClicks(wall.loginPasswordField(), QStringLiteral("pw"));
+    QTest::keyClick(wall.loginPasswordField(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wall.currentPage() == Page::Success; }, 5000));
+    EXPECT_FALSE(wall.skipButtonVisible());
+    EXPECT_FALSE(wall.backButtonVisible());
+    EXPECT_GT(inkOf(wall, skip), 10) << "the skip button fades, it does not vanish";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return skip->isHidden() && back->isHidden(); }, 1500));
 }

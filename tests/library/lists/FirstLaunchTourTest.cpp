@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -20,7 +21,10 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "controls/HoverAreaView.h"
+#include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVRViewerViewController.h"
+#include "viewer/QVR_TessarineViewerView.h"
 
 using namespace lists_test;
 using library_test::waitUntil;
@@ -181,3 +185,48 @@ TEST_F(FirstLaunchTour, SignUpOpensTheWallOnItsSignUpPageAndTheTourWorksWithoutT
 }
 
 } // namespace
+
+TEST_F(FirstLaunchTour, OneNextChevronShowsOnlyOnHoverAndNothingOffersAViewer)
+{
+    QVRTessarineListsWindowController* lists = openListsWindow();
+    QPointer<QWidget> tour = lists->firstLaunchWindow();
+    ASSERT_TRUE(tour);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tour));
+    tour->resize(tour->width() + 60, tour->height() + 40);
+    QVR_FirstLaunchViewController* view = tourView(tour);
+    QWidget* player = view->viewerViewController()->view();
+    auto* controls = view->findChild<QVRViewerOptionalControllsView*>();
+    ASSERT_TRUE(controls);
+
+    // At rest the first screen's right edge shows its own blue only.
+    const QColor screen(0x2B, 0x83, 0xC0);
+    const auto foreignPixels = [&] {
+        const QImage shot = tour->grab().toImage();
+        const qreal ratio = tour->devicePixelRatio();
+        const QRect area(player->mapTo(tour, QPoint(0, 0)), player->size());
+        int foreign = 0;
+        for (int y = area.center().y() - 40; y <= area.center().y() + 40; y += 2)
+            for (int x = area.right() - 60; x < area.right() - 8; ++x) {
+                const QColor c = shot.pixelColor(QPoint(x, y) * ratio);
+                foreign += std::abs(c.red() - screen.red()) + std::abs(c.green() - screen.green()) +
+                                       std::abs(c.blue() - screen.blue()) >
+                                   30
+                               ? 1
+                               : 0;
+            }
+        return foreign;
+    };
+    ASSERT_TRUE(waitUntil([&] { return foreignPixels() == 0; }, 3000)) << "a chevron over the screen at rest";
+    EXPECT_EQ(view->viewerViewController()->rightButton()->width(), 0);
+
+    // Hovering the right edge brings one next-page button and no expand button.
+    QWidget* edge = controls->rightHoverAreaView();
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), edge->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(edge, &enter);
+    ASSERT_TRUE(waitUntil(
+        [&] { return controls->rightButton()->maximumWidth() == QVRViewerOptionalControllsView::kPageButtonWidth; }));
+    EXPECT_FALSE(controls->expandButton()->isVisible());
+    EXPECT_GT(foreignPixels(), 0) << "the chevron shows";
+    QTest::mouseClick(controls->rightButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitUntil([&] { return view->viewerViewController()->viewerView()->currentPage() == 1; }));
+}

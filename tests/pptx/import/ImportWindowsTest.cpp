@@ -182,13 +182,20 @@ protected:
         qputenv("TESS_PPTX_SAMPLE_STRING_ID", "overviewSample1");
 
         // The sample: one screen in a colour of its own, published.
-        auto model = ZERI_TessarineModel::create();
-        auto screen = ZERI_FlowScreenModel::create();
-        screen->setBackgroundColor(kSampleColour);
-        model->firstFlowmodel()->addFlowScreen(screen);
         m_service.addUser(QStringLiteral("bob"));
+        addSample(QStringLiteral("overviewSample1"), 1);
+    }
+    // Publishes a sample of `screens` screens, each in the sample's colour.
+    void addSample(const QString& stringID, int screens)
+    {
+        auto model = ZERI_TessarineModel::create();
+        for (int i = 0; i < screens; ++i) {
+            auto screen = ZERI_FlowScreenModel::create();
+            screen->setBackgroundColor(kSampleColour);
+            model->firstFlowmodel()->addFlowScreen(screen);
+        }
         FakeWebService::Document document;
-        document.stringID = QStringLiteral("overviewSample1");
+        document.stringID = stringID;
         document.owner = QStringLiteral("bob");
         document.title = QStringLiteral("Sample");
         document.published = true;
@@ -320,6 +327,73 @@ TEST_F(OverviewWindow, GetStartedShowsTheLoadingViewAndASuccessClosesTheWindow)
     EXPECT_EQ(m_windows->creator.documents[0]->firstFlowmodel()->screenModels().size(), 2u);
     EXPECT_EQ(events().count(QStringLiteral("Imported powerpoint")), 1);
     FileChooser::setShared(&m_chooser);
+}
+
+TEST_F(OverviewWindow, AFileThatIsNoPresentationIsToldBeforeTheNextFileIsAskedFor)
+{
+    // Keeps each alert open until the test answers it, as a user reading it would.
+    struct HeldAlerts : RecordingAlertPresenter {
+        void show(const AlertRequest& request, QWidget*, std::function<void(const AlertResponse&)> done) override
+        {
+            requests.push_back(request);
+            open.push_back(std::move(done));
+        }
+        std::vector<std::function<void(const AlertResponse&)>> open;
+    } alerts;
+    AlertPresenter::setShared(&alerts);
+    QPointer<QVRPowerpointOverviewWindowController> window = openOverview();
+    ASSERT_TRUE(window);
+    m_chooser.queuePaths({notADeck()});
+    m_chooser.queueResponse({});
+
+    QTest::mouseClick(window->getStartedButton(), Qt::LeftButton);
+    ASSERT_TRUE(processEventsUntil([&] { return alerts.requests.size() == 1; }));
+    EXPECT_EQ(alerts.requests[0].informativeText, UFM::PPT_IMPORT_ERROR_FORMAT_NOT_RECOGNIZED_INFORMATION());
+    QTest::qWait(200);
+    EXPECT_EQ(m_chooser.requests.size(), 1u) << "no file dialog while the alert is up";
+    ASSERT_TRUE(window && window->loadingViewController()) << "the import goes on under its loading view";
+
+    auto answer = std::move(alerts.open[0]);
+    answer({0, {}});
+    ASSERT_TRUE(processEventsUntil([&] { return m_chooser.requests.size() == 2; })) << "then the next file is asked";
+    ASSERT_TRUE(processEventsUntil([&] { return window && !window->loadingViewController(); }));
+    EXPECT_TRUE(window->isVisible()) << "a cancelled choice keeps the window";
+    AlertPresenter::setShared(&m_alerts);
+}
+
+TEST_F(OverviewWindow, NoPageButtonLiesOverTheSample)
+{
+    // A sample of two screens: its first screen would offer a next page.
+    addSample(QStringLiteral("overviewSample2"), 2);
+    qputenv("TESS_PPTX_SAMPLE_STRING_ID", "overviewSample2");
+
+    AppStartupHooks::shared().menuCommands.at(QStringLiteral("importPowerpoint"))();
+    QPointer<QVRPowerpointOverviewWindowController> window = waitForWindow<QVRPowerpointOverviewWindowController>();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->resize(window->width() + 90, window->height() + 40);
+    QWidget* holder = window->viewerHolder();
+    ASSERT_TRUE(
+        processEventsUntil([&] { return window->viewerViewController()->viewerView()->numScreens() == 2; }, 10000));
+    const qreal ratio = window->devicePixelRatio();
+    const QRect area(holder->mapTo(window, QPoint(0, 0)), holder->size());
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return near(window->grab().toImage().pixelColor(area.center() * ratio), kSampleColour); }, 5000));
+    QTest::mouseMove(holder, QPoint(holder->width() - 20, holder->height() / 2));
+    QTest::qWait(400);
+
+    // Along the middle of the area's right edge: the sample, or the dark margin beside it; nothing drawn over them.
+    const QImage shot = window->grab().toImage();
+    int foreign = 0;
+    for (int y = area.center().y() - 40; y <= area.center().y() + 40; y += 2) {
+        for (int x = area.right() - 70; x < area.right() - 1; ++x) {
+            const QColor colour = shot.pixelColor(QPoint(x, y) * ratio);
+            const bool margin = colour.value() < 90 && colour.saturation() < 30;
+            if (!near(colour, kSampleColour, 12) && !margin)
+                ++foreign;
+        }
+    }
+    EXPECT_EQ(foreign, 0) << "a page arrow over the sample";
 }
 
 TEST_F(OverviewWindow, TheLoadingViewSitsBelowTheCentreAndACancelKeepsTheWindow)
