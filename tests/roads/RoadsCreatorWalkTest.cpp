@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QTest>
+
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_CoordinatesDisplayView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/snapping/QVR_SnapLineView.h"
+#include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
+#include "controls/UniversalPopover.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "roads/RoadsTestSupport.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace roads;
+
+namespace {
+
+template <class T> T* openedMenu()
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
+            return menu;
+    }
+    return nullptr;
+}
+
+void shoot(QWidget* window, const char* name)
+{
+    if (const QByteArray folder = qgetenv("WALK_SHOTS"); !folder.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name) + ".png");
+}
+
+class RoadWalk : public ::testing::Test {
+protected:
+    void SetUp() override { application(); }
+    void TearDown() override { closeDocumentWindows(); }
+};
+
+} // namespace
+
+// A shape inserted through the menus, then selected, moved and resized with the mouse in a window resized after
+// it showed; one undo takes each gesture back; the View menu shows and hides the dock strip's panels.
+TEST_F(RoadWalk, AShapeIsMovedAndResizedWithTheMouse)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    window->resize(1300, 900);
+    QApplication::processEvents();
+    click(window->theToolBarView()->insertButton());
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return menu->shapeCell()->isVisible(); }));
+    click(menu->shapeCell());
+    QVR_AddShapeMenuViewController* shapes = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }));
+    shoot(window, "01-shape-chooser");
+    click(shapes->menuView()->buttons().first());
+    const auto screen = shownScreen(window);
+    ASSERT_TRUE(waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Shape) == 1; }));
+    const auto shape = screen->mixedMediaObjects().back();
+    QApplication::processEvents();
+    shoot(window, "02-shape-added");
+
+    QVR_SingleScreenArtBoardView* board = window->theArtBoard();
+    QVR_ArtBoardScrollView* view = board->theScrollView();
+    QWidget* viewport = view->viewport();
+    const QRectF start = (*shape)->frame();
+    const QPoint middle = view->mapFromScene(start.center());
+    QTest::qWait(400); // not a double click on the chooser
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, middle);
+    QVR_InteractableViewHandler* handler = QVR_InteractableViewHandler::handlerForBoard(board);
+    ASSERT_TRUE(waitFor([&] { return handler->currentlySelectedArray().size() == 1; }));
+    QTest::qWait(300);
+    shoot(window, "03-selected");
+
+    // Moved by 120 × 80 screen pixels in several steps; the coordinates show while it moves.
+    const double scale = view->transform().m11();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, middle);
+    for (int step = 1; step <= 6; ++step)
+        QTest::mouseMove(viewport, middle + QPoint(20 * step, 13 * step));
+    QTest::mouseMove(viewport, middle + QPoint(120, 80));
+    shoot(window, "04-moving");
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, middle + QPoint(120, 80));
+    const QRectF moved = (*shape)->frame();
+    EXPECT_NEAR(moved.x() - start.x(), 120 / scale, 2.0);
+    EXPECT_NEAR(moved.y() - start.y(), 80 / scale, 2.0);
+    EXPECT_EQ(moved.size(), start.size());
+    QTest::qWait(400);
+    shoot(window, "05-moved");
+
+    // Resized from the right middle handle.
+    const QPoint rightHandle = view->mapFromScene(QPointF(moved.right(), moved.center().y()));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, rightHandle);
+    for (int step = 1; step <= 5; ++step)
+        QTest::mouseMove(viewport, rightHandle + QPoint(12 * step, 0));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, rightHandle + QPoint(60, 0));
+    const QRectF resized = (*shape)->frame();
+    EXPECT_NEAR(resized.width() - moved.width(), 60 / scale, 3.0);
+    EXPECT_DOUBLE_EQ(resized.left(), moved.left());
+    QTest::qWait(400);
+    shoot(window, "06-resized");
+
+    // Each gesture is one undo step.
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ((*shape)->frame(), moved);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ((*shape)->frame(), start);
+
+    // The position palette and the docked popover, from the View menu.
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleDockedPopover")));
+    QApplication::processEvents();
+    EXPECT_EQ(window->topDockBar()->height(), QVRTopOfWindowDockToolbarView::kShownHeight);
+    shoot(window, "08-docked");
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleDockedPopover")));
+    QApplication::processEvents();
+    EXPECT_EQ(window->topDockBar()->height(), 0);
+}
+
+// A screen added from the toolbar's chooser; a shape snapped to the screen's middle while dragged, and picked up
+// again with a rubber band.
+TEST_F(RoadWalk, ScreensAreAddedAndShapesSnapAndAreBandSelected)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto flow = window->currentModel()->firstFlowmodel();
+    click(window->theToolBarView()->addScreenButton());
+    QVRNewScreenSelectionViewController* chooser = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        chooser = openedMenu<QVRNewScreenSelectionViewController>();
+        return chooser && !chooser->tileButtons().isEmpty() && chooser->tileButtons().front()->isVisible();
+    }));
+    QTest::qWait(1500);
+    shoot(window, "11-new-screen-chooser");
+    click(chooser->tileButtons().front());
+    ASSERT_TRUE(waitFor([&] { return flow->screenModels().size() == 2; }));
+    EXPECT_TRUE(waitFor([&] { return window->theArtBoard()->screenModel() == flow->screenModels()[1]; }))
+        << "the new screen is shown";
+
+    click(window->theToolBarView()->insertButton());
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return menu->shapeCell()->isVisible(); }));
+    click(menu->shapeCell());
+    QVR_AddShapeMenuViewController* shapes = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }));
+    click(shapes->menuView()->buttons().first());
+    const auto screen = shownScreen(window);
+    ASSERT_TRUE(waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Shape) == 1; }));
+    const auto shape = screen->mixedMediaObjects().back();
+
+    // Dragged until its middle nears the screen's middle: it snaps there and a line shows.
+    QVR_SingleScreenArtBoardView* board = window->theArtBoard();
+    QVR_ArtBoardScrollView* view = board->theScrollView();
+    QWidget* viewport = view->viewport();
+    const QSizeF size = screen->screenSize();
+    // The board settles (its zoom and scrolling) before points are taken on it.
+    QPoint settled;
+    ASSERT_TRUE(waitFor([&] {
+        const QPoint now = view->mapFromScene(QPointF(0, 0));
+        QTest::qWait(150);
+        const bool still = now == view->mapFromScene(QPointF(0, 0)) && now == settled;
+        settled = now;
+        return still;
+    }));
+    const QRectF start = (*shape)->frame();
+    const QPoint from = view->mapFromScene(start.center());
+    const QPoint to = view->mapFromScene(QPointF(size.width() / 2 - 3, size.height() / 2 + 60));
+    QTest::qWait(400);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 8; ++step)
+        QTest::mouseMove(viewport, from + (to - from) * step / 8);
+    const auto lines = [&] {
+        int shown = 0;
+        for (QGraphicsItem* item : view->scene()->items())
+            if (dynamic_cast<QVR_SnapLineView*>(item) && item->isVisible())
+                ++shown;
+        return shown;
+    };
+    EXPECT_GE(lines(), 1) << "a snap line while the middles meet";
+    shoot(window, "12-snapping");
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    EXPECT_DOUBLE_EQ((*shape)->frame().center().x(), size.width() / 2) << "snapped to the middle";
+
+    // A click on the empty screen deselects; a band drawn over the shape selects it again.
+    QVR_InteractableViewHandler* handler = QVR_InteractableViewHandler::handlerForBoard(board);
+    QTest::qWait(400);
+    const QPoint empty = view->mapFromScene(QPointF(20, size.height() - 20));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+    ASSERT_TRUE(waitFor([&] { return handler->currentlySelectedArray().empty(); }));
+    QTest::qWait(400);
+    const QPoint beyond = view->mapFromScene((*shape)->frame().topRight() + QPointF(20, -20));
+    QTest::mousePress(viewport, Qt::LeftButton, {}, empty);
+    for (int step = 1; step <= 6; ++step)
+        QTest::mouseMove(viewport, empty + (beyond - empty) * step / 6);
+    shoot(window, "13-band");
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, beyond);
+    EXPECT_EQ(handler->currentlySelectedArray().size(), 1u);
+}
