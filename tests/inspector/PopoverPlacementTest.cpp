@@ -99,6 +99,18 @@ struct FloatingPopovers {
         return shown && shown->isVisible();
     }
 
+    // A shape at `frame`, the window opened and the shape clicked: its popover shows.
+    Proxy openOnClickedShape(const QRectF& frame)
+    {
+        auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+        (*shape)->setFrame(frame);
+        screen->addMixedMediaObject(shape);
+        open();
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, at(frame.center()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return popoverShown(shape); }, 3000));
+        return shape;
+    }
+
     QTemporaryDir support;
     QTemporaryDir temporary;
     std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
@@ -111,12 +123,8 @@ struct FloatingPopovers {
 TEST(PopoverPlacement, AnUndoneMoveTakesThePopoverBack)
 {
     FloatingPopovers f;
-    auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
-    (*shape)->setFrame(QRectF(200, 200, 120, 120));
-    f.screen->addMixedMediaObject(shape);
-    f.open();
-    QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(260, 260)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape); }, 3000));
+    const Proxy shape = f.openOnClickedShape(QRectF(200, 200, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
     const QRect before = f.popoverFrame(shape);
 
     // Dragged away by the mouse: the popover comes back beside the new place.
@@ -142,14 +150,10 @@ TEST(PopoverPlacement, AnUndoneMoveTakesThePopoverBack)
 TEST(PopoverPlacement, DockingFliesTheRowOnThePopoversColourIntoAStripAlreadyShown)
 {
     FloatingPopovers f;
-    auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
-    (*shape)->setFrame(QRectF(300, 300, 120, 120));
-    f.screen->addMixedMediaObject(shape);
-    f.open();
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
     QVRTopOfWindowDockToolbarView* strip = f.window->topDockBar();
     ASSERT_FALSE(strip->isVisible()) << "nothing docked yet";
-    QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(360, 360)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape); }, 3000));
     auto* dockButton = qobject_cast<QAbstractButton*>(f.popover(shape)->toolbarViewWithTag(432));
     ASSERT_TRUE(dockButton);
     QTest::mouseClick(dockButton, Qt::LeftButton, {}, dockButton->rect().center());
@@ -189,12 +193,8 @@ TEST(PopoverPlacement, DockingFliesTheRowOnThePopoversColourIntoAStripAlreadySho
 TEST(PopoverPlacement, TheDockCommandPutsAwayTheFloatingPopoverAndBringsItBack)
 {
     FloatingPopovers f;
-    auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
-    (*shape)->setFrame(QRectF(300, 300, 120, 120));
-    f.screen->addMixedMediaObject(shape);
-    f.open();
-    QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(360, 360)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape); }, 3000));
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
 
     f.window->performToggleDockedPopover(0);
     QApplication::processEvents();

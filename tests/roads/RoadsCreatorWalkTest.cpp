@@ -48,6 +48,27 @@ void shoot(QWidget* window, const char* name)
         window->grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name) + ".png");
 }
 
+// Insert › Shape, the first shape of the chooser; the shape added, or nullptr.
+std::shared_ptr<ZERI_MixedMediaObjectProxy> insertShape(QVR_CreatorWindow* window)
+{
+    click(window->theToolBarView()->insertButton());
+    QVR_AddElementMenuViewController* menu = nullptr;
+    if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }) ||
+        !waitFor([&] { return menu->shapeCell()->isVisible(); }))
+        return nullptr;
+    click(menu->shapeCell());
+    QVR_AddShapeMenuViewController* shapes = nullptr;
+    if (!waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }))
+        return nullptr;
+    shoot(window, "01-shape-chooser");
+    const auto screen = shownScreen(window);
+    const int before = countObjects(screen, ZERI_MixedMediaObject::Shape);
+    click(shapes->menuView()->buttons().first());
+    if (!waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Shape) == before + 1; }))
+        return nullptr;
+    return screen->mixedMediaObjects().back();
+}
+
 class RoadWalk : public ::testing::Test {
 protected:
     void SetUp() override { application(); }
@@ -64,18 +85,9 @@ TEST_F(RoadWalk, AShapeIsMovedAndResizedWithTheMouse)
     ASSERT_TRUE(window);
     window->resize(1300, 900);
     QApplication::processEvents();
-    click(window->theToolBarView()->insertButton());
-    QVR_AddElementMenuViewController* menu = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }));
-    ASSERT_TRUE(waitFor([&] { return menu->shapeCell()->isVisible(); }));
-    click(menu->shapeCell());
-    QVR_AddShapeMenuViewController* shapes = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }));
-    shoot(window, "01-shape-chooser");
-    click(shapes->menuView()->buttons().first());
+    const auto shape = insertShape(window);
+    ASSERT_TRUE(shape);
     const auto screen = shownScreen(window);
-    ASSERT_TRUE(waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Shape) == 1; }));
-    const auto shape = screen->mixedMediaObjects().back();
     QApplication::processEvents();
     shoot(window, "02-shape-added");
 
@@ -156,17 +168,9 @@ TEST_F(RoadWalk, ScreensAreAddedAndShapesSnapAndAreBandSelected)
     EXPECT_TRUE(waitFor([&] { return window->theArtBoard()->screenModel() == flow->screenModels()[1]; }))
         << "the new screen is shown";
 
-    click(window->theToolBarView()->insertButton());
-    QVR_AddElementMenuViewController* menu = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }));
-    ASSERT_TRUE(waitFor([&] { return menu->shapeCell()->isVisible(); }));
-    click(menu->shapeCell());
-    QVR_AddShapeMenuViewController* shapes = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }));
-    click(shapes->menuView()->buttons().first());
+    const auto shape = insertShape(window);
+    ASSERT_TRUE(shape);
     const auto screen = shownScreen(window);
-    ASSERT_TRUE(waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Shape) == 1; }));
-    const auto shape = screen->mixedMediaObjects().back();
 
     // Dragged until its middle nears the screen's middle: it snaps there and a line shows.
     QVR_SingleScreenArtBoardView* board = window->theArtBoard();
