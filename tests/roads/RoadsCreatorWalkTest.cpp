@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QGraphicsScene>
 #include <QTest>
 
@@ -10,6 +12,9 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/crop/QVR_CropHandle.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/interaction/QVR_CoordinatesDisplayView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/snapping/QVR_SnapLineView.h"
@@ -30,17 +35,6 @@
 using namespace roads;
 
 namespace {
-
-template <class T> T* openedMenu()
-{
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (!top->isVisible())
-            continue;
-        if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
-            return menu;
-    }
-    return nullptr;
-}
 
 void shoot(QWidget* window, const char* name)
 {
@@ -219,4 +213,63 @@ TEST_F(RoadWalk, ScreensAreAddedAndShapesSnapAndAreBandSelected)
     shoot(window, "13-band");
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, beyond);
     EXPECT_EQ(handler->currentlySelectedArray().size(), 1u);
+}
+
+// A picture chosen in the file dialog, then cropped from its popover's Crop button with quick drags of the right
+// crop handle; Return applies the crop as one step.
+TEST_F(RoadWalk, APictureIsCroppedFromItsPopover)
+{
+    QTemporaryDir inputs;
+    const QString picture = makePicture(inputs.filePath(QStringLiteral("wide.png")), "PNG");
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    click(window->theToolBarView()->insertButton());
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return menu->imageCell()->isVisible(); }));
+    click(menu->imageCell());
+    ASSERT_TRUE(answerFileDialog(picture));
+    const auto screen = shownScreen(window);
+    ASSERT_TRUE(waitFor([&] { return countObjects(screen, ZERI_MixedMediaObject::Image) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    const auto image = screen->mixedMediaObjects().back();
+    const QRectF start = (*image)->frame();
+
+    QVR_SingleScreenArtBoardView* board = window->theArtBoard();
+    QVR_ArtBoardScrollView* view = board->theScrollView();
+    QWidget* viewport = view->viewport();
+    QVR_InteractableViewHandler* handler = QVR_InteractableViewHandler::handlerForBoard(board);
+    QTest::qWait(400);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, view->mapFromScene(start.center()));
+    QVR_MixedMediaElementContainingView* container = board->singleScreen()->containerForMixedMediaObject(image);
+    auto* popover = container ? dynamic_cast<QObject*>(container->popoverController()) : nullptr;
+    ASSERT_TRUE(popover);
+    QAbstractButton* crop = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+            if (button->isVisible() && button->property("tessPopoverTag").toInt() == 437)
+                crop = button;
+        return crop != nullptr;
+    }));
+    click(crop);
+    ASSERT_TRUE(waitFor([&] { return handler->isCropping() && handler->cropView()->isLoaded(); }));
+    shoot(window, "21-crop-mode");
+
+    // Two quick drags of the right handle, inward.
+    for (int drag = 0; drag < 2; ++drag) {
+        const QPoint handle = view->mapFromScene(handler->cropView()->handleAtPosition(5)->scenePos());
+        QTest::mousePress(viewport, Qt::LeftButton, {}, handle);
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(viewport, handle - QPoint(10 * step, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, handle - QPoint(40, 0));
+        ASSERT_TRUE(handler->isCropping()) << "drag " << drag;
+    }
+    shoot(window, "22-cropped");
+    QTest::keyClick(viewport, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }));
+    const QRectF cropped = (*image)->frame();
+    EXPECT_DOUBLE_EQ(cropped.left(), start.left());
+    EXPECT_NEAR(cropped.width(), start.width() - 80 / view->transform().m11(), 2.0);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ((*image)->frame(), start);
 }

@@ -110,16 +110,6 @@ protected:
         click(cell);
         return true;
     }
-    template <class T> static T* openedMenu()
-    {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible())
-                continue;
-            if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
-                return menu;
-        }
-        return nullptr;
-    }
     // Undo then redo from the Edit menu: the count of objects of `type` goes back and comes again.
     static void undoAndRedo(QVR_CreatorWindow* window, int type, int expected)
     {

@@ -43,6 +43,18 @@ template <class T> T* visibleTopLevel(const std::function<bool(T*)>& accept = {}
     return nullptr;
 }
 
+// The view controller of type T whose view shows in a visible top-level widget (a popover's menu), or nullptr.
+template <class T> T* openedMenu()
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        if (auto* menu = top->findChild<T*>(); menu && menu->view() && menu->view()->isVisible())
+            return menu;
+    }
+    return nullptr;
+}
+
 // Waits for a file dialog to show, types `text` into its name field (a path, or several quoted paths), ticks
 // its check box when `tick`, and presses its accept button. False when no dialog showed.
 bool answerFileDialog(const QString& text, bool tick = false);
