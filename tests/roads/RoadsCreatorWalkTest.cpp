@@ -264,6 +264,7 @@ TEST_F(RoadWalk, APictureIsCroppedFromItsPopover)
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, handle - QPoint(40, 0));
         ASSERT_TRUE(handler->isCropping()) << "drag " << drag;
     }
+    QTest::qWait(800);
     shoot(window, "22-cropped");
     QTest::keyClick(viewport, Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }));
