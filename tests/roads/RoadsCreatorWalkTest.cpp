@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QtMath>
 #include <QTemporaryDir>
 #include <QGraphicsScene>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "creator/canvas/CreatorCanvasInterfaces.h"
 #include "creator/interaction/QVR_CoordinatesDisplayView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/snapping/QVR_SnapLineView.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -216,7 +218,7 @@ TEST_F(RoadWalk, ScreensAreAddedAndShapesSnapAndAreBandSelected)
 }
 
 // A picture chosen in the file dialog, then cropped from its popover's Crop button with quick drags of the right
-// crop handle; Return applies the crop as one step.
+// crop handle (Return applies the crop as one step), and turned a quarter by a rotate handle.
 TEST_F(RoadWalk, APictureIsCroppedFromItsPopover)
 {
     QTemporaryDir inputs;
@@ -273,4 +275,43 @@ TEST_F(RoadWalk, APictureIsCroppedFromItsPopover)
     EXPECT_NEAR(cropped.width(), start.width() - 80 / view->transform().m11(), 2.0);
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
     EXPECT_EQ((*image)->frame(), start);
+
+    // Turned a quarter clockwise by its top-right rotate handle, dragged round the centre.
+    QTest::qWait(400);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, view->mapFromScene(start.center()));
+    QVR_SelectedItemHandle* rotate = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QGraphicsItem* item : view->scene()->items())
+            if (auto* handle = dynamic_cast<QVR_SelectedItemHandle*>(item);
+                handle && handle->isVisible() && handle->isRotateHandle() && handle->position() == 1)
+                rotate = handle;
+        return rotate != nullptr;
+    }));
+    const QPointF centre = view->mapFromScene(start.center());
+    // A point of the rotate handle that no resize handle covers.
+    QPointF grab;
+    const QRectF onView = rotate->deviceTransform(view->viewportTransform()).mapRect(rotate->boundingRect());
+    for (int y = int(onView.top()) + 1; y < onView.bottom() && grab.isNull(); ++y)
+        for (int x = int(onView.right()) - 1; x > onView.left() && grab.isNull(); --x)
+            if (view->itemAt(QPoint(x, y)) == rotate)
+                grab = QPointF(x, y);
+    ASSERT_FALSE(grab.isNull());
+    const QPointF arm = grab - centre;
+    QTest::qWait(400);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, grab.toPoint());
+    for (int step = 1; step <= 6; ++step) {
+        const double angle = qDegreesToRadians(15.0 * step); // clockwise on the screen (y down)
+        const QPointF turned(arm.x() * std::cos(angle) - arm.y() * std::sin(angle),
+                             arm.x() * std::sin(angle) + arm.y() * std::cos(angle));
+        QTest::mouseMove(viewport, (centre + turned).toPoint());
+    }
+    const QPointF end(centre + QPointF(-arm.y(), arm.x()));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, end.toPoint());
+    ASSERT_TRUE(waitFor([&] { return (*image)->rotation() == 1; }));
+    const QRectF turned = (*image)->frame();
+    EXPECT_NEAR(turned.width(), start.height(), 0.01);
+    EXPECT_NEAR(turned.height(), start.width(), 0.01);
+    EXPECT_NEAR(turned.center().x(), start.center().x(), 0.01);
+    QTest::qWait(300);
+    shoot(window, "23-rotated");
 }
