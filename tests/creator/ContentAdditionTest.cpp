@@ -1138,6 +1138,22 @@ TEST(ContentAddition, PicturesDraggedFromAWebPageAreFetchedWithinTheDownloadBoun
     EXPECT_TRUE(f.alerts.requests.front().informativeText.contains(QLocale().formattedDataSize(20000)));
     EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
     EXPECT_FALSE(askedFor().contains(QStringLiteral("/index.html")));
+
+    // A fetch that hangs is given up with Escape: nothing stays, and the next drop is taken.
+    ZERI_WebDownloader::setBoundsForTesting(20000, 60000);
+    f.alerts.requests.clear();
+    QMimeData stuck;
+    stuck.setUrls({address(QStringLiteral("/pics/stuck.png"))});
+    ASSERT_TRUE(dropOnCanvas(f.window, &stuck));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return askedFor().count(QStringLiteral("/pics/stuck.png")) == 2; }, 5000));
+    EXPECT_TRUE(f.window->isAddingContent());
+    QTest::keyClick(f.window->theArtBoard()->theScrollView()->viewport(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 5000));
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
+    EXPECT_TRUE(f.alerts.requests.empty());
+    ASSERT_TRUE(dropOnCanvas(f.window, &link));
+    EXPECT_TRUE(settled(3));
     ZERI_WebDownloader::setBoundsForTesting(0, 0);
 }
 
