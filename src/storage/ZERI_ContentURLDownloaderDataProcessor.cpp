@@ -87,3 +87,17 @@ void ZERI_ContentURLDownloaderDataProcessor::processDataItem(const std::shared_p
         }
     }
 }
+
+void ZERI_ContentURLDownloaderDataProcessor::cancelAll()
+{
+    const std::vector<std::shared_ptr<Job>> jobs = std::move(m_jobs);
+    m_jobs.clear();
+    for (const auto& job : jobs) {
+        for (Fetch& fetch : job->fetches) {
+            fetch.observation.reset();
+            if (fetch.downloader && fetch.downloader->downloadStatus() == ZERI_WebDownloader::Downloading)
+                fetch.downloader->cancel();
+            fetch.downloader.reset();
+        }
+    }
+}

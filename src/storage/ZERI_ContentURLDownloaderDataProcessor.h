@@ -15,6 +15,8 @@ class ZERI_ContentURLDownloaderDataProcessor : public QVRDataProcessor {
 public:
     void processDataItem(const std::shared_ptr<QVRDataProcessorDataItem>& item,
                          std::function<void(const Error& error)> done) override;
+    // Stops this processor's fetches; their done blocks are not called and no partial file stays.
+    void cancelAll();
 
 private:
     struct Fetch {

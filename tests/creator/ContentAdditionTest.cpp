@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,6 +20,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <mutex>
+
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -26,6 +30,8 @@
 #include "app/QVRActionLog.h"
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
@@ -56,6 +62,7 @@
 #include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/TextLayout.h"
@@ -370,7 +377,8 @@ TEST(ContentAddition, PastedObjectsGetFilesOfTheirOwnAndLandBesideTheirSource)
     f.manager()->addObjectsFromPasteboard(f.screen(1), {}, f.recorder(elsewhere));
     AdditionFixture::wait(elsewhere);
     ASSERT_EQ(elsewhere.objects.size(), 1u);
-    EXPECT_EQ((*elsewhere.objects[0])->frame(), sourceFrame);
+    // The clipboard now holds the last pasted copy, two steps on from the source; another screen keeps its frame.
+    EXPECT_EQ((*elsewhere.objects[0])->frame(), sourceFrame.translated(40, 40));
     EXPECT_TRUE(f.alerts.requests.empty());
 }
 
@@ -408,12 +416,12 @@ TEST(ContentAddition, BadClipboardContentIsRefusedBeforeAnyChange)
         EXPECT_TRUE(f.screen()->mixedMediaObjects().empty());
     }
 
-    // Web addresses and foreign-only data are refused with an alert too.
+    // Web pages and foreign-only data are refused with an alert too.
     for (int i = 0; i < 2; ++i) {
         f.alerts.requests.clear();
         QMimeData data;
-        if (i == 0)
-            data.setUrls({QUrl(QStringLiteral("https://example.com/a.png"))});
+        if (i == 0) // a web page, not a file it could fetch: refused without asking for it
+            data.setUrls({QUrl(QStringLiteral("https://127.0.0.1:9/page.html"))});
         else
             data.setData(QStringLiteral("application/x-foreign"), "zzz");
         Outcome outcome;
@@ -982,4 +990,197 @@ TEST(CanvasContentCommands, TheGallerySheetHangsBelowTheMenuBarWithALegibleTitle
     QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !f.window->theCanvasView()->galleryEditor(); }, 2000));
     EXPECT_TRUE(f.screen()->mixedMediaObjects().empty());
+}
+
+TEST(ContentAddition, PastingTwiceCascadesFromTheLastPasteInTheSavedDocument)
+{
+    AdditionFixture f;
+    Outcome first;
+    f.addFiles({f.png("pic.png", {200, 100})}, first);
+    AdditionFixture::wait(first);
+    ASSERT_EQ(first.objects.size(), 1u);
+    const QRectF sourceFrame = (*first.objects[0])->frame();
+    f.window->theArtBoard()->singleScreen()->setSelectionsForMixedMediaObjects(first.objects);
+    f.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.window));
+    QWidget* canvas = f.window->theArtBoard()->theScrollView()->viewport();
+    QGuiApplication::clipboard()->clear();
+    const auto copied = [] {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasFormat(ZERI_MixedMediaObject::kPasteboardType);
+    };
+    QTest::keyClick(canvas, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor(copied, 5000));
+
+    // Two pastes, each as soon as the window takes it again.
+    for (std::size_t count = 2; count <= 3; ++count) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 10000));
+        QTest::keyClick(canvas, Qt::Key_V, Qt::ControlModifier);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return f.screen()->mixedMediaObjects().size() == count && !f.window->isAddingContent(); }, 10000));
+    }
+    QFile draft(f.package->draftFilePath());
+    ASSERT_TRUE(draft.open(QIODevice::ReadOnly));
+    Error error;
+    const auto saved = ZERI_TessarineModel::initWithJsonData(draft.readAll(), &error);
+    ASSERT_TRUE(saved) << error.message.toStdString();
+    const auto objects = saved->firstFlowmodel()->screenModels().front()->mixedMediaObjects();
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ((*objects[0])->frame(), sourceFrame);
+    EXPECT_EQ((*objects[1])->frame(), sourceFrame.translated(20, 20));
+    EXPECT_EQ((*objects[2])->frame(), sourceFrame.translated(40, 40)) << "not on top of the first copy";
+    // Each copy has a picture file of its own.
+    QSet<QString> files;
+    for (const auto& object : objects)
+        files.insert((*object)->originalImageAsset()->localFilePath());
+    EXPECT_EQ(files.size(), 3);
+}
+
+namespace {
+
+// A picture's bytes, as a web server sends them.
+QByteArray pngBytes(QSize size, QColor color)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Drops `mime` on the middle of the shown screen as a drag from another program does.
+bool dropOnCanvas(QVR_CreatorWindow* window, QMimeData* mime)
+{
+    QWidget* viewport = window->theArtBoard()->theScrollView()->viewport();
+    const QPoint at = viewport->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    return drop.isAccepted();
+}
+
+} // namespace
+
+TEST(ContentAddition, PicturesDraggedFromAWebPageAreFetchedWithinTheDownloadBounds)
+{
+    AdditionFixture f;
+    ZERI_WebDownloader::setBoundsForTesting(20000, 500);
+    const QByteArray cat = pngBytes({120, 80}, Qt::darkGreen);
+    ASSERT_LT(cat.size(), 20000);
+    std::mutex mutex;
+    QStringList asked;
+    FakeHttpServer server([&](const FakeHttpRequest& request) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            asked.append(request.path);
+        }
+        if (request.path == QLatin1String("/pics/cat.png"))
+            return FakeHttpReply::raw(200, "image/png", cat);
+        if (request.path == QLatin1String("/pics/huge.png"))
+            return FakeHttpReply::raw(200, "image/png", QByteArray(30000, 'x'));
+        if (request.path == QLatin1String("/pics/stuck.png"))
+            return FakeHttpReply::stall(cat.left(10), cat.size());
+        return FakeHttpReply::html(404, "no");
+    });
+    ASSERT_TRUE(server.start());
+    const auto address = [&](const QString& path) {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path));
+    };
+    const auto askedFor = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return asked;
+    };
+    const auto settled = [&](std::size_t count) {
+        return QTest::qWaitFor(
+            [&] { return !f.window->isAddingContent() && f.screen()->mixedMediaObjects().size() == count; }, 20000);
+    };
+
+    // A link to a picture: fetched, stored in the document and placed at its own size.
+    QMimeData link;
+    link.setUrls({address(QStringLiteral("/pics/cat.png"))});
+    ASSERT_TRUE(dropOnCanvas(f.window, &link));
+    ASSERT_TRUE(settled(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 5000));
+    const Proxy fetched = f.screen()->mixedMediaObjects().front();
+    EXPECT_EQ(fetched->type(), ZERI_MixedMediaObject::Image);
+    EXPECT_EQ((*fetched)->frame().size(), QSizeF(120, 80));
+    const QString stored = (*fetched)->originalImageAsset()->localFilePath();
+    EXPECT_TRUE(stored.startsWith(f.package->assetsPath())) << stored.toStdString();
+    EXPECT_EQ(QImage(stored).pixelColor(5, 5), QColor(Qt::darkGreen));
+    EXPECT_EQ(askedFor(), QStringList{QStringLiteral("/pics/cat.png")});
+    EXPECT_TRUE(f.alerts.requests.empty());
+
+    // A picture dragged off a page carries the picture and its link: the picture is taken, nothing fetched.
+    QMimeData both;
+    QImage red(50, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    both.setImageData(red);
+    both.setUrls({address(QStringLiteral("/pics/other.png"))});
+    ASSERT_TRUE(dropOnCanvas(f.window, &both));
+    ASSERT_TRUE(settled(2));
+    EXPECT_EQ((*f.screen()->mixedMediaObjects().back())->frame().size(), QSizeF(50, 40));
+    EXPECT_EQ(askedFor().size(), 1);
+
+    // Too large, stalled, missing and a page: nothing added, each named in one alert, no step.
+    const int steps = f.flow()->undoManager().undoCount();
+    QMimeData bad;
+    bad.setUrls({address(QStringLiteral("/pics/huge.png")), address(QStringLiteral("/pics/stuck.png")),
+                 address(QStringLiteral("/pics/gone.png")), address(QStringLiteral("/index.html"))});
+    ASSERT_TRUE(dropOnCanvas(f.window, &bad));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.alerts.requests.empty(); }, 20000));
+    ASSERT_TRUE(settled(2));
+    EXPECT_EQ(f.alerts.requests.front().informativeText.split(QLatin1Char('\n')).size(), 4);
+    EXPECT_TRUE(f.alerts.requests.front().informativeText.contains(QLocale().formattedDataSize(20000)));
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
+    EXPECT_FALSE(askedFor().contains(QStringLiteral("/index.html")));
+
+    // A fetch that hangs is given up with Escape: nothing stays, and the next drop is taken.
+    ZERI_WebDownloader::setBoundsForTesting(20000, 60000);
+    f.alerts.requests.clear();
+    QMimeData stuck;
+    stuck.setUrls({address(QStringLiteral("/pics/stuck.png"))});
+    ASSERT_TRUE(dropOnCanvas(f.window, &stuck));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return askedFor().count(QStringLiteral("/pics/stuck.png")) == 2; }, 5000));
+    EXPECT_TRUE(f.window->isAddingContent());
+    QTest::keyClick(f.window->theArtBoard()->theScrollView()->viewport(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 5000));
+    EXPECT_EQ(f.screen()->mixedMediaObjects().size(), 2u);
+    EXPECT_EQ(f.flow()->undoManager().undoCount(), steps);
+    EXPECT_TRUE(f.alerts.requests.empty());
+    ASSERT_TRUE(dropOnCanvas(f.window, &link));
+    EXPECT_TRUE(settled(3));
+    ZERI_WebDownloader::setBoundsForTesting(0, 0);
+}
+
+TEST(CanvasContentCommands, TheShapeChoosersTitleReadsOnTheDarkPanel)
+{
+    AdditionFixture f;
+    QTest::mouseClick(f.window->theToolBarView()->insertButton(), Qt::LeftButton);
+    UniversalPopover* popover = f.window->theCanvasView()->contentPopover();
+    ASSERT_TRUE(popover);
+    auto* menu = popover->findChild<QVR_AddElementMenuViewController*>();
+    ASSERT_TRUE(menu && menu->shapeCell());
+    QTest::mouseClick(menu->shapeCell(), Qt::LeftButton, {}, menu->shapeCell()->rect().center());
+    QVR_AddShapeMenuView* shapes = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            shapes = f.window->findChild<QVR_AddShapeMenuView*>();
+            return shapes && shapes->isVisible();
+        },
+        2000));
+    QApplication::processEvents();
+    // The title as the window shows it, over the panel.
+    QLabel* title = shapes->titleLabel();
+    const QImage image = f.window->grab(QRect(title->mapTo(f.window, QPoint(0, 0)), title->size())).toImage();
+    const int background = image.pixelColor(image.width() - 2, 1).lightness();
+    int contrast = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            contrast = std::max(contrast, std::abs(image.pixelColor(x, y).lightness() - background));
+    EXPECT_GT(contrast, 120);
 }

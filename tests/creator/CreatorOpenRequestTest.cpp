@@ -150,3 +150,30 @@ TEST(CreatorOpenRequest, AWindowThatGetsNoDocumentClosesOrStaysEmpty)
     EXPECT_FALSE(ui.showRegisterWall("sign in", {}));
     EXPECT_EQ(ui.makeDownloadPanel(), nullptr);
 }
+
+TEST(CreatorOpenRequest, TheLoadingViewCoversTheWindowAtEverySize)
+{
+    OpenFixture f;
+    auto* window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    ASSERT_TRUE(window);
+    window->resize(900, 700);
+    window->show();
+    QApplication::processEvents();
+    QObject* loading = AppOpenRequestUi().makeLoadingView("fetching");
+    auto* view = qobject_cast<QWidget*>(loading);
+    ASSERT_TRUE(view);
+    window->openRequesterWantsToDisplayLoadingView(loading);
+    QApplication::processEvents();
+    QWidget* content = window->contentView();
+    QWidget* holder = view->parentWidget();
+    ASSERT_TRUE(holder && holder->parentWidget() == content);
+
+    // Made larger, then smaller than it began, after it showed.
+    for (const QSize size : {QSize(1400, 1000), QSize(800, 600)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(holder->geometry(), content->rect()) << size.width();
+        const QPoint middle = view->mapTo(content, view->rect().center());
+        EXPECT_LE((middle - content->rect().center()).manhattanLength(), 2) << size.width();
+    }
+}

@@ -543,3 +543,75 @@ TEST(CropMode, AnElementWithoutZoomShowsItsFillScaleAndATurnedPictureExchangesIt
     EXPECT_EQ(crop->sceneFrame().size(), QSizeF(200 + 240, 400 + 240));
     e.handler->cancelCrop();
 }
+
+TEST(CropMode, TheCropRectanglesOutlineIsDashedFiveOnTwoOff)
+{
+    CropEditor e;
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    QApplication::processEvents();
+    const QImage shot = e.viewport()->grab().toImage();
+    // Along the middle of the top side, between the corner handle and the middle one.
+    const int row = e.at(QPointF(150, 100)).y();
+    std::vector<std::pair<bool, int>> runs;
+    for (int x = e.at(QPointF(110, 100)).x(); x <= e.at(QPointF(190, 100)).x(); ++x) {
+        const QColor c = shot.pixelColor(x, row);
+        const bool white = c.red() > 230 && c.green() > 230 && c.blue() > 230;
+        if (runs.empty() || runs.back().first != white)
+            runs.push_back({white, 0});
+        ++runs.back().second;
+    }
+    ASSERT_GE(runs.size(), 3u);
+    int dashes = 0;
+    int gaps = 0;
+    // The first and last runs are cut by the ends of the scan.
+    for (std::size_t i = 1; i + 1 < runs.size(); ++i) {
+        if (runs[i].first) {
+            ++dashes;
+            EXPECT_GE(runs[i].second, 4) << "dash " << i;
+            EXPECT_LE(runs[i].second, 6) << "dash " << i;
+        } else {
+            ++gaps;
+            EXPECT_GE(runs[i].second, 1) << "gap " << i;
+            EXPECT_LE(runs[i].second, 3) << "gap " << i;
+        }
+    }
+    // 80 units hold about eleven periods of 7.
+    EXPECT_GE(dashes, 9);
+    EXPECT_GE(gaps, 9);
+}
+
+TEST(CropMode, FastDragsOnTheRightHandleOnlyResizeTheCropRectangle)
+{
+    for (const double zoom : {1.0, 2.0}) {
+        CropEditor e;
+        e.board.setZoomLevelWithoutNotification(zoom);
+        QApplication::processEvents();
+        QVR_CropView* crop = e.enter();
+        ASSERT_TRUE(crop);
+        e.board.theScrollView()->centerOn(QPointF(300, 150));
+        QApplication::processEvents();
+        const QPointF cropViewPos = crop->pos();
+        QWidget* viewport = e.viewport();
+        // Quick drags one after another (the presses come close enough to be double clicks), in and out, the last
+        // one far beyond the picture's right edge; each pressed off the handle's centre, on its outer half.
+        const double moves[] = {-40, 40, -60, 400, -30};
+        for (const double dx : moves) {
+            const QPointF handle = crop->handleAtPosition(5)->scenePos();
+            const double right = crop->getCurrentCropRectInScene().right();
+            const QPoint press = e.at(handle) + QPoint(4, 0);
+            QTest::mousePress(viewport, Qt::LeftButton, {}, press);
+            for (int step = 1; step <= 4; ++step)
+                QTest::mouseMove(viewport, press + QPoint(qRound(dx * zoom * step / 4), 0));
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, press + QPoint(qRound(dx * zoom), 0));
+            ASSERT_TRUE(e.handler->isCropping()) << "zoom " << zoom << " drag " << dx;
+            EXPECT_EQ(crop->pos(), cropViewPos) << "the picture did not pan; zoom " << zoom << " drag " << dx;
+            const QRectF r = crop->getCurrentCropRectInScene();
+            EXPECT_DOUBLE_EQ(r.left(), 100);
+            EXPECT_DOUBLE_EQ(r.right(), std::min(right + dx, 490.0)) << "zoom " << zoom << " drag " << dx;
+        }
+        e.key(Qt::Key_Return);
+        ASSERT_TRUE(e.waitForEnd());
+        EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 360, 100));
+    }
+}

@@ -38,6 +38,9 @@
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"
+#include "storage/UntrustedAddresses.h"
+#include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
@@ -151,6 +154,9 @@ QString reasonForSetupError(const Error& error)
 {
     if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(QLocale().formattedDataSize(Tessutils::userMaxUploadSize()));
+    if (error.domain == QLatin1String(ZERI_WebDownloader::errorDomain) && error.code == ZERI_WebDownloader::TooLarge)
+        return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
+            QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));
     return UFM::CONTENT_NOT_ADDED_UNREADABLE();
 }
 
@@ -190,6 +196,8 @@ struct QVRContentAdditionManager::Contents {
     QByteArray encodedImage; // image bytes in a format QImageReader reads, when no decoded image came
     QString html;
     QString plainText;
+    // The clipboard's own data (a paste), not a drop's.
+    bool fromClipboard = false;
     // Filled on the main thread before the workers run: the files of the copied objects to check.
     std::vector<std::shared_ptr<Pasted>> pasted;
 };
@@ -289,39 +297,55 @@ void QVRContentAdditionManager::addObjectsFromPasteboard(const std::shared_ptr<Z
                            std::move(onDone));
 }
 
-void QVRContentAdditionManager::addObjectsFromMimeData(const QMimeData* data,
-                                                       const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                                                       bool isDragOperation, ProgressBlock onProgress, DoneBlock onDone)
+std::shared_ptr<QVRContentAdditionManager::Contents> QVRContentAdditionManager::readMimeData(const QMimeData* data,
+                                                                                             bool isDragOperation)
 {
     auto contents = std::make_shared<Contents>();
     contents->fromPasteboard = true;
     contents->isDragOperation = isDragOperation;
-    if (data) {
-        // One item, read the way it fits best: own objects, then file addresses, then a picture, then text.
-        if (data->hasFormat(ZERI_MixedMediaObject::kPasteboardType)) {
-            contents->hasOwnObjects = true;
-            contents->ownObjects = data->data(ZERI_MixedMediaObject::kPasteboardType);
-        } else if (data->hasUrls()) {
-            contents->urls = data->urls();
-        } else if (data->hasImage()) {
-            contents->image = qvariant_cast<QImage>(data->imageData());
-        } else {
-            const QStringList formats = data->formats();
-            for (const QByteArray& type : QImageReader::supportedMimeTypes()) {
-                if (formats.contains(QString::fromLatin1(type))) {
-                    contents->encodedImage = data->data(QString::fromLatin1(type));
+    if (!data)
+        return contents;
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    contents->fromClipboard = clipboard && clipboard->mimeData() == data;
+    QByteArray encodedImage;
+    if (!data->hasImage()) {
+        const QStringList formats = data->formats();
+        for (const QByteArray& type : QImageReader::supportedMimeTypes()) {
+            if (formats.contains(QString::fromLatin1(type))) {
+                encodedImage = data->data(QString::fromLatin1(type));
+                if (!encodedImage.isEmpty())
                     break;
-                }
-            }
-            if (contents->encodedImage.isEmpty()) {
-                if (data->hasHtml())
-                    contents->html = data->html();
-                else if (data->hasText())
-                    contents->plainText = data->text();
             }
         }
     }
-    start(std::move(contents), screen, std::move(onProgress), std::move(onDone));
+    const bool hasPicture = data->hasImage() || !encodedImage.isEmpty();
+    const QList<QUrl> urls = data->hasUrls() ? data->urls() : QList<QUrl>();
+    const bool onlyLocalFiles =
+        !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    // One item, read the way it fits best: own objects, then files of this computer, then a picture (a picture
+    // dragged from a web page also carries its address), then web addresses, then text.
+    if (data->hasFormat(ZERI_MixedMediaObject::kPasteboardType)) {
+        contents->hasOwnObjects = true;
+        contents->ownObjects = data->data(ZERI_MixedMediaObject::kPasteboardType);
+    } else if (onlyLocalFiles || (!urls.isEmpty() && !hasPicture)) {
+        contents->urls = urls;
+    } else if (data->hasImage()) {
+        contents->image = qvariant_cast<QImage>(data->imageData());
+    } else if (!encodedImage.isEmpty()) {
+        contents->encodedImage = encodedImage;
+    } else if (data->hasHtml()) {
+        contents->html = data->html();
+    } else if (data->hasText()) {
+        contents->plainText = data->text();
+    }
+    return contents;
+}
+
+void QVRContentAdditionManager::addObjectsFromMimeData(const QMimeData* data,
+                                                       const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                                       bool isDragOperation, ProgressBlock onProgress, DoneBlock onDone)
+{
+    start(readMimeData(data, isDragOperation), screen, std::move(onProgress), std::move(onDone));
 }
 
 void QVRContentAdditionManager::addObjectsFromFileURLs(const QList<QUrl>& urls,
@@ -363,6 +387,8 @@ void QVRContentAdditionManager::start(std::shared_ptr<Contents> contents,
     m_addedObjs.clear();
     m_addedTexts.clear();
     m_pasted.clear();
+    m_pastedObjs.clear();
+    m_clipboardObjects = contents->fromClipboard ? contents->ownObjects : QByteArray();
     m_items.clear();
     m_refusals.clear();
     m_totalBytes = 0;
@@ -450,7 +476,17 @@ void QVRContentAdditionManager::start(std::shared_ptr<Contents> contents,
         for (const QUrl& url : urls) {
             const QString name = url.isLocalFile() ? QFileInfo(url.toLocalFile()).fileName() : url.toDisplayString();
             if (!url.isLocalFile()) {
-                result.refusals.append({name, notAFile});
+                // A web address is fetched when its turn comes; its extension says what it is.
+                const int type = UntrustedAddresses::isWebAddress(url) ? dataItemTypeForPath(url.path(), true)
+                                                                       : QVRDataItem::Unknown;
+                if (type == QVRDataItem::Unknown) {
+                    result.refusals.append({name, UntrustedAddresses::isWebAddress(url) ? unsupported : notAFile});
+                    continue;
+                }
+                auto item = std::make_shared<QVRDataFromURLDataItem>();
+                item->setType(type);
+                item->setContentUrl(url);
+                result.items.push_back({item, name, 0, {}});
                 continue;
             }
             const QString path = url.toLocalFile();
@@ -479,7 +515,7 @@ void QVRContentAdditionManager::start(std::shared_ptr<Contents> contents,
             auto item = std::make_shared<QVRDataFromURLDataItem>();
             item->setType(type);
             item->setContentUrl(url);
-            result.items.push_back({item, name, info.size()});
+            result.items.push_back({item, name, info.size(), {}});
         }
         // Picture data: PNG when it has transparency, else JPEG.
         QImage picture = image;
@@ -543,7 +579,7 @@ void QVRContentAdditionManager::prepared(const std::shared_ptr<Contents>& conten
         auto item = std::make_shared<QVRCustomDataDataItem>();
         item->setType(prepared.imageType);
         item->setCustomMainData(prepared.imageData);
-        m_items.push_back({item, QString(), prepared.imageData.size()});
+        m_items.push_back({item, QString(), prepared.imageData.size(), {}});
         m_totalBytes += prepared.imageData.size();
     }
 
@@ -697,6 +733,7 @@ void QVRContentAdditionManager::addNextPastedObject()
                     for (const QString& path : imported)
                         AssetFileReferences::releaseFile(path);
                     self->m_addedObjs.push_back(pasted->object);
+                    self->m_pastedObjs.push_back(pasted->object);
                     self->m_screen->updateNotifier().sendUpdateNotificationsIfNeeded();
                 }
                 self->reportProgress(double(self->m_doneBytes));
@@ -764,11 +801,58 @@ void QVRContentAdditionManager::addNextObject()
     }
     if (m_items.empty()) {
         // Nothing at all came in: the addition failed.
-        finish(m_addedObjs.empty() && m_addedTexts.empty() ? NothingAdded : 0);
+        if (m_addedObjs.empty() && m_addedTexts.empty())
+            finish(NothingAdded);
+        else
+            copyPastedObjectsToClipboardThenFinish();
         return;
     }
     const PendingItem pending = m_items.front();
     m_items.pop_front();
+    const auto urlItem = std::dynamic_pointer_cast<QVRDataFromURLDataItem>(pending.item);
+    if (urlItem && !urlItem->contentUrl().isLocalFile()) {
+        fetchThenAdd(pending);
+        return;
+    }
+    addObject(pending);
+}
+
+void QVRContentAdditionManager::fetchThenAdd(const PendingItem& pending)
+{
+    const auto item = std::static_pointer_cast<QVRDataFromURLDataItem>(pending.item);
+    // The shared downloader fetches it into the temporary folder (within its size and idle bounds); the item then
+    // names that file and is added like a dropped file.
+    auto download = std::make_shared<ZERI_ContentURLDownloaderDataProcessor>();
+    m_download = download;
+    m_waiting = Waiting::Download;
+    QPointer<QVRContentAdditionManager> self(this);
+    const quint64 generation = m_generation;
+    const QUrl address = item->contentUrl();
+    download->processDataItem(item, [self, generation, pending, item, address](const Error& error) {
+        if (!self || !self->m_adding || self->m_generation != generation)
+            return;
+        self->m_waiting = Waiting::Nothing;
+        self->m_download = nullptr;
+        if (self->m_cancelled) {
+            self->finish(Cancelled);
+            return;
+        }
+        if (!error.isNull() || !item->contentUrl().isLocalFile()) {
+            qCWarning(lcCreator) << "content could not be fetched:" << pending.name << error.message;
+            self->m_refusals.append({pending.name, reasonForSetupError(error)});
+            self->addNextObject();
+            return;
+        }
+        PendingItem fetched = pending;
+        fetched.webAddress = address;
+        fetched.bytes = QFileInfo(item->contentFilePath()).size();
+        self->m_totalBytes += fetched.bytes;
+        self->addObject(fetched);
+    });
+}
+
+void QVRContentAdditionManager::addObject(const PendingItem& pending)
+{
     int type = ZERI_MixedMediaObject::Image;
     QSizeF size(400, 300);
     switch (pending.item->type()) {
@@ -835,7 +919,9 @@ void QVRContentAdditionManager::placeObject(const std::shared_ptr<ZERI_MixedMedi
 {
     ZERI_MixedMediaObject& model = *object->object();
     if (auto urlItem = std::dynamic_pointer_cast<QVRDataProcessorDataItem>(item.item)) {
-        const QString name = QFileInfo(urlItem->contentUrl().path()).fileName();
+        // A fetched file keeps the name it had on the web.
+        const QString name =
+            QFileInfo((item.webAddress.isEmpty() ? urlItem->contentUrl() : item.webAddress).path()).fileName();
         std::shared_ptr<ZERI_ContentAsset> media;
         if (object->type() == ZERI_MixedMediaObject::Video)
             media = model.videoAsset();
@@ -933,6 +1019,12 @@ void QVRContentAdditionManager::cancel()
     m_cancelled = true;
     if (m_importOperation)
         m_importOperation->cancel();
+    if (m_download) {
+        m_download->cancelAll();
+        m_download = nullptr;
+        finish(Cancelled);
+        return;
+    }
     if (m_processing) {
         // The set-up leaves no file behind when cancelled; its late answer is dropped.
         MixedMediaObjectStorage::cancelSetupUsingDataItem(m_processing);
@@ -976,6 +1068,12 @@ void QVRContentAdditionManager::finish(int errorCode)
         if (!document->saveToFile(&saveError) && !saveError.isNull())
             qCWarning(lcCreator) << "the document could not be saved after adding content:" << saveError.message;
     }
+    if (m_download) {
+        m_download->cancelAll();
+        m_download = nullptr;
+    }
+    m_pastedObjs.clear();
+    m_clipboardObjects.clear();
     const bool invalidPaste = m_invalidPaste;
     const bool showAlert = errorCode == NothingAdded || (!errorCode && !m_refusals.isEmpty());
     const DoneBlock done = std::move(m_onDone);
@@ -1003,6 +1101,36 @@ void QVRContentAdditionManager::finish(int errorCode)
     emit additionEnded();
     if (done)
         done(added, error);
+}
+
+void QVRContentAdditionManager::copyPastedObjectsToClipboardThenFinish()
+{
+    if (m_pastedObjs.empty() || m_clipboardObjects.isEmpty()) {
+        finish(0);
+        return;
+    }
+    // The clipboard gets copies of the objects just pasted, so the next paste lands beside these, not on them.
+    // The addition lasts until they are written: a paste meanwhile would still read the old ones.
+    const Objects objects = std::exchange(m_pastedObjs, {});
+    const QByteArray pastedData = m_clipboardObjects;
+    QPointer<QVRContentAdditionManager> self(this);
+    const quint64 generation = m_generation;
+    m_waiting = Waiting::Copies;
+    MixedMediaObjectStorage::getCopiesForTempDirectory(objects, [self, generation, pastedData](const Objects& copies) {
+        if (!self || !self->m_adding || self->m_generation != generation)
+            return;
+        self->m_waiting = Waiting::Nothing;
+        if (self->m_cancelled) {
+            self->finish(Cancelled);
+            return;
+        }
+        const QClipboard* clipboard = QGuiApplication::clipboard();
+        const QMimeData* now = clipboard ? clipboard->mimeData() : nullptr;
+        // Something copied meanwhile keeps the clipboard.
+        if (now && now->data(ZERI_MixedMediaObject::kPasteboardType) == pastedData)
+            ZERI_MixedMediaObject::pasteboardCopyObjects(copies);
+        self->finish(0);
+    });
 }
 
 void QVRContentAdditionManager::showOutcomeAlert(int errorCode, bool invalidPaste)

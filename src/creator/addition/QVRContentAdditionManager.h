@@ -24,13 +24,15 @@ class QMimeData;
 class QWidget;
 class QVRDataItem;
 class VideoAssetCompressorPreset;
+class ZERI_ContentURLDownloaderDataProcessor;
 class ZERI_FlowModel;
 class ZERI_FlowScreenModel;
 class ZERI_MixedMediaObjectProxy;
 class ZERI_TessarineModel;
 
 // Turns what the user pastes, drops or picks into objects on one screen: the program's own copied objects,
-// styled text, picture data, and local files of pictures, movies, PDFs and sounds. The whole addition is one
+// styled text, picture data, local files of pictures, movies, PDFs and sounds, and web addresses of such files
+// (fetched through the shared downloader, within its size and idle bounds). The whole addition is one
 // undo step on the screen's flow ("Add Media"); it is rolled back when nothing could be added, when it fails
 // or when it is cancelled, and this addition's new files go with it.
 //
@@ -67,9 +69,12 @@ public:
     static bool beginOtherAddition(const ZERI_TessarineModel* document);
     static void endOtherAddition(const ZERI_TessarineModel* document);
 
-    // Everything is read from `data` during the call (a drop's data goes with its event).
+    // Everything is read from `data` during the call (a drop's data goes with its event). Picture data comes before
+    // web addresses: a picture dragged from a web page carries both.
     void addObjectsFromMimeData(const QMimeData* data, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                                 bool isDragOperation, ProgressBlock onProgress, DoneBlock onDone);
+    // After pasting its own objects, the clipboard is given fresh copies of the pasted ones, so that the next paste
+    // lands 20 points further on rather than on top of this one.
     void addObjectsFromPasteboard(const std::shared_ptr<ZERI_FlowScreenModel>& screen, ProgressBlock onProgress,
                                   DoneBlock onDone);
     void addObjectsFromFileURLs(const QList<QUrl>& urls, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
@@ -106,12 +111,14 @@ private:
         std::shared_ptr<QVRDataItem> item;
         QString name;
         qint64 bytes = 0;
+        QUrl webAddress; // where a fetched item came from
     };
     struct PastedFile; // one asset file of a copied object
     struct Pasted;     // one copied object and its files
     struct Contents;   // what was read from the clipboard or drop, or the chosen files
     struct Prepared;   // the workers' answer: checked files, encoded picture
 
+    static std::shared_ptr<Contents> readMimeData(const QMimeData* data, bool isDragOperation);
     void start(std::shared_ptr<Contents> contents, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                ProgressBlock onProgress, DoneBlock onDone);
     void prepared(const std::shared_ptr<Contents>& contents, const Prepared& prepared);
@@ -119,6 +126,9 @@ private:
     void addNextPastedObject();
     void startAddingDataItems();
     void addNextObject();
+    void fetchThenAdd(const PendingItem& pending);
+    void addObject(const PendingItem& pending);
+    void copyPastedObjectsToClipboardThenFinish();
     void objectSetUpFinished(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, const PendingItem& item,
                              const Error& error);
     void placeObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, const PendingItem& item);
@@ -136,9 +146,10 @@ private:
     bool m_cancelled = false;
     bool m_changeOpen = false;
     bool m_invalidPaste = false;
-    // What the addition waits for: a cancel ends it at once while files are checked, the chooser is up or an
-    // object is set up; an import of pasted files or a picture is let finish first.
-    enum class Waiting { Nothing, Checks, Chooser, PastedImport, SetUp, Pictures };
+    // What the addition waits for: a cancel ends it at once while files are checked or fetched, the chooser is up
+    // or an object is set up; an import of pasted files, a picture or the clipboard's new copies is let finish
+    // first.
+    enum class Waiting { Nothing, Checks, Chooser, PastedImport, Download, SetUp, Pictures, Copies };
     Waiting m_waiting = Waiting::Nothing;
     quint64 m_generation = 0;
     std::shared_ptr<ZERI_FlowScreenModel> m_screen;
@@ -149,6 +160,10 @@ private:
     Objects m_addedObjs;
     Objects m_addedTexts;
     std::shared_ptr<ZERI_MixedMediaObjectProxy> m_processing;
+    std::shared_ptr<ZERI_ContentURLDownloaderDataProcessor> m_download;
+    // Copied objects read from the clipboard (empty for a drop), and the ones of them pasted so far.
+    QByteArray m_clipboardObjects;
+    Objects m_pastedObjs;
     std::deque<std::shared_ptr<Pasted>> m_pasted;
     std::deque<PendingItem> m_items;
     QList<Refusal> m_refusals;

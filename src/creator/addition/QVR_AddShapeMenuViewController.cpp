@@ -110,7 +110,8 @@ QVR_AddShapeMenuView::QVR_AddShapeMenuView(QWidget* parent)
     m_title = new QLabel(UFM::CHOOSE_A_SHAPE_TEXT(), this);
     m_title->setGeometry(kTitleRect);
     m_title->setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Bold"), 18.0));
-    m_title->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    // Shown on the dark panel: light type, as the panel's other titles.
+    m_title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     int x = kButtonGap;
     for (const int type : kShapeTypes) {
         auto* button = new QVR_ShapeButtonView(this);

@@ -24,6 +24,8 @@ QPen QVR_CropTranslationHelperView::pen() const
     QPen pen(Qt::white, kLineWidth);
     // Dashes are measured in line widths.
     pen.setDashPattern({5.0 / kLineWidth, 2.0 / kLineWidth});
+    // A square cap would stretch every dash by half the line width at both ends and close the gaps.
+    pen.setCapStyle(Qt::FlatCap);
     return pen;
 }
 

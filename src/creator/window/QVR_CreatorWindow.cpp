@@ -123,7 +123,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     content->addWidget(m_sideBar);
     // The application's menus, whose routed items act on this window while it is the active one.
     m_menuBar = QVRMainMenu::createMenuBar(contentView());
-    // The dark panel covers the content at every size.
+    // The dark panel and the loading view cover the content at every size.
     contentView()->installEventFilter(this);
 
     // The toolbar fills the title band and shows the window's title.
@@ -193,6 +193,9 @@ bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == contentView() && event->type() == QEvent::Resize && m_darkPanel && m_darkPanel->isViewLoaded())
         m_darkPanel->view()->setGeometry(darkPanelRect());
+    // The loading view covers the content at every size, its view staying in the middle.
+    if (watched == contentView() && event->type() == QEvent::Resize && m_loadingViewHolder)
+        m_loadingViewHolder->setGeometry(contentView()->rect());
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
             if (board != m_canvas->currentWidget())

@@ -56,11 +56,17 @@ void QVR_CreatorWindow::popoverDockStatusChanged()
 {
     const bool docked = Tessutils::isPopoverDocked();
     m_dockedPopover->setHidden(!docked);
-    if (docked || !m_selectedItemView)
+    if (!m_selectedItemView)
         return;
     const auto views = m_selectedItemView->selectedViews();
-    if (views.size() == 1 && views.front())
+    if (views.size() != 1 || !views.front())
+        return;
+    // Docked, nothing floats (docked from the menu, the element's popover was still up); floating again, the
+    // element shows its own.
+    if (!docked)
         views.front()->showMyPopover();
+    else if (QVRMMObjToolbarPopoverController* popover = views.front()->popoverController())
+        popover->dismissPopover(false);
 }
 
 bool QVR_CreatorWindow::canNudge() const

@@ -101,8 +101,11 @@ void QVRMMObjToolbarPopoverBase::setMmobj(const std::shared_ptr<ZERI_MixedMediaO
         QPointer<QVRMMObjToolbarPopoverBase> self(this);
         m_frameObserver = object->updateNotifier().addObservationBlock(
             [self](const void*, const QSet<QString>&) {
-                if (self)
-                    self->updateHierarchyButtonsToMatchObjectPosition();
+                if (!self)
+                    return;
+                self->updateHierarchyButtonsToMatchObjectPosition();
+                // Moved by an undo, grown by a larger type, shrunk by a change: the popover goes with it.
+                self->followViewBeingDisplayedOn();
             },
             QStringLiteral("frame"));
     }

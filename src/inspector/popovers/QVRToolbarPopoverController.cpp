@@ -10,6 +10,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QLabel>
+#include <QLayout>
 #include <QPropertyAnimation>
 #include <QTimer>
 
@@ -233,6 +234,18 @@ void QVRToolbarPopoverController::setPopoverHidden(bool hidden)
     m_popover->setHidden(hidden);
 }
 
+void QVRToolbarPopoverController::followViewBeingDisplayedOn()
+{
+    if (m_followPending || !m_popover)
+        return;
+    m_followPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followPending = false;
+        if (m_popover && m_popover->isVisible())
+            placePopover();
+    });
+}
+
 void QVRToolbarPopoverController::dockPopover()
 {
     auto* window = qobject_cast<QVR_CreatorWindow*>(hostWindow());
@@ -244,12 +257,22 @@ void QVRToolbarPopoverController::dockPopover()
         return;
     }
     QWidget* host = window->contentView();
+    // The strip is there before the flight, so the picture lands where the docked row will show.
+    dock->setVisible(true);
+    if (QLayout* layout = dock->parentWidget() ? dock->parentWidget()->layout() : nullptr)
+        layout->activate();
+    // The row drawn on the popover's colour: a plain grab would show the window's grey behind the controls.
+    const qreal ratio = m_contentView->devicePixelRatioF();
+    QPixmap picture(m_contentView->size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(popoverBaseColor());
+    m_contentView->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     auto* snapshot = new QLabel(host);
     snapshot->setAutoFillBackground(true);
     QPalette palette = snapshot->palette();
     palette.setColor(QPalette::Window, popoverBaseColor());
     snapshot->setPalette(palette);
-    snapshot->setPixmap(m_contentView->grab());
+    snapshot->setPixmap(picture);
     const QRect start(m_contentView->mapTo(host, QPoint(0, 0)), m_contentView->size());
     const QRect end(dock->mapTo(host, QPoint(0, 0)), m_contentView->size());
     const QPointF travel = end.topLeft() - start.topLeft();

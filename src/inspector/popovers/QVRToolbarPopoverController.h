@@ -42,6 +42,9 @@ public:
     virtual void showPopoverOverView(QGraphicsObject* view);
     virtual void dismissPopover(bool animated);
     virtual void setPopoverHidden(bool hidden);
+    // The element moved or changed size: a shown popover is placed anew beside it on the next turn, once the
+    // element's view has followed; a hidden one is placed when it shows again.
+    void followViewBeingDisplayedOn();
     QGraphicsObject* viewBeingDisplayedOn() const { return m_view; }
     UniversalPopover* popoverView() const { return m_popover; }
     QWidget* contentView() const { return m_contentView; }
@@ -74,4 +77,5 @@ private:
     QPointer<UniversalPopover> m_popover;
     QPointer<QGraphicsObject> m_view;
     QPointer<QWidget> m_fallbackWindow;
+    bool m_followPending = false;
 };

@@ -1,0 +1,210 @@
+#include <QAbstractAnimation>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/QVRWindowManager.h"
+#include "controls/ControlsArtwork.h"
+#include "controls/UniversalPopover.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+#include "inspector/InspectorLibrary.h"
+#include "inspector/popovers/QVRToolbarPopoverController.h"
+#include "platform/AppPaths.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+namespace {
+
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+// A creator window on a saved one-screen document, popovers floating.
+struct FloatingPopovers {
+    FloatingPopovers()
+    {
+        AppPaths::setApplicationSupportForTesting(support.path());
+        AppPaths::setTemporaryForTesting(temporary.path());
+        UserDefaults::setStoreFileForTesting(support.filePath(QStringLiteral("defaults.conf")));
+        ZERI_qvdFilePackage::resetForTesting();
+        ZERI_qvdFilePackage::registerWithDocumentModel();
+        ControlsArtwork::registerNamedImages();
+        registerCreatorLibrary();
+        registerInspectorLibrary();
+        Tessutils::setIsPopoverDocked(false);
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+        screen = document->firstFlowmodel()->screenModels().front();
+    }
+    ~FloatingPopovers()
+    {
+        delete window.data();
+        QApplication::processEvents();
+        Tessutils::setIsPopoverDocked(false);
+        ZERI_qvdFilePackage::resetForTesting();
+        UserDefaults::setStoreFileForTesting(QString());
+        AppPaths::setApplicationSupportForTesting(QString());
+        AppPaths::setTemporaryForTesting(QString());
+    }
+    void open()
+    {
+        Error error;
+        EXPECT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
+        window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        window->resize(1400, 1000);
+        window->launchTessarineWithTessarineModel(document);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        QApplication::processEvents();
+    }
+    QVR_ArtBoardScrollView* view() const { return window->theArtBoard()->theScrollView(); }
+    QWidget* viewport() const { return view()->viewport(); }
+    QPoint at(const QPointF& scenePoint) const { return view()->mapFromScene(scenePoint); }
+    QVR_MixedMediaElementContainingView* container(const Proxy& object) const
+    {
+        return window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object);
+    }
+    QVRToolbarPopoverController* popover(const Proxy& object) const
+    {
+        return dynamic_cast<QVRToolbarPopoverController*>(container(object)->popoverController());
+    }
+    // The popover's frame and the element's, in the window.
+    QRect popoverFrame(const Proxy& object) const
+    {
+        UniversalPopover* shown = popover(object)->popoverView();
+        return shown ? QRect(shown->mapTo(window, QPoint(0, 0)), shown->size()) : QRect();
+    }
+    QRect elementFrame(const Proxy& object) const
+    {
+        const QRect inViewport = view()->mapFromScene(container(object)->sceneBoundingRect()).boundingRect();
+        return QRect(viewport()->mapTo(window, inViewport.topLeft()), inViewport.size());
+    }
+    bool popoverShown(const Proxy& object) const
+    {
+        UniversalPopover* shown = popover(object) ? popover(object)->popoverView() : nullptr;
+        return shown && shown->isVisible();
+    }
+
+    // A shape at `frame`, the window opened and the shape clicked: its popover shows.
+    Proxy openOnClickedShape(const QRectF& frame)
+    {
+        auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+        (*shape)->setFrame(frame);
+        screen->addMixedMediaObject(shape);
+        open();
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, at(frame.center()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return popoverShown(shape); }, 3000));
+        return shape;
+    }
+
+    QTemporaryDir support;
+    QTemporaryDir temporary;
+    std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
+    std::shared_ptr<ZERI_FlowScreenModel> screen;
+    QPointer<QVR_CreatorWindow> window;
+};
+
+} // namespace
+
+TEST(PopoverPlacement, AnUndoneMoveTakesThePopoverBack)
+{
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(200, 200, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
+    const QRect before = f.popoverFrame(shape);
+
+    // Dragged away by the mouse: the popover comes back beside the new place.
+    QTest::qWait(300); // not a double click
+    QTest::mousePress(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(260, 260)));
+    for (int step = 1; step <= 5; ++step)
+        QTest::mouseMove(f.viewport(), f.at(QPointF(260 + 60 * step, 260 + 40 * step)));
+    QTest::mouseRelease(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(560, 460)));
+    ASSERT_EQ((*shape)->frame().topLeft(), QPointF(500, 400));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape) && f.popoverFrame(shape) != before; }, 3000));
+    EXPECT_FALSE(f.popoverFrame(shape).intersects(f.elementFrame(shape)));
+
+    // Undone from the keyboard: the element goes back, and its popover with it.
+    QTest::keyClick(f.viewport(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ((*shape)->frame().topLeft(), QPointF(200, 200));
+    // Placed anew beside the same spot (its size may differ by a pixel of rounding).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (f.popoverFrame(shape).topLeft() - before.topLeft()).manhattanLength() <= 16; }, 3000))
+        << "the popover stayed at " << f.popoverFrame(shape).x() << "," << f.popoverFrame(shape).y();
+    EXPECT_TRUE(f.popoverShown(shape));
+}
+
+TEST(PopoverPlacement, DockingFliesTheRowOnThePopoversColourIntoAStripAlreadyShown)
+{
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
+    QVRTopOfWindowDockToolbarView* strip = f.window->topDockBar();
+    ASSERT_FALSE(strip->isVisible()) << "nothing docked yet";
+    auto* dockButton = qobject_cast<QAbstractButton*>(f.popover(shape)->toolbarViewWithTag(432));
+    ASSERT_TRUE(dockButton);
+    QTest::mouseClick(dockButton, Qt::LeftButton, {}, dockButton->rect().center());
+
+    // In flight: the strip shows at its height, and the picture flying there is the row on the popover's blue.
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(strip->height(), QVRTopOfWindowDockToolbarView::kShownHeight);
+    QLabel* flying = nullptr;
+    for (QLabel* label : f.window->contentView()->findChildren<QLabel*>())
+        if (label->isVisible() && !label->pixmap().isNull() && label->findChild<QAbstractAnimation*>())
+            flying = label;
+    ASSERT_TRUE(flying);
+    const QImage picture = flying->pixmap().toImage();
+    const QColor base = QVRToolbarPopoverController::qvrBasePopoverColor();
+    const QColor grey = f.window->palette().color(QPalette::Window);
+    int blue = 0;
+    int greyish = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            const auto near = [&c](const QColor& other) {
+                return std::abs(c.red() - other.red()) + std::abs(c.green() - other.green()) +
+                           std::abs(c.blue() - other.blue()) <=
+                       6;
+            };
+            blue += near(base);
+            greyish += near(grey);
+        }
+    }
+    const int all = picture.width() * picture.height();
+    EXPECT_GT(blue, all / 3) << blue << " of " << all;
+    EXPECT_EQ(greyish, 0);
+    ASSERT_TRUE(QTest::qWaitFor([] { return Tessutils::isPopoverDocked(); }, 3000));
+    EXPECT_TRUE(strip->isVisible());
+}
+
+TEST(PopoverPlacement, TheDockCommandPutsAwayTheFloatingPopoverAndBringsItBack)
+{
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
+
+    f.window->performToggleDockedPopover(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(Tessutils::isPopoverDocked());
+    EXPECT_TRUE(f.window->topDockBar()->dockedPopoverView()->isVisible());
+    EXPECT_FALSE(f.popoverShown(shape)) << "nothing floats while docked";
+
+    f.window->performToggleDockedPopover(0);
+    QApplication::processEvents();
+    EXPECT_FALSE(Tessutils::isPopoverDocked());
+    EXPECT_FALSE(f.window->topDockBar()->dockedPopoverView()->isVisible());
+    EXPECT_TRUE(f.popoverShown(shape));
+}
