@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -72,6 +73,14 @@ void SheetLikePanelViewController::loadView()
         if (m_delegate)
             m_delegate->sheetLikePanelCloseButtonPressed();
     });
+    // Escape is the close button while the panel shows one.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
+    escape->setObjectName(QStringLiteral("closeOnEscape"));
+    escape->setEnabled(m_closeEnabled);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_closeEnabled && m_closeButton && m_closeButton->isVisible())
+            m_closeButton->click();
+    });
     setView(panel);
     updateHeader();
 }
@@ -79,6 +88,11 @@ void SheetLikePanelViewController::loadView()
 void SheetLikePanelViewController::setEnableCloseButton(bool enable)
 {
     m_closeEnabled = enable;
+    // Without a close button the panel leaves Escape to its page.
+    if (isViewLoaded()) {
+        if (auto* escape = view()->findChild<QShortcut*>(QStringLiteral("closeOnEscape")))
+            escape->setEnabled(enable);
+    }
     updateHeader();
 }
 
