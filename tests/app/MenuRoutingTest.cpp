@@ -335,7 +335,8 @@ TEST(MenuPlacement, AWindowOfAnyClassGetsItsBarShownAcrossItsTop)
 
     // A main window: its own bar.
     QMainWindow main;
-    EXPECT_EQ(QVRMainMenu::installMenuBar(&main), main.menuBar());
+    QMenuBar* mainBar = QVRMainMenu::installMenuBar(&main);
+    EXPECT_EQ(mainBar, main.menuBar());
     QVRMainMenu::resetForTesting();
 }
 

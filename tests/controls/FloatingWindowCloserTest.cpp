@@ -10,6 +10,7 @@
 
 #include "controls/FloatingWindowCloser.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
 #include "controls/SheetLikePanelViewController.h"
 

@@ -126,6 +126,21 @@ private:
 
     QString m_full;
 };
+
+// Holds the link field and the overlay over it: 260 wide where there is room, down to 110 where there is not.
+class LinkHolder : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return {260, 22}; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            child->setGeometry(rect());
+    }
+};
 } // namespace
 
 QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
@@ -155,8 +170,9 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
                                                "font-weight: bold; }"));
 
     // The link is shown, selectable and copyable, never edited; the overlay covers it while there is none.
-    auto* linkHolder = new QWidget(this);
-    linkHolder->setFixedSize(260, 22);
+    auto* linkHolder = new LinkHolder(this);
+    linkHolder->setMinimumSize(110, 22);
+    linkHolder->setMaximumSize(260, 22);
     m_urlField = new QLineEdit(linkHolder);
     m_urlField->setReadOnly(true);
     m_urlField->setAlignment(Qt::AlignCenter);
