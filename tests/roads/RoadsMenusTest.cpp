@@ -4,21 +4,16 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPdfDocument>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
-#include <QWindow>
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
-#include "controls/HoverAreaView.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
@@ -26,11 +21,6 @@
 #include "foundation/Tessutils.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
-#include "library/themes/QVRTemplateChooserWindowController.h"
-#include "library/themes/QVR_TemplateChooserThumbnailController.h"
-#include "library/themes/QVR_TemplateCollectionViewObject.h"
-#include "library/lists/QVRMyTessarinesViewController.h"
-#include "library/lists/QVRTessarineTileGridItemView.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsTestSupport.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -91,59 +81,6 @@ QWidget* inFront()
     return window && window->focusWidget() ? window->focusWidget() : window;
 }
 
-QWidget* activeListsWindow();
-
-// My Documents' + tile, then Choose on the blank template, the pointer entering the tile from outside it: the new
-// document's creator window, in front.
-QVR_CreatorWindow* newDocument()
-{
-    QWidget* lists = activeListsWindow();
-    if (!lists)
-        return nullptr;
-    QVRTessarineTileCreateNewGridItemView* plus = nullptr;
-    if (!waitFor([&] {
-            plus = lists->findChild<QVRTessarineTileCreateNewGridItemView*>();
-            return plus && plus->isVisible() && plus->width() > 0;
-        }))
-        return nullptr;
-    const QList<QVR_CreatorWindow*> before = creatorWindows();
-    click(plus);
-    QVR_TemplateCollectionViewObject* blank = nullptr;
-    if (!waitFor([&] {
-            auto* controller = QVRTemplateChooserWindowController::existingInstance();
-            if (!controller || !controller->myWindow() || !controller->myWindow()->isVisible())
-                return false;
-            const auto tiles =
-                controller->templateChooserViewController()->templateThumbnailController()->templatesArray();
-            blank = tiles.isEmpty() ? nullptr : tiles.first();
-            return blank && blank->hoverView() && blank->hoverView()->isVisible();
-        }))
-        return nullptr;
-    QWidget* hover = blank->hoverView();
-    if (!waitFor(
-            [&] {
-                // Moves delivered to the chooser's own window: where windows overlap, a move of the cursor alone
-                // may reach the window beneath.
-                QWindow* chooser = hover->window()->windowHandle();
-                QTest::mouseMove(chooser, QPoint(1, 1));
-                QTest::mouseMove(chooser, hover->mapTo(hover->window(), hover->rect().center()));
-                return blank->chooseButton()->isVisible();
-            },
-            5000))
-        return nullptr;
-    click(blank->chooseButton());
-    QVR_CreatorWindow* created = nullptr;
-    waitFor([&] {
-        for (QVR_CreatorWindow* window : creatorWindows()) {
-            if (!before.contains(window) && window->currentModel() && shownScreen(window) &&
-                QApplication::activeWindow() == window)
-                created = window;
-        }
-        return created != nullptr;
-    });
-    return created;
-}
-
 QWidget* activeListsWindow()
 {
     QWidget* lists = application().listsWindow();
@@ -160,22 +97,6 @@ QWidget* activeListsWindow()
         waitFor([&] { return QApplication::activeWindow() == lists; }, 5000);
     }
     return lists;
-}
-
-// The pages of a PDF file once it has been written to its end (-1 when it never is).
-int writtenPdfPages(const QString& path)
-{
-    const auto complete = [&] {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
-            return false;
-        file.seek(file.size() - 16);
-        return file.read(16).contains("%%EOF");
-    };
-    if (!waitFor(complete))
-        return -1;
-    QPdfDocument document;
-    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : -1;
 }
 
 class MenusRoad : public ::testing::Test {
@@ -231,7 +152,7 @@ TEST_F(MenusRoad, TheHomeWindowAloneCarriesTheBarAndAnswersItsKeys)
 // closes and which opens again with its picker.
 TEST_F(MenusRoad, TheCreatorNamesItsUndoAndEscapeClosesWhatFloats)
 {
-    QVR_CreatorWindow* window = newDocument();
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
     ASSERT_TRUE(window);
     ASSERT_TRUE(shownBar(window));
     const auto screen = shownScreen(window);
@@ -298,7 +219,7 @@ TEST_F(MenusRoad, TheCreatorNamesItsUndoAndEscapeClosesWhatFloats)
 // the bar does not claim still page the player.
 TEST_F(MenusRoad, TheViewerWindowPrintsWithItsKeys)
 {
-    QVR_CreatorWindow* window = newDocument();
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
     ASSERT_TRUE(window);
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
     ASSERT_TRUE(waitFor([&] { return window->currentModel()->firstFlowmodel()->screenModels().size() == 2; }));

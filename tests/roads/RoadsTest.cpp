@@ -69,22 +69,6 @@ namespace {
 
 using Type = ZERI_MixedMediaObject::Type;
 
-// The pages of a PDF file once it has been written to its end (-1 when it never is).
-int writtenPdfPages(const QString& path)
-{
-    const auto complete = [&] {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
-            return false;
-        file.seek(file.size() - 16);
-        return file.read(16).contains("%%EOF");
-    };
-    if (!waitFor(complete))
-        return -1;
-    QPdfDocument document;
-    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : -1;
-}
-
 class Road : public ::testing::Test {
 protected:
     void SetUp() override

@@ -6,16 +6,19 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPdfDocument>
 #include <QPdfWriter>
 #include <QPointer>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
@@ -256,9 +259,17 @@ QVR_CreatorWindow* createDocumentFromPlusTile()
             return scratch && scratch->hoverView() && scratch->hoverView()->isVisible();
         }))
         return nullptr;
-    // The pointer enters the tile: Choose shows.
-    QTest::mouseMove(scratch->hoverView(), scratch->hoverView()->rect().center());
-    if (!waitFor([&] { return scratch->chooseButton()->isVisible(); }, 5000))
+    // The pointer enters the tile from outside it: Choose shows. The moves go to the chooser's own window; where
+    // windows overlap, moving the cursor alone may reach the window beneath.
+    QWidget* hover = scratch->hoverView();
+    if (!waitFor(
+            [&] {
+                QWindow* chooser = hover->window()->windowHandle();
+                QTest::mouseMove(chooser, QPoint(1, 1));
+                QTest::mouseMove(chooser, hover->mapTo(hover->window(), hover->rect().center()));
+                return scratch->chooseButton()->isVisible();
+            },
+            5000))
         return nullptr;
     click(scratch->chooseButton());
 
@@ -299,6 +310,21 @@ int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type)
     for (const auto& object : screen->mixedMediaObjects())
         count += object->type() == type ? 1 : 0;
     return count;
+}
+
+int writtenPdfPages(const QString& path)
+{
+    const auto complete = [&] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+            return false;
+        file.seek(file.size() - 16);
+        return file.read(16).contains("%%EOF");
+    };
+    if (!waitFor(complete))
+        return -1;
+    QPdfDocument document;
+    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : -1;
 }
 
 QString makePicture(const QString& path, const char* format, QColor color)

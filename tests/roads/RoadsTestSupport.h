@@ -68,6 +68,9 @@ std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window);
 // Counts the objects of one type on a screen.
 int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type);
 
+// The pages of a PDF file once it has been written to its end (-1 when it never is).
+int writtenPdfPages(const QString& path);
+
 // Test inputs made here: pictures, a PDF of `pages` pages.
 QString makePicture(const QString& path, const char* format, QColor color = Qt::darkCyan);
 QString makePdf(const QString& path, int pages);
