@@ -73,10 +73,10 @@ void SheetLikePanelViewController::loadView()
         if (m_delegate)
             m_delegate->sheetLikePanelCloseButtonPressed();
     });
-    // Escape is the close button while the panel shows one.
+    // Escape is the close button while the panel shows one, where the panel's owner asks for it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
     escape->setObjectName(QStringLiteral("closeOnEscape"));
-    escape->setEnabled(m_closeEnabled);
+    escape->setEnabled(m_closeEnabled && m_closesOnEscape);
     connect(escape, &QShortcut::activated, this, [this] {
         if (m_closeEnabled && m_closeButton && m_closeButton->isVisible())
             m_closeButton->click();
@@ -88,12 +88,23 @@ void SheetLikePanelViewController::loadView()
 void SheetLikePanelViewController::setEnableCloseButton(bool enable)
 {
     m_closeEnabled = enable;
-    // Without a close button the panel leaves Escape to its page.
-    if (isViewLoaded()) {
-        if (auto* escape = view()->findChild<QShortcut*>(QStringLiteral("closeOnEscape")))
-            escape->setEnabled(enable);
-    }
+    updateEscape();
     updateHeader();
+}
+
+void SheetLikePanelViewController::setClosesOnEscape(bool closes)
+{
+    m_closesOnEscape = closes;
+    updateEscape();
+}
+
+void SheetLikePanelViewController::updateEscape()
+{
+    // Without a close button the panel leaves Escape to its page.
+    if (!isViewLoaded())
+        return;
+    if (auto* escape = view()->findChild<QShortcut*>(QStringLiteral("closeOnEscape")))
+        escape->setEnabled(m_closeEnabled && m_closesOnEscape);
 }
 
 void SheetLikePanelViewController::setEnableNavigationBackButton(bool enable)

@@ -112,7 +112,7 @@ public:
     int closes = 0;
 };
 
-TEST(FloatingWindowCloser, EscapeInASheetPanelIsItsCloseButtonWhileItHasOne)
+TEST(FloatingWindowCloser, EscapeInASheetPanelIsItsCloseButtonWhereItsOwnerAsks)
 {
     QWidget window;
     window.resize(500, 500);
@@ -123,10 +123,15 @@ TEST(FloatingWindowCloser, EscapeInASheetPanelIsItsCloseButtonWhileItHasOne)
     panel.view()->setGeometry(window.rect());
     panel.navigationController()->setRootViewController(new NavigationControllerFriendlyViewController);
     ASSERT_TRUE(showActive(&window));
+    panel.setClosesOnEscape(true);
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(delegate.closes, 0) << "no close button, no close";
     panel.setEnableCloseButton(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return panel.closeButton()->isVisible(); }, 2000));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(delegate.closes, 1);
+    // A panel whose owner keeps Escape for its page.
+    panel.setClosesOnEscape(false);
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(delegate.closes, 1);
 }

@@ -17,6 +17,7 @@
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
+#include "controls/SheetLikePanelViewController.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "inspector/pickers/ColorPanel.h"
@@ -158,16 +159,42 @@ TEST_F(MenusRoad, TheCreatorNamesItsUndoAndEscapeClosesWhatFloats)
     const auto screen = shownScreen(window);
     const int texts = countObjects(screen, ZERI_MixedMediaObject::Text);
 
-    // Insert, then down to the text row and Return.
-    click(window->theToolBarView()->insertButton());
-    QVR_AddElementMenuViewController* menu = nullptr;
+    // Insert: the popover takes the keyboard; Escape closes it.
+    const auto openInsert = [&]() -> QVR_AddElementMenuViewController* {
+        click(window->theToolBarView()->insertButton());
+        QVR_AddElementMenuViewController* opened = nullptr;
+        waitFor([&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* found = top->findChild<QVR_AddElementMenuViewController*>();
+                if (found && found->view()->isVisible())
+                    opened = found;
+            }
+            return opened && opened->cells().value(0)->hasFocus();
+        });
+        return opened;
+    };
+    QVR_AddElementMenuViewController* menu = openInsert();
+    ASSERT_TRUE(menu) << "the Insert popover did not take the keyboard";
+    QPointer<QWidget> popover(menu->view());
+    QTest::keyClick(inFront(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !popover || !popover->isVisible(); }, 5000)) << "Escape left the popover open";
+
+    // Again, then down to the shape row and Return: the shape chooser, which Escape closes.
+    menu = openInsert();
+    ASSERT_TRUE(menu);
+    const int shapeRow = int(menu->cells().indexOf(menu->shapeCell()));
+    for (int row = 0; row < shapeRow; ++row)
+        QTest::keyClick(inFront(), Qt::Key_Down);
+    QTest::keyClick(inFront(), Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (auto* found = top->findChild<QVR_AddElementMenuViewController*>(); found && found->view()->isVisible())
-                menu = found;
-        }
-        return menu && menu->cells().value(0)->hasFocus();
-    })) << "the Insert popover did not take the keyboard";
+        return window->sheetLikeViewController() && window->sheetLikeViewController()->view()->isVisible();
+    })) << "Return on the shape row";
+    QTest::keyClick(inFront(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !window->sheetLikeViewController(); }, 5000)) << "Escape left the shapes open";
+
+    // And down to the text row and Return.
+    menu = openInsert();
+    ASSERT_TRUE(menu);
     const int textRow = int(menu->cells().indexOf(menu->textCell()));
     for (int row = 0; row < textRow; ++row)
         QTest::keyClick(inFront(), Qt::Key_Down);
