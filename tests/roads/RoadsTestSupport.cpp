@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QPdfDocument>
 #include <QPdfWriter>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -310,6 +312,44 @@ int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type)
     for (const auto& object : screen->mixedMediaObjects())
         count += object->type() == type ? 1 : 0;
     return count;
+}
+
+bool printToFile(const QString& path)
+{
+    QPrintDialog* dialog = nullptr;
+    if (!waitFor([&] {
+            dialog = visibleTopLevel<QPrintDialog>();
+            return dialog && QApplication::activeWindow() == dialog;
+        })) {
+        ADD_FAILURE() << "no print dialog showed";
+        return false;
+    }
+    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+    const int toFile = printers ? printers->findText(QStringLiteral("PDF"), Qt::MatchContains) : -1;
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    if (toFile < 0 || !name || !buttons) {
+        ADD_FAILURE() << "the print dialog has no file printer, name field or buttons";
+        return false;
+    }
+    printers->setCurrentIndex(toFile);
+    if (!waitFor([&] { return name->isEnabled(); }, 5000)) {
+        ADD_FAILURE() << "the print dialog's name field stays disabled";
+        return false;
+    }
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Delete);
+    QTest::keyClicks(name, path);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        }
+    }
+    ADD_FAILURE() << "the print dialog has no Print button";
+    return false;
 }
 
 int writtenPdfPages(const QString& path)
