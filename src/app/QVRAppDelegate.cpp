@@ -9,7 +9,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -258,8 +257,7 @@ void QVRAppDelegate::openListsWindow()
         if (QWidget* window = open()) {
             m_listsWindow = window;
             QVRWindowManager::sharedInstance().addManagedWindow(window);
-            if (QVRMainMenu::menuBars().isEmpty() || !window->findChild<QMenuBar*>())
-                QVRMainMenu::createMenuBar(window);
+            QVRMainMenu::installMenuBar(window);
             window->show();
             window->raise();
             window->activateWindow();
@@ -271,7 +269,7 @@ void QVRAppDelegate::openListsWindow()
         m_fallbackWindow = new QMainWindow;
         m_fallbackWindow->setWindowTitle(QApplication::applicationDisplayName());
         m_fallbackWindow->resize(1024, 748);
-        QVRMainMenu::createMenuBar(m_fallbackWindow);
+        QVRMainMenu::installMenuBar(m_fallbackWindow);
     }
     m_fallbackWindow->show();
     m_fallbackWindow->raise();

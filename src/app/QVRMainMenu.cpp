@@ -7,9 +7,12 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
+#include <QVBoxLayout>
 
 #include "app/AppLogging.h"
 #include "app/QVRWindowManager.h"
+#include "controls/INAppStoreWindow.h"
 #include "strings/StringTables.h"
 #include "strings/UFM.h"
 
@@ -247,6 +250,74 @@ void prune()
     state().bars.removeIf([](const QPointer<QMenuBar>& bar) { return bar.isNull(); });
 }
 
+constexpr char kPlainTextProperty[] = "tessPlainText";
+
+// `title` with a keyboard mnemonic on a letter none of `used` has taken, preferring the first letter of a word;
+// ampersands of the title itself stay literal.
+QString withMnemonic(const QString& title, QSet<QChar>& used)
+{
+    QString escaped = title;
+    escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+    const auto free = [&](qsizetype i) {
+        const QChar c = escaped.at(i);
+        return c.isLetterOrNumber() && !used.contains(c.toLower()) && (i == 0 || escaped.at(i - 1) != QLatin1Char('&'));
+    };
+    qsizetype chosen = -1;
+    for (qsizetype i = 0; i < escaped.size() && chosen < 0; ++i) {
+        const bool wordStart = i == 0 || !escaped.at(i - 1).isLetterOrNumber();
+        if (wordStart && free(i))
+            chosen = i;
+    }
+    for (qsizetype i = 0; i < escaped.size() && chosen < 0; ++i) {
+        if (free(i))
+            chosen = i;
+    }
+    if (chosen < 0)
+        return escaped;
+    used.insert(escaped.at(chosen).toLower());
+    return escaped.insert(chosen, QLatin1Char('&'));
+}
+
+// Gives each action of the list its plain title with a mnemonic of its own among its siblings.
+void assignMnemonics(const QList<QAction*>& actions)
+{
+    QSet<QChar> used;
+    for (QAction* action : actions) {
+        if (action->isSeparator())
+            continue;
+        const QString text = withMnemonic(action->property(kPlainTextProperty).toString(), used);
+        if (action->text() != text)
+            action->setText(text);
+    }
+}
+
+// Sets an item's (or menu's) title; the mnemonics of its siblings are assigned again by the caller.
+void setPlainText(QAction* action, const QString& text)
+{
+    action->setProperty(kPlainTextProperty, text);
+}
+
+void assignMnemonics(QMenuBar* bar)
+{
+    assignMnemonics(bar->actions());
+    for (QAction* top : bar->actions()) {
+        if (top->menu())
+            assignMnemonics(top->menu()->actions());
+    }
+}
+
+// The name the window's undo manager gives the step that Undo (or Redo) would take, if any.
+QString undoStepName(QWidget* window, bool redo)
+{
+    const char* method = redo ? "redoActionName()" : "undoActionName()";
+    if (!window || window->metaObject()->indexOfMethod(method) < 0)
+        return {};
+    QString name;
+    QMetaObject::invokeMethod(window, redo ? "redoActionName" : "undoActionName", Qt::DirectConnection,
+                              Q_RETURN_ARG(QString, name));
+    return name;
+}
+
 } // namespace
 
 // A Quit key press delivered to a widget of a window that has no bar of ours.
@@ -311,6 +382,7 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
     QList<QMenu*> menus;
     for (int menu = 0; menu < MenuCount; ++menu) {
         QMenu* top = bar->addMenu(menuTitle(menu));
+        setPlainText(top->menuAction(), menuTitle(menu));
         menus.append(top);
         connect(top, &QMenu::aboutToShow, &self, [bar] { validate(bar); });
     }
@@ -327,6 +399,7 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
         action->setProperty(kEntryProperty, int(i));
         if (entry.command.isEmpty())
             continue;
+        setPlainText(action, currentTitle(entry));
         if (!entry.shortcut.isEmpty()) {
             action->setShortcut(entry.shortcut);
             // Each window has its own bar: its shortcuts act in that window only.
@@ -347,6 +420,44 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
     state().bars.append(bar);
     validate(bar);
     return bar;
+}
+
+QMenuBar* QVRMainMenu::installMenuBar(QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    window = window->window();
+    QMenuBar* bar = barOf(window);
+    if (!bar) {
+        // A window drawing its own title band holds the bar at the top of its content, under the band; other
+        // windows at their own top.
+        QWidget* host = window;
+        if (auto* chrome = qobject_cast<INAppStoreWindow*>(window))
+            host = chrome->contentView();
+        if (!qobject_cast<QMainWindow*>(host) && !host->layout()) {
+            auto* layout = new QVBoxLayout(host);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->setSpacing(0);
+        }
+        bar = createMenuBar(host);
+    }
+    // A bar added to a window already shown stays hidden unless shown.
+    bar->show();
+    return bar;
+}
+
+QMenuBar* QVRMainMenu::barOf(const QWidget* window)
+{
+    for (QMenuBar* bar : menuBars()) {
+        if (bar->window() == window)
+            return bar;
+    }
+    return nullptr;
+}
+
+QString QVRMainMenu::plainText(const QAction* action)
+{
+    return action ? action->property(kPlainTextProperty).toString() : QString();
 }
 
 QList<QMenuBar*> QVRMainMenu::menuBars()
@@ -381,12 +492,12 @@ void QVRMainMenu::updateTitles()
     for (QMenuBar* bar : menuBars()) {
         const QList<QAction*> tops = bar->actions();
         for (int menu = 0; menu < tops.size() && menu < MenuCount; ++menu) {
-            tops[menu]->setText(menuTitle(menu));
+            setPlainText(tops[menu], menuTitle(menu));
             for (QAction* action : tops[menu]->menu()->actions()) {
                 const int index = action->property(kEntryProperty).toInt();
                 if (action->isSeparator() || index < 0 || index >= table.size())
                     continue;
-                action->setText(currentTitle(table.at(index)));
+                setPlainText(action, currentTitle(table.at(index)));
                 if (table.at(index).target == Target::Information)
                     action->setVisible(!state().quotaText.isEmpty());
             }
@@ -419,14 +530,24 @@ void QVRMainMenu::validate(QMenuBar* bar)
                                                   Q_RETURN_ARG(bool, hidden));
                     }
                     action->setChecked(!hidden);
-                    action->setText(hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+                    setPlainText(action,
+                                 hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+                } else if (command == QLatin1String("undo") || command == QLatin1String("redo")) {
+                    // "Undo Move Object": the step's name when the window's undo manager has one for it; a
+                    // focused text undoes its own typing, which has none.
+                    const bool redo = command == QLatin1String("redo");
+                    const QString plain = redo ? text("REDO_TEXT") : text("UNDO_TEXT");
+                    const bool forText = manager.textHasFocus(commandWindow);
+                    const QString name =
+                        action->isEnabled() && !forText ? undoStepName(commandWindow, redo) : QString();
+                    setPlainText(action, name.isEmpty() ? plain : plain + QLatin1Char(' ') + name);
                 }
             } else if (target == Target::Application) {
                 // The account may have changed since the titles were set (a sign-in from any window).
                 if (command == QLatin1String("signIn")) {
                     const int index = action->property(kEntryProperty).toInt();
                     if (index >= 0 && index < entries().size())
-                        action->setText(currentTitle(entries().at(index)));
+                        setPlainText(action, currentTitle(entries().at(index)));
                 }
                 const MenuState& s = state();
                 action->setEnabled((!s.validator || s.validator(command)) &&
@@ -434,6 +555,7 @@ void QVRMainMenu::validate(QMenuBar* bar)
             }
         }
     }
+    assignMnemonics(bar);
 }
 
 QAction* QVRMainMenu::action(QMenuBar* bar, const QString& command)

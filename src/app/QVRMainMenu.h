@@ -21,7 +21,9 @@ class QWidget;
 // enabled state comes from its validator, refreshed when a menu opens and before a key press is matched
 // against the shortcuts, and a chosen item calls its performer with the item's key-equivalent modifier mask.
 // Application items (quit, sign in, about, ...) go to the application handler the delegate registers.
-// Titles come from the text table; standard shortcuts use QKeySequence::StandardKey where one exists.
+// Titles come from the text table, each given a mnemonic letter of its own within its menu (Alt+F opens File);
+// standard shortcuts use QKeySequence::StandardKey where one exists. Undo and Redo name the step they take
+// when the window answers `Q_INVOKABLE QString undoActionName() const` (and redoActionName) with a name.
 //
 // Main thread only.
 class QVRMainMenu : public QObject {
@@ -57,6 +59,14 @@ public:
 
     // Makes the bar for `window`: set on a QMainWindow, or put on the window's layout when it has one.
     static QMenuBar* createMenuBar(QWidget* window);
+    // Where a top-level window carries the application's bar, whatever its class: a QMainWindow's own bar, the
+    // top of the content under a drawn title band, else the top of the window's layout (made when it has none).
+    // Shows the bar; a window that has its bar already keeps it. Returns the window's bar.
+    static QMenuBar* installMenuBar(QWidget* window);
+    // The bar of a top-level window, or nullptr.
+    static QMenuBar* barOf(const QWidget* window);
+    // An item's or menu's title without its mnemonic marker.
+    static QString plainText(const QAction* action);
     static QList<QMenuBar*> menuBars();
 
     // Removes, from every bar now and later, the items with `tag` in the top-level menu `menu`.

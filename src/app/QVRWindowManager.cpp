@@ -18,6 +18,7 @@
 
 #include "app/AppLogging.h"
 #include "app/AppStartupHooks.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRTextEditingFocus.h"
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "platform/AlertPresenter.h"
@@ -259,6 +260,7 @@ QWidget* QVRWindowManager::makeCreatorWindow()
     if (!window)
         return nullptr;
     manage(window, WindowKind::Creator, true);
+    QVRMainMenu::installMenuBar(window);
     bringToFront(window);
     return window;
 }
@@ -277,6 +279,7 @@ QWidget* QVRWindowManager::makeViewerWindowForModel(const std::shared_ptr<ZERI_T
         if (managed.window == window && managed.document.expired())
             managed.document = document;
     }
+    QVRMainMenu::installMenuBar(window);
     bringToFront(window);
     return window;
 }
@@ -424,6 +427,11 @@ QWidget* QVRWindowManager::commandWindowFor(const QWidget* widget) const
     if (window && record(window))
         return window;
     return activeManagedWindow();
+}
+
+bool QVRWindowManager::textHasFocus(QWidget* window) const
+{
+    return focusedTextField(window) || focusedTextItem(window);
 }
 
 bool QVRWindowManager::validateMenuItem(const QString& action) const

@@ -89,6 +89,9 @@ public:
     // The window the menu items of `widget`'s window act on: that window when the manager manages it (each
     // window's menu bar speaks for its own window, active or not), else the active managed window.
     QWidget* commandWindowFor(const QWidget* widget) const;
+    // Whether a text field or a text being edited on a canvas of `window` has the keyboard focus (the edit items
+    // then act on the text).
+    bool textHasFocus(QWidget* window) const;
     // Whether the item of that menu action is enabled for the active managed window (or the one given).
     bool validateMenuItem(const QString& action) const;
     bool validateMenuItem(const QString& action, QWidget* window) const;

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QWheelEvent>
 
 ShieldCloseOnClickView::ShieldCloseOnClickView(QWidget* parent)
@@ -85,6 +86,10 @@ void MouseEventShieldWindow::setUpCloseOnClickView()
     // Sized at once, not at the first showing: panels are laid out in it before the shield is shown.
     m_closeOnClickView = new ShieldCloseOnClickView(this);
     m_closeOnClickView->setGeometry(rect());
+    // Escape acts as a click beside the panel while the shield shows; matched before any focused child.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_closeOnClickView);
+    escape->setObjectName(QStringLiteral("closeOnEscape"));
+    connect(escape, &QShortcut::activated, m_closeOnClickView, &ShieldCloseOnClickView::performClose);
 }
 
 void MouseEventShieldWindow::setBackgroundColor(const QColor& color)

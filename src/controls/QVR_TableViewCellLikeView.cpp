@@ -1,5 +1,6 @@
 #include "controls/QVR_TableViewCellLikeView.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 QVR_TableViewCellLikeView::QVR_TableViewCellLikeView(QWidget* parent)
@@ -36,9 +37,32 @@ QPixmap QVR_TableViewCellLikeView::currentIcon() const
 {
     if (currentControlState() == PressedInside && !m_iconPressed.isNull())
         return m_iconPressed;
-    if (currentControlState() == PointerInside && !m_iconHover.isNull())
+    if ((currentControlState() == PointerInside || hasFocus()) && !m_iconHover.isNull())
         return m_iconHover;
     return m_icon;
+}
+
+void QVR_TableViewCellLikeView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isEnabled()) {
+        event->accept();
+        clicked();
+        return;
+    }
+    SimpleControlView::keyPressEvent(event);
+}
+
+void QVR_TableViewCellLikeView::focusInEvent(QFocusEvent* event)
+{
+    SimpleControlView::focusInEvent(event);
+    update();
+}
+
+void QVR_TableViewCellLikeView::focusOutEvent(QFocusEvent* event)
+{
+    SimpleControlView::focusOutEvent(event);
+    update();
 }
 
 void QVR_TableViewCellLikeView::clicked()
@@ -53,7 +77,7 @@ void QVR_TableViewCellLikeView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     if (currentControlState() == PressedInside)
         painter.fillRect(rect(), QColor(0, 0, 0, 40));
-    else if (currentControlState() == PointerInside)
+    else if (currentControlState() == PointerInside || hasFocus())
         painter.fillRect(rect(), QColor(0, 0, 0, 18));
     painter.setPen(QColor(0, 0, 0, 30));
     painter.drawLine(QPointF(0, height() - 0.5), QPointF(width(), height() - 0.5));

@@ -14,6 +14,7 @@ public:
 
 // A row that looks and acts like a table cell: an icon and a title, a light highlight under the pointer and a
 // darker one while pressed; the icon follows the state (normal, hover, pressed; each falls back to the normal one).
+// A row given keyboard focus shows the light highlight and takes Return, Enter and Space as a click.
 class QVR_TableViewCellLikeView : public SimpleControlView {
     Q_OBJECT
 public:
@@ -35,6 +36,9 @@ public:
 protected:
     void clicked() override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QString m_title;

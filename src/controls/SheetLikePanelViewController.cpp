@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -72,6 +73,14 @@ void SheetLikePanelViewController::loadView()
         if (m_delegate)
             m_delegate->sheetLikePanelCloseButtonPressed();
     });
+    // Escape is the close button while the panel shows one, where the panel's owner asks for it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
+    escape->setObjectName(QStringLiteral("closeOnEscape"));
+    escape->setEnabled(m_closeEnabled && m_closesOnEscape);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_closeEnabled && m_closeButton && m_closeButton->isVisible())
+            m_closeButton->click();
+    });
     setView(panel);
     updateHeader();
 }
@@ -79,7 +88,23 @@ void SheetLikePanelViewController::loadView()
 void SheetLikePanelViewController::setEnableCloseButton(bool enable)
 {
     m_closeEnabled = enable;
+    updateEscape();
     updateHeader();
+}
+
+void SheetLikePanelViewController::setClosesOnEscape(bool closes)
+{
+    m_closesOnEscape = closes;
+    updateEscape();
+}
+
+void SheetLikePanelViewController::updateEscape()
+{
+    // Without a close button the panel leaves Escape to its page.
+    if (!isViewLoaded())
+        return;
+    if (auto* escape = view()->findChild<QShortcut*>(QStringLiteral("closeOnEscape")))
+        escape->setEnabled(m_closeEnabled && m_closesOnEscape);
 }
 
 void SheetLikePanelViewController::setEnableNavigationBackButton(bool enable)

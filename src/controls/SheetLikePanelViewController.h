@@ -27,6 +27,9 @@ public:
     SheetLikePanelViewControllerDelegate* delegate() const { return m_delegate; }
 
     void setEnableCloseButton(bool enable);
+    // Whether Escape acts as the close button while the panel shows one (off by default: a page may keep
+    // Escape for itself).
+    void setClosesOnEscape(bool closes);
     void setEnableNavigationBackButton(bool enable);
 
     NavigationController* navigationController() const { return m_navigationController; }
@@ -43,6 +46,7 @@ protected:
 
 private:
     void updateHeader();
+    void updateEscape();
 
     SheetLikePanelViewControllerDelegate* m_delegate = nullptr;
     NavigationController* m_navigationController = nullptr;
@@ -50,5 +54,6 @@ private:
     QPointer<QToolButton> m_backButton;
     QPointer<QLabel> m_titleLabel;
     bool m_closeEnabled = false;
+    bool m_closesOnEscape = false;
     bool m_backEnabled = false;
 };

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "app/AppStartupHooks.h"
+#include "controls/FloatingWindowCloser.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "library/guides/QVRGuideViewerViewController.h"
@@ -62,6 +63,7 @@ void showGuidePanel()
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(panel->view());
         window->resize(880, 560);
+        FloatingWindowCloser::install(window, UFM::SAYS_CLOSE());
         s_window = window;
     }
     s_window->show();

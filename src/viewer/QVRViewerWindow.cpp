@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QShortcut>
 #include <QTimer>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
@@ -115,9 +116,9 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
                 self->close();
         });
     });
-    auto* closeShortcut = new QShortcut(QKeySequence::Close, this);
-    closeShortcut->setContext(Qt::WindowShortcut);
-    connect(closeShortcut, &QShortcut::activated, this, &QWidget::close);
+    m_closeShortcut = new QShortcut(QKeySequence::Close, this);
+    m_closeShortcut->setContext(Qt::WindowShortcut);
+    connect(m_closeShortcut, &QShortcut::activated, this, &QWidget::close);
 }
 
 QVRViewerWindow::~QVRViewerWindow() = default;
@@ -136,6 +137,10 @@ void QVRViewerWindow::performPrint(uint)
 void QVRViewerWindow::showEvent(QShowEvent* event)
 {
     INAppStoreWindow::showEvent(event);
+    // A window carrying the application's menu bar closes through its Close item; two claims on one key would
+    // leave it to neither.
+    if (m_closeShortcut)
+        m_closeShortcut->setEnabled(!findChild<QMenuBar*>());
     // A window given its document while being made is not managed yet; it is by the time it is shown.
     m_controller->announceDocument();
 }

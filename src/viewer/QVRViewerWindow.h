@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QPointer>
+#include <QShortcut>
 #include <QToolButton>
 
 #include "app/ViewerWindowHandle.h"
@@ -123,4 +124,5 @@ private:
 
     std::unique_ptr<QVRViewerWindowController> m_controller;
     QString m_frameDocumentID;
+    QPointer<QShortcut> m_closeShortcut;
 };

@@ -6,7 +6,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenuBar>
+#include <QSet>
+#include <QStackedLayout>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -15,6 +18,7 @@
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "app/QVRWindowManagerManagedWindow.h"
+#include "controls/INAppStoreWindow.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
@@ -39,6 +43,7 @@ public:
     Q_INVOKABLE void performCut(uint mask) { calls << QStringLiteral("cut:%1").arg(mask); }
     Q_INVOKABLE bool canUndo() const { return true; }
     Q_INVOKABLE void performUndo(uint mask) { calls << QStringLiteral("undo:%1").arg(mask); }
+    Q_INVOKABLE QString undoActionName() const { return undoName; }
     Q_INVOKABLE bool canNudgeRight() const { return true; }
     Q_INVOKABLE void performNudgeRight(uint mask) { calls << QStringLiteral("nudgeRight:%1").arg(mask); }
     Q_INVOKABLE bool canShiftRight() const { return true; }
@@ -51,6 +56,7 @@ public:
 
     QLineEdit* field() const { return m_field; }
     bool cutAllowed = false;
+    QString undoName;
     QStringList calls;
 
 private:
@@ -195,7 +201,7 @@ TEST_F(MenuRouting, OneSignInItemFollowsTheAccountAndAccountItemsNeedAUser)
 
     QStringList signInTitles;
     for (QAction* action : bar->actions().at(QVRMainMenu::ApplicationMenu)->menu()->actions()) {
-        const QString text = action->text();
+        const QString text = QVRMainMenu::plainText(action);
         if (text.contains(UFM::SIGN_IN_TEXT(), Qt::CaseInsensitive) || text.contains(UFM::LOGIN_TEXT()))
             signInTitles << text;
     }
@@ -206,7 +212,7 @@ TEST_F(MenuRouting, OneSignInItemFollowsTheAccountAndAccountItemsNeedAUser)
     // Signed in elsewhere (no title update asked for): the menu shows the account as it is when it opens.
     signedIn = true;
     QVRMainMenu::validate(bar);
-    EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("signIn"))->text(), UFM::SIGN_OUT_TEXT());
+    EXPECT_EQ(QVRMainMenu::plainText(QVRMainMenu::action(bar, QStringLiteral("signIn"))), UFM::SIGN_OUT_TEXT());
     EXPECT_TRUE(enabled("editProfile"));
     choose("editProfile");
     EXPECT_EQ(performed, QStringList{QStringLiteral("editProfile")});
@@ -220,7 +226,8 @@ TEST_F(MenuRouting, ValidatingAskedNoWindowForAMethodItLacks)
         QVRMainMenu::updateTitles();
     });
     EXPECT_TRUE(warnings.filter(QStringLiteral("xyPaletteHidden")).isEmpty()) << warnings.join('\n').toStdString();
-    EXPECT_EQ(QVRMainMenu::action(bar, QStringLiteral("toggleXYPalette"))->text(), UFM::SHOW_DIMENSIONS_PALETTE_TEXT());
+    EXPECT_EQ(QVRMainMenu::plainText(QVRMainMenu::action(bar, QStringLiteral("toggleXYPalette"))),
+              UFM::SHOW_DIMENSIONS_PALETTE_TEXT());
 }
 
 TEST_F(MenuRouting, QuitKeysQuitOnceFromAWindowWithABarAndFromOneWithout)
@@ -248,6 +255,89 @@ TEST_F(MenuRouting, QuitKeysQuitOnceFromAWindowWithABarAndFromOneWithout)
     QTest::keyClick(field, Qt::Key_Q);
     EXPECT_EQ(field->text(), QStringLiteral("q"));
     EXPECT_EQ(performed.size(), 1);
+}
+
+TEST_F(MenuRouting, UndoNamesTheStepItTakesUnlessATextHasTheKeys)
+{
+    const auto undoTitle = [&] {
+        QVRMainMenu::validate(bar);
+        return QVRMainMenu::plainText(QVRMainMenu::action(bar, QStringLiteral("undo")));
+    };
+    EXPECT_EQ(undoTitle(), QStringLiteral("Undo"));
+    window->undoName = UFM::UNDO_MANAGER_MOVE_OBJECT_TAG();
+    EXPECT_EQ(undoTitle(), QStringLiteral("Undo Move Object"));
+    // Redo has nothing to take here: plain, as every window without names.
+    EXPECT_EQ(QVRMainMenu::plainText(QVRMainMenu::action(bar, QStringLiteral("redo"))), QStringLiteral("Redo"));
+    // A focused field undoes its own typing, which has no name.
+    window->field()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->field()->hasFocus(); }, 2000));
+    QTest::keyClicks(window->field(), QStringLiteral("ab"));
+    EXPECT_EQ(undoTitle(), QStringLiteral("Undo"));
+}
+
+TEST_F(MenuRouting, EveryMenuAndItemHasALetterOfItsOwnAndAltOpensTheMenu)
+{
+    const auto distinct = [](const QList<QAction*>& actions, const QString& where) {
+        QSet<QString> letters;
+        for (QAction* action : actions) {
+            if (action->isSeparator() || !action->isVisible())
+                continue;
+            const QString letter = QKeySequence::mnemonic(action->text()).toString();
+            EXPECT_FALSE(letter.isEmpty()) << action->text().toStdString();
+            EXPECT_FALSE(letters.contains(letter)) << where.toStdString() << ": " << action->text().toStdString();
+            letters.insert(letter);
+            // The letter marks a character; the title reads as before.
+            EXPECT_EQ(QString(action->text()).remove(QLatin1Char('&')), QVRMainMenu::plainText(action));
+        }
+    };
+    distinct(bar->actions(), QStringLiteral("bar"));
+    for (QAction* top : bar->actions())
+        distinct(top->menu()->actions(), top->text());
+    EXPECT_EQ(bar->actions().at(QVRMainMenu::FileMenu)->text(),
+              QStringLiteral("&") + QVRMainMenu::menuTitle(QVRMainMenu::FileMenu));
+
+    QTest::keyClick(window, Qt::Key_F, Qt::AltModifier);
+    QWidget* popup = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (popup = QApplication::activePopupWidget()) != nullptr; }, 5000));
+    EXPECT_EQ(popup, bar->actions().at(QVRMainMenu::FileMenu)->menu());
+    if (popup)
+        popup->close();
+}
+
+TEST(MenuPlacement, AWindowOfAnyClassGetsItsBarShownAcrossItsTop)
+{
+    // A window already shown, without a layout: the bar shows at its top, over the full width.
+    QWidget plain;
+    plain.resize(500, 300);
+    plain.show();
+    QMenuBar* bar = QVRMainMenu::installMenuBar(&plain);
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->isVisible() && bar->width() == plain.width(); }, 2000));
+    EXPECT_EQ(bar->geometry().topLeft(), QPoint(0, 0));
+    EXPECT_EQ(QVRMainMenu::installMenuBar(&plain), bar) << "one bar a window";
+    EXPECT_EQ(plain.findChildren<QMenuBar*>().size(), 1);
+
+    // A window with a drawn title band, shown first, whose content has a stacked layout: the bar heads the
+    // content, under the band, and the page starts below it.
+    INAppStoreWindow chrome;
+    chrome.setTitleBarHeight(40);
+    auto* pages = new QStackedLayout(chrome.contentView());
+    auto* page = new QWidget;
+    pages->addWidget(page);
+    chrome.resize(600, 400);
+    chrome.show();
+    QMenuBar* chromeBar = QVRMainMenu::installMenuBar(&chrome);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chromeBar->isVisible() && chromeBar->height() > 0; }, 2000));
+    EXPECT_EQ(chromeBar->parentWidget(), chrome.contentView());
+    EXPECT_EQ(chromeBar->mapTo(&chrome, QPoint(0, 0)).y(), 40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->geometry().top() == chromeBar->geometry().bottom() + 1; }, 2000));
+    EXPECT_EQ(chromeBar->width(), chrome.width());
+
+    // A main window: its own bar.
+    QMainWindow main;
+    QMenuBar* mainBar = QVRMainMenu::installMenuBar(&main);
+    EXPECT_EQ(mainBar, main.menuBar());
+    QVRMainMenu::resetForTesting();
 }
 
 TEST(MenuTable, DebugItemsOfTheFourthMenuAreRemovedFromEveryBar)

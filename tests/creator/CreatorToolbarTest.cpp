@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -461,4 +462,88 @@ TEST(CreatorToolbar, InANarrowWindowTheLinkFieldNarrowsInsteadOfSlidingUnderTheZ
     EXPECT_FALSE(place(link).intersects(place(w.toolbar->detailsButton())));
     EXPECT_GE(link->width(), 120);
     EXPECT_EQ(w.toolbar->urlFieldOverlayButton()->width(), link->width()) << "the overlay covers the field";
+}
+
+namespace {
+
+// The toolbar's visible parts, in window coordinates.
+QList<std::pair<QWidget*, QRect>> toolbarParts(QVR_CreatorToolBarView& bar, QWidget* window)
+{
+    QList<std::pair<QWidget*, QRect>> parts;
+    QList<QWidget*> widgets{bar.titleLabel(), bar.urlField(), bar.comboBox()};
+    for (QWidget* button :
+         {bar.viewButton(), bar.saveDraftButton(), bar.postButton(), bar.shareButton(), bar.detailsButton(),
+          bar.insertButton(), bar.addScreenButton(), bar.guideButton(), bar.sidebarMenuButton()})
+        widgets.append(button);
+    for (QWidget* widget : widgets) {
+        if (widget->isVisible())
+            parts.append({widget, QRect(widget->mapTo(window, QPoint(0, 0)), widget->size())});
+    }
+    return parts;
+}
+
+} // namespace
+
+TEST(CreatorToolbar, ANarrowWindowStopsAtASizeWhereNothingOverlapsAndTheTitleShortens)
+{
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    const QString longTitle = QStringLiteral("Quarterly Review Deck for the Northern Sales Regions and Partners");
+    bar.setTessarineTitle(longTitle);
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window->isVisible(); }, 2000));
+    for (const QSize asked : {QSize(1280, 800), QSize(800, 560), QSize(400, 300)}) {
+        w.window->resize(asked);
+        QApplication::processEvents();
+        EXPECT_GE(w.window->width(), w.window->minimumWidth());
+        const auto parts = toolbarParts(bar, w.window);
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            EXPECT_TRUE(w.window->rect().contains(parts[i].second)) << parts[i].first->metaObject()->className();
+            for (qsizetype j = i + 1; j < parts.size(); ++j)
+                EXPECT_FALSE(parts[i].second.intersects(parts[j].second))
+                    << asked.width() << ": " << parts[i].first->metaObject()->className() << " "
+                    << parts[j].first->metaObject()->className();
+        }
+        // The title is whole, or shortened with an ellipsis and whole in its tool tip.
+        const QString shown = bar.titleLabel()->text();
+        if (shown != longTitle) {
+            EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+            EXPECT_EQ(bar.titleLabel()->toolTip(), longTitle);
+        }
+        EXPECT_LE(bar.titleLabel()->fontMetrics().horizontalAdvance(shown), bar.titleLabel()->width());
+    }
+    EXPECT_NE(bar.titleLabel()->text(), longTitle) << "at the smallest size the long title is shortened";
+    w.window->resize(1800, 800);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.titleLabel()->text() == longTitle; }, 2000))
+        << "with room again the title reads whole";
+}
+
+TEST(CreatorToolbar, TabGoesThroughTheButtonsInOrderAndStopsOnlyOnWhatShows)
+{
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    w.window->show();
+    w.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == w.window; }, 5000));
+    QList<QWidget*> expected;
+    for (QWidget* stop : QList<QWidget*>{bar.viewButton(), bar.saveDraftButton(), bar.postButton(), bar.shareButton(),
+                                         bar.detailsButton(), bar.comboBox()->dropDownButton(), bar.insertButton(),
+                                         bar.addScreenButton(), bar.guideButton(), bar.sidebarMenuButton()}) {
+        if (stop->isVisible() && stop->isEnabled())
+            expected.append(stop);
+    }
+    ASSERT_GE(expected.size(), 5);
+    expected.first()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return expected.first()->hasFocus(); }, 2000));
+    QList<QWidget*> visited{QApplication::focusWidget()};
+    for (qsizetype i = 1; i < expected.size() + 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus);
+        EXPECT_TRUE(focus->isVisible() && focus->width() > 0 && focus->height() > 0)
+            << "an invisible stop: " << focus->metaObject()->className();
+        visited.append(focus);
+    }
+    EXPECT_EQ(visited.mid(0, expected.size()), expected);
+    EXPECT_FALSE(visited.contains(bar.urlField()));
 }

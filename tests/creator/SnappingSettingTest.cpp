@@ -33,7 +33,7 @@ TEST(SnappingSetting, TheEditMenuItemTogglesLogsAndKeepsTheChoice)
     const auto title = [&] {
         QVRMainMenu::updateTitles();
         QAction* item = QVRMainMenu::action(bar.get(), QStringLiteral("toggleSnapping"));
-        return item ? item->text() : QString();
+        return item ? QVRMainMenu::plainText(item) : QString();
     };
     EXPECT_FALSE(hooks.snappingDisabled());
     EXPECT_EQ(title(), QStringLiteral("Disable Snap Guides"));

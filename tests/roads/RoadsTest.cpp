@@ -69,22 +69,6 @@ namespace {
 
 using Type = ZERI_MixedMediaObject::Type;
 
-// The pages of a PDF file once it has been written to its end (-1 when it never is).
-int writtenPdfPages(const QString& path)
-{
-    const auto complete = [&] {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
-            return false;
-        file.seek(file.size() - 16);
-        return file.read(16).contains("%%EOF");
-    };
-    if (!waitFor(complete))
-        return -1;
-    QPdfDocument document;
-    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : -1;
-}
-
 class Road : public ::testing::Test {
 protected:
     void SetUp() override
@@ -433,33 +417,7 @@ TEST_F(Road, ExportPdfWritesOnePagePerScreen)
     // File › Print, to a PDF file: the print dialog's file printer, the path typed, Print.
     const QString printed = input("printed.pdf");
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("print")));
-    QPrintDialog* dialog = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        dialog = visibleTopLevel<QPrintDialog>();
-        return dialog && QApplication::activeWindow() == dialog;
-    }));
-    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
-    ASSERT_TRUE(printers);
-    const int toFile = printers->findText(QStringLiteral("PDF"), Qt::MatchContains);
-    ASSERT_GE(toFile, 0);
-    printers->setCurrentIndex(toFile);
-    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
-    ASSERT_TRUE(name);
-    ASSERT_TRUE(waitFor([&] { return name->isEnabled(); }, 5000));
-    name->selectAll();
-    QTest::keyClick(name, Qt::Key_Delete);
-    QTest::keyClicks(name, printed);
-    if (QWidget* popup = QApplication::activePopupWidget())
-        popup->close();
-    auto* buttons = dialog->findChild<QDialogButtonBox*>();
-    ASSERT_TRUE(buttons);
-    QAbstractButton* print = nullptr;
-    for (QAbstractButton* button : buttons->buttons()) {
-        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
-            print = button;
-    }
-    ASSERT_TRUE(print);
-    QTest::mouseClick(print, Qt::LeftButton);
+    ASSERT_TRUE(printToFile(printed));
     EXPECT_GE(writtenPdfPages(printed), 2) << "a page per screen at least";
 }
 

@@ -4,18 +4,23 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPdfDocument>
 #include <QPdfWriter>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
@@ -259,9 +264,17 @@ QVR_CreatorWindow* createDocumentFromPlusTile()
             return scratch && scratch->hoverView() && scratch->hoverView()->isVisible();
         }))
         return nullptr;
-    // The pointer enters the tile: Choose shows.
-    QTest::mouseMove(scratch->hoverView(), scratch->hoverView()->rect().center());
-    if (!waitFor([&] { return scratch->chooseButton()->isVisible(); }, 5000))
+    // The pointer enters the tile from outside it: Choose shows. The moves go to the chooser's own window; where
+    // windows overlap, moving the cursor alone may reach the window beneath.
+    QWidget* hover = scratch->hoverView();
+    if (!waitFor(
+            [&] {
+                QWindow* chooser = hover->window()->windowHandle();
+                QTest::mouseMove(chooser, QPoint(1, 1));
+                QTest::mouseMove(chooser, hover->mapTo(hover->window(), hover->rect().center()));
+                return scratch->chooseButton()->isVisible();
+            },
+            5000))
         return nullptr;
     click(scratch->chooseButton());
 
@@ -302,6 +315,59 @@ int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type)
     for (const auto& object : screen->mixedMediaObjects())
         count += object->type() == type ? 1 : 0;
     return count;
+}
+
+bool printToFile(const QString& path)
+{
+    QPrintDialog* dialog = nullptr;
+    if (!waitFor([&] {
+            dialog = visibleTopLevel<QPrintDialog>();
+            return dialog && QApplication::activeWindow() == dialog;
+        })) {
+        ADD_FAILURE() << "no print dialog showed";
+        return false;
+    }
+    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+    const int toFile = printers ? printers->findText(QStringLiteral("PDF"), Qt::MatchContains) : -1;
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    if (toFile < 0 || !name || !buttons) {
+        ADD_FAILURE() << "the print dialog has no file printer, name field or buttons";
+        return false;
+    }
+    printers->setCurrentIndex(toFile);
+    if (!waitFor([&] { return name->isEnabled(); }, 5000)) {
+        ADD_FAILURE() << "the print dialog's name field stays disabled";
+        return false;
+    }
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Delete);
+    QTest::keyClicks(name, path);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QAbstractButton* button : buttons->buttons()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return true;
+        }
+    }
+    ADD_FAILURE() << "the print dialog has no Print button";
+    return false;
+}
+
+int writtenPdfPages(const QString& path)
+{
+    const auto complete = [&] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+            return false;
+        file.seek(file.size() - 16);
+        return file.read(16).contains("%%EOF");
+    };
+    if (!waitFor(complete))
+        return -1;
+    QPdfDocument document;
+    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : -1;
 }
 
 QString makePicture(const QString& path, const char* format, QColor color)

@@ -84,6 +84,13 @@ std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window);
 // Counts the objects of one type on a screen.
 int countObjects(const std::shared_ptr<ZERI_FlowScreenModel>& screen, int type);
 
+// Waits for the print dialog to show in front, chooses its PDF file printer, types `path` and presses Print.
+// False (with the reason added as a failure) when a step is missing.
+bool printToFile(const QString& path);
+
+// The pages of a PDF file once it has been written to its end (-1 when it never is).
+int writtenPdfPages(const QString& path);
+
 // Test inputs made here: pictures, a PDF of `pages` pages.
 QString makePicture(const QString& path, const char* format, QColor color = Qt::darkCyan);
 QString makePdf(const QString& path, int pages);

@@ -1,6 +1,9 @@
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 
 #include <QIcon>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/NibRegistry.h"
@@ -131,7 +134,38 @@ void QVR_AddElementMenuViewController::awakeFromNib()
         cell->setIconImage_pressedState(additionMenuIcon(QString::fromLatin1(row.pressed)));
         cell->setIconImage_hoverState(additionMenuIcon(QString::fromLatin1(row.hover)));
         cell->setDelegate(this);
+        cell->setFocusPolicy(Qt::StrongFocus);
+        cell->installEventFilter(this);
     }
+    if (view())
+        view()->installEventFilter(this);
+}
+
+bool QVR_AddElementMenuViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    const QList<QVR_TableViewCellLikeView*> rows = cells();
+    if (watched == view() && event->type() == QEvent::Show) {
+        // The menu is presented in its popover: the keyboard starts on the first row.
+        QPointer<QVR_TableViewCellLikeView> first = rows.value(0);
+        QTimer::singleShot(0, this, [first] {
+            if (first && first->isVisible())
+                first->setFocus(Qt::PopupFocusReason);
+        });
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : 0;
+        const int at = rows.indexOf(qobject_cast<QVR_TableViewCellLikeView*>(watched));
+        if (step != 0 && at >= 0) {
+            for (int next = at + step; next >= 0 && next < rows.size(); next += step) {
+                if (rows[next] && rows[next]->isVisible() && rows[next]->isEnabled()) {
+                    rows[next]->setFocus(Qt::TabFocusReason);
+                    break;
+                }
+            }
+            return true;
+        }
+    }
+    return ViewController::eventFilter(watched, event);
 }
 
 void QVR_AddElementMenuViewController::tableViewCellLikeViewClicked(QVR_TableViewCellLikeView* view)

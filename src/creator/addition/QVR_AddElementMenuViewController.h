@@ -13,7 +13,8 @@ public:
 };
 
 // The menu of what can be added to the shown screen: eight rows with icons, from the interface file
-// "QVR_AddElementMenuViewController". It only reports the choice to its delegate.
+// "QVR_AddElementMenuViewController". It only reports the choice to its delegate. From the keyboard: the first row
+// takes the focus when the menu shows, the arrows move between rows and Return chooses.
 class QVR_AddElementMenuViewController : public ViewController, public TableViewCellLikeViewDelegate {
     Q_OBJECT
 public:
@@ -48,6 +49,8 @@ public:
     void textClicked() { selectionMade(4); }
     void audioClicked();
     void selectionMade(int type);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected:
     void loadView() override;

@@ -260,7 +260,10 @@ void QVR_CreatorCanvasView::addShape()
         return;
     auto* menu = new QVR_AddShapeMenuViewController;
     menu->setDelegate(this);
-    presentInDarkPanel(menu, true);
+    // The chooser is left with Escape as with its close button.
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    if (presentInDarkPanel(menu, true) && creator && creator->sheetLikeViewController())
+        creator->sheetLikeViewController()->setClosesOnEscape(true);
 }
 
 bool QVR_CreatorCanvasView::presentInDarkPanel(NavigationControllerFriendlyViewController* page, bool withCloseButton)

@@ -16,6 +16,7 @@
 #include "creator/snapping/SnappingUtils.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -497,6 +498,8 @@ void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translat
                 flow->beginUndoableChangesPagingToScreen((*object)->parentFlowScreenModel());
                 m_openFlow = flow;
                 m_openAction = flow->currentUndoableAction();
+                if (const auto action = m_openAction.lock())
+                    action->setActionDescription(UFM::UNDO_MANAGER_MOVE_OBJECT_TAG());
             }
         }
         m_translateHandlers.emplace_back();

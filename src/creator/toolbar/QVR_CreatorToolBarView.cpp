@@ -77,6 +77,59 @@ private:
     int m_angle = 0;
 };
 
+// The document's title: as wide as the whole title while there is room, shortened with an ellipsis (the whole
+// title then in its tool tip) when the toolbar is narrower.
+class TitleButton : public QPushButton {
+public:
+    static constexpr int kPadding = 12;
+    static constexpr int kMinimumWidth = 48;
+
+    explicit TitleButton(QWidget* parent)
+        : QPushButton(parent)
+    {
+        setMinimumWidth(kMinimumWidth);
+    }
+    void setFullTitle(const QString& title)
+    {
+        m_full = title;
+        updateGeometry();
+        fit();
+    }
+    QSize sizeHint() const override
+    {
+        QSize size = QPushButton::sizeHint();
+        size.setWidth(std::max(kMinimumWidth, fontMetrics().horizontalAdvance(m_full) + kPadding));
+        return size;
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QPushButton::resizeEvent(event);
+        fit();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        QPushButton::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            fit();
+    }
+
+private:
+    void fit()
+    {
+        // Not laid out yet: the whole title.
+        const QString shown = testAttribute(Qt::WA_Resized) || isVisible()
+                                  ? fontMetrics().elidedText(m_full, Qt::ElideRight, width() - kPadding)
+                                  : m_full;
+        if (text() != shown)
+            setText(shown);
+        setToolTip(shown == m_full ? QString() : m_full);
+    }
+
+    QString m_full;
+};
+
 // The share link's place: as wide as the link wants, narrower only when the toolbar runs short.
 class LinkHolder : public QWidget {
 public:
@@ -103,7 +156,9 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
                                       m_addScreenButton, m_guideButton})
         button->setTextColor(QColor::fromRgbF(0.79f, 0.79f, 0.79f, 1.0f));
 
-    m_titleLabel = new QPushButton(UFM::UNTITLED_TEXT(), this);
+    auto* title = new TitleButton(this);
+    title->setFullTitle(UFM::UNTITLED_TEXT());
+    m_titleLabel = title;
     m_titleLabel->setFlat(true);
     m_titleLabel->setFocusPolicy(Qt::NoFocus);
     m_titleLabel->setStyleSheet(QStringLiteral("QPushButton { color: rgb(235,235,235); border: none; "
@@ -165,6 +220,20 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     row->addWidget(m_comboBox, 0, Qt::AlignVCenter);
     for (QWidget* button : {m_insertButton, m_addScreenButton, m_guideButton, m_sidebarMenuButton})
         row->addWidget(button);
+
+    // Tab goes through the buttons as they stand, left to right; the link is selected with the mouse and the zoom
+    // box is reached by its arrow.
+    m_urlField->setFocusPolicy(Qt::ClickFocus);
+    for (QWidget* part : m_comboBox->findChildren<QWidget*>())
+        part->setFocusPolicy(Qt::NoFocus);
+    m_comboBox->setFocusPolicy(Qt::NoFocus);
+    m_comboBox->dropDownButton()->setFocusPolicy(Qt::TabFocus);
+    const QList<QWidget*> order{m_viewButton,       m_saveDraftButton, m_postButton,
+                                m_shareButton,      m_detailsButton,   m_comboBox->dropDownButton(),
+                                m_insertButton,     m_addScreenButton, m_guideButton,
+                                m_sidebarMenuButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     connect(m_viewButton, &QAbstractButton::clicked, this, [this] { viewButtonPressed(); });
     connect(m_saveDraftButton, &QAbstractButton::clicked, this, [this] { saveDraftButtonPressed(); });
@@ -229,7 +298,7 @@ std::shared_ptr<ZERI_TessarineModel> QVR_CreatorToolBarView::document() const
 
 void QVR_CreatorToolBarView::setTessarineTitle(const QString& title)
 {
-    m_titleLabel->setText(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
+    static_cast<TitleButton*>(m_titleLabel)->setFullTitle(title.isEmpty() ? UFM::UNTITLED_TEXT() : title);
 }
 
 void QVR_CreatorToolBarView::updateDisplayedShareUrl(const QString& url)

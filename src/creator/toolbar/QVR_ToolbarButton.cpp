@@ -20,7 +20,8 @@ QVR_ToolbarButton::QVR_ToolbarButton(QWidget* parent)
 {
     // One point is one pixel on the toolbar, as everywhere in the editor.
     m_labelFont.setPixelSize(9);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, never taking the focus from the canvas on a click.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_TranslucentBackground);
     setCursor(Qt::ArrowCursor);
 }
@@ -114,4 +115,11 @@ void QVR_ToolbarButton::paintEvent(QPaintEvent*)
         painter.drawText(m_labelFrame, Qt::AlignCenter, m_title);
     }
     m_cell.highlight(&painter, isDown(), rect());
+    if (hasFocus()) {
+        // The keyboard's place: a light rounded outline.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(235, 235, 235, 170), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
+    }
 }

@@ -1,5 +1,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -121,8 +123,8 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     column->addWidget(m_splitter, 1);
     content->addLayout(column, 1);
     content->addWidget(m_sideBar);
-    // The application's menus, whose routed items act on this window while it is the active one.
-    m_menuBar = QVRMainMenu::createMenuBar(contentView());
+    // The application's menus, whose routed items act on this window.
+    m_menuBar = QVRMainMenu::installMenuBar(this);
     // The dark panel and the loading view cover the content at every size.
     contentView()->installEventFilter(this);
 
@@ -131,6 +133,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     band->setContentsMargins(0, 0, 0, 0);
     m_toolBarView = new QVR_CreatorToolBarView(titleBarView());
     band->addWidget(m_toolBarView);
+    // Never so narrow that the toolbar's buttons, its shortest title and the link run into each other.
+    setMinimumSize(std::max(minimumWidth(), m_toolBarView->minimumSizeHint().width()),
+                   std::max(minimumHeight(), kMinimumHeight));
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 
     // The thumbnail selection decides which board the canvas shows.

@@ -47,6 +47,7 @@ class QVR_CreatorWindow : public INAppStoreWindow,
                           public SheetLikePanelViewControllerDelegate {
     Q_OBJECT
 public:
+    static constexpr int kMinimumHeight = 480;
     static const QString kScreenZoomLevelNotification; // "SCREEN_ZOOM_LEVEL_NOTIFICATION"
     static const QString kScreenZoomLevelScaleKey;     // "SCREEN_ZOOM_LEVEL_NOTIFICATION_SCALE_KEY"
     // Posted by the new-screen chooser with one of its widgets as sender; "screenModel": the chosen screen as a
@@ -145,6 +146,9 @@ public:
     Q_INVOKABLE void performUndo(uint mask);
     Q_INVOKABLE bool canRedo() const;
     Q_INVOKABLE void performRedo(uint mask);
+    // The names of the steps Undo and Redo would take (the menu shows "Undo Move Object"); empty when unnamed.
+    Q_INVOKABLE QString undoActionName() const;
+    Q_INVOKABLE QString redoActionName() const;
     Q_INVOKABLE bool canChangeBackgroundColor() const;
     Q_INVOKABLE void performChangeBackgroundColor(uint mask);
     Q_INVOKABLE bool canDeleteScreen() const { return canChangeBackgroundColor(); }

@@ -29,6 +29,7 @@
 #include "platform/FileChooser.h"
 #include "platform/UserDefaults.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -169,6 +170,23 @@ void QVR_CreatorWindow::performRedo(uint)
     const auto flow = commandFlow();
     flow->undoManager().redo();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+}
+
+QString QVR_CreatorWindow::undoActionName() const
+{
+    const auto flow = commandFlow();
+    if (!flow)
+        return {};
+    // A change still open (a run of nudges) is the step Undo takes.
+    if (const auto open = flow->currentUndoableAction())
+        return open->actionDescription();
+    return flow->undoManager().undoActionName();
+}
+
+QString QVR_CreatorWindow::redoActionName() const
+{
+    const auto flow = commandFlow();
+    return flow ? flow->undoManager().redoActionName() : QString();
 }
 
 // Screens.

@@ -9,6 +9,9 @@
 #include <QSignalBlocker>
 #include <QWindow>
 
+#include "controls/FloatingWindowCloser.h"
+#include "strings/UFM.h"
+
 namespace {
 constexpr int kHideDelayMs = 100;
 constexpr int kListWidth = 140;
@@ -64,6 +67,10 @@ ColorPanel::ColorPanel(QWidget* parent)
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_dialog);
     layout->addWidget(m_list);
+    // Escape and the close button hide the panel; the dialog inside never takes Escape for itself. Should it
+    // ever finish on its own, it shows again at once: the panel is nothing without it.
+    FloatingWindowCloser::install(this, UFM::SAYS_CLOSE());
+    connect(m_dialog, &QDialog::finished, m_dialog, &QWidget::show);
 
     connect(m_dialog, &QColorDialog::currentColorChanged, this, &ColorPanel::deliver);
     connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {

@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "controls/FloatingWindowCloser.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -119,6 +120,7 @@ QVR_OpenByURLWindowCotroller::QVR_OpenByURLWindowCotroller(QWidget* parent)
             self->close();
     });
     resize(560, 420);
+    FloatingWindowCloser::install(this, UFM::SAYS_CLOSE());
     m_textField->setFocus();
 }
 
