@@ -735,6 +735,15 @@ bool isRealFolder(const QString& path)
     return QFileInfo(path).isDir() && !QFileInfo(path).isSymLink();
 }
 
+// The document shows the picture `file` (in its package's assets) and is published.
+void publishWithOnePicture(ZERI_TessarineModel& document, ZERI_qvdFilePackage& package, const QString& file)
+{
+    ASSERT_TRUE(writeBytes(file, pngBytes(4, 4)));
+    addImageObject(document, file);
+    ASSERT_TRUE(package.saveModel());
+    ASSERT_TRUE(package.savePublishedModelFromJSON(document.jsonData()));
+}
+
 } // namespace
 
 TEST_F(FilePackageTest, LinkedAssetFoldersAreReplacedByRealOnesAndTheirTargetsLoseNothing)
@@ -742,10 +751,7 @@ TEST_F(FilePackageTest, LinkedAssetFoldersAreReplacedByRealOnesAndTheirTargetsLo
     auto document = makeDocumentWithOneScreen();
     auto package = saveNewDocument(document);
     const QString own = package->assetsPath() + QStringLiteral("/own.png");
-    ASSERT_TRUE(writeBytes(own, pngBytes(4, 4)));
-    addImageObject(*document, own);
-    ASSERT_TRUE(package->saveModel());
-    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    ASSERT_NO_FATAL_FAILURE(publishWithOnePicture(*document, *package, own));
     const QString id = package->packageID();
     ASSERT_TRUE(package->unloadModel());
 
@@ -783,10 +789,7 @@ TEST_F(FilePackageTest, UnpublishingPublishingAndCleaningNeverFollowALinkedFolde
     auto document = makeDocumentWithOneScreen();
     auto package = saveNewDocument(document);
     const QString own = package->assetsPath() + QStringLiteral("/own.png");
-    ASSERT_TRUE(writeBytes(own, pngBytes(4, 4)));
-    addImageObject(*document, own);
-    ASSERT_TRUE(package->saveModel());
-    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    ASSERT_NO_FATAL_FAILURE(publishWithOnePicture(*document, *package, own));
 
     // Unpublishing empties the package's folder, not the one a link leads to.
     UsersFolder photos({QStringLiteral("holiday.jpg"), QStringLiteral("own.png")});
