@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "platform/CheckedNumbers.h"
 #include "platform/PlatformLogging.h"
 
 UserDefaults::UserDefaults(const QString& storeFile)
@@ -101,7 +102,7 @@ qint64 UserDefaults::integer(const QString& key) const
     if (ok)
         return n;
     const double d = v.toDouble(&ok); // "12.0" written by another version
-    return ok ? qint64(d) : 0;
+    return ok ? CheckedNumbers::wholeNumber<qint64>(d).value_or(0) : 0;
 }
 
 double UserDefaults::doubleValue(const QString& key) const

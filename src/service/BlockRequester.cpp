@@ -563,6 +563,16 @@ QString BlockRequester::connectionErrorJson(const QString& domain, int code, con
         QJsonDocument(QJsonObject{{QStringLiteral("error"), error}}).toJson(QJsonDocument::Compact));
 }
 
+int BlockRequester::transferTimeoutMs()
+{
+    return g_transferTimeoutMs.load();
+}
+
+qint64 BlockRequester::maxReplyBytes()
+{
+    return g_maxReplyBytes.load();
+}
+
 void BlockRequester::setTransferTimeoutMsForTesting(int milliseconds)
 {
     g_transferTimeoutMs = milliseconds > 0 ? milliseconds : kDefaultTransferTimeoutMs;

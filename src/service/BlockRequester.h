@@ -122,6 +122,9 @@ public:
 
     static void setTransferTimeoutMsForTesting(int milliseconds);
     static void setMaxReplyBytesForTesting(qint64 bytes);
+    // The bounds in force (the defaults unless a test set others), for other fetches of service documents.
+    static int transferTimeoutMs();
+    static qint64 maxReplyBytes();
 
     ~BlockRequester();
     BlockRequester(const BlockRequester&) = delete;

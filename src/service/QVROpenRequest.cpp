@@ -570,6 +570,13 @@ QVROpenRequest::storeDownloaded(const QJsonObject& record, const std::shared_ptr
             package->metaData().setPackageType(0);
         result = downloaded;
     } else {
+        // The local copy keeps the id it was given when first stored: a document found by its string id may still
+        // carry a foreign id in its JSON (another document's), which must not reach the package or the windows.
+        if (downloaded->qvdID() != package->packageID()) {
+            downloaded->setInternalID(package->packageID());
+            if (publishedModel && publishedModel != downloaded)
+                publishedModel->setInternalID(package->packageID());
+        }
         Error loadError;
         const bool hasDraft = package->loadModel(&loadError);
         const auto local = hasDraft ? package->model() : nullptr;

@@ -132,14 +132,14 @@ std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const Q
     static bool exitRoutineAdded = false;
     if (!exitRoutineAdded && QCoreApplication::instance()) {
         exitRoutineAdded = true;
-        qAddPostRoutine(abandonRunningDownloadsAtExit);
+        qAddPostRoutine(abandonRunningDownloads);
     }
     std::shared_ptr<ZERI_WebDownloader> downloader(new ZERI_WebDownloader(url, directory));
     downloaders.insert(key, downloader);
     return downloader;
 }
 
-void ZERI_WebDownloader::abandonRunningDownloadsAtExit()
+void ZERI_WebDownloader::abandonRunningDownloads()
 {
     std::vector<std::shared_ptr<ZERI_WebDownloader>> running;
     for (const auto& weak : std::as_const(registry())) {
@@ -152,13 +152,10 @@ void ZERI_WebDownloader::abandonRunningDownloadsAtExit()
 
 void ZERI_WebDownloader::abandonAtExit()
 {
-    if (m_reply) {
-        // The reply is deleted with its network manager, a child of the application going away.
-        m_reply->disconnect();
-        m_reply->abort();
-        m_reply = nullptr;
-    }
+    abandonReply();
     discardTemporaryFile();
+    if (m_status == Downloading && !m_landing)
+        m_status = Idle; // not reported: the observers may be gone already
     auto keepAlive = std::move(m_selfWhileRunning);
 }
 
@@ -171,11 +168,7 @@ ZERI_WebDownloader::ZERI_WebDownloader(const QUrl& url, const QString& directory
 
 ZERI_WebDownloader::~ZERI_WebDownloader()
 {
-    if (m_reply) {
-        m_reply->disconnect();
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    abandonReply();
     discardTemporaryFile();
     auto& downloaders = registry();
     const QString key = registryKey(m_url, m_directory);
@@ -275,8 +268,8 @@ void ZERI_WebDownloader::downloadAndCache()
     m_selfWhileRunning = shared_from_this();
     m_progress = 0;
     setStatus(Downloading);
-    QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); });
-    QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); });
+    m_replyConnections = {QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); }),
+                          QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); })};
 }
 
 void ZERI_WebDownloader::onReadyRead()
@@ -311,13 +304,17 @@ void ZERI_WebDownloader::onReadyRead()
         setProgress(std::min(1.0, double(m_partFile->size()) / double(total)));
 }
 
+// Only this downloader's own connections are cut: the reply's disconnect() would also cut the ones through which
+// abort() reaches the network thread, and the connection would go on receiving (and buffering) the whole response.
 void ZERI_WebDownloader::abandonReply()
 {
-    if (auto reply = m_reply) {
+    for (const QMetaObject::Connection& connection : m_replyConnections)
+        QObject::disconnect(connection);
+    m_replyConnections = {};
+    if (QNetworkReply* reply = m_reply) {
         m_reply = nullptr;
-        reply->disconnect();
         reply->abort();
-        reply->deleteLater();
+        reply->deleteLater(); // at the application's end, deleted with its network manager instead
     }
 }
 

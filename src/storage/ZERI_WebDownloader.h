@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 #include <QElapsedTimer>
+#include <QMetaObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -91,14 +93,16 @@ public:
     // Number of requests started since the process began, for tests that check sharing.
     static int requestsStartedForTesting();
 
+    // At the application's end (and in tests): transfers still running are given up, their connections closed, so
+    // no downloader keeps itself alive.
+    static void abandonRunningDownloads();
+
 private:
-    // At the application's end: transfers still running are given up, so no downloader keeps itself alive.
-    static void abandonRunningDownloadsAtExit();
     void abandonAtExit();
     ZERI_WebDownloader(const QUrl& url, const QString& directory);
     void setStatus(DownloadStatus status);
     void setProgress(double progress);
-    // Stops the transfer without hearing from it again.
+    // Stops the transfer without hearing from it again: the reply is aborted (its connection closed), then let go.
     void abandonReply();
     void onReadyRead();
     void onFinished();
@@ -115,6 +119,7 @@ private:
     Error m_error;
     ObjectUpdateNotifier m_notifier{static_cast<const void*>(this)};
     QPointer<QNetworkReply> m_reply;
+    std::array<QMetaObject::Connection, 2> m_replyConnections;
     std::unique_ptr<QFile> m_partFile;
     // The completed temporary file, kept open (and so locked) while a worker makes it durable and renames it.
     std::unique_ptr<QFile> m_landingFile;

@@ -129,9 +129,13 @@ bool isSameFile(const QString& first, const QString& second)
 // name that is not this one (left by an interrupted copy, or older content) is replaced.
 bool linkOrCopy(const QString& source, const QString& target)
 {
+    const QFileInfo targetInfo(target);
+    if (QFileInfo(targetInfo.path()).isSymLink()) {
+        qCWarning(lcStorage) << "not writing" << target << "- its folder is a link";
+        return false;
+    }
     if (isSameFile(source, target))
         return true;
-    const QFileInfo targetInfo(target);
     const QString part =
         targetInfo.dir().filePath(QLatin1Char('.') + targetInfo.fileName() + QLatin1Char('.') +
                                   QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
@@ -175,6 +179,10 @@ void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, co
         } else if (!url.isEmpty() && !sourceFolder.isEmpty()) {
             // A remote asset already downloaded keeps working offline: its cache file comes along.
             const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
+            if (allowedFolders && std::none_of(allowedFolders->begin(), allowedFolders->end(), [&](const QString& f) {
+                    return UntrustedAddresses::isInsideFolder(cached, f);
+                }))
+                continue;
             if (QFileInfo(cached).isFile())
                 linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
         }
@@ -242,6 +250,12 @@ void ZERI_qvdFilePackage::rescan()
     const QDir root(tessarinesFolder());
     for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString path = root.filePath(name);
+        if (QFileInfo(path).isSymLink()) {
+            // Deleting or cleaning it would act on the folder it leads to, which is not the application's.
+            qCWarning(lcStorage).noquote() << "skipping package" << path << "- it is a link to another folder";
+            damaged.append(path);
+            continue;
+        }
         auto known = std::find_if(list.packages.begin(), list.packages.end(),
                                   [&](const auto& package) { return package->packageID() == name; });
         if (known != list.packages.end() && (*known)->m_model && QFileInfo::exists(path)) {
@@ -505,6 +519,7 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
     m_model = document;
     m_lastDraftHash = draftHash(data);
     document->setFilePackage(shared_from_this());
+    ensureOwnFolders();
     return true;
 }
 
@@ -557,6 +572,7 @@ bool ZERI_qvdFilePackage::loadPublishedModel(Error* error)
 {
     if (m_publishedModel)
         return true;
+    ensureOwnFolders();
     QByteArray data;
     if (!readFile(publishedFilePath(), &data, error))
         return false;
@@ -589,7 +605,7 @@ bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJ
         setError(error, packageError(CannotWrite, QStringLiteral("The package \"%1\" no longer exists").arg(m_path)));
         return false;
     }
-    if (!QDir().mkpath(publishedAssetsPath())) {
+    if (!ensureOwnFolders() || !QDir().mkpath(publishedAssetsPath())) {
         setError(error, packageError(CannotWrite, QStringLiteral("Cannot make \"%1\"").arg(publishedAssetsPath())));
         return false;
     }
@@ -612,9 +628,11 @@ bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJ
 void ZERI_qvdFilePackage::deletePublishedData()
 {
     m_publishedModel.reset();
-    QDir published(publishedAssetsPath());
-    for (const QString& name : published.entryList(QDir::Files | QDir::Hidden))
-        published.remove(name);
+    if (ensureOwnFolder(publishedAssetsPath())) {
+        QDir published(publishedAssetsPath());
+        for (const QString& name : published.entryList(QDir::Files | QDir::Hidden))
+            published.remove(name);
+    }
     QFile::remove(publishedFilePath());
     ZERI_qvdFilePackageMetadata& metadata = metaData();
     metadata.setPublishedTimeStamp(QString());
@@ -690,6 +708,10 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString&
 
 void ZERI_qvdFilePackage::cleanDirectories()
 {
+    if (!ensureOwnFolders()) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
+        return;
+    }
     std::optional<QSet<QString>> keep =
         m_model ? referencedFiles(*m_model, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
     if (!keep) {
@@ -736,6 +758,93 @@ void ZERI_qvdFilePackage::cleanDirectories()
     }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
         flushServerDeletions(reachable);
+}
+
+bool ZERI_qvdFilePackage::ensureOwnFolders()
+{
+    const bool assets = ensureOwnFolder(assetsPath());
+    return ensureOwnFolder(publishedAssetsPath()) && assets;
+}
+
+bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isSymLink())
+        return !info.exists() || info.isDir();
+    qCWarning(lcStorage).noquote() << "the package folder" << folder << "is a link to" << info.symLinkTarget()
+                                   << "- replacing it with a folder of the package's own";
+    // The documents that name files through the link: the loaded ones, else those on disk (rewritten when an
+    // address has to be cleared).
+    struct Document {
+        std::shared_ptr<ZERI_TessarineModel> model;
+        QString file; // empty for a loaded document
+    };
+    std::vector<Document> documents;
+    for (const auto& [loaded, file] :
+         {std::pair{m_model, draftFilePath()}, std::pair{m_publishedModel, publishedFilePath()}}) {
+        if (loaded) {
+            documents.push_back({loaded, QString()});
+            continue;
+        }
+        QByteArray data;
+        if (!QFileInfo::exists(file) || !readFile(file, &data, nullptr))
+            continue;
+        if (auto document = ZERI_TessarineModel::initWithJsonData(data, nullptr, file))
+            documents.push_back({document, file});
+    }
+
+    const QString made = QDir(m_path).filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                                               QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+    if (!QDir().mkdir(made)) {
+        qCWarning(lcStorage) << "cannot make" << made;
+        return false;
+    }
+    const QString packageRoot = QFileInfo(m_path).canonicalFilePath();
+    for (const Document& document : documents) {
+        bool cleared = false;
+        for (const auto& asset : document.model->getAllContentAssets()) {
+            const QUrl url = asset->externalURL();
+            if (url.isEmpty())
+                continue;
+            QString named = url.isLocalFile() ? cleanAbsolute(url.toLocalFile())
+                                              : ZERI_WebDownloader::cacheFilePathForUrl(url, folder);
+            const QFileInfo namedInfo(named);
+            if (namedInfo.path() != cleanAbsolute(folder)) {
+                // Named at the package's old place ("<old place>/<id>/assets/<name>"), as cleaning accepts.
+                const QFileInfo namedFolder(namedInfo.path());
+                if (namedFolder.fileName() != info.fileName() || QFileInfo(namedFolder.path()).fileName() != m_id)
+                    continue;
+                named = cleanAbsolute(QDir(folder).filePath(namedInfo.fileName()));
+            }
+            const QString copy = QDir(made).filePath(QFileInfo(named).fileName());
+            if (UntrustedAddresses::isInsideFolder(named, packageRoot)) {
+                if (QFileInfo(named).isFile() && !QFileInfo::exists(copy) && !QFile::copy(named, copy))
+                    qCWarning(lcStorage) << "cannot copy" << named << "into the package";
+            } else if (url.isLocalFile()) {
+                qCWarning(lcStorage) << "refusing the asset file" << named
+                                     << "- it lies outside the document's package";
+                asset->setExternalURL(QUrl());
+                cleared = true;
+            }
+        }
+        if (!cleared)
+            continue;
+        if (document.file.isEmpty()) {
+            if (document.model == m_model)
+                saveModel();
+        } else {
+            writeJsonFile(document.file, document.model->jsonData(), nullptr);
+        }
+    }
+    // Only the link goes; the folder it led to keeps every file.
+    const QByteArray linkName = QFile::encodeName(folder);
+    if (::unlink(linkName.constData()) != 0 ||
+        ::rename(QFile::encodeName(made).constData(), linkName.constData()) != 0) {
+        qCWarning(lcStorage) << "cannot replace the link" << folder;
+        QDir(made).removeRecursively();
+        return false;
+    }
+    return true;
 }
 
 void ZERI_qvdFilePackage::noteReplacedAsset(const ZERI_ContentAsset& asset)

@@ -5,6 +5,7 @@
 
 #include <QJsonValue>
 
+#include "platform/CheckedNumbers.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/TessarineDateFormatter.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -45,10 +46,7 @@ qint64 integerValue(const QJsonValue& value, qint64 fallback)
     constexpr qint64 largest = qint64(1) << 53; // every integer up to here is exact in a JSON number
     qint64 number = fallback;
     if (value.isDouble()) {
-        const double real = value.toDouble();
-        if (!std::isfinite(real) || std::abs(real) > double(largest))
-            return fallback;
-        number = qint64(real);
+        number = CheckedNumbers::wholeNumber<qint64>(value.toDouble()).value_or(fallback);
     } else if (value.isString()) {
         bool ok = false;
         number = value.toString().toLongLong(&ok);

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 
+#include "platform/CheckedNumbers.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
 namespace {
@@ -194,7 +195,7 @@ std::optional<AttributedText> AttributedText::fromJson(const QJsonObject& object
             attributes.foregroundColor = *colour;
         }
         if (const auto alignment = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("alignment"))))
-            attributes.alignment = int(std::clamp(*alignment, 0.0, 4.0)); // clamped before it becomes an int
+            attributes.alignment = CheckedNumbers::clampedWholeNumber(*alignment, 0, 4);
         if (range.location > covered && !result.m_runs.empty())
             result.m_runs.back().range.length += range.location - covered;
         else if (range.location > covered)

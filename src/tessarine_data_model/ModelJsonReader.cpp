@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "foundation/SafeDictionary.h"
+#include "platform/CheckedNumbers.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
 void ModelReadStatus::fail(const QString& path, const QString& expected, int code)
@@ -126,16 +127,20 @@ double ModelJsonReader::number(const QString& key, double fallback) const
     return optionalNumber(key).value_or(fallback);
 }
 
-int ModelJsonReader::integer(const QString& key, int fallback) const
+std::optional<int> ModelJsonReader::optionalInteger(const QString& key) const
 {
     const auto number = optionalNumber(key);
     if (!number)
-        return fallback;
-    if (std::abs(*number) > 2147483647.0) {
+        return std::nullopt;
+    const auto whole = CheckedNumbers::wholeNumber<int>(*number);
+    if (!whole)
         fail(key, QStringLiteral("expected a whole number in range"));
-        return fallback;
-    }
-    return int(*number);
+    return whole;
+}
+
+int ModelJsonReader::integer(const QString& key, int fallback) const
+{
+    return optionalInteger(key).value_or(fallback);
 }
 
 std::optional<bool> ModelJsonReader::boolFromJson(const QJsonValue& value)

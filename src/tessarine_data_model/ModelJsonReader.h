@@ -84,6 +84,8 @@ public:
     std::optional<QString> optionalString(const QString& key) const;
     double number(const QString& key, double fallback = 0) const;
     std::optional<double> optionalNumber(const QString& key) const;
+    // A number's whole part; a number an int cannot hold is a fault (nullopt, or the fallback).
+    std::optional<int> optionalInteger(const QString& key) const;
     int integer(const QString& key, int fallback = 0) const;
     bool boolean(const QString& key, bool fallback = false) const;
     QRectF rect(const QString& key, const QRectF& fallback = {}) const;

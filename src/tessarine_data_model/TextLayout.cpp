@@ -181,9 +181,29 @@ private:
     std::vector<qsizetype> m_breaks;
 };
 
+// Whether a paragraph laid out before has the text, fonts, styles and alignment of one to lay out now.
+bool sameParagraph(const QTextLayout& laidOut, QStringView text, const QFont& font,
+                   const QList<QTextLayout::FormatRange>& formats, Qt::Alignment alignment)
+{
+    return laidOut.text() == text && laidOut.textOption().alignment() == alignment && laidOut.font() == font &&
+           laidOut.formats() == formats;
+}
+
 } // namespace
 
 TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes)
+{
+    build(string, width, attributes, nullptr);
+}
+
+TextLayout::TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes,
+                       TextLayout&& previous)
+{
+    build(string, width, attributes, &previous);
+}
+
+void TextLayout::build(const AttributedText& string, double width, const TextFrameAttributes& attributes,
+                       TextLayout* previous)
 {
     {
         // The height of a line without characters: an empty text's caret, or the line after a final break.
@@ -197,10 +217,59 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
     const QString& text = string.string();
     m_text = text;
     const double multiple = attributes.lineHeightMultiple > 0 ? attributes.lineHeightMultiple : 1.0;
+    m_width = width;
+    m_multiple = multiple;
     double y = 0;
     bool haveInk = false;
     QRectF used;
 
+    // After an edit most paragraphs are as they were: those before the edit keep their index, those after it their
+    // index from the end. A paragraph found unchanged in the previous layout keeps its lines, only moved.
+    if (previous && (previous->m_width != width || previous->m_multiple != multiple))
+        previous = nullptr;
+    qsizetype paragraphCount = 0;
+    if (previous) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!isParagraphBreak(text[i]))
+                continue;
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            ++paragraphCount;
+        }
+        if (!isParagraphBreak(text.back()))
+            ++paragraphCount;
+    }
+    const auto reusable = [&](qsizetype paragraph, QStringView paragraphText, const QFont& font,
+                              const QList<QTextLayout::FormatRange>& formats,
+                              Qt::Alignment alignment) -> std::unique_ptr<QTextLayout> {
+        if (!previous)
+            return nullptr;
+        const qsizetype before = qsizetype(previous->m_paragraphs.size());
+        for (const qsizetype candidate : {paragraph, paragraph + before - paragraphCount}) {
+            if (candidate < 0 || candidate >= before)
+                continue;
+            std::unique_ptr<QTextLayout>& laidOut = previous->m_paragraphs[std::size_t(candidate)];
+            if (laidOut && sameParagraph(*laidOut, paragraphText, font, formats, alignment))
+                return std::move(laidOut);
+        }
+        return nullptr;
+    };
+
+    // The runs are in text order and so are the paragraphs: each paragraph starts looking at the first run that
+    // reaches it, so the whole layout walks the runs once.
+    const std::vector<AttributedText::Run>& runs = string.runs();
+    std::size_t firstRun = 0;
+    // A text has few distinct styles over many runs: each one's format (font look-up included) is made once.
+    std::vector<std::pair<TextAttributes, QTextCharFormat>> formatsMade;
+    const auto formatOf = [&](const TextAttributes& wanted) -> const QTextCharFormat& {
+        for (const auto& [made, format] : formatsMade)
+            if (made == wanted)
+                return format;
+        if (formatsMade.size() >= 16)
+            formatsMade.erase(formatsMade.begin());
+        formatsMade.emplace_back(wanted, charFormat(wanted));
+        return formatsMade.back().second;
+    };
     qsizetype start = 0;
     while (start <= text.size()) {
         qsizetype end = start;
@@ -212,15 +281,39 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
         const TextAttributes first =
             string.attributesAtIndex(std::min(start, text.size() - 1)).value_or(TextAttributes());
 
-        auto layout = std::make_unique<QTextLayout>(text.mid(start, end - start), charFormat(first).font(),
-                                                    seventyTwoDpiDevice());
         QList<QTextLayout::FormatRange> formats;
-        for (const AttributedText::Run& run : string.runs()) {
-            const qsizetype from = std::max(run.range.location, start);
-            const qsizetype to = std::min(run.range.end(), end);
+        while (firstRun < runs.size() && runs[firstRun].range.end() <= start)
+            ++firstRun;
+        for (std::size_t r = firstRun; r < runs.size() && runs[r].range.location < end; ++r) {
+            const qsizetype from = std::max(runs[r].range.location, start);
+            const qsizetype to = std::min(runs[r].range.end(), end);
             if (from < to)
-                formats.append({int(from - start), int(to - from), charFormat(run.attributes)});
+                formats.append({int(from - start), int(to - from), formatOf(runs[r].attributes)});
         }
+        const QFont font = formatOf(first).font();
+        const QStringView paragraphText = QStringView(text).mid(start, end - start);
+        if (auto kept =
+                reusable(qsizetype(m_paragraphs.size()), paragraphText, font, formats, qtAlignment(first.alignment))) {
+            const double shift = kept->lineCount() > 0 ? y - kept->lineAt(0).y() : 0;
+            for (int i = 0; i < kept->lineCount(); ++i) {
+                QTextLine line = kept->lineAt(i);
+                line.setPosition(QPointF(0, line.y() + shift));
+                const QRectF ink = line.naturalTextRect();
+                if (ink.width() > 0) {
+                    used = haveInk ? used.united(ink) : ink;
+                    haveInk = true;
+                }
+                y += line.height() * multiple;
+            }
+            m_paragraphs.push_back(std::move(kept));
+            m_starts.push_back(start);
+            if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+                ++end;
+            start = end + 1;
+            continue;
+        }
+
+        auto layout = std::make_unique<QTextLayout>(paragraphText.toString(), font, seventyTwoDpiDevice());
         layout->setFormats(formats);
         QTextOption option(qtAlignment(first.alignment));
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -263,6 +356,14 @@ TextLayout::TextLayout(const AttributedText& string, double width, const TextFra
     m_bottom = y;
     if (y > 0)
         m_usedRect = haveInk ? QRectF(used.x(), 0, used.width(), y) : QRectF(0, 0, 0, y);
+    if (previous) {
+        // What was not taken over goes now; the previous layout is empty rather than half there.
+        previous->m_paragraphs.clear();
+        previous->m_starts.clear();
+        previous->m_text.clear();
+        previous->m_bottom = 0;
+        previous->m_usedRect = QRectF();
+    }
 }
 
 TextLayout::~TextLayout() = default;
@@ -671,6 +772,8 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>");
     const QString& text = string.string();
     std::size_t nextLink = 0;
+    const std::vector<AttributedText::Run>& runs = string.runs();
+    std::size_t firstRun = 0; // the runs are walked alongside the paragraphs, as in the layout
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = start;
@@ -681,7 +784,10 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
         html += QStringLiteral("<p style=\"margin:0;text-align:%1\">").arg(cssAlignment(first.alignment));
         if (start == end)
             html += QStringLiteral("<br>");
-        for (const AttributedText::Run& run : string.runs()) {
+        while (firstRun < runs.size() && runs[firstRun].range.end() <= start)
+            ++firstRun;
+        for (std::size_t r = firstRun; r < runs.size() && runs[r].range.location < end; ++r) {
+            const AttributedText::Run& run = runs[r];
             qsizetype from = std::max(run.range.location, start);
             const qsizetype to = std::min(run.range.end(), end);
             while (from < to) {

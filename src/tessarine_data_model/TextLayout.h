@@ -28,6 +28,11 @@ struct TextFrameAttributes {
 class TextLayout {
 public:
     TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes = {});
+    // The same after an edit of the text `previous` laid out: its paragraphs that did not change (same text, styles,
+    // width and line height) are taken over and only moved, so a keystroke lays out the edited paragraph alone.
+    // `previous` is left without lines.
+    TextLayout(const AttributedText& string, double width, const TextFrameAttributes& attributes,
+               TextLayout&& previous);
     ~TextLayout();
     TextLayout(const TextLayout&) = delete;
     TextLayout& operator=(const TextLayout&) = delete;
@@ -71,6 +76,7 @@ private:
         int paragraph = -1;
         int line = -1;
     };
+    void build(const AttributedText& string, double width, const TextFrameAttributes& attributes, TextLayout* previous);
     LinePlace placeOf(qsizetype index) const;
     qsizetype indexOnLine(const LinePlace& place, double x) const;
     double caretX(qsizetype index) const;
@@ -78,6 +84,8 @@ private:
     std::vector<std::unique_ptr<QTextLayout>> m_paragraphs;
     std::vector<qsizetype> m_starts; // text index of each paragraph's first character
     QString m_text;
+    double m_width = 0;
+    double m_multiple = 0;
     double m_bottom = 0;
     double m_emptyLineHeight = 0;
     QRectF m_usedRect;

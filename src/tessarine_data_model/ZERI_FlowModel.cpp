@@ -282,9 +282,7 @@ void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& 
         viewSize = kDefaultViewSize;
     assign(m_viewSize, viewSize, kViewSizeKey, changedKeys);
     assign(m_autoAdvanceSlideDuration, reader.optionalNumber(kSlideDurationKey), kSlideDurationKey, changedKeys);
-    const auto transition = reader.optionalNumber(kTransitionTypeKey);
-    assign(m_autoAdvanceTransitionType, transition ? std::optional<int>(int(*transition)) : std::nullopt,
-           kTransitionTypeKey, changedKeys);
+    assign(m_autoAdvanceTransitionType, reader.optionalInteger(kTransitionTypeKey), kTransitionTypeKey, changedKeys);
     assign(m_autoAdvanceLoops, reader.boolean(kLoopsKey), kLoopsKey, changedKeys);
 
     // Screens whose id is already in the flow are updated in place, so holders of them survive an undo.

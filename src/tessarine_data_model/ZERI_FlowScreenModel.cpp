@@ -561,9 +561,7 @@ void ZERI_FlowScreenModel::readProperties(const ModelJsonReader& reader, Changed
 
     assign(m_presenterNotes, reader.string(kPresenterNotesKey), kPresenterNotesKey, changedKeys);
     assign(m_autoAdvanceSlideDuration, reader.optionalNumber(kSlideDurationKey), kSlideDurationKey, changedKeys);
-    const auto transition = reader.optionalNumber(kTransitionTypeKey);
-    assign(m_autoAdvanceTransitionType, transition ? std::optional<int>(int(*transition)) : std::nullopt,
-           kTransitionTypeKey, changedKeys);
+    assign(m_autoAdvanceTransitionType, reader.optionalInteger(kTransitionTypeKey), kTransitionTypeKey, changedKeys);
     readPreviewAsset(reader, kPreviewKey, m_previewAsset, changedKeys);
     readPreviewAsset(reader, kPreviewTextlessKey, m_previewAssetTextless, changedKeys);
     assign(m_previewInvalidated, reader.boolean(kPreviewInvalidatedKey), kPreviewInvalidatedProperty, changedKeys);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QObject>
@@ -841,6 +842,50 @@ TEST_F(OpenRequestTest, ADownloadCarryingTheIdOfTheUsersOwnDocumentNeverWritesOv
     EXPECT_NE(reread->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, 0);
     EXPECT_FALSE(QFileInfo::exists(m_support.path() + QStringLiteral("/escaped")));
     EXPECT_FALSE(QFileInfo::exists(ZERI_qvdFilePackage::tessarinesFolder() + QStringLiteral("/../../escaped")));
+}
+
+// The owner's document comes with its draft and its published copy. Downloaded again into the copy stored here, both
+// keep the id that copy was given the first time, not the one in the service's text (here another document's).
+TEST_F(OpenRequestTest, ADocumentDownloadedAgainKeepsItsLocalIdInTheDraftAndThePublishedCopy)
+{
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-bob"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{"username", "bob"}}));
+    auto own = ZERI_TessarineModel::create();
+    own->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    ASSERT_TRUE(ZERI_qvdFilePackage::saveModelToFile(own));
+    auto foreign = ZERI_TessarineModel::create();
+    foreign->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    foreign->setInternalID(own->qvdID());
+    FakeWebService::Document document;
+    document.stringID = QStringLiteral("again1");
+    document.owner = QStringLiteral("bob");
+    document.published = true;
+    document.publishedJson = document.documentJson = QString::fromUtf8(foreign->jsonData());
+    m_service.addDocument(document);
+
+    QString firstID;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        m_ui->creator.models.clear();
+        const auto done = open(QStringLiteral("again1"), 8);
+        ASSERT_TRUE(waitForEnd(done));
+        EXPECT_TRUE(done->error.isNull()) << done->error.message.toStdString();
+        const auto package = ZERI_qvdFilePackage::packageForStringID(QStringLiteral("again1"));
+        ASSERT_TRUE(package);
+        if (round == 0)
+            firstID = package->packageID();
+        EXPECT_EQ(package->packageID(), firstID);
+        EXPECT_NE(package->packageID(), own->qvdID());
+        ASSERT_EQ(m_ui->creator.models.size(), 1u);
+        EXPECT_EQ(m_ui->creator.models.back()->qvdID(), firstID);
+        for (const QString& file : {package->draftFilePath(), package->publishedFilePath()}) {
+            QFile stored(file);
+            ASSERT_TRUE(stored.open(QIODevice::ReadOnly)) << file.toStdString();
+            const auto json = ZERI_TessarineModel::initWithJsonData(stored.readAll());
+            ASSERT_TRUE(json) << file.toStdString();
+            EXPECT_EQ(json->qvdID(), firstID) << file.toStdString();
+        }
+    }
 }
 
 TEST_F(OpenRequestTest, LocalFileAddressesFromTheServiceNeverBringAFileIntoThePackage)

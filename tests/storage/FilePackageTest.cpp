@@ -700,3 +700,132 @@ TEST_F(FilePackageTest, CopiesAndPublishedCopiesTakeNoFileFromOutsideThePackage)
               1)
         << duplicated.join(' ').toStdString();
 }
+
+namespace {
+
+// A folder of the user's outside the package, with files that must never be lost.
+struct UsersFolder {
+    QTemporaryDir dir;
+    QHash<QString, QByteArray> files;
+
+    explicit UsersFolder(const QStringList& names)
+    {
+        for (const QString& name : names) {
+            files.insert(name, "the user's own " + name.toUtf8());
+            writeBytes(dir.filePath(name), files.value(name));
+        }
+    }
+    void expectUntouched() const
+    {
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files.size());
+        for (auto it = files.begin(); it != files.end(); ++it)
+            EXPECT_EQ(readBytes(dir.filePath(it.key())), it.value()) << it.key().toStdString();
+    }
+};
+
+// Replaces a folder of the package with a link to `target`.
+void linkFolder(const QString& folder, const QString& target)
+{
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QFile::link(target, folder));
+}
+
+bool isRealFolder(const QString& path)
+{
+    return QFileInfo(path).isDir() && !QFileInfo(path).isSymLink();
+}
+
+// The document shows the picture `file` (in its package's assets) and is published.
+void publishWithOnePicture(ZERI_TessarineModel& document, ZERI_qvdFilePackage& package, const QString& file)
+{
+    ASSERT_TRUE(writeBytes(file, pngBytes(4, 4)));
+    addImageObject(document, file);
+    ASSERT_TRUE(package.saveModel());
+    ASSERT_TRUE(package.savePublishedModelFromJSON(document.jsonData()));
+}
+
+} // namespace
+
+TEST_F(FilePackageTest, LinkedAssetFoldersAreReplacedByRealOnesAndTheirTargetsLoseNothing)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString own = package->assetsPath() + QStringLiteral("/own.png");
+    ASSERT_NO_FATAL_FAILURE(publishWithOnePicture(*document, *package, own));
+    const QString id = package->packageID();
+    ASSERT_TRUE(package->unloadModel());
+
+    // Brought in from elsewhere: "assets" leads to a folder of the user's that also holds a file of the name the
+    // document uses, "published_assets" to another.
+    UsersFolder thesis({QStringLiteral("chapter1.txt"), QStringLiteral("chapter2.txt"), QStringLiteral("own.png")});
+    UsersFolder notes({QStringLiteral("notes.txt"), QStringLiteral("own.png")});
+    linkFolder(package->assetsPath(), thesis.dir.path());
+    linkFolder(package->publishedAssetsPath(), notes.dir.path());
+    package.reset();
+    ZERI_qvdFilePackage::resetForTesting();
+
+    // Opened in the creator: the package is cleaned.
+    package = ZERI_qvdFilePackage::packageForID(id);
+    ASSERT_TRUE(package);
+    package->cleanDirectories();
+    thesis.expectUntouched();
+    notes.expectUntouched();
+    EXPECT_TRUE(isRealFolder(package->assetsPath()));
+    EXPECT_TRUE(isRealFolder(package->publishedAssetsPath()));
+    // Through the links the document's files were the user's: none is copied in, and the addresses are gone.
+    EXPECT_TRUE(QDir(package->assetsPath()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    ASSERT_TRUE(package->loadModel());
+    for (const auto& asset : package->model()->getAllContentAssets())
+        EXPECT_TRUE(asset->externalURL().isEmpty()) << asset->externalURL().toString().toStdString();
+    ASSERT_TRUE(package->loadPublishedModel());
+    for (const auto& asset : package->publishedModel()->getAllContentAssets())
+        EXPECT_TRUE(asset->externalURL().isEmpty()) << asset->externalURL().toString().toStdString();
+    EXPECT_TRUE(
+        QDir(package->path()).entryList({QStringLiteral(".*.part")}, QDir::AllEntries | QDir::Hidden).isEmpty());
+}
+
+TEST_F(FilePackageTest, UnpublishingPublishingAndCleaningNeverFollowALinkedFolder)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString own = package->assetsPath() + QStringLiteral("/own.png");
+    ASSERT_NO_FATAL_FAILURE(publishWithOnePicture(*document, *package, own));
+
+    // Unpublishing empties the package's folder, not the one a link leads to.
+    UsersFolder photos({QStringLiteral("holiday.jpg"), QStringLiteral("own.png")});
+    linkFolder(package->publishedAssetsPath(), photos.dir.path());
+    package->deletePublishedData();
+    photos.expectUntouched();
+    EXPECT_TRUE(isRealFolder(package->publishedAssetsPath()));
+    EXPECT_FALSE(package->publishedVersionExists());
+
+    // Publishing links the draft's files into a real folder, never over the user's file of the same name.
+    linkFolder(package->publishedAssetsPath(), photos.dir.path());
+    ASSERT_TRUE(package->savePublishedModelFromJSON(document->jsonData()));
+    photos.expectUntouched();
+    EXPECT_TRUE(isRealFolder(package->publishedAssetsPath()));
+    EXPECT_EQ(readBytes(package->publishedAssetsPath() + QStringLiteral("/own.png")), pngBytes(4, 4));
+
+    // A link that stays inside the package is the package's own files: they are copied, and kept by cleaning.
+    ASSERT_TRUE(QDir(package->assetsPath()).removeRecursively());
+    ASSERT_TRUE(QFile::link(ZERI_qvdFilePackage::publishedAssetsFolderName, package->assetsPath()));
+    package->cleanDirectories();
+    EXPECT_TRUE(isRealFolder(package->assetsPath()));
+    EXPECT_EQ(readBytes(own), pngBytes(4, 4));
+    EXPECT_EQ(readBytes(package->publishedAssetsPath() + QStringLiteral("/own.png")), pngBytes(4, 4));
+    EXPECT_EQ(document->getAllContentAssets().front()->localFilePath(), own);
+
+    // A package folder that is itself a link is left out, so nothing deletes or cleans through it.
+    UsersFolder elsewhere({QStringLiteral("metadata.json"), QStringLiteral("docfile.qvd")});
+    for (const QString& file : {package->metadataFilePath(), package->draftFilePath()}) {
+        const QString name = QFileInfo(file).fileName();
+        elsewhere.files.insert(name, readBytes(file)); // a readable package but for the link
+        ASSERT_TRUE(writeBytes(elsewhere.dir.filePath(name), elsewhere.files.value(name)));
+    }
+    const QString linked = ZERI_qvdFilePackage::tessarinesFolder() + QStringLiteral("/LINKED");
+    ASSERT_TRUE(QFile::link(elsewhere.dir.path(), linked));
+    ZERI_qvdFilePackage::rescan();
+    EXPECT_FALSE(ZERI_qvdFilePackage::packageForID(QStringLiteral("LINKED")));
+    EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().contains(linked));
+    elsewhere.expectUntouched();
+}

@@ -240,6 +240,13 @@ TEST(DocumentJson, BadDocumentsFailWithAnErrorNamingTheFaultAndNeverCrash)
          ModelJsonError::WrongKind, "croppedImageAsset.isBakedAsset"},
         {R"({"tessarine":{"flows":[{"screens":[{"mixedMediaObjects":[{"type":4,"attributedText":{"string":"ab","runs":[{"Range":"{1, 5}"}]}}]}]}]}})",
          ModelJsonError::WrongKind, "attributedText"},
+        // Numbers no integer holds are refused while still numbers, never converted.
+        {R"({"tessarine":{"flows":[{"autoAdvanceTransitionType":1e300}]}})", ModelJsonError::WrongKind,
+         "tessarine.flows[0].autoAdvanceTransitionType"},
+        {R"({"tessarine":{"flows":[{"screens":[{"autoAdvanceTransitionType":-3e9}]}]}})", ModelJsonError::WrongKind,
+         "screens[0].autoAdvanceTransitionType"},
+        {R"({"tessarine":{"flows":[{"screens":[{"autoAdvanceTransitionType":"2147483648"}]}]}})",
+         ModelJsonError::WrongKind, "autoAdvanceTransitionType"},
     };
     for (const Case& c : cases) {
         Error error;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QImage>
+#include <QRegularExpression>
 #include <QTextLayout>
 
 #include "foundation/FontSubstitution.h"
@@ -181,4 +184,88 @@ TEST(TextLayoutEditing, WordsLongerThanALineBreakExactlyWhereQtBreaksThem)
         ASSERT_GT(expected.size(), 20u);
         EXPECT_EQ(lineStarts(layout), expected) << "width " << width;
     }
+}
+
+// Runs and paragraphs do not line up: a run may end inside a paragraph, span several, or start in one and end in
+// the next. Each paragraph must get exactly the pieces of the runs that cover it, in the layout and in the HTML.
+TEST(TextLayoutEditing, RunsThatCrossParagraphsStyleEachParagraphTheyCover)
+{
+    // "a\nbb\nccc\ndd\ne": 10 pt over "a\nb", 40 pt over "b\nc", 20 pt over "cc\ndd\n", 30 pt over "e".
+    AttributedText string = text(QStringLiteral("a\nbb\nccc\ndd\ne"));
+    const auto sized = [&](double size, TextRange range) {
+        TextAttributes attributes;
+        attributes.fontName = QStringLiteral("HelveticaNeue");
+        attributes.fontSize = size;
+        string.setAttributes(attributes, range);
+    };
+    sized(10, {0, 3});
+    sized(40, {3, 3});
+    sized(20, {6, 6});
+    sized(30, {12, 1});
+    ASSERT_EQ(string.runs().size(), 4u);
+
+    const TextLayout layout(string, 600);
+    const auto height = [](double size) {
+        return TextLayout::lineHeightForFont(QStringLiteral("HelveticaNeue"), size);
+    };
+    EXPECT_NEAR(layout.paragraphRect(0).height(), height(10), 0.5);
+    EXPECT_NEAR(layout.paragraphRect(2).height(), height(40), 0.5);
+    EXPECT_NEAR(layout.paragraphRect(5).height(), height(40), 0.5);
+    EXPECT_NEAR(layout.paragraphRect(9).height(), height(20), 0.5);
+    EXPECT_NEAR(layout.paragraphRect(12).height(), height(30), 0.5);
+    EXPECT_NEAR(layout.usedRect().height(), height(10) + 2 * height(40) + height(20) + height(30), 2.5);
+
+    const QString html = ZERI_MMObject_Text::htmlSerializeAttributedString(string, {});
+    static const QRegularExpression span(QStringLiteral("font-size:(\\d+)pt[^>]*>([^<]*)</span>"));
+    QStringList paragraphs;
+    for (const QString& paragraph : html.split(QStringLiteral("</p>"))) {
+        QStringList pieces;
+        for (auto it = span.globalMatch(paragraph); it.hasNext();) {
+            const auto match = it.next();
+            pieces << match.captured(1) + u':' + match.captured(2);
+        }
+        if (!pieces.isEmpty())
+            paragraphs << pieces.join(u' ');
+    }
+    EXPECT_EQ(paragraphs, QStringList({QStringLiteral("10:a"), QStringLiteral("10:b 40:b"),
+                                       QStringLiteral("40:c 20:cc"), QStringLiteral("20:dd"), QStringLiteral("30:e")}));
+}
+
+// A layout made from the one before an edit takes over the paragraphs the edit left alone; it must be the layout
+// a fresh one would be, whether the edit typed into a paragraph, split one, joined two or restyled one.
+TEST(TextLayoutEditing, ALayoutAfterAnEditIsTheLayoutOfTheEditedText)
+{
+    AttributedText string = text(QStringLiteral("first paragraph\nsecond one wraps over the line at this width\n"
+                                                "third\n\nfifth and last"));
+    TextAttributes large;
+    large.fontName = QStringLiteral("HelveticaNeue");
+    large.fontSize = 36;
+    const auto expectSame = [](const TextLayout& edited, const TextLayout& fresh, const char* edit) {
+        SCOPED_TRACE(edit);
+        EXPECT_EQ(edited.usedRect(), fresh.usedRect());
+        ASSERT_EQ(edited.textLength(), fresh.textLength());
+        for (qsizetype i = 0; i <= fresh.textLength(); ++i) {
+            EXPECT_EQ(edited.caretRect(i), fresh.caretRect(i)) << i;
+            EXPECT_EQ(edited.paragraphRange(i), fresh.paragraphRange(i)) << i;
+        }
+        EXPECT_EQ(edited.indexAt(QPointF(30, fresh.usedRect().bottom() - 5)),
+                  fresh.indexAt(QPointF(30, fresh.usedRect().bottom() - 5)));
+    };
+    auto layout = std::make_unique<TextLayout>(string, 200);
+    const auto edit = [&](const char* what, const std::function<void()>& change) {
+        change();
+        layout = std::make_unique<TextLayout>(string, 200, TextFrameAttributes(), std::move(*layout));
+        expectSame(*layout, TextLayout(string, 200), what);
+    };
+    edit("typing in the second paragraph", [&] { string.replaceCharacters({20, 0}, QStringLiteral("xyz")); });
+    edit("splitting the first", [&] { string.replaceCharacters({5, 0}, QStringLiteral("\n")); });
+    edit("joining the third and fourth", [&] {
+        string.replaceCharacters({string.string().indexOf(u"third") + 5, 1}, {});
+    });
+    edit("restyling the last", [&] { string.setAttributes(large, {string.length() - 4, 4}); });
+    edit("typing at the end", [&] { string.replaceCharacters({string.length(), 0}, QStringLiteral(" more")); });
+
+    // Another width lays everything out afresh.
+    layout = std::make_unique<TextLayout>(string, 120, TextFrameAttributes(), std::move(*layout));
+    expectSame(*layout, TextLayout(string, 120), "a narrower box");
 }

@@ -145,7 +145,9 @@ void TextEditingItem::storageEdited(int editMask, TextRange range, qsizetype cha
     } else {
         m_pendingDirty = PendingDirty{0, 0, -1};
     }
-    m_layout.reset();
+    // Kept for the next layout, which takes over the paragraphs the edit did not touch.
+    if (m_layout)
+        m_editedLayout = std::move(m_layout);
     if (editMask & QVR_TextStorage::EditedCharacters) {
         // Marks after the edit move with it; those it touched go until the stretch is checked again.
         const qsizetype oldEnd = range.end();
@@ -244,7 +246,11 @@ const TextLayout& TextEditingItem::layout() const
 {
     if (!m_layout) {
         const AttributedText text = m_storage ? m_storage->attributedString() : AttributedText();
-        m_layout = std::make_unique<TextLayout>(text, m_size.width() - 2 * m_inset.width(), m_frameAttributes);
+        const double width = m_size.width() - 2 * m_inset.width();
+        m_layout = m_editedLayout
+                       ? std::make_unique<TextLayout>(text, width, m_frameAttributes, std::move(*m_editedLayout))
+                       : std::make_unique<TextLayout>(text, width, m_frameAttributes);
+        m_editedLayout.reset();
         if (m_pendingDirty) {
             // An edited paragraph that kept its height leaves the lines below it where they were.
             const QRectF below = dirtyArea();

@@ -147,6 +147,8 @@ private:
     TextFrameAttributes m_frameAttributes;
     QColor m_background;
     mutable std::unique_ptr<TextLayout> m_layout;
+    // The layout before the last edit, until the next layout takes over its unchanged paragraphs.
+    mutable std::unique_ptr<TextLayout> m_editedLayout;
     // Where the last edits were, in the layout before them, until the text is laid out again.
     struct PendingDirty {
         qsizetype location = 0;

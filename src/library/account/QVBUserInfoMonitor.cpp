@@ -12,6 +12,7 @@
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
+#include "platform/CheckedNumbers.h"
 #include "platform/NotificationCenter.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ZERI_APIBinding.h"
@@ -38,7 +39,7 @@ std::optional<Error> errorOf(const SafeDictionary& reply)
 qint64 int64Of(const QJsonValue& value)
 {
     if (value.isDouble())
-        return static_cast<qint64>(value.toDouble());
+        return CheckedNumbers::wholeNumber<qint64>(value.toDouble()).value_or(0);
     return value.toString().trimmed().toLongLong();
 }
 
@@ -218,7 +219,8 @@ QString QVBUserInfoMonitor::megabytes(qint64 bytes)
 
 QString QVBUserInfoMonitor::friendlyTimeRemaining(double seconds)
 {
-    const qint64 hours = static_cast<qint64>(std::trunc(seconds / 60.0 / 60.0));
+    const qint64 hours =
+        CheckedNumbers::clampedWholeNumber<qint64>(seconds / 60.0 / 60.0, -(qint64(1) << 53), qint64(1) << 53);
     if (hours >= -23 && hours <= 23)
         return QStringLiteral("%1 %2").arg(hours).arg((hours == 1 ? UFM::HOUR_TEXT() : UFM::HOURS_TEXT()).toUpper());
     const QString unit = (hours >= 24 && hours <= 47) ? UFM::DAY_TEXT() : UFM::DAYS_TEXT();

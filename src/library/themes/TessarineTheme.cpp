@@ -18,10 +18,13 @@
 #include "foundation/Utils.h"
 #include "library/LibraryLogging.h"
 #include "platform/AppPaths.h"
+#include "platform/CheckedNumbers.h"
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
+#include "service/BlockRequester.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -58,6 +61,9 @@ RegistryState& state()
 }
 
 // The sample downloads' network manager goes with the application, before anything it could call back.
+// Marks a sample reply stopped for its size.
+constexpr const char* kTooLargeProperty = "tessSampleTooLarge";
+
 QNetworkAccessManager* sampleNetwork()
 {
     static QPointer<QNetworkAccessManager> s_manager;
@@ -69,7 +75,7 @@ QNetworkAccessManager* sampleNetwork()
 QString integerText(const QJsonValue& value)
 {
     if (value.isDouble())
-        return QString::number(static_cast<qint64>(value.toDouble()));
+        return QString::number(CheckedNumbers::wholeNumber<qint64>(value.toDouble()).value_or(0));
     return value.isString() ? value.toString() : QStringLiteral("0");
 }
 
@@ -252,8 +258,18 @@ void TessarineTheme::downloadDocumentFromURL(const QJsonValue& urlValue)
     m_isLoadingDocumentJSON = true;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // The bounds of every document from the service: an idle time-out and a size cap.
+    request.setTransferTimeout(BlockRequester::transferTimeoutMs());
     QNetworkReply* reply = sampleNetwork()->get(request);
     m_sampleReply = reply;
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        const qint64 cap = BlockRequester::maxReplyBytes();
+        if ((received > cap || total > cap) && !reply->property(kTooLargeProperty).toBool()) {
+            qCWarning(lcLibrary) << "the theme sample is larger than" << cap << "bytes; stopped";
+            reply->setProperty(kTooLargeProperty, true);
+            reply->abort();
+        }
+    });
     QObject::connect(reply, &QNetworkReply::finished, reply, [weakSelf, reply] {
         reply->deleteLater();
         if (auto self = weakSelf.lock())
@@ -265,7 +281,7 @@ void TessarineTheme::sampleReplyFinished(QNetworkReply* reply)
 {
     m_sampleReply.clear();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError || status >= 400)
+    if (reply->property(kTooLargeProperty).toBool() || reply->error() != QNetworkReply::NoError || status >= 400)
         qCWarning(lcLibrary).noquote() << "error downloading theme document!" << reply->errorString();
     else
         storeSampleText(reply->readAll());
@@ -321,6 +337,7 @@ void TessarineTheme::storeSampleText(const QByteArray& data)
         qCWarning(lcLibrary).noquote() << "the theme sample" << m_themeID << "is not a document:" << error.message;
         return;
     }
+    UntrustedAddresses::refuseNonWebAssetAddresses(*model, QStringLiteral("the theme sample ") + m_themeID);
     // A theme document before its first save: its new package is a sample package (type 64) from the start.
     model->setIsThemeTessarine(true);
     setTextObjectsWithBooleanFlag(model);
