@@ -25,6 +25,8 @@ public:
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
     static QImage imageForFile(const QString& path, bool mayDecode);
     static void clear();
+    // Drops the pictures of the files inside `folder` (a closed document's asset folder).
+    static void removeFilesUnder(const QString& folder);
 };
 
 // Drawing a whole screen from the model, as previews, PDF pages, printing and the render tool do. The painter's
