@@ -26,6 +26,7 @@
 #include "support/ProcessMemory.h"
 #include "support/QtBenchmarkMain.h"
 #include "support/SpinUntil.h"
+#include "viewer/previews/ViewerPreviewsLibrary.h"
 
 namespace {
 
@@ -46,12 +47,23 @@ double settledMegabytes()
     return residentMegabytes();
 }
 
+int previewsStored(const ZERI_TessarineModel& document)
+{
+    int stored = 0;
+    for (const auto& screen : document.firstFlowmodel()->screenModels())
+        stored += screen->previewScreenShotAsset() && !screen->gettingScreenPreview() ? 1 : 0;
+    return stored;
+}
+
 bool allPreviewsStored(const ZERI_TessarineModel& document)
 {
-    for (const auto& screen : document.firstFlowmodel()->screenModels())
-        if (!screen->previewScreenShotAsset() || screen->gettingScreenPreview())
-            return false;
-    return true;
+    static QElapsedTimer sinceReport;
+    if (!sinceReport.isValid() || sinceReport.elapsed() > 10000) {
+        sinceReport.restart();
+        std::fprintf(stderr, "previews stored: %d of %d\n", previewsStored(document),
+                     int(document.firstFlowmodel()->screenModels().size()));
+    }
+    return previewsStored(document) == int(document.firstFlowmodel()->screenModels().size());
 }
 
 struct OpenResult {
@@ -101,6 +113,7 @@ void BM_LargeDocument(benchmark::State& state)
     QTemporaryDir pictures;
     storePackagesUnder(support.path());
     registerCreatorLibrary();
+    registerViewerPreviewsLibrary();
     std::shared_ptr<ZERI_qvdFilePackage> package;
     {
         auto document = makePicturedDocument(pictures.path(), screens);

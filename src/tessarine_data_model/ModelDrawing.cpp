@@ -15,6 +15,7 @@
 #include <QMutex>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QSet>
 #include <QUrl>
 
 #include "elements/images/AudioElementDrawing.h"
@@ -243,15 +244,19 @@ void ModelImageCache::clear()
     state.bytes = 0;
 }
 
-void ModelImageCache::removeFilesUnder(const QString& folder)
+void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
 {
-    if (folder.isEmpty())
+    QSet<QString> files;
+    for (const auto& asset : item.getAllContentAssets())
+        if (const QString path = asset ? pictureFileOf(*asset) : QString(); !path.isEmpty())
+            files.insert(QFileInfo(path).absoluteFilePath());
+    if (files.isEmpty())
         return;
-    const QString prefix = QDir(folder).absolutePath() + QLatin1Char('/');
     ImageCacheState& state = cacheState();
     QMutexLocker lock(&state.mutex);
     for (auto it = state.entries.begin(); it != state.entries.end();) {
-        if (it->key.startsWith(prefix)) {
+        // Keys are "<absolute path>|<size>|<inode>|<time>".
+        if (files.contains(it->key.section(QLatin1Char('|'), 0, -4))) {
             state.bytes -= entryCost(it->image);
             state.index.remove(it->key);
             it = state.entries.erase(it);

@@ -25,6 +25,7 @@
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
@@ -136,10 +137,19 @@ TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHan
         previews << d.preview(i);
         d.preview(i)->installEventFilter(&changes);
     }
-    // Pictures the document's drawings decoded, and one of another folder.
+    // Pictures the document's drawings decoded (its previews, and a picture it shows from another folder), and a
+    // picture of no document.
     QTemporaryDir elsewhere;
     const QString other = QDir(elsewhere.path()).filePath(QStringLiteral("other.png"));
     QImage(64, 48, QImage::Format_RGB32).save(other, "PNG");
+    const QString shown = QDir(elsewhere.path()).filePath(QStringLiteral("shown.png"));
+    QImage(64, 48, QImage::Format_RGB32).save(shown, "PNG");
+    auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(shown));
+    picture->object()->setCroppedImageAsset(asset);
+    d.document->firstFlowmodel()->screenModels()[1]->addMixedMediaObject(picture);
+    ASSERT_FALSE(ModelImageCache::imageForFile(shown, true).isNull());
     ASSERT_FALSE(ModelImageCache::imageForFile(d.previewFiles[0], true).isNull());
     ASSERT_FALSE(ModelImageCache::imageForFile(other, true).isNull());
 
@@ -150,5 +160,6 @@ TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHan
     EXPECT_EQ(changes.count, 0) << "each preview was handed back to its object before going";
     ASSERT_TRUE(QFileInfo::exists(d.previewFiles[0]));
     EXPECT_TRUE(ModelImageCache::imageForFile(d.previewFiles[0], false).isNull());
+    EXPECT_TRUE(ModelImageCache::imageForFile(shown, false).isNull());
     EXPECT_FALSE(ModelImageCache::imageForFile(other, false).isNull());
 }

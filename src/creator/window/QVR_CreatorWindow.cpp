@@ -745,7 +745,7 @@ void QVR_CreatorWindow::finishClosing()
     if (!onlyWindow)
         return;
     // No other window shows the document's pictures any more.
-    ModelImageCache::removeFilesUnder(document->assetStoragePath());
+    ModelImageCache::removeAssetsOf(*document);
     // The clean-up keeps every file the loaded draft or an undo step names, so it may run before the draft
     // is written; unloading then saves the draft and detaches the document.
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
