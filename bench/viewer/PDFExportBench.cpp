@@ -1,16 +1,23 @@
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <utility>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QTemporaryDir>
 
 #include "support/BenchPicturedDocument.h"
 #include "support/MainThreadHeartbeat.h"
 #include "support/QtBenchmarkMain.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/output/QVRPDFGenerator.h"
 
@@ -82,8 +89,70 @@ void BM_ExportTwentyScreens(benchmark::State& state)
     state.counters["ratio"] = exportTotal / floorTotal;
     state.counters["heartbeat_lag_ms"] = lag;
     state.counters["file_bytes"] = double(QFileInfo(exportPath).size());
+    std::printf("export_ms=%.1f\nfloor_ms=%.1f\n", exportTotal / runs, floorTotal / runs);
 }
 BENCHMARK(BM_ExportTwentyScreens)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The widest picture a PDF file holds, in pixels; 0 when none.
+int widestEmbeddedPicture(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    static const QRegularExpression image(QStringLiteral(R"(/Subtype\s*/Image\s*/Width\s+(\d+))"));
+    int widest = 0;
+    for (auto match = image.globalMatch(QString::fromLatin1(file.readAll())); match.hasNext();)
+        widest = std::max(widest, match.next().captured(1).toInt());
+    return widest;
+}
+
+// A 1600 × 1200 picture placed in a 560 × 420 point frame (its cropped picture made at the frame's size): the
+// pixels per inch the exported page gives it.
+void BM_PictureResolution(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    const QSize source(1600, 1200);
+    const QSizeF frame(560, 420);
+    QImage original(source, QImage::Format_RGB32);
+    {
+        QPainter painter(&original);
+        for (int y = 0; y < source.height(); y += 10)
+            painter.fillRect(0, y, source.width(), 10, QColor::fromHsv((y / 10) % 360, 160, 200));
+    }
+    const QString originalPath = QDir(folder.path()).filePath(QStringLiteral("original.jpg"));
+    const QString croppedPath = QDir(folder.path()).filePath(QStringLiteral("cropped.jpg"));
+    original.save(originalPath, "JPEG", 90);
+    original.scaled(frame.toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(croppedPath, "JPEG", 90);
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    for (const auto& [path, original_] : {std::pair{originalPath, true}, std::pair{croppedPath, false}}) {
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(path));
+        if (original_)
+            picture->object()->setOriginalImageAsset(asset);
+        else
+            picture->object()->setCroppedImageAsset(asset);
+    }
+    picture->object()->setFrame(QRectF(QPointF(200, 160), frame));
+    picture->object()->setZoomScale(frame.width() / source.width());
+    screen->addMixedMediaObject(picture);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    const QString exportPath = QDir(folder.path()).filePath(QStringLiteral("picture.pdf"));
+    double ppi = 0;
+    for (auto _ : state) {
+        Done done;
+        auto generator = QVRPDFGenerator::create();
+        generator->setDelegate(&done);
+        generator->generatePDFForTessarineModel(document, exportPath);
+        while (!done.finished)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ppi = widestEmbeddedPicture(exportPath) / (frame.width() / 72.0);
+    }
+    state.counters["picture_ppi"] = ppi;
+    std::printf("picture_ppi=%.1f\n", ppi);
+}
+BENCHMARK(BM_PictureResolution)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "tessarine_data_model/AttachedTextView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <list>
 
@@ -12,7 +13,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QSet>
 #include <QUrl>
 
 #include "elements/images/AudioElementDrawing.h"
@@ -88,6 +91,73 @@ QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool ma
     return {};
 }
 
+// The file an asset's picture is read from: where the asset says, else under the document's asset folder (a
+// document moved to another package, a copy or a download, keeps file names, not folders). Empty when unknown.
+QString pictureFileOf(const ZERI_ContentAsset& asset)
+{
+    QString path = asset.localFilePath();
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        const QString folder = asset.assetStoragePath();
+        const QString name = QFileInfo(asset.externalURL().path()).fileName();
+        if (!folder.isEmpty() && !name.isEmpty())
+            path = QDir(folder).filePath(name);
+    }
+    return path;
+}
+
+// Whether the painter makes a document (a PDF file, a printout) rather than pixels: such a device keeps the image
+// data it is handed, so pictures go to it at their own resolution instead of the cropped picture's.
+bool keepsPictureData(const QPainter& context)
+{
+    const QPaintEngine* engine = context.paintEngine();
+    if (engine && engine->type() == QPaintEngine::Pdf)
+        return true;
+    const QPaintDevice* device = context.device();
+    return device && device->devType() == QInternal::Printer;
+}
+
+// Draws the object's original picture the way its cropped picture shows it (turned by its quarter turns, scaled
+// by its zoom, shifted by its zoom offset, clipped to the frame), handing the painter only the part of the
+// original that shows, at the original's resolution. False when the original cannot be read.
+bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object, const QRectF& target, double scale)
+{
+    const auto asset = object.originalImageAsset();
+    const QString path = asset ? pictureFileOf(*asset) : QString();
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    const QImage original = ImageUtils::createCGImageFromFilePath(path);
+    if (original.isNull())
+        return false;
+    // The same quarter turns the cropped picture is made with: original pixels to turned pixels.
+    const QTransform turn =
+        QImage::trueMatrix(QTransform().rotate(90.0 * (object.rotation() % 4)), original.width(), original.height());
+    const QRectF turned = turn.mapRect(QRectF(original.rect()));
+    const QSizeF frame = object.frame().size();
+    const double zoom =
+        object.zoomScale().value_or(std::max(frame.width() / turned.width(), frame.height() / turned.height()));
+    if (!(zoom > 0) || !std::isfinite(zoom))
+        return false;
+    const QSizeF offset = object.zoomOffset();
+    // The part of the turned picture inside the frame, taken back to whole pixels of the original.
+    const QRectF shown =
+        QRectF(offset.width() / zoom, offset.height() / zoom, frame.width() / zoom, frame.height() / zoom)
+            .intersected(turned);
+    const QRect source = turn.inverted().mapRect(shown).toAlignedRect().intersected(original.rect());
+    if (source.isEmpty())
+        return true;
+    context->save();
+    context->setClipRect(target, Qt::IntersectClip);
+    context->translate(target.topLeft());
+    context->scale(scale, scale);
+    context->translate(-offset.width(), -offset.height());
+    context->scale(zoom, zoom);
+    context->setTransform(turn, true);
+    context->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    context->drawImage(QRectF(source), original, QRectF(source));
+    context->restore();
+    return true;
+}
+
 // Theme sample documents show where their empty placeholders are: a 1-point grey outline inside the frame.
 void drawBlankBorder(QPainter* context, const QRectF& target, double scale)
 {
@@ -117,14 +187,7 @@ AttributedText effectiveText(const ZERI_MMObject_Text& text)
 
 QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode)
 {
-    QString path = asset.localFilePath();
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        // A document moved to another package (a copy, a download) keeps file names, not folders.
-        const QString folder = asset.assetStoragePath();
-        const QString name = QFileInfo(asset.externalURL().path()).fileName();
-        if (!folder.isEmpty() && !name.isEmpty())
-            path = QDir(folder).filePath(name);
-    }
+    const QString path = pictureFileOf(asset);
     return path.isEmpty() ? QImage() : imageForFile(path, mayDecode);
 }
 
@@ -181,6 +244,28 @@ void ModelImageCache::clear()
     state.bytes = 0;
 }
 
+void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
+{
+    QSet<QString> files;
+    for (const auto& asset : item.getAllContentAssets())
+        if (const QString path = asset ? pictureFileOf(*asset) : QString(); !path.isEmpty())
+            files.insert(QFileInfo(path).absoluteFilePath());
+    if (files.isEmpty())
+        return;
+    ImageCacheState& state = cacheState();
+    QMutexLocker lock(&state.mutex);
+    for (auto it = state.entries.begin(); it != state.entries.end();) {
+        // Keys are "<absolute path>|<size>|<inode>|<time>".
+        if (files.contains(it->key.section(QLatin1Char('|'), 0, -4))) {
+            state.bytes -= entryCost(it->image);
+            state.index.remove(it->key);
+            it = state.entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void ZERI_MixedMediaObject::drawOnContext(QPainter* context, double scale, const QSizeF&,
                                           bool drawBordersForBlankObjects, bool ignoreThreadSafety) const
 {
@@ -188,6 +273,10 @@ void ZERI_MixedMediaObject::drawOnContext(QPainter* context, double scale, const
         return;
     const QRectF target = scaled(frame(), scale);
     if (!isDrawable(target))
+        return;
+    // A document output takes the original picture itself, as cropped and turned, at its own resolution.
+    if (mayDecodeImages(ignoreThreadSafety) && keepsPictureData(*context) &&
+        drawOriginalPicture(context, *this, target, scale))
         return;
     // The cropped picture already holds the crop, zoom and quarter turns at the frame's size.
     const QImage picture = croppedPicture(*this, scale, mayDecodeImages(ignoreThreadSafety));

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QPainter;
+class TessarineDataModelItem;
 class ZERI_ContentAsset;
 class ZERI_FlowScreenModel;
 
@@ -25,6 +26,8 @@ public:
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
     static QImage imageForFile(const QString& path, bool mayDecode);
     static void clear();
+    // Drops the pictures of every asset of `item` (a closed document's).
+    static void removeAssetsOf(const TessarineDataModelItem& item);
 };
 
 // Drawing a whole screen from the model, as previews, PDF pages, printing and the render tool do. The painter's

@@ -1,6 +1,7 @@
 #include "tessarine_data_model/UndoSnapshotFiles.h"
 
 #include <QMutex>
+#include <QSet>
 
 namespace {
 
@@ -35,10 +36,44 @@ bool UndoSnapshotFiles::isRegistered()
     return currentHandler() != nullptr;
 }
 
+namespace {
+
+// The list the latest snapshot kept. Most steps leave a document's files as they were: their snapshots share
+// this one list (and, when some files changed, the strings of those that did not) instead of each holding a copy
+// of every path.
+struct SharedPaths {
+    QMutex mutex;
+    QStringList latest;
+};
+
+SharedPaths& sharedPaths()
+{
+    static SharedPaths paths;
+    return paths;
+}
+
+QStringList shareUnchanged(QStringList paths)
+{
+    SharedPaths& shared = sharedPaths();
+    QMutexLocker lock(&shared.mutex);
+    if (paths == shared.latest)
+        return shared.latest;
+    if (!shared.latest.isEmpty() && !paths.isEmpty()) {
+        const QSet<QString> known(shared.latest.cbegin(), shared.latest.cend());
+        for (QString& path : paths)
+            if (const auto found = known.constFind(path); found != known.constEnd())
+                path = *found;
+    }
+    shared.latest = paths;
+    return paths;
+}
+
+} // namespace
+
 QStringList UndoSnapshotFiles::retain(const TessarineDataModelItem& item)
 {
     const auto handler = currentHandler();
-    return handler ? handler->retainFilesOfItem(item) : QStringList();
+    return handler ? shareUnchanged(handler->retainFilesOfItem(item)) : QStringList();
 }
 
 void UndoSnapshotFiles::release(const QStringList& paths)

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -378,4 +380,51 @@ TEST(UndoableChanges, ColourOutletsAreOneStepEach)
     EXPECT_EQ(f.screen->backgroundColor(), QColor(Qt::green));
     f.flow->undoManager().undo();
     EXPECT_FALSE(f.screen->backgroundColor().isValid());
+}
+
+TEST(UndoableChanges, StepsShareTheFileListsOfFilesTheyLeftAsTheyWere)
+{
+    auto files = std::make_shared<CountingFiles>();
+    UndoSnapshotFiles::registerHandler(files);
+    {
+        Fixture f;
+        for (int i = 0; i < 50; ++i) {
+            auto picture = ZERI_MixedMediaObject::objectWithType(2);
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(QUrl::fromLocalFile(QStringLiteral("/p/assets/picture%1.png").arg(i)));
+            (*picture)->setCroppedImageAsset(asset);
+            (*picture)->setFrame(QRectF(i, 0, 10, 10));
+            f.screen->addMixedMediaObject(picture);
+        }
+        const auto step = [&](auto&& change) {
+            f.flow->beginUndoableChanges();
+            const QStringList kept = f.flow->currentUndoableAction()->retainedFiles();
+            change();
+            f.flow->endUndoableChanges();
+            return kept;
+        };
+        const QStringList first = step([&] { (*f.object)->setFrame(QRectF(1, 1, 20, 20)); });
+        const QStringList second = step([&] { (*f.object)->setFrame(QRectF(2, 2, 20, 20)); });
+        ASSERT_EQ(first.size(), 50);
+        // Nothing changed among the files: the second step holds the first one's list, not a copy.
+        EXPECT_EQ(second, first);
+        EXPECT_EQ(second.constData(), first.constData());
+
+        // A file added: a new list, whose other paths are the ones already held.
+        auto added = ZERI_ContentAsset::create();
+        added->setExternalURL(QUrl::fromLocalFile(QStringLiteral("/p/assets/added.png")));
+        step([&] { (*f.object)->setCroppedImageAsset(added); });
+        const QStringList third = step([&] { (*f.object)->setFrame(QRectF(3, 3, 20, 20)); });
+        ASSERT_EQ(third.size(), 51);
+        EXPECT_NE(third.constData(), first.constData());
+        for (const QString& path : third) {
+            const auto old = std::find(first.cbegin(), first.cend(), path);
+            if (old != first.cend()) {
+                EXPECT_EQ(path.constData(), old->constData()) << path.toStdString();
+            }
+        }
+        // The counting is as before: every step holds its files once.
+        EXPECT_EQ(files->counts.value(QStringLiteral("/p/assets/picture7.png")), 4);
+    }
+    UndoSnapshotFiles::registerHandler(nullptr);
 }

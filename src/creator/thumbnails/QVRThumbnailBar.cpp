@@ -70,6 +70,9 @@ QVRThumbnailBar::QVRThumbnailBar(QWidget* parent)
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollDelayMilliseconds);
     connect(&m_scrollTimer, &QTimer::timeout, this, &QVRThumbnailBar::scrollToSelectedIndex);
+    m_sightTimer.setSingleShot(true);
+    m_sightTimer.setInterval(100);
+    connect(&m_sightTimer, &QTimer::timeout, this, &QVRThumbnailBar::releasePicturesOutOfSight);
     setItemSize(kItemSize);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -465,4 +468,33 @@ void QVRThumbnailBar::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.fillRect(event->rect(), kBarBackground);
+}
+
+void QVRThumbnailBar::releasePicturesOutOfSight()
+{
+    m_sightTimer.stop();
+    for (int i = 0; i < count(); ++i) {
+        const auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(itemAtIndex(i));
+        if (QVRThumbnailObject* object = item ? item->thumbnailObject() : nullptr)
+            if (TessarineBackgroundedScreenPreview* preview = object->singleScreen())
+                preview->releasePictureOutOfSight();
+    }
+}
+
+void QVRThumbnailBar::moveEvent(QMoveEvent* event)
+{
+    SingleRowCollectionView::moveEvent(event);
+    m_sightTimer.start();
+}
+
+void QVRThumbnailBar::resizeEvent(QResizeEvent* event)
+{
+    SingleRowCollectionView::resizeEvent(event);
+    m_sightTimer.start();
+}
+
+void QVRThumbnailBar::showEvent(QShowEvent* event)
+{
+    SingleRowCollectionView::showEvent(event);
+    m_sightTimer.start();
 }

@@ -67,6 +67,9 @@ public:
     // Numbers the screen items 1, 2, ... and darkens the separator of the last screen before the add item.
     void thumbnailItemsReordered();
     void startNewScreenSelection(QWidget* button);
+    // The previews scrolled out of sight let their pictures go (those that hold pictures only in sight); run
+    // shortly after the bar scrolls or changes size.
+    void releasePicturesOutOfSight();
 
     QVRThumbnailBarHost* creatorWindow() const;
     // A token naming this bar in its drags' data.
@@ -94,6 +97,9 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct DropTarget {
@@ -110,6 +116,7 @@ private:
     std::unique_ptr<ObjectUpdateNotifier> m_updateNotifier;
     HoldingViewFactory m_holdingViewFactory;
     QTimer m_scrollTimer;
+    QTimer m_sightTimer; // coalesces the moves of a scroll into one releasePicturesOutOfSight()
     QWidget* m_dropIndicator = nullptr;
     QString m_dragToken;
     QList<int> m_draggingIndexes;

@@ -1,5 +1,7 @@
 #include "creator/thumbnails/QVRThumbnailController.h"
 
+#include <utility>
+
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
@@ -11,10 +13,13 @@ QVRThumbnailController::QVRThumbnailController(QObject* parent)
 
 QVRThumbnailController::~QVRThumbnailController()
 {
-    // The view's items hand the previews back before their objects go.
+    // The previews go first, where their items host them: handing each back to its object (a reparenting per
+    // preview, each walking the window's focus chain) would grow with the square of a long strip. The items then
+    // find nothing to hand back.
+    const QList<QVRThumbnailObject*> objects = std::exchange(m_objects, {});
+    qDeleteAll(objects);
     if (m_collectionView)
         m_collectionView->updateContent({});
-    qDeleteAll(m_objects);
 }
 
 void QVRThumbnailController::setCollectionView(SingleRowCollectionView* view)
@@ -70,7 +75,12 @@ void QVRThumbnailController::showScreens(const std::vector<std::shared_ptr<ZERI_
             continue;
         }
         ++m_previewsMade;
-        objects.append(makeObject(new TessarineBackgroundedScreenPreview(QRect(QPoint(0, 0), m_previewSize), screen)));
+        // Read off the main thread; a preview scrolled out of sight holds no picture.
+        auto* preview = new TessarineBackgroundedScreenPreview(
+            QRect(QPoint(0, 0), m_previewSize), screen, true,
+            TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground);
+        preview->setHoldsPictureOnlyInSight(true);
+        objects.append(makeObject(preview));
     }
     setObjects(objects, m_hasAddScreenItem);
 }

@@ -35,10 +35,12 @@
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "foundation/Tessutils.h"
+#include "platform/FreedMemory.h"
 #include "platform/UserDefaults.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -192,6 +194,12 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
 {
     finishClosing();
     delete m_selectedItemView.data();
+    // The strip's previews go before the widgets that host them, each in one step.
+    delete m_thumbnailController;
+    m_thumbnailController = nullptr;
+    // Once the window and its children are gone, the pages their pictures held go back to the system.
+    QMetaObject::invokeMethod(
+        qApp, [] { FreedMemory::returnToSystem(); }, Qt::QueuedConnection);
 }
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
@@ -744,6 +752,8 @@ void QVR_CreatorWindow::finishClosing()
     m_currentModel = nullptr;
     if (!onlyWindow)
         return;
+    // No other window shows the document's pictures any more.
+    ModelImageCache::removeAssetsOf(*document);
     // The clean-up keeps every file the loaded draft or an undo step names, so it may run before the draft
     // is written; unloading then saves the draft and detaches the document.
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());

@@ -210,7 +210,7 @@ QImage TessarineBackgroundedScreenPreview::attemptToCreateCachedPreviewImageFrom
     if (path.isEmpty())
         return {};
     Error error;
-    const QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, size(), &error);
+    const QImage picture = QVRScreenPreviewGenerator::decodePreviewFile(path, pictureSize(), &error);
     if (picture.isNull())
         qCWarning(lcPreviews).noquote() << QStringLiteral("error!? grabbing file: %1").arg(error.message);
     return picture;
@@ -223,7 +223,7 @@ void TessarineBackgroundedScreenPreview::decodeStoredPictureInBackground()
         return;
     m_decodingStoredPicture = true;
     QPointer<TessarineBackgroundedScreenPreview> self(this);
-    const QSize size = this->size();
+    const QSize size = pictureSize();
     const quint64 decoding = ++m_storedPictureDecoding;
     // The worker sees only the path and the size; the picture comes back through the main thread's queue.
     const bool posted = storedPictureThreads().post([self, path, size, decoding] {
@@ -246,12 +246,17 @@ void TessarineBackgroundedScreenPreview::storedPictureArrived(const QImage& pict
     m_decodingStoredPicture = false;
     if (picture.isNull() && !problem.isEmpty())
         qCWarning(lcPreviews).noquote() << QStringLiteral("error!? grabbing file: %1").arg(problem);
-    // A picture the screen sent meanwhile is newer than the stored one.
-    if (!picture.isNull() && m_picture.isNull())
-        showPicture(picture);
+    // A picture the screen sent meanwhile is newer than the stored one; a view out of sight that holds pictures
+    // only in sight keeps none and reads it again when painted.
+    if (!picture.isNull() && m_picture.isNull()) {
+        if (m_holdsPictureOnlyInSight && outOfSight())
+            m_pictureSetAside = true;
+        else
+            showPicture(picture);
+    }
     // A shown view without a usable stored picture asks its screen for one, as it would have on showing.
     const auto screen = m_weakScreenModel.obj();
-    if (m_wasShown && screen && (m_picture.isNull() || screen->previewInvalidated()))
+    if (m_wasShown && screen && ((m_picture.isNull() && !m_pictureSetAside) || screen->previewInvalidated()))
         screen->getScreenPreviewImages();
     emit storedPictureDecoded();
 }
@@ -266,8 +271,11 @@ void TessarineBackgroundedScreenPreview::previewScreenshotGotten(const Notificat
         showPicture(picture);
     }
     if (!picture.isNull()) {
-        // Outside a window an empty view stays empty.
-        if (isVisible() || !m_picture.isNull())
+        // Outside a window an empty view stays empty; out of sight, one that holds pictures only in sight reads
+        // the stored picture when it is painted.
+        if (m_holdsPictureOnlyInSight && outOfSight() && !storedPicturePath().isEmpty())
+            setPictureAside();
+        else if (isVisible() || !m_picture.isNull())
             showPicture(picture);
     }
     if (m_delegate)
@@ -324,26 +332,67 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
 
 void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
 {
-    if (m_picture.isNull() || width() <= 0 || height() <= 0)
-        return;
-    if (m_scaledPicture.size() != size()) {
-        m_scaledPicture = m_picture.size() == size()
-                              ? m_picture
-                              : m_picture.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (m_picture.isNull() && m_pictureSetAside && !m_decodingStoredPicture) {
+        // Back in sight: the picture set aside is read again.
+        m_pictureSetAside = false;
+        decodeStoredPictureInBackground();
+        if (!m_decodingStoredPicture)
+            requestPreviews();
     }
+    const QSize target = pictureSize();
+    if (m_picture.isNull() || target.isEmpty())
+        return;
+    if (m_scaledPicture.size() != target) {
+        m_scaledPicture = m_picture.size() == target
+                              ? m_picture
+                              : m_picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    // Device pixel for device pixel: the picture is drawn into the view's logical rectangle.
     QPainter painter(this);
-    painter.drawImage(0, 0, m_scaledPicture);
+    painter.drawImage(QRectF(rect()), m_scaledPicture);
+}
+
+QSize TessarineBackgroundedScreenPreview::pictureSize() const
+{
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
+bool TessarineBackgroundedScreenPreview::outOfSight() const
+{
+    return visibleRegion().isEmpty();
+}
+
+void TessarineBackgroundedScreenPreview::setPictureAside()
+{
+    m_picture = QImage();
+    m_scaledPicture = QImage();
+    ++m_pictureScaling;
+    m_pictureSetAside = true;
+}
+
+void TessarineBackgroundedScreenPreview::releasePictureOutOfSight()
+{
+    if (!m_holdsPictureOnlyInSight || m_picture.isNull() || !outOfSight() || storedPicturePath().isEmpty())
+        return;
+    setPictureAside();
 }
 
 void TessarineBackgroundedScreenPreview::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // A picture held smaller than the view now is asked for again at full size.
+    const QSize target = pictureSize();
+    if (m_pictureReduced && !m_picture.isNull() &&
+        (m_picture.width() < target.width() || m_picture.height() < target.height()))
+        requestPreviews();
     prepareScaledPicture();
 }
 
 void TessarineBackgroundedScreenPreview::showPicture(const QImage& picture)
 {
     m_picture = picture;
+    m_pictureReduced = false;
+    m_pictureSetAside = false;
     m_scaledPicture = QImage();
     prepareScaledPicture();
     update();
@@ -352,18 +401,24 @@ void TessarineBackgroundedScreenPreview::showPicture(const QImage& picture)
 void TessarineBackgroundedScreenPreview::prepareScaledPicture()
 {
     const quint64 scaling = ++m_pictureScaling;
-    const QSize target = size();
+    const QSize target = pictureSize();
     if (m_picture.isNull() || target.isEmpty() || m_picture.size() == target || m_scaledPicture.size() == target)
         return;
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     // The worker sees only a copy of the picture and the size; the result comes back through the main thread's
-    // queue and is kept only while the view still shows that picture at that size.
+    // queue and is kept only while the view still shows that picture at that size. A picture larger than the
+    // view is then held at the view's size only: a strip of many views keeps no full-size pictures.
     storedPictureThreads().post([self, picture = m_picture, target, scaling] {
         QImage scaled = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         MainThread::run(
             [self, scaled = std::move(scaled), scaling] {
-                if (self && self->m_pictureScaling == scaling && self->size() == scaled.size())
-                    self->m_scaledPicture = scaled;
+                if (!self || self->m_pictureScaling != scaling || self->pictureSize() != scaled.size())
+                    return;
+                self->m_scaledPicture = scaled;
+                if (self->m_picture.width() > scaled.width() || self->m_picture.height() > scaled.height()) {
+                    self->m_picture = scaled;
+                    self->m_pictureReduced = true;
+                }
             },
             false);
     });

@@ -51,8 +51,21 @@ public:
     // Only when the screen differs: observes the new screen instead of the old one.
     void setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen);
 
-    // The picture shown (as received; painted scaled to the view), null when none.
+    // The picture shown, null when none. A picture larger than the view in device pixels is held at that size
+    // once its scaling (on a worker) is done.
     QImage currentPreviewImage() const { return m_picture; }
+    // The view's size in device pixels: what its picture is decoded and scaled to.
+    QSize pictureSize() const;
+
+    // For the many views of a long strip: while no part of the view can be seen it holds no picture, and reads its
+    // stored one again when it is painted. Off by default.
+    void setHoldsPictureOnlyInSight(bool holds) { m_holdsPictureOnlyInSight = holds; }
+    bool holdsPictureOnlyInSight() const { return m_holdsPictureOnlyInSight; }
+    // Lets the picture go when the view holds pictures only in sight, is out of sight and has a stored picture
+    // to read again.
+    void releasePictureOutOfSight();
+    // True while the picture is let go for being out of sight.
+    bool pictureSetAside() const { return m_pictureSetAside; }
     bool drawText() const { return m_drawText; }
     bool drewNormalPreviewWhenTextlessPreviewWasRequested() const
     {
@@ -87,6 +100,8 @@ protected:
 
 private:
     void showPicture(const QImage& picture);
+    bool outOfSight() const;
+    void setPictureAside();
     // A picture shown at another size than its own is scaled to the view's size on a worker, ahead of the paint
     // that needs it; a paint that comes first scales it itself.
     void prepareScaledPicture();
@@ -107,10 +122,13 @@ private:
     bool m_wasShown = false;
     bool m_requestAgainWhenDone = false;
     bool m_decodingStoredPicture = false;
+    bool m_holdsPictureOnlyInSight = false;
+    bool m_pictureSetAside = false;
+    bool m_pictureReduced = false;       // m_picture was scaled down from a larger one
     quint64 m_storedPictureDecoding = 0; // counts the decodings begun; only the latest one's picture is shown
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;
-    QImage m_scaledPicture;       // m_picture at the view's size, made once per size
+    QImage m_scaledPicture;       // m_picture at the view's size in device pixels, made once per size
     quint64 m_pictureScaling = 0; // counts the scalings asked for; only the latest one's result is kept
 };

@@ -259,3 +259,30 @@ TEST(BackgroundedScreenPreviewScaling, AViewPaintsItsLatestPictureAtItsSizeThrou
     EXPECT_EQ(preview->grab().size(), QSize(133, 97));
     EXPECT_TRUE(paintedIn(Qt::green));
 }
+
+TEST(BackgroundedScreenPreviewScaling, AReceivedPictureLargerThanTheViewIsHeldAtTheViewsSizeOnly)
+{
+    QWidget window;
+    window.resize(400, 300);
+    auto* preview = new TessarineBackgroundedScreenPreview(QRect(0, 0, 160, 120), nullptr, 1.0, true, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QImage large(2048, 1496, QImage::Format_RGB32);
+    large.fill(Qt::red);
+    preview->previewScreenshotGotten(
+        Notification{QString(), nullptr, {{QStringLiteral("PreviewScreenImageRef"), large}}});
+    large = QImage();
+    // Held at the view's size in device pixels once scaled, and still painted whole.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview->currentPreviewImage().size() == preview->pictureSize(); }, 5000));
+    EXPECT_EQ(preview->pictureSize(), QSize(160, 120) * preview->devicePixelRatioF());
+    const QImage painted = preview->grab().toImage();
+    EXPECT_EQ(painted.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(painted.pixelColor(painted.width() - 1, painted.height() - 1), QColor(Qt::red));
+    // A smaller picture is kept as it is.
+    QImage small(100, 75, QImage::Format_RGB32);
+    small.fill(Qt::blue);
+    preview->previewScreenshotGotten(
+        Notification{QString(), nullptr, {{QStringLiteral("PreviewScreenImageRef"), small}}});
+    QTest::qWait(100);
+    EXPECT_EQ(preview->currentPreviewImage().size(), QSize(100, 75));
+}

@@ -1,0 +1,108 @@
+// 300 cycles of editing a 50-screen document in a creator window: a text inserted through the add menu, its text
+// changed, moved, the move and the change undone, the change redone, then the next screen. Prints the live heap's
+// growth per cycle over the last 200 cycles, once the first cycles have filled the caches
+// (live_growth_kb_per_cycle; target at most 50). TESS_BENCH_CYCLES changes the number of cycles.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include "app/QVRWindowManager.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/interaction/QVR_SelectedItemView.h" // the canvas header needs it whole
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "support/BenchPicturedDocument.h"
+#include "support/BenchSupportFolder.h"
+#include "support/ProcessMemory.h"
+#include "support/QtBenchmarkMain.h"
+#include "support/SpinUntil.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "viewer/previews/ViewerPreviewsLibrary.h"
+
+namespace {
+
+constexpr int kScreens = 50;
+
+int cycleCount()
+{
+    bool ok = false;
+    const int count = qEnvironmentVariableIntValue("TESS_BENCH_CYCLES", &ok);
+    return ok && count > 100 ? count : 300;
+}
+
+void settle(int ms)
+{
+    spinUntil([] { return false; }, ms);
+}
+
+void BM_EditingSoak(benchmark::State& state)
+{
+    const int cycles = cycleCount();
+    QTemporaryDir support;
+    QTemporaryDir pictures;
+    storePackagesUnder(support.path());
+    registerCreatorLibrary();
+    registerViewerPreviewsLibrary();
+    auto document = makePicturedDocument(pictures.path(), kScreens);
+    Error error;
+    if (!ZERI_qvdFilePackage::saveModelToFile(document, &error))
+        qWarning() << "cannot save the document:" << error.message;
+    const auto flow = document->firstFlowmodel();
+    QPointer<QVR_CreatorWindow> window =
+        qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    window->resize(1300, 900);
+    window->launchTessarineWithTessarineModel(document);
+    window->show();
+    settle(2000);
+    auto& windows = QVRWindowManager::sharedInstance();
+    std::vector<double> heap;
+    for (auto _ : state) {
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            const int index = cycle % kScreens;
+            const auto screen = flow->screenModels()[std::size_t(index)];
+            window->theCanvasView()->addElementMenuSelectionMadeWithType(4);
+            const auto text = screen->mixedMediaObjects().back();
+            flow->beginUndoableChanges();
+            if (const auto model = text->as<ZERI_MMObject_Text>())
+                model->setText(QStringLiteral("Cycle %1: a few words typed into the new text").arg(cycle));
+            flow->endUndoableChanges();
+            flow->beginUndoableChanges();
+            text->object()->setFrame(text->object()->frame().translated(40, 30));
+            flow->endUndoableChanges();
+            windows.performMenuAction(QStringLiteral("undo"), 0, window);
+            windows.performMenuAction(QStringLiteral("undo"), 0, window);
+            windows.performMenuAction(QStringLiteral("redo"), 0, window);
+            window->setCurrentIndex((index + 1) % kScreens);
+            settle(60);
+            heap.push_back(liveHeapKilobytes());
+        }
+    }
+    settle(1000);
+    const std::size_t from = heap.size() > 200 ? heap.size() - 201 : 0;
+    const double growth = (heap.back() - heap[from]) / double(heap.size() - 1 - from);
+    state.counters["live_growth_kb_per_cycle"] = growth;
+    state.counters["live_heap_start_mb"] = heap.front() / 1024.0;
+    state.counters["live_heap_end_mb"] = heap.back() / 1024.0;
+    printFigure("cycles", double(heap.size()));
+    printFigure("live_heap_start_mb", heap.front() / 1024.0);
+    printFigure("live_heap_end_mb", heap.back() / 1024.0);
+    printFigure("live_growth_kb_per_cycle", growth);
+    delete window.data();
+    settle(500);
+}
+BENCHMARK(BM_EditingSoak)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return runQtBenchmarks<QApplication>(argc, argv, BenchSettings::Private);
+}

@@ -1,0 +1,159 @@
+// A document of 1,000 screens (TESS_BENCH_SCREENS to change the count), each with a picture of its own and two
+// texts, saved in its package and opened in a creator window: first without stored previews (all of them made
+// while the window is open), then again with them. Prints the process's resident memory with no document open
+// (rss_home_mb), once each open has settled (rss_open_cold_mb, rss_open_warm_mb) and after the last window closed
+// (rss_after_close_mb), and the longest stretch the main thread was held while opening (open_stall_ms) and closing
+// (close_stall_ms). Targets at 1,000 screens: cold at most 1,000 MB, after close within 100 MB of home, stalls at
+// most 100 ms.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include "app/QVRWindowManager.h"
+#include "creator/CreatorLibrary.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "platform/WorkerThreads.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "support/BenchPicturedDocument.h"
+#include "support/BenchSupportFolder.h"
+#include "support/MainThreadHeartbeat.h"
+#include "support/ProcessMemory.h"
+#include "support/QtBenchmarkMain.h"
+#include "support/SpinUntil.h"
+#include "viewer/previews/ViewerPreviewsLibrary.h"
+
+namespace {
+
+int screenCount()
+{
+    bool ok = false;
+    const int count = qEnvironmentVariableIntValue("TESS_BENCH_SCREENS", &ok);
+    return ok && count > 0 ? count : 1000;
+}
+
+// Lets queued work finish and the allocator hand back what it can, then reads the resident memory.
+double settledMegabytes()
+{
+    spinUntil([] { return false; }, 500);
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    return residentMegabytes();
+}
+
+int previewsStored(const ZERI_TessarineModel& document)
+{
+    int stored = 0;
+    for (const auto& screen : document.firstFlowmodel()->screenModels())
+        stored += screen->previewScreenShotAsset() && !screen->gettingScreenPreview() ? 1 : 0;
+    return stored;
+}
+
+bool allPreviewsStored(const ZERI_TessarineModel& document)
+{
+    static QElapsedTimer sinceReport;
+    if (!sinceReport.isValid() || sinceReport.elapsed() > 10000) {
+        sinceReport.restart();
+        std::fprintf(stderr, "previews stored: %d of %d\n", previewsStored(document),
+                     int(document.firstFlowmodel()->screenModels().size()));
+    }
+    return previewsStored(document) == int(document.firstFlowmodel()->screenModels().size());
+}
+
+struct OpenResult {
+    double stallMs = 0;
+    double megabytes = 0;
+};
+
+// Opens the package's document in a new creator window and waits until every screen has its stored preview.
+OpenResult openAndSettle(const std::shared_ptr<ZERI_qvdFilePackage>& package, QPointer<QVR_CreatorWindow>& window)
+{
+    Error error;
+    if (!package->loadModel(&error))
+        qWarning() << "cannot load the document:" << error.message;
+    const auto document = package->model();
+    MainThreadHeartbeat heartbeat(10);
+    QElapsedTimer call;
+    call.start();
+    window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+    window->resize(1300, 900);
+    window->launchTessarineWithTessarineModel(document);
+    window->show();
+    heartbeat.noteGapMs(call.nsecsElapsed() / 1e6);
+    if (!spinUntil([&] { return allPreviewsStored(*document); }, 30 * 60 * 1000))
+        qWarning() << "the previews were not all made";
+    spinUntil([] { return false; }, 1000);
+    heartbeat.stop();
+    return {heartbeat.longestGapMs(), settledMegabytes()};
+}
+
+double closeAndSettle(QPointer<QVR_CreatorWindow>& window)
+{
+    MainThreadHeartbeat heartbeat(10);
+    QElapsedTimer call;
+    call.start();
+    window->close();
+    heartbeat.noteGapMs(call.nsecsElapsed() / 1e6);
+    spinUntil([&] { return window.isNull(); }, 60000);
+    spinUntil([] { return false; }, 1000);
+    heartbeat.stop();
+    return heartbeat.longestGapMs();
+}
+
+void BM_LargeDocument(benchmark::State& state)
+{
+    const int screens = screenCount();
+    QTemporaryDir support;
+    QTemporaryDir pictures;
+    storePackagesUnder(support.path());
+    registerCreatorLibrary();
+    registerViewerPreviewsLibrary();
+    std::shared_ptr<ZERI_qvdFilePackage> package;
+    {
+        auto document = makePicturedDocument(pictures.path(), screens);
+        Error error;
+        if (!ZERI_qvdFilePackage::saveModelToFile(document, &error))
+            qWarning() << "cannot save the document:" << error.message;
+        package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        package->unloadModel(&error);
+    }
+    for (auto _ : state) {
+        const double home = settledMegabytes();
+        QPointer<QVR_CreatorWindow> window;
+        const OpenResult cold = openAndSettle(package, window);
+        const double coldClose = closeAndSettle(window);
+        const OpenResult warm = openAndSettle(package, window);
+        const double warmClose = closeAndSettle(window);
+        const double afterClose = settledMegabytes();
+        const double openStall = std::max(cold.stallMs, warm.stallMs);
+        const double closeStall = std::max(coldClose, warmClose);
+        state.counters["screens"] = screens;
+        state.counters["rss_home_mb"] = home;
+        state.counters["rss_open_cold_mb"] = cold.megabytes;
+        state.counters["rss_open_warm_mb"] = warm.megabytes;
+        state.counters["rss_after_close_mb"] = afterClose;
+        state.counters["open_stall_ms"] = openStall;
+        state.counters["close_stall_ms"] = closeStall;
+        printFigure("screens", screens);
+        printFigure("rss_home_mb", home);
+        printFigure("rss_open_cold_mb", cold.megabytes);
+        printFigure("rss_open_warm_mb", warm.megabytes);
+        printFigure("rss_after_close_mb", afterClose);
+        printFigure("open_stall_ms", openStall);
+        printFigure("close_stall_ms", closeStall);
+    }
+}
+BENCHMARK(BM_LargeDocument)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return runQtBenchmarks<QApplication>(argc, argv, BenchSettings::Private);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+// The process's resident memory, in MB, as the system counts it (VmRSS of /proc/self/status); 0 where unknown.
+inline double residentMegabytes()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kilobytes = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0) {
+            kilobytes = std::strtod(line + 6, nullptr);
+            break;
+        }
+    }
+    std::fclose(status);
+    return kilobytes / 1024.0;
+}
+
+// The bytes of heap in use (allocated and not freed), in KB; 0 where the allocator cannot say.
+inline double liveHeapKilobytes()
+{
+#if defined(__GLIBC__)
+    return double(mallinfo2().uordblks) / 1024.0;
+#else
+    return 0;
+#endif
+}
+
+// Prints one figure as "name=value" on a line of its own.
+inline void printFigure(const char* name, double value)
+{
+    std::printf("%s=%.1f\n", name, value);
+    std::fflush(stdout);
+}

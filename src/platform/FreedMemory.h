@@ -1,0 +1,11 @@
+#pragma once
+
+// Hands memory the allocator keeps after frees (whole pages, such as those of a closed document's pictures) back
+// to the system. Runs on a worker thread; does nothing where the allocator offers no such call.
+namespace FreedMemory {
+
+void returnToSystem();
+// Whether this platform can hand freed memory back at all.
+bool isSupported();
+
+} // namespace FreedMemory
