@@ -33,6 +33,8 @@ protected:
     {
         application();
         ASSERT_TRUE(inputs.isValid());
+        // Run alone, a test starts the application afresh: the tour would stand in front of the dialogs.
+        ASSERT_TRUE(leaveFirstLaunchTour());
     }
     void TearDown() override
     {

@@ -37,6 +37,7 @@
 #include "elements/video/StreamingVideoPreviewHelper.h"
 #include "launch/ApplicationLaunch.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/tour/QVR_FirstLaunchViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
@@ -237,6 +238,29 @@ QList<QVR_CreatorWindow*> creatorWindows()
             windows.append(creator);
     }
     return windows;
+}
+
+bool leaveFirstLaunchTour()
+{
+    QWidget* lists = application().listsWindow();
+    if (!lists || !waitFor([&] { return lists->isVisible(); }))
+        return false;
+    QPointer<QVR_FirstLaunchViewController> tour = lists->findChild<QVR_FirstLaunchViewController*>();
+    if (!tour)
+        return true;
+    // The tour comes to the front on the event-loop turn after My Documents shows.
+    if (!waitFor([&] { return !tour || tour->isVisible(); }))
+        return false;
+    if (tour)
+        QTest::mouseClick(tour->getStartedButton(), Qt::LeftButton);
+    if (!waitFor([&] { return !tour || !tour->isVisible(); }))
+        return false;
+    // Without a window manager nothing hands the focus on when the tour goes: My Documents takes it, as the user
+    // would click it.
+    lists->activateWindow();
+    if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 1000))
+        QApplication::setActiveWindow(lists);
+    return QApplication::activeWindow() == lists;
 }
 
 QVR_CreatorWindow* createDocumentFromPlusTile()

@@ -72,6 +72,9 @@ template <class T> T* openedMenu()
 // Opens the toolbar's Insert menu and clicks one of its rows; false when the menu or the row did not show.
 bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const);
 
+// Leaves the first-launch tour with Get Started where it stands over My Documents (a first start with nobody
+// signed in); true when no tour is left showing.
+bool leaveFirstLaunchTour();
 // My Documents' + tile, then Choose on the scratch template: the new document's creator window, shown.
 QVR_CreatorWindow* createDocumentFromPlusTile();
 // The visible creator windows.
