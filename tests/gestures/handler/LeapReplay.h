@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QPointer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -97,8 +98,12 @@ protected:
     {
         Leap::Controller::setDefaultBackendFactory({});
         QVR_LeapHandler::resetForTesting();
+        // A window takes its own menus and child windows with it: delete only what is still there.
+        QList<QPointer<QWidget>> windows;
         for (QWidget* w : QApplication::topLevelWidgets())
-            delete w;
+            windows.append(w);
+        for (const QPointer<QWidget>& w : windows)
+            delete w.data();
         drain();
         AlertPresenter::setShared(nullptr);
     }
