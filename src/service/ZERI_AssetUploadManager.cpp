@@ -14,6 +14,8 @@
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "storage/UntrustedAddresses.h"
+#include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -80,6 +82,27 @@ QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>
     if (!contentID.isEmpty() && urlByContentID.contains(contentID))
         object.insert(QStringLiteral("externalURL"), urlByContentID.value(contentID));
     return object;
+}
+
+// Whether the file a document names may leave the machine: a regular file, not a link, and, for a document kept in
+// a package, inside that package. A draft copied in from elsewhere (or edited by hand) could otherwise name any
+// file of the user's, directly or through a link, and publishing would upload it.
+bool mayUpload(const QString& path, const ZERI_TessarineModel& document)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        qCWarning(lcService) << "not uploading the asset file" << path << "- it is a link";
+        return false;
+    }
+    const auto package = document.filePackage();
+    if (!package)
+        return true;
+    const QString packageFolder = QFileInfo(QDir::cleanPath(package->assetStoragePath())).path();
+    if (!UntrustedAddresses::isInsideFolder(path, packageFolder)) {
+        qCWarning(lcService) << "not uploading the asset file" << path << "- it lies outside the document's package";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -207,6 +230,8 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
             asset->setCorvikContentID(done->contentID);
             continue;
         }
+        if (!mayUpload(path, *model))
+            continue; // as for a missing file: the asset keeps its address and any content id it has
         auto entry = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.filePath == path; });
         if (entry == m_queue.end()) {
             m_queue.append(Entry{path, info.size(), {ref}});
@@ -253,9 +278,10 @@ int ZERI_AssetUploadManager::queuedFileCount() const
 
 void ZERI_AssetUploadManager::startNextUploadIfNeeded()
 {
-    // A file deleted since it was queued cannot be sent; the asset keeps its local URL.
+    // A file deleted (or replaced by a link) since it was queued cannot be sent; the asset keeps its local URL.
     for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
-        if (!QFileInfo(m_queue[i].filePath).isFile()) {
+        const QFileInfo info(m_queue[i].filePath);
+        if (!info.isFile() || info.isSymLink()) {
             qCWarning(lcService) << "queued upload no longer on disk, skipped:" << m_queue[i].filePath;
             m_queue.removeAt(i);
             saveQueue();

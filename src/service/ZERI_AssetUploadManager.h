@@ -86,7 +86,8 @@ public:
 
     // Queues every asset of the document that has a local file and no content id yet, or whose content id this
     // manager got for a file the asset no longer uses. Assets whose file was already sent (by an earlier run)
-    // get their content id at once instead.
+    // get their content id at once instead. Only regular files are sent, never links, and for a document kept in
+    // a package only files inside that package; any other is skipped (logged) like a missing file.
     void enqueueAllContentAssetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model);
     // Starts counting progress from zero over what is queued (and what is queued later).
     void beginTracking();

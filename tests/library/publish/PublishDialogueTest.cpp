@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
+#include <QUrl>
 
 #include "../../service/ModelTestSupport.h"
 #include "PublishTestSupport.h"
@@ -19,6 +22,7 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -37,11 +41,19 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A document with image files, saved in a package whose asset folder holds them.
+// A document with image files, saved in a package whose asset folder holds them (made in `folder`, then moved
+// in, as only files inside a document's package are uploaded).
 std::shared_ptr<ZERI_TessarineModel> documentWithFiles(const QString& folder, const QList<qint64>& sizes)
 {
     DocumentWithFiles document = makeDocumentWithFiles(folder, sizes);
     document.model->firstFlowmodel()->setTitle(QStringLiteral("With files"));
+    document.model->saveToFile();
+    const QDir assets(ScopedPublishEnvironment::packageOf(document.model)->assetsPath());
+    for (qsizetype i = 0; i < document.paths.size(); ++i) {
+        const QString inside = assets.filePath(QFileInfo(document.paths[i]).fileName());
+        EXPECT_TRUE(QFile::rename(document.paths[i], inside)) << inside.toStdString();
+        document.assets[std::size_t(i)]->setExternalURL(QUrl::fromLocalFile(inside));
+    }
     document.model->saveToFile();
     return document.model;
 }
@@ -148,6 +160,58 @@ TEST(PublishDialogueTest, FilesGoOnceThenOneSaveAndAGivenUpUploadSavesNothing)
     EXPECT_EQ(QSet<QString>(uploaded.begin(), uploaded.end()).size(), 3);
     EXPECT_EQ(env.service.requestCount(kCreate), 1);
     EXPECT_TRUE(package->publishedVersionExists());
+}
+
+// A package brought in from elsewhere: its draft names a link (in its assets) to a file of the user's, and
+// another file of the user's by its full path. Publishing sends neither, only the picture the package holds.
+TEST(PublishDialogueTest, PublishingUploadsNoLinkAndNoFileOutsideThePackage)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    QTemporaryDir files;
+    QTemporaryDir users;
+    auto document = documentWithFiles(files.path(), {1000, 1000, 1000});
+    const auto package = ScopedPublishEnvironment::packageOf(document);
+    QStringList named;
+    for (const auto& asset : document->getAllContentAssets())
+        named.append(asset->localFilePath());
+    ASSERT_EQ(named.size(), 3);
+    ASSERT_TRUE(package->unloadModel());
+
+    const QString diary = users.filePath(QStringLiteral("diary.txt"));
+    const QString taxes = users.filePath(QStringLiteral("taxes.txt"));
+    for (const QString& path : {diary, taxes}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's own " + QFileInfo(path).fileName().toUtf8());
+    }
+    ASSERT_TRUE(QFile::remove(named[1]));
+    ASSERT_TRUE(QFile::link(diary, named[1]));
+    QByteArray draft = fileBytes(package->draftFilePath());
+    const QByteArray third = QUrl::fromLocalFile(named[2]).toEncoded();
+    ASSERT_TRUE(draft.contains(third));
+    draft.replace(third, QUrl::fromLocalFile(taxes).toEncoded());
+    {
+        QFile file(package->draftFilePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(draft);
+    }
+
+    QVRSavePublishDialogueWindowController dialogue({package});
+    dialogue.setPublishing(true);
+    dialogue.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogue.uploadsDone(); }, 10000));
+    const QStringList uploaded = uploadedFileNames(env.service);
+    EXPECT_EQ(uploaded, QStringList{QFileInfo(named[0]).fileName()}) << uploaded.join(' ').toStdString();
+    for (const FakeHttpRequest& request : env.service.requests()) {
+        for (const FakeFilePart& part : request.files)
+            EXPECT_FALSE(part.data.contains("the user's own")) << part.fileName.toStdString();
+    }
+    ASSERT_TRUE(package->model());
+    int withContentID = 0;
+    for (const auto& asset : package->model()->getAllContentAssets())
+        withContentID += asset->corvikContentID().isEmpty() ? 0 : 1;
+    EXPECT_EQ(withContentID, 1);
 }
 
 TEST(PublishDialogueTest, WithoutTheServiceSaveDraftAndPostSayItCannotBeReachedAndKeepTheDraft)
