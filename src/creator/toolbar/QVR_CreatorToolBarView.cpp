@@ -206,7 +206,7 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     center->setContentsMargins(0, 6, 0, 6);
     center->setSpacing(2);
     center->addWidget(m_titleLabel, 0, Qt::AlignHCenter);
-    center->addWidget(linkHolder, 1);
+    center->addWidget(linkHolder, 0, Qt::AlignHCenter);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(84, 0, 12, 0);

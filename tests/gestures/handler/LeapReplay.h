@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QJsonArray>
+#include <QMainWindow>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointF>
@@ -92,7 +93,7 @@ protected:
         QVR_LeapHandler::resetForTesting();
         AlertPresenter::setShared(&alerts);
         QVRWindowManager::setViewerWindowFactory([](const auto&) { return new QWidget; });
-        QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+        QVRWindowManager::setCreatorWindowFactory([] { return new QMainWindow; });
     }
     void TearDown() override
     {
