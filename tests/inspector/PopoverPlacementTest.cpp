@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QAbstractAnimation>
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +21,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "inspector/InspectorLibrary.h"
+#include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/pickers/QVRFontPicker_v2.h"
+#include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRToolbarPopoverController.h"
 #include "platform/AppPaths.h"
 #include "platform/UndoManager.h"
@@ -26,6 +31,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -207,4 +213,55 @@ TEST(PopoverPlacement, TheDockCommandPutsAwayTheFloatingPopoverAndBringsItBack)
     EXPECT_FALSE(Tessutils::isPopoverDocked());
     EXPECT_FALSE(f.window->topDockBar()->dockedPopoverView()->isVisible());
     EXPECT_TRUE(f.popoverShown(shape));
+}
+
+namespace {
+template <typename Widget> int liveWidgetsOf()
+{
+    const QWidgetList all = QApplication::allWidgets();
+    return int(std::count_if(all.begin(), all.end(), [](QWidget* widget) { return qobject_cast<Widget*>(widget); }));
+}
+} // namespace
+
+TEST(PopoverPlacement, SelectingElementAfterElementLeavesNoPickersBehind)
+{
+    FloatingPopovers f;
+    TextAttributes attributes;
+    attributes.fontName = QStringLiteral("Helvetica");
+    attributes.fontSize = 30;
+    attributes.foregroundColor = Qt::black;
+    auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    (*text)->setFrame(QRectF(100, 100, 400, 80));
+    text->as<ZERI_MMObject_Text>()->setAttributedString(AttributedText(QStringLiteral("Hello"), attributes));
+    f.screen->addMixedMediaObject(text);
+    const Proxy shape = f.openOnClickedShape(QRectF(600, 400, 120, 120));
+    const int before = liveWidgetsOf<QVRColorPicker>();
+
+    QPointer<QVRFontPicker_v2> firstPicker;
+    for (int round = 0; round < 4; ++round) {
+        QTest::qWait(300); // not a double click
+        QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(200, 140)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(text) && !f.popoverShown(shape); }, 3000));
+        auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(text));
+        ASSERT_TRUE(popover && popover->fontPicker());
+        // Up, the popover shows its pickers.
+        EXPECT_TRUE(popover->fontPicker()->isVisible());
+        EXPECT_TRUE(popover->popoverView()->isAncestorOf(popover->fontPicker()));
+        if (!firstPicker)
+            firstPicker = popover->fontPicker();
+
+        // Another element, then none: what the text's popover held goes.
+        QTest::qWait(300);
+        QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(660, 460)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape) && !f.popoverShown(text); }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return liveWidgetsOf<QVRFontPicker_v2>() == 0; }, 3000))
+            << liveWidgetsOf<QVRFontPicker_v2>() << " font pickers after round " << round;
+        QTest::qWait(300);
+        QTest::mouseClick(f.viewport(), Qt::LeftButton, {}, f.at(QPointF(900, 150)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.popoverShown(shape) && !f.popoverShown(text); }, 3000));
+    }
+    EXPECT_TRUE(firstPicker.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return liveWidgetsOf<QVRColorPicker>() < before; }, 3000))
+        << "the shape's colour picker went with its popover";
+    EXPECT_EQ(liveWidgetsOf<QVRFontPicker_v2>(), 0);
 }

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPropertyAnimation>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "controls/PopoverColors.h"
@@ -64,6 +65,8 @@ QVRToolbarPopoverController::QVRToolbarPopoverController(bool docked, QObject* p
 
 QVRToolbarPopoverController::~QVRToolbarPopoverController()
 {
+    // Going now, the controls go with it at once.
+    m_keepControlsOnDismiss = true;
     QVRToolbarPopoverController::dismissPopover(false);
     // Controls never placed in a row are still ours.
     for (const QPointer<QWidget>& view : m_toolbarViews)
@@ -160,7 +163,11 @@ void QVRToolbarPopoverController::showPopoverOverView(QGraphicsObject* view)
 {
     if (Tessutils::isPopoverDocked())
         return;
-    dismissPopover(false);
+    {
+        // The controls just built for this showing stay.
+        const QScopedValueRollback keep(m_keepControlsOnDismiss, true);
+        dismissPopover(false);
+    }
     releaseRow();
     m_contentView = controlViewForPopover();
     QGraphicsView* graphicsView = graphicsViewShowing(view);
@@ -196,18 +203,32 @@ void QVRToolbarPopoverController::dismissPopover(bool animated)
 {
     m_view = nullptr;
     QPointer<UniversalPopover> popover = std::exchange(m_popover, nullptr);
-    if (!popover)
-        return;
-    // The row goes with the popover; keep the controls alive only through the next row.
-    if (m_contentView) {
-        m_contentView->hide();
-        if (m_contentView->parent() == popover)
-            m_contentView->setParent(nullptr);
+    if (popover) {
+        // The row goes with the popover.
+        if (m_contentView) {
+            m_contentView->hide();
+            if (m_contentView->parent() == popover)
+                m_contentView->setParent(nullptr);
+        }
+        popover->dismissPopoverAnimated(animated, [popover] {
+            if (popover)
+                popover->deleteLater();
+        });
     }
-    popover->dismissPopoverAnimated(animated, [popover] {
-        if (popover)
-            popover->deleteLater();
-    });
+    // A floating popover builds its controls anew each time it shows; kept, an element selected once would hold
+    // its pickers for as long as it lives. The docked row keeps its controls while it shows.
+    if (!m_docked && !m_keepControlsOnDismiss)
+        releaseControls();
+}
+
+void QVRToolbarPopoverController::releaseControls()
+{
+    // Later, not now: the dismissal may come from one of the controls' own signals.
+    for (const QPointer<QWidget>& view : std::exchange(m_toolbarViews, {}))
+        if (view && (!view->parent() || view->parent() == m_contentView))
+            view->deleteLater();
+    if (QWidget* row = std::exchange(m_contentView, nullptr))
+        row->deleteLater();
 }
 
 void QVRToolbarPopoverController::releaseRow()

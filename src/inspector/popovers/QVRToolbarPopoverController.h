@@ -67,6 +67,8 @@ protected:
 
 private:
     void releaseRow();
+    // Lets the floating row and its controls go once this event is over.
+    void releaseControls();
     // Presents the popover beside the element's current bounds, or beside the part to keep uncovered when the
     // popover would lie over it.
     void placePopover();
@@ -78,4 +80,5 @@ private:
     QPointer<QGraphicsObject> m_view;
     QPointer<QWidget> m_fallbackWindow;
     bool m_followPending = false;
+    bool m_keepControlsOnDismiss = false;
 };
