@@ -5,6 +5,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QWebEngineView>
+#include "library/account/QVRFacebookLoginWindowController.h"
+#include "library/account/QVRRegisterWallWindowController.h"
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
@@ -89,6 +95,63 @@ TEST_F(WalkRoad, TheUploadAllowanceShowsItsThreeLinesInTheApplicationMenu)
         EXPECT_TRUE(inked) << "line " << third + 1;
     }
     menu->close();
+}
+
+// Signed out from the application menu, Sign In brings the wall; its social button opens the social sign-in window
+// above the wall, and the redirect carrying the token, caught there, signs the user in and closes both.
+TEST_F(WalkRoad, TheSocialButtonOfTheWallSignsInThroughItsOwnWindow)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(waitFor([&] { return !Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // Sign Out
+    ASSERT_TRUE(waitFor([&] { return Tessutils::corvikAuthToken().isEmpty(); }));
+
+    bool clicked = false;
+    bool redirected = false;
+    QTimer ticks;
+    ticks.setInterval(20);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        if (!clicked) {
+            auto* wall = visibleTopLevel<QVRRegisterWallWindowController>();
+            for (QPushButton* button : wall ? wall->findChildren<QPushButton*>() : QList<QPushButton*>()) {
+                if (button->isVisible() && button->objectName() == QLatin1String("facebookButton")) {
+                    clicked = true;
+                    click(button);
+                    return;
+                }
+            }
+            return;
+        }
+        auto* social = QVRFacebookSession::sharedInstance().loginWindowForTesting();
+        if (!redirected && social && social->isWindowLoaded() && social->window()->isVisible()) {
+            redirected = true;
+            EXPECT_TRUE(social->window()->isActiveWindow() || QApplication::activeModalWidget() == social->window());
+            social->myWebView()->setUrl(QUrl(QVRFacebookLoginWindowController::redirectURI() +
+                                             QStringLiteral("#access_token=walk&expires_in=3600")));
+        }
+    });
+    ticks.start();
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] {
+        ADD_FAILURE() << "the sign-in did not end in time";
+
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+                dialog->reject();
+        }
+    });
+    limit.start(20000);
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    limit.stop();
+    ticks.stop();
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(redirected);
+    // The service's own token for the social account (renewed when the account signs in again).
+    EXPECT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().startsWith(QStringLiteral("TOKEN-fb-walk")); }));
+    EXPECT_TRUE(waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }));
+    EXPECT_TRUE(waitFor([] { return !QVRFacebookSession::sharedInstance().isLoginWindowOpen(); }));
+    EXPECT_EQ(QVRFacebookSession::sharedInstance().accessToken(), QStringLiteral("walk"));
 }
 
 } // namespace
