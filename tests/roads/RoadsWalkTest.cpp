@@ -15,6 +15,7 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
 #include "foundation/Tessutils.h"
+#include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "support/fakeservice/FakeWebService.h"
 
@@ -22,27 +23,11 @@ using namespace roads;
 
 namespace {
 
-FakeWebService* startedService()
-{
-    static std::unique_ptr<FakeWebService> s_service;
-    if (!s_service) {
-        auto service = std::make_unique<FakeWebService>();
-        if (!service->start())
-            return nullptr;
-        service->addUser(QStringLiteral("ann"), QStringLiteral("pw"));
-        pointServicesAt(service->baseUrl());
-        Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
-        s_service = std::move(service);
-        atApplicationEnd([] { s_service.reset(); });
-    }
-    return s_service.get();
-}
-
 class WalkRoad : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        service = startedService();
+        service = signedInService();
         ASSERT_TRUE(service);
         application();
         ASSERT_TRUE(leaveFirstLaunchTour());
