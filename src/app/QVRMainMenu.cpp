@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
 #include <QVBoxLayout>
+#include <QWidgetAction>
 
 #include "app/AppLogging.h"
 #include "app/QVRWindowManager.h"
@@ -295,6 +297,26 @@ void assignMnemonics(const QList<QAction*>& actions)
 void setPlainText(QAction* action, const QString& text)
 {
     action->setProperty(kPlainTextProperty, text);
+    // A menu draws an item's title on one line; an information item shows its lines in its own label.
+    if (auto* information = qobject_cast<QWidgetAction*>(action)) {
+        if (auto* label = qobject_cast<QLabel*>(information->defaultWidget()))
+            label->setText(text);
+    }
+}
+
+// An item that only informs, such as the upload allowance: its title's lines shown one under the other, greyed
+// as a disabled item is.
+QAction* addInformationItem(QMenu* menu, const QString& text)
+{
+    auto* item = new QWidgetAction(menu);
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("informationItemLabel"));
+    label->setTextFormat(Qt::PlainText);
+    label->setContentsMargins(28, 4, 16, 4);
+    item->setDefaultWidget(label);
+    item->setText(text);
+    menu->addAction(item);
+    return item;
 }
 
 void assignMnemonics(QMenuBar* bar)
@@ -391,8 +413,13 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
         const Entry& entry = table.at(i);
         if (isRemoved(entry.menu, entry.tag))
             continue;
-        QAction* action = entry.command.isEmpty() ? menus[entry.menu]->addSeparator()
-                                                  : menus[entry.menu]->addAction(currentTitle(entry));
+        QAction* action = nullptr;
+        if (entry.command.isEmpty())
+            action = menus[entry.menu]->addSeparator();
+        else if (entry.target == Target::Information)
+            action = addInformationItem(menus[entry.menu], currentTitle(entry));
+        else
+            action = menus[entry.menu]->addAction(currentTitle(entry));
         action->setProperty(kCommandProperty, entry.command);
         action->setProperty(kTargetProperty, int(entry.target));
         action->setProperty(kTagProperty, entry.tag);

@@ -19,6 +19,7 @@
 #include "inspector/pickers/ColorPanel.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
+#include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -29,24 +30,6 @@
 using namespace roads;
 
 namespace {
-
-// The fake service the application talks to, started before it, with Ann signed in from an earlier session;
-// it stops once the application has ended.
-FakeWebService* startedService()
-{
-    static std::unique_ptr<FakeWebService> s_service;
-    if (!s_service) {
-        auto service = std::make_unique<FakeWebService>();
-        if (!service->start())
-            return nullptr;
-        service->addUser(QStringLiteral("ann"), QStringLiteral("pw"));
-        pointServicesAt(service->baseUrl());
-        Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
-        s_service = std::move(service);
-        atApplicationEnd([] { s_service.reset(); });
-    }
-    return s_service.get();
-}
 
 // The one application bar among the window's children: shown, across the top of what holds it, and above every
 // other part of that holder.
@@ -100,7 +83,7 @@ class MenusRoad : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        service = startedService();
+        service = signedInService();
         ASSERT_TRUE(service);
         application();
         ASSERT_TRUE(inputs.isValid());
