@@ -95,8 +95,17 @@ TEST_F(RoadViewer, APdfOnDiskOpensFromThePlayerFittedToTheWindow)
     EXPECT_GT(shot.pixelColor(nearRightEdge).lightness(), 240);
 
     // Escape closes the PDF, then the player.
+    QPointer<QVR_PDFViewerView> closingPdf(pdf);
     QTest::keyClick(pdf->scrollArea(), Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return viewer->pdfViewerView() == nullptr; }, 5000));
+    // The view and its page renderer go on the next event-loop turns; the application must not end before.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return !closingPdf;
+        },
+        5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QPointer<QVRViewerWindow> closing(player);
     QTest::keyClick(viewer->viewerView(), Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000));

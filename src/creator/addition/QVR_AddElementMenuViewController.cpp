@@ -143,15 +143,17 @@ void QVR_AddElementMenuViewController::awakeFromNib()
 
 bool QVR_AddElementMenuViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    const QList<QVR_TableViewCellLikeView*> rows = cells();
+    // The rows are read only for the events handled here: the filter also sees the events a row sends while it is
+    // being destroyed, when it is no longer a row.
     if (watched == view() && event->type() == QEvent::Show) {
         // The menu is presented in its popover: the keyboard starts on the first row.
-        QPointer<QVR_TableViewCellLikeView> first = rows.value(0);
+        QPointer<QVR_TableViewCellLikeView> first = cells().value(0);
         QTimer::singleShot(0, this, [first] {
             if (first && first->isVisible())
                 first->setFocus(Qt::PopupFocusReason);
         });
     } else if (event->type() == QEvent::KeyPress) {
+        const QList<QVR_TableViewCellLikeView*> rows = cells();
         const int key = static_cast<QKeyEvent*>(event)->key();
         const int step = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : 0;
         const int at = rows.indexOf(qobject_cast<QVR_TableViewCellLikeView*>(watched));
