@@ -133,12 +133,8 @@ TEST_F(LibraryRoad, WithoutTheServiceTheGuideCoversNothingByItselfAndSaysWhyItIs
 // dismissed.
 TEST_F(LibraryRoad, ImportingAFileThatIsNoPresentationAlertsBeforeAskingAgain)
 {
-    QWidget* lists = application().listsWindow();
-    ASSERT_TRUE(lists);
-    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("importPowerpoint")));
-    QVRPowerpointOverviewWindowController* overview = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; }));
+    QVRPowerpointOverviewWindowController* overview = openImportOverview();
+    ASSERT_TRUE(overview);
     const QString notADeck = inputs.filePath(QStringLiteral("notes.pptx"));
     QFile file(notADeck);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -424,12 +424,8 @@ TEST_F(Road, ExportPdfWritesOnePagePerScreen)
 // File › Import PowerPoint › Get Started › the file dialog: the deck opens as a new document, a screen a slide.
 TEST_F(Road, ImportPowerPointOpensTheDeckAsANewDocument)
 {
-    QWidget* lists = application().listsWindow();
-    ASSERT_TRUE(lists);
-    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("importPowerpoint")));
-    QVRPowerpointOverviewWindowController* overview = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; }));
+    QVRPowerpointOverviewWindowController* overview = openImportOverview();
+    ASSERT_TRUE(overview);
 
     // No service: the sample area says so instead of staying dark.
     QLabel* notice = nullptr;

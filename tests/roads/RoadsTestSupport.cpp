@@ -38,6 +38,7 @@
 #include "launch/ApplicationLaunch.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
@@ -238,6 +239,16 @@ QList<QVR_CreatorWindow*> creatorWindows()
             windows.append(creator);
     }
     return windows;
+}
+
+QVRPowerpointOverviewWindowController* openImportOverview()
+{
+    QWidget* lists = application().listsWindow();
+    if (!lists || !chooseMenuItem(lists, QStringLiteral("importPowerpoint")))
+        return nullptr;
+    QVRPowerpointOverviewWindowController* overview = nullptr;
+    waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; });
+    return overview;
 }
 
 bool leaveFirstLaunchTour()

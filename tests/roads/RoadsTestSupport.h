@@ -19,6 +19,8 @@ class ZERI_TessarineModel;
 
 // Drives the assembled application as its user does: started through the executable's own start-up, with its
 // real windows and dialogs, on the offscreen platform.
+class QVRPowerpointOverviewWindowController;
+
 namespace roads {
 
 // Starts the application once per process. Its service, web site, social sites and short links point at the
@@ -72,6 +74,8 @@ template <class T> T* openedMenu()
 // Opens the toolbar's Insert menu and clicks one of its rows; false when the menu or the row did not show.
 bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const);
 
+// File › Import PowerPoint from the home window's bar: the overview window, shown; nullptr when it did not show.
+QVRPowerpointOverviewWindowController* openImportOverview();
 // Leaves the first-launch tour with Get Started where it stands over My Documents (a first start with nobody
 // signed in); true when no tour is left showing.
 bool leaveFirstLaunchTour();

@@ -30,27 +30,6 @@ protected:
     }
     void TearDown() override { closeDocumentWindows(); }
 
-    // Opens the toolbar's Insert menu and clicks its PDF row.
-    static bool insertPdf(QVR_CreatorWindow* window)
-    {
-        click(window->theToolBarView()->insertButton());
-        QVR_AddElementMenuViewController* menu = nullptr;
-        const bool opened = waitFor(
-            [&] {
-                for (QWidget* top : QApplication::topLevelWidgets()) {
-                    auto* found = top->isVisible() ? top->findChild<QVR_AddElementMenuViewController*>() : nullptr;
-                    if (found && found->view() && found->view()->isVisible())
-                        menu = found;
-                }
-                return menu != nullptr;
-            },
-            5000);
-        if (!opened || !waitFor([&] { return menu->pdfCell()->isVisible(); }, 5000))
-            return false;
-        click(menu->pdfCell());
-        return true;
-    }
-
     // The toolbar's play button: the viewer window in front.
     static QVRViewerWindow* play(QVR_CreatorWindow* window)
     {
@@ -72,7 +51,7 @@ TEST_F(RoadViewer, APdfOnDiskOpensFromThePlayerFittedToTheWindow)
 {
     QVR_CreatorWindow* window = createDocumentFromPlusTile();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(insertPdf(window));
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::pdfCell));
     ASSERT_TRUE(answerFileDialog(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 3)));
     ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), ZERI_MixedMediaObject::PDF) == 1; }));
     ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
