@@ -740,15 +740,19 @@ void ZERI_qvdFilePackage::cleanDirectories()
     }
 
     for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
-        // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short: only
-        // those no download holds any more go.
-        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
-            if (!info.fileName().startsWith(QLatin1Char('.')) || !ZERI_WebDownloader::isStalePartFile(info.filePath()))
+        // One unsorted pass over the folder: a package holds thousands of files, and this runs as a window closes.
+        QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::System);
+        while (entries.hasNext()) {
+            const QFileInfo info = entries.nextFileInfo();
+            if (info.fileName().startsWith(QLatin1Char('.'))) {
+                // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short:
+                // only those no download holds any more go. Other hidden files stay.
+                if (ZERI_WebDownloader::isStalePartFile(info.filePath()) && !QFile::remove(info.filePath()))
+                    qCWarning(lcStorage) << "cannot delete the stale download piece" << info.filePath();
                 continue;
-            if (!QFile::remove(info.filePath()))
-                qCWarning(lcStorage) << "cannot delete the stale download piece" << info.filePath();
-        }
-        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files)) {
+            }
+            if (!info.isFile())
+                continue; // a link to nothing, a socket or a pipe is not an asset file
             const QString file = cleanAbsolute(info.filePath());
             if (keep->contains(file) || AssetFileReferences::referenceCount(file) > 0)
                 continue;

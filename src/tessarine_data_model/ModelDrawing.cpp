@@ -246,10 +246,22 @@ void ModelImageCache::clear()
 
 void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
 {
+    // Both places a picture may be read from count, without asking the disk which holds it: a document closing
+    // names thousands of assets.
     QSet<QString> files;
-    for (const auto& asset : item.getAllContentAssets())
-        if (const QString path = asset ? pictureFileOf(*asset) : QString(); !path.isEmpty())
-            files.insert(QFileInfo(path).absoluteFilePath());
+    const auto note = [&files](const QString& path) {
+        if (!path.isEmpty())
+            files.insert(QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath());
+    };
+    for (const auto& asset : item.getAllContentAssets()) {
+        if (!asset)
+            continue;
+        note(asset->localFilePath());
+        const QString folder = asset->assetStoragePath();
+        const QString name = QFileInfo(asset->externalURL().path()).fileName();
+        if (!folder.isEmpty() && !name.isEmpty())
+            note(QDir(folder).filePath(name));
+    }
     if (files.isEmpty())
         return;
     ImageCacheState& state = cacheState();

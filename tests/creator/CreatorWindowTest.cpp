@@ -10,6 +10,7 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "controls/UniversalPopover.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
@@ -18,6 +19,8 @@
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "tessarine_data_model/UndoableAction.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -94,6 +97,54 @@ TEST(CreatorWindowLaunch, OneBoardPerScreenAndTheFirstShown)
         empty->removeFlowModel(empty->flowModels().front());
     f.window->launchTessarineWithTessarineModel(empty);
     EXPECT_EQ(f.window->currentModel(), f.document);
+}
+
+TEST(CreatorWindowLaunch, BoardsNeverShownMakeNoViewThenShowAtTheWindowsLevelAndTakeClicks)
+{
+    LoadedWindow f;
+    auto shape = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
+    (*shape)->setFrame(QRectF(400, 300, 200, 150));
+    f.flow->screenModels()[2]->addMixedMediaObject(shape);
+    f.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.window));
+    f.sizeBoards();
+    QVR_SingleScreenArtBoardView* shown = f.window->theArtBoard();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::fabs(shown->currentZoomLevel() - 0.7626) < 5e-4; }, 2000));
+    QTest::qWait(350);
+    EXPECT_EQ(f.window->findChildren<QVR_ArtBoardScrollView*>().size(), 1) << "only the board shown has a view";
+    for (const double level : f.levels())
+        EXPECT_DOUBLE_EQ(level, shown->currentZoomLevel()) << "boards without a view fit as the one shown does";
+
+    // A wider window, fitted again from the zoom menu: every board takes the shown board's fit.
+    f.window->resize(f.window->size() + QSize(300, 120));
+    QApplication::processEvents();
+    NotificationCenter::defaultCenter().post(QVR_CreatorWindow::kScreenZoomLevelNotification, f.window.data(),
+                                             {{QVR_CreatorWindow::kScreenZoomLevelScaleKey, -1.0}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->currentZoomLevel() > 0.8; }, 2000));
+    QTest::qWait(350);
+    for (const double level : f.levels())
+        EXPECT_NEAR(level, shown->currentZoomLevel(), 1e-6);
+    EXPECT_EQ(f.window->findChildren<QVR_ArtBoardScrollView*>().size(), 1);
+
+    shown->setZoomLevel(1.5, false);
+    QApplication::processEvents();
+    EXPECT_EQ(f.levels(), std::vector<double>({1.5, 1.5, 1.5}));
+
+    // The third screen, first shown now, at the level every board has, and a click on its shape selects it.
+    f.window->theThumbnailBarView()->setSelectionIndexes({2});
+    QVR_SingleScreenArtBoardView* third = f.window->artboards()[2];
+    ASSERT_EQ(f.window->theArtBoard(), third);
+    ASSERT_TRUE(third->hasScrollView());
+    QVR_ArtBoardScrollView* view = third->theScrollView();
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_DOUBLE_EQ(view->transform().m11(), 1.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->viewport()->width() > 900; }, 2000)) << "laid out with its board";
+    const QPoint centre = view->mapFromScene(QPointF(500, 375));
+    ASSERT_TRUE(view->viewport()->rect().contains(centre));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    QApplication::processEvents();
+    ASSERT_EQ(f.window->selectedItemView()->selectedViews().size(), 1u);
+    EXPECT_FALSE(f.window->artboards()[1]->hasScrollView()) << "the screen passed over still has none";
 }
 
 TEST(CreatorWindowLaunch, DeletedScreensKeepTheShownOneOrItsNeighbour)

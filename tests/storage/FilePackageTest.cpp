@@ -182,8 +182,16 @@ TEST_F(FilePackageTest, CleanDirectoriesDeletesStraysAndKeepsWhatTheDraftThePubl
     const QString publishedStray = package->publishedAssetsPath() + QStringLiteral("/old.png");
     ASSERT_TRUE(writeBytes(publishedStray, "x"));
 
+    // Hidden files other than stale download pieces, and entries that are not files, are not the clean-up's.
+    const QString hidden = assets.filePath(QStringLiteral(".keep"));
+    const QString dangling = assets.filePath(QStringLiteral("gone.png"));
+    ASSERT_TRUE(writeBytes(hidden, "x"));
+    ASSERT_TRUE(QFile::link(assets.filePath(QStringLiteral("nowhere.png")), dangling));
+
     AssetFileReferences::retainFile(heldByUndo);
     package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(hidden));
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(used));
     EXPECT_TRUE(QFileInfo::exists(cached));
     EXPECT_TRUE(QFileInfo::exists(package->publishedAssetsPath() + QStringLiteral("/published.png")));

@@ -37,11 +37,28 @@ double limited(double level)
     return std::clamp(level, QVR_SingleScreenArtBoardView::kMinimumMagnification,
                       QVR_SingleScreenArtBoardView::kMaximumMagnification);
 }
+
+// What a scroll view takes of a board's size for its frame and bars, the same for every board of a kind: boards
+// not made yet fit with the figure the last one made measured. Empty until one is.
+QSize& scrollViewChrome(bool previewOnly)
+{
+    static QSize chrome[2] = {QSize(-1, -1), QSize(-1, -1)};
+    return chrome[previewOnly ? 1 : 0];
+}
 } // namespace
 
 QVR_SingleScreenArtBoardView::QVR_SingleScreenArtBoardView(QWidget* parent, bool previewOnly)
     : QWidget(parent)
     , m_previewOnly(previewOnly)
+{
+}
+
+QVR_ArtBoardScrollView* QVR_SingleScreenArtBoardView::theScrollView() const
+{
+    return m_scrollView ? m_scrollView : const_cast<QVR_SingleScreenArtBoardView*>(this)->makeScrollView();
+}
+
+QVR_ArtBoardScrollView* QVR_SingleScreenArtBoardView::makeScrollView()
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,11 +71,31 @@ QVR_SingleScreenArtBoardView::QVR_SingleScreenArtBoardView(QWidget* parent, bool
     m_scrollView->setResizeAnchor(QGraphicsView::AnchorViewCenter);
     m_scrollView->setSceneRect(QRectF(0, 0, kScreenWidth, kScreenHeight));
     m_scrollView->setBackgroundBrush(QColor::fromRgbF(0.87f, 0.87f, 0.87f));
-    const Qt::ScrollBarPolicy bars = previewOnly ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn;
+    const Qt::ScrollBarPolicy bars = m_previewOnly ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn;
     m_scrollView->setHorizontalScrollBarPolicy(bars);
     m_scrollView->setVerticalScrollBarPolicy(bars);
-    m_scrollView->setContextMenuPolicy(previewOnly ? Qt::NoContextMenu : Qt::DefaultContextMenu);
+    m_scrollView->setContextMenuPolicy(m_previewOnly ? Qt::NoContextMenu : Qt::DefaultContextMenu);
     layout->addWidget(m_scrollView);
+    // A level set before the view was made applies now.
+    m_scrollView->setTransform(QTransform::fromScale(m_magnification, m_magnification));
+    if (isVisible()) {
+        // Made while the board shows (its first show): sized and shown with it, not on a later turn.
+        m_scrollView->setGeometry(rect());
+        m_scrollView->show();
+    }
+    if (const auto built = std::exchange(m_scrollViewMade, nullptr))
+        built(this);
+    return m_scrollView;
+}
+
+void QVR_SingleScreenArtBoardView::whenScrollViewIsMade(std::function<void(QVR_SingleScreenArtBoardView*)> built)
+{
+    if (m_scrollView) {
+        if (built)
+            built(this);
+        return;
+    }
+    m_scrollViewMade = std::move(built);
 }
 
 QVR_SingleScreenArtBoardView::~QVR_SingleScreenArtBoardView()
@@ -66,7 +103,7 @@ QVR_SingleScreenArtBoardView::~QVR_SingleScreenArtBoardView()
     if (m_animation)
         m_animation->stop();
     // The scene's items go before the view that shows them.
-    if (m_scene) {
+    if (m_scene && m_scrollView) {
         m_scrollView->setScene(nullptr);
         delete m_scene;
     }
@@ -96,7 +133,7 @@ void QVR_SingleScreenArtBoardView::buildSceneIfNeeded()
     m_scene->setSceneRect(QRectF(0, 0, kScreenWidth, kScreenHeight));
     // Items move with the model; an index would only be rebuilt on every move.
     m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    m_scrollView->setScene(m_scene);
+    theScrollView()->setScene(m_scene);
     replaceSingleScreen();
 }
 
@@ -125,7 +162,12 @@ double QVR_SingleScreenArtBoardView::fitZoomLevel() const
     const double margin = inCreatorWindow ? kCreatorFitMargin : 0.0;
     // The size the viewport has with the scroll bars it always shows. Taken from the board's own size: a hidden
     // board's scroll view is laid out only when the board is shown.
-    const QSize chrome = m_scrollView->size() - m_scrollView->maximumViewportSize();
+    QSize chrome = scrollViewChrome(m_previewOnly);
+    if (m_scrollView || !chrome.isValid()) {
+        const QVR_ArtBoardScrollView* view = theScrollView();
+        chrome = view->size() - view->maximumViewportSize();
+        scrollViewChrome(m_previewOnly) = chrome;
+    }
     const QSize viewport = size() - chrome;
     if (viewport.isEmpty())
         return m_magnification;
@@ -142,6 +184,13 @@ void QVR_SingleScreenArtBoardView::setZoomLevel(double level, bool animated, boo
         return;
     if (m_animation)
         m_animation->stop();
+    // A board never looked at takes the level at once and says nothing: it has nothing to animate, and its news
+    // would cut short the animation of the board that shows.
+    if (!m_scrollView) {
+        ++m_zoomGeneration;
+        m_magnification = target;
+        return;
+    }
     if (!animated) {
         ++m_zoomGeneration;
         applyMagnification(target);
@@ -176,6 +225,8 @@ void QVR_SingleScreenArtBoardView::setZoomLevel(double level, bool animated, boo
 void QVR_SingleScreenArtBoardView::applyMagnification(double level)
 {
     m_magnification = limited(level);
+    if (!m_scrollView)
+        return;
     m_scrollView->setTransform(QTransform::fromScale(m_magnification, m_magnification));
     updateVisibleArea();
     m_scrollView->contentViewBoundsChanged();
@@ -202,7 +253,8 @@ void QVR_SingleScreenArtBoardView::handleChangeInMagnification(bool notify)
     updateVisibleArea();
     if (m_singleScreen)
         m_singleScreen->appropriatelyResizeAllMmobjViews();
-    m_scrollView->contentViewBoundsChanged();
+    if (m_scrollView)
+        m_scrollView->contentViewBoundsChanged();
     if (notify)
         NotificationCenter::defaultCenter().post(kZoomLevelChangedNotification, window(),
                                                  {{kZoomLevelChangedKey, static_cast<float>(m_magnification)}});
@@ -254,7 +306,8 @@ void QVR_SingleScreenArtBoardView::showContextMenu(const QPoint& globalPos)
     QMenu* menu = rightClickMenu();
     if (!menu)
         return;
-    m_rightMouseDownScenePoint = m_scrollView->mapToScene(m_scrollView->viewport()->mapFromGlobal(globalPos));
+    const QVR_ArtBoardScrollView* view = theScrollView();
+    m_rightMouseDownScenePoint = view->mapToScene(view->viewport()->mapFromGlobal(globalPos));
     validateMenuItems();
     menu->popup(globalPos);
 }
@@ -286,7 +339,8 @@ void QVR_SingleScreenArtBoardView::showEvent(QShowEvent* event)
 void QVR_SingleScreenArtBoardView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    handleChangeInMagnification(true);
+    if (m_scrollView)
+        handleChangeInMagnification(true);
 }
 
 void QVR_SingleScreenArtBoardView::wheelEvent(QWheelEvent* event)

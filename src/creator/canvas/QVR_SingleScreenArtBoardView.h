@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QPointer>
@@ -21,8 +22,9 @@ class ZERI_FlowScreenModel;
 // bars and no menu, and ignores wheel and pinch zoom.
 //
 // The scene is in model units with the screen at (0, 0, 1024, 748); the scroll range is the screen, centred
-// while it fits. Magnification is the view's scale, kept within 0.1 … 10. The board builds its scene the first
-// time it is shown (or when asked to).
+// while it fits. Magnification is the view's scale, kept within 0.1 … 10. The board makes its scroll view the
+// first time it is asked for it, and builds its scene the first time it is shown (or when asked to): a window
+// keeps a board for every screen, and most of them are never looked at.
 //
 // A magnification change applied with notification posts "ARTBOARD_ZOOM_LEVEL_CHANGED_NOTIFICATION_NAME"
 // (sender: the board's window; "ARTBOARD_ZOOM_LEVEL_CHANGED_KEY": the level as float); a change without
@@ -43,7 +45,12 @@ public:
     ~QVR_SingleScreenArtBoardView() override;
 
     bool isPreviewOnly() const { return m_previewOnly; }
-    QVR_ArtBoardScrollView* theScrollView() const { return m_scrollView; }
+    // Made on first use.
+    QVR_ArtBoardScrollView* theScrollView() const;
+    bool hasScrollView() const { return m_scrollView != nullptr; }
+    // Runs `built` once the scroll view is made (at once when it already is): what handles the view's events is
+    // set up only for boards that get one.
+    void whenScrollViewIsMade(std::function<void(QVR_SingleScreenArtBoardView*)> built);
 
     std::shared_ptr<ZERI_FlowScreenModel> screenModel() const { return m_screen; }
     // A different screen replaces the single screen (when the scene is built).
@@ -98,6 +105,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    QVR_ArtBoardScrollView* makeScrollView();
     void applyMagnification(double level);
     void replaceSingleScreen();
 
@@ -114,4 +122,5 @@ private:
     QMenu* m_zoomMenu = nullptr;
     QAction* m_pasteAction = nullptr;
     QPointF m_rightMouseDownScenePoint;
+    std::function<void(QVR_SingleScreenArtBoardView*)> m_scrollViewMade;
 };

@@ -439,16 +439,21 @@ void QVR_CreatorWindow::setupScreensFromFlowModelToScrollViews(const std::shared
             m_canvas->addWidget(board);
             board->setGeometry(m_canvas->rect());
             board->setScreenModel(screen);
-            auto* handler = new QVR_InteractableViewHandler(board); // owned by the board
-            handler->setCommandsBlocked([this] { return commandsBlocked(); });
+            // Only a board that gets a view (shown, or asked for it) needs what handles the view's events.
+            board->whenScrollViewIsMade([this](QVR_SingleScreenArtBoardView* made) {
+                auto* handler = new QVR_InteractableViewHandler(made); // owned by the board
+                handler->setCommandsBlocked([this] { return commandsBlocked(); });
+            });
         }
         m_artboards.push_back(board);
-        QPointer<QVR_SingleScreenArtBoardView> guarded(board);
-        QTimer::singleShot(kZoomRestoreDelayMs, board, [guarded, rememberedLevel] {
-            if (guarded)
-                guarded->setZoomLevel(rememberedLevel, true);
-        });
     }
+    // Every board takes the remembered level a moment later, in one turn of the event loop.
+    std::vector<QPointer<QVR_SingleScreenArtBoardView>> boards(m_artboards.begin(), m_artboards.end());
+    QTimer::singleShot(kZoomRestoreDelayMs, this, [boards = std::move(boards), rememberedLevel] {
+        for (const QPointer<QVR_SingleScreenArtBoardView>& board : boards)
+            if (board)
+                board->setZoomLevel(rememberedLevel, true);
+    });
     QWidget* shown = m_canvas->currentWidget();
     for (QVR_SingleScreenArtBoardView* board : old) {
         if (!board)
@@ -728,8 +733,15 @@ void QVR_CreatorWindow::openRequesterHasFinishedLoadingModel(const std::shared_p
 void QVR_CreatorWindow::closeEvent(QCloseEvent* event)
 {
     INAppStoreWindow::closeEvent(event);
-    if (event->isAccepted())
-        finishClosing();
+    if (!event->isAccepted())
+        return;
+    finishClosing();
+    // Taking apart the window of a large document (a board and a thumbnail per screen) is work of its own: it
+    // waits for the next turn of the event loop, so closing and freeing are two short stretches, not one long one.
+    if (testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        QTimer::singleShot(0, this, &QObject::deleteLater);
+    }
 }
 
 void QVR_CreatorWindow::finishClosing()
