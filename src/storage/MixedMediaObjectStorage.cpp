@@ -3,6 +3,7 @@
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include <unistd.h>
 
@@ -761,6 +762,18 @@ WorkerThreads& copiesQueue()
     return queue;
 }
 
+// Tests: the copies' jobs kept back on the main thread, in order, until released.
+struct HeldCopies {
+    bool held = false;
+    std::vector<HandOffQueue::Task> jobs;
+};
+
+HeldCopies& heldCopies()
+{
+    static HeldCopies copies;
+    return copies;
+}
+
 } // namespace
 
 void MixedMediaObjectStorage::getCopiesForTempDirectory(
@@ -772,6 +785,7 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
     struct FileJob {
         QStringList candidates;                   // the download, then the asset's own file
         std::shared_ptr<ZERI_ContentAsset> asset; // touched on the main thread only
+        std::size_t copy = 0;                     // index in `copies`
     };
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
     auto jobs = std::make_shared<std::vector<FileJob>>();
@@ -790,27 +804,60 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
             if (const QString local = sources[i]->localFilePath(); !local.isEmpty())
                 candidates.append(local);
             if (!candidates.isEmpty())
-                jobs->push_back({candidates, targets[i]});
+                jobs->push_back({candidates, targets[i], copies.size()});
         }
         copies.push_back(std::move(copy));
     }
+    // The named files are held until the worker has linked them: one replaced meanwhile (a cropped picture made
+    // again drops the one it replaces when it lands) is deleted only once let go, on the main thread.
     std::vector<QStringList> candidates;
-    for (const FileJob& job : *jobs)
+    QStringList held;
+    for (const FileJob& job : *jobs) {
         candidates.push_back(job.candidates);
-    // Each job's outcome: the new file, empty when no candidate is on disk (the asset keeps its address), or the
-    // source that could not be linked nor copied.
+        held.append(job.candidates);
+    }
+    for (const QString& path : held)
+        AssetFileReferences::retainFile(path);
+    // Each job's outcome: the new file, empty when no candidate is on disk, or the source that could not be
+    // linked nor copied.
     struct Outcome {
         QString source, target;
     };
-    auto finish = [jobs, copies = std::move(copies), done = std::move(done)](const std::vector<Outcome>& outcomes) {
-        for (size_t i = 0; i < jobs->size() && i < outcomes.size(); ++i) {
-            if (!outcomes[i].target.isEmpty())
-                (*jobs)[i].asset->setExternalURL(QUrl::fromLocalFile(outcomes[i].target));
-            else if (!outcomes[i].source.isEmpty())
-                qCWarning(lcStorage) << "cannot copy" << outcomes[i].source << "for the clipboard";
+    auto finish = [jobs, copies = std::move(copies), held,
+                   done = std::move(done)](const std::vector<Outcome>& outcomes) {
+        std::vector<bool> usable(copies.size(), true);
+        for (size_t i = 0; i < jobs->size(); ++i) {
+            const FileJob& job = (*jobs)[i];
+            const Outcome outcome = i < outcomes.size() ? outcomes[i] : Outcome();
+            if (!outcome.target.isEmpty()) {
+                job.asset->setExternalURL(QUrl::fromLocalFile(outcome.target));
+                continue;
+            }
+            if (!outcome.source.isEmpty())
+                qCWarning(lcStorage) << "cannot copy" << outcome.source << "for the clipboard";
+            // A web address stays (a paste fetches it); a file of this computer outside the copies folder could
+            // not be pasted. A cropped picture is left for the paste to make again from the original; without
+            // any other file the copy is left out.
+            if (!job.asset->externalURL().isLocalFile())
+                continue;
+            ZERI_MixedMediaObject& copy = *copies[job.copy]->object();
+            if (job.asset == copy.croppedImageAsset()) {
+                copy.setCroppedImageAsset(nullptr);
+            } else if (job.asset == copy.retinaCroppedImageAsset()) {
+                copy.setRetinaCroppedImageAsset(nullptr);
+            } else {
+                qCWarning(lcStorage) << "leaving an object out of the clipboard: its file is gone"
+                                     << job.asset->localFilePath();
+                usable[job.copy] = false;
+            }
         }
+        AssetFileReferences::releaseFiles(held);
+        std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> kept;
+        for (size_t i = 0; i < copies.size(); ++i)
+            if (usable[i])
+                kept.push_back(copies[i]);
         if (done)
-            done(copies);
+            done(std::move(kept));
     };
     const QString folder = tempDirectoryForCopies();
     const auto work = [folder, candidates, replaceEarlierCopies](auto&& handOver) {
@@ -840,13 +887,33 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
         if (replaceEarlierCopies)
             deleteCopiesExcept(folder, made);
     };
-    const bool posted = copiesQueue().post([work, finish]() mutable {
+    // Run on the main thread only when the queue has ended (the application is going).
+    HandOffQueue::Task job = [work, finish]() mutable {
         work([&finish](std::vector<Outcome> outcomes) {
-            MainThread::run([finish = std::move(finish), outcomes = std::move(outcomes)] { finish(outcomes); }, false);
+            if (MainThread::isMainThread())
+                finish(outcomes);
+            else
+                MainThread::run([finish = std::move(finish), outcomes = std::move(outcomes)] { finish(outcomes); },
+                                false);
         });
-    });
-    if (!posted)
-        work([&finish](std::vector<Outcome> outcomes) { finish(outcomes); });
+    };
+    if (heldCopies().held) {
+        heldCopies().jobs.push_back(std::move(job));
+        return;
+    }
+    if (!copiesQueue().post(job))
+        job();
+}
+
+void MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(bool held)
+{
+    HeldCopies& copies = heldCopies();
+    copies.held = held;
+    if (held)
+        return;
+    for (auto& job : std::exchange(copies.jobs, {}))
+        if (!copiesQueue().post(job))
+            job();
 }
 
 void MixedMediaObjectStorage::clearTempDirectoryForCopies()

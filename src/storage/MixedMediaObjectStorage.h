@@ -90,13 +90,18 @@ public:
     getCopyForTempDirectory(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     static void clearTempDirectoryForCopies();
     // Copies of `objects` (same ids, same order) for the clipboard, their asset files hard-linked into the same
-    // folder on a worker thread (copied where linking fails). `done` runs later on the main thread. With
-    // `replaceEarlierCopies` the folder's other files then go as clearTempDirectoryForCopies() removes them, on the
-    // worker once the new files are handed over. Calls are served one at a time in order, so the clean-up of one
-    // never removes the files of a later one.
+    // folder on a worker thread (copied where linking fails). The files named at the call are held in
+    // AssetFileReferences until then, so one replaced meanwhile is still copied as it was. A copy never names a
+    // file of this computer outside the folder: a cropped picture whose file is gone is dropped (a paste makes it
+    // again from the original), and an object with any other file gone is left out. `done` runs later on the main
+    // thread. With `replaceEarlierCopies` the folder's other files then go as clearTempDirectoryForCopies() removes
+    // them, on the worker once the new files are handed over. Calls are served one at a time in order, so the
+    // clean-up of one never removes the files of a later one.
     static void
     getCopiesForTempDirectory(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects,
                               std::function<void(std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>)> done,
                               bool replaceEarlierCopies = false);
+    // Tests: while held, the file work of getCopiesForTempDirectory() waits to start; releasing starts it in order.
+    static void setClipboardCopiesHeldForTesting(bool held);
     static QString tempDirectoryForCopies();
 };

@@ -1009,15 +1009,33 @@ TEST(ContentAddition, PastingTwiceCascadesFromTheLastPasteInTheSavedDocument)
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         return data && data->hasFormat(ZERI_MixedMediaObject::kPasteboardType);
     };
+    // Each copy for the clipboard waits to link its files until the newest object's picture has been cut again
+    // (a view asking for it once more), which drops the picture the copy named.
+    struct HeldCopies {
+        HeldCopies() { MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(true); }
+        ~HeldCopies() { MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(false); }
+    };
+    const auto cutAgainThenRelease = [&](std::unique_ptr<HeldCopies> held) {
+        bool cut = false;
+        ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
+            f.screen()->mixedMediaObjects().back(), [&cut](const Error&) { cut = true; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cut; }, 10000));
+        held.reset();
+    };
+    auto held = std::make_unique<HeldCopies>();
     QTest::keyClick(canvas, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_NO_FATAL_FAILURE(cutAgainThenRelease(std::move(held)));
     ASSERT_TRUE(QTest::qWaitFor(copied, 5000));
 
     // Two pastes, each as soon as the window takes it again.
     for (std::size_t count = 2; count <= 3; ++count) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 10000));
+        held = std::make_unique<HeldCopies>();
         QTest::keyClick(canvas, Qt::Key_V, Qt::ControlModifier);
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return f.screen()->mixedMediaObjects().size() == count && !f.window->isAddingContent(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.screen()->mixedMediaObjects().size() == count; }, 10000))
+            << "paste " << count - 1;
+        ASSERT_NO_FATAL_FAILURE(cutAgainThenRelease(std::move(held)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.window->isAddingContent(); }, 10000));
     }
     QFile draft(f.package->draftFilePath());
     ASSERT_TRUE(draft.open(QIODevice::ReadOnly));

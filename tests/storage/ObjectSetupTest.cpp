@@ -486,6 +486,85 @@ TEST_F(ObjectSetupTest, ClipboardCopiesInQuickSuccessionEachReplaceOnlyEarlierFi
     MixedMediaObjectStorage::clearTempDirectoryForCopies();
 }
 
+// A cropped picture made again lands while a clipboard copy is waiting to link the one it replaces: the copy
+// still gets that picture, and the package loses it once the copy is made.
+TEST_F(ObjectSetupTest, AClipboardCopyKeepsAPictureReplacedBeforeItsFilesAreLinked)
+{
+    auto item = std::make_shared<QVRCustomDataDataItem>();
+    item->setType(1);
+    item->setCustomMainData(twoColourPng(400, 200));
+    ASSERT_TRUE(setUp(item).isNull());
+    makeCrops(QSizeF(200, 100), 0.5);
+    const QString replaced = object->object()->croppedImageAsset()->localFilePath();
+    const QByteArray replacedBytes = readBytes(replaced);
+    ASSERT_FALSE(replacedBytes.isEmpty());
+
+    MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(true);
+    MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(true);
+    Completion cropped;
+    ASSERT_TRUE(MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(object, cropped.block()));
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
+    bool copied = false;
+    MixedMediaObjectStorage::getCopiesForTempDirectory({object}, [&](auto result) {
+        copies = std::move(result);
+        copied = true;
+    });
+    MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false);
+    ASSERT_TRUE(cropped.wait());
+    ASSERT_TRUE(cropped.error.isNull());
+    EXPECT_NE(object->object()->croppedImageAsset()->localFilePath(), replaced);
+    MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }, 5000));
+
+    ASSERT_EQ(copies.size(), 1u);
+    ASSERT_TRUE(copies[0]->object()->croppedImageAsset());
+    const QString copy = copies[0]->object()->croppedImageAsset()->localFilePath();
+    EXPECT_EQ(QFileInfo(copy).path().toStdString(), MixedMediaObjectStorage::tempDirectoryForCopies().toStdString());
+    EXPECT_TRUE(readBytes(copy) == replacedBytes) << "the picture as it was when copied";
+    EXPECT_FALSE(QFileInfo::exists(replaced)) << "the replaced picture still goes from the package";
+    EXPECT_EQ(AssetFileReferences::referenceCount(replaced), 0);
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+}
+
+// Files gone from disk: a copy never names a file of the package. A missing cropped picture is left for the
+// paste to make again; an object without its original stays off the clipboard.
+TEST_F(ObjectSetupTest, ClipboardCopiesNeverNameFilesOutsideTheirFolder)
+{
+    const QString whole = package->assetsPath() + QStringLiteral("/whole.png");
+    const QString kept = package->assetsPath() + QStringLiteral("/kept.png");
+    const QString gone = package->assetsPath() + QStringLiteral("/gone.png");
+    ASSERT_TRUE(writeBytes(whole, pngBytes(4, 4)));
+    ASSERT_TRUE(writeBytes(kept, pngBytes(8, 8)));
+    auto intact = addImageObject(*document, whole);
+    auto uncropped = addImageObject(*document, kept);
+    auto crop = ZERI_ContentAsset::create();
+    crop->setExternalURL(QUrl::fromLocalFile(gone));
+    uncropped->object()->setCroppedImageAsset(crop);
+    auto orphan = addImageObject(*document, gone);
+    auto web = ZERI_ContentAsset::create();
+    web->setExternalURL(QUrl(QStringLiteral("https://127.0.0.1:9/pic.png")));
+    intact->object()->setCroppedImageAsset(web);
+
+    std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> copies;
+    bool copied = false;
+    MixedMediaObjectStorage::getCopiesForTempDirectory({intact, orphan, uncropped}, [&](auto result) {
+        copies = std::move(result);
+        copied = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }, 5000));
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ((*copies[0])->internalID(), (*intact)->internalID());
+    EXPECT_EQ((*copies[1])->internalID(), (*uncropped)->internalID());
+    EXPECT_EQ(copies[0]->object()->croppedImageAsset()->externalURL(), web->externalURL()) << "a web address stays";
+    EXPECT_FALSE(copies[1]->object()->croppedImageAsset());
+    const QString copiedOriginal = copies[1]->object()->originalImageAsset()->localFilePath();
+    EXPECT_EQ(QFileInfo(copiedOriginal).path().toStdString(),
+              MixedMediaObjectStorage::tempDirectoryForCopies().toStdString());
+    EXPECT_TRUE(readBytes(copiedOriginal) == readBytes(kept));
+    EXPECT_TRUE(uncropped->object()->croppedImageAsset()) << "the source is left as it is";
+    MixedMediaObjectStorage::clearTempDirectoryForCopies();
+}
+
 TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheSite)
 {
     LocalHttpServer server;
