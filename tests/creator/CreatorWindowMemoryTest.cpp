@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPointer>
@@ -15,6 +16,8 @@
 
 #include "app/QVRWindowManager.h"
 #include "creator/CreatorLibrary.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -162,4 +165,23 @@ TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHan
     EXPECT_TRUE(ModelImageCache::imageForFile(d.previewFiles[0], false).isNull());
     EXPECT_TRUE(ModelImageCache::imageForFile(shown, false).isNull());
     EXPECT_FALSE(ModelImageCache::imageForFile(other, false).isNull());
+}
+
+TEST(CreatorWindowMemory, OnlyBoardsShownGetAViewAndClosingWritesTheDraftBeforeTheWindowGoes)
+{
+    constexpr int kScreens = 30;
+    LongDocument d(kScreens);
+    d.open();
+    d.window->theThumbnailBarView()->setSelectionIndexes({10});
+    ASSERT_EQ(d.window->currentIndex(), 10);
+    EXPECT_EQ(d.window->findChildren<QVR_ArtBoardScrollView*>().size(), 2) << "the first screen's and the 11th's";
+
+    // The close writes the draft itself: an application ending straight after it loses nothing.
+    d.document->firstFlowmodel()->setTitle(QStringLiteral("Written as it closes"));
+    d.window->close();
+    QFile draft(d.package->draftFilePath());
+    ASSERT_TRUE(draft.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(draft.readAll().contains("Written as it closes"));
+    EXPECT_FALSE(d.package->model()) << "the document is let go";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.window.isNull(); }, 5000));
 }
