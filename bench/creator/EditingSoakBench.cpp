@@ -76,10 +76,7 @@ void BM_EditingSoak(benchmark::State& state)
     storePackagesUnder(support.path());
     registerCreatorLibrary();
     registerViewerPreviewsLibrary();
-    auto document = makePicturedDocument(pictures.path(), kScreens);
-    Error error;
-    if (!ZERI_qvdFilePackage::saveModelToFile(document, &error))
-        qWarning() << "cannot save the document:" << error.message;
+    auto document = savedPicturedDocument(pictures.path(), kScreens);
     const auto flow = document->firstFlowmodel();
     QPointer<QVR_CreatorWindow> window =
         qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());

@@ -116,11 +116,9 @@ void BM_LargeDocument(benchmark::State& state)
     registerViewerPreviewsLibrary();
     std::shared_ptr<ZERI_qvdFilePackage> package;
     {
-        auto document = makePicturedDocument(pictures.path(), screens);
-        Error error;
-        if (!ZERI_qvdFilePackage::saveModelToFile(document, &error))
-            qWarning() << "cannot save the document:" << error.message;
+        auto document = savedPicturedDocument(pictures.path(), screens);
         package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        Error error;
         package->unloadModel(&error);
     }
     for (auto _ : state) {

@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "InspectorWindowEnvironment.h"
+
 #include "app/QVRActionLog.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
@@ -55,19 +57,12 @@ using FlowEditor = QVR_FlowEmbedLinkSelectionViewController;
 
 // A creator window on a saved four-screen document with two shapes and a video on its first screen.
 struct LinkWindow {
+    InspectorWindowEnvironment env; // first: it outlives the window
     LinkWindow()
-        : log(support.filePath(QStringLiteral("actionlog.json")), [](const QByteArray&, std::function<void(bool)>) {})
+        : log(env.support.filePath(QStringLiteral("actionlog.json")),
+              [](const QByteArray&, std::function<void(bool)>) {})
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        AppPaths::setTemporaryForTesting(temporary.path());
-        UserDefaults::setStoreFileForTesting(support.filePath(QStringLiteral("defaults.conf")));
         QVRActionLog::setSharedForTesting(&log);
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
-        ControlsArtwork::registerNamedImages();
-        registerCreatorLibrary();
-        registerInspectorLibrary();
-        Tessutils::setIsPopoverDocked(false);
         AlertPresenter::setShared(&alerts);
         FileChooser::setShared(&chooser);
         for (int i = 0; i < 4; ++i)
@@ -87,14 +82,9 @@ struct LinkWindow {
     {
         delete window.data();
         settle();
-        Tessutils::setIsPopoverDocked(false);
         QVRActionLog::setSharedForTesting(nullptr);
         AlertPresenter::setShared(nullptr);
         FileChooser::setShared(nullptr);
-        ZERI_qvdFilePackage::resetForTesting();
-        UserDefaults::setStoreFileForTesting(QString());
-        AppPaths::setApplicationSupportForTesting(QString());
-        AppPaths::setTemporaryForTesting(QString());
     }
     Proxy add(int type, const QRectF& frame, int screenIndex = 0)
     {
@@ -148,8 +138,6 @@ struct LinkWindow {
         return QTest::qWaitFor([&] { return editor->thumbnailBar()->selectionIndexes() == expected; }, 2000);
     }
 
-    QTemporaryDir support;
-    QTemporaryDir temporary;
     QVRActionLog log;
     RecordingAlertPresenter alerts;
     RecordingFileChooser chooser;

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "InspectorWindowEnvironment.h"
+
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "creator/CreatorLibrary.h"
@@ -64,17 +66,9 @@ using Kind = QVRMMObjToolbarPopoverBase::LinkEditorKind;
 
 // A creator window on a saved two-screen document; popovers float unless a test docks them.
 struct PopoverWindow {
+    InspectorWindowEnvironment env; // first: it outlives the window
     PopoverWindow()
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        AppPaths::setTemporaryForTesting(temporary.path());
-        UserDefaults::setStoreFileForTesting(support.filePath(QStringLiteral("defaults.conf")));
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
-        ControlsArtwork::registerNamedImages();
-        registerCreatorLibrary();
-        registerInspectorLibrary();
-        Tessutils::setIsPopoverDocked(false);
         AlertPresenter::setShared(&alerts);
         FileChooser::setShared(&chooser);
         document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
@@ -91,13 +85,8 @@ struct PopoverWindow {
             panel->hide();
         delete window.data();
         settle();
-        Tessutils::setIsPopoverDocked(false);
         AlertPresenter::setShared(nullptr);
         FileChooser::setShared(nullptr);
-        ZERI_qvdFilePackage::resetForTesting();
-        UserDefaults::setStoreFileForTesting(QString());
-        AppPaths::setApplicationSupportForTesting(QString());
-        AppPaths::setTemporaryForTesting(QString());
     }
     Proxy add(int type, const QRectF& frame)
     {
@@ -154,8 +143,6 @@ struct PopoverWindow {
     ZERI_FlowModel& flow() const { return *document->firstFlowmodel(); }
     UndoManager& undo() const { return flow().undoManager(); }
 
-    QTemporaryDir support;
-    QTemporaryDir temporary;
     RecordingAlertPresenter alerts;
     RecordingFileChooser chooser;
     std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
@@ -552,7 +539,7 @@ TEST(ObjectPopoverTest, ChangeImageFillsTheFrameInOneStep)
     EXPECT_EQ((*image)->jsonDictionary(), original);
 
     // Unreadable: the object stays as it was, with one alert.
-    const QString broken = f.temporary.filePath(QStringLiteral("broken.png"));
+    const QString broken = f.env.temporary.filePath(QStringLiteral("broken.png"));
     {
         QFile file(broken);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -567,7 +554,7 @@ TEST(ObjectPopoverTest, ChangeImageFillsTheFrameInOneStep)
     EXPECT_EQ(f.undo().undoCount(), steps);
     EXPECT_EQ(crops, 0);
 
-    const QString wide = f.temporary.filePath(QStringLiteral("wide.png"));
+    const QString wide = f.env.temporary.filePath(QStringLiteral("wide.png"));
     QImage picture(400, 100, QImage::Format_ARGB32);
     picture.fill(Qt::darkCyan);
     ASSERT_TRUE(picture.save(wide));

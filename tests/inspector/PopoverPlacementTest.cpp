@@ -9,6 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "InspectorWindowEnvironment.h"
+
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "controls/UniversalPopover.h"
@@ -41,17 +43,9 @@ using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
 
 // A creator window on a saved one-screen document, popovers floating.
 struct FloatingPopovers {
+    InspectorWindowEnvironment env; // first: it outlives the window
     FloatingPopovers()
     {
-        AppPaths::setApplicationSupportForTesting(support.path());
-        AppPaths::setTemporaryForTesting(temporary.path());
-        UserDefaults::setStoreFileForTesting(support.filePath(QStringLiteral("defaults.conf")));
-        ZERI_qvdFilePackage::resetForTesting();
-        ZERI_qvdFilePackage::registerWithDocumentModel();
-        ControlsArtwork::registerNamedImages();
-        registerCreatorLibrary();
-        registerInspectorLibrary();
-        Tessutils::setIsPopoverDocked(false);
         document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
         screen = document->firstFlowmodel()->screenModels().front();
     }
@@ -59,11 +53,6 @@ struct FloatingPopovers {
     {
         delete window.data();
         QApplication::processEvents();
-        Tessutils::setIsPopoverDocked(false);
-        ZERI_qvdFilePackage::resetForTesting();
-        UserDefaults::setStoreFileForTesting(QString());
-        AppPaths::setApplicationSupportForTesting(QString());
-        AppPaths::setTemporaryForTesting(QString());
     }
     void open()
     {
@@ -117,8 +106,6 @@ struct FloatingPopovers {
         return shape;
     }
 
-    QTemporaryDir support;
-    QTemporaryDir temporary;
     std::shared_ptr<ZERI_TessarineModel> document = ZERI_TessarineModel::create();
     std::shared_ptr<ZERI_FlowScreenModel> screen;
     QPointer<QVR_CreatorWindow> window;
