@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestPictures.h"
+
 #include "../elements/video/MediaTestClips.h"
 #include "app/QVRActionLog.h"
 #include "app/QVRMainMenu.h"
@@ -1055,18 +1057,6 @@ TEST(ContentAddition, PastingTwiceCascadesFromTheLastPasteInTheSavedDocument)
 }
 
 namespace {
-
-// A picture's bytes, as a web server sends them.
-QByteArray pngBytes(QSize size, QColor color)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // Drops `mime` on the middle of the shown screen as a drag from another program does.
 bool dropOnCanvas(QVR_CreatorWindow* window, QMimeData* mime)

@@ -40,6 +40,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVR_TessarineViewerView.h"
+#include "support/TestPictures.h"
 
 using namespace library_test;
 
@@ -82,13 +83,7 @@ public:
 
 QByteArray pngBytes(const QColor& color)
 {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return ::pngBytes(QSize(8, 8), color);
 }
 
 class TemplateChooser : public LibraryTest {

@@ -11,6 +11,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/TestPictures.h"
 
 ScopedStorageFolders::ScopedStorageFolders()
 {
@@ -58,11 +59,5 @@ QByteArray readBytes(const QString& path)
 
 QByteArray pngBytes(int width, int height)
 {
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(QColor(200, 40, 40));
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return data;
+    return pngBytes(QSize(width, height), QColor(200, 40, 40), QImage::Format_ARGB32);
 }

@@ -12,6 +12,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/TestPictures.h"
 
 TestFolderPackage::TestFolderPackage(QString folder)
     : m_folder(std::move(folder))
@@ -109,13 +110,7 @@ int PictureServer::totalRequests() const
 
 QByteArray solidPng(const QSize& size, const QColor& color)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngBytes(size, color, QImage::Format_ARGB32_Premultiplied);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)

@@ -15,6 +15,7 @@
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/TestPictures.h"
 
 ConverterFolders::ConverterFolders()
 {
@@ -83,13 +84,7 @@ ImportOutcome importDeck(const QString& deckPath, const std::function<QString(co
 
 QByteArray pngBytes(int width, int height)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngBytes(QSize(width, height), Qt::darkCyan);
 }
 
 std::string run(const std::string& text, const std::string& rPr)
