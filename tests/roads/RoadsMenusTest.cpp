@@ -230,12 +230,8 @@ TEST_F(MenusRoad, TheViewerWindowPrintsWithItsKeys)
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
     ASSERT_TRUE(waitFor([&] { return window->currentModel()->firstFlowmodel()->screenModels().size() == 2; }));
 
-    click(window->theToolBarView()->viewButton());
-    QVRViewerWindow* player = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        player = visibleTopLevel<QVRViewerWindow>();
-        return player && QApplication::activeWindow() == player;
-    }));
+    QVRViewerWindow* player = play(window);
+    ASSERT_TRUE(player);
     ASSERT_TRUE(shownBar(player));
 
     QTest::keyClick(inFront(), Qt::Key_P, Qt::ControlModifier);

@@ -19,6 +19,7 @@
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/share/QVRSharePostedTessarineWindowController.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
+#include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
 #include "support/TestEnvironment.h"
@@ -87,28 +88,20 @@ QByteArray jpeg(QColor color)
     return bytes;
 }
 
-// The fake service the application talks to, started before it; it stops once the application has ended.
+// The fake service with Ann known to it (not signed in), her picture served by it too: nothing is fetched from
+// elsewhere.
 FakeWebService* startedService()
 {
-    static std::unique_ptr<FakeWebService> s_service;
-    if (!s_service) {
-        auto service = std::make_unique<FakeWebService>();
-        if (!service->start())
-            return nullptr;
-        service->addUser(QStringLiteral("ann"), QStringLiteral("pw"));
-        // Her picture is served by the service too: nothing is fetched from elsewhere.
-        const QUrl avatar = service->addContent(QStringLiteral("avatar-ann"), jpeg(Qt::darkGreen),
-                                                QStringLiteral("ann.jpg"), QStringLiteral("ann"));
-        service->withState([&](FakeWebService::State& state) {
+    return roads::startedService([](FakeWebService& service) {
+        service.addUser(QStringLiteral("ann"), QStringLiteral("pw"));
+        const QUrl avatar = service.addContent(QStringLiteral("avatar-ann"), jpeg(Qt::darkGreen),
+                                               QStringLiteral("ann.jpg"), QStringLiteral("ann"));
+        service.withState([&](FakeWebService::State& state) {
             FakeWebService::User& ann = state.users[QStringLiteral("ann")];
             ann.email = QStringLiteral("ann@x.example");
             ann.avatarURL = avatar.toString();
         });
-        pointServicesAt(service->baseUrl());
-        s_service = std::move(service);
-        atApplicationEnd([] { s_service.reset(); });
-    }
-    return s_service.get();
+    });
 }
 
 const FakeWebService::Document* documentOnService(const FakeWebService::State& state, const QString& apiID)

@@ -464,22 +464,13 @@ TEST_F(Road, PlayingFromTheToolbarAndClosingGivesTheCreatorBack)
     ASSERT_TRUE(waitFor([&] { return window->currentIndex() == 1; }));
     writePresenterNote(window, QStringLiteral("Pause for questions"));
 
-    const auto play = [&]() -> QVRViewerWindow* {
-        click(window->theToolBarView()->viewButton());
-        QVRViewerWindow* player = nullptr;
-        waitFor([&] {
-            player = visibleTopLevel<QVRViewerWindow>();
-            return player && QApplication::activeWindow() == player;
-        });
-        return player;
-    };
     const auto commandsEnabled = [&] {
         return chooseMenuItemEnabled(window, QStringLiteral("saveDraft")) &&
                chooseMenuItemEnabled(window, QStringLiteral("exportToPDF")) &&
                chooseMenuItemEnabled(window, QStringLiteral("print"));
     };
 
-    QVRViewerWindow* player = play();
+    QVRViewerWindow* player = play(window);
     ASSERT_TRUE(player);
     QVR_TessarineViewerView* view = player->windowController()->tessarineViewerViewController()->viewerView();
     ASSERT_TRUE(waitFor([&] { return view->currentPage() == 1; })) << "the player starts at the shown screen";
@@ -506,7 +497,7 @@ TEST_F(Road, PlayingFromTheToolbarAndClosingGivesTheCreatorBack)
         closing->close();
     EXPECT_TRUE(waitFor(commandsEnabled, 5000)) << "Save Draft, Export PDF and Print after the player closed";
 
-    player = play();
+    player = play(window);
     ASSERT_TRUE(player);
     closing = player;
     QTest::keySequence(player, QKeySequence(QKeySequence::Close));

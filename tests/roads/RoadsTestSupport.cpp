@@ -33,6 +33,7 @@
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
+#include "viewer/QVRViewerWindow.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/video/StreamingVideoPreviewHelper.h"
 #include "launch/ApplicationLaunch.h"
@@ -272,6 +273,17 @@ bool leaveFirstLaunchTour()
     if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 1000))
         QApplication::setActiveWindow(lists);
     return QApplication::activeWindow() == lists;
+}
+
+QVRViewerWindow* play(QVR_CreatorWindow* window)
+{
+    click(window->theToolBarView()->viewButton());
+    QVRViewerWindow* player = nullptr;
+    const bool inFront = waitFor([&] {
+        player = visibleTopLevel<QVRViewerWindow>();
+        return player && QApplication::activeWindow() == player;
+    });
+    return inFront ? player : nullptr;
 }
 
 QVR_CreatorWindow* createDocumentFromPlusTile()

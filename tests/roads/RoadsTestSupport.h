@@ -14,6 +14,7 @@ class QVR_AddElementMenuViewController;
 class QVR_TableViewCellLikeView;
 class QVRAppDelegate;
 class QVR_CreatorWindow;
+class QVRViewerWindow;
 class ZERI_FlowScreenModel;
 class ZERI_TessarineModel;
 
@@ -81,6 +82,8 @@ QVRPowerpointOverviewWindowController* openImportOverview();
 bool leaveFirstLaunchTour();
 // My Documents' + tile, then Choose on the scratch template: the new document's creator window, shown.
 QVR_CreatorWindow* createDocumentFromPlusTile();
+// The toolbar's play button of a creator window: the viewer window, shown and in front; nullptr when none came.
+QVRViewerWindow* play(QVR_CreatorWindow* window);
 // The visible creator windows.
 QList<QVR_CreatorWindow*> creatorWindows();
 // Closes every creator and viewer window (each road leaves the application as it found it).

@@ -30,18 +30,6 @@ protected:
     }
     void TearDown() override { closeDocumentWindows(); }
 
-    // The toolbar's play button: the viewer window in front.
-    static QVRViewerWindow* play(QVR_CreatorWindow* window)
-    {
-        click(window->theToolBarView()->viewButton());
-        QVRViewerWindow* player = nullptr;
-        waitFor([&] {
-            player = visibleTopLevel<QVRViewerWindow>();
-            return player && QApplication::activeWindow() == player;
-        });
-        return player;
-    }
-
     QTemporaryDir inputs;
 };
 
