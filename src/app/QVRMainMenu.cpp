@@ -293,15 +293,20 @@ void assignMnemonics(const QList<QAction*>& actions)
     }
 }
 
-// Sets an item's (or menu's) title; the mnemonics of its siblings are assigned again by the caller.
-void setPlainText(QAction* action, const QString& text)
+// Sets an item's (or menu's) title; returns whether it changed, and the caller then assigns the mnemonics of its
+// siblings again.
+bool setPlainText(QAction* action, const QString& text)
 {
+    const QVariant current = action->property(kPlainTextProperty);
+    if (current.isValid() && current.toString() == text)
+        return false;
     action->setProperty(kPlainTextProperty, text);
     // A menu draws an item's title on one line; an information item shows its lines in its own label.
     if (auto* information = qobject_cast<QWidgetAction*>(action)) {
         if (auto* label = qobject_cast<QLabel*>(information->defaultWidget()))
             label->setText(text);
     }
+    return true;
 }
 
 // An item that only informs, such as the upload allowance: its title's lines shown one under the other, greyed
@@ -445,6 +450,7 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
     else if (window && window->layout())
         window->layout()->setMenuBar(bar);
     state().bars.append(bar);
+    assignMnemonics(bar);
     validate(bar);
     return bar;
 }
@@ -510,6 +516,7 @@ void QVRMainMenu::removeItemsWithTag(int menu, int tag)
                 action->deleteLater();
             }
         }
+        assignMnemonics(top->actions());
     }
 }
 
@@ -529,6 +536,7 @@ void QVRMainMenu::updateTitles()
                     action->setVisible(!state().quotaText.isEmpty());
             }
         }
+        assignMnemonics(bar);
         validate(bar);
     }
 }
@@ -540,6 +548,8 @@ void QVRMainMenu::validate(QMenuBar* bar)
     QVRWindowManager& manager = QVRWindowManager::sharedInstance();
     // A window's bar shows what its own window can do, whichever window is active.
     QWidget* commandWindow = manager.commandWindowFor(bar);
+    // Validation runs before every key press: the letters are worked out again only when a title changed.
+    bool retitled = false;
     for (QAction* top : bar->actions()) {
         for (QAction* action : top->menu()->actions()) {
             const QString command = action->property(kCommandProperty).toString();
@@ -557,8 +567,8 @@ void QVRMainMenu::validate(QMenuBar* bar)
                                                   Q_RETURN_ARG(bool, hidden));
                     }
                     action->setChecked(!hidden);
-                    setPlainText(action,
-                                 hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT() : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+                    retitled |= setPlainText(action, hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT()
+                                                            : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
                 } else if (command == QLatin1String("undo") || command == QLatin1String("redo")) {
                     // "Undo Move Object": the step's name when the window's undo manager has one for it; a
                     // focused text undoes its own typing, which has none.
@@ -567,14 +577,14 @@ void QVRMainMenu::validate(QMenuBar* bar)
                     const bool forText = manager.textHasFocus(commandWindow);
                     const QString name =
                         action->isEnabled() && !forText ? undoStepName(commandWindow, redo) : QString();
-                    setPlainText(action, name.isEmpty() ? plain : plain + QLatin1Char(' ') + name);
+                    retitled |= setPlainText(action, name.isEmpty() ? plain : plain + QLatin1Char(' ') + name);
                 }
             } else if (target == Target::Application) {
                 // The account may have changed since the titles were set (a sign-in from any window).
                 if (command == QLatin1String("signIn")) {
                     const int index = action->property(kEntryProperty).toInt();
                     if (index >= 0 && index < entries().size())
-                        setPlainText(action, currentTitle(entries().at(index)));
+                        retitled |= setPlainText(action, currentTitle(entries().at(index)));
                 }
                 const MenuState& s = state();
                 action->setEnabled((!s.validator || s.validator(command)) &&
@@ -582,7 +592,8 @@ void QVRMainMenu::validate(QMenuBar* bar)
             }
         }
     }
-    assignMnemonics(bar);
+    if (retitled)
+        assignMnemonics(bar);
 }
 
 QAction* QVRMainMenu::action(QMenuBar* bar, const QString& command)

@@ -53,18 +53,6 @@ void QVR_TableViewCellLikeView::keyPressEvent(QKeyEvent* event)
     SimpleControlView::keyPressEvent(event);
 }
 
-void QVR_TableViewCellLikeView::focusInEvent(QFocusEvent* event)
-{
-    SimpleControlView::focusInEvent(event);
-    update();
-}
-
-void QVR_TableViewCellLikeView::focusOutEvent(QFocusEvent* event)
-{
-    SimpleControlView::focusOutEvent(event);
-    update();
-}
-
 void QVR_TableViewCellLikeView::clicked()
 {
     SimpleControlView::clicked();
@@ -77,7 +65,7 @@ void QVR_TableViewCellLikeView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     if (currentControlState() == PressedInside)
         painter.fillRect(rect(), QColor(0, 0, 0, 40));
-    else if (currentControlState() == PointerInside || hasFocus())
+    else if (currentControlState() == PointerInside || hasFocus()) // QWidget repaints as the focus comes and goes
         painter.fillRect(rect(), QColor(0, 0, 0, 18));
     painter.setPen(QColor(0, 0, 0, 30));
     painter.drawLine(QPointF(0, height() - 0.5), QPointF(width(), height() - 0.5));

@@ -275,6 +275,19 @@ TEST_F(MenuRouting, UndoNamesTheStepItTakesUnlessATextHasTheKeys)
     EXPECT_EQ(undoTitle(), QStringLiteral("Undo"));
 }
 
+TEST_F(MenuRouting, ARetitledItemShowsItsNewTitleWithALetter)
+{
+    QAction* undo = QVRMainMenu::action(bar, QStringLiteral("undo"));
+    ASSERT_NE(undo, nullptr);
+    window->undoName = UFM::UNDO_MANAGER_MOVE_OBJECT_TAG();
+    QVRMainMenu::validate(bar);
+    EXPECT_EQ(QString(undo->text()).remove(QLatin1Char('&')), QStringLiteral("Undo Move Object"));
+    EXPECT_FALSE(QKeySequence::mnemonic(undo->text()).isEmpty()) << undo->text().toStdString();
+    // Validated again with nothing changed: the title stays.
+    QVRMainMenu::validate(bar);
+    EXPECT_EQ(QString(undo->text()).remove(QLatin1Char('&')), QStringLiteral("Undo Move Object"));
+}
+
 TEST_F(MenuRouting, EveryMenuAndItemHasALetterOfItsOwnAndAltOpensTheMenu)
 {
     const auto distinct = [](const QList<QAction*>& actions, const QString& where) {

@@ -32,6 +32,17 @@ void leave(QWidget* view)
     QCoreApplication::sendEvent(view, &event);
 }
 
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 class CellDelegate : public TableViewCellLikeViewDelegate {
 public:
     QList<QVR_TableViewCellLikeView*> clicked;
@@ -101,6 +112,33 @@ TEST(TableViewCellLikeView, ReportsClicksToItsDelegateAndIconsFollowTheState)
     QTest::mouseRelease(&cell, Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(delegate.clicked.size(), 1);
     EXPECT_EQ(delegate.clicked.first(), &cell);
+}
+
+TEST(TableViewCellLikeView, RepaintsItsHighlightAsTheFocusComesAndGoes)
+{
+    QWidget window;
+    window.resize(200, 100);
+    auto* first = new QVR_TableViewCellLikeView(&window);
+    first->setGeometry(0, 0, 200, 40);
+    first->setFocusPolicy(Qt::StrongFocus);
+    auto* second = new QVR_TableViewCellLikeView(&window);
+    second->setGeometry(0, 50, 200, 40);
+    second->setFocusPolicy(Qt::StrongFocus);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    first->setFocus();
+    QTest::qWait(100);
+    PaintCounter firstPaints;
+    PaintCounter secondPaints;
+    first->installEventFilter(&firstPaints);
+    second->installEventFilter(&secondPaints);
+    second->setFocus();
+    for (int i = 0; i < 200 && (firstPaints.paints == 0 || secondPaints.paints == 0); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(second->hasFocus());
+    EXPECT_GT(firstPaints.paints, 0);
+    EXPECT_GT(secondPaints.paints, 0);
 }
 
 TEST(HoverAreaView, EnterAndExitBlocksRunOncePerCrossing)

@@ -307,37 +307,39 @@ std::shared_ptr<QVRContentAdditionManager::Contents> QVRContentAdditionManager::
         return contents;
     const QClipboard* clipboard = QGuiApplication::clipboard();
     contents->fromClipboard = clipboard && clipboard->mimeData() == data;
-    QByteArray encodedImage;
-    if (!data->hasImage()) {
-        const QStringList formats = data->formats();
-        for (const QByteArray& type : QImageReader::supportedMimeTypes()) {
-            if (formats.contains(QString::fromLatin1(type))) {
-                encodedImage = data->data(QString::fromLatin1(type));
-                if (!encodedImage.isEmpty())
-                    break;
-            }
-        }
-    }
-    const bool hasPicture = data->hasImage() || !encodedImage.isEmpty();
-    const QList<QUrl> urls = data->hasUrls() ? data->urls() : QList<QUrl>();
-    const bool onlyLocalFiles =
-        !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
     // One item, read the way it fits best: own objects, then files of this computer, then a picture (a picture
-    // dragged from a web page also carries its address), then web addresses, then text.
+    // dragged from a web page also carries its address), then web addresses, then text. Nothing is read beyond
+    // the item taken: a picture's bytes may be large.
     if (data->hasFormat(ZERI_MixedMediaObject::kPasteboardType)) {
         contents->hasOwnObjects = true;
         contents->ownObjects = data->data(ZERI_MixedMediaObject::kPasteboardType);
-    } else if (onlyLocalFiles || (!urls.isEmpty() && !hasPicture)) {
-        contents->urls = urls;
-    } else if (data->hasImage()) {
-        contents->image = qvariant_cast<QImage>(data->imageData());
-    } else if (!encodedImage.isEmpty()) {
-        contents->encodedImage = encodedImage;
-    } else if (data->hasHtml()) {
-        contents->html = data->html();
-    } else if (data->hasText()) {
-        contents->plainText = data->text();
+        return contents;
     }
+    const QList<QUrl> urls = data->hasUrls() ? data->urls() : QList<QUrl>();
+    const bool onlyLocalFiles =
+        !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    if (onlyLocalFiles) {
+        contents->urls = urls;
+        return contents;
+    }
+    if (data->hasImage()) {
+        contents->image = qvariant_cast<QImage>(data->imageData());
+        return contents;
+    }
+    const QStringList formats = data->formats();
+    for (const QByteArray& type : QImageReader::supportedMimeTypes()) {
+        if (formats.contains(QString::fromLatin1(type))) {
+            contents->encodedImage = data->data(QString::fromLatin1(type));
+            if (!contents->encodedImage.isEmpty())
+                return contents;
+        }
+    }
+    if (!urls.isEmpty())
+        contents->urls = urls;
+    else if (data->hasHtml())
+        contents->html = data->html();
+    else if (data->hasText())
+        contents->plainText = data->text();
     return contents;
 }
 

@@ -204,11 +204,13 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == contentView() && event->type() == QEvent::Resize && m_darkPanel && m_darkPanel->isViewLoaded())
-        m_darkPanel->view()->setGeometry(darkPanelRect());
-    // The loading view covers the content at every size, its view staying in the middle.
-    if (watched == contentView() && event->type() == QEvent::Resize && m_loadingViewHolder)
-        m_loadingViewHolder->setGeometry(contentView()->rect());
+    if (watched == contentView() && event->type() == QEvent::Resize) {
+        if (m_darkPanel && m_darkPanel->isViewLoaded())
+            m_darkPanel->view()->setGeometry(darkPanelRect());
+        // The loading view covers the content at every size, its view staying in the middle.
+        if (m_loadingViewHolder)
+            m_loadingViewHolder->setGeometry(contentView()->rect());
+    }
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
             if (board != m_canvas->currentWidget())

@@ -1,5 +1,7 @@
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 
+#include <algorithm>
+
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -120,16 +122,15 @@ QColor QVR_ColorOutlet::shownColor() const
 
 bool QVR_ColorOutlet::doAllObjectsHaveTheSameColor() const
 {
-    std::vector<QColor> colors;
-    for (const ModelItemRef& ref : m_objects) {
+    const auto colorOf = [](const ModelItemRef& ref) {
         const auto item = ref.lock();
-        colors.push_back(item ? observableColorOf(item) : QColor());
-    }
-    for (size_t i = 0; i < colors.size(); ++i)
-        for (size_t j = i + 1; j < colors.size(); ++j)
-            if (colors[i] != colors[j])
-                return false;
-    return true;
+        return item ? observableColorOf(item) : QColor();
+    };
+    if (m_objects.empty())
+        return true;
+    const QColor first = colorOf(m_objects.front());
+    return std::all_of(m_objects.begin() + 1, m_objects.end(),
+                       [&](const ModelItemRef& ref) { return colorOf(ref) == first; });
 }
 
 void QVR_ColorOutlet::refresh(const QWidget* editing)
