@@ -8,15 +8,6 @@
 
 #include "platform/WorkerThreads.h"
 
-bool FreedMemory::isSupported()
-{
-#if defined(__GLIBC__)
-    return true;
-#else
-    return false;
-#endif
-}
-
 void FreedMemory::returnToSystem()
 {
 #if defined(__GLIBC__)

@@ -5,7 +5,5 @@
 namespace FreedMemory {
 
 void returnToSystem();
-// Whether this platform can hand freed memory back at all.
-bool isSupported();
 
 } // namespace FreedMemory

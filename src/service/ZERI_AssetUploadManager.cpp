@@ -1,5 +1,7 @@
 #include "service/ZERI_AssetUploadManager.h"
 
+#include <optional>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,22 +86,27 @@ QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>
     return object;
 }
 
-// Whether the file a document names may leave the machine: a regular file, not a link, and, for a document kept in
-// a package, inside that package. A draft copied in from elsewhere (or edited by hand) could otherwise name any
-// file of the user's, directly or through a link, and publishing would upload it.
-bool mayUpload(const QString& path, const ZERI_TessarineModel& document)
+// The folder a document's files must lie in to be sent: its package's. None for a document kept in no package.
+std::optional<QString> uploadFolderOf(const ZERI_TessarineModel& document)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink()) {
-        qCWarning(lcService) << "not uploading the asset file" << path << "- it is a link";
-        return false;
-    }
     const auto package = document.filePackage();
     if (!package)
-        return true;
-    const QString packageFolder = QFileInfo(QDir::cleanPath(package->assetStoragePath())).path();
-    if (!UntrustedAddresses::isInsideFolder(path, packageFolder)) {
-        qCWarning(lcService) << "not uploading the asset file" << path << "- it lies outside the document's package";
+        return std::nullopt;
+    return QFileInfo(QDir::cleanPath(package->assetStoragePath())).path();
+}
+
+// Whether the file a document names may leave the machine: a regular file, not a link, and, for a document kept in
+// a package, inside that package (`folder`). A draft copied in from elsewhere (or edited by hand) could otherwise
+// name any file of the user's, directly or through a link, and publishing would upload it.
+bool mayUpload(const QFileInfo& file, const std::optional<QString>& folder)
+{
+    if (file.isSymLink()) {
+        qCWarning(lcService) << "not uploading the asset file" << file.filePath() << "- it is a link";
+        return false;
+    }
+    if (folder && !UntrustedAddresses::isInsideFolder(file.filePath(), *folder)) {
+        qCWarning(lcService) << "not uploading the asset file" << file.filePath()
+                             << "- it lies outside the document's package";
         return false;
     }
     return true;
@@ -208,6 +215,7 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
     if (!model)
         return;
     const QString documentID = model->qvdID();
+    const std::optional<QString> uploadFolder = uploadFolderOf(*model);
     bool queuedSomething = false;
     for (const auto& asset : model->getAllContentAssets()) {
         const QString path = asset->localFilePath();
@@ -230,7 +238,7 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
             asset->setCorvikContentID(done->contentID);
             continue;
         }
-        if (!mayUpload(path, *model))
+        if (!mayUpload(info, uploadFolder))
             continue; // as for a missing file: the asset keeps its address and any content id it has
         auto entry = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.filePath == path; });
         if (entry == m_queue.end()) {

@@ -774,6 +774,18 @@ HeldCopies& heldCopies()
     return copies;
 }
 
+// Starts a job of the copies on their queue (kept back while tests hold them), or runs it here once the queue has
+// ended (the application is going).
+void startCopiesJob(HandOffQueue::Task job)
+{
+    if (heldCopies().held) {
+        heldCopies().jobs.push_back(std::move(job));
+        return;
+    }
+    if (!copiesQueue().post(job))
+        job();
+}
+
 } // namespace
 
 void MixedMediaObjectStorage::getCopiesForTempDirectory(
@@ -887,8 +899,7 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
         if (replaceEarlierCopies)
             deleteCopiesExcept(folder, made);
     };
-    // Run on the main thread only when the queue has ended (the application is going).
-    HandOffQueue::Task job = [work, finish]() mutable {
+    startCopiesJob([work, finish]() mutable {
         work([&finish](std::vector<Outcome> outcomes) {
             if (MainThread::isMainThread())
                 finish(outcomes);
@@ -896,13 +907,7 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
                 MainThread::run([finish = std::move(finish), outcomes = std::move(outcomes)] { finish(outcomes); },
                                 false);
         });
-    };
-    if (heldCopies().held) {
-        heldCopies().jobs.push_back(std::move(job));
-        return;
-    }
-    if (!copiesQueue().post(job))
-        job();
+    });
 }
 
 void MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(bool held)
@@ -912,8 +917,7 @@ void MixedMediaObjectStorage::setClipboardCopiesHeldForTesting(bool held)
     if (held)
         return;
     for (auto& job : std::exchange(copies.jobs, {}))
-        if (!copiesQueue().post(job))
-            job();
+        startCopiesJob(std::move(job));
 }
 
 void MixedMediaObjectStorage::clearTempDirectoryForCopies()

@@ -95,8 +95,8 @@ void ZERI_ContentURLDownloaderDataProcessor::cancelAll()
     for (const auto& job : jobs) {
         for (Fetch& fetch : job->fetches) {
             fetch.observation.reset();
-            if (fetch.downloader && fetch.downloader->downloadStatus() == ZERI_WebDownloader::Downloading)
-                fetch.downloader->cancel();
+            if (fetch.downloader)
+                fetch.downloader->cancel(); // a no-op unless it is still downloading
             fetch.downloader.reset();
         }
     }

@@ -124,6 +124,15 @@ bool isSameFile(const QString& first, const QString& second)
            ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// A fresh hidden name beside `path` (".<name>.<random>.part"): a file or folder is made whole under it, then
+// renamed to `path`.
+QString hiddenPartPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                               QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+}
+
 // A second name for the file (a hard link), or a copy when the file system cannot link. The name appears only
 // complete (made under a hidden name, which cleaning leaves alone, then renamed), and a file already under the
 // name that is not this one (left by an interrupted copy, or older content) is replaced.
@@ -136,9 +145,7 @@ bool linkOrCopy(const QString& source, const QString& target)
     }
     if (isSameFile(source, target))
         return true;
-    const QString part =
-        targetInfo.dir().filePath(QLatin1Char('.') + targetInfo.fileName() + QLatin1Char('.') +
-                                  QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+    const QString part = hiddenPartPath(target);
     const QByteArray partName = QFile::encodeName(part);
     bool made = ::link(QFile::encodeName(source).constData(), partName.constData()) == 0;
     if (!made) {
@@ -159,13 +166,16 @@ bool linkOrCopy(const QString& source, const QString& target)
 void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, const QString& folder,
                   const std::optional<QStringList>& allowedFolders = std::nullopt)
 {
+    const auto allowed = [&allowedFolders](const QString& path) {
+        return !allowedFolders || std::any_of(allowedFolders->begin(), allowedFolders->end(), [&](const QString& f) {
+            return UntrustedAddresses::isInsideFolder(path, f);
+        });
+    };
     for (const auto& asset : document.getAllContentAssets()) {
         const QUrl url = asset->externalURL();
         if (url.isLocalFile()) {
             const QString source = cleanAbsolute(url.toLocalFile());
-            if (allowedFolders && std::none_of(allowedFolders->begin(), allowedFolders->end(), [&](const QString& f) {
-                    return UntrustedAddresses::isInsideFolder(source, f);
-                })) {
+            if (!allowed(source)) {
                 qCWarning(lcStorage) << "refusing the asset file" << source
                                      << "- it lies outside the document's package";
                 asset->setExternalURL(QUrl());
@@ -179,11 +189,7 @@ void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, co
         } else if (!url.isEmpty() && !sourceFolder.isEmpty()) {
             // A remote asset already downloaded keeps working offline: its cache file comes along.
             const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
-            if (allowedFolders && std::none_of(allowedFolders->begin(), allowedFolders->end(), [&](const QString& f) {
-                    return UntrustedAddresses::isInsideFolder(cached, f);
-                }))
-                continue;
-            if (QFileInfo(cached).isFile())
+            if (allowed(cached) && QFileInfo(cached).isFile())
                 linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
         }
     }
@@ -480,9 +486,7 @@ bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& d
         // A package file that is a symbolic link (a package brought from elsewhere) is replaced by a file of the
         // package's own, never written through: the data lands under a hidden name beside it, renamed over the
         // link itself.
-        const QFileInfo info(path);
-        const QString part = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
-                                                 QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+        const QString part = hiddenPartPath(path);
         if (AtomicFile::write(part, data, &writeError)) {
             if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
                 return true;
@@ -797,13 +801,13 @@ bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
             documents.push_back({document, file});
     }
 
-    const QString made = QDir(m_path).filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
-                                               QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+    const QString made = hiddenPartPath(folder);
     if (!QDir().mkdir(made)) {
         qCWarning(lcStorage) << "cannot make" << made;
         return false;
     }
     const QString packageRoot = QFileInfo(m_path).canonicalFilePath();
+    const QString ownFolder = cleanAbsolute(folder);
     for (const Document& document : documents) {
         bool cleared = false;
         for (const auto& asset : document.model->getAllContentAssets()) {
@@ -813,12 +817,12 @@ bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
             QString named = url.isLocalFile() ? cleanAbsolute(url.toLocalFile())
                                               : ZERI_WebDownloader::cacheFilePathForUrl(url, folder);
             const QFileInfo namedInfo(named);
-            if (namedInfo.path() != cleanAbsolute(folder)) {
+            if (namedInfo.path() != ownFolder) {
                 // Named at the package's old place ("<old place>/<id>/assets/<name>"), as cleaning accepts.
                 const QFileInfo namedFolder(namedInfo.path());
                 if (namedFolder.fileName() != info.fileName() || QFileInfo(namedFolder.path()).fileName() != m_id)
                     continue;
-                named = cleanAbsolute(QDir(folder).filePath(namedInfo.fileName()));
+                named = QDir(ownFolder).filePath(namedInfo.fileName());
             }
             const QString copy = QDir(made).filePath(QFileInfo(named).fileName());
             if (UntrustedAddresses::isInsideFolder(named, packageRoot)) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <list>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -91,16 +92,23 @@ QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool ma
     return {};
 }
 
-// The file an asset's picture is read from: where the asset says, else under the document's asset folder (a
-// document moved to another package, a copy or a download, keeps file names, not folders). Empty when unknown.
+// The asset's file name under the document's asset folder: a document moved to another package (a copy, a
+// download) keeps file names, not folders. Empty when either is unknown.
+QString fileInAssetFolder(const ZERI_ContentAsset& asset)
+{
+    const QString folder = asset.assetStoragePath();
+    const QString name = QFileInfo(asset.externalURL().path()).fileName();
+    return folder.isEmpty() || name.isEmpty() ? QString() : QDir(folder).filePath(name);
+}
+
+// The file an asset's picture is read from: where the asset says, else under the document's asset folder. Empty
+// when unknown.
 QString pictureFileOf(const ZERI_ContentAsset& asset)
 {
     QString path = asset.localFilePath();
     if (path.isEmpty() || !QFileInfo::exists(path)) {
-        const QString folder = asset.assetStoragePath();
-        const QString name = QFileInfo(asset.externalURL().path()).fileName();
-        if (!folder.isEmpty() && !name.isEmpty())
-            path = QDir(folder).filePath(name);
+        if (QString moved = fileInAssetFolder(asset); !moved.isEmpty())
+            path = std::move(moved);
     }
     return path;
 }
@@ -257,10 +265,7 @@ void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
         if (!asset)
             continue;
         note(asset->localFilePath());
-        const QString folder = asset->assetStoragePath();
-        const QString name = QFileInfo(asset->externalURL().path()).fileName();
-        if (!folder.isEmpty() && !name.isEmpty())
-            note(QDir(folder).filePath(name));
+        note(fileInAssetFolder(*asset));
     }
     if (files.isEmpty())
         return;

@@ -36,6 +36,56 @@ bool isParagraphBreak(QChar c)
     return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
 }
 
+// A paragraph's characters [start, end), its break left out.
+struct Paragraph {
+    qsizetype start = 0;
+    qsizetype end = 0;
+};
+
+// The text's paragraphs in order. "\r\n" is one break, and a break at the very end opens no further paragraph.
+std::vector<Paragraph> paragraphsOf(const QString& text)
+{
+    std::vector<Paragraph> paragraphs;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && !isParagraphBreak(text[end]))
+            ++end;
+        paragraphs.push_back({start, end});
+        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+            ++end;
+        start = end + 1;
+    }
+    return paragraphs;
+}
+
+// The runs are in text order and so are the paragraphs: each paragraph starts looking at the first run that
+// reaches it, so the whole text walks the runs once.
+class RunWalk {
+public:
+    explicit RunWalk(const std::vector<AttributedText::Run>& runs)
+        : m_runs(runs)
+    {
+    }
+    // Calls `visit(run, from, to)` for the part [from, to) of each run inside the paragraph; paragraphs come in
+    // order.
+    template <typename Visit> void inParagraph(const Paragraph& paragraph, Visit&& visit)
+    {
+        while (m_first < m_runs.size() && m_runs[m_first].range.end() <= paragraph.start)
+            ++m_first;
+        for (std::size_t r = m_first; r < m_runs.size() && m_runs[r].range.location < paragraph.end; ++r) {
+            const qsizetype from = std::max(m_runs[r].range.location, paragraph.start);
+            const qsizetype to = std::min(m_runs[r].range.end(), paragraph.end);
+            if (from < to)
+                visit(m_runs[r], from, to);
+        }
+    }
+
+private:
+    const std::vector<AttributedText::Run>& m_runs;
+    std::size_t m_first = 0;
+};
+
 Qt::Alignment qtAlignment(int alignment)
 {
     switch (alignment) {
@@ -227,25 +277,14 @@ void TextLayout::build(const AttributedText& string, double width, const TextFra
     // index from the end. A paragraph found unchanged in the previous layout keeps its lines, only moved.
     if (previous && (previous->m_width != width || previous->m_multiple != multiple))
         previous = nullptr;
-    qsizetype paragraphCount = 0;
-    if (previous) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (!isParagraphBreak(text[i]))
-                continue;
-            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            ++paragraphCount;
-        }
-        if (!isParagraphBreak(text.back()))
-            ++paragraphCount;
-    }
+    const std::vector<Paragraph> paragraphs = paragraphsOf(text);
     const auto reusable = [&](qsizetype paragraph, QStringView paragraphText, const QFont& font,
                               const QList<QTextLayout::FormatRange>& formats,
                               Qt::Alignment alignment) -> std::unique_ptr<QTextLayout> {
         if (!previous)
             return nullptr;
         const qsizetype before = qsizetype(previous->m_paragraphs.size());
-        for (const qsizetype candidate : {paragraph, paragraph + before - paragraphCount}) {
+        for (const qsizetype candidate : {paragraph, paragraph + before - qsizetype(paragraphs.size())}) {
             if (candidate < 0 || candidate >= before)
                 continue;
             std::unique_ptr<QTextLayout>& laidOut = previous->m_paragraphs[std::size_t(candidate)];
@@ -254,11 +293,17 @@ void TextLayout::build(const AttributedText& string, double width, const TextFra
         }
         return nullptr;
     };
+    // Each line placed, in order: its ink widens the used area, and the next line goes below it.
+    const auto addLine = [&](const QTextLine& line) {
+        const QRectF ink = line.naturalTextRect();
+        if (ink.width() > 0) {
+            used = haveInk ? used.united(ink) : ink;
+            haveInk = true;
+        }
+        y += line.height() * multiple;
+    };
 
-    // The runs are in text order and so are the paragraphs: each paragraph starts looking at the first run that
-    // reaches it, so the whole layout walks the runs once.
-    const std::vector<AttributedText::Run>& runs = string.runs();
-    std::size_t firstRun = 0;
+    RunWalk runWalk(string.runs());
     // A text has few distinct styles over many runs: each one's format (font look-up included) is made once.
     std::vector<std::pair<TextAttributes, QTextCharFormat>> formatsMade;
     const auto formatOf = [&](const TextAttributes& wanted) -> const QTextCharFormat& {
@@ -270,88 +315,58 @@ void TextLayout::build(const AttributedText& string, double width, const TextFra
         formatsMade.emplace_back(wanted, charFormat(wanted));
         return formatsMade.back().second;
     };
-    qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && !isParagraphBreak(text[end]))
-            ++end;
-        // A break at the very end of the text opens no further line.
-        if (start == text.size() && start > 0)
-            break;
-        const TextAttributes first =
-            string.attributesAtIndex(std::min(start, text.size() - 1)).value_or(TextAttributes());
+    for (const Paragraph& paragraph : paragraphs) {
+        const qsizetype start = paragraph.start;
+        const TextAttributes first = string.attributesAtIndex(start).value_or(TextAttributes());
 
         QList<QTextLayout::FormatRange> formats;
-        while (firstRun < runs.size() && runs[firstRun].range.end() <= start)
-            ++firstRun;
-        for (std::size_t r = firstRun; r < runs.size() && runs[r].range.location < end; ++r) {
-            const qsizetype from = std::max(runs[r].range.location, start);
-            const qsizetype to = std::min(runs[r].range.end(), end);
-            if (from < to)
-                formats.append({int(from - start), int(to - from), formatOf(runs[r].attributes)});
-        }
+        runWalk.inParagraph(paragraph, [&](const AttributedText::Run& run, qsizetype from, qsizetype to) {
+            formats.append({int(from - start), int(to - from), formatOf(run.attributes)});
+        });
         const QFont font = formatOf(first).font();
-        const QStringView paragraphText = QStringView(text).mid(start, end - start);
-        if (auto kept =
-                reusable(qsizetype(m_paragraphs.size()), paragraphText, font, formats, qtAlignment(first.alignment))) {
-            const double shift = kept->lineCount() > 0 ? y - kept->lineAt(0).y() : 0;
-            for (int i = 0; i < kept->lineCount(); ++i) {
-                QTextLine line = kept->lineAt(i);
+        const QStringView paragraphText = QStringView(text).mid(start, paragraph.end - start);
+        auto layout =
+            reusable(qsizetype(m_paragraphs.size()), paragraphText, font, formats, qtAlignment(first.alignment));
+        if (layout) {
+            const double shift = layout->lineCount() > 0 ? y - layout->lineAt(0).y() : 0;
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                QTextLine line = layout->lineAt(i);
                 line.setPosition(QPointF(0, line.y() + shift));
-                const QRectF ink = line.naturalTextRect();
-                if (ink.width() > 0) {
-                    used = haveInk ? used.united(ink) : ink;
-                    haveInk = true;
-                }
-                y += line.height() * multiple;
+                addLine(line);
             }
-            m_paragraphs.push_back(std::move(kept));
-            m_starts.push_back(start);
-            if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
-                ++end;
-            start = end + 1;
-            continue;
-        }
-
-        auto layout = std::make_unique<QTextLayout>(paragraphText.toString(), font, seventyTwoDpiDevice());
-        layout->setFormats(formats);
-        QTextOption option(qtAlignment(first.alignment));
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout->setTextOption(option);
-        layout->setCacheEnabled(true);
-
-        LongWordLines longWords(layout->text(), formats, layout->font(), width);
-        bool breakingAnywhere = false;
-        layout->beginLayout();
-        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-            // The wrap mode is read as each line is laid out (Qt switches it the same way for its second pass).
-            if (const bool anywhere = longWords.startsOverflowingWord(line.textStart()); anywhere != breakingAnywhere) {
-                option.setWrapMode(anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
-                layout->setTextOption(option);
-                breakingAnywhere = anywhere;
-            }
-            line.setLeadingIncluded(true);
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, y));
-            const QRectF ink = line.naturalTextRect();
-            if (ink.width() > 0) {
-                used = haveInk ? used.united(ink) : ink;
-                haveInk = true;
-            }
-            y += line.height() * multiple;
-        }
-        layout->endLayout();
-        if (breakingAnywhere) {
+        } else {
+            layout = std::make_unique<QTextLayout>(paragraphText.toString(), font, seventyTwoDpiDevice());
+            layout->setFormats(formats);
+            QTextOption option(qtAlignment(first.alignment));
             option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
             layout->setTextOption(option);
+            layout->setCacheEnabled(true);
+
+            LongWordLines longWords(layout->text(), formats, layout->font(), width);
+            bool breakingAnywhere = false;
+            layout->beginLayout();
+            for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+                // The wrap mode is read as each line is laid out (Qt switches it the same way for its second pass).
+                if (const bool anywhere = longWords.startsOverflowingWord(line.textStart());
+                    anywhere != breakingAnywhere) {
+                    option.setWrapMode(anywhere ? QTextOption::WrapAnywhere
+                                                : QTextOption::WrapAtWordBoundaryOrAnywhere);
+                    layout->setTextOption(option);
+                    breakingAnywhere = anywhere;
+                }
+                line.setLeadingIncluded(true);
+                line.setLineWidth(width);
+                line.setPosition(QPointF(0, y));
+                addLine(line);
+            }
+            layout->endLayout();
+            if (breakingAnywhere) {
+                option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout->setTextOption(option);
+            }
         }
         m_paragraphs.push_back(std::move(layout));
         m_starts.push_back(start);
-
-        // "\r\n" is one break.
-        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
-            ++end;
-        start = end + 1;
     }
     m_bottom = y;
     if (y > 0)
@@ -772,24 +787,13 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>");
     const QString& text = string.string();
     std::size_t nextLink = 0;
-    const std::vector<AttributedText::Run>& runs = string.runs();
-    std::size_t firstRun = 0; // the runs are walked alongside the paragraphs, as in the layout
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && !isParagraphBreak(text[end]))
-            ++end;
-        const TextAttributes first =
-            string.attributesAtIndex(std::min(start, text.size() - 1)).value_or(TextAttributes());
+    RunWalk runWalk(string.runs());
+    for (const Paragraph& paragraph : paragraphsOf(text)) {
+        const TextAttributes first = string.attributesAtIndex(paragraph.start).value_or(TextAttributes());
         html += QStringLiteral("<p style=\"margin:0;text-align:%1\">").arg(cssAlignment(first.alignment));
-        if (start == end)
+        if (paragraph.start == paragraph.end)
             html += QStringLiteral("<br>");
-        while (firstRun < runs.size() && runs[firstRun].range.end() <= start)
-            ++firstRun;
-        for (std::size_t r = firstRun; r < runs.size() && runs[r].range.location < end; ++r) {
-            const AttributedText::Run& run = runs[r];
-            qsizetype from = std::max(run.range.location, start);
-            const qsizetype to = std::min(run.range.end(), end);
+        runWalk.inParagraph(paragraph, [&](const AttributedText::Run& run, qsizetype from, qsizetype to) {
             while (from < to) {
                 while (nextLink < ordered.size() && ordered[nextLink].range.end() <= from)
                     ++nextLink;
@@ -810,11 +814,8 @@ QString ZERI_MMObject_Text::htmlSerializeAttributedString(const AttributedText& 
                     html += span;
                 from = pieceEnd;
             }
-        }
+        });
         html += QStringLiteral("</p>");
-        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
-            ++end;
-        start = end + 1;
     }
     html += QStringLiteral("</body></html>");
     return html;
