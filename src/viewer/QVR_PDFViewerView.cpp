@@ -53,30 +53,6 @@ QPixmap artwork(const QString& name, double devicePixelRatio)
     return pixmap;
 }
 
-// A 1-point frame drawn over the edge of the view beneath, letting clicks through.
-class BorderView final : public QWidget {
-public:
-    BorderView(const QColor& colour, QWidget* parent)
-        : QWidget(parent)
-        , m_colour(colour)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(QPen(m_colour, 0));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-
-private:
-    QColor m_colour;
-};
-
 bool isWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -98,6 +74,7 @@ public:
         m_renderer = new QPdfPageRenderer(this);
         m_renderer->setRenderMode(QPdfPageRenderer::RenderMode::MultiThreaded);
         m_renderer->setDocument(document);
+        QObject::connect(document, &QPdfDocument::statusChanged, this, [this] { m_ratiosRead = false; });
         QObject::connect(m_renderer, &QPdfPageRenderer::pageRendered, this,
                          [this](int page, QSize size, const QImage& image, QPdfDocumentRenderOptions, quint64) {
                              takeImage(page, size, image);
@@ -208,17 +185,30 @@ private:
     {
         std::vector<QRect> rects;
         int y = 0;
-        const int count = m_document->status() == QPdfDocument::Status::Ready ? m_document->pageCount() : 0;
-        for (int i = 0; i < count; ++i) {
-            const QSizeF points = m_document->pagePointSize(i);
-            const double ratio = points.width() > 0 ? points.height() / points.width() : 1.0;
+        for (const double ratio : pageRatios()) {
             const int height = std::max(1, int(std::lround(width * ratio)));
-            if (i > 0)
+            if (!rects.empty())
                 y += kPageGap;
             rects.push_back(QRect(0, y, width, height));
             y += height;
         }
         return rects;
+    }
+
+    // Each page's height over its width, read from the document once per load: every layout pass (each resize)
+    // needs them, and each look-up takes the PDF library's lock, which a page being rendered holds.
+    const std::vector<double>& pageRatios() const
+    {
+        if (!m_ratiosRead) {
+            m_ratios.clear();
+            const int count = m_document->status() == QPdfDocument::Status::Ready ? m_document->pageCount() : 0;
+            for (int i = 0; i < count; ++i) {
+                const QSizeF points = m_document->pagePointSize(i);
+                m_ratios.push_back(points.width() > 0 ? points.height() / points.width() : 1.0);
+            }
+            m_ratiosRead = true;
+        }
+        return m_ratios;
     }
 
     QSize targetSize(int index) const
@@ -271,6 +261,8 @@ private:
     QPdfPageRenderer* m_renderer = nullptr;
     int m_width = 1;
     std::vector<QRect> m_rects;
+    mutable std::vector<double> m_ratios;
+    mutable bool m_ratiosRead = false;
     std::map<int, Kept> m_kept;
     std::map<int, QSize> m_inFlight;
     std::set<int> m_wanted;
@@ -403,10 +395,6 @@ void QVR_PDFViewerView::layoutOverlays()
         QRect composer(QPoint(0, 0), m_emailVC->preferredWindowSize());
         composer.moveCenter(rect().center());
         m_emailVC->view()->setGeometry(composer);
-        if (m_emailBorderView) {
-            m_emailBorderView->setGeometry(composer);
-            m_emailBorderView->raise();
-        }
     }
 }
 
@@ -496,10 +484,8 @@ void QVR_PDFViewerView::trackableEmail()
     addSubview(dimming);
     if (QWidget* composer = m_emailVC->view()) {
         ViewUtils::setBackgroundColor(composer, Qt::white);
+        ViewUtils::drawBorderAroundView(composer, kComposerBorderColour, 1.0);
         addSubview(composer);
-        auto* border = new BorderView(kComposerBorderColour, this);
-        m_emailBorderView = border;
-        addSubview(border);
     }
     layoutOverlays();
 }
@@ -510,11 +496,6 @@ void QVR_PDFViewerView::dismissTrackableEmail()
         m_blackEmailOverlayView->hide();
         m_blackEmailOverlayView->deleteLater();
         m_blackEmailOverlayView = nullptr;
-    }
-    if (m_emailBorderView) {
-        m_emailBorderView->hide();
-        m_emailBorderView->deleteLater();
-        m_emailBorderView = nullptr;
     }
     if (!m_emailVC)
         return;

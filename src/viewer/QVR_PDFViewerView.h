@@ -80,7 +80,6 @@ private:
     QAbstractButton* m_emailButton = nullptr;
     std::unique_ptr<TrackedEmailComposer> m_emailVC;
     QPointer<QWidget> m_blackEmailOverlayView;
-    QPointer<QWidget> m_emailBorderView; // the composer's 1-point border, drawn over its edge
     std::shared_ptr<ZERI_WebDownloader> m_downloader;
     ObjectUpdateNotifierObserver m_downloadObservation;
     bool m_loaded = false;

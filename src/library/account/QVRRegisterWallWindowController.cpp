@@ -26,6 +26,25 @@ namespace {
 constexpr int kFadeMs = 500;
 constexpr int kCloseAfterSuccessMs = 2000;
 
+// Fades `widget` from opacity `from` to `to` over a page change's time. The effect goes once the fade is over, so
+// the widget draws (and takes input) as a plain widget; `done` runs then.
+void fade(QWidget* widget, double from, double to, std::function<void()> done = {})
+{
+    auto* effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(from);
+    widget->setGraphicsEffect(effect);
+    auto* animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setDuration(kFadeMs);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    QObject::connect(animation, &QPropertyAnimation::finished, widget, [widget, done = std::move(done)] {
+        widget->setGraphicsEffect(nullptr);
+        if (done)
+            done();
+    });
+    animation->start();
+}
+
 QVRRegisterWallWindowController::SocialSignIn& socialSignIn()
 {
     static QVRRegisterWallWindowController::SocialSignIn s_signIn;
@@ -302,20 +321,6 @@ void QVRRegisterWallWindowController::switchToVC(Page page)
     switchToVC(page, false);
 }
 
-void QVRRegisterWallWindowController::fadeIn(QWidget* widget)
-{
-    auto* effect = new QGraphicsOpacityEffect(widget);
-    effect->setOpacity(0.0);
-    widget->setGraphicsEffect(effect);
-    auto* animation = new QPropertyAnimation(effect, "opacity", effect);
-    animation->setDuration(kFadeMs);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    // The effect goes once the fade is over, so the page draws (and takes input) as a plain widget.
-    connect(animation, &QPropertyAnimation::finished, widget, [widget] { widget->setGraphicsEffect(nullptr); });
-    animation->start();
-}
-
 void QVRRegisterWallWindowController::fadeButton(QPushButton* button, bool& shown, bool show)
 {
     if (shown == show)
@@ -324,19 +329,8 @@ void QVRRegisterWallWindowController::fadeButton(QPushButton* button, bool& show
     // Fades from where it is now (a fade the other way may be under way).
     auto* old = qobject_cast<QGraphicsOpacityEffect*>(button->graphicsEffect());
     const double from = button->isHidden() ? 0.0 : old ? old->opacity() : 1.0;
-    auto* effect = new QGraphicsOpacityEffect(button);
-    effect->setOpacity(from);
-    button->setGraphicsEffect(effect);
+    fade(button, from, show ? 1.0 : 0.0, [button, show] { button->setVisible(show); });
     button->show();
-    auto* animation = new QPropertyAnimation(effect, "opacity", effect);
-    animation->setDuration(kFadeMs);
-    animation->setStartValue(from);
-    animation->setEndValue(show ? 1.0 : 0.0);
-    connect(animation, &QPropertyAnimation::finished, button, [button, show] {
-        button->setGraphicsEffect(nullptr);
-        button->setVisible(show);
-    });
-    animation->start();
 }
 
 void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
@@ -345,7 +339,7 @@ void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
         return;
     QWidget* view = m_holder->widget(static_cast<int>(page));
     m_holder->setCurrentWidget(view);
-    fadeIn(view);
+    fade(view, 0.0, 1.0);
     fadeButton(m_backButton, m_backShown, page != Page::Landing && page != Page::Success);
     if (backPressed)
         m_backlog.removeLast();

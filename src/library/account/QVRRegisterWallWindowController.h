@@ -80,7 +80,6 @@ private:
     QWidget* makeSuccessPage();
     void switchToVC(Page page, bool backPressed);
     void handleLoginComplete(const std::optional<Error>& error);
-    void fadeIn(QWidget* widget);
     // Fades a button in or out over the page change's time; `shown` keeps where it is going.
     void fadeButton(QPushButton* button, bool& shown, bool show);
 

@@ -60,10 +60,10 @@ RegistryState& state()
     return s_state;
 }
 
-// The sample downloads' network manager goes with the application, before anything it could call back.
 // Marks a sample reply stopped for its size.
 constexpr const char* kTooLargeProperty = "tessSampleTooLarge";
 
+// The sample downloads' network manager goes with the application, before anything it could call back.
 QNetworkAccessManager* sampleNetwork()
 {
     static QPointer<QNetworkAccessManager> s_manager;

@@ -273,7 +273,7 @@ void TessarineBackgroundedScreenPreview::previewScreenshotGotten(const Notificat
     if (!picture.isNull()) {
         // Outside a window an empty view stays empty; out of sight, one that holds pictures only in sight reads
         // the stored picture when it is painted.
-        if (m_holdsPictureOnlyInSight && outOfSight() && !storedPicturePath().isEmpty())
+        if (mayLetPictureGo())
             setPictureAside();
         else if (isVisible() || !m_picture.isNull())
             showPicture(picture);
@@ -362,6 +362,11 @@ bool TessarineBackgroundedScreenPreview::outOfSight() const
     return visibleRegion().isEmpty();
 }
 
+bool TessarineBackgroundedScreenPreview::mayLetPictureGo()
+{
+    return m_holdsPictureOnlyInSight && outOfSight() && !storedPicturePath().isEmpty();
+}
+
 void TessarineBackgroundedScreenPreview::setPictureAside()
 {
     m_picture = QImage();
@@ -372,9 +377,8 @@ void TessarineBackgroundedScreenPreview::setPictureAside()
 
 void TessarineBackgroundedScreenPreview::releasePictureOutOfSight()
 {
-    if (!m_holdsPictureOnlyInSight || m_picture.isNull() || !outOfSight() || storedPicturePath().isEmpty())
-        return;
-    setPictureAside();
+    if (!m_picture.isNull() && mayLetPictureGo())
+        setPictureAside();
 }
 
 void TessarineBackgroundedScreenPreview::resizeEvent(QResizeEvent* event)

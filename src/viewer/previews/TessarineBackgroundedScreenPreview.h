@@ -101,6 +101,9 @@ protected:
 private:
     void showPicture(const QImage& picture);
     bool outOfSight() const;
+    // Whether the picture may go for now: the view holds pictures only in sight, is out of sight, and has a stored
+    // picture to read again.
+    bool mayLetPictureGo();
     void setPictureAside();
     // A picture shown at another size than its own is scaled to the view's size on a worker, ahead of the paint
     // that needs it; a paint that comes first scales it itself.
