@@ -21,6 +21,7 @@
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "support/TestPictures.h"
 #include "strings/UFM.h"
 #include "support/TestEnvironment.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -79,13 +80,7 @@ void typeInto(QLineEdit* field, const QString& text)
 
 QByteArray jpeg(QColor color)
 {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
+    return pictureBytes(QSize(64, 48), color, "JPEG");
 }
 
 // The fake service with Ann known to it (not signed in), her picture served by it too: nothing is fetched from
