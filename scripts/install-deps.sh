@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-multimedia-dev qt6-pdf-dev qt6-webengine-dev qt6-webchannel-dev qt6-svg-dev
   qt6-httpserver-dev qt6-websockets-dev
   libqt6svg6 qt6-image-formats-plugins qt6-qpa-plugins
