@@ -518,10 +518,14 @@ bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
     const auto compression = document->documentVideoCompressionManager();
     if (!compression || !compression->currentlyCompressingAsset())
         return true;
-    // Only the last window of its document asks: another window keeps the document open.
+    // Ask whenever the close stops the run. The last creator window of a document cancels its re-encoding even
+    // while a viewer still plays it, so only another creator window keeps a creator's run going; a viewer's
+    // close stops nothing while any other window holds the document.
     for (const ManagedWindow& managed : m_windows) {
-        if (managed.window != window && managed.window && managed.window->isVisible() &&
-            managed.document.lock() == document)
+        if (managed.window == window || !managed.window || !managed.window->isVisible() ||
+            managed.document.lock() != document)
+            continue;
+        if (closing->kind != WindowKind::Creator || managed.kind == WindowKind::Creator)
             return true;
     }
     AlertRequest request;

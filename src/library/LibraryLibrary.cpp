@@ -203,8 +203,8 @@ void registerAccounts()
     // The small stand-alone sign-in window (user name and password, or the social network).
     hooks.menuCommands[QStringLiteral("signInWindow")] = [] { QVRLoginWindowController::showShared(); };
     QVRRegisterWallWindowController::setSocialSignIn(
-        [](QWidget*, std::function<void(const std::optional<Error>&, bool)> done) {
-            QVRFacebookSession::sharedInstance().login(std::move(done), true);
+        [](QWidget* over, std::function<void(const std::optional<Error>&, bool)> done) {
+            QVRFacebookSession::sharedInstance().login(std::move(done), true, over);
         });
     ZERI_AuthenticationHandler::setSessionCookieHooks([](const QString& token) { WebViewSessionCookies::plant(token); },
                                                       [] { WebViewSessionCookies::clear(); });

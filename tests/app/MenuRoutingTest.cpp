@@ -461,6 +461,49 @@ TEST(WindowManager, ClosingTheLastWindowOfADocumentWhoseVideoIsCompressedAsksFir
     AlertPresenter::setShared(nullptr);
 }
 
+TEST(WindowManager, ClosingTheLastCreatorWhileAViewerPlaysTheDocumentAsksBeforeTheRunStops)
+{
+    RecordingAlertPresenter alerts;
+    AlertPresenter::setShared(&alerts);
+    auto compressing = std::make_shared<FakeCompression>();
+    compressing->running = ZERI_ContentAsset::create();
+    VideoCompressionManager::registerFactory([&](const auto&) { return compressing; });
+    const auto document = ZERI_TessarineModel::create();
+    VideoCompressionManager::registerFactory(nullptr);
+
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    QVRWindowManager::setViewerWindowFactory([](const auto&) { return new QWidget; });
+    QPointer<QWidget> creator = manager.makeCreatorWindow();
+    ASSERT_TRUE(creator);
+    manager.setDocumentForWindow(creator, document, document->qvdID());
+    QPointer<QWidget> viewer = manager.makeViewerWindowForModel(document);
+    ASSERT_TRUE(viewer);
+    manager.setDocumentForWindow(viewer, document, document->qvdID());
+    creator->show();
+    viewer->show();
+
+    // The creator's close cancels the run although the viewer stays: the user is asked, and Cancel keeps it.
+    alerts.queueButton(1);
+    EXPECT_FALSE(creator->close());
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_EQ(alerts.requests[0].messageText, UFM::CLOSE_COMPRESSION_WARNING_TEXT());
+    EXPECT_TRUE(creator->isVisible());
+
+    // The viewer's close stops nothing while the creator holds the document.
+    EXPECT_TRUE(viewer->close());
+    EXPECT_EQ(alerts.requests.size(), 1u);
+
+    alerts.queueButton(0);
+    EXPECT_TRUE(creator->close());
+    EXPECT_EQ(alerts.requests.size(), 2u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return creator.isNull() && viewer.isNull(); }, 2000));
+
+    QVRWindowManager::setCreatorWindowFactory({});
+    QVRWindowManager::setViewerWindowFactory({});
+    AlertPresenter::setShared(nullptr);
+}
+
 } // namespace
 
 #include "MenuRoutingTest.moc"

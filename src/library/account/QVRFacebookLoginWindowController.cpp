@@ -1,6 +1,7 @@
 #include "library/account/QVRFacebookLoginWindowController.h"
 
 #include <QEvent>
+#include <QProgressBar>
 #include <QUrlQuery>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -88,6 +89,14 @@ void QVRFacebookLoginWindowController::windowDidLoad()
     auto* page = new FacebookLoginPage(WebViewSessionCookies::profile(), view,
                                        [this](const QUrl& url) { handleLoginSuccess(url); });
     view->setPage(page);
+    auto* indicator = new QProgressBar(window());
+    indicator->setObjectName(QStringLiteral("activityIndicator"));
+    indicator->setRange(0, 0);
+    indicator->setTextVisible(false);
+    indicator->setFixedHeight(6);
+    indicator->hide();
+    window()->layout()->addWidget(indicator);
+    m_activityIndicator = indicator;
     // A failed main-frame load is the dialog's failure, except the refusal of the caught redirect. Certificate
     // errors are never accepted, so a bad certificate ends here too.
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -116,6 +125,8 @@ void QVRFacebookLoginWindowController::handleLoginSuccess(const QUrl& url)
     }
     QVRFacebookSession::sharedInstance().setAccessToken(capture.accessToken);
     QVRFacebookSession::sharedInstance().setAccessTokenExpiry(capture.expiry);
+    if (m_activityIndicator)
+        m_activityIndicator->show();
     QPointer<QVRFacebookLoginWindowController> self(this);
     ZERI_AuthenticationHandler::authHandler()->loginUsingFacebookWithFBAccessToken(
         capture.accessToken, [self](const std::optional<Error>& error) {
@@ -127,6 +138,28 @@ void QVRFacebookLoginWindowController::handleLoginSuccess(const QUrl& url)
                 self->m_loginCompleted = true;
             self->end();
         });
+}
+
+void QVRFacebookLoginWindowController::placeAbove(QWidget* over)
+{
+    if (!over)
+        return;
+    over = over->window();
+    bool keptOnTop = false;
+    for (QWidget* above = over; above; above = above->parentWidget() ? above->parentWidget()->window() : nullptr)
+        keptOnTop = keptOnTop || above->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    // A window of `over`'s: window managers keep it in front of its parent. A window kept above every other
+    // (the first-launch tour) would still cover a plain one, so this one is kept on top too.
+    QWidget* frame = window();
+    frame->setParent(over, frame->windowFlags() | Qt::Window);
+    frame->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
+    // The window now goes with `over`: a window gone without a close still ends the sign-in.
+    connect(frame, &QObject::destroyed, this, [this] {
+        if (!m_ended) {
+            m_ended = true;
+            emit finished();
+        }
+    });
 }
 
 void QVRFacebookLoginWindowController::end()
@@ -184,7 +217,7 @@ void QVRFacebookSession::setAccessTokenExpiry(const QDateTime& expiry)
         UserDefaults::standard().setValue(kExpiryKey, expiry.toUTC().toString(Qt::ISODateWithMs));
 }
 
-void QVRFacebookSession::login(Completion completion, bool modal)
+void QVRFacebookSession::login(Completion completion, bool modal, QWidget* over)
 {
     if (m_window)
         return;
@@ -198,6 +231,7 @@ void QVRFacebookSession::login(Completion completion, bool modal)
                              completion(controller->loginError(), controller->loginCompleted());
                          controller->deleteLater();
                      });
+    controller->placeAbove(over);
     if (modal)
         controller->window()->setWindowModality(Qt::ApplicationModal);
     controller->showWindow();

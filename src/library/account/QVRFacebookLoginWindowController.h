@@ -36,6 +36,10 @@ public:
     static Capture captureFromRedirect(const QUrl& url, const QDateTime& now);
 
     void handleLoginSuccess(const QUrl& url);
+    // Shown and running while the token is exchanged; nullptr before the window is made.
+    QWidget* activityIndicator() const { return m_activityIndicator; }
+    // Keeps the window above `over` (and above everything `over` is kept above) instead of behind it.
+    void placeAbove(QWidget* over);
 
 signals:
     void finished();
@@ -51,6 +55,7 @@ private:
     bool m_captured = false;
     bool m_ended = false;
     std::optional<Error> m_loginError;
+    QPointer<QWidget> m_activityIndicator;
 };
 
 // The shared social session: the access token and its expiry, kept in the user defaults
@@ -69,7 +74,8 @@ public:
     // Opens the sign-in window unless one is open (then nothing, and the completion is dropped). The completion
     // hears the window's error, or whether a sign-in went through, when the window closes.
     // `modal`: above an application-modal window (the sign-in wall), so that it is not blocked by it.
-    void login(Completion completion, bool modal = false);
+    // `over`: the window it is opened from, which it stays above.
+    void login(Completion completion, bool modal = false, QWidget* over = nullptr);
     bool isLoginWindowOpen() const { return !m_window.isNull(); }
     QVRFacebookLoginWindowController* loginWindowForTesting() const { return m_window; }
     void logout();

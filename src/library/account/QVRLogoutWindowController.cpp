@@ -61,6 +61,8 @@ void QVRLogoutWindowController::signOutNowPressed()
         self->m_finishing = true;
         self->cancelButtonPressed();
         self->m_signedOut = true;
+        // As when saving ends: only the lists window stays, and the document windows close before the folders go.
+        QVRWindowManager::sharedInstance().closeAllWindowsExceptMyFlows();
         ZERI_AuthenticationHandler::authHandler()->logout();
     });
 }

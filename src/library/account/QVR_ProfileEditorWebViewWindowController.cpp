@@ -7,6 +7,7 @@
 
 #include "foundation/Tessutils.h"
 #include "library/account/WebViewSessionCookies.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "platform/FileChooser.h"
 #include "service/ServiceWebSite.h"
 
@@ -30,11 +31,36 @@ protected:
     }
 };
 
+QPointer<QVR_ProfileEditorWebViewWindowController>& editor()
+{
+    static QPointer<QVR_ProfileEditorWebViewWindowController> s_editor;
+    return s_editor;
+}
+
 } // namespace
 
 QVR_ProfileEditorWebViewWindowController::QVR_ProfileEditorWebViewWindowController(const QUrl& url, QObject* parent)
     : SimpleWebViewWindowController(url, parent)
+    , m_authToken(Tessutils::corvikAuthToken())
+    , m_logoutObservation(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification), nullptr,
+                          [this](const Notification&) { dismiss(); })
 {
+}
+
+void QVR_ProfileEditorWebViewWindowController::dismiss()
+{
+    m_logoutObservation.reset();
+    if (editor() == this)
+        editor() = nullptr;
+    if (isWindowLoaded())
+        window()->hide();
+    deleteLater();
+}
+
+QVR_ProfileEditorWebViewWindowController* QVR_ProfileEditorWebViewWindowController::shownEditor()
+{
+    QVR_ProfileEditorWebViewWindowController* shown = editor();
+    return shown && shown->isWindowLoaded() && shown->window()->isVisible() ? shown : nullptr;
 }
 
 QUrl QVR_ProfileEditorWebViewWindowController::settingsURL()
@@ -56,13 +82,18 @@ void QVR_ProfileEditorWebViewWindowController::windowDidLoad()
 
 void QVR_ProfileEditorWebViewWindowController::editProfile()
 {
-    static QPointer<QVR_ProfileEditorWebViewWindowController> s_editor;
-    WebViewSessionCookies::plant(Tessutils::corvikAuthToken(), kTokenCookieLifetime, kSessionCookieLifetime);
+    QPointer<QVR_ProfileEditorWebViewWindowController>& s_editor = editor();
+    const QString token = Tessutils::corvikAuthToken();
+    // Another user's page is never shown again: that editor goes and the page loads afresh.
+    if (s_editor && s_editor->m_authToken != token)
+        s_editor->dismiss();
+    WebViewSessionCookies::plant(token, kTokenCookieLifetime, kSessionCookieLifetime);
     if (!s_editor) {
         s_editor = new QVR_ProfileEditorWebViewWindowController(settingsURL());
-        s_editor->setOnWebViewCloseBlock([] {
-            if (s_editor)
-                s_editor->deleteLater();
+        QPointer<QVR_ProfileEditorWebViewWindowController> made = s_editor;
+        s_editor->setOnWebViewCloseBlock([made] {
+            if (made)
+                made->dismiss();
         });
     }
     s_editor->showWindow();
