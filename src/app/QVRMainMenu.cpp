@@ -89,6 +89,9 @@ QList<Entry> makeEntries()
     using M = QVRMainMenu;
     const QKeySequence none;
     QList<Entry> e;
+    // The application menu has no Services, Hide Tessarine, Hide Others or Show All items: those commands belong
+    // to the macOS menu bar and its application switching, which Linux desktops do not offer to an application.
+    // Their table texts (SERVICES_TEXT, HIDE_TESSARINE_TEXT, HIDE_OTHERS_TEXT, SHOW_ALL_TEXT) stay unused.
     e << application(M::ApplicationMenu, "about", [] { return UFM::ABOUT_TESSARINE_TEXT(); })
       << application(
              M::ApplicationMenu, "preferences", [] { return withEllipsis(UFM::PREFERENCE_TEXT()); },
@@ -473,6 +476,15 @@ QMenuBar* QVRMainMenu::installMenuBar(QWidget* window)
             layout->setSpacing(0);
         }
         bar = createMenuBar(host);
+        // On a dark band (the player's) the titles are drawn light, so that they can be read.
+        if (bar->palette().color(QPalette::Window).lightnessF() < 0.5) {
+            QPalette palette = bar->palette();
+            const QColor light(0xF2, 0xF2, 0xF2);
+            palette.setColor(QPalette::WindowText, light);
+            palette.setColor(QPalette::ButtonText, light);
+            palette.setColor(QPalette::Text, light);
+            bar->setPalette(palette);
+        }
     }
     // A bar added to a window already shown stays hidden unless shown.
     bar->show();

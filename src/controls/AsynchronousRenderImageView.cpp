@@ -1,11 +1,14 @@
 #include "controls/AsynchronousRenderImageView.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCoreApplication>
 #include <QImageReader>
 #include <QMutex>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPen>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -184,14 +187,47 @@ QImage AsynchronousRenderImageView::renderForContentMode(const QImage& source, c
     return canvas;
 }
 
+void AsynchronousRenderImageView::setCornerRadius(qreal radius, bool topCornersOnly)
+{
+    m_cornerRadius = std::max<qreal>(0, radius);
+    m_topCornersOnly = topCornersOnly;
+    update();
+}
+
+void AsynchronousRenderImageView::setBorderColor(const QColor& color)
+{
+    m_borderColor = color;
+    update();
+}
+
 void AsynchronousRenderImageView::paintEvent(QPaintEvent*)
 {
-    if (m_rendered.isNull())
+    if (m_rendered.isNull() && !m_borderColor.isValid())
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF bounds(rect());
+    if (m_cornerRadius > 0) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath clip;
+        clip.addRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
+        if (m_topCornersOnly) {
+            // Square below the corners' height: only the top two are rounded.
+            QPainterPath lower;
+            lower.addRect(bounds.adjusted(0, std::min(m_cornerRadius, bounds.height()), 0, 0));
+            clip = clip.united(lower);
+        }
+        painter.setClipPath(clip);
+    }
     // Until the render for a new size arrives, the old result is stretched over the bounds.
-    painter.drawImage(QRectF(rect()), m_rendered);
+    if (!m_rendered.isNull())
+        painter.drawImage(bounds, m_rendered);
+    if (m_borderColor.isValid()) {
+        painter.setClipping(false);
+        painter.setPen(QPen(m_borderColor, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5));
+    }
 }
 
 void AsynchronousRenderImageView::resizeEvent(QResizeEvent* event)

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -28,6 +29,11 @@ public:
 
     // Renders again from the file at the current size.
     void redrawContents();
+
+    // The picture clipped to rounded corners of `radius` (only the top two when `topCornersOnly`); 0: square.
+    void setCornerRadius(qreal radius, bool topCornersOnly = false);
+    // A line of one pixel along the view's edge (inside it), drawn over the picture; invalid: none.
+    void setBorderColor(const QColor& color);
 
     // What the view shows now (at device pixels), and the picture that a subclass set directly.
     QImage renderedImage() const { return m_rendered; }
@@ -55,6 +61,9 @@ private:
 
     QString m_imagePath;
     int m_contentMode = 0;
+    qreal m_cornerRadius = 0;
+    bool m_topCornersOnly = false;
+    QColor m_borderColor;
     QImage m_rendered;
     bool m_renderScheduled = false;
     // Shared with the queued work so that it can give up early once it is stale.

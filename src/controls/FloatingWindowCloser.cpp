@@ -1,6 +1,7 @@
 #include "controls/FloatingWindowCloser.h"
 
 #include <QEvent>
+#include <QPalette>
 #include <QShortcut>
 #include <QToolButton>
 #include <QWidget>
@@ -28,6 +29,11 @@ FloatingWindowCloser::FloatingWindowCloser(QWidget* window, const QString& close
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     escape->setObjectName(QStringLiteral("closeOnEscape"));
     connect(escape, &QShortcut::activated, window, &QWidget::close);
+    m_escape = escape;
+    // The Close key too: a window without a menu bar of its own has no File › Close to take it.
+    auto* closeKey = new QShortcut(QKeySequence(QKeySequence::Close), window);
+    closeKey->setObjectName(QStringLiteral("closeOnCloseKey"));
+    connect(closeKey, &QShortcut::activated, window, &QWidget::close);
 
     m_button = new QToolButton(window);
     m_button->setObjectName(QStringLiteral("floatingWindowCloseButton"));
@@ -44,6 +50,19 @@ FloatingWindowCloser::FloatingWindowCloser(QWidget* window, const QString& close
     window->setContentsMargins(margins);
     window->installEventFilter(this);
     place();
+}
+
+void FloatingWindowCloser::useLightButton()
+{
+    QPalette palette = m_button->palette();
+    palette.setColor(QPalette::ButtonText, QColor(0xF2, 0xF2, 0xF2));
+    palette.setColor(QPalette::WindowText, QColor(0xF2, 0xF2, 0xF2));
+    m_button->setPalette(palette);
+}
+
+void FloatingWindowCloser::leaveEscapeToWindow()
+{
+    m_escape->setEnabled(false);
 }
 
 void FloatingWindowCloser::place()

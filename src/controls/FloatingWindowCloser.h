@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QPointer>
 
+class QShortcut;
 class QToolButton;
 class QWidget;
 
 // What lets a user close a small floating window (a panel, a chooser) that no window manager decorates: Escape
-// anywhere in it, before any of its children sees the key, and a close button of its own in a strip along its top
+// and the Close key (Ctrl+W) anywhere in it, before any of its children sees the key (so the window must have no
+// menu bar taking Ctrl+W), and a close button of its own in a strip along its top
 // edge (the window's top content margin grows by the strip's height, so the button covers nothing). Closing is the
 // window's close(): a window kept for reuse hides and opens again whole.
 //
@@ -22,6 +24,11 @@ public:
     static FloatingWindowCloser* of(const QWidget* window);
 
     QToolButton* closeButton() const { return m_button; }
+    // For a window whose top edge is dark: the button's cross drawn light.
+    void useLightButton();
+    // For a window whose content leaves something else first on Escape (a player closing an opened gallery):
+    // the window handles Escape itself.
+    void leaveEscapeToWindow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -32,4 +39,5 @@ private:
 
     QPointer<QWidget> m_window;
     QToolButton* m_button = nullptr;
+    QShortcut* m_escape = nullptr;
 };

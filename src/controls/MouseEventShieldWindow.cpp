@@ -119,5 +119,11 @@ void MouseEventShieldWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     raise();
-    m_closeOnClickView->setFocus(Qt::OtherFocusReason);
+    // A panel laid out in the shield may have given the focus to one of its controls already (the guide's list
+    // takes the arrow keys at once): it keeps it. Otherwise the shield takes it, so Escape reaches it.
+    QWidget* focused = window() ? window()->focusWidget() : nullptr;
+    if (focused && focused != m_closeOnClickView && m_closeOnClickView->isAncestorOf(focused))
+        focused->setFocus(Qt::OtherFocusReason);
+    else
+        m_closeOnClickView->setFocus(Qt::OtherFocusReason);
 }

@@ -152,3 +152,14 @@ QString LocalizedStringWithEnglishFallback(const QString& key, const QString& co
         return text;
     return textOrKeyLocked(s, kEnglish, key);
 }
+
+QString AsSentence(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return trimmed;
+    const QChar last = trimmed.back();
+    if (last == u'.' || last == u'!' || last == u'?' || last == QChar(0x2026))
+        return trimmed;
+    return trimmed + u'.';
+}

@@ -37,3 +37,7 @@ public:
 // A translation equal to its key therefore counts as missing. The comment is for translators only and never
 // affects the result.
 QString LocalizedStringWithEnglishFallback(const QString& key, const QString& comment = QString());
+
+// `text` as a sentence: it ends with a full stop unless it already ends with a mark that closes a sentence
+// (".", "!", "?", "…"), as most of the table's texts do. For joining a table text into a longer message.
+QString AsSentence(const QString& text);

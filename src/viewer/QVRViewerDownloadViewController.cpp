@@ -34,6 +34,7 @@ namespace {
 
 constexpr int kPreviewHeight = 263; // the card's width at the screen's 1024 × 748 proportions
 constexpr int kAvatarSize = 44;
+constexpr int kCardCornerRadius = 7;
 constexpr int kBarHeight = 8;
 
 QImage defaultAvatar()
@@ -70,7 +71,8 @@ void QVRViewerDownloadViewController::loadView()
     auto* card = new QWidget(root);
     card->setObjectName(QStringLiteral("downloadCard"));
     card->setAttribute(Qt::WA_StyledBackground);
-    card->setStyleSheet(QStringLiteral("#downloadCard { background: white; border-radius: 7px; }"));
+    card->setStyleSheet(
+        QStringLiteral("#downloadCard { background: white; border-radius: %1px; }").arg(kCardCornerRadius));
     card->setFixedSize(kCardSize);
     auto* shadow = new QGraphicsDropShadowEffect(card);
     shadow->setOffset(0, 4); // below the card
@@ -90,6 +92,8 @@ void QVRViewerDownloadViewController::loadView()
     m_tessarinePreviewImageView = new QVR_AsynchronousRenderWebImageView(card);
     m_tessarinePreviewImageView->setContentMode(ViewUtils::ContentModeScaleAspectFill);
     m_tessarinePreviewImageView->setFixedHeight(kPreviewHeight);
+    // The picture follows the card's rounded top corners.
+    m_tessarinePreviewImageView->setCornerRadius(kCardCornerRadius, true);
     layout->addWidget(m_tessarinePreviewImageView);
 
     m_topBoarder = new QWidget(card);
@@ -103,7 +107,7 @@ void QVRViewerDownloadViewController::loadView()
     m_profileImageView = new QVR_AsynchronousRenderWebImageView(card);
     m_profileImageView->setContentMode(ViewUtils::ContentModeScaleAspectFill);
     m_profileImageView->setFixedSize(kAvatarSize, kAvatarSize);
-    m_profileImageView->setStyleSheet(QStringLiteral("border: 1px solid rgba(0, 0, 0, 26);"));
+    m_profileImageView->setBorderColor(QColor(0, 0, 0, 26)); // black at 0.1
     details->addWidget(m_profileImageView, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);

@@ -3,10 +3,14 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 
 #include "app/QVRWindowManager.h"
+#include "controls/FloatingWindowCloser.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerViewController.h"
@@ -90,6 +94,18 @@ QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
     m_controller->titleBarButtonsHolderView()->setGeometry(kBezel, (kBezel - kHolderHeight) / 2, kScreenWidth,
                                                            kHolderHeight);
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
+    // Frameless, so closable without a window manager: Escape with nothing else to leave in the player, Ctrl+W,
+    // and a close button on the device's top bezel. The window closes once the player has returned from the key.
+    FloatingWindowCloser* closer = FloatingWindowCloser::install(this, UFM::SAYS_CLOSE());
+    closer->useLightButton();
+    closer->leaveEscapeToWindow();
+    QPointer<QVRiPadPreviewWindow> self(this);
+    m_controller->tessarineViewerViewController()->setEscapeLeavesHandler([self] {
+        QTimer::singleShot(0, self.data(), [self] {
+            if (self)
+                self->close();
+        });
+    });
 }
 
 QVRiPadPreviewWindow::~QVRiPadPreviewWindow() = default;

@@ -1,25 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QListWidget>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 #include <QWindow>
 
 #include "app/QVRAppDelegate.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsSignedInService.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "viewer/QVRViewerWindow.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
 
@@ -196,4 +210,198 @@ TEST(ViewerLibraryFaults, SignOutClosesTheProfileEditorAndTheNextUserGetsAPageOf
         << "Bob's page was not asked for";
     bobsEditor->window()->close();
     EXPECT_TRUE(waitFor([] { return !QVR_ProfileEditorWebViewWindowController::shownEditor(); }));
+}
+
+// Without a window manager nothing decorates a window: the Import PowerPoint overview and the tablet-size preview
+// each close with Escape, with Ctrl+W and with a close button of their own.
+TEST(ViewerLibraryFaults, TheImportOverviewAndTheTabletPreviewCloseFromTheKeyboardAndTheirOwnButton)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    const auto closesWith = [](QWidget* window, const std::function<void(QWidget*)>& close) {
+        QPointer<QWidget> watched(window);
+        close(window);
+        return waitFor([&] { return !watched || !watched->isVisible(); }, 3000);
+    };
+    const auto escape = [](QWidget* window) { UserInput::pressKey(window->focusWidget(), Qt::Key_Escape); };
+    const auto closeKey = [](QWidget* window) {
+        UserInput::pressKey(window->focusWidget(), Qt::Key_W, Qt::ControlModifier);
+    };
+    const auto closeButton = [](QWidget* window) {
+        auto* button = window->findChild<QToolButton*>(QStringLiteral("floatingWindowCloseButton"));
+        ASSERT_TRUE(button);
+        ASSERT_TRUE(button->isVisible());
+        EXPECT_TRUE(
+            QRect(QPoint(0, 0), window->size()).contains(QRect(button->mapTo(window, QPoint(0, 0)), button->size())));
+        click(button);
+    };
+
+    for (const auto& close : {escape, closeKey, std::function<void(QWidget*)>(closeButton)}) {
+        QWidget* overview = openImportOverview();
+        ASSERT_TRUE(overview);
+        overview->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == overview; }, 3000));
+        EXPECT_TRUE(closesWith(overview, close)) << "the overview stayed open";
+    }
+
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    for (const auto& close : {escape, closeKey, std::function<void(QWidget*)>(closeButton)}) {
+        ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("showiPadPreview")));
+        QWidget* preview = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            preview = visibleTopLevel<QWidget>([](QWidget* w) { return w->inherits("QVRiPadPreviewWindow"); });
+            return preview && QApplication::activeWindow() == preview;
+        }));
+        EXPECT_TRUE(closesWith(preview, close)) << "the tablet preview stayed open";
+    }
+    closeDocumentWindows();
+}
+
+// The player's menu bar lies on its dark band: the titles it shows are light, so they can be read.
+TEST(ViewerLibraryFaults, ThePlayersMenuTitlesAreReadableOnItsDarkBand)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    QVRViewerWindow* viewer = play(creator);
+    ASSERT_TRUE(viewer);
+    viewer->resize(viewer->width() + 40, viewer->height() + 20);
+    auto* bar = viewer->findChild<QMenuBar*>();
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(waitFor([&] { return bar->isVisible(); }));
+    UserInput::letRepaintsHappen();
+    QImage shown;
+    ASSERT_TRUE(waitFor([&] {
+        UserInput::letRepaintsHappen();
+        shown = UserInput::shownImage(bar);
+        return !shown.isNull();
+    }));
+    const qreal ratio = shown.devicePixelRatio() > 0 ? shown.devicePixelRatio() : 1.0;
+    ASSERT_FALSE(bar->actions().isEmpty());
+    for (QAction* title : bar->actions()) {
+        if (!title->isVisible())
+            continue;
+        const QRect area = bar->actionGeometry(title);
+        double darkest = 1.0;
+        double lightest = 0.0;
+        for (int y = int(area.top() * ratio); y < int(area.bottom() * ratio) && y < shown.height(); ++y) {
+            for (int x = int(area.left() * ratio); x < int(area.right() * ratio) && x < shown.width(); ++x) {
+                const double lightness = shown.pixelColor(x, y).lightnessF();
+                darkest = std::min(darkest, lightness);
+                lightest = std::max(lightest, lightness);
+            }
+        }
+        // Text and band far apart: the band is dark, so the text must be light.
+        EXPECT_GT(lightest - darkest, 0.5) << title->text().toStdString() << " cannot be read";
+        EXPECT_GT(lightest, 0.7) << title->text().toStdString() << " is drawn dark on the dark band";
+    }
+    closeDocumentWindows();
+}
+
+// The home window's Guide button: the list takes the arrow keys at once, and the panel's four corners are round.
+TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEveryCorner)
+{
+    FakeWebService* service = startedService([](FakeWebService& service) {
+        QJsonArray guides;
+        for (int n = 1; n <= 3; ++n)
+            guides.append(QJsonObject{{QStringLiteral("title"), QStringLiteral("Guide %1").arg(n)},
+                                      {QStringLiteral("description"), QStringLiteral("About %1").arg(n)},
+                                      {QStringLiteral("string_id"), QStringLiteral("guide-%1").arg(n)}});
+        service.withState([&](FakeWebService::State& state) { state.helpList = guides; });
+    });
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    QToolButton* guideButton = nullptr;
+    for (QToolButton* button : lists->findChildren<QToolButton*>())
+        if (button->isVisible() && button->text() == UFM::GUIDE_TEXT())
+            guideButton = button;
+    ASSERT_TRUE(guideButton);
+    click(guideButton);
+    QListWidget* list = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        list = lists->findChild<QListWidget*>(QStringLiteral("guideList"));
+        return list && list->isVisible() && list->count() == 3;
+    }));
+    EXPECT_EQ(QApplication::focusWidget(), list) << "the list does not have the keys";
+    const int before = list->currentRow();
+    UserInput::pressKey(nullptr, Qt::Key_Down);
+    EXPECT_NE(list->currentRow(), before) << "Down moved nothing";
+
+    QWidget* panel = list->parentWidget();
+    ASSERT_TRUE(panel);
+    UserInput::letRepaintsHappen();
+    const QImage shown = UserInput::shownImage(panel);
+    ASSERT_FALSE(shown.isNull());
+    const int right = shown.width() - 1;
+    const int bottom = shown.height() - 1;
+    for (const QPoint corner : {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)})
+        EXPECT_LT(shown.pixelColor(corner).lightness(), 200) << "square corner at " << corner.x() << "," << corner.y();
+    EXPECT_GT(shown.pixelColor(shown.width() / 2, 3).lightness(), 240) << "the panel is white inside";
+    UserInput::pressKey(nullptr, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !lists->findChild<QListWidget*>(QStringLiteral("guideList")); }, 5000));
+}
+
+// Each edit makes new screen previews; the old ones stay while undo steps need them. Once the document closes
+// nothing needs them: only the files its draft names are left in its folder.
+TEST(ViewerLibraryFaults, ScreenPreviewsThatNothingNeedsAreGoneOnceTheDocumentCloses)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QPointer<QVR_CreatorWindow> creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(creator->currentModel()->filePackage());
+    ASSERT_TRUE(package);
+    const QDir assets(package->assetsPath());
+    const auto pictures = [&] { return assets.entryList({QStringLiteral("*.jpg")}, QDir::Files); };
+    const auto screen = shownScreen(creator);
+    ASSERT_TRUE(screen);
+    for (int edit = 1; edit <= 3; ++edit) {
+        const int before = int(pictures().size());
+        ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::shapeCell));
+        ASSERT_TRUE(waitFor([&] { return countObjects(screen, 7) == edit; }));
+        // The screen's new previews are written.
+        ASSERT_TRUE(waitFor([&] { return int(pictures().size()) > before; }, 20000)) << "edit " << edit;
+    }
+    ASSERT_GT(pictures().size(), 2) << "the earlier previews are kept while undo needs them";
+
+    creator->close();
+    ASSERT_TRUE(waitFor([&] { return !creator || !creator->isVisible(); }));
+    QFile draft(package->draftFilePath());
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!draft.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = draft.readAll();
+            draft.close();
+            const QStringList files = pictures();
+            return std::all_of(files.begin(), files.end(),
+                               [&](const QString& file) { return text.contains(file.toUtf8()); });
+        },
+        10000))
+        << "left behind: " << pictures().join(u' ').toStdString();
+    EXPECT_LE(pictures().size(), 2);
+}
+
+// Screen › Screen Properties: the window says what it holds.
+TEST(ViewerLibraryFaults, TheScreenPropertiesWindowIsTitledAfterWhatItHolds)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("showScreenPropertiesMenu")));
+    QDialog* sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QDialog* dialog : creator->findChildren<QDialog*>())
+            if (dialog->isVisible())
+                sheet = dialog;
+        return sheet != nullptr;
+    }));
+    EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Screen Properties"));
+    sheet->reject();
+    closeDocumentWindows();
 }

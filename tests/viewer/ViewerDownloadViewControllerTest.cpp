@@ -14,6 +14,7 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "viewer/QVRViewerDownloadViewController.h"
 #include "ViewerTestSupport.h"
+#include "support/UserInput.h"
 
 using namespace viewertest;
 
@@ -85,6 +86,48 @@ TEST_F(DownloadPanel, ShowsTheDocumentGivenBeforeItsViewWasMade)
     EXPECT_EQ(panel.profileImageView()->downloader()->url(), avatar);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return near(centreOf(panel.profileImageView()->renderedImage()), kAvatarColour); }, 5000));
+}
+
+// The card as it shows: the preview follows its rounded top corners, and the avatar has its faint black edge.
+TEST_F(DownloadPanel, ThePreviewFollowsTheCardsCornersAndTheAvatarHasItsEdge)
+{
+    const QUrl avatar = env.service.addContent(QStringLiteral("avatar"), imageBytes(QColor(Qt::white), QSize(80, 80)),
+                                               QStringLiteral("avatar.png"));
+    const QUrl address =
+        env.service.addContent(QStringLiteral("preview"), imageBytes(kPreviewColour), QStringLiteral("preview.png"));
+    auto model = document(QStringLiteral("Corners"), [&](ZERI_qvdFilePackageMetadata& metadata) {
+        metadata.setOwner(ownerWithAvatar(avatarAt(avatar.toString())));
+        metadata.setPreviewScreenshotURLString(address.toString());
+    });
+    QVRViewerDownloadViewController panel;
+    panel.setInformation(model);
+    QWidget* view = panel.view();
+    view->resize(500, 560);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    view->resize(520, 580);
+    auto* preview = panel.tessarinePreviewImageView();
+    auto* face = panel.profileImageView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return near(centreOf(preview->renderedImage()), kPreviewColour); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return near(centreOf(face->renderedImage()), Qt::white); }, 5000));
+    UserInput::letRepaintsHappen();
+
+    const QImage shownPreview = UserInput::shownImage(preview);
+    ASSERT_FALSE(shownPreview.isNull());
+    const int right = shownPreview.width() - 1;
+    const int bottom = shownPreview.height() - 1;
+    EXPECT_FALSE(near(shownPreview.pixelColor(0, 0), kPreviewColour)) << "square top left corner";
+    EXPECT_FALSE(near(shownPreview.pixelColor(right, 0), kPreviewColour)) << "square top right corner";
+    EXPECT_TRUE(near(shownPreview.pixelColor(shownPreview.width() / 2, 0), kPreviewColour));
+    EXPECT_TRUE(near(shownPreview.pixelColor(0, bottom), kPreviewColour)) << "the lower corners meet the line";
+
+    // A white picture: its edge is a 0.1 black line over white (about 230 of 255), its inside white.
+    const QImage shownFace = UserInput::shownImage(face);
+    ASSERT_FALSE(shownFace.isNull());
+    const QColor edge = shownFace.pixelColor(0, shownFace.height() / 2);
+    EXPECT_NEAR(edge.red(), 230, 8);
+    EXPECT_EQ(edge.red(), edge.blue());
+    EXPECT_GT(shownFace.pixelColor(shownFace.width() / 2, shownFace.height() / 2).red(), 250);
 }
 
 TEST_F(DownloadPanel, FallsBackToTheUntitledTextAndTheDefaultAvatar)

@@ -14,6 +14,7 @@
 
 #include "app/QVRAnalytics.h"
 #include "inspector/TypedNumber.h"
+#include "strings/StringTables.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -341,6 +342,8 @@ ScreenPropertiesSheet::ScreenPropertiesSheet(QWidget* window, const std::shared_
     : QDialog(window)
 {
     setWindowModality(Qt::WindowModal);
+    // Named after what it holds, as the Screen menu's item names it.
+    setWindowTitle(LocalizedStringWithEnglishFallback(QStringLiteral("SCREEN_PROPERTIES_TEXT")));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 20);
     m_controller = new QVR_ScreenPropertiesMenuViewController(this);

@@ -5,9 +5,11 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMenu>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 
@@ -127,6 +129,58 @@ QSize QVRTessarineTileGridItemViewTextField::sizeHint() const
         return {0, 0};
     const int width = this->width() > 0 ? this->width() : QVRTessarineTileGridItemView::kWidth - 2 * kLabelMargin;
     return {width, heightForWidth(width)};
+}
+
+QStringList QVRTessarineTileGridItemViewTextField::shownLines() const
+{
+    const QRect area = contentsRect();
+    const QString shown = text().trimmed();
+    if (shown.isEmpty() || area.width() <= 0)
+        return {};
+    const QFontMetrics metrics(font());
+    QTextLayout layout(shown, font());
+    QTextOption option;
+    option.setWrapMode(wordWrap() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    QList<std::pair<int, int>> ranges; // start, length
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(area.width());
+        ranges.append({line.textStart(), line.textLength()});
+    }
+    layout.endLayout();
+    // Whole lines only; at least one, so a label never shows nothing of its text.
+    const int fitting = std::max(1, (area.height() - metrics.height()) / metrics.lineSpacing() + 1);
+    QStringList lines;
+    for (int i = 0; i < ranges.size() && i < fitting; ++i) {
+        const bool last = i == fitting - 1 && i < ranges.size() - 1;
+        QString line = last ? shown.mid(ranges[i].first) : shown.mid(ranges[i].first, ranges[i].second);
+        line = line.simplified();
+        if (last) {
+            // Always mark the cut, even where the cut line's words would fit.
+            const QString ellipsis(QChar(0x2026));
+            line = metrics.elidedText(line + ellipsis, Qt::ElideRight, area.width());
+            if (!line.endsWith(ellipsis))
+                line += ellipsis;
+        }
+        lines.append(line);
+    }
+    return lines;
+}
+
+void QVRTessarineTileGridItemViewTextField::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    const QRect area = contentsRect();
+    const QFontMetrics metrics(font());
+    int y = area.top();
+    const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;
+    for (const QString& line : shownLines()) {
+        painter.drawText(QRect(area.left(), y, area.width(), metrics.height()), int(horizontal | Qt::AlignTop), line);
+        y += metrics.lineSpacing();
+    }
 }
 
 QVRTessarineTileGridItemView::QVRTessarineTileGridItemView(QWidget* parent)

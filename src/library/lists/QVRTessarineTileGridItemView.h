@@ -17,13 +17,20 @@ class QVRMyTessarinesViewController;
 class QVR_AsynchronousRenderWebImageView;
 class ZERI_qvdFilePackage;
 
-// A tile label: its height is 0 when its text, trimmed, is empty.
+// A tile label: its height is 0 when its text, trimmed, is empty. A text taller than the label is capped from
+// the bottom: it starts at the top and shows the whole lines that fit, the last one ending with an ellipsis.
 class QVRTessarineTileGridItemViewTextField : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
+
+    // The lines the label shows at its present size.
+    QStringList shownLines() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // One document of the My Documents grid: preview picture, title, description, the published badge, analytics,
@@ -65,8 +72,8 @@ public:
 
     QMenu* contextMenu() const { return m_menu; }
     QAction* unpublishMenuItem() const { return m_unpublishItem; }
-    QLabel* titleLabel() const { return m_titleLabel; }
-    QLabel* descriptionLabel() const { return m_descriptionLabel; }
+    QVRTessarineTileGridItemViewTextField* titleLabel() const { return m_titleLabel; }
+    QVRTessarineTileGridItemViewTextField* descriptionLabel() const { return m_descriptionLabel; }
     QWidget* publishedView() const { return m_publishedView; }
     QToolButton* analyticsButton() const { return m_analyticsButton; }
     QToolButton* playButton() const { return m_playButton; }

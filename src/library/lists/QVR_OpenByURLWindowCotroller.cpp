@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "controls/FloatingWindowCloser.h"
+#include "foundation/Tessutils.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -98,9 +99,11 @@ QVR_OpenByURLWindowCotroller::QVR_OpenByURLWindowCotroller(QWidget* parent)
     setWindowTitle(UFM::OPEN_URL_TEXT());
     m_textField = new QLineEdit(this);
     m_textField->setPlaceholderText(UFM::ENTER_URL_OR_STRINGID_TEXT());
-    m_textField->setStyleSheet(QStringLiteral("color: #1e1e1e;"));
     m_openButton = new QPushButton(UFM::OPEN_TEXT(), this);
-    m_openButton->setStyleSheet(QStringLiteral("color: #1e1e1e;"));
+    // The field's text and the button's title in the theme's black.
+    const QString black = QStringLiteral("color: %1;").arg(Tessutils::tessarineBlackColor().name());
+    m_textField->setStyleSheet(black);
+    m_openButton->setStyleSheet(black);
     m_openButton->setDefault(true);
     m_savedTessarniesTable = new QVROpenSavedTessarineView(this);
     auto* row = new QHBoxLayout;

@@ -1,7 +1,9 @@
 #include "library/publish/QVRForkHandler.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QVBoxLayout>
 
 #include "library/LibraryLogging.h"
@@ -14,11 +16,19 @@
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
+QString QVRDraftConflictSheet::deviceName()
+{
+    // The device is this computer, named by its host name; without one, the table's words for it.
+    const QString host = QSysInfo::machineHostName().trimmed();
+    return host.isEmpty() ? UFM::ANOTHER_DEVICE_TEXT() : host;
+}
+
 QVRDraftConflictSheet::QVRDraftConflictSheet(bool canIgnore, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(UFM::SAVED_COPIES_ON_OTHER_DEVICES_TEXT());
-    m_message = new QLabel(UFM::THERE_WERE_CONFLICTING_CHANGES_TEXT().arg(UFM::ANOTHER_DEVICE_TEXT()), this);
+    // A sheet on its window: titled like the application, not with one of its sentences.
+    setWindowTitle(QApplication::applicationDisplayName());
+    m_message = new QLabel(UFM::THERE_WERE_CONFLICTING_CHANGES_TEXT().arg(deviceName()), this);
     m_message->setWordWrap(true);
     QFont headline = m_message->font();
     headline.setBold(true);

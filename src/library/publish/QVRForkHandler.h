@@ -39,6 +39,9 @@ public:
 
     explicit QVRDraftConflictSheet(bool canIgnore, QWidget* parent = nullptr);
 
+    // The device the header names: this computer's host name, else ANOTHER_DEVICE_TEXT.
+    static QString deviceName();
+
     QLabel* messageLabel() const { return m_message; }
     QLabel* keepRemoteDetailsLabel() const { return m_keepRemoteDetails; }
     QPushButton* keepLocalButton() const { return m_keepLocal; }

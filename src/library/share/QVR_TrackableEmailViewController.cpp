@@ -20,6 +20,7 @@
 #include "library/LibraryLogging.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "strings/StringTables.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 
@@ -317,9 +318,9 @@ void QVR_TrackableEmailViewController::handleReply(const QPointer<QVR_TrackableE
         return;
     }
 
-    QString message = UFM::ERROR_SENDING_MAIL() + u'.';
+    QString message = AsSentence(UFM::ERROR_SENDING_MAIL());
     if (integerValue(parsed.error.value(QStringLiteral("errorCode"))) == kErrorCodeRecipientOrSenderMissing)
-        message += u' ' + UFM::RECIPIENT_OR_SENDER_MISSING() + u'.';
+        message += u' ' + AsSentence(UFM::RECIPIENT_OR_SENDER_MISSING());
     if (!shown) {
         qCWarning(lcLibrary) << "a tracked e-mail sent after its composer closed failed:" << message
                              << parsed.error.value(QStringLiteral("errorMessage")).toString();
@@ -355,6 +356,17 @@ void QVR_TrackableEmailViewController::helpBtnPressed()
     QWidget* view = ViewController::view();
     m_helpView = new QVR_TrackableEmailHelpView(view);
     m_helpView->setGeometry(0, 0, view->width(), view->height());
+    // Just above the message view: what lies above it (the help button) stays above the overlay.
+    QWidget* above = nullptr;
+    const QObjectList siblings = view->children();
+    for (qsizetype i = siblings.indexOf(m_messageTextView) + 1; i > 0 && i < siblings.size() && !above; ++i) {
+        auto* sibling = qobject_cast<QWidget*>(siblings.at(i));
+        if (sibling && sibling != m_helpView && !sibling->isWindow())
+            above = sibling;
+    }
+    if (above)
+        m_helpView->stackUnder(above);
+    else
+        m_helpView->raise();
     m_helpView->show();
-    m_helpView->raise();
 }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRWindowManager.h"
+#include "controls/FloatingWindowCloser.h"
 #include "controls/ViewUtils.h"
 #include "foundation/Tessutils.h"
 #include "pptx/converter/QVRPowerPointConverter.h"
@@ -40,6 +41,8 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     setWindowTitle(UFM::IMPORT_POWERPOINT_TEXT());
     setTitleBarHeight(kTitleBarHeight);
     setTitleBarDrawingBlock(QVRWindowManager::tessarineWindowTitleViewDrawingBlock());
+    // Closable without a window manager: Escape, Ctrl+W and a close button in the title band.
+    FloatingWindowCloser::install(this, UFM::SAYS_CLOSE())->useLightButton();
     resize(512 + 2 * kMargin, 374 + 3 * kMargin + 40 + static_cast<int>(kTitleBarHeight));
 
     QPalette contentPalette = contentView()->palette();

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSpinBox>
 
 #include "platform/AlertPresenter.h"
 #include "platform/MainThread.h"
@@ -19,6 +20,23 @@
 #include "viewer/output/QVR_PrintView.h"
 
 namespace {
+
+// The dialog reads its page range into its "from" and "to" boxes only as it shows: a count that changes while it
+// is open reaches them here. A range that ended on the last page still does.
+void followPageCount(QPrintDialog* dialog, int pages)
+{
+    const int before = dialog->maxPage();
+    dialog->setMinMax(1, pages);
+    for (const char* name : {"from", "to"}) {
+        auto* box = dialog->findChild<QSpinBox*>(QLatin1String(name));
+        if (!box)
+            continue;
+        const bool atTheEnd = box->value() == before;
+        box->setRange(1, pages);
+        if (atTheEnd && qstrcmp(name, "to") == 0)
+            box->setValue(pages);
+    }
+}
 
 class QtPrintDialogPresenter : public PrintDialogPresenter {
 public:
@@ -34,7 +52,7 @@ public:
         if (auto* options = qobject_cast<QVR_PrintAccessoryViewController*>(accessory)) {
             dialog->setMinMax(1, std::max(1, options->pageCount()));
             QObject::connect(options, &QVR_PrintAccessoryViewController::pageCountChanged, dialog,
-                             [dialog](int pages) { dialog->setMinMax(1, std::max(1, pages)); });
+                             [dialog](int pages) { followPageCount(dialog, std::max(1, pages)); });
         }
         QObject::connect(dialog, &QDialog::finished, dialog, [done](int result) { done(result == QDialog::Accepted); });
         dialog->open();

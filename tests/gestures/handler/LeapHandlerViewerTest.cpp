@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "LeapReplay.h"
+#include "support/TestEnvironment.h"
 #include "gestures/handler/QVR_LeapHandlerView.h"
 #include "platform/AppPaths.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -39,8 +40,12 @@ protected:
     // Replays a recorded script file one event at a time, like `start` does with built lines.
     void startFromFile(const QString& name)
     {
-        QFile file(qEnvironmentVariable("TESS_TEST_DATA_DIR") + QLatin1Char('/') + name);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        const QString folder = TestEnvironment::dataDir();
+        ASSERT_FALSE(folder.isEmpty()) << "TESS_TEST_DATA_DIR is not set: it names the folder of the recorded "
+                                          "scripts (ctest sets it; see `ctest -R tests_gestures_handler -V -N`)";
+        QFile file(folder + QLatin1Char('/') + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly))
+            << "cannot read the recorded script " << file.fileName().toStdString();
         const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         start(lines);
     }
@@ -65,7 +70,7 @@ TEST_F(LeapHandlerViewer, AReplayedLeftSwipePagesTheViewerOnceAndACircleClosesIt
     ASSERT_EQ(player->numScreens(), 3);
     ASSERT_EQ(player->currentPage(), 0);
 
-    startFromFile(QStringLiteral("left-swipe-then-circle.jsonl"));
+    ASSERT_NO_FATAL_FAILURE(startFromFile(QStringLiteral("left-swipe-then-circle.jsonl")));
     // The empty frame, then the swipe's start, update and stop: one page forward.
     step(4);
     ASSERT_TRUE(QTest::qWaitFor([&] { return player && player->currentPage() == 1 && !player->isAnimating(); }, 3000));

@@ -126,6 +126,7 @@ protected:
     }
     void step(int count = 1)
     {
+        ASSERT_TRUE(backend) << "no script was started";
         for (int i = 0; i < count; ++i) {
             backend->step();
             drain();

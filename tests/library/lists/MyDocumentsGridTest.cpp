@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include "service/DocumentServerOperations.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -131,6 +133,50 @@ TEST_F(MyDocumentsGrid, TileTextsBadgeAndMenu)
     // Renaming the first flow of the loaded document re-titles its tile.
     described->model()->firstFlowmodel()->setTitle(QStringLiteral("Renamed"));
     ASSERT_TRUE(waitUntil([&] { return withText->titleLabel()->text() == QLatin1String("Renamed"); }));
+}
+
+// A long title and description start at their first word and end, on the last whole line that fits, with an
+// ellipsis; nothing is cut through at the top or the bottom.
+TEST_F(MyDocumentsGrid, LongTileTextsAreCappedFromTheBottomInWholeLinesWithAnEllipsis)
+{
+    const QString words = QStringLiteral("Alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi "
+                                         "omicron pi rho sigma tau upsilon phi chi psi omega and so on for a while");
+    makePackage(QStringLiteral("First ") + words, QStringLiteral("Opening ") + words + QStringLiteral(" closing"),
+                stampForSecondsAgo(5));
+    QVRMyTessarinesViewController grid;
+    grid.resize(1100, 800);
+    grid.show();
+    auto* tile = tileAt(grid, 1);
+    ASSERT_TRUE(tile);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.resize(1120, 820);
+    UserInput::letRepaintsHappen();
+    for (QVRTessarineTileGridItemViewTextField* label : {tile->titleLabel(), tile->descriptionLabel()}) {
+        const QStringList lines = label->shownLines();
+        ASSERT_GE(lines.size(), 1);
+        const QFontMetrics metrics(label->font());
+        EXPECT_LE((lines.size() - 1) * metrics.lineSpacing() + metrics.height(), label->height());
+        EXPECT_TRUE(lines.first().startsWith(label == tile->titleLabel() ? QStringLiteral("First Alpha")
+                                                                         : QStringLiteral("Opening Alpha")))
+            << lines.first().toStdString();
+        EXPECT_TRUE(lines.last().endsWith(QChar(0x2026))) << lines.last().toStdString();
+        EXPECT_FALSE(lines.join(u' ').contains(QStringLiteral("closing")));
+
+        // Ink in the first line's band (the text starts at the top) and none below the last whole line.
+        const QImage shown = UserInput::shownImage(label);
+        ASSERT_FALSE(shown.isNull());
+        const double ratio = shown.devicePixelRatio();
+        const auto inked = [&](int from, int to) {
+            for (int y = int(from * ratio); y < int(to * ratio) && y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if (shown.pixelColor(x, y).lightness() < 200)
+                        return true;
+            return false;
+        };
+        EXPECT_TRUE(inked(0, metrics.ascent()));
+        const int usedHeight = (lines.size() - 1) * metrics.lineSpacing() + metrics.height();
+        EXPECT_FALSE(inked(usedHeight + 1, label->height())) << "a line cut through at the bottom";
+    }
 }
 
 TEST_F(MyDocumentsGrid, ClickOpensOnceAndAPressReleasedOutsideOpensNothing)

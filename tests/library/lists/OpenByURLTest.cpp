@@ -9,6 +9,7 @@
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 
 using namespace lists_test;
 using library_test::waitUntil;
@@ -27,6 +28,39 @@ TEST_F(OpenByURL, OpenSendsTheStringIDAndCloses)
     ASSERT_TRUE(waitUntil([&] { return !window; }));
     ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(QStringLiteral("tessarine.getByStringId")) == 1; }));
     EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
+}
+
+// The darkest colour drawn in `widget`'s shown area: its text's colour.
+QColor darkestShown(const QWidget* widget)
+{
+    const QImage shown = UserInput::shownImage(widget);
+    QColor darkest(Qt::white);
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor colour = shown.pixelColor(x, y);
+            if (colour.lightness() < darkest.lightness())
+                darkest = colour;
+        }
+    }
+    return darkest;
+}
+
+TEST_F(OpenByURL, TheAddressAndTheButtonAreWrittenInTheThemesBlack)
+{
+    QPointer<QVR_OpenByURLWindowCotroller> window = QVR_OpenByURLWindowCotroller::showShared();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->resize(window->width() + 30, window->height());
+    window->textField()->setFocus();
+    UserInput::typeText(window->textField(), QStringLiteral("WWWWWWWW"));
+    UserInput::letRepaintsHappen();
+    // The theme's black is a 0.23 grey (59 of 255); the text's darkest pixels are drawn in it.
+    for (const QWidget* widget :
+         {static_cast<QWidget*>(window->textField()), static_cast<QWidget*>(window->openButton())}) {
+        const QColor darkest = darkestShown(widget);
+        EXPECT_NEAR(darkest.red(), 59, 6) << widget->metaObject()->className();
+        EXPECT_NEAR(darkest.green(), 59, 6) << widget->metaObject()->className();
+    }
+    window->close();
 }
 
 TEST_F(OpenByURL, EmptyFieldStillClosesWithoutSending)

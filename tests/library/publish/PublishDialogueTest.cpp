@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
+#include <QSysInfo>
 #include <QUrl>
 
 #include "../../service/ModelTestSupport.h"
@@ -386,7 +387,11 @@ TEST(PublishDialogueTest, KeepRemoteDownloadsASeparateDocumentAndKeepsTheDraft)
     const auto package = ScopedPublishEnvironment::packageOf(document);
     const QByteArray draft = fileBytes(package->draftFilePath());
     const std::size_t packagesBefore = ZERI_qvdFilePackage::allPackages().size();
-    env.script<QVRDraftConflictSheet>([](QVRDraftConflictSheet& sheet) {
+    QString header;
+    QString title;
+    env.script<QVRDraftConflictSheet>([&](QVRDraftConflictSheet& sheet) {
+        header = sheet.messageLabel()->text();
+        title = sheet.windowTitle();
         sheet.keepRemoteButton()->click();
         return sheet.result();
     });
@@ -397,6 +402,11 @@ TEST(PublishDialogueTest, KeepRemoteDownloadsASeparateDocumentAndKeepsTheDraft)
     ASSERT_TRUE(QTest::qWaitFor([&] { return answer != -1; }, 5000));
 
     EXPECT_EQ(answer, QVRForkHandler::kKeptRemote);
+    // The header names this computer; the title is no sentence of the sheet.
+    const QString host = QSysInfo::machineHostName();
+    EXPECT_EQ(header, QStringLiteral("There were conflicting changes from ") +
+                          (host.isEmpty() ? QStringLiteral("another device") : host));
+    EXPECT_EQ(title, QStringLiteral("Tessarine"));
     EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), packagesBefore + 1);
     EXPECT_EQ(fileBytes(package->draftFilePath()), draft);
 }

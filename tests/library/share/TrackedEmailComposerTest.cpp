@@ -139,7 +139,7 @@ TEST(TrackedEmailComposer, SendsOnceThroughTheServiceAndNotifies)
     EXPECT_TRUE(message.contains("<a href=\"https://files.example/doc.pdf\"><span")) << message.toStdString();
     ASSERT_EQ(environment.notifications.size(), 1);
     EXPECT_EQ(environment.notifications.first().title, UFM::SUCCESS_TEXT());
-    EXPECT_EQ(environment.notifications.first().text, UFM::EMAIL_SENT_TEXT());
+    EXPECT_EQ(environment.notifications.first().text, QStringLiteral("Email sent."));
     EXPECT_TRUE(host.window()->isVisible()); // the block decides, not the composer
     EXPECT_TRUE(composer->sendBtn()->isEnabled());
 }
@@ -172,7 +172,8 @@ TEST(TrackedEmailComposer, ErrorsAreToastedAndTheFieldsKept)
 
     composer->sendBtnPressed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return composer->sendBtn()->isEnabled(); }, 10000));
-    EXPECT_EQ(toastText(view), UFM::ERROR_SENDING_MAIL() + ". " + UFM::RECIPIENT_OR_SENDER_MISSING() + ".");
+    EXPECT_EQ(toastText(view),
+              QStringLiteral("There was an error sending the email. Please enter both a recipient and a sender."));
     EXPECT_EQ(composer->senderTextField()->text(), "ann@example.com");
     EXPECT_EQ(composer->subjectTextField()->text(), "PDF from Flow");
     EXPECT_EQ(composer->messageTextView()->toPlainText(), "See HTTP://MAKER.EXAMPLE/ and the PDF");
@@ -182,7 +183,7 @@ TEST(TrackedEmailComposer, ErrorsAreToastedAndTheFieldsKept)
     environment.service.injectReply(kMethod, FakeHttpReply::raw(200, "text/html", "<html>oops</html>"));
     composer->sendBtnPressed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return composer->sendBtn()->isEnabled(); }, 10000));
-    EXPECT_EQ(toastText(view), UFM::ERROR_SENDING_MAIL() + ".");
+    EXPECT_EQ(toastText(view), QStringLiteral("There was an error sending the email."));
     EXPECT_EQ(afterSend, 0);
     EXPECT_TRUE(environment.notifications.isEmpty());
     EXPECT_TRUE(host.window()->isVisible());
@@ -244,6 +245,13 @@ TEST(TrackedEmailComposer, HelpButtonIsPinnedTopRightAndTheOverlayExplains)
     EXPECT_LE(std::abs(box.center().y() - view->rect().center().y()), 1);
     EXPECT_LE(box.width(), 300 + 20);
     EXPECT_GT(box.height(), 20);
+    // Just above the message view: the message is covered, the help button above it is not.
+    EXPECT_EQ(view->childAt(composer.helpBtn()->geometry().center()), composer.helpBtn());
+    auto* message = view->findChild<QTextEdit*>(QStringLiteral("messageTextView"));
+    ASSERT_TRUE(message);
+    const QPoint inMessage = message->geometry().bottomLeft() + QPoint(4, -4);
+    QWidget* atMessage = view->childAt(inMessage);
+    EXPECT_TRUE(atMessage == overlay || overlay->isAncestorOf(atMessage));
 
     const QImage image = view->grab().toImage();
     EXPECT_EQ(QColor(image.pixel(box.topLeft())), QColor(Qt::black)); // the border

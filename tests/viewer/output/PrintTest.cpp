@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
+#include <QSpinBox>
 #include <QPrinter>
 
 #include <gtest/gtest.h>
@@ -252,10 +253,26 @@ TEST_F(PrintTest, TheDialogOffersThePagesTheOptionsGive)
     EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
     EXPECT_EQ(dialog->minPage(), 1);
     EXPECT_EQ(dialog->maxPage(), 5);
+    // What the user can type into "Pages from … to …" follows the count at once, both ways.
+    auto* from = dialog->findChild<QSpinBox*>(QStringLiteral("from"));
+    auto* to = dialog->findChild<QSpinBox*>(QStringLiteral("to"));
+    ASSERT_TRUE(from && to);
+    EXPECT_EQ(to->maximum(), 5);
+    EXPECT_EQ(to->value(), 5);
     auto* galleries = dialog->findChild<QCheckBox*>(QStringLiteral("addGalleryImages"));
     ASSERT_TRUE(galleries);
     galleries->setChecked(false);
     EXPECT_EQ(dialog->maxPage(), 3);
+    EXPECT_EQ(from->maximum(), 3);
+    EXPECT_EQ(to->maximum(), 3);
+    EXPECT_EQ(to->value(), 3);
+    galleries->setChecked(true);
+    EXPECT_EQ(to->maximum(), 5);
+    EXPECT_EQ(to->value(), 5) << "a range that ended on the last page ends there again";
+    to->setValue(2);
+    galleries->setChecked(false);
+    galleries->setChecked(true);
+    EXPECT_EQ(to->value(), 2) << "a range the user chose stays";
     dialog->reject();
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
     EXPECT_FALSE(*result);
