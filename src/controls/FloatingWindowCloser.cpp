@@ -31,7 +31,7 @@ FloatingWindowCloser::FloatingWindowCloser(QWidget* window, const QString& close
     connect(escape, &QShortcut::activated, window, &QWidget::close);
     m_escape = escape;
     // The Close key too: a window without a menu bar of its own has no File › Close to take it.
-    auto* closeKey = new QShortcut(QKeySequence(QKeySequence::Close), window);
+    auto* closeKey = new QShortcut(QKeySequence::Close, window); // every binding of the key: Ctrl+W and Ctrl+F4
     closeKey->setObjectName(QStringLiteral("closeOnCloseKey"));
     connect(closeKey, &QShortcut::activated, window, &QWidget::close);
 

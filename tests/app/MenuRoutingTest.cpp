@@ -469,6 +469,7 @@ TEST(WindowManager, ClosingTheLastCreatorWhileAViewerPlaysTheDocumentAsksBeforeT
     compressing->running = ZERI_ContentAsset::create();
     VideoCompressionManager::registerFactory([&](const auto&) { return compressing; });
     const auto document = ZERI_TessarineModel::create();
+    ASSERT_EQ(document->documentVideoCompressionManager(), compressing);
     VideoCompressionManager::registerFactory(nullptr);
 
     QVRWindowManager& manager = QVRWindowManager::sharedInstance();

@@ -777,7 +777,14 @@ void QVR_CreatorWindow::finishClosing()
         manager->cancelEverything();
     if (package) {
         Error error;
-        if (!package->unloadModel(&error))
+        if (!package->unloadModel(&error)) {
             qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
+            return;
+        }
+        // Detached, the document's undo steps can bring nothing back into the package: they let go of the files
+        // they held (earlier screen previews among them), and what the saved draft does not name leaves the folder.
+        for (const auto& flow : document->flowModels())
+            flow->undoManager().removeAllActions();
+        package->cleanDirectories();
     }
 }

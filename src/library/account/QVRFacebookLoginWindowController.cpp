@@ -1,6 +1,7 @@
 #include "library/account/QVRFacebookLoginWindowController.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QProgressBar>
 #include <QUrlQuery>
 #include <QWebEnginePage>
