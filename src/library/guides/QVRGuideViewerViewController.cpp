@@ -95,9 +95,6 @@ void QVRGuideViewerViewController::loadView()
     m_tableView->setItemDelegate(new QVRGreyHighlightTableRowView::Delegate(m_tableView));
     m_tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tableView->setMinimumWidth(300);
-    // The panel's white shows through, so the list leaves its rounded corners to it.
-    m_tableView->setFrameShape(QFrame::NoFrame);
-    m_tableView->setStyleSheet(QStringLiteral("#guideList { background: transparent; border: none; }"));
     m_tableView->installEventFilter(this);
     m_tableObject = m_tableView.data();
     connect(m_tableView, &QListWidget::itemSelectionChanged, this,

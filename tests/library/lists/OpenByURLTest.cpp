@@ -64,7 +64,9 @@ TEST_F(OpenByURL, TheAddressAndTheButtonAreWrittenInTheThemesBlack)
         EXPECT_NEAR(darkest.red(), 59, 6) << widget->metaObject()->className();
         EXPECT_NEAR(darkest.green(), 59, 6) << widget->metaObject()->className();
     }
+    window->textField()->clear();
     window->close();
+    ASSERT_TRUE(waitUntil([&] { return !window; }));
 }
 
 TEST_F(OpenByURL, EmptyFieldStillClosesWithoutSending)
