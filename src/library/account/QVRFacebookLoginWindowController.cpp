@@ -145,22 +145,14 @@ void QVRFacebookLoginWindowController::placeAbove(QWidget* over)
 {
     if (!over)
         return;
-    over = over->window();
+    // A window kept above every other (the first-launch tour) would cover the sign-in window, which is shown
+    // after it: the sign-in window is kept on top as well, and window managers put the newer one in front. It
+    // stays a window of its own (a web view's window is not given a parent window).
     bool keptOnTop = false;
-    for (QWidget* above = over; above; above = above->parentWidget() ? above->parentWidget()->window() : nullptr)
+    for (QWidget* above = over->window(); above;
+         above = above->parentWidget() ? above->parentWidget()->window() : nullptr)
         keptOnTop = keptOnTop || above->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    // A window of `over`'s: window managers keep it in front of its parent. A window kept above every other
-    // (the first-launch tour) would still cover a plain one, so this one is kept on top too.
-    QWidget* frame = window();
-    frame->setParent(over, frame->windowFlags() | Qt::Window);
-    frame->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
-    // The window now goes with `over`: a window gone without a close still ends the sign-in.
-    connect(frame, &QObject::destroyed, this, [this] {
-        if (!m_ended) {
-            m_ended = true;
-            emit finished();
-        }
-    });
+    window()->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
 }
 
 void QVRFacebookLoginWindowController::end()

@@ -38,7 +38,7 @@ public:
     void handleLoginSuccess(const QUrl& url);
     // Shown and running while the token is exchanged; nullptr before the window is made.
     QWidget* activityIndicator() const { return m_activityIndicator; }
-    // Keeps the window above `over` (and above everything `over` is kept above) instead of behind it.
+    // Keeps the window in front of `over` and of every window `over` is kept above, instead of behind them.
     void placeAbove(QWidget* over);
 
 signals:
