@@ -442,6 +442,10 @@ TEST_F(CreatorFaultsRoad, TheWebVideoDialogFitsASmallWindowAndSaysWhenTheSiteCan
     EXPECT_TRUE(waitFor([&] { return dialog->reachNotice()->isVisible(); }, 15000));
     EXPECT_FALSE(dialog->insertButton()->isEnabled());
     EXPECT_FALSE(dialog->reachNotice()->text().isEmpty());
+    // Given room again, the picture grows back to its full size.
+    window->resize(1300, 900);
+    EXPECT_TRUE(waitFor([&] { return dialog->imageView()->pixmap().height() >= 200; }, 5000))
+        << dialog->imageView()->pixmap().height();
     StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
 }
 

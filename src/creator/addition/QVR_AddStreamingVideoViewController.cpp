@@ -48,11 +48,13 @@ void registerTheNib()
         column->addWidget(notice);
         auto* image = new QLabel(view);
         image->setObjectName(QStringLiteral("imageView"));
+        // As wide as the column, the picture centred in it: a label aligned in the column would take the width of
+        // the picture it shows, and never grow again.
         image->setMinimumSize(kSmallestPreviewSize);
-        image->setMaximumSize(kPreviewSize);
+        image->setMaximumHeight(kPreviewSize.height());
         image->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         image->setAlignment(Qt::AlignCenter);
-        column->addWidget(image, 1, Qt::AlignHCenter);
+        column->addWidget(image, 1);
         auto* insert = new QPushButton(view);
         insert->setObjectName(QStringLiteral("insertButton"));
         column->addWidget(insert, 0, Qt::AlignRight);
