@@ -220,6 +220,11 @@ TEST_F(CreatorFaultsRoad, UndoKeysActOnTheDocumentWhileAFieldKeepsTheFocus)
     UserInput::pressKey(nullptr, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ((*shape)->frame(), before);
     EXPECT_TRUE(chooseMenuItemEnabled(window, QStringLiteral("redo")));
+    // Redo from the window, its focus given up by the field.
+    UserInput::pressKey(window, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame().x(), 300);
+    UserInput::pressKey(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame(), before);
     QTest::mouseClick(x, Qt::LeftButton);
     UserInput::pressKey(x, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ((*shape)->frame().x(), 300);
