@@ -15,6 +15,7 @@
 #include "app/AppLogging.h"
 #include "app/QVRWindowManager.h"
 #include "controls/INAppStoreWindow.h"
+#include "foundation/Tessutils.h"
 #include "strings/StringTables.h"
 #include "strings/UFM.h"
 
@@ -350,6 +351,19 @@ QString undoStepName(QWidget* window, bool redo)
 
 } // namespace
 
+// "undo" or "redo" for an Undo or Redo key pressed in a text field of a document's window, which act on the
+// document; empty otherwise.
+static QString undoKeyOfDocument(QWidget* widget, const QKeyEvent* key)
+{
+    if (!widget || !QVRWindowManager::sharedInstance().keyUndoesDocument(widget))
+        return {};
+    if (key->matches(QKeySequence::Undo))
+        return QStringLiteral("undo");
+    if (key->matches(QKeySequence::Redo))
+        return QStringLiteral("redo");
+    return {};
+}
+
 // A Quit key press delivered to a widget of a window that has no bar of ours.
 bool quitsWithoutBar(QObject* watched, QKeyEvent* event)
 {
@@ -581,12 +595,16 @@ void QVRMainMenu::validate(QMenuBar* bar)
                     action->setChecked(!hidden);
                     retitled |= setPlainText(action, hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT()
                                                             : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+                } else if (command == QLatin1String("toggleDockedPopover")) {
+                    // The item says what it will do: dock the object toolbar, or float the docked one again.
+                    retitled |= setPlainText(action, Tessutils::isPopoverDocked() ? UFM::DOCK_POPOVER_TOOL_TIP_DOCKED()
+                                                                                  : UFM::DOCK_POPOVER_TOOL_TIP());
                 } else if (command == QLatin1String("undo") || command == QLatin1String("redo")) {
                     // "Undo Move Object": the step's name when the window's undo manager has one for it; a
                     // focused text undoes its own typing, which has none.
                     const bool redo = command == QLatin1String("redo");
                     const QString plain = redo ? text("REDO_TEXT") : text("UNDO_TEXT");
-                    const bool forText = manager.textHasFocus(commandWindow);
+                    const bool forText = manager.undoActsOnText(commandWindow);
                     const QString name =
                         action->isEnabled() && !forText ? undoStepName(commandWindow, redo) : QString();
                     retitled |= setPlainText(action, name.isEmpty() ? plain : plain + QLatin1Char(' ') + name);
@@ -689,6 +707,21 @@ bool QVRMainMenu::eventFilter(QObject* watched, QEvent* event)
                 if (bar->window() == window)
                     validate(bar);
             }
+            // A field of a document's window would take the Undo and Redo keys for its own typing. They come to
+            // this filter as key presses instead (every key of both, not only the items' own shortcuts).
+            if (!undoKeyOfDocument(widget, static_cast<QKeyEvent*>(event)).isEmpty()) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (const QString command = undoKeyOfDocument(widget, key); !command.isEmpty()) {
+            QVRWindowManager::sharedInstance().performMenuAction(command, uint(key->modifiers().toInt()),
+                                                                 widget->window());
+            return true;
         }
     }
     return QObject::eventFilter(watched, event);

@@ -53,6 +53,11 @@ bool isTextEditingAction(const QString& action)
     return kActions.contains(action);
 }
 
+bool isUndoAction(const QString& action)
+{
+    return action == QLatin1String("undo") || action == QLatin1String("redo");
+}
+
 bool isArrowAction(const QString& action)
 {
     return action.startsWith(QLatin1String("nudge")) || action.startsWith(QLatin1String("shift"));
@@ -434,6 +439,30 @@ bool QVRWindowManager::textHasFocus(QWidget* window) const
     return focusedTextField(window) || focusedTextItem(window);
 }
 
+QWidget* QVRWindowManager::commandTextField(const QString& action, QWidget* window) const
+{
+    QWidget* field = focusedTextField(window);
+    if (!field || !isTextEditingAction(action))
+        return nullptr;
+    // In a document's window the fields (pickers, the palette, the side menu) write the document as they are
+    // typed in: Undo and Redo there act on the document's steps. The field's own undo would write its old text
+    // back as one more change.
+    if (isUndoAction(action) && kindOfWindow(window) == WindowKind::Creator)
+        return nullptr;
+    return field;
+}
+
+bool QVRWindowManager::undoActsOnText(QWidget* window) const
+{
+    return commandTextField(QStringLiteral("undo"), window) != nullptr;
+}
+
+bool QVRWindowManager::keyUndoesDocument(const QWidget* focus) const
+{
+    QWidget* window = focus ? focus->window() : nullptr;
+    return window && focusedTextField(window) == focus && kindOfWindow(window) == WindowKind::Creator;
+}
+
 bool QVRWindowManager::validateMenuItem(const QString& action) const
 {
     return validateMenuItem(action, activeManagedWindow());
@@ -446,7 +475,7 @@ bool QVRWindowManager::validateMenuItem(const QString& action, QWidget* window) 
     if (QWidget* field = focusedTextField(window)) {
         if (isArrowAction(action))
             return false;
-        if (isTextEditingAction(action))
+        if (commandTextField(action, window))
             return validateText(field, action);
     }
     if (QVRTextEditingFocus* item = focusedTextItem(window)) {
@@ -485,8 +514,14 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
     // A key equivalent can arrive without the menu having been validated since the state changed.
     if (!validateMenuItem(action, window))
         return false;
-    if (QWidget* field = focusedTextField(window); field && isTextEditingAction(action))
+    if (QWidget* field = commandTextField(action, window))
         return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
+    if (QWidget* field = focusedTextField(window); field && isUndoAction(action)) {
+        // What the field was editing ends first, as a step of its own, so that it is the step undone.
+        field->clearFocus();
+        if (!validateWindowCommand(action, window))
+            return false;
+    }
     if (QVRTextEditingFocus* item = focusedTextItem(window); item && isTextItemAction(action)) {
         item->performTextCommand(action);
         return true;

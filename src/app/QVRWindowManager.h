@@ -92,6 +92,11 @@ public:
     // Whether a text field or a text being edited on a canvas of `window` has the keyboard focus (the edit items
     // then act on the text).
     bool textHasFocus(QWidget* window) const;
+    // Whether Undo and Redo act on the focused text field of `window` rather than on its document.
+    bool undoActsOnText(QWidget* window) const;
+    // Whether the Undo and Redo keys pressed in `focus`, a text field, are the document's (its window's menu
+    // items), not the field's own.
+    bool keyUndoesDocument(const QWidget* focus) const;
     // Whether the item of that menu action is enabled for the active managed window (or the one given).
     bool validateMenuItem(const QString& action) const;
     bool validateMenuItem(const QString& action, QWidget* window) const;
@@ -126,6 +131,8 @@ private:
     void manage(QWidget* window, WindowKind kind, bool owned);
     const ManagedWindow* record(const QWidget* window) const;
     void prune() const;
+    // The focused text field of `window` that performs `action` itself, if any.
+    QWidget* commandTextField(const QString& action, QWidget* window) const;
     void noteFocusWindowChanged();
     bool confirmCloseWhileCompressing(QWidget* window);
 

@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfDocument>
+#include <QTransform>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
@@ -94,6 +96,23 @@ QImage convertFrame(Decoder& decoder, const AVFrame* frame)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// A clip filmed with the phone turned stores its frames as the sensor saw them and the turn in its display
+// matrix; players, and the re-encoder, show it turned. The poster is turned the same way, by quarter turns.
+QImage turnedAsDisplayed(const QImage& image, const AVStream* stream)
+{
+    size_t size = 0;
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < sizeof(int32_t) * 9)
+        return image;
+    const double counterclockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (!std::isfinite(counterclockwise))
+        return image;
+    const int quarterTurns = ((int(std::lround(-counterclockwise / 90.0)) % 4) + 4) % 4;
+    if (quarterTurns == 0)
+        return image;
+    return image.transformed(QTransform().rotate(90.0 * quarterTurns));
+}
+
 } // namespace
 
 QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
@@ -139,7 +158,7 @@ QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
             QImage image = convertFrame(decoder, decoder.frame);
             if (image.isNull())
                 break;
-            return image;
+            return turnedAsDisplayed(image, videoStream);
         }
         if (received != AVERROR(EAGAIN) || packets >= maxPackets)
             break;

@@ -15,6 +15,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/crop/CropGeometry.h"
 #include "creator/crop/QVR_CropHandle.h"
 #include "creator/crop/QVR_CropPopoverButtonsView.h"
 #include "creator/crop/QVR_CropView.h"
@@ -614,4 +615,29 @@ TEST(CropMode, FastDragsOnTheRightHandleOnlyResizeTheCropRectangle)
         ASSERT_TRUE(e.waitForEnd());
         EXPECT_EQ((*e.a)->frame(), QRectF(100, 100, 360, 100));
     }
+}
+
+// A picture reaching past the screen's left edge: in crop mode its part outside the screen is dimmed like all
+// that lies there, and each zoom handle sits 2 units outside its corner of the picture.
+TEST(CropMode, ThePicturesPartOutsideTheScreenStaysDimmedAndZoomHandlesSitOutsideItsCorners)
+{
+    CropEditor e(QRectF(-50, 100, 200, 100));
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop);
+    e.board.theScrollView()->centerOn(QPointF(100, 150));
+    QApplication::processEvents();
+    const QImage shot = e.viewport()->grab().toImage();
+    // Both inside the crop rectangle, where the picture shows whole, clear of its handles: one point off the
+    // screen, one on it.
+    const QColor outside = shot.pixelColor(e.at(QPointF(-5, 120)));
+    const QColor inside = shot.pixelColor(e.at(QPointF(5, 120)));
+    EXPECT_EQ(inside.rgb(), QColor(Qt::darkCyan).rgb());
+    EXPECT_GT(std::abs(outside.lightness() - inside.lightness()) + std::abs(outside.hue() - inside.hue()), 10)
+        << "the grey mask lies over the picture outside the screen";
+
+    const QRectF image = CropGeometry::imageRect(crop->sceneFrame().size()).translated(crop->sceneFrame().topLeft());
+    EXPECT_EQ(crop->zoomHandleAtPosition(0)->scenePos(), image.topLeft() - QPointF(2, 2));
+    EXPECT_EQ(crop->zoomHandleAtPosition(2)->scenePos(), image.bottomRight() + QPointF(2, 2));
+    e.handler->cancelCrop();
+    ASSERT_TRUE(e.waitForEnd());
 }

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -24,6 +25,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -224,4 +226,30 @@ TEST(CanvasColorPicker, EachPickInTheOpenPanelRecolorsTheScreenAsOneStep)
     delete window.data();
     QApplication::processEvents();
     UserDefaults::setStoreFileForTesting(QString());
+}
+
+// A code typed key by key into the panel's hexadecimal field is picked once, whole: "#00f" on the way to
+// "#00ff00" is never picked. A short code counts when the typing ends with Return.
+TEST_F(ColorPickerTest, AHexCodeTypedKeyByKeyIsPickedOnceWhole)
+{
+    QList<QColor> picks;
+    QVRColorPicker* picker = addPicker(Qt::red, &picks);
+    picker->presentColorPanel();
+    ColorPanel* panel = ColorPanel::shared();
+    QLineEdit* hex = panel->hexField();
+    ASSERT_TRUE(hex);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    hex->setFocus();
+    hex->selectAll();
+    UserInput::typeText(hex, QStringLiteral("#00ff00"));
+    EXPECT_EQ(picks, (QList<QColor>{QColor(0, 255, 0)}));
+    UserInput::pressKey(hex, Qt::Key_Return);
+    EXPECT_EQ(picks.size(), 1) << "Return on the code already picked picks nothing more";
+
+    hex->selectAll();
+    UserInput::typeText(hex, QStringLiteral("#00f"));
+    EXPECT_EQ(picks.size(), 1);
+    UserInput::pressKey(hex, Qt::Key_Return);
+    ASSERT_EQ(picks.size(), 2);
+    EXPECT_EQ(picks.last(), QColor(0, 0, 255));
 }

@@ -1,9 +1,11 @@
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
 
+#include <QEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/NibRegistry.h"
@@ -11,6 +13,7 @@
 #include "elements/video/VimeoVideoPreviewHelperClass.h"
 #include "elements/video/YouTubeVideoPreviewHelper.h"
 #include "foundation/Tessutils.h"
+#include "service/ServiceReachability.h"
 #include "strings/UFM.h"
 
 const QString QVR_AddStreamingVideoViewController::kNibName = QStringLiteral("QVR_AddStreamingVideoViewController");
@@ -20,6 +23,8 @@ namespace {
 const QString kYouTube = QStringLiteral("youtube");
 const QString kVimeo = QStringLiteral("vimeo");
 constexpr QSize kPreviewSize{320, 240};
+// The preview gives way when the panel is short (a small window), so Insert stays below it.
+constexpr QSize kSmallestPreviewSize{160, 120};
 
 void registerTheNib()
 {
@@ -36,11 +41,20 @@ void registerTheNib()
         auto* field = new QLineEdit(view);
         field->setObjectName(QStringLiteral("urlFeild"));
         column->addWidget(field);
+        auto* notice = new QLabel(view);
+        notice->setObjectName(QStringLiteral("reachNotice"));
+        notice->setWordWrap(true);
+        notice->hide();
+        column->addWidget(notice);
         auto* image = new QLabel(view);
         image->setObjectName(QStringLiteral("imageView"));
-        image->setFixedSize(kPreviewSize);
+        // As wide as the column, the picture centred in it: a label aligned in the column would take the width of
+        // the picture it shows, and never grow again.
+        image->setMinimumSize(kSmallestPreviewSize);
+        image->setMaximumHeight(kPreviewSize.height());
+        image->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         image->setAlignment(Qt::AlignCenter);
-        column->addWidget(image, 0, Qt::AlignHCenter);
+        column->addWidget(image, 1);
         auto* insert = new QPushButton(view);
         insert->setObjectName(QStringLiteral("insertButton"));
         column->addWidget(insert, 0, Qt::AlignRight);
@@ -79,6 +93,10 @@ void QVR_AddStreamingVideoViewController::loadView()
     m_urlFeild = view->findChild<QLineEdit*>(QStringLiteral("urlFeild"));
     m_insertButton = view->findChild<QPushButton*>(QStringLiteral("insertButton"));
     m_imageView = view->findChild<QLabel*>(QStringLiteral("imageView"));
+    m_reachNotice = view->findChild<QLabel*>(QStringLiteral("reachNotice"));
+    if (m_imageView)
+        m_imageView->installEventFilter(this);
+    view->installEventFilter(this);
     setView(view);
     awakeFromNib();
 }
@@ -101,6 +119,21 @@ void QVR_AddStreamingVideoViewController::awakeFromNib()
         connect(m_urlFeild, &QLineEdit::textEdited, this, &QVR_AddStreamingVideoViewController::controlTextDidChange);
     }
     m_source = QString();
+}
+
+bool QVR_AddStreamingVideoViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_imageView && event->type() == QEvent::Resize) {
+        showImage(m_shownImage, m_showsPlaceholder);
+    } else if (watched == view() && event->type() == QEvent::Show) {
+        // The link is typed (or pasted) as soon as the dialog shows.
+        QPointer<QLineEdit> field = m_urlFeild;
+        QTimer::singleShot(0, this, [field] {
+            if (field && field->isVisible())
+                field->setFocus(Qt::PopupFocusReason);
+        });
+    }
+    return NavigationControllerFriendlyViewController::eventFilter(watched, event);
 }
 
 void QVR_AddStreamingVideoViewController::controlTextDidChange()
@@ -140,18 +173,24 @@ void QVR_AddStreamingVideoViewController::validateYouTubeURL()
     if (m_insertButton)
         m_insertButton->setEnabled(false);
     QPointer<QVR_AddStreamingVideoViewController> self(this);
-    const auto answer = [self, request](bool valid, const QByteArray& imageData) {
+    const auto answer = [self, request](bool valid, const QByteArray& imageData, bool siteAnswered) {
         if (self && self->m_request == request)
-            self->handleVideoValidation(valid, imageData);
+            self->handleVideoValidation(valid, imageData, siteAnswered);
     };
     if (m_source == kYouTube)
-        YouTubeVideoPreviewHelper::validateVideoId(videoId, answer);
+        YouTubeVideoPreviewHelper::checkVideoId(videoId, answer);
     else
-        VimeoVideoPreviewHelperClass::validateVideoId(videoId, answer);
+        VimeoVideoPreviewHelperClass::checkVideoId(videoId, answer);
 }
 
-void QVR_AddStreamingVideoViewController::handleVideoValidation(bool valid, const QByteArray& imageData)
+void QVR_AddStreamingVideoViewController::handleVideoValidation(bool valid, const QByteArray& imageData,
+                                                                bool siteAnswered)
 {
+    // Red alone would blame the link: without an answer from the site the dialog says why it cannot tell.
+    if (m_reachNotice) {
+        m_reachNotice->setText(siteAnswered ? QString() : ServiceReachability::unreachableText());
+        m_reachNotice->setVisible(!siteAnswered);
+    }
     if (m_insertButton)
         m_insertButton->setEnabled(valid);
     if (m_urlFeild) {
@@ -170,9 +209,9 @@ void QVR_AddStreamingVideoViewController::showImage(const QImage& image, bool pl
 {
     m_shownImage = image;
     m_showsPlaceholder = placeholder;
-    if (m_imageView)
+    if (m_imageView && !image.isNull())
         m_imageView->setPixmap(
-            QPixmap::fromImage(image.scaled(kPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            QPixmap::fromImage(image.scaled(m_imageView->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void QVR_AddStreamingVideoViewController::insertButtonPressed()

@@ -38,19 +38,22 @@ public:
     QLineEdit* urlFeild() const { return m_urlFeild; }
     QPushButton* insertButton() const { return m_insertButton; }
     QLabel* imageView() const { return m_imageView; }
+    // Says that the video site could not be reached; hidden otherwise.
+    QLabel* reachNotice() const { return m_reachNotice; }
     // The picture the image view shows.
     QImage shownImage() const { return m_shownImage; }
     bool showsPlaceholder() const { return m_showsPlaceholder; }
 
     void controlTextDidChange();
     void validateYouTubeURL();
-    void handleVideoValidation(bool valid, const QByteArray& imageData);
+    void handleVideoValidation(bool valid, const QByteArray& imageData, bool siteAnswered = true);
     void insertButtonPressed();
 
     static QImage defaultPlaceholderImage();
 
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void awakeFromNib();
@@ -66,4 +69,5 @@ private:
     QPointer<QLineEdit> m_urlFeild;
     QPointer<QPushButton> m_insertButton;
     QPointer<QLabel> m_imageView;
+    QPointer<QLabel> m_reachNotice;
 };

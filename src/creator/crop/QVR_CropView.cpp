@@ -19,6 +19,7 @@
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/crop/CropGeometry.h"
@@ -156,7 +157,12 @@ QVR_CropView::QVR_CropView(QVR_MixedMediaElementContainingView* container)
     for (int position = 0; position < 4; ++position)
         m_zoomHandles[size_t(position)]->setSiblingCropHandle(m_handles[size_t(position)]);
 
-    container->scene()->addItem(this);
+    // Inside the screen, under its grey mask: the picture's part outside the screen is dimmed like all that lies
+    // there.
+    if (QVR_CreatorSingleScreen* screen = container->parentScreen())
+        setParentItem(screen);
+    else
+        container->scene()->addItem(this);
     layOut(imageSize, zoom, offset);
     container->setVisible(false);
 
@@ -372,7 +378,7 @@ void QVR_CropView::updateHandles()
     const double circle = 0.5 * QVR_CropZoomHandle::kSideLength / m;
     const double side = QVR_CropHandle::kSideLength / m;
     for (int position = 0; position < 4; ++position) {
-        const QPointF corner = rectPoint(image, position);
+        const QPointF corner = QVR_CropZoomHandle::centreForCorner(rectPoint(image, position), position);
         m_zoomHandles[size_t(position)]->setPos(corner);
         const QRectF circleRect(corner.x() - circle / 2, corner.y() - circle / 2, circle, circle);
         const QPointF cropCorner = rectPoint(m_cropRect, position);

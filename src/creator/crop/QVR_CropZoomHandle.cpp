@@ -52,10 +52,14 @@ std::optional<QCursor> QVR_CropZoomHandle::interactionCursor() const
     return QVR_InteractionModelUtils::resizeCursorForPosition(m_position);
 }
 
+QPointF QVR_CropZoomHandle::centreForCorner(const QPointF& corner, int position)
+{
+    return corner - inward(position) * kOffset;
+}
+
 QRectF QVR_CropZoomHandle::squareRect() const
 {
-    const QPointF centre = inward(m_position) * kOffset;
-    return QRectF(centre.x() - kSideLength / 2, centre.y() - kSideLength / 2, kSideLength, kSideLength);
+    return QRectF(-kSideLength / 2, -kSideLength / 2, kSideLength, kSideLength);
 }
 
 QRectF QVR_CropZoomHandle::circleRect()

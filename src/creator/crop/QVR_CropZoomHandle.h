@@ -16,6 +16,9 @@ class QVR_CropZoomHandle : public QGraphicsObject, public QVR_Interactable {
 public:
     static constexpr double kSideLength = 25.0;
     static constexpr double kOffset = 2.0;
+    // Where the handle of the picture's corner at `position` is centred: kOffset points outside that corner,
+    // so a small picture's crop handles leave it visible. Scene units.
+    static QPointF centreForCorner(const QPointF& corner, int position);
 
     QVR_CropZoomHandle(int position, QGraphicsItem* parent);
     int position() const { return m_position; }

@@ -40,14 +40,29 @@ QVR_MouseMonitor::QVR_MouseMonitor(QVR_SingleScreenArtBoardView* board, QVR_Mous
 
 QVR_MouseMonitor::~QVR_MouseMonitor() = default;
 
+bool QVR_MouseMonitor::blockedByModalDialog(const QWidget* window)
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top == window || !top->isVisible() || top->windowModality() == Qt::NonModal)
+            continue;
+        if (top->windowModality() == Qt::ApplicationModal)
+            return true;
+        // A window-modal dialog blocks the windows it stands over: its parent's window and theirs.
+        for (QWidget* over = top->parentWidget(); over; over = over->window()->parentWidget()) {
+            if (over->window() == window)
+                return true;
+        }
+    }
+    return false;
+}
+
 bool QVR_MouseMonitor::acceptsEvents() const
 {
     if (!m_board || m_board->isPreviewOnly() || !m_board->singleScreen() || !m_delegate)
         return false;
-    // A modal dialog or sheet of the window keeps the canvas still.
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != m_board->window())
-        return false;
-    return true;
+    // A modal dialog or sheet of the window keeps the canvas still; one over another window does not (objects
+    // are dragged from here into another document's gallery editor).
+    return !blockedByModalDialog(m_board->window());
 }
 
 QGraphicsObject* QVR_MouseMonitor::hitTest(const QPointF& scenePoint) const

@@ -26,6 +26,10 @@ public:
     static const QString kDragDraggedNotification; // "MOUSE_MONITOR_DRAG_DRAGGED_NOTIFICATION_NAME"
     static const QString kDragEndedNotification;   // "MOUSE_MONITOR_DRAG_ENDED_NOTIFICATION_NAME"
 
+    // Whether a visible modal dialog keeps `window` from input: an application-modal one, or a window-modal one
+    // over it.
+    static bool blockedByModalDialog(const QWidget* window);
+
     QVR_MouseMonitor(QVR_SingleScreenArtBoardView* board, QVR_MouseEventHandler* delegate);
     ~QVR_MouseMonitor() override;
 

@@ -157,10 +157,15 @@ void QVR_SelectedItemHandle::paint(QPainter* painter, const QStyleOptionGraphics
 {
     painter->setRenderHint(QPainter::Antialiasing);
     const QColor blue = Tessutils::tessarineBlue();
+    // A white rim keeps the resize dots readable on any screen colour, the brand blue of a title band included
+    // (the rotate dot's white middle does that for it).
     if (!m_rotate) {
+        const QRectF dot = dotRect(m_position, boundingRect().size());
         painter->setPen(Qt::NoPen);
+        painter->setBrush(Qt::white);
+        painter->drawEllipse(dot);
         painter->setBrush(blue);
-        painter->drawEllipse(dotRect(m_position, boundingRect().size()));
+        painter->drawEllipse(dot.adjusted(kRimWidth, kRimWidth, -kRimWidth, -kRimWidth));
         return;
     }
     if (m_drawnOpacity <= 0.0)
@@ -324,11 +329,17 @@ void QVR_SelectedItemView::selectedViewsDidChange()
 void QVR_SelectedItemView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     const double inset = kDefaultSideLength / 2 / magnification();
+    const QRectF outline = m_rect.adjusted(inset, inset, -inset, -inset);
+    painter->setBrush(Qt::NoBrush);
+    // The blue line between two white ones reads on any screen colour, the brand blue of a title band included.
+    QPen rim(Qt::white, 3.0);
+    rim.setCosmetic(true);
+    painter->setPen(rim);
+    painter->drawRect(outline);
     QPen pen(Tessutils::tessarineBlue(), 1.0);
     pen.setCosmetic(true);
     painter->setPen(pen);
-    painter->setBrush(Qt::NoBrush);
-    painter->drawRect(m_rect.adjusted(inset, inset, -inset, -inset));
+    painter->drawRect(outline);
 }
 
 bool QVR_SelectedItemView::canTranslateFromArrowKeys() const
@@ -427,6 +438,9 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // A field (a size, the palette's numbers) takes Return to end its editing.
+        if (textFieldHasFocus())
+            return false;
         qCDebug(lcCreator) << "Enter Pressed";
         if (target)
             target->enterKeyPressed();
@@ -439,8 +453,9 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         if (textFieldHasFocus())
             return false;
         {
+            // A text being edited keeps plain Delete and Backspace; Ctrl+Delete deletes its element.
             auto* text = textViewOf(selectedViews().front());
-            if (text && text->editable())
+            if (text && text->editable() && !(key->modifiers() & Qt::ControlModifier))
                 return false;
         }
         performDelete(uint(key->modifiers()));

@@ -39,6 +39,8 @@ class QVR_SelectedItemHandle : public QGraphicsObject, public QVR_Interactable {
 public:
     static constexpr double kRotateSide = 30.0;
     static constexpr double kResizeSide = 21.0;
+    // The white around the handles' blue, so they read on any screen colour.
+    static constexpr double kRimWidth = 1.25;
     static constexpr int kFadeMs = 250;
 
     QVR_SelectedItemHandle(int position, bool rotate, QGraphicsItem* parent);

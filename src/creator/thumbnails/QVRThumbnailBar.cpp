@@ -95,6 +95,8 @@ void QVRThumbnailBar::doInitialSetup()
     QPalette palette = m_dropIndicator->palette();
     palette.setColor(QPalette::Window, Tessutils::tessarineBlue());
     m_dropIndicator->setPalette(palette);
+    // Its own role: unset, it would take the scroller's (Dark) and fill with grey like the gaps.
+    m_dropIndicator->setBackgroundRole(QPalette::Window);
     m_dropIndicator->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_dropIndicator->hide();
 }
@@ -219,6 +221,13 @@ void QVRThumbnailBar::startNewScreenSelection(QWidget* button)
 
 void QVRThumbnailBar::mousePressEvent(QMouseEvent* event)
 {
+    // Only the left button selects (and pages the canvas): a right-click opens a screen's menu and keeps both the
+    // displayed screen and the canvas's selection.
+    if (event->button() != Qt::LeftButton) {
+        m_pressIndex = -1;
+        event->accept();
+        return;
+    }
     QVRThumbnailBarHost* host = creatorWindow();
     if (host && !host->showsDarkPanel())
         host->removeAllSelectedViews();

@@ -38,6 +38,8 @@ QVR_ThumbnailHoldingView::QVR_ThumbnailHoldingView(const QRect& frame, QWidget* 
     layout->setSpacing(0);
     m_screenNumberLabel = new QLabel(this);
     m_screenNumberLabel->setAlignment(Qt::AlignCenter);
+    // Its own role: unset, the scroller's Dark background would pick a light contrasting role over ours.
+    m_screenNumberLabel->setForegroundRole(QPalette::WindowText);
     m_screenNumberLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_separatorHolder = new SeparatorView(this);
     m_separatorHolder->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -122,8 +122,10 @@ private:
         const QString shown = testAttribute(Qt::WA_Resized) || isVisible()
                                   ? fontMetrics().elidedText(m_full, Qt::ElideRight, width() - kPadding)
                                   : m_full;
-        if (text() != shown)
-            setText(shown);
+        // An "&" in a title is a character, not the mark of a shortcut letter.
+        const QString literal = QString(shown).replace(QLatin1Char('&'), QLatin1String("&&"));
+        if (text() != literal)
+            setText(literal);
         setToolTip(shown == m_full ? QString() : m_full);
     }
 

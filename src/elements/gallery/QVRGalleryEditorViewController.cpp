@@ -172,7 +172,8 @@ struct QVRGalleryEditorViewController::Batch {
 
 struct QVRGalleryEditorViewController::PendingImage {
     QString path;
-    QString name; // in the alert when the image cannot be added
+    QString name;    // in the alert when the image cannot be added
+    QString failure; // why, in the alert beside the name
     // A picture on the web: its fetch into the temporary folder, until the file is there.
     std::shared_ptr<ZERI_WebDownloader> downloader;
     ObjectUpdateNotifierObserver downloadObservation;
@@ -655,6 +656,7 @@ void QVRGalleryEditorViewController::imagePrepared(const std::shared_ptr<Pending
                                        << (failure.isEmpty() ? QStringLiteral("the document has no asset folder")
                                                              : failure);
         image->failed = stillShown;
+        image->failure = failure.isEmpty() ? QStringLiteral("the document has no folder for its pictures") : failure;
         imageFinished(image);
         changeBusyCount(-1);
         return;
@@ -703,6 +705,7 @@ void QVRGalleryEditorViewController::storeFinished(const std::shared_ptr<Pending
     } else if (!image->failed) {
         qCWarning(lcGallery).noquote() << "cannot store" << image->path << "-" << failure;
         image->failed = true;
+        image->failure = QStringLiteral("it could not be copied into the document");
         // The image is lost anyway: its other stores need not finish.
         for (const auto& operation : image->operations)
             operation->cancel();
@@ -723,7 +726,9 @@ void QVRGalleryEditorViewController::imageFinished(const std::shared_ptr<Pending
     if (image->failed) {
         removeImageOf(image);
         discardStoredFilesOf(image);
-        image->batch->failedNames.append(image->name);
+        // Each picture with the reason it could not be added: "photo.jpg: the JPEG data is cut short".
+        image->batch->failedNames.append(
+            image->failure.isEmpty() ? image->name : image->name + QStringLiteral(": ") + image->failure);
     }
     if (--image->batch->imagesLeft > 0 || image->batch->failedNames.isEmpty())
         return;

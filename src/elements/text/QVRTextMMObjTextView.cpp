@@ -1,6 +1,7 @@
 #include "elements/text/QVRTextMMObjTextView.h"
 
 #include <QAction>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QMenu>
 #include <QPainterPath>
@@ -67,7 +68,7 @@ void QVRTextMMObjTextView::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event
     QVR_AttributedTextView::mouseDoubleClickEvent(event);
 }
 
-QMenu* QVRTextMMObjTextView::menuForEvent(QGraphicsSceneContextMenuEvent*)
+QMenu* QVRTextMMObjTextView::menuForEvent(QGraphicsSceneContextMenuEvent* event)
 {
     // The text view's whole editing menu, not pruned to the element's text commands.
     auto* menu = new QMenu;
@@ -90,5 +91,7 @@ QMenu* QVRTextMMObjTextView::menuForEvent(QGraphicsSceneContextMenuEvent*)
     add(UFM::DELETE_TEXT(), QStringLiteral("delete:"), [this] { deleteForward(); });
     menu->addSeparator();
     add(UFM::SELECT_ALL_TEXT(), QStringLiteral("selectAll:"), [this] { selectAll(); });
+    if (event)
+        addSpellingSuggestions(menu, characterIndexForInsertionAtPoint(event->pos()));
     return menu;
 }

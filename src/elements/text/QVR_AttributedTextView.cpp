@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QTextDocumentFragment>
@@ -166,7 +167,10 @@ QMenu* QVR_AttributedTextView::makeEditingMenu() const
     return menu;
 }
 
-QMenu* QVR_AttributedTextView::menuForEvent(QGraphicsSceneContextMenuEvent*)
+QMenu* QVR_AttributedTextView::menuForEvent(QGraphicsSceneContextMenuEvent* event)
 {
-    return makeEditingMenu();
+    QMenu* menu = makeEditingMenu();
+    if (event)
+        addSpellingSuggestions(menu, characterIndexForInsertionAtPoint(event->pos()));
+    return menu;
 }

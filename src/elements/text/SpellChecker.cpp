@@ -75,6 +75,19 @@ bool SpellChecker::hasDictionary()
     return m_hunspell != nullptr;
 }
 
+QStringList SpellChecker::suggestions(const QString& word, int limit)
+{
+    QStringList guesses;
+    if (word.isEmpty() || limit <= 0 || !hasDictionary())
+        return guesses;
+    for (const std::string& guess : m_hunspell->suggest(word.toStdString())) {
+        guesses << QString::fromStdString(guess);
+        if (guesses.size() >= limit)
+            break;
+    }
+    return guesses;
+}
+
 std::vector<TextRange> SpellChecker::misspelledRanges(const QString& text, TextRange within)
 {
     std::vector<TextRange> found;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "tessarine_data_model/AttributedText.h"
 
@@ -19,6 +20,8 @@ public:
     bool hasDictionary();
     // The misspelt words of `text` that lie inside `within`.
     std::vector<TextRange> misspelledRanges(const QString& text, TextRange within);
+    // The dictionary's guesses for a misspelt `word`, best first, at most `limit`; none without a dictionary.
+    QStringList suggestions(const QString& word, int limit = 6);
 
     // Uses this dictionary from now on (tests); false when it cannot be read.
     bool useDictionary(const QString& affixPath, const QString& dictionaryPath);

@@ -1,8 +1,10 @@
 #include "elements/text/TextEditingItem.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
+#include <QAction>
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QFontMetricsF>
@@ -511,8 +513,11 @@ bool TextEditingItem::takesKey(const QKeyEvent* event) const
     case Qt::Key_Down:
     case Qt::Key_Home:
     case Qt::Key_End:
+        return true;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
+        // Ctrl+Delete and Ctrl+Backspace delete the element being edited, not a word.
+        return !(event->modifiers() & Qt::ControlModifier);
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Tab:
@@ -675,6 +680,39 @@ void TextEditingItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
 QMenu* TextEditingItem::menuForEvent(QGraphicsSceneContextMenuEvent*)
 {
     return nullptr;
+}
+
+void TextEditingItem::addSpellingSuggestions(QMenu* menu, qsizetype index)
+{
+    if (!menu || !m_storage || !m_editable)
+        return;
+    const auto mark = std::find_if(m_misspelled.begin(), m_misspelled.end(), [index](const TextRange& range) {
+        return index >= range.location && index <= range.end();
+    });
+    if (mark == m_misspelled.end())
+        return;
+    const TextRange word = *mark;
+    const QString misspelt = m_storage->string().mid(word.location, word.length);
+    const QStringList guesses = SpellChecker::shared().suggestions(misspelt);
+    if (guesses.isEmpty())
+        return;
+    QAction* first = menu->actions().value(0);
+    for (const QString& guess : guesses) {
+        auto* action = new QAction(guess, menu);
+        QFont bold = action->font();
+        bold.setBold(true);
+        action->setFont(bold);
+        menu->insertAction(first, action);
+        connect(action, &QAction::triggered, this, [this, word, misspelt, guess] {
+            // The text may have changed while the menu was open: only the same word is replaced.
+            if (!m_storage || !m_editable || m_storage->string().mid(word.location, word.length) != misspelt)
+                return;
+            setSelection(word.location, word.end());
+            insertText(guess);
+        });
+    }
+    if (first)
+        menu->insertSeparator(first);
 }
 
 void TextEditingItem::inputMethodEvent(QInputMethodEvent* event)

@@ -73,6 +73,9 @@ public:
     QString preeditString() const { return m_preedit; }
     // The misspelt words found so far (shown only while editing).
     const std::vector<TextRange>& misspelledRanges() const { return m_misspelled; }
+    // Puts the spelling checker's guesses for the misspelt word at `index` at the top of `menu`, each replacing
+    // the word when chosen; nothing when no misspelt word lies there or there is no guess.
+    void addSpellingSuggestions(QMenu* menu, qsizetype index);
 
     // Replaces the selection with `text` as typing does, in the typing attributes. False when refused.
     bool insertText(const QString& text);

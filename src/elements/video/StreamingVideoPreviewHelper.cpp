@@ -81,6 +81,14 @@ void StreamingVideoPreviewHelper::previewImageURLStringFromVideoId(const QString
     });
 }
 
+void StreamingVideoPreviewHelper::lookUpPreviewImageAddress(const QString&, AnsweredAddressBlock onDone)
+{
+    runOnMainThreadLater([onDone = std::move(onDone)] {
+        if (onDone)
+            onDone(QString(), true);
+    });
+}
+
 void StreamingVideoPreviewHelper::tryToRetievePreviewImageForVideoId(const QString&, PreviewImageBlock) {}
 
 QSizeF StreamingVideoPreviewHelper::previewImageSize()
@@ -90,8 +98,12 @@ QSizeF StreamingVideoPreviewHelper::previewImageSize()
 
 void StreamingVideoPreviewHelper::validateVideoId(const QString& videoId, ValidationBlock onComplete)
 {
-    validateVideoIdUsing(&StreamingVideoPreviewHelper::previewImageURLStringFromVideoId, videoId,
-                         std::move(onComplete));
+    validateVideoIdUsing(&StreamingVideoPreviewHelper::lookUpPreviewImageAddress, videoId, std::move(onComplete));
+}
+
+void StreamingVideoPreviewHelper::checkVideoId(const QString& videoId, CheckBlock onComplete)
+{
+    checkVideoIdUsing(&StreamingVideoPreviewHelper::lookUpPreviewImageAddress, videoId, std::move(onComplete));
 }
 
 void StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(const QUrl& previewImageBaseURL, const QUrl& jsonAPIBaseURL)
@@ -133,21 +145,30 @@ void StreamingVideoPreviewHelper::runOnMainThreadLater(std::function<void()> blo
 void StreamingVideoPreviewHelper::validateVideoIdUsing(AddressLookup addressLookup, const QString& videoId,
                                                        ValidationBlock onComplete)
 {
-    auto finish = [onComplete](bool valid, const QByteArray& data) {
+    checkVideoIdUsing(addressLookup, videoId, [onComplete](bool valid, const QByteArray& data, bool) {
         if (onComplete)
             onComplete(valid, data);
+    });
+}
+
+void StreamingVideoPreviewHelper::checkVideoIdUsing(AddressLookup addressLookup, const QString& videoId,
+                                                    CheckBlock onComplete)
+{
+    auto finish = [onComplete](bool valid, const QByteArray& data, bool siteAnswered) {
+        if (onComplete)
+            onComplete(valid, data, siteAnswered);
     };
     if (videoId.isEmpty()) {
-        runOnMainThreadLater([finish] { finish(false, QByteArray()); });
+        runOnMainThreadLater([finish] { finish(false, QByteArray(), true); });
         return;
     }
     // The lookup itself delivers on the main thread, after this call has returned.
-    addressLookup(videoId, [finish](const QString& address) {
+    addressLookup(videoId, [finish](const QString& address, bool siteAnswered) {
         const QUrl url(address, QUrl::StrictMode);
         if (address.isEmpty() || !url.isValid()) {
             qCWarning(lcStreamingVideo).noquote() << "Error getting streaming video preview image:"
                                                   << "no preview image address for the video";
-            finish(false, QByteArray());
+            finish(false, QByteArray(), siteAnswered);
             return;
         }
         fetch(url, kImageTimeoutMs, kMaximumImageBytes, [finish](const FetchResult& result) {
@@ -161,7 +182,8 @@ void StreamingVideoPreviewHelper::validateVideoIdUsing(AddressLookup addressLook
                 valid = true;
                 qCInfo(lcStreamingVideo) << "The Video is Validated!";
             }
-            finish(valid, result.data);
+            // No status at all: no answer came (no such host, refused, timed out).
+            finish(valid, result.data, result.httpStatus != 0);
         });
     });
 }

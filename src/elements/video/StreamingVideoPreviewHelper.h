@@ -21,6 +21,8 @@ public:
     // Whether the id is real, and the preview image data as received (empty when nothing came).
     using ValidationBlock = std::function<void(bool valid, const QByteArray& imageData)>;
     using PreviewImageBlock = std::function<void(const QByteArray& imageData)>;
+    // The same, and whether the site answered at all (false: offline, or the site cannot be reached).
+    using CheckBlock = std::function<void(bool valid, const QByteArray& imageData, bool siteAnswered)>;
 
     StreamingVideoPreviewHelper() = delete;
 
@@ -29,6 +31,7 @@ public:
     static void tryToRetievePreviewImageForVideoId(const QString& videoId, PreviewImageBlock onComplete);
     static QSizeF previewImageSize();
     static void validateVideoId(const QString& videoId, ValidationBlock onComplete);
+    static void checkVideoId(const QString& videoId, CheckBlock onComplete);
 
     // Points the preview image host and the JSON API host at other servers (a local fake in the tests);
     // an empty URL restores the site's own host.
@@ -50,10 +53,15 @@ protected:
         QString errorText;
         bool succeeded() const { return errorText.isEmpty(); }
     };
-    using AddressLookup = void (*)(const QString& videoId, AddressBlock onDone);
+    // The preview image address ("" when there is none), and whether the site answered at all.
+    using AnsweredAddressBlock = std::function<void(const QString& previewImageURLString, bool siteAnswered)>;
+    using AddressLookup = void (*)(const QString& videoId, AnsweredAddressBlock onDone);
 
     // Validation with the address rule of one site.
     static void validateVideoIdUsing(AddressLookup addressLookup, const QString& videoId, ValidationBlock onComplete);
+    static void checkVideoIdUsing(AddressLookup addressLookup, const QString& videoId, CheckBlock onComplete);
+    // This base's address rule: none.
+    static void lookUpPreviewImageAddress(const QString& videoId, AnsweredAddressBlock onDone);
 
     // GETs `url` on the main thread; the request is aborted after `timeoutMs` and cut off once the body passes
     // `maximumBytes` (both are failures). A status outside 2xx is a failure that keeps its body.

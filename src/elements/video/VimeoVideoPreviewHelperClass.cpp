@@ -51,11 +51,19 @@ QString VimeoVideoPreviewHelperClass::thumbnailURLStringFromJsonReply(const QByt
 
 void VimeoVideoPreviewHelperClass::previewImageURLStringFromVideoId(const QString& videoId, AddressBlock onDone)
 {
+    lookUpPreviewImageAddress(videoId, [onDone = std::move(onDone)](const QString& address, bool) {
+        if (onDone)
+            onDone(address);
+    });
+}
+
+void VimeoVideoPreviewHelperClass::lookUpPreviewImageAddress(const QString& videoId, AnsweredAddressBlock onDone)
+{
     const QString segment = pathSegmentForVideoId(videoId);
     if (segment.isEmpty()) {
         runOnMainThreadLater([onDone = std::move(onDone)] {
             if (onDone)
-                onDone(QString());
+                onDone(QString(), true);
         });
         return;
     }
@@ -64,7 +72,7 @@ void VimeoVideoPreviewHelperClass::previewImageURLStringFromVideoId(const QStrin
     fetch(url, kJsonTimeoutMs, kMaximumJsonBytes, [onDone = std::move(onDone)](const FetchResult& result) {
         const QString address = result.succeeded() ? thumbnailURLStringFromJsonReply(result.data) : QString();
         if (onDone)
-            onDone(address);
+            onDone(address, result.httpStatus != 0);
     });
 }
 
@@ -72,6 +80,10 @@ void VimeoVideoPreviewHelperClass::tryToRetievePreviewImageForVideoId(const QStr
 
 void VimeoVideoPreviewHelperClass::validateVideoId(const QString& videoId, ValidationBlock onComplete)
 {
-    validateVideoIdUsing(&VimeoVideoPreviewHelperClass::previewImageURLStringFromVideoId, videoId,
-                         std::move(onComplete));
+    validateVideoIdUsing(&VimeoVideoPreviewHelperClass::lookUpPreviewImageAddress, videoId, std::move(onComplete));
+}
+
+void VimeoVideoPreviewHelperClass::checkVideoId(const QString& videoId, CheckBlock onComplete)
+{
+    checkVideoIdUsing(&VimeoVideoPreviewHelperClass::lookUpPreviewImageAddress, videoId, std::move(onComplete));
 }

@@ -14,7 +14,11 @@ public:
     static void tryToRetievePreviewImageForVideoId(const QString& videoId, PreviewImageBlock onComplete);
     static QSizeF previewImageSize() { return QSizeF(640, 360); }
     static void validateVideoId(const QString& videoId, ValidationBlock onComplete);
+    static void checkVideoId(const QString& videoId, CheckBlock onComplete);
 
     // The "thumbnail_large" text of the last element of a JSON array in UTF-8; "" for anything else.
     static QString thumbnailURLStringFromJsonReply(const QByteArray& reply);
+
+private:
+    static void lookUpPreviewImageAddress(const QString& videoId, AnsweredAddressBlock onDone);
 };

@@ -78,8 +78,21 @@ void YouTubeVideoPreviewHelper::tryToRetievePreviewImageForVideoId(const QString
     (void)kept;
 }
 
+void YouTubeVideoPreviewHelper::lookUpPreviewImageAddress(const QString& videoId, AnsweredAddressBlock onDone)
+{
+    // The address is made here: the site has not been asked yet.
+    runOnMainThreadLater([address = previewImageURLStringFromVideoId(videoId), onDone = std::move(onDone)] {
+        if (onDone)
+            onDone(address, true);
+    });
+}
+
 void YouTubeVideoPreviewHelper::validateVideoId(const QString& videoId, ValidationBlock onComplete)
 {
-    validateVideoIdUsing(static_cast<AddressLookup>(&YouTubeVideoPreviewHelper::previewImageURLStringFromVideoId),
-                         videoId, std::move(onComplete));
+    validateVideoIdUsing(&YouTubeVideoPreviewHelper::lookUpPreviewImageAddress, videoId, std::move(onComplete));
+}
+
+void YouTubeVideoPreviewHelper::checkVideoId(const QString& videoId, CheckBlock onComplete)
+{
+    checkVideoIdUsing(&YouTubeVideoPreviewHelper::lookUpPreviewImageAddress, videoId, std::move(onComplete));
 }

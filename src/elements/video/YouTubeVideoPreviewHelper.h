@@ -17,7 +17,12 @@ public:
     static void tryToRetievePreviewImageForVideoId(const QString& videoId, PreviewImageBlock onComplete);
     static QSizeF previewImageSize() { return QSizeF(480, 360); }
     static void validateVideoId(const QString& videoId, ValidationBlock onComplete);
+    static void checkVideoId(const QString& videoId, CheckBlock onComplete);
 
     // Whether every UTF-16 unit of `text` belongs to the id alphabet.
     static bool isInVideoIdAlphabet(const QString& text);
+
+private:
+    // The address is made here, without asking the site.
+    static void lookUpPreviewImageAddress(const QString& videoId, AnsweredAddressBlock onDone);
 };

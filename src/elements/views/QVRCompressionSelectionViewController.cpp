@@ -93,7 +93,9 @@ void QVRCompressionSelectionViewController::loadView()
     m_mediumButton = makeButton(UFM::MEDIUM_720P_TEXT(), "mediumButton");
     m_largeButton = makeButton(UFM::LARGE_1080P_TEXT(), "largeButton");
     layout->addLayout(buttons);
-    view->resize(view->sizeHint().expandedTo(QSize(420, 110)));
+    // A floor, not a first size: the sheet's window is fitted to its content after this.
+    view->setMinimumSize(kMinimumSize);
+    view->resize(view->sizeHint().expandedTo(kMinimumSize));
     setTitle(UFM::SET_VIDEO_COMPRESSION_TEXT());
     setView(view);
 }

@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include <QSize>
+
 #include "controls/ViewController.h"
 
 class QLabel;
@@ -16,6 +18,8 @@ class QVRCompressionSelectionViewController : public ViewController {
     Q_OBJECT
 public:
     using SelectionBlock = std::function<void(const std::shared_ptr<VideoAssetCompressorPreset>& preset)>;
+    // The chooser is never smaller than this.
+    static constexpr QSize kMinimumSize{420, 110};
 
     explicit QVRCompressionSelectionViewController(QObject* parent = nullptr);
     ~QVRCompressionSelectionViewController() override;

@@ -81,6 +81,11 @@ void QVR_ExternalLinkSelectionViewController::loadView()
     column->addWidget(m_titleLabel);
     column->addWidget(m_subtitleLabel);
     column->addWidget(m_urlField, 0, Qt::AlignHCenter);
+    m_problemLabel = makeLabel(QString(), view);
+    m_problemLabel->setObjectName(QStringLiteral("linkProblem"));
+    m_problemLabel->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    m_problemLabel->hide();
+    column->addWidget(m_problemLabel);
     column->addStretch(2);
     auto* buttons = new QHBoxLayout;
     m_clearButton = makeTextButton(UFM::SAYS_CLEAR_LINK(), view);
@@ -92,6 +97,10 @@ void QVR_ExternalLinkSelectionViewController::loadView()
     connect(m_saveButton, &QPushButton::clicked, this, [this] { saveButtonPressed(); });
     connect(m_clearButton, &QPushButton::clicked, this, [this] { clearButtonPressed(); });
     connect(m_urlField, &QLineEdit::returnPressed, this, [this] { saveButtonPressed(); });
+    connect(m_urlField, &QLineEdit::textEdited, this, [this] {
+        if (m_problemLabel)
+            m_problemLabel->hide();
+    });
     setView(view);
     applyMode();
 
@@ -122,8 +131,17 @@ bool QVR_ExternalLinkSelectionViewController::saveButtonPressed()
     const std::optional<QString> text = !m_storedText.isEmpty() && input == m_storedText ? std::optional(input)
                                         : m_inEmailMode                                  ? emailLinkTextFromInput(input)
                                                                                          : webLinkTextFromInput(input);
-    if (!text)
+    if (!text) {
+        // A link to "hello" would open a mail to nobody: the address is refused, and the page says why.
+        if (m_inEmailMode && m_problemLabel) {
+            m_problemLabel->setText(
+                QStringLiteral("\u201C%1\u201D is not an e-mail address. An address has a name, an \u201C@\u201D and a "
+                               "domain, as in name@example.com.")
+                    .arg(input.trimmed()));
+            m_problemLabel->show();
+        }
         return false;
+    }
     std::shared_ptr<ZERI_MMAction_WebLink> last;
     setActions(selectedObjects(), [&]() -> std::shared_ptr<ZERI_MMAction> {
         last = ZERI_MMAction_WebLink::createWithText(*text);

@@ -27,6 +27,8 @@ public:
     void clearButtonPressed();
 
     QLabel* titleLabel() const { return m_titleLabel; }
+    // Says why an address was refused; hidden otherwise.
+    QLabel* problemLabel() const { return m_problemLabel; }
     QLineEdit* urlField() const { return m_urlField; }
     QPushButton* saveButton() const { return m_saveButton; }
     QPushButton* clearLinkButton() const { return m_clearButton; }
@@ -42,6 +44,7 @@ private:
     QString m_storedText;
     QPointer<QLabel> m_titleLabel;
     QPointer<QLabel> m_subtitleLabel;
+    QPointer<QLabel> m_problemLabel;
     QPointer<QLineEdit> m_urlField;
     QPointer<QPushButton> m_saveButton;
     QPointer<QPushButton> m_clearButton;

@@ -67,7 +67,13 @@ void QVR_FlowEmbedLinkSelectionViewController::loadView()
     m_screenIDField->setMaximumWidth(120);
     form->addRow(stringIDLabel, m_stringIDField);
     form->addRow(screenIDLabel, m_screenIDField);
-    column->addLayout(form);
+    // The fields keep their own widths, centred with the rest of the page.
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    auto* centred = new QHBoxLayout;
+    centred->addStretch(1);
+    centred->addLayout(form);
+    centred->addStretch(1);
+    column->addLayout(centred);
     column->addStretch(2);
     // Tab goes from the id to the screen number.
     QWidget::setTabOrder(m_stringIDField, m_screenIDField);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/MouseEventShieldWindow.h"
+#include "foundation/Tessutils.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -32,6 +33,17 @@ QVRTitleAndDescriptionEditorViewController::QVRTitleAndDescriptionEditorViewCont
     layout->addWidget(m_descriptionField);
     layout->addWidget(m_doneButton, 0, Qt::AlignRight);
     setMinimumWidth(300);
+    // The theme's black, not pure black, for every text of the panel.
+    const QColor ink = Tessutils::tessarineBlackColor();
+    for (QWidget* widget : {static_cast<QWidget*>(m_nameLabel), static_cast<QWidget*>(m_titleField),
+                            static_cast<QWidget*>(m_descriptionLabel), static_cast<QWidget*>(m_descriptionField),
+                            static_cast<QWidget*>(m_doneButton)}) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::WindowText, ink);
+        palette.setColor(QPalette::Text, ink);
+        palette.setColor(QPalette::ButtonText, ink);
+        widget->setPalette(palette);
+    }
     connect(m_doneButton, &QPushButton::clicked, this, &QVRTitleAndDescriptionEditorViewController::doneButtonPressed);
 }
 

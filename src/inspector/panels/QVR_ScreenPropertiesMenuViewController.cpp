@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRAnalytics.h"
+#include "foundation/Tessutils.h"
 #include "inspector/TypedNumber.h"
 #include "strings/StringTables.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -39,6 +40,17 @@ QPushButton* toggle(const QString& title, QWidget* parent)
 {
     auto* button = new QPushButton(title, parent);
     button->setCheckable(true);
+    // On and off must read at a glance: on is filled with the brand blue and marked, off is white.
+    const QString blue = Tessutils::tessarineBlue().name();
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: white; color: %1; border: 1px solid #a0a0a0; border-radius: 4px; "
+                       "padding: 3px 12px; }"
+                       "QPushButton:checked { background: %2; color: white; border-color: %2; }"
+                       "QPushButton:disabled { color: #a0a0a0; border-color: #c8c8c8; }"
+                       "QPushButton:checked:disabled { background: #b8cfe6; color: white; }")
+            .arg(Tessutils::tessarineBlackColor().name(), blue));
+    QObject::connect(button, &QPushButton::toggled, button,
+                     [button, title](bool on) { button->setText(on ? QStringLiteral("\u2713 ") + title : title); });
     return button;
 }
 

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QAbstractSpinBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
@@ -73,6 +75,7 @@ ColorPanel::ColorPanel(QWidget* parent)
     connect(m_dialog, &QDialog::finished, m_dialog, &QWidget::show);
 
     connect(m_dialog, &QColorDialog::currentColorChanged, this, &ColorPanel::deliver);
+    takeOverHexField();
     connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const QColor color = item->data(Qt::UserRole).value<QColor>();
         // The entry is delivered as listed (the dialog may drop its alpha), and a click on the colour already
@@ -89,6 +92,48 @@ ColorPanel::ColorPanel(QWidget* parent)
     });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &ColorPanel::onFocusWindowChanged);
     qApp->installEventFilter(this);
+}
+
+QLineEdit* ColorPanel::hexField() const
+{
+    return m_hexField;
+}
+
+void ColorPanel::takeOverHexField()
+{
+    // The dialog's one line edit of its own; the others belong to its number boxes.
+    for (QLineEdit* field : m_dialog->findChildren<QLineEdit*>()) {
+        if (!qobject_cast<QAbstractSpinBox*>(field->parentWidget()))
+            m_hexField = field;
+    }
+    if (!m_hexField)
+        return;
+    // The dialog applies every code it can read while it is typed: "#00f" on the way to "#00ff00" would turn the
+    // objects blue first, and leave a step of its own. A code applies once all six digits are typed, or as it
+    // stands when editing ends (Return, or the focus leaving the field).
+    disconnect(m_hexField, &QLineEdit::textEdited, nullptr, nullptr);
+    connect(m_hexField, &QLineEdit::textEdited, this, [this](const QString& text) { applyHexCode(text, false); });
+    connect(m_hexField, &QLineEdit::editingFinished, this, [this] {
+        if (m_hexField)
+            applyHexCode(m_hexField->text(), true);
+    });
+}
+
+void ColorPanel::applyHexCode(const QString& text, bool finished)
+{
+    QString code = text.trimmed();
+    if (!code.startsWith(QLatin1Char('#')))
+        code.prepend(QLatin1Char('#'));
+    if (!finished && code.size() != 7)
+        return;
+    QColor color(code);
+    if (!color.isValid())
+        return;
+    const QColor current = m_dialog->currentColor();
+    color.setAlpha(current.alpha());
+    if (color.rgba() == current.rgba())
+        return;
+    m_dialog->setCurrentColor(color);
 }
 
 void ColorPanel::onFocusWindowChanged()

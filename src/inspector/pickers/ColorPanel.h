@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QColorDialog;
+class QLineEdit;
 class QListWidget;
 
 // The application's one colour panel: a tool window with a colour dialog and, beside it, the list of the
@@ -38,6 +39,8 @@ public:
     QStringList colorListKeys() const;
 
     QColorDialog* dialog() const { return m_dialog; }
+    // The dialog's field for a hexadecimal code ("#RRGGBB").
+    QLineEdit* hexField() const;
     QListWidget* listView() const { return m_list; }
 
 signals:
@@ -51,9 +54,12 @@ private:
     explicit ColorPanel(QWidget* parent = nullptr);
     void deliver(const QColor& color);
     void onFocusWindowChanged();
+    void takeOverHexField();
+    void applyHexCode(const QString& text, bool finished);
 
     QColorDialog* m_dialog = nullptr;
     QListWidget* m_list = nullptr;
+    QPointer<QLineEdit> m_hexField;
     QPointer<QObject> m_owner;
     std::function<void(const QColor&)> m_onPick;
     QTimer m_hideTimer;

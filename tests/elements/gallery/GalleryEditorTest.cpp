@@ -457,7 +457,7 @@ TEST_F(GalleryEditorTest, PicturesDroppedFromTheWebTakeTheirPlaceAtOnceAndAreSto
     EXPECT_EQ(captions(working()), QStringList({"c0", "", "c1", "c2"}));
     EXPECT_EQ(arraySizes(working()), std::vector<size_t>({4, 4, 4, 4}));
     ASSERT_EQ(doc.alerts.requests.size(), 1u);
-    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("gone.jpg"));
+    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("gone.jpg: the picture could not be fetched"));
     EXPECT_TRUE(editor.saveButton()->isEnabled());
 
     // The fetched picture is in the document's asset folder in full and at 0.3 of its size.
@@ -501,7 +501,8 @@ TEST_F(GalleryEditorTest, AnImageThatCannotBeReadLeavesTheGalleryWithOneAlertAnd
     EXPECT_EQ(arraySizes(working()), std::vector<size_t>({4, 4, 4, 4}));
     ASSERT_EQ(doc.alerts.requests.size(), 1u);
     EXPECT_EQ(doc.alerts.requests[0].messageText, UFM::ERROR_TEXT());
-    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("broken.jpg"));
+    // The alert says why, beside the name.
+    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("broken.jpg: the JPEG data is cut short"));
     EXPECT_EQ(doc.assetFiles().size(), before.size() + 6);
     EXPECT_TRUE(editor.saveButton()->isEnabled());
 }
@@ -525,7 +526,8 @@ TEST_F(GalleryEditorTest, AnImageOverTheUploadLimitIsRefusedLikeAnUnreadableOne)
     Tessutils::setUserMaxUploadSize(formerLimit);
     EXPECT_EQ(imageNames(working()), QStringList({"new0.png"}));
     ASSERT_EQ(doc.alerts.requests.size(), 1u);
-    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("large.png"));
+    EXPECT_EQ(doc.alerts.requests[0].informativeText,
+              QStringLiteral("large.png: larger than the upload limit (4096 bytes)"));
     EXPECT_EQ(doc.assetFiles().size(), 3);
 }
 

@@ -1,0 +1,636 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/QVRMainMenu.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/addition/QVR_AddStreamingVideoViewController.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/thumbnails/QVR_ThumbnailHoldingView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/text/TextEditingItem.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
+#include "elements/video/StreamingVideoPreviewHelper.h"
+#include "foundation/Tessutils.h"
+#include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
+#include "inspector/links/QVR_FlowEmbedLinkSelectionViewController.h"
+#include "inspector/links/QVR_LinkTypeSelectionViewController.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
+#include "inspector/panels/QVRXYPaletteView.h"
+#include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/QVRSizePicker.h"
+#include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
+#include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
+#include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
+#include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
+#include "support/UserInput.h"
+#include "tessarine_data_model/QVR_TextStorage.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Shape.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+
+using namespace roads;
+
+namespace {
+
+using Type = ZERI_MixedMediaObject::Type;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+class CreatorFaultsRoad : public ::testing::Test {
+protected:
+    void SetUp() override { application(); }
+    void TearDown() override
+    {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        closeDocumentWindows();
+    }
+
+    static QVR_CreatorWindow* newWindow()
+    {
+        QVR_CreatorWindow* window = createDocumentFromPlusTile();
+        if (window) {
+            window->resize(1300, 900);
+            UserInput::letRepaintsHappen();
+        }
+        return window;
+    }
+    static Proxy lastOfType(QVR_CreatorWindow* window, int type)
+    {
+        Proxy found;
+        for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+            if ((*object)->type() == type)
+                found = object;
+        return found;
+    }
+    static Proxy addShape(QVR_CreatorWindow* window)
+    {
+        const int before = countObjects(shownScreen(window), Type::Shape);
+        if (!insert(window, &QVR_AddElementMenuViewController::shapeCell))
+            return nullptr;
+        QVR_AddShapeMenuViewController* shapes = nullptr;
+        if (!waitFor([&] { return (shapes = openedMenu<QVR_AddShapeMenuViewController>()) != nullptr; }))
+            return nullptr;
+        click(shapes->menuView()->buttons().first());
+        if (!waitFor([&] { return countObjects(shownScreen(window), Type::Shape) == before + 1; }))
+            return nullptr;
+        return lastOfType(window, Type::Shape);
+    }
+    static Proxy addText(QVR_CreatorWindow* window)
+    {
+        const int before = countObjects(shownScreen(window), Type::Text);
+        if (!insert(window, &QVR_AddElementMenuViewController::textCell))
+            return nullptr;
+        if (!waitFor([&] { return countObjects(shownScreen(window), Type::Text) == before + 1; }))
+            return nullptr;
+        return lastOfType(window, Type::Text);
+    }
+    static QPoint viewPoint(QVR_CreatorWindow* window, const QPointF& scenePoint)
+    {
+        return window->theArtBoard()->theScrollView()->mapFromScene(scenePoint);
+    }
+    static bool clickObject(QVR_CreatorWindow* window, const Proxy& object)
+    {
+        QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+        view->ensureVisible((*object)->frame());
+        QApplication::processEvents();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, viewPoint(window, (*object)->frame().center()));
+        return waitFor([&] { return window->selectedItemView()->selectedViews().size() == 1; }, 5000);
+    }
+    static QVRMMObjToolbarPopoverBase* popoverOf(QVR_CreatorWindow* window, const Proxy& object)
+    {
+        auto* container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(object);
+        return container ? dynamic_cast<QVRMMObjToolbarPopoverBase*>(container->popoverController()) : nullptr;
+    }
+    // The text item being edited on the shown board, if any.
+    static TextEditingItem* editedText(QVR_CreatorWindow* window)
+    {
+        QGraphicsScene* scene = window->theArtBoard()->theScrollView()->scene();
+        if (!scene)
+            return nullptr;
+        for (QGraphicsItem* each : scene->items())
+            if (auto* item = dynamic_cast<TextEditingItem*>(each); item && item->isEditable())
+                return item;
+        return nullptr;
+    }
+    // A right-click as the platform gives it: the press, the context menu event to the widget under the pointer,
+    // the release.
+    static void rightClick(QWidget* widget, QPoint point)
+    {
+        QTest::mousePress(widget, Qt::RightButton, {}, point);
+        QWidget* target = widget->childAt(point) ? widget->childAt(point) : widget;
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, target->mapFrom(widget, point), widget->mapToGlobal(point));
+        QApplication::sendEvent(target, &menu);
+        QTest::mouseRelease(widget, Qt::RightButton, {}, point);
+    }
+    static QAction* menuItem(QWidget* window, const QString& command)
+    {
+        return QVRMainMenu::action(window->findChild<QMenuBar*>(), command);
+    }
+};
+
+} // namespace
+
+// Undo and Redo keys pressed while a picker's field or the palette keeps the focus act on the document: the text
+// popover's size typed and Return, then an alignment button (it takes no focus); Ctrl+Z takes back the alignment
+// and keeps the size. In the palette, Ctrl+Z after an x typed key by key takes the move back, Redo stays offered
+// and brings it again.
+TEST_F(CreatorFaultsRoad, UndoKeysActOnTheDocumentWhileAFieldKeepsTheFocus)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy text = addText(window);
+    ASSERT_TRUE(text);
+    UserInput::pressKey(window, Qt::Key_Escape);
+    ASSERT_TRUE(clickObject(window, text));
+    QVRTextMMObjToolbarPopoverController* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
+            return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
+        },
+        5000));
+    QLineEdit* size = popover->sizePicker()->field();
+    QTest::mouseClick(size, Qt::LeftButton);
+    UserInput::pressKey(size, Qt::Key_A, Qt::ControlModifier);
+    UserInput::typeText(size, QStringLiteral("20"));
+    UserInput::pressKey(size, Qt::Key_Return);
+    ASSERT_EQ(popover->sizePicker()->currentSize(), 20);
+    const QJsonObject sized = (*text)->jsonDictionary();
+
+    QWidget* centre = popover->alignmentButton(2);
+    ASSERT_TRUE(centre && centre->isEnabled());
+    QTest::mouseClick(size, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), size);
+    QTest::mouseClick(centre, Qt::LeftButton);
+    ASSERT_NE((*text)->jsonDictionary(), sized);
+    ASSERT_EQ(QApplication::focusWidget(), size) << "the toolbar button takes no focus";
+    UserInput::pressKey(size, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ((*text)->jsonDictionary(), sized) << "the alignment is undone, the size kept";
+
+    // A fraction is refused: Return shows the last accepted size again.
+    QTest::mouseClick(size, Qt::LeftButton);
+    UserInput::pressKey(size, Qt::Key_A, Qt::ControlModifier);
+    UserInput::typeText(size, QStringLiteral("12.5"));
+    UserInput::pressKey(size, Qt::Key_Return);
+    EXPECT_EQ(size->text(), QStringLiteral("12"));
+
+    // The palette's x typed key by key, then Ctrl+Z and Ctrl+Shift+Z in the field.
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    auto* palette = window->findChild<QVRXYPaletteView*>();
+    ASSERT_TRUE(palette);
+    ASSERT_TRUE(clickObject(window, shape));
+    QLineEdit* x = palette->field(QVRXYPaletteView::XField);
+    ASSERT_TRUE(waitFor([&] { return x->isVisible() && x->isEnabled(); }, 5000));
+    const QRectF before = (*shape)->frame();
+    QTest::mouseClick(x, Qt::LeftButton);
+    UserInput::pressKey(x, Qt::Key_A, Qt::ControlModifier);
+    UserInput::typeText(x, QStringLiteral("300"));
+    ASSERT_EQ((*shape)->frame().x(), 300);
+    UserInput::pressKey(nullptr, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame(), before);
+    EXPECT_TRUE(chooseMenuItemEnabled(window, QStringLiteral("redo")));
+    // Redo from the window, its focus given up by the field.
+    UserInput::pressKey(window, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame().x(), 300);
+    UserInput::pressKey(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame(), before);
+    QTest::mouseClick(x, Qt::LeftButton);
+    UserInput::pressKey(x, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ((*shape)->frame().x(), 300);
+    // The field gave its focus up to the document's redo: the next keys go to the window.
+    EXPECT_NE(QApplication::focusWidget(), x);
+    UserInput::pressKey(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ((*shape)->frame(), before);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+}
+
+// In a text being edited: a misspelt word's menu offers the spelling checker's guesses, and choosing one replaces
+// the word; plain Delete and Backspace edit the text; Ctrl+Delete deletes the element.
+TEST_F(CreatorFaultsRoad, ATextBeingEditedOffersSpellingGuessesAndCtrlDeleteDeletesIt)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy text = addText(window);
+    ASSERT_TRUE(text);
+    if (!waitFor([&] { return editedText(window) != nullptr; }, 2000)) {
+        // Into the text with a double click, as the user edits it.
+        ASSERT_TRUE(clickObject(window, text));
+        QWidget* viewport = window->theArtBoard()->theScrollView()->viewport();
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, viewPoint(window, (*text)->frame().center()));
+    }
+    ASSERT_TRUE(waitFor([&] { return editedText(window) != nullptr; }, 5000));
+    TextEditingItem* item = editedText(window);
+    ASSERT_TRUE(item);
+    UserInput::pressKey(nullptr, Qt::Key_A, Qt::ControlModifier);
+    UserInput::typeText(nullptr, QStringLiteral("helo there"));
+    ASSERT_EQ(item->textStorage()->string(), QStringLiteral("helo there"));
+    ASSERT_TRUE(waitFor([&] { return !item->misspelledRanges().empty(); }, 5000)) << "no dictionary marks the word";
+
+    QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+    const QPointF inWord =
+        item->mapToScene(item->layout().caretRect(2).center() + QPointF(item->inset().width(), item->inset().height()));
+    rightClick(view->viewport(), view->mapFromScene(inWord));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5000));
+    QAction* guess = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == QStringLiteral("hello"))
+            guess = action;
+    ASSERT_TRUE(guess) << "the guesses come first in the menu";
+    EXPECT_EQ(menu->actions().first()->font().bold(), true);
+    guess->trigger();
+    menu->close();
+    EXPECT_EQ(item->textStorage()->string(), QStringLiteral("hello there"));
+
+    // The keys go on to the text, as after any menu.
+    ASSERT_TRUE(editedText(window) == item);
+    UserInput::pressKey(view, Qt::Key_End);
+    UserInput::pressKey(view, Qt::Key_Backspace);
+    EXPECT_EQ(item->textStorage()->string(), QStringLiteral("hello ther"));
+    UserInput::pressKey(view, Qt::Key_Home);
+    UserInput::pressKey(view, Qt::Key_Delete);
+    EXPECT_EQ(item->textStorage()->string(), QStringLiteral("ello ther"));
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Text), 1);
+    UserInput::pressKey(view, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Text) == 0; }, 5000));
+}
+
+// The gallery editor holds only its own window: an object of another document's window is still dragged.
+TEST_F(CreatorFaultsRoad, TheGalleryEditorBlocksOnlyItsOwnWindow)
+{
+    QVR_CreatorWindow* first = newWindow();
+    ASSERT_TRUE(first);
+    QVR_CreatorWindow* second = newWindow();
+    ASSERT_TRUE(second && second != first);
+    const Proxy shape = addShape(second);
+    ASSERT_TRUE(shape);
+
+    first->raise();
+    first->activateWindow();
+    ASSERT_TRUE(insert(first, &QVR_AddElementMenuViewController::galleryCell));
+    ASSERT_TRUE(waitFor([&] { return first->theCanvasView()->galleryEditor() != nullptr; }, 5000));
+    QWidget* sheet = first->theCanvasView()->galleryEditor()->view()->window();
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }, 5000));
+
+    second->raise();
+    second->activateWindow();
+    QApplication::processEvents();
+    QVR_ArtBoardScrollView* view = second->theArtBoard()->theScrollView();
+    view->ensureVisible((*shape)->frame());
+    QApplication::processEvents();
+    const QRectF start = (*shape)->frame();
+    const QPoint from = viewPoint(second, start.center());
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 6; ++step)
+        QTest::mouseMove(view->viewport(), from + QPoint(10 * step, 5 * step), 20);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, from + QPoint(60, 30), 20);
+    EXPECT_TRUE(waitFor([&] { return (*shape)->frame().topLeft() != start.topLeft(); }, 5000))
+        << "the other document's canvas takes the drag";
+    sheet->close();
+    ASSERT_TRUE(waitFor([&] { return first->theCanvasView()->galleryEditor() == nullptr; }, 5000));
+}
+
+// The thumbnail bar: unselected numbers in 50 % grey; a right-click opens a screen's menu without paging the
+// canvas or dropping the selection; the drop indicator of a reorder shows in the brand blue.
+TEST_F(CreatorFaultsRoad, TheThumbnailBarKeepsTheShownScreenOnARightClick)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    QVRThumbnailBar* bar = window->theThumbnailBarView();
+    ASSERT_TRUE(waitFor([&] { return bar->screenItemCount() == 2; }, 5000));
+    window->resize(1280, 860);
+    UserInput::letRepaintsHappen(200);
+    const auto flow = window->currentModel()->firstFlowmodel();
+    const auto shown = shownScreen(window);
+    const int shownIndex = int(flow->indexOfFlowScreen(shown));
+    const int other = shownIndex == 0 ? 1 : 0;
+
+    // The other item's number: grey, not white.
+    auto* holding = qobject_cast<QVR_ThumbnailHoldingView*>(bar->itemAtIndex(other)->view());
+    ASSERT_TRUE(holding);
+    QLabel* number = holding->screenNumberLabel();
+    const QImage label = UserInput::shownImage(number);
+    ASSERT_FALSE(label.isNull());
+    int brightest = 0;
+    const QColor ground = label.pixelColor(0, 0);
+    for (int y = 0; y < label.height(); ++y)
+        for (int x = 0; x < label.width(); ++x) {
+            const QColor c = label.pixelColor(x, y);
+            if (std::abs(c.lightness() - ground.lightness()) > 12)
+                brightest = std::max(brightest, c.lightness());
+        }
+    EXPECT_GT(brightest, 0) << "the number is drawn";
+    EXPECT_LT(brightest, 170) << "white 0.5, not white";
+
+    // A right-click on the other screen's item: its menu, and the canvas stays where it was.
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape && clickObject(window, shape));
+    QWidget* item = bar->itemAtIndex(other)->view();
+    rightClick(item, item->rect().center());
+    ASSERT_TRUE(waitFor([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }, 5000));
+    EXPECT_EQ(shownScreen(window), shown);
+    EXPECT_EQ(window->selectedItemView()->selectedViews().size(), 1u);
+    QApplication::activePopupWidget()->close();
+
+    // The reorder's drop indicator over the bar, in the brand blue.
+    QMimeData* data = bar->writeItemsAtIndexes({0});
+    ASSERT_TRUE(data);
+    const QPoint over = bar->frameForItemAtIndex(1).center() + QPoint(bar->frameForItemAtIndex(1).width() / 4, 0);
+    QDragEnterEvent enter(over, Qt::MoveAction, data, Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &enter);
+    QDragMoveEvent move(over, Qt::MoveAction, data, Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &move);
+    ASSERT_TRUE(bar->dropIndicator()->isVisible());
+    UserInput::letRepaintsHappen();
+    const QColor indicator = UserInput::shownColor(bar->dropIndicator(), QPoint(1, bar->dropIndicator()->height() / 2));
+    EXPECT_EQ(indicator.rgb(), Tessutils::tessarineBlue().rgb());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(bar, &leave);
+    bar->draggingEnded();
+    delete data;
+}
+
+// On a brand-blue screen the selection outline still shows: white runs beside its blue line.
+TEST_F(CreatorFaultsRoad, TheSelectionOutlineReadsOnABrandBlueScreen)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const auto screen = shownScreen(window);
+    screen->setBackgroundColor(Tessutils::tessarineBlue());
+    screen->updateNotifier().sendUpdateNotificationsIfNeeded();
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(clickObject(window, shape));
+    window->resize(1200, 840);
+    UserInput::letRepaintsHappen(300);
+    QWidget* viewport = window->theArtBoard()->theScrollView()->viewport();
+    const QRectF frame = (*shape)->frame();
+    window->theArtBoard()->theScrollView()->ensureVisible(frame, 60, 60);
+    UserInput::letRepaintsHappen(200);
+    // Across the outline's left edge, away from the handles: some pixel there is near white.
+    int whitest = 0;
+    for (const double fraction : {0.3, 0.4, 0.6}) {
+        const QPoint edge = viewPoint(window, QPointF(frame.left(), frame.top() + frame.height() * fraction));
+        for (int dx = -4; dx <= -1; ++dx) {
+            const QColor c = UserInput::shownColor(viewport, edge + QPoint(dx, 0));
+            whitest = std::max(whitest, std::min({c.red(), c.green(), c.blue()}));
+        }
+    }
+    EXPECT_GT(whitest, 200);
+    if (const QByteArray folder = qgetenv("WALK_SHOTS"); !folder.isEmpty())
+        UserInput::shownImage(viewport).save(QString::fromLocal8Bit(folder) + QStringLiteral("/outline.png"));
+}
+
+// The web video dialog in a 640 x 440 window: the preview stays whole above Insert, the link field has the
+// keyboard, and with the site out of reach the dialog says so.
+TEST_F(CreatorFaultsRoad, TheWebVideoDialogFitsASmallWindowAndSaysWhenTheSiteCannotBeReached)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    window->resize(640, 440);
+    UserInput::letRepaintsHappen();
+    // Nothing listens here: the site cannot be reached.
+    StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(QStringLiteral("http://127.0.0.1:9")),
+                                                           QUrl(QStringLiteral("http://127.0.0.1:9")));
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::youTubeCell));
+    QVR_AddStreamingVideoViewController* dialog = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            dialog = window->findChild<QVR_AddStreamingVideoViewController*>();
+            return dialog && dialog->urlFeild() && dialog->urlFeild()->isVisible();
+        },
+        5000));
+    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == dialog->urlFeild(); }, 5000));
+    QWidget* page = dialog->view();
+    const QRect image(dialog->imageView()->mapTo(window, QPoint(0, 0)), dialog->imageView()->size());
+    const QRect insertButton(dialog->insertButton()->mapTo(window, QPoint(0, 0)), dialog->insertButton()->size());
+    const QRect pageRect(page->mapTo(window, QPoint(0, 0)), page->size());
+    EXPECT_FALSE(image.intersects(insertButton));
+    EXPECT_TRUE(pageRect.contains(image) && pageRect.contains(insertButton));
+    EXPECT_TRUE(window->rect().contains(insertButton));
+    EXPECT_GE(image.height(), 120);
+
+    UserInput::typeText(dialog->urlFeild(), QStringLiteral("dQw4w9WgXcQ"));
+    EXPECT_TRUE(waitFor([&] { return dialog->reachNotice()->isVisible(); }, 15000));
+    EXPECT_FALSE(dialog->insertButton()->isEnabled());
+    EXPECT_FALSE(dialog->reachNotice()->text().isEmpty());
+    // Given room again, the picture grows back to its full size.
+    window->resize(1300, 900);
+    EXPECT_TRUE(waitFor([&] { return dialog->imageView()->pixmap().height() >= 200; }, 5000))
+        << dialog->imageView()->pixmap().height();
+    StreamingVideoPreviewHelper::setSiteBaseURLsForTesting(QUrl(), QUrl());
+}
+
+// The e-mail link editor says why "hello" is refused; the flow link's id field keeps its width, centred.
+TEST_F(CreatorFaultsRoad, TheLinkEditorsExplainARefusedAddressAndKeepTheirFieldsCentred)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape && clickObject(window, shape));
+    const auto openChooser = [&](const Proxy& object) -> QVR_LinkTypeSelectionViewController* {
+        QVRMMObjToolbarPopoverBase* popover = nullptr;
+        if (!waitFor(
+                [&] {
+                    popover = popoverOf(window, object);
+                    QWidget* link =
+                        popover ? popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag) : nullptr;
+                    return link && link->isVisible();
+                },
+                5000))
+            return nullptr;
+        click(popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag));
+        QVR_LinkTypeSelectionViewController* chooser = nullptr;
+        waitFor(
+            [&] {
+                chooser = window->findChild<QVR_LinkTypeSelectionViewController*>();
+                return chooser && chooser->emailLinkButton() && chooser->emailLinkButton()->isVisible();
+            },
+            5000);
+        return chooser;
+    };
+    QVR_LinkTypeSelectionViewController* chooser = openChooser(shape);
+    ASSERT_TRUE(chooser);
+    click(chooser->emailLinkButton());
+    QVR_ExternalLinkSelectionViewController* mail = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            mail = window->findChild<QVR_ExternalLinkSelectionViewController*>();
+            return mail && mail->urlField() && mail->urlField()->isVisible();
+        },
+        5000));
+    QTest::mouseClick(mail->urlField(), Qt::LeftButton);
+    UserInput::typeText(mail->urlField(), QStringLiteral("hello"));
+    click(mail->saveButton());
+    EXPECT_TRUE(mail->problemLabel()->isVisible());
+    EXPECT_TRUE(mail->problemLabel()->text().contains(QStringLiteral("hello")));
+    EXPECT_EQ((*shape)->action(), nullptr);
+    UserInput::typeText(mail->urlField(), QStringLiteral("@example.org"));
+    EXPECT_FALSE(mail->problemLabel()->isVisible()) << "typing again clears the reason";
+    click(mail->saveButton());
+    ASSERT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000));
+
+    // The first shape's link now opens its own editor: a second shape gets the chooser.
+    const Proxy second = addShape(window);
+    ASSERT_TRUE(second && clickObject(window, second));
+    chooser = openChooser(second);
+    ASSERT_TRUE(chooser);
+    click(chooser->flowEmbedLinkButton());
+    QVR_FlowEmbedLinkSelectionViewController* flow = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            flow = window->findChild<QVR_FlowEmbedLinkSelectionViewController*>();
+            return flow && flow->stringIDTextField() && flow->stringIDTextField()->isVisible();
+        },
+        5000));
+    QWidget* page = flow->view();
+    QLineEdit* id = flow->stringIDTextField();
+    const QRect field(id->mapTo(page, QPoint(0, 0)), id->size());
+    EXPECT_LT(field.width(), page->width() - 200) << "not stretched across the panel";
+    EXPECT_NEAR(field.center().x(), page->width() / 2, page->width() / 6) << "centred with the rest";
+    QTest::mouseClick(flow->clearLinkButton(), Qt::LeftButton);
+}
+
+// A "&" of a document's title is a character in the toolbar; the View menu's dock item says what it will do;
+// the presentation settings' toggles look different on and off.
+TEST_F(CreatorFaultsRoad, TitlesAndTogglesShowWhatTheySay)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    window->currentModel()->firstFlowmodel()->setTitle(QStringLiteral("My Talk & Q?"));
+    window->theToolBarView()->setTessarineTitle(QStringLiteral("My Talk & Q?"));
+    window->resize(1280, 800);
+    UserInput::letRepaintsHappen();
+    EXPECT_TRUE(QKeySequence::mnemonic(window->theToolBarView()->titleLabel()->text()).isEmpty())
+        << "no shortcut letter";
+
+    // The title editor's texts in the theme's black: the darkest ink of its label is 0.23 grey, not black.
+    click(window->theToolBarView()->titleLabel());
+    QVRTitleAndDescriptionEditorViewController* titleEditor = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            titleEditor = window->findChild<QVRTitleAndDescriptionEditorViewController*>();
+            return titleEditor && titleEditor->isVisible();
+        },
+        5000));
+    UserInput::letRepaintsHappen();
+    int inked = 0;
+    for (QLabel* part : titleEditor->findChildren<QLabel*>()) {
+        if (!part->isVisible() || part->text().isEmpty())
+            continue;
+        const QImage shown = UserInput::shownImage(part);
+        int darkest = 255;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                darkest = std::min(darkest, qGray(shown.pixel(x, y)));
+        // Antialiased glyphs run a little darker than their colour; pure black would reach 0.
+        EXPECT_GE(darkest, 35) << part->text().toStdString();
+        inked += darkest < 120 ? 1 : 0;
+    }
+    EXPECT_GE(inked, 1) << "a label's text was read";
+    click(titleEditor->doneButton());
+
+    const bool docked = Tessutils::isPopoverDocked();
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleDockedPopover")));
+    ASSERT_TRUE(chooseMenuItemEnabled(window, QStringLiteral("toggleDockedPopover")));
+    QString title = menuItem(window, QStringLiteral("toggleDockedPopover"))->text();
+    title.remove(QLatin1Char('&'));
+    EXPECT_EQ(title, Tessutils::isPopoverDocked() ? UFM::DOCK_POPOVER_TOOL_TIP_DOCKED() : UFM::DOCK_POPOVER_TOOL_TIP());
+    EXPECT_NE(Tessutils::isPopoverDocked(), docked);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleDockedPopover")));
+
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("showScreenPropertiesMenu")));
+    QVR_ScreenPropertiesMenuViewController* sheet = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            sheet = window->findChild<QVR_ScreenPropertiesMenuViewController*>();
+            return sheet && sheet->isVisible();
+        },
+        5000));
+    QAbstractButton* toggle = sheet->autoplayToggle();
+    UserInput::letRepaintsHappen();
+    const QColor off = UserInput::shownColor(toggle, QPoint(4, toggle->height() / 2));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    UserInput::letRepaintsHappen();
+    ASSERT_TRUE(toggle->isChecked());
+    const QColor on = UserInput::shownColor(toggle, QPoint(4, toggle->height() / 2));
+    EXPECT_GT(std::abs(off.lightness() - on.lightness()), 60) << "on and off read apart";
+    click(sheet->doneButton());
+}
+
+// A phone clip filmed turned (its frames stored sideways, a quarter turn in its metadata) added through Insert ›
+// Video: the compression chooser shows at its full size, and the clip stands upright on the canvas as players
+// show it, blue on top.
+TEST_F(CreatorFaultsRoad, APhoneClipStandsUprightAndTheChooserShowsWhole)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "ffmpeg is needed to make the test clip";
+    QTemporaryDir inputs;
+    const QString stored = inputs.filePath(QStringLiteral("stored.mp4"));
+    const QString clip = inputs.filePath(QStringLiteral("phone.mp4"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "error", "-y", "-filter_complex",
+                  "color=c=red:s=160x160:d=1:r=5[a];color=c=blue:s=160x160:d=1:r=5[b];[a][b]hstack", "-c:v", "mpeg4",
+                  stored});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "error", "-y", "-i", stored, "-c", "copy", "-metadata:s:v:0", "rotate=90", clip});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
+    ASSERT_TRUE(answerFileDialog(clip));
+    QVRCompressionSelectionViewController* presets = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
+    UserInput::letRepaintsHappen();
+    EXPECT_GE(presets->view()->width(), 420);
+    EXPECT_GE(presets->view()->height(), 110);
+    click(presets->smallButton());
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }, 45000));
+    const Proxy video = lastOfType(window, Type::Video);
+    const QRectF frame = (*video)->frame();
+    EXPECT_GT(frame.height(), frame.width()) << "upright, as filmed";
+    window->theArtBoard()->theScrollView()->ensureVisible(frame);
+    UserInput::letRepaintsHappen(200);
+    QWidget* viewport = window->theArtBoard()->theScrollView()->viewport();
+    const QColor top =
+        UserInput::shownColor(viewport, viewPoint(window, frame.center() - QPointF(0, frame.height() / 4)));
+    EXPECT_GT(top.blue(), 150) << "its top, blue, where players show it";
+    EXPECT_LT(top.red(), 100);
+}
