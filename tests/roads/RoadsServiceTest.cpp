@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 #include <QApplication>
 #include <QBuffer>
 #include <QDialog>
 #include <QImage>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -21,7 +25,9 @@
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "support/TestPictures.h"
+#include "support/UserInput.h"
 #include "strings/UFM.h"
 #include "support/TestEnvironment.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -232,6 +238,146 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
     // Its preview and its owner's picture came from the service.
     EXPECT_GT(service->contentRequestCount(QStringLiteral("/previews/")), previews);
     EXPECT_GT(service->contentRequestCount(QStringLiteral("/content/avatar-ann/")), avatars);
+
+    closeDocumentWindows();
+}
+
+// File › Publish: `fill` answers the details sheet once it shows, then Next; the dialogue saves, and the share
+// sheet that follows is closed with Done. False when a sheet did not come or was not answered.
+bool publishThroughDetails(QVR_CreatorWindow* window,
+                           const std::function<void(QVREditTessarineDetailsWindowController*)>& fill)
+{
+    QPointer<QVREditTessarineDetailsWindowController> details;
+    bool filling = false;
+    bool filled = false;
+    bool next = false;
+    {
+        Answerer answer([&] {
+            if (!details)
+                details = visibleTopLevel<QVREditTessarineDetailsWindowController>();
+            if (!details || !details->isVisible() || next)
+                return;
+            if (!filling) {
+                filling = true; // typing turns the event loop: this answerer runs again meanwhile
+                fill(details);
+                filled = true;
+            } else if (filled && !details->isCheckingAlias() && details->nextButton()->isEnabled()) {
+                next = true;
+                click(details->nextButton());
+            }
+        });
+        if (!chooseMenuItem(window, QStringLiteral("publish")) || !next)
+            return false;
+    }
+    QVRSharePostedTessarineWindowController* share = nullptr;
+    if (!waitFor([&] { return (share = visibleTopLevel<QVRSharePostedTessarineWindowController>()); }))
+        return false;
+    QPointer<QVRSharePostedTessarineWindowController> closing(share);
+    click(share->doneButton());
+    return waitFor([&] { return !closing || !closing->isVisible(); }, 5000);
+}
+
+// Clicks a radio button on its round mark, as a person does: its middle may lie beyond its text, where a click
+// does nothing.
+void choose(QRadioButton* option)
+{
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(option->height() / 2, option->height() / 2));
+}
+
+// Empties a field as a person does: everything selected, then Backspace.
+void clearField(QLineEdit* field)
+{
+    field->setFocus();
+    UserInput::pressKey(field, Qt::Key_A, Qt::ControlModifier);
+    UserInput::pressKey(field, Qt::Key_Backspace);
+}
+
+// A password given when posting is taken away by posting again as public, or with both password fields
+// emptied; posting again without touching the fields keeps it.
+TEST(ServiceRoad, ThePasswordIsRemovedOnTheServiceByPublicOrByEmptyFieldsAndKeptOtherwise)
+{
+    FakeWebService* service = startedService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    if (Tessutils::corvikAuthToken().isEmpty())
+        Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann")); // signed in on an earlier day
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto document = window->currentModel();
+
+    const auto protect = [](const QString& password) {
+        return [password](QVREditTessarineDetailsWindowController* details) {
+            choose(details->protectedRadioButton());
+            for (QLineEdit* field : {details->passwordEntryField(), details->passwordReEntryField()}) {
+                field->setFocus();
+                UserInput::typeText(field, password);
+            }
+        };
+    };
+    const auto serverPassword = [&] {
+        const FakeWebService::State state = service->state();
+        const auto* posted = documentOnService(state, document->apiID());
+        return posted ? std::optional<QString>(posted->password) : std::nullopt;
+    };
+    // What the service's record says, and the document's metadata took from it.
+    const auto passwordFlag = [&] {
+        const FakeWebService::State state = service->state();
+        const auto* posted = documentOnService(state, document->apiID());
+        const bool onService = posted && FakeWebService::documentRecord(*posted, state, service->baseUrl())
+                                             .value(QStringLiteral("has_password"))
+                                             .toBool();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        EXPECT_TRUE(package && package->metaData().hasPassword() == onService);
+        return onService;
+    };
+    const auto sentPassword = [&]() -> std::optional<QString> {
+        const auto update = service->lastRequest(QStringLiteral("tessarine.update"));
+        if (!update || !update->fields.contains(QStringLiteral("password")))
+            return std::nullopt;
+        return update->field(QStringLiteral("password"));
+    };
+
+    ASSERT_TRUE(publishThroughDetails(window, [&](QVREditTessarineDetailsWindowController* details) {
+        UserInput::typeText(details->titleField(), QStringLiteral("Locked Talk"));
+        protect(QStringLiteral("secret"))(details);
+    }));
+    ASSERT_FALSE(document->stringID().isEmpty());
+    EXPECT_EQ(serverPassword(), QStringLiteral("secret"));
+    EXPECT_TRUE(passwordFlag());
+
+    // Public: the fields empty and grey out, and the password goes.
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        EXPECT_EQ(details->passwordReEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
+        choose(details->publicRadioButton());
+        EXPECT_FALSE(details->passwordEntryField()->isEnabled());
+    }));
+    EXPECT_EQ(sentPassword(), QString());
+    EXPECT_EQ(serverPassword(), QString());
+    EXPECT_FALSE(passwordFlag());
+    {
+        const FakeWebService::State state = service->state();
+        EXPECT_EQ(documentOnService(state, document->apiID())->privacy, QStringLiteral("public"));
+    }
+
+    // A new password, then a post that leaves the bullets alone: the password stays and is not sent again.
+    ASSERT_TRUE(publishThroughDetails(window, protect(QStringLiteral("again"))));
+    EXPECT_EQ(serverPassword(), QStringLiteral("again"));
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        EXPECT_TRUE(details->protectedRadioButton()->isChecked());
+    }));
+    EXPECT_EQ(sentPassword(), std::nullopt);
+    EXPECT_EQ(serverPassword(), QStringLiteral("again"));
+    EXPECT_TRUE(passwordFlag());
+
+    // Still protected, both fields emptied: the password goes as well.
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        clearField(details->passwordEntryField());
+        clearField(details->passwordReEntryField());
+    }));
+    EXPECT_EQ(sentPassword(), QString());
+    EXPECT_EQ(serverPassword(), QString());
+    EXPECT_FALSE(passwordFlag());
 
     closeDocumentWindows();
 }

@@ -110,6 +110,7 @@ void applyDocumentFields(const FakeHttpRequest& request, FakeWebService::Documen
         document.description = field("description");
     if (has("privacy"))
         document.privacy = field("privacy");
+    // A password sent empty removes the document's password; one left out keeps it.
     if (has("password"))
         document.password = field("password");
     if (has("alias"))
