@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include "app/QVRAppDelegate.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -380,6 +382,87 @@ TEST(ServiceRoad, ThePasswordIsRemovedOnTheServiceByPublicOrByEmptyFieldsAndKept
     EXPECT_FALSE(passwordFlag());
 
     closeDocumentWindows();
+}
+
+// Application menu › Sign In, answered on the wall's Log In page with `email` and `password`. False when the wall
+// did not take them.
+bool signInThroughWall(QWidget* window, const QString& email, const QString& password)
+{
+    QPointer<QVRRegisterWallWindowController> wall;
+    bool submitted = false;
+    Answerer answer([&] {
+        if (!wall)
+            wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || !wall->isVisible() || submitted)
+            return;
+        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                click(logIn);
+        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                   wall->loginEmailField()->isVisible()) {
+            submitted = true;
+            typeInto(wall->loginEmailField(), email);
+            typeInto(wall->loginPasswordField(), password);
+            click(wall->loginSubmitButton());
+        }
+    });
+    return chooseMenuItem(window, QStringLiteral("signIn")) && submitted &&
+           waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
+}
+
+// The upload allowance item as the application menu shows it when it opens: its text, or nothing when hidden.
+QString shownAllowance(QWidget* window)
+{
+    chooseMenuItemEnabled(window, QStringLiteral("quota")); // opens its menu; the item itself only informs
+    auto* bar = window->findChild<QMenuBar*>();
+    QAction* item = bar ? QVRMainMenu::action(bar, QStringLiteral("quota")) : nullptr;
+    return item && item->isVisible() ? item->text() : QString();
+}
+
+// The application menu's upload allowance belongs to whoever is signed in: it shows after a sign-in, goes with
+// Sign Out, and after another user signs in it shows that user's allowance, never the one before.
+TEST(ServiceRoad, TheUploadAllowanceInTheMenuFollowsTheSignedInUser)
+{
+    FakeWebService* service = startedService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    constexpr qint64 MiB = 1024 * 1024;
+    service->addUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+    service->withState([&](FakeWebService::State& state) {
+        state.users[QStringLiteral("ann")].quotaMax = 100 * MiB;
+        state.users[QStringLiteral("ann")].quotaUsed = 10 * MiB;
+        state.users[QStringLiteral("bob")].quotaMax = 300 * MiB;
+        state.users[QStringLiteral("bob")].quotaUsed = 0;
+    });
+    if (!Tessutils::corvikAuthToken().isEmpty()) {
+        ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // Sign Out
+        ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    }
+    EXPECT_TRUE(waitFor([&] { return shownAllowance(lists).isEmpty(); }, 3000));
+
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("ann@x.example"), QStringLiteral("pw")));
+    QString shown;
+    EXPECT_TRUE(waitFor([&] { return (shown = shownAllowance(lists)).contains(QStringLiteral("90 MB")); }))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("100 MB"))) << shown.toStdString();
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // Sign Out
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    // The sign-out is announced on the next turn of the event loop.
+    EXPECT_TRUE(waitFor([&] { return shownAllowance(lists).isEmpty(); }, 3000)) << "the allowance stayed";
+
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("bob@example.com"), QStringLiteral("pw2")));
+    EXPECT_FALSE(shownAllowance(lists).contains(QStringLiteral("90 MB"))) << "the last user's allowance showed";
+    EXPECT_TRUE(waitFor([&] { return (shown = shownAllowance(lists)).contains(QStringLiteral("300 MB")); }))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("90 MB"))) << shown.toStdString();
+
+    // Ann again, for the roads after this one.
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("ann@x.example"), QStringLiteral("pw")));
 }
 
 // The second start of the road above: a process of its own whose command line holds the document's link.
