@@ -57,6 +57,13 @@ bool splitRule(const QString& rule, QString* method, QString* value)
     return true;
 }
 
+// One grey pixel: the picture of every user who has none of their own, served here rather than fetched elsewhere.
+const QByteArray kAvatarPng = QByteArray::fromRawData(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01\x08\x02"
+    "\x00\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63\xd0\xeb\xee\x06\x00\x02\x2f"
+    "\x01\x45\x48\xe9\xc6\xb4\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    69);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,7 +79,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("folder"),
                                  QStringLiteral("What the service holds at start: users.json, documents/*.json, "
-                                                "content/<id>/<file>, help.json, templates.json, pages/ (optional)."));
+                                                "content/<id>/<file>, help.json, templates.json, pages/ (optional)."),
+                                 QStringLiteral("[folder]"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The port (a free one when 0 or absent)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Adds a user (may be repeated)."),
@@ -151,6 +159,16 @@ int main(int argc, char** argv)
     if (!service.start(quint16(portNumber)))
         return fail(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(portNumber));
     quitOnSignals(app);
+    for (const FakeWebService::User& known : service.state().users) {
+        if (!known.avatarURL.isEmpty())
+            continue;
+        const QString id = QStringLiteral("avatar-") + known.username;
+        const QUrl avatar = service.addContent(id, kAvatarPng, QStringLiteral("avatar.png"), known.username);
+        service.withState([&](FakeWebService::State& state) {
+            state.contentItems[id].contentType = QStringLiteral("image/png");
+            state.users[known.username].avatarURL = avatar.toString();
+        });
+    }
 
     const QString root = service.baseUrl().toString();
     const FakeWebService::State state = service.state();
