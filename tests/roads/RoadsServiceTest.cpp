@@ -83,7 +83,7 @@ void typeInto(QLineEdit* field, const QString& text)
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
+    UserInput::typeText(field, text);
 }
 
 QByteArray jpeg(QColor color)
