@@ -221,13 +221,21 @@ void QVRAppDelegate::applicationDidFinishLaunching()
 
     beginStep("observers");
     m_observations.clear();
-    const auto signInChanged = [](const Notification&) { QVRMainMenu::updateTitles(); };
+    const auto signInChanged = [this](const Notification&) {
+        // Until the monitor's refresh for this sign-in answers, the texts it holds are the last user's.
+        m_quotaIsCurrentUsers = false;
+        refreshQuota();
+        QVRMainMenu::updateTitles();
+    };
     m_observations.emplace_back(QStringLiteral("ZERI_AuthenticationHandlerDidLoginNotification"), nullptr,
                                 signInChanged);
     m_observations.emplace_back(QStringLiteral("ZERI_AuthenticationHandlerDidLogoutNotification"), nullptr,
                                 signInChanged);
     m_observations.emplace_back(QStringLiteral("QVBDataQuotaMonitorDidUpdateNotification"), nullptr,
-                                [this](const Notification&) { refreshQuota(); });
+                                [this](const Notification&) {
+                                    m_quotaIsCurrentUsers = true;
+                                    refreshQuota();
+                                });
 
     beginStep("quotaMonitor");
     if (has(hooks.startQuotaMonitor))
@@ -410,8 +418,11 @@ QString QVRAppDelegate::quotaString()
 
 void QVRAppDelegate::refreshQuota()
 {
-    const bool signedIn = !Tessutils::corvikAuthToken().isEmpty();
-    QVRMainMenu::setQuotaText(signedIn ? quotaString() : QString());
+    // The item is there only while someone is signed in, and shows only that user's allowance.
+    if (Tessutils::corvikAuthToken().isEmpty())
+        QVRMainMenu::setQuotaText(QString());
+    else
+        QVRMainMenu::setQuotaText(m_quotaIsCurrentUsers ? quotaString() : UFM::QUOTA_UNAVAILABLE());
 }
 
 namespace {

@@ -105,5 +105,6 @@ private:
     QPointer<QWidget> m_listsWindow;
     bool m_registerWallShown = false;
     bool m_flushedForQuit = false;
+    bool m_quotaIsCurrentUsers = false; // the quota monitor has refreshed since the last sign-in or sign-out
     std::vector<NotificationObservation> m_observations;
 };

@@ -486,13 +486,12 @@ void DocumentServerOperations::saveToServer(const std::shared_ptr<ZERI_Tessarine
     const auto published = publishedField(publishState);
     if (creating)
         ZERI_APIBinding::tessarineCreateWithAuthToken(token, json, published, model->title(), model->description(),
-                                                      model->categories(), privacyOption.value_or(QString()),
-                                                      password.value_or(QString()), alias, std::move(onReply));
+                                                      model->categories(), privacyOption.value_or(QString()), password,
+                                                      alias, std::move(onReply));
     else
-        ZERI_APIBinding::tessarineUpdateWithAuthToken(token, model->apiID(), json, published, false, model->title(),
-                                                      model->description(), model->categories(),
-                                                      privacyOption.value_or(QString()), password.value_or(QString()),
-                                                      QString(), QString(), alias, std::move(onReply));
+        ZERI_APIBinding::tessarineUpdateWithAuthToken(
+            token, model->apiID(), json, published, false, model->title(), model->description(), model->categories(),
+            privacyOption.value_or(QString()), password, QString(), QString(), alias, std::move(onReply));
 }
 
 void DocumentServerOperations::forkOnServer(const std::shared_ptr<ZERI_TessarineModel>& model, int publishState,
@@ -580,7 +579,7 @@ void DocumentServerOperations::forkOnServer(const std::shared_ptr<ZERI_Tessarine
 
     ZERI_APIBinding::tessarineForkWithAuthToken(Tessutils::corvikAuthToken(), oldApiID, serviceDocumentJson(*model),
                                                 publishedField(publishState), privacyOption.value_or(QString()),
-                                                password.value_or(QString()), overwrite, std::move(onReply));
+                                                password, overwrite, std::move(onReply));
 }
 
 void DocumentServerOperations::downloadTessarinesForType(int packageType)
@@ -686,7 +685,7 @@ void DocumentServerOperations::unpublish(const std::shared_ptr<ZERI_qvdFilePacka
     }
     ZERI_APIBinding::tessarineUpdateWithAuthToken(
         Tessutils::corvikAuthToken(), apiID, QString(), false, false, QString(), QString(), QStringList(), QString(),
-        QString(), QString(), QString(), QString(),
+        std::nullopt, QString(), QString(), QString(),
         [weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package), onDone](const QString& text, const QString&) {
             const ServiceReply reply = ServiceReply::parse(text);
             if (reply.outcome != ServiceReply::Outcome::Success) {

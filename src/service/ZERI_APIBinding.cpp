@@ -30,15 +30,18 @@ QString categoriesText(const QStringList& categories)
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(categories)).toJson(QJsonDocument::Compact));
 }
 
-// The document fields shared by "tessarine.create", "tessarine.update" and "tessarine.fork".
+// The document fields shared by "tessarine.create", "tessarine.update" and "tessarine.fork". The password is
+// the one field whose empty value means something: sent empty, it removes the document's password; left out,
+// the service keeps the one it has.
 void addDocumentFields(Parameters& parameters, const QString& qvdJson, std::optional<bool> published,
-                       const QString& privacyOption, const QString& password)
+                       const QString& privacyOption, const std::optional<QString>& password)
 {
     addIfGiven(parameters, "document_json", qvdJson);
     if (published)
         add(parameters, "published", flag(*published));
     addIfGiven(parameters, "privacy", privacyOption);
-    addIfGiven(parameters, "password", password);
+    if (password)
+        add(parameters, "password", *password);
 }
 
 } // namespace
@@ -117,8 +120,8 @@ ZERI_APIBinding::Requester ZERI_APIBinding::sendTrackableEmailWithAuthToken(
 ZERI_APIBinding::Requester ZERI_APIBinding::tessarineUpdateWithAuthToken(
     const QString& authToken, const QString& qvdID, const QString& qvdJson, std::optional<bool> published, bool deleted,
     const QString& title, const QString& description, const QStringList& categories, const QString& privacyOption,
-    const QString& password, const QString& parentTessarineDraftFileID, const QString& parentTessarinePublishedFileID,
-    const QString& alias, Completion completion)
+    const std::optional<QString>& password, const QString& parentTessarineDraftFileID,
+    const QString& parentTessarinePublishedFileID, const QString& alias, Completion completion)
 {
     Parameters parameters;
     addIfGiven(parameters, "auth_token", authToken);
@@ -137,8 +140,8 @@ ZERI_APIBinding::Requester ZERI_APIBinding::tessarineUpdateWithAuthToken(
 
 ZERI_APIBinding::Requester ZERI_APIBinding::tessarineCreateWithAuthToken(
     const QString& authToken, const QString& qvdJson, std::optional<bool> published, const QString& title,
-    const QString& description, const QStringList& categories, const QString& privacyOption, const QString& password,
-    const QString& alias, Completion completion)
+    const QString& description, const QStringList& categories, const QString& privacyOption,
+    const std::optional<QString>& password, const QString& alias, Completion completion)
 {
     Parameters parameters;
     addIfGiven(parameters, "auth_token", authToken);
@@ -150,10 +153,9 @@ ZERI_APIBinding::Requester ZERI_APIBinding::tessarineCreateWithAuthToken(
     return BlockRequester::post(QStringLiteral("tessarine.create"), parameters, std::move(completion));
 }
 
-ZERI_APIBinding::Requester
-ZERI_APIBinding::tessarineForkWithAuthToken(const QString& authToken, const QString& qvdID, const QString& qvdJson,
-                                            std::optional<bool> published, const QString& privacyOption,
-                                            const QString& password, bool overwrite, Completion completion)
+ZERI_APIBinding::Requester ZERI_APIBinding::tessarineForkWithAuthToken(
+    const QString& authToken, const QString& qvdID, const QString& qvdJson, std::optional<bool> published,
+    const QString& privacyOption, const std::optional<QString>& password, bool overwrite, Completion completion)
 {
     Parameters parameters;
     addIfGiven(parameters, "auth_token", authToken);

@@ -52,25 +52,25 @@ public:
                                                      bool shouldNotify, Completion completion);
     // "tessarine.update": "auth_token", "id", "document_json", "published" ("1"/"0", left out when not
     // given), "deleted" ("1", only when true), "title", "description", "categories" (JSON array text),
-    // "privacy", "password", "parent_draft_file_id", "parent_published_file_id", "alias".
-    static Requester tessarineUpdateWithAuthToken(const QString& authToken, const QString& qvdID,
-                                                  const QString& qvdJson, std::optional<bool> published, bool deleted,
-                                                  const QString& title, const QString& description,
-                                                  const QStringList& categories, const QString& privacyOption,
-                                                  const QString& password, const QString& parentTessarineDraftFileID,
-                                                  const QString& parentTessarinePublishedFileID, const QString& alias,
-                                                  Completion completion);
+    // "privacy", "password", "parent_draft_file_id", "parent_published_file_id", "alias". Empty texts are left
+    // out, except the password: none keeps the service's password, an empty one is sent and removes it.
+    static Requester tessarineUpdateWithAuthToken(
+        const QString& authToken, const QString& qvdID, const QString& qvdJson, std::optional<bool> published,
+        bool deleted, const QString& title, const QString& description, const QStringList& categories,
+        const QString& privacyOption, const std::optional<QString>& password, const QString& parentTessarineDraftFileID,
+        const QString& parentTessarinePublishedFileID, const QString& alias, Completion completion);
     // "tessarine.create": the fields of "tessarine.update" without "id" and "deleted".
     static Requester tessarineCreateWithAuthToken(const QString& authToken, const QString& qvdJson,
                                                   std::optional<bool> published, const QString& title,
                                                   const QString& description, const QStringList& categories,
-                                                  const QString& privacyOption, const QString& password,
+                                                  const QString& privacyOption, const std::optional<QString>& password,
                                                   const QString& alias, Completion completion);
-    // "tessarine.fork": "auth_token", "id", "document_json", "published", "privacy", "password",
-    // "overwrite" ("1"/"0", always sent).
+    // "tessarine.fork": "auth_token", "id", "document_json", "published", "privacy", "password" (as for
+    // "tessarine.update"), "overwrite" ("1"/"0", always sent).
     static Requester tessarineForkWithAuthToken(const QString& authToken, const QString& qvdID, const QString& qvdJson,
                                                 std::optional<bool> published, const QString& privacyOption,
-                                                const QString& password, bool overwrite, Completion completion);
+                                                const std::optional<QString>& password, bool overwrite,
+                                                Completion completion);
     // "corvik.users.getDiskQuota": "auth_token".
     static Requester userDiskQuota(const QString& authToken, Completion completion);
     // "tessarine.getUserTessarines": "auth_token" — the signed-in user's documents.

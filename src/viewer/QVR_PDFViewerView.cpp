@@ -476,7 +476,8 @@ void QVR_PDFViewerView::trackableEmail()
     all.mergeCharFormat(format);
     m_emailVC->setPrepopulatedMessage(message);
     m_emailVC->setNoTrackURLStrings(Tessutils::trackableEmail_standardNoTrackURLStrings());
-    m_emailVC->setQvd_id(document ? document->qvdID() : QString());
+    // The service knows the document by its server id; the local id means nothing to it.
+    m_emailVC->setQvd_id(document ? document->apiID() : QString());
 
     auto* dimming = new QWidget(this);
     ViewUtils::setBackgroundColor(dimming, QColor(0, 0, 0, 128));

@@ -21,6 +21,7 @@
 #include "controls/INAppStoreWindow.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -271,7 +272,7 @@ TEST_F(MenuRouting, UndoNamesTheStepItTakesUnlessATextHasTheKeys)
     // A focused field undoes its own typing, which has no name.
     window->field()->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->field()->hasFocus(); }, 2000));
-    QTest::keyClicks(window->field(), QStringLiteral("ab"));
+    UserInput::typeText(window->field(), QStringLiteral("ab"));
     EXPECT_EQ(undoTitle(), QStringLiteral("Undo"));
 }
 

@@ -38,6 +38,7 @@
 #include "platform/UserDefaults.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -439,7 +440,7 @@ TEST(LinkEditorsTest, FlowLinkIsStoredByteForByteAndReopensWithItsScreen)
     editor->stringIDTextFieldChanged();
     EXPECT_EQ(editor->stringIDTextField()->text(), QStringLiteral("abc123"));
     editor->screenIDTextField()->setFocus();
-    QTest::keyClicks(editor->screenIDTextField(), QStringLiteral("3"));
+    UserInput::typeText(editor->screenIDTextField(), QStringLiteral("3"));
     EXPECT_EQ(editor->screenIDTextField()->text(), QStringLiteral("3"));
     const int steps = f.undo().undoCount();
     EXPECT_TRUE(editor->saveLinkButtonPressed());

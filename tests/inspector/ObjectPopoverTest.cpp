@@ -47,6 +47,7 @@
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -803,7 +804,7 @@ TEST(ObjectPopoverTest, TheTextPopoverComesBackBesideTheLineBeingTyped)
     QTest::keyClick(viewport, Qt::Key_End);
     for (int i = 0; i < 3; ++i) {
         QTest::keyClick(viewport, Qt::Key_Return);
-        QTest::keyClicks(viewport, QStringLiteral("more"));
+        UserInput::typeText(viewport, QStringLiteral("more"));
     }
     EXPECT_FALSE(popover->popoverView()->isVisible()) << "away while the user types";
     ASSERT_TRUE(QTest::qWaitFor([&] { return popover->popoverView()->isVisible(); }, 3000));
@@ -865,7 +866,7 @@ TEST(ObjectPopoverTest, TypingASizeSetsTheWholeTextKeyByKeyEachAsOneStep)
     const int steps = f.undo().undoCount();
 
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(field, QStringLiteral("48"));
+    UserInput::typeText(field, QStringLiteral("48"));
     f.settle();
     EXPECT_EQ(fonts(text->attributedString()),
               (QList<std::pair<QString, double>>{{"Helvetica", 48}, {"DejaVuSerif", 48}, {"DejaVuSans", 48}}));
@@ -874,7 +875,7 @@ TEST(ObjectPopoverTest, TypingASizeSetsTheWholeTextKeyByKeyEachAsOneStep)
     EXPECT_FALSE(f.flow().currentUndoableAction());
 
     // A refused key changes nothing; Down steps once.
-    QTest::keyClicks(field, QStringLiteral("."));
+    UserInput::typeText(field, QStringLiteral("."));
     QTest::keyClick(field, Qt::Key_Down);
     f.settle();
     EXPECT_EQ(field->text(), QStringLiteral("47"));

@@ -24,6 +24,7 @@
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "platform/UserDefaults.h"
 #include "platform/UndoManager.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -49,7 +50,7 @@ struct Flow {
 void enter(QLineEdit* field, const QString& text)
 {
     field->selectAll();
-    QTest::keyClicks(field, text);
+    UserInput::typeText(field, text);
     QTest::keyClick(field, Qt::Key_Return);
 }
 
@@ -209,7 +210,7 @@ TEST(ScreenProperties, ReturnInTheSheetCommitsTheDurationAndFlipsNoToggle)
     QLineEdit* duration = sheet->globalDurationField();
     QTest::mouseClick(duration, Qt::LeftButton);
     QTest::keyClick(duration, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(duration, QStringLiteral("12,5"));
+    UserInput::typeText(duration, QStringLiteral("12,5"));
     QTest::keyClick(duration, Qt::Key_Return);
     EXPECT_TRUE(sheet->autoplayToggle()->isChecked());
     EXPECT_TRUE(dialog->isVisible());

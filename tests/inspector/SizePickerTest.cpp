@@ -9,6 +9,7 @@
 #include "controls/QVR_StretchableBorderView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "inspector/pickers/QVRSizePicker.h"
+#include "support/UserInput.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ protected:
     void type(const QString& text)
     {
         QTest::keyClick(picker.field(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(picker.field(), text);
+        UserInput::typeText(picker.field(), text);
     }
     // Selects the whole field and pastes over it: one edit.
     void paste(const QString& text)
@@ -67,7 +68,7 @@ TEST_F(SizePickerTest, EachKeystrokeIsReadAtOnce)
     EXPECT_EQ(reports, (QList<int>{4, 48, 5, 50}));
     EXPECT_EQ(picker.field()->text(), QStringLiteral("50"));
     // A point ends the number: it stays in the field, and what follows it changes nothing.
-    QTest::keyClicks(picker.field(), QStringLiteral(".x"));
+    UserInput::typeText(picker.field(), QStringLiteral(".x"));
     EXPECT_EQ(picker.field()->text(), QStringLiteral("50.x"));
     EXPECT_EQ(reports.size(), 4);
     // Leaving the field reports nothing more and shows the size.
@@ -129,7 +130,7 @@ TEST_F(SizePickerTest, BlankFieldMenuAndSetterNeverCallingBack)
     EXPECT_EQ(picker.field()->text(), QStringLiteral(" "));
     // Typed after the blank's space.
     QTest::keyClick(picker.field(), Qt::Key_End);
-    QTest::keyClicks(picker.field(), QStringLiteral("9"));
+    UserInput::typeText(picker.field(), QStringLiteral("9"));
     EXPECT_EQ(reports, QList<int>{9});
     EXPECT_EQ(picker.field()->text(), QStringLiteral("9"));
 

@@ -25,6 +25,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "platform/UserDefaults.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -75,7 +76,7 @@ struct Palette {
         if (keys.isEmpty())
             QTest::keyClick(field, Qt::Key_Backspace);
         else
-            QTest::keyClicks(field, keys);
+            UserInput::typeText(field, keys);
     }
     void commit(F::Field f) { QTest::keyClick(view.field(f), Qt::Key_Return); }
     UndoManager& undo() { return document->firstFlowmodel()->undoManager(); }
@@ -215,7 +216,7 @@ TEST(XYPalette, InvalidOrEmptiedEntriesWriteNothingAndCancelTheirChange)
     auto* width = p.view.field(F::WidthField);
     width->selectAll();
     for (const QChar key : QStringLiteral("0.5")) {
-        QTest::keyClicks(width, QString(key));
+        UserInput::typeText(width, QString(key));
         EXPECT_TRUE(sane((*img)->frame())) << width->text().toStdString();
         EXPECT_TRUE(std::isfinite(*(*img)->zoomScale()) && *(*img)->zoomScale() > 0);
     }

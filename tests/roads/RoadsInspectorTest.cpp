@@ -41,6 +41,7 @@
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "platform/UndoManager.h"
 #include "roads/RoadsTestSupport.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -138,6 +139,8 @@ TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
     ASSERT_TRUE(opacity);
     QTest::mouseClick(opacity, Qt::LeftButton);
     QTest::keyClick(opacity, Qt::Key_A, Qt::ControlModifier);
+    // FIXME: typed one key at a time (UserInput::typeText) the opacity field is rewritten between keys, so a typed
+    // 0.5 never reaches the shape.
     QTest::keyClicks(opacity, QLocale().toString(0.5));
     QTest::keyClick(opacity, Qt::Key_Return);
     EXPECT_NEAR(shape->as<ZERI_MMObject_Shape>()->color().alphaF(), 0.5, 0.01);
@@ -154,7 +157,7 @@ TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
     ASSERT_EQ(QApplication::focusWidget(), width);
     QTest::keyClick(width, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("240"));
+    UserInput::typeText(QApplication::focusWidget(), QStringLiteral("240"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
     EXPECT_EQ((*shape)->frame().width(), 240);
@@ -197,7 +200,7 @@ TEST_F(InspectorRoad, TheTextPopoverShowsItsFontAndSizeWhole)
     QLineEdit* size = popover->sizePicker()->field();
     QTest::mouseClick(size, Qt::LeftButton);
     QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(size, QStringLiteral("300"));
+    UserInput::typeText(size, QStringLiteral("300"));
     look(popover->sizePicker(), "size-picker", 4);
     QTest::keyClick(size, Qt::Key_Return);
     EXPECT_EQ(popover->sizePicker()->currentSize(), 300);
@@ -255,7 +258,7 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
         5000));
     look(window, "title-editor");
     QTest::keyClick(titleEditor->titleTextField(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(titleEditor->titleTextField(), QStringLiteral("Spring walk"));
+    UserInput::typeText(titleEditor->titleTextField(), QStringLiteral("Spring walk"));
     click(titleEditor->doneButton());
     EXPECT_EQ(flow->title(), QStringLiteral("Spring walk"));
 
@@ -273,7 +276,7 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
     QLineEdit* duration = sheet->globalDurationField();
     QTest::mouseClick(duration, Qt::LeftButton);
     QTest::keyClick(duration, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(duration, QStringLiteral("7.5"));
+    UserInput::typeText(duration, QStringLiteral("7.5"));
     QTest::keyClick(duration, Qt::Key_Return);
     EXPECT_TRUE(sheet->autoplayToggle()->isChecked());
     EXPECT_EQ(flow->autoAdvanceSlideDuration(), 7.5);
@@ -312,7 +315,7 @@ TEST_F(InspectorRoad, TitleSettingsAndALinkAreTypedIntoTheirOwnPanels)
         5000));
     look(window, "web-link-editor");
     QTest::mouseClick(web->urlField(), Qt::LeftButton);
-    QTest::keyClicks(web->urlField(), QStringLiteral("example.org/spring"));
+    UserInput::typeText(web->urlField(), QStringLiteral("example.org/spring"));
     click(web->saveButton());
     ASSERT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000));
     const auto link = std::dynamic_pointer_cast<ZERI_MMAction_WebLink>((*shape)->action());

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 #include <QApplication>
 #include <QBuffer>
 #include <QDialog>
 #include <QImage>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,6 +17,7 @@
 #include <QTimer>
 
 #include "app/QVRAppDelegate.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -21,7 +27,9 @@
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "support/TestPictures.h"
+#include "support/UserInput.h"
 #include "strings/UFM.h"
 #include "support/TestEnvironment.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -75,7 +83,7 @@ void typeInto(QLineEdit* field, const QString& text)
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Delete);
-    QTest::keyClicks(field, text);
+    UserInput::typeText(field, text);
 }
 
 QByteArray jpeg(QColor color)
@@ -234,6 +242,227 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
     EXPECT_GT(service->contentRequestCount(QStringLiteral("/content/avatar-ann/")), avatars);
 
     closeDocumentWindows();
+}
+
+// File › Publish: `fill` answers the details sheet once it shows, then Next; the dialogue saves, and the share
+// sheet that follows is closed with Done. False when a sheet did not come or was not answered.
+bool publishThroughDetails(QVR_CreatorWindow* window,
+                           const std::function<void(QVREditTessarineDetailsWindowController*)>& fill)
+{
+    QPointer<QVREditTessarineDetailsWindowController> details;
+    bool filling = false;
+    bool filled = false;
+    bool next = false;
+    {
+        Answerer answer([&] {
+            if (!details)
+                details = visibleTopLevel<QVREditTessarineDetailsWindowController>();
+            if (!details || !details->isVisible() || next)
+                return;
+            if (!filling) {
+                filling = true; // typing turns the event loop: this answerer runs again meanwhile
+                fill(details);
+                filled = true;
+            } else if (filled && !details->isCheckingAlias() && details->nextButton()->isEnabled()) {
+                next = true;
+                click(details->nextButton());
+            }
+        });
+        if (!chooseMenuItem(window, QStringLiteral("publish")) || !next)
+            return false;
+    }
+    QVRSharePostedTessarineWindowController* share = nullptr;
+    if (!waitFor([&] { return (share = visibleTopLevel<QVRSharePostedTessarineWindowController>()); }))
+        return false;
+    QPointer<QVRSharePostedTessarineWindowController> closing(share);
+    click(share->doneButton());
+    return waitFor([&] { return !closing || !closing->isVisible(); }, 5000);
+}
+
+// Clicks a radio button on its round mark, as a person does: its middle may lie beyond its text, where a click
+// does nothing.
+void choose(QRadioButton* option)
+{
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(option->height() / 2, option->height() / 2));
+}
+
+// Empties a field as a person does: everything selected, then Backspace.
+void clearField(QLineEdit* field)
+{
+    field->setFocus();
+    UserInput::pressKey(field, Qt::Key_A, Qt::ControlModifier);
+    UserInput::pressKey(field, Qt::Key_Backspace);
+}
+
+// A password given when posting is taken away by posting again as public, or with both password fields
+// emptied; posting again without touching the fields keeps it.
+TEST(ServiceRoad, ThePasswordIsRemovedOnTheServiceByPublicOrByEmptyFieldsAndKeptOtherwise)
+{
+    FakeWebService* service = startedService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    if (Tessutils::corvikAuthToken().isEmpty())
+        Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann")); // signed in on an earlier day
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto document = window->currentModel();
+
+    const auto protect = [](const QString& password) {
+        return [password](QVREditTessarineDetailsWindowController* details) {
+            choose(details->protectedRadioButton());
+            for (QLineEdit* field : {details->passwordEntryField(), details->passwordReEntryField()}) {
+                field->setFocus();
+                UserInput::typeText(field, password);
+            }
+        };
+    };
+    const auto serverPassword = [&] {
+        const FakeWebService::State state = service->state();
+        const auto* posted = documentOnService(state, document->apiID());
+        return posted ? std::optional<QString>(posted->password) : std::nullopt;
+    };
+    // What the service's record says, and the document's metadata took from it.
+    const auto passwordFlag = [&] {
+        const FakeWebService::State state = service->state();
+        const auto* posted = documentOnService(state, document->apiID());
+        const bool onService = posted && FakeWebService::documentRecord(*posted, state, service->baseUrl())
+                                             .value(QStringLiteral("has_password"))
+                                             .toBool();
+        const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+        EXPECT_TRUE(package && package->metaData().hasPassword() == onService);
+        return onService;
+    };
+    const auto sentPassword = [&]() -> std::optional<QString> {
+        const auto update = service->lastRequest(QStringLiteral("tessarine.update"));
+        if (!update || !update->fields.contains(QStringLiteral("password")))
+            return std::nullopt;
+        return update->field(QStringLiteral("password"));
+    };
+
+    ASSERT_TRUE(publishThroughDetails(window, [&](QVREditTessarineDetailsWindowController* details) {
+        UserInput::typeText(details->titleField(), QStringLiteral("Locked Talk"));
+        protect(QStringLiteral("secret"))(details);
+    }));
+    ASSERT_FALSE(document->stringID().isEmpty());
+    EXPECT_EQ(serverPassword(), QStringLiteral("secret"));
+    EXPECT_TRUE(passwordFlag());
+
+    // Public: the fields empty and grey out, and the password goes.
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        EXPECT_EQ(details->passwordReEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
+        choose(details->publicRadioButton());
+        EXPECT_FALSE(details->passwordEntryField()->isEnabled());
+    }));
+    EXPECT_EQ(sentPassword(), QString());
+    EXPECT_EQ(serverPassword(), QString());
+    EXPECT_FALSE(passwordFlag());
+    {
+        const FakeWebService::State state = service->state();
+        EXPECT_EQ(documentOnService(state, document->apiID())->privacy, QStringLiteral("public"));
+    }
+
+    // A new password, then a post that leaves the bullets alone: the password stays and is not sent again.
+    ASSERT_TRUE(publishThroughDetails(window, protect(QStringLiteral("again"))));
+    EXPECT_EQ(serverPassword(), QStringLiteral("again"));
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        EXPECT_TRUE(details->protectedRadioButton()->isChecked());
+    }));
+    EXPECT_EQ(sentPassword(), std::nullopt);
+    EXPECT_EQ(serverPassword(), QStringLiteral("again"));
+    EXPECT_TRUE(passwordFlag());
+
+    // Still protected, both fields emptied: the password goes as well.
+    ASSERT_TRUE(publishThroughDetails(window, [](QVREditTessarineDetailsWindowController* details) {
+        clearField(details->passwordEntryField());
+        clearField(details->passwordReEntryField());
+    }));
+    EXPECT_EQ(sentPassword(), QString());
+    EXPECT_EQ(serverPassword(), QString());
+    EXPECT_FALSE(passwordFlag());
+
+    closeDocumentWindows();
+}
+
+// Application menu › Sign In, answered on the wall's Log In page with `email` and `password`. False when the wall
+// did not take them.
+bool signInThroughWall(QWidget* window, const QString& email, const QString& password)
+{
+    QPointer<QVRRegisterWallWindowController> wall;
+    bool submitted = false;
+    Answerer answer([&] {
+        if (!wall)
+            wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || !wall->isVisible() || submitted)
+            return;
+        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                click(logIn);
+        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                   wall->loginEmailField()->isVisible()) {
+            submitted = true;
+            typeInto(wall->loginEmailField(), email);
+            typeInto(wall->loginPasswordField(), password);
+            click(wall->loginSubmitButton());
+        }
+    });
+    return chooseMenuItem(window, QStringLiteral("signIn")) && submitted &&
+           waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
+}
+
+// The upload allowance item as the application menu shows it when it opens: its text, or nothing when hidden.
+QString shownAllowance(QWidget* window)
+{
+    chooseMenuItemEnabled(window, QStringLiteral("quota")); // opens its menu; the item itself only informs
+    auto* bar = window->findChild<QMenuBar*>();
+    QAction* item = bar ? QVRMainMenu::action(bar, QStringLiteral("quota")) : nullptr;
+    return item && item->isVisible() ? item->text() : QString();
+}
+
+// The application menu's upload allowance belongs to whoever is signed in: it shows after a sign-in, goes with
+// Sign Out, and after another user signs in it shows that user's allowance, never the one before.
+TEST(ServiceRoad, TheUploadAllowanceInTheMenuFollowsTheSignedInUser)
+{
+    FakeWebService* service = startedService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    constexpr qint64 MiB = 1024 * 1024;
+    service->addUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+    service->withState([&](FakeWebService::State& state) {
+        state.users[QStringLiteral("ann")].quotaMax = 100 * MiB;
+        state.users[QStringLiteral("ann")].quotaUsed = 10 * MiB;
+        state.users[QStringLiteral("bob")].quotaMax = 300 * MiB;
+        state.users[QStringLiteral("bob")].quotaUsed = 0;
+    });
+    if (!Tessutils::corvikAuthToken().isEmpty()) {
+        ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // Sign Out
+        ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    }
+    EXPECT_TRUE(waitFor([&] { return shownAllowance(lists).isEmpty(); }, 3000));
+
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("ann@x.example"), QStringLiteral("pw")));
+    QString shown;
+    EXPECT_TRUE(waitFor([&] { return (shown = shownAllowance(lists)).contains(QStringLiteral("90 MB")); }))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("100 MB"))) << shown.toStdString();
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // Sign Out
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    // The sign-out is announced on the next turn of the event loop.
+    EXPECT_TRUE(waitFor([&] { return shownAllowance(lists).isEmpty(); }, 3000)) << "the allowance stayed";
+
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("bob@example.com"), QStringLiteral("pw2")));
+    EXPECT_FALSE(shownAllowance(lists).contains(QStringLiteral("90 MB"))) << "the last user's allowance showed";
+    EXPECT_TRUE(waitFor([&] { return (shown = shownAllowance(lists)).contains(QStringLiteral("300 MB")); }))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("90 MB"))) << shown.toStdString();
+
+    // Ann again, for the roads after this one.
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(signInThroughWall(lists, QStringLiteral("ann@x.example"), QStringLiteral("pw")));
 }
 
 // The second start of the road above: a process of its own whose command line holds the document's link.

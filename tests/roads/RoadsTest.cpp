@@ -58,6 +58,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "controls/ViewControllerWindowController.h"
+#include "support/UserInput.h"
 #include "viewer/QVRPresentationNotesViewController.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/QVRViewerWindow.h"
@@ -125,7 +126,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return (prompt = visibleTopLevel<QMessageBox>()) != nullptr; }));
         auto* field = prompt->findChild<QPlainTextEdit*>();
         ASSERT_TRUE(field);
-        QTest::keyClicks(field, note);
+        UserInput::typeText(field, note);
         click(prompt->buttons().first());
         ASSERT_TRUE(waitFor([&] { return screen->presenterNotes() == note; }));
     }
@@ -333,7 +334,7 @@ TEST_F(Road, TheCreatorInsertsEveryKindOfElementThroughItsDialogs)
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inside);
         ASSERT_TRUE(waitFor([&] { return textView->editable(); }, 5000)) << "a second click edits the text";
         QTest::keyClick(view->viewport(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(view->viewport(), QStringLiteral("Roads ahead"));
+        UserInput::typeText(view->viewport(), QStringLiteral("Roads ahead"));
         // A click on the screen beside it ends the editing.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(1000, 730)));
         EXPECT_TRUE(waitFor(

@@ -45,6 +45,7 @@
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "service/QVROpenRequest.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -158,7 +159,7 @@ bool answerFileDialog(const QString& text, bool tick)
     }
     name->selectAll();
     QTest::keyClick(name, Qt::Key_Delete);
-    QTest::keyClicks(name, text);
+    UserInput::typeText(name, text);
     // The name field's completion list, if it opened, goes first, as a click elsewhere would close it.
     if (QWidget* popup = QApplication::activePopupWidget())
         popup->close();
@@ -389,7 +390,7 @@ bool printToFile(const QString& path)
     }
     name->selectAll();
     QTest::keyClick(name, Qt::Key_Delete);
-    QTest::keyClicks(name, path);
+    UserInput::typeText(name, path);
     if (QWidget* popup = QApplication::activePopupWidget())
         popup->close();
     for (QAbstractButton* button : buttons->buttons()) {

@@ -175,6 +175,21 @@ TEST_F(ServiceTest, EveryBindingSendsExactlyItsDocumentedFields)
              return ZERI_APIBinding::tessarineUpdateWithAuthToken("T1", "42", {}, false, false, {}, {}, {}, {}, {}, {},
                                                                   {}, {}, d);
          }},
+        {"tessarineUpdateWithAuthToken, the password removed",
+         "tessarine.update",
+         "POST",
+         {{"auth_token", "T1"}, {"id", "42"}, {"published", "1"}, {"privacy", "public"}, {"password", ""}},
+         [](auto d) {
+             return ZERI_APIBinding::tessarineUpdateWithAuthToken("T1", "42", {}, true, false, {}, {}, {}, "public",
+                                                                  QString(), {}, {}, {}, d);
+         }},
+        {"tessarineForkWithAuthToken, the password removed",
+         "tessarine.fork",
+         "POST",
+         {{"auth_token", "T1"}, {"id", "42"}, {"published", "1"}, {"password", ""}, {"overwrite", "1"}},
+         [](auto d) {
+             return ZERI_APIBinding::tessarineForkWithAuthToken("T1", "42", {}, true, {}, QString(), true, d);
+         }},
         {"tessarineCreateWithAuthToken",
          "tessarine.create",
          "POST",

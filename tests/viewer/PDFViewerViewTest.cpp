@@ -216,6 +216,7 @@ TEST_F(PDFViewer, TrackedEmailIsPreparedForTheLinkAndLeavesTheDocumentAsItWas)
                                                             {QStringLiteral("email"), QStringLiteral("ann@x.org")}}));
     const QUrl url = served(pdfBytes(kPageColours));
     auto view = show(pdfObject(url));
+    document->setApiID(QStringLiteral("1001")); // the service's id, never the local one
     ASSERT_TRUE(loaded(*view));
     ASSERT_NE(view->emailButton(), nullptr);
     EXPECT_EQ(view->emailButton()->toolTip(), QStringLiteral("Send Trackable Email"));
@@ -234,7 +235,7 @@ TEST_F(PDFViewer, TrackedEmailIsPreparedForTheLinkAndLeavesTheDocumentAsItWas)
         EXPECT_EQ(composer->font.family(),
                   FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Medium"), 16).family());
         EXPECT_EQ(composer->noTrack, Tessutils::trackableEmail_standardNoTrackURLStrings());
-        EXPECT_EQ(composer->qvdID, document->qvdID());
+        EXPECT_EQ(composer->qvdID, QStringLiteral("1001"));
         ASSERT_NE(view->blackEmailOverlayView(), nullptr);
         EXPECT_EQ(view->blackEmailOverlayView()->geometry(), view->rect());
         EXPECT_EQ(composer->widget->parentWidget(), view.get());

@@ -11,6 +11,7 @@
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "elements/views/QVR_MixedMediaElementGenerator.h"
 #include "platform/UndoManager.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -91,7 +92,7 @@ void TextElementHost::startEditing()
 
 void TextElementHost::type(const QString& keys)
 {
-    QTest::keyClicks(window->view, keys);
+    UserInput::typeText(window->view, keys);
 }
 
 void TextElementHost::key(Qt::Key key, Qt::KeyboardModifiers modifiers)

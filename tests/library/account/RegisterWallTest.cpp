@@ -14,6 +14,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/ServiceReachability.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 
 using accounttest::ScopedAccountEnvironment;
 using Page = QVRRegisterWallWindowController::Page;
@@ -145,14 +146,14 @@ TEST(RegisterWallTest, SignUpByKeyboardRegistersWithTheEmailAndATakenNameIsAlert
     EXPECT_TRUE(wall.loginPasswordField()->hasFocus());
     wall.switchToVC(Page::Signup);
     wall.signupDisplayNameField()->setFocus();
-    QTest::keyClicks(wall.signupDisplayNameField(), QStringLiteral("Bo"));
+    UserInput::typeText(wall.signupDisplayNameField(), QStringLiteral("Bo"));
     QTest::keyClick(wall.signupDisplayNameField(), Qt::Key_Return);
     EXPECT_EQ(wall.currentPage(), Page::Signup);
     EXPECT_TRUE(wall.signupEmailField()->hasFocus());
-    QTest::keyClicks(wall.signupEmailField(), QStringLiteral("bo@x.example"));
+    UserInput::typeText(wall.signupEmailField(), QStringLiteral("bo@x.example"));
     QTest::keyClick(wall.signupEmailField(), Qt::Key_Return);
     EXPECT_TRUE(wall.signupPasswordField()->hasFocus());
-    QTest::keyClicks(wall.signupPasswordField(), QStringLiteral("pw2"));
+    UserInput::typeText(wall.signupPasswordField(), QStringLiteral("pw2"));
     QTest::keyClick(wall.signupPasswordField(), Qt::Key_Return);
     EXPECT_FALSE(wall.signupSubmitButton()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return wall.currentPage() == Page::Success; }, 5000));
@@ -300,9 +301,9 @@ TEST(RegisterWallTest, TheBackButtonFadesInWithItsPageAndTheSkipButtonFadesOutOn
     ASSERT_TRUE(QTest::qWaitFor([&] { return inkOf(wall, back) > 10; }, 2000)) << "and fades in";
 
     wall.loginEmailField()->setFocus();
-    QTest::keyClicks(wall.loginEmailField(), QStringLiteral("ann@x.example"));
+    UserInput::typeText(wall.loginEmailField(), QStringLiteral("ann@x.example"));
     wall.loginPasswordField()->setFocus();
-    QTest::keyClicks(wall.loginPasswordField(), QStringLiteral("pw"));
+    UserInput::typeText(wall.loginPasswordField(), QStringLiteral("pw"));
     QTest::keyClick(wall.loginPasswordField(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return wall.currentPage() == Page::Success; }, 5000));
     EXPECT_FALSE(wall.skipButtonVisible());

@@ -17,6 +17,7 @@
 #include "foundation/QVREnterpriseGroup.h"
 #include "foundation/Tessutils.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 
 using publishtest::ScopedPublishEnvironment;
 
@@ -204,9 +205,9 @@ TEST(PublishDetailsTest, TypingTheTitleKeepsTheStoredPasswordTypingAPasswordRepl
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
         details.titleField()->setFocus();
         details.titleField()->selectAll();
-        QTest::keyClicks(details.titleField(), QStringLiteral("Renamed"));
+        UserInput::typeText(details.titleField(), QStringLiteral("Renamed"));
         details.descriptionTextView()->setFocus();
-        QTest::keyClicks(details.descriptionTextView(), QStringLiteral("New words"));
+        UserInput::typeText(details.descriptionTextView(), QStringLiteral("New words"));
         EXPECT_EQ(details.passwordEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
         EXPECT_EQ(details.passwordReEntryField()->text(), QVREditTessarineDetailsWindowController::kPasswordBullets);
         QTest::mouseClick(details.nextButton(), Qt::LeftButton);
@@ -223,12 +224,12 @@ TEST(PublishDetailsTest, TypingTheTitleKeepsTheStoredPasswordTypingAPasswordRepl
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
     details.passwordEntryField()->setFocus();
     details.passwordEntryField()->end(false);
-    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("n"));
+    UserInput::typeText(details.passwordEntryField(), QStringLiteral("n"));
     EXPECT_EQ(details.passwordEntryField()->text(), QStringLiteral("n"));
     EXPECT_EQ(details.passwordReEntryField()->text(), QString());
-    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("ew"));
+    UserInput::typeText(details.passwordEntryField(), QStringLiteral("ew"));
     details.passwordReEntryField()->setFocus();
-    QTest::keyClicks(details.passwordReEntryField(), QStringLiteral("new"));
+    UserInput::typeText(details.passwordReEntryField(), QStringLiteral("new"));
     EXPECT_EQ(details.passwordToSaveWith(), QStringLiteral("new"));
 }
 

@@ -271,7 +271,7 @@ void FakeHttpServer::setReadThrottle(qint64 bytesPerTick, int tickMs)
     m_throttleTickMs = std::max(1, tickMs);
 }
 
-bool FakeHttpServer::start()
+bool FakeHttpServer::start(quint16 port)
 {
     if (m_thread)
         return m_port != 0;
@@ -282,9 +282,9 @@ bool FakeHttpServer::start()
     m_thread->start();
     m_inbox = std::make_unique<ThreadInbox>(m_thread);
 
-    runOnServerThread([this]() {
+    runOnServerThread([this, port]() {
         auto* server = new QTcpServer(m_context);
-        if (!server->listen(QHostAddress::LocalHost, 0))
+        if (!server->listen(QHostAddress::LocalHost, port))
             return;
         m_port = server->serverPort();
         QObject::connect(server, &QTcpServer::newConnection, server, [this, server]() {

@@ -85,8 +85,8 @@ public:
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
 
-    // Listens on a free port of 127.0.0.1; false when no port could be had.
-    bool start();
+    // Listens on `port` of 127.0.0.1, a free one when 0; false when the port could not be had.
+    bool start(quint16 port = 0);
     quint16 port() const { return m_port; }
 
     // Reads at most `bytesPerTick` of each connection every `tickMs` (0 bytes: as fast as it comes), with a

@@ -4,10 +4,16 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QUrlQuery>
 
 namespace {
 
@@ -110,6 +116,7 @@ void applyDocumentFields(const FakeHttpRequest& request, FakeWebService::Documen
         document.description = field("description");
     if (has("privacy"))
         document.privacy = field("privacy");
+    // A password sent empty removes the document's password; one left out keeps it.
     if (has("password"))
         document.password = field("password");
     if (has("alias"))
@@ -131,11 +138,161 @@ FakeWebService::FakeWebService()
 
 FakeWebService::~FakeWebService() = default;
 
-bool FakeWebService::start()
+bool FakeWebService::start(quint16 port)
 {
     if (!m_server)
         m_server = std::make_unique<FakeHttpServer>([this](const FakeHttpRequest& request) { return handle(request); });
-    return m_server->start();
+    return m_server->start(port);
+}
+
+void FakeWebService::setReplyDelay(int milliseconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_replyDelayMs = milliseconds;
+}
+
+void FakeWebService::setEndlessDownloads(bool endless)
+{
+    QMutexLocker lock(&m_mutex);
+    m_endlessDownloads = endless;
+}
+
+void FakeWebService::setAnswersSocialSignIn(bool answers)
+{
+    QMutexLocker lock(&m_mutex);
+    m_answersSocialSignIn = answers;
+}
+
+void FakeWebService::setRequestLogger(std::function<void(const QString&)> logger)
+{
+    QMutexLocker lock(&m_mutex);
+    m_requestLogger = std::move(logger);
+}
+
+bool FakeWebService::loadFolder(const QString& folder, QString* error)
+{
+    const QDir root(folder);
+    if (!root.exists()) {
+        *error = QStringLiteral("no folder %1").arg(folder);
+        return false;
+    }
+    const auto readJson = [&](const QString& path, QJsonValue* value) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+            return false;
+        }
+        QJsonParseError parseError;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+        if (document.isNull()) {
+            *error = QStringLiteral("%1 is not JSON: %2").arg(path, parseError.errorString());
+            return false;
+        }
+        *value = document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+        return true;
+    };
+
+    QJsonValue value;
+    if (root.exists(QStringLiteral("users.json"))) {
+        if (!readJson(root.filePath(QStringLiteral("users.json")), &value))
+            return false;
+        for (const QJsonValue& entry : value.toArray()) {
+            const QJsonObject fields = entry.toObject();
+            const QString username = fields.value(QStringLiteral("username")).toString();
+            if (username.isEmpty())
+                continue;
+            User user = addUser(username, fields.value(QStringLiteral("password")).toString());
+            user.email = fields.value(QStringLiteral("email")).toString(user.email);
+            user.displayName = fields.value(QStringLiteral("display_name")).toString(user.displayName);
+            user.accountType = fields.value(QStringLiteral("account_type")).toString(user.accountType);
+            user.quotaMax = fields.value(QStringLiteral("quota_max")).toInteger(user.quotaMax);
+            user.quotaUsed = fields.value(QStringLiteral("quota_used")).toInteger(user.quotaUsed);
+            withState([&](State& state) { state.users.insert(username, user); });
+        }
+    }
+
+    const QDir documents(root.filePath(QStringLiteral("documents")));
+    for (const QFileInfo& file : documents.entryInfoList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        if (!readJson(file.filePath(), &value))
+            return false;
+        const QJsonObject fields = value.toObject();
+        const bool bare = !fields.contains(QStringLiteral("document"));
+        const QJsonObject content = bare ? fields : fields.value(QStringLiteral("document")).toObject();
+        Document document;
+        if (!bare) {
+            document.id = fields.value(QStringLiteral("id")).toVariant().toString();
+            document.stringID = fields.value(QStringLiteral("string_id")).toString();
+            document.alias = fields.value(QStringLiteral("alias")).toString();
+            document.owner = fields.value(QStringLiteral("owner")).toString();
+            document.title = fields.value(QStringLiteral("title")).toString();
+            document.description = fields.value(QStringLiteral("description")).toString();
+            document.privacy = fields.value(QStringLiteral("privacy")).toString(document.privacy);
+            document.password = fields.value(QStringLiteral("password")).toString();
+            for (const QJsonValue& category : fields.value(QStringLiteral("categories")).toArray())
+                document.categories.append(category.toString());
+        }
+        document.published = bare || fields.value(QStringLiteral("published")).toBool(true);
+        if (document.owner.isEmpty()) {
+            const State current = state();
+            document.owner = current.users.isEmpty() ? QString() : current.users.firstKey();
+        }
+        if (document.title.isEmpty())
+            document.title = file.completeBaseName();
+        document.documentJson = QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact));
+        if (document.published)
+            document.publishedJson = document.documentJson;
+        addDocument(document);
+    }
+    // Ids the service gives later stay clear of the folder's own.
+    withState([](State& state) {
+        for (const Document& document : std::as_const(state.documents))
+            state.nextID = std::max(state.nextID, document.id.toInt() + 1);
+    });
+
+    const QDir contents(root.filePath(QStringLiteral("content")));
+    for (const QString& id : contents.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QDir item(contents.filePath(id));
+        for (const QFileInfo& file : item.entryInfoList(QDir::Files, QDir::Name)) {
+            QFile data(file.filePath());
+            if (!data.open(QIODevice::ReadOnly)) {
+                *error = QStringLiteral("cannot read %1: %2").arg(file.filePath(), data.errorString());
+                return false;
+            }
+            addContent(id, data.readAll(), file.fileName());
+            withState([&](State& state) {
+                state.contentItems[id].contentType = QMimeDatabase().mimeTypeForFile(file).name();
+            });
+        }
+    }
+
+    for (const char* list : {"help.json", "templates.json"}) {
+        const QString name = QString::fromLatin1(list);
+        if (!root.exists(name))
+            continue;
+        if (!readJson(root.filePath(name), &value))
+            return false;
+        withState([&](State& state) {
+            (name == QLatin1String("help.json") ? state.helpList : state.templates) = value.toArray();
+        });
+    }
+
+    const QDir pages(root.filePath(QStringLiteral("pages")));
+    QDirIterator walk(pages.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        QFile page(path);
+        if (!page.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(path, page.errorString());
+            return false;
+        }
+        const QString address = QLatin1Char('/') + pages.relativeFilePath(path);
+        const QByteArray type = QMimeDatabase().mimeTypeForFile(path).name().toUtf8();
+        const QByteArray body = page.readAll();
+        setPage(address, type, body);
+        if (address.endsWith(QLatin1String(".html")))
+            setPage(address.chopped(5), type, body);
+    }
+    return true;
 }
 
 void FakeWebService::setReadThrottle(qint64 bytesPerTick, int tickMs)
@@ -359,24 +516,64 @@ FakeHttpReply FakeWebService::handle(const FakeHttpRequest& request)
     QMutexLocker lock(&m_mutex);
     if (m_recording)
         m_requests.append(request);
-
-    if (request.path != QLatin1String(kApiPath)) {
-        if (request.verb == "GET" && m_pageReplies.contains(request.path))
-            return m_pageReplies[request.path];
-        if (request.verb == "GET" && m_pages.contains(request.path)) {
-            const auto& page = m_pages[request.path];
-            return FakeHttpReply::raw(page.status, page.contentType, page.body);
+    const bool api = request.path == QLatin1String(kApiPath);
+    FakeHttpReply reply = api ? answer(request) : answerPage(request);
+    if (m_replyDelayMs > reply.delayMs)
+        reply.delayMs = m_replyDelayMs;
+    if (m_requestLogger) {
+        QString line =
+            QStringLiteral("%1 %2").arg(QString::fromLatin1(request.verb), api ? request.method() : request.path);
+        for (const User& user : std::as_const(m_state.users)) {
+            if (api && !request.field(QStringLiteral("auth_token")).isEmpty() &&
+                user.token == request.field(QStringLiteral("auth_token")))
+                line += QStringLiteral(" (") + user.username + QLatin1Char(')');
         }
-        if (request.verb == "GET" && request.path.startsWith(QLatin1String("/content/"))) {
-            const QString id = request.path.section(QLatin1Char('/'), 2, 2);
-            if (m_state.contentItems.contains(id)) {
-                const ContentItem& item = m_state.contentItems[id];
-                return FakeHttpReply::raw(200, item.contentType.toUtf8(), item.data).delayed(m_contentDelayMs);
-            }
-        }
-        return FakeHttpReply::html(404, "Not Found");
+        m_requestLogger(line + QStringLiteral(" -> %1").arg(reply.status));
     }
+    return reply;
+}
 
+FakeHttpReply FakeWebService::answerPage(const FakeHttpRequest& request)
+{
+    if (request.verb != "GET")
+        return FakeHttpReply::html(404, "Not Found");
+    // Endless: the answer starts as it would, and its body never ends.
+    const auto endless = [this](const FakeHttpReply& reply) {
+        if (!m_endlessDownloads || reply.status != 200)
+            return reply;
+        FakeHttpReply stalled = FakeHttpReply::stall(reply.body.left(16), reply.body.size() + 1);
+        stalled.contentType = reply.contentType;
+        return stalled;
+    };
+    if (m_pageReplies.contains(request.path))
+        return m_pageReplies[request.path];
+    if (m_pages.contains(request.path)) {
+        const auto& page = m_pages[request.path];
+        return endless(FakeHttpReply::raw(page.status, page.contentType, page.body));
+    }
+    if (m_answersSocialSignIn && request.path == QLatin1String("/dialog/oauth")) {
+        const QString redirect = QUrlQuery(QString::fromUtf8(request.query))
+                                     .queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded);
+        if (!redirect.isEmpty()) {
+            FakeHttpReply reply = FakeHttpReply::html(302, "Found");
+            reply.extraHeaders.append({"Location", redirect.toUtf8() + "#access_token=social&expires_in=3600"});
+            return reply;
+        }
+    }
+    if (m_answersSocialSignIn && request.path == QLatin1String("/connect/login_success.html"))
+        return FakeHttpReply::html(200, "<html><body></body></html>");
+    if (request.path.startsWith(QLatin1String("/content/"))) {
+        const QString id = request.path.section(QLatin1Char('/'), 2, 2);
+        if (m_state.contentItems.contains(id)) {
+            const ContentItem& item = m_state.contentItems[id];
+            return endless(FakeHttpReply::raw(200, item.contentType.toUtf8(), item.data).delayed(m_contentDelayMs));
+        }
+    }
+    return FakeHttpReply::html(404, "Not Found");
+}
+
+FakeHttpReply FakeWebService::answer(const FakeHttpRequest& request)
+{
     const QString method = request.method();
     for (qsizetype i = 0; i < m_injections.size(); ++i) {
         Injection& injection = m_injections[i];

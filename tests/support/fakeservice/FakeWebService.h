@@ -93,7 +93,8 @@ public:
     FakeWebService(const FakeWebService&) = delete;
     FakeWebService& operator=(const FakeWebService&) = delete;
 
-    bool start();
+    // Listens on `port` of 127.0.0.1 (a free one when 0).
+    bool start(quint16 port = 0);
     // "http://127.0.0.1:<port>", the root to give the client.
     QUrl baseUrl() const;
     // An address on 127.0.0.1 where nothing listens: every request to it is refused (the service offline).
@@ -121,6 +122,27 @@ public:
     // Any reply (a stalled or endless download, say) answered to GET `path`.
     void setPageReply(const QString& path, const FakeHttpReply& reply);
 
+    // Every answer (API calls, pages, content) comes `milliseconds` late (0, the default: at once).
+    void setReplyDelay(int milliseconds);
+    // Content downloads and pages start and never end: the head and a first few bytes, then silence.
+    void setEndlessDownloads(bool endless);
+    // The social site's sign-in dialog ("/dialog/oauth") answers at once by sending the browser on to its
+    // "redirect_uri" with an access token, as when the person has allowed the application before.
+    void setAnswersSocialSignIn(bool answers);
+
+    // Adds what `folder` holds; false with `error` set when a file in it cannot be read. Every part is optional:
+    //   users.json             [{"username", "password", "email", "display_name", "account_type", "quota_max",
+    //                            "quota_used"}] (byte counts)
+    //   documents/*.json       {"id", "string_id", "alias", "owner", "title", "description", "privacy",
+    //                           "password", "published", "categories", "document": {document JSON}}, or a bare
+    //                           document JSON (then published, owned by the first user, titled after the file)
+    //   content/<id>/<name>    served at "/content/<id>/<name>", as an uploaded asset is
+    //   help.json, templates.json   the guides list and the template list (arrays)
+    //   pages/<path>           served at "/<path>"; a page "x.html" also at "/x" (the catalog, the library, previews)
+    bool loadFolder(const QString& folder, QString* error);
+    // Called on the server's thread with one line per request received (method or path, and the user).
+    void setRequestLogger(std::function<void(const QString& line)> logger);
+
     void setHandler(const QString& method, Handler handler);
     // The next `times` calls of `method` (any method when empty; -1 = until cleared) get `reply`.
     void injectReply(const QString& method, const FakeHttpReply& reply, int times = 1);
@@ -143,6 +165,8 @@ public:
 
 private:
     FakeHttpReply handle(const FakeHttpRequest& request);
+    FakeHttpReply answer(const FakeHttpRequest& request);
+    FakeHttpReply answerPage(const FakeHttpRequest& request);
     void installDefaultHandlers();
 
     struct Injection {
@@ -165,5 +189,9 @@ private:
     QList<FakeHttpRequest> m_requests;
     bool m_recording = true;
     int m_contentDelayMs = 0;
+    int m_replyDelayMs = 0;
+    bool m_endlessDownloads = false;
+    bool m_answersSocialSignIn = false;
+    std::function<void(const QString&)> m_requestLogger;
     std::unique_ptr<FakeHttpServer> m_server;
 };

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/QVRAppDelegate.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "library/share/QVR_TrackableEmailViewController.h"
+#include "roads/RoadsSignedInService.h"
+#include "roads/RoadsTestSupport.h"
+#include "support/QtPrinters.h"
+#include "support/UserInput.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/QVRViewerWindow.h"
+#include "viewer/QVR_PDFViewerView.h"
+
+using namespace roads;
+
+namespace {
+
+// The text of a one-screen document holding a PDF served at `url`.
+QString documentWithPdfAt(const QUrl& url, QString* localID)
+{
+    auto document = ZERI_TessarineModel::create();
+    document->firstFlowmodel()->setTitle(QStringLiteral("Handouts"));
+    auto screen = ZERI_FlowScreenModel::create();
+    document->firstFlowmodel()->addFlowScreen(screen);
+    auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(url);
+    asset->setSourceFileName(QStringLiteral("pages.pdf"));
+    pdf->object()->setPdfAsset(asset);
+    screen->addMixedMediaObject(pdf);
+    *localID = document->qvdID();
+    return QString::fromUtf8(document->jsonData());
+}
+
+// A posted document opened from its link, played, its PDF opened with Return: the tracked e-mail about the PDF,
+// typed and sent, reaches the service with the document's server id, the one the service knows it by.
+TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
+{
+    FakeWebService* service = signedInService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+
+    QTemporaryDir inputs;
+    QFile pdfFile(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 2));
+    ASSERT_TRUE(pdfFile.open(QIODevice::ReadOnly));
+    const QUrl pdfURL =
+        service->addContent(QStringLiteral("handout"), pdfFile.readAll(), QStringLiteral("pages.pdf"), "ann");
+    QString localID;
+    FakeWebService::Document posted;
+    posted.owner = QStringLiteral("ann");
+    posted.title = QStringLiteral("Handouts");
+    posted.published = true;
+    posted.documentJson = documentWithPdfAt(pdfURL, &localID);
+    posted.publishedJson = posted.documentJson;
+    posted = service->addDocument(posted);
+    ASSERT_NE(posted.id, localID);
+
+    application().handleLinks({QStringLiteral("tessarine://loadbystringid/") + posted.stringID});
+    QVR_CreatorWindow* creator = nullptr;
+    QVRViewerWindow* player = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QVR_CreatorWindow* window : creatorWindows()) {
+            if (window->currentModel() && window->currentModel()->stringID() == posted.stringID)
+                creator = window;
+        }
+        player = visibleTopLevel<QVRViewerWindow>();
+        return creator || player;
+    }));
+    if (!player)
+        player = play(creator);
+    ASSERT_TRUE(player);
+    player->resize(900, 640);
+    QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
+    ASSERT_TRUE(waitFor([&] { return viewer->viewerView()->currentlyDisplayedFlowScreen() != nullptr; }));
+    // Return opens the PDF; while its file is still on its way, Return starts the download and the next Return,
+    // once it is here, opens it.
+    QVR_PDFViewerView* pdf = nullptr;
+    QElapsedTimer sinceReturn;
+    ASSERT_TRUE(waitFor([&] {
+        pdf = viewer->pdfViewerView();
+        if (!pdf && (!sinceReturn.isValid() || sinceReturn.elapsed() > 500)) {
+            UserInput::pressKey(viewer->viewerView(), Qt::Key_Return);
+            sinceReturn.start();
+        }
+        return pdf && pdf->emailButton() && pdf->hasImageForPage(0);
+    }));
+
+    click(pdf->emailButton());
+    auto* composer = dynamic_cast<QVR_TrackableEmailViewController*>(pdf->emailVC());
+    ASSERT_TRUE(composer);
+    ASSERT_TRUE(waitFor([&] { return composer->view()->isVisible(); }, 5000));
+    if (composer->senderTextField()->text().isEmpty()) {
+        composer->senderTextField()->setFocus();
+        UserInput::typeText(composer->senderTextField(), QStringLiteral("ann@example.com"));
+    }
+    composer->recipientsTextField()->setFocus();
+    UserInput::typeText(composer->recipientsTextField(), QStringLiteral("bo@x.example"));
+    const int sent = int(service->state().sentEmails.size());
+    click(composer->sendBtn());
+    ASSERT_TRUE(waitFor([&] { return service->state().sentEmails.size() > sent; }, 10000));
+    const auto email = service->state().sentEmails.last();
+    EXPECT_EQ(email.value(QStringLiteral("tessarine_id")), posted.id);
+    EXPECT_EQ(email.value(QStringLiteral("recipient")), QStringLiteral("bo@x.example"));
+    EXPECT_TRUE(waitFor([&] { return pdf->emailVC() == nullptr; }, 5000)) << "the composer stayed open";
+
+    // Escape closes the PDF; its page renderer goes on the next turns, before the application may end.
+    QPointer<QVR_PDFViewerView> closingPdf(pdf);
+    QTest::keyClick(pdf->scrollArea(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return !closingPdf;
+        },
+        5000));
+    closeDocumentWindows();
+}
+
+} // namespace
