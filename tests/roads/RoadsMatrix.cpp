@@ -50,8 +50,14 @@ QByteArray playerPage(const char* site)
 FakeWebService* service()
 {
     return startedService([](FakeWebService& service) {
-        service.addUser(QStringLiteral("ann"), QStringLiteral("pw"));
-        service.addUser(QStringLiteral("bob"), QStringLiteral("pw"));
+        // Their pictures are served here too: nothing is fetched from elsewhere.
+        for (const QString& name : {QStringLiteral("ann"), QStringLiteral("bob"), QStringLiteral("help")}) {
+            service.addUser(name, QStringLiteral("pw"));
+            const QUrl avatar =
+                service.addContent(QStringLiteral("avatar-") + name, pictureBytes(QSize(48, 48), Qt::darkGreen, "JPEG"),
+                                   name + QStringLiteral(".jpg"), name);
+            service.withState([&](FakeWebService::State& state) { state.users[name].avatarURL = avatar.toString(); });
+        }
         Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
         // The web video sites: the pictures that confirm a video, and their players.
         const QByteArray picture = pictureBytes(QSize(480, 360), QColor(40, 90, 160), "JPEG");
@@ -170,18 +176,29 @@ QString whatCovers(QWidget* view)
         return QStringLiteral("a popup (%1)").arg(QString::fromLatin1(popup->metaObject()->className()));
     if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window)
         return QStringLiteral("a dialog (%1)").arg(QString::fromLatin1(modal->metaObject()->className()));
-    for (const QString& name : {QStringLiteral("QVRViewerDownloadViewControllerView")}) {
-        for (QWidget* panel : window->findChildren<QWidget*>(name)) {
-            if (panel->isVisible())
-                return QStringLiteral("a loading card (%1)").arg(name);
-        }
-    }
+    if (loadingViewOver(view))
+        return QStringLiteral("a loading view");
     const QPoint middle = view->mapTo(window, view->rect().center());
     QWidget* under = window->childAt(middle);
     if (under && under != view && !view->isAncestorOf(under))
         return QStringLiteral("%1 \"%2\" lies over its middle")
             .arg(QString::fromLatin1(under->metaObject()->className()), under->objectName());
     return {};
+}
+
+bool loadingViewOver(QWidget* view)
+{
+    if (!view)
+        return false;
+    const QRect area(view->mapToGlobal(QPoint(0, 0)), view->size());
+    for (const QString& name :
+         {QStringLiteral("QVR_LoadingViewController"), QStringLiteral("QVRViewerDownloadViewControllerView")}) {
+        for (QWidget* panel : view->window()->findChildren<QWidget*>(name)) {
+            if (panel->isVisible() && QRect(panel->mapToGlobal(QPoint(0, 0)), panel->size()).intersects(area))
+                return true;
+        }
+    }
+    return false;
 }
 
 QVRTessarineTileGridItemView* tileOf(const QString& packageID)

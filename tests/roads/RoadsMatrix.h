@@ -26,8 +26,6 @@ constexpr bool kLoadingViewGoes = false;
 constexpr bool kFailedGuideStopsSpinning = false;
 // A document already open in a creator window is brought to the front instead of opened a second time.
 constexpr bool kOpenDocumentComesToFront = false;
-// A text never typed into shows its prompt in the player as on the canvas.
-constexpr bool kNeverTypedTextPlays = false;
 } // namespace roads::mended
 
 namespace roads::matrix {
@@ -57,6 +55,8 @@ QVR_CreatorWindow* creatorShowing(const QString& id);
 // with no dialog or popup over it, and the middle of the view belongs to the view (no loading card, sheet or
 // other panel laid over it).
 QString whatCovers(QWidget* view);
+// Whether an open request's loading view lies over `view`.
+bool loadingViewOver(QWidget* view);
 // The part of a window the user works in: a creator's art board, a viewer's player.
 QWidget* workArea(QWidget* window);
 

@@ -146,7 +146,7 @@ TEST_F(OpenMatrix, OpenAddressShowsOneViewerAndAgainBringsItToTheFront)
         << "the Open Address window stays";
     QVRViewerWindow* viewer = nullptr;
     ASSERT_TRUE(waitFor([&] { return (viewer = viewerShowing(id)) != nullptr; }, 30000));
-    if (!mended::kLoadingViewGoes && !waitFor([&] { return whatCovers(workArea(viewer)).isEmpty(); }, 5000))
+    if (!mended::kLoadingViewGoes && !waitFor([&] { return !loadingViewOver(workArea(viewer)); }, 5000))
         GTEST_SKIP() << "waits for the open-by-address loading view to go";
     ASSERT_TRUE(oneUsableWindow(id));
     EXPECT_EQ(viewer->windowController()->tessarineViewerViewController()->viewerView()->numScreens(), 2);
@@ -285,7 +285,7 @@ TEST_F(OpenMatrix, AGuidePlaysInThePanelAndAFailedOneLeavesItAsItWas)
         20000))
         << "the guide does not play";
     EXPECT_TRUE(documentWindows().isEmpty()) << "the guide plays in the panel, not in a window of its own";
-    if (!mended::kLoadingViewGoes && !waitFor([&] { return whatCovers(player).isEmpty(); }, 5000))
+    if (!mended::kLoadingViewGoes && !waitFor([&] { return !loadingViewOver(player); }, 5000))
         GTEST_SKIP() << "waits for the guide's loading view to go (" << whatCovers(player).toStdString() << ")";
     EXPECT_TRUE(waitFor([&] { return whatCovers(player).isEmpty(); }, 5000)) << whatCovers(player).toStdString();
 
@@ -298,7 +298,7 @@ TEST_F(OpenMatrix, AGuidePlaysInThePanelAndAFailedOneLeavesItAsItWas)
 }
 
 // Opens by address that fail: a document the service does not have, a service error, and Cancel on the loading
-// card. No window is left behind and the home window is in front again.
+// view. No window is left behind and the home window is in front again.
 TEST_F(OpenMatrix, AFailedOpenByAddressLeavesTheWindowsAsTheyWere)
 {
     FakeWebService* fake = matrix::service();
@@ -317,7 +317,7 @@ TEST_F(OpenMatrix, AFailedOpenByAddressLeavesTheWindowsAsTheyWere)
     if (!mended::kLoadingViewGoes)
         GTEST_SKIP() << "waits for the open-by-address loading view's Cancel";
     {
-        SCOPED_TRACE("Cancel on the loading card");
+        SCOPED_TRACE("Cancel on the loading view");
         const QString id = addPublishedDocument(QStringLiteral("slow2"), QStringLiteral("bob"), 2, true);
         fake->setContentDelay(60000);
         ASSERT_TRUE(openAddress(id));
@@ -326,13 +326,12 @@ TEST_F(OpenMatrix, AFailedOpenByAddressLeavesTheWindowsAsTheyWere)
             [&] {
                 for (QWidget* window : documentWindows())
                     for (auto* button : window->findChildren<QPushButton*>())
-                        if (button->isVisible() && button->parentWidget() &&
-                            button->parentWidget()->objectName() == QLatin1String("downloadCard"))
+                        if (button->isVisible() && button->text() == QLatin1String("Cancel"))
                             cancel = button;
                 return cancel != nullptr;
             },
             20000))
-            << "no loading card";
+            << "no loading view with its Cancel";
         click(cancel);
         fake->setContentDelay(0);
         expectWindowsAsBefore();
