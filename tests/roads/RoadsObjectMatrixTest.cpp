@@ -94,6 +94,12 @@ const KindCase kKinds[] = {
     {Kind::FlowLink, "FlowLink", Type::Shape, 1, 1},
 };
 
+// Names the case in test names and messages.
+void PrintTo(const KindCase& kind, std::ostream* out)
+{
+    *out << kind.name;
+}
+
 // The document linked to by the flow link: three screens on the service.
 constexpr const char* kLinkedDocument = "linked3";
 
