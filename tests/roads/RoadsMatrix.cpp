@@ -186,6 +186,15 @@ QString whatCovers(QWidget* view)
     return {};
 }
 
+void settledOnDocument(QVRViewerWindow* viewer)
+{
+    QVR_TessarineViewerView* player = viewer->windowController()->tessarineViewerViewController()->viewerView();
+    waitFor([&] { return player->numScreens() > 0; }, 30000);
+    // The loading view comes with the request's first progress report, a moment after the pages.
+    QTest::qWait(500);
+    UserInput::letRepaintsHappen();
+}
+
 bool loadingViewOver(QWidget* view)
 {
     if (!view)

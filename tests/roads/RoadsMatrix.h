@@ -55,6 +55,8 @@ QVR_CreatorWindow* creatorShowing(const QString& id);
 // with no dialog or popup over it, and the middle of the view belongs to the view (no loading card, sheet or
 // other panel laid over it).
 QString whatCovers(QWidget* view);
+// Waits until the viewer plays its document's pages and the open request has laid what it lays over them.
+void settledOnDocument(QVRViewerWindow* viewer);
 // Whether an open request's loading view lies over `view`.
 bool loadingViewOver(QWidget* view);
 // The part of a window the user works in: a creator's art board, a viewer's player.

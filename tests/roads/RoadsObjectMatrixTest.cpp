@@ -689,6 +689,7 @@ TEST_P(ObjectMatrix, DISABLED_OpensByAddressAndPlays)
     QVRViewerWindow* player = nullptr;
     ASSERT_TRUE(waitFor([&] { return (player = viewerShowing(stringID)) != nullptr; }, 30000)) << "no viewer";
     player->resize(1100, 800);
+    settledOnDocument(player);
     if (!mended::kLoadingViewGoes) {
         // The loading view of the open request stays over the player.
         if (!waitFor([&] { return !loadingViewOver(workArea(player)); }, 5000))
