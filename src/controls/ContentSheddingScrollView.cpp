@@ -33,6 +33,13 @@ void ContentSheddingScrollView::setPage_Width(double width)
 
 void ContentSheddingScrollView::setDocumentView(QWidget* view)
 {
+    // The view being replaced may be handling the very event that replaces it (a click on a link to another
+    // document): it goes on the next event-loop turn, not under its own feet.
+    if (QWidget* previous = widget(); previous && previous != view) {
+        takeWidget();
+        previous->hide();
+        previous->deleteLater();
+    }
     setWidget(view);
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);

@@ -17,7 +17,8 @@ public:
 
     int pageNumber() const { return m_pageNumber; }
 
-    // Installs the document view (owned by the scroll view) and resets pageNumber to 0.
+    // Installs the document view (owned by the scroll view) and resets pageNumber to 0. The previous one is
+    // deleted on the next event-loop turn.
     void setDocumentView(QWidget* view);
     QWidget* documentView() const { return widget(); }
 
