@@ -119,8 +119,8 @@ void expectCaretAtEveryPosition(double zoom)
         EXPECT_LE(columns.size(), 3) << "at position " << position;
         EXPECT_GT(columns.first(), previous) << "the caret did not move at position " << position;
         previous = columns.first();
-        UserInput::pressKey(b.viewport(), Qt::Key_Right);
-        UserInput::letRepaintsHappen();
+        UserInput::pressKey(b.viewport(), Qt::Key_Right, Qt::NoModifier, 10);
+        UserInput::letRepaintsHappen(20);
     }
 }
 
@@ -131,5 +131,7 @@ TEST(TextCaret, ShowsAtEveryPositionBelowFullZoom)
     expectCaretAtEveryPosition(0.72);
     expectCaretAtEveryPosition(0.75);
     expectCaretAtEveryPosition(0.5);
+    // Below half size a unit is less than a pixel even at a ratio of two.
+    expectCaretAtEveryPosition(0.3);
     expectCaretAtEveryPosition(1.0);
 }
