@@ -253,3 +253,34 @@ TEST_F(CreatorReachRoad, TheKeyboardReachesTheMenusAndComesBackFromTheColourPane
     EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == window && window->focusWidget(); }, 5000))
         << "no window has the keyboard after the colour panel closed";
 }
+
+// Every stop of Tab in the creator window shows where the keyboard is, and a greyed control is no stop.
+TEST_F(CreatorReachRoad, EveryTabStopShowsTheKeyboard)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }, 5000));
+    QList<QWidget*> stops;
+    QStringList silent;
+    for (int press = 0; press < 40; ++press) {
+        UserInput::pressKey(inFront(), Qt::Key_Tab);
+        UserInput::letRepaintsHappen();
+        QWidget* focused = QApplication::focusWidget();
+        if (!focused || stops.contains(focused))
+            break;
+        stops.append(focused);
+        const QString name =
+            QString::fromLatin1(focused->metaObject()->className()) + QLatin1Char(' ') + focused->accessibleName();
+        EXPECT_TRUE(focused->isEnabled()) << name.toStdString();
+        // What the stop shows with the keyboard, and without it.
+        const QImage withFocus = UserInput::shownImage(focused);
+        focused->clearFocus();
+        UserInput::letRepaintsHappen();
+        if (UserInput::shownImage(focused) == withFocus)
+            silent << name;
+        focused->setFocus(Qt::TabFocusReason);
+        UserInput::letRepaintsHappen();
+    }
+    EXPECT_GE(stops.size(), 8);
+    EXPECT_TRUE(silent.isEmpty()) << "stops that show nothing: " << silent.join(QStringLiteral(", ")).toStdString();
+}
