@@ -146,10 +146,11 @@ TEST_F(CreatorReachRoad, ShapesChosenFromTheKeyboardAndEveryStepNamedInUndo)
     // Space on the first shape adds it, never closes the chooser empty-handed.
     shapes = openShapeChooser(window);
     ASSERT_TRUE(shapes);
+    // The chooser goes with the choice: its first shape is read before.
+    const int first = shapes->buttons().value(0)->shapeType();
     UserInput::pressKey(inFront(), Qt::Key_Space);
     ASSERT_TRUE(waitFor([&] { return shapesOf(window).size() == 2; }, 5000)) << "Space closed the chooser";
-    EXPECT_EQ(shapesOf(window).back()->as<ZERI_MMObject_Shape>()->shapeType(),
-              shapes ? shapes->buttons().value(0)->shapeType() : -1);
+    EXPECT_EQ(shapesOf(window).back()->as<ZERI_MMObject_Shape>()->shapeType(), first);
 
     // The new shape is selected: stacking and deletion, each named.
     ASSERT_TRUE(waitFor([&] { return chooseMenuItemEnabled(window, QStringLiteral("sendItemToBack")); }, 5000));
