@@ -39,6 +39,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "strings/UFM.h"
 
 using Container = QVR_MixedMediaElementContainingView;
 using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
@@ -216,6 +217,7 @@ TEST(ResizeHandles, ProportionalCornerIsOneUndoStepThatHoldsTheNewPicture)
         e.dragHandle(2, false, QPoint(50, 25) * zoom);
         expectFrame(image, QRectF(100, 100, 250, 125), 0.625, QSizeF(12.5, 25));
         EXPECT_EQ(e.undo().undoCount(), steps + 1) << zoom;
+        EXPECT_EQ(e.undo().undoActionName(), UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG()) << "Edit > Undo names the step";
         EXPECT_EQ(e.document->firstFlowmodel()->currentUndoableAction(), nullptr);
         const auto cropped = (*image)->croppedImageAsset();
         EXPECT_EQ(pixelSize(cropped), QSize(250, 125));
