@@ -700,6 +700,20 @@ bool QVRMainMenu::eventFilter(QObject* watched, QEvent* event)
             state().handler(QStringLiteral("quit"));
         return true;
     }
+    // F10 opens the window's first menu, so the bar is reached from the keyboard.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10 &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget->isWindow() || widget == QApplication::focusWidget())) {
+            for (QMenuBar* bar : menuBars()) {
+                if (bar->window() == widget->window() && bar->isVisible() && !bar->actions().isEmpty()) {
+                    validate(bar);
+                    bar->setActiveAction(bar->actions().first());
+                    return true;
+                }
+            }
+        }
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         if (auto* widget = qobject_cast<QWidget*>(watched)) {
             QWidget* window = widget->window();

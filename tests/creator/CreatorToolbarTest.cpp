@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -28,6 +29,7 @@
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
+#include "support/UserInput.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -516,6 +518,32 @@ TEST(CreatorToolbar, ANarrowWindowStopsAtASizeWhereNothingOverlapsAndTheTitleSho
     w.window->resize(1800, 800);
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar.titleLabel()->text() == longTitle; }, 2000))
         << "with room again the title reads whole";
+}
+
+// The title is drawn bold: where the bold title fits it reads whole, and what is shown always fits as drawn.
+TEST(CreatorToolbar, TheTitleIsMeasuredInTheBoldFaceItIsDrawnIn)
+{
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    const QString title = QStringLiteral("Quarterly results for the northern region team meeting");
+    bar.setTessarineTitle(title);
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window->isVisible(); }, 2000));
+    QPushButton* label = bar.titleLabel();
+    QFont drawn = label->font();
+    drawn.setBold(true);
+    EXPECT_TRUE(label->font().bold()) << "the title's own font is its drawn face";
+    for (const int width : {1280, 1590}) {
+        w.window->resize(width, 800);
+        UserInput::letRepaintsHappen();
+        const QString shown = label->text();
+        EXPECT_LE(QFontMetricsF(drawn).horizontalAdvance(shown), label->width()) << width;
+        if (shown != title) {
+            EXPECT_LT(label->width(), QFontMetricsF(drawn).horizontalAdvance(title) + 12)
+                << width << ": shortened with room to spare";
+        }
+    }
+    EXPECT_EQ(label->text(), title) << "at 1590 points the title reads whole";
 }
 
 TEST(CreatorToolbar, TabGoesThroughTheButtonsInOrderAndStopsOnlyOnWhatShows)

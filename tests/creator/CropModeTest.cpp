@@ -265,6 +265,7 @@ TEST(CropMode, MovingTheCropRectangleThenCropIsOneStepWithItsPicturesAndUndoRest
     EXPECT_EQ((*e.a)->frame(), QRectF(290, 100, 200, 100));
     EXPECT_EQ(e.offset(), QSizeF(200, 20));
     EXPECT_EQ(e.undo().undoCount(), 1);
+    EXPECT_EQ(e.undo().undoActionName(), UFM::UNDO_MANAGER_PAN_AND_ZOOM_TAG()) << "Edit > Undo names the crop";
     // At zoom 0.5 a regular and a retina picture, both PNG.
     EXPECT_EQ(pictureSize((*e.a)->croppedImageAsset()), QSize(200, 100));
     EXPECT_EQ(pictureSize((*e.a)->retinaCroppedImageAsset()), QSize(400, 200));

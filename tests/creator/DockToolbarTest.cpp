@@ -10,13 +10,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "platform/UserDefaults.h"
+#include "support/UserInput.h"
 
 namespace {
-QColor colourAt(QWidget& widget, QPoint point)
-{
-    return widget.grab().toImage().pixelColor(point);
-}
-
 // A view of `geometry` with `alignment`, not yet docked.
 QWidget* dockable(const QRect& geometry, int alignment)
 {
@@ -114,22 +110,33 @@ TEST(DockToolbar, DarkerWhileItsWindowIsActive)
     palette->show();
     strip->setGeometry(0, 0, 300, 30);
     window.show();
+    // Sized again once shown, as a user does; the strip's last repaint is then this resize's.
+    window.resize(320, 30);
+    strip->setGeometry(0, 0, 320, 30);
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QColor top = colourAt(*strip, {10, 2});
+    UserInput::letRepaintsHappen();
+    // Read from what the window shows: grab() would paint the strip afresh.
+    QColor top = UserInput::shownColor(strip, {10, 2});
     EXPECT_NEAR(top.red(), 82, 3);
     EXPECT_NEAR(top.blue(), 84, 3);
-    EXPECT_EQ(colourAt(*strip, {10, 29}), QColor(Qt::black));
+    EXPECT_EQ(UserInput::shownColor(strip, {10, 29}), QColor(Qt::black));
 
     QWidget other;
     other.resize(50, 50);
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    top = colourAt(*strip, {10, 2});
+    UserInput::letRepaintsHappen();
+    top = UserInput::shownColor(strip, {10, 2});
     EXPECT_NEAR(top.red(), 104, 3);
     EXPECT_NEAR(top.blue(), 107, 3);
-    EXPECT_EQ(colourAt(*strip, {10, 29}), QColor(Qt::black));
+    EXPECT_EQ(UserInput::shownColor(strip, {10, 29}), QColor(Qt::black));
+
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    UserInput::letRepaintsHappen();
+    EXPECT_NEAR(UserInput::shownColor(strip, {10, 2}).red(), 82, 3);
 }
 
 TEST(DockToolbar, CreatorWindowDocksItsInspectorPanels)

@@ -24,6 +24,7 @@
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -311,6 +312,26 @@ TEST(InteractionHelpers, TranslateBandHoverAndCursorGeometry)
     EXPECT_EQ(Utils::rotateCursorQuarterTurns(0), 2);
     EXPECT_EQ(Utils::oppositeCursorPosition(9), 0);
     EXPECT_EQ(Utils::pointOnFrame(QRectF(0, 0, 10, 20), 8), QPointF());
+}
+
+TEST(InteractionHelpers, TheHoverOutlineGoesWithItsElementWhileDragged)
+{
+    Editor e;
+    // The shape at (400, 100, 100, 100), not selected, hovered and then dragged 100 points to the right.
+    e.moveTo(e.at(QPointF(450, 150)), Qt::NoButton);
+    ASSERT_EQ(e.handler->currentlyHovered(), e.container(e.b));
+    e.press(QPointF(450, 150));
+    e.moveTo(e.at(QPointF(500, 150)));
+    e.moveTo(e.at(QPointF(550, 150)));
+    UserInput::letRepaintsHappen();
+    ASSERT_EQ((*e.b)->frame(), QRectF(500, 100, 100, 100));
+    auto* hover = e.handler->hoveredViewOverlay();
+    EXPECT_TRUE(hover->isVisible());
+    EXPECT_EQ(hover->sceneBoundingRect(), QRectF(499, 99, 102, 102));
+    // Read from what the window shows: the outline's blue on the element's new left edge.
+    const QColor edge = UserInput::shownColor(e.viewport(), e.at(QPointF(499.5, 150)));
+    EXPECT_TRUE(edge.blue() > 120 && edge.red() < 90) << edge.name().toStdString();
+    e.release(QPointF(550, 150));
 }
 
 TEST(Selection, ClicksModifierClicksAndRubberBands)

@@ -31,6 +31,7 @@
 #include "platform/UserDefaults.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -38,6 +39,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "strings/UFM.h"
 
 using Container = QVR_MixedMediaElementContainingView;
 using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
@@ -215,6 +217,7 @@ TEST(ResizeHandles, ProportionalCornerIsOneUndoStepThatHoldsTheNewPicture)
         e.dragHandle(2, false, QPoint(50, 25) * zoom);
         expectFrame(image, QRectF(100, 100, 250, 125), 0.625, QSizeF(12.5, 25));
         EXPECT_EQ(e.undo().undoCount(), steps + 1) << zoom;
+        EXPECT_EQ(e.undo().undoActionName(), UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG()) << "Edit > Undo names the step";
         EXPECT_EQ(e.document->firstFlowmodel()->currentUndoableAction(), nullptr);
         const auto cropped = (*image)->croppedImageAsset();
         EXPECT_EQ(pixelSize(cropped), QSize(250, 125));
@@ -326,11 +329,21 @@ TEST(RotateHandles, QuarterTurnsTurnTheFrameAndKeepTheSamePartOfTheImage)
     const int steps = e.undo().undoCount();
     EXPECT_EQ(SnappingUtils::imageSizeFromFilepathString((*image)->originalImageAsset()->localFilePath()),
               QSizeF(800, 400));
+    const QPoint middle = e.at((*image)->frame().center());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            UserInput::letRepaintsHappen(10);
+            return UserInput::shownColor(e.viewport(), middle) == QColor(Qt::darkGreen);
+        },
+        10000));
 
-    // While turning, one half-transparent snapshot turns with the pointer; the container never does.
+    // While turning, one half-transparent snapshot of the picture turns with the pointer; the container never
+    // does.
     const QPoint to = e.pressAndMove(1, true, QPoint(-50, 150));
     auto snapshots = e.pixmapItems();
     ASSERT_EQ(snapshots.size(), 1u);
+    const QImage snapshot = snapshots.front()->pixmap().toImage();
+    EXPECT_EQ(snapshot.pixelColor(snapshot.rect().center()), QColor(Qt::darkGreen));
     EXPECT_DOUBLE_EQ(snapshots.front()->opacity(), 0.5);
     EXPECT_NEAR(snapshots.front()->rotation(), 90, 0.5);
     EXPECT_TRUE(e.container(image)->transform().isIdentity());

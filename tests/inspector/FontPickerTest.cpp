@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -149,4 +150,38 @@ TEST(FontPickerLook, TheFamilyTitleStaysClearOfItsArrow)
     EXPECT_GT(inkIn(box.left(), arrowLeft), 20);
     // A clipped name runs into the last columns before the arrow; a whole one ends before them.
     EXPECT_EQ(inkIn(arrowLeft - 4, box.right() - 1), 0);
+}
+
+// Floating, the family menu sits inside the panel border's rounded edge, and its opened menu is wide enough for
+// every family's name in that family's own font.
+TEST(FontPickerLook, TheFloatingFamilyMenuStaysInsideItsBorderAndOpensWideEnough)
+{
+    FontList list;
+    list.setList(FontList::documentFontsForNames(
+        {QStringLiteral("HelveticaNeue-Light"), QStringLiteral("TimesNewRomanPSMT"), QStringLiteral("Georgia")}, 12));
+    QWidget host;
+    QVRFontPicker_v2 picker(&host);
+    picker.setFontList(&list);
+    picker.setDocked(false);
+    host.resize(300, 80);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    // The border's rounded edge: its outermost opaque column in the picker's middle row.
+    const QImage border = QVR_StretchableBorderView::borderImage(false, 1.0).toImage();
+    int edge = 0;
+    while (edge < border.width() && qAlpha(border.pixel(edge, border.height() / 2)) < 255)
+        ++edge;
+    EXPECT_GE(picker.familyBox()->geometry().left(), edge);
+    EXPECT_LE(picker.faceBox()->geometry().right(), picker.width() - 1 - edge);
+
+    picker.familyBox()->showPopup();
+    QAbstractItemView* menu = picker.familyBox()->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    for (int index = 0; index < picker.familyBox()->count(); ++index) {
+        const QFont font = picker.familyBox()->itemData(index, Qt::FontRole).value<QFont>();
+        EXPECT_LE(QFontMetrics(font).horizontalAdvance(picker.familyBox()->itemText(index)) + 16,
+                  menu->viewport()->width())
+            << picker.familyBox()->itemText(index).toStdString();
+    }
+    picker.familyBox()->hidePopup();
 }

@@ -229,6 +229,7 @@ TEST(LinkEditorsTest, ScreenLinkSavesOneUndoStepOnTheLinkableObjectsAndReopensOn
     EXPECT_FALSE((*f.video)->action());
     EXPECT_FALSE(f.window->sheetLikeViewController());
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
+    EXPECT_EQ(f.undo().undoActionName(), UFM::UNDO_MANAGER_SET_SCREEN_LINK_TAG());
 
     // Reopening shows the target and its transition.
     f.select({f.shapeA});

@@ -36,6 +36,7 @@
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "support/UserInput.h"
 
 namespace {
 
@@ -138,6 +139,43 @@ TEST(PopoverPlacement, AnUndoneMoveTakesThePopoverBack)
         [&] { return (f.popoverFrame(shape).topLeft() - before.topLeft()).manhattanLength() <= 16; }, 3000))
         << "the popover stayed at " << f.popoverFrame(shape).x() << "," << f.popoverFrame(shape).y();
     EXPECT_TRUE(f.popoverShown(shape));
+}
+
+// The canvas moves under a still element: the window is resized, the zoom scrolls the element out of view and
+// back. The popover goes with the element, hides while it cannot be seen and comes back with it.
+TEST(PopoverPlacement, ThePopoverFollowsTheCanvasWhenTheElementStaysPut)
+{
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(200, 200, 120, 120));
+    ASSERT_TRUE(f.popoverShown(shape));
+    const auto besideIt = [&] {
+        const QRect popover = f.popoverFrame(shape);
+        const QRect element = f.elementFrame(shape);
+        return f.popoverShown(shape) && !popover.intersects(element.adjusted(4, 4, -4, -4)) &&
+               popover.intersects(element.adjusted(-40, -40, 40, 40));
+    };
+    ASSERT_TRUE(besideIt());
+
+    // Resized after it showed: the screen stays centred, so the element moves on the window.
+    const QRect element = f.elementFrame(shape);
+    f.window->resize(1100, 800);
+    UserInput::letRepaintsHappen();
+    ASSERT_NE(f.elementFrame(shape), element);
+    EXPECT_TRUE(QTest::qWaitFor(besideIt, 3000))
+        << "the popover stayed at " << f.popoverFrame(shape).x() << "," << f.popoverFrame(shape).y();
+
+    // Zoomed in on the screen's far corner: the element is out of view, and so is its popover.
+    f.window->theArtBoard()->setZoomLevelWithoutNotification(4.0);
+    f.view()->centerOn(QPointF(1000, 730));
+    UserInput::letRepaintsHappen();
+    ASSERT_FALSE(f.viewport()->rect().intersects(f.view()->mapFromScene((*shape)->frame()).boundingRect()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.popoverShown(shape); }, 3000)) << "the popover stayed on screen";
+
+    // Back at a size that shows it: the popover comes back beside it.
+    f.window->theArtBoard()->setZoomLevelWithoutNotification(1.0);
+    f.view()->centerOn(QPointF(512, 374));
+    UserInput::letRepaintsHappen();
+    EXPECT_TRUE(QTest::qWaitFor(besideIt, 3000));
 }
 
 TEST(PopoverPlacement, DockingFliesTheRowOnThePopoversColourIntoAStripAlreadyShown)

@@ -3,6 +3,7 @@
 #include <QDoubleSpinBox>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSlider>
@@ -24,6 +25,7 @@
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -197,6 +199,49 @@ TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)
     EXPECT_TRUE(colour->isGroupOpen());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !colour->isGroupOpen(); }, 2000));
     EXPECT_EQ(f.undo().undoCount(), before + 2);
+}
+
+// The model's change notice comes a turn of the event loop after each key: what the user types must stay.
+TEST(SideMenuTest, OpacityTypedKeyByKeyStaysInTheFieldAndTheShapeFollows)
+{
+    SideMenuWindow f;
+    f.select({f.red});
+    auto* colour = f.outlet<QVR_ColorOutlet>();
+    ASSERT_NE(colour, nullptr);
+    auto* field = colour->opacityField()->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    const QString point = QLocale().decimalPoint();
+    const auto alpha = [&] { return f.red->as<ZERI_MMObject_Shape>()->color().alphaF(); };
+
+    QTest::mouseClick(field, Qt::LeftButton);
+    UserInput::pressKey(field, Qt::Key_A, Qt::ControlModifier);
+    const QString half = QStringLiteral("0") + point + QStringLiteral("5");
+    for (int typed = 1; typed <= half.size(); ++typed) {
+        UserInput::typeText(field, half.mid(typed - 1, 1));
+        EXPECT_EQ(field->text(), half.left(typed));
+    }
+    EXPECT_NEAR(alpha(), 0.5, 0.01);
+    EXPECT_EQ(colour->opacitySlider()->value(), 50);
+    colour->closeUndoGroup();
+
+    // "1", "0", ".", "5": past the largest opacity the field refuses a key and keeps what it had; the shape stays
+    // opaque all the way, never cleared by a field rewritten under the keys.
+    UserInput::pressKey(field, Qt::Key_A, Qt::ControlModifier);
+    for (const QChar key : QString(QStringLiteral("10") + point + QStringLiteral("5"))) {
+        UserInput::typeText(field, QString(key));
+        EXPECT_NEAR(alpha(), 1.0, 0.01) << "after " << key.toLatin1();
+    }
+    EXPECT_EQ(field->text(), QStringLiteral("1") + point);
+    EXPECT_EQ(colour->opacitySlider()->value(), 100);
+
+    // An undo shows the opacity it restores.
+    colour->closeUndoGroup();
+    f.undo().undo();
+    f.settle();
+    UserInput::letRepaintsHappen();
+    EXPECT_NEAR(alpha(), 0.5, 0.01);
+    ASSERT_NE(f.outlet<QVR_ColorOutlet>(), nullptr);
+    EXPECT_NEAR(f.outlet<QVR_ColorOutlet>()->opacityField()->value(), 0.5, 0.01);
 }
 
 TEST(SideMenuTest, APickKeepsTheOpacityTheRowShows)

@@ -1,7 +1,10 @@
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 
 #include <QLabel>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QPointer>
 
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
@@ -83,16 +86,29 @@ void QVR_ShapeButtonView::clicked()
     }
 }
 
+void QVR_ShapeButtonView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isEnabled()) {
+        event->accept();
+        clicked();
+        return;
+    }
+    SimpleControlView::keyPressEvent(event);
+}
+
 void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QColor border = borderColor();
+    // The focused shape reads as the one under the pointer (QWidget repaints as the focus comes and goes).
+    const bool focusShown = hasFocus() && currentControlState() == PointerOutside;
+    const QColor border = focusShown ? greyOf(0.45) : borderColor();
     if (border.isValid()) {
         painter.setPen(QPen(border, 1.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    const QColor fill = shapeColor();
+    const QColor fill = focusShown ? greyOf(0.45) : shapeColor();
     if (!m_myShape || !fill.isValid())
         return;
     m_myShape->setShapeType(m_shapeType);
@@ -118,9 +134,38 @@ QVR_AddShapeMenuView::QVR_AddShapeMenuView(QWidget* parent)
         button->setGeometry(QRect(QPoint(x, kButtonTop), kButtonSize));
         button->setShapeType(type);
         button->setOnClick([this](QVR_ShapeButtonView* sender) { shapeSelected(sender->shapeType()); });
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->installEventFilter(this);
         m_buttons.append(button);
         x += kButtonSize.width() + kButtonGap;
     }
+}
+
+void QVR_AddShapeMenuView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Presented in its panel: the keyboard starts on the first shape, once the panel has taken the focus.
+    QPointer<QVR_ShapeButtonView> first = m_buttons.value(0);
+    QTimer::singleShot(0, this, [first] {
+        if (first && first->isVisible())
+            first->setFocus(Qt::PopupFocusReason);
+    });
+}
+
+bool QVR_AddShapeMenuView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = key == Qt::Key_Right ? 1 : key == Qt::Key_Left ? -1 : 0;
+        const int at = m_buttons.indexOf(qobject_cast<QVR_ShapeButtonView*>(watched));
+        if (step != 0 && at >= 0) {
+            const int next = at + step;
+            if (next >= 0 && next < m_buttons.size())
+                m_buttons[next]->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void QVR_AddShapeMenuView::shapeSelected(int shapeType)

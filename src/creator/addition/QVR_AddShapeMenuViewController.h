@@ -39,6 +39,8 @@ public:
 protected:
     void clicked() override;
     void paintEvent(QPaintEvent* event) override;
+    // Return, Enter and Space choose the focused shape.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int m_shapeType = 0;
@@ -46,7 +48,8 @@ private:
     std::shared_ptr<ZERI_MMObject_Shape> m_myShape;
 };
 
-// The add-shape menu, 900 × 200 points: a title and eight sample buttons in one row.
+// The add-shape menu, 900 × 200 points: a title and eight sample buttons in one row. The keyboard starts on the
+// first shape when the menu shows; the left and right arrows move along the row.
 class QVR_AddShapeMenuView : public QWidget {
     Q_OBJECT
 public:
@@ -60,6 +63,10 @@ public:
     QList<QVR_ShapeButtonView*> buttons() const { return m_buttons; }
 
     void shapeSelected(int shapeType);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QVR_AddShapeMenuDelegate* m_delegate = nullptr;

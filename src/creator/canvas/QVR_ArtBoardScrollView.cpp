@@ -1,9 +1,13 @@
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 
+#include <utility>
+
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPainter>
 #include <QWheelEvent>
 
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
@@ -69,6 +73,8 @@ void QVR_ArtBoardScrollView::contextMenuEvent(QContextMenuEvent* event)
 
 void QVR_ArtBoardScrollView::mousePressEvent(QMouseEvent* event)
 {
+    if (std::exchange(m_keyboardFocusShown, false))
+        viewport()->update();
     if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::MetaModifier) && m_artBoard &&
         !m_artBoard->isPreviewOnly()) {
         // Through the viewport, so whatever holds its right clicks back holds this one too.
@@ -84,6 +90,9 @@ void QVR_ArtBoardScrollView::mousePressEvent(QMouseEvent* event)
 void QVR_ArtBoardScrollView::scrollContentsBy(int dx, int dy)
 {
     QGraphicsView::scrollContentsBy(dx, dy);
+    // A scroll moves the pixels shown, the focus ring's with them.
+    if (m_keyboardFocusShown)
+        viewport()->update();
     if (m_artBoard)
         m_artBoard->updateVisibleArea();
     contentViewBoundsChanged();
@@ -103,4 +112,33 @@ void QVR_ArtBoardScrollView::drawBackground(QPainter* painter, const QRectF& rec
         screen->mapRectToScene(screen->boundingRect()).contains(rect))
         return;
     QGraphicsView::drawBackground(painter, rect);
+}
+
+void QVR_ArtBoardScrollView::paintEvent(QPaintEvent* event)
+{
+    QGraphicsView::paintEvent(event);
+    if (!m_keyboardFocusShown || !hasFocus())
+        return;
+    QPainter painter(viewport());
+    QColor ring = QApplication::palette().color(QPalette::Highlight);
+    ring.setAlpha(200);
+    painter.setPen(QPen(ring, kKeyboardFocusRingWidth));
+    painter.setBrush(Qt::NoBrush);
+    const qreal inset = kKeyboardFocusRingWidth / 2.0;
+    painter.drawRect(QRectF(viewport()->rect()).adjusted(inset, inset, -inset, -inset));
+}
+
+void QVR_ArtBoardScrollView::focusInEvent(QFocusEvent* event)
+{
+    QGraphicsView::focusInEvent(event);
+    m_keyboardFocusShown = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    if (m_keyboardFocusShown)
+        viewport()->update();
+}
+
+void QVR_ArtBoardScrollView::focusOutEvent(QFocusEvent* event)
+{
+    QGraphicsView::focusOutEvent(event);
+    if (std::exchange(m_keyboardFocusShown, false))
+        viewport()->update();
 }

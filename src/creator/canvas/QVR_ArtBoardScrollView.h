@@ -11,6 +11,7 @@ class QVR_SingleScreenArtBoardView;
 class QVR_ArtBoardScrollView : public QGraphicsView {
     Q_OBJECT
 public:
+    static constexpr qreal kKeyboardFocusRingWidth = 3.0;
     static const QString kContentViewBoundsDidChangeNotification;
 
     explicit QVR_ArtBoardScrollView(QWidget* parent = nullptr);
@@ -33,7 +34,13 @@ protected:
     // The background brush only where the art board's screen, which paints its whole area opaquely, leaves
     // something exposed.
     void drawBackground(QPainter* painter, const QRectF& rect) override;
+    // Reached with Tab, the canvas shows a ring inside its edges while it keeps the keyboard; a click into it
+    // shows none.
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QPointer<QVR_SingleScreenArtBoardView> m_artBoard;
+    bool m_keyboardFocusShown = false;
 };

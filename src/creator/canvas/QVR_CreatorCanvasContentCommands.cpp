@@ -30,6 +30,7 @@
 #include "storage/QVRStreamingVideoDataItem.h"
 #include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -239,6 +240,8 @@ void QVR_CreatorCanvasView::addTextObject()
     QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Text")}},
                            screen->tessarineModel());
     flow->beginUndoableChangesPagingToScreen(screen);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_ADD_OBJECT_TAG());
     auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
     QRectF frame(20, 20, 320, 70);
     if (m_insertionSuggestedCenter)
@@ -299,6 +302,8 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     QVRAnalytics::logEvent(QStringLiteral("Added Element"), {{QStringLiteral("Type"), QStringLiteral("Shape")}},
                            screen->tessarineModel());
     flow->beginUndoableChangesPagingToScreen(screen);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_ADD_OBJECT_TAG());
     auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Shape);
     QRectF frame(10, 10, 300, 300);
     if (m_insertionSuggestedCenter)
@@ -458,6 +463,8 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
             }
             // One undo step that pages back, closed once the video and its picture are in.
             flow->beginUndoableChangesPagingToScreen(screenNow);
+            if (const auto action = flow->currentUndoableAction())
+                action->setActionDescription(UFM::UNDO_MANAGER_ADD_MEDIA_TAG());
             auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Video);
             QRectF frame(QPointF(10, 10), size);
             if (center)
@@ -596,6 +603,8 @@ void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMedi
     }
     // One undo step that pages back, closed once the picture is in; the gallery joins the screen at once.
     flow->beginUndoableChangesPagingToScreen(screen);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_CREATE_GALLERY_TAG());
     if (!std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()))
         (*gallery)->setAction(ZERI_MMAction_GalleryLink::create());
     const bool defaulted = !m_insertionSuggestedCenter;

@@ -266,6 +266,8 @@ void QVR_CreatorSingleScreen::directlyInsertTextItemUsingMouseDownWindowLocation
     if (m_previewOnly || !m_screen)
         return;
     const auto flow = beginScreenChange(m_screen);
+    if (const auto action = flow ? flow->currentUndoableAction() : nullptr)
+        action->setActionDescription(UFM::UNDO_MANAGER_ADD_OBJECT_TAG());
     makeAndSelectNewTextObjectAtPoint(mapFromScene(scenePoint));
     if (flow)
         flow->endUndoableChanges();

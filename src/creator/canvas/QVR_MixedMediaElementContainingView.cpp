@@ -573,6 +573,8 @@ void QVR_MixedMediaElementContainingView::itemCut()
     const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
     if (flow) {
         flow->beginUndoableChangesPagingToScreen(screen);
+        if (const auto action = flow->currentUndoableAction())
+            action->setActionDescription(UFM::UNDO_MANAGER_DELETE_OBJECT_TAG());
     }
     ZERI_MixedMediaObject::pasteboardCutObject(object);
     if (flow)

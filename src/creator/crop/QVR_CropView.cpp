@@ -33,6 +33,7 @@
 #include "platform/WorkerThreads.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -112,6 +113,8 @@ QVR_CropView::QVR_CropView(QVR_MixedMediaElementContainingView* container)
     // One change for the whole crop, from entry to the pictures.
     if (const auto flow = model.nearestParentItemOfClass<ZERI_FlowModel>()) {
         flow->beginUndoableChangesPagingToScreen(model.parentFlowScreenModel());
+        if (const auto action = flow->currentUndoableAction())
+            action->setActionDescription(UFM::UNDO_MANAGER_PAN_AND_ZOOM_TAG());
         m_flow = flow;
         m_action = flow->currentUndoableAction();
     }

@@ -219,7 +219,8 @@ void QVR_InteractableViewHandler::updateHoverVisibility()
     if (!m_hover)
         return;
     QGraphicsObject* hovered = m_hover->hoveredView();
-    m_hover->setVisible(hovered && !isSelected(hovered) && m_translateHandlers.empty());
+    // A child of the hovered element: it goes with the element while that is dragged.
+    m_hover->setVisible(hovered && !isSelected(hovered));
 }
 
 void QVR_InteractableViewHandler::hoverChanged(QGraphicsObject* item)

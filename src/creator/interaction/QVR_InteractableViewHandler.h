@@ -208,7 +208,7 @@ private:
     // The selected objects that belong to this board's screen, in selection order (back to front).
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> selectedObjectsOfScreen() const;
     // Runs `edit` on the screen as one undo step of its flow, paging back to the screen on undo.
-    void changeScreen(const std::function<void(ZERI_FlowScreenModel&)>& edit);
+    void changeScreen(const QString& actionName, const std::function<void(ZERI_FlowScreenModel&)>& edit);
 
     void sortAndNotify(const std::vector<QVR_MixedMediaElementContainingView*>& before);
     void prune() const;

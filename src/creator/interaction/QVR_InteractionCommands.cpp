@@ -25,6 +25,7 @@
 #include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -49,7 +50,8 @@ std::vector<Proxy> QVR_InteractableViewHandler::selectedObjectsOfScreen() const
     return objects;
 }
 
-void QVR_InteractableViewHandler::changeScreen(const std::function<void(ZERI_FlowScreenModel&)>& edit)
+void QVR_InteractableViewHandler::changeScreen(const QString& actionName,
+                                               const std::function<void(ZERI_FlowScreenModel&)>& edit)
 {
     QVR_CreatorSingleScreen* screenView = mainInteractableView();
     const auto screen = screenView ? screenView->flowScreenModel() : nullptr;
@@ -57,6 +59,8 @@ void QVR_InteractableViewHandler::changeScreen(const std::function<void(ZERI_Flo
     if (!flow)
         return;
     flow->beginUndoableChangesPagingToScreen(screen);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(actionName);
     edit(*screen);
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
@@ -387,7 +391,7 @@ void QVR_InteractableViewHandler::deleteSelection(uint modifierMask)
     const auto objects = selectedObjectsOfScreen();
     // The files stay: an undo brings the objects back with them, and the package's clean-up removes files
     // that no document or step names.
-    changeScreen([&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::UNDO_MANAGER_DELETE_OBJECT_TAG(), [&](ZERI_FlowScreenModel& screen) {
         for (const auto& object : objects)
             screen.removeMixedMediaObject(object);
     });
@@ -420,7 +424,7 @@ void QVR_InteractableViewHandler::bringForward()
     if (commandsBlocked() || objects.empty())
         return;
     // The frontmost selected object passes the next object in front of it; the others gather right behind it.
-    changeScreen([&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::UNDO_MANAGER_BRING_TO_FRONT_TAG(), [&](ZERI_FlowScreenModel& screen) {
         const Proxy& last = objects.back();
         screen.placeObjectAboveNextObjectInFrontOfIt(last);
         for (std::size_t i = 0; i + 1 < objects.size(); ++i) {
@@ -437,7 +441,7 @@ void QVR_InteractableViewHandler::sendBackward()
     if (commandsBlocked() || objects.empty())
         return;
     // The backmost selected object passes the next object behind it; the others gather right in front of it.
-    changeScreen([&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::UNDO_MANAGER_SEND_TO_BACK_TAG(), [&](ZERI_FlowScreenModel& screen) {
         const Proxy& first = objects.front();
         screen.placeObjectBelowNextObjectBehindIt(first);
         const qsizetype index = screen.indexOfMixedMediaObject(first);
@@ -453,7 +457,7 @@ void QVR_InteractableViewHandler::bringToFront()
     auto objects = selectedObjectsOfScreen();
     if (commandsBlocked() || objects.empty())
         return;
-    changeScreen([&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::UNDO_MANAGER_BRING_TO_FRONT_TAG(), [&](ZERI_FlowScreenModel& screen) {
         std::sort(objects.begin(), objects.end(), [&](const Proxy& a, const Proxy& b) {
             return screen.indexOfMixedMediaObject(a) < screen.indexOfMixedMediaObject(b);
         });
@@ -469,7 +473,7 @@ void QVR_InteractableViewHandler::sendToBack()
     auto objects = selectedObjectsOfScreen();
     if (commandsBlocked() || objects.empty())
         return;
-    changeScreen([&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::UNDO_MANAGER_SEND_TO_BACK_TAG(), [&](ZERI_FlowScreenModel& screen) {
         std::sort(objects.begin(), objects.end(), [&](const Proxy& a, const Proxy& b) {
             return screen.indexOfMixedMediaObject(a) < screen.indexOfMixedMediaObject(b);
         });

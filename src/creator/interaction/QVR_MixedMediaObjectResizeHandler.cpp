@@ -6,6 +6,7 @@
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -23,7 +24,7 @@ void QVR_MixedMediaObjectResizeHandler::startResizing(QVR_MixedMediaElementConta
     m_resizing = true;
     m_position = position;
     m_object = object;
-    m_change.begin(object);
+    m_change.begin(object, UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG());
     const ZERI_MixedMediaObject& model = *object->object();
     m_originalFrame = model.frame();
     m_originalZoomOffset = model.zoomOffset();

@@ -14,6 +14,7 @@
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "elements/views/QVR_VirtualMixedMediaElementView.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
@@ -21,7 +22,38 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-// The element drawn once by its own paint, at the scale the board shows it.
+// Paints `item` and its visible children, as the scene would, into `painter` set to the item's coordinates. A
+// picture or a video is a child of its element view, whose own paint draws nothing for it.
+void paintWithChildren(QPainter* painter, QGraphicsItem* item, const QRectF& exposed)
+{
+    QList<QGraphicsItem*> children = item->childItems();
+    std::stable_sort(children.begin(), children.end(),
+                     [](const QGraphicsItem* a, const QGraphicsItem* b) { return a->zValue() < b->zValue(); });
+    const auto paintChild = [&](QGraphicsItem* child) {
+        if (!child->isVisible() || qFuzzyIsNull(child->opacity()))
+            return;
+        painter->save();
+        if (item->flags() & QGraphicsItem::ItemClipsChildrenToShape)
+            painter->setClipPath(item->shape(), Qt::IntersectClip);
+        painter->setTransform(child->itemTransform(item), true);
+        painter->setOpacity(painter->opacity() * child->opacity());
+        paintWithChildren(painter, child, child->boundingRect());
+        painter->restore();
+    };
+    for (QGraphicsItem* child : children)
+        if (child->zValue() < 0 || (child->flags() & QGraphicsItem::ItemStacksBehindParent))
+            paintChild(child);
+    QStyleOptionGraphicsItem option;
+    option.exposedRect = exposed;
+    painter->save();
+    item->paint(painter, &option, nullptr);
+    painter->restore();
+    for (QGraphicsItem* child : children)
+        if (!(child->zValue() < 0 || (child->flags() & QGraphicsItem::ItemStacksBehindParent)))
+            paintChild(child);
+}
+
+// The element drawn once, with what its children show, at the scale the board shows it.
 QPixmap snapshotOf(QGraphicsItem* element, double scale)
 {
     const QRectF bounds = element->boundingRect();
@@ -32,9 +64,8 @@ QPixmap snapshotOf(QGraphicsItem* element, double scale)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.scale(scale, scale);
     painter.translate(-bounds.topLeft());
-    QStyleOptionGraphicsItem option;
-    option.exposedRect = bounds;
-    element->paint(&painter, &option, nullptr);
+    painter.setClipRect(bounds);
+    paintWithChildren(&painter, element, bounds);
     painter.end();
     QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setDevicePixelRatio(scale);
@@ -93,7 +124,7 @@ void QVR_MixedMediaObjectRotateHandler::startRotating(QVR_MixedMediaElementConta
     m_rotating = true;
     m_object = object;
     m_degrees = 0;
-    m_change.begin(object);
+    m_change.begin(object, UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG());
     // The model's frame: the container may not have caught up with it yet (an undo just before).
     const QSizeF size = (*object)->frame().size();
     const double w = size.width() / 2, h = size.height() / 2;

@@ -25,7 +25,8 @@ QVR_UndoableGestureChange::~QVR_UndoableGestureChange()
         closeIfOpen(m_flow, m_action);
 }
 
-void QVR_UndoableGestureChange::begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
+void QVR_UndoableGestureChange::begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object,
+                                      const QString& actionName)
 {
     m_flow.reset();
     m_action.reset();
@@ -35,6 +36,8 @@ void QVR_UndoableGestureChange::begin(const std::shared_ptr<ZERI_MixedMediaObjec
         flow->beginUndoableChangesPagingToScreen((*object)->parentFlowScreenModel());
         m_flow = flow;
         m_action = flow->currentUndoableAction();
+        if (const auto action = m_action.lock())
+            action->setActionDescription(actionName);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include <QString>
+
 class UndoableAction;
 class ZERI_FlowModel;
 class ZERI_MixedMediaObjectProxy;
@@ -19,7 +21,8 @@ class QVR_UndoableGestureChange {
 public:
     ~QVR_UndoableGestureChange();
 
-    void begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
+    // Opens the change named `actionName`, which Edit › Undo and Redo show.
+    void begin(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object, const QString& actionName);
     bool isOpen() const;
     // Closes the change after remaking the object's picture when `remakePicture` is set; `done` runs once the
     // change is closed (at once, or when the picture is set).

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -88,6 +89,11 @@ public:
         : QPushButton(parent)
     {
         setMinimumWidth(kMinimumWidth);
+        // Bold through the widget's own font, not a style sheet: the widths below are then measured in the face
+        // the title is drawn in.
+        QFont bold = font();
+        bold.setBold(true);
+        setFont(bold);
     }
     void setFullTitle(const QString& title)
     {
@@ -98,7 +104,7 @@ public:
     QSize sizeHint() const override
     {
         QSize size = QPushButton::sizeHint();
-        size.setWidth(std::max(kMinimumWidth, fontMetrics().horizontalAdvance(m_full) + kPadding));
+        size.setWidth(std::max(kMinimumWidth, textWidth(m_full) + kPadding));
         return size;
     }
 
@@ -116,12 +122,14 @@ protected:
     }
 
 private:
+    // The width the title takes as drawn, rounded up: fractional advances add up over a long title.
+    int textWidth(const QString& text) const { return int(std::ceil(QFontMetricsF(font()).horizontalAdvance(text))); }
     void fit()
     {
         // Not laid out yet: the whole title.
-        const QString shown = testAttribute(Qt::WA_Resized) || isVisible()
-                                  ? fontMetrics().elidedText(m_full, Qt::ElideRight, width() - kPadding)
-                                  : m_full;
+        const QString shown = !(testAttribute(Qt::WA_Resized) || isVisible()) || textWidth(m_full) <= width() - kPadding
+                                  ? m_full
+                                  : QFontMetricsF(font()).elidedText(m_full, Qt::ElideRight, width() - kPadding);
         // An "&" in a title is a character, not the mark of a shortcut letter.
         const QString literal = QString(shown).replace(QLatin1Char('&'), QLatin1String("&&"));
         if (text() != literal)
@@ -163,8 +171,7 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     m_titleLabel = title;
     m_titleLabel->setFlat(true);
     m_titleLabel->setFocusPolicy(Qt::NoFocus);
-    m_titleLabel->setStyleSheet(QStringLiteral("QPushButton { color: rgb(235,235,235); border: none; "
-                                               "font-weight: bold; }"));
+    m_titleLabel->setStyleSheet(QStringLiteral("QPushButton { color: rgb(235,235,235); border: none; }"));
 
     // The link is shown, selectable and copyable, never edited; the overlay covers it while there is none.
     // It gives up width to the buttons beside it in a narrow window rather than slide under them.

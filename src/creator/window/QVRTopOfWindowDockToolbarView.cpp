@@ -64,6 +64,14 @@ void QVRTopOfWindowDockToolbarView::changeEvent(QEvent* event)
         update();
 }
 
+bool QVRTopOfWindowDockToolbarView::event(QEvent* event)
+{
+    // The window's activation reaches its children as these events; the activation change only the window.
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)
+        update();
+    return QVRDockToolbarView::event(event);
+}
+
 void QVRTopOfWindowDockToolbarView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -94,6 +94,8 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     thumbnailScroller->setWidgetResizable(false);
     thumbnailScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     thumbnailScroller->setBackgroundRole(QPalette::Dark);
+    // The bar inside takes the keys; its scroller would be a Tab stop that shows nothing.
+    thumbnailScroller->setFocusPolicy(Qt::NoFocus);
     m_thumbnailBar = new QVRThumbnailBar;
     thumbnailScroller->setWidget(m_thumbnailBar);
     thumbnailScroller->setFixedHeight(m_thumbnailBar->itemSize().height() +

@@ -793,6 +793,8 @@ bool QVRGalleryEditorViewController::applyEditedGallery(const std::shared_ptr<ZE
     if (edited->jsonDictionary() == currentForm)
         return false;
     flow->beginUndoableChangesPagingToScreen(screen);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_CHANGES_TO_GALLERY_TAG());
     (*gallery)->setGalleryAssetManager(edited);
     flow->endUndoableChanges();
     return true;

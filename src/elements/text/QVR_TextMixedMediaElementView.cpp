@@ -8,6 +8,7 @@
 #include "elements/text/TextLogging.h"
 #include "foundation/BlockTimer.h"
 #include "foundation/ZeroingWeakReference.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -229,6 +230,8 @@ void QVR_TextMixedMediaElementView::textDidChange()
         // Without a flow above the object (not placed yet) there is nothing to undo into; typing goes on.
         if (const auto flow = object->nearestParentItemOfClass<ZERI_FlowModel>()) {
             flow->beginUndoableChangesPagingToScreen(object->nearestParentItemOfClass<ZERI_FlowScreenModel>(), true);
+            if (const auto action = flow->currentUndoableAction())
+                action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
             m_typingFlow = flow;
             m_didEndObservation =
                 NotificationObservation(TessarineDataModelItem::kDidEndUndoableChangesNotification, flow.get(),

@@ -855,7 +855,21 @@ void TextEditingItem::paintContent(QPainter* painter, bool withEditingMarks, con
         painter->setPen(attributes.foregroundColor.isValid() ? attributes.foregroundColor : QColor(Qt::black));
         painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, m_preedit);
     } else if (hasFocus() && selection.length == 0) {
-        painter->fillRect(caret, insertionPointColor());
+        // The caret is one unit wide, less than a device pixel below 100 % zoom, and drawn without antialiasing
+        // it would fall between pixels at some positions. It covers whole device pixels, at least one column.
+        const QTransform toDevice = painter->deviceTransform();
+        if (toDevice.isInvertible() && !toDevice.isRotating()) {
+            const QRectF onDevice = toDevice.mapRect(caret);
+            const qreal left = std::floor(onDevice.left());
+            const qreal top = std::floor(onDevice.top());
+            const QRectF pixels(left, top, std::max<qreal>(1.0, std::round(onDevice.width())),
+                                std::max<qreal>(1.0, std::ceil(onDevice.bottom()) - top));
+            // What is left of the device transform without the world's: the device pixel ratio, an offset.
+            painter->setWorldTransform(QTransform());
+            painter->fillRect(painter->deviceTransform().inverted().mapRect(pixels), insertionPointColor());
+        } else {
+            painter->fillRect(caret, insertionPointColor());
+        }
     }
     painter->restore();
 }

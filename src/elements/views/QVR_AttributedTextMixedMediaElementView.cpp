@@ -11,6 +11,7 @@
 #include "foundation/ZeroingWeakReference.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -179,6 +180,8 @@ void QVR_AttributedTextMixedMediaElementView::textViewPropertiesWillChange()
         // Without a flow above the object (not placed yet) there is nothing to undo into; typing goes on.
         if (const auto flow = text->nearestParentItemOfClass<ZERI_FlowModel>()) {
             flow->beginUndoableChangesPagingToScreen(text->nearestParentItemOfClass<ZERI_FlowScreenModel>(), true);
+            if (const auto action = flow->currentUndoableAction())
+                action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
             m_typingFlow = flow;
             m_didEndObservation =
                 NotificationObservation(TessarineDataModelItem::kDidEndUndoableChangesNotification, flow.get(),

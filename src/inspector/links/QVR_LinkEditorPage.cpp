@@ -11,6 +11,9 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
 #include "inspector/links/QVR_LinkTypeSelectionViewController.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_ScreenLink.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -104,8 +107,17 @@ int QVR_LinkEditorPage::setActions(const std::vector<Proxy>& objects, const Acti
     if (!flow || changing.empty())
         return 0;
     flow->beginUndoableChangesPagingToScreen(screen);
+    // The step is named after the link set, or, for a removal, the link removed.
+    const auto undoName = [&] {
+        const auto action = (*changing.front())->action();
+        return std::dynamic_pointer_cast<ZERI_MMAction_ScreenLink>(action) ? UFM::UNDO_MANAGER_SET_SCREEN_LINK_TAG()
+                                                                           : UFM::UNDO_MANAGER_SET_WEB_LINK_TAG();
+    };
+    const QString removedName = undoName();
     for (const Proxy& object : changing)
         (*object)->setAction(make ? make() : nullptr);
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(make ? undoName() : removedName);
     flow->endUndoableChanges();
     return int(changing.size());
 }

@@ -10,6 +10,7 @@
 
 #include "inspector/TypedNumber.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -211,6 +212,9 @@ void QVRXYPaletteView::beginEditing(int field)
         flow->beginUndoableChangesPagingToScreen(object->parentFlowScreenModel());
         m_openFlow = flow;
         m_openAction = flow->currentUndoableAction();
+        if (const auto action = m_openAction.lock())
+            action->setActionDescription(field == XField || field == YField ? UFM::UNDO_MANAGER_MOVE_OBJECT_TAG()
+                                                                            : UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG());
     }
 }
 

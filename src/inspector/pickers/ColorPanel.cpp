@@ -148,6 +148,26 @@ void ColorPanel::onFocusWindowChanged()
     m_hideTimer.start();
 }
 
+void ColorPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (QWidget* active = QApplication::activeWindow(); active && active != this)
+        m_returnTo = active;
+}
+
+void ColorPanel::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Once the hide is through: the panel held the keyboard, and no window would have it.
+    QTimer::singleShot(0, this, [this] {
+        QWidget* active = QApplication::activeWindow();
+        if (isVisible() || (active && active != this) || !m_returnTo || !m_returnTo->isVisible())
+            return;
+        m_returnTo->raise();
+        m_returnTo->activateWindow();
+    });
+}
+
 bool ColorPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease && isVisible()) {

@@ -49,6 +49,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     explicit ColorPanel(QWidget* parent = nullptr);
@@ -63,4 +65,7 @@ private:
     QPointer<QObject> m_owner;
     std::function<void(const QColor&)> m_onPick;
     QTimer m_hideTimer;
+    // The window that was in front when the panel showed: closed from the keyboard, the panel gives it the
+    // keyboard back.
+    QPointer<QWidget> m_returnTo;
 };

@@ -1,9 +1,13 @@
 #include "inspector/pickers/QVRFontPicker_v2.h"
 
+#include <algorithm>
 #include <tuple>
 
 #include <QComboBox>
 #include <QPainter>
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QAbstractItemView>
 #include <QSignalBlocker>
 
 #include "controls/QVR_StretchableBorderView.h"
@@ -64,22 +68,32 @@ QVRFontPicker_v2::QVRFontPicker_v2(QWidget* parent)
     m_faceArrow = new QVR_ToolbarButton(this);
     // Each menu is a plain white field of one height whatever font its title shows; its only arrow is the
     // arrow button lying over its right end.
-    const int y = (kPickerSize.height() - kArrowSize.height()) / 2;
-    int x = 0;
-    for (auto [box, arrow, width] :
-         {std::tuple{m_family, m_familyArrow, kFamilyWidth}, std::tuple{m_face, m_faceArrow, kFaceWidth}}) {
-        box->setGeometry(x, y, width, kArrowSize.height());
+    for (auto [box, arrow] : {std::pair{m_family, m_familyArrow}, std::pair{m_face, m_faceArrow}}) {
         box->setFocusPolicy(Qt::NoFocus);
         arrow->setIconImage(arrowIcon(QColor(0xd0, 0xd0, 0xd0)), QSize(8, 5));
-        arrow->setGeometry(x + width - kArrowSize.width(), y, kArrowSize.width(), kArrowSize.height());
-        arrow->raise();
-        x += width;
     }
+    layoutBoxes();
     connect(m_familyArrow, &QAbstractButton::clicked, m_family, &QComboBox::showPopup);
     connect(m_faceArrow, &QAbstractButton::clicked, m_face, &QComboBox::showPopup);
     connect(m_family, &QComboBox::activated, this, &QVRFontPicker_v2::familyChosen);
     connect(m_face, &QComboBox::activated, this, &QVRFontPicker_v2::faceChosen);
     styleBoxes();
+}
+
+void QVRFontPicker_v2::layoutBoxes()
+{
+    // Floating, the panel border draws its rounded edge a few points inside the picker: the family menu starts
+    // within it.
+    const int inset = m_docked ? 0 : kFloatingInset;
+    const int y = (kPickerSize.height() - kArrowSize.height()) / 2;
+    int x = inset;
+    for (auto [box, arrow, width] :
+         {std::tuple{m_family, m_familyArrow, kFamilyWidth - inset}, std::tuple{m_face, m_faceArrow, kFaceWidth}}) {
+        box->setGeometry(x, y, width, kArrowSize.height());
+        arrow->setGeometry(x + width - kArrowSize.width(), y, kArrowSize.width(), kArrowSize.height());
+        arrow->raise();
+        x += width;
+    }
 }
 
 void QVRFontPicker_v2::styleBoxes()
@@ -129,6 +143,15 @@ void QVRFontPicker_v2::styleFamilyItems()
         if (font.isValid())
             m_family->setItemData(index, font, Qt::FontRole);
     }
+    // The menu opens as wide as its widest name in that name's own font, however narrow the box above it.
+    int widest = 0;
+    for (int index = 0; index < m_family->count(); ++index) {
+        const QVariant font = m_family->itemData(index, Qt::FontRole);
+        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : m_family->view()->font());
+        widest = std::max(widest, metrics.horizontalAdvance(m_family->itemText(index)));
+    }
+    m_family->view()->setMinimumWidth(widest + kMenuTextMargins +
+                                      m_family->view()->verticalScrollBar()->sizeHint().width());
     showChosenFont(m_family);
 }
 
@@ -237,6 +260,7 @@ void QVRFontPicker_v2::setDocked(bool docked)
 {
     m_docked = docked;
     styleBoxes();
+    layoutBoxes();
     if (docked) {
         delete m_floatingBorder;
     } else if (!m_floatingBorder) {

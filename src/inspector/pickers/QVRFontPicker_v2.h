@@ -23,6 +23,10 @@ public:
     static constexpr QRgb kDockedBorderColor = 0x515151;
     static constexpr QSize kPickerSize{236, 50};
     static constexpr QSize kArrowSize{16, 22};
+    // Where the floating panel border's rounded edge lies inside the picker.
+    static constexpr int kFloatingInset = 5;
+    // Around a family's name in its menu: the item's own margins and the check mark's place.
+    static constexpr int kMenuTextMargins = 36;
 
     explicit QVRFontPicker_v2(QWidget* parent = nullptr);
 
@@ -58,6 +62,7 @@ private:
     void familyChosen(int index);
     void faceChosen(int index);
     void fillFaces(const QString& family, const QString& face);
+    void layoutBoxes();
     void showChosenFont(QComboBox* box);
     void fontChosen(const QString& postScriptName);
     void styleBoxes();

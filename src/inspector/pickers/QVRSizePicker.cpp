@@ -98,6 +98,10 @@ void QVRSizePicker::setDocked(bool docked)
 void QVRSizePicker::setCurrentSize(int size)
 {
     m_size = size;
+    // The text's change notice comes a turn after the size typed here was applied: the field keeps what is being
+    // typed ("12." stays) while it names that size.
+    if (m_field->hasFocus() && wholeNumber(m_field->text()) == std::optional<int>(size))
+        return;
     showSize();
 }
 

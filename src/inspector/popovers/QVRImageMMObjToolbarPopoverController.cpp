@@ -19,6 +19,7 @@
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -164,6 +165,9 @@ void QVRImageMMObjToolbarPopoverController::cropButtonPressed()
             if (self && host && view)
                 self->beginCropOn(host, view);
         });
+    // The set-up names the change as an addition; this one clears the element's media.
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_CLEAR_MEDIA_TAG());
 }
 
 void QVRImageMMObjToolbarPopoverController::beginCropOn(QWidget* window, QVR_MixedMediaElementContainingView* view)

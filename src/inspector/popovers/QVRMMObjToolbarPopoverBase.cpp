@@ -12,6 +12,7 @@
 #include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -264,6 +265,8 @@ void QVRMMObjToolbarPopoverBase::moveForward()
     const auto flow = objectFlow();
     if (flow && screen->mixedMediaObjectCanMoveForward(object)) {
         flow->beginUndoableChangesPagingToScreen(screen);
+        if (const auto action = flow->currentUndoableAction())
+            action->setActionDescription(UFM::UNDO_MANAGER_BRING_TO_FRONT_TAG());
         screen->placeObjectAboveNextObjectInFrontOfIt(object);
         flow->endUndoableChanges();
     }
@@ -277,6 +280,8 @@ void QVRMMObjToolbarPopoverBase::moveBack()
     const auto flow = objectFlow();
     if (flow && screen->mixedMediaObjectCanMoveBackward(object)) {
         flow->beginUndoableChangesPagingToScreen(screen);
+        if (const auto action = flow->currentUndoableAction())
+            action->setActionDescription(UFM::UNDO_MANAGER_SEND_TO_BACK_TAG());
         screen->placeObjectBelowNextObjectBehindIt(object);
         flow->endUndoableChanges();
     }

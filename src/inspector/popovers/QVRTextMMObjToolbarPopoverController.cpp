@@ -16,6 +16,7 @@
 #include "inspector/popovers/CoalescedUndoStep.h"
 #include "inspector/popovers/PopoverColorPickerButton.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/AttachedTextView.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -287,6 +288,8 @@ void QVRTextMMObjToolbarPopoverController::alignPressed(int alignment)
     if (view && view->isEditable())
         range = paragraphRange(text->mutableAttributedString().string(), range);
     flow->beginUndoableChangesPagingToScreen(objectScreen());
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
     changeRuns(range, [alignment](TextAttributes& attributes) { attributes.alignment = alignment; });
     flow->endUndoableChanges();
     handleEnablingOfAlignButtons();
@@ -300,6 +303,8 @@ void QVRTextMMObjToolbarPopoverController::fontSelected(const QString& postScrip
         return;
     const bool exists = makesFont(postScriptName);
     flow->beginUndoableChangesPagingToScreen(objectScreen());
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
     if (AttachedTextView* view = textViewAssociatedWithMMObject()) {
         TextAttributes typing = view->typingAttributes();
         typing.fontName = exists ? postScriptName : kFallbackFontName;
@@ -320,6 +325,8 @@ void QVRTextMMObjToolbarPopoverController::sizeAdjusted(int size)
     if (!view || !textObject() || !flow || size <= 0)
         return;
     flow->beginUndoableChangesPagingToScreen(objectScreen());
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
     TextAttributes typing = view->typingAttributes();
     typing.fontSize = size;
     view->setTypingAttributes(typing);
@@ -350,6 +357,8 @@ void QVRTextMMObjToolbarPopoverController::colorPicked(const QColor& picked)
     if (current && current->isValid() && current->toRgb() == color)
         return;
     m_colorStep->touch(flow, objectScreen());
+    if (const auto action = flow->currentUndoableAction())
+        action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
     if (view) {
         TextAttributes typing = view->typingAttributes();
         typing.foregroundColor = color;

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEasingCurve>
+#include <QEvent>
 #include <QGraphicsObject>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -180,6 +181,8 @@ void QVRToolbarPopoverController::showPopoverOverView(QGraphicsObject* view)
     popover->setPreferedPopoverArrowPosition(UniversalPopover::ArrowPositionRight);
     m_popover = popover;
     m_view = view;
+    m_hiddenByOwner = false;
+    m_outOfView = false;
     placePopover();
 }
 
@@ -189,7 +192,25 @@ void QVRToolbarPopoverController::placePopover()
     if (!m_popover || !graphicsView)
         return;
     QWidget* host = popoverHost(graphicsView->window());
-    m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchorRectForView(m_view, host), false);
+    if (m_watchedViewport != graphicsView->viewport()) {
+        if (m_watchedViewport)
+            m_watchedViewport->removeEventFilter(this);
+        m_watchedViewport = graphicsView->viewport();
+        m_watchedViewport->installEventFilter(this);
+    }
+    const QRectF anchor = anchorRectForView(m_view, host);
+    m_placedAnchor = anchor;
+    const QRectF shownCanvas = hostRectForSceneRect(
+        graphicsView, graphicsView->mapToScene(graphicsView->viewport()->rect()).boundingRect(), host);
+    if (!anchor.intersects(shownCanvas)) {
+        m_outOfView = true;
+        m_popover->hide();
+        return;
+    }
+    m_outOfView = false;
+    m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchor, false);
+    if (m_hiddenByOwner)
+        m_popover->hide();
     // Where no side leaves the whole element clear, the popover still keeps off the part that matters most.
     const QRectF sceneKeep = sceneRectToKeepUncovered();
     if (sceneKeep.isEmpty())
@@ -250,9 +271,22 @@ void QVRToolbarPopoverController::setPopoverHidden(bool hidden)
         return;
     // The element may have moved or grown meanwhile (a text being typed): shown again, the popover is placed
     // anew beside it.
+    m_hiddenByOwner = hidden;
     if (!hidden)
         placePopover();
-    m_popover->setHidden(hidden);
+    m_popover->setHidden(hidden || m_outOfView);
+}
+
+bool QVRToolbarPopoverController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedViewport && m_popover && m_view &&
+        (event->type() == QEvent::Paint || event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        QGraphicsView* graphicsView = graphicsViewShowing(m_view);
+        if (graphicsView && graphicsView->viewport() == watched &&
+            anchorRectForView(m_view, popoverHost(graphicsView->window())) != m_placedAnchor)
+            followViewBeingDisplayedOn();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QVRToolbarPopoverController::followViewBeingDisplayedOn()
@@ -262,7 +296,7 @@ void QVRToolbarPopoverController::followViewBeingDisplayedOn()
     m_followPending = true;
     QTimer::singleShot(0, this, [this] {
         m_followPending = false;
-        if (m_popover && m_popover->isVisible())
+        if (m_popover && (m_popover->isVisible() || (m_outOfView && !m_hiddenByOwner)))
             placePopover();
     });
 }

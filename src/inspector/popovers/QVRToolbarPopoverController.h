@@ -42,8 +42,9 @@ public:
     virtual void showPopoverOverView(QGraphicsObject* view);
     virtual void dismissPopover(bool animated);
     virtual void setPopoverHidden(bool hidden);
-    // The element moved or changed size: a shown popover is placed anew beside it on the next turn, once the
-    // element's view has followed; a hidden one is placed when it shows again.
+    // The element moved or changed size, or the canvas moved under it: a shown popover is placed anew beside it on
+    // the next turn, once the element's view has followed; a hidden one is placed when it shows again. While the
+    // element is out of the canvas's view the popover hides, and it comes back with the element.
     void followViewBeingDisplayedOn();
     QGraphicsObject* viewBeingDisplayedOn() const { return m_view; }
     UniversalPopover* popoverView() const { return m_popover; }
@@ -61,6 +62,7 @@ public:
     static QRectF anchorRectForView(QGraphicsObject* view, QWidget* host);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // A part of the element, in scene coordinates, that the floating popover leaves uncovered even where it cannot
     // keep clear of the whole element (the line of a text being typed); the null rectangle for none.
     virtual QRectF sceneRectToKeepUncovered() const { return {}; }
@@ -81,4 +83,10 @@ private:
     QPointer<QWidget> m_fallbackWindow;
     bool m_followPending = false;
     bool m_keepControlsOnDismiss = false;
+    // The canvas showing the element: its repaints and resizes tell that the element moved on the window (the
+    // canvas scrolled, zoomed, or moved beside an opening side menu) though the element itself did not.
+    QPointer<QWidget> m_watchedViewport;
+    QRectF m_placedAnchor;
+    bool m_hiddenByOwner = false;
+    bool m_outOfView = false;
 };

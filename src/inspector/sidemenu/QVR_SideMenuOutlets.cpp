@@ -1,6 +1,7 @@
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "creator/CreatorLogging.h"
+#include "creator/TessarineThemeCatalogue.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
 #include "strings/UFM.h"
@@ -52,6 +54,14 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     m_well = new QVRColorPicker(this);
     m_well->setShowsAlpha(false);
     m_well->onColorPicked = [this](const QColor& color) { applyColor(color); };
+    // The document theme's colours, offered in the panel as the canvas's own colour command offers them.
+    for (const ModelItemRef& ref : m_objects) {
+        const auto item = ref.lock();
+        if (const auto flow = item ? item->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr) {
+            m_well->setColorList(TessarineThemeCatalogue::shared().themeColors(flow->themeID()));
+            break;
+        }
+    }
     connect(ColorPanel::shared(), &ColorPanel::dragEnded, this, [this] {
         if (m_well->ownsColorPanel())
             closeUndoGroup();
@@ -141,9 +151,13 @@ void QVR_ColorOutlet::refresh(const QWidget* editing)
     const double alpha = color.isValid() ? color.alphaF() : 1.0;
     const QSignalBlocker sliderBlocker(m_slider);
     const QSignalBlocker fieldBlocker(m_field);
-    if (editing != m_slider)
+    // The model's change notice comes a turn after the edit that caused it. A control the user is working keeps
+    // what they are doing while it still names the model's opacity ("1." stays "1."; the stored alpha is a byte);
+    // a different opacity, from an undo say, still shows.
+    const auto alreadyShows = [alpha](double value) { return std::abs(value - alpha) < 0.5 / 100.0 + 1.0 / 255.0; };
+    if (editing != m_slider && !(m_slider->isSliderDown() && alreadyShows(m_slider->value() / 100.0)))
         m_slider->setValue(qRound(alpha * 100));
-    if (editing != m_field)
+    if (editing != m_field && !(m_field->hasFocus() && alreadyShows(m_field->value())))
         m_field->setValue(alpha);
 }
 
