@@ -86,14 +86,6 @@ bool PackageFileGuard::prepareFolder(const QString& folder, Error* error)
     return true;
 }
 
-bool PackageFileGuard::prepareFileTarget(const QString& path, Error* error)
-{
-    const QFileInfo info(cleanAbsolute(path));
-    if (info.fileName().isEmpty())
-        return refuse(error, QStringLiteral("Cannot write a file without a name in \"%1\"").arg(path));
-    return prepareFolder(info.path(), error);
-}
-
 bool PackageFileGuard::isInsidePackage(const ZERI_qvdFilePackage& package, const QString& path)
 {
     if (path.isEmpty() || QFileInfo(package.path()).isSymLink())
@@ -104,11 +96,6 @@ bool PackageFileGuard::isInsidePackage(const ZERI_qvdFilePackage& package, const
     // removes the link).
     const QString folder = QFileInfo(info.path()).canonicalFilePath();
     return !root.isEmpty() && !folder.isEmpty() && isWithin(folder, root) && !info.fileName().isEmpty();
-}
-
-bool PackageFileGuard::writeFile(const QString& path, const QByteArray& data, Error* error)
-{
-    return prepareFileTarget(path, error) && writeFileInPreparedFolder(path, data, error);
 }
 
 bool PackageFileGuard::writeFileInPreparedFolder(const QString& path, const QByteArray& data, Error* error)
@@ -138,14 +125,4 @@ bool PackageFileGuard::removeFile(const ZERI_qvdFilePackage& package, const QStr
     }
     const QByteArray name = QFile::encodeName(cleanAbsolute(path));
     return ::unlink(name.constData()) == 0 || errno == ENOENT;
-}
-
-bool PackageFileGuard::renameFile(const QString& from, const QString& to, Error* error)
-{
-    if (!prepareFileTarget(from, error) || !prepareFileTarget(to, error))
-        return false;
-    if (std::rename(QFile::encodeName(cleanAbsolute(from)).constData(),
-                    QFile::encodeName(cleanAbsolute(to)).constData()) == 0)
-        return true;
-    return refuse(error, QStringLiteral("Cannot rename \"%1\" to \"%2\"").arg(from, to));
 }

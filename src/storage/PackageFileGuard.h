@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QString>
 
@@ -23,25 +21,18 @@ class ZERI_qvdFilePackage;
 // Main thread only, except writeFileInPreparedFolder().
 class PackageFileGuard {
 public:
-    // Refusals are errors of the package's domain with its code CannotWrite.
     // Makes `folder` ready to receive files: see the class comment. True for a folder outside the packages
-    // folder. Refusals are logged and returned in `error`.
+    // folder. Refusals are logged and returned in `error` (the package's error domain, code CannotWrite).
     static bool prepareFolder(const QString& folder, Error* error = nullptr);
-    // The same for the folder the file `path` goes into.
-    static bool prepareFileTarget(const QString& path, Error* error = nullptr);
 
     // Whether `path` lies inside the package's folder, links resolved (the package folder itself must not be a
     // link). Paths read from a package's own files are acted on only when this holds.
     static bool isInsidePackage(const ZERI_qvdFilePackage& package, const QString& path);
 
     // Writes the file whole (a hidden piece beside it, made durable, renamed over the name): a link under the
-    // name is replaced, not written through. prepareFileTarget() is called first.
-    static bool writeFile(const QString& path, const QByteArray& data, Error* error = nullptr);
-    // The writing step alone, for a worker thread, after prepareFileTarget() returned true on the main thread.
+    // name is replaced, not written through. Any thread, once prepareFolder() returned true on the main thread.
     static bool writeFileInPreparedFolder(const QString& path, const QByteArray& data, Error* error = nullptr);
     // Removes the file (a link as a link) when it lies inside the package; a path outside is left alone and
     // logged. True when the file is gone.
     static bool removeFile(const ZERI_qvdFilePackage& package, const QString& path);
-    // Renames `from` to `to` when both lie in folders the guard accepts for writing.
-    static bool renameFile(const QString& from, const QString& to, Error* error = nullptr);
 };
