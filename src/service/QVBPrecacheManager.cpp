@@ -122,7 +122,9 @@ void QVBPrecacheManager::onStatusChanged()
         return;
     }
     case ZERI_WebDownloader::Failed:
-        if (++m_failures >= kMaxConsecutiveFailures) {
+        // Only a failure that may pass is tried again: a refused size or address fails the same way every time.
+        if (++m_failures >= kMaxConsecutiveFailures ||
+            !ZERI_WebDownloader::isPassingFailure(m_current->downloadError())) {
             qCWarning(lcService) << "precaching gave up after" << m_failures << "failures of"
                                  << m_current->url().toString(QUrl::RemoveQuery) << m_current->downloadError().message;
             m_currentObservation.reset();

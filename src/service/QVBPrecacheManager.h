@@ -30,9 +30,10 @@ public:
 };
 
 // Fetches files ahead of their use, one at a time, through the shared downloaders (so a view that asks for
-// the same file meanwhile shares the transfer). A file that fails is tried again at once; after
-// kMaxConsecutiveFailures failures of the same file in a row the manager gives up its whole queue and tells its
-// delegate once.
+// the same file meanwhile shares the transfer). A file whose failure may pass (the network, a time-out, a busy
+// server: ZERI_WebDownloader::isPassingFailure) is tried again at once; after kMaxConsecutiveFailures failures of
+// the same file in a row, or at once for a failure that cannot pass (too large, a refused address, a file that
+// cannot be written), the manager gives up its whole queue and tells its delegate once.
 //
 // Instances: one per controller that shows progress, plus the shared one used by the open request and reset at
 // sign-out. Main thread only.

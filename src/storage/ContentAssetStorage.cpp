@@ -16,10 +16,10 @@
 #include <QUuid>
 
 #include "foundation/Tessutils.h"
-#include "platform/AtomicFile.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/QVRDataItem.h"
 #include "storage/StorageLogging.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -128,7 +128,9 @@ bool ContentAssetStorage::storeData(ZERI_ContentAsset& asset, const QByteArray& 
 {
     const QString path = QDir(folder).filePath(fileName);
     Error writeError;
-    if (!AtomicFile::write(path, data, &writeError)) {
+    // Written whole and renamed over the name, never through a link of that name (this may run on a worker, so
+    // the folder is the one its document made its own when it was opened).
+    if (!PackageFileGuard::writeFileInPreparedFolder(path, data, &writeError)) {
         setError(error, assetError(WriteFailure, writeError.message));
         return false;
     }

@@ -14,12 +14,13 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include "foundation/ApplicationNetworkAccess.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
 
 namespace {
@@ -64,10 +65,21 @@ QString ZERI_WebDownloader::cacheFilePathForUrl(const QUrl& url, const QString& 
     const QByteArray hash =
         QCryptographicHash::hash(url.toString(QUrl::FullyEncoded).toUtf8(), QCryptographicHash::Sha1).toHex();
     QString name = QString::fromLatin1(hash);
-    // Only a plain short extension is kept; anything else in the path could name a folder or hide a suffix.
-    static const QRegularExpression plainExtension(QStringLiteral("^[A-Za-z0-9]{1,10}$"));
+    // Only the extension of a kind of media a document holds is kept (players and decoders go by it); any other
+    // (".desktop", ".sh") could make the file something the desktop runs, and anything else in the path could
+    // name a folder or hide a suffix.
+    static const QSet<QString> mediaExtensions{
+        QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
+        QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"), QStringLiteral("webp"),
+        QStringLiteral("heic"), QStringLiteral("svg"),  QStringLiteral("ico"),  QStringLiteral("pdf"),
+        QStringLiteral("mp4"),  QStringLiteral("m4v"),  QStringLiteral("mov"),  QStringLiteral("avi"),
+        QStringLiteral("mkv"),  QStringLiteral("webm"), QStringLiteral("mpg"),  QStringLiteral("mpeg"),
+        QStringLiteral("3gp"),  QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("aac"),
+        QStringLiteral("wav"),  QStringLiteral("aif"),  QStringLiteral("aiff"), QStringLiteral("caf"),
+        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("flac"), QStringLiteral("avif"),
+        QStringLiteral("jfif"), QStringLiteral("wmv"),  QStringLiteral("flv")};
     const QString suffix = QFileInfo(url.path()).suffix();
-    if (plainExtension.match(suffix).hasMatch())
+    if (mediaExtensions.contains(suffix.toLower()))
         name += QLatin1Char('.') + suffix;
     return QDir::cleanPath(dir.absoluteFilePath(name));
 }
@@ -239,6 +251,14 @@ void ZERI_WebDownloader::downloadAndCache()
                    QStringLiteral("Cannot download \"%1\": unsupported address").arg(safeUrlText(m_url))));
         return;
     }
+    // A package's folder is made the package's own (a link replaced) before anything lands in it; a folder that
+    // leads out of its package is never written into.
+    Error refused;
+    if (!PackageFileGuard::prepareFolder(m_directory, &refused)) {
+        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
+                   QStringLiteral("Cannot download into \"%1\": %2").arg(m_directory, refused.message)));
+        return;
+    }
     if (!QDir().mkpath(m_directory)) {
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot create the folder \"%1\"").arg(m_directory)));
@@ -264,32 +284,65 @@ void ZERI_WebDownloader::downloadAndCache()
     // An idle timeout, not a total one: a large file on a slow line may take long, a silent one never ends.
     request.setTransferTimeout(idleTimeoutMs());
     m_reply = networkAccessManager()->get(request);
+    // The network layer holds at most this much that has not been read yet, so the bytes on their way to the file
+    // (and to the size cap) stay within a few megabytes however fast the server sends.
+    m_reply->setReadBufferSize(kReadBufferSize);
     ++g_requestsStarted;
     m_selfWhileRunning = shared_from_this();
     m_progress = 0;
     setStatus(Downloading);
-    m_replyConnections = {QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); }),
-                          QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); })};
+    m_replyConnections = {
+        QObject::connect(m_reply, &QNetworkReply::metaDataChanged, m_reply, [this] { endOnHeader(); }),
+        QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); }),
+        QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); })};
+}
+
+bool ZERI_WebDownloader::endOnHeader()
+{
+    const auto self = shared_from_this();
+    if (!m_reply)
+        return true;
+    const int httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (httpStatus >= 400) {
+        // An error page is not the file: only the start of it is kept, for the log, and the transfer ends here
+        // whatever the server would go on sending.
+        const QByteArray start = m_reply->read(kErrorTextBytes);
+        abandonReply();
+        QString text = QString::fromUtf8(start).simplified();
+        text.removeIf([](QChar c) { return !c.isPrint(); });
+        fail(Error(
+            QString::fromLatin1(errorDomain), HTTPError,
+            QStringLiteral("Downloading \"%1\" failed with HTTP status %2").arg(safeUrlText(m_url)).arg(httpStatus),
+            {{QStringLiteral("httpStatus"), httpStatus}, {QStringLiteral("errorText"), text}}));
+        return true;
+    }
+    if (m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maximumDownloadSize()) {
+        failTooLarge();
+        return true;
+    }
+    return false;
+}
+
+void ZERI_WebDownloader::failTooLarge()
+{
+    abandonReply();
+    fail(Error(QString::fromLatin1(errorDomain), TooLarge,
+               QStringLiteral("Downloading \"%1\" stopped: the file is larger than %2 bytes")
+                   .arg(safeUrlText(m_url))
+                   .arg(maximumDownloadSize())));
 }
 
 void ZERI_WebDownloader::onReadyRead()
 {
     const auto self = shared_from_this();
-    if (!m_reply || !m_partFile)
+    if (!m_reply || !m_partFile || endOnHeader())
         return;
-    const int httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (httpStatus >= 400) {
-        m_reply->readAll(); // an error page is not the file
-        return;
-    }
     const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    const QByteArray chunk = m_reply->readAll();
-    if (total > maximumDownloadSize() || m_partFile->size() + chunk.size() > maximumDownloadSize()) {
-        abandonReply();
-        fail(Error(QString::fromLatin1(errorDomain), TooLarge,
-                   QStringLiteral("Downloading \"%1\" stopped: the file is larger than %2 bytes")
-                       .arg(safeUrlText(m_url))
-                       .arg(maximumDownloadSize())));
+    // Never more than the cap allows: the bytes past it are not taken into memory at all.
+    const qint64 room = maximumDownloadSize() - m_partFile->size();
+    const QByteArray chunk = m_reply->read(std::min(m_reply->bytesAvailable(), std::max<qint64>(room, 0) + 1));
+    if (m_partFile->size() + chunk.size() > maximumDownloadSize()) {
+        failTooLarge();
         return;
     }
     // Flushed at once: the bytes should be in the file, not in a buffer, when the transfer is cut.
@@ -330,14 +383,6 @@ void ZERI_WebDownloader::onFinished()
     m_reply = nullptr;
     reply->deleteLater();
 
-    const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (httpStatus >= 400) {
-        fail(Error(
-            QString::fromLatin1(errorDomain), HTTPError,
-            QStringLiteral("Downloading \"%1\" failed with HTTP status %2").arg(safeUrlText(m_url)).arg(httpStatus),
-            {{QStringLiteral("httpStatus"), httpStatus}}));
-        return;
-    }
     if (reply->error() == QNetworkReply::OperationCanceledError) {
         // Nothing here aborts a reply it still listens to: the transfer timeout ended it.
         fail(Error(QString::fromLatin1(errorDomain), TimedOut,
@@ -374,6 +419,23 @@ void ZERI_WebDownloader::onFinished()
             QFile::remove(partPath);
         MainThread::run([self, landed] { self->didLand(landed); }, false);
     });
+}
+
+bool ZERI_WebDownloader::isPassingFailure(const Error& error)
+{
+    if (error.domain != QLatin1String(errorDomain))
+        return false;
+    switch (error.code) {
+    case NetworkError:
+    case TimedOut:
+        return true;
+    case HTTPError: {
+        const int status = error.userInfo.value(QStringLiteral("httpStatus")).toInt();
+        return status >= 500 || status == 408 || status == 429;
+    }
+    default:
+        return false;
+    }
 }
 
 void ZERI_WebDownloader::didLand(bool landed)

@@ -30,9 +30,13 @@ class QNetworkReply;
 // (flock) while its download runs, so a piece a crashed process left behind is told apart from a running download
 // (see isStalePartFile).
 //
-// Bounds: a download longer than maximumDownloadSize() (2 GiB: what the service accepts for one file) fails with
-// TooLarge as soon as its length is announced or reached; one on which no byte arrives for idleTimeoutMs() fails
-// with TimedOut. Either way the temporary file is removed.
+// Bounds, whatever the status: a download longer than maximumDownloadSize() (2 GiB: what the service accepts for
+// one file) fails with TooLarge as soon as its length is announced or reached; one on which no byte arrives for
+// idleTimeoutMs() fails with TimedOut; an answer with an HTTP status of 400 or more fails with HTTPError as soon as
+// its header arrives, its body read no further than a short error text. The network layer holds at most
+// kReadBufferSize bytes not yet read. Every early end aborts the reply, so its connection closes at once, and the
+// temporary file is removed. A folder inside the packages folder is prepared by PackageFileGuard first (a download
+// into a folder that leads out of its package fails with FileWriteError before any request).
 //
 // Threads: main thread only. State changes happen, and are reported through updateNotifier() under the keys
 // "downloadStatus" and "progress", on the main thread.
@@ -48,6 +52,10 @@ public:
 
     static constexpr qint64 kMaximumDownloadSize = qint64(2) * 1024 * 1024 * 1024; // 2 GiB
     static constexpr int kIdleTimeoutMs = 60 * 1000;
+    // What the network layer may hold of a reply before the downloader reads it, and how much of an error reply's
+    // body is read (for the log) before its connection is closed.
+    static constexpr qint64 kReadBufferSize = 1024 * 1024;
+    static constexpr qint64 kErrorTextBytes = 512;
     // The bounds in force: the constants above unless a test set others (0 restores them).
     static qint64 maximumDownloadSize();
     static int idleTimeoutMs();
@@ -80,6 +88,10 @@ public:
     // Seconds the last completed or failed transfer took.
     double downloadTime() const { return m_downloadTime; }
     Error downloadError() const { return m_error; }
+    // Whether a download that failed with `error` may succeed when tried again: a network failure, a time-out, a
+    // server that is busy or failing for now (HTTP 408, 429, 5xx). A refused size or address, a file that cannot
+    // be written, or a missing file (other 4xx) fails again.
+    static bool isPassingFailure(const Error& error);
     // 0 … 1 while downloading (0 while the size is unknown), 1 once on disk.
     double progress() const { return m_progress; }
 
@@ -104,6 +116,10 @@ private:
     void setProgress(double progress);
     // Stops the transfer without hearing from it again: the reply is aborted (its connection closed), then let go.
     void abandonReply();
+    // Ends the transfer as soon as its header tells it cannot give the file (an error status, an announced length
+    // past the cap). True when the transfer has ended (or had already).
+    bool endOnHeader();
+    void failTooLarge();
     void onReadyRead();
     void onFinished();
     void didLand(bool landed);
@@ -119,7 +135,7 @@ private:
     Error m_error;
     ObjectUpdateNotifier m_notifier{static_cast<const void*>(this)};
     QPointer<QNetworkReply> m_reply;
-    std::array<QMetaObject::Connection, 2> m_replyConnections;
+    std::array<QMetaObject::Connection, 3> m_replyConnections;
     std::unique_ptr<QFile> m_partFile;
     // The completed temporary file, kept open (and so locked) while a worker makes it durable and renames it.
     std::unique_ptr<QFile> m_landingFile;

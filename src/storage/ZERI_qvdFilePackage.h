@@ -185,6 +185,14 @@ public:
 
     bool isDamaged() const { return !m_damage.isNull(); }
 
+    // Makes "assets/" and "published_assets/" real folders of the package before anything is deleted from or
+    // written into them: a folder that is a symbolic link (a package brought from elsewhere) is replaced by a real
+    // one holding copies of the files the documents reference through it, and the link's target is left as it was.
+    // A referenced file that resolves outside the package is not copied and its address is cleared, as for any
+    // local file outside the package. False when a folder cannot be made the package's own. Writers go through
+    // PackageFileGuard, which calls this.
+    bool ensureOwnFolders();
+
 private:
     ZERI_qvdFilePackage(QString id, QString path);
     static std::shared_ptr<ZERI_qvdFilePackage> make(const QString& id, const QString& path);
@@ -192,12 +200,6 @@ private:
     static std::optional<QSet<QString>> referencedFiles(const QString& documentFile, const QString& assetsFolder);
     static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder);
     QSet<QString> reachableContentIDs();
-    // Makes "assets/" and "published_assets/" real folders of the package before anything is deleted from or
-    // written into them: a folder that is a symbolic link (a package brought from elsewhere) is replaced by a real
-    // one holding copies of the files the documents reference through it, and the link's target is left as it was.
-    // A referenced file that resolves outside the package is not copied and its address is cleared, as for any
-    // local file outside the package. False when a folder cannot be made the package's own.
-    bool ensureOwnFolders();
     bool ensureOwnFolder(const QString& folder);
     void flushServerDeletions(const QSet<QString>& reachable);
     void dropModels();

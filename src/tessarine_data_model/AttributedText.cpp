@@ -5,6 +5,8 @@
 #include <QJsonArray>
 
 #include "platform/CheckedNumbers.h"
+#include "tessarine_data_model/ModelJsonReader.h"
+#include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
 namespace {
@@ -186,8 +188,16 @@ std::optional<AttributedText> AttributedText::fromJson(const QJsonObject& object
         TextAttributes attributes;
         const QJsonValue name = dict.value(QLatin1String("Name"));
         attributes.fontName = name.toString();
-        if (const auto size = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("Size"))))
-            attributes.fontSize = *size;
+        if (const auto size = ZERI_AppDataModelCenter::numberFromJson(dict.value(QLatin1String("Size")))) {
+            attributes.fontSize =
+                std::clamp(*size, -ModelJsonReader::kLargestMeasure, ModelJsonReader::kLargestMeasure);
+            if (attributes.fontSize != *size)
+                qCWarning(lcTessarineDataModel).noquote()
+                    << QStringLiteral("run %1 \"Size\": %2 is beyond any font size; read as %3")
+                           .arg(i)
+                           .arg(*size)
+                           .arg(attributes.fontSize);
+        }
         if (const QJsonValue color = dict.value(QLatin1String("color")); color.isString()) {
             const auto colour = ZERI_AppDataModelCenter::colorFromRGBAHexString(color.toString());
             if (!colour)

@@ -6,6 +6,7 @@
 
 #include "foundation/SafeDictionary.h"
 #include "platform/CheckedNumbers.h"
+#include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
 void ModelReadStatus::fail(const QString& path, const QString& expected, int code)
@@ -127,6 +128,32 @@ double ModelJsonReader::number(const QString& key, double fallback) const
     return optionalNumber(key).value_or(fallback);
 }
 
+double ModelJsonReader::clampedMeasure(double value, const QString& key, const char* member) const
+{
+    if (std::fabs(value) <= kLargestMeasure)
+        return value;
+    const double clamped = std::copysign(kLargestMeasure, value);
+    qCWarning(lcTessarineDataModel).noquote()
+        << QStringLiteral("%1%2: %3 is beyond any measure a document holds; read as %4")
+               .arg(pathOf(key), member ? QStringLiteral(".") + QLatin1String(member) : QString())
+               .arg(value)
+               .arg(clamped);
+    return clamped;
+}
+
+std::optional<double> ModelJsonReader::optionalMeasure(const QString& key) const
+{
+    const auto number = optionalNumber(key);
+    if (!number)
+        return std::nullopt;
+    return clampedMeasure(*number, key);
+}
+
+double ModelJsonReader::measure(const QString& key, double fallback) const
+{
+    return optionalMeasure(key).value_or(fallback);
+}
+
 std::optional<int> ModelJsonReader::optionalInteger(const QString& key) const
 {
     const auto number = optionalNumber(key);
@@ -176,7 +203,8 @@ QRectF ModelJsonReader::rect(const QString& key, const QRectF& fallback) const
     if (isAbsent(value))
         return fallback;
     if (const auto rect = ZERI_AppDataModelCenter::rectFromJson(value))
-        return *rect;
+        return QRectF(clampedMeasure(rect->x(), key, "x"), clampedMeasure(rect->y(), key, "y"),
+                      clampedMeasure(rect->width(), key, "width"), clampedMeasure(rect->height(), key, "height"));
     fail(key, QStringLiteral("expected a rectangle with numeric \"x\", \"y\", \"width\" and \"height\""));
     return fallback;
 }
@@ -187,7 +215,7 @@ QSizeF ModelJsonReader::size(const QString& key, const QSizeF& fallback) const
     if (isAbsent(value))
         return fallback;
     if (const auto size = ZERI_AppDataModelCenter::sizeFromJson(value))
-        return *size;
+        return QSizeF(clampedMeasure(size->width(), key, "width"), clampedMeasure(size->height(), key, "height"));
     fail(key, QStringLiteral("expected a size with numeric \"width\" and \"height\""));
     return fallback;
 }

@@ -84,10 +84,17 @@ public:
     std::optional<QString> optionalString(const QString& key) const;
     double number(const QString& key, double fallback = 0) const;
     std::optional<double> optionalNumber(const QString& key) const;
+    // A measure (a length, a scale, a font size, a duration): a number whose magnitude is clamped to
+    // kLargestMeasure, the clamping logged with the value's path. No document holds more; a bigger one would draw
+    // and lay out as nonsense and, written back, could not be read.
+    static constexpr double kLargestMeasure = 1e9;
+    std::optional<double> optionalMeasure(const QString& key) const;
+    double measure(const QString& key, double fallback = 0) const;
     // A number's whole part; a number an int cannot hold is a fault (nullopt, or the fallback).
     std::optional<int> optionalInteger(const QString& key) const;
     int integer(const QString& key, int fallback = 0) const;
     bool boolean(const QString& key, bool fallback = false) const;
+    // Rectangles and sizes are measures: each member is clamped as optionalMeasure() does.
     QRectF rect(const QString& key, const QRectF& fallback = {}) const;
     QSizeF size(const QString& key, const QSizeF& fallback = QSizeF(0, 0)) const;
     std::optional<QColor> color(const QString& key) const;
@@ -99,6 +106,7 @@ public:
 
 private:
     QJsonValue valueOf(const QString& key) const;
+    double clampedMeasure(double value, const QString& key, const char* member = nullptr) const;
     void fail(const QString& key, const QString& expected) const;
 
     QJsonObject m_dict;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include <QLocale>
+
 namespace {
 
 QString hexByte(int value)
@@ -79,6 +81,12 @@ std::optional<QColor> ZERI_AppDataModelCenter::colorFromRGBHexString(const QStri
 
 QString ZERI_AppDataModelCenter::oneDecimalText(double value)
 {
+    // Past this "%.1f" would write hundreds of digits, longer than any number text the reader takes (and than any
+    // measure means); such a value is written in the shortest form that reads back to it ("1e+300"). Below it the
+    // text is the one every reader of these files knows.
+    if (!std::isfinite(value) || std::fabs(value) >= kLargestPlainValue)
+        return std::isfinite(value) ? QString::number(value, 'g', QLocale::FloatingPointShortest)
+                                    : QStringLiteral("0.0");
     // "%.1f" prints -0.04 as "-0.0"; write plain zero so equal frames give equal bytes.
     QString text = QString::number(value, 'f', 1);
     if (text == QLatin1String("-0.0"))

@@ -14,7 +14,7 @@
 // Colours: upper-case hexadecimal, red green blue [alpha], no prefix ("1F70A8FF"); read with or without
 // "#" or "0x", in either case. A missing colour (an invalid QColor) is written "00000000".
 // Rectangles and sizes: objects whose values are texts with one decimal ("%.1f"); read from numbers or
-// numeric texts.
+// numeric texts. Whatever the writer writes for a value the reader took reads back to the same value.
 class ZERI_AppDataModelCenter {
 public:
     static QString rgbaHexStringFromColor(const QColor& color);
@@ -24,6 +24,10 @@ public:
     static std::optional<QColor> colorFromRGBAHexString(const QString& text);
     static std::optional<QColor> colorFromRGBHexString(const QString& text);
 
+    // "%.1f", except for a magnitude of kLargestPlainValue or more, written in its shortest exact form ("1e+300"),
+    // so that the text always reads back (numberFromJson takes texts of fewer than 64 characters). A value that
+    // is not finite is written as zero.
+    static constexpr double kLargestPlainValue = 1e15;
     static QString oneDecimalText(double value);
     static QJsonObject jsonFromRect(const QRectF& rect);
     static QJsonObject jsonFromSize(const QSizeF& size);

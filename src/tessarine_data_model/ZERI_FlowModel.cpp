@@ -281,7 +281,7 @@ void ZERI_FlowModel::readProperties(const ModelJsonReader& reader, ChangedKeys& 
     if (!viewSize.isValid() || viewSize.isEmpty())
         viewSize = kDefaultViewSize;
     assign(m_viewSize, viewSize, kViewSizeKey, changedKeys);
-    assign(m_autoAdvanceSlideDuration, reader.optionalNumber(kSlideDurationKey), kSlideDurationKey, changedKeys);
+    assign(m_autoAdvanceSlideDuration, reader.optionalMeasure(kSlideDurationKey), kSlideDurationKey, changedKeys);
     assign(m_autoAdvanceTransitionType, reader.optionalInteger(kTransitionTypeKey), kTransitionTypeKey, changedKeys);
     assign(m_autoAdvanceLoops, reader.boolean(kLoopsKey), kLoopsKey, changedKeys);
 

@@ -560,7 +560,7 @@ void ZERI_FlowScreenModel::readProperties(const ModelJsonReader& reader, Changed
         changedKeys.insert(kBackgroundColorKey);
 
     assign(m_presenterNotes, reader.string(kPresenterNotesKey), kPresenterNotesKey, changedKeys);
-    assign(m_autoAdvanceSlideDuration, reader.optionalNumber(kSlideDurationKey), kSlideDurationKey, changedKeys);
+    assign(m_autoAdvanceSlideDuration, reader.optionalMeasure(kSlideDurationKey), kSlideDurationKey, changedKeys);
     assign(m_autoAdvanceTransitionType, reader.optionalInteger(kTransitionTypeKey), kTransitionTypeKey, changedKeys);
     readPreviewAsset(reader, kPreviewKey, m_previewAsset, changedKeys);
     readPreviewAsset(reader, kPreviewTextlessKey, m_previewAssetTextless, changedKeys);

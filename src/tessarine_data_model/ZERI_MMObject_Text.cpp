@@ -191,7 +191,7 @@ void ZERI_MMObject_Text::readTypeProperties(const ModelJsonReader& reader, Chang
     assign(m_isThemeText, reader.boolean(kIsThemeTextKey), kIsThemeTextKey, changedKeys);
     assign(m_text, reader.string(kTextKey), kTextKey, changedKeys);
     const QString fontName = reader.string(kFontNameKey, defaultFontName());
-    const double fontSize = reader.number(kFontSizeKey, defaultFontSize());
+    const double fontSize = reader.measure(kFontSizeKey, defaultFontSize());
     if (fontName != m_fontName || fontSize != m_fontSize) {
         m_fontName = fontName;
         m_fontSize = fontSize;

@@ -441,7 +441,7 @@ void ZERI_MixedMediaObject::readProperties(const ModelJsonReader& reader, Change
 {
     readInternalID(reader, changedKeys);
     assign(m_frame, reader.rect(kFrameKey), kFrameKey, changedKeys);
-    assign(m_zoomScale, reader.optionalNumber(kZoomScaleKey), kZoomScaleKey, changedKeys);
+    assign(m_zoomScale, reader.optionalMeasure(kZoomScaleKey), kZoomScaleKey, changedKeys);
     assign(m_zoomOffset, reader.size(kZoomOffsetKey, QSizeF(0, 0)), kZoomOffsetKey, changedKeys);
     assign(m_rotation, reader.integer(kRotationKey), kRotationKey, changedKeys);
 

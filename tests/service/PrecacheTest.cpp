@@ -55,6 +55,7 @@ protected:
     void TearDown() override
     {
         m_manager.resetEverything();
+        ZERI_WebDownloader::setBoundsForTesting(0, 0);
         AppPaths::setTemporaryForTesting(QString());
         ServiceTest::TearDown();
     }
@@ -165,6 +166,9 @@ TEST_F(PrecacheTest, FetchesTheChosenFilesOnceThenFindsThemOnDisk)
 TEST_F(PrecacheTest, EveryDownloadFailingIsReportedOnceAfterThreeTriesOfOneFile)
 {
     const auto document = makeDocument(/*served=*/false);
+    // A busy server: a failure that may pass, so it is tried again.
+    for (const QUrl& url : document.urls)
+        m_service.setPageReply(url.path(), FakeHttpReply::html(503, "Service Unavailable"));
     QVB_TessarinePrecacheHelper::preloadAssetsFromModel(document.model, 6, m_manager, [] { FAIL(); });
     ASSERT_TRUE(waitUntil([&] { return m_delegate.failedTooManyTimes == 1; }));
     EXPECT_FALSE(waitUntil([&] { return m_delegate.failedTooManyTimes > 1 || m_delegate.done > 0; }, 300));
@@ -182,4 +186,24 @@ TEST_F(PrecacheTest, ResetEverythingStopsTheLoadSilently)
     EXPECT_TRUE(m_manager.isIdle());
     EXPECT_FALSE(waitUntil([&] { return m_delegate.calls() > callsAfterReset; }, 300));
     EXPECT_LT(m_service.contentRequestCount(), 10);
+}
+
+// A failure that cannot pass is not tried again: a file larger than the cap (which would be fetched up to the cap
+// each time), or one the server does not have.
+TEST_F(PrecacheTest, AFileTooLargeOrMissingIsTriedOnce)
+{
+    ZERI_WebDownloader::setBoundsForTesting(1024, 0);
+    const QUrl large = m_service.addContent(QStringLiteral("LARGE"), QByteArray(64 * 1024, 'L'), "large.png");
+    const QUrl missing = m_service.contentURL(QStringLiteral("MISSING"), QStringLiteral("missing.png"));
+    for (const QUrl& url : {large, missing}) {
+        SCOPED_TRACE(url.toString().toStdString());
+        m_delegate = RecordingPrecacheDelegate();
+        const int requestsBefore = m_service.contentRequestCount();
+        m_manager.precacheURL(url, m_temp.path());
+        ASSERT_TRUE(waitUntil([&] { return m_delegate.failedTooManyTimes == 1; }));
+        EXPECT_FALSE(waitUntil([&] { return m_service.contentRequestCount() > requestsBefore + 1; }, 300));
+        EXPECT_EQ(m_service.contentRequestCount(), requestsBefore + 1);
+        EXPECT_TRUE(m_manager.isIdle());
+        m_manager.resetEverything();
+    }
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QUrl>
@@ -123,6 +125,17 @@ TEST_F(ContentAssetTest, StoreDataWritesTheFileAndPointsTheAssetAtIt)
                                                 QStringLiteral("q.jpg"), &error));
     EXPECT_EQ(error.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
     EXPECT_EQ(asset->localFilePath(), package->assetsPath() + QStringLiteral("/p.jpg"));
+
+    // A link under the name (a package brought from elsewhere) is replaced by the file, never written through.
+    QTemporaryDir users;
+    const QString usersFile = users.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(writeBytes(usersFile, "the user's notes"));
+    ASSERT_TRUE(QFile::link(usersFile, package->assetsPath() + QStringLiteral("/r.jpg")));
+    ASSERT_TRUE(
+        ContentAssetStorage::storeData(*asset, "picture", package->assetsPath(), QStringLiteral("r.jpg"), &error));
+    EXPECT_EQ(readBytes(usersFile), QByteArray("the user's notes"));
+    EXPECT_FALSE(QFileInfo(asset->localFilePath()).isSymLink());
+    EXPECT_EQ(readBytes(asset->localFilePath()), QByteArray("picture"));
 }
 
 TEST_F(ContentAssetTest, StoreDataItemCopiesOffTheMainThreadAndReportsOnceOnIt)

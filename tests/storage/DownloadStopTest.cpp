@@ -1,3 +1,6 @@
+#include <atomic>
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,10 +8,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "storage/ZERI_WebDownloader.h"
 
@@ -70,6 +75,82 @@ private:
     bool m_headerSent = false;
     qint64 m_sent = 0;
     QElapsedTimer m_closed;
+};
+
+// An HTTP server on 127.0.0.1 in a thread of its own, so it goes on sending while the test's thread is busy: one
+// answer with `status` whose body never ends, sent as fast as the client's side takes it. It counts the bytes the
+// client's side has taken and notes when the client closes the connection.
+class StreamingServerThread : public QThread {
+public:
+    explicit StreamingServerThread(int status)
+        : m_status(status)
+    {
+    }
+    ~StreamingServerThread() override
+    {
+        quit();
+        wait();
+    }
+    bool begin()
+    {
+        start();
+        m_ready.acquire();
+        return m_port != 0;
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/stream.png").arg(m_port)); }
+    qint64 bytesSent() const { return m_sent.load(); }
+    bool answering() const { return m_answering.load(); }
+    bool closedByClient() const { return m_closed.load(); }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        m_port = server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, &server] {
+            while (QTcpSocket* socket = server.nextPendingConnection())
+                serve(socket);
+        });
+        m_ready.release();
+        if (m_port != 0)
+            exec();
+    }
+
+private:
+    void serve(QTcpSocket* socket)
+    {
+        auto request = std::make_shared<QByteArray>();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+            *request += socket->readAll();
+            if (m_answering.load() || !request->contains("\r\n\r\n"))
+                return;
+            m_answering = true;
+            socket->write(QByteArray("HTTP/1.1 ") + QByteArray::number(m_status) +
+                          " Whatever\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
+            feed(socket);
+        });
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket](qint64 written) {
+            m_sent += written;
+            feed(socket);
+        });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] { m_closed = true; });
+    }
+    void feed(QTcpSocket* socket)
+    {
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        // Only what the connection has taken counts as sent: a client that stops reading stops the count once the
+        // kernel's buffers are full.
+        while (socket->bytesToWrite() < 64 * 1024)
+            socket->write(QByteArray(64 * 1024, 'z'));
+    }
+
+    const int m_status;
+    QSemaphore m_ready;
+    quint16 m_port = 0;
+    std::atomic<qint64> m_sent{0};
+    std::atomic<bool> m_answering{false};
+    std::atomic<bool> m_closed{false};
 };
 
 int repliesHeld()
@@ -159,4 +240,43 @@ TEST_F(DownloadStopTest, CancelAndGivingUpAtTheEndCloseTheConnection)
         EXPECT_TRUE(downloader.expired());
         expectConnectionClosedAndNothingKept(server);
     }
+}
+
+// An error answer whose body never ends: the download fails as soon as the status is known, and the connection
+// closes at once, with only what the kernel's buffers took sent.
+TEST_F(DownloadStopTest, AnEndlessErrorAnswerIsCutAsSoonAsItsStatusIsKnown)
+{
+    StreamingServerThread server(500);
+    ASSERT_TRUE(server.begin());
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(), cache.path());
+    downloader->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.answering(); }, 10000));
+    QElapsedTimer sinceAnswer;
+    sinceAnswer.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedByClient(); }, 1000))
+        << "the connection was still open after " << sinceAnswer.elapsed() << " ms, " << server.bytesSent()
+        << " bytes sent";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 1000));
+    EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::HTTPError);
+    EXPECT_EQ(downloader->downloadError().userInfo.value(QStringLiteral("httpStatus")).toInt(), 500);
+    EXPECT_LT(server.bytesSent(), 16 * 1024 * 1024);
+    EXPECT_TRUE(QTest::qWaitFor([] { return repliesHeld() == 0; }, 2000));
+    EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// On the way to the size cap the network layer holds only a little that the downloader has not read: while the
+// application's thread is busy, the connection stops taking bytes instead of buffering the stream in memory.
+TEST_F(DownloadStopTest, AStreamIsNotBufferedWhileTheApplicationIsBusy)
+{
+    StreamingServerThread server(200);
+    ASSERT_TRUE(server.begin());
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(), cache.path());
+    downloader->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.bytesSent() > 1024 * 1024; }, 10000));
+    const qint64 before = server.bytesSent();
+    QThread::msleep(1500); // busy: no event is handled, nothing is read from the reply
+    const qint64 duringBusy = server.bytesSent() - before;
+    downloader->cancel();
+    EXPECT_LT(duringBusy, 24 * 1024 * 1024) << "the network layer buffered " << duringBusy << " bytes";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedByClient(); }, 1000));
 }

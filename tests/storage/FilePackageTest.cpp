@@ -22,6 +22,7 @@
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -836,4 +837,41 @@ TEST_F(FilePackageTest, UnpublishingPublishingAndCleaningNeverFollowALinkedFolde
     EXPECT_FALSE(ZERI_qvdFilePackage::packageForID(QStringLiteral("LINKED")));
     EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().contains(linked));
     elsewhere.expectUntouched();
+}
+
+// A document holding numbers no screen needs (a frame, a zoom offset and a zoom scale of 1e300, from a hand-made
+// or foreign file) is closed and opened again: its draft must stay readable, so the edits made in between survive.
+// What it reads back is clamped to what a document can hold, and reads back the same from then on.
+TEST_F(FilePackageTest, ADocumentWithHugeNumbersIsWrittenSoThatItOpensAgainWithItsEdits)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto object = addImageObject(*document, QString());
+    object->object()->setFrame(QRectF(1e300, -1e300, 1e300, 1e61));
+    object->object()->setZoomOffset(QSizeF(-1e300, 1e300));
+    object->object()->setZoomScale(1e300);
+    auto package = saveNewDocument(document);
+    ASSERT_TRUE(package);
+    const QString id = package->packageID();
+    ASSERT_TRUE(package->unloadModel());
+    document.reset();
+    object.reset();
+
+    Error error;
+    ASSERT_TRUE(package->loadModel(&error)) << error.message.toStdString();
+    const double limit = ModelJsonReader::kLargestMeasure;
+    auto shown = package->model()->firstFlowmodel()->screenModels().front()->mixedMediaObjects().front()->object();
+    EXPECT_EQ(shown->frame(), QRectF(limit, -limit, limit, limit));
+    EXPECT_EQ(shown->zoomOffset(), QSizeF(-limit, limit));
+    EXPECT_EQ(shown->zoomScale(), limit);
+    package->model()->firstFlowmodel()->setTitle(QStringLiteral("Edited after opening"));
+    const QByteArray written = package->model()->jsonData();
+    ASSERT_TRUE(package->unloadModel());
+    package.reset();
+    ZERI_qvdFilePackage::resetForTesting();
+
+    package = ZERI_qvdFilePackage::packageForID(id);
+    ASSERT_TRUE(package);
+    ASSERT_TRUE(package->loadModel(&error)) << error.message.toStdString();
+    EXPECT_EQ(package->model()->firstFlowmodel()->title(), QStringLiteral("Edited after opening"));
+    EXPECT_EQ(package->model()->jsonData(), written);
 }

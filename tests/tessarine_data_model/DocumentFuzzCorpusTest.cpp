@@ -48,15 +48,17 @@ std::shared_ptr<ZERI_ContentAsset> asset(const QUrl& url)
 } // namespace
 
 // Replays the document corpus (the application's own documents and the inputs fuzzing found) through the fuzzing
-// harness: any crash, sanitizer report or leak fails the suite (it runs in the ASan/UBSan/LSan pass too).
+// harness: any crash, sanitizer report or leak fails the suite (it runs in the ASan/UBSan/LSan pass too), and so
+// does a document that, written and read back, writes differently.
 TEST(DocumentFuzzCorpus, EveryCorpusDocumentIsReadAndDrawnWithoutFault)
 {
     int seeds = 0;
     for (const QString& name : corpusFiles()) {
         SCOPED_TRACE(name.toStdString());
         const QByteArray bytes = readFile(QStringLiteral(TESS_DOCUMENT_FUZZ_CORPUS_DIR "/") + name);
-        tessfuzz::readAndDrawDocument(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                      std::size_t(bytes.size()));
+        EXPECT_TRUE(tessfuzz::readAndDrawDocument(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                  std::size_t(bytes.size())))
+            << "written and read back, the document writes differently";
         // The application's own documents must stay readable as the reader changes.
         if (name.startsWith(QLatin1String("seed-"))) {
             Error error;

@@ -1,7 +1,9 @@
-#include <QJsonArray>
-#include <QTimeZone>
+#include <limits>
 
 #include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QTimeZone>
 
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
@@ -36,6 +38,26 @@ TEST(AppDataModelCenter, GeometryIsWrittenWithOneDecimalAndReadFromNumbersOrText
     EXPECT_FALSE(ZERI_AppDataModelCenter::sizeFromJson(QJsonObject{{"width", "wide"}, {"height", 1}}));
     EXPECT_FALSE(ZERI_AppDataModelCenter::numberFromJson(QJsonValue("nan")));
     EXPECT_FALSE(ZERI_AppDataModelCenter::numberFromJson(QJsonValue("inf")));
+}
+
+// Whatever the reader takes, the writer writes so that it reads back: "%.1f" where that is short, the shortest
+// exact form past it (the reader takes no number text of 64 characters or more).
+TEST(AppDataModelCenter, EveryNumberTheReaderTakesIsWrittenSoThatItReadsBack)
+{
+    for (const double value : {1e300, -1e300, 1e61, -2.5e15, 1e15, std::numeric_limits<double>::max(),
+                               -std::numeric_limits<double>::max()}) {
+        const QString text = ZERI_AppDataModelCenter::oneDecimalText(value);
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_LT(text.size(), 64);
+        EXPECT_EQ(ZERI_AppDataModelCenter::numberFromJson(text), value);
+    }
+    for (const double value : {0.04, -0.04, 1.26, 748.0, 999999999999999.9, -123456.75}) {
+        const QString text = ZERI_AppDataModelCenter::oneDecimalText(value);
+        const auto read = ZERI_AppDataModelCenter::numberFromJson(text);
+        ASSERT_TRUE(read) << text.toStdString();
+        EXPECT_EQ(ZERI_AppDataModelCenter::oneDecimalText(*read), text);
+    }
+    EXPECT_EQ(ZERI_AppDataModelCenter::oneDecimalText(1024), QStringLiteral("1024.0"));
 }
 
 TEST(TessarineDateFormatter, WritesTheUnicodePatternAndReadsItBack)

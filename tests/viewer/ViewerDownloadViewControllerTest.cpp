@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
@@ -281,3 +283,35 @@ TEST_F(DownloadPanel, CancelRunsTheCloseBlockAndRemovingTakesTheViewOutOfItsWind
 }
 
 } // namespace
+
+// The document lands in a package brought from elsewhere whose "assets" leads to a folder of the user's: the
+// author's picture is fetched into the package's own folder, which replaces the link; the user's folder is left
+// as it was.
+TEST_F(DownloadPanel, TheAvatarNeverLandsThroughALinkedAssetsFolder)
+{
+    const QUrl avatar = env.service.addContent(QStringLiteral("avatar-linked"),
+                                               imageBytes(kAvatarColour, QSize(80, 80)), QStringLiteral("avatar.png"));
+    auto model = document(QStringLiteral("Linked"), [&](ZERI_qvdFilePackageMetadata& metadata) {
+        metadata.setOwner(ownerWithAvatar(avatarAt(avatar.toString())));
+    });
+    const QString assets = packageOf(*model)->assetsPath();
+    QTemporaryDir users;
+    ASSERT_TRUE(users.isValid());
+    ASSERT_TRUE(QDir(assets).removeRecursively());
+    ASSERT_TRUE(QFile::link(users.path(), assets));
+
+    QVRViewerDownloadViewController panel;
+    panel.setInformation(model);
+    QWidget* view = panel.view();
+    view->resize(500, 560);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return near(centreOf(panel.profileImageView()->renderedImage()), kAvatarColour); }, 5000));
+    EXPECT_EQ(
+        QDir(users.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' ').toStdString(),
+        "");
+    EXPECT_FALSE(QFileInfo(assets).isSymLink());
+    EXPECT_TRUE(QFileInfo(panel.profileImageView()->downloader()->filepath()).isFile());
+    EXPECT_TRUE(panel.profileImageView()->downloader()->filepath().startsWith(assets + QLatin1Char('/')));
+}

@@ -3,16 +3,14 @@
 #include <deque>
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
-#include <QUuid>
 
 #include "library/LibraryLogging.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
+#include "storage/PackagePreviewPicture.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -20,8 +18,6 @@
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
 namespace {
-
-const QString kFilePrefix = QStringLiteral("tile-preview-");
 
 struct Queue {
     std::deque<std::weak_ptr<ZERI_qvdFilePackage>> waiting;
@@ -69,12 +65,7 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
     if (!package || !QFileInfo::exists(package->draftFilePath())) {
         QFile::remove(path);
     } else {
-        ZERI_qvdFilePackageMetadata& metadata = package->metaData();
-        const QString old = metadata.previewScreenshotFilePath();
-        metadata.setPreviewScreenshotFilePath(path);
-        package->saveMetadata();
-        if (!old.isEmpty() && old != path && QFileInfo(old).fileName().startsWith(kFilePrefix))
-            QFile::remove(old);
+        PackagePreviewPicture::adopt(*package, path);
     }
     finished(packageID);
 }
@@ -92,20 +83,22 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
     const QSizeF size = generator->getParentViewSizeForScale(1.0);
     const double scale = size.width() > 0 ? TilePreviews::kPictureWidth / size.width() : 1.0;
     const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
-    const QString folder = package->assetsPath();
+    // The assets folder becomes the package's own (a link replaced) before the picture is made for it.
+    const QString path = PackagePreviewPicture::preparePath(*package);
+    if (path.isEmpty()) {
+        qCInfo(lcLibrary) << "no preview for" << packageID << "- its assets folder cannot be written";
+        finished(packageID);
+        return;
+    }
     // The generator and the document stay alive until the picture arrives.
     generator->generateScreenshotDirectlyAtScale(
-        scale, [generator, document, weakPackage, packageID, folder](const QImage& normal, const QImage&) {
+        scale, [generator, document, weakPackage, packageID, path](const QImage& normal, const QImage&) {
             if (normal.isNull()) {
                 finished(packageID);
                 return;
             }
-            const QString path =
-                QDir(folder).filePath(kFilePrefix + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".jpg");
             const bool posted = WorkerThreads::shared().post([normal, path, weakPackage, packageID] {
-                QSaveFile file(path);
-                const bool written = file.open(QIODevice::WriteOnly) &&
-                                     file.write(QVRScreenPreviewGenerator::encodeJpeg(normal)) > 0 && file.commit();
+                const bool written = PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(normal));
                 MainThread::run(
                     [written, path, weakPackage, packageID] {
                         if (written) {

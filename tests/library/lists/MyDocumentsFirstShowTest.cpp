@@ -1,8 +1,12 @@
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ListsTestSupport.h"
@@ -174,3 +178,78 @@ TEST_F(MyDocumentsFirstShow, NewAndEditedDocumentsGetAFreshPreview)
 }
 
 } // namespace
+
+// Packages brought from elsewhere, never opened: their "assets" is a relative link to a folder of the user's (in
+// the wild the desktop's autostart folder; here one of the test's own), one names a preview address ending in
+// ".desktop", the other an earlier picture outside the package. Showing My Documents fetches and draws their
+// pictures inside the packages only: no file appears in, or goes from, the user's folder.
+TEST_F(MyDocumentsFirstShow, LinkedAssetsFoldersAreReplacedBeforeAnyPictureLandsAndNothingOutsideChanges)
+{
+    QTemporaryDir users;
+    ASSERT_TRUE(users.isValid());
+    const QString autostart = users.filePath(QStringLiteral("autostart"));
+    ASSERT_TRUE(QDir().mkpath(autostart));
+    const QString foreignPicture = users.filePath(QStringLiteral("tile-preview-of-someone-else.jpg"));
+    {
+        QFile file(foreignPicture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's own file");
+        file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
+    }
+    const QUrl launcher = m_service.addContent(QStringLiteral("PREVIEW"), "[Desktop Entry]\nExec=sh -c true\n",
+                                               QStringLiteral("launcher.desktop"));
+    ASSERT_TRUE(launcher.path().endsWith(QLatin1String(".desktop")));
+
+    QStringList packageFolders;
+    for (const QString& title : {QStringLiteral("Linked with address"), QStringLiteral("Linked with picture")}) {
+        auto package = makePackage(title, {}, stampForSecondsAgo(60));
+        ASSERT_TRUE(package);
+        ASSERT_TRUE(QDir(package->assetsPath()).removeRecursively());
+        ASSERT_TRUE(QFile::link(QDir(package->path()).relativeFilePath(autostart), package->assetsPath()));
+        ASSERT_TRUE(QFileInfo(package->assetsPath()).isSymLink());
+        if (packageFolders.isEmpty())
+            package->metaData().setPreviewScreenshotURLString(launcher.toString());
+        else
+            package->metaData().setPreviewScreenshotFilePath(foreignPicture);
+        ASSERT_TRUE(package->saveMetadata());
+        packageFolders << package->path();
+    }
+    // As after a start: the packages are read from disk, none of them open.
+    ZERI_qvdFilePackage::resetForTesting();
+
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    ASSERT_EQ(grid->tileViews().size(), 3);
+    ASSERT_TRUE(waitUntil([&] { return m_service.contentRequestCount() >= 1; }, 20000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (TilePreviews::pendingCount() != 0)
+                return false;
+            for (const auto& package : grid->tessarinePackages()) {
+                const QString picture = package->metaData().previewScreenshotFilePath();
+                if (picture.isEmpty() || picture == foreignPicture || !QFileInfo::exists(picture))
+                    return false;
+            }
+            // The fetched picture has landed somewhere.
+            const QStringList landed = QDir(autostart).entryList(QDir::Files) +
+                                       QDir(packageFolders.first() + QStringLiteral("/assets")).entryList(QDir::Files);
+            return !landed.filter(QRegularExpression(QStringLiteral("^[0-9a-f]{40}"))).isEmpty();
+        },
+        20000));
+
+    EXPECT_EQ(QDir(autostart)
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                  .join(QLatin1Char(' '))
+                  .toStdString(),
+              "");
+    EXPECT_TRUE(QFileInfo(foreignPicture).isFile()) << "a file outside the package was deleted";
+    for (const QString& folder : packageFolders) {
+        const QFileInfo assets(folder + QStringLiteral("/assets"));
+        EXPECT_TRUE(assets.isDir() && !assets.isSymLink());
+        for (const QString& name : QDir(assets.filePath()).entryList(QDir::Files)) {
+            EXPECT_FALSE(name.endsWith(QLatin1String(".desktop"))) << name.toStdString();
+            EXPECT_TRUE(name.startsWith(QLatin1String("tile-preview-")) ||
+                        QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(name).hasMatch())
+                << name.toStdString();
+        }
+    }
+}

@@ -9,13 +9,13 @@
 
 namespace tessfuzz {
 
-void readAndDrawDocument(const std::uint8_t* data, std::size_t size)
+bool readAndDrawDocument(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     Error error;
     const auto document = ZERI_TessarineModel::initWithJsonData(bytes, &error, QStringLiteral("fuzz input"));
     if (!document)
-        return;
+        return true;
     for (const auto& flow : document->flowModels()) {
         for (const auto& screen : flow->screenModels()) {
             // Drawn as render-screens draws it; a refused size gives a null image, which is an answer too.
@@ -24,8 +24,12 @@ void readAndDrawDocument(const std::uint8_t* data, std::size_t size)
                 (void)image.pixel(0, 0);
         }
     }
-    // Written back as the application saves it: what was read must be writable.
-    (void)document->jsonData();
+    // Written back as the application saves it: what was read must be writable, and what was written must read
+    // back to a document that writes the same (a draft the next open cannot read loses every edit).
+    const QByteArray written = document->jsonData();
+    Error againError;
+    const auto again = ZERI_TessarineModel::initWithJsonData(written, &againError, QStringLiteral("fuzz input saved"));
+    return again && again->jsonData() == written;
 }
 
 } // namespace tessfuzz

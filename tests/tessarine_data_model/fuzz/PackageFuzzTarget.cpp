@@ -1,14 +1,22 @@
 #include "tessarine_data_model/fuzz/PackageFuzzTarget.h"
 
+#include <functional>
+
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
 
 #include "platform/AppPaths.h"
+#include "storage/PackagePreviewPicture.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -46,6 +54,43 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
         entries.insert(path, content);
     }
     return entries;
+}
+
+// Lets queued work (a download's reply, its landing on a worker) run until `done` holds or five seconds pass.
+void runEventsUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::yieldCurrentThread();
+    }
+}
+
+// What My Documents does with the packages it finds, none of them opened: the scan, each tile's picture drawn
+// (here a fixed one) and made the package's, and a picture fetched into the package's assets folder (from a local
+// file: the tile's web address takes the same way into the folder).
+void showInMyDocuments(const QString& pictureSource)
+{
+    ZERI_qvdFilePackage::damagedPackageFolders();
+    for (const auto& package : ZERI_qvdFilePackage::packagesForType(~0)) {
+        const QString picture = PackagePreviewPicture::preparePath(*package);
+        if (!picture.isEmpty() && PackagePreviewPicture::write(picture, QByteArray("\xFF\xD8 a picture \xFF\xD9")))
+            PackagePreviewPicture::adopt(*package, picture);
+        const auto downloader =
+            ZERI_WebDownloader::downloaderForUrl(QUrl::fromLocalFile(pictureSource), package->assetsPath());
+        downloader->downloadAndCache();
+        runEventsUntil([&] { return downloader->downloadStatus() != ZERI_WebDownloader::Downloading; });
+        downloader->cancel(); // a machine too busy to land it in time: nothing more of it may arrive
+    }
+}
+
+// The document as written, read again and written again: the two texts must be the same.
+bool writesTheSameAfterReadingBack(const ZERI_TessarineModel& document)
+{
+    const QByteArray written = document.jsonData();
+    const auto again = ZERI_TessarineModel::initWithJsonData(written);
+    return again && again->jsonData() == written;
 }
 
 } // namespace
@@ -91,8 +136,12 @@ bool openAndCleanPackage(const std::uint8_t* data, std::size_t size)
               parts.size() > 3 && !parts.value(3).isEmpty() ? document(3) : QByteArray("{}"));
 
     // The user's files: some of the names the package uses, and others.
-    const QStringList users{QStringLiteral("notes.txt"), QStringLiteral("own.png"), QStringLiteral("docfile.qvd"),
-                            QStringLiteral("metadata.json"), QStringLiteral("docfile_published.qvd")};
+    const QStringList users{QStringLiteral("notes.txt"),
+                            QStringLiteral("own.png"),
+                            QStringLiteral("docfile.qvd"),
+                            QStringLiteral("metadata.json"),
+                            QStringLiteral("docfile_published.qvd"),
+                            QStringLiteral("tile-preview-old.jpg")};
     for (const QString& name : users)
         writeFile(outside + QLatin1Char('/') + name, "the user's " + name.toUtf8());
     QStringList assetNames;
@@ -160,10 +209,16 @@ bool openAndCleanPackage(const std::uint8_t* data, std::size_t size)
     AppPaths::setApplicationSupportForTesting(root.filePath(QStringLiteral("support")));
     AppPaths::setTemporaryForTesting(root.filePath(QStringLiteral("temporary")));
     ZERI_qvdFilePackage::setPackagesFolder(packages);
+    const QString pictureSource = root.filePath(QStringLiteral("picture.png"));
+    writeFile(pictureSource, "a picture from elsewhere");
+    bool roundTrips = true;
     {
+        showInMyDocuments(pictureSource);
+        ZERI_qvdFilePackage::resetForTesting();
         // As the creator opens a package: load, clean, look at the published copy; then what the plan asks.
         const auto opened = ZERI_qvdFilePackage::packageForID(kPackageID);
         if (opened && opened->loadModel()) {
+            roundTrips = writesTheSameAfterReadingBack(*opened->model());
             opened->cleanDirectories();
             opened->loadPublishedModel();
             for (const char step : plan) {
@@ -191,7 +246,7 @@ bool openAndCleanPackage(const std::uint8_t* data, std::size_t size)
     ZERI_qvdFilePackage::setPackagesFolder(QString());
     AppPaths::setApplicationSupportForTesting(QString());
     AppPaths::setTemporaryForTesting(QString());
-    return snapshot(outside) == before;
+    return roundTrips && snapshot(outside) == before;
 }
 
 } // namespace tessfuzz

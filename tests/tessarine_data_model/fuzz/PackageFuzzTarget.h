@@ -16,9 +16,11 @@
 //   U unpublish, S publish the draft, D copy the document, X delete the package (after opening and cleaning it).
 namespace tessfuzz {
 
-// Builds the package in a fresh folder, opens and cleans it as the creator does, then runs the plan's actions.
-// Returns false when any file of the user's folder was changed, removed or added: nothing done to a package may
-// reach through a link. It must return normally for any input.
+// Builds the package in a fresh folder, shows it in My Documents as the library does (the scan, the tile's
+// picture written and adopted, a picture fetched into the package), opens and cleans it as the creator does, then
+// runs the plan's actions. Returns false when any file of the user's folder was changed, removed or added (nothing
+// done to a package may reach through a link), or when the opened document, written and read back, does not
+// write the same. It must return normally for any input.
 bool openAndCleanPackage(const std::uint8_t* data, std::size_t size);
 
 } // namespace tessfuzz

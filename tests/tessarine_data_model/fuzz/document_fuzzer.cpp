@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include <QGuiApplication>
 #include <QLoggingCategory>
 
@@ -23,6 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    tessfuzz::readAndDrawDocument(data, size);
+    // A document that does not read back as it was written: report it as a crash so the input is kept.
+    if (!tessfuzz::readAndDrawDocument(data, size))
+        std::abort();
     return 0;
 }
