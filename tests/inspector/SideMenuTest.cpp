@@ -188,9 +188,7 @@ TEST(SideMenuTest, OpacitySliderDragIsOneStepAndTheFieldSetsAlpha)
     ASSERT_NE(field, nullptr);
     QTest::mouseClick(field, Qt::LeftButton);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    // FIXME: typed one key at a time (UserInput::typeText) the opacity field is rewritten between keys ("0"
-    // becomes "0.00" before "." and "5" arrive), so a typed 0.5 never reaches the shape.
-    QTest::keyClicks(field, QStringLiteral("0.5"));
+    UserInput::typeText(field, QStringLiteral("0.5"));
     EXPECT_EQ(field->text(), QStringLiteral("0.5"));
     EXPECT_EQ(colour->opacitySlider()->value(), 50);
     const int alpha = f.red->as<ZERI_MMObject_Shape>()->color().alpha();

@@ -139,9 +139,7 @@ TEST_F(InspectorRoad, ObjectEditsTypedIntoTheSideMenuAndThePalette)
     ASSERT_TRUE(opacity);
     QTest::mouseClick(opacity, Qt::LeftButton);
     QTest::keyClick(opacity, Qt::Key_A, Qt::ControlModifier);
-    // FIXME: typed one key at a time (UserInput::typeText) the opacity field is rewritten between keys, so a typed
-    // 0.5 never reaches the shape.
-    QTest::keyClicks(opacity, QLocale().toString(0.5));
+    UserInput::typeText(opacity, QLocale().toString(0.5));
     QTest::keyClick(opacity, Qt::Key_Return);
     EXPECT_NEAR(shape->as<ZERI_MMObject_Shape>()->color().alphaF(), 0.5, 0.01);
     EXPECT_EQ(colour->opacitySlider()->value(), 50);
