@@ -154,6 +154,65 @@ void BM_PictureResolution(benchmark::State& state)
 }
 BENCHMARK(BM_PictureResolution)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// A deck of photographs as an import makes it: each screen one 1600 × 1200 JPEG of its own, fitted to the screen's
+// height, with its cropped picture beside it. The exported PDF's size over the pictures' files
+// (pdf_bytes_per_source_byte): target at most 1.1.
+void BM_PhotographDeckSize(benchmark::State& state)
+{
+    constexpr int kPhotographs = 20;
+    QTemporaryDir folder;
+    auto document = ZERI_TessarineModel::create();
+    qint64 sourceBytes = 0;
+    const QSize pixels(1600, 1200);
+    const double zoom = 748.0 / pixels.height();
+    const QRectF frame((1024 - pixels.width() * zoom) / 2, 0, pixels.width() * zoom, 748);
+    for (int i = 0; i < kPhotographs; ++i) {
+        // Soft gradients under fine detail, which JPEG keeps at about the size of a camera's picture.
+        QImage photograph(pixels, QImage::Format_RGB32);
+        for (int y = 0; y < pixels.height(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(photograph.scanLine(y));
+            for (int x = 0; x < pixels.width(); ++x) {
+                const int grain = int((quint32(x * 7919 + y * 104729 + i * 31337) * 2654435761u) >> 28);
+                line[x] = qRgb((x / 7 + i * 13 + grain) & 0xff, (y / 5 + grain * 2) & 0xff, ((x + y) / 11 + i) & 0xff);
+            }
+        }
+        const QString original = QDir(folder.path()).filePath(QStringLiteral("photograph%1.jpg").arg(i));
+        photograph.save(original, "JPEG", 85);
+        sourceBytes += QFileInfo(original).size();
+        const QString cropped = QDir(folder.path()).filePath(QStringLiteral("cropped%1.jpg").arg(i));
+        photograph.scaled(frame.size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .save(cropped, "JPEG", 85);
+        auto screen = ZERI_FlowScreenModel::create();
+        auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+        for (const auto& [path, isOriginal] : {std::pair{original, true}, std::pair{cropped, false}}) {
+            auto asset = ZERI_ContentAsset::create();
+            asset->setExternalURL(QUrl::fromLocalFile(path));
+            if (isOriginal)
+                picture->object()->setOriginalImageAsset(asset);
+            else
+                picture->object()->setCroppedImageAsset(asset);
+        }
+        picture->object()->setFrame(frame);
+        picture->object()->setZoomScale(zoom);
+        screen->addMixedMediaObject(picture);
+        document->firstFlowmodel()->addFlowScreen(screen);
+    }
+    const QString exportPath = QDir(folder.path()).filePath(QStringLiteral("photographs.pdf"));
+    double ratio = 0;
+    for (auto _ : state) {
+        Done done;
+        auto generator = QVRPDFGenerator::create();
+        generator->setDelegate(&done);
+        generator->generatePDFForTessarineModel(document, exportPath);
+        while (!done.finished)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ratio = double(QFileInfo(exportPath).size()) / double(sourceBytes);
+    }
+    state.counters["pdf_bytes_per_source_byte"] = ratio;
+    std::printf("pdf_bytes_per_source_byte=%.3f\n", ratio);
+}
+BENCHMARK(BM_PhotographDeckSize)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QMutex>
 #include <QPaintEngine>
 #include <QPainter>
@@ -133,13 +134,28 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
     const QString path = asset ? pictureFileOf(*asset) : QString();
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
-    const QImage original = ImageUtils::createCGImageFromFilePath(path);
-    if (original.isNull())
-        return false;
+    // The decoded size (turned as the file says) is known without decoding: a picture that goes into the output
+    // as its own file is never decoded.
+    PictureFileSink* const sink = PictureFileSink::forThisThread();
+    QImage original;
+    QSize pixels;
+    if (sink) {
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        pixels = reader.size();
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            pixels.transpose();
+    }
+    if (!pixels.isValid() || pixels.isEmpty()) {
+        original = ImageUtils::createCGImageFromFilePath(path);
+        if (original.isNull())
+            return false;
+        pixels = original.size();
+    }
     // The same quarter turns the cropped picture is made with: original pixels to turned pixels.
     const QTransform turn =
-        QImage::trueMatrix(QTransform().rotate(90.0 * (object.rotation() % 4)), original.width(), original.height());
-    const QRectF turned = turn.mapRect(QRectF(original.rect()));
+        QImage::trueMatrix(QTransform().rotate(90.0 * (object.rotation() % 4)), pixels.width(), pixels.height());
+    const QRectF turned = turn.mapRect(QRectF(QPointF(0, 0), QSizeF(pixels)));
     const QSizeF frame = object.frame().size();
     const double zoom =
         object.zoomScale().value_or(std::max(frame.width() / turned.width(), frame.height() / turned.height()));
@@ -150,9 +166,19 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
     const QRectF shown =
         QRectF(offset.width() / zoom, offset.height() / zoom, frame.width() / zoom, frame.height() / zoom)
             .intersected(turned);
-    const QRect source = turn.inverted().mapRect(shown).toAlignedRect().intersected(original.rect());
+    const QRect whole(QPoint(0, 0), pixels);
+    const QRect source = turn.inverted().mapRect(shown).toAlignedRect().intersected(whole);
     if (source.isEmpty())
         return true;
+    // Shown whole and unturned: the output may take the file itself.
+    QImage standIn;
+    if (sink && source == whole && object.rotation() % 4 == 0)
+        standIn = sink->standInForFile(path, pixels);
+    if (standIn.isNull() && original.isNull()) {
+        original = ImageUtils::createCGImageFromFilePath(path);
+        if (original.isNull() || original.size() != pixels)
+            return false;
+    }
     context->save();
     context->setClipRect(target, Qt::IntersectClip);
     context->translate(target.topLeft());
@@ -161,10 +187,18 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
     context->scale(zoom, zoom);
     context->setTransform(turn, true);
     context->setRenderHint(QPainter::SmoothPixmapTransform, true);
-    context->drawImage(QRectF(source), original, QRectF(source));
+    if (!standIn.isNull()) {
+        // Kept as it is, so that the output can tell it from every other picture.
+        context->setRenderHint(QPainter::LosslessImageRendering, true);
+        context->drawImage(QRectF(whole), standIn);
+    } else {
+        context->drawImage(QRectF(source), original, QRectF(source));
+    }
     context->restore();
     return true;
 }
+
+thread_local PictureFileSink* threadPictureFileSink = nullptr;
 
 // Theme sample documents show where their empty placeholders are: a 1-point grey outline inside the frame.
 void drawBlankBorder(QPainter* context, const QRectF& target, double scale)
@@ -192,6 +226,16 @@ AttributedText effectiveText(const ZERI_MMObject_Text& text)
 }
 
 } // namespace
+
+PictureFileSink* PictureFileSink::forThisThread()
+{
+    return threadPictureFileSink;
+}
+
+void PictureFileSink::setForThisThread(PictureFileSink* sink)
+{
+    threadPictureFileSink = sink;
+}
 
 QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode)
 {

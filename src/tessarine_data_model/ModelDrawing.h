@@ -30,6 +30,21 @@ public:
     static void removeAssetsOf(const TessarineDataModelItem& item);
 };
 
+// A document output that can take a picture's own file instead of its pixels (a PDF writer embedding JPEG files as
+// they are). While one is set for a thread, a picture that thread draws whole and unturned from its original file
+// asks it for a stand-in to draw in the picture's place; the output later puts the file where the stand-in went.
+class PictureFileSink {
+public:
+    virtual ~PictureFileSink() = default;
+    // A small picture to draw over the whole of the picture in `path`, whose decoded size is `pixels`; null when
+    // the file cannot go in as it is (the picture is then drawn from its pixels).
+    virtual QImage standInForFile(const QString& path, const QSize& pixels) = 0;
+
+    // The sink of the calling thread, or null. Set it only around drawing into the output that takes the files.
+    static PictureFileSink* forThisThread();
+    static void setForThisThread(PictureFileSink* sink);
+};
+
 // Drawing a whole screen from the model, as previews, PDF pages, printing and the render tool do. The painter's
 // coordinates are the screen's points times `scale` (origin top-left, y down).
 namespace ModelDrawing {

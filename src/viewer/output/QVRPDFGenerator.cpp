@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include "elements/images/ImageUtils.h"
@@ -19,6 +20,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/ViewerLogging.h"
+#include "viewer/output/PdfJpegPassThrough.h"
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
 namespace {
@@ -61,6 +63,67 @@ std::vector<std::shared_ptr<ZERI_ContentAsset>> galleryImagesOf(const ZERI_FlowS
 QPageSize exactPageSize(const QSizeF& points)
 {
     return QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch);
+}
+
+// The pages of `screens` (each followed by its gallery pictures when `withGallery`) written as a PDF into
+// `device`; `report` is called once per page counted. False when a page could not be made.
+bool writePages(QIODevice& device, const std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens,
+                const QSizeF& size, bool withGallery, PictureFileSink* sink, const std::function<void()>& report,
+                int* leftOut)
+{
+    bool ok = true;
+    QPdfWriter writer(&device);
+    writer.setResolution(72);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(exactPageSize(size));
+    QPainter painter;
+    bool begun = false;
+    // Each page's size is set before the page starts; the first page starts with the painter.
+    auto beginPage = [&](const QSizeF& points) {
+        writer.setPageSize(exactPageSize(points));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        if (!begun) {
+            begun = painter.begin(&writer);
+            return begun;
+        }
+        return writer.newPage();
+    };
+    for (const auto& screen : screens) {
+        if (!screen)
+            continue;
+        if (beginPage(size)) {
+            QVRScreenPreviewGenerator drawer(screen);
+            painter.save();
+            PictureFileSink::setForThisThread(sink);
+            drawer.drawInContext(&painter, 1.0, size);
+            PictureFileSink::setForThisThread(nullptr);
+            painter.restore();
+        } else {
+            ok = false;
+        }
+        if (withGallery) {
+            for (const auto& asset : galleryImagesOf(*screen)) {
+                const QImage image = ContentAssetStorage::getImage(asset);
+                if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
+                    qint64(image.width()) * image.height() > ImageUtils::maximumPixelCount) {
+                    qCWarning(lcViewer) << "PDF export left out a gallery image it cannot read:"
+                                        << asset->externalURL();
+                    ++*leftOut;
+                } else {
+                    const QSizeF points = QVRPDFGenerator::galleryPageSize(QSizeF(image.size()));
+                    if (beginPage(points))
+                        painter.drawImage(QRectF(QPointF(0, 0), points), image);
+                    else
+                        ok = false;
+                }
+                report();
+            }
+        }
+        report();
+    }
+    if (begun)
+        ok = painter.end() && ok;
+    return ok;
 }
 
 } // namespace
@@ -154,13 +217,6 @@ void QVRPDFGenerator::generatePDFInBackgroundFromScreens(
             done(cannotWrite());
             return;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            qCWarning(lcViewer) << "PDF export cannot open" << path << file.errorString();
-            done(cannotWrite());
-            return;
-        }
-
         const int total = pageCount(screens, withGallery);
         int reported = 0;
         auto report = [&] {
@@ -174,68 +230,47 @@ void QVRPDFGenerator::generatePDFInBackgroundFromScreens(
                 false);
         };
 
-        bool ok = true;
-        {
-            QPdfWriter writer(&file);
-            writer.setResolution(72);
-            writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-            writer.setPageSize(exactPageSize(size));
-            QPainter painter;
-            bool begun = false;
-            // Each page's size is set before the page starts; the first page starts with the painter.
-            auto beginPage = [&](const QSizeF& points) {
-                writer.setPageSize(exactPageSize(points));
-                writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-                if (!begun) {
-                    begun = painter.begin(&writer);
-                    return begun;
-                }
-                return writer.newPage();
-            };
-
-            for (const auto& screen : screens) {
-                if (!screen)
-                    continue;
-                if (beginPage(size)) {
-                    QVRScreenPreviewGenerator drawer(screen);
-                    painter.save();
-                    drawer.drawInContext(&painter, 1.0, size);
-                    painter.restore();
-                } else {
-                    ok = false;
-                }
-                if (withGallery) {
-                    for (const auto& asset : galleryImagesOf(*screen)) {
-                        const QImage image = ContentAssetStorage::getImage(asset);
-                        if (image.isNull() || image.width() <= 0 || image.height() <= 0 ||
-                            qint64(image.width()) * image.height() > ImageUtils::maximumPixelCount) {
-                            qCWarning(lcViewer)
-                                << "PDF export left out a gallery image it cannot read:" << asset->externalURL();
-                            ++leftOut;
-                        } else {
-                            const QSizeF points = galleryPageSize(QSizeF(image.size()));
-                            if (beginPage(points))
-                                painter.drawImage(QRectF(QPointF(0, 0), points), image);
-                            else
-                                ok = false;
-                        }
-                        report();
-                    }
-                }
-                report();
-            }
-            if (begun)
-                ok = painter.end() && ok;
+        auto file = std::make_unique<QSaveFile>(path);
+        if (!file->open(QIODevice::WriteOnly)) {
+            qCWarning(lcViewer) << "PDF export cannot open" << path << file->errorString();
+            done(cannotWrite());
+            return;
         }
-        if (!ok || file.error() != QFileDevice::NoError || g_failCommit) {
-            file.cancelWriting();
-            (void)file.commit();
+        // The pages go to a scratch file first: pictures drawn whole from JPEG files are put in as the files
+        // themselves while it is copied to the target. Should that fail, the pages are drawn again without it.
+        QTemporaryFile scratch;
+        PdfJpegPassThrough passThrough;
+        bool ok = scratch.open() && writePages(scratch, screens, size, withGallery, &passThrough, report, &leftOut) &&
+                  scratch.flush();
+        uchar* mapped = ok && scratch.size() > 0 ? scratch.map(0, scratch.size()) : nullptr;
+        ok = ok && mapped;
+        if (ok) {
+            const QByteArray pages =
+                QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(scratch.size()));
+            if (passThrough.isEmpty()) {
+                ok = file->write(pages) == pages.size();
+            } else if (!passThrough.rewrite(pages, *file)) {
+                // Nothing of the failed copy is kept.
+                file->cancelWriting();
+                (void)file->commit();
+                file = std::make_unique<QSaveFile>(path);
+                int ignored = 0;
+                ok = file->open(QIODevice::WriteOnly) &&
+                     writePages(
+                         *file, screens, size, withGallery, nullptr, [] {}, &ignored);
+            }
+        }
+        if (mapped)
+            scratch.unmap(mapped);
+        if (!ok || file->error() != QFileDevice::NoError || g_failCommit) {
+            file->cancelWriting();
+            (void)file->commit();
             qCWarning(lcViewer) << "PDF export could not write" << path;
             done(cannotWrite());
             return;
         }
-        if (!file.commit()) {
-            qCWarning(lcViewer) << "PDF export could not replace" << path << file.errorString();
+        if (!file->commit()) {
+            qCWarning(lcViewer) << "PDF export could not replace" << path << file->errorString();
             done(cannotWrite());
             return;
         }

@@ -1,8 +1,14 @@
 #include "viewer/previews/PreviewRenderThread.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QThread>
 
+#include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "viewer/previews/PreviewsLogging.h"
 
 namespace {
@@ -13,44 +19,73 @@ std::mutex& instanceMutex()
     return mutex;
 }
 
-// Where the stopped thread object stays reachable until the process ends (volatile: the store is the point).
-PreviewRenderThread* volatile retiredThread = nullptr;
+// Where the stopped object stays reachable until the process ends (volatile: the store is the point).
+PreviewRenderThread* volatile retiredThreads = nullptr;
 
 PreviewRenderThread*& instance()
 {
-    static PreviewRenderThread* thread = nullptr;
-    return thread;
+    static PreviewRenderThread* threads = nullptr;
+    return threads;
 }
+
+std::function<void(const void*)>& dispatchProbe()
+{
+    static std::function<void(const void*)> probe;
+    return probe;
+}
+
+// Beside the main thread, which stays free for the user; more than four would only fight over the file system
+// and the memory bus.
+int workersForThisMachine()
+{
+    return std::clamp(QThread::idealThreadCount() - 1, 1, 4);
+}
+
+// Once the record of sightings grows this long, those of screens that are gone are forgotten.
+constexpr std::size_t kMostSightings = 20000;
 
 } // namespace
 
 PreviewRenderThread& PreviewRenderThread::shared()
 {
     std::lock_guard lock(instanceMutex());
-    PreviewRenderThread*& thread = instance();
-    if (!thread) {
-        thread = new PreviewRenderThread();
-        thread->setObjectName(QStringLiteral("renderQueue"));
-        thread->start(QThread::LowPriority);
-        // A running QThread must not outlive the application; tasks still queued then are dropped.
+    PreviewRenderThread*& threads = instance();
+    if (!threads) {
+        threads = new PreviewRenderThread(workersForThisMachine());
+        // Running QThreads must not outlive the application; tasks still queued then are dropped.
         qAddPostRoutine([] {
             PreviewRenderThread* old = nullptr;
             {
                 std::lock_guard innerLock(instanceMutex());
                 std::swap(old, instance());
             }
-            // The stopped thread object is kept to the process's exit: deleting it would only race with the
-            // thread's own last steps inside Qt, and one that did not stop must not be destroyed running.
+            // The stopped object is kept to the process's exit: deleting it would only race with the threads'
+            // own last steps inside Qt, and one that did not stop must not be destroyed running.
             if (old) {
                 old->stopAndWait();
-                retiredThread = old;
+                retiredThreads = old;
             }
         });
     }
-    return *thread;
+    return *threads;
 }
 
-PreviewRenderThread::PreviewRenderThread() = default;
+PreviewRenderThread::PreviewRenderThread(int workers)
+{
+    for (int i = 0; i < workers; ++i) {
+        // Ends once the queue is closed: the tasks still queued then are dropped by the closing thread.
+        QThread* thread = QThread::create([this] {
+            // Drawing previews waits for whatever the user is doing.
+            lowerCurrentThreadPriority();
+            while (HandOffQueue::Task task = m_queue.waitPop())
+                task();
+        });
+        thread->setObjectName(QStringLiteral("renderQueue %1").arg(i + 1));
+        m_threads.push_back(thread);
+    }
+    for (QThread* thread : m_threads)
+        thread->start(QThread::LowPriority);
+}
 
 void PreviewRenderThread::async(std::function<void()> task)
 {
@@ -60,10 +95,138 @@ void PreviewRenderThread::async(std::function<void()> task)
         std::lock_guard lock(m_countMutex);
         ++m_pending;
     }
-    if (!m_queue.push(std::move(task))) {
+    Waiting waiting{{}, false, std::move(task)};
+    if (MainThread::isMainThread()) {
+        enqueue(std::move(waiting));
+        return;
+    }
+    MainThread::run([this, waiting = std::move(waiting)]() mutable { enqueue(std::move(waiting)); }, false);
+}
+
+void PreviewRenderThread::request(Key key, std::function<void()> task)
+{
+    if (!task)
+        return;
+    {
+        std::lock_guard lock(m_countMutex);
+        ++m_pending;
+    }
+    Waiting waiting{std::move(key), true, std::move(task)};
+    if (MainThread::isMainThread()) {
+        enqueue(std::move(waiting));
+        return;
+    }
+    MainThread::run([this, waiting = std::move(waiting)]() mutable { enqueue(std::move(waiting)); }, false);
+}
+
+void PreviewRenderThread::enqueue(Waiting waiting)
+{
+    if (m_stopped) {
         std::lock_guard lock(m_countMutex);
         --m_pending;
+        return;
     }
+    m_waiting.push_back(std::move(waiting));
+    dispatch();
+}
+
+void PreviewRenderThread::noteInSight(const Key& key)
+{
+    if (key.expired())
+        return;
+    if (m_lastSeen.size() >= kMostSightings) {
+        for (auto it = m_lastSeen.begin(); it != m_lastSeen.end();)
+            it = it->first.expired() ? m_lastSeen.erase(it) : std::next(it);
+    }
+    m_lastSeen[key] = ++m_sightCounter;
+}
+
+void PreviewRenderThread::setCurrent(const Key& key, bool current)
+{
+    if (current) {
+        if (key.expired())
+            return;
+        ++m_current[key];
+        return;
+    }
+    const auto found = m_current.find(key);
+    if (found != m_current.end() && --found->second <= 0)
+        m_current.erase(found);
+}
+
+std::uint64_t PreviewRenderThread::rankOf(const Waiting& waiting) const
+{
+    if (!waiting.hasKey)
+        return 0;
+    if (m_current.count(waiting.key))
+        return std::numeric_limits<std::uint64_t>::max();
+    const auto seen = m_lastSeen.find(waiting.key);
+    return seen == m_lastSeen.end() ? 0 : seen->second;
+}
+
+void PreviewRenderThread::dispatch()
+{
+    while (!m_stopped && int(m_running.size()) < workerCount() && !m_waiting.empty()) {
+        // The best ranked waiting task whose screen is not being worked on; the earliest of equals.
+        auto best = m_waiting.end();
+        std::uint64_t bestRank = 0;
+        for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
+            if (it->hasKey && m_runningKeys.count(it->key))
+                continue;
+            const std::uint64_t rank = rankOf(*it);
+            if (best == m_waiting.end() || rank > bestRank) {
+                best = it;
+                bestRank = rank;
+            }
+        }
+        if (best == m_waiting.end())
+            return;
+        const std::uint64_t ticket = ++m_tickets;
+        if (best->hasKey) {
+            m_runningKeys.insert(best->key);
+            m_running.emplace(ticket, best->key);
+        } else {
+            m_running.emplace(ticket, std::nullopt);
+        }
+        if (const auto& probe = dispatchProbe())
+            probe(best->hasKey ? best->key.lock().get() : nullptr);
+        std::function<void()> task = std::move(best->task);
+        m_waiting.erase(best);
+        // The screen's key stays on the main thread: the worker carries the task and a ticket number.
+        const bool pushed = m_queue.push([this, task = std::move(task), ticket]() mutable {
+            task();
+            task = nullptr; // its captures go before the task counts as finished
+            taskFinishedOnWorker();
+            MainThread::run([this, ticket] { taskEnded(ticket); }, false);
+        });
+        if (!pushed) {
+            taskFinishedOnWorker();
+            taskEnded(ticket);
+        }
+    }
+}
+
+void PreviewRenderThread::taskFinishedOnWorker()
+{
+    std::lock_guard lock(m_countMutex);
+    --m_pending;
+}
+
+void PreviewRenderThread::taskEnded(std::uint64_t ticket)
+{
+    const auto running = m_running.find(ticket);
+    if (running != m_running.end()) {
+        if (running->second)
+            m_runningKeys.erase(*running->second);
+        m_running.erase(running);
+    }
+    dispatch();
+}
+
+bool PreviewRenderThread::isCurrent() const
+{
+    const QThread* current = QThread::currentThread();
+    return std::find(m_threads.begin(), m_threads.end(), current) != m_threads.end();
 }
 
 int PreviewRenderThread::pendingTaskCount()
@@ -72,32 +235,32 @@ int PreviewRenderThread::pendingTaskCount()
     return m_pending;
 }
 
+void PreviewRenderThread::setDispatchProbeForTesting(std::function<void(const void*)> probe)
+{
+    dispatchProbe() = std::move(probe);
+}
+
 bool PreviewRenderThread::stopAndWait()
 {
-    const std::size_t dropped = m_queue.close();
+    m_stopped = true;
+    std::deque<Waiting> waiting;
+    waiting.swap(m_waiting);
+    const std::size_t dropped = m_queue.close() + waiting.size();
+    waiting.clear();
     {
         std::lock_guard lock(m_countMutex);
         m_pending -= int(dropped);
     }
-    // The running task may be waiting for the main thread: keep serving it until the task returns.
+    // A running task may be waiting for the main thread: keep serving it until the task returns.
     QDeadlineTimer deadline(5000);
-    while (!wait(10)) {
-        if (deadline.hasExpired()) {
-            qCWarning(lcPreviews) << "the preview render thread did not stop in time";
-            return false;
+    for (QThread* thread : m_threads) {
+        while (!thread->wait(10)) {
+            if (deadline.hasExpired()) {
+                qCWarning(lcPreviews) << "the preview render threads did not stop in time";
+                return false;
+            }
+            QCoreApplication::sendPostedEvents();
         }
-        QCoreApplication::sendPostedEvents();
     }
     return true;
-}
-
-void PreviewRenderThread::run()
-{
-    // Ends once the queue is closed: the tasks still queued then are dropped by the closing thread.
-    while (HandOffQueue::Task task = m_queue.waitPop()) {
-        task();
-        task = nullptr; // its captures go before the task counts as finished
-        std::lock_guard lock(m_countMutex);
-        --m_pending;
-    }
 }

@@ -14,6 +14,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "viewer/previews/PreviewRenderThread.h"
 #include "viewer/previews/PreviewsLogging.h"
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
@@ -93,13 +94,31 @@ TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
 
 TessarineBackgroundedScreenPreview::~TessarineBackgroundedScreenPreview()
 {
+    setShownAsCurrent(false);
     delete m_updateTimer.data();
+}
+
+void TessarineBackgroundedScreenPreview::setShownAsCurrent(bool current)
+{
+    const auto screen = m_weakScreenModel.obj();
+    const bool marks = current && screen;
+    const bool sameScreen = !m_currentKey.owner_before(screen) && !screen.owner_before(m_currentKey);
+    if (marks == m_marksCurrent && (!marks || sameScreen))
+        return;
+    if (m_marksCurrent)
+        PreviewRenderThread::shared().setCurrent(m_currentKey, false);
+    m_marksCurrent = marks;
+    m_currentKey = marks ? std::weak_ptr<const void>(screen) : std::weak_ptr<const void>();
+    if (m_marksCurrent)
+        PreviewRenderThread::shared().setCurrent(m_currentKey, true);
 }
 
 void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
 {
     if (m_weakScreenModel.obj() == screen)
         return;
+    const bool current = shownAsCurrent();
+    setShownAsCurrent(false);
     m_screenModelObserver.reset();
     m_objectObservers.clear();
     m_previewObservation.reset();
@@ -112,6 +131,7 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
     m_weakScreenModel = ZeroingWeakReference<ZERI_FlowScreenModel>::referenceWithObject(screen);
     if (!screen)
         return;
+    setShownAsCurrent(current);
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     m_screenModelObserver =
         screen->updateNotifier().addObservationBlock([self](const void*, const QSet<QString>& keys) {
@@ -332,6 +352,10 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
 
 void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
 {
+    // Painted where it shows means in view: the screen's previews go ahead of those of screens out of view. (A
+    // view the scroll area clips away may still be asked to paint with its parent.)
+    if (const auto screen = m_weakScreenModel.obj(); screen && !outOfSight())
+        PreviewRenderThread::shared().noteInSight(screen);
     if (m_picture.isNull() && m_pictureSetAside && !m_decodingStoredPicture) {
         // Back in sight: the picture set aside is read again.
         m_pictureSetAside = false;

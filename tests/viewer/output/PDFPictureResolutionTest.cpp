@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QRegularExpression>
@@ -6,6 +7,7 @@
 
 #include "OutputTestSupport.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "viewer/output/PdfJpegPassThrough.h"
 
 using namespace outputtest;
 
@@ -121,4 +123,76 @@ TEST_F(PDFPictureResolutionTest, APictureIsEmbeddedAtItsOwnResolutionCroppedAndT
     QFile::remove(original);
     const QString fallbackPdf = exportScreen(turned, QStringLiteral("fallback.pdf"));
     EXPECT_EQ(embeddedImageSizes(fallbackPdf), QList<QSize>{QSize(300, 200)});
+}
+
+TEST_F(PDFPictureResolutionTest, AWholeUnturnedJpegGoesInAsItIsAndACroppedOneAsItsVisiblePart)
+{
+    const QString png = writeQuarters(folder.path(), QSize(1600, 1200));
+    const QString jpeg = QDir(folder.path()).filePath(QStringLiteral("quarters.jpg"));
+    ASSERT_TRUE(QImage(png).save(jpeg, "JPEG", 85));
+    QFile jpegFile(jpeg);
+    ASSERT_TRUE(jpegFile.open(QIODevice::ReadOnly));
+    const QByteArray jpegBytes = jpegFile.readAll();
+
+    // Whole and unturned, on two screens: the file's own bytes, once, and the PDF hardly larger than the file.
+    auto document = ZERI_TessarineModel::create();
+    const auto whole = pictureScreen(folder.path(), jpeg, QRectF(100, 80, 560, 420), 0.35, QSizeF(0, 0), 0);
+    document->firstFlowmodel()->addFlowScreen(whole);
+    document->firstFlowmodel()->addFlowScreen(
+        pictureScreen(folder.path(), jpeg, QRectF(300, 200, 560, 420), 0.35, QSizeF(0, 0), 0));
+    const QString wholePdf = QDir(folder.path()).filePath(QStringLiteral("whole-jpeg.pdf"));
+    RecordingDelegate delegate;
+    auto generator = QVRPDFGenerator::create();
+    generator->setDelegate(&delegate);
+    generator->generatePDFForTessarineModel(document, wholePdf);
+    ASSERT_TRUE(delegate.waitForCompletion());
+    ASSERT_TRUE(delegate.error.isNull()) << delegate.error.message.toStdString();
+    QFile written(wholePdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray pdfBytes = written.readAll();
+    EXPECT_EQ(pdfBytes.count(jpegBytes), 1);
+    EXPECT_LT(pdfBytes.size(), jpegBytes.size() + 20000);
+    EXPECT_EQ(embeddedImageSizes(wholePdf), QList<QSize>{QSize(1600, 1200)});
+    // The file stays readable and shows what the screens show.
+    EXPECT_LT(differenceFromScreen(wholePdf, *whole), 4.0);
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(wholePdf), QPdfDocument::Error::None);
+    EXPECT_EQ(pdf.pageCount(), 2);
+
+    // Zoomed in and shifted: the part that shows (600 × 400 pixels of the original), not the file.
+    const auto cropped = pictureScreen(folder.path(), jpeg, QRectF(200, 150, 300, 200), 0.5, QSizeF(100, 200), 0);
+    const QString croppedPdf = exportScreen(cropped, QStringLiteral("cropped-jpeg.pdf"));
+    EXPECT_EQ(embeddedImageSizes(croppedPdf), QList<QSize>{QSize(600, 400)});
+    QFile croppedFile(croppedPdf);
+    ASSERT_TRUE(croppedFile.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(croppedFile.readAll().contains(jpegBytes.left(4096)));
+    EXPECT_LT(differenceFromScreen(croppedPdf, *cropped), 4.0);
+
+    // Turned a quarter: drawn from its pixels, the whole turned picture at full resolution.
+    const auto turned = pictureScreen(folder.path(), jpeg, QRectF(100, 80, 420, 560), 0.35, QSizeF(0, 0), 1);
+    const QString turnedPdf = exportScreen(turned, QStringLiteral("turned-jpeg.pdf"));
+    EXPECT_EQ(embeddedImageSizes(turnedPdf), QList<QSize>{QSize(1600, 1200)});
+    QFile turnedFile(turnedPdf);
+    ASSERT_TRUE(turnedFile.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(turnedFile.readAll().contains(jpegBytes.left(4096)));
+    EXPECT_LT(differenceFromScreen(turnedPdf, *turned), 4.0);
+}
+
+TEST(PdfJpegPassThrough, OnlyCompleteEightBitGreyOrColourJpegsAreTaken)
+{
+    QImage colour(40, 30, QImage::Format_RGB32);
+    colour.fill(QColor(10, 200, 90));
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(colour.save(&buffer, "JPEG", 90));
+    PdfJpegPassThrough::JpegFacts facts;
+    ASSERT_TRUE(PdfJpegPassThrough::readJpegFacts(data, &facts));
+    EXPECT_EQ(QSize(facts.width, facts.height), QSize(40, 30));
+    EXPECT_EQ(facts.components, 3);
+    // Cut short, not a JPEG, or empty: refused.
+    EXPECT_FALSE(PdfJpegPassThrough::readJpegFacts(data.left(data.size() - 40), &facts));
+    EXPECT_FALSE(PdfJpegPassThrough::readJpegFacts(QByteArray("\x89PNG\r\n\x1a\n", 8), &facts));
+    EXPECT_FALSE(PdfJpegPassThrough::readJpegFacts(QByteArray(), &facts));
+    EXPECT_FALSE(PdfJpegPassThrough::readJpegFacts(QByteArray("\xFF\xD8\xFF\xC0\x00\x02", 6), &facts));
 }
