@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QtGlobal>
 
 class QObject;
 class QVROpenRequestDelegate;
@@ -41,6 +42,14 @@ public:
     virtual bool showTemplateChooser() = 0;
     // A creator window with no document that is not downloading one, or a new one.
     virtual QVROpenRequestDelegate* creatorWindowForOpen() = 0;
+    // The creator window already showing `model`, or null (none by default).
+    virtual QVROpenRequestDelegate* creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+    {
+        Q_UNUSED(model);
+        return nullptr;
+    }
+    // Brings a window that already shows its document to the front and makes it the active window.
+    virtual void bringToFront(QVROpenRequestDelegate* window) { Q_UNUSED(window); }
     // The viewer window already showing `model`, or null.
     virtual QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) = 0;
     // A new viewer window; `model` is null while the document is still being downloaded.
@@ -50,8 +59,16 @@ public:
     // left half-open. A creator window that was only borrowed goes back to its empty state instead.
     virtual void closeWindowBeingPrepared(QVROpenRequestDelegate* window) = 0;
 
-    // A plain loading view showing `text`, for the time a document is fetched.
+    // A plain loading view showing `text`, for the time a document is fetched. The request that asked for it
+    // deletes it (after the window showed it) once the download panel or the document takes its place, or the
+    // request ends.
     virtual QObject* makeLoadingView(const QString& text) = 0;
+    // Makes the Cancel button of a loading view made above run `onCancel`. Without it the button does nothing.
+    virtual void setLoadingViewCancelBlock(QObject* loadingView, std::function<void()> onCancel)
+    {
+        Q_UNUSED(loadingView);
+        Q_UNUSED(onCancel);
+    }
     virtual std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() = 0;
 
     // Asks for the password of the document `stringID` in a window of its own. The prompt checks the password
