@@ -179,6 +179,12 @@ bool AppOpenRequestUi::showPasswordPrompt(const QString& stringID, std::function
     return true;
 }
 
+void AppOpenRequestUi::closePasswordPrompt(const QString& stringID)
+{
+    if (const auto& hook = AppStartupHooks::shared().closePasswordPrompt)
+        hook(stringID);
+}
+
 bool AppOpenRequestUi::showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone)
 {
     const auto hook = AppStartupHooks::shared().runRegisterWall;

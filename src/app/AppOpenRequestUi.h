@@ -29,6 +29,7 @@ public:
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override;
     bool showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                             std::function<void()> onDismissed) override;
+    void closePasswordPrompt(const QString& stringID) override;
     bool showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) override;
 
 private:

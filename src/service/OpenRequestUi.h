@@ -77,6 +77,8 @@ public:
     // (and neither runs) when there is no prompt to show: the request then ends without a window.
     virtual bool showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                                     std::function<void()> onDismissed) = 0;
+    // Closes the prompt shown for `stringID` when the request ends without it (cancelled); inert by default.
+    virtual void closePasswordPrompt(const QString& stringID) { Q_UNUSED(stringID); }
     // The sign-in wall with a landing message; `onDone` receives whether the user signed in. False (and `onDone`
     // is not called) when there is no wall to show: the request then ends without a window.
     virtual bool showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) = 0;

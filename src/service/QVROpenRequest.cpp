@@ -504,17 +504,24 @@ void QVROpenRequest::onDownloadReply(const QString& text)
             return;
         }
         const QString stringID = record.value(QStringLiteral("string_id")).toString(m_parsed->value);
+        const QString promptID = stringID.isEmpty() ? m_parsed->value : stringID;
         const bool shown = ui->showPasswordPrompt(
-            stringID.isEmpty() ? m_parsed->value : stringID,
+            promptID,
             [weak](const QString& unlockedReply) {
-                if (const auto self = weak.lock(); self && !self->m_finished)
+                if (const auto self = weak.lock(); self && !self->m_finished) {
+                    self->m_promptStringID.clear();
                     self->onDownloadReply(unlockedReply);
+                }
             },
             [weak] {
-                if (const auto self = weak.lock())
+                if (const auto self = weak.lock()) {
+                    self->m_promptStringID.clear();
                     self->cancel();
+                }
             });
-        if (!shown)
+        if (shown)
+            m_promptStringID = promptID;
+        else
             fail(NoWindow, notFoundText);
         return;
     }
@@ -812,6 +819,11 @@ void QVROpenRequest::finish(const Error& error)
     }
     dropPanel();
     dropLoadingView();
+    // A password prompt still asking belongs to this open: it goes with it.
+    if (const QString prompt = std::exchange(m_promptStringID, QString()); !prompt.isEmpty()) {
+        if (const auto ui = OpenRequestUi::current())
+            ui->closePasswordPrompt(prompt);
+    }
     if (!error.isNull())
         releaseWindow();
     // The request may go away with its last holder once the block ran.

@@ -165,6 +165,8 @@ private:
     // The loading view shown while the document is fetched; it goes when the panel or the document replaces it,
     // or when the request ends.
     QPointer<QObject> m_loadingView;
+    // The string id of the password prompt shown and not yet answered; empty when none.
+    QString m_promptStringID;
     std::unique_ptr<QVBPrecacheManagerDelegate> m_precacheDelegate;
     int m_pendingSteps = 0; // precaching and linked documents still running
     std::shared_ptr<QVROpenRequest> m_keepAlive;

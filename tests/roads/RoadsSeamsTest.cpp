@@ -341,6 +341,17 @@ TEST_F(RoadSeams, CancelOnTheLoadingViewEndsTheOpenAndLeavesThingsAsTheyWere)
     EXPECT_FALSE(visibleTopLevel<QVRViewerWindow>());
     EXPECT_TRUE(creatorWindows().isEmpty());
     service->clearInjectedReplies();
+
+    // The same while the password prompt asks: the prompt goes with the open.
+    postDocument(*service, QStringLiteral("locked-cancelled"), QStringLiteral("open sesame"));
+    player = openByAddress(QStringLiteral("locked-cancelled"));
+    ASSERT_TRUE(player);
+    const auto isPrompt = [](QWidget* w) { return w->windowTitle() == QLatin1String("locked-cancelled"); };
+    ASSERT_TRUE(waitFor([&] { return visibleTopLevel<QWidget>(isPrompt) != nullptr; })) << "no password prompt";
+    ASSERT_TRUE(waitFor([&] { return (cancel = visibleCancel(player)) != nullptr; })) << "no loading view";
+    click(cancel);
+    EXPECT_TRUE(waitFor([&] { return !player || !player->isVisible(); }, 5000)) << "the viewer stays";
+    EXPECT_TRUE(waitFor([&] { return !visibleTopLevel<QWidget>(isPrompt); }, 5000)) << "the password prompt stays";
 }
 
 // One click on the played screen leaves the keyboard with the player: the arrow and page keys still page.
