@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
+#include <QVariant>
 #include <QWidget>
 
 #include "app/AppLogging.h"
@@ -31,6 +32,29 @@ bool isDownloading(QWidget* window)
     return downloading;
 }
 
+constexpr const char* kLoadingViewControllerProperty = "tessLoadingViewController";
+
+// Runs a block when a loading view's Cancel button is pressed.
+class LoadingViewCancel : public QObject, public QVR_LoadingViewDelegate {
+public:
+    LoadingViewCancel(std::function<void()> onCancel, QObject* parent)
+        : QObject(parent)
+        , m_onCancel(std::move(onCancel))
+    {
+    }
+    void loadingViewCancelButtonPressed() override
+    {
+        // Cancelling may close the window the button is in: that waits until the click has been handled.
+        QTimer::singleShot(0, this, [this] {
+            if (m_onCancel)
+                m_onCancel();
+        });
+    }
+
+private:
+    std::function<void()> m_onCancel;
+};
+
 } // namespace
 
 bool AppOpenRequestUi::showTemplateChooser()
@@ -58,6 +82,24 @@ QVROpenRequestDelegate* AppOpenRequestUi::creatorWindowForOpen()
     if (made)
         m_madeWindows.emplace_back(made);
     return asDelegate(made);
+}
+
+QVROpenRequestDelegate* AppOpenRequestUi::creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+{
+    QWidget* window = QVRWindowManager::sharedInstance().creatorWindowForModel(model);
+    return window ? dynamic_cast<QVROpenRequestDelegate*>(window) : nullptr;
+}
+
+void AppOpenRequestUi::bringToFront(QVROpenRequestDelegate* window)
+{
+    auto* widget = dynamic_cast<QWidget*>(window);
+    if (!widget)
+        return;
+    if (widget->isMinimized())
+        widget->showNormal();
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
 }
 
 QVROpenRequestDelegate* AppOpenRequestUi::viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
@@ -104,8 +146,21 @@ QObject* AppOpenRequestUi::makeLoadingView(const QString& text)
     QWidget* view = controller->view();
     // The controller lives as long as its view, wherever the window puts it.
     QObject::connect(view, &QObject::destroyed, controller, &QObject::deleteLater);
+    view->setProperty(kLoadingViewControllerProperty, QVariant::fromValue(static_cast<QObject*>(controller)));
     controller->startSpinner();
     return view;
+}
+
+void AppOpenRequestUi::setLoadingViewCancelBlock(QObject* loadingView, std::function<void()> onCancel)
+{
+    auto* controller = loadingView ? qobject_cast<QVR_LoadingViewController*>(
+                                         loadingView->property(kLoadingViewControllerProperty).value<QObject*>())
+                                   : nullptr;
+    if (!controller)
+        return;
+    // Lives with the controller, which the button belongs to.
+    auto* cancel = new LoadingViewCancel(std::move(onCancel), controller);
+    controller->setDelegate(cancel);
 }
 
 std::unique_ptr<ViewerDownloadPanel> AppOpenRequestUi::makeDownloadPanel()
@@ -122,6 +177,12 @@ bool AppOpenRequestUi::showPasswordPrompt(const QString& stringID, std::function
         return false;
     hook(stringID, std::move(onUnlocked), std::move(onDismissed));
     return true;
+}
+
+void AppOpenRequestUi::closePasswordPrompt(const QString& stringID)
+{
+    if (const auto& hook = AppStartupHooks::shared().closePasswordPrompt)
+        hook(stringID);
 }
 
 bool AppOpenRequestUi::showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone)

@@ -18,14 +18,18 @@ class AppOpenRequestUi : public OpenRequestUi {
 public:
     bool showTemplateChooser() override;
     QVROpenRequestDelegate* creatorWindowForOpen() override;
+    QVROpenRequestDelegate* creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
+    void bringToFront(QVROpenRequestDelegate* window) override;
     QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
     QVROpenRequestDelegate* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
     QVROpenRequestDelegate* makeiPadPreviewWindow() override;
     void closeWindowBeingPrepared(QVROpenRequestDelegate* window) override;
     QObject* makeLoadingView(const QString& text) override;
+    void setLoadingViewCancelBlock(QObject* loadingView, std::function<void()> onCancel) override;
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override;
     bool showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                             std::function<void()> onDismissed) override;
+    void closePasswordPrompt(const QString& stringID) override;
     bool showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) override;
 
 private:

@@ -59,6 +59,8 @@ struct AppStartupHooks {
     std::function<void(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                        std::function<void()> onDismissed)>
         showPasswordPrompt;
+    // Closes the password prompt shown for a string id whose open ended without it.
+    std::function<void(const QString& stringID)> closePasswordPrompt;
     // Application menu commands that later libraries perform: "preferences", "editProfile", "signInWindow", "openURL",
     // "importPowerpoint", "toggleSnapping", "guide", "faq", "feedback", "website". A command without an entry
     // is logged and its item disabled.

@@ -18,6 +18,7 @@
 #include "foundation/Tessutils.h"
 #include "strings/StringTables.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ constexpr char kCommandProperty[] = "tessCommand";
 constexpr char kTargetProperty[] = "tessTarget";
 constexpr char kTagProperty[] = "tessTag";
 constexpr char kEntryProperty[] = "tessEntry";
+// Marks the Window menu's items of the open document windows, made afresh each time the menu opens.
+constexpr char kDocumentWindowProperty[] = "tessDocumentWindow";
 
 const QString kEllipsis = QString(QChar(0x2026));
 
@@ -289,7 +292,7 @@ void assignMnemonics(const QList<QAction*>& actions)
 {
     QSet<QChar> used;
     for (QAction* action : actions) {
-        if (action->isSeparator())
+        if (action->isSeparator() || action->property(kDocumentWindowProperty).isValid())
             continue;
         const QString text = withMnemonic(action->property(kPlainTextProperty).toString(), used);
         if (action->text() != text)
@@ -429,6 +432,8 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
         setPlainText(top->menuAction(), menuTitle(menu));
         menus.append(top);
         connect(top, &QMenu::aboutToShow, &self, [bar] { validate(bar); });
+        if (menu == WindowMenu)
+            connect(top, &QMenu::aboutToShow, &self, [bar] { listDocumentWindows(bar); });
     }
     const QList<Entry>& table = entries();
     for (qsizetype i = 0; i < table.size(); ++i) {
@@ -637,6 +642,57 @@ QAction* QVRMainMenu::action(QMenuBar* bar, const QString& command)
         }
     }
     return nullptr;
+}
+
+QList<QAction*> QVRMainMenu::listDocumentWindows(QMenuBar* bar)
+{
+    QList<QAction*> items;
+    QMenu* menu = bar ? topMenu(bar, WindowMenu) : nullptr;
+    if (!menu)
+        return items;
+    for (QAction* old : menu->actions()) {
+        if (old->property(kDocumentWindowProperty).isValid()) {
+            menu->removeAction(old);
+            old->deleteLater();
+        }
+    }
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    QList<QWidget*> windows;
+    for (QWidget* window : manager.windows()) {
+        const auto kind = manager.kindOfWindow(window);
+        if (window->isVisible() && manager.documentForWindow(window) &&
+            (kind == QVRWindowManager::WindowKind::Creator || kind == QVRWindowManager::WindowKind::Viewer))
+            windows.append(window);
+    }
+    if (windows.isEmpty())
+        return items;
+    QAction* separator = menu->addSeparator();
+    separator->setProperty(kDocumentWindowProperty, true);
+    separator->setProperty(kEntryProperty, -1);
+    QWidget* own = bar->window();
+    for (QWidget* window : std::as_const(windows)) {
+        const QString name = manager.documentForWindow(window)->title();
+        // The document's name as the user typed it: no letter of it becomes a mnemonic.
+        QString title = name.trimmed().isEmpty() ? UFM::UNTITLED_TEXT() : name;
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = menu->addAction(title);
+        item->setProperty(kDocumentWindowProperty, true);
+        item->setProperty(kEntryProperty, -1);
+        item->setCheckable(true);
+        item->setChecked(window == own);
+        QPointer<QWidget> target(window);
+        connect(item, &QAction::triggered, item, [target] {
+            if (!target)
+                return;
+            if (target->isMinimized())
+                target->showNormal();
+            target->show();
+            target->raise();
+            target->activateWindow();
+        });
+        items.append(item);
+    }
+    return items;
 }
 
 void QVRMainMenu::trigger(QAction* action)

@@ -79,6 +79,10 @@ public:
 
     // The action of `command` in `bar`, or nullptr.
     static QAction* action(QMenuBar* bar, const QString& command);
+    // The Window menu ends with one item per open document window (creator and viewer windows, in the order they
+    // opened), titled with the document's name and checked for the bar's own window; choosing one brings that
+    // window to the front. The list is made afresh each time the menu opens; this makes it now and returns it.
+    static QList<QAction*> listDocumentWindows(QMenuBar* bar);
 
     using ApplicationHandler = std::function<void(const QString& command)>;
     using ApplicationValidator = std::function<bool(const QString& command)>;

@@ -199,6 +199,9 @@ void registerAccounts()
                                   std::function<void()> onDismissed) {
         QVRTessarinePasswordUnlockViewController::showPrompt(stringID, std::move(onUnlocked), std::move(onDismissed));
     };
+    hooks.closePasswordPrompt = [](const QString& stringID) {
+        QVRTessarinePasswordUnlockViewController::closePrompts(stringID);
+    };
     hooks.menuCommands[QStringLiteral("editProfile")] = [] { QVR_ProfileEditorWebViewWindowController::editProfile(); };
     // The small stand-alone sign-in window (user name and password, or the social network).
     hooks.menuCommands[QStringLiteral("signInWindow")] = [] { QVRLoginWindowController::showShared(); };

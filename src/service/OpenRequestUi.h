@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QString>
+#include <QtGlobal>
 
 class QObject;
 class QVROpenRequestDelegate;
@@ -41,6 +42,14 @@ public:
     virtual bool showTemplateChooser() = 0;
     // A creator window with no document that is not downloading one, or a new one.
     virtual QVROpenRequestDelegate* creatorWindowForOpen() = 0;
+    // The creator window already showing `model`, or null (none by default).
+    virtual QVROpenRequestDelegate* creatorWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
+    {
+        Q_UNUSED(model);
+        return nullptr;
+    }
+    // Brings a window that already shows its document to the front and makes it the active window.
+    virtual void bringToFront(QVROpenRequestDelegate* window) { Q_UNUSED(window); }
     // The viewer window already showing `model`, or null.
     virtual QVROpenRequestDelegate* viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model) = 0;
     // A new viewer window; `model` is null while the document is still being downloaded.
@@ -50,8 +59,16 @@ public:
     // left half-open. A creator window that was only borrowed goes back to its empty state instead.
     virtual void closeWindowBeingPrepared(QVROpenRequestDelegate* window) = 0;
 
-    // A plain loading view showing `text`, for the time a document is fetched.
+    // A plain loading view showing `text`, for the time a document is fetched. The request that asked for it
+    // deletes it (after the window showed it) once the download panel or the document takes its place, or the
+    // request ends.
     virtual QObject* makeLoadingView(const QString& text) = 0;
+    // Makes the Cancel button of a loading view made above run `onCancel`. Without it the button does nothing.
+    virtual void setLoadingViewCancelBlock(QObject* loadingView, std::function<void()> onCancel)
+    {
+        Q_UNUSED(loadingView);
+        Q_UNUSED(onCancel);
+    }
     virtual std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() = 0;
 
     // Asks for the password of the document `stringID` in a window of its own. The prompt checks the password
@@ -60,6 +77,8 @@ public:
     // (and neither runs) when there is no prompt to show: the request then ends without a window.
     virtual bool showPasswordPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                                     std::function<void()> onDismissed) = 0;
+    // Closes the prompt shown for `stringID` when the request ends without it (cancelled); inert by default.
+    virtual void closePasswordPrompt(const QString& stringID) { Q_UNUSED(stringID); }
     // The sign-in wall with a landing message; `onDone` receives whether the user signed in. False (and `onDone`
     // is not called) when there is no wall to show: the request then ends without a window.
     virtual bool showRegisterWall(const QString& message, std::function<void(bool signedIn)> onDone) = 0;

@@ -1,6 +1,7 @@
 #include "service/QVROpenRequest.h"
 
 #include <QJsonDocument>
+#include <QMetaObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimer>
@@ -365,6 +366,15 @@ void QVROpenRequest::openModel(const std::shared_ptr<ZERI_TessarineModel>& model
         return;
     }
     m_model = model;
+    // A document already open in a creator window is brought to the front there, never opened a second time.
+    if (!(m_options & (ViewerWindow | TabletPreviewWindow)) && !m_delegate) {
+        const auto ui = OpenRequestUi::current();
+        if (QVROpenRequestDelegate* shown = ui ? ui->creatorWindowForModel(model) : nullptr) {
+            ui->bringToFront(shown);
+            finish(Error());
+            return;
+        }
+    }
     if (!ensureWindow(model))
         return;
     m_pendingSteps = 1; // precaching
@@ -411,8 +421,18 @@ void QVROpenRequest::openString(const QString& text)
     // A viewer already showing the copy stored here is used again rather than a second one made.
     if (!ensureWindow(nullptr, (m_options & ViewerWindow) ? loadedStoredModel(*m_parsed) : nullptr))
         return;
-    if (const auto ui = OpenRequestUi::current())
-        m_window->openRequesterWantsToDisplayLoadingView(ui->makeLoadingView(UFM::FETCHING_TESSARINE_TEXT()));
+    if (const auto ui = OpenRequestUi::current()) {
+        QObject* loading = ui->makeLoadingView(UFM::FETCHING_TESSARINE_TEXT());
+        m_loadingView = loading;
+        if (loading) {
+            const std::weak_ptr<QVROpenRequest> weak = weak_from_this();
+            ui->setLoadingViewCancelBlock(loading, [weak] {
+                if (const auto self = weak.lock())
+                    self->cancel();
+            });
+        }
+        m_window->openRequesterWantsToDisplayLoadingView(loading);
+    }
     download();
 }
 
@@ -484,17 +504,24 @@ void QVROpenRequest::onDownloadReply(const QString& text)
             return;
         }
         const QString stringID = record.value(QStringLiteral("string_id")).toString(m_parsed->value);
+        const QString promptID = stringID.isEmpty() ? m_parsed->value : stringID;
         const bool shown = ui->showPasswordPrompt(
-            stringID.isEmpty() ? m_parsed->value : stringID,
+            promptID,
             [weak](const QString& unlockedReply) {
-                if (const auto self = weak.lock(); self && !self->m_finished)
+                if (const auto self = weak.lock(); self && !self->m_finished) {
+                    self->m_promptStringID.clear();
                     self->onDownloadReply(unlockedReply);
+                }
             },
             [weak] {
-                if (const auto self = weak.lock())
+                if (const auto self = weak.lock()) {
+                    self->m_promptStringID.clear();
                     self->cancel();
+                }
             });
-        if (!shown)
+        if (shown)
+            m_promptStringID = promptID;
+        else
             fail(NoWindow, notFoundText);
         return;
     }
@@ -714,6 +741,8 @@ void QVROpenRequest::precacheAndHandOver()
             if (const auto self = weak.lock())
                 self->cancel();
         });
+        // The panel takes the place of the plain loading view.
+        dropLoadingView();
         m_window->openRequesterWantsToDisplayLoadingView(m_panel->view());
     }
 }
@@ -723,6 +752,7 @@ void QVROpenRequest::handOver()
     if (m_finished)
         return;
     dropPanel();
+    dropLoadingView();
     if (m_windowIsQObject && !m_windowGuard) {
         // The window was closed while the document loaded.
         m_window = nullptr;
@@ -741,6 +771,18 @@ void QVROpenRequest::dropPanel()
     m_panel->removeView();
     // The panel's own close button may be what ends the request: it is destroyed once that handler returned.
     QTimer::singleShot(0, [panel = std::shared_ptr<ViewerDownloadPanel>(std::move(m_panel))] {});
+}
+
+void QVROpenRequest::dropLoadingView()
+{
+    const QPointer<QObject> view = std::exchange(m_loadingView, nullptr);
+    if (!view)
+        return;
+    // Hidden at once, so nothing covers the window from here on; its own Cancel button may be what ends the
+    // request, so it is deleted once that handler returned.
+    if (view->metaObject()->indexOfMethod("hide()") >= 0)
+        QMetaObject::invokeMethod(view, "hide", Qt::DirectConnection);
+    view->deleteLater();
 }
 
 void QVROpenRequest::releaseWindow()
@@ -776,6 +818,12 @@ void QVROpenRequest::finish(const Error& error)
         m_precache->resetEverything();
     }
     dropPanel();
+    dropLoadingView();
+    // A password prompt still asking belongs to this open: it goes with it.
+    if (const QString prompt = std::exchange(m_promptStringID, QString()); !prompt.isEmpty()) {
+        if (const auto ui = OpenRequestUi::current())
+            ui->closePasswordPrompt(prompt);
+    }
     if (!error.isNull())
         releaseWindow();
     // The request may go away with its last holder once the block ran.

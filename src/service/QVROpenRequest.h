@@ -54,8 +54,9 @@ using OpenCue =
 //
 // Ending: the done block runs exactly once, on the main thread, with a null error or one of kErrorDomain
 // (message from UFM); after it nothing else of the request runs. A window the request made and never gave a
-// document is closed; a window that goes away first ends the request as cancelled. The request keeps itself
-// alive until it ends.
+// document is closed; a window that goes away first ends the request as cancelled. The loading view and the
+// download panel the request showed are taken away, whichever way it ends, and their Cancel buttons cancel it.
+// The request keeps itself alive until it ends.
 class QVROpenRequest : public std::enable_shared_from_this<QVROpenRequest> {
 public:
     enum Option {
@@ -138,6 +139,7 @@ private:
     void fail(int code, const QString& message);
     void releaseWindow();
     void dropPanel();
+    void dropLoadingView();
 
     OpenCue m_cue;
     int m_options = 0;
@@ -160,6 +162,11 @@ private:
     std::shared_ptr<ZERI_TessarineModel> m_model;
     std::unique_ptr<QVBPrecacheManager> m_precache;
     std::unique_ptr<ViewerDownloadPanel> m_panel;
+    // The loading view shown while the document is fetched; it goes when the panel or the document replaces it,
+    // or when the request ends.
+    QPointer<QObject> m_loadingView;
+    // The string id of the password prompt shown and not yet answered; empty when none.
+    QString m_promptStringID;
     std::unique_ptr<QVBPrecacheManagerDelegate> m_precacheDelegate;
     int m_pendingSteps = 0; // precaching and linked documents still running
     std::shared_ptr<QVROpenRequest> m_keepAlive;

@@ -36,6 +36,7 @@
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Video.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -362,6 +363,9 @@ void setupStreamingVideo(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& obje
         auto video = ZERI_ContentAsset::create();
         video->setExternalURL(item.youtubeURL());
         object->object()->setVideoAsset(video);
+        // The player streams it from the site instead of fetching a file, and nothing fetches it ahead of time.
+        if (const auto streaming = object->as<ZERI_MMObject_Video>())
+            streaming->setIsYoutubeVideo(true);
         QUrl thumbnailUrl = item.thumbnailUrl();
         // A thumbnail already fetched (by the item's processor) becomes a file of the document.
         const QString folder = object->object()->assetStoragePath();

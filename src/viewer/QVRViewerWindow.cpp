@@ -109,8 +109,12 @@ QVRViewerWindow::QVRViewerWindow(QWidget* parent)
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
 
     // Escape with nothing else to leave, and the Close key (Ctrl+W), end the presentation: the window closes
-    // once the player has returned from the key.
+    // once the player has returned from the key. In full screen Escape leaves full screen and nothing more.
     m_controller->tessarineViewerViewController()->setEscapeLeavesHandler([self] {
+        if (self && self->isFullScreen()) {
+            self->showNormal();
+            return;
+        }
         QTimer::singleShot(0, self.data(), [self] {
             if (self)
                 self->close();
@@ -130,8 +134,11 @@ bool QVRViewerWindow::canPrint() const
 
 void QVRViewerWindow::performPrint(uint)
 {
-    if (const auto document = m_controller->tessarineModel())
-        ViewerOutput::printDocument(this, document);
+    // The window prints what it shows: the copy taken when the document started playing, not the document as it
+    // may have been edited since in its creator window.
+    const auto shown = m_controller->shallowCopy() ? m_controller->shallowCopy() : m_controller->tessarineModel();
+    if (shown)
+        ViewerOutput::printDocument(this, shown);
 }
 
 void QVRViewerWindow::showEvent(QShowEvent* event)
@@ -179,14 +186,22 @@ void QVRViewerWindow::restoreFrame()
         return;
     m_frameDocumentID = stack.front()->model->qvdID();
     const QByteArray geometry = UserDefaults::standard().value(frameAutosaveKey(m_frameDocumentID)).toByteArray();
-    if (!geometry.isEmpty())
-        restoreGeometry(geometry);
+    if (geometry.isEmpty())
+        return;
+    const Qt::WindowStates before = windowState();
+    restoreGeometry(geometry);
+    // A frame kept while the window was full screen brings back its normal frame only: a play opens in a window
+    // with its title bar, and full screen is the user's to choose each time.
+    if (!(before & Qt::WindowFullScreen) && (windowState() & Qt::WindowFullScreen))
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
 }
 
 void QVRViewerWindow::saveFrame()
 {
-    if (!m_frameDocumentID.isEmpty())
-        UserDefaults::standard().setValue(frameAutosaveKey(m_frameDocumentID), saveGeometry());
+    // The whole screen is no frame of the document's: the one kept before stays.
+    if (m_frameDocumentID.isEmpty() || isFullScreen())
+        return;
+    UserDefaults::standard().setValue(frameAutosaveKey(m_frameDocumentID), saveGeometry());
 }
 
 void QVRViewerWindow::closeEvent(QCloseEvent* event)

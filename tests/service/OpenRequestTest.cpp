@@ -111,7 +111,6 @@ public:
         , viewer(log, "viewer")
         , tablet(log, "tablet")
     {
-        m_loadingView.setObjectName(QStringLiteral("loading"));
     }
 
     bool showTemplateChooser() override
@@ -155,7 +154,11 @@ public:
     QObject* makeLoadingView(const QString& text) override
     {
         m_log.add("makeLoadingView:" + text);
-        return &m_loadingView;
+        // The request takes the view and deletes it when its work ends.
+        auto* view = new QObject;
+        view->setObjectName(QStringLiteral("loading"));
+        loadingViews.append(view);
+        return view;
     }
     std::unique_ptr<ViewerDownloadPanel> makeDownloadPanel() override
     {
@@ -187,10 +190,11 @@ public:
     // New viewer windows are QObjects made on the heap (the test deletes them) instead of `viewer`.
     bool viewerAsObject = false;
     QPointer<ObjectWindow> objectViewer;
+    // The loading views handed out, until the request deletes them.
+    QList<QPointer<QObject>> loadingViews;
 
 private:
     UiLog& m_log;
-    QObject m_loadingView;
 
 public:
     FakeWindow creator;

@@ -32,6 +32,7 @@
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Video.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -585,6 +586,8 @@ TEST_F(ObjectSetupTest, StreamingVideoFetchesItsThumbnailAndPointsTheVideoAtTheS
     ASSERT_TRUE(setUp(item, true).isNull());
     EXPECT_EQ(object->type(), ZERI_MixedMediaObject::Video);
     EXPECT_EQ(object->object()->videoAsset()->externalURL(), item->youtubeURL());
+    ASSERT_TRUE(object->as<ZERI_MMObject_Video>());
+    EXPECT_TRUE(object->as<ZERI_MMObject_Video>()->isYoutubeVideo()) << "streamed, never fetched as a file";
     EXPECT_EQ(QFileInfo(object->object()->originalImageAsset()->localFilePath()).path(), package->assetsPath());
     EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(120, 90));
 

@@ -328,6 +328,49 @@ TEST(DocumentJson, AnAssetWithoutPresetHasNoPresetKey)
     EXPECT_FALSE(asset->jsonDictionary().contains("videoCompressionPreset")) << "the cached form was dropped";
 }
 
+// Documents written before web videos were marked say "NO" for them: a video whose address is a site's embedded
+// player is read as the web video it is; a file on the service or on disk stays a file, whatever its path.
+TEST(DocumentJson, AStoredVideoIsAWebVideoExactlyWhenItsAddressIsASitesEmbeddedPlayer)
+{
+    const struct {
+        const char* address;
+        bool webVideo;
+    } cases[] = {
+        {"https://www.youtube.com/embed/Ab3_-x9Zq0Q?autoplay=1", true},
+        {"http://youtube.com/embed/Ab3_-x9Zq0Q", true},
+        {"https://www.youtube-nocookie.com/embed/Ab3_-x9Zq0Q", true},
+        {"https://player.vimeo.com/video/76979871#at=1", true},
+        {"https://www.youtube.com/embed/short", false},
+        {"https://www.youtube.com/watch?v=Ab3_-x9Zq0Q", false},
+        {"https://cdn.example.com/embed/Ab3_-x9Zq0Q", false},
+        {"https://player.vimeo.com/video/76979871/clip.mp4", false},
+        {"https://service.example.com/content/v1/movie.mp4", false},
+        {"file:///home/ann/embed/Ab3_-x9Zq0Q", false},
+    };
+    for (const auto& c : cases) {
+        auto document = ZERI_TessarineModel::create();
+        auto screen = ZERI_FlowScreenModel::create();
+        document->firstFlowmodel()->addFlowScreen(screen);
+        auto video = addObject(screen, ZERI_MixedMediaObject::Video, QRectF(10, 10, 480, 360));
+        (*video)->setVideoAsset(assetAt(QString::fromLatin1(c.address)));
+        QJsonObject json = document->jsonDictionary();
+        const QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Compact);
+        ASSERT_TRUE(text.contains("\"isYoutubeVideo\":\"NO\"")) << c.address;
+
+        auto read = ZERI_TessarineModel::initWithDict(json);
+        ASSERT_TRUE(read) << c.address;
+        const auto readVideo =
+            read->firstFlowmodel()->screenModels().front()->mixedMediaObjects().front()->as<ZERI_MMObject_Video>();
+        ASSERT_TRUE(readVideo);
+        EXPECT_EQ(readVideo->isYoutubeVideo(), c.webVideo) << c.address;
+        // Written back as what it is.
+        EXPECT_EQ(
+            QJsonDocument(read->jsonDictionary()).toJson(QJsonDocument::Compact).contains("\"isYoutubeVideo\":\"YES\""),
+            c.webVideo)
+            << c.address;
+    }
+}
+
 TEST(DocumentJson, SettingPropertiesFromASnapshotKeepsScreensAndObjectsInPlace)
 {
     const auto document = makeFullDocument();

@@ -75,6 +75,10 @@ QVR_ArtBoardScrollView* QVR_SingleScreenArtBoardView::makeScrollView()
     m_scrollView->setHorizontalScrollBarPolicy(bars);
     m_scrollView->setVerticalScrollBarPolicy(bars);
     m_scrollView->setContextMenuPolicy(m_previewOnly ? Qt::NoContextMenu : Qt::DefaultContextMenu);
+    // A played screen never takes the keyboard: the player around it keeps it, so a click on the screen leaves
+    // the arrow and page keys paging.
+    if (m_previewOnly)
+        m_scrollView->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_scrollView);
     // A level set before the view was made applies now.
     m_scrollView->setTransform(QTransform::fromScale(m_magnification, m_magnification));

@@ -142,5 +142,22 @@ void QVRTessarinePasswordUnlockViewController::showPrompt(const QString& stringI
         if (onUnlocked)
             onUnlocked(reply);
     });
+    openPrompts().append(windowController);
     windowController->showWindow();
+}
+
+QList<QPointer<ViewControllerWindowController>>& QVRTessarinePasswordUnlockViewController::openPrompts()
+{
+    static QList<QPointer<ViewControllerWindowController>> s_prompts;
+    s_prompts.removeAll(nullptr);
+    return s_prompts;
+}
+
+void QVRTessarinePasswordUnlockViewController::closePrompts(const QString& stringID)
+{
+    const auto prompts = openPrompts();
+    for (const QPointer<ViewControllerWindowController>& prompt : prompts) {
+        if (prompt && prompt->window() && prompt->window()->windowTitle() == stringID)
+            prompt->close();
+    }
 }

@@ -3,9 +3,12 @@
 #include <functional>
 #include <memory>
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 
 #include "controls/ViewController.h"
+#include "controls/ViewControllerWindowController.h"
 
 class BlockRequester;
 class QLineEdit;
@@ -30,12 +33,15 @@ public:
     // Shows the prompt in a window of its own; closed without unlocking, `onDismissed` runs.
     static void showPrompt(const QString& stringID, std::function<void(const QString& reply)> onUnlocked,
                            std::function<void()> onDismissed);
+    // Closes the prompts shown for `stringID` (their open was cancelled); each runs its `onDismissed`.
+    static void closePrompts(const QString& stringID);
 
 protected:
     void loadView() override;
 
 private:
     void handleReply(const QString& reply);
+    static QList<QPointer<ViewControllerWindowController>>& openPrompts();
 
     QString m_stringID;
     std::function<void(const QString&)> m_onUnlocked;
