@@ -547,7 +547,12 @@ TEST(ContentAddition, OneAdditionPerDocumentAndCancelLeavesEverythingAsItWas)
     const QStringList filesBefore = f.assetFiles();
     const QByteArray before = QJsonDocument(f.screen()->jsonDictionary()).toJson();
     const int stepsBefore = f.flow()->undoManager().undoCount();
-    QTest::qWait(300); // the board's first fit
+    // The board's first fit is animated and arrives a while after the window shows (later still on a busy
+    // machine): the picture to compare with is the settled one.
+    QVR_SingleScreenArtBoardView* board = f.window->theArtBoard();
+    ASSERT_TRUE(board);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board->currentZoomLevel() == board->fitZoomLevel(); }, 5000))
+        << board->currentZoomLevel() << " " << board->fitZoomLevel();
     const QImage grabBefore = f.window->theCanvasView()->grab().toImage();
 
     Outcome outcome;
