@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QListWidget>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -31,6 +32,7 @@
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsSignedInService.h"
@@ -416,4 +418,51 @@ TEST(ViewerLibraryFaults, TheScreenPropertiesWindowIsTitledAfterWhatItHolds)
     EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Screen Properties"));
     sheet->reject();
     closeDocumentWindows();
+}
+
+// The request that opens a document says what went wrong in the table's words: a refusal that only needs an
+// account prompts with the free-account message and its question; a service error worth a second try says so.
+TEST(ViewerLibraryFaults, OpeningADocumentPromptsAndFailsInTheTablesWords)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    const QString getByStringID = QStringLiteral("tessarine.getByStringId");
+
+    service->injectReply(getByStringID, FakeHttpReply::serviceError(QStringLiteral("400"), QStringLiteral("login")));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("openURL")));
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }));
+    address->activateWindow();
+    UserInput::typeText(address->textField(), QStringLiteral("needsacct1"));
+    QString prompt;
+    {
+        QPointer<QVRRegisterWallWindowController> wall;
+        Ticker answer([&] {
+            if (!wall)
+                wall = visibleTopLevel<QVRRegisterWallWindowController>();
+            if (wall && prompt.isEmpty()) {
+                prompt = wall->landingMessageShown();
+                wall->reject();
+            }
+        });
+        UserInput::pressKey(address->textField(), Qt::Key_Return);
+        EXPECT_TRUE(waitFor([&] { return !prompt.isEmpty() && !wall; }));
+    }
+    EXPECT_EQ(prompt.toStdString(), "You need a free account to do that.\nWould you like to create one now?");
+
+    // The import overview shows why its sample did not open.
+    service->injectReply(getByStringID, FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("busy")));
+    QVRPowerpointOverviewWindowController* overview = openImportOverview();
+    ASSERT_TRUE(overview);
+    QLabel* failure = overview->sampleFailureLabel();
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(waitFor([&] { return failure->isVisible(); }));
+    EXPECT_EQ(failure->text().toStdString(),
+              "There was an error downloading this Tessarine. Please try opening the Tessarine again.");
+    overview->close();
+    service->clearInjectedReplies();
 }
