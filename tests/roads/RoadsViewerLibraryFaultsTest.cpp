@@ -466,3 +466,35 @@ TEST(ViewerLibraryFaults, OpeningADocumentPromptsAndFailsInTheTablesWords)
     overview->close();
     service->clearInjectedReplies();
 }
+
+// The first web tab opened in the home window leaves the window as it was: the same native window, where the
+// user put it and as large as they made it.
+TEST(ViewerLibraryFaults, OpeningTheCatalogKeepsTheHomeWindowItsPlaceAndSize)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->resize(lists->width() + 24, lists->height() + 16);
+    lists->move(lists->pos() + QPoint(37, 23));
+    UserInput::letRepaintsHappen();
+    QWindow* const handle = lists->windowHandle();
+    const WId native = lists->winId();
+    const QRect frame = lists->geometry();
+
+    QToolButton* catalog = nullptr;
+    for (QToolButton* button : lists->findChildren<QToolButton*>())
+        if (button->text() == UFM::CATALOG_TEXT())
+            catalog = button;
+    ASSERT_TRUE(catalog);
+    click(catalog);
+    ASSERT_TRUE(waitFor([&] {
+        const auto views = lists->findChildren<QWebEngineView*>();
+        return std::any_of(views.begin(), views.end(), [](QWebEngineView* view) { return view->isVisible(); });
+    }));
+    UserInput::letRepaintsHappen();
+    EXPECT_EQ(lists->windowHandle(), handle);
+    EXPECT_EQ(lists->winId(), native);
+    EXPECT_EQ(lists->geometry(), frame);
+    EXPECT_TRUE(lists->isVisible());
+}
