@@ -13,11 +13,13 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -27,7 +29,14 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/video/MediaTestClips.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
@@ -497,4 +506,68 @@ TEST(ViewerLibraryFaults, OpeningTheCatalogKeepsTheHomeWindowItsPlaceAndSize)
     EXPECT_EQ(lists->winId(), native);
     EXPECT_EQ(lists->geometry(), frame);
     EXPECT_TRUE(lists->isVisible());
+}
+
+// A video being inserted is re-encoded when its document's only window closes; the user stops the run. The window
+// goes and the application stays, and what the document held before is kept.
+TEST(ViewerLibraryFaults, ClosingTheWindowWhileAnInsertedVideoIsReEncodedStopsTheRunAndKeepsTheDocument)
+{
+    if (!MediaTestClips::toolsAvailable())
+        GTEST_SKIP() << "no tools to make a video here";
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    const QString mp4 = inputs.filePath(QStringLiteral("long.mp4"));
+    ASSERT_TRUE(MediaTestClips::makeVideo(mp4, 1280, 720, 20.0, 44100));
+    const QString picturePath = makePicture(inputs.filePath(QStringLiteral("photo.png")), "PNG", Qt::darkCyan);
+
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    const auto document = creator->currentModel();
+    ASSERT_TRUE(document);
+    const QString id = document->qvdID();
+    // A picture first, which stays.
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::imageCell));
+    ASSERT_TRUE(answerFileDialog(picturePath));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(creator), ZERI_MixedMediaObject::Image) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return creator->theToolBarView()->insertButton()->isEnabled(); }));
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::videoCell));
+    ASSERT_TRUE(answerFileDialog(mp4));
+    QVRCompressionSelectionViewController* presets = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
+    click(presets->smallButton());
+    ASSERT_TRUE(waitFor([&] {
+        const auto compression = document->documentVideoCompressionManager();
+        return compression && compression->currentlyCompressingAsset();
+    }));
+
+    bool asked = false;
+    {
+        Ticker answer([&] {
+            auto* alert = visibleTopLevel<QMessageBox>();
+            if (!alert || asked)
+                return;
+            for (QAbstractButton* button : alert->buttons())
+                if (button->text() == UFM::SAYS_CLOSE()) {
+                    asked = true;
+                    button->click();
+                }
+        });
+        creator->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == creator; }));
+        ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("closeWindow")));
+        ASSERT_TRUE(waitFor([&] { return creatorWindows().isEmpty(); }));
+    }
+    EXPECT_TRUE(asked);
+
+    // The window is taken apart on a later turn of the event loop, the insert's end with it.
+    UserInput::letRepaintsHappen(300);
+    const auto package = ZERI_qvdFilePackage::packageForID(id);
+    ASSERT_TRUE(package);
+    Error error;
+    ASSERT_TRUE(package->model() || package->loadModel(&error)) << error.message.toStdString();
+    const auto screen = package->model()->firstFlowmodel()->screenModels().front();
+    EXPECT_EQ(countObjects(screen, ZERI_MixedMediaObject::Image), 1);
+    EXPECT_TRUE(application().listsWindow()->isVisible());
 }
