@@ -478,7 +478,10 @@ void QVROpenRequest::onDownloadReply(const QString& text)
         const QString codeText = code.isString() ? code.toString() : QString::number(code.toInt());
         const auto ui = OpenRequestUi::current();
         if (codeText == QLatin1String("400") && ui) {
-            const bool shown = ui->showRegisterWall(UFM::YOU_NEED_A_FREE_ACCOUNT(), [weak](bool signedIn) {
+            // The prompt's message, then its question on a line of its own.
+            const QString prompt =
+                UFM::YOU_NEED_A_FREE_ACCOUNT() + QLatin1Char('\n') + UFM::WOULD_YOU_LIKE_TO_MAKE_ACCOUNT();
+            const bool shown = ui->showRegisterWall(prompt, [weak](bool signedIn) {
                 const auto self = weak.lock();
                 if (!self || self->m_finished)
                     return;
@@ -492,7 +495,11 @@ void QVROpenRequest::onDownloadReply(const QString& text)
             return;
         }
         qCWarning(lcService) << "cannot open document" << m_parsed->value << reply.asError().message;
-        fail(codeText == QLatin1String("400") ? SignInRequired : NotFound, notFoundText);
+        // The service knows the document but could not hand it over this time: asking again may well work.
+        const bool worthRetrying = reply.outcome == ServiceReply::Outcome::Failure && codeText != QLatin1String("400");
+        fail(codeText == QLatin1String("400") ? SignInRequired : NotFound,
+             worthRetrying ? notFoundText + QLatin1Char(' ') + UFM::PLEASE_TRY_OPENING_THE_TESSARINE_AGAIN()
+                           : notFoundText);
         return;
     }
 

@@ -11,12 +11,15 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -26,11 +29,19 @@
 #include "app/QVRAppDelegate.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/video/MediaTestClips.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
+#include "tessarine_data_model/VideoCompressionManager.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsSignedInService.h"
@@ -416,4 +427,147 @@ TEST(ViewerLibraryFaults, TheScreenPropertiesWindowIsTitledAfterWhatItHolds)
     EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Screen Properties"));
     sheet->reject();
     closeDocumentWindows();
+}
+
+// The request that opens a document says what went wrong in the table's words: a refusal that only needs an
+// account prompts with the free-account message and its question; a service error worth a second try says so.
+TEST(ViewerLibraryFaults, OpeningADocumentPromptsAndFailsInTheTablesWords)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    const QString getByStringID = QStringLiteral("tessarine.getByStringId");
+
+    service->injectReply(getByStringID, FakeHttpReply::serviceError(QStringLiteral("400"), QStringLiteral("login")));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("openURL")));
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }));
+    address->activateWindow();
+    UserInput::typeText(address->textField(), QStringLiteral("needsacct1"));
+    QString prompt;
+    {
+        QPointer<QVRRegisterWallWindowController> wall;
+        Ticker answer([&] {
+            if (!wall)
+                wall = visibleTopLevel<QVRRegisterWallWindowController>();
+            if (wall && prompt.isEmpty()) {
+                prompt = wall->landingMessageShown();
+                wall->reject();
+            }
+        });
+        UserInput::pressKey(address->textField(), Qt::Key_Return);
+        EXPECT_TRUE(waitFor([&] { return !prompt.isEmpty() && !wall; }));
+    }
+    EXPECT_EQ(prompt.toStdString(), "You need a free account to do that.\nWould you like to create one now?");
+
+    // The import overview shows why its sample did not open.
+    service->injectReply(getByStringID, FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("busy")));
+    QVRPowerpointOverviewWindowController* overview = openImportOverview();
+    ASSERT_TRUE(overview);
+    QLabel* failure = overview->sampleFailureLabel();
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(waitFor([&] { return failure->isVisible(); }));
+    EXPECT_EQ(failure->text().toStdString(),
+              "There was an error downloading this Tessarine. Please try opening the Tessarine again.");
+    overview->close();
+    service->clearInjectedReplies();
+}
+
+// The first web tab opened in the home window leaves the window as it was: the same native window, where the
+// user put it and as large as they made it.
+TEST(ViewerLibraryFaults, OpeningTheCatalogKeepsTheHomeWindowItsPlaceAndSize)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->resize(lists->width() + 24, lists->height() + 16);
+    lists->move(lists->pos() + QPoint(37, 23));
+    UserInput::letRepaintsHappen();
+    QWindow* const handle = lists->windowHandle();
+    const WId native = lists->winId();
+    const QRect frame = lists->geometry();
+
+    QToolButton* catalog = nullptr;
+    for (QToolButton* button : lists->findChildren<QToolButton*>())
+        if (button->text() == UFM::CATALOG_TEXT())
+            catalog = button;
+    ASSERT_TRUE(catalog);
+    click(catalog);
+    ASSERT_TRUE(waitFor([&] {
+        const auto views = lists->findChildren<QWebEngineView*>();
+        return std::any_of(views.begin(), views.end(), [](QWebEngineView* view) { return view->isVisible(); });
+    }));
+    UserInput::letRepaintsHappen();
+    EXPECT_EQ(lists->windowHandle(), handle);
+    EXPECT_EQ(lists->winId(), native);
+    EXPECT_EQ(lists->geometry(), frame);
+    EXPECT_TRUE(lists->isVisible());
+}
+
+// A video being inserted is re-encoded when its document's only window closes; the user stops the run. The window
+// goes and the application stays, and what the document held before is kept.
+TEST(ViewerLibraryFaults, ClosingTheWindowWhileAnInsertedVideoIsReEncodedStopsTheRunAndKeepsTheDocument)
+{
+    if (!MediaTestClips::toolsAvailable())
+        GTEST_SKIP() << "no tools to make a video here";
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    const QString mp4 = inputs.filePath(QStringLiteral("long.mp4"));
+    ASSERT_TRUE(MediaTestClips::makeVideo(mp4, 1280, 720, 20.0, 44100));
+    const QString picturePath = makePicture(inputs.filePath(QStringLiteral("photo.png")), "PNG", Qt::darkCyan);
+
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    const auto document = creator->currentModel();
+    ASSERT_TRUE(document);
+    const QString id = document->qvdID();
+    // A picture first, which stays.
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::imageCell));
+    ASSERT_TRUE(answerFileDialog(picturePath));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(creator), ZERI_MixedMediaObject::Image) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return creator->theToolBarView()->insertButton()->isEnabled(); }));
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::videoCell));
+    ASSERT_TRUE(answerFileDialog(mp4));
+    QVRCompressionSelectionViewController* presets = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (presets = openedMenu<QVRCompressionSelectionViewController>()) != nullptr; }));
+    click(presets->smallButton());
+    ASSERT_TRUE(waitFor([&] {
+        const auto compression = document->documentVideoCompressionManager();
+        return compression && compression->currentlyCompressingAsset();
+    }));
+
+    bool asked = false;
+    {
+        Ticker answer([&] {
+            auto* alert = visibleTopLevel<QMessageBox>();
+            if (!alert || asked)
+                return;
+            for (QAbstractButton* button : alert->buttons())
+                if (button->text() == UFM::SAYS_CLOSE()) {
+                    asked = true;
+                    button->click();
+                }
+        });
+        creator->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == creator; }));
+        ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("closeWindow")));
+        ASSERT_TRUE(waitFor([&] { return creatorWindows().isEmpty(); }));
+    }
+    EXPECT_TRUE(asked);
+
+    // The window is taken apart on a later turn of the event loop, the insert's end with it.
+    UserInput::letRepaintsHappen(300);
+    const auto package = ZERI_qvdFilePackage::packageForID(id);
+    ASSERT_TRUE(package);
+    Error error;
+    ASSERT_TRUE(package->model() || package->loadModel(&error)) << error.message.toStdString();
+    const auto screen = package->model()->firstFlowmodel()->screenModels().front();
+    EXPECT_EQ(countObjects(screen, ZERI_MixedMediaObject::Image), 1);
+    EXPECT_TRUE(application().listsWindow()->isVisible());
 }

@@ -350,7 +350,9 @@ TEST_F(OpenRequestTest, SignInWallRetriesAfterSigningInAndEndsWhenDeclined)
     addDocument(QStringLiteral("draft1"), {}, /*published=*/false);
     auto done = open(QStringLiteral("draft1"), 8); // the owner's draft, in a creator window
     ASSERT_TRUE(waitUntil([&] { return bool(m_ui->answerRegisterWall); }));
-    EXPECT_TRUE(m_log.calls.contains("registerWall:" + UFM::YOU_NEED_A_FREE_ACCOUNT()));
+    EXPECT_TRUE(m_log.calls.contains(
+        QStringLiteral("registerWall:You need a free account to do that.\nWould you like to create one now?")))
+        << m_log.calls.join(", ").toStdString();
     Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-bob"));
     Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{"username", "bob"}}));
     m_ui->answerRegisterWall(true);
@@ -409,6 +411,14 @@ TEST_F(OpenRequestTest, BadCuesEndWithAnErrorAndNoWindowLeftOpen)
     EXPECT_EQ(unknown->error.code, QVROpenRequest::NotFound);
     EXPECT_EQ(unknown->error.message, UFM::ERROR_DOWNLOADING_TESSARINE());
     EXPECT_EQ(m_log.calls.last(), "close:viewer");
+
+    // A service error on a known document is worth a second try; the text says so.
+    m_service.injectReply(kGetByStringID, FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("busy")));
+    auto busy = open(QStringLiteral("nosuch2"), 137);
+    ASSERT_TRUE(waitForEnd(busy));
+    EXPECT_EQ(busy->error.code, QVROpenRequest::NotFound);
+    EXPECT_EQ(busy->error.message,
+              QStringLiteral("There was an error downloading this Tessarine. Please try opening the Tessarine again."));
 
     auto alias = open(QVROpenRequest::shortLinkBase() + "nosuchalias", 137);
     ASSERT_TRUE(waitForEnd(alias));

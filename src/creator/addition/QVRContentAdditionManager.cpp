@@ -224,6 +224,10 @@ QVRContentAdditionManager::QVRContentAdditionManager(QObject* parent)
 QVRContentAdditionManager::~QVRContentAdditionManager()
 {
     if (m_adding) {
+        // Going away with its owner, which is being taken apart: the addition is rolled back, but nobody is told
+        // (the done block and the signal would reach a half-destroyed window or canvas).
+        m_onDone = nullptr;
+        blockSignals(true);
         m_cancelled = true;
         if (m_processing)
             MixedMediaObjectStorage::cancelSetupUsingDataItem(m_processing);

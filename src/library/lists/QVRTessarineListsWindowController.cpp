@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QProgressBar>
+#include <QQuickWidget>
 #include <QStackedLayout>
 #include <QStyle>
 #include <QTimer>
@@ -108,6 +109,7 @@ QVRTessarineListsWindowController::QVRTessarineListsWindowController()
                                  m_window->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
                              kMinimumHeight);
     setUpTabBar();
+    keepNativeWindowForWebPages();
 
     m_pages = new QStackedLayout(m_window->contentView());
     m_myTessarines = new QVRMyTessarinesViewController;
@@ -129,6 +131,19 @@ QVRTessarineListsWindowController::QVRTessarineListsWindowController()
         NotificationObservation(QStringLiteral("showAnalyticsForATessarine"), nullptr, [this](const Notification& n) {
             openAnalytics(n.userInfo.value(QStringLiteral("tessarineStringId")).toString());
         });
+}
+
+// The Library, Catalog and analytics pages are web views, which draw through the graphics card. A window that is
+// shown without such a view is given a plain surface; the first web page opened later would make Qt destroy and
+// make its native window anew, which under a window manager places it elsewhere. A hidden view of the same kind,
+// there before the window is first shown, has it start out with the surface those pages need.
+void QVRTessarineListsWindowController::keepNativeWindowForWebPages()
+{
+    auto* placeholder = new QQuickWidget(m_window);
+    placeholder->setObjectName(QStringLiteral("webSurfacePlaceholder"));
+    placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+    placeholder->setFocusPolicy(Qt::NoFocus);
+    placeholder->hide();
 }
 
 QVRTessarineListsWindowController::~QVRTessarineListsWindowController()

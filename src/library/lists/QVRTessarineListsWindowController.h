@@ -105,6 +105,7 @@ public:
     static void resetFirstLaunchTourForTesting();
 
 private:
+    void keepNativeWindowForWebPages();
     void setUpTabBar();
     void setSelectedButton(QToolButton* button);
     void setContent(QWidget* view, QObject* controller);
