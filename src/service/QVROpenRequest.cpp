@@ -325,7 +325,10 @@ bool QVROpenRequest::ensureWindow(const std::shared_ptr<ZERI_TessarineModel>& mo
         if (m_options & ViewerWindow) {
             const auto& lookedFor = model ? model : shownModel;
             m_window = lookedFor ? ui->viewerWindowForModel(lookedFor) : nullptr;
-            if (!m_window) {
+            if (m_window) {
+                // The viewer already showing the document takes it again, in front of the window asked from.
+                ui->bringToFront(m_window);
+            } else {
                 m_window = ui->makeViewerWindowForModel(model);
                 m_windowPrepared = true;
             }

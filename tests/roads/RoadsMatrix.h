@@ -14,20 +14,6 @@ class QVRViewerWindow;
 class QVR_CreatorWindow;
 class ZERI_TessarineModel;
 
-// Faults being mended on other branches. The cells that fail only because of one of them are skipped while its
-// switch is off; turn a switch on once its mend is merged, and the cells it holds back run again.
-namespace roads::mended {
-// Insert › YouTube / Vimeo marks the object as a streaming video, so the player's web video player shows.
-constexpr bool kWebVideosStream = false;
-// The loading view an open request lays over a player (open by address, a guide) goes once the document has
-// loaded, and its Cancel cancels the open.
-constexpr bool kLoadingViewGoes = false;
-// A guide that fails to open leaves the guide panel as it was, not spinning.
-constexpr bool kFailedGuideStopsSpinning = false;
-// A document already open in a creator window is brought to the front instead of opened a second time.
-constexpr bool kOpenDocumentComesToFront = false;
-} // namespace roads::mended
-
 namespace roads::matrix {
 
 // The service's names for the two web video sites' samples.

@@ -174,7 +174,7 @@ int drawnPoints(QVRViewerWindow* player, const QRectF& frame)
 }
 
 // The walk of one kind of object along every road. A road that fails ends the walk (the later roads start from
-// its result); a road held back by a fault being mended elsewhere is noted and the walk goes on.
+// its result).
 class ObjectMatrix : public ::testing::TestWithParam<KindCase> {
 protected:
     void SetUp() override
@@ -221,14 +221,6 @@ protected:
             m_table << QStringLiteral("%1: pass").arg(QLatin1String(name));
         }
         return !m_failed;
-    }
-    // True (and the road noted as waiting) while the fault is not mended: the caller leaves the check out.
-    bool waitsFor(bool mended, const char* fault)
-    {
-        if (mended)
-            return false;
-        m_skip = QString::fromLatin1(fault);
-        return true;
     }
     void finish()
     {
@@ -496,8 +488,6 @@ void ObjectMatrix::activate(QVRViewerWindow* player)
     }
     case Kind::YouTube:
     case Kind::Vimeo: {
-        if (waitsFor(mended::kWebVideosStream, "web videos marked as streaming"))
-            return;
         clickInPlayer(player, frame.center());
         QVR_YouTubeVideoPlayingView* web = nullptr;
         ASSERT_TRUE(waitFor([&] { return (web = viewer->youTubePlayingView()) != nullptr && web->isVisible(); }, 15000))
@@ -664,12 +654,6 @@ TEST_P(ObjectMatrix, WalksEveryRoad)
             QStringLiteral("Kinds/ObjectMatrix.DISABLED_OpensByAddressAndPlays/") + QLatin1String(kind.name),
             {{QStringLiteral("TESS_MATRIX_STRING_ID"), stringID}}, 120000);
         ASSERT_TRUE(child.finished) << child.output.toStdString();
-        if (child.output.contains(QLatin1String("[  SKIPPED ]"))) {
-            const int at = child.output.indexOf(QLatin1String("waits for "));
-            m_skip = at < 0 ? QStringLiteral("a fault being mended")
-                            : child.output.mid(at + 10).section(QLatin1Char('\n'), 0, 0).trimmed();
-            return;
-        }
         EXPECT_EQ(child.exitCode, 0) << child.output.toStdString();
         EXPECT_TRUE(child.output.contains(QLatin1String("[  PASSED  ] 1 test"))) << child.output.toStdString();
     });
@@ -690,12 +674,6 @@ TEST_P(ObjectMatrix, DISABLED_OpensByAddressAndPlays)
     ASSERT_TRUE(waitFor([&] { return (player = viewerShowing(stringID)) != nullptr; }, 30000)) << "no viewer";
     player->resize(1100, 800);
     settledOnDocument(player);
-    if (!mended::kLoadingViewGoes) {
-        // The loading view of the open request stays over the player.
-        if (!waitFor([&] { return !loadingViewOver(workArea(player)); }, 5000))
-            GTEST_SKIP() << "waits for the open-by-address loading view to go ("
-                         << whatCovers(workArea(player)).toStdString() << ")";
-    }
     ASSERT_TRUE(waitFor([&] { return whatCovers(workArea(player)).isEmpty(); }, 20000))
         << whatCovers(workArea(player)).toStdString();
     EXPECT_EQ(documentWindows().size(), 1);

@@ -127,8 +127,6 @@ TEST_F(OpenMatrix, ATileOpensOneCreatorAndAgainBringsItToTheFront)
     QWidget* window = oneUsableWindow(id);
     ASSERT_TRUE(window);
 
-    if (!mended::kOpenDocumentComesToFront)
-        GTEST_SKIP() << "waits for an open document's window brought to the front";
     ASSERT_TRUE(bringHomeWindowToFront());
     ASSERT_TRUE(waitFor([&] { return (tile = tileOf(id)) != nullptr && !tile->isOpening(); }));
     click(tile);
@@ -148,14 +146,10 @@ TEST_F(OpenMatrix, OpenAddressShowsOneViewerAndAgainBringsItToTheFront)
     QVRViewerWindow* viewer = nullptr;
     ASSERT_TRUE(waitFor([&] { return (viewer = viewerShowing(id)) != nullptr; }, 30000));
     settledOnDocument(viewer);
-    if (!mended::kLoadingViewGoes && !waitFor([&] { return !loadingViewOver(workArea(viewer)); }, 5000))
-        GTEST_SKIP() << "waits for the open-by-address loading view to go";
     ASSERT_TRUE(oneUsableWindow(id));
     EXPECT_EQ(viewer->windowController()->tessarineViewerViewController()->viewerView()->numScreens(), 2);
 
-    // The open request finds the viewer already showing the document, but leaves it where it is.
-    if (!mended::kOpenDocumentComesToFront)
-        GTEST_SKIP() << "waits for an open document's window brought to the front (a viewer, opened by address again)";
+    // The open request finds the viewer already showing the document and brings it to the front.
     ASSERT_TRUE(openAddress(id));
     EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == viewer; }, 10000)) << "not brought to the front";
     QTest::qWait(500);
@@ -293,12 +287,8 @@ TEST_F(OpenMatrix, AGuidePlaysInThePanelAndAFailedOneLeavesItAsItWas)
     // Its media are fetched after it shows: the open ends then.
     EXPECT_TRUE(waitFor([&] { return !panel->activeOpenRequest(); }, 20000)) << "the guide's open never ends";
     UserInput::letRepaintsHappen();
-    if (!mended::kLoadingViewGoes && !waitFor([&] { return !loadingViewOver(player); }, 5000))
-        GTEST_SKIP() << "waits for the guide's loading view to go (" << whatCovers(player).toStdString() << ")";
     EXPECT_TRUE(waitFor([&] { return whatCovers(player).isEmpty(); }, 5000)) << whatCovers(player).toStdString();
 
-    if (!mended::kFailedGuideStopsSpinning)
-        GTEST_SKIP() << "waits for a failed guide open to leave the panel as it was";
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
     EXPECT_TRUE(waitFor([&] { return !panel->activeOpenRequest(); }, 10000)) << "the open never ends";
     EXPECT_FALSE(panel->isSpinnerRunning());
@@ -322,8 +312,6 @@ TEST_F(OpenMatrix, AFailedOpenByAddressLeavesTheWindowsAsTheyWere)
         ASSERT_TRUE(openAddress(id));
         expectWindowsAsBefore();
     }
-    if (!mended::kLoadingViewGoes)
-        GTEST_SKIP() << "waits for the open-by-address loading view's Cancel";
     {
         SCOPED_TRACE("Cancel on the loading view");
         const QString id = addPublishedDocument(QStringLiteral("slow2"), QStringLiteral("bob"), 2, true);
