@@ -219,6 +219,12 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
     EXPECT_TRUE(address.contains(stringID) || address.contains(document->alias())) << address.toStdString();
     click(share->copyAddressField());
     EXPECT_EQ(share->copyAddressField()->selectedText(), address);
+    // The embed code is longer than its field: the field shows where the code begins.
+    const QString embedCode = share->copyEmbedCodeField()->text();
+    EXPECT_TRUE(embedCode.startsWith(QStringLiteral("<iframe"))) << embedCode.toStdString();
+    EXPECT_GT(share->copyEmbedCodeField()->fontMetrics().horizontalAdvance(embedCode),
+              share->copyEmbedCodeField()->width());
+    EXPECT_EQ(share->copyEmbedCodeField()->cursorPosition(), 0) << "the embed code is shown scrolled to its end";
     QPointer<QVRSharePostedTessarineWindowController> closing(share);
     click(share->doneButton());
     ASSERT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000));

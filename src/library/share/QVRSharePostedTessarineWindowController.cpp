@@ -76,6 +76,9 @@ QVRSharePostedTessarineWindowController::QVRSharePostedTessarineWindowController
     m_copyEmbedCodeField = new PostShareWindowTextField(this);
     m_copyEmbedCodeField->setObjectName(QStringLiteral("copyEmbedCodeField"));
     m_copyEmbedCodeField->setText(published && m_tessarineModel ? m_tessarineModel->embedCode() : QString());
+    // A long code is shown from its beginning, not scrolled to its end.
+    m_copyAddressField->setCursorPosition(0);
+    m_copyEmbedCodeField->setCursorPosition(0);
 
     auto* buttons = new QHBoxLayout;
     for (std::size_t i = 0; i < std::size(kChannels); ++i) {
