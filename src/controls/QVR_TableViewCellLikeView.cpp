@@ -1,6 +1,5 @@
 #include "controls/QVR_TableViewCellLikeView.h"
 
-#include <QKeyEvent>
 #include <QPainter>
 
 QVR_TableViewCellLikeView::QVR_TableViewCellLikeView(QWidget* parent)
@@ -40,17 +39,6 @@ QPixmap QVR_TableViewCellLikeView::currentIcon() const
     if ((currentControlState() == PointerInside || hasFocus()) && !m_iconHover.isNull())
         return m_iconHover;
     return m_icon;
-}
-
-void QVR_TableViewCellLikeView::keyPressEvent(QKeyEvent* event)
-{
-    const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isEnabled()) {
-        event->accept();
-        clicked();
-        return;
-    }
-    SimpleControlView::keyPressEvent(event);
 }
 
 void QVR_TableViewCellLikeView::clicked()

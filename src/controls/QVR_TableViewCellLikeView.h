@@ -36,7 +36,6 @@ public:
 protected:
     void clicked() override;
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_title;

@@ -1,6 +1,7 @@
 #include "controls/SimpleControlView.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 SimpleControlView::SimpleControlView(QWidget* parent)
@@ -70,4 +71,15 @@ void SimpleControlView::changeEvent(QEvent* event)
         m_pressed = false;
         setCurrentControlState(PointerOutside);
     }
+}
+
+void SimpleControlView::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isEnabled()) {
+        event->accept();
+        clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -3,7 +3,8 @@
 #include <QWidget>
 
 // A view that tracks the pointer like a button: currentControlState is 0 with the pointer outside, 1 inside,
-// 2 pressed inside. A release inside while enabled calls clicked(). Subclasses redraw in setCurrentControlState.
+// 2 pressed inside. A release inside while enabled calls clicked(), and so do Return, Enter and Space while it has
+// the keyboard. Subclasses redraw in setCurrentControlState.
 class SimpleControlView : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +27,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

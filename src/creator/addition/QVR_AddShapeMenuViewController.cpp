@@ -86,17 +86,6 @@ void QVR_ShapeButtonView::clicked()
     }
 }
 
-void QVR_ShapeButtonView::keyPressEvent(QKeyEvent* event)
-{
-    const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && isEnabled()) {
-        event->accept();
-        clicked();
-        return;
-    }
-    SimpleControlView::keyPressEvent(event);
-}
-
 void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -40,7 +40,6 @@ protected:
     void clicked() override;
     void paintEvent(QPaintEvent* event) override;
     // Return, Enter and Space choose the focused shape.
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int m_shapeType = 0;
