@@ -261,10 +261,11 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
             if (!self)
                 return;
             self->setToolTip(self->makeTooltipText());
-            // A saved edit may have changed the first screen.
+            // A saved edit may have changed the first screen: the stamp has whole seconds and follows only some
+            // edits, the draft's revision follows every written draft.
             TilePreviews::request(self->m_filePackage);
         },
-        QStringLiteral("updatedTimeStamp"));
+        QStringList{QStringLiteral("updatedTimeStamp"), QStringLiteral("draftRevision")});
     m_previewScreenshotObserver = metadata.updateNotifier().addObservationBlock(
         [self](const void*, const QSet<QString>& keys) {
             if (self)

@@ -22,6 +22,9 @@ namespace {
 struct Queue {
     std::deque<std::weak_ptr<ZERI_qvdFilePackage>> waiting;
     QSet<QString> queuedIDs; // waiting or running
+    // Packages requested again while queued or running: their draft may have changed since the picture being
+    // made was started, so they are looked at once more when it ends.
+    QHash<QString, std::weak_ptr<ZERI_qvdFilePackage>> askedAgain;
     bool running = false;
 };
 
@@ -35,8 +38,12 @@ void serveNext();
 
 void finished(const QString& packageID)
 {
-    queue().queuedIDs.remove(packageID);
-    queue().running = false;
+    Queue& q = queue();
+    q.running = false;
+    if (const auto again = q.askedAgain.take(packageID).lock())
+        q.waiting.push_back(again); // still queued: needsPreview() decides when its turn comes
+    else
+        q.queuedIDs.remove(packageID);
     serveNext();
 }
 
@@ -59,12 +66,21 @@ std::shared_ptr<ZERI_TessarineModel> documentToDraw(ZERI_qvdFilePackage& package
 }
 
 // On the main thread: the written picture becomes the package's preview.
-void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const QString& packageID, const QString& path)
+// The picture carries the modification time of the draft it was started from: a draft written while it was being
+// made stays newer than it, and the package keeps needing a picture (needsPreview()).
+void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const QString& packageID, const QString& path,
+                  const QDateTime& draftTime)
 {
     const auto package = weakPackage.lock();
     if (!package || !QFileInfo::exists(package->draftFilePath())) {
         QFile::remove(path);
     } else {
+        if (draftTime.isValid()) {
+            QFile picture(path);
+            if (!picture.open(QIODevice::ReadOnly) ||
+                !picture.setFileTime(draftTime, QFileDevice::FileModificationTime))
+                qCInfo(lcLibrary) << "the preview of" << packageID << "keeps its own time";
+        }
         PackagePreviewPicture::adopt(*package, path);
     }
     finished(packageID);
@@ -73,6 +89,8 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
 void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
 {
     const QString packageID = package->packageID();
+    // Read before the document: a draft written from here on is newer than the picture.
+    const QDateTime draftTime = QFileInfo(package->draftFilePath()).lastModified();
     const auto document = documentToDraw(*package);
     const auto flow = document ? document->firstFlowmodel() : nullptr;
     if (!flow || flow->screenModels().empty()) {
@@ -92,17 +110,17 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
     }
     // The generator and the document stay alive until the picture arrives.
     generator->generateScreenshotDirectlyAtScale(
-        scale, [generator, document, weakPackage, packageID, path](const QImage& normal, const QImage&) {
+        scale, [generator, document, weakPackage, packageID, path, draftTime](const QImage& normal, const QImage&) {
             if (normal.isNull()) {
                 finished(packageID);
                 return;
             }
-            const bool posted = WorkerThreads::shared().post([normal, path, weakPackage, packageID] {
+            const bool posted = WorkerThreads::shared().post([normal, path, weakPackage, packageID, draftTime] {
                 const bool written = PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(normal));
                 MainThread::run(
-                    [written, path, weakPackage, packageID] {
+                    [written, path, weakPackage, packageID, draftTime] {
                         if (written) {
-                            adoptPicture(weakPackage, packageID, path);
+                            adoptPicture(weakPackage, packageID, path, draftTime);
                         } else {
                             qCInfo(lcLibrary) << "the preview of" << packageID << "could not be written";
                             finished(packageID);
@@ -125,6 +143,8 @@ void serveNext()
         q.waiting.pop_front();
         if (!package)
             continue;
+        // Asked for before its turn: the turn itself reads the latest draft.
+        q.askedAgain.remove(package->packageID());
         if (!TilePreviews::needsPreview(*package)) {
             q.queuedIDs.remove(package->packageID());
             continue;
@@ -135,6 +155,7 @@ void serveNext()
         return;
     }
     q.queuedIDs.clear();
+    q.askedAgain.clear();
 }
 
 } // namespace
@@ -156,7 +177,11 @@ void TilePreviews::request(const std::shared_ptr<ZERI_qvdFilePackage>& package)
     if (!package || !MainThread::isMainThread())
         return;
     Queue& q = queue();
-    if (q.queuedIDs.contains(package->packageID()) || !needsPreview(*package))
+    if (q.queuedIDs.contains(package->packageID())) {
+        q.askedAgain.insert(package->packageID(), package);
+        return;
+    }
+    if (!needsPreview(*package))
         return;
     q.queuedIDs.insert(package->packageID());
     q.waiting.push_back(package);

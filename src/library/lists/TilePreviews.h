@@ -17,7 +17,9 @@ public:
     static constexpr int kPictureWidth = 464; // twice a tile's width
 
     static bool needsPreview(const ZERI_qvdFilePackage& package);
-    // Queues the package unless it is queued already or has an up-to-date picture.
+    // Queues the package unless it is queued already or has an up-to-date picture. One asked for again while its
+    // picture is being made is looked at once more when that is done: a picture carries the modification time of
+    // the draft it was made from, so one made from a draft since replaced is not up to date.
     static void request(const std::shared_ptr<ZERI_qvdFilePackage>& package);
     // Requests queued or running.
     static int pendingCount();

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ListsTestSupport.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
@@ -252,4 +253,41 @@ TEST_F(MyDocumentsFirstShow, LinkedAssetsFoldersAreReplacedBeforeAnyPictureLands
                 << name.toStdString();
         }
     }
+}
+
+// A draft written while the picture of the one before it is being made (an edit saved just after another): the
+// package gets a picture of the newer draft, not one of the older that would pass for up to date.
+TEST_F(MyDocumentsFirstShow, ADraftWrittenWhileItsPictureIsMadeGetsAPictureOfItsOwn)
+{
+    auto package = makePackage(QStringLiteral("Changing deck"));
+    const auto paint = [&](const QColor& colour) {
+        if (!package->model()) {
+            ASSERT_TRUE(package->loadModel());
+        }
+        package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(colour);
+        ASSERT_TRUE(package->saveModel());
+        ASSERT_TRUE(package->unloadModel());
+    };
+    paint(Qt::red);
+    // The next draft is written in a later millisecond than this one.
+    QTest::qWait(50);
+    ASSERT_TRUE(TilePreviews::needsPreview(*package));
+
+    TilePreviews::request(package);
+    // Queued after the drawing's turn: the red draft has been read when the blue one is written and asked for,
+    // as a tile asks when the package's draft revision changes.
+    bool repainted = false;
+    QTimer::singleShot(0, [&] {
+        paint(Qt::blue);
+        TilePreviews::request(package);
+        repainted = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return repainted && TilePreviews::pendingCount() == 0; }, 20000));
+
+    const QString path = package->metaData().previewScreenshotFilePath();
+    const QImage picture(path);
+    ASSERT_FALSE(picture.isNull()) << path.toStdString();
+    const QColor shown = picture.pixelColor(4, 4);
+    EXPECT_TRUE(shown.blue() > 200 && shown.red() < 60) << shown.name().toStdString();
+    EXPECT_FALSE(TilePreviews::needsPreview(*package));
 }
