@@ -42,6 +42,7 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "tessarine_data_model/mmActions/ZERI_MMAction_WebLink.h"
 #include "viewer/QVRPresentationNotesViewController.h"
 #include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 #include "viewer/QVRViewerViewController.h"
@@ -352,6 +353,72 @@ TEST_F(RoadSeams, CancelOnTheLoadingViewEndsTheOpenAndLeavesThingsAsTheyWere)
     click(cancel);
     EXPECT_TRUE(waitFor([&] { return !player || !player->isVisible(); }, 5000)) << "the viewer stays";
     EXPECT_TRUE(waitFor([&] { return !visibleTopLevel<QWidget>(isPrompt); }, 5000)) << "the password prompt stays";
+}
+
+// A posted document of Ann's (signed in) of two screens with a picture, a PDF and a title text whose flow link leads
+// to its own second screen, and no preview on the service (the document's and the first screen's preview address
+// answers 404): opened by its address, it reaches the player uncovered.
+TEST_F(RoadSeams, ADocumentLinkingToItselfWithoutAPreviewOpensByAddress)
+{
+    FakeWebService* service = seamsService();
+    const QString stringID = QStringLiteral("self-linked");
+    // Its owner, Ann, is signed in for this road only.
+    service->addUser(QStringLiteral("ann"), QStringLiteral("pw"));
+    Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    Tessutils::setCorvikUserDict(SafeDictionary(QJsonObject{{QStringLiteral("username"), QStringLiteral("ann")}}));
+    const struct SignOut {
+        ~SignOut()
+        {
+            Tessutils::setCorvikUserDict(std::nullopt);
+            Tessutils::setCorvikAuthToken(QString());
+        }
+    } signOut;
+    auto model = ZERI_TessarineModel::create();
+    for (int i = 0; i < 2; ++i) {
+        auto screen = ZERI_FlowScreenModel::create();
+        model->firstFlowmodel()->addFlowScreen(screen);
+        screen->backgroundModel()->setColor(kPostedBackground);
+    }
+    const auto first = model->firstFlowmodel()->screenModels().front();
+    // The first screen's preview is the document's preview, which the service does not have.
+    auto screenPreview = ZERI_ContentAsset::create();
+    screenPreview->setExternalURL(QUrl(siteAddress(*service, QStringLiteral("/previews/7702.jpg"))));
+    first->setPreviewScreenShotAsset(screenPreview);
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    image->object()->setFrame(QRectF(40, 40, 160, 120));
+    auto picture = ZERI_ContentAsset::create();
+    picture->setExternalURL(service->addContent(QStringLiteral("picture-") + stringID,
+                                                pictureBytes(QSize(160, 120), Qt::darkYellow, "JPEG"),
+                                                QStringLiteral("picture.jpg")));
+    image->object()->setOriginalImageAsset(picture);
+    first->addMixedMediaObject(image);
+    QFile pdfFile(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 2));
+    ASSERT_TRUE(pdfFile.open(QIODevice::ReadOnly));
+    auto pdf = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::PDF);
+    pdf->object()->setFrame(QRectF(240, 40, 160, 200));
+    auto pdfAsset = ZERI_ContentAsset::create();
+    pdfAsset->setExternalURL(
+        service->addContent(QStringLiteral("pdf-") + stringID, pdfFile.readAll(), QStringLiteral("pages.pdf")));
+    pdf->object()->setPdfAsset(pdfAsset);
+    first->addMixedMediaObject(pdf);
+    auto title = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    title->object()->setFrame(QRectF(40, 300, 400, 60));
+    title->object()->setAction(ZERI_MMAction_WebLink::createWithText(
+        *Tessutils::embeddedFlowLinkWithStringID(stringID, QString(), QStringLiteral("1"))));
+    first->addMixedMediaObject(title);
+    FakeWebService::Document document;
+    document.id = QStringLiteral("7702");
+    document.stringID = stringID;
+    document.owner = QStringLiteral("ann");
+    document.title = QStringLiteral("Linking to itself");
+    document.published = true;
+    document.documentJson = QString::fromUtf8(model->jsonData());
+    document.publishedJson = document.documentJson;
+    service->addDocument(document);
+
+    QVRViewerWindow* player = openByAddress(stringID);
+    ASSERT_TRUE(player);
+    expectUncoveredPostedScreen(player);
 }
 
 // One click on the played screen leaves the keyboard with the player: the arrow and page keys still page.
