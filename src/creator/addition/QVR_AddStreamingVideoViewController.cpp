@@ -123,9 +123,10 @@ void QVR_AddStreamingVideoViewController::awakeFromNib()
 
 bool QVR_AddStreamingVideoViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_imageView && event->type() == QEvent::Resize) {
+    // The event's type first: a label being destroyed still sends events, and is no longer a label to compare.
+    if (event->type() == QEvent::Resize && watched == m_imageView) {
         showImage(m_shownImage, m_showsPlaceholder);
-    } else if (watched == view() && event->type() == QEvent::Show) {
+    } else if (event->type() == QEvent::Show && watched == view()) {
         // The link is typed (or pasted) as soon as the dialog shows.
         QPointer<QLineEdit> field = m_urlFeild;
         QTimer::singleShot(0, this, [field] {

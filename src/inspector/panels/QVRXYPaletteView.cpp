@@ -1,5 +1,6 @@
 #include "inspector/panels/QVRXYPaletteView.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include "inspector/TypedNumber.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -31,7 +33,8 @@ std::optional<double> leadingNumber(const QString& text)
     const double value = double(float(match.captured(0).trimmed().toDouble(&ok)));
     if (!ok || !std::isfinite(value))
         return std::nullopt;
-    return value;
+    // No measure beyond what a document holds: the document would read it back smaller, and undo with it.
+    return std::clamp(value, -ModelJsonReader::kLargestMeasure, ModelJsonReader::kLargestMeasure);
 }
 
 QString formatted(double value)
