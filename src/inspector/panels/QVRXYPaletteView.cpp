@@ -47,6 +47,20 @@ bool positiveFinite(double value)
     return std::isfinite(value) && value > 0;
 }
 
+// A size a document can hold: positive, finite and no larger than the document reader takes back.
+bool holdableSize(QSizeF size)
+{
+    return positiveFinite(size.width()) && positiveFinite(size.height()) &&
+           size.width() <= ModelJsonReader::kLargestMeasure && size.height() <= ModelJsonReader::kLargestMeasure;
+}
+
+bool holdableOffset(QSizeF offset)
+{
+    return std::isfinite(offset.width()) && std::isfinite(offset.height()) &&
+           std::fabs(offset.width()) <= ModelJsonReader::kLargestMeasure &&
+           std::fabs(offset.height()) <= ModelJsonReader::kLargestMeasure;
+}
+
 bool hasImageZoom(const ZERI_MixedMediaObjectProxy& proxy)
 {
     const auto zoom = proxy->zoomScale();
@@ -257,7 +271,7 @@ void QVRXYPaletteView::textChanged(int field, const QString& text)
             else
                 size.setWidth(m_startRect.width() * factor);
         }
-        if (!positiveFinite(size.width()) || !positiveFinite(size.height()))
+        if (!holdableSize(size) || (factor > 0 && !holdableOffset(m_startZoomOffset * factor)))
             return;
         object->setFrame(QRectF(frame.topLeft(), size));
         if (factor > 0 && m_startZoomScale && positiveFinite(*m_startZoomScale)) {
@@ -272,7 +286,7 @@ void QVRXYPaletteView::textChanged(int field, const QString& text)
             return;
         const double q = percent / *m_startZoomScale;
         const QSizeF size = m_startRect.size() * q;
-        if (!positiveFinite(size.width()) || !positiveFinite(size.height()))
+        if (!holdableSize(size) || !holdableOffset(m_startZoomOffset * q))
             return;
         object->setFrame(QRectF(frame.topLeft(), size));
         object->setZoomOffset(m_startZoomOffset * q);
