@@ -20,7 +20,7 @@ class ZERI_FlowScreenModel;
 // One generator per screen, held by the screen through the model's ScreenPreviewProvider seam; it holds its
 // screen weakly. A request either loads the stored normal preview or, when the screen changed, the preview is
 // missing or its file is gone, draws both pictures anew and stores them as JPEG files in the document's asset
-// folder. Requests of every generator run on one shared render thread, one screen at a time, first in, first out.
+// folder. Requests of every generator share the render threads, the screens in view first (see PreviewRenderThread).
 //
 // Threads: requests, storing and every completion block run on the main thread. The render thread reads the
 // screen only through short hops to the main thread, where it takes a drawing copy; it draws and decodes only

@@ -14,6 +14,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "viewer/previews/PreviewRenderThread.h"
 #include "viewer/previews/PreviewsLogging.h"
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
@@ -93,13 +94,29 @@ TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
 
 TessarineBackgroundedScreenPreview::~TessarineBackgroundedScreenPreview()
 {
+    setShownAsCurrent(false);
     delete m_updateTimer.data();
+}
+
+void TessarineBackgroundedScreenPreview::setShownAsCurrent(bool current)
+{
+    const auto screen = m_weakScreenModel.obj();
+    const void* key = current && screen ? screen.get() : nullptr;
+    if (key == m_currentKey)
+        return;
+    if (m_currentKey)
+        PreviewRenderThread::shared().setCurrent(m_currentKey, false);
+    m_currentKey = key;
+    if (m_currentKey)
+        PreviewRenderThread::shared().setCurrent(m_currentKey, true);
 }
 
 void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
 {
     if (m_weakScreenModel.obj() == screen)
         return;
+    const bool current = shownAsCurrent();
+    setShownAsCurrent(false);
     m_screenModelObserver.reset();
     m_objectObservers.clear();
     m_previewObservation.reset();
@@ -112,6 +129,7 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
     m_weakScreenModel = ZeroingWeakReference<ZERI_FlowScreenModel>::referenceWithObject(screen);
     if (!screen)
         return;
+    setShownAsCurrent(current);
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     m_screenModelObserver =
         screen->updateNotifier().addObservationBlock([self](const void*, const QSet<QString>& keys) {
@@ -332,6 +350,9 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
 
 void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
 {
+    // Painted means in view: the screen's previews go ahead of those of screens out of view.
+    if (const auto screen = m_weakScreenModel.obj())
+        PreviewRenderThread::shared().noteInSight(screen.get());
     if (m_picture.isNull() && m_pictureSetAside && !m_decodingStoredPicture) {
         // Back in sight: the picture set aside is read again.
         m_pictureSetAside = false;
