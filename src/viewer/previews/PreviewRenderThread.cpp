@@ -40,8 +40,7 @@ int workersForThisMachine()
     return std::clamp(QThread::idealThreadCount() - 1, 1, 4);
 }
 
-// A lasting record of sightings is not needed: once it grows this long, those of screens without a waiting request
-// are forgotten.
+// Once the record of sightings grows this long, those of screens that are gone are forgotten.
 constexpr std::size_t kMostSightings = 20000;
 
 } // namespace
@@ -87,10 +86,21 @@ PreviewRenderThread::PreviewRenderThread(int workers)
 
 void PreviewRenderThread::async(std::function<void()> task)
 {
-    request(nullptr, std::move(task));
+    if (!task)
+        return;
+    {
+        std::lock_guard lock(m_countMutex);
+        ++m_pending;
+    }
+    Waiting waiting{{}, false, std::move(task)};
+    if (MainThread::isMainThread()) {
+        enqueue(std::move(waiting));
+        return;
+    }
+    MainThread::run([this, waiting = std::move(waiting)]() mutable { enqueue(std::move(waiting)); }, false);
 }
 
-void PreviewRenderThread::request(const void* key, std::function<void()> task)
+void PreviewRenderThread::request(Key key, std::function<void()> task)
 {
     if (!task)
         return;
@@ -98,43 +108,41 @@ void PreviewRenderThread::request(const void* key, std::function<void()> task)
         std::lock_guard lock(m_countMutex);
         ++m_pending;
     }
+    Waiting waiting{std::move(key), true, std::move(task)};
     if (MainThread::isMainThread()) {
-        enqueue(key, std::move(task));
+        enqueue(std::move(waiting));
         return;
     }
-    MainThread::run([this, key, task = std::move(task)]() mutable { enqueue(key, std::move(task)); }, false);
+    MainThread::run([this, waiting = std::move(waiting)]() mutable { enqueue(std::move(waiting)); }, false);
 }
 
-void PreviewRenderThread::enqueue(const void* key, std::function<void()> task)
+void PreviewRenderThread::enqueue(Waiting waiting)
 {
     if (m_stopped) {
         std::lock_guard lock(m_countMutex);
         --m_pending;
         return;
     }
-    m_waiting.push_back({key, std::move(task)});
+    m_waiting.push_back(std::move(waiting));
     dispatch();
 }
 
-void PreviewRenderThread::noteInSight(const void* key)
+void PreviewRenderThread::noteInSight(const Key& key)
 {
-    if (!key)
+    if (key.expired())
         return;
     if (m_lastSeen.size() >= kMostSightings) {
-        std::unordered_set<const void*> waiting;
-        for (const Waiting& entry : m_waiting)
-            waiting.insert(entry.key);
         for (auto it = m_lastSeen.begin(); it != m_lastSeen.end();)
-            it = waiting.count(it->first) ? std::next(it) : m_lastSeen.erase(it);
+            it = it->first.expired() ? m_lastSeen.erase(it) : std::next(it);
     }
     m_lastSeen[key] = ++m_sightCounter;
 }
 
-void PreviewRenderThread::setCurrent(const void* key, bool current)
+void PreviewRenderThread::setCurrent(const Key& key, bool current)
 {
-    if (!key)
-        return;
     if (current) {
+        if (key.expired())
+            return;
         ++m_current[key];
         return;
     }
@@ -143,26 +151,26 @@ void PreviewRenderThread::setCurrent(const void* key, bool current)
         m_current.erase(found);
 }
 
-std::uint64_t PreviewRenderThread::rankOf(const void* key) const
+std::uint64_t PreviewRenderThread::rankOf(const Waiting& waiting) const
 {
-    if (!key)
+    if (!waiting.hasKey)
         return 0;
-    if (m_current.count(key))
+    if (m_current.count(waiting.key))
         return std::numeric_limits<std::uint64_t>::max();
-    const auto seen = m_lastSeen.find(key);
+    const auto seen = m_lastSeen.find(waiting.key);
     return seen == m_lastSeen.end() ? 0 : seen->second;
 }
 
 void PreviewRenderThread::dispatch()
 {
-    while (!m_stopped && m_running < workerCount() && !m_waiting.empty()) {
+    while (!m_stopped && int(m_running.size()) < workerCount() && !m_waiting.empty()) {
         // The best ranked waiting task whose screen is not being worked on; the earliest of equals.
         auto best = m_waiting.end();
         std::uint64_t bestRank = 0;
         for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
-            if (it->key && m_runningKeys.count(it->key))
+            if (it->hasKey && m_runningKeys.count(it->key))
                 continue;
-            const std::uint64_t rank = rankOf(it->key);
+            const std::uint64_t rank = rankOf(*it);
             if (best == m_waiting.end() || rank > bestRank) {
                 best = it;
                 bestRank = rank;
@@ -170,23 +178,27 @@ void PreviewRenderThread::dispatch()
         }
         if (best == m_waiting.end())
             return;
-        const void* key = best->key;
+        const std::uint64_t ticket = ++m_tickets;
+        if (best->hasKey) {
+            m_runningKeys.insert(best->key);
+            m_running.emplace(ticket, best->key);
+        } else {
+            m_running.emplace(ticket, std::nullopt);
+        }
+        if (const auto& probe = dispatchProbe())
+            probe(best->hasKey ? best->key.lock().get() : nullptr);
         std::function<void()> task = std::move(best->task);
         m_waiting.erase(best);
-        if (key)
-            m_runningKeys.insert(key);
-        ++m_running;
-        if (const auto& probe = dispatchProbe())
-            probe(key);
-        const bool pushed = m_queue.push([this, key, task = std::move(task)]() mutable {
+        // The screen's key stays on the main thread: the worker carries the task and a ticket number.
+        const bool pushed = m_queue.push([this, task = std::move(task), ticket]() mutable {
             task();
             task = nullptr; // its captures go before the task counts as finished
             taskFinishedOnWorker();
-            MainThread::run([this, key] { taskEnded(key); }, false);
+            MainThread::run([this, ticket] { taskEnded(ticket); }, false);
         });
         if (!pushed) {
             taskFinishedOnWorker();
-            taskEnded(key);
+            taskEnded(ticket);
         }
     }
 }
@@ -197,11 +209,14 @@ void PreviewRenderThread::taskFinishedOnWorker()
     --m_pending;
 }
 
-void PreviewRenderThread::taskEnded(const void* key)
+void PreviewRenderThread::taskEnded(std::uint64_t ticket)
 {
-    --m_running;
-    if (key)
-        m_runningKeys.erase(key);
+    const auto running = m_running.find(ticket);
+    if (running != m_running.end()) {
+        if (running->second)
+            m_runningKeys.erase(*running->second);
+        m_running.erase(running);
+    }
     dispatch();
 }
 

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <unordered_map>
-#include <unordered_set>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/HandOffQueue.h"
@@ -19,7 +21,7 @@ class QThread;
 // asked for. A screen scrolled out of view keeps the time it was last painted, so the screens painted after it go
 // first. The main thread hands a task to a worker only when one is free, so the order is decided as late as
 // possible; the tasks travel to the workers through one HandOffQueue. Two requests for the same screen never run
-// at once.
+// at once. Screens are known by their weak references, so a screen made where a gone one lay is a stranger.
 //
 // The workers are made on first use (as many as the cores leave free beside the main thread, at most four) and
 // stopped when the application object goes away; tasks not yet started are dropped then. A task may wait for the
@@ -30,13 +32,15 @@ public:
 
     // Any thread. A task for no screen in particular, run in turn with the requests of unseen screens.
     void async(std::function<void()> task);
+    using Key = std::weak_ptr<const void>;
+
     // Any thread. A task for the screen `key` (compared only, never followed).
-    void request(const void* key, std::function<void()> task);
+    void request(Key key, std::function<void()> task);
 
     // Main thread. A preview of the screen was painted: it is in view now.
-    void noteInSight(const void* key);
+    void noteInSight(const Key& key);
     // Main thread. A view shows the screen as the current one (counted: every view that set it clears it).
-    void setCurrent(const void* key, bool current);
+    void setCurrent(const Key& key, bool current);
 
     // True on one of the workers.
     bool isCurrent() const;
@@ -44,20 +48,21 @@ public:
     // Tasks queued and not yet finished (the running ones included).
     int pendingTaskCount();
 
-    // Test hook: called on the main thread with a task's key as the task is handed to a worker.
+    // Test hook: called on the main thread with a task's screen (null for none) as the task is handed to a worker.
     static void setDispatchProbeForTesting(std::function<void(const void* key)> probe);
 
 private:
     struct Waiting {
-        const void* key = nullptr;
+        Key key;
+        bool hasKey = false;
         std::function<void()> task;
     };
 
     explicit PreviewRenderThread(int workers);
-    void enqueue(const void* key, std::function<void()> task);
+    void enqueue(Waiting waiting);
     void dispatch();
-    void taskEnded(const void* key);
-    std::uint64_t rankOf(const void* key) const;
+    void taskEnded(std::uint64_t ticket);
+    std::uint64_t rankOf(const Waiting& waiting) const;
     bool stopAndWait();
     void taskFinishedOnWorker();
 
@@ -66,11 +71,12 @@ private:
 
     // Main thread only.
     std::deque<Waiting> m_waiting;
-    std::unordered_set<const void*> m_runningKeys;
-    std::unordered_map<const void*, std::uint64_t> m_lastSeen;
-    std::unordered_map<const void*, int> m_current;
+    std::set<Key, std::owner_less<Key>> m_runningKeys;
+    std::map<Key, std::uint64_t, std::owner_less<Key>> m_lastSeen;
+    std::map<Key, int, std::owner_less<Key>> m_current;
+    std::map<std::uint64_t, std::optional<Key>> m_running; // by ticket: the tasks handed to workers
+    std::uint64_t m_tickets = 0;
     std::uint64_t m_sightCounter = 0;
-    int m_running = 0;
     bool m_stopped = false;
 
     std::mutex m_countMutex;

@@ -466,7 +466,7 @@ void QVRScreenPreviewGenerator::drawInContext(QPainter* context, double scale, c
 
 void QVRScreenPreviewGenerator::retreiveOrGenerateScreenPreviews(PreviewAssetsBlock block)
 {
-    const void* key = nullptr;
+    PreviewRenderThread::Key key;
     {
         QMutexLocker lock(&m_state->mutex);
         m_state->pending.push_back(std::move(block));
@@ -474,7 +474,7 @@ void QVRScreenPreviewGenerator::retreiveOrGenerateScreenPreviews(PreviewAssetsBl
             return;
         m_state->generating = true;
         m_state->cancelled = false; // a cancel made while idle does not stop the next request
-        key = m_state->screen.lock().get();
+        key = m_state->screen;
     }
     // Ordered by the screen: the render threads take the screens in view first.
     PreviewRenderThread::shared().request(key, [state = m_state] { runRequest(state); });

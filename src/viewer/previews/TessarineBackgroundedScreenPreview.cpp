@@ -101,13 +101,15 @@ TessarineBackgroundedScreenPreview::~TessarineBackgroundedScreenPreview()
 void TessarineBackgroundedScreenPreview::setShownAsCurrent(bool current)
 {
     const auto screen = m_weakScreenModel.obj();
-    const void* key = current && screen ? screen.get() : nullptr;
-    if (key == m_currentKey)
+    const bool marks = current && screen;
+    const bool sameScreen = !m_currentKey.owner_before(screen) && !screen.owner_before(m_currentKey);
+    if (marks == m_marksCurrent && (!marks || sameScreen))
         return;
-    if (m_currentKey)
+    if (m_marksCurrent)
         PreviewRenderThread::shared().setCurrent(m_currentKey, false);
-    m_currentKey = key;
-    if (m_currentKey)
+    m_marksCurrent = marks;
+    m_currentKey = marks ? std::weak_ptr<const void>(screen) : std::weak_ptr<const void>();
+    if (m_marksCurrent)
         PreviewRenderThread::shared().setCurrent(m_currentKey, true);
 }
 
@@ -350,9 +352,10 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
 
 void TessarineBackgroundedScreenPreview::paintEvent(QPaintEvent* /*event*/)
 {
-    // Painted means in view: the screen's previews go ahead of those of screens out of view.
-    if (const auto screen = m_weakScreenModel.obj())
-        PreviewRenderThread::shared().noteInSight(screen.get());
+    // Painted where it shows means in view: the screen's previews go ahead of those of screens out of view. (A
+    // view the scroll area clips away may still be asked to paint with its parent.)
+    if (const auto screen = m_weakScreenModel.obj(); screen && !outOfSight())
+        PreviewRenderThread::shared().noteInSight(screen);
     if (m_picture.isNull() && m_pictureSetAside && !m_decodingStoredPicture) {
         // Back in sight: the picture set aside is read again.
         m_pictureSetAside = false;

@@ -70,7 +70,7 @@ public:
     // A view that shows its screen as the current one (the selected item of a strip): the screen's previews are
     // made before those of every other screen.
     void setShownAsCurrent(bool current);
-    bool shownAsCurrent() const { return m_currentKey != nullptr; }
+    bool shownAsCurrent() const { return m_marksCurrent; }
     bool drewNormalPreviewWhenTextlessPreviewWasRequested() const
     {
         return m_drewNormalPreviewWhenTextlessPreviewWasRequested;
@@ -136,7 +136,8 @@ private:
     QPointer<BlockTimer> m_updateTimer;
     TessarineBackgroundedScreenPreviewDelegate* m_delegate = nullptr;
     QImage m_picture;
-    QImage m_scaledPicture;             // m_picture at the view's size in device pixels, made once per size
-    quint64 m_pictureScaling = 0;       // counts the scalings asked for; only the latest one's result is kept
-    const void* m_currentKey = nullptr; // the screen marked current with the render threads, while shown as current
+    QImage m_scaledPicture;                 // m_picture at the view's size in device pixels, made once per size
+    quint64 m_pictureScaling = 0;           // counts the scalings asked for; only the latest one's result is kept
+    std::weak_ptr<const void> m_currentKey; // the screen marked current with the render threads
+    bool m_marksCurrent = false;
 };
