@@ -92,7 +92,11 @@ bool thumbnailsInViewShowPictures(QVRThumbnailBar& bar)
             continue;
         const auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(bar.itemAtIndex(i));
         const QVRThumbnailObject* object = item ? item->thumbnailObject() : nullptr;
-        if (!object || !object->singleScreen() || object->singleScreen()->currentPreviewImage().isNull())
+        const TessarineBackgroundedScreenPreview* preview = object ? object->singleScreen() : nullptr;
+        if (!preview)
+            return false;
+        // An item whose edge only touches the view shows its frame, not its picture.
+        if (!preview->visibleRegion().isEmpty() && preview->currentPreviewImage().isNull())
             return false;
     }
     return true;

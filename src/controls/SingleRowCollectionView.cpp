@@ -47,6 +47,21 @@ SingleRowCollectionViewItem* SingleRowCollectionView::newItemForRepresentedObjec
     return new SingleRowCollectionViewItem(object, new QWidget);
 }
 
+SingleRowCollectionViewItem* SingleRowCollectionView::makeItem(int index)
+{
+    const QVariant& object = m_content[index];
+    SingleRowCollectionViewItem* item = newItemForRepresentedObject(object);
+    if (!item)
+        item = new SingleRowCollectionViewItem(object, new QWidget);
+    item->setParent(this);
+    if (QWidget* view = item->view()) {
+        view->setParent(this);
+        view->setGeometry(frameForItemAtIndex(index));
+        view->show();
+    }
+    return item;
+}
+
 void SingleRowCollectionView::setContent(const QVariantList& content)
 {
     ensureInitialSetup();
@@ -55,18 +70,14 @@ void SingleRowCollectionView::setContent(const QVariantList& content)
     m_items.clear();
     m_selection.clear();
     m_content = content;
-    for (const QVariant& object : content) {
-        SingleRowCollectionViewItem* item = newItemForRepresentedObject(object);
-        if (!item)
-            item = new SingleRowCollectionViewItem(object, new QWidget);
-        item->setParent(this);
-        if (QWidget* view = item->view()) {
-            view->setParent(this);
-            view->show();
-        }
-        m_items.append(item);
+    // Made before they are placed: frameForItemAtIndex counts the items.
+    m_items.fill(nullptr, content.size());
+    if (!m_inViewOnly) {
+        for (int i = 0; i < content.size(); ++i)
+            m_items[i] = makeItem(i);
     }
     relayout();
+    updateItemsInReach();
     emit selectionIndexesChanged();
     if (oldCurrent != -1)
         emit currentIndexChanged(-1);
@@ -80,10 +91,16 @@ void SingleRowCollectionView::updateContent(const QVariantList& content)
     for (int index : std::as_const(m_selection))
         selectedObjects.append(m_content.value(index));
 
-    QList<SingleRowCollectionViewItem*> spare = m_items;
+    QList<SingleRowCollectionViewItem*> spare;
+    spare.reserve(m_items.size());
+    for (SingleRowCollectionViewItem* item : std::as_const(m_items))
+        if (item)
+            spare.append(item);
     QList<SingleRowCollectionViewItem*> items;
     items.reserve(content.size());
+    QList<int> toMake;
     for (const QVariant& object : content) {
+        // The items stay in order, so the one sought is nearly always at the front of what is left.
         const auto kept = std::find_if(spare.begin(), spare.end(), [&](SingleRowCollectionViewItem* item) {
             return item->representedObject() == object;
         });
@@ -92,19 +109,15 @@ void SingleRowCollectionView::updateContent(const QVariantList& content)
             spare.erase(kept);
             continue;
         }
-        SingleRowCollectionViewItem* item = newItemForRepresentedObject(object);
-        if (!item)
-            item = new SingleRowCollectionViewItem(object, new QWidget);
-        item->setParent(this);
-        if (QWidget* view = item->view()) {
-            view->setParent(this);
-            view->show();
-        }
-        items.append(item);
+        if (!m_inViewOnly)
+            toMake.append(int(items.size()));
+        items.append(nullptr);
     }
     qDeleteAll(spare);
     m_items = items;
     m_content = content;
+    for (int index : std::as_const(toMake))
+        m_items[index] = makeItem(index);
 
     QList<int> selection;
     QList<bool> taken(content.size(), false);
@@ -120,13 +133,78 @@ void SingleRowCollectionView::updateContent(const QVariantList& content)
     std::sort(selection.begin(), selection.end());
     m_selection = selection;
     for (int i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->isSelected() != m_selection.contains(i))
+        if (m_items[i] && m_items[i]->isSelected() != m_selection.contains(i))
             m_items[i]->setSelected(m_selection.contains(i));
     relayout();
+    updateItemsInReach();
     emit selectionIndexesChanged();
     if (currentIndex() != oldCurrent)
         emit currentIndexChanged(currentIndex());
 }
+
+void SingleRowCollectionView::setMakesItemsInViewOnly(bool inViewOnly)
+{
+    if (m_inViewOnly == inViewOnly)
+        return;
+    m_inViewOnly = inViewOnly;
+    if (m_watchedParent)
+        m_watchedParent->removeEventFilter(this);
+    m_watchedParent = inViewOnly ? parentWidget() : nullptr;
+    if (m_watchedParent)
+        m_watchedParent->installEventFilter(this);
+    if (!inViewOnly) {
+        for (int i = 0; i < m_items.size(); ++i)
+            if (!m_items[i]) {
+                m_items[i] = makeItem(i);
+                if (m_selection.contains(i))
+                    m_items[i]->setSelected(true);
+                itemMadeInReach(i, m_items[i]);
+            }
+    }
+    updateItemsInReach();
+}
+
+std::pair<int, int> SingleRowCollectionView::indexesInReach(int marginViews) const
+{
+    const int stride = m_itemSize.width() + m_itemSpacing;
+    if (m_items.isEmpty() || stride <= 0)
+        return {1, 0};
+    // The part of the row its parent shows (a scroll area's viewport); all of it without a parent.
+    QRect shown = rect();
+    if (const QWidget* parent = parentWidget())
+        shown = QRect(mapFromParent(QPoint(0, 0)), parent->size()).intersected(rect());
+    if (shown.isEmpty())
+        return {1, 0};
+    const int margin = marginViews * shown.width();
+    const int first = std::max(0, (shown.left() - margin) / stride);
+    const int last = std::min(int(m_items.size()) - 1, (shown.right() + margin) / stride);
+    return {first, last};
+}
+
+void SingleRowCollectionView::updateItemsInReach()
+{
+    if (!m_inViewOnly)
+        return;
+    // What was made far out of reach goes; what is within a view's width of the view is made.
+    const auto [keepFirst, keepLast] = indexesInReach(3);
+    for (int i = 0; i < m_items.size(); ++i) {
+        if (m_items[i] && (i < keepFirst || i > keepLast)) {
+            delete m_items[i];
+            m_items[i] = nullptr;
+        }
+    }
+    const auto [first, last] = indexesInReach(1);
+    for (int i = first; i <= last; ++i) {
+        if (m_items[i])
+            continue;
+        m_items[i] = makeItem(i);
+        if (m_selection.contains(i))
+            m_items[i]->setSelected(true);
+        itemMadeInReach(i, m_items[i]);
+    }
+}
+
+void SingleRowCollectionView::itemMadeInReach(int, SingleRowCollectionViewItem*) {}
 
 void SingleRowCollectionView::setItemSize(const QSize& size)
 {
@@ -158,7 +236,7 @@ void SingleRowCollectionView::setSelectionIndexes(const QList<int>& indexes)
     m_selection = cleaned;
     // Only the items whose state changes are told (and repainted): a long row costs no more than a short one.
     for (int i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->isSelected() != m_selection.contains(i))
+        if (m_items[i] && m_items[i]->isSelected() != m_selection.contains(i))
             m_items[i]->setSelected(m_selection.contains(i));
     emit selectionIndexesChanged();
     if (currentIndex() != oldCurrent)
@@ -189,7 +267,7 @@ int SingleRowCollectionView::indexAtPoint(const QPoint& point) const
 void SingleRowCollectionView::relayout()
 {
     for (int i = 0; i < m_items.size(); ++i)
-        if (QWidget* view = m_items[i]->view())
+        if (QWidget* view = m_items[i] ? m_items[i]->view() : nullptr)
             view->setGeometry(frameForItemAtIndex(i));
     const int n = int(m_items.size());
     const int width = n > 0 ? n * m_itemSize.width() + (n - 1) * m_itemSpacing : 0;
@@ -209,4 +287,31 @@ void SingleRowCollectionView::showEvent(QShowEvent* event)
 {
     ensureInitialSetup();
     QWidget::showEvent(event);
+    if (m_inViewOnly && m_watchedParent != parentWidget()) {
+        if (m_watchedParent)
+            m_watchedParent->removeEventFilter(this);
+        m_watchedParent = parentWidget();
+        if (m_watchedParent)
+            m_watchedParent->installEventFilter(this);
+    }
+    updateItemsInReach();
+}
+
+void SingleRowCollectionView::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    updateItemsInReach();
+}
+
+void SingleRowCollectionView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    updateItemsInReach();
+}
+
+bool SingleRowCollectionView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedParent && event->type() == QEvent::Resize)
+        updateItemsInReach();
+    return QWidget::eventFilter(watched, event);
 }

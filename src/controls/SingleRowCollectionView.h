@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <QList>
 #include <QPointer>
 #include <QVariant>
@@ -57,7 +59,15 @@ public:
 
     int count() const { return int(m_items.size()); }
     QRect frameForItemAtIndex(int index) const;
+    // Null for an item not made (see setMakesItemsInViewOnly).
     SingleRowCollectionViewItem* itemAtIndex(int index) const;
+
+    // For a long row in a scroll area: items are made only for the content in view and a margin of a view's width
+    // on either side, as it scrolls into reach, and those scrolled far away are deleted again. Off by default.
+    void setMakesItemsInViewOnly(bool inViewOnly);
+    bool makesItemsInViewOnly() const { return m_inViewOnly; }
+    // Makes the items now in reach and deletes those far out of it; run as the row scrolls or changes size.
+    void updateItemsInReach();
     // The index of the item under a point (own coordinates), or -1.
     int indexAtPoint(const QPoint& point) const;
 
@@ -72,12 +82,20 @@ protected:
     bool initialSetupDone() const { return m_initialSetupDone; }
     // Makes the item for one content object; the default shows an empty view.
     virtual SingleRowCollectionViewItem* newItemForRepresentedObject(const QVariant& object);
+    // An item was made for the content at `index` after the content was set (a row that makes items in view only).
+    virtual void itemMadeInReach(int index, SingleRowCollectionViewItem* item);
 
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void relayout();
+    SingleRowCollectionViewItem* makeItem(int index);
+    // The first and last index in reach; first > last when none is.
+    std::pair<int, int> indexesInReach(int marginViews) const;
 
     QVariantList m_content;
     QList<SingleRowCollectionViewItem*> m_items;
@@ -85,4 +103,6 @@ private:
     QSize m_itemSize{160, 120};
     int m_itemSpacing = 0;
     bool m_initialSetupDone = false;
+    bool m_inViewOnly = false;
+    QPointer<QWidget> m_watchedParent; // its resizes change what is in view
 };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/QVRWindowManager.h"
+#include "controls/VazScrollViewAnimation.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -24,6 +26,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "platform/AppPaths.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -126,6 +129,54 @@ TEST(CreatorWindowMemory, ThumbnailsScrolledOutOfSightHoldNoPictureAndGetItBackI
     // And back: the first picture is read again.
     area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(0) && !d.holdsPicture(kScreens - 1); }, 10000));
+}
+
+TEST(CreatorWindowMemory, TheStripMakesItemsOnlyForTheScreensInReachOfItsView)
+{
+    constexpr int kScreens = 200;
+    LongDocument d(kScreens);
+    d.open();
+    QVRThumbnailBar* bar = d.window->theThumbnailBarView();
+    const auto made = [bar] {
+        int count = 0;
+        for (int i = 0; i < bar->count(); ++i)
+            count += bar->itemAtIndex(i) ? 1 : 0;
+        return count;
+    };
+    EXPECT_EQ(bar->screenItemCount(), kScreens);
+    EXPECT_GT(made(), 0);
+    EXPECT_LT(made(), 40);
+    ASSERT_TRUE(bar->itemAtIndex(0));
+
+    // Scrolled to the end: the last screens' items are made, numbered, and show their pictures; the first ones go.
+    QScrollArea* area = bar->enclosingScrollArea();
+    ASSERT_NE(area, nullptr);
+    area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    UserInput::letRepaintsHappen();
+    const int last = kScreens - 1;
+    auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(bar->itemAtIndex(last));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->thumbnailHoldingView()->screenNumberLabel()->text(), QString::number(kScreens));
+    EXPECT_FALSE(bar->itemAtIndex(0));
+    EXPECT_LT(made(), 40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(last); }, 10000));
+    EXPECT_TRUE(d.preview(0)->currentPreviewImage().isNull()) << "the first screen's picture went with its item";
+
+    // A click on the last screen's item shows that screen, as with any other.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->frameForItemAtIndex(last).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.window->currentIndex() == last; }, 5000));
+    EXPECT_TRUE(item->isSelected());
+
+    // Back at the start, once the strip has centred the clicked item: the first item is made again, with its
+    // number.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !bar->isScrollPending() && !VazScrollViewAnimation::currentAnimation(area); }, 5000));
+    area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    UserInput::letRepaintsHappen();
+    auto* first = qobject_cast<QVR_ThumbnailCollectionViewItem*>(bar->itemAtIndex(0));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->thumbnailHoldingView()->screenNumberLabel()->text(), QStringLiteral("1"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(0); }, 10000));
 }
 
 TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHandingEachBack)

@@ -16,6 +16,8 @@
 #include <QPrintDialog>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTest>
@@ -626,6 +628,58 @@ TEST(RoadSecondStart, DISABLED_TheDocumentIsIntactWithItsPreview)
         }
     }
     EXPECT_TRUE(found);
+}
+
+// Insert › Image with a JPEG, then File › Export PDF: the picture goes into the PDF as the very file it is.
+TEST_F(Road, ExportPdfPutsAnInsertedJpegInAsItIs)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const QString jpeg = makePicture(input("whole.jpg"), "JPEG", Qt::darkGreen);
+    ASSERT_FALSE(jpeg.isEmpty());
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::imageCell));
+    ASSERT_TRUE(answerFileDialog(jpeg));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Image) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+
+    const QString pdf = input("picture.pdf");
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("exportToPDF")));
+    ASSERT_TRUE(answerFileDialog(pdf));
+    EXPECT_EQ(writtenPdfPages(pdf), 1);
+    QFile picture(jpeg);
+    QFile exported(pdf);
+    ASSERT_TRUE(picture.open(QIODevice::ReadOnly) && exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll().count(picture.readAll()), 1);
+}
+
+// A document of many screens: the strip scrolled to its end shows the pictures of the screens there while those of
+// the screens in the middle are still being made.
+TEST_F(Road, TheStripScrolledToItsEndShowsThoseScreensFirst)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto flow = window->currentModel()->firstFlowmodel();
+    for (int i = 0; i < 59; ++i)
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    ASSERT_TRUE(waitFor([&] { return flow->screenModels().size() == 60; }));
+    // Every screen changed at once, as an edit of the document's look would: all previews are drawn anew.
+    for (const auto& screen : flow->screenModels())
+        screen->setBackgroundColor(QColor(20, 120, 200));
+    auto* bar = window->findChild<QVRThumbnailBar*>();
+    ASSERT_TRUE(bar && bar->enclosingScrollArea());
+    QScrollBar* scroller = bar->enclosingScrollArea()->horizontalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return scroller->maximum() > 0; }));
+    scroller->setValue(scroller->maximum());
+    const std::shared_ptr<ZERI_FlowScreenModel> last = flow->screenModels().back();
+    ASSERT_TRUE(waitFor([&] { return !last->previewInvalidated() && last->previewScreenShotAsset(); }));
+    int waiting = 0;
+    for (const auto& screen : flow->screenModels())
+        waiting += screen->previewInvalidated() ? 1 : 0;
+    EXPECT_GE(waiting, 20) << "the screens in the middle went first";
+    EXPECT_TRUE(waitFor([&] {
+        return std::none_of(flow->screenModels().begin(), flow->screenModels().end(),
+                            [](const auto& screen) { return screen->previewInvalidated(); });
+    })) << "every preview is made in the end";
 }
 
 } // namespace

@@ -49,13 +49,21 @@ QVR_ThumbnailCollectionViewItem::QVR_ThumbnailCollectionViewItem(const QVariant&
 QVR_ThumbnailCollectionViewItem::~QVR_ThumbnailCollectionViewItem()
 {
     // The preview belongs to its thumbnail object; the holding view is deleted with the item.
-    if (m_object)
+    if (m_object && m_object->singleScreen() && isSelected())
+        m_object->singleScreen()->setShownAsCurrent(false);
+    if (m_object) {
         m_object->reclaimPreview();
+        // Out of sight now, like a preview scrolled away.
+        if (TessarineBackgroundedScreenPreview* preview = m_object->singleScreen())
+            preview->releasePictureOutOfSight();
+    }
 }
 
 void QVR_ThumbnailCollectionViewItem::setSelected(bool selected)
 {
     SingleRowCollectionViewItem::setSelected(selected);
+    if (m_object && m_object->singleScreen())
+        m_object->singleScreen()->setShownAsCurrent(selected);
     if (m_holdingView) {
         m_holdingView->setSelected(selected);
         m_holdingView->update();
@@ -190,17 +198,25 @@ void QVRThumbnailBar::scrollToSelectedIndex()
 
 void QVRThumbnailBar::thumbnailItemsReordered()
 {
-    const int screens = screenItemCount();
-    for (int i = 0; i < count(); ++i) {
-        auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(itemAtIndex(i));
-        if (!item || !item->thumbnailHoldingView())
-            continue;
-        QVR_ThumbnailHoldingView* holding = item->thumbnailHoldingView();
-        if (item->thumbnailObject())
-            holding->screenNumberLabel()->setText(QString::number(i + 1));
-        const bool lastBeforeAdd = lastObjectIsAddScreen() && i == screens - 1;
-        holding->setSeparatorColor(lastBeforeAdd ? QColor(0, 0, 0, 102) : QColor(Qt::transparent));
-    }
+    for (int i = 0; i < count(); ++i)
+        numberItem(i, itemAtIndex(i));
+}
+
+void QVRThumbnailBar::numberItem(int index, SingleRowCollectionViewItem* made)
+{
+    auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(made);
+    if (!item || !item->thumbnailHoldingView())
+        return;
+    QVR_ThumbnailHoldingView* holding = item->thumbnailHoldingView();
+    if (item->thumbnailObject())
+        holding->screenNumberLabel()->setText(QString::number(index + 1));
+    const bool lastBeforeAdd = lastObjectIsAddScreen() && index == screenItemCount() - 1;
+    holding->setSeparatorColor(lastBeforeAdd ? QColor(0, 0, 0, 102) : QColor(Qt::transparent));
+}
+
+void QVRThumbnailBar::itemMadeInReach(int index, SingleRowCollectionViewItem* item)
+{
+    numberItem(index, item);
 }
 
 QVRThumbnailBarHost* QVRThumbnailBar::creatorWindow() const

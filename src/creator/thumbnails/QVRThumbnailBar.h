@@ -87,6 +87,7 @@ public:
 protected:
     void doInitialSetup() override;
     SingleRowCollectionViewItem* newItemForRepresentedObject(const QVariant& object) override;
+    void itemMadeInReach(int index, SingleRowCollectionViewItem* item) override;
 
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -111,6 +112,8 @@ private:
     bool acceptReorder(int dropIndex);
     bool acceptObjectDrop(const QMimeData* mime, int index);
     void hideIndicator();
+    // The screen number and the separator of the item at `index`.
+    void numberItem(int index, SingleRowCollectionViewItem* item);
     void startDrag(int index);
 
     std::unique_ptr<ObjectUpdateNotifier> m_updateNotifier;

@@ -4,6 +4,7 @@
 
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
 QVRThumbnailController::QVRThumbnailController(QObject* parent)
@@ -81,6 +82,11 @@ void QVRThumbnailController::showScreens(const std::vector<std::shared_ptr<ZERI_
             TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground);
         preview->setHoldsPictureOnlyInSight(true);
         objects.append(makeObject(preview));
+        // A row that makes items only in view shows most previews late or never: the screens without a current
+        // picture get theirs made meanwhile, after those in view.
+        if (m_collectionView && m_collectionView->makesItemsInViewOnly() &&
+            (!screen->previewScreenShotAsset() || screen->previewInvalidated()))
+            screen->getScreenPreviewImages();
     }
     setObjects(objects, m_hasAddScreenItem);
 }

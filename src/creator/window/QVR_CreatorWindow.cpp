@@ -98,6 +98,8 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     thumbnailScroller->setFocusPolicy(Qt::NoFocus);
     m_thumbnailBar = new QVRThumbnailBar;
     thumbnailScroller->setWidget(m_thumbnailBar);
+    // A long document's strip holds items only for the screens in reach of its view.
+    m_thumbnailBar->setMakesItemsInViewOnly(true);
     thumbnailScroller->setFixedHeight(m_thumbnailBar->itemSize().height() +
                                       thumbnailScroller->horizontalScrollBar()->sizeHint().height());
     m_thumbnailController = new QVRThumbnailController(this);
