@@ -21,6 +21,7 @@
 #include <QWindow>
 
 #include "app/QVRWindowManager.h"
+#include "controls/VazScrollViewAnimation.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
@@ -111,6 +112,8 @@ double endOfStripBlankMs(QVR_CreatorWindow& window)
         qWarning() << "the creator window has no thumbnail strip";
         return -1;
     }
+    // The strip first centres its selected first screen; the user's scroll comes after that.
+    spinUntil([&] { return !bar->isScrollPending() && !VazScrollViewAnimation::currentAnimation(area); }, 10000);
     QElapsedTimer blank;
     blank.start();
     area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
