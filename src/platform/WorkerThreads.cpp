@@ -1,14 +1,18 @@
 #include "platform/WorkerThreads.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include <QCoreApplication>
 #include <QThread>
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "platform/MainThread.h"
+#include "platform/PlatformLogging.h"
 
 WorkerThreads::WorkerThreads(int count, QString name)
     : m_name(std::move(name))
@@ -119,4 +123,13 @@ bool WorkerThreads::isCurrent() const
 {
     const std::thread::id self = std::this_thread::get_id();
     return std::any_of(m_threads.begin(), m_threads.end(), [self](const std::thread& t) { return t.get_id() == self; });
+}
+
+void lowerCurrentThreadPriority()
+{
+#if defined(Q_OS_LINUX)
+    // On Linux the nice value belongs to the thread, not the process.
+    if (::setpriority(PRIO_PROCESS, ::gettid(), 10) != 0)
+        qCWarning(lcPlatform) << "cannot lower a worker thread's priority:" << qt_error_string(errno);
+#endif
 }

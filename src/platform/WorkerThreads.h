@@ -82,3 +82,7 @@ public:
 private:
     WorkerThreads m_threads;
 };
+
+// Lets the calling thread give way to every thread of ordinary priority, the main thread first: a higher nice value
+// for this thread alone on Linux, where Qt's thread priorities change nothing for ordinary threads.
+void lowerCurrentThreadPriority();

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
 #include "viewer/previews/PreviewsLogging.h"
 
 namespace {
@@ -74,6 +75,8 @@ PreviewRenderThread::PreviewRenderThread(int workers)
     for (int i = 0; i < workers; ++i) {
         // Ends once the queue is closed: the tasks still queued then are dropped by the closing thread.
         QThread* thread = QThread::create([this] {
+            // Drawing previews waits for whatever the user is doing.
+            lowerCurrentThreadPriority();
             while (HandOffQueue::Task task = m_queue.waitPop())
                 task();
         });
