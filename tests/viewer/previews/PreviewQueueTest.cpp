@@ -7,6 +7,7 @@
 
 #include "PreviewTestSupport.h"
 #include "support/UserInput.h"
+#include "platform/HandOffQueue.h"
 #include "viewer/previews/PreviewRenderThread.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
@@ -132,9 +133,14 @@ TEST_F(PreviewQueueTest, ScreensInViewAreDrawnFirstAndThoseScrolledAwayMoveBack)
 
     // Every worker held, so that the requests wait and their order is decided when the workers come free.
     PreviewRenderThread& threads = PreviewRenderThread::shared();
-    QSemaphore gate;
+    // Each worker waits for a closure from the main thread: the queue's lock orders what the main thread did
+    // before it, which a semaphore's would not show the thread checker.
+    HandOffQueue gate;
     for (int i = 0; i < threads.workerCount(); ++i)
-        threads.async([&gate] { gate.acquire(); });
+        threads.async([&gate] {
+            if (HandOffQueue::Task go = gate.waitPop())
+                go();
+        });
     QList<int> order;
     PreviewRenderThread::setDispatchProbeForTesting([&](const void* key) {
         for (int i = 0; i < kScreens; ++i)
@@ -163,7 +169,8 @@ TEST_F(PreviewQueueTest, ScreensInViewAreDrawnFirstAndThoseScrolledAwayMoveBack)
     // Hidden, the views take no pictures: scaling them would run on Qt's own threads, unseen by the thread checker.
     area.hide();
 
-    gate.release(threads.workerCount());
+    for (int i = 0; i < threads.workerCount(); ++i)
+        gate.push([] {});
     const auto allStored = [&] {
         return std::all_of(screens.begin(), screens.end(),
                            [](const auto& screen) { return screen->previewScreenShotAsset() != nullptr; });
@@ -186,9 +193,14 @@ TEST_F(PreviewQueueTest, TheScreenShownAsCurrentIsDrawnBeforeScreensInView)
     auto document = makeSavedDocument(3);
     const auto& screens = document->firstFlowmodel()->screenModels();
     PreviewRenderThread& threads = PreviewRenderThread::shared();
-    QSemaphore gate;
+    // Each worker waits for a closure from the main thread: the queue's lock orders what the main thread did
+    // before it, which a semaphore's would not show the thread checker.
+    HandOffQueue gate;
     for (int i = 0; i < threads.workerCount(); ++i)
-        threads.async([&gate] { gate.acquire(); });
+        threads.async([&gate] {
+            if (HandOffQueue::Task go = gate.waitPop())
+                go();
+        });
     QList<const void*> order;
     PreviewRenderThread::setDispatchProbeForTesting([&order](const void* key) {
         if (key)
@@ -207,7 +219,8 @@ TEST_F(PreviewQueueTest, TheScreenShownAsCurrentIsDrawnBeforeScreensInView)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     UserInput::letRepaintsHappen();
     window.hide();
-    gate.release(threads.workerCount());
+    for (int i = 0; i < threads.workerCount(); ++i)
+        gate.push([] {});
     EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 3 && threads.pendingTaskCount() == 0; }, 10000));
     PreviewRenderThread::setDispatchProbeForTesting(nullptr);
     ASSERT_FALSE(order.isEmpty());
