@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFont>
+#include <QGuiApplication>
+#include <QTextLayout>
 #include <QThread>
 
 #include "platform/MainThread.h"
@@ -19,7 +22,9 @@ std::mutex& instanceMutex()
     return mutex;
 }
 
-// Where the stopped object stays reachable until the process ends (volatile: the store is the point).
+// Where the stopped objects stay reachable until the process ends (volatile: the store is the point). Each
+// application object makes its own and retires it; every retired one links to the one retired before it, so a
+// later one never makes an earlier one unreachable.
 PreviewRenderThread* volatile retiredThreads = nullptr;
 
 PreviewRenderThread*& instance()
@@ -44,6 +49,19 @@ int workersForThisMachine()
 // Once the record of sightings grows this long, those of screens that are gone are forgotten.
 constexpr std::size_t kMostSightings = 20000;
 
+// The font configuration library makes its locks on first use and publishes them with atomics of its own: two
+// workers laying out their first text at once would race to make them. One line laid out before the workers start
+// makes them on this thread, and starting a thread orders all that came before it.
+void layOutALineOfText()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    QTextLayout layout(QStringLiteral("Tessarine"), QFont());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+}
+
 } // namespace
 
 PreviewRenderThread& PreviewRenderThread::shared()
@@ -63,6 +81,7 @@ PreviewRenderThread& PreviewRenderThread::shared()
             // own last steps inside Qt, and one that did not stop must not be destroyed running.
             if (old) {
                 old->stopAndWait();
+                old->m_retiredBefore = retiredThreads;
                 retiredThreads = old;
             }
         });
@@ -83,6 +102,7 @@ PreviewRenderThread::PreviewRenderThread(int workers)
         thread->setObjectName(QStringLiteral("renderQueue %1").arg(i + 1));
         m_threads.push_back(thread);
     }
+    layOutALineOfText();
     for (QThread* thread : m_threads)
         thread->start(QThread::LowPriority);
 }
@@ -247,6 +267,9 @@ bool PreviewRenderThread::stopAndWait()
     waiting.swap(m_waiting);
     const std::size_t dropped = m_queue.close() + waiting.size();
     waiting.clear();
+    // A stopped scheduler holds on to no screen: its weak references would keep their memory to the end.
+    m_lastSeen.clear();
+    m_current.clear();
     {
         std::lock_guard lock(m_countMutex);
         m_pending -= int(dropped);
@@ -262,5 +285,7 @@ bool PreviewRenderThread::stopAndWait()
             QCoreApplication::sendPostedEvents();
         }
     }
+    m_runningKeys.clear();
+    m_running.clear();
     return true;
 }

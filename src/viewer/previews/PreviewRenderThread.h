@@ -81,4 +81,6 @@ private:
 
     std::mutex m_countMutex;
     int m_pending = 0; // queued and not yet finished or dropped
+
+    PreviewRenderThread* m_retiredBefore = nullptr; // once stopped: the one retired before this one
 };
