@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QTextLayout>
 #include <QThread>
+#include <QtGui/private/qguiapplication_p.h>
 
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
@@ -49,20 +50,26 @@ int workersForThisMachine()
 // Once the record of sightings grows this long, those of screens that are gone are forgotten.
 constexpr std::size_t kMostSightings = 20000;
 
-// The font configuration library makes its locks on first use and publishes them with atomics of its own: two
-// workers laying out their first text at once would race to make them. One line laid out before the workers start
-// makes them on this thread, and starting a thread orders all that came before it.
-void layOutALineOfText()
+} // namespace
+
+void PreviewRenderThread::prepareThreadsToDrawText()
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return;
+    // Some of what text drawing needs is made on first use, by whichever thread comes first, with no lock: the font
+    // configuration library's locks, and the application's gamma tables for antialiased text, which are plain
+    // shared pointers assigned in place. Two threads drawing their first text at once would race to make them.
+    // Made here on the main thread, before the threads start, they are only read afterwards; starting a thread
+    // orders all that came before it.
     QTextLayout layout(QStringLiteral("Tessarine"), QFont());
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
+    if (auto* application = QGuiApplicationPrivate::instance()) {
+        application->colorProfileForA8Text();
+        application->colorProfileForA32Text();
+    }
 }
-
-} // namespace
 
 PreviewRenderThread& PreviewRenderThread::shared()
 {
@@ -102,7 +109,7 @@ PreviewRenderThread::PreviewRenderThread(int workers)
         thread->setObjectName(QStringLiteral("renderQueue %1").arg(i + 1));
         m_threads.push_back(thread);
     }
-    layOutALineOfText();
+    prepareThreadsToDrawText();
     for (QThread* thread : m_threads)
         thread->start(QThread::LowPriority);
 }

@@ -29,6 +29,9 @@ class QThread;
 class PreviewRenderThread {
 public:
     static PreviewRenderThread& shared();
+    // Makes, on the main thread, what Qt makes lazily and unguarded the first time text is drawn, so that threads
+    // started afterwards can draw text. Called before any thread that draws screens starts.
+    static void prepareThreadsToDrawText();
 
     // Any thread. A task for no screen in particular, run in turn with the requests of unseen screens.
     void async(std::function<void()> task);

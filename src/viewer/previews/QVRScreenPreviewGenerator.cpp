@@ -113,6 +113,8 @@ bool isThemeDocument(const ZERI_FlowScreenModel& screen)
 WorkerThreads& directScreenshotThreads()
 {
     Q_ASSERT(MainThread::isMainThread());
+    static const bool prepared = (PreviewRenderThread::prepareThreadsToDrawText(), true);
+    Q_UNUSED(prepared);
     static WorkerThreads threads(std::max(2, QThread::idealThreadCount()), QStringLiteral("screenshots"),
                                  WorkerThreads::AtApplicationEnd::Stop);
     return threads;
