@@ -47,6 +47,7 @@
 #include "roads/RoadsSignedInService.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 #include "viewer/QVRViewerWindow.h"
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
@@ -570,4 +571,54 @@ TEST(ViewerLibraryFaults, ClosingTheWindowWhileAnInsertedVideoIsReEncodedStopsTh
     const auto screen = package->model()->firstFlowmodel()->screenModels().front();
     EXPECT_EQ(countObjects(screen, ZERI_MixedMediaObject::Image), 1);
     EXPECT_TRUE(application().listsWindow()->isVisible());
+}
+
+// The player's full-screen button hides the window's menu bar with its title band, and its items' keys still act
+// there; Escape brings both back.
+TEST(ViewerLibraryFaults, FullScreenHidesThePlayersMenuBarAndEscapeBringsItBack)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    QPointer<QVRViewerWindow> viewer = play(creator);
+    ASSERT_TRUE(viewer);
+    viewer->resize(viewer->width() + 30, viewer->height() + 10);
+    auto* bar = viewer->findChild<QMenuBar*>();
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(waitFor([&] { return bar->isVisible(); }));
+    const auto barColour = [&] {
+        UserInput::letRepaintsHappen();
+        const QImage shown = UserInput::shownImage(viewer);
+        const QPoint place = bar->mapTo(viewer, QPoint(bar->width() - 4, bar->height() / 2));
+        const qreal ratio = shown.devicePixelRatio() > 0 ? shown.devicePixelRatio() : 1.0;
+        return shown.isNull() ? QColor() : shown.pixelColor(int(place.x() * ratio), int(place.y() * ratio));
+    };
+    const QColor before = barColour();
+    const int barTop = bar->mapTo(viewer, QPoint(0, 0)).y();
+
+    click(viewer->windowController()->titleBarButtonsHolderView()->fullscreenButton());
+    ASSERT_TRUE(waitFor([&] { return viewer->isFullScreen(); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return !bar->isVisible(); }, 3000)) << "the menu bar stays in full screen";
+    // What shows where the bar was is the player's, not the bar's.
+    UserInput::letRepaintsHappen();
+    const QImage full = UserInput::shownImage(viewer);
+    ASSERT_FALSE(full.isNull());
+    const qreal ratio = full.devicePixelRatio() > 0 ? full.devicePixelRatio() : 1.0;
+    const QColor top = full.pixelColor(int((viewer->width() - 4) * ratio), int((barTop + 4) * ratio));
+    EXPECT_NE(top, before) << "the bar's colour still shows at the top of the full screen";
+
+    UserInput::pressKey(nullptr, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return viewer && !viewer->isFullScreen(); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return bar->isVisible(); }, 3000)) << "the menu bar did not come back";
+    viewer->resize(viewer->width() - 10, viewer->height());
+    EXPECT_EQ(barColour(), before);
+    EXPECT_FALSE(bar->actions().isEmpty());
+
+    // In full screen the menu's keys still act: Close ends the presentation.
+    click(viewer->windowController()->titleBarButtonsHolderView()->fullscreenButton());
+    ASSERT_TRUE(waitFor([&] { return viewer->isFullScreen() && !bar->isVisible(); }, 5000));
+    QTest::keySequence(viewer, QKeySequence(QKeySequence::Close));
+    EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Ctrl+W did nothing in full screen";
+    closeDocumentWindows();
 }
