@@ -41,6 +41,7 @@
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
@@ -320,7 +321,64 @@ TEST(ViewerLibraryFaults, ThePlayersMenuTitlesAreReadableOnItsDarkBand)
     closeDocumentWindows();
 }
 
+namespace {
+
+// The Guide button of the home window, pressed: its panel's list, once the service's answer is in.
+QListWidget* openGuidePanel(QWidget* lists, int guides)
+{
+    QToolButton* guideButton = nullptr;
+    for (QToolButton* button : lists->findChildren<QToolButton*>())
+        if (button->isVisible() && button->text() == UFM::GUIDE_TEXT())
+            guideButton = button;
+    if (!guideButton)
+        return nullptr;
+    click(guideButton);
+    QListWidget* list = nullptr;
+    const bool shown = waitFor([&] {
+        list = lists->findChild<QListWidget*>(QStringLiteral("guideList"));
+        auto* guide = lists->findChild<QVRGuideViewerViewController*>();
+        return list && list->isVisible() && guide && !guide->isSpinnerRunning() && list->count() == guides;
+    });
+    return shown ? list : nullptr;
+}
+
+// The panel as shown over the home window: rounded at all four corners, where the dimmed window shows through,
+// and white inside up to its edges, with no frame or box of the list's own.
+void expectRoundWhitePanel(QWidget* panel, const char* what)
+{
+    SCOPED_TRACE(what);
+    QWidget* backdrop = panel->parentWidget();
+    ASSERT_TRUE(backdrop);
+    UserInput::letRepaintsHappen();
+    const QImage shown = UserInput::shownImage(panel);
+    ASSERT_FALSE(shown.isNull());
+    if (!qEnvironmentVariableIsEmpty("TESS_ROADS_SHOTS"))
+        shown.save(qEnvironmentVariable("TESS_ROADS_SHOTS") + QStringLiteral("/guide-panel-%1.png").arg(what));
+    const int right = shown.width() - 1;
+    const int bottom = shown.height() - 1;
+    const QRect area = panel->geometry();
+    const QPoint corners[] = {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)};
+    const QPoint beside[] = {area.topLeft() + QPoint(-2, 0), area.topRight() + QPoint(2, 0),
+                             area.bottomLeft() + QPoint(-2, 0), area.bottomRight() + QPoint(2, 0)};
+    for (int n = 0; n < 4; ++n) {
+        const QColor corner = shown.pixelColor(corners[n]);
+        const QColor outside = UserInput::shownColor(backdrop, beside[n]);
+        const int difference =
+            std::max({std::abs(corner.red() - outside.red()), std::abs(corner.green() - outside.green()),
+                      std::abs(corner.blue() - outside.blue())});
+        EXPECT_LE(difference, 12) << "square corner at " << corners[n].x() << "," << corners[n].y() << ": "
+                                  << corner.name().toStdString() << " beside " << outside.name().toStdString();
+    }
+    EXPECT_GT(shown.pixelColor(shown.width() / 2, 3).lightness(), 240) << "the panel is white inside";
+    EXPECT_GT(shown.pixelColor(1, shown.height() / 2).lightness(), 240) << "a frame along the panel's left edge";
+    EXPECT_GT(shown.pixelColor(right - 1, shown.height() / 2).lightness(), 240)
+        << "a frame along the panel's right edge";
+}
+
+} // namespace
+
 // The home window's Guide button: the list takes the arrow keys at once, and the panel's four corners are round.
+// With no guides on the service the panel stays as it is, round and white, with nothing of its list showing.
 TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEveryCorner)
 {
     FakeWebService* service = startedService([](FakeWebService& fake) {
@@ -335,29 +393,11 @@ TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEv
     application();
     ASSERT_TRUE(leaveFirstLaunchTour());
     QWidget* lists = application().listsWindow();
-    QToolButton* guideButton = nullptr;
-    for (QToolButton* button : lists->findChildren<QToolButton*>())
-        if (button->isVisible() && button->text() == UFM::GUIDE_TEXT())
-            guideButton = button;
-    ASSERT_TRUE(guideButton);
-    click(guideButton);
-    QListWidget* list = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        list = lists->findChild<QListWidget*>(QStringLiteral("guideList"));
-        return list && list->isVisible() && list->count() == 3;
-    }));
+    QListWidget* list = openGuidePanel(lists, 3);
+    ASSERT_TRUE(list);
     QWidget* panel = list->parentWidget();
     ASSERT_TRUE(panel);
-    UserInput::letRepaintsHappen();
-    const QImage shown = UserInput::shownImage(panel);
-    ASSERT_FALSE(shown.isNull());
-    if (!qEnvironmentVariableIsEmpty("TESS_ROADS_SHOTS"))
-        shown.save(qEnvironmentVariable("TESS_ROADS_SHOTS") + QStringLiteral("/guide-panel.png"));
-    const int right = shown.width() - 1;
-    const int bottom = shown.height() - 1;
-    for (const QPoint corner : {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)})
-        EXPECT_LT(shown.pixelColor(corner).lightness(), 200) << "square corner at " << corner.x() << "," << corner.y();
-    EXPECT_GT(shown.pixelColor(shown.width() / 2, 3).lightness(), 240) << "the panel is white inside";
+    expectRoundWhitePanel(panel, "three");
     EXPECT_EQ(QApplication::focusWidget(), list) << "the list does not have the keys";
     const int before = list->currentRow();
     UserInput::pressKey(nullptr, Qt::Key_Down);
@@ -365,6 +405,15 @@ TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEv
 
     UserInput::pressKey(nullptr, Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !lists->findChild<QListWidget*>(QStringLiteral("guideList")); }, 5000));
+
+    const QJsonArray guides = service->state().helpList;
+    service->withState([](FakeWebService::State& state) { state.helpList = QJsonArray(); });
+    list = openGuidePanel(lists, 0);
+    ASSERT_TRUE(list) << "the empty panel did not settle";
+    expectRoundWhitePanel(list->parentWidget(), "none");
+    UserInput::pressKey(nullptr, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !lists->findChild<QListWidget*>(QStringLiteral("guideList")); }, 5000));
+    service->withState([&](FakeWebService::State& state) { state.helpList = guides; });
 }
 
 // Each edit makes new screen previews; the old ones stay while undo steps need them. Once the document closes
