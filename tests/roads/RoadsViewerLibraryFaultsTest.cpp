@@ -51,6 +51,7 @@
 #include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 #include "viewer/QVRViewerWindow.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/StringTables.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -670,4 +671,56 @@ TEST(ViewerLibraryFaults, FullScreenHidesThePlayersMenuBarAndEscapeBringsItBack)
     QTest::keySequence(viewer, QKeySequence(QKeySequence::Close));
     EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Ctrl+W did nothing in full screen";
     closeDocumentWindows();
+}
+
+// Open Address and the loading view of the open it starts say what the table says, in the user's language: here
+// German, from a table of the test's own.
+TEST(ViewerLibraryFaults, OpenAddressAndItsLoadingViewSayTheTablesWords)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    struct German {
+        German()
+        {
+            StringTables::setTableDirectoryForTesting(QStringLiteral(TESS_ROADS_STRING_TABLES));
+            StringTables::setPreferredLanguagesForTesting({QStringLiteral("de")});
+        }
+        ~German()
+        {
+            StringTables::setPreferredLanguagesForTesting({});
+            StringTables::setTableDirectoryForTesting({});
+        }
+    } german;
+    ASSERT_EQ(UFM::CANCEL_TEXT().toStdString(), "Abbrechen") << "the test's table is not read";
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("openURL")));
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }));
+    EXPECT_EQ(address->windowTitle().toStdString(), "Adresse öffnen");
+    EXPECT_EQ(address->openButton()->text().toStdString(), "Öffnen");
+    EXPECT_EQ(address->textField()->placeholderText().toStdString(), "Adresse oder Kennung eingeben");
+
+    // The service takes its time, so the loading view shows in the viewer being made.
+    service->injectReply(QStringLiteral("tessarine.getByStringId"),
+                         FakeHttpReply::serviceError(QStringLiteral("404"), QStringLiteral("none")).delayed(8000));
+    address->activateWindow();
+    address->textField()->setFocus();
+    UserInput::typeText(address->textField(), QStringLiteral("slowone"));
+    UserInput::pressKey(address->textField(), Qt::Key_Return);
+    QPointer<QVRViewerWindow> viewer;
+    QPushButton* cancel = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        viewer = visibleTopLevel<QVRViewerWindow>();
+        auto* loading = viewer ? viewer->findChild<QWidget*>(QStringLiteral("QVR_LoadingViewController")) : nullptr;
+        cancel = loading && loading->isVisible() ? loading->findChild<QPushButton*>() : nullptr;
+        return cancel && cancel->isVisible();
+    }));
+    EXPECT_EQ(cancel->text().toStdString(), "Abbrechen");
+    click(cancel);
+    EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Cancel left the viewer open";
+    service->clearInjectedReplies();
 }
