@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -44,6 +45,8 @@
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
+#include "pptx/TestDeck.h"
+#include "pptx/import/QVRPowerpointImportManager.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsSignedInService.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -723,4 +726,74 @@ TEST(ViewerLibraryFaults, OpenAddressAndItsLoadingViewSayTheTablesWords)
     click(cancel);
     EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Cancel left the viewer open";
     service->clearInjectedReplies();
+}
+
+namespace {
+
+// The import's progress box as the overview shows it: its view, when on screen.
+QWidget* shownProgressBox(QWidget* overview)
+{
+    for (QWidget* box : overview->findChildren<QWidget*>(QStringLiteral("QVR_LoadingViewController")))
+        if (box->isVisible())
+            return box;
+    return nullptr;
+}
+
+} // namespace
+
+// Import PowerPoint's overview: a file that is not a presentation brings the alert with the progress box kept behind
+// it, then the file dialog again; turning that down leaves no progress box. The box's Cancel during a run ends the
+// import: no document, no window, no box, and the overview stays for another try.
+TEST(ViewerLibraryFaults, TheImportsProgressBoxGoesWhenNoFileIsChosenAndItsCancelLeavesNothingBehind)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    QPointer<QVRPowerpointOverviewWindowController> overview = openImportOverview();
+    ASSERT_TRUE(overview);
+
+    const QString notADeck = inputs.filePath(QStringLiteral("list.pptx"));
+    QFile file(notADeck);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("eggs, flour, milk");
+    file.close();
+    click(overview->getStartedButton());
+    ASSERT_TRUE(answerFileDialog(notADeck));
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (alert = visibleTopLevel<QMessageBox>()) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return shownProgressBox(overview) != nullptr; }, 3000))
+        << "the progress box is not kept behind the alert";
+    click(alert->buttons().first());
+    QFileDialog* again = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (again = visibleTopLevel<QFileDialog>()) != nullptr; }));
+    again->reject();
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000)) << "the progress box stays";
+    UserInput::letRepaintsHappen();
+    ASSERT_TRUE(overview && overview->isVisible()) << "no file chosen closed the overview";
+    EXPECT_TRUE(overview->getStartedButton()->isEnabled());
+
+    // A long deck, built a screen at a time: its run is stopped from the progress box.
+    const QString deck = inputs.filePath(QStringLiteral("long.pptx"));
+    ASSERT_TRUE(TestDeck::minimal(1500).writeTo(deck.toStdString()));
+    const auto packagesBefore = ZERI_qvdFilePackage::allPackages().size();
+    const QList<QVR_CreatorWindow*> windowsBefore = creatorWindows();
+    click(overview->getStartedButton());
+    ASSERT_TRUE(answerFileDialog(deck));
+    QWidget* box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = shownProgressBox(overview)) != nullptr; }));
+    ASSERT_TRUE(QVRPowerpointImportManager::shared().pptConverter()) << "the import ended before it could be stopped";
+    QPushButton* cancel = box->findChild<QPushButton*>();
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    click(cancel);
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000)) << "the progress box stays";
+    EXPECT_TRUE(waitFor([] { return !QVRPowerpointImportManager::shared().pptConverter(); }, 5000));
+    // Whatever the stopped run had made is taken away once its file work has ended.
+    EXPECT_TRUE(waitFor([&] { return ZERI_qvdFilePackage::allPackages().size() == packagesBefore; }, 20000))
+        << "the stopped import left a document";
+    UserInput::letRepaintsHappen(300);
+    EXPECT_EQ(creatorWindows(), windowsBefore) << "the stopped import opened a window";
+    ASSERT_TRUE(overview && overview->isVisible());
+    EXPECT_FALSE(visibleTopLevel<QMessageBox>()) << "a stopped import is no failure to report";
+    overview->close();
 }
