@@ -37,6 +37,7 @@
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
@@ -796,4 +797,159 @@ TEST(ViewerLibraryFaults, TheImportsProgressBoxGoesWhenNoFileIsChosenAndItsCance
     ASSERT_TRUE(overview && overview->isVisible());
     EXPECT_FALSE(visibleTopLevel<QMessageBox>()) << "a stopped import is no failure to report";
     overview->close();
+}
+
+namespace {
+
+// Warnings the application logs while a road runs, kept for the road to read.
+class LoggedWarnings {
+public:
+    LoggedWarnings()
+    {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&LoggedWarnings::handle);
+    }
+    ~LoggedWarnings()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList matching(const QString& text) const { return m_lines.filter(text); }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (s_current && type >= QtWarningMsg)
+            s_current->m_lines.append(message);
+        if (s_current && s_current->m_previous)
+            s_current->m_previous(type, context, message);
+    }
+    static inline LoggedWarnings* s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_lines;
+};
+
+// A one-screen document of the service's, published, whose screen is one colour; its string id.
+QString addColouredDocument(FakeWebService& service, const QString& stringID, const QColor& colour,
+                            const QString& documentID = {})
+{
+    auto document = ZERI_TessarineModel::create();
+    if (!documentID.isEmpty())
+        document->setInternalID(documentID);
+    document->firstFlowmodel()->setTitle(stringID);
+    auto screen = ZERI_FlowScreenModel::create();
+    screen->setBackgroundColor(colour);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    FakeWebService::Document record;
+    record.stringID = stringID;
+    record.owner = QStringLiteral("bob");
+    record.title = stringID;
+    record.published = true;
+    record.documentJson = QString::fromUtf8(document->jsonData());
+    record.publishedJson = record.documentJson;
+    service.addDocument(record);
+    return stringID;
+}
+
+// File › Open Address from the home window, the address typed and Open pressed.
+bool openAddressFromHome(const QString& text)
+{
+    QWidget* lists = application().listsWindow();
+    lists->activateWindow();
+    if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 5000) ||
+        !chooseMenuItem(lists, QStringLiteral("openURL")))
+        return false;
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    if (!waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }))
+        return false;
+    address->activateWindow();
+    address->textField()->setFocus();
+    UserInput::typeText(address->textField(), text, 10);
+    click(address->openButton());
+    return true;
+}
+
+// Whether the viewer's board shows `colour` in its middle (the screen played there).
+bool boardShows(const QPointer<QVRViewerWindow>& viewer, const QColor& colour)
+{
+    QPointer<QWidget> board =
+        viewer ? viewer->windowController()->tessarineViewerViewController()->viewerView() : nullptr;
+    UserInput::letRepaintsHappen();
+    // The window may go while the repaints happen.
+    if (!board || !board->isVisible())
+        return false;
+    const QColor shown = UserInput::shownColor(board, board->rect().center());
+    return std::abs(shown.red() - colour.red()) < 12 && std::abs(shown.green() - colour.green()) < 12 &&
+           std::abs(shown.blue() - colour.blue()) < 12;
+}
+
+} // namespace
+
+// Open Address of a document whose viewer is up, from the home window: that viewer comes forward and keeps
+// showing the document, with no error and no second window.
+TEST(ViewerLibraryFaults, OpeningTheAddressOfAShownDocumentAgainBringsItsViewerForwardShowingIt)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    const QColor colour(200, 40, 40);
+    const QString id = addColouredDocument(*service, QStringLiteral("twice1"), colour);
+    LoggedWarnings warnings;
+
+    ASSERT_TRUE(openAddressFromHome(id));
+    QPointer<QVRViewerWindow> viewer;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
+    viewer->resize(viewer->width() + 20, viewer->height() + 10);
+    ASSERT_TRUE(waitFor([&] { return boardShows(viewer, colour); })) << "the first open shows nothing";
+
+    // The service answers slowly, as it may: the viewer shows the document all along.
+    service->setReplyDelay(600);
+    ASSERT_TRUE(openAddressFromHome(id));
+    EXPECT_TRUE(waitFor([&] { return viewer && QApplication::activeWindow() == viewer; }, 10000))
+        << "the viewer did not come forward";
+    EXPECT_TRUE(waitFor([&] { return service->requestCount(QStringLiteral("tessarine.getByStringId")) >= 2; }));
+    QTest::qWait(1500); // the second answer is in and handled
+    service->setReplyDelay(0);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(boardShows(viewer, colour)) << "the viewer's board does not show the document after the second open";
+    int viewers = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        viewers += qobject_cast<QVRViewerWindow*>(widget) && widget->isVisible() ? 1 : 0;
+    EXPECT_EQ(viewers, 1);
+    EXPECT_TRUE(warnings.matching(QStringLiteral("Cannot make the package")).isEmpty())
+        << warnings.matching(QStringLiteral("Cannot make the package")).join(u'\n').toStdString();
+    closeDocumentWindows();
+}
+
+// A folder left in the documents folder under the id a downloaded document carries (a package never finished)
+// does not stop the document opening by address: it gets a package of its own, and the folder is left alone.
+TEST(ViewerLibraryFaults, OpenAddressOpensADocumentWhoseIdNamesALeftoverFolder)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    const QString documentID = QStringLiteral("C0FFEE00-1111-2222-3333-444455556666");
+    const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
+    ASSERT_TRUE(QDir().mkpath(leftover.path()));
+    {
+        QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));
+        ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+        half.write("{\"tessarine\":");
+    }
+    const QColor colour(40, 160, 60);
+    const QString id = addColouredDocument(*service, QStringLiteral("leftover1"), colour, documentID);
+    LoggedWarnings warnings;
+
+    ASSERT_TRUE(openAddressFromHome(id));
+    QPointer<QVRViewerWindow> viewer;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return viewer && boardShows(viewer, colour); })) << "the document did not open";
+    const auto package = ZERI_qvdFilePackage::packageForStringID(id);
+    ASSERT_TRUE(package);
+    EXPECT_NE(package->path(), leftover.path());
+    EXPECT_TRUE(QFileInfo::exists(leftover.filePath(QStringLiteral("docfile.qvd.part")))) << "the folder was touched";
+    EXPECT_TRUE(warnings.matching(QStringLiteral("Cannot make the package")).isEmpty());
+    closeDocumentWindows();
 }
