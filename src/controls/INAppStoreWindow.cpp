@@ -2,8 +2,11 @@
 
 #include <cmath>
 
+#include <QAction>
 #include <QEvent>
 #include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 
 // The band across the top: paints itself, then the title; titleBarView (a transparent child covering it) holds
@@ -143,6 +146,46 @@ void INAppStoreWindow::relayout()
     m_titleBar->controls()->setGeometry(QRect(QPoint(0, 0), band.size()));
     m_titleBar->setVisible(band.height() > 0);
     m_contentView->setGeometry(0, band.height(), width(), std::max(0, height() - band.height()));
+    showMenuBarUnlessFullScreen();
+}
+
+namespace {
+
+void collectShortcutActions(const QList<QAction*>& actions, QList<QPointer<QAction>>* into)
+{
+    for (QAction* action : actions) {
+        if (QMenu* menu = action->menu())
+            collectShortcutActions(menu->actions(), into);
+        else if (!action->shortcut().isEmpty())
+            into->append(action);
+    }
+}
+
+} // namespace
+
+void INAppStoreWindow::showMenuBarUnlessFullScreen()
+{
+    auto* bar = m_contentView->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
+    const bool hide = bar && m_hideTitleBarInFullScreen && (windowState() & Qt::WindowFullScreen);
+    if (hide == m_menuBarHiddenInFullScreen)
+        return;
+    m_menuBarHiddenInFullScreen = hide;
+    if (hide) {
+        // A hidden bar's items take no keys: the window holds them while the bar is away.
+        m_heldMenuShortcuts.clear();
+        collectShortcutActions(bar->actions(), &m_heldMenuShortcuts);
+        for (const QPointer<QAction>& action : std::as_const(m_heldMenuShortcuts))
+            addAction(action);
+        bar->hide();
+        return;
+    }
+    for (const QPointer<QAction>& action : std::as_const(m_heldMenuShortcuts)) {
+        if (action)
+            removeAction(action);
+    }
+    m_heldMenuShortcuts.clear();
+    if (bar)
+        bar->show();
 }
 
 void INAppStoreWindow::resizeEvent(QResizeEvent* event)

@@ -3,11 +3,14 @@
 #include <functional>
 
 #include <QColor>
+#include <QList>
 #include <QPainterPath>
 #include <QPointF>
+#include <QPointer>
 #include <QWidget>
 
 class INAppStoreTitleBar;
+class QAction;
 
 // A window with a tall custom title bar: a band of titleBarHeight points across the top of the window that holds
 // callers' controls (titleBarView) and is painted by a drawing block, or by the default light gradient. The title
@@ -16,6 +19,9 @@ class INAppStoreTitleBar;
 // traffic-light and full-screen button placement settings are kept but have no effect on this platform.
 //
 // Below the band, contentView() fills the rest of the window. Coordinates are the window's, in points.
+//
+// A menu bar held at the top of contentView() belongs to the window's chrome: while the band is hidden in full
+// screen the bar is hidden with it, and its items' shortcuts are held by the window meanwhile, so they still act.
 class INAppStoreWindow : public QWidget {
     Q_OBJECT
 public:
@@ -71,6 +77,7 @@ protected:
 private:
     friend class INAppStoreTitleBar;
     void relayout();
+    void showMenuBarUnlessFullScreen();
 
     INAppStoreTitleBar* m_titleBar = nullptr;
     QWidget* m_contentView = nullptr;
@@ -83,4 +90,6 @@ private:
     bool m_showsBaselineSeparator = true;
     bool m_centerFullScreenButton = false;
     bool m_centerTrafficLightButtons = true;
+    bool m_menuBarHiddenInFullScreen = false;
+    QList<QPointer<QAction>> m_heldMenuShortcuts;
 };

@@ -9,6 +9,7 @@
 
 #include "controls/CustomProgressView.h"
 #include "foundation/Tessutils.h"
+#include "strings/UFM.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ void QVR_LoadingViewController::loadView()
     m_spinner = spinner;
     m_progressView = new CustomProgressView(panel);
     m_progressView->setMinimumHeight(18);
-    m_cancelButton = new QPushButton(tr("Cancel"), panel);
+    m_cancelButton = new QPushButton(UFM::CANCEL_TEXT(), panel);
     connect(m_cancelButton, &QPushButton::clicked, this, [this] {
         if (m_delegate)
             m_delegate->loadingViewCancelButtonPressed();

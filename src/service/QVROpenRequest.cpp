@@ -1,5 +1,7 @@
 #include "service/QVROpenRequest.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -153,12 +155,14 @@ bool isLocalCopyOfRecord(ZERI_qvdFilePackage& package, const QString& stringID, 
     return apiID.isEmpty() || recordID.isEmpty() || apiID == recordID;
 }
 
-// A downloaded document whose id names no package of its own here (it is another document's, or it cannot name a
-// folder) gets a fresh one; `companion` (its published copy) follows it.
+// A downloaded document whose id names no package of its own here (it is another document's, it cannot name a
+// folder, or a folder of that name is already there, such as a package never finished) gets a fresh one;
+// `companion` (its published copy) follows it.
 void giveFreshIDWhenTaken(ZERI_TessarineModel& document, ZERI_TessarineModel* companion)
 {
     const QString id = document.qvdID();
-    if (ZERI_qvdFilePackage::isValidPackageID(id) && !ZERI_qvdFilePackage::packageForID(id))
+    if (ZERI_qvdFilePackage::isValidPackageID(id) && !ZERI_qvdFilePackage::packageForID(id) &&
+        !QFileInfo::exists(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(id)))
         return;
     const QString fresh = Tessutils::generateUniversalID();
     qCInfo(lcService) << "the downloaded document" << document.stringID() << "gets the id" << fresh

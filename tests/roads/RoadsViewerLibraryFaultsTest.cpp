@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -36,19 +37,25 @@
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRFacebookLoginWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
+#include "pptx/TestDeck.h"
+#include "pptx/import/QVRPowerpointImportManager.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsSignedInService.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 #include "viewer/QVRViewerWindow.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/StringTables.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -319,7 +326,64 @@ TEST(ViewerLibraryFaults, ThePlayersMenuTitlesAreReadableOnItsDarkBand)
     closeDocumentWindows();
 }
 
+namespace {
+
+// The Guide button of the home window, pressed: its panel's list, once the service's answer is in.
+QListWidget* openGuidePanel(QWidget* lists, int guides)
+{
+    QToolButton* guideButton = nullptr;
+    for (QToolButton* button : lists->findChildren<QToolButton*>())
+        if (button->isVisible() && button->text() == UFM::GUIDE_TEXT())
+            guideButton = button;
+    if (!guideButton)
+        return nullptr;
+    click(guideButton);
+    QListWidget* list = nullptr;
+    const bool shown = waitFor([&] {
+        list = lists->findChild<QListWidget*>(QStringLiteral("guideList"));
+        auto* guide = lists->findChild<QVRGuideViewerViewController*>();
+        return list && list->isVisible() && guide && !guide->isSpinnerRunning() && list->count() == guides;
+    });
+    return shown ? list : nullptr;
+}
+
+// The panel as shown over the home window: rounded at all four corners, where the dimmed window shows through,
+// and white inside up to its edges, with no frame or box of the list's own.
+void expectRoundWhitePanel(QWidget* panel, const char* what)
+{
+    SCOPED_TRACE(what);
+    QWidget* backdrop = panel->parentWidget();
+    ASSERT_TRUE(backdrop);
+    UserInput::letRepaintsHappen();
+    const QImage shown = UserInput::shownImage(panel);
+    ASSERT_FALSE(shown.isNull());
+    if (!qEnvironmentVariableIsEmpty("TESS_ROADS_SHOTS"))
+        shown.save(qEnvironmentVariable("TESS_ROADS_SHOTS") + QStringLiteral("/guide-panel-%1.png").arg(what));
+    const int right = shown.width() - 1;
+    const int bottom = shown.height() - 1;
+    const QRect area = panel->geometry();
+    const QPoint corners[] = {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)};
+    const QPoint beside[] = {area.topLeft() + QPoint(-2, 0), area.topRight() + QPoint(2, 0),
+                             area.bottomLeft() + QPoint(-2, 0), area.bottomRight() + QPoint(2, 0)};
+    for (int n = 0; n < 4; ++n) {
+        const QColor corner = shown.pixelColor(corners[n]);
+        const QColor outside = UserInput::shownColor(backdrop, beside[n]);
+        const int difference =
+            std::max({std::abs(corner.red() - outside.red()), std::abs(corner.green() - outside.green()),
+                      std::abs(corner.blue() - outside.blue())});
+        EXPECT_LE(difference, 12) << "square corner at " << corners[n].x() << "," << corners[n].y() << ": "
+                                  << corner.name().toStdString() << " beside " << outside.name().toStdString();
+    }
+    EXPECT_GT(shown.pixelColor(shown.width() / 2, 3).lightness(), 240) << "the panel is white inside";
+    EXPECT_GT(shown.pixelColor(1, shown.height() / 2).lightness(), 240) << "a frame along the panel's left edge";
+    EXPECT_GT(shown.pixelColor(right - 1, shown.height() / 2).lightness(), 240)
+        << "a frame along the panel's right edge";
+}
+
+} // namespace
+
 // The home window's Guide button: the list takes the arrow keys at once, and the panel's four corners are round.
+// With no guides on the service the panel stays as it is, round and white, with nothing of its list showing.
 TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEveryCorner)
 {
     FakeWebService* service = startedService([](FakeWebService& fake) {
@@ -334,29 +398,11 @@ TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEv
     application();
     ASSERT_TRUE(leaveFirstLaunchTour());
     QWidget* lists = application().listsWindow();
-    QToolButton* guideButton = nullptr;
-    for (QToolButton* button : lists->findChildren<QToolButton*>())
-        if (button->isVisible() && button->text() == UFM::GUIDE_TEXT())
-            guideButton = button;
-    ASSERT_TRUE(guideButton);
-    click(guideButton);
-    QListWidget* list = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        list = lists->findChild<QListWidget*>(QStringLiteral("guideList"));
-        return list && list->isVisible() && list->count() == 3;
-    }));
+    QListWidget* list = openGuidePanel(lists, 3);
+    ASSERT_TRUE(list);
     QWidget* panel = list->parentWidget();
     ASSERT_TRUE(panel);
-    UserInput::letRepaintsHappen();
-    const QImage shown = UserInput::shownImage(panel);
-    ASSERT_FALSE(shown.isNull());
-    if (!qEnvironmentVariableIsEmpty("TESS_ROADS_SHOTS"))
-        shown.save(qEnvironmentVariable("TESS_ROADS_SHOTS") + QStringLiteral("/guide-panel.png"));
-    const int right = shown.width() - 1;
-    const int bottom = shown.height() - 1;
-    for (const QPoint corner : {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)})
-        EXPECT_LT(shown.pixelColor(corner).lightness(), 200) << "square corner at " << corner.x() << "," << corner.y();
-    EXPECT_GT(shown.pixelColor(shown.width() / 2, 3).lightness(), 240) << "the panel is white inside";
+    expectRoundWhitePanel(panel, "three");
     EXPECT_EQ(QApplication::focusWidget(), list) << "the list does not have the keys";
     const int before = list->currentRow();
     UserInput::pressKey(nullptr, Qt::Key_Down);
@@ -364,6 +410,15 @@ TEST(ViewerLibraryFaults, TheGuideListTakesTheArrowsAtOnceAndThePanelIsRoundAtEv
 
     UserInput::pressKey(nullptr, Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !lists->findChild<QListWidget*>(QStringLiteral("guideList")); }, 5000));
+
+    const QJsonArray guides = service->state().helpList;
+    service->withState([](FakeWebService::State& state) { state.helpList = QJsonArray(); });
+    list = openGuidePanel(lists, 0);
+    ASSERT_TRUE(list) << "the empty panel did not settle";
+    expectRoundWhitePanel(list->parentWidget(), "none");
+    UserInput::pressKey(nullptr, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !lists->findChild<QListWidget*>(QStringLiteral("guideList")); }, 5000));
+    service->withState([&](FakeWebService::State& state) { state.helpList = guides; });
 }
 
 // Each edit makes new screen previews; the old ones stay while undo steps need them. Once the document closes
@@ -570,4 +625,331 @@ TEST(ViewerLibraryFaults, ClosingTheWindowWhileAnInsertedVideoIsReEncodedStopsTh
     const auto screen = package->model()->firstFlowmodel()->screenModels().front();
     EXPECT_EQ(countObjects(screen, ZERI_MixedMediaObject::Image), 1);
     EXPECT_TRUE(application().listsWindow()->isVisible());
+}
+
+// The player's full-screen button hides the window's menu bar with its title band, and its items' keys still act
+// there; Escape brings both back.
+TEST(ViewerLibraryFaults, FullScreenHidesThePlayersMenuBarAndEscapeBringsItBack)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    QPointer<QVRViewerWindow> viewer = play(creator);
+    ASSERT_TRUE(viewer);
+    viewer->resize(viewer->width() + 30, viewer->height() + 10);
+    auto* bar = viewer->findChild<QMenuBar*>();
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(waitFor([&] { return bar->isVisible(); }));
+    const auto barColour = [&] {
+        UserInput::letRepaintsHappen();
+        const QImage shown = UserInput::shownImage(viewer);
+        const QPoint place = bar->mapTo(viewer, QPoint(bar->width() - 4, bar->height() / 2));
+        const qreal ratio = shown.devicePixelRatio() > 0 ? shown.devicePixelRatio() : 1.0;
+        return shown.isNull() ? QColor() : shown.pixelColor(int(place.x() * ratio), int(place.y() * ratio));
+    };
+    const QColor before = barColour();
+    const int barTop = bar->mapTo(viewer, QPoint(0, 0)).y();
+
+    click(viewer->windowController()->titleBarButtonsHolderView()->fullscreenButton());
+    ASSERT_TRUE(waitFor([&] { return viewer->isFullScreen(); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return !bar->isVisible(); }, 3000)) << "the menu bar stays in full screen";
+    // What shows where the bar was is the player's, not the bar's.
+    UserInput::letRepaintsHappen();
+    const QImage full = UserInput::shownImage(viewer);
+    ASSERT_FALSE(full.isNull());
+    const qreal ratio = full.devicePixelRatio() > 0 ? full.devicePixelRatio() : 1.0;
+    const QColor top = full.pixelColor(int((viewer->width() - 4) * ratio), int((barTop + 4) * ratio));
+    EXPECT_NE(top, before) << "the bar's colour still shows at the top of the full screen";
+
+    UserInput::pressKey(nullptr, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return viewer && !viewer->isFullScreen(); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return bar->isVisible(); }, 3000)) << "the menu bar did not come back";
+    viewer->resize(viewer->width() - 10, viewer->height());
+    EXPECT_EQ(barColour(), before);
+    EXPECT_FALSE(bar->actions().isEmpty());
+
+    // In full screen the menu's keys still act: Close ends the presentation.
+    click(viewer->windowController()->titleBarButtonsHolderView()->fullscreenButton());
+    ASSERT_TRUE(waitFor([&] { return viewer->isFullScreen() && !bar->isVisible(); }, 5000));
+    QTest::keySequence(viewer, QKeySequence(QKeySequence::Close));
+    EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Ctrl+W did nothing in full screen";
+    closeDocumentWindows();
+}
+
+// Open Address and the loading view of the open it starts say what the table says, in the user's language: here
+// German, from a table of the test's own.
+TEST(ViewerLibraryFaults, OpenAddressAndItsLoadingViewSayTheTablesWords)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    struct German {
+        German()
+        {
+            StringTables::setTableDirectoryForTesting(QStringLiteral(TESS_ROADS_STRING_TABLES));
+            StringTables::setPreferredLanguagesForTesting({QStringLiteral("de")});
+        }
+        ~German()
+        {
+            StringTables::setPreferredLanguagesForTesting({});
+            StringTables::setTableDirectoryForTesting({});
+        }
+    } german;
+    ASSERT_EQ(UFM::CANCEL_TEXT().toStdString(), "Abbrechen") << "the test's table is not read";
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("openURL")));
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }));
+    EXPECT_EQ(address->windowTitle().toStdString(), "Adresse öffnen");
+    EXPECT_EQ(address->openButton()->text().toStdString(), "Öffnen");
+    EXPECT_EQ(address->textField()->placeholderText().toStdString(), "Adresse oder Kennung eingeben");
+
+    // The service takes its time, so the loading view shows in the viewer being made.
+    service->injectReply(QStringLiteral("tessarine.getByStringId"),
+                         FakeHttpReply::serviceError(QStringLiteral("404"), QStringLiteral("none")).delayed(8000));
+    address->activateWindow();
+    address->textField()->setFocus();
+    UserInput::typeText(address->textField(), QStringLiteral("slowone"));
+    UserInput::pressKey(address->textField(), Qt::Key_Return);
+    QPointer<QVRViewerWindow> viewer;
+    QPushButton* cancel = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        viewer = visibleTopLevel<QVRViewerWindow>();
+        auto* loading = viewer ? viewer->findChild<QWidget*>(QStringLiteral("QVR_LoadingViewController")) : nullptr;
+        cancel = loading && loading->isVisible() ? loading->findChild<QPushButton*>() : nullptr;
+        return cancel && cancel->isVisible();
+    }));
+    EXPECT_EQ(cancel->text().toStdString(), "Abbrechen");
+    click(cancel);
+    EXPECT_TRUE(waitFor([&] { return !viewer || !viewer->isVisible(); }, 5000)) << "Cancel left the viewer open";
+    service->clearInjectedReplies();
+}
+
+namespace {
+
+// The import's progress box as the overview shows it: its view, when on screen.
+QWidget* shownProgressBox(QWidget* overview)
+{
+    for (QWidget* box : overview->findChildren<QWidget*>(QStringLiteral("QVR_LoadingViewController")))
+        if (box->isVisible())
+            return box;
+    return nullptr;
+}
+
+} // namespace
+
+// Import PowerPoint's overview: a file that is not a presentation brings the alert with the progress box kept behind
+// it, then the file dialog again; turning that down leaves no progress box. The box's Cancel during a run ends the
+// import: no document, no window, no box, and the overview stays for another try.
+TEST(ViewerLibraryFaults, TheImportsProgressBoxGoesWhenNoFileIsChosenAndItsCancelLeavesNothingBehind)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    QPointer<QVRPowerpointOverviewWindowController> overview = openImportOverview();
+    ASSERT_TRUE(overview);
+
+    const QString notADeck = inputs.filePath(QStringLiteral("list.pptx"));
+    QFile file(notADeck);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("eggs, flour, milk");
+    file.close();
+    click(overview->getStartedButton());
+    ASSERT_TRUE(answerFileDialog(notADeck));
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (alert = visibleTopLevel<QMessageBox>()) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return shownProgressBox(overview) != nullptr; }, 3000))
+        << "the progress box is not kept behind the alert";
+    click(alert->buttons().first());
+    QFileDialog* again = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (again = visibleTopLevel<QFileDialog>()) != nullptr; }));
+    again->reject();
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000)) << "the progress box stays";
+    UserInput::letRepaintsHappen();
+    ASSERT_TRUE(overview && overview->isVisible()) << "no file chosen closed the overview";
+    EXPECT_TRUE(overview->getStartedButton()->isEnabled());
+
+    // A long deck, built a screen at a time: its run is stopped from the progress box.
+    const QString deck = inputs.filePath(QStringLiteral("long.pptx"));
+    ASSERT_TRUE(TestDeck::minimal(1500).writeTo(deck.toStdString()));
+    const auto packagesBefore = ZERI_qvdFilePackage::allPackages().size();
+    const QList<QVR_CreatorWindow*> windowsBefore = creatorWindows();
+    click(overview->getStartedButton());
+    ASSERT_TRUE(answerFileDialog(deck));
+    QWidget* box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = shownProgressBox(overview)) != nullptr; }));
+    ASSERT_TRUE(QVRPowerpointImportManager::shared().pptConverter()) << "the import ended before it could be stopped";
+    QPushButton* cancel = box->findChild<QPushButton*>();
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    click(cancel);
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000)) << "the progress box stays";
+    EXPECT_TRUE(waitFor([] { return !QVRPowerpointImportManager::shared().pptConverter(); }, 5000));
+    // Whatever the stopped run had made is taken away once its file work has ended.
+    EXPECT_TRUE(waitFor([&] { return ZERI_qvdFilePackage::allPackages().size() == packagesBefore; }, 20000))
+        << "the stopped import left a document";
+    UserInput::letRepaintsHappen(300);
+    EXPECT_EQ(creatorWindows(), windowsBefore) << "the stopped import opened a window";
+    ASSERT_TRUE(overview && overview->isVisible());
+    EXPECT_FALSE(visibleTopLevel<QMessageBox>()) << "a stopped import is no failure to report";
+    overview->close();
+}
+
+namespace {
+
+// Warnings the application logs while a road runs, kept for the road to read.
+class LoggedWarnings {
+public:
+    LoggedWarnings()
+    {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&LoggedWarnings::handle);
+    }
+    ~LoggedWarnings()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    QStringList matching(const QString& text) const { return m_lines.filter(text); }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (s_current && type >= QtWarningMsg)
+            s_current->m_lines.append(message);
+        if (s_current && s_current->m_previous)
+            s_current->m_previous(type, context, message);
+    }
+    static inline LoggedWarnings* s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_lines;
+};
+
+// A one-screen document of the service's, published, whose screen is one colour; its string id.
+QString addColouredDocument(FakeWebService& service, const QString& stringID, const QColor& colour,
+                            const QString& documentID = {})
+{
+    auto document = ZERI_TessarineModel::create();
+    if (!documentID.isEmpty())
+        document->setInternalID(documentID);
+    document->firstFlowmodel()->setTitle(stringID);
+    auto screen = ZERI_FlowScreenModel::create();
+    screen->setBackgroundColor(colour);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    FakeWebService::Document record;
+    record.stringID = stringID;
+    record.owner = QStringLiteral("bob");
+    record.title = stringID;
+    record.published = true;
+    record.documentJson = QString::fromUtf8(document->jsonData());
+    record.publishedJson = record.documentJson;
+    service.addDocument(record);
+    return stringID;
+}
+
+// File › Open Address from the home window, the address typed and Open pressed.
+bool openAddressFromHome(const QString& text)
+{
+    QWidget* lists = application().listsWindow();
+    lists->activateWindow();
+    if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 5000) ||
+        !chooseMenuItem(lists, QStringLiteral("openURL")))
+        return false;
+    QVR_OpenByURLWindowCotroller* address = nullptr;
+    if (!waitFor([&] { return (address = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }))
+        return false;
+    address->activateWindow();
+    address->textField()->setFocus();
+    UserInput::typeText(address->textField(), text, 10);
+    click(address->openButton());
+    return true;
+}
+
+// Whether the viewer's board shows `colour` in its middle (the screen played there).
+bool boardShows(const QPointer<QVRViewerWindow>& viewer, const QColor& colour)
+{
+    QPointer<QWidget> board =
+        viewer ? viewer->windowController()->tessarineViewerViewController()->viewerView() : nullptr;
+    UserInput::letRepaintsHappen();
+    // The window may go while the repaints happen.
+    if (!board || !board->isVisible())
+        return false;
+    const QColor shown = UserInput::shownColor(board, board->rect().center());
+    return std::abs(shown.red() - colour.red()) < 12 && std::abs(shown.green() - colour.green()) < 12 &&
+           std::abs(shown.blue() - colour.blue()) < 12;
+}
+
+} // namespace
+
+// Open Address of a document whose viewer is up, from the home window: that viewer comes forward and keeps
+// showing the document, with no error and no second window.
+TEST(ViewerLibraryFaults, OpeningTheAddressOfAShownDocumentAgainBringsItsViewerForwardShowingIt)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    const QColor colour(200, 40, 40);
+    const QString id = addColouredDocument(*service, QStringLiteral("twice1"), colour);
+    LoggedWarnings warnings;
+
+    ASSERT_TRUE(openAddressFromHome(id));
+    QPointer<QVRViewerWindow> viewer;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
+    viewer->resize(viewer->width() + 20, viewer->height() + 10);
+    ASSERT_TRUE(waitFor([&] { return boardShows(viewer, colour); })) << "the first open shows nothing";
+
+    // The service answers slowly, as it may: the viewer shows the document all along.
+    service->setReplyDelay(600);
+    ASSERT_TRUE(openAddressFromHome(id));
+    EXPECT_TRUE(waitFor([&] { return viewer && QApplication::activeWindow() == viewer; }, 10000))
+        << "the viewer did not come forward";
+    EXPECT_TRUE(waitFor([&] { return service->requestCount(QStringLiteral("tessarine.getByStringId")) >= 2; }));
+    QTest::qWait(1500); // the second answer is in and handled
+    service->setReplyDelay(0);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(boardShows(viewer, colour)) << "the viewer's board does not show the document after the second open";
+    int viewers = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        viewers += qobject_cast<QVRViewerWindow*>(widget) && widget->isVisible() ? 1 : 0;
+    EXPECT_EQ(viewers, 1);
+    EXPECT_TRUE(warnings.matching(QStringLiteral("Cannot make the package")).isEmpty())
+        << warnings.matching(QStringLiteral("Cannot make the package")).join(u'\n').toStdString();
+    closeDocumentWindows();
+}
+
+// A folder left in the documents folder under the id a downloaded document carries (a package never finished)
+// does not stop the document opening by address: it gets a package of its own, and the folder is left alone.
+TEST(ViewerLibraryFaults, OpenAddressOpensADocumentWhoseIdNamesALeftoverFolder)
+{
+    FakeWebService* service = startedService([](FakeWebService&) {});
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    const QString documentID = QStringLiteral("C0FFEE00-1111-2222-3333-444455556666");
+    const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
+    ASSERT_TRUE(QDir().mkpath(leftover.path()));
+    {
+        QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));
+        ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+        half.write("{\"tessarine\":");
+    }
+    const QColor colour(40, 160, 60);
+    const QString id = addColouredDocument(*service, QStringLiteral("leftover1"), colour, documentID);
+    LoggedWarnings warnings;
+
+    ASSERT_TRUE(openAddressFromHome(id));
+    QPointer<QVRViewerWindow> viewer;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return viewer && boardShows(viewer, colour); })) << "the document did not open";
+    const auto package = ZERI_qvdFilePackage::packageForStringID(id);
+    ASSERT_TRUE(package);
+    EXPECT_NE(package->path(), leftover.path());
+    EXPECT_TRUE(QFileInfo::exists(leftover.filePath(QStringLiteral("docfile.qvd.part")))) << "the folder was touched";
+    EXPECT_TRUE(warnings.matching(QStringLiteral("Cannot make the package")).isEmpty());
+    closeDocumentWindows();
 }

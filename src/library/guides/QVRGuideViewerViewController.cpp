@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QTimer>
 #include <QGridLayout>
@@ -87,7 +89,7 @@ void QVRGuideViewerViewController::loadView()
     auto* view = new QWidget;
     view->setObjectName(QStringLiteral("guidePanel"));
     view->setAttribute(Qt::WA_StyledBackground);
-    view->setStyleSheet(QStringLiteral("#guidePanel { background: white; border-radius: 7px; }"));
+    view->setStyleSheet(QStringLiteral("#guidePanel { background: white; border-radius: %1px; }").arg(kCornerRadius));
     view->setMinimumSize(320, 460);
 
     m_tableView = new QListWidget(view);
@@ -95,6 +97,12 @@ void QVRGuideViewerViewController::loadView()
     m_tableView->setItemDelegate(new QVRGreyHighlightTableRowView::Delegate(m_tableView));
     m_tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tableView->setMinimumWidth(300);
+    // The list lies on the panel's own white, without a frame or a square background of its own: empty, it shows
+    // the plain panel.
+    m_tableView->setFrameShape(QFrame::NoFrame);
+    QPalette listPalette = m_tableView->palette();
+    listPalette.setColor(QPalette::Base, Qt::transparent);
+    m_tableView->setPalette(listPalette);
     m_tableView->installEventFilter(this);
     m_tableObject = m_tableView.data();
     connect(m_tableView, &QListWidget::itemSelectionChanged, this,
@@ -178,6 +186,8 @@ bool QVRGuideViewerViewController::eventFilter(QObject* watched, QEvent* event)
         }
         placeNotice();
     }
+    if (event->type() == QEvent::Resize && watched == m_viewObject)
+        roundCorners();
     if (event->type() == QEvent::Show && watched == m_viewObject)
         viewWasAddedToWindow();
     if (event->type() == QEvent::ParentChange && watched == m_viewObject)
@@ -203,6 +213,15 @@ void QVRGuideViewerViewController::followParent()
     m_floatingParent = parent && !parent->layout() ? parent : nullptr;
     if (m_floatingParent)
         m_floatingParent->installEventFilter(this);
+}
+
+void QVRGuideViewerViewController::roundCorners()
+{
+    // What the panel holds (the list's selection, the player) is cut to its rounded outline too.
+    QWidget* panel = view();
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(panel->rect()), kCornerRadius, kCornerRadius);
+    panel->setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 void QVRGuideViewerViewController::placeNotice()

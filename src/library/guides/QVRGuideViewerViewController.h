@@ -23,6 +23,7 @@ class QVRGuideViewerViewController : public ViewController, public QVROpenReques
     Q_PROPERTY(int tessarineAreaWidth READ tessarineAreaWidth WRITE setTessarineAreaWidth)
 public:
     static constexpr int kTessarineAreaWidth = 520;
+    static constexpr int kCornerRadius = 7;
     // Published copy by string id; the panel is the request's delegate, so the guide plays here.
     static constexpr int kOpenOptions = QVROpenRequest::PublishedCopyOnly | QVROpenRequest::DownloadByStringID;
 
@@ -63,6 +64,7 @@ private:
     void listReplied(const QString& text);
     void followParent();
     void placeNotice();
+    void roundCorners();
 
     QPointer<QListWidget> m_tableView;
     const QObject* m_tableObject = nullptr;
