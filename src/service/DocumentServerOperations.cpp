@@ -189,8 +189,7 @@ std::shared_ptr<ZERI_TessarineModel> documentFromRecord(const QJsonObject& recor
     if (!model)
         return nullptr;
     UntrustedAddresses::refuseNonWebAssetAddresses(*model, recordText(record, "string_id"));
-    if (freshIdentity || !ZERI_qvdFilePackage::isValidPackageID(model->qvdID()) ||
-        ZERI_qvdFilePackage::packageForID(model->qvdID()))
+    if (freshIdentity || !ZERI_qvdFilePackage::isFreeForNewPackage(model->qvdID()))
         model->setInternalID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     takeIdentity(*model, record);
     return model;

@@ -1,7 +1,5 @@
 #include "service/QVROpenRequest.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -161,8 +159,7 @@ bool isLocalCopyOfRecord(ZERI_qvdFilePackage& package, const QString& stringID, 
 void giveFreshIDWhenTaken(ZERI_TessarineModel& document, ZERI_TessarineModel* companion)
 {
     const QString id = document.qvdID();
-    if (ZERI_qvdFilePackage::isValidPackageID(id) && !ZERI_qvdFilePackage::packageForID(id) &&
-        !QFileInfo::exists(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(id)))
+    if (ZERI_qvdFilePackage::isFreeForNewPackage(id))
         return;
     const QString fresh = Tessutils::generateUniversalID();
     qCInfo(lcService) << "the downloaded document" << document.stringID() << "gets the id" << fresh

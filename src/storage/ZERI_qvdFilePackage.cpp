@@ -344,6 +344,11 @@ bool ZERI_qvdFilePackage::isValidPackageID(const QString& id)
     });
 }
 
+bool ZERI_qvdFilePackage::isFreeForNewPackage(const QString& id)
+{
+    return isValidPackageID(id) && !packageForID(id) && !QFileInfo::exists(QDir(tessarinesFolder()).filePath(id));
+}
+
 std::shared_ptr<ZERI_qvdFilePackage>
 ZERI_qvdFilePackage::packageForNewModel(const std::shared_ptr<ZERI_TessarineModel>& model, Error* error)
 {

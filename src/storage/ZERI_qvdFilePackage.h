@@ -78,6 +78,9 @@ public:
     // application makes are upper-case hexadecimal and dashes). Anything else (a path, "..", a separator) could
     // name a folder outside the packages folder.
     static bool isValidPackageID(const QString& id);
+    // Whether a new package may take this id: it can name a folder, no package has it, and no folder of that name
+    // is in the packages folder (a package never finished, which the scan skips, still holds its name).
+    static bool isFreeForNewPackage(const QString& id);
 
     // Makes the package of a document that has none: its folder, "assets/", "published_assets/", the draft and the
     // metadata. Fails (nothing written) when a folder of that id already exists, or with BadID (before any folder

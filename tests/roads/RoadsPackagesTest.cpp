@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/TilePreviews.h"
 #include "platform/Json.h"
 #include "roads/RoadsSignedInService.h"
@@ -126,4 +127,50 @@ TEST(PackagesRoad, MyDocumentsWritesNothingThroughALinkedAssetsFolder)
         for (const QString& name : QDir(assets.filePath()).entryList(QDir::Files))
             EXPECT_FALSE(name.endsWith(QLatin1String(".desktop"))) << name.toStdString();
     }
+}
+
+// A folder left in the documents folder under the id one of the user's server documents carries (a package never
+// finished, which the scan skips): My Documents, filled from the service at start-up, shows the document in a
+// package of its own, and the folder is left as it was.
+TEST(PackagesRoad, MyDocumentsShowsAServerDocumentWhoseIdNamesALeftoverFolder)
+{
+    FakeWebService* service = signedInService();
+    ASSERT_TRUE(service);
+    const QString documentID = QStringLiteral("C0FFEE00-DDDD-EEEE-FFFF-444455556666");
+    const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
+    ASSERT_TRUE(QDir().mkpath(leftover.path()));
+    ASSERT_TRUE(writeFile(leftover.filePath(QStringLiteral("docfile.qvd.part")), "{\"tessarine\":"));
+    auto document = ZERI_TessarineModel::create();
+    document->setDontSave(true);
+    document->setInternalID(documentID);
+    document->firstFlowmodel()->setTitle(QStringLiteral("Synced past a leftover"));
+    document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    FakeWebService::Document record;
+    record.owner = QStringLiteral("ann");
+    record.title = QStringLiteral("Synced past a leftover");
+    record.documentJson = QString::fromUtf8(document->jsonData());
+    const FakeWebService::Document stored = service->addDocument(record);
+
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QVRMyTessarinesViewController* grid = nullptr;
+    const auto shownTitles = [&] {
+        QStringList titles;
+        if (!(grid = shownMyDocuments()))
+            return titles;
+        for (QWidget* tile : grid->tileViews()) {
+            if (auto* view = qobject_cast<QVRTessarineTileGridItemView*>(tile))
+                titles.append(view->titleLabel()->text());
+        }
+        return titles;
+    };
+    EXPECT_TRUE(waitFor([&] { return shownTitles().contains(QStringLiteral("Synced past a leftover")); }))
+        << shownTitles().join(u',').toStdString();
+    const auto package = ZERI_qvdFilePackage::packageForStringID(stored.stringID);
+    ASSERT_TRUE(package) << "the document did not arrive";
+    EXPECT_NE(package->path(), leftover.path());
+    EXPECT_EQ(leftover.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"docfile.qvd.part"});
+    QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));
+    ASSERT_TRUE(half.open(QIODevice::ReadOnly));
+    EXPECT_EQ(half.readAll(), QByteArray("{\"tessarine\":"));
 }

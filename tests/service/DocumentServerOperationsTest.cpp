@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -527,6 +528,44 @@ TEST_F(DocumentsListTest, FailuresAreAnnouncedWithTheirError)
     ASSERT_TRUE(waitUntil([&] { return m_received->count == 3; }));
     EXPECT_FALSE(m_received->userInfo.contains(QStringLiteral("error")));
     EXPECT_FALSE(waitUntil([&] { return m_received->count > 3; }, 300));
+}
+
+// A folder in the documents folder named after a server document's own id (a package never finished, which the
+// scan skips) does not keep the document out of the list: it arrives in a package of a fresh id, and the folder is
+// left as it was.
+TEST_F(DocumentsListTest, AServerDocumentWhoseIdNamesALeftoverFolderArrivesUnderAFreshId)
+{
+    const QString documentID = QStringLiteral("C0FFEE00-AAAA-BBBB-CCCC-444455556666");
+    const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
+    ASSERT_TRUE(QDir().mkpath(leftover.path()));
+    {
+        QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));
+        ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+        half.write("{\"tessarine\":");
+    }
+    ZERI_qvdFilePackage::rescan();
+    auto model = newDocument(QStringLiteral("Left over"));
+    model->setInternalID(documentID);
+    FakeWebService::Document document;
+    document.owner = QStringLiteral("ann");
+    document.title = QStringLiteral("Left over");
+    document.documentJson = QString::fromUtf8(model->jsonData());
+    const auto server = m_service.addDocument(document);
+
+    DocumentServerOperations::downloadTessarinesForType(1);
+    ASSERT_TRUE(waitUntil([&] { return m_received->count > 0; }));
+    EXPECT_FALSE(m_received->userInfo.contains(QStringLiteral("error")))
+        << m_received->userInfo.value(QStringLiteral("error")).value<Error>().description().toStdString();
+    auto package = packageWithApiID(server.id);
+    ASSERT_TRUE(package) << "the document did not arrive";
+    EXPECT_NE(package->packageID(), documentID);
+    ASSERT_TRUE(package->loadModel());
+    EXPECT_EQ(package->model()->title(), QStringLiteral("Left over"));
+    EXPECT_EQ(package->model()->qvdID(), package->packageID());
+    EXPECT_EQ(leftover.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"docfile.qvd.part"});
+    QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));
+    ASSERT_TRUE(half.open(QIODevice::ReadOnly));
+    EXPECT_EQ(half.readAll(), QByteArray("{\"tessarine\":"));
 }
 
 TEST_F(DocumentServerOperationsTest, LoadModelDownloadsOnlyWhenThereIsNoLocalDraft)
