@@ -185,6 +185,9 @@ void QVRPowerpointOverviewWindowController::showLoadingView()
 {
     QWidget* view = m_loadingViewController->view();
     view->setParent(contentView());
+    // A panel of the window's own colour, as in every window that shows one: its bar and Cancel never lie on the
+    // dark sample.
+    view->setAutoFillBackground(true);
     ViewUtils::centerView(view, contentView());
     ViewUtils::setY(view, view->y() + kLoadingViewOffsetY);
     m_loadingViewController->startSpinner();
