@@ -16,6 +16,7 @@
 #include "foundation/Tessutils.h"
 #include "inspector/TypedNumber.h"
 #include "strings/StringTables.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -131,7 +132,7 @@ QVR_ScreenPropertiesMenuViewController::QVR_ScreenPropertiesMenuViewController(Q
     screen->addRow(tr("Transition"), m_screenTransition);
     screen->addRow(tr("Presenter notes"), m_notes);
     layout->addLayout(screen);
-    m_doneButton = new QPushButton(tr("Done"), this);
+    m_doneButton = new QPushButton(UFM::DONE_TEXT(), this);
     layout->addWidget(m_doneButton, 0, Qt::AlignRight);
     // Return belongs to the field being typed in: no button of the sheet is the dialog's default one, so Return
     // never flips a toggle that last had the focus.

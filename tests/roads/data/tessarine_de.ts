@@ -19,5 +19,9 @@
         <source>ENTER_URL_OR_STRINGID_TEXT</source>
         <translation>Adresse oder Kennung eingeben</translation>
     </message>
+    <message>
+        <source>DONE_TEXT</source>
+        <translation>Fertig</translation>
+    </message>
 </context>
 </TS>
