@@ -2,8 +2,13 @@
 
 #include <atomic>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "platform/MainThread.h"
 #include "platform/PlatformLogging.h"
+#include "platform/UserDefaults.h"
 
 namespace {
 
@@ -55,6 +60,46 @@ void FileChooser::setShared(FileChooser* chooser)
 bool FileChooser::isRegistered()
 {
     return g_shared.load() != nullptr;
+}
+
+QString FileChooser::startingFolder(const FileChooserRequest& request)
+{
+    if (!request.directory.isEmpty() && QFileInfo(request.directory).isDir())
+        return QFileInfo(request.directory).absoluteFilePath();
+    QStandardPaths::StandardLocation location = QStandardPaths::HomeLocation;
+    switch (request.place) {
+    case FileChooserRequest::Place::Home:
+        break;
+    case FileChooserRequest::Place::Documents:
+        location = QStandardPaths::DocumentsLocation;
+        break;
+    case FileChooserRequest::Place::Pictures:
+        location = QStandardPaths::PicturesLocation;
+        break;
+    case FileChooserRequest::Place::Movies:
+        location = QStandardPaths::MoviesLocation;
+        break;
+    case FileChooserRequest::Place::Music:
+        location = QStandardPaths::MusicLocation;
+        break;
+    }
+    const QString place = QStandardPaths::writableLocation(location);
+    if (!place.isEmpty() && QFileInfo(place).isDir())
+        return place;
+    return QDir::homePath();
+}
+
+QString FileChooser::rememberedFolder(const QString& key)
+{
+    const QString folder = UserDefaults::standard().string(key);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void FileChooser::rememberFolder(const QString& key, const FileChooserResponse& response)
+{
+    if (!response.accepted())
+        return;
+    UserDefaults::standard().setValue(key, QFileInfo(response.paths.first()).absolutePath());
 }
 
 FileChooserResponse RecordingFileChooser::next(const FileChooserRequest& request)

@@ -12,10 +12,13 @@ class QWidget;
 
 struct FileChooserRequest {
     enum class Mode { OpenFile, OpenFiles, OpenFolder, Save };
+    // The user's own folders a chooser may start in.
+    enum class Place { Home, Documents, Pictures, Movies, Music };
 
     Mode mode = Mode::OpenFile;
     QString title;
-    QString directory;             // where the chooser starts; empty = the last place or home
+    QString directory;             // where the chooser starts; empty or gone = `place`
+    Place place = Place::Home;     // where it starts when `directory` is not there (home when the place is not)
     QString proposedName;          // Save: the name filled in
     QStringList allowedExtensions; // without dots ("png", "pdf"); empty = any file. Save appends the first.
     QString checkBoxTitle;         // when not empty, one extra check box (e.g. an export option)
@@ -44,6 +47,16 @@ public:
     static void setShared(FileChooser* chooser); // not owned; nullptr unregisters
     // Whether a chooser is registered (otherwise shared() is the logging fallback).
     static bool isRegistered();
+
+    // The folder a chooser for `request` opens in: its `directory` when that is a folder, else the user's folder
+    // its `place` names, else home; never the process's working directory.
+    static QString startingFolder(const FileChooserRequest& request);
+
+    // The folder the user last chose something in through choosers of one kind, kept in the user defaults under
+    // `key`; empty when none was, or it has gone since.
+    static QString rememberedFolder(const QString& key);
+    // Keeps the folder holding the first chosen path under `key` (nothing when the chooser was cancelled).
+    static void rememberFolder(const QString& key, const FileChooserResponse& response);
 };
 
 // Records every request and answers from a script: queued responses first, then `defaultResponse`

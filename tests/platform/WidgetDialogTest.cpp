@@ -2,12 +2,17 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/FileChooser.h"
+#include "platform/UserDefaults.h"
 #include "platform/widgets/WidgetAlertPresenter.h"
 #include "platform/widgets/WidgetFileChooser.h"
 #include "support/QtPrinters.h"
@@ -98,4 +103,52 @@ TEST(WidgetDialogs, FileDialogFollowsTheRequest)
     dialog.reset(WidgetFileChooser::makeDialog(folder, nullptr));
     EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+}
+
+// Wherever the process was started from, a chooser opens in a folder of the user's: the one asked for while it is
+// there, else the user's folder for the kind of file, else home. The folder a chooser of one kind ended in is
+// kept for the next one while it is there.
+TEST(WidgetDialogs, AFileDialogStartsInTheUsersFoldersNeverTheWorkingDirectory)
+{
+    QTemporaryDir elsewhere;
+    QTemporaryDir chosen;
+    ASSERT_TRUE(elsewhere.isValid() && chosen.isValid());
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    QDir(music).removeRecursively();
+    const auto shownFolder = [](const FileChooserRequest& request) {
+        std::unique_ptr<QFileDialog> dialog(WidgetFileChooser::makeDialog(request, nullptr));
+        return QDir(dialog->directory()).canonicalPath();
+    };
+
+    FileChooserRequest images;
+    images.mode = FileChooserRequest::Mode::OpenFiles;
+    images.place = FileChooserRequest::Place::Pictures;
+    EXPECT_EQ(shownFolder(images), QDir(pictures).canonicalPath());
+    images.directory = chosen.filePath(QStringLiteral("gone"));
+    EXPECT_EQ(shownFolder(images), QDir(pictures).canonicalPath()) << "a folder no longer there";
+    images.directory = chosen.path();
+    EXPECT_EQ(shownFolder(images), QDir(chosen.path()).canonicalPath());
+
+    FileChooserRequest sounds;
+    sounds.place = FileChooserRequest::Place::Music;
+    EXPECT_EQ(shownFolder(sounds), QDir::home().canonicalPath()) << "the user has no music folder";
+    FileChooserRequest save;
+    save.mode = FileChooserRequest::Mode::Save;
+    save.proposedName = QStringLiteral("My Talk.pdf");
+    EXPECT_EQ(shownFolder(save), QDir::home().canonicalPath());
+
+    const QString key = QStringLiteral("testLastChosenFolder");
+    FileChooser::rememberFolder(key, {{chosen.filePath(QStringLiteral("deck.pptx"))}, false});
+    EXPECT_EQ(FileChooser::rememberedFolder(key), chosen.path());
+    FileChooser::rememberFolder(key, {});
+    EXPECT_EQ(FileChooser::rememberedFolder(key), chosen.path()) << "a cancelled chooser forgot the folder";
+    const QString removed = chosen.path();
+    chosen.remove();
+    EXPECT_EQ(FileChooser::rememberedFolder(key), QString()) << "a folder no longer there: " << removed.toStdString();
+    UserDefaults::standard().remove(key);
+    QDir::setCurrent(before);
 }

@@ -76,6 +76,23 @@ QString kindName(int kind)
     }
 }
 
+// Where a chooser of files of a kind starts before any folder was chosen: the user's folder for such files.
+FileChooserRequest::Place placeForKind(int kind)
+{
+    switch (kind) {
+    case 1:
+        return FileChooserRequest::Place::Movies;
+    case 2:
+        return FileChooserRequest::Place::Pictures;
+    case 6:
+        return FileChooserRequest::Place::Documents;
+    case 9:
+        return FileChooserRequest::Place::Music;
+    default:
+        return FileChooserRequest::Place::Home;
+    }
+}
+
 QStringList extensionsForKind(int kind)
 {
     switch (kind) {
@@ -329,6 +346,7 @@ void QVR_CreatorCanvasView::addElementFromFileWithType(int kind)
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::OpenFiles;
     request.allowedExtensions = extensionsForKind(kind);
+    request.place = placeForKind(kind);
     const QUrl last = Tessutils::lastOpenedDirectoryURL();
     if (last.isLocalFile())
         request.directory = last.toLocalFile();

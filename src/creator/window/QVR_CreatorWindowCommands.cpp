@@ -38,6 +38,9 @@
 
 namespace {
 
+// The user default keeping the folder the user last chose in this chooser.
+const char* const kLastPDFExportFolderKey = "qvr_lastPDFExportDirectoryKey";
+
 const QString kShowXYPaletteKey = QStringLiteral("showXYPaletteOnWindowLaunch");
 
 // The clipboard's formats, read at most once per clipboard change: another application owning the clipboard
@@ -253,6 +256,9 @@ void QVR_CreatorWindow::performExportToPDF(uint)
     request.proposedName = m_currentModel->firstFlowmodel() ? m_currentModel->firstFlowmodel()->title() : QString();
     request.allowedExtensions = {QStringLiteral("pdf")};
     request.checkBoxTitle = UFM::INCLUDE_GALLERY_IMAGES_TEXT();
+    // The folder of the last export, or the user's documents.
+    request.directory = FileChooser::rememberedFolder(QString::fromLatin1(kLastPDFExportFolderKey));
+    request.place = FileChooserRequest::Place::Documents;
     // The document as it was when the chooser opened.
     const auto document = m_currentModel;
     QPointer<QVR_CreatorWindow> self(this);
@@ -260,6 +266,7 @@ void QVR_CreatorWindow::performExportToPDF(uint)
         const auto output = CreatorOutput::shared();
         if (!self || !response.accepted() || !output)
             return;
+        FileChooser::rememberFolder(QString::fromLatin1(kLastPDFExportFolderKey), response);
         QPointer<QVR_CreatorToolBarView> toolbar(self->m_toolBarView);
         toolbar->startProgressIndicator();
         output->exportDocument(document, response.paths.first(), response.checkBoxChecked,

@@ -426,6 +426,7 @@ void QVRGalleryEditorViewController::choseImageButtonPressed()
     request.mode = FileChooserRequest::Mode::OpenFiles;
     request.title = UFM::SAYS_CHOOSE_IMAGES();
     request.allowedExtensions = supportedImageExtensions();
+    request.place = FileChooserRequest::Place::Pictures;
     const QUrl last = Tessutils::lastOpenedDirectoryURL();
     if (last.isLocalFile())
         request.directory = last.toLocalFile();

@@ -206,6 +206,7 @@ void QVRImageMMObjToolbarPopoverController::changeImage()
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::OpenFile;
     request.title = UFM::CHANGE_IMAGE_TEXT();
+    request.place = FileChooserRequest::Place::Pictures;
     const QUrl last = Tessutils::lastOpenedDirectoryURL();
     if (last.isLocalFile())
         request.directory = last.toLocalFile();

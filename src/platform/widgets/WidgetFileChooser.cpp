@@ -30,7 +30,7 @@ QString WidgetFileChooser::nameFilter(const QStringList& extensions)
 
 QFileDialog* WidgetFileChooser::makeDialog(const FileChooserRequest& request, QWidget* parent)
 {
-    auto* dialog = new QFileDialog(parent, request.title, request.directory);
+    auto* dialog = new QFileDialog(parent, request.title, FileChooser::startingFolder(request));
     // Qt's own dialog everywhere: the same dialog on every desktop, and one that accessibility tools and the
     // application's tests can drive like any other window.
     dialog->setOption(QFileDialog::DontUseNativeDialog);

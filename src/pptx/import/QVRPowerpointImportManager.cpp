@@ -18,6 +18,9 @@ Q_LOGGING_CATEGORY(lcPptxManager, "tess.pptx.manager", QtWarningMsg)
 
 namespace {
 
+// The user default keeping the folder the user last chose in this chooser.
+const char* const kLastImportFolderKey = "qvr_lastPowerpointImportDirectoryKey";
+
 QVRPowerpointImportManager::FontReplacementPrompt& fontPrompt()
 {
     static QVRPowerpointImportManager::FontReplacementPrompt prompt;
@@ -53,6 +56,9 @@ void QVRPowerpointImportManager::importPowerpoint(QWidget* window, Completion co
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::OpenFiles;
     request.allowedExtensions = {QStringLiteral("pptx")};
+    // The folder of the last deck chosen, or the user's documents.
+    request.directory = FileChooser::rememberedFolder(QString::fromLatin1(kLastImportFolderKey));
+    request.place = FileChooserRequest::Place::Documents;
     QPointer<QWidget> guardedWindow = window;
     FileChooser::shared().show(request, window, [this, guardedWindow, completion](const FileChooserResponse& response) {
         // Further chosen files are ignored.
@@ -61,6 +67,7 @@ void QVRPowerpointImportManager::importPowerpoint(QWidget* window, Completion co
                 completion(nullptr, cancelledError());
             return;
         }
+        FileChooser::rememberFolder(QString::fromLatin1(kLastImportFolderKey), response);
         importFile(response.paths.first(), guardedWindow, completion);
     });
 }

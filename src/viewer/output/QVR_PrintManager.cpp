@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPageRanges>
 #include <QPainter>
 #include <QPointer>
@@ -12,6 +14,7 @@
 #include <QSpinBox>
 
 #include "platform/AlertPresenter.h"
+#include "platform/FileChooser.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "strings/StringTables.h"
@@ -38,6 +41,23 @@ void followPageCount(QPrintDialog* dialog, int pages)
     }
 }
 
+// The user default keeping the folder the user last printed to a file in.
+const char* const kLastPrintFolderKey = "qvr_lastPrintToFileDirectoryKey";
+
+// Qt's dialog proposes a file in the process's working directory (or home): the proposal goes to the folder last
+// printed to, or the user's documents, keeping its name.
+void proposeFileFolder(QPrintDialog* dialog)
+{
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    if (!name || name->text().isEmpty())
+        return;
+    FileChooserRequest request;
+    request.directory = FileChooser::rememberedFolder(QString::fromLatin1(kLastPrintFolderKey));
+    request.place = FileChooserRequest::Place::Documents;
+    // The proposal may be a folder alone ("…/"), which it stays.
+    name->setText(FileChooser::startingFolder(request) + QLatin1Char('/') + QFileInfo(name->text()).fileName());
+}
+
 class QtPrintDialogPresenter : public PrintDialogPresenter {
 public:
     void run(QPrinter& printer, QWidget* window, QWidget* accessory, std::function<void(bool)> done) override
@@ -54,8 +74,16 @@ public:
             QObject::connect(options, &QVR_PrintAccessoryViewController::pageCountChanged, dialog,
                              [dialog](int pages) { followPageCount(dialog, std::max(1, pages)); });
         }
-        QObject::connect(dialog, &QDialog::finished, dialog, [done](int result) { done(result == QDialog::Accepted); });
+        QObject::connect(dialog, &QDialog::finished, dialog, [done, &printer](int result) {
+            const bool accepted = result == QDialog::Accepted;
+            if (accepted && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+                FileChooser::rememberFolder(QString::fromLatin1(kLastPrintFolderKey), {{printer.outputFileName()}});
+            done(accepted);
+        });
+        const bool fileNamed = !printer.outputFileName().isEmpty();
         dialog->open();
+        if (!fileNamed)
+            proposeFileFolder(dialog);
     }
 };
 
