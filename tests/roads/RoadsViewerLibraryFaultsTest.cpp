@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -18,8 +19,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -952,4 +955,208 @@ TEST(ViewerLibraryFaults, OpenAddressOpensADocumentWhoseIdNamesALeftoverFolder)
     EXPECT_TRUE(QFileInfo::exists(leftover.filePath(QStringLiteral("docfile.qvd.part")))) << "the folder was touched";
     EXPECT_TRUE(warnings.matching(QStringLiteral("Cannot make the package")).isEmpty());
     closeDocumentWindows();
+}
+
+// Screen › Screen Properties: its Done button says what the table says, in the user's language (German, from a
+// table of the test's own), as every other Done does.
+TEST(ViewerLibraryFaults, TheScreenPropertiesDoneButtonSaysTheTablesWord)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    struct German {
+        German()
+        {
+            StringTables::setTableDirectoryForTesting(QStringLiteral(TESS_ROADS_STRING_TABLES));
+            StringTables::setPreferredLanguagesForTesting({QStringLiteral("de")});
+        }
+        ~German()
+        {
+            StringTables::setPreferredLanguagesForTesting({});
+            StringTables::setTableDirectoryForTesting({});
+        }
+    } german;
+    ASSERT_EQ(UFM::DONE_TEXT().toStdString(), "Fertig") << "the test's table is not read";
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("showScreenPropertiesMenu")));
+    QPointer<QDialog> sheet;
+    ASSERT_TRUE(waitFor([&] {
+        for (QDialog* dialog : creator->findChildren<QDialog*>())
+            if (dialog->isVisible())
+                sheet = dialog;
+        return sheet != nullptr;
+    }));
+    QPushButton* done = nullptr;
+    for (QPushButton* button : sheet->findChildren<QPushButton*>())
+        if (button->isVisible() &&
+            (button->text() == QLatin1String("Fertig") || button->text() == QLatin1String("Done")))
+            done = button;
+    ASSERT_TRUE(done) << "no Done button shown";
+    EXPECT_EQ(done->text().toStdString(), "Fertig");
+    click(done);
+    EXPECT_TRUE(waitFor([&] { return !sheet || !sheet->isVisible(); }, 5000)) << "Done left the sheet open";
+    closeDocumentWindows();
+}
+
+namespace {
+
+// The folder the file dialog in front shows, once it is in front.
+std::string shownDialogFolder()
+{
+    QFileDialog* dialog = nullptr;
+    if (!waitFor([&] {
+            dialog = visibleTopLevel<QFileDialog>();
+            return dialog && QApplication::activeWindow() == dialog;
+        }))
+        return "(no file dialog)";
+    return QDir(dialog->directory()).canonicalPath().toStdString();
+}
+
+std::string canonical(const QString& folder)
+{
+    return QDir(folder).canonicalPath().toStdString();
+}
+
+// The process started from a folder of its own (as from a terminal or a launcher), put back at the end.
+struct StartedElsewhere {
+    StartedElsewhere() { EXPECT_TRUE(folder.isValid() && QDir::setCurrent(folder.path())); }
+    ~StartedElsewhere() { QDir::setCurrent(before); }
+    QString before = QDir::currentPath();
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+// Insert › Image, Insert › Video, File › Export PDF and File › Print to a file, with the application started from
+// a folder of its own: the dialogs open in the user's folders, never there; each then opens where the user last
+// chose a file of its kind.
+TEST(ViewerLibraryFaults, TheCreatorsFileDialogsOpenInTheUsersFoldersThenWhereTheUserLastWas)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    StartedElsewhere started;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(pictures) && QDir().mkpath(documents));
+    QTemporaryDir photos;
+    QTemporaryDir exports;
+    QTemporaryDir prints;
+    ASSERT_TRUE(photos.isValid() && exports.isValid() && prints.isValid());
+    const QString picture = makePicture(photos.filePath(QStringLiteral("photo.png")), "PNG", Qt::darkCyan);
+    QVR_CreatorWindow* creator = createDocumentFromPlusTile();
+    ASSERT_TRUE(creator);
+    creator->resize(creator->width() + 30, creator->height() + 20);
+
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::imageCell));
+    EXPECT_EQ(shownDialogFolder(), canonical(pictures)) << "Insert › Image";
+    ASSERT_TRUE(answerFileDialog(picture));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(creator), ZERI_MixedMediaObject::Image) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return creator->theToolBarView()->insertButton()->isEnabled(); }));
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::videoCell));
+    EXPECT_EQ(shownDialogFolder(), canonical(photos.path())) << "Insert › Video after a picture chosen there";
+    visibleTopLevel<QFileDialog>()->reject();
+    ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QFileDialog>(); }));
+
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("exportToPDF")));
+    EXPECT_EQ(shownDialogFolder(), canonical(documents)) << "the first Export PDF";
+    const QString pdf = exports.filePath(QStringLiteral("exported.pdf"));
+    ASSERT_TRUE(answerFileDialog(pdf));
+    EXPECT_GE(writtenPdfPages(pdf), 1);
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("exportToPDF")));
+    EXPECT_EQ(shownDialogFolder(), canonical(exports.path())) << "Export PDF after an export there";
+    visibleTopLevel<QFileDialog>()->reject();
+    ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QFileDialog>(); }));
+
+    // The print dialog's file printer proposes a file in the user's documents, then where the last print went.
+    const auto proposedPrintFolder = [] {
+        QPrintDialog* dialog = nullptr;
+        if (!waitFor([&] { return (dialog = visibleTopLevel<QPrintDialog>()) != nullptr; }))
+            return std::string("(no print dialog)");
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+        return name ? canonical(QFileInfo(name->text()).absolutePath()) : std::string("(no name field)");
+    };
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("print")));
+    EXPECT_EQ(proposedPrintFolder(), canonical(documents)) << "the first print to a file";
+    const QString printed = prints.filePath(QStringLiteral("printed.pdf"));
+    ASSERT_TRUE(printToFile(printed));
+    EXPECT_GE(writtenPdfPages(printed), 1);
+    ASSERT_TRUE(chooseMenuItem(creator, QStringLiteral("print")));
+    EXPECT_EQ(proposedPrintFolder(), canonical(prints.path())) << "a print after one to a file there";
+    visibleTopLevel<QPrintDialog>()->reject();
+    ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QPrintDialog>(); }));
+    closeDocumentWindows();
+}
+
+// File › Import PowerPoint › Get Started, with the application started from a folder of its own: the dialog opens
+// in the user's documents; after a file chosen elsewhere (here one that is not a presentation), the dialog asked
+// again opens there.
+TEST(ViewerLibraryFaults, TheImportsFileDialogOpensInTheUsersDocumentsThenWhereTheLastFileWas)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    StartedElsewhere started;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QTemporaryDir decks;
+    ASSERT_TRUE(decks.isValid());
+    const QString notADeck = decks.filePath(QStringLiteral("list.pptx"));
+    QFile file(notADeck);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("eggs, flour, milk");
+    file.close();
+    QPointer<QVRPowerpointOverviewWindowController> overview = openImportOverview();
+    ASSERT_TRUE(overview);
+
+    click(overview->getStartedButton());
+    EXPECT_EQ(shownDialogFolder(), canonical(documents));
+    ASSERT_TRUE(answerFileDialog(notADeck));
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (alert = visibleTopLevel<QMessageBox>()) != nullptr; }));
+    click(alert->buttons().first());
+    EXPECT_EQ(shownDialogFolder(), canonical(decks.path())) << "the dialog asked again";
+    visibleTopLevel<QFileDialog>()->reject();
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000));
+    overview->close();
+}
+
+// Import PowerPoint's progress box lies on a panel of the window's colour over the dark sample: what shows beside
+// its Cancel button is that panel, also after the window is resized.
+TEST(ViewerLibraryFaults, TheImportsProgressBoxLiesOnAPanelOverTheSample)
+{
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QPointer<QVRPowerpointOverviewWindowController> overview = openImportOverview();
+    ASSERT_TRUE(overview);
+    click(overview->getStartedButton());
+    // The import's box, in the window's content (the sample's own loading view lies in its player).
+    QPointer<QWidget> box;
+    ASSERT_TRUE(waitFor([&] {
+        box = shownProgressBox(overview);
+        return box && box->parentWidget() == overview->contentView();
+    }));
+    QPointer<QPushButton> cancel = box->findChild<QPushButton*>();
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    const auto besideCancel = [&] {
+        UserInput::letRepaintsHappen();
+        if (!cancel)
+            return QColor();
+        const QPoint left = cancel->mapTo(overview, QPoint(-8, cancel->height() / 2));
+        return UserInput::shownColor(overview, left);
+    };
+    const QColor panel = overview->contentView()->palette().color(QPalette::Window);
+    const auto isPanel = [&](const QColor& shown) {
+        return std::abs(shown.red() - panel.red()) < 8 && std::abs(shown.green() - panel.green()) < 8 &&
+               std::abs(shown.blue() - panel.blue()) < 8;
+    };
+    QColor shown = besideCancel();
+    EXPECT_TRUE(isPanel(shown)) << "beside Cancel: " << shown.name().toStdString();
+    overview->resize(overview->width() + 24, overview->height() + 16);
+    UserInput::letRepaintsHappen(200);
+    shown = besideCancel();
+    EXPECT_TRUE(isPanel(shown)) << "beside Cancel after a resize: " << shown.name().toStdString();
+
+    if (QFileDialog* dialog = visibleTopLevel<QFileDialog>())
+        dialog->reject();
+    EXPECT_TRUE(waitFor([&] { return !shownProgressBox(overview); }, 5000));
+    overview->close();
 }
