@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QJsonDocument>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,8 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVR_ThumbnailHoldingView.h"
@@ -50,6 +54,7 @@
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -633,4 +638,69 @@ TEST_F(CreatorFaultsRoad, APhoneClipStandsUprightAndTheChooserShowsWhole)
         UserInput::shownColor(viewport, viewPoint(window, frame.center() - QPointF(0, frame.height() / 4)));
     EXPECT_GT(top.blue(), 150) << "its top, blue, where players show it";
     EXPECT_LT(top.red(), 100);
+}
+
+// A PDF's popover is the image popover without a link: dock, change image, crop and the stacking order. Change Image
+// gives the PDF another picture to show; it stays a PDF with its own file, and Undo brings its first page back.
+TEST_F(CreatorFaultsRoad, APdfsChangeImageChangesItsPictureAndKeepsThePdf)
+{
+    QTemporaryDir inputs;
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::pdfCell));
+    ASSERT_TRUE(answerFileDialog(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 3)));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::PDF) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    const Proxy pdf = lastOfType(window, Type::PDF);
+    ASSERT_TRUE(clickObject(window, pdf));
+    QVRMMObjToolbarPopoverBase* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = popoverOf(window, pdf);
+            QWidget* change =
+                popover ? popover->toolbarViewWithTag(QVRToolbarPopoverController::ChangeImageTag) : nullptr;
+            return change && change->isVisible();
+        },
+        5000));
+    QList<int> tags;
+    for (QWidget* view : popover->toolbarViews())
+        if (const int tag = QVRToolbarPopoverController::tagOf(view); tag != 0)
+            tags << tag;
+    EXPECT_EQ(tags, (QList<int>{QVRToolbarPopoverController::DockTag, QVRToolbarPopoverController::ChangeImageTag,
+                                QVRToolbarPopoverController::CropTag, QVRToolbarPopoverController::ForwardTag,
+                                QVRToolbarPopoverController::BackTag}));
+
+    const QJsonObject before = (*pdf)->jsonDictionary();
+    const QString pdfFile = (*pdf)->pdfAsset()->externalURL().toLocalFile();
+    click(popover->toolbarViewWithTag(QVRToolbarPopoverController::ChangeImageTag));
+    ASSERT_TRUE(answerFileDialog(makePicture(inputs.filePath(QStringLiteral("red.png")), "PNG", Qt::red)));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto picture = (*pdf)->originalImageAsset();
+            return picture && picture->sourceFileName() == QStringLiteral("red.png");
+        },
+        10000));
+    EXPECT_EQ((*pdf)->type(), Type::PDF);
+    ASSERT_TRUE((*pdf)->pdfAsset());
+    EXPECT_EQ((*pdf)->pdfAsset()->externalURL().toLocalFile(), pdfFile);
+    EXPECT_TRUE(QFileInfo::exists(pdfFile));
+    // Out of the crop mode the change ends in, then the document's Undo.
+    QVR_InteractableViewHandler* handler = window->theArtBoard()->singleScreen()->interactionHandler();
+    ASSERT_TRUE(handler);
+    ASSERT_TRUE(waitFor([&] { return handler->isCropping() && handler->cropView()->isLoaded(); }, 5000));
+    UserInput::pressKey(window->theArtBoard()->theScrollView()->viewport(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }, 5000));
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    // The pictures cut from it to the frame may be made again; the PDF's own picture and placing come back.
+    const auto withoutCuts = [](QJsonObject json) {
+        json.remove(QStringLiteral("croppedImageAsset"));
+        json.remove(QStringLiteral("retinaCroppedImageAsset"));
+        return json;
+    };
+    EXPECT_TRUE(waitFor([&] { return withoutCuts((*pdf)->jsonDictionary()) == withoutCuts(before); }, 5000))
+        << QJsonDocument((*pdf)->jsonDictionary()).toJson().toStdString();
+    ASSERT_TRUE((*pdf)->croppedImageAsset());
+    const QImage shown((*pdf)->croppedImageAsset()->externalURL().toLocalFile());
+    EXPECT_FALSE(shown.isNull());
+    EXPECT_NE(shown.pixelColor(shown.width() / 10, shown.height() / 10).rgb(), QColor(Qt::red).rgb());
 }
