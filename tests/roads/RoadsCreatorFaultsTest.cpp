@@ -704,3 +704,64 @@ TEST_F(CreatorFaultsRoad, APdfsChangeImageChangesItsPictureAndKeepsThePdf)
     EXPECT_FALSE(shown.isNull());
     EXPECT_NE(shown.pixelColor(shown.width() / 10, shown.height() / 10).rgb(), QColor(Qt::red).rgb());
 }
+
+// A field's own menu acts on the field while it is being edited: in the palette, x typed key by key, then the
+// field's Undo takes the typing back, and the element with it; the document's steps are left alone (nothing to
+// redo, the element still there). Typed again, the Edit menu's Undo takes the typing back as one step of the
+// document, the field showing it, and the next Undo the element's insertion.
+TEST_F(CreatorFaultsRoad, AFieldsOwnUndoActsOnTheFieldAndTheEditMenusOnTheDocument)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    auto* palette = window->findChild<QVRXYPaletteView*>();
+    ASSERT_TRUE(palette);
+    ASSERT_TRUE(clickObject(window, shape));
+    QLineEdit* x = palette->field(QVRXYPaletteView::XField);
+    ASSERT_TRUE(waitFor([&] { return x->isVisible() && x->isEnabled(); }, 5000));
+    const QRectF before = (*shape)->frame();
+    const QString shown = x->text();
+    const auto typeX = [&] {
+        QTest::mouseClick(x, Qt::LeftButton);
+        UserInput::pressKey(x, Qt::Key_A, Qt::ControlModifier);
+        UserInput::typeText(x, QStringLiteral("300"));
+    };
+    typeX();
+    ASSERT_EQ((*shape)->frame().x(), 300);
+
+    // The field's own menu, its Undo clicked as the user chooses it.
+    rightClick(x, x->rect().center());
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5000));
+    QAction* undo = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text().remove(QLatin1Char('&')).startsWith(QStringLiteral("Undo")))
+            undo = action;
+    ASSERT_TRUE(undo && undo->isEnabled());
+    const QPoint at = menu->actionGeometry(undo).center();
+    QTest::mousePress(menu, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(menu, Qt::LeftButton, {}, at);
+    if (QApplication::activePopupWidget() == menu)
+        menu->close();
+    UserInput::letRepaintsHappen();
+    EXPECT_EQ(x->text(), shown) << "the field's typing is taken back";
+    EXPECT_EQ((*shape)->frame(), before) << "and the element follows the field";
+    EXPECT_FALSE(chooseMenuItemEnabled(window, QStringLiteral("redo"))) << "the document's steps are left alone";
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
+
+    // The offscreen platform lets the menu take the window's activation with it; a display gives it back.
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
+    typeX();
+    ASSERT_EQ((*shape)->frame().x(), 300);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ((*shape)->frame(), before) << "the typing is one step of the document";
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
+    EXPECT_TRUE(waitFor([&] { return x->text() == shown; }, 2000)) << x->text().toStdString();
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 0) << "the next step back is the insertion";
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+}

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpression>
 
@@ -78,6 +80,12 @@ XYPaletteTextField::XYPaletteTextField(QWidget* parent)
                        "color: white; } QLineEdit:disabled { color: rgb(128, 128, 128); }"));
 }
 
+bool XYPaletteTextField::losesFocusToOwnMenu(Qt::FocusReason reason) const
+{
+    const QWidget* popup = QApplication::activePopupWidget();
+    return reason == Qt::PopupFocusReason && popup && popup->parentWidget() == this;
+}
+
 QVRXYPaletteView::QVRXYPaletteView(QWidget* parent)
     : QWidget(parent)
 {
@@ -120,16 +128,30 @@ QVRXYPaletteView::~QVRXYPaletteView()
 bool QVRXYPaletteView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // A field's own menu (its Undo, Paste, ...) edits the field: the editing goes on through it.
+        if (isFieldMenu(watched))
+            return QWidget::eventFilter(watched, event);
         // The press that lands on a field has given it the focus already: it keeps it and edits itself.
         for (auto* field : m_fields)
             if (field->hasFocus() && field != watched)
                 field->clearFocus();
         if (m_editingField >= 0)
             endEditing();
-    } else if (event->type() == QEvent::FocusOut && m_editingField >= 0 && watched == m_fields[m_editingField]) {
+    } else if (event->type() == QEvent::FocusOut && m_editingField >= 0 && watched == m_fields[m_editingField] &&
+               !m_fields[m_editingField]->losesFocusToOwnMenu(static_cast<QFocusEvent*>(event)->reason())) {
         endEditing();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool QVRXYPaletteView::isFieldMenu(QObject* watched) const
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    auto* menu = widget ? qobject_cast<QMenu*>(widget->window()) : nullptr;
+    if (!menu)
+        return false;
+    return std::any_of(std::begin(m_fields), std::end(m_fields),
+                       [menu](const XYPaletteTextField* field) { return menu->parentWidget() == field; });
 }
 
 void QVRXYPaletteView::clearTracking()
