@@ -7,7 +7,6 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpression>
 
@@ -127,9 +126,10 @@ QVRXYPaletteView::~QVRXYPaletteView()
 
 bool QVRXYPaletteView::eventFilter(QObject* watched, QEvent* event)
 {
+
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // A field's own menu (its Undo, Paste, ...) edits the field: the editing goes on through it.
-        if (isFieldMenu(watched))
+        if (fieldMenuIsOpen())
             return QWidget::eventFilter(watched, event);
         // The press that lands on a field has given it the focus already: it keeps it and edits itself.
         for (auto* field : m_fields)
@@ -144,14 +144,14 @@ bool QVRXYPaletteView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool QVRXYPaletteView::isFieldMenu(QObject* watched) const
+bool QVRXYPaletteView::fieldMenuIsOpen() const
 {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    auto* menu = widget ? qobject_cast<QMenu*>(widget->window()) : nullptr;
-    if (!menu)
+    // A press while a popup is open goes to it (its window first), wherever it lands: outside, it closes the popup.
+    const QWidget* popup = QApplication::activePopupWidget();
+    if (!popup)
         return false;
     return std::any_of(std::begin(m_fields), std::end(m_fields),
-                       [menu](const XYPaletteTextField* field) { return menu->parentWidget() == field; });
+                       [popup](const XYPaletteTextField* field) { return popup->parentWidget() == field; });
 }
 
 void QVRXYPaletteView::clearTracking()
@@ -324,6 +324,7 @@ void QVRXYPaletteView::textChanged(int field, const QString& text)
 
 void QVRXYPaletteView::endEditing()
 {
+
     if (m_editingField < 0)
         return;
     const int field = m_editingField;

@@ -61,8 +61,8 @@ private:
     void setFieldText(int field, const QString& text);
     void clearTracking();
     bool hasOpenChange() const;
-    // Whether `watched` lies in the context menu of one of the fields.
-    bool isFieldMenu(QObject* watched) const;
+    // Whether the context menu of one of the fields is open.
+    bool fieldMenuIsOpen() const;
 
     XYPaletteTextField* m_fields[FieldCount] = {};
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> m_tracked;
