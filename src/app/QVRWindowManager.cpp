@@ -12,6 +12,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTextEdit>
 #include <QWidget>
 #include <QWindow>
@@ -264,10 +265,63 @@ QWidget* QVRWindowManager::makeCreatorWindow()
     QWidget* window = creatorFactory()();
     if (!window)
         return nullptr;
+    placeNewCreatorWindow(window);
     manage(window, WindowKind::Creator, true);
     QVRMainMenu::installMenuBar(window);
     bringToFront(window);
     return window;
+}
+
+QRect QVRWindowManager::cascadedFrame(const QRect& last, QSize size, QSize minimum, const QRect& available)
+{
+    size = size.boundedTo(available.size());
+    minimum = minimum.boundedTo(size);
+    if (last.isNull()) {
+        return QRect(available.left() + (available.width() - size.width()) / 2,
+                     available.top() + (available.height() - size.height()) / 2, size.width(), size.height());
+    }
+    QRect frame(last.topLeft() + QPoint(kCascadeStep, kCascadeStep), size);
+    // A last window partly off the area (moved there by the user) cascades from the area's edge.
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    frame.setRight(std::min(frame.right(), available.right()));
+    frame.setBottom(std::min(frame.bottom(), available.bottom()));
+    if (frame.width() >= minimum.width() && frame.height() >= minimum.height())
+        return frame;
+    return QRect(available.topLeft(), size);
+}
+
+void QVRWindowManager::placeNewCreatorWindow(QWidget* window)
+{
+    // The last creator window still shown, as the user left it.
+    QWidget* last = nullptr;
+    for (const ManagedWindow& managed : m_windows) {
+        if (managed.kind == WindowKind::Creator && managed.window && managed.window != window &&
+            managed.window->isVisible() && !managed.window->isMinimized())
+            last = managed.window;
+    }
+    QScreen* screen = last ? last->screen() : nullptr;
+    if (!screen && QApplication::activeWindow())
+        screen = QApplication::activeWindow()->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The decorations a window manager puts around a window, as it put them around the last one.
+    QMargins decorations;
+    if (last) {
+        const QRect frame = last->frameGeometry();
+        const QRect inside = last->geometry();
+        decorations = QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                               frame.bottom() - inside.bottom());
+    }
+    const QSize outer = window->size().grownBy(decorations);
+    // Narrowed by a few steps at most: past a quarter of its size, a window starts again at the top left.
+    const QSize minimum = window->minimumSize().grownBy(decorations).expandedTo(outer * 3 / 4);
+    const QRect frame = cascadedFrame(last && !last->isFullScreen() ? last->frameGeometry() : QRect(), outer, minimum,
+                                      screen->availableGeometry());
+    window->resize(frame.size().shrunkBy(decorations));
+    window->move(frame.topLeft());
 }
 
 QWidget* QVRWindowManager::makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document)

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include <QList>
+#include <QMargins>
 #include <QObject>
 #include <QPainterPath>
 #include <QPointer>
+#include <QRect>
 #include <QRectF>
 
 class QPainter;
@@ -59,7 +61,8 @@ public:
     static bool hasViewerWindowFactory();
 
     // Makes a window through its factory, manages it, shows it in front and activates it. nullptr (logged)
-    // while no factory is registered.
+    // while no factory is registered. A new creator window cascades from the last creator window still shown
+    // (centred on the screen when there is none); the document it then shows may bring back its own saved frame.
     QWidget* makeCreatorWindow();
     QWidget* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document);
     QWidget* makeiPadPreviewWindow();
@@ -84,6 +87,14 @@ public:
     void closeAllWindowsExceptMyFlows();
 
     static TitleBarDrawingBlock tessarineWindowTitleViewDrawingBlock();
+
+    // Points a cascaded window's frame is moved right and down from the last one.
+    static constexpr int kCascadeStep = 24;
+    // The frame (decorations included) of a new window whose frame wants `size`, within `available` (a screen's
+    // available geometry): kCascadeStep right and down from `last` (the frame of the last window), narrowed to
+    // stay inside when the step would take it out; back at the top left, whole, when that leaves it smaller than
+    // `minimum`. Centred in `available` when `last` is empty. Never larger than `available`.
+    static QRect cascadedFrame(const QRect& last, QSize size, QSize minimum, const QRect& available);
 
     QWidget* activeManagedWindow() const;
     // The window the menu items of `widget`'s window act on: that window when the manager manages it (each
@@ -129,6 +140,7 @@ private:
 
     QVRWindowManager();
     void manage(QWidget* window, WindowKind kind, bool owned);
+    void placeNewCreatorWindow(QWidget* window);
     const ManagedWindow* record(const QWidget* window) const;
     void prune() const;
     // The focused text field of `window` that performs `action` itself, if any.

@@ -1,9 +1,11 @@
 #include "storage/PackagePreviewPicture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
+#include "storage/AssetFileReferences.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/ZERI_qvdFilePackage.h"
 
@@ -12,8 +14,10 @@ QString PackagePreviewPicture::preparePath(ZERI_qvdFilePackage& package)
     const QString folder = package.assetsPath();
     if (!PackageFileGuard::prepareFolder(folder) || !QDir().mkpath(folder))
         return QString();
-    return QDir(folder).filePath(QLatin1String(kFilePrefix) + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                                 QStringLiteral(".jpg"));
+    const QString path = QDir(folder).filePath(
+        QLatin1String(kFilePrefix) + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".jpg"));
+    AssetFileReferences::retainFile(path);
+    return path;
 }
 
 bool PackagePreviewPicture::write(const QString& path, const QByteArray& jpeg)
@@ -21,8 +25,11 @@ bool PackagePreviewPicture::write(const QString& path, const QByteArray& jpeg)
     return !path.isEmpty() && !jpeg.isEmpty() && PackageFileGuard::writeFileInPreparedFolder(path, jpeg);
 }
 
-void PackagePreviewPicture::adopt(ZERI_qvdFilePackage& package, const QString& path)
+bool PackagePreviewPicture::adopt(ZERI_qvdFilePackage& package, const QString& path)
 {
+    AssetFileReferences::releaseFile(path);
+    if (!QFileInfo(path).isFile())
+        return false;
     ZERI_qvdFilePackageMetadata& metadata = package.metaData();
     const QString old = metadata.previewScreenshotFilePath();
     metadata.setPreviewScreenshotFilePath(path);
@@ -31,4 +38,13 @@ void PackagePreviewPicture::adopt(ZERI_qvdFilePackage& package, const QString& p
     // package goes.
     if (!old.isEmpty() && old != path && QFileInfo(old).fileName().startsWith(QLatin1String(kFilePrefix)))
         PackageFileGuard::removeFile(package, old);
+    return true;
+}
+
+void PackagePreviewPicture::abandon(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    AssetFileReferences::releaseFile(path);
+    QFile::remove(path);
 }

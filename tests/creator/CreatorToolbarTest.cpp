@@ -58,6 +58,8 @@ struct ToolbarWindow {
     {
         registerCreatorLibrary();
         window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+        // A new window fits the offscreen screen, narrower than a desktop's: the wide window the checks start from.
+        window->resize(1280, 800);
         window->launchTessarineWithTessarineModel(document);
         toolbar = QVR_CreatorToolBarView::toolbarForWindow(window);
         QApplication::processEvents();

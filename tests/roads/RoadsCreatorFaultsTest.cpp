@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QJsonDocument>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,8 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVR_ThumbnailHoldingView.h"
@@ -50,6 +54,7 @@
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/QVR_TextStorage.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
@@ -633,4 +638,131 @@ TEST_F(CreatorFaultsRoad, APhoneClipStandsUprightAndTheChooserShowsWhole)
         UserInput::shownColor(viewport, viewPoint(window, frame.center() - QPointF(0, frame.height() / 4)));
     EXPECT_GT(top.blue(), 150) << "its top, blue, where players show it";
     EXPECT_LT(top.red(), 100);
+}
+
+// A PDF's popover is the image popover without a link: dock, change image, crop and the stacking order. Change Image
+// gives the PDF another picture to show; it stays a PDF with its own file, and Undo brings its first page back.
+TEST_F(CreatorFaultsRoad, APdfsChangeImageChangesItsPictureAndKeepsThePdf)
+{
+    QTemporaryDir inputs;
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::pdfCell));
+    ASSERT_TRUE(answerFileDialog(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 3)));
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::PDF) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }));
+    const Proxy pdf = lastOfType(window, Type::PDF);
+    ASSERT_TRUE(clickObject(window, pdf));
+    QVRMMObjToolbarPopoverBase* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = popoverOf(window, pdf);
+            QWidget* change =
+                popover ? popover->toolbarViewWithTag(QVRToolbarPopoverController::ChangeImageTag) : nullptr;
+            return change && change->isVisible();
+        },
+        5000));
+    QList<int> tags;
+    for (QWidget* view : popover->toolbarViews())
+        if (const int tag = QVRToolbarPopoverController::tagOf(view); tag != 0)
+            tags << tag;
+    EXPECT_EQ(tags, (QList<int>{QVRToolbarPopoverController::DockTag, QVRToolbarPopoverController::ChangeImageTag,
+                                QVRToolbarPopoverController::CropTag, QVRToolbarPopoverController::ForwardTag,
+                                QVRToolbarPopoverController::BackTag}));
+
+    const QJsonObject before = (*pdf)->jsonDictionary();
+    const QString pdfFile = (*pdf)->pdfAsset()->externalURL().toLocalFile();
+    click(popover->toolbarViewWithTag(QVRToolbarPopoverController::ChangeImageTag));
+    ASSERT_TRUE(answerFileDialog(makePicture(inputs.filePath(QStringLiteral("red.png")), "PNG", Qt::red)));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto picture = (*pdf)->originalImageAsset();
+            return picture && picture->sourceFileName() == QStringLiteral("red.png");
+        },
+        10000));
+    EXPECT_EQ((*pdf)->type(), Type::PDF);
+    ASSERT_TRUE((*pdf)->pdfAsset());
+    EXPECT_EQ((*pdf)->pdfAsset()->externalURL().toLocalFile(), pdfFile);
+    EXPECT_TRUE(QFileInfo::exists(pdfFile));
+    // Out of the crop mode the change ends in, then the document's Undo.
+    QVR_InteractableViewHandler* handler = window->theArtBoard()->singleScreen()->interactionHandler();
+    ASSERT_TRUE(handler);
+    ASSERT_TRUE(waitFor([&] { return handler->isCropping() && handler->cropView()->isLoaded(); }, 5000));
+    UserInput::pressKey(window->theArtBoard()->theScrollView()->viewport(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }, 5000));
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    // The pictures cut from it to the frame may be made again; the PDF's own picture and placing come back.
+    const auto withoutCuts = [](QJsonObject json) {
+        json.remove(QStringLiteral("croppedImageAsset"));
+        json.remove(QStringLiteral("retinaCroppedImageAsset"));
+        return json;
+    };
+    EXPECT_TRUE(waitFor([&] { return withoutCuts((*pdf)->jsonDictionary()) == withoutCuts(before); }, 5000))
+        << QJsonDocument((*pdf)->jsonDictionary()).toJson().toStdString();
+    ASSERT_TRUE((*pdf)->croppedImageAsset());
+    const QImage shown((*pdf)->croppedImageAsset()->externalURL().toLocalFile());
+    EXPECT_FALSE(shown.isNull());
+    EXPECT_NE(shown.pixelColor(shown.width() / 10, shown.height() / 10).rgb(), QColor(Qt::red).rgb());
+}
+
+// A field's own menu acts on the field while it is being edited: in the palette, x typed key by key, then the
+// field's Undo takes the typing back, and the element with it; the document's steps are left alone (nothing to
+// redo, the element still there). Typed again, the Edit menu's Undo takes the typing back as one step of the
+// document, the field showing it, and the next Undo the element's insertion.
+TEST_F(CreatorFaultsRoad, AFieldsOwnUndoActsOnTheFieldAndTheEditMenusOnTheDocument)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    auto* palette = window->findChild<QVRXYPaletteView*>();
+    ASSERT_TRUE(palette);
+    ASSERT_TRUE(clickObject(window, shape));
+    QLineEdit* x = palette->field(QVRXYPaletteView::XField);
+    ASSERT_TRUE(waitFor([&] { return x->isVisible() && x->isEnabled(); }, 5000));
+    const QRectF before = (*shape)->frame();
+    const QString shown = x->text();
+    const auto typeX = [&] {
+        QTest::mouseClick(x, Qt::LeftButton);
+        UserInput::pressKey(x, Qt::Key_A, Qt::ControlModifier);
+        UserInput::typeText(x, QStringLiteral("300"));
+    };
+    typeX();
+    ASSERT_EQ((*shape)->frame().x(), 300);
+
+    // The field's own menu, its Undo clicked as the user chooses it.
+    rightClick(x, x->rect().center());
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5000));
+    QAction* undo = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text().remove(QLatin1Char('&')).startsWith(QStringLiteral("Undo")))
+            undo = action;
+    ASSERT_TRUE(undo && undo->isEnabled());
+    // Through the menu's window, as the platform delivers a click: the window sees the press before the menu.
+    const QPoint at = menu->actionGeometry(undo).center();
+    QTest::mousePress(menu->windowHandle(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(menu->windowHandle(), Qt::LeftButton, {}, at);
+    if (QApplication::activePopupWidget() == menu)
+        menu->close();
+    UserInput::letRepaintsHappen();
+    EXPECT_EQ(x->text(), shown) << "the field's typing is taken back";
+    EXPECT_EQ((*shape)->frame(), before) << "and the element follows the field";
+    EXPECT_FALSE(chooseMenuItemEnabled(window, QStringLiteral("redo"))) << "the document's steps are left alone";
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
+
+    // The offscreen platform lets the menu take the window's activation with it; a display gives it back.
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
+    typeX();
+    ASSERT_EQ((*shape)->frame().x(), 300);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ((*shape)->frame(), before) << "the typing is one step of the document";
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 1);
+    EXPECT_TRUE(waitFor([&] { return x->text() == shown; }, 2000)) << x->text().toStdString();
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
+    EXPECT_EQ(countObjects(shownScreen(window), Type::Shape), 0) << "the next step back is the insertion";
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
 }

@@ -19,6 +19,7 @@
 #include "storage/ContentAssetStorage.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "storage/PackagePreviewPicture.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
@@ -219,6 +220,41 @@ TEST_F(FilePackageTest, CleaningWhileAnImportLandsKeepsTheNewFile)
     AssetFileReferences::releaseFile(imported);
     package->cleanDirectories();
     EXPECT_FALSE(QFileInfo::exists(imported));
+}
+
+// A My Documents picture being made (its path prepared, its file written, not yet named by the metadata) outlives
+// the clean-up of a window closing meanwhile, and becomes the package's; an abandoned one goes.
+TEST_F(FilePackageTest, CleaningWhileATilePictureIsMadeKeepsIt)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    const QString first = PackagePreviewPicture::preparePath(*package);
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_TRUE(PackagePreviewPicture::write(first, "jpeg one"));
+    package->cleanDirectories();
+    ASSERT_TRUE(QFileInfo::exists(first));
+    EXPECT_TRUE(PackagePreviewPicture::adopt(*package, first));
+    EXPECT_EQ(package->metaData().previewScreenshotFilePath(), first);
+
+    // The next one replaces it; one abandoned leaves nothing, and once adopted nothing holds a picture.
+    const QString second = PackagePreviewPicture::preparePath(*package);
+    const QString dropped = PackagePreviewPicture::preparePath(*package);
+    ASSERT_TRUE(PackagePreviewPicture::write(second, "jpeg two"));
+    ASSERT_TRUE(PackagePreviewPicture::write(dropped, "jpeg three"));
+    package->cleanDirectories();
+    EXPECT_TRUE(PackagePreviewPicture::adopt(*package, second));
+    PackagePreviewPicture::abandon(dropped);
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(dropped));
+    EXPECT_EQ(AssetFileReferences::referenceCount(second), 0);
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(second));
+
+    // A picture gone before it is adopted is not named: the package keeps the one it has.
+    const QString lost = PackagePreviewPicture::preparePath(*package);
+    ASSERT_TRUE(PackagePreviewPicture::write(lost, "jpeg four"));
+    ASSERT_TRUE(QFile::remove(lost));
+    EXPECT_FALSE(PackagePreviewPicture::adopt(*package, lost));
+    EXPECT_EQ(package->metaData().previewScreenshotFilePath(), second);
 }
 
 TEST_F(FilePackageTest, PublicationAndServerSaveBookkeeping)

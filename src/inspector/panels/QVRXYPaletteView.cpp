@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -78,6 +79,12 @@ XYPaletteTextField::XYPaletteTextField(QWidget* parent)
                        "color: white; } QLineEdit:disabled { color: rgb(128, 128, 128); }"));
 }
 
+bool XYPaletteTextField::losesFocusToOwnMenu(Qt::FocusReason reason) const
+{
+    const QWidget* popup = QApplication::activePopupWidget();
+    return reason == Qt::PopupFocusReason && popup && popup->parentWidget() == this;
+}
+
 QVRXYPaletteView::QVRXYPaletteView(QWidget* parent)
     : QWidget(parent)
 {
@@ -119,17 +126,32 @@ QVRXYPaletteView::~QVRXYPaletteView()
 
 bool QVRXYPaletteView::eventFilter(QObject* watched, QEvent* event)
 {
+
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // A field's own menu (its Undo, Paste, ...) edits the field: the editing goes on through it.
+        if (fieldMenuIsOpen())
+            return QWidget::eventFilter(watched, event);
         // The press that lands on a field has given it the focus already: it keeps it and edits itself.
         for (auto* field : m_fields)
             if (field->hasFocus() && field != watched)
                 field->clearFocus();
         if (m_editingField >= 0)
             endEditing();
-    } else if (event->type() == QEvent::FocusOut && m_editingField >= 0 && watched == m_fields[m_editingField]) {
+    } else if (event->type() == QEvent::FocusOut && m_editingField >= 0 && watched == m_fields[m_editingField] &&
+               !m_fields[m_editingField]->losesFocusToOwnMenu(static_cast<QFocusEvent*>(event)->reason())) {
         endEditing();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool QVRXYPaletteView::fieldMenuIsOpen() const
+{
+    // A press while a popup is open goes to it (its window first), wherever it lands: outside, it closes the popup.
+    const QWidget* popup = QApplication::activePopupWidget();
+    if (!popup)
+        return false;
+    return std::any_of(std::begin(m_fields), std::end(m_fields),
+                       [popup](const XYPaletteTextField* field) { return popup->parentWidget() == field; });
 }
 
 void QVRXYPaletteView::clearTracking()
@@ -302,6 +324,7 @@ void QVRXYPaletteView::textChanged(int field, const QString& text)
 
 void QVRXYPaletteView::endEditing()
 {
+
     if (m_editingField < 0)
         return;
     const int field = m_editingField;

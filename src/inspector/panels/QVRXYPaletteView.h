@@ -21,6 +21,11 @@ class XYPaletteTextField : public QLineEdit {
     Q_OBJECT
 public:
     explicit XYPaletteTextField(QWidget* parent = nullptr);
+
+    // Whether a focus-out for `reason` goes to the field's own menu, which takes the focus while it is open. The
+    // editing goes on through that menu, whose Undo and Redo use the field's own undo history (the line edit then
+    // does not report its editing finished either); any other move of the focus ends the editing.
+    bool losesFocusToOwnMenu(Qt::FocusReason reason) const;
 };
 
 // The numeric palette of the dock: x, y, width, height and the content percent of the selection. It follows the
@@ -56,6 +61,8 @@ private:
     void setFieldText(int field, const QString& text);
     void clearTracking();
     bool hasOpenChange() const;
+    // Whether the context menu of one of the fields is open.
+    bool fieldMenuIsOpen() const;
 
     XYPaletteTextField* m_fields[FieldCount] = {};
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> m_tracked;

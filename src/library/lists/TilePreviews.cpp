@@ -73,7 +73,7 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
 {
     const auto package = weakPackage.lock();
     if (!package || !QFileInfo::exists(package->draftFilePath())) {
-        QFile::remove(path);
+        PackagePreviewPicture::abandon(path);
     } else {
         if (draftTime.isValid()) {
             QFile picture(path);
@@ -81,7 +81,11 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
                 !picture.setFileTime(draftTime, QFileDevice::FileModificationTime))
                 qCInfo(lcLibrary) << "the preview of" << packageID << "keeps its own time";
         }
-        PackagePreviewPicture::adopt(*package, path);
+        if (!PackagePreviewPicture::adopt(*package, path)) {
+            // Gone before it could be named: the package keeps its earlier picture and is looked at once more.
+            qCInfo(lcLibrary) << "the preview of" << packageID << "was gone before it was adopted";
+            queue().askedAgain.insert(packageID, package);
+        }
     }
     finished(packageID);
 }
@@ -112,6 +116,7 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
     generator->generateScreenshotDirectlyAtScale(
         scale, [generator, document, weakPackage, packageID, path, draftTime](const QImage& normal, const QImage&) {
             if (normal.isNull()) {
+                PackagePreviewPicture::abandon(path);
                 finished(packageID);
                 return;
             }
@@ -123,13 +128,16 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
                             adoptPicture(weakPackage, packageID, path, draftTime);
                         } else {
                             qCInfo(lcLibrary) << "the preview of" << packageID << "could not be written";
+                            PackagePreviewPicture::abandon(path);
                             finished(packageID);
                         }
                     },
                     false);
             });
-            if (!posted)
+            if (!posted) {
+                PackagePreviewPicture::abandon(path);
                 finished(packageID);
+            }
         });
 }
 
