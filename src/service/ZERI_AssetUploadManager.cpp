@@ -514,6 +514,13 @@ void ZERI_AssetUploadManager::cancelUploadsAndClearQueue()
     saveQueue();
 }
 
+void ZERI_AssetUploadManager::forgetUploadResults()
+{
+    m_uploadedByAsset.clear();
+    m_urlByContentID.clear();
+    saveUploaded();
+}
+
 QList<ZERI_AssetUploadManager::Entry> ZERI_AssetUploadManager::allEntries() const
 {
     QList<Entry> entries;

@@ -103,6 +103,11 @@ public:
     void cancelUploadsAndClearQueue();
 
     bool isUploading() const;
+    // Whether files of the document (by its id) are queued or on their way, so that a completion will be reported.
+    bool isWaitingForDocument(const QString& documentID) const { return m_waitingDocuments.contains(documentID); }
+    // Forgets every upload result (the content ids and addresses of files sent), on disk too: they belong to the
+    // user who sent them, and go when that user signs out.
+    void forgetUploadResults();
     Error lastError() const { return m_lastError; }
     // Files queued or being sent.
     int queuedFileCount() const;
