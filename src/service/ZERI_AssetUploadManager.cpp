@@ -258,6 +258,22 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
         }
         if (!mayUpload(info, uploadFolder))
             continue; // as for a missing file: the asset keeps its address and any content id it has
+        // A file on its way in a batch is not sent a second time (the sign-out dialogue enqueues a document whose
+        // publish is sending it): the asset takes that batch's result.
+        Entry* sending = nullptr;
+        for (const auto& batch : std::as_const(m_batches)) {
+            for (Entry& candidate : batch->entries) {
+                if (candidate.filePath == path)
+                    sending = &candidate;
+            }
+        }
+        if (sending) {
+            if (std::none_of(sending->assets.begin(), sending->assets.end(),
+                             [&](const AssetRef& r) { return r.assetID == ref.assetID; }))
+                sending->assets.append(ref);
+            queuedSomething = true;
+            continue;
+        }
         auto entry = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.filePath == path; });
         if (entry == m_queue.end()) {
             m_queue.append(Entry{path, info.size(), {ref}});

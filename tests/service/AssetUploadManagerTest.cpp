@@ -233,6 +233,32 @@ TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
     EXPECT_EQ(twin->corvikContentID(), document.assets.back()->corvikContentID());
 }
 
+// The same document enqueued again while its files are on their way (the sign-out dialogue saving a document
+// whose publish is sending it): no file is sent twice, and the document is reported complete once they arrive.
+TEST_F(UploadTest, AFileOnItsWayIsNotSentAgainWhenItsDocumentIsEnqueuedAgain)
+{
+    auto document = makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB});
+    m_service.setReplyDelay(300);
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) >= 1; }));
+    ASSERT_TRUE(manager->isUploading());
+
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    EXPECT_EQ(manager->queuedFileCount(), 4);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty() && !manager->hasAssets(); }));
+    m_service.setReplyDelay(0);
+    EXPECT_EQ(m_service.state().contentItems.size(), 4);
+    EXPECT_EQ(batches(document.paths), QList<QList<int>>({{0}, {1, 2, 3}}));
+    for (const auto& asset : document.assets)
+        EXPECT_FALSE(asset->corvikContentID().isEmpty());
+    EXPECT_EQ(m_delegate.progress.last().totalFiles, 4u);
+}
+
 // Five batches; the service receives the first three and answers none of them. Cancelling then drops
 // them and the two batches not yet sent.
 TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)
