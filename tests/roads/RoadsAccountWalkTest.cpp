@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -631,6 +632,12 @@ TEST_F(AccountWalkRoad, ASignOutLeftToFinishWhileFilesAreOnTheirWaySavesThenSign
             annsContent.push_back(id);
     }
     EXPECT_FALSE(annsContent.empty());
+    // The files the publish had on their way were not sent a second time for the sign-out's save.
+    QStringList sentFiles;
+    for (const QString& id : annsContent)
+        sentFiles.append(fake->state().contentItems.value(id).fileName);
+    EXPECT_EQ(QSet<QString>(sentFiles.begin(), sentFiles.end()).size(), sentFiles.size())
+        << sentFiles.join(u", ").toStdString();
     expectQueueHoldsNothingOf(annsContent);
     signInAnn();
 }
