@@ -514,7 +514,7 @@ TEST_F(AccountWalkRoad, SignOutNowWhileFilesAreOnTheirWayCancelsThemAndLeavesNot
     QStringList alertButtons;
     bool stillSavingAfterCancel = false;
     QElapsedTimer sinceCancel;
-    signOutWhilePublishing(fake, creator, 1500, walk, [&](QVRLogoutWindowController* dialogue) {
+    signOutWhilePublishing(fake, creator, 2500, walk, [&](QVRLogoutWindowController* dialogue) {
         auto* alert = visibleTopLevel<QMessageBox>();
         switch (phase) {
         case 0:
