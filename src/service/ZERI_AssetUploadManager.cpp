@@ -63,6 +63,13 @@ void writeJsonFile(WorkerThreads& writer, const QString& path, const QJsonValue&
     });
 }
 
+bool isWebAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
 // Rewrites "externalURL" of every asset dictionary (recognised by its "corvikContentID") whose content id
 // has a known remote address.
 QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>& urlByContentID)
@@ -81,8 +88,14 @@ QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>
             it.value() = withRemoteURLs(it.value(), urlByContentID);
     }
     const QString contentID = object.value(QStringLiteral("corvikContentID")).toString();
+    // The asset's own record of its remote address serves when this manager has none (its results were sent
+    // from another queue folder); the service's copy keeps the form it always had, with the address in
+    // "externalURL" alone.
+    const QString ownRemote = object.take(QStringLiteral("remoteURL")).toString();
     if (!contentID.isEmpty() && urlByContentID.contains(contentID))
         object.insert(QStringLiteral("externalURL"), urlByContentID.value(contentID));
+    else if (!contentID.isEmpty() && isWebAddress(ownRemote))
+        object.insert(QStringLiteral("externalURL"), ownRemote);
     return object;
 }
 
@@ -231,15 +244,36 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
             // replaced since (a re-encoded video keeps its asset), and the server copy is out of date.
             const bool stale =
                 done != m_uploadedByAsset.constEnd() && done->contentID == asset->corvikContentID() && !sameFileSent;
-            if (!stale)
+            if (!stale) {
+                // A draft written before assets kept their remote address learns it from this manager's results.
+                if (asset->remoteURL().isEmpty() && m_urlByContentID.contains(asset->corvikContentID()))
+                    asset->setRemoteURL(QUrl(m_urlByContentID.value(asset->corvikContentID())));
                 continue;
+            }
         } else if (sameFileSent) {
             // Sent by an earlier run (the document was not loaded then): no second upload.
             asset->setCorvikContentID(done->contentID);
+            asset->setRemoteURL(QUrl(done->url));
             continue;
         }
         if (!mayUpload(info, uploadFolder))
             continue; // as for a missing file: the asset keeps its address and any content id it has
+        // A file on its way in a batch is not sent a second time (the sign-out dialogue enqueues a document whose
+        // publish is sending it): the asset takes that batch's result.
+        Entry* sending = nullptr;
+        for (const auto& batch : std::as_const(m_batches)) {
+            for (Entry& candidate : batch->entries) {
+                if (candidate.filePath == path)
+                    sending = &candidate;
+            }
+        }
+        if (sending) {
+            if (std::none_of(sending->assets.begin(), sending->assets.end(),
+                             [&](const AssetRef& r) { return r.assetID == ref.assetID; }))
+                sending->assets.append(ref);
+            queuedSomething = true;
+            continue;
+        }
         auto entry = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.filePath == path; });
         if (entry == m_queue.end()) {
             m_queue.append(Entry{path, info.size(), {ref}});
@@ -441,8 +475,10 @@ void ZERI_AssetUploadManager::applyResult(const AssetRef& ref, const Uploaded& u
     if (!model)
         return;
     for (const auto& asset : model->getAllContentAssets()) {
-        if (asset->internalID() == ref.assetID)
+        if (asset->internalID() == ref.assetID) {
             asset->setCorvikContentID(uploaded.contentID);
+            asset->setRemoteURL(QUrl(uploaded.url));
+        }
     }
 }
 
@@ -494,6 +530,13 @@ void ZERI_AssetUploadManager::cancelUploadsAndClearQueue()
     saveQueue();
 }
 
+void ZERI_AssetUploadManager::forgetUploadResults()
+{
+    m_uploadedByAsset.clear();
+    m_urlByContentID.clear();
+    saveUploaded();
+}
+
 QList<ZERI_AssetUploadManager::Entry> ZERI_AssetUploadManager::allEntries() const
 {
     QList<Entry> entries;
@@ -506,6 +549,15 @@ QList<ZERI_AssetUploadManager::Entry> ZERI_AssetUploadManager::allEntries() cons
 QString ZERI_AssetUploadManager::remoteURLForContentID(const QString& contentID) const
 {
     return m_urlByContentID.value(contentID);
+}
+
+QUrl ZERI_AssetUploadManager::webURLOf(const ZERI_ContentAsset& asset) const
+{
+    if (const QUrl own = asset.webURL(); !own.isEmpty())
+        return own;
+    const QString known =
+        asset.corvikContentID().isEmpty() ? QString() : remoteURLForContentID(asset.corvikContentID());
+    return isWebAddress(known) ? QUrl(known) : QUrl();
 }
 
 QJsonObject ZERI_AssetUploadManager::jsonWithRemoteURLs(const QJsonObject& documentDictionary) const

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include "platform/Error.h"
 #include "service/BlockRequester.h"
@@ -40,8 +41,9 @@ public:
 // several assets is sent once.
 //
 // Results: each uploaded file gives a content id, set as the `corvikContentID` of every asset that uses it,
-// and a remote address, kept by the manager (remoteURLForContentID) and written into the document text sent
-// to the service (jsonWithRemoteURLs). The local files are never touched.
+// and a remote address, kept by the manager (remoteURLForContentID) and by the asset (its remoteURL, stored in
+// the draft), and written into the document text sent to the service (jsonWithRemoteURLs). The assets keep
+// pointing at their local files, which are never touched.
 //
 // Persistence: the queue and the results live in the upload-queue folder, so a manager made over the same
 // folder after a restart resumes the queue; the content ids of documents that were not loaded then are set
@@ -101,14 +103,24 @@ public:
     void cancelUploadsAndClearQueue();
 
     bool isUploading() const;
+    // Whether files of the document (by its id) are queued or on their way, so that a completion will be reported.
+    bool isWaitingForDocument(const QString& documentID) const { return m_waitingDocuments.contains(documentID); }
+    // Forgets every upload result (the content ids and addresses of files sent), on disk too: they belong to the
+    // user who sent them, and go when that user signs out.
+    void forgetUploadResults();
     Error lastError() const { return m_lastError; }
     // Files queued or being sent.
     int queuedFileCount() const;
 
     // The service's address of an uploaded content item; empty when unknown.
     QString remoteURLForContentID(const QString& contentID) const;
+    // The address a person elsewhere can open for the asset: its own web address (ZERI_ContentAsset::webURL),
+    // else, for an asset of a draft written before assets kept their remote address, the address this manager
+    // got for its content id; empty when the file never reached the service.
+    QUrl webURLOf(const ZERI_ContentAsset& asset) const;
     // A document's dictionary form in which every asset with a known content id points at its remote
-    // address ("externalURL"), as the service and other machines need it.
+    // address ("externalURL"), as the service and other machines need it. The assets' own "remoteURL" records
+    // serve where the manager knows no address, and are left out: the service's copy has the form it always had.
     QJsonObject jsonWithRemoteURLs(const QJsonObject& documentDictionary) const;
 
     double retryInterval() const { return m_retryInterval; }

@@ -13,6 +13,13 @@ const QString kExternalURLKey = QStringLiteral("externalURL");
 const QString kSourceFileNameKey = QStringLiteral("sourceFileName");
 const QString kIsBakedAssetKey = QStringLiteral("isBakedAsset");
 const QString kCorvikContentIDKey = QStringLiteral("corvikContentID");
+const QString kRemoteURLKey = QStringLiteral("remoteURL");
+
+bool isWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
 const QString kPresetKey = QStringLiteral("videoCompressionPreset");
 } // namespace
 
@@ -79,6 +86,30 @@ void ZERI_ContentAsset::setCorvikContentID(const QString& contentID)
         return;
     m_corvikContentID = contentID;
     didChange(QStringLiteral("corvikContentID"));
+    setRemoteURL(QUrl());
+}
+
+QUrl ZERI_ContentAsset::remoteURL() const
+{
+    return m_remoteURL.isEmpty() ? QUrl() : QUrl(m_remoteURL, QUrl::TolerantMode);
+}
+
+void ZERI_ContentAsset::setRemoteURL(const QUrl& url)
+{
+    const QString text = url.isEmpty() ? QString() : url.toString(QUrl::FullyEncoded);
+    if (m_remoteURL == text)
+        return;
+    m_remoteURL = text;
+    didChange(QStringLiteral("remoteURL"));
+}
+
+QUrl ZERI_ContentAsset::webURL() const
+{
+    if (const QUrl external = externalURL(); isWebAddress(external))
+        return external;
+    if (const QUrl remote = remoteURL(); isWebAddress(remote))
+        return remote;
+    return {};
 }
 
 void ZERI_ContentAsset::setVideoCompressionPreset(const std::shared_ptr<VideoAssetCompressorPreset>& preset)
@@ -121,6 +152,8 @@ QJsonObject ZERI_ContentAsset::makeJsonDictionary() const
     dict.insert(kIsBakedAssetKey, yesNo(m_isBakedAsset));
     if (!m_corvikContentID.isEmpty())
         dict.insert(kCorvikContentIDKey, m_corvikContentID);
+    if (!m_remoteURL.isEmpty())
+        dict.insert(kRemoteURLKey, m_remoteURL);
     if (m_preset)
         dict.insert(kPresetKey, m_preset->dictionaryRepresentation());
     return dict;
@@ -133,6 +166,7 @@ void ZERI_ContentAsset::readProperties(const ModelJsonReader& reader, ChangedKey
     assign(m_sourceFileName, reader.string(kSourceFileNameKey), QStringLiteral("sourceFileName"), changedKeys);
     assign(m_isBakedAsset, reader.boolean(kIsBakedAssetKey), QStringLiteral("isBakedAsset"), changedKeys);
     assign(m_corvikContentID, reader.string(kCorvikContentIDKey), QStringLiteral("corvikContentID"), changedKeys);
+    assign(m_remoteURL, reader.string(kRemoteURLKey), QStringLiteral("remoteURL"), changedKeys);
     // A preset read back is a new record; keep the current one when the stored form is the same.
     const auto presetDict = reader.object(kPresetKey);
     if (!presetDict) {

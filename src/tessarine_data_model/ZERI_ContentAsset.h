@@ -34,7 +34,15 @@ public:
     bool isBakedAsset() const { return m_isBakedAsset; }
     void setIsBakedAsset(bool baked);
     QString corvikContentID() const { return m_corvikContentID; }
+    // A different content id forgets the remote address, which belonged to the content sent before.
     void setCorvikContentID(const QString& contentID);
+    // Where the service serves the uploaded file (set with the content id once the upload is confirmed); the
+    // asset keeps pointing at its local file, so the document still shows without a download.
+    QUrl remoteURL() const;
+    void setRemoteURL(const QUrl& url);
+    // The address a person elsewhere can open: the external URL when it is an http(s) one, else the remote
+    // address of the uploaded file; empty when the file never reached the service.
+    QUrl webURL() const;
     std::shared_ptr<VideoAssetCompressorPreset> videoCompressionPreset() const { return m_preset; }
     void setVideoCompressionPreset(const std::shared_ptr<VideoAssetCompressorPreset>& preset);
 
@@ -55,5 +63,6 @@ private:
     QString m_sourceFileName;
     bool m_isBakedAsset = false;
     QString m_corvikContentID;
+    QString m_remoteURL;
     std::shared_ptr<VideoAssetCompressorPreset> m_preset;
 };

@@ -26,6 +26,7 @@
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "platform/NotificationCenter.h"
+#include "service/ZERI_AssetUploadManager.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
@@ -53,10 +54,11 @@ QPixmap artwork(const QString& name, double devicePixelRatio)
     return pixmap;
 }
 
-bool isWebAddress(const QUrl& url)
+QUrl pdfWebURL(const ZERI_ContentAsset& asset)
 {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+    if (const QUrl own = asset.webURL(); !own.isEmpty() || asset.corvikContentID().isEmpty())
+        return own;
+    return ZERI_AssetUploadManager::sharedInstance().webURLOf(asset);
 }
 
 } // namespace
@@ -290,7 +292,9 @@ QVR_PDFViewerView::QVR_PDFViewerView(const QRect& frame, const std::shared_ptr<Z
     });
 
     const auto asset = object && object->object() ? object->object()->pdfAsset() : nullptr;
-    if (asset && isWebAddress(asset->externalURL()) && TrackedEmailComposer::isAvailable()) {
+    // The e-mail links to the PDF where the service serves it: a document posted from this computer keeps its
+    // own copy of the file and has the service's address beside it.
+    if (asset && !pdfWebURL(*asset).isEmpty() && TrackedEmailComposer::isAvailable()) {
         auto* button = new QPushButton(this);
         button->setFlat(true);
         button->setFocusPolicy(Qt::NoFocus);
@@ -441,7 +445,8 @@ void QVR_PDFViewerView::trackableEmail()
         return;
     const auto object = m_object ? m_object->object() : nullptr;
     const auto asset = object ? object->pdfAsset() : nullptr;
-    if (!asset || !isWebAddress(asset->externalURL()))
+    const QUrl pdfLink = asset ? pdfWebURL(*asset) : QUrl();
+    if (pdfLink.isEmpty())
         return;
     m_emailVC = TrackedEmailComposer::make();
     if (!m_emailVC)
@@ -467,7 +472,7 @@ void QVR_PDFViewerView::trackableEmail()
         fileName = QStringLiteral("untitled.pdf");
     QTextDocument message;
     message.setHtml(Tessutils::trackableEmail_editablePDFEmailHTMLStringWithSender(
-        displayName.isEmpty() ? email : displayName, asset->externalURL().toString(QUrl::FullyEncoded), fileName));
+        displayName.isEmpty() ? email : displayName, pdfLink.toString(QUrl::FullyEncoded), fileName));
     QTextCursor all(&message);
     all.select(QTextCursor::Document);
     QTextCharFormat format;

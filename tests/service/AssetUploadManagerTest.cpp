@@ -233,6 +233,68 @@ TEST_F(UploadTest, AFileOverTheByteLimitGoesAloneAndASharedFileIsSentOnce)
     EXPECT_EQ(twin->corvikContentID(), document.assets.back()->corvikContentID());
 }
 
+// An uploaded asset keeps the service's address beside its local file, in the draft too; the copy sent to the
+// service has it as its address only. A draft written before assets kept the address learns it from the results,
+// and once the results are forgotten (the user signed out) the asset's own record still serves.
+TEST_F(UploadTest, AnUploadedAssetKeepsItsRemoteAddressBesideItsLocalFile)
+{
+    auto document = makeDocument({10 * kKB, 10 * kKB});
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    const auto& asset = document.assets.front();
+    const QString url = manager->remoteURLForContentID(asset->corvikContentID());
+    EXPECT_EQ(asset->remoteURL().toString(), url);
+    EXPECT_TRUE(asset->externalURL().isLocalFile());
+    EXPECT_EQ(asset->webURL().toString(), url);
+    EXPECT_TRUE(QJsonDocument(document.model->jsonDictionary()).toJson().contains(url.toUtf8()));
+    const QByteArray sent = QJsonDocument(manager->jsonWithRemoteURLs(document.model->jsonDictionary())).toJson();
+    EXPECT_FALSE(sent.contains("remoteURL"));
+    EXPECT_FALSE(sent.contains("file://"));
+
+    // As an earlier version wrote it: the content id without the address.
+    auto older = ZERI_ContentAsset::initWithDict(asset->jsonDictionary());
+    older->setRemoteURL(QUrl());
+    older->setCorvikContentID(asset->corvikContentID());
+    EXPECT_TRUE(older->webURL().isEmpty());
+    EXPECT_EQ(manager->webURLOf(*older).toString(), url);
+
+    manager->forgetUploadResults();
+    EXPECT_TRUE(manager->remoteURLForContentID(asset->corvikContentID()).isEmpty());
+    const QByteArray sentLater = QJsonDocument(manager->jsonWithRemoteURLs(document.model->jsonDictionary())).toJson();
+    EXPECT_TRUE(sentLater.contains(url.toUtf8()));
+    EXPECT_FALSE(sentLater.contains("file://"));
+    manager.reset(); // its last state is on disk once it is gone
+    EXPECT_TRUE(makeManager()->remoteURLForContentID(asset->corvikContentID()).isEmpty()) << "kept on disk";
+}
+
+// The same document enqueued again while its files are on their way (the sign-out dialogue saving a document
+// whose publish is sending it): no file is sent twice, and the document is reported complete once they arrive.
+TEST_F(UploadTest, AFileOnItsWayIsNotSentAgainWhenItsDocumentIsEnqueuedAgain)
+{
+    auto document = makeDocument({600 * kKB, 600 * kKB, 100 * kKB, 100 * kKB});
+    m_service.setReplyDelay(300);
+    auto manager = makeManager();
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(kUpload) >= 1; }));
+    ASSERT_TRUE(manager->isUploading());
+
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->beginTracking();
+    EXPECT_EQ(manager->queuedFileCount(), 4);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty() && !manager->hasAssets(); }));
+    m_service.setReplyDelay(0);
+    EXPECT_EQ(m_service.state().contentItems.size(), 4);
+    EXPECT_EQ(batches(document.paths), QList<QList<int>>({{0}, {1, 2, 3}}));
+    for (const auto& asset : document.assets)
+        EXPECT_FALSE(asset->corvikContentID().isEmpty());
+    EXPECT_EQ(m_delegate.progress.last().totalFiles, 4u);
+}
+
 // Five batches; the service receives the first three and answers none of them. Cancelling then drops
 // them and the two batches not yet sent.
 TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)

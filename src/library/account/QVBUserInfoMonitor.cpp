@@ -21,6 +21,7 @@
 namespace {
 
 QVBUserInfoMonitor* s_monitor = nullptr;
+int s_intervalMs = QVBUserInfoMonitor::kIntervalMs;
 
 SafeDictionary parseReply(const QString& reply)
 {
@@ -70,6 +71,18 @@ void QVBUserInfoMonitor::resetForTesting()
     s_monitor = nullptr;
 }
 
+void QVBUserInfoMonitor::setIntervalForTesting(int milliseconds)
+{
+    s_intervalMs = milliseconds > 0 ? milliseconds : kIntervalMs;
+    if (s_monitor && s_monitor->m_timer)
+        s_monitor->m_timer->setInterval(s_intervalMs);
+}
+
+int QVBUserInfoMonitor::intervalMs()
+{
+    return s_intervalMs;
+}
+
 QVBUserInfoMonitor::QVBUserInfoMonitor()
     : m_logoutObservation(QString::fromLatin1(ZERI_AuthenticationHandler::kDidLogoutNotification), nullptr,
                           [this](const Notification&) {
@@ -98,7 +111,7 @@ void QVBUserInfoMonitor::restartTimer()
 {
     delete m_timer;
     m_timer = new QTimer(this);
-    m_timer->setInterval(kIntervalMs);
+    m_timer->setInterval(s_intervalMs);
     connect(m_timer, &QTimer::timeout, this, [this] { updateInfo(); });
     m_timer->start();
 }

@@ -65,6 +65,10 @@ public:
     QString userFriendlyResetTimeRemaining() const { return m_friendlyReset; }
 
     void setClockForTesting(Clock clock) { m_clock = std::move(clock); }
+    // The time between refreshes of every monitor from now on, the running timer's included; 0 or less brings
+    // back kIntervalMs (tests).
+    static void setIntervalForTesting(int milliseconds);
+    static int intervalMs();
     // Drops the shared monitor's state and requests (tests).
     static void resetForTesting();
 

@@ -304,6 +304,7 @@ bool ZERI_AuthenticationHandler::accountTypeIsTemporary()
 void ZERI_AuthenticationHandler::logout()
 {
     ZERI_AssetUploadManager::sharedInstance().cancelUploadsAndClearQueue();
+    ZERI_AssetUploadManager::sharedInstance().forgetUploadResults();
     DocumentServerOperations::cancelDownloadTessarinesForType();
     QVBPrecacheManager::sharedInstance().resetEverything();
     // The documents leave the list now; their folders are deleted off the main thread.

@@ -84,6 +84,31 @@ void deleteCopyPackage(const std::shared_ptr<ZERI_TessarineModel>& copy)
     }
 }
 
+// A sheet of a flow, made over the document window. Closing that window deletes its children, the running sheet
+// among them (sign-out closes every document window, and may do so while a sheet of this flow waits for files on
+// their way), so the flow deletes the sheet only while it still lives.
+template <class Sheet> class FlowSheet {
+public:
+    explicit FlowSheet(Sheet* sheet)
+        : m_sheet(sheet)
+    {
+    }
+    ~FlowSheet() { delete m_sheet.data(); }
+    FlowSheet(const FlowSheet&) = delete;
+    FlowSheet& operator=(const FlowSheet&) = delete;
+    Sheet* operator->() const { return m_sheet.data(); }
+    // Runs it; kCancelled when the sheet, or the window it belongs to, went away while it ran.
+    int run(QWidget* window)
+    {
+        const QPointer<QWidget> guardedWindow(window);
+        const int result = SheetRunner::run(*m_sheet, window);
+        return m_sheet && (!window || guardedWindow) ? result : SheetRunner::kCancelled;
+    }
+
+private:
+    QPointer<Sheet> m_sheet;
+};
+
 QString errorText(const SafeDictionary& error)
 {
     const Error asError = ZERI_APIBinding::errorFromApiErrorDict(error);
@@ -116,11 +141,17 @@ void QVRSaveAndPostUtils::saveTessarineDraft(const std::shared_ptr<ZERI_Tessarin
     FlowGuard guard;
     if (!requireSignIn())
         return;
-    std::unique_ptr<QVRSavePublishDialogueWindowController> dialogue(
-        QVRSavePublishDialogueWindowController::initWithTessarineModel(model, window ? window->window() : nullptr));
-    dialogue->setPublishing(false);
-    const int result = SheetRunner::run(*dialogue, window);
-    dialogue.reset();
+    const QPointer<QWidget> guardedWindow(window);
+    int result = SheetRunner::kCancelled;
+    {
+        FlowSheet<QVRSavePublishDialogueWindowController> dialogue(
+            QVRSavePublishDialogueWindowController::initWithTessarineModel(model, window ? window->window() : nullptr));
+        dialogue->setPublishing(false);
+        result = dialogue.run(window);
+    }
+    // The window closed under the sheet (the user signed out): the flow ends with it.
+    if (window && !guardedWindow)
+        return;
     if (result == SheetRunner::kFork) {
         QVRForkHandler::beginTessarineForkForFilePackage(packageOf(model), false, false, {}, window);
     } else if (result == SheetRunner::kCancelled) {
@@ -157,28 +188,32 @@ void QVRSaveAndPostUtils::postTessarineModel(const std::shared_ptr<ZERI_Tessarin
     } remover{adminMode ? modelToPost : nullptr, copyHandedOn};
 
     QWidget* sheetParent = window ? window->window() : nullptr;
+    const QPointer<QWidget> guardedWindow(window);
     std::optional<QString> password;
     std::optional<QString> permission;
     {
-        QVREditTessarineDetailsWindowController details(modelToPost, sheetParent);
-        if (SheetRunner::run(details, window) == SheetRunner::kCancelled)
+        FlowSheet<QVREditTessarineDetailsWindowController> details(
+            new QVREditTessarineDetailsWindowController(modelToPost, sheetParent));
+        if (details.run(window) == SheetRunner::kCancelled)
             return;
-        password = details.passwordToSaveWith();
-        permission = details.selectedPrivacySetting();
+        password = details->passwordToSaveWith();
+        permission = details->selectedPrivacySetting();
     }
     int result = SheetRunner::kCancelled;
     {
-        std::unique_ptr<QVRSavePublishDialogueWindowController> dialogue(
+        FlowSheet<QVRSavePublishDialogueWindowController> dialogue(
             QVRSavePublishDialogueWindowController::initWithTessarineModel(modelToPost, sheetParent));
         dialogue->setSavePassword(password);
         dialogue->setPublishPermission(permission);
         dialogue->setPublishing(true);
-        result = SheetRunner::run(*dialogue, window);
+        result = dialogue.run(window);
     }
+    // The window closed under the sheet (the user signed out): the flow ends with it.
+    if (window && !guardedWindow)
+        return;
     if (result == SheetRunner::kFork) {
         // The document that met the conflict is the one forked: the administrator's copy, when there is one,
         // which then lives until the fork's share sheet closes (or the fork ends without one).
-        QPointer<QWidget> guardedWindow(window);
         copyHandedOn = adminMode;
         QVRForkHandler::beginTessarineForkForFilePackage(
             packageOf(modelToPost), true, false,

@@ -92,6 +92,7 @@ QVRSavePublishDialogueWindowController::~QVRSavePublishDialogueWindowController(
     stopObservingCompression();
     if (uploadManager().delegate() == this)
         uploadManager().setDelegate(nullptr);
+    handUploadsBack();
 }
 
 void QVRSavePublishDialogueWindowController::setStatus(const QString& status)
@@ -240,6 +241,10 @@ void QVRSavePublishDialogueWindowController::startUploads()
     m_uploadsStarted = true;
     stopObservingCompression();
     ZERI_AssetUploadManager& manager = uploadManager();
+    // One dialogue hears the manager at a time; one still waiting for its files gets it back when this one ends.
+    if (auto* waiting = dynamic_cast<QVRSavePublishDialogueWindowController*>(manager.delegate());
+        waiting && waiting != this && waiting->waitingForUploads())
+        m_tookUploadsFrom = waiting;
     manager.setDelegate(this);
     for (const auto& package : m_filePackages) {
         if (!shouldSend(package))
@@ -260,6 +265,40 @@ void QVRSavePublishDialogueWindowController::startUploads()
         manager.startNextUploadIfNeeded();
     else
         startSavingModels();
+}
+
+void QVRSavePublishDialogueWindowController::handUploadsBack()
+{
+    const QPointer<QVRSavePublishDialogueWindowController> waiting = std::exchange(m_tookUploadsFrom, nullptr);
+    if (!waiting)
+        return;
+    // On the next turn: a sign-out ending this dialogue closes the document windows, the waiting one's among them,
+    // and signs out first; then there is nothing to go on with.
+    QTimer::singleShot(0, waiting.data(), [waiting] {
+        if (waiting)
+            waiting->resumeUploads();
+    });
+}
+
+void QVRSavePublishDialogueWindowController::resumeUploads()
+{
+    ZERI_AssetUploadManager& manager = uploadManager();
+    if (!waitingForUploads() || Tessutils::corvikAuthToken().isEmpty() ||
+        (manager.delegate() && manager.delegate() != this))
+        return;
+    manager.setDelegate(this);
+    // Files that arrived meanwhile gave their assets content ids and are not queued again.
+    for (const auto& package : m_filePackages) {
+        const auto model = package ? package->model() : nullptr;
+        if (model && m_waitingDocuments.count(model->qvdID()))
+            manager.enqueueAllContentAssetsForModel(model);
+    }
+    std::erase_if(m_waitingDocuments, [&manager](const QString& id) { return !manager.isWaitingForDocument(id); });
+    manager.beginTracking();
+    if (m_waitingDocuments.empty())
+        startSavingModels();
+    else
+        manager.startNextUploadIfNeeded();
 }
 
 void QVRSavePublishDialogueWindowController::uploadManagerUploadDidProgress(ZERI_AssetUploadManager*, const void*,
@@ -407,6 +446,7 @@ void QVRSavePublishDialogueWindowController::onModelUploadsDone(const Error& err
     setStatus(UFM::SUCCESS_EXCLAMATION_TEXT());
     if (m_plainWindow) {
         m_ended = true;
+        handUploadsBack();
         close();
         return;
     }
@@ -421,6 +461,7 @@ void QVRSavePublishDialogueWindowController::endWithCode(int code)
     stopObservingCompression();
     if (uploadManager().delegate() == this)
         uploadManager().setDelegate(nullptr);
+    handUploadsBack();
     done(code);
 }
 
@@ -435,6 +476,7 @@ void QVRSavePublishDialogueWindowController::cancelButtonPressed()
     m_uploadingTessarineQueue.reset();
     if (m_plainWindow) {
         m_ended = true;
+        handUploadsBack();
         close();
         return;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include "platform/Error.h"
@@ -102,6 +103,14 @@ private:
     bool shouldSend(const std::shared_ptr<ZERI_qvdFilePackage>& package) const;
     void onSaveAnswered(const std::optional<SafeDictionary>& error);
     void endWithCode(int code);
+    // Files of this dialogue's documents are still to be sent and nothing else has begun.
+    bool waitingForUploads() const { return m_uploadsStarted && !m_savingStarted && !m_ended; }
+    // Another dialogue took the shared upload manager over while this one waited for its files (the sign-out
+    // dialogue, chosen from the home window while a document was being published) and has ended: this one
+    // queues again what its documents still have to send and goes on.
+    void resumeUploads();
+    // Gives the upload manager back to the dialogue this one took it from.
+    void handUploadsBack();
     void setCompressingStatus(unsigned long long current);
     void setStatus(const QString& status);
 
@@ -127,6 +136,7 @@ private:
     std::vector<NotificationObservation> m_compressionObservations;
     std::set<QString> m_waitingDocuments; // ids of the documents whose files are on their way
     quint64 m_saveGeneration = 0;         // a save answered after Cancel belongs to an older generation
+    QPointer<QVRSavePublishDialogueWindowController> m_tookUploadsFrom;
 
     QLabel* m_titleLabel = nullptr;
     QLabel* m_statusLabel = nullptr;
