@@ -21,6 +21,7 @@
 #include "platform/Json.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/StorageLogging.h"
@@ -479,7 +480,17 @@ ZERI_qvdFilePackageMetadata& ZERI_qvdFilePackage::metaData()
     return *m_metadata;
 }
 
-bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
+namespace {
+
+// One thread, so that the package files are written in the order their saves were asked for.
+WorkerThreads& draftWriter()
+{
+    static WorkerThreads::Lasting writer(1, QStringLiteral("draft writer"));
+    return writer.threads();
+}
+
+// Any thread.
+bool writePackageJsonFile(const QString& path, const QByteArray& data, Error* error)
 {
     Error writeError;
     if (QFileInfo(path).isSymLink()) {
@@ -490,26 +501,48 @@ bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& d
         if (AtomicFile::write(part, data, &writeError)) {
             if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
                 return true;
-            writeError = packageError(CannotWrite, QStringLiteral("Cannot replace the link \"%1\"").arg(path));
+            writeError = packageError(ZERI_qvdFilePackage::CannotWrite,
+                                      QStringLiteral("Cannot replace the link \"%1\"").arg(path));
             QFile::remove(part);
         }
     } else if (AtomicFile::write(path, data, &writeError)) {
         return true;
     }
     qCWarning(lcStorage).noquote() << "cannot save" << path << writeError.message;
-    setError(error, packageError(CannotWrite, writeError.message));
+    setError(error, packageError(ZERI_qvdFilePackage::CannotWrite, writeError.message));
     return false;
+}
+
+} // namespace
+
+void ZERI_qvdFilePackage::waitForDraftWrites()
+{
+    draftWriter().waitForIdle();
+}
+
+bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
+{
+    // A write still queued would land after this one.
+    waitForDraftWrites();
+    return writePackageJsonFile(path, data, error);
 }
 
 bool ZERI_qvdFilePackage::saveMetadata()
 {
-    return writeJsonFile(metadataFilePath(), Json::write(metaData().jsonObject()), nullptr);
+    const QJsonObject json = metaData().jsonObject();
+    if (!writeJsonFile(metadataFilePath(), Json::write(json), nullptr)) {
+        m_lastWrittenMetadata = QJsonObject();
+        return false;
+    }
+    m_lastWrittenMetadata = json;
+    return true;
 }
 
 bool ZERI_qvdFilePackage::loadModel(Error* error)
 {
     if (m_model)
         return true;
+    waitForDraftWrites();
     QByteArray data;
     if (!readFile(draftFilePath(), &data, error))
         return false;
@@ -522,8 +555,24 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
     }
     m_model = document;
     m_lastDraftHash = draftHash(data);
+    m_lastDraftDictionary = QJsonObject();
     document->setFilePackage(shared_from_this());
     ensureOwnFolders();
+    // The text on disk may be written otherwise than this program writes it (by an older version, by hand): the
+    // writer checks, and only a draft that is this document's own text lets a save go without writing.
+    draftWriter().post([package = weak_from_this(), generation = m_draftWrite.generation,
+                        dictionary = document->jsonDictionary(), hash = m_lastDraftHash] {
+        if (draftHash(Json::write(dictionary)) != hash)
+            return;
+        MainThread::run(
+            [package, generation, dictionary] {
+                const auto self = package.lock();
+                if (self && self->m_draftWrite.generation == generation && self->m_lastDraftDictionary.isEmpty() &&
+                    self->m_model && self->m_model->jsonDictionary() == dictionary)
+                    self->m_lastDraftDictionary = dictionary;
+            },
+            false);
+    });
     return true;
 }
 
@@ -533,15 +582,98 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
         return false;
     }
-    const QByteArray data = m_model->jsonData();
-    const QByteArray hash = draftHash(data);
-    ZERI_qvdFilePackageMetadata& metadata = metaData();
-    if (hash != m_lastDraftHash || !QFileInfo::exists(draftFilePath())) {
-        if (!writeJsonFile(draftFilePath(), data, error))
-            return false;
-        m_lastDraftHash = hash;
-        metadata.setDraftRevision(metadata.draftRevision() + 1);
+    // Whatever the writer still had of this package is older than what is written now.
+    waitForDraftWrites();
+    ++m_draftWrite.generation;
+    m_draftWrite.inFlight = false;
+    m_draftWrite.again = false;
+    const QJsonObject dictionary = m_model->jsonDictionary();
+    const bool onDisk = QFileInfo::exists(draftFilePath());
+    if (!onDisk || m_lastDraftDictionary.isEmpty() || dictionary != m_lastDraftDictionary) {
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        if (hash != m_lastDraftHash || !onDisk) {
+            if (!writeJsonFile(draftFilePath(), data, error))
+                return false;
+            m_lastDraftHash = hash;
+            metaData().setDraftRevision(metaData().draftRevision() + 1);
+        }
+        m_lastDraftDictionary = dictionary;
     }
+    takeMetadataFromModel();
+    return writeMetadataIfChanged(false, error);
+}
+
+bool ZERI_qvdFilePackage::saveDocumentSoon(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error)
+{
+    if (!document) {
+        setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
+        return false;
+    }
+    m_model = document;
+    if (m_draftWrite.inFlight) {
+        m_draftWrite.again = true;
+        return true;
+    }
+    startDraftWrite();
+    return true;
+}
+
+void ZERI_qvdFilePackage::startDraftWrite()
+{
+    const quint64 generation = ++m_draftWrite.generation;
+    m_draftWrite.again = false;
+    const QJsonObject dictionary = m_model->jsonDictionary();
+    const bool onDisk = QFileInfo::exists(draftFilePath());
+    takeMetadataFromModel();
+    if (onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary) {
+        writeMetadataIfChanged(true, nullptr);
+        return;
+    }
+    // A dictionary other than the one last written always makes other text; without one to compare with, the
+    // writer compares the text with the draft's.
+    const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
+    m_draftWrite.inFlight = true;
+    draftWriter().post([package = weak_from_this(), generation, dictionary, path = draftFilePath(),
+                        lastHash = m_lastDraftHash, mustWrite] {
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        const bool changed = mustWrite || hash != lastHash;
+        const bool written = !changed || writePackageJsonFile(path, data, nullptr);
+        MainThread::run(
+            [package, generation, dictionary, hash, changed, written] {
+                if (const auto self = package.lock())
+                    self->draftWritten(generation, dictionary, hash, changed, written);
+            },
+            false);
+    });
+}
+
+// Main thread, after the writer's turn.
+void ZERI_qvdFilePackage::draftWritten(quint64 generation, const QJsonObject& dictionary, const QByteArray& hash,
+                                       bool changed, bool written)
+{
+    // A save made at once since then has written a newer state itself.
+    if (generation != m_draftWrite.generation || !m_draftWrite.inFlight)
+        return;
+    m_draftWrite.inFlight = false;
+    if (written) {
+        if (changed) {
+            m_lastDraftHash = hash;
+            metaData().setDraftRevision(metaData().draftRevision() + 1);
+        }
+        m_lastDraftDictionary = dictionary;
+        if (m_model)
+            takeMetadataFromModel();
+        writeMetadataIfChanged(true, nullptr);
+    }
+    if (m_draftWrite.again && m_model && !m_model->dontSave())
+        startDraftWrite();
+}
+
+void ZERI_qvdFilePackage::takeMetadataFromModel()
+{
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
     metadata.setTessarineName(m_model->title());
     metadata.setTessarineDescription(m_model->description());
     metadata.setUpdatedTimeStamp(m_model->updatedText());
@@ -551,8 +683,33 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         metadata.setApiID(m_model->apiID());
     if (!m_model->alias().isEmpty())
         metadata.setAlias(m_model->alias());
-    if (!writeJsonFile(metadataFilePath(), Json::write(metadata.jsonObject()), error))
-        return false;
+}
+
+bool ZERI_qvdFilePackage::writeMetadataIfChanged(bool soon, Error* error)
+{
+    const QJsonObject json = metaData().jsonObject();
+    if (json == m_lastWrittenMetadata && QFileInfo::exists(metadataFilePath()))
+        return true;
+    if (!soon) {
+        if (!writeJsonFile(metadataFilePath(), Json::write(json), error)) {
+            m_lastWrittenMetadata = QJsonObject();
+            return false;
+        }
+        m_lastWrittenMetadata = json;
+        return true;
+    }
+    m_lastWrittenMetadata = json;
+    draftWriter().post([package = weak_from_this(), json, path = metadataFilePath()] {
+        if (writePackageJsonFile(path, Json::write(json), nullptr))
+            return;
+        MainThread::run(
+            [package, json] {
+                // Written again by the next save.
+                if (const auto self = package.lock(); self && self->m_lastWrittenMetadata == json)
+                    self->m_lastWrittenMetadata = QJsonObject();
+            },
+            false);
+    });
     return true;
 }
 
@@ -569,6 +726,7 @@ bool ZERI_qvdFilePackage::unloadModel(Error* error)
     auto document = std::move(m_model);
     document->setDontSave(true);
     document->setFilePackage(nullptr);
+    m_unloadedDocument = document;
     return true;
 }
 
@@ -712,12 +870,14 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString&
 
 void ZERI_qvdFilePackage::cleanDirectories()
 {
+    waitForDraftWrites();
     if (!ensureOwnFolders()) {
         qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
         return;
     }
+    const auto draft = documentOfDraft();
     std::optional<QSet<QString>> keep =
-        m_model ? referencedFiles(*m_model, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
+        draft ? referencedFiles(*draft, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
     if (!keep) {
         qCWarning(lcStorage) << "not cleaning" << m_path << "- the draft cannot be read";
         return;
@@ -766,6 +926,18 @@ void ZERI_qvdFilePackage::cleanDirectories()
     }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
         flushServerDeletions(reachable);
+}
+
+std::shared_ptr<ZERI_TessarineModel> ZERI_qvdFilePackage::documentOfDraft() const
+{
+    if (m_model)
+        return m_model;
+    // The document unloaded last, still unchanged since its draft was written, names what the draft names.
+    const auto unloaded = m_unloadedDocument.lock();
+    if (unloaded && !m_lastDraftDictionary.isEmpty() && unloaded->jsonDictionary() == m_lastDraftDictionary &&
+        QFileInfo::exists(draftFilePath()))
+        return unloaded;
+    return nullptr;
 }
 
 bool ZERI_qvdFilePackage::ensureOwnFolders()
@@ -869,8 +1041,9 @@ QSet<QString> ZERI_qvdFilePackage::reachableContentIDs()
     QSet<QString> ids;
     if (m_serverDeletionCandidates.isEmpty())
         return ids;
-    std::shared_ptr<ZERI_TessarineModel> draft = m_model;
+    std::shared_ptr<ZERI_TessarineModel> draft = documentOfDraft();
     if (!draft) {
+        waitForDraftWrites();
         QByteArray data;
         if (readFile(draftFilePath(), &data, nullptr))
             draft = ZERI_TessarineModel::initWithJsonData(data);
@@ -932,6 +1105,11 @@ QString ZERI_qvdFilePackage::forgetPackage()
 
 void ZERI_qvdFilePackage::dropModels()
 {
+    // Nothing the writer still holds of this package lands after its documents are dropped.
+    waitForDraftWrites();
+    ++m_draftWrite.generation;
+    m_draftWrite.inFlight = false;
+    m_draftWrite.again = false;
     if (m_model) {
         m_model->setDontSave(true);
         m_model->setFilePackage(nullptr);
