@@ -22,6 +22,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
+#include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -281,15 +282,20 @@ QString newPictureFileName()
 }
 
 // Render thread: the file is written whole (made durable and renamed into place), so the main thread only names it.
+// It is counted before it has its name, so that a cleaning of the folder never takes it for a stray file before an
+// asset names it; the main thread lets go of that count (WrittenPictures::release()).
 WrittenPicture writePicture(const QByteArray& data, const QString& folder)
 {
     WrittenPicture picture{folder, newPictureFileName(), QString(), Error()};
-    const QString path = QDir(folder).filePath(picture.fileName);
+    const QString path = QDir::cleanPath(QFileInfo(QDir(folder).filePath(picture.fileName)).absoluteFilePath());
+    AssetFileReferences::retainFile(path);
     Error error;
-    if (PackageFileGuard::writeFileInPreparedFolder(path, data, &error))
-        picture.path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    else
+    if (PackageFileGuard::writeFileInPreparedFolder(path, data, &error)) {
+        picture.path = path;
+    } else {
+        AssetFileReferences::releaseFile(path);
         picture.error = error;
+    }
     return picture;
 }
 
@@ -297,6 +303,14 @@ struct WrittenPictures {
     std::optional<WrittenPicture> normal;
     std::optional<WrittenPicture> textless;
 
+    // Main thread, once the assets name the files (or nothing will).
+    void release() const
+    {
+        for (const auto& picture : {normal, textless}) {
+            if (picture && !picture->path.isEmpty())
+                AssetFileReferences::releaseFile(picture->path);
+        }
+    }
     // Main thread: files nothing will name.
     void remove() const
     {
@@ -304,6 +318,7 @@ struct WrittenPictures {
             if (picture && !picture->path.isEmpty())
                 QFile::remove(picture->path);
         }
+        release();
     }
 };
 
@@ -362,7 +377,10 @@ void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& nor
             screen = state->screen.lock();
     }
     if (!screen) {
-        written.remove();
+        for (const auto& picture : {written.normal, written.textless}) {
+            if (picture && !picture->path.isEmpty())
+                QFile::remove(picture->path);
+        }
         return;
     }
     const auto document = screen->tessarineModel();
@@ -442,10 +460,12 @@ void runRequest(const std::shared_ptr<State>& state)
         [state, copy = std::move(source.copy), normalData, textlessData, json = std::move(source.screenJson),
          written = std::move(written)]() mutable {
             copy.reset();
-            if (!normalData.isEmpty())
+            if (!normalData.isEmpty()) {
                 storeNewPreviews(state, normalData, textlessData, json, written);
-            else
+                written.release();
+            } else {
                 written.remove();
+            }
             finishRequest(state);
         },
         false);
