@@ -558,10 +558,11 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
     m_lastDraftDictionary = QJsonObject();
     document->setFilePackage(shared_from_this());
     ensureOwnFolders();
-    // The text on disk may be written otherwise than this program writes it (by an older version, by hand): the
-    // writer checks, and only a draft that is this document's own text lets a save go without writing.
-    draftWriter().post([package = weak_from_this(), generation = m_draftWrite.generation,
-                        dictionary = document->jsonDictionary(), hash = m_lastDraftHash] {
+    // The text on disk may be written otherwise than this program writes it (by an older version, by hand): a
+    // check runs in the background (beside the draft writer, which it must not hold up), and only a draft that is
+    // this document's own text lets a save go without writing.
+    WorkerThreads::shared().post([package = weak_from_this(), generation = m_draftWrite.generation,
+                                  dictionary = document->jsonDictionary(), hash = m_lastDraftHash] {
         if (draftHash(Json::write(dictionary)) != hash)
             return;
         MainThread::run(
@@ -868,25 +869,20 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString&
     return referencedFiles(*document, assetsFolder);
 }
 
-void ZERI_qvdFilePackage::cleanDirectories()
+std::optional<QSet<QString>> ZERI_qvdFilePackage::filesToKeep()
 {
-    waitForDraftWrites();
-    if (!ensureOwnFolders()) {
-        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
-        return;
-    }
     const auto draft = documentOfDraft();
     std::optional<QSet<QString>> keep =
         draft ? referencedFiles(*draft, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
     if (!keep) {
         qCWarning(lcStorage) << "not cleaning" << m_path << "- the draft cannot be read";
-        return;
+        return std::nullopt;
     }
     if (QFileInfo::exists(publishedFilePath())) {
         const auto published = referencedFiles(publishedFilePath(), publishedAssetsPath());
         if (!published) {
             qCWarning(lcStorage) << "not cleaning" << m_path << "- the published copy cannot be read";
-            return;
+            return std::nullopt;
         }
         keep->unite(*published);
     }
@@ -902,30 +898,109 @@ void ZERI_qvdFilePackage::cleanDirectories()
             keep->insert(
                 cleanAbsolute(m_path + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + info.fileName()));
     }
+    return keep;
+}
 
-    for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
-        // One unsorted pass over the folder: a package holds thousands of files, and this runs as a window closes.
+namespace {
+
+struct FolderListing {
+    QStringList files;  // regular files, as clean absolute paths
+    QStringList hidden; // hidden entries: pieces of downloads and copies, and others left alone
+};
+
+// Any thread. One unsorted pass over each folder: a package holds thousands of files.
+FolderListing listAssetFolders(const QStringList& folders)
+{
+    FolderListing listing;
+    for (const QString& folder : folders) {
         QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::System);
         while (entries.hasNext()) {
             const QFileInfo info = entries.nextFileInfo();
-            if (info.fileName().startsWith(QLatin1Char('.'))) {
-                // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short:
-                // only those no download holds any more go. Other hidden files stay.
-                if (ZERI_WebDownloader::isStalePartFile(info.filePath()) && !QFile::remove(info.filePath()))
-                    qCWarning(lcStorage) << "cannot delete the stale download piece" << info.filePath();
-                continue;
-            }
-            if (!info.isFile())
-                continue; // a link to nothing, a socket or a pipe is not an asset file
-            const QString file = cleanAbsolute(info.filePath());
-            if (keep->contains(file) || AssetFileReferences::referenceCount(file) > 0)
-                continue;
-            if (!QFile::remove(file))
-                qCWarning(lcStorage) << "cannot delete stray asset file" << file;
+            if (info.fileName().startsWith(QLatin1Char('.')))
+                listing.hidden.append(info.filePath());
+            else if (info.isFile()) // a link to nothing, a socket or a pipe is not an asset file
+                listing.files.append(cleanAbsolute(info.filePath()));
         }
+    }
+    return listing;
+}
+
+} // namespace
+
+void ZERI_qvdFilePackage::removeStrayFiles(const QSet<QString>& keep, const QStringList& files,
+                                           const QStringList& hidden)
+{
+    // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short: only those no
+    // download holds any more go. Other hidden files stay.
+    for (const QString& piece : hidden) {
+        if (ZERI_WebDownloader::isStalePartFile(piece) && !QFile::remove(piece))
+            qCWarning(lcStorage) << "cannot delete the stale download piece" << piece;
+    }
+    for (const QString& file : files) {
+        if (keep.contains(file) || AssetFileReferences::referenceCount(file) > 0)
+            continue;
+        if (!QFile::remove(file) && QFileInfo::exists(file))
+            qCWarning(lcStorage) << "cannot delete stray asset file" << file;
     }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
         flushServerDeletions(reachable);
+}
+
+void ZERI_qvdFilePackage::cleanDirectories()
+{
+    waitForDraftWrites();
+    if (!ensureOwnFolders()) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
+        return;
+    }
+    const auto keep = filesToKeep();
+    if (!keep)
+        return;
+    const FolderListing listing = listAssetFolders({assetsPath(), publishedAssetsPath()});
+    removeStrayFiles(*keep, listing.files, listing.hidden);
+}
+
+void ZERI_qvdFilePackage::cleanDirectoriesSoon()
+{
+    if (!ensureOwnFolders()) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
+        return;
+    }
+    // What the package names now, and what it was taken from: still good when the listing comes back unless the
+    // document changed meanwhile.
+    auto keep = filesToKeep();
+    if (!keep)
+        return;
+    const auto draft = documentOfDraft();
+    struct Taken {
+        std::weak_ptr<ZERI_TessarineModel> document;
+        QJsonObject dictionary;
+        quint64 generation;
+        QSet<QString> keep;
+    };
+    auto taken = std::make_shared<Taken>(
+        Taken{draft, draft ? draft->jsonDictionary() : QJsonObject(), m_draftWrite.generation, *keep});
+    WorkerThreads::shared().post(
+        [package = weak_from_this(), folders = QStringList{assetsPath(), publishedAssetsPath()}, taken]() mutable {
+            FolderListing listing = listAssetFolders(folders);
+            MainThread::run(
+                [package, taken = std::move(taken), listing = std::move(listing)] {
+                    const auto self = package.lock();
+                    if (!self || !QFileInfo(self->m_path).isDir() || !self->ensureOwnFolders())
+                        return;
+                    const auto draftNow = self->documentOfDraft();
+                    const auto takenDocument = taken->document.lock();
+                    const bool unchanged =
+                        draftNow == takenDocument && (draftNow ? draftNow->jsonDictionary() == taken->dictionary
+                                                               : self->m_draftWrite.generation == taken->generation);
+                    if (unchanged) {
+                        self->removeStrayFiles(taken->keep, listing.files, listing.hidden);
+                    } else if (const auto keepNow = self->filesToKeep()) {
+                        self->removeStrayFiles(*keepNow, listing.files, listing.hidden);
+                    }
+                },
+                false);
+        });
 }
 
 std::shared_ptr<ZERI_TessarineModel> ZERI_qvdFilePackage::documentOfDraft() const

@@ -181,6 +181,10 @@ public:
     // references and that no undo step holds; then queues the server deletions that have become safe. Does
     // nothing when the draft (or an existing published copy) cannot be read.
     void cleanDirectories();
+    // The same clean-up without holding the main thread over the folders: they are listed on a worker, and the
+    // files to delete are chosen on the main thread once the listing is back, against what the package and the
+    // undo steps name then. A file that appears meanwhile is not touched.
+    void cleanDirectoriesSoon();
     // Removes the folder and the package from the list, and posts the packages-changed notification.
     bool deletePackage(Error* error = nullptr);
     // Takes the package out of the list (dropping its documents, never saving them again) and posts the
@@ -213,6 +217,10 @@ private:
     // The loaded document, else the one unloaded last while it still matches the draft on disk; nullptr when the
     // draft has to be read.
     std::shared_ptr<ZERI_TessarineModel> documentOfDraft() const;
+    // The files the draft, the published copy and the package's preview name; none when one cannot be read.
+    std::optional<QSet<QString>> filesToKeep();
+    // Deletes the listed files that `keep` and the undo steps do not hold, and the stale pieces among `hidden`.
+    void removeStrayFiles(const QSet<QString>& keep, const QStringList& files, const QStringList& hidden);
     bool ensureOwnFolder(const QString& folder);
     void flushServerDeletions(const QSet<QString>& reachable);
     void dropModels();

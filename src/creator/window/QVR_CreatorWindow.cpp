@@ -299,7 +299,7 @@ bool QVR_CreatorWindow::cleanModelIfOnlyCreatorWindow()
     if (!m_currentModel || !isOnlyWindowForTessarine())
         return false;
     if (const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_currentModel->filePackage()))
-        package->cleanDirectories();
+        package->cleanDirectoriesSoon();
     if (const auto manager = m_currentModel->documentVideoCompressionManager())
         manager->cancelEverything();
     return true;
@@ -786,6 +786,6 @@ void QVR_CreatorWindow::finishClosing()
         // One clean-up, once nothing holds more than the draft names.
         for (const auto& flow : document->flowModels())
             flow->undoManager().removeAllActions();
-        package->cleanDirectories();
+        package->cleanDirectoriesSoon();
     }
 }
