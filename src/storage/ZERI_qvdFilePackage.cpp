@@ -489,6 +489,13 @@ WorkerThreads& draftWriter()
     return writer.threads();
 }
 
+// A copy of its own for another thread: its last reference then goes where the thread checker sees it (the
+// count of a shared copy drops inside Qt, out of its sight).
+QByteArray unshared(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
 // Any thread.
 bool writePackageJsonFile(const QString& path, const QByteArray& data, Error* error)
 {
@@ -562,7 +569,7 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
     // check runs in the background (beside the draft writer, which it must not hold up), and only a draft that is
     // this document's own text lets a save go without writing.
     WorkerThreads::shared().post([package = weak_from_this(), generation = m_draftWrite.generation,
-                                  dictionary = document->jsonDictionary(), hash = m_lastDraftHash] {
+                                  dictionary = document->jsonDictionary(), hash = unshared(m_lastDraftHash)] {
         if (draftHash(Json::write(dictionary)) != hash)
             return;
         MainThread::run(
@@ -636,7 +643,7 @@ void ZERI_qvdFilePackage::startDraftWrite()
     const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
     m_draftWrite.inFlight = true;
     draftWriter().post([package = weak_from_this(), generation, dictionary, path = draftFilePath(),
-                        lastHash = m_lastDraftHash, mustWrite] {
+                        lastHash = unshared(m_lastDraftHash), mustWrite] {
         const QByteArray data = Json::write(dictionary);
         const QByteArray hash = draftHash(data);
         const bool changed = mustWrite || hash != lastHash;
