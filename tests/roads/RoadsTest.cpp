@@ -710,7 +710,7 @@ TEST_F(Road, ClosingTheCreatorRightAfterAnEditLeavesThatEditInTheDraft)
         {
             AtomicFile::setFaultInjectorForTesting([](const QString& path) {
                 if (path.endsWith(ZERI_qvdFilePackage::draftFileName) && !MainThread::isMainThread())
-                    QThread::msleep(300);
+                    QThread::msleep(3000);
                 return false;
             });
         }
@@ -727,6 +727,7 @@ TEST_F(Road, ClosingTheCreatorRightAfterAnEditLeavesThatEditInTheDraft)
     const auto noted = shownScreen(window);
     window->activateWindow();
     ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
+    ASSERT_TRUE(package->isWritingDraft()) << "the window closes while an older draft is still on its way";
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("closeWindow")));
     ASSERT_TRUE(waitFor([&] { return creatorWindows().isEmpty(); }));
 
@@ -743,8 +744,8 @@ TEST_F(Road, ClosingTheCreatorRightAfterAnEditLeavesThatEditInTheDraft)
     EXPECT_EQ(noteOnDisk(), QStringLiteral("The last word")) << "written before the window let the document go";
     EXPECT_EQ(package->model(), nullptr);
     // Nothing the writer still had lands over it later.
-    ZERI_qvdFilePackage::waitForDraftWrites();
     QTest::qWait(50);
+    ZERI_qvdFilePackage::waitForDraftWrites();
     EXPECT_EQ(noteOnDisk(), QStringLiteral("The last word"));
     EXPECT_EQ(torn, 0);
 }
