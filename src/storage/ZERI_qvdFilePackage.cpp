@@ -18,6 +18,7 @@
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/EndOfTurn.h"
+#include "platform/HandOffQueue.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -522,6 +523,31 @@ bool writePackageJsonFile(const QString& path, const QByteArray& data, Error* er
 
 } // namespace
 
+namespace {
+
+// The writer's reports, for the main thread: taken in the next turn, or at once by a save that has just waited for
+// the writer (so that it knows what is on disk without making the text again).
+HandOffQueue& draftReports()
+{
+    static HandOffQueue reports;
+    return reports;
+}
+
+void takeDraftReports()
+{
+    while (const HandOffQueue::Task report = draftReports().tryPop())
+        report();
+}
+
+// Writer thread.
+void reportDraftWritten(HandOffQueue::Task report)
+{
+    draftReports().push(std::move(report));
+    MainThread::run([] { takeDraftReports(); }, false);
+}
+
+} // namespace
+
 void ZERI_qvdFilePackage::waitForDraftWrites()
 {
     draftWriter().waitForIdle();
@@ -590,8 +616,11 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
         return false;
     }
-    // Whatever the writer still had of this package is older than what is written now.
+    // Whatever the writer still had of this package is older than what is written now; what it wrote is known
+    // from its reports, taken at once.
     waitForDraftWrites();
+    m_draftWrite.again = false;
+    takeDraftReports();
     ++m_draftWrite.generation;
     m_draftWrite.inFlight = false;
     m_draftWrite.again = false;
@@ -648,12 +677,10 @@ void ZERI_qvdFilePackage::startDraftWrite()
         const QByteArray hash = draftHash(data);
         const bool changed = mustWrite || hash != lastHash;
         const bool written = !changed || writePackageJsonFile(path, data, nullptr);
-        MainThread::run(
-            [package, generation, dictionary, hash, changed, written] {
-                if (const auto self = package.lock())
-                    self->draftWritten(generation, dictionary, hash, changed, written);
-            },
-            false);
+        reportDraftWritten([package, generation, dictionary, hash, changed, written] {
+            if (const auto self = package.lock())
+                self->draftWritten(generation, dictionary, hash, changed, written);
+        });
     });
 }
 
@@ -695,6 +722,9 @@ void ZERI_qvdFilePackage::takeMetadataFromModel()
 
 bool ZERI_qvdFilePackage::writeMetadataIfChanged(bool soon, Error* error)
 {
+    // A save made at once returns with the metadata on disk, a write of it handed to the writer included.
+    if (!soon)
+        waitForDraftWrites();
     const QJsonObject json = metaData().jsonObject();
     if (json == m_lastWrittenMetadata && QFileInfo::exists(metadataFilePath()))
         return true;
@@ -734,7 +764,17 @@ bool ZERI_qvdFilePackage::unloadModel(Error* error)
     auto document = std::move(m_model);
     document->setDontSave(true);
     document->setFilePackage(nullptr);
+    // Until the end of this turn the document stands for its draft (a cleaning right after needs not read it back);
+    // then the package lets go of the draft's dictionary, which would keep the whole document's data alive.
     m_unloadedDocument = document;
+    MainThread::run(
+        [package = weak_from_this()] {
+            if (const auto self = package.lock(); self && !self->m_model) {
+                self->m_unloadedDocument.reset();
+                self->m_lastDraftDictionary = QJsonObject();
+            }
+        },
+        false);
     return true;
 }
 
@@ -973,20 +1013,25 @@ void ZERI_qvdFilePackage::cleanDirectoriesSoon()
         qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
         return;
     }
-    // What the package names now, and what it was taken from: still good when the listing comes back unless the
-    // document changed meanwhile.
-    auto keep = filesToKeep();
-    if (!keep)
-        return;
-    const auto draft = documentOfDraft();
+    // A loaded document is asked what it names once the listing is back. Without one, what the package names is
+    // taken now, while the document just unloaded is still there to say it (else the draft would be read back),
+    // with what it was taken from: still good when the listing comes back unless that changed meanwhile.
     struct Taken {
         std::weak_ptr<ZERI_TessarineModel> document;
         QJsonObject dictionary;
         quint64 generation;
-        QSet<QString> keep;
+        std::optional<QSet<QString>> keep;
     };
-    auto taken = std::make_shared<Taken>(
-        Taken{draft, draft ? draft->jsonDictionary() : QJsonObject(), m_draftWrite.generation, *keep});
+    auto taken = std::make_shared<Taken>();
+    if (!m_model) {
+        taken->keep = filesToKeep();
+        if (!taken->keep)
+            return;
+        const auto draft = documentOfDraft();
+        taken->document = draft;
+        taken->dictionary = draft ? draft->jsonDictionary() : QJsonObject();
+        taken->generation = m_draftWrite.generation;
+    }
     WorkerThreads::shared().post(
         [package = weak_from_this(), folders = QStringList{assetsPath(), publishedAssetsPath()}, taken]() mutable {
             FolderListing listing = listAssetFolders(folders);
@@ -997,11 +1042,11 @@ void ZERI_qvdFilePackage::cleanDirectoriesSoon()
                         return;
                     const auto draftNow = self->documentOfDraft();
                     const auto takenDocument = taken->document.lock();
-                    const bool unchanged =
-                        draftNow == takenDocument && (draftNow ? draftNow->jsonDictionary() == taken->dictionary
-                                                               : self->m_draftWrite.generation == taken->generation);
+                    const bool unchanged = taken->keep && draftNow == takenDocument &&
+                                           (draftNow ? draftNow->jsonDictionary() == taken->dictionary
+                                                     : self->m_draftWrite.generation == taken->generation);
                     if (unchanged) {
-                        self->removeStrayFiles(taken->keep, listing.files, listing.hidden);
+                        self->removeStrayFiles(*taken->keep, listing.files, listing.hidden);
                     } else if (const auto keepNow = self->filesToKeep()) {
                         self->removeStrayFiles(*keepNow, listing.files, listing.hidden);
                     }
