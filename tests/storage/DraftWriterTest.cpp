@@ -229,3 +229,23 @@ TEST_F(DraftWriterTest, ADraftOnDiskInAnotherLayoutIsRewrittenOnceEvenWithoutEdi
     EXPECT_EQ(disk.draftWrites(), 0);
     EXPECT_EQ(package->metaData().draftRevision(), revision + 1);
 }
+
+TEST_F(DraftWriterTest, ASaveAtOnceRightAfterABackgroundWriteOfTheSameStateWritesNothingMore)
+{
+    auto document = documentWithScreens(3);
+    auto package = saved(document);
+    ASSERT_TRUE(package);
+    const qint64 revision = package->metaData().draftRevision();
+    SlowDraftDisk disk(100);
+
+    noteOnScreen(*document, 2, QStringLiteral("closing right after its draft was written"));
+    Error error;
+    ASSERT_TRUE(package->saveDocumentSoon(document, &error));
+    // A window closing: the writer is waited for before the writer's report has come through the event loop.
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    ASSERT_TRUE(package->unloadModel(&error));
+    EXPECT_EQ(disk.draftWrites(), 1) << "the text already on disk is not made and written again";
+    EXPECT_EQ(package->metaData().draftRevision(), revision + 1);
+    EXPECT_EQ(revisionOnDisk(*package), revision + 1);
+    EXPECT_EQ(draftOnDisk(*package)->jsonData(), document->jsonData());
+}
