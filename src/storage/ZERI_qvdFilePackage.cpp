@@ -70,6 +70,9 @@ EndOfTurnCoalescer& changedCoalescer()
 
 QString cleanAbsolute(const QString& path)
 {
+    // An absolute path needs no file information (a package's documents name thousands).
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
@@ -937,7 +940,10 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::filesToKeep()
         keep->insert(cleanAbsolute(preview));
     // A package brought from elsewhere with its folder (a renamed home folder, another machine) is still named by
     // its documents at its old place: "<old place>/<this id>/assets/<name>" is this package's "assets/<name>".
+    const QString inPlace = m_path + QLatin1Char('/');
     for (const QString& file : QSet<QString>(*keep)) {
+        if (file.startsWith(inPlace))
+            continue; // named at this package's own place
         const QFileInfo info(file);
         const QFileInfo folder(info.absolutePath());
         if (QFileInfo(folder.absolutePath()).fileName() == m_id &&
