@@ -446,29 +446,39 @@ void runRequest(const std::shared_ptr<State>& state)
         normalData = QVRScreenPreviewGenerator::encodeJpeg(pictures.normal);
         textlessData = QVRScreenPreviewGenerator::encodeJpeg(pictures.textless);
     }
-    // The files are written here, off the main thread (a durable write waits for the disk); the main thread only
-    // makes the assets that name them. A test's stand-in for the storage is called there, as before.
-    WrittenPictures written;
-    if (!normalData.isEmpty() && !source.folder.isEmpty() && !hasStoreHook() && !state->isCancelled()) {
-        written.normal = writePicture(normalData, source.folder);
-        if (!textlessData.isEmpty())
-            written.textless = writePicture(textlessData, source.folder);
+    // The copy belongs to the main thread's model code: it is let go there.
+    MainThread::run([copy = std::move(source.copy)]() mutable { copy.reset(); }, false);
+    // The main thread stores the pictures and ends the request; the render thread does not wait for that: the next
+    // request's first step queues up on the main thread meanwhile.
+    auto store = [state, normalData, textlessData, json = std::move(source.screenJson)](WrittenPictures written) {
+        MainThread::run(
+            [state, normalData, textlessData, json, written = std::move(written)] {
+                if (!normalData.isEmpty()) {
+                    storeNewPreviews(state, normalData, textlessData, json, written);
+                    written.release();
+                } else {
+                    written.remove();
+                }
+                finishRequest(state);
+            },
+            false);
+    };
+    if (normalData.isEmpty() || source.folder.isEmpty() || hasStoreHook() || state->isCancelled()) {
+        store(WrittenPictures());
+        return;
     }
-    // The copy belongs to the main thread's model code: it is let go there, with the storing. The render thread
-    // does not wait for the storing: the next request's first step queues up behind it on the main thread.
-    MainThread::run(
-        [state, copy = std::move(source.copy), normalData, textlessData, json = std::move(source.screenJson),
-         written = std::move(written)]() mutable {
-            copy.reset();
-            if (!normalData.isEmpty()) {
-                storeNewPreviews(state, normalData, textlessData, json, written);
-                written.release();
-            } else {
-                written.remove();
-            }
-            finishRequest(state);
-        },
-        false);
+    // The files are written off the main thread (a durable write waits for the disk), and off this one, which
+    // gives way to every other thread and goes on to the next screen; the main thread only makes the assets that
+    // name them.
+    auto write = [store, normalData, textlessData, folder = source.folder]() mutable {
+        WrittenPictures written;
+        written.normal = writePicture(normalData, folder);
+        if (!textlessData.isEmpty())
+            written.textless = writePicture(textlessData, folder);
+        store(std::move(written));
+    };
+    if (!WorkerThreads::shared().post(write))
+        write();
 }
 
 } // namespace
