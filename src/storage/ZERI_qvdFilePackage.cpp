@@ -626,7 +626,6 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
     takeDraftReports();
     ++m_draftWrite.generation;
     m_draftWrite.inFlight = false;
-    m_draftWrite.again = false;
     const QJsonObject dictionary = m_model->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
     if (!onDisk || m_lastDraftDictionary.isEmpty() || dictionary != m_lastDraftDictionary) {
