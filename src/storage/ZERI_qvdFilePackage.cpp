@@ -18,9 +18,11 @@
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/EndOfTurn.h"
+#include "platform/HandOffQueue.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/StorageLogging.h"
@@ -68,6 +70,9 @@ EndOfTurnCoalescer& changedCoalescer()
 
 QString cleanAbsolute(const QString& path)
 {
+    // An absolute path needs no file information (a package's documents name thousands).
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
@@ -484,7 +489,24 @@ ZERI_qvdFilePackageMetadata& ZERI_qvdFilePackage::metaData()
     return *m_metadata;
 }
 
-bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
+namespace {
+
+// One thread, so that the package files are written in the order their saves were asked for.
+WorkerThreads& draftWriter()
+{
+    static WorkerThreads::Lasting writer(1, QStringLiteral("draft writer"));
+    return writer.threads();
+}
+
+// A copy of its own for another thread: its last reference then goes where the thread checker sees it (the
+// count of a shared copy drops inside Qt, out of its sight).
+QByteArray unshared(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
+// Any thread.
+bool writePackageJsonFile(const QString& path, const QByteArray& data, Error* error)
 {
     Error writeError;
     if (QFileInfo(path).isSymLink()) {
@@ -495,26 +517,73 @@ bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& d
         if (AtomicFile::write(part, data, &writeError)) {
             if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
                 return true;
-            writeError = packageError(CannotWrite, QStringLiteral("Cannot replace the link \"%1\"").arg(path));
+            writeError = packageError(ZERI_qvdFilePackage::CannotWrite,
+                                      QStringLiteral("Cannot replace the link \"%1\"").arg(path));
             QFile::remove(part);
         }
     } else if (AtomicFile::write(path, data, &writeError)) {
         return true;
     }
     qCWarning(lcStorage).noquote() << "cannot save" << path << writeError.message;
-    setError(error, packageError(CannotWrite, writeError.message));
+    setError(error, packageError(ZERI_qvdFilePackage::CannotWrite, writeError.message));
     return false;
+}
+
+} // namespace
+
+namespace {
+
+// The writer's reports, for the main thread: taken in the next turn, or at once by a save that has just waited for
+// the writer (so that it knows what is on disk without making the text again).
+HandOffQueue& draftReports()
+{
+    static HandOffQueue reports;
+    return reports;
+}
+
+void takeDraftReports()
+{
+    while (const HandOffQueue::Task report = draftReports().tryPop())
+        report();
+}
+
+// Writer thread.
+void reportDraftWritten(HandOffQueue::Task report)
+{
+    draftReports().push(std::move(report));
+    MainThread::run([] { takeDraftReports(); }, false);
+}
+
+} // namespace
+
+void ZERI_qvdFilePackage::waitForDraftWrites()
+{
+    draftWriter().waitForIdle();
+}
+
+bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& data, Error* error)
+{
+    // A write still queued would land after this one.
+    waitForDraftWrites();
+    return writePackageJsonFile(path, data, error);
 }
 
 bool ZERI_qvdFilePackage::saveMetadata()
 {
-    return writeJsonFile(metadataFilePath(), Json::write(metaData().jsonObject()), nullptr);
+    const QJsonObject json = metaData().jsonObject();
+    if (!writeJsonFile(metadataFilePath(), Json::write(json), nullptr)) {
+        m_lastWrittenMetadata = QJsonObject();
+        return false;
+    }
+    m_lastWrittenMetadata = json;
+    return true;
 }
 
 bool ZERI_qvdFilePackage::loadModel(Error* error)
 {
     if (m_model)
         return true;
+    waitForDraftWrites();
     QByteArray data;
     if (!readFile(draftFilePath(), &data, error))
         return false;
@@ -527,8 +596,25 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
     }
     m_model = document;
     m_lastDraftHash = draftHash(data);
+    m_lastDraftDictionary = QJsonObject();
     document->setFilePackage(shared_from_this());
     ensureOwnFolders();
+    // The text on disk may be written otherwise than this program writes it (by an older version, by hand): a
+    // check runs in the background (beside the draft writer, which it must not hold up), and only a draft that is
+    // this document's own text lets a save go without writing.
+    WorkerThreads::shared().post([package = weak_from_this(), generation = m_draftWrite.generation,
+                                  dictionary = document->jsonDictionary(), hash = unshared(m_lastDraftHash)] {
+        if (draftHash(Json::write(dictionary)) != hash)
+            return;
+        MainThread::run(
+            [package, generation, dictionary] {
+                const auto self = package.lock();
+                if (self && self->m_draftWrite.generation == generation && self->m_lastDraftDictionary.isEmpty() &&
+                    self->m_model && self->m_model->jsonDictionary() == dictionary)
+                    self->m_lastDraftDictionary = dictionary;
+            },
+            false);
+    });
     return true;
 }
 
@@ -538,15 +624,98 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
         return false;
     }
-    const QByteArray data = m_model->jsonData();
-    const QByteArray hash = draftHash(data);
-    ZERI_qvdFilePackageMetadata& metadata = metaData();
-    if (hash != m_lastDraftHash || !QFileInfo::exists(draftFilePath())) {
-        if (!writeJsonFile(draftFilePath(), data, error))
-            return false;
-        m_lastDraftHash = hash;
-        metadata.setDraftRevision(metadata.draftRevision() + 1);
+    // Whatever the writer still had of this package is older than what is written now; what it wrote is known
+    // from its reports, taken at once.
+    waitForDraftWrites();
+    m_draftWrite.again = false;
+    takeDraftReports();
+    ++m_draftWrite.generation;
+    m_draftWrite.inFlight = false;
+    const QJsonObject dictionary = m_model->jsonDictionary();
+    const bool onDisk = QFileInfo::exists(draftFilePath());
+    if (!onDisk || m_lastDraftDictionary.isEmpty() || dictionary != m_lastDraftDictionary) {
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        if (hash != m_lastDraftHash || !onDisk) {
+            if (!writeJsonFile(draftFilePath(), data, error))
+                return false;
+            m_lastDraftHash = hash;
+            metaData().setDraftRevision(metaData().draftRevision() + 1);
+        }
+        m_lastDraftDictionary = dictionary;
     }
+    takeMetadataFromModel();
+    return writeMetadataIfChanged(false, error);
+}
+
+bool ZERI_qvdFilePackage::saveDocumentSoon(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error)
+{
+    if (!document) {
+        setError(error, packageError(NoDraft, QStringLiteral("The package \"%1\" has no document to save").arg(m_id)));
+        return false;
+    }
+    m_model = document;
+    if (m_draftWrite.inFlight) {
+        m_draftWrite.again = true;
+        return true;
+    }
+    startDraftWrite();
+    return true;
+}
+
+void ZERI_qvdFilePackage::startDraftWrite()
+{
+    const quint64 generation = ++m_draftWrite.generation;
+    m_draftWrite.again = false;
+    const QJsonObject dictionary = m_model->jsonDictionary();
+    const bool onDisk = QFileInfo::exists(draftFilePath());
+    takeMetadataFromModel();
+    if (onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary) {
+        writeMetadataIfChanged(true, nullptr);
+        return;
+    }
+    // A dictionary other than the one last written always makes other text; without one to compare with, the
+    // writer compares the text with the draft's.
+    const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
+    m_draftWrite.inFlight = true;
+    draftWriter().post([package = weak_from_this(), generation, dictionary, path = draftFilePath(),
+                        lastHash = unshared(m_lastDraftHash), mustWrite] {
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        const bool changed = mustWrite || hash != lastHash;
+        const bool written = !changed || writePackageJsonFile(path, data, nullptr);
+        reportDraftWritten([package, generation, dictionary, hash, changed, written] {
+            if (const auto self = package.lock())
+                self->draftWritten(generation, dictionary, hash, changed, written);
+        });
+    });
+}
+
+// Main thread, after the writer's turn.
+void ZERI_qvdFilePackage::draftWritten(quint64 generation, const QJsonObject& dictionary, const QByteArray& hash,
+                                       bool changed, bool written)
+{
+    // A save made at once since then has written a newer state itself.
+    if (generation != m_draftWrite.generation || !m_draftWrite.inFlight)
+        return;
+    m_draftWrite.inFlight = false;
+    if (written) {
+        if (changed) {
+            m_lastDraftHash = hash;
+            metaData().setDraftRevision(metaData().draftRevision() + 1);
+        }
+        m_lastDraftDictionary = dictionary;
+        if (m_model)
+            takeMetadataFromModel();
+        writeMetadataIfChanged(true, nullptr);
+    }
+    if (m_draftWrite.again && m_model && !m_model->dontSave())
+        startDraftWrite();
+}
+
+void ZERI_qvdFilePackage::takeMetadataFromModel()
+{
+    ZERI_qvdFilePackageMetadata& metadata = metaData();
     metadata.setTessarineName(m_model->title());
     metadata.setTessarineDescription(m_model->description());
     metadata.setUpdatedTimeStamp(m_model->updatedText());
@@ -556,8 +725,36 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         metadata.setApiID(m_model->apiID());
     if (!m_model->alias().isEmpty())
         metadata.setAlias(m_model->alias());
-    if (!writeJsonFile(metadataFilePath(), Json::write(metadata.jsonObject()), error))
-        return false;
+}
+
+bool ZERI_qvdFilePackage::writeMetadataIfChanged(bool soon, Error* error)
+{
+    // A save made at once returns with the metadata on disk, a write of it handed to the writer included.
+    if (!soon)
+        waitForDraftWrites();
+    const QJsonObject json = metaData().jsonObject();
+    if (json == m_lastWrittenMetadata && QFileInfo::exists(metadataFilePath()))
+        return true;
+    if (!soon) {
+        if (!writeJsonFile(metadataFilePath(), Json::write(json), error)) {
+            m_lastWrittenMetadata = QJsonObject();
+            return false;
+        }
+        m_lastWrittenMetadata = json;
+        return true;
+    }
+    m_lastWrittenMetadata = json;
+    draftWriter().post([package = weak_from_this(), json, path = metadataFilePath()] {
+        if (writePackageJsonFile(path, Json::write(json), nullptr))
+            return;
+        MainThread::run(
+            [package, json] {
+                // Written again by the next save.
+                if (const auto self = package.lock(); self && self->m_lastWrittenMetadata == json)
+                    self->m_lastWrittenMetadata = QJsonObject();
+            },
+            false);
+    });
     return true;
 }
 
@@ -574,6 +771,17 @@ bool ZERI_qvdFilePackage::unloadModel(Error* error)
     auto document = std::move(m_model);
     document->setDontSave(true);
     document->setFilePackage(nullptr);
+    // Until the end of this turn the document stands for its draft (a cleaning right after needs not read it back);
+    // then the package lets go of the draft's dictionary, which would keep the whole document's data alive.
+    m_unloadedDocument = document;
+    MainThread::run(
+        [package = weak_from_this()] {
+            if (const auto self = package.lock(); self && !self->m_model) {
+                self->m_unloadedDocument.reset();
+                self->m_lastDraftDictionary = QJsonObject();
+            }
+        },
+        false);
     return true;
 }
 
@@ -715,23 +923,20 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString&
     return referencedFiles(*document, assetsFolder);
 }
 
-void ZERI_qvdFilePackage::cleanDirectories()
+std::optional<QSet<QString>> ZERI_qvdFilePackage::filesToKeep()
 {
-    if (!ensureOwnFolders()) {
-        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
-        return;
-    }
+    const auto draft = documentOfDraft();
     std::optional<QSet<QString>> keep =
-        m_model ? referencedFiles(*m_model, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
+        draft ? referencedFiles(*draft, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
     if (!keep) {
         qCWarning(lcStorage) << "not cleaning" << m_path << "- the draft cannot be read";
-        return;
+        return std::nullopt;
     }
     if (QFileInfo::exists(publishedFilePath())) {
         const auto published = referencedFiles(publishedFilePath(), publishedAssetsPath());
         if (!published) {
             qCWarning(lcStorage) << "not cleaning" << m_path << "- the published copy cannot be read";
-            return;
+            return std::nullopt;
         }
         keep->unite(*published);
     }
@@ -739,7 +944,10 @@ void ZERI_qvdFilePackage::cleanDirectories()
         keep->insert(cleanAbsolute(preview));
     // A package brought from elsewhere with its folder (a renamed home folder, another machine) is still named by
     // its documents at its old place: "<old place>/<this id>/assets/<name>" is this package's "assets/<name>".
+    const QString inPlace = m_path + QLatin1Char('/');
     for (const QString& file : QSet<QString>(*keep)) {
+        if (file.startsWith(inPlace))
+            continue; // named at this package's own place
         const QFileInfo info(file);
         const QFileInfo folder(info.absolutePath());
         if (QFileInfo(folder.absolutePath()).fileName() == m_id &&
@@ -747,30 +955,126 @@ void ZERI_qvdFilePackage::cleanDirectories()
             keep->insert(
                 cleanAbsolute(m_path + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + info.fileName()));
     }
+    return keep;
+}
 
-    for (const QString& folder : {assetsPath(), publishedAssetsPath()}) {
-        // One unsorted pass over the folder: a package holds thousands of files, and this runs as a window closes.
+namespace {
+
+struct FolderListing {
+    QStringList files;  // regular files, as clean absolute paths
+    QStringList hidden; // hidden entries: pieces of downloads and copies, and others left alone
+};
+
+// Any thread. One unsorted pass over each folder: a package holds thousands of files.
+FolderListing listAssetFolders(const QStringList& folders)
+{
+    FolderListing listing;
+    for (const QString& folder : folders) {
         QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::System);
         while (entries.hasNext()) {
             const QFileInfo info = entries.nextFileInfo();
-            if (info.fileName().startsWith(QLatin1Char('.'))) {
-                // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short:
-                // only those no download holds any more go. Other hidden files stay.
-                if (ZERI_WebDownloader::isStalePartFile(info.filePath()) && !QFile::remove(info.filePath()))
-                    qCWarning(lcStorage) << "cannot delete the stale download piece" << info.filePath();
-                continue;
-            }
-            if (!info.isFile())
-                continue; // a link to nothing, a socket or a pipe is not an asset file
-            const QString file = cleanAbsolute(info.filePath());
-            if (keep->contains(file) || AssetFileReferences::referenceCount(file) > 0)
-                continue;
-            if (!QFile::remove(file))
-                qCWarning(lcStorage) << "cannot delete stray asset file" << file;
+            if (info.fileName().startsWith(QLatin1Char('.')))
+                listing.hidden.append(info.filePath());
+            else if (info.isFile()) // a link to nothing, a socket or a pipe is not an asset file
+                listing.files.append(cleanAbsolute(info.filePath()));
         }
+    }
+    return listing;
+}
+
+} // namespace
+
+void ZERI_qvdFilePackage::removeStrayFiles(const QSet<QString>& keep, const QStringList& files,
+                                           const QStringList& hidden)
+{
+    // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short: only those no
+    // download holds any more go. Other hidden files stay.
+    for (const QString& piece : hidden) {
+        if (ZERI_WebDownloader::isStalePartFile(piece) && !QFile::remove(piece))
+            qCWarning(lcStorage) << "cannot delete the stale download piece" << piece;
+    }
+    for (const QString& file : files) {
+        if (keep.contains(file) || AssetFileReferences::referenceCount(file) > 0)
+            continue;
+        if (!QFile::remove(file) && QFileInfo::exists(file))
+            qCWarning(lcStorage) << "cannot delete stray asset file" << file;
     }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
         flushServerDeletions(reachable);
+}
+
+void ZERI_qvdFilePackage::cleanDirectories()
+{
+    waitForDraftWrites();
+    if (!ensureOwnFolders()) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
+        return;
+    }
+    const auto keep = filesToKeep();
+    if (!keep)
+        return;
+    const FolderListing listing = listAssetFolders({assetsPath(), publishedAssetsPath()});
+    removeStrayFiles(*keep, listing.files, listing.hidden);
+}
+
+void ZERI_qvdFilePackage::cleanDirectoriesSoon()
+{
+    if (!ensureOwnFolders()) {
+        qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
+        return;
+    }
+    // A loaded document is asked what it names once the listing is back. Without one, what the package names is
+    // taken now, while the document just unloaded is still there to say it (else the draft would be read back),
+    // with what it was taken from: still good when the listing comes back unless that changed meanwhile.
+    struct Taken {
+        std::weak_ptr<ZERI_TessarineModel> document;
+        QJsonObject dictionary;
+        quint64 generation;
+        std::optional<QSet<QString>> keep;
+    };
+    auto taken = std::make_shared<Taken>();
+    if (!m_model) {
+        taken->keep = filesToKeep();
+        if (!taken->keep)
+            return;
+        const auto draft = documentOfDraft();
+        taken->document = draft;
+        taken->dictionary = draft ? draft->jsonDictionary() : QJsonObject();
+        taken->generation = m_draftWrite.generation;
+    }
+    WorkerThreads::shared().post(
+        [package = weak_from_this(), folders = QStringList{assetsPath(), publishedAssetsPath()}, taken]() mutable {
+            FolderListing listing = listAssetFolders(folders);
+            MainThread::run(
+                [package, taken = std::move(taken), listing = std::move(listing)] {
+                    const auto self = package.lock();
+                    if (!self || !QFileInfo(self->m_path).isDir() || !self->ensureOwnFolders())
+                        return;
+                    const auto draftNow = self->documentOfDraft();
+                    const auto takenDocument = taken->document.lock();
+                    const bool unchanged = taken->keep && draftNow == takenDocument &&
+                                           (draftNow ? draftNow->jsonDictionary() == taken->dictionary
+                                                     : self->m_draftWrite.generation == taken->generation);
+                    if (unchanged) {
+                        self->removeStrayFiles(*taken->keep, listing.files, listing.hidden);
+                    } else if (const auto keepNow = self->filesToKeep()) {
+                        self->removeStrayFiles(*keepNow, listing.files, listing.hidden);
+                    }
+                },
+                false);
+        });
+}
+
+std::shared_ptr<ZERI_TessarineModel> ZERI_qvdFilePackage::documentOfDraft() const
+{
+    if (m_model)
+        return m_model;
+    // The document unloaded last, still unchanged since its draft was written, names what the draft names.
+    const auto unloaded = m_unloadedDocument.lock();
+    if (unloaded && !m_lastDraftDictionary.isEmpty() && unloaded->jsonDictionary() == m_lastDraftDictionary &&
+        QFileInfo::exists(draftFilePath()))
+        return unloaded;
+    return nullptr;
 }
 
 bool ZERI_qvdFilePackage::ensureOwnFolders()
@@ -874,8 +1178,9 @@ QSet<QString> ZERI_qvdFilePackage::reachableContentIDs()
     QSet<QString> ids;
     if (m_serverDeletionCandidates.isEmpty())
         return ids;
-    std::shared_ptr<ZERI_TessarineModel> draft = m_model;
+    std::shared_ptr<ZERI_TessarineModel> draft = documentOfDraft();
     if (!draft) {
+        waitForDraftWrites();
         QByteArray data;
         if (readFile(draftFilePath(), &data, nullptr))
             draft = ZERI_TessarineModel::initWithJsonData(data);
@@ -937,6 +1242,11 @@ QString ZERI_qvdFilePackage::forgetPackage()
 
 void ZERI_qvdFilePackage::dropModels()
 {
+    // Nothing the writer still holds of this package lands after its documents are dropped.
+    waitForDraftWrites();
+    ++m_draftWrite.generation;
+    m_draftWrite.inFlight = false;
+    m_draftWrite.again = false;
     if (m_model) {
         m_model->setDontSave(true);
         m_model->setFilePackage(nullptr);

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
@@ -124,6 +125,14 @@ public:
     QString ownerUserName() const override;
     // The model's save: the document becomes this package's model and is written as the draft.
     bool saveDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error) override;
+    // The scheduled save: the document's state is taken now, and the draft writer (a thread of its own, one write
+    // after another) turns it into text and replaces the draft and then the metadata, each atomically. Saves asked
+    // for while one is being written join into one more after it.
+    bool saveDocumentSoon(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error) override;
+    bool isWritingDraft() const override { return m_draftWrite.inFlight; }
+    // Blocks until the draft writer has written everything handed to it so far (of every package). Every read or
+    // write of a package's JSON files on the main thread waits so first.
+    static void waitForDraftWrites();
 
     QString path() const { return m_path; }
     QString assetsPath() const;
@@ -140,7 +149,8 @@ public:
     // replaced assets that nothing reaches any more are queued for deletion. When the draft cannot be written the
     // document stays loaded, still saving, so that its edits are not dropped: false, with `error`.
     bool unloadModel(Error* error = nullptr);
-    // Writes model() as the draft; bumps the draft revision when the text changed. False when there is no model.
+    // Writes model() as the draft, at once; bumps the draft revision when the text changed. False when there is no
+    // model.
     bool saveModel(Error* error = nullptr);
 
     std::shared_ptr<ZERI_TessarineModel> publishedModel() const { return m_publishedModel; }
@@ -174,6 +184,10 @@ public:
     // references and that no undo step holds; then queues the server deletions that have become safe. Does
     // nothing when the draft (or an existing published copy) cannot be read.
     void cleanDirectories();
+    // The same clean-up without holding the main thread over the folders: they are listed on a worker, and the
+    // files to delete are chosen on the main thread once the listing is back, against what the package and the
+    // undo steps name then. A file that appears meanwhile is not touched.
+    void cleanDirectoriesSoon();
     // Removes the folder and the package from the list, and posts the packages-changed notification.
     bool deletePackage(Error* error = nullptr);
     // Takes the package out of the list (dropping its documents, never saving them again) and posts the
@@ -203,11 +217,25 @@ private:
     static std::optional<QSet<QString>> referencedFiles(const QString& documentFile, const QString& assetsFolder);
     static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder);
     QSet<QString> reachableContentIDs();
+    // The loaded document, else the one unloaded last while it still matches the draft on disk; nullptr when the
+    // draft has to be read.
+    std::shared_ptr<ZERI_TessarineModel> documentOfDraft() const;
+    // The files the draft, the published copy and the package's preview name; none when one cannot be read.
+    std::optional<QSet<QString>> filesToKeep();
+    // Deletes the listed files that `keep` and the undo steps do not hold, and the stale pieces among `hidden`.
+    void removeStrayFiles(const QSet<QString>& keep, const QStringList& files, const QStringList& hidden);
     bool ensureOwnFolder(const QString& folder);
     void flushServerDeletions(const QSet<QString>& reachable);
     void dropModels();
     void removeFromList();
     bool writeJsonFile(const QString& path, const QByteArray& data, Error* error);
+    // Copies the document's title, description, time stamp and server ids into the metadata.
+    void takeMetadataFromModel();
+    // Writes the metadata unless the file already holds it; in the background with `soon`.
+    bool writeMetadataIfChanged(bool soon, Error* error);
+    void startDraftWrite();
+    void draftWritten(quint64 generation, const QJsonObject& dictionary, const QByteArray& hash, bool changed,
+                      bool written);
 
     QString m_id;
     QString m_path;
@@ -215,6 +243,16 @@ private:
     std::shared_ptr<ZERI_TessarineModel> m_publishedModel;
     std::unique_ptr<ZERI_qvdFilePackageMetadata> m_metadata;
     QByteArray m_lastDraftHash;
+    // The dictionary form the draft on disk was written from (empty until a save wrote or confirmed it): a
+    // document whose dictionary is still this one needs no new text.
+    QJsonObject m_lastDraftDictionary;
+    QJsonObject m_lastWrittenMetadata;
+    std::weak_ptr<ZERI_TessarineModel> m_unloadedDocument;
+    struct DraftWrite {
+        quint64 generation = 0; // of the latest save; a background write of an older one is outdated
+        bool inFlight = false;
+        bool again = false; // a save was asked for while one was being written
+    } m_draftWrite;
     Error m_damage;
     QHash<QString, QString> m_serverDeletionCandidates; // content id -> local file path (may be empty)
 };

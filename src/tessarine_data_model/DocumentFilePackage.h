@@ -32,6 +32,16 @@ public:
     virtual QString ownerUserName() const { return {}; }
     // Makes `document` the package's model and writes it as the draft, atomically. The default cannot save.
     virtual bool saveDocument(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error);
+    // The document's scheduled save: as saveDocument, except that a package may take the document's state now and
+    // leave the writing to a background writer (isWritingDraft() until the draft is on disk). False, with `error`,
+    // only when the save cannot even start; a later write failure is the package's to log. The default saves at
+    // once.
+    virtual bool saveDocumentSoon(const std::shared_ptr<ZERI_TessarineModel>& document, Error* error)
+    {
+        return saveDocument(document, error);
+    }
+    // True while a draft handed over by saveDocumentSoon() is not on disk yet.
+    virtual bool isWritingDraft() const { return false; }
 
     // How a package is made for a document saved for the first time; nullptr restores the default (none). The
     // maker keeps the package it makes (documents hold theirs weakly, and a package holds its document).

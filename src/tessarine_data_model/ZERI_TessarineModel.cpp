@@ -262,7 +262,7 @@ void ZERI_TessarineModel::setNeedsSaveToFile()
         if (!document || !document->m_saveScheduled)
             return;
         Error error;
-        if (document->saveToFile(&error) || document->m_dontSave)
+        if (document->saveToFile(&error, true) || document->m_dontSave)
             return;
         // A program without a package store (a tool, a test) simply keeps its documents in memory.
         if (error.code == DocumentFilePackage::NoPackageStore)
@@ -272,7 +272,22 @@ void ZERI_TessarineModel::setNeedsSaveToFile()
     });
 }
 
+bool ZERI_TessarineModel::isSaveScheduled() const
+{
+    if (m_dontSave)
+        return false;
+    if (m_saveScheduled)
+        return true;
+    const auto package = m_package.lock();
+    return package && package->isWritingDraft();
+}
+
 bool ZERI_TessarineModel::saveToFile(Error* error)
+{
+    return saveToFile(error, false);
+}
+
+bool ZERI_TessarineModel::saveToFile(Error* error, bool soon)
 {
     m_saveScheduled = false;
     if (m_dontSave) {
@@ -288,7 +303,7 @@ bool ZERI_TessarineModel::saveToFile(Error* error)
             return false;
         setFilePackage(package);
     }
-    return package->saveDocument(self, error);
+    return soon ? package->saveDocumentSoon(self, error) : package->saveDocument(self, error);
 }
 
 QString ZERI_TessarineModel::publishWebHost()

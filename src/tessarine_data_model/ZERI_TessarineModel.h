@@ -91,7 +91,9 @@ public:
     // Nothing while saving is switched off.
     static constexpr double kSaveDelaySeconds = 1.0;
     void setNeedsSaveToFile();
-    bool isSaveScheduled() const { return m_saveScheduled; }
+    // True from a change until its draft is on disk: while a save is scheduled, and while the package still writes
+    // the draft of the last one.
+    bool isSaveScheduled() const;
     // Writes the draft now through the package (made first, through the registered maker, when the document has
     // none). False, with `error`, when saving is off or the package cannot save.
     bool saveToFile(Error* error = nullptr);
@@ -134,6 +136,9 @@ protected:
     void readProperties(const ModelJsonReader& reader, ChangedKeys& changedKeys) override;
 
 private:
+    // With `soon`, the package may write the draft in the background (the scheduled save).
+    bool saveToFile(Error* error, bool soon);
+
     std::vector<std::shared_ptr<ZERI_FlowModel>> m_flows;
     QString m_docVersion;
     QString m_apiID;

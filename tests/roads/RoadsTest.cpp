@@ -21,8 +21,11 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTest>
+#include <QThread>
 
 #include "app/QVRAppDelegate.h"
+#include "platform/AtomicFile.h"
+#include "platform/MainThread.h"
 #include "controls/AsynchronousRenderImageView.h"
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
@@ -680,6 +683,71 @@ TEST_F(Road, TheStripScrolledToItsEndShowsThoseScreensFirst)
         return std::none_of(flow->screenModels().begin(), flow->screenModels().end(),
                             [](const auto& screen) { return screen->previewInvalidated(); });
     })) << "every preview is made in the end";
+}
+
+// Under a slow disk, several screens' previews being made anew (each one that arrives schedules a draft): a note
+// typed while a draft is on its way, then File › Close at once. The draft is whole whenever it
+// is read, and once the window is gone it holds the note.
+TEST_F(Road, ClosingTheCreatorRightAfterAnEditLeavesThatEditInTheDraft)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    const auto document = window->currentModel();
+    const auto flow = document->firstFlowmodel();
+    for (int i = 0; i < 11; ++i)
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("duplicateScreen")));
+    ASSERT_TRUE(waitFor([&] { return flow->screenModels().size() == 12; }));
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+    ASSERT_TRUE(package);
+    const QString draft = package->draftFilePath();
+    const auto draftOnDisk = [&] {
+        QFile file(draft);
+        return file.open(QIODevice::ReadOnly) ? ZERI_TessarineModel::initWithJsonData(file.readAll()) : nullptr;
+    };
+
+    struct SlowDisk {
+        SlowDisk()
+        {
+            AtomicFile::setFaultInjectorForTesting([](const QString& path) {
+                if (path.endsWith(ZERI_qvdFilePackage::draftFileName) && !MainThread::isMainThread())
+                    QThread::msleep(3000);
+                return false;
+            });
+        }
+        ~SlowDisk() { AtomicFile::setFaultInjectorForTesting({}); }
+    } slowDisk;
+    for (const auto& screen : flow->screenModels())
+        screen->setBackgroundColor(QColor(200, 60, 20));
+    int torn = 0;
+    ASSERT_TRUE(waitFor([&] {
+        torn += draftOnDisk() ? 0 : 1;
+        return package->isWritingDraft();
+    }));
+    writePresenterNote(window, QStringLiteral("The last word"));
+    const auto noted = shownScreen(window);
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
+    ASSERT_TRUE(package->isWritingDraft()) << "the window closes while an older draft is still on its way";
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("closeWindow")));
+    ASSERT_TRUE(waitFor([&] { return creatorWindows().isEmpty(); }));
+
+    const auto noteOnDisk = [&] {
+        const auto onDisk = draftOnDisk();
+        if (!onDisk)
+            return QStringLiteral("(torn)");
+        for (const auto& screen : onDisk->firstFlowmodel()->screenModels()) {
+            if (screen->internalID() == noted->internalID())
+                return screen->presenterNotes();
+        }
+        return QStringLiteral("(no screen)");
+    };
+    EXPECT_EQ(noteOnDisk(), QStringLiteral("The last word")) << "written before the window let the document go";
+    EXPECT_EQ(package->model(), nullptr);
+    // Nothing the writer still had lands over it later.
+    QTest::qWait(50);
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    EXPECT_EQ(noteOnDisk(), QStringLiteral("The last word"));
+    EXPECT_EQ(torn, 0);
 }
 
 } // namespace

@@ -299,7 +299,7 @@ bool QVR_CreatorWindow::cleanModelIfOnlyCreatorWindow()
     if (!m_currentModel || !isOnlyWindowForTessarine())
         return false;
     if (const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_currentModel->filePackage()))
-        package->cleanDirectories();
+        package->cleanDirectoriesSoon();
     if (const auto manager = m_currentModel->documentVideoCompressionManager())
         manager->cancelEverything();
     return true;
@@ -772,11 +772,7 @@ void QVR_CreatorWindow::finishClosing()
         return;
     // No other window shows the document's pictures any more.
     ModelImageCache::removeAssetsOf(*document);
-    // The clean-up keeps every file the loaded draft or an undo step names, so it may run before the draft
-    // is written; unloading then saves the draft and detaches the document.
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
-    if (package)
-        package->cleanDirectories();
     if (const auto manager = document->documentVideoCompressionManager())
         manager->cancelEverything();
     if (package) {
@@ -787,8 +783,9 @@ void QVR_CreatorWindow::finishClosing()
         }
         // Detached, the document's undo steps can bring nothing back into the package: they let go of the files
         // they held (earlier screen previews among them), and what the saved draft does not name leaves the folder.
+        // One clean-up, once nothing holds more than the draft names.
         for (const auto& flow : document->flowModels())
             flow->undoManager().removeAllActions();
-        package->cleanDirectories();
+        package->cleanDirectoriesSoon();
     }
 }

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -19,7 +22,9 @@
 #include "foundation/Tessutils.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
+#include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
@@ -78,6 +83,12 @@ void probeDrawing(bool started)
     }
     if (probe)
         probe(started);
+}
+
+bool hasStoreHook()
+{
+    QMutexLocker lock(&hooksMutex());
+    return bool(storeHook());
 }
 
 bool storeData(ZERI_ContentAsset& asset, const QByteArray& data, const QString& folder, const QString& fileName,
@@ -235,6 +246,7 @@ struct DrawingSource {
     QSizeF size;
     bool isTheme = false;
     QJsonObject screenJson; // the screen as copied, to tell later whether it changed meanwhile
+    QString folder;         // where the screen's assets go
 };
 
 DrawingSource takeDrawingSource(const std::shared_ptr<State>& state)
@@ -254,14 +266,81 @@ DrawingSource takeDrawingSource(const std::shared_ptr<State>& state)
         return source;
     source.screenJson = screen->jsonDictionary();
     source.copy = screen->drawingCopy();
+    source.folder = screen->assetStoragePath();
     return source;
 }
 
-std::shared_ptr<ZERI_ContentAsset> storePicture(const QByteArray& data, const QString& folder,
-                                                const QString& failureFormat)
+// A picture file the render thread wrote into the screen's asset folder, for the main thread to make an asset of.
+struct WrittenPicture {
+    QString folder;
+    QString fileName;
+    QString path; // empty when the write failed
+    Error error;
+};
+
+QString newPictureFileName()
 {
+    return QStringLiteral("%1.jpg").arg(Tessutils::generateUniversalID());
+}
+
+// Render thread: the file is written whole (made durable and renamed into place), so the main thread only names it.
+// It is counted before it has its name, so that a cleaning of the folder never takes it for a stray file before an
+// asset names it; the main thread lets go of that count (WrittenPictures::release()).
+WrittenPicture writePicture(const QByteArray& data, const QString& folder)
+{
+    WrittenPicture picture{folder, newPictureFileName(), QString(), Error()};
+    const QString path = QDir::cleanPath(QFileInfo(QDir(folder).filePath(picture.fileName)).absoluteFilePath());
+    AssetFileReferences::retainFile(path);
+    Error error;
+    if (PackageFileGuard::writeFileInPreparedFolder(path, data, &error)) {
+        picture.path = path;
+    } else {
+        AssetFileReferences::releaseFile(path);
+        picture.error = error;
+    }
+    return picture;
+}
+
+struct WrittenPictures {
+    std::optional<WrittenPicture> normal;
+    std::optional<WrittenPicture> textless;
+
+    // Main thread, once the assets name the files (or nothing will).
+    void release() const
+    {
+        for (const auto& picture : {normal, textless}) {
+            if (picture && !picture->path.isEmpty())
+                AssetFileReferences::releaseFile(picture->path);
+        }
+    }
+    // Main thread: files nothing will name.
+    void remove() const
+    {
+        for (const auto& picture : {normal, textless}) {
+            if (picture && !picture->path.isEmpty())
+                QFile::remove(picture->path);
+        }
+        release();
+    }
+};
+
+std::shared_ptr<ZERI_ContentAsset> storePicture(const QByteArray& data, const QString& folder,
+                                                const QString& failureFormat,
+                                                const std::optional<WrittenPicture>& written)
+{
+    if (written && written->folder == folder) {
+        if (written->path.isEmpty()) {
+            qCWarning(lcPreviews).noquote() << failureFormat.arg(written->fileName) << written->error.message;
+            return nullptr;
+        }
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(written->path));
+        return asset;
+    }
+    if (written && !written->path.isEmpty())
+        QFile::remove(written->path); // written where the screen's assets no longer go
     auto asset = ZERI_ContentAsset::create();
-    const QString fileName = QStringLiteral("%1.jpg").arg(Tessutils::generateUniversalID());
+    const QString fileName = newPictureFileName();
     Error error;
     if (data.isEmpty() || folder.isEmpty() || !storeData(*asset, data, folder, fileName, &error)) {
         qCWarning(lcPreviews).noquote() << failureFormat.arg(fileName) << error.message;
@@ -291,23 +370,29 @@ void replacePreview(ZERI_FlowScreenModel& screen, const std::shared_ptr<ZERI_Tes
 
 // Main thread: stores both pictures as new assets of the screen.
 void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& normalData, const QByteArray& textlessData,
-                      const QJsonObject& drawnJson)
+                      const QJsonObject& drawnJson, const WrittenPictures& written)
 {
     std::shared_ptr<ZERI_FlowScreenModel> screen;
     {
         QMutexLocker lock(&state->mutex);
-        if (state->cancelled)
-            return;
-        screen = state->screen.lock();
+        if (!state->cancelled)
+            screen = state->screen.lock();
     }
-    if (!screen)
+    if (!screen) {
+        for (const auto& picture : {written.normal, written.textless}) {
+            if (picture && !picture->path.isEmpty())
+                QFile::remove(picture->path);
+        }
         return;
+    }
     const auto document = screen->tessarineModel();
     const QString folder = screen->assetStoragePath();
     const bool editedMeanwhile = screen->jsonDictionary() != drawnJson;
-    const auto normal = storePicture(normalData, folder, QStringLiteral("storeData failed for asset:%1"));
+    const auto normal =
+        storePicture(normalData, folder, QStringLiteral("storeData failed for asset:%1"), written.normal);
     const auto textless =
-        storePicture(textlessData, folder, QStringLiteral("storeData failed for textless screen preview asset:%1"));
+        storePicture(textlessData, folder, QStringLiteral("storeData failed for textless screen preview asset:%1"),
+                     written.textless);
     if (normal) {
         replacePreview(*screen, document, normal, false);
         // A picture of an older state of the screen must not pass for a current one.
@@ -363,17 +448,39 @@ void runRequest(const std::shared_ptr<State>& state)
         normalData = QVRScreenPreviewGenerator::encodeJpeg(pictures.normal);
         textlessData = QVRScreenPreviewGenerator::encodeJpeg(pictures.textless);
     }
-    // The copy belongs to the main thread's model code: it is let go there, with the storing. The render thread
-    // does not wait for the storing: the next request's first step queues up behind it on the main thread.
-    MainThread::run(
-        [state, copy = std::move(source.copy), normalData, textlessData,
-         json = std::move(source.screenJson)]() mutable {
-            copy.reset();
-            if (!normalData.isEmpty())
-                storeNewPreviews(state, normalData, textlessData, json);
-            finishRequest(state);
-        },
-        false);
+    // The copy belongs to the main thread's model code: it is let go there.
+    MainThread::run([copy = std::move(source.copy)]() mutable { copy.reset(); }, false);
+    // The main thread stores the pictures and ends the request; the render thread does not wait for that: the next
+    // request's first step queues up on the main thread meanwhile.
+    auto store = [state, normalData, textlessData, json = std::move(source.screenJson)](WrittenPictures written) {
+        MainThread::run(
+            [state, normalData, textlessData, json, written = std::move(written)] {
+                if (!normalData.isEmpty()) {
+                    storeNewPreviews(state, normalData, textlessData, json, written);
+                    written.release();
+                } else {
+                    written.remove();
+                }
+                finishRequest(state);
+            },
+            false);
+    };
+    if (normalData.isEmpty() || source.folder.isEmpty() || hasStoreHook() || state->isCancelled()) {
+        store(WrittenPictures());
+        return;
+    }
+    // The files are written off the main thread (a durable write waits for the disk), and off this one, which
+    // gives way to every other thread and goes on to the next screen; the main thread only makes the assets that
+    // name them.
+    auto write = [store, normalData, textlessData, folder = source.folder]() mutable {
+        WrittenPictures written;
+        written.normal = writePicture(normalData, folder);
+        if (!textlessData.isEmpty())
+            written.textless = writePicture(textlessData, folder);
+        store(std::move(written));
+    };
+    if (!WorkerThreads::shared().post(write))
+        write();
 }
 
 } // namespace
