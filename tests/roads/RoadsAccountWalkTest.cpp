@@ -39,6 +39,7 @@
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "service/ServiceReachability.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -756,6 +757,59 @@ TEST_F(AccountWalkRoad, APreviewDrawnWhileThePublishSendsFilesIsSentBeforeTheDoc
         ZERI_AssetUploadManager::sharedInstance().remoteURLForContentID(preview->corvikContentID());
     ASSERT_FALSE(previewURL.isEmpty());
     EXPECT_EQ(textsIn(received.publishedJson, previewURL).size(), 1) << "the service's copy misses the late preview";
+}
+
+} // namespace
+
+namespace {
+
+// The service answering slowly is not the computer being offline: the sign-in wall says nothing about the
+// connection while its check waits past its time for the slow answer, and signing in through it works.
+TEST_F(AccountWalkRoad, ASlowServiceIsNotCalledOfflineOnTheSignInWall)
+{
+    signInAnn();
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // signed in, the item signs out
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    // The wall's check gives up waiting sooner than its usual five seconds, and the service answers later still.
+    constexpr int kProbeMs = 400;
+    ServiceReachability::setProbeTimeoutMsForTesting(kProbeMs);
+    struct Restore {
+        ~Restore() { ServiceReachability::setProbeTimeoutMsForTesting(0); }
+    } restore;
+    fake->setReplyDelay(3 * kProbeMs);
+
+    QPointer<QVRRegisterWallWindowController> wall;
+    QElapsedTimer shown;
+    QString notice;
+    bool submitted = false;
+    Answerer answer([&] {
+        if (!wall)
+            wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || !wall->isVisible())
+            return;
+        if (!shown.isValid())
+            shown.start();
+        if (notice.isEmpty())
+            notice = wall->serviceNoticeShown();
+        // Well past the check's time and the slow answer, the user signs in.
+        if (submitted || shown.elapsed() < 6 * kProbeMs)
+            return;
+        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                click(logIn);
+        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                   wall->loginEmailField()->isVisible()) {
+            submitted = true;
+            typeInto(wall->loginEmailField(), QStringLiteral("ann@x.example"));
+            typeInto(wall->loginPasswordField(), QStringLiteral("pw"));
+            click(wall->loginSubmitButton());
+        }
+    });
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 15000));
+    EXPECT_TRUE(submitted);
+    EXPECT_TRUE(notice.isEmpty()) << "the wall said: " << notice.toStdString();
+    EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")), QStringLiteral("ann"));
 }
 
 } // namespace
