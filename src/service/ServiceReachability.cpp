@@ -1,5 +1,7 @@
 #include "service/ServiceReachability.h"
 
+#include <memory>
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,9 +20,19 @@ QNetworkAccessManager& network()
     return *s_manager;
 }
 
-// Errors of the connection itself (below 100) and of a proxy (1xx): nothing reached the service.
-bool neverReached(QNetworkReply::NetworkError error)
+int& probeTimeoutMs()
 {
+    static int s_timeout = ServiceReachability::kProbeTimeoutMs;
+    return s_timeout;
+}
+
+// Errors of the connection itself (below 100) and of a proxy (1xx): nothing reached the service. A question that
+// was sent and then ran out of time did reach it: the service is there, only slow.
+bool neverReached(QNetworkReply::NetworkError error, bool questionSent)
+{
+    const bool timedOut = error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError;
+    if (timedOut && questionSent)
+        return false;
     return error != QNetworkReply::NoError && int(error) < 200;
 }
 
@@ -36,17 +48,26 @@ void ServiceReachability::probe(QObject* context, std::function<void(bool reacha
         return;
     }
     QNetworkRequest request(url);
-    request.setTransferTimeout(kProbeTimeoutMs);
+    request.setTransferTimeout(probeTimeoutMs());
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkReply* reply = network().head(request);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, guard, context, done = std::move(done)] {
+    const auto sent = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::requestSent, reply, [sent] { *sent = true; });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, sent, guard, context, done = std::move(done)] {
         reply->deleteLater();
-        const bool reachable = !neverReached(reply->error());
+        const bool reachable = !neverReached(reply->error(), *sent);
+        if (reachable && reply->error() != QNetworkReply::NoError && int(reply->error()) < 200)
+            qCInfo(lcService) << "the service is slow to answer; it counts as reachable";
         if (!reachable)
             qCInfo(lcService) << "the service cannot be reached:" << reply->errorString();
         if (done && (guard || !context))
             done(reachable);
     });
+}
+
+void ServiceReachability::setProbeTimeoutMsForTesting(int milliseconds)
+{
+    probeTimeoutMs() = milliseconds > 0 ? milliseconds : kProbeTimeoutMs;
 }
 
 bool ServiceReachability::isUnreachableError(const Error& error)

@@ -71,13 +71,14 @@ bool isWebAddress(const QString& text)
 }
 
 // Rewrites "externalURL" of every asset dictionary (recognised by its "corvikContentID") whose content id
-// has a known remote address.
-QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>& urlByContentID)
+// has a known remote address. An address of a file on this computer that is left (a file that never reached the
+// service) is dropped and counted in `localLeft`: nobody else can open it, and the service's readers refuse it.
+QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>& urlByContentID, int& localLeft)
 {
     if (value.isArray()) {
         QJsonArray array = value.toArray();
         for (qsizetype i = 0; i < array.size(); ++i)
-            array[i] = withRemoteURLs(array[i], urlByContentID);
+            array[i] = withRemoteURLs(array[i], urlByContentID, localLeft);
         return array;
     }
     if (!value.isObject())
@@ -85,7 +86,7 @@ QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>
     QJsonObject object = value.toObject();
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (it.value().isObject() || it.value().isArray())
-            it.value() = withRemoteURLs(it.value(), urlByContentID);
+            it.value() = withRemoteURLs(it.value(), urlByContentID, localLeft);
     }
     const QString contentID = object.value(QStringLiteral("corvikContentID")).toString();
     // The asset's own record of its remote address serves when this manager has none (its results were sent
@@ -96,6 +97,11 @@ QJsonValue withRemoteURLs(const QJsonValue& value, const QHash<QString, QString>
         object.insert(QStringLiteral("externalURL"), urlByContentID.value(contentID));
     else if (!contentID.isEmpty() && isWebAddress(ownRemote))
         object.insert(QStringLiteral("externalURL"), ownRemote);
+    if (const auto external = object.constFind(QStringLiteral("externalURL"));
+        external != object.constEnd() && QUrl(external->toString()).isLocalFile()) {
+        object.remove(QStringLiteral("externalURL"));
+        ++localLeft;
+    }
     return object;
 }
 
@@ -562,5 +568,10 @@ QUrl ZERI_AssetUploadManager::webURLOf(const ZERI_ContentAsset& asset) const
 
 QJsonObject ZERI_AssetUploadManager::jsonWithRemoteURLs(const QJsonObject& documentDictionary) const
 {
-    return withRemoteURLs(documentDictionary, m_urlByContentID).toObject();
+    int localLeft = 0;
+    QJsonObject result = withRemoteURLs(documentDictionary, m_urlByContentID, localLeft).toObject();
+    if (localLeft > 0)
+        qCWarning(lcService) << "the copy for the service leaves out" << localLeft
+                             << "address(es) of files on this computer that were never sent";
+    return result;
 }

@@ -121,6 +121,7 @@ public:
     // A document's dictionary form in which every asset with a known content id points at its remote
     // address ("externalURL"), as the service and other machines need it. The assets' own "remoteURL" records
     // serve where the manager knows no address, and are left out: the service's copy has the form it always had.
+    // An address of a file on this computer that never reached the service is left out too (logged).
     QJsonObject jsonWithRemoteURLs(const QJsonObject& documentDictionary) const;
 
     double retryInterval() const { return m_retryInterval; }

@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 #include "app/QVRAppDelegate.h"
@@ -36,17 +39,20 @@
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "service/ServiceReachability.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerViewController.h"
 #include "viewer/QVRViewerWindow.h"
+#include "viewer/previews/QVRScreenPreviewGenerator.h"
 #include "viewer/QVR_PDFViewerView.h"
 
 using namespace roads;
@@ -644,6 +650,166 @@ TEST_F(AccountWalkRoad, ASignOutLeftToFinishWhileFilesAreOnTheirWaySavesThenSign
         << sentFiles.join(u", ").toStdString();
     expectQueueHoldsNothingOf(annsContent);
     signInAnn();
+}
+
+} // namespace
+
+namespace {
+
+// Every text of the document text that starts with `prefix`.
+QStringList textsIn(const QString& documentJson, const QString& prefix)
+{
+    QStringList found;
+    const QJsonValue root = QJsonDocument::fromJson(documentJson.toUtf8()).object();
+    std::function<void(const QJsonValue&)> walk = [&](const QJsonValue& value) {
+        if (value.isArray()) {
+            for (const QJsonValue& item : value.toArray())
+                walk(item);
+        } else if (value.isObject()) {
+            for (const QJsonValue& item : value.toObject())
+                walk(item);
+        } else if (value.isString() && value.toString().startsWith(prefix)) {
+            found.append(value.toString());
+        }
+    };
+    walk(root);
+    return found;
+}
+
+// A screen edited and published at once, its new preview still being drawn when the publish queued the document's
+// files: the preview arrives while the files are on their way, is sent too, and the copy the service keeps names
+// it at the service's address, never at the file on this computer.
+TEST_F(AccountWalkRoad, APreviewDrawnWhileThePublishSendsFilesIsSentBeforeTheDocument)
+{
+    signInAnn();
+    QTemporaryDir inputs;
+    QVR_CreatorWindow* creator = documentWithPdf(inputs.path(), 2);
+    ASSERT_TRUE(creator);
+    const auto screen = shownScreen(creator);
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(waitFor([&] {
+        return screen->previewScreenShotAsset() && !screen->previewInvalidated() && !screen->gettingScreenPreview();
+    }));
+
+    // The next drawing of a preview is held until the publish has queued its files.
+    struct Hold {
+        std::atomic<bool> armed{true};
+        std::atomic<bool> drawing{false};
+        std::atomic<bool> released{false};
+    };
+    const auto hold = std::make_shared<Hold>();
+    QVRScreenPreviewGenerator::setDrawProbeForTesting([hold](bool started) {
+        if (!started || !hold->armed.exchange(false))
+            return;
+        hold->drawing = true;
+        QElapsedTimer held;
+        held.start();
+        while (!hold->released && held.elapsed() < 20000)
+            QThread::msleep(5);
+    });
+    struct Unhold {
+        std::shared_ptr<Hold> hold;
+        ~Unhold()
+        {
+            hold->released = true;
+            QVRScreenPreviewGenerator::setDrawProbeForTesting(nullptr);
+        }
+    } unhold{hold};
+
+    const auto previewBefore = screen->previewScreenShotAsset();
+    ASSERT_TRUE(insert(creator, &QVR_AddElementMenuViewController::textCell));
+    ASSERT_TRUE(waitFor([&] { return hold->drawing.load(); })) << "the edit drew no new preview";
+
+    // The files go slowly; the preview is let go once the publish sheet shows them on their way, and arrives
+    // before the first of them.
+    fake->setReplyDelay(2500);
+    const int createsBefore = fake->requestCount(QStringLiteral("tessarine.create"));
+    bool lateBeforeSave = false;
+    QTimer release;
+    release.setInterval(20);
+    QObject::connect(&release, &QTimer::timeout, [&] {
+        auto* sheet = shownPublishSheet();
+        if (!hold->released && sheet && ZERI_AssetUploadManager::sharedInstance().isUploading())
+            hold->released = true;
+        if (hold->released && screen->previewScreenShotAsset() != previewBefore && !lateBeforeSave) {
+            lateBeforeSave = fake->requestCount(QStringLiteral("tessarine.create")) == createsBefore;
+            fake->setReplyDelay(0);
+        }
+    });
+    release.start();
+    ASSERT_TRUE(publishThroughSheets(creator, QStringLiteral("Late preview")));
+    release.stop();
+    ASSERT_TRUE(hold->released.load());
+    ASSERT_TRUE(lateBeforeSave) << "the preview did not arrive while the files were on their way";
+
+    const auto document = creator->currentModel();
+    ASSERT_TRUE(document && !document->apiID().isEmpty());
+    const auto preview = screen->previewScreenShotAsset();
+    ASSERT_TRUE(preview && preview != previewBefore);
+    EXPECT_FALSE(preview->corvikContentID().isEmpty()) << "the late preview was not sent";
+    const FakeWebService::Document received = fake->state().documents.value(document->apiID());
+    EXPECT_TRUE(received.published);
+    for (const QString& sent : {received.publishedJson, received.documentJson}) {
+        const QStringList local = textsIn(sent, QStringLiteral("file:"));
+        EXPECT_TRUE(local.isEmpty()) << "the service's copy names files here: " << local.join(u", ").toStdString();
+    }
+    const QString previewURL =
+        ZERI_AssetUploadManager::sharedInstance().remoteURLForContentID(preview->corvikContentID());
+    ASSERT_FALSE(previewURL.isEmpty());
+    EXPECT_EQ(textsIn(received.publishedJson, previewURL).size(), 1) << "the service's copy misses the late preview";
+}
+
+} // namespace
+
+namespace {
+
+// The service answering slowly is not the computer being offline: the sign-in wall says nothing about the
+// connection while its check waits past its time for the slow answer, and signing in through it works.
+TEST_F(AccountWalkRoad, ASlowServiceIsNotCalledOfflineOnTheSignInWall)
+{
+    signInAnn();
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn"))); // signed in, the item signs out
+    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    // The wall's check gives up waiting sooner than its usual five seconds, and the service answers later still.
+    constexpr int kProbeMs = 400;
+    ServiceReachability::setProbeTimeoutMsForTesting(kProbeMs);
+    struct Restore {
+        ~Restore() { ServiceReachability::setProbeTimeoutMsForTesting(0); }
+    } restore;
+    fake->setReplyDelay(3 * kProbeMs);
+
+    QPointer<QVRRegisterWallWindowController> wall;
+    QElapsedTimer shown;
+    QString notice;
+    bool submitted = false;
+    Answerer answer([&] {
+        if (!wall)
+            wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || !wall->isVisible())
+            return;
+        if (!shown.isValid())
+            shown.start();
+        if (notice.isEmpty())
+            notice = wall->serviceNoticeShown();
+        // Well past the check's time and the slow answer, the user signs in.
+        if (submitted || shown.elapsed() < 6 * kProbeMs)
+            return;
+        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                click(logIn);
+        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                   wall->loginEmailField()->isVisible()) {
+            submitted = true;
+            typeInto(wall->loginEmailField(), QStringLiteral("ann@x.example"));
+            typeInto(wall->loginPasswordField(), QStringLiteral("pw"));
+            click(wall->loginSubmitButton());
+        }
+    });
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 15000));
+    EXPECT_TRUE(submitted);
+    EXPECT_TRUE(notice.isEmpty()) << "the wall said: " << notice.toStdString();
+    EXPECT_EQ(Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")), QStringLiteral("ann"));
 }
 
 } // namespace

@@ -269,6 +269,28 @@ TEST_F(UploadTest, AnUploadedAssetKeepsItsRemoteAddressBesideItsLocalFile)
     EXPECT_TRUE(makeManager()->remoteURLForContentID(asset->corvikContentID()).isEmpty()) << "kept on disk";
 }
 
+// A file that never reached the service (one gained after the others were sent, or one missing) is named in the
+// user's own draft but never in the copy for the service: nobody else can open it there.
+TEST_F(UploadTest, TheCopyForTheServiceNamesNoFileThatWasNeverSent)
+{
+    auto document = makeDocument({10 * kKB, 10 * kKB});
+    auto manager = makeManager();
+    const QString lateFile = document.paths.back();
+    document.assets.back()->setExternalURL(QUrl());
+    manager->enqueueAllContentAssetsForModel(document.model);
+    manager->startNextUploadIfNeeded();
+    ASSERT_TRUE(waitUntil([&] { return !m_delegate.completed.isEmpty(); }));
+    document.assets.back()->setExternalURL(QUrl::fromLocalFile(lateFile));
+
+    const QString sentURL = manager->remoteURLForContentID(document.assets.front()->corvikContentID());
+    ASSERT_FALSE(sentURL.isEmpty());
+    const QByteArray sent = QJsonDocument(manager->jsonWithRemoteURLs(document.model->jsonDictionary())).toJson();
+    EXPECT_TRUE(sent.contains(sentURL.toUtf8()));
+    EXPECT_FALSE(sent.contains("file:")) << sent.constData();
+    EXPECT_TRUE(sent.contains(document.assets.back()->internalID().toUtf8())) << "the asset itself was left out";
+    EXPECT_TRUE(document.assets.back()->externalURL().isLocalFile()) << "the user's own copy lost its file";
+}
+
 // The same document enqueued again while its files are on their way (the sign-out dialogue saving a document
 // whose publish is sending it): no file is sent twice, and the document is reported complete once they arrive.
 TEST_F(UploadTest, AFileOnItsWayIsNotSentAgainWhenItsDocumentIsEnqueuedAgain)

@@ -306,7 +306,7 @@ void QVRSavePublishDialogueWindowController::uploadManagerUploadDidProgress(ZERI
                                                                             quint64 totalBytes, quint64 filesUploaded,
                                                                             quint64 totalFiles)
 {
-    if (m_savingStarted || m_ended)
+    if ((m_savingStarted && m_lateFilesDocument.isEmpty()) || m_ended)
         return;
     m_progressBar->setRange(0, kProgressSteps);
     const double fraction =
@@ -320,6 +320,23 @@ void QVRSavePublishDialogueWindowController::uploadManagerUploadDidProgress(ZERI
 void QVRSavePublishDialogueWindowController::uploadManagerAllUploadsCompletedForModel(
     ZERI_AssetUploadManager* manager, const std::shared_ptr<ZERI_TessarineModel>& model)
 {
+    if (!m_lateFilesDocument.isEmpty()) {
+        if (m_ended || !m_uploadingTessarineQueue)
+            return;
+        const bool failed = manager && !manager->lastError().isNull();
+        if (!failed && (!model || model->qvdID() != m_lateFilesDocument))
+            return;
+        m_lateFilesDocument.clear();
+        if (uploadManager().delegate() == this)
+            uploadManager().setDelegate(nullptr);
+        m_progressBar->setRange(0, 0);
+        setStatus(UFM::FINALIZING_TEXT());
+        if (failed)
+            onModelUploadsDone(manager->lastError());
+        else
+            saveNextModel();
+        return;
+    }
     if (m_savingStarted || m_ended || !m_uploadsStarted)
         return;
     if (manager && !manager->lastError().isNull()) {
@@ -379,6 +396,8 @@ void QVRSavePublishDialogueWindowController::saveNextModel()
                                  QStringLiteral("The document could not be loaded.")));
         return;
     }
+    if (sendLateFiles(package, model))
+        return;
     const quint64 generation = m_saveGeneration;
     QPointer<QVRSavePublishDialogueWindowController> self(this);
     if (m_forking) {
@@ -404,6 +423,27 @@ void QVRSavePublishDialogueWindowController::saveNextModel()
             self->onSaveAnswered(saveError);
         },
         true);
+}
+
+bool QVRSavePublishDialogueWindowController::sendLateFiles(const std::shared_ptr<ZERI_qvdFilePackage>& package,
+                                                           const std::shared_ptr<ZERI_TessarineModel>& model)
+{
+    ZERI_AssetUploadManager& manager = uploadManager();
+    manager.enqueueAllContentAssetsForModel(model);
+    if (!manager.isWaitingForDocument(model->qvdID()))
+        return false;
+    qCInfo(lcLibrary) << "sending the files a document gained while its files were on their way";
+    m_lateFilesDocument = model->qvdID();
+    m_uploadingTessarineQueue->push_front(package);
+    --m_packagesTaken;
+    if (auto* waiting = dynamic_cast<QVRSavePublishDialogueWindowController*>(manager.delegate());
+        waiting && waiting != this && waiting->waitingForUploads() && !m_tookUploadsFrom)
+        m_tookUploadsFrom = waiting;
+    manager.setDelegate(this);
+    manager.beginTracking();
+    setStatus(UFM::UPLOADING_X_OF_Y().arg(1).arg(manager.queuedFileCount()));
+    manager.startNextUploadIfNeeded();
+    return true;
 }
 
 void QVRSavePublishDialogueWindowController::onSaveAnswered(const std::optional<SafeDictionary>& error)
@@ -469,7 +509,7 @@ void QVRSavePublishDialogueWindowController::cancelButtonPressed()
 {
     ++m_saveGeneration;
     stopObservingCompression();
-    if (m_uploadsStarted && !m_savingStarted)
+    if ((m_uploadsStarted && !m_savingStarted) || !std::exchange(m_lateFilesDocument, QString()).isEmpty())
         uploadManager().cancelUploadsAndClearQueue();
     if (uploadManager().delegate() == this)
         uploadManager().setDelegate(nullptr);

@@ -100,6 +100,10 @@ private:
     void startUploads();
     void startSavingModels();
     void saveNextModel();
+    // Sends the files the document gained since its files were queued (a screen preview drawn meanwhile), so that
+    // the copy the service keeps names none of this computer's files; true when the save waits for them.
+    bool sendLateFiles(const std::shared_ptr<ZERI_qvdFilePackage>& package,
+                       const std::shared_ptr<ZERI_TessarineModel>& model);
     bool shouldSend(const std::shared_ptr<ZERI_qvdFilePackage>& package) const;
     void onSaveAnswered(const std::optional<SafeDictionary>& error);
     void endWithCode(int code);
@@ -137,6 +141,7 @@ private:
     std::set<QString> m_waitingDocuments; // ids of the documents whose files are on their way
     quint64 m_saveGeneration = 0;         // a save answered after Cancel belongs to an older generation
     QPointer<QVRSavePublishDialogueWindowController> m_tookUploadsFrom;
+    QString m_lateFilesDocument; // id of the document whose save waits for files it gained late
 
     QLabel* m_titleLabel = nullptr;
     QLabel* m_statusLabel = nullptr;
