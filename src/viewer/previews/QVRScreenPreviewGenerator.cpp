@@ -44,6 +44,8 @@ struct QVRScreenPreviewGenerator::State {
     std::vector<PreviewAssetsBlock> pending;
     bool generating = false;
     bool cancelled = false;
+    bool askedWhileGenerating = false; // a request came in while a picture was being made
+    bool storedOlderState = false;     // the picture stored was of the screen before an edit made meanwhile
 
     bool isCancelled()
     {
@@ -163,17 +165,33 @@ DrawnPictures drawPictures(const ZERI_FlowScreenModel& copy, const QSize& pixels
     return pictures;
 }
 
+void runRequest(const std::shared_ptr<State>& state);
+
 // Main thread: calls every pending block with the screen's current assets and ends the request.
 void finishRequest(const std::shared_ptr<State>& state)
 {
     std::vector<QVRScreenPreviewGenerator::PreviewAssetsBlock> blocks;
     std::shared_ptr<ZERI_FlowScreenModel> screen;
+    PreviewRenderThread::Key again;
     {
         QMutexLocker lock(&state->mutex);
-        state->generating = false;
-        state->cancelled = false;
-        std::swap(blocks, state->pending);
         screen = state->screen.lock();
+        // A request made after an edit that came while the picture was being made is not answered with the
+        // picture of the screen before it: the screen is drawn again, and every request waiting is answered then.
+        const bool drawAgain = screen && !state->cancelled && state->askedWhileGenerating && state->storedOlderState;
+        state->askedWhileGenerating = false;
+        state->storedOlderState = false;
+        if (drawAgain) {
+            again = state->screen;
+        } else {
+            state->generating = false;
+            state->cancelled = false;
+            std::swap(blocks, state->pending);
+        }
+    }
+    if (screen && !again.expired()) {
+        PreviewRenderThread::shared().request(again, [state] { runRequest(state); });
+        return;
     }
     const auto preview = screen ? screen->previewScreenShotAsset() : nullptr;
     const auto textless = screen ? screen->previewScreenShotAsset_textless() : nullptr;
@@ -396,8 +414,11 @@ void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& nor
     if (normal) {
         replacePreview(*screen, document, normal, false);
         // A picture of an older state of the screen must not pass for a current one.
-        if (editedMeanwhile)
+        if (editedMeanwhile) {
             screen->setPreviewInvalidated(true);
+            QMutexLocker lock(&state->mutex);
+            state->storedOlderState = true;
+        }
     }
     if (textless)
         replacePreview(*screen, document, textless, true);
@@ -579,8 +600,10 @@ void QVRScreenPreviewGenerator::retreiveOrGenerateScreenPreviews(PreviewAssetsBl
     {
         QMutexLocker lock(&m_state->mutex);
         m_state->pending.push_back(std::move(block));
-        if (m_state->generating)
+        if (m_state->generating) {
+            m_state->askedWhileGenerating = true;
             return;
+        }
         m_state->generating = true;
         m_state->cancelled = false; // a cancel made while idle does not stop the next request
         key = m_state->screen;

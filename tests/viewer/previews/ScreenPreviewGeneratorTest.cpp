@@ -325,3 +325,37 @@ TEST_F(ScreenPreviewGeneratorTest, RedrawingAReadOnlyCopyLeavesTheSourcePackageA
     ContentItemDeletionQueue::registerQueue(nullptr);
     Tessutils::setCorvikUserDict(std::nullopt);
 }
+
+// A request made after an edit that came while the screen was being drawn is answered with a picture of the edited
+// screen, not with the one of the screen before the edit.
+TEST_F(ScreenPreviewGeneratorTest, ARequestAfterAnEditMadeWhileDrawingGetsAPictureOfTheEditedScreen)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    screen->setPreviewInvalidated(true);
+    QSemaphore started;
+    QSemaphore goOn;
+    QVRScreenPreviewGenerator::setDrawProbeForTesting([&](bool starting) {
+        if (!starting)
+            return;
+        started.release();
+        goOn.acquire();
+    });
+    QVRScreenPreviewGenerator generator(screen);
+    auto first = std::make_shared<Received>();
+    generator.retreiveOrGenerateScreenPreviews(recordInto(first));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.tryAcquire(); }, 5000));
+
+    screen->setBackgroundColor(QColor(200, 30, 40));
+    auto second = std::make_shared<Received>();
+    generator.retreiveOrGenerateScreenPreviews(recordInto(second));
+    goOn.release(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->calls > 0; }, 10000));
+    QVRScreenPreviewGenerator::setDrawProbeForTesting(nullptr);
+
+    ASSERT_TRUE(second->preview);
+    EXPECT_FALSE(screen->previewInvalidated());
+    const QImage stored(second->preview->localFilePath());
+    EXPECT_LE(meanDifference(stored, ModelDrawing::renderScreen(*screen)), 4.0) << "the picture is of the old screen";
+    EXPECT_EQ(first->preview, second->preview) << "the waiting requests are answered together";
+}
