@@ -61,31 +61,6 @@ namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
 
-// Looks every 20 ms at what shows and acts, while the application's own loops hold the call that started a
-// command. After `limitMs` every dialog still shown is turned down, so that a road gone wrong ends as a failure.
-class Answerer {
-public:
-    explicit Answerer(std::function<void()> answer, int limitMs = 30000)
-    {
-        m_ticks.setInterval(20);
-        QObject::connect(&m_ticks, &QTimer::timeout, std::move(answer));
-        m_ticks.start();
-        m_limit.setSingleShot(true);
-        QObject::connect(&m_limit, &QTimer::timeout, [] {
-            ADD_FAILURE() << "the dialogs were not answered in time";
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
-                    dialog->reject();
-            }
-        });
-        m_limit.start(limitMs);
-    }
-
-private:
-    QTimer m_ticks;
-    QTimer m_limit;
-};
-
 // Ann (known to the service as ann@x.example) signed in from an earlier session; Bob known too.
 FakeWebService* service()
 {

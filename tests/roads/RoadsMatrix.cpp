@@ -309,20 +309,4 @@ void clickInPlayer(QVRViewerWindow* player, QPointF scenePoint)
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
 }
 
-Answerer::Answerer(std::function<void()> answer, int limitMs)
-{
-    m_ticks.setInterval(20);
-    QObject::connect(&m_ticks, &QTimer::timeout, std::move(answer));
-    m_ticks.start();
-    m_limit.setSingleShot(true);
-    QObject::connect(&m_limit, &QTimer::timeout, [] {
-        ADD_FAILURE() << "the dialogs were not answered in time";
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
-                dialog->reject();
-        }
-    });
-    m_limit.start(limitMs);
-}
-
 } // namespace roads::matrix

@@ -63,15 +63,4 @@ bool publish(QVR_CreatorWindow* window, const QString& title);
 // Clicks the point of the player's shown page at `scenePoint` (screen units), as the user clicks an object.
 void clickInPlayer(QVRViewerWindow* player, QPointF scenePoint);
 
-// Answers the windows a command meets while the application's own loops hold the call that gave it: every
-// 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down.
-class Answerer {
-public:
-    explicit Answerer(std::function<void()> answer, int limitMs = 15000);
-
-private:
-    QTimer m_ticks;
-    QTimer m_limit;
-};
-
 } // namespace roads::matrix

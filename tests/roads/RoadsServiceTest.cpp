@@ -42,32 +42,6 @@ namespace {
 
 constexpr const char* kTitle = "Road Seven";
 
-// Answers the windows a command meets while the application's own loops hold the call that gave it: every
-// 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that
-// a road gone wrong ends as a failure instead of waiting for ever.
-class Answerer {
-public:
-    Answerer(std::function<void()> answer, int limitMs = 15000)
-    {
-        m_ticks.setInterval(20);
-        QObject::connect(&m_ticks, &QTimer::timeout, std::move(answer));
-        m_ticks.start();
-        m_limit.setSingleShot(true);
-        QObject::connect(&m_limit, &QTimer::timeout, [] {
-            ADD_FAILURE() << "the dialogs were not answered in time";
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
-                    dialog->reject();
-            }
-        });
-        m_limit.start(limitMs);
-    }
-
-private:
-    QTimer m_ticks;
-    QTimer m_limit;
-};
-
 // The visible button of `window` that reads `text`.
 QPushButton* buttonReading(QWidget* window, const QString& text)
 {

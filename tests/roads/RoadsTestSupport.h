@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -104,5 +105,17 @@ int writtenPdfPages(const QString& path);
 // Test inputs made here: pictures, a PDF of `pages` pages.
 QString makePicture(const QString& path, const char* format, QColor color = Qt::darkCyan);
 QString makePdf(const QString& path, int pages);
+
+// Answers the windows a command meets while the application's own loops hold the call that gave it: every
+// 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that a
+// road gone wrong ends as a failure instead of waiting for ever.
+class Answerer {
+public:
+    explicit Answerer(std::function<void()> answer, int limitMs = 30000);
+
+private:
+    QTimer m_ticks;
+    QTimer m_limit;
+};
 
 } // namespace roads
