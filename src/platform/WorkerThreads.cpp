@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QThread>
@@ -38,10 +41,62 @@ WorkerThreads::WorkerThreads(int count, QString name, AtApplicationEnd atEnd)
     endWithApplication(atEnd);
 }
 
+namespace {
+
+// The threads that end with the application, ended at its first step of destruction (its post routines): before
+// the application takes down what their work may still use (Qt's own thread pools, which its image scaling and
+// conversions share out to, and the fonts). Its `destroyed` signal comes only after all that.
+struct EndingWithApplication {
+    std::mutex mutex;
+    std::vector<std::pair<WorkerThreads*, std::function<void()>>> threads; // each with how it ends
+    const QCoreApplication* registeredWith = nullptr;
+};
+
+EndingWithApplication& endingWithApplication()
+{
+    static EndingWithApplication ending;
+    return ending;
+}
+
+void forgetEndingWithApplication(WorkerThreads* threads)
+{
+    EndingWithApplication& ending = endingWithApplication();
+    std::lock_guard lock(ending.mutex);
+    std::erase_if(ending.threads, [threads](const auto& entry) { return entry.first == threads; });
+}
+
+void endThreadsWithApplication()
+{
+    std::vector<std::pair<WorkerThreads*, std::function<void()>>> threads;
+    {
+        EndingWithApplication& ending = endingWithApplication();
+        std::lock_guard lock(ending.mutex);
+        std::swap(threads, ending.threads);
+        ending.registeredWith = nullptr;
+    }
+    if (threads.empty())
+        return;
+    MainThread::closeInbox();
+    // The last made first: later threads may hand work to earlier ones, never the other way round.
+    for (auto it = threads.rbegin(); it != threads.rend(); ++it)
+        it->second();
+}
+
+} // namespace
+
 WorkerThreads::~WorkerThreads()
 {
     QObject::disconnect(m_applicationEnd);
+    forgetEndingWithApplication(this);
     stop();
+}
+
+void WorkerThreads::endNow(AtApplicationEnd how)
+{
+    if (how == AtApplicationEnd::Finish)
+        finish();
+    else
+        stop();
 }
 
 WorkerThreads& WorkerThreads::shared()
@@ -56,13 +111,21 @@ void WorkerThreads::endWithApplication(AtApplicationEnd how)
     if (!app)
         return;
     QObject::disconnect(m_applicationEnd);
-    // Runs on the main thread, inside the application's destruction.
+    forgetEndingWithApplication(this);
+    {
+        EndingWithApplication& ending = endingWithApplication();
+        std::lock_guard lock(ending.mutex);
+        ending.threads.emplace_back(this, [this, how] { endNow(how); });
+        if (ending.registeredWith != app) {
+            ending.registeredWith = app;
+            qAddPostRoutine(endThreadsWithApplication);
+        }
+    }
+    // Runs on the main thread, inside the application's destruction: for threads made after its post routines ran.
     m_applicationEnd = QObject::connect(app, &QObject::destroyed, [this, how] {
+        forgetEndingWithApplication(this);
         MainThread::closeInbox();
-        if (how == AtApplicationEnd::Finish)
-            finish();
-        else
-            stop();
+        endNow(how);
     });
 }
 

@@ -55,6 +55,7 @@ private:
     void join();
 
     void taskEnded();
+    void endNow(AtApplicationEnd how);
 
     QString m_name;
     HandOffQueue m_queue;
