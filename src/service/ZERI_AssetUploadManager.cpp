@@ -65,9 +65,7 @@ void writeJsonFile(WorkerThreads& writer, const QString& path, const QJsonValue&
 
 bool isWebAddress(const QString& text)
 {
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+    return UntrustedAddresses::isWebAddress(QUrl(text, QUrl::StrictMode));
 }
 
 // Rewrites "externalURL" of every asset dictionary (recognised by its "corvikContentID") whose content id

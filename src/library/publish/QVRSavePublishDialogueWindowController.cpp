@@ -241,11 +241,7 @@ void QVRSavePublishDialogueWindowController::startUploads()
     m_uploadsStarted = true;
     stopObservingCompression();
     ZERI_AssetUploadManager& manager = uploadManager();
-    // One dialogue hears the manager at a time; one still waiting for its files gets it back when this one ends.
-    if (auto* waiting = dynamic_cast<QVRSavePublishDialogueWindowController*>(manager.delegate());
-        waiting && waiting != this && waiting->waitingForUploads())
-        m_tookUploadsFrom = waiting;
-    manager.setDelegate(this);
+    takeUploadManager();
     for (const auto& package : m_filePackages) {
         if (!shouldSend(package))
             continue;
@@ -265,6 +261,16 @@ void QVRSavePublishDialogueWindowController::startUploads()
         manager.startNextUploadIfNeeded();
     else
         startSavingModels();
+}
+
+void QVRSavePublishDialogueWindowController::takeUploadManager()
+{
+    ZERI_AssetUploadManager& manager = uploadManager();
+    // One dialogue hears the manager at a time; one still waiting for its files gets it back when this one ends.
+    if (auto* waiting = dynamic_cast<QVRSavePublishDialogueWindowController*>(manager.delegate());
+        waiting && waiting != this && waiting->waitingForUploads() && !m_tookUploadsFrom)
+        m_tookUploadsFrom = waiting;
+    manager.setDelegate(this);
 }
 
 void QVRSavePublishDialogueWindowController::handUploadsBack()
@@ -436,10 +442,7 @@ bool QVRSavePublishDialogueWindowController::sendLateFiles(const std::shared_ptr
     m_lateFilesDocument = model->qvdID();
     m_uploadingTessarineQueue->push_front(package);
     --m_packagesTaken;
-    if (auto* waiting = dynamic_cast<QVRSavePublishDialogueWindowController*>(manager.delegate());
-        waiting && waiting != this && waiting->waitingForUploads() && !m_tookUploadsFrom)
-        m_tookUploadsFrom = waiting;
-    manager.setDelegate(this);
+    takeUploadManager();
     manager.beginTracking();
     setStatus(UFM::UPLOADING_X_OF_Y().arg(1).arg(manager.queuedFileCount()));
     manager.startNextUploadIfNeeded();

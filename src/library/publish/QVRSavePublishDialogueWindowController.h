@@ -113,6 +113,8 @@ private:
     // dialogue, chosen from the home window while a document was being published) and has ended: this one
     // queues again what its documents still have to send and goes on.
     void resumeUploads();
+    // Makes this dialogue the upload manager's delegate, remembering a dialogue still waiting for its files.
+    void takeUploadManager();
     // Gives the upload manager back to the dialogue this one took it from.
     void handUploadsBack();
     void setCompressingStatus(unsigned long long current);

@@ -331,13 +331,17 @@ struct WrittenPictures {
                 AssetFileReferences::releaseFile(picture->path);
         }
     }
-    // Main thread: files nothing will name.
-    void remove() const
+    // Main thread: the files go, as nothing will name them.
+    void removeFiles() const
     {
         for (const auto& picture : {normal, textless}) {
             if (picture && !picture->path.isEmpty())
                 QFile::remove(picture->path);
         }
+    }
+    void remove() const
+    {
+        removeFiles();
         release();
     }
 };
@@ -397,10 +401,7 @@ void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& nor
             screen = state->screen.lock();
     }
     if (!screen) {
-        for (const auto& picture : {written.normal, written.textless}) {
-            if (picture && !picture->path.isEmpty())
-                QFile::remove(picture->path);
-        }
+        written.removeFiles();
         return;
     }
     const auto document = screen->tessarineModel();
