@@ -77,23 +77,6 @@ FakeWebService* service()
     });
 }
 
-QPushButton* buttonReading(QWidget* window, const QString& text)
-{
-    for (QPushButton* button : window->findChildren<QPushButton*>()) {
-        if (button->isVisible() && button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
-void typeInto(QLineEdit* field, const QString& text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Delete);
-    UserInput::typeText(field, text);
-}
-
 // The upload allowance item as the application menu shows it when it opens; empty when hidden.
 QString shownAllowance(QWidget* window)
 {
@@ -106,31 +89,6 @@ QString shownAllowance(QWidget* window)
             popup->close();
     }
     return text;
-}
-
-// Application menu › Sign In, answered on the wall's Log In page.
-bool signInThroughWall(const QString& email, const QString& password)
-{
-    QPointer<QVRRegisterWallWindowController> wall;
-    bool submitted = false;
-    Answerer answer([&] {
-        if (!wall)
-            wall = visibleTopLevel<QVRRegisterWallWindowController>();
-        if (!wall || !wall->isVisible() || submitted)
-            return;
-        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
-            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
-                click(logIn);
-        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
-                   wall->loginEmailField()->isVisible()) {
-            submitted = true;
-            typeInto(wall->loginEmailField(), email);
-            typeInto(wall->loginPasswordField(), password);
-            click(wall->loginSubmitButton());
-        }
-    });
-    return chooseMenuItem(application().listsWindow(), QStringLiteral("signIn")) && submitted &&
-           waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
 }
 
 // A new document from the + tile with a PDF of `pages` pages on its screen (the file made in `folder`).
@@ -205,7 +163,8 @@ protected:
             ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
             ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
         }
-        ASSERT_TRUE(signInThroughWall(QStringLiteral("ann@x.example"), QStringLiteral("pw")));
+        ASSERT_TRUE(
+            signInThroughWall(application().listsWindow(), QStringLiteral("ann@x.example"), QStringLiteral("pw")));
     }
 
     FakeWebService* fake = nullptr;
@@ -548,7 +507,7 @@ TEST_F(AccountWalkRoad, SignOutNowWhileFilesAreOnTheirWayCancelsThemAndLeavesNot
     }
     expectQueueHoldsNothingOf(annsContent);
 
-    ASSERT_TRUE(signInThroughWall(QStringLiteral("bob@x.example"), QStringLiteral("pw2")));
+    ASSERT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("bob@x.example"), QStringLiteral("pw2")));
     for (const auto& package : ZERI_qvdFilePackage::allPackages())
         EXPECT_NE(package->packageID(), walk.documentID) << "Bob sees Ann's document";
     for (const QString& id : annsContent)

@@ -42,24 +42,6 @@ namespace {
 
 constexpr const char* kTitle = "Road Seven";
 
-// The visible button of `window` that reads `text`.
-QPushButton* buttonReading(QWidget* window, const QString& text)
-{
-    for (QPushButton* button : window->findChildren<QPushButton*>()) {
-        if (button->isVisible() && button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
-void typeInto(QLineEdit* field, const QString& text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Delete);
-    UserInput::typeText(field, text);
-}
-
 QByteArray jpeg(QColor color)
 {
     return pictureBytes(QSize(64, 48), color, "JPEG");
@@ -362,32 +344,6 @@ TEST(ServiceRoad, ThePasswordIsRemovedOnTheServiceByPublicOrByEmptyFieldsAndKept
     EXPECT_FALSE(passwordFlag());
 
     closeDocumentWindows();
-}
-
-// Application menu › Sign In, answered on the wall's Log In page with `email` and `password`. False when the wall
-// did not take them.
-bool signInThroughWall(QWidget* window, const QString& email, const QString& password)
-{
-    QPointer<QVRRegisterWallWindowController> wall;
-    bool submitted = false;
-    Answerer answer([&] {
-        if (!wall)
-            wall = visibleTopLevel<QVRRegisterWallWindowController>();
-        if (!wall || !wall->isVisible() || submitted)
-            return;
-        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
-            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
-                click(logIn);
-        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
-                   wall->loginEmailField()->isVisible()) {
-            submitted = true;
-            typeInto(wall->loginEmailField(), email);
-            typeInto(wall->loginPasswordField(), password);
-            click(wall->loginSubmitButton());
-        }
-    });
-    return chooseMenuItem(window, QStringLiteral("signIn")) && submitted &&
-           waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
 }
 
 // The upload allowance item as the application menu shows it when it opens: its text, or nothing when hidden.

@@ -18,6 +18,7 @@
 #include <QPdfWriter>
 #include <QPointer>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -49,6 +50,8 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "library/account/QVRRegisterWallWindowController.h"
+#include "strings/UFM.h"
 
 namespace roads {
 
@@ -452,6 +455,47 @@ bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElemen
         return false;
     click(cell);
     return true;
+}
+
+QPushButton* buttonReading(QWidget* window, const QString& text)
+{
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->isVisible() && button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+void typeInto(QLineEdit* field, const QString& text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    UserInput::typeText(field, text);
+}
+
+bool signInThroughWall(QWidget* window, const QString& email, const QString& password)
+{
+    QPointer<QVRRegisterWallWindowController> wall;
+    bool submitted = false;
+    Answerer answer([&] {
+        if (!wall)
+            wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || !wall->isVisible() || submitted)
+            return;
+        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+                click(logIn);
+        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
+                   wall->loginEmailField()->isVisible()) {
+            submitted = true;
+            typeInto(wall->loginEmailField(), email);
+            typeInto(wall->loginPasswordField(), password);
+            click(wall->loginSubmitButton());
+        }
+    });
+    return chooseMenuItem(window, QStringLiteral("signIn")) && submitted &&
+           waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
 }
 
 Answerer::Answerer(std::function<void()> answer, int limitMs)

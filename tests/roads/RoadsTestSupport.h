@@ -11,6 +11,8 @@
 #include <QWidget>
 
 class QFileDialog;
+class QLineEdit;
+class QPushButton;
 class QVR_AddElementMenuViewController;
 class QVR_TableViewCellLikeView;
 class QVRAppDelegate;
@@ -105,6 +107,16 @@ int writtenPdfPages(const QString& path);
 // Test inputs made here: pictures, a PDF of `pages` pages.
 QString makePicture(const QString& path, const char* format, QColor color = Qt::darkCyan);
 QString makePdf(const QString& path, int pages);
+
+// The visible push button of `window` that reads `text`, if any.
+QPushButton* buttonReading(QWidget* window, const QString& text);
+
+// Empties `field` and types `text` into it as a person does.
+void typeInto(QLineEdit* field, const QString& text);
+
+// The application menu's Sign In from `window`, answered on the wall's Log In page with `email` and `password`.
+// False when the wall did not take them.
+bool signInThroughWall(QWidget* window, const QString& email, const QString& password);
 
 // Answers the windows a command meets while the application's own loops hold the call that gave it: every
 // 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that a
