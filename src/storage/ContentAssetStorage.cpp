@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -171,17 +170,18 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
     const QString part = QDir(folder).filePath(QLatin1Char('.') + name + QStringLiteral(".part"));
     const QByteArray partName = QFile::encodeName(part);
 
+    // Locked while it is written, as a download's piece is: package cleaning removes only pieces nobody holds.
     Descriptor out;
-    out.fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    out.fd = ZERI_WebDownloader::createLockedPiece(part);
+    if (out.fd < 0) {
+        setError(error, assetError(WriteFailure, QStringLiteral("Cannot write in \"%1\"").arg(folder)));
+        return {};
+    }
     const auto fail = [&](int code, const QString& message) {
         ::unlink(partName.constData());
         setError(error, assetError(code, message));
         return QString();
     };
-    if (out.fd < 0)
-        return fail(WriteFailure, QStringLiteral("Cannot write in \"%1\"").arg(folder));
-    // Locked while it is written, as a download's piece is: package cleaning removes only pieces nobody holds.
-    ::flock(out.fd, LOCK_EX | LOCK_NB);
 
     ProgressReporter reporter(progress, size);
     reporter.report(0);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QUuid>
 
 #include "storage/StorageLogging.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 
 namespace {
@@ -103,14 +105,23 @@ bool PackageFileGuard::writeFileInPreparedFolder(const QString& path, const QByt
     const QFileInfo info(cleanAbsolute(path));
     const QString part = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
                                              QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
-    QFile file(part);
-    // NewOnly is O_EXCL: it never opens an existing file or follows a link under the hidden name.
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(data) == data.size() &&
-                   file.flush() && ::fdatasync(file.handle()) == 0;
-    const QString reason = file.errorString();
+    // A new piece, never an existing file or a link under the hidden name, locked until the file has its name, as a
+    // download's piece is: a package cleaning meanwhile takes only pieces nobody holds.
+    QFile file;
+    const int fd = ZERI_WebDownloader::createLockedPiece(part);
+    QString reason = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
+    const bool opened = fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    if (fd >= 0 && !opened)
+        ::close(fd);
+    bool written = opened && file.write(data) == data.size() && file.flush() && ::fdatasync(file.handle()) == 0;
+    if (opened)
+        reason = file.errorString();
+    if (written &&
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(info.filePath()).constData()) != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        written = false;
+    }
     file.close();
-    written = written &&
-              std::rename(QFile::encodeName(part).constData(), QFile::encodeName(info.filePath()).constData()) == 0;
     if (written)
         return true;
     QFile::remove(part);

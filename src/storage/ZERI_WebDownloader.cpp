@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -120,10 +121,42 @@ void ZERI_WebDownloader::setBoundsForTesting(qint64 maximumSize, int idleTimeout
     g_idleTimeoutForTesting = idleTimeoutMs;
 }
 
+namespace {
+
+// A piece is made under this further suffix, locked, and only then given its ".part" name. One left by a crash in
+// that moment goes once it is older than any making.
+const QLatin1String kPieceInTheMaking(".new");
+constexpr qint64 kPieceMakingSeconds = 600;
+
+} // namespace
+
+int ZERI_WebDownloader::createLockedPiece(const QString& part)
+{
+    const QByteArray name = QFile::encodeName(part);
+    const QByteArray making = QFile::encodeName(part + kPieceInTheMaking);
+    const int fd = ::open(making.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return -1;
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    // A second name, then the first one goes: unlike a rename, linking never replaces a file under the name.
+    if (::link(making.constData(), name.constData()) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(making.constData());
+        errno = error;
+        return -1;
+    }
+    ::unlink(making.constData());
+    return fd;
+}
+
 bool ZERI_WebDownloader::isStalePartFile(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".part")) || !QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(".part") + kPieceInTheMaking))
+        return info.isFile() && info.lastModified().secsTo(QDateTime::currentDateTime()) > kPieceMakingSeconds;
+    if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".part")) || !info.isFile())
         return false;
     // A running download holds the lock on its piece; a lock taken here belongs to nobody else.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

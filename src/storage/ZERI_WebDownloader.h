@@ -63,6 +63,10 @@ public:
     // Whether `path` is the hidden temporary file of a download ("." + name + "." + anything + ".part") that no
     // download of any process is writing any more: package cleaning removes these.
     static bool isStalePartFile(const QString& path);
+    // Makes the hidden piece `part` (as above) new for writing, locked before it carries that name, so that a
+    // cleaning of its folder meanwhile never takes it for a stale piece. The descriptor holds the lock until it is
+    // closed; -1 when the piece cannot be made (errno says why). Any thread.
+    static int createLockedPiece(const QString& part);
 
     static std::shared_ptr<ZERI_WebDownloader> downloaderForUrl(const QUrl& url, const QString& directory);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,11 +15,14 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/Json.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/ContentItemDeletionQueue.h"
 #include "storage/MixedMediaObjectStorage.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/PackagePreviewPicture.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -255,6 +259,66 @@ TEST_F(FilePackageTest, CleaningWhileATilePictureIsMadeKeepsIt)
     ASSERT_TRUE(QFile::remove(lost));
     EXPECT_FALSE(PackagePreviewPicture::adopt(*package, lost));
     EXPECT_EQ(package->metaData().previewScreenshotFilePath(), second);
+}
+
+// Picture files are written on worker threads under a hidden name, then renamed: a cleaning of the folder
+// meanwhile (a window opening or closing) must not take the piece for one a crash left behind.
+TEST_F(FilePackageTest, CleaningWhilePictureFilesAreWrittenKeepsThePiecesBeingWritten)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    const QString folder = package->assetsPath();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    constexpr int files = 24;
+    QStringList paths;
+    for (int i = 0; i < files; ++i) {
+        paths.append(QDir(folder).filePath(QStringLiteral("written-%1.jpg").arg(i)));
+        AssetFileReferences::retainFile(paths.last()); // as the preview writer holds its files until named
+    }
+    bool finished = false;
+    QStringList failures;
+    WorkerThreads writer(1, QStringLiteral("picture writer"));
+    writer.post([paths, &finished, &failures] {
+        const QByteArray data(2 << 20, 'j');
+        QStringList failed;
+        for (const QString& path : paths) {
+            Error error;
+            if (!PackageFileGuard::writeFileInPreparedFolder(path, data, &error))
+                failed.append(error.message);
+        }
+        MainThread::run(
+            [&finished, &failures, failed] {
+                failures = failed;
+                finished = true;
+            },
+            false);
+    });
+    int cleanings = 0;
+    while (!finished) {
+        package->cleanDirectories();
+        ++cleanings;
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString() << " (" << cleanings
+                                    << " cleanings)";
+    for (const QString& path : paths) {
+        EXPECT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
+        AssetFileReferences::releaseFile(path);
+    }
+    // A piece nobody writes any more is still taken away, and one a crash left while it was being named once it
+    // is older than any naming takes.
+    const QString left = QDir(folder).filePath(QStringLiteral(".left.jpg.0123.part"));
+    const QString unnamed = left + QStringLiteral(".new");
+    const QString naming = QDir(folder).filePath(QStringLiteral(".naming.jpg.0123.part.new"));
+    for (const QString& path : {left, unnamed, naming})
+        ASSERT_TRUE(writeBytes(path, "x"));
+    QFile old(unnamed);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    old.close();
+    package->cleanDirectories();
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_FALSE(QFileInfo::exists(unnamed));
+    EXPECT_TRUE(QFileInfo::exists(naming));
 }
 
 TEST_F(FilePackageTest, PublicationAndServerSaveBookkeeping)
