@@ -46,10 +46,23 @@ int screenCount()
     return ok && count > 0 ? count : 1000;
 }
 
+// TESS_BENCH_TIMEOUT_S shortens the waits, to see sooner what a lost preview left behind.
+int blankTimeoutMs()
+{
+    const int seconds = qEnvironmentVariableIntValue("TESS_BENCH_TIMEOUT_S");
+    return seconds > 0 ? seconds * 1000 : 10 * 60 * 1000;
+}
+
+int storedTimeoutMs()
+{
+    const int seconds = qEnvironmentVariableIntValue("TESS_BENCH_TIMEOUT_S");
+    return seconds > 0 ? seconds * 1000 : 30 * 60 * 1000;
+}
+
 // Lets queued work finish and the allocator hand back what it can, then reads the resident memory.
 double settledMegabytes()
 {
-    spinUntil([] { return false; }, 500);
+    waitUntil([] { return false; }, 500);
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
@@ -113,11 +126,11 @@ double endOfStripBlankMs(QVR_CreatorWindow& window)
         return -1;
     }
     // The strip first centres its selected first screen; the user's scroll comes after that.
-    spinUntil([&] { return !bar->isScrollPending() && !VazScrollViewAnimation::currentAnimation(area); }, 10000);
+    waitUntil([&] { return !bar->isScrollPending() && !VazScrollViewAnimation::currentAnimation(area); }, 10000);
     QElapsedTimer blank;
     blank.start();
     area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
-    if (!spinUntil([&] { return thumbnailsInViewShowPictures(*bar); }, 10 * 60 * 1000))
+    if (!waitUntil([&] { return thumbnailsInViewShowPictures(*bar); }, blankTimeoutMs()))
         qWarning() << "the thumbnails at the end of the strip never showed their pictures";
     return blank.nsecsElapsed() / 1e6;
 }
@@ -141,13 +154,21 @@ OpenResult openAndSettle(const std::shared_ptr<ZERI_qvdFilePackage>& package, QP
     heartbeat.noteGapMs(call.nsecsElapsed() / 1e6);
     double blankMs = 0;
     if (scrollToEnd) {
-        spinUntil([&] { return window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed(); },
+        waitUntil([&] { return window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed(); },
                   10000);
         blankMs = endOfStripBlankMs(*window);
     }
-    if (!spinUntil([&] { return allPreviewsStored(*document); }, 30 * 60 * 1000))
+    if (!waitUntil([&] { return allPreviewsStored(*document); }, storedTimeoutMs())) {
         qWarning() << "the previews were not all made";
-    spinUntil([] { return false; }, 1000);
+        const auto& screens = document->firstFlowmodel()->screenModels();
+        for (size_t i = 0; i < screens.size(); ++i) {
+            if (screens[i]->previewScreenShotAsset() && !screens[i]->gettingScreenPreview())
+                continue;
+            qWarning() << "screen" << i << "preview" << bool(screens[i]->previewScreenShotAsset()) << "getting"
+                       << screens[i]->gettingScreenPreview() << "invalidated" << screens[i]->previewInvalidated();
+        }
+    }
+    waitUntil([] { return false; }, 1000);
     heartbeat.stop();
     return {heartbeat.longestGapMs(), settledMegabytes(), blankMs};
 }
@@ -159,8 +180,8 @@ double closeAndSettle(QPointer<QVR_CreatorWindow>& window)
     call.start();
     window->close();
     heartbeat.noteGapMs(call.nsecsElapsed() / 1e6);
-    spinUntil([&] { return window.isNull(); }, 60000);
-    spinUntil([] { return false; }, 1000);
+    waitUntil([&] { return window.isNull(); }, 60000);
+    waitUntil([] { return false; }, 1000);
     heartbeat.stop();
     return heartbeat.longestGapMs();
 }

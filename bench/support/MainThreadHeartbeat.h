@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -31,7 +33,16 @@ public:
 private:
     void noteGap()
     {
-        noteGapMs(m_sinceTick.nsecsElapsed() / 1e6);
+        const double gap = m_sinceTick.nsecsElapsed() / 1e6;
+        // TESS_BENCH_GAPS_OVER_MS=N prints each longer gap with the monotonic time it ended at, to find it in a
+        // profile recorded with that clock (perf record -k CLOCK_MONOTONIC).
+        static const int reportOverMs = qEnvironmentVariableIntValue("TESS_BENCH_GAPS_OVER_MS");
+        if (reportOverMs > 0 && gap > reportOverMs) {
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "GAP %.1f ms ending at %.3f\n", gap, now.tv_sec * 1e3 + now.tv_nsec / 1e6);
+        }
+        noteGapMs(gap);
         m_sinceTick.restart();
     }
 

@@ -62,6 +62,25 @@ ImageCacheState& cacheState()
     return *state;
 }
 
+void removeCacheEntries(const std::function<bool(const QString& key)>& matches)
+{
+    // The pictures are freed after the lock is let go: drawing threads need not wait for thousands of frees.
+    std::list<CacheEntry> removed;
+    {
+        ImageCacheState& state = cacheState();
+        QMutexLocker lock(&state.mutex);
+        for (auto it = state.entries.begin(); it != state.entries.end();) {
+            const auto next = std::next(it);
+            if (matches(it->key)) {
+                state.bytes -= entryCost(it->image);
+                state.index.remove(it->key);
+                removed.splice(removed.end(), state.entries, it);
+            }
+            it = next;
+        }
+    }
+}
+
 QRectF scaled(const QRectF& rect, double scale)
 {
     return {rect.x() * scale, rect.y() * scale, rect.width() * scale, rect.height() * scale};
@@ -298,33 +317,38 @@ void ModelImageCache::clear()
 
 void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
 {
-    // Both places a picture may be read from count, without asking the disk which holds it: a document closing
-    // names thousands of assets.
-    QSet<QString> files;
-    const auto note = [&files](const QString& path) {
-        if (!path.isEmpty())
-            files.insert(QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath());
-    };
+    removalOfAssetsOf(item)();
+}
+
+std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataModelItem& item)
+{
+    // Only the assets' addresses are taken here; the paths are made where the removal runs.
+    QStringList addresses;
     for (const auto& asset : item.getAllContentAssets()) {
-        if (!asset)
-            continue;
-        note(asset->localFilePath());
-        note(fileInAssetFolder(*asset));
+        if (asset)
+            addresses.append(asset->externalURL().toString(QUrl::FullyEncoded));
     }
-    if (files.isEmpty())
-        return;
-    ImageCacheState& state = cacheState();
-    QMutexLocker lock(&state.mutex);
-    for (auto it = state.entries.begin(); it != state.entries.end();) {
-        // Keys are "<absolute path>|<size>|<inode>|<time>".
-        if (files.contains(it->key.section(QLatin1Char('|'), 0, -4))) {
-            state.bytes -= entryCost(it->image);
-            state.index.remove(it->key);
-            it = state.entries.erase(it);
-        } else {
-            ++it;
+    return [addresses = std::move(addresses), folder = item.assetStoragePath()] {
+        // Both places a picture may be read from count, without asking the disk which holds it: a document closing
+        // names thousands of assets.
+        QSet<QString> files;
+        const auto note = [&files](const QString& path) {
+            if (!path.isEmpty())
+                files.insert(QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath());
+        };
+        for (const QString& address : addresses) {
+            const QUrl url(address, QUrl::TolerantMode);
+            if (url.isLocalFile())
+                note(url.toLocalFile());
+            if (const QString name = QFileInfo(url.path()).fileName(); !folder.isEmpty() && !name.isEmpty())
+                note(QDir(folder).filePath(name));
         }
-    }
+        if (files.isEmpty())
+            return;
+        // Keys are "<absolute path>|<size>|<inode>|<time>".
+        removeCacheEntries(
+            [&files](const QString& key) { return files.contains(key.section(QLatin1Char('|'), 0, -4)); });
+    };
 }
 
 void ZERI_MixedMediaObject::drawOnContext(QPainter* context, double scale, const QSizeF&,

@@ -28,6 +28,9 @@ public:
     static void clear();
     // Drops the pictures of every asset of `item` (a closed document's).
     static void removeAssetsOf(const TessarineDataModelItem& item);
+    // Main thread: takes what dropping the pictures of every asset of `item` needs, and returns the dropping, to
+    // run on any thread (a closed document's thousands of pictures are found and freed on a worker).
+    static std::function<void()> removalOfAssetsOf(const TessarineDataModelItem& item);
 };
 
 // A document output that can take a picture's own file instead of its pixels (a PDF writer embedding JPEG files as

@@ -213,8 +213,10 @@ TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHan
         EXPECT_TRUE(preview.isNull());
     EXPECT_EQ(changes.count, 0) << "each preview was handed back to its object before going";
     ASSERT_TRUE(QFileInfo::exists(d.previewFiles[0]));
-    EXPECT_TRUE(ModelImageCache::imageForFile(d.previewFiles[0], false).isNull());
-    EXPECT_TRUE(ModelImageCache::imageForFile(shown, false).isNull());
+    // The pictures are let go on a worker, soon after the closing.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return ModelImageCache::imageForFile(d.previewFiles[0], false).isNull(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ModelImageCache::imageForFile(shown, false).isNull(); }, 5000));
     EXPECT_FALSE(ModelImageCache::imageForFile(other, false).isNull());
 }
 

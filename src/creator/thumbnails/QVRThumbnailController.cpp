@@ -76,10 +76,10 @@ void QVRThumbnailController::showScreens(const std::vector<std::shared_ptr<ZERI_
             continue;
         }
         ++m_previewsMade;
-        // Read off the main thread; a preview scrolled out of sight holds no picture.
-        auto* preview = new TessarineBackgroundedScreenPreview(
-            QRect(QPoint(0, 0), m_previewSize), screen, true,
-            TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground);
+        // Read off the main thread once its item shows; a preview scrolled out of sight holds no picture.
+        auto* preview =
+            new TessarineBackgroundedScreenPreview(QRect(QPoint(0, 0), m_previewSize), screen, true,
+                                                   TessarineBackgroundedScreenPreview::StoredPicture::DecodeWhenShown);
         preview->setHoldsPictureOnlyInSight(true);
         objects.append(makeObject(preview));
         // A row that makes items only in view shows most previews late or never: the screens without a current

@@ -37,6 +37,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/FreedMemory.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkerThreads.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -54,6 +55,7 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
+constexpr int kCleanAfterOpeningDelayMs = 1000;
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
 } // namespace
 
@@ -298,8 +300,13 @@ bool QVR_CreatorWindow::cleanModelIfOnlyCreatorWindow()
 {
     if (!m_currentModel || !isOnlyWindowForTessarine())
         return false;
+    // The package's clean-up waits until the window is up: its list of what the document names is made on the
+    // main thread, and the opening of a large document is stretch enough for it.
     if (const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_currentModel->filePackage()))
-        package->cleanDirectoriesSoon();
+        QTimer::singleShot(kCleanAfterOpeningDelayMs, this, [package = std::weak_ptr<ZERI_qvdFilePackage>(package)] {
+            if (const auto alive = package.lock())
+                alive->cleanDirectoriesSoon();
+        });
     if (const auto manager = m_currentModel->documentVideoCompressionManager())
         manager->cancelEverything();
     return true;
@@ -770,8 +777,9 @@ void QVR_CreatorWindow::finishClosing()
     m_currentModel = nullptr;
     if (!onlyWindow)
         return;
-    // No other window shows the document's pictures any more.
-    ModelImageCache::removeAssetsOf(*document);
+    // No other window shows the document's pictures any more; thousands of them are freed on a worker.
+    if (auto removal = ModelImageCache::removalOfAssetsOf(*document); !WorkerThreads::shared().post(removal))
+        removal();
     const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
     if (const auto manager = document->documentVideoCompressionManager())
         manager->cancelEverything();

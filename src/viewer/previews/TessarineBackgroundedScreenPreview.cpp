@@ -1,6 +1,7 @@
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QFileInfo>
 #include <QPainter>
@@ -64,6 +65,10 @@ TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
     setGeometry(frame);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setScreenModel(screen);
+    if (storedPicture == StoredPicture::DecodeWhenShown) {
+        m_decodeWhenShown = true;
+        return;
+    }
     if (storedPicture == StoredPicture::DecodeInBackground) {
         decodeStoredPictureInBackground();
         return;
@@ -339,6 +344,8 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
     const auto screen = m_weakScreenModel.obj();
     if (!screen)
         return;
+    if (std::exchange(m_decodeWhenShown, false) && m_picture.isNull())
+        decodeStoredPictureInBackground();
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
                                                    screen.get(), [self](const Notification& notification) {

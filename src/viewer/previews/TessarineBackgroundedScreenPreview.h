@@ -31,8 +31,9 @@ public:
     static constexpr double kUpdateDelaySeconds = 0.2;
 
     // How a new view reads its screen's stored picture: at once, or on a worker thread, the view staying empty
-    // (and not asking its screen for previews) until the picture is in.
-    enum class StoredPicture { DecodeNow, DecodeInBackground };
+    // (and not asking its screen for previews) until the picture is in; or on a worker thread once the view is
+    // first shown (the many views of a long strip, few of which are ever shown).
+    enum class StoredPicture { DecodeNow, DecodeInBackground, DecodeWhenShown };
 
     // `scale` and `theme` are accepted for the callers' sake and not used.
     TessarineBackgroundedScreenPreview(const QRect& frame, const std::shared_ptr<ZERI_FlowScreenModel>& screen,
@@ -130,6 +131,7 @@ private:
     bool m_requestAgainWhenDone = false;
     bool m_decodingStoredPicture = false;
     bool m_holdsPictureOnlyInSight = false;
+    bool m_decodeWhenShown = false;
     bool m_pictureSetAside = false;
     bool m_pictureReduced = false;       // m_picture was scaled down from a larger one
     quint64 m_storedPictureDecoding = 0; // counts the decodings begun; only the latest one's picture is shown
