@@ -222,6 +222,31 @@ TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLa
     EXPECT_TRUE(moved->currentPreviewImage().isNull());
 }
 
+// The many views of a long strip, most never shown: one reads its stored picture only once it shows.
+TEST_F(BackgroundedScreenPreviewTest, AViewThatDecodesWhenShownReadsNothingUntilItShowsAndThenItsStoredPicture)
+{
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    storePreviews(screen);
+    drawings.install();
+    QWidget window;
+    window.resize(300, 200);
+    auto* preview = new TessarineBackgroundedScreenPreview(
+        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeWhenShown,
+        &window);
+    preview->hide();
+    window.show();
+    QTest::qWait(50);
+    EXPECT_FALSE(preview->isDecodingStoredPicture());
+    EXPECT_TRUE(preview->currentPreviewImage().isNull());
+
+    preview->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview->currentPreviewImage().isNull(); }, 5000));
+    EXPECT_EQ(preview->currentPreviewImage().size(), QSize(256, 187));
+    QTest::qWait(50);
+    EXPECT_EQ(drawings.started.load(), 0) << "the stored picture is shown, not the screen drawn anew";
+}
+
 TEST(BackgroundedScreenPreviewScaling, AViewPaintsItsLatestPictureAtItsSizeThroughResizesAndNewPictures)
 {
     QWidget window;
