@@ -326,7 +326,7 @@ std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataMode
     QStringList addresses;
     for (const auto& asset : item.getAllContentAssets()) {
         if (asset)
-            addresses.append(asset->externalURL().toString(QUrl::FullyEncoded));
+            addresses.append(asset->externalURLText());
     }
     return [addresses = std::move(addresses), folder = item.assetStoragePath()] {
         // Both places a picture may be read from count, without asking the disk which holds it: a document closing

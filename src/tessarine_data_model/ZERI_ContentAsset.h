@@ -27,6 +27,8 @@ public:
     std::shared_ptr<ZERI_ContentAsset> copy() const;
 
     QUrl externalURL() const;
+    // The address as stored, unparsed: for taking thousands at once, to be parsed elsewhere.
+    QString externalURLText() const { return m_externalURL; }
     // No effect when equal; otherwise records the URL and marks the asset (and its document) changed.
     void setExternalURL(const QUrl& url);
     QString sourceFileName() const { return m_sourceFileName; }

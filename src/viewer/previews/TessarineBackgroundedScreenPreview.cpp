@@ -64,11 +64,10 @@ TessarineBackgroundedScreenPreview::TessarineBackgroundedScreenPreview(
 {
     setGeometry(frame);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    m_decodeWhenShown = storedPicture == StoredPicture::DecodeWhenShown;
     setScreenModel(screen);
-    if (storedPicture == StoredPicture::DecodeWhenShown) {
-        m_decodeWhenShown = true;
+    if (m_decodeWhenShown)
         return;
-    }
     if (storedPicture == StoredPicture::DecodeInBackground) {
         decodeStoredPictureInBackground();
         return;
@@ -143,7 +142,10 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
             if (self)
                 self->screenChanged(keys);
         });
-    observeObjects();
+    // A view of a long strip follows the screen's objects once it shows: until then an edit marks the screen's
+    // preview invalid, which the first showing asks to make anew.
+    if (!m_decodeWhenShown || m_wasShown)
+        observeObjects();
     if (m_wasShown)
         m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
                                                        screen.get(), [self](const Notification& notification) {
@@ -173,7 +175,7 @@ void TessarineBackgroundedScreenPreview::observeObjects()
 
 void TessarineBackgroundedScreenPreview::screenChanged(const QSet<QString>& changedKeys)
 {
-    if (changedKeys.contains(QStringLiteral("mixedMediaObjects")))
+    if (changedKeys.contains(QStringLiteral("mixedMediaObjects")) && !m_decodeWhenShown)
         observeObjects();
     if (onlyPreviewBookkeeping(changedKeys) || !m_weakScreenModel.obj())
         return;
@@ -344,8 +346,11 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
     const auto screen = m_weakScreenModel.obj();
     if (!screen)
         return;
-    if (std::exchange(m_decodeWhenShown, false) && m_picture.isNull())
-        decodeStoredPictureInBackground();
+    if (std::exchange(m_decodeWhenShown, false)) {
+        observeObjects();
+        if (m_picture.isNull())
+            decodeStoredPictureInBackground();
+    }
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
                                                    screen.get(), [self](const Notification& notification) {
