@@ -11,18 +11,32 @@ using namespace previewtest;
 
 namespace {
 
-class BackgroundedScreenPreviewTest : public ::testing::Test {
-protected:
-    ScopedPreviewEnvironment environment;
-    DrawingCounter drawings;
-};
-
 // Gives the screen stored previews through its own generator and waits for them.
 void storePreviews(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
 {
     QVRScreenPreviewGenerator generator(screen);
     requestAndWait(generator);
 }
+
+class BackgroundedScreenPreviewTest : public ::testing::Test {
+protected:
+    ScopedPreviewEnvironment environment;
+    DrawingCounter drawings;
+    std::shared_ptr<ZERI_TessarineModel> storedDocument;
+    QWidget host;
+
+    // A view in the window of the first screen of a saved document, which has stored previews; the drawings
+    // counted are those made from then on.
+    TessarineBackgroundedScreenPreview* viewWithStoredPreviews(TessarineBackgroundedScreenPreview::StoredPicture how)
+    {
+        storedDocument = makeSavedDocument(1);
+        const auto screen = storedDocument->firstFlowmodel()->screenModels().front();
+        storePreviews(screen);
+        drawings.install();
+        host.resize(300, 200);
+        return new TessarineBackgroundedScreenPreview(QRect(0, 0, 256, 187), screen, true, how, &host);
+    }
+};
 
 class Delegate : public TessarineBackgroundedScreenPreviewDelegate {
 public:
@@ -178,16 +192,9 @@ TEST_F(BackgroundedScreenPreviewTest, AnUnreadablePreviewFileShowsNothingAndIsLo
 
 TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLaterAndAnUnreadableOneIsDrawnAnew)
 {
-    auto document = makeSavedDocument(1);
-    const auto screen = document->firstFlowmodel()->screenModels().front();
-    storePreviews(screen);
-    drawings.install();
-    QWidget window;
-    window.resize(300, 200);
-    auto* preview = new TessarineBackgroundedScreenPreview(
-        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
-        &window);
-    window.show();
+    auto* preview = viewWithStoredPreviews(TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground);
+    const auto screen = preview->screenModel();
+    host.show();
     // Shown while its picture is still being decoded elsewhere: empty, and it asks its screen for nothing.
     EXPECT_TRUE(preview->isDecodingStoredPicture());
     EXPECT_TRUE(preview->currentPreviewImage().isNull());
@@ -204,7 +211,7 @@ TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLa
     ScopedLogCapture log;
     auto* again = new TessarineBackgroundedScreenPreview(
         QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
-        &window);
+        &host);
     again->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !again->isDecodingStoredPicture(); }, 5000));
     EXPECT_TRUE(log.contains(QStringLiteral("error!? grabbing file: ")));
@@ -215,7 +222,7 @@ TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLa
     auto other = makeSavedDocument(1)->firstFlowmodel()->screenModels().front();
     auto* moved = new TessarineBackgroundedScreenPreview(
         QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeInBackground,
-        &window);
+        &host);
     moved->setScreenModel(other);
     EXPECT_FALSE(moved->isDecodingStoredPicture());
     QTest::qWait(100);
@@ -225,17 +232,9 @@ TEST_F(BackgroundedScreenPreviewTest, ABackgroundDecodingShowsTheStoredPictureLa
 // The many views of a long strip, most never shown: one reads its stored picture only once it shows.
 TEST_F(BackgroundedScreenPreviewTest, AViewThatDecodesWhenShownReadsNothingUntilItShowsAndThenItsStoredPicture)
 {
-    auto document = makeSavedDocument(1);
-    const auto screen = document->firstFlowmodel()->screenModels().front();
-    storePreviews(screen);
-    drawings.install();
-    QWidget window;
-    window.resize(300, 200);
-    auto* preview = new TessarineBackgroundedScreenPreview(
-        QRect(0, 0, 256, 187), screen, true, TessarineBackgroundedScreenPreview::StoredPicture::DecodeWhenShown,
-        &window);
+    auto* preview = viewWithStoredPreviews(TessarineBackgroundedScreenPreview::StoredPicture::DecodeWhenShown);
     preview->hide();
-    window.show();
+    host.show();
     QTest::qWait(50);
     EXPECT_FALSE(preview->isDecodingStoredPicture());
     EXPECT_TRUE(preview->currentPreviewImage().isNull());
