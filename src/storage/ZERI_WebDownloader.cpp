@@ -1,5 +1,6 @@
 #include "storage/ZERI_WebDownloader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 #include <fcntl.h>
@@ -138,16 +139,19 @@ int ZERI_WebDownloader::createLockedPiece(const QString& part)
     if (fd < 0)
         return -1;
     ::flock(fd, LOCK_EX | LOCK_NB);
-    // A second name, then the first one goes: unlike a rename, linking never replaces a file under the name.
-    if (::link(making.constData(), name.constData()) != 0) {
-        const int error = errno;
-        ::close(fd);
+    // A second name, then the first one goes: unlike a rename, linking never replaces a file under the name. A file
+    // system without links is renamed on (the name is a fresh one).
+    if (::link(making.constData(), name.constData()) == 0) {
         ::unlink(making.constData());
-        errno = error;
-        return -1;
+        return fd;
     }
+    if (errno != EEXIST && ::rename(making.constData(), name.constData()) == 0)
+        return fd;
+    const int error = errno;
+    ::close(fd);
     ::unlink(making.constData());
-    return fd;
+    errno = error;
+    return -1;
 }
 
 bool ZERI_WebDownloader::isStalePartFile(const QString& path)
