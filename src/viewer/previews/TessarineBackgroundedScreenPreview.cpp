@@ -142,10 +142,7 @@ void TessarineBackgroundedScreenPreview::setScreenModel(const std::shared_ptr<ZE
             if (self)
                 self->screenChanged(keys);
         });
-    // A view of a long strip follows the screen's objects once it shows: until then an edit marks the screen's
-    // preview invalid, which the first showing asks to make anew.
-    if (!m_decodeWhenShown || m_wasShown)
-        observeObjects();
+    observeObjects();
     if (m_wasShown)
         m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
                                                        screen.get(), [self](const Notification& notification) {
@@ -175,7 +172,7 @@ void TessarineBackgroundedScreenPreview::observeObjects()
 
 void TessarineBackgroundedScreenPreview::screenChanged(const QSet<QString>& changedKeys)
 {
-    if (changedKeys.contains(QStringLiteral("mixedMediaObjects")) && !m_decodeWhenShown)
+    if (changedKeys.contains(QStringLiteral("mixedMediaObjects")))
         observeObjects();
     if (onlyPreviewBookkeeping(changedKeys) || !m_weakScreenModel.obj())
         return;
@@ -346,11 +343,8 @@ void TessarineBackgroundedScreenPreview::showEvent(QShowEvent* event)
     const auto screen = m_weakScreenModel.obj();
     if (!screen)
         return;
-    if (std::exchange(m_decodeWhenShown, false)) {
-        observeObjects();
-        if (m_picture.isNull())
-            decodeStoredPictureInBackground();
-    }
+    if (std::exchange(m_decodeWhenShown, false) && m_picture.isNull())
+        decodeStoredPictureInBackground();
     QPointer<TessarineBackgroundedScreenPreview> self(this);
     m_previewObservation = NotificationObservation(ZERI_FlowScreenModel::kPreviewScreenshotGetNotification,
                                                    screen.get(), [self](const Notification& notification) {

@@ -32,8 +32,7 @@ public:
 
     // How a new view reads its screen's stored picture: at once, or on a worker thread, the view staying empty
     // (and not asking its screen for previews) until the picture is in; or on a worker thread once the view is
-    // first shown (the many views of a long strip, few of which are ever shown), following the screen's objects
-    // only from then on.
+    // first shown (the many views of a long strip, few of which are ever shown).
     enum class StoredPicture { DecodeNow, DecodeInBackground, DecodeWhenShown };
 
     // `scale` and `theme` are accepted for the callers' sake and not used.
