@@ -112,13 +112,17 @@ QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool ma
     return {};
 }
 
-// The asset's file name under the document's asset folder: a document moved to another package (a copy, a
-// download) keeps file names, not folders. Empty when either is unknown.
+// The file name of `url` under the document's asset folder `folder`: a document moved to another package (a copy,
+// a download) keeps file names, not folders. Empty when either is unknown.
+QString fileInFolder(const QString& folder, const QUrl& url)
+{
+    const QString name = QFileInfo(url.path()).fileName();
+    return folder.isEmpty() || name.isEmpty() ? QString() : QDir(folder).filePath(name);
+}
+
 QString fileInAssetFolder(const ZERI_ContentAsset& asset)
 {
-    const QString folder = asset.assetStoragePath();
-    const QString name = QFileInfo(asset.externalURL().path()).fileName();
-    return folder.isEmpty() || name.isEmpty() ? QString() : QDir(folder).filePath(name);
+    return fileInFolder(asset.assetStoragePath(), asset.externalURL());
 }
 
 // The file an asset's picture is read from: where the asset says, else under the document's asset folder. Empty
@@ -315,11 +319,6 @@ void ModelImageCache::clear()
     state.bytes = 0;
 }
 
-void ModelImageCache::removeAssetsOf(const TessarineDataModelItem& item)
-{
-    removalOfAssetsOf(item)();
-}
-
 std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataModelItem& item)
 {
     // Only the assets' addresses are taken here; the paths are made where the removal runs.
@@ -340,8 +339,7 @@ std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataMode
             const QUrl url(address, QUrl::TolerantMode);
             if (url.isLocalFile())
                 note(url.toLocalFile());
-            if (const QString name = QFileInfo(url.path()).fileName(); !folder.isEmpty() && !name.isEmpty())
-                note(QDir(folder).filePath(name));
+            note(fileInFolder(folder, url));
         }
         if (files.isEmpty())
             return;

@@ -26,10 +26,8 @@ public:
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
     static QImage imageForFile(const QString& path, bool mayDecode);
     static void clear();
-    // Drops the pictures of every asset of `item` (a closed document's).
-    static void removeAssetsOf(const TessarineDataModelItem& item);
-    // Main thread: takes what dropping the pictures of every asset of `item` needs, and returns the dropping, to
-    // run on any thread (a closed document's thousands of pictures are found and freed on a worker).
+    // Main thread: takes what dropping the pictures of every asset of `item` (a closed document's) needs, and
+    // returns the dropping, to run on any thread (thousands of pictures are found and freed on a worker).
     static std::function<void()> removalOfAssetsOf(const TessarineDataModelItem& item);
 };
 

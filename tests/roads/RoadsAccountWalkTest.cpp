@@ -726,18 +726,8 @@ TEST_F(AccountWalkRoad, ASlowServiceIsNotCalledOfflineOnTheSignInWall)
         if (notice.isEmpty())
             notice = wall->serviceNoticeShown();
         // Well past the check's time and the slow answer, the user signs in.
-        if (submitted || shown.elapsed() < 6 * kProbeMs)
-            return;
-        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
-            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
-                click(logIn);
-        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
-                   wall->loginEmailField()->isVisible()) {
-            submitted = true;
-            typeInto(wall->loginEmailField(), QStringLiteral("ann@x.example"));
-            typeInto(wall->loginPasswordField(), QStringLiteral("pw"));
-            click(wall->loginSubmitButton());
-        }
+        if (!submitted && shown.elapsed() >= 6 * kProbeMs)
+            submitted = answerWallWithSignIn(wall, QStringLiteral("ann@x.example"), QStringLiteral("pw"));
     });
     ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
     ASSERT_TRUE(waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 15000));

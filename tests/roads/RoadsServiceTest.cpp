@@ -102,18 +102,8 @@ TEST(ServiceRoad, SignInSaveDraftPublishShareAndOpenByLinkInASecondStart)
         Answerer answer([&] {
             if (!wall)
                 wall = visibleTopLevel<QVRRegisterWallWindowController>();
-            if (!wall || !wall->isVisible() || submitted)
-                return;
-            if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
-                if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
-                    click(logIn);
-            } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
-                       wall->loginEmailField()->isVisible()) {
-                submitted = true;
-                typeInto(wall->loginEmailField(), QStringLiteral("ann@x.example"));
-                typeInto(wall->loginPasswordField(), QStringLiteral("pw"));
-                click(wall->loginSubmitButton());
-            }
+            if (wall && wall->isVisible() && !submitted)
+                submitted = answerWallWithSignIn(wall, QStringLiteral("ann@x.example"), QStringLiteral("pw"));
         });
         ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("saveDraft")));
         EXPECT_TRUE(submitted) << "the wall showed no sign-in page";

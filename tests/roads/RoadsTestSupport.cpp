@@ -474,6 +474,21 @@ void typeInto(QLineEdit* field, const QString& text)
     UserInput::typeText(field, text);
 }
 
+bool answerWallWithSignIn(QVRRegisterWallWindowController* wall, const QString& email, const QString& password)
+{
+    if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
+        if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
+            click(logIn);
+        return false;
+    }
+    if (wall->currentPage() != QVRRegisterWallWindowController::Page::Login || !wall->loginEmailField()->isVisible())
+        return false;
+    typeInto(wall->loginEmailField(), email);
+    typeInto(wall->loginPasswordField(), password);
+    click(wall->loginSubmitButton());
+    return true;
+}
+
 bool signInThroughWall(QWidget* window, const QString& email, const QString& password)
 {
     QPointer<QVRRegisterWallWindowController> wall;
@@ -481,18 +496,8 @@ bool signInThroughWall(QWidget* window, const QString& email, const QString& pas
     Answerer answer([&] {
         if (!wall)
             wall = visibleTopLevel<QVRRegisterWallWindowController>();
-        if (!wall || !wall->isVisible() || submitted)
-            return;
-        if (wall->currentPage() == QVRRegisterWallWindowController::Page::Landing) {
-            if (QPushButton* logIn = buttonReading(wall, UFM::LOGIN_TEXT()))
-                click(logIn);
-        } else if (wall->currentPage() == QVRRegisterWallWindowController::Page::Login &&
-                   wall->loginEmailField()->isVisible()) {
-            submitted = true;
-            typeInto(wall->loginEmailField(), email);
-            typeInto(wall->loginPasswordField(), password);
-            click(wall->loginSubmitButton());
-        }
+        if (wall && wall->isVisible() && !submitted)
+            submitted = answerWallWithSignIn(wall, email, password);
     });
     return chooseMenuItem(window, QStringLiteral("signIn")) && submitted &&
            waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);

@@ -16,6 +16,7 @@ class QPushButton;
 class QVR_AddElementMenuViewController;
 class QVR_TableViewCellLikeView;
 class QVRAppDelegate;
+class QVRRegisterWallWindowController;
 class QVR_CreatorWindow;
 class QVRViewerWindow;
 class ZERI_FlowScreenModel;
@@ -113,6 +114,10 @@ QPushButton* buttonReading(QWidget* window, const QString& text);
 
 // Empties `field` and types `text` into it as a person does.
 void typeInto(QLineEdit* field, const QString& text);
+
+// One step of a user signing in on the wall: on its first page Log In is clicked; on the Log In page `email` and
+// `password` are typed and submitted, and true is returned.
+bool answerWallWithSignIn(QVRRegisterWallWindowController* wall, const QString& email, const QString& password);
 
 // The application menu's Sign In from `window`, answered on the wall's Log In page with `email` and `password`.
 // False when the wall did not take them.
