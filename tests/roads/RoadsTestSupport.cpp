@@ -446,7 +446,11 @@ QString makePdf(const QString& path, int pages)
 
 bool insert(QVR_CreatorWindow* window, QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
 {
-    click(window->theToolBarView()->insertButton());
+    // The button stays greyed while content is still being added (a PDF's pages read, say): the user waits for it.
+    QWidget* button = window->theToolBarView()->insertButton();
+    if (!waitFor([&] { return button->isEnabled(); }, 15000))
+        return false;
+    click(button);
     QVR_AddElementMenuViewController* menu = nullptr;
     if (!waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
         return false;
