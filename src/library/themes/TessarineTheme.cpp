@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUuid>
 
@@ -18,6 +17,7 @@
 #include "foundation/Utils.h"
 #include "library/LibraryLogging.h"
 #include "platform/AppPaths.h"
+#include "platform/OwnFiles.h"
 #include "platform/CheckedNumbers.h"
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
@@ -382,20 +382,19 @@ std::shared_ptr<ZERI_TessarineModel> TessarineTheme::tessarineSampleModel()
 std::shared_ptr<ZERI_TessarineModel> TessarineTheme::buildBlankSample()
 {
     const QString folder = blankTemplateFolder();
-    if (!QDir().mkpath(folder)) {
+    if (!OwnFiles::makeFolder(folder)) {
         qCWarning(lcLibrary) << "cannot make the blank template folder" << folder;
         return nullptr;
     }
     const QString workingCopy = QDir(folder).filePath(QStringLiteral("NewBlankTemplate.txt"));
+    OwnFiles::setAsideLink(workingCopy); // read and written only as the application's own file
     if (!QFile::exists(workingCopy)) {
         QFile resource(state().blankResource);
         if (!resource.open(QIODevice::ReadOnly)) {
             qCWarning(lcLibrary) << "the blank template" << state().blankResource << "is missing";
             return nullptr;
         }
-        QSaveFile out(workingCopy);
-        if (!out.open(QIODevice::WriteOnly) ||
-            out.write(preparedBlankTemplateText(QString::fromUtf8(resource.readAll())).toUtf8()) < 0 || !out.commit()) {
+        if (!OwnFiles::write(workingCopy, preparedBlankTemplateText(QString::fromUtf8(resource.readAll())).toUtf8())) {
             qCWarning(lcLibrary) << "cannot write the blank template" << workingCopy;
             return nullptr;
         }
@@ -720,9 +719,10 @@ QString TessarineTheme::blankTemplateFolder()
 
 void TessarineTheme::deletePrecachedBlankTheme()
 {
-    QDir folder(blankTemplateFolder());
-    if (folder.exists() && !folder.removeRecursively())
-        qCWarning(lcLibrary) << "cannot remove" << folder.path();
+    // Removed as the application's own folder: a link in its place goes as a link, what it leads to stays.
+    const QString folder = QDir::cleanPath(blankTemplateFolder());
+    if (!OwnFiles::remove(folder))
+        qCWarning(lcLibrary) << "cannot remove" << folder;
 }
 
 QString TessarineTheme::preparedBlankTemplateText(const QString& resourceText)
