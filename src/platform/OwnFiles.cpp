@@ -122,7 +122,10 @@ bool OwnFiles::remove(const QString& path)
     const QString clean = cleanAbsolute(path);
     if (!exists(clean))
         return true;
-    if (isLink(clean) || !isRealFolder(clean)) {
+    // A link in the place of what is removed is set aside, as everywhere: the user's link stays, its target too.
+    if (isLink(clean))
+        return setAsideLink(clean) && !exists(clean);
+    if (!isRealFolder(clean)) {
         if (::unlink(QFile::encodeName(clean).constData()) != 0 && errno != ENOENT) {
             qCWarning(lcPlatform).noquote() << "cannot remove" << clean << "-" << qt_error_string(errno);
             return false;

@@ -33,8 +33,9 @@ bool makeFolder(const QString& folder, Error* error = nullptr);
 // set aside first, and the new file never goes through a link.
 bool write(const QString& path, const QByteArray& data, Error* error = nullptr);
 
-// Removes a file or a folder with everything in it, never following a link: a link (the path itself, or anything
-// inside the folder) is removed as a link, its target untouched. True when nothing is left at `path`.
+// Removes a file or a folder with everything in it, never following a link: a link in the place of `path` is set
+// aside, a link inside the folder is removed as a link; their targets are untouched. True when nothing is left at
+// `path`.
 bool remove(const QString& path);
 
 } // namespace OwnFiles

@@ -92,12 +92,13 @@ TEST_F(OwnFilesTest, ALinkInPlaceOfAFolderIsSetAsideBeforeAnythingLandsBelowIt)
     expectElsewhereUntouched();
 }
 
-// Removing a folder of the application's that is a link removes the link; a folder's links inside go as links.
+// Removing a folder of the application's that is a link sets the link aside; a folder's links inside go as links.
 TEST_F(OwnFilesTest, RemovingNeverFollowsALink)
 {
     ASSERT_TRUE(QFile::link(elsewhere.path() + "/", own("BlankTemplateAssets")));
     EXPECT_TRUE(OwnFiles::remove(own("BlankTemplateAssets/")));
     EXPECT_FALSE(QFileInfo::exists(own("BlankTemplateAssets")) || QFileInfo(own("BlankTemplateAssets")).isSymLink());
+    EXPECT_TRUE(QFileInfo(own("BlankTemplateAssets.link")).isSymLink());
     expectElsewhereUntouched();
 
     QDir().mkpath(own("cache"));
