@@ -25,6 +25,7 @@
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/UntrustedAddresses.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -257,11 +258,23 @@ void TessarineTheme::downloadDocumentFromURL(const QJsonValue& urlValue)
         return; // the fetch on its way answers this call too
     m_isLoadingDocumentJSON = true;
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Each redirect is checked as downloads check theirs (web addresses only, never less safe, into the local
+    // network only from itself); the bounds below hold for the whole reply, every hop included.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(ZERI_WebDownloader::kMaximumRedirects);
     // The bounds of every document from the service: an idle time-out and a size cap.
     request.setTransferTimeout(BlockRequester::transferTimeoutMs());
     QNetworkReply* reply = sampleNetwork()->get(request);
     m_sampleReply = reply;
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, first = url](const QUrl& target) {
+        const QUrl from = reply->url();
+        if (ZERI_WebDownloader::mayRedirect(first, from, from.resolved(target))) {
+            emit reply->redirectAllowed();
+            return;
+        }
+        qCWarning(lcLibrary) << "the theme sample was redirected to an address that is not allowed; stopped";
+        reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         const qint64 cap = BlockRequester::maxReplyBytes();
         if ((received > cap || total > cap) && !reply->property(kTooLargeProperty).toBool()) {
