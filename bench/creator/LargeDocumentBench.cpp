@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -26,8 +27,12 @@
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "platform/Json.h"
 #include "platform/WorkerThreads.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "support/BenchPicturedDocument.h"
 #include "support/BenchSupportFolder.h"
 #include "support/MainThreadHeartbeat.h"
@@ -230,6 +235,82 @@ void BM_LargeDocument(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LargeDocument)->Unit(benchmark::kSecond)->Iterations(1);
+
+// A document of many empty screens (TESS_BENCH_EMPTY_SCREENS, 300,000 unless set), as the service sends it (its
+// text), read and opened in a creator window. Prints the peak resident memory of the open beyond the memory before
+// it, per 1,000 screens (peak_rss_mb_per_1000_screens); target at most 2 MB, 2 KB a screen.
+int emptyScreenCount()
+{
+    bool ok = false;
+    const int count = qEnvironmentVariableIntValue("TESS_BENCH_EMPTY_SCREENS", &ok);
+    return ok && count > 0 ? count : 300000;
+}
+
+// The highest resident memory since the last resetPeakResident(), in MB (VmHWM of /proc/self/status).
+double peakResidentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void resetPeakResident()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        qWarning() << "the peak resident memory cannot be reset; the figure includes what came before";
+}
+
+void BM_EmptyScreens(benchmark::State& state)
+{
+    const int screens = emptyScreenCount();
+    QTemporaryDir support;
+    storePackagesUnder(support.path());
+    registerCreatorLibrary();
+    registerViewerPreviewsLibrary();
+    QByteArray text;
+    {
+        auto document = ZERI_TessarineModel::create();
+        const auto flow = document->firstFlowmodel();
+        for (int i = 0; i < screens; ++i)
+            flow->addFlowScreen(ZERI_FlowScreenModel::create());
+        text = document->jsonData();
+    }
+    for (auto _ : state) {
+        const double before = settledMegabytes();
+        resetPeakResident();
+        QPointer<QVR_CreatorWindow> window;
+        {
+            Error error;
+            auto dictionary = Json::readObject(text, &error);
+            auto document = dictionary ? ZERI_TessarineModel::initWithDict(*dictionary, &error) : nullptr;
+            dictionary.reset();
+            if (!document) {
+                state.SkipWithError("the document cannot be read");
+                return;
+            }
+            window = qobject_cast<QVR_CreatorWindow*>(QVRWindowManager::sharedInstance().makeCreatorWindow());
+            window->resize(1300, 900);
+            window->launchTessarineWithTessarineModel(document);
+            window->show();
+        }
+        waitUntil([&] { return window && window->windowHandle() && window->windowHandle()->isExposed(); }, 60000);
+        waitUntil([] { return false; }, 3000);
+        const double peak = peakResidentMegabytes();
+        const double perThousand = (peak - before) / (screens / 1000.0);
+        closeAndSettle(window);
+        state.counters["screens"] = screens;
+        state.counters["peak_rss_mb_per_1000_screens"] = perThousand;
+        printFigure("empty_screens", screens);
+        printFigure("peak_rss_mb_per_1000_screens", perThousand);
+    }
+}
+BENCHMARK(BM_EmptyScreens)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

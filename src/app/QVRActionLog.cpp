@@ -16,6 +16,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/OwnFiles.h"
 #include "platform/Error.h"
 #include "platform/Json.h"
 #include "platform/WorkerThreads.h"
@@ -35,9 +36,8 @@ WorkerThreads& backlogWriter()
 
 void writeBacklog(const QString& file, const QByteArray& json)
 {
-    QDir().mkpath(QFileInfo(file).absolutePath());
     Error error;
-    if (!AtomicFile::write(file, json, &error))
+    if (!OwnFiles::write(file, json, &error))
         qCWarning(lcApp) << "cannot write the action log" << file << error.message;
 }
 

@@ -634,12 +634,26 @@ int QVRAppDelegate::applicationMain(int argc, char** argv, const Starter& start)
         else if (argument.contains(QLatin1String("://")))
             qCWarning(lcApp) << "ignoring a link of another scheme given on the command line";
     }
-    if (QVRSingleInstance::forwardToRunningInstance(links, 2000)) {
+    // One process for each data folder: a second start hands its links over and ends, whether or not the running
+    // instance takes them.
+    const auto tellAnotherRuns = [] {
+        qCCritical(lcApp) << "Tessarine is already running for this data folder and did not take the link; "
+                             "this start ends";
+        return 1;
+    };
+    switch (QVRSingleInstance::forwardToRunningInstance(links, 2000)) {
+    case QVRSingleInstance::Handover::Handed:
         qCInfo(lcApp) << "handed" << links.size() << "link(s) to the running instance";
         return 0;
+    case QVRSingleInstance::Handover::Refused:
+        return tellAnotherRuns();
+    case QVRSingleInstance::Handover::NoInstance:
+        break;
     }
     QVRSingleInstance instance;
-    instance.listen();
+    if (!instance.listen() &&
+        QVRSingleInstance::forwardToRunningInstance({}, 2000) != QVRSingleInstance::Handover::NoInstance)
+        return tellAnotherRuns();
 
     QVRCrashReporter::installHandlers(QVRCrashReporter::defaultCrashFolder());
 

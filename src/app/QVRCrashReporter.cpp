@@ -18,6 +18,7 @@
 #include "app/AppLogging.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/OwnFiles.h"
 #include "platform/Error.h"
 #include "platform/Json.h"
 
@@ -106,7 +107,8 @@ void writeCrashFile(const char* reason)
     append("-");
     append(decimal(static_cast<unsigned long>(getpid()), number));
     append(".log");
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A new file of the process's own: never one that is there already, nor through a link under its name.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     writeText(fd, "Tessarine crash\nreason: ");
@@ -178,7 +180,7 @@ void saveConfiguration()
                            {QStringLiteral("automaticSubmission"), state.automaticSubmission},
                            {QStringLiteral("uploadService"), QJsonValue()}};
     Error error;
-    if (!AtomicFile::write(file, Json::write(json), &error))
+    if (!OwnFiles::write(file, Json::write(json), &error))
         qCWarning(lcApp) << "cannot write the crash reporter configuration" << file << error.message;
 }
 
@@ -191,7 +193,8 @@ QString QVRCrashReporter::defaultCrashFolder()
 
 void QVRCrashReporter::installHandlers(const QString& folder)
 {
-    QDir().mkpath(folder);
+    // The application's own folder: a link in its place is set aside, so reports never land where it leads.
+    OwnFiles::makeFolder(folder);
     s_crashFolderPath = QDir(folder).absolutePath();
     const QByteArray encoded = QFile::encodeName(s_crashFolderPath);
     if (encoded.size() >= kPathBytes) {

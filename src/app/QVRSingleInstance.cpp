@@ -31,22 +31,30 @@ QString QVRSingleInstance::serverName()
     return QStringLiteral("tessarine-") + QString::fromLatin1(hash);
 }
 
-bool QVRSingleInstance::forwardToRunningInstance(const QStringList& links, int timeoutMs)
+QVRSingleInstance::Handover QVRSingleInstance::forwardToRunningInstance(const QStringList& links, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(serverName());
     if (!socket.waitForConnected(timeoutMs))
-        return false;
+        return Handover::NoInstance;
     QByteArray payload;
+    int sent = 0;
     for (const QString& link : links) {
         QByteArray line = link.toUtf8();
         line.replace('\n', ' ');
+        // The running instance drops a connection that sends more: such a link is left out, the others go.
+        if (line.size() > kMaxLineBytes || sent >= kMaxLinks) {
+            qCWarning(lcApp) << "not handing over a link of" << line.size() << "bytes (at most" << kMaxLineBytes
+                             << "and" << kMaxLinks << "links are taken)";
+            continue;
+        }
         payload += line + '\n';
+        ++sent;
     }
     socket.write(payload);
     if (!socket.waitForBytesWritten(timeoutMs) && socket.bytesToWrite() > 0) {
         qCWarning(lcApp) << "cannot hand the links to the running instance:" << socket.errorString();
-        return false;
+        return Handover::Refused;
     }
     // Half-close is not available on local sockets: an empty line marks the end instead.
     socket.write("\n");
@@ -56,9 +64,9 @@ bool QVRSingleInstance::forwardToRunningInstance(const QStringList& links, int t
         answer += socket.readAll();
     if (!answer.startsWith(kAcknowledgement)) {
         qCWarning(lcApp) << "the running instance did not acknowledge the links";
-        return false;
+        return Handover::Refused;
     }
-    return true;
+    return Handover::Handed;
 }
 
 bool QVRSingleInstance::listen()

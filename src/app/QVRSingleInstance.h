@@ -25,9 +25,12 @@ public:
     // "tessarine-<hash of the data folder and user id>".
     static QString serverName();
 
-    // Sends `links` to a running instance. True when one is running and acknowledged them (the caller should
-    // then exit); false when there is none (the caller becomes the instance).
-    static bool forwardToRunningInstance(const QStringList& links, int timeoutMs = 3000);
+    // Sends `links` to a running instance: Handed when one is running and acknowledged them (the caller then
+    // exits), NoInstance when there is none (the caller becomes the instance), Refused when one is running but did
+    // not take them (the caller says so and exits: two processes never share a data folder). A link longer than
+    // kMaxLineBytes, and links past kMaxLinks, are dropped (logged) before the rest is sent.
+    enum class Handover { Handed, NoInstance, Refused };
+    static Handover forwardToRunningInstance(const QStringList& links, int timeoutMs = 3000);
 
     // Starts listening. A socket left behind by a crashed instance is removed first. False when another
     // instance holds the name or the socket cannot be made.

@@ -9,7 +9,8 @@
 
 // Replacing a file all at once: the data goes to a temporary file in the target's folder, is flushed to disk
 // and renamed over the target. Readers see either the old file or the new one, never a mix, and on any failure
-// the old file is left as it was and the temporary file is removed.
+// the old file is left as it was and the temporary file is removed. A link under the target's name is replaced by
+// the new file, never written through.
 namespace AtomicFile {
 
 inline constexpr const char* errorDomain = "TessFileErrorDomain";

@@ -7,7 +7,20 @@
 #include <QStandardPaths>
 
 #include "platform/CheckedNumbers.h"
+#include "platform/OwnFiles.h"
 #include "platform/PlatformLogging.h"
+
+namespace {
+
+// An empty store only its user may read (QSettings keeps the permissions of the file it replaces).
+void createPrivateStore(const QString& storeFile)
+{
+    QFile file(storeFile);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        file.close();
+}
+
+} // namespace
 
 UserDefaults::UserDefaults(const QString& storeFile)
 {
@@ -41,18 +54,35 @@ void UserDefaults::open(const QString& storeFile)
 {
     // The store holds the session's secrets: a folder made for it is the user's alone, and the file is
     // readable by the user only. Saving replaces the file but keeps its permissions.
+    // The store and its folder are the application's own: a link in the place of either is set aside before QSettings
+    // reads or writes anything, so the session's secrets never go where it leads.
     const QFileInfo info(storeFile);
-    if (!info.dir().exists() && QDir().mkpath(info.absolutePath()))
+    const bool folderMissing = !QFileInfo(info.absolutePath()).isDir() || QFileInfo(info.absolutePath()).isSymLink();
+    if (OwnFiles::makeFolder(info.absolutePath()) && folderMissing)
         QFile::setPermissions(info.absolutePath(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!info.exists()) {
-        QFile file(storeFile);
-        if (file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            file.close();
-    }
+    OwnFiles::setAsideLink(storeFile);
+    createPrivateStore(storeFile);
     if (QFile::exists(storeFile) && !QFile::setPermissions(storeFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         qCWarning(lcPlatform) << "cannot make the user defaults private:" << storeFile;
     m_settings = std::make_unique<QSettings>(storeFile, QSettings::IniFormat);
+}
+
+void UserDefaults::syncStore()
+{
+    // QSettings writes through a link to wherever it leads: one put in the store's place meanwhile is set aside, and
+    // the store made again from what this process holds (QSettings would keep only the changes since it last read).
+    const QString file = m_settings->fileName();
+    if (QFileInfo(file).isSymLink()) {
+        QVariantHash kept;
+        for (const QString& key : m_settings->allKeys())
+            kept.insert(key, m_settings->value(key));
+        OwnFiles::setAsideLink(file);
+        createPrivateStore(file);
+        for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+            m_settings->setValue(it.key(), it.value());
+    }
+    m_settings->sync();
 }
 
 QString UserDefaults::storeFile() const
@@ -120,7 +150,7 @@ void UserDefaults::setValue(const QString& key, const QVariant& value)
     }
     QMutexLocker lock(&m_mutex);
     m_settings->setValue(key, value);
-    m_settings->sync();
+    syncStore();
     if (m_settings->status() != QSettings::NoError)
         qCWarning(lcPlatform) << "cannot write user defaults to" << m_settings->fileName();
 }
@@ -129,7 +159,7 @@ void UserDefaults::remove(const QString& key)
 {
     QMutexLocker lock(&m_mutex);
     m_settings->remove(key);
-    m_settings->sync();
+    syncStore();
     if (m_settings->status() != QSettings::NoError)
         qCWarning(lcPlatform) << "cannot write user defaults to" << m_settings->fileName();
 }

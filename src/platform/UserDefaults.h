@@ -41,6 +41,8 @@ public:
 
 private:
     void open(const QString& storeFile);
+    // Writes the store (with the mutex held).
+    void syncStore();
 
     mutable QMutex m_mutex;
     std::unique_ptr<QSettings> m_settings;

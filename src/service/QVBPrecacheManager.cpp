@@ -75,7 +75,7 @@ void QVBPrecacheManager::startNext()
     if (m_current) {
         // A retry, or a shared transfer that someone else stopped: ask again.
         if (m_current->downloadStatus() != ZERI_WebDownloader::Downloading)
-            m_current->downloadAndCache();
+            ask(m_current);
         return;
     }
     while (!m_queue.isEmpty()) {
@@ -91,10 +91,20 @@ void QVBPrecacheManager::startNext()
         m_failures = 0;
         m_currentObservation = downloader->updateNotifier().addObservationBlock(
             [this](const void*, const QSet<QString>&) { onStatusChanged(); }, QStringLiteral("downloadStatus"));
-        downloader->downloadAndCache();
+        ask(downloader);
         return;
     }
     finishLoad();
+}
+
+void QVBPrecacheManager::ask(const std::shared_ptr<ZERI_WebDownloader>& downloader)
+{
+    // A downloader that failed already and is refused again at once (its address's tries are used up) reports no
+    // change: its state is taken as it is.
+    const bool failedBefore = downloader->downloadStatus() == ZERI_WebDownloader::Failed;
+    downloader->downloadAndCache();
+    if (failedBefore && downloader == m_current && downloader->downloadStatus() == ZERI_WebDownloader::Failed)
+        onStatusChanged();
 }
 
 void QVBPrecacheManager::fileDone(qint64 bytes)

@@ -69,6 +69,8 @@ private:
     };
 
     void startNext();
+    // Starts (or asks again for) a download and takes a refusal that reports nothing.
+    void ask(const std::shared_ptr<ZERI_WebDownloader>& downloader);
     void fileDone(qint64 bytes);
     void onStatusChanged();
     void finishLoad();

@@ -11,12 +11,15 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/OwnFiles.h"
 #include "platform/WorkerThreads.h"
 #include "platform/Json.h"
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/UntrustedAddresses.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -56,9 +59,8 @@ std::optional<QJsonValue> readJsonFile(const QString& path)
 void writeJsonFile(WorkerThreads& writer, const QString& path, const QJsonValue& value)
 {
     writer.post([path, data = Json::write(value)] {
-        QDir().mkpath(QFileInfo(path).absolutePath());
         Error error;
-        if (!AtomicFile::write(path, data, &error))
+        if (!OwnFiles::write(path, data, &error))
             qCWarning(lcService) << "cannot write" << path << error.message;
     });
 }
@@ -129,6 +131,21 @@ bool mayUpload(const QFileInfo& file, const std::optional<QString>& folder)
     return true;
 }
 
+// Whether a file named by the saved queue may be sent: the queue file is only a record on disk, which anybody able
+// to write the application's folder could have written. The file must pass what queuing it required: a regular
+// file, not a link, inside the folder of a listed package of one of the documents it was queued for.
+bool mayResume(const QString& path, const QStringList& documentIDs)
+{
+    for (const QString& documentID : documentIDs) {
+        const auto package = ZERI_qvdFilePackage::packageForID(documentID);
+        if (package && PackageFileGuard::isInsidePackage(*package, path))
+            return true;
+    }
+    qCWarning(lcService) << "not uploading the saved queue's file" << path
+                         << "- it lies outside the packages of its documents";
+    return false;
+}
+
 } // namespace
 
 ZERI_AssetUploadManager& ZERI_AssetUploadManager::sharedInstance()
@@ -147,6 +164,11 @@ ZERI_AssetUploadManager::ZERI_AssetUploadManager(const QString& queueFolder)
     , m_retryContext(std::make_unique<QObject>())
     , m_writer(std::make_unique<WorkerThreads>(1, QStringLiteral("upload queue writer")))
 {
+    // The queue's folder and files are the application's own: a link in their place is set aside, never read or
+    // written through.
+    OwnFiles::makeFolder(m_folder);
+    OwnFiles::setAsideLink(queueFilePath());
+    OwnFiles::setAsideLink(uploadedFilePath());
     load();
     if (!m_queue.isEmpty())
         QTimer::singleShot(0, m_retryContext.get(), [this] { startNextUploadIfNeeded(); });
@@ -182,7 +204,7 @@ void ZERI_AssetUploadManager::load()
     if (const auto queue = readJsonFile(queueFilePath())) {
         for (const QJsonValue& item : queue->toArray()) {
             const QJsonObject object = item.toObject();
-            Entry entry{object.value(kPath).toString(), qint64(object.value(kSize).toDouble()), {}};
+            Entry entry{object.value(kPath).toString(), qint64(object.value(kSize).toDouble()), {}, true};
             for (const QJsonValue& ref : object.value(kAssets).toArray())
                 entry.assets.append({ref[kDocument].toString(), ref[kAsset].toString()});
             if (!entry.filePath.isEmpty())
@@ -325,10 +347,17 @@ int ZERI_AssetUploadManager::queuedFileCount() const
 void ZERI_AssetUploadManager::startNextUploadIfNeeded()
 {
     // A file deleted (or replaced by a link) since it was queued cannot be sent; the asset keeps its local URL.
+    // A file of the saved queue is sent only when it passes what queuing it required.
     for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
-        const QFileInfo info(m_queue[i].filePath);
-        if (!info.isFile() || info.isSymLink()) {
-            qCWarning(lcService) << "queued upload no longer on disk, skipped:" << m_queue[i].filePath;
+        const Entry& entry = m_queue[i];
+        const QFileInfo info(entry.filePath);
+        const bool gone = !info.isFile() || info.isSymLink();
+        if (gone)
+            qCWarning(lcService) << "queued upload no longer on disk, skipped:" << entry.filePath;
+        QStringList documentIDs;
+        for (const AssetRef& ref : entry.assets)
+            documentIDs.append(ref.documentID);
+        if (gone || (entry.resumed && !mayResume(entry.filePath, documentIDs))) {
             m_queue.removeAt(i);
             saveQueue();
         }

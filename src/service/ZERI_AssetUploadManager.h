@@ -136,6 +136,8 @@ private:
         QString filePath;
         qint64 size = 0;
         QList<AssetRef> assets;
+        // Read from the saved queue: checked again before it is sent (the file on disk proves nothing).
+        bool resumed = false;
     };
     struct Uploaded {
         QString contentID;

@@ -11,6 +11,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/OwnFiles.h"
 #include "platform/Json.h"
 #include "service/ServiceLogging.h"
 #include "service/ServiceReply.h"
@@ -120,9 +121,8 @@ void ZERI_ContentItemDeletionManager::save() const
     QJsonArray items;
     for (const Entry& entry : m_queue)
         items.append(QJsonObject{{kContentIDKey, entry.contentID}, {kAttemptsKey, entry.attempts}});
-    QDir().mkpath(QFileInfo(m_queueFilePath).absolutePath());
     Error error;
-    if (!AtomicFile::write(m_queueFilePath, Json::write(items), &error))
+    if (!OwnFiles::write(m_queueFilePath, Json::write(items), &error))
         qCWarning(lcService) << "cannot write the deletion queue" << m_queueFilePath << error.message;
 }
 

@@ -283,8 +283,18 @@ void checkContent(int itemType, const QString& folder, SetupFiles& files)
     case QVRDataItem::Image: {
         QImageReader reader(files.media);
         const QSize size = reader.size();
-        if (!reader.canRead() || size.isEmpty() ||
-            qint64(size.width()) * size.height() > ImageUtils::maximumPixelCount || reader.read().isNull())
+        if (reader.canRead() && !size.isEmpty() && !ImageUtils::isDecodable(size, reader.format())) {
+            problem = assetError(ContentAssetStorage::PictureTooLarge,
+                                 QStringLiteral("\"%1\" is too large a picture: %2 × %3 pixels")
+                                     .arg(files.media)
+                                     .arg(size.width())
+                                     .arg(size.height()));
+            break;
+        }
+        // A large photo is decoded at its reduced size, as it will be shown.
+        if (!size.isEmpty())
+            reader.setScaledSize(ImageUtils::decodedSize(size));
+        if (!reader.canRead() || size.isEmpty() || reader.read().isNull())
             problem = assetError(ContentAssetStorage::WrongContent,
                                  QStringLiteral("\"%1\" is not a readable image").arg(files.media));
         break;
@@ -302,7 +312,10 @@ void checkContent(int itemType, const QString& folder, SetupFiles& files)
         problem = assetError(ContentAssetStorage::WrongContent, QStringLiteral("The item's kind of media is unknown"));
     }
     if (!problem.isNull()) {
-        files.error = assetError(ContentAssetStorage::WrongContent, problem.message);
+        const bool tooLarge = problem.domain == QLatin1String(ContentAssetStorage::errorDomain) &&
+                              problem.code == ContentAssetStorage::PictureTooLarge;
+        files.error = assetError(tooLarge ? ContentAssetStorage::PictureTooLarge : ContentAssetStorage::WrongContent,
+                                 problem.message);
         return;
     }
     if (!picture.isNull()) {
@@ -590,8 +603,13 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     WorkerThreads::shared().post([=] {
         const QImage image = ImageUtils::createCGImageFromFilePath(original);
+        // The zoom is measured in the file's own pixels; a large photo is decoded at a reduced size, whose pixels
+        // are each that much larger.
+        const QSizeF filePixels = imageSizeOfFile(original);
+        const double reduction =
+            !image.isNull() && filePixels.width() > image.width() ? filePixels.width() / double(image.width()) : 1.0;
         // The picture as shown: turned by the rotation (only its size matters here).
-        QSizeF shown = image.size();
+        QSizeF shown = QSizeF(image.size()) * reduction;
         if (rotation % 2 != 0)
             shown.transpose();
         // Without a stored zoom the image fills the frame.
@@ -607,7 +625,8 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
         const auto render = [=](double scaleFactor) {
             Error error;
             QString written;
-            const QImage picture = renderCroppedImage(image, frame, zoom, zoomOffset, rotation, scaleFactor);
+            const QImage picture =
+                renderCroppedImage(image, frame, zoom * reduction, zoomOffset, rotation, scaleFactor);
             if (picture.isNull()) {
                 // Without a regular picture there is nothing to show; without a retina one the regular serves.
                 if (scaleFactor <= 1.0)

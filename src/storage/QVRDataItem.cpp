@@ -8,6 +8,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/OwnFiles.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/QVRCustomDataDataItem.h"
@@ -66,7 +67,7 @@ QString QVRDataItem::suggestedExtension() const
 QString QVRDataItem::externalDataItemFilesFolder()
 {
     const QString folder = AppPaths::temporary() + QStringLiteral("/externalDataItemFiles");
-    QDir().mkpath(folder);
+    OwnFiles::makeFolder(folder);
     return folder;
 }
 
@@ -84,7 +85,7 @@ QString QVRDataItem::fileForContent(const QString& ownFile, const QByteArray& da
     if (!extension.isEmpty())
         name += QLatin1Char('.') + extension;
     const QString path = externalDataItemFilesFolder() + QLatin1Char('/') + name;
-    if (!AtomicFile::write(path, data, error))
+    if (!OwnFiles::write(path, data, error))
         return {};
     return path;
 }

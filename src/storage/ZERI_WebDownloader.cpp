@@ -1,6 +1,8 @@
 #include "storage/ZERI_WebDownloader.h"
 
 #include <cerrno>
+#include <limits>
+#include <utility>
 #include <cstdio>
 #include <vector>
 #include <fcntl.h>
@@ -13,15 +15,18 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QTimer>
 
 #include "foundation/ApplicationNetworkAccess.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "storage/FailedAddresses.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
 
@@ -42,6 +47,8 @@ QPointer<QNetworkAccessManager>& managerOverride()
 int g_requestsStarted = 0;
 qint64 g_maximumSizeForTesting = 0;
 int g_idleTimeoutForTesting = 0;
+int g_rateWindowForTesting = 0;
+qint64 g_minimumBytesForTesting = 0;
 
 QString registryKey(const QUrl& url, const QString& directory)
 {
@@ -116,10 +123,83 @@ int ZERI_WebDownloader::idleTimeoutMs()
     return g_idleTimeoutForTesting > 0 ? g_idleTimeoutForTesting : kIdleTimeoutMs;
 }
 
+int ZERI_WebDownloader::rateWindowMs()
+{
+    return g_rateWindowForTesting > 0 ? g_rateWindowForTesting : kRateWindowMs;
+}
+
+qint64 ZERI_WebDownloader::minimumBytesPerWindow()
+{
+    return g_minimumBytesForTesting > 0 ? g_minimumBytesForTesting : kMinimumBytesPerWindow;
+}
+
 void ZERI_WebDownloader::setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs)
 {
     g_maximumSizeForTesting = maximumSize;
     g_idleTimeoutForTesting = idleTimeoutMs;
+}
+
+void ZERI_WebDownloader::setRateBoundForTesting(int windowMs, qint64 minimumBytes)
+{
+    g_rateWindowForTesting = windowMs;
+    g_minimumBytesForTesting = minimumBytes;
+}
+
+namespace {
+
+bool isWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+// A host of this machine or of the network it is on: such a host is reached by a redirect only from itself.
+bool isLocalHost(const QUrl& url)
+{
+    const QString host = url.host().toLower();
+    // A name of one label ("intranet", or a number that the resolver reads as an address) is the local network's.
+    if (host.isEmpty() || host == QLatin1String("localhost") || host.endsWith(QLatin1String(".localhost")) ||
+        host.endsWith(QLatin1String(".local")) || host.endsWith(QLatin1String(".internal")) ||
+        (!host.contains(QLatin1Char('.')) && !host.contains(QLatin1Char(':'))))
+        return true;
+    QHostAddress address;
+    if (!address.setAddress(host))
+        return false;
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4); // also an IPv4 address written as IPv6
+    if (isIPv4) {
+        const QHostAddress four(ipv4);
+        for (const char* subnet : {"0.0.0.0/8", "10.0.0.0/8", "100.64.0.0/10", "127.0.0.0/8", "169.254.0.0/16",
+                                   "172.16.0.0/12", "192.168.0.0/16"}) {
+            if (four.isInSubnet(QHostAddress::parseSubnet(QLatin1String(subnet))))
+                return true;
+        }
+        return false;
+    }
+    return address.isLoopback() || address.isLinkLocal() || address.isSiteLocal() || address.isUniqueLocalUnicast() ||
+           address == QHostAddress(QHostAddress::AnyIPv6);
+}
+
+int effectivePort(const QUrl& url)
+{
+    return url.port(url.scheme().toLower() == QLatin1String("https") ? 443 : 80);
+}
+
+} // namespace
+
+bool ZERI_WebDownloader::mayRedirect(const QUrl& first, const QUrl& from, const QUrl& to)
+{
+    if (!isWebAddress(to))
+        return false;
+    if (from.scheme().toLower() == QLatin1String("https") && to.scheme().toLower() != QLatin1String("https"))
+        return false;
+    const bool sameHost = first.host().compare(to.host(), Qt::CaseInsensitive) == 0;
+    // http to https on the same host changes only the default port.
+    const bool upgrade = first.port(-1) == -1 && to.port(-1) == -1;
+    if (sameHost && (effectivePort(first) == effectivePort(to) || upgrade))
+        return true;
+    return !isLocalHost(first) && !isLocalHost(to);
 }
 
 namespace {
@@ -201,6 +281,7 @@ void ZERI_WebDownloader::abandonRunningDownloads()
 
 void ZERI_WebDownloader::abandonAtExit()
 {
+    m_delay.reset();
     abandonReply();
     discardTemporaryFile();
     if (m_status == Downloading && !m_landing)
@@ -288,6 +369,40 @@ void ZERI_WebDownloader::downloadAndCache()
                    QStringLiteral("Cannot download \"%1\": unsupported address").arg(safeUrlText(m_url))));
         return;
     }
+    m_selfWhileRunning = shared_from_this();
+    m_progress = 0;
+    askWhenAllowed();
+}
+
+void ZERI_WebDownloader::askWhenAllowed()
+{
+    // An address that failed lately is asked again only after its pause, and not at all once its tries are used
+    // up, whoever asks (and whatever failed meanwhile while this one waited).
+    if (!m_url.isLocalFile()) {
+        Error remembered;
+        const qint64 wait = FailedAddresses::waitBeforeAsking(m_url, &remembered);
+        if (wait < 0) {
+            fail(remembered, false);
+            return;
+        }
+        if (wait > 0) {
+            m_delay = std::make_unique<QTimer>();
+            m_delay->setSingleShot(true);
+            QObject::connect(m_delay.get(), &QTimer::timeout, m_delay.get(), [this] {
+                const auto self = shared_from_this();
+                m_delay.release()->deleteLater();
+                askWhenAllowed();
+            });
+            m_delay->start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
+            setStatus(Downloading);
+            return;
+        }
+    }
+    begin();
+}
+
+void ZERI_WebDownloader::begin()
+{
     // A package's folder is made the package's own (a link replaced) before anything lands in it; a folder that
     // leads out of its package is never written into.
     Error refused;
@@ -316,8 +431,22 @@ void ZERI_WebDownloader::downloadAndCache()
     ::flock(part->handle(), LOCK_EX | LOCK_NB);
     m_partFile = std::move(part);
 
-    QNetworkRequest request(m_url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_selfWhileRunning = shared_from_this();
+    m_progress = 0;
+    m_redirects = 0;
+    m_rateTimer.reset();
+    m_requested = true;
+    request(m_url);
+    setStatus(Downloading);
+}
+
+void ZERI_WebDownloader::request(const QUrl& url)
+{
+    m_hopUrl = url;
+    m_hopBytesRead = 0;
+    QNetworkRequest request(url);
+    // Redirects are followed by this class, each hop a request with every bound.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     // An idle timeout, not a total one: a large file on a slow line may take long, a silent one never ends.
     request.setTransferTimeout(idleTimeoutMs());
     m_reply = networkAccessManager()->get(request);
@@ -325,13 +454,52 @@ void ZERI_WebDownloader::downloadAndCache()
     // (and to the size cap) stay within a few megabytes however fast the server sends.
     m_reply->setReadBufferSize(kReadBufferSize);
     ++g_requestsStarted;
-    m_selfWhileRunning = shared_from_this();
-    m_progress = 0;
-    setStatus(Downloading);
     m_replyConnections = {
         QObject::connect(m_reply, &QNetworkReply::metaDataChanged, m_reply, [this] { endOnHeader(); }),
         QObject::connect(m_reply, &QNetworkReply::readyRead, m_reply, [this] { onReadyRead(); }),
         QObject::connect(m_reply, &QNetworkReply::finished, m_reply, [this] { onFinished(); })};
+}
+
+void ZERI_WebDownloader::followRedirect(int httpStatus)
+{
+    const QUrl from = m_hopUrl;
+    const QUrl location = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    abandonReply(); // the redirect's own body is never read
+    const QUrl target = from.resolved(location);
+    if (location.isEmpty() || !mayRedirect(m_url, from, target)) {
+        fail(Error(QString::fromLatin1(errorDomain), BadURL,
+                   QStringLiteral("Downloading \"%1\" stopped: redirected to an address that is not allowed (\"%2\")")
+                       .arg(safeUrlText(m_url), safeUrlText(target)),
+                   {{QStringLiteral("httpStatus"), httpStatus}}));
+        return;
+    }
+    if (++m_redirects > kMaximumRedirects) {
+        fail(Error(QString::fromLatin1(errorDomain), BadURL,
+                   QStringLiteral("Downloading \"%1\" stopped: more than %2 redirects")
+                       .arg(safeUrlText(m_url))
+                       .arg(kMaximumRedirects),
+                   {{QStringLiteral("httpStatus"), httpStatus}}));
+        return;
+    }
+    request(target);
+}
+
+void ZERI_WebDownloader::checkRate()
+{
+    const auto self = shared_from_this();
+    if (!m_reply || !m_partFile)
+        return;
+    const qint64 size = m_partFile->size();
+    if (size - m_sizeAtWindowStart >= minimumBytesPerWindow()) {
+        m_sizeAtWindowStart = size;
+        return;
+    }
+    abandonReply();
+    fail(Error(QString::fromLatin1(errorDomain), TimedOut,
+               QStringLiteral("Downloading \"%1\" stopped: fewer than %2 bytes arrived in %3 seconds")
+                   .arg(safeUrlText(m_url))
+                   .arg(minimumBytesPerWindow())
+                   .arg(rateWindowMs() / 1000.0)));
 }
 
 bool ZERI_WebDownloader::endOnHeader()
@@ -340,10 +508,21 @@ bool ZERI_WebDownloader::endOnHeader()
     if (!m_reply)
         return true;
     const int httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (httpStatus >= 400) {
+    if (httpStatus >= 300 && httpStatus < 400 &&
+        m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()) {
+        followRedirect(httpStatus);
+        return true;
+    }
+    if (httpStatus >= 300) {
         // An error page is not the file: only the start of it is kept, for the log, and the transfer ends here
-        // whatever the server would go on sending.
+        // whatever the server would go on sending. A short one is first let arrive whole, so that the reply ends
+        // by itself rather than by an abort crossing its own end.
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() <= kErrorTextBytes && !m_reply->isFinished() &&
+            m_reply->bytesAvailable() < length.toLongLong())
+            return true;
         const QByteArray start = m_reply->read(kErrorTextBytes);
+        m_hopBytesRead += start.size();
         abandonReply();
         QString text = QString::fromUtf8(start).simplified();
         text.removeIf([](QChar c) { return !c.isPrint(); });
@@ -356,6 +535,13 @@ bool ZERI_WebDownloader::endOnHeader()
     if (m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maximumDownloadSize()) {
         failTooLarge();
         return true;
+    }
+    // The file's answer has begun: from here on it must keep coming at the least rate, whatever the hops before.
+    if (httpStatus != 0 && !m_rateTimer) {
+        m_rateTimer = std::make_unique<QTimer>();
+        m_sizeAtWindowStart = m_partFile ? m_partFile->size() : 0;
+        QObject::connect(m_rateTimer.get(), &QTimer::timeout, m_rateTimer.get(), [this] { checkRate(); });
+        m_rateTimer->start(rateWindowMs());
     }
     return false;
 }
@@ -378,6 +564,7 @@ void ZERI_WebDownloader::onReadyRead()
     // Never more than the cap allows: the bytes past it are not taken into memory at all.
     const qint64 room = maximumDownloadSize() - m_partFile->size();
     const QByteArray chunk = m_reply->read(std::min(m_reply->bytesAvailable(), std::max<qint64>(room, 0) + 1));
+    m_hopBytesRead += chunk.size();
     if (m_partFile->size() + chunk.size() > maximumDownloadSize()) {
         failTooLarge();
         return;
@@ -398,13 +585,31 @@ void ZERI_WebDownloader::onReadyRead()
 // abort() reaches the network thread, and the connection would go on receiving (and buffering) the whole response.
 void ZERI_WebDownloader::abandonReply()
 {
+    if (m_rateTimer)
+        m_rateTimer->stop();
     for (const QMetaObject::Connection& connection : m_replyConnections)
         QObject::disconnect(connection);
     m_replyConnections = {};
     if (QNetworkReply* reply = m_reply) {
         m_reply = nullptr;
-        reply->abort();
-        reply->deleteLater(); // at the application's end, deleted with its network manager instead
+        // A reply whose whole body has arrived is let end by itself: the network thread may have ended it already,
+        // and an abort crossing that end is reported twice. Any other is aborted, so its connection closes at once.
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        const bool whole = reply->isFinished() ||
+                           (length.isValid() && m_hopBytesRead + reply->bytesAvailable() >= length.toLongLong());
+        if (reply->isFinished()) {
+            reply->deleteLater();
+        } else if (whole) {
+            QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+            // A server that announced less than it sends is cut all the same.
+            QTimer::singleShot(1000, reply, [reply] {
+                if (!reply->isFinished())
+                    reply->abort();
+            });
+        } else {
+            reply->abort();
+            reply->deleteLater(); // at the application's end, deleted with its network manager instead
+        }
     }
 }
 
@@ -415,9 +620,11 @@ void ZERI_WebDownloader::onFinished()
     if (!reply)
         return;
     onReadyRead();
-    if (!m_reply)
-        return; // failed while writing the last bytes
+    if (m_reply != reply)
+        return; // failed while writing the last bytes, or redirected
     m_reply = nullptr;
+    if (m_rateTimer)
+        m_rateTimer->stop();
     reply->deleteLater();
 
     if (reply->error() == QNetworkReply::OperationCanceledError) {
@@ -460,7 +667,7 @@ void ZERI_WebDownloader::onFinished()
 
 bool ZERI_WebDownloader::isPassingFailure(const Error& error)
 {
-    if (error.domain != QLatin1String(errorDomain))
+    if (error.domain != QLatin1String(errorDomain) || error.userInfo.value(QStringLiteral("triesUsedUp")).toBool())
         return false;
     switch (error.code) {
     case NetworkError:
@@ -485,14 +692,24 @@ void ZERI_WebDownloader::didLand(bool landed)
         return;
     }
     m_downloadTime = m_timer.elapsed() / 1000.0;
+    if (std::exchange(m_requested, false))
+        FailedAddresses::noteSuccess(m_url);
     setProgress(1);
     auto keepAlive = std::move(m_selfWhileRunning);
     setStatus(OnDisk);
 }
 
-void ZERI_WebDownloader::fail(Error error)
+void ZERI_WebDownloader::fail(Error error, bool log)
 {
-    qCWarning(lcStorage).noquote() << error.message;
+    if (log)
+        qCWarning(lcStorage).noquote() << error.message;
+    else
+        qCDebug(lcStorage).noquote() << "not asked again:" << error.message;
+    // What the server answered is remembered for every asker; a file this side could not write is not the
+    // address's fault.
+    const bool ours = error.domain == QLatin1String(errorDomain);
+    if (std::exchange(m_requested, false) && !(ours && error.code == FileWriteError))
+        FailedAddresses::noteFailure(m_url, error, ours && (error.code == TooLarge || error.code == BadURL));
     discardTemporaryFile();
     m_error = std::move(error);
     m_downloadTime = m_timer.isValid() ? m_timer.elapsed() / 1000.0 : 0;
@@ -513,6 +730,8 @@ void ZERI_WebDownloader::cancel()
     // A file that is already landing is complete; it is kept.
     if (m_status != Downloading || m_landing)
         return;
+    m_delay.reset();
+    m_requested = false;
     abandonReply();
     discardTemporaryFile();
     m_progress = 0;

@@ -15,6 +15,7 @@
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
 // Fetches one URL into one folder and keeps track of whether the file is there. There is at most one live
 // downloader per (URL, folder) pair, so views, precaching and asset code that ask for the same file share one
@@ -32,11 +33,20 @@ class QNetworkReply;
 //
 // Bounds, whatever the status: a download longer than maximumDownloadSize() (2 GiB: what the service accepts for
 // one file) fails with TooLarge as soon as its length is announced or reached; one on which no byte arrives for
-// idleTimeoutMs() fails with TimedOut; an answer with an HTTP status of 400 or more fails with HTTPError as soon as
-// its header arrives, its body read no further than a short error text. The network layer holds at most
-// kReadBufferSize bytes not yet read. Every early end aborts the reply, so its connection closes at once, and the
-// temporary file is removed. A folder inside the packages folder is prepared by PackageFileGuard first (a download
+// idleTimeoutMs(), or fewer than minimumBytesPerWindow() arrive in any rateWindowMs() (a trickle), fails with
+// TimedOut; an answer with an HTTP status of 400 or more fails with HTTPError as soon as its header arrives, its
+// body read no further than a short error text. The network layer holds at most kReadBufferSize bytes not yet
+// read. Every early end aborts the reply, so its connection closes at once, and the temporary file is removed.
+//
+// Redirects are followed here, not by the network layer, so that every hop is a request of its own with all the
+// bounds above (the size counted over the whole download, the rate window going on): at most kMaximumRedirects,
+// each to an address mayRedirect() allows; any other fails with BadURL before the next request. The body of a
+// redirect answer is never read. A folder inside the packages folder is prepared by PackageFileGuard first (a download
 // into a folder that leads out of its package fails with FileWriteError before any request).
+//
+// An address whose download failed lately is asked again only after a growing pause, and not at all once its tries
+// are used up (FailedAddresses): downloadAndCache() then waits (the state is "downloading") or fails at once with
+// the remembered error, whoever asks.
 //
 // Threads: main thread only. State changes happen, and are reported through updateNotifier() under the keys
 // "downloadStatus" and "progress", on the main thread.
@@ -46,8 +56,9 @@ public:
 
     static constexpr const char* errorDomain = "ZERI_WebDownloaderError";
     // 1: the server answered with an HTTP status of 400 or more ("httpStatus" in userInfo); 2: the network or the
-    // source failed; 3: the file could not be written; 4: the URL cannot be fetched (empty, unsupported scheme).
-    // 5: the file is larger than the size cap; 6: nothing arrived for the idle timeout.
+    // source failed; 3: the file could not be written; 4: the URL cannot be fetched (empty, unsupported scheme, a
+    // redirect refused or one too many).
+    // 5: the file is larger than the size cap; 6: nothing arrived for the idle timeout, or only a trickle.
     enum ErrorCode { HTTPError = 1, NetworkError = 2, FileWriteError = 3, BadURL = 4, TooLarge = 5, TimedOut = 6 };
 
     static constexpr qint64 kMaximumDownloadSize = qint64(2) * 1024 * 1024 * 1024; // 2 GiB
@@ -56,10 +67,23 @@ public:
     // body is read (for the log) before its connection is closed.
     static constexpr qint64 kReadBufferSize = 1024 * 1024;
     static constexpr qint64 kErrorTextBytes = 512;
+    // A trickle ends the download: fewer than this many bytes in a window of this length.
+    static constexpr int kRateWindowMs = 30 * 1000;
+    static constexpr qint64 kMinimumBytesPerWindow = 16 * 1024;
+    static constexpr int kMaximumRedirects = 8;
     // The bounds in force: the constants above unless a test set others (0 restores them).
     static qint64 maximumDownloadSize();
     static int idleTimeoutMs();
+    static int rateWindowMs();
+    static qint64 minimumBytesPerWindow();
     static void setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs);
+    static void setRateBoundForTesting(int windowMs, qint64 minimumBytes);
+    // Whether a download that began at `first` may follow a redirect from `from` to `to`: only to http or https
+    // with a host, never from https to http; to another host or port (an upgrade from http to https on the same
+    // host keeps the port) only when neither the first address nor the target is on a local host (a loopback,
+    // private or link-local address, or a name of the machine itself), so a web address cannot lead the
+    // application to services of the machine or its network.
+    static bool mayRedirect(const QUrl& first, const QUrl& from, const QUrl& to);
     // Whether `path` is the hidden temporary file of a download ("." + name + "." + anything + ".part") that no
     // download of any process is writing any more: package cleaning removes these.
     static bool isStalePartFile(const QString& path);
@@ -117,6 +141,11 @@ private:
     void abandonAtExit();
     ZERI_WebDownloader(const QUrl& url, const QString& directory);
     void setStatus(DownloadStatus status);
+    // Sends the request of one hop (the first address or a redirect's) with every bound.
+    void request(const QUrl& url);
+    // An answer that redirects: the next hop is requested, or the download fails when the address is refused.
+    void followRedirect(int httpStatus);
+    void checkRate();
     void setProgress(double progress);
     // Stops the transfer without hearing from it again: the reply is aborted (its connection closed), then let go.
     void abandonReply();
@@ -127,7 +156,14 @@ private:
     void onReadyRead();
     void onFinished();
     void didLand(bool landed);
-    void fail(Error error);
+    // Ends the download with `error`; a failure of a request sent is remembered (FailedAddresses). Logged as a
+    // warning unless it only repeats a remembered failure.
+    void fail(Error error, bool log = true);
+    // Starts the transfer now, or once a failed address's pause is over, or fails at once when its tries are used
+    // up (FailedAddresses).
+    void askWhenAllowed();
+    // The transfer: the folder, the hidden piece, the first request.
+    void begin();
     void discardTemporaryFile();
 
     const QUrl m_url;
@@ -139,6 +175,16 @@ private:
     Error m_error;
     ObjectUpdateNotifier m_notifier{static_cast<const void*>(this)};
     QPointer<QNetworkReply> m_reply;
+    // The address of the hop under way, and how many redirects led there.
+    QUrl m_hopUrl;
+    int m_redirects = 0;
+    qint64 m_hopBytesRead = 0;
+    std::unique_ptr<QTimer> m_rateTimer;
+    // Runs while a failed address's pause goes on before the request.
+    std::unique_ptr<QTimer> m_delay;
+    // A request of this attempt was sent: its end is the address's success or failure.
+    bool m_requested = false;
+    qint64 m_sizeAtWindowStart = 0;
     std::array<QMetaObject::Connection, 3> m_replyConnections;
     std::unique_ptr<QFile> m_partFile;
     // The completed temporary file, kept open (and so locked) while a worker makes it durable and renames it.

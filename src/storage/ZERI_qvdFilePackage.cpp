@@ -25,6 +25,7 @@
 #include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
 #include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -566,6 +567,23 @@ bool ZERI_qvdFilePackage::writeJsonFile(const QString& path, const QByteArray& d
     // A write still queued would land after this one.
     waitForDraftWrites();
     return writePackageJsonFile(path, data, error);
+}
+
+QString ZERI_qvdFilePackage::previewPictureFile()
+{
+    const QString path = metaData().previewScreenshotFilePath();
+    if (path.isEmpty())
+        return {};
+    // A link inside the package is no file of its own either: what it leads to is not read.
+    if (!PackageFileGuard::isInsidePackage(*this, path) || QFileInfo(path).isSymLink()) {
+        if (m_loggedOutsidePreview != path) {
+            m_loggedOutsidePreview = path;
+            qCWarning(lcStorage).noquote()
+                << "not reading the preview" << path << "- it lies outside the package" << m_path;
+        }
+        return {};
+    }
+    return path;
 }
 
 bool ZERI_qvdFilePackage::saveMetadata()

@@ -170,6 +170,9 @@ public:
     std::optional<QDateTime> publishedVersionDate();
 
     ZERI_qvdFilePackageMetadata& metaData();
+    // The metadata's "previewScreenshotFilePath" when it names a file inside this package, not a link; empty for a
+    // path that leads out of it (a package brought from elsewhere may name any file of the user's), never read.
+    QString previewPictureFile();
     // Writes "metadata.json"; failures are logged and returned.
     bool saveMetadata();
 
@@ -239,6 +242,8 @@ private:
 
     QString m_id;
     QString m_path;
+    // The preview path outside the package last logged, so a list shown again does not log it again.
+    QString m_loggedOutsidePreview;
     std::shared_ptr<ZERI_TessarineModel> m_model;
     std::shared_ptr<ZERI_TessarineModel> m_publishedModel;
     std::unique_ptr<ZERI_qvdFilePackageMetadata> m_metadata;

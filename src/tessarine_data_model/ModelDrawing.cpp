@@ -159,10 +159,11 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
         return false;
     // The decoded size (turned as the file says) is known without decoding: a picture that goes into the output
     // as its own file is never decoded.
+    // The zoom is measured in the file's pixels, whatever size it is decoded at (a large photo comes reduced).
     PictureFileSink* const sink = PictureFileSink::forThisThread();
     QImage original;
     QSize pixels;
-    if (sink) {
+    {
         QImageReader reader(path);
         reader.setAutoTransform(true);
         pixels = reader.size();
@@ -196,10 +197,10 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
     // Shown whole and unturned: the output may take the file itself.
     QImage standIn;
     if (sink && source == whole && object.rotation() % 4 == 0)
-        standIn = sink->standInForFile(path, pixels);
+        standIn = sink->standInForFile(path, ImageUtils::decodedSize(pixels));
     if (standIn.isNull() && original.isNull()) {
         original = ImageUtils::createCGImageFromFilePath(path);
-        if (original.isNull() || original.size() != pixels)
+        if (original.isNull() || (original.size() != pixels && original.size() != ImageUtils::decodedSize(pixels)))
             return false;
     }
     context->save();
@@ -215,7 +216,10 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
         context->setRenderHint(QPainter::LosslessImageRendering, true);
         context->drawImage(QRectF(whole), standIn);
     } else {
-        context->drawImage(QRectF(source), original, QRectF(source));
+        // The same part of a picture decoded at a reduced size.
+        const QTransform toDecoded = QTransform::fromScale(double(original.width()) / pixels.width(),
+                                                           double(original.height()) / pixels.height());
+        context->drawImage(QRectF(source), original, toDecoded.mapRect(QRectF(source)));
     }
     context->restore();
     return true;

@@ -203,7 +203,7 @@ void QVRViewerDownloadViewController::applyInformation(const std::shared_ptr<ZER
     m_authorLabel->setText(QStringLiteral("By %1").arg(owner.stringForKey(QStringLiteral("display_name"))));
 
     // The preview picture: the stored file, else its address, else the first screen's preview.
-    const QString previewPath = metadata ? metadata->previewScreenshotFilePath() : QString();
+    const QString previewPath = package ? package->previewPictureFile() : QString();
     const QString previewURL = metadata ? metadata->previewScreenshotURLString() : QString();
     if (!previewPath.isEmpty() && QFileInfo(previewPath).isFile()) {
         m_tessarinePreviewImageView->setDownloader(nullptr);

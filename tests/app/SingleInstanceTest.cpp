@@ -39,9 +39,53 @@ TEST(SingleInstance, ASecondLaunchHandsItsLinkToTheFirstAndExits)
     QVRURLSchemeHandler::setOpenRequestStarter({});
 }
 
+// A link too long to hand over never makes a second full instance on the same data folder: the link is left out,
+// the rest is handed over, and the second start ends.
+TEST(SingleInstance, ASecondLaunchWithAnOverlongLinkStillEndsAndHandsOverTheRest)
+{
+    QVRSingleInstance first;
+    ASSERT_TRUE(first.listen());
+    QStringList received;
+    QObject::connect(&first, &QVRSingleInstance::linksReceived, &first,
+                     [&](const QStringList& links) { received += links; });
+    const QString overlong = QStringLiteral("tessarine://loadbystringid/") + QString(120000, QLatin1Char('a'));
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    second.start(QStringLiteral(TESS_APP_PROBE), {overlong, QStringLiteral("tessarine://loadbystringid/abc123")});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    const bool ended = QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 20000);
+    if (!ended) {
+        second.kill();
+        second.waitForFinished(5000);
+    }
+    ASSERT_TRUE(ended) << "a second instance runs on the same data folder";
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(received, QStringList{QStringLiteral("tessarine://loadbystringid/abc123")});
+}
+
+// An instance that answers nothing (busy, hung): the second start says so and ends instead of running beside it.
+TEST(SingleInstance, ASecondLaunchThatCannotHandItsLinkOverEnds)
+{
+    QLocalServer silent;
+    QLocalServer::removeServer(QVRSingleInstance::serverName());
+    ASSERT_TRUE(silent.listen(QVRSingleInstance::serverName()));
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    second.start(QStringLiteral(TESS_APP_PROBE), {QStringLiteral("tessarine://loadbystringid/abc123")});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    const bool ended = QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 20000);
+    if (!ended) {
+        second.kill();
+        second.waitForFinished(5000);
+    }
+    ASSERT_TRUE(ended) << "a second instance runs on the same data folder";
+    EXPECT_EQ(second.exitCode(), 1);
+}
+
 TEST(SingleInstance, WithoutARunningInstanceNothingIsForwarded)
 {
-    EXPECT_FALSE(QVRSingleInstance::forwardToRunningInstance({QStringLiteral("tessarine://startnewtessarine")}, 500));
+    EXPECT_EQ(QVRSingleInstance::forwardToRunningInstance({QStringLiteral("tessarine://startnewtessarine")}, 500),
+              QVRSingleInstance::Handover::NoInstance);
 }
 
 TEST(SingleInstance, OnlyOneInstanceListensPerDataFolder)

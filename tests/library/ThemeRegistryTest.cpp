@@ -1,7 +1,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -384,6 +386,32 @@ TEST_F(ThemeRegistry, TheBlankSampleHasAnEmptyFirstScreenAndIsReusedWithinARun)
     ASSERT_TRUE(rebuilt);
     EXPECT_EQ(rebuilt->filePackage(), package);
     EXPECT_EQ(ZERI_qvdFilePackage::packagesForType(64).size(), 1u);
+}
+
+// The blank template's folder is the application's own: a link in its place (to a folder of the user's) is removed
+// as a link at the start, and never emptied through; a link in place of its working copy is set aside.
+TEST_F(ThemeRegistry, TheBlankTemplateFolderIsNeverEmptiedOrWrittenThroughALink)
+{
+    QTemporaryDir elsewhere;
+    QFile precious(elsewhere.filePath("precious.txt"));
+    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+    precious.write("the user's");
+    precious.close();
+    const QString folder = QDir::cleanPath(TessarineTheme::blankTemplateFolder());
+    QDir().mkpath(QFileInfo(folder).path());
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(QFile::link(elsewhere.path(), folder));
+    TessarineTheme::deletePrecachedBlankTheme();
+    EXPECT_TRUE(QFile::exists(elsewhere.filePath("precious.txt")));
+    EXPECT_FALSE(QFileInfo(folder).isSymLink());
+
+    QDir().mkpath(folder);
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("precious.txt"), folder + "/NewBlankTemplate.txt"));
+    TessarineTheme::loadBlankTheme();
+    ASSERT_TRUE(TessarineTheme::sampleModelForFlowThemeID("10"));
+    ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
+    EXPECT_EQ(precious.readAll(), "the user's");
+    EXPECT_FALSE(QFileInfo(folder + "/NewBlankTemplate.txt").isSymLink());
 }
 
 TEST_F(ThemeRegistry, TheBlankTemplateIsPreparedAndAMissingOneGivesNoSample)

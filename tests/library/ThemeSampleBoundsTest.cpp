@@ -1,3 +1,5 @@
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include "LibraryTestSupport.h"
@@ -69,4 +71,46 @@ TEST_F(ThemeSampleBounds, SamplesKeepOnlyWebAddressesAndStopWhenTooLargeOrSilent
         EXPECT_FALSE(other->themeSampleFilePackage()) << path.toStdString();
         other->setDelegate(nullptr);
     }
+}
+
+// A sample address that redirects is followed only where a download would be: to another port of this machine (a
+// service of its own) it is refused before any request reaches it; on the service's own origin it is followed.
+TEST_F(ThemeSampleBounds, ARedirectToAnotherPortOfThisMachineIsRefused)
+{
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::LocalHost));
+    int reached = 0;
+    QObject::connect(&other, &QTcpServer::newConnection, &other, [&] {
+        while (QTcpSocket* socket = other.nextPendingConnection()) {
+            ++reached;
+            socket->abort();
+        }
+    });
+    const QUrl sample = serveSample(makeSample(1, false, {}), QStringLiteral("redirected"));
+    FakeHttpReply away = FakeHttpReply::html(302, "moved");
+    away.extraHeaders.append(
+        {"Location", QStringLiteral("http://127.0.0.1:%1/sample.json").arg(other.serverPort()).toUtf8()});
+    m_service.setPageReply(QStringLiteral("/samples/away.json"), away);
+    FakeHttpReply here = FakeHttpReply::html(302, "moved");
+    here.extraHeaders.append({"Location", sample.path().toUtf8()});
+    m_service.setPageReply(QStringLiteral("/samples/here.json"), here);
+
+    CountingDelegate delegate;
+    auto refused = TessarineTheme::initWithDict(SafeDictionary(templateEntry("23")));
+    refused->setDelegate(&delegate);
+    QUrl url = m_service.baseUrl();
+    url.setPath(QStringLiteral("/samples/away.json"));
+    refused->downloadDocumentFromURL(url.toString());
+    ASSERT_TRUE(waitUntil([&] { return delegate.calls == 1; }, 10000));
+    EXPECT_FALSE(refused->themeSampleFilePackage());
+    EXPECT_EQ(reached, 0);
+    refused->setDelegate(nullptr);
+
+    auto followed = TessarineTheme::initWithDict(SafeDictionary(templateEntry("24")));
+    followed->setDelegate(&delegate);
+    url.setPath(QStringLiteral("/samples/here.json"));
+    followed->downloadDocumentFromURL(url.toString());
+    ASSERT_TRUE(waitUntil([&] { return delegate.calls == 2; }, 10000));
+    EXPECT_TRUE(followed->themeSampleFilePackage());
+    followed->setDelegate(nullptr);
 }

@@ -12,6 +12,7 @@
 #include "ServiceTestSupport.h"
 #include "foundation/Tessutils.h"
 #include "service/ZERI_AssetUploadManager.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -74,9 +75,31 @@ protected:
         manager->setDelegate(&m_delegate);
         return manager;
     }
+    void TearDown() override
+    {
+        ZERI_qvdFilePackage::setPackagesFolder(QString());
+        ServiceTest::TearDown();
+    }
     DocumentWithFiles makeDocument(const QList<qint64>& sizes)
     {
         return makeDocumentWithFiles(m_folder.filePath("assets"), sizes);
+    }
+    // A document kept in a package (in a packages folder of the test's own), its files in the package's assets.
+    DocumentWithFiles makePackagedDocument(const QList<qint64>& sizes)
+    {
+        ZERI_qvdFilePackage::setPackagesFolder(m_folder.filePath("packages"));
+        DocumentWithFiles document = makeDocumentWithFiles(m_folder.filePath("staging"), sizes);
+        const auto package = ZERI_qvdFilePackage::packageForNewModel(document.model);
+        EXPECT_TRUE(package);
+        if (!package)
+            return document;
+        for (qsizetype i = 0; i < document.paths.size(); ++i) {
+            const QString moved = QDir(package->assetsPath()).filePath(QFileInfo(document.paths[i]).fileName());
+            EXPECT_TRUE(QFile::rename(document.paths[i], moved));
+            document.assets[size_t(i)]->setExternalURL(QUrl::fromLocalFile(moved));
+            document.paths[i] = moved;
+        }
+        return document;
     }
     // The files of each upload request the service received, as the indexes of `paths`, in the order the
     // batches were made (several are sent at once, so they may arrive in another order).
@@ -365,7 +388,7 @@ TEST_F(UploadTest, CancellingDuringTheSecondBatchSendsNothingMore)
 // again later, takes the content ids of the files sent meanwhile without sending them twice.
 TEST_F(UploadTest, QueueSurvivesARestartAndTheResultsReachTheDocumentLater)
 {
-    auto document = makeDocument({200 * kKB, 200 * kKB, 200 * kKB});
+    auto document = makePackagedDocument({200 * kKB, 200 * kKB, 200 * kKB});
     m_service.injectReply(kUpload, FakeHttpReply::drop(), -1);
     {
         auto manager = makeManager(60.0); // the retry would come long after the restart
@@ -389,6 +412,47 @@ TEST_F(UploadTest, QueueSurvivesARestartAndTheResultsReachTheDocumentLater)
     EXPECT_EQ(m_service.requestCount(kUpload), requestsBefore);
     for (const auto& asset : document.assets)
         EXPECT_TRUE(m_service.state().contentItems.contains(asset->corvikContentID()));
+}
+
+// The saved queue is only a file in the application's folder: at a restart each file it names is checked as when it
+// was queued. A file of the user's outside every package, a link in the package leading to one, and a package file
+// named for a document whose package it is not are not sent; the package's own file is.
+TEST_F(UploadTest, AResumedQueueSendsOnlyFilesInsideThePackagesOfTheirDocuments)
+{
+    auto document = makePackagedDocument({10 * kKB});
+    auto other = makePackagedDocument({10 * kKB});
+    const QString assets = QFileInfo(document.paths.first()).path();
+    QTemporaryDir user;
+    const QString secret = user.filePath("secret.txt");
+    QFile file(secret);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the user's own words");
+    file.close();
+    const QString link = QDir(assets).filePath("link.bin");
+    ASSERT_TRUE(QFile::link(secret, link));
+
+    const QString id = document.model->qvdID();
+    const auto entry = [](const QString& path, const QString& documentID) {
+        return QJsonObject{{"path", path},
+                           {"size", double(QFileInfo(path).size())},
+                           {"assets", QJsonArray{QJsonObject{{"document", documentID}, {"asset", "A"}}}}};
+    };
+    const QJsonArray queue{entry(secret, id), entry(link, id), entry(other.paths.first(), id),
+                           entry(document.paths.first(), id)};
+    QDir().mkpath(m_folder.filePath("uploadqueue"));
+    QFile saved(m_folder.filePath("uploadqueue/queue.json"));
+    ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
+    saved.write(QJsonDocument(queue).toJson());
+    saved.close();
+
+    auto manager = makeManager();
+    ASSERT_TRUE(waitUntil([&] { return !manager->hasAssets(); }));
+    QStringList sent;
+    for (const FakeHttpRequest& request : m_service.requests()) {
+        for (const FakeFilePart& part : request.files)
+            sent.append(part.fileName);
+    }
+    EXPECT_EQ(sent, QStringList{QFileInfo(document.paths.first()).fileName()});
 }
 
 TEST_F(UploadTest, ARejectedBatchIsRetriedABoundedNumberOfTimesThenReportedWithFilesUntouched)

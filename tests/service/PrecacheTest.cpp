@@ -7,6 +7,7 @@
 #include "platform/AppPaths.h"
 #include "service/QVBPrecacheManager.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
+#include "storage/FailedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
@@ -50,12 +51,14 @@ protected:
         ServiceTest::SetUp();
         ASSERT_TRUE(m_temp.isValid());
         AppPaths::setTemporaryForTesting(m_temp.path());
+        FailedAddresses::resetForTesting(10);
         m_manager.setDelegate(&m_delegate);
     }
     void TearDown() override
     {
         m_manager.resetEverything();
         ZERI_WebDownloader::setBoundsForTesting(0, 0);
+        FailedAddresses::resetForTesting();
         AppPaths::setTemporaryForTesting(QString());
         ServiceTest::TearDown();
     }

@@ -14,16 +14,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include "storage/ZERI_WebDownloader.h"
 
 namespace {
 
 // An HTTP server on 127.0.0.1 whose one answer never ends: after the header it sends as fast as the client takes
-// (or, when silent, a little and then nothing). It notes when the client closes the connection.
+// (or, when silent, a little and then nothing; when trickling, a byte every 20 ms). It notes when the client closes
+// the connection. A request for "/redirect" is answered with a redirect to the endless answer (or to redirectTo,
+// when set), itself with a body that never ends.
 class EndlessServer : public QObject {
 public:
-    enum class Body { Endless, AnnouncedHuge, Silent };
+    enum class Body { Endless, AnnouncedHuge, Silent, Trickle };
 
     explicit EndlessServer(Body body)
         : m_body(body)
@@ -32,37 +35,62 @@ public:
             while (QTcpSocket* socket = m_server.nextPendingConnection())
                 serve(socket);
         });
+        connect(&m_trickle, &QTimer::timeout, this, [this] {
+            if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+                m_sent += m_socket->write("t", 1);
+        });
     }
     bool listen() { return m_server.listen(QHostAddress::LocalHost); }
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/endless.bin").arg(m_server.serverPort())); }
+    QUrl redirectingUrl() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/redirect").arg(m_server.serverPort()));
+    }
+    void setRedirectTarget(const QByteArray& location) { m_redirectTo = location; }
 
     bool answering() const { return m_socket != nullptr; }
     bool closedByClient() const { return m_closed.isValid(); }
     qint64 bytesSent() const { return m_sent; }
+    int requests() const { return m_requests; }
+    int redirectsClosedByClient() const { return m_redirectsClosed; }
 
 private:
     void serve(QTcpSocket* socket)
     {
-        m_socket = socket;
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            m_request += socket->readAll();
-            if (m_headerSent || !m_request.contains("\r\n\r\n"))
+        auto request = std::make_shared<QByteArray>();
+        auto answered = std::make_shared<bool>(false);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, request, answered] {
+            *request += socket->readAll();
+            if (*answered || !request->contains("\r\n\r\n"))
                 return;
-            m_headerSent = true;
+            *answered = true;
+            ++m_requests;
+            if (request->startsWith("GET /redirect ")) {
+                const QByteArray location = m_redirectTo.isEmpty() ? QByteArray("/endless.bin") : m_redirectTo;
+                socket->write("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nConnection: close\r\n\r\n");
+                connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { feed(socket); });
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++m_redirectsClosed; });
+                feed(socket);
+                return;
+            }
+            m_socket = socket;
             QByteArray header = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n";
             header += m_body == Body::AnnouncedHuge ? "Content-Length: 3221225472\r\n" : "Connection: close\r\n";
             socket->write(header + "\r\n");
+            connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { feed(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this] { m_closed.start(); });
             if (m_body == Body::Silent)
                 socket->write(QByteArray(1024, 'x'));
+            else if (m_body == Body::Trickle)
+                m_trickle.start(20);
             else
                 feed(socket);
         });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { feed(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this] { m_closed.start(); });
     }
     void feed(QTcpSocket* socket)
     {
-        if (m_body == Body::Silent || !m_headerSent || socket->state() != QAbstractSocket::ConnectedState)
+        if ((socket == m_socket && (m_body == Body::Silent || m_body == Body::Trickle)) ||
+            socket->state() != QAbstractSocket::ConnectedState)
             return;
         while (socket->bytesToWrite() < 256 * 1024)
             m_sent += socket->write(QByteArray(64 * 1024, 'y'));
@@ -70,9 +98,11 @@ private:
 
     const Body m_body;
     QTcpServer m_server;
+    QTimer m_trickle;
     QPointer<QTcpSocket> m_socket;
-    QByteArray m_request;
-    bool m_headerSent = false;
+    QByteArray m_redirectTo;
+    int m_requests = 0;
+    int m_redirectsClosed = 0;
     qint64 m_sent = 0;
     QElapsedTimer m_closed;
 };
@@ -160,12 +190,17 @@ int repliesHeld()
 
 class DownloadStopTest : public ::testing::Test {
 protected:
-    void TearDown() override { ZERI_WebDownloader::setBoundsForTesting(0, 0); }
+    void TearDown() override
+    {
+        ZERI_WebDownloader::setBoundsForTesting(0, 0);
+        ZERI_WebDownloader::setRateBoundForTesting(0, 0);
+    }
 
-    std::shared_ptr<ZERI_WebDownloader> start(EndlessServer& server)
+    std::shared_ptr<ZERI_WebDownloader> start(EndlessServer& server, bool redirected = false)
     {
         EXPECT_TRUE(server.listen());
-        auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(), cache.path());
+        auto downloader =
+            ZERI_WebDownloader::downloaderForUrl(redirected ? server.redirectingUrl() : server.url(), cache.path());
         downloader->downloadAndCache();
         EXPECT_TRUE(QTest::qWaitFor([&] { return server.answering(); }, 10000));
         return downloader;
@@ -279,4 +314,93 @@ TEST_F(DownloadStopTest, AStreamIsNotBufferedWhileTheApplicationIsBusy)
     downloader->cancel();
     EXPECT_LT(duringBusy, 24 * 1024 * 1024) << "the network layer buffered " << duringBusy << " bytes";
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedByClient(); }, 1000));
+}
+
+// A redirect is a request of its own with every bound of the first: the size cap, the announced length, the idle
+// time-out and the least rate hold for the answer it leads to, and the redirect's own body is never read.
+TEST_F(DownloadStopTest, EveryBoundHoldsAfterARedirect)
+{
+    {
+        ZERI_WebDownloader::setBoundsForTesting(1024 * 1024, 0);
+        EndlessServer server(EndlessServer::Body::Endless);
+        auto downloader = start(server, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 10000));
+        EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::TooLarge);
+        expectConnectionClosedAndNothingKept(server);
+        EXPECT_LT(server.bytesSent(), 24 * 1024 * 1024);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.redirectsClosedByClient() == 1; }, 1000));
+    }
+    {
+        EndlessServer server(EndlessServer::Body::AnnouncedHuge);
+        auto downloader = start(server, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 10000));
+        EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::TooLarge);
+        expectConnectionClosedAndNothingKept(server);
+    }
+    {
+        ZERI_WebDownloader::setBoundsForTesting(0, 300);
+        EndlessServer server(EndlessServer::Body::Silent);
+        auto downloader = start(server, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 10000));
+        EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::TimedOut);
+        expectConnectionClosedAndNothingKept(server);
+    }
+}
+
+// A download that trickles (a byte every 20 ms, never idle) ends when too little arrives in a window.
+TEST_F(DownloadStopTest, ATrickleEndsWithATimeOut)
+{
+    ZERI_WebDownloader::setRateBoundForTesting(400, 1024);
+    EndlessServer server(EndlessServer::Body::Trickle);
+    auto downloader = start(server, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 10000));
+    EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::TimedOut);
+    EXPECT_TRUE(ZERI_WebDownloader::isPassingFailure(downloader->downloadError()));
+    expectConnectionClosedAndNothingKept(server);
+}
+
+// A redirect from the machine's own server to another of its ports, to a file, or round in a loop is refused
+// before any further request.
+TEST_F(DownloadStopTest, RedirectsLeavingTheFirstAddressAreRefused)
+{
+    EndlessServer other(EndlessServer::Body::Endless);
+    ASSERT_TRUE(other.listen());
+    const QList<QByteArray> targets{other.url().toEncoded(), "file:///etc/passwd", "/redirect"};
+    for (const QByteArray& target : targets) {
+        SCOPED_TRACE(target.constData());
+        EndlessServer server(EndlessServer::Body::Endless);
+        ASSERT_TRUE(server.listen());
+        server.setRedirectTarget(target);
+        auto downloader = ZERI_WebDownloader::downloaderForUrl(server.redirectingUrl(), cache.path());
+        downloader->downloadAndCache();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 10000));
+        EXPECT_EQ(downloader->downloadError().code, ZERI_WebDownloader::BadURL);
+        EXPECT_FALSE(ZERI_WebDownloader::isPassingFailure(downloader->downloadError()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.redirectsClosedByClient() == server.requests(); }, 1000));
+        EXPECT_LE(server.requests(), ZERI_WebDownloader::kMaximumRedirects + 1);
+    }
+    EXPECT_EQ(other.requests(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([] { return repliesHeld() == 0; }, 2000));
+    EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(WebDownloaderRedirects, OnlyToWebAddressesNeverLessSafeAndIntoTheLocalNetworkOnlyFromItself)
+{
+    const auto allowed = [](const char* first, const char* to) {
+        return ZERI_WebDownloader::mayRedirect(QUrl(QLatin1String(first)), QUrl(QLatin1String(first)),
+                                               QUrl(QLatin1String(to)));
+    };
+    EXPECT_TRUE(allowed("https://assets.example.com/a.png", "https://cdn.example.net/b.png"));
+    EXPECT_TRUE(allowed("http://assets.example.com/a.png", "https://assets.example.com/a.png"));
+    EXPECT_TRUE(allowed("http://127.0.0.1:8080/a.png", "http://127.0.0.1:8080/b.png"));
+    EXPECT_FALSE(allowed("https://assets.example.com/a.png", "http://assets.example.com/a.png"));
+    EXPECT_FALSE(allowed("https://assets.example.com/a.png", "file:///etc/passwd"));
+    EXPECT_FALSE(allowed("https://assets.example.com/a.png", "ftp://assets.example.com/a.png"));
+    EXPECT_FALSE(allowed("http://127.0.0.1:8080/a.png", "http://127.0.0.1:8081/a.png"));
+    EXPECT_FALSE(allowed("http://127.0.0.1:8080/a.png", "http://assets.example.com/a.png"));
+    for (const char* local :
+         {"http://127.0.0.1:631/", "http://localhost/", "http://[::1]/", "http://10.1.2.3/", "http://192.168.1.1/",
+          "http://172.20.0.1/", "http://169.254.169.254/latest", "http://[::ffff:127.0.0.1]/", "http://2130706433/",
+          "http://router/", "http://printer.local/", "http://[fd00::1]/"})
+        EXPECT_FALSE(allowed("https://assets.example.com/a.png", local)) << local;
 }

@@ -749,6 +749,28 @@ TEST_F(FilePackageTest, PackageFilesThatAreLinksAreReplacedNeverWrittenThrough)
     EXPECT_TRUE(QDir(package->path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
+// The tile's preview path is read from the package's metadata: a file outside the package, or a link inside it that
+// leads out, is never taken for its picture.
+TEST_F(FilePackageTest, APreviewPathOutsideThePackageIsNeverRead)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    ASSERT_TRUE(package);
+    QTemporaryDir outside;
+    const QString secret = outside.filePath(QStringLiteral("secret.png"));
+    ASSERT_TRUE(writeBytes(secret, "the user's own file"));
+    const QString link = QDir(package->assetsPath()).filePath(QStringLiteral("preview.png"));
+    ASSERT_TRUE(QFile::link(secret, link));
+    const QString own = QDir(package->assetsPath()).filePath(QStringLiteral("own.png"));
+    ASSERT_TRUE(writeBytes(own, "the package's preview"));
+    for (const QString& path :
+         {secret, link, package->path() + QStringLiteral("/../") + QFileInfo(secret).fileName()}) {
+        package->metaData().setPreviewScreenshotFilePath(path);
+        EXPECT_TRUE(package->previewPictureFile().isEmpty()) << path.toStdString();
+    }
+    package->metaData().setPreviewScreenshotFilePath(own);
+    EXPECT_EQ(package->previewPictureFile(), own);
+}
+
 TEST_F(FilePackageTest, CopiesAndPublishedCopiesTakeNoFileFromOutsideThePackage)
 {
     QTemporaryDir home;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -351,6 +352,43 @@ TEST_F(ObjectSetupTest, ContentThatIsNotWhatItClaimsFailsAndKeepsThePreviousMedi
     EXPECT_EQ(tooLarge.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
     EXPECT_EQ(tooLarge.code, ContentAssetStorage::TooLarge);
     EXPECT_EQ(object->object()->jsonDictionary(), before);
+}
+
+// A 45-megapixel photo is taken (decoded at a reduced size, its crops measured in the file's own pixels); a JPEG
+// whose header claims more than can be decoded is refused as a picture too large, not as damaged content.
+TEST_F(ObjectSetupTest, ALargePhotoIsInsertedAndCroppedAndAHugeOneIsRefusedAsTooLarge)
+{
+    QImage photo(8256, 5504, QImage::Format_Grayscale8);
+    for (int y = 0; y < photo.height(); ++y)
+        std::memset(photo.scanLine(y), y * 255 / photo.height(), size_t(photo.bytesPerLine()));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && photo.save(&buffer, "jpeg"));
+    const QString path = folders.temporaryPath() + QStringLiteral("/photo.jpg");
+    ASSERT_TRUE(writeBytes(path, jpeg));
+    const Error inserted = setUp(fileItem(1, path));
+    ASSERT_TRUE(inserted.isNull()) << inserted.message.toStdString();
+    EXPECT_EQ(MixedMediaObjectStorage::originalImageSize(*object->object()), QSizeF(8256, 5504));
+    // The whole photo in a 412.8 × 275.2-point frame: the crop's last row is the photo's last, white.
+    makeCrops(QSizeF(412.8, 275.2), 0.05);
+    const QImage cropped(object->object()->croppedImageAsset()->localFilePath());
+    ASSERT_EQ(cropped.size(), QSize(413, 276));
+    EXPECT_GT(qGray(cropped.pixel(200, 274)), 245);
+    EXPECT_NEAR(qGray(cropped.pixel(200, 138)), 127, 4);
+    EXPECT_LT(qGray(cropped.pixel(200, 1)), 10);
+
+    QByteArray forged = jpeg;
+    const qsizetype frame = forged.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    for (const qsizetype at : {frame + 5, frame + 7}) {
+        forged[at] = char(40000 >> 8);
+        forged[at + 1] = char(40000 & 0xFF);
+    }
+    const QString huge = folders.temporaryPath() + QStringLiteral("/huge.jpg");
+    ASSERT_TRUE(writeBytes(huge, forged));
+    const Error refused = setUp(fileItem(1, huge));
+    EXPECT_EQ(refused.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
+    EXPECT_EQ(refused.code, ContentAssetStorage::PictureTooLarge);
 }
 
 TEST_F(ObjectSetupTest, CancelledSetupReportsOnceAndLeavesNothing)

@@ -8,6 +8,7 @@
 
 #include "LocalHttpServer.h"
 #include "platform/MainThread.h"
+#include "storage/FailedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
 
 namespace {
@@ -200,4 +201,87 @@ TEST(WebDownloaderLocal, LocalFileInsideTheFolderIsOnDiskWithoutTransfer)
         ZERI_WebDownloader::downloaderForUrl(QUrl::fromLocalFile(dir.filePath(QStringLiteral("no.png"))), dir.path());
     missing->downloadAndCache();
     EXPECT_EQ(missing->downloadStatus(), ZERI_WebDownloader::Failed);
+}
+
+// One failing address asked for by several objects, each asking again whenever the download fails (as a picture
+// whose cropped, retina and original assets share one address does): the server sees a few requests with growing
+// pauses, not a storm, and after a new start none at all.
+TEST(WebDownloaderFailedAddresses, AFailingAddressIsAskedAFewTimesWhoeverAsksAndNotAgainAtTheNextStart)
+{
+    FailedAddresses::resetForTesting(100);
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.setRoute(QStringLiteral("/shared.png"), {500, "busy"});
+    const QUrl url = server.url(QStringLiteral("/shared.png"));
+    QTemporaryDir first;
+    QTemporaryDir second;
+    std::vector<std::shared_ptr<ZERI_WebDownloader>> downloaders{
+        ZERI_WebDownloader::downloaderForUrl(url, first.path()),
+        ZERI_WebDownloader::downloaderForUrl(url, second.path())};
+    std::vector<ObjectUpdateNotifierObserver> observers;
+    int failures = 0;
+    for (const auto& downloader : downloaders) {
+        observers.push_back(downloader->updateNotifier().addObservationBlock(
+            [&, downloader](const void*, const QSet<QString>&) {
+                if (downloader->downloadStatus() != ZERI_WebDownloader::Failed)
+                    return;
+                ++failures;
+                for (const auto& each : downloaders)
+                    each->downloadAndCache();
+            },
+            QStringLiteral("downloadStatus")));
+    }
+    downloaders.front()->downloadAndCache();
+    QTest::qWait(1500);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/shared.png")), FailedAddresses::kMaximumTries);
+    EXPECT_LT(failures, 20);
+    for (const auto& downloader : downloaders) {
+        EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Failed);
+        EXPECT_EQ(downloader->downloadError().userInfo.value(QStringLiteral("httpStatus")).toInt(), 500);
+        EXPECT_FALSE(ZERI_WebDownloader::isPassingFailure(downloader->downloadError()));
+    }
+    observers.clear();
+    downloaders.clear();
+
+    // A new start: the record on disk (by a hash of the address, never the address) keeps the address quiet.
+    FailedAddresses::resetForTesting(100, /*keepStore=*/true);
+    QFile store(FailedAddresses::storeFile());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(store.readAll().contains("127.0.0.1"));
+    auto again = ZERI_WebDownloader::downloaderForUrl(url, first.path());
+    again->downloadAndCache();
+    EXPECT_EQ(again->downloadStatus(), ZERI_WebDownloader::Failed);
+    QTest::qWait(300);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/shared.png")), FailedAddresses::kMaximumTries);
+    FailedAddresses::resetForTesting();
+}
+
+// A failure that only repeats at a cost (a file past the size cap) is not asked again at all; a success forgets
+// the earlier failures of its address.
+TEST(WebDownloaderFailedAddresses, ATooLargeFileIsFetchedOnceAndASuccessForgetsTheFailures)
+{
+    FailedAddresses::resetForTesting(50);
+    ZERI_WebDownloader::setBoundsForTesting(16, 0);
+    LocalHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.setRoute(QStringLiteral("/large.png"), {200, QByteArray(64, 'L')});
+    server.setRoute(QStringLiteral("/later.png"), {503, "busy"});
+    QTemporaryDir folder;
+    auto large = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/large.png")), folder.path());
+    large->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return large->downloadStatus() == ZERI_WebDownloader::Failed; }, 5000));
+    QTest::qWait(200);
+    large->downloadAndCache();
+    QTest::qWait(200);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/large.png")), 1);
+    ZERI_WebDownloader::setBoundsForTesting(0, 0);
+
+    auto later = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/later.png")), folder.path());
+    later->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return later->downloadStatus() == ZERI_WebDownloader::Failed; }, 5000));
+    server.setRoute(QStringLiteral("/later.png"), {200, "fine"});
+    later->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return later->downloadStatus() == ZERI_WebDownloader::OnDisk; }, 5000));
+    EXPECT_EQ(FailedAddresses::waitBeforeAsking(server.url(QStringLiteral("/later.png"))), 0);
+    FailedAddresses::resetForTesting();
 }

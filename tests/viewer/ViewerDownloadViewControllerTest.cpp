@@ -203,33 +203,38 @@ TEST_F(DownloadPanel, ProgressReadsTruncatedPercentagesAndTheFillNeverPassesTheB
 
 TEST_F(DownloadPanel, PreviewComesFromTheStoredFileElseItsAddressElseTheFirstScreen)
 {
-    // The stored file.
-    const QString stored = env.temporaryPath(QStringLiteral("stored.png"));
-    QImage(64, 48, QImage::Format_RGB32).save(stored);
+    // The stored file, in the package.
     const QUrl address =
         env.service.addContent(QStringLiteral("preview"), imageBytes(kPreviewColour), QStringLiteral("preview.png"));
     auto withFile = document(QStringLiteral("A"), [&](ZERI_qvdFilePackageMetadata& metadata) {
-        metadata.setPreviewScreenshotFilePath(stored);
         metadata.setPreviewScreenshotURLString(address.toString());
     });
+    const QString stored = QDir(packageOf(*withFile)->assetsPath()).filePath(QStringLiteral("stored.png"));
+    QImage(64, 48, QImage::Format_RGB32).save(stored);
+    packageOf(*withFile)->metaData().setPreviewScreenshotFilePath(stored);
     QVRViewerDownloadViewController first;
     first.view();
     first.setInformation(withFile);
     EXPECT_EQ(first.tessarinePreviewImageView()->imagePath(), stored);
     EXPECT_EQ(first.tessarinePreviewImageView()->downloader(), nullptr);
 
-    // A stored path that is a folder goes on to the address.
-    auto withFolder = document(QStringLiteral("B"), [&](ZERI_qvdFilePackageMetadata& metadata) {
-        metadata.setPreviewScreenshotFilePath(QDir::tempPath());
-        metadata.setPreviewScreenshotURLString(address.toString());
-    });
-    QVRViewerDownloadViewController second;
-    second.view();
-    second.setInformation(withFolder);
-    ASSERT_NE(second.tessarinePreviewImageView()->downloader(), nullptr);
-    EXPECT_EQ(second.tessarinePreviewImageView()->downloader()->url(), address);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return near(centreOf(second.tessarinePreviewImageView()->renderedImage()), kPreviewColour); }, 5000));
+    // A stored path that is a folder, or a file outside the package, goes on to the address.
+    const QString outside = env.temporaryPath(QStringLiteral("outside.png"));
+    QImage(64, 48, QImage::Format_RGB32).save(outside);
+    for (const QString& path : {QDir::tempPath(), outside}) {
+        auto withFolder = document(QStringLiteral("B"), [&](ZERI_qvdFilePackageMetadata& metadata) {
+            metadata.setPreviewScreenshotFilePath(path);
+            metadata.setPreviewScreenshotURLString(address.toString());
+        });
+        QVRViewerDownloadViewController second;
+        second.view();
+        second.setInformation(withFolder);
+        EXPECT_TRUE(second.tessarinePreviewImageView()->imagePath().isEmpty());
+        ASSERT_NE(second.tessarinePreviewImageView()->downloader(), nullptr);
+        EXPECT_EQ(second.tessarinePreviewImageView()->downloader()->url(), address);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return near(centreOf(second.tessarinePreviewImageView()->renderedImage()), kPreviewColour); }, 5000));
+    }
 
     // Neither: the first screen's preview, decoded on a worker.
     auto withScreen = document(QStringLiteral("C"));

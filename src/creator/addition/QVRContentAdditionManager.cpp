@@ -27,6 +27,7 @@
 #include "app/QVRWindowManager.h"
 #include "creator/CreatorLogging.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
+#include "elements/images/ImageUtils.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
@@ -154,6 +155,11 @@ QString reasonForSetupError(const Error& error)
 {
     if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(QLocale().formattedDataSize(Tessutils::userMaxUploadSize()));
+    if ((error.domain == QLatin1String(ContentAssetStorage::errorDomain) &&
+         error.code == ContentAssetStorage::PictureTooLarge) ||
+        (error.domain == QLatin1String(ImageUtils::errorDomain) && error.code == ImageUtils::TooLarge))
+        return UFM::CONTENT_NOT_ADDED_PICTURE_TOO_LARGE().arg(
+            QLocale().toString(double(ImageUtils::maximumReducedSourcePixelCount) / 1e6, 'f', 0));
     if (error.domain == QLatin1String(ZERI_WebDownloader::errorDomain) && error.code == ZERI_WebDownloader::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
             QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));

@@ -303,7 +303,7 @@ QImage GalleryEditorArrayController::makeTileImage(const QString& path, int side
     reader.setAutoTransform(true);
     QSize size = reader.size();
     if (size.isValid()) {
-        if (qint64(size.width()) * size.height() > ImageUtils::maximumPixelCount) {
+        if (!ImageUtils::isDecodable(size, reader.format())) {
             qCWarning(lcGallery) << "image too large for a tile" << path;
             return {};
         }

@@ -94,7 +94,7 @@ QByteArray prepareSmallerPicture(const QString& path, qint64 limit, QString* fai
         *failure = QStringLiteral("the JPEG data is cut short");
         return {};
     }
-    // Refuses pictures without pixels and those over ImageUtils::maximumPixelCount.
+    // Refuses pictures without pixels and those too large to decode; a large photo comes at its reduced size.
     const UNIImage image = UNIImage::imageWithData(data);
     const QSize size = image.realSize();
     if (image.isNull() || size.isEmpty()) {

@@ -235,27 +235,46 @@ QImage ImageUtils::readImage(const QByteArray& data, const QByteArray& format, c
         return failure(NotAnImage, QStringLiteral("not %1").arg(kind));
     const QByteArray detectedFormat = reader.format(); // the reader forgets it once it has read
 
-    // The header is checked before a single pixel is allocated.
+    // The header is checked before a single pixel is allocated; a large photo is decoded straight to its reduced
+    // size.
     const QSize headerSize = reader.size();
     if (headerSize.isValid() && headerSize.isEmpty())
         return failure(NotAnImage, QStringLiteral("the picture is empty"));
-    if (tooManyPixels(headerSize.width(), headerSize.height()))
-        return failure(TooLarge, QStringLiteral("%1 × %2 pixels is more than the %3 allowed")
-                                     .arg(headerSize.width())
-                                     .arg(headerSize.height())
-                                     .arg(maximumPixelCount));
+    if (tooManyPixels(headerSize.width(), headerSize.height())) {
+        if (!isDecodable(headerSize, detectedFormat))
+            return failure(TooLarge, QStringLiteral("the picture is too large: %1 × %2 pixels")
+                                         .arg(headerSize.width())
+                                         .arg(headerSize.height()));
+        reader.setScaledSize(decodedSize(headerSize));
+    }
 
     const QImage image = reader.read();
     if (image.isNull())
         return failure(NotAnImage, QStringLiteral("%1 (%2)").arg(reader.errorString(), kind));
     if (tooManyPixels(image.width(), image.height()))
-        return failure(TooLarge, QStringLiteral("%1 × %2 pixels is more than the %3 allowed")
-                                     .arg(image.width())
-                                     .arg(image.height())
-                                     .arg(maximumPixelCount));
+        return failure(
+            TooLarge,
+            QStringLiteral("the picture is too large: %1 × %2 pixels").arg(image.width()).arg(image.height()));
     if (detectedFormat == "jpeg" && !jpegLooksComplete(data))
         return failure(NotAnImage, QStringLiteral("the JPEG data is truncated"));
     return inStandardLayout(image);
+}
+
+QSize ImageUtils::decodedSize(const QSize& pixels)
+{
+    // Halved until it fits: the JPEG decoder scales by halves itself, so it never holds the full-size picture.
+    QSize size = pixels;
+    while (tooManyPixels(size.width(), size.height()))
+        size = QSize((size.width() + 1) / 2, (size.height() + 1) / 2);
+    return size;
+}
+
+bool ImageUtils::isDecodable(const QSize& pixels, const QByteArray& format)
+{
+    if (pixels.width() <= 0 || pixels.height() <= 0)
+        return false;
+    const qint64 count = qint64(pixels.width()) * pixels.height();
+    return count <= maximumPixelCount || (format == "jpeg" && count <= maximumReducedSourcePixelCount);
 }
 
 QImage ImageUtils::createCGImageFromNSDATA_PNG(const QByteArray& data)

@@ -26,13 +26,23 @@ public:
     // photo) is 128 MiB of 32-bit pixels, Qt's own default decoding limit. It is far more than a 1024 × 748-point
     // screen shows and keeps a hostile header ("40000 × 40000") from making the program allocate gigabytes.
     static constexpr qint64 maximumPixelCount = 32LL * 1024 * 1024;
+    // A JPEG above maximumPixelCount (a real photo: 45, 61, 100 megapixels) is decoded at a reduced size instead,
+    // decodedSize(): its decoder scales while it decodes, so the memory stays that of the reduced picture. Up to
+    // this many pixels in the file; a larger one is refused as too large.
+    static constexpr qint64 maximumReducedSourcePixelCount = 4 * maximumPixelCount;
+    // The size a picture of `pixels` is decoded at: itself within maximumPixelCount, else halved (each side rounded
+    // up) until it fits, as the JPEG decoder reduces while it decodes.
+    static QSize decodedSize(const QSize& pixels);
+    // Whether a picture of `pixels` in the file format `format` ("jpeg", "png", …) can be decoded: within
+    // maximumPixelCount, or a JPEG within maximumReducedSourcePixelCount.
+    static bool isDecodable(const QSize& pixels, const QByteArray& format);
     // Files above this size are not read at all.
     static constexpr qint64 maximumFileSize = 256LL * 1024 * 1024;
     // The standard bitmap's layout: 32 bits per pixel, premultiplied alpha first (0xAARRGGBB in native order).
     static constexpr QImage::Format standardFormat = QImage::Format_ARGB32_Premultiplied;
 
-    // Decoding. Null for data of another kind, corrupt or truncated data, an empty picture or one above
-    // maximumPixelCount; the reason is logged.
+    // Decoding. Null for data of another kind, corrupt or truncated data, an empty picture or one too large to
+    // decode (isDecodable; error TooLarge); the reason is logged. A large JPEG comes at decodedSize().
     static QImage createCGImageFromNSDATA_PNG(const QByteArray& data);
     static QImage createCGImageFromNSDATA_JPEG(const QByteArray& data);
     // Null for a missing file. "png" and "jpg" (any case) are decoded as such; any other extension, or a file

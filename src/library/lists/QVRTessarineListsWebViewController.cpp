@@ -2,6 +2,7 @@
 
 #include "library/account/WebViewSessionCookies.h"
 
+#include <QChildEvent>
 #include <QFile>
 #include <QLabel>
 #include <QNetworkCookie>
@@ -113,7 +114,38 @@ void QVRTessarineListsScriptBridge::launchTessarineWithId_(const QVariant& strin
     const QString text = stringID.toString();
     if (text.isEmpty() || text.size() > kMaximumStringIDLength)
         return;
+    if (!m_lastGesture.isValid() || m_lastGesture.elapsed() > kGestureMs) {
+        qCWarning(lcLibrary) << "the page asked to open a document without a click or key of the user's; ignored";
+        return;
+    }
+    m_lastGesture.invalidate(); // one open for each gesture
     m_controller->launchTessarineWithId(text);
+}
+
+void QVRTessarineListsScriptBridge::watchGesturesIn(QWidget* view)
+{
+    view->installEventFilter(this);
+    for (QWidget* child : view->findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+bool QVRTessarineListsScriptBridge::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        // The engine makes the widget that takes the input when it first shows a page (and again after a crash).
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            watchGesturesIn(child);
+        break;
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::TouchEnd:
+        m_lastGesture.start();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QVRTessarineListsScriptBridge::goToCatalog()
@@ -139,8 +171,9 @@ QVRTessarineListsWebViewController::QVRTessarineListsWebViewController(
     // A page that cannot load is the application's to explain, never the engine's own error page.
     page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     auto* channel = new QWebChannel(page);
-    channel->registerObject(QStringLiteral("windowController"),
-                            new QVRTessarineListsScriptBridge(windowController, page));
+    auto* bridge = new QVRTessarineListsScriptBridge(windowController, page);
+    bridge->watchGesturesIn(m_webview);
+    channel->registerObject(QStringLiteral("windowController"), bridge);
     page->setWebChannel(channel);
     QWebEngineScript script;
     script.setName(QStringLiteral("windowControllerBridge"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -20,19 +21,29 @@ public:
     explicit QVRTessarineListsWebPage(QObject* parent = nullptr);
 };
 
-// What page scripts may call: three methods, acting only while the page shows the site's origin.
+// What page scripts may call: three methods, acting only while the page shows the site's origin. A document is
+// opened only for a user's gesture: a click or a key in the page's view shortly before (kGestureMs), one open for
+// each; a page that asks on its own (on load, from a timer) opens nothing.
 class QVRTessarineListsScriptBridge : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kGestureMs = 3000;
+
     QVRTessarineListsScriptBridge(QVRTessarineListsWindowController* controller, QWebEnginePage* page);
     Q_INVOKABLE void launchTessarineWithId_(const QVariant& stringID);
     Q_INVOKABLE void goToCatalog();
     Q_INVOKABLE void libraryUpdateFinished_(const QVariant& ignored);
+    // Watches `view` and the widgets the engine puts in it for the user's clicks and keys.
+    void watchGesturesIn(QWidget* view);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool pageIsTrusted() const;
     QPointer<QVRTessarineListsWindowController> m_controller;
     QPointer<QWebEnginePage> m_page;
+    QElapsedTimer m_lastGesture;
 };
 
 // A page of the service's web site in the lists window. Addresses get the query platform, app_version and

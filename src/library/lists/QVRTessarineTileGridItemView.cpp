@@ -303,7 +303,7 @@ void QVRTessarineTileGridItemView::setParentMyTessarinesViewController(QVRMyTess
 void QVRTessarineTileGridItemView::showPicture()
 {
     const ZERI_qvdFilePackageMetadata& metadata = m_filePackage->metaData();
-    const QString path = metadata.previewScreenshotFilePath();
+    const QString path = m_filePackage->previewPictureFile();
     if (!path.isEmpty() && QFileInfo::exists(path)) {
         m_imageView->setImagePath(path);
         return;
@@ -325,8 +325,8 @@ void QVRTessarineTileGridItemView::textsChanged(const QSet<QString>& keys)
         return;
     ZERI_qvdFilePackageMetadata& metadata = m_filePackage->metaData();
     bool changed = false;
-    if (keys.contains(QStringLiteral("previewScreenshotFilePath")) && !metadata.previewScreenshotFilePath().isEmpty())
-        m_imageView->setImagePath(metadata.previewScreenshotFilePath());
+    if (keys.contains(QStringLiteral("previewScreenshotFilePath")) && !m_filePackage->previewPictureFile().isEmpty())
+        m_imageView->setImagePath(m_filePackage->previewPictureFile());
     if (keys.contains(QStringLiteral("tessarineDescription")) &&
         metadata.tessarineDescription() != m_descriptionLabel->text()) {
         m_descriptionLabel->setText(metadata.tessarineDescription());
@@ -482,11 +482,13 @@ void QVRTessarineTileGridItemView::openTessarine()
     const auto package = m_filePackage;
     DocumentServerOperations::loadModelWithBackupAPIID(
         package, package->metaData().apiID(),
-        [self, package](std::shared_ptr<ZERI_TessarineModel> model, const Error&) {
+        [self, package](std::shared_ptr<ZERI_TessarineModel> model, const Error& error) {
             if (!model) {
-                // Nothing to open: the spinner must not stay up for good.
-                if (self)
+                // Nothing to open: the spinner must not stay up for good, and the user is told.
+                if (self) {
                     self->setSpinnerShown(false);
+                    self->tellCannotOpen(error);
+                }
                 return;
             }
             if (self)
@@ -502,15 +504,30 @@ void QVRTessarineTileGridItemView::openTessarine()
         });
 }
 
+void QVRTessarineTileGridItemView::tellCannotOpen(const Error& error)
+{
+    qCWarning(lcLibrary).noquote() << "Error opening Tessarine. Error:" << error.description();
+    AlertRequest request;
+    request.style = AlertRequest::Style::Warning;
+    request.messageText = UFM::ERROR_OPENING_TESSARINE();
+    request.buttons = {UFM::OK_TEXT()};
+    AlertPresenter::shared().show(request, window(), {});
+}
+
 void QVRTessarineTileGridItemView::playButtonPressed()
 {
     if (!m_filePackage)
         return;
     const auto package = m_filePackage;
+    QPointer<QVRTessarineTileGridItemView> self(this);
     DocumentServerOperations::loadModelWithBackupAPIID(
-        package, package->metaData().apiID(), [package](std::shared_ptr<ZERI_TessarineModel> model, const Error&) {
-            if (!model)
+        package, package->metaData().apiID(),
+        [self, package](std::shared_ptr<ZERI_TessarineModel> model, const Error& loadError) {
+            if (!model) {
+                if (self)
+                    self->tellCannotOpen(loadError);
                 return;
+            }
             auto request = QVROpenRequest::request();
             request->setOpenCue(package);
             request->setOptions(QVROpenRequest::ViewerWindow);

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QWidget>
 
+#include "platform/Error.h"
 #include "platform/NotificationCenter.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
@@ -62,6 +63,8 @@ public:
     void actuallyDeleteTessarine();
     void duplicateTessarine();
     void unpublish();
+    // A document that cannot be opened (its draft refused, its download failed) says so in an alert.
+    void tellCannotOpen(const Error& error);
 
     void publishedVersionUpdated();
     QString makeTooltipText();

@@ -36,7 +36,7 @@ public:
             return name.isEmpty() ? UFM::UNTITLED_TEXT() : name;
         }
         if (index.column() == 0 && role == Qt::DecorationRole) {
-            const QString path = package->metaData().previewScreenshotFilePath();
+            const QString path = package->previewPictureFile();
             if (path.isEmpty() || !QFileInfo::exists(path))
                 return {};
             QImageReader reader(path);

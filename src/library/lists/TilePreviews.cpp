@@ -173,7 +173,8 @@ bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
     const QFileInfo draft(package.draftFilePath());
     if (!draft.exists())
         return false;
-    const QString path = const_cast<ZERI_qvdFilePackage&>(package).metaData().previewScreenshotFilePath();
+    // A path outside the package is no preview of its own: one is made.
+    const QString path = const_cast<ZERI_qvdFilePackage&>(package).previewPictureFile();
     if (path.isEmpty())
         return true;
     const QFileInfo picture(path);

@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUuid>
 
@@ -18,6 +17,7 @@
 #include "foundation/Utils.h"
 #include "library/LibraryLogging.h"
 #include "platform/AppPaths.h"
+#include "platform/OwnFiles.h"
 #include "platform/CheckedNumbers.h"
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
@@ -25,6 +25,7 @@
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/UntrustedAddresses.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -257,11 +258,23 @@ void TessarineTheme::downloadDocumentFromURL(const QJsonValue& urlValue)
         return; // the fetch on its way answers this call too
     m_isLoadingDocumentJSON = true;
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Each redirect is checked as downloads check theirs (web addresses only, never less safe, into the local
+    // network only from itself); the bounds below hold for the whole reply, every hop included.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(ZERI_WebDownloader::kMaximumRedirects);
     // The bounds of every document from the service: an idle time-out and a size cap.
     request.setTransferTimeout(BlockRequester::transferTimeoutMs());
     QNetworkReply* reply = sampleNetwork()->get(request);
     m_sampleReply = reply;
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, first = url](const QUrl& target) {
+        const QUrl from = reply->url();
+        if (ZERI_WebDownloader::mayRedirect(first, from, from.resolved(target))) {
+            emit reply->redirectAllowed();
+            return;
+        }
+        qCWarning(lcLibrary) << "the theme sample was redirected to an address that is not allowed; stopped";
+        reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         const qint64 cap = BlockRequester::maxReplyBytes();
         if ((received > cap || total > cap) && !reply->property(kTooLargeProperty).toBool()) {
@@ -382,20 +395,19 @@ std::shared_ptr<ZERI_TessarineModel> TessarineTheme::tessarineSampleModel()
 std::shared_ptr<ZERI_TessarineModel> TessarineTheme::buildBlankSample()
 {
     const QString folder = blankTemplateFolder();
-    if (!QDir().mkpath(folder)) {
+    if (!OwnFiles::makeFolder(folder)) {
         qCWarning(lcLibrary) << "cannot make the blank template folder" << folder;
         return nullptr;
     }
     const QString workingCopy = QDir(folder).filePath(QStringLiteral("NewBlankTemplate.txt"));
+    OwnFiles::setAsideLink(workingCopy); // read and written only as the application's own file
     if (!QFile::exists(workingCopy)) {
         QFile resource(state().blankResource);
         if (!resource.open(QIODevice::ReadOnly)) {
             qCWarning(lcLibrary) << "the blank template" << state().blankResource << "is missing";
             return nullptr;
         }
-        QSaveFile out(workingCopy);
-        if (!out.open(QIODevice::WriteOnly) ||
-            out.write(preparedBlankTemplateText(QString::fromUtf8(resource.readAll())).toUtf8()) < 0 || !out.commit()) {
+        if (!OwnFiles::write(workingCopy, preparedBlankTemplateText(QString::fromUtf8(resource.readAll())).toUtf8())) {
             qCWarning(lcLibrary) << "cannot write the blank template" << workingCopy;
             return nullptr;
         }
@@ -720,9 +732,10 @@ QString TessarineTheme::blankTemplateFolder()
 
 void TessarineTheme::deletePrecachedBlankTheme()
 {
-    QDir folder(blankTemplateFolder());
-    if (folder.exists() && !folder.removeRecursively())
-        qCWarning(lcLibrary) << "cannot remove" << folder.path();
+    // Removed as the application's own folder: a link in its place goes as a link, what it leads to stays.
+    const QString folder = QDir::cleanPath(blankTemplateFolder());
+    if (!OwnFiles::remove(folder))
+        qCWarning(lcLibrary) << "cannot remove" << folder;
 }
 
 QString TessarineTheme::preparedBlankTemplateText(const QString& resourceText)

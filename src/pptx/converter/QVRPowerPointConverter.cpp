@@ -5,13 +5,16 @@
 #include <map>
 #include <algorithm>
 #include <utility>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QSet>
 #include <QThread>
+#include <QUuid>
 
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
@@ -24,6 +27,7 @@
 #include "storage/QVRDataFromURLDataItem.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -88,6 +92,14 @@ private:
     void buildScreen(size_t index);
     void setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                       const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& picturePath);
+    // The deck's picture at `picturePath` stored for the first object showing it, or failed: the objects waiting for
+    // it take the stored file (a second name for it, no bytes copied), or are left out.
+    void pictureStored(const QString& picturePath, const QString& storedFile, const QString& failure);
+    // Gives the object a second name of the stored file as its original picture, and crops it.
+    void reusePicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& storedFile);
+    void cropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy);
     void dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why);
     void pictureDone();
@@ -131,6 +143,15 @@ private:
     // Waiting for a worker: a few pictures at a time keep the main thread's share of the work (one completion
     // each) spread out instead of arriving all at once.
     std::deque<QueuedPicture> m_pictureQueue;
+    // Each picture of the deck is stored once, however many objects show it: by its extracted file, the file stored
+    // for the first object (empty while that is under way) and the objects waiting for it.
+    struct StoredPicture {
+        QString storedFile;
+        bool failed = false;
+        std::vector<std::pair<std::shared_ptr<ZERI_FlowScreenModel>, std::shared_ptr<ZERI_MixedMediaObjectProxy>>>
+            waiting;
+    };
+    std::map<QString, StoredPicture> m_storedPictures;
     int m_picturesRunning = 0;
     int m_picturesTotal = 0;
     int m_picturesDone = 0;
@@ -210,6 +231,10 @@ void PptxConversionJob::cancel()
         // reader's result or the next scheduled step notices the cancel.
         m_picturesRunning -= int(m_pictureQueue.size());
         m_pictureQueue.clear();
+        for (auto& [path, stored] : m_storedPictures) {
+            m_picturesRunning -= int(stored.waiting.size());
+            stored.waiting.clear();
+        }
         for (const auto& proxy : std::vector(m_copying))
             MixedMediaObjectStorage::cancelSetupUsingDataItem(proxy);
         if (m_step == Step::FileWork && m_picturesRunning == 0)
@@ -389,9 +414,17 @@ void PptxConversionJob::buildScreen(size_t index)
         } else if (!(frame.width() > 0) || !(frame.height() > 0)) {
             dropPicture(screen, proxy, QStringLiteral("the picture has no size on the slide"));
             pictureDone();
-        } else {
+        } else if (const auto stored = m_storedPictures.find(source.picturePath); stored == m_storedPictures.end()) {
+            m_storedPictures[source.picturePath];
             m_pictureQueue.push_back({screen, proxy, source.picturePath});
             startQueuedPictures();
+        } else if (stored->second.failed) {
+            dropPicture(screen, proxy, QStringLiteral("the picture cannot be set up"));
+            pictureDone();
+        } else if (!stored->second.storedFile.isEmpty()) {
+            reusePicture(screen, proxy, stored->second.storedFile);
+        } else {
+            stored->second.waiting.emplace_back(screen, proxy);
         }
     }
     ++m_screensBuilt;
@@ -414,36 +447,89 @@ void PptxConversionJob::setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>
     item->setType(1);
     m_copying.push_back(proxy);
     auto self = shared_from_this();
-    MixedMediaObjectStorage::setupUsingDataItem(proxy, item, [self, screen, proxy](const Error& error) {
+    MixedMediaObjectStorage::setupUsingDataItem(proxy, item, [self, screen, proxy, picturePath](const Error& error) {
         std::erase(self->m_copying, proxy);
         if (self->m_cancelled) {
+            self->pictureStored(picturePath, {}, QStringLiteral("the import was cancelled"));
             self->pictureDone();
             return;
         }
         if (!error.isNull()) {
+            self->pictureStored(picturePath, {}, error.message);
             self->dropPicture(screen, proxy, error.message);
             self->pictureDone();
             return;
         }
-        const QSizeF size = MixedMediaObjectStorage::originalImageSize(*proxy->object());
-        const double zoom = size.width() > 0 ? proxy->object()->frame().width() / size.width() : 0.0;
-        if (!std::isfinite(zoom) || !(zoom > 0)) {
-            self->dropPicture(screen, proxy, QStringLiteral("the picture cannot be decoded"));
-            self->pictureDone();
-            return;
-        }
-        proxy->object()->setZoomScale(zoom);
-        const bool started = MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
-            proxy, [self, screen, proxy](const Error& cropError) {
-                if (!cropError.isNull() && !self->m_cancelled)
-                    self->dropPicture(screen, proxy, cropError.message);
-                self->pictureDone();
-            });
-        if (!started) {
-            self->dropPicture(screen, proxy, QStringLiteral("the picture's file is gone"));
-            self->pictureDone();
-        }
+        const auto original = proxy->object()->originalImageAsset();
+        self->pictureStored(picturePath, original ? original->localFilePath() : QString(), QString());
+        self->cropPicture(screen, proxy);
     });
+}
+
+void PptxConversionJob::pictureStored(const QString& picturePath, const QString& storedFile, const QString& failure)
+{
+    const auto found = m_storedPictures.find(picturePath);
+    if (found == m_storedPictures.end())
+        return;
+    StoredPicture& stored = found->second;
+    stored.storedFile = storedFile;
+    stored.failed = storedFile.isEmpty();
+    const auto waiting = std::move(stored.waiting);
+    stored.waiting.clear();
+    for (const auto& [screen, proxy] : waiting) {
+        if (m_cancelled) {
+            pictureDone();
+        } else if (stored.failed) {
+            dropPicture(screen, proxy, failure.isEmpty() ? QStringLiteral("the picture cannot be set up") : failure);
+            pictureDone();
+        } else {
+            reusePicture(screen, proxy, storedFile);
+        }
+    }
+}
+
+void PptxConversionJob::reusePicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
+                                     const QString& storedFile)
+{
+    // A second name in the same folder: each asset keeps a file of its own (deleting one never takes another's),
+    // and the bytes are on disk once.
+    const QFileInfo stored(storedFile);
+    const QString name = stored.dir().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                               QLatin1Char('.') + stored.suffix());
+    if (::link(QFile::encodeName(storedFile).constData(), QFile::encodeName(name).constData()) != 0) {
+        // A file system without second names: the picture is stored again, as for its first object.
+        setUpPicture(screen, proxy, storedFile);
+        return;
+    }
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(name));
+    proxy->object()->setOriginalImageAsset(asset);
+    cropPicture(screen, proxy);
+}
+
+void PptxConversionJob::cropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy)
+{
+    auto self = shared_from_this();
+    const QSizeF size = MixedMediaObjectStorage::originalImageSize(*proxy->object());
+    const double zoom = size.width() > 0 ? proxy->object()->frame().width() / size.width() : 0.0;
+    if (!std::isfinite(zoom) || !(zoom > 0)) {
+        dropPicture(screen, proxy, QStringLiteral("the picture cannot be decoded"));
+        pictureDone();
+        return;
+    }
+    proxy->object()->setZoomScale(zoom);
+    const bool started = MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
+        proxy, [self, screen, proxy](const Error& cropError) {
+            if (!cropError.isNull() && !self->m_cancelled)
+                self->dropPicture(screen, proxy, cropError.message);
+            self->pictureDone();
+        });
+    if (!started) {
+        dropPicture(screen, proxy, QStringLiteral("the picture's file is gone"));
+        pictureDone();
+    }
 }
 
 void PptxConversionJob::dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,

@@ -2102,6 +2102,16 @@
         <translation>the file cannot be read or is damaged</translation>
     </message>
     <message>
+        <source>ERROR_OPENING_TESSARINE</source>
+        <extracomment>alert when a document of My Documents cannot be opened: its draft cannot be read and no copy could be downloaded</extracomment>
+        <translation>There was an error opening this Tessarine.</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_PICTURE_TOO_LARGE</source>
+        <extracomment>reason after a file name: a picture with too many pixels; %1 = the largest number of megapixels taken</extracomment>
+        <translation>the picture is too large (more than %1 megapixels)</translation>
+    </message>
+    <message>
         <source>CONTENT_NOT_ADDED_NOT_A_FILE</source>
         <extracomment>reason after a name: a folder or a web address, not a file on this computer</extracomment>
         <translation>not a file on this computer</translation>

@@ -8,6 +8,7 @@
 #include <QIODevice>
 #include <QImageReader>
 
+#include "elements/images/ImageUtils.h"
 #include "viewer/ViewerLogging.h"
 
 namespace {
@@ -169,7 +170,9 @@ QImage PdfJpegPassThrough::standInForFile(const QString& path, const QSize& pixe
         return {};
     const QByteArray data = file.readAll();
     JpegFacts facts;
-    if (!readJpegFacts(data, &facts) || QSize(facts.width, facts.height) != pixels)
+    // The picture drawn may be the file decoded at a reduced size (a large photo): the file goes in whole all the
+    // same, at its own resolution.
+    if (!readJpegFacts(data, &facts) || ImageUtils::decodedSize(QSize(facts.width, facts.height)) != pixels)
         return {};
     File entry;
     entry.path = key;

@@ -742,8 +742,8 @@ QImage QVRScreenPreviewGenerator::decodePreviewFile(const QString& path, const Q
     if (!reader.canRead())
         return fail(QStringLiteral("not a %1 image").arg(QString::fromLatin1(format)));
     const QSize header = reader.size();
-    if (!header.isValid() || header.isEmpty() ||
-        qint64(header.width()) * header.height() > ImageUtils::maximumPixelCount)
+    if (!header.isValid() || header.isEmpty() || !ImageUtils::isDecodable(header, format) ||
+        qint64(scaledSize.width()) * scaledSize.height() > ImageUtils::maximumPixelCount)
         return fail(QStringLiteral("unusable picture size"));
     if (!png) {
         // A complete JPEG ends its last scan with an end-of-image marker.

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include <QBuffer>
 #include <QDir>
@@ -109,6 +110,37 @@ TEST(ImageUtilsDecoding, RefusesPicturesAboveTheCapBeforeAllocatingThem)
     EXPECT_TRUE(ImageUtils::createCGBitmapContextWithWidth(0, 10).isNull());
     EXPECT_TRUE(ImageUtils::createCGBitmapContextWithWidth(10, 0).isNull());
     EXPECT_TRUE(UNIImage::imageWithCGImage(gradient(4, 4)).resizedImage({40000, 40000}, {}).isNull());
+}
+
+// A real photo of 45 megapixels (8256 × 5504, what current cameras make) is decoded at a reduced size within the
+// cap, its proportions kept, instead of being refused; a JPEG whose header claims far more is refused as too large.
+TEST(ImageUtilsDecoding, ALargePhotoIsDecodedAtAReducedSizeAndAHugeOneIsTooLarge)
+{
+    QImage photo(8256, 5504, QImage::Format_Grayscale8);
+    for (int y = 0; y < photo.height(); ++y)
+        std::memset(photo.scanLine(y), y * 255 / photo.height(), size_t(photo.bytesPerLine()));
+    const QByteArray jpeg = encoded(photo, "jpeg");
+    Error error;
+    const QImage decoded = ImageUtils::readImage(jpeg, {}, QStringLiteral("photo"), true, &error);
+    ASSERT_FALSE(decoded.isNull()) << error.message.toStdString();
+    EXPECT_EQ(decoded.size(), ImageUtils::decodedSize(QSize(8256, 5504)));
+    EXPECT_LE(qint64(decoded.width()) * decoded.height(), ImageUtils::maximumPixelCount);
+    EXPECT_EQ(decoded.size(), QSize(4128, 2752)) << "halved, as the decoder reduces while it decodes";
+    EXPECT_NEAR(double(decoded.width()) / decoded.height(), 8256.0 / 5504.0, 0.001);
+    EXPECT_EQ(qGray(decoded.pixel(10, decoded.height() - 1)), 254);
+    EXPECT_EQ(ImageUtils::decodedSize(QSize(4000, 3000)), QSize(4000, 3000));
+
+    // The header's size (in the start-of-frame segment: height, then width) forged to 40000 × 40000.
+    QByteArray forged = jpeg;
+    const qsizetype frame = forged.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    for (const qsizetype at : {frame + 5, frame + 7}) {
+        forged[at] = char(40000 >> 8);
+        forged[at + 1] = char(40000 & 0xFF);
+    }
+    EXPECT_TRUE(ImageUtils::readImage(forged, {}, QStringLiteral("forged"), true, &error).isNull());
+    EXPECT_EQ(error.code, ImageUtils::TooLarge);
+    EXPECT_TRUE(error.message.contains(QStringLiteral("too large")));
 }
 
 TEST(ImageUtilsDecoding, FilesAreReadByExtensionWithContentAsTheFallback)

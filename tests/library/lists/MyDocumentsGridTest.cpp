@@ -300,6 +300,35 @@ TEST_F(MyDocumentsGrid, FailedLoadHidesTheSpinner)
     EXPECT_TRUE(m_windows->creator.documents.empty());
 }
 
+// A document whose draft is refused (a number no screen can hold) and that has no copy on the service: the click
+// says so in an alert instead of only logging, and the play button does too.
+TEST_F(MyDocumentsGrid, ADocumentThatCannotBeOpenedSaysSo)
+{
+    auto package = makePackage(QStringLiteral("Broken"), {}, stampForSecondsAgo(5));
+    ASSERT_TRUE(package->unloadModel());
+    QFile draft(package->draftFilePath());
+    ASSERT_TRUE(draft.open(QIODevice::ReadOnly));
+    QByteArray text = draft.readAll();
+    draft.close();
+    // In the first flow: the number of its transition cannot be held.
+    const qsizetype flow = text.indexOf('{', text.indexOf("\"flows\""));
+    ASSERT_GT(flow, 0);
+    text.insert(flow + 1, "\"autoAdvanceTransitionType\":1e300,");
+    ASSERT_TRUE(draft.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    draft.write(text);
+    draft.close();
+    QVRMyTessarinesViewController grid;
+    auto* tile = tileAt(grid, 1);
+    ASSERT_TRUE(tile);
+    tile->openTessarine();
+    ASSERT_TRUE(waitUntil([&] { return !tile->isOpening(); }));
+    ASSERT_EQ(m_alerts.requests.size(), 1u);
+    EXPECT_EQ(m_alerts.requests.front().messageText, UFM::ERROR_OPENING_TESSARINE());
+    EXPECT_TRUE(m_windows->creator.documents.empty());
+    tile->playButtonPressed();
+    EXPECT_TRUE(waitUntil([&] { return m_alerts.requests.size() == 2; }));
+}
+
 TEST_F(MyDocumentsGrid, DeleteMarksTheServerCopyAndRemovesTheFolder)
 {
     signIn(QStringLiteral("ann"));

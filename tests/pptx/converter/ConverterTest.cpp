@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -197,6 +200,42 @@ TEST_F(Converter, PicturesAreCopiedZoomedAndCroppedAndThoseThatCannotBeSetUpAreL
         kept.append(QFileInfo(image->retinaCroppedImageAsset()->localFilePath()).fileName());
     kept.sort();
     EXPECT_EQ(QDir(package->assetsPath()).entryList(QDir::Files, QDir::Name), kept);
+}
+
+// One picture of the deck shown by many objects is stored once: each object's original is a name of its own for the
+// same bytes on disk (deleting one never takes another's), and the disk holds the picture once.
+TEST_F(Converter, APictureReferencedManyTimesIsStoredOnce)
+{
+    constexpr int kReferences = 40;
+    TestDeck deck = TestDeck::minimal(2);
+    const QByteArray large = pngBytes(1200, 900);
+    deck.parts["ppt/media/shared.png"] = large.toStdString();
+    std::string tree;
+    for (int i = 0; i < kReferences / 2; ++i)
+        tree += picture("rId2", TestDeck::xfrm(emu(10 + i), emu(10), emu(40), emu(30)));
+    for (int n = 1; n <= 2; ++n) {
+        deck.addRelation("ppt/slides/slide" + std::to_string(n) + ".xml", "rId2", "image", "../media/shared.png");
+        deck.setSlideTree(n, tree);
+    }
+    const ImportOutcome outcome = importDeck(write(deck));
+    ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+    QSet<QString> names;
+    QSet<quint64> storedInodes;
+    for (const auto& screen : outcome.document->firstFlowmodel()->screenModels()) {
+        for (const auto& object : screen->mixedMediaObjects()) {
+            const auto original = object->object()->originalImageAsset();
+            ASSERT_TRUE(original);
+            ASSERT_TRUE(object->object()->croppedImageAsset());
+            const QString path = original->localFilePath();
+            names.insert(path);
+            struct stat info {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+            storedInodes.insert(quint64(info.st_ino));
+            EXPECT_EQ(quint64(info.st_size), quint64(large.size()));
+        }
+    }
+    EXPECT_EQ(names.size(), kReferences) << "each object has a file name of its own";
+    EXPECT_EQ(storedInodes.size(), 1) << "the picture's bytes are on disk once";
 }
 
 TEST_F(Converter, EachUnsupportedFontIsAskedAboutOnceAndItsAnswerIsFinal)
