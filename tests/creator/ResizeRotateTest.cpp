@@ -266,6 +266,29 @@ TEST(ResizeHandles, ShapesTextAndAudioFollowTheirOwnRules)
     EXPECT_EQ((*audio)->frame(), QRectF(600, 100, 500, 500));
 }
 
+TEST(ResizeHandles, ASnapShownWhileTheButtonIsDownIsKeptOnRelease)
+{
+    Editor e(true);
+    // The right edge of `moving` (at 400) pulled left to a few points right of `other`'s right edge (299): the
+    // edge shown on that line while the button is down stays there on release.
+    e.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 200, 100));
+    const Proxy moving = e.add(ZERI_MixedMediaObject::Shape, QRectF(200, 400, 200, 50));
+    e.open();
+    e.select(moving);
+    for (int rawRight = 302; rawRight <= 308; ++rawRight) {
+        SCOPED_TRACE(rawRight);
+        const QPoint to = e.pressAndMove(5, false, QPoint(rawRight - 400, 0));
+        const QRectF shown = (*moving)->frame();
+        EXPECT_TRUE(shown.right() == 300 || shown.right() == rawRight) << shown.right();
+        QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !e.handler()->isBusy(); }, 20000));
+        EXPECT_EQ((*moving)->frame(), shown);
+        e.undo().undo();
+        e.frame()->selectedViewsDidChange();
+        ASSERT_EQ((*moving)->frame(), QRectF(200, 400, 200, 50));
+    }
+}
+
 TEST(ResizeHandles, NoSideShrinksBelowOnePointAndIdleHandlersDoNothing)
 {
     Editor e;

@@ -19,6 +19,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -289,4 +290,36 @@ TEST(PopoverPlacement, SelectingElementAfterElementLeavesNoPickersBehind)
     EXPECT_TRUE(QTest::qWaitFor([&] { return liveWidgetsOf<QVRColorPicker>() < before; }, 3000))
         << "the shape's colour picker went with its popover";
     EXPECT_EQ(liveWidgetsOf<QVRFontPicker_v2>(), 0);
+}
+
+TEST(PopoverPlacement, ThePopoverLeavesEveryHandleOfTheSelectionFree)
+{
+    // A large element and one smaller than the popover is high: whichever side the popover takes, no part of it
+    // lies over a handle, and a press on any handle reaches the canvas.
+    for (const QRectF& frame : {QRectF(300, 300, 120, 120), QRectF(300, 300, 30, 30)}) {
+        FloatingPopovers f;
+        const Proxy shape = f.openOnClickedShape(frame);
+        ASSERT_TRUE(f.popoverShown(shape));
+        QVR_SelectedItemView* selection = f.window->selectedItemView();
+        ASSERT_TRUE(selection && selection->isVisible());
+        const QRect popover = f.popoverFrame(shape);
+        int handles = 0;
+        for (bool rotate : {false, true}) {
+            for (int position = 0; position < (rotate ? 4 : 8); ++position) {
+                const QGraphicsItem* handle = selection->handle(position, rotate);
+                if (!handle || !handle->isEnabled())
+                    continue;
+                ++handles;
+                const QRect inViewport =
+                    handle->deviceTransform(f.view()->viewportTransform()).mapRect(handle->boundingRect()).toRect();
+                const QRect inWindow(f.viewport()->mapTo(f.window, inViewport.topLeft()), inViewport.size());
+                EXPECT_FALSE(popover.intersects(inWindow))
+                    << "handle " << position << (rotate ? " (rotate)" : "") << " under the popover";
+                for (const QPoint& point : {inWindow.topLeft(), inWindow.bottomLeft(), inWindow.topRight(),
+                                            inWindow.bottomRight(), inWindow.center()})
+                    EXPECT_EQ(f.window->childAt(point), f.viewport()) << "handle " << position;
+            }
+        }
+        EXPECT_GE(handles, 8);
+    }
 }

@@ -26,6 +26,7 @@
 #include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
 #include "creator/CreatorLogging.h"
+#include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/FontSubstitution.h"
@@ -645,7 +646,7 @@ void QVRContentAdditionManager::addPastedAttributedStrings(const std::vector<QSt
             placed.moveCenter(*m_proposedItemCenter);
         else
             placed.moveTopLeft(QPointF(10, 10));
-        textObject->setFrame(placed);
+        textObject->setFrame(NewObjectPlacement::placedFrame(placed, *m_screen, !m_proposedItemCenter));
         m_screen->addMixedMediaObject(object);
         m_addedTexts.push_back(object);
     }
@@ -967,6 +968,9 @@ void QVRContentAdditionManager::placeObject(const std::shared_ptr<ZERI_MixedMedi
     }
     if (!m_proposedItemCenter)
         r.moveTopLeft(QPointF(m_mmobjNextX, m_mmobjNextY));
+    // Fitted to the screen and put back at the cascade's spot, it would run past the screen's far edge: it stays
+    // inside, and, where no spot was asked for, clear of what it would hide.
+    r = NewObjectPlacement::placedFrame(r, *m_screen, !m_proposedItemCenter, {object});
     model.setFrame(r);
     object->updateNotifier().sendUpdateNotificationsIfNeeded();
     model.setZoomScale(zoom);
