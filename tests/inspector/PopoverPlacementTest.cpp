@@ -323,3 +323,22 @@ TEST(PopoverPlacement, ThePopoverLeavesEveryHandleOfTheSelectionFree)
         EXPECT_GE(handles, 8);
     }
 }
+
+TEST(PopoverPlacement, AtTheWindowsSmallestSizeThePopoverStaysInsideTheCanvas)
+{
+    // Elements low on the screen and high on it, in a window at its smallest: the popover never reaches over the
+    // strip of screens below the canvas.
+    for (const QRectF& frame : {QRectF(400, 600, 200, 120), QRectF(400, 20, 200, 100)}) {
+        FloatingPopovers f;
+        const Proxy shape = f.openOnClickedShape(frame);
+        f.window->resize(f.window->minimumSize());
+        UserInput::letRepaintsHappen();
+        f.view()->centerOn(frame.center());
+        UserInput::letRepaintsHappen();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape); }, 3000));
+        const QRect canvas(f.viewport()->mapTo(f.window, QPoint(0, 0)), f.viewport()->size());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.contains(f.popoverFrame(shape)); }, 3000))
+            << "popover at " << f.popoverFrame(shape).y() << "+" << f.popoverFrame(shape).height() << ", canvas "
+            << canvas.y() << "+" << canvas.height();
+    }
+}

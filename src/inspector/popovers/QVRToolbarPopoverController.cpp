@@ -215,6 +215,8 @@ void QVRToolbarPopoverController::placePopover()
         return;
     }
     m_outOfView = false;
+    // Inside the canvas: never over the strip of screens below it or the docked panels above it.
+    m_popover->setPlacementBounds(shownCanvas);
     m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchor, false);
     if (m_hiddenByOwner)
         m_popover->hide();
