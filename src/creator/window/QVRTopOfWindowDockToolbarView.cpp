@@ -40,8 +40,18 @@ bool QVRTopOfWindowDockToolbarView::eventFilter(QObject* watched, QEvent* event)
         (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
         hideOrShowIfNeeded();
         layoutDockedViews();
+        emit panelsChanged();
     }
     return QVRDockToolbarView::eventFilter(watched, event);
+}
+
+int QVRTopOfWindowDockToolbarView::widthNeeded() const
+{
+    int needed = 0;
+    for (QWidget* view : dockedViews())
+        if (!view->isHidden())
+            needed += view->width();
+    return needed;
 }
 
 void QVRTopOfWindowDockToolbarView::hideOrShowIfNeeded()

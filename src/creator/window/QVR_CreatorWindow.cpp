@@ -35,6 +35,7 @@
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/WindowSizeLock.h"
 #include "foundation/Tessutils.h"
 #include "platform/FreedMemory.h"
 #include "platform/UserDefaults.h"
@@ -150,6 +151,11 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     // Never so narrow that the toolbar's buttons, its shortest title and the link run into each other.
     setMinimumSize(std::max(minimumWidth(), m_toolBarView->minimumSizeHint().width()),
                    std::max(minimumHeight(), kMinimumHeight));
+    m_baseMinimumWidth = minimumWidth();
+    // Nor so narrow that the strip's panels, beside the side menu, lie over each other.
+    connect(m_topDockBar, &QVRTopOfWindowDockToolbarView::panelsChanged, this,
+            &QVR_CreatorWindow::updateMinimumWidth);
+    updateMinimumWidth();
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 
     // The thumbnail selection decides which board the canvas shows.
@@ -410,6 +416,15 @@ void QVR_CreatorWindow::applySideMenuState()
     // Open: the side menu's own width; closed (or no document): none.
     const bool open = m_currentModel && m_currentModel->sideMenuOpen();
     m_sideBar->setFixedWidth(open ? m_sideMenu->openWidth() : 0);
+    updateMinimumWidth();
+}
+
+void QVR_CreatorWindow::updateMinimumWidth()
+{
+    // A window held at its size keeps it; the lock gives back the minimum it found.
+    if (WindowSizeLock::lockCount(this) > 0 || !m_topDockBar || !m_sideBar)
+        return;
+    setMinimumWidth(std::max(m_baseMinimumWidth, m_topDockBar->widthNeeded() + m_sideBar->maximumWidth()));
 }
 
 void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)
