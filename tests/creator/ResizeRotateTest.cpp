@@ -569,3 +569,46 @@ TEST(ResizeHandles, AnObjectLeavingMidGestureEndsItQuietly)
         EXPECT_EQ((*shape)->rotation(), 0);
     }
 }
+
+TEST(RotateHandles, APictureTurnedOverTheScreensEdgeIsDimmedThereLikeAnyElement)
+{
+    Editor e;
+    // A wide picture along the top of the screen, turned a quarter by its top right handle.
+    const Proxy image = e.addImage(QRectF(300, 20, 400, 100), QSize(400, 100), 1.0, QSizeF(0, 0));
+    e.open(0.5);
+    e.board()->theScrollView()->centerOn(QPointF(512, 200));
+    QApplication::processEvents();
+    e.select(image);
+    const QPoint from = e.handleCentre(1, true);
+    QTest::mousePress(e.viewport(), Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 5; ++i)
+        e.moveTo(from + QPoint(0, 15 * i));
+    QGraphicsPixmapItem* turning = e.handler()->rotateHandler().rotateView();
+    ASSERT_TRUE(turning);
+    // Where the turning picture reaches over the screen's top edge, the screen's dimming lies over it, as over
+    // the part of any element outside the screen.
+    const QPolygonF turned = turning->mapToScene(turning->boundingRect());
+    const QPointF top = *std::min_element(turned.begin(), turned.end(),
+                                          [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    ASSERT_LT(top.y(), -10);
+    const QPointF above = top + QPointF(0, 4);
+    ASSERT_TRUE(turning->contains(turning->mapFromScene(above)));
+    QGraphicsItem* dimming = nullptr;
+    bool dimmedOver = false;
+    for (QGraphicsItem* item : e.board()->singleScreen()->scene()->items(above, Qt::IntersectsItemBoundingRect,
+                                                                          Qt::DescendingOrder)) {
+        if (item == turning) {
+            dimmedOver = dimming != nullptr;
+            break;
+        }
+        if (item->zValue() == QVR_CreatorSingleScreen::kMaskZValue)
+            dimming = item;
+    }
+    EXPECT_TRUE(dimmedOver) << "the turning picture lies over the screen's dimming";
+    for (int i = 6; i <= 10; ++i)
+        e.moveTo(from + QPoint(0, 15 * i));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, from + QPoint(0, 150));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !e.handler()->isBusy(); }, 20000));
+    EXPECT_EQ((*image)->rotation(), 1);
+    EXPECT_FALSE(e.handler()->rotateHandler().rotateView());
+}
