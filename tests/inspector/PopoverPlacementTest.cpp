@@ -326,19 +326,33 @@ TEST(PopoverPlacement, ThePopoverLeavesEveryHandleOfTheSelectionFree)
 
 TEST(PopoverPlacement, AtTheWindowsSmallestSizeThePopoverStaysInsideTheCanvas)
 {
-    // Elements low on the screen and high on it, in a window at its smallest: the popover never reaches over the
-    // strip of screens below the canvas.
-    for (const QRectF& frame : {QRectF(400, 600, 200, 120), QRectF(400, 20, 200, 100)}) {
-        FloatingPopovers f;
-        const Proxy shape = f.openOnClickedShape(frame);
-        f.window->resize(f.window->minimumSize());
-        UserInput::letRepaintsHappen();
-        f.view()->centerOn(frame.center());
-        UserInput::letRepaintsHappen();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return f.popoverShown(shape); }, 3000));
-        const QRect canvas(f.viewport()->mapTo(f.window, QPoint(0, 0)), f.viewport()->size());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.contains(f.popoverFrame(shape)); }, 3000))
-            << "popover at " << f.popoverFrame(shape).y() << "+" << f.popoverFrame(shape).height() << ", canvas "
-            << canvas.y() << "+" << canvas.height();
-    }
+    // In a window at its smallest, an element filling the canvas but for a few pixels: no side of it has room
+    // inside the canvas, and the strip of screens below would. The popover stays inside the canvas.
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 200, 120));
+    f.window->resize(f.window->minimumSize());
+    // Once the window's first fit has come and gone.
+    QTest::qWait(800);
+    f.window->theArtBoard()->setZoomLevel(1.0, false);
+    QTest::qWait(300);
+    UserInput::letRepaintsHappen();
+    const double zoom = f.window->theArtBoard()->currentZoomLevel();
+    ASSERT_DOUBLE_EQ(zoom, 1.0);
+    const QSize viewport = f.viewport()->size();
+    const QRectF filling(100, 100, (viewport.width() - 12) / zoom, (viewport.height() - 12) / zoom);
+    (*shape)->setFrame(filling);
+    (*shape)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    f.view()->centerOn(filling.center());
+    UserInput::letRepaintsHappen();
+    const QRect canvas(f.viewport()->mapTo(f.window, QPoint(0, 0)), f.viewport()->size());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return f.popoverShown(shape) && canvas.adjusted(-8, -8, 8, 8).contains(f.elementFrame(shape)); }, 3000))
+        << "the element did not come to fill the canvas " << f.popoverShown(shape) << " "
+        << f.elementFrame(shape).x() << "," << f.elementFrame(shape).y() << " " << f.elementFrame(shape).width()
+        << "x" << f.elementFrame(shape).height() << " in " << canvas.y() << "+" << canvas.height() << " zoom "
+        << zoom;
+    QTest::qWait(300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.contains(f.popoverFrame(shape)); }, 3000))
+        << "popover at " << f.popoverFrame(shape).y() << "+" << f.popoverFrame(shape).height() << ", canvas "
+        << canvas.y() << "+" << canvas.height();
 }
