@@ -98,8 +98,7 @@ QSizeF UniversalPopover::bubbleSize() const
     return size.expandedTo(QSizeF(minEdge, minEdge));
 }
 
-UniversalPopover::Placement UniversalPopover::placementForSide(int side, const QRectF& host,
-                                                               const QRectF& anchor) const
+UniversalPopover::Placement UniversalPopover::placementForSide(int side, const QRectF& host, const QRectF& anchor) const
 {
     Placement p;
     p.side = side;

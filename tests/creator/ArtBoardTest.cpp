@@ -110,7 +110,8 @@ TEST(ArtBoardZoom, FitInACreatorWindowKeepsAMarginAndCentresTheScreen)
     // scrolled fully left, its left edge sits that far inside the viewport's.
     const double reach = QVR_SingleScreenArtBoardView::kOverlayReach;
     f.board->setZoomLevel(2.0, false);
-    f.board->theScrollView()->horizontalScrollBar()->setValue(f.board->theScrollView()->horizontalScrollBar()->minimum());
+    f.board->theScrollView()->horizontalScrollBar()->setValue(
+        f.board->theScrollView()->horizontalScrollBar()->minimum());
     EXPECT_NEAR(f.screenOrigin().x(), reach, 0.5);
     f.board->theScrollView()->horizontalScrollBar()->setValue(
         f.board->theScrollView()->horizontalScrollBar()->maximum());

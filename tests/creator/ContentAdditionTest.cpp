@@ -809,7 +809,8 @@ TEST(CanvasContentCommands, NewObjectsLandInsideTheScreenAndClearOfWhatIsThere)
 
     // Pictures too large for the screen are fitted and kept inside it, one near the corner too.
     const QString wide = f.png("wide.png", {3000, 1000});
-    for (const std::optional<QPointF>& centre : {std::optional<QPointF>(), std::optional<QPointF>(QPointF(1000, 700))}) {
+    for (const std::optional<QPointF>& centre :
+         {std::optional<QPointF>(), std::optional<QPointF>(QPointF(1000, 700))}) {
         QVRContentAdditionManager manager;
         manager.setProposedItemCenter(centre);
         Outcome outcome;

@@ -864,8 +864,7 @@ TEST(CreatorWindowCommands, TheDockStripLeavesAFittedScreenWholeAndEveryHandleWi
             const QGraphicsItem* handle = frame->handle(position, rotate);
             if (!handle || (rotate && position > 3))
                 continue;
-            const QRectF shown =
-                handle->deviceTransform(view->viewportTransform()).mapRect(handle->boundingRect());
+            const QRectF shown = handle->deviceTransform(view->viewportTransform()).mapRect(handle->boundingRect());
             EXPECT_GE(shown.top(), 0) << position << (rotate ? " rotate" : "");
             EXPECT_GE(shown.left(), 0) << position << (rotate ? " rotate" : "");
         }

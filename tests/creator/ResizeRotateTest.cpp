@@ -595,8 +595,8 @@ TEST(RotateHandles, APictureTurnedOverTheScreensEdgeIsDimmedThereLikeAnyElement)
     ASSERT_TRUE(turning->contains(turning->mapFromScene(above)));
     QGraphicsItem* dimming = nullptr;
     bool dimmedOver = false;
-    for (QGraphicsItem* item : e.board()->singleScreen()->scene()->items(above, Qt::IntersectsItemBoundingRect,
-                                                                          Qt::DescendingOrder)) {
+    for (QGraphicsItem* item :
+         e.board()->singleScreen()->scene()->items(above, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder)) {
         if (item == turning) {
             dimmedOver = dimming != nullptr;
             break;

@@ -347,10 +347,9 @@ TEST(PopoverPlacement, AtTheWindowsSmallestSizeThePopoverStaysInsideTheCanvas)
     const QRect canvas(f.viewport()->mapTo(f.window, QPoint(0, 0)), f.viewport()->size());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return f.popoverShown(shape) && canvas.adjusted(-8, -8, 8, 8).contains(f.elementFrame(shape)); }, 3000))
-        << "the element did not come to fill the canvas " << f.popoverShown(shape) << " "
-        << f.elementFrame(shape).x() << "," << f.elementFrame(shape).y() << " " << f.elementFrame(shape).width()
-        << "x" << f.elementFrame(shape).height() << " in " << canvas.y() << "+" << canvas.height() << " zoom "
-        << zoom;
+        << "the element did not come to fill the canvas " << f.popoverShown(shape) << " " << f.elementFrame(shape).x()
+        << "," << f.elementFrame(shape).y() << " " << f.elementFrame(shape).width() << "x"
+        << f.elementFrame(shape).height() << " in " << canvas.y() << "+" << canvas.height() << " zoom " << zoom;
     QTest::qWait(300);
     EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.contains(f.popoverFrame(shape)); }, 3000))
         << "popover at " << f.popoverFrame(shape).y() << "+" << f.popoverFrame(shape).height() << ", canvas "

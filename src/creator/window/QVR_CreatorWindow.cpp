@@ -153,8 +153,7 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
                    std::max(minimumHeight(), kMinimumHeight));
     m_baseMinimumWidth = minimumWidth();
     // Nor so narrow that the strip's panels, beside the side menu, lie over each other.
-    connect(m_topDockBar, &QVRTopOfWindowDockToolbarView::panelsChanged, this,
-            &QVR_CreatorWindow::updateMinimumWidth);
+    connect(m_topDockBar, &QVRTopOfWindowDockToolbarView::panelsChanged, this, &QVR_CreatorWindow::updateMinimumWidth);
     updateMinimumWidth();
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 

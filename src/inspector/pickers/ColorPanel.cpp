@@ -78,15 +78,17 @@ void ColorPanel::placeBeside(const QRect& control, const QRect& keepClear)
     const auto inside = [&available, &frame](QPoint at) {
         if (!available.isValid())
             return at;
-        at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())));
-        at.setY(std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
+        at.setX(
+            std::clamp(at.x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())));
+        at.setY(
+            std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
         return at;
     };
     const QPoint candidates[] = {
-        {anchor.right() + 1 + kPlacementGap, anchor.top()},                 // right
-        {anchor.left() - kPlacementGap - frame.width(), anchor.top()},     // left
-        {anchor.left(), anchor.bottom() + 1 + kPlacementGap},              // below
-        {anchor.left(), anchor.top() - kPlacementGap - frame.height()},    // above
+        {anchor.right() + 1 + kPlacementGap, anchor.top()},             // right
+        {anchor.left() - kPlacementGap - frame.width(), anchor.top()},  // left
+        {anchor.left(), anchor.bottom() + 1 + kPlacementGap},           // below
+        {anchor.left(), anchor.top() - kPlacementGap - frame.height()}, // above
     };
     std::optional<QPoint> best;
     double bestCost = 0;
