@@ -282,9 +282,19 @@ TEST(ColorPanelPlacement, ThePanelOpensBesideItsControlAndClearOfTheSelection)
     EXPECT_FALSE(shown.intersects(control));
     EXPECT_FALSE(shown.intersects(selection));
     EXPECT_TRUE(screen.contains(shown));
-    // Beside the control: within a few points of it.
-    EXPECT_LE(std::abs(shown.right() - control.left()), 12);
-    EXPECT_LE(std::abs(shown.top() - control.top()), 12);
+    // Beside the control: within a few points of it (room left for a window manager's frame).
+    EXPECT_LE(std::abs(shown.right() - control.left()), 24);
+    EXPECT_LE(std::abs(shown.top() - control.top()), 24);
+
+    // A selection right beside the control: the panel goes beside both.
+    panel->hide();
+    const QRect besideControl(control.left() - 260, control.top(), 200, 100);
+    ColorPanel::setKeepClearAreaProvider([&](QWidget*) { return besideControl; });
+    picker->presentColorPanel();
+    EXPECT_FALSE(panel->frameGeometry().intersects(control));
+    EXPECT_FALSE(panel->frameGeometry().intersects(besideControl));
+    EXPECT_TRUE(screen.contains(panel->frameGeometry()));
+    ColorPanel::setKeepClearAreaProvider([&](QWidget* opener) { return opener == &window ? selection : QRect(); });
 
     // A picker that shows nowhere (the screen's background picker) keeps the panel off the selection.
     QVRColorPicker hidden;

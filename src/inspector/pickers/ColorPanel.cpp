@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "controls/FloatingWindowCloser.h"
 #include "strings/UFM.h"
@@ -37,6 +38,8 @@ QIcon swatchIcon(const QColor& color)
 namespace {
 // Between the panel and the control it serves.
 constexpr int kPlacementGap = 8;
+// A window manager's title bar and edges, until the panel has shown with them.
+constexpr QSize kFrameAllowance(8, 32);
 
 std::function<QRect(QWidget*)>& keepClearProvider()
 {
@@ -69,8 +72,10 @@ void ColorPanel::placeBeside(const QRect& control, const QRect& keepClear)
     ensurePolished();
     if (!isVisible())
         adjustSize();
-    // The window manager's frame, once the panel has shown with one; before that only the panel itself.
-    const QSize frame = frameGeometry().size().expandedTo(size());
+    // The window manager's frame, once the panel has shown with one; before that, room for a title bar and edges.
+    QSize frame = frameGeometry().size().expandedTo(size());
+    if (frame == size())
+        frame += kFrameAllowance;
     QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = this->screen();
@@ -84,12 +89,15 @@ void ColorPanel::placeBeside(const QRect& control, const QRect& keepClear)
             std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
         return at;
     };
-    const QPoint candidates[] = {
-        {anchor.right() + 1 + kPlacementGap, anchor.top()},             // right
-        {anchor.left() - kPlacementGap - frame.width(), anchor.top()},  // left
-        {anchor.left(), anchor.bottom() + 1 + kPlacementGap},           // below
-        {anchor.left(), anchor.top() - kPlacementGap - frame.height()}, // above
-    };
+    // Beside the control first; where that covers what must stay clear, beside both together.
+    const QRect both = keepClear.isValid() ? anchor.united(keepClear) : anchor;
+    std::vector<QPoint> candidates;
+    for (const QRect& around : {anchor, both}) {
+        candidates.push_back({around.right() + 1 + kPlacementGap, around.top()});              // right
+        candidates.push_back({around.left() - kPlacementGap - frame.width(), around.top()});  // left
+        candidates.push_back({around.left(), around.bottom() + 1 + kPlacementGap});           // below
+        candidates.push_back({around.left(), around.top() - kPlacementGap - frame.height()}); // above
+    }
     std::optional<QPoint> best;
     double bestCost = 0;
     for (const QPoint& wanted : candidates) {
