@@ -575,7 +575,11 @@ TEST(RotateHandles, APictureTurnedOverTheScreensEdgeIsDimmedThereLikeAnyElement)
     Editor e;
     // A wide picture along the top of the screen, turned a quarter by its top right handle.
     const Proxy image = e.addImage(QRectF(300, 20, 400, 100), QSize(400, 100), 1.0, QSizeF(0, 0));
-    e.open(0.5);
+    e.open();
+    // After the window's own first fit, which comes a moment after it opens.
+    QTest::qWait(800);
+    e.board()->setZoomLevel(0.5, false);
+    QTest::qWait(300);
     e.board()->theScrollView()->centerOn(QPointF(512, 200));
     QApplication::processEvents();
     e.select(image);
@@ -591,7 +595,9 @@ TEST(RotateHandles, APictureTurnedOverTheScreensEdgeIsDimmedThereLikeAnyElement)
     const QPointF top = *std::min_element(turned.begin(), turned.end(),
                                           [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
     ASSERT_LT(top.y(), -10);
-    const QPointF above = top + QPointF(0, 4);
+    // On the way from that corner to the picture's centre, halfway up to the screen's edge: inside the picture.
+    const QPointF centre = turned.boundingRect().center();
+    const QPointF above = top + (centre - top) * (-top.y() / 2 / (centre.y() - top.y()));
     ASSERT_TRUE(turning->contains(turning->mapFromScene(above)));
     QGraphicsItem* dimming = nullptr;
     bool dimmedOver = false;
