@@ -93,7 +93,7 @@ void ColorPanel::placeBeside(const QRect& control, const QRect& keepClear)
     const QRect both = keepClear.isValid() ? anchor.united(keepClear) : anchor;
     std::vector<QPoint> candidates;
     for (const QRect& around : {anchor, both}) {
-        candidates.push_back({around.right() + 1 + kPlacementGap, around.top()});              // right
+        candidates.push_back({around.right() + 1 + kPlacementGap, around.top()});             // right
         candidates.push_back({around.left() - kPlacementGap - frame.width(), around.top()});  // left
         candidates.push_back({around.left(), around.bottom() + 1 + kPlacementGap});           // below
         candidates.push_back({around.left(), around.top() - kPlacementGap - frame.height()}); // above
