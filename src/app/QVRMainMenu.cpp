@@ -459,8 +459,6 @@ QMenuBar* QVRMainMenu::createMenuBar(QWidget* window)
             // Each window has its own bar: its shortcuts act in that window only.
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        if (entry.command == QLatin1String("toggleXYPalette"))
-            action->setCheckable(true);
         if (entry.target == Target::Information) {
             action->setEnabled(false);
             action->setVisible(!state().quotaText.isEmpty());
@@ -597,7 +595,7 @@ void QVRMainMenu::validate(QMenuBar* bar)
                         QMetaObject::invokeMethod(window, "xyPaletteHidden", Qt::DirectConnection,
                                                   Q_RETURN_ARG(bool, hidden));
                     }
-                    action->setChecked(!hidden);
+                    // The title says what the item does: a check beside "Hide" would read as the palette hidden.
                     retitled |= setPlainText(action, hidden ? UFM::SHOW_DIMENSIONS_PALETTE_TEXT()
                                                             : UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
                 } else if (command == QLatin1String("toggleDockedPopover")) {

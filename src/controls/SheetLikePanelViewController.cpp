@@ -36,6 +36,9 @@ void SheetLikePanelViewController::loadView()
 
     auto* header = new QWidget(panel);
     header->setFixedHeight(kHeaderHeight);
+    // The page area lets the window show faintly through; the title band does not, so nothing behind it (the
+    // docked palettes' numbers) reads through the title.
+    ViewUtils::setBackgroundColor(header, Tessutils::tessarineBlackColor());
     m_backButton = new QToolButton(header);
     m_backButton->setObjectName(QStringLiteral("backButton"));
     m_backButton->setAutoRaise(true);

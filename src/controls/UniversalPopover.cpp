@@ -98,13 +98,11 @@ QSizeF UniversalPopover::bubbleSize() const
     return size.expandedTo(QSizeF(minEdge, minEdge));
 }
 
-UniversalPopover::Placement UniversalPopover::placementForSide(int side, const QSizeF& hostSize,
-                                                               const QRectF& anchor) const
+UniversalPopover::Placement UniversalPopover::placementForSide(int side, const QRectF& host, const QRectF& anchor) const
 {
     Placement p;
     p.side = side;
     const QSizeF bubble = bubbleSize();
-    const QRectF host(QPointF(0, 0), hostSize);
     QPointF tip;
     QRectF frame;
     switch (side) {
@@ -165,10 +163,11 @@ void UniversalPopover::presentPopoverInView(QWidget* host, int allowedPositions,
     if (candidates.empty()) // nothing allowed: any side is better than no popover
         candidates.assign(kSideOrder.begin(), kSideOrder.end());
 
-    const QSizeF hostSize = host->size();
+    const QRectF hostRect(QPointF(0, 0), QSizeF(host->size()));
+    const QRectF bounds = m_placementBounds.isEmpty() ? hostRect : m_placementBounds.intersected(hostRect);
     std::optional<Placement> chosen;
     for (int side : candidates) {
-        Placement p = placementForSide(side, hostSize, anchorRect);
+        Placement p = placementForSide(side, bounds, anchorRect);
         if (p.fits) {
             chosen = p;
             break;
@@ -178,7 +177,7 @@ void UniversalPopover::presentPopoverInView(QWidget* host, int allowedPositions,
     }
     Placement placement = *chosen;
     if (!placement.fits) {
-        const QRectF inside = clampInto(placement.frame, QRectF(QPointF(0, 0), hostSize));
+        const QRectF inside = clampInto(placement.frame, bounds);
         placement.tip += placement.frame.topLeft() - inside.topLeft();
         placement.frame = inside;
     }

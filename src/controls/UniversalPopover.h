@@ -47,6 +47,8 @@ public:
     void setPreferedPopoverArrowPosition(int position);
 
     void presentPopoverInView(QWidget* host, int allowedPositions, const QRectF& anchorRect, bool animated);
+    // The part of the host the popover is kept inside (host coordinates); the whole host while empty.
+    void setPlacementBounds(const QRectF& bounds) { m_placementBounds = bounds; }
     // Runs the completion once the popover is hidden (at once when not animated or not shown).
     void dismissPopoverAnimated(bool animated, std::function<void()> completion);
 
@@ -67,7 +69,11 @@ public:
         bool fits = false;
         double visibleArea = 0.0;
     };
-    Placement placementForSide(int side, const QSizeF& hostSize, const QRectF& anchorRect) const;
+    Placement placementForSide(int side, const QSizeF& hostSize, const QRectF& anchorRect) const
+    {
+        return placementForSide(side, QRectF(QPointF(0, 0), hostSize), anchorRect);
+    }
+    Placement placementForSide(int side, const QRectF& bounds, const QRectF& anchorRect) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -93,6 +99,7 @@ private:
     bool m_hitOnlyContent = false;
     double m_minHeight = 0.0;
     int m_preferredPosition = ArrowPositionNone;
+    QRectF m_placementBounds;
     int m_arrowPosition = ArrowPositionNone;
     QPointF m_arrowTip;
     bool m_presented = false;

@@ -4,14 +4,17 @@
 #include <vector>
 
 #include <QDialog>
+#include <QGraphicsView>
 #include <QList>
 #include <QPointer>
 #include <QVBoxLayout>
 
 #include "creator/canvas/CreatorCanvasInterfaces.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "inspector/panels/QVRDebugSlideDurationViewController.h"
@@ -20,6 +23,7 @@
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVR_ScreenPropertiesMenuViewController.h"
 #include "inspector/panels/XYPalettePanel.h"
+#include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
 #include "inspector/popovers/QVRImageMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
@@ -116,8 +120,26 @@ CreatorInspectorFactories::SlideDuration runSlideDurationEditor(QWidget* window,
 }
 } // namespace
 
+namespace {
+// The selection frame of a creator window as it shows on the screen; nothing while nothing is selected.
+QRect shownSelectionOf(QWidget* window)
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window ? window->window() : nullptr);
+    QVR_SelectedItemView* frame = creator ? creator->selectedItemView() : nullptr;
+    QVR_SingleScreenArtBoardView* board = creator ? creator->theArtBoard() : nullptr;
+    if (!frame || !frame->isVisible() || !frame->scene() || !board || frame->scene() != board->theScrollView()->scene())
+        return {};
+    QGraphicsView* view = board->theScrollView();
+    const QRect inViewport = view->mapFromScene(frame->sceneBoundingRect()).boundingRect();
+    const QRect shown = inViewport.intersected(view->viewport()->rect());
+    return shown.isEmpty() ? QRect() : QRect(view->viewport()->mapToGlobal(shown.topLeft()), shown.size());
+}
+} // namespace
+
 void registerInspectorLibrary()
 {
+    // The colour panel never covers what is selected in the window it serves.
+    ColorPanel::setKeepClearAreaProvider(shownSelectionOf);
     CreatorColorPicker::registerColorPickerFactory(
         []() -> std::unique_ptr<CreatorColorPicker> { return std::make_unique<CanvasColorPicker>(); });
     CreatorInspectorFactories::shared().sideMenu = [](QWidget* window) -> std::unique_ptr<CreatorSideMenu> {

@@ -16,6 +16,7 @@
 #include "controls/SheetLikePanelViewController.h"
 #include "controls/SimpleWebViewWindowController.h"
 #include "controls/ViewControllerWindowController.h"
+#include "foundation/Tessutils.h"
 
 namespace {
 
@@ -100,6 +101,31 @@ TEST(SheetLikePanel, PagesMadeForASizeStayCentredThroughResizesAndSlides)
     EXPECT_TRUE(centred());
     navigation->popViewControllerAnimated(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return root->view()->geometry() == area->rect(); }, 2000));
+}
+
+TEST(SheetLikePanel, NothingBehindTheTitleBandShowsThroughIt)
+{
+    // White numbers on a dark strip under the panel's top, as the docked palettes lie under it in a window.
+    QWidget window;
+    window.resize(600, 400);
+    auto* strip = new QLabel(QStringLiteral("888.0  888.0  888.0"), &window);
+    strip->setGeometry(0, 0, 600, SheetLikePanelViewController::kHeaderHeight);
+    strip->setStyleSheet(QStringLiteral("background: #202020; color: white; font-size: 30px;"));
+    SheetLikePanelViewController panel;
+    panel.view()->setParent(&window);
+    panel.view()->setGeometry(window.rect());
+    panel.navigationController()->setRootViewController(new Page(QString()));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    const QImage shown = window.grab().toImage();
+    const QColor band = shown.pixelColor(300, 2);
+    int differing = 0;
+    for (int y = 0; y < SheetLikePanelViewController::kHeaderHeight; ++y)
+        for (int x = 60; x < 540; ++x)
+            differing += shown.pixelColor(x, y) != band;
+    EXPECT_EQ(differing, 0) << "the strip's numbers show through the title band";
+    EXPECT_EQ(band.rgb(), Tessutils::tessarineBlackColor().rgb());
 }
 
 TEST(ViewControllerWindowController, ShowsTheControllersViewAndOwnsIt)

@@ -176,6 +176,35 @@ TEST(AddShapeMenu, ButtonsSitInOneRowAndReportOnlyReleasesInside)
     EXPECT_EQ(recorder.shapes, (QList<int>{5, 6}));
 }
 
+TEST(AddShapeMenu, TheFocusedShapeKeepsItsColoursAndShowsAnOutline)
+{
+    QVR_AddShapeMenuViewController controller;
+    QVR_AddShapeMenuView* menu = controller.menuView();
+    ASSERT_TRUE(menu);
+    menu->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QVR_ShapeButtonView* first = menu->buttons().value(0);
+    ASSERT_TRUE(first);
+    menu->activateWindow();
+    menu->buttons().value(1)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !first->hasFocus(); }, 2000));
+    const QImage before = first->grab().toImage();
+    first->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->hasFocus(); }, 2000));
+    const QImage focused = first->grab().toImage();
+    // The sample stays blue and the border white, as at rest.
+    const QColor blue = Tessutils::tessarineBlue();
+    const QColor centre = focused.pixelColor(focused.width() / 2, focused.height() / 2);
+    EXPECT_NEAR(centre.red(), blue.red(), 2);
+    EXPECT_NEAR(centre.green(), blue.green(), 2);
+    EXPECT_NEAR(centre.blue(), blue.blue(), 2);
+    EXPECT_EQ(focused.pixelColor(0, focused.height() / 2).rgb(), before.pixelColor(0, before.height() / 2).rgb());
+    // The outline inside the border marks it.
+    const QColor ring = focused.pixelColor(3, focused.height() / 2);
+    EXPECT_NE(ring.rgb(), before.pixelColor(3, before.height() / 2).rgb());
+    EXPECT_NEAR(ring.blue(), QVR_ShapeButtonView::kFocusRingColor.blue(), 40);
+}
+
 TEST(AddStreamingVideo, OnlyAConfirmedVideoOfTheCurrentTextCanBeInserted)
 {
     FakeVideoSites sites;

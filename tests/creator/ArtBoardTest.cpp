@@ -106,13 +106,16 @@ TEST(ArtBoardZoom, FitInACreatorWindowKeepsAMarginAndCentresTheScreen)
     EXPECT_NEAR(f.screenOrigin().x(), 9.5, 0.5);
     EXPECT_NEAR(f.screenOrigin().y(), (600 - 748 * f.board->currentZoomLevel()) / 2, 1.0);
 
-    // Zoomed in, the scroll range is the screen: scrolled fully left, its left edge sits at the viewport's.
+    // Zoomed in, the scroll range is the screen and, beyond each edge, room for the handles of what lies on it:
+    // scrolled fully left, its left edge sits that far inside the viewport's.
+    const double reach = QVR_SingleScreenArtBoardView::kOverlayReach;
     f.board->setZoomLevel(2.0, false);
-    f.board->theScrollView()->horizontalScrollBar()->setValue(0);
-    EXPECT_NEAR(f.screenOrigin().x(), 0, 0.5);
+    f.board->theScrollView()->horizontalScrollBar()->setValue(
+        f.board->theScrollView()->horizontalScrollBar()->minimum());
+    EXPECT_NEAR(f.screenOrigin().x(), reach, 0.5);
     f.board->theScrollView()->horizontalScrollBar()->setValue(
         f.board->theScrollView()->horizontalScrollBar()->maximum());
-    EXPECT_NEAR(f.screenOrigin().x() + 1024 * 2.0, 800, 0.5);
+    EXPECT_NEAR(f.screenOrigin().x() + 1024 * 2.0, 800 - reach, 0.5);
 
     // The surround and its light mask fill the view; the screen stays white.
     f.board->zoomFitToScreen(false);

@@ -46,6 +46,7 @@
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLibrary.h"
 #include "elements/gallery/QVRGalleryEditorViewController.h"
+#include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
@@ -244,7 +245,8 @@ TEST(ContentAddition, PicturesCascadeFitTheScreenAndFormOneUndoStep)
     for (int i = 0; i < 3; ++i) {
         const auto& object = outcome.objects[std::size_t(i)];
         EXPECT_EQ(object->type(), ZERI_MixedMediaObject::Image);
-        EXPECT_EQ(rounded((*object)->frame()), QRectF(10 + 20 * i, 10 + 20 * i, 997.33, 748));
+        // As high as the screen, each stays inside it: the cascade steps right as far as the screen allows.
+        EXPECT_EQ(rounded((*object)->frame()), QRectF(std::min(10.0 + 20 * i, 26.67), 0, 997.33, 748));
         EXPECT_NEAR(*(*object)->zoomScale(), 748.0 / 1536.0, 1e-9);
         EXPECT_TRUE((*object)->croppedImageAsset()) << "pictures are set before the done block";
     }
@@ -462,7 +464,8 @@ TEST(ContentAddition, PastedTextAndPictureData)
         ASSERT_EQ(picture.objects.size(), 1u);
         const QString path = (*picture.objects[0])->originalImageAsset()->localFilePath();
         EXPECT_TRUE(path.endsWith(alpha ? QStringLiteral(".png") : QStringLiteral(".jpg"))) << path.toStdString();
-        EXPECT_EQ(rounded((*picture.objects[0])->frame()), QRectF(10, 10, 64, 48));
+        // The second lands clear of the first, in the cascade's steps.
+        EXPECT_EQ(rounded((*picture.objects[0])->frame()), alpha ? QRectF(10, 10, 64, 48) : QRectF(50, 50, 64, 48));
     }
 }
 
@@ -762,6 +765,65 @@ TEST(CanvasContentCommands, TextAndShapesAreOneStepEachAndSelected)
     EXPECT_EQ(int(events.log.backlog().size()), logged);
 }
 
+TEST(CanvasContentCommands, NewObjectsLandInsideTheScreenAndClearOfWhatIsThere)
+{
+    AdditionFixture f;
+    QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
+    // A title where a new text would land.
+    auto title = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+    (*title)->setFrame(QRectF(20, 20, 320, 70));
+    f.screen()->addMixedMediaObject(title);
+    const auto hiddenMost = [&](const Proxy& added) {
+        double most = 0;
+        for (const Proxy& other : f.screen()->mixedMediaObjects())
+            if (other != added)
+                most = std::max(most, NewObjectPlacement::hiddenShare((*added)->frame(), (*other)->frame()));
+        return most;
+    };
+    const QRectF screenRect(QPointF(0, 0), f.screen()->screenSize());
+
+    // Texts and shapes from the toolbar, one after the other: each keeps its size, stays inside, and hides at
+    // most a quarter of anything there.
+    std::vector<QRectF> frames;
+    for (int kind : {4, 4, 7, 4}) {
+        canvas->setInsertionSuggestedCenter(std::nullopt);
+        canvas->addElementMenuSelectionMadeWithType(kind);
+        if (kind == 7)
+            canvas->shapeChosen(1);
+        const Proxy added = f.screen()->mixedMediaObjects().back();
+        const QRectF frame = (*added)->frame();
+        EXPECT_EQ(frame.size(), kind == 4 ? QSizeF(320, 70) : QSizeF(300, 300));
+        EXPECT_TRUE(screenRect.contains(frame)) << frame.x() << "," << frame.y();
+        EXPECT_LE(hiddenMost(added), NewObjectPlacement::kHiddenShareAllowed) << frame.x() << "," << frame.y();
+        // Stepped on from the spot the menu gives, down and to the right.
+        EXPECT_EQ(frame.x() - (kind == 4 ? 20 : 10), frame.y() - (kind == 4 ? 20 : 10));
+        frames.push_back(frame);
+    }
+    EXPECT_NE(frames[0], frames[1]);
+
+    // At a point asked for, near the screen's corner: centred as near it as the screen allows, over what is there.
+    canvas->directlyAddElementOfType(4, QPointF(1020, 740));
+    EXPECT_EQ((*f.screen()->mixedMediaObjects().back())->frame(), QRectF(1024 - 320, 748 - 70, 320, 70));
+    canvas->directlyAddElementOfType(4, QPointF(180, 55));
+    EXPECT_EQ((*f.screen()->mixedMediaObjects().back())->frame(), QRectF(20, 20, 320, 70));
+
+    // Pictures too large for the screen are fitted and kept inside it, one near the corner too.
+    const QString wide = f.png("wide.png", {3000, 1000});
+    for (const std::optional<QPointF>& centre :
+         {std::optional<QPointF>(), std::optional<QPointF>(QPointF(1000, 700))}) {
+        QVRContentAdditionManager manager;
+        manager.setProposedItemCenter(centre);
+        Outcome outcome;
+        manager.addObjectsFromFileURLs({QUrl::fromLocalFile(wide)}, f.screen(), {}, f.recorder(outcome));
+        AdditionFixture::wait(outcome);
+        ASSERT_EQ(outcome.objects.size(), 1u);
+        const QRectF frame = rounded((*outcome.objects[0])->frame());
+        EXPECT_EQ(frame.size(), QSizeF(1024, 341.33));
+        EXPECT_EQ(frame.x(), 0);
+        EXPECT_TRUE(frame.top() >= 0 && frame.bottom() <= 748) << frame.y();
+    }
+}
+
 namespace {
 // Counts the times a widget is shown and hidden.
 struct SpinnerWatch : QObject {
@@ -929,7 +991,7 @@ TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
     EXPECT_TRUE(f.window->isAddingContent()) << "the document is busy until the gallery's picture is in";
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.flow()->undoManager().undoCount() == steps + 1; }, 10000));
     EXPECT_FALSE(f.window->isAddingContent());
-    EXPECT_EQ((*gallery)->frame(), QRectF(20, 20, 1024, 512));
+    EXPECT_EQ((*gallery)->frame(), QRectF(0, 20, 1024, 512)) << "as wide as the screen, and inside it";
     EXPECT_DOUBLE_EQ(*(*gallery)->zoomScale(), 0.5);
     EXPECT_TRUE(std::dynamic_pointer_cast<ZERI_MMAction_GalleryLink>((*gallery)->action()));
     EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{gallery});

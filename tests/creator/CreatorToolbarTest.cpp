@@ -204,6 +204,32 @@ TEST(CreatorToolbar, TitleLinkAndSpinner)
     }
 }
 
+TEST(CreatorToolbar, ThePostCaptionReadsAsBrightAsTheOtherWorkingButtons)
+{
+    RegistryReset reset;
+    ToolbarWindow w;
+    QVR_CreatorToolBarView& bar = *w.toolbar;
+    CreatorPublishing::registerPublishing(std::make_shared<FakePublishing>());
+    bar.updateButtonStates();
+    w.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+    ASSERT_TRUE(bar.postButton()->isEnabled());
+    const QImage shown = w.window->grab().toImage();
+    // The brightest point of a caption, as the window shows it.
+    const auto captionLight = [&](QVR_ToolbarButton* button) {
+        const QRect label = button->labelFrame().translated(button->mapTo(w.window, QPoint(0, 0)));
+        int light = 0;
+        for (int y = label.top(); y <= label.bottom(); ++y)
+            for (int x = label.left(); x <= label.right(); ++x)
+                light = std::max(light, qGray(shown.pixel(x, y)));
+        return light;
+    };
+    const int saveDraft = captionLight(bar.saveDraftButton());
+    EXPECT_GT(saveDraft, 150);
+    EXPECT_NEAR(captionLight(bar.postButton()), saveDraft, 12);
+    EXPECT_NEAR(captionLight(bar.shareButton()), saveDraft, 12);
+}
+
 TEST(CreatorToolbar, PublishingButtonsWaitForTheirLibraryAndAltAsksAdmins)
 {
     RegistryReset reset;

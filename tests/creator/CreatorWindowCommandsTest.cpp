@@ -1,6 +1,9 @@
 #include <memory>
 
 #include <QAction>
+#include <QScrollBar>
+
+#include <cmath>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -44,6 +47,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
 #include "platform/UserDefaults.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -720,7 +724,11 @@ TEST(CreatorWindowCommands, PaletteAndPopoverTogglesFollowTheDockAndTheMenu)
     EXPECT_EQ(strip->maximumHeight(), 30);
     EXPECT_TRUE(UserDefaults::standard().boolValue("showXYPaletteOnWindowLaunch"));
     QVRMainMenu::validate(w.window->menuBar());
-    EXPECT_TRUE(QVRMainMenu::action(w.window->menuBar(), "toggleXYPalette")->isChecked());
+    // The item says what it does, with no check beside it that would read as the palette hidden.
+    QAction* toggle = QVRMainMenu::action(w.window->menuBar(), "toggleXYPalette");
+    EXPECT_EQ(QVRMainMenu::plainText(toggle), UFM::HIDE_DIMENSIONS_PALETTE_TEXT());
+    EXPECT_FALSE(toggle->isCheckable());
+    EXPECT_FALSE(toggle->isChecked());
 
     PostCounter docked(QString::fromLatin1(TessutilsKeys::kPopoverDockStatusChangedNotification));
     ASSERT_TRUE(w.perform("toggleDockedPopover"));
@@ -812,3 +820,54 @@ TEST(CreatorWindowCommands, TheLastScreenDeletedCanBeUndone)
 }
 
 #include "CreatorWindowCommandsTest.moc"
+
+TEST(CreatorWindowCommands, TheDockStripLeavesAFittedScreenWholeAndEveryHandleWithinReach)
+{
+    CommandWindow w;
+    Tessutils::setIsPopoverDocked(false);
+    w.window->resize(1100, 700);
+    QVR_SingleScreenArtBoardView* board = w.window->theArtBoard();
+    ASSERT_TRUE(board);
+    QGraphicsView* view = board->theScrollView();
+    const auto fitted = [&] { return std::fabs(board->currentZoomLevel() - board->fitZoomLevel()) < 0.001; };
+    const auto screenWhole = [&] {
+        return view->viewport()->rect().contains(view->mapFromScene(QRectF(0, 0, 1024, 748)).boundingRect());
+    };
+    // The window's first fit comes 0.1 s after it opens, animated for 0.3 s: the checks start once it is in.
+    QTest::qWait(800);
+    board->zoomFitToScreen(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fitted() && screenWhole(); }, 5000));
+
+    // The palette's strip takes its height from the canvas: the screen is fitted again, whole below the strip.
+    ASSERT_TRUE(w.perform("toggleXYPalette"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fitted() && screenWhole(); }, 3000))
+        << board->currentZoomLevel() << " " << board->fitZoomLevel();
+
+    // An object in the screen's top left corner, zoomed in: scrolled to the top left, its handles all show.
+    (*w.shapeA)->setFrame(QRectF(0, 0, 100, 100));
+    (*w.shapeA)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    auto* handler = QVR_InteractableViewHandler::handlerForBoard(board);
+    ASSERT_TRUE(handler);
+    handler->setCurrentlySelected({board->singleScreen()->containerForMixedMediaObject(w.shapeA)});
+    // Once the levels the window hands from board to board have settled.
+    QTest::qWait(300);
+    board->setZoomLevel(3.0, false);
+    QTest::qWait(300);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->minimum());
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->minimum());
+    QVR_SelectedItemView* frame = w.window->selectedItemView();
+    frame->selectedViewsDidChange();
+    QApplication::processEvents();
+    ASSERT_DOUBLE_EQ(board->currentZoomLevel(), 3.0);
+    for (bool rotate : {false, true}) {
+        for (int position : {0, 1, 4, 6}) {
+            const QGraphicsItem* handle = frame->handle(position, rotate);
+            if (!handle || (rotate && position > 3))
+                continue;
+            const QRectF shown = handle->deviceTransform(view->viewportTransform()).mapRect(handle->boundingRect());
+            EXPECT_GE(shown.top(), 0) << position << (rotate ? " rotate" : "");
+            EXPECT_GE(shown.left(), 0) << position << (rotate ? " rotate" : "");
+        }
+    }
+    ASSERT_TRUE(w.perform("toggleXYPalette"));
+}

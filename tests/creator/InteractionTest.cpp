@@ -493,6 +493,41 @@ TEST(Nudging, GuideLinesStayASecondAfterTheLastNudgeUnlessAGestureTakesOver)
     SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
 }
 
+TEST(Moving, ASnapShownWhileTheButtonIsDownIsWhereTheObjectStays)
+{
+    Editor e;
+    SnappingUtils::sharedSnappingGrid().setSnappingIsDisabled(false);
+    // Shape B (x 400) dragged left until its left edge is a few points from the screen's: where a guide shows
+    // while the button is down, the object sits on it and stays there on release; where none shows, it stays
+    // where the pointer put it. (A is moved out of the way, B off every line along y.)
+    (*e.a)->setFrame(QRectF(600, 600, 100, 100));
+    (*e.a)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    for (int rawX = 4; rawX <= 9; ++rawX) {
+        SCOPED_TRACE(rawX);
+        (*e.b)->setFrame(QRectF(400, 400, 100, 100));
+        (*e.b)->updateNotifier().sendUpdateNotificationsIfNeeded();
+        const QPointF from(450, 450), to(450 - 400 + rawX, 450);
+        e.press(from);
+        e.moveTo(e.at((from + to) / 2));
+        e.moveTo(e.at(to));
+        const QRectF shown = (*e.b)->frame();
+        const int guides = snapLinesShown(e);
+        EXPECT_EQ(guides == 1, shown.x() == 0) << shown.x();
+        EXPECT_TRUE(shown.x() == 0 || shown.x() == rawX) << shown.x();
+        e.release(to);
+        EXPECT_EQ((*e.b)->frame(), shown);
+        ASSERT_TRUE(e.undo().undo());
+    }
+
+    // A release away from the last move is one more step of the drag, snapping as any step does.
+    (*e.b)->setFrame(QRectF(400, 400, 100, 100));
+    (*e.b)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    e.press(QPointF(450, 450));
+    e.moveTo(e.at(QPointF(300, 450)));
+    e.release(QPointF(54, 450));
+    EXPECT_EQ((*e.b)->frame().x(), 0);
+}
+
 TEST(Moving, ABoardClosingMidDragLeavesNoChangeOpen)
 {
     Editor e;

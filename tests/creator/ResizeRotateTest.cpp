@@ -266,6 +266,29 @@ TEST(ResizeHandles, ShapesTextAndAudioFollowTheirOwnRules)
     EXPECT_EQ((*audio)->frame(), QRectF(600, 100, 500, 500));
 }
 
+TEST(ResizeHandles, ASnapShownWhileTheButtonIsDownIsKeptOnRelease)
+{
+    Editor e(true);
+    // The right edge of `moving` (at 400) pulled left to a few points right of `other`'s right edge (299): the
+    // edge shown on that line while the button is down stays there on release.
+    e.add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 200, 100));
+    const Proxy moving = e.add(ZERI_MixedMediaObject::Shape, QRectF(200, 400, 200, 50));
+    e.open();
+    e.select(moving);
+    for (int rawRight = 302; rawRight <= 308; ++rawRight) {
+        SCOPED_TRACE(rawRight);
+        const QPoint to = e.pressAndMove(5, false, QPoint(rawRight - 400, 0));
+        const QRectF shown = (*moving)->frame();
+        EXPECT_TRUE(shown.right() == 300 || shown.right() == rawRight) << shown.right();
+        QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !e.handler()->isBusy(); }, 20000));
+        EXPECT_EQ((*moving)->frame(), shown);
+        e.undo().undo();
+        e.frame()->selectedViewsDidChange();
+        ASSERT_EQ((*moving)->frame(), QRectF(200, 400, 200, 50));
+    }
+}
+
 TEST(ResizeHandles, NoSideShrinksBelowOnePointAndIdleHandlersDoNothing)
 {
     Editor e;
@@ -545,4 +568,53 @@ TEST(ResizeHandles, AnObjectLeavingMidGestureEndsItQuietly)
         EXPECT_TRUE(e.pixmapItems().empty());
         EXPECT_EQ((*shape)->rotation(), 0);
     }
+}
+
+TEST(RotateHandles, APictureTurnedOverTheScreensEdgeIsDimmedThereLikeAnyElement)
+{
+    Editor e;
+    // A wide picture along the top of the screen, turned a quarter by its top right handle.
+    const Proxy image = e.addImage(QRectF(300, 20, 400, 100), QSize(400, 100), 1.0, QSizeF(0, 0));
+    e.open();
+    // After the window's own first fit, which comes a moment after it opens.
+    QTest::qWait(800);
+    e.board()->setZoomLevel(0.5, false);
+    QTest::qWait(300);
+    e.board()->theScrollView()->centerOn(QPointF(512, 200));
+    QApplication::processEvents();
+    e.select(image);
+    const QPoint from = e.handleCentre(1, true);
+    QTest::mousePress(e.viewport(), Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 5; ++i)
+        e.moveTo(from + QPoint(0, 15 * i));
+    QGraphicsPixmapItem* turning = e.handler()->rotateHandler().rotateView();
+    ASSERT_TRUE(turning);
+    // Where the turning picture reaches over the screen's top edge, the screen's dimming lies over it, as over
+    // the part of any element outside the screen.
+    const QPolygonF turned = turning->mapToScene(turning->boundingRect());
+    const QPointF top = *std::min_element(turned.begin(), turned.end(),
+                                          [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    ASSERT_LT(top.y(), -10);
+    // On the way from that corner to the picture's centre, halfway up to the screen's edge: inside the picture.
+    const QPointF centre = turned.boundingRect().center();
+    const QPointF above = top + (centre - top) * (-top.y() / 2 / (centre.y() - top.y()));
+    ASSERT_TRUE(turning->contains(turning->mapFromScene(above)));
+    QGraphicsItem* dimming = nullptr;
+    bool dimmedOver = false;
+    for (QGraphicsItem* item :
+         e.board()->singleScreen()->scene()->items(above, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder)) {
+        if (item == turning) {
+            dimmedOver = dimming != nullptr;
+            break;
+        }
+        if (item->zValue() == QVR_CreatorSingleScreen::kMaskZValue)
+            dimming = item;
+    }
+    EXPECT_TRUE(dimmedOver) << "the turning picture lies over the screen's dimming";
+    for (int i = 6; i <= 10; ++i)
+        e.moveTo(from + QPoint(0, 15 * i));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, from + QPoint(0, 150));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !e.handler()->isBusy(); }, 20000));
+    EXPECT_EQ((*image)->rotation(), 1);
+    EXPECT_FALSE(e.handler()->rotateHandler().rotateView());
 }

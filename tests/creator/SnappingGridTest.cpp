@@ -132,12 +132,13 @@ TEST(SnappingGridLineSet, RangeLookupAnswersTheNearestLineInTheDirectionOfMotion
 TEST(SnappingGrid, WindowsAbsolutePositionsAndLineOrder)
 {
     EXPECT_EQ(SnappingGrid::validRangeForDirection(1, 11, 6, 100).location, 11);
+    // Behind an edge at 10 (searched from 9) the window is the six slots 4 to 9, as ahead it is 11 to 16.
     const SnapRange behind = SnappingGrid::validRangeForDirection(-1, 9, -6, 100);
-    EXPECT_EQ(behind.location, 3);
+    EXPECT_EQ(behind.location, 4);
     EXPECT_EQ(behind.length, 6);
     const SnapRange cut = SnappingGrid::validRangeForDirection(-1, 2, -6, 100);
     EXPECT_EQ(cut.location, 0);
-    EXPECT_EQ(cut.length, 2);
+    EXPECT_EQ(cut.length, 3);
     EXPECT_EQ(SnappingGrid::validRangeForDirection(1, 97, 6, 100).length, 3);
     EXPECT_EQ(SnappingGrid::validRangeForDirection(0, 50, 0, 100).length, 0);
 
@@ -185,10 +186,20 @@ TEST(SnappingGrid, MovesPickTheNearestLineAheadWithMiddleWinningTies)
     const auto connection = s.grid.checkForSnapConnectionWithFrame((*o)->frame(), SnapVertical, QPointF(1, 0));
     EXPECT_FALSE(connection);
 
-    // Moving left, the window starts two slots behind the edge and reaches seven.
-    EXPECT_EQ(s.grid.checkForSnapConnectionWithFrame(QRectF(931, 200, 100, 100), SnapVertical, QPointF(-1, 0))
+    // Moving left the reach is the same six slots: a line seven behind is not found, one six behind is, and a
+    // snap found there holds when the pointer stops.
+    EXPECT_FALSE(s.grid.checkForSnapConnectionWithFrame(QRectF(931, 200, 100, 100), SnapVertical, QPointF(-1, 0)));
+    EXPECT_EQ(s.grid.checkForSnapConnectionWithFrame(QRectF(930, 200, 100, 100), SnapVertical, QPointF(-1, 0))
                   ->snappedFrame.x(),
               924);
+    (*o)->setFrame(QRectF(936, 200, 100, 100));
+    s.setUp({o});
+    (*o)->setFrame(QRectF(930, 200, 100, 100));
+    s.grid.modelSnapping_handleTranslation(QPointF(-6, 0));
+    EXPECT_EQ(s.x(o), 924);
+    (*o)->setFrame(QRectF(930, 200, 100, 100));
+    s.grid.modelSnapping_handleTranslation(QPointF(-6, 0));
+    EXPECT_EQ(s.x(o), 924);
 
     Screen tie;
     auto tracked = tie.add(ZERI_MixedMediaObject::Shape, QRectF(100, 200, 101, 50));

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "inspector/InspectorLibrary.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/popovers/PopoverColorPickerButton.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "strings/UFM.h"
@@ -252,4 +254,56 @@ TEST_F(ColorPickerTest, AHexCodeTypedKeyByKeyIsPickedOnceWhole)
     UserInput::pressKey(hex, Qt::Key_Return);
     ASSERT_EQ(picks.size(), 2);
     EXPECT_EQ(picks.last(), QColor(0, 0, 255));
+}
+
+TEST(ColorPanelPlacement, ThePanelOpensBesideItsControlAndClearOfTheSelection)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setGeometry(screen);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // A popover's colour button near the top right, and a selection low on the left where the window manager
+    // would not know to keep off it.
+    auto* picker = new QVRColorPicker(&window);
+    QWidget* button = PopoverColorPickerButton::make(picker);
+    button->setParent(&window);
+    button->move(screen.width() - 100, 20);
+    button->show();
+    const QRect selection(window.mapToGlobal(QPoint(40, screen.height() - 300)), QSize(200, 100));
+    ColorPanel::setKeepClearAreaProvider([&](QWidget* opener) { return opener == &window ? selection : QRect(); });
+    ColorPanel* panel = ColorPanel::shared();
+    // Left where the window manager put it: over the selection.
+    panel->move(selection.topLeft());
+    picker->presentColorPanel();
+    ASSERT_TRUE(panel->isVisible());
+    const QRect shown = panel->frameGeometry();
+    const QRect control(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_FALSE(shown.intersects(control));
+    EXPECT_FALSE(shown.intersects(selection));
+    EXPECT_TRUE(screen.contains(shown));
+    // Beside the control: within a few points of it (room left for a window manager's frame).
+    EXPECT_LE(std::abs(shown.right() - control.left()), 24);
+    EXPECT_LE(std::abs(shown.top() - control.top()), 24);
+
+    // A selection right beside the control: the panel goes beside both.
+    panel->hide();
+    const QRect besideControl(control.left() - 260, control.top(), 200, 100);
+    ColorPanel::setKeepClearAreaProvider([&](QWidget*) { return besideControl; });
+    picker->presentColorPanel();
+    EXPECT_FALSE(panel->frameGeometry().intersects(control));
+    EXPECT_FALSE(panel->frameGeometry().intersects(besideControl));
+    EXPECT_TRUE(screen.contains(panel->frameGeometry()));
+    ColorPanel::setKeepClearAreaProvider([&](QWidget* opener) { return opener == &window ? selection : QRect(); });
+
+    // A picker that shows nowhere (the screen's background picker) keeps the panel off the selection.
+    QVRColorPicker hidden;
+    panel->hide();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    panel->move(selection.topLeft());
+    hidden.presentColorPanel();
+    EXPECT_FALSE(panel->frameGeometry().intersects(selection));
+    ColorPanel::setKeepClearAreaProvider({});
+    panel->hide();
 }

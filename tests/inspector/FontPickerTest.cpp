@@ -185,3 +185,48 @@ TEST(FontPickerLook, TheFloatingFamilyMenuStaysInsideItsBorderAndOpensWideEnough
     }
     picker.familyBox()->hidePopup();
 }
+
+TEST(FontPickerLook, TheFaceMenuOpensWideEnoughForItsLongestName)
+{
+    FontList list;
+    list.setList({font("Zeta-Regular", "Zeta"), font("Zeta-UltraCondensedExtraBoldItalic", "Zeta"),
+                  font("Zeta-SemiCondensedLightOblique", "Zeta")});
+    QWidget host;
+    QVRFontPicker_v2 picker(&host);
+    picker.setFontList(&list);
+    picker.setSelectedFont(font("Zeta-Regular", "Zeta"));
+    host.resize(300, 80);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_EQ(picker.faceBox()->count(), 3);
+    picker.faceBox()->showPopup();
+    QAbstractItemView* menu = picker.faceBox()->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    for (int index = 0; index < picker.faceBox()->count(); ++index) {
+        const QVariant itemFont = picker.faceBox()->itemData(index, Qt::FontRole);
+        const QFont shown = itemFont.isValid() ? itemFont.value<QFont>() : menu->font();
+        EXPECT_LE(QFontMetrics(shown).horizontalAdvance(picker.faceBox()->itemText(index)) + 16,
+                  menu->viewport()->width())
+            << picker.faceBox()->itemText(index).toStdString();
+    }
+    picker.faceBox()->hidePopup();
+}
+
+TEST_F(FontPickerTest, MixedFontsShowNoFamilyUntilOneIsPicked)
+{
+    picker.setSelectedFont(font("FooBar-Bold", "Foo Bar"));
+    picker.showNoFontChosen();
+    EXPECT_EQ(picker.familyBox()->currentIndex(), -1);
+    EXPECT_TRUE(picker.familyBox()->currentText().isEmpty());
+    EXPECT_EQ(picker.faceBox()->count(), 0);
+    EXPECT_TRUE(picker.currentFontName().isEmpty());
+    EXPECT_TRUE(reports.isEmpty());
+    // Picking the family shown before is a pick all the same: the whole text takes it.
+    chooseFamily("Foo Bar");
+    EXPECT_EQ(reports, QStringList{"FooBar-Regular"});
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Regular"));
+    picker.showNoFontChosen();
+    picker.setSelectedFont(font("Alpha-Light", "Alpha"));
+    EXPECT_EQ(picker.familyBox()->currentText(), QStringLiteral("Alpha"));
+    EXPECT_EQ(picker.faceBox()->currentText(), QStringLiteral("Light"));
+}

@@ -33,6 +33,9 @@
 #include "foundation/Tessutils.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/QVRFontPicker_v2.h"
+#include "inspector/pickers/QVRSizePicker.h"
+#include "inspector/pickers/QVRColorPicker.h"
 #include "inspector/popovers/CoalescedUndoStep.h"
 #include "inspector/popovers/QVRImageMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
@@ -315,9 +318,14 @@ TEST(ObjectPopoverTest, StackingOrderIsOneStepThatPagesBack)
     auto popoverB = Popover::controllerForObject(b, false);
     popoverB->setupMMObjDefaultToolbarViews();
     const int steps = f.undo().undoCount();
+    QWidget* forwardB = popoverB->toolbarViewWithTag(433);
+    QWidget* backB = popoverB->toolbarViewWithTag(434);
+    ASSERT_TRUE(forwardB && backB);
     popoverB->moveForward();
     EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{a, c, b}));
     EXPECT_EQ(f.undo().undoCount(), steps + 1);
+    EXPECT_EQ(f.undo().undoActionName(), UFM::BRING_FORWARD_TEXT()) << "one step, named as one";
+    EXPECT_FALSE(forwardB->isEnabled());
 
     f.window->setCurrentIndex(1);
     f.settle();
@@ -325,6 +333,21 @@ TEST(ObjectPopoverTest, StackingOrderIsOneStepThatPagesBack)
     f.settle();
     EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{a, b, c}));
     EXPECT_EQ(f.window->currentIndex(), 0) << "back to the object's screen";
+    // The undone order shows on the popover's buttons, and they act on it.
+    EXPECT_TRUE(forwardB->isEnabled());
+    EXPECT_TRUE(backB->isEnabled());
+    popoverB->moveBack();
+    EXPECT_EQ(f.undo().undoActionName(), UFM::SEND_BACKWARD_TEXT());
+    f.settle();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{b, a, c}));
+    EXPECT_FALSE(backB->isEnabled());
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
+    EXPECT_TRUE(backB->isEnabled());
+    popoverB->moveBack();
+    EXPECT_EQ(f.screen->mixedMediaObjects(), (std::vector<Proxy>{b, a, c})) << "Backward after the undo moves";
+    ASSERT_TRUE(f.undo().undo());
+    f.settle();
 
     auto popoverC = Popover::controllerForObject(c, false);
     popoverC->setupMMObjDefaultToolbarViews();
@@ -776,6 +799,70 @@ TEST(ObjectPopoverTest, TextFontMenusSitSideBySideAndAlwaysListTheShownFamilysFa
     emit face->activated(bold);
     EXPECT_EQ(object->as<ZERI_MMObject_Text>()->attributedString().runs().front().attributes.fontName,
               QStringLiteral("Arial-BoldMT"));
+}
+
+TEST(ObjectPopoverTest, TextOfSeveralFontsShowsNoFamilySizeOrColour)
+{
+    PopoverWindow f;
+    // "Plain" in Arial 30 black, "words" in DejaVu Serif 24 red.
+    AttributedText mixed(QStringLiteral("Plain words"), font(QStringLiteral("ArialMT"), 30));
+    TextAttributes serif = font(QStringLiteral("DejaVuSerif"), 24);
+    serif.foregroundColor = Qt::red;
+    mixed.setAttributes(serif, {6, 5});
+    const Proxy object = f.addText(mixed);
+    f.open();
+    QVR_ArtBoardScrollView* view = f.window->theArtBoard()->theScrollView();
+    QWidget* viewport = view->viewport();
+    const QPoint inText = view->mapFromScene(QPointF(150, 150));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, inText);
+    f.settle();
+    auto* popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(f.popover(object));
+    ASSERT_NE(popover, nullptr);
+    ASSERT_TRUE(popover->popoverView() && popover->popoverView()->isVisible());
+    QComboBox* family = popover->fontPicker()->familyBox();
+    QComboBox* face = popover->fontPicker()->faceBox();
+    QVRColorPicker* colour = popover->colorPicker();
+    const auto showsNothingChosen = [&] {
+        return family->currentIndex() == -1 && family->currentText().isEmpty() && face->count() == 0 &&
+               popover->sizePicker()->field()->text().trimmed().isEmpty() && colour->showsMixedColors();
+    };
+    EXPECT_TRUE(showsNothingChosen()) << family->currentIndex() << " " << face->count() << " '"
+                                      << popover->sizePicker()->field()->text().toStdString() << "' "
+                                      << colour->showsMixedColors();
+    // The swatch shows a dash on white, not black.
+    const QImage swatch = colour->grab().toImage();
+    const QPoint middle(swatch.width() / 2, swatch.height() / 2);
+    EXPECT_EQ(swatch.pixelColor(middle.x(), middle.y()).rgb(), QColor(0x51, 0x51, 0x51).rgb());
+    EXPECT_EQ(swatch.pixelColor(middle.x(), 4).rgb(), QColor(Qt::white).rgb());
+
+    // Edited with the caret in "Plain": its family, size and colour; all of it selected: none again.
+    QTest::qWait(250); // not a double click
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, inText);
+    f.settle();
+    auto* element =
+        qobject_cast<QVR_AttributedTextMixedMediaElementView*>(f.container(object)->mixedMediaElementView());
+    ASSERT_TRUE(element && element->editable());
+    UserInput::pressKey(viewport, Qt::Key_Home, Qt::ControlModifier);
+    f.settle();
+    EXPECT_EQ(family->currentText(), QStringLiteral("Arial"));
+    EXPECT_EQ(popover->sizePicker()->field()->text(), QStringLiteral("30"));
+    EXPECT_FALSE(colour->showsMixedColors());
+    UserInput::pressKey(viewport, Qt::Key_A, Qt::ControlModifier);
+    f.settle();
+    EXPECT_TRUE(showsNothingChosen()) << family->currentIndex() << " " << face->count() << " '"
+                                      << popover->sizePicker()->field()->text().toStdString() << "' "
+                                      << colour->showsMixedColors();
+
+    // A family picked now applies to the whole text, each run keeping its size.
+    const int arial = family->findText(QStringLiteral("Arial"));
+    ASSERT_GE(arial, 0);
+    family->setCurrentIndex(arial);
+    emit family->activated(arial);
+    const auto runs = object->as<ZERI_MMObject_Text>()->attributedString().runs();
+    ASSERT_EQ(runs.size(), 2u);
+    for (const auto& run : runs)
+        EXPECT_EQ(run.attributes.fontName, QStringLiteral("ArialMT"));
+    EXPECT_EQ(runs.back().attributes.fontSize, 24);
 }
 
 TEST(ObjectPopoverTest, TheTextPopoverComesBackBesideTheLineBeingTyped)

@@ -19,6 +19,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -289,4 +290,68 @@ TEST(PopoverPlacement, SelectingElementAfterElementLeavesNoPickersBehind)
     EXPECT_TRUE(QTest::qWaitFor([&] { return liveWidgetsOf<QVRColorPicker>() < before; }, 3000))
         << "the shape's colour picker went with its popover";
     EXPECT_EQ(liveWidgetsOf<QVRFontPicker_v2>(), 0);
+}
+
+TEST(PopoverPlacement, ThePopoverLeavesEveryHandleOfTheSelectionFree)
+{
+    // A large element and one smaller than the popover is high: whichever side the popover takes, no part of it
+    // lies over a handle, and a press on any handle reaches the canvas.
+    for (const QRectF& frame : {QRectF(300, 300, 120, 120), QRectF(300, 300, 30, 30)}) {
+        FloatingPopovers f;
+        const Proxy shape = f.openOnClickedShape(frame);
+        ASSERT_TRUE(f.popoverShown(shape));
+        QVR_SelectedItemView* selection = f.window->selectedItemView();
+        ASSERT_TRUE(selection && selection->isVisible());
+        const QRect popover = f.popoverFrame(shape);
+        int handles = 0;
+        for (bool rotate : {false, true}) {
+            for (int position = 0; position < (rotate ? 4 : 8); ++position) {
+                const QGraphicsItem* handle = selection->handle(position, rotate);
+                if (!handle || !handle->isEnabled())
+                    continue;
+                ++handles;
+                const QRect inViewport =
+                    handle->deviceTransform(f.view()->viewportTransform()).mapRect(handle->boundingRect()).toRect();
+                const QRect inWindow(f.viewport()->mapTo(f.window, inViewport.topLeft()), inViewport.size());
+                EXPECT_FALSE(popover.intersects(inWindow))
+                    << "handle " << position << (rotate ? " (rotate)" : "") << " under the popover";
+                for (const QPoint& point : {inWindow.topLeft(), inWindow.bottomLeft(), inWindow.topRight(),
+                                            inWindow.bottomRight(), inWindow.center()})
+                    EXPECT_EQ(f.window->childAt(point), f.viewport()) << "handle " << position;
+            }
+        }
+        EXPECT_GE(handles, 8);
+    }
+}
+
+TEST(PopoverPlacement, AtTheWindowsSmallestSizeThePopoverStaysInsideTheCanvas)
+{
+    // In a window at its smallest, an element filling the canvas but for a few pixels: no side of it has room
+    // inside the canvas, and the strip of screens below would. The popover stays inside the canvas.
+    FloatingPopovers f;
+    const Proxy shape = f.openOnClickedShape(QRectF(300, 300, 200, 120));
+    f.window->resize(f.window->minimumSize());
+    // Once the window's first fit has come and gone.
+    QTest::qWait(800);
+    f.window->theArtBoard()->setZoomLevel(1.0, false);
+    QTest::qWait(300);
+    UserInput::letRepaintsHappen();
+    const double zoom = f.window->theArtBoard()->currentZoomLevel();
+    ASSERT_DOUBLE_EQ(zoom, 1.0);
+    const QSize viewport = f.viewport()->size();
+    const QRectF filling(100, 100, (viewport.width() - 12) / zoom, (viewport.height() - 12) / zoom);
+    (*shape)->setFrame(filling);
+    (*shape)->updateNotifier().sendUpdateNotificationsIfNeeded();
+    f.view()->centerOn(filling.center());
+    UserInput::letRepaintsHappen();
+    const QRect canvas(f.viewport()->mapTo(f.window, QPoint(0, 0)), f.viewport()->size());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return f.popoverShown(shape) && canvas.adjusted(-8, -8, 8, 8).contains(f.elementFrame(shape)); }, 3000))
+        << "the element did not come to fill the canvas " << f.popoverShown(shape) << " " << f.elementFrame(shape).x()
+        << "," << f.elementFrame(shape).y() << " " << f.elementFrame(shape).width() << "x"
+        << f.elementFrame(shape).height() << " in " << canvas.y() << "+" << canvas.height() << " zoom " << zoom;
+    QTest::qWait(300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return canvas.contains(f.popoverFrame(shape)); }, 3000))
+        << "popover at " << f.popoverFrame(shape).y() << "+" << f.popoverFrame(shape).height() << ", canvas "
+        << canvas.y() << "+" << canvas.height();
 }

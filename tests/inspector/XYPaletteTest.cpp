@@ -17,6 +17,8 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
+#include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "inspector/InspectorLibrary.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "platform/AppPaths.h"
@@ -430,4 +432,36 @@ TEST(XYPalette, EntriesTakeTheLocalesDecimalSeparator)
         EXPECT_EQ(shape->object()->frame().width(), 12.5) << locale.name().toStdString();
     }
     QLocale::setDefault(previous);
+}
+
+TEST(XYPalette, BesideTheDockedPopoverNeitherLiesOverTheOtherAtAnyWidth)
+{
+    PaletteWindow w;
+    ASSERT_TRUE(w.open());
+    const bool dockedBefore = Tessutils::isPopoverDocked();
+    Tessutils::setIsPopoverDocked(false);
+    QVRTopOfWindowDockToolbarView* strip = w.window->topDockBar();
+    const auto apart = [&] {
+        QWidget* palette = strip->xyPalette();
+        QWidget* docked = strip->dockedPopoverView();
+        return strip->isVisible() && palette->isVisible() && docked->isVisible() &&
+               !palette->geometry().intersects(docked->geometry()) && strip->rect().contains(palette->geometry()) &&
+               strip->rect().contains(docked->geometry());
+    };
+    // Shown at 900 × 650, and with the side menu open.
+    w.window->resize(900, 650);
+    QApplication::processEvents();
+    w.window->performToggleXYPalette(0);
+    w.window->performToggleDockedPopover(0);
+    EXPECT_TRUE(QTest::qWaitFor(apart, 3000)) << w.window->width();
+    w.p->document->setSideMenuOpen(true);
+    EXPECT_TRUE(QTest::qWaitFor(apart, 3000)) << w.window->width();
+    // Made as narrow as it goes, the window stops where both still fit.
+    w.window->resize(200, 650);
+    QApplication::processEvents();
+    EXPECT_TRUE(QTest::qWaitFor(apart, 3000)) << w.window->width();
+    w.p->document->setSideMenuOpen(false);
+    w.window->performToggleDockedPopover(0);
+    w.window->performToggleXYPalette(0);
+    Tessutils::setIsPopoverDocked(dockedBefore);
 }

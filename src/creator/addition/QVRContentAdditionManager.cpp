@@ -26,6 +26,7 @@
 #include "app/QVRAnalytics.h"
 #include "app/QVRWindowManager.h"
 #include "creator/CreatorLogging.h"
+#include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
 #include "elements/images/ImageUtils.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
@@ -651,7 +652,7 @@ void QVRContentAdditionManager::addPastedAttributedStrings(const std::vector<QSt
             placed.moveCenter(*m_proposedItemCenter);
         else
             placed.moveTopLeft(QPointF(10, 10));
-        textObject->setFrame(placed);
+        textObject->setFrame(NewObjectPlacement::placedFrame(placed, *m_screen, !m_proposedItemCenter));
         m_screen->addMixedMediaObject(object);
         m_addedTexts.push_back(object);
     }
@@ -973,6 +974,9 @@ void QVRContentAdditionManager::placeObject(const std::shared_ptr<ZERI_MixedMedi
     }
     if (!m_proposedItemCenter)
         r.moveTopLeft(QPointF(m_mmobjNextX, m_mmobjNextY));
+    // Fitted to the screen and put back at the cascade's spot, it would run past the screen's far edge: it stays
+    // inside, and, where no spot was asked for, clear of what it would hide.
+    r = NewObjectPlacement::placedFrame(r, *m_screen, !m_proposedItemCenter, {object});
     model.setFrame(r);
     object->updateNotifier().sendUpdateNotificationsIfNeeded();
     model.setZoomScale(zoom);

@@ -89,20 +89,25 @@ void QVR_ShapeButtonView::clicked()
 void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    // The focused shape reads as the one under the pointer (QWidget repaints as the focus comes and goes).
-    const bool focusShown = hasFocus() && currentControlState() == PointerOutside;
-    const QColor border = focusShown ? greyOf(0.45) : borderColor();
+    const QColor border = borderColor();
     if (border.isValid()) {
         painter.setPen(QPen(border, 1.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
     }
-    const QColor fill = focusShown ? greyOf(0.45) : shapeColor();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The keyboard's place: a light outline inside the border, the state's colours left as they are (grey would
+    // read as pressed or unavailable). QWidget repaints as the focus comes and goes.
+    if (hasFocus()) {
+        painter.setPen(QPen(kFocusRingColor, 2.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 3, 3);
+    }
+    const QColor fill = shapeColor();
     if (!m_myShape || !fill.isValid())
         return;
     m_myShape->setShapeType(m_shapeType);
     m_myShape->setColor(fill);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QSizeF size = QSizeF(this->size());
     m_myShape->drawIntoContext(&painter, QRectF(QPointF(size.width() * 0.1, size.height() * 0.1), size * 0.8));
 }

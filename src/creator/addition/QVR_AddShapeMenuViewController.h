@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include <QColor>
 #include <QPointer>
 
 #include "controls/NavigationController.h"
@@ -23,6 +24,8 @@ public:
 class QVR_ShapeButtonView : public SimpleControlView {
     Q_OBJECT
 public:
+    // The outline that marks the shape holding the keyboard.
+    static constexpr QColor kFocusRingColor{0x8C, 0xC4, 0xFF};
     explicit QVR_ShapeButtonView(QWidget* parent = nullptr);
     ~QVR_ShapeButtonView() override;
 

@@ -101,8 +101,10 @@ void QVR_ArtBoardScrollView::scrollContentsBy(int dx, int dy)
 void QVR_ArtBoardScrollView::resizeEvent(QResizeEvent* event)
 {
     QGraphicsView::resizeEvent(event);
-    if (m_artBoard)
+    if (m_artBoard) {
+        m_artBoard->updateScrollRange();
         m_artBoard->updateVisibleArea();
+    }
 }
 
 void QVR_ArtBoardScrollView::drawBackground(QPainter* painter, const QRectF& rect)

@@ -11,6 +11,7 @@
 #include "controls/UniversalPopover.h"
 #include "controls/ViewUtils.h"
 #include "creator/CreatorLogging.h"
+#include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
@@ -263,7 +264,7 @@ void QVR_CreatorCanvasView::addTextObject()
     QRectF frame(20, 20, 320, 70);
     if (m_insertionSuggestedCenter)
         frame.moveCenter(*m_insertionSuggestedCenter);
-    (*object)->setFrame(frame);
+    (*object)->setFrame(NewObjectPlacement::placedFrame(frame, *screen, !m_insertionSuggestedCenter));
     screen->addMixedMediaObject(object);
     if (auto text = object->as<ZERI_MMObject_Text>()) {
         text->setAttributedString(QVR_TextHelperUtils::defaultAttributedText());
@@ -325,7 +326,7 @@ void QVR_CreatorCanvasView::addShapeToCurrentScreen(int shapeType)
     QRectF frame(10, 10, 300, 300);
     if (m_insertionSuggestedCenter)
         frame.moveCenter(*m_insertionSuggestedCenter);
-    (*object)->setFrame(frame);
+    (*object)->setFrame(NewObjectPlacement::placedFrame(frame, *screen, !m_insertionSuggestedCenter));
     if (auto shape = object->as<ZERI_MMObject_Shape>()) {
         shape->setShapeType(shapeType);
         QColor colour = Tessutils::tessarineBlue();
@@ -487,7 +488,7 @@ void QVR_CreatorCanvasView::addStreamingVideoToCurrentScreen(const QString& urlT
             QRectF frame(QPointF(10, 10), size);
             if (center)
                 frame.moveCenter(*center);
-            (*object)->setFrame(frame);
+            (*object)->setFrame(NewObjectPlacement::placedFrame(frame, *screenNow, !center));
             screenNow->addMixedMediaObject(object);
             MixedMediaObjectStorage::setupUsingDataItem(
                 object, item, true, [self, weakScreen, object, flow, busy](const Error& setupError) {
@@ -673,7 +674,8 @@ void QVR_CreatorCanvasView::placeNewGallery(const std::shared_ptr<ZERI_MixedMedi
             (*gallery)->setZoomScale(scale);
             if (defaulted)
                 r.moveTopLeft(QPointF(20, 20));
-            (*gallery)->setFrame(r);
+            // A gallery fitted to the screen's height and put 20 points down would run past its bottom edge.
+            (*gallery)->setFrame(NewObjectPlacement::placedFrame(r, *target, defaulted, {gallery}));
             const auto finish = [self, weakScreen, gallery, flow, busy](const Error&) {
                 flow->endUndoableChanges();
                 busy->end();

@@ -15,6 +15,9 @@
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
+#include "creator/crop/QVR_CropView.h"
+#include "creator/interaction/QVR_InteractableViewHandler.h"
 #include "creator/toolbar/QVR_ZoomMenuGeneratorObject.h"
 #include "platform/NotificationCenter.h"
 #include "strings/UFM.h"
@@ -232,6 +235,7 @@ void QVR_SingleScreenArtBoardView::applyMagnification(double level)
     if (!m_scrollView)
         return;
     m_scrollView->setTransform(QTransform::fromScale(m_magnification, m_magnification));
+    updateScrollRange();
     updateVisibleArea();
     m_scrollView->contentViewBoundsChanged();
 }
@@ -254,6 +258,7 @@ void QVR_SingleScreenArtBoardView::zoomOutWithVelocity(double velocity)
 
 void QVR_SingleScreenArtBoardView::handleChangeInMagnification(bool notify)
 {
+    updateScrollRange();
     updateVisibleArea();
     if (m_singleScreen)
         m_singleScreen->appropriatelyResizeAllMmobjViews();
@@ -262,6 +267,34 @@ void QVR_SingleScreenArtBoardView::handleChangeInMagnification(bool notify)
     if (notify)
         NotificationCenter::defaultCenter().post(kZoomLevelChangedNotification, window(),
                                                  {{kZoomLevelChangedKey, static_cast<float>(m_magnification)}});
+}
+
+void QVR_SingleScreenArtBoardView::updateScrollRange()
+{
+    if (!m_scrollView || m_previewOnly)
+        return;
+    const QRectF screen(0, 0, kScreenWidth, kScreenHeight);
+    QRectF reach = screen;
+    if (const auto* handler = QVR_InteractableViewHandler::handlerForBoard(this))
+        if (const QGraphicsItem* crop = handler->cropView())
+            reach |= crop->mapRectToScene(crop->boundingRect() | crop->childrenBoundingRect());
+    const QSize viewport = m_scrollView->viewport()->size();
+    const double margin = kOverlayReach / m_magnification;
+    QRectF range = screen;
+    if (reach.width() * m_magnification > viewport.width()) {
+        range.setLeft(reach.left() - margin);
+        range.setRight(reach.right() + margin);
+    }
+    if (reach.height() * m_magnification > viewport.height()) {
+        range.setTop(reach.top() - margin);
+        range.setBottom(reach.bottom() + margin);
+    }
+    if (range == m_scrollView->sceneRect())
+        return;
+    // What the view shows stays where it is.
+    const QPointF centre = m_scrollView->mapToScene(m_scrollView->viewport()->rect().center());
+    m_scrollView->setSceneRect(range);
+    m_scrollView->centerOn(centre);
 }
 
 void QVR_SingleScreenArtBoardView::updateVisibleArea()

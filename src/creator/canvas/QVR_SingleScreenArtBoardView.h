@@ -86,6 +86,10 @@ public:
     void handleChangeInMagnification(bool notify = true);
     // Tells the single screen which part of the scene the view shows.
     void updateVisibleArea();
+    // The scroll range: the screen while it fits the view; where it (or a crop reaching past it) does not, that
+    // much more by kOverlayReach pixels each side, so the selection's and the crop's handles can be scrolled to.
+    void updateScrollRange();
+    static constexpr double kOverlayReach = 40.0;
 
     // The "Screen Menu" shown for clicks beside the screen (nullptr in preview-only mode). Built on first use;
     // its items are validated each time it opens. Its insert entries insert on the screen at the clicked point.

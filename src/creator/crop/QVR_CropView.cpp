@@ -22,6 +22,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/crop/CropGeometry.h"
 #include "creator/crop/QVR_CropHandle.h"
 #include "creator/crop/QVR_CropPopoverButtonsView.h"
@@ -309,6 +310,10 @@ void QVR_CropView::setViewFrame(const QRectF& sceneFrame)
     m_size = sceneFrame.size();
     setPos(sceneFrame.topLeft());
     updateHandles();
+    // A picture reaching past the screen can be scrolled to, its handles with it.
+    if (scene() && !scene()->views().isEmpty())
+        if (auto* view = qobject_cast<QVR_ArtBoardScrollView*>(scene()->views().front()); view && view->artBoard())
+            view->artBoard()->updateScrollRange();
 }
 
 void QVR_CropView::setCropRect(const QRectF& rect)

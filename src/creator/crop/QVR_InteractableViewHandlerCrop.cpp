@@ -140,6 +140,8 @@ void QVR_InteractableViewHandler::finishCrop(QVR_MixedMediaElementContainingView
     const auto object = crop ? crop->selectedObject() : nullptr;
     m_cropView = nullptr;
     delete crop;
+    if (m_board)
+        m_board->updateScrollRange();
     QVR_CreatorSingleScreen* screen = mainInteractableView();
     if (screen && screen->flowScreenModel())
         screen->flowScreenModel()->updateNotifier().sendUpdateNotificationsIfNeeded();

@@ -362,6 +362,7 @@ bool QVR_InteractableViewHandler::beginHandleDrag(QGraphicsObject* item, const Q
 
 void QVR_InteractableViewHandler::resizeStep(const QPointF& translation)
 {
+    m_lastStepTranslation = translation;
     m_resizeHandler.handleMove(translation);
     // The grid sees only an element still on its screen; one that left it mid-gesture is skipped there.
     if (m_resizeHandler.currentMixedMediaObject())
@@ -432,10 +433,14 @@ void QVR_InteractableViewHandler::dragEnded(QGraphicsObject*, QPointF translatio
         updateBand(translation);
         band()->endTranslation();
     } else if (kind == DragKind::Translate) {
-        handleTranslate(translation);
+        // Released where the pointer last moved: the objects stay where that step put them, on the guide it
+        // showed. Stepping again from the raw position would measure the snap's hold from there and could drop it.
+        if (translation != m_lastStepTranslation)
+            handleTranslate(translation);
         endTranslating(false);
     } else if (kind == DragKind::Resize) {
-        resizeStep(translation);
+        if (translation != m_lastStepTranslation)
+            resizeStep(translation);
         hideFlashLines();
         m_resizeHandler.endResizing([guard = QPointer<QVR_InteractableViewHandler>(this)] {
             if (guard)
@@ -519,6 +524,7 @@ void QVR_InteractableViewHandler::handleBeginTranslation(const QPointF& translat
 
 void QVR_InteractableViewHandler::handleTranslate(const QPointF& translation)
 {
+    m_lastStepTranslation = translation;
     for (auto& handler : m_translateHandlers)
         handler.handleMove(translation);
     SnappingUtils::sharedSnappingGrid().modelSnapping_handleTranslation(translation, m_snapNudging);

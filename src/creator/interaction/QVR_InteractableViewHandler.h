@@ -270,6 +270,9 @@ private:
     bool m_deselectedOnMouseDown = false;
     std::function<bool()> m_commandsBlocked;
     bool m_snapNudging = false;
+    // The translation of the last move or resize step: a release where the pointer last moved keeps what that
+    // step showed, snapped guides included.
+    QPointF m_lastStepTranslation;
     std::vector<QPointer<QVR_SnapLineView>> m_flashLines;
     QVR_MixedMediaObjectResizeHandler m_resizeHandler;
     QVR_MixedMediaObjectRotateHandler m_rotateHandler;

@@ -424,7 +424,7 @@ void QVR_InteractableViewHandler::bringForward()
     if (commandsBlocked() || objects.empty())
         return;
     // The frontmost selected object passes the next object in front of it; the others gather right behind it.
-    changeScreen(UFM::UNDO_MANAGER_BRING_TO_FRONT_TAG(), [&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::BRING_FORWARD_TEXT(), [&](ZERI_FlowScreenModel& screen) {
         const Proxy& last = objects.back();
         screen.placeObjectAboveNextObjectInFrontOfIt(last);
         for (std::size_t i = 0; i + 1 < objects.size(); ++i) {
@@ -441,7 +441,7 @@ void QVR_InteractableViewHandler::sendBackward()
     if (commandsBlocked() || objects.empty())
         return;
     // The backmost selected object passes the next object behind it; the others gather right in front of it.
-    changeScreen(UFM::UNDO_MANAGER_SEND_TO_BACK_TAG(), [&](ZERI_FlowScreenModel& screen) {
+    changeScreen(UFM::SEND_BACKWARD_TEXT(), [&](ZERI_FlowScreenModel& screen) {
         const Proxy& first = objects.front();
         screen.placeObjectBelowNextObjectBehindIt(first);
         const qsizetype index = screen.indexOfMixedMediaObject(first);

@@ -151,10 +151,15 @@ void QVR_MixedMediaObjectRotateHandler::startRotating(QVR_MixedMediaElementConta
         double scale = 1.0;
         if (!scene->views().isEmpty())
             scale = std::clamp(scene->views().front()->transform().m11(), 0.25, 4.0);
-        // In the scene itself: the scene's items go with it, so the snapshot never outlives its board.
-        m_snapshot = new QGraphicsPixmapItem(snapshotOf(interactable->mixedMediaElementView(), scale));
+        // Beside the element, under the screen's dimming of what lies outside it, as the element itself: its part
+        // turned past the screen's edge shows as dimmed. Held by the element's holder, or by the scene.
+        QGraphicsObject* holder = interactable->parentObject();
+        m_snapshot = new QGraphicsPixmapItem(snapshotOf(interactable->mixedMediaElementView(), scale), holder);
+        m_snapshotHolder = holder;
+        m_snapshotHeld = holder != nullptr;
         m_scene = scene;
-        scene->addItem(m_snapshot);
+        if (!holder)
+            scene->addItem(m_snapshot);
         m_snapshot->setZValue(kSnapshotZValue);
         m_snapshot->setOpacity(kSnapshotOpacity);
         m_snapshot->setTransformationMode(Qt::SmoothTransformation);
@@ -180,16 +185,20 @@ void QVR_MixedMediaObjectRotateHandler::placeSnapshot()
         return;
     const QRectF frame = m_interactable->frame();
     m_snapshot->setRotation(0);
-    m_snapshot->setPos(m_interactable->parentItem() ? m_interactable->parentItem()->mapToScene(frame.topLeft())
-                                                    : frame.topLeft());
+    const QGraphicsItem* parent = m_interactable->parentItem();
+    const QPointF inScene = parent ? parent->mapToScene(frame.topLeft()) : frame.topLeft();
+    m_snapshot->setPos(m_snapshot->parentItem() ? m_snapshot->parentItem()->mapFromScene(inScene) : inScene);
     m_snapshot->setTransformOriginPoint(QRectF(QPointF(), frame.size()).center());
     m_snapshot->setRotation(m_degrees); // clockwise on a y-down scene
 }
 
 void QVR_MixedMediaObjectRotateHandler::removeSnapshot()
 {
-    if (m_scene)
+    // A holder that went took the snapshot with it; a scene that went took a snapshot it held.
+    if (m_snapshotHeld ? bool(m_snapshotHolder) : bool(m_scene))
         delete m_snapshot;
+    m_snapshotHolder = nullptr;
+    m_snapshotHeld = false;
     m_scene = nullptr;
     m_snapshot = nullptr;
 }

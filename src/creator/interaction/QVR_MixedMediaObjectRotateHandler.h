@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QPointF>
+#include <QGraphicsObject>
 #include <QGraphicsScene>
 #include <QPointer>
 
@@ -41,7 +42,10 @@ public:
     bool isRotating() const { return m_rotating; }
     bool isBusy() const { return m_change.isBusy(); }
     double currentRotationInDegrees() const { return m_degrees; }
-    QGraphicsPixmapItem* rotateView() const { return m_scene ? m_snapshot : nullptr; }
+    QGraphicsPixmapItem* rotateView() const
+    {
+        return (m_snapshotHeld ? bool(m_snapshotHolder) : bool(m_scene)) ? m_snapshot : nullptr;
+    }
     QPointF startingVector() const { return m_startingVector; }
 
     // The clockwise angle on screen (y down) from `u` to `v`, in [0, 2π).
@@ -63,6 +67,9 @@ private:
     double m_degrees = 0;
     QGraphicsPixmapItem* m_snapshot = nullptr;
     QPointer<QGraphicsScene> m_scene;
+    // What holds the snapshot beside the element (the screen's editor): it goes with its children.
+    QPointer<QGraphicsObject> m_snapshotHolder;
+    bool m_snapshotHeld = false;
     QPointer<QVR_MixedMediaElementContainingView> m_interactable;
     QVR_UndoableGestureChange m_change;
 };

@@ -58,8 +58,9 @@ int slotOf(const QRectF& gridFrame, int orientation, int relativePosition)
 
 SnapRange SnappingGrid::validRangeForDirection(int direction, int location, int length, int maxSize)
 {
+    // Behind the edge the window mirrors the one ahead: the six slots next to it, as far as a snap holds.
     if (direction < 0) {
-        location += length;
+        location += length + 1;
         length = -length;
     }
     if (location < 0) {

@@ -161,9 +161,9 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     m_addScreenButton = makeButton(UFM::ADD_SCREEN_TEXT(), QStringLiteral("toolbar-add-screen"));
     m_guideButton = makeButton(UFM::GUIDE_TEXT(), QStringLiteral("toolbar-guide"));
     m_sidebarMenuButton = makeButton(QString(), QStringLiteral("toolbar-side-menu"));
-    // The captions of the command buttons read brighter than the post button's.
-    for (QVR_ToolbarButton* button : {m_viewButton, m_saveDraftButton, m_shareButton, m_detailsButton, m_insertButton,
-                                      m_addScreenButton, m_guideButton})
+    // The captions read alike: the post button's too, which would otherwise read as dimmed as an unavailable one.
+    for (QVR_ToolbarButton* button : {m_viewButton, m_saveDraftButton, m_postButton, m_shareButton, m_detailsButton,
+                                      m_insertButton, m_addScreenButton, m_guideButton})
         button->setTextColor(QColor::fromRgbF(0.79f, 0.79f, 0.79f, 1.0f));
 
     auto* title = new TitleButton(this);

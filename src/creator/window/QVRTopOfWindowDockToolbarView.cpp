@@ -14,6 +14,9 @@ QVRTopOfWindowDockToolbarView::QVRTopOfWindowDockToolbarView(QWidget* xyPalette,
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (m_xyPalette) {
+        // As wide as its fields want, no wider: the strip holds it beside the docked popover.
+        if (const QSize hint = m_xyPalette->sizeHint(); hint.isValid())
+            m_xyPalette->resize(hint.width(), kShownHeight);
         setDockToolbarAlignment(m_xyPalette, AlignRight);
         m_xyPalette->setHidden(true);
         dockToolbarView(m_xyPalette);
@@ -40,8 +43,18 @@ bool QVRTopOfWindowDockToolbarView::eventFilter(QObject* watched, QEvent* event)
         (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
         hideOrShowIfNeeded();
         layoutDockedViews();
+        emit panelsChanged();
     }
     return QVRDockToolbarView::eventFilter(watched, event);
+}
+
+int QVRTopOfWindowDockToolbarView::widthNeeded() const
+{
+    int needed = 0;
+    for (QWidget* view : dockedViews())
+        if (!view->isHidden())
+            needed += view->width();
+    return needed;
 }
 
 void QVRTopOfWindowDockToolbarView::hideOrShowIfNeeded()

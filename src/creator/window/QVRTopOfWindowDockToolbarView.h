@@ -24,6 +24,12 @@ public:
     void setVisible(bool visible) override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The width the shown panels take side by side; the strip must be as wide for none to lie over another.
+    int widthNeeded() const;
+
+signals:
+    // A panel showed or went.
+    void panelsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

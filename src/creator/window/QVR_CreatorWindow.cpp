@@ -1,6 +1,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,6 +35,7 @@
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
+#include "creator/window/WindowSizeLock.h"
 #include "foundation/Tessutils.h"
 #include "platform/FreedMemory.h"
 #include "platform/UserDefaults.h"
@@ -55,6 +57,8 @@ const QString QVR_CreatorWindow::kScreenZoomLevelScaleKey = QStringLiteral("SCRE
 
 namespace {
 constexpr int kZoomRestoreDelayMs = 100;
+// Within this of its fit level a board counts as fitted.
+constexpr double kFittedTolerance = 0.005;
 constexpr int kCleanAfterOpeningDelayMs = 1000;
 const QString kScreenToPageTo = QStringLiteral("screenToPageTo");
 } // namespace
@@ -121,6 +125,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_sideBar->setFixedWidth(0);
     m_topDockBar =
         new QVRTopOfWindowDockToolbarView(m_positionPalette->widget(), m_dockedPopover->widget(), contentView());
+    // The strip takes its height from the canvas: a screen fitted to the canvas is fitted again, rather than
+    // left with its top under the strip.
+    m_topDockBar->installEventFilter(this);
     // The palette shows as the user last left it; the popover while popovers are docked.
     m_positionPalette->setHidden(!showXYPaletteOnLaunch());
     m_dockedPopover->setHidden(!Tessutils::isPopoverDocked());
@@ -144,6 +151,10 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     // Never so narrow that the toolbar's buttons, its shortest title and the link run into each other.
     setMinimumSize(std::max(minimumWidth(), m_toolBarView->minimumSizeHint().width()),
                    std::max(minimumHeight(), kMinimumHeight));
+    m_baseMinimumWidth = minimumWidth();
+    // Nor so narrow that the strip's panels, beside the side menu, lie over each other.
+    connect(m_topDockBar, &QVRTopOfWindowDockToolbarView::panelsChanged, this, &QVR_CreatorWindow::updateMinimumWidth);
+    updateMinimumWidth();
     connect(this, &QWidget::windowTitleChanged, m_toolBarView, &QVR_CreatorToolBarView::setTessarineTitle);
 
     // The thumbnail selection decides which board the canvas shows.
@@ -216,6 +227,20 @@ bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
         // The loading view covers the content at every size, its view staying in the middle.
         if (m_loadingViewHolder)
             m_loadingViewHolder->setGeometry(contentView()->rect());
+    }
+    if (watched == m_topDockBar && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent*>(event)->oldSize().height() != m_topDockBar->height()) {
+        // The canvas is resized after the strip: which boards were fitted is read from their size before it.
+        std::vector<QPointer<QVR_SingleScreenArtBoardView>> fitted;
+        for (QVR_SingleScreenArtBoardView* board : m_artboards)
+            if (board && std::fabs(board->currentZoomLevel() - board->fitZoomLevel()) < kFittedTolerance)
+                fitted.emplace_back(board);
+        if (!fitted.empty())
+            QTimer::singleShot(0, this, [fitted = std::move(fitted)] {
+                for (const auto& board : fitted)
+                    if (board)
+                        board->setZoomLevel(QVR_SingleScreenArtBoardView::kFitToScreen, false, true);
+            });
     }
     if (watched == m_canvas && event->type() == QEvent::Resize) {
         for (QVR_SingleScreenArtBoardView* board : m_artboards)
@@ -390,6 +415,15 @@ void QVR_CreatorWindow::applySideMenuState()
     // Open: the side menu's own width; closed (or no document): none.
     const bool open = m_currentModel && m_currentModel->sideMenuOpen();
     m_sideBar->setFixedWidth(open ? m_sideMenu->openWidth() : 0);
+    updateMinimumWidth();
+}
+
+void QVR_CreatorWindow::updateMinimumWidth()
+{
+    // A window held at its size keeps it; the lock gives back the minimum it found.
+    if (WindowSizeLock::lockCount(this) > 0 || !m_topDockBar || !m_sideBar)
+        return;
+    setMinimumWidth(std::max(m_baseMinimumWidth, m_topDockBar->widthNeeded() + m_sideBar->maximumWidth()));
 }
 
 void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)

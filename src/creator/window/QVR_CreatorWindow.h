@@ -249,6 +249,9 @@ private:
     void runSlideDurationEditor(bool forScreen);
     // The content below the menu bar, which the dark panel covers.
     QRect darkPanelRect() const;
+    // The least width that holds the toolbar, and the strip's shown panels beside the side menu.
+    void updateMinimumWidth();
+    int m_baseMinimumWidth = 0;
 
     QSplitter* m_splitter = nullptr;
     QVR_CreatorCanvasView* m_canvas = nullptr;

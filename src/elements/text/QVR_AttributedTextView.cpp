@@ -70,8 +70,11 @@ void QVR_AttributedTextView::copy()
 
 void QVR_AttributedTextView::cut()
 {
+    // With nothing selected the Cut command cuts the element, as the menu item would: with the item's modifiers,
+    // which let the element go although its text is being edited.
     if (selectedRange().length == 0)
-        QVRWindowManager::sharedInstance().performWindowCommand(QStringLiteral("cut"));
+        QVRWindowManager::sharedInstance().performWindowCommand(
+            QStringLiteral("cut"), uint(QKeySequence(QKeySequence::Cut)[0].keyboardModifiers().toInt()));
     else
         TextEditingItem::cut();
 }

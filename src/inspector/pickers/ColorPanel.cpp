@@ -9,7 +9,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QScreen>
 #include <QWindow>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "controls/FloatingWindowCloser.h"
 #include "strings/UFM.h"
@@ -29,6 +34,88 @@ QIcon swatchIcon(const QColor& color)
     return QIcon(pixmap);
 }
 } // namespace
+
+namespace {
+// Between the panel and the control it serves.
+constexpr int kPlacementGap = 8;
+// A window manager's title bar and edges, until the panel has shown with them.
+constexpr QSize kFrameAllowance(8, 32);
+
+std::function<QRect(QWidget*)>& keepClearProvider()
+{
+    static std::function<QRect(QWidget*)> provider;
+    return provider;
+}
+
+double coveredArea(const QRect& a, const QRect& b)
+{
+    const QRect common = a.intersected(b);
+    return common.isEmpty() ? 0.0 : double(common.width()) * common.height();
+}
+} // namespace
+
+void ColorPanel::setKeepClearAreaProvider(std::function<QRect(QWidget*)> provider)
+{
+    keepClearProvider() = std::move(provider);
+}
+
+QRect ColorPanel::keepClearAreaFor(QWidget* window)
+{
+    return window && keepClearProvider() ? keepClearProvider()(window) : QRect();
+}
+
+void ColorPanel::placeBeside(const QRect& control, const QRect& keepClear)
+{
+    const QRect anchor = control.isValid() ? control : keepClear;
+    if (!anchor.isValid())
+        return;
+    ensurePolished();
+    if (!isVisible())
+        adjustSize();
+    // The window manager's frame, once the panel has shown with one; before that, room for a title bar and edges.
+    QSize frame = frameGeometry().size().expandedTo(size());
+    if (frame == size())
+        frame += kFrameAllowance;
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = this->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const auto inside = [&available, &frame](QPoint at) {
+        if (!available.isValid())
+            return at;
+        at.setX(
+            std::clamp(at.x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width())));
+        at.setY(
+            std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height())));
+        return at;
+    };
+    // Beside the control first; where that covers what must stay clear, beside both together.
+    const QRect both = keepClear.isValid() ? anchor.united(keepClear) : anchor;
+    std::vector<QPoint> candidates;
+    for (const QRect& around : {anchor, both}) {
+        candidates.push_back({around.right() + 1 + kPlacementGap, around.top()});             // right
+        candidates.push_back({around.left() - kPlacementGap - frame.width(), around.top()});  // left
+        candidates.push_back({around.left(), around.bottom() + 1 + kPlacementGap});           // below
+        candidates.push_back({around.left(), around.top() - kPlacementGap - frame.height()}); // above
+    }
+    std::optional<QPoint> best;
+    double bestCost = 0;
+    for (const QPoint& wanted : candidates) {
+        const QPoint at = inside(wanted);
+        const QRect spot(at, frame);
+        // Covering the control is never taken while another side leaves it free; of the rest, the spot that
+        // covers least of what must stay clear, the order above breaking ties.
+        const double cost = coveredArea(spot, control) * 1e6 + coveredArea(spot, keepClear) +
+                            (available.isValid() && !available.contains(QRect(wanted, frame)) ? 0.5 : 0.0);
+        if (!best || cost < bestCost) {
+            best = at;
+            bestCost = cost;
+        }
+        if (cost == 0)
+            break;
+    }
+    move(*best);
+}
 
 namespace {
 QPointer<ColorPanel>& sharedPanel()

@@ -32,6 +32,15 @@ public:
     void releaseOwnership(QObject* owner);
     QObject* owner() const { return m_owner; }
 
+    // Puts the panel beside `control` (global coordinates), on the first side where it covers neither `control`
+    // nor `keepClear` and lies within the screen; where no side is free, where it covers least of `keepClear`.
+    // Without a control the panel goes beside `keepClear`; with neither it stays where it is.
+    void placeBeside(const QRect& control, const QRect& keepClear);
+    // What a panel opened from `window` must not cover there besides its control (the window's selection, in
+    // global coordinates); the creator registers it.
+    static void setKeepClearAreaProvider(std::function<QRect(QWidget* window)> provider);
+    static QRect keepClearAreaFor(QWidget* window);
+
     // Shows `color` without reporting it as a pick.
     void setColorQuietly(const QColor& color);
     void setShowsAlpha(bool showsAlpha);

@@ -1,5 +1,7 @@
 #include "inspector/pickers/QVRColorPicker.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QColorDialog>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,11 +35,18 @@ QVRColorPicker::~QVRColorPicker()
 void QVRColorPicker::setColor(const QColor& color)
 {
     m_color = color.isValid() ? color.toRgb() : QColor(Qt::white);
+    m_mixed = false;
     if (ownsColorPanel()) {
         m_presenting = true;
         ColorPanel::shared()->setColorQuietly(m_color);
         m_presenting = false;
     }
+    update();
+}
+
+void QVRColorPicker::showMixedColors()
+{
+    m_mixed = true;
     update();
 }
 
@@ -47,9 +56,23 @@ bool QVRColorPicker::ownsColorPanel() const
     return panel && panel->owner() == this;
 }
 
+QRect QVRColorPicker::panelAnchorRect() const
+{
+    QWidget* anchor = m_panelAnchor ? m_panelAnchor() : nullptr;
+    if (!anchor && isVisible()) {
+        // In an object popover the swatch lies over its toolbar button: the button is the control.
+        anchor = qobject_cast<QAbstractButton*>(parentWidget()) ? parentWidget() : const_cast<QVRColorPicker*>(this);
+    }
+    if (!anchor || !anchor->isVisible())
+        return {};
+    return QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
+}
+
 void QVRColorPicker::presentColorPanel()
 {
     ColorPanel* panel = ColorPanel::shared();
+    QWidget* opener = isVisible() ? window() : QApplication::activeWindow();
+    panel->placeBeside(panelAnchorRect(), ColorPanel::keepClearAreaFor(opener));
     m_presenting = true;
     {
         const QSignalBlocker blocker(panel->dialog());
@@ -72,6 +95,7 @@ void QVRColorPicker::colorPicked(const QColor& color)
     if (m_presenting || !panel || !panel->isVisible())
         return;
     m_color = color.toRgb();
+    m_mixed = false;
     update();
     if (onColorPicked)
         onColorPicked(m_color);
@@ -91,9 +115,14 @@ void QVRColorPicker::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(kSwatchRect, kSwatchRadius, kSwatchRadius);
-    painter.fillPath(path, m_color);
+    painter.fillPath(path, m_mixed ? QColor(Qt::white) : m_color);
     painter.setPen(QPen(QColor(0, 0, 0, 60), 1));
     painter.drawPath(path);
+    if (m_mixed) {
+        painter.setPen(QPen(QColor(0x51, 0x51, 0x51), 2, Qt::SolidLine, Qt::RoundCap));
+        const double y = kSwatchRect.center().y();
+        painter.drawLine(QPointF(kSwatchRect.left() + 5, y), QPointF(kSwatchRect.right() - 5, y));
+    }
 }
 
 void QVRColorPicker::mouseReleaseEvent(QMouseEvent* event)

@@ -19,11 +19,22 @@ public:
     QColor color() const { return m_color; }
     // Shows `color` (and, while this picker owns the panel, puts it in the panel) without calling back.
     void setColor(const QColor& color);
+    // What the picker acts on holds several colours: the swatch shows none (a dash) until one is set or picked;
+    // the panel opens on the colour shown before.
+    void showMixedColors();
+    bool showsMixedColors() const { return m_mixed; }
     void setColorList(const QList<QColor>& colors) { m_colorList = colors; }
     void setShowsAlpha(bool showsAlpha) { m_showsAlpha = showsAlpha; }
 
-    // Takes the shared panel, fills it with this picker's colour and list, and shows it.
+    // Takes the shared panel, fills it with this picker's colour and list, and shows it beside the control that
+    // opened it, clear of the window's selection.
     void presentColorPanel();
+    // The control the panel is put beside, when not the picker's own swatch (or the button showing it): a panel
+    // of controls the panel should not cover either. Asked each time the panel is presented.
+    void setPanelAnchor(std::function<QWidget*()> anchor) { m_panelAnchor = std::move(anchor); }
+    // Where the panel is put beside, in global coordinates: the anchor, or the swatch's button, or the swatch;
+    // nothing for a picker that shows nowhere.
+    QRect panelAnchorRect() const;
     bool ownsColorPanel() const;
 
     // The toolbar button the object popovers show for this picker: an image of the swatch.
@@ -42,4 +53,6 @@ private:
     QList<QColor> m_colorList;
     bool m_showsAlpha = false;
     bool m_presenting = false;
+    bool m_mixed = false;
+    std::function<QWidget*()> m_panelAnchor;
 };

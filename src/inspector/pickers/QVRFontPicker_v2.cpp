@@ -143,16 +143,19 @@ void QVRFontPicker_v2::styleFamilyItems()
         if (font.isValid())
             m_family->setItemData(index, font, Qt::FontRole);
     }
-    // The menu opens as wide as its widest name in that name's own font, however narrow the box above it.
-    int widest = 0;
-    for (int index = 0; index < m_family->count(); ++index) {
-        const QVariant font = m_family->itemData(index, Qt::FontRole);
-        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : m_family->view()->font());
-        widest = std::max(widest, metrics.horizontalAdvance(m_family->itemText(index)));
-    }
-    m_family->view()->setMinimumWidth(widest + kMenuTextMargins +
-                                      m_family->view()->verticalScrollBar()->sizeHint().width());
+    widenMenuToItsNames(m_family);
     showChosenFont(m_family);
+}
+
+void QVRFontPicker_v2::widenMenuToItsNames(QComboBox* box)
+{
+    int widest = 0;
+    for (int index = 0; index < box->count(); ++index) {
+        const QVariant font = box->itemData(index, Qt::FontRole);
+        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : box->view()->font());
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(index)));
+    }
+    box->view()->setMinimumWidth(widest + kMenuTextMargins + box->view()->verticalScrollBar()->sizeHint().width());
 }
 
 QVariant QVRFontPicker_v2::familyItemFont(const QString& family) const
@@ -184,6 +187,7 @@ void QVRFontPicker_v2::fillFaces(const QString& family, const QString& face)
                 Qt::FontRole);
     }
     m_face->setCurrentIndex(m_face->findText(face));
+    widenMenuToItsNames(m_face);
     showChosenFont(m_face);
 }
 
@@ -254,6 +258,18 @@ void QVRFontPicker_v2::setSelectedFont(const DocumentFont& font)
     m_shownFamily = family;
     showChosenFont(m_family);
     fillFaces(family, face);
+}
+
+void QVRFontPicker_v2::showNoFontChosen()
+{
+    m_currentFontName.clear();
+    m_shownFamily.clear();
+    {
+        const QSignalBlocker familyBlocker(m_family);
+        m_family->setCurrentIndex(-1);
+    }
+    const QSignalBlocker faceBlocker(m_face);
+    m_face->clear();
 }
 
 void QVRFontPicker_v2::setDocked(bool docked)

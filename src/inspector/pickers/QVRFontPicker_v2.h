@@ -38,6 +38,9 @@ public:
     void setSelectedFont(const DocumentFont& font);
     // The PostScript name of the font last selected or chosen.
     QString currentFontName() const { return m_currentFontName; }
+    // Text of several fonts: both menus show nothing chosen (as the size box shows no size) until a family is
+    // picked.
+    void showNoFontChosen();
 
     // Docked pickers draw a 1-point dark border; floating ones sit on the floating panel border.
     void setDocked(bool docked);
@@ -64,6 +67,8 @@ private:
     void fillFaces(const QString& family, const QString& face);
     void layoutBoxes();
     void showChosenFont(QComboBox* box);
+    // The menu of `box` opens as wide as its widest name in that name's own font, however narrow the box.
+    static void widenMenuToItsNames(QComboBox* box);
     void fontChosen(const QString& postScriptName);
     void styleBoxes();
     // The family's default face at the family's menu size; invalid when the catalogue has no such font.

@@ -97,7 +97,17 @@ QVRMMObjToolbarPopoverBase::controllerForObject(const std::shared_ptr<ZERI_Mixed
 void QVRMMObjToolbarPopoverBase::setMmobj(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object)
 {
     m_frameObserver.reset();
+    m_orderObserver.reset();
     m_object = object;
+    if (const auto screen = objectScreen()) {
+        QPointer<QVRMMObjToolbarPopoverBase> self(this);
+        m_orderObserver = screen->updateNotifier().addObservationBlock(
+            [self](const void*, const QSet<QString>&) {
+                if (self)
+                    self->updateHierarchyButtonsToMatchObjectPosition();
+            },
+            QStringLiteral("mixedMediaObjects"));
+    }
     if (object) {
         QPointer<QVRMMObjToolbarPopoverBase> self(this);
         m_frameObserver = object->updateNotifier().addObservationBlock(
@@ -266,7 +276,7 @@ void QVRMMObjToolbarPopoverBase::moveForward()
     if (flow && screen->mixedMediaObjectCanMoveForward(object)) {
         flow->beginUndoableChangesPagingToScreen(screen);
         if (const auto action = flow->currentUndoableAction())
-            action->setActionDescription(UFM::UNDO_MANAGER_BRING_TO_FRONT_TAG());
+            action->setActionDescription(UFM::BRING_FORWARD_TEXT());
         screen->placeObjectAboveNextObjectInFrontOfIt(object);
         flow->endUndoableChanges();
     }
@@ -281,7 +291,7 @@ void QVRMMObjToolbarPopoverBase::moveBack()
     if (flow && screen->mixedMediaObjectCanMoveBackward(object)) {
         flow->beginUndoableChangesPagingToScreen(screen);
         if (const auto action = flow->currentUndoableAction())
-            action->setActionDescription(UFM::UNDO_MANAGER_SEND_TO_BACK_TAG());
+            action->setActionDescription(UFM::SEND_BACKWARD_TEXT());
         screen->placeObjectBelowNextObjectBehindIt(object);
         flow->endUndoableChanges();
     }

@@ -82,4 +82,6 @@ protected:
 private:
     std::weak_ptr<ZERI_MixedMediaObjectProxy> m_object;
     ObjectUpdateNotifierObserver m_frameObserver;
+    // The object's screen: its stacking order changes by undo and by other commands too.
+    ObjectUpdateNotifierObserver m_orderObserver;
 };

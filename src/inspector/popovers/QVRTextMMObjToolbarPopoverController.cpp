@@ -204,11 +204,7 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
     auto* fontPicker = new QVRFontPicker_v2;
     fontPicker->setDocked(docked);
     fontPicker->setFontList(m_fontList.get());
-    if (const auto name = QVR_TextHelperUtils::fontNameContextFromTextView(view)) {
-        const auto fonts = FontList::documentFontsForNames({*name}, kFontProbeSize);
-        if (!fonts.empty())
-            fontPicker->setSelectedFont(fonts.front());
-    }
+    showFontContext(fontPicker, view);
     fontPicker->onFontChanged = [self](const QString& name) {
         if (self && !name.isEmpty())
             self->fontSelected(name);
@@ -225,7 +221,7 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
     m_sizePicker = sizePicker;
 
     auto* colorPicker = new QVRColorPicker;
-    colorPicker->setColor(QVR_TextHelperUtils::colorContextFromTextView(view).value_or(QColor(Qt::black)));
+    showColorContext(colorPicker, view);
     colorPicker->setColorList(colorListForTheme(themeID));
     colorPicker->onColorPicked = [self](const QColor& color) {
         if (self)
@@ -375,16 +371,34 @@ void QVRTextMMObjToolbarPopoverController::updateElementsToMatchTextPropertiesOf
     if (view)
         view->setInsertionPointColor(QVR_TextHelperUtils::colorContextFromTextView(view).value_or(QColor(Qt::black)));
     if (m_fontPicker)
-        if (const auto name = QVR_TextHelperUtils::fontNameContextFromTextView(view)) {
-            const auto fonts = FontList::documentFontsForNames({*name}, kFontProbeSize);
-            if (!fonts.empty())
-                m_fontPicker->setSelectedFont(fonts.front());
-        }
+        showFontContext(m_fontPicker, view);
     if (m_colorPicker)
-        m_colorPicker->setColor(QVR_TextHelperUtils::colorContextFromTextView(view).value_or(QColor(Qt::black)));
+        showColorContext(m_colorPicker, view);
     if (m_sizePicker)
         m_sizePicker->setCurrentSize(int(QVR_TextHelperUtils::fontSizeContextFromTextView(view)));
     handleEnablingOfAlignButtons();
+}
+
+void QVRTextMMObjToolbarPopoverController::showFontContext(QVRFontPicker_v2* picker, const AttachedTextView* view)
+{
+    // Text of several fonts shows none, as the size box shows no size: never the family shown last.
+    if (const auto name = QVR_TextHelperUtils::fontNameContextFromTextView(view)) {
+        const auto fonts = FontList::documentFontsForNames({*name}, kFontProbeSize);
+        if (!fonts.empty())
+            picker->setSelectedFont(fonts.front());
+    } else if (view) {
+        picker->showNoFontChosen();
+    }
+}
+
+void QVRTextMMObjToolbarPopoverController::showColorContext(QVRColorPicker* picker, const AttachedTextView* view)
+{
+    if (const auto color = QVR_TextHelperUtils::colorContextFromTextView(view))
+        picker->setColor(*color);
+    else if (view)
+        picker->showMixedColors();
+    else
+        picker->setColor(Qt::black);
 }
 
 void QVRTextMMObjToolbarPopoverController::handleEnablingOfAlignButtons()

@@ -64,6 +64,9 @@ private:
     // Calls `change` on a copy of each run's attributes over `range` and stores the result, as one storage edit.
     void changeRuns(TextRange range, const std::function<void(TextAttributes&)>& change);
     void followTextView();
+    // The font and colour of the text the popover acts on, or, where it holds several, none.
+    static void showFontContext(QVRFontPicker_v2* picker, const AttachedTextView* view);
+    static void showColorContext(QVRColorPicker* picker, const AttachedTextView* view);
 
     std::shared_ptr<FontList> m_fontList;
     QPointer<QVRFontPicker_v2> m_fontPicker;

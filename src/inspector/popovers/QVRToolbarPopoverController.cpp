@@ -19,6 +19,7 @@
 #include "controls/PopoverColors.h"
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
+#include "creator/interaction/QVR_SelectedItemView.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -148,7 +149,13 @@ QWidget* QVRToolbarPopoverController::controlViewForPopover()
 
 QRectF QVRToolbarPopoverController::anchorRectForView(QGraphicsObject* view, QWidget* host)
 {
-    return view ? hostRectForSceneRect(graphicsViewShowing(view), view->sceneBoundingRect(), host) : QRectF();
+    if (!view)
+        return {};
+    // The selection frame stands half its side length (in pixels, at any zoom) outside the element, and its
+    // handles lie within it: the arrow points at that frame, so no part of the popover covers a handle.
+    const double reach = QVR_SelectedItemView::kDefaultSideLength / 2 + 1;
+    const QRectF element = hostRectForSceneRect(graphicsViewShowing(view), view->sceneBoundingRect(), host);
+    return element.isNull() ? element : element.adjusted(-reach, -reach, reach, reach);
 }
 
 QWidget* QVRToolbarPopoverController::hostWindow() const
@@ -208,6 +215,8 @@ void QVRToolbarPopoverController::placePopover()
         return;
     }
     m_outOfView = false;
+    // Inside the canvas: never over the strip of screens below it or the docked panels above it.
+    m_popover->setPlacementBounds(shownCanvas);
     m_popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchor, false);
     if (m_hiddenByOwner)
         m_popover->hide();

@@ -15,6 +15,7 @@
 #include "creator/TessarineThemeCatalogue.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -54,6 +55,13 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
     m_well = new QVRColorPicker(this);
     m_well->setShowsAlpha(false);
     m_well->onColorPicked = [this](const QColor& color) { applyColor(color); };
+    // Beside the side menu, whose well, opacity row and notes stay in reach.
+    m_well->setPanelAnchor([this]() -> QWidget* {
+        for (QWidget* widget = this; widget; widget = widget->parentWidget())
+            if (qobject_cast<QVR_ContextualMenuView*>(widget))
+                return widget;
+        return this;
+    });
     // The document theme's colours, offered in the panel as the canvas's own colour command offers them.
     for (const ModelItemRef& ref : m_objects) {
         const auto item = ref.lock();
