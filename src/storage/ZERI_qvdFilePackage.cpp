@@ -25,6 +25,7 @@
 #include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
 #include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -427,7 +428,7 @@ class SnapshotFileCounts : public UndoSnapshotFiles {
 public:
     QStringList retainFilesOfItem(const TessarineDataModelItem& item) override
     {
-        return AssetFileReferences::retainFilesOfItem(item);
+        return AssetFileReferences::retainFilesOfSnapshot(item);
     }
     void releaseFiles(const QStringList& paths) override { AssetFileReferences::releaseFiles(paths); }
 };
@@ -644,6 +645,7 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         }
         m_lastDraftDictionary = dictionary;
     }
+    removeRetiredFiles(m_draftWrite.generation);
     takeMetadataFromModel();
     return writeMetadataIfChanged(false, error);
 }
@@ -705,6 +707,7 @@ void ZERI_qvdFilePackage::draftWritten(quint64 generation, const QJsonObject& di
             metaData().setDraftRevision(metaData().draftRevision() + 1);
         }
         m_lastDraftDictionary = dictionary;
+        removeRetiredFiles(generation);
         if (m_model)
             takeMetadataFromModel();
         writeMetadataIfChanged(true, nullptr);
@@ -1169,6 +1172,43 @@ void ZERI_qvdFilePackage::noteReplacedAsset(const ZERI_ContentAsset& asset)
     if (asset.corvikContentID().isEmpty())
         return;
     m_serverDeletionCandidates.insert(asset.corvikContentID(), asset.localFilePath());
+}
+
+void ZERI_qvdFilePackage::screenPreviewReplaced(const ZERI_ContentAsset& old)
+{
+    if (old.isBakedAsset())
+        return;
+    QString file = old.localFilePath();
+    if (file.isEmpty() && !old.externalURL().isEmpty() && !old.assetStoragePath().isEmpty())
+        file = ZERI_WebDownloader::cacheFilePathForUrl(old.externalURL(), old.assetStoragePath());
+    retireReplacedFile(file);
+}
+
+void ZERI_qvdFilePackage::retireReplacedFile(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    // A draft write already under way was started from the document before the replacement: only a later one
+    // records the successor.
+    m_retiredFiles.insert(cleanAbsolute(path), m_draftWrite.generation);
+}
+
+void ZERI_qvdFilePackage::removeRetiredFiles(quint64 generation)
+{
+    if (m_retiredFiles.isEmpty())
+        return;
+    const QSet<QString> named = m_model ? referencedFiles(*m_model, assetsPath()) : QSet<QString>();
+    for (auto it = m_retiredFiles.begin(); it != m_retiredFiles.end();) {
+        if (named.contains(it.key())) {
+            it = m_retiredFiles.erase(it); // the document uses it again
+        } else if (it.value() >= generation || AssetFileReferences::referenceCount(it.key()) > 0) {
+            ++it; // not yet recorded as replaced, or still held
+        } else {
+            if (!PackageFileGuard::removeFile(*this, it.key()))
+                qCWarning(lcStorage) << "cannot delete the replaced file" << it.key();
+            it = m_retiredFiles.erase(it);
+        }
+    }
 }
 
 // Content ids the draft and the published copy use. Holds the empty text when either cannot be read, which

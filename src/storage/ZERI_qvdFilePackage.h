@@ -200,6 +200,15 @@ public:
     void noteReplacedAsset(const ZERI_ContentAsset& asset);
     QStringList pendingServerDeletionsForTesting() const { return m_serverDeletionCandidates.keys(); }
 
+    // A screen preview's file (its own, or the download of the server's) leaves through retireReplacedFile().
+    void screenPreviewReplaced(const ZERI_ContentAsset& old) override;
+    // A file of the document's that something new replaced (a screen's earlier preview, or the download of the
+    // server's): it leaves the folder, through PackageFileGuard, once a draft written after this call is on disk
+    // (the draft names the successor) and the document does not name the file again by then (an undo brought it
+    // back). A file something else still holds (an upload) waits for a later save. Main thread.
+    void retireReplacedFile(const QString& path);
+    QStringList retiredFilesForTesting() const { return m_retiredFiles.keys(); }
+
     bool isDamaged() const { return !m_damage.isNull(); }
 
     // Makes "assets/" and "published_assets/" real folders of the package before anything is deleted from or
@@ -236,6 +245,8 @@ private:
     void startDraftWrite();
     void draftWritten(quint64 generation, const QJsonObject& dictionary, const QByteArray& hash, bool changed,
                       bool written);
+    // After the draft of `generation` reached the disk: the retired files it no longer needs go.
+    void removeRetiredFiles(quint64 generation);
 
     QString m_id;
     QString m_path;
@@ -255,4 +266,5 @@ private:
     } m_draftWrite;
     Error m_damage;
     QHash<QString, QString> m_serverDeletionCandidates; // content id -> local file path (may be empty)
+    QHash<QString, quint64> m_retiredFiles;             // clean absolute path -> draft generation when retired
 };
