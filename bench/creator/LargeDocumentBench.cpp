@@ -261,7 +261,7 @@ BENCHMARK(BM_LargeDocument)->Unit(benchmark::kSecond)->Iterations(1);
 // ---- The document from its tile, in the assembled application ----
 
 // A photograph-like 1600 × 1200 picture of its own for each seed: soft gradients with fine grain, as a camera's
-// JPEG is (some 300–500 KB at quality 90).
+// JPEG is (some 300–500 KB at quality 85).
 QImage photoPicture(int seed)
 {
     QImage image(1600, 1200, QImage::Format_RGB32);
@@ -280,7 +280,7 @@ QImage photoPicture(int seed)
             noise ^= noise << 13;
             noise ^= noise >> 17;
             noise ^= noise << 5;
-            const int grain = int(noise % 40) - 20;
+            const int grain = int(noise % 16) - 8;
             const QRgb base = bases[std::size_t(x / 16)];
             line[x] = qRgb(std::clamp(qRed(base) + grain, 0, 255), std::clamp(qGreen(base) + grain, 0, 255),
                            std::clamp(qBlue(base) + grain, 0, 255));
@@ -303,7 +303,7 @@ std::shared_ptr<ZERI_qvdFilePackage> savedPhotoDocument(int screens)
     QDir().mkpath(assets);
     for (int i = 0; i < screens; ++i) {
         const QString path = QDir(assets).filePath(QStringLiteral("photo-%1.jpg").arg(i));
-        photoPicture(i).save(path, "JPEG", 90);
+        photoPicture(i).save(path, "JPEG", 85);
         auto screen = ZERI_FlowScreenModel::create();
         auto asset = ZERI_ContentAsset::create();
         asset->setExternalURL(QUrl::fromLocalFile(path));

@@ -6,13 +6,19 @@
 #include <malloc.h>
 #endif
 
-#include "platform/WorkerThreads.h"
+namespace {
 
-void FreedMemory::returnToSystem()
+// A block of this size or more is mapped for itself: a screen preview's picture (a few megabytes), a decoded
+// photograph, a model's large buffers. Smaller ones stay in the heaps.
+constexpr int kLargeBlockBytes = 256 * 1024;
+
+} // namespace
+
+void FreedMemory::returnLargeBlocksAtOnce()
 {
 #if defined(__GLIBC__)
-    // Trimming walks every arena under its lock: off the main thread, it holds up no window. Once the workers
-    // have stopped (the application is ending) nothing is worth trimming.
-    WorkerThreads::shared().post([] { malloc_trim(0); });
+    // A fixed threshold also stops the allocator from raising it after large frees (its default), which would put
+    // later pictures back into the heaps.
+    mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
 #endif
 }
