@@ -644,7 +644,8 @@ void ZERI_qvdFilePackage::loadModelSoon(LoadCompletion done)
                 }
                 // A document not taken is let go on a worker: taking apart thousands of screens is work too.
                 if (read->document && (!self || self->m_model != read->document))
-                    WorkerThreads::shared().post([document = std::move(read->document)]() mutable { document.reset(); });
+                    WorkerThreads::shared().post(
+                        [document = std::move(read->document)]() mutable { document.reset(); });
             },
             false);
     });
@@ -887,7 +888,8 @@ void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
                 return;
             }
             if (!written) {
-                qCWarning(lcStorage) << "keeping the document of" << self->m_id << "loaded: its draft cannot be written";
+                qCWarning(lcStorage) << "keeping the document of" << self->m_id
+                                     << "loaded: its draft cannot be written";
                 if (!self->m_model) {
                     self->m_model = document;
                     document->setFilePackage(self);

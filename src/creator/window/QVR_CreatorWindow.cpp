@@ -782,19 +782,19 @@ void QVR_CreatorWindow::finishClosing()
     if (package) {
         // The draft is written off the main thread (a large document's text takes longer than a frame to make and
         // to write); the window goes meanwhile.
-        package->unloadModelSoon([document, weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package)](
-                                     bool unloaded, const Error& error) {
-            if (!unloaded) {
-                qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
-                return;
-            }
-            // Detached, the document's undo steps can bring nothing back into the package: they let go of the
-            // files they held, and what the saved draft does not name leaves the folder. One clean-up, once
-            // nothing holds more than the draft names.
-            for (const auto& flow : document->flowModels())
-                flow->undoManager().removeAllActions();
-            if (const auto closed = weakPackage.lock())
-                closed->cleanDirectoriesSoon();
-        });
+        package->unloadModelSoon(
+            [document, weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package)](bool unloaded, const Error& error) {
+                if (!unloaded) {
+                    qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
+                    return;
+                }
+                // Detached, the document's undo steps can bring nothing back into the package: they let go of the
+                // files they held, and what the saved draft does not name leaves the folder. One clean-up, once
+                // nothing holds more than the draft names.
+                for (const auto& flow : document->flowModels())
+                    flow->undoManager().removeAllActions();
+                if (const auto closed = weakPackage.lock())
+                    closed->cleanDirectoriesSoon();
+            });
     }
 }

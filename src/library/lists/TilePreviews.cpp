@@ -105,40 +105,39 @@ void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QD
     }
     const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
     PreviewRenderThread::prepareThreadsToDrawText();
-    const bool posted = WorkerThreads::shared().post([weakPackage, packageID, path, draftTime,
-                                                      draft = package->draftFilePath()] {
-        bool written = false;
-        {
-            QFile file(draft);
-            Error error;
-            const auto copy = file.open(QIODevice::ReadOnly)
-                                  ? ZERI_TessarineModel::initWithJsonData(file.readAll(), &error, draft)
-                                  : nullptr;
-            const auto flow = copy ? copy->firstFlowmodel() : nullptr;
-            if (!copy)
-                qCInfo(lcLibrary).noquote() << "no preview for" << packageID << "-" << error.message;
-            if (flow && !flow->screenModels().empty()) {
-                copy->setDontSave(true);
-                const auto screen = flow->screenModels().front();
-                const double scale = flow->viewSize().width() > 0
-                                         ? TilePreviews::kPictureWidth / flow->viewSize().width()
-                                         : 1.0;
-                const QImage picture = ModelDrawing::renderScreen(*screen, scale, copy->isThemeTessarine(), true);
-                written = !picture.isNull() &&
-                          PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(picture));
-            }
-        }
-        MainThread::run(
-            [written, path, weakPackage, packageID, draftTime] {
-                if (written) {
-                    adoptPicture(weakPackage, packageID, path, draftTime);
-                } else {
-                    PackagePreviewPicture::abandon(path);
-                    finished(packageID);
+    const bool posted =
+        WorkerThreads::shared().post([weakPackage, packageID, path, draftTime, draft = package->draftFilePath()] {
+            bool written = false;
+            {
+                QFile file(draft);
+                Error error;
+                const auto copy = file.open(QIODevice::ReadOnly)
+                                      ? ZERI_TessarineModel::initWithJsonData(file.readAll(), &error, draft)
+                                      : nullptr;
+                const auto flow = copy ? copy->firstFlowmodel() : nullptr;
+                if (!copy)
+                    qCInfo(lcLibrary).noquote() << "no preview for" << packageID << "-" << error.message;
+                if (flow && !flow->screenModels().empty()) {
+                    copy->setDontSave(true);
+                    const auto screen = flow->screenModels().front();
+                    const double scale =
+                        flow->viewSize().width() > 0 ? TilePreviews::kPictureWidth / flow->viewSize().width() : 1.0;
+                    const QImage picture = ModelDrawing::renderScreen(*screen, scale, copy->isThemeTessarine(), true);
+                    written = !picture.isNull() &&
+                              PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(picture));
                 }
-            },
-            false);
-    });
+            }
+            MainThread::run(
+                [written, path, weakPackage, packageID, draftTime] {
+                    if (written) {
+                        adoptPicture(weakPackage, packageID, path, draftTime);
+                    } else {
+                        PackagePreviewPicture::abandon(path);
+                        finished(packageID);
+                    }
+                },
+                false);
+        });
     if (!posted) {
         PackagePreviewPicture::abandon(path);
         finished(packageID);
