@@ -9,4 +9,10 @@ namespace FreedMemory {
 // does nothing where the allocator offers no such setting.
 void returnLargeBlocksAtOnce();
 
+// Whether the system is short of memory (little left that it could hand out without swapping), for caches to
+// give back what they can: read at most once a second. Any thread.
+bool memoryIsScarce();
+// Test hook: 1 short, 0 plenty, -1 (the default) as the system says.
+void setScarceForTesting(int scarce);
+
 } // namespace FreedMemory
