@@ -14,8 +14,9 @@
 namespace {
 
 // A block of this size or more is mapped for itself: a screen preview's picture (a few megabytes), a decoded
-// photograph, a model's large buffers. Smaller ones stay in the heaps.
-constexpr int kLargeBlockBytes = 256 * 1024;
+// photograph. Smaller ones (a preview's JPEG data, a model's buffers) stay in the heaps: unmapping has a price of
+// its own, paid by the thread that frees.
+constexpr int kLargeBlockBytes = 1024 * 1024;
 
 // Short of memory: less than this is available, or less than a twentieth of all memory.
 constexpr long long kScarceBelowKilobytes = 512LL * 1024;

@@ -419,18 +419,26 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
             const QImage normalImage = normal ? normal->getImageIgnoreThreadSafety(true) : QImage();
             const QImage textlessImage = textless ? textless->getImageIgnoreThreadSafety(true) : QImage();
             MainThread::run(
-                [weakSelf, normalImage, textlessImage] {
+                [weakSelf, normalImage, textlessImage]() mutable {
                     const auto alive = weakSelf.lock();
-                    if (!alive)
-                        return;
-                    alive->m_gettingScreenPreview = false;
-                    alive->updateNotifier().reportChange(kGettingPreviewKey);
-                    QVariantMap userInfo;
-                    if (!normalImage.isNull())
-                        userInfo.insert(QStringLiteral("PreviewScreenImageRef"), normalImage);
-                    if (!textlessImage.isNull())
-                        userInfo.insert(QStringLiteral("PreviewScreenImageRef_textless"), textlessImage);
-                    NotificationCenter::defaultCenter().post(kPreviewScreenshotGetNotification, alive.get(), userInfo);
+                    if (alive) {
+                        alive->m_gettingScreenPreview = false;
+                        alive->updateNotifier().reportChange(kGettingPreviewKey);
+                        QVariantMap userInfo;
+                        if (!normalImage.isNull())
+                            userInfo.insert(QStringLiteral("PreviewScreenImageRef"), normalImage);
+                        if (!textlessImage.isNull())
+                            userInfo.insert(QStringLiteral("PreviewScreenImageRef_textless"), textlessImage);
+                        NotificationCenter::defaultCenter().post(kPreviewScreenshotGetNotification, alive.get(),
+                                                                 userInfo);
+                    }
+                    // The views keep pictures of their own size: the whole screen's pictures (megabytes of pages to
+                    // hand back to the system) are let go on a worker.
+                    WorkerThreads::shared().post([normal = std::move(normalImage),
+                                                  textless = std::move(textlessImage)]() mutable {
+                        normal = QImage();
+                        textless = QImage();
+                    });
                 },
                 false);
         });
