@@ -157,20 +157,23 @@ bool stripShows(QVR_CreatorWindow* window, const std::function<bool(const QColor
         20000);
 }
 
-bool tileShows(QVRTessarineTileGridItemView* tile, const std::function<bool(const QColor&)>& wanted, QColor* shown)
+// The document's tile shows `wanted` where the shape lies; the tile is looked for afresh each time, as My Documents
+// lays its tiles out anew when packages change.
+bool tileShows(const QString& packageID, const std::function<bool(const QColor&)>& wanted, QColor* shown)
 {
-    auto* picture = tile ? tile->findChild<AsynchronousRenderImageView*>() : nullptr;
-    if (!picture)
-        return false;
-    const QPoint at = picture->mapTo(tile, QPoint(int(kShapeFrame.center().x() * picture->width() / 1024.0),
-                                                  int(kShapeFrame.center().y() * picture->height() / 748.0)));
     return waitFor(
         [&] {
+            QVRTessarineTileGridItemView* tile = tileOf(packageID);
+            auto* picture = tile ? tile->findChild<AsynchronousRenderImageView*>() : nullptr;
+            if (!picture)
+                return false;
+            const QPoint at = picture->mapTo(tile, QPoint(int(kShapeFrame.center().x() * picture->width() / 1024.0),
+                                                          int(kShapeFrame.center().y() * picture->height() / 748.0)));
             UserInput::letRepaintsHappen();
             *shown = UserInput::shownColor(tile, at);
             return wanted(*shown);
         },
-        20000);
+        30000);
 }
 
 class PreviewUndoRoad : public ::testing::Test {
@@ -231,6 +234,5 @@ TEST_F(PreviewUndoRoad, UndoInACopyFromTheServiceBringsTheShapeBackToTheStripAnd
     window->close();
     ASSERT_TRUE(waitFor([&] { return creatorShowing(copy) == nullptr; }));
     ASSERT_TRUE(bringHomeWindowToFront());
-    ASSERT_TRUE(waitFor([&] { return (tile = tileOf(copy)) != nullptr; }));
-    EXPECT_TRUE(tileShows(tile, isShapeColour, &shown)) << "the tile shows " << shown.name().toStdString();
+    EXPECT_TRUE(tileShows(copy, isShapeColour, &shown)) << "the tile shows " << shown.name().toStdString();
 }
