@@ -16,6 +16,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/lists/TilePreviews.h"
 #include "roads/RoadsMatrix.h"
 #include "roads/RoadsTestSupport.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -234,5 +235,10 @@ TEST_F(PreviewUndoRoad, UndoInACopyFromTheServiceBringsTheShapeBackToTheStripAnd
     window->close();
     ASSERT_TRUE(waitFor([&] { return creatorShowing(copy) == nullptr; }));
     ASSERT_TRUE(bringHomeWindowToFront());
-    EXPECT_TRUE(tileShows(copy, isShapeColour, &shown)) << "the tile shows " << shown.name().toStdString();
+    const auto package = ZERI_qvdFilePackage::packageForID(copy);
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(tileShows(copy, isShapeColour, &shown))
+        << "the tile shows " << shown.name().toStdString() << "; tile pictures pending " << TilePreviews::pendingCount()
+        << ", this one needed " << TilePreviews::needsPreview(*package) << ", "
+        << package->metaData().previewScreenshotFilePath().toStdString();
 }
