@@ -855,7 +855,9 @@ void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
         MainThread::run([done = std::move(done)] { done(true, Error()); }, false);
         return;
     }
-    // What saveModel() takes, taken now; a background write still under way is older and lands first.
+    // What saveModel() takes, taken now; a background write still under way is older and lands first, and what it
+    // writes is not known yet: this write is then made whatever the draft last known to be on disk says.
+    const bool olderOnItsWay = m_draftWrite.inFlight;
     const quint64 generation = ++m_draftWrite.generation;
     m_draftWrite.again = false;
     m_draftWrite.inFlight = false;
@@ -863,8 +865,9 @@ void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
     auto document = std::move(m_model);
     const QJsonObject dictionary = document->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
-    const bool unchanged = onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary;
-    const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
+    const bool unchanged =
+        !olderOnItsWay && onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary;
+    const bool mustWrite = olderOnItsWay || !onDisk || !m_lastDraftDictionary.isEmpty();
     document->setDontSave(true);
     document->setFilePackage(nullptr);
     m_unloadedDocument = document;

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include "StorageTestSupport.h"
@@ -129,6 +130,24 @@ TEST_F(FilePackageTest, ADraftIsReadAndWrittenOffTheMainThreadAndAFailedWriteKee
     EXPECT_FALSE(package->model());
     EXPECT_TRUE(opened->dontSave());
     ASSERT_TRUE(QTest::qWaitFor([&] { return unloaded; }, 5000));
+    ASSERT_TRUE(package->loadModel());
+    EXPECT_EQ(package->model()->firstFlowmodel()->title(), QStringLiteral("Written in the background"));
+
+    // Closed while an earlier save is still on its way, as it was before that save (an edit undone): the closing
+    // writes it all the same, over what the earlier save lands.
+    const auto undone = package->model();
+    undone->firstFlowmodel()->setTitle(QStringLiteral("Edited"));
+    AtomicFile::setFaultInjectorForTesting([](const QString&) {
+        QThread::msleep(200);
+        return false;
+    });
+    ASSERT_TRUE(package->saveDocumentSoon(undone, nullptr));
+    ASSERT_TRUE(package->isWritingDraft());
+    undone->firstFlowmodel()->setTitle(QStringLiteral("Written in the background"));
+    bool closed = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { closed = ok; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
+    AtomicFile::setFaultInjectorForTesting({});
     ASSERT_TRUE(package->loadModel());
     EXPECT_EQ(package->model()->firstFlowmodel()->title(), QStringLiteral("Written in the background"));
 
