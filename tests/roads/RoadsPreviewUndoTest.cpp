@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
 
@@ -46,6 +47,12 @@ const QColor kShapeColour(210, 30, 40);
 bool isShapeColour(const QColor& colour)
 {
     return colour.red() > 170 && colour.green() < 90 && colour.blue() < 90;
+}
+
+// The shape's colour under a tile's shading (the pointer over it darkens it).
+bool isShapeColourShaded(const QColor& colour)
+{
+    return colour.red() > 100 && colour.red() > 2 * colour.green() && colour.red() > 2 * colour.blue();
 }
 
 bool isWhite(const QColor& colour)
@@ -168,6 +175,13 @@ bool tileShows(const QString& packageID, const std::function<bool(const QColor&)
             auto* picture = tile ? tile->findChild<AsynchronousRenderImageView*>() : nullptr;
             if (!picture)
                 return false;
+            // Scrolled to, as the user would: with many documents the tile may lie below the window's edge.
+            for (QWidget* up = tile->parentWidget(); up; up = up->parentWidget()) {
+                if (auto* area = qobject_cast<QScrollArea*>(up)) {
+                    area->ensureWidgetVisible(tile);
+                    break;
+                }
+            }
             const QPoint at = picture->mapTo(tile, QPoint(int(kShapeFrame.center().x() * picture->width() / 1024.0),
                                                           int(kShapeFrame.center().y() * picture->height() / 748.0)));
             UserInput::letRepaintsHappen();
@@ -237,8 +251,22 @@ TEST_F(PreviewUndoRoad, UndoInACopyFromTheServiceBringsTheShapeBackToTheStripAnd
     ASSERT_TRUE(bringHomeWindowToFront());
     const auto package = ZERI_qvdFilePackage::packageForID(copy);
     ASSERT_TRUE(package);
-    EXPECT_TRUE(tileShows(copy, isShapeColour, &shown))
+    const auto described = [&] {
+        QFile draft(package->draftFilePath());
+        const auto onDisk =
+            draft.open(QIODevice::ReadOnly) ? ZERI_TessarineModel::initWithJsonData(draft.readAll()) : nullptr;
+        const QImage picture(package->metaData().previewScreenshotFilePath());
+        const QColor inPicture = picture.isNull()
+                                     ? QColor()
+                                     : picture.pixelColor(int(kShapeFrame.center().x() * picture.width() / 1024.0),
+                                                          int(kShapeFrame.center().y() * picture.height() / 748.0));
+        return QStringLiteral("draft objects %1, picture shows %2")
+            .arg(onDisk ? int(onDisk->firstFlowmodel()->screenModels().front()->mixedMediaObjects().size()) : -1)
+            .arg(inPicture.name())
+            .toStdString();
+    };
+    EXPECT_TRUE(tileShows(copy, isShapeColourShaded, &shown))
         << "the tile shows " << shown.name().toStdString() << "; tile pictures pending " << TilePreviews::pendingCount()
         << ", this one needed " << TilePreviews::needsPreview(*package) << ", "
-        << package->metaData().previewScreenshotFilePath().toStdString();
+        << package->metaData().previewScreenshotFilePath().toStdString() << "; " << described();
 }
