@@ -434,11 +434,11 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
                     }
                     // The views keep pictures of their own size: the whole screen's pictures (megabytes of pages to
                     // hand back to the system) are let go on a worker.
-                    WorkerThreads::shared().post([normal = std::move(normalImage),
-                                                  textless = std::move(textlessImage)]() mutable {
-                        normal = QImage();
-                        textless = QImage();
-                    });
+                    WorkerThreads::shared().post(
+                        [normal = std::move(normalImage), textless = std::move(textlessImage)]() mutable {
+                            normal = QImage();
+                            textless = QImage();
+                        });
                 },
                 false);
         });
