@@ -7,27 +7,52 @@
 // its end right after the first open (end_of_strip_blank_ms: from the scroll until every thumbnail in view shows
 // its picture). Targets at 1,000 screens: cold at most 1,000 MB, after close within 100 MB of home, stalls at
 // most 100 ms, the end of the strip blank at most 500 ms.
+//
+// BM_LargeDocumentFromItsTile is the same document as a user meets it, in the assembled application: each screen a
+// distinct 1600 × 1200 JPEG in the package, the draft on disk, nothing loaded. The heartbeat runs from the click on
+// its tile in My Documents (the draft read included) until the creator window is editable (open_from_tile_stall_ms,
+// open_from_tile_ms), then while the previews of every screen are made (preview_phase_max_stall_ms,
+// preview_phase_s), and from Ctrl+W until the tile shows the new picture (close_to_tile_stall_ms,
+// close_to_tile_ms). Targets: each stall at most 100 ms, on a quiet machine and with all cores but one busy.
+// TESS_BENCH_GAPS_OVER_MS prints each long gap with its monotonic end time, to line it up with a trace taken from
+// outside the process (the main thread's waits for events).
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 
+#include "app/QVRAppDelegate.h"
+#include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "controls/VazScrollViewAnimation.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "platform/Json.h"
+#include "launch/ApplicationLaunch.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
+#include "library/lists/TilePreviews.h"
 #include "platform/WorkerThreads.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -39,6 +64,8 @@
 #include "support/ProcessMemory.h"
 #include "support/QtBenchmarkMain.h"
 #include "support/SpinUntil.h"
+#include "tessarine_data_model/ZERI_MMObject_Image.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 #include "viewer/previews/ViewerPreviewsLibrary.h"
 
@@ -311,6 +338,236 @@ void BM_EmptyScreens(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EmptyScreens)->Unit(benchmark::kSecond)->Iterations(1);
+
+// ---- The document from its tile, in the assembled application ----
+
+// A photograph-like 1600 × 1200 picture of its own for each seed: soft gradients with fine grain, as a camera's
+// JPEG is (some 300–500 KB at quality 85).
+QImage photoPicture(int seed)
+{
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    quint32 noise = quint32(seed) * 2654435761u + 1;
+    const int hue = (seed * 47) % 360;
+    std::vector<QRgb> bases(std::size_t(image.width() / 16 + 1));
+    for (int y = 0; y < image.height(); ++y) {
+        if (y % 16 == 0) {
+            for (std::size_t b = 0; b < bases.size(); ++b)
+                bases[b] = QColor::fromHsv((hue + int(b) / 3 + y / 60) % 360, 90 + (y * 100) / image.height(),
+                                           110 + (int(b) * 1600) / image.width())
+                               .rgb();
+        }
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            noise ^= noise << 13;
+            noise ^= noise >> 17;
+            noise ^= noise << 5;
+            const int grain = int(noise % 16) - 8;
+            const QRgb base = bases[std::size_t(x / 16)];
+            line[x] = qRgb(std::clamp(qRed(base) + grain, 0, 255), std::clamp(qGreen(base) + grain, 0, 255),
+                           std::clamp(qBlue(base) + grain, 0, 255));
+        }
+    }
+    return image;
+}
+
+// A package of `screens` screens in the support folder, each a full-screen picture (its own JPEG in the package's
+// assets, as an inserted picture lands) under two texts, with no stored previews; its document unloaded.
+std::shared_ptr<ZERI_qvdFilePackage> savedPhotoDocument(int screens)
+{
+    auto document = ZERI_TessarineModel::create();
+    document->firstFlowmodel()->setTitle(QStringLiteral("Large document"));
+    Error error;
+    if (!ZERI_qvdFilePackage::saveModelToFile(document, &error))
+        qWarning() << "cannot save the document:" << error.message;
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+    const QString assets = package->assetsPath();
+    QDir().mkpath(assets);
+    for (int i = 0; i < screens; ++i) {
+        const QString path = QDir(assets).filePath(QStringLiteral("photo-%1.jpg").arg(i));
+        photoPicture(i).save(path, "JPEG", 85);
+        auto screen = ZERI_FlowScreenModel::create();
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(QUrl::fromLocalFile(path));
+        auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+        picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(asset);
+        picture->object()->setFrame(QRectF(0, 0, 1024, 748));
+        screen->addMixedMediaObject(picture);
+        for (int t = 0; t < 2; ++t) {
+            auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+            text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(i + 1).arg(t + 1));
+            text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
+            screen->addMixedMediaObject(text);
+        }
+        document->firstFlowmodel()->addFlowScreen(screen);
+        if (i % 100 == 99)
+            std::fprintf(stderr, "pictures written: %d of %d\n", i + 1, screens);
+    }
+    if (!package->saveModel(&error) || !package->unloadModel(&error))
+        qWarning() << "cannot save the document:" << error.message;
+    return package;
+}
+
+// The application as the executable starts it, made on first use with the packages of the support folder set.
+QVRAppDelegate& tileRoadApplication()
+{
+    static std::unique_ptr<QVRAppDelegate> application = [] {
+        qputenv("TESS_API_URL", "http://127.0.0.1:9/"); // nothing answers: no network waits
+        ZERI_qvdFilePackage::resetForTesting();
+        return ApplicationLaunch::start(&registerApplicationLibraries);
+    }();
+    return *application;
+}
+
+QVRTessarineTileGridItemView* shownTileOf(const QString& packageID)
+{
+    QWidget* lists = tileRoadApplication().listsWindow();
+    if (!lists)
+        return nullptr;
+    for (auto* tile : lists->findChildren<QVRTessarineTileGridItemView*>()) {
+        if (tile->isVisible() && tile->filePackage() && tile->filePackage()->packageID() == packageID)
+            return tile;
+    }
+    return nullptr;
+}
+
+QVR_CreatorWindow* editableCreatorOf(const QString& packageID)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* creator = qobject_cast<QVR_CreatorWindow*>(widget);
+        if (!creator || !creator->isVisible() || !creator->currentModel() ||
+            creator->currentModel()->qvdID() != packageID)
+            continue;
+        if (creator->theArtBoard() && creator->currentIndex() >= 0 &&
+            creator->theToolBarView()->insertButton()->isEnabled())
+            return creator;
+    }
+    return nullptr;
+}
+
+struct TileRoadFigures {
+    double openStallMs = -1;
+    double openMs = -1;
+    double previewStallMs = -1;
+    double previewSeconds = -1;
+    double closeStallMs = -1;
+    double closeMs = -1;
+};
+
+TileRoadFigures openFromTileAndClose(const std::shared_ptr<ZERI_qvdFilePackage>& package)
+{
+    TileRoadFigures figures;
+    const QString id = package->packageID();
+    QVRTessarineTileGridItemView* tile = nullptr;
+    if (!spinUntil([&] { return (tile = shownTileOf(id)) != nullptr; }, 60000)) {
+        qWarning() << "the document's tile never showed";
+        return figures;
+    }
+    waitUntil([] { return TilePreviews::pendingCount() == 0; }, 60000);
+    waitUntil([] { return false; }, 1000);
+
+    // The click on the tile, until the window is editable.
+    QVR_CreatorWindow* window = nullptr;
+    {
+        MainThreadHeartbeat heartbeat(10);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::mouseClick(tile, Qt::LeftButton, {}, tile->rect().center());
+        heartbeat.noteGapMs(timer.nsecsElapsed() / 1e6);
+        if (!spinUntil([&] { return (window = editableCreatorOf(id)) != nullptr; }, 120000)) {
+            qWarning() << "no editable creator window";
+            return figures;
+        }
+        figures.openMs = timer.nsecsElapsed() / 1e6;
+        heartbeat.stop();
+        figures.openStallMs = heartbeat.longestGapMs();
+    }
+    // The previews of every screen, made while the window is open.
+    const auto document = window->currentModel();
+    {
+        MainThreadHeartbeat heartbeat(10);
+        QElapsedTimer timer;
+        timer.start();
+        if (!waitUntil([&] { return allPreviewsStored(*document); }, storedTimeoutMs()))
+            qWarning() << "the previews were not all made";
+        figures.previewSeconds = timer.nsecsElapsed() / 1e9;
+        waitUntil([] { return false; }, 1000);
+        heartbeat.stop();
+        figures.previewStallMs = heartbeat.longestGapMs();
+    }
+    // Ctrl+W, until the tile shows the document's new picture.
+    QPointer<QVR_CreatorWindow> closing(window);
+    // The key goes to the window in front, as the user's does.
+    window->activateWindow();
+    if (!spinUntil([&] { return QApplication::activeWindow() == window; }, 1000))
+        QApplication::setActiveWindow(window);
+    if (QApplication::activeWindow() != window)
+        qWarning() << "the creator window is not in front";
+    waitUntil([] { return false; }, 200);
+    {
+        MainThreadHeartbeat heartbeat(10);
+        QElapsedTimer timer;
+        timer.start();
+        // The window's File › Close, whose shortcut Ctrl+W is, fired as the key fires it: the menu validates its
+        // items first (offscreen windows are never really active, so the key itself may not reach the shortcut).
+        auto* bar = window->findChild<QMenuBar*>();
+        QAction* close = bar ? QVRMainMenu::action(bar, QStringLiteral("closeWindow")) : nullptr;
+        for (QAction* top : bar ? bar->actions() : QList<QAction*>()) {
+            if (top->menu() && close && top->menu()->actions().contains(close))
+                emit top->menu()->aboutToShow();
+        }
+        if (close && close->isEnabled())
+            close->trigger();
+        else
+            QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_W, Qt::ControlModifier);
+        heartbeat.noteGapMs(timer.nsecsElapsed() / 1e6);
+        if (!spinUntil([&] { return closing.isNull() || !closing->isVisible(); }, 5000))
+            qWarning() << "Ctrl+W did not close the window";
+        const bool refreshed = spinUntil(
+            [&] {
+                // Closed, its package's picture as new as the draft the close wrote, nothing more to draw.
+                const QString picture = package->metaData().previewScreenshotFilePath();
+                return closing.isNull() && QFileInfo::exists(picture) && TilePreviews::pendingCount() == 0 &&
+                       !TilePreviews::needsPreview(*package);
+            },
+            120000);
+        if (!refreshed)
+            qWarning() << "the tile never got its new picture";
+        figures.closeMs = timer.nsecsElapsed() / 1e6;
+        waitUntil([] { return false; }, 1000);
+        heartbeat.stop();
+        figures.closeStallMs = heartbeat.longestGapMs();
+    }
+    return figures;
+}
+
+void BM_LargeDocumentFromItsTile(benchmark::State& state)
+{
+    const int screens = screenCount();
+    QTemporaryDir support;
+    storePackagesUnder(support.path());
+    std::fprintf(stderr, "writing %d pictures of 1600 x 1200\n", screens);
+    const auto package = savedPhotoDocument(screens);
+    // The application as the executable starts it, its packages in the benchmark's support folder.
+    tileRoadApplication();
+    for (auto _ : state) {
+        const TileRoadFigures figures = openFromTileAndClose(ZERI_qvdFilePackage::packageForID(package->packageID()));
+        state.counters["screens"] = screens;
+        state.counters["open_from_tile_stall_ms"] = figures.openStallMs;
+        state.counters["open_from_tile_ms"] = figures.openMs;
+        state.counters["preview_phase_max_stall_ms"] = figures.previewStallMs;
+        state.counters["preview_phase_s"] = figures.previewSeconds;
+        state.counters["close_to_tile_stall_ms"] = figures.closeStallMs;
+        state.counters["close_to_tile_ms"] = figures.closeMs;
+        printFigure("screens", screens);
+        printFigure("open_from_tile_stall_ms", figures.openStallMs);
+        printFigure("open_from_tile_ms", figures.openMs);
+        printFigure("preview_phase_max_stall_ms", figures.previewStallMs);
+        printFigure("preview_phase_s", figures.previewSeconds);
+        printFigure("close_to_tile_stall_ms", figures.closeStallMs);
+        printFigure("close_to_tile_ms", figures.closeMs);
+    }
+}
+BENCHMARK(BM_LargeDocumentFromItsTile)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

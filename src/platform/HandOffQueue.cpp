@@ -1,6 +1,7 @@
 #include "platform/HandOffQueue.h"
 
 #include <utility>
+#include <vector>
 
 HandOffQueue::~HandOffQueue()
 {
@@ -11,17 +12,20 @@ bool HandOffQueue::push(Task task)
 {
     if (!task)
         return false;
+    Deliver deliver;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_closed) {
-            m_tasks.push_back(std::move(task));
-            if (m_wake)
-                m_wake();
-            m_pushed.notify_one();
-            return true;
-        }
+        if (m_closed)
+            return false; // `task` is destroyed on return, outside the lock
+        m_tasks.push_back(std::move(task));
+        if (m_wake)
+            deliver = m_wake();
     }
-    return false; // `task` is destroyed here, outside the lock
+    // Waking the receiver is a system call: made outside the lock, so that the receiver never waits for it.
+    m_pushed.notify_one();
+    if (deliver)
+        deliver();
+    return true;
 }
 
 HandOffQueue::Task HandOffQueue::tryPop()
@@ -48,7 +52,7 @@ HandOffQueue::Task HandOffQueue::waitPop()
 std::size_t HandOffQueue::close()
 {
     std::deque<Task> dropped;
-    std::function<void()> wake;
+    std::function<Deliver()> wake;
     {
         std::lock_guard lock(m_mutex);
         m_closed = true;
@@ -81,14 +85,21 @@ std::size_t HandOffQueue::size() const
     return m_tasks.size();
 }
 
-void HandOffQueue::setWake(std::function<void()> wake)
+void HandOffQueue::setWake(std::function<Deliver()> prepare)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_closed)
-        return;
-    m_wake = std::move(wake);
-    if (m_wake) {
-        for (std::size_t i = 0; i < m_tasks.size(); ++i)
-            m_wake();
+    std::vector<Deliver> deliveries;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return;
+        m_wake = std::move(prepare);
+        if (m_wake) {
+            for (std::size_t i = 0; i < m_tasks.size(); ++i)
+                deliveries.push_back(m_wake());
+        }
+    }
+    for (const Deliver& deliver : deliveries) {
+        if (deliver)
+            deliver();
     }
 }

@@ -39,16 +39,20 @@ public:
     bool isClosed() const;
     std::size_t size() const;
 
-    // For receivers on an event loop: `wake` is called once for every push, with the queue's lock held (so it
-    // must not call back into the queue), and the receiver pops one task per wake-up. One wake-up per task keeps
-    // the tasks in step with the other events of that loop, nested loops included, as separately queued calls
-    // would be. Closing clears it, so no wake-up reaches a receiver once its closing returned.
-    void setWake(std::function<void()> wake);
+    // For receivers on an event loop: the wake-up is made in two steps for every push. `prepare` runs with the
+    // queue's lock held (so it must not call back into the queue) and makes what the wake-up carries; the closure
+    // it returns delivers it after the lock is released, so that a pusher never holds the lock over a system call
+    // (waking a thread) and the receiver, popping, never waits for a pusher that was stopped in one. The receiver
+    // pops one task per wake-up, which keeps the tasks in step with the other events of that loop, nested loops
+    // included, as separately queued calls would be. Closing clears `prepare`; a delivery already made may still
+    // arrive after closing returned, so the receiver keeps it harmless (see ThreadInbox).
+    using Deliver = std::function<void()>;
+    void setWake(std::function<Deliver()> prepare);
 
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_pushed;
     std::deque<Task> m_tasks;
-    std::function<void()> m_wake;
+    std::function<Deliver()> m_wake;
     bool m_closed = false;
 };

@@ -26,6 +26,11 @@ std::mutex& receiversMutex()
 
 } // namespace
 
+struct ThreadInbox::Gate {
+    std::mutex mutex;
+    QObject* receiver = nullptr;
+};
+
 class ThreadInbox::Receiver : public QObject {
 public:
     explicit Receiver(std::shared_ptr<HandOffQueue> queue)
@@ -40,8 +45,9 @@ public:
             std::lock_guard lock(receiversMutex());
             queue = m_queue.get();
         }
-        // A wake-up is made on the posting thread under the queue's lock. Taking that lock before looking at the
-        // event orders this read after its making for the thread checker, which cannot see Qt's own locking.
+        // A wake-up event is made on the posting thread under the queue's lock. Taking that lock before looking at
+        // the event orders this read after its making for the thread checker, which cannot see Qt's own locking.
+        // The lock is held only for such short steps, never while a poster makes a system call.
         queue->size();
         if (e->type() != wakeEventType())
             return QObject::event(e);
@@ -63,15 +69,29 @@ ThreadInbox::ThreadInbox(QThread* thread)
     }
     if (thread && thread != QThread::currentThread())
         m_receiver->moveToThread(thread);
-    // The wake-up is posted under the queue's lock, and closing the queue clears it under that lock, so no
-    // event is posted to a receiver that is being destroyed. The event itself carries nothing.
-    Receiver* receiver = m_receiver.get();
-    m_queue->setWake([receiver] { QCoreApplication::postEvent(receiver, new QEvent(wakeEventType())); });
+    // The wake-up event is made under the queue's lock and posted after it is released (posting wakes the
+    // receiving thread, a system call). The gate lets a poster that took its event before the queue closed post it
+    // only while the receiver lives; the receiving thread takes the gate's lock only when the inbox goes. The
+    // event itself carries nothing.
+    m_gate = std::make_shared<Gate>();
+    m_gate->receiver = m_receiver.get();
+    m_queue->setWake([gate = m_gate]() -> HandOffQueue::Deliver {
+        auto event = std::make_shared<std::unique_ptr<QEvent>>(std::make_unique<QEvent>(wakeEventType()));
+        return [gate, event] {
+            std::lock_guard lock(gate->mutex);
+            if (gate->receiver)
+                QCoreApplication::postEvent(gate->receiver, event->release());
+        };
+    });
 }
 
 ThreadInbox::~ThreadInbox()
 {
     m_queue->close();
+    {
+        std::lock_guard lock(m_gate->mutex);
+        m_gate->receiver = nullptr;
+    }
     // The receiver takes its posted wake-ups with it.
 }
 

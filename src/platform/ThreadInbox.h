@@ -25,6 +25,8 @@ public:
 
 private:
     class Receiver;
+    struct Gate;
     std::shared_ptr<HandOffQueue> m_queue;
     std::unique_ptr<Receiver> m_receiver;
+    std::shared_ptr<Gate> m_gate;
 };

@@ -625,15 +625,22 @@ void DocumentServerOperations::loadModelWithBackupAPIID(const std::shared_ptr<ZE
         if (onLoaded)
             MainThread::run([onLoaded, model, error] { onLoaded(model, error); }, false);
     };
-    Error loadError;
     if (!package) {
         deliver(nullptr, Error(QString::fromLatin1(ZERI_qvdFilePackage::errorDomain), ZERI_qvdFilePackage::NoDraft,
                                QStringLiteral("No package to load.")));
         return;
     }
-    // A draft that exists but cannot be read is reported, never replaced: it may still be rescued by hand.
-    if (package->loadModel(&loadError) || apiID.isEmpty() || QFileInfo::exists(package->draftFilePath())) {
-        deliver(package->model(), package->model() ? Error() : loadError);
+    if (package->model()) {
+        deliver(package->model(), Error());
+        return;
+    }
+    // A draft that exists but cannot be read is reported, never replaced: it may still be rescued by hand. It is
+    // read off the main thread: a document of a thousand screens takes longer than a frame to read.
+    if (apiID.isEmpty() || QFileInfo::exists(package->draftFilePath())) {
+        package->loadModelSoon([package, onLoaded](bool loaded, const Error& error) {
+            if (onLoaded)
+                onLoaded(loaded ? package->model() : nullptr, loaded ? Error() : error);
+        });
         return;
     }
     ZERI_APIBinding::getTessarineById(

@@ -9,6 +9,7 @@
 #include "storage/StorageLogging.h"
 #include "tessarine_data_model/TessarineDataModelItem.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
 
 namespace {
 
@@ -79,22 +80,45 @@ int AssetFileReferences::referenceCount(const QString& path)
     return r.counts.value(key(path));
 }
 
-QStringList AssetFileReferences::retainFilesOfItem(const TessarineDataModelItem& item)
+namespace {
+
+bool isScreenPreview(const ZERI_ContentAsset& asset)
+{
+    const auto screen = std::dynamic_pointer_cast<ZERI_FlowScreenModel>(asset.parent());
+    return screen && (screen->previewScreenShotAsset().get() == &asset ||
+                      screen->previewScreenShotAsset_textless().get() == &asset);
+}
+
+QStringList retainFiles(const TessarineDataModelItem& item, bool previews)
 {
     QStringList paths;
     auto assets = item.getAllContentAssets();
-    if (auto asset = dynamic_cast<const ZERI_ContentAsset*>(&item))
+    if (auto asset = dynamic_cast<const ZERI_ContentAsset*>(&item); asset && (previews || !isScreenPreview(*asset)))
         paths.append(asset->localFilePath());
-    for (const auto& asset : assets)
-        paths.append(asset->localFilePath());
+    for (const auto& asset : assets) {
+        if (previews || !isScreenPreview(*asset))
+            paths.append(asset->localFilePath());
+    }
     QStringList retained;
     for (const QString& path : paths) {
         if (!path.isEmpty() && QFileInfo(path).isFile()) {
-            retainFile(path);
+            AssetFileReferences::retainFile(path);
             retained.append(path);
         }
     }
     return retained;
+}
+
+} // namespace
+
+QStringList AssetFileReferences::retainFilesOfItem(const TessarineDataModelItem& item)
+{
+    return retainFiles(item, true);
+}
+
+QStringList AssetFileReferences::retainFilesOfSnapshot(const TessarineDataModelItem& item)
+{
+    return retainFiles(item, false);
 }
 
 void AssetFileReferences::releaseFiles(const QStringList& paths)

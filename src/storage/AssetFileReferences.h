@@ -9,7 +9,9 @@ class TessarineDataModelItem;
 
 // Reference counts of asset files held by something other than the document's live assets: an undo snapshot
 // raises the count of every file its item uses when the change opens and releases them when its undo step is
-// discarded, so a file that an undo could bring back is never deleted under it.
+// discarded, so a file that an undo could bring back is never deleted under it. Screen previews are the exception:
+// an undo never needs an earlier preview's file (a screen whose preview file is gone draws it anew), so snapshots
+// do not hold them and a replaced preview leaves the folder as soon as the draft names its successor.
 //
 // A deletion requested while a count holds the file is deferred: when the last count is released the file is
 // deleted, unless the requester's check then says the document uses the file again (the undo restored it).
@@ -25,6 +27,8 @@ public:
     // Raises the count of each local file of the item's content assets that is on disk, and returns those paths
     // for the matching releaseFiles().
     static QStringList retainFilesOfItem(const TessarineDataModelItem& item);
+    // The same for an undo snapshot of the item: every file but its screens' preview pictures.
+    static QStringList retainFilesOfSnapshot(const TessarineDataModelItem& item);
     static void releaseFiles(const QStringList& paths);
 
     // Deletes the file now when no count holds it (true), else defers the deletion (false). `stillUsed`, called on

@@ -428,7 +428,7 @@ class SnapshotFileCounts : public UndoSnapshotFiles {
 public:
     QStringList retainFilesOfItem(const TessarineDataModelItem& item) override
     {
-        return AssetFileReferences::retainFilesOfItem(item);
+        return AssetFileReferences::retainFilesOfSnapshot(item);
     }
     void releaseFiles(const QStringList& paths) override { AssetFileReferences::releaseFiles(paths); }
 };
@@ -612,16 +612,77 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
         setError(error, packageError(Damaged, readError.message));
         return false;
     }
+    adoptLoadedDocument(document, draftHash(data), QJsonObject());
+    return true;
+}
+
+void ZERI_qvdFilePackage::loadModelSoon(LoadCompletion done)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    if (m_model) {
+        MainThread::run([done = std::move(done)] { done(true, Error()); }, false);
+        return;
+    }
+    // A document read on another thread is that thread's alone until it is handed over through the main thread's
+    // queue: nothing else knows it. The writer's thread reads it, so that every write asked for before lands first.
+    struct Read {
+        std::shared_ptr<ZERI_TessarineModel> document;
+        QByteArray hash;
+        QJsonObject dictionary;
+        Error error;
+    };
+    draftWriter().post([package = weak_from_this(), path = draftFilePath(), done = std::move(done)]() mutable {
+        auto read = std::make_shared<Read>();
+        QByteArray data;
+        if (readFile(path, &data, &read->error)) {
+            Error readError;
+            read->document = ZERI_TessarineModel::initWithJsonData(data, &readError, path);
+            if (read->document) {
+                read->hash = draftHash(data);
+                // The dictionary form is made here too: the main thread compares drafts with it.
+                read->dictionary = read->document->jsonDictionary();
+            } else {
+                qCWarning(lcStorage).noquote() << "cannot load the draft" << readError.message;
+                read->error = packageError(Damaged, readError.message);
+            }
+        }
+        MainThread::run(
+            [package, read, done = std::move(done)] {
+                const auto self = package.lock();
+                if (!self) {
+                    done(false, packageError(NoDraft, QStringLiteral("The package went while its draft was read.")));
+                } else if (self->m_model) {
+                    done(true, Error()); // loaded meanwhile: that document stays
+                } else if (read->document) {
+                    self->adoptLoadedDocument(read->document, read->hash, read->dictionary);
+                    done(true, Error());
+                } else {
+                    done(false, read->error);
+                }
+                // A document not taken is let go on a worker: taking apart thousands of screens is work too.
+                if (read->document && (!self || self->m_model != read->document))
+                    WorkerThreads::shared().post(
+                        [document = std::move(read->document)]() mutable { document.reset(); });
+            },
+            false);
+    });
+}
+
+void ZERI_qvdFilePackage::adoptLoadedDocument(const std::shared_ptr<ZERI_TessarineModel>& document,
+                                              const QByteArray& hash, QJsonObject dictionary)
+{
     m_model = document;
-    m_lastDraftHash = draftHash(data);
+    m_lastDraftHash = hash;
     m_lastDraftDictionary = QJsonObject();
     document->setFilePackage(shared_from_this());
     ensureOwnFolders();
     // The text on disk may be written otherwise than this program writes it (by an older version, by hand): a
     // check runs in the background (beside the draft writer, which it must not hold up), and only a draft that is
     // this document's own text lets a save go without writing.
+    if (dictionary.isEmpty())
+        dictionary = document->jsonDictionary();
     WorkerThreads::shared().post([package = weak_from_this(), generation = m_draftWrite.generation,
-                                  dictionary = document->jsonDictionary(), hash = unshared(m_lastDraftHash)] {
+                                  dictionary = std::move(dictionary), hash = unshared(m_lastDraftHash)] {
         if (draftHash(Json::write(dictionary)) != hash)
             return;
         MainThread::run(
@@ -633,7 +694,6 @@ bool ZERI_qvdFilePackage::loadModel(Error* error)
             },
             false);
     });
-    return true;
 }
 
 bool ZERI_qvdFilePackage::saveModel(Error* error)
@@ -662,6 +722,7 @@ bool ZERI_qvdFilePackage::saveModel(Error* error)
         }
         m_lastDraftDictionary = dictionary;
     }
+    removeRetiredFiles(m_draftWrite.generation);
     takeMetadataFromModel();
     return writeMetadataIfChanged(false, error);
 }
@@ -723,6 +784,7 @@ void ZERI_qvdFilePackage::draftWritten(quint64 generation, const QJsonObject& di
             metaData().setDraftRevision(metaData().draftRevision() + 1);
         }
         m_lastDraftDictionary = dictionary;
+        removeRetiredFiles(generation);
         if (m_model)
             takeMetadataFromModel();
         writeMetadataIfChanged(true, nullptr);
@@ -801,6 +863,79 @@ bool ZERI_qvdFilePackage::unloadModel(Error* error)
         },
         false);
     return true;
+}
+
+void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
+{
+    Q_ASSERT(MainThread::isMainThread());
+    if (!m_model) {
+        MainThread::run([done = std::move(done)] { done(true, Error()); }, false);
+        return;
+    }
+    // What saveModel() takes, taken now; a background write still under way is older and lands first, and what it
+    // writes is not known yet: this write is then made whatever the draft last known to be on disk says.
+    const bool olderOnItsWay = m_draftWrite.inFlight;
+    const quint64 generation = ++m_draftWrite.generation;
+    m_draftWrite.again = false;
+    m_draftWrite.inFlight = false;
+    takeMetadataFromModel();
+    auto document = std::move(m_model);
+    const QJsonObject dictionary = document->jsonDictionary();
+    const bool onDisk = QFileInfo::exists(draftFilePath());
+    const bool unchanged =
+        !olderOnItsWay && onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary;
+    const bool mustWrite = olderOnItsWay || !onDisk || !m_lastDraftDictionary.isEmpty();
+    document->setDontSave(true);
+    document->setFilePackage(nullptr);
+    m_unloadedDocument = document;
+    draftWriter().post([package = weak_from_this(), generation, document, dictionary, path = draftFilePath(),
+                        lastHash = unshared(m_lastDraftHash), unchanged, mustWrite, done = std::move(done)]() mutable {
+        QByteArray hash = lastHash;
+        bool changed = false;
+        Error error;
+        bool written = true;
+        if (!unchanged) {
+            const QByteArray data = Json::write(dictionary);
+            hash = draftHash(data);
+            changed = mustWrite || hash != lastHash;
+            written = !changed || writePackageJsonFile(path, data, &error);
+        }
+        reportDraftWritten([package, generation, document = std::move(document), dictionary, hash, changed, written,
+                            error, done = std::move(done)] {
+            const auto self = package.lock();
+            if (!self) {
+                done(written, error);
+                return;
+            }
+            if (!written) {
+                qCWarning(lcStorage) << "keeping the document of" << self->m_id
+                                     << "loaded: its draft cannot be written";
+                if (!self->m_model) {
+                    self->m_model = document;
+                    document->setFilePackage(self);
+                    document->setDontSave(false);
+                    document->setNeedsSaveToFile();
+                }
+                done(false, error);
+                return;
+            }
+            if (changed) {
+                self->m_lastDraftHash = hash;
+                self->metaData().setDraftRevision(self->metaData().draftRevision() + 1);
+            }
+            self->m_lastDraftDictionary = dictionary;
+            self->removeRetiredFiles(generation);
+            self->writeMetadataIfChanged(true, nullptr);
+            if (const auto reachable = self->reachableContentIDs(); !reachable.contains(QString()))
+                self->flushServerDeletions(reachable);
+            done(true, Error());
+            // The package lets go of the draft's dictionary once nothing loaded it again.
+            if (!self->m_model) {
+                self->m_unloadedDocument.reset();
+                self->m_lastDraftDictionary = QJsonObject();
+            }
+        });
+    });
 }
 
 bool ZERI_qvdFilePackage::loadPublishedModel(Error* error)
@@ -1187,6 +1322,43 @@ void ZERI_qvdFilePackage::noteReplacedAsset(const ZERI_ContentAsset& asset)
     if (asset.corvikContentID().isEmpty())
         return;
     m_serverDeletionCandidates.insert(asset.corvikContentID(), asset.localFilePath());
+}
+
+void ZERI_qvdFilePackage::screenPreviewReplaced(const ZERI_ContentAsset& old)
+{
+    if (old.isBakedAsset())
+        return;
+    QString file = old.localFilePath();
+    if (file.isEmpty() && !old.externalURL().isEmpty() && !old.assetStoragePath().isEmpty())
+        file = ZERI_WebDownloader::cacheFilePathForUrl(old.externalURL(), old.assetStoragePath());
+    retireReplacedFile(file);
+}
+
+void ZERI_qvdFilePackage::retireReplacedFile(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    // A draft write already under way was started from the document before the replacement: only a later one
+    // records the successor.
+    m_retiredFiles.insert(cleanAbsolute(path), m_draftWrite.generation);
+}
+
+void ZERI_qvdFilePackage::removeRetiredFiles(quint64 generation)
+{
+    if (m_retiredFiles.isEmpty())
+        return;
+    const QSet<QString> named = m_model ? referencedFiles(*m_model, assetsPath()) : QSet<QString>();
+    for (auto it = m_retiredFiles.begin(); it != m_retiredFiles.end();) {
+        if (named.contains(it.key())) {
+            it = m_retiredFiles.erase(it); // the document uses it again
+        } else if (it.value() >= generation || AssetFileReferences::referenceCount(it.key()) > 0) {
+            ++it; // not yet recorded as replaced, or still held
+        } else {
+            if (!PackageFileGuard::removeFile(*this, it.key()))
+                qCWarning(lcStorage) << "cannot delete the replaced file" << it.key();
+            it = m_retiredFiles.erase(it);
+        }
+    }
 }
 
 // Content ids the draft and the published copy use. Holds the empty text when either cannot be read, which

@@ -145,10 +145,20 @@ public:
     // Loads the draft into model() (a loaded one is kept). False, with model() still null, when there is no draft
     // or it cannot be read.
     bool loadModel(Error* error = nullptr);
+    // The same without holding the main thread: the draft is read and made a document on the draft writer's
+    // thread (after the writes queued before it), and `done` is called on the main thread once model() is set,
+    // or with the error that kept it null. A document loaded meanwhile is kept.
+    using LoadCompletion = std::function<void(bool loaded, const Error& error)>;
+    void loadModelSoon(LoadCompletion done);
     // Saves the draft, switches the document's saving off and detaches it from the package. Server copies of
     // replaced assets that nothing reaches any more are queued for deletion. When the draft cannot be written the
     // document stays loaded, still saving, so that its edits are not dropped: false, with `error`.
     bool unloadModel(Error* error = nullptr);
+    // The same without holding the main thread over the writing: the document is detached at once (its saving
+    // off) and its draft handed to the writer. `done` runs on the main thread once the draft is on disk (true), or
+    // with the error that kept it off the disk; the document is then the package's again, saving as before.
+    using UnloadCompletion = std::function<void(bool unloaded, const Error& error)>;
+    void unloadModelSoon(UnloadCompletion done);
     // Writes model() as the draft, at once; bumps the draft revision when the text changed. False when there is no
     // model.
     bool saveModel(Error* error = nullptr);
@@ -203,6 +213,15 @@ public:
     void noteReplacedAsset(const ZERI_ContentAsset& asset);
     QStringList pendingServerDeletionsForTesting() const { return m_serverDeletionCandidates.keys(); }
 
+    // A screen preview's file (its own, or the download of the server's) leaves through retireReplacedFile().
+    void screenPreviewReplaced(const ZERI_ContentAsset& old) override;
+    // A file of the document's that something new replaced (a screen's earlier preview, or the download of the
+    // server's): it leaves the folder, through PackageFileGuard, once a draft written after this call is on disk
+    // (the draft names the successor) and the document does not name the file again by then (an undo brought it
+    // back). A file something else still holds (an upload) waits for a later save. Main thread.
+    void retireReplacedFile(const QString& path);
+    QStringList retiredFilesForTesting() const { return m_retiredFiles.keys(); }
+
     bool isDamaged() const { return !m_damage.isNull(); }
 
     // Makes "assets/" and "published_assets/" real folders of the package before anything is deleted from or
@@ -237,8 +256,14 @@ private:
     // Writes the metadata unless the file already holds it; in the background with `soon`.
     bool writeMetadataIfChanged(bool soon, Error* error);
     void startDraftWrite();
+    // The end of loadModel() and loadModelSoon(): `document`, read from draft text of `hash`, becomes model();
+    // `dictionary` is its dictionary form, when already made.
+    void adoptLoadedDocument(const std::shared_ptr<ZERI_TessarineModel>& document, const QByteArray& hash,
+                             QJsonObject dictionary);
     void draftWritten(quint64 generation, const QJsonObject& dictionary, const QByteArray& hash, bool changed,
                       bool written);
+    // After the draft of `generation` reached the disk: the retired files it no longer needs go.
+    void removeRetiredFiles(quint64 generation);
 
     QString m_id;
     QString m_path;
@@ -260,4 +285,5 @@ private:
     } m_draftWrite;
     Error m_damage;
     QHash<QString, QString> m_serverDeletionCandidates; // content id -> local file path (may be empty)
+    QHash<QString, quint64> m_retiredFiles;             // clean absolute path -> draft generation when retired
 };

@@ -7,6 +7,7 @@
 
 #include "platform/Error.h"
 
+class ZERI_ContentAsset;
 class ZERI_TessarineModel;
 
 // What the model asks of the package (folder on disk) that holds a document. The storage layer implements it
@@ -42,6 +43,10 @@ public:
     }
     // True while a draft handed over by saveDocumentSoon() is not on disk yet.
     virtual bool isWritingDraft() const { return false; }
+    // A screen of the saving document took another preview picture (a new one was drawn, an undo restored an
+    // earlier one): `old`, still in its screen, is the one it let go. Its file is the package's to remove once
+    // nothing names it. The default keeps everything.
+    virtual void screenPreviewReplaced(const ZERI_ContentAsset& old) { (void)old; }
 
     // How a package is made for a document saved for the first time; nullptr restores the default (none). The
     // maker keeps the package it makes (documents hold theirs weakly, and a package holds its document).

@@ -24,6 +24,7 @@
 #include "elements/images/ImageUtils.h"
 #include "elements/images/QVRShapeUtils.h"
 #include "elements/images/UNIImage.h"
+#include "platform/FreedMemory.h"
 #include "platform/MainThread.h"
 #include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/TextLayout.h"
@@ -305,7 +306,8 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
         state.entries.push_front({key, image});
         state.index.insert(key, state.entries.begin());
         state.bytes += entryCost(image);
-        while (state.bytes > capacityBytes && !state.entries.empty()) {
+        const qint64 capacity = FreedMemory::memoryIsScarce() ? capacityBytes / 4 : capacityBytes;
+        while (state.bytes > capacity && !state.entries.empty()) {
             state.bytes -= entryCost(state.entries.back().image);
             state.index.remove(state.entries.back().key);
             state.entries.pop_back();

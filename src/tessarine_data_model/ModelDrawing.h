@@ -14,8 +14,8 @@ class ZERI_FlowScreenModel;
 
 // Decoded pictures of asset files (cropped images, backgrounds), shared by every thread that draws the model.
 // Keyed by path, size and modification time, so a file replaced on disk is read again; the least recently used
-// pictures are dropped beyond capacityBytes. Decoding happens outside the lock, so threads never wait for each
-// other's decoding.
+// pictures are dropped beyond capacityBytes, or beyond a quarter of it while the system is short of memory. Decoding
+// happens outside the lock, so threads never wait for each other's decoding.
 class ModelImageCache {
 public:
     static constexpr qint64 capacityBytes = 256LL * 1024 * 1024;

@@ -13,6 +13,7 @@
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/ScreenPreviewProvider.h"
 #include "tessarine_data_model/TessarineDataModelLogging.h"
@@ -354,6 +355,12 @@ void ZERI_FlowScreenModel::setPreviewAsset(std::shared_ptr<ZERI_ContentAsset>& m
     if (clearsInvalidated)
         setPreviewInvalidated(false);
     QMutex& lock = &member == &m_previewAsset ? m_previewLock : m_previewTextlessLock;
+    std::shared_ptr<ZERI_ContentAsset> old;
+    {
+        QMutexLocker locker(&lock);
+        old = member;
+    }
+    letPreviewGo(old, asset);
     {
         QMutexLocker locker(&lock);
         if (member == asset) {
@@ -366,6 +373,18 @@ void ZERI_FlowScreenModel::setPreviewAsset(std::shared_ptr<ZERI_ContentAsset>& m
     }
     adopt(asset);
     didChange(key);
+}
+
+void ZERI_FlowScreenModel::letPreviewGo(const std::shared_ptr<ZERI_ContentAsset>& old,
+                                        const std::shared_ptr<ZERI_ContentAsset>& by)
+{
+    if (!old || old == by || old->parent().get() != this || (by && by->externalURL() == old->externalURL()))
+        return;
+    const auto document = tessarineModel();
+    if (!document || document->dontSave())
+        return;
+    if (const auto package = document->filePackage())
+        package->screenPreviewReplaced(*old);
 }
 
 void ZERI_FlowScreenModel::setPreviewScreenShotAsset(const std::shared_ptr<ZERI_ContentAsset>& asset)
@@ -400,18 +419,26 @@ void ZERI_FlowScreenModel::getScreenPreviewImages()
             const QImage normalImage = normal ? normal->getImageIgnoreThreadSafety(true) : QImage();
             const QImage textlessImage = textless ? textless->getImageIgnoreThreadSafety(true) : QImage();
             MainThread::run(
-                [weakSelf, normalImage, textlessImage] {
+                [weakSelf, normalImage, textlessImage]() mutable {
                     const auto alive = weakSelf.lock();
-                    if (!alive)
-                        return;
-                    alive->m_gettingScreenPreview = false;
-                    alive->updateNotifier().reportChange(kGettingPreviewKey);
-                    QVariantMap userInfo;
-                    if (!normalImage.isNull())
-                        userInfo.insert(QStringLiteral("PreviewScreenImageRef"), normalImage);
-                    if (!textlessImage.isNull())
-                        userInfo.insert(QStringLiteral("PreviewScreenImageRef_textless"), textlessImage);
-                    NotificationCenter::defaultCenter().post(kPreviewScreenshotGetNotification, alive.get(), userInfo);
+                    if (alive) {
+                        alive->m_gettingScreenPreview = false;
+                        alive->updateNotifier().reportChange(kGettingPreviewKey);
+                        QVariantMap userInfo;
+                        if (!normalImage.isNull())
+                            userInfo.insert(QStringLiteral("PreviewScreenImageRef"), normalImage);
+                        if (!textlessImage.isNull())
+                            userInfo.insert(QStringLiteral("PreviewScreenImageRef_textless"), textlessImage);
+                        NotificationCenter::defaultCenter().post(kPreviewScreenshotGetNotification, alive.get(),
+                                                                 userInfo);
+                    }
+                    // The views keep pictures of their own size: the whole screen's pictures (megabytes of pages to
+                    // hand back to the system) are let go on a worker.
+                    WorkerThreads::shared().post(
+                        [normal = std::move(normalImage), textless = std::move(textlessImage)]() mutable {
+                            normal = QImage();
+                            textless = QImage();
+                        });
                 },
                 false);
         });
@@ -495,6 +522,12 @@ void ZERI_FlowScreenModel::readPreviewAsset(const ModelJsonReader& reader, const
         replacement->readFromReader(ModelJsonReader(*dict, reader, key), false);
         adopt(replacement);
     }
+    std::shared_ptr<ZERI_ContentAsset> old;
+    {
+        QMutexLocker locker(&lock);
+        old = member;
+    }
+    letPreviewGo(old, replacement);
     QMutexLocker locker(&lock);
     if (member && member->parent().get() == this)
         member->setParent(nullptr);

@@ -115,6 +115,8 @@ protected:
 private:
     void adoptObject(const std::shared_ptr<ZERI_MixedMediaObjectProxy>& object);
     void objectsChanged();
+    // Tells the saving document's package that `old` is no longer one of the screen's previews.
+    void letPreviewGo(const std::shared_ptr<ZERI_ContentAsset>& old, const std::shared_ptr<ZERI_ContentAsset>& by);
     void setPreviewAsset(std::shared_ptr<ZERI_ContentAsset>& member, const std::shared_ptr<ZERI_ContentAsset>& asset,
                          const QString& key, bool clearsInvalidated);
     void readPreviewAsset(const ModelJsonReader& reader, const QString& key, std::shared_ptr<ZERI_ContentAsset>& member,

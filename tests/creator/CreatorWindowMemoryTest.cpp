@@ -229,9 +229,11 @@ TEST(CreatorWindowMemory, OnlyBoardsShownGetAViewAndClosingWritesTheDraftBeforeT
     ASSERT_EQ(d.window->currentIndex(), 10);
     EXPECT_EQ(d.window->findChildren<QVR_ArtBoardScrollView*>().size(), 2) << "the first screen's and the 11th's";
 
-    // The close writes the draft itself: an application ending straight after it loses nothing.
+    // The close hands the draft to the writer, whose queue runs to its end even when the application ends straight
+    // after: nothing is lost, and the main thread does not wait for the disk.
     d.document->firstFlowmodel()->setTitle(QStringLiteral("Written as it closes"));
     d.window->close();
+    ZERI_qvdFilePackage::waitForDraftWrites();
     QFile draft(d.package->draftFilePath());
     ASSERT_TRUE(draft.open(QIODevice::ReadOnly));
     EXPECT_TRUE(draft.readAll().contains("Written as it closes"));

@@ -136,6 +136,45 @@ TEST(HandOffQueue, NothingRunsAfterTheReceivingInboxIsGoneAndEveryClosureIsRelea
 }
 
 // The main thread's inbox is made by whichever thread hands it something first, often a worker.
+// A thread that hands over a result and is then held up while it wakes the receiver (descheduled in that system
+// call on a busy machine) holds nothing the receiver waits for: the receiver pops the result and the others
+// queued meanwhile at once, and the held-up wake-up still arrives afterwards.
+TEST(HandOffQueue, AReceiverNeverWaitsForAPusherHeldUpWhileWakingIt)
+{
+    HandOffQueue queue;
+    std::atomic<bool> inWake = false;
+    std::atomic<bool> letGo = false;
+    std::atomic<int> wakeUps = 0;
+    queue.setWake([&]() -> HandOffQueue::Deliver {
+        return [&] {
+            if (!inWake.exchange(true)) {
+                while (!letGo.load())
+                    std::this_thread::yield();
+            }
+            wakeUps.fetch_add(1);
+        };
+    });
+    std::thread slow([&] { queue.push([] {}); });
+    while (!inWake.load())
+        std::this_thread::yield();
+    std::thread other([&] { queue.push([] {}); });
+    other.join();
+
+    QElapsedTimer popping;
+    popping.start();
+    int popped = 0;
+    while (HandOffQueue::Task task = queue.tryPop()) {
+        task();
+        ++popped;
+    }
+    EXPECT_EQ(popped, 2);
+    EXPECT_LT(popping.elapsed(), 50) << "the receiver waited for the held-up pusher";
+    EXPECT_EQ(wakeUps.load(), 1);
+    letGo = true;
+    slow.join();
+    EXPECT_EQ(wakeUps.load(), 2);
+}
+
 TEST(HandOffQueue, AnInboxMadeOnAWorkerRunsItsClosuresOnTheThreadItServes)
 {
     std::unique_ptr<ThreadInbox> inbox;

@@ -9,11 +9,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include "StorageTestSupport.h"
 #include "foundation/Tessutils.h"
 #include "platform/AppPaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -96,6 +98,71 @@ TEST_F(FilePackageTest, SavingANewDocumentMakesItsPackageWhichAFreshScanFindsByT
     ASSERT_TRUE(all[0]->loadModel());
     EXPECT_EQ(all[0]->model()->jsonData(), document->jsonData());
     EXPECT_EQ(all[0]->model()->filePackage(), all[0]);
+}
+
+// Opening and closing without holding the main thread: the draft is read into a document, and the closing's draft
+// written, on the writer's thread; a closing whose draft cannot be written gives the document back, still saving.
+TEST_F(FilePackageTest, ADraftIsReadAndWrittenOffTheMainThreadAndAFailedWriteKeepsTheDocument)
+{
+    auto document = makeDocumentWithOneScreen();
+    document->firstFlowmodel()->setTitle(QStringLiteral("Read in the background"));
+    auto package = saveNewDocument(document);
+    ASSERT_TRUE(package && package->unloadModel());
+
+    bool loaded = false;
+    Error loadError;
+    package->loadModelSoon([&](bool ok, const Error& error) {
+        loaded = ok;
+        loadError = error;
+        EXPECT_TRUE(MainThread::isMainThread());
+    });
+    EXPECT_FALSE(package->model()) << "read on the main thread";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return package->model() != nullptr; }, 5000)) << loadError.message.toStdString();
+    EXPECT_TRUE(loaded);
+    const auto opened = package->model();
+    EXPECT_EQ(opened->firstFlowmodel()->title(), QStringLiteral("Read in the background"));
+    EXPECT_EQ(opened->filePackage(), package);
+
+    // Closed with an edit: detached at once, the edit on disk once the writer is through.
+    opened->firstFlowmodel()->setTitle(QStringLiteral("Written in the background"));
+    bool unloaded = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { unloaded = ok; });
+    EXPECT_FALSE(package->model());
+    EXPECT_TRUE(opened->dontSave());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unloaded; }, 5000));
+    ASSERT_TRUE(package->loadModel());
+    EXPECT_EQ(package->model()->firstFlowmodel()->title(), QStringLiteral("Written in the background"));
+
+    // Closed while an earlier save is still on its way, as it was before that save (an edit undone): the closing
+    // writes it all the same, over what the earlier save lands.
+    const auto undone = package->model();
+    undone->firstFlowmodel()->setTitle(QStringLiteral("Edited"));
+    AtomicFile::setFaultInjectorForTesting([](const QString&) {
+        QThread::msleep(200);
+        return false;
+    });
+    ASSERT_TRUE(package->saveDocumentSoon(undone, nullptr));
+    ASSERT_TRUE(package->isWritingDraft());
+    undone->firstFlowmodel()->setTitle(QStringLiteral("Written in the background"));
+    bool closed = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { closed = ok; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
+    AtomicFile::setFaultInjectorForTesting({});
+    ASSERT_TRUE(package->loadModel());
+    EXPECT_EQ(package->model()->firstFlowmodel()->title(), QStringLiteral("Written in the background"));
+
+    // A disk that refuses the draft: the document comes back to the package, saving, its edit kept.
+    const auto again = package->model();
+    again->firstFlowmodel()->setTitle(QStringLiteral("Kept in memory"));
+    AtomicFile::setFaultInjectorForTesting([](const QString& path) { return path.endsWith(QStringLiteral(".qvd")); });
+    bool failed = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { failed = !ok; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed; }, 5000));
+    AtomicFile::setFaultInjectorForTesting({});
+    EXPECT_EQ(package->model(), again);
+    EXPECT_FALSE(again->dontSave());
+    EXPECT_EQ(again->filePackage(), package);
+    EXPECT_TRUE(package->unloadModel());
 }
 
 TEST_F(FilePackageTest, PackagesChangedIsPostedOncePerTurn)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "elements/images/ImageUtils.h"
+#include "platform/FreedMemory.h"
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
@@ -263,6 +264,41 @@ TEST(ModelDrawing, TheMainThreadDrawsOnlyPicturesAlreadyDecodedUnlessTold)
     EXPECT_EQ(draw(false), 0u);
     EXPECT_EQ(draw(true), qRgb(0, 0, 255));
     EXPECT_EQ(draw(false), qRgb(0, 0, 255));
+}
+
+// Decoded pictures are kept within the cache's bytes, and within a quarter of them while the system is short of
+// memory: the pictures used longest ago go first.
+TEST(ModelDrawing, DecodedPicturesStayWithinTheirBytesAndGiveBackWhileMemoryIsShort)
+{
+    QTemporaryDir dir;
+    constexpr int kSide = 2048; // 16 MB decoded
+    constexpr qint64 kBytes = qint64(kSide) * kSide * 4;
+    QStringList files;
+    for (int i = 0; i < 6; ++i) {
+        QImage picture(kSide, kSide, QImage::Format_RGB32);
+        picture.fill(qRgb(20 * i, 0, 255));
+        files.append(writePicture(dir, QStringLiteral("big%1.png").arg(i), picture));
+    }
+    const auto cached = [&] {
+        int count = 0;
+        for (const QString& file : files)
+            count += ModelImageCache::imageForFile(file, false).isNull() ? 0 : 1;
+        return count;
+    };
+    ModelImageCache::clear();
+    for (const QString& file : files)
+        ASSERT_FALSE(ModelImageCache::imageForFile(file, true).isNull());
+    EXPECT_EQ(cached(), 6) << "six pictures fit in " << ModelImageCache::capacityBytes << " bytes";
+
+    FreedMemory::setScarceForTesting(1);
+    ModelImageCache::clear();
+    for (const QString& file : files)
+        ASSERT_FALSE(ModelImageCache::imageForFile(file, true).isNull());
+    EXPECT_EQ(cached(), int(ModelImageCache::capacityBytes / 4 / kBytes));
+    EXPECT_FALSE(ModelImageCache::imageForFile(files.last(), false).isNull()) << "the latest picture stays";
+    EXPECT_TRUE(ModelImageCache::imageForFile(files.first(), false).isNull()) << "the oldest picture goes";
+    FreedMemory::setScarceForTesting(-1);
+    ModelImageCache::clear();
 }
 
 TEST(ModelDrawing, TextDrawsInsideItsFrameOnlyOrExactlyItsCroppedPicture)

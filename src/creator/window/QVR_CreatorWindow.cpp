@@ -37,7 +37,6 @@
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/WindowSizeLock.h"
 #include "foundation/Tessutils.h"
-#include "platform/FreedMemory.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkerThreads.h"
 #include "service/QVROpenRequest.h"
@@ -214,9 +213,6 @@ QVR_CreatorWindow::~QVR_CreatorWindow()
     // The strip's previews go before the widgets that host them, each in one step.
     delete m_thumbnailController;
     m_thumbnailController = nullptr;
-    // Once the window and its children are gone, the pages their pictures held go back to the system.
-    QMetaObject::invokeMethod(
-        qApp, [] { FreedMemory::returnToSystem(); }, Qt::QueuedConnection);
 }
 
 bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
@@ -818,16 +814,21 @@ void QVR_CreatorWindow::finishClosing()
     if (const auto manager = document->documentVideoCompressionManager())
         manager->cancelEverything();
     if (package) {
-        Error error;
-        if (!package->unloadModel(&error)) {
-            qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
-            return;
-        }
-        // Detached, the document's undo steps can bring nothing back into the package: they let go of the files
-        // they held (earlier screen previews among them), and what the saved draft does not name leaves the folder.
-        // One clean-up, once nothing holds more than the draft names.
-        for (const auto& flow : document->flowModels())
-            flow->undoManager().removeAllActions();
-        package->cleanDirectoriesSoon();
+        // The draft is written off the main thread (a large document's text takes longer than a frame to make and
+        // to write); the window goes meanwhile.
+        package->unloadModelSoon(
+            [document, weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package)](bool unloaded, const Error& error) {
+                if (!unloaded) {
+                    qCWarning(lcCreator) << "the document could not be unloaded:" << error.message;
+                    return;
+                }
+                // Detached, the document's undo steps can bring nothing back into the package: they let go of the
+                // files they held, and what the saved draft does not name leaves the folder. One clean-up, once
+                // nothing holds more than the draft names.
+                for (const auto& flow : document->flowModels())
+                    flow->undoManager().removeAllActions();
+                if (const auto closed = weakPackage.lock())
+                    closed->cleanDirectoriesSoon();
+            });
     }
 }

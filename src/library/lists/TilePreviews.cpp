@@ -12,9 +12,11 @@
 #include "platform/WorkerThreads.h"
 #include "storage/PackagePreviewPicture.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/previews/PreviewRenderThread.h"
 #include "viewer/previews/QVRScreenPreviewGenerator.h"
 
 namespace {
@@ -90,11 +92,67 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
     finished(packageID);
 }
 
+// A document that is not open: its draft is read, its first screen drawn, and the picture written on a worker, in
+// a copy of the document that worker alone knows (it goes there too); the main thread only adopts the picture.
+void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QDateTime& draftTime)
+{
+    const QString packageID = package->packageID();
+    const QString path = PackagePreviewPicture::preparePath(*package);
+    if (path.isEmpty()) {
+        qCInfo(lcLibrary) << "no preview for" << packageID << "- its assets folder cannot be written";
+        finished(packageID);
+        return;
+    }
+    const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
+    PreviewRenderThread::prepareThreadsToDrawText();
+    const bool posted =
+        WorkerThreads::shared().post([weakPackage, packageID, path, draftTime, draft = package->draftFilePath()] {
+            bool written = false;
+            {
+                QFile file(draft);
+                Error error;
+                const auto copy = file.open(QIODevice::ReadOnly)
+                                      ? ZERI_TessarineModel::initWithJsonData(file.readAll(), &error, draft)
+                                      : nullptr;
+                const auto flow = copy ? copy->firstFlowmodel() : nullptr;
+                if (!copy)
+                    qCInfo(lcLibrary).noquote() << "no preview for" << packageID << "-" << error.message;
+                if (flow && !flow->screenModels().empty()) {
+                    copy->setDontSave(true);
+                    const auto screen = flow->screenModels().front();
+                    const double scale =
+                        flow->viewSize().width() > 0 ? TilePreviews::kPictureWidth / flow->viewSize().width() : 1.0;
+                    const QImage picture = ModelDrawing::renderScreen(*screen, scale, copy->isThemeTessarine(), true);
+                    written = !picture.isNull() &&
+                              PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(picture));
+                }
+            }
+            MainThread::run(
+                [written, path, weakPackage, packageID, draftTime] {
+                    if (written) {
+                        adoptPicture(weakPackage, packageID, path, draftTime);
+                    } else {
+                        PackagePreviewPicture::abandon(path);
+                        finished(packageID);
+                    }
+                },
+                false);
+        });
+    if (!posted) {
+        PackagePreviewPicture::abandon(path);
+        finished(packageID);
+    }
+}
+
 void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
 {
     const QString packageID = package->packageID();
     // Read before the document: a draft written from here on is newer than the picture.
     const QDateTime draftTime = QFileInfo(package->draftFilePath()).lastModified();
+    if (!package->model()) {
+        drawFromDraft(package, draftTime);
+        return;
+    }
     const auto document = documentToDraw(*package);
     const auto flow = document ? document->firstFlowmodel() : nullptr;
     if (!flow || flow->screenModels().empty()) {

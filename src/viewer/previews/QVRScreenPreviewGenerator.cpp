@@ -228,6 +228,16 @@ RequestFacts readFacts(const std::shared_ptr<State>& state)
     const auto downloader = ContentAssetStorage::downloader(*facts.preview);
     const QString localPath = facts.preview->localFilePath();
     facts.previewPath = downloader ? downloader->filepath() : localPath;
+    // A document kept in a package of its own asks for previews of its own: the server's preview is only what it
+    // brought along, shown by the views from its download until then. Once the screen is edited its preview is
+    // replaced and the download leaves the folder; an undo that names the server's preview again, or a view that
+    // found no picture, gets a drawing of the screen as it is, stored as a file of the package.
+    const auto document = screen->tessarineModel();
+    if (!facts.preview->externalURL().isLocalFile() && !facts.preview->isBakedAsset() && document &&
+        !document->dontSave() && std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage())) {
+        facts.mustDraw = true;
+        return facts;
+    }
     if (facts.preview->externalURL().isLocalFile()) {
         const bool onDisk = downloader ? downloader->fileExists() : QFileInfo(localPath).isFile();
         if (!onDisk && !facts.preview->isBakedAsset())
@@ -371,9 +381,11 @@ std::shared_ptr<ZERI_ContentAsset> storePicture(const QByteArray& data, const QS
     return asset;
 }
 
-// Sets the new asset; the old one's file is deleted (the reference counts keep what undo steps need) and its
-// server copy is noted for deletion once nothing reaches it. A document that does not save (a read-only copy
-// resolving its files in another document's package) touches neither.
+// Sets the new asset. The old one's file (or the download of the server's preview it stood for) leaves a package's
+// folder once the draft naming the new one is written (the screen tells its package): undo steps do not keep
+// earlier previews, a screen whose preview file is gone is drawn anew. Its server copy is noted for deletion once
+// nothing reaches it. A document that does not save (a read-only copy resolving its files in another document's
+// package) touches neither.
 void replacePreview(ZERI_FlowScreenModel& screen, const std::shared_ptr<ZERI_TessarineModel>& document,
                     const std::shared_ptr<ZERI_ContentAsset>& asset, bool textless)
 {
@@ -384,10 +396,13 @@ void replacePreview(ZERI_FlowScreenModel& screen, const std::shared_ptr<ZERI_Tes
         screen.setPreviewScreenShotAsset(asset);
     if (!old || old == asset || !document || document->dontSave() || !document->filePackage())
         return;
-    if (const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
-        package && package->ownedByCurrentUser())
+    const auto package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
+    if (!package) {
+        ContentAssetStorage::deleteFile(old, document);
+        return;
+    }
+    if (package->ownedByCurrentUser())
         package->noteReplacedAsset(*old);
-    ContentAssetStorage::deleteFile(old, document);
 }
 
 // Main thread: stores both pictures as new assets of the screen.

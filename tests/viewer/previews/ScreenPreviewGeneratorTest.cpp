@@ -359,3 +359,84 @@ TEST_F(ScreenPreviewGeneratorTest, ARequestAfterAnEditMadeWhileDrawingGetsAPictu
     EXPECT_LE(meanDifference(stored, ModelDrawing::renderScreen(*screen)), 4.0) << "the picture is of the old screen";
     EXPECT_EQ(first->preview, second->preview) << "the waiting requests are answered together";
 }
+
+namespace {
+
+// The files of the package's assets folder that its draft on disk does not name.
+QStringList filesTheDraftDoesNotName(const ZERI_qvdFilePackage& package)
+{
+    QFile draft(package.draftFilePath());
+    if (!draft.open(QIODevice::ReadOnly))
+        return {QStringLiteral("(no draft)")};
+    const auto onDisk = ZERI_TessarineModel::initWithJsonData(draft.readAll());
+    if (!onDisk)
+        return {QStringLiteral("(unreadable draft)")};
+    QSet<QString> named;
+    for (const auto& asset : onDisk->getAllContentAssets())
+        named.insert(QFileInfo(asset->localFilePath()).fileName());
+    QStringList strays;
+    for (const QString& name : QDir(package.assetsPath()).entryList(QDir::Files | QDir::Hidden)) {
+        if (!named.contains(name))
+            strays.append(name);
+    }
+    return strays;
+}
+
+// The screen's preview, made now (drawn or loaded) as a request of the strip's would, and read from its file.
+QImage currentPreview(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    QVRScreenPreviewGenerator generator(screen);
+    const auto received = requestAndWait(generator);
+    return received->preview ? QImage(received->preview->localFilePath()) : QImage();
+}
+
+} // namespace
+
+// Moves and colour changes on every screen in turn, each followed by its previews, with undo and redo between:
+// the replaced previews leave the folder as the draft naming their successors is written, while undo still shows
+// each screen as it was restored.
+TEST_F(ScreenPreviewGeneratorTest, AnEditingSessionLeavesNoFileTheDraftDoesNotNameAndUndoShowsTheRestoredScreen)
+{
+    auto document = makeSavedDocument(3);
+    const auto package = packageOf(*document);
+    ASSERT_TRUE(package);
+    storePreviews(*document);
+    const auto flow = document->firstFlowmodel();
+    const auto edit = [&](const std::function<void()>& change) {
+        flow->beginUndoableChanges();
+        change();
+        flow->endUndoableChanges();
+    };
+    for (int cycle = 0; cycle < 9; ++cycle) {
+        const auto screen = flow->screenModels()[std::size_t(cycle % 3)];
+        const auto shape = screen->mixedMediaObjects().front();
+        edit([&] { shape->object()->setFrame(shape->object()->frame().translated(-60, 40)); });
+        ASSERT_LE(meanDifference(currentPreview(screen), ModelDrawing::renderScreen(*screen)), 4.0);
+        edit([&] { shape->as<ZERI_MMObject_Shape>()->setColor(QColor::fromHsv(cycle * 40, 200, 220)); });
+        ASSERT_LE(meanDifference(currentPreview(screen), ModelDrawing::renderScreen(*screen)), 4.0);
+        // The saves of the session write the draft meanwhile, so earlier previews have left before the undo.
+        QTest::qWait(cycle % 2 ? 1300 : 0);
+        ASSERT_TRUE(flow->undoManager().undo());
+        ASSERT_LE(meanDifference(currentPreview(screen), ModelDrawing::renderScreen(*screen)), 4.0)
+            << "cycle " << cycle << ": undo shows the screen as it was before the colour change";
+        ASSERT_TRUE(flow->undoManager().undo());
+        ASSERT_LE(meanDifference(currentPreview(screen), ModelDrawing::renderScreen(*screen)), 4.0)
+            << "cycle " << cycle << ": undo shows the screen as it was before the move";
+        ASSERT_TRUE(flow->undoManager().redo());
+        ASSERT_LE(meanDifference(currentPreview(screen), ModelDrawing::renderScreen(*screen)), 4.0)
+            << "cycle " << cycle << ": redo shows the screen moved";
+    }
+    EXPECT_EQ(flow->undoManager().undoCount(), 9);
+
+    // Once the session's last save is on disk, the folder holds what the draft names and nothing else.
+    QStringList strays;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            ZERI_qvdFilePackage::waitForDraftWrites();
+            strays = filesTheDraftDoesNotName(*package);
+            return !document->isSaveScheduled() && strays.isEmpty();
+        },
+        10000))
+        << strays.size() << " file(s) the draft does not name: " << strays.join(u' ').toStdString();
+    EXPECT_EQ(jpegFiles(package->assetsPath()).size(), 3 * 2);
+}
