@@ -314,8 +314,10 @@ void onListReply(int generation, const QString& text)
         if (apiID.isEmpty() || toDownload.contains(apiID) || pendingDeletions.contains(apiID))
             continue;
         if (const auto package = packageForRecord(record)) {
-            // The local draft (and its title and description) stays as it is: it may hold edits not yet sent.
-            DocumentServerOperations::applyDocumentRecord(*package, record, false);
+            // The local draft (and its title and description) stays as it is: it may hold edits not yet sent. A
+            // description never known here (a document viewed while signed out) is the service's.
+            DocumentServerOperations::applyDocumentRecord(*package, record,
+                                                          package->metaData().tessarineDescription().isEmpty());
             // A listed document is the user's own, even when it was first opened as somebody's (type 0).
             ZERI_qvdFilePackageMetadata& metadata = package->metaData();
             if (!(metadata.packageType() & ZERI_qvdFilePackage::ThemeSample))

@@ -1,5 +1,8 @@
 #include "viewer/QVRViewerWindow.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -36,7 +39,7 @@ QVRViewerWindowController::QVRViewerWindowController(QWidget* window)
 
 QVRViewerWindowController::~QVRViewerWindowController() = default;
 
-void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document, int screen)
 {
     if (!document) {
         qCWarning(lcViewer) << "the viewer was given no document";
@@ -44,9 +47,12 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
     }
     m_originalTessarineModel = document;
     m_shallowCopy = document->readOnlyCopy();
+    const auto flow = m_shallowCopy ? m_shallowCopy->firstFlowmodel() : nullptr;
+    const int screens = flow ? int(flow->screenModels().size()) : 0;
+    screen = std::clamp(screen, 0, std::max(0, screens - 1));
     m_tuples.clear();
-    m_tuples.push_back(
-        std::make_shared<TessarineModelAndPositionTuple>(TessarineModelAndPositionTuple{document, m_shallowCopy, 0}));
+    m_tuples.push_back(std::make_shared<TessarineModelAndPositionTuple>(
+        TessarineModelAndPositionTuple{document, m_shallowCopy, screen}));
     displayTuple(m_tuples.back());
 
     QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), ViewerDocumentActions::roleParameters(document),
@@ -159,10 +165,21 @@ void QVRViewerWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
 
 void QVRViewerWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)
 {
-    // A window made for a document already plays it when the open request hands the same document over.
-    if (model && model == m_controller->tessarineModel())
+    const bool same = model && model == m_controller->tessarineModel();
+    // A window made for a document plays a copy made moments ago when its open request hands the document over.
+    if (same && std::exchange(m_copyJustMade, false))
         return;
-    m_controller->setTessarineModel(model);
+    // Opened again while it plays (View pressed once more): a new copy shows the document as it is now, on the
+    // screen shown.
+    int screen = 0;
+    if (same) {
+        const auto& stack = m_controller->tessarineModelAndPositionTuples();
+        if (stack.size() == 1)
+            screen = m_controller->tessarineViewerViewController()->viewerView()->currentPage();
+    }
+    const bool first = !m_controller->tessarineModel();
+    m_controller->setTessarineModel(model, screen);
+    m_copyJustMade = first && model;
     restoreFrame();
 }
 

@@ -303,14 +303,14 @@ void QVRTessarineListsWindowController::windowDidBecomeActive()
 
 void QVRTessarineListsWindowController::updateSelectedViewController()
 {
+    // The status shows before the page is asked: a page that has nothing to fetch reports completion at once.
     if (m_selected == m_myTessarines) {
+        showUpdating(true);
         m_myTessarines->update();
     } else if (m_selected && (m_selected == m_library || m_selected == m_catalog)) {
+        showUpdating(true);
         static_cast<QVRTessarineListsCatalogLibraryWebViewController*>(m_selected.data())->update();
-    } else {
-        return;
     }
-    showUpdating(true);
 }
 
 void QVRTessarineListsWindowController::showUpdating(bool flag)

@@ -11,6 +11,7 @@
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "storage/PackagePreviewPicture.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -173,9 +174,15 @@ bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
     const QFileInfo draft(package.draftFilePath());
     if (!draft.exists())
         return false;
-    const QString path = const_cast<ZERI_qvdFilePackage&>(package).metaData().previewScreenshotFilePath();
-    if (path.isEmpty())
-        return true;
+    const ZERI_qvdFilePackageMetadata& metadata = const_cast<ZERI_qvdFilePackage&>(package).metaData();
+    const QString path = metadata.previewScreenshotFilePath();
+    if (path.isEmpty()) {
+        // A document as the service keeps it shows the service's picture of it: its pictures and videos may not be
+        // on this computer yet, and a drawing of it would lack them. Once edited here, it is drawn here.
+        const bool asOnTheService = metadata.serverSavedDraftRevision() >= 0 &&
+                                    metadata.draftRevision() <= metadata.serverSavedDraftRevision();
+        return !(asOnTheService && UntrustedAddresses::isWebAddress(QUrl(metadata.previewScreenshotURLString())));
+    }
     const QFileInfo picture(path);
     return !picture.exists() || picture.lastModified() < draft.lastModified();
 }

@@ -17,6 +17,8 @@
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/TilePreviews.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "support/TestPictures.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -176,6 +178,37 @@ TEST_F(MyDocumentsFirstShow, NewAndEditedDocumentsGetAFreshPreview)
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(second); }));
     EXPECT_EQ(QImage(second).pixel(4, 4) & 0xF0F0F0, 0u);
     EXPECT_FALSE(QFileInfo::exists(first));
+}
+
+// A document as it came from the service (a synced one) shows the service's picture of it: no picture is drawn
+// here, where its media may be missing, until it is edited here.
+TEST_F(MyDocumentsFirstShow, ADocumentAsTheServiceKeepsItShowsTheServicesPictureUntilEditedHere)
+{
+    auto package = makePackage(QStringLiteral("Synced"), {}, stampForSecondsAgo(10));
+    package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(Qt::black);
+    ASSERT_TRUE(package->saveModel());
+    ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+    const QUrl served = m_service.addContent(QStringLiteral("SERVED-PREVIEW"),
+                                             pictureBytes(QSize(464, 340), Qt::red, "JPEG"), QStringLiteral("p.jpg"));
+    metadata.setPreviewScreenshotURLString(served.toString());
+    metadata.setServerSavedDraftRevision(metadata.draftRevision());
+    package->saveMetadata();
+    ASSERT_TRUE(package->unloadModel());
+    EXPECT_FALSE(TilePreviews::needsPreview(*package));
+
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    ASSERT_TRUE(waitUntil([&] { return grid->tileViews().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_service.contentRequestCount() >= 1; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return TilePreviews::pendingCount() == 0; }, 20000));
+    QTest::qWait(200);
+    EXPECT_TRUE(metadata.previewScreenshotFilePath().isEmpty()) << "the service's picture was replaced by a drawing";
+
+    // Edited here: the drawing follows the draft.
+    ASSERT_TRUE(package->loadModel());
+    package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(Qt::blue);
+    ASSERT_TRUE(package->saveModel());
+    EXPECT_TRUE(TilePreviews::needsPreview(*package));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(metadata.previewScreenshotFilePath()); }));
 }
 
 } // namespace

@@ -1,0 +1,53 @@
+#include "controls/FittingPanelArea.h"
+
+#include <QApplication>
+#include <QStyle>
+
+FittingPanelArea::FittingPanelArea(QWidget* panel, QWidget* parent)
+    : QScrollArea(parent)
+    , m_panel(panel)
+{
+    setObjectName(QStringLiteral("fittingPanelArea"));
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);
+    setAlignment(Qt::AlignCenter);
+    setWidgetResizable(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Only the panel draws: what lies around it (a dimming layer) shows through.
+    setAttribute(Qt::WA_TranslucentBackground);
+    setStyleSheet(QStringLiteral("QScrollArea#fittingPanelArea { background: transparent; }"));
+    viewport()->setAutoFillBackground(false);
+    if (panel)
+        setWidget(panel);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { keepFocusVisible(now); });
+}
+
+QWidget* FittingPanelArea::releasePanel(QWidget* newParent)
+{
+    QWidget* panel = m_panel ? takeWidget() : nullptr;
+    m_panel = nullptr;
+    if (panel)
+        panel->setParent(newParent);
+    return panel;
+}
+
+void FittingPanelArea::placeWithin(const QRect& area)
+{
+    QSize wanted = m_panel ? m_panel->size() : QSize();
+    // Room for the scroll bar beside the panel, so that scrolling one way does not make it scroll the other.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    if (wanted.height() > area.height())
+        wanted.rwidth() += bar;
+    if (wanted.width() > area.width())
+        wanted.rheight() += bar;
+    QRect frame(QPoint(0, 0), wanted.boundedTo(area.size()));
+    frame.moveCenter(area.center());
+    setGeometry(frame);
+}
+
+void FittingPanelArea::keepFocusVisible(QWidget* now)
+{
+    if (now && m_panel && m_panel->isAncestorOf(now))
+        ensureWidgetVisible(now);
+}
