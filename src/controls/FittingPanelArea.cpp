@@ -32,7 +32,7 @@ QWidget* FittingPanelArea::releasePanel(QWidget* newParent)
     return panel;
 }
 
-void FittingPanelArea::placeWithin(const QRect& area)
+void FittingPanelArea::placeWithin(const QRect& area, Qt::Alignment alignment)
 {
     QSize wanted = m_panel ? m_panel->size() : QSize();
     // Room for the scroll bar beside the panel, so that scrolling one way does not make it scroll the other.
@@ -43,7 +43,34 @@ void FittingPanelArea::placeWithin(const QRect& area)
         wanted.rheight() += bar;
     QRect frame(QPoint(0, 0), wanted.boundedTo(area.size()));
     frame.moveCenter(area.center());
+    if (alignment & Qt::AlignLeft)
+        frame.moveLeft(area.left());
+    else if (alignment & Qt::AlignRight)
+        frame.moveRight(area.right());
+    if (alignment & Qt::AlignTop)
+        frame.moveTop(area.top());
+    else if (alignment & Qt::AlignBottom)
+        frame.moveBottom(area.bottom());
     setGeometry(frame);
+}
+
+void FittingPanelArea::followParent(const QMargins& margins, Qt::Alignment alignment)
+{
+    m_margins = margins;
+    m_alignment = alignment;
+    if (!m_followsParent && parentWidget()) {
+        m_followsParent = true;
+        parentWidget()->installEventFilter(this);
+    }
+    if (parentWidget())
+        placeWithin(parentWidget()->rect().marginsRemoved(m_margins), m_alignment);
+}
+
+bool FittingPanelArea::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_followsParent && watched == parentWidget() && event->type() == QEvent::Resize)
+        placeWithin(parentWidget()->rect().marginsRemoved(m_margins), m_alignment);
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void FittingPanelArea::keepFocusVisible(QWidget* now)

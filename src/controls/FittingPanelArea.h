@@ -16,12 +16,20 @@ public:
     QWidget* panel() const { return m_panel; }
     // Gives the panel back, to a parent of the caller's (none: no parent), and leaves the holder empty.
     QWidget* releasePanel(QWidget* newParent = nullptr);
-    // The holder's place within `area` (in its parent's coordinates): the panel's own size centred there, bounded
-    // to the area.
-    void placeWithin(const QRect& area);
+    // The holder's place within `area` (in its parent's coordinates): the panel's own size, aligned there as
+    // `alignment` says (centred by default), bounded to the area.
+    void placeWithin(const QRect& area, Qt::Alignment alignment = Qt::AlignCenter);
+    // From now on placed within its parent's rectangle less `margins` whenever the parent changes size.
+    void followParent(const QMargins& margins, Qt::Alignment alignment = Qt::AlignCenter);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void keepFocusVisible(QWidget* now);
 
     QPointer<QWidget> m_panel;
+    bool m_followsParent = false;
+    QMargins m_margins;
+    Qt::Alignment m_alignment = Qt::AlignCenter;
 };

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <QLinearGradient>
+#include <QScreen>
 #include <QPainter>
 #include <QPainterPath>
 #include <QShortcut>
@@ -206,11 +209,45 @@ void QVRViewerWindow::restoreFrame()
     if (geometry.isEmpty())
         return;
     const Qt::WindowStates before = windowState();
-    restoreGeometry(geometry);
+    m_frameRestored = restoreGeometry(geometry);
     // A frame kept while the window was full screen brings back its normal frame only: a play opens in a window
     // with its title bar, and full screen is the user's to choose each time.
     if (!(before & Qt::WindowFullScreen) && (windowState() & Qt::WindowFullScreen))
         setWindowState(windowState() & ~Qt::WindowFullScreen);
+}
+
+void QVRViewerWindow::placeOnScreen()
+{
+    QWidget* front = QApplication::activeWindow();
+    QScreen* screen = nullptr;
+    if (m_frameRestored)
+        screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen && front && front != this)
+        screen = front->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The decorations a window manager puts around a window, as it put them around the one in front.
+    QMargins decorations;
+    if (front && front != this && front->isVisible()) {
+        const QRect outer = front->frameGeometry();
+        const QRect inner = front->geometry();
+        decorations = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                               outer.bottom() - inner.bottom());
+    }
+    const QRect available = screen->availableGeometry();
+    const QSize outerSize = size().grownBy(decorations).boundedTo(available.size());
+    QRect frame(QPoint(0, 0), outerSize);
+    if (m_frameRestored) {
+        frame.moveTopLeft(geometry().topLeft() - QPoint(decorations.left(), decorations.top()));
+        frame.moveLeft(std::clamp(frame.left(), available.left(), available.right() + 1 - frame.width()));
+        frame.moveTop(std::clamp(frame.top(), available.top(), available.bottom() + 1 - frame.height()));
+    } else {
+        frame.moveCenter(available.center());
+    }
+    resize(frame.size().shrunkBy(decorations));
+    move(frame.topLeft());
 }
 
 void QVRViewerWindow::saveFrame()

@@ -114,6 +114,10 @@ public:
 
     // The user-defaults key of the window's place and size: the opened document's id followed by "viewer".
     static QString frameAutosaveKey(const QString& documentID);
+    // Before its first show: a new window goes on the screen the user works on (that of the window in front),
+    // centred in its available area and no larger; a frame kept from before only moves (and shrinks) as far as it
+    // must to lie within its screen's available area.
+    void placeOnScreen();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -129,4 +133,5 @@ private:
     // Given its first document just now (the window was made for it): the open request that made it hands the
     // same document over once more, and the copy made moments ago is kept.
     bool m_copyJustMade = false;
+    bool m_frameRestored = false;
 };

@@ -17,6 +17,7 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/publish/QVRSaveAndPostUtils.h"
@@ -140,9 +141,9 @@ protected:
         };
         // Through a refresh and a while, as the user looks again.
         ASSERT_TRUE(waitFor([&] { return shows(posted); }, 10000)) << "the badge and the analytics button";
-        QTest::keyClick(application().listsWindow(), Qt::Key_F5);
+        ASSERT_TRUE(chooseMenuItem(application().listsWindow(), QStringLiteral("refresh")));
         QTest::qWait(300);
-        ASSERT_TRUE(waitFor([&] { return shows(posted); }, 10000)) << "after F5";
+        ASSERT_TRUE(waitFor([&] { return shows(posted); }, 10000)) << "after a refresh";
         const QString tip = tile->toolTip();
         if (posted)
             EXPECT_TRUE(tip.contains(QStringLiteral("ID: ") + stringID)) << tip.toStdString();

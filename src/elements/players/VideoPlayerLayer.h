@@ -10,9 +10,9 @@ class SerialDispatchQueue;
 struct VideoPlayerLayerFrames;
 
 // The picture of the full-window video player: the newest frame of a video sink, turned by the clip's quarter
-// turns (setQuarterTurns), fitted inside the widget keeping its aspect ratio and centred on black. Each frame is converted to an RGB image at the widget's pixel
-// size on a conversion queue of the layer's own (frames that come faster are dropped, oldest first), so the main
-// thread only paints a ready image. It is an ordinary widget, so
+// turns (setQuarterTurns), fitted inside the widget keeping its aspect ratio and centred on black. Each frame is
+// converted to an RGB image at the widget's pixel size on a conversion queue of the layer's own (frames that come
+// faster are dropped, oldest first), so the main thread only paints a ready image. It is an ordinary widget, so
 // grabbing the window shows the picture.
 class VideoPlayerLayer : public QWidget {
     Q_OBJECT

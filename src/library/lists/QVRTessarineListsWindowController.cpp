@@ -15,6 +15,7 @@
 #include "app/QVRAnalytics.h"
 #include "app/QVRAppDelegate.h"
 #include "app/QVRWindowManager.h"
+#include "controls/FittingPanelArea.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "foundation/Tessutils.h"
 #include "library/guides/QVRGuideViewerViewController.h"
@@ -406,9 +407,10 @@ void QVRTessarineListsWindowController::guideButtonPressed()
     m_sheildWindow->setBackgroundColor(QColor(0, 0, 0, 77));
     QWidget* guide = m_guideViewController->view();
     ShieldCloseOnClickView* host = m_sheildWindow->closeOnClickView();
-    guide->setParent(host);
     guide->adjustSize();
-    guide->move(host->width() - guide->width() - 20, 75);
+    // 20 in from the right, 75 below the top; in a window too low for the whole panel, the rest scrolls into sight.
+    auto* area = new FittingPanelArea(guide, host);
+    area->followParent(QMargins(0, 75, 20, 20), Qt::AlignTop | Qt::AlignRight);
     m_sheildWindow->setOnCloseBlock([this] {
         if (m_sheildWindow)
             m_sheildWindow->close();
@@ -417,8 +419,9 @@ void QVRTessarineListsWindowController::guideButtonPressed()
         m_window->setMaximumSize(m_savedMaximumSize);
     });
     m_sheildWindow->show();
+    area->show();
     guide->show();
-    guide->move(host->width() - guide->width() - 20, 75);
+    area->followParent(QMargins(0, 75, 20, 20), Qt::AlignTop | Qt::AlignRight);
     m_window->setFixedSize(m_window->size());
 }
 

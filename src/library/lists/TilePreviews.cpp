@@ -63,6 +63,9 @@ std::shared_ptr<ZERI_TessarineModel> documentToDraw(ZERI_qvdFilePackage& package
         return nullptr;
     }
     copy->setDontSave(true);
+    // Its files are the package's: pictures stored under their web addresses are found there. The package keeps
+    // its own loaded document; the copy is never saved.
+    copy->setFilePackage(package.shared_from_this());
     return copy;
 }
 
@@ -179,8 +182,8 @@ bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
     if (path.isEmpty()) {
         // A document as the service keeps it shows the service's picture of it: its pictures and videos may not be
         // on this computer yet, and a drawing of it would lack them. Once edited here, it is drawn here.
-        const bool asOnTheService = metadata.serverSavedDraftRevision() >= 0 &&
-                                    metadata.draftRevision() <= metadata.serverSavedDraftRevision();
+        const bool asOnTheService =
+            metadata.serverSavedDraftRevision() >= 0 && metadata.draftRevision() <= metadata.serverSavedDraftRevision();
         return !(asOnTheService && UntrustedAddresses::isWebAddress(QUrl(metadata.previewScreenshotURLString())));
     }
     const QFileInfo picture(path);

@@ -20,8 +20,11 @@
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "support/TestPictures.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 using namespace lists_test;
@@ -209,6 +212,39 @@ TEST_F(MyDocumentsFirstShow, ADocumentAsTheServiceKeepsItShowsTheServicesPicture
     ASSERT_TRUE(package->saveModel());
     EXPECT_TRUE(TilePreviews::needsPreview(*package));
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(metadata.previewScreenshotFilePath()); }));
+}
+
+// A document never opened here whose picture came from the service (named by its web address, stored in the
+// package's assets folder as the downloader stores it): its tile's picture shows the picture.
+TEST_F(MyDocumentsFirstShow, ATilePictureDrawsPicturesStoredUnderTheirWebAddresses)
+{
+    auto package = makePackage(QStringLiteral("From the service"), {}, stampForSecondsAgo(5));
+    const auto screen = package->model()->firstFlowmodel()->screenModels().front();
+    screen->setBackgroundColor(Qt::white);
+    const auto objects = screen->mixedMediaObjects();
+    for (const auto& object : objects)
+        screen->removeMixedMediaObject(object);
+    const QUrl address(QStringLiteral("https://media.example/pictures/green.png"));
+    QImage green(200, 150, QImage::Format_RGB32);
+    green.fill(qRgb(20, 160, 90));
+    ASSERT_TRUE(QDir().mkpath(package->assetsPath()));
+    ASSERT_TRUE(green.save(ZERI_ContentAsset::fileForUrlInFolder(address, package->assetsPath())));
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*image)->setFrame(QRectF(0, 0, 1024, 748));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(address);
+    (*image)->setCroppedImageAsset(asset);
+    screen->addMixedMediaObject(image);
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(package->unloadModel());
+
+    showListsWindow();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(package->metaData().previewScreenshotFilePath()); }, 20000));
+    const QImage picture(package->metaData().previewScreenshotFilePath());
+    ASSERT_FALSE(picture.isNull());
+    const QColor middle = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    EXPECT_LT(std::abs(middle.red() - 20) + std::abs(middle.green() - 160) + std::abs(middle.blue() - 90), 40)
+        << middle.name().toStdString();
 }
 
 } // namespace
