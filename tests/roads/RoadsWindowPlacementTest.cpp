@@ -9,6 +9,8 @@
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRWindowManager.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "viewer/QVRViewerWindow.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
@@ -134,8 +136,9 @@ TEST_F(WindowPlacementRoad, AViewerOpensWithinTheScreenItIsOpenedFrom)
     ASSERT_TRUE(waitFor([&] { return window->screen() == second; }));
     window->activateWindow();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
-    QVRViewerWindow* viewer = play(window);
-    ASSERT_TRUE(viewer);
+    click(window->theToolBarView()->viewButton());
+    QVRViewerWindow* viewer = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
     UserInput::letRepaintsHappen();
     EXPECT_EQ(viewer->screen(), second);
     EXPECT_TRUE(available.contains(viewer->frameGeometry())) << text(viewer->frameGeometry()) << text(available);
