@@ -218,14 +218,11 @@ void QVRViewerWindow::restoreFrame()
 
 void QVRViewerWindow::placeOnScreen()
 {
-    QWidget* front = QApplication::activeWindow();
-    QScreen* screen = nullptr;
+    // A frame kept from before is placed by restoreGeometry, which keeps it on a screen.
     if (m_frameRestored)
-        screen = QGuiApplication::screenAt(geometry().center());
-    if (!screen && front && front != this)
-        screen = front->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+        return;
+    QWidget* front = QApplication::activeWindow();
+    QScreen* screen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     // The decorations a window manager puts around a window, as it put them around the one in front.
@@ -237,16 +234,11 @@ void QVRViewerWindow::placeOnScreen()
                                outer.bottom() - inner.bottom());
     }
     const QRect available = screen->availableGeometry();
-    const QSize outerSize = size().grownBy(decorations).boundedTo(available.size());
-    QRect frame(QPoint(0, 0), outerSize);
-    if (m_frameRestored) {
-        frame.moveTopLeft(geometry().topLeft() - QPoint(decorations.left(), decorations.top()));
-        frame.moveLeft(std::clamp(frame.left(), available.left(), available.right() + 1 - frame.width()));
-        frame.moveTop(std::clamp(frame.top(), available.top(), available.bottom() + 1 - frame.height()));
-    } else {
-        frame.moveCenter(available.center());
-    }
-    resize(frame.size().shrunkBy(decorations));
+    QRect frame(QPoint(0, 0), size().grownBy(decorations));
+    frame.moveCenter(available.center());
+    // Larger than the area, it starts at the area's top left: its title bar stays in reach.
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
     move(frame.topLeft());
 }
 

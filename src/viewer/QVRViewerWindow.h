@@ -115,8 +115,7 @@ public:
     // The user-defaults key of the window's place and size: the opened document's id followed by "viewer".
     static QString frameAutosaveKey(const QString& documentID);
     // Before its first show: a new window goes on the screen the user works on (that of the window in front),
-    // centred in its available area and no larger; a frame kept from before only moves (and shrinks) as far as it
-    // must to lie within its screen's available area.
+    // centred in its available area (from its top left when larger); a frame kept from before stays as restored.
     void placeOnScreen();
 
 protected:
