@@ -595,7 +595,7 @@ protected:
         if (qEnvironmentVariableIsSet("TESS_AGREE_OUT")) {
             pointServicesAt(QUrl(qEnvironmentVariable("TESS_API_URL")));
             if (qEnvironmentVariableIsSet("TESS_AGREE_SIGNED_IN"))
-                Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+                Tessutils::setCorvikAuthToken(qEnvironmentVariable("TESS_AGREE_SIGNED_IN"));
         } else {
             ASSERT_TRUE(matrix::service());
             addPublishedDocument(QString::fromLatin1(kLinkedDocument), QStringLiteral("bob"), 3, false);
@@ -614,10 +614,7 @@ protected:
         }
         if (!qEnvironmentVariableIsSet("TESS_AGREE_OUT") &&
             Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")) != u"ann") {
-            if (!Tessutils::corvikAuthToken().isEmpty()) {
-                chooseMenuItem(application().listsWindow(), QStringLiteral("signIn"));
-                waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); });
-            }
+            EXPECT_TRUE(signOut());
             EXPECT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("ann"), QStringLiteral("pw")));
         }
     }
@@ -1104,7 +1101,7 @@ TEST_F(OutputsAgree, PostedAndBroughtBackFromTheService)
         QMap<QString, QString> environment{{QStringLiteral("TESS_AGREE_STRING_ID"), stringID},
                                            {QStringLiteral("TESS_AGREE_OUT"), out.path()}};
         if (signedIn)
-            environment.insert(QStringLiteral("TESS_AGREE_SIGNED_IN"), QStringLiteral("1"));
+            environment.insert(QStringLiteral("TESS_AGREE_SIGNED_IN"), Tessutils::corvikAuthToken());
         const auto child = TestEnvironment::runTestsInChildProcess(test, environment, 150000);
         EXPECT_TRUE(child.finished && child.exitCode == 0) << child.output.toStdString();
         QMap<QString, QImage> shots;
@@ -1121,8 +1118,7 @@ TEST_F(OutputsAgree, PostedAndBroughtBackFromTheService)
               childOutputs(QStringLiteral("OutputsAgree.DISABLED_SyncedIntoMyDocuments"), true), made);
 
     // Signed out (the user's own packages go) and in again (they come back from the service).
-    ASSERT_TRUE(chooseMenuItem(application().listsWindow(), QStringLiteral("signIn")));
-    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(signOut());
     ASSERT_TRUE(waitFor([&] { return !ZERI_qvdFilePackage::packageForID(made.packageID); }))
         << "the package stayed after the sign-out";
     ASSERT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("ann"), QStringLiteral("pw")));

@@ -109,10 +109,7 @@ protected:
         }
         // Ann is signed in for whatever runs next, as the service's start left her.
         if (Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")) != u"ann") {
-            if (!Tessutils::corvikAuthToken().isEmpty()) {
-                chooseMenuItem(application().listsWindow(), QStringLiteral("signIn"));
-                waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); });
-            }
+            EXPECT_TRUE(signOut());
             EXPECT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("ann"), QStringLiteral("pw")));
         }
     }
@@ -322,8 +319,7 @@ TEST_F(PublishingStateRoad, TheTileSaysWhatThePackageAndTheServiceSayAfterEveryS
     // Signed out and in as Bob: his posted document shows posted, Ann's are gone.
     const QString bobs = addPublishedDocument(QStringLiteral("bobstate"), QStringLiteral("bob"), 1, false);
     closeDocumentWindows();
-    ASSERT_TRUE(chooseMenuItem(application().listsWindow(), QStringLiteral("signIn")));
-    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(signOut());
     ASSERT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("bob"), QStringLiteral("pw")));
     QString bobsPackage;
     ASSERT_TRUE(waitFor([&] {

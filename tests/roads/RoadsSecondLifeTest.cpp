@@ -81,10 +81,7 @@ protected:
             controller->selectedViewController() != static_cast<QObject*>(controller->myTessarinesViewController()))
             controller->openMyTessarines();
         if (Tessutils::corvikUserDict().stringForKey(QStringLiteral("username")) != u"ann") {
-            if (!Tessutils::corvikAuthToken().isEmpty()) {
-                chooseMenuItem(application().listsWindow(), QStringLiteral("signIn"));
-                waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); });
-            }
+            EXPECT_TRUE(signOut());
             EXPECT_TRUE(signInThroughWall(application().listsWindow(), QStringLiteral("ann"), QStringLiteral("pw")));
         }
     }
@@ -146,8 +143,7 @@ TEST_F(SecondLifeRoad, ADocumentSeenSignedOutTakesItsDescriptionWhenItsOwnerSign
             if (document.stringID == stringID)
                 document.description = QStringLiteral("The spring talk");
     });
-    ASSERT_TRUE(chooseMenuItem(application().listsWindow(), QStringLiteral("signIn")));
-    ASSERT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }));
+    ASSERT_TRUE(signOut());
     ASSERT_TRUE(openAddress(stringID));
     QVRViewerWindow* viewer = nullptr;
     ASSERT_TRUE(waitFor([&] { return (viewer = viewerShowing(stringID)) != nullptr; }, 30000));
