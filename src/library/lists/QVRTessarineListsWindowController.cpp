@@ -408,9 +408,17 @@ void QVRTessarineListsWindowController::guideButtonPressed()
     QWidget* guide = m_guideViewController->view();
     ShieldCloseOnClickView* host = m_sheildWindow->closeOnClickView();
     guide->adjustSize();
-    // 20 in from the right, 75 below the top; in a window too low for the whole panel, the rest scrolls into sight.
-    auto* area = new FittingPanelArea(guide, host);
-    area->followParent(QMargins(0, 75, 20, 20), Qt::AlignTop | Qt::AlignRight);
+    // 20 in from the right, 75 below the top; in a window too low for the whole panel (the window's size is frozen
+    // while it shows), the rest scrolls into sight.
+    const QMargins margins(0, 75, 20, 20);
+    FittingPanelArea* area = nullptr;
+    if (guide->height() > host->height() - margins.top() - margins.bottom()) {
+        area = new FittingPanelArea(guide, host);
+        area->followParent(margins, Qt::AlignTop | Qt::AlignRight);
+    } else {
+        guide->setParent(host);
+        guide->move(host->width() - guide->width() - margins.right(), margins.top());
+    }
     m_sheildWindow->setOnCloseBlock([this] {
         if (m_sheildWindow)
             m_sheildWindow->close();
@@ -419,9 +427,13 @@ void QVRTessarineListsWindowController::guideButtonPressed()
         m_window->setMaximumSize(m_savedMaximumSize);
     });
     m_sheildWindow->show();
-    area->show();
     guide->show();
-    area->followParent(QMargins(0, 75, 20, 20), Qt::AlignTop | Qt::AlignRight);
+    if (area) {
+        area->show();
+        area->followParent(margins, Qt::AlignTop | Qt::AlignRight);
+    } else {
+        guide->move(host->width() - guide->width() - margins.right(), margins.top());
+    }
     m_window->setFixedSize(m_window->size());
 }
 
