@@ -305,7 +305,8 @@ bool signOut()
     Answerer answer(
         [&] {
             if (auto* question = visibleTopLevel<QMessageBox>(); question && asked) {
-                click(question->buttons().first());
+                if (QPushButton* yes = buttonReading(question, QStringLiteral("Sign Out")))
+                    click(yes);
                 return;
             }
             auto* dialogue = visibleTopLevel<QVRLogoutWindowController>();
