@@ -37,10 +37,15 @@ void FittingPanelArea::placeWithin(const QRect& area, Qt::Alignment alignment)
     QSize wanted = m_panel ? m_panel->size() : QSize();
     // Room for the scroll bar beside the panel, so that scrolling one way does not make it scroll the other.
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    if (wanted.height() > area.height())
+    const bool tall = wanted.height() > area.height();
+    if (tall)
         wanted.rwidth() += bar;
-    if (wanted.width() > area.width())
+    const bool wide = wanted.width() > area.width();
+    if (wide)
         wanted.rheight() += bar;
+    // A panel that fits shows no scroll bar at all, not even one the area's first, smaller layout asked for.
+    setVerticalScrollBarPolicy(tall ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(wide ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     QRect frame(QPoint(0, 0), wanted.boundedTo(area.size()));
     frame.moveCenter(area.center());
     if (alignment & Qt::AlignLeft)
