@@ -16,6 +16,7 @@
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/account/QVRLogoutWindowController.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
@@ -318,7 +319,11 @@ bool signOut()
         },
         90000);
     chooseMenuItem(application().listsWindow(), QStringLiteral("signIn"));
-    return waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }, 60000);
+    if (!waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }, 60000))
+        return false;
+    // The signed-out user's folders go on a thread of their own; the next sign-in comes once they are gone.
+    ZERI_AuthenticationHandler::waitForSignOutsForTesting();
+    return true;
 }
 
 void clickInPlayer(QVRViewerWindow* player, QPointF scenePoint)
