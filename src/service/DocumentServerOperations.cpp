@@ -607,11 +607,18 @@ void DocumentServerOperations::downloadTessarinesForType(int packageType)
 void DocumentServerOperations::cancelDownloadTessarinesForType()
 {
     ListFetch& fetch = listFetch();
+    const bool wasRunning = fetch.running;
     if (fetch.listRequester)
         fetch.listRequester->cancel();
     for (const auto& download : std::as_const(fetch.downloads))
         download->cancel();
     resetListFetch(fetch.generation + 1);
+    // Whoever waits for the list (My Documents' update) hears that it ended: otherwise it would wait for good and
+    // ask for no list again, not even for the next user to sign in.
+    if (wasRunning)
+        postListDownloaded(Error(QString::fromLatin1(ZERI_qvdFilePackage::errorDomain),
+                                 ZERI_qvdFilePackage::NoAuthToken,
+                                 QStringLiteral("The list of documents was no longer wanted.")));
 }
 
 bool DocumentServerOperations::isDownloadingTessarines()
