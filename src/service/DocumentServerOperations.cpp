@@ -314,8 +314,10 @@ void onListReply(int generation, const QString& text)
         if (apiID.isEmpty() || toDownload.contains(apiID) || pendingDeletions.contains(apiID))
             continue;
         if (const auto package = packageForRecord(record)) {
-            // The local draft (and its title and description) stays as it is: it may hold edits not yet sent.
-            DocumentServerOperations::applyDocumentRecord(*package, record, false);
+            // The local draft (and its title and description) stays as it is: it may hold edits not yet sent. A
+            // description never known here (a document viewed while signed out) is the service's.
+            DocumentServerOperations::applyDocumentRecord(*package, record,
+                                                          package->metaData().tessarineDescription().isEmpty());
             // A listed document is the user's own, even when it was first opened as somebody's (type 0).
             ZERI_qvdFilePackageMetadata& metadata = package->metaData();
             if (!(metadata.packageType() & ZERI_qvdFilePackage::ThemeSample))
@@ -605,11 +607,18 @@ void DocumentServerOperations::downloadTessarinesForType(int packageType)
 void DocumentServerOperations::cancelDownloadTessarinesForType()
 {
     ListFetch& fetch = listFetch();
+    const bool wasRunning = fetch.running;
     if (fetch.listRequester)
         fetch.listRequester->cancel();
     for (const auto& download : std::as_const(fetch.downloads))
         download->cancel();
     resetListFetch(fetch.generation + 1);
+    // Whoever waits for the list (My Documents' update) hears that it ended: otherwise it would wait for good and
+    // ask for no list again, not even for the next user to sign in.
+    if (wasRunning)
+        postListDownloaded(Error(QString::fromLatin1(ZERI_qvdFilePackage::errorDomain),
+                                 ZERI_qvdFilePackage::NoAuthToken,
+                                 QStringLiteral("The list of documents was no longer wanted.")));
 }
 
 bool DocumentServerOperations::isDownloadingTessarines()

@@ -97,17 +97,23 @@ QImage convertFrame(Decoder& decoder, const AVFrame* frame)
 }
 
 // A clip filmed with the phone turned stores its frames as the sensor saw them and the turn in its display
-// matrix; players, and the re-encoder, show it turned. The poster is turned the same way, by quarter turns.
-QImage turnedAsDisplayed(const QImage& image, const AVStream* stream)
+// matrix; players, and the re-encoder, show it turned: by this many clockwise quarter turns.
+int displayQuarterTurns(const AVStream* stream)
 {
     size_t size = 0;
     const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
     if (!matrix || size < sizeof(int32_t) * 9)
-        return image;
+        return 0;
     const double counterclockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
     if (!std::isfinite(counterclockwise))
-        return image;
-    const int quarterTurns = ((int(std::lround(-counterclockwise / 90.0)) % 4) + 4) % 4;
+        return 0;
+    return ((int(std::lround(-counterclockwise / 90.0)) % 4) + 4) % 4;
+}
+
+// The poster is turned as players show the clip.
+QImage turnedAsDisplayed(const QImage& image, const AVStream* stream)
+{
+    const int quarterTurns = displayQuarterTurns(stream);
     if (quarterTurns == 0)
         return image;
     return image.transformed(QTransform().rotate(90.0 * quarterTurns));
@@ -177,6 +183,17 @@ QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
     }
     setError(error, previewError(NotAVideo, QStringLiteral("No frame of \"%1\" could be decoded").arg(path)));
     return {};
+}
+
+int MediaPreviewImages::displayQuarterTurnsOfVideo(const QString& path)
+{
+    Demuxer demuxer;
+    if (avformat_open_input(&demuxer.format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return 0;
+    const int stream = av_find_best_stream(demuxer.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        return 0;
+    return displayQuarterTurns(demuxer.format->streams[stream]);
 }
 
 QImage MediaPreviewImages::firstPageOfPdf(const QString& path, Error* error)

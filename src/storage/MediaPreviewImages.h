@@ -13,9 +13,12 @@ public:
     static constexpr const char* errorDomain = "com.tessarine.MediaPreviewImages";
     enum ErrorCode { NotAVideo = 1, NotAPDF = 2, NotAudio = 3 };
 
-    // The first frame of the file's best video stream, upright as stored (no rotation applied). Null, with
+    // The first frame of the file's best video stream, turned as its display matrix asks. Null, with
     // `error`, when the file has no decodable video stream.
     static QImage posterFrameOfVideo(const QString& path, Error* error = nullptr);
+    // The clockwise quarter turns (0 … 3) the display matrix of the file's best video stream asks players to show
+    // its frames with: a clip filmed with a phone held upright. 0 when the file tells none or cannot be read.
+    static int displayQuarterTurnsOfVideo(const QString& path);
     // Page 1 rendered at twice its point size (its longer side at most 4096 pixels), on white. Null, with
     // `error`, for a file that is not a readable PDF with at least one page.
     static QImage firstPageOfPdf(const QString& path, Error* error = nullptr);

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +28,7 @@
 #include "storage/FailedAddresses.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 
 namespace {
 
@@ -65,32 +65,7 @@ QString safeUrlText(const QUrl& url)
 
 QString ZERI_WebDownloader::cacheFilePathForUrl(const QUrl& url, const QString& directory)
 {
-    const QDir dir(directory);
-    if (url.isLocalFile()) {
-        const QFileInfo local(url.toLocalFile());
-        if (QDir::cleanPath(local.absolutePath()) == QDir::cleanPath(dir.absolutePath()))
-            return QDir::cleanPath(local.absoluteFilePath());
-    }
-    const QByteArray hash =
-        QCryptographicHash::hash(url.toString(QUrl::FullyEncoded).toUtf8(), QCryptographicHash::Sha1).toHex();
-    QString name = QString::fromLatin1(hash);
-    // Only the extension of a kind of media a document holds is kept (players and decoders go by it); any other
-    // (".desktop", ".sh") could make the file something the desktop runs, and anything else in the path could
-    // name a folder or hide a suffix.
-    static const QSet<QString> mediaExtensions{
-        QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
-        QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"), QStringLiteral("webp"),
-        QStringLiteral("heic"), QStringLiteral("svg"),  QStringLiteral("ico"),  QStringLiteral("pdf"),
-        QStringLiteral("mp4"),  QStringLiteral("m4v"),  QStringLiteral("mov"),  QStringLiteral("avi"),
-        QStringLiteral("mkv"),  QStringLiteral("webm"), QStringLiteral("mpg"),  QStringLiteral("mpeg"),
-        QStringLiteral("3gp"),  QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("aac"),
-        QStringLiteral("wav"),  QStringLiteral("aif"),  QStringLiteral("aiff"), QStringLiteral("caf"),
-        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("flac"), QStringLiteral("avif"),
-        QStringLiteral("jfif"), QStringLiteral("wmv"),  QStringLiteral("flv")};
-    const QString suffix = QFileInfo(url.path()).suffix();
-    if (mediaExtensions.contains(suffix.toLower()))
-        name += QLatin1Char('.') + suffix;
-    return QDir::cleanPath(dir.absoluteFilePath(name));
+    return ZERI_ContentAsset::fileForUrlInFolder(url, directory);
 }
 
 QNetworkAccessManager* ZERI_WebDownloader::networkAccessManager()

@@ -24,7 +24,8 @@ class QTimer;
 //
 // File name: a URL that already points at a file inside the folder keeps that file (a local asset's downloader
 // is simply its file); any other URL is cached as the hex SHA-1 of its full text plus the URL's extension, so two
-// remote files that are both called "image.png" never share a cache file.
+// remote files that are both called "image.png" never share a cache file. The rule is the content asset's
+// (ZERI_ContentAsset::fileForUrlInFolder), by which the drawing of documents finds the files again.
 //
 // Landing: bytes go to a hidden temporary file beside the target, which is renamed over the target only when the
 // transfer completed; a failed or cancelled download leaves nothing at filepath(). The temporary file is locked
@@ -125,7 +126,7 @@ public:
 
     ObjectUpdateNotifier& updateNotifier() { return m_notifier; }
 
-    // The cache file name rule (see the class comment), exposed for callers that look for files themselves.
+    // The cache file name rule (see the class comment): ZERI_ContentAsset::fileForUrlInFolder.
     static QString cacheFilePathForUrl(const QUrl& url, const QString& directory);
     // The manager every downloader uses, made on first use; tests may replace it (nullptr restores it).
     static QNetworkAccessManager* networkAccessManager();

@@ -1008,6 +1008,8 @@ void ZERI_qvdFilePackage::deletePublishedData()
     metadata.setPublishedTimeStamp(QString());
     metadata.setPublishedDraftRevision(-1);
     saveMetadata();
+    // What shows the posted state (a tile's badge, a window's menus) learns it is gone, as it learns of a new one.
+    NotificationCenter::defaultCenter().post(publishedVersionUpdatedNotification, this);
 }
 
 bool ZERI_qvdFilePackage::publishedVersionExists() const

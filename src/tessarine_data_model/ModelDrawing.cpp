@@ -113,29 +113,10 @@ QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool ma
     return {};
 }
 
-// The file name of `url` under the document's asset folder `folder`: a document moved to another package (a copy,
-// a download) keeps file names, not folders. Empty when either is unknown.
-QString fileInFolder(const QString& folder, const QUrl& url)
-{
-    const QString name = QFileInfo(url.path()).fileName();
-    return folder.isEmpty() || name.isEmpty() ? QString() : QDir(folder).filePath(name);
-}
-
-QString fileInAssetFolder(const ZERI_ContentAsset& asset)
-{
-    return fileInFolder(asset.assetStoragePath(), asset.externalURL());
-}
-
-// The file an asset's picture is read from: where the asset says, else under the document's asset folder. Empty
-// when unknown.
+// The file an asset's picture is read from (see ZERI_ContentAsset::storedFilePath). Empty when unknown.
 QString pictureFileOf(const ZERI_ContentAsset& asset)
 {
-    QString path = asset.localFilePath();
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        if (QString moved = fileInAssetFolder(asset); !moved.isEmpty())
-            path = std::move(moved);
-    }
-    return path;
+    return asset.storedFilePath();
 }
 
 // Whether the painter makes a document (a PDF file, a printout) rather than pixels: such a device keeps the image
@@ -343,9 +324,16 @@ std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataMode
         };
         for (const QString& address : addresses) {
             const QUrl url(address, QUrl::TolerantMode);
-            if (url.isLocalFile())
+            if (url.isEmpty())
+                continue;
+            if (url.isLocalFile()) {
                 note(url.toLocalFile());
-            note(fileInFolder(folder, url));
+                // Where a moved document finds it: its name in the asset folder.
+                if (const QString name = QFileInfo(url.toLocalFile()).fileName(); !folder.isEmpty() && !name.isEmpty())
+                    note(QDir(folder).filePath(name));
+            } else if (!folder.isEmpty()) {
+                note(ZERI_ContentAsset::fileForUrlInFolder(url, folder));
+            }
         }
         if (files.isEmpty())
             return;

@@ -20,7 +20,8 @@ class ModelImageCache {
 public:
     static constexpr qint64 capacityBytes = 256LL * 1024 * 1024;
 
-    // The asset's picture: its local file, or a file of the same name in the document's asset folder. With
+    // The asset's picture, read from ZERI_ContentAsset::storedFilePath (its local file, or its file in the
+    // document's asset folder as the downloader names it, or a moved document's file of the same name). With
     // `mayDecode` false only a picture already decoded is returned (the main thread must not stall on a large
     // file). Null when there is no such file or it is no image (logged once per version of the file).
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);

@@ -1,6 +1,10 @@
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QSet>
 
 #include "platform/MainThread.h"
 #include "tessarine_data_model/ModelJsonReader.h"
@@ -126,11 +130,63 @@ QString ZERI_ContentAsset::localFilePath() const
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
+QString ZERI_ContentAsset::fileForUrlInFolder(const QUrl& url, const QString& folder)
+{
+    const QDir dir(folder);
+    if (url.isLocalFile()) {
+        const QFileInfo local(url.toLocalFile());
+        if (QDir::cleanPath(local.absolutePath()) == QDir::cleanPath(dir.absolutePath()))
+            return QDir::cleanPath(local.absoluteFilePath());
+    }
+    const QByteArray hash =
+        QCryptographicHash::hash(url.toString(QUrl::FullyEncoded).toUtf8(), QCryptographicHash::Sha1).toHex();
+    QString name = QString::fromLatin1(hash);
+    // Only the extension of a kind of media a document holds is kept (players and decoders go by it); any other
+    // (".desktop", ".sh") could make the file something the desktop runs, and anything else in the path could
+    // name a folder or hide a suffix.
+    static const QSet<QString> mediaExtensions{
+        QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
+        QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"), QStringLiteral("webp"),
+        QStringLiteral("heic"), QStringLiteral("svg"),  QStringLiteral("ico"),  QStringLiteral("pdf"),
+        QStringLiteral("mp4"),  QStringLiteral("m4v"),  QStringLiteral("mov"),  QStringLiteral("avi"),
+        QStringLiteral("mkv"),  QStringLiteral("webm"), QStringLiteral("mpg"),  QStringLiteral("mpeg"),
+        QStringLiteral("3gp"),  QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("aac"),
+        QStringLiteral("wav"),  QStringLiteral("aif"),  QStringLiteral("aiff"), QStringLiteral("caf"),
+        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("flac"), QStringLiteral("avif"),
+        QStringLiteral("jfif"), QStringLiteral("wmv"),  QStringLiteral("flv")};
+    const QString suffix = QFileInfo(url.path()).suffix();
+    if (mediaExtensions.contains(suffix.toLower()))
+        name += QLatin1Char('.') + suffix;
+    return QDir::cleanPath(dir.absoluteFilePath(name));
+}
+
+QString ZERI_ContentAsset::storedFilePath() const
+{
+    const QUrl url = externalURL();
+    if (url.isEmpty())
+        return {};
+    QString local;
+    if (url.isLocalFile()) {
+        local = url.toLocalFile();
+        if (QFileInfo::exists(local))
+            return local;
+    }
+    const QString folder = assetStoragePath();
+    if (folder.isEmpty())
+        return local;
+    // A document copied or moved to another package keeps its local files' names, not their folder.
+    if (url.isLocalFile()) {
+        const QString name = QFileInfo(local).fileName();
+        return name.isEmpty() ? local : QDir(folder).filePath(name);
+    }
+    return fileForUrlInFolder(url, folder);
+}
+
 QImage ZERI_ContentAsset::getImageIgnoreThreadSafety(bool ignoreThreadSafety) const
 {
     if (!ignoreThreadSafety && MainThread::isMainThread())
         return {};
-    const QString path = localFilePath();
+    const QString path = storedFilePath();
     if (path.isEmpty())
         return {};
     QImageReader reader(path);

@@ -50,8 +50,16 @@ public:
 
     // The path of a local file URL; empty for remote URLs (those are the downloader's).
     QString localFilePath() const;
-    // Decodes the asset's local file. Null on the main thread unless `ignoreThreadSafety` (decoding may take
-    // long), for a remote URL and for a missing or unreadable file.
+    // Where the file of the content at `url` lives in the asset folder `folder`: a local file already in that
+    // folder is itself; any other address (a web address) is named by the SHA-1 of its text plus the extension of
+    // a kind of media. The one rule by which the downloader stores a file and everything else finds it.
+    static QString fileForUrlInFolder(const QUrl& url, const QString& folder);
+    // The file the asset's content is read from: its local file when that exists; else its file in the document's
+    // asset folder: the downloaded file of a web address, or a local file's name when the document was moved. Empty
+    // when neither is known (no document, no address); the file itself may be missing.
+    QString storedFilePath() const;
+    // Decodes the asset's file (storedFilePath()). Null on the main thread unless `ignoreThreadSafety` (decoding
+    // may take long), and for a missing or unreadable file.
     QImage getImage() const { return getImageIgnoreThreadSafety(false); }
     QImage getImageIgnoreThreadSafety(bool ignoreThreadSafety) const;
 

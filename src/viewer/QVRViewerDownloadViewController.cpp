@@ -13,6 +13,7 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
+#include "controls/FittingPanelArea.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "controls/ViewUtils.h"
 #include "foundation/SafeDictionary.h"
@@ -68,7 +69,10 @@ void QVRViewerDownloadViewController::loadView()
     root->setObjectName(QStringLiteral("QVRViewerDownloadViewControllerView"));
     root->setAttribute(Qt::WA_TranslucentBackground);
 
-    auto* card = new QWidget(root);
+    // The card with room for its shadow, centred over the player; in a window smaller than that it scrolls.
+    auto* framed = new QWidget;
+    framed->setAttribute(Qt::WA_TranslucentBackground);
+    auto* card = new QWidget(framed);
     card->setObjectName(QStringLiteral("downloadCard"));
     card->setAttribute(Qt::WA_StyledBackground);
     card->setStyleSheet(
@@ -81,9 +85,11 @@ void QVRViewerDownloadViewController::loadView()
     card->setGraphicsEffect(shadow);
     m_cardView = card;
 
-    auto* rootLayout = new QVBoxLayout(root);
-    rootLayout->setContentsMargins(12, 12, 12, 16);
-    rootLayout->addWidget(card, 0, Qt::AlignCenter);
+    const QMargins shadowRoom(12, 12, 12, 16);
+    card->move(shadowRoom.left(), shadowRoom.top());
+    framed->setFixedSize(kCardSize.grownBy(shadowRoom));
+    auto* area = new FittingPanelArea(framed, root);
+    area->followParent(QMargins());
 
     auto* layout = new QVBoxLayout(card);
     layout->setContentsMargins(0, 0, 0, 16);

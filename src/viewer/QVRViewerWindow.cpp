@@ -1,6 +1,12 @@
 #include "viewer/QVRViewerWindow.h"
 
+#include <algorithm>
+#include <utility>
+
+#include <QApplication>
+#include <QGuiApplication>
 #include <QLinearGradient>
+#include <QScreen>
 #include <QPainter>
 #include <QPainterPath>
 #include <QShortcut>
@@ -36,7 +42,7 @@ QVRViewerWindowController::QVRViewerWindowController(QWidget* window)
 
 QVRViewerWindowController::~QVRViewerWindowController() = default;
 
-void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)
+void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document, int screen)
 {
     if (!document) {
         qCWarning(lcViewer) << "the viewer was given no document";
@@ -44,9 +50,12 @@ void QVRViewerWindowController::setTessarineModel(const std::shared_ptr<ZERI_Tes
     }
     m_originalTessarineModel = document;
     m_shallowCopy = document->readOnlyCopy();
+    const auto flow = m_shallowCopy ? m_shallowCopy->firstFlowmodel() : nullptr;
+    const int screens = flow ? int(flow->screenModels().size()) : 0;
+    screen = std::clamp(screen, 0, std::max(0, screens - 1));
     m_tuples.clear();
-    m_tuples.push_back(
-        std::make_shared<TessarineModelAndPositionTuple>(TessarineModelAndPositionTuple{document, m_shallowCopy, 0}));
+    m_tuples.push_back(std::make_shared<TessarineModelAndPositionTuple>(
+        TessarineModelAndPositionTuple{document, m_shallowCopy, screen}));
     displayTuple(m_tuples.back());
 
     QVRAnalytics::logEvent(QStringLiteral("Flow Presentation Started"), ViewerDocumentActions::roleParameters(document),
@@ -159,10 +168,21 @@ void QVRViewerWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
 
 void QVRViewerWindow::openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model)
 {
-    // A window made for a document already plays it when the open request hands the same document over.
-    if (model && model == m_controller->tessarineModel())
+    const bool same = model && model == m_controller->tessarineModel();
+    // A window made for a document plays a copy made moments ago when its open request hands the document over.
+    if (same && std::exchange(m_copyJustMade, false))
         return;
-    m_controller->setTessarineModel(model);
+    // Opened again while it plays (View pressed once more): a new copy shows the document as it is now, on the
+    // screen shown.
+    int screen = 0;
+    if (same) {
+        const auto& stack = m_controller->tessarineModelAndPositionTuples();
+        if (stack.size() == 1)
+            screen = m_controller->tessarineViewerViewController()->viewerView()->currentPage();
+    }
+    const bool first = !m_controller->tessarineModel();
+    m_controller->setTessarineModel(model, screen);
+    m_copyJustMade = first && model;
     restoreFrame();
 }
 
@@ -189,11 +209,37 @@ void QVRViewerWindow::restoreFrame()
     if (geometry.isEmpty())
         return;
     const Qt::WindowStates before = windowState();
-    restoreGeometry(geometry);
+    m_frameRestored = restoreGeometry(geometry);
     // A frame kept while the window was full screen brings back its normal frame only: a play opens in a window
     // with its title bar, and full screen is the user's to choose each time.
     if (!(before & Qt::WindowFullScreen) && (windowState() & Qt::WindowFullScreen))
         setWindowState(windowState() & ~Qt::WindowFullScreen);
+}
+
+void QVRViewerWindow::placeOnScreen()
+{
+    // A frame kept from before is placed by restoreGeometry, which keeps it on a screen.
+    if (m_frameRestored)
+        return;
+    QWidget* front = QApplication::activeWindow();
+    QScreen* screen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The decorations a window manager puts around a window, as it put them around the one in front.
+    QMargins decorations;
+    if (front && front != this && front->isVisible()) {
+        const QRect outer = front->frameGeometry();
+        const QRect inner = front->geometry();
+        decorations = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                               outer.bottom() - inner.bottom());
+    }
+    const QRect available = screen->availableGeometry();
+    QRect frame(QPoint(0, 0), size().grownBy(decorations));
+    frame.moveCenter(available.center());
+    // Larger than the area, it starts at the area's top left: its title bar stays in reach.
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    move(frame.topLeft());
 }
 
 void QVRViewerWindow::saveFrame()

@@ -40,8 +40,9 @@ public:
     std::shared_ptr<ZERI_TessarineModel> shallowCopy() const { return m_shallowCopy; }
     QString windowTitleText() const { return m_windowTitle; }
 
-    // Starts playing a document afresh, from its first screen.
-    void setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document);
+    // Starts playing a document afresh: a new read-only copy, from its screen `screen` (the last one when it has
+    // fewer).
+    void setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document, int screen = 0);
     // Logs "Tessarine Viewed", or "Tessarine Draft Viewed" for the owner's draft.
     void reportQVRModelViewed(const std::shared_ptr<ZERI_TessarineModel>& document);
     // Tells the window manager which document the window shows.
@@ -113,6 +114,9 @@ public:
 
     // The user-defaults key of the window's place and size: the opened document's id followed by "viewer".
     static QString frameAutosaveKey(const QString& documentID);
+    // Before its first show: a new window goes on the screen the user works on (that of the window in front),
+    // centred in its available area (from its top left when larger); a frame kept from before stays as restored.
+    void placeOnScreen();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -125,4 +129,8 @@ private:
     std::unique_ptr<QVRViewerWindowController> m_controller;
     QString m_frameDocumentID;
     QPointer<QShortcut> m_closeShortcut;
+    // Given its first document just now (the window was made for it): the open request that made it hands the
+    // same document over once more, and the copy made moments ago is kept.
+    bool m_copyJustMade = false;
+    bool m_frameRestored = false;
 };

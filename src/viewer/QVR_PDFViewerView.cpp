@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include "app/ViewerKeyNotifications.h"
+#include "controls/FittingPanelArea.h"
 #include "controls/ViewUtils.h"
 #include "foundation/FontSubstitution.h"
 #include "foundation/SafeDictionary.h"
@@ -395,10 +396,9 @@ void QVR_PDFViewerView::layoutOverlays()
         m_emailButton->move(0, 0);
     if (m_blackEmailOverlayView)
         m_blackEmailOverlayView->setGeometry(rect());
-    if (m_emailVC && m_emailVC->view()) {
-        QRect composer(QPoint(0, 0), m_emailVC->preferredWindowSize());
-        composer.moveCenter(rect().center());
-        m_emailVC->view()->setGeometry(composer);
+    if (m_emailVC && m_emailVC->view() && m_composerArea) {
+        m_emailVC->view()->resize(m_emailVC->preferredWindowSize());
+        m_composerArea->placeWithin(rect());
     }
 }
 
@@ -491,7 +491,9 @@ void QVR_PDFViewerView::trackableEmail()
     if (QWidget* composer = m_emailVC->view()) {
         ViewUtils::setBackgroundColor(composer, Qt::white);
         ViewUtils::drawBorderAroundView(composer, kComposerBorderColour, 1.0);
-        addSubview(composer);
+        composer->resize(m_emailVC->preferredWindowSize());
+        m_composerArea = new FittingPanelArea(composer, nullptr);
+        addSubview(m_composerArea);
     }
     layoutOverlays();
 }
@@ -508,7 +510,14 @@ void QVR_PDFViewerView::dismissTrackableEmail()
     if (QWidget* composer = m_emailVC->view()) {
         composer->hide();
         // Only the composer's from now on: it deletes its view itself.
+        if (m_composerArea)
+            m_composerArea->releasePanel();
         composer->setParent(nullptr);
+    }
+    if (m_composerArea) {
+        m_composerArea->hide();
+        m_composerArea->deleteLater();
+        m_composerArea = nullptr;
     }
     // The composer's own button may be what called: it goes once that handler returned.
     QTimer::singleShot(0, [composer = std::shared_ptr<TrackedEmailComposer>(std::move(m_emailVC))] {});

@@ -8,6 +8,7 @@
 #include "controls/QVR_ModalViewWithCloseButton.h"
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
+class FittingPanelArea;
 class QAbstractButton;
 class QPdfDocument;
 class QScrollArea;
@@ -80,6 +81,8 @@ private:
     QAbstractButton* m_emailButton = nullptr;
     std::unique_ptr<TrackedEmailComposer> m_emailVC;
     QPointer<QWidget> m_blackEmailOverlayView;
+    // Holds the composer: centred, and scrolled when the view is smaller than it.
+    QPointer<FittingPanelArea> m_composerArea;
     std::shared_ptr<ZERI_WebDownloader> m_downloader;
     ObjectUpdateNotifierObserver m_downloadObservation;
     bool m_loaded = false;

@@ -102,6 +102,8 @@ void remix(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* toastV
                 QVR_Toast::toast(UFM::ERROR_TEXT(), view);
             return;
         }
+        // The copy is the user's own document, never posted: the posted copy of the original stays with it.
+        copy->deletePublishedData();
         copy->metaData().setPackageType(kOwnDocumentType);
         copy->saveMetadata();
         QVRAppDelegate::postUserNotification(UFM::TESSARINE_COPIED_TEXT(), title,

@@ -50,6 +50,7 @@ void registerViewerLibrary()
         auto* window = new QVRViewerWindow;
         if (document)
             window->openRequesterHasFinishedLoadingModel(document);
+        window->placeOnScreen();
         return window;
     });
     // The creator's tablet preview: the open request hands the window its document.

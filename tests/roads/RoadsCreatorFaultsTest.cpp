@@ -23,6 +23,7 @@
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
@@ -41,6 +42,8 @@
 #include "foundation/Tessutils.h"
 #include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
 #include "inspector/links/QVR_FlowEmbedLinkSelectionViewController.h"
+#include "elements/players/QVR_AVPlayerVideoPlayingView.h"
+#include "elements/players/VideoPlayerLayer.h"
 #include "inspector/links/QVR_LinkTypeSelectionViewController.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
@@ -61,6 +64,9 @@
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerViewController.h"
+#include "viewer/QVRViewerWindow.h"
+#include "viewer/QVR_TessarineViewerView.h"
 
 using namespace roads;
 
@@ -597,8 +603,8 @@ TEST_F(CreatorFaultsRoad, TitlesAndTogglesShowWhatTheySay)
 }
 
 // A phone clip filmed turned (its frames stored sideways, a quarter turn in its metadata) added through Insert ›
-// Video: the compression chooser shows at its full size, and the clip stands upright on the canvas as players
-// show it, blue on top.
+// Video: the compression chooser shows at its full size, and the clip stands upright on the canvas, blue on top,
+// and so it plays in the player.
 TEST_F(CreatorFaultsRoad, APhoneClipStandsUprightAndTheChooserShowsWhole)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
@@ -638,6 +644,36 @@ TEST_F(CreatorFaultsRoad, APhoneClipStandsUprightAndTheChooserShowsWhole)
         UserInput::shownColor(viewport, viewPoint(window, frame.center() - QPointF(0, frame.height() / 4)));
     EXPECT_GT(top.blue(), 150) << "its top, blue, where players show it";
     EXPECT_LT(top.red(), 100);
+
+    // Played: clicked in the player, it plays upright, blue over red.
+    QVRViewerWindow* viewer = play(window);
+    ASSERT_TRUE(viewer);
+    QVRViewerViewController* controller = viewer->windowController()->tessarineViewerViewController();
+    QVR_TessarineViewerView* view = controller->viewerView();
+    ASSERT_TRUE(waitFor([&] { return view->numScreens() > 0 && !view->isAnimating(); }));
+    QVR_ArtBoardScrollView* board = view->singleScreensArray().at(size_t(view->currentPage()))->theScrollView();
+    const QPoint middle = board->mapFromScene(frame.center());
+    QTest::mousePress(board->viewport(), Qt::LeftButton, {}, middle);
+    QTest::mouseRelease(board->viewport(), Qt::LeftButton, {}, middle);
+    VideoPlayerLayer* layer = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QWidget* player = controller->videoPlayingView();
+            layer = player ? player->findChild<VideoPlayerLayer*>() : nullptr;
+            return layer && layer->hasFrame() && layer->isVisible();
+        },
+        30000))
+        << "the clip does not play";
+    UserInput::letRepaintsHappen(200);
+    const QImage shown = layer->grab().toImage();
+    const QColor upper = shown.pixelColor(shown.width() / 2, shown.height() / 4);
+    const QColor lower = shown.pixelColor(shown.width() / 2, shown.height() * 3 / 4);
+    EXPECT_GT(upper.blue(), 150) << "the player's top is " << upper.name().toStdString();
+    EXPECT_LT(upper.red(), 100) << "the player's top is " << upper.name().toStdString();
+    EXPECT_GT(lower.red(), 150) << "the player's bottom is " << lower.name().toStdString();
+    // Upright: the picture is taller than wide, black at its sides.
+    const QColor side = shown.pixelColor(4, shown.height() / 2);
+    EXPECT_LT(side.lightness(), 40) << "the player's side is " << side.name().toStdString();
 }
 
 // A PDF's popover is the image popover without a link: dock, change image, crop and the stacking order. Change Image

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,8 @@
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "library/account/QVRLogoutWindowController.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
@@ -293,6 +296,34 @@ bool publish(QVR_CreatorWindow* window, const QString& title)
     QPointer<QVRSharePostedTessarineWindowController> closing(share);
     click(share->doneButton());
     return waitFor([&] { return !closing || !closing->isVisible(); }, 5000);
+}
+
+bool signOut()
+{
+    if (Tessutils::corvikAuthToken().isEmpty())
+        return true;
+    bool asked = false;
+    Answerer answer(
+        [&] {
+            if (auto* question = visibleTopLevel<QMessageBox>(); question && asked) {
+                if (QPushButton* yes = buttonReading(question, QStringLiteral("Sign Out")))
+                    click(yes);
+                return;
+            }
+            auto* dialogue = visibleTopLevel<QVRLogoutWindowController>();
+            if (dialogue && !asked && dialogue->secondaryButton()->isVisible() &&
+                dialogue->secondaryButton()->isEnabled()) {
+                asked = true;
+                click(dialogue->secondaryButton());
+            }
+        },
+        90000);
+    chooseMenuItem(application().listsWindow(), QStringLiteral("signIn"));
+    if (!waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }, 60000))
+        return false;
+    // The signed-out user's folders go on a thread of their own; the next sign-in comes once they are gone.
+    ZERI_AuthenticationHandler::waitForSignOutsForTesting();
+    return true;
 }
 
 void clickInPlayer(QVRViewerWindow* player, QPointF scenePoint)

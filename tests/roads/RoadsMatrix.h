@@ -60,6 +60,11 @@ bool openAddress(const QString& text);
 // was closed with Done.
 bool publish(QVR_CreatorWindow* window, const QString& title);
 
+// The application menu's Sign Out from the home window, its dialogue answered as the user who wants out answers it
+// (Sign Out Now when saving is slow or fails, and yes to its question); true once nobody is signed in and the
+// signed-out user's documents are gone from this computer.
+bool signOut();
+
 // Clicks the point of the player's shown page at `scenePoint` (screen units), as the user clicks an object.
 void clickInPlayer(QVRViewerWindow* player, QPointF scenePoint);
 

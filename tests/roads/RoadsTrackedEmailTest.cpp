@@ -49,8 +49,24 @@ QString documentWithPdfAt(const QUrl& url, QString* localID)
     return QString::fromUtf8(document->jsonData());
 }
 
-// A posted document opened from its link, played, its PDF opened with Return: the tracked e-mail about the PDF,
-// typed and sent, reaches the service with the document's server id, the one the service knows it by.
+// Whether `control` of the composer lies wholly in sight in the PDF view, once scrolled to where the user would
+// scroll to reach it (the composer's own scroll area, if it has one).
+bool reachable(QWidget* control, QVR_PDFViewerView* pdf)
+{
+    for (QWidget* up = control->parentWidget(); up && up != pdf; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(up); area && area != pdf->scrollArea())
+            area->ensureWidgetVisible(control, 0, 0);
+    }
+    UserInput::letRepaintsHappen();
+    QRect seen(control->mapTo(pdf, QPoint(0, 0)), control->size());
+    for (QWidget* up = control->parentWidget(); up && up != pdf; up = up->parentWidget())
+        seen = seen.intersected(QRect(up->mapTo(pdf, QPoint(0, 0)), up->size()));
+    return control->isVisible() && seen.size() == control->size() && pdf->rect().contains(seen);
+}
+
+// A posted document opened from its link, played in a small viewer, its PDF opened with Return: every control of
+// the tracked e-mail composer can be reached there, and the e-mail about the PDF, typed and sent, reaches the
+// service with the document's server id, the one the service knows it by.
 TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
 {
     FakeWebService* service = signedInService();
@@ -87,7 +103,7 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
     if (!player)
         player = play(creator);
     ASSERT_TRUE(player);
-    player->resize(900, 640);
+    player->resize(900, 520);
     QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
     ASSERT_TRUE(waitFor([&] { return viewer->viewerView()->currentlyDisplayedFlowScreen() != nullptr; }));
     // Return opens the PDF; while its file is still on its way, Return starts the download and the next Return,
@@ -107,6 +123,14 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
     auto* composer = dynamic_cast<QVR_TrackableEmailViewController*>(pdf->emailVC());
     ASSERT_TRUE(composer);
     ASSERT_TRUE(waitFor([&] { return composer->view()->isVisible(); }, 5000));
+    UserInput::letRepaintsHappen();
+    for (QWidget* control :
+         {static_cast<QWidget*>(composer->senderTextField()), static_cast<QWidget*>(composer->recipientsTextField()),
+          static_cast<QWidget*>(composer->sendBtn()), static_cast<QWidget*>(composer->cancelBtn()),
+          static_cast<QWidget*>(composer->helpBtn())}) {
+        EXPECT_TRUE(reachable(control, pdf))
+            << control->metaObject()->className() << " " << control->objectName().toStdString() << " cannot be reached";
+    }
     if (composer->senderTextField()->text().isEmpty()) {
         composer->senderTextField()->setFocus();
         UserInput::typeText(composer->senderTextField(), QStringLiteral("ann@example.com"));

@@ -3,12 +3,16 @@
 #include <string>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
 
 #include "app/QVRAppDelegate.h"
 #include "app/QVRWindowManager.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "viewer/QVRViewerWindow.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "roads/RoadsTestSupport.h"
@@ -117,4 +121,25 @@ TEST_F(WindowPlacementRoad, ACascadeThatWouldLeaveTheScreenStaysOnIt)
     ASSERT_TRUE(third && third != first);
     EXPECT_TRUE(available.contains(third->frameGeometry())) << text(third->frameGeometry()) << text(available);
     EXPECT_EQ(third->frameGeometry().topLeft(), available.topLeft()) << text(third->frameGeometry());
+}
+
+// The player opens on the screen the user works on, wholly inside its available area, title bar and all: from a
+// creator window on the smaller second screen, it opens there.
+TEST_F(WindowPlacementRoad, AViewerOpensWithinTheScreenItIsOpenedFrom)
+{
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    QScreen* second = QGuiApplication::screens().value(1);
+    ASSERT_TRUE(second);
+    const QRect available = second->availableGeometry();
+    window->setGeometry(QRect(available.topLeft() + QPoint(30, 30), QSize(1100, 700)));
+    ASSERT_TRUE(waitFor([&] { return window->screen() == second; }));
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
+    click(window->theToolBarView()->viewButton());
+    QVRViewerWindow* viewer = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (viewer = visibleTopLevel<QVRViewerWindow>()) != nullptr; }));
+    UserInput::letRepaintsHappen();
+    EXPECT_EQ(viewer->screen(), second);
+    EXPECT_TRUE(available.contains(viewer->frameGeometry())) << text(viewer->frameGeometry()) << text(available);
 }

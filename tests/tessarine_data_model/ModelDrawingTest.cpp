@@ -536,6 +536,47 @@ TEST(RenderScreensTool, APackageFolderFindsItsPicturesInItsAssetsFolder)
     EXPECT_EQ(drawn.pixel(130, 120), qRgb(250, 120, 0));
 }
 
+// A document that came from the service names its pictures by their web addresses; the downloader stored each in
+// the package's assets folder under the name the content asset's rule gives. The tool draws them from there.
+TEST(RenderScreensTool, APackageFolderFindsPicturesStoredUnderTheirWebAddresses)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("package/assets"));
+    const QString assets = dir.filePath("package/assets");
+    const QUrl cropped(QStringLiteral("https://media.example/pictures/cropped.png"));
+    const QUrl original(QStringLiteral("https://media.example/pictures/picture.png?size=full"));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(qRgb(20, 160, 90));
+    ASSERT_TRUE(ImageUtils::writeImage(picture, ZERI_ContentAsset::fileForUrlInFolder(cropped, assets)));
+    ASSERT_TRUE(ImageUtils::writeImage(picture, ZERI_ContentAsset::fileForUrlInFolder(original, assets)));
+    EXPECT_FALSE(QFileInfo::exists(QDir(assets).filePath("cropped.png"))) << "not stored by its own name";
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    image->object()->setFrame(QRectF(100, 100, 64, 48));
+    auto croppedAsset = ZERI_ContentAsset::create();
+    croppedAsset->setExternalURL(cropped);
+    image->object()->setCroppedImageAsset(croppedAsset);
+    auto originalAsset = ZERI_ContentAsset::create();
+    originalAsset->setExternalURL(original);
+    image->object()->setOriginalImageAsset(originalAsset);
+    screen->addMixedMediaObject(image);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    QFile file(dir.filePath("package/docfile.qvd"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document->jsonData());
+    file.close();
+
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/render-screens",
+               {dir.filePath("package"), dir.filePath("out")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QImage drawn(dir.filePath("out/flow1-screen001.png"));
+    ASSERT_EQ(drawn.size(), QSize(1024, 748));
+    EXPECT_EQ(drawn.pixel(130, 120), qRgb(20, 160, 90));
+}
+
 TEST(ModelDrawing, AStopCheckEndsTheWalkBeforeTheNextObject)
 {
     auto screen = ZERI_FlowScreenModel::create();

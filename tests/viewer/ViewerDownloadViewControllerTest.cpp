@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -199,6 +200,33 @@ TEST_F(DownloadPanel, ProgressReadsTruncatedPercentagesAndTheFillNeverPassesTheB
     panel.view()->resize(700, 560);
     QCoreApplication::processEvents();
     EXPECT_EQ(panel.loadingBarProgressView()->width(), panel.loadingBarView()->width() / 2);
+}
+
+// Over a player smaller than the card (a small window): the card scrolls, and its Cancel can be brought into
+// sight; over a large one it stands in the middle.
+TEST_F(DownloadPanel, ACardLargerThanThePlayerScrollsIntoSight)
+{
+    QVRViewerDownloadViewController panel;
+    panel.view()->resize(320, 260);
+    panel.view()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.view()));
+    QWidget* cancel = panel.cancelButton();
+    QScrollArea* area = nullptr;
+    for (QWidget* up = cancel->parentWidget(); up && up != panel.view(); up = up->parentWidget())
+        if (auto* scrolling = qobject_cast<QScrollArea*>(up))
+            area = scrolling;
+    ASSERT_TRUE(area) << "the card cannot scroll";
+    EXPECT_TRUE(panel.view()->rect().contains(area->geometry()));
+    area->ensureWidgetVisible(cancel, 0, 0);
+    QCoreApplication::processEvents();
+    const QRect shown(cancel->mapTo(area->viewport(), QPoint(0, 0)), cancel->size());
+    EXPECT_TRUE(area->viewport()->rect().contains(shown));
+
+    panel.view()->resize(900, 700);
+    QCoreApplication::processEvents();
+    const QRect card(panel.cardView()->mapTo(panel.view(), QPoint(0, 0)), panel.cardView()->size());
+    EXPECT_LE(std::abs(card.center().x() - 450), 2);
+    EXPECT_LE(std::abs(card.center().y() - 350), 4);
 }
 
 TEST_F(DownloadPanel, PreviewComesFromTheStoredFileElseItsAddressElseTheFirstScreen)

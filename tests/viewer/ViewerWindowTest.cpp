@@ -105,11 +105,21 @@ TEST_F(ViewerWindowTest, OpensOneManagedViewerPlayingACopyUnderItsTitle)
     EXPECT_EQ(player->originalTessarineModel(), document);
     EXPECT_EQ(document->firstFlowmodel()->screenModels().size(), 4u);
 
-    // The open request hands the same document over again: the window keeps playing where it is.
+    // The open request that made the window hands the document over: the copy made moments ago plays on.
     press(window, Qt::Key_Right);
     ASSERT_TRUE(settles(player, 1));
+    const auto firstCopy = player->flowModel();
     window->openRequesterHasFinishedLoadingModel(document);
+    EXPECT_EQ(player->flowModel(), firstCopy);
     EXPECT_EQ(player->currentPage(), 1);
+    // Opened again after an edit (View pressed once more): a new copy shows the document as it is now, on the
+    // screen shown.
+    document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    window->openRequesterHasFinishedLoadingModel(document);
+    EXPECT_NE(player->flowModel(), firstCopy);
+    EXPECT_EQ(player->numScreens(), 5);
+    EXPECT_EQ(player->currentPage(), 1);
+    EXPECT_EQ(document->firstFlowmodel()->screenModels().size(), 5u);
 
     auto untitled = makeDocument(1, QString());
     QVRViewerWindow* second = open(untitled);

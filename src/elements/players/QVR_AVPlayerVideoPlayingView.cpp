@@ -15,6 +15,9 @@
 #include "elements/players/VideoPlayerLayer.h"
 #include "elements/players/VideoPlayerLogging.h"
 #include "elements/players/ViewVideoPresentation.h"
+#include "platform/MainThread.h"
+#include "platform/WorkerThreads.h"
+#include "storage/MediaPreviewImages.h"
 
 namespace {
 
@@ -148,6 +151,24 @@ void QVR_AVPlayerVideoPlayingView::setVideoURL(const QUrl& url)
         refusal = Error(kErrorDomain, int(QMediaPlayer::ResourceError),
                         QStringLiteral("The video file %1 does not exist").arg(path));
 
+    m_playerLayer->setQuarterTurns(0);
+    if (!refusal) {
+        // A clip filmed with a phone held upright carries its turn in its display matrix; the file's header is
+        // read on a worker, and the turn reaches the picture before its first frame shows or just after.
+        QPointer<QVR_AVPlayerVideoPlayingView> self(this);
+        const quint64 load = m_loadID;
+        WorkerThreads::shared().post([self, load, path] {
+            const int turns = MediaPreviewImages::displayQuarterTurnsOfVideo(path);
+            if (turns == 0)
+                return;
+            MainThread::run(
+                [self, load, turns] {
+                    if (self && self->m_loadID == load)
+                        self->m_playerLayer->setQuarterTurns(turns);
+                },
+                false);
+        });
+    }
     m_player->setSource(refusal ? QUrl() : url);
     m_controlsView->avPlayerCurrentItemDidChange();
     if (refusal) {

@@ -192,9 +192,14 @@ void VideoPlayerLayer::paintEvent(QPaintEvent*)
     if (image.isNull())
         return;
     const double ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    // Laid out turned: the frame's sides swap with an odd number of quarter turns.
+    const bool sideways = m_quarterTurns % 2 == 1;
+    const QSizeF area = sideways ? QSizeF(size()).transposed() : QSizeF(size());
     QSizeF shown = QSizeF(image.size()) / ratio;
-    shown = shown.scaled(QSizeF(size()), Qt::KeepAspectRatio);
-    const QRectF target(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+    shown = shown.scaled(area, Qt::KeepAspectRatio);
+    painter.translate(width() / 2.0, height() / 2.0);
+    painter.rotate(90.0 * m_quarterTurns);
+    const QRectF target(QPointF(-shown.width() / 2, -shown.height() / 2), shown);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, image);
     if (serial != m_paintedSerial) {
@@ -202,6 +207,16 @@ void VideoPlayerLayer::paintEvent(QPaintEvent*)
         ++m_paintedFrames;
         m_totalPaintMilliseconds += double(timer.nsecsElapsed()) / 1e6;
     }
+}
+
+void VideoPlayerLayer::setQuarterTurns(int turns)
+{
+    turns = ((turns % 4) + 4) % 4;
+    if (turns == m_quarterTurns)
+        return;
+    m_quarterTurns = turns;
+    updateTargetSize();
+    QWidget::update();
 }
 
 void VideoPlayerLayer::resizeEvent(QResizeEvent* event)
@@ -213,6 +228,8 @@ void VideoPlayerLayer::resizeEvent(QResizeEvent* event)
 void VideoPlayerLayer::updateTargetSize()
 {
     const double ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    // Frames are converted for the area they are drawn into before they are turned.
+    const QSize area = m_quarterTurns % 2 == 1 ? size().transposed() : size();
     QMutexLocker lock(&m_frames->mutex);
-    m_frames->targetPixels = QSize(qRound(width() * ratio), qRound(height() * ratio));
+    m_frames->targetPixels = QSize(qRound(area.width() * ratio), qRound(area.height() * ratio));
 }

@@ -9,10 +9,10 @@ class QVideoSink;
 class SerialDispatchQueue;
 struct VideoPlayerLayerFrames;
 
-// The picture of the full-window video player: the newest frame of a video sink, fitted inside the widget
-// keeping its aspect ratio and centred on black. Each frame is converted to an RGB image at the widget's pixel
-// size on a conversion queue of the layer's own (frames that come faster are dropped, oldest first), so the main
-// thread only paints a ready image. It is an ordinary widget, so
+// The picture of the full-window video player: the newest frame of a video sink, turned by the clip's quarter
+// turns (setQuarterTurns), fitted inside the widget keeping its aspect ratio and centred on black. Each frame is
+// converted to an RGB image at the widget's pixel size on a conversion queue of the layer's own (frames that come
+// faster are dropped, oldest first), so the main thread only paints a ready image. It is an ordinary widget, so
 // grabbing the window shows the picture.
 class VideoPlayerLayer : public QWidget {
     Q_OBJECT
@@ -25,6 +25,10 @@ public:
     void attachToSink(QVideoSink* sink);
     // Forgets the frame shown and waits for a new first frame (a new source).
     void resetFrames();
+    // Frames are shown turned clockwise by this many quarter turns: the display matrix of a clip filmed with a
+    // phone held upright.
+    void setQuarterTurns(int turns);
+    int quarterTurns() const { return m_quarterTurns; }
 
     // Whether a frame arrived since the last reset: the picture can be shown.
     bool hasFrame() const;
@@ -54,4 +58,5 @@ private:
     quint64 m_paintedFrames = 0;
     quint64 m_paintedSerial = 0;
     double m_totalPaintMilliseconds = 0;
+    int m_quarterTurns = 0;
 };

@@ -285,12 +285,9 @@ void QVRMyTessarinesViewController::setTessarinePackages(std::vector<std::shared
 
 void QVRMyTessarinesViewController::redraw()
 {
-    // The same tiles are laid out again (their spinners and press state survive); only their sizes may differ.
-    for (const QPointer<QWidget>& tile : m_tileViews)
-        if (auto* document = qobject_cast<QVRTessarineTileGridItemView*>(tile.data()))
-            document->resize(document->width(), int(document->intrinsicContentSize().height() *
-                                                    double(document->width()) / QVRTessarineTileGridItemView::kWidth));
-    layOutGrid();
+    // The tiles are made anew from their packages: what a tile shows of its package's state (its badge, its
+    // texts, its size) is read again. The grid lets go of the old tiles after this turn, so a tile may ask.
+    setupTiles();
 }
 
 void QVRMyTessarinesViewController::setupTiles()

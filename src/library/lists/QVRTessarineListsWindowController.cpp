@@ -15,6 +15,7 @@
 #include "app/QVRAnalytics.h"
 #include "app/QVRAppDelegate.h"
 #include "app/QVRWindowManager.h"
+#include "controls/FittingPanelArea.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "foundation/Tessutils.h"
 #include "library/guides/QVRGuideViewerViewController.h"
@@ -303,14 +304,14 @@ void QVRTessarineListsWindowController::windowDidBecomeActive()
 
 void QVRTessarineListsWindowController::updateSelectedViewController()
 {
+    // The status shows before the page is asked: a page that has nothing to fetch reports completion at once.
     if (m_selected == m_myTessarines) {
+        showUpdating(true);
         m_myTessarines->update();
     } else if (m_selected && (m_selected == m_library || m_selected == m_catalog)) {
+        showUpdating(true);
         static_cast<QVRTessarineListsCatalogLibraryWebViewController*>(m_selected.data())->update();
-    } else {
-        return;
     }
-    showUpdating(true);
 }
 
 void QVRTessarineListsWindowController::showUpdating(bool flag)
@@ -406,9 +407,18 @@ void QVRTessarineListsWindowController::guideButtonPressed()
     m_sheildWindow->setBackgroundColor(QColor(0, 0, 0, 77));
     QWidget* guide = m_guideViewController->view();
     ShieldCloseOnClickView* host = m_sheildWindow->closeOnClickView();
-    guide->setParent(host);
     guide->adjustSize();
-    guide->move(host->width() - guide->width() - 20, 75);
+    // 20 in from the right, 75 below the top; in a window too low for the whole panel (the window's size is frozen
+    // while it shows), the rest scrolls into sight.
+    const QMargins margins(0, 75, 20, 20);
+    FittingPanelArea* area = nullptr;
+    if (guide->height() > host->height() - margins.top() - margins.bottom()) {
+        area = new FittingPanelArea(guide, host);
+        area->followParent(margins, Qt::AlignTop | Qt::AlignRight);
+    } else {
+        guide->setParent(host);
+        guide->move(host->width() - guide->width() - margins.right(), margins.top());
+    }
     m_sheildWindow->setOnCloseBlock([this] {
         if (m_sheildWindow)
             m_sheildWindow->close();
@@ -418,7 +428,12 @@ void QVRTessarineListsWindowController::guideButtonPressed()
     });
     m_sheildWindow->show();
     guide->show();
-    guide->move(host->width() - guide->width() - 20, 75);
+    if (area) {
+        area->show();
+        area->followParent(margins, Qt::AlignTop | Qt::AlignRight);
+    } else {
+        guide->move(host->width() - guide->width() - margins.right(), margins.top());
+    }
     m_window->setFixedSize(m_window->size());
 }
 

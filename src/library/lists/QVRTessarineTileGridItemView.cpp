@@ -245,7 +245,11 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
     if (!package)
         return;
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();
-    m_titleLabel->setText(shownTitle(metadata.tessarineName()));
+    // A loaded document's first flow has the title as the user last typed it; the stored name follows on save.
+    QString title = metadata.tessarineName();
+    if (package->model() && package->model()->firstFlowmodel())
+        title = package->model()->firstFlowmodel()->title();
+    m_titleLabel->setText(shownTitle(title));
     m_descriptionLabel->setText(metadata.tessarineDescription());
     showPicture();
     resizeToContent();

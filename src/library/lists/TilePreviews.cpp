@@ -11,6 +11,7 @@
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "storage/PackagePreviewPicture.h"
+#include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -64,6 +65,9 @@ std::shared_ptr<ZERI_TessarineModel> documentToDraw(ZERI_qvdFilePackage& package
         return nullptr;
     }
     copy->setDontSave(true);
+    // Its files are the package's: pictures stored under their web addresses are found there. The package keeps
+    // its own loaded document; the copy is never saved.
+    copy->setFilePackage(package.shared_from_this());
     return copy;
 }
 
@@ -233,8 +237,14 @@ bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
         return false;
     // A path outside the package is no preview of its own: one is made.
     const QString path = const_cast<ZERI_qvdFilePackage&>(package).previewPictureFile();
-    if (path.isEmpty())
-        return true;
+    if (path.isEmpty()) {
+        // A document as the service keeps it shows the service's picture of it: its pictures and videos may not be
+        // on this computer yet, and a drawing of it would lack them. Once edited here, it is drawn here.
+        const ZERI_qvdFilePackageMetadata& metadata = const_cast<ZERI_qvdFilePackage&>(package).metaData();
+        const bool asOnTheService =
+            metadata.serverSavedDraftRevision() >= 0 && metadata.draftRevision() <= metadata.serverSavedDraftRevision();
+        return !(asOnTheService && UntrustedAddresses::isWebAddress(QUrl(metadata.previewScreenshotURLString())));
+    }
     const QFileInfo picture(path);
     return !picture.exists() || picture.lastModified() < draft.lastModified();
 }

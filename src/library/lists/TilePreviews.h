@@ -7,7 +7,8 @@ class ZERI_qvdFilePackage;
 // The My Documents picture of a document kept on this computer: its first screen drawn by the screen preview
 // generator and stored as a JPEG in the package's assets folder, whose path the package's metadata keeps
 // ("previewScreenshotFilePath"). A package needs one while it has a draft and no picture at least as new as that
-// draft: new, edited and imported documents alike.
+// draft: new, edited and imported documents alike; not a document just as it came from the service, which shows
+// the service's picture ("previewScreenshotURLString") until it is edited here.
 //
 // Requests are served one at a time, one per turn of the main event loop, newest request last. A document that
 // is not open is read into a copy of its own (never into its package, whose loaded document belongs to its

@@ -41,7 +41,7 @@ std::unique_ptr<QVR_PrintView> QVR_PrintView::printViewForModel(const std::share
         for (const auto& object : screen->getAllChildObjectsOfClass<ZERI_MixedMediaObject>()) {
             if (object->type() != ZERI_MixedMediaObject::PDF || !object->pdfAsset())
                 continue;
-            const QString path = object->pdfAsset()->localFilePath();
+            const QString path = object->pdfAsset()->storedFilePath();
             QPdfDocument pdf;
             if (path.isEmpty() || pdf.load(path) != QPdfDocument::Error::None) {
                 qCWarning(lcViewer) << "printing leaves out a PDF it cannot read:" << path;

@@ -1,6 +1,8 @@
 #include <QProgressBar>
 #include <QSysInfo>
 #include <QUrlQuery>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -120,13 +122,38 @@ TEST_F(ListsWindow, GuideOverlayFreezesTheSizeAndAClickOutsideRestoresIt)
     QWidget* guide = controller->guideViewController()->view();
     ASSERT_TRUE(guide->isVisible());
     const QWidget* host = shield->closeOnClickView();
-    EXPECT_EQ(host->width() - guide->geometry().right() - 1, 20);
-    EXPECT_EQ(guide->y(), 75);
+    const QRect inHost(guide->mapTo(host, QPoint(0, 0)), guide->size());
+    EXPECT_EQ(host->width() - inHost.right() - 1, 20);
+    EXPECT_EQ(inHost.y(), 75);
 
     QTest::mouseClick(shield->closeOnClickView(), Qt::LeftButton, {}, QPoint(5, host->height() - 5));
     ASSERT_TRUE(waitUntil([&] { return !controller->sheildWindow(); }));
     EXPECT_EQ(window->minimumSize(), QSize(700, 500));
     EXPECT_EQ(window->maximumSize(), QSize(1600, 1200));
+}
+
+// The window as low as it may be: the guide panel does not fit below its top; it lies within the window and what
+// does not show scrolls into sight.
+TEST_F(ListsWindow, AGuidePanelTallerThanTheLowestWindowScrolls)
+{
+    auto* controller = new QVRTessarineListsWindowController;
+    std::unique_ptr<QWidget> window(controller->myWindow());
+    window->resize(window->minimumSize());
+    window->show();
+    controller->guideButton()->click();
+    MouseEventShieldWindow* shield = controller->sheildWindow();
+    ASSERT_TRUE(shield);
+    QWidget* guide = controller->guideViewController()->view();
+    ASSERT_TRUE(guide->isVisible());
+    const QWidget* host = shield->closeOnClickView();
+    auto* area = qobject_cast<QScrollArea*>(guide->parentWidget() ? guide->parentWidget()->parentWidget() : nullptr);
+    ASSERT_TRUE(area) << "the panel is not held where it can scroll";
+    EXPECT_TRUE(host->rect().contains(area->geometry()));
+    EXPECT_EQ(area->y(), 75);
+    ASSERT_GT(guide->height(), area->viewport()->height());
+    EXPECT_GE(area->verticalScrollBar()->maximum(), guide->height() - area->viewport()->height());
+    QTest::mouseClick(shield->closeOnClickView(), Qt::LeftButton, {}, QPoint(5, host->height() - 5));
+    ASSERT_TRUE(waitUntil([&] { return !controller->sheildWindow(); }));
 }
 
 TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)

@@ -17,9 +17,14 @@
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/TilePreviews.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "storage/ZERI_qvdFilePackageMetadata.h"
+#include "support/TestPictures.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 using namespace lists_test;
@@ -176,6 +181,70 @@ TEST_F(MyDocumentsFirstShow, NewAndEditedDocumentsGetAFreshPreview)
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(second); }));
     EXPECT_EQ(QImage(second).pixel(4, 4) & 0xF0F0F0, 0u);
     EXPECT_FALSE(QFileInfo::exists(first));
+}
+
+// A document as it came from the service (a synced one) shows the service's picture of it: no picture is drawn
+// here, where its media may be missing, until it is edited here.
+TEST_F(MyDocumentsFirstShow, ADocumentAsTheServiceKeepsItShowsTheServicesPictureUntilEditedHere)
+{
+    auto package = makePackage(QStringLiteral("Synced"), {}, stampForSecondsAgo(10));
+    package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(Qt::black);
+    ASSERT_TRUE(package->saveModel());
+    ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+    const QUrl served = m_service.addContent(QStringLiteral("SERVED-PREVIEW"),
+                                             pictureBytes(QSize(464, 340), Qt::red, "JPEG"), QStringLiteral("p.jpg"));
+    metadata.setPreviewScreenshotURLString(served.toString());
+    metadata.setServerSavedDraftRevision(metadata.draftRevision());
+    package->saveMetadata();
+    ASSERT_TRUE(package->unloadModel());
+    EXPECT_FALSE(TilePreviews::needsPreview(*package));
+
+    QVRMyTessarinesViewController* grid = showListsWindow();
+    ASSERT_TRUE(waitUntil([&] { return grid->tileViews().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_service.contentRequestCount() >= 1; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return TilePreviews::pendingCount() == 0; }, 20000));
+    QTest::qWait(200);
+    EXPECT_TRUE(metadata.previewScreenshotFilePath().isEmpty()) << "the service's picture was replaced by a drawing";
+
+    // Edited here: the drawing follows the draft.
+    ASSERT_TRUE(package->loadModel());
+    package->model()->firstFlowmodel()->screenModels().front()->setBackgroundColor(Qt::blue);
+    ASSERT_TRUE(package->saveModel());
+    EXPECT_TRUE(TilePreviews::needsPreview(*package));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(metadata.previewScreenshotFilePath()); }));
+}
+
+// A document never opened here whose picture came from the service (named by its web address, stored in the
+// package's assets folder as the downloader stores it): its tile's picture shows the picture.
+TEST_F(MyDocumentsFirstShow, ATilePictureDrawsPicturesStoredUnderTheirWebAddresses)
+{
+    auto package = makePackage(QStringLiteral("From the service"), {}, stampForSecondsAgo(5));
+    const auto screen = package->model()->firstFlowmodel()->screenModels().front();
+    screen->setBackgroundColor(Qt::white);
+    const auto objects = screen->mixedMediaObjects();
+    for (const auto& object : objects)
+        screen->removeMixedMediaObject(object);
+    const QUrl address(QStringLiteral("https://media.example/pictures/green.png"));
+    QImage green(200, 150, QImage::Format_RGB32);
+    green.fill(qRgb(20, 160, 90));
+    ASSERT_TRUE(QDir().mkpath(package->assetsPath()));
+    ASSERT_TRUE(green.save(ZERI_ContentAsset::fileForUrlInFolder(address, package->assetsPath())));
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*image)->setFrame(QRectF(0, 0, 1024, 748));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(address);
+    (*image)->setCroppedImageAsset(asset);
+    screen->addMixedMediaObject(image);
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(package->unloadModel());
+
+    showListsWindow();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(package->metaData().previewScreenshotFilePath()); }, 20000));
+    const QImage picture(package->metaData().previewScreenshotFilePath());
+    ASSERT_FALSE(picture.isNull());
+    const QColor middle = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    EXPECT_LT(std::abs(middle.red() - 20) + std::abs(middle.green() - 160) + std::abs(middle.blue() - 90), 40)
+        << middle.name().toStdString();
 }
 
 } // namespace

@@ -130,9 +130,12 @@ TEST_F(MyDocumentsGrid, TileTextsBadgeAndMenu)
     EXPECT_TRUE(withText->analyticsButton()->isVisible());
     EXPECT_TRUE(withText->toolTip().contains(UFM::LAST_POSTED_TEXT()));
 
-    // Renaming the first flow of the loaded document re-titles its tile.
+    // Renaming the first flow of the loaded document re-titles its tile; the grid makes its tiles anew.
     described->model()->firstFlowmodel()->setTitle(QStringLiteral("Renamed"));
-    ASSERT_TRUE(waitUntil([&] { return withText->titleLabel()->text() == QLatin1String("Renamed"); }));
+    ASSERT_TRUE(waitUntil([&] {
+        auto* renamed = tileAt(grid, 1);
+        return renamed && renamed->titleLabel()->text() == QLatin1String("Renamed");
+    }));
 }
 
 // A long title and description start at their first word and end, on the last whole line that fits, with an

@@ -1,3 +1,6 @@
+#include <cstdlib>
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfSelection>
@@ -6,6 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "OutputTestSupport.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/output/ViewerOutput.h"
 
 using namespace outputtest;
@@ -241,6 +249,52 @@ TEST_F(PDFGeneratorTest, TheCommandLineWritesWhatTheExportWrites)
     EXPECT_NE(missing.exitCode(), 0);
     EXPECT_TRUE(missing.readAllStandardError().contains("cannot write"));
     EXPECT_FALSE(QFileInfo::exists(out(QStringLiteral("missing"))));
+}
+
+// A package of a document that came from the service: its picture is named by its web address and stored in the
+// assets folder under the name the content asset's rule gives, as the downloader stores it. The written page
+// shows it.
+TEST_F(PDFGeneratorTest, TheCommandLineDrawsPicturesStoredUnderTheirWebAddresses)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("package/assets")));
+    const QString assets = out(QStringLiteral("package/assets"));
+    const QUrl cropped(QStringLiteral("https://media.example/pictures/cropped.jpg"));
+    const QUrl original(QStringLiteral("https://media.example/pictures/picture.png"));
+    QImage picture(320, 200, QImage::Format_RGB32);
+    picture.fill(qRgb(20, 160, 90));
+    ASSERT_TRUE(picture.save(ZERI_ContentAsset::fileForUrlInFolder(cropped, assets)));
+    ASSERT_TRUE(picture.save(ZERI_ContentAsset::fileForUrlInFolder(original, assets)));
+    auto document = ZERI_TessarineModel::create();
+    auto screen = ZERI_FlowScreenModel::create();
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*image)->setFrame(QRectF(200, 200, 320, 200));
+    auto croppedAsset = ZERI_ContentAsset::create();
+    croppedAsset->setExternalURL(cropped);
+    (*image)->setCroppedImageAsset(croppedAsset);
+    auto originalAsset = ZERI_ContentAsset::create();
+    originalAsset->setExternalURL(original);
+    (*image)->setOriginalImageAsset(originalAsset);
+    screen->addMixedMediaObject(image);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    QFile file(out(QStringLiteral("package/docfile.qvd")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(document->jsonData());
+    file.close();
+
+    QProcess run;
+    run.start(QCoreApplication::applicationDirPath() + QStringLiteral("/render-screens"),
+              {QStringLiteral("--pdf"), out(QStringLiteral("package")), out(QStringLiteral("tool.pdf"))});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    QPdfDocument written;
+    ASSERT_EQ(written.load(out(QStringLiteral("tool.pdf"))), QPdfDocument::Error::None);
+    ASSERT_EQ(written.pageCount(), 1);
+    const QSizeF page = written.pagePointSize(0);
+    const QImage drawn = written.render(0, page.toSize());
+    ASSERT_FALSE(drawn.isNull());
+    const QColor middle = drawn.pixelColor(int(360 * page.width() / 1024), int(300 * page.height() / 748));
+    EXPECT_LT(std::abs(middle.red() - 20) + std::abs(middle.green() - 160) + std::abs(middle.blue() - 90), 30)
+        << middle.name().toStdString();
 }
 
 } // namespace
