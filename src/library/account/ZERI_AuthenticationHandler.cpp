@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QUuid>
 
 #include "app/QVRAnalytics.h"
 #include "foundation/Tessutils.h"
@@ -16,6 +17,7 @@
 #include "library/themes/TessarineTheme.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/OwnFiles.h"
 #include "platform/WorkerThreads.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
@@ -96,6 +98,28 @@ void deleteFolders(const QStringList& folders)
     for (QStringList& share : shares)
         deleters.post([share = std::move(share)] { deleteEach(share); });
     deleters.finish();
+}
+
+// Moves the folders of a signed-out user's documents out of their places at once, into a hidden folder beside them
+// that the package scan does not read, and returns where they now are (with whatever an earlier sign-out left there).
+// A document of the next sign-in, synced under the same id while the deletion still runs, is then never what the
+// deletion finds. A folder that cannot be moved is deleted where it is.
+QStringList moveOutOfPlace(const QStringList& folders)
+{
+    const QString leaving = QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(QStringLiteral(".signed-out"));
+    if (folders.isEmpty() || !OwnFiles::makeFolder(leaving))
+        return folders;
+    QStringList moved;
+    const QDir leavingDir(leaving);
+    for (const QString& name :
+         leavingDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        moved.append(leavingDir.filePath(name));
+    for (const QString& folder : folders) {
+        const QString target = leavingDir.filePath(QFileInfo(folder).fileName() + QLatin1Char('-') +
+                                                   QUuid::createUuid().toString(QUuid::Id128));
+        moved.append(QDir().rename(folder, target) ? target : folder);
+    }
+    return moved;
 }
 
 void postLogout()
@@ -311,6 +335,7 @@ void ZERI_AuthenticationHandler::logout()
     QStringList folders;
     for (const auto& package : ZERI_qvdFilePackage::allPackages())
         folders.append(package->forgetPackage());
+    folders = moveOutOfPlace(folders);
     const QString token = Tessutils::corvikAuthToken();
     if (!token.isEmpty()) {
         CorvikBlockAPIBinding::logoutWithUsername(QString(), token, [](const QString& reply, const QString&) {

@@ -230,3 +230,38 @@ TEST(AuthenticationHandlerTest, SignOutDeletesEveryPackageTellsTheServiceAndClea
     QTest::qWait(50);
     EXPECT_EQ(env.service.requestCount(kLogout), 1);
 }
+
+TEST(AuthenticationHandlerTest, ADocumentSyncedUnderTheSameIdWhileASignOutStillDeletesIsKept)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    Answer answer;
+    env.handler().loginCorvikWithEmail(QStringLiteral("ann@x.example"), QStringLiteral("pw"), answer.completion());
+    ASSERT_TRUE(answer.wait());
+    QStringList folders;
+    for (int i = 0; i < 3; ++i)
+        folders.append(ScopedAccountEnvironment::packageOf(
+                           ScopedAccountEnvironment::savedDocument(QStringLiteral("Talk %1").arg(i)))
+                           ->path());
+
+    env.handler().logout();
+    // The folders are out of their places before the call returns; the deletion goes on behind.
+    for (const QString& folder : folders)
+        EXPECT_FALSE(QFileInfo::exists(folder)) << folder.toStdString();
+    // The next sign-in brings the same documents back under the same ids at once.
+    for (const QString& folder : folders) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile draft(QDir(folder).filePath(QStringLiteral("docfile.qvd")));
+        ASSERT_TRUE(draft.open(QIODevice::WriteOnly));
+        draft.write("{}");
+    }
+    ASSERT_TRUE(env.waitForLogout());
+    ZERI_AuthenticationHandler::waitForSignOutsForTesting();
+    for (const QString& folder : folders)
+        EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("docfile.qvd")))) << folder.toStdString();
+    // Nothing of the signed-out documents is kept.
+    const QDir leaving(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(QStringLiteral(".signed-out")));
+    EXPECT_TRUE(leaving.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    for (const QString& folder : folders)
+        QDir(folder).removeRecursively();
+}
