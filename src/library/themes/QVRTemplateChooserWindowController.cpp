@@ -3,11 +3,14 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "controls/FloatingWindowCloser.h"
 #include "controls/INAppStoreWindow.h"
 #include "foundation/FontSubstitution.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
+#include "library/themes/QVR_TemplatePreviewViewController.h"
 #include "strings/UFM.h"
 
 namespace {
@@ -81,6 +84,19 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_chooser->view());
     m_window->resize(900, 520);
+    // Leaving without a template: Escape, Ctrl+W and a close button in the title band, also without a window
+    // manager. Escape first leaves a template's preview, as its own close button does.
+    FloatingWindowCloser* closer = FloatingWindowCloser::install(m_window, UFM::SAYS_CLOSE());
+    closer->useLightButton();
+    closer->leaveEscapeToWindow();
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
+    escape->setObjectName(QStringLiteral("closeOnEscape"));
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (QVR_TemplatePreviewViewController* preview = m_chooser ? m_chooser->previewVC() : nullptr)
+            preview->closeButtonPressed();
+        else if (m_window)
+            m_window->close();
+    });
 }
 
 void QVRTemplateChooserWindowController::showWindow()
