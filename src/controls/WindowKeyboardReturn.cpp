@@ -97,10 +97,6 @@ void WindowKeyboardReturn::giveBack(const QPointer<QWidget>& hidden, const Opene
 {
     if (QCoreApplication::closingDown() || (hidden && hidden->isVisible()))
         return;
-    // A window that opened after the closed one (the document it chose, say) takes the keyboard itself; its
-    // activation may still be on its way.
-    if (shownSince(opener.order))
-        return;
     QWidget* active = QApplication::activeWindow();
     const bool keyboardTaken = active && active != hidden && active->isVisible();
     if (keyboardTaken) {
@@ -111,7 +107,11 @@ void WindowKeyboardReturn::giveBack(const QPointer<QWidget>& hidden, const Opene
             opener.focus->setFocus(Qt::ActiveWindowFocusReason);
         return;
     }
-    QWidget* target = opener.window && opener.window->isVisible() ? opener.window.data() : latestShown(hidden);
+    // A window that opened after the closed one (the document it chose, say) has the first claim: its own
+    // activation may still be on its way. Otherwise the window the closed one was opened from.
+    QWidget* target = newestShownSince(opener.order);
+    if (!target)
+        target = opener.window && opener.window->isVisible() ? opener.window.data() : latestShown(hidden);
     if (!target)
         return;
     if (target == opener.window && canTakeFocusBack(opener.focus, target))
@@ -120,14 +120,18 @@ void WindowKeyboardReturn::giveBack(const QPointer<QWidget>& hidden, const Opene
     target->activateWindow();
 }
 
-bool WindowKeyboardReturn::shownSince(quint64 order) const
+QWidget* WindowKeyboardReturn::newestShownSince(quint64 order) const
 {
+    QWidget* newest = nullptr;
+    quint64 newestOrder = order;
     for (auto it = m_openers.cbegin(); it != m_openers.cend(); ++it) {
-        const QWidget* window = m_shown.value(it.key());
-        if (window && window->isVisible() && it->order > order)
-            return true;
+        QWidget* window = m_shown.value(it.key());
+        if (window && window->isVisible() && it->order > newestOrder) {
+            newest = window;
+            newestOrder = it->order;
+        }
     }
-    return false;
+    return newest;
 }
 
 QWidget* WindowKeyboardReturn::latestShown(const QWidget* except) const

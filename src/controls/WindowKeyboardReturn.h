@@ -42,8 +42,8 @@ private:
     // The window activated last that still shows, other than `except`.
     QWidget* latestShown(const QWidget* except) const;
 
-    // A window shown after `order` that still shows: it has the keyboard, or is about to get it.
-    bool shownSince(quint64 order) const;
+    // The window shown last after `order` that still shows: it has the keyboard, or is about to get it.
+    QWidget* newestShownSince(quint64 order) const;
 
     QHash<const QWidget*, Opener> m_openers;
     QHash<const QWidget*, QPointer<QWidget>> m_shown;

@@ -9,6 +9,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTest>
 #include <QToolButton>
@@ -243,6 +244,10 @@ bool hasEscape(const QWidget* window)
 {
     if (qobject_cast<const QDialog*>(window))
         return true; // Escape rejects a dialog
+    // A window with the closer closes with Escape: through the closer, or (left to it) through the window itself
+    // once what it shows has no use for the key.
+    if (FloatingWindowCloser::of(window))
+        return true;
     const QKeySequence escape(Qt::Key_Escape);
     const auto shortcuts = window->findChildren<QShortcut*>();
     return std::any_of(shortcuts.begin(), shortcuts.end(),
@@ -258,9 +263,12 @@ bool hasCloseControl(const QWidget* window)
         // A dialog closes through its buttons (OK, Cancel, Done, a close button of its own).
         return std::any_of(buttons.begin(), buttons.end(),
                            [](const QAbstractButton* button) { return button->isVisible() && button->isEnabled(); });
+    // Another window: a close button of its own, or the button that leaves it (its default one, Get Started).
     return std::any_of(buttons.begin(), buttons.end(), [](const QAbstractButton* button) {
+        const auto* push = qobject_cast<const QPushButton*>(button);
         return button->isVisible() && button->isEnabled() &&
-               button->objectName().contains(QLatin1String("close"), Qt::CaseInsensitive);
+               (button->objectName().contains(QLatin1String("close"), Qt::CaseInsensitive) ||
+                (push && push->isDefault()));
     });
 }
 

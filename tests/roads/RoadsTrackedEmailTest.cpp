@@ -186,15 +186,17 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
         keys::type(QStringLiteral("bo@x.example"));
         const int sent = int(service->state().sentEmails.size());
         keys::press(key);
-        if (key == Qt::Key_Return)
+        if (key == Qt::Key_Return) {
             EXPECT_TRUE(waitFor([&] { return service->state().sentEmails.size() > sent; }, 10000))
                 << "Return in To sent nothing";
+        }
         EXPECT_TRUE(waitFor([&] { return pdf && pdf->emailVC() == nullptr; }, 5000))
             << keyName.toStdString() << " left the composer open";
         QTest::qWait(300);
         ASSERT_TRUE(pdf && pdf->isVisible()) << keyName.toStdString() << " in the composer closed the PDF";
-        if (key == Qt::Key_Escape)
+        if (key == Qt::Key_Escape) {
             EXPECT_EQ(int(service->state().sentEmails.size()), sent) << "Escape sent the e-mail";
+        }
         EXPECT_TRUE(keys::check(QStringLiteral("the composer closed with ") + keyName));
     }
 

@@ -3,7 +3,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include "controls/FloatingWindowCloser.h"
@@ -89,14 +89,22 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     FloatingWindowCloser* closer = FloatingWindowCloser::install(m_window, UFM::SAYS_CLOSE());
     closer->useLightButton();
     closer->leaveEscapeToWindow();
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
-    escape->setObjectName(QStringLiteral("closeOnEscape"));
-    connect(escape, &QShortcut::activated, this, [this] {
+    m_window->installEventFilter(this);
+}
+
+bool QVRTemplateChooserWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape that no control of the window took: a preview's player takes it itself.
+    if (watched == m_window && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         if (QVR_TemplatePreviewViewController* preview = m_chooser ? m_chooser->previewVC() : nullptr)
             preview->closeButtonPressed();
-        else if (m_window)
+        else
             m_window->close();
-    });
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QVRTemplateChooserWindowController::showWindow()
