@@ -83,8 +83,10 @@ void WindowKeyboardReturn::noteHidden(QWidget* window)
 {
     const Opener opener = m_openers.take(window);
     m_shown.remove(window);
-    // Once the hide is through, and whatever the closing set off (a window it opened) has shown.
-    QTimer::singleShot(0, this, [this, hidden = QPointer<QWidget>(window), opener] { giveBack(hidden, opener); });
+    // Once the hide is through, and whatever the closing set off has landed: a window it opened or brought
+    // forward, whose activation arrives a moment later.
+    QTimer::singleShot(kSettleMs, this,
+                       [this, hidden = QPointer<QWidget>(window), opener] { giveBack(hidden, opener); });
 }
 
 void WindowKeyboardReturn::noteActivated(QWidget* window)

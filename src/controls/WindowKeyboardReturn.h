@@ -16,6 +16,9 @@ class QWidget;
 class WindowKeyboardReturn : public QObject {
     Q_OBJECT
 public:
+    // How long after a window hid the keyboard is given back, when nothing else has taken it by then.
+    static constexpr int kSettleMs = 100;
+
     // Installs the application's one instance (a second call does nothing).
     static void install();
     static bool isInstalled();

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -70,6 +71,14 @@ public:
         return *s_watcher;
     }
 
+    // A person's next key comes a moment after a window closed, once the keyboard has been given back.
+    void waitForKeyboardToSettle()
+    {
+        const int settle = WindowKeyboardReturn::kSettleMs + 60;
+        if (m_sinceWindowHid.isValid() && m_sinceWindowHid.elapsed() < settle)
+            QTest::qWait(int(settle - m_sinceWindowHid.elapsed()));
+    }
+
     // What broke the rule since the last call.
     QStringList takeViolations()
     {
@@ -92,6 +101,8 @@ protected:
             break;
         case QEvent::Show:
         case QEvent::Hide:
+            if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+                m_sinceWindowHid.start();
             if (watched->isWidgetType()) {
                 auto* widget = static_cast<QWidget*>(watched);
                 const bool tracked =
@@ -238,6 +249,7 @@ private:
     QStringList m_violations;
     quint64 m_order = 0;
     quint64 m_presses = 0;
+    QElapsedTimer m_sinceWindowHid;
 };
 
 bool hasEscape(const QWidget* window)
@@ -293,7 +305,7 @@ QWidget* focused()
 
 bool press(Qt::Key key, Qt::KeyboardModifiers modifiers, int pauseMs)
 {
-    Watcher::shared();
+    Watcher::shared().waitForKeyboardToSettle();
     QWindow* target = QGuiApplication::focusWindow();
     if (!target || !target->isVisible()) {
         QTest::qWait(pauseMs);
@@ -306,7 +318,7 @@ bool press(Qt::Key key, Qt::KeyboardModifiers modifiers, int pauseMs)
 
 bool type(const QString& text, int pauseMs)
 {
-    Watcher::shared();
+    Watcher::shared().waitForKeyboardToSettle();
     for (const QChar character : text) {
         QWindow* target = QGuiApplication::focusWindow();
         if (!target)
@@ -323,11 +335,12 @@ bool type(const QString& text, int pauseMs)
 bool check(const QString& step)
 {
     Watcher& watcher = Watcher::shared();
-    // The step's own events first (an activation, a repaint, a queued close).
+    // The step's own events first (an activation, a repaint, a queued close, the keyboard given back).
     for (int turn = 0; turn < 3; ++turn) {
         QCoreApplication::processEvents();
         QTest::qWait(20);
     }
+    watcher.waitForKeyboardToSettle();
     QStringList broken = watcher.takeViolations();
 
     bool anyShown = false;
