@@ -102,6 +102,20 @@ QWidget* focusedTextField(QWidget* window)
     return textEditorOf(focusedField(window));
 }
 
+// The shown view of the document in `window` that takes the keyboard (a creator's canvas, the largest such view),
+// if any.
+QWidget* documentView(QWidget* window)
+{
+    QWidget* largest = nullptr;
+    const auto views = window->findChildren<QGraphicsView*>();
+    for (QGraphicsView* view : views) {
+        const bool takesKeyboard = view->isVisible() && view->isEnabled() && (view->focusPolicy() & Qt::ClickFocus);
+        if (takesKeyboard && (!largest || view->width() * view->height() > largest->width() * largest->height()))
+            largest = view;
+    }
+    return largest;
+}
+
 // A text item being edited in the focused graphics view of `window`, if any.
 QVRTextEditingFocus* focusedTextItem(QWidget* window)
 {
@@ -596,8 +610,12 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
     if (QWidget* field = commandTextField(action, window))
         return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
     if (QWidget* field = focusedTextField(window); field && isUndoAction(action)) {
-        // What the field was editing ends first, as a step of its own, so that it is the step undone.
+        // What the field was editing ends first, as a step of its own, so that it is the step undone. The keyboard
+        // goes to the document the undo acts on (the window's canvas), where the next key is not lost.
         focusedField(window)->clearFocus();
+        if (!window->focusWidget())
+            if (QWidget* canvas = documentView(window))
+                canvas->setFocus(Qt::OtherFocusReason);
         if (!validateWindowCommand(action, window))
             return false;
     }

@@ -50,8 +50,19 @@ void PanelFocusReturn::giveBack()
     if (focused && focused != m_panel && !m_panel->isAncestorOf(focused) && focused->isVisible())
         return;
     QWidget* back = m_returnTo;
-    if (back && back->window() == window && back->isVisible() && back->isEnabled())
+    if (back && back->window() == window && back->isVisible() && back->isEnabled()) {
         back->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // What had the keyboard went away meanwhile (the popover of an object no longer selected): the window's first
+    // control takes it, as when the window was activated, so that the next key is not lost.
+    for (QWidget* next = window->nextInFocusChain(); next && next != window; next = next->nextInFocusChain()) {
+        if (next->window() == window && (next->focusPolicy() & Qt::TabFocus) && next->isVisible() &&
+            next->isEnabled() && next != m_panel && !m_panel->isAncestorOf(next)) {
+            next->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 bool PanelFocusReturn::eventFilter(QObject* watched, QEvent* event)

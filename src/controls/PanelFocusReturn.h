@@ -8,7 +8,8 @@ class QWidget;
 // Gives the keyboard back, when a panel laid over part of a window hides, to the widget that had it before the
 // panel showed. Left to itself the keyboard would move on to the control after the panel in the window's tab
 // order (the window's first one), where the next key typed may do harm. A panel that handed the keyboard
-// elsewhere as it closed keeps that.
+// elsewhere as it closed keeps that. Where the widget that had it has gone meanwhile, the window's first control
+// takes it, as when the window is activated: the next key is never lost.
 //
 // Belongs to the panel. Main thread only.
 class PanelFocusReturn : public QObject {

@@ -33,6 +33,20 @@ QWidget* focused();
 // what broke, and answers whether the rule held.
 bool check(const QString& step);
 
+// The same check between two steps of a road, as the support's steps take them (a click, a menu item, a window
+// closed), on what the step before left: from the road's own level only (inside a dialog's own event loop, a
+// dialog being answered while the command that opened it waits, the step is still under way), and without
+// handling an event but the window system's (an activation asked for lands) and, where the rule seems broken,
+// those already posted (no timer, no deletion), so that the road's timing stays its own. While a closed window's
+// keyboard is still on its way back, nothing is checked.
+bool checkBetweenSteps(const QString& step);
+
+// Starts following the windows and panels that open and close (the first check or key does it otherwise).
+void watch();
+
+// A widget named for a failure message: its class, name, text and window.
+QString describe(const QWidget* widget);
+
 // Tab from the focused widget until it comes back, then Shift+Tab the same number of times: every stop is
 // visible and enabled, the walk comes back to where it began, and Shift+Tab retraces it. At least `atLeast` stops.
 // Adds a failure naming `step` when not; the focus is left where it began.

@@ -39,6 +39,7 @@
 #include "roads/RoadsTestSupport.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -202,15 +203,28 @@ TEST_F(KeyboardRoad, TheArrowsInANumberFieldStayInTheField)
     EXPECT_TRUE(keys::check(QStringLiteral("the opacity field")));
 }
 
-// A click on the canvas puts the keyboard there, and Tab and Shift+Tab walk the window from it.
+// A click on the canvas puts the keyboard there, and Tab and Shift+Tab walk the window from it: also after a text
+// was typed and its editing ended with that click (the text had the keyboard last; Tab does not go back into it).
 TEST_F(KeyboardRoad, TabWalksTheWindowAfterAClickOnTheCanvas)
 {
     QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
     ASSERT_TRUE(addShape(window));
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
+    std::shared_ptr<ZERI_MMObject_Text> text;
+    ASSERT_TRUE(waitFor([&] {
+        for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+            if ((*object)->type() == Type::Text)
+                text = std::dynamic_pointer_cast<ZERI_MMObject_Text>(object->object());
+        return text != nullptr;
+    }));
+    UserInput::letRepaintsHappen();
+    keys::type(QStringLiteral("Hello"));
     QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, emptyCanvasPoint(window));
     UserInput::letRepaintsHappen();
+    ASSERT_EQ(text->attributedString().string(), QStringLiteral("Hello")) << "the new text did not take the typing";
+    ASSERT_EQ(keys::focused(), view) << "the click left the keyboard elsewhere";
     ASSERT_TRUE(keys::check(QStringLiteral("a click on the canvas")));
     EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("a click on the canvas"), 8));
     // The same from the toolbar's zoom menu and from the side menu.
