@@ -25,6 +25,7 @@
 #include "app/QVRURLSchemeHandler.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
+#include "controls/WindowKeyboardReturn.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
 #include "platform/FileChooser.h"
@@ -614,6 +615,8 @@ void QVRAppDelegate::prepareApplication()
     FileChooser::setShared(&s_files);
     static DesktopLinkOpener s_links;
     LinkOpener::setShared(&s_links);
+    // A closed window gives the keyboard back, also where no window manager does.
+    WindowKeyboardReturn::install();
 }
 
 int QVRAppDelegate::applicationMain(int argc, char** argv, const Starter& start)

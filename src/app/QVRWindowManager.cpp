@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -64,16 +68,52 @@ bool isArrowAction(const QString& action)
     return action.startsWith(QLatin1String("nudge")) || action.startsWith(QLatin1String("shift"));
 }
 
-// The editable text widget holding `window`'s keyboard focus (the focus it has, or gets back when it is
-// activated), if any.
-QWidget* focusedTextField(QWidget* window)
+// The control holding `window`'s keyboard focus (the focus it has, or gets back when it is activated) when it
+// takes typed keys and the arrows itself: a text field, a number field, a pop-up list, a slider or a list. While
+// one has the keyboard, the arrow keys are its own and never move the selected objects.
+QWidget* focusedField(QWidget* window)
 {
     QWidget* focus = window ? window->focusWidget() : nullptr;
     if (!focus || focus->window() != window)
         return nullptr;
-    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+        qobject_cast<QAbstractSpinBox*>(focus) || qobject_cast<QComboBox*>(focus) ||
+        qobject_cast<QAbstractSlider*>(focus) || qobject_cast<QAbstractItemView*>(focus))
         return focus;
     return nullptr;
+}
+
+// The text editor of a field: the field itself, or the line a number field or an editable pop-up list is typed
+// into; null for a field without text.
+QWidget* textEditorOf(QWidget* field)
+{
+    if (qobject_cast<QLineEdit*>(field) || qobject_cast<QTextEdit*>(field) || qobject_cast<QPlainTextEdit*>(field))
+        return field;
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
+        return spin->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
+    if (auto* combo = qobject_cast<QComboBox*>(field); combo && combo->isEditable())
+        return combo->lineEdit();
+    return nullptr;
+}
+
+// The editable text widget holding `window`'s keyboard focus, if any.
+QWidget* focusedTextField(QWidget* window)
+{
+    return textEditorOf(focusedField(window));
+}
+
+// The shown view of the document in `window` that takes the keyboard (a creator's canvas, the largest such view),
+// if any.
+QWidget* documentView(QWidget* window)
+{
+    QWidget* largest = nullptr;
+    const auto views = window->findChildren<QGraphicsView*>();
+    for (QGraphicsView* view : views) {
+        const bool takesKeyboard = view->isVisible() && view->isEnabled() && (view->focusPolicy() & Qt::ClickFocus);
+        if (takesKeyboard && (!largest || view->width() * view->height() > largest->width() * largest->height()))
+            largest = view;
+    }
+    return largest;
 }
 
 // A text item being edited in the focused graphics view of `window`, if any.
@@ -514,7 +554,8 @@ bool QVRWindowManager::undoActsOnText(QWidget* window) const
 bool QVRWindowManager::keyUndoesDocument(const QWidget* focus) const
 {
     QWidget* window = focus ? focus->window() : nullptr;
-    return window && focusedTextField(window) == focus && kindOfWindow(window) == WindowKind::Creator;
+    return window && focusedTextField(window) && focusedField(window) == focus &&
+           kindOfWindow(window) == WindowKind::Creator;
 }
 
 bool QVRWindowManager::validateMenuItem(const QString& action) const
@@ -526,12 +567,10 @@ bool QVRWindowManager::validateMenuItem(const QString& action, QWidget* window) 
 {
     if (!window)
         return false;
-    if (QWidget* field = focusedTextField(window)) {
-        if (isArrowAction(action))
-            return false;
-        if (commandTextField(action, window))
-            return validateText(field, action);
-    }
+    if (focusedField(window) && isArrowAction(action))
+        return false;
+    if (QWidget* field = focusedTextField(window); field && commandTextField(action, window))
+        return validateText(field, action);
     if (QVRTextEditingFocus* item = focusedTextItem(window)) {
         if (isArrowAction(action))
             return false;
@@ -571,8 +610,12 @@ bool QVRWindowManager::performMenuAction(const QString& action, uint modifierMas
     if (QWidget* field = commandTextField(action, window))
         return QMetaObject::invokeMethod(field, action.toLatin1().constData(), Qt::DirectConnection);
     if (QWidget* field = focusedTextField(window); field && isUndoAction(action)) {
-        // What the field was editing ends first, as a step of its own, so that it is the step undone.
-        field->clearFocus();
+        // What the field was editing ends first, as a step of its own, so that it is the step undone. The keyboard
+        // goes to the document the undo acts on (the window's canvas), where the next key is not lost.
+        focusedField(window)->clearFocus();
+        if (!window->focusWidget())
+            if (QWidget* canvas = documentView(window))
+                canvas->setFocus(Qt::OtherFocusReason);
         if (!validateWindowCommand(action, window))
             return false;
     }

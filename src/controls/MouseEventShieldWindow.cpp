@@ -1,10 +1,14 @@
 #include "controls/MouseEventShieldWindow.h"
 
+#include <QApplication>
+#include <QChildEvent>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
+
+#include "controls/PanelFocusReturn.h"
 
 ShieldCloseOnClickView::ShieldCloseOnClickView(QWidget* parent)
     : QWidget(parent)
@@ -66,6 +70,8 @@ MouseEventShieldWindow::MouseEventShieldWindow(QWidget* window, bool)
     : QWidget(window)
     , m_coveredWindow(window)
 {
+    // Closed, the shield gives the keyboard back where it was before its panel opened.
+    PanelFocusReturn::install(this);
     setAttribute(Qt::WA_NoSystemBackground);
     setGeometry(window->rect());
     setUpCloseOnClickView();
@@ -98,6 +104,41 @@ void MouseEventShieldWindow::setBackgroundColor(const QColor& color)
     m_closeOnClickView->update();
 }
 
+void MouseEventShieldWindow::setPassesEventsThrough(bool passes)
+{
+    if (!m_coveredWindow || passes == m_passesEventsThrough)
+        return;
+    m_passesEventsThrough = passes;
+    // Beside the work, the panel takes Escape only while it has the keyboard: elsewhere the key is the window's
+    // (a sheet opened meanwhile closes with it).
+    if (auto* escape = m_closeOnClickView->findChild<QShortcut*>(QStringLiteral("closeOnEscape")))
+        escape->setContext(passes ? Qt::WidgetWithChildrenShortcut : Qt::WindowShortcut);
+    m_closeOnClickView->installEventFilter(this);
+    for (QObject* child : m_closeOnClickView->children())
+        child->installEventFilter(this);
+    if (passes) {
+        qApp->installEventFilter(this);
+        updatePassThroughMask();
+    } else {
+        qApp->removeEventFilter(this);
+        clearMask();
+    }
+}
+
+void MouseEventShieldWindow::updatePassThroughMask()
+{
+    if (!m_passesEventsThrough)
+        return;
+    QRegion region;
+    for (QObject* child : m_closeOnClickView->children()) {
+        auto* panel = qobject_cast<QWidget*>(child);
+        if (panel && !panel->isHidden())
+            region += QRect(m_closeOnClickView->mapTo(this, panel->pos()), panel->size());
+    }
+    // An empty mask would mean no mask at all: the whole shield.
+    setMask(region.isEmpty() ? QRegion(0, 0, 1, 1) : region);
+}
+
 bool MouseEventShieldWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_coveredWindow) {
@@ -105,6 +146,36 @@ bool MouseEventShieldWindow::eventFilter(QObject* watched, QEvent* event)
             setGeometry(m_coveredWindow->rect());
         else if (event->type() == QEvent::ChildAdded && isVisible())
             raise(); // stays above anything the window adds while the shield is up
+    }
+    if (!m_passesEventsThrough)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+    case QEvent::ChildRemoved:
+        if (watched == m_closeOnClickView) {
+            if (event->type() == QEvent::ChildAdded)
+                static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+            updatePassThroughMask();
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (watched->parent() == m_closeOnClickView)
+            updatePassThroughMask();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        // A click beside the panel, anywhere in the covered window, closes it and goes on to where it was aimed.
+        auto* target = qobject_cast<QWidget*>(watched);
+        if (isVisible() && target && m_coveredWindow && target->window() == m_coveredWindow->window() &&
+            target != this && !isAncestorOf(target))
+            m_closeOnClickView->performClose();
+        break;
+    }
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -57,6 +57,11 @@ public:
     // The window this shield covers (null for a free-standing shield).
     QWidget* coveredWindow() const { return m_coveredWindow; }
 
+    // For a panel that does not hold the window (a guide beside the work): a click or a wheel turn beside the
+    // panel reaches what lies under it, and a click closes the panel as well. Only for a shield laid over a window.
+    void setPassesEventsThrough(bool passes);
+    bool passesEventsThrough() const { return m_passesEventsThrough; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -65,7 +70,10 @@ protected:
 private:
     explicit MouseEventShieldWindow(QWidget* window, bool);
     void setUpCloseOnClickView();
+    // In pass-through mode the shield takes events only where its panels lie.
+    void updatePassThroughMask();
 
     ShieldCloseOnClickView* m_closeOnClickView = nullptr;
     QPointer<QWidget> m_coveredWindow;
+    bool m_passesEventsThrough = false;
 };

@@ -9,6 +9,7 @@
 #include "controls/ControlsArtwork.h"
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
+#include "controls/PanelFocusReturn.h"
 #include "controls/ViewUtils.h"
 #include "foundation/Tessutils.h"
 
@@ -84,6 +85,8 @@ void SheetLikePanelViewController::loadView()
         if (m_closeEnabled && m_closeButton && m_closeButton->isVisible())
             m_closeButton->click();
     });
+    // Closed, the panel gives the keyboard back where it was before it opened.
+    PanelFocusReturn::install(panel);
     setView(panel);
     updateHeader();
 }

@@ -27,8 +27,8 @@ public:
     SheetLikePanelViewControllerDelegate* delegate() const { return m_delegate; }
 
     void setEnableCloseButton(bool enable);
-    // Whether Escape acts as the close button while the panel shows one (off by default: a page may keep
-    // Escape for itself).
+    // Whether Escape acts as the close button while the panel shows one (on by default; a page that keeps Escape
+    // for itself turns it off).
     void setClosesOnEscape(bool closes);
     void setEnableNavigationBackButton(bool enable);
 
@@ -54,6 +54,6 @@ private:
     QPointer<QToolButton> m_backButton;
     QPointer<QLabel> m_titleLabel;
     bool m_closeEnabled = false;
-    bool m_closesOnEscape = false;
+    bool m_closesOnEscape = true;
     bool m_backEnabled = false;
 };

@@ -4,6 +4,9 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
+#include "controls/FloatingWindowCloser.h"
+#include "strings/UFM.h"
+
 SimpleWebViewWindowController::SimpleWebViewWindowController(const QUrl& url, QObject* parent)
     : QObject(parent)
     , m_url(url)
@@ -26,6 +29,8 @@ QWidget* SimpleWebViewWindowController::window()
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(m_webView);
         m_window->installEventFilter(this);
+        // Closable from the keyboard and without a window manager: Escape, Ctrl+W and a close button of its own.
+        FloatingWindowCloser::install(m_window, UFM::SAYS_CLOSE());
         windowDidLoad();
     }
     return m_window;

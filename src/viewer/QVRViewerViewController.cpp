@@ -607,6 +607,8 @@ void QVRViewerViewController::playPDFWithPDFObject(const std::shared_ptr<ZERI_Mi
     });
     placeModalView(m_pdfViewerView);
     observeModalKeys(m_pdfViewerView);
+    // The pages take the scrolling keys at once, as the gallery takes its arrows.
+    m_pdfViewerView->setFocus();
 }
 
 void QVRViewerViewController::dismissGalleryView()

@@ -431,6 +431,12 @@ bool QVR_PDFViewerView::hasImageForPage(int index) const
 
 void QVR_PDFViewerView::keyPressEvent(QKeyEvent* event)
 {
+    // While the e-mail composer shows, the keys are its own: only its Cancel or Send takes it away, and the
+    // player never sees Return or Escape typed into it.
+    if (m_emailVC) {
+        event->accept();
+        return;
+    }
     // Keys reach here when the scroll area left them: they are the viewer's.
     NotificationCenter::defaultCenter().post(
         TessarineViewerViewKeyDownNotificationName, this,

@@ -22,7 +22,8 @@ class ZERI_WebDownloader;
 // is not on disk yet is downloaded and the document loads when it lands; a file that is no PDF shows nothing.
 //
 // The scroll area takes the scrolling keys; the keys it leaves (Escape, Return, …) are posted as the viewer's key
-// notification with this view as sender, for the viewer view controller that hosts it.
+// notification with this view as sender, for the viewer view controller that hosts it; none is posted while the
+// e-mail composer shows (its keys are its own).
 //
 // When a tracked e-mail composer is registered and the PDF has a web address (http or https), a button at the top
 // left opens the composer over a dimmed document. Main thread only.

@@ -205,6 +205,31 @@ TEST(AddShapeMenu, TheFocusedShapeKeepsItsColoursAndShowsAnOutline)
     EXPECT_NEAR(ring.blue(), QVR_ShapeButtonView::kFocusRingColor.blue(), 40);
 }
 
+// A link typed key by key, the event loop turning between keys as a person types, asks the site once, after the
+// typing paused; Return then inserts the confirmed video.
+TEST(AddStreamingVideo, ALinkTypedKeyByKeyIsOneQuestionToTheSite)
+{
+    FakeVideoSites sites;
+    ASSERT_TRUE(sites.start());
+    Recorder recorder;
+    QVR_AddStreamingVideoViewController dialog;
+    dialog.setDelegate(&recorder);
+    dialog.view()->show();
+    QLineEdit* field = dialog.urlFeild();
+    ASSERT_TRUE(field);
+    field->setFocus();
+    for (const QChar c : QStringLiteral("vimeo.com/76979871")) {
+        QTest::keyClick(field, c.toLatin1());
+        QTest::qWait(40);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.insertButton()->isEnabled(); }, 5000));
+    // One question: the video's record (its picture follows from it).
+    EXPECT_EQ(sites.paths().filter(QStringLiteral("/video/")).size(), 1)
+        << sites.paths().join(QStringLiteral(", ")).toStdString();
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(recorder.vimeo, QStringList{QStringLiteral("vimeo.com/76979871")});
+}
+
 TEST(AddStreamingVideo, OnlyAConfirmedVideoOfTheCurrentTextCanBeInserted)
 {
     FakeVideoSites sites;

@@ -286,13 +286,23 @@ TEST(LinkEditorsTest, KeysInThePanelNeitherDeleteNorDeselectTheObjectsItEdits)
     auto* editor = f.open<ScreenEditor>(Kind::ScreenLink);
     ASSERT_TRUE(f.waitForSelection(editor, {0}));
     editor->saveButton()->setFocus();
-    for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Escape, Qt::Key_A, Qt::Key_Left})
+    for (Qt::Key key : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_A, Qt::Key_Left})
         QTest::keyClick(editor->saveButton(), key);
     f.settle();
     EXPECT_TRUE(f.flow().screenModels()[0]->mixedMediaObjectWithID((*f.shapeA)->internalID()));
     EXPECT_EQ(f.window->selectedItemView()->selectedViews().size(), 1u);
     QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
     EXPECT_TRUE(std::dynamic_pointer_cast<ZERI_MMAction_ScreenLink>((*f.shapeA)->action()));
+
+    // Escape in the panel cancels it, as its close button does; the objects stay as they were.
+    editor = f.open<ScreenEditor>(Kind::ScreenLink);
+    ASSERT_TRUE(f.waitForSelection(editor, {0}));
+    editor->saveButton()->setFocus();
+    QTest::keyClick(editor->saveButton(), Qt::Key_Escape);
+    f.settle();
+    EXPECT_FALSE(f.window->sheetLikeViewController());
+    EXPECT_TRUE(f.flow().screenModels()[0]->mixedMediaObjectWithID((*f.shapeA)->internalID()));
+    EXPECT_EQ(f.window->selectedItemView()->selectedViews().size(), 1u);
     // With the panel gone the frame takes its keys again.
     f.window->activateWindow();
     QTest::keyClick(f.window, Qt::Key_Escape);

@@ -13,6 +13,7 @@
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/OpenRequestUi.h"
 #include "service/ServiceReachability.h"
+#include "strings/UFM.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -211,12 +212,19 @@ TEST_F(GuideViewer, WithoutTheServiceThePanelSaysSoWhereTheListWouldBe)
         }
     EXPECT_GT(blue, 200) << "the notice is drawn";
 
-    // A service that answers, even with an error, is there: no such notice.
+    // A service that answers, even with an error, is there: no such notice, but the empty list still says
+    // something instead of showing a blank panel.
     ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(m_service.baseUrl()));
     m_service.injectReply("tessarine.getHelpList", FakeHttpReply::serviceError("500", "down"));
     auto answered = openPanel();
     ASSERT_TRUE(waitUntil([&] { return !answered->isSpinnerRunning(); }));
-    EXPECT_TRUE(answered->serviceNoticeShown().isEmpty());
+    EXPECT_EQ(answered->serviceNoticeShown(), UFM::GUIDES_NONE_LISTED());
+
+    // A list with guides in it needs no words.
+    setGuides({addGuide(1, 2)});
+    auto listed = openPanel();
+    ASSERT_TRUE(waitUntil([&] { return !listed->isSpinnerRunning(); }));
+    EXPECT_TRUE(listed->serviceNoticeShown().isEmpty());
 }
 
 TEST_F(GuideViewer, OverAWindowThePanelKeepsItsPlaceAtTheRightEdge)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -55,6 +57,39 @@ TEST(WidgetDialogs, AlertAnswersWithTheIndexOfTheClickedButtonAndTheFieldText)
     QTest::keyClick(box, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
     EXPECT_EQ(answer->button, 1);
+}
+
+// The field of an alert that asks for text has the keyboard when it shows: typed words (spaces too) go into it,
+// never to the default button; Tab moves on to the buttons below it.
+TEST(WidgetDialogs, AnAlertThatAsksForTextOpensWithTheKeyboardInItsField)
+{
+    WidgetAlertPresenter presenter;
+    AlertRequest request;
+    request.messageText = "Type a thing";
+    request.hasTextField = true;
+    request.showsSuppressionButton = true;
+    std::optional<AlertResponse> answer;
+    presenter.show(request, nullptr, [&](const AlertResponse& r) { answer = r; });
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    auto* field = box->findChild<QPlainTextEdit*>();
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }, 5000))
+        << "the field does not have the keyboard";
+    for (const QChar c : QStringLiteral("Note one")) {
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        QTest::qWait(10);
+    }
+    EXPECT_FALSE(answer.has_value()) << "a typed key closed the alert";
+    EXPECT_EQ(field->toPlainText(), QStringLiteral("Note one"));
+    // Above the buttons, and Tab reaches them.
+    EXPECT_LT(field->geometry().bottom(), box->defaultButton()->mapTo(box, QPoint(0, 0)).y());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), field);
+    EXPECT_EQ(field->toPlainText(), QStringLiteral("Note one"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    EXPECT_EQ(answer->textFieldValue, QStringLiteral("Note one"));
 }
 
 TEST(WidgetDialogs, AnAlertCanOfferItsDoNotShowAgainBox)

@@ -53,6 +53,7 @@
 #include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 #include "inspector/popovers/QVRShapeMMObjToolbarPopoverController.h"
 #include "inspector/popovers/QVRTextMMObjToolbarPopoverController.h"
+#include "roads/RoadsKeyboard.h"
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
@@ -244,6 +245,65 @@ TEST_F(CreatorFaultsRoad, UndoKeysActOnTheDocumentWhileAFieldKeepsTheFocus)
     UserInput::pressKey(window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ((*shape)->frame(), before);
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+}
+
+// A size typed into the text popover's field key by key, the event loop turning between keys as a person types,
+// and Return: one step of the document, whatever it went through on the way ("2", then "24"). One Ctrl+Z brings the
+// size before it back, one Ctrl+Y the typed one. A fraction ("12.5", shown as 12) is one step as well: its
+// Ctrl+Z never leaves the size at the "1" typed first.
+TEST_F(CreatorFaultsRoad, ASizeTypedIntoTheTextPopoverIsOneUndoStep)
+{
+    namespace keys = roads::keyboard;
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy text = addText(window);
+    ASSERT_TRUE(text);
+    UserInput::pressKey(window, Qt::Key_Escape);
+    ASSERT_TRUE(clickObject(window, text));
+    QVRTextMMObjToolbarPopoverController* popover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
+            return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
+        },
+        5000));
+    QLineEdit* size = popover->sizePicker()->field();
+    const int before = popover->sizePicker()->currentSize();
+    ASSERT_NE(before, 24);
+    // The text's runs as they would be written (its frame follows the laid-out text).
+    const auto record = [&] {
+        const QJsonObject runs = (*text)->jsonDictionary().value(QStringLiteral("attributedText")).toObject();
+        return QString::fromUtf8(QJsonDocument(runs).toJson(QJsonDocument::Compact)).toStdString();
+    };
+    const std::string original = record();
+
+    click(size);
+    ASSERT_TRUE(waitFor([&] { return keys::focused() == size; }, 3000));
+    keys::press(Qt::Key_A, Qt::ControlModifier);
+    keys::type(QStringLiteral("24"));
+    keys::press(Qt::Key_Return);
+    ASSERT_EQ(popover->sizePicker()->currentSize(), 24);
+    const std::string typed = record();
+    ASSERT_NE(typed, original);
+
+    keys::press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(record(), original) << "one Ctrl+Z left a size typed on the way";
+    EXPECT_EQ(popover->sizePicker()->currentSize(), before);
+    keys::press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(record(), typed);
+    EXPECT_TRUE(keys::check(QStringLiteral("the typed size undone and redone")));
+
+    // A fraction: "12.5" shows as 12; one Ctrl+Z goes back to 24.
+    click(size);
+    ASSERT_TRUE(waitFor([&] { return keys::focused() == size; }, 3000));
+    keys::press(Qt::Key_A, Qt::ControlModifier);
+    keys::type(QStringLiteral("12.5"));
+    keys::press(Qt::Key_Return);
+    EXPECT_EQ(size->text(), QStringLiteral("12"));
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 12);
+    keys::press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(record(), typed) << "one Ctrl+Z left a size typed on the way";
+    EXPECT_EQ(popover->sizePicker()->currentSize(), 24);
 }
 
 // In a text being edited: a misspelt word's menu offers the spelling checker's guesses, and choosing one replaces

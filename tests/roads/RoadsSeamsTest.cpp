@@ -127,8 +127,20 @@ std::shared_ptr<ZERI_MixedMediaObjectProxy> lastObject(QVR_CreatorWindow* window
     return screen && !screen->mixedMediaObjects().empty() ? screen->mixedMediaObjects().back() : nullptr;
 }
 
-// Insert › YouTube / Vimeo, the link typed into the dialog; the added video once the site has confirmed it.
-std::shared_ptr<ZERI_MixedMediaObjectProxy> insertWebVideo(QVR_CreatorWindow* window, const QString& link)
+// The questions the sites were asked about a video so far: its record or its picture.
+int videoLookups(FakeWebService& service)
+{
+    int lookups = 0;
+    for (const FakeHttpRequest& request : service.requests())
+        lookups += request.path.startsWith(QLatin1String("/vi/")) ||
+                   request.path.startsWith(QLatin1String("/api/v2/video/"));
+    return lookups;
+}
+
+// Insert › YouTube or Vimeo, the link typed key by key and Insert: the inserted video; `lookups`, when given, is
+// how many questions the sites were asked while the link was typed.
+std::shared_ptr<ZERI_MixedMediaObjectProxy> insertWebVideo(QVR_CreatorWindow* window, const QString& link,
+                                                           FakeWebService* service = nullptr, int* lookups = nullptr)
 {
     const size_t before = shownScreen(window)->mixedMediaObjects().size();
     if (!insert(window, &QVR_AddElementMenuViewController::youTubeCell))
@@ -142,11 +154,14 @@ std::shared_ptr<ZERI_MixedMediaObjectProxy> insertWebVideo(QVR_CreatorWindow* wi
         return nullptr;
     }
     dialog->urlFeild()->setFocus();
+    const int lookupsBefore = service ? videoLookups(*service) : 0;
     UserInput::typeText(dialog->urlFeild(), link);
     if (!waitFor([&] { return dialog->insertButton()->isEnabled(); })) {
         ADD_FAILURE() << "the site never confirmed " << link.toStdString();
         return nullptr;
     }
+    if (service && lookups)
+        *lookups = videoLookups(*service) - lookupsBefore;
     click(dialog->insertButton());
     if (!waitFor([&] {
             return shownScreen(window)->mixedMediaObjects().size() == before + 1 && !window->isAddingContent();
@@ -237,8 +252,9 @@ void expectUncoveredPostedScreen(QVRViewerWindow* player)
     EXPECT_EQ(player->childAt(board->viewport()->mapTo(player, empty)), board->viewport()) << "a click lands elsewhere";
 }
 
-// A web video of either site, inserted through the Insert menu and its dialog, is kept as a web video: the stored
-// document says so, and a click on it in the player opens the streaming player on the site's page.
+// A web video of either site, inserted through the Insert menu and its dialog (the link typed key by key is one
+// question to the site), is kept as a web video: the stored document says so, and a click on it in the player opens
+// the streaming player on the site's page.
 TEST_F(RoadSeams, AWebVideoOfEitherSiteInsertedThroughItsDialogPlaysInTheStreamingPlayer)
 {
     FakeWebService* service = seamsService();
@@ -257,8 +273,11 @@ TEST_F(RoadSeams, AWebVideoOfEitherSiteInsertedThroughItsDialogPlaysInTheStreami
     };
     for (const auto& site : sites) {
         SCOPED_TRACE(site.link.toStdString());
-        const auto video = insertWebVideo(window, site.link);
+        int lookups = 0;
+        const auto video = insertWebVideo(window, site.link, service, &lookups);
         ASSERT_TRUE(video);
+        // The link typed key by key is one question to the site, asked once the typing paused.
+        EXPECT_EQ(lookups, 1);
         ASSERT_EQ(video->type(), ZERI_MixedMediaObject::Video);
         EXPECT_EQ((*video)->videoAsset()->externalURL().toString(), site.page);
         ASSERT_TRUE(video->as<ZERI_MMObject_Video>());

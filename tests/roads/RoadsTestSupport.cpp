@@ -20,6 +20,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <QWindow>
 
@@ -41,6 +42,7 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
+#include "roads/RoadsKeyboard.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
@@ -103,6 +105,7 @@ QVRAppDelegate& application()
         // Port 9 on this machine: every call to the service fails at once, as with no network.
         if (!servicesPointed())
             pointServicesAt(QUrl(QStringLiteral("http://127.0.0.1:9/")));
+        keyboard::watch();
         runningApplication() = ApplicationLaunch::start(&registerApplicationLibraries);
     }
     return *runningApplication();
@@ -224,6 +227,7 @@ bool chooseMenuItemEnabled(QWidget* window, const QString& command)
 
 bool chooseMenuItem(QWidget* window, const QString& command)
 {
+    keyboard::checkBetweenSteps(QStringLiteral("the step before the menu item ") + command);
     QAction* action = openMenuItem(window, command);
     if (!action || !action->isEnabled())
         return false;
@@ -233,6 +237,7 @@ bool chooseMenuItem(QWidget* window, const QString& command)
 
 void click(QWidget* widget)
 {
+    keyboard::checkBetweenSteps(QStringLiteral("the step before a click on ") + keyboard::describe(widget));
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
@@ -253,6 +258,8 @@ QVRPowerpointOverviewWindowController* openImportOverview()
         return nullptr;
     QVRPowerpointOverviewWindowController* overview = nullptr;
     waitFor([&] { return (overview = visibleTopLevel<QVRPowerpointOverviewWindowController>()) != nullptr; });
+    if (overview)
+        keyboard::checkBetweenSteps(QStringLiteral("File › Import PowerPoint"));
     return overview;
 }
 
@@ -271,11 +278,10 @@ bool leaveFirstLaunchTour()
         QTest::mouseClick(tour->getStartedButton(), Qt::LeftButton);
     if (!waitFor([&] { return !tour || !tour->isVisible(); }))
         return false;
-    // Without a window manager nothing hands the focus on when the tour goes: My Documents takes it, as the user
-    // would click it.
-    lists->activateWindow();
-    if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 1000))
-        QApplication::setActiveWindow(lists);
+    // The keyboard comes back to My Documents by itself, also where no window manager hands it on.
+    if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 2000))
+        ADD_FAILURE() << "no window has the keyboard after Get Started";
+    keyboard::checkBetweenSteps(QStringLiteral("Get Started"));
     return QApplication::activeWindow() == lists;
 }
 
@@ -287,6 +293,8 @@ QVRViewerWindow* play(QVR_CreatorWindow* window)
         player = visibleTopLevel<QVRViewerWindow>();
         return player && QApplication::activeWindow() == player;
     });
+    if (inFront)
+        keyboard::checkBetweenSteps(QStringLiteral("View"));
     return inFront ? player : nullptr;
 }
 
@@ -340,6 +348,8 @@ QVR_CreatorWindow* createDocumentFromPlusTile()
         }
         return false;
     });
+    if (created)
+        keyboard::checkBetweenSteps(QStringLiteral("a new document from the + tile"));
     return created;
 }
 
@@ -350,6 +360,9 @@ void closeDocumentWindows()
             widget->close();
     }
     waitFor([] { return creatorWindows().isEmpty(); }, 10000);
+    // The road is over: the keyboard has its time to come back.
+    if (QThread::currentThread()->loopLevel() == 0)
+        keyboard::check(QStringLiteral("the document windows closed"));
 }
 
 std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window)
@@ -472,6 +485,7 @@ QPushButton* buttonReading(QWidget* window, const QString& text)
 
 void typeInto(QLineEdit* field, const QString& text)
 {
+    keyboard::checkBetweenSteps(QStringLiteral("the step before typing into ") + keyboard::describe(field));
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Delete);

@@ -24,6 +24,8 @@ class ZERI_TessarineModel;
 
 // Drives the assembled application as its user does: started through the executable's own start-up, with its
 // real windows and dialogs, on the offscreen platform.
+// The steps here (a click, a menu item, typing into a field, a window opened or closed) check the keyboard rule of
+// RoadsKeyboard.h on what the step before left.
 class QVRPowerpointOverviewWindowController;
 
 namespace roads {

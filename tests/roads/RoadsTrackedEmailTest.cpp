@@ -6,13 +6,16 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QKeySequence>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/QVRAppDelegate.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
+#include "roads/RoadsKeyboard.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "support/QtPrinters.h"
@@ -29,6 +32,7 @@
 #include "viewer/QVR_PDFViewerView.h"
 
 using namespace roads;
+namespace keys = roads::keyboard;
 
 namespace {
 
@@ -64,6 +68,59 @@ bool reachable(QWidget* control, QVR_PDFViewerView* pdf)
     return control->isVisible() && seen.size() == control->size() && pdf->rect().contains(seen);
 }
 
+// A posted document holding a PDF, opened from its link and played in a viewer `viewerHeight` high, its PDF opened
+// with Return: the PDF viewer with its first page drawn, or null.
+QVR_PDFViewerView* openPostedPdf(FakeWebService* service, QTemporaryDir& inputs, FakeWebService::Document* posted,
+                                 int viewerHeight = 640)
+{
+    QFile pdfFile(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 2));
+    if (!pdfFile.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QUrl pdfURL =
+        service->addContent(QStringLiteral("handout"), pdfFile.readAll(), QStringLiteral("pages.pdf"), "ann");
+    QString localID;
+    posted->owner = QStringLiteral("ann");
+    posted->title = QStringLiteral("Handouts");
+    posted->published = true;
+    posted->documentJson = documentWithPdfAt(pdfURL, &localID);
+    posted->publishedJson = posted->documentJson;
+    *posted = service->addDocument(*posted);
+    EXPECT_NE(posted->id, localID);
+
+    application().handleLinks({QStringLiteral("tessarine://loadbystringid/") + posted->stringID});
+    QVR_CreatorWindow* creator = nullptr;
+    QVRViewerWindow* player = nullptr;
+    waitFor([&] {
+        for (QVR_CreatorWindow* window : creatorWindows()) {
+            if (window->currentModel() && window->currentModel()->stringID() == posted->stringID)
+                creator = window;
+        }
+        player = visibleTopLevel<QVRViewerWindow>();
+        return creator || player;
+    });
+    if (!player && creator)
+        player = play(creator);
+    if (!player)
+        return nullptr;
+    player->resize(900, viewerHeight);
+    QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
+    if (!waitFor([&] { return viewer->viewerView()->currentlyDisplayedFlowScreen() != nullptr; }))
+        return nullptr;
+    // Return opens the PDF; while its file is still on its way, Return starts the download and the next Return,
+    // once it is here, opens it.
+    QVR_PDFViewerView* pdf = nullptr;
+    QElapsedTimer sinceReturn;
+    waitFor([&] {
+        pdf = viewer->pdfViewerView();
+        if (!pdf && (!sinceReturn.isValid() || sinceReturn.elapsed() > 500)) {
+            UserInput::pressKey(viewer->viewerView(), Qt::Key_Return);
+            sinceReturn.start();
+        }
+        return pdf && pdf->emailButton() && pdf->hasImageForPage(0);
+    });
+    return pdf && pdf->hasImageForPage(0) ? pdf : nullptr;
+}
+
 // A posted document opened from its link, played in a small viewer, its PDF opened with Return: every control of
 // the tracked e-mail composer can be reached there, and the e-mail about the PDF, typed and sent, reaches the
 // service with the document's server id, the one the service knows it by.
@@ -75,49 +132,9 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
     ASSERT_TRUE(leaveFirstLaunchTour());
 
     QTemporaryDir inputs;
-    QFile pdfFile(makePdf(inputs.filePath(QStringLiteral("pages.pdf")), 2));
-    ASSERT_TRUE(pdfFile.open(QIODevice::ReadOnly));
-    const QUrl pdfURL =
-        service->addContent(QStringLiteral("handout"), pdfFile.readAll(), QStringLiteral("pages.pdf"), "ann");
-    QString localID;
     FakeWebService::Document posted;
-    posted.owner = QStringLiteral("ann");
-    posted.title = QStringLiteral("Handouts");
-    posted.published = true;
-    posted.documentJson = documentWithPdfAt(pdfURL, &localID);
-    posted.publishedJson = posted.documentJson;
-    posted = service->addDocument(posted);
-    ASSERT_NE(posted.id, localID);
-
-    application().handleLinks({QStringLiteral("tessarine://loadbystringid/") + posted.stringID});
-    QVR_CreatorWindow* creator = nullptr;
-    QVRViewerWindow* player = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        for (QVR_CreatorWindow* window : creatorWindows()) {
-            if (window->currentModel() && window->currentModel()->stringID() == posted.stringID)
-                creator = window;
-        }
-        player = visibleTopLevel<QVRViewerWindow>();
-        return creator || player;
-    }));
-    if (!player)
-        player = play(creator);
-    ASSERT_TRUE(player);
-    player->resize(900, 520);
-    QVRViewerViewController* viewer = player->windowController()->tessarineViewerViewController();
-    ASSERT_TRUE(waitFor([&] { return viewer->viewerView()->currentlyDisplayedFlowScreen() != nullptr; }));
-    // Return opens the PDF; while its file is still on its way, Return starts the download and the next Return,
-    // once it is here, opens it.
-    QVR_PDFViewerView* pdf = nullptr;
-    QElapsedTimer sinceReturn;
-    ASSERT_TRUE(waitFor([&] {
-        pdf = viewer->pdfViewerView();
-        if (!pdf && (!sinceReturn.isValid() || sinceReturn.elapsed() > 500)) {
-            UserInput::pressKey(viewer->viewerView(), Qt::Key_Return);
-            sinceReturn.start();
-        }
-        return pdf && pdf->emailButton() && pdf->hasImageForPage(0);
-    }));
+    QVR_PDFViewerView* pdf = openPostedPdf(service, inputs, &posted, 520);
+    ASSERT_TRUE(pdf);
 
     click(pdf->emailButton());
     auto* composer = dynamic_cast<QVR_TrackableEmailViewController*>(pdf->emailVC());
@@ -152,6 +169,68 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
         [&] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return !closingPdf;
+        },
+        5000));
+    closeDocumentWindows();
+}
+
+} // namespace
+
+namespace {
+
+// The keys of the composer are its own: Return in its To field sends the e-mail and Escape cancels it, and either
+// takes the composer away and leaves the PDF open. A newly opened PDF has the keyboard: Page Down scrolls it.
+TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
+{
+    FakeWebService* service = signedInService();
+    ASSERT_TRUE(service);
+    application();
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QTemporaryDir inputs;
+    FakeWebService::Document posted;
+    QPointer<QVR_PDFViewerView> pdf = openPostedPdf(service, inputs, &posted);
+    ASSERT_TRUE(pdf);
+    ASSERT_TRUE(keys::check(QStringLiteral("the PDF opened")));
+    QScrollBar* scroll = pdf->scrollArea()->verticalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return scroll->maximum() > 0; }, 5000));
+    const int top = scroll->value();
+    keys::press(Qt::Key_PageDown);
+    EXPECT_GT(scroll->value(), top) << "Page Down in a newly opened PDF did nothing";
+
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        const QString keyName = QKeySequence(key).toString();
+        click(pdf->emailButton());
+        auto* composer = dynamic_cast<QVR_TrackableEmailViewController*>(pdf->emailVC());
+        ASSERT_TRUE(composer);
+        ASSERT_TRUE(waitFor([&] { return composer->view()->isVisible(); }, 5000));
+        EXPECT_EQ(keys::focused(), composer->recipientsTextField()) << "the composer opened without the keyboard in To";
+        EXPECT_TRUE(keys::check(QStringLiteral("the composer opened")));
+        if (composer->senderTextField()->text().isEmpty())
+            composer->senderTextField()->setText(QStringLiteral("ann@example.com"));
+        composer->recipientsTextField()->setFocus();
+        keys::type(QStringLiteral("bo@x.example"));
+        const int sent = int(service->state().sentEmails.size());
+        keys::press(key);
+        if (key == Qt::Key_Return) {
+            EXPECT_TRUE(waitFor([&] { return service->state().sentEmails.size() > sent; }, 10000))
+                << "Return in To sent nothing";
+        }
+        EXPECT_TRUE(waitFor([&] { return pdf && pdf->emailVC() == nullptr; }, 5000))
+            << keyName.toStdString() << " left the composer open";
+        QTest::qWait(300);
+        ASSERT_TRUE(pdf && pdf->isVisible()) << keyName.toStdString() << " in the composer closed the PDF";
+        if (key == Qt::Key_Escape) {
+            EXPECT_EQ(int(service->state().sentEmails.size()), sent) << "Escape sent the e-mail";
+        }
+        EXPECT_TRUE(keys::check(QStringLiteral("the composer closed with ") + keyName));
+    }
+
+    // Escape without the composer closes the PDF.
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return !pdf;
         },
         5000));
     closeDocumentWindows();

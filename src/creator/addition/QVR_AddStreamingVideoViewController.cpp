@@ -117,6 +117,11 @@ void QVR_AddStreamingVideoViewController::awakeFromNib()
     if (m_urlFeild) {
         m_urlFeild->setPlaceholderText(UFM::SAYS_ENTER_THE_URL_OF_A_YOUTUBE_VIDEO());
         connect(m_urlFeild, &QLineEdit::textEdited, this, &QVR_AddStreamingVideoViewController::controlTextDidChange);
+        // Return inserts a confirmed video, as the Insert button does.
+        connect(m_urlFeild, &QLineEdit::returnPressed, this, [this] {
+            if (m_insertButton && m_insertButton->isEnabled())
+                insertButtonPressed();
+        });
     }
     m_source = QString();
 }
@@ -148,7 +153,7 @@ void QVR_AddStreamingVideoViewController::validateYouTubeURL()
 {
     const QString text = m_urlFeild ? m_urlFeild->text() : QString();
     // Every edit voids the answers still on their way.
-    const quint64 request = ++m_request;
+    ++m_request;
     QString videoId = YouTubeVideoPreviewHelper::videoIdFromURLString(text);
     m_validVideoURLEntered = false;
     if (!videoId.isEmpty()) {
@@ -167,21 +172,40 @@ void QVR_AddStreamingVideoViewController::validateYouTubeURL()
         }
     }
     if (!m_validVideoURLEntered) {
+        m_pendingVideoId.clear();
+        if (m_lookupTimer)
+            m_lookupTimer->stop();
         handleVideoValidation(false, {});
         return;
     }
     // The insert button stays off until this text's video is confirmed.
     if (m_insertButton)
         m_insertButton->setEnabled(false);
+    // The site is asked once the typing pauses: a link typed key by key is one question, not one per key.
+    m_pendingVideoId = videoId;
+    if (!m_lookupTimer) {
+        m_lookupTimer = new QTimer(this);
+        m_lookupTimer->setSingleShot(true);
+        m_lookupTimer->setInterval(kLookupPauseMs);
+        connect(m_lookupTimer, &QTimer::timeout, this, &QVR_AddStreamingVideoViewController::lookUpPendingVideo);
+    }
+    m_lookupTimer->start();
+}
+
+void QVR_AddStreamingVideoViewController::lookUpPendingVideo()
+{
+    if (!m_validVideoURLEntered || m_pendingVideoId.isEmpty())
+        return;
+    const quint64 request = m_request;
     QPointer<QVR_AddStreamingVideoViewController> self(this);
     const auto answer = [self, request](bool valid, const QByteArray& imageData, bool siteAnswered) {
         if (self && self->m_request == request)
             self->handleVideoValidation(valid, imageData, siteAnswered);
     };
     if (m_source == kYouTube)
-        YouTubeVideoPreviewHelper::checkVideoId(videoId, answer);
+        YouTubeVideoPreviewHelper::checkVideoId(m_pendingVideoId, answer);
     else
-        VimeoVideoPreviewHelperClass::checkVideoId(videoId, answer);
+        VimeoVideoPreviewHelperClass::checkVideoId(m_pendingVideoId, answer);
 }
 
 void QVR_AddStreamingVideoViewController::handleVideoValidation(bool valid, const QByteArray& imageData,

@@ -9,6 +9,8 @@
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
 
+class QTimer;
+
 class AddYouTubeVideoDelegate {
 public:
     virtual ~AddYouTubeVideoDelegate() = default;
@@ -19,12 +21,14 @@ public:
 
 // The dialog in which a web video link is typed or pasted: it recognises the site's video id as the text changes,
 // asks the site for the preview picture to confirm the video, shows the picture (or a placeholder), colours the
-// text black or red and enables Insert only for a confirmed video. Only the answer for the latest text counts.
+// text black or red and enables Insert only for a confirmed video. Only the answer for the latest text counts, and
+// the site is asked once the typing pauses (kLookupPauseMs), not at every key. Return in the field is Insert.
 // Its views come from the interface file "QVR_AddStreamingVideoViewController".
 class QVR_AddStreamingVideoViewController : public NavigationControllerFriendlyViewController {
     Q_OBJECT
 public:
     static const QString kNibName; // "QVR_AddStreamingVideoViewController"
+    static constexpr int kLookupPauseMs = 350;
 
     explicit QVR_AddStreamingVideoViewController(QObject* parent = nullptr);
 
@@ -58,11 +62,15 @@ protected:
 private:
     void awakeFromNib();
     void showImage(const QImage& image, bool placeholder);
+    // Asks the site about the video id of the latest text.
+    void lookUpPendingVideo();
 
     AddYouTubeVideoDelegate* m_delegate = nullptr;
     QString m_source;
     bool m_validVideoURLEntered = false;
     quint64 m_request = 0;
+    QString m_pendingVideoId;
+    QTimer* m_lookupTimer = nullptr;
     QImage m_shownImage;
     bool m_showsPlaceholder = false;
     QPointer<QLabel> m_titleLabel;

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QGraphicsScene>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
@@ -42,6 +44,26 @@ void QVR_ArtBoardScrollView::wheelEvent(QWheelEvent* event)
         return;
     }
     QGraphicsView::wheelEvent(event);
+}
+
+bool QVR_ArtBoardScrollView::event(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        // With nothing on the board holding the keyboard, Tab leaves the canvas for the window's next control.
+        // Left to the scene, it would first hand the keyboard back to the text edited last, where it shows
+        // nowhere: the key would seem lost.
+        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+            !(scene() && scene()->focusItem())) {
+            const bool next = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+            if (focusNextPrevChild(next)) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    return QGraphicsView::event(event);
 }
 
 bool QVR_ArtBoardScrollView::viewportEvent(QEvent* event)

@@ -23,6 +23,9 @@ public:
     void contentViewBoundsChanged();
 
 protected:
+    // Tab and Shift+Tab leave the canvas for the window's other controls unless an object on it (a text being
+    // edited) has the keyboard.
+    bool event(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

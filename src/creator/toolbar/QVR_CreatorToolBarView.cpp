@@ -535,7 +535,7 @@ void QVR_CreatorToolBarView::guideButtonPressed()
     if (!makeGuide)
         return;
     const int top = height() + kGuideBelowToolbar;
-    openShield([&](QWidget* closeView) -> QWidget* {
+    const bool opened = openShield([&](QWidget* closeView) -> QWidget* {
         QWidget* guide = makeGuide(closeView);
         if (!guide)
             return nullptr;
@@ -543,6 +543,10 @@ void QVR_CreatorToolBarView::guideButtonPressed()
         guide->move(closeView->width() - kGuideRightInset - guide->width(), top);
         return guide;
     });
+    // The guide sits beside the work (it also opens by itself): a click elsewhere closes it and still does what
+    // it was aimed at, and the wheel keeps zooming the canvas.
+    if (opened && m_shield)
+        m_shield->setPassesEventsThrough(true);
 }
 
 void QVR_CreatorToolBarView::titleLabelPressed()

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "foundation/FontSubstitution.h"
@@ -99,6 +100,17 @@ void QVR_ToolbarButton::changeEvent(QEvent* event)
     QAbstractButton::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
         update();
+}
+
+void QVR_ToolbarButton::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !event->isAutoRepeat() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void QVR_ToolbarButton::paintEvent(QPaintEvent*)

@@ -37,6 +37,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Return and Enter press a focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layoutParts();

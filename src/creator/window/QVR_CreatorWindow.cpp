@@ -771,6 +771,10 @@ void QVR_CreatorWindow::openRequesterHasFinishedLoadingModel(const std::shared_p
     delete m_loadingViewHolder;
     m_toolBarView->setEnabled(!isDisplayingSheet());
     launchTessarineWithTessarineModel(model);
+    // The loading view took no keyboard, and the greyed toolbar none either: the window's first control takes it
+    // now, as in a window opened with its document in.
+    if (!isDisplayingSheet() && (!focusWidget() || !focusWidget()->isVisible()))
+        focusNextPrevChild(true);
 }
 
 void QVR_CreatorWindow::closeEvent(QCloseEvent* event)

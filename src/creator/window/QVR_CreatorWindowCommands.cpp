@@ -12,6 +12,7 @@
 #include "app/QVRWindowManager.h"
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
+#include "controls/PanelFocusReturn.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
@@ -452,6 +453,8 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
 {
     if (m_darkPanel)
         dismissDarkPanel();
+    // Where the keyboard goes back when the panel closes: taken before the toolbar greys, which moves it on.
+    QPointer<QWidget> keyboardBefore = focusWidget();
     m_toolBarView->setEnabled(false);
     auto* panel = new SheetLikePanelViewController(this);
     panel->setDelegate(this);
@@ -463,6 +466,8 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
     view->setGeometry(darkPanelRect());
     view->show();
     view->raise();
+    if (keyboardBefore && !view->isAncestorOf(keyboardBefore))
+        PanelFocusReturn::install(view)->setReturnsTo(keyboardBefore);
     panel->navigationController()->setRootViewController(root);
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/QVRWindowManager.h"
+#include "controls/FloatingWindowCloser.h"
 #include "controls/ViewControllerWindowController.h"
 #include "foundation/Tessutils.h"
 #include "strings/UFM.h"
@@ -145,6 +146,9 @@ void QVRCompressionSelectionViewController::choosePreset(QWidget* window, Select
     QWidget* sheet = windowController->window();
     sheet->setParent(parentWindow, Qt::Dialog);
     sheet->setWindowModality(Qt::WindowModal);
+    // Escape, Ctrl+W and a close button of its own leave it without a choice, also where no window manager
+    // decorates the window.
+    FloatingWindowCloser::install(sheet, UFM::SAYS_CLOSE());
     // Centred over its window, as the other dialogs are, not at the window's corner over its toolbar.
     sheet->adjustSize();
     QRect frame(QPoint(0, 0), sheet->size());

@@ -12,8 +12,8 @@ class QPushButton;
 class VideoAssetCompressorPreset;
 
 // Asks which size added videos are re-encoded to: Small (480p), Medium (720p) or Large (1080p). Any other way of
-// leaving it (Escape, closing its window, another control wired to compressionButtonPressed) gives no preset,
-// which means the videos are kept as they are.
+// leaving it (Escape, Ctrl+W, its own close button, closing its window, another control wired to
+// compressionButtonPressed) gives no preset, which means the videos are kept as they are.
 class QVRCompressionSelectionViewController : public ViewController {
     Q_OBJECT
 public:

@@ -26,6 +26,7 @@ QVRTitleAndDescriptionEditorViewController::QVRTitleAndDescriptionEditorViewCont
     m_descriptionField = new QPlainTextEdit(this);
     m_descriptionField->setObjectName(QStringLiteral("description"));
     m_descriptionField->setFixedHeight(80);
+    m_descriptionField->setTabChangesFocus(true);
     m_doneButton = new QPushButton(UFM::DONE_TEXT(), this);
     layout->addWidget(m_nameLabel);
     layout->addWidget(m_titleField);
@@ -45,6 +46,9 @@ QVRTitleAndDescriptionEditorViewController::QVRTitleAndDescriptionEditorViewCont
         widget->setPalette(palette);
     }
     connect(m_doneButton, &QPushButton::clicked, this, &QVRTitleAndDescriptionEditorViewController::doneButtonPressed);
+    // Return in the title is Done, as in a dialog: kept and closed.
+    connect(m_titleField, &QLineEdit::returnPressed, this,
+            &QVRTitleAndDescriptionEditorViewController::doneButtonPressed);
 }
 
 void QVRTitleAndDescriptionEditorViewController::setTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& document)

@@ -55,7 +55,11 @@ QVRSizePicker::QVRSizePicker(QWidget* parent)
             [this] { m_menu->popup(m_field->mapToGlobal(QPoint(0, m_field->height()))); });
     connect(m_field, &QLineEdit::textEdited, this, &QVRSizePicker::textEdited);
     // Whatever is left in the field when editing ends shows the size again.
-    connect(m_field, &QLineEdit::editingFinished, this, &QVRSizePicker::showSize);
+    connect(m_field, &QLineEdit::editingFinished, this, [this] {
+        showSize();
+        if (const auto ended = onEditingEnded)
+            ended();
+    });
     setDocked(true);
     showSize();
 }
@@ -103,6 +107,11 @@ void QVRSizePicker::setCurrentSize(int size)
     if (m_field->hasFocus() && wholeNumber(m_field->text()) == std::optional<int>(size))
         return;
     showSize();
+}
+
+bool QVRSizePicker::isBeingTyped() const
+{
+    return m_field->hasFocus();
 }
 
 void QVRSizePicker::showSize()

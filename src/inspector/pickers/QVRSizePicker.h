@@ -38,6 +38,10 @@ public:
     QMenu* menu() const { return m_menu; }
 
     std::function<void(int)> onSizeChanged;
+    // Runs when editing in the field ends (Return, or the field lost the keyboard).
+    std::function<void()> onEditingEnded;
+    // Whether the size comes from the keyboard in the field (typed, or stepped with Up and Down).
+    bool isBeingTyped() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

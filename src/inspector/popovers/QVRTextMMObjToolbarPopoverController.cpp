@@ -67,6 +67,7 @@ TextRange paragraphRange(const QString& text, TextRange range)
 QVRTextMMObjToolbarPopoverController::QVRTextMMObjToolbarPopoverController(bool docked)
     : QVRMMObjToolbarPopoverBase(docked)
     , m_colorStep(new CoalescedUndoStep(this))
+    , m_typedSizeStep(new CoalescedUndoStep(this))
 {
 }
 
@@ -74,6 +75,7 @@ QVRTextMMObjToolbarPopoverController::~QVRTextMMObjToolbarPopoverController()
 {
     m_selectionObservation.reset();
     m_colorStep->close();
+    m_typedSizeStep->close();
 }
 
 std::shared_ptr<FontList> QVRTextMMObjToolbarPopoverController::fontListForTheme(const QString& themeID)
@@ -218,6 +220,10 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
         if (self)
             self->sizeAdjusted(size);
     };
+    sizePicker->onEditingEnded = [self] {
+        if (self)
+            self->m_typedSizeStep->close();
+    };
     m_sizePicker = sizePicker;
 
     auto* colorPicker = new QVRColorPicker;
@@ -238,6 +244,7 @@ void QVRTextMMObjToolbarPopoverController::setupMMObjDefaultToolbarViews()
 void QVRTextMMObjToolbarPopoverController::dismissPopover(bool animated)
 {
     m_colorStep->close();
+    m_typedSizeStep->close();
     QVRMMObjToolbarPopoverBase::dismissPopover(animated);
 }
 
@@ -320,7 +327,15 @@ void QVRTextMMObjToolbarPopoverController::sizeAdjusted(int size)
     const auto flow = objectFlow();
     if (!view || !textObject() || !flow || size <= 0)
         return;
-    flow->beginUndoableChangesPagingToScreen(objectScreen());
+    // A size typed key by key ("1", "12") is one step, as a typed position is: it stays open until the field's
+    // editing ends. A size chosen from the menu is a step of its own.
+    const bool typed = m_sizePicker && m_sizePicker->isBeingTyped();
+    if (typed) {
+        m_typedSizeStep->touch(flow, objectScreen());
+        m_typedSizeStep->closeTimer()->stop();
+    } else {
+        flow->beginUndoableChangesPagingToScreen(objectScreen());
+    }
     if (const auto action = flow->currentUndoableAction())
         action->setActionDescription(UFM::UNDO_MANAGER_TEXT_MODIFICATION_TAG());
     TextAttributes typing = view->typingAttributes();
@@ -331,7 +346,8 @@ void QVRTextMMObjToolbarPopoverController::sizeAdjusted(int size)
         if (!attributes.fontName.isEmpty())
             attributes.fontSize = size;
     });
-    flow->endUndoableChanges();
+    if (!typed)
+        flow->endUndoableChanges();
 }
 
 void QVRTextMMObjToolbarPopoverController::colorPicked(const QColor& picked)

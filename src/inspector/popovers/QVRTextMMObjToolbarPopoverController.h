@@ -36,6 +36,8 @@ public:
     QVRColorPicker* colorPicker() const { return m_colorPicker; }
     QWidget* alignmentButton(int alignment) const;
     CoalescedUndoStep* colorStep() const { return m_colorStep; }
+    // The one step of a size typed into the size field, open until the field's editing ends.
+    CoalescedUndoStep* typedSizeStep() const { return m_typedSizeStep; }
 
     // The edits. Alignment in TextAttributes numbers; each is one undo step, quick colour picks sharing one.
     void alignPressed(int alignment);
@@ -76,6 +78,7 @@ private:
     QPointer<QWidget> m_centerButton;
     QPointer<QWidget> m_rightButton;
     CoalescedUndoStep* m_colorStep;
+    CoalescedUndoStep* m_typedSizeStep;
     NotificationObservation m_selectionObservation;
     ObjectUpdateNotifierObserver m_textObserver;
 };

@@ -237,6 +237,8 @@ QVR_BigTextOutlet::QVR_BigTextOutlet(const std::shared_ptr<ZERI_FlowScreenModel>
 {
     m_text = new QPlainTextEdit(this);
     m_text->setPlaceholderText(tr("Presenter notes"));
+    // Tab moves on to the next control, as everywhere in the window, instead of typing a tab into the notes.
+    m_text->setTabChangesFocus(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 8, 12, 8);
     layout->addWidget(new QLabel(tr("Notes"), this));

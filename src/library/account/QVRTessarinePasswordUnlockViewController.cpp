@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "controls/FloatingWindowCloser.h"
 #include "controls/ViewControllerWindowController.h"
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
@@ -133,6 +134,8 @@ void QVRTessarinePasswordUnlockViewController::showPrompt(const QString& stringI
     auto* prompt = new QVRTessarinePasswordUnlockViewController(stringID);
     windowController->setViewController(prompt);
     windowController->window()->setWindowTitle(stringID);
+    // Escape, Ctrl+W and its own close button leave it without opening, also where no window manager decorates it.
+    FloatingWindowCloser::install(windowController->window(), UFM::SAYS_CLOSE());
     auto* watcher = new PromptWindowWatcher(windowController, std::move(onDismissed));
     QPointer<ViewControllerWindowController> owner(windowController);
     prompt->setOnTessarineUnlocked([owner, watcher, onUnlocked = std::move(onUnlocked)](const QString& reply) {

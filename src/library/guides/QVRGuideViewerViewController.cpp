@@ -21,6 +21,7 @@
 #include "service/ServiceReachability.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "viewer/QVRViewerOptionalControllsView.h"
 #include "viewer/QVR_TessarineViewerView.h"
@@ -325,8 +326,9 @@ void QVRGuideViewerViewController::listReplied(const QString& text)
             qCWarning(lcLibrary) << "a guide that is not a record is skipped:" << guide;
     }
     respondToRecievingTessarinesList();
-    if (unreachable && m_tessarinesArray.isEmpty() && m_noticeLabel) {
-        m_noticeLabel->setText(ServiceReachability::unreachableText());
+    // An empty list says why it is empty: the service could not be reached, or it has no guide to list.
+    if (m_tessarinesArray.isEmpty() && m_noticeLabel) {
+        m_noticeLabel->setText(unreachable ? ServiceReachability::unreachableText() : UFM::GUIDES_NONE_LISTED());
         placeNotice();
         m_noticeLabel->show();
         m_noticeLabel->raise();

@@ -40,7 +40,8 @@ public:
     QVRViewerViewController* viewerViewController();
     QVRViewerOptionalControllsView* viewerControllsView() const { return m_viewerControllsView; }
     bool isSpinnerRunning() const;
-    // What the panel says in the list's place (that the service cannot be reached), or empty.
+    // What the panel says in the list's place (that the service cannot be reached, or that it lists no guide), or
+    // empty.
     QString serviceNoticeShown();
 
     int tessarineAreaWidth() const;

@@ -450,7 +450,22 @@ void QVRTessarineListsWindowController::startFirstLaunchTour()
     m_firstLaunchWindow->setParent(m_window, m_firstLaunchWindow->windowFlags() | Qt::Window);
     m_firstLaunchWindow->setWindowFlag(Qt::WindowStaysOnTopHint);
     s_tourShown = true;
+    m_tourShownAt.start();
+    if (m_window)
+        m_window->installEventFilter(this);
     bringFirstLaunchTourToFront();
+}
+
+bool QVRTessarineListsWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only while the windows come up: later the user may well turn to the home window.
+    if (event->type() == QEvent::WindowActivate && watched == m_window && m_firstLaunchWindow &&
+        m_firstLaunchWindow->isVisible() && m_tourShownAt.isValid() && m_tourShownAt.elapsed() < kTourTakesKeyboardMs)
+        QTimer::singleShot(0, this, [this] {
+            if (m_firstLaunchWindow && m_firstLaunchWindow->isVisible())
+                m_firstLaunchWindow->activateWindow();
+        });
+    return QObject::eventFilter(watched, event);
 }
 
 void QVRTessarineListsWindowController::bringFirstLaunchTourToFront()

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
@@ -104,6 +105,11 @@ public:
     // Lets the next lists window start the tour again (tests).
     static void resetFirstLaunchTourForTesting();
 
+protected:
+    // The home window activated as the windows come up (its own activation arrives late, where it is carried out
+    // only once the window is on screen): the tour above it takes the keyboard.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void keepNativeWindowForWebPages();
     void setUpTabBar();
@@ -121,6 +127,8 @@ private:
     QPointer<QVRGuideViewerViewController> m_guideViewController;
     QPointer<MouseEventShieldWindow> m_sheildWindow;
     QPointer<QWidget> m_firstLaunchWindow;
+    QElapsedTimer m_tourShownAt;
+    static constexpr int kTourTakesKeyboardMs = 3000;
     QStackedLayout* m_pages = nullptr;
     QToolButton* m_tabButtons[3] = {nullptr, nullptr, nullptr};
     QToolButton* m_guideButton = nullptr;

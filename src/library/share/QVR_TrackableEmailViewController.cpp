@@ -4,6 +4,7 @@
 
 #include <QJsonValue>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -106,6 +107,35 @@ protected:
         QWidget::resizeEvent(event);
         if (m_controller)
             m_controller->layoutView();
+    }
+
+    void showEvent(QShowEvent* event) override
+    {
+        QWidget::showEvent(event);
+        // The user comes to type the recipients: the keyboard is there at once.
+        if (m_controller && m_controller->m_recipientsTextField)
+            m_controller->m_recipientsTextField->setFocus(Qt::OtherFocusReason);
+    }
+
+    // What the fields leave: Return in a one-line field sends, Escape cancels. No key goes on to the view that
+    // shows the composer (a player would take Return or Escape as its own).
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        event->accept();
+        if (!m_controller || event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier))
+            return;
+        switch (event->key()) {
+        case Qt::Key_Escape:
+            m_controller->cancelBtnPressed();
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (qobject_cast<QLineEdit*>(focusWidget()))
+                m_controller->sendBtnPressed();
+            break;
+        default:
+            break;
+        }
     }
 
 private:

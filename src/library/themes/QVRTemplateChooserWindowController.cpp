@@ -3,11 +3,14 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "controls/FloatingWindowCloser.h"
 #include "controls/INAppStoreWindow.h"
 #include "foundation/FontSubstitution.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
+#include "library/themes/QVR_TemplatePreviewViewController.h"
 #include "strings/UFM.h"
 
 namespace {
@@ -81,6 +84,27 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_chooser->view());
     m_window->resize(900, 520);
+    // Leaving without a template: Escape, Ctrl+W and a close button in the title band, also without a window
+    // manager. Escape first leaves a template's preview, as its own close button does.
+    FloatingWindowCloser* closer = FloatingWindowCloser::install(m_window, UFM::SAYS_CLOSE());
+    closer->useLightButton();
+    closer->leaveEscapeToWindow();
+    m_window->installEventFilter(this);
+}
+
+bool QVRTemplateChooserWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape that no control of the window took: a preview's player takes it itself.
+    if (watched == m_window && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (QVR_TemplatePreviewViewController* preview = m_chooser ? m_chooser->previewVC() : nullptr)
+            preview->closeButtonPressed();
+        else
+            m_window->close();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QVRTemplateChooserWindowController::showWindow()

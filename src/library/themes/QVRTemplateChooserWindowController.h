@@ -21,6 +21,9 @@ public:
     // Shows the window in front and makes it key.
     void showWindow();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QVRTemplateChooserWindowController();
     ~QVRTemplateChooserWindowController() override;

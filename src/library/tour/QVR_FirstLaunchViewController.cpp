@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "library/LibraryLogging.h"
@@ -115,6 +116,10 @@ QVR_FirstLaunchViewController::QVR_FirstLaunchViewController(QWidget* parent)
     m_signIn = makeButton(UFM::SIGN_IN_TEXT(), this, false);
     m_signIn->setObjectName(QStringLiteral("signInButton"));
     connect(m_getStarted, &QPushButton::clicked, this, [this] { getStartedPressed(); });
+    // Escape leaves the tour as Get Started does, also where no window manager offers a close button.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("closeOnEscape"));
+    connect(escape, &QShortcut::activated, this, [this] { getStartedPressed(); });
     connect(m_signUp, &QPushButton::clicked, this, [this] { showRegisterWall(true); });
     connect(m_signIn, &QPushButton::clicked, this, [this] { showRegisterWall(false); });
 

@@ -2,11 +2,13 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -24,6 +26,51 @@ QMessageBox::Icon iconFor(AlertRequest::Style style)
         break;
     }
     return QMessageBox::Information;
+}
+
+// Gives an alert's text field the keyboard each time the alert shows: the box hands it to its default button as it
+// shows, where the first space typed would press it.
+class FieldFocusOnShow : public QObject {
+public:
+    FieldFocusOnShow(QWidget* box, QWidget* field)
+        : QObject(field)
+        , m_field(field)
+    {
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, m_field, [field = m_field] {
+                if (field && field->isVisible())
+                    field->setFocus(Qt::OtherFocusReason);
+            });
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPointer<QWidget> m_field;
+};
+
+// Puts `widget` in the box's grid just above its row of buttons, across the whole width.
+void placeAboveButtons(QMessageBox* box, QWidget* widget)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    if (!grid)
+        return;
+    auto* buttons = box->findChild<QDialogButtonBox*>();
+    const int index = buttons ? grid->indexOf(buttons) : -1;
+    if (index < 0) {
+        grid->addWidget(widget, grid->rowCount(), 0, 1, grid->columnCount());
+        return;
+    }
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(buttons);
+    grid->addWidget(widget, row, 0, 1, grid->columnCount());
+    grid->addWidget(buttons, row + 1, column, rowSpan, columnSpan);
 }
 
 } // namespace
@@ -49,16 +96,23 @@ QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget*
             box->setEscapeButton(button);
     }
 
+    // First: the box lays itself out afresh when it gets its check box, which would drop the field below.
+    if (request.showsSuppressionButton)
+        box->setCheckBox(new QCheckBox(QObject::tr("Do not show this message again"), box));
     if (request.hasTextField) {
         auto* field = new QPlainTextEdit(box);
         field->setObjectName(QLatin1String(kTextFieldName));
         field->setPlainText(request.textFieldValue);
         field->setMinimumSize(300, 80);
-        if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
-            grid->addWidget(field, grid->rowCount(), 0, 1, grid->columnCount());
+        // Tab leaves the field for the buttons instead of typing a tab into it.
+        field->setTabChangesFocus(true);
+        placeAboveButtons(box, field);
+        QWidget::setTabOrder(field, box->defaultButton());
+        // The user types at once: the field has the keyboard, not the default button (a space would press it).
+        field->moveCursor(QTextCursor::End);
+        field->setFocus(Qt::OtherFocusReason);
+        new FieldFocusOnShow(box, field);
     }
-    if (request.showsSuppressionButton)
-        box->setCheckBox(new QCheckBox(QObject::tr("Do not show this message again"), box));
     return box;
 }
 

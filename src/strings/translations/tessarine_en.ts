@@ -1642,6 +1642,11 @@
         <translation>Tessarine Guide</translation>
     </message>
     <message>
+        <source>GUIDES_NONE_LISTED</source>
+        <extracomment>the guide panel when the service lists no guide</extracomment>
+        <translation>There are no guides to show yet.</translation>
+    </message>
+    <message>
         <source>SAYS_TESSARINE_FAQ</source>
         <extracomment>Tessarine FAQ</extracomment>
         <translation>Tessarine FAQ</translation>

@@ -1,0 +1,439 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractSpinBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QTest>
+#include <QToolButton>
+#include <QWindow>
+
+#include "app/QVRAppDelegate.h"
+#include "controls/FloatingWindowCloser.h"
+#include "controls/MouseEventShieldWindow.h"
+#include "controls/SheetLikePanelViewController.h"
+#include "controls/UniversalPopover.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/addition/QVR_AddShapeMenuViewController.h"
+#include "creator/addition/QVR_AddStreamingVideoViewController.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/toolbar/QVR_ToolbarButton.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
+#include "inspector/panels/QVRXYPaletteView.h"
+#include "inspector/pickers/ColorPanel.h"
+#include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/sidemenu/QVR_ContextualMenuView.h"
+#include "inspector/sidemenu/QVR_SideMenuOutlets.h"
+#include "library/account/QVR_ProfileEditorWebViewWindowController.h"
+#include "library/guides/QVRGuideViewerViewController.h"
+#include "library/themes/QVRTemplateChooserWindowController.h"
+#include "platform/UserDefaults.h"
+#include "pptx/import/QVRPowerpointOverviewWindowController.h"
+#include "roads/RoadsKeyboard.h"
+#include "roads/RoadsSignedInService.h"
+#include "roads/RoadsTestSupport.h"
+#include "support/UserInput.h"
+#include "tessarine_data_model/ZERI_FlowScreenModel.h"
+#include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
+#include "viewer/QVRViewerWindow.h"
+
+using namespace roads;
+namespace keys = roads::keyboard;
+
+namespace {
+
+using Type = ZERI_MixedMediaObject::Type;
+using Proxy = std::shared_ptr<ZERI_MixedMediaObjectProxy>;
+
+// One guide in the service's list, so that the guide opens by itself in the first creator windows.
+QJsonObject oneGuide()
+{
+    return QJsonObject{{QStringLiteral("id"), QStringLiteral("2001")},
+                       {QStringLiteral("string_id"), QStringLiteral("guide-one")},
+                       {QStringLiteral("title"), QStringLiteral("Getting started")},
+                       {QStringLiteral("description"), QStringLiteral("The first steps")}};
+}
+
+class KeyboardRoad : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(signedInService()); }
+    void SetUp() override
+    {
+        application();
+        ASSERT_TRUE(leaveFirstLaunchTour());
+        // No guide unless a road asks for one: the guide would open by itself over the first new windows.
+        signedInService()->withState([](FakeWebService::State& state) { state.helpList = QJsonArray(); });
+        UserDefaults::standard().setValue(QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey, 2);
+    }
+    void TearDown() override { closeDocumentWindows(); }
+
+    static QVR_CreatorWindow* newWindow()
+    {
+        QVR_CreatorWindow* window = createDocumentFromPlusTile();
+        if (!window) {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->isVisible())
+                    ADD_FAILURE() << "shown: " << top->metaObject()->className() << " "
+                                  << top->windowTitle().toStdString();
+            return nullptr;
+        }
+        window->resize(1300, 900);
+        UserInput::letRepaintsHappen();
+        waitFor([&] { return QApplication::activeWindow() == window && window->focusWidget(); }, 5000);
+        return window;
+    }
+    static std::vector<Proxy> shapesOf(QVR_CreatorWindow* window)
+    {
+        std::vector<Proxy> shapes;
+        for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+            if ((*object)->type() == Type::Shape)
+                shapes.push_back(object);
+        return shapes;
+    }
+    // Insert › Shape › the first shape, with the keyboard once Insert is open.
+    static Proxy addShape(QVR_CreatorWindow* window)
+    {
+        const size_t before = shapesOf(window).size();
+        click(window->theToolBarView()->insertButton());
+        QVR_AddElementMenuViewController* menu = nullptr;
+        if (!waitFor([&] {
+                return (menu = openedMenu<QVR_AddElementMenuViewController>()) && menu->cells().value(0) &&
+                       menu->cells().value(0)->hasFocus();
+            }))
+            return nullptr;
+        const int shapeRow = int(menu->cells().indexOf(menu->shapeCell()));
+        for (int row = 0; row < shapeRow; ++row)
+            keys::press(Qt::Key_Down);
+        keys::press(Qt::Key_Return);
+        QVR_AddShapeMenuView* shapes = nullptr;
+        if (!waitFor([&] {
+                auto* chooser = openedMenu<QVR_AddShapeMenuViewController>();
+                shapes = chooser ? chooser->menuView() : nullptr;
+                return shapes && shapes->buttons().value(0)->hasFocus();
+            }))
+            return nullptr;
+        keys::press(Qt::Key_Return);
+        if (!waitFor([&] { return shapesOf(window).size() == before + 1; }, 5000))
+            return nullptr;
+        return shapesOf(window).back();
+    }
+    // The side menu's body, shown.
+    static QWidget* openSideMenu(QVR_CreatorWindow* window)
+    {
+        auto* menu = qobject_cast<QVR_ContextualMenuView*>(window->sideBarView());
+        if (!menu)
+            return nullptr;
+        if (!(menu->width() > 0 && menu->currentBody() && menu->currentBody()->isVisible()))
+            click(window->theToolBarView()->sidebarMenuButton());
+        waitFor([&] { return menu->width() > 0 && menu->currentBody() && menu->currentBody()->isVisible(); });
+        UserInput::letRepaintsHappen(200);
+        return menu->currentBody();
+    }
+    static QPoint emptyCanvasPoint(QVR_CreatorWindow* window)
+    {
+        QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+        return view->viewport()->rect().bottomLeft() + QPoint(30, -30);
+    }
+};
+
+} // namespace
+
+// Screen › Presenter Notes shows the real dialog with the keyboard in its field: "Note one", typed key by key with
+// the event loop turning, is kept (the space types a blank, it does not press OK), and the keyboard comes back to
+// the canvas when the dialog closes.
+TEST_F(KeyboardRoad, APresenterNoteTypedIntoTheDialogIsKept)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(keys::check(QStringLiteral("a new window")));
+    QWidget* before = keys::focused();
+
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("setPresenterNote")));
+    QPointer<QMessageBox> box;
+    ASSERT_TRUE(waitFor([&] {
+        box = visibleTopLevel<QMessageBox>();
+        return box && QApplication::activeWindow() == box;
+    }));
+    EXPECT_TRUE(waitFor([&] { return qobject_cast<QPlainTextEdit*>(keys::focused()) != nullptr; }, 2000))
+        << "the note's field does not have the keyboard";
+    ASSERT_TRUE(keys::check(QStringLiteral("Presenter Notes opened")));
+    ASSERT_TRUE(keys::type(QStringLiteral("Note one")));
+    ASSERT_TRUE(box && box->isVisible()) << "a typed key closed the dialog";
+    // Tab leaves the field for the buttons; Escape closes, and the typed note stays.
+    EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("Presenter Notes"), 2));
+    ASSERT_TRUE(keys::press(Qt::Key_Escape));
+    ASSERT_TRUE(waitFor([&] { return !visibleTopLevel<QMessageBox>(); }, 5000));
+    EXPECT_EQ(shownScreen(window)->presenterNotes(), QStringLiteral("Note one"));
+    EXPECT_TRUE(keys::check(QStringLiteral("Presenter Notes closed")));
+    EXPECT_EQ(keys::focused(), before);
+}
+
+// Up and Down in the side menu's opacity field step the opacity; the selected shape stays where it is.
+TEST_F(KeyboardRoad, TheArrowsInANumberFieldStayInTheField)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    const QRectF frame = (*shape)->frame();
+    QWidget* body = openSideMenu(window);
+    ASSERT_TRUE(body);
+    QVR_ColorOutlet* colour = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (colour = body->findChild<QVR_ColorOutlet*>()) && colour->isVisible(); }));
+    QDoubleSpinBox* opacity = colour->opacityField();
+    click(opacity);
+    ASSERT_TRUE(waitFor([&] { return keys::focused() == opacity; }, 3000))
+        << "the click left the keyboard on " << (keys::focused() ? keys::focused()->metaObject()->className() : "");
+    const double start = opacity->value();
+    keys::press(Qt::Key_Down);
+    keys::press(Qt::Key_Down);
+    keys::press(Qt::Key_Up);
+    EXPECT_EQ((*shape)->frame(), frame) << "the arrows moved the shape";
+    EXPECT_LT(opacity->value(), start);
+    EXPECT_FALSE(chooseMenuItemEnabled(window, QStringLiteral("nudgeUp")))
+        << "Edit › Nudge stays on while a number field has the keyboard";
+    EXPECT_TRUE(keys::check(QStringLiteral("the opacity field")));
+}
+
+// A click on the canvas puts the keyboard there, and Tab and Shift+Tab walk the window from it: also after a text
+// was typed and its editing ended with that click (the text had the keyboard last; Tab does not go back into it).
+TEST_F(KeyboardRoad, TabWalksTheWindowAfterAClickOnTheCanvas)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(addShape(window));
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::textCell));
+    std::shared_ptr<ZERI_MMObject_Text> text;
+    ASSERT_TRUE(waitFor([&] {
+        for (const Proxy& object : shownScreen(window)->mixedMediaObjects())
+            if ((*object)->type() == Type::Text)
+                text = std::dynamic_pointer_cast<ZERI_MMObject_Text>(object->object());
+        return text != nullptr;
+    }));
+    UserInput::letRepaintsHappen();
+    keys::type(QStringLiteral("Hello"));
+    QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, emptyCanvasPoint(window));
+    UserInput::letRepaintsHappen();
+    ASSERT_EQ(text->attributedString().string(), QStringLiteral("Hello")) << "the new text did not take the typing";
+    ASSERT_EQ(keys::focused(), view) << "the click left the keyboard elsewhere";
+    ASSERT_TRUE(keys::check(QStringLiteral("a click on the canvas")));
+    EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("a click on the canvas"), 8));
+    // The same from the toolbar's zoom menu and from the side menu.
+    openSideMenu(window);
+    EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("the side menu opened"), 8));
+}
+
+// Panels give the keyboard back where it was: Escape in the Insert menu and in the shape chooser back to Insert
+// (reached with Tab and opened with Return), Done or Return in the title editor back to where it was (never into
+// the position palette), Escape in the screen colour panel back to where it was (never into the notes).
+TEST_F(KeyboardRoad, ClosedPanelsGiveTheKeyboardBack)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QVR_ToolbarButton* insert = window->theToolBarView()->insertButton();
+    for (int press = 0; press < 40 && keys::focused() != insert; ++press)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_EQ(keys::focused(), insert) << "Tab never reached Insert";
+
+    // Return on the toolbar button opens it, as Space does.
+    ASSERT_TRUE(keys::press(Qt::Key_Return));
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (menu = openedMenu<QVR_AddElementMenuViewController>()) != nullptr; }, 5000))
+        << "Return on Insert opened nothing";
+    ASSERT_TRUE(keys::check(QStringLiteral("Insert opened")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !openedMenu<QVR_AddElementMenuViewController>(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("Insert closed with Escape")));
+    EXPECT_EQ(keys::focused(), insert);
+
+    // Insert › Shape, then Escape in the chooser.
+    keys::press(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] {
+        menu = openedMenu<QVR_AddElementMenuViewController>();
+        return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
+    }));
+    const int shapeRow = int(menu->cells().indexOf(menu->shapeCell()));
+    for (int row = 0; row < shapeRow; ++row)
+        keys::press(Qt::Key_Down);
+    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return openedMenu<QVR_AddShapeMenuViewController>() != nullptr; }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the shape chooser opened")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !openedMenu<QVR_AddShapeMenuViewController>(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the shape chooser closed with Escape")));
+    EXPECT_EQ(keys::focused(), insert);
+
+    // The title editor: Return in the title keeps it and closes the editor.
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    if (window->xyPaletteHidden()) {
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("toggleXYPalette")));
+    }
+    QWidget* before = keys::focused();
+    click(window->theToolBarView()->titleLabel());
+    QLineEdit* title = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* editor = window->findChild<QVRTitleAndDescriptionEditorViewController*>();
+        title = editor ? editor->findChild<QLineEdit*>(QStringLiteral("title")) : nullptr;
+        return title && keys::focused() == title;
+    }));
+    ASSERT_TRUE(keys::check(QStringLiteral("the title editor opened")));
+    keys::press(Qt::Key_A, Qt::ControlModifier);
+    keys::type(QStringLiteral("Spring"));
+    keys::press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !window->findChild<QVRTitleAndDescriptionEditorViewController*>(); }, 5000))
+        << "Return in the title did not close the editor";
+    EXPECT_EQ(window->currentModel()->title(), QStringLiteral("Spring"));
+    EXPECT_TRUE(keys::check(QStringLiteral("the title editor closed with Return")));
+    EXPECT_EQ(keys::focused(), before);
+    const QRectF frame = (*shape)->frame();
+    keys::type(QStringLiteral("7"));
+    EXPECT_EQ((*shape)->frame(), frame) << "a digit typed after the title editor moved the shape";
+
+    // The screen's colour panel from the side menu, closed with Escape.
+    QWidget* body = openSideMenu(window);
+    ASSERT_TRUE(body);
+    window->theArtBoard()->theScrollView()->setFocus();
+    before = keys::focused();
+    QVR_ColorOutlet* colour = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (colour = body->findChild<QVR_ColorOutlet*>()) && colour->isVisible(); }));
+    click(colour->well());
+    ColorPanel* panel = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] { return (panel = ColorPanel::existing()) && panel->isVisible() && QApplication::activeWindow() == panel; },
+        5000));
+    ASSERT_TRUE(keys::check(QStringLiteral("the colour panel opened")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !panel->isVisible(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the colour panel closed with Escape")));
+    EXPECT_FALSE(qobject_cast<QPlainTextEdit*>(keys::focused())) << "the keyboard went into the notes";
+}
+
+// Secondary windows close from the keyboard and have a close control of their own: Edit Profile, the Templates
+// window of File › New, the web video sheet over the canvas.
+TEST_F(KeyboardRoad, SecondaryWindowsCloseFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("editProfile")));
+    QVR_ProfileEditorWebViewWindowController* profile = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        profile = QVR_ProfileEditorWebViewWindowController::shownEditor();
+        return profile && QApplication::activeWindow() == profile->window();
+    }));
+    EXPECT_TRUE(keys::check(QStringLiteral("Edit Profile opened")));
+    ASSERT_TRUE(FloatingWindowCloser::of(profile->window()));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !QVR_ProfileEditorWebViewWindowController::shownEditor(); }, 5000))
+        << "Escape left Edit Profile open";
+    EXPECT_TRUE(keys::check(QStringLiteral("Edit Profile closed with Escape")));
+    EXPECT_EQ(QApplication::activeWindow(), lists);
+
+    // File › New: the Templates window, left with Ctrl+W, then with Escape.
+    for (const auto& [how, key, modifiers] :
+         {std::tuple{"Ctrl+W", Qt::Key_W, Qt::KeyboardModifiers(Qt::ControlModifier)},
+          std::tuple{"Escape", Qt::Key_Escape, Qt::KeyboardModifiers()}}) {
+        ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+        QVRTemplateChooserWindowController* chooser = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            chooser = QVRTemplateChooserWindowController::existingInstance();
+            return chooser && chooser->myWindow() && chooser->myWindow()->isVisible() &&
+                   QApplication::activeWindow() == chooser->myWindow();
+        }));
+        EXPECT_TRUE(keys::check(QStringLiteral("Templates opened")));
+        QPointer<QWidget> templates = chooser->myWindow();
+        keys::press(key, modifiers);
+        EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000))
+            << how << " left the Templates window open";
+        EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with ") + QString::fromLatin1(how)));
+    }
+
+    // Insert › YouTube or Vimeo: the link field has the keyboard; Escape closes the sheet.
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QWidget* before = keys::focused();
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::youTubeCell));
+    QVR_AddStreamingVideoViewController* sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        sheet = window->findChild<QVR_AddStreamingVideoViewController*>();
+        return sheet && sheet->urlFeild() && keys::focused() == sheet->urlFeild();
+    }));
+    EXPECT_TRUE(keys::check(QStringLiteral("the web video sheet opened")));
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !window->sheetLikeViewController(); }, 5000)) << "Escape left the sheet open";
+    EXPECT_TRUE(keys::check(QStringLiteral("the web video sheet closed with Escape")));
+    EXPECT_EQ(keys::focused(), before);
+}
+
+// Without a window manager nothing activates a window when a dialog or a secondary window closes: the application
+// gives the keyboard back itself. The player's print dialog cancelled, the import overview closed with its ×.
+TEST_F(KeyboardRoad, TheKeyboardComesBackWhenADialogCloses)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QVRViewerWindow* player = play(window);
+    ASSERT_TRUE(player);
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == player; }, 5000));
+    ASSERT_TRUE(keys::check(QStringLiteral("the player opened")));
+    ASSERT_TRUE(chooseMenuItem(player, QStringLiteral("print")));
+    QPrintDialog* print = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        print = visibleTopLevel<QPrintDialog>();
+        return print && QApplication::activeWindow() == print;
+    }));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !visibleTopLevel<QPrintDialog>(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the print dialog cancelled")));
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == player; }, 2000));
+    // The next key reaches the player: Escape ends the presentation.
+    QPointer<QVRViewerWindow> closing(player);
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !closing || !closing->isVisible(); }, 5000))
+        << "Escape after the print dialog was lost";
+    EXPECT_TRUE(keys::check(QStringLiteral("the player closed")));
+
+    QVRPowerpointOverviewWindowController* overview = openImportOverview();
+    ASSERT_TRUE(overview);
+    ASSERT_TRUE(keys::check(QStringLiteral("the import overview opened")));
+    FloatingWindowCloser* closer = FloatingWindowCloser::of(overview);
+    ASSERT_TRUE(closer);
+    QPointer<QWidget> overviewWindow(overview);
+    click(closer->closeButton());
+    ASSERT_TRUE(waitFor([&] { return !overviewWindow || !overviewWindow->isVisible(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the import overview closed with its ×")));
+}
+
+// The guide that opens by itself beside a new window lets the click that closes it through: the click on Add
+// Screen opens the screen chooser at once.
+TEST_F(KeyboardRoad, TheGuideLetsTheClickThatClosesItThrough)
+{
+    signedInService()->withState([](FakeWebService::State& state) { state.helpList = QJsonArray{oneGuide()}; });
+    UserDefaults::standard().setValue(QVR_CreatorToolBarView::kAutoLaunchedGuideCountKey, 0);
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QVR_CreatorToolBarView* toolbar = window->theToolBarView();
+    ASSERT_TRUE(waitFor([&] { return toolbar->shieldWindow() && toolbar->shieldWindow()->isVisible(); }, 10000))
+        << "the guide did not open by itself";
+    EXPECT_TRUE(keys::check(QStringLiteral("the guide opened by itself")));
+    // Where a person clicks: at Add Screen's place in the window, reaching whatever lies on top there.
+    QWidget* addScreen = toolbar->addScreenButton();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, addScreen->mapTo(window, addScreen->rect().center()));
+    EXPECT_TRUE(waitFor([&] { return !toolbar->shieldWindow() || !toolbar->shieldWindow()->isVisible(); }, 5000))
+        << "the click beside the guide left it open";
+    EXPECT_TRUE(waitFor([&] { return window->findChild<UniversalPopover*>() != nullptr; }, 5000))
+        << "the click that closed the guide did not reach Add Screen";
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(keys::check(QStringLiteral("the screen chooser closed")));
+}
