@@ -365,9 +365,13 @@ bool QVRAppDelegate::showRegisterWall(const QString& message)
 
 bool QVRAppDelegate::showRegisterWallWithMessage(const QString& message)
 {
+    return runWall(AppStartupHooks::shared().runRegisterWall, message);
+}
+
+bool QVRAppDelegate::runWall(const std::function<bool(const QString&)>& wall, const QString& message)
+{
     if (m_registerWallShown)
         return false;
-    const auto& wall = AppStartupHooks::shared().runRegisterWall;
     if (!wall) {
         qCInfo(lcApp) << "the sign-in wall is not available yet";
         return false;
@@ -397,6 +401,8 @@ void QVRAppDelegate::onSignInMenuItemPressed()
             hooks.runSignOutDialogue();
         else
             qCInfo(lcApp) << "the sign-out dialogue is not available yet";
+    } else if (hooks.runSignInWall) {
+        runWall(hooks.runSignInWall, UFM::SIGNUP_FREE());
     } else {
         showRegisterWallWithMessage(UFM::SIGNUP_FREE());
     }

@@ -103,6 +103,8 @@ private:
     std::function<void(const QString&)> m_stepObserver;
     QPointer<QMainWindow> m_fallbackWindow;
     QPointer<QWidget> m_listsWindow;
+    bool runWall(const std::function<bool(const QString&)>& wall, const QString& message);
+
     bool m_registerWallShown = false;
     bool m_flushedForQuit = false;
     bool m_quotaIsCurrentUsers = false; // the quota monitor has refreshed since the last sign-in or sign-out
