@@ -25,8 +25,10 @@
 #include "app/QVRURLSchemeHandler.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
+#include "controls/QVR_Toast.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/FileChooser.h"
 #include "platform/WebEngineSandbox.h"
 #include "platform/widgets/LinkOpener.h"
@@ -446,38 +448,42 @@ void QVRAppDelegate::setUserNotificationRecorderForTesting(UserNotificationRecor
     userNotificationRecorder() = std::move(recorder);
 }
 
-void QVRAppDelegate::postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText)
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText,
+                                          QWidget* window)
 {
     if (userNotificationRecorder()) {
         userNotificationRecorder()(title, subtitle, informativeText);
         return;
     }
-    // The tray balloon has a title and one text: the subtitle leads the text.
-    if (subtitle.isEmpty())
-        postUserNotification(title, informativeText);
-    else if (informativeText.isEmpty())
-        postUserNotification(title, subtitle);
-    else
-        postUserNotification(title, subtitle + QLatin1Char('\n') + informativeText);
+    // A balloon or a notice has a title and one text: the subtitle leads the text.
+    QStringList lines;
+    for (const QString& line : {subtitle, informativeText})
+        if (!line.isEmpty())
+            lines.append(line);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (window && window->isVisible()) {
+        QVR_Toast::toast(text.isEmpty() ? title : title + QLatin1Char('\n') + text, window);
+        return;
+    }
+    if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        static QPointer<QSystemTrayIcon> s_icon;
+        if (!s_icon) {
+            s_icon = new QSystemTrayIcon(qApp);
+            s_icon->setIcon(QApplication::windowIcon());
+        }
+        s_icon->show();
+        s_icon->showMessage(title, text);
+        return;
+    }
+    DesktopNotifications::notify(title, text, [title](bool shown) {
+        if (!shown)
+            qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
+    });
 }
 
-void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText)
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText, QWidget* window)
 {
-    if (userNotificationRecorder()) {
-        userNotificationRecorder()(title, QString(), informativeText);
-        return;
-    }
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) {
-        qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
-        return;
-    }
-    static QPointer<QSystemTrayIcon> s_icon;
-    if (!s_icon) {
-        s_icon = new QSystemTrayIcon(qApp);
-        s_icon->setIcon(QApplication::windowIcon());
-    }
-    s_icon->show();
-    s_icon->showMessage(title, informativeText);
+    postUserNotification(title, QString(), informativeText, window);
 }
 
 bool QVRAppDelegate::applicationShouldTerminate()
