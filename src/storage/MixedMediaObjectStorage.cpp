@@ -302,7 +302,10 @@ void checkContent(int itemType, const QString& folder, SetupFiles& files)
         problem = assetError(ContentAssetStorage::WrongContent, QStringLiteral("The item's kind of media is unknown"));
     }
     if (!problem.isNull()) {
-        files.error = assetError(ContentAssetStorage::WrongContent, problem.message);
+        const bool noPicture = problem.domain == QLatin1String(MediaPreviewImages::errorDomain) &&
+                               problem.code == MediaPreviewImages::NoPicture;
+        files.error =
+            assetError(noPicture ? ContentAssetStorage::NoPicture : ContentAssetStorage::WrongContent, problem.message);
         return;
     }
     if (!picture.isNull()) {

@@ -4,14 +4,27 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/QVRAppDelegate.h"
+#include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRRegisterWallWindowController.h"
+#include "platform/widgets/WidgetAlertPresenter.h"
+#include "strings/UFM.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "support/UserInput.h"
@@ -30,6 +43,23 @@ bool signedOut(QWidget* lists)
         return true;
     return chooseMenuItem(lists, QStringLiteral("signIn")) &&
            waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); });
+}
+
+// The alert shown in front once it comes, with its texts; nullptr when none came.
+QMessageBox* shownAlert()
+{
+    QMessageBox* alert = nullptr;
+    waitFor([&] { return (alert = visibleTopLevel<QMessageBox>()) != nullptr; }, 30000);
+    return alert;
+}
+
+// Whether `text` is in the alert as one of its lines, as the user reads it.
+bool alertReads(QMessageBox* alert, const QString& text)
+{
+    for (QLabel* label : alert->findChildren<QLabel*>())
+        if (label->isVisible() && label->text().contains(text))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -88,4 +118,65 @@ TEST(ViewerLibraryNotices, SignInFromTheMenuOpensTheSignInForm)
     EXPECT_GT(fieldShown.lightness(), 220) << "the e-mail field shows on the wall";
     EXPECT_TRUE(waitFor([] { return Tessutils::corvikAuthToken() == QLatin1String("TOKEN-carol"); }));
     EXPECT_TRUE(signedOut(lists));
+}
+
+// Export PDF to a place that cannot take the file: the alert names the file (and where it was to go), and the
+// alert is wide enough for its window title.
+TEST(ViewerLibraryNotices, AFailedExportPdfNamesItsFileUnderAWholeTitle)
+{
+    ASSERT_TRUE(startedService([](FakeWebService&) {}));
+    // A "folder" that is a plain file: nothing can be written in it.
+    QTemporaryDir outputs;
+    QFile plain(outputs.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("exportToPDF")));
+    ASSERT_TRUE(answerFileDialog(outputs.filePath(QStringLiteral("plain/Road export.pdf"))));
+    QMessageBox* alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alertReads(alert, UFM::PDF_EXPORT_FAILED_TEXT().arg(QStringLiteral("Road export.pdf"))))
+        << alert->text().toStdString();
+    EXPECT_TRUE(alertReads(alert, outputs.filePath(QStringLiteral("plain"))));
+    EXPECT_FALSE(alertReads(alert, QStringLiteral("cannot write")));
+    EXPECT_FALSE(alert->windowTitle().isEmpty());
+    EXPECT_GE(alert->width(), WidgetAlertPresenter::leastWidthForTitle(alert));
+    click(alert->defaultButton());
+    EXPECT_TRUE(waitFor([] { return !visibleTopLevel<QMessageBox>(); }));
+    closeDocumentWindows();
+}
+
+// A movie file of sound only, inserted as a video: the alert says the file holds no picture, not that it is
+// damaged, and nothing is added.
+TEST(ViewerLibraryNotices, ASoundOnlyMovieInsertedAsAVideoIsSaidToHoldNoPicture)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "ffmpeg is needed to make the test file";
+    ASSERT_TRUE(startedService([](FakeWebService&) {}));
+    QTemporaryDir inputs;
+    const QString tone = inputs.filePath(QStringLiteral("tone.mp4"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                            "sine=frequency=440:sample_rate=44100:duration=1", "-c:a", "aac", tone});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
+    ASSERT_TRUE(answerFileDialog(tone));
+    // The size chooser of videos comes first, as for any movie file.
+    Answerer sizes([] {
+        if (auto* presets = openedMenu<QVRCompressionSelectionViewController>())
+            click(presets->smallButton());
+    });
+    QMessageBox* alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alertReads(alert, UFM::CONTENT_NOT_ADDED_NO_PICTURE())) << alert->informativeText().toStdString();
+    EXPECT_FALSE(alertReads(alert, UFM::CONTENT_NOT_ADDED_UNREADABLE()));
+    EXPECT_TRUE(alertReads(alert, QStringLiteral("tone.mp4")));
+    click(alert->defaultButton());
+    EXPECT_TRUE(waitFor([] { return !visibleTopLevel<QMessageBox>(); }));
+    EXPECT_EQ(countObjects(shownScreen(window), ZERI_MixedMediaObject::Video), 0);
+    closeDocumentWindows();
 }

@@ -154,6 +154,8 @@ QString reasonForSetupError(const Error& error)
 {
     if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(QLocale().formattedDataSize(Tessutils::userMaxUploadSize()));
+    if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::NoPicture)
+        return UFM::CONTENT_NOT_ADDED_NO_PICTURE();
     if (error.domain == QLatin1String(ZERI_WebDownloader::errorDomain) && error.code == ZERI_WebDownloader::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
             QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));

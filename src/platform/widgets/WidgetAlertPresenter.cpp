@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -26,11 +28,31 @@ QMessageBox::Icon iconFor(AlertRequest::Style style)
     return QMessageBox::Information;
 }
 
+// A message box titled with the application's name. It sizes itself to its texts when shown: a short message would
+// leave the window manager too little room for the title, which it then cuts short, so it widens to fit the title.
+class TitledMessageBox : public QMessageBox {
+public:
+    explicit TitledMessageBox(QWidget* parent)
+        : QMessageBox(parent)
+    {
+        setWindowTitle(QGuiApplication::applicationDisplayName());
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const int least = WidgetAlertPresenter::leastWidthForTitle(this);
+        if (width() < least)
+            setFixedSize(least, height());
+    }
+};
+
 } // namespace
 
 QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget* parent)
 {
-    auto* box = new QMessageBox(parent);
+    auto* box = new TitledMessageBox(parent);
     box->setIcon(iconFor(request.style));
     box->setText(request.messageText);
     box->setInformativeText(request.informativeText);
@@ -60,6 +82,14 @@ QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget*
     if (request.showsSuppressionButton)
         box->setCheckBox(new QCheckBox(QObject::tr("Do not show this message again"), box));
     return box;
+}
+
+int WidgetAlertPresenter::leastWidthForTitle(const QMessageBox* box)
+{
+    // The window manager draws the title in its own, often bold and larger, font, beside its buttons.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) * 5 / 4 + kTitleBarButtonsWidth;
 }
 
 AlertResponse WidgetAlertPresenter::response(const QMessageBox* box)
