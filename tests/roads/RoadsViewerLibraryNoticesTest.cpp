@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -14,11 +15,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/QVRAppDelegate.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/gallery/QVRGalleryEditorViewController.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/Tessutils.h"
 #include "library/account/QVRRegisterWallWindowController.h"
@@ -178,5 +181,61 @@ TEST(ViewerLibraryNotices, ASoundOnlyMovieInsertedAsAVideoIsSaidToHoldNoPicture)
     click(alert->defaultButton());
     EXPECT_TRUE(waitFor([] { return !visibleTopLevel<QMessageBox>(); }));
     EXPECT_EQ(countObjects(shownScreen(window), ZERI_MixedMediaObject::Video), 0);
+    closeDocumentWindows();
+}
+
+// Each window is titled after what it holds: the home window after the page it shows, the sign-in wall after the
+// form it asks to fill in, the gallery editor after the gallery.
+TEST(ViewerLibraryNotices, WindowsAreTitledAfterWhatTheyHold)
+{
+    ASSERT_TRUE(startedService([](FakeWebService&) {}));
+    ASSERT_TRUE(leaveFirstLaunchTour());
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    ASSERT_TRUE(signedOut(lists));
+    const auto tab = [&](const QString& text) -> QToolButton* {
+        for (QToolButton* button : lists->findChildren<QToolButton*>())
+            if (button->text() == text)
+                return button;
+        return nullptr;
+    };
+    ASSERT_TRUE(tab(UFM::CATALOG_TEXT()));
+    click(tab(UFM::CATALOG_TEXT()));
+    EXPECT_TRUE(waitFor([&] { return lists->windowTitle() == UFM::CATALOG_TEXT(); }, 5000))
+        << lists->windowTitle().toStdString();
+    click(tab(UFM::MY_TESSARINES_TEXT()));
+    EXPECT_TRUE(waitFor([&] { return lists->windowTitle() == UFM::MY_TESSARINES_TEXT(); }, 5000));
+
+    // Library, signed out: the wall, on its landing page, then its sign-up form.
+    QStringList wallTitles;
+    Answerer answer([&] {
+        auto* wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall)
+            return;
+        if (wallTitles.isEmpty()) {
+            wallTitles << wall->windowTitle();
+            wall->switchToVC(Page::Signup);
+            wallTitles << wall->windowTitle();
+            wall->reject();
+        }
+    });
+    click(tab(UFM::LIBRARY_TEXT()));
+    ASSERT_TRUE(waitFor([&] { return wallTitles.size() == 2 && !visibleTopLevel<QVRRegisterWallWindowController>(); }));
+    EXPECT_EQ(wallTitles, QStringList({UFM::SIGN_IN_TEXT(), UFM::SIGNUP_TEXT()}));
+
+    QVR_CreatorWindow* window = createDocumentFromPlusTile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::galleryCell));
+    QPointer<QWidget> editorWindow;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && qobject_cast<QDialog*>(top) && top->findChild<QVRGalleryEditorViewController*>())
+                editorWindow = top;
+        return editorWindow != nullptr;
+    }));
+    EXPECT_EQ(editorWindow->windowTitle(), UFM::CONTENT_TYPE_LIST_GALLERY());
+    auto* editor = editorWindow->findChild<QVRGalleryEditorViewController*>();
+    click(editor->cancelButton());
+    EXPECT_TRUE(waitFor([&] { return !editorWindow || !editorWindow->isVisible(); }));
     closeDocumentWindows();
 }

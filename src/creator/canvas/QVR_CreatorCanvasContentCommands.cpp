@@ -559,6 +559,7 @@ void QVR_CreatorCanvasView::showGalleryEditor(const std::shared_ptr<ZERI_MixedMe
     auto* dialog = new QDialog(window());
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(gallery ? UFM::CONTENT_TYPE_LIST_GALLERY_EDIT() : UFM::CONTENT_TYPE_LIST_GALLERY());
     auto* editor = new QVRGalleryEditorViewController(gallery, screen, dialog);
     editor->setDelegate(this);
     auto* layout = new QVBoxLayout(dialog);
