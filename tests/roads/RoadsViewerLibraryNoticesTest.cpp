@@ -233,7 +233,7 @@ TEST(ViewerLibraryNotices, WindowsAreTitledAfterWhatTheyHold)
                 editorWindow = top;
         return editorWindow != nullptr;
     }));
-    EXPECT_EQ(editorWindow->windowTitle(), UFM::CONTENT_TYPE_LIST_GALLERY());
+    EXPECT_EQ(editorWindow->windowTitle(), UFM::SAYS_EDIT_GALLERY());
     auto* editor = editorWindow->findChild<QVRGalleryEditorViewController*>();
     click(editor->cancelButton());
     EXPECT_TRUE(waitFor([&] { return !editorWindow || !editorWindow->isVisible(); }));
