@@ -152,7 +152,7 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     m_privacyDetailsLabel->setStyleSheet(QStringLiteral("QLabel { color: #666666; }"));
 
     m_passwordSection = new QWidget(this);
-    auto* passwordHeader = new QLabel(UFM::PASSWORD_PROTECTED_TEXT(), m_passwordSection);
+    m_passwordHeader = new QLabel(UFM::PASSWORD_PROTECTED_TEXT(), m_passwordSection);
     m_passwordEntry = new QLineEdit(m_passwordSection);
     m_passwordEntry->setEchoMode(QLineEdit::Password);
     m_passwordEntry->setPlaceholderText(UFM::OPTIONAL_PASSWORD_TEXT());
@@ -161,7 +161,7 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     m_passwordReEntry->setPlaceholderText(UFM::VERIFY_PASSWORD_TEXT());
     auto* passwordLayout = new QVBoxLayout(m_passwordSection);
     passwordLayout->setContentsMargins(6, 6, 6, 6);
-    passwordLayout->addWidget(passwordHeader);
+    passwordLayout->addWidget(m_passwordHeader);
     passwordLayout->addWidget(m_passwordEntry);
     passwordLayout->addWidget(m_passwordReEntry);
     if (hasGroup) {
@@ -325,6 +325,7 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
 {
     m_nextButton->setEnabled(true);
     const auto option = selectedPrivacySetting();
+    m_passwordHeader->setEnabled(needsPassword(option));
     if (needsPassword(option)) {
         m_passwordEntry->setEnabled(true);
         m_passwordReEntry->setEnabled(true);

@@ -111,6 +111,7 @@ private:
     QPushButton* m_copyButton = nullptr;
     QLabel* m_validImage = nullptr;
     QLabel* m_privacyDetailsLabel = nullptr;
+    QLabel* m_passwordHeader = nullptr;
     QProgressBar* m_aliasSpinner = nullptr;
     QLabel* m_aliasErrorLabel = nullptr;
     QPushButton* m_nextButton = nullptr;
