@@ -40,6 +40,8 @@ struct AppStartupHooks {
     std::function<void()> deletePrecachedBlankTheme;
     // Shows the sign-in wall modally with a landing message; returns whether the user signed in.
     std::function<bool(const QString& message)> runRegisterWall;
+    // The same, opened on its sign-in form (the landing page with the message one step back).
+    std::function<bool(const QString& message)> runSignInWall;
     // Signed in: the sign-out dialogue (runs modally).
     std::function<void()> runSignOutDialogue;
     // Whether a video re-encoding is running, and stopping all of them.

@@ -26,8 +26,10 @@
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
 #include "controls/WindowKeyboardReturn.h"
+#include "controls/QVR_Toast.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/FileChooser.h"
 #include "platform/WebEngineSandbox.h"
 #include "platform/widgets/LinkOpener.h"
@@ -366,9 +368,13 @@ bool QVRAppDelegate::showRegisterWall(const QString& message)
 
 bool QVRAppDelegate::showRegisterWallWithMessage(const QString& message)
 {
+    return runWall(AppStartupHooks::shared().runRegisterWall, message);
+}
+
+bool QVRAppDelegate::runWall(const std::function<bool(const QString&)>& wall, const QString& message)
+{
     if (m_registerWallShown)
         return false;
-    const auto& wall = AppStartupHooks::shared().runRegisterWall;
     if (!wall) {
         qCInfo(lcApp) << "the sign-in wall is not available yet";
         return false;
@@ -398,6 +404,8 @@ void QVRAppDelegate::onSignInMenuItemPressed()
             hooks.runSignOutDialogue();
         else
             qCInfo(lcApp) << "the sign-out dialogue is not available yet";
+    } else if (hooks.runSignInWall) {
+        runWall(hooks.runSignInWall, UFM::SIGNUP_FREE());
     } else {
         showRegisterWallWithMessage(UFM::SIGNUP_FREE());
     }
@@ -441,38 +449,42 @@ void QVRAppDelegate::setUserNotificationRecorderForTesting(UserNotificationRecor
     userNotificationRecorder() = std::move(recorder);
 }
 
-void QVRAppDelegate::postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText)
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText,
+                                          QWidget* window)
 {
     if (userNotificationRecorder()) {
         userNotificationRecorder()(title, subtitle, informativeText);
         return;
     }
-    // The tray balloon has a title and one text: the subtitle leads the text.
-    if (subtitle.isEmpty())
-        postUserNotification(title, informativeText);
-    else if (informativeText.isEmpty())
-        postUserNotification(title, subtitle);
-    else
-        postUserNotification(title, subtitle + QLatin1Char('\n') + informativeText);
+    // A balloon or a notice has a title and one text: the subtitle leads the text.
+    QStringList lines;
+    for (const QString& line : {subtitle, informativeText})
+        if (!line.isEmpty())
+            lines.append(line);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (window && window->isVisible()) {
+        QVR_Toast::toast(text.isEmpty() ? title : title + QLatin1Char('\n') + text, window);
+        return;
+    }
+    if (QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        static QPointer<QSystemTrayIcon> s_icon;
+        if (!s_icon) {
+            s_icon = new QSystemTrayIcon(qApp);
+            s_icon->setIcon(QApplication::windowIcon());
+        }
+        s_icon->show();
+        s_icon->showMessage(title, text);
+        return;
+    }
+    DesktopNotifications::notify(title, text, [title](bool shown) {
+        if (!shown)
+            qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
+    });
 }
 
-void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText)
+void QVRAppDelegate::postUserNotification(const QString& title, const QString& informativeText, QWidget* window)
 {
-    if (userNotificationRecorder()) {
-        userNotificationRecorder()(title, QString(), informativeText);
-        return;
-    }
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) {
-        qCInfo(lcApp) << "no desktop notification service; not shown:" << title;
-        return;
-    }
-    static QPointer<QSystemTrayIcon> s_icon;
-    if (!s_icon) {
-        s_icon = new QSystemTrayIcon(qApp);
-        s_icon->setIcon(QApplication::windowIcon());
-    }
-    s_icon->show();
-    s_icon->showMessage(title, informativeText);
+    postUserNotification(title, QString(), informativeText, window);
 }
 
 bool QVRAppDelegate::applicationShouldTerminate()

@@ -69,17 +69,20 @@ public:
     // The sign-in wall, one at a time; returns whether the user signed in. A null message uses the default.
     bool showRegisterWall(const QString& message = QString());
     bool showRegisterWallWithMessage(const QString& message);
+    // Signed out: the wall on its sign-in form, as the item's title promises; signed in: the sign-out dialogue.
     void onSignInMenuItemPressed();
     // The quota item's three lines, or the "quota unavailable" text while any part is unknown.
     static QString quotaString();
     // Writes now every draft whose 1.0 s save is still pending: the documents of managed windows and those
     // loaded into packages. Registered as the quit-time flush hook unless a later library registers its own.
     static void flushPendingDraftSaves();
-    // A desktop notification through the system tray's message balloon (the desktop's notification
-    // service); logged and dropped where there is none.
-    static void postUserNotification(const QString& title, const QString& informativeText);
+    // A notice to the user: the toast of `window` when one is given and shows (the window the notice is about);
+    // otherwise a desktop notification, through the system tray's message balloon, or where the desktop has no
+    // tray, its notification service on the session bus; logged and dropped where there is neither.
+    static void postUserNotification(const QString& title, const QString& informativeText, QWidget* window = nullptr);
     // The same with a subtitle, shown as the message's first line.
-    static void postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText);
+    static void postUserNotification(const QString& title, const QString& subtitle, const QString& informativeText,
+                                     QWidget* window = nullptr);
     // Tests receive the notices here instead of the desktop (an empty function restores the desktop).
     using UserNotificationRecorder =
         std::function<void(const QString& title, const QString& subtitle, const QString& informativeText)>;
@@ -103,6 +106,8 @@ private:
     std::function<void(const QString&)> m_stepObserver;
     QPointer<QMainWindow> m_fallbackWindow;
     QPointer<QWidget> m_listsWindow;
+    bool runWall(const std::function<bool(const QString&)>& wall, const QString& message);
+
     bool m_registerWallShown = false;
     bool m_flushedForQuit = false;
     bool m_quotaIsCurrentUsers = false; // the quota monitor has refreshed since the last sign-in or sign-out

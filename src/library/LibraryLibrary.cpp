@@ -191,6 +191,13 @@ void registerAccounts()
         wall.exec();
         return wall.loginCompleted();
     };
+    hooks.runSignInWall = [](const QString& message) {
+        QVRRegisterWallWindowController wall;
+        wall.setLandingVCMessageText(message);
+        wall.switchToVC(QVRRegisterWallWindowController::Page::Login);
+        wall.exec();
+        return wall.loginCompleted();
+    };
     hooks.runSignOutDialogue = [] {
         QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
         dialogue.exec();

@@ -30,14 +30,16 @@ public:
     static constexpr const char* errorDomain = "ZERI_ContentAssetErrorDomain";
     // 1: the file is larger than the user's upload limit ("maxFileUpload"); 2: the content cannot be read;
     // 3: the file cannot be written; 4: the import was cancelled; 5: the content is not the media it claims to be;
-    // 6: a picture with more pixels than can be decoded (ImageUtils::isDecodable).
+    // 6: a picture with more pixels than can be decoded (ImageUtils::isDecodable); 7: a movie file for a video
+    // holds no picture (sound only).
     enum ErrorCode {
         TooLarge = 1,
         ReadFailure = 2,
         WriteFailure = 3,
         Cancelled = 4,
         WrongContent = 5,
-        PictureTooLarge = 6
+        PictureTooLarge = 6,
+        NoPicture = 7
     };
 
     using DoneBlock = std::function<void(const Error& error)>; // a null error: success

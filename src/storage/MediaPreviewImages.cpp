@@ -138,12 +138,12 @@ QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
     const AVCodec* codec = nullptr;
     const int stream = av_find_best_stream(demuxer.format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) {
-        setError(error, previewError(NotAVideo, QStringLiteral("\"%1\" has no video stream").arg(path)));
+        setError(error, previewError(NoPicture, QStringLiteral("\"%1\" has no video stream").arg(path)));
         return {};
     }
     const AVStream* videoStream = demuxer.format->streams[stream];
     if (videoStream->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-        setError(error, previewError(NotAVideo, QStringLiteral("\"%1\" holds only a cover picture").arg(path)));
+        setError(error, previewError(NoPicture, QStringLiteral("\"%1\" holds only a cover picture").arg(path)));
         return {};
     }
     Decoder decoder;

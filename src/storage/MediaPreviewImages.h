@@ -11,7 +11,8 @@
 class MediaPreviewImages {
 public:
     static constexpr const char* errorDomain = "com.tessarine.MediaPreviewImages";
-    enum ErrorCode { NotAVideo = 1, NotAPDF = 2, NotAudio = 3 };
+    // NoPicture: a media file that is readable but holds no picture (sound only, or only a cover picture).
+    enum ErrorCode { NotAVideo = 1, NotAPDF = 2, NotAudio = 3, NoPicture = 4 };
 
     // The first frame of the file's best video stream, turned as its display matrix asks. Null, with
     // `error`, when the file has no decodable video stream.

@@ -314,7 +314,11 @@ void checkContent(int itemType, const QString& folder, SetupFiles& files)
     if (!problem.isNull()) {
         const bool tooLarge = problem.domain == QLatin1String(ContentAssetStorage::errorDomain) &&
                               problem.code == ContentAssetStorage::PictureTooLarge;
-        files.error = assetError(tooLarge ? ContentAssetStorage::PictureTooLarge : ContentAssetStorage::WrongContent,
+        const bool noPicture = problem.domain == QLatin1String(MediaPreviewImages::errorDomain) &&
+                               problem.code == MediaPreviewImages::NoPicture;
+        files.error = assetError(tooLarge    ? ContentAssetStorage::PictureTooLarge
+                                 : noPicture ? ContentAssetStorage::NoPicture
+                                             : ContentAssetStorage::WrongContent,
                                  problem.message);
         return;
     }

@@ -79,27 +79,57 @@ QIcon artwork(const QString& name)
     return QIcon(pixmap);
 }
 
-// A dark frame holding one screen preview at the screen's proportions, inside a border.
+// A dark frame holding one screen preview at the screen's proportions, inside a border. It asks for its full width
+// and gives way down to a third of it when the window is small; the preview and any overlay (its other children)
+// keep to the frame.
 class PreviewHolder final : public QWidget {
 public:
     PreviewHolder(int previewWidth, int border, const QColor& borderColour)
-        : m_border(border)
+        : m_previewWidth(previewWidth)
+        , m_border(border)
         , m_borderColour(borderColour)
     {
-        const int previewHeight = int(std::lround(previewWidth * kScreenAspect));
-        setFixedSize(previewWidth + 2 * border, previewHeight + 2 * border);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
-    QRect previewRect() const { return rect().adjusted(m_border, m_border, -m_border, -m_border); }
+    QSize sizeHint() const override { return frameSize(m_previewWidth); }
+    QSize minimumSizeHint() const override { return frameSize(m_previewWidth / 3); }
+    // The preview's rectangle: the widest one of the screen's proportions that fits inside the border.
+    QRect previewRect() const
+    {
+        const QRect inside = rect().adjusted(m_border, m_border, -m_border, -m_border);
+        if (inside.isEmpty())
+            return {};
+        int width = inside.width();
+        int height = int(std::lround(width * kScreenAspect));
+        if (height > inside.height()) {
+            height = inside.height();
+            width = int(std::lround(height / kScreenAspect));
+        }
+        return QRect(inside.topLeft(), QSize(width, height));
+    }
+    QRect frameRect() const { return previewRect().adjusted(-m_border, -m_border, m_border, m_border); }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), m_borderColour);
+        painter.fillRect(frameRect(), m_borderColour);
         painter.fillRect(previewRect(), Qt::darkGray);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            child->setGeometry(qobject_cast<QPushButton*>(child) ? frameRect() : previewRect());
     }
 
 private:
+    QSize frameSize(int previewWidth) const
+    {
+        return QSize(previewWidth, int(std::lround(previewWidth * kScreenAspect))) + QSize(2 * m_border, 2 * m_border);
+    }
+
+    int m_previewWidth;
     int m_border;
     QColor m_borderColour;
 };

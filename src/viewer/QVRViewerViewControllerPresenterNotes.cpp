@@ -237,8 +237,9 @@ void QVRViewerViewController::displayPresenterNotesInWindow()
     auto* windowController = new ViewControllerWindowController(this);
     windowController->setViewController(new PresenterNotesWindowContent);
     QWidget* window = windowController->window();
-    // The notes' own layout asks for more than the window's size on a small display; the window keeps its size.
-    window->layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    // The window never gets smaller than the notes can be laid out in (their previews give way down to a third of
+    // their width), so no panel is drawn over another.
+    window->layout()->setSizeConstraint(QLayout::SetMinimumSize);
     QWidget* notesView = notes->view();
     if (notesView->isFullScreen())
         notesView->showNormal();

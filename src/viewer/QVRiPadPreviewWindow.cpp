@@ -1,6 +1,8 @@
 #include "viewer/QVRiPadPreviewWindow.h"
 
+#include <QBitmap>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -87,6 +89,16 @@ QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(kScreenWidth + 2 * kBezel, kScreenHeight + 2 * kBezel);
+    // The device's rounded corners leave the window's corners transparent, which only a compositor shows as such
+    // (without one they are black): the window takes the device's outline as its shape.
+    QImage outline(size(), QImage::Format_ARGB32_Premultiplied);
+    outline.fill(Qt::transparent);
+    {
+        QPainter painter(&outline);
+        painter.setRenderHint(QPainter::Antialiasing);
+        m_deviceArtwork->render(&painter, QRectF(rect()));
+    }
+    setMask(QBitmap::fromImage(outline.createAlphaMask(Qt::ThresholdAlphaDither)));
 
     QWidget* player = m_controller->tessarineViewerViewController()->view();
     player->setParent(this);

@@ -107,7 +107,7 @@ void remix(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* toastV
         copy->metaData().setPackageType(kOwnDocumentType);
         copy->saveMetadata();
         QVRAppDelegate::postUserNotification(UFM::TESSARINE_COPIED_TEXT(), title,
-                                             UFM::TESSARINE_COPIED_CAN_BE_FOUND_IN_MY_TESSARINES());
+                                             UFM::TESSARINE_COPIED_CAN_BE_FOUND_IN_MY_TESSARINES(), view);
     });
 }
 

@@ -171,6 +171,22 @@ TEST(ArtBoardZoom, AnimatedZoomArrivesThenPostsAndSurvivesTheBoardGoing)
     EXPECT_EQ(zooms.count, 1) << "a board gone before its handling posts nothing";
 }
 
+TEST(ArtBoardZoom, CtrlWheelZoomsAsTheAltWheelDoes)
+{
+    CreatorBoard f;
+    ASSERT_DOUBLE_EQ(f.board->currentZoomLevel(), 1.0);
+    PostCounter zooms(QVR_SingleScreenArtBoardView::kZoomLevelChangedNotification);
+    wheel(f.viewport(), 2, Qt::ControlModifier);
+    EXPECT_NEAR(f.board->currentZoomLevel(), 1.02, 1e-9);
+    wheel(f.viewport(), -3, Qt::ControlModifier);
+    EXPECT_NEAR(f.board->currentZoomLevel(), 0.99, 1e-9);
+    EXPECT_EQ(zooms.count, 2);
+
+    wheel(f.viewport(), -1, Qt::ControlModifier | Qt::ShiftModifier);
+    wheel(f.viewport(), -1, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_NEAR(f.board->currentZoomLevel(), 0.99, 1e-9) << "only Ctrl or Alt alone zooms";
+}
+
 TEST(ArtBoardZoom, AltWheelAndPinchZoomWhileOtherWheelsScroll)
 {
     CreatorBoard f;

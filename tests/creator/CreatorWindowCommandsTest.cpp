@@ -53,6 +53,7 @@
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -616,7 +617,8 @@ TEST(CreatorWindowCommands, ExportHandsOverTheChoiceAndReportsTheOutcome)
     QApplication::processEvents();
     EXPECT_EQ(w.window->theToolBarView()->progressIndicatorShowCount(), 0);
     ASSERT_EQ(w.alerts.requests.size(), 1u);
-    EXPECT_EQ(w.alerts.requests[0].informativeText, "the disk is full");
+    EXPECT_EQ(w.alerts.requests[0].messageText, UFM::PDF_EXPORT_FAILED_TEXT().arg("out.pdf")) << "names the file";
+    EXPECT_EQ(w.alerts.requests[0].informativeText, "/tmp") << "and where it was to go";
     EXPECT_FALSE(second.find("Export to PDF Finished"));
 
     // An export ending after its window closed touches nothing of it.

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -29,6 +31,7 @@
 #include "library/themes/QVR_TemplatePreviewViewController.h"
 #include "library/themes/TessarineTheme.h"
 #include "platform/NotificationCenter.h"
+#include "platform/widgets/WidgetAlertPresenter.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/OpenRequestUi.h"
 #include "service/QVROpenRequest.h"
@@ -264,6 +267,79 @@ TEST_F(TemplateChooser, ThePagingButtonsMoveTwoTileWidthsAndTheWheelDoesNothing)
     ASSERT_TRUE(waitUntil([&] { return !chooser->isAnimating() && grid->horizontalScrollBar()->value() == 0; }));
     EXPECT_FALSE(chooser->previousPageButton()->isVisible());
     EXPECT_TRUE(chooser->nextPageButton()->isVisible());
+}
+
+// How far apart the lightest and the darkest pixel of what the widget shows are: text on its background.
+int shownContrast(QWidget* widget)
+{
+    const QImage shot = widget->grab().toImage();
+    int lightest = 0;
+    int darkest = 255;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const int lightness = shot.pixelColor(x, y).lightness();
+            lightest = std::max(lightest, lightness);
+            darkest = std::min(darkest, lightness);
+        }
+    return lightest - darkest;
+}
+
+TEST_F(TemplateChooser, ItsAlertAndTheLoadingViewsCancelReadClearlyOnTheDarkWindow)
+{
+    const QUrl image = m_service.addContent("slowimg", pngBytes(Qt::yellow), "slow.png");
+    const QString icon = m_service.addContent("icon-t1", pngBytes(Qt::gray), "icon.png").toString();
+    const QString sample = serveSample(makeSample(4, false, {image}), "sample-t1").toString();
+    setTemplates({templateEntry("t1", 1, sample, icon),
+                  templateEntry("gone", 2, m_service.contentURL("missing", "sample.json").toString())});
+    m_service.setContentDelay(300);
+    auto* chooser = openChooser();
+    ASSERT_TRUE(tile(chooser, "t1"));
+    ASSERT_TRUE(tile(chooser, "gone"));
+
+    // The window's dark background stays behind its own views: the Cancel button draws its text on its own face.
+    tile(chooser, "t1")->chooseButtonPressed();
+    ASSERT_TRUE(waitUntil([&] { return chooser->isDownloading(); }));
+    QPushButton* cancel = chooser->loadingVC()->cancelButton();
+    ASSERT_TRUE(cancel->isVisible());
+    EXPECT_GT(shownContrast(cancel), 120) << "Cancel reads on its button";
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_FALSE(chooser->isDownloading());
+
+    // The alert after a sample that never comes, as the dialog shows it.
+    WidgetAlertPresenter dialogs;
+    AlertPresenter::setShared(&dialogs);
+    tile(chooser, "gone")->previewButtonPressed();
+    QMessageBox* alert = nullptr;
+    const bool shown = waitUntil([&] {
+        alert = chooser->view()->window()->findChild<QMessageBox*>();
+        return alert && alert->isVisible();
+    });
+    AlertPresenter::setShared(&m_alerts);
+    ASSERT_TRUE(shown);
+    QLabel* message = nullptr;
+    for (auto* label : alert->findChildren<QLabel*>())
+        if (label->text() == UFM::ERROR_DOWNLOADING_TESSARINE())
+            message = label;
+    ASSERT_TRUE(message);
+    EXPECT_GT(shownContrast(message), 120) << "the message reads on the alert";
+    alert->close();
+}
+
+TEST_F(TemplateChooser, ShrinkingTheWindowKeepsTwoWholeColumnsBesideThePagingButtons)
+{
+    serveTemplates(6);
+    auto* chooser = openChooser();
+    QWidget* window = QVRTemplateChooserWindowController::existingInstance()->myWindow();
+    window->resize(500, 300);
+    QApplication::processEvents();
+    auto* grid = chooser->collectionView();
+    const auto inWindow = [&](QWidget* widget) { return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()); };
+    const QRect shownGrid = inWindow(grid);
+    EXPECT_EQ(grid->width(), 2 * int(chooser->collectionViewItemWith()));
+    EXPECT_TRUE(window->rect().contains(shownGrid)) << "no tile is cut off";
+    ASSERT_TRUE(chooser->nextPageButton()->isVisible());
+    EXPECT_FALSE(inWindow(chooser->nextPageButton()).intersects(shownGrid)) << "the button covers no tile";
+    EXPECT_TRUE(window->rect().contains(inWindow(chooser->nextPageButton())));
 }
 
 TEST_F(TemplateChooser, ChooseMakesTheUsersOwnDocumentFromTheFirstThreeScreens)

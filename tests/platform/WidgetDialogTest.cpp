@@ -115,6 +115,26 @@ TEST(WidgetDialogs, AnAlertCanOfferItsDoNotShowAgainBox)
     }
 }
 
+TEST(WidgetDialogs, AnAlertWithAShortMessageLeavesItsTitleRoom)
+{
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tessarine"));
+    WidgetAlertPresenter presenter;
+    AlertRequest request;
+    request.style = AlertRequest::Style::Warning;
+    request.messageText = "Error";
+    request.informativeText = "cannot write";
+    std::optional<AlertResponse> answer;
+    presenter.show(request, nullptr, [&](const AlertResponse& r) { answer = r; });
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Tessarine"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    EXPECT_GE(box->width(), WidgetAlertPresenter::leastWidthForTitle(box));
+    box->defaultButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    QGuiApplication::setApplicationDisplayName(QString());
+}
+
 TEST(WidgetDialogs, FileDialogFollowsTheRequest)
 {
     EXPECT_EQ(WidgetFileChooser::nameFilter({"pdf", ".MP3"}), "Files (*.pdf *.PDF *.mp3 *.MP3)");

@@ -14,6 +14,8 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -389,6 +391,27 @@ TEST_F(ObjectSetupTest, ALargePhotoIsInsertedAndCroppedAndAHugeOneIsRefusedAsToo
     const Error refused = setUp(fileItem(1, huge));
     EXPECT_EQ(refused.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
     EXPECT_EQ(refused.code, ContentAssetStorage::PictureTooLarge);
+}
+
+// A movie file that holds sound only is readable media, but no video: the set-up says it holds no picture, and
+// nothing changes.
+TEST_F(ObjectSetupTest, AMovieFileOfSoundOnlyIsNoVideoAndSaysSo)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "ffmpeg is needed to make the test file";
+    const QString tone = folders.temporaryPath() + QStringLiteral("/tone.mp4");
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                            "sine=frequency=440:sample_rate=44100:duration=1", "-c:a", "aac", tone});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0) << ffmpeg.readAllStandardError().data();
+    const auto before = object->object()->jsonDictionary();
+    const QStringList filesBefore = assetFiles();
+
+    const Error error = setUp(fileItem(3, tone), true);
+    EXPECT_EQ(error.domain, QStringLiteral("ZERI_ContentAssetErrorDomain"));
+    EXPECT_EQ(error.code, ContentAssetStorage::NoPicture) << error.message.toStdString();
+    EXPECT_EQ(object->object()->jsonDictionary(), before);
+    EXPECT_EQ(assetFiles(), filesBefore);
 }
 
 TEST_F(ObjectSetupTest, CancelledSetupReportsOnceAndLeavesNothing)

@@ -154,6 +154,65 @@ TEST_F(PresenterNotesOneScreen, WithOneDisplayOnlyTheButtonStartsNotesInAWindowO
     EXPECT_TRUE(notesWindow->isVisible());
 }
 
+TEST_F(PresenterNotesOneScreen, ASmallNotesWindowShrinksThePreviewsAndDrawsNoPanelOverAnother)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    Notes* notes = startFromButton(window);
+    ASSERT_NE(notes, nullptr);
+    QWidget* notesWindow = c->presenterNotesWindowController()->window();
+    const QSize fullPreview = notes->currentPreview()->size();
+
+    const auto inWindow = [&](QWidget* widget) {
+        return QRect(widget->mapTo(notesWindow, QPoint(0, 0)), widget->size());
+    };
+    const auto checkLayout = [&](const char* what) {
+        SCOPED_TRACE(what);
+        QApplication::processEvents();
+        TessarineBackgroundedScreenPreview* current = notes->currentPreview();
+        TessarineBackgroundedScreenPreview* next = notes->nextPreview();
+        ASSERT_TRUE(current && next);
+        const QRect shownCurrent = inWindow(current);
+        const QRect shownNext = inWindow(next);
+        const QRect strip = inWindow(notes->thumbnailBar()->parentWidget()->parentWidget());
+        const QRect text = inWindow(notes->notesTextView());
+        QPushButton* nextText = nullptr;
+        for (auto* button : notes->view()->findChildren<QPushButton*>())
+            if (button->text() == UFM::NEXT_TEXT())
+                nextText = button;
+        ASSERT_TRUE(nextText);
+        const QRect nextRow = inWindow(nextText);
+        for (const QRect& panel : {shownCurrent, shownNext, strip})
+            EXPECT_FALSE(nextRow.intersects(panel)) << "the Next row lies over a panel";
+        EXPECT_FALSE(shownCurrent.intersects(shownNext)) << "the two previews";
+        EXPECT_FALSE(shownCurrent.intersects(strip)) << "the current preview and the strip";
+        EXPECT_FALSE(shownNext.intersects(strip)) << "the next preview and the strip";
+        EXPECT_FALSE(shownCurrent.intersects(text)) << "the current preview and the notes";
+        EXPECT_TRUE(notesWindow->rect().contains(strip)) << "the strip is within the window";
+        // What the window shows: each preview's own screen at its centre, the Next button where it is.
+        const QImage shot = notesWindow->grab().toImage();
+        EXPECT_TRUE(near(shot.pixelColor(shownCurrent.center()), kScreenColours[0]));
+        EXPECT_TRUE(near(shot.pixelColor(shownNext.center()), kScreenColours[1]));
+        EXPECT_GT(shot.pixelColor(nextRow.center().x(), nextRow.top() + 2).lightness(), 200) << "the Next button";
+    };
+
+    ASSERT_TRUE(near(pictureColour(notes->currentPreview()), kScreenColours[0]));
+    ASSERT_TRUE(near(pictureColour(notes->nextPreview()), kScreenColours[1]));
+    checkLayout("at the window's first size");
+
+    notesWindow->resize(700, 450);
+    EXPECT_EQ(notesWindow->size(), QSize(700, 450));
+    checkLayout("at 700 x 450");
+    EXPECT_LT(notes->currentPreview()->width(), fullPreview.width()) << "the preview gave way";
+    EXPECT_NEAR(double(notes->currentPreview()->height()) / notes->currentPreview()->width(), 748.0 / 1024.0, 0.02);
+
+    notesWindow->resize(200, 150);
+    EXPECT_GE(notesWindow->width(), notesWindow->minimumWidth());
+    EXPECT_GT(notesWindow->minimumHeight(), 150) << "the window keeps the room its panels need";
+    checkLayout("made as small as it goes");
+}
+
 TEST_F(PresenterNotesOneScreen, NotesOpenOnTheScreenThePlayerShows)
 {
     QVRViewerWindow* window = open(makeDocument());

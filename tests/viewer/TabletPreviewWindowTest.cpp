@@ -127,6 +127,13 @@ TEST_F(TabletPreviewTest, PlaysAFramelessTranslucentCopyThatTheSourceNeverReache
     EXPECT_TRUE(tablet->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(tablet->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(tablet->size(), QSize(1024 + 160, 748 + 160));
+    // Shaped as the device, so its corners are no window at all where no compositor would show them clear; the
+    // device's edges and its screen are within.
+    const QRegion shape = tablet->mask();
+    for (const QPoint corner : {QPoint(2, 2), QPoint(1181, 2), QPoint(2, 905), QPoint(1181, 905)})
+        EXPECT_FALSE(shape.contains(corner)) << corner.x() << "," << corner.y();
+    for (const QPoint inside : {QPoint(592, 2), QPoint(2, 454), QPoint(60, 60), QPoint(592, 454)})
+        EXPECT_TRUE(shape.contains(inside)) << inside.x() << "," << inside.y();
 
     QVR_TessarineViewerView* player = tablet->windowController()->tessarineViewerViewController()->viewerView();
     EXPECT_EQ(player->size(), QSize(1024, 748));

@@ -381,6 +381,24 @@ TEST_F(ViewerWindowStackTest, RemixCopiesTheDocumentAsAnOwnOneAndNotifiesOnceThe
     EXPECT_EQ(notices.front().text, UFM::TESSARINE_COPIED_CAN_BE_FOUND_IN_MY_TESSARINES());
     EXPECT_EQ(packagesAtNotice, ownBefore + 1);
 
+    // Delivered for real, the notice shows in the viewer the copy was made from, over the document.
+    QVRAppDelegate::setUserNotificationRecorderForTesting({});
+    holder->downloadButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toastText(window).contains(UFM::TESSARINE_COPIED_TEXT()); }, 3000));
+    EXPECT_TRUE(toastText(window).contains(UFM::TESSARINE_COPIED_CAN_BE_FOUND_IN_MY_TESSARINES()));
+    QWidget* player = controller(window)->view();
+    const QRect toastArea = QVR_Toast::currentToast(player)->geometry();
+    const QImage shown = window->grab().toImage();
+    EXPECT_LT(
+        shown.pixelColor(player->mapTo(window, QPoint(toastArea.left() + 10, toastArea.center().y()))).lightness(), 80)
+        << "the toast's dark panel is drawn over the document";
+    EXPECT_EQ(ZERI_qvdFilePackage::packagesForType(1).size(), ownBefore + 2);
+    QVRAppDelegate::setUserNotificationRecorderForTesting(
+        [this](const QString& title, const QString& subtitle, const QString& text) {
+            notices.append({title, subtitle, text});
+            packagesAtNotice = ZERI_qvdFilePackage::packagesForType(1).size();
+        });
+
     // A copy that cannot be written (the packages folder lies under a file): no notice, the error as a toast.
     const auto keptPackage = packageOf(other);
     QTemporaryDir dir;

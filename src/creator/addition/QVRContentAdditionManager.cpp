@@ -161,6 +161,8 @@ QString reasonForSetupError(const Error& error)
         (error.domain == QLatin1String(ImageUtils::errorDomain) && error.code == ImageUtils::TooLarge))
         return UFM::CONTENT_NOT_ADDED_PICTURE_TOO_LARGE().arg(
             QLocale().toString(double(ImageUtils::maximumReducedSourcePixelCount) / 1e6, 'f', 0));
+    if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::NoPicture)
+        return UFM::CONTENT_NOT_ADDED_NO_PICTURE();
     if (error.domain == QLatin1String(ZERI_WebDownloader::errorDomain) && error.code == ZERI_WebDownloader::TooLarge)
         return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
             QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));

@@ -31,9 +31,11 @@ void QVR_ArtBoardScrollView::contentViewBoundsChanged()
 
 void QVR_ArtBoardScrollView::wheelEvent(QWheelEvent* event)
 {
-    // Alt alone zooms; any other wheel scrolls. With Alt held the wheel may arrive as a horizontal one, so
+    // Alt alone zooms, and so does Ctrl alone (the desktop's zoom wheel, free where the window manager takes the
+    // Alt wheel for itself); any other wheel scrolls. With Alt held the wheel may arrive as a horizontal one, so
     // whichever component moved counts. One notch (120 eighths of a degree) is a delta of 1.
-    if (m_artBoard && event->modifiers() == Qt::AltModifier) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (m_artBoard && (modifiers == Qt::AltModifier || modifiers == Qt::ControlModifier)) {
         const QPoint angle = event->angleDelta();
         const double delta = (angle.y() != 0 ? angle.y() : angle.x()) / 120.0;
         if (delta > 0)

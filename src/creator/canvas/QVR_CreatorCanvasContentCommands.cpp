@@ -560,6 +560,8 @@ void QVR_CreatorCanvasView::showGalleryEditor(const std::shared_ptr<ZERI_MixedMe
     auto* dialog = new QDialog(window());
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Titled as the editor heads itself.
+    dialog->setWindowTitle(UFM::SAYS_EDIT_GALLERY());
     auto* editor = new QVRGalleryEditorViewController(gallery, screen, dialog);
     editor->setDelegate(this);
     auto* layout = new QVBoxLayout(dialog);

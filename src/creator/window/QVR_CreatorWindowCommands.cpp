@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMimeData>
@@ -270,16 +272,20 @@ void QVR_CreatorWindow::performExportToPDF(uint)
         FileChooser::rememberFolder(QString::fromLatin1(kLastPDFExportFolderKey), response);
         QPointer<QVR_CreatorToolBarView> toolbar(self->m_toolBarView);
         toolbar->startProgressIndicator();
-        output->exportDocument(document, response.paths.first(), response.checkBoxChecked,
-                               [self, toolbar, document](const std::optional<Error>& error) {
+        const QString path = response.paths.first();
+        output->exportDocument(document, path, response.checkBoxChecked,
+                               [self, toolbar, document, path](const std::optional<Error>& error) {
                                    if (toolbar)
                                        toolbar->stopProgressIndicator();
                                    if (error) {
-                                       qCWarning(lcCreator) << "the PDF export failed:" << error->message;
+                                       qCWarning(lcCreator)
+                                           << "the PDF export to" << path << "failed:" << error->message;
+                                       // The file it could not write, and where.
+                                       const QFileInfo target(path);
                                        AlertRequest alert;
                                        alert.style = AlertRequest::Style::Warning;
-                                       alert.messageText = UFM::ERROR_TEXT();
-                                       alert.informativeText = error->message;
+                                       alert.messageText = UFM::PDF_EXPORT_FAILED_TEXT().arg(target.fileName());
+                                       alert.informativeText = QDir::toNativeSeparators(target.absolutePath());
                                        AlertPresenter::shared().show(alert, self, {});
                                        return;
                                    }

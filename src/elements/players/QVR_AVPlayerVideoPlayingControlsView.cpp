@@ -174,8 +174,6 @@ void QVR_AVPlayerVideoPlayingControlsView::loadFromNib()
     m_topOpacity = new QGraphicsOpacityEffect(m_topToolbarView);
     m_topOpacity->setOpacity(kToolbarOpacity);
     m_topToolbarView->setGraphicsEffect(m_topOpacity);
-    connect(m_topOpacity, &QGraphicsOpacityEffect::opacityChanged, this,
-            [this](qreal opacity) { emit topToolbarOpacityChanged(opacity); });
     m_botOpacity = new QGraphicsOpacityEffect(m_botToolbarView);
     m_botOpacity->setOpacity(m_topOpacity->opacity());
     m_botToolbarView->setGraphicsEffect(m_botOpacity);

@@ -111,10 +111,6 @@ public:
     static unsigned savedEndOfScrubberLabelType();
     static void saveEndOfScrubberLabelType(unsigned type);
 
-signals:
-    // The top toolbar's opacity changed, while it fades out or when it comes back.
-    void topToolbarOpacityChanged(double opacity);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
@@ -65,17 +64,8 @@ QVR_AVPlayerVideoPlayingView::QVR_AVPlayerVideoPlayingView(const QRect& frame, Q
     closeButton()->setIcon(
         ControlsArtwork::icon(QStringLiteral("avPlayer-close-btn"), QSize(kCloseButtonSize, kCloseButtonSize)));
     closeButton()->setIconSize(QSize(kCloseButtonSize, kCloseButtonSize));
+    // The close button lies on the top toolbar but does not fade with it: the way out stays while the video plays.
     placeCloseButton();
-    // The close button lies on the top toolbar: it fades out and comes back with it, fully drawn while the toolbar
-    // shows.
-    auto* closeOpacity = new QGraphicsOpacityEffect(closeButton());
-    closeOpacity->setOpacity(1.0);
-    closeButton()->setGraphicsEffect(closeOpacity);
-    connect(m_controlsView, &QVR_AVPlayerVideoPlayingControlsView::topToolbarOpacityChanged, closeOpacity,
-            [closeOpacity](double opacity) {
-                closeOpacity->setOpacity(
-                    std::clamp(opacity / QVR_AVPlayerVideoPlayingControlsView::kToolbarOpacity, 0.0, 1.0));
-            });
 
     m_updateTimer.setInterval(kUpdateIntervalMilliseconds);
     connect(&m_updateTimer, &QTimer::timeout, this, &QVR_AVPlayerVideoPlayingView::updatePlayer);

@@ -114,7 +114,10 @@ void QVR_YouTubeVideoPlayingView::resizeEvent(QResizeEvent* event)
 
 void QVR_YouTubeVideoPlayingView::layoutWebView()
 {
-    const int strip = closeButton()->height();
+    // The strip at the top is the close button's height and holds the whole button: none of it lies over the page.
+    QPushButton* close = closeButton();
+    const int strip = close->height();
+    close->move(close->x(), 0);
     m_webView->setGeometry(0, strip, width(), std::max(0, height() - strip));
 }
 

@@ -121,7 +121,7 @@ QProgressBar* busyIndicator(QWidget* parent)
 QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QApplication::applicationName());
+    setWindowTitle(UFM::SIGN_IN_TEXT());
     setModal(true);
     setAutoFillBackground(true);
     setStyleSheet(QStringLiteral("QVRRegisterWallWindowController { background: white; }"));
@@ -339,6 +339,8 @@ void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
         return;
     QWidget* view = m_holder->widget(static_cast<int>(page));
     m_holder->setCurrentWidget(view);
+    // Titled after what it asks for: an account to sign up for, else signing in.
+    setWindowTitle(page == Page::Signup ? UFM::SIGNUP_TEXT() : UFM::SIGN_IN_TEXT());
     fade(view, 0.0, 1.0);
     fadeButton(m_backButton, m_backShown, page != Page::Landing && page != Page::Success);
     if (backPressed)

@@ -216,6 +216,9 @@ void QVRTessarineListsWindowController::setSelectedButton(QToolButton* button)
         m_tabButtons[tag]->setIcon(tabIcon(selected ? kSelectedImages[tag] : kRegularImages[tag]));
         m_tabButtons[tag]->setProperty("selectedImage", selected);
     }
+    // The window is titled after the page it shows.
+    if (button)
+        m_window->setWindowTitle(button->text());
 }
 
 void QVRTessarineListsWindowController::dropAnalytics()

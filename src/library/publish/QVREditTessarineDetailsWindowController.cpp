@@ -146,8 +146,13 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     else
         m_groupRadio->hide();
     m_remixCheckbox = new QCheckBox(UFM::ALLOW_REMIX_TEXT(), this);
+    // Who may see the document with the chosen option, in a line under the options.
+    m_privacyDetailsLabel = new QLabel(this);
+    m_privacyDetailsLabel->setWordWrap(true);
+    m_privacyDetailsLabel->setStyleSheet(QStringLiteral("QLabel { color: #666666; }"));
 
     m_passwordSection = new QWidget(this);
+    m_passwordHeader = new QLabel(UFM::PASSWORD_PROTECTED_TEXT(), m_passwordSection);
     m_passwordEntry = new QLineEdit(m_passwordSection);
     m_passwordEntry->setEchoMode(QLineEdit::Password);
     m_passwordEntry->setPlaceholderText(UFM::OPTIONAL_PASSWORD_TEXT());
@@ -156,6 +161,7 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     m_passwordReEntry->setPlaceholderText(UFM::VERIFY_PASSWORD_TEXT());
     auto* passwordLayout = new QVBoxLayout(m_passwordSection);
     passwordLayout->setContentsMargins(6, 6, 6, 6);
+    passwordLayout->addWidget(m_passwordHeader);
     passwordLayout->addWidget(m_passwordEntry);
     passwordLayout->addWidget(m_passwordReEntry);
     if (hasGroup) {
@@ -192,6 +198,7 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     privacyBox->addWidget(m_groupRadio);
     privacyBox->addWidget(m_protectedRadio);
     privacyBox->addWidget(m_privateRadio);
+    privacyBox->addWidget(m_privacyDetailsLabel);
     privacyBox->addWidget(m_remixCheckbox);
     auto* aliasRow = new QHBoxLayout;
     aliasRow->addWidget(m_aliasField, 1);
@@ -318,6 +325,7 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
 {
     m_nextButton->setEnabled(true);
     const auto option = selectedPrivacySetting();
+    m_passwordHeader->setEnabled(needsPassword(option));
     if (needsPassword(option)) {
         m_passwordEntry->setEnabled(true);
         m_passwordReEntry->setEnabled(true);
@@ -343,6 +351,25 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
         m_remixCheckbox->setChecked(m_lastRememberedUserSelectedRemixState);
     }
     onRemixToggled(false);
+    showPrivacyDetails();
+}
+
+void QVREditTessarineDetailsWindowController::showPrivacyDetails()
+{
+    const auto option = selectedPrivacySetting();
+    QString details;
+    if (option == kPublic)
+        details = UFM::PUBLIC_DETAILS_TEXT();
+    else if (option == kGroup)
+        details = UFM::GROUP_DETAILS_TEXT();
+    else if (option == kPrivate)
+        details = UFM::PRIVATE_DETAILS_TEXT();
+    else if (option == kProtected)
+        details = m_passwordEntry->text().isEmpty() && m_passwordReEntry->text().isEmpty()
+                      ? UFM::RESTRICTED_DETAILS_TEXT()
+                      : UFM::PASSWORD_PROTECTED_DETAILS_TEXT();
+    m_privacyDetailsLabel->setText(details);
+    m_privacyDetailsLabel->setVisible(!details.isEmpty());
 }
 
 void QVREditTessarineDetailsWindowController::onRemixToggled(bool byUser)
@@ -363,6 +390,7 @@ void QVREditTessarineDetailsWindowController::onPasswordTextChanged()
             field->setText(text);
         }
     }
+    showPrivacyDetails();
 }
 
 std::optional<QString> QVREditTessarineDetailsWindowController::passwordToSaveWith() const

@@ -65,6 +65,8 @@ public:
     QPushButton* nextButton() const { return m_nextButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
     QLabel* aliasURLErrorLabel() const { return m_aliasErrorLabel; }
+    // Who may see the document with the selected privacy option (hidden while none is selected).
+    QLabel* privacyDetailsLabel() const { return m_privacyDetailsLabel; }
     // "yes_box", "no_box" or empty: the image the status area shows.
     QString validURLImageName() const { return m_validImageName; }
     bool isCheckingAlias() const { return m_checking; }
@@ -75,6 +77,7 @@ protected:
 private:
     void onRemixToggled(bool byUser);
     void onPasswordTextChanged();
+    void showPrivacyDetails();
     void onAliasTextChanged();
     void onAliasReply(quint64 sequence, const QString& reply);
     void setStatusChecking();
@@ -107,6 +110,8 @@ private:
     QLineEdit* m_aliasField = nullptr;
     QPushButton* m_copyButton = nullptr;
     QLabel* m_validImage = nullptr;
+    QLabel* m_privacyDetailsLabel = nullptr;
+    QLabel* m_passwordHeader = nullptr;
     QProgressBar* m_aliasSpinner = nullptr;
     QLabel* m_aliasErrorLabel = nullptr;
     QPushButton* m_nextButton = nullptr;

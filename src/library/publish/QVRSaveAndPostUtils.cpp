@@ -262,21 +262,23 @@ void QVRSaveAndPostUtils::shareTessarineModel(const std::shared_ptr<ZERI_Tessari
 }
 
 void QVRSaveAndPostUtils::unpublishTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model,
-                                                  std::function<void()> onDone)
+                                                  std::function<void()> onDone, QWidget* window)
 {
     const auto package = packageOf(model);
+    QPointer<QWidget> shownIn(window);
     if (!model || !package) {
-        QVRAppDelegate::postUserNotification(UFM::ERROR_TEXT(), QStringLiteral("The document has no saved copy."));
+        QVRAppDelegate::postUserNotification(UFM::ERROR_TEXT(), QStringLiteral("The document has no saved copy."),
+                                             shownIn);
         if (onDone)
             onDone();
         return;
     }
-    DocumentServerOperations::unpublish(package, [weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package),
-                                                  onDone](const std::optional<SafeDictionary>& error) {
+    DocumentServerOperations::unpublish(package, [weakPackage = std::weak_ptr<ZERI_qvdFilePackage>(package), onDone,
+                                                  shownIn](const std::optional<SafeDictionary>& error) {
         if (error) {
-            QVRAppDelegate::postUserNotification(UFM::ERROR_TEXT(), errorText(*error));
+            QVRAppDelegate::postUserNotification(UFM::ERROR_TEXT(), errorText(*error), shownIn);
         } else {
-            QVRAppDelegate::postUserNotification(UFM::SUCCESS_TEXT(), UFM::UNPOST_SUCCESS_TEXT());
+            QVRAppDelegate::postUserNotification(UFM::SUCCESS_TEXT(), UFM::UNPOST_SUCCESS_TEXT(), shownIn);
             if (const auto target = weakPackage.lock()) {
                 target->deletePublishedData();
                 takeOwnerRecord(target);
@@ -352,13 +354,16 @@ void QVR_UnpostConfirmationWindowController::confirmBtnPressed()
     QVRAnalytics::logEvent(QStringLiteral("Unposted Flow"), {}, m_modelToUnpost);
     m_activityIndicator->show();
     QPointer<QVR_UnpostConfirmationWindowController> self(this);
-    QVRSaveAndPostUtils::unpublishTessarineModel(m_modelToUnpost, [self] {
-        if (!self)
-            return;
-        self->m_activityIndicator->hide();
-        self->m_working = false;
-        self->done(SheetRunner::kDone);
-    });
+    QVRSaveAndPostUtils::unpublishTessarineModel(
+        m_modelToUnpost,
+        [self] {
+            if (!self)
+                return;
+            self->m_activityIndicator->hide();
+            self->m_working = false;
+            self->done(SheetRunner::kDone);
+        },
+        parentWidget());
 }
 
 void QVR_UnpostConfirmationWindowController::cancelBtnPressed()

@@ -21,9 +21,10 @@ public:
     // In admin mode a copy without the full-sized pictures is published, and removed again afterwards.
     static void postTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget* window,
                                    bool adminMode = false);
-    // `onDone` runs after the answer (with or without error), also for a null document.
-    static void unpublishTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model,
-                                        std::function<void()> onDone);
+    // `onDone` runs after the answer (with or without error), also for a null document. The outcome is told in
+    // `window` when it still shows, else on the desktop.
+    static void unpublishTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, std::function<void()> onDone,
+                                        QWidget* window = nullptr);
     static void shareTessarineModel(const std::shared_ptr<ZERI_TessarineModel>& model, QWidget* window);
 
     // The sign-in wall when nobody is signed in; whether somebody is signed in afterwards.

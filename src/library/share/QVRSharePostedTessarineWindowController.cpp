@@ -12,6 +12,7 @@
 #include "foundation/Tessutils.h"
 #include "library/LibraryLogging.h"
 #include "library/share/QVRFacebookShareWindowController.h"
+#include "platform/AlertPresenter.h"
 #include "platform/widgets/LinkOpener.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -166,8 +167,14 @@ void QVRSharePostedTessarineWindowController::share(ShareLinks::Channel channel)
         openNetworkWindow(channel);
         return;
     }
-    if (!LinkOpener::shared().openUrl(*url))
-        qCWarning(lcLibrary) << "the desktop could not open the share address for" << ShareLinks::channelName(channel);
+    if (LinkOpener::shared().openUrl(*url))
+        return;
+    // Nothing else would show that the button did anything.
+    qCWarning(lcLibrary) << "the desktop could not open the share address for" << ShareLinks::channelName(channel);
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Warning;
+    alert.messageText = UFM::NO_MAIL_PROGRAM_TEXT();
+    AlertPresenter::shared().show(alert, this, {});
 }
 
 void QVRSharePostedTessarineWindowController::openNetworkWindow(ShareLinks::Channel channel)

@@ -26,7 +26,8 @@ protected:
 
 // The share sheet of a published document: its address and embed code for copying, and five ways to pass the
 // link on. Each network button opens the network's share page in a small window of its own, application-modal
-// until it closes; the e-mail button hands a "mailto:" address to the mail program. The sheet stays open. Done
+// until it closes; the e-mail button hands a "mailto:" address to the mail program, or says that there is none.
+// The sheet stays open. Done
 // accepts the dialogue. Without a published address the fields are empty and the five buttons disabled.
 // Main thread only.
 class QVRSharePostedTessarineWindowController : public QDialog {

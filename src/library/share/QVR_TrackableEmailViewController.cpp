@@ -333,6 +333,8 @@ void QVR_TrackableEmailViewController::handleReply(const QPointer<QVR_TrackableE
     // A composer whose view is gone is as good as gone.
     const bool shown = composer && composer->isViewLoaded() && composer->m_sendBtn;
     if (parsed.outcome == ServiceReply::Outcome::Success) {
+        // The notice shows in the view the composer lies on, which stays when the composer goes.
+        QPointer<QWidget> host = shown ? composer->ViewController::view()->parentWidget() : nullptr;
         if (shown) {
             composer->m_sending = false;
             composer->m_sendBtn->setEnabled(true);
@@ -344,7 +346,7 @@ void QVR_TrackableEmailViewController::handleReply(const QPointer<QVR_TrackableE
                 composer->closeWindow();
             }
         }
-        QVRAppDelegate::postUserNotification(UFM::SUCCESS_TEXT(), UFM::EMAIL_SENT_TEXT());
+        QVRAppDelegate::postUserNotification(UFM::SUCCESS_TEXT(), UFM::EMAIL_SENT_TEXT(), host);
         return;
     }
 

@@ -1,5 +1,7 @@
 #include "library/themes/QVRTemplateChooserWindowController.h"
 
+#include <cmath>
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -58,7 +60,8 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     m_window->setTitleBarHeight(38);
     QWidget* content = m_window->contentView();
     content->setAttribute(Qt::WA_StyledBackground);
-    content->setStyleSheet(QStringLiteral("background: rgba(31, 33, 33, 255);"));
+    // The dark background is the content view's alone: alerts, buttons and fields inside keep their own look.
+    content->setStyleSheet(QStringLiteral("#%1 { background: rgba(31, 33, 33, 255); }").arg(content->objectName()));
     m_window->setTitleBarDrawingBlock(
         [](QPainter* painter, bool, const QRectF& rect, Qt::Edge, const QPainterPath& clippingPath) {
             painter->save();
@@ -83,6 +86,10 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_chooser->view());
+    // The band sits outside the content's layout: the window itself keeps room for the two columns of a page and
+    // the paging buttons beside them.
+    const QSize least = content->minimumSizeHint();
+    m_window->setMinimumSize(least.width(), least.height() + int(std::ceil(m_window->titleBarHeight())));
     m_window->resize(900, 520);
     // Leaving without a template: Escape, Ctrl+W and a close button in the title band, also without a window
     // manager. Escape first leaves a template's preview, as its own close button does.

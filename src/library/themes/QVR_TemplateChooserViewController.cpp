@@ -120,6 +120,10 @@ void QVR_TemplateChooserViewController::loadView()
     for (QPushButton* button : {m_previousPageButton.data(), m_nextPageButton.data()}) {
         button->setStyleSheet(pagingStyle);
         button->setFixedSize(40, 80);
+        // A hidden button keeps its place: the grid stays put and the window's least width holds both buttons.
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(policy);
     }
     connect(m_nextPageButton, &QPushButton::clicked, this, &QVR_TemplateChooserViewController::nextPageButtonPressed);
     connect(m_previousPageButton, &QPushButton::clicked, this,
@@ -145,6 +149,10 @@ void QVR_TemplateChooserViewController::loadView()
     m_loadingViewPlacementView = new QWidget(view);
     m_loadingViewPlacementView->setObjectName(QStringLiteral("loadingViewPlacementView"));
     m_loadingViewPlacementView->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    // A dark panel over the grid; the loading view's own controls keep their look.
+    m_loadingViewPlacementView->setAttribute(Qt::WA_StyledBackground);
+    m_loadingViewPlacementView->setStyleSheet(
+        QStringLiteral("#loadingViewPlacementView { background: rgba(0, 0, 0, 204); border-radius: 6px; }"));
     m_loadingViewPlacementView->resize(320, 120);
     m_loadingViewPlacementView->hide();
 

@@ -158,8 +158,9 @@ void QVR_FirstLaunchViewController::showRegisterWall(bool signUp)
         wall.setPresentedAsModalSheet(true);
         wall.setShouldCloseOnSuccess(true);
         wall.setLandingVCMessageText(UFM::SIGNUP_FREE());
-        if (signUp)
-            wall.switchToVC(QVRRegisterWallWindowController::Page::Signup);
+        // Each button opens the form it names, the landing page one step back.
+        wall.switchToVC(signUp ? QVRRegisterWallWindowController::Page::Signup
+                               : QVRRegisterWallWindowController::Page::Login);
         SheetRunner::run(wall, tour);
         wall.hide();
         signedIn = wall.loginCompleted();

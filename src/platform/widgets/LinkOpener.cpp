@@ -1,6 +1,8 @@
 #include "platform/widgets/LinkOpener.h"
 
 #include <QDesktopServices>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace {
 LinkOpener* s_installed = nullptr;
@@ -26,7 +28,28 @@ bool LinkOpener::isRegistered()
 
 bool DesktopLinkOpener::openUrl(const QUrl& url)
 {
-    return url.isValid() && QDesktopServices::openUrl(url);
+    if (!url.isValid())
+        return false;
+    // The desktop's opener starts whether or not a program takes the address: for e-mail, ask first.
+    if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0 && !desktopHasMailProgram())
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
+bool DesktopLinkOpener::desktopHasMailProgram()
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty())
+        return true; // nothing to ask: the opening itself tells
+    QProcess query;
+    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/mailto")});
+    if (!query.waitForFinished(kMailProgramQueryMs)) {
+        query.kill();
+        query.waitForFinished();
+        return true;
+    }
+    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+           !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 ScopedRecordingLinkOpener::ScopedRecordingLinkOpener()

@@ -21,10 +21,14 @@ public:
     static bool isRegistered();
 };
 
-// Hands the address to the desktop (QDesktopServices).
+// Hands the address to the desktop (QDesktopServices). A "mailto:" address is refused when the desktop names no
+// program for e-mail (its "xdg-mime" asked, for at most two seconds).
 class DesktopLinkOpener : public LinkOpener {
 public:
+    static constexpr int kMailProgramQueryMs = 2000;
+
     bool openUrl(const QUrl& url) override;
+    static bool desktopHasMailProgram();
 };
 
 // Records every address it is asked to open and opens none. Answers `result`.

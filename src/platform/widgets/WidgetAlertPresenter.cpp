@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -73,11 +75,31 @@ void placeAboveButtons(QMessageBox* box, QWidget* widget)
     grid->addWidget(buttons, row + 1, column, rowSpan, columnSpan);
 }
 
+// A message box titled with the application's name. It sizes itself to its texts when shown: a short message would
+// leave the window manager too little room for the title, which it then cuts short, so it widens to fit the title.
+class TitledMessageBox : public QMessageBox {
+public:
+    explicit TitledMessageBox(QWidget* parent)
+        : QMessageBox(parent)
+    {
+        setWindowTitle(QGuiApplication::applicationDisplayName());
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const int least = WidgetAlertPresenter::leastWidthForTitle(this);
+        if (width() < least)
+            setFixedSize(least, height());
+    }
+};
+
 } // namespace
 
 QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget* parent)
 {
-    auto* box = new QMessageBox(parent);
+    auto* box = new TitledMessageBox(parent);
     box->setIcon(iconFor(request.style));
     box->setText(request.messageText);
     box->setInformativeText(request.informativeText);
@@ -114,6 +136,14 @@ QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget*
         new FieldFocusOnShow(box, field);
     }
     return box;
+}
+
+int WidgetAlertPresenter::leastWidthForTitle(const QMessageBox* box)
+{
+    // The window manager draws the title in its own, often bold and larger, font, beside its buttons.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) * 5 / 4 + kTitleBarButtonsWidth;
 }
 
 AlertResponse WidgetAlertPresenter::response(const QMessageBox* box)

@@ -2121,5 +2121,20 @@
         <extracomment>reason after a name: a folder or a web address, not a file on this computer</extracomment>
         <translation>not a file on this computer</translation>
     </message>
+    <message>
+        <source>NO_MAIL_PROGRAM_TEXT</source>
+        <extracomment>the share window's Email when the desktop has no mail program to write the e-mail</extracomment>
+        <translation>No mail program is set up on this computer to write the e-mail. Copy the address above into a message instead.</translation>
+    </message>
+    <message>
+        <source>PDF_EXPORT_FAILED_TEXT</source>
+        <extracomment>alert after a failed Export PDF: %1 = the name of the file that could not be written</extracomment>
+        <translation>The PDF could not be saved as “%1”.</translation>
+    </message>
+    <message>
+        <source>CONTENT_NOT_ADDED_NO_PICTURE</source>
+        <extracomment>reason after a file name: a movie file that holds sound only, added as a video</extracomment>
+        <translation>the file holds sound only, no picture</translation>
+    </message>
 </context>
 </TS>

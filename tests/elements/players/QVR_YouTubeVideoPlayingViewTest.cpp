@@ -175,8 +175,10 @@ TEST_F(YouTubeVideoPlayingViewTest, FillsTheViewBelowTheStripAndLoadsOnEachNewPa
     EXPECT_EQ(shot.pixelColor(10, 5), QColor(Qt::black));
     const QRect close = view->closeButton()->geometry();
     EXPECT_GT(close.left(), 700);
-    EXPECT_LT(close.top(), strip);
+    EXPECT_GE(close.top(), 0);
+    EXPECT_LE(close.bottom(), strip - 1) << "the whole button lies in the strip, none of it over the page";
     EXPECT_TRUE(view->closeButton()->isVisible());
+    EXPECT_EQ(shot.pixelColor(close.center().x(), strip + 4), page) << "the page below the button is uncovered";
 
     // A key the page leaves unhandled comes back from the engine to the view, which hands it to the viewer.
     QList<Notification> posted;

@@ -133,10 +133,12 @@ TEST_F(FirstLaunchTour, SignInRunsTheWallAsASheetAndACompletedSignInClosesTheTou
         QWidget* parent = nullptr;
         QString message;
         bool sheet = false;
+        Page page = Page::Landing;
+        QList<Page> stack;
     } seen;
     SheetRunner::setRunnerForTesting([&](QDialog& dialog, QWidget* parent) {
         auto& wall = dynamic_cast<QVRRegisterWallWindowController&>(dialog);
-        seen = {parent, wall.landingMessageShown(), wall.skipButtonVisible()};
+        seen = {parent, wall.landingMessageShown(), wall.skipButtonVisible(), wall.currentPage(), wall.pageStack()};
         wall.open();
         wall.skipButtonPressed();
         return int(wall.result());
@@ -145,6 +147,8 @@ TEST_F(FirstLaunchTour, SignInRunsTheWallAsASheetAndACompletedSignInClosesTheTou
     EXPECT_EQ(seen.parent, tour.data());
     EXPECT_EQ(seen.message, UFM::SIGNUP_FREE());
     EXPECT_TRUE(seen.sheet);
+    EXPECT_EQ(seen.page, Page::Login) << "Sign In opens the sign-in form";
+    EXPECT_EQ(seen.stack, QList<Page>({Page::Landing, Page::Login})) << "the landing page one step back";
     QTest::qWait(20);
     ASSERT_TRUE(tour);
     EXPECT_TRUE(tour->isVisible());

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "PublishTestSupport.h"
 #include "library/publish/QVREditTessarineDetailsWindowController.h"
@@ -190,6 +191,54 @@ TEST(PublishDetailsTest, PasswordAndRemixFollowThePrivacyOption)
     EXPECT_EQ(env.alerts.requests.size(), 1u);
     EXPECT_EQ(details.result(), 0);
     EXPECT_EQ(document->title(), QStringLiteral("Secret"));
+}
+
+// Under the privacy options a line says who may see the document with the chosen one; the password fields are
+// headed as the protection they give.
+TEST(PublishDetailsTest, APrivacyOptionSaysWhoMaySeeTheDocument)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto document = protectedDocument();
+    QVREditTessarineDetailsWindowController details(document);
+    details.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
+    QLabel* line = details.privacyDetailsLabel();
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_DETAILS_TEXT()) << "protected, with its stored password";
+    const auto shownText = [&](QWidget* widget) {
+        const QImage shot = widget->grab().toImage();
+        int dark = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                dark += shot.pixelColor(x, y).lightness() < 160;
+        return dark;
+    };
+    EXPECT_GT(shownText(line), 20) << "the line is drawn";
+
+    for (auto [radio, text] : {std::pair{details.publicRadioButton(), UFM::PUBLIC_DETAILS_TEXT()},
+                               std::pair{details.privateRadioButton(), UFM::PRIVATE_DETAILS_TEXT()}}) {
+        radio->click();
+        EXPECT_EQ(line->text(), text);
+    }
+    // Protected shows the stored password again; emptied, only the link lets people see it; typed again, the
+    // password does.
+    details.protectedRadioButton()->click();
+    EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_DETAILS_TEXT());
+    for (QLineEdit* field : {details.passwordEntryField(), details.passwordReEntryField()}) {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Backspace);
+    }
+    EXPECT_EQ(line->text(), UFM::RESTRICTED_DETAILS_TEXT());
+    details.passwordEntryField()->setFocus();
+    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("pw"));
+    EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_DETAILS_TEXT());
+
+    bool headed = false;
+    for (QLabel* label : details.findChildren<QLabel*>())
+        headed = headed || (label->text() == UFM::PASSWORD_PROTECTED_TEXT() && label->isVisible());
+    EXPECT_TRUE(headed) << "the password fields are headed";
 }
 
 // The stored password is shown as bullets and kept unless a password field is typed into: renaming the

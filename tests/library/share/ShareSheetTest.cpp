@@ -9,6 +9,7 @@
 #include "ShareTestSupport.h"
 #include "library/LibraryLibrary.h"
 #include "library/share/QVRSharePostedTessarineWindowController.h"
+#include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
 #include "support/QtPrinters.h"
 #include "viewer/ViewerSharing.h"
@@ -84,9 +85,14 @@ TEST(ShareSheet, TheEmailButtonLogsItsEventAndOpensOneAddress)
     EXPECT_EQ(sheet->networkWindow(), nullptr);
     EXPECT_EQ(environment.service.requestCount(), 0);
 
-    // A desktop that cannot open the address: logged, and the sheet stays.
+    // A desktop that cannot open the address (no mail program): the sheet says so, and stays.
+    RecordingAlertPresenter alerts;
+    AlertPresenter::setShared(&alerts);
     environment.opener.result = false;
     QTest::mouseClick(sheet->shareButton(Channel::Email), Qt::LeftButton);
+    AlertPresenter::setShared(nullptr);
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_EQ(alerts.requests.front().messageText, UFM::NO_MAIL_PROGRAM_TEXT());
     EXPECT_TRUE(sheet->isVisible());
 
     sheet->close();

@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -73,16 +74,24 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "The tests' fake web service on 127.0.0.1, answering every call of the application from memory.\n"
-        "Prints the address and the environment to start the application with, then one line per request.\n"
-        "Without a user in the folder (or --user), the user \"ann\" with the password \"pw\" is there."));
+        "The tests' fake web service on 127.0.0.1, answering every call of the application from memory, with the\n"
+        "social networks' sites on a port of their own.\n"
+        "Prints the addresses and the environment to start the application with, then one line per request.\n"
+        "Without a user in the folder (or --user), the user \"ann\" with the password \"pw\" is there.\n"
+        "A complete sample folder (users, documents with every kind of media, guides, templates, pages) is\n"
+        "tests/support/fakeservice/sample in the source tree:\n"
+        "    fake-service --port 8765 --social-port 8766 tests/support/fakeservice/sample"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("folder"),
                                  QStringLiteral("What the service holds at start: users.json, documents/*.json, "
-                                                "content/<id>/<file>, help.json, templates.json, pages/ (optional)."),
+                                                "content/<id>/<file>, help.json, templates.json, pages/ (optional; "
+                                                "\"{root}\" in its text files stands for the service's address)."),
                                  QStringLiteral("[folder]"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The port (a free one when 0 or absent)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption socialPort(QStringLiteral("social-port"),
+                                        QStringLiteral("The social sites' port (a free one when 0 or absent)."),
+                                        QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Adds a user (may be repeated)."),
                                   QStringLiteral("name:password"));
     const QCommandLineOption apiKey(QStringLiteral("api-key"), QStringLiteral("The API key it accepts."),
@@ -103,7 +112,7 @@ int main(int argc, char** argv)
     const QCommandLineOption endless(QStringLiteral("endless-downloads"),
                                      QStringLiteral("Content downloads and pages start and never end."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No line per request."));
-    parser.addOptions({port, user, apiKey, apiPassword, slow, error, httpError, endless, quiet});
+    parser.addOptions({port, socialPort, user, apiKey, apiPassword, slow, error, httpError, endless, quiet});
     parser.process(app);
 
     const auto fail = [](const QString& message) {
@@ -111,12 +120,29 @@ int main(int argc, char** argv)
         return 2;
     };
 
+    const auto portNumber = [&](const QCommandLineOption& option) -> std::optional<quint16> {
+        bool isNumber = false;
+        const int number = parser.value(option).toInt(&isNumber);
+        if (!isNumber || number < 0 || number > 65535)
+            return std::nullopt;
+        return quint16(number);
+    };
+    const std::optional<quint16> servicePort = portNumber(port);
+    const std::optional<quint16> socialSitesPort = portNumber(socialPort);
+    if (!servicePort || !socialSitesPort)
+        return fail(QStringLiteral("--port and --social-port take a number from 0 to 65535"));
+
     FakeWebService service;
     service.setRecording(false); // a long run keeps no record of its requests
     service.withState([&](FakeWebService::State& state) {
         state.apiKey = parser.value(apiKey);
         state.apiPassword = parser.value(apiPassword);
     });
+    // Listening first: the folder's files may name the service's address.
+    if (!service.start(*servicePort))
+        return fail(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(*servicePort));
+    if (!service.startSocialSites(*socialSitesPort))
+        return fail(QStringLiteral("cannot listen on 127.0.0.1:%1 for the social sites").arg(*socialSitesPort));
     if (!parser.positionalArguments().isEmpty()) {
         QString loadError;
         if (!service.loadFolder(parser.positionalArguments().constFirst(), &loadError))
@@ -152,12 +178,6 @@ int main(int argc, char** argv)
     if (!parser.isSet(quiet))
         service.setRequestLogger(print);
 
-    bool portIsNumber = false;
-    const int portNumber = parser.value(port).toInt(&portIsNumber);
-    if (!portIsNumber || portNumber < 0 || portNumber > 65535)
-        return fail(QStringLiteral("--port takes a number from 0 to 65535"));
-    if (!service.start(quint16(portNumber)))
-        return fail(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(portNumber));
     quitOnSignals(app);
     for (const FakeWebService::User& known : service.state().users) {
         if (!known.avatarURL.isEmpty())
@@ -171,13 +191,18 @@ int main(int argc, char** argv)
     }
 
     const QString root = service.baseUrl().toString();
+    const QString social = service.socialBaseUrl().toString();
     const FakeWebService::State state = service.state();
     print(QStringLiteral("fake-service: listening on %1").arg(root));
+    print(QStringLiteral("fake-service: social sites on %1").arg(social));
     for (const FakeWebService::User& known : state.users)
         print(QStringLiteral("fake-service: user %1 (%2)").arg(known.username, known.email));
     print(QStringLiteral("fake-service: %1 documents").arg(state.documents.size()));
     print(QStringLiteral("export TESS_API_URL=%1/ TESS_API_KEY=%2 TESS_API_PASSWORD=%3")
               .arg(root, state.apiKey, state.apiPassword));
-    print(QStringLiteral("export TESS_WEB_SITE_URL=%1 TESS_FACEBOOK_URL=%1").arg(root));
+    // The social sites differ from the web site: the feed dialog goes back to the web site's root when done.
+    print(QStringLiteral("export TESS_WEB_SITE_URL=%1").arg(root));
+    print(QStringLiteral("export TESS_FACEBOOK_URL=%1 TESS_TWITTER_URL=%1 TESS_LINKEDIN_URL=%1 TESS_GMAIL_URL=%1")
+              .arg(social));
     return app.exec();
 }

@@ -145,6 +145,76 @@ bool FakeWebService::start(quint16 port)
     return m_server->start(port);
 }
 
+bool FakeWebService::startSocialSites(quint16 port)
+{
+    if (!m_socialServer)
+        m_socialServer =
+            std::make_unique<FakeHttpServer>([this](const FakeHttpRequest& request) { return handleSocial(request); });
+    return m_socialServer->start(port);
+}
+
+QUrl FakeWebService::socialBaseUrl() const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(m_socialServer ? m_socialServer->port() : 0);
+    return url;
+}
+
+FakeHttpReply FakeWebService::handleSocial(const FakeHttpRequest& request)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_recording)
+        m_requests.append(request);
+    FakeHttpReply reply = answerSocialPage(request);
+    if (m_replyDelayMs > reply.delayMs)
+        reply.delayMs = m_replyDelayMs;
+    if (m_requestLogger)
+        m_requestLogger(QStringLiteral("social %1 %2 -> %3")
+                            .arg(QString::fromLatin1(request.verb), request.path)
+                            .arg(reply.status));
+    return reply;
+}
+
+FakeHttpReply FakeWebService::answerSocialPage(const FakeHttpRequest& request)
+{
+    if (request.verb != "GET")
+        return FakeHttpReply::html(404, "Not Found");
+    const QUrlQuery query(QString::fromUtf8(request.query));
+    const auto value = [&](const char* name) {
+        return query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded).toHtmlEscaped().toUtf8();
+    };
+    // The sign-in dialog and its landing page, as the service itself answers them.
+    if (request.path == QLatin1String("/dialog/oauth") || request.path == QLatin1String("/connect/login_success.html"))
+        return answerPage(request);
+    // The networks' share pages: what would be posted, and (for the feed dialog) the way back.
+    QByteArray network;
+    QByteArray shared;
+    if (request.path == QLatin1String("/dialog/feed")) {
+        network = "the social network's feed";
+        shared = value("link");
+    } else if (request.path == QLatin1String("/intent/tweet")) {
+        network = "the short-message network";
+        shared = value("text");
+    } else if (request.path == QLatin1String("/shareArticle")) {
+        network = "the professional network";
+        shared = value("url");
+    } else if (request.path.startsWith(QLatin1String("/mail/"))) {
+        network = "web mail";
+        shared = value("body");
+    } else {
+        return FakeHttpReply::html(404, "Not Found");
+    }
+    QByteArray page = "<html><head><meta charset=\"utf-8\"><title>Share</title></head>"
+                      "<body style=\"font-family: sans-serif; margin: 24px\"><h2>Share on " +
+                      network + " (sample)</h2><p>" + shared + "</p>";
+    const QByteArray back = value("redirect_uri");
+    if (!back.isEmpty())
+        page += "<p><a id=\"post\" href=\"" + back + "\">Post</a></p>";
+    return FakeHttpReply::raw(200, "text/html; charset=utf-8", page + "</body></html>");
+}
+
 void FakeWebService::setReplyDelay(int milliseconds)
 {
     QMutexLocker lock(&m_mutex);
@@ -171,11 +241,25 @@ void FakeWebService::setRequestLogger(std::function<void(const QString&)> logger
 
 bool FakeWebService::loadFolder(const QString& folder, QString* error)
 {
-    const QDir root(folder);
+    // Absolute, so that every path found in it is named relative to the folder itself, whatever the working
+    // directory.
+    const QDir root(QFileInfo(folder).absoluteFilePath());
     if (!root.exists()) {
         *error = QStringLiteral("no folder %1").arg(folder);
         return false;
     }
+    // "{root}" in a text file stands for the service's address (known once it listens).
+    const QByteArray address = m_server ? baseUrl().toString().toUtf8() : QByteArray();
+    const auto withAddress = [&](QByteArray text) {
+        if (!address.isEmpty())
+            text.replace(kRootPlaceholder, address);
+        return text;
+    };
+    const auto isText = [](const QString& path) {
+        static const QStringList kTextSuffixes{QStringLiteral("json"), QStringLiteral("html"), QStringLiteral("htm"),
+                                               QStringLiteral("txt"),  QStringLiteral("css"),  QStringLiteral("js")};
+        return kTextSuffixes.contains(QFileInfo(path).suffix().toLower());
+    };
     const auto readJson = [&](const QString& path, QJsonValue* value) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -183,7 +267,7 @@ bool FakeWebService::loadFolder(const QString& folder, QString* error)
             return false;
         }
         QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+        const QJsonDocument document = QJsonDocument::fromJson(withAddress(file.readAll()), &parseError);
         if (document.isNull()) {
             *error = QStringLiteral("%1 is not JSON: %2").arg(path, parseError.errorString());
             return false;
@@ -258,7 +342,7 @@ bool FakeWebService::loadFolder(const QString& folder, QString* error)
                 *error = QStringLiteral("cannot read %1: %2").arg(file.filePath(), data.errorString());
                 return false;
             }
-            addContent(id, data.readAll(), file.fileName());
+            addContent(id, isText(file.filePath()) ? withAddress(data.readAll()) : data.readAll(), file.fileName());
             withState([&](State& state) {
                 state.contentItems[id].contentType = QMimeDatabase().mimeTypeForFile(file).name();
             });
@@ -285,12 +369,12 @@ bool FakeWebService::loadFolder(const QString& folder, QString* error)
             *error = QStringLiteral("cannot read %1: %2").arg(path, page.errorString());
             return false;
         }
-        const QString address = QLatin1Char('/') + pages.relativeFilePath(path);
+        const QString pageAddress = QLatin1Char('/') + pages.relativeFilePath(path);
         const QByteArray type = QMimeDatabase().mimeTypeForFile(path).name().toUtf8();
-        const QByteArray body = page.readAll();
-        setPage(address, type, body);
-        if (address.endsWith(QLatin1String(".html")))
-            setPage(address.chopped(5), type, body);
+        const QByteArray body = isText(path) ? withAddress(page.readAll()) : page.readAll();
+        setPage(pageAddress, type, body);
+        if (pageAddress.endsWith(QLatin1String(".html")))
+            setPage(pageAddress.chopped(5), type, body);
     }
     return true;
 }

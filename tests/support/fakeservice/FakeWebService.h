@@ -97,6 +97,11 @@ public:
     bool start(quint16 port = 0);
     // "http://127.0.0.1:<port>", the root to give the client.
     QUrl baseUrl() const;
+    // The social networks' sites, on a port of their own (a free one when 0): the sign-in dialog, and a small page
+    // for each network's share address (the feed dialog's with a Post link back to its "redirect_uri"). Their
+    // root must differ from the web site's, which the feed dialog returns to.
+    bool startSocialSites(quint16 port = 0);
+    QUrl socialBaseUrl() const;
     // An address on 127.0.0.1 where nothing listens: every request to it is refused (the service offline).
     static QUrl unreachableBaseUrl();
 
@@ -139,7 +144,10 @@ public:
     //   content/<id>/<name>    served at "/content/<id>/<name>", as an uploaded asset is
     //   help.json, templates.json   the guides list and the template list (arrays)
     //   pages/<path>           served at "/<path>"; a page "x.html" also at "/x" (the catalog, the library, previews)
+    // In its text files (JSON, HTML, ...) "{root}" stands for baseUrl(): start the service first. The sample folder
+    // tests/support/fakeservice/sample holds every part.
     bool loadFolder(const QString& folder, QString* error);
+    static constexpr const char* kRootPlaceholder = "{root}";
     // Called on the server's thread with one line per request received (method or path, and the user).
     void setRequestLogger(std::function<void(const QString& line)> logger);
 
@@ -167,6 +175,8 @@ private:
     FakeHttpReply handle(const FakeHttpRequest& request);
     FakeHttpReply answer(const FakeHttpRequest& request);
     FakeHttpReply answerPage(const FakeHttpRequest& request);
+    FakeHttpReply handleSocial(const FakeHttpRequest& request);
+    FakeHttpReply answerSocialPage(const FakeHttpRequest& request);
     void installDefaultHandlers();
 
     struct Injection {
@@ -194,4 +204,5 @@ private:
     bool m_answersSocialSignIn = false;
     std::function<void(const QString&)> m_requestLogger;
     std::unique_ptr<FakeHttpServer> m_server;
+    std::unique_ptr<FakeHttpServer> m_socialServer;
 };
