@@ -540,6 +540,11 @@ TEST_F(AccountWalkRoad, CancellingTheSignOutWhileFilesAreOnTheirWayKeepsTheUserA
     ASSERT_TRUE(document);
     EXPECT_FALSE(document->apiID().isEmpty());
     EXPECT_TRUE(fake->state().documents.value(document->apiID()).published) << "the publish did not go on";
+    // It ends as any publish does: the posted document's share window, closed with Done.
+    QVRSharePostedTessarineWindowController* share = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (share = visibleTopLevel<QVRSharePostedTessarineWindowController>()); }));
+    click(share->doneButton());
+    EXPECT_TRUE(waitFor([] { return !visibleTopLevel<QVRSharePostedTessarineWindowController>(); }));
 }
 
 // Sign Out while a document's files are on their way, left to finish: the files arrive, the drafts are saved,

@@ -108,6 +108,8 @@ QPushButton* socialButton(QWidget* wall)
 // the token it shows its activity indicator.
 TEST(ViewerLibraryFaults, TheSocialSignInOfTheFirstRunIsKeptAboveTheTourAndShowsTheExchange)
 {
+    if (!firstStartHere())
+        return;
     FakeWebService* service = startedService([](FakeWebService&) {});
     ASSERT_TRUE(service);
     QWidget* lists = application().listsWindow();
@@ -941,6 +943,10 @@ TEST(ViewerLibraryFaults, OpenAddressOpensADocumentWhoseIdNamesALeftoverFolder)
     ASSERT_TRUE(leaveFirstLaunchTour());
     const QString documentID = QStringLiteral("C0FFEE00-1111-2222-3333-444455556666");
     const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
+    const struct RemovedAfterwards {
+        QDir folder;
+        ~RemovedAfterwards() { folder.removeRecursively(); }
+    } removed{leftover};
     ASSERT_TRUE(QDir().mkpath(leftover.path()));
     {
         QFile half(leftover.filePath(QStringLiteral("docfile.qvd.part")));

@@ -97,6 +97,9 @@ public:
     bool start(quint16 port = 0);
     // "http://127.0.0.1:<port>", the root to give the client.
     QUrl baseUrl() const;
+    // Back to the state of a new service, still listening where it was: no users, documents, content, pages or
+    // records; the default answers, no injected replies, delays or throttle.
+    void reset();
     // An address on 127.0.0.1 where nothing listens: every request to it is refused (the service offline).
     static QUrl unreachableBaseUrl();
 
