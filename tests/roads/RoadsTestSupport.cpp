@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include <QAbstractButton>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMap>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPdfDocument>
@@ -27,6 +30,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
@@ -674,6 +678,36 @@ QStringList closeWindows(const QList<QPointer<QWidget>>& windows)
     return stayed;
 }
 
+// The running timers of every object the application's windows and the QApplication hold, each described.
+QMap<QTimer*, QString> runningTimers()
+{
+    QMap<QTimer*, QString> running;
+    QSet<QObject*> seen;
+    std::function<void(QObject*)> walk = [&](QObject* object) {
+        if (!object || seen.contains(object))
+            return;
+        seen.insert(object);
+        if (auto* timer = qobject_cast<QTimer*>(object); timer && timer->isActive()) {
+            QObject* owner = timer->parent();
+            running.insert(
+                timer,
+                QStringLiteral("a timer of %1%2 (every %3 ms)")
+                    .arg(owner ? QString::fromLatin1(owner->metaObject()->className()) : QStringLiteral("nothing"),
+                         owner && !owner->objectName().isEmpty() ? QStringLiteral(" \"%1\"").arg(owner->objectName())
+                                                                 : QString())
+                    .arg(timer->interval()));
+        }
+        for (QObject* child : object->children())
+            walk(child);
+    };
+    walk(QCoreApplication::instance());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        walk(window);
+    for (QWindow* window : QGuiApplication::allWindows())
+        walk(window);
+    return running;
+}
+
 class RoadFixture : public ::testing::EmptyTestEventListener {
 public:
     static RoadFixture& instance()
@@ -724,6 +758,7 @@ private:
     void takeStock()
     {
         m_foundWindows = shownWindows();
+        m_foundTimers = runningTimers();
         m_foundLanguages = StringTables::preferredLanguages();
     }
 
@@ -825,6 +860,20 @@ private:
         for (const QString& file : files)
             left << QStringLiteral("the file %1 is left in the user's folders").arg(file);
         leaveFirstLaunchTourIfShown();
+
+        // Whatever was still under way (a request waiting for its answer, say) has had its time to end.
+        const auto newTimers = [this] {
+            QStringList started;
+            const auto running = runningTimers();
+            for (auto it = running.begin(); it != running.end(); ++it) {
+                if (!m_foundTimers.contains(it.key()))
+                    started << it.value();
+            }
+            return started;
+        };
+        waitFor([&] { return newTimers().isEmpty(); }, 3000);
+        for (const QString& timer : newTimers())
+            left << timer + QStringLiteral(" still runs");
         return left;
     }
 
@@ -840,6 +889,7 @@ private:
     bool m_inRoad = false;
     bool m_startedInThisRoad = false;
     QList<QPointer<QWidget>> m_foundWindows;
+    QMap<QTimer*, QString> m_foundTimers;
     QStringList m_foundLanguages;
     Defaults m_restingDefaults;
     QSet<QString> m_restingFiles;
