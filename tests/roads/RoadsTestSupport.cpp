@@ -860,6 +860,13 @@ private:
         for (const QString& file : files)
             left << QStringLiteral("the file %1 is left in the user's folders").arg(file);
         leaveFirstLaunchTourIfShown();
+        // My Documents in front with the keys, as the user would click it: without a window manager nothing hands
+        // the focus on when the road's windows go.
+        if (QWidget* lists = runningApplication()->listsWindow(); lists && lists->isVisible()) {
+            lists->activateWindow();
+            if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 1000))
+                QApplication::setActiveWindow(lists);
+        }
 
         // Whatever was still under way (a request waiting for its answer, say) has had its time to end.
         const auto newTimers = [this] {
@@ -915,17 +922,35 @@ void afterEachRoad(std::function<void()> reset)
     RoadFixture::instance().addReset(std::move(reset));
 }
 
-bool firstStartHere()
+namespace {
+
+// Runs the current road again, alone, in a process of its own; its outcome becomes this road's.
+void runAloneInAChildProcess(const char* why)
 {
-    if (!applicationStarted() || RoadFixture::instance().startedInThisRoad())
-        return true;
     const ::testing::TestInfo* road = ::testing::UnitTest::GetInstance()->current_test_info();
     const QString name =
         QString::fromLatin1(road->test_suite_name()) + QLatin1Char('.') + QString::fromLatin1(road->name());
     const auto child = TestEnvironment::runTestsInChildProcess(name, {}, 240000);
-    EXPECT_TRUE(child.finished && child.exitCode == 0) << "the road, run on a first start in a process of its own, "
+    EXPECT_TRUE(child.finished && child.exitCode == 0) << "the road, run " << why << " in a process of its own, "
                                                        << (child.finished ? "failed" : "did not end in time") << ":\n"
                                                        << child.output.right(8000).toStdString();
+}
+
+} // namespace
+
+bool firstStartHere()
+{
+    if (!applicationStarted() || RoadFixture::instance().startedInThisRoad())
+        return true;
+    runAloneInAChildProcess("on a first start");
+    return false;
+}
+
+bool inAProcessOfItsOwn()
+{
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() == 1)
+        return true;
+    runAloneInAChildProcess("alone");
     return false;
 }
 

@@ -57,6 +57,9 @@ bool applicationStarted();
 // the application starts within this road, which goes on; otherwise the road runs again, alone, in a process of
 // its own, whose outcome becomes this road's, and false is returned: the road ends there.
 bool firstStartHere();
+// For a road that leaves the application unfit for more (it quits, say): true when this process runs this road
+// alone; otherwise the road runs again, alone, in a process of its own, as above, and false is returned.
+bool inAProcessOfItsOwn();
 // Signs `user` in through the application's own sign-in, as a user who signed in on an earlier day; false when
 // the service refused.
 bool signInQuietly(const QString& user, const QString& password);
