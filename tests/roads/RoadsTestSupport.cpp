@@ -49,6 +49,7 @@
 #include "creator/window/QVR_CreatorWindow.h"
 #include "elements/video/QVBVideoCompressionManager.h"
 #include "elements/video/StreamingVideoPreviewHelper.h"
+#include "elements/video/VideoAssetCompressor.h"
 #include "foundation/Tessutils.h"
 #include "launch/ApplicationLaunch.h"
 #include "library/account/QVBUserInfoMonitor.h"
@@ -552,6 +553,16 @@ bool signInThroughWall(QWidget* window, const QString& email, const QString& pas
            waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
 }
 
+HeldReencodings::HeldReencodings()
+{
+    VideoAssetCompressor::setRunsHeldForTesting(true);
+}
+
+HeldReencodings::~HeldReencodings()
+{
+    VideoAssetCompressor::setRunsHeldForTesting(false);
+}
+
 Answerer::Answerer(std::function<void()> answer, int limitMs)
 {
     m_ticks.setInterval(20);
@@ -794,6 +805,10 @@ private:
             left << QStringLiteral("the preferred languages are %1 (StringTables::setPreferredLanguagesForTesting)")
                         .arg(StringTables::preferredLanguages().join(QLatin1Char(',')));
             StringTables::setPreferredLanguagesForTesting({});
+        }
+        if (VideoAssetCompressor::runsHeldForTesting()) {
+            left << QStringLiteral("the video re-encodings are held (VideoAssetCompressor::setRunsHeldForTesting)");
+            VideoAssetCompressor::setRunsHeldForTesting(false);
         }
         // Closing a document stops its re-encodings, and a road waits for what it started: nothing runs on.
         if (!waitFor([] { return !QVBVideoCompressionManager::anyManagerIsCompressing(); }, 5000))

@@ -149,6 +149,16 @@ bool answerWallWithSignIn(QVRRegisterWallWindowController* wall, const QString& 
 // False when the wall did not take them.
 bool signInThroughWall(QWidget* window, const QString& email, const QString& password);
 
+// While it lives, every video re-encoding waits at its first sample, still under way, until the close of its
+// window (or the end of this) lets it go: a road that needs a re-encoding in progress makes it so.
+class HeldReencodings {
+public:
+    HeldReencodings();
+    ~HeldReencodings();
+    HeldReencodings(const HeldReencodings&) = delete;
+    HeldReencodings& operator=(const HeldReencodings&) = delete;
+};
+
 // Answers the windows a command meets while the application's own loops hold the call that gave it: every
 // 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that a
 // road gone wrong ends as a failure instead of waiting for ever.
