@@ -7,6 +7,7 @@ find_package(GTest REQUIRED)
 # platform and its own HOME/XDG folders (made by tests/support/QtGTestMain.cpp).
 # SANITIZE adds the suite to the ASan/UBSan pass (label "sanitize", target sanitize_tests);
 # TSAN adds it to the ThreadSanitizer pass (label "tsan", target tsan_tests).
+# Every binary also runs once whole, shuffled, as the test "<name>.whole" (label "whole").
 # QPA replaces the platform the tests run with (default "offscreen"), e.g. an offscreen platform given a
 # configuration file of screens: "offscreen:configfile=<path>".
 function(tess_add_test name)
@@ -49,4 +50,10 @@ function(tess_add_test name)
         "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\" ENVIRONMENT \"${environment}\")\n"
         "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
+    # The whole binary once more, as one process in a shuffled order, so that what one test leaves for the next
+    # shows (each test above runs in a process of its own). The order's seed comes from GTEST_RANDOM_SEED (the
+    # test command sets and prints it); without it Google Test picks one and prints it. Long, so it starts early.
+    add_test(NAME ${name}.whole COMMAND ${name} --gtest_shuffle)
+    set_tests_properties(${name}.whole PROPERTIES
+        LABELS whole ENVIRONMENT "${environment}" TIMEOUT 1500 COST 10000)
 endfunction()

@@ -10,15 +10,32 @@ log="$dir/Testing/Temporary/LastTest.log"
 echo "==== Failed in $dir ===="
 cat "$failed"
 [ -f "$log" ] || exit 0
-# Each test's record starts with "N/M Testing: name" and holds "Test Passed." when it passed.
+# Each test's record starts with "N/M Testing: name" and holds "Test Passed." when it passed. A whole binary's
+# run ("<binary>.whole") holds many tests: its order's seed, then each failed test from its start to its end
+# (at most LINES lines of each), then Google Test's list of the failed ones.
 awk -v keep="$lines" '
     function flush() {
         if (n > 0 && name != "" && !passed) {
             print "---- " name " ----"
-            start = n > keep ? n - keep + 1 : 1
-            for (i = start; i <= n; ++i) print block[i]
+            if (name ~ /\.whole$/) {
+                for (i = 1; i <= n; ++i) {
+                    if (block[i] ~ /^Note: Randomizing tests. orders with a seed of/) print block[i]
+                    if (block[i] ~ /^\[ RUN      \] /) run = i
+                    if (block[i] ~ /^\[  FAILED  \] .*\([0-9]+ ms\)$/ && run > 0) {
+                        start = i - run + 1 > keep ? i - keep + 1 : run
+                        for (j = start; j <= i; ++j) print block[j]
+                        run = 0
+                    }
+                    if (block[i] ~ /^\[  FAILED  \] [0-9]+ tests?, listed below:$/) listed = i
+                }
+                if (listed > 0) for (i = listed; i <= n; ++i) print block[i]
+                else for (i = (n > keep ? n - keep + 1 : 1); i <= n; ++i) print block[i]
+            } else {
+                start = n > keep ? n - keep + 1 : 1
+                for (i = start; i <= n; ++i) print block[i]
+            }
         }
-        n = 0; passed = 0
+        n = 0; passed = 0; run = 0; listed = 0
     }
     /^[0-9]+\/[0-9]+ Testing: / { flush(); name = $3 }
     { block[++n] = $0 }

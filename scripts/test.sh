@@ -61,11 +61,19 @@ if [ "$RUN_TSAN" = 1 ]; then
         ctest --test-dir "$TSAN_DIR" -L tsan --repeat until-fail:3 --output-on-failure -j "$JOBS" --timeout 600 ||
         status=$?
 fi
-ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" || status=$?
+# Besides each test in a process of its own, every binary runs once whole, in a shuffled order
+# ("<binary>.whole", started first as the longest): what one test leaves for the next shows. The order's seed is
+# printed here and at the end; GTEST_RANDOM_SEED=<seed> <binary> --gtest_shuffle repeats it (TESS_TEST_SEED
+# chooses it).
+WHOLE_SEED="${TESS_TEST_SEED:-$(((RANDOM * 32768 + RANDOM) % 99999 + 1))}"
+echo "Whole binaries run shuffled with --gtest_random_seed=$WHOLE_SEED"
+GTEST_RANDOM_SEED="$WHOLE_SEED" ctest --test-dir "$TESS_BUILD_DIR" --output-on-failure -j "$JOBS" --timeout 600 "$@" ||
+    status=$?
 # The real binary, as a user starts it: a virtual display, a fresh home folder, its first window, status 0.
 bash "$TESS_ROOT/scripts/check-first-window.sh" "$TESS_BUILD_DIR/bin/tessarine" || status=1
 for dir in "$ASAN_DIR" "$TSAN_DIR" "$TESS_BUILD_DIR"; do
     bash "$TESS_ROOT/scripts/print-failures.sh" "$dir"
 done
+echo "Whole binaries ran shuffled with --gtest_random_seed=$WHOLE_SEED"
 echo "Test status: $status"
 exit $status

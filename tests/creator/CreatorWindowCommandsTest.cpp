@@ -150,6 +150,9 @@ struct CommandWindow {
         AlertPresenter::setShared(&alerts);
         FileChooser::setShared(&chooser);
         registerCreatorLibrary();
+        // The clipboard starts empty: what an earlier test of this process copied is not this one's.
+        QGuiApplication::clipboard()->clear();
+        QApplication::processEvents();
         shapeA = add(ZERI_MixedMediaObject::Shape, QRectF(50, 50, 100, 100));
         shapeB = add(ZERI_MixedMediaObject::Shape, QRectF(100, 100, 100, 100));
         image = add(ZERI_MixedMediaObject::Image, QRectF(600, 50, 100, 100));

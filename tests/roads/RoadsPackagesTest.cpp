@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "foundation/Tessutils.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/TilePreviews.h"
@@ -134,22 +135,33 @@ TEST(PackagesRoad, MyDocumentsWritesNothingThroughALinkedAssetsFolder)
 // package of its own, and the folder is left as it was.
 TEST(PackagesRoad, MyDocumentsShowsAServerDocumentWhoseIdNamesALeftoverFolder)
 {
-    FakeWebService* service = signedInService();
-    ASSERT_TRUE(service);
     const QString documentID = QStringLiteral("C0FFEE00-DDDD-EEEE-FFFF-444455556666");
     const QDir leftover(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(documentID));
-    ASSERT_TRUE(QDir().mkpath(leftover.path()));
-    ASSERT_TRUE(writeFile(leftover.filePath(QStringLiteral("docfile.qvd.part")), "{\"tessarine\":"));
-    auto document = ZERI_TessarineModel::create();
-    document->setDontSave(true);
-    document->setInternalID(documentID);
-    document->firstFlowmodel()->setTitle(QStringLiteral("Synced past a leftover"));
-    document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
-    FakeWebService::Document record;
-    record.owner = QStringLiteral("ann");
-    record.title = QStringLiteral("Synced past a leftover");
-    record.documentJson = QString::fromUtf8(document->jsonData());
-    const FakeWebService::Document stored = service->addDocument(record);
+    const struct RemovedAfterwards {
+        QDir folder;
+        ~RemovedAfterwards() { folder.removeRecursively(); }
+    } removed{leftover};
+    // The folder and the server's document are there before Ann signs in, as after an earlier session.
+    FakeWebService::Document stored;
+    FakeWebService* service = startedService([&](FakeWebService& fake) {
+        if (!QDir().mkpath(leftover.path()) ||
+            !writeFile(leftover.filePath(QStringLiteral("docfile.qvd.part")), "{\"tessarine\":"))
+            return;
+        auto document = ZERI_TessarineModel::create();
+        document->setDontSave(true);
+        document->setInternalID(documentID);
+        document->firstFlowmodel()->setTitle(QStringLiteral("Synced past a leftover"));
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+        FakeWebService::Document record;
+        record.owner = QStringLiteral("ann");
+        record.title = QStringLiteral("Synced past a leftover");
+        record.documentJson = QString::fromUtf8(document->jsonData());
+        fake.addUser(QStringLiteral("ann"), QStringLiteral("pw"));
+        stored = fake.addDocument(record);
+        Tessutils::setCorvikAuthToken(QStringLiteral("TOKEN-ann"));
+    });
+    ASSERT_TRUE(service);
+    ASSERT_FALSE(stored.stringID.isEmpty()) << "the leftover folder could not be made";
 
     application();
     ASSERT_TRUE(leaveFirstLaunchTour());

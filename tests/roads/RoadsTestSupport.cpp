@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,14 +19,19 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMap>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfWriter>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPushButton>
+#include <QSet>
+#include <QSettings>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 
@@ -37,8 +48,13 @@
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "viewer/QVRViewerWindow.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/video/QVBVideoCompressionManager.h"
 #include "elements/video/StreamingVideoPreviewHelper.h"
+#include "elements/video/VideoAssetCompressor.h"
+#include "foundation/Tessutils.h"
 #include "launch/ApplicationLaunch.h"
+#include "library/account/QVBUserInfoMonitor.h"
+#include "library/account/ZERI_AuthenticationHandler.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
@@ -47,7 +63,12 @@
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
+#include "platform/UserDefaults.h"
 #include "service/QVROpenRequest.h"
+#include "service/ZERI_AssetUploadManager.h"
+#include "storage/ZERI_qvdFilePackage.h"
+#include "strings/StringTables.h"
+#include "support/TestEnvironment.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
@@ -56,6 +77,9 @@
 #include "strings/UFM.h"
 
 namespace roads {
+
+// The fixture of every road hears of the start-up (defined with it, below).
+void applicationJustStarted();
 
 namespace {
 
@@ -75,6 +99,12 @@ bool& servicesPointed()
 {
     static bool s_pointed = false;
     return s_pointed;
+}
+
+std::vector<std::function<void()>>& beforeStart()
+{
+    static std::vector<std::function<void()>> s_before;
+    return s_before;
 }
 
 // Ends the application after the last test, while the QApplication still lives: its windows close and the
@@ -102,13 +132,29 @@ public:
 QVRAppDelegate& application()
 {
     if (!runningApplication()) {
+        // A service given by pointServicesAt() (a second start's, say) keeps the application's calls.
+        for (const auto& before : std::exchange(beforeStart(), {})) {
+            if (!servicesPointed())
+                before();
+        }
         // Port 9 on this machine: every call to the service fails at once, as with no network.
         if (!servicesPointed())
             pointServicesAt(QUrl(QStringLiteral("http://127.0.0.1:9/")));
         keyboard::watch();
         runningApplication() = ApplicationLaunch::start(&registerApplicationLibraries);
+        applicationJustStarted();
     }
     return *runningApplication();
+}
+
+bool applicationStarted()
+{
+    return static_cast<bool>(runningApplication());
+}
+
+void beforeApplicationStart(std::function<void()> before)
+{
+    beforeStart().push_back(std::move(before));
 }
 
 void pointServicesAt(const QUrl& root)
@@ -521,6 +567,16 @@ bool signInThroughWall(QWidget* window, const QString& email, const QString& pas
            waitFor([] { return !visibleTopLevel<QVRRegisterWallWindowController>(); }, 5000);
 }
 
+HeldReencodings::HeldReencodings()
+{
+    VideoAssetCompressor::setRunsHeldForTesting(true);
+}
+
+HeldReencodings::~HeldReencodings()
+{
+    VideoAssetCompressor::setRunsHeldForTesting(false);
+}
+
 Answerer::Answerer(std::function<void()> answer, int limitMs)
 {
     m_ticks.setInterval(20);
@@ -535,6 +591,408 @@ Answerer::Answerer(std::function<void()> answer, int limitMs)
         }
     });
     m_limit.start(limitMs);
+}
+
+} // namespace roads
+
+// The fixture of every road: what it leaves behind, then the application brought back to rest.
+namespace roads {
+
+namespace {
+
+using Defaults = QMap<QString, QVariant>;
+
+Defaults storedDefaults()
+{
+    Defaults defaults;
+    QSettings store(UserDefaults::standard().storeFile(), QSettings::IniFormat);
+    for (const QString& key : store.allKeys())
+        defaults.insert(key, store.value(key));
+    return defaults;
+}
+
+// The files of the user's own folder and of My Documents, relative to the test's home.
+QSet<QString> userFiles()
+{
+    QSet<QString> files;
+    const QString root = TestEnvironment::root();
+    for (const QString& folder : {QDir::homePath(), ZERI_qvdFilePackage::tessarinesFolder()}) {
+        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.insert(QDir(root).relativeFilePath(it.next()));
+    }
+    return files;
+}
+
+QString nameOf(QWidget* window)
+{
+    QString title = window->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(window); box && title.isEmpty())
+        title = box->text();
+    return QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(window->metaObject()->className()), title.left(80));
+}
+
+// My Documents and its first-launch tour are the application's own: every road finds them.
+bool isHomeWindow(QWidget* window)
+{
+    QWidget* lists = runningApplication() ? runningApplication()->listsWindow() : nullptr;
+    if (!lists)
+        return false;
+    if (window == lists)
+        return true;
+    auto* tour = lists->findChild<QVR_FirstLaunchViewController*>();
+    return tour && window == tour->window();
+}
+
+QList<QPointer<QWidget>> shownWindows()
+{
+    QList<QPointer<QWidget>> shown;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->windowType() != Qt::ToolTip && widget->windowType() != Qt::Desktop &&
+            !isHomeWindow(widget))
+            shown.append(widget);
+    }
+    return shown;
+}
+
+// Closes what a road left shown, turning down what asks on the way (a closing window's question is answered
+// with the button that lets it close); the windows that would not go.
+QStringList closeWindows(const QList<QPointer<QWidget>>& windows)
+{
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&windows] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (!box || !box->isVisible() || windows.contains(box))
+                continue;
+            QAbstractButton* go = nullptr;
+            for (QAbstractButton* button : box->buttons()) {
+                const auto role = box->buttonRole(button);
+                if (role == QMessageBox::AcceptRole || role == QMessageBox::DestructiveRole ||
+                    role == QMessageBox::YesRole)
+                    go = go ? go : button;
+            }
+            if (go)
+                go->click();
+            else
+                box->reject();
+        }
+    });
+    answer.start();
+    for (const auto& window : windows) {
+        if (!window || !window->isVisible())
+            continue;
+        if (auto* dialog = qobject_cast<QDialog*>(window.data()))
+            dialog->reject();
+        else
+            window->close();
+    }
+    closeDocumentWindows();
+    waitFor(
+        [&] { return std::none_of(windows.begin(), windows.end(), [](const auto& w) { return w && w->isVisible(); }); },
+        10000);
+    QStringList stayed;
+    for (const auto& window : windows) {
+        if (window && window->isVisible())
+            stayed << nameOf(window);
+    }
+    return stayed;
+}
+
+// The running timers of every object the application's windows and the QApplication hold, each described.
+QMap<QTimer*, QString> runningTimers()
+{
+    QMap<QTimer*, QString> running;
+    QSet<QObject*> seen;
+    std::function<void(QObject*)> walk = [&](QObject* object) {
+        if (!object || seen.contains(object))
+            return;
+        seen.insert(object);
+        if (auto* timer = qobject_cast<QTimer*>(object); timer && timer->isActive()) {
+            QObject* owner = timer->parent();
+            running.insert(
+                timer,
+                QStringLiteral("a timer of %1%2 (every %3 ms)")
+                    .arg(owner ? QString::fromLatin1(owner->metaObject()->className()) : QStringLiteral("nothing"),
+                         owner && !owner->objectName().isEmpty() ? QStringLiteral(" \"%1\"").arg(owner->objectName())
+                                                                 : QString())
+                    .arg(timer->interval()));
+        }
+        for (QObject* child : object->children())
+            walk(child);
+    };
+    walk(QCoreApplication::instance());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        walk(window);
+    for (QWindow* window : QGuiApplication::allWindows())
+        walk(window);
+    return running;
+}
+
+class RoadFixture : public ::testing::EmptyTestEventListener {
+public:
+    static RoadFixture& instance()
+    {
+        static auto* s_fixture = [] {
+            auto* fixture = new RoadFixture;
+            ::testing::UnitTest::GetInstance()->listeners().Append(fixture); // owned by Google Test from now on
+            return fixture;
+        }();
+        return *s_fixture;
+    }
+
+    int roadNumber() const { return m_road; }
+    bool startedInThisRoad() const { return m_startedInThisRoad; }
+    void addReset(std::function<void()> reset) { m_resets.push_back(std::move(reset)); }
+
+    void applicationStarted()
+    {
+        m_startedInThisRoad = m_inRoad;
+        m_restingDefaults = storedDefaults();
+        m_restingFiles = userFiles();
+        takeStock();
+    }
+
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        ++m_road;
+        m_inRoad = true;
+        m_startedInThisRoad = false;
+        if (runningApplication())
+            takeStock();
+    }
+
+    void OnTestEnd(const ::testing::TestInfo& test) override
+    {
+        m_inRoad = false;
+        if (!runningApplication())
+            return;
+        QStringList left = leftBehind();
+        left << bringToRest();
+        if (!left.isEmpty())
+            ADD_FAILURE_AT(test.file(), test.line())
+                << "the road left the application otherwise than it found it (the fixture put it back):\n  - "
+                << left.join(QStringLiteral("\n  - ")).toStdString();
+    }
+
+private:
+    void takeStock()
+    {
+        m_foundWindows = shownWindows();
+        m_foundTimers = runningTimers();
+        m_foundLanguages = StringTables::preferredLanguages();
+    }
+
+    // What the road itself left: windows, settings made for testing, work still running.
+    QStringList leftBehind()
+    {
+        QStringList left;
+        // What the road's last steps set going ends first: a window closing its own windows on the next turn of
+        // the event loop, say.
+        const auto newWindows = [this] {
+            QList<QPointer<QWidget>> shown = shownWindows();
+            shown.removeIf([this](const QPointer<QWidget>& window) { return m_foundWindows.contains(window); });
+            return shown;
+        };
+        QTest::qWait(50);
+        waitFor([&] { return newWindows().isEmpty(); }, 2000);
+        QList<QPointer<QWidget>> windows;
+        for (const auto& window : shownWindows()) {
+            if (!m_foundWindows.contains(window)) {
+                windows << window;
+                left << QStringLiteral("the window %1 is still shown").arg(nameOf(window));
+            }
+        }
+        for (const QString& stayed : closeWindows(windows))
+            left << QStringLiteral("the window %1 would not close").arg(stayed);
+        if (QVBUserInfoMonitor::intervalMs() != QVBUserInfoMonitor::kIntervalMs) {
+            left << QStringLiteral("the allowance monitor's clock ticks every %1 ms "
+                                   "(QVBUserInfoMonitor::setIntervalForTesting)")
+                        .arg(QVBUserInfoMonitor::intervalMs());
+            QVBUserInfoMonitor::setIntervalForTesting(0);
+        }
+        if (StringTables::preferredLanguages() != m_foundLanguages) {
+            left << QStringLiteral("the preferred languages are %1 (StringTables::setPreferredLanguagesForTesting)")
+                        .arg(StringTables::preferredLanguages().join(QLatin1Char(',')));
+            StringTables::setPreferredLanguagesForTesting({});
+        }
+        if (VideoAssetCompressor::runsHeldForTesting()) {
+            left << QStringLiteral("the video re-encodings are held (VideoAssetCompressor::setRunsHeldForTesting)");
+            VideoAssetCompressor::setRunsHeldForTesting(false);
+        }
+        // Closing a document stops its re-encodings, and a road waits for what it started: nothing runs on.
+        if (!waitFor([] { return !QVBVideoCompressionManager::anyManagerIsCompressing(); }, 5000))
+            left << QStringLiteral("a video is still being re-encoded");
+        auto& uploads = ZERI_AssetUploadManager::sharedInstance();
+        if (uploads.isUploading() || uploads.hasAssets())
+            left << QStringLiteral("%1 files are still on their way to the service").arg(uploads.queuedFileCount());
+        return left;
+    }
+
+    // Nobody signed in, no documents (the application's own sign-out), the user defaults as at the start-up, the
+    // resets asked for; what the sign-out should have cleared and did not, and the files left in the user's
+    // folders (removed).
+    QStringList bringToRest()
+    {
+        QStringList left;
+        const Defaults before = storedDefaults();
+        ZERI_AuthenticationHandler::authHandler()->logout();
+        ZERI_AuthenticationHandler::waitForSignOutsForTesting();
+        QCoreApplication::processEvents();
+        const Defaults after = storedDefaults();
+        if (!Tessutils::corvikAuthToken().isEmpty())
+            left << QStringLiteral("still signed in after signing out");
+        QStringList listed;
+        for (const auto& package : ZERI_qvdFilePackage::allPackages())
+            listed << package->packageID();
+        if (!listed.isEmpty())
+            left << QStringLiteral("documents still listed after the sign-out: %1")
+                        .arg(listed.join(QStringLiteral(", ")));
+
+        for (const auto& reset : m_resets)
+            reset();
+
+        // What the sign-out changes is how the application rests; the rest goes back to the start-up's values.
+        QSet<QString> keys(before.keyBegin(), before.keyEnd());
+        for (auto it = after.begin(); it != after.end(); ++it)
+            keys.insert(it.key());
+        for (const QString& key : keys) {
+            if (before.value(key) == after.value(key) && before.contains(key) == after.contains(key))
+                continue;
+            if (after.contains(key))
+                m_restingDefaults.insert(key, after.value(key));
+            else
+                m_restingDefaults.remove(key);
+        }
+        const Defaults now = storedDefaults();
+        for (auto it = now.begin(); it != now.end(); ++it) {
+            if (!m_restingDefaults.contains(it.key()))
+                UserDefaults::standard().remove(it.key());
+        }
+        for (auto it = m_restingDefaults.begin(); it != m_restingDefaults.end(); ++it) {
+            if (!now.contains(it.key()) || now.value(it.key()) != it.value())
+                UserDefaults::standard().setValue(it.key(), it.value());
+        }
+
+        QStringList files;
+        for (const QString& file : userFiles()) {
+            if (!m_restingFiles.contains(file)) {
+                files << file;
+                QFile::remove(QDir(TestEnvironment::root()).filePath(file));
+            }
+        }
+        files.sort();
+        for (const QString& file : files)
+            left << QStringLiteral("the file %1 is left in the user's folders").arg(file);
+        leaveFirstLaunchTourIfShown();
+        // My Documents in front with the keys, as the user would click it: without a window manager nothing hands
+        // the focus on when the road's windows go.
+        if (QWidget* lists = runningApplication()->listsWindow(); lists && lists->isVisible()) {
+            lists->activateWindow();
+            if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 1000))
+                QApplication::setActiveWindow(lists);
+        }
+
+        // Whatever was still under way (a request waiting for its answer, say) has had its time to end.
+        const auto newTimers = [this] {
+            QStringList started;
+            const auto running = runningTimers();
+            for (auto it = running.begin(); it != running.end(); ++it) {
+                if (!m_foundTimers.contains(it.key()))
+                    started << it.value();
+            }
+            return started;
+        };
+        waitFor([&] { return newTimers().isEmpty(); }, 3000);
+        for (const QString& timer : newTimers())
+            left << timer + QStringLiteral(" still runs");
+        return left;
+    }
+
+    static void leaveFirstLaunchTourIfShown()
+    {
+        QWidget* lists = runningApplication()->listsWindow();
+        auto* tour = lists ? lists->findChild<QVR_FirstLaunchViewController*>() : nullptr;
+        if (tour && tour->isVisible())
+            leaveFirstLaunchTour();
+    }
+
+    int m_road = 0;
+    bool m_inRoad = false;
+    bool m_startedInThisRoad = false;
+    QList<QPointer<QWidget>> m_foundWindows;
+    QMap<QTimer*, QString> m_foundTimers;
+    QStringList m_foundLanguages;
+    Defaults m_restingDefaults;
+    QSet<QString> m_restingFiles;
+    std::vector<std::function<void()>> m_resets;
+};
+
+[[maybe_unused]] RoadFixture& g_roadFixture = RoadFixture::instance();
+
+} // namespace
+
+void applicationJustStarted()
+{
+    RoadFixture::instance().applicationStarted();
+}
+
+int roadNumber()
+{
+    return RoadFixture::instance().roadNumber();
+}
+
+void afterEachRoad(std::function<void()> reset)
+{
+    RoadFixture::instance().addReset(std::move(reset));
+}
+
+namespace {
+
+// Runs the current road again, alone, in a process of its own; its outcome becomes this road's.
+void runAloneInAChildProcess(const char* why)
+{
+    const ::testing::TestInfo* road = ::testing::UnitTest::GetInstance()->current_test_info();
+    const QString name =
+        QString::fromLatin1(road->test_suite_name()) + QLatin1Char('.') + QString::fromLatin1(road->name());
+    const auto child = TestEnvironment::runTestsInChildProcess(name, {}, 240000);
+    EXPECT_TRUE(child.finished && child.exitCode == 0) << "the road, run " << why << " in a process of its own, "
+                                                       << (child.finished ? "failed" : "did not end in time") << ":\n"
+                                                       << child.output.right(8000).toStdString();
+}
+
+} // namespace
+
+bool firstStartHere()
+{
+    if (!applicationStarted() || RoadFixture::instance().startedInThisRoad())
+        return true;
+    runAloneInAChildProcess("on a first start");
+    return false;
+}
+
+bool inAProcessOfItsOwn()
+{
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() == 1)
+        return true;
+    runAloneInAChildProcess("alone");
+    return false;
+}
+
+bool signInQuietly(const QString& user, const QString& password)
+{
+    bool answered = false;
+    bool signedIn = false;
+    ZERI_AuthenticationHandler::authHandler()->loginCorvikWithEmail(user, password,
+                                                                    [&](const std::optional<Error>& error) {
+                                                                        answered = true;
+                                                                        signedIn = !error;
+                                                                    });
+    return waitFor([&] { return answered; }) && signedIn;
 }
 
 } // namespace roads

@@ -40,6 +40,32 @@ void pointServicesAt(const QUrl& root);
 // Runs `end` once the application has ended after the last test (a service it talked to may stop then).
 void atApplicationEnd(std::function<void()> end);
 
+// After each road (TEST and TEST_F alike, in every roads binary) the road fails for what it leaves behind, each
+// thing named: windows still shown, settings made for testing not put back, work still running, files left in
+// the user's folders. Then the application is brought back to rest, as the next road finds it: its windows but
+// My Documents closed, nobody signed in, no documents, the user defaults as at the start-up, and whatever
+// afterEachRoad() was given done (the fake service made new).
+
+// Counts the roads begun in this process: the first is 1.
+int roadNumber();
+// Runs `reset` after each road, once the road's leftovers have been looked for.
+void afterEachRoad(std::function<void()> reset);
+// Runs `before` once, just before the application starts, unless pointServicesAt() has been called (a service
+// the application must be pointed at starts then).
+void beforeApplicationStart(std::function<void()> before);
+// Whether this process has started the application.
+bool applicationStarted();
+// For a road that needs the application's first start (a fresh home folder, nobody ever signed in): true when
+// the application starts within this road, which goes on; otherwise the road runs again, alone, in a process of
+// its own, whose outcome becomes this road's, and false is returned: the road ends there.
+bool firstStartHere();
+// For a road that leaves the application unfit for more (it quits, say): true when this process runs this road
+// alone; otherwise the road runs again, alone, in a process of its own, as above, and false is returned.
+bool inAProcessOfItsOwn();
+// Signs `user` in through the application's own sign-in, as a user who signed in on an earlier day; false when
+// the service refused.
+bool signInQuietly(const QString& user, const QString& password);
+
 // Processes events until `condition` holds; false after `timeoutMs`.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
 
@@ -124,6 +150,16 @@ bool answerWallWithSignIn(QVRRegisterWallWindowController* wall, const QString& 
 // The application menu's Sign In from `window`, answered on the wall's Log In page with `email` and `password`.
 // False when the wall did not take them.
 bool signInThroughWall(QWidget* window, const QString& email, const QString& password);
+
+// While it lives, every video re-encoding waits at its first sample, still under way, until the close of its
+// window (or the end of this) lets it go: a road that needs a re-encoding in progress makes it so.
+class HeldReencodings {
+public:
+    HeldReencodings();
+    ~HeldReencodings();
+    HeldReencodings(const HeldReencodings&) = delete;
+    HeldReencodings& operator=(const HeldReencodings&) = delete;
+};
 
 // Answers the windows a command meets while the application's own loops hold the call that gave it: every
 // 20 ms `answer` looks at what shows and acts. After `limitMs` every dialog still shown is turned down, so that a

@@ -29,7 +29,35 @@ int nearestEven(double pixels)
 
 std::atomic<int> s_progressLogCounter{0};
 
+// Held runs (tests): they wait at their first sample until released or cancelled.
+std::mutex s_holdMutex;
+std::condition_variable s_holdChanged;
+bool s_runsHeld = false;
+
+void wakeHeldRuns()
+{
+    {
+        std::lock_guard lock(s_holdMutex);
+    }
+    s_holdChanged.notify_all();
+}
+
 } // namespace
+
+void VideoAssetCompressor::setRunsHeldForTesting(bool held)
+{
+    {
+        std::lock_guard lock(s_holdMutex);
+        s_runsHeld = held;
+    }
+    s_holdChanged.notify_all();
+}
+
+bool VideoAssetCompressor::runsHeldForTesting()
+{
+    std::lock_guard lock(s_holdMutex);
+    return s_runsHeld;
+}
 
 VideoAssetCompressor::VideoAssetCompressor() = default;
 
@@ -43,6 +71,7 @@ VideoAssetCompressor::~VideoAssetCompressor()
         if (m_videoSampleBufferChannel)
             m_videoSampleBufferChannel->cancel();
     }
+    wakeHeldRuns();
     {
         std::unique_lock lock(m_workerMutex);
         m_workerEnded.wait(lock, [this] { return !m_workerRunning; });
@@ -168,12 +197,15 @@ void VideoAssetCompressor::cancel(std::function<void()> block)
         return;
     }
     m_cancelBlock = std::move(block);
-    std::lock_guard lock(m_channelMutex);
-    m_cancelled = true;
-    if (m_audioSampleBufferChannel)
-        m_audioSampleBufferChannel->cancel();
-    if (m_videoSampleBufferChannel)
-        m_videoSampleBufferChannel->cancel();
+    {
+        std::lock_guard lock(m_channelMutex);
+        m_cancelled = true;
+        if (m_audioSampleBufferChannel)
+            m_audioSampleBufferChannel->cancel();
+        if (m_videoSampleBufferChannel)
+            m_videoSampleBufferChannel->cancel();
+    }
+    wakeHeldRuns();
 }
 
 void VideoAssetCompressor::loadAndStart()
@@ -309,6 +341,10 @@ bool VideoAssetCompressor::startReadingAndWritingReturningError(Error* error)
 
 void VideoAssetCompressor::sampleBufferChannel(RWSampleBufferChannel& channel, const MediaSampleBuffer& sample)
 {
+    {
+        std::unique_lock lock(s_holdMutex);
+        s_holdChanged.wait(lock, [this] { return !s_runsHeld || m_cancelled; });
+    }
     if (m_cancelled)
         channel.cancel();
     double elapsed = sample.presentationTimeStamp().seconds() - m_timeRangeStart.seconds();

@@ -85,6 +85,11 @@ public:
     // to the nearest even number of pixels, as 4:2:0 H.264 requires; smaller sources are enlarged.
     static QSize outputSizeForSource(QSize source, double outputWidth, double outputHeight);
 
+    // Tests: while held, every run waits at its first sample, active, until released or cancelled, so that a
+    // re-encoding still under way is a starting condition made rather than a race with the encoder.
+    static void setRunsHeldForTesting(bool held);
+    static bool runsHeldForTesting();
+
     // RWSampleBufferChannelDelegate
     MediaAssetWriter* avAssetWriter() override { return m_assetWriter.get(); }
     void sampleBufferChannel(RWSampleBufferChannel& channel, const MediaSampleBuffer& sample) override;

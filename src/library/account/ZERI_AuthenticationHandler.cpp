@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,11 +76,23 @@ WorkerThreads& signOutThread()
     return thread.threads();
 }
 
+// A writer still busy for a document that was just closed (a picture drawn on a worker, say) may put a file in its
+// folder while the folder is being deleted, which keeps the folder: it is deleted again, for a while, until it is
+// gone. Once it is gone, such a writer finds no folder to write into.
+constexpr int kFolderDeleteRetryMs = 3000;
+
 void deleteEach(const QStringList& folders)
 {
     for (const QString& folder : folders) {
-        if (QFileInfo::exists(folder) && !QDir(folder).removeRecursively())
-            qCWarning(lcLibrary).noquote() << "sign-out could not delete a document folder";
+        QElapsedTimer trying;
+        trying.start();
+        while (QFileInfo::exists(folder) && !QDir(folder).removeRecursively()) {
+            if (trying.elapsed() > kFolderDeleteRetryMs) {
+                qCWarning(lcLibrary).noquote() << "sign-out could not delete a document folder";
+                break;
+            }
+            QThread::msleep(10);
+        }
     }
 }
 

@@ -454,3 +454,54 @@ TEST_F(VideoAssetCompressorRun, DestroyingTheCompressorMidRunStopsQuietlyAndRemo
     EXPECT_FALSE(QTest::qWaitFor([&] { return recorder.doneCount + recorder.cancelCount > 0; }, 200));
     EXPECT_FALSE(QFile::exists(path("abandoned.mov")));
 }
+
+// Held for a test, a run waits at its first sample, active and writing nothing, until it is released (it then
+// ends as any run) or cancelled (at once, leaving no output); a held compressor that goes is not kept waiting.
+TEST_F(VideoAssetCompressorRun, AHeldRunWaitsUntilReleasedOrCancelled)
+{
+    const QString source = clipWithSound();
+    struct Hold {
+        Hold() { VideoAssetCompressor::setRunsHeldForTesting(true); }
+        ~Hold() { VideoAssetCompressor::setRunsHeldForTesting(false); }
+    } hold;
+    {
+        VideoAssetCompressor compressor;
+        Recorder recorder;
+        recorder.attach(compressor);
+        compressor.setInputURL(QUrl::fromLocalFile(source));
+        compressor.setOutputURL(url("released.mov"));
+        compressor.start();
+        EXPECT_FALSE(recorder.waitForEnd(500));
+        EXPECT_TRUE(compressor.isActive());
+        EXPECT_TRUE(recorder.progress.empty());
+        VideoAssetCompressor::setRunsHeldForTesting(false);
+        ASSERT_TRUE(recorder.waitForEnd());
+        EXPECT_EQ(recorder.doneCount, 1);
+        EXPECT_FALSE(recorder.error.has_value());
+        EXPECT_TRUE(QFile::exists(path("released.mov")));
+    }
+    VideoAssetCompressor::setRunsHeldForTesting(true);
+    {
+        VideoAssetCompressor compressor;
+        Recorder recorder;
+        recorder.attach(compressor);
+        compressor.setInputURL(QUrl::fromLocalFile(source));
+        compressor.setOutputURL(url("cancelled.mov"));
+        compressor.start();
+        EXPECT_FALSE(recorder.waitForEnd(300));
+        compressor.cancel(recorder.cancelBlock());
+        ASSERT_TRUE(recorder.waitForEnd(5000));
+        EXPECT_EQ(recorder.cancelCount, 1);
+        EXPECT_EQ(recorder.doneCount, 0);
+        EXPECT_FALSE(QFile::exists(path("cancelled.mov")));
+    }
+    {
+        auto compressor = std::make_unique<VideoAssetCompressor>();
+        compressor->setInputURL(QUrl::fromLocalFile(source));
+        compressor->setOutputURL(url("dropped.mov"));
+        compressor->start();
+        QTest::qWait(300);
+        compressor.reset();
+    }
+    EXPECT_TRUE(VideoAssetCompressor::runsHeldForTesting());
+}

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -264,4 +270,33 @@ TEST(AuthenticationHandlerTest, ADocumentSyncedUnderTheSameIdWhileASignOutStillD
     EXPECT_TRUE(leaving.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     for (const QString& folder : folders)
         QDir(folder).removeRecursively();
+}
+
+// A picture of a closed document still being written (a crop drawn on a worker) while the sign-out deletes the
+// document's folder: the folder goes all the same, and nothing of the signed-out user's is left on disk.
+TEST(AuthenticationHandlerTest, SignOutDeletesAFolderThatAWriterIsStillFilling)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    auto draft = ScopedAccountEnvironment::savedDocument(QStringLiteral("Draft"));
+    const QString assets = ScopedAccountEnvironment::packageOf(draft)->assetsPath();
+    const QString folder = ScopedAccountEnvironment::packageOf(draft)->path();
+    for (int n = 0; n < 400; ++n) {
+        QFile file(QDir(assets).filePath(QStringLiteral("old-%1.png").arg(n)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // The writer makes a file now and then, as long as the folder is there to take it.
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int n = 0; !stop; ++n) {
+            QFile(QDir(assets).filePath(QStringLiteral("new-%1.png").arg(n))).open(QIODevice::WriteOnly);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    env.handler().logout();
+    const bool loggedOut = env.waitForLogout();
+    stop = true;
+    writer.join();
+    ASSERT_TRUE(loggedOut);
+    EXPECT_FALSE(QFileInfo::exists(folder)) << QDir(assets).entryList(QDir::Files).size() << " files left";
 }

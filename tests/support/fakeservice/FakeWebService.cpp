@@ -215,6 +215,27 @@ FakeHttpReply FakeWebService::answerSocialPage(const FakeHttpRequest& request)
     return FakeHttpReply::raw(200, "text/html; charset=utf-8", page + "</body></html>");
 }
 
+void FakeWebService::reset()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_state = State();
+        m_handlers.clear();
+        installDefaultHandlers();
+        m_injections.clear();
+        m_pages.clear();
+        m_pageReplies.clear();
+        m_requests.clear();
+        m_recording = true;
+        m_contentDelayMs = 0;
+        m_replyDelayMs = 0;
+        m_endlessDownloads = false;
+        m_answersSocialSignIn = false;
+        m_requestLogger = nullptr;
+    }
+    setReadThrottle(0, 1);
+}
+
 void FakeWebService::setReplyDelay(int milliseconds)
 {
     QMutexLocker lock(&m_mutex);

@@ -102,6 +102,9 @@ public:
     // root must differ from the web site's, which the feed dialog returns to.
     bool startSocialSites(quint16 port = 0);
     QUrl socialBaseUrl() const;
+    // Back to the state of a new service, still listening where it was: no users, documents, content, pages or
+    // records; the default answers, no injected replies, delays or throttle.
+    void reset();
     // An address on 127.0.0.1 where nothing listens: every request to it is refused (the service offline).
     static QUrl unreachableBaseUrl();
 
