@@ -13,6 +13,7 @@
 #include "storage/PackagePreviewPicture.h"
 #include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/FolderFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -108,9 +109,12 @@ void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QD
         return;
     }
     const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
+    // The copy finds its pictures in the package's folders, named here: the package itself stays on this thread.
+    auto folders = std::make_shared<FolderFilePackage>(packageID, package->assetStoragePath(),
+                                                       package->publishedAssetStoragePath());
     PreviewRenderThread::prepareThreadsToDrawText();
-    const bool posted =
-        WorkerThreads::shared().post([weakPackage, packageID, path, draftTime, draft = package->draftFilePath()] {
+    const bool posted = WorkerThreads::shared().post(
+        [weakPackage, packageID, path, draftTime, draft = package->draftFilePath(), folders = std::move(folders)] {
             bool written = false;
             {
                 QFile file(draft);
@@ -123,6 +127,7 @@ void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QD
                     qCInfo(lcLibrary).noquote() << "no preview for" << packageID << "-" << error.message;
                 if (flow && !flow->screenModels().empty()) {
                     copy->setDontSave(true);
+                    copy->setFilePackage(folders);
                     const auto screen = flow->screenModels().front();
                     const double scale =
                         flow->viewSize().width() > 0 ? TilePreviews::kPictureWidth / flow->viewSize().width() : 1.0;

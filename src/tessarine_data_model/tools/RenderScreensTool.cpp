@@ -12,30 +12,12 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Json.h"
-#include "tessarine_data_model/DocumentFilePackage.h"
+#include "tessarine_data_model/FolderFilePackage.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
-
-// A package folder on disk, just enough for the document to find its asset files.
-class FolderPackage : public DocumentFilePackage {
-public:
-    explicit FolderPackage(QString folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    QString packageID() const override { return QFileInfo(m_folder).fileName(); }
-    QString assetStoragePath() const override { return QDir(m_folder).filePath(QStringLiteral("assets")); }
-    QString publishedAssetStoragePath() const override
-    {
-        return QDir(m_folder).filePath(QStringLiteral("published_assets"));
-    }
-
-private:
-    QString m_folder;
-};
 
 void appendToByteArray(png_structp png, png_bytep data, png_size_t length)
 {
@@ -126,7 +108,10 @@ std::shared_ptr<ZERI_TessarineModel> RenderScreensTool::readDocument(const QStri
     Error error;
     std::shared_ptr<ZERI_TessarineModel> document;
     if (isPackage) {
-        *package = std::make_shared<FolderPackage>(input.absoluteFilePath());
+        const QDir folder(input.absoluteFilePath());
+        *package = std::make_shared<FolderFilePackage>(QFileInfo(folder.path()).fileName(),
+                                                       folder.filePath(QStringLiteral("assets")),
+                                                       folder.filePath(QStringLiteral("published_assets")));
         const auto json = Json::read(data, &error);
         if (json && json->isObject())
             document = ZERI_TessarineModel::initWithDict(json->toObject(), *package, &error);
