@@ -324,10 +324,15 @@ void QVRTessarineListsCatalogLibraryWebViewController::showNoConnectionState()
     if (m_windowController)
         m_windowController->updatesCompletedForViewController(this);
     if (!m_loadCompleted) {
-        // The panel alone: nothing of the failed page under or over it.
+        // The panel alone: nothing of the failed page under or over it. The keyboard, if the page had it, goes to
+        // the panel's Reload rather than stay in the hidden page, where no key would reach anything.
+        QWidget* focus = window() ? window()->focusWidget() : nullptr;
+        const bool pageHadKeyboard = focus && (focus == m_webview || m_webview->isAncestorOf(focus));
         m_webview->hide();
         m_unableToConnectView->show();
         m_unableToConnectView->raise();
+        if (pageHadKeyboard)
+            m_connectionFailedBigButton->setFocus(Qt::OtherFocusReason);
     }
 }
 
