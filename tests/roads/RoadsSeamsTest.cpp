@@ -132,8 +132,8 @@ int videoLookups(FakeWebService& service)
 {
     int lookups = 0;
     for (const FakeHttpRequest& request : service.requests())
-        lookups += request.path.startsWith(QLatin1String("/vi/")) ||
-                   request.path.startsWith(QLatin1String("/api/v2/video/"));
+        lookups +=
+            request.path.startsWith(QLatin1String("/vi/")) || request.path.startsWith(QLatin1String("/api/v2/video/"));
     return lookups;
 }
 
