@@ -34,6 +34,10 @@
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
+#include "library/themes/QVR_TemplateChooserCollectionView.h"
+#include "library/themes/QVR_TemplateChooserThumbnailController.h"
+#include "library/themes/QVR_TemplateChooserViewController.h"
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "platform/UserDefaults.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsKeyboard.h"
@@ -492,4 +496,47 @@ TEST_F(KeyboardRoad, TheSignInWallIsWalkedFromTheKeyboard)
     ASSERT_TRUE(waitFor([&] { return !wall || !wall->isVisible(); }, 5000)) << "Escape left the wall open";
     EXPECT_TRUE(keys::check(QStringLiteral("the wall closed with Escape")));
     EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 2000));
+}
+
+// File › New from the keyboard alone: the Templates window opens with the keyboard on its first tile (the empty
+// presentation), marked as selected; Return there makes the new document, whose window takes the keyboard.
+TEST_F(KeyboardRoad, ATemplateIsChosenFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVR_TemplateCollectionViewObject* first = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+            return false;
+        const auto tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+        first = tiles.isEmpty() ? nullptr : tiles.first();
+        return first && keys::focused() == first->cellView();
+    })) << "the Templates window has the keyboard in "
+        << keys::describe(keys::focused()).toStdString();
+    EXPECT_EQ(QVRTemplateChooserWindowController::existingInstance()
+                  ->templateChooserViewController()
+                  ->collectionView()
+                  ->selectionIndex(),
+              0)
+        << "the tile with the keyboard is not marked";
+    EXPECT_TRUE(keys::check(QStringLiteral("Templates opened")));
+
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* window = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (!before.contains(shown))
+                    window = shown;
+            return window && QApplication::activeWindow() == window && window->focusWidget();
+        },
+        10000))
+        << "Return on the first tile made no document";
+    EXPECT_TRUE(keys::check(QStringLiteral("the new document's window")));
 }
