@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -29,14 +30,20 @@
 #include "inspector/pickers/QVRColorPicker.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
+#include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
+#include "library/themes/QVR_TemplateChooserCollectionView.h"
+#include "library/themes/QVR_TemplateChooserThumbnailController.h"
+#include "library/themes/QVR_TemplateChooserViewController.h"
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "platform/UserDefaults.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsKeyboard.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -436,4 +443,100 @@ TEST_F(KeyboardRoad, TheGuideLetsTheClickThatClosesItThrough)
         << "the click that closed the guide did not reach Add Screen";
     keys::press(Qt::Key_Escape);
     EXPECT_TRUE(keys::check(QStringLiteral("the screen chooser closed")));
+}
+
+// The sign-in wall from the keyboard alone: Tab to Log In on its first page and Return presses it; the Log In page
+// takes the keyboard in its email field, the sign-up page in its name field; Escape leaves the wall and the keyboard
+// comes back to the window it opened over.
+TEST_F(KeyboardRoad, TheSignInWallIsWalkedFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    ASSERT_TRUE(keys::check(QStringLiteral("the lists window")));
+
+    QPointer<QVRRegisterWallWindowController> wall = new QVRRegisterWallWindowController(lists);
+    wall->setAttribute(Qt::WA_DeleteOnClose);
+    wall->open();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == wall && keys::focused(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the wall opened")));
+
+    // Tab until the keyboard is on the button reading `title` (at most once around the page).
+    const auto tabTo = [](const QString& title) {
+        for (int i = 0; i < 10; ++i) {
+            auto* button = qobject_cast<QPushButton*>(keys::focused());
+            if (button && button->text() == title)
+                return true;
+            keys::press(Qt::Key_Tab);
+        }
+        return false;
+    };
+    ASSERT_TRUE(tabTo(UFM::LOGIN_TEXT()));
+    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return wall->currentPage() == QVRRegisterWallWindowController::Page::Login; }))
+        << "Return on Log In did not press it";
+    EXPECT_TRUE(waitFor([&] { return keys::focused() == wall->loginEmailField(); }))
+        << "the Log In page has the keyboard in " << keys::describe(keys::focused()).toStdString();
+    keys::type(QStringLiteral("ann@example.com"));
+    EXPECT_EQ(wall->loginEmailField()->text(), QStringLiteral("ann@example.com"));
+    // Return in the email field goes on to the password, not back a page.
+    keys::press(Qt::Key_Return);
+    EXPECT_EQ(keys::focused(), wall->loginPasswordField());
+    EXPECT_EQ(wall->currentPage(), QVRRegisterWallWindowController::Page::Login);
+
+    ASSERT_TRUE(tabTo(UFM::NOT_REGISTERED_TEXT()));
+    keys::press(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return wall->currentPage() == QVRRegisterWallWindowController::Page::Signup; }));
+    EXPECT_TRUE(waitFor([&] { return keys::focused() == wall->signupDisplayNameField(); }))
+        << "the sign-up page has the keyboard in " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the sign-up page")));
+
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !wall || !wall->isVisible(); }, 5000)) << "Escape left the wall open";
+    EXPECT_TRUE(keys::check(QStringLiteral("the wall closed with Escape")));
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 2000));
+}
+
+// File › New from the keyboard alone: the Templates window opens with the keyboard on its first tile (the empty
+// presentation), marked as selected; Return there makes the new document, whose window takes the keyboard.
+TEST_F(KeyboardRoad, ATemplateIsChosenFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVR_TemplateCollectionViewObject* first = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+            return false;
+        const auto tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+        first = tiles.isEmpty() ? nullptr : tiles.first();
+        return first && keys::focused() == first->cellView();
+    })) << "the Templates window has the keyboard in "
+        << keys::describe(keys::focused()).toStdString();
+    EXPECT_EQ(QVRTemplateChooserWindowController::existingInstance()
+                  ->templateChooserViewController()
+                  ->collectionView()
+                  ->selectionIndex(),
+              0)
+        << "the tile with the keyboard is not marked";
+    EXPECT_TRUE(keys::check(QStringLiteral("Templates opened")));
+
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* window = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (!before.contains(shown))
+                    window = shown;
+            return window && QApplication::activeWindow() == window && window->focusWidget();
+        },
+        10000))
+        << "Return on the first tile made no document";
+    EXPECT_TRUE(keys::check(QStringLiteral("the new document's window")));
 }

@@ -160,9 +160,10 @@ QVRRegisterWallWindowController::QVRRegisterWallWindowController(QWidget* parent
     layout->addWidget(m_holder, 1);
     resize(480, 420);
     // Return in a field belongs to the field (next field, or submit): no button of the wall is the dialog's
-    // default, which would otherwise take the key and, say, go back a page.
+    // default, which would otherwise take the key and, say, go back a page. The first page has no field: there
+    // Return presses the button that has the keyboard.
     for (auto* button : findChildren<QPushButton*>())
-        button->setAutoDefault(false);
+        button->setAutoDefault(m_holder->widget(static_cast<int>(Page::Landing))->isAncestorOf(button));
 
     setLandingVCMessageText(QString());
     switchToVC(Page::Landing);
@@ -341,6 +342,9 @@ void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
     m_holder->setCurrentWidget(view);
     // Titled after what it asks for: an account to sign up for, else signing in.
     setWindowTitle(page == Page::Signup ? UFM::SIGNUP_TEXT() : UFM::SIGN_IN_TEXT());
+    // A page typed into takes the keyboard in its first field (the stack would give it to the page's first button).
+    if (QWidget* first = firstField(page))
+        first->setFocus(Qt::OtherFocusReason);
     fade(view, 0.0, 1.0);
     fadeButton(m_backButton, m_backShown, page != Page::Landing && page != Page::Success);
     if (backPressed)
@@ -352,6 +356,20 @@ void QVRRegisterWallWindowController::switchToVC(Page page, bool backPressed)
         if (m_shouldCloseOnSuccess)
             done(QDialog::Accepted);
     }
+}
+
+QWidget* QVRRegisterWallWindowController::firstField(Page page) const
+{
+    switch (page) {
+    case Page::Login:
+        return m_loginEmail;
+    case Page::Signup:
+        return m_signupDisplayName;
+    case Page::Landing:
+    case Page::Success:
+        break;
+    }
+    return nullptr;
 }
 
 void QVRRegisterWallWindowController::backButtonPressed()

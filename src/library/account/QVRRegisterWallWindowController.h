@@ -79,6 +79,7 @@ private:
     QWidget* makeSignupPage();
     QWidget* makeSuccessPage();
     void switchToVC(Page page, bool backPressed);
+    QWidget* firstField(Page page) const;
     void handleLoginComplete(const std::optional<Error>& error);
     // Fades a button in or out over the page change's time; `shown` keeps where it is going.
     void fadeButton(QPushButton* button, bool& shown, bool show);

@@ -11,6 +11,7 @@
 #include "controls/FloatingWindowCloser.h"
 #include "controls/INAppStoreWindow.h"
 #include "foundation/FontSubstitution.h"
+#include "library/themes/QVR_TemplateChooserCollectionView.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
 #include "library/themes/QVR_TemplatePreviewViewController.h"
 #include "strings/UFM.h"
@@ -119,4 +120,6 @@ void QVRTemplateChooserWindowController::showWindow()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    if (m_chooser && m_chooser->collectionView())
+        m_chooser->collectionView()->focusFirstTileUnlessTaken();
 }

@@ -1,5 +1,6 @@
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
 
+#include <QPointer>
 #include <QWheelEvent>
 
 #include "controls/HoverAreaView.h"
@@ -13,6 +14,8 @@ QVR_TemplateChooserCollectionView::QVR_TemplateChooserCollectionView(QWidget* pa
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The grid pages with its buttons, not by scrolling: the keyboard stops on the tiles, not on the grid.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(false);
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("templateGridContent"));
@@ -29,6 +32,9 @@ QRect QVR_TemplateChooserCollectionView::itemFrame(int index)
 
 void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollectionViewObject*>& tiles)
 {
+    // A tile that has the keyboard keeps it through the new layout (taking the cells out would move it on).
+    QWidget* focused = window()->focusWidget();
+    QPointer<QWidget> focusedCell = focused && m_content->isAncestorOf(focused) ? focused : nullptr;
     for (const auto& item : m_items)
         if (item) {
             // Cell views belong to their tiles: take them out before the item goes.
@@ -49,6 +55,7 @@ void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollect
             cell->setParent(item);
             cell->move(kMargin, kMargin);
             cell->show();
+            cell->installEventFilter(this);
         }
         item->show();
         m_items.append(item);
@@ -57,6 +64,20 @@ void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollect
     }
     const int columns = (static_cast<int>(tiles.size()) + kRows - 1) / kRows;
     m_content->resize(columns * itemFrame(0).width(), kRows * itemFrame(0).height());
+    if (focusedCell && m_content->isAncestorOf(focusedCell))
+        focusedCell->setFocus(Qt::OtherFocusReason);
+    else if (focusedCell && !m_tiles.isEmpty() && m_tiles.first() && m_tiles.first()->cellView())
+        m_tiles.first()->cellView()->setFocus(Qt::OtherFocusReason);
+    else
+        focusFirstTileUnlessTaken();
+}
+
+void QVR_TemplateChooserCollectionView::focusFirstTileUnlessTaken()
+{
+    const QWidget* focused = window()->focusWidget();
+    if (!m_tiles.isEmpty() && m_tiles.first() && m_tiles.first()->cellView() &&
+        (!focused || focused == window() || focused == this || !focused->isVisible()))
+        m_tiles.first()->cellView()->setFocus(Qt::OtherFocusReason);
 }
 
 void QVR_TemplateChooserCollectionView::deselectAllCollectionViewObjects()
@@ -76,6 +97,23 @@ void QVR_TemplateChooserCollectionView::setSelectionIndex(int index)
             i == index ? QStringLiteral("#templateItem { background: %1; }").arg(Tessutils::tessarineBlue().name())
                        : QStringLiteral("#templateItem { background: transparent; }"));
     }
+}
+
+bool QVR_TemplateChooserCollectionView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The tile with the keyboard is marked as the selected one.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        for (int i = 0; i < m_tiles.size(); ++i) {
+            if (m_tiles[i] && m_tiles[i]->cellView() == watched) {
+                if (event->type() == QEvent::FocusIn)
+                    setSelectionIndex(i);
+                else if (m_selection == i)
+                    setSelectionIndex(-1);
+                break;
+            }
+        }
+    }
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void QVR_TemplateChooserCollectionView::wheelEvent(QWheelEvent* event)

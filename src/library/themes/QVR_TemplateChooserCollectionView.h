@@ -23,11 +23,15 @@ public:
     static QRect itemFrame(int index);
     // Drops the hover state of every tile (after a scroll moved them under a still pointer).
     void deselectAllCollectionViewObjects();
-    // Marks the selected item with the brand colour (-1: none).
+    // Marks the selected item with the brand colour (-1: none): the tile with the keyboard.
     void setSelectionIndex(int index);
     int selectionIndex() const { return m_selection; }
+    // Gives the first tile the keyboard where no control of the window has it (as the window opens, or after the
+    // tile that had it was laid out again): Return there chooses.
+    void focusFirstTileUnlessTaken();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
 
 #include <QIcon>
+#include <QKeyEvent>
 #include <QToolButton>
 #include <QUrl>
 
@@ -17,6 +18,8 @@ QVR_TemplateCollectionViewObject::QVR_TemplateCollectionViewObject(QObject* pare
     m_cellView = new QWidget;
     m_cellView->setObjectName(QStringLiteral("templateTile"));
     m_cellView->setFixedSize(kCellWidth, kCellHeight);
+    m_cellView->setFocusPolicy(Qt::StrongFocus);
+    m_cellView->installEventFilter(this);
     m_imageView = new QVR_AsynchronousRenderWebImageView(QRect(0, 0, kCellWidth, kCellHeight), m_cellView);
     makeHoverView();
 }
@@ -51,6 +54,8 @@ void QVR_TemplateCollectionViewObject::makeHoverView()
         button->setText(title);
         button->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"));
         button->resize(70, 70);
+        // The keyboard chooses on the tile itself: the buttons show only while the pointer is over it.
+        button->setFocusPolicy(Qt::NoFocus);
         button->hide();
         return button;
     };
@@ -80,6 +85,18 @@ void QVR_TemplateCollectionViewObject::makeHoverView()
         m_chooseButton->hide();
         m_hoverView->setStyleSheet(QStringLiteral("background: transparent;"));
     });
+}
+
+bool QVR_TemplateCollectionViewObject::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_cellView && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            chooseButtonPressed();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QVR_TemplateCollectionViewObject::previewButtonPressed()

@@ -13,6 +13,7 @@ class QWidget;
 
 // One tile of the template chooser: the template's picture in a 371 × 161 view, and over it a hover area that
 // shows Preview and Choose buttons while the pointer is inside.
+// The tile takes the keyboard (Tab); Return there chooses its template.
 class QVR_TemplateCollectionViewObject : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +52,9 @@ public:
 
     void previewButtonPressed();
     void chooseButtonPressed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void makeHoverView();
