@@ -364,17 +364,16 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
 void QVREditTessarineDetailsWindowController::showPrivacyDetails()
 {
     const auto option = selectedPrivacySetting();
+    const bool withPassword = !m_passwordEntry->text().isEmpty() || !m_passwordReEntry->text().isEmpty();
     QString details;
     if (option == kPublic)
         details = UFM::PUBLIC_DETAILS_TEXT();
     else if (option == kGroup)
-        details = UFM::GROUP_DETAILS_TEXT();
+        details = withPassword ? UFM::PASSWORD_PROTECTED_FOR_NONGROUP_USERS_TEXT() : UFM::GROUP_DETAILS_TEXT();
     else if (option == kPrivate)
         details = UFM::PRIVATE_DETAILS_TEXT();
     else if (option == kProtected)
-        details = m_passwordEntry->text().isEmpty() && m_passwordReEntry->text().isEmpty()
-                      ? UFM::RESTRICTED_DETAILS_TEXT()
-                      : UFM::PASSWORD_PROTECTED_DETAILS_TEXT();
+        details = withPassword ? UFM::PASSWORD_PROTECTED_DETAILS_TEXT() : UFM::RESTRICTED_DETAILS_TEXT();
     m_privacyDetailsLabel->setText(details);
     m_privacyDetailsLabel->setVisible(!details.isEmpty());
 }

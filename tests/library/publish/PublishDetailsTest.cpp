@@ -332,4 +332,16 @@ TEST(PublishDetailsTest, GroupOptionForcesRemixOnAndPublicRestoresTheUsersChoice
     EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
     EXPECT_TRUE(document->canRemix());
     EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("public"));
+
+    // Under the group option, a password lets people outside the group in, and the line says so.
+    details.groupRadioButton()->click();
+    QLabel* line = details.privacyDetailsLabel();
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), UFM::GROUP_DETAILS_TEXT());
+    details.passwordEntryField()->setFocus();
+    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("pw"));
+    EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_FOR_NONGROUP_USERS_TEXT());
+    QTest::keyClick(details.passwordEntryField(), Qt::Key_Backspace);
+    QTest::keyClick(details.passwordEntryField(), Qt::Key_Backspace);
+    EXPECT_EQ(line->text(), UFM::GROUP_DETAILS_TEXT());
 }
