@@ -16,7 +16,6 @@
 #include "app/QVRWindowManager.h"
 #include "controls/INAppStoreWindow.h"
 #include "foundation/Tessutils.h"
-#include "strings/StringTables.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
 
@@ -45,12 +44,6 @@ MenuState& state()
 {
     static MenuState s_state;
     return s_state;
-}
-
-// Texts the table does not hold yet are looked up by key, so they appear once the table gains them.
-QString text(const char* key)
-{
-    return LocalizedStringWithEnglishFallback(QString::fromLatin1(key));
 }
 
 QString withEllipsis(const QString& title)
@@ -114,7 +107,7 @@ QList<Entry> makeEntries()
       << application(
              M::FileMenu, "openURL", [] { return UFM::OPEN_URL_TEXT() + kEllipsis; },
              QKeySequence(Qt::CTRL | Qt::Key_L))
-      << application(M::FileMenu, "importPowerpoint", [] { return withEllipsis(text("IMPORT_POWERPOINT_TEXT")); })
+      << application(M::FileMenu, "importPowerpoint", [] { return withEllipsis(UFM::IMPORT_POWERPOINT_TEXT()); })
       << separator(M::FileMenu)
       << routed(
              M::FileMenu, "saveDraft", [] { return UFM::SAVE_DRAFT_TEXT(); }, QKeySequence(QKeySequence::Save))
@@ -125,14 +118,14 @@ QList<Entry> makeEntries()
              M::FileMenu, "print", [] { return UFM::PRINT_TEXT(); }, QKeySequence(QKeySequence::Print))
       << separator(M::FileMenu)
       << routed(
-             M::FileMenu, "refresh", [] { return text("REFRESH_TEXT"); }, QKeySequence(QKeySequence::Refresh))
+             M::FileMenu, "refresh", [] { return UFM::REFRESH_TEXT(); }, QKeySequence(QKeySequence::Refresh))
       << application(
              M::FileMenu, "closeWindow", [] { return UFM::SAYS_CLOSE(); }, QKeySequence(QKeySequence::Close));
 
     e << routed(
-             M::EditMenu, "undo", [] { return text("UNDO_TEXT"); }, QKeySequence(QKeySequence::Undo))
+             M::EditMenu, "undo", [] { return UFM::UNDO_TEXT(); }, QKeySequence(QKeySequence::Undo))
       << routed(
-             M::EditMenu, "redo", [] { return text("REDO_TEXT"); }, QKeySequence(QKeySequence::Redo))
+             M::EditMenu, "redo", [] { return UFM::REDO_TEXT(); }, QKeySequence(QKeySequence::Redo))
       << separator(M::EditMenu)
       << routed(
              M::EditMenu, "cut", [] { return UFM::SAYS_CUT(); }, QKeySequence(QKeySequence::Cut))
@@ -189,15 +182,15 @@ QList<Entry> makeEntries()
       << routed(
              M::ScreenMenu, "duplicateScreen", [] { return UFM::DUPLICATE_SCREEN(); },
              QKeySequence(Qt::CTRL | Qt::Key_D))
-      << routed(M::ScreenMenu, "changeBackgroundColor", [] { return text("CHANGE_BACKGROUND_COLOR_TEXT"); })
+      << routed(M::ScreenMenu, "changeBackgroundColor", [] { return UFM::CHANGE_BACKGROUND_COLOR_TEXT(); })
       << routed(M::ScreenMenu, "setPresenterNote", [] { return UFM::PRESENTER_NOTES_TEXT(); })
-      << routed(M::ScreenMenu, "showScreenPropertiesMenu", [] { return text("SCREEN_PROPERTIES_TEXT"); })
+      << routed(M::ScreenMenu, "showScreenPropertiesMenu", [] { return UFM::SCREEN_PROPERTIES_TEXT(); })
       << separator(M::ScreenMenu, QVRMainMenu::kDebugItemTag)
       << routed(
-             M::ScreenMenu, "setScreenAutoAdvanceSettings", [] { return text("SCREEN_AUTO_ADVANCE_TEXT"); }, none,
+             M::ScreenMenu, "setScreenAutoAdvanceSettings", [] { return UFM::SCREEN_AUTO_ADVANCE_TEXT(); }, none,
              QVRMainMenu::kDebugItemTag)
       << routed(
-             M::ScreenMenu, "setFlowModelAutoAdvanceSettings", [] { return text("FLOW_AUTO_ADVANCE_TEXT"); }, none,
+             M::ScreenMenu, "setFlowModelAutoAdvanceSettings", [] { return UFM::FLOW_AUTO_ADVANCE_TEXT(); }, none,
              QVRMainMenu::kDebugItemTag);
 
     e << routed(M::ViewMenu, "toggleXYPalette", [] { return UFM::SHOW_DIMENSIONS_PALETTE_TEXT(); })
@@ -407,7 +400,7 @@ QString QVRMainMenu::menuTitle(int menu)
     case FileMenu:
         return UFM::FILE_TEXT();
     case EditMenu:
-        return text("EDIT_TEXT");
+        return UFM::EDIT_TEXT();
     case ScreenMenu:
         return UFM::SAYS_SCREEN();
     case ViewMenu:
@@ -606,7 +599,7 @@ void QVRMainMenu::validate(QMenuBar* bar)
                     // "Undo Move Object": the step's name when the window's undo manager has one for it; a
                     // focused text undoes its own typing, which has none.
                     const bool redo = command == QLatin1String("redo");
-                    const QString plain = redo ? text("REDO_TEXT") : text("UNDO_TEXT");
+                    const QString plain = redo ? UFM::REDO_TEXT() : UFM::UNDO_TEXT();
                     const bool forText = manager.undoActsOnText(commandWindow);
                     const QString name =
                         action->isEnabled() && !forText ? undoStepName(commandWindow, redo) : QString();

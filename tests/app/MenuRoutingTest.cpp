@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSet>
 #include <QStackedLayout>
@@ -229,6 +230,19 @@ TEST_F(MenuRouting, ValidatingAskedNoWindowForAMethodItLacks)
     EXPECT_TRUE(warnings.filter(QStringLiteral("xyPaletteHidden")).isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_EQ(QVRMainMenu::plainText(QVRMainMenu::action(bar, QStringLiteral("toggleXYPalette"))),
               UFM::SHOW_DIMENSIONS_PALETTE_TEXT());
+}
+
+TEST_F(MenuRouting, TheScreenMenuShowsItsItemsWords)
+{
+    QMenu* screenMenu = bar->actions().at(QVRMainMenu::ScreenMenu)->menu();
+    ASSERT_NE(screenMenu, nullptr);
+    for (const auto& [command, words] : {std::pair{"changeBackgroundColor", UFM::CHANGE_BACKGROUND_COLOR_TEXT()},
+                                         std::pair{"showScreenPropertiesMenu", UFM::SCREEN_PROPERTIES_TEXT()}}) {
+        QAction* item = QVRMainMenu::action(bar, QString::fromLatin1(command));
+        ASSERT_NE(item, nullptr) << command;
+        EXPECT_TRUE(screenMenu->actions().contains(item)) << command;
+        EXPECT_EQ(QString(item->text()).remove(QLatin1Char('&')), words) << command;
+    }
 }
 
 TEST_F(MenuRouting, QuitKeysQuitOnceFromAWindowWithABarAndFromOneWithout)

@@ -708,6 +708,46 @@ TEST(ObjectPopoverTest, LinkButtonOpensTheEditorOfTheAction)
     EXPECT_EQ(opened.front().second, Kind::Chooser);
 }
 
+// The image row's buttons say what they do under their icons, and keep saying it as tooltips once docked, where
+// the captions go.
+TEST(ObjectPopoverTest, ImageButtonsAreCaptionedUnderTheirIconsAndTippedWhenDocked)
+{
+    PopoverWindow f;
+    const Proxy image = f.add(ZERI_MixedMediaObject::Image, QRectF(100, 100, 100, 100));
+    f.open();
+    f.select({image});
+    Popover* popover = f.popover(image);
+    ASSERT_TRUE(popover && popover->popoverView() && popover->popoverView()->isVisible());
+    const QImage shown = popover->popoverView()->grab().toImage();
+    const std::vector<std::pair<int, QString>> words{
+        {436, UFM::CHANGE_IMAGE_TEXT()}, {437, UFM::CROP_TEXT()}, {435, UFM::SET_LINK_TEXT()}};
+    for (const auto& [tag, text] : words) {
+        auto* button = qobject_cast<QVR_ToolbarButton*>(popover->toolbarViewWithTag(tag));
+        ASSERT_NE(button, nullptr) << tag;
+        EXPECT_TRUE(button->isVisible()) << tag;
+        EXPECT_EQ(button->title(), text) << tag;
+        EXPECT_EQ(button->toolTip(), text) << tag;
+        // The caption is drawn in light letters on the popover's blue.
+        const QRect caption(button->mapTo(popover->popoverView(), button->labelFrame().topLeft()),
+                            button->labelFrame().size());
+        ASSERT_FALSE(caption.isEmpty()) << tag;
+        int light = 0;
+        for (int y = caption.top(); y <= caption.bottom(); ++y)
+            for (int x = caption.left(); x <= caption.right(); ++x)
+                light += shown.pixelColor(QPoint(x, y) * shown.devicePixelRatio()).lightness() > 160;
+        EXPECT_GT(light, 10) << tag << " caption drawn";
+    }
+
+    auto docked = Popover::controllerForObject(image, true);
+    docked->setupMMObjDefaultToolbarViews();
+    for (const auto& [tag, text] : words) {
+        auto* button = qobject_cast<QVR_ToolbarButton*>(docked->toolbarViewWithTag(tag));
+        ASSERT_NE(button, nullptr) << tag;
+        EXPECT_TRUE(button->title().isEmpty()) << tag;
+        EXPECT_EQ(button->toolTip(), text) << tag;
+    }
+}
+
 TEST(ObjectPopoverTest, BadInputChangesNothingAndLeavesNoChangeOpen)
 {
     PopoverWindow f;

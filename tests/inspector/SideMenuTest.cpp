@@ -2,6 +2,7 @@
 #include <QColorDialog>
 #include <QDoubleSpinBox>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -25,6 +26,7 @@
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "strings/UFM.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -150,6 +152,13 @@ TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
     EXPECT_EQ(colour->well()->color(), QColor(Qt::red));
     EXPECT_TRUE(colour->opacityRow()->isVisibleTo(colour));
     EXPECT_FALSE(colour->doAllObjectsHaveTheSameColor());
+    // The rows are headed with their words, as shown.
+    QStringList headings;
+    for (const QLabel* label : colour->findChildren<QLabel*>())
+        if (label->isVisible())
+            headings << label->text();
+    EXPECT_TRUE(headings.contains(UFM::OUTLET_TITLE_COLOR())) << headings.join('|').toStdString();
+    EXPECT_TRUE(headings.contains(UFM::OUTLET_TITLE_ALPHA())) << headings.join('|').toStdString();
 
     const int before = f.undo().undoCount();
     colour->well()->presentColorPanel();

@@ -159,6 +159,8 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     m_passwordReEntry = new QLineEdit(m_passwordSection);
     m_passwordReEntry->setEchoMode(QLineEdit::Password);
     m_passwordReEntry->setPlaceholderText(UFM::VERIFY_PASSWORD_TEXT());
+    // The placeholder goes once something is typed; the name stays for assistive tools.
+    m_passwordReEntry->setAccessibleName(UFM::CONFIRM_PASSWORD_TEXT());
     auto* passwordLayout = new QVBoxLayout(m_passwordSection);
     passwordLayout->setContentsMargins(6, 6, 6, 6);
     passwordLayout->addWidget(m_passwordHeader);
@@ -193,7 +195,12 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
         widget->setPalette(palette);
     }
 
-    auto* privacyBox = new QVBoxLayout;
+    // The options, their line and the remix choice form one group, named for assistive tools as the privacy
+    // settings of the document.
+    auto* privacyOptions = new QWidget(this);
+    privacyOptions->setAccessibleName(UFM::PRIVACY_SETTINGS_TEXT());
+    auto* privacyBox = new QVBoxLayout(privacyOptions);
+    privacyBox->setContentsMargins(0, 0, 0, 0);
     privacyBox->addWidget(m_publicRadio);
     privacyBox->addWidget(m_groupRadio);
     privacyBox->addWidget(m_protectedRadio);
@@ -207,7 +214,7 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     auto* form = new QFormLayout;
     form->addRow(UFM::TITLE_TEXT(), m_titleField);
     form->addRow(UFM::DESCRIPTION_TEXT(), m_descriptionTextView);
-    form->addRow(UFM::PRIVACY_TEXT(), privacyBox);
+    form->addRow(UFM::PRIVACY_TEXT(), privacyOptions);
     form->addRow(QString(), m_passwordSection);
     form->addRow(QString(), aliasRow);
     form->addRow(QString(), m_aliasErrorLabel);
@@ -357,17 +364,16 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
 void QVREditTessarineDetailsWindowController::showPrivacyDetails()
 {
     const auto option = selectedPrivacySetting();
+    const bool withPassword = !m_passwordEntry->text().isEmpty() || !m_passwordReEntry->text().isEmpty();
     QString details;
     if (option == kPublic)
         details = UFM::PUBLIC_DETAILS_TEXT();
     else if (option == kGroup)
-        details = UFM::GROUP_DETAILS_TEXT();
+        details = withPassword ? UFM::PASSWORD_PROTECTED_FOR_NONGROUP_USERS_TEXT() : UFM::GROUP_DETAILS_TEXT();
     else if (option == kPrivate)
         details = UFM::PRIVATE_DETAILS_TEXT();
     else if (option == kProtected)
-        details = m_passwordEntry->text().isEmpty() && m_passwordReEntry->text().isEmpty()
-                      ? UFM::RESTRICTED_DETAILS_TEXT()
-                      : UFM::PASSWORD_PROTECTED_DETAILS_TEXT();
+        details = withPassword ? UFM::PASSWORD_PROTECTED_DETAILS_TEXT() : UFM::RESTRICTED_DETAILS_TEXT();
     m_privacyDetailsLabel->setText(details);
     m_privacyDetailsLabel->setVisible(!details.isEmpty());
 }

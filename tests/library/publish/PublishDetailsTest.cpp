@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -239,6 +240,21 @@ TEST(PublishDetailsTest, APrivacyOptionSaysWhoMaySeeTheDocument)
     for (QLabel* label : details.findChildren<QLabel*>())
         headed = headed || (label->text() == UFM::PASSWORD_PROTECTED_TEXT() && label->isVisible());
     EXPECT_TRUE(headed) << "the password fields are headed";
+
+    // Assistive tools hear the options as the privacy settings and the second password field as the confirmation.
+    const auto spokenName = [](QWidget* widget) {
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
+        return spoken ? spoken->text(QAccessible::Name) : QString();
+    };
+    QWidget* options = details.publicRadioButton()->parentWidget();
+    ASSERT_NE(options, &details) << "the options sit in a group of their own";
+    EXPECT_TRUE(options->isVisible());
+    EXPECT_EQ(spokenName(options), UFM::PRIVACY_SETTINGS_TEXT());
+    for (QRadioButton* radio : {details.protectedRadioButton(), details.privateRadioButton()})
+        EXPECT_EQ(radio->parentWidget(), options);
+    EXPECT_EQ(spokenName(details.passwordReEntryField()), UFM::CONFIRM_PASSWORD_TEXT());
+    QTest::keyClicks(details.passwordReEntryField(), QStringLiteral("pw"));
+    EXPECT_EQ(spokenName(details.passwordReEntryField()), UFM::CONFIRM_PASSWORD_TEXT()) << "still named once typed in";
 }
 
 // The stored password is shown as bullets and kept unless a password field is typed into: renaming the
@@ -316,4 +332,16 @@ TEST(PublishDetailsTest, GroupOptionForcesRemixOnAndPublicRestoresTheUsersChoice
     EXPECT_TRUE(details.allowRemixCheckbox()->isChecked());
     EXPECT_TRUE(document->canRemix());
     EXPECT_EQ(details.selectedPrivacySetting(), QStringLiteral("public"));
+
+    // Under the group option, a password lets people outside the group in, and the line says so.
+    details.groupRadioButton()->click();
+    QLabel* line = details.privacyDetailsLabel();
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), UFM::GROUP_DETAILS_TEXT());
+    details.passwordEntryField()->setFocus();
+    QTest::keyClicks(details.passwordEntryField(), QStringLiteral("pw"));
+    EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_FOR_NONGROUP_USERS_TEXT());
+    QTest::keyClick(details.passwordEntryField(), Qt::Key_Backspace);
+    QTest::keyClick(details.passwordEntryField(), Qt::Key_Backspace);
+    EXPECT_EQ(line->text(), UFM::GROUP_DETAILS_TEXT());
 }
