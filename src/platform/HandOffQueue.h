@@ -1,14 +1,15 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <mutex>
 
+#include <semaphore.h>
+
 // The one way work crosses from one thread to another. A poster pushes a closure under the queue's mutex and
-// then wakes the receiver with a signal that carries nothing (a bare event, a condition variable); the receiver
-// pops under the same mutex. Only that mutex orders the closure's making before its run, which is what a
+// then wakes the receiver with a signal that carries nothing (a bare event, a semaphore); the receiver pops under
+// the same mutex. Only that mutex orders the closure's making before its run, which is what a
 // thread checker sees: the locking inside Qt's own event queue is invisible to it. ThreadInbox (a thread's event
 // loop) and WorkerThreads (threads of our own) are its receivers.
 //
@@ -19,7 +20,7 @@ class HandOffQueue {
 public:
     using Task = std::function<void()>;
 
-    HandOffQueue() = default;
+    HandOffQueue();
     ~HandOffQueue();
     HandOffQueue(const HandOffQueue&) = delete;
     HandOffQueue& operator=(const HandOffQueue&) = delete;
@@ -50,8 +51,15 @@ public:
     void setWake(std::function<Deliver()> prepare);
 
 private:
+    // Wakes `count` of the threads asleep in waitPop.
+    void wakeSleepers(int count);
+
     mutable std::mutex m_mutex;
-    std::condition_variable m_pushed;
+    // A waitPop with nothing to pop sleeps on the semaphore, counted in m_sleepers; each push wakes one of those
+    // counted. Posting a semaphore never waits, where signalling a condition variable may wait for the threads
+    // woken before to have run (a busy machine leaves them waiting for a processor), holding up the poster.
+    sem_t m_wakeUps;
+    int m_sleepers = 0;
     std::deque<Task> m_tasks;
     std::function<Deliver()> m_wake;
     bool m_closed = false;

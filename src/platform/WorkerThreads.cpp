@@ -11,8 +11,7 @@
 #include <QThread>
 
 #include <pthread.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <sched.h>
 
 #include "platform/MainThread.h"
 #include "platform/PlatformLogging.h"
@@ -25,6 +24,7 @@ WorkerThreads::WorkerThreads(int count, QString name)
     m_threads.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         m_threads.emplace_back([this] {
+            lowerCurrentThreadPriority();
             while (HandOffQueue::Task task = m_queue.waitPop()) {
                 task();
                 task = nullptr; // its captures go before the job counts as done
@@ -191,8 +191,20 @@ bool WorkerThreads::isCurrent() const
 void lowerCurrentThreadPriority()
 {
 #if defined(Q_OS_LINUX)
-    // On Linux the nice value belongs to the thread, not the process.
-    if (::setpriority(PRIO_PROCESS, ::gettid(), 10) != 0)
-        qCWarning(lcPlatform) << "cannot lower a worker thread's priority:" << qt_error_string(errno);
+    sched_param parameters{};
+    parameters.sched_priority = 0;
+    if (const int failed = pthread_setschedparam(pthread_self(), SCHED_BATCH, &parameters))
+        qCWarning(lcPlatform) << "cannot make a worker thread give way:" << qt_error_string(failed);
+#endif
+}
+
+bool currentThreadGivesWay()
+{
+#if defined(Q_OS_LINUX)
+    int policy = 0;
+    sched_param parameters{};
+    return pthread_getschedparam(pthread_self(), &policy, &parameters) == 0 && policy == SCHED_BATCH;
+#else
+    return true;
 #endif
 }

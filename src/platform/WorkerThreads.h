@@ -12,9 +12,9 @@
 
 #include "platform/HandOffQueue.h"
 
-// Threads of our own that run posted closures, woken through a condition variable. With one thread the
-// closures run one at a time in posting order. Destruction drops the closures that have not started and waits
-// for the running ones; it must not happen on one of the threads.
+// Threads of our own that run posted closures, woken through their queue; they give way to the main thread (see
+// lowerCurrentThreadPriority). With one thread the closures run one at a time in posting order. Destruction drops
+// the closures that have not started and waits for the running ones; it must not happen on one of the threads.
 class WorkerThreads {
 public:
     enum class AtApplicationEnd { Finish, Stop };
@@ -84,6 +84,11 @@ private:
     WorkerThreads m_threads;
 };
 
-// Lets the calling thread give way to every thread of ordinary priority, the main thread first: a higher nice value
-// for this thread alone on Linux, where Qt's thread priorities change nothing for ordinary threads.
+// Lets the calling thread give way to the main thread: on Linux (where Qt's thread priorities change nothing for
+// ordinary threads) it becomes a batch thread, which never takes the processor from another thread on waking (its
+// turn comes at the scheduler's tick). Its share of the processor is left as it was: a worker with a higher
+// nice value waits long for a processor on a busy machine, and the main thread then waits as long for the locks
+// the worker holds meanwhile (the memory allocator's, an event queue's).
 void lowerCurrentThreadPriority();
+// True when the calling thread runs as lowerCurrentThreadPriority() leaves it.
+bool currentThreadGivesWay();

@@ -33,11 +33,11 @@ bool PackagePreviewPicture::adopt(ZERI_qvdFilePackage& package, const QString& p
     ZERI_qvdFilePackageMetadata& metadata = package.metaData();
     const QString old = metadata.previewScreenshotFilePath();
     metadata.setPreviewScreenshotFilePath(path);
-    package.saveMetadata();
-    // The earlier path comes from the package's metadata, which may name any file: only a picture of this
-    // package goes.
-    if (!old.isEmpty() && old != path && QFileInfo(old).fileName().startsWith(QLatin1String(kFilePrefix)))
-        PackageFileGuard::removeFile(package, old);
+    // Written by the package's writer, the earlier picture deleted after it: the file writes wait for the disk,
+    // and this runs on the main thread. Only an earlier picture of this package goes.
+    const bool replaces =
+        !old.isEmpty() && old != path && QFileInfo(old).fileName().startsWith(QLatin1String(kFilePrefix));
+    package.saveMetadataSoon(replaces ? old : QString());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include <sys/stat.h>
@@ -597,6 +598,41 @@ bool ZERI_qvdFilePackage::saveMetadata()
     return true;
 }
 
+void ZERI_qvdFilePackage::saveMetadataSoon(const QString& replacedFile)
+{
+    // The earlier path comes from the package's metadata, which may name any file: only one inside the package
+    // goes, by the cleaned path that was checked (no ".." left for the system to resolve through a link). Decided
+    // here, where the package is known; the writer sees only the path.
+    QByteArray replaced;
+    if (!replacedFile.isEmpty()) {
+        if (PackageFileGuard::isInsidePackage(*this, replacedFile))
+            replaced = QFile::encodeName(QDir::cleanPath(QFileInfo(replacedFile).absoluteFilePath()));
+        else
+            qCWarning(lcStorage).noquote()
+                << "not deleting" << replacedFile << "- it lies outside the package" << m_path;
+    }
+    postMetadataWrite(metaData().jsonObject(), replaced);
+}
+
+void ZERI_qvdFilePackage::postMetadataWrite(const QJsonObject& json, const QByteArray& replaced)
+{
+    m_lastWrittenMetadata = json;
+    draftWriter().post([package = weak_from_this(), json, path = metadataFilePath(), replaced] {
+        if (writePackageJsonFile(path, Json::write(json), nullptr)) {
+            if (!replaced.isEmpty() && ::unlink(replaced.constData()) != 0 && errno != ENOENT)
+                qCWarning(lcStorage) << "cannot delete" << QFile::decodeName(replaced) << qt_error_string(errno);
+            return;
+        }
+        MainThread::run(
+            [package, json] {
+                // Written again by the next save.
+                if (const auto self = package.lock(); self && self->m_lastWrittenMetadata == json)
+                    self->m_lastWrittenMetadata = QJsonObject();
+            },
+            false);
+    });
+}
+
 bool ZERI_qvdFilePackage::loadModel(Error* error)
 {
     if (m_model)
@@ -823,18 +859,7 @@ bool ZERI_qvdFilePackage::writeMetadataIfChanged(bool soon, Error* error)
         m_lastWrittenMetadata = json;
         return true;
     }
-    m_lastWrittenMetadata = json;
-    draftWriter().post([package = weak_from_this(), json, path = metadataFilePath()] {
-        if (writePackageJsonFile(path, Json::write(json), nullptr))
-            return;
-        MainThread::run(
-            [package, json] {
-                // Written again by the next save.
-                if (const auto self = package.lock(); self && self->m_lastWrittenMetadata == json)
-                    self->m_lastWrittenMetadata = QJsonObject();
-            },
-            false);
-    });
+    postMetadataWrite(json, QByteArray());
     return true;
 }
 

@@ -185,6 +185,10 @@ public:
     QString previewPictureFile();
     // Writes "metadata.json"; failures are logged and returned.
     bool saveMetadata();
+    // Writes "metadata.json" on the package writer (after the writes asked for before it), then deletes
+    // `replacedFile`, a file inside the package that the metadata no longer names, once the metadata on disk no
+    // longer names it either. The calling (main) thread waits for neither; a failure is logged and leaves the file.
+    void saveMetadataSoon(const QString& replacedFile = QString());
 
     // The draft changed after the last publication / the last save to the service.
     bool hasSomethingToPost();
@@ -255,6 +259,9 @@ private:
     void takeMetadataFromModel();
     // Writes the metadata unless the file already holds it; in the background with `soon`.
     bool writeMetadataIfChanged(bool soon, Error* error);
+    // Hands `json` to the package writer for "metadata.json", then deletes `replaced` (an encoded absolute path,
+    // may be empty) once it is written.
+    void postMetadataWrite(const QJsonObject& json, const QByteArray& replaced);
     void startDraftWrite();
     // The end of loadModel() and loadModelSoon(): `document`, read from draft text of `hash`, becomes model();
     // `dictionary` is its dictionary form, when already made.

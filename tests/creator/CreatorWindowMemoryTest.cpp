@@ -6,11 +6,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -28,6 +32,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "support/UserInput.h"
 #include "tessarine_data_model/ModelDrawing.h"
+#include "tessarine_data_model/ScreenPreviewProvider.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -46,7 +51,7 @@ struct LongDocument {
     QStringList previewFiles;
     QPointer<QVR_CreatorWindow> window;
 
-    explicit LongDocument(int screens)
+    explicit LongDocument(int screens, bool storedPreviews = true)
     {
         AppPaths::setApplicationSupportForTesting(support.path());
         AppPaths::setTemporaryForTesting(temporary.path());
@@ -58,7 +63,7 @@ struct LongDocument {
         Error error;
         EXPECT_TRUE(ZERI_qvdFilePackage::saveModelToFile(document, &error)) << error.message.toStdString();
         package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(document->filePackage());
-        for (int i = 0; i < screens; ++i) {
+        for (int i = 0; storedPreviews && i < screens; ++i) {
             QImage picture(1024, 748, QImage::Format_RGB32);
             picture.fill(QColor::fromHsv((i * 37) % 360, 160, 200));
             const QString path = QDir(package->assetsPath()).filePath(QStringLiteral("preview%1.jpg").arg(i));
@@ -85,11 +90,14 @@ struct LongDocument {
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
+    // Null while the screen's item is out of reach and the screen is not the current one.
     TessarineBackgroundedScreenPreview* preview(int i) const
     {
         return window->thumbnailController()->screensArray()[i]->singleScreen();
     }
-    bool holdsPicture(int i) const { return !preview(i)->currentPreviewImage().isNull(); }
+    bool holdsPicture(int i) const { return preview(i) && !preview(i)->currentPreviewImage().isNull(); }
+    // The hue of the picture screen `i` was given.
+    static int hueOf(int i) { return (i * 37) % 360; }
 };
 
 // Counts the times the watched widgets change parents.
@@ -122,9 +130,9 @@ TEST(CreatorWindowMemory, ThumbnailsScrolledOutOfSightHoldNoPictureAndGetItBackI
     ASSERT_NE(area, nullptr);
     area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(kScreens - 1) && !d.holdsPicture(0); }, 10000));
-    EXPECT_TRUE(d.preview(0)->pictureSetAside());
+    EXPECT_TRUE(d.preview(0)->pictureSetAside()) << "the current screen's preview stays, without its picture";
     const int hue = d.preview(kScreens - 1)->grab().toImage().pixelColor(20, 20).hue();
-    EXPECT_NEAR(hue, ((kScreens - 1) * 37) % 360, 8) << "the last screen's own picture";
+    EXPECT_NEAR(hue, LongDocument::hueOf(kScreens - 1), 8) << "the last screen's own picture";
 
     // And back: the first picture is read again.
     area->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
@@ -160,7 +168,8 @@ TEST(CreatorWindowMemory, TheStripMakesItemsOnlyForTheScreensInReachOfItsView)
     EXPECT_FALSE(bar->itemAtIndex(0));
     EXPECT_LT(made(), 40);
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(last); }, 10000));
-    EXPECT_TRUE(d.preview(0)->currentPreviewImage().isNull()) << "the first screen's picture went with its item";
+    EXPECT_FALSE(d.holdsPicture(0)) << "the first screen's picture went with its item";
+    EXPECT_FALSE(d.preview(1)) << "and so did the preview of a screen that is not the current one";
 
     // A click on the last screen's item shows that screen, as with any other.
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->frameForItemAtIndex(last).center());
@@ -179,6 +188,148 @@ TEST(CreatorWindowMemory, TheStripMakesItemsOnlyForTheScreensInReachOfItsView)
     EXPECT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(0); }, 10000));
 }
 
+// The strip of a long document makes a screen's preview with its item and lets it go with it; only the current
+// screen's stays. What scrolls into view shows its own screen, and the selection and a reorder outlast the scroll.
+TEST(CreatorWindowMemory, PreviewsComeAndGoWithTheirItemsAndEachShowsItsOwnScreen)
+{
+    constexpr int kScreens = 200;
+    constexpr int kLast = kScreens - 1;
+    LongDocument d(kScreens);
+    d.open();
+    QVRThumbnailBar* bar = d.window->theThumbnailBarView();
+    QScrollArea* area = bar->enclosingScrollArea();
+    ASSERT_NE(area, nullptr);
+    const auto flow = d.document->firstFlowmodel();
+    const std::vector<std::shared_ptr<ZERI_FlowScreenModel>> original = flow->screenModels();
+    // Every preview there is sits in the item of its own screen, numbered, or is the current screen's, hidden.
+    const auto previewsHeld = [&] {
+        int held = 0;
+        const auto screens = flow->screenModels();
+        for (int i = 0; i < kScreens; ++i) {
+            TessarineBackgroundedScreenPreview* preview = d.preview(i);
+            if (!preview)
+                continue;
+            ++held;
+            EXPECT_EQ(preview->screenModel(), screens[std::size_t(i)]) << "screen " << i + 1;
+            if (auto* item = qobject_cast<QVR_ThumbnailCollectionViewItem*>(bar->itemAtIndex(i))) {
+                EXPECT_TRUE(item->thumbnailHoldingView()->isAncestorOf(preview)) << "screen " << i + 1;
+                EXPECT_EQ(item->thumbnailHoldingView()->screenNumberLabel()->text(), QString::number(i + 1));
+            } else {
+                EXPECT_EQ(i, d.window->currentIndex()) << "a preview without an item is the current screen's";
+                EXPECT_FALSE(preview->isVisible());
+            }
+        }
+        return held;
+    };
+    const auto scrollAndSettle = [&](QAbstractSlider::SliderAction action) {
+        area->horizontalScrollBar()->triggerAction(action);
+        UserInput::letRepaintsHappen();
+    };
+    const auto shownHue = [&](int i) { return d.preview(i)->grab().toImage().pixelColor(20, 20).hue(); };
+
+    // The third screen is chosen, then the strip scrolled to its end.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->frameForItemAtIndex(2).center());
+    ASSERT_EQ(d.window->currentIndex(), 2);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !bar->isScrollPending() && !VazScrollViewAnimation::currentAnimation(area); }, 5000));
+    scrollAndSettle(QAbstractSlider::SliderToMaximum);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(kLast); }, 10000));
+    EXPECT_NEAR(shownHue(kLast), LongDocument::hueOf(kLast), 8);
+    EXPECT_LT(previewsHeld(), 40);
+    EXPECT_FALSE(d.preview(0)) << "far out of reach, not current";
+    ASSERT_TRUE(d.preview(2)) << "the current screen's preview stays";
+    EXPECT_EQ(d.preview(kLast)->contextMenuPolicy(), Qt::CustomContextMenu) << "its menu, as every preview's";
+
+    // Out there the last screen is dragged before the third last.
+    std::unique_ptr<QMimeData> mime(bar->writeItemsAtIndexes({kLast}));
+    const QRect target = bar->frameForItemAtIndex(kLast - 2);
+    const QPoint at(target.left() + target.width() / 4, target.center().y());
+    QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &move);
+    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &drop);
+    bar->draggingEnded();
+    ASSERT_TRUE(drop.isAccepted());
+    ASSERT_EQ(flow->screenModels()[kLast - 2], original[kLast]);
+    UserInput::letRepaintsHappen();
+    previewsHeld();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(kLast - 2) && d.holdsPicture(kLast); }, 10000));
+    EXPECT_NEAR(shownHue(kLast - 2), LongDocument::hueOf(kLast), 8) << "the moved screen's picture went with it";
+    EXPECT_NEAR(shownHue(kLast), LongDocument::hueOf(kLast - 1), 8);
+
+    // Back at the start the chosen screen is still chosen and shown, its item selected again.
+    scrollAndSettle(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(d.window->currentIndex(), 2);
+    EXPECT_EQ(d.window->theArtBoard()->screenModel(), original[2]);
+    auto* chosen = qobject_cast<QVR_ThumbnailCollectionViewItem*>(bar->itemAtIndex(2));
+    ASSERT_TRUE(chosen);
+    EXPECT_TRUE(chosen->isSelected());
+    EXPECT_TRUE(chosen->thumbnailHoldingView()->isSelected());
+    EXPECT_FALSE(d.preview(kLast - 2));
+    previewsHeld();
+
+    // And at the end again the new order holds, each item showing its own screen's picture.
+    scrollAndSettle(QAbstractSlider::SliderToMaximum);
+    previewsHeld();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d.holdsPicture(kLast - 2) && d.holdsPicture(kLast - 1); }, 10000));
+    EXPECT_NEAR(shownHue(kLast - 2), LongDocument::hueOf(kLast), 8);
+    EXPECT_NEAR(shownHue(kLast - 1), LongDocument::hueOf(kLast - 2), 8);
+
+    // Another screen chosen: the one chosen before lets its preview go.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->frameForItemAtIndex(kLast).center());
+    EXPECT_EQ(d.window->currentIndex(), kLast);
+    EXPECT_FALSE(d.preview(2));
+    previewsHeld();
+}
+
+// A provider that makes no picture: it counts the screens asked for theirs and those being made at once, and
+// finishes each a moment later.
+struct CountingPreviewProvider : ScreenPreviewProvider {
+    struct Counts {
+        QSet<const void*> asked;
+        int running = 0;
+        int mostAtOnce = 0;
+    };
+    static Counts& counts()
+    {
+        static Counts shared;
+        return shared;
+    }
+    void generatePreviews(const std::shared_ptr<ZERI_FlowScreenModel>& screen, std::function<void()> done) override
+    {
+        Counts& c = counts();
+        c.asked.insert(screen.get());
+        c.mostAtOnce = std::max(c.mostAtOnce, ++c.running);
+        QTimer::singleShot(5, [done = std::move(done)] {
+            --counts().running;
+            done();
+        });
+    }
+    void cancelCurrentDraw() override {}
+};
+
+// A long document without stored pictures: the screens out of view are asked for theirs a few at a time, not all
+// at once (each asking holds memory until its picture is in), and every screen is asked.
+TEST(CreatorWindowMemory, ScreensOutOfViewAreAskedForTheirPicturesAFewAtATime)
+{
+    constexpr int kScreens = 120;
+    CountingPreviewProvider::counts() = {};
+    ScreenPreviewProvider::registerFactory([] { return std::make_unique<CountingPreviewProvider>(); });
+    const auto restore = qScopeGuard([] { ScreenPreviewProvider::registerFactory({}); });
+    LongDocument d(kScreens, false);
+    d.open();
+    QVRThumbnailBar* bar = d.window->theThumbnailBarView();
+    EXPECT_GT(d.window->thumbnailController()->screensWaitingForPreviews(), kScreens / 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CountingPreviewProvider::counts().asked.size() == kScreens; }, 20000));
+    EXPECT_EQ(d.window->thumbnailController()->screensWaitingForPreviews(), 0);
+    int made = 0;
+    for (int i = 0; i < bar->count(); ++i)
+        made += bar->itemAtIndex(i) ? 1 : 0;
+    EXPECT_LE(CountingPreviewProvider::counts().mostAtOnce, made + QVRThumbnailController::kPreviewsAskedForAtOnce);
+}
+
 TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHandingEachBack)
 {
     constexpr int kScreens = 30;
@@ -188,9 +339,12 @@ TEST(CreatorWindowMemory, ClosingTheWindowLetsItsPreviewsAndPicturesGoWithoutHan
     ParentChanges changes;
     QList<QPointer<TessarineBackgroundedScreenPreview>> previews;
     for (int i = 0; i < kScreens; ++i) {
+        if (!d.preview(i))
+            continue;
         previews << d.preview(i);
         d.preview(i)->installEventFilter(&changes);
     }
+    EXPECT_GT(previews.size(), 5);
     // Pictures the document's drawings decoded (its previews, and a picture it shows from another folder), and a
     // picture of no document.
     QTemporaryDir elsewhere;

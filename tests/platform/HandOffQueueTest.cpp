@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -317,4 +319,62 @@ TEST(WorkerThreads, JobsRunSideBySideAndWaitForIdleReturnsOnceAllRanOrWereDroppe
     WorkerThreads::shared().post([&] { offCaller = std::this_thread::get_id() != caller; });
     WorkerThreads::shared().waitForIdle();
     EXPECT_TRUE(offCaller);
+}
+
+// Receivers asleep in waitPop are woken one per push, none lost however pushes and sleeps interleave, and all of
+// them by closing or finishing; pushing wakes them without waiting for them to run.
+TEST(HandOffQueue, EverySleepingReceiverIsWokenByAPushOrByTheEnd)
+{
+    for (const bool finishing : {false, true}) {
+        HandOffQueue queue;
+        constexpr int kReceivers = 4;
+        constexpr int kTasks = 20'000;
+        std::atomic<int> ran = 0;
+        std::atomic<int> ended = 0;
+        std::vector<std::thread> receivers;
+        for (int i = 0; i < kReceivers; ++i)
+            receivers.emplace_back([&] {
+                while (HandOffQueue::Task task = queue.waitPop())
+                    task();
+                ++ended;
+            });
+        // In bursts, so that receivers fall asleep between them.
+        for (int i = 0; i < kTasks; ++i) {
+            queue.push([&] { ++ran; });
+            if (i % 1000 == 999)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (ran.load() < kTasks && waited.elapsed() < 10000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(ran.load(), kTasks) << "a wake-up was lost";
+        EXPECT_EQ(ended.load(), 0);
+        if (finishing)
+            queue.finish();
+        else
+            queue.close();
+        for (std::thread& receiver : receivers)
+            receiver.join();
+        EXPECT_EQ(ended.load(), kReceivers);
+        EXPECT_FALSE(queue.push([] {}));
+    }
+}
+
+// The process's own threads give way to the main thread at each of its wake-ups, without a smaller share of the
+// processor: a worker starved on a busy machine would hold up the main thread waiting for the locks it holds.
+TEST(WorkerThreads, TheirThreadsGiveWayToTheMainThreadWithoutASmallerShare)
+{
+    EXPECT_FALSE(currentThreadGivesWay()) << "the main thread itself is left as it is";
+    WorkerThreads workers(2, QStringLiteral("test give way"));
+    std::atomic<int> givingWay = 0;
+    std::atomic<int> niceValue = -100;
+    for (int i = 0; i < 2; ++i)
+        workers.post([&] {
+            givingWay += currentThreadGivesWay() ? 1 : 0;
+            niceValue = getpriority(PRIO_PROCESS, 0);
+        });
+    workers.waitForIdle();
+    EXPECT_EQ(givingWay.load(), 2);
+    EXPECT_EQ(niceValue.load(), getpriority(PRIO_PROCESS, 0)) << "the same nice value as the process";
 }

@@ -314,6 +314,9 @@ TEST_F(FilePackageTest, CleaningWhileATilePictureIsMadeKeepsIt)
     package->cleanDirectories();
     EXPECT_TRUE(PackagePreviewPicture::adopt(*package, second));
     PackagePreviewPicture::abandon(dropped);
+    // The metadata is written, and the earlier picture deleted after it, by the package's writer.
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    EXPECT_TRUE(readBytes(package->metadataFilePath()).contains(QFileInfo(second).fileName().toUtf8()));
     EXPECT_FALSE(QFileInfo::exists(first));
     EXPECT_FALSE(QFileInfo::exists(dropped));
     EXPECT_EQ(AssetFileReferences::referenceCount(second), 0);
@@ -326,6 +329,21 @@ TEST_F(FilePackageTest, CleaningWhileATilePictureIsMadeKeepsIt)
     ASSERT_TRUE(QFile::remove(lost));
     EXPECT_FALSE(PackagePreviewPicture::adopt(*package, lost));
     EXPECT_EQ(package->metaData().previewScreenshotFilePath(), second);
+
+    // Metadata saved at once right after an adoption is not overwritten by the adoption's write.
+    QString latest;
+    for (int i = 0; i < 20; ++i) {
+        latest = PackagePreviewPicture::preparePath(*package);
+        ASSERT_TRUE(PackagePreviewPicture::write(latest, "jpeg again"));
+        ASSERT_TRUE(PackagePreviewPicture::adopt(*package, latest));
+        package->metaData().setAlias(QStringLiteral("saved at once %1").arg(i));
+        ASSERT_TRUE(package->saveMetadata());
+    }
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    const QByteArray written = readBytes(package->metadataFilePath());
+    EXPECT_TRUE(written.contains("saved at once 19"));
+    EXPECT_TRUE(written.contains(QFileInfo(latest).fileName().toUtf8()));
+    EXPECT_FALSE(QFileInfo::exists(second));
 }
 
 // Picture files are written on worker threads under a hidden name, then renamed: a cleaning of the folder

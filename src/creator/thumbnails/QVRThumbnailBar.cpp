@@ -84,6 +84,7 @@ QVRThumbnailBar::QVRThumbnailBar(QWidget* parent)
     setItemSize(kItemSize);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(this, &SingleRowCollectionView::selectionIndexesChanged, this, &QVRThumbnailBar::markCurrentObjects);
     ensureInitialSetup();
 }
 
@@ -145,7 +146,7 @@ SingleRowCollectionViewItem* QVRThumbnailBar::newItemForRepresentedObject(const 
     if (!holdingView)
         holdingView = new QVR_ThumbnailHoldingView(bounds);
     if (QVRThumbnailObject* thumbnail = thumbnailObjectFrom(object)) {
-        holdingView->hostView(thumbnail->singleScreen());
+        holdingView->hostView(thumbnail->previewForHosting());
     } else {
         auto* image = new QLabel;
         image->setAlignment(Qt::AlignCenter);
@@ -174,6 +175,21 @@ void QVRThumbnailBar::setSelectionIndexes(const QList<int>& indexes)
         return;
     SingleRowCollectionView::setSelectionIndexes(indexes);
     m_scrollTimer.start();
+}
+
+void QVRThumbnailBar::markCurrentObjects()
+{
+    QList<QPointer<QVRThumbnailObject>> current;
+    const QVariantList items = content();
+    for (int index : selectionIndexes())
+        if (QVRThumbnailObject* object = thumbnailObjectFrom(items.value(index)))
+            current.append(object);
+    for (const QPointer<QVRThumbnailObject>& object : std::as_const(m_currentObjects))
+        if (object && !current.contains(object))
+            object->setCurrent(false);
+    for (const QPointer<QVRThumbnailObject>& object : std::as_const(current))
+        object->setCurrent(true);
+    m_currentObjects = current;
 }
 
 QScrollArea* QVRThumbnailBar::enclosingScrollArea() const
@@ -302,6 +318,8 @@ QPixmap QVRThumbnailBar::draggingImageForItemsAtIndexes(const QList<int>& indexe
     qCInfo(lcCreator) << "Dragging Image";
     for (int index : indexes) {
         if (QVRThumbnailObject* object = thumbnailObjectFrom(content().value(index))) {
+            if (!object->singleScreen())
+                return {};
             const UNIImage image = ViewUtils::imageFromView(object->singleScreen());
             return image.isNull() ? QPixmap() : QPixmap::fromImage(image.CGImage());
         }

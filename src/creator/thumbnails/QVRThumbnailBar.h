@@ -114,6 +114,8 @@ private:
     void hideIndicator();
     // The screen number and the separator of the item at `index`.
     void numberItem(int index, SingleRowCollectionViewItem* item);
+    // The objects of the selected screens keep their previews while out of reach; the others no longer.
+    void markCurrentObjects();
     void startDrag(int index);
 
     std::unique_ptr<ObjectUpdateNotifier> m_updateNotifier;
@@ -124,6 +126,7 @@ private:
     QString m_dragToken;
     QList<int> m_draggingIndexes;
     QPointer<QVRThumbnailObject> m_draggedObject;
+    QList<QPointer<QVRThumbnailObject>> m_currentObjects;
     QPoint m_pressPosition;
     int m_pressIndex = -1;
 };

@@ -16,6 +16,14 @@ QVRThumbnailObject::QVRThumbnailObject(TessarineBackgroundedScreenPreview* previ
 {
 }
 
+QVRThumbnailObject::QVRThumbnailObject(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
+                                       std::shared_ptr<const PreviewMaker> maker, QObject* parent)
+    : QObject(parent)
+    , m_screen(screen)
+    , m_maker(std::move(maker))
+{
+}
+
 QVRThumbnailObject::~QVRThumbnailObject()
 {
     delete m_preview.data();
@@ -23,7 +31,27 @@ QVRThumbnailObject::~QVRThumbnailObject()
 
 std::shared_ptr<ZERI_FlowScreenModel> QVRThumbnailObject::screenModel() const
 {
-    return m_preview ? m_preview->screenModel() : nullptr;
+    if (m_preview)
+        return m_preview->screenModel();
+    return m_maker ? m_screen.lock() : nullptr;
+}
+
+TessarineBackgroundedScreenPreview* QVRThumbnailObject::makePreview()
+{
+    if (m_preview || !m_maker || !*m_maker)
+        return m_preview;
+    const auto screen = m_screen.lock();
+    if (!screen)
+        return nullptr;
+    m_preview = (*m_maker)(screen);
+    if (m_preview && m_rightClicks)
+        connectRightClicks();
+    return m_preview;
+}
+
+TessarineBackgroundedScreenPreview* QVRThumbnailObject::previewForHosting()
+{
+    return makePreview();
 }
 
 void QVRThumbnailObject::reclaimPreview()
@@ -32,13 +60,42 @@ void QVRThumbnailObject::reclaimPreview()
         return;
     m_preview->hide();
     m_preview->setParent(nullptr);
+    letPreviewGoIfUnneeded();
+}
+
+void QVRThumbnailObject::setCurrent(bool current)
+{
+    if (m_current == current)
+        return;
+    m_current = current;
+    if (current)
+        makePreview();
+    else
+        letPreviewGoIfUnneeded();
+}
+
+void QVRThumbnailObject::letPreviewGoIfUnneeded()
+{
+    if (!m_maker || !m_preview || m_current || m_preview->parentWidget())
+        return;
+    // Changes made to the screen in the last moments would have asked for its previews shortly: they are asked for
+    // now, as no view is left to ask.
+    TessarineBackgroundedScreenPreview* preview = m_preview.data();
+    m_preview = nullptr;
+    preview->requestPendingPreviews();
+    delete preview;
 }
 
 void QVRThumbnailObject::enableRightClicks(std::function<bool()> allowed)
 {
     m_menuAllowed = std::move(allowed);
-    if (!m_preview)
-        return;
+    m_rightClicks = true;
+    if (m_preview)
+        connectRightClicks();
+}
+
+void QVRThumbnailObject::connectRightClicks()
+{
     m_preview->setContextMenuPolicy(Qt::CustomContextMenu);
     disconnect(m_preview, &QWidget::customContextMenuRequested, this, nullptr);
     connect(m_preview, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {

@@ -205,6 +205,14 @@ void TessarineBackgroundedScreenPreview::requestPreviews()
     screen->getScreenPreviewImages();
 }
 
+void TessarineBackgroundedScreenPreview::requestPendingPreviews()
+{
+    if (!m_updateTimer)
+        return;
+    delete m_updateTimer.data();
+    requestPreviews();
+}
+
 QString TessarineBackgroundedScreenPreview::storedPicturePath()
 {
     const auto screen = m_weakScreenModel.obj();

@@ -78,6 +78,9 @@ public:
     }
     bool acceptsFirstMouse() const { return true; }
     bool hasPendingUpdate() const { return m_updateTimer != nullptr; }
+    // For a view about to go: the request that changes made in the last moments would have made shortly is made
+    // now.
+    void requestPendingPreviews();
     // True while the stored picture is being decoded on a worker thread.
     bool isDecodingStoredPicture() const { return m_decodingStoredPicture; }
 

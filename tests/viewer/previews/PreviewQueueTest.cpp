@@ -1,3 +1,7 @@
+#include <atomic>
+
+#include <sys/resource.h>
+
 #include <QFileInfo>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -8,6 +12,7 @@
 #include "PreviewTestSupport.h"
 #include "support/UserInput.h"
 #include "platform/HandOffQueue.h"
+#include "platform/WorkerThreads.h"
 #include "viewer/previews/PreviewRenderThread.h"
 #include "viewer/previews/TessarineBackgroundedScreenPreview.h"
 
@@ -122,6 +127,26 @@ TEST_F(PreviewQueueTest, ScreensOfTwoDocumentsAreDrawnByNoMoreThreadsThanThereAr
     EXPECT_EQ(drawings.started.load(), 6);
     EXPECT_GE(drawings.mostAtOnce.load(), 1);
     EXPECT_LE(drawings.mostAtOnce.load(), PreviewRenderThread::shared().workerCount());
+}
+
+// The render threads give way to the main thread at each of its wake-ups but keep their share of the processor: on
+// a busy machine a starved drawing thread would hold up the main thread waiting for the locks it holds.
+TEST_F(PreviewQueueTest, TheRenderThreadsGiveWayToTheMainThreadWithoutASmallerShare)
+{
+    std::atomic<int> givingWay = 0;
+    std::atomic<int> niceValue = -100;
+    std::atomic<int> ran = 0;
+    PreviewRenderThread& threads = PreviewRenderThread::shared();
+    for (int i = 0; i < threads.workerCount(); ++i)
+        threads.async([&] {
+            givingWay += currentThreadGivesWay() ? 1 : 0;
+            niceValue = getpriority(PRIO_PROCESS, 0);
+            ++ran;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran.load() == threads.workerCount(); }, 10000));
+    EXPECT_EQ(givingWay.load(), threads.workerCount());
+    EXPECT_EQ(niceValue.load(), getpriority(PRIO_PROCESS, 0));
+    EXPECT_FALSE(currentThreadGivesWay());
 }
 
 TEST_F(PreviewQueueTest, ScreensInViewAreDrawnFirstAndThoseScrolledAwayMoveBack)
