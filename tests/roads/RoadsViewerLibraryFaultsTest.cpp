@@ -546,7 +546,10 @@ TEST(ViewerLibraryFaults, OpeningADocumentPromptsAndFailsInTheTablesWords)
 // user put it and as large as they made it.
 TEST(ViewerLibraryFaults, OpeningTheCatalogKeepsTheHomeWindowItsPlaceAndSize)
 {
-    application();
+    // A Catalog that loads: one that cannot shows its Reload panel instead of the page.
+    ASSERT_TRUE(startedService([](FakeWebService& fake) {
+        fake.setPage(QStringLiteral("/catalog"), "text/html", "<html><body><h1>Catalog</h1></body></html>");
+    }));
     ASSERT_TRUE(leaveFirstLaunchTour());
     QWidget* lists = application().listsWindow();
     ASSERT_TRUE(lists);
