@@ -129,6 +129,21 @@ protected:
     {
         return window->theArtBoard()->theScrollView()->mapFromScene(scenePoint);
     }
+    // The text's toolbar popover, shown with its size picker after a click on the text (its editing ended first).
+    static QVRTextMMObjToolbarPopoverController* textPopover(QVR_CreatorWindow* window, const Proxy& text)
+    {
+        UserInput::pressKey(window, Qt::Key_Escape);
+        if (!clickObject(window, text))
+            return nullptr;
+        QVRTextMMObjToolbarPopoverController* popover = nullptr;
+        waitFor(
+            [&] {
+                popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
+                return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
+            },
+            5000);
+        return popover && popover->sizePicker() && popover->sizePicker()->isVisible() ? popover : nullptr;
+    }
     static bool clickObject(QVR_CreatorWindow* window, const Proxy& object)
     {
         QVR_ArtBoardScrollView* view = window->theArtBoard()->theScrollView();
@@ -181,15 +196,8 @@ TEST_F(CreatorFaultsRoad, UndoKeysActOnTheDocumentWhileAFieldKeepsTheFocus)
     ASSERT_TRUE(window);
     const Proxy text = addText(window);
     ASSERT_TRUE(text);
-    UserInput::pressKey(window, Qt::Key_Escape);
-    ASSERT_TRUE(clickObject(window, text));
-    QVRTextMMObjToolbarPopoverController* popover = nullptr;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
-            return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
-        },
-        5000));
+    QVRTextMMObjToolbarPopoverController* popover = textPopover(window, text);
+    ASSERT_TRUE(popover);
     QLineEdit* size = popover->sizePicker()->field();
     QTest::mouseClick(size, Qt::LeftButton);
     UserInput::pressKey(size, Qt::Key_A, Qt::ControlModifier);
@@ -258,15 +266,8 @@ TEST_F(CreatorFaultsRoad, ASizeTypedIntoTheTextPopoverIsOneUndoStep)
     ASSERT_TRUE(window);
     const Proxy text = addText(window);
     ASSERT_TRUE(text);
-    UserInput::pressKey(window, Qt::Key_Escape);
-    ASSERT_TRUE(clickObject(window, text));
-    QVRTextMMObjToolbarPopoverController* popover = nullptr;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            popover = dynamic_cast<QVRTextMMObjToolbarPopoverController*>(popoverOf(window, text));
-            return popover && popover->sizePicker() && popover->sizePicker()->isVisible();
-        },
-        5000));
+    QVRTextMMObjToolbarPopoverController* popover = textPopover(window, text);
+    ASSERT_TRUE(popover);
     QLineEdit* size = popover->sizePicker()->field();
     const int before = popover->sizePicker()->currentSize();
     ASSERT_NE(before, 24);

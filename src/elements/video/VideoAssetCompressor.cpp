@@ -63,14 +63,8 @@ VideoAssetCompressor::VideoAssetCompressor() = default;
 
 VideoAssetCompressor::~VideoAssetCompressor()
 {
-    if (m_isActive) {
-        std::lock_guard lock(m_channelMutex);
-        m_cancelled = true;
-        if (m_audioSampleBufferChannel)
-            m_audioSampleBufferChannel->cancel();
-        if (m_videoSampleBufferChannel)
-            m_videoSampleBufferChannel->cancel();
-    }
+    if (m_isActive)
+        cancelChannels();
     wakeHeldRuns();
     {
         std::unique_lock lock(m_workerMutex);
@@ -197,15 +191,18 @@ void VideoAssetCompressor::cancel(std::function<void()> block)
         return;
     }
     m_cancelBlock = std::move(block);
-    {
-        std::lock_guard lock(m_channelMutex);
-        m_cancelled = true;
-        if (m_audioSampleBufferChannel)
-            m_audioSampleBufferChannel->cancel();
-        if (m_videoSampleBufferChannel)
-            m_videoSampleBufferChannel->cancel();
-    }
+    cancelChannels();
     wakeHeldRuns();
+}
+
+void VideoAssetCompressor::cancelChannels()
+{
+    std::lock_guard lock(m_channelMutex);
+    m_cancelled = true;
+    if (m_audioSampleBufferChannel)
+        m_audioSampleBufferChannel->cancel();
+    if (m_videoSampleBufferChannel)
+        m_videoSampleBufferChannel->cancel();
 }
 
 void VideoAssetCompressor::loadAndStart()

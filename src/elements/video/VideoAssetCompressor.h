@@ -103,6 +103,8 @@ private:
     void endRunFromWorker(std::function<void()> mainThreadEnding);
     void doOnDone(const std::optional<Error>& error);
     void doCancel();
+    // Marks the run cancelled and cancels both sample channels, under the channel lock.
+    void cancelChannels();
     void cleanupForReuse();
     void runOnMainThread(std::function<void()> task);
 
