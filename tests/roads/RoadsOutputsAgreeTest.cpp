@@ -916,6 +916,9 @@ bool OutputsAgree::makeDocument(MadeDocument& made, QVR_CreatorWindow* window)
             ADD_FAILURE() << "the Insert menu did not add " << kind.name;
             return false;
         }
+        // The next step waits, as a person does, for the window to have the keyboard back from the file dialog
+        // that may just have closed.
+        waitFor([&] { return QApplication::activeWindow() == made.window; }, 5000);
         // Cropped and turned where it was put in (the middle of the screen, free until then), then moved.
         if (kind.kind == Kind::CroppedPicture && !cropPicture(made.window, object)) {
             ADD_FAILURE() << "the picture was not cropped";
