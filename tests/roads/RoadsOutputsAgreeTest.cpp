@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPdfDocument>
@@ -20,6 +22,7 @@
 #include <QToolButton>
 
 #include "app/QVRAppDelegate.h"
+#include "controls/HoverAreaView.h"
 #include "controls/NavigationController.h"
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "controls/SheetLikePanelViewController.h"
@@ -51,12 +54,17 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/lists/TilePreviews.h"
+#include "library/themes/QVRTemplateChooserWindowController.h"
+#include "library/themes/QVR_TemplateChooserThumbnailController.h"
+#include "library/themes/QVR_TemplateChooserViewController.h"
+#include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "roads/RoadsMatrix.h"
 #include "roads/RoadsTestSupport.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "storage/ZERI_qvdFilePackageMetadata.h"
 #include "strings/UFM.h"
 #include "support/TestEnvironment.h"
+#include "support/TestPictures.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
 #include "pptx/TestDeck.h"
@@ -582,6 +590,96 @@ QVR_CreatorWindow* openFromTile(const QString& packageID)
     return window;
 }
 
+// The template the service offers beside the scratch one: a coloured background and a picture of its own, the
+// picture in a cell the kinds leave free.
+constexpr const char* kTemplateID = "agreetemplate";
+const QColor kTemplateBackground(255, 236, 179);
+const QColor kTemplatePicture(20, 120, 60);
+constexpr int kTemplateCell = kColumns * kRows - 2;
+
+void offerTemplate()
+{
+    FakeWebService* fake = matrix::service();
+    const QString id = QString::fromLatin1(kTemplateID);
+    auto sample = ZERI_TessarineModel::create();
+    sample->firstFlowmodel()->setTitle(id);
+    auto screen = ZERI_FlowScreenModel::create();
+    screen->setBackgroundColor(kTemplateBackground);
+    sample->firstFlowmodel()->addFlowScreen(screen);
+    auto picture = ZERI_MixedMediaObject::objectWithType(Type::Image);
+    (*picture)->setFrame(cell(kTemplateCell).adjusted(20, 60, -20, -60));
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(fake->addContent(QStringLiteral("template-picture"),
+                                           pictureBytes(QSize(240, 160), kTemplatePicture, "PNG"),
+                                           QStringLiteral("picture.png")));
+    (*picture)->setOriginalImageAsset(asset);
+    screen->addMixedMediaObject(picture);
+    const QUrl sampleURL =
+        fake->addContent(QStringLiteral("template-sample"), sample->jsonData(), QStringLiteral("sample.json"));
+    const QUrl iconURL =
+        fake->addContent(QStringLiteral("template-icon"), pictureBytes(QSize(200, 150), kTemplateBackground, "PNG"),
+                         QStringLiteral("icon.png"));
+    const QJsonObject entry{{"themeId", id},
+                            {"id", "api-" + id},
+                            {"themePriority", 5},
+                            {"themeTextColors", QJsonArray{"0x0E4D64"}},
+                            {"themeBackgroundColors", QJsonArray{"0xFFECB3FF"}},
+                            {"themeIconImage", QJsonObject{{"icon", QJsonObject{{"url", ""}}},
+                                                           {"icon2x", QJsonObject{{"url", iconURL.toString()}}}}},
+                            {"themeSampleJSON", QJsonObject{{"url", sampleURL.toString()}}}};
+    fake->withState([&](FakeWebService::State& state) { state.templates = QJsonArray{entry}; });
+}
+
+// File › New in the home window, then Choose on the tile of `templateID` once the service's list has brought it:
+// the new document's creator window, shown.
+QVR_CreatorWindow* createDocumentFromTemplate(const QString& templateID)
+{
+    QWidget* lists = application().listsWindow();
+    if (!lists || !bringHomeWindowToFront() || !chooseMenuItem(lists, QStringLiteral("new")))
+        return nullptr;
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+    QVR_TemplateCollectionViewObject* chosen = nullptr;
+    if (!waitFor(
+            [&] {
+                auto* controller = QVRTemplateChooserWindowController::existingInstance();
+                if (!controller || !controller->myWindow() || !controller->myWindow()->isVisible())
+                    return false;
+                chosen = nullptr;
+                for (QVR_TemplateCollectionViewObject* tile :
+                     controller->templateChooserViewController()->templateThumbnailController()->templatesArray())
+                    if (tile->templateId() == templateID)
+                        chosen = tile;
+                return chosen && chosen->hoverView() && chosen->hoverView()->isVisible();
+            },
+            15000)) {
+        ADD_FAILURE() << "the Templates window did not offer " << templateID.toStdString();
+        return nullptr;
+    }
+    // The pointer enters the tile from outside it: Choose shows.
+    QWidget* hover = chosen->hoverView();
+    if (!waitFor(
+            [&] {
+                QWindow* chooser = hover->window()->windowHandle();
+                QTest::mouseMove(chooser, QPoint(1, 1));
+                QTest::mouseMove(chooser, hover->mapTo(hover->window(), hover->rect().center()));
+                return chosen->chooseButton()->isVisible();
+            },
+            5000))
+        return nullptr;
+    click(chosen->chooseButton());
+    // Its sample and the sample's picture come from the service first.
+    QVR_CreatorWindow* created = nullptr;
+    waitFor(
+        [&] {
+            for (QVR_CreatorWindow* window : creatorWindows())
+                if (!before.contains(window) && window->currentModel() && shownScreen(window))
+                    created = window;
+            return created && QApplication::activeWindow() == created;
+        },
+        30000);
+    return created;
+}
+
 struct MadeDocument {
     QVR_CreatorWindow* window = nullptr;
     QString packageID;
@@ -607,6 +705,8 @@ protected:
     void TearDown() override
     {
         closeDocumentWindows();
+        if (!qEnvironmentVariableIsSet("TESS_AGREE_OUT"))
+            matrix::service()->withState([](FakeWebService::State& state) { state.templates = QJsonArray(); });
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->isVisible() && (qobject_cast<QMessageBox*>(widget) || qobject_cast<QFileDialog*>(widget) ||
                                         qobject_cast<QVRiPadPreviewWindow*>(widget)))
@@ -622,7 +722,8 @@ protected:
     QString input(const QString& name) const { return inputs.filePath(name); }
 
     Proxy insertKind(QVR_CreatorWindow* window, const KindCase& kind, QString* skip);
-    bool makeDocument(MadeDocument& made);
+    // The document made from `window` (a new one from the + tile when none).
+    bool makeDocument(MadeDocument& made, QVR_CreatorWindow* window = nullptr);
 
     // Every output of one origin of the document, each judged against the reference canvas, and the table's rows.
     void outputsOf(const QString& origin, const QMap<QString, QImage>& shots, const MadeDocument& made);
@@ -794,9 +895,9 @@ Proxy OutputsAgree::insertKind(QVR_CreatorWindow* window, const KindCase& kind, 
 
 // Every kind through the Insert menu, each moved into its own cell of the first screen; the cropped and the turned
 // picture then cropped and turned by hand. The canvas of the result is the reference every output is held to.
-bool OutputsAgree::makeDocument(MadeDocument& made)
+bool OutputsAgree::makeDocument(MadeDocument& made, QVR_CreatorWindow* window)
 {
-    made.window = createDocumentFromPlusTile();
+    made.window = window ? window : createDocumentFromPlusTile();
     if (!made.window) {
         ADD_FAILURE() << "no creator window";
         return false;
@@ -815,6 +916,9 @@ bool OutputsAgree::makeDocument(MadeDocument& made)
             ADD_FAILURE() << "the Insert menu did not add " << kind.name;
             return false;
         }
+        // The next step waits, as a person does, for the window to have the keyboard back from the file dialog
+        // that may just have closed.
+        waitFor([&] { return QApplication::activeWindow() == made.window; }, 5000);
         // Cropped and turned where it was put in (the middle of the screen, free until then), then moved.
         if (kind.kind == Kind::CroppedPicture && !cropPicture(made.window, object)) {
             ADD_FAILURE() << "the picture was not cropped";
@@ -1069,6 +1173,29 @@ TEST_F(OutputsAgree, MadeHereReopenedDuplicatedAndRemixed)
     });
     ASSERT_TRUE(tabletCopy) << "no copy from the tablet preview";
     outputsOf(QStringLiteral("copied with the tablet preview's download"), allOutputs(tabletCopy, false), made);
+}
+
+// A document made from a template the service offers, through File › New: the kinds added to it show in every
+// output as its canvas shows them, over the template's background and beside its picture.
+TEST_F(OutputsAgree, MadeFromATemplate)
+{
+    offerTemplate();
+    MadeDocument made;
+    ASSERT_TRUE(makeDocument(made, createDocumentFromTemplate(QString::fromLatin1(kTemplateID))));
+    // The template's own content is on the canvas: its background around the kinds, its picture in its cell.
+    EXPECT_LT(distance(backgroundAround(m_reference, m_frames.value(0)), kTemplateBackground), 60)
+        << backgroundAround(m_reference, m_frames.value(0)).name().toStdString();
+    const QRectF templatePicture = cell(kTemplateCell).adjusted(20, 60, -20, -60);
+    EXPECT_LT(distance(meanColor(m_reference, templatePicture.adjusted(20, 20, -20, -20)), kTemplatePicture), 60)
+        << meanColor(m_reference, templatePicture).name().toStdString();
+    const QMap<QString, QImage> shots = allOutputs(made.window, false);
+    outputsOf(QStringLiteral("made from a template"), shots, made);
+    // The template's picture, too, shows in every output where the canvas shows it.
+    const KindCase own{Kind::Picture, "TemplatePicture", Type::Image, false};
+    for (const char* output : kOutputs) {
+        const QString key = QString::fromLatin1(output);
+        EXPECT_EQ(judge(shots.value(key), m_reference, own, templatePicture).toStdString(), "") << output;
+    }
 }
 
 // The document posted, then: opened by its address in a fresh home folder (player, print), synced into My
