@@ -3,6 +3,7 @@
 #include <QAbstractSpinBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -24,6 +25,7 @@
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/pickers/ColorPanel.h"
@@ -33,12 +35,15 @@
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "platform/UserDefaults.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsKeyboard.h"
 #include "roads/RoadsSignedInService.h"
@@ -539,4 +544,99 @@ TEST_F(KeyboardRoad, ATemplateIsChosenFromTheKeyboard)
         10000))
         << "Return on the first tile made no document";
     EXPECT_TRUE(keys::check(QStringLiteral("the new document's window")));
+}
+
+// My Documents from the keyboard alone: Tab comes to the grid on one tile, ringed in the brand blue; Return on the
+// create-new tile starts a document as its click does; Right moves the keyboard to the newest document, the context
+// menu key (Shift+F10) opens its menu and Escape closes it, Left goes back; Return opens the document.
+TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    QVRMyTessarinesViewController* grid = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        grid = lists->findChild<QVRMyTessarinesViewController*>();
+        return grid && grid->isVisible() && !grid->tileViews().isEmpty();
+    }));
+    const auto inGrid = [&](const QWidget* widget) { return widget && widget->parentWidget() == grid->gridView(); };
+    for (int i = 0; i < 40 && !inGrid(keys::focused()); ++i)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_TRUE(inGrid(keys::focused())) << "Tab never reached a tile; it stops on "
+                                         << keys::describe(keys::focused()).toStdString();
+    keys::press(Qt::Key_Home);
+    auto* plus = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(keys::focused());
+    ASSERT_TRUE(plus) << "Home left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(plus->isKeyboardMarked());
+    const QColor ring = plus->grab().toImage().pixelColor(1, plus->height() / 2);
+    EXPECT_LT(std::abs(ring.hue() - Tessutils::tessarineBlue().hue()), 12) << ring.name().toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the create-new tile")));
+    EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("My Documents"), 2));
+
+    // Return on the create-new tile: the Templates window, where Return makes the document.
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] {
+        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+        return chooser && chooser->myWindow() && QApplication::activeWindow() == chooser->myWindow() &&
+               keys::focused() && keys::focused()->objectName() == QStringLiteral("templateTile");
+    })) << "Return on the create-new tile did not open the Templates window";
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* created = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (!before.contains(shown))
+                    created = shown;
+            return created && QApplication::activeWindow() == created;
+        },
+        10000));
+    const QString id = created->currentModel()->qvdID();
+    closeDocumentWindows();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    EXPECT_EQ(keys::focused(), grid->tileViews().value(0)) << "the keyboard did not come back to the tile";
+
+    // The newest document is next to the create-new tile.
+    QVRTessarineTileGridItemView* tile = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        tile = qobject_cast<QVRTessarineTileGridItemView*>(grid->tileViews().value(1));
+        return tile && tile->filePackage() && tile->filePackage()->packageID() == id;
+    })) << "the new document is not the first tile";
+    keys::press(Qt::Key_Right);
+    ASSERT_EQ(keys::focused(), tile) << "Right left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(tile->isKeyboardMarked());
+    EXPECT_FALSE(qobject_cast<QVRTessarineTileCreateNewGridItemView*>(grid->tileViews().value(0))->isKeyboardMarked());
+    keys::press(Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return tile->contextMenu()->isVisible(); }, 3000)) << "Shift+F10 opened no menu";
+    EXPECT_TRUE(keys::check(QStringLiteral("the tile's context menu")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !tile->contextMenu()->isVisible(); }, 3000));
+    EXPECT_EQ(keys::focused(), tile);
+    // The offscreen platform leaves the keyboard with the closed menu's window (a display server keeps it with the
+    // window beneath the menu): the lists window takes it again.
+    if (QGuiApplication::focusWindow() != lists->windowHandle()) {
+        lists->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QGuiApplication::focusWindow() == lists->windowHandle(); }, 5000));
+    }
+    keys::press(Qt::Key_Left);
+    EXPECT_EQ(keys::focused(), grid->tileViews().value(0))
+        << "Left left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    keys::press(Qt::Key_Right);
+    ASSERT_EQ(keys::focused(), tile);
+
+    // Return opens the document.
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* opened = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (shown->currentModel() && shown->currentModel()->qvdID() == id)
+                    opened = shown;
+            return opened && QApplication::activeWindow() == opened;
+        },
+        10000))
+        << "Return on the tile did not open its document; the keyboard is on "
+        << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the document opened from its tile")));
 }
