@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSpinBox>
+#include <QBuffer>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -8,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -50,6 +52,7 @@
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -639,4 +642,97 @@ TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
         << "Return on the tile did not open its document; the keyboard is on "
         << keys::describe(keys::focused()).toStdString();
     EXPECT_TRUE(keys::check(QStringLiteral("the document opened from its tile")));
+}
+
+// In the Templates window the tile with the keyboard shows its Preview and Choose as a hovered one does; Space there
+// previews its template, and Escape ends the preview with the keyboard back on the tile (a second Escape leaves).
+TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
+{
+    // One template of the service's, with a sample of one screen and a grey icon.
+    FakeWebService* service = signedInService();
+    auto sample = ZERI_TessarineModel::create();
+    sample->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    const QUrl sampleURL =
+        service->addContent(QStringLiteral("road-template-sample"), sample->jsonData(), QStringLiteral("sample.json"));
+    QImage icon(40, 20, QImage::Format_RGB32);
+    icon.fill(Qt::gray);
+    QByteArray iconBytes;
+    QBuffer iconBuffer(&iconBytes);
+    iconBuffer.open(QIODevice::WriteOnly);
+    icon.save(&iconBuffer, "PNG");
+    const QUrl iconURL =
+        service->addContent(QStringLiteral("road-template-icon"), iconBytes, QStringLiteral("icon.png"));
+    const QJsonObject entry{
+        {QStringLiteral("themeId"), QStringLiteral("road")},
+        {QStringLiteral("id"), QStringLiteral("api-road")},
+        {QStringLiteral("themePriority"), 1},
+        {QStringLiteral("themeTextColors"), QJsonArray{QStringLiteral("0x112233")}},
+        {QStringLiteral("themeBackgroundColors"), QJsonArray{QStringLiteral("0x445566ff")}},
+        {QStringLiteral("themeIconImage"),
+         QJsonObject{{QStringLiteral("icon"), QJsonObject{{QStringLiteral("url"), QString()}}},
+                     {QStringLiteral("icon2x"), QJsonObject{{QStringLiteral("url"), iconURL.toString()}}}}},
+        {QStringLiteral("themeSampleJSON"), QJsonObject{{QStringLiteral("url"), sampleURL.toString()}}}};
+    QJsonArray before;
+    service->withState([&](FakeWebService::State& state) {
+        before = state.templates;
+        state.templates = QJsonArray{entry};
+    });
+    const auto restore =
+        qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
+
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVRTemplateChooserWindowController* chooser = nullptr;
+    QList<QVR_TemplateCollectionViewObject*> tiles;
+    ASSERT_TRUE(waitFor([&] {
+        chooser = QVRTemplateChooserWindowController::existingInstance();
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+            return false;
+        tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+        return tiles.size() >= 2 && keys::focused() == tiles.first()->cellView();
+    })) << "the Templates window has the keyboard in "
+        << keys::describe(keys::focused()).toStdString() << "; " << tiles.size() << " tiles";
+    QPointer<QWidget> templates = chooser->myWindow();
+    QVR_TemplateChooserViewController* controller = chooser->templateChooserViewController();
+    EXPECT_TRUE(tiles.first()->previewButton()->isVisible()) << "the tile with the keyboard shows no Preview";
+
+    // Tab to a template of the service's.
+    QVR_TemplateCollectionViewObject* tile = nullptr;
+    for (int i = 0; i < 20 && !tile; ++i) {
+        for (QVR_TemplateCollectionViewObject* each : tiles)
+            if (each != tiles.first() && keys::focused() == each->cellView())
+                tile = each;
+        if (!tile)
+            keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    }
+    ASSERT_TRUE(tile) << "Tab never reached a template";
+    EXPECT_TRUE(tile->previewButton()->isVisible());
+    EXPECT_TRUE(tile->chooseButton()->isVisible());
+    EXPECT_FALSE(tiles.first()->previewButton()->isVisible());
+
+    // A list that comes again replaces the tiles: the template is followed by its id.
+    const QString templateId = tile->templateId();
+    keys::press(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return controller->previewVC() && controller->previewVC()->view()->isVisible(); }, 10000))
+        << "Space on the tile previewed nothing";
+    EXPECT_EQ(controller->previewVC()->templateId(), templateId);
+    EXPECT_TRUE(keys::check(QStringLiteral("the template preview")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !controller->previewVC(); }, 5000)) << "Escape left the preview open";
+    ASSERT_TRUE(templates && templates->isVisible()) << "Escape in the preview closed the Templates window";
+    const auto cellOf = [&](const QString& id) -> QWidget* {
+        for (QVR_TemplateCollectionViewObject* each : controller->templateThumbnailController()->templatesArray())
+            if (each->templateId() == id)
+                return each->cellView();
+        return nullptr;
+    };
+    EXPECT_EQ(keys::focused(), cellOf(templateId))
+        << "the keyboard came back to " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the preview closed with Escape")));
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
 }
