@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSpinBox>
+#include <QBuffer>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -24,6 +27,7 @@
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "foundation/Tessutils.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/pickers/ColorPanel.h"
@@ -33,18 +37,22 @@
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
+#include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
 #include "platform/UserDefaults.h"
+#include "storage/ZERI_qvdFilePackage.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsKeyboard.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
+#include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -539,4 +547,192 @@ TEST_F(KeyboardRoad, ATemplateIsChosenFromTheKeyboard)
         10000))
         << "Return on the first tile made no document";
     EXPECT_TRUE(keys::check(QStringLiteral("the new document's window")));
+}
+
+// My Documents from the keyboard alone: Tab comes to the grid on one tile, ringed in the brand blue; Return on the
+// create-new tile starts a document as its click does; Right moves the keyboard to the newest document, the context
+// menu key (Shift+F10) opens its menu and Escape closes it, Left goes back; Return opens the document.
+TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
+{
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    QVRMyTessarinesViewController* grid = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        grid = lists->findChild<QVRMyTessarinesViewController*>();
+        return grid && grid->isVisible() && !grid->tileViews().isEmpty();
+    }));
+    const auto inGrid = [&](const QWidget* widget) { return widget && widget->parentWidget() == grid->gridView(); };
+    for (int i = 0; i < 40 && !inGrid(keys::focused()); ++i)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_TRUE(inGrid(keys::focused())) << "Tab never reached a tile; it stops on "
+                                         << keys::describe(keys::focused()).toStdString();
+    keys::press(Qt::Key_Home);
+    auto* plus = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(keys::focused());
+    ASSERT_TRUE(plus) << "Home left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(plus->isKeyboardMarked());
+    const QColor ring = plus->grab().toImage().pixelColor(1, plus->height() / 2);
+    EXPECT_LT(std::abs(ring.hue() - Tessutils::tessarineBlue().hue()), 12) << ring.name().toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the create-new tile")));
+    EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("My Documents"), 2));
+
+    // Return on the create-new tile: the Templates window, where Return makes the document.
+    const QList<QVR_CreatorWindow*> before = creatorWindows();
+    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] {
+        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+        return chooser && chooser->myWindow() && QApplication::activeWindow() == chooser->myWindow() &&
+               keys::focused() && keys::focused()->objectName() == QStringLiteral("templateTile");
+    })) << "Return on the create-new tile did not open the Templates window";
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* created = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (!before.contains(shown))
+                    created = shown;
+            return created && QApplication::activeWindow() == created;
+        },
+        10000));
+    const QString id = created->currentModel()->qvdID();
+    closeDocumentWindows();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    EXPECT_EQ(keys::focused(), grid->tileViews().value(0)) << "the keyboard did not come back to the tile";
+
+    // The newest document is next to the create-new tile.
+    QVRTessarineTileGridItemView* tile = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        tile = qobject_cast<QVRTessarineTileGridItemView*>(grid->tileViews().value(1));
+        return tile && tile->filePackage() && tile->filePackage()->packageID() == id;
+    })) << "the new document is not the first tile";
+    keys::press(Qt::Key_Right);
+    ASSERT_EQ(keys::focused(), tile) << "Right left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(tile->isKeyboardMarked());
+    EXPECT_FALSE(qobject_cast<QVRTessarineTileCreateNewGridItemView*>(grid->tileViews().value(0))->isKeyboardMarked());
+    keys::press(Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return tile->contextMenu()->isVisible(); }, 3000)) << "Shift+F10 opened no menu";
+    EXPECT_TRUE(keys::check(QStringLiteral("the tile's context menu")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !tile->contextMenu()->isVisible(); }, 3000));
+    EXPECT_EQ(keys::focused(), tile);
+    // The offscreen platform leaves the keyboard with the closed menu's window (a display server keeps it with the
+    // window beneath the menu): the lists window takes it again.
+    if (QGuiApplication::focusWindow() != lists->windowHandle()) {
+        lists->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QGuiApplication::focusWindow() == lists->windowHandle(); }, 5000));
+    }
+    keys::press(Qt::Key_Left);
+    EXPECT_EQ(keys::focused(), grid->tileViews().value(0))
+        << "Left left the keyboard on " << keys::describe(keys::focused()).toStdString();
+    keys::press(Qt::Key_Right);
+    ASSERT_EQ(keys::focused(), tile);
+
+    // Return opens the document.
+    keys::press(Qt::Key_Return);
+    QVR_CreatorWindow* opened = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QVR_CreatorWindow* shown : creatorWindows())
+                if (shown->currentModel() && shown->currentModel()->qvdID() == id)
+                    opened = shown;
+            return opened && QApplication::activeWindow() == opened;
+        },
+        10000))
+        << "Return on the tile did not open its document; the keyboard is on "
+        << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the document opened from its tile")));
+}
+
+// In the Templates window the tile with the keyboard shows its Preview and Choose as a hovered one does; Space there
+// previews its template, and Escape ends the preview with the keyboard back on the tile (a second Escape leaves).
+TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
+{
+    // One template of the service's, with a sample of one screen and a grey icon.
+    FakeWebService* service = signedInService();
+    auto sample = ZERI_TessarineModel::create();
+    sample->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    const QUrl sampleURL =
+        service->addContent(QStringLiteral("road-template-sample"), sample->jsonData(), QStringLiteral("sample.json"));
+    QImage icon(40, 20, QImage::Format_RGB32);
+    icon.fill(Qt::gray);
+    QByteArray iconBytes;
+    QBuffer iconBuffer(&iconBytes);
+    iconBuffer.open(QIODevice::WriteOnly);
+    icon.save(&iconBuffer, "PNG");
+    const QUrl iconURL =
+        service->addContent(QStringLiteral("road-template-icon"), iconBytes, QStringLiteral("icon.png"));
+    const QJsonObject entry{
+        {QStringLiteral("themeId"), QStringLiteral("road")},
+        {QStringLiteral("id"), QStringLiteral("api-road")},
+        {QStringLiteral("themePriority"), 1},
+        {QStringLiteral("themeTextColors"), QJsonArray{QStringLiteral("0x112233")}},
+        {QStringLiteral("themeBackgroundColors"), QJsonArray{QStringLiteral("0x445566ff")}},
+        {QStringLiteral("themeIconImage"),
+         QJsonObject{{QStringLiteral("icon"), QJsonObject{{QStringLiteral("url"), QString()}}},
+                     {QStringLiteral("icon2x"), QJsonObject{{QStringLiteral("url"), iconURL.toString()}}}}},
+        {QStringLiteral("themeSampleJSON"), QJsonObject{{QStringLiteral("url"), sampleURL.toString()}}}};
+    QJsonArray before;
+    service->withState([&](FakeWebService::State& state) {
+        before = state.templates;
+        state.templates = QJsonArray{entry};
+    });
+    const auto restore =
+        qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
+
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVRTemplateChooserWindowController* chooser = nullptr;
+    QList<QVR_TemplateCollectionViewObject*> tiles;
+    ASSERT_TRUE(waitFor([&] {
+        chooser = QVRTemplateChooserWindowController::existingInstance();
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+            return false;
+        tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+        return tiles.size() >= 2 && keys::focused() == tiles.first()->cellView();
+    })) << "the Templates window has the keyboard in "
+        << keys::describe(keys::focused()).toStdString() << "; " << tiles.size() << " tiles";
+    QPointer<QWidget> templates = chooser->myWindow();
+    QVR_TemplateChooserViewController* controller = chooser->templateChooserViewController();
+    EXPECT_TRUE(tiles.first()->previewButton()->isVisible()) << "the tile with the keyboard shows no Preview";
+
+    // Tab to a template of the service's.
+    QVR_TemplateCollectionViewObject* tile = nullptr;
+    for (int i = 0; i < 20 && !tile; ++i) {
+        for (QVR_TemplateCollectionViewObject* each : tiles)
+            if (each != tiles.first() && keys::focused() == each->cellView())
+                tile = each;
+        if (!tile)
+            keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    }
+    ASSERT_TRUE(tile) << "Tab never reached a template";
+    EXPECT_TRUE(tile->previewButton()->isVisible());
+    EXPECT_TRUE(tile->chooseButton()->isVisible());
+    EXPECT_FALSE(tiles.first()->previewButton()->isVisible());
+
+    // A list that comes again replaces the tiles: the template is followed by its id.
+    const QString templateId = tile->templateId();
+    keys::press(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return controller->previewVC() && controller->previewVC()->view()->isVisible(); }, 10000))
+        << "Space on the tile previewed nothing";
+    EXPECT_EQ(controller->previewVC()->templateId(), templateId);
+    EXPECT_TRUE(keys::check(QStringLiteral("the template preview")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !controller->previewVC(); }, 5000)) << "Escape left the preview open";
+    ASSERT_TRUE(templates && templates->isVisible()) << "Escape in the preview closed the Templates window";
+    const auto cellOf = [&](const QString& id) -> QWidget* {
+        for (QVR_TemplateCollectionViewObject* each : controller->templateThumbnailController()->templatesArray())
+            if (each->templateId() == id)
+                return each->cellView();
+        return nullptr;
+    };
+    EXPECT_EQ(keys::focused(), cellOf(templateId))
+        << "the keyboard came back to " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the preview closed with Escape")));
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
 }

@@ -1,8 +1,11 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include <QApplication>
 #include <QHash>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QLabel>
 #include <QPainter>
@@ -181,6 +184,8 @@ QVRMyTessarinesViewController::QVRMyTessarinesViewController(QWidget* parent)
     m_scrollArea->setWidgetResizable(false);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: #EAE8E2; }"));
+    // The keyboard stops on a tile, not on the page around them.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_holderView = new QVRMyTessarinesHolderView(this);
     m_holderView->setObjectName(QStringLiteral("myDocumentsHolder"));
     m_gridView = new DynamicRatioSectionedGridView(m_holderView);
@@ -215,6 +220,7 @@ QVRMyTessarinesViewController::QVRMyTessarinesViewController(QWidget* parent)
                                                       });
     m_packagesChangedObservation = NotificationObservation(ZERI_qvdFilePackage::packagesChangedNotification, nullptr,
                                                            [this](const Notification&) { packageListChanged(); });
+    m_focusChangedConnection = connect(qApp, &QApplication::focusChanged, this, [this] { markKeyboardTile(); });
     packageListChanged();
 }
 
@@ -222,6 +228,8 @@ QVRMyTessarinesViewController::~QVRMyTessarinesViewController()
 {
     m_listGottenObservation.reset();
     m_packagesChangedObservation.reset();
+    // The tiles going with the page move the keyboard on: nothing here follows it any more.
+    disconnect(m_focusChangedConnection);
     m_gridView->setDelegate(nullptr);
 }
 
@@ -293,12 +301,35 @@ void QVRMyTessarinesViewController::redraw()
 void QVRMyTessarinesViewController::setupTiles()
 {
     QList<QPointer<QWidget>> previous = m_tileViews;
+    // The keyboard stays with its document through the rebuild (or at its place when the document went).
+    const QWidget* focus = window()->focusWidget();
+    bool hadKeyboard = false;
+    std::shared_ptr<ZERI_qvdFilePackage> keyboardPackage;
+    if (QWidget* tile = keyboardTile()) {
+        hadKeyboard = focus && (focus == tile || tile->isAncestorOf(focus));
+        if (auto* item = qobject_cast<QVRTessarineTileGridItemView*>(tile))
+            keyboardPackage = item->filePackage();
+    }
     m_tileViews.clear();
     ++m_tileGeneration;
     auto* createNew = new QVRTessarineTileCreateNewGridItemView;
     m_tileViews.append(createNew);
+    watchTile(createNew);
     appendTiles(kFirstTiles);
+    int keyboardIndex = m_keyboardTile;
+    if (keyboardPackage) {
+        const auto found = std::find(m_packages.begin(), m_packages.end(), keyboardPackage);
+        if (found != m_packages.end()) {
+            keyboardIndex = int(found - m_packages.begin()) + 1;
+            if (keyboardIndex >= m_tileViews.size())
+                appendTiles(keyboardIndex + 1 - int(m_tileViews.size()));
+        }
+    }
+    m_keyboardTile = -1;
+    setKeyboardTile(std::min(keyboardIndex, int(m_tileViews.size()) - 1));
     layOutGrid();
+    if (hadKeyboard && keyboardTile())
+        keyboardTile()->setFocus(Qt::OtherFocusReason);
     // The grid deletes the views it no longer serves; tiles it never showed go here.
     for (const QPointer<QWidget>& old : previous)
         if (old && !old->parent())
@@ -314,6 +345,7 @@ void QVRMyTessarinesViewController::appendTiles(int count)
         tile->setFilePackage(m_packages[i]);
         tile->setParentMyTessarinesViewController(this);
         m_tileViews.append(tile);
+        watchTile(tile);
     }
 }
 
@@ -418,12 +450,147 @@ void QVRMyTessarinesViewController::updateVisibleTiles()
         if (!tile || tile->parentWidget() != m_gridView)
             continue;
         const QRect frame(m_gridView->mapTo(m_holderView, tile->pos()), tile->size());
-        tile->setVisible(area.intersects(frame));
+        // The tile that takes the keyboard stays shown: a hidden one would pass the keyboard on to another widget.
+        tile->setVisible(area.intersects(frame) || tile == keyboardTile());
     }
+}
+
+QWidget* QVRMyTessarinesViewController::keyboardTile() const
+{
+    return m_keyboardTile >= 0 && m_keyboardTile < m_tileViews.size() ? m_tileViews[m_keyboardTile].data() : nullptr;
+}
+
+void QVRMyTessarinesViewController::watchTile(QWidget* tile)
+{
+    tile->installEventFilter(this);
+}
+
+static void setTileTakesTab(QWidget* tile, bool takes)
+{
+    if (auto* item = qobject_cast<QVRTessarineTileGridItemView*>(tile))
+        item->setTakesTab(takes);
+    else if (tile)
+        tile->setFocusPolicy(takes ? Qt::TabFocus : Qt::NoFocus);
+}
+
+static void setTileMarked(QWidget* tile, bool marked)
+{
+    if (auto* item = qobject_cast<QVRTessarineTileGridItemView*>(tile))
+        item->setKeyboardMarked(marked);
+    else if (auto* createNew = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(tile))
+        createNew->setKeyboardMarked(marked);
+}
+
+void QVRMyTessarinesViewController::setKeyboardTile(int index)
+{
+    if (index == m_keyboardTile || index < 0 || index >= m_tileViews.size())
+        return;
+    setTileTakesTab(keyboardTile(), false);
+    m_keyboardTile = index;
+    setTileTakesTab(keyboardTile(), true);
+}
+
+bool QVRMyTessarinesViewController::handleTileKey(QWidget* tile, const QKeyEvent* key)
+{
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        if (auto* item = qobject_cast<QVRTessarineTileGridItemView*>(tile))
+            item->openTessarine();
+        else if (auto* createNew = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(tile))
+            createNew->createTessarine();
+        return true;
+    }
+    if ((key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+        (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        auto* item = qobject_cast<QVRTessarineTileGridItemView*>(tile);
+        if (item)
+            item->showContextMenuFromKeyboard();
+        return item != nullptr;
+    }
+    return modifiers == Qt::NoModifier && moveKeyboard(tile, key->key());
+}
+
+bool QVRMyTessarinesViewController::moveKeyboard(QWidget* from, int key)
+{
+    const int index = int(m_tileViews.indexOf(QPointer<QWidget>(from)));
+    if (index < 0)
+        return false;
+    int to = -1;
+    switch (key) {
+    case Qt::Key_Left:
+        to = index - 1;
+        break;
+    case Qt::Key_Right:
+        to = index + 1;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = int(m_tileViews.size()) - 1;
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // The nearest tile above or below in the same column (the columns fill unevenly).
+        const QRect frame = from->geometry();
+        int nearest = -1;
+        for (int i = 0; i < m_tileViews.size(); ++i) {
+            const QWidget* tile = m_tileViews[i];
+            if (i == index || !tile || tile->parentWidget() != m_gridView)
+                continue;
+            const QRect other = tile->geometry();
+            if (other.center().x() < frame.left() || other.center().x() > frame.right())
+                continue;
+            const int distance = key == Qt::Key_Down ? other.top() - frame.top() : frame.top() - other.top();
+            if (distance > 0 &&
+                (nearest < 0 || distance < std::abs(m_tileViews[nearest]->geometry().top() - frame.top())))
+                nearest = i;
+        }
+        to = nearest;
+        break;
+    }
+    default:
+        return false;
+    }
+    // At an edge the key does nothing (the page does not scroll under the keyboard either).
+    if (to < 0 || to >= m_tileViews.size() || !m_tileViews[to] || to == index)
+        return true;
+    QWidget* tile = m_tileViews[to];
+    setKeyboardTile(to);
+    updateVisibleTiles();
+    tile->setFocus(Qt::OtherFocusReason);
+    m_scrollArea->ensureWidgetVisible(tile, 0, kGridTop);
+    return true;
+}
+
+void QVRMyTessarinesViewController::markKeyboardTile()
+{
+    QWidget* marked = nullptr;
+    for (QWidget* widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
+        if (widget->parentWidget() == m_gridView) {
+            marked = widget;
+            break;
+        }
+    }
+    if (marked == m_markedTile)
+        return;
+    setTileMarked(m_markedTile, false);
+    setTileMarked(marked, true);
+    m_markedTile = marked;
 }
 
 bool QVRMyTessarinesViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::FocusIn) {
+        auto* tile = qobject_cast<QWidget*>(watched);
+        const int index = tile && tile->parentWidget() == m_gridView ? int(m_tileViews.indexOf(tile)) : -1;
+        if (index >= 0 && event->type() == QEvent::FocusIn) {
+            setKeyboardTile(index);
+            m_scrollArea->ensureWidgetVisible(tile, 0, kGridTop);
+        } else if (index >= 0 && tile->hasFocus() && handleTileKey(tile, static_cast<QKeyEvent*>(event))) {
+            return true;
+        }
+    }
     if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize) {
         if (static_cast<QResizeEvent*>(event)->oldSize().width() != m_scrollArea->viewport()->width())
             layOutGrid();

@@ -11,6 +11,7 @@
 #include "controls/DynamicRatioSectionedGridView.h"
 #include "platform/NotificationCenter.h"
 
+class QKeyEvent;
 class QLabel;
 class QScrollArea;
 class ZERI_qvdFilePackage;
@@ -20,6 +21,11 @@ class ZERI_qvdFilePackage;
 //
 // Tiles are rebuilt only when the sorted list really changed (same packages in the same order keep the same tile
 // objects, with their spinners). Main thread only.
+//
+// The grid is one stop of the keyboard: one tile at a time takes it (at first the create-new tile), marked with a
+// ring. The arrows move it from tile to tile (Left and Right in the grid's order, Up and Down within the column,
+// Home and End to the ends), Return opens the tile, the context menu key (or Shift+F10) opens a document's menu.
+// A rebuilt grid keeps the keyboard on the same document.
 class QVRMyTessarinesViewController : public QWidget, public DynamicRatioSectionedGridViewDelegate {
     Q_OBJECT
 public:
@@ -63,6 +69,8 @@ public:
     // The arrow from the empty-state text to the create-new tile, and the picture under the grid.
     QLabel* blueArrow() const { return m_blueArrow; }
     QLabel* bgImageView() const { return m_bgImageView; }
+    // The tile that takes the keyboard when Tab comes to the grid.
+    QWidget* keyboardTile() const;
     // The width the page needs to show four tiles at their full size.
     static int fullSizeWidth();
 
@@ -90,6 +98,14 @@ private:
     void updateFinished();
     void layOutGrid();
     void updateVisibleTiles();
+    void watchTile(QWidget* tile);
+    // Makes the tile at `index` the grid's stop of the keyboard (the others leave the Tab order).
+    void setKeyboardTile(int index);
+    // Moves the keyboard from the tile with it for `key`; false when the key is not one that moves it.
+    bool moveKeyboard(QWidget* from, int key);
+    bool handleTileKey(QWidget* tile, const QKeyEvent* key);
+    // Rings the tile the keyboard is in (itself or one of its buttons).
+    void markKeyboardTile();
 
     QScrollArea* m_scrollArea = nullptr;
     QWidget* m_holderView = nullptr;
@@ -100,9 +116,12 @@ private:
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> m_packages;
     bool m_hasShownList = false;
     QList<QPointer<QWidget>> m_tileViews;
+    int m_keyboardTile = 0;
+    QPointer<QWidget> m_markedTile;
     int m_tileGeneration = 0;
     bool m_updateInProgress = false;
     std::function<void()> m_onUpdateFinished;
     NotificationObservation m_listGottenObservation;
     NotificationObservation m_packagesChangedObservation;
+    QMetaObject::Connection m_focusChangedConnection;
 };

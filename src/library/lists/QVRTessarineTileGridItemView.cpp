@@ -98,6 +98,36 @@ QToolButton* makeBarButton(QWidget* parent, const QString& text)
     return button;
 }
 
+// The ring around the tile that has the keyboard: the brand blue, over everything the tile shows.
+class TileFocusRing : public QWidget {
+public:
+    explicit TileFocusRing(QWidget* tile)
+        : QWidget(tile)
+    {
+        setObjectName(QStringLiteral("tileFocusRing"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(Tessutils::tessarineBlue(), 3);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
+    }
+};
+
+void placeFocusRing(QWidget* ring)
+{
+    ring->setGeometry(ring->parentWidget()->rect());
+    ring->raise();
+}
+
 // A document without a title (new and imported ones) is called untitled rather than shown without a name.
 QString shownTitle(const QString& title)
 {
@@ -220,6 +250,10 @@ QVRTessarineTileGridItemView::QVRTessarineTileGridItemView(QWidget* parent)
     m_mouseDownAlphaOverlay->setAttribute(Qt::WA_TransparentForMouseEvents);
     setColors(m_mouseDownAlphaOverlay, Qt::black, QColor(77, 77, 77, 51));
     m_mouseDownAlphaOverlay->hide();
+    m_focusRing = new TileFocusRing(this);
+    // The grid gives the keyboard to one tile at a time; the others stay out of the Tab order.
+    setFocusPolicy(Qt::NoFocus);
+    setTakesTab(false);
 
     m_menu = new QMenu(this);
     m_menu->addAction(UFM::DELETE_TEXT(), this, [this] { deleteTessarine(); });
@@ -433,6 +467,31 @@ void QVRTessarineTileGridItemView::relayout()
     m_spinner->setGeometry(w / 4, pictureHeight / 2 - 4, w / 2, 8);
     m_mouseDownAlphaOverlay->setGeometry(rect());
     m_mouseDownAlphaOverlay->raise();
+    placeFocusRing(m_focusRing);
+}
+
+void QVRTessarineTileGridItemView::setTakesTab(bool takes)
+{
+    setFocusPolicy(takes ? Qt::TabFocus : Qt::NoFocus);
+    for (QToolButton* button : {m_playButton, m_shareButton, m_analyticsButton})
+        button->setFocusPolicy(takes ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void QVRTessarineTileGridItemView::setKeyboardMarked(bool marked)
+{
+    m_focusRing->setVisible(marked);
+}
+
+bool QVRTessarineTileGridItemView::isKeyboardMarked() const
+{
+    return !m_focusRing->isHidden();
+}
+
+void QVRTessarineTileGridItemView::showContextMenuFromKeyboard()
+{
+    if (m_menu->isVisible())
+        return;
+    m_menu->popup(mapToGlobal(QPoint(width() / 2, height() / 3)));
 }
 
 void QVRTessarineTileGridItemView::publishedVersionUpdated()
@@ -704,7 +763,10 @@ void QVRTessarineTileGridItemView::mouseReleaseEvent(QMouseEvent* event)
 
 void QVRTessarineTileGridItemView::contextMenuEvent(QContextMenuEvent* event)
 {
-    m_menu->popup(event->globalPos());
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        showContextMenuFromKeyboard();
+    else
+        m_menu->popup(event->globalPos());
 }
 
 QVRTessarineTileCreateNewGridItemView::QVRTessarineTileCreateNewGridItemView(QWidget* parent)
@@ -721,7 +783,19 @@ QVRTessarineTileCreateNewGridItemView::QVRTessarineTileCreateNewGridItemView(QWi
     setColors(m_mouseDownAlphaOverlay, Qt::black, QColor(0, 0, 0, 77));
     m_mouseDownAlphaOverlay->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_mouseDownAlphaOverlay->hide();
+    m_focusRing = new TileFocusRing(this);
+    setFocusPolicy(Qt::NoFocus);
     resize(sizeHint());
+}
+
+void QVRTessarineTileCreateNewGridItemView::setKeyboardMarked(bool marked)
+{
+    m_focusRing->setVisible(marked);
+}
+
+bool QVRTessarineTileCreateNewGridItemView::isKeyboardMarked() const
+{
+    return !m_focusRing->isHidden();
 }
 
 QSize QVRTessarineTileCreateNewGridItemView::sizeHint() const
@@ -736,6 +810,7 @@ void QVRTessarineTileCreateNewGridItemView::resizeEvent(QResizeEvent* event)
     m_createNewLabelHolder->setGeometry(rect().adjusted(8, 8, -8, -8));
     m_createNewLabel->setGeometry(rect().adjusted(16, 16, -16, -16));
     m_mouseDownAlphaOverlay->setGeometry(rect());
+    placeFocusRing(m_focusRing);
 }
 
 void QVRTessarineTileCreateNewGridItemView::mousePressEvent(QMouseEvent* event)
@@ -749,6 +824,11 @@ void QVRTessarineTileCreateNewGridItemView::mouseReleaseEvent(QMouseEvent* event
     m_mouseDownAlphaOverlay->hide();
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
         return;
+    createTessarine();
+}
+
+void QVRTessarineTileCreateNewGridItemView::createTessarine()
+{
     auto request = QVROpenRequest::request();
     request->setOpenCue(NewDocumentCue{});
     request->open();

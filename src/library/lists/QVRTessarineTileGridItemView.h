@@ -37,6 +37,8 @@ protected:
 // One document of the My Documents grid: preview picture, title, description, the published badge, analytics,
 // play and share buttons and a context menu (delete, duplicate, unpublish). A click opens the document in the
 // creator; the spinner shows from the click until the open request ends, and a click while it shows does nothing.
+// The grid hands the keyboard to one tile at a time (Return there opens it); that tile is marked with a ring and
+// its bar buttons follow it in the Tab order.
 class QVRTessarineTileGridItemView : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +76,13 @@ public:
     QSize sizeHint() const override { return intrinsicContentSize(); }
 
     QMenu* contextMenu() const { return m_menu; }
+    // The context menu from the keyboard: at the tile, not at the pointer (nothing when it shows already).
+    void showContextMenuFromKeyboard();
+    // Whether the tile is the grid's stop of the keyboard: then it and its bar buttons take Tab.
+    void setTakesTab(bool takes);
+    // The ring that marks the tile with the keyboard.
+    void setKeyboardMarked(bool marked);
+    bool isKeyboardMarked() const;
     QAction* unpublishMenuItem() const { return m_unpublishItem; }
     QVRTessarineTileGridItemViewTextField* titleLabel() const { return m_titleLabel; }
     QVRTessarineTileGridItemViewTextField* descriptionLabel() const { return m_descriptionLabel; }
@@ -115,6 +124,7 @@ private:
     QToolButton* m_playButton = nullptr;
     QToolButton* m_shareButton = nullptr;
     QProgressBar* m_spinner = nullptr;
+    QWidget* m_focusRing = nullptr;
     QMenu* m_menu = nullptr;
     QAction* m_unpublishItem = nullptr;
     ObjectUpdateNotifierObserver m_timestampObserver;
@@ -125,13 +135,17 @@ private:
     bool m_shareRetried = false;
 };
 
-// The first cell of the grid: a click starts a new document (the template chooser).
+// The first cell of the grid: a click (or Return while it has the keyboard) starts a new document (the template
+// chooser).
 class QVRTessarineTileCreateNewGridItemView : public QWidget {
     Q_OBJECT
 public:
     explicit QVRTessarineTileCreateNewGridItemView(QWidget* parent = nullptr);
     QSize sizeHint() const override;
     QLabel* createNewLabel() const { return m_createNewLabel; }
+    void createTessarine();
+    void setKeyboardMarked(bool marked);
+    bool isKeyboardMarked() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -143,4 +157,5 @@ private:
     QWidget* m_createNewLabelHolder = nullptr;
     QLabel* m_createNewLabel = nullptr;
     QWidget* m_mouseDownAlphaOverlay = nullptr;
+    QWidget* m_focusRing = nullptr;
 };

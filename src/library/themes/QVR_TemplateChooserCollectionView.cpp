@@ -35,6 +35,10 @@ void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollect
     // A tile that has the keyboard keeps it through the new layout (taking the cells out would move it on).
     QWidget* focused = window()->focusWidget();
     QPointer<QWidget> focusedCell = focused && m_content->isAncestorOf(focused) ? focused : nullptr;
+    QString focusedTemplate;
+    for (const auto& tile : m_tiles)
+        if (focusedCell && tile && tile->cellView() == focusedCell)
+            focusedTemplate = tile->templateId();
     for (const auto& item : m_items)
         if (item) {
             // Cell views belong to their tiles: take them out before the item goes.
@@ -64,6 +68,11 @@ void QVR_TemplateChooserCollectionView::setTiles(const QList<QVR_TemplateCollect
     }
     const int columns = (static_cast<int>(tiles.size()) + kRows - 1) / kRows;
     m_content->resize(columns * itemFrame(0).width(), kRows * itemFrame(0).height());
+    // A new tile of the same template takes the keyboard of the tile it replaces.
+    for (const auto& tile : m_tiles)
+        if (focusedCell && !m_content->isAncestorOf(focusedCell) && !focusedTemplate.isEmpty() && tile &&
+            tile->templateId() == focusedTemplate && tile->cellView())
+            focusedCell = tile->cellView();
     if (focusedCell && m_content->isAncestorOf(focusedCell))
         focusedCell->setFocus(Qt::OtherFocusReason);
     else if (focusedCell && !m_tiles.isEmpty() && m_tiles.first() && m_tiles.first()->cellView())

@@ -489,15 +489,31 @@ void QVR_TemplateChooserViewController::removePreview()
         return;
     m_previewVC->setDelegate(nullptr);
     m_previewVC->deleteLater();
+    QWidget* focus = view()->window()->focusWidget();
+    const bool hadKeyboard = m_previewVC->isViewLoaded() && focus && m_previewVC->view()->isAncestorOf(focus);
     if (m_previewVC->isViewLoaded())
         m_previewVC->view()->hide();
     m_previewVC.clear();
+    if (!hadKeyboard)
+        return;
+    // The keyboard goes back to where it was when the preview opened: the tile it was started from, or that
+    // template's tile when a new list replaced the tiles meanwhile.
+    QWidget* back = m_focusBeforePreview;
+    if ((!back || !back->isVisible()) && m_thumbnailController) {
+        back = nullptr;
+        for (QVR_TemplateCollectionViewObject* tile : m_thumbnailController->templatesArray())
+            if (tile && tile->templateId() == m_clickedTemplateId)
+                back = tile->cellView();
+    }
+    if (back && back->isVisible())
+        back->setFocus(Qt::OtherFocusReason);
 }
 
 void QVR_TemplateChooserViewController::beginTemplatePreview()
 {
     m_collectionView->deselectAllCollectionViewObjects();
     removePreview();
+    m_focusBeforePreview = view()->window()->focusWidget();
     m_previewVC = new QVR_TemplatePreviewViewController(m_clickedTemplateId, this);
     m_previewVC->setDelegate(this);
     QWidget* preview = m_previewVC->view();

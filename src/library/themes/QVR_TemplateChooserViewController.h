@@ -131,6 +131,7 @@ private:
     std::unique_ptr<QVBPrecacheManager> m_precacheManager;
     QPointer<QVR_LoadingViewController> m_loadingVC;
     QPointer<QVR_TemplatePreviewViewController> m_previewVC;
+    QPointer<QWidget> m_focusBeforePreview;
     QStringList m_themeKeys;
     QPointer<QVR_TemplateCollectionViewObject> m_clickedTile;
     QString m_clickedTemplateId;

@@ -54,7 +54,7 @@ void QVR_TemplateCollectionViewObject::makeHoverView()
         button->setText(title);
         button->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; background: transparent; }"));
         button->resize(70, 70);
-        // The keyboard chooses on the tile itself: the buttons show only while the pointer is over it.
+        // The keyboard previews and chooses on the tile itself (Space and Return).
         button->setFocusPolicy(Qt::NoFocus);
         button->hide();
         return button;
@@ -71,28 +71,39 @@ void QVR_TemplateCollectionViewObject::makeHoverView()
     connect(m_previewButton, &QToolButton::clicked, this, &QVR_TemplateCollectionViewObject::previewButtonPressed);
     connect(m_chooseButton, &QToolButton::clicked, this, &QVR_TemplateCollectionViewObject::chooseButtonPressed);
 
-    m_hoverView->setOnMouseEnterBlock([this] {
-        if (!m_hoverImage.isNull())
-            m_imageView->setImage(m_hoverImage);
-        m_previewButton->show();
-        m_chooseButton->show();
-        m_hoverView->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 102);"));
-    });
-    m_hoverView->setOnMouseExitBlock([this] {
-        if (!m_hoverImage.isNull())
-            m_imageView->setImage(m_previewImage);
-        m_previewButton->hide();
-        m_chooseButton->hide();
-        m_hoverView->setStyleSheet(QStringLiteral("background: transparent;"));
-    });
+    m_hoverView->setOnMouseEnterBlock([this] { showHoverState(); });
+    m_hoverView->setOnMouseExitBlock([this] { showHoverState(); });
+}
+
+bool QVR_TemplateCollectionViewObject::showsButtons() const
+{
+    return m_hoverView->isPointerInside() || (m_cellView && m_cellView->hasFocus());
+}
+
+void QVR_TemplateCollectionViewObject::showHoverState()
+{
+    const bool shown = showsButtons();
+    if (!m_hoverImage.isNull())
+        m_imageView->setImage(shown ? m_hoverImage : m_previewImage);
+    m_previewButton->setVisible(shown);
+    m_chooseButton->setVisible(shown);
+    m_hoverView->setStyleSheet(shown ? QStringLiteral("background: rgba(0, 0, 0, 102);")
+                                     : QStringLiteral("background: transparent;"));
 }
 
 bool QVR_TemplateCollectionViewObject::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_cellView && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        showHoverState();
     if (watched == m_cellView && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
             chooseButtonPressed();
+            return true;
+        }
+        if (key->key() == Qt::Key_Space && modifiers == Qt::NoModifier) {
+            previewButtonPressed();
             return true;
         }
     }
@@ -128,7 +139,7 @@ void QVR_TemplateCollectionViewObject::setPreviewURLString(const QString& urlStr
 
 QImage QVR_TemplateCollectionViewObject::shownImage() const
 {
-    return m_hoverView->isPointerInside() && !m_hoverImage.isNull() ? m_hoverImage : m_previewImage;
+    return showsButtons() && !m_hoverImage.isNull() ? m_hoverImage : m_previewImage;
 }
 
 void QVR_TemplateCollectionViewObject::setPreviewImage(const QImage& image)

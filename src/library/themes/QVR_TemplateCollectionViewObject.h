@@ -13,7 +13,8 @@ class QWidget;
 
 // One tile of the template chooser: the template's picture in a 371 × 161 view, and over it a hover area that
 // shows Preview and Choose buttons while the pointer is inside.
-// The tile takes the keyboard (Tab); Return there chooses its template.
+// The tile takes the keyboard (Tab), and shows its buttons while it has it: Space there previews its template,
+// Return chooses it.
 class QVR_TemplateCollectionViewObject : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +37,8 @@ public:
     // that the buttons are not drawn over it); none keeps the preview picture.
     QImage hoverImage() const { return m_hoverImage; }
     void setHoverImage(const QImage& image) { m_hoverImage = image; }
+    // Whether Preview and Choose show: the pointer is over the tile, or the tile has the keyboard.
+    bool showsButtons() const;
     // The picture the tile shows now.
     QImage shownImage() const;
 
@@ -58,6 +61,7 @@ protected:
 
 private:
     void makeHoverView();
+    void showHoverState();
 
     QString m_templateId;
     QString m_previewURLString;
