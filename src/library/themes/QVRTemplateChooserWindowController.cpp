@@ -102,8 +102,9 @@ void QVRTemplateChooserWindowController::windowDidLoad()
 
 bool QVRTemplateChooserWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    // Escape that no control of the window took: a preview's player takes it itself.
-    if (watched == m_window && event->type() == QEvent::KeyPress &&
+    // Escape that no control of the window took: a preview's player takes it itself. The event's type is looked at
+    // first: a window being destroyed still sends events, and is no longer the window the pointer names.
+    if (event->type() == QEvent::KeyPress && watched == m_window.data() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         if (QVR_TemplatePreviewViewController* preview = m_chooser ? m_chooser->previewVC() : nullptr)
