@@ -26,6 +26,7 @@
 #include "app/QVRMainMenu.h"
 #include "app/QVRTextEditingFocus.h"
 #include "app/QVRWindowManagerManagedWindow.h"
+#include "controls/WindowKeyboardReturn.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
@@ -492,6 +493,11 @@ void QVRWindowManager::noteFocusWindowChanged()
 
 void QVRWindowManager::giveActivationBack(QWidget* hidden)
 {
+    // The application's keyboard keeper gives the keyboard back to the window the hidden one was opened from,
+    // which need not be a managed one (the first-launch tour over My Documents, say). Activating the last managed
+    // window here first would take the keyboard away from it.
+    if (WindowKeyboardReturn::isInstalled())
+        return;
     QWidget* active = QApplication::activeWindow();
     if (active && active != hidden)
         return;

@@ -149,7 +149,8 @@ private:
     bool confirmCloseWhileCompressing(QWidget* window);
 
     // A managed window that hides while it (or nothing) is active hands the activation back to the managed window
-    // active before it, as closing a player gives its creator back.
+    // active before it, as closing a player gives its creator back. Left to WindowKeyboardReturn where the
+    // application installed it.
     void giveActivationBack(QWidget* hidden);
 
     mutable QList<ManagedWindow> m_windows;

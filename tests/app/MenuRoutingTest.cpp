@@ -20,6 +20,7 @@
 #include "app/QVRWindowManager.h"
 #include "app/QVRWindowManagerManagedWindow.h"
 #include "controls/INAppStoreWindow.h"
+#include "controls/WindowKeyboardReturn.h"
 #include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
@@ -424,6 +425,48 @@ TEST(WindowManager, ClosingAllWindowsLeavesTheListsWindow)
     QVRWindowManager::setCreatorWindowFactory({});
     delete lists;
     EXPECT_TRUE(manager.windows().isEmpty());
+}
+
+// A document window opened from a window the manager does not keep (the first-launch tour over the home window)
+// gives the keyboard back to that window when it closes, not to the managed window that had it earlier.
+TEST(WindowManager, AClosedDocumentWindowGivesTheKeyboardBackToTheUnmanagedWindowItWasOpenedFrom)
+{
+    WindowKeyboardReturn::install();
+    const auto showActive = [](QWidget* window) {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == window; }, 5000);
+    };
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    QWidget home;
+    home.resize(300, 200);
+    manager.addManagedWindow(&home);
+    ASSERT_TRUE(showActive(&home));
+
+    QWidget tour;
+    auto* layout = new QVBoxLayout(&tour);
+    auto* other = new QLineEdit(&tour);
+    auto* field = new QLineEdit(&tour);
+    layout->addWidget(other);
+    layout->addWidget(field);
+    ASSERT_TRUE(showActive(&tour));
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    QPointer<QWidget> creator = manager.makeCreatorWindow();
+    QVRWindowManager::setCreatorWindowFactory({});
+    ASSERT_TRUE(creator);
+    ASSERT_TRUE(showActive(creator));
+    creator->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &tour; }, 2000))
+        << "the keyboard went to " << (QApplication::activeWindow() ? "the home window" : "no window");
+    // Whatever was to land has landed: the keyboard stays in the field that had it.
+    QTest::qWait(WindowKeyboardReturn::kSettleMs * 2);
+    EXPECT_EQ(QApplication::activeWindow(), &tour);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    tour.hide();
+    home.hide();
 }
 
 // A document whose compression manager reports a running re-encoding while `compressing` is set.
