@@ -493,11 +493,15 @@ void QVRWindowManager::noteFocusWindowChanged()
 
 void QVRWindowManager::giveActivationBack(QWidget* hidden)
 {
-    // The application's keyboard keeper gives the keyboard back to the window the hidden one was opened from,
-    // which need not be a managed one (the first-launch tour over My Documents, say). Activating the last managed
-    // window here first would take the keyboard away from it.
-    if (WindowKeyboardReturn::isInstalled())
-        return;
+    // Where a window the manager does not know is in front and takes the keyboard (the first-launch tour over My
+    // Documents, say), the application's keyboard keeper gives the keyboard back to it if the hidden window was
+    // opened from it: activating the last managed window here first would take the keyboard away from it.
+    if (WindowKeyboardReturn::isInstalled()) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top != hidden && top->isVisible() && !record(top) && WindowKeyboardReturn::takesKeyboard(top))
+                return;
+        }
+    }
     QWidget* active = QApplication::activeWindow();
     if (active && active != hidden)
         return;

@@ -77,6 +77,7 @@ TEST(ViewerLibraryNotices, SignInFromTheMenuOpensTheSignInForm)
     service->withState([](FakeWebService::State& state) {
         state.users[QStringLiteral("carol")].email = QStringLiteral("carol@x.example");
     });
+    ASSERT_TRUE(leaveFirstLaunchTour());
     QWidget* lists = application().listsWindow();
     ASSERT_TRUE(lists);
     ASSERT_TRUE(waitFor([&] { return lists->isVisible(); }));
