@@ -117,9 +117,10 @@ TEST(CreatorWindowClosing, TheLastWindowKeepsTheFilesOfUnsavedEdits)
 
     QTest::qWait(200);
     ASSERT_TRUE(window->close());
-    QTest::qWait(10);
-    EXPECT_TRUE(QFileInfo::exists(picture)) << "the file of the unsaved edit survives the clean-up";
-    EXPECT_TRUE(f.draft().contains("new-picture.png")) << "and the draft written on closing names it";
+    // The closing draft is written on the package's writer.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.draft().contains("new-picture.png"); }, 10000))
+        << "the draft written on closing names the file of the unsaved edit";
+    EXPECT_TRUE(QFileInfo::exists(picture)) << "and the file survives the clean-up";
 }
 
 TEST(CreatorWindowInsertion, AChosenScreenIsCopiedInAfterTheShownOneAsOneStep)
