@@ -397,20 +397,7 @@ std::shared_ptr<ZERI_qvdFilePackage> savedPhotoDocument(int screens)
     for (int i = 0; i < screens; ++i) {
         const QString path = QDir(assets).filePath(QStringLiteral("photo-%1.jpg").arg(i));
         photoPicture(i).save(path, "JPEG", 85);
-        auto screen = ZERI_FlowScreenModel::create();
-        auto asset = ZERI_ContentAsset::create();
-        asset->setExternalURL(QUrl::fromLocalFile(path));
-        auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-        picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(asset);
-        picture->object()->setFrame(QRectF(0, 0, 1024, 748));
-        screen->addMixedMediaObject(picture);
-        for (int t = 0; t < 2; ++t) {
-            auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
-            text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(i + 1).arg(t + 1));
-            text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
-            screen->addMixedMediaObject(text);
-        }
-        document->firstFlowmodel()->addFlowScreen(screen);
+        document->firstFlowmodel()->addFlowScreen(picturedScreen(path, i));
         if (i % 100 == 99)
             std::fprintf(stderr, "pictures written: %d of %d\n", i + 1, screens);
     }

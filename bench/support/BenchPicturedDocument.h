@@ -29,6 +29,25 @@ inline QImage busyPicture(int seed)
     return image;
 }
 
+// Screen `index` of a pictured document: the picture at `path` over the whole screen under two text boxes.
+inline std::shared_ptr<ZERI_FlowScreenModel> picturedScreen(const QString& path, int index)
+{
+    auto screen = ZERI_FlowScreenModel::create();
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(path));
+    auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(asset);
+    picture->object()->setFrame(QRectF(0, 0, 1024, 748));
+    screen->addMixedMediaObject(picture);
+    for (int t = 0; t < 2; ++t) {
+        auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
+        text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(index + 1).arg(t + 1));
+        text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
+        screen->addMixedMediaObject(text);
+    }
+    return screen;
+}
+
 // A document of `screens` screens, each a full-screen JPEG written into `folder` under two text boxes; the
 // pictures' paths go to `pictures` when given.
 inline std::shared_ptr<ZERI_TessarineModel> makePicturedDocument(const QString& folder, int screens,
@@ -40,20 +59,7 @@ inline std::shared_ptr<ZERI_TessarineModel> makePicturedDocument(const QString& 
         busyPicture(i).save(path, "JPEG", 85);
         if (pictures)
             pictures->append(path);
-        auto screen = ZERI_FlowScreenModel::create();
-        auto asset = ZERI_ContentAsset::create();
-        asset->setExternalURL(QUrl::fromLocalFile(path));
-        auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
-        picture->as<ZERI_MMObject_Image>()->setCroppedImageAsset(asset);
-        picture->object()->setFrame(QRectF(0, 0, 1024, 748));
-        screen->addMixedMediaObject(picture);
-        for (int t = 0; t < 2; ++t) {
-            auto text = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Text);
-            text->as<ZERI_MMObject_Text>()->setText(QStringLiteral("Screen %1, text %2").arg(i + 1).arg(t + 1));
-            text->object()->setFrame(QRectF(60, 60 + 200 * t, 600, 150));
-            screen->addMixedMediaObject(text);
-        }
-        document->firstFlowmodel()->addFlowScreen(screen);
+        document->firstFlowmodel()->addFlowScreen(picturedScreen(path, i));
     }
     return document;
 }
