@@ -15,6 +15,7 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRSingleInstance.h"
 #include "app/QVRURLSchemeHandler.h"
+#include "controls/MouseEventShieldWindow.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
@@ -294,6 +295,15 @@ TEST_F(OpenMatrix, AGuidePlaysInThePanelAndAFailedOneLeavesItAsItWas)
     EXPECT_TRUE(waitFor([&] { return !panel->activeOpenRequest(); }, 10000)) << "the open never ends";
     EXPECT_FALSE(panel->isSpinnerRunning());
     EXPECT_TRUE(waitFor([&] { return whatCovers(player).isEmpty(); }, 5000)) << whatCovers(player).toStdString();
+
+    // A click beside the panel closes it and gives the home window back whole.
+    auto* beside = application().listsWindow()->findChild<ShieldCloseOnClickView*>();
+    ASSERT_TRUE(beside && beside->isVisible());
+    QTest::mouseClick(beside, Qt::LeftButton, {}, QPoint(20, beside->height() / 2));
+    EXPECT_TRUE(waitFor([&] {
+        const auto shields = application().listsWindow()->findChildren<MouseEventShieldWindow*>();
+        return std::none_of(shields.begin(), shields.end(), [](QWidget* shield) { return shield->isVisible(); });
+    }));
 }
 
 // Opens by address that fail: a document the service does not have, a service error, and Cancel on the loading

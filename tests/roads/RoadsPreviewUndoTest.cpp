@@ -268,5 +268,6 @@ TEST_F(PreviewUndoRoad, UndoInACopyFromTheServiceBringsTheShapeBackToTheStripAnd
     EXPECT_TRUE(tileShows(copy, isShapeColourShaded, &shown))
         << "the tile shows " << shown.name().toStdString() << "; tile pictures pending " << TilePreviews::pendingCount()
         << ", this one needed " << TilePreviews::needsPreview(*package) << ", "
-        << package->metaData().previewScreenshotFilePath().toStdString() << "; " << described();
+        << package->metaData().previewScreenshotFilePath().toStdString() << "; " << described()
+        << "; over the tile: " << whatCovers(tileOf(copy)).toStdString();
 }

@@ -39,6 +39,7 @@
 #include "app/QVRMainMenu.h"
 #include "app/QVRWindowManager.h"
 #include "controls/HoverAreaView.h"
+#include "controls/MouseEventShieldWindow.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -656,6 +657,22 @@ QList<QPointer<QWidget>> shownWindows()
     return shown;
 }
 
+// The panels shown over a window in a shield of their own (the home window's guide, a creator's sheets): they are
+// no windows, yet a road that leaves one covers what the next road looks at.
+QList<QPointer<QWidget>> shownPanels()
+{
+    QList<QPointer<QWidget>> shown;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible())
+            continue;
+        for (auto* shield : widget->findChildren<MouseEventShieldWindow*>()) {
+            if (shield->isVisible())
+                shown.append(shield);
+        }
+    }
+    return shown;
+}
+
 // Closes what a road left shown, turning down what asks on the way (a closing window's question is answered
 // with the button that lets it close); the windows that would not go.
 QStringList closeWindows(const QList<QPointer<QWidget>>& windows)
@@ -783,6 +800,7 @@ private:
     void takeStock()
     {
         m_foundWindows = shownWindows();
+        m_foundPanels = shownPanels();
         m_foundTimers = runningTimers();
         m_foundLanguages = StringTables::preferredLanguages();
     }
@@ -809,6 +827,16 @@ private:
         }
         for (const QString& stayed : closeWindows(windows))
             left << QStringLiteral("the window %1 would not close").arg(stayed);
+        for (const auto& panel : shownPanels()) {
+            if (m_foundPanels.contains(panel))
+                continue;
+            auto* shield = qobject_cast<MouseEventShieldWindow*>(panel.data());
+            left << QStringLiteral("a panel is still shown over the window %1").arg(nameOf(shield->window()));
+            // Closed as a click beside it closes it.
+            shield->closeOnClickView()->performClose();
+            if (panel && panel->isVisible())
+                panel->close();
+        }
         if (QVBUserInfoMonitor::intervalMs() != QVBUserInfoMonitor::kIntervalMs) {
             left << QStringLiteral("the allowance monitor's clock ticks every %1 ms "
                                    "(QVBUserInfoMonitor::setIntervalForTesting)")
@@ -925,6 +953,7 @@ private:
     bool m_inRoad = false;
     bool m_startedInThisRoad = false;
     QList<QPointer<QWidget>> m_foundWindows;
+    QList<QPointer<QWidget>> m_foundPanels;
     QMap<QTimer*, QString> m_foundTimers;
     QStringList m_foundLanguages;
     Defaults m_restingDefaults;
