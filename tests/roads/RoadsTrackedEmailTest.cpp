@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -13,11 +15,13 @@
 #include <QTest>
 
 #include "app/QVRAppDelegate.h"
+#include "controls/QVR_Toast.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "roads/RoadsKeyboard.h"
 #include "roads/RoadsSignedInService.h"
 #include "roads/RoadsTestSupport.h"
+#include "strings/UFM.h"
 #include "support/QtPrinters.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -161,6 +165,18 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
     EXPECT_EQ(email.value(QStringLiteral("tessarine_id")), posted.id);
     EXPECT_EQ(email.value(QStringLiteral("recipient")), QStringLiteral("bo@x.example"));
     EXPECT_TRUE(waitFor([&] { return pdf->emailVC() == nullptr; }, 5000)) << "the composer stayed open";
+    // The sender is told the mail went, in the PDF view the composer lay on: its panel went with it.
+    QWidget* notice = nullptr;
+    EXPECT_TRUE(waitFor([&] { return (notice = QVR_Toast::currentToast(pdf)) && notice->isVisible(); }, 5000))
+        << "no notice in the PDF view after the mail went";
+    if (notice) {
+        auto* label = qobject_cast<QLabel*>(notice);
+        EXPECT_TRUE(label && label->text().contains(UFM::EMAIL_SENT_TEXT()));
+        EXPECT_TRUE(pdf->rect().contains(QRect(notice->mapTo(pdf, QPoint(0, 0)), notice->size())));
+        const QImage shown = pdf->window()->grab().toImage();
+        const QPoint middle = notice->mapTo(pdf->window(), notice->rect().center() - QPoint(0, notice->height() / 3));
+        EXPECT_LT(qGray(shown.pixel(middle)), 96) << "the notice is not drawn where it lies";
+    }
 
     // Escape closes the PDF; its page renderer goes on the next turns, before the application may end.
     QPointer<QVR_PDFViewerView> closingPdf(pdf);

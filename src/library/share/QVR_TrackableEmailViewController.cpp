@@ -333,8 +333,13 @@ void QVR_TrackableEmailViewController::handleReply(const QPointer<QVR_TrackableE
     // A composer whose view is gone is as good as gone.
     const bool shown = composer && composer->isViewLoaded() && composer->m_sendBtn;
     if (parsed.outcome == ServiceReply::Outcome::Success) {
-        // The notice shows in the view the composer lies on, which stays when the composer goes.
-        QPointer<QWidget> host = shown ? composer->ViewController::view()->parentWidget() : nullptr;
+        // The notice shows in the nearest view around the composer that still shows once the block has run: the
+        // panel holding the composer may go with it.
+        QList<QPointer<QWidget>> around;
+        if (shown) {
+            for (QWidget* up = composer->ViewController::view()->parentWidget(); up; up = up->parentWidget())
+                around.append(up);
+        }
         if (shown) {
             composer->m_sending = false;
             composer->m_sendBtn->setEnabled(true);
@@ -344,6 +349,13 @@ void QVR_TrackableEmailViewController::handleReply(const QPointer<QVR_TrackableE
                 block();
             } else {
                 composer->closeWindow();
+            }
+        }
+        QWidget* host = nullptr;
+        for (const QPointer<QWidget>& candidate : std::as_const(around)) {
+            if (candidate && candidate->isVisible()) {
+                host = candidate;
+                break;
             }
         }
         QVRAppDelegate::postUserNotification(UFM::SUCCESS_TEXT(), UFM::EMAIL_SENT_TEXT(), host);
