@@ -785,13 +785,9 @@ void ZERI_qvdFilePackage::startDraftWrite()
     const QJsonObject dictionary = m_model->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
     takeMetadataFromModel();
-    if (onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary) {
-        writeMetadataIfChanged(true, nullptr);
-        return;
-    }
-    // A dictionary other than the one last written always makes other text; without one to compare with, the
-    // writer compares the text with the draft's.
-    const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
+    // Whether anything changed is found by the writer, from the text's hash: comparing a large document's
+    // dictionary with the one last written would hold the main thread for several frames on a busy machine.
+    const bool mustWrite = !onDisk;
     m_draftWrite.inFlight = true;
     draftWriter().post([package = weak_from_this(), generation, dictionary, path = draftFilePath(),
                         lastHash = unshared(m_lastDraftHash), mustWrite] {
@@ -907,24 +903,18 @@ void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
     auto document = std::move(m_model);
     const QJsonObject dictionary = document->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
-    const bool unchanged =
-        !olderOnItsWay && onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary;
-    const bool mustWrite = olderOnItsWay || !onDisk || !m_lastDraftDictionary.isEmpty();
+    // As for a save, the writer finds from the text's hash whether anything changed.
+    const bool mustWrite = olderOnItsWay || !onDisk;
     document->setDontSave(true);
     document->setFilePackage(nullptr);
     m_unloadedDocument = document;
     draftWriter().post([package = weak_from_this(), generation, document, dictionary, path = draftFilePath(),
-                        lastHash = unshared(m_lastDraftHash), unchanged, mustWrite, done = std::move(done)]() mutable {
-        QByteArray hash = lastHash;
-        bool changed = false;
+                        lastHash = unshared(m_lastDraftHash), mustWrite, done = std::move(done)]() mutable {
         Error error;
-        bool written = true;
-        if (!unchanged) {
-            const QByteArray data = Json::write(dictionary);
-            hash = draftHash(data);
-            changed = mustWrite || hash != lastHash;
-            written = !changed || writePackageJsonFile(path, data, &error);
-        }
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        const bool changed = mustWrite || hash != lastHash;
+        const bool written = !changed || writePackageJsonFile(path, data, &error);
         reportDraftWritten([package, generation, document = std::move(document), dictionary, hash, changed, written,
                             error, done = std::move(done)] {
             const auto self = package.lock();
