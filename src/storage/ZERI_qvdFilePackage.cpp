@@ -785,13 +785,9 @@ void ZERI_qvdFilePackage::startDraftWrite()
     const QJsonObject dictionary = m_model->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
     takeMetadataFromModel();
-    if (onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary) {
-        writeMetadataIfChanged(true, nullptr);
-        return;
-    }
-    // A dictionary other than the one last written always makes other text; without one to compare with, the
-    // writer compares the text with the draft's.
-    const bool mustWrite = !onDisk || !m_lastDraftDictionary.isEmpty();
+    // Whether anything changed is found by the writer, from the text's hash: comparing a large document's
+    // dictionary with the one last written would hold the main thread for several frames on a busy machine.
+    const bool mustWrite = !onDisk;
     m_draftWrite.inFlight = true;
     draftWriter().post([package = weak_from_this(), generation, dictionary, path = draftFilePath(),
                         lastHash = unshared(m_lastDraftHash), mustWrite] {
@@ -907,24 +903,18 @@ void ZERI_qvdFilePackage::unloadModelSoon(UnloadCompletion done)
     auto document = std::move(m_model);
     const QJsonObject dictionary = document->jsonDictionary();
     const bool onDisk = QFileInfo::exists(draftFilePath());
-    const bool unchanged =
-        !olderOnItsWay && onDisk && !m_lastDraftDictionary.isEmpty() && dictionary == m_lastDraftDictionary;
-    const bool mustWrite = olderOnItsWay || !onDisk || !m_lastDraftDictionary.isEmpty();
+    // As for a save, the writer finds from the text's hash whether anything changed.
+    const bool mustWrite = olderOnItsWay || !onDisk;
     document->setDontSave(true);
     document->setFilePackage(nullptr);
     m_unloadedDocument = document;
     draftWriter().post([package = weak_from_this(), generation, document, dictionary, path = draftFilePath(),
-                        lastHash = unshared(m_lastDraftHash), unchanged, mustWrite, done = std::move(done)]() mutable {
-        QByteArray hash = lastHash;
-        bool changed = false;
+                        lastHash = unshared(m_lastDraftHash), mustWrite, done = std::move(done)]() mutable {
         Error error;
-        bool written = true;
-        if (!unchanged) {
-            const QByteArray data = Json::write(dictionary);
-            hash = draftHash(data);
-            changed = mustWrite || hash != lastHash;
-            written = !changed || writePackageJsonFile(path, data, &error);
-        }
+        const QByteArray data = Json::write(dictionary);
+        const QByteArray hash = draftHash(data);
+        const bool changed = mustWrite || hash != lastHash;
+        const bool written = !changed || writePackageJsonFile(path, data, &error);
         reportDraftWritten([package, generation, document = std::move(document), dictionary, hash, changed, written,
                             error, done = std::move(done)] {
             const auto self = package.lock();
@@ -1120,22 +1110,27 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::filesToKeep()
         }
         keep->unite(*published);
     }
+    keepPreviewAndMovedNames(*keep);
+    return keep;
+}
+
+void ZERI_qvdFilePackage::keepPreviewAndMovedNames(QSet<QString>& keep)
+{
     if (const QString preview = metaData().previewScreenshotFilePath(); !preview.isEmpty())
-        keep->insert(cleanAbsolute(preview));
+        keep.insert(cleanAbsolute(preview));
     // A package brought from elsewhere with its folder (a renamed home folder, another machine) is still named by
     // its documents at its old place: "<old place>/<this id>/assets/<name>" is this package's "assets/<name>".
     const QString inPlace = m_path + QLatin1Char('/');
-    for (const QString& file : QSet<QString>(*keep)) {
+    for (const QString& file : QSet<QString>(keep)) {
         if (file.startsWith(inPlace))
             continue; // named at this package's own place
         const QFileInfo info(file);
         const QFileInfo folder(info.absolutePath());
         if (QFileInfo(folder.absolutePath()).fileName() == m_id &&
             (folder.fileName() == assetsFolderName || folder.fileName() == publishedAssetsFolderName))
-            keep->insert(
+            keep.insert(
                 cleanAbsolute(m_path + QLatin1Char('/') + folder.fileName() + QLatin1Char('/') + info.fileName()));
     }
-    return keep;
 }
 
 namespace {
@@ -1203,46 +1198,64 @@ void ZERI_qvdFilePackage::cleanDirectoriesSoon()
         qCWarning(lcStorage) << "not cleaning" << m_path << "- its asset folders are not its own";
         return;
     }
-    // A loaded document is asked what it names once the listing is back. Without one, what the package names is
-    // taken now, while the document just unloaded is still there to say it (else the draft would be read back),
-    // with what it was taken from: still good when the listing comes back unless that changed meanwhile.
-    struct Taken {
-        std::weak_ptr<ZERI_TessarineModel> document;
-        QJsonObject dictionary;
-        quint64 generation;
-        std::optional<QSet<QString>> keep;
+    // A large document's text takes longer than several frames to read: what the documents on disk name is read
+    // on the draft writer, after any draft still on its way there, and the folders are listed there too. Back on
+    // the main thread, a document loaded meanwhile is asked instead of its draft, and what was read is taken only
+    // while nothing was written since (else it is all read again).
+    struct Found {
+        std::optional<QSet<QString>> draft;     // none when the draft cannot be read, or was not read
+        std::optional<QSet<QString>> published; // none when the published copy cannot be read; empty without one
+        QDateTime publishedStamp;
+        qint64 publishedSize = -1;
+        FolderListing listing;
     };
-    auto taken = std::make_shared<Taken>();
-    if (!m_model) {
-        taken->keep = filesToKeep();
-        if (!taken->keep)
-            return;
-        const auto draft = documentOfDraft();
-        taken->document = draft;
-        taken->dictionary = draft ? draft->jsonDictionary() : QJsonObject();
-        taken->generation = m_draftWrite.generation;
-    }
-    WorkerThreads::shared().post(
-        [package = weak_from_this(), folders = QStringList{assetsPath(), publishedAssetsPath()}, taken]() mutable {
-            FolderListing listing = listAssetFolders(folders);
-            MainThread::run(
-                [package, taken = std::move(taken), listing = std::move(listing)] {
-                    const auto self = package.lock();
-                    if (!self || !QFileInfo(self->m_path).isDir() || !self->ensureOwnFolders())
-                        return;
-                    const auto draftNow = self->documentOfDraft();
-                    const auto takenDocument = taken->document.lock();
-                    const bool unchanged = taken->keep && draftNow == takenDocument &&
-                                           (draftNow ? draftNow->jsonDictionary() == taken->dictionary
-                                                     : self->m_draftWrite.generation == taken->generation);
-                    if (unchanged) {
-                        self->removeStrayFiles(*taken->keep, listing.files, listing.hidden);
-                    } else if (const auto keepNow = self->filesToKeep()) {
-                        self->removeStrayFiles(*keepNow, listing.files, listing.hidden);
-                    }
-                },
-                false);
-        });
+    const bool readDraft = !m_model;
+    draftWriter().post([package = weak_from_this(), generation = m_draftWrite.generation, readDraft,
+                        draft = draftFilePath(), assets = assetsPath(), published = publishedFilePath(),
+                        publishedAssets = publishedAssetsPath()] {
+        auto found = std::make_shared<Found>();
+        if (readDraft)
+            found->draft = referencedFiles(draft, assets);
+        const QFileInfo publishedInfo(published);
+        if (publishedInfo.exists()) {
+            found->publishedStamp = publishedInfo.lastModified();
+            found->publishedSize = publishedInfo.size();
+            found->published = referencedFiles(published, publishedAssets);
+        } else {
+            found->published = QSet<QString>();
+        }
+        found->listing = listAssetFolders({assets, publishedAssets});
+        MainThread::run(
+            [package, generation, readDraft, found] {
+                const auto self = package.lock();
+                if (!self || !QFileInfo(self->m_path).isDir() || !self->ensureOwnFolders())
+                    return;
+                const QFileInfo publishedNow(self->publishedFilePath());
+                const bool publishedUnchanged = publishedNow.exists()
+                                                    ? publishedNow.lastModified() == found->publishedStamp &&
+                                                          publishedNow.size() == found->publishedSize
+                                                    : found->publishedSize < 0;
+                const bool draftUnchanged = self->m_model || (readDraft && generation == self->m_draftWrite.generation);
+                if (!publishedUnchanged || !draftUnchanged) {
+                    self->cleanDirectoriesSoon();
+                    return;
+                }
+                std::optional<QSet<QString>> keep =
+                    self->m_model ? referencedFiles(*self->m_model, self->assetsPath()) : std::move(found->draft);
+                if (!keep) {
+                    qCWarning(lcStorage) << "not cleaning" << self->m_path << "- the draft cannot be read";
+                    return;
+                }
+                if (!found->published) {
+                    qCWarning(lcStorage) << "not cleaning" << self->m_path << "- the published copy cannot be read";
+                    return;
+                }
+                keep->unite(*found->published);
+                self->keepPreviewAndMovedNames(*keep);
+                self->removeStrayFiles(*keep, found->listing.files, found->listing.hidden);
+            },
+            false);
+    });
 }
 
 std::shared_ptr<ZERI_TessarineModel> ZERI_qvdFilePackage::documentOfDraft() const

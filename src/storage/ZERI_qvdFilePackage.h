@@ -248,6 +248,8 @@ private:
     std::shared_ptr<ZERI_TessarineModel> documentOfDraft() const;
     // The files the draft, the published copy and the package's preview name; none when one cannot be read.
     std::optional<QSet<QString>> filesToKeep();
+    // Adds the package's preview, and the files named at the package's old place that are now its own.
+    void keepPreviewAndMovedNames(QSet<QString>& keep);
     // Deletes the listed files that `keep` and the undo steps do not hold, and the stale pieces among `hidden`.
     void removeStrayFiles(const QSet<QString>& keep, const QStringList& files, const QStringList& hidden);
     bool ensureOwnFolder(const QString& folder);

@@ -1,11 +1,17 @@
 #include "tessarine_data_model/ZERI_FlowModel.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include <QHash>
 #include <QJsonArray>
 #include <QThread>
 
+#include "platform/WorkerThreads.h"
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
@@ -22,6 +28,14 @@ const QString kSlideDurationKey = QStringLiteral("autoAdvanceSlideDuration");
 const QString kTransitionTypeKey = QStringLiteral("autoAdvanceTransitionType");
 const QString kLoopsKey = QStringLiteral("autoAdvanceLoops");
 const QSizeF kDefaultViewSize(1024, 748);
+
+// Threads that build screens' dictionaries beside the thread saving a long flow; idle otherwise.
+WorkerThreads& dictionaryBuilders()
+{
+    static WorkerThreads::Lasting builders(std::clamp(QThread::idealThreadCount(), 2, 8) - 1,
+                                           QStringLiteral("screen dictionaries"));
+    return builders.threads();
+}
 } // namespace
 
 ZERI_FlowModel::ZERI_FlowModel()
@@ -190,17 +204,35 @@ void ZERI_FlowModel::prepareScreenDictionaries() const
     }
     if (stale.size() < 32)
         return;
-    const int parts = std::clamp(QThread::idealThreadCount(), 1, 8);
-    auto buildPart = [&stale, parts](int part) {
-        for (size_t k = part; k < stale.size(); k += parts)
-            stale[k]->jsonDictionary();
+    // The builders and this thread take the stale screens one at a time; this thread then waits only for the
+    // screens a builder is still on. A builder the system has not run by then finds nothing left: on a busy
+    // machine this thread is not held up until every builder has had its turn.
+    struct Work {
+        std::vector<ZERI_FlowScreenModel*> stale;
+        std::atomic<std::size_t> next{0};
+        std::mutex mutex;
+        std::condition_variable allBuilt;
+        std::size_t built = 0; // under mutex
     };
-    std::vector<std::thread> workers;
-    for (int part = 1; part < parts; ++part)
-        workers.emplace_back(buildPart, part);
-    buildPart(0);
-    for (auto& worker : workers)
-        worker.join();
+    auto work = std::make_shared<Work>();
+    work->stale = std::move(stale);
+    const auto build = [](Work& shared) {
+        std::size_t built = 0;
+        for (std::size_t k = shared.next++; k < shared.stale.size(); k = shared.next++, ++built)
+            shared.stale[k]->jsonDictionary();
+        if (built == 0)
+            return;
+        std::lock_guard lock(shared.mutex);
+        shared.built += built;
+        if (shared.built == shared.stale.size())
+            shared.allBuilt.notify_all();
+    };
+    WorkerThreads& builders = dictionaryBuilders();
+    for (int i = 0; i < builders.threadCount(); ++i)
+        builders.post([work, build] { build(*work); });
+    build(*work);
+    std::unique_lock lock(work->mutex);
+    work->allBuilt.wait(lock, [&work] { return work->built == work->stale.size(); });
 }
 
 QJsonObject ZERI_FlowModel::makeJsonDictionary() const

@@ -249,3 +249,33 @@ TEST_F(DraftWriterTest, ASaveAtOnceRightAfterABackgroundWriteOfTheSameStateWrite
     EXPECT_EQ(revisionOnDisk(*package), revision + 1);
     EXPECT_EQ(draftOnDisk(*package)->jsonData(), document->jsonData());
 }
+
+TEST_F(DraftWriterTest, SavesAndACloseWithoutEditsWriteNothingAndAnEditAfterThemIsWritten)
+{
+    auto document = documentWithScreens(40);
+    auto package = saved(document);
+    ASSERT_TRUE(package);
+    const qint64 revision = package->metaData().draftRevision();
+    SlowDraftDisk disk(0);
+
+    Error error;
+    ASSERT_TRUE(package->saveDocumentSoon(document, &error));
+    ASSERT_TRUE(writerSettles(*package));
+    ASSERT_TRUE(package->saveDocumentSoon(document, &error));
+    ASSERT_TRUE(writerSettles(*package));
+    EXPECT_EQ(disk.draftWrites(), 0);
+    EXPECT_EQ(package->metaData().draftRevision(), revision);
+
+    noteOnScreen(*document, 39, QStringLiteral("the last screen's note"));
+    ASSERT_TRUE(package->saveDocumentSoon(document, &error));
+    ASSERT_TRUE(writerSettles(*package));
+    EXPECT_EQ(disk.draftWrites(), 1);
+    EXPECT_EQ(package->metaData().draftRevision(), revision + 1);
+
+    bool closed = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { closed = ok; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, 5000));
+    EXPECT_EQ(disk.draftWrites(), 1) << "the close finds the draft on disk as it is";
+    EXPECT_EQ(package->metaData().draftRevision(), revision + 1);
+    EXPECT_EQ(draftOnDisk(*package)->jsonData(), document->jsonData());
+}

@@ -293,6 +293,43 @@ TEST_F(FilePackageTest, CleaningWhileAnImportLandsKeepsTheNewFile)
     EXPECT_FALSE(QFileInfo::exists(imported));
 }
 
+// The clean-up reads the draft after one still on its way: a picture only that draft names stays, and a file
+// the draft never names goes.
+TEST_F(FilePackageTest, CleaningSoonWhileADraftIsOnItsWayKeepsWhatThatDraftNames)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QDir assets(package->assetsPath());
+    const QString added = assets.filePath(QStringLiteral("added.png"));
+    const QString stray = assets.filePath(QStringLiteral("stray.png"));
+    for (const QString& path : {added, stray})
+        ASSERT_TRUE(writeBytes(path, pngBytes(4, 4)));
+    addImageObject(*document, added);
+
+    AtomicFile::setFaultInjectorForTesting([](const QString&) {
+        QThread::msleep(300);
+        return false;
+    });
+    bool unloaded = false;
+    package->unloadModelSoon([&](bool ok, const Error&) { unloaded = ok; });
+    package->cleanDirectoriesSoon();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unloaded && !QFileInfo::exists(stray); }, 5000));
+    AtomicFile::setFaultInjectorForTesting({});
+    EXPECT_TRUE(QFileInfo::exists(added));
+
+    // Loaded again before the clean-up is back, the document is asked instead of its draft.
+    ASSERT_TRUE(package->loadModel());
+    const QString unsaved = assets.filePath(QStringLiteral("unsaved.png"));
+    ASSERT_TRUE(writeBytes(unsaved, pngBytes(4, 4)));
+    ASSERT_TRUE(writeBytes(stray, pngBytes(4, 4)));
+    addImageObject(*package->model(), unsaved);
+    package->cleanDirectoriesSoon();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(stray); }, 5000));
+    EXPECT_TRUE(QFileInfo::exists(unsaved));
+    EXPECT_TRUE(QFileInfo::exists(added));
+    EXPECT_TRUE(package->unloadModel());
+}
+
 // A My Documents picture being made (its path prepared, its file written, not yet named by the metadata) outlives
 // the clean-up of a window closing meanwhile, and becomes the package's; an abandoned one goes.
 TEST_F(FilePackageTest, CleaningWhileATilePictureIsMadeKeepsIt)

@@ -432,3 +432,23 @@ TEST(DocumentJson, LongFlowsReadTheSameAndReportTheEarliestFault)
     EXPECT_FALSE(ZERI_TessarineModel::initWithDict(dict, &error));
     EXPECT_TRUE(error.message.contains("tessarine.flows[0].screens[9].presenterNotes")) << error.message.toStdString();
 }
+
+TEST(DocumentJson, LongFlowsWriteEveryEditWhicheverThreadBuildsAScreen)
+{
+    // Saves of long flows build the changed screens on several threads, one screen at a time.
+    auto document = ZERI_TessarineModel::create();
+    for (int i = 0; i < 90; ++i)
+        document->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
+    for (int round = 0; round < 20; ++round) {
+        const auto& screens = document->firstFlowmodel()->screenModels();
+        for (int i = round % 3; i < int(screens.size()); i += 2)
+            screens[size_t(i)]->setPresenterNotes(QStringLiteral("round %1 screen %2").arg(round).arg(i));
+        const auto readBack = ZERI_TessarineModel::initWithJsonData(document->jsonData());
+        ASSERT_TRUE(readBack);
+        const auto& written = readBack->firstFlowmodel()->screenModels();
+        ASSERT_EQ(written.size(), screens.size());
+        for (size_t i = 0; i < screens.size(); ++i)
+            ASSERT_EQ(written[i]->presenterNotes(), screens[i]->presenterNotes())
+                << "round " << round << " screen " << i;
+    }
+}
