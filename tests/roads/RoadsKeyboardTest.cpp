@@ -17,21 +17,28 @@
 #include "app/QVRAppDelegate.h"
 #include "controls/FloatingWindowCloser.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/PanelFocusReturn.h"
 #include "controls/SheetLikePanelViewController.h"
 #include "controls/UniversalPopover.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
+#include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
+#include "inspector/links/QVR_LinkTypeSelectionViewController.h"
+#include "inspector/links/QVR_ScreenLinkSelectionViewController.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "library/account/QVRRegisterWallWindowController.h"
@@ -735,4 +742,77 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     keys::press(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
     EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
+}
+
+// A selection's Set Link opens the link type chooser with the keyboard on its first choice, framed: Tab moves
+// between the choices and Return presses one; a page pushed takes the keyboard (the screen strip, the address
+// field), and Escape leaves the editor with the keyboard back where it was, never left under the panel.
+TEST_F(KeyboardRoad, TheLinkEditorIsWorkedFromTheKeyboard)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    QWidget* link = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(shape);
+        auto* popover = container ? dynamic_cast<QVRMMObjToolbarPopoverBase*>(container->popoverController()) : nullptr;
+        link = popover ? popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag) : nullptr;
+        return link && link->isVisible();
+    }));
+    auto openChooser = [&]() -> QVR_LinkTypeSelectionViewController* {
+        click(link);
+        QVR_LinkTypeSelectionViewController* chooser = nullptr;
+        waitFor([&] {
+            chooser = window->findChild<QVR_LinkTypeSelectionViewController*>();
+            return chooser && chooser->screenLinkButton() && chooser->screenLinkButton()->isVisible();
+        });
+        return chooser;
+    };
+    QVR_LinkTypeSelectionViewController* chooser = openChooser();
+    ASSERT_TRUE(chooser);
+    QWidget* before =
+        window->findChild<SheetLikePanelViewController*>()
+            ? PanelFocusReturn::install(window->findChild<SheetLikePanelViewController*>()->view())->returnsTo()
+            : nullptr;
+    ASSERT_TRUE(keys::check(QStringLiteral("the link editor opened")));
+    ASSERT_EQ(keys::focused(), chooser->screenLinkButton())
+        << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
+
+    // Return on the first choice: the screen page, its strip with the keyboard.
+    keys::press(Qt::Key_Return);
+    QVR_ScreenLinkSelectionViewController* screens = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        screens = window->findChild<QVR_ScreenLinkSelectionViewController*>();
+        return screens && screens->thumbnailBar() && screens->thumbnailBar()->isVisible();
+    })) << "Return on Link to Screen opened nothing";
+    EXPECT_TRUE(waitFor([&] { return keys::focused() == screens->thumbnailBar(); }))
+        << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the screen link page opened")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !window->findChild<QVR_ScreenLinkSelectionViewController*>(); }, 5000))
+        << "Escape did not close the link editor";
+    EXPECT_TRUE(keys::check(QStringLiteral("the link editor closed with Escape")));
+    if (before) {
+        EXPECT_EQ(keys::focused(), before);
+    }
+
+    // Tab to the second choice, Return: the address field has the keyboard and Return in it keeps the link.
+    chooser = openChooser();
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(waitFor([&] { return keys::focused() == chooser->screenLinkButton(); }));
+    keys::press(Qt::Key_Tab);
+    EXPECT_EQ(keys::focused(), chooser->webLinkButton());
+    keys::press(Qt::Key_Return);
+    QLineEdit* address = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* web = window->findChild<QVR_ExternalLinkSelectionViewController*>();
+        address = web ? web->urlField() : nullptr;
+        return address && keys::focused() == address;
+    })) << "the keyboard is on "
+        << keys::describe(keys::focused()).toStdString();
+    keys::type(QStringLiteral("example.org"));
+    keys::press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000)) << "Return kept no link";
+    EXPECT_TRUE(keys::check(QStringLiteral("the link editor closed with Return")));
 }
