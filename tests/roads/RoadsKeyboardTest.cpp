@@ -45,6 +45,7 @@
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
@@ -815,4 +816,46 @@ TEST_F(KeyboardRoad, TheLinkEditorIsWorkedFromTheKeyboard)
     keys::press(Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000)) << "Return kept no link";
     EXPECT_TRUE(keys::check(QStringLiteral("the link editor closed with Return")));
+}
+
+// File › Post of a new document asks for its details: the title has the keyboard, Tab walks from the title through
+// the description on to the privacy choices without typing a tab into the description, and Escape cancels, giving
+// the keyboard back to the creator.
+TEST_F(KeyboardRoad, TheDetailsBeforePostingAreWalkedWithTab)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QWidget* before = keys::focused();
+    QPointer<QVREditTessarineDetailsWindowController> details;
+    bool walked = false;
+    QString onOpen;
+    QString afterTwoTabs;
+    QString description;
+    {
+        Answerer answer([&] {
+            if (!details)
+                details = visibleTopLevel<QVREditTessarineDetailsWindowController>();
+            if (!details || !details->isVisible() || walked || QApplication::activeWindow() != details)
+                return;
+            walked = true; // the keys turn the event loop: this answerer runs again meanwhile
+            onOpen = keys::focused() == details->titleField() ? QStringLiteral("the title")
+                                                              : keys::describe(keys::focused());
+            if (keys::focused() != details->titleField())
+                return;
+            keys::press(Qt::Key_Tab);
+            keys::press(Qt::Key_Tab);
+            afterTwoTabs = keys::focused() == details->descriptionTextView() ? QStringLiteral("the description")
+                                                                             : keys::describe(keys::focused());
+            description = details->descriptionTextView()->toPlainText();
+            keys::press(Qt::Key_Escape);
+        });
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("publish")));
+        ASSERT_TRUE(waitFor([&] { return walked && (!details || !details->isVisible()); }, 10000))
+            << "the details window did not close with Escape";
+    }
+    EXPECT_EQ(onOpen.toStdString(), "the title");
+    EXPECT_NE(afterTwoTabs.toStdString(), "the description") << "Tab stays in the description";
+    EXPECT_EQ(description.toStdString(), "") << "Tab typed into the description";
+    EXPECT_TRUE(keys::check(QStringLiteral("the details window closed with Escape")));
+    EXPECT_EQ(keys::focused(), before);
 }
