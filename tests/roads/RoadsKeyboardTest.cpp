@@ -10,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -30,6 +31,7 @@
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/Tessutils.h"
 #include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
 #include "inspector/links/QVR_LinkTypeSelectionViewController.h"
@@ -858,4 +860,33 @@ TEST_F(KeyboardRoad, TheDetailsBeforePostingAreWalkedWithTab)
     EXPECT_EQ(description.toStdString(), "") << "Tab typed into the description";
     EXPECT_TRUE(keys::check(QStringLiteral("the details window closed with Escape")));
     EXPECT_EQ(keys::focused(), before);
+}
+
+// A video inserted asks how to compress it: the first choice has the keyboard, Tab moves on, and Return presses the
+// choice that has it, as Space does; the video is then added and the keyboard is back in the creator.
+TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
+{
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    const QString clip = inputs.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../storage/data/clip.mp4"), clip));
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
+    ASSERT_TRUE(answerFileDialog(clip));
+    QVRCompressionSelectionViewController* presets = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        presets = openedMenu<QVRCompressionSelectionViewController>();
+        return presets && QApplication::activeWindow() == presets->view()->window();
+    }));
+    ASSERT_TRUE(keys::check(QStringLiteral("the compression chooser opened")));
+    EXPECT_EQ(keys::focused(), presets->smallButton());
+    keys::press(Qt::Key_Tab);
+    ASSERT_EQ(keys::focused(), presets->mediumButton());
+    keys::press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !openedMenu<QVRCompressionSelectionViewController>(); }, 5000))
+        << "Return on Medium chose nothing";
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
+    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }, 45000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the video was added")));
 }
