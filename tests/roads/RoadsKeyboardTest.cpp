@@ -862,8 +862,8 @@ TEST_F(KeyboardRoad, TheDetailsBeforePostingAreWalkedWithTab)
     EXPECT_EQ(keys::focused(), before);
 }
 
-// A video inserted asks how to compress it: the first choice has the keyboard, Tab moves on, and Return presses the
-// choice that has it, as Space does; the video is then added and the keyboard is back in the creator.
+// A video inserted from the keyboard asks how to compress it: the first choice has the keyboard, Tab moves on, and
+// Return presses the choice that has it, as Space does; once the video is added the keyboard is back on Insert.
 TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
 {
     QTemporaryDir inputs;
@@ -872,7 +872,20 @@ TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
     ASSERT_TRUE(QFile::copy(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../storage/data/clip.mp4"), clip));
     QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
+    QVR_ToolbarButton* insert = window->theToolBarView()->insertButton();
+    for (int press = 0; press < 40 && keys::focused() != insert; ++press)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_EQ(keys::focused(), insert) << "Tab never reached Insert";
+    keys::press(Qt::Key_Return);
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        menu = openedMenu<QVR_AddElementMenuViewController>();
+        return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
+    }));
+    const int videoRow = int(menu->cells().indexOf(menu->videoCell()));
+    for (int row = 0; row < videoRow; ++row)
+        keys::press(Qt::Key_Down);
+    keys::press(Qt::Key_Return);
     ASSERT_TRUE(answerFileDialog(clip));
     QVRCompressionSelectionViewController* presets = nullptr;
     ASSERT_TRUE(waitFor([&] {
@@ -887,6 +900,8 @@ TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
     EXPECT_TRUE(waitFor([&] { return !openedMenu<QVRCompressionSelectionViewController>(); }, 5000))
         << "Return on Medium chose nothing";
     ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
-    ASSERT_TRUE(waitFor([&] { return window->theToolBarView()->insertButton()->isEnabled(); }, 45000));
+    ASSERT_TRUE(waitFor([&] { return insert->isEnabled(); }, 45000));
     EXPECT_TRUE(keys::check(QStringLiteral("the video was added")));
+    // Insert, greyed while the video was added, has the keyboard again.
+    EXPECT_EQ(keys::focused(), insert) << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
 }
