@@ -2,7 +2,63 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
+
+namespace {
+
+// Watches a window that is not active for its next activation, then gives the keyboard to the widget, unless it
+// went away or cannot take it then. One per window: the latest widget wins.
+class KeyboardOnActivation : public QObject {
+public:
+    static void arrange(QWidget* widget)
+    {
+        QWidget* window = widget->window();
+        KeyboardOnActivation* watcher = nullptr;
+        for (QObject* child : window->children()) {
+            if ((watcher = dynamic_cast<KeyboardOnActivation*>(child)))
+                break;
+        }
+        if (!watcher)
+            watcher = new KeyboardOnActivation(window);
+        watcher->m_widget = widget;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parent() && event->type() == QEvent::WindowActivate) {
+            QWidget* widget = m_widget;
+            auto* window = static_cast<QWidget*>(parent());
+            if (widget && widget->window() == window && widget->isVisible() && widget->isEnabled() &&
+                window->focusWidget() != widget)
+                widget->setFocus(Qt::ActiveWindowFocusReason);
+            deleteLater();
+            window->removeEventFilter(this);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    explicit KeyboardOnActivation(QWidget* window)
+        : QObject(window)
+    {
+        window->installEventFilter(this);
+    }
+
+    QPointer<QWidget> m_widget;
+};
+
+} // namespace
+
+void PanelFocusReturn::giveKeyboardTo(QWidget* widget)
+{
+    if (!widget)
+        return;
+    widget->setFocus(Qt::OtherFocusReason);
+    if (!widget->isActiveWindow())
+        KeyboardOnActivation::arrange(widget);
+}
 
 PanelFocusReturn* PanelFocusReturn::install(QWidget* panel)
 {
@@ -51,7 +107,7 @@ void PanelFocusReturn::giveBack()
         return;
     QWidget* back = m_returnTo;
     if (back && back->window() == window && back->isVisible() && back->isEnabled()) {
-        back->setFocus(Qt::OtherFocusReason);
+        giveKeyboardTo(back);
         return;
     }
     // What had the keyboard went away meanwhile (the popover of an object no longer selected): the window's first

@@ -19,6 +19,11 @@ public:
     // the panel takes the keyboard) and again each time the panel shows.
     static PanelFocusReturn* install(QWidget* panel);
 
+    // Gives `widget` the keyboard. In a window that is not active it becomes the window's focused widget, and it
+    // takes the keyboard again when the window is next activated, should anything have put it elsewhere meanwhile
+    // (a closed window's keyboard handed back to the widget that had it before, which has moved on since).
+    static void giveKeyboardTo(QWidget* widget);
+
     QWidget* returnsTo() const { return m_returnTo; }
     // For an owner that moves the keyboard itself as the panel opens (greying the controls that had it).
     void setReturnsTo(QWidget* widget) { m_returnTo = widget; }

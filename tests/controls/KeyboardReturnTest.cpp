@@ -122,6 +122,32 @@ TEST(KeyboardReturn, AClosedPanelGivesTheKeyboardBack)
     delete shield.data();
 }
 
+// A panel that closes while its window is not active (another window opened right after it) gives the keyboard
+// back on the window's next activation, although a window that closed meanwhile handed it to what had it when
+// that window opened.
+TEST(KeyboardReturn, AKeyboardGivenBackWhileTheWindowIsNotActiveHoldsAtItsActivation)
+{
+    FieldsWindow main;
+    ASSERT_TRUE(showActive(&main.window));
+    main.first->setFocus();
+    QWidget other(nullptr, Qt::Dialog);
+    other.resize(100, 100);
+    ASSERT_TRUE(showActive(&other));
+
+    PanelFocusReturn::giveKeyboardTo(main.second);
+    EXPECT_EQ(main.window.focusWidget(), main.second);
+    main.first->setFocus(); // the stale hand-back
+    ASSERT_TRUE(showActive(&main.window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == main.second; }, 2000));
+
+    // Once: a later activation leaves the keyboard where the user put it.
+    main.first->setFocus();
+    ASSERT_TRUE(showActive(&other));
+    ASSERT_TRUE(showActive(&main.window));
+    QTest::qWait(50);
+    EXPECT_EQ(QApplication::focusWidget(), main.first);
+}
+
 // A shield that lets events through: a click beside its panel closes it and reaches the widget it was aimed at.
 TEST(KeyboardReturn, APassThroughShieldLetsTheClickThatClosesItReachItsTarget)
 {

@@ -10,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -17,27 +18,36 @@
 #include "app/QVRAppDelegate.h"
 #include "controls/FloatingWindowCloser.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/PanelFocusReturn.h"
 #include "controls/SheetLikePanelViewController.h"
 #include "controls/UniversalPopover.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 #include "creator/addition/QVR_AddShapeMenuViewController.h"
 #include "creator/addition/QVR_AddStreamingVideoViewController.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/toolbar/QVR_ToolbarButton.h"
 #include "creator/window/QVR_CreatorWindow.h"
+#include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/Tessutils.h"
+#include "inspector/links/QVR_ExternalLinkSelectionViewController.h"
+#include "inspector/links/QVR_LinkTypeSelectionViewController.h"
+#include "inspector/links/QVR_ScreenLinkSelectionViewController.h"
 #include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "inspector/panels/QVRXYPaletteView.h"
 #include "inspector/pickers/ColorPanel.h"
 #include "inspector/pickers/QVRColorPicker.h"
+#include "inspector/popovers/QVRMMObjToolbarPopoverBase.h"
 #include "inspector/sidemenu/QVR_ContextualMenuView.h"
 #include "inspector/sidemenu/QVR_SideMenuOutlets.h"
 #include "library/account/QVRRegisterWallWindowController.h"
 #include "library/account/QVR_ProfileEditorWebViewWindowController.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRMyTessarinesViewController.h"
+#include "library/publish/QVREditTessarineDetailsWindowController.h"
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
@@ -735,4 +745,163 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     keys::press(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
     EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
+}
+
+// A selection's Set Link opens the link type chooser with the keyboard on its first choice, framed: Tab moves
+// between the choices and Return presses one; a page pushed takes the keyboard (the screen strip, the address
+// field), and Escape leaves the editor with the keyboard back where it was, never left under the panel.
+TEST_F(KeyboardRoad, TheLinkEditorIsWorkedFromTheKeyboard)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    const Proxy shape = addShape(window);
+    ASSERT_TRUE(shape);
+    QWidget* link = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* container = window->theArtBoard()->singleScreen()->containerForMixedMediaObject(shape);
+        auto* popover = container ? dynamic_cast<QVRMMObjToolbarPopoverBase*>(container->popoverController()) : nullptr;
+        link = popover ? popover->toolbarViewWithTag(QVRToolbarPopoverController::LinkTag) : nullptr;
+        return link && link->isVisible();
+    }));
+    auto openChooser = [&]() -> QVR_LinkTypeSelectionViewController* {
+        click(link);
+        QVR_LinkTypeSelectionViewController* chooser = nullptr;
+        waitFor([&] {
+            chooser = window->findChild<QVR_LinkTypeSelectionViewController*>();
+            return chooser && chooser->screenLinkButton() && chooser->screenLinkButton()->isVisible();
+        });
+        return chooser;
+    };
+    QVR_LinkTypeSelectionViewController* chooser = openChooser();
+    ASSERT_TRUE(chooser);
+    QWidget* before =
+        window->findChild<SheetLikePanelViewController*>()
+            ? PanelFocusReturn::install(window->findChild<SheetLikePanelViewController*>()->view())->returnsTo()
+            : nullptr;
+    ASSERT_TRUE(keys::check(QStringLiteral("the link editor opened")));
+    ASSERT_EQ(keys::focused(), chooser->screenLinkButton())
+        << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
+
+    // Return on the first choice: the screen page, its strip with the keyboard.
+    keys::press(Qt::Key_Return);
+    QVR_ScreenLinkSelectionViewController* screens = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        screens = window->findChild<QVR_ScreenLinkSelectionViewController*>();
+        return screens && screens->thumbnailBar() && screens->thumbnailBar()->isVisible();
+    })) << "Return on Link to Screen opened nothing";
+    EXPECT_TRUE(waitFor([&] { return keys::focused() == screens->thumbnailBar(); }))
+        << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the screen link page opened")));
+    keys::press(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !window->findChild<QVR_ScreenLinkSelectionViewController*>(); }, 5000))
+        << "Escape did not close the link editor";
+    EXPECT_TRUE(keys::check(QStringLiteral("the link editor closed with Escape")));
+    if (before) {
+        EXPECT_EQ(keys::focused(), before);
+    }
+
+    // Tab to the second choice, Return: the address field has the keyboard and Return in it keeps the link.
+    chooser = openChooser();
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(waitFor([&] { return keys::focused() == chooser->screenLinkButton(); }));
+    keys::press(Qt::Key_Tab);
+    EXPECT_EQ(keys::focused(), chooser->webLinkButton());
+    keys::press(Qt::Key_Return);
+    QLineEdit* address = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* web = window->findChild<QVR_ExternalLinkSelectionViewController*>();
+        address = web ? web->urlField() : nullptr;
+        return address && keys::focused() == address;
+    })) << "the keyboard is on "
+        << keys::describe(keys::focused()).toStdString();
+    keys::type(QStringLiteral("example.org"));
+    keys::press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return (*shape)->action() != nullptr; }, 5000)) << "Return kept no link";
+    EXPECT_TRUE(keys::check(QStringLiteral("the link editor closed with Return")));
+}
+
+// File › Post of a new document asks for its details: the title has the keyboard, Tab walks from the title through
+// the description on to the privacy choices without typing a tab into the description, and Escape cancels, giving
+// the keyboard back to the creator.
+TEST_F(KeyboardRoad, TheDetailsBeforePostingAreWalkedWithTab)
+{
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QWidget* before = keys::focused();
+    QPointer<QVREditTessarineDetailsWindowController> details;
+    bool walked = false;
+    QString onOpen;
+    QString afterTwoTabs;
+    QString description;
+    {
+        Answerer answer([&] {
+            if (!details)
+                details = visibleTopLevel<QVREditTessarineDetailsWindowController>();
+            if (!details || !details->isVisible() || walked || QApplication::activeWindow() != details)
+                return;
+            walked = true; // the keys turn the event loop: this answerer runs again meanwhile
+            onOpen = keys::focused() == details->titleField() ? QStringLiteral("the title")
+                                                              : keys::describe(keys::focused());
+            if (keys::focused() != details->titleField())
+                return;
+            keys::press(Qt::Key_Tab);
+            keys::press(Qt::Key_Tab);
+            afterTwoTabs = keys::focused() == details->descriptionTextView() ? QStringLiteral("the description")
+                                                                             : keys::describe(keys::focused());
+            description = details->descriptionTextView()->toPlainText();
+            keys::press(Qt::Key_Escape);
+        });
+        ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("publish")));
+        ASSERT_TRUE(waitFor([&] { return walked && (!details || !details->isVisible()); }, 10000))
+            << "the details window did not close with Escape";
+    }
+    EXPECT_EQ(onOpen.toStdString(), "the title");
+    EXPECT_NE(afterTwoTabs.toStdString(), "the description") << "Tab stays in the description";
+    EXPECT_EQ(description.toStdString(), "") << "Tab typed into the description";
+    EXPECT_TRUE(keys::check(QStringLiteral("the details window closed with Escape")));
+    EXPECT_EQ(keys::focused(), before);
+}
+
+// A video inserted from the keyboard asks how to compress it: the first choice has the keyboard, Tab moves on, and
+// Return presses the choice that has it, as Space does; once the video is added the keyboard is back on Insert.
+TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
+{
+    QTemporaryDir inputs;
+    ASSERT_TRUE(inputs.isValid());
+    const QString clip = inputs.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../storage/data/clip.mp4"), clip));
+    QVR_CreatorWindow* window = newWindow();
+    ASSERT_TRUE(window);
+    QVR_ToolbarButton* insert = window->theToolBarView()->insertButton();
+    for (int press = 0; press < 40 && keys::focused() != insert; ++press)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_EQ(keys::focused(), insert) << "Tab never reached Insert";
+    keys::press(Qt::Key_Return);
+    QVR_AddElementMenuViewController* menu = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        menu = openedMenu<QVR_AddElementMenuViewController>();
+        return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
+    }));
+    const int videoRow = int(menu->cells().indexOf(menu->videoCell()));
+    for (int row = 0; row < videoRow; ++row)
+        keys::press(Qt::Key_Down);
+    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(answerFileDialog(clip));
+    QVRCompressionSelectionViewController* presets = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        presets = openedMenu<QVRCompressionSelectionViewController>();
+        return presets && QApplication::activeWindow() == presets->view()->window();
+    }));
+    ASSERT_TRUE(keys::check(QStringLiteral("the compression chooser opened")));
+    EXPECT_EQ(keys::focused(), presets->smallButton());
+    keys::press(Qt::Key_Tab);
+    ASSERT_EQ(keys::focused(), presets->mediumButton());
+    keys::press(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !openedMenu<QVRCompressionSelectionViewController>(); }, 5000))
+        << "Return on Medium chose nothing";
+    ASSERT_TRUE(waitFor([&] { return countObjects(shownScreen(window), Type::Video) == 1; }, 45000));
+    ASSERT_TRUE(waitFor([&] { return insert->isEnabled(); }, 45000));
+    EXPECT_TRUE(keys::check(QStringLiteral("the video was added")));
+    // Insert, greyed while the video was added, has the keyboard again.
+    EXPECT_EQ(keys::focused(), insert) << "the keyboard is on " << keys::describe(keys::focused()).toStdString();
 }

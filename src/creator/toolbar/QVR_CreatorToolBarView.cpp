@@ -19,6 +19,7 @@
 
 #include "controls/ComboBoxView.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "controls/PanelFocusReturn.h"
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
@@ -378,8 +379,21 @@ void QVR_CreatorToolBarView::updateButtonStates()
     auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
     const bool busy = creator && creator->isAddingContent();
     m_detailsButton->setEnabled(false);
-    m_insertButton->setEnabled(hasDocument && !busy);
-    m_addScreenButton->setEnabled(hasDocument && !busy);
+    // A greyed button hands the keyboard on to the next control that takes it (Guide), where the next key would
+    // open something else: the add button takes it back once enabled again, unless it was moved on meanwhile.
+    QWidget* focused = window()->focusWidget();
+    const bool addEnabled = hasDocument && !busy;
+    m_insertButton->setEnabled(addEnabled);
+    m_addScreenButton->setEnabled(addEnabled);
+    if (!addEnabled && (focused == m_insertButton || focused == m_addScreenButton)) {
+        m_greyedWithKeyboard = focused;
+        m_keyboardMovedTo = window()->focusWidget();
+    } else if (addEnabled && m_greyedWithKeyboard) {
+        if (m_greyedWithKeyboard->isVisible() && window()->focusWidget() == m_keyboardMovedTo)
+            PanelFocusReturn::giveKeyboardTo(m_greyedWithKeyboard);
+        m_greyedWithKeyboard.clear();
+        m_keyboardMovedTo.clear();
+    }
     m_guideButton->setEnabled(static_cast<bool>(CreatorToolbarPanels::shared().guide));
     m_titleLabel->setEnabled(hasDocument && CreatorToolbarPanels::shared().titleEditor);
 }

@@ -122,6 +122,9 @@ private:
     bool m_shownOnce = false;
 
     QPointer<MouseEventShieldWindow> m_shield;
+    // An add button greyed while it had the keyboard, and where the keyboard moved on to then.
+    QPointer<QWidget> m_greyedWithKeyboard;
+    QPointer<QWidget> m_keyboardMovedTo;
     QPointer<QWidget> m_panel;
     std::shared_ptr<WindowSizeLock> m_sizeLock;
     NotificationObservation m_zoomObservation;

@@ -85,7 +85,8 @@ void QVRCompressionSelectionViewController::loadView()
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, Tessutils::tessarineBlackColor());
         button->setPalette(palette);
-        button->setAutoDefault(false);
+        // Return presses the choice that has the keyboard, as Space does.
+        button->setAutoDefault(true);
         connect(button, &QPushButton::clicked, this, [this, button] { compressionButtonPressed(button); });
         buttons->addWidget(button);
         return button;

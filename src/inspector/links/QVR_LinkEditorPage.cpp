@@ -146,7 +146,10 @@ QPushButton* QVR_LinkEditorPage::makeChooserButton(const QString& text, QWidget*
     button->setMinimumSize(240, 44);
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(0, 120, 194); color: white; border: none;"
                                          " border-radius: 2px; padding: 8px 16px; font-size: 15px; }"
-                                         " QPushButton:pressed { background-color: rgb(0, 96, 155); }"));
+                                         " QPushButton:pressed { background-color: rgb(0, 96, 155); }"
+                                         " QPushButton:focus { border: 2px solid white; }"));
+    // Return presses the button that has the keyboard, as Space does (the panel is no dialog that would do it).
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -157,8 +160,10 @@ QPushButton* QVR_LinkEditorPage::makeTextButton(const QString& text, QWidget* pa
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(247, 247, 247); color: %1;"
                                          " border: 1px solid rgb(158, 158, 158); border-radius: 4px;"
                                          " padding: 6px 18px; }"
-                                         " QPushButton:disabled { color: rgb(160, 160, 160); }")
+                                         " QPushButton:disabled { color: rgb(160, 160, 160); }"
+                                         " QPushButton:focus { border: 2px solid rgb(0, 120, 194); }")
                               .arg(Tessutils::tessarineBlackColor().name()));
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/NavigationController.h"
@@ -73,6 +74,12 @@ void QVR_LinkTypeSelectionViewController::loadView()
     connect(m_flowEmbedLinkButton, &QPushButton::clicked, this, [this] { flowEmbedLinkPressed(); });
     setTitle(UFM::CHOOSE_LINK_TYPE());
     setView(view);
+    // The first choice takes the keyboard once the page shows; what had it stays under the panel otherwise.
+    QPointer<QPushButton> first = m_screenLinkButton;
+    QTimer::singleShot(0, this, [first] {
+        if (first)
+            first->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void QVR_LinkTypeSelectionViewController::push(QVR_LinkEditorPage* page)

@@ -70,6 +70,7 @@ void QVR_ScreenLinkSelectionViewController::loadView()
     scroller->setWidgetResizable(false);
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_thumbnailBar = new QVR_LinkTargetThumbnailBar;
+    m_thumbnailBar->setFocusPolicy(Qt::StrongFocus);
     scroller->setWidget(m_thumbnailBar);
     scroller->setFixedHeight(m_thumbnailBar->itemSize().height() +
                              scroller->horizontalScrollBar()->sizeHint().height());
@@ -143,6 +144,12 @@ void QVR_ScreenLinkSelectionViewController::loadView()
     connect(m_thumbnailBar, &SingleRowCollectionView::selectionIndexesChanged, this, [this] { updateSaveButton(); });
     updateSaveButton();
 
+    // The strip takes the keyboard once the page shows: the arrows pick the screen.
+    QPointer<QVRThumbnailBar> strip = m_thumbnailBar;
+    QTimer::singleShot(0, this, [strip] {
+        if (strip)
+            strip->setFocus(Qt::OtherFocusReason);
+    });
     QPointer<QVR_ScreenLinkSelectionViewController> self(this);
     QTimer::singleShot(kInitialSelectionDelayMs, this, [self] {
         if (self && self->m_thumbnailBar && self->m_initialIndex < int(self->m_screens.size()))

@@ -130,6 +130,8 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     m_titleField->setPlaceholderText(UFM::TITLE_YOUR_TESSARINE_TEXT());
     m_descriptionTextView = new QPlainTextEdit(this);
     m_descriptionTextView->setFixedHeight(72);
+    // Tab walks on to the privacy choices, as from every other field here; it types no tab into the text.
+    m_descriptionTextView->setTabChangesFocus(true);
 
     m_publicRadio = new QRadioButton(UFM::PUBLIC_EVERYONE_TEXT(), this);
     m_groupRadio = new QRadioButton(UFM::GROUP_ONLY_TEXT(), this);
