@@ -123,7 +123,14 @@ void QVRTessarinePasswordUnlockViewController::handleReply(const QString& reply)
         if (!description.isEmpty())
             alert.informativeText = description;
     }
-    AlertPresenter::shared().show(alert, view(), [](const AlertResponse&) {});
+    // Back from the alert, the refused password is selected in its field: what is typed next replaces it.
+    QPointer<QLineEdit> field = m_passwordField;
+    AlertPresenter::shared().show(alert, view(), [field](const AlertResponse&) {
+        if (!field)
+            return;
+        field->selectAll();
+        field->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void QVRTessarinePasswordUnlockViewController::showPrompt(const QString& stringID,

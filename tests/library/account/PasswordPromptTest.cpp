@@ -42,6 +42,9 @@ TEST(PasswordPromptTest, WrongPasswordAlertsADroppedConnectionSaysSoAndTheRightO
     EXPECT_EQ(env.alerts.requests.back().messageText, QStringLiteral("abc"));
     EXPECT_EQ(env.alerts.requests.back().informativeText, UFM::PASSWORD_WAS_INCORRECT_TEXT());
     EXPECT_TRUE(prompt.unlockButton()->isEnabled());
+    // The refused password is selected, so the next one typed replaces it.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return prompt.passwordField()->selectedText() == QStringLiteral("wrong"); }, 2000));
 
     env.service.injectReply(QString(), FakeHttpReply::drop(), -1);
     prompt.unlockButton()->click();
