@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractSpinBox>
 #include <QBuffer>
 #include <QDoubleSpinBox>
@@ -19,6 +21,7 @@
 #include "controls/FloatingWindowCloser.h"
 #include "controls/MouseEventShieldWindow.h"
 #include "controls/PanelFocusReturn.h"
+#include "controls/QVR_LoadingViewController.h"
 #include "controls/SheetLikePanelViewController.h"
 #include "controls/UniversalPopover.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
@@ -62,6 +65,7 @@
 #include "roads/RoadsTestSupport.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
+#include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
@@ -654,16 +658,13 @@ TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
     EXPECT_TRUE(keys::check(QStringLiteral("the document opened from its tile")));
 }
 
-// In the Templates window the tile with the keyboard shows its Preview and Choose as a hovered one does; Space there
-// previews its template, and Escape ends the preview with the keyboard back on the tile (a second Escape leaves).
-TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
+// One template of the service's, `name`, with a sample of one screen (holding a picture of the service's when
+// asked) and a grey icon; the list it replaces.
+static QJsonArray offerOneTemplate(FakeWebService* service, const QString& name, bool withPicture = false)
 {
-    // One template of the service's, with a sample of one screen and a grey icon.
-    FakeWebService* service = signedInService();
     auto sample = ZERI_TessarineModel::create();
-    sample->firstFlowmodel()->addFlowScreen(ZERI_FlowScreenModel::create());
-    const QUrl sampleURL =
-        service->addContent(QStringLiteral("road-template-sample"), sample->jsonData(), QStringLiteral("sample.json"));
+    auto screen = ZERI_FlowScreenModel::create();
+    sample->firstFlowmodel()->addFlowScreen(screen);
     QImage icon(40, 20, QImage::Format_RGB32);
     icon.fill(Qt::gray);
     QByteArray iconBytes;
@@ -671,10 +672,21 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     iconBuffer.open(QIODevice::WriteOnly);
     icon.save(&iconBuffer, "PNG");
     const QUrl iconURL =
-        service->addContent(QStringLiteral("road-template-icon"), iconBytes, QStringLiteral("icon.png"));
+        service->addContent(QStringLiteral("%1-template-icon").arg(name), iconBytes, QStringLiteral("icon.png"));
+    if (withPicture) {
+        auto picture = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+        (*picture)->setFrame(QRectF(100, 100, 400, 200));
+        auto asset = ZERI_ContentAsset::create();
+        asset->setExternalURL(service->addContent(QStringLiteral("%1-template-picture").arg(name), iconBytes,
+                                                  QStringLiteral("picture.png")));
+        (*picture)->setOriginalImageAsset(asset);
+        screen->addMixedMediaObject(picture);
+    }
+    const QUrl sampleURL = service->addContent(QStringLiteral("%1-template-sample").arg(name), sample->jsonData(),
+                                               QStringLiteral("sample.json"));
     const QJsonObject entry{
-        {QStringLiteral("themeId"), QStringLiteral("road")},
-        {QStringLiteral("id"), QStringLiteral("api-road")},
+        {QStringLiteral("themeId"), name},
+        {QStringLiteral("id"), QStringLiteral("api-") + name},
         {QStringLiteral("themePriority"), 1},
         {QStringLiteral("themeTextColors"), QJsonArray{QStringLiteral("0x112233")}},
         {QStringLiteral("themeBackgroundColors"), QJsonArray{QStringLiteral("0x445566ff")}},
@@ -687,6 +699,15 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
         before = state.templates;
         state.templates = QJsonArray{entry};
     });
+    return before;
+}
+
+// In the Templates window the tile with the keyboard shows its Preview and Choose as a hovered one does; Space there
+// previews its template, and Escape ends the preview with the keyboard back on the tile (a second Escape leaves).
+TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
+{
+    FakeWebService* service = signedInService();
+    const QJsonArray before = offerOneTemplate(service, QStringLiteral("road"));
     const auto restore =
         qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
 
@@ -745,6 +766,96 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     keys::press(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
     EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
+}
+
+// A template chosen from the keyboard while its sample is slow to come: the loading view has the keyboard on its
+// Cancel, the tiles behind take no key meanwhile (Space there would preview another), and Space on Cancel stops the
+// loading with the keyboard back on the tile and no document made.
+TEST_F(KeyboardRoad, ATemplatesLoadingHasTheKeyboardUntilCancelled)
+{
+    // Long enough for the keys typed meanwhile, short enough for what was on its way to end within the road.
+    constexpr int kSlowContentMs = 4000;
+    FakeWebService* service = signedInService();
+    const QJsonArray before = offerOneTemplate(service, QStringLiteral("slow"), true);
+    const auto restore = qScopeGuard([&] {
+        service->setContentDelay(0);
+        service->withState([&](FakeWebService::State& state) { state.templates = before; });
+    });
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    const QList<QVR_CreatorWindow*> creatorsBefore = creatorWindows();
+    // The template's sample and its picture are slow to come from here on.
+    service->setContentDelay(kSlowContentMs);
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVRTemplateChooserWindowController* chooser = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        chooser = QVRTemplateChooserWindowController::existingInstance();
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+            return false;
+        const auto tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+        // The list of the service's has come: the slow template is offered (not one known from before).
+        const bool offered = std::any_of(tiles.begin(), tiles.end(), [](QVR_TemplateCollectionViewObject* tile) {
+            return tile->templateId().contains(QStringLiteral("slow"));
+        });
+        return offered && keys::focused() == tiles.first()->cellView();
+    }));
+    QPointer<QWidget> templates = chooser->myWindow();
+    QPointer<QVR_TemplateChooserViewController> controller = chooser->templateChooserViewController();
+    // Tab to a template of the service's; the tiles are looked up afresh, as a list that comes again replaces them.
+    const auto cellOf = [&](const QString& id) -> QWidget* {
+        if (!controller)
+            return nullptr;
+        for (QVR_TemplateCollectionViewObject* each : controller->templateThumbnailController()->templatesArray())
+            if (each->templateId() == id)
+                return each->cellView();
+        return nullptr;
+    };
+    QString templateId;
+    for (int i = 0; i < 20 && templateId.isEmpty() && controller; ++i) {
+        const auto shown = controller->templateThumbnailController()->templatesArray();
+        for (QVR_TemplateCollectionViewObject* each : shown)
+            if (keys::focused() == each->cellView() && each->templateId().contains(QStringLiteral("slow")))
+                templateId = each->templateId();
+        if (templateId.isEmpty())
+            keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    }
+    ASSERT_FALSE(templateId.isEmpty()) << "Tab never reached a template";
+
+    keys::press(Qt::Key_Return);
+    QPushButton* cancel = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            cancel = controller && controller->loadingVC() ? controller->loadingVC()->cancelButton() : nullptr;
+            return cancel && cancel->isVisible();
+        },
+        5000))
+        << "no loading view while the sample comes; new windows: " << (creatorWindows().size() - creatorsBefore.size());
+    EXPECT_EQ(keys::focused(), cancel) << "while loading the keyboard is in "
+                                       << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the template loading")));
+    keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    EXPECT_NE(keys::focused(), cellOf(templateId)) << "Tab went to the tiles behind the loading view";
+    for (int i = 0; i < 10 && keys::focused() != cancel; ++i)
+        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    ASSERT_EQ(keys::focused(), cancel);
+    keys::press(Qt::Key_Space);
+    ASSERT_TRUE(waitFor(
+        [&] { return controller && (!controller->loadingVC() || !controller->loadingVC()->view()->isVisible()); },
+        5000))
+        << "Space on Cancel left the loading view";
+    ASSERT_TRUE(controller && templates && templates->isVisible());
+    EXPECT_FALSE(controller->previewVC()) << "a preview opened";
+    EXPECT_TRUE(waitFor([&] { return keys::focused() == cellOf(templateId); }, 2000))
+        << "after Cancel the keyboard is in " << keys::describe(keys::focused()).toStdString();
+    EXPECT_TRUE(keys::check(QStringLiteral("the loading cancelled")));
+    service->setContentDelay(0);
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
+    // What was on its way still comes, and makes nothing.
+    QTest::qWait(kSlowContentMs + 500);
+    EXPECT_EQ(creatorWindows(), creatorsBefore) << "a cancelled template made a document";
 }
 
 // A selection's Set Link opens the link type chooser with the keyboard on its first choice, framed: Tab moves

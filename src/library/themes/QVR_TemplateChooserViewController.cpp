@@ -1,6 +1,7 @@
 #include "library/themes/QVR_TemplateChooserViewController.h"
 
 #include <QAbstractAnimation>
+#include <QApplication>
 #include <QEvent>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -192,6 +193,26 @@ void QVR_TemplateChooserViewController::showLoadingView()
     m_loadingViewPlacementView->raise();
     m_loadingVC->view()->setGeometry(m_loadingViewPlacementView->rect());
     m_loadingVC->view()->show();
+    // While a template loads, the grid behind takes no keys (a Space there would start another template) and Cancel
+    // has the keyboard; it goes back to the tile when the loading view goes.
+    QWidget* focused = QApplication::focusWidget();
+    if (focused && host->isAncestorOf(focused) && !m_loadingViewPlacementView->isAncestorOf(focused)) {
+        m_focusBeforeLoading = focused;
+        // The tiles are made anew when the list comes again: the tile is found again by its template.
+        m_focusTemplateBeforeLoading.clear();
+        for (QVR_TemplateCollectionViewObject* tile : m_thumbnailController->templatesArray()) {
+            if (tile->cellView() && (tile->cellView() == focused || tile->cellView()->isAncestorOf(focused)))
+                m_focusTemplateBeforeLoading = tile->templateId();
+        }
+    }
+    for (QWidget* behind :
+         {static_cast<QWidget*>(m_collectionView.data()), static_cast<QWidget*>(m_nextPageButton.data()),
+          static_cast<QWidget*>(m_previousPageButton.data())}) {
+        if (behind)
+            behind->setEnabled(false);
+    }
+    if (QPushButton* cancel = m_loadingVC->cancelButton())
+        cancel->setFocus(Qt::OtherFocusReason);
 }
 
 void QVR_TemplateChooserViewController::hideLoadingView()
@@ -200,6 +221,22 @@ void QVR_TemplateChooserViewController::hideLoadingView()
         m_loadingVC->view()->hide();
     if (m_loadingViewPlacementView)
         m_loadingViewPlacementView->hide();
+    for (QWidget* behind :
+         {static_cast<QWidget*>(m_collectionView.data()), static_cast<QWidget*>(m_nextPageButton.data()),
+          static_cast<QWidget*>(m_previousPageButton.data())}) {
+        if (behind)
+            behind->setEnabled(true);
+    }
+    QPointer<QWidget> before = std::exchange(m_focusBeforeLoading, nullptr);
+    const QString templateBefore = std::exchange(m_focusTemplateBeforeLoading, QString());
+    if ((!before || !before->isVisible()) && !templateBefore.isEmpty() && m_thumbnailController) {
+        for (QVR_TemplateCollectionViewObject* tile : m_thumbnailController->templatesArray()) {
+            if (tile->templateId() == templateBefore)
+                before = tile->cellView();
+        }
+    }
+    if (before && before->isVisible())
+        before->setFocus(Qt::OtherFocusReason);
 }
 
 QVR_TemplateChooserCollectionView* QVR_TemplateChooserViewController::collectionView()

@@ -125,6 +125,8 @@ private:
     QPointer<QPushButton> m_nextPageButton;
     QPointer<QPushButton> m_previousPageButton;
     QPointer<QWidget> m_loadingViewPlacementView;
+    QPointer<QWidget> m_focusBeforeLoading;
+    QString m_focusTemplateBeforeLoading;
     QPointer<QLabel> m_chooseTemplateLabel;
     QPointer<QLabel> m_serviceNoticeLabel;
     QPointer<QVR_TemplateChooserThumbnailController> m_thumbnailController;
