@@ -362,13 +362,16 @@ TEST(RotateHandles, QuarterTurnsTurnTheFrameAndKeepTheSamePartOfTheImage)
 
     // While turning, one half-transparent snapshot of the picture turns with the pointer; the container never
     // does.
-    const QPoint to = e.pressAndMove(1, true, QPoint(-50, 150));
+    // The grabbed corner moved by (-50, 150) points: a quarter turn, at whatever zoom the board settled on.
+    const QTransform shown = e.board()->theScrollView()->viewportTransform();
+    const QPoint quarter = (shown.map(QPointF(-50, 150)) - shown.map(QPointF(0, 0))).toPoint();
+    const QPoint to = e.pressAndMove(1, true, quarter);
     auto snapshots = e.pixmapItems();
     ASSERT_EQ(snapshots.size(), 1u);
     const QImage snapshot = snapshots.front()->pixmap().toImage();
     EXPECT_EQ(snapshot.pixelColor(snapshot.rect().center()), QColor(Qt::darkGreen));
     EXPECT_DOUBLE_EQ(snapshots.front()->opacity(), 0.5);
-    EXPECT_NEAR(snapshots.front()->rotation(), 90, 0.5);
+    EXPECT_NEAR(snapshots.front()->rotation(), 90, 0.5) << "the board's scale is " << shown.m11();
     EXPECT_TRUE(e.container(image)->transform().isIdentity());
     EXPECT_EQ(e.container(image)->rotation(), 0);
     QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to);
