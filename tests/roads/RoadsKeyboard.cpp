@@ -426,6 +426,20 @@ bool check(const QString& step)
     return checkNow(step);
 }
 
+bool checkOnceLanded(const QString& step, int timeoutMs)
+{
+    Watcher& watcher = Watcher::shared();
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::processEvents();
+        QTest::qWait(20);
+    }
+    watcher.waitForKeyboardToSettle();
+    // Judged as it stands once it holds, or once the time is up.
+    if (!QTest::qWaitFor([&] { return !watcher.anyViolation() && brokenNow().isEmpty(); }, timeoutMs))
+        QCoreApplication::processEvents();
+    return checkNow(step);
+}
+
 bool checkBetweenSteps(const QString& step)
 {
     if (QThread::currentThread()->loopLevel() > 0)

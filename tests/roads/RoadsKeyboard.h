@@ -32,6 +32,9 @@ QWidget* focused();
 // Checks the rule on what shows now and on what closed since the last check; adds a failure naming `step` and
 // what broke, and answers whether the rule held.
 bool check(const QString& step);
+// As check, at the end of a road: a keyboard still on its way back (late on a busy machine) is given up to
+// `timeoutMs` to land before the rule is judged.
+bool checkOnceLanded(const QString& step, int timeoutMs = 3000);
 
 // The same check between two steps of a road, as the support's steps take them (a click, a menu item, a window
 // closed), on what the step before left: from the road's own level only (inside a dialog's own event loop, a

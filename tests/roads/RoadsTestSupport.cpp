@@ -409,7 +409,7 @@ void closeDocumentWindows()
     waitFor([] { return creatorWindows().isEmpty(); }, 10000);
     // The road is over: the keyboard has its time to come back.
     if (QThread::currentThread()->loopLevel() == 0)
-        keyboard::check(QStringLiteral("the document windows closed"));
+        keyboard::checkOnceLanded(QStringLiteral("the document windows closed"));
 }
 
 std::shared_ptr<ZERI_FlowScreenModel> shownScreen(QVR_CreatorWindow* window)
