@@ -353,6 +353,13 @@ bool press(Qt::Key key, Qt::KeyboardModifiers modifiers, int pauseMs)
     return true;
 }
 
+bool tabUntil(const std::function<bool()>& reached, int presses)
+{
+    for (int press = 0; press < presses && !reached(); ++press)
+        keyboard::press(Qt::Key_Tab, Qt::NoModifier, 20);
+    return reached();
+}
+
 bool type(const QString& text, int pauseMs)
 {
     Watcher::shared().waitForKeyboardToSettle();

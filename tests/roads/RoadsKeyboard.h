@@ -3,6 +3,8 @@
 #include <QString>
 #include <Qt>
 
+#include <functional>
+
 class QWidget;
 
 // The keyboard as the user meets it, and the rule it keeps in every window:
@@ -25,6 +27,9 @@ namespace roads::keyboard {
 bool press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int pauseMs = 60);
 // Text typed key by key the same way.
 bool type(const QString& text, int pauseMs = 40);
+// Tab, as a person presses it, until `reached` holds (checked before each press); at most `presses` times.
+// Answers whether it was reached.
+bool tabUntil(const std::function<bool()>& reached, int presses = 40);
 
 // The widget the next key reaches (the focused widget of the window with the keyboard), or null.
 QWidget* focused();

@@ -127,21 +127,28 @@ protected:
                 shapes.push_back(object);
         return shapes;
     }
+    // With Insert opening and the keyboard on its first row: Down to `row`, then Return.
+    static bool chooseInsertRowByKeys(QVR_TableViewCellLikeView* (QVR_AddElementMenuViewController::*row)() const)
+    {
+        QVR_AddElementMenuViewController* menu = nullptr;
+        if (!waitFor([&] {
+                menu = openedMenu<QVR_AddElementMenuViewController>();
+                return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
+            }))
+            return false;
+        const int index = int(menu->cells().indexOf((menu->*row)()));
+        for (int step = 0; step < index; ++step)
+            keys::press(Qt::Key_Down);
+        keys::press(Qt::Key_Return);
+        return true;
+    }
     // Insert › Shape › the first shape, with the keyboard once Insert is open.
     static Proxy addShape(QVR_CreatorWindow* window)
     {
         const size_t before = shapesOf(window).size();
         click(window->theToolBarView()->insertButton());
-        QVR_AddElementMenuViewController* menu = nullptr;
-        if (!waitFor([&] {
-                return (menu = openedMenu<QVR_AddElementMenuViewController>()) && menu->cells().value(0) &&
-                       menu->cells().value(0)->hasFocus();
-            }))
+        if (!chooseInsertRowByKeys(&QVR_AddElementMenuViewController::shapeCell))
             return nullptr;
-        const int shapeRow = int(menu->cells().indexOf(menu->shapeCell()));
-        for (int row = 0; row < shapeRow; ++row)
-            keys::press(Qt::Key_Down);
-        keys::press(Qt::Key_Return);
         QVR_AddShapeMenuView* shapes = nullptr;
         if (!waitFor([&] {
                 auto* chooser = openedMenu<QVR_AddShapeMenuViewController>();
@@ -269,9 +276,7 @@ TEST_F(KeyboardRoad, ClosedPanelsGiveTheKeyboardBack)
     QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
     QVR_ToolbarButton* insert = window->theToolBarView()->insertButton();
-    for (int press = 0; press < 40 && keys::focused() != insert; ++press)
-        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
-    ASSERT_EQ(keys::focused(), insert) << "Tab never reached Insert";
+    ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == insert; })) << "Tab never reached Insert";
 
     // Return on the toolbar button opens it, as Space does.
     ASSERT_TRUE(keys::press(Qt::Key_Return));
@@ -286,14 +291,7 @@ TEST_F(KeyboardRoad, ClosedPanelsGiveTheKeyboardBack)
 
     // Insert › Shape, then Escape in the chooser.
     keys::press(Qt::Key_Space);
-    ASSERT_TRUE(waitFor([&] {
-        menu = openedMenu<QVR_AddElementMenuViewController>();
-        return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
-    }));
-    const int shapeRow = int(menu->cells().indexOf(menu->shapeCell()));
-    for (int row = 0; row < shapeRow; ++row)
-        keys::press(Qt::Key_Down);
-    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(chooseInsertRowByKeys(&QVR_AddElementMenuViewController::shapeCell));
     ASSERT_TRUE(waitFor([&] { return openedMenu<QVR_AddShapeMenuViewController>() != nullptr; }, 5000));
     EXPECT_TRUE(keys::check(QStringLiteral("the shape chooser opened")));
     keys::press(Qt::Key_Escape);
@@ -578,9 +576,7 @@ TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
         return grid && grid->isVisible() && !grid->tileViews().isEmpty();
     }));
     const auto inGrid = [&](const QWidget* widget) { return widget && widget->parentWidget() == grid->gridView(); };
-    for (int i = 0; i < 40 && !inGrid(keys::focused()); ++i)
-        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
-    ASSERT_TRUE(inGrid(keys::focused())) << "Tab never reached a tile; it stops on "
+    ASSERT_TRUE(keys::tabUntil([&] { return inGrid(keys::focused()); })) << "Tab never reached a tile; it stops on "
                                          << keys::describe(keys::focused()).toStdString();
     keys::press(Qt::Key_Home);
     auto* plus = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(keys::focused());
@@ -837,9 +833,7 @@ TEST_F(KeyboardRoad, ATemplatesLoadingHasTheKeyboardUntilCancelled)
     EXPECT_TRUE(keys::check(QStringLiteral("the template loading")));
     keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
     EXPECT_NE(keys::focused(), cellOf(templateId)) << "Tab went to the tiles behind the loading view";
-    for (int i = 0; i < 10 && keys::focused() != cancel; ++i)
-        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
-    ASSERT_EQ(keys::focused(), cancel);
+    ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == cancel; }, 10));
     keys::press(Qt::Key_Space);
     ASSERT_TRUE(waitFor(
         [&] { return controller && (!controller->loadingVC() || !controller->loadingVC()->view()->isVisible()); },
@@ -984,19 +978,9 @@ TEST_F(KeyboardRoad, TheVideoCompressionIsChosenFromTheKeyboard)
     QVR_CreatorWindow* window = newWindow();
     ASSERT_TRUE(window);
     QVR_ToolbarButton* insert = window->theToolBarView()->insertButton();
-    for (int press = 0; press < 40 && keys::focused() != insert; ++press)
-        keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
-    ASSERT_EQ(keys::focused(), insert) << "Tab never reached Insert";
+    ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == insert; })) << "Tab never reached Insert";
     keys::press(Qt::Key_Return);
-    QVR_AddElementMenuViewController* menu = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        menu = openedMenu<QVR_AddElementMenuViewController>();
-        return menu && menu->cells().value(0) && menu->cells().value(0)->hasFocus();
-    }));
-    const int videoRow = int(menu->cells().indexOf(menu->videoCell()));
-    for (int row = 0; row < videoRow; ++row)
-        keys::press(Qt::Key_Down);
-    keys::press(Qt::Key_Return);
+    ASSERT_TRUE(chooseInsertRowByKeys(&QVR_AddElementMenuViewController::videoCell));
     ASSERT_TRUE(answerFileDialog(clip));
     QVRCompressionSelectionViewController* presets = nullptr;
     ASSERT_TRUE(waitFor([&] {
