@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include <QHash>
 #include <QJsonArray>
 #include <QThread>
 
+#include "platform/HandOffQueue.h"
 #include "platform/WorkerThreads.h"
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/UndoableAction.h"
@@ -29,12 +28,49 @@ const QString kTransitionTypeKey = QStringLiteral("autoAdvanceTransitionType");
 const QString kLoopsKey = QStringLiteral("autoAdvanceLoops");
 const QSizeF kDefaultViewSize(1024, 748);
 
-// Threads that build screens' dictionaries beside the thread saving a long flow; idle otherwise.
-WorkerThreads& dictionaryBuilders()
+// Threads that read or write the screens of a long flow beside the thread loading or saving it; idle otherwise.
+WorkerThreads& screenBuilders()
 {
     static WorkerThreads::Lasting builders(std::clamp(QThread::idealThreadCount(), 2, 8) - 1,
-                                           QStringLiteral("screen dictionaries"));
+                                           QStringLiteral("screen builders"));
     return builders.threads();
+}
+
+// Runs `each` for 0 to count - 1, each index once, on this thread and on the screen builders, and returns once
+// every index has run. This thread and the builders take the indexes one at a time, in order; this thread then
+// waits only for the indexes a builder is still on. A builder the system has not run by then finds nothing left:
+// on a busy machine this thread is not held up until every builder has had its turn. A builder that ran indexes
+// hands back how many through `done`, which only this thread pops; what `each` wrote is this thread's to read then.
+void forEachOnScreenBuilders(std::size_t count, std::function<void(std::size_t)> each)
+{
+    struct Work {
+        std::size_t count = 0;
+        std::function<void(std::size_t)> each;
+        std::atomic<std::size_t> next{0};
+        HandOffQueue done;
+        std::size_t ran = 0; // this thread's count
+    };
+    auto work = std::make_shared<Work>();
+    work->count = count;
+    work->each = std::move(each);
+    const auto run = [](Work& shared) {
+        std::size_t ran = 0;
+        for (std::size_t k = shared.next++; k < shared.count; k = shared.next++, ++ran)
+            shared.each(k);
+        return ran;
+    };
+    WorkerThreads& builders = screenBuilders();
+    for (int i = 0; i < builders.threadCount(); ++i) {
+        builders.post([work, run] {
+            if (const std::size_t ran = run(*work))
+                work->done.push([shared = work.get(), ran] { shared->ran += ran; });
+        });
+    }
+    work->ran += run(*work);
+    while (work->ran < work->count) {
+        if (const HandOffQueue::Task counted = work->done.waitPop())
+            counted();
+    }
 }
 } // namespace
 
@@ -204,35 +240,7 @@ void ZERI_FlowModel::prepareScreenDictionaries() const
     }
     if (stale.size() < 32)
         return;
-    // The builders and this thread take the stale screens one at a time; this thread then waits only for the
-    // screens a builder is still on. A builder the system has not run by then finds nothing left: on a busy
-    // machine this thread is not held up until every builder has had its turn.
-    struct Work {
-        std::vector<ZERI_FlowScreenModel*> stale;
-        std::atomic<std::size_t> next{0};
-        std::mutex mutex;
-        std::condition_variable allBuilt;
-        std::size_t built = 0; // under mutex
-    };
-    auto work = std::make_shared<Work>();
-    work->stale = std::move(stale);
-    const auto build = [](Work& shared) {
-        std::size_t built = 0;
-        for (std::size_t k = shared.next++; k < shared.stale.size(); k = shared.next++, ++built)
-            shared.stale[k]->jsonDictionary();
-        if (built == 0)
-            return;
-        std::lock_guard lock(shared.mutex);
-        shared.built += built;
-        if (shared.built == shared.stale.size())
-            shared.allBuilt.notify_all();
-    };
-    WorkerThreads& builders = dictionaryBuilders();
-    for (int i = 0; i < builders.threadCount(); ++i)
-        builders.post([work, build] { build(*work); });
-    build(*work);
-    std::unique_lock lock(work->mutex);
-    work->allBuilt.wait(lock, [&work] { return work->built == work->stale.size(); });
+    forEachOnScreenBuilders(stale.size(), [&stale](std::size_t k) { stale[k]->jsonDictionary(); });
 }
 
 QJsonObject ZERI_FlowModel::makeJsonDictionary() const
@@ -262,41 +270,33 @@ void ZERI_FlowModel::readFreshScreens(const QJsonArray& entries, const std::vect
                                       std::vector<std::shared_ptr<ZERI_FlowScreenModel>>& screens)
 {
     // New screens share nothing while they are built (each is parented only afterwards, here), so a long flow
-    // reads them on several threads. Each part keeps its own status; the fault of the earliest screen wins.
-    const int parts = indexes.size() >= 32 ? std::clamp(QThread::idealThreadCount(), 1, 8) : 1;
-    struct Part {
-        ModelReadStatus status;
-        qsizetype failedAt = -1;
-    };
-    std::vector<Part> results(parts);
-    auto readPart = [&](int part) {
-        for (size_t k = part; k < indexes.size(); k += parts) {
-            const qsizetype i = indexes[k];
-            auto screen = std::make_shared<ZERI_FlowScreenModel>();
-            screen->backgroundModel()->setParent(screen);
-            screen->readFromReader(ModelJsonReader(entries[i].toObject(), reader, kScreensKey, i, results[part].status),
-                                   false);
-            if (results[part].status.failed()) {
-                results[part].failedAt = i;
-                return;
+    // reads them on several threads. Each screen keeps its own status; the fault of the earliest screen wins, and
+    // once a screen failed, the screens after it are not read.
+    std::vector<ModelReadStatus> statuses(indexes.size());
+    std::atomic<std::size_t> firstFailed{indexes.size()};
+    const auto readScreen = [&](std::size_t k) {
+        if (k > firstFailed.load())
+            return;
+        const qsizetype i = indexes[k];
+        auto screen = std::make_shared<ZERI_FlowScreenModel>();
+        screen->backgroundModel()->setParent(screen);
+        screen->readFromReader(ModelJsonReader(entries[i].toObject(), reader, kScreensKey, i, statuses[k]), false);
+        if (statuses[k].failed()) {
+            for (std::size_t known = firstFailed.load(); k < known && !firstFailed.compare_exchange_weak(known, k);) {
             }
-            screens[i] = std::move(screen);
+            return;
         }
+        screens[i] = std::move(screen);
     };
-    std::vector<std::thread> workers;
-    for (int part = 1; part < parts; ++part)
-        workers.emplace_back(readPart, part);
-    readPart(0);
-    for (auto& worker : workers)
-        worker.join();
-
-    const Part* firstFault = nullptr;
-    for (const Part& part : results) {
-        if (part.failedAt >= 0 && (!firstFault || part.failedAt < firstFault->failedAt))
-            firstFault = &part;
+    if (indexes.size() >= 32) {
+        forEachOnScreenBuilders(indexes.size(), readScreen);
+    } else {
+        for (std::size_t k = 0; k < indexes.size(); ++k)
+            readScreen(k);
     }
-    if (firstFault) {
-        reader.status().fail(firstFault->status.error());
+
+    if (firstFailed < indexes.size()) {
+        reader.status().fail(statuses[firstFailed].error());
         return;
     }
     for (const qsizetype i : indexes)
