@@ -576,8 +576,8 @@ TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
         return grid && grid->isVisible() && !grid->tileViews().isEmpty();
     }));
     const auto inGrid = [&](const QWidget* widget) { return widget && widget->parentWidget() == grid->gridView(); };
-    ASSERT_TRUE(keys::tabUntil([&] { return inGrid(keys::focused()); })) << "Tab never reached a tile; it stops on "
-                                         << keys::describe(keys::focused()).toStdString();
+    ASSERT_TRUE(keys::tabUntil([&] { return inGrid(keys::focused()); }))
+        << "Tab never reached a tile; it stops on " << keys::describe(keys::focused()).toStdString();
     keys::press(Qt::Key_Home);
     auto* plus = qobject_cast<QVRTessarineTileCreateNewGridItemView*>(keys::focused());
     ASSERT_TRUE(plus) << "Home left the keyboard on " << keys::describe(keys::focused()).toStdString();

@@ -314,7 +314,9 @@ TEST(CroppedImage, LeavingOrJoiningASceneAfterEveryDownloadFailedTriesAgain)
     QVR_ImageMixedMediaElementView view(fixture.object);
     canvas.addItem(&view);
     // Every file of a round answered: the retina file's failure lands on its own time.
-    const auto roundOver = [&] { return view.croppedImage()->didDownloadersFail() && !view.croppedImage()->isLoading(); };
+    const auto roundOver = [&] {
+        return view.croppedImage()->didDownloadersFail() && !view.croppedImage()->isLoading();
+    };
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.isObservingNetworkStatus() && roundOver(); }, 10000));
     const int regularBefore = fixture.server.requests(kRegular);
     const int retinaBefore = fixture.server.requests(kRetina);
@@ -339,8 +341,7 @@ TEST(CroppedImage, LeavingOrJoiningASceneAfterEveryDownloadFailedTriesAgain)
     // Both sizes are asked for; either may come first, so wait for both before counting.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return !view.croppedImage()->regularImageRep().isNull() &&
-                   !view.croppedImage()->retinaImageRep().isNull();
+            return !view.croppedImage()->regularImageRep().isNull() && !view.croppedImage()->retinaImageRep().isNull();
         },
         10000));
     EXPECT_EQ(fixture.server.requests(kRegular), regularBefore + 2);
