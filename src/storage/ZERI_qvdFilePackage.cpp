@@ -589,6 +589,8 @@ QString ZERI_qvdFilePackage::previewPictureFile()
 
 bool ZERI_qvdFilePackage::saveMetadata()
 {
+    if (m_removed)
+        return false;
     const QJsonObject json = metaData().jsonObject();
     if (!writeJsonFile(metadataFilePath(), Json::write(json), nullptr)) {
         m_lastWrittenMetadata = QJsonObject();
@@ -616,6 +618,8 @@ void ZERI_qvdFilePackage::saveMetadataSoon(const QString& replacedFile)
 
 void ZERI_qvdFilePackage::postMetadataWrite(const QJsonObject& json, const QByteArray& replaced)
 {
+    if (m_removed)
+        return;
     m_lastWrittenMetadata = json;
     draftWriter().post([package = weak_from_this(), json, path = metadataFilePath(), replaced] {
         if (writePackageJsonFile(path, Json::write(json), nullptr)) {
@@ -1488,6 +1492,7 @@ void ZERI_qvdFilePackage::dropModels()
 // May destroy this package: nothing of it may be used afterwards.
 void ZERI_qvdFilePackage::removeFromList()
 {
+    m_removed = true;
     auto& packages = packageList().packages;
     packages.erase(std::remove_if(packages.begin(), packages.end(), [this](const auto& p) { return p.get() == this; }),
                    packages.end());

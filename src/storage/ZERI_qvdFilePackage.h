@@ -211,6 +211,8 @@ public:
     // packages-changed notification, leaving the folder on disk for the caller to delete (off the main thread).
     // Returns the folder's path.
     QString forgetPackage();
+    // Deleted or forgotten: out of the list, and never written into again.
+    bool isRemoved() const { return m_removed; }
 
     // An asset of this document was replaced (a cropped image): its server copy is deleted once nothing can reach
     // it any more (the draft, the published copy, an undo step), at the next cleanDirectories() or unloadModel().
@@ -286,6 +288,8 @@ private:
     // document whose dictionary is still this one needs no new text.
     QJsonObject m_lastDraftDictionary;
     QJsonObject m_lastWrittenMetadata;
+    // Out of the list (deleted, or forgotten with its folder being deleted): nothing is written into it any more.
+    bool m_removed = false;
     std::weak_ptr<ZERI_TessarineModel> m_unloadedDocument;
     struct DraftWrite {
         quint64 generation = 0; // of the latest save; a background write of an older one is outdated

@@ -809,6 +809,33 @@ TEST_F(FilePackageTest, ADeletedPackageIsNeverBroughtBackByALateWrite)
     EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().isEmpty());
 }
 
+// Sign-out forgets the packages and deletes their folders on another thread: a tile picture made before that lands
+// afterwards, and neither it nor anything else writes into a forgotten package while its folder goes.
+TEST_F(FilePackageTest, AForgottenPackageIsNeverWrittenIntoWhileItsFolderGoes)
+{
+    auto package = saveNewDocument(makeDocumentWithOneScreen());
+    const QString picture = PackagePreviewPicture::preparePath(*package);
+    ASSERT_TRUE(PackagePreviewPicture::write(picture, "jpeg"));
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    const QByteArray metadataBefore = readBytes(package->metadataFilePath());
+    ASSERT_FALSE(metadataBefore.isEmpty());
+
+    const QString folder = package->forgetPackage();
+    EXPECT_TRUE(package->isRemoved());
+    EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
+    // The picture arrives: whether adopted or not, nothing reaches the disk.
+    PackagePreviewPicture::adopt(*package, picture);
+    package->metaData().setAlias(QStringLiteral("after sign-out"));
+    EXPECT_FALSE(package->saveMetadata());
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    EXPECT_EQ(readBytes(package->metadataFilePath()), metadataBefore);
+    // Nor into a folder already gone.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    package->saveMetadataSoon();
+    ZERI_qvdFilePackage::waitForDraftWrites();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
 TEST_F(FilePackageTest, AnIdThatIsNotAPlainNameMakesNoFolderAnywhere)
 {
     QTemporaryDir outside;

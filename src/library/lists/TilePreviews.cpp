@@ -79,7 +79,8 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
                   const QDateTime& draftTime)
 {
     const auto package = weakPackage.lock();
-    if (!package || !QFileInfo::exists(package->draftFilePath())) {
+    // A package deleted meanwhile, or forgotten at sign-out while its folder goes, takes no picture.
+    if (!package || package->isRemoved() || !QFileInfo::exists(package->draftFilePath())) {
         PackagePreviewPicture::abandon(path);
     } else {
         if (draftTime.isValid()) {
