@@ -28,8 +28,10 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRMainMenu.h"
 #include "creator/addition/QVR_AddElementMenuViewController.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
+#include "inspector/panels/QVRTitleAndDescriptionEditorViewController.h"
 #include "library/account/QVBUserInfoMonitor.h"
 #include "library/account/QVRLogoutWindowController.h"
 #include "library/account/QVRRegisterWallWindowController.h"
@@ -593,6 +595,73 @@ TEST_F(AccountWalkRoad, ASignOutLeftToFinishWhileFilesAreOnTheirWaySavesThenSign
     EXPECT_EQ(QSet<QString>(sentFiles.begin(), sentFiles.end()).size(), sentFiles.size())
         << sentFiles.join(u", ").toStdString();
     expectQueueHoldsNothingOf(annsContent);
+    signInAnn();
+}
+
+// Sign Out with two changed documents, only one of which has files to send (the other's all went with its last
+// save, and a new title adds none): the files go, both drafts are saved, and the user is signed out, rather than the
+// dialogue waiting for ever for a document with nothing to send.
+TEST_F(AccountWalkRoad, ASignOutSavesADocumentWithNothingToSendBesideOneWithFiles)
+{
+    signInAnn();
+    QVR_CreatorWindow* renamed = createDocumentFromPlusTile();
+    ASSERT_TRUE(renamed);
+    const auto renamedDocument = renamed->currentModel();
+    // Its screen's preview drawn first, so that the save sends every file the document has.
+    const auto screen = shownScreen(renamed);
+    ASSERT_TRUE(waitFor([&] {
+        return screen->previewScreenShotAsset() && !screen->previewInvalidated() && !screen->gettingScreenPreview();
+    }));
+    ASSERT_TRUE(chooseMenuItem(renamed, QStringLiteral("saveDraft")));
+    ASSERT_TRUE(waitFor([&] { return !renamedDocument->apiID().isEmpty(); })) << "the first draft was not saved";
+    // The title editor: a new title, kept with Return.
+    click(renamed->theToolBarView()->titleLabel());
+    QLineEdit* title = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* editor = renamed->findChild<QVRTitleAndDescriptionEditorViewController*>();
+        title = editor ? editor->findChild<QLineEdit*>(QStringLiteral("title")) : nullptr;
+        return title && title->hasFocus();
+    }));
+    title->selectAll();
+    UserInput::typeText(title, QStringLiteral("Renamed"));
+    UserInput::pressKey(title, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return renamedDocument->title() == u"Renamed"; }));
+
+    QTemporaryDir inputs;
+    QVR_CreatorWindow* withFiles = documentWithPdf(inputs.path(), 2);
+    ASSERT_TRUE(withFiles);
+    const QString withFilesID = withFiles->currentModel()->qvdID();
+
+    // The dialogue is left to finish; one still showing after half a minute waits for ever, and is cancelled.
+    QElapsedTimer sinceShown;
+    QString stuckOn;
+    Answerer answer(
+        [&] {
+            auto* dialogue = visibleTopLevel<QVRLogoutWindowController>();
+            if (!dialogue || !stuckOn.isEmpty())
+                return;
+            if (!sinceShown.isValid())
+                sinceShown.start();
+            if (sinceShown.elapsed() > 30000) {
+                stuckOn = dialogue->statusLabel()->text();
+                click(dialogue->cancelButton());
+            }
+        },
+        60000);
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    ASSERT_TRUE(stuckOn.isEmpty()) << "the sign-out dialogue waited for ever on \"" << stuckOn.toStdString() << '"';
+    EXPECT_TRUE(waitFor([] { return Tessutils::corvikAuthToken().isEmpty(); }, 30000))
+        << "still signed in; shown: " << otherWindows().join(u", ").toStdString();
+    EXPECT_TRUE(waitFor([] { return otherWindows().isEmpty(); }, 5000)) << otherWindows().join(u", ").toStdString();
+    const FakeWebService::State state = fake->state();
+    const auto renamedOnService = state.documents.constFind(renamedDocument->apiID());
+    ASSERT_NE(renamedOnService, state.documents.constEnd());
+    EXPECT_TRUE(renamedOnService->documentJson.contains(QStringLiteral("Renamed"))) << "the new title was not saved";
+    bool withFilesSaved = false;
+    for (const FakeWebService::Document& document : state.documents)
+        withFilesSaved = withFilesSaved || (document.owner == u"ann" && document.documentJson.contains(withFilesID));
+    EXPECT_TRUE(withFilesSaved) << "the document with files was not saved";
+    ZERI_AuthenticationHandler::waitForSignOutsForTesting();
     signInAnn();
 }
 

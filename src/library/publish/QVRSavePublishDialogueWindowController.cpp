@@ -252,15 +252,18 @@ void QVRSavePublishDialogueWindowController::startUploads()
         }
         if (const auto model = package->model()) {
             manager.enqueueAllContentAssetsForModel(model);
-            m_waitingDocuments.insert(model->qvdID());
+            // The manager reports only a document with files on their way; one with nothing to send is saved
+            // with the others, and waiting for its report would wait for ever.
+            if (manager.isWaitingForDocument(model->qvdID()))
+                m_waitingDocuments.insert(model->qvdID());
         }
     }
     manager.beginTracking();
     m_progressBar->setRange(0, 0);
-    if (manager.hasAssets())
-        manager.startNextUploadIfNeeded();
-    else
+    if (m_waitingDocuments.empty())
         startSavingModels();
+    else
+        manager.startNextUploadIfNeeded();
 }
 
 void QVRSavePublishDialogueWindowController::takeUploadManager()

@@ -312,6 +312,32 @@ TEST(PublishDialogueTest, BatchSavesOnlyChangedPackagesInOrder)
     EXPECT_EQ(statuses, expected);
 }
 
+// Sign-out's batch: one changed document has files to send, another none. The files go, then both are saved.
+TEST(PublishDialogueTest, BatchWithFilesForOnlyOneDocumentSavesThemAll)
+{
+    ScopedPublishEnvironment env;
+    ASSERT_TRUE(env.started());
+    QTemporaryDir files;
+    auto withFiles = documentWithFiles(files.path(), {4 * 1024, 4 * 1024});
+    auto plain = ScopedPublishEnvironment::savedDocument(QStringLiteral("Plain"));
+    env.service.clearRequests();
+
+    QVRSavePublishDialogueWindowController dialogue(
+        {ScopedPublishEnvironment::packageOf(plain), ScopedPublishEnvironment::packageOf(withFiles)});
+    dialogue.setOnlySaveIfNeeded(true);
+    dialogue.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogue.uploadsDone(); }, 10000))
+        << "still showing " << dialogue.statusLabel()->text().toStdString();
+    EXPECT_TRUE(dialogue.saveError().isNull()) << dialogue.saveError().description().toStdString();
+    EXPECT_EQ(uploadedFileNames(env.service).size(), 2);
+    QStringList titles;
+    for (const FakeHttpRequest& request : env.service.requests()) {
+        if (request.method() == kCreate || request.method() == kUpdate)
+            titles.append(request.fields.value(QStringLiteral("title")));
+    }
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Plain"), QStringLiteral("With files")}));
+}
+
 TEST(PublishDialogueTest, CancelEmptiesTheQueueAndALateSaveReplySendsNothingMore)
 {
     ScopedPublishEnvironment env;
