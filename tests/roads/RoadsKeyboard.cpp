@@ -149,6 +149,9 @@ private:
         QPointer<QWidget> what;
         QPointer<QWidget> returnWindow; // where the keyboard goes back to
         QPointer<QWidget> returnFocus;
+        // The widget that had the keyboard until it was greyed, and Qt handed the keyboard on to returnFocus: the
+        // application may give it back there once it is enabled again.
+        QPointer<QWidget> greyedFocus;
         quint64 order = 0;
         QString name;
     };
@@ -165,9 +168,16 @@ private:
         // kept the rule, whatever the road does next.
         m_pending.removeIf([&](const Closed& closed) {
             return !(closed.opened.what && closed.opened.what->isVisible()) &&
-                   (now == closed.opened.returnFocus || inLaterOpened(now, closed.opened.order));
+                   (now == closed.opened.returnFocus || (now == closed.opened.greyedFocus && now->isEnabled()) ||
+                    inLaterOpened(now, closed.opened.order));
         });
         auto& history = m_focusHistory[now->window()];
+        // Greyed while it had the keyboard, the widget before handed it on to this one.
+        QWidget* before = history.isEmpty() ? nullptr : history.last().data();
+        if (before && before != now && !before->isEnabled())
+            m_greyedBefore.insert(now, before);
+        else if (before != now)
+            m_greyedBefore.remove(now);
         history.removeIf([now](const QPointer<QWidget>& seen) { return !seen || seen == now; });
         history.append(now);
         while (history.size() > 12)
@@ -209,6 +219,8 @@ private:
             entry.returnWindow = widget->window();
             entry.returnFocus = lastFocusOutside(widget->window(), widget);
         }
+        if (entry.returnFocus)
+            entry.greyedFocus = m_greyedBefore.value(entry.returnFocus);
         m_open.insert(widget, entry);
     }
 
@@ -268,6 +280,8 @@ private:
         }
         if (focus == opened.returnFocus || inLaterOpened(focus, opened.order))
             return;
+        if (focus == opened.greyedFocus && focus->isEnabled())
+            return;
         // A click since then put the keyboard where the user clicked.
         if (m_presses > closed.presses)
             return;
@@ -282,6 +296,7 @@ private:
     QHash<const QWidget*, Opened> m_open;
     QList<Closed> m_pending;
     QHash<const QWidget*, QList<QPointer<QWidget>>> m_focusHistory;
+    QHash<const QWidget*, QPointer<QWidget>> m_greyedBefore; // widget -> the greyed one it took the keyboard from
     QStringList m_violations;
     quint64 m_order = 0;
     quint64 m_presses = 0;
