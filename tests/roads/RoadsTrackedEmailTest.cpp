@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 
 #include "app/QVRAppDelegate.h"
 #include "controls/QVR_Toast.h"
@@ -221,6 +222,12 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
         ASSERT_TRUE(waitFor([&] { return composer->view()->isVisible(); }, 5000));
         EXPECT_EQ(keys::focused(), composer->recipientsTextField()) << "the composer opened without the keyboard in To";
         EXPECT_TRUE(keys::check(QStringLiteral("the composer opened")));
+        if (key == Qt::Key_Escape) {
+            // Tab walks on from the message to the buttons and back round, and types nothing into the message.
+            const QString message = composer->messageTextView()->toPlainText();
+            EXPECT_TRUE(keys::tabWalksAround(QStringLiteral("the composer"), 5));
+            EXPECT_EQ(composer->messageTextView()->toPlainText(), message) << "Tab typed into the message";
+        }
         if (composer->senderTextField()->text().isEmpty())
             composer->senderTextField()->setText(QStringLiteral("ann@example.com"));
         composer->recipientsTextField()->setFocus();

@@ -209,6 +209,8 @@ void QVR_TrackableEmailViewController::loadView()
     m_messageTextView = new QTextEdit(view);
     m_messageTextView->setObjectName(QStringLiteral("messageTextView"));
     m_messageTextView->setAcceptRichText(true);
+    // Tab walks on to the buttons, as from the fields above; it types no tab into the message.
+    m_messageTextView->setTabChangesFocus(true);
     m_helpBtn = new QToolButton(view);
     m_helpBtn->setObjectName(QStringLiteral("helpBtn"));
     m_helpBtn->setText(QStringLiteral("?"));
