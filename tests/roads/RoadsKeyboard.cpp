@@ -219,8 +219,14 @@ private:
             entry.returnWindow = widget->window();
             entry.returnFocus = lastFocusOutside(widget->window(), widget);
         }
-        if (entry.returnFocus)
+        if (entry.returnFocus) {
             entry.greyedFocus = m_greyedBefore.value(entry.returnFocus);
+            // Greyed while its window was not active, the widget handed the keyboard on without a focus event.
+            const auto history = m_focusHistory.value(entry.returnFocus->window());
+            QWidget* last = history.isEmpty() ? nullptr : history.last().data();
+            if (!entry.greyedFocus && last && last != entry.returnFocus && !last->isEnabled())
+                entry.greyedFocus = last;
+        }
         m_open.insert(widget, entry);
     }
 
