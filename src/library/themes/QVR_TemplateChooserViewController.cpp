@@ -205,12 +205,7 @@ void QVR_TemplateChooserViewController::showLoadingView()
                 m_focusTemplateBeforeLoading = tile->templateId();
         }
     }
-    for (QWidget* behind :
-         {static_cast<QWidget*>(m_collectionView.data()), static_cast<QWidget*>(m_nextPageButton.data()),
-          static_cast<QWidget*>(m_previousPageButton.data())}) {
-        if (behind)
-            behind->setEnabled(false);
-    }
+    setTilesEnabled(false);
     if (QPushButton* cancel = m_loadingVC->cancelButton())
         cancel->setFocus(Qt::OtherFocusReason);
 }
@@ -221,12 +216,7 @@ void QVR_TemplateChooserViewController::hideLoadingView()
         m_loadingVC->view()->hide();
     if (m_loadingViewPlacementView)
         m_loadingViewPlacementView->hide();
-    for (QWidget* behind :
-         {static_cast<QWidget*>(m_collectionView.data()), static_cast<QWidget*>(m_nextPageButton.data()),
-          static_cast<QWidget*>(m_previousPageButton.data())}) {
-        if (behind)
-            behind->setEnabled(true);
-    }
+    setTilesEnabled(true);
     QPointer<QWidget> before = std::exchange(m_focusBeforeLoading, nullptr);
     const QString templateBefore = std::exchange(m_focusTemplateBeforeLoading, QString());
     if ((!before || !before->isVisible()) && !templateBefore.isEmpty() && m_thumbnailController) {
@@ -237,6 +227,16 @@ void QVR_TemplateChooserViewController::hideLoadingView()
     }
     if (before && before->isVisible())
         before->setFocus(Qt::OtherFocusReason);
+}
+
+void QVR_TemplateChooserViewController::setTilesEnabled(bool enabled)
+{
+    for (QWidget* behind :
+         {static_cast<QWidget*>(m_collectionView.data()), static_cast<QWidget*>(m_nextPageButton.data()),
+          static_cast<QWidget*>(m_previousPageButton.data())}) {
+        if (behind)
+            behind->setEnabled(enabled);
+    }
 }
 
 QVR_TemplateChooserCollectionView* QVR_TemplateChooserViewController::collectionView()

@@ -117,6 +117,8 @@ private:
     void makeLoadingView();
     void showLoadingView();
     void hideLoadingView();
+    // The grid of tiles and its page buttons, behind the loading view.
+    void setTilesEnabled(bool enabled);
     void fetchSampleAgainOrGiveUp();
     void finishPreload();
     void removePreview();
