@@ -15,12 +15,17 @@
 // preview_phase_s), and from Ctrl+W until the tile shows the new picture (close_to_tile_stall_ms,
 // close_to_tile_ms). Targets: each stall at most 100 ms, on a quiet machine and with all cores but one busy.
 // TESS_BENCH_GAPS_OVER_MS prints each long gap with its monotonic end time, to line it up with a trace taken from
-// outside the process (the main thread's waits for events).
+// outside the process (the main thread's waits for events). TESS_BENCH_PHASES prints each phase's start and end on
+// the monotonic clock, for scripts/measure-main-thread-stalls.py to measure the same phases from outside.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <memory>
+
+#include <unistd.h>
 #include <vector>
 
 #include <QAction>
@@ -459,6 +464,21 @@ QVR_CreatorWindow* editableCreatorOf(const QString& packageID)
     return nullptr;
 }
 
+// "PHASE <name> <start|end> <monotonic ms> <process id>" on stderr, when TESS_BENCH_PHASES is set.
+void markPhase(const char* name, const char* edge)
+{
+    static const bool wanted = qEnvironmentVariableIsSet("TESS_BENCH_PHASES");
+    if (!wanted)
+        return;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(stderr, "PHASE %s %s %.3f %d\n", name, edge, now.tv_sec * 1e3 + now.tv_nsec / 1e6, int(getpid()));
+}
+
+// The road's heartbeat ticks often, so that a gap it reads is close to the stall an outside trace sees (a gap is
+// the stall plus up to one interval of waiting before it).
+constexpr int kTileRoadTickMs = 2;
+
 struct TileRoadFigures {
     double openStallMs = -1;
     double openMs = -1;
@@ -483,30 +503,34 @@ TileRoadFigures openFromTileAndClose(const std::shared_ptr<ZERI_qvdFilePackage>&
     // The click on the tile, until the window is editable.
     QVR_CreatorWindow* window = nullptr;
     {
-        MainThreadHeartbeat heartbeat(10);
+        MainThreadHeartbeat heartbeat(kTileRoadTickMs);
         QElapsedTimer timer;
+        markPhase("open", "start");
         timer.start();
         QTest::mouseClick(tile, Qt::LeftButton, {}, tile->rect().center());
         heartbeat.noteGapMs(timer.nsecsElapsed() / 1e6);
-        if (!spinUntil([&] { return (window = editableCreatorOf(id)) != nullptr; }, 120000)) {
+        if (!waitUntil([&] { return (window = editableCreatorOf(id)) != nullptr; }, 120000)) {
             qWarning() << "no editable creator window";
             return figures;
         }
         figures.openMs = timer.nsecsElapsed() / 1e6;
+        markPhase("open", "end");
         heartbeat.stop();
         figures.openStallMs = heartbeat.longestGapMs();
     }
     // The previews of every screen, made while the window is open.
     const auto document = window->currentModel();
     {
-        MainThreadHeartbeat heartbeat(10);
+        MainThreadHeartbeat heartbeat(kTileRoadTickMs);
         QElapsedTimer timer;
         timer.start();
+        markPhase("preview", "start");
         PreviewsStoredLook everyPreviewStored(*document);
         if (!waitUntil(everyPreviewStored, storedTimeoutMs()))
             qWarning() << "the previews were not all made";
         figures.previewSeconds = timer.nsecsElapsed() / 1e9;
         waitUntil([] { return false; }, 1000);
+        markPhase("preview", "end");
         heartbeat.stop();
         figures.previewStallMs = heartbeat.longestGapMs();
     }
@@ -520,8 +544,9 @@ TileRoadFigures openFromTileAndClose(const std::shared_ptr<ZERI_qvdFilePackage>&
         qWarning() << "the creator window is not in front";
     waitUntil([] { return false; }, 200);
     {
-        MainThreadHeartbeat heartbeat(10);
+        MainThreadHeartbeat heartbeat(kTileRoadTickMs);
         QElapsedTimer timer;
+        markPhase("close", "start");
         timer.start();
         // The window's File › Close, whose shortcut Ctrl+W is, fired as the key fires it: the menu validates its
         // items first (offscreen windows are never really active, so the key itself may not reach the shortcut).
@@ -536,9 +561,9 @@ TileRoadFigures openFromTileAndClose(const std::shared_ptr<ZERI_qvdFilePackage>&
         else
             QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_W, Qt::ControlModifier);
         heartbeat.noteGapMs(timer.nsecsElapsed() / 1e6);
-        if (!spinUntil([&] { return closing.isNull() || !closing->isVisible(); }, 5000))
+        if (!waitUntil([&] { return closing.isNull() || !closing->isVisible(); }, 5000))
             qWarning() << "Ctrl+W did not close the window";
-        const bool refreshed = spinUntil(
+        const bool refreshed = waitUntil(
             [&] {
                 // Closed, its package's picture as new as the draft the close wrote, nothing more to draw.
                 const QString picture = package->metaData().previewScreenshotFilePath();
@@ -550,6 +575,7 @@ TileRoadFigures openFromTileAndClose(const std::shared_ptr<ZERI_qvdFilePackage>&
             qWarning() << "the tile never got its new picture";
         figures.closeMs = timer.nsecsElapsed() / 1e6;
         waitUntil([] { return false; }, 1000);
+        markPhase("close", "end");
         heartbeat.stop();
         figures.closeStallMs = heartbeat.longestGapMs();
     }

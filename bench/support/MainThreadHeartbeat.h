@@ -21,7 +21,13 @@ public:
         m_timer.start();
     }
 
-    void stop() { m_timer.stop(); }
+    // Stops ticking; the time since the last tick counts as a gap too, so that a stall the phase ends in is seen.
+    void stop()
+    {
+        if (m_timer.isActive())
+            noteGap();
+        m_timer.stop();
+    }
 
     // Counts a stretch measured elsewhere (a synchronous call) as a gap too.
     void noteGapMs(double ms) { m_longestGapMs = std::max(m_longestGapMs, ms); }
