@@ -298,13 +298,15 @@ QVR_PDFViewerView::QVR_PDFViewerView(const QRect& frame, const std::shared_ptr<Z
     if (asset && !pdfWebURL(*asset).isEmpty() && TrackedEmailComposer::isAvailable()) {
         auto* button = new QPushButton(this);
         button->setFlat(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches it from the pages (a click leaves the keyboard with the pages); Space or Return presses it.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setObjectName(QStringLiteral("trackableEmailButton"));
         const QPixmap picture = artwork(QStringLiteral("trackable_email_square_btn"), devicePixelRatioF());
         button->setIcon(QIcon(picture));
         button->setIconSize(picture.deviceIndependentSize().toSize());
         button->setFixedSize(picture.deviceIndependentSize().toSize());
-        button->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
+        button->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"
+                                             "QPushButton:focus { border: 3px solid rgb(120, 190, 255); }"));
         button->setToolTip(QStringLiteral("Send Trackable Email"));
         connect(button, &QPushButton::clicked, this, &QVR_PDFViewerView::trackableEmail);
         m_emailButton = button;
@@ -437,6 +439,12 @@ void QVR_PDFViewerView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && m_emailButton && m_emailButton->hasFocus()) {
+        m_emailButton->click();
+        event->accept();
+        return;
+    }
     // Keys reach here when the scroll area left them: they are the viewer's.
     NotificationCenter::defaultCenter().post(
         TessarineViewerViewKeyDownNotificationName, this,
@@ -454,6 +462,7 @@ void QVR_PDFViewerView::trackableEmail()
     const QUrl pdfLink = asset ? pdfWebURL(*asset) : QUrl();
     if (pdfLink.isEmpty())
         return;
+    m_emailOpenedFromTheKeyboard = m_emailButton && m_emailButton->hasFocus();
     m_emailVC = TrackedEmailComposer::make();
     if (!m_emailVC)
         return;
@@ -527,5 +536,9 @@ void QVR_PDFViewerView::dismissTrackableEmail()
     }
     // The composer's own button may be what called: it goes once that handler returned.
     QTimer::singleShot(0, [composer = std::shared_ptr<TrackedEmailComposer>(std::move(m_emailVC))] {});
-    m_scrollArea->setFocus();
+    // The keyboard goes back to the button that opened the composer from the keyboard, otherwise to the pages.
+    if (m_emailButton && m_emailOpenedFromTheKeyboard)
+        m_emailButton->setFocus(Qt::OtherFocusReason);
+    else
+        m_scrollArea->setFocus();
 }

@@ -80,6 +80,7 @@ private:
     QScrollArea* m_scrollArea = nullptr;
     PagesView* m_pagesView = nullptr;
     QAbstractButton* m_emailButton = nullptr;
+    bool m_emailOpenedFromTheKeyboard = false;
     std::unique_ptr<TrackedEmailComposer> m_emailVC;
     QPointer<QWidget> m_blackEmailOverlayView;
     // Holds the composer: centred, and scrolled when the view is smaller than it.

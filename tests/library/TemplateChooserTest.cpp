@@ -271,6 +271,35 @@ TEST_F(TemplateChooser, ThePagingButtonsMoveTwoTileWidthsAndTheWheelDoesNothing)
     EXPECT_TRUE(chooser->nextPageButton()->isVisible());
 }
 
+// Right from the last column in view brings the next column in, and the paging buttons follow the grid; Left back.
+TEST_F(TemplateChooser, TheArrowsBringTheTileTheyReachIntoView)
+{
+    serveTemplates(6);
+    auto* chooser = openChooser();
+    auto* grid = chooser->collectionView();
+    ASSERT_EQ(grid->tiles().size(), 7);
+    const auto cell = [&](int index) { return grid->tiles()[index]->cellView(); };
+    cell(0)->setFocus();
+    const auto press = [&](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    const auto inView = [&](int index) {
+        const QRect shown(cell(index)->mapTo(grid->viewport(), QPoint()), cell(index)->size());
+        return grid->viewport()->rect().contains(shown);
+    };
+    ASSERT_FALSE(inView(6)) << "the window shows every column: nothing to scroll";
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), cell(6)) << "Right three times from the first tile, in a short last column";
+    EXPECT_TRUE(inView(6));
+    EXPECT_FALSE(chooser->nextPageButton()->isVisible()) << "at the end";
+    EXPECT_TRUE(chooser->previousPageButton()->isVisible());
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Left);
+    EXPECT_EQ(QApplication::focusWidget(), cell(0));
+    EXPECT_TRUE(inView(0));
+    EXPECT_FALSE(chooser->previousPageButton()->isVisible()) << "back at the start";
+    EXPECT_TRUE(chooser->nextPageButton()->isVisible());
+}
+
 // How far apart the lightest and the darkest pixel of what the widget shows are: text on its background.
 int shownContrast(QWidget* widget)
 {

@@ -54,6 +54,7 @@
 #include "library/lists/QVRTessarineTileGridItemView.h"
 #include "library/themes/QVRTemplateChooserWindowController.h"
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
+#include "library/themes/TessarineTheme.h"
 #include "library/themes/QVR_TemplateChooserThumbnailController.h"
 #include "library/themes/QVR_TemplateChooserViewController.h"
 #include "library/themes/QVR_TemplateCollectionViewObject.h"
@@ -655,8 +656,9 @@ TEST_F(KeyboardRoad, MyDocumentsAreWorkedFromTheKeyboard)
 }
 
 // One template of the service's, `name`, with a sample of one screen (holding a picture of the service's when
-// asked) and a grey icon; the list it replaces.
-static QJsonArray offerOneTemplate(FakeWebService* service, const QString& name, bool withPicture = false)
+// asked) and a grey icon, alone or after the templates offered before; the list it replaces.
+static QJsonArray offerOneTemplate(FakeWebService* service, const QString& name, bool withPicture = false,
+                                   bool besideTheOthers = false)
 {
     auto sample = ZERI_TessarineModel::create();
     auto screen = ZERI_FlowScreenModel::create();
@@ -693,7 +695,9 @@ static QJsonArray offerOneTemplate(FakeWebService* service, const QString& name,
     QJsonArray before;
     service->withState([&](FakeWebService::State& state) {
         before = state.templates;
-        state.templates = QJsonArray{entry};
+        if (!besideTheOthers)
+            state.templates = QJsonArray();
+        state.templates.append(entry);
     });
     return before;
 }
@@ -726,11 +730,11 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     QVR_TemplateChooserViewController* controller = chooser->templateChooserViewController();
     EXPECT_TRUE(tiles.first()->previewButton()->isVisible()) << "the tile with the keyboard shows no Preview";
 
-    // Tab to a template of the service's.
+    // Tab to the service's template (templates an earlier list named stay in the window too).
     QVR_TemplateCollectionViewObject* tile = nullptr;
     for (int i = 0; i < 20 && !tile; ++i) {
         for (QVR_TemplateCollectionViewObject* each : tiles)
-            if (each != tiles.first() && keys::focused() == each->cellView())
+            if (each->templateId() == QStringLiteral("road") && keys::focused() == each->cellView())
                 tile = each;
         if (!tile)
             keys::press(Qt::Key_Tab, Qt::NoModifier, 20);
@@ -744,7 +748,7 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     const QString templateId = tile->templateId();
     keys::press(Qt::Key_Space);
     ASSERT_TRUE(waitFor([&] { return controller->previewVC() && controller->previewVC()->view()->isVisible(); }, 10000))
-        << "Space on the tile previewed nothing";
+        << "Space on the tile previewed nothing: " << templateId.toStdString();
     EXPECT_EQ(controller->previewVC()->templateId(), templateId);
     EXPECT_TRUE(keys::check(QStringLiteral("the template preview")));
     keys::press(Qt::Key_Escape);
@@ -759,6 +763,93 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     EXPECT_EQ(keys::focused(), cellOf(templateId))
         << "the keyboard came back to " << keys::describe(keys::focused()).toStdString();
     EXPECT_TRUE(keys::check(QStringLiteral("the preview closed with Escape")));
+    keys::press(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
+    EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));
+}
+
+// The arrows walk the Templates grid as it lies, two rows filled column after column, and the tile they reach is
+// marked: Up and Down within a column, Left and Right to the tile beside (into a shorter last column, its one tile),
+// and nowhere at an edge. Where each key should lead is read from where the tiles stand in the window.
+TEST_F(KeyboardRoad, TheArrowsWalkTheTemplatesAsTheyLie)
+{
+    FakeWebService* service = signedInService();
+    const QJsonArray before = offerOneTemplate(service, QStringLiteral("below"));
+    offerOneTemplate(service, QStringLiteral("beside"), false, true);
+    const auto restore =
+        qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    lists->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    QVR_TemplateChooserViewController* grid = nullptr;
+    // Read afresh each time: a list that comes again replaces the tiles (the keyboard stays with its template).
+    const auto tiles = [&] { return grid->templateThumbnailController()->templatesArray(); };
+    const auto templateWithTheKeyboard = [&] {
+        for (auto* tile : tiles())
+            if (tile->cellView() == keys::focused())
+                return tile->templateId();
+        return QString();
+    };
+    ASSERT_TRUE(waitFor([&] {
+        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+        grid = chooser ? chooser->templateChooserViewController() : nullptr;
+        if (!grid || QApplication::activeWindow() != chooser->myWindow() || TessarineTheme::isLoadingThemes())
+            return false;
+        QStringList ids;
+        for (auto* tile : tiles())
+            ids << tile->templateId();
+        return ids.contains(QStringLiteral("below")) && ids.contains(QStringLiteral("beside")) &&
+               !templateWithTheKeyboard().isEmpty() && templateWithTheKeyboard() == tiles().first()->templateId();
+    }, 10000)) << "the Templates window never showed the service's two templates with the keyboard on the first tile";
+    QPointer<QWidget> templates = QVRTemplateChooserWindowController::existingInstance()->myWindow();
+
+    // Each template's place in the grid: its column and its row.
+    const auto placeOf = [&](const QString& id) {
+        for (auto* tile : tiles())
+            if (tile->templateId() == id) {
+                const QWidget* item = tile->cellView()->parentWidget();
+                const QRect frame = QVR_TemplateChooserCollectionView::itemFrame(0);
+                return QPoint(item->x() / frame.width(), item->y() / frame.height());
+            }
+        return QPoint(-1, -1);
+    };
+    const auto templateAt = [&](QPoint place) {
+        for (auto* tile : tiles())
+            if (placeOf(tile->templateId()) == place)
+                return tile->templateId();
+        return QString();
+    };
+    const auto expectedAfter = [&](const QString& from, int key) {
+        const QPoint place = placeOf(from);
+        const QPoint step = key == Qt::Key_Up     ? QPoint(0, -1)
+                            : key == Qt::Key_Down ? QPoint(0, 1)
+                            : key == Qt::Key_Left ? QPoint(-1, 0)
+                                                  : QPoint(1, 0);
+        QString next = templateAt(place + step);
+        if (next.isEmpty() && key == Qt::Key_Right)
+            next = templateAt(QPoint(place.x() + 1, 0)); // a shorter column beside: its top tile, the only one
+        return next.isEmpty() ? from : next;
+    };
+    QString at = templateWithTheKeyboard();
+    for (const auto& [key, name] :
+         {std::pair{Qt::Key_Down, "Down"}, std::pair{Qt::Key_Down, "Down again"}, std::pair{Qt::Key_Right, "Right"},
+          std::pair{Qt::Key_Down, "Down beside"}, std::pair{Qt::Key_Right, "Right again"},
+          std::pair{Qt::Key_Up, "Up"}, std::pair{Qt::Key_Left, "Left"}, std::pair{Qt::Key_Left, "Left again"},
+          std::pair{Qt::Key_Up, "Up at the top"}, std::pair{Qt::Key_Left, "Left at the edge"}}) {
+        const QString expected = expectedAfter(at, key);
+        keys::press(key);
+        const QString reached = templateWithTheKeyboard();
+        EXPECT_EQ(reached, expected) << name << " from " << at.toStdString() << " left the keyboard on "
+                                     << keys::describe(keys::focused()).toStdString();
+        const int marked = grid->collectionView()->selectionIndex();
+        EXPECT_TRUE(marked >= 0 && marked < tiles().size() && tiles()[marked]->templateId() == reached)
+            << "the marked tile after " << name << " is not the one with the keyboard";
+        if (!reached.isEmpty())
+            at = reached;
+    }
+    EXPECT_TRUE(keys::check(QStringLiteral("the arrows in Templates")));
     keys::press(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !templates || !templates->isVisible(); }, 5000));
     EXPECT_TRUE(keys::check(QStringLiteral("Templates closed with Escape")));

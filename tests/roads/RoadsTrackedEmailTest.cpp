@@ -196,7 +196,8 @@ TEST(TrackedEmailRoad, TheServiceReceivesTheDocumentsServerId)
 namespace {
 
 // The keys of the composer are its own: Return in its To field sends the e-mail and Escape cancels it, and either
-// takes the composer away and leaves the PDF open. A newly opened PDF has the keyboard: Page Down scrolls it.
+// takes the composer away and leaves the PDF open. A newly opened PDF has the keyboard: Page Down scrolls it; Tab
+// reaches the e-mail button, where Space or Return opens the composer and where the keyboard comes back.
 TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
 {
     FakeWebService* service = signedInService();
@@ -214,9 +215,22 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
     keys::press(Qt::Key_PageDown);
     EXPECT_GT(scroll->value(), top) << "Page Down in a newly opened PDF did nothing";
 
+    // The e-mail button is a Tab stop of the PDF, and shows it has the keyboard.
+    QAbstractButton* email = pdf->emailButton();
+    const auto shownButton = [&] {
+        return email->window()->grab(QRect(email->mapTo(email->window(), QPoint()), email->size())).toImage();
+    };
+    const QImage unfocused = shownButton();
+    ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == email; }, 6))
+        << "Tab never reached the e-mail button; the keyboard is on " << keys::describe(keys::focused()).toStdString();
+    EXPECT_NE(shownButton(), unfocused) << "the e-mail button does not show it has the keyboard";
+    EXPECT_TRUE(keys::check(QStringLiteral("Tab to the e-mail button")));
+
+    // Escape and then Return close the composer, opened by Space and then by Return on the button.
     for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
         const QString keyName = QKeySequence(key).toString();
-        click(pdf->emailButton());
+        ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == email; }, 6));
+        keys::press(key == Qt::Key_Escape ? Qt::Key_Space : Qt::Key_Return);
         auto* composer = dynamic_cast<QVR_TrackableEmailViewController*>(pdf->emailVC());
         ASSERT_TRUE(composer);
         ASSERT_TRUE(waitFor([&] { return composer->view()->isVisible(); }, 5000));
@@ -245,6 +259,8 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
         if (key == Qt::Key_Escape) {
             EXPECT_EQ(int(service->state().sentEmails.size()), sent) << "Escape sent the e-mail";
         }
+        EXPECT_EQ(keys::focused(), email) << "the keyboard went back to "
+                                          << keys::describe(keys::focused()).toStdString();
         EXPECT_TRUE(keys::check(QStringLiteral("the composer closed with ") + keyName));
     }
 

@@ -1,5 +1,6 @@
 #include "library/themes/QVR_TemplateChooserCollectionView.h"
 
+#include <QKeyEvent>
 #include <QPointer>
 #include <QWheelEvent>
 
@@ -108,8 +109,58 @@ void QVR_TemplateChooserCollectionView::setSelectionIndex(int index)
     }
 }
 
+int QVR_TemplateChooserCollectionView::indexAfterArrow(int index, int key, int count)
+{
+    int next = index;
+    switch (key) {
+    case Qt::Key_Up:
+        next = index % kRows == 0 ? index : index - 1;
+        break;
+    case Qt::Key_Down:
+        next = index % kRows == kRows - 1 ? index : index + 1;
+        break;
+    case Qt::Key_Left:
+        next = index - kRows;
+        break;
+    case Qt::Key_Right:
+        if (index + kRows < count)
+            next = index + kRows;
+        else if ((index / kRows + 1) * kRows < count) // into a shorter last column: its last tile
+            next = count - 1;
+        break;
+    default:
+        break;
+    }
+    return next >= 0 && next < count ? next : index;
+}
+
+bool QVR_TemplateChooserCollectionView::moveKeyboardFrom(QObject* cell, int key)
+{
+    int index = -1;
+    for (int i = 0; i < m_tiles.size(); ++i)
+        if (m_tiles[i] && m_tiles[i]->cellView() == cell)
+            index = i;
+    if (index < 0)
+        return false;
+    const int next = indexAfterArrow(index, key, static_cast<int>(m_tiles.size()));
+    if (next != index && m_tiles[next] && m_tiles[next]->cellView() && m_items.value(next)) {
+        // The grid moves a whole column into view, as its paging does.
+        ensureWidgetVisible(m_items[next], 0, 0);
+        m_tiles[next]->cellView()->setFocus(Qt::TabFocusReason);
+    }
+    return true;
+}
+
 bool QVR_TemplateChooserCollectionView::eventFilter(QObject* watched, QEvent* event)
 {
+    // The arrows move the keyboard between the tiles as they lie in the grid.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+                           key->key() == Qt::Key_Down;
+        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && moveKeyboardFrom(watched, key->key()))
+            return true;
+    }
     // The tile with the keyboard is marked as the selected one.
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
         for (int i = 0; i < m_tiles.size(); ++i) {

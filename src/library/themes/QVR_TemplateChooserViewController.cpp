@@ -161,6 +161,11 @@ void QVR_TemplateChooserViewController::loadView()
     setView(view);
     makeLoadingView();
     m_previousPageButton->hide();
+    // The keyboard moving onto a tile out of view scrolls the grid too: the paging buttons follow.
+    connect(m_collectionView->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_isAnimating)
+            hideOrShowPagingButtons();
+    });
 
     m_themesObservation = NotificationObservation(TessarineTheme::kThemesDownloadedNotification, nullptr,
                                                   [this](const Notification&) { themesLoaded(); });

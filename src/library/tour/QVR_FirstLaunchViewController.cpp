@@ -123,6 +123,10 @@ QVR_FirstLaunchViewController::QVR_FirstLaunchViewController(QWidget* parent)
     connect(m_signUp, &QPushButton::clicked, this, [this] { showRegisterWall(true); });
     connect(m_signIn, &QPushButton::clicked, this, [this] { showRegisterWall(false); });
 
+    // Tab walks from the tour (where the arrows page it) to the buttons as they stand, left to right.
+    setTabOrder(m_signIn, m_signUp);
+    setTabOrder(m_signUp, m_getStarted);
+
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(20, 12, 20, 16);
     buttons->setSpacing(12);

@@ -100,6 +100,19 @@ TEST_F(FirstLaunchTour, ShownOnceARunAboveMyDocumentsWithTheBuiltInTour)
     EXPECT_EQ(view->getStartedButton()->text(), UFM::SAYS_GET_STARTED());
     EXPECT_EQ(view->signUpButton()->text(), UFM::SAYS_SIGN_UP());
     EXPECT_EQ(view->signInButton()->text(), UFM::SIGN_IN_TEXT());
+    // The keyboard starts in the tour, where the arrows page it; Tab walks on to the buttons in the order they
+    // stand, left to right.
+    ASSERT_EQ(QApplication::focusWidget(), player);
+    const QList<std::pair<Qt::KeyboardModifiers, QWidget*>> walk{{Qt::NoModifier, view->signInButton()},
+                                                                {Qt::NoModifier, view->signUpButton()},
+                                                                {Qt::NoModifier, view->getStartedButton()},
+                                                                {Qt::ShiftModifier, view->signUpButton()},
+                                                                {Qt::ShiftModifier, view->signInButton()}};
+    for (const auto& [modifiers, expected] : walk) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), expected)
+            << (modifiers ? "Shift+Tab" : "Tab") << " should reach " << expected->objectName().toStdString();
+    }
     player->scrollToPage(1, false);
     EXPECT_EQ(player->currentPage(), 1);
 

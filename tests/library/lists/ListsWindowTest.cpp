@@ -65,6 +65,30 @@ TEST_F(ListsWindow, ShowsTheThreeTabsAndGuideInATallTitleBar)
     EXPECT_TRUE(waitUntil([&] { return !window; }));
 }
 
+// Each button of the title bar shows when it has the keyboard: the window draws it otherwise than without.
+TEST_F(ListsWindow, TheTitleBarsButtonsShowTheKeyboard)
+{
+    auto* controller = new QVRTessarineListsWindowController;
+    QPointer<QWidget> window = controller->myWindow();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }));
+    QList<QToolButton*> buttons{controller->tabButton(0), controller->tabButton(1), controller->tabButton(2),
+                                controller->guideButton()};
+    const auto shown = [&](QWidget* button) {
+        return window->grab(QRect(button->mapTo(window, QPoint()), button->size())).toImage();
+    };
+    for (QToolButton* button : buttons) {
+        button->clearFocus();
+        const QImage without = shown(button);
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(button->hasFocus());
+        EXPECT_NE(shown(button), without) << button->text().toStdString() << " looks the same with the keyboard";
+    }
+    window->close();
+    EXPECT_TRUE(waitUntil([&] { return !window; }));
+}
+
 TEST_F(ListsWindow, SignedOutLibraryShowsTheWallOnceAndKeepsMyDocuments)
 {
     QVRAppDelegate delegate;
