@@ -259,8 +259,8 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
         if (key == Qt::Key_Escape) {
             EXPECT_EQ(int(service->state().sentEmails.size()), sent) << "Escape sent the e-mail";
         }
-        EXPECT_EQ(keys::focused(), email) << "the keyboard went back to "
-                                          << keys::describe(keys::focused()).toStdString();
+        EXPECT_EQ(keys::focused(), email)
+            << "the keyboard went back to " << keys::describe(keys::focused()).toStdString();
         EXPECT_TRUE(keys::check(QStringLiteral("the composer closed with ") + keyName));
     }
 
