@@ -792,17 +792,20 @@ TEST_F(KeyboardRoad, TheArrowsWalkTheTemplatesAsTheyLie)
                 return tile->templateId();
         return QString();
     };
-    ASSERT_TRUE(waitFor([&] {
-        auto* chooser = QVRTemplateChooserWindowController::existingInstance();
-        grid = chooser ? chooser->templateChooserViewController() : nullptr;
-        if (!grid || QApplication::activeWindow() != chooser->myWindow() || TessarineTheme::isLoadingThemes())
-            return false;
-        QStringList ids;
-        for (auto* tile : tiles())
-            ids << tile->templateId();
-        return ids.contains(QStringLiteral("below")) && ids.contains(QStringLiteral("beside")) &&
-               !templateWithTheKeyboard().isEmpty() && templateWithTheKeyboard() == tiles().first()->templateId();
-    }, 10000)) << "the Templates window never showed the service's two templates with the keyboard on the first tile";
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto* chooser = QVRTemplateChooserWindowController::existingInstance();
+            grid = chooser ? chooser->templateChooserViewController() : nullptr;
+            if (!grid || QApplication::activeWindow() != chooser->myWindow() || TessarineTheme::isLoadingThemes())
+                return false;
+            QStringList ids;
+            for (auto* tile : tiles())
+                ids << tile->templateId();
+            return ids.contains(QStringLiteral("below")) && ids.contains(QStringLiteral("beside")) &&
+                   !templateWithTheKeyboard().isEmpty() && templateWithTheKeyboard() == tiles().first()->templateId();
+        },
+        10000))
+        << "the Templates window never showed the service's two templates with the keyboard on the first tile";
     QPointer<QWidget> templates = QVRTemplateChooserWindowController::existingInstance()->myWindow();
 
     // Each template's place in the grid: its column and its row.
@@ -835,8 +838,8 @@ TEST_F(KeyboardRoad, TheArrowsWalkTheTemplatesAsTheyLie)
     QString at = templateWithTheKeyboard();
     for (const auto& [key, name] :
          {std::pair{Qt::Key_Down, "Down"}, std::pair{Qt::Key_Down, "Down again"}, std::pair{Qt::Key_Right, "Right"},
-          std::pair{Qt::Key_Down, "Down beside"}, std::pair{Qt::Key_Right, "Right again"},
-          std::pair{Qt::Key_Up, "Up"}, std::pair{Qt::Key_Left, "Left"}, std::pair{Qt::Key_Left, "Left again"},
+          std::pair{Qt::Key_Down, "Down beside"}, std::pair{Qt::Key_Right, "Right again"}, std::pair{Qt::Key_Up, "Up"},
+          std::pair{Qt::Key_Left, "Left"}, std::pair{Qt::Key_Left, "Left again"},
           std::pair{Qt::Key_Up, "Up at the top"}, std::pair{Qt::Key_Left, "Left at the edge"}}) {
         const QString expected = expectedAfter(at, key);
         keys::press(key);

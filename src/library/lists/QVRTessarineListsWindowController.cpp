@@ -164,9 +164,9 @@ void QVRTessarineListsWindowController::setUpTabBar()
     layout->setSpacing(6);
     const QString titles[] = {UFM::MY_TESSARINES_TEXT(), UFM::LIBRARY_TEXT(), UFM::CATALOG_TEXT()};
     // The button with the keyboard shows a light rounded outline, as the creator's toolbar buttons do.
-    const QString style = QStringLiteral(
-        "QToolButton { color: rgb(201, 201, 201); border: 1px solid transparent; border-radius: 4px; padding: 1px 7px; }"
-        "QToolButton:focus { border-color: rgba(235, 235, 235, 170); }");
+    const QString style = QStringLiteral("QToolButton { color: rgb(201, 201, 201); border: 1px solid transparent; "
+                                         "border-radius: 4px; padding: 1px 7px; }"
+                                         "QToolButton:focus { border-color: rgba(235, 235, 235, 170); }");
     for (int tag = 0; tag < 3; ++tag) {
         auto* button = new QToolButton(bar);
         button->setText(titles[tag]);

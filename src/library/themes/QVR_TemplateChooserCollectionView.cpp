@@ -158,7 +158,8 @@ bool QVR_TemplateChooserCollectionView::eventFilter(QObject* watched, QEvent* ev
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
                            key->key() == Qt::Key_Down;
-        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && moveKeyboardFrom(watched, key->key()))
+        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            moveKeyboardFrom(watched, key->key()))
             return true;
     }
     // The tile with the keyboard is marked as the selected one.

@@ -104,10 +104,10 @@ TEST_F(FirstLaunchTour, ShownOnceARunAboveMyDocumentsWithTheBuiltInTour)
     // stand, left to right.
     ASSERT_EQ(QApplication::focusWidget(), player);
     const QList<std::pair<Qt::KeyboardModifiers, QWidget*>> walk{{Qt::NoModifier, view->signInButton()},
-                                                                {Qt::NoModifier, view->signUpButton()},
-                                                                {Qt::NoModifier, view->getStartedButton()},
-                                                                {Qt::ShiftModifier, view->signUpButton()},
-                                                                {Qt::ShiftModifier, view->signInButton()}};
+                                                                 {Qt::NoModifier, view->signUpButton()},
+                                                                 {Qt::NoModifier, view->getStartedButton()},
+                                                                 {Qt::ShiftModifier, view->signUpButton()},
+                                                                 {Qt::ShiftModifier, view->signInButton()}};
     for (const auto& [modifiers, expected] : walk) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
         EXPECT_EQ(QApplication::focusWidget(), expected)
