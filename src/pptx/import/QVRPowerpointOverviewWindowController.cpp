@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -236,6 +237,21 @@ void QVRPowerpointOverviewWindowController::importFinished(const std::shared_ptr
                            error.code == QVRPowerpointImportManager::Cancelled;
     if (!cancelled)
         close();
+}
+
+void QVRPowerpointOverviewWindowController::closeEvent(QCloseEvent* event)
+{
+    // Closed while its import runs (Escape, Ctrl+W, the close button): the import ends as its Cancel ends it, so
+    // no document is left behind and no window opens later.
+    if (m_loadingViewController) {
+        // A question the import waits on (a font to replace) is closed first: closing it is its own Cancel.
+        for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->isWindow() && child->isVisible())
+                child->close();
+    }
+    if (m_loadingViewController)
+        loadingViewCancelButtonPressed();
+    INAppStoreWindow::closeEvent(event);
 }
 
 void QVRPowerpointOverviewWindowController::loadingViewCancelButtonPressed()

@@ -51,6 +51,9 @@ public:
     void openRequesterWantsToDisplayLoadingView(QObject* view) override;
     void openRequesterHasFinishedLoadingModel(const std::shared_ptr<ZERI_TessarineModel>& model) override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void sampleRequestEnded(const Error& error);
     void startImport();

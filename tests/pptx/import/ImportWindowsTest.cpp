@@ -470,6 +470,29 @@ TEST_F(OverviewWindow, ClosingTheWindowDuringAFontQuestionEndsTheImport)
     EXPECT_EQ(events().count(QStringLiteral("Cancelled pptx import at font replacement:Calibri")), 1);
 }
 
+// Closed while the deck is converted (Escape, Ctrl+W or the close button while the progress shows): the import ends
+// with the window, leaving no document and opening no window later.
+TEST_F(OverviewWindow, ClosingTheWindowWhileADeckIsConvertedEndsTheImport)
+{
+    QPointer<QVRPowerpointOverviewWindowController> window = openOverview();
+    ASSERT_TRUE(window);
+    const QStringList packagesBefore = m_folders.packageFolders(); // the sample's
+    m_chooser.queuePaths({write(TestDeck::minimal(40), QStringLiteral("forty.pptx"))});
+    window->getStartedPressed();
+    ASSERT_TRUE(window->loadingViewController());
+    ASSERT_TRUE(processEventsUntil([] { return QVRPowerpointImportManager::shared().pptConverter() != nullptr; }))
+        << "the deck is never converted";
+
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(QVRPowerpointImportManager::shared().pptConverter()) << "the import outlived its window";
+    EXPECT_TRUE(processEventsUntil([] { return QVRPowerPointConverter::unfinishedImportCount() == 0; }));
+    QTest::qWait(300);
+    EXPECT_EQ(m_folders.packageFolders(), packagesBefore) << "the cancelled import left a document";
+    EXPECT_TRUE(m_windows->creator.documents.empty()) << "the import opened a window after its overview closed";
+}
+
 TEST_F(OverviewWindow, WithoutTheServiceTheSampleAreaSaysSoAndTheWindowStays)
 {
     ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(FakeWebService::unreachableBaseUrl()));
