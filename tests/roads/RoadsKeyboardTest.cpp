@@ -105,6 +105,20 @@ protected:
     }
     void TearDown() override { closeDocumentWindows(); }
 
+    // My Documents brought to the front, then its File › New: the Templates window opens.
+    static ::testing::AssertionResult chooseNewInMyDocuments()
+    {
+        QWidget* lists = application().listsWindow();
+        if (!lists)
+            return ::testing::AssertionFailure() << "no My Documents window";
+        lists->activateWindow();
+        if (!waitFor([&] { return QApplication::activeWindow() == lists; }, 5000))
+            return ::testing::AssertionFailure() << "My Documents never came to the front";
+        if (!chooseMenuItem(lists, QStringLiteral("new")))
+            return ::testing::AssertionFailure() << "File › New could not be chosen";
+        return ::testing::AssertionSuccess();
+    }
+
     static QVR_CreatorWindow* newWindow()
     {
         QVR_CreatorWindow* window = createDocumentFromPlusTile();
@@ -523,13 +537,8 @@ TEST_F(KeyboardRoad, TheSignInWallIsWalkedFromTheKeyboard)
 // presentation), marked as selected; Return there makes the new document, whose window takes the keyboard.
 TEST_F(KeyboardRoad, ATemplateIsChosenFromTheKeyboard)
 {
-    QWidget* lists = application().listsWindow();
-    ASSERT_TRUE(lists);
-    lists->activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
     const QList<QVR_CreatorWindow*> before = creatorWindows();
-
-    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    ASSERT_TRUE(chooseNewInMyDocuments());
     QVR_TemplateCollectionViewObject* first = nullptr;
     ASSERT_TRUE(waitFor([&] {
         auto* chooser = QVRTemplateChooserWindowController::existingInstance();
@@ -711,11 +720,7 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     const auto restore =
         qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
 
-    QWidget* lists = application().listsWindow();
-    ASSERT_TRUE(lists);
-    lists->activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
-    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    ASSERT_TRUE(chooseNewInMyDocuments());
     QVRTemplateChooserWindowController* chooser = nullptr;
     QList<QVR_TemplateCollectionViewObject*> tiles;
     ASSERT_TRUE(waitFor([&] {
@@ -778,11 +783,7 @@ TEST_F(KeyboardRoad, TheArrowsWalkTheTemplatesAsTheyLie)
     offerOneTemplate(service, QStringLiteral("beside"), false, true);
     const auto restore =
         qScopeGuard([&] { service->withState([&](FakeWebService::State& state) { state.templates = before; }); });
-    QWidget* lists = application().listsWindow();
-    ASSERT_TRUE(lists);
-    lists->activateWindow();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == lists; }, 5000));
-    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("new")));
+    ASSERT_TRUE(chooseNewInMyDocuments());
     QVR_TemplateChooserViewController* grid = nullptr;
     // Read afresh each time: a list that comes again replaces the tiles (the keyboard stays with its template).
     const auto tiles = [&] { return grid->templateThumbnailController()->templatesArray(); };
