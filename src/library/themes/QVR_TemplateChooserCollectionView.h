@@ -30,16 +30,15 @@ public:
     // tile that had it was laid out again): Return there chooses.
     void focusFirstTileUnlessTaken();
 
-    // Where an arrow key moves the keyboard from the tile at `index` of `count`, in the grid's two rows filled
-    // column after column: Up and Down within the column, Left and Right to the neighbouring column (the last tile
-    // of a shorter last column); the same index at an edge.
-    static int indexAfterArrow(int index, int key, int count);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Where an arrow key moves the keyboard from the tile at `index` of `count`, in the grid's two rows filled
+    // column after column: Up and Down within the column, Left and Right to the neighbouring column (the last tile
+    // of a shorter last column); the same index at an edge.
+    static int indexAfterArrow(int index, int key, int count);
     bool moveKeyboardFrom(QObject* cell, int key);
 
     QWidget* m_content = nullptr;
