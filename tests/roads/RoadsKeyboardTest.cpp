@@ -722,23 +722,32 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
 
     ASSERT_TRUE(chooseNewInMyDocuments());
     QVRTemplateChooserWindowController* chooser = nullptr;
-    QList<QVR_TemplateCollectionViewObject*> tiles;
+    // Read afresh each time: a list that comes again replaces the tiles.
+    const auto tiles = [&] {
+        return chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
+    };
+    const auto roadTemplateShown = [&] {
+        for (QVR_TemplateCollectionViewObject* each : tiles())
+            if (each->templateId() == QStringLiteral("road"))
+                return true;
+        return false;
+    };
     ASSERT_TRUE(waitFor([&] {
         chooser = QVRTemplateChooserWindowController::existingInstance();
-        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow())
+        if (!chooser || !chooser->myWindow() || QApplication::activeWindow() != chooser->myWindow() ||
+            TessarineTheme::isLoadingThemes())
             return false;
-        tiles = chooser->templateChooserViewController()->templateThumbnailController()->templatesArray();
-        return tiles.size() >= 2 && keys::focused() == tiles.first()->cellView();
+        return roadTemplateShown() && keys::focused() == tiles().first()->cellView();
     })) << "the Templates window has the keyboard in "
-        << keys::describe(keys::focused()).toStdString() << "; " << tiles.size() << " tiles";
+        << keys::describe(keys::focused()).toStdString();
     QPointer<QWidget> templates = chooser->myWindow();
     QVR_TemplateChooserViewController* controller = chooser->templateChooserViewController();
-    EXPECT_TRUE(tiles.first()->previewButton()->isVisible()) << "the tile with the keyboard shows no Preview";
+    EXPECT_TRUE(tiles().first()->previewButton()->isVisible()) << "the tile with the keyboard shows no Preview";
 
     // Tab to the service's template (templates an earlier list named stay in the window too).
-    QVR_TemplateCollectionViewObject* tile = nullptr;
+    QPointer<QVR_TemplateCollectionViewObject> tile;
     for (int i = 0; i < 20 && !tile; ++i) {
-        for (QVR_TemplateCollectionViewObject* each : tiles)
+        for (QVR_TemplateCollectionViewObject* each : tiles())
             if (each->templateId() == QStringLiteral("road") && keys::focused() == each->cellView())
                 tile = each;
         if (!tile)
@@ -747,7 +756,7 @@ TEST_F(KeyboardRoad, ATemplateIsPreviewedFromTheKeyboard)
     ASSERT_TRUE(tile) << "Tab never reached a template";
     EXPECT_TRUE(tile->previewButton()->isVisible());
     EXPECT_TRUE(tile->chooseButton()->isVisible());
-    EXPECT_FALSE(tiles.first()->previewButton()->isVisible());
+    EXPECT_FALSE(tiles().first()->previewButton()->isVisible());
 
     // A list that comes again replaces the tiles: the template is followed by its id.
     const QString templateId = tile->templateId();
