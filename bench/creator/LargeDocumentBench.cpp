@@ -24,9 +24,9 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include <unistd.h>
-#include <vector>
 
 #include <QAction>
 #include <QApplication>

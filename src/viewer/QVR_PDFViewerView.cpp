@@ -300,6 +300,7 @@ QVR_PDFViewerView::QVR_PDFViewerView(const QRect& frame, const std::shared_ptr<Z
         button->setFlat(true);
         // Tab reaches it from the pages (a click leaves the keyboard with the pages); Space or Return presses it.
         button->setFocusPolicy(Qt::TabFocus);
+        button->setAutoDefault(true);
         button->setObjectName(QStringLiteral("trackableEmailButton"));
         const QPixmap picture = artwork(QStringLiteral("trackable_email_square_btn"), devicePixelRatioF());
         button->setIcon(QIcon(picture));
@@ -436,12 +437,6 @@ void QVR_PDFViewerView::keyPressEvent(QKeyEvent* event)
     // While the e-mail composer shows, the keys are its own: only its Cancel or Send takes it away, and the
     // player never sees Return or Escape typed into it.
     if (m_emailVC) {
-        event->accept();
-        return;
-    }
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && m_emailButton && m_emailButton->hasFocus()) {
-        m_emailButton->click();
         event->accept();
         return;
     }
