@@ -218,9 +218,11 @@ TEST(TrackedEmailRoad, ReturnAndEscapeInTheComposerLeaveThePdfOpen)
     // The e-mail button is a Tab stop of the PDF, and shows it has the keyboard.
     QAbstractButton* email = pdf->emailButton();
     const auto shownButton = [&] {
-        return email->window()->grab(QRect(email->mapTo(email->window(), QPoint()), email->size())).toImage();
+        UserInput::letRepaintsHappen();
+        return UserInput::shownImage(email);
     };
     const QImage unfocused = shownButton();
+    ASSERT_FALSE(unfocused.isNull()) << "the PDF's window shows nothing yet";
     ASSERT_TRUE(keys::tabUntil([&] { return keys::focused() == email; }, 6))
         << "Tab never reached the e-mail button; the keyboard is on " << keys::describe(keys::focused()).toStdString();
     EXPECT_NE(shownButton(), unfocused) << "the e-mail button does not show it has the keyboard";

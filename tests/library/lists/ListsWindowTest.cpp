@@ -16,6 +16,7 @@
 #include "library/lists/QVRTessarineListsWebViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
 #include "strings/UFM.h"
+#include "support/UserInput.h"
 
 using namespace lists_test;
 using library_test::waitUntil;
@@ -76,11 +77,13 @@ TEST_F(ListsWindow, TheTitleBarsButtonsShowTheKeyboard)
     QList<QToolButton*> buttons{controller->tabButton(0), controller->tabButton(1), controller->tabButton(2),
                                 controller->guideButton()};
     const auto shown = [&](QWidget* button) {
-        return window->grab(QRect(button->mapTo(window, QPoint()), button->size())).toImage();
+        UserInput::letRepaintsHappen();
+        return UserInput::shownImage(button);
     };
     for (QToolButton* button : buttons) {
         button->clearFocus();
         const QImage without = shown(button);
+        ASSERT_FALSE(without.isNull()) << "the window shows nothing yet";
         button->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(button->hasFocus());
         EXPECT_NE(shown(button), without) << button->text().toStdString() << " looks the same with the keyboard";
