@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 #include <QUuid>
 
@@ -261,6 +264,9 @@ void ZERI_qvdFilePackage::rescan()
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> found;
     QStringList damaged;
     const QDir root(tessarinesFolder());
+    for (const QString& name :
+         root.entryList({QLatin1String(kDeletedFolderPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden))
+        removeFolderSetAside(root.filePath(name));
     for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString path = root.filePath(name);
         if (QFileInfo(path).isSymLink()) {
@@ -1456,14 +1462,36 @@ void ZERI_qvdFilePackage::flushServerDeletions(const QSet<QString>& reachable)
 bool ZERI_qvdFilePackage::deletePackage(Error* error)
 {
     dropModels();
-    if (QFileInfo::exists(m_path) && !QDir(m_path).removeRecursively()) {
-        const QString message = QStringLiteral("Cannot delete the package folder \"%1\"").arg(m_path);
-        qCWarning(lcStorage).noquote() << message;
-        setError(error, packageError(CannotWrite, message));
-        return false;
+    const QFileInfo info(m_path);
+    if (info.exists() || info.isSymLink()) {
+        // A picture finishing on a worker may still add a piece to the folder while it is being removed, which
+        // would leave the folder and the document in place. The folder leaves its name at once, under a hidden
+        // name the list never shows, and is removed from there.
+        const QString aside =
+            QDir(info.path())
+                .filePath(QLatin1String(kDeletedFolderPrefix) + QUuid::createUuid().toString(QUuid::Id128));
+        if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) != 0) {
+            const QString message = QStringLiteral("Cannot delete the package folder \"%1\": %2")
+                                        .arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+            qCWarning(lcStorage).noquote() << message;
+            setError(error, packageError(CannotWrite, message));
+            return false;
+        }
+        removeFolderSetAside(aside);
     }
     removeFromList();
     return true;
+}
+
+void ZERI_qvdFilePackage::removeFolderSetAside(const QString& aside)
+{
+    // A link is removed itself, never what it leads to.
+    if (QFileInfo(aside).isSymLink() ? QFile::remove(aside) : QDir(aside).removeRecursively())
+        return;
+    // A piece that landed meanwhile kept the folder: its writer is done with it shortly; what still stays goes
+    // with the next scan of the packages.
+    if (auto* application = QCoreApplication::instance())
+        QTimer::singleShot(1000, application, [aside] { QDir(aside).removeRecursively(); });
 }
 
 QString ZERI_qvdFilePackage::forgetPackage()

@@ -205,7 +205,8 @@ public:
     // files to delete are chosen on the main thread once the listing is back, against what the package and the
     // undo steps name then. A file that appears meanwhile is not touched.
     void cleanDirectoriesSoon();
-    // Removes the folder and the package from the list, and posts the packages-changed notification.
+    // Removes the folder and the package from the list, and posts the packages-changed notification. The folder
+    // leaves its name at once even while a worker still adds a file to it (see removeFolderSetAside).
     bool deletePackage(Error* error = nullptr);
     // Takes the package out of the list (dropping its documents, never saving them again) and posts the
     // packages-changed notification, leaving the folder on disk for the caller to delete (off the main thread).
@@ -258,6 +259,9 @@ private:
     void flushServerDeletions(const QSet<QString>& reachable);
     void dropModels();
     void removeFromList();
+    // Hidden name of a deleted package's folder until it is removed; a scan of the packages removes what is left.
+    static constexpr const char* kDeletedFolderPrefix = ".deleted-";
+    static void removeFolderSetAside(const QString& aside);
     bool writeJsonFile(const QString& path, const QByteArray& data, Error* error);
     // Copies the document's title, description, time stamp and server ids into the metadata.
     void takeMetadataFromModel();

@@ -1,3 +1,6 @@
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -807,6 +810,40 @@ TEST_F(FilePackageTest, ADeletedPackageIsNeverBroughtBackByALateWrite)
     EXPECT_FALSE(QFileInfo::exists(package->path()));
     ZERI_qvdFilePackage::resetForTesting();
     EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().isEmpty());
+}
+
+// A tile picture finished on a worker adds its piece to the folder while the user deletes the document: the
+// document still goes at once, and a folder a crash left half removed goes with the next scan.
+TEST_F(FilePackageTest, ADocumentGoesWhileAWorkerStillWritesIntoItsFolder)
+{
+    const QDir root(ZERI_qvdFilePackage::tessarinesFolder());
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        auto package = saveNewDocument(makeDocumentWithOneScreen());
+        const QString assets = package->assetsPath();
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            for (int i = 0; !stop; ++i) {
+                QFile piece(QDir(assets).filePath(QStringLiteral(".tile.%1.part").arg(i)));
+                if (piece.open(QIODevice::WriteOnly))
+                    piece.write("jpeg");
+            }
+        });
+        QThread::msleep(2);
+        Error error;
+        const bool deleted = package->deletePackage(&error);
+        stop = true;
+        writer.join();
+        ASSERT_TRUE(deleted) << error.message.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(package->path()));
+    }
+    EXPECT_TRUE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+
+    ASSERT_TRUE(QDir(root.filePath(QStringLiteral(".deleted-left/assets"))).mkpath(QStringLiteral(".")));
+    ASSERT_TRUE(writeBytes(root.filePath(QStringLiteral(".deleted-left/assets/a.jpg")), "jpeg"));
+    ZERI_qvdFilePackage::resetForTesting();
+    EXPECT_TRUE(ZERI_qvdFilePackage::allPackages().empty());
+    EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().isEmpty());
+    EXPECT_TRUE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
 }
 
 // Sign-out forgets the packages and deletes their folders on another thread: a tile picture made before that lands
