@@ -4,7 +4,17 @@
 # touches the build or the scripts (CI does not run it). Uncommitted changes are not part of the clone.
 # Arguments go to scripts/test.sh; JOBS=N limits its parallel jobs (all cores by default). TESS_KEEP_CLONE=1
 # leaves the clone in place.
+#
+#   --with-desktop-plugins   first installs the GStreamer plugin sets a desktop often has beside ours (an office
+#                            suite brings them), which the tests must not depend on: gstreamer1.0-plugins-bad and
+#                            gstreamer1.0-plugins-ugly. They stay installed afterwards.
 set -uo pipefail
+if [ "${1:-}" = --with-desktop-plugins ]; then
+    shift
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly || exit 1
+fi
 SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 COMMIT="$(git -C "$SOURCE" rev-parse HEAD)"
 if [ -n "$(git -C "$SOURCE" status --porcelain --untracked-files=no)" ]; then

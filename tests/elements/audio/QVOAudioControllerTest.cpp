@@ -20,13 +20,6 @@
 #include "platform/NotificationCenter.h"
 #include "support/QtPrinters.h"
 
-// QtMultimedia's PulseAudio and GStreamer back ends keep process-lifetime allocations that the leak
-// checker of the sanitizer pass would report; they are not the controller's.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libpulse.so\nleak:libglib-2.0.so\nleak:libgstreamer-1.0.so\nleak:libgobject-2.0.so\n";
-}
-
 namespace {
 
 // What the controller asked of one fake clip; outlives the clip, which the controller may drop.

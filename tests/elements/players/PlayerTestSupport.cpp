@@ -105,10 +105,3 @@ int distinctCentreColours(const QImage& image)
             colours.insert(image.pixel(centre + QPoint(dx, dy)));
     return int(colours.size());
 }
-
-// QtMultimedia's PulseAudio and GStreamer back ends keep process-lifetime allocations that the leak checker of the
-// sanitizer pass would report; they are not the player's.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libpulse.so\nleak:libglib-2.0.so\nleak:libgstreamer-1.0.so\nleak:libgobject-2.0.so\n";
-}
