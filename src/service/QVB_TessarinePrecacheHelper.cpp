@@ -1,5 +1,7 @@
 #include "service/QVB_TessarinePrecacheHelper.h"
 
+#include <vector>
+
 #include <QSet>
 
 #include "platform/AppPaths.h"
@@ -17,7 +19,8 @@
 
 namespace {
 
-class UrlCollector {
+// The assets to fetch, in document order, one per web address.
+class AssetCollector {
 public:
     void add(const std::shared_ptr<ZERI_ContentAsset>& asset)
     {
@@ -31,41 +34,42 @@ public:
         if (m_seen.contains(url))
             return;
         m_seen.insert(url);
-        m_urls.append(url);
+        m_assets.push_back(asset);
     }
-    QList<QUrl> urls() const { return m_urls; }
+    const std::vector<std::shared_ptr<ZERI_ContentAsset>>& assets() const { return m_assets; }
 
 private:
     QSet<QUrl> m_seen;
-    QList<QUrl> m_urls;
+    std::vector<std::shared_ptr<ZERI_ContentAsset>> m_assets;
 };
 
-} // namespace
-
-QList<QUrl> QVB_TessarinePrecacheHelper::remoteURLsForModel(const std::shared_ptr<ZERI_TessarineModel>& model,
-                                                            int options)
+std::vector<std::shared_ptr<ZERI_ContentAsset>> assetsForModel(const std::shared_ptr<ZERI_TessarineModel>& model,
+                                                               int options)
 {
-    UrlCollector collector;
+    using Helper = QVB_TessarinePrecacheHelper;
+    AssetCollector collector;
     if (!model)
         return {};
-    const bool allImages = options & (AllImages | AllImagesAndSources);
+    const bool allImages = options & (Helper::AllImages | Helper::AllImagesAndSources);
     bool firstScreen = true;
     for (const auto& flow : model->flowModels()) {
         for (const auto& screen : flow->screenModels()) {
             collector.add(screen->previewScreenShotAsset());
-            if (allImages || (firstScreen && (options & FirstScreenImages))) {
+            if (allImages || (firstScreen && (options & Helper::FirstScreenImages))) {
                 if (const auto background = screen->backgroundModel())
                     collector.add(background->backgroundAsset());
                 for (const auto& proxy : screen->mixedMediaObjects()) {
                     const auto& object = proxy->object();
                     collector.add(object->croppedImageAsset());
                     collector.add(object->retinaCroppedImageAsset());
-                    // A video's original image is its poster frame; an image's is the uncropped source.
-                    if (object->type() == ZERI_MixedMediaObject::Video || (options & AllImagesAndSources))
+                    // The original draws an object that has no cropped picture (ObjectPicture); a video's original
+                    // is its poster frame; an image's is also the uncropped source.
+                    if (!object->croppedImageAsset() || object->type() == ZERI_MixedMediaObject::Video ||
+                        (options & Helper::AllImagesAndSources))
                         collector.add(object->originalImageAsset());
                 }
             }
-            if (options & MediaAndGalleries) {
+            if (options & Helper::MediaAndGalleries) {
                 for (const auto& proxy : screen->mixedMediaObjects()) {
                     const auto& object = proxy->object();
                     const auto video = proxy->as<ZERI_MMObject_Video>();
@@ -82,7 +86,18 @@ QList<QUrl> QVB_TessarinePrecacheHelper::remoteURLsForModel(const std::shared_pt
             firstScreen = false;
         }
     }
-    return collector.urls();
+    return collector.assets();
+}
+
+} // namespace
+
+QList<QUrl> QVB_TessarinePrecacheHelper::remoteURLsForModel(const std::shared_ptr<ZERI_TessarineModel>& model,
+                                                            int options)
+{
+    QList<QUrl> urls;
+    for (const auto& asset : assetsForModel(model, options))
+        urls.append(asset->externalURL());
+    return urls;
 }
 
 QString QVB_TessarinePrecacheHelper::cacheDirectoryForModel(const std::shared_ptr<ZERI_TessarineModel>& model)
@@ -96,16 +111,21 @@ void QVB_TessarinePrecacheHelper::preloadAssetsFromModel(const std::shared_ptr<Z
                                                          const std::function<void()>& onFoundToAlreadyBeDownloaded)
 {
     const QString directory = cacheDirectoryForModel(model);
-    QList<QUrl> missing;
-    for (const QUrl& url : remoteURLsForModel(model, options)) {
-        if (!ZERI_WebDownloader::downloaderForUrl(url, directory)->fileExists())
-            missing.append(url);
+    QList<std::pair<QUrl, QString>> missing;
+    for (const auto& asset : assetsForModel(model, options)) {
+        // A file found where every drawing looks (ZERI_ContentAsset::location) is not fetched again.
+        const ZERI_ContentAsset::Location where = asset->location();
+        if (where.onDisk)
+            continue;
+        const QString folder = where.folder.isEmpty() ? directory : where.folder;
+        if (!ZERI_WebDownloader::downloaderForUrl(asset->externalURL(), folder)->fileExists())
+            missing.append({asset->externalURL(), folder});
     }
     if (missing.isEmpty()) {
         if (onFoundToAlreadyBeDownloaded)
             onFoundToAlreadyBeDownloaded();
         return;
     }
-    for (const QUrl& url : missing)
-        manager.precacheURL(url, directory);
+    for (const auto& [url, folder] : missing)
+        manager.precacheURL(url, folder);
 }

@@ -294,11 +294,11 @@ ContentAssetStorage::storeDataItem(const std::shared_ptr<ZERI_ContentAsset>& ass
 
 std::shared_ptr<ZERI_WebDownloader> ContentAssetStorage::downloader(const ZERI_ContentAsset& asset)
 {
-    const QUrl url = asset.externalURL();
-    const QString folder = asset.assetStoragePath();
-    if (url.isEmpty() || folder.isEmpty())
+    // Where every drawing finds the file: a file already in one of the document's folders is not fetched again.
+    const ZERI_ContentAsset::Location where = asset.location();
+    if (where.url.isEmpty() || where.folder.isEmpty() || asset.assetStoragePath().isEmpty())
         return nullptr;
-    return ZERI_WebDownloader::downloaderForUrl(url, folder);
+    return ZERI_WebDownloader::downloaderForUrl(where.url, where.folder);
 }
 
 void ContentAssetStorage::setImageWaitSecondsForTesting(double seconds)

@@ -67,8 +67,9 @@ public:
                                                     const std::shared_ptr<QVRDataItem>& item, const QString& folder,
                                                     DoneBlock onDone, ProgressBlock onProgress = {});
 
-    // The downloader of the asset's URL into its document's asset folder (the published folder for publish
-    // previews); nullptr when the asset has no URL or no document.
+    // The downloader of the asset's file where ZERI_ContentAsset::location finds it (a file in any of the document's
+    // folders, under its local or web name), else of its web address into the document's own asset folder (the
+    // published folder for publish previews); nullptr when the asset has no URL or no document.
     static std::shared_ptr<ZERI_WebDownloader> downloader(const ZERI_ContentAsset& asset);
 
     // The decoded image of the asset's file, or a null image. On the main thread it answers null (decoding and

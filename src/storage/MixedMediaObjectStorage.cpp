@@ -33,6 +33,7 @@
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
+#include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -81,10 +82,8 @@ QString fileOnDisk(const std::shared_ptr<ZERI_ContentAsset>& asset)
 {
     if (!asset)
         return {};
-    if (const auto downloader = ContentAssetStorage::downloader(*asset); downloader && downloader->fileExists())
-        return downloader->filepath();
-    const QString local = asset->localFilePath();
-    return !local.isEmpty() && QFileInfo(local).isFile() ? local : QString();
+    const ZERI_ContentAsset::Location where = asset->location();
+    return where.onDisk ? where.path : QString();
 }
 
 // The two pictures of one crop, made on two workers: whichever finishes last hands both over. A failure of
@@ -606,7 +605,8 @@ bool MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
     const quint64 request = CropRequests::shared().begin(object, geometry);
     std::weak_ptr<ZERI_MixedMediaObjectProxy> weakObject = object;
     WorkerThreads::shared().post([=] {
-        const QImage image = ImageUtils::createCGImageFromFilePath(original);
+        // One decoding serves every object cropped from the same original.
+        const QImage image = ModelImageCache::imageForFile(original, true);
         // The zoom is measured in the file's own pixels; a large photo is decoded at a reduced size, whose pixels
         // are each that much larger.
         const QSizeF filePixels = imageSizeOfFile(original);

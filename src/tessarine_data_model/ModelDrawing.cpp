@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QImageReader>
 #include <QMutex>
+#include <QWaitCondition>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QSet>
@@ -26,6 +27,7 @@
 #include "elements/images/UNIImage.h"
 #include "platform/FreedMemory.h"
 #include "platform/MainThread.h"
+#include "tessarine_data_model/ObjectPicture.h"
 #include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/TextLayout.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -33,6 +35,7 @@
 #include "tessarine_data_model/ZERI_MMObject_Audio.h"
 #include "tessarine_data_model/ZERI_MMObject_Shape.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 #include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 
 namespace {
@@ -42,10 +45,18 @@ struct CacheEntry {
     QImage image;
 };
 
+// A file being decoded by one thread, which the others asking for it wait for rather than decode it again.
+struct Decoding {
+    QImage image;
+    bool done = false;
+};
+
 struct ImageCacheState {
     QMutex mutex;
+    QWaitCondition decoded;
     std::list<CacheEntry> entries; // most recently used first
     QHash<QString, std::list<CacheEntry>::iterator> index;
+    QHash<QString, std::shared_ptr<Decoding>> decoding;
     qint64 bytes = 0;
 };
 
@@ -98,27 +109,6 @@ bool mayDecodeImages(bool ignoreThreadSafety)
     return ignoreThreadSafety || !MainThread::isMainThread();
 }
 
-// The cropped picture to draw at `scale`: the retina one above scale 1 when it loads, else the regular one.
-QImage croppedPicture(const ZERI_MixedMediaObject& object, double scale, bool mayDecode)
-{
-    if (scale > 1) {
-        if (const auto retina = object.retinaCroppedImageAsset()) {
-            QImage image = ModelImageCache::imageForAsset(*retina, mayDecode);
-            if (!image.isNull())
-                return image;
-        }
-    }
-    if (const auto cropped = object.croppedImageAsset())
-        return ModelImageCache::imageForAsset(*cropped, mayDecode);
-    return {};
-}
-
-// The file an asset's picture is read from (see ZERI_ContentAsset::storedFilePath). Empty when unknown.
-QString pictureFileOf(const ZERI_ContentAsset& asset)
-{
-    return asset.storedFilePath();
-}
-
 // Whether the painter makes a document (a PDF file, a printout) rather than pixels: such a device keeps the image
 // data it is handed, so pictures go to it at their own resolution instead of the cropped picture's.
 bool keepsPictureData(const QPainter& context)
@@ -133,11 +123,10 @@ bool keepsPictureData(const QPainter& context)
 // Draws the object's original picture the way its cropped picture shows it (turned by its quarter turns, scaled
 // by its zoom, shifted by its zoom offset, clipped to the frame), handing the painter only the part of the
 // original that shows, at the original's resolution. False when the original cannot be read.
-bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object, const QRectF& target, double scale)
+bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object, const QString& path,
+                         const QRectF& target, double scale, bool mayDecode)
 {
-    const auto asset = object.originalImageAsset();
-    const QString path = asset ? pictureFileOf(*asset) : QString();
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (path.isEmpty())
         return false;
     // The decoded size (turned as the file says) is known without decoding: a picture that goes into the output
     // as its own file is never decoded.
@@ -153,7 +142,7 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
             pixels.transpose();
     }
     if (!pixels.isValid() || pixels.isEmpty()) {
-        original = ImageUtils::createCGImageFromFilePath(path);
+        original = ModelImageCache::imageForFile(path, mayDecode);
         if (original.isNull())
             return false;
         pixels = original.size();
@@ -181,7 +170,8 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
     if (sink && source == whole && object.rotation() % 4 == 0)
         standIn = sink->standInForFile(path, ImageUtils::decodedSize(pixels));
     if (standIn.isNull() && original.isNull()) {
-        original = ImageUtils::createCGImageFromFilePath(path);
+        // Shared with every other object, screen and window that draws the same file.
+        original = ModelImageCache::imageForFile(path, mayDecode);
         if (original.isNull() || (original.size() != pixels && original.size() != ImageUtils::decodedSize(pixels)))
             return false;
     }
@@ -248,7 +238,7 @@ void PictureFileSink::setForThisThread(PictureFileSink* sink)
 
 QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode)
 {
-    const QString path = pictureFileOf(asset);
+    const QString path = asset.storedFilePath();
     return path.isEmpty() ? QImage() : imageForFile(path, mayDecode);
 }
 
@@ -267,23 +257,34 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
                             .arg(qint64(status.st_mtim.tv_sec))
                             .arg(qint64(status.st_mtim.tv_nsec));
     ImageCacheState& state = cacheState();
+    std::shared_ptr<Decoding> decoding;
     {
         QMutexLocker lock(&state.mutex);
         if (const auto found = state.index.constFind(key); found != state.index.constEnd()) {
             state.entries.splice(state.entries.begin(), state.entries, found.value());
             return state.entries.front().image;
         }
+        if (!mayDecode)
+            return {};
+        // The same file asked for by many objects at once (a picture used a thousand times) is decoded once.
+        if (const auto running = state.decoding.value(key)) {
+            while (!running->done)
+                state.decoded.wait(&state.mutex);
+            return running->image;
+        }
+        decoding = std::make_shared<Decoding>();
+        state.decoding.insert(key, decoding);
     }
-    if (!mayDecode)
-        return {};
     const QImage image = UNIImage::imageWithContentsOfFile(path).CGImage();
-    if (image.sizeInBytes() > capacityBytes)
-        return image;
 
     // A file that is no picture is remembered too (as a null image), so it is read and reported once, not at
     // every drawing of its screen; a new version of the file has a new key.
     QMutexLocker lock(&state.mutex);
-    if (!state.index.contains(key)) {
+    decoding->image = image;
+    decoding->done = true;
+    state.decoding.remove(key);
+    state.decoded.wakeAll();
+    if (image.sizeInBytes() <= capacityBytes && !state.index.contains(key)) {
         state.entries.push_front({key, image});
         state.index.insert(key, state.entries.begin());
         state.bytes += entryCost(image);
@@ -309,31 +310,19 @@ void ModelImageCache::clear()
 std::function<void()> ModelImageCache::removalOfAssetsOf(const TessarineDataModelItem& item)
 {
     // Only the assets' addresses are taken here; the paths are made where the removal runs.
-    QStringList addresses;
+    QList<std::pair<QString, QString>> addresses;
     for (const auto& asset : item.getAllContentAssets()) {
         if (asset)
-            addresses.append(asset->externalURLText());
+            addresses.append({asset->externalURLText(), asset->remoteURLText()});
     }
-    return [addresses = std::move(addresses), folder = item.assetStoragePath()] {
-        // Both places a picture may be read from count, without asking the disk which holds it: a document closing
+    const auto document = item.tessarineModel();
+    return [addresses = std::move(addresses), folders = document ? document->documentAssetFolders() : QStringList()] {
+        // Every place a picture may be read from counts, without asking the disk which holds it: a document closing
         // names thousands of assets.
         QSet<QString> files;
-        const auto note = [&files](const QString& path) {
-            if (!path.isEmpty())
+        for (const auto& [external, remote] : addresses) {
+            for (const QString& path : ZERI_ContentAsset::candidateFiles(external, remote, folders))
                 files.insert(QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath());
-        };
-        for (const QString& address : addresses) {
-            const QUrl url(address, QUrl::TolerantMode);
-            if (url.isEmpty())
-                continue;
-            if (url.isLocalFile()) {
-                note(url.toLocalFile());
-                // Where a moved document finds it: its name in the asset folder.
-                if (const QString name = QFileInfo(url.toLocalFile()).fileName(); !folder.isEmpty() && !name.isEmpty())
-                    note(QDir(folder).filePath(name));
-            } else if (!folder.isEmpty()) {
-                note(ZERI_ContentAsset::fileForUrlInFolder(url, folder));
-            }
         }
         if (files.isEmpty())
             return;
@@ -351,15 +340,27 @@ void ZERI_MixedMediaObject::drawOnContext(QPainter* context, double scale, const
     const QRectF target = scaled(frame(), scale);
     if (!isDrawable(target))
         return;
-    // A document output takes the original picture itself, as cropped and turned, at its own resolution.
-    if (mayDecodeImages(ignoreThreadSafety) && keepsPictureData(*context) &&
-        drawOriginalPicture(context, *this, target, scale))
-        return;
-    // The cropped picture already holds the crop, zoom and quarter turns at the frame's size.
-    const QImage picture = croppedPicture(*this, scale, mayDecodeImages(ignoreThreadSafety));
-    if (!picture.isNull())
-        ImageUtils::addImageToContext(context, target, picture);
-    else if (drawBordersForBlankObjects)
+    // A document output takes the original picture itself, as cropped and turned, at its own resolution; any
+    // other takes the cropped picture when there is one on disk, else the original, as the canvas shows it.
+    const bool mayDecode = mayDecodeImages(ignoreThreadSafety);
+    const bool originalFirst = mayDecode && keepsPictureData(*context);
+    ObjectPicture::Source source = ObjectPicture::choose(*this, scale, originalFirst);
+    bool drawn = false;
+    if (source.kind == ObjectPicture::Source::Original) {
+        drawn = drawOriginalPicture(context, *this, source.path, target, scale, mayDecode);
+        // An original that cannot be read leaves the cropped picture to the document output.
+        if (!drawn && originalFirst)
+            source = ObjectPicture::choose(*this, scale);
+    }
+    if (!drawn && source.kind == ObjectPicture::Source::Cropped) {
+        // The cropped picture already holds the crop, zoom and quarter turns at the frame's size.
+        const QImage picture = ModelImageCache::imageForFile(source.path, mayDecode);
+        if (!picture.isNull()) {
+            ImageUtils::addImageToContext(context, target, picture);
+            drawn = true;
+        }
+    }
+    if (!drawn && drawBordersForBlankObjects)
         drawBlankBorder(context, target, scale);
 }
 
@@ -437,7 +438,10 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
     if (!isDrawable(target))
         return;
     if (croppedImageAsset() || retinaCroppedImageAsset()) {
-        const QImage picture = croppedPicture(*this, scale, mayDecodeImages(ignoreThreadSafety));
+        const ObjectPicture::Source source = ObjectPicture::choose(*this, scale);
+        const QImage picture = source.kind == ObjectPicture::Source::Cropped
+                                   ? ModelImageCache::imageForFile(source.path, mayDecodeImages(ignoreThreadSafety))
+                                   : QImage();
         if (!picture.isNull()) {
             ImageUtils::addImageToContext(context, target, picture);
             return;

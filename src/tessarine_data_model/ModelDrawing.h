@@ -12,16 +12,16 @@ class TessarineDataModelItem;
 class ZERI_ContentAsset;
 class ZERI_FlowScreenModel;
 
-// Decoded pictures of asset files (cropped images, backgrounds), shared by every thread that draws the model.
-// Keyed by path, size and modification time, so a file replaced on disk is read again; the least recently used
-// pictures are dropped beyond capacityBytes, or beyond a quarter of it while the system is short of memory. Decoding
-// happens outside the lock, so threads never wait for each other's decoding.
+// Decoded pictures of asset files (cropped pictures, originals, backgrounds), shared by every object, screen, window
+// and thread that draws or crops the same file. Keyed by path, size and modification time, so a file replaced on disk
+// is read again; the least recently used pictures are dropped beyond capacityBytes, or beyond a quarter of it while
+// the system is short of memory. Decoding happens outside the lock; a file asked for while another thread decodes it
+// waits for that one decoding instead of making its own, so a picture used a thousand times is decoded once.
 class ModelImageCache {
 public:
     static constexpr qint64 capacityBytes = 256LL * 1024 * 1024;
 
-    // The asset's picture, read from ZERI_ContentAsset::storedFilePath (its local file, or its file in the
-    // document's asset folder as the downloader names it, or a moved document's file of the same name). With
+    // The asset's picture, read from ZERI_ContentAsset::storedFilePath (where ZERI_ContentAsset::locate finds it). With
     // `mayDecode` false only a picture already decoded is returned (the main thread must not stall on a large
     // file). Null when there is no such file or it is no image (logged once per version of the file).
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);

@@ -10,6 +10,7 @@
 #include "tessarine_data_model/ModelJsonReader.h"
 #include "tessarine_data_model/TessarineDataModelLogging.h"
 #include "tessarine_data_model/VideoAssetCompressorPreset.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 const QString kIdKey = QStringLiteral("id");
@@ -160,26 +161,88 @@ QString ZERI_ContentAsset::fileForUrlInFolder(const QUrl& url, const QString& fo
     return QDir::cleanPath(dir.absoluteFilePath(name));
 }
 
+namespace {
+
+// Where locate() looks, each place as the address and folder whose file it is.
+QList<std::pair<QUrl, QString>> placesOf(const QString& externalURL, const QString& remoteURL,
+                                         const QStringList& folders)
+{
+    QList<std::pair<QUrl, QString>> places;
+    const QUrl external = externalURL.isEmpty() ? QUrl() : QUrl(externalURL, QUrl::TolerantMode);
+    const QUrl remote = remoteURL.isEmpty() ? QUrl() : QUrl(remoteURL, QUrl::TolerantMode);
+    QString localName;
+    if (external.isLocalFile()) {
+        const QFileInfo local(external.toLocalFile());
+        places.append({external, local.absolutePath()});
+        localName = local.fileName();
+    }
+    for (const QString& folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        if (!localName.isEmpty())
+            places.append({QUrl::fromLocalFile(QDir(folder).filePath(localName)), folder});
+        if (isWebAddress(external))
+            places.append({external, folder});
+        if (isWebAddress(remote) && remote != external)
+            places.append({remote, folder});
+    }
+    return places;
+}
+
+} // namespace
+
+QStringList ZERI_ContentAsset::candidateFiles(const QString& externalURL, const QString& remoteURL,
+                                              const QStringList& folders)
+{
+    QStringList files;
+    for (const auto& [url, folder] : placesOf(externalURL, remoteURL, folders))
+        files.append(fileForUrlInFolder(url, folder));
+    return files;
+}
+
+ZERI_ContentAsset::Location ZERI_ContentAsset::locate(const QString& externalURL, const QString& remoteURL,
+                                                      const QStringList& folders)
+{
+    const QList<std::pair<QUrl, QString>> places = placesOf(externalURL, remoteURL, folders);
+    for (const auto& [url, folder] : places) {
+        const QString path = fileForUrlInFolder(url, folder);
+        if (QFileInfo(path).isFile())
+            return {url, folder, path, true};
+    }
+    // Nowhere yet: where a download lands, in the document's own folder.
+    const QString own = folders.value(0);
+    const QUrl external = externalURL.isEmpty() ? QUrl() : QUrl(externalURL, QUrl::TolerantMode);
+    const QUrl remote = remoteURL.isEmpty() ? QUrl() : QUrl(remoteURL, QUrl::TolerantMode);
+    for (const QUrl& url : {external, remote}) {
+        if (isWebAddress(url) && !own.isEmpty())
+            return {url, own, fileForUrlInFolder(url, own), false};
+    }
+    if (external.isLocalFile()) {
+        const QString name = QFileInfo(external.toLocalFile()).fileName();
+        if (own.isEmpty() || name.isEmpty())
+            return {external, QFileInfo(external.toLocalFile()).absolutePath(), external.toLocalFile(), false};
+        const QUrl moved = QUrl::fromLocalFile(QDir(own).filePath(name));
+        return {moved, own, fileForUrlInFolder(moved, own), false};
+    }
+    if (!external.isEmpty() && !own.isEmpty())
+        return {external, own, fileForUrlInFolder(external, own), false};
+    return {};
+}
+
+QStringList ZERI_ContentAsset::assetFolders() const
+{
+    const auto document = tessarineModel();
+    return document ? document->documentAssetFolders() : QStringList();
+}
+
+ZERI_ContentAsset::Location ZERI_ContentAsset::location() const
+{
+    return locate(m_externalURL, m_remoteURL, assetFolders());
+}
+
 QString ZERI_ContentAsset::storedFilePath() const
 {
-    const QUrl url = externalURL();
-    if (url.isEmpty())
-        return {};
-    QString local;
-    if (url.isLocalFile()) {
-        local = url.toLocalFile();
-        if (QFileInfo::exists(local))
-            return local;
-    }
-    const QString folder = assetStoragePath();
-    if (folder.isEmpty())
-        return local;
-    // A document copied or moved to another package keeps its local files' names, not their folder.
-    if (url.isLocalFile()) {
-        const QString name = QFileInfo(local).fileName();
-        return name.isEmpty() ? local : QDir(folder).filePath(name);
-    }
-    return fileForUrlInFolder(url, folder);
+    return location().path;
 }
 
 QImage ZERI_ContentAsset::getImageIgnoreThreadSafety(bool ignoreThreadSafety) const

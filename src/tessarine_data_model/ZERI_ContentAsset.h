@@ -41,6 +41,7 @@ public:
     // Where the service serves the uploaded file (set with the content id once the upload is confirmed); the
     // asset keeps pointing at its local file, so the document still shows without a download.
     QUrl remoteURL() const;
+    QString remoteURLText() const { return m_remoteURL; }
     void setRemoteURL(const QUrl& url);
     // The address a person elsewhere can open: the external URL when it is an http(s) one, else the remote
     // address of the uploaded file; empty when the file never reached the service.
@@ -54,9 +55,27 @@ public:
     // folder is itself; any other address (a web address) is named by the SHA-1 of its text plus the extension of
     // a kind of media. The one rule by which the downloader stores a file and everything else finds it.
     static QString fileForUrlInFolder(const QUrl& url, const QString& folder);
-    // The file the asset's content is read from: its local file when that exists; else its file in the document's
-    // asset folder: the downloaded file of a web address, or a local file's name when the document was moved. Empty
-    // when neither is known (no document, no address); the file itself may be missing.
+    // Where the asset's file is on this computer, as every drawing, output and download finds it: a web address
+    // (or a local file's address) and a folder, whose file is fileForUrlInFolder(url, folder).
+    struct Location {
+        QUrl url;
+        QString folder;
+        QString path;
+        bool onDisk = false;
+    };
+    // The one rule by which a file is looked for: a local file URL's own file; then, in each of `folders` in order
+    // (a document's asset folder, then its published copy's), the file by its local name (a moved, copied or
+    // published document keeps its files' names), then by the web name of its external address and of the remote
+    // address of its uploaded file (as the downloader names a fetched file). The first on disk wins. When none is,
+    // the place a download lands: the web address (external, else remote) in the first folder, else the local
+    // name there. Empty when the asset has no address. Any thread; it reads only the arguments and the disk.
+    static Location locate(const QString& externalURL, const QString& remoteURL, const QStringList& folders);
+    // Every place locate() looks, in its order.
+    static QStringList candidateFiles(const QString& externalURL, const QString& remoteURL, const QStringList& folders);
+    // locate() for this asset in its document's folders (ZERI_TessarineModel::documentAssetFolders).
+    Location location() const;
+    QStringList assetFolders() const;
+    // location().path: the file the asset's content is read from, or where it will be once fetched.
     QString storedFilePath() const;
     // Decodes the asset's file (storedFilePath()). Null on the main thread unless `ignoreThreadSafety` (decoding
     // may take long), and for a missing or unreadable file.

@@ -356,6 +356,21 @@ QString ZERI_TessarineModel::documentAssetStoragePath() const
     return m_isPublishPreview ? package->publishedAssetStoragePath() : package->assetStoragePath();
 }
 
+QStringList ZERI_TessarineModel::documentAssetFolders() const
+{
+    auto package = m_package.lock();
+    if (!package)
+        package = m_assetSourcePackage.lock();
+    if (!package)
+        return {};
+    QStringList folders{package->assetStoragePath(), package->publishedAssetStoragePath()};
+    if (m_isPublishPreview)
+        std::swap(folders[0], folders[1]);
+    folders.removeAll(QString());
+    folders.removeDuplicates();
+    return folders;
+}
+
 std::shared_ptr<VideoCompressionManager> ZERI_TessarineModel::documentVideoCompressionManager()
 {
     if (!m_videoCompressionManager)

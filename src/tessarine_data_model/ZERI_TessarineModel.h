@@ -111,6 +111,9 @@ public:
     // The asset folder of the package (published folder for publish previews), or of the package the document
     // was copied from; empty when there is none.
     QString documentAssetStoragePath() const;
+    // Every folder the document's files may lie in, in the order they are looked in: the package's asset folder,
+    // then its published copy's (the other way round for publish previews, whose own folder is the published one).
+    QStringList documentAssetFolders() const;
     // Made on first use and kept for the document's life.
     std::shared_ptr<VideoCompressionManager> documentVideoCompressionManager();
 

@@ -28,6 +28,11 @@ public:
                                                   completion(error);
                                           });
     }
+    void fetchPicturesForExport(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window,
+                                bool includeGalleryImages, std::function<void()> proceed) override
+    {
+        ViewerOutput::fetchPicturesForExport(window, document, includeGalleryImages, std::move(proceed));
+    }
     void printDocument(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) override
     {
         ViewerOutput::printDocument(window, document);

@@ -656,7 +656,8 @@ TEST_F(OpenRequestTest, BitTenTwentyFourOpensTheDraftForANonOwnerWithEverythingF
         return m_ui->creator.models.empty() ? QStringLiteral("(none)") : m_ui->creator.models.back()->description();
     };
     EXPECT_EQ(openedDescription(8), "published text");
-    EXPECT_EQ(m_service.contentRequestCount("/content/first-source/"), 0);
+    // The first screen's picture has only its source, which draws it: that is fetched with the first screen.
+    EXPECT_EQ(m_service.contentRequestCount("/content/first-source/"), 1);
     EXPECT_EQ(m_service.contentRequestCount("/content/second-image/"), 0);
 
     EXPECT_EQ(openedDescription(8 | 1024), "draft text");

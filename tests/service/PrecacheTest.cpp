@@ -139,6 +139,14 @@ TEST_F(PrecacheTest, OptionBitsChooseTheFiles)
                                       "source2"}));
     EXPECT_EQ(chosen(4), QStringList({"preview1", "film1", "preview2", "gallery2"}));
     EXPECT_EQ(chosen(6).size(), 10);
+
+    // A picture with only its original (the service's sample documents) is drawn from it: it is fetched too.
+    auto alone = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    RemoteDocument copy = document;
+    alone->object()->setOriginalImageAsset(remoteAsset(copy, "alone1"));
+    document.model->firstFlowmodel()->screenModels().front()->addMixedMediaObject(alone);
+    EXPECT_EQ(roles(copy, QVB_TessarinePrecacheHelper::remoteURLsForModel(document.model, 8)),
+              QStringList({"preview1", "cropped1", "retina1", "poster1", "alone1", "preview2"}));
 }
 
 TEST_F(PrecacheTest, FetchesTheChosenFilesOnceThenFindsThemOnDisk)

@@ -14,6 +14,7 @@
 #include "support/QtPrinters.h"
 #include "tessarine_data_model/DocumentFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
+#include "tessarine_data_model/ObjectPicture.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -243,6 +244,77 @@ TEST(ModelDrawing, ObjectsDrawTheirCroppedPictureOrABorderWhenBlank)
     EXPECT_NEAR(drawn.red(), expected.red(), 3);
     EXPECT_NEAR(drawn.green(), expected.green(), 3);
     EXPECT_EQ(drawn.blue(), expected.blue());
+}
+
+// Every shape of picture the service and this computer leave, in every folder of the package: the drawing finds the
+// file the canvas finds (the cropped picture, else the original, in the asset folder or the published one, by its
+// local name or its web name) and draws it; one not on disk yet counts as lacking.
+TEST(ModelDrawing, EveryPictureIsDrawnFromWhereverThePackageHoldsIt)
+{
+    QTemporaryDir dir;
+    const QString assets = dir.filePath("assets");
+    auto package = std::make_shared<FolderPackage>(assets);
+    ASSERT_TRUE(QDir().mkpath(package->publishedAssetStoragePath()));
+    auto document = ZERI_TessarineModel::create();
+    document->setFilePackage(package);
+    auto screen = ZERI_FlowScreenModel::create();
+    document->firstFlowmodel()->addFlowScreen(screen);
+    enum Assets { CroppedAndOriginal, OriginalOnly, CroppedOnly };
+    enum Where { InAssets, InPublished, ByLocalNameInPublished, NotDownloaded };
+    struct Case {
+        Assets assets;
+        Where where;
+        QColor colour;
+        std::shared_ptr<ZERI_MixedMediaObjectProxy> object;
+    };
+    std::vector<Case> cases;
+    int index = 0;
+    for (Assets kind : {CroppedAndOriginal, OriginalOnly, CroppedOnly}) {
+        for (Where where : {InAssets, InPublished, ByLocalNameInPublished, NotDownloaded}) {
+            const QColor colour = QColor::fromHsv(index * 29 % 360, 200, 200);
+            const QRectF frame(20 + (index % 6) * 160, 20 + (index / 6) * 160, 120, 90);
+            auto object = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+            object->object()->setFrame(frame);
+            const auto assetOf = [&](const QString& name, const QSize& pixels) {
+                QImage picture(pixels, QImage::Format_RGB32);
+                picture.fill(colour);
+                const QString folder = where == InAssets ? assets : package->publishedAssetStoragePath();
+                auto asset = ZERI_ContentAsset::create();
+                QString file;
+                if (where == ByLocalNameInPublished) {
+                    asset->setExternalURL(QUrl::fromLocalFile(QStringLiteral("/another/computer/assets/") + name));
+                    file = QDir(folder).filePath(name);
+                } else {
+                    const QUrl address(QStringLiteral("https://media.example/%1/%2").arg(index).arg(name));
+                    asset->setExternalURL(address);
+                    file = ZERI_ContentAsset::fileForUrlInFolder(address, folder);
+                }
+                if (where != NotDownloaded) {
+                    EXPECT_TRUE(ImageUtils::writeImage(picture, file));
+                }
+                return asset;
+            };
+            if (kind != OriginalOnly)
+                object->object()->setCroppedImageAsset(
+                    assetOf(QStringLiteral("cropped%1.png").arg(index), QSize(120, 90)));
+            if (kind != CroppedOnly)
+                object->object()->setOriginalImageAsset(
+                    assetOf(QStringLiteral("original%1.png").arg(index), QSize(240, 180)));
+            screen->addMixedMediaObject(object);
+            cases.push_back({kind, where, colour, object});
+            ++index;
+        }
+    }
+    const QImage drawn = ModelDrawing::renderScreen(*screen);
+    for (const Case& c : cases) {
+        const QPoint middle = (*c.object)->frame().center().toPoint();
+        const bool lacking = c.where == NotDownloaded;
+        EXPECT_EQ(drawn.pixel(middle) == c.colour.rgb(), !lacking) << int(c.assets) << " in " << int(c.where);
+        EXPECT_EQ(ObjectPicture::lacksPicture(*c.object->object()), lacking) << int(c.assets) << " in " << int(c.where);
+        EXPECT_EQ(ObjectPicture::missing(*c.object->object()).size(),
+                  lacking ? (c.assets == CroppedAndOriginal ? 2u : 1u) : 0u);
+    }
+    EXPECT_TRUE(ObjectPicture::screenLacksPictures(*screen));
 }
 
 TEST(ModelDrawing, TheMainThreadDrawsOnlyPicturesAlreadyDecodedUnlessTold)

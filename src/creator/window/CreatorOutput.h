@@ -23,6 +23,17 @@ public:
     // Writes the document as a PDF at `path`; with `includeGalleryImages` every picture of a gallery gets a page.
     virtual void exportDocument(const std::shared_ptr<ZERI_TessarineModel>& document, const QString& path,
                                 bool includeGalleryImages, ExportCompletion completion) = 0;
+    // Before exportDocument: brings what the PDF draws that is not on this computer, over `window`, then runs
+    // `proceed` (not when the user cancels). By default `proceed` runs at once.
+    virtual void fetchPicturesForExport(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window,
+                                        bool includeGalleryImages, std::function<void()> proceed)
+    {
+        (void)document;
+        (void)window;
+        (void)includeGalleryImages;
+        if (proceed)
+            proceed();
+    }
     // Opens the print dialog for the document over `window`.
     virtual void printDocument(const std::shared_ptr<ZERI_TessarineModel>& document, QWidget* window) = 0;
 

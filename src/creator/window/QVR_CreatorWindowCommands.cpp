@@ -270,27 +270,32 @@ void QVR_CreatorWindow::performExportToPDF(uint)
         if (!self || !response.accepted() || !output)
             return;
         FileChooser::rememberFolder(QString::fromLatin1(kLastPDFExportFolderKey), response);
-        QPointer<QVR_CreatorToolBarView> toolbar(self->m_toolBarView);
-        toolbar->startProgressIndicator();
         const QString path = response.paths.first();
-        output->exportDocument(document, path, response.checkBoxChecked,
-                               [self, toolbar, document, path](const std::optional<Error>& error) {
-                                   if (toolbar)
-                                       toolbar->stopProgressIndicator();
-                                   if (error) {
-                                       qCWarning(lcCreator)
-                                           << "the PDF export to" << path << "failed:" << error->message;
-                                       // The file it could not write, and where.
-                                       const QFileInfo target(path);
-                                       AlertRequest alert;
-                                       alert.style = AlertRequest::Style::Warning;
-                                       alert.messageText = UFM::PDF_EXPORT_FAILED_TEXT().arg(target.fileName());
-                                       alert.informativeText = QDir::toNativeSeparators(target.absolutePath());
-                                       AlertPresenter::shared().show(alert, self, {});
-                                       return;
-                                   }
-                                   QVRAnalytics::logEvent(QStringLiteral("Export to PDF Finished"), {}, document);
-                               });
+        const bool includeGallery = response.checkBoxChecked;
+        // The pictures the PDF draws come first, so that it shows what the screens show.
+        output->fetchPicturesForExport(document, self, includeGallery, [self, output, document, path, includeGallery] {
+            if (!self)
+                return;
+            QPointer<QVR_CreatorToolBarView> toolbar(self->m_toolBarView);
+            toolbar->startProgressIndicator();
+            output->exportDocument(
+                document, path, includeGallery, [self, toolbar, document, path](const std::optional<Error>& error) {
+                    if (toolbar)
+                        toolbar->stopProgressIndicator();
+                    if (error) {
+                        qCWarning(lcCreator) << "the PDF export to" << path << "failed:" << error->message;
+                        // The file it could not write, and where.
+                        const QFileInfo target(path);
+                        AlertRequest alert;
+                        alert.style = AlertRequest::Style::Warning;
+                        alert.messageText = UFM::PDF_EXPORT_FAILED_TEXT().arg(target.fileName());
+                        alert.informativeText = QDir::toNativeSeparators(target.absolutePath());
+                        AlertPresenter::shared().show(alert, self, {});
+                        return;
+                    }
+                    QVRAnalytics::logEvent(QStringLiteral("Export to PDF Finished"), {}, document);
+                });
+        });
     });
 }
 

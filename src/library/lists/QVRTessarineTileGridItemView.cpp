@@ -274,6 +274,7 @@ void QVRTessarineTileGridItemView::setFilePackage(const std::shared_ptr<ZERI_qvd
     m_publishedObservation.reset();
     m_timestampObserver.reset();
     m_previewScreenshotObserver.reset();
+    m_servicePictureObserver.reset();
     m_titleObserver.reset();
     m_filePackage = package;
     if (!package)
@@ -354,7 +355,18 @@ void QVRTessarineTileGridItemView::showPicture()
     if (!downloader)
         return;
     m_imageView->setDownloader(downloader);
+    // An error status, no answer or no network: the tile shows the document as drawn here instead.
+    QPointer<QVRTessarineTileGridItemView> self(this);
+    const std::weak_ptr<ZERI_WebDownloader> weakDownloader = downloader;
+    const auto failedCheck = [self, weakDownloader] {
+        const auto d = weakDownloader.lock();
+        if (self && d && d->downloadStatus() == ZERI_WebDownloader::Failed && self->m_filePackage)
+            TilePreviews::serviceFailed(self->m_filePackage);
+    };
+    m_servicePictureObserver = downloader->updateNotifier().addObservationBlock(
+        [failedCheck](const void*, const QSet<QString>&) { failedCheck(); }, QStringLiteral("downloadStatus"));
     downloader->downloadAndCache();
+    failedCheck();
 }
 
 void QVRTessarineTileGridItemView::textsChanged(const QSet<QString>& keys)

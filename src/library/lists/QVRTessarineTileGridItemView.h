@@ -129,6 +129,8 @@ private:
     QAction* m_unpublishItem = nullptr;
     ObjectUpdateNotifierObserver m_timestampObserver;
     ObjectUpdateNotifierObserver m_previewScreenshotObserver;
+    // The download of the service's picture, while it is shown: when it fails the document is drawn here.
+    ObjectUpdateNotifierObserver m_servicePictureObserver;
     ObjectUpdateNotifierObserver m_titleObserver;
     NotificationObservation m_publishedObservation;
     bool m_pressed = false;

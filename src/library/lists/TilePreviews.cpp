@@ -11,6 +11,7 @@
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "storage/PackagePreviewPicture.h"
+#include "storage/PictureFetch.h"
 #include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/FolderFilePackage.h"
@@ -23,8 +24,19 @@
 
 namespace {
 
+// A picture drawn while some of the pictures of the screen were not on this computer: those files are fetched, and
+// the picture drawn again once any of them came.
+struct Incomplete {
+    std::vector<PictureFetch::Places> missing;
+    std::shared_ptr<PictureFetch> fetch;
+    bool redraw = false; // files came since the picture was drawn
+};
+
 struct Queue {
     std::deque<std::weak_ptr<ZERI_qvdFilePackage>> waiting;
+    // Packages whose service picture could not be had (an error status, no answer, offline): drawn here instead.
+    QSet<QString> serviceFailed;
+    QHash<QString, Incomplete> incomplete;
     QSet<QString> queuedIDs; // waiting or running
     // Packages requested again while queued or running: their draft may have changed since the picture being
     // made was started, so they are looked at once more when it ends.
@@ -49,6 +61,46 @@ void finished(const QString& packageID)
     else
         q.queuedIDs.remove(packageID);
     serveNext();
+}
+
+// Fetches what the package's picture lacked; once anything came, the picture is drawn again.
+void fetchMissing(const std::shared_ptr<ZERI_qvdFilePackage>& package)
+{
+    Queue& q = queue();
+    const QString packageID = package->packageID();
+    const auto found = q.incomplete.find(packageID);
+    if (found == q.incomplete.end() || (found->fetch && found->fetch->isRunning()))
+        return;
+    const std::weak_ptr<ZERI_qvdFilePackage> weakPackage = package;
+    found->fetch =
+        PictureFetch::start(found->missing, {}, [weakPackage, packageID](const PictureFetch::Result& result) {
+            Queue& queue = ::queue();
+            const auto entry = queue.incomplete.find(packageID);
+            if (entry == queue.incomplete.end() || result.arrived == 0)
+                return;
+            entry->redraw = true;
+            if (const auto alive = weakPackage.lock())
+                TilePreviews::request(alive);
+        });
+}
+
+// After a picture was made: complete, or lacking the pictures `missing` names (fetched then).
+void noteMissing(const std::shared_ptr<ZERI_qvdFilePackage>& package, std::vector<PictureFetch::Places> missing)
+{
+    Queue& q = queue();
+    const QString packageID = package->packageID();
+    if (missing.empty()) {
+        q.incomplete.remove(packageID);
+        return;
+    }
+    qCInfo(lcLibrary) << "the preview of" << packageID << "lacks" << missing.size() << "pictures; fetching them";
+    Incomplete& entry = q.incomplete[packageID];
+    entry.missing = std::move(missing);
+    entry.redraw = false;
+    if (entry.fetch && entry.fetch->isRunning())
+        entry.fetch->cancel();
+    entry.fetch.reset();
+    fetchMissing(package);
 }
 
 // The document to draw: the open one, or a copy read from the draft.
@@ -76,7 +128,7 @@ std::shared_ptr<ZERI_TessarineModel> documentToDraw(ZERI_qvdFilePackage& package
 // The picture carries the modification time of the draft it was started from: a draft written while it was being
 // made stays newer than it, and the package keeps needing a picture (needsPreview()).
 void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const QString& packageID, const QString& path,
-                  const QDateTime& draftTime)
+                  const QDateTime& draftTime, std::vector<PictureFetch::Places> missing)
 {
     const auto package = weakPackage.lock();
     // A package deleted meanwhile, or forgotten at sign-out while its folder goes, takes no picture.
@@ -93,6 +145,8 @@ void adoptPicture(const std::weak_ptr<ZERI_qvdFilePackage>& weakPackage, const Q
             // Gone before it could be named: the package keeps its earlier picture and is looked at once more.
             qCInfo(lcLibrary) << "the preview of" << packageID << "was gone before it was adopted";
             queue().askedAgain.insert(packageID, package);
+        } else {
+            noteMissing(package, std::move(missing));
         }
     }
     finished(packageID);
@@ -117,6 +171,7 @@ void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QD
     const bool posted = WorkerThreads::shared().post(
         [weakPackage, packageID, path, draftTime, draft = package->draftFilePath(), folders = std::move(folders)] {
             bool written = false;
+            std::vector<PictureFetch::Places> missing;
             {
                 QFile file(draft);
                 Error error;
@@ -135,12 +190,14 @@ void drawFromDraft(const std::shared_ptr<ZERI_qvdFilePackage>& package, const QD
                     const QImage picture = ModelDrawing::renderScreen(*screen, scale, copy->isThemeTessarine(), true);
                     written = !picture.isNull() &&
                               PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(picture));
+                    if (written)
+                        missing = PictureFetch::missingPicturesOf(*screen);
                 }
             }
             MainThread::run(
-                [written, path, weakPackage, packageID, draftTime] {
+                [written, path, weakPackage, packageID, draftTime, missing = std::move(missing)]() mutable {
                     if (written) {
-                        adoptPicture(weakPackage, packageID, path, draftTime);
+                        adoptPicture(weakPackage, packageID, path, draftTime, std::move(missing));
                     } else {
                         PackagePreviewPicture::abandon(path);
                         finished(packageID);
@@ -181,19 +238,23 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
         return;
     }
     // The generator and the document stay alive until the picture arrives.
-    generator->generateScreenshotDirectlyAtScale(
-        scale, [generator, document, weakPackage, packageID, path, draftTime](const QImage& normal, const QImage&) {
-            if (normal.isNull()) {
-                PackagePreviewPicture::abandon(path);
-                finished(packageID);
-                return;
-            }
-            const bool posted = WorkerThreads::shared().post([normal, path, weakPackage, packageID, draftTime] {
+    const auto screen = flow->screenModels().front();
+    generator->generateScreenshotDirectlyAtScale(scale, [generator, document, screen, weakPackage, packageID, path,
+                                                         draftTime](const QImage& normal, const QImage&) {
+        if (normal.isNull()) {
+            PackagePreviewPicture::abandon(path);
+            finished(packageID);
+            return;
+        }
+        // What the picture lacked, as the document stands now that it is drawn.
+        std::vector<PictureFetch::Places> missing = PictureFetch::missingPicturesOf(*screen);
+        const bool posted = WorkerThreads::shared().post(
+            [normal, path, weakPackage, packageID, draftTime, missing = std::move(missing)]() mutable {
                 const bool written = PackagePreviewPicture::write(path, QVRScreenPreviewGenerator::encodeJpeg(normal));
                 MainThread::run(
-                    [written, path, weakPackage, packageID, draftTime] {
+                    [written, path, weakPackage, packageID, draftTime, missing = std::move(missing)]() mutable {
                         if (written) {
-                            adoptPicture(weakPackage, packageID, path, draftTime);
+                            adoptPicture(weakPackage, packageID, path, draftTime, std::move(missing));
                         } else {
                             qCInfo(lcLibrary) << "the preview of" << packageID << "could not be written";
                             PackagePreviewPicture::abandon(path);
@@ -202,11 +263,11 @@ void draw(const std::shared_ptr<ZERI_qvdFilePackage>& package)
                     },
                     false);
             });
-            if (!posted) {
-                PackagePreviewPicture::abandon(path);
-                finished(packageID);
-            }
-        });
+        if (!posted) {
+            PackagePreviewPicture::abandon(path);
+            finished(packageID);
+        }
+    });
 }
 
 void serveNext()
@@ -249,10 +310,23 @@ bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
         const ZERI_qvdFilePackageMetadata& metadata = const_cast<ZERI_qvdFilePackage&>(package).metaData();
         const bool asOnTheService =
             metadata.serverSavedDraftRevision() >= 0 && metadata.draftRevision() <= metadata.serverSavedDraftRevision();
-        return !(asOnTheService && UntrustedAddresses::isWebAddress(QUrl(metadata.previewScreenshotURLString())));
+        // When the service's picture cannot be had, the document is drawn here all the same.
+        return !(asOnTheService && UntrustedAddresses::isWebAddress(QUrl(metadata.previewScreenshotURLString())) &&
+                 !queue().serviceFailed.contains(package.packageID()));
     }
     const QFileInfo picture(path);
+    if (const auto incomplete = queue().incomplete.constFind(package.packageID());
+        incomplete != queue().incomplete.constEnd() && incomplete->redraw)
+        return true;
     return !picture.exists() || picture.lastModified() < draft.lastModified();
+}
+
+void TilePreviews::serviceFailed(const std::shared_ptr<ZERI_qvdFilePackage>& package)
+{
+    if (!package || !MainThread::isMainThread())
+        return;
+    queue().serviceFailed.insert(package->packageID());
+    request(package);
 }
 
 void TilePreviews::request(const std::shared_ptr<ZERI_qvdFilePackage>& package)
@@ -264,8 +338,11 @@ void TilePreviews::request(const std::shared_ptr<ZERI_qvdFilePackage>& package)
         q.askedAgain.insert(package->packageID(), package);
         return;
     }
-    if (!needsPreview(*package))
+    if (!needsPreview(*package)) {
+        // A picture still lacking files that did not come before (offline then) tries them again.
+        fetchMissing(package);
         return;
+    }
     q.queuedIDs.insert(package->packageID());
     q.waiting.push_back(package);
     serveNext();

@@ -8,7 +8,9 @@ class ZERI_qvdFilePackage;
 // generator and stored as a JPEG in the package's assets folder, whose path the package's metadata keeps
 // ("previewScreenshotFilePath"). A package needs one while it has a draft and no picture at least as new as that
 // draft: new, edited and imported documents alike; not a document just as it came from the service, which shows
-// the service's picture ("previewScreenshotURLString") until it is edited here.
+// the service's picture ("previewScreenshotURLString") until it is edited here, or until that picture cannot be had
+// (serviceFailed). A picture drawn while some of the screen's pictures were not on this computer fetches them and is
+// drawn again once any came.
 //
 // Requests are served one at a time, one per turn of the main event loop, newest request last. A document that
 // is not open is read into a copy of its own (never into its package, whose loaded document belongs to its
@@ -22,6 +24,9 @@ public:
     // picture is being made is looked at once more when that is done: a picture carries the modification time of
     // the draft it was made from, so one made from a draft since replaced is not up to date.
     static void request(const std::shared_ptr<ZERI_qvdFilePackage>& package);
+    // The service's picture of the package could not be had (an error status, no answer, offline): the package is
+    // drawn here.
+    static void serviceFailed(const std::shared_ptr<ZERI_qvdFilePackage>& package);
     // Requests queued or running.
     static int pendingCount();
 };

@@ -2132,6 +2132,26 @@
         <translation>The PDF could not be saved as “%1”.</translation>
     </message>
     <message>
+        <source>OUTPUT_LACKS_PICTURES_TEXT</source>
+        <extracomment>alert before Print or Export PDF when some pictures could not be fetched</extracomment>
+        <translation>Some pictures could not be fetched</translation>
+    </message>
+    <message>
+        <source>OUTPUT_SCREENS_LACK_PICTURES_TEXT</source>
+        <extracomment>explanation under it: %1 = the numbers of the screens that lack pictures, separated by commas</extracomment>
+        <translation>These screens will be without some of their pictures: %1. Check the connection and try again to have them all.</translation>
+    </message>
+    <message>
+        <source>PRINT_ANYWAY_TEXT</source>
+        <extracomment>button: print although some pictures are missing</extracomment>
+        <translation>Print Anyway</translation>
+    </message>
+    <message>
+        <source>EXPORT_ANYWAY_TEXT</source>
+        <extracomment>button: export the PDF although some pictures are missing</extracomment>
+        <translation>Export Anyway</translation>
+    </message>
+    <message>
         <source>CONTENT_NOT_ADDED_NO_PICTURE</source>
         <extracomment>reason after a file name: a movie file that holds sound only, added as a video</extracomment>
         <translation>the file holds sound only, no picture</translation>

@@ -18,7 +18,13 @@ namespace ViewerOutput {
 void exportDocumentToPDF(const std::shared_ptr<ZERI_TessarineModel>& document, const QString& path, bool includeGallery,
                          std::function<void(const Error&)> onDone);
 
-// Shows the print dialog for `document` modal to `window` and prints what the user chooses.
+// Fetches what the PDF of `document` draws that is not on this computer (OutputPictures::fetchThen), then runs
+// `proceed`; nothing runs when the user cancels.
+void fetchPicturesForExport(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document, bool includeGallery,
+                            std::function<void()> proceed);
+
+// Fetches what the pages of `document` draw that is not on this computer (OutputPictures::fetchThen), then shows
+// the print dialog modal to `window` and prints what the user chooses.
 void printDocument(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document);
 
 } // namespace ViewerOutput

@@ -25,9 +25,11 @@
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentAssetStorage.h"
 #include "storage/PackageFileGuard.h"
+#include "storage/PictureFetch.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
+#include "tessarine_data_model/ObjectPicture.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -46,6 +48,8 @@ struct QVRScreenPreviewGenerator::State {
     bool cancelled = false;
     bool askedWhileGenerating = false; // a request came in while a picture was being made
     bool storedOlderState = false;     // the picture stored was of the screen before an edit made meanwhile
+    // Main thread: the pictures the last stored preview lacked, being fetched; it is drawn again once any came.
+    std::shared_ptr<PictureFetch> fetch;
 
     bool isCancelled()
     {
@@ -405,9 +409,27 @@ void replacePreview(ZERI_FlowScreenModel& screen, const std::shared_ptr<ZERI_Tes
         package->noteReplacedAsset(*old);
 }
 
+// Main thread: a preview drawn while some of the screen's pictures were not on this computer stays marked as not
+// current (also in the saved document, for its next opening), and those pictures are fetched; once any came, the
+// screen asks for its previews again.
+void fetchLackingPictures(const std::shared_ptr<State>& state, ZERI_FlowScreenModel& screen)
+{
+    screen.setPreviewInvalidated(true);
+    if (state->fetch && state->fetch->isRunning())
+        return;
+    std::weak_ptr<TessarineDataModelItem> weakScreen = screen.weak_from_this();
+    state->fetch = PictureFetch::start(
+        PictureFetch::missingPicturesOf(screen), {}, [weakScreen](const PictureFetch::Result& result) {
+            if (result.arrived == 0)
+                return;
+            if (const auto alive = std::static_pointer_cast<ZERI_FlowScreenModel>(weakScreen.lock()))
+                alive->getScreenPreviewImages();
+        });
+}
+
 // Main thread: stores both pictures as new assets of the screen.
 void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& normalData, const QByteArray& textlessData,
-                      const QJsonObject& drawnJson, const WrittenPictures& written)
+                      const QJsonObject& drawnJson, const WrittenPictures& written, bool lackedPictures)
 {
     std::shared_ptr<ZERI_FlowScreenModel> screen;
     {
@@ -438,6 +460,8 @@ void storeNewPreviews(const std::shared_ptr<State>& state, const QByteArray& nor
     }
     if (textless)
         replacePreview(*screen, document, textless, true);
+    if (normal && lackedPictures)
+        fetchLackingPictures(state, *screen);
     if ((normal || textless) && document)
         document->setNeedsSaveToFile();
 }
@@ -479,6 +503,7 @@ void runRequest(const std::shared_ptr<State>& state)
     const DrawnPictures pictures =
         drawPictures(*source.copy, pixels, 1.0, source.isTheme, false, [&state] { return state->isCancelled(); });
     probeDrawing(false);
+    const bool lackedPictures = ObjectPicture::screenLacksPictures(*source.copy);
     QByteArray normalData;
     QByteArray textlessData;
     if (!pictures.normal.isNull() && !state->isCancelled()) {
@@ -489,11 +514,12 @@ void runRequest(const std::shared_ptr<State>& state)
     MainThread::run([copy = std::move(source.copy)]() mutable { copy.reset(); }, false);
     // The main thread stores the pictures and ends the request; the render thread does not wait for that: the next
     // request's first step queues up on the main thread meanwhile.
-    auto store = [state, normalData, textlessData, json = std::move(source.screenJson)](WrittenPictures written) {
+    auto store = [state, normalData, textlessData, lackedPictures,
+                  json = std::move(source.screenJson)](WrittenPictures written) {
         MainThread::run(
-            [state, normalData, textlessData, json, written = std::move(written)] {
+            [state, normalData, textlessData, lackedPictures, json, written = std::move(written)] {
                 if (!normalData.isEmpty()) {
-                    storeNewPreviews(state, normalData, textlessData, json, written);
+                    storeNewPreviews(state, normalData, textlessData, json, written, lackedPictures);
                     written.release();
                 } else {
                     written.remove();
