@@ -3,6 +3,7 @@
 #include "tessarine_data_model/AttachedTextView.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <list>
 #include <utility>
@@ -198,6 +199,7 @@ bool drawOriginalPicture(QPainter* context, const ZERI_MixedMediaObject& object,
 }
 
 thread_local PictureFileSink* threadPictureFileSink = nullptr;
+std::atomic<int> s_decodes{0};
 
 // Theme sample documents show where their empty placeholders are: a 1-point grey outline inside the frame.
 void drawBlankBorder(QPainter* context, const QRectF& target, double scale)
@@ -276,6 +278,7 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
         state.decoding.insert(key, decoding);
     }
     const QImage image = UNIImage::imageWithContentsOfFile(path).CGImage();
+    s_decodes.fetch_add(1);
 
     // A file that is no picture is remembered too (as a null image), so it is read and reported once, not at
     // every drawing of its screen; a new version of the file has a new key.
@@ -296,6 +299,11 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
         }
     }
     return image;
+}
+
+int ModelImageCache::decodesForTesting()
+{
+    return s_decodes.load();
 }
 
 void ModelImageCache::clear()

@@ -27,6 +27,8 @@ public:
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
     static QImage imageForFile(const QString& path, bool mayDecode);
     static void clear();
+    // Files decoded since the process began, for tests that check sharing.
+    static int decodesForTesting();
     // Main thread: takes what dropping the pictures of every asset of `item` (a closed document's) needs, and
     // returns the dropping, to run on any thread (thousands of pictures are found and freed on a worker).
     static std::function<void()> removalOfAssetsOf(const TessarineDataModelItem& item);

@@ -102,3 +102,33 @@ TEST(ModelDrawingThreads, ScreensDrawnOnEightThreadsMatchTheMainThread)
     for (int i = 0; i < kScreens; ++i)
         EXPECT_EQ(drawn[size_t(i)], expected[size_t(i)]) << "screen " << i;
 }
+
+// One picture used by many objects, asked for by every drawing thread at the same moment: decoded once, and every
+// thread draws from that one decoding.
+TEST(ModelDrawingThreads, APictureAskedForByManyThreadsAtOnceIsDecodedOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shared.png");
+    QImage picture(1600, 1200, QImage::Format_RGB32);
+    picture.fill(qRgb(30, 140, 200));
+    ASSERT_TRUE(ImageUtils::writeImage(picture, path));
+    ModelImageCache::clear();
+    const int before = ModelImageCache::decodesForTesting();
+    std::atomic<int> ready{0};
+    std::vector<qint64> keys(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
+            keys[size_t(t)] = ModelImageCache::imageForFile(path, true).cacheKey();
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(ModelImageCache::decodesForTesting() - before, 1);
+    for (qint64 key : keys)
+        EXPECT_EQ(key, keys.front());
+    ModelImageCache::clear();
+}

@@ -215,6 +215,40 @@ TEST_F(MyDocumentsFirstShow, ADocumentAsTheServiceKeepsItShowsTheServicesPicture
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(metadata.previewScreenshotFilePath()); }));
 }
 
+// A document as the service keeps it whose service picture cannot be had (404) is drawn here instead; drawn while its
+// picture (an original only, as the service's documents carry) was still on the service, it fetches the picture and
+// is drawn again with it.
+TEST_F(MyDocumentsFirstShow, WithoutTheServicesPictureTheDocumentIsDrawnHereAndAgainOnceItsPictureCame)
+{
+    auto package = makePackage(QStringLiteral("Posted"), {}, stampForSecondsAgo(10));
+    const auto screen = package->model()->firstFlowmodel()->screenModels().front();
+    screen->setBackgroundColor(Qt::white);
+    for (const auto& object : screen->mixedMediaObjects())
+        screen->removeMixedMediaObject(object);
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    (*image)->setFrame(QRectF(0, 0, 1024, 748));
+    auto original = ZERI_ContentAsset::create();
+    original->setExternalURL(m_service.addContent(QStringLiteral("PHOTO"),
+                                                  pictureBytes(QSize(400, 300), QColor(20, 160, 90), "PNG"),
+                                                  QStringLiteral("photo.png")));
+    (*image)->setOriginalImageAsset(original);
+    screen->addMixedMediaObject(image);
+    ASSERT_TRUE(package->saveModel());
+    ZERI_qvdFilePackageMetadata& metadata = package->metaData();
+    metadata.setPreviewScreenshotURLString(m_service.contentURL(QStringLiteral("NO-PREVIEW"), "p.jpg").toString());
+    metadata.setServerSavedDraftRevision(metadata.draftRevision());
+    package->saveMetadata();
+    ASSERT_TRUE(package->unloadModel());
+
+    showListsWindow();
+    const auto middle = [&] {
+        const QImage picture(metadata.previewScreenshotFilePath());
+        return picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    };
+    ASSERT_TRUE(waitUntil([&] { return middle().isValid() && middle().green() > 120 && middle().red() < 60; }, 20000))
+        << middle().name().toStdString();
+}
+
 // A document never opened here whose picture came from the service (named by its web address, stored in the
 // package's assets folder as the downloader stores it): its tile's picture shows the picture.
 TEST_F(MyDocumentsFirstShow, ATilePictureDrawsPicturesStoredUnderTheirWebAddresses)

@@ -10,6 +10,11 @@
 
 #include "OutputTestSupport.h"
 #include "platform/AlertPresenter.h"
+#include "strings/UFM.h"
+#include "support/TestPictures.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/FolderFilePackage.h"
+#include "viewer/output/ViewerOutput.h"
 #include "tessarine_data_model/ZERI_MMObject_PDF.h"
 #include "viewer/output/QVR_PrintAccessoryViewController.h"
 #include "viewer/output/QVR_PrintManager.h"
@@ -314,6 +319,62 @@ TEST_F(PrintTest, PdfObjectPagesFollowTheirScreenWhenAsked)
     // Pages 6 to 9 hold the PDF's pages: none is blank.
     for (int page = 5; page < 9; ++page)
         EXPECT_FALSE(inkBox(pdf.render(page, QSize(396, 306))).isEmpty()) << page;
+}
+
+// Print as the window's command runs it, of a document whose second screen's picture has only its original, on the
+// service (as the service's own documents carry it): the picture is fetched before the pages are drawn. With the
+// service out of reach the user is told which screen lacks its picture: Cancel prints nothing, Print Anyway prints.
+TEST_F(PrintTest, APictureNotOnThisComputerIsFetchedFirstOrItsScreenIsNamed)
+{
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    const auto documentWithPictureAt = [&](const QUrl& address) {
+        auto document = makeDocument(2, folder.path());
+        auto package =
+            std::make_shared<FolderFilePackage>(QStringLiteral("print-fetch"), out("assets"), out("published_assets"));
+        EXPECT_TRUE(QDir().mkpath(package->assetStoragePath()) && QDir().mkpath(package->publishedAssetStoragePath()));
+        document->setFilePackage(package);
+        const auto picture = document->firstFlowmodel()->screenModels()[1]->mixedMediaObjects().back()->object();
+        picture->setCroppedImageAsset(nullptr);
+        auto original = ZERI_ContentAsset::create();
+        original->setExternalURL(address);
+        picture->setOriginalImageAsset(original);
+        return std::make_pair(document, package);
+    };
+    const auto printed = [&](const std::shared_ptr<ZERI_TessarineModel>& document) {
+        QFile::remove(out());
+        QVR_PrintManager::setDialogPresenter(std::make_unique<PdfFilePresenter>(out()));
+        ViewerOutput::printDocument(nullptr, document);
+        QPdfDocument pdf;
+        (void)QTest::qWaitFor([&] { return pdf.load(out()) == QPdfDocument::Error::None && pdf.pageCount() == 2; },
+                              15000);
+        return pdf.pageCount() == 2 ? pdf.render(1, QSize(792, 612)) : QImage();
+    };
+    const QColor orange(250, 140, 20);
+    const QPointF middle = kPictureFrame.center();
+    const auto [served, package] = documentWithPictureAt(
+        service.addContent(QStringLiteral("SECOND"), pictureBytes(QSize(512, 374), orange, "PNG"), "second.png"));
+    const QImage page = printed(served);
+    ASSERT_FALSE(page.isNull());
+    // The screen fills 752.4 × 550 of the page from (19.8, 31).
+    const QColor shown = page.pixelColor(int(19.8 + middle.x() * 752.4 / 1024), int(31 + middle.y() * 550 / 748));
+    EXPECT_LT(std::abs(shown.red() - 250) + std::abs(shown.green() - 140) + std::abs(shown.blue() - 20), 40)
+        << shown.name().toStdString();
+    EXPECT_TRUE(alerts.requests.empty());
+
+    const auto offline =
+        documentWithPictureAt(QUrl(FakeWebService::unreachableBaseUrl().toString() + QStringLiteral("/p.png"))).first;
+    alerts.queueButton(1);
+    QFile::remove(out());
+    ViewerOutput::printDocument(nullptr, offline);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.requests.empty(); }, 15000));
+    QTest::qWait(300);
+    EXPECT_FALSE(QFileInfo::exists(out())) << "printed after Cancel";
+    ASSERT_EQ(alerts.requests.size(), 1u);
+    EXPECT_TRUE(alerts.requests.back().informativeText.contains(QStringLiteral("2")));
+    EXPECT_EQ(alerts.requests.back().buttons.value(0), UFM::PRINT_ANYWAY_TEXT());
+    alerts.queueButton(0);
+    EXPECT_FALSE(printed(offline).isNull());
 }
 
 TEST_F(PrintTest, NothingToPrintStartsNoJobAndSaysSo)

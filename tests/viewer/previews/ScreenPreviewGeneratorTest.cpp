@@ -12,6 +12,10 @@
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "storage/ContentItemDeletionQueue.h"
+#include "support/TestPictures.h"
+#include "support/fakeservice/FakeWebService.h"
+#include "tessarine_data_model/ZERI_MixedMediaObject.h"
+#include "tessarine_data_model/ZERI_MixedMediaObjectProxy.h"
 #include "viewer/previews/PreviewRenderThread.h"
 
 using namespace previewtest;
@@ -156,6 +160,38 @@ TEST_F(ScreenPreviewGeneratorTest, RequestsStoreTwoNewJpegsPerScreenAndTheDraftK
         EXPECT_EQ(received->preview, old);
     }
     EXPECT_EQ(jpegFiles(assets), before);
+}
+
+// A screen drawn while its picture (an original only, on the service, as the service's documents carry it) is not on
+// this computer yet: the preview stays marked as not current, also in the saved document for its next opening; the
+// picture is fetched and the screen drawn again with it.
+TEST_F(ScreenPreviewGeneratorTest, APreviewDrawnWithoutAPictureIsDrawnAgainOnceThePictureCame)
+{
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    service.setContentDelay(400);
+    auto document = makeSavedDocument(1);
+    const auto screen = document->firstFlowmodel()->screenModels().front();
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    image->object()->setFrame(QRectF(100, 100, 400, 300));
+    auto original = ZERI_ContentAsset::create();
+    original->setExternalURL(service.addContent(QStringLiteral("PHOTO"),
+                                                pictureBytes(QSize(400, 300), QColor(250, 140, 20), "PNG"),
+                                                QStringLiteral("photo.png")));
+    image->object()->setOriginalImageAsset(original);
+    screen->addMixedMediaObject(image);
+    const auto middle = [&] {
+        const auto preview = screen->previewScreenShotAsset();
+        const QImage picture(preview ? preview->localFilePath() : QString());
+        return picture.isNull() ? QColor() : picture.pixelColor(300, 250);
+    };
+
+    QVRScreenPreviewGenerator generator(screen);
+    requestAndWait(generator);
+    EXPECT_TRUE(screen->previewInvalidated()) << "a preview without its picture passed for current";
+    EXPECT_NE(middle().rgb() & 0xffffff, QColor(250, 140, 20).rgb() & 0xffffff);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !screen->previewInvalidated() && middle().red() > 200; }, 15000))
+        << middle().name().toStdString();
 }
 
 TEST_F(ScreenPreviewGeneratorTest, UnreadableStoredPreviewsAreDrawnAnew)
