@@ -1076,23 +1076,28 @@ bool ZERI_qvdFilePackage::ownedByCurrentUser()
     return !owner.isEmpty() && owner == Tessutils::corvikUserDict().stringForKey(QStringLiteral("username"));
 }
 
-QSet<QString> ZERI_qvdFilePackage::referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder)
+QSet<QString> ZERI_qvdFilePackage::referencedFiles(const ZERI_TessarineModel& document, const QStringList& folders)
 {
+    // A local file is the one named (a moved package's names are kept by keepPreviewAndMovedNames); a web address's
+    // download is kept in each of `folders`, where drawings find it (ZERI_ContentAsset::locate): a copy from the
+    // service holds the draft's downloads in "published_assets/".
     QSet<QString> files;
     for (const auto& asset : document.getAllContentAssets()) {
         const QUrl url = asset->externalURL();
-        if (url.isEmpty())
-            continue;
         if (url.isLocalFile())
             files.insert(cleanAbsolute(url.toLocalFile()));
-        else
-            files.insert(ZERI_WebDownloader::cacheFilePathForUrl(url, assetsFolder));
+        for (const QUrl& address : {url, asset->remoteURL()}) {
+            if (!UntrustedAddresses::isWebAddress(address))
+                continue;
+            for (const QString& folder : folders)
+                files.insert(ZERI_WebDownloader::cacheFilePathForUrl(address, folder));
+        }
     }
     return files;
 }
 
 std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString& documentFile,
-                                                                  const QString& assetsFolder)
+                                                                  const QStringList& folders)
 {
     QByteArray data;
     if (!readFile(documentFile, &data, nullptr))
@@ -1100,20 +1105,20 @@ std::optional<QSet<QString>> ZERI_qvdFilePackage::referencedFiles(const QString&
     auto document = ZERI_TessarineModel::initWithJsonData(data, nullptr, documentFile);
     if (!document)
         return std::nullopt;
-    return referencedFiles(*document, assetsFolder);
+    return referencedFiles(*document, folders);
 }
 
 std::optional<QSet<QString>> ZERI_qvdFilePackage::filesToKeep()
 {
     const auto draft = documentOfDraft();
     std::optional<QSet<QString>> keep =
-        draft ? referencedFiles(*draft, assetsPath()) : referencedFiles(draftFilePath(), assetsPath());
+        draft ? referencedFiles(*draft, assetFolders()) : referencedFiles(draftFilePath(), assetFolders());
     if (!keep) {
         qCWarning(lcStorage) << "not cleaning" << m_path << "- the draft cannot be read";
         return std::nullopt;
     }
     if (QFileInfo::exists(publishedFilePath())) {
-        const auto published = referencedFiles(publishedFilePath(), publishedAssetsPath());
+        const auto published = referencedFiles(publishedFilePath(), {publishedAssetsPath()});
         if (!published) {
             qCWarning(lcStorage) << "not cleaning" << m_path << "- the published copy cannot be read";
             return std::nullopt;
@@ -1225,12 +1230,12 @@ void ZERI_qvdFilePackage::cleanDirectoriesSoon()
                         publishedAssets = publishedAssetsPath()] {
         auto found = std::make_shared<Found>();
         if (readDraft)
-            found->draft = referencedFiles(draft, assets);
+            found->draft = referencedFiles(draft, {assets, publishedAssets});
         const QFileInfo publishedInfo(published);
         if (publishedInfo.exists()) {
             found->publishedStamp = publishedInfo.lastModified();
             found->publishedSize = publishedInfo.size();
-            found->published = referencedFiles(published, publishedAssets);
+            found->published = referencedFiles(published, {publishedAssets});
         } else {
             found->published = QSet<QString>();
         }
@@ -1251,7 +1256,7 @@ void ZERI_qvdFilePackage::cleanDirectoriesSoon()
                     return;
                 }
                 std::optional<QSet<QString>> keep =
-                    self->m_model ? referencedFiles(*self->m_model, self->assetsPath()) : std::move(found->draft);
+                    self->m_model ? referencedFiles(*self->m_model, self->assetFolders()) : std::move(found->draft);
                 if (!keep) {
                     qCWarning(lcStorage) << "not cleaning" << self->m_path << "- the draft cannot be read";
                     return;
@@ -1397,7 +1402,7 @@ void ZERI_qvdFilePackage::removeRetiredFiles(quint64 generation)
 {
     if (m_retiredFiles.isEmpty())
         return;
-    const QSet<QString> named = m_model ? referencedFiles(*m_model, assetsPath()) : QSet<QString>();
+    const QSet<QString> named = m_model ? referencedFiles(*m_model, assetFolders()) : QSet<QString>();
     for (auto it = m_retiredFiles.begin(); it != m_retiredFiles.end();) {
         if (named.contains(it.key())) {
             it = m_retiredFiles.erase(it); // the document uses it again

@@ -243,8 +243,10 @@ private:
     ZERI_qvdFilePackage(QString id, QString path);
     static std::shared_ptr<ZERI_qvdFilePackage> make(const QString& id, const QString& path);
     // The local files (asset files and download caches) a document JSON refers to.
-    static std::optional<QSet<QString>> referencedFiles(const QString& documentFile, const QString& assetsFolder);
-    static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QString& assetsFolder);
+    static std::optional<QSet<QString>> referencedFiles(const QString& documentFile, const QStringList& folders);
+    static QSet<QString> referencedFiles(const ZERI_TessarineModel& document, const QStringList& folders);
+    // "assets/" and "published_assets/", where the documents' files may lie.
+    QStringList assetFolders() const { return {assetsPath(), publishedAssetsPath()}; }
     QSet<QString> reachableContentIDs();
     // The loaded document, else the one unloaded last while it still matches the draft on disk; nullptr when the
     // draft has to be read.

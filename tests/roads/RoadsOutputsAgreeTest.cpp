@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/QVRAppDelegate.h"
@@ -69,6 +71,8 @@
 #include "support/fakeservice/FakeWebService.h"
 #include "pptx/TestDeck.h"
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
+#include "tessarine_data_model/ObjectPicture.h"
+#include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -987,8 +991,10 @@ void OutputsAgree::canvasAndStrip(QVR_CreatorWindow* window, QMap<QString, QImag
     QImage strip;
     waitFor(
         [&] {
+            // A picture drawn while some of the screen's pictures cannot be had stays marked as not current.
             const auto asset = screen->previewScreenShotAsset();
-            if (!asset || screen->previewInvalidated())
+            if (!asset || screen->gettingScreenPreview() ||
+                (screen->previewInvalidated() && !ObjectPicture::screenLacksPictures(*screen)))
                 return false;
             QImageReader reader(asset->storedFilePath());
             strip = reader.read();
@@ -1342,6 +1348,280 @@ TEST_F(OutputsAgree, ImportedFromPowerPoint)
         EXPECT_GT(topLeft.red(), 150) << "the imported picture on the canvas: " << topLeft.name().toStdString();
     }
     outputsOf(QStringLiteral("imported from PowerPoint"), shots, made);
+}
+
+// ---- The shapes of pictures the service sends -----------------------------------------------------------------
+
+// Generated combinations: each picture-bearing kind × the assets it carries × where its files are on this computer,
+// in documents whose service picture is there, missing (404) or out of reach with the rest of their media.
+enum class PictureAssets { CroppedAndOriginal, OriginalOnly, CroppedOnly };
+enum class FilesAt { Assets, PublishedAssets, NotDownloaded };
+enum class ServiceState { PicturePresent, Picture404, Down };
+
+struct PictureCase {
+    int type;
+    PictureAssets assets;
+    FilesAt files;
+    QRectF frame;
+    QString name;
+};
+
+// 4 kinds × 3 asset sets × 3 places: 36 objects, each 140 × 105 (the pictures' own shape) in a cell of 6 × 6.
+std::vector<PictureCase> pictureCases()
+{
+    std::vector<PictureCase> cases;
+    const int types[] = {Type::Image, Type::Gallery, Type::PDF, Type::Video};
+    const char* typeNames[] = {"Image", "Gallery", "Pdf", "Video"};
+    const char* assetNames[] = {"cropped+original", "original only", "cropped only"};
+    const char* fileNames[] = {"in assets/", "in published_assets/", "not downloaded"};
+    for (int t = 0; t < 4; ++t)
+        for (int a = 0; a < 3; ++a)
+            for (int f = 0; f < 3; ++f) {
+                const int index = int(cases.size());
+                const QRectF slot((index % 6) * kScreen.width() / 6.0, (index / 6) * kScreen.height() / 6.0,
+                                  kScreen.width() / 6.0, kScreen.height() / 6.0);
+                const QRectF frame(slot.center() - QPointF(70, 52.5), QSizeF(140, 105));
+                cases.push_back(
+                    {types[t], PictureAssets(a), FilesAt(f), frame,
+                     QStringLiteral("%1 %2 %3")
+                         .arg(QLatin1String(typeNames[t]), QLatin1String(assetNames[a]), QLatin1String(fileNames[f]))});
+            }
+    return cases;
+}
+
+QByteArray quartersBytes(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = size.width() / 2, h = size.height() / 2;
+    painter.fillRect(0, 0, w, h, QColor(220, 30, 30));
+    painter.fillRect(w, 0, size.width() - w, h, QColor(30, 180, 40));
+    painter.fillRect(0, h, w, size.height() - h, QColor(30, 40, 220));
+    painter.fillRect(w, h, size.width() - w, size.height() - h, QColor(240, 220, 20));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A file of a document made for the service: where the service keeps it, and where this computer has it.
+struct PlacedFile {
+    QUrl address;
+    FilesAt files;
+    QByteArray bytes;
+};
+
+// The document of one service state as the service sends it (web addresses only, as its own sample documents), with
+// the files the test puts into its package once it arrived. A file this computer holds is one the service no longer
+// serves: only the folder it lies in can give it.
+QString matrixDocumentJson(ServiceState state, const QString& tag, QList<PlacedFile>& placed)
+{
+    FakeWebService* fake = service();
+    const QByteArray original = quartersBytes(QSize(640, 480));
+    const QByteArray cropped = quartersBytes(QSize(140, 105));
+    QByteArray pdf;
+    {
+        const QString path = QDir::temp().filePath(QStringLiteral("agree-matrix-%1.pdf").arg(tag));
+        makeColouredPdf(path);
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            pdf = file.readAll();
+        file.remove();
+    }
+    const QUrl down = FakeWebService::unreachableBaseUrl();
+    int serial = 0;
+    const auto address = [&](const QByteArray& bytes, const QString& extension, FilesAt files) {
+        const QString id = QStringLiteral("agree-%1-%2").arg(tag).arg(++serial);
+        const QString name = QStringLiteral("file.") + extension;
+        QUrl url;
+        if (state == ServiceState::Down)
+            url = QUrl(down.toString() + QStringLiteral("/content/%1/%2").arg(id, name));
+        else if (files == FilesAt::NotDownloaded)
+            url = fake->addContent(id, bytes, name, QStringLiteral("ann"));
+        else
+            url = fake->contentURL(id, name);
+        if (files != FilesAt::NotDownloaded)
+            placed.append({url, files, bytes});
+        return url;
+    };
+    const auto asset = [](const QUrl& url) {
+        auto made = ZERI_ContentAsset::create();
+        made->setExternalURL(url);
+        return made;
+    };
+    auto document = ZERI_TessarineModel::create();
+    document->firstFlowmodel()->setTitle(QStringLiteral("Agree matrix %1").arg(tag));
+    auto screen = ZERI_FlowScreenModel::create();
+    screen->setBackgroundColor(Qt::white);
+    document->firstFlowmodel()->addFlowScreen(screen);
+    for (const PictureCase& c : pictureCases()) {
+        auto object = ZERI_MixedMediaObject::objectWithType(c.type);
+        (*object)->setFrame(c.frame);
+        if (c.assets != PictureAssets::OriginalOnly)
+            (*object)->setCroppedImageAsset(asset(address(cropped, QStringLiteral("png"), c.files)));
+        if (c.assets != PictureAssets::CroppedOnly)
+            (*object)->setOriginalImageAsset(asset(address(original, QStringLiteral("png"), c.files)));
+        if (c.type == Type::PDF)
+            (*object)->setPdfAsset(asset(address(pdf, QStringLiteral("pdf"), c.files)));
+        if (c.type == Type::Gallery)
+            (*object)->galleryAssetManager()->insertImageAsset(asset(address(original, QStringLiteral("png"), c.files)),
+                                                               0);
+        if (c.type == Type::Video)
+            (*object)->setVideoAsset(asset(fake->contentURL(QStringLiteral("agree-%1-film").arg(tag), "film.mp4")));
+        screen->addMixedMediaObject(object);
+    }
+    return QString::fromUtf8(document->jsonData());
+}
+
+// Clicks the first button (go on) of the question an output asks when pictures could not be fetched, whenever it
+// shows while it lives.
+class LackingPicturesAnswer : public QObject {
+public:
+    LackingPicturesAnswer()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(top);
+                if (box && box->isVisible() && box->text() == UFM::OUTPUT_LACKS_PICTURES_TEXT() &&
+                    !box->buttons().isEmpty()) {
+                    ++asked;
+                    for (QAbstractButton* button : box->buttons())
+                        if (button->text() == UFM::PRINT_ANYWAY_TEXT() || button->text() == UFM::EXPORT_ANYWAY_TEXT())
+                            click(button);
+                }
+            }
+        });
+        m_timer.start(100);
+    }
+    int asked = 0;
+
+private:
+    QTimer m_timer;
+};
+
+// The document, sent by the service as it sends documents (web addresses, mostly originals only), in every folder a
+// copy of it may hold its files, with the service's picture of it there, missing or out of reach: every output of
+// every picture shows what its canvas shows, and the canvas shows every picture this computer has or can fetch.
+TEST_F(OutputsAgree, EveryShapeOfPictureTheServiceSendsInEveryFolderAndServiceState)
+{
+    const std::vector<PictureCase> cases = pictureCases();
+    const ServiceState states[] = {ServiceState::PicturePresent, ServiceState::Picture404, ServiceState::Down};
+    const char* stateNames[] = {"service picture present", "service picture 404", "service down"};
+    QMap<QString, QList<PlacedFile>> filesByDocument;
+    QMap<QString, ServiceState> stateByDocument;
+    for (int s = 0; s < 3; ++s) {
+        const QString tag = QStringLiteral("s%1-%2").arg(s).arg(QDateTime::currentMSecsSinceEpoch());
+        QList<PlacedFile> placed;
+        FakeWebService::Document record;
+        record.owner = QStringLiteral("ann");
+        record.title = QStringLiteral("Agree matrix %1").arg(tag);
+        record.documentJson = matrixDocumentJson(states[s], tag, placed);
+        if (states[s] == ServiceState::Down)
+            record.previewURL = FakeWebService::unreachableBaseUrl().toString() + QStringLiteral("/previews/x.jpg");
+        record = service()->addDocument(record);
+        if (states[s] == ServiceState::PicturePresent) {
+            // What the service's preview maker draws of it: every picture in its place.
+            QImage drawn(kScreen, QImage::Format_RGB32);
+            drawn.fill(Qt::white);
+            QPainter painter(&drawn);
+            QImage quarters;
+            quarters.loadFromData(quartersBytes(QSize(140, 105)));
+            for (const PictureCase& c : cases)
+                painter.drawImage(c.frame, quarters);
+            painter.end();
+            QByteArray jpeg;
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            drawn.scaledToWidth(464, Qt::SmoothTransformation).save(&buffer, "JPEG", 90);
+            service()->setPage(QStringLiteral("/previews/%1.jpg").arg(record.id), "image/jpeg", jpeg);
+        }
+        filesByDocument.insert(record.title, placed);
+        stateByDocument.insert(record.title, states[s]);
+    }
+
+    // Synced into My Documents; the files this computer holds go where a copy of the document keeps them, as soon
+    // as its package is there.
+    ASSERT_TRUE(bringHomeWindowToFront());
+    QMap<QString, QString> packageByTitle;
+    ASSERT_TRUE(chooseMenuItem(application().listsWindow(), QStringLiteral("refresh")));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& package : ZERI_qvdFilePackage::allPackages()) {
+                const QString title = package->metaData().tessarineName();
+                if (!filesByDocument.contains(title) || packageByTitle.contains(title))
+                    continue;
+                packageByTitle.insert(title, package->packageID());
+                for (const PlacedFile& file : filesByDocument.value(title)) {
+                    const QString folder =
+                        file.files == FilesAt::Assets ? package->assetsPath() : package->publishedAssetsPath();
+                    QDir().mkpath(folder);
+                    QFile out(ZERI_ContentAsset::fileForUrlInFolder(file.address, folder));
+                    EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(file.bytes) == file.bytes.size());
+                }
+            }
+            return packageByTitle.size() == filesByDocument.size();
+        },
+        30000))
+        << "synced " << packageByTitle.size() << " of " << filesByDocument.size();
+
+    LackingPicturesAnswer answer;
+    for (auto it = packageByTitle.cbegin(); it != packageByTitle.cend(); ++it) {
+        const ServiceState state = stateByDocument.value(it.key());
+        const QString origin = QString::fromLatin1(stateNames[int(state)]);
+        QMap<QString, QImage> shots;
+        // The service's picture, or the drawing made here without it, before the document is opened.
+        if (state == ServiceState::PicturePresent)
+            shots.insert(QStringLiteral("tile"), tileImage(it.value()));
+        QVR_CreatorWindow* window = openFromTile(it.value());
+        ASSERT_TRUE(window) << origin.toStdString();
+        // Its pictures arrive from the service, or do not.
+        waitFor([] { return false; }, 1500);
+        const QMap<QString, QImage> opened = allOutputs(window, false);
+        for (auto shot = opened.cbegin(); shot != opened.cend(); ++shot)
+            if (!shots.contains(shot.key()))
+                shots.insert(shot.key(), shot.value());
+        window->close();
+        waitFor([&] { return creatorWindows().isEmpty(); }, 10000);
+        const QImage canvas = shots.value(QStringLiteral("canvas"));
+        ASSERT_FALSE(canvas.isNull()) << origin.toStdString();
+        if (const QString debug = qEnvironmentVariable("TESS_AGREE_DEBUG"); !debug.isEmpty()) {
+            for (auto shot = shots.cbegin(); shot != shots.cend(); ++shot)
+                shot.value().save(
+                    QDir(debug).filePath(QStringLiteral("matrix-%1-%2.png").arg(int(state)).arg(shot.key())));
+        }
+        for (const PictureCase& c : cases) {
+            // The canvas marks a gallery, PDF or video by a badge in its lower right corner: the picture is looked
+            // at above and left of it.
+            const QRectF area = c.frame.adjusted(0, 0, -c.frame.width() * 0.3, -c.frame.height() * 0.3);
+            const Look reference = look(canvas, area);
+            const bool reachable = c.files != FilesAt::NotDownloaded || state != ServiceState::Down;
+            EXPECT_EQ(reference.shown, reachable) << c.name.toStdString() << " × " << origin.toStdString()
+                                                  << ": the canvas " << (reference.shown ? "shows" : "lacks") << " it";
+            QStringList row;
+            for (const char* output : kOutputs) {
+                const QString key = QString::fromLatin1(output);
+                if (key == QStringLiteral("canvas") || !shots.contains(key))
+                    continue;
+                const Look seen = look(shots.value(key), area);
+                QString verdict = QStringLiteral("pass");
+                if (seen.shown != reference.shown) {
+                    verdict = seen.shown ? QStringLiteral("shown, the canvas lacks it") : QStringLiteral("not shown");
+                } else if (seen.shown) {
+                    for (int q = 0; q < 4; ++q)
+                        if (distance(seen.quarters[q], reference.quarters[q]) > 150)
+                            verdict = QStringLiteral("turned or changed");
+                }
+                if (verdict != QStringLiteral("pass"))
+                    ADD_FAILURE() << QStringLiteral("%1 × %2 × %3: %4").arg(c.name, origin, key, verdict).toStdString();
+                row << key + QLatin1Char('=') + verdict;
+            }
+            std::cout << "[ AGREE    ] "
+                      << QStringLiteral("%1 × %2: %3").arg(c.name, origin, row.join(", ")).toStdString() << std::endl;
+        }
+    }
+    EXPECT_GT(answer.asked, 0) << "printing without the pictures out of reach asked nothing";
 }
 
 // The pictures of one child's outputs, for the parent to judge.

@@ -280,6 +280,15 @@ TEST_F(FilePackageTest, CleanDirectoriesDeletesStraysAndKeepsWhatTheDraftThePubl
     AssetFileReferences::releaseFile(heldByUndo);
     package->cleanDirectories();
     EXPECT_FALSE(QFileInfo::exists(heldByUndo));
+
+    // A copy from the service holds the draft's downloads in "published_assets/", with no published copy of its own:
+    // every drawing finds them there, and so they stay.
+    package->deletePublishedData();
+    const QString copied = ZERI_WebDownloader::cacheFilePathForUrl(QUrl(remoteUrl), package->publishedAssetsPath());
+    ASSERT_TRUE(writeBytes(copied, "jpeg"));
+    QFile::remove(cached);
+    package->cleanDirectories();
+    EXPECT_TRUE(QFileInfo::exists(copied));
 }
 
 TEST_F(FilePackageTest, CleaningWhileAnImportLandsKeepsTheNewFile)

@@ -612,7 +612,9 @@ QJsonObject FakeWebService::documentRecord(const Document& document, const State
         {QStringLiteral("owner"), userRecord(owner)},
         {QStringLiteral("updated"), document.updated},
         {QStringLiteral("first_preview_url"),
-         baseUrl.toString() + QStringLiteral("/previews/") + document.id + QStringLiteral(".jpg")},
+         !document.previewURL.isEmpty()
+             ? document.previewURL
+             : baseUrl.toString() + QStringLiteral("/previews/") + document.id + QStringLiteral(".jpg")},
     };
 }
 

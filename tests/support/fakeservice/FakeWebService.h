@@ -57,6 +57,7 @@ public:
         bool deleted = false;
         bool requiresFork = false; // "tessarine.update" answers "607" while set
         QString updated;           // ISO 8601, UTC
+        QString previewURL;        // where its picture is said to be; "<root>/previews/<id>.jpg" while empty
     };
     struct ContentItem {
         QString id;
