@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <list>
+#include <mutex>
 #include <utility>
 
 #include <sys/stat.h>
@@ -15,8 +17,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
-#include <QMutex>
-#include <QWaitCondition>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QSet>
@@ -53,8 +53,8 @@ struct Decoding {
 };
 
 struct ImageCacheState {
-    QMutex mutex;
-    QWaitCondition decoded;
+    std::mutex mutex;
+    std::condition_variable decoded;
     std::list<CacheEntry> entries; // most recently used first
     QHash<QString, std::list<CacheEntry>::iterator> index;
     QHash<QString, std::shared_ptr<Decoding>> decoding;
@@ -81,7 +81,7 @@ void removeCacheEntries(const std::function<bool(const QString& key)>& matches)
     std::list<CacheEntry> removed;
     {
         ImageCacheState& state = cacheState();
-        QMutexLocker lock(&state.mutex);
+        std::lock_guard lock(state.mutex);
         for (auto it = state.entries.begin(); it != state.entries.end();) {
             const auto next = std::next(it);
             if (matches(it->key)) {
@@ -261,7 +261,7 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
     ImageCacheState& state = cacheState();
     std::shared_ptr<Decoding> decoding;
     {
-        QMutexLocker lock(&state.mutex);
+        std::unique_lock lock(state.mutex);
         if (const auto found = state.index.constFind(key); found != state.index.constEnd()) {
             state.entries.splice(state.entries.begin(), state.entries, found.value());
             return state.entries.front().image;
@@ -270,8 +270,7 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
             return {};
         // The same file asked for by many objects at once (a picture used a thousand times) is decoded once.
         if (const auto running = state.decoding.value(key)) {
-            while (!running->done)
-                state.decoded.wait(&state.mutex);
+            state.decoded.wait(lock, [&running] { return running->done; });
             return running->image;
         }
         decoding = std::make_shared<Decoding>();
@@ -282,11 +281,11 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
 
     // A file that is no picture is remembered too (as a null image), so it is read and reported once, not at
     // every drawing of its screen; a new version of the file has a new key.
-    QMutexLocker lock(&state.mutex);
+    std::lock_guard lock(state.mutex);
     decoding->image = image;
     decoding->done = true;
     state.decoding.remove(key);
-    state.decoded.wakeAll();
+    state.decoded.notify_all();
     if (image.sizeInBytes() <= capacityBytes && !state.index.contains(key)) {
         state.entries.push_front({key, image});
         state.index.insert(key, state.entries.begin());
@@ -309,7 +308,7 @@ int ModelImageCache::decodesForTesting()
 void ModelImageCache::clear()
 {
     ImageCacheState& state = cacheState();
-    QMutexLocker lock(&state.mutex);
+    std::lock_guard lock(state.mutex);
     state.entries.clear();
     state.index.clear();
     state.bytes = 0;
