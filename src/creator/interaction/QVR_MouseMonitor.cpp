@@ -145,7 +145,7 @@ void QVR_MouseMonitor::finish(const QPointF& scenePoint)
     m_focus = nullptr;
     if (state == State::Dragging) {
         if (m_delegate)
-            m_delegate->dragEnded(focus, scenePoint - m_touchDown);
+            m_delegate->dragEnded(focus, m_movedWhilePressed ? scenePoint - m_touchDown : QPointF());
         post(kDragEndedNotification);
     } else if (state == State::Pressed) {
         if (m_delegate)
@@ -201,6 +201,7 @@ bool QVR_MouseMonitor::eventFilter(QObject* watched, QEvent* event)
         }
         m_focus = hit;
         m_touchDown = scenePoint;
+        m_movedWhilePressed = false;
         m_pressModifiers = mouse->modifiers();
         m_state = State::Pressed;
         m_delegate->mouseDown(hit, scenePoint, m_pressModifiers);
@@ -218,6 +219,7 @@ bool QVR_MouseMonitor::eventFilter(QObject* watched, QEvent* event)
             return false;
         if (m_state == State::Cancelled) // the rest of a cancelled drag does nothing
             return true;
+        m_movedWhilePressed = true;
         if (m_state == State::Pressed || m_state == State::PressedNoClick) {
             startDrag(scenePoint);
             return true;

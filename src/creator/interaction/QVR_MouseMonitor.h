@@ -75,6 +75,9 @@ private:
     QPointer<QGraphicsObject> m_focus;
     QPointer<QGraphicsObject> m_hovered;
     QPointF m_touchDown;
+    // Whether the pointer moved while pressed. A drag begun by holding still that saw no motion moves nothing, so
+    // a release that comes back elsewhere (a gesture controller's touch, whose finger scrolls) cannot make it jump.
+    bool m_movedWhilePressed = false;
     QPointF m_lastPoint;
     Qt::KeyboardModifiers m_pressModifiers;
     bool m_dragOnHold = true;
