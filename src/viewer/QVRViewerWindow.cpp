@@ -225,7 +225,8 @@ void QVRViewerWindow::placeOnScreen()
     QScreen* screen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    // The decorations a window manager puts around a window, as it put them around the one in front.
+    // The decorations a window manager puts around a window, as it put them around the one in front; with none
+    // to learn from, the window is fitted again once it is decorated.
     QMargins decorations;
     if (front && front != this && front->isVisible()) {
         const QRect outer = front->frameGeometry();
@@ -233,13 +234,42 @@ void QVRViewerWindow::placeOnScreen()
         decorations = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                                outer.bottom() - inner.bottom());
     }
+    m_fitWhenDecorated = decorations.isNull();
+    fitToScreen(screen, decorations);
+}
+
+void QVRViewerWindow::fitToScreen(QScreen* screen, const QMargins& decorations)
+{
     const QRect available = screen->availableGeometry();
+    // On a smaller screen the window shrinks to the area, keeping the played screen's shape: the player scales the
+    // screen to its view, and the video player's controls and the close button stay on the screen.
+    const int titleBar = static_cast<int>(kTitleBarHeight);
+    const QSize content = size() - QSize(0, titleBar);
+    const double scale =
+        std::min({1.0, double(available.width() - decorations.left() - decorations.right()) / content.width(),
+                  double(available.height() - decorations.top() - decorations.bottom() - titleBar) / content.height()});
+    if (scale < 1.0 && scale > 0.0)
+        resize(content * scale + QSize(0, titleBar));
     QRect frame(QPoint(0, 0), size().grownBy(decorations));
     frame.moveCenter(available.center());
-    // Larger than the area, it starts at the area's top left: its title bar stays in reach.
+    // Still larger than the area (a window manager's minimum), it starts at the area's top left: its title bar
+    // stays in reach.
     frame.moveLeft(std::max(frame.left(), available.left()));
     frame.moveTop(std::max(frame.top(), available.top()));
     move(frame.topLeft());
+}
+
+void QVRViewerWindow::moveEvent(QMoveEvent* event)
+{
+    INAppStoreWindow::moveEvent(event);
+    // A window manager decorates a window after it shows; the decorations may take it past the screen's edge.
+    if (m_fitWhenDecorated && frameGeometry() != geometry() && screen()) {
+        m_fitWhenDecorated = false;
+        const QRect outer = frameGeometry();
+        const QRect inner = geometry();
+        fitToScreen(screen(), QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                                       outer.right() - inner.right(), outer.bottom() - inner.bottom()));
+    }
 }
 
 void QVRViewerWindow::saveFrame()

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include <QMargins>
 #include <QPointer>
 #include <QShortcut>
 #include <QToolButton>
@@ -13,6 +14,7 @@
 #include "service/QVROpenRequest.h"
 #include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 
+class QScreen;
 class QVRViewerViewController;
 class ZERI_TessarineModel;
 
@@ -121,10 +123,12 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void restoreFrame();
     void saveFrame();
+    void fitToScreen(QScreen* screen, const QMargins& decorations);
 
     std::unique_ptr<QVRViewerWindowController> m_controller;
     QString m_frameDocumentID;
@@ -133,4 +137,5 @@ private:
     // same document over once more, and the copy made moments ago is kept.
     bool m_copyJustMade = false;
     bool m_frameRestored = false;
+    bool m_fitWhenDecorated = false;
 };

@@ -128,6 +128,28 @@ TEST_F(ViewerWindowTest, OpensOneManagedViewerPlayingACopyUnderItsTitle)
     EXPECT_EQ(second->windowController()->windowTitleText(), UFM::UNTITLED_TEXT());
 }
 
+// The tests' screen is narrower than the viewer: the viewer fits the available area, frame and all, keeping the
+// played screen's shape, so the video player's controls and the title bar's buttons stay on the screen. Opened
+// from a window in front, it takes that window's decorations; with none, it fits again once decorated.
+TEST_F(ViewerWindowTest, OnASmallerScreenTheWindowFitsTheAreaKeepingTheScreensShape)
+{
+    QWidget front;
+    for (const bool fromFront : {false, true}) {
+        if (fromFront) {
+            front.show();
+            front.activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &front; }));
+        }
+        QVRViewerWindow* window = open(makeDocument(1, QStringLiteral("Small")));
+        ASSERT_NE(window, nullptr);
+        const QRect available = window->screen()->availableGeometry();
+        ASSERT_LT(available.width(), 1024);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return available.contains(window->frameGeometry()); })) << fromFront;
+        EXPECT_NEAR(window->width() / (window->height() - QVRViewerWindow::kTitleBarHeight), 1024.0 / 748.0, 0.01);
+        window->close();
+    }
+}
+
 TEST_F(ViewerWindowTest, ArrowAndPageKeysPageThePlayerAndTheButtonsFollow)
 {
     QVRViewerWindow* window = open(makeDocument(4, QStringLiteral("Keys")));
@@ -465,7 +487,7 @@ TEST_F(ViewerWindowTest, ALoadingViewTakesClicksOnItsControlsOnlyAndFollowsTheVi
     EXPECT_EQ(cancelled, 1);
 
     // The empty area belongs to the screen beneath.
-    QWidget* beneath = host->childAt(QPoint(200, 600));
+    QWidget* beneath = host->childAt(QPoint(200, 450));
     ASSERT_NE(beneath, nullptr);
     EXPECT_NE(beneath, loading);
     EXPECT_TRUE(c->viewerView()->isAncestorOf(beneath));
