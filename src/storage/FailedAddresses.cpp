@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QJsonObject>
+#include <QNetworkReply>
 
 #include "platform/AppPaths.h"
 #include "platform/Json.h"
@@ -50,6 +51,23 @@ qint64 now()
 bool expired(const Record& record)
 {
     return now() - record.lastFailure > FailedAddresses::kRememberedSeconds * 1000 || record.lastFailure > now();
+}
+
+// A failure of the network layer before any answer: the address could not be reached at all.
+bool unreachable(const Error& error)
+{
+    bool known = false;
+    const int code = error.userInfo.value(QStringLiteral("networkError")).toInt(&known);
+    switch (known ? code : int(QNetworkReply::NoError)) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // One thread writes the record, in order, so the main thread never waits for the disk.
@@ -148,8 +166,14 @@ void FailedAddresses::noteFailure(const QUrl& url, const Error& error, bool used
     Q_ASSERT(MainThread::isMainThread());
     load();
     Record& record = memory().records[keyOf(url)];
-    record.tries = std::min(record.tries + 1, kMaximumTries);
-    record.usedUp = record.usedUp || usedUpAtOnce || record.tries >= kMaximumTries;
+    // No server answered (no network, the host down or unknown): nothing is asked of one again and again, so the
+    // address keeps its pauses but never uses up its tries; it is fetched once it can be reached again.
+    if (unreachable(error)) {
+        record.tries = std::min(record.tries + 1, kMaximumTries - 1);
+    } else {
+        record.tries = std::min(record.tries + 1, kMaximumTries);
+        record.usedUp = record.usedUp || usedUpAtOnce || record.tries >= kMaximumTries;
+    }
     record.lastFailure = now();
     record.domain = error.domain;
     record.code = error.code;

@@ -9,8 +9,9 @@
 // whose cropped, retina and original assets share one failing address; a list shown again; the next start), makes
 // a server answer the same failing request again and again. A failed address may be asked again after a pause that
 // doubles with each failure, up to kMaximumTries tries; one whose tries are used up, or whose failure would only
-// repeat at a cost (a refused size or address), is not asked again for kRememberedSeconds. Success forgets the
-// address.
+// repeat at a cost (a refused size or address), is not asked again for kRememberedSeconds. An address nothing
+// answered at (no network, the host down or unknown) keeps its pauses but never uses up its tries: no server is
+// asked again and again, and its file comes once it can be reached. Success forgets the address.
 //
 // The record lives in the application's data folder ("failedaddresses.json", written as one of its own files), by
 // the SHA-1 of each address (a signed address's query never reaches the disk), so a later start goes on from it.

@@ -1024,9 +1024,21 @@ void ZERI_qvdFilePackage::deletePublishedData()
 {
     m_publishedModel.reset();
     if (ensureOwnFolder(publishedAssetsPath())) {
+        // The draft's own files found there (the downloads of a document opened for viewing, kept by its copies)
+        // move to "assets/", where the draft finds them as well: dropping the published copy loses none of them.
+        const auto draft = documentOfDraft();
+        const QSet<QString> draftFiles =
+            draft ? referencedFiles(*draft, {publishedAssetsPath()})
+                  : referencedFiles(draftFilePath(), {publishedAssetsPath()}).value_or(QSet<QString>());
+        const bool assets = !draftFiles.isEmpty() && ensureOwnFolder(assetsPath());
         QDir published(publishedAssetsPath());
-        for (const QString& name : published.entryList(QDir::Files | QDir::Hidden))
+        for (const QString& name : published.entryList(QDir::Files | QDir::Hidden)) {
+            const QString path = cleanAbsolute(published.filePath(name));
+            const QString kept = QDir(assetsPath()).filePath(name);
+            if (assets && draftFiles.contains(path) && (QFileInfo::exists(kept) || QFile::rename(path, kept)))
+                continue;
             published.remove(name);
+        }
     }
     QFile::remove(publishedFilePath());
     ZERI_qvdFilePackageMetadata& metadata = metaData();

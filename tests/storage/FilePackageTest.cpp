@@ -281,14 +281,16 @@ TEST_F(FilePackageTest, CleanDirectoriesDeletesStraysAndKeepsWhatTheDraftThePubl
     package->cleanDirectories();
     EXPECT_FALSE(QFileInfo::exists(heldByUndo));
 
-    // A copy from the service holds the draft's downloads in "published_assets/", with no published copy of its own:
-    // every drawing finds them there, and so they stay.
-    package->deletePublishedData();
+    // A copy from the service holds the draft's downloads in "published_assets/": every drawing finds them there, and
+    // so they stay; dropping its published copy moves them where the draft keeps its files.
     const QString copied = ZERI_WebDownloader::cacheFilePathForUrl(QUrl(remoteUrl), package->publishedAssetsPath());
     ASSERT_TRUE(writeBytes(copied, "jpeg"));
     QFile::remove(cached);
     package->cleanDirectories();
     EXPECT_TRUE(QFileInfo::exists(copied));
+    package->deletePublishedData();
+    EXPECT_FALSE(QFileInfo::exists(package->publishedAssetsPath() + QStringLiteral("/published.png")));
+    EXPECT_TRUE(QFileInfo::exists(cached)) << "the draft's download was lost with the published copy";
 }
 
 TEST_F(FilePackageTest, CleaningWhileAnImportLandsKeepsTheNewFile)

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -283,5 +284,24 @@ TEST(WebDownloaderFailedAddresses, ATooLargeFileIsFetchedOnceAndASuccessForgetsT
     later->downloadAndCache();
     ASSERT_TRUE(QTest::qWaitFor([&] { return later->downloadStatus() == ZERI_WebDownloader::OnDisk; }, 5000));
     EXPECT_EQ(FailedAddresses::waitBeforeAsking(server.url(QStringLiteral("/later.png"))), 0);
+    FailedAddresses::resetForTesting();
+}
+
+// An address nothing answers at (the service out of reach): however often it failed, it is asked again after its
+// pause, so that its file comes once the service can be reached again.
+TEST(WebDownloaderFailedAddresses, AnAddressNothingAnswersAtIsAskedAgainOnceItsPauseIsOver)
+{
+    FailedAddresses::resetForTesting(20);
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/picture.png").arg(closed.serverPort()));
+    closed.close();
+    QTemporaryDir folder;
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(url, folder.path());
+    for (int attempt = 0; attempt < FailedAddresses::kMaximumTries + 2; ++attempt) {
+        downloader->downloadAndCache();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return downloader->downloadStatus() == ZERI_WebDownloader::Failed; }, 5000));
+        EXPECT_GE(FailedAddresses::waitBeforeAsking(url), 0) << "given up after " << attempt + 1 << " failures";
+    }
     FailedAddresses::resetForTesting();
 }
