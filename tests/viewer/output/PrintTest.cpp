@@ -5,6 +5,7 @@
 #include <QPrintDialog>
 #include <QSpinBox>
 #include <QPrinter>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -375,6 +376,45 @@ TEST_F(PrintTest, APictureNotOnThisComputerIsFetchedFirstOrItsScreenIsNamed)
     EXPECT_EQ(alerts.requests.back().buttons.value(0), UFM::PRINT_ANYWAY_TEXT());
     alerts.queueButton(0);
     EXPECT_FALSE(printed(offline).isNull());
+}
+
+// The pictures come with the download panel over the window: its Cancel ends the fetch, and nothing is printed.
+TEST_F(PrintTest, CancelInTheDownloadPanelPrintsNothing)
+{
+    FakeWebService service;
+    ASSERT_TRUE(service.start());
+    service.setEndlessDownloads(true);
+    auto document = makeDocument(1, folder.path());
+    auto package =
+        std::make_shared<FolderFilePackage>(QStringLiteral("print-cancel"), out("assets"), out("published_assets"));
+    ASSERT_TRUE(QDir().mkpath(package->assetStoragePath()));
+    document->setFilePackage(package);
+    const auto picture = document->firstFlowmodel()->screenModels()[0]->mixedMediaObjects().back()->object();
+    picture->setCroppedImageAsset(nullptr);
+    auto original = ZERI_ContentAsset::create();
+    original->setExternalURL(service.addContent(QStringLiteral("SLOW"), pictureBytes(QSize(64, 48), Qt::red, "PNG"),
+                                                QStringLiteral("slow.png")));
+    picture->setOriginalImageAsset(original);
+    auto presenter = std::make_unique<PdfFilePresenter>(out());
+    QVR_PrintManager::setDialogPresenter(std::move(presenter));
+    QWidget window;
+    window.show();
+    ViewerOutput::printDocument(&window, document);
+    QDialog* panel = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            panel = window.findChild<QDialog*>(QStringLiteral("OutputPicturesDownloadDialog"));
+            return panel && panel->isVisible();
+        },
+        5000));
+    auto* cancel = panel->findChild<QPushButton*>();
+    ASSERT_TRUE(cancel);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !window.findChild<QDialog*>(QStringLiteral("OutputPicturesDownloadDialog")); }, 5000));
+    QTest::qWait(300);
+    EXPECT_FALSE(QFileInfo::exists(out()));
+    EXPECT_TRUE(alerts.requests.empty());
 }
 
 TEST_F(PrintTest, NothingToPrintStartsNoJobAndSaysSo)
