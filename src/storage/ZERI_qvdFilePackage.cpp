@@ -173,7 +173,7 @@ bool linkOrCopy(const QString& source, const QString& target)
 // `allowedFolders` (the package folders the document's files may come from), a local file outside them is never
 // linked or copied: a document from elsewhere naming any file of the user's would otherwise bring it into the
 // package, and publishing would upload it. Its address is cleared and the refusal logged.
-void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, const QString& folder,
+void relinkAssets(ZERI_TessarineModel& document, const QStringList& sourceFolders, const QString& folder,
                   const std::optional<QStringList>& allowedFolders = std::nullopt)
 {
     const auto allowed = [&allowedFolders](const QString& path) {
@@ -196,11 +196,17 @@ void relinkAssets(ZERI_TessarineModel& document, const QString& sourceFolder, co
             const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
             if (source != cleanAbsolute(target) && linkOrCopy(source, target))
                 asset->setExternalURL(QUrl::fromLocalFile(target));
-        } else if (!url.isEmpty() && !sourceFolder.isEmpty()) {
-            // A remote asset already downloaded keeps working offline: its cache file comes along.
-            const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
-            if (allowed(cached) && QFileInfo(cached).isFile())
-                linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
+        } else if (!url.isEmpty()) {
+            // A remote asset already downloaded keeps working offline: its cache file comes along, from whichever
+            // of the source's folders holds it (a document opened for viewing keeps its downloads in
+            // "published_assets/").
+            for (const QString& sourceFolder : sourceFolders) {
+                const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
+                if (!sourceFolder.isEmpty() && allowed(cached) && QFileInfo(cached).isFile()) {
+                    linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
+                    break;
+                }
+            }
         }
     }
 }
@@ -1007,7 +1013,7 @@ bool ZERI_qvdFilePackage::savePublishedModelFromJSON(const QByteArray& documentJ
     QStringList allowed{m_path};
     if (!sourcePackageFolder.isEmpty())
         allowed.append(sourcePackageFolder);
-    relinkAssets(*document, assetsPath(), publishedAssetsPath(), allowed);
+    relinkAssets(*document, {assetsPath()}, publishedAssetsPath(), allowed);
     if (!writeJsonFile(publishedFilePath(), document->jsonData(), error))
         return false;
     m_publishedModel.reset();
@@ -1565,7 +1571,7 @@ ZERI_qvdFilePackage::getTessarineModelCopy(const std::shared_ptr<ZERI_TessarineM
     auto package = packageForNewModel(copy, error);
     if (!package)
         return nullptr;
-    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath(), sourcePackageFolders(*source));
+    relinkAssets(*copy, source->documentAssetFolders(), package->assetsPath(), sourcePackageFolders(*source));
     if (!package->saveModel(error))
         return nullptr;
     return copy;
@@ -1602,7 +1608,7 @@ ZERI_qvdFilePackage::getTessarineModelCopyWithoutFullsizedImage(const std::share
     auto package = packageForNewModel(copy, error);
     if (!package)
         return nullptr;
-    relinkAssets(*copy, source->documentAssetStoragePath(), package->assetsPath(), sourcePackageFolders(*source));
+    relinkAssets(*copy, source->documentAssetFolders(), package->assetsPath(), sourcePackageFolders(*source));
     if (!package->saveModel(error))
         return nullptr;
     ZERI_qvdFilePackageMetadata& metadata = package->metaData();

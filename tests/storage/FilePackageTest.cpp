@@ -560,6 +560,21 @@ TEST_F(FilePackageTest, ModelCopyGetsANewPackageWithHardLinkedAssets)
     ASSERT_TRUE(duplicate);
     EXPECT_NE(duplicate->packageID(), package->packageID());
     EXPECT_EQ(ZERI_qvdFilePackage::allPackages().size(), 3u);
+
+    // A document opened for viewing keeps its downloads in "published_assets/": a copy of it (the viewer's download
+    // button) takes them along, so that it shows its pictures without fetching them again.
+    const QUrl address(QStringLiteral("https://media.example/dunes.jpg"));
+    auto image = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
+    auto original = ZERI_ContentAsset::create();
+    original->setExternalURL(address);
+    (*image)->setOriginalImageAsset(original);
+    source->firstFlowmodel()->screenModels().front()->addMixedMediaObject(image);
+    ASSERT_TRUE(package->saveModel());
+    ASSERT_TRUE(writeBytes(ZERI_WebDownloader::cacheFilePathForUrl(address, package->publishedAssetsPath()), "jpeg"));
+    auto viewed = ZERI_qvdFilePackage::getTessarineModelCopy(source);
+    ASSERT_TRUE(viewed);
+    const auto viewedPackage = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(viewed->filePackage());
+    EXPECT_TRUE(QFileInfo::exists(ZERI_WebDownloader::cacheFilePathForUrl(address, viewedPackage->assetsPath())));
 }
 
 TEST_F(FilePackageTest, ReplacedAssetServerCopyIsQueuedOnlyWhenNothingReachesIt)
