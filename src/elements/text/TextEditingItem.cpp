@@ -67,7 +67,7 @@ TextEditingItem::TextEditingItem(std::shared_ptr<QVR_TextStorage> storage, const
     , m_frameAttributes(attributes)
     , m_spellingCheck([this] { checkSpelling(); })
 {
-    setFlag(ItemIsFocusable, true);
+    setFlag(ItemIsFocusable, false); // until it is selectable or editable
     setFlag(ItemAcceptsInputMethod, true);
     setFlag(ItemUsesExtendedStyleOption, true); // paint only what an edit exposed
     setAcceptDrops(true);
@@ -338,13 +338,30 @@ void TextEditingItem::setEditable(bool editable)
     if (!editable)
         m_preedit.clear(); // an input method's text in progress never outlives the editing
     setCursor(editable ? Qt::IBeamCursor : Qt::ArrowCursor);
+    updateFocusability();
     update();
 }
 
 void TextEditingItem::setSelectable(bool selectable)
 {
     m_selectable = selectable;
+    updateFocusability();
     update();
+}
+
+void TextEditingItem::updateFocusability()
+{
+    const bool focusable = m_editable || m_selectable;
+    if (!focusable) {
+        // Also when the scene is not active (its view hidden, its window in the back), where clearFocus() does
+        // nothing: the scene would hand the keyboard back to this item when its view shows again, and the item
+        // would keep the clicks on it that belong to the canvas.
+        if (QGraphicsScene* scene = this->scene(); scene && scene->focusItem() == this)
+            scene->setFocusItem(nullptr);
+        clearFocus();
+    }
+    // A scene gives its remembered focus item the keyboard back only while that item is focusable.
+    setFlag(ItemIsFocusable, focusable);
 }
 
 void TextEditingItem::setContinuousSpellCheckingEnabled(bool enabled)

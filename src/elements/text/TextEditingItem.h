@@ -141,6 +141,8 @@ private:
     void updateSelectionArea(TextRange before, qsizetype beforePosition);
     QRectF dirtyArea() const;
     void checkSpelling();
+    // Focusable only while selectable or editable; giving that up gives up the scene's keyboard too.
+    void updateFocusability();
     QPointF layoutPoint(const QPointF& itemPoint) const;
 
     std::shared_ptr<QVR_TextStorage> m_storage;

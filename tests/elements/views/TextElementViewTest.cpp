@@ -11,6 +11,8 @@
 #include <QGraphicsSceneDragDropEvent>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -104,6 +106,29 @@ TEST_F(TextElementView, TypingBurstsBecomeOneUndoStepEachAndUndoPagesToTheScreen
     EXPECT_FALSE(host.document.screen->internalID().isEmpty());
     host.undo();
     EXPECT_EQ(host.string(), QStringLiteral("Old"));
+}
+
+TEST_F(TextElementView, LeavingEditingWhileTheCanvasIsHiddenLeavesTheTextNoKeyboard)
+{
+    // The creator shows another screen (a thumbnail takes the keyboard, the canvas hides) and then ends editing;
+    // back on the screen the text must not take the keyboard again, or it would keep every click for itself.
+    TextElementHost host;
+    host.startEditing();
+    host.type(QStringLiteral("Z"));
+    auto* thumbnails = new QLineEdit(host.window);
+    host.window->layout()->addWidget(thumbnails);
+    thumbnails->setFocus();
+    host.window->view->hide();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return thumbnails->hasFocus(); }, 2000));
+    host.element->setEditable(false);
+    host.window->view->show();
+    host.window->view->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.window->view->hasFocus(); }, 2000));
+    TextElementHost::settle();
+    EXPECT_EQ(host.window->scene.focusItem(), nullptr);
+    EXPECT_FALSE(host.element->textView()->hasFocus());
+    host.type(QStringLiteral("Q"));
+    EXPECT_EQ(host.string(), QStringLiteral("OldZ"));
 }
 
 TEST_F(TextElementView, MovesSelectionAndCopyMakeNoStepAndNeverReachTheWindowsNudgeOrDelete)
