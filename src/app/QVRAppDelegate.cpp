@@ -394,6 +394,7 @@ void QVRAppDelegate::onSignInMenuItemPressed()
         request.style = AlertRequest::Style::Warning;
         request.messageText = UFM::SIGNOUT_COMPRESSION_WARNING_TEXT();
         request.buttons = {UFM::SIGN_OUT_TEXT(), UFM::CANCEL_TEXT()};
+        request.becomesMoot = [&hooks] { return !hooks.isCompressingVideo(); };
         if (AlertPresenter::shared().runModal(request, QApplication::activeWindow()).button != 0)
             return;
         if (hooks.cancelVideoCompression)
@@ -495,6 +496,8 @@ bool QVRAppDelegate::applicationShouldTerminate()
         request.style = AlertRequest::Style::Warning;
         request.messageText = UFM::QUIT_COMPRESSION_WARNING_TEXT();
         request.buttons = {UFM::QUIT_TEXT(), UFM::CANCEL_TEXT()};
+        // Finished while the question is up: nothing is left to stop, and the quit goes on.
+        request.becomesMoot = [&hooks] { return !hooks.isCompressingVideo(); };
         if (AlertPresenter::shared().runModal(request, QApplication::activeWindow()).button != 0)
             return false;
         stopVideoCompressionForQuit();

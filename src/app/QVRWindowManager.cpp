@@ -674,6 +674,7 @@ bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
     request.style = AlertRequest::Style::Warning;
     request.messageText = UFM::CLOSE_COMPRESSION_WARNING_TEXT();
     request.buttons = {UFM::SAYS_CLOSE(), UFM::CANCEL_TEXT()};
+    request.becomesMoot = [compression] { return !compression->currentlyCompressingAsset(); };
     return AlertPresenter::shared().runModal(request, window).button == 0;
 }
 

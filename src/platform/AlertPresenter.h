@@ -20,6 +20,10 @@ struct AlertRequest {
     bool hasTextField = false;
     bool showsSuppressionButton = false; // a "Do not show this message again" box (its state is not reported)
     QString textFieldValue;              // initial text of the field
+    // A question the program sees become moot while it is up (the video it warns of has finished compressing):
+    // asked a few times a second, and once it answers true the alert closes by itself, answering `mootButton`.
+    std::function<bool()> becomesMoot;
+    int mootButton = 0;
 };
 
 struct AlertResponse {

@@ -118,6 +118,20 @@ QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget*
             box->setEscapeButton(button);
     }
 
+    if (request.becomesMoot) {
+        auto* watch = new QTimer(box);
+        watch->setInterval(kMootCheckIntervalMs);
+        QObject::connect(watch, &QTimer::timeout, box, [box, moot = request.becomesMoot, index = request.mootButton] {
+            if (!moot())
+                return;
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->property(kButtonIndexProperty).toInt() == index)
+                    button->click();
+            }
+        });
+        watch->start();
+    }
+
     // First: the box lays itself out afresh when it gets its check box, which would drop the field below.
     if (request.showsSuppressionButton)
         box->setCheckBox(new QCheckBox(QObject::tr("Do not show this message again"), box));

@@ -17,6 +17,8 @@ public:
 
     // The room the window manager's title bar takes beside the title: its buttons and icon.
     static constexpr int kTitleBarButtonsWidth = 140;
+    // How often a request's becomesMoot is asked while its box is up.
+    static constexpr int kMootCheckIntervalMs = 250;
     // The width below which the box's title would not fit in its title bar.
     static int leastWidthForTitle(const QMessageBox* box);
 };
