@@ -10,19 +10,23 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLocale>
 #include <QSemaphore>
 #include <QUrl>
 #include <QUuid>
 
+#include "elements/images/ImageUtils.h"
 #include "foundation/Tessutils.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "storage/AssetFileReferences.h"
+#include "storage/MediaPreviewImages.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/QVRDataItem.h"
 #include "storage/StorageLogging.h"
 #include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -135,6 +139,24 @@ bool ContentAssetStorage::storeData(ZERI_ContentAsset& asset, const QByteArray& 
     }
     asset.setExternalURL(QUrl::fromLocalFile(cleanAbsolute(path)));
     return true;
+}
+
+QString ContentAssetStorage::refusalReason(const Error& error)
+{
+    const auto is = [&error](const char* domain, int code) {
+        return error.domain == QLatin1String(domain) && error.code == code;
+    };
+    if (is(errorDomain, TooLarge))
+        return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(QLocale().formattedDataSize(Tessutils::userMaxUploadSize()));
+    if (is(errorDomain, PictureTooLarge) || is(ImageUtils::errorDomain, ImageUtils::TooLarge))
+        return UFM::CONTENT_NOT_ADDED_PICTURE_TOO_LARGE().arg(
+            QLocale().toString(double(ImageUtils::maximumReducedSourcePixelCount) / 1e6, 'f', 0));
+    if (is(errorDomain, NoPicture) || is(MediaPreviewImages::errorDomain, MediaPreviewImages::NoPicture))
+        return UFM::CONTENT_NOT_ADDED_NO_PICTURE();
+    if (is(ZERI_WebDownloader::errorDomain, ZERI_WebDownloader::TooLarge))
+        return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
+            QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));
+    return UFM::CONTENT_NOT_ADDED_UNREADABLE();
 }
 
 QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const QByteArray& data, const QString& folder,

@@ -95,6 +95,11 @@ public:
     static bool documentUsesFile(const ZERI_TessarineModel& document, const QString& path,
                                  const ZERI_ContentAsset* except = nullptr);
 
+    // Why a file could not be added, as the user reads it after its name, for an error of an import or of its
+    // checks: this class's, ImageUtils' and the web downloader's; unreadable for any other. Every way of adding a
+    // file (the canvas, the gallery editor) says it in these words.
+    static QString refusalReason(const Error& error);
+
     // Worker side of an import: the source file (or `data` when `sourcePath` is empty) copied into `folder` as
     // "<new universal id>.<extension>", landing atomically. `limit` ≤ 0 means no limit. Returns the new file's path,
     // or empty with `error`. The new file is counted in AssetFileReferences from before it has its name, so that

@@ -121,31 +121,54 @@ QImage turnedAsDisplayed(const QImage& image, const AVStream* stream)
 
 } // namespace
 
-QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
+namespace {
+
+// Opens a movie file and finds the stream its pictures come from: -1, with `error`, for a file that is no movie
+// or holds no picture.
+int openVideoStream(const QString& path, Demuxer& demuxer, const AVCodec** codec, Error* error)
 {
-    Demuxer demuxer;
     if (const int status = openInput(path, demuxer); status < 0) {
-        setError(error,
-                 previewError(NotAVideo, QStringLiteral("\"%1\" is not a video: %2").arg(path, avErrorText(status))));
-        return {};
+        setError(error, previewError(MediaPreviewImages::NotAVideo,
+                                     QStringLiteral("\"%1\" is not a video: %2").arg(path, avErrorText(status))));
+        return -1;
     }
     // FFmpeg also reads still pictures and even text as one-frame "videos"; those are not videos here.
     const QByteArray demuxerName = demuxer.format->iformat ? QByteArray(demuxer.format->iformat->name) : QByteArray();
     if (demuxerName == "image2" || demuxerName.endsWith("_pipe") || demuxerName == "tty") {
-        setError(error, previewError(NotAVideo, QStringLiteral("\"%1\" is not a video").arg(path)));
-        return {};
+        setError(error, previewError(MediaPreviewImages::NotAVideo, QStringLiteral("\"%1\" is not a video").arg(path)));
+        return -1;
     }
+    const int stream = av_find_best_stream(demuxer.format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
+    if (stream < 0 || !*codec) {
+        setError(error,
+                 previewError(MediaPreviewImages::NoPicture, QStringLiteral("\"%1\" has no video stream").arg(path)));
+        return -1;
+    }
+    if (demuxer.format->streams[stream]->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+        setError(error, previewError(MediaPreviewImages::NoPicture,
+                                     QStringLiteral("\"%1\" holds only a cover picture").arg(path)));
+        return -1;
+    }
+    return stream;
+}
+
+} // namespace
+
+bool MediaPreviewImages::isVideoWithPicture(const QString& path, Error* error)
+{
+    Demuxer demuxer;
     const AVCodec* codec = nullptr;
-    const int stream = av_find_best_stream(demuxer.format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (stream < 0 || !codec) {
-        setError(error, previewError(NoPicture, QStringLiteral("\"%1\" has no video stream").arg(path)));
+    return openVideoStream(path, demuxer, &codec, error) >= 0;
+}
+
+QImage MediaPreviewImages::posterFrameOfVideo(const QString& path, Error* error)
+{
+    Demuxer demuxer;
+    const AVCodec* codec = nullptr;
+    const int stream = openVideoStream(path, demuxer, &codec, error);
+    if (stream < 0)
         return {};
-    }
     const AVStream* videoStream = demuxer.format->streams[stream];
-    if (videoStream->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-        setError(error, previewError(NoPicture, QStringLiteral("\"%1\" holds only a cover picture").arg(path)));
-        return {};
-    }
     Decoder decoder;
     decoder.context = avcodec_alloc_context3(codec);
     if (!decoder.context || !decoder.packet || !decoder.frame ||

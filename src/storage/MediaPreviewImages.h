@@ -17,6 +17,9 @@ public:
     // The first frame of the file's best video stream, turned as its display matrix asks. Null, with
     // `error`, when the file has no decodable video stream.
     static QImage posterFrameOfVideo(const QString& path, Error* error = nullptr);
+    // Whether the file is a movie with a picture, as posterFrameOfVideo() asks before decoding: false, with the
+    // same `error`, for one that is no movie or holds sound only. Reads only the file's header and stream list.
+    static bool isVideoWithPicture(const QString& path, Error* error = nullptr);
     // The clockwise quarter turns (0 … 3) the display matrix of the file's best video stream asks players to show
     // its frames with: a clip filmed with a phone held upright. 0 when the file tells none or cannot be read.
     static int displayQuarterTurnsOfVideo(const QString& path);

@@ -340,6 +340,18 @@ TEST(ContentAddition, RefusedFilesAreReportedAndNothingAddedLeavesNoStep)
     ASSERT_EQ(f.alerts.requests.size(), 1u);
     EXPECT_EQ(f.alerts.requests[0].informativeText.split(QLatin1Char('\n')).size(), 2);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+
+    // A movie of sound only is refused before a re-encoding size is asked for it.
+    const QString voice = f.files.filePath(QStringLiteral("voice.mp4"));
+    ASSERT_TRUE(MediaTestClips::make(voice, {"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:a", "aac"}));
+    f.alerts.requests.clear();
+    Outcome soundOnly;
+    f.addFiles({voice}, soundOnly);
+    AdditionFixture::wait(soundOnly);
+    EXPECT_EQ(soundOnly.error.code, QVRContentAdditionManager::NothingAdded);
+    EXPECT_EQ(f.chooserCalls, 0);
+    ASSERT_EQ(f.alerts.requests.size(), 1u);
+    EXPECT_EQ(f.alerts.requests[0].informativeText, "voice.mp4: " + UFM::CONTENT_NOT_ADDED_NO_PICTURE());
 }
 
 TEST(ContentAddition, PastedObjectsGetFilesOfTheirOwnAndLandBesideTheirSource)
@@ -646,7 +658,8 @@ TEST(ContentAddition, EscapeCancelsAndClosingTheWindowCancels)
     AdditionFixture f;
     QVRContentAdditionManager::PresetBlock pending;
     f.chooser = [&](QVRContentAdditionManager::PresetBlock done) { pending = std::move(done); };
-    const QString movie = f.rawFile("clip.mov", QByteArray(1000, 'm'));
+    const QString movie = f.files.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(MediaTestClips::makeVideo(movie, 64, 48, 1, 0));
     Outcome outcome;
     f.addFiles({movie}, outcome);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(pending); }, 5000));

@@ -172,13 +172,10 @@ TEST(ViewerLibraryNotices, ASoundOnlyMovieInsertedAsAVideoIsSaidToHoldNoPicture)
     ASSERT_TRUE(window);
     ASSERT_TRUE(insert(window, &QVR_AddElementMenuViewController::videoCell));
     ASSERT_TRUE(answerFileDialog(tone));
-    // The size chooser of videos comes first, as for any movie file.
-    Answerer sizes([] {
-        if (auto* presets = openedMenu<QVRCompressionSelectionViewController>())
-            click(presets->smallButton());
-    });
+    // Refused before a re-encoding size is asked for it: no size chooser comes first.
     QMessageBox* alert = shownAlert();
     ASSERT_TRUE(alert);
+    EXPECT_FALSE(openedMenu<QVRCompressionSelectionViewController>());
     EXPECT_TRUE(alertReads(alert, UFM::CONTENT_NOT_ADDED_NO_PICTURE())) << alert->informativeText().toStdString();
     EXPECT_FALSE(alertReads(alert, UFM::CONTENT_NOT_ADDED_UNREADABLE()));
     EXPECT_TRUE(alertReads(alert, QStringLiteral("tone.mp4")));

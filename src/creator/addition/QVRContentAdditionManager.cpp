@@ -28,7 +28,6 @@
 #include "creator/CreatorLogging.h"
 #include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionProgressView.h"
-#include "elements/images/ImageUtils.h"
 #include "elements/views/QVRCompressionSelectionViewController.h"
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
@@ -37,12 +36,13 @@
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
+#include "storage/MediaPreviewImages.h"
+#include "storage/ContentAssetStorage.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/QVRCustomDataDataItem.h"
 #include "storage/QVRDataFromURLDataItem.h"
 #include "storage/UntrustedAddresses.h"
 #include "storage/ZERI_ContentURLDownloaderDataProcessor.h"
-#include "storage/ZERI_WebDownloader.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/VideoCompressionManager.h"
@@ -150,23 +150,6 @@ QString analyticsTypeName(int type)
     default:
         return QStringLiteral("Unknown");
     }
-}
-
-QString reasonForSetupError(const Error& error)
-{
-    if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::TooLarge)
-        return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(QLocale().formattedDataSize(Tessutils::userMaxUploadSize()));
-    if ((error.domain == QLatin1String(ContentAssetStorage::errorDomain) &&
-         error.code == ContentAssetStorage::PictureTooLarge) ||
-        (error.domain == QLatin1String(ImageUtils::errorDomain) && error.code == ImageUtils::TooLarge))
-        return UFM::CONTENT_NOT_ADDED_PICTURE_TOO_LARGE().arg(
-            QLocale().toString(double(ImageUtils::maximumReducedSourcePixelCount) / 1e6, 'f', 0));
-    if (error.domain == QLatin1String(ContentAssetStorage::errorDomain) && error.code == ContentAssetStorage::NoPicture)
-        return UFM::CONTENT_NOT_ADDED_NO_PICTURE();
-    if (error.domain == QLatin1String(ZERI_WebDownloader::errorDomain) && error.code == ZERI_WebDownloader::TooLarge)
-        return UFM::CONTENT_NOT_ADDED_TOO_LARGE().arg(
-            QLocale().formattedDataSize(ZERI_WebDownloader::maximumDownloadSize()));
-    return UFM::CONTENT_NOT_ADDED_UNREADABLE();
 }
 
 bool isWebURL(const QUrl& url)
@@ -527,6 +510,11 @@ void QVRContentAdditionManager::start(std::shared_ptr<Contents> contents,
                 result.refusals.append({name, tooLarge});
                 continue;
             }
+            // A movie with no picture is refused before a re-encoding size is asked for it.
+            if (Error problem; type == QVRDataItem::Video && !MediaPreviewImages::isVideoWithPicture(path, &problem)) {
+                result.refusals.append({name, ContentAssetStorage::refusalReason(problem)});
+                continue;
+            }
             auto item = std::make_shared<QVRDataFromURLDataItem>();
             item->setType(type);
             item->setContentUrl(url);
@@ -736,7 +724,7 @@ void QVRContentAdditionManager::addNextPastedObject()
                     qCWarning(lcCreator) << "a pasted object's file could not be imported:" << error.message;
                     const QString name =
                         pasted->files.empty() ? QString() : QFileInfo(pasted->files.front().sourcePath).fileName();
-                    self->m_refusals.append({name, reasonForSetupError(error)});
+                    self->m_refusals.append({name, ContentAssetStorage::refusalReason(error)});
                 } else {
                     for (std::size_t i = 0; i < pasted->files.size() && i < std::size_t(imported.size()); ++i) {
                         pasted->files[i].newPath = imported[int(i)];
@@ -854,7 +842,7 @@ void QVRContentAdditionManager::fetchThenAdd(const PendingItem& pending)
         }
         if (!error.isNull() || !item->contentUrl().isLocalFile()) {
             qCWarning(lcCreator) << "content could not be fetched:" << pending.name << error.message;
-            self->m_refusals.append({pending.name, reasonForSetupError(error)});
+            self->m_refusals.append({pending.name, ContentAssetStorage::refusalReason(error)});
             self->addNextObject();
             return;
         }
@@ -921,7 +909,7 @@ void QVRContentAdditionManager::objectSetUpFinished(const std::shared_ptr<ZERI_M
             return;
         }
         qCWarning(lcCreator) << "content could not be added:" << item.name << error.message;
-        m_refusals.append({item.name, reasonForSetupError(error)});
+        m_refusals.append({item.name, ContentAssetStorage::refusalReason(error)});
         reportProgress(double(m_doneBytes));
         addNextObject();
         return;

@@ -68,44 +68,44 @@ bool isTruncatedJpeg(const QByteArray& data)
 }
 
 // Worker side of adding one image: the PNG of the picture at 0.3 of its size (the low-quality and thumbnail
-// files are both made at that size), or why the file cannot be added.
+// files are both made at that size), or why the file cannot be added, in the words every way of adding a file
+// uses (ContentAssetStorage::refusalReason).
 QByteArray prepareSmallerPicture(const QString& path, qint64 limit, QString* failure)
 {
+    const auto refuse = [&](const Error& error) {
+        qCWarning(lcGallery).noquote() << "cannot add" << path << "-" << error.message;
+        *failure = ContentAssetStorage::refusalReason(error);
+        return QByteArray();
+    };
+    const auto unreadable = [&](const QString& why) {
+        return refuse(Error(ContentAssetStorage::errorDomain, ContentAssetStorage::ReadFailure, why));
+    };
     const QFileInfo info(path);
-    if (!info.isFile()) {
-        *failure = QStringLiteral("not a readable file");
-        return {};
-    }
-    if (limit > 0 && info.size() > limit) {
-        *failure = QStringLiteral("larger than the upload limit (%1 bytes)").arg(limit);
-        return {};
-    }
-    if (info.size() > ImageUtils::maximumFileSize) {
-        *failure = QStringLiteral("file too large");
-        return {};
-    }
+    if (!info.isFile())
+        return unreadable(QStringLiteral("not a readable file"));
+    if (limit > 0 && info.size() > limit)
+        return refuse(Error(ContentAssetStorage::errorDomain, ContentAssetStorage::TooLarge,
+                            QStringLiteral("larger than the upload limit (%1 bytes)").arg(limit)));
+    if (info.size() > ImageUtils::maximumFileSize)
+        return unreadable(QStringLiteral("file too large"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *failure = file.errorString();
-        return {};
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable(file.errorString());
     const QByteArray data = file.readAll();
-    if (isTruncatedJpeg(data)) {
-        *failure = QStringLiteral("the JPEG data is cut short");
-        return {};
-    }
-    // Refuses pictures without pixels and those too large to decode; a large photo comes at its reduced size.
-    const UNIImage image = UNIImage::imageWithData(data);
+    if (isTruncatedJpeg(data))
+        return unreadable(QStringLiteral("the JPEG data is cut short"));
+    // Refuses pictures without pixels and those too large to decode, as the canvas does; a large photo comes at
+    // its reduced size.
+    Error error;
+    const UNIImage image = UNIImage::imageWithCGImage(ImageUtils::readImage(data, {}, path, false, &error));
     const QSize size = image.realSize();
-    if (image.isNull() || size.isEmpty()) {
-        *failure = QStringLiteral("no picture could be decoded");
-        return {};
-    }
+    if (image.isNull() || size.isEmpty())
+        return error.isNull() ? unreadable(QStringLiteral("no picture could be decoded")) : refuse(error);
     const QSize small(std::max(1, int(std::lround(size.width() * kSmallImageScale))),
                       std::max(1, int(std::lround(size.height() * kSmallImageScale))));
     const QByteArray png = UNIImagePNGRepresentation(image.resizedImage(small, UNIImage::InterpolationQuality::Low));
     if (png.isEmpty())
-        *failure = QStringLiteral("the smaller pictures could not be made");
+        return unreadable(QStringLiteral("the smaller pictures could not be made"));
     return png;
 }
 
@@ -653,9 +653,8 @@ void QVRGalleryEditorViewController::imagePrepared(const std::shared_ptr<Pending
     const bool stillShown = m_arrayController->rowOfFullsizedAsset(image->fullsized.get()) >= 0;
     const QString folder = (*m_workingMixedMediaObject)->assetStoragePath();
     if (!failure.isEmpty() || folder.isEmpty()) {
-        qCWarning(lcGallery).noquote() << "cannot add" << image->path << "-"
-                                       << (failure.isEmpty() ? QStringLiteral("the document has no asset folder")
-                                                             : failure);
+        if (failure.isEmpty())
+            qCWarning(lcGallery).noquote() << "cannot add" << image->path << "- the document has no asset folder";
         image->failed = stillShown;
         image->failure = failure.isEmpty() ? QStringLiteral("the document has no folder for its pictures") : failure;
         imageFinished(image);

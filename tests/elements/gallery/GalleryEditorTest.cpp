@@ -25,9 +25,11 @@
 #include "support/fakeservice/FakeHttp.h"
 #include "foundation/Tessutils.h"
 #include "platform/NotificationCenter.h"
+#include "storage/ContentAssetStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "support/QtPrinters.h"
+#include "support/TestPictures.h"
 #include "tessarine_data_model/QVB_GalleryAssetManager.h"
 #include "tessarine_data_model/UndoableAction.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
@@ -502,12 +504,13 @@ TEST_F(GalleryEditorTest, AnImageThatCannotBeReadLeavesTheGalleryWithOneAlertAnd
     ASSERT_EQ(doc.alerts.requests.size(), 1u);
     EXPECT_EQ(doc.alerts.requests[0].messageText, UFM::ERROR_TEXT());
     // The alert says why, beside the name.
-    EXPECT_EQ(doc.alerts.requests[0].informativeText, QStringLiteral("broken.jpg: the JPEG data is cut short"));
+    EXPECT_EQ(doc.alerts.requests[0].informativeText, "broken.jpg: " + UFM::CONTENT_NOT_ADDED_UNREADABLE());
     EXPECT_EQ(doc.assetFiles().size(), before.size() + 6);
     EXPECT_TRUE(editor.saveButton()->isEnabled());
 }
 
-TEST_F(GalleryEditorTest, AnImageOverTheUploadLimitIsRefusedLikeAnUnreadableOne)
+// The canvas's rules and words: over the upload limit, and more pixels than can be decoded.
+TEST_F(GalleryEditorTest, AnImageOverTheUploadLimitOrTooLargeToDecodeIsRefusedAsTheCanvasRefusesIt)
 {
     const qint64 formerLimit = Tessutils::userMaxUploadSize();
     Tessutils::setUserMaxUploadSize(4096);
@@ -520,14 +523,28 @@ TEST_F(GalleryEditorTest, AnImageOverTheUploadLimitIsRefusedLikeAnUnreadableOne)
             noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y * 31) % 256, (x + y * 13) % 256));
     ASSERT_TRUE(noise.save(large, "PNG"));
     ASSERT_GT(QFileInfo(large).size(), 4096);
-    editor.galleryEditorCollectionViewWantsToAddImagesFromURLs({QUrl::fromLocalFile(large), QUrl::fromLocalFile(small)},
-                                                               QVRGalleryEditorViewController::kAppend);
+    // A small file whose header claims 100000 × 100000 pixels.
+    const QString huge = QDir(doc.pickedFolder()).filePath("huge.png");
+    const QByteArray png = pngClaiming(100000, 100000);
+    QFile file(huge);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+    file.close();
+    editor.galleryEditorCollectionViewWantsToAddImagesFromURLs(
+        {QUrl::fromLocalFile(large), QUrl::fromLocalFile(huge), QUrl::fromLocalFile(small)},
+        QVRGalleryEditorViewController::kAppend);
     ASSERT_TRUE(waitUntilIdle(editor));
+    const auto reason = [](int code) {
+        return ContentAssetStorage::refusalReason({ContentAssetStorage::errorDomain, code, {}});
+    };
+    // In the order the checks end, which the workers decide.
+    const QStringList expected{"huge.png: " + reason(ContentAssetStorage::PictureTooLarge),
+                               "large.png: " + reason(ContentAssetStorage::TooLarge)};
     Tessutils::setUserMaxUploadSize(formerLimit);
     EXPECT_EQ(imageNames(working()), QStringList({"new0.png"}));
     ASSERT_EQ(doc.alerts.requests.size(), 1u);
-    EXPECT_EQ(doc.alerts.requests[0].informativeText,
-              QStringLiteral("large.png: larger than the upload limit (4096 bytes)"));
+    QStringList lines = doc.alerts.requests[0].informativeText.split(QLatin1Char('\n'));
+    lines.sort();
+    EXPECT_EQ(lines, expected);
     EXPECT_EQ(doc.assetFiles().size(), 3);
 }
 

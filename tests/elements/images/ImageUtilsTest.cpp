@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "elements/images/ImageUtils.h"
+#include "support/TestPictures.h"
 #include "elements/images/UNIImage.h"
 #include "support/QtPrinters.h"
 
@@ -40,34 +41,6 @@ QByteArray encoded(const QImage& image, const char* format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return data;
-}
-
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char c : bytes) {
-        crc ^= quint8(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void putBigEndian32(QByteArray& data, qsizetype at, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        data[at + i] = char((value >> (24 - 8 * i)) & 0xFF);
-}
-
-// A valid PNG whose header claims width × height pixels (its pixel data is that of a 1 × 1 picture).
-QByteArray pngClaiming(quint32 width, quint32 height)
-{
-    QByteArray png = encoded(filled(1, 1, Qt::red), "png");
-    // Signature (8), chunk length (4), "IHDR" (4), width and height, ..., CRC of type + 13 data bytes.
-    putBigEndian32(png, 16, width);
-    putBigEndian32(png, 20, height);
-    putBigEndian32(png, 29, crc32(png.mid(12, 17)));
-    return png;
 }
 
 bool samePixels(const QImage& a, const QImage& b)
