@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QUrl>
@@ -47,9 +48,14 @@ int main(int argc, char** argv)
         }
     });
     int exitCode = 0;
-    compressor.setOnDoneBlock([&exitCode](const std::optional<Error>& error) {
+    // A failed run leaves no movie of its own behind (a file that was there before, possibly the source, stays).
+    const QString output = compressor.outputURL().toLocalFile();
+    const bool outputExisted = QFileInfo::exists(output);
+    compressor.setOnDoneBlock([&exitCode, output, outputExisted](const std::optional<Error>& error) {
         if (error) {
             std::fprintf(stderr, "\nreencode: %s\n", qPrintable(error->description()));
+            if (!outputExisted)
+                QFile::remove(output);
             exitCode = 1;
         } else {
             std::fprintf(stderr, "\rdone\n");

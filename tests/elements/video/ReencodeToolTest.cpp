@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "MediaTestClips.h"
 
 // The reencode tool as a user runs it: the front checks the command line and the worker beside it re-encodes.
-TEST(ReencodeTool, AValidCommandLineIsReencodedAtThePresetsHeightWithItsSound)
+TEST(ReencodeTool, AValidCommandLineIsReencodedAtThePresetsHeightWithItsSoundAndAFailedRunLeavesNoMovie)
 {
     if (!MediaTestClips::toolsAvailable())
         GTEST_SKIP() << "ffmpeg and ffprobe are needed to make test clips";
@@ -31,4 +32,14 @@ TEST(ReencodeTool, AValidCommandLineIsReencodedAtThePresetsHeightWithItsSound)
     EXPECT_EQ(video->codecName, QStringLiteral("h264"));
     EXPECT_EQ(video->height, 480);
     EXPECT_EQ(movie.count(QStringLiteral("audio")), 1);
+
+    // A movie of sound only fails, said so, and leaves no movie behind.
+    const QString voice = dir.filePath(QStringLiteral("voice.mp4"));
+    ASSERT_TRUE(MediaTestClips::make(voice, {"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:a", "aac"}));
+    const QString none = dir.filePath(QStringLiteral("voice.mov"));
+    run.start(QStringLiteral(REENCODE_PATH), {QStringLiteral("--preset"), QStringLiteral("small"), voice, none});
+    ASSERT_TRUE(run.waitForFinished(120000));
+    EXPECT_EQ(run.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(run.readAllStandardError()).contains(QStringLiteral("no video track")));
+    EXPECT_FALSE(QFileInfo::exists(none));
 }
