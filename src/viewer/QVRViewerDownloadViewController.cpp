@@ -48,6 +48,20 @@ QImage defaultAvatar()
     return image;
 }
 
+// The panel's view: it asks for the room of its card and the card's shadow, so that a window laying it out at its
+// preferred size (centred in a layout) shows the card whole; given less, the card scrolls within it.
+class PanelView : public QWidget {
+public:
+    explicit PanelView(const QSize& preferred)
+        : m_preferred(preferred)
+    {
+    }
+    QSize sizeHint() const override { return m_preferred; }
+
+private:
+    QSize m_preferred;
+};
+
 bool isWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -65,7 +79,8 @@ QVRViewerDownloadViewController::~QVRViewerDownloadViewController() = default;
 
 void QVRViewerDownloadViewController::loadView()
 {
-    auto* root = new QWidget;
+    const QMargins shadowRoom(12, 12, 12, 16);
+    auto* root = new PanelView(kCardSize.grownBy(shadowRoom));
     root->setObjectName(QStringLiteral("QVRViewerDownloadViewControllerView"));
     root->setAttribute(Qt::WA_TranslucentBackground);
 
@@ -85,10 +100,11 @@ void QVRViewerDownloadViewController::loadView()
     card->setGraphicsEffect(shadow);
     m_cardView = card;
 
-    const QMargins shadowRoom(12, 12, 12, 16);
     card->move(shadowRoom.left(), shadowRoom.top());
     framed->setFixedSize(kCardSize.grownBy(shadowRoom));
     auto* area = new FittingPanelArea(framed, root);
+    // The scroll area fills what it scrolls with the window's colour: around the card the player shows through.
+    framed->setAutoFillBackground(false);
     area->followParent(QMargins());
 
     auto* layout = new QVBoxLayout(card);

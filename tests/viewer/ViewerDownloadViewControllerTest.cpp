@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "controls/QVR_AsynchronousRenderWebImageView.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -227,6 +228,26 @@ TEST_F(DownloadPanel, ACardLargerThanThePlayerScrollsIntoSight)
     const QRect card(panel.cardView()->mapTo(panel.view(), QPoint(0, 0)), panel.cardView()->size());
     EXPECT_LE(std::abs(card.center().x() - 450), 2);
     EXPECT_LE(std::abs(card.center().y() - 350), 4);
+
+    // A window that centres the panel at its preferred size (the creator's) shows the card whole.
+    QWidget host;
+    host.resize(900, 700);
+    auto* layout = new QVBoxLayout(&host);
+    layout->addWidget(panel.view(), 0, Qt::AlignCenter);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    const QRect hosted(panel.cardView()->mapTo(&host, QPoint(0, 0)), panel.cardView()->size());
+    EXPECT_TRUE(panel.view()->geometry().contains(hosted.adjusted(-4, -4, 4, 4)));
+    EXPECT_TRUE(host.rect().contains(hosted));
+    // Beside the card and above it, the window's own background shows.
+    QPalette palette = host.palette();
+    palette.setColor(QPalette::Window, QColor(230, 230, 230));
+    host.setPalette(palette);
+    host.setAutoFillBackground(true);
+    host.repaint();
+    for (const QPoint beside : {hosted.topLeft() + QPoint(-6, 40), hosted.topLeft() + QPoint(60, -6)})
+        EXPECT_TRUE(near(UserInput::shownColor(&host, beside), QColor(230, 230, 230)))
+            << UserInput::shownColor(&host, beside).name().toStdString();
 }
 
 TEST_F(DownloadPanel, PreviewComesFromTheStoredFileElseItsAddressElseTheFirstScreen)
