@@ -1,5 +1,8 @@
 #include "viewer/QVRiPadPreviewWindow.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QImage>
@@ -9,6 +12,7 @@
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/QVRWindowManager.h"
 #include "controls/FloatingWindowCloser.h"
@@ -88,23 +92,8 @@ QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(kScreenWidth + 2 * kBezel, kScreenHeight + 2 * kBezel);
-    // The device's rounded corners leave the window's corners transparent, which only a compositor shows as such
-    // (without one they are black): the window takes the device's outline as its shape.
-    QImage outline(size(), QImage::Format_ARGB32_Premultiplied);
-    outline.fill(Qt::transparent);
-    {
-        QPainter painter(&outline);
-        painter.setRenderHint(QPainter::Antialiasing);
-        m_deviceArtwork->render(&painter, QRectF(rect()));
-    }
-    setMask(QBitmap::fromImage(outline.createAlphaMask(Qt::ThresholdAlphaDither)));
-
-    QWidget* player = m_controller->tessarineViewerViewController()->view();
-    player->setParent(this);
-    player->setGeometry(kBezel, kBezel, kScreenWidth, kScreenHeight);
-    m_controller->titleBarButtonsHolderView()->setGeometry(kBezel, (kBezel - kHolderHeight) / 2, kScreenWidth,
-                                                           kHolderHeight);
+    m_controller->tessarineViewerViewController()->view()->setParent(this);
+    layOutAtScale(1.0);
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
     // Frameless, so closable without a window manager: Escape with nothing else to leave in the player, Ctrl+W,
     // and a close button on the device's top bezel. The window closes once the player has returned from the key.
@@ -121,6 +110,77 @@ QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
 }
 
 QVRiPadPreviewWindow::~QVRiPadPreviewWindow() = default;
+
+double QVRiPadPreviewWindow::fittingScale(const QSize& available)
+{
+    if (available.isEmpty())
+        return 1.0;
+    return std::min({1.0, double(available.width()) / (kScreenWidth + 2 * kBezel),
+                     double(available.height()) / (kScreenHeight + 2 * kBezel)});
+}
+
+void QVRiPadPreviewWindow::layOutAtScale(double scale)
+{
+    if (scale == m_scale)
+        return;
+    m_scale = scale;
+    setFixedSize(QSizeF(QSizeF(kScreenWidth + 2 * kBezel, kScreenHeight + 2 * kBezel) * scale).toSize());
+    // The device's rounded corners leave the window's corners transparent, which only a compositor shows as such
+    // (without one they are black): the window takes the device's outline as its shape.
+    QImage outline(size(), QImage::Format_ARGB32_Premultiplied);
+    outline.fill(Qt::transparent);
+    {
+        QPainter painter(&outline);
+        painter.setRenderHint(QPainter::Antialiasing);
+        m_deviceArtwork->render(&painter, QRectF(rect()));
+    }
+    setMask(QBitmap::fromImage(outline.createAlphaMask(Qt::ThresholdAlphaDither)));
+
+    const QRect screen = QRectF(kBezel * scale, kBezel * scale, kScreenWidth * scale, kScreenHeight * scale).toRect();
+    m_controller->tessarineViewerViewController()->view()->setGeometry(screen);
+    m_controller->titleBarButtonsHolderView()->setGeometry(screen.left(), (screen.top() - kHolderHeight) / 2,
+                                                           screen.width(), kHolderHeight);
+}
+
+void QVRiPadPreviewWindow::fitToScreen(QScreen* screen)
+{
+    const QRect available = screen->availableGeometry();
+    layOutAtScale(fittingScale(available.size()));
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(available.center());
+    move(frame.topLeft());
+}
+
+void QVRiPadPreviewWindow::showEvent(QShowEvent* event)
+{
+    // Placed once, on the screen of the window it was opened from: centred, and whole on that screen.
+    if (!m_placed) {
+        m_placed = true;
+        QWidget* front = QApplication::activeWindow();
+        QScreen* onScreen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
+        if (onScreen)
+            fitToScreen(onScreen);
+    }
+    QWidget::showEvent(event);
+    placeCloseButton();
+}
+
+void QVRiPadPreviewWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeCloseButton();
+}
+
+void QVRiPadPreviewWindow::placeCloseButton()
+{
+    // In the bezel's top-left corner, within the device's rounded outline (the window's own corner is cut away).
+    if (FloatingWindowCloser* closer = FloatingWindowCloser::of(this)) {
+        QToolButton* button = closer->closeButton();
+        const int bezel = int(kBezel * (m_scale > 0.0 ? m_scale : 1.0));
+        button->move(bezel / 2 - button->width() / 2, bezel / 2 - button->height() / 2);
+        button->raise();
+    }
+}
 
 void QVRiPadPreviewWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
 {

@@ -11,6 +11,7 @@
 #include "service/QVROpenRequest.h"
 #include "viewer/QVRViewerTitleBarButtonsHolderView.h"
 
+class QScreen;
 class QSvgRenderer;
 class QVRViewerViewController;
 class ZERI_TessarineModel;
@@ -47,7 +48,8 @@ private:
 };
 
 // The tablet-size preview: a frameless, translucent window drawing a tablet around a 1024 × 748 player. Dragging
-// the bezel moves the window; its top never rises above the available area of its screen.
+// the bezel moves the window; its top never rises above the available area of its screen. On a screen smaller than
+// the device the whole device shrinks to the available area, the player scaling its screens with it.
 class QVRiPadPreviewWindow : public QWidget, public QVROpenRequestDelegate, public ViewerWindowHandle {
     Q_OBJECT
 public:
@@ -69,14 +71,25 @@ public:
 
     // Where a drag to `origin` puts the window: its top no higher than the available top of its screen.
     QPoint clampedOrigin(const QPoint& origin) const;
+    // The device's size on `available`: whole, or shrunk to fit it keeping its shape.
+    static double fittingScale(const QSize& available);
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // Sizes the device at `scale` and lays out the player, the bezel's buttons and the window's shape.
+    void layOutAtScale(double scale);
+    void fitToScreen(QScreen* screen);
+    void placeCloseButton();
+
     std::unique_ptr<QVRiPadPreviewWindowController> m_controller;
     std::unique_ptr<QSvgRenderer> m_deviceArtwork;
     QPointF m_initialLocation;
+    double m_scale = 0.0;
+    bool m_placed = false;
 };

@@ -14,6 +14,7 @@
 #include "app/QVRAppDelegate.h"
 #include "app/QVRWindowManager.h"
 #include "controls/ControlsArtwork.h"
+#include "controls/FloatingWindowCloser.h"
 #include "creator/CreatorLibrary.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "foundation/Tessutils.h"
@@ -126,17 +127,28 @@ TEST_F(TabletPreviewTest, PlaysAFramelessTranslucentCopyThatTheSourceNeverReache
     ASSERT_TRUE(QTest::qWaitForWindowExposed(tablet));
     EXPECT_TRUE(tablet->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(tablet->testAttribute(Qt::WA_TranslucentBackground));
-    EXPECT_EQ(tablet->size(), QSize(1024 + 160, 748 + 160));
+    // The tests' screen is smaller than the device: the whole device shrinks onto it, keeping its shape.
+    const QRect available = tablet->screen()->availableGeometry();
+    ASSERT_LT(available.height(), 748 + 160);
+    EXPECT_TRUE(available.contains(tablet->frameGeometry()));
+    const double scale = double(tablet->height()) / (748 + 160);
+    EXPECT_NEAR(double(tablet->width()) / tablet->height(), (1024.0 + 160) / (748 + 160), 0.01);
+    const auto at = [scale](int x, int y) { return QPoint(int(x * scale), int(y * scale)); };
     // Shaped as the device, so its corners are no window at all where no compositor would show them clear; the
     // device's edges and its screen are within.
     const QRegion shape = tablet->mask();
-    for (const QPoint corner : {QPoint(2, 2), QPoint(1181, 2), QPoint(2, 905), QPoint(1181, 905)})
+    for (const QPoint corner : {at(2, 2), at(1181, 2), at(2, 905), at(1181, 905)})
         EXPECT_FALSE(shape.contains(corner)) << corner.x() << "," << corner.y();
-    for (const QPoint inside : {QPoint(592, 2), QPoint(2, 454), QPoint(60, 60), QPoint(592, 454)})
+    for (const QPoint inside : {at(592, 3), at(3, 454), at(60, 60), at(592, 454)})
         EXPECT_TRUE(shape.contains(inside)) << inside.x() << "," << inside.y();
+    // The close button lies on the device's bezel, not in a corner cut away.
+    QToolButton* close = FloatingWindowCloser::of(tablet)->closeButton();
+    EXPECT_TRUE(close->isVisible());
+    EXPECT_TRUE(shape.intersected(close->geometry()) == QRegion(close->geometry())) << close->x() << "," << close->y();
 
     QVR_TessarineViewerView* player = tablet->windowController()->tessarineViewerViewController()->viewerView();
-    EXPECT_EQ(player->size(), QSize(1024, 748));
+    EXPECT_NEAR(player->width(), 1024 * scale, 1.0);
+    EXPECT_NEAR(player->height(), 748 * scale, 1.0);
     ASSERT_NE(player->flowModel(), nullptr);
     EXPECT_NE(player->flowModel(), document->firstFlowmodel());
     EXPECT_EQ(player->numScreens(), 3);
