@@ -164,8 +164,10 @@ void QVRViewerDownloadViewController::loadView()
 
     m_cancelButton = new QPushButton(UFM::CANCEL_TEXT(), card);
     m_cancelButton->setCursor(Qt::PointingHandCursor);
+    // Without a frame of its own but for the keyboard's: a dark ring on the card shows when Tab has reached it.
     m_cancelButton->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; "
-                                                 "border-radius: 4px; padding: 6px 22px; }")
+                                                 "border-radius: 4px; padding: 6px 22px; }"
+                                                 "QPushButton:focus { border: 2px solid rgb(20, 50, 90); }")
                                       .arg(Tessutils::tessarineBlue().name()));
     connect(m_cancelButton, &QPushButton::clicked, this, &QVRViewerDownloadViewController::cancelButtonPressed);
     layout->addWidget(m_cancelButton, 0, Qt::AlignHCenter);

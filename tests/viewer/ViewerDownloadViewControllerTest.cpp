@@ -328,6 +328,24 @@ TEST_F(DownloadPanel, CancelRunsTheCloseBlockAndRemovingTakesTheViewOutOfItsWind
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(controller->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(closes, 1);
+    // From the keyboard alone: Tab reaches Cancel, which is ringed plainly while it has the keyboard (not with a
+    // dotted frame in its own blue around the word), and Space presses it.
+    QPushButton* cancel = controller->cancelButton();
+    cancel->clearFocus();
+    QTest::qWait(50);
+    const auto edge = [&] {
+        return UserInput::shownColor(&window, cancel->mapTo(&window, QPoint(1, cancel->height() / 2)));
+    };
+    const QColor without = edge();
+    window.activateWindow();
+    QTest::keyClick(&window, Qt::Key_Tab);
+    ASSERT_TRUE(cancel->hasFocus());
+    QTest::qWait(50);
+    const QColor with = edge();
+    EXPECT_GT(std::abs(with.value() - without.value()), 60)
+        << with.name().toStdString() << " " << without.name().toStdString();
+    QTest::keyClick(cancel, Qt::Key_Space);
+    EXPECT_EQ(closes, 2);
     panel->removeView();
     EXPECT_EQ(view->parentWidget(), nullptr);
     EXPECT_FALSE(view->isVisible());
