@@ -78,8 +78,10 @@ QPushButton* facebookButton(const QString& text, QWidget* parent)
     auto* button = new QPushButton(parent);
     button->setObjectName(QStringLiteral("facebookButton"));
     button->setAccessibleName(text);
+    // Without a frame of its own the button would not show that it has the keyboard: a light ring does.
     button->setStyleSheet(QStringLiteral("QPushButton { background: #3b5998; border: none; border-radius: 6px; }"
-                                         "QPushButton:pressed { background: #2d4373; }"));
+                                         "QPushButton:pressed { background: #2d4373; }"
+                                         "QPushButton:focus { border: 3px solid rgb(120, 190, 255); }"));
     const qsizetype via = text.toLower().indexOf(QLatin1String("via"));
     QString html = text.toHtmlEscaped();
     if (via >= 0)

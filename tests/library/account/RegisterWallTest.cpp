@@ -225,6 +225,32 @@ TEST(RegisterWallTest, ClickingTheSocialButtonRunsTheSocialSignInOnce)
     QVRRegisterWallWindowController::setSocialSignIn(nullptr);
 }
 
+TEST(RegisterWallTest, TheSocialButtonShowsWhenItHasTheKeyboard)
+{
+    ScopedAccountEnvironment env;
+    ASSERT_TRUE(env.started());
+    QVRRegisterWallWindowController wall;
+    wall.open();
+    wall.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&wall));
+    for (const Page page : {Page::Landing, Page::Login, Page::Signup}) {
+        SCOPED_TRACE(static_cast<int>(page));
+        wall.switchToVC(page);
+        QTest::qWait(700); // the page's fade
+        QPushButton* social = nullptr;
+        for (auto* button : wall.findChildren<QPushButton*>(QStringLiteral("facebookButton")))
+            if (button->isVisible())
+                social = button;
+        ASSERT_NE(social, nullptr);
+        social->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(social->hasFocus());
+        const QImage focused = social->grab().toImage();
+        QTest::keyClick(social, Qt::Key_Tab);
+        ASSERT_FALSE(social->hasFocus());
+        EXPECT_NE(social->grab().toImage(), focused);
+    }
+}
+
 TEST(RegisterWallTest, TheApplicationHookShowsTheWall)
 {
     AppStartupHooks::resetForTesting();
