@@ -218,7 +218,10 @@ QVREditTessarineDetailsWindowController::QVREditTessarineDetailsWindowController
     form->addRow(UFM::DESCRIPTION_TEXT(), m_descriptionTextView);
     form->addRow(UFM::PRIVACY_TEXT(), privacyOptions);
     form->addRow(QString(), m_passwordSection);
-    form->addRow(QString(), aliasRow);
+    // The field of the document's own short link says what it is for; the copy button under it shows the link.
+    auto* aliasLabel = new QLabel(UFM::SHORT_LINK_TEXT(), this);
+    aliasLabel->setBuddy(m_aliasField);
+    form->addRow(aliasLabel, aliasRow);
     form->addRow(QString(), m_aliasErrorLabel);
     form->addRow(QString(), m_copyButton);
     auto* buttons = new QHBoxLayout;

@@ -2156,5 +2156,10 @@
         <extracomment>reason after a file name: a movie file that holds sound only, added as a video</extracomment>
         <translation>the file holds sound only, no picture</translation>
     </message>
+    <message>
+        <source>SHORT_LINK_TEXT</source>
+        <extracomment>label of the publish sheet's field for the document's own short link</extracomment>
+        <translation>Short Link</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
@@ -145,6 +147,12 @@ TEST(PublishDetailsTest, CopyPutsTheShortLinkTheButtonShows)
     document->setAlias(QStringLiteral("my-talk"));
     QVREditTessarineDetailsWindowController details(document);
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    // The alias field is named beside it, not left a blank box.
+    const QList<QLabel*> labels = details.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* label) {
+        return label->buddy() == details.aliasTextView() && label->text() == UFM::SHORT_LINK_TEXT() &&
+               label->isVisibleTo(&details);
+    }));
 
     details.aliasToClipboardButton()->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("http://short.example/my-talk"));
