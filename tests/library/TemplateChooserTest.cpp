@@ -544,19 +544,31 @@ TEST_F(TemplateChooser, CancelResetsThePrecacheAndNothingFollows)
     serveTemplates(1, 4, {image});
     m_service.setContentDelay(300);
     auto* chooser = openChooser();
-    tile(chooser, "t1")->chooseButtonPressed();
-    ASSERT_TRUE(waitUntil([&] { return chooser->isDownloading(); }));
-    QVBPrecacheManager* before = chooser->precacheManagerInstance();
-    QTest::mouseClick(chooser->loadingVC()->cancelButton(), Qt::LeftButton);
-    EXPECT_FALSE(chooser->isDownloading());
-    EXPECT_FALSE(chooser->downloadingTheme());
-    EXPECT_NE(chooser->precacheManagerInstance(), before);
-    EXPECT_TRUE(chooser->precacheManagerInstance()->isIdle());
-    EXPECT_TRUE(chooser->loadingVC()->view()->isHidden());
-    QTest::qWait(700);
-    EXPECT_TRUE(m_windows->creator.documents.empty());
-    EXPECT_FALSE(chooser->previewVC());
-    EXPECT_TRUE(QVRTemplateChooserWindowController::existingInstance());
+    // The loading view's Cancel, clicked or (having the keyboard) left with Escape, stops the loading alone: the
+    // chooser stays.
+    for (const bool byEscape : {false, true}) {
+        SCOPED_TRACE(byEscape ? "Escape" : "Cancel");
+        tile(chooser, "t1")->chooseButtonPressed();
+        ASSERT_TRUE(waitUntil([&] { return chooser->isDownloading(); }));
+        QVBPrecacheManager* before = chooser->precacheManagerInstance();
+        QPushButton* cancel = chooser->loadingVC()->cancelButton();
+        if (byEscape) {
+            ASSERT_TRUE(cancel->hasFocus());
+            QTest::keyClick(cancel, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+        EXPECT_FALSE(chooser->isDownloading());
+        EXPECT_FALSE(chooser->downloadingTheme());
+        EXPECT_NE(chooser->precacheManagerInstance(), before);
+        EXPECT_TRUE(chooser->precacheManagerInstance()->isIdle());
+        EXPECT_TRUE(chooser->loadingVC()->view()->isHidden());
+        QTest::qWait(700);
+        EXPECT_TRUE(m_windows->creator.documents.empty());
+        EXPECT_FALSE(chooser->previewVC());
+        ASSERT_TRUE(QVRTemplateChooserWindowController::existingInstance());
+        EXPECT_TRUE(QVRTemplateChooserWindowController::existingInstance()->myWindow()->isVisible());
+    }
 }
 
 TEST_F(TemplateChooser, ProgressWithoutATotalStaysAsItWas)

@@ -93,7 +93,7 @@ void QVRTemplateChooserWindowController::windowDidLoad()
     m_window->setMinimumSize(least.width(), least.height() + int(std::ceil(m_window->titleBarHeight())));
     m_window->resize(900, 520);
     // Leaving without a template: Escape, Ctrl+W and a close button in the title band, also without a window
-    // manager. Escape first leaves a template's preview, as its own close button does.
+    // manager. Escape first leaves a template's preview, as its own close button does, or stops a template's loading.
     FloatingWindowCloser* closer = FloatingWindowCloser::install(m_window, UFM::SAYS_CLOSE());
     closer->useLightButton();
     closer->leaveEscapeToWindow();
@@ -109,6 +109,8 @@ bool QVRTemplateChooserWindowController::eventFilter(QObject* watched, QEvent* e
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         if (QVR_TemplatePreviewViewController* preview = m_chooser ? m_chooser->previewVC() : nullptr)
             preview->closeButtonPressed();
+        else if (m_chooser && m_chooser->isLoadingViewShown())
+            m_chooser->loadingViewCancelButtonPressed(); // as the loading view's own Cancel, which has the keyboard
         else
             m_window->close();
         return true;

@@ -234,6 +234,11 @@ void QVR_TemplateChooserViewController::hideLoadingView()
         before->setFocus(Qt::OtherFocusReason);
 }
 
+bool QVR_TemplateChooserViewController::isLoadingViewShown() const
+{
+    return m_loadingViewPlacementView && m_loadingViewPlacementView->isVisible();
+}
+
 void QVR_TemplateChooserViewController::setTilesEnabled(bool enabled)
 {
     for (QWidget* behind :

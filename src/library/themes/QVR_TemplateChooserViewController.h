@@ -72,6 +72,8 @@ public:
     QVR_TemplateChooserThumbnailController* templateThumbnailController();
     QVR_LoadingViewController* loadingVC() const { return m_loadingVC; }
     QVR_TemplatePreviewViewController* previewVC() const { return m_previewVC; }
+    // YES while a template's sample or its files are being fetched, with the loading view and its Cancel shown.
+    bool isLoadingViewShown() const;
     QVBPrecacheManager* precacheManagerInstance() const { return m_precacheManager.get(); }
     QStringList themeKeys() const { return m_themeKeys; }
     // Why the list holds no fresh templates when the service could not be reached; empty otherwise.
