@@ -192,6 +192,10 @@ std::shared_ptr<ZERI_TessarineModel> documentFromRecord(const QJsonObject& recor
     if (freshIdentity || !ZERI_qvdFilePackage::isFreeForNewPackage(model->qvdID()))
         model->setInternalID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     takeIdentity(*model, record);
+    // The record's description is the document's (its package takes it too): in the draft before the draft is first
+    // written, so that a downloaded document does not seem changed since the service's copy.
+    if (record.contains(QStringLiteral("description")))
+        model->setDescription(recordText(record, "description"));
     return model;
 }
 

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <atomic>
 
@@ -460,6 +461,14 @@ TEST_F(DocumentsListTest, ServerDocumentsBecomeLocalPackagesOnce)
 {
     const auto first = addServerDocument(QStringLiteral("First"));
     const auto second = addServerDocument(QStringLiteral("Second"));
+    // One is published, and described on the service though not in its document's own text: as downloaded it is
+    // the service's copy all the same, with nothing to save or to post.
+    m_service.withState([&](FakeWebService::State& state) {
+        FakeWebService::Document& document = state.documents[second.id];
+        document.description = QStringLiteral("Told on the service");
+        document.published = true;
+        document.publishedJson = document.documentJson;
+    });
 
     DocumentServerOperations::downloadTessarinesForType(1);
     DocumentServerOperations::downloadTessarinesForType(1); // while one runs: no second request
@@ -480,6 +489,13 @@ TEST_F(DocumentsListTest, ServerDocumentsBecomeLocalPackagesOnce)
         EXPECT_EQ(package->model()->title(), server.title);
         EXPECT_EQ(package->model()->apiID(), server.id);
     }
+    const auto described = packageWithApiID(second.id);
+    EXPECT_EQ(described->model()->description(), QStringLiteral("Told on the service"));
+    EXPECT_TRUE(described->publishedVersionExists());
+    QTest::qWait(1500); // past the document's own save of a change
+    for (const auto& server : {first, second})
+        EXPECT_FALSE(packageWithApiID(server.id)->hasSomethingToSaveToCloud()) << server.id.toStdString();
+    EXPECT_FALSE(described->hasSomethingToPost());
 
     // Again, after a local edit of one of them: known documents are matched, their drafts kept; one that was
     // kept as somebody else's (type 0) is the user's own.
