@@ -82,11 +82,11 @@ void QVRViewerDownloadViewController::loadView()
     const QMargins shadowRoom(12, 12, 12, 16);
     auto* root = new PanelView(kCardSize.grownBy(shadowRoom));
     root->setObjectName(QStringLiteral("QVRViewerDownloadViewControllerView"));
-    root->setAttribute(Qt::WA_TranslucentBackground);
 
-    // The card with room for its shadow, centred over the player; in a window smaller than that it scrolls.
+    // The card with room for its shadow, centred over the player; in a window smaller than that it scrolls. Plain
+    // child widgets: what lies around the card is the window's own (a translucent background would be cleared
+    // to black in a creator window on X).
     auto* framed = new QWidget;
-    framed->setAttribute(Qt::WA_TranslucentBackground);
     auto* card = new QWidget(framed);
     card->setObjectName(QStringLiteral("downloadCard"));
     card->setAttribute(Qt::WA_StyledBackground);
