@@ -364,6 +364,11 @@ void QVREditTessarineDetailsWindowController::onRadioItemSelected()
     }
     onRemixToggled(false);
     showPrivacyDetails();
+    // Tab enters the options at the chosen one, whether the user or the stored setting chose it; the arrows then
+    // move the choice.
+    const QAbstractButton* chosen = m_privacyGroup->checkedButton();
+    for (QAbstractButton* radio : m_privacyGroup->buttons())
+        radio->setFocusPolicy(!chosen || radio == chosen ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void QVREditTessarineDetailsWindowController::showPrivacyDetails()

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -243,6 +244,17 @@ TEST(PublishDetailsTest, APrivacyOptionSaysWhoMaySeeTheDocument)
     details.passwordEntryField()->setFocus();
     QTest::keyClicks(details.passwordEntryField(), QStringLiteral("pw"));
     EXPECT_EQ(line->text(), UFM::PASSWORD_PROTECTED_DETAILS_TEXT());
+
+    // The keyboard enters the options at the chosen one, stored or picked, and the arrows then change the choice.
+    details.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&details));
+    for (QRadioButton* chosen : {details.protectedRadioButton(), details.publicRadioButton()}) {
+        details.descriptionTextView()->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(details.descriptionTextView(), Qt::Key_Tab);
+        EXPECT_TRUE(chosen->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    }
+    EXPECT_TRUE(details.publicRadioButton()->isChecked());
 
     bool headed = false;
     for (QLabel* label : details.findChildren<QLabel*>())
