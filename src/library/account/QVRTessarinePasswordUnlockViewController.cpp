@@ -1,5 +1,6 @@
 #include "library/account/QVRTessarinePasswordUnlockViewController.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 
 #include "controls/FloatingWindowCloser.h"
 #include "controls/ViewControllerWindowController.h"
+#include "controls/ViewUtils.h"
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "platform/AlertPresenter.h"
@@ -153,6 +155,9 @@ void QVRTessarinePasswordUnlockViewController::showPrompt(const QString& stringI
             onUnlocked(reply);
     });
     openPrompts().append(windowController);
+    // It opens over the window that waits for it (the viewer opening the document), not wherever there is room.
+    if (QWidget* waiting = QApplication::activeWindow())
+        ViewUtils::centerView(windowController->window(), waiting);
     windowController->showWindow();
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "AccountTestSupport.h"
 #include "library/account/QVRTessarinePasswordUnlockViewController.h"
@@ -60,10 +61,16 @@ TEST(PasswordPromptTest, WrongPasswordAlertsADroppedConnectionSaysSoAndTheRightO
     EXPECT_EQ(env.alerts.requests.size(), 2u);
 }
 
-TEST(PasswordPromptTest, ClosingThePromptWindowDismissesIt)
+TEST(PasswordPromptTest, ThePromptOpensOverTheWaitingWindowAndClosingItDismissesIt)
 {
     ScopedAccountEnvironment env;
     ASSERT_TRUE(env.started());
+    // The window that waits for the password, away from the screen's corner: the prompt opens over it.
+    QWidget waiting;
+    waiting.setGeometry(300, 200, 800, 600);
+    waiting.show();
+    waiting.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&waiting));
     int dismissed = 0;
     QVRTessarinePasswordUnlockViewController::showPrompt(
         QStringLiteral("abc"), [](const QString&) {}, [&] { ++dismissed; });
@@ -73,6 +80,7 @@ TEST(PasswordPromptTest, ClosingThePromptWindowDismissesIt)
             window = widget;
     }
     ASSERT_NE(window, nullptr);
+    EXPECT_LE((window->geometry().center() - waiting.geometry().center()).manhattanLength(), 4);
     window->close();
     EXPECT_EQ(dismissed, 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
