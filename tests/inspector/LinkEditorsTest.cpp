@@ -442,10 +442,13 @@ TEST(LinkEditorsTest, FlowLinkIsStoredByteForByteAndReopensWithItsScreen)
     auto* editor = f.open<FlowEditor>(Kind::FlowEmbed);
     ASSERT_NE(editor, nullptr);
     EXPECT_FALSE(editor->clearLinkButton()->isVisible());
-    // An empty id is refused.
+    // An empty id is refused, and the page says why until the id is edited.
     EXPECT_FALSE(editor->saveLinkButtonPressed());
     EXPECT_TRUE(f.window->sheetLikeViewController());
     EXPECT_FALSE((*f.shapeA)->action());
+    EXPECT_FALSE(editor->problemLabel()->isHidden());
+    QTest::keyClick(editor->stringIDTextField(), Qt::Key_A);
+    EXPECT_TRUE(editor->problemLabel()->isHidden());
 
     editor->stringIDTextField()->setText(QStringLiteral("https://host/s/AbC123?x=1"));
     editor->stringIDTextFieldChanged();
@@ -454,7 +457,8 @@ TEST(LinkEditorsTest, FlowLinkIsStoredByteForByteAndReopensWithItsScreen)
     UserInput::typeText(editor->screenIDTextField(), QStringLiteral("3"));
     EXPECT_EQ(editor->screenIDTextField()->text(), QStringLiteral("3"));
     const int steps = f.undo().undoCount();
-    EXPECT_TRUE(editor->saveLinkButtonPressed());
+    // Return in a field saves.
+    QTest::keyClick(editor->screenIDTextField(), Qt::Key_Return);
     f.settle();
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("flowLink://stringID=abc123&screenIndex=2"));
     EXPECT_EQ(f.undo().undoCount(), steps + 1);

@@ -219,6 +219,11 @@ TEST(ScreenProperties, ReturnInTheSheetCommitsTheDurationAndFlipsNoToggle)
     // A second Return, with the field unchanged, still leaves auto-advance on.
     QTest::keyClick(duration, Qt::Key_Return);
     EXPECT_EQ(f.flow()->autoAdvanceSlideDuration(), 12.5);
+    // Tab in the presenter notes walks on to Done instead of typing into the notes.
+    sheet->presenterNotesView()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(sheet->presenterNotesView(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->doneButton());
+    EXPECT_EQ(f.flow()->screenModels()[0]->presenterNotes(), QString());
     sheet->doneButtonPressed();
     QLocale::setDefault(previous);
 }

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -64,6 +65,22 @@ TEST(TitleEditor, DoneStoresWhatWasTypedWithoutAnUndoStepAndClosesItsShield)
     EXPECT_EQ(document->description(), description);
     EXPECT_EQ(document->firstFlowmodel()->undoManager().undoCount(), steps);
     EXPECT_EQ(closes, 1);
+}
+
+TEST(TitleEditor, TheKeyboardAloneTabsToDoneAndReturnPressesIt)
+{
+    const auto document = untitledDocument();
+    QVRTitleAndDescriptionEditorViewController editor;
+    editor.setTessarineModel(document);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    editor.titleTextField()->setFocus(Qt::TabFocusReason);
+    editor.titleTextField()->setText(QStringLiteral("Talk"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), editor.doneButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(document->firstFlowmodel()->title(), QStringLiteral("Talk"));
 }
 
 TEST(TitleEditor, ClosingWithoutDoneChangesNothing)

@@ -74,6 +74,8 @@ void QVR_FlowEmbedLinkSelectionViewController::loadView()
     centred->addLayout(form);
     centred->addStretch(1);
     column->addLayout(centred);
+    m_problemLabel = makeProblemLabel(view);
+    column->addWidget(m_problemLabel);
     column->addStretch(2);
     // Tab goes from the id to the screen number.
     QWidget::setTabOrder(m_stringIDField, m_screenIDField);
@@ -87,6 +89,11 @@ void QVR_FlowEmbedLinkSelectionViewController::loadView()
     column->addLayout(buttons);
     connect(m_stringIDField, &QLineEdit::textEdited, this, [this] { stringIDTextFieldChanged(); });
     connect(m_screenIDField, &QLineEdit::textEdited, this, [this] { screenIDTextFieldChanged(); });
+    // Return in either field saves, as Done does on the other link pages.
+    for (QLineEdit* field : {m_stringIDField.data(), m_screenIDField.data()}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] { saveLinkButtonPressed(); });
+        connect(field, &QLineEdit::textEdited, m_problemLabel, &QWidget::hide);
+    }
     connect(m_saveButton, &QPushButton::clicked, this, [this] { saveLinkButtonPressed(); });
     connect(m_clearButton, &QPushButton::clicked, this, [this] { clearLinkButtonPressed(); });
     setTitle(title->text());
@@ -172,8 +179,11 @@ bool QVR_FlowEmbedLinkSelectionViewController::saveLinkButtonPressed()
     const Proxy object = mixedMediaObject();
     if (object && object->object() && (*object)->isLinkable() && liveFlowOf(object)) {
         const QString stringID = getStringIDValueFromStringIDTextField();
-        if (stringID.isEmpty())
+        if (stringID.isEmpty()) {
+            m_problemLabel->setText(QStringLiteral("Type the ID of a published flow, or paste its short link."));
+            m_problemLabel->show();
             return false;
+        }
         const int number = getIndexValueFromScreenIDTextField();
         const int index = number >= 1 ? number - 1 : 0;
         const std::optional<QString> url =

@@ -33,6 +33,7 @@ public:
     QLineEdit* screenIDTextField() const { return m_screenIDField; }
     QPushButton* saveLinkButton() const { return m_saveButton; }
     QPushButton* clearLinkButton() const { return m_clearButton; }
+    QLabel* problemLabel() const { return m_problemLabel; }
 
 protected:
     void loadView() override;
@@ -42,4 +43,5 @@ private:
     QPointer<QLineEdit> m_screenIDField;
     QPointer<QPushButton> m_saveButton;
     QPointer<QPushButton> m_clearButton;
+    QPointer<QLabel> m_problemLabel;
 };

@@ -184,6 +184,15 @@ QLabel* QVR_LinkEditorPage::makeLabel(const QString& text, QWidget* parent, bool
     return label;
 }
 
+QLabel* QVR_LinkEditorPage::makeProblemLabel(QWidget* parent)
+{
+    QLabel* label = makeLabel(QString(), parent);
+    label->setObjectName(QStringLiteral("linkProblem"));
+    label->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    label->hide();
+    return label;
+}
+
 QWidget* QVR_LinkEditorPage::makePageView()
 {
     auto* view = new QWidget;

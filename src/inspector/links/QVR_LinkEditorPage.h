@@ -61,6 +61,8 @@ public:
     static QWidget* makePageView();
     // White text, centred; a title is larger.
     static QLabel* makeLabel(const QString& text, QWidget* parent, bool title = false);
+    // Why an entry was refused: shown under the fields until the entry is edited again; hidden at first.
+    static QLabel* makeProblemLabel(QWidget* parent);
 
 private:
     QPointer<QWidget> m_hostWindow;

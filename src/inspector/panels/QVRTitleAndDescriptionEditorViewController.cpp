@@ -28,6 +28,8 @@ QVRTitleAndDescriptionEditorViewController::QVRTitleAndDescriptionEditorViewCont
     m_descriptionField->setFixedHeight(80);
     m_descriptionField->setTabChangesFocus(true);
     m_doneButton = new QPushButton(UFM::DONE_TEXT(), this);
+    // Reached by Tab, Done takes Return as well as Space.
+    m_doneButton->setAutoDefault(true);
     layout->addWidget(m_nameLabel);
     layout->addWidget(m_titleField);
     layout->addWidget(m_descriptionLabel);

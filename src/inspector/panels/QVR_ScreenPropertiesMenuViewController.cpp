@@ -127,6 +127,8 @@ QVR_ScreenPropertiesMenuViewController::QVR_ScreenPropertiesMenuViewController(Q
     m_screenDuration = new QLineEdit(this);
     m_screenTransition = transitionPopUp(this);
     m_notes = new QPlainTextEdit(this);
+    // Tab walks on to Done, as in every field of the sheet; it would otherwise stay in the notes for good.
+    m_notes->setTabChangesFocus(true);
     screen->addRow(tr("Own timing"), m_override);
     screen->addRow(m_screenDurationLabel, m_screenDuration);
     screen->addRow(tr("Transition"), m_screenTransition);
