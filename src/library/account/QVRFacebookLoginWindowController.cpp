@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include "controls/ViewUtils.h"
 #include "library/LibraryLogging.h"
 #include "library/account/WebViewSessionCookies.h"
 #include "library/account/ZERI_AuthenticationHandler.h"
@@ -153,6 +154,8 @@ void QVRFacebookLoginWindowController::placeAbove(QWidget* over)
          above = above->parentWidget() ? above->parentWidget()->window() : nullptr)
         keptOnTop = keptOnTop || above->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     window()->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
+    // It opens over the window that asked for it, not wherever a window manager finds room.
+    ViewUtils::centerView(window(), over->window());
 }
 
 void QVRFacebookLoginWindowController::end()

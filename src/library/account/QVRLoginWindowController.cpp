@@ -108,12 +108,14 @@ void QVRLoginWindowController::facebookButtonPressed()
         return;
     m_loginButton->setEnabled(false);
     QPointer<QVRLoginWindowController> self(this);
-    QVRFacebookSession::sharedInstance().login([self](const std::optional<Error>& error, bool signedIn) {
-        if (!self)
-            return;
-        self->handleLoginComplete(error, signedIn);
-        self->m_loginButton->setEnabled(true);
-    });
+    QVRFacebookSession::sharedInstance().login(
+        [self](const std::optional<Error>& error, bool signedIn) {
+            if (!self)
+                return;
+            self->handleLoginComplete(error, signedIn);
+            self->m_loginButton->setEnabled(true);
+        },
+        false, this);
 }
 
 void QVRLoginWindowController::handleLoginComplete(const std::optional<Error>& error, bool signedIn)

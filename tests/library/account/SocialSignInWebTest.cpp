@@ -174,6 +174,16 @@ TEST(SocialSignInWebTest, TheRedirectIsCaughtAndTheTokenSignsIn)
     QVRFacebookSession::sharedInstance().logout();
 }
 
+TEST(SocialSignInWebTest, TheWindowOpensOverTheWindowThatAskedForIt)
+{
+    QWidget asking;
+    asking.setGeometry(300, 200, 500, 400);
+    asking.show();
+    QVRFacebookLoginWindowController controller;
+    controller.placeAbove(&asking);
+    EXPECT_LE((controller.window()->geometry().center() - asking.geometry().center()).manhattanLength(), 4);
+}
+
 TEST(SocialSignInWebTest, SessionCookiesReachTheSiteAndAreGoneAfterSignOut)
 {
     ScopedAccountEnvironment env;
