@@ -161,7 +161,10 @@ TEST(SideMenuTest, ColourOutletRecoloursEveryShapeInOneUndoStep)
     EXPECT_TRUE(headings.contains(UFM::OUTLET_TITLE_ALPHA())) << headings.join('|').toStdString();
 
     const int before = f.undo().undoCount();
-    colour->well()->presentColorPanel();
+    // The keyboard reaches the well and opens the panel from it.
+    EXPECT_TRUE(colour->well()->focusPolicy() & Qt::TabFocus);
+    QTest::keyClick(colour->well(), Qt::Key_Space);
+    ASSERT_TRUE(colour->well()->ownsColorPanel());
     ColorPanel::shared()->dialog()->setCurrentColor(Qt::green);
     ColorPanel::shared()->dialog()->setCurrentColor(QColor(0, 200, 0));
     emit ColorPanel::shared()->dragEnded();

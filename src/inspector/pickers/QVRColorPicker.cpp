@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -118,6 +119,11 @@ void QVRColorPicker::paintEvent(QPaintEvent*)
     painter.fillPath(path, m_mixed ? QColor(Qt::white) : m_color);
     painter.setPen(QPen(QColor(0, 0, 0, 60), 1));
     painter.drawPath(path);
+    if (hasFocus()) {
+        // A well that takes the keyboard shows it has it.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawPath(path);
+    }
     if (m_mixed) {
         painter.setPen(QPen(QColor(0x51, 0x51, 0x51), 2, Qt::SolidLine, Qt::RoundCap));
         const double y = kSwatchRect.center().y();
@@ -129,4 +135,16 @@ void QVRColorPicker::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         presentColorPanel();
+}
+
+void QVRColorPicker::keyPressEvent(QKeyEvent* event)
+{
+    // A well that takes the keyboard opens the panel as a button does.
+    if (!event->modifiers() &&
+        (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        presentColorPanel();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -53,6 +53,8 @@ QVR_ColorOutlet::QVR_ColorOutlet(std::vector<ModelItemRef> objects, bool showsAl
 {
     // The opacity is the row's below the well: a pick keeps the opacity shown there.
     m_well = new QVRColorPicker(this);
+    // The well is the row's control: Tab reaches it, Space or Return opens the panel.
+    m_well->setFocusPolicy(Qt::StrongFocus);
     m_well->setShowsAlpha(false);
     m_well->onColorPicked = [this](const QColor& color) { applyColor(color); };
     // Beside the side menu, whose well, opacity row and notes stay in reach.
