@@ -219,10 +219,10 @@ bool QVR_CreatorWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == contentView() && event->type() == QEvent::Resize) {
         if (m_darkPanel && m_darkPanel->isViewLoaded())
-            m_darkPanel->view()->setGeometry(darkPanelRect());
+            m_darkPanel->view()->setGeometry(coveringRect());
         // The loading view covers the content at every size, its view staying in the middle.
         if (m_loadingViewHolder)
-            m_loadingViewHolder->setGeometry(contentView()->rect());
+            m_loadingViewHolder->setGeometry(coveringRect());
     }
     if (watched == m_topDockBar && event->type() == QEvent::Resize &&
         static_cast<QResizeEvent*>(event)->oldSize().height() != m_topDockBar->height()) {
@@ -752,7 +752,7 @@ void QVR_CreatorWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
 {
     delete m_loadingViewHolder;
     auto* holder = new QWidget(contentView());
-    holder->setGeometry(contentView()->rect());
+    holder->setGeometry(coveringRect());
     holder->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(holder);
     if (auto* widget = qobject_cast<QWidget*>(view))

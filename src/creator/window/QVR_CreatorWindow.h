@@ -247,8 +247,8 @@ private:
     std::shared_ptr<ZERI_FlowModel> commandFlow() const;
     bool undoBlocked() const;
     void runSlideDurationEditor(bool forScreen);
-    // The content below the menu bar, which the dark panel covers.
-    QRect darkPanelRect() const;
+    // The content below the menu bar, which the dark panel and the loading view cover.
+    QRect coveringRect() const;
     // The least width that holds the toolbar, and the strip's shown panels beside the side menu.
     void updateMinimumWidth();
     int m_baseMinimumWidth = 0;

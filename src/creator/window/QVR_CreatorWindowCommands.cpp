@@ -474,7 +474,7 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
     m_darkPanel = panel;
     QWidget* view = panel->view();
     view->setParent(contentView());
-    view->setGeometry(darkPanelRect());
+    view->setGeometry(coveringRect());
     view->show();
     view->raise();
     if (keyboardBefore && !view->isAncestorOf(keyboardBefore))
@@ -482,7 +482,7 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
     panel->navigationController()->setRootViewController(root);
 }
 
-QRect QVR_CreatorWindow::darkPanelRect() const
+QRect QVR_CreatorWindow::coveringRect() const
 {
     // The menu bar stays reachable above the panel.
     QRect rect = contentView()->rect();
