@@ -652,6 +652,7 @@ int QVRAppDelegate::applicationMain(int argc, char** argv, const Starter& start)
         else if (argument.contains(QLatin1String("://")))
             qCWarning(lcApp) << "ignoring a link of another scheme given on the command line";
     }
+    links.removeDuplicates(); // a link given many times opens once
     // One process for each data folder: a second start hands its links over and ends, whether or not the running
     // instance takes them.
     const auto tellAnotherRuns = [] {

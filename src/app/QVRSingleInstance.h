@@ -7,7 +7,9 @@ class QLocalServer;
 
 // Keeps one running application per user data folder. The first process listens on a local socket whose name
 // is derived from the data folder (so test runs with private folders never meet each other or the user's own
-// instance); a later process hands its links to it and exits.
+// instance); a later process hands its links to it and exits. The socket lives in a folder only the user can
+// enter (socketFolder()), and neither side trusts a socket or a peer of another user: a process of another user
+// can neither take the links nor pass for a running instance.
 //
 // Wire form: the client sends each link as one UTF-8 line and closes its side; the server answers "ok\n" once
 // it has read every line. Lines longer than kMaxLineBytes and more than kMaxLinks links are dropped: whoever
@@ -22,13 +24,17 @@ public:
     explicit QVRSingleInstance(QObject* parent = nullptr);
     ~QVRSingleInstance() override;
 
-    // "tessarine-<hash of the data folder and user id>".
+    // "<socketFolder()>/tessarine-<hash of the data folder and user id>"; empty when there is no such folder.
     static QString serverName();
+    // XDG_RUNTIME_DIR when it is a folder of the user's that nobody else may enter, else "tessarine-<uid>" made in
+    // the temporary folder with mode 0700 and checked likewise; empty (logged) when neither is the user's alone.
+    static QString socketFolder();
 
     // Sends `links` to a running instance: Handed when one is running and acknowledged them (the caller then
     // exits), NoInstance when there is none (the caller becomes the instance), Refused when one is running but did
-    // not take them (the caller says so and exits: two processes never share a data folder). A link longer than
-    // kMaxLineBytes, and links past kMaxLinks, are dropped (logged) before the rest is sent.
+    // not take them (the caller says so and exits: two processes never share a data folder). A link given twice
+    // goes once; a link longer than kMaxLineBytes, and links past kMaxLinks, are dropped (logged) before the rest
+    // is sent.
     enum class Handover { Handed, NoInstance, Refused };
     static Handover forwardToRunningInstance(const QStringList& links, int timeoutMs = 3000);
 

@@ -2,12 +2,16 @@
 
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/QVRSingleInstance.h"
@@ -40,7 +44,7 @@ TEST(SingleInstance, ASecondLaunchHandsItsLinkToTheFirstAndExits)
 }
 
 // A link too long to hand over never makes a second full instance on the same data folder: the link is left out,
-// the rest is handed over, and the second start ends.
+// the rest is handed over (a link given many times once), and the second start ends.
 TEST(SingleInstance, ASecondLaunchWithAnOverlongLinkStillEndsAndHandsOverTheRest)
 {
     QVRSingleInstance first;
@@ -51,7 +55,10 @@ TEST(SingleInstance, ASecondLaunchWithAnOverlongLinkStillEndsAndHandsOverTheRest
     const QString overlong = QStringLiteral("tessarine://loadbystringid/") + QString(120000, QLatin1Char('a'));
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    second.start(QStringLiteral(TESS_APP_PROBE), {overlong, QStringLiteral("tessarine://loadbystringid/abc123")});
+    QStringList arguments{overlong};
+    for (int i = 0; i < 3000; ++i)
+        arguments << QStringLiteral("tessarine://loadbystringid/abc123");
+    second.start(QStringLiteral(TESS_APP_PROBE), arguments);
     ASSERT_TRUE(second.waitForStarted(10000));
     const bool ended = QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 20000);
     if (!ended) {
@@ -98,10 +105,53 @@ TEST(SingleInstance, OnlyOneInstanceListensPerDataFolder)
 
 TEST(SingleInstance, ASocketFileLeftByADeadInstanceIsTakenOver)
 {
-    const QString stale = QDir::tempPath() + QLatin1Char('/') + QVRSingleInstance::serverName();
+    const QString stale = QVRSingleInstance::serverName();
     QFile file(stale);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
+    QVRSingleInstance instance;
+    EXPECT_TRUE(instance.listen());
+}
+
+// The socket lives where only this user can enter: the runtime folder when it is private, else a private folder of
+// the user's own, never a folder others may enter or one of another user's.
+TEST(SingleInstance, TheSocketLivesInAFolderOnlyTheUserCanEnter)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                         QFileDevice::ExeOther));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(shared.path()));
+    const QString fallback = QVRSingleInstance::socketFolder();
+    EXPECT_NE(fallback, shared.path());
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_uid, ::getuid());
+    EXPECT_EQ(info.st_mode & 077, 0u);
+    EXPECT_TRUE(QVRSingleInstance::serverName().startsWith(fallback + QLatin1Char('/')));
+
+    ASSERT_TRUE(
+        QFile::setPermissions(shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    EXPECT_EQ(QVRSingleInstance::socketFolder(), shared.path());
+    QVRSingleInstance instance;
+    EXPECT_TRUE(instance.listen());
+    qputenv("XDG_RUNTIME_DIR", runtime);
+}
+
+// A socket file of another user's in the socket's place is never taken for the running instance, though something
+// answers on it: no link is handed to it, and the next instance takes the name.
+TEST(SingleInstance, ASocketOfAnotherUserIsNeverTrusted)
+{
+    const QString name = QVRSingleInstance::serverName();
+    QLocalServer impostor;
+    QLocalServer::removeServer(name);
+    ASSERT_TRUE(impostor.listen(name));
+    if (::chown(QFile::encodeName(name).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "giving a file to another user takes the administrator's rights";
+    EXPECT_EQ(QVRSingleInstance::forwardToRunningInstance({QStringLiteral("tessarine://loadbystringid/abc123")}, 500),
+              QVRSingleInstance::Handover::NoInstance);
     QVRSingleInstance instance;
     EXPECT_TRUE(instance.listen());
 }
