@@ -16,6 +16,7 @@
 
 #include "foundation/ApplicationNetworkAccess.h"
 #include "platform/MainThread.h"
+#include "storage/ZERI_WebDownloader.h"
 
 // The two lines of this category are always shown, as the validation's own record of what happened.
 Q_LOGGING_CATEGORY(lcStreamingVideo, "tess.elements.video.streaming", QtInfoMsg)
@@ -202,6 +203,10 @@ void StreamingVideoPreviewHelper::fetch(const QUrl& url, int timeoutMs, qint64 m
 
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
+    // Redirects pass the downloads' rule (web addresses only, never from https to http, into this machine or its
+    // network only from there), each checked before it is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(ZERI_WebDownloader::kMaximumRedirects);
     QNetworkReply* reply = networkManager()->get(request);
 
     struct State {
@@ -214,6 +219,15 @@ void StreamingVideoPreviewHelper::fetch(const QUrl& url, int timeoutMs, qint64 m
         state->failure = QStringLiteral("The reply is larger than %1 bytes.").arg(maximumBytes);
         reply->abort();
     };
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, state, first = url](const QUrl& target) {
+        const QUrl from = reply->url();
+        if (ZERI_WebDownloader::mayRedirect(first, from, from.resolved(target))) {
+            emit reply->redirectAllowed();
+            return;
+        }
+        state->failure = QStringLiteral("Redirected to an address that is not allowed.");
+        reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, state, maximumBytes, cutOff] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (state->failure.isEmpty() && length.isValid() && length.toLongLong() > maximumBytes)

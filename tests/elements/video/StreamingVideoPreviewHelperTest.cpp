@@ -226,6 +226,25 @@ TEST_F(StreamingVideoPreviewTest, ValidationAcceptsOnlyAWideEnoughImageWithASucc
     }
 }
 
+// The preview is fetched under the downloads' redirect rule: a redirect on its own site is followed, one to another
+// host of this machine is not (the target is never asked).
+TEST_F(StreamingVideoPreviewTest, RedirectsAreFollowedOnlyAsDownloadsFollowThem)
+{
+    const QByteArray jpeg = encodedImage(480, 360, "JPEG");
+    m_site.setReply(QStringLiteral("/moved.jpg"), FakeHttpReply::raw(200, "image/jpeg", jpeg));
+    FakeHttpReply same = FakeHttpReply::raw(302, "text/html", {});
+    same.extraHeaders = {{"Location", "/moved.jpg"}};
+    m_site.setReply(imagePath("sameSite001"), same);
+    FakeHttpReply away = same;
+    away.extraHeaders = {{"Location", "http://localhost:" + QByteArray::number(m_site.baseURL().port()) + "/away.jpg"}};
+    m_site.setReply(imagePath("toLocalHost"), away);
+    m_site.setReply(QStringLiteral("/away.jpg"), FakeHttpReply::raw(200, "image/jpeg", jpeg));
+
+    EXPECT_EQ(validate<YouTubeVideoPreviewHelper>(QStringLiteral("sameSite001")).valid, true);
+    EXPECT_EQ(validate<YouTubeVideoPreviewHelper>(QStringLiteral("toLocalHost")).valid, false);
+    EXPECT_FALSE(m_site.requestedPaths().contains(QStringLiteral("/away.jpg")));
+}
+
 TEST_F(StreamingVideoPreviewTest, ValidationFailsCleanlyWithoutAnAnswer)
 {
     // A port nothing listens on.
