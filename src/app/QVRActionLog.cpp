@@ -26,6 +26,9 @@ namespace {
 
 QVRActionLog* s_testLog = nullptr;
 
+// The backlog is bounded in events; a file far larger than that many is not one the application wrote.
+constexpr qint64 kLargestLogFile = 64 * 1024 * 1024;
+
 // One thread writes every backlog file of the process, in the order the changes were made, so a slow disk never
 // holds the main thread. Writes still queued when the application goes are finished first.
 WorkerThreads& backlogWriter()
@@ -99,16 +102,14 @@ void QVRActionLog::load()
 {
     // A log of this process may still be writing the same file.
     waitForWrites();
-    QFile file(m_file);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcApp) << "cannot read the action log" << m_file << file.errorString();
+    Error error;
+    const std::optional<QByteArray> data = OwnFiles::read(m_file, kLargestLogFile, &error);
+    if (!data) {
+        if (!error.isNull())
+            qCWarning(lcApp) << "cannot read the action log" << m_file << error.message;
         return;
     }
-    Error error;
-    const std::optional<QJsonValue> value = Json::read(file.readAll(), &error);
-    file.close();
+    const std::optional<QJsonValue> value = Json::read(*data, &error);
     if (value && value->isArray()) {
         for (const QJsonValue& event : value->toArray()) {
             if (event.isObject())

@@ -19,16 +19,17 @@
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/OwnFiles.h"
+#include "platform/SafeFolder.h"
 #include "platform/Error.h"
 #include "platform/Json.h"
 
 namespace {
 
-constexpr int kPathBytes = 4096;
 constexpr std::array kFatalSignals{SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 
 // Everything the handler reads is plain memory prepared beforehand.
-char s_crashFolder[kPathBytes];
+// The crash folder, held open so that the handler makes its file there without looking the path up again.
+std::atomic<int> s_crashFolderFd{-1};
 char s_logRing[QVRCrashReporter::kLogLines][QVRCrashReporter::kLogLineBytes];
 std::atomic<unsigned> s_logNext{0};
 std::atomic<bool> s_handling{false};
@@ -92,7 +93,7 @@ void writeCrashFile(const char* reason)
 {
     if (s_handling.exchange(true))
         return; // a crash inside the crash handler: give up on the file
-    char path[kPathBytes + 96];
+    char path[96];
     char number[32];
     size_t length = 0;
     const auto append = [&](const char* part) {
@@ -101,14 +102,14 @@ void writeCrashFile(const char* reason)
         path[length] = '\0';
     };
     path[0] = '\0';
-    append(s_crashFolder);
-    append("/crash-");
+    append("crash-");
     append(decimal(static_cast<unsigned long>(time(nullptr)), number));
     append("-");
     append(decimal(static_cast<unsigned long>(getpid()), number));
     append(".log");
-    // A new file of the process's own: never one that is there already, nor through a link under its name.
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A new file of the process's own: never one that is there already, nor through a link under its name, in the
+    // folder opened when the handlers were installed (a link put in its place since leads nowhere).
+    const int fd = openat(s_crashFolderFd, path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     writeText(fd, "Tessarine crash\nreason: ");
@@ -196,12 +197,12 @@ void QVRCrashReporter::installHandlers(const QString& folder)
     // The application's own folder: a link in its place is set aside, so reports never land where it leads.
     OwnFiles::makeFolder(folder);
     s_crashFolderPath = QDir(folder).absolutePath();
-    const QByteArray encoded = QFile::encodeName(s_crashFolderPath);
-    if (encoded.size() >= kPathBytes) {
-        qCWarning(lcApp) << "crash folder path too long; crash files disabled:" << folder;
-        return;
-    }
-    memcpy(s_crashFolder, encoded.constData(), size_t(encoded.size()) + 1);
+    const SafeFolder opened = SafeFolder::open(s_crashFolderPath);
+    const int previous = s_crashFolderFd.exchange(opened.isOpen() ? fcntl(opened.fd(), F_DUPFD_CLOEXEC, 0) : -1);
+    if (previous >= 0)
+        close(previous);
+    if (s_crashFolderFd < 0)
+        qCWarning(lcApp) << "cannot open the crash folder; crash files disabled:" << folder;
 
     // backtrace() loads libgcc on first use, which is not safe inside a signal handler: do it now.
     void* warmUp[2];

@@ -12,6 +12,7 @@ namespace {
 QMutex g_mutex;
 QString g_applicationSupportOverride;
 QString g_temporaryOverride;
+QString g_packagesOverride;
 
 QString withoutTrailingSlash(QString path)
 {
@@ -51,6 +52,16 @@ QString AppPaths::temporary()
     return dir.path();
 }
 
+QString AppPaths::packages()
+{
+    {
+        QMutexLocker lock(&g_mutex);
+        if (!g_packagesOverride.isEmpty())
+            return g_packagesOverride;
+    }
+    return applicationSupport() + QStringLiteral("/Tessarine/tessarines");
+}
+
 void AppPaths::setApplicationSupportForTesting(const QString& path)
 {
     QMutexLocker lock(&g_mutex);
@@ -61,4 +72,10 @@ void AppPaths::setTemporaryForTesting(const QString& path)
 {
     QMutexLocker lock(&g_mutex);
     g_temporaryOverride = withoutTrailingSlash(path);
+}
+
+void AppPaths::setPackagesForTesting(const QString& path)
+{
+    QMutexLocker lock(&g_mutex);
+    g_packagesOverride = path.isEmpty() ? QString() : QDir::cleanPath(QDir(path).absolutePath());
 }

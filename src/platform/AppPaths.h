@@ -12,8 +12,12 @@ QString applicationSupport();
 // A private folder (mode 0700) for this process's scratch files, removed when the process exits normally.
 QString temporary();
 
+// The folder holding the documents' packages: "<applicationSupport>/Tessarine/tessarines". Not created here.
+QString packages();
+
 // Overrides for tests; an empty path restores the default.
 void setApplicationSupportForTesting(const QString& path);
 void setTemporaryForTesting(const QString& path);
+void setPackagesForTesting(const QString& path);
 
 } // namespace AppPaths

@@ -1,18 +1,19 @@
 #include "platform/OwnFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
-#include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformLogging.h"
+#include "platform/SafeFolder.h"
 
 namespace {
 
@@ -47,25 +48,7 @@ bool failed(Error* error, const QString& message, const QString& path)
     return false;
 }
 
-// The application's folder that `path` lies in (or is), or empty.
-QString rootOf(const QString& path)
-{
-    for (const QString& root : OwnFiles::roots()) {
-        if (path == root || path.startsWith(root + QLatin1Char('/')))
-            return root;
-    }
-    return {};
-}
-
 } // namespace
-
-QStringList OwnFiles::roots()
-{
-    return {cleanAbsolute(AppPaths::applicationSupport() + QStringLiteral("/Tessarine")),
-            cleanAbsolute(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                          QStringLiteral("/Tessarine")),
-            cleanAbsolute(AppPaths::temporary())};
-}
 
 bool OwnFiles::setAsideLink(const QString& path)
 {
@@ -89,14 +72,21 @@ bool OwnFiles::setAsideLink(const QString& path)
 bool OwnFiles::makeFolder(const QString& folder, Error* error)
 {
     const QString clean = cleanAbsolute(folder);
-    const QString root = rootOf(clean);
-    // From the application's folder down (or only the folder itself, outside them), each step a real folder.
+    const QString root = SafeFolder::rootOf(clean);
+    // From the application's folder down (or only the folder itself, outside them), each step a real folder. The
+    // application's folder itself may be the user's own link (a folder moved elsewhere); another link is not.
     QString step = root.isEmpty() ? clean : root;
     const QStringList below =
         root.isEmpty() ? QStringList() : clean.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype i = -1; i < below.size(); ++i) {
         if (i >= 0)
             step += QLatin1Char('/') + below[i];
+        if (i < 0 && !root.isEmpty() && SafeFolder::isOwnLink(step)) {
+            if (QFileInfo(step).isDir())
+                continue;
+            return failed(error, QStringLiteral("Cannot use the folder \"%1\": it is a link to no folder").arg(step),
+                          step);
+        }
         if (!setAsideLink(step))
             return failed(error, QStringLiteral("Cannot make the folder \"%1\": a link is in its place").arg(step),
                           step);
@@ -117,6 +107,43 @@ bool OwnFiles::write(const QString& path, const QByteArray& data, Error* error)
     return AtomicFile::write(clean, data, error);
 }
 
+std::optional<QByteArray> OwnFiles::read(const QString& path, qint64 maximumSize, Error* error)
+{
+    const QString clean = cleanAbsolute(path);
+    const QFileInfo info(clean);
+    if (!exists(clean))
+        return std::nullopt;
+    // A link in place of the file or of a folder on the way is set aside by making the folder, and the file is
+    // then opened without following one put there since.
+    if (!makeFolder(info.path(), error) || !setAsideLink(clean))
+        return std::nullopt;
+    const SafeFolder folder = SafeFolder::open(info.path());
+    const int fd = folder.isOpen() ? folder.openForReading(info.fileName()) : -1;
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        failed(error, QStringLiteral("Cannot read \"%1\": %2").arg(clean, qt_error_string(errno)), clean);
+        return std::nullopt;
+    }
+    QFile file;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_size > maximumSize ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        failed(error,
+               QStringLiteral("Cannot read \"%1\": it is not a file of at most %2 bytes").arg(clean).arg(maximumSize),
+               clean);
+        return std::nullopt;
+    }
+    QByteArray data = file.read(maximumSize + 1);
+    if (data.size() > maximumSize) {
+        failed(error, QStringLiteral("Cannot read \"%1\": it is larger than %2 bytes").arg(clean).arg(maximumSize),
+               clean);
+        return std::nullopt;
+    }
+    return data;
+}
+
 bool OwnFiles::remove(const QString& path)
 {
     const QString clean = cleanAbsolute(path);
@@ -134,4 +161,37 @@ bool OwnFiles::remove(const QString& path)
     }
     // QDir removes the links inside as links; the folder itself was checked above.
     return QDir(clean).removeRecursively();
+}
+
+bool OwnFiles::NameCensus::allNamesOwn(const QString& path)
+{
+    struct stat file {};
+    if (::lstat(QFile::encodeName(path).constData(), &file) != 0 || !S_ISREG(file.st_mode))
+        return false;
+    if (file.st_nlink <= 1)
+        return true;
+    if (!m_taken) {
+        m_taken = true;
+        QStringList roots = SafeFolder::roots();
+        std::sort(roots.begin(), roots.end());
+        QString previous;
+        for (const QString& root : std::as_const(roots)) {
+            // A root inside one walked already is counted with it.
+            if (!previous.isEmpty() && (root == previous || root.startsWith(previous + QLatin1Char('/'))))
+                continue;
+            previous = root;
+            QDirIterator entries(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+            while (entries.hasNext()) {
+                struct stat entry {};
+                if (::lstat(QFile::encodeName(entries.next()).constData(), &entry) == 0 && S_ISREG(entry.st_mode) &&
+                    entry.st_nlink > 1)
+                    ++m_names[{quint64(entry.st_dev), quint64(entry.st_ino)}];
+            }
+        }
+    }
+    const bool own = m_names.value({quint64(file.st_dev), quint64(file.st_ino)}) >= file.st_nlink;
+    if (!own)
+        qCWarning(lcPlatform).noquote() << path << "has" << file.st_nlink
+                                        << "names, some of them outside the application's folders";
+    return own;
 }

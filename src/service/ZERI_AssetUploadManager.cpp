@@ -26,6 +26,8 @@
 
 namespace {
 
+// A queue of records is small; a file far larger is not one the application wrote.
+constexpr qint64 kLargestQueueFile = 64 * 1024 * 1024;
 const QString kPath = QStringLiteral("path");
 const QString kSize = QStringLiteral("size");
 const QString kAssets = QStringLiteral("assets");
@@ -36,15 +38,15 @@ const QString kURL = QStringLiteral("url");
 
 std::optional<QJsonValue> readJsonFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcService) << "cannot read" << path << file.errorString();
+    // Never read through a link put in the file's place: OwnFiles sets it aside first.
+    Error error;
+    const std::optional<QByteArray> data = OwnFiles::read(path, kLargestQueueFile, &error);
+    if (!data) {
+        if (!error.isNull())
+            qCWarning(lcService) << "cannot read" << path << error.message;
         return std::nullopt;
     }
-    Error error;
-    auto value = Json::read(file.readAll(), &error);
+    auto value = Json::read(*data, &error);
     if (!value) {
         // Set aside rather than overwritten at the next save, so nothing is lost for good.
         qCWarning(lcService) << "unreadable upload queue file set aside:" << path << error.message;
@@ -114,13 +116,19 @@ std::optional<QString> uploadFolderOf(const ZERI_TessarineModel& document)
     return QFileInfo(QDir::cleanPath(package->assetStoragePath())).path();
 }
 
-// Whether the file a document names may leave the machine: a regular file, not a link, and, for a document kept in
+// Whether the file a document names may leave the machine: a regular file, not a link, with no name outside the
+// application's folders (a hard link to a file of the user's is refused as a link is), and, for a document kept in
 // a package, inside that package (`folder`). A draft copied in from elsewhere (or edited by hand) could otherwise
 // name any file of the user's, directly or through a link, and publishing would upload it.
-bool mayUpload(const QFileInfo& file, const std::optional<QString>& folder)
+bool mayUpload(const QFileInfo& file, const std::optional<QString>& folder, OwnFiles::NameCensus& census)
 {
     if (file.isSymLink()) {
         qCWarning(lcService) << "not uploading the asset file" << file.filePath() << "- it is a link";
+        return false;
+    }
+    if (!census.allNamesOwn(file.filePath())) {
+        qCWarning(lcService) << "not uploading the asset file" << file.filePath()
+                             << "- it is a second name of a file elsewhere";
         return false;
     }
     if (folder && !UntrustedAddresses::isInsideFolder(file.filePath(), *folder)) {
@@ -255,6 +263,7 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
         return;
     const QString documentID = model->qvdID();
     const std::optional<QString> uploadFolder = uploadFolderOf(*model);
+    OwnFiles::NameCensus census;
     bool queuedSomething = false;
     for (const auto& asset : model->getAllContentAssets()) {
         const QString path = asset->localFilePath();
@@ -282,7 +291,7 @@ void ZERI_AssetUploadManager::enqueueAllContentAssetsForModel(const std::shared_
             asset->setRemoteURL(QUrl(done->url));
             continue;
         }
-        if (!mayUpload(info, uploadFolder))
+        if (!mayUpload(info, uploadFolder, census))
             continue; // as for a missing file: the asset keeps its address and any content id it has
         // A file on its way in a batch is not sent a second time (the sign-out dialogue enqueues a document whose
         // publish is sending it): the asset takes that batch's result.
@@ -346,12 +355,14 @@ int ZERI_AssetUploadManager::queuedFileCount() const
 
 void ZERI_AssetUploadManager::startNextUploadIfNeeded()
 {
-    // A file deleted (or replaced by a link) since it was queued cannot be sent; the asset keeps its local URL.
+    // A file deleted (or replaced by a link, or by a second name of a file elsewhere) since it was queued cannot be
+    // sent; the asset keeps its local URL.
     // A file of the saved queue is sent only when it passes what queuing it required.
+    OwnFiles::NameCensus census;
     for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
         const Entry& entry = m_queue[i];
         const QFileInfo info(entry.filePath);
-        const bool gone = !info.isFile() || info.isSymLink();
+        const bool gone = !info.isFile() || info.isSymLink() || !census.allNamesOwn(entry.filePath);
         if (gone)
             qCWarning(lcService) << "queued upload no longer on disk, skipped:" << entry.filePath;
         QStringList documentIDs;

@@ -18,6 +18,8 @@
 #include "service/ZERI_APIBinding.h"
 
 namespace {
+// A queue of ids is small; a file far larger is not one the application wrote.
+constexpr qint64 kLargestQueueFile = 64 * 1024 * 1024;
 const QString kContentIDKey = QStringLiteral("content_id");
 const QString kAttemptsKey = QStringLiteral("attempts");
 const QString kLoginNotification = QStringLiteral("ZERI_AuthenticationHandlerDidLoginNotification");
@@ -92,15 +94,15 @@ void ZERI_ContentItemDeletionManager::enqueueDeleteForContentItem(const QString&
 
 void ZERI_ContentItemDeletionManager::load()
 {
-    QFile file(m_queueFilePath);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcService) << "cannot read the deletion queue" << m_queueFilePath << file.errorString();
+    // Never read through a link put in the file's place: OwnFiles sets it aside first.
+    Error error;
+    const std::optional<QByteArray> data = OwnFiles::read(m_queueFilePath, kLargestQueueFile, &error);
+    if (!data) {
+        if (!error.isNull())
+            qCWarning(lcService) << "cannot read the deletion queue" << m_queueFilePath << error.message;
         return;
     }
-    Error error;
-    const auto value = Json::read(file.readAll(), &error);
+    const auto value = Json::read(*data, &error);
     if (!value || !value->isArray()) {
         // Keep the unreadable file aside rather than overwrite it at the next save: it may be mended by hand.
         qCWarning(lcService) << "the deletion queue is unreadable, starting empty" << m_queueFilePath << error.message;

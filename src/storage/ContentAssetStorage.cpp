@@ -19,6 +19,7 @@
 #include "foundation/Tessutils.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "platform/SafeFolder.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"
 #include "storage/PackageFileGuard.h"
@@ -181,7 +182,9 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
                 QStringLiteral("The file is %1 bytes; the largest file you can add is %2 bytes").arg(size).arg(limit)));
         return {};
     }
-    if (!QDir().mkpath(folder)) {
+    // Made and renamed in the folder opened here, whatever is done to its path while the copy runs.
+    const SafeFolder into = SafeFolder::open(folder, SafeFolder::Missing::Make);
+    if (!into.isOpen()) {
         setError(error, assetError(WriteFailure, QStringLiteral("Cannot make the folder \"%1\"").arg(folder)));
         return {};
     }
@@ -189,18 +192,17 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
     if (!extension.isEmpty())
         name += QLatin1Char('.') + extension;
     const QString target = QDir(folder).filePath(name);
-    const QString part = QDir(folder).filePath(QLatin1Char('.') + name + QStringLiteral(".part"));
-    const QByteArray partName = QFile::encodeName(part);
+    const QString part = QLatin1Char('.') + name + QStringLiteral(".part");
 
     // Locked while it is written, as a download's piece is: package cleaning removes only pieces nobody holds.
     Descriptor out;
-    out.fd = ZERI_WebDownloader::createLockedPiece(part);
+    out.fd = ZERI_WebDownloader::createLockedPiece(into, part);
     if (out.fd < 0) {
         setError(error, assetError(WriteFailure, QStringLiteral("Cannot write in \"%1\"").arg(folder)));
         return {};
     }
     const auto fail = [&](int code, const QString& message) {
-        ::unlink(partName.constData());
+        into.remove(part);
         setError(error, assetError(code, message));
         return QString();
     };
@@ -260,7 +262,7 @@ QString ContentAssetStorage::importIntoFolder(const QString& sourcePath, const Q
     // Counted before it has its name, so that a cleaning of the folder never takes it for a stray file; the piece
     // stays open (locked) until it is renamed.
     AssetFileReferences::retainFile(target);
-    if (::rename(partName.constData(), QFile::encodeName(target).constData()) != 0) {
+    if (!into.rename(part, name)) {
         AssetFileReferences::releaseFile(target);
         return fail(WriteFailure, QStringLiteral("Cannot write \"%1\"").arg(target));
     }

@@ -84,11 +84,10 @@ void load()
         return;
     m.loaded = true;
     const QString path = FailedAddresses::storeFile();
-    OwnFiles::setAsideLink(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> data = OwnFiles::read(path, 4 * 1024 * 1024);
+    if (!data)
         return;
-    const auto json = Json::readObject(file.read(4 * 1024 * 1024));
+    const auto json = Json::readObject(*data);
     if (!json)
         return;
     for (auto it = json->begin(); it != json->end(); ++it) {

@@ -1,3 +1,4 @@
+#include "platform/AtomicFile.h"
 #include "storage/MixedMediaObjectStorage.h"
 
 #include <cmath>
@@ -26,6 +27,7 @@
 #include "platform/NotificationCenter.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/MediaPreviewImages.h"
+#include "storage/PackageFileGuard.h"
 #include "storage/QVRDataItem.h"
 #include "storage/QVRDataProcessorDataItem.h"
 #include "storage/QVRStreamingVideoDataItem.h"
@@ -55,14 +57,6 @@ QHash<const ZERI_MixedMediaObjectProxy*, std::shared_ptr<Operation>>& runningSet
 Error assetError(int code, const QString& message)
 {
     return Error(QString::fromLatin1(ContentAssetStorage::errorDomain), code, message);
-}
-
-// A second name for the file where the file system allows it (no bytes copied), else a copy.
-bool linkOrCopy(const QString& source, const QString& target)
-{
-    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0)
-        return true;
-    return QFile::copy(source, target);
 }
 
 QString newFileName(const QString& extension)
@@ -746,7 +740,7 @@ MixedMediaObjectStorage::getCopyForTempDirectory(const std::shared_ptr<ZERI_Mixe
         if (source.isEmpty())
             continue;
         const QString target = QDir(folder).filePath(newFileName(QFileInfo(source).suffix()));
-        if (linkOrCopy(source, target))
+        if (AtomicFile::linkOrCopy(source, target))
             copies[i]->setExternalURL(QUrl::fromLocalFile(target));
         else
             qCWarning(lcStorage) << "cannot copy" << source << "for the clipboard";
@@ -914,7 +908,7 @@ void MixedMediaObjectStorage::getCopiesForTempDirectory(
             }
             if (!outcome.source.isEmpty()) {
                 const QString target = QDir(folder).filePath(newFileName(QFileInfo(outcome.source).suffix()));
-                if (linkOrCopy(outcome.source, target)) {
+                if (AtomicFile::linkOrCopy(outcome.source, target)) {
                     outcome.target = target;
                     made.insert(target);
                 }

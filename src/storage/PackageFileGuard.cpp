@@ -1,7 +1,6 @@
 #include "storage/PackageFileGuard.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <unistd.h>
@@ -9,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 #include "storage/StorageLogging.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -100,15 +98,27 @@ bool PackageFileGuard::isInsidePackage(const ZERI_qvdFilePackage& package, const
     return !root.isEmpty() && !folder.isEmpty() && isWithin(folder, root) && !info.fileName().isEmpty();
 }
 
+SafeFolder PackageFileGuard::openPreparedFolder(const QString& folder, Error* error)
+{
+    if (!prepareFolder(folder, error))
+        return {};
+    SafeFolder opened = SafeFolder::open(folder, SafeFolder::Missing::Make);
+    if (!opened.isOpen())
+        refuse(error, QStringLiteral("Cannot write into \"%1\": %2").arg(folder, qt_error_string(errno)));
+    return opened;
+}
+
 bool PackageFileGuard::writeFileInPreparedFolder(const QString& path, const QByteArray& data, Error* error)
 {
     const QFileInfo info(cleanAbsolute(path));
-    const QString part = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
-                                             QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
+    const SafeFolder folder = SafeFolder::open(info.path());
+    if (!folder.isOpen())
+        return refuse(error, QStringLiteral("Cannot write \"%1\": %2").arg(info.filePath(), qt_error_string(errno)));
+    const QString part = SafeFolder::hiddenName(info.fileName(), QStringLiteral(".part"));
     // A new piece, never an existing file or a link under the hidden name, locked until the file has its name, as a
     // download's piece is: a package cleaning meanwhile takes only pieces nobody holds.
     QFile file;
-    const int fd = ZERI_WebDownloader::createLockedPiece(part);
+    const int fd = ZERI_WebDownloader::createLockedPiece(folder, part);
     QString reason = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
     const bool opened = fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
     if (fd >= 0 && !opened)
@@ -116,15 +126,15 @@ bool PackageFileGuard::writeFileInPreparedFolder(const QString& path, const QByt
     bool written = opened && file.write(data) == data.size() && file.flush() && ::fdatasync(file.handle()) == 0;
     if (opened)
         reason = file.errorString();
-    if (written &&
-        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(info.filePath()).constData()) != 0) {
+    if (written && !folder.rename(part, info.fileName())) {
         reason = QString::fromLocal8Bit(std::strerror(errno));
         written = false;
     }
     file.close();
     if (written)
         return true;
-    QFile::remove(part);
+    if (fd >= 0)
+        folder.remove(part);
     return refuse(error, QStringLiteral("Cannot write \"%1\": %2").arg(info.filePath(), reason));
 }
 
@@ -134,6 +144,7 @@ bool PackageFileGuard::removeFile(const ZERI_qvdFilePackage& package, const QStr
         qCWarning(lcStorage).noquote() << "not deleting" << path << "- it lies outside the package" << package.path();
         return false;
     }
-    const QByteArray name = QFile::encodeName(cleanAbsolute(path));
-    return ::unlink(name.constData()) == 0 || errno == ENOENT;
+    const QFileInfo info(cleanAbsolute(path));
+    const SafeFolder folder = SafeFolder::open(info.path());
+    return (folder.isOpen() && folder.remove(info.fileName())) || errno == ENOENT;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "platform/Error.h"
+#include "platform/SafeFolder.h"
 
 class ZERI_qvdFilePackage;
 
@@ -15,7 +16,8 @@ class ZERI_qvdFilePackage;
 //   - that package's asset folders are made its own first (a link replaced by a real folder, as opening does);
 //   - the target must then resolve inside the package: a path that leaves it (through a link, or "..") is refused.
 // A file is replaced, never written through: a link at the target's name is replaced by the new file, and a link
-// that is removed goes as a link (its target stays).
+// that is removed goes as a link (its target stays). Files are made, renamed and removed in a folder opened once
+// without following a link on the way (SafeFolder), so a link swapped in after these checks is never followed.
 //
 // Folders outside the packages folder (the temporary folder) are not the guard's business: writes there go ahead.
 // Main thread only, except writeFileInPreparedFolder().
@@ -24,6 +26,8 @@ public:
     // Makes `folder` ready to receive files: see the class comment. True for a folder outside the packages
     // folder. Refusals are logged and returned in `error` (the package's error domain, code CannotWrite).
     static bool prepareFolder(const QString& folder, Error* error = nullptr);
+    // prepareFolder(), then the folder opened (made when missing) as SafeFolder does. Not open on refusal.
+    static SafeFolder openPreparedFolder(const QString& folder, Error* error = nullptr);
 
     // Whether `path` lies inside the package's folder, links resolved (the package folder itself must not be a
     // link). Paths read from a package's own files are acted on only when this holds.

@@ -34,7 +34,10 @@ void ZERI_ContentURLDownloaderDataProcessor::processDataItem(const std::shared_p
     if (item && !streaming && isRemote(item->contentUrl()))
         job->fetches.push_back({ZERI_WebDownloader::downloaderForUrl(item->contentUrl(), folder), {}, false});
     if (streaming && isRemote(streaming->thumbnailUrl()))
-        job->fetches.push_back({ZERI_WebDownloader::downloaderForUrl(streaming->thumbnailUrl(), folder), {}, true});
+        job->fetches.push_back(
+            {ZERI_WebDownloader::downloaderForUrl(streaming->thumbnailUrl(), folder, ZERI_WebDownloader::Kind::Picture),
+             {},
+             true});
 
     const auto finishOne = [this, weakJob = std::weak_ptr<Job>(job)](size_t index) {
         auto current = weakJob.lock();

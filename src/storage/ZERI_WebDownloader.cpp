@@ -1,6 +1,7 @@
 #include "storage/ZERI_WebDownloader.h"
 
 #include <cerrno>
+#include <deque>
 #include <limits>
 #include <utility>
 #include <cstdio>
@@ -18,13 +19,13 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QTimer>
 
 #include "foundation/ApplicationNetworkAccess.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
+#include "platform/SafeFolder.h"
 #include "storage/FailedAddresses.h"
 #include "storage/PackageFileGuard.h"
 #include "storage/StorageLogging.h"
@@ -49,6 +50,21 @@ qint64 g_maximumSizeForTesting = 0;
 int g_idleTimeoutForTesting = 0;
 int g_rateWindowForTesting = 0;
 qint64 g_minimumBytesForTesting = 0;
+qint64 g_maximumPictureSizeForTesting = 0;
+int g_picturesAtOnceForTesting = 0;
+
+// Pictures' transfers running, and the pictures waiting for their turn, first asked first.
+int g_picturesRunning = 0;
+std::deque<std::weak_ptr<ZERI_WebDownloader>>& waitingPictures()
+{
+    static std::deque<std::weak_ptr<ZERI_WebDownloader>> waiting;
+    return waiting;
+}
+
+int picturesAtOnce()
+{
+    return g_picturesAtOnceForTesting > 0 ? g_picturesAtOnceForTesting : ZERI_WebDownloader::kMaximumPicturesAtOnce;
+}
 
 QString registryKey(const QUrl& url, const QString& directory)
 {
@@ -106,6 +122,20 @@ int ZERI_WebDownloader::rateWindowMs()
 qint64 ZERI_WebDownloader::minimumBytesPerWindow()
 {
     return g_minimumBytesForTesting > 0 ? g_minimumBytesForTesting : kMinimumBytesPerWindow;
+}
+
+void ZERI_WebDownloader::setPictureBoundsForTesting(qint64 maximumSize, int atOnce)
+{
+    g_maximumPictureSizeForTesting = maximumSize;
+    g_picturesAtOnceForTesting = atOnce;
+}
+
+qint64 ZERI_WebDownloader::sizeCap() const
+{
+    if (!m_picture)
+        return maximumDownloadSize();
+    const qint64 picture = g_maximumPictureSizeForTesting > 0 ? g_maximumPictureSizeForTesting : kMaximumPictureSize;
+    return std::min(picture, maximumDownloadSize());
 }
 
 void ZERI_WebDownloader::setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs)
@@ -186,25 +216,24 @@ constexpr qint64 kPieceMakingSeconds = 600;
 
 } // namespace
 
-int ZERI_WebDownloader::createLockedPiece(const QString& part)
+int ZERI_WebDownloader::createLockedPiece(const SafeFolder& folder, const QString& part)
 {
-    const QByteArray name = QFile::encodeName(part);
-    const QByteArray making = QFile::encodeName(part + kPieceInTheMaking);
-    const int fd = ::open(making.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const QString making = part + kPieceInTheMaking;
+    const int fd = folder.createNew(making, 0644);
     if (fd < 0)
         return -1;
     ::flock(fd, LOCK_EX | LOCK_NB);
     // A second name, then the first one goes: unlike a rename, linking never replaces a file under the name. A file
     // system without links is renamed on (the name is a fresh one).
-    if (::link(making.constData(), name.constData()) == 0) {
-        ::unlink(making.constData());
+    if (folder.link(making, part)) {
+        folder.remove(making);
         return fd;
     }
-    if (errno != EEXIST && ::rename(making.constData(), name.constData()) == 0)
+    if (errno != EEXIST && folder.rename(making, part))
         return fd;
     const int error = errno;
     ::close(fd);
-    ::unlink(making.constData());
+    folder.remove(making);
     errno = error;
     return -1;
 }
@@ -226,19 +255,24 @@ bool ZERI_WebDownloader::isStalePartFile(const QString& path)
     return unlocked;
 }
 
-std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const QUrl& url, const QString& directory)
+std::shared_ptr<ZERI_WebDownloader> ZERI_WebDownloader::downloaderForUrl(const QUrl& url, const QString& directory,
+                                                                         Kind kind)
 {
     Q_ASSERT(MainThread::isMainThread());
     const QString key = registryKey(url, directory);
     auto& downloaders = registry();
-    if (auto existing = downloaders.value(key).lock())
+    if (auto existing = downloaders.value(key).lock()) {
+        if (kind == Kind::Picture && existing->m_status != Downloading)
+            existing->m_picture = true;
         return existing;
+    }
     static bool exitRoutineAdded = false;
     if (!exitRoutineAdded && QCoreApplication::instance()) {
         exitRoutineAdded = true;
         qAddPostRoutine(abandonRunningDownloads);
     }
     std::shared_ptr<ZERI_WebDownloader> downloader(new ZERI_WebDownloader(url, directory));
+    downloader->m_picture = kind == Kind::Picture;
     downloaders.insert(key, downloader);
     return downloader;
 }
@@ -257,6 +291,9 @@ void ZERI_WebDownloader::abandonRunningDownloads()
 void ZERI_WebDownloader::abandonAtExit()
 {
     m_delay.reset();
+    m_waitingForTurn = false;
+    if (std::exchange(m_holdsPictureTurn, false))
+        --g_picturesRunning;
     abandonReply();
     discardTemporaryFile();
     if (m_status == Downloading && !m_landing)
@@ -275,6 +312,8 @@ ZERI_WebDownloader::~ZERI_WebDownloader()
 {
     abandonReply();
     discardTemporaryFile();
+    if (m_holdsPictureTurn)
+        --g_picturesRunning;
     auto& downloaders = registry();
     const QString key = registryKey(m_url, m_directory);
     auto it = downloaders.find(key);
@@ -373,38 +412,80 @@ void ZERI_WebDownloader::askWhenAllowed()
             return;
         }
     }
+    beginInTurn();
+}
+
+void ZERI_WebDownloader::beginInTurn()
+{
+    if (m_picture && !m_holdsPictureTurn) {
+        if (g_picturesRunning >= picturesAtOnce()) {
+            m_waitingForTurn = true;
+            waitingPictures().push_back(weak_from_this());
+            setStatus(Downloading);
+            return;
+        }
+        ++g_picturesRunning;
+        m_holdsPictureTurn = true;
+    }
     begin();
+}
+
+void ZERI_WebDownloader::endTurn()
+{
+    m_waitingForTurn = false; // a waiting one is passed over when its turn comes
+    if (!std::exchange(m_holdsPictureTurn, false))
+        return;
+    --g_picturesRunning;
+    // The next one begins in the next turn of the event loop, not inside this one's report.
+    if (!waitingPictures().empty())
+        QTimer::singleShot(0, QCoreApplication::instance(), &ZERI_WebDownloader::startWaitingPictures);
+}
+
+void ZERI_WebDownloader::startWaitingPictures()
+{
+    auto& waiting = waitingPictures();
+    while (g_picturesRunning < picturesAtOnce() && !waiting.empty()) {
+        const auto next = waiting.front().lock();
+        waiting.pop_front();
+        if (!next || !std::exchange(next->m_waitingForTurn, false))
+            continue;
+        ++g_picturesRunning;
+        next->m_holdsPictureTurn = true;
+        next->begin();
+    }
 }
 
 void ZERI_WebDownloader::begin()
 {
     // A package's folder is made the package's own (a link replaced) before anything lands in it; a folder that
-    // leads out of its package is never written into.
+    // leads out of its package is never written into. The folder is held open from here on: the piece is made,
+    // and renamed to its name, in the folder opened now, whatever is done to its path meanwhile.
     Error refused;
-    if (!PackageFileGuard::prepareFolder(m_directory, &refused)) {
+    auto folder = std::make_shared<SafeFolder>(PackageFileGuard::openPreparedFolder(m_directory, &refused));
+    if (!folder->isOpen()) {
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot download into \"%1\": %2").arg(m_directory, refused.message)));
         return;
     }
-    if (!QDir().mkpath(m_directory)) {
+    // A named hidden file (not an anonymous temporary one) so a crash leaves a recognisable ".part" piece, held
+    // (locked) until the file lands or is removed; the kernel lets the lock go when the process ends however it
+    // ends.
+    const QString partName = SafeFolder::hiddenName(QFileInfo(m_filepath).fileName(), QStringLiteral(".part"));
+    const int fd = createLockedPiece(*folder, partName);
+    auto part = std::make_unique<QFile>();
+    if (fd < 0 || !part->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        const QString reason = fd < 0 ? qt_error_string(errno) : part->errorString();
+        if (fd >= 0) {
+            ::close(fd);
+            folder->remove(partName);
+        }
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
-                   QStringLiteral("Cannot create the folder \"%1\"").arg(m_directory)));
+                   QStringLiteral("Cannot write in \"%1\": %2").arg(m_directory, reason)));
         return;
     }
-    // A named hidden file (not an anonymous temporary one) so a crash leaves a recognisable ".part" piece.
-    auto part =
-        std::make_unique<QFile>(QDir(m_directory)
-                                    .filePath(QStringLiteral(".%1.%2.part")
-                                                  .arg(QFileInfo(m_filepath).fileName(),
-                                                       QString::number(QRandomGenerator::global()->generate64(), 36))));
-    if (!part->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
-                   QStringLiteral("Cannot write in \"%1\": %2").arg(m_directory, part->errorString())));
-        return;
-    }
-    // Held until the file lands or is removed; the kernel lets it go when the process ends however it ends.
-    ::flock(part->handle(), LOCK_EX | LOCK_NB);
     m_partFile = std::move(part);
+    m_folder = std::move(folder);
+    m_partName = partName;
 
     m_selfWhileRunning = shared_from_this();
     m_progress = 0;
@@ -507,7 +588,7 @@ bool ZERI_WebDownloader::endOnHeader()
             {{QStringLiteral("httpStatus"), httpStatus}, {QStringLiteral("errorText"), text}}));
         return true;
     }
-    if (m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maximumDownloadSize()) {
+    if (m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > sizeCap()) {
         failTooLarge();
         return true;
     }
@@ -527,7 +608,7 @@ void ZERI_WebDownloader::failTooLarge()
     fail(Error(QString::fromLatin1(errorDomain), TooLarge,
                QStringLiteral("Downloading \"%1\" stopped: the file is larger than %2 bytes")
                    .arg(safeUrlText(m_url))
-                   .arg(maximumDownloadSize())));
+                   .arg(sizeCap())));
 }
 
 void ZERI_WebDownloader::onReadyRead()
@@ -537,10 +618,10 @@ void ZERI_WebDownloader::onReadyRead()
         return;
     const qint64 total = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     // Never more than the cap allows: the bytes past it are not taken into memory at all.
-    const qint64 room = maximumDownloadSize() - m_partFile->size();
+    const qint64 room = sizeCap() - m_partFile->size();
     const QByteArray chunk = m_reply->read(std::min(m_reply->bytesAvailable(), std::max<qint64>(room, 0) + 1));
     m_hopBytesRead += chunk.size();
-    if (m_partFile->size() + chunk.size() > maximumDownloadSize()) {
+    if (m_partFile->size() + chunk.size() > sizeCap()) {
         failTooLarge();
         return;
     }
@@ -621,21 +702,14 @@ void ZERI_WebDownloader::onFinished()
     // The bytes are made durable before the name says the file is complete. Flushing a large file to disk takes
     // long, so it happens on a worker; the downloader stays "downloading" (and holds itself) until it lands.
     const bool flushed = m_partFile->flush();
-    const QString partPath = m_partFile->fileName();
     m_landingFile = std::move(m_partFile);
     m_landing = true;
-    WorkerThreads::shared().post([self, flushed, partPath, target = m_filepath] {
-        bool landed = flushed;
-        if (landed) {
-            const int fd = ::open(QFile::encodeName(partPath).constData(), O_WRONLY | O_CLOEXEC);
-            landed = fd >= 0 && ::fdatasync(fd) == 0;
-            if (fd >= 0)
-                ::close(fd);
-        }
-        landed =
-            landed && std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(target).constData()) == 0;
+    WorkerThreads::shared().post([self, flushed, fd = m_landingFile->handle(), folder = m_folder, partName = m_partName,
+                                  name = QFileInfo(m_filepath).fileName()] {
+        // The piece is still open (and so locked) on the main thread until the downloader hears back.
+        bool landed = flushed && ::fdatasync(fd) == 0 && folder->rename(partName, name);
         if (!landed)
-            QFile::remove(partPath);
+            folder->remove(partName);
         MainThread::run([self, landed] { self->didLand(landed); }, false);
     });
 }
@@ -661,11 +735,13 @@ void ZERI_WebDownloader::didLand(bool landed)
 {
     m_landing = false;
     m_landingFile.reset(); // closed: the lock goes with it
+    m_folder.reset();
     if (!landed) {
         fail(Error(QString::fromLatin1(errorDomain), FileWriteError,
                    QStringLiteral("Cannot write \"%1\"").arg(m_filepath)));
         return;
     }
+    endTurn();
     m_downloadTime = m_timer.elapsed() / 1000.0;
     if (std::exchange(m_requested, false))
         FailedAddresses::noteSuccess(m_url);
@@ -686,6 +762,7 @@ void ZERI_WebDownloader::fail(Error error, bool log)
     if (std::exchange(m_requested, false) && !(ours && error.code == FileWriteError))
         FailedAddresses::noteFailure(m_url, error, ours && (error.code == TooLarge || error.code == BadURL));
     discardTemporaryFile();
+    endTurn();
     m_error = std::move(error);
     m_downloadTime = m_timer.isValid() ? m_timer.elapsed() / 1000.0 : 0;
     auto keepAlive = std::move(m_selfWhileRunning);
@@ -695,9 +772,11 @@ void ZERI_WebDownloader::fail(Error error, bool log)
 void ZERI_WebDownloader::discardTemporaryFile()
 {
     if (m_partFile) {
-        m_partFile->remove();
         m_partFile.reset();
+        m_folder->remove(m_partName);
     }
+    if (!m_landing)
+        m_folder.reset();
 }
 
 void ZERI_WebDownloader::cancel()
@@ -709,6 +788,7 @@ void ZERI_WebDownloader::cancel()
     m_requested = false;
     abandonReply();
     discardTemporaryFile();
+    endTurn();
     m_progress = 0;
     auto keepAlive = std::move(m_selfWhileRunning);
     setStatus(Idle);

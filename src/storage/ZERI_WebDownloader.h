@@ -13,6 +13,7 @@
 #include "tessarine_data_model/ObjectUpdateNotifier.h"
 
 class QFile;
+class SafeFolder;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
@@ -38,6 +39,11 @@ class QTimer;
 // TimedOut; an answer with an HTTP status of 400 or more fails with HTTPError as soon as its header arrives, its
 // body read no further than a short error text. The network layer holds at most kReadBufferSize bytes not yet
 // read. Every early end aborts the reply, so its connection closes at once, and the temporary file is removed.
+//
+// Pictures shown beside documents (My Documents' tile previews, the download panel's avatar and preview, the
+// guides' previews, the template chooser's icons) are fetched as Kind::Picture: under a cap sized for a picture
+// (kMaximumPictureSize) and at most kMaximumPicturesAtOnce at once, the others waiting their turn in order (their
+// state is "downloading" meanwhile), so a list of many documents never opens a connection for each.
 //
 // Redirects are followed here, not by the network layer, so that every hop is a request of its own with all the
 // bounds above (the size counted over the whole download, the rate window going on): at most kMaximumRedirects,
@@ -72,6 +78,9 @@ public:
     static constexpr int kRateWindowMs = 30 * 1000;
     static constexpr qint64 kMinimumBytesPerWindow = 16 * 1024;
     static constexpr int kMaximumRedirects = 8;
+    static constexpr qint64 kMaximumPictureSize = 64 * 1024 * 1024;
+    static constexpr int kMaximumPicturesAtOnce = 4;
+    enum class Kind { Media, Picture };
     // The bounds in force: the constants above unless a test set others (0 restores them).
     static qint64 maximumDownloadSize();
     static int idleTimeoutMs();
@@ -79,6 +88,7 @@ public:
     static qint64 minimumBytesPerWindow();
     static void setBoundsForTesting(qint64 maximumSize, int idleTimeoutMs);
     static void setRateBoundForTesting(int windowMs, qint64 minimumBytes);
+    static void setPictureBoundsForTesting(qint64 maximumSize, int atOnce);
     // Whether a download that began at `first` may follow a redirect from `from` to `to`: only to http or https
     // with a host, never from https to http; to another host or port (an upgrade from http to https on the same
     // host keeps the port) only when neither the first address nor the target is on a local host (a loopback,
@@ -88,12 +98,15 @@ public:
     // Whether `path` is the hidden temporary file of a download ("." + name + "." + anything + ".part") that no
     // download of any process is writing any more: package cleaning removes these.
     static bool isStalePartFile(const QString& path);
-    // Makes the hidden piece `part` (as above) new for writing, locked before it carries that name, so that a
-    // cleaning of its folder meanwhile never takes it for a stale piece. The descriptor holds the lock until it is
-    // closed; -1 when the piece cannot be made (errno says why). Any thread.
-    static int createLockedPiece(const QString& part);
+    // Makes the hidden piece named `part` (as above) in `folder`, new for writing, locked before it carries that
+    // name, so that a cleaning of its folder meanwhile never takes it for a stale piece. The descriptor holds the
+    // lock until it is closed; -1 when the piece cannot be made (errno says why). Any thread.
+    static int createLockedPiece(const SafeFolder& folder, const QString& part);
 
-    static std::shared_ptr<ZERI_WebDownloader> downloaderForUrl(const QUrl& url, const QString& directory);
+    // The downloader of `url` into `directory`. A picture asked for while no transfer runs makes the downloader a
+    // picture's (its cap and its turn), whoever asked first.
+    static std::shared_ptr<ZERI_WebDownloader> downloaderForUrl(const QUrl& url, const QString& directory,
+                                                                Kind kind = Kind::Media);
 
     ~ZERI_WebDownloader();
     ZERI_WebDownloader(const ZERI_WebDownloader&) = delete;
@@ -165,12 +178,20 @@ private:
     void askWhenAllowed();
     // The transfer: the folder, the hidden piece, the first request.
     void begin();
+    // begin() now, or for a picture once fewer than the pictures' bound run; endTurn() lets the next one begin.
+    void beginInTurn();
+    void endTurn();
+    static void startWaitingPictures();
+    qint64 sizeCap() const;
     void discardTemporaryFile();
 
     const QUrl m_url;
     const QString m_directory;
     const QString m_filepath;
     DownloadStatus m_status = Idle;
+    bool m_picture = false;
+    bool m_holdsPictureTurn = false;
+    bool m_waitingForTurn = false;
     double m_progress = 0;
     double m_downloadTime = 0;
     Error m_error;
@@ -187,6 +208,9 @@ private:
     bool m_requested = false;
     qint64 m_sizeAtWindowStart = 0;
     std::array<QMetaObject::Connection, 3> m_replyConnections;
+    // The folder the file lands in, held open while the download runs, and the hidden piece's name in it.
+    std::shared_ptr<SafeFolder> m_folder;
+    QString m_partName;
     std::unique_ptr<QFile> m_partFile;
     // The completed temporary file, kept open (and so locked) while a worker makes it durable and renames it.
     std::unique_ptr<QFile> m_landingFile;

@@ -1,6 +1,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,9 @@
 #include "platform/HandOffQueue.h"
 #include "platform/Json.h"
 #include "platform/MainThread.h"
+#include "platform/SafeFolder.h"
 #include "platform/NotificationCenter.h"
+#include "platform/OwnFiles.h"
 #include "platform/WorkerThreads.h"
 #include "storage/AssetFileReferences.h"
 #include "storage/ContentItemDeletionQueue.h"
@@ -126,47 +129,22 @@ Error checkPackageFolder(const QString& path)
     return {};
 }
 
-bool isSameFile(const QString& first, const QString& second)
+// Removes the hidden pieces no download or copy holds (ZERI_WebDownloader::isStalePartFile) from the folders, by
+// name in each folder opened once. Any thread.
+void removeStalePieces(const QStringList& folders)
 {
-    struct stat a;
-    struct stat b;
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
-           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// A fresh hidden name beside `path` (".<name>.<random>.part"): a file or folder is made whole under it, then
-// renamed to `path`.
-QString hiddenPartPath(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
-                               QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".part"));
-}
-
-// A second name for the file (a hard link), or a copy when the file system cannot link. The name appears only
-// complete (made under a hidden name, which cleaning leaves alone, then renamed), and a file already under the
-// name that is not this one (left by an interrupted copy, or older content) is replaced.
-bool linkOrCopy(const QString& source, const QString& target)
-{
-    const QFileInfo targetInfo(target);
-    if (QFileInfo(targetInfo.path()).isSymLink()) {
-        qCWarning(lcStorage) << "not writing" << target << "- its folder is a link";
-        return false;
+    for (const QString& path : folders) {
+        const SafeFolder folder = SafeFolder::open(path);
+        if (!folder.isOpen())
+            continue;
+        QDirIterator pieces(path, {QStringLiteral(".*.part"), QStringLiteral(".*.part.new")},
+                            QDir::Files | QDir::Hidden | QDir::System);
+        while (pieces.hasNext()) {
+            const QFileInfo piece = pieces.nextFileInfo();
+            if (ZERI_WebDownloader::isStalePartFile(piece.filePath()) && folder.remove(piece.fileName()))
+                qCInfo(lcStorage) << "removed the piece of a download that ended" << piece.filePath();
+        }
     }
-    if (isSameFile(source, target))
-        return true;
-    const QString part = hiddenPartPath(target);
-    const QByteArray partName = QFile::encodeName(part);
-    bool made = ::link(QFile::encodeName(source).constData(), partName.constData()) == 0;
-    if (!made) {
-        QFile copy(part);
-        made = QFile::copy(source, part) && copy.open(QIODevice::ReadWrite) && ::fdatasync(copy.handle()) == 0;
-    }
-    if (made && ::rename(partName.constData(), QFile::encodeName(target).constData()) == 0)
-        return true;
-    ::unlink(partName.constData());
-    qCWarning(lcStorage) << "cannot link or copy asset" << source << "to" << target;
-    return false;
 }
 
 // Gives each local asset file of the document a name in `folder` and points the asset there. With
@@ -194,7 +172,7 @@ void relinkAssets(ZERI_TessarineModel& document, const QStringList& sourceFolder
             if (!QFileInfo(source).isFile())
                 continue;
             const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
-            if (source != cleanAbsolute(target) && linkOrCopy(source, target))
+            if (source != cleanAbsolute(target) && AtomicFile::linkOrCopy(source, target))
                 asset->setExternalURL(QUrl::fromLocalFile(target));
         } else if (!url.isEmpty()) {
             // A remote asset already downloaded keeps working offline: its cache file comes along, from whichever
@@ -203,7 +181,7 @@ void relinkAssets(ZERI_TessarineModel& document, const QStringList& sourceFolder
             for (const QString& sourceFolder : sourceFolders) {
                 const QString cached = ZERI_WebDownloader::cacheFilePathForUrl(url, sourceFolder);
                 if (!sourceFolder.isEmpty() && allowed(cached) && QFileInfo(cached).isFile()) {
-                    linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
+                    AtomicFile::linkOrCopy(cached, ZERI_WebDownloader::cacheFilePathForUrl(url, folder));
                     break;
                 }
             }
@@ -223,25 +201,15 @@ std::optional<QStringList> sourcePackageFolders(const ZERI_TessarineModel& sourc
 
 } // namespace
 
-namespace {
-QString& packagesFolderOverride()
-{
-    static QString folder;
-    return folder;
-}
-} // namespace
-
 QString ZERI_qvdFilePackage::tessarinesFolder()
 {
-    if (!packagesFolderOverride().isEmpty())
-        return packagesFolderOverride();
-    return AppPaths::applicationSupport() + QStringLiteral("/Tessarine/tessarines");
+    return AppPaths::packages();
 }
 
 void ZERI_qvdFilePackage::setPackagesFolder(const QString& folder)
 {
     Q_ASSERT(MainThread::isMainThread());
-    packagesFolderOverride() = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
+    AppPaths::setPackagesForTesting(folder);
     resetForTesting();
 }
 
@@ -269,6 +237,10 @@ void ZERI_qvdFilePackage::rescan()
     PackageList& list = packageList();
     std::vector<std::shared_ptr<ZERI_qvdFilePackage>> found;
     QStringList damaged;
+    // The packages folder may be the user's own link (moved elsewhere), never anybody else's: such a link is set
+    // aside (logged) and the folder starts anew, so nothing is read or written through it.
+    if (QFileInfo(tessarinesFolder()).isSymLink() && !SafeFolder::isOwnLink(tessarinesFolder()))
+        OwnFiles::setAsideLink(tessarinesFolder());
     const QDir root(tessarinesFolder());
     for (const QString& name :
          root.entryList({QLatin1String(kDeletedFolderPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden))
@@ -294,6 +266,14 @@ void ZERI_qvdFilePackage::rescan()
             continue;
         }
         found.push_back(known != list.packages.end() ? *known : make(name, path));
+    }
+    // The first scan of a packages folder clears the pieces of downloads and copies that ended without removing
+    // them (a process killed or crashed) off the main thread: a piece in use is locked and stays.
+    if (!list.scanned) {
+        QStringList folders;
+        for (const auto& package : found)
+            folders << package->assetsPath() << package->publishedAssetsPath();
+        WorkerThreads::shared().post([folders] { removeStalePieces(folders); });
     }
     list.packages = std::move(found);
     list.damaged = std::move(damaged);
@@ -522,22 +502,11 @@ QByteArray unshared(const QByteArray& bytes)
 // Any thread.
 bool writePackageJsonFile(const QString& path, const QByteArray& data, Error* error)
 {
+    // A package file that is a symbolic link (a package brought from elsewhere) is replaced by a file of the
+    // package's own, never written through: AtomicFile renames the new file over the link itself.
     Error writeError;
-    if (QFileInfo(path).isSymLink()) {
-        // A package file that is a symbolic link (a package brought from elsewhere) is replaced by a file of the
-        // package's own, never written through: the data lands under a hidden name beside it, renamed over the
-        // link itself.
-        const QString part = hiddenPartPath(path);
-        if (AtomicFile::write(part, data, &writeError)) {
-            if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0)
-                return true;
-            writeError = packageError(ZERI_qvdFilePackage::CannotWrite,
-                                      QStringLiteral("Cannot replace the link \"%1\"").arg(path));
-            QFile::remove(part);
-        }
-    } else if (AtomicFile::write(path, data, &writeError)) {
+    if (AtomicFile::write(path, data, &writeError))
         return true;
-    }
     qCWarning(lcStorage).noquote() << "cannot save" << path << writeError.message;
     setError(error, packageError(ZERI_qvdFilePackage::CannotWrite, writeError.message));
     return false;
@@ -1036,12 +1005,19 @@ void ZERI_qvdFilePackage::deletePublishedData()
         const QSet<QString> draftFiles =
             draft ? referencedFiles(*draft, {publishedAssetsPath()})
                   : referencedFiles(draftFilePath(), {publishedAssetsPath()}).value_or(QSet<QString>());
-        const bool assets = !draftFiles.isEmpty() && ensureOwnFolder(assetsPath());
-        QDir published(publishedAssetsPath());
-        for (const QString& name : published.entryList(QDir::Files | QDir::Hidden)) {
-            const QString path = cleanAbsolute(published.filePath(name));
-            const QString kept = QDir(assetsPath()).filePath(name);
-            if (assets && draftFiles.contains(path) && (QFileInfo::exists(kept) || QFile::rename(path, kept)))
+        // Moved and removed by name in the two folders opened once, so a folder swapped for a link meanwhile
+        // neither receives nor loses a file.
+        const SafeFolder assets = !draftFiles.isEmpty() && ensureOwnFolder(assetsPath())
+                                      ? SafeFolder::open(assetsPath(), SafeFolder::Missing::Make)
+                                      : SafeFolder();
+        const SafeFolder published = SafeFolder::open(publishedAssetsPath());
+        const QDir listed(publishedAssetsPath());
+        for (const QString& name : listed.entryList(QDir::Files | QDir::Hidden)) {
+            struct stat existing {};
+            if (!published.isOpen())
+                break;
+            if (assets.isOpen() && draftFiles.contains(cleanAbsolute(listed.filePath(name))) &&
+                (assets.stat(name, &existing) || published.rename(name, assets, name)))
                 continue;
             published.remove(name);
         }
@@ -1197,14 +1173,24 @@ void ZERI_qvdFilePackage::removeStrayFiles(const QSet<QString>& keep, const QStr
 {
     // Hidden ".part" files are downloads and copies in progress, or pieces of ones a crash cut short: only those no
     // download holds any more go. Other hidden files stay.
+    // Removed by name in the folders opened once, so a folder swapped for a link meanwhile loses nothing of where
+    // the link leads.
+    std::map<QString, SafeFolder> folders;
+    const auto removeFromItsFolder = [&folders](const QString& path) {
+        const QFileInfo info(path);
+        auto it = folders.find(info.path());
+        if (it == folders.end())
+            it = folders.emplace(info.path(), SafeFolder::open(info.path())).first;
+        return (it->second.isOpen() && it->second.remove(info.fileName())) || errno == ENOENT;
+    };
     for (const QString& piece : hidden) {
-        if (ZERI_WebDownloader::isStalePartFile(piece) && !QFile::remove(piece))
+        if (ZERI_WebDownloader::isStalePartFile(piece) && !removeFromItsFolder(piece))
             qCWarning(lcStorage) << "cannot delete the stale download piece" << piece;
     }
     for (const QString& file : files) {
         if (keep.contains(file) || AssetFileReferences::referenceCount(file) > 0)
             continue;
-        if (!QFile::remove(file) && QFileInfo::exists(file))
+        if (!removeFromItsFolder(file))
             qCWarning(lcStorage) << "cannot delete stray asset file" << file;
     }
     if (const auto reachable = reachableContentIDs(); !reachable.contains(QString()))
@@ -1336,9 +1322,12 @@ bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
             documents.push_back({document, file});
     }
 
-    const QString made = hiddenPartPath(folder);
-    if (!QDir().mkdir(made)) {
-        qCWarning(lcStorage) << "cannot make" << made;
+    // The new folder is made, filled and renamed in the package folder opened here, whatever is done to the path.
+    const SafeFolder package = SafeFolder::open(m_path);
+    const QString madeName = SafeFolder::hiddenName(info.fileName(), QStringLiteral(".part"));
+    const QString made = QDir(m_path).filePath(madeName);
+    if (!package.isOpen() || ::mkdirat(package.fd(), QFile::encodeName(madeName).constData(), 0777) != 0) {
+        qCWarning(lcStorage) << "cannot make" << made << qt_error_string(errno);
         return false;
     }
     const QString packageRoot = QFileInfo(m_path).canonicalFilePath();
@@ -1361,7 +1350,7 @@ bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
             }
             const QString copy = QDir(made).filePath(QFileInfo(named).fileName());
             if (UntrustedAddresses::isInsideFolder(named, packageRoot)) {
-                if (QFileInfo(named).isFile() && !QFileInfo::exists(copy) && !QFile::copy(named, copy))
+                if (QFileInfo(named).isFile() && !QFileInfo::exists(copy) && !AtomicFile::linkOrCopy(named, copy))
                     qCWarning(lcStorage) << "cannot copy" << named << "into the package";
             } else if (url.isLocalFile()) {
                 qCWarning(lcStorage) << "refusing the asset file" << named
@@ -1380,9 +1369,7 @@ bool ZERI_qvdFilePackage::ensureOwnFolder(const QString& folder)
         }
     }
     // Only the link goes; the folder it led to keeps every file.
-    const QByteArray linkName = QFile::encodeName(folder);
-    if (::unlink(linkName.constData()) != 0 ||
-        ::rename(QFile::encodeName(made).constData(), linkName.constData()) != 0) {
+    if (!package.remove(info.fileName()) || !package.rename(madeName, info.fileName())) {
         qCWarning(lcStorage) << "cannot replace the link" << folder;
         QDir(made).removeRecursively();
         return false;

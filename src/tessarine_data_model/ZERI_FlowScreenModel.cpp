@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "platform/AtomicFile.h"
 #include "platform/WorkerThreads.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -105,12 +106,8 @@ ZERI_FlowScreenModel::getScreenModelCopyAndHardLinkFiles(const std::shared_ptr<Z
             continue;
         const QString suffix = source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
         const QString target = QDir(folderPath).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + suffix);
-        const bool linked = ::link(QFile::encodeName(source.absoluteFilePath()).constData(),
-                                   QFile::encodeName(target).constData()) == 0;
-        if (!linked && !QFile::copy(source.absoluteFilePath(), target)) {
-            qCWarning(lcTessarineDataModel) << "cannot link or copy" << source.absoluteFilePath() << "into" << folder;
+        if (!AtomicFile::linkOrCopy(source.absoluteFilePath(), target))
             continue;
-        }
         asset->setExternalURL(QUrl::fromLocalFile(target));
     }
     return copy;

@@ -210,7 +210,8 @@ void QVRViewerDownloadViewController::applyInformation(const std::shared_ptr<ZER
     }
     const QUrl avatarURL(avatar);
     if (!avatar.isEmpty() && isWebAddress(avatarURL) && !assetsPath.isEmpty()) {
-        const auto downloader = ZERI_WebDownloader::downloaderForUrl(avatarURL, assetsPath);
+        const auto downloader =
+            ZERI_WebDownloader::downloaderForUrl(avatarURL, assetsPath, ZERI_WebDownloader::Kind::Picture);
         showDefaultAvatar(); // until the picture lands, or when it never does
         m_profileImageView->setDownloader(downloader);
         downloader->downloadAndCache();
@@ -235,7 +236,8 @@ void QVRViewerDownloadViewController::applyInformation(const std::shared_ptr<ZER
         return;
     }
     if (!previewURL.isEmpty() && !assetsPath.isEmpty() && isWebAddress(QUrl(previewURL))) {
-        const auto downloader = ZERI_WebDownloader::downloaderForUrl(QUrl(previewURL), assetsPath);
+        const auto downloader =
+            ZERI_WebDownloader::downloaderForUrl(QUrl(previewURL), assetsPath, ZERI_WebDownloader::Kind::Picture);
         m_tessarinePreviewImageView->setDownloader(downloader);
         downloader->downloadAndCache();
         return;

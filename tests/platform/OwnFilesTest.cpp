@@ -70,11 +70,17 @@ TEST_F(OwnFilesTest, ALinkInPlaceOfAFileIsSetAsideAndReplaced)
     ASSERT_TRUE(QFile::link(elsewhere.filePath("precious.txt"), own("actionlog.json")));
     ASSERT_TRUE(OwnFiles::write(own("actionlog.json"), "again"));
     EXPECT_TRUE(QFileInfo(own("actionlog.json.link-2")).isSymLink());
+    // Nor is one read: a link planted in place of a queue is set aside first, and the read finds no file.
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("precious.txt"), own("deletionqueue.json")));
+    EXPECT_FALSE(OwnFiles::read(own("deletionqueue.json"), 1024));
+    EXPECT_TRUE(QFileInfo(own("deletionqueue.json.link")).isSymLink());
+    put(own("deletionqueue.json"), "[]");
+    EXPECT_EQ(OwnFiles::read(own("deletionqueue.json"), 1024), QByteArray("[]"));
     expectElsewhereUntouched();
 }
 
-// A link in place of a folder of the application's, or of the application's folder itself, is set aside before
-// anything is written below it.
+// A link in place of a folder of the application's is set aside before anything is written below it. The
+// application's folder itself may be the user's own link (the user moved it): it is followed.
 TEST_F(OwnFilesTest, ALinkInPlaceOfAFolderIsSetAsideBeforeAnythingLandsBelowIt)
 {
     ASSERT_TRUE(QFile::link(elsewhere.path(), own("Crashes")));
@@ -85,10 +91,11 @@ TEST_F(OwnFilesTest, ALinkInPlaceOfAFolderIsSetAsideBeforeAnythingLandsBelowIt)
     expectElsewhereUntouched();
 
     QDir(data.filePath("Tessarine")).removeRecursively();
-    ASSERT_TRUE(QFile::link(elsewhere.path(), data.filePath("Tessarine")));
-    ASSERT_TRUE(OwnFiles::makeFolder(own("uploadqueue")));
-    EXPECT_FALSE(QFileInfo(data.filePath("Tessarine")).isSymLink());
-    EXPECT_TRUE(QFileInfo(own("uploadqueue")).isDir());
+    QTemporaryDir moved;
+    ASSERT_TRUE(QFile::link(moved.path(), data.filePath("Tessarine")));
+    ASSERT_TRUE(OwnFiles::write(own("uploadqueue/queue.json"), "[]"));
+    EXPECT_TRUE(QFileInfo(data.filePath("Tessarine")).isSymLink());
+    EXPECT_EQ(contents(moved.filePath("uploadqueue/queue.json")), "[]");
     expectElsewhereUntouched();
 }
 

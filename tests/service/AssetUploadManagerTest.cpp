@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QCoreApplication>
 #include <QFile>
@@ -415,8 +417,9 @@ TEST_F(UploadTest, QueueSurvivesARestartAndTheResultsReachTheDocumentLater)
 }
 
 // The saved queue is only a file in the application's folder: at a restart each file it names is checked as when it
-// was queued. A file of the user's outside every package, a link in the package leading to one, and a package file
-// named for a document whose package it is not are not sent; the package's own file is.
+// was queued. A file of the user's outside every package, a link or a second name (hard link) in the package leading
+// to one, and a package file named for a document whose package it is not are not sent; the package's own file is,
+// under each name the application gave it.
 TEST_F(UploadTest, AResumedQueueSendsOnlyFilesInsideThePackagesOfTheirDocuments)
 {
     auto document = makePackagedDocument({10 * kKB});
@@ -430,6 +433,10 @@ TEST_F(UploadTest, AResumedQueueSendsOnlyFilesInsideThePackagesOfTheirDocuments)
     file.close();
     const QString link = QDir(assets).filePath("link.bin");
     ASSERT_TRUE(QFile::link(secret, link));
+    const QString hard = QDir(assets).filePath("hard.bin");
+    ASSERT_EQ(::link(QFile::encodeName(secret).constData(), QFile::encodeName(hard).constData()), 0);
+    const QString second = QDir(assets).filePath("second.bin");
+    ASSERT_EQ(::link(QFile::encodeName(document.paths.first()).constData(), QFile::encodeName(second).constData()), 0);
 
     const QString id = document.model->qvdID();
     const auto entry = [](const QString& path, const QString& documentID) {
@@ -437,8 +444,12 @@ TEST_F(UploadTest, AResumedQueueSendsOnlyFilesInsideThePackagesOfTheirDocuments)
                            {"size", double(QFileInfo(path).size())},
                            {"assets", QJsonArray{QJsonObject{{"document", documentID}, {"asset", "A"}}}}};
     };
-    const QJsonArray queue{entry(secret, id), entry(link, id), entry(other.paths.first(), id),
-                           entry(document.paths.first(), id)};
+    const QJsonArray queue{entry(secret, id),
+                           entry(link, id),
+                           entry(hard, id),
+                           entry(other.paths.first(), id),
+                           entry(document.paths.first(), id),
+                           entry(second, id)};
     QDir().mkpath(m_folder.filePath("uploadqueue"));
     QFile saved(m_folder.filePath("uploadqueue/queue.json"));
     ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
@@ -452,7 +463,8 @@ TEST_F(UploadTest, AResumedQueueSendsOnlyFilesInsideThePackagesOfTheirDocuments)
         for (const FakeFilePart& part : request.files)
             sent.append(part.fileName);
     }
-    EXPECT_EQ(sent, QStringList{QFileInfo(document.paths.first()).fileName()});
+    sent.sort();
+    EXPECT_EQ(sent, (QStringList{QFileInfo(document.paths.first()).fileName(), QStringLiteral("second.bin")}));
 }
 
 TEST_F(UploadTest, ARejectedBatchIsRetriedABoundedNumberOfTimesThenReportedWithFilesUntouched)

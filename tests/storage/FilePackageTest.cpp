@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -1171,6 +1176,58 @@ TEST_F(FilePackageTest, UnpublishingPublishingAndCleaningNeverFollowALinkedFolde
     EXPECT_FALSE(ZERI_qvdFilePackage::packageForID(QStringLiteral("LINKED")));
     EXPECT_TRUE(ZERI_qvdFilePackage::damagedPackageFolders().contains(linked));
     elsewhere.expectUntouched();
+}
+
+// Another process swaps the package's "assets" folder for a link to a folder of the user's, again and again, while
+// files are written there every way the application writes them: each write lands in the package's own folder or
+// fails, and nothing ever reaches the folder the link leads to.
+TEST_F(FilePackageTest, WritesIntoAFolderSwappedForALinkMeanwhileNeverReachWhereTheLinkLeads)
+{
+    auto document = makeDocumentWithOneScreen();
+    auto package = saveNewDocument(document);
+    const QString assets = package->assetsPath();
+    ASSERT_TRUE(PackageFileGuard::prepareFolder(assets) && QDir().mkpath(assets));
+    const QString source = package->path() + QStringLiteral("/source.png");
+    ASSERT_TRUE(writeBytes(source, pngBytes(4, 4)));
+    UsersFolder outside({QStringLiteral("thesis.txt")});
+    const QByteArray folder = QFile::encodeName(assets);
+    const QByteArray aside = folder + ".real";
+    const QByteArray target = QFile::encodeName(outside.dir.path());
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+        while (!stop) {
+            if (::rename(folder.constData(), aside.constData()) != 0)
+                continue;
+            ::symlink(target.constData(), folder.constData());
+            std::this_thread::yield();
+            ::unlink(folder.constData());
+            // A write that makes its missing folder may have made one meanwhile: it goes aside, inside the package.
+            if (::rename(aside.constData(), folder.constData()) != 0) {
+                ::rename(folder.constData(), (folder + ".made" + QByteArray::number(swaps)).constData());
+                ::rename(aside.constData(), folder.constData());
+            }
+            ++swaps;
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    int landed = 0;
+    for (int i = 0; timer.elapsed() < 1500; ++i) {
+        const QString name = QStringLiteral("%1.png").arg(i);
+        landed += AtomicFile::write(assets + QStringLiteral("/a") + name, "atomic");
+        landed += PackageFileGuard::writeFileInPreparedFolder(assets + QStringLiteral("/b") + name, "piece");
+        landed += AtomicFile::linkOrCopy(source, assets + QStringLiteral("/c") + name);
+        landed +=
+            !ContentAssetStorage::importIntoFolder(source, {}, assets, QStringLiteral("png"), 0, nullptr, {}, nullptr)
+                 .isEmpty();
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(swaps.load(), 10);
+    EXPECT_GT(landed, 0);
+    outside.expectUntouched();
 }
 
 // A document holding numbers no screen needs (a frame, a zoom offset and a zoom scale of 1e300, from a hand-made

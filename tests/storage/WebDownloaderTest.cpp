@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <QTest>
 
 #include "LocalHttpServer.h"
+#include "platform/AppPaths.h"
 #include "platform/MainThread.h"
 #include "storage/FailedAddresses.h"
 #include "storage/ZERI_WebDownloader.h"
@@ -158,6 +161,75 @@ TEST_F(WebDownloaderTest, CancelStopsTheTransferAndReturnsToIdle)
     QTest::qWait(50);
     EXPECT_EQ(downloader->downloadStatus(), ZERI_WebDownloader::Idle);
     EXPECT_TRUE(QDir(cache.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Pictures shown beside documents (avatars, tile previews) run a few at once, the others waiting their turn, and
+// none may be larger than a picture; a document's media keeps the larger cap.
+TEST_F(WebDownloaderTest, PicturesRunAFewAtOnceUnderAPictureSizedCap)
+{
+    ZERI_WebDownloader::setPictureBoundsForTesting(64 * 1024, 2);
+    std::vector<std::shared_ptr<ZERI_WebDownloader>> pictures;
+    const auto path = [](int i) { return QStringLiteral("/avatar%1.jpg").arg(i); };
+    for (int i = 0; i < 5; ++i) {
+        server.setRoute(path(i), {200, payload(1000), -1, true});
+        pictures.push_back(
+            ZERI_WebDownloader::downloaderForUrl(server.url(path(i)), cache.path(), ZERI_WebDownloader::Kind::Picture));
+        pictures.back()->downloadAndCache();
+    }
+    const auto asked = [&] {
+        int count = 0;
+        for (int i = 0; i < 5; ++i)
+            count += server.requestCount(path(i));
+        return count;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked() == 2; }, 5000));
+    QTest::qWait(50); // give a (wrong) third request the chance to arrive
+    EXPECT_EQ(asked(), 2);
+    for (const auto& picture : pictures)
+        EXPECT_EQ(picture->downloadStatus(), ZERI_WebDownloader::Downloading);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            server.release();
+            return std::all_of(pictures.begin(), pictures.end(),
+                               [](const auto& p) { return p->downloadStatus() == ZERI_WebDownloader::OnDisk; });
+        },
+        10000));
+    EXPECT_EQ(asked(), 5);
+
+    server.setRoute(QStringLiteral("/huge.jpg"), {200, payload(100 * 1024)});
+    server.setRoute(QStringLiteral("/huge.mp4"), {200, payload(100 * 1024)});
+    auto picture = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/huge.jpg")), cache.path(),
+                                                        ZERI_WebDownloader::Kind::Picture);
+    auto media = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/huge.mp4")), cache.path());
+    picture->downloadAndCache();
+    media->downloadAndCache();
+    ASSERT_TRUE(waitForStatus(picture, ZERI_WebDownloader::Failed));
+    EXPECT_EQ(picture->downloadError().code, ZERI_WebDownloader::TooLarge);
+    EXPECT_TRUE(waitForStatus(media, ZERI_WebDownloader::OnDisk));
+    ZERI_WebDownloader::setPictureBoundsForTesting(0, 0);
+}
+
+// The folder a download writes into is put elsewhere and a link to a folder of the user's takes its place while the
+// transfer runs: the file lands in the folder the download began in, and nothing in the folder the link leads to.
+TEST_F(WebDownloaderTest, ADownloadLandsInTheFolderItBeganInWhateverTakesItsPlace)
+{
+    QTemporaryDir own;
+    AppPaths::setTemporaryForTesting(own.path());
+    const QString folder = own.filePath(QStringLiteral("pictures"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    server.setRoute(QStringLiteral("/held.png"), {200, payload(5000), -1, true});
+    auto downloader = ZERI_WebDownloader::downloaderForUrl(server.url(QStringLiteral("/held.png")), folder);
+    downloader->downloadAndCache();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(QStringLiteral("/held.png")) == 1; }, 5000));
+    QTemporaryDir users;
+    ASSERT_TRUE(QFile::rename(folder, folder + QStringLiteral(".moved")));
+    ASSERT_TRUE(QFile::link(users.path(), folder));
+    server.release();
+    EXPECT_TRUE(waitForStatus(downloader, ZERI_WebDownloader::OnDisk));
+    EXPECT_TRUE(QDir(users.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(QDir(folder + QStringLiteral(".moved")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{downloader->filename()});
+    AppPaths::setTemporaryForTesting({});
 }
 
 TEST(WebDownloaderNaming, SameLastPathComponentNeverSharesACacheFile)

@@ -61,7 +61,8 @@ void QVRGuideTableCellView::setRecord(const QJsonObject& record)
     if (preview.isEmpty() || !url.isValid() ||
         (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return;
-    if (auto downloader = ZERI_WebDownloader::downloaderForUrl(url, AppPaths::temporary())) {
+    if (auto downloader =
+            ZERI_WebDownloader::downloaderForUrl(url, AppPaths::temporary(), ZERI_WebDownloader::Kind::Picture)) {
         m_previewImageView->setDownloader(downloader);
         downloader->downloadAndCache();
     }

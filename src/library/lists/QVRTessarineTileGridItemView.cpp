@@ -351,7 +351,8 @@ void QVRTessarineTileGridItemView::showPicture()
     // A preview address is the service's: a local file is never shown (nor copied into the package) for it.
     if (!UntrustedAddresses::isWebAddress(url))
         return;
-    auto downloader = ZERI_WebDownloader::downloaderForUrl(url, m_filePackage->assetsPath());
+    auto downloader =
+        ZERI_WebDownloader::downloaderForUrl(url, m_filePackage->assetsPath(), ZERI_WebDownloader::Kind::Picture);
     if (!downloader)
         return;
     m_imageView->setDownloader(downloader);

@@ -130,7 +130,8 @@ void QVR_TemplateCollectionViewObject::setPreviewURLString(const QString& urlStr
     const QUrl url(urlString);
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return;
-    auto downloader = ZERI_WebDownloader::downloaderForUrl(url, AppPaths::temporary());
+    auto downloader =
+        ZERI_WebDownloader::downloaderForUrl(url, AppPaths::temporary(), ZERI_WebDownloader::Kind::Picture);
     if (!downloader)
         return;
     m_imageView->setDownloader(downloader);

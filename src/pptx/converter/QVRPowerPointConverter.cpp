@@ -17,6 +17,7 @@
 #include <QUuid>
 
 #include "foundation/Tessutils.h"
+#include "platform/SafeFolder.h"
 #include "platform/AppPaths.h"
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
@@ -495,9 +496,12 @@ void PptxConversionJob::reusePicture(const std::shared_ptr<ZERI_FlowScreenModel>
     // A second name in the same folder: each asset keeps a file of its own (deleting one never takes another's),
     // and the bytes are on disk once.
     const QFileInfo stored(storedFile);
-    const QString name = stored.dir().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                               QLatin1Char('.') + stored.suffix());
-    if (::link(QFile::encodeName(storedFile).constData(), QFile::encodeName(name).constData()) != 0) {
+    const QString fileName =
+        QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('.') + stored.suffix();
+    const QString name = stored.dir().filePath(fileName);
+    // Linked in the folder opened once, so a link put in the folder's place meanwhile is never followed.
+    const SafeFolder folder = SafeFolder::open(stored.path());
+    if (!folder.isOpen() || !folder.link(stored.fileName(), fileName)) {
         // A file system without second names: the picture is stored again, as for its first object.
         setUpPicture(screen, proxy, storedFile);
         return;
