@@ -1,5 +1,8 @@
 #include "pptx/converter/PptxDeckContent.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFile>
 
 #include "pptx/reader/qvd_opc.h"
@@ -80,6 +83,25 @@ QString readerMessage(int code)
 
 } // namespace
 
+void PptxDeckContent::fitInto(const QSizeF& screen)
+{
+    const double width = slideSize.width();
+    const double height = slideSize.height();
+    if (!(width > 0) || !(height > 0) || !std::isfinite(width) || !std::isfinite(height) || screen.isEmpty() ||
+        (width <= screen.width() && height <= screen.height()))
+        return;
+    const double scale = std::min(screen.width() / width, screen.height() / height);
+    const QPointF offset((screen.width() - width * scale) / 2, (screen.height() - height * scale) / 2);
+    for (PptxSlide& slide : slides) {
+        for (PptxSlideObject& object : slide.objects) {
+            if (object.frame)
+                object.frame = QRectF(object.frame->topLeft() * scale + offset, object.frame->size() * scale);
+        }
+    }
+    slideSize *= scale;
+    textScale *= scale;
+}
+
 namespace PptxDeckReading {
 
 std::optional<PptxDeckContent> read(const QString& deckPath, const QString& pictureFolder,
@@ -100,6 +122,7 @@ std::optional<PptxDeckContent> read(const QString& deckPath, const QString& pict
     // From here on every reader error has already released the deck.
     PptxDeckContent content;
     content.declaredUtf8 = deck->xml_encoding && qstrcmp(deck->xml_encoding, "UTF-8") == 0;
+    content.slideSize = QSizeF(double(deck->slide_size.width), double(deck->slide_size.height));
     QVD_OPC_SLIDE_T* first = qvd_opc_slides(deck, &error);
     if (error)
         return fail(error);

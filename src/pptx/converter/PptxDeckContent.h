@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 // What the converter needs of a slide deck, copied out of the reader's records into plain values, so that the deck
@@ -48,7 +49,14 @@ struct PptxSlide {
 
 struct PptxDeckContent {
     bool declaredUtf8 = false; // the main part declares exactly "UTF-8"
+    QSizeF slideSize;          // pixels taken as points
     std::vector<PptxSlide> slides;
+    // Font sizes are multiplied by this when the text is built (the frames are scaled already).
+    double textScale = 1.0;
+
+    // A deck whose slides are larger than `screen` in either direction is scaled uniformly to fit it and centred:
+    // every frame, and the text by textScale (a picture's zoom follows its frame). A deck that fits stays as it is.
+    void fitInto(const QSizeF& screen);
 };
 
 namespace PptxDeckReading {

@@ -1,6 +1,7 @@
 #include "pptx/converter/PptxTextBuilder.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "tessarine_data_model/ZERI_AppDataModelCenter.h"
 
@@ -21,11 +22,14 @@ QString bulletPrefix(const PptxTextStyle& style, bool declaredUtf8)
 }
 
 TextAttributes attributesFor(const std::optional<PptxTextStyle>& style,
-                             const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor)
+                             const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor,
+                             double sizeScale)
 {
     TextAttributes attributes;
     attributes.fontName = fontFor(style);
-    attributes.fontSize = style && style->size > 0 ? double(style->size) : kDefaultFontSize;
+    // To a hundredth of a point, so that a scaled size reads as it should (22.4, not 22.400000000000002).
+    attributes.fontSize =
+        std::round((style && style->size > 0 ? double(style->size) : kDefaultFontSize) * sizeScale * 100) / 100;
     attributes.alignment = TextAttributes::Left;
     if (style && !style->color.isEmpty()) {
         if (const auto color = ZERI_AppDataModelCenter::colorFromRGBHexString(style->color))
@@ -37,7 +41,8 @@ TextAttributes attributesFor(const std::optional<PptxTextStyle>& style,
 } // namespace
 
 AttributedText attributedText(const std::vector<PptxParagraph>& paragraphs, bool declaredUtf8,
-                              const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor)
+                              const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor,
+                              double sizeScale)
 {
     QString text;
     std::vector<std::pair<TextRange, TextAttributes>> pieces;
@@ -55,7 +60,7 @@ AttributedText attributedText(const std::vector<PptxParagraph>& paragraphs, bool
                 first = false;
             }
             pieces.emplace_back(TextRange{text.size(), piece.size()},
-                                attributesFor(run.style ? run.style : paragraph.style, fontFor));
+                                attributesFor(run.style ? run.style : paragraph.style, fontFor, sizeScale));
             text += piece;
         }
     }

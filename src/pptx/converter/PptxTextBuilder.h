@@ -17,8 +17,9 @@ constexpr double kDefaultFontSize = 12.0;
 
 // `fontFor` gives the PostScript name to use for a style (the run's, else its paragraph's; none for unstyled text).
 // `declaredUtf8`: the deck declares its encoding as exactly "UTF-8"; only then are bullet characters used as they
-// stand, otherwise every bullet is shown as "•".
+// stand, otherwise every bullet is shown as "•". Every font size, the default one too, is multiplied by `sizeScale`.
 AttributedText attributedText(const std::vector<PptxParagraph>& paragraphs, bool declaredUtf8,
-                              const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor);
+                              const std::function<QString(const std::optional<PptxTextStyle>&)>& fontFor,
+                              double sizeScale = 1.0);
 
 } // namespace PptxTextBuilder

@@ -22,6 +22,7 @@
 #include "platform/MainThread.h"
 #include "platform/WorkerThreads.h"
 #include "pptx/converter/PptxDeckContent.h"
+#include "pptx/converter/PptxImportRecord.h"
 #include "pptx/converter/PptxTextBuilder.h"
 #include "pptx/reader/qvd_opc.h"
 #include "storage/MixedMediaObjectStorage.h"
@@ -58,6 +59,24 @@ Error converterError(int code, const QString& message)
     return Error(QVRPowerPointConverter::errorDomain, code, message);
 }
 
+// A new asset for a second name of `file` in its folder: each asset keeps a file of its own (deleting one never
+// takes another's), and the bytes are on disk once. Where the file system has no second names, a copy. Null when
+// neither can be made.
+std::shared_ptr<ZERI_ContentAsset> secondNameOf(const QString& file)
+{
+    if (file.isEmpty())
+        return nullptr;
+    const QFileInfo info(file);
+    const QString name = info.dir().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                             QLatin1Char('.') + info.suffix());
+    if (::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) != 0 &&
+        !QFile::copy(file, name))
+        return nullptr;
+    auto asset = ZERI_ContentAsset::create();
+    asset->setExternalURL(QUrl::fromLocalFile(name));
+    return asset;
+}
+
 } // namespace
 
 // One import, shared by the converter and every continuation still in flight (the worker's result, a scheduled
@@ -91,20 +110,35 @@ private:
     void makeDocument();
     void scheduleScreen(size_t index);
     void buildScreen(size_t index);
-    void setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& picturePath);
-    // The deck's picture at `picturePath` stored for the first object showing it, or failed: the objects waiting for
-    // it take the stored file (a second name for it, no bytes copied), or are left out.
-    void pictureStored(const QString& picturePath, const QString& storedFile, const QString& failure);
-    // Gives the object a second name of the stored file as its original picture, and crops it.
-    void reusePicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                      const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& storedFile);
-    void cropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy);
-    void dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why);
-    void pictureDone();
-    void startQueuedPictures();
+
+    // Pictures. Each picture of the deck is stored in the document once, by its first object; each size it is
+    // shown at is cropped once, by the first object of that size; every other object takes second names of those
+    // files. Storing and cropping run on workers, a few at a time, so that a picture shown a thousand times costs
+    // one copy and one crop per size, and a cancel waits for at most those few.
+    struct PictureObject {
+        std::shared_ptr<ZERI_FlowScreenModel> screen;
+        std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy;
+    };
+    using FrameSize = std::pair<double, double>;
+    void addPicture(const PictureObject& object, const QString& picturePath);
+    void storePicture(const PictureObject& object, const QString& picturePath);
+    void pictureStored(const PictureObject& object, const QString& picturePath, const Error& error);
+    // The stored picture shown by `object`: cropped now when its size is new, else shared or waited for.
+    void showStoredPicture(const PictureObject& object, const QString& picturePath);
+    void cropPicture(const PictureObject& object, const QString& picturePath, const FrameSize& size);
+    void pictureCropped(const PictureObject& object, const QString& picturePath, const FrameSize& size,
+                        const Error& error);
+    // Gives `object` second names of the files of the object that made its picture's crop.
+    void shareCrop(const PictureObject& object, const QString& picturePath, const FrameSize& size);
+    void dropPicture(const PictureObject& object, const QString& why);
+    void pictureResolved();
+
+    // File work (storing or cropping one picture) runs at most a few at a time; each call of `work` ends with
+    // exactly one fileWorkEnded(), at once or from its completion.
+    void queueFileWork(std::function<void()> work);
+    void startFileWork();
+    void fileWorkEnded();
+    void finishWhenPicturesAreDone();
     void buildingProgress();
     void finishDocument();
     void fail(const Error& error);
@@ -114,7 +148,7 @@ private:
     {
         if (!m_cancelled)
             return false;
-        if (m_picturesRunning == 0)
+        if (m_fileWorkRunning == 0)
             cleanUp();
         return true;
     }
@@ -124,6 +158,8 @@ private:
     bool m_cancelled = false;
     std::shared_ptr<std::atomic<bool>> m_readerCancelled = std::make_shared<std::atomic<bool>>(false);
     QString m_folder;
+    // Notes the folder and the document for the next start, should this process be killed before the end.
+    PptxImportRecord m_record;
     double m_progress = 0;
     PptxDeckContent m_content;
     // Typefaces as written in the deck (latin, second) to the PostScript name used.
@@ -134,26 +170,29 @@ private:
     size_t m_nextFont = 0;
     std::shared_ptr<ZERI_TessarineModel> m_model;
     std::shared_ptr<ZERI_qvdFilePackage> m_package;
-    // Pictures are copied and cropped on workers while later screens are built.
+    // Objects whose files are being copied into the document, so that a cancel can stop the copies.
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> m_copying;
-    struct QueuedPicture {
-        std::shared_ptr<ZERI_FlowScreenModel> screen;
-        std::shared_ptr<ZERI_MixedMediaObjectProxy> proxy;
-        QString path;
+    std::deque<std::function<void()>> m_fileWork;
+    int m_fileWorkRunning = 0;
+    bool m_startingFileWork = false;
+    struct Crop {
+        enum State { Making, Made, Failed } state = Making;
+        PictureObject maker;
+        QString failure;
+        std::vector<PictureObject> waiting;
     };
-    // Waiting for a worker: a few pictures at a time keep the main thread's share of the work (one completion
-    // each) spread out instead of arriving all at once.
-    std::deque<QueuedPicture> m_pictureQueue;
-    // Each picture of the deck is stored once, however many objects show it: by its extracted file, the file stored
-    // for the first object (empty while that is under way) and the objects waiting for it.
     struct StoredPicture {
-        QString storedFile;
-        bool failed = false;
-        std::vector<std::pair<std::shared_ptr<ZERI_FlowScreenModel>, std::shared_ptr<ZERI_MixedMediaObjectProxy>>>
-            waiting;
+        enum State { Storing, Stored, Failed } state = Storing;
+        QString storedFile; // the original in the document's assets
+        QSizeF pixelSize;
+        QString failure;
+        std::vector<PictureObject> waiting; // for the original
+        std::map<FrameSize, Crop> crops;
     };
+    // By the extracted file.
     std::map<QString, StoredPicture> m_storedPictures;
-    int m_picturesRunning = 0;
+    // Picture objects neither set up nor left out yet.
+    int m_picturesPending = 0;
     int m_picturesTotal = 0;
     int m_picturesDone = 0;
     size_t m_screensBuilt = 0;
@@ -181,6 +220,7 @@ std::pair<QString, QString> typefaceKey(const std::optional<PptxTextStyle>& styl
 void PptxConversionJob::start(const QString& deckPath)
 {
     m_folder = QDir(AppPaths::temporary()).filePath(Tessutils::generateUniversalID());
+    m_record.begin(m_folder);
     if (!QDir().mkpath(m_folder)) {
         const QString folder = m_folder;
         m_folder.clear();
@@ -228,17 +268,13 @@ void PptxConversionJob::cancel()
         cleanUp();
         break;
     default:
-        // Files being written into the document are stopped; its package goes once that work has ended. The
-        // reader's result or the next scheduled step notices the cancel.
-        m_picturesRunning -= int(m_pictureQueue.size());
-        m_pictureQueue.clear();
-        for (auto& [path, stored] : m_storedPictures) {
-            m_picturesRunning -= int(stored.waiting.size());
-            stored.waiting.clear();
-        }
+        // Files being written into the document are stopped and no more are started; its package goes once the
+        // few still running have ended. The reader's result or the next scheduled step notices the cancel.
+        m_fileWork.clear();
+        m_storedPictures.clear();
         for (const auto& proxy : std::vector(m_copying))
             MixedMediaObjectStorage::cancelSetupUsingDataItem(proxy);
-        if (m_step == Step::FileWork && m_picturesRunning == 0)
+        if (m_step != Step::Reading && m_fileWorkRunning == 0)
             cleanUp();
         break;
     }
@@ -348,6 +384,8 @@ void PptxConversionJob::makeDocument()
 {
     m_step = Step::Building;
     m_model = ZERI_TessarineModel::create();
+    // Noted before its folder is made: a kill at any moment after leaves nothing the next start does not find.
+    m_record.setDocumentPackage(QDir(ZERI_qvdFilePackage::tessarinesFolder()).filePath(m_model->qvdID()));
     Error error;
     if (!m_model->saveToFile(&error)) {
         m_model.reset();
@@ -365,6 +403,8 @@ void PptxConversionJob::makeDocument()
         }
     }
     qCInfo(lcPptxImport).noquote() << "pptx->Tessarine title:" << m_model->title();
+    // Slides larger than the document's screens (a widescreen deck, a tall one) are fitted into them.
+    m_content.fitInto(m_model->firstFlowmodel()->viewSize());
     if (m_content.slides.empty()) {
         finishDocument();
         return;
@@ -398,35 +438,19 @@ void PptxConversionJob::buildScreen(size_t index)
             proxy->object()->setFrame(frame);
             const auto text = proxy->as<ZERI_MMObject_Text>();
             text->setAttributedString(PptxTextBuilder::attributedText(
-                source.paragraphs, m_content.declaredUtf8, [this](const std::optional<PptxTextStyle>& style) {
+                source.paragraphs, m_content.declaredUtf8,
+                [this](const std::optional<PptxTextStyle>& style) {
                     const auto found = m_resolvedFonts.find(typefaceKey(style));
                     return found != m_resolvedFonts.end() ? found->second : ZERI_MMObject_Text::defaultFontName();
-                }));
+                },
+                m_content.textScale));
             continue;
         }
         // The picture takes its place in the stacking order now; its files follow on workers.
         auto proxy = ZERI_MixedMediaObject::objectWithType(ZERI_MixedMediaObject::Image);
         screen->addMixedMediaObject(proxy);
         proxy->object()->setFrame(frame);
-        ++m_picturesRunning;
-        if (source.picturePath.isEmpty() || !QFileInfo(source.picturePath).isFile()) {
-            dropPicture(screen, proxy, QStringLiteral("the picture was not extracted from the deck"));
-            pictureDone();
-        } else if (!(frame.width() > 0) || !(frame.height() > 0)) {
-            dropPicture(screen, proxy, QStringLiteral("the picture has no size on the slide"));
-            pictureDone();
-        } else if (const auto stored = m_storedPictures.find(source.picturePath); stored == m_storedPictures.end()) {
-            m_storedPictures[source.picturePath];
-            m_pictureQueue.push_back({screen, proxy, source.picturePath});
-            startQueuedPictures();
-        } else if (stored->second.failed) {
-            dropPicture(screen, proxy, QStringLiteral("the picture cannot be set up"));
-            pictureDone();
-        } else if (!stored->second.storedFile.isEmpty()) {
-            reusePicture(screen, proxy, stored->second.storedFile);
-        } else {
-            stored->second.waiting.emplace_back(screen, proxy);
-        }
+        addPicture({screen, proxy}, source.picturePath);
     }
     ++m_screensBuilt;
     buildingProgress();
@@ -435,136 +459,231 @@ void PptxConversionJob::buildScreen(size_t index)
         return;
     }
     m_step = Step::FileWork;
-    if (m_picturesRunning == 0)
-        finishDocument();
+    finishWhenPicturesAreDone();
 }
 
-void PptxConversionJob::setUpPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
-                                     const QString& picturePath)
+void PptxConversionJob::addPicture(const PictureObject& object, const QString& picturePath)
+{
+    ++m_picturesPending;
+    const QRectF frame = object.proxy->object()->frame();
+    if (picturePath.isEmpty() || !QFileInfo(picturePath).isFile()) {
+        dropPicture(object, QStringLiteral("the picture was not extracted from the deck"));
+        return;
+    }
+    if (!(frame.width() > 0) || !(frame.height() > 0)) {
+        dropPicture(object, QStringLiteral("the picture has no size on the slide"));
+        return;
+    }
+    const auto [found, isNew] = m_storedPictures.try_emplace(picturePath);
+    StoredPicture& stored = found->second;
+    if (isNew) {
+        queueFileWork([this, object, picturePath] { storePicture(object, picturePath); });
+        return;
+    }
+    switch (stored.state) {
+    case StoredPicture::Storing:
+        stored.waiting.push_back(object);
+        break;
+    case StoredPicture::Stored:
+        showStoredPicture(object, picturePath);
+        break;
+    case StoredPicture::Failed:
+        dropPicture(object, stored.failure);
+        break;
+    }
+}
+
+void PptxConversionJob::storePicture(const PictureObject& object, const QString& picturePath)
 {
     auto item = std::make_shared<QVRDataFromURLDataItem>();
     item->setContentUrl(QUrl::fromLocalFile(picturePath));
     item->setType(1);
-    m_copying.push_back(proxy);
+    m_copying.push_back(object.proxy);
     auto self = shared_from_this();
-    MixedMediaObjectStorage::setupUsingDataItem(proxy, item, [self, screen, proxy, picturePath](const Error& error) {
-        std::erase(self->m_copying, proxy);
-        if (self->m_cancelled) {
-            self->pictureStored(picturePath, {}, QStringLiteral("the import was cancelled"));
-            self->pictureDone();
-            return;
-        }
-        if (!error.isNull()) {
-            self->pictureStored(picturePath, {}, error.message);
-            self->dropPicture(screen, proxy, error.message);
-            self->pictureDone();
-            return;
-        }
-        const auto original = proxy->object()->originalImageAsset();
-        self->pictureStored(picturePath, original ? original->localFilePath() : QString(), QString());
-        self->cropPicture(screen, proxy);
+    MixedMediaObjectStorage::setupUsingDataItem(object.proxy, item, [self, object, picturePath](const Error& error) {
+        std::erase(self->m_copying, object.proxy);
+        if (!self->m_cancelled)
+            self->pictureStored(object, picturePath, error);
+        self->fileWorkEnded();
     });
 }
 
-void PptxConversionJob::pictureStored(const QString& picturePath, const QString& storedFile, const QString& failure)
+void PptxConversionJob::pictureStored(const PictureObject& object, const QString& picturePath, const Error& error)
 {
-    const auto found = m_storedPictures.find(picturePath);
-    if (found == m_storedPictures.end())
+    StoredPicture& stored = m_storedPictures[picturePath];
+    const auto original = object.proxy->object()->originalImageAsset();
+    stored.storedFile = error.isNull() && original ? original->localFilePath() : QString();
+    stored.pixelSize =
+        stored.storedFile.isEmpty() ? QSizeF() : MixedMediaObjectStorage::originalImageSize(*object.proxy->object());
+    if (!stored.pixelSize.isEmpty()) {
+        stored.state = StoredPicture::Stored;
+    } else {
+        stored.state = StoredPicture::Failed;
+        stored.failure = !error.isNull()               ? error.message
+                         : stored.storedFile.isEmpty() ? QStringLiteral("the picture was not stored")
+                                                       : QStringLiteral("the picture cannot be decoded");
+    }
+    std::vector<PictureObject> objects = std::exchange(stored.waiting, {});
+    objects.insert(objects.begin(), object);
+    for (const PictureObject& each : objects) {
+        if (stored.state == StoredPicture::Stored)
+            showStoredPicture(each, picturePath);
+        else
+            dropPicture(each, stored.failure);
+    }
+}
+
+void PptxConversionJob::showStoredPicture(const PictureObject& object, const QString& picturePath)
+{
+    StoredPicture& stored = m_storedPictures[picturePath];
+    const QSizeF frame = object.proxy->object()->frame().size();
+    const double zoom = frame.width() / stored.pixelSize.width();
+    if (!std::isfinite(zoom) || !(zoom > 0)) {
+        dropPicture(object, QStringLiteral("the picture cannot be decoded"));
         return;
-    StoredPicture& stored = found->second;
-    stored.storedFile = storedFile;
-    stored.failed = storedFile.isEmpty();
-    const auto waiting = std::move(stored.waiting);
-    stored.waiting.clear();
-    for (const auto& [screen, proxy] : waiting) {
-        if (m_cancelled) {
-            pictureDone();
-        } else if (stored.failed) {
-            dropPicture(screen, proxy, failure.isEmpty() ? QStringLiteral("the picture cannot be set up") : failure);
-            pictureDone();
-        } else {
-            reusePicture(screen, proxy, storedFile);
+    }
+    const FrameSize size{frame.width(), frame.height()};
+    const auto [found, isNew] = stored.crops.try_emplace(size);
+    Crop& crop = found->second;
+    if (!isNew) {
+        if (crop.state == Crop::Making)
+            crop.waiting.push_back(object);
+        else if (crop.state == Crop::Made)
+            shareCrop(object, picturePath, size);
+        else
+            dropPicture(object, crop.failure);
+        return;
+    }
+    crop.maker = object;
+    // The object that stored the picture has it as its original already; the first of any other size takes a
+    // second name of it.
+    if (!object.proxy->object()->originalImageAsset()) {
+        const auto original = secondNameOf(stored.storedFile);
+        if (!original) {
+            stored.crops.erase(found);
+            dropPicture(object, QStringLiteral("the picture cannot be stored again"));
+            return;
         }
+        object.proxy->object()->setOriginalImageAsset(original);
     }
+    object.proxy->object()->setZoomScale(zoom);
+    queueFileWork([this, object, picturePath, size] { cropPicture(object, picturePath, size); });
 }
 
-void PptxConversionJob::reusePicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                                     const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy,
-                                     const QString& storedFile)
-{
-    // A second name in the same folder: each asset keeps a file of its own (deleting one never takes another's),
-    // and the bytes are on disk once.
-    const QFileInfo stored(storedFile);
-    const QString fileName =
-        QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('.') + stored.suffix();
-    const QString name = stored.dir().filePath(fileName);
-    // Linked in the folder opened once, so a link put in the folder's place meanwhile is never followed.
-    const SafeFolder folder = SafeFolder::open(stored.path());
-    if (!folder.isOpen() || !folder.link(stored.fileName(), fileName)) {
-        // A file system without second names: the picture is stored again, as for its first object.
-        setUpPicture(screen, proxy, storedFile);
-        return;
-    }
-    auto asset = ZERI_ContentAsset::create();
-    asset->setExternalURL(QUrl::fromLocalFile(name));
-    proxy->object()->setOriginalImageAsset(asset);
-    cropPicture(screen, proxy);
-}
-
-void PptxConversionJob::cropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                                    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy)
+void PptxConversionJob::cropPicture(const PictureObject& object, const QString& picturePath, const FrameSize& size)
 {
     auto self = shared_from_this();
-    const QSizeF size = MixedMediaObjectStorage::originalImageSize(*proxy->object());
-    const double zoom = size.width() > 0 ? proxy->object()->frame().width() / size.width() : 0.0;
-    if (!std::isfinite(zoom) || !(zoom > 0)) {
-        dropPicture(screen, proxy, QStringLiteral("the picture cannot be decoded"));
-        pictureDone();
-        return;
-    }
-    proxy->object()->setZoomScale(zoom);
     const bool started = MixedMediaObjectStorage::makeAndSetCroppedImageAssetFromOriginalImageAsset(
-        proxy, [self, screen, proxy](const Error& cropError) {
-            if (!cropError.isNull() && !self->m_cancelled)
-                self->dropPicture(screen, proxy, cropError.message);
-            self->pictureDone();
+        object.proxy, [self, object, picturePath, size](const Error& error) {
+            if (!self->m_cancelled)
+                self->pictureCropped(object, picturePath, size, error);
+            self->fileWorkEnded();
         });
     if (!started) {
-        dropPicture(screen, proxy, QStringLiteral("the picture's file is gone"));
-        pictureDone();
+        pictureCropped(object, picturePath, size,
+                       Error(QVRPowerPointConverter::errorDomain, QVRPowerPointConverter::ReadFailed,
+                             QStringLiteral("the picture's file is gone")));
+        fileWorkEnded();
     }
 }
 
-void PptxConversionJob::dropPicture(const std::shared_ptr<ZERI_FlowScreenModel>& screen,
-                                    const std::shared_ptr<ZERI_MixedMediaObjectProxy>& proxy, const QString& why)
+void PptxConversionJob::pictureCropped(const PictureObject& object, const QString& picturePath, const FrameSize& size,
+                                       const Error& error)
+{
+    Crop& crop = m_storedPictures[picturePath].crops[size];
+    const bool made = error.isNull() && object.proxy->object()->croppedImageAsset();
+    crop.state = made ? Crop::Made : Crop::Failed;
+    crop.failure = error.isNull() ? QStringLiteral("the picture cannot be cropped") : error.message;
+    if (made)
+        pictureResolved();
+    else
+        dropPicture(object, crop.failure);
+    for (const PictureObject& each : std::exchange(crop.waiting, {})) {
+        if (made)
+            shareCrop(each, picturePath, size);
+        else
+            dropPicture(each, crop.failure);
+    }
+}
+
+void PptxConversionJob::shareCrop(const PictureObject& object, const QString& picturePath, const FrameSize& size)
+{
+    const ZERI_MixedMediaObject& maker = *m_storedPictures[picturePath].crops[size].maker.proxy->object();
+    const auto fileOf = [](const std::shared_ptr<ZERI_ContentAsset>& asset) {
+        return asset ? asset->localFilePath() : QString();
+    };
+    const auto original = secondNameOf(fileOf(maker.originalImageAsset()));
+    const auto cropped = secondNameOf(fileOf(maker.croppedImageAsset()));
+    const QString retinaFile = fileOf(maker.retinaCroppedImageAsset());
+    const auto retina = retinaFile.isEmpty() ? nullptr : secondNameOf(retinaFile);
+    if (!original || !cropped || (!retinaFile.isEmpty() && !retina)) {
+        for (const auto& made : {original, cropped, retina})
+            if (made)
+                QFile::remove(made->localFilePath());
+        dropPicture(object, QStringLiteral("the picture cannot be stored again"));
+        return;
+    }
+    ZERI_MixedMediaObject& model = *object.proxy->object();
+    model.setOriginalImageAsset(original);
+    model.setZoomScale(maker.zoomScale());
+    model.setCroppedImageAsset(cropped);
+    model.setRetinaCroppedImageAsset(retina);
+    pictureResolved();
+}
+
+void PptxConversionJob::dropPicture(const PictureObject& object, const QString& why)
 {
     qCWarning(lcPptxImport).noquote() << "leaving out a picture that cannot be set up:" << why;
-    MixedMediaObjectStorage::removeAllAssets(proxy);
-    screen->removeMixedMediaObject(proxy);
+    MixedMediaObjectStorage::removeAllAssets(object.proxy);
+    object.screen->removeMixedMediaObject(object.proxy);
+    pictureResolved();
 }
 
-void PptxConversionJob::startQueuedPictures()
+void PptxConversionJob::pictureResolved()
 {
-    static const int limit = std::max(2, QThread::idealThreadCount() / 2);
-    while (!m_pictureQueue.empty() && m_picturesRunning - int(m_pictureQueue.size()) < limit) {
-        QueuedPicture next = std::move(m_pictureQueue.front());
-        m_pictureQueue.pop_front();
-        setUpPicture(next.screen, next.proxy, next.path);
-    }
-}
-
-void PptxConversionJob::pictureDone()
-{
-    --m_picturesRunning;
+    --m_picturesPending;
     ++m_picturesDone;
+    buildingProgress();
+    finishWhenPicturesAreDone();
+}
+
+void PptxConversionJob::queueFileWork(std::function<void()> work)
+{
+    m_fileWork.push_back(std::move(work));
+    startFileWork();
+}
+
+void PptxConversionJob::startFileWork()
+{
+    // Decoding and cropping a large picture takes much memory: a few at a time, however many wait.
+    static const int limit = std::clamp(QThread::idealThreadCount() / 2, 1, 4);
+    if (m_startingFileWork)
+        return;
+    m_startingFileWork = true;
+    while (!m_cancelled && m_step != Step::Done && !m_fileWork.empty() && m_fileWorkRunning < limit) {
+        auto work = std::move(m_fileWork.front());
+        m_fileWork.pop_front();
+        ++m_fileWorkRunning;
+        work();
+    }
+    m_startingFileWork = false;
+}
+
+void PptxConversionJob::fileWorkEnded()
+{
+    --m_fileWorkRunning;
     if (m_step == Step::Done)
         return;
     if (stopIfCancelled())
         return;
-    startQueuedPictures();
-    buildingProgress();
-    if (m_step == Step::FileWork && m_picturesRunning == 0)
+    startFileWork();
+    finishWhenPicturesAreDone();
+}
+
+void PptxConversionJob::finishWhenPicturesAreDone()
+{
+    if (m_step == Step::FileWork && !m_cancelled && m_picturesPending == 0 && m_fileWorkRunning == 0 &&
+        m_fileWork.empty())
         finishDocument();
 }
 
@@ -619,8 +738,11 @@ void PptxConversionJob::cleanUp()
     m_package.reset();
     m_model.reset();
     m_content = PptxDeckContent();
+    m_fileWork.clear();
+    m_storedPictures.clear();
     if (!m_folder.isEmpty())
         QDir(m_folder).removeRecursively();
+    m_record.end();
     --unfinishedCount();
 }
 

@@ -19,9 +19,12 @@ class PptxConversionJob;
 // new folder under the temporary folder, every slide and object is copied into plain values and the deck is freed;
 // the deck never leaves that worker. Building runs on the main thread: the fonts are settled first (asking the
 // caller about each font the application does not offer), then the document is made and saved, and one screen is
-// built per turn of the event loop; pictures are copied into the document's assets and cropped on workers. No
-// document exists before the whole deck was read, so a deck the reader refuses leaves nothing behind; a failure or
-// cancel after the document was made deletes its package, and the temporary folder goes when the import ends.
+// built per turn of the event loop; slides larger than the document's screens are fitted into them. Pictures are
+// copied into the document's assets and cropped on workers, a few at a time: each picture once, each size it is
+// shown at once, the other objects taking second names of those files. No document exists before the whole deck was
+// read, so a deck the reader refuses leaves nothing behind; a failure or cancel after the document was made deletes
+// its package, and the temporary folder goes when the import ends. A process killed in between leaves both noted
+// for its next start (PptxImportRecord).
 //
 // Main thread only. A converter converts one file once.
 class QVRPowerPointConverter : public QObject {
@@ -54,8 +57,8 @@ public:
     void setOnProgress(ProgressBlock onProgress) { m_onProgress = std::move(onProgress); }
 
     void startConverting();
-    // Stops the import at its next step; onDone is not called. The half-built document and the temporary folder
-    // are deleted once no file work of the import is running any more.
+    // Stops the import at once: no more file work starts, and onDone is not called. The half-built document and the
+    // temporary folder are deleted as soon as the few pictures being stored or cropped have ended.
     void cancel();
     bool cancelled() const { return m_cancelled; }
 

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSet>
@@ -16,6 +18,7 @@
 #include "pptx/TestDeck.h"
 #include "pptx/converter/ConverterTestSupport.h"
 #include "pptx/reader/qvd_opc.h"
+#include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -202,17 +205,19 @@ TEST_F(Converter, PicturesAreCopiedZoomedAndCroppedAndThoseThatCannotBeSetUpAreL
     EXPECT_EQ(QDir(package->assetsPath()).entryList(QDir::Files, QDir::Name), kept);
 }
 
-// One picture of the deck shown by many objects is stored once: each object's original is a name of its own for the
-// same bytes on disk (deleting one never takes another's), and the disk holds the picture once.
-TEST_F(Converter, APictureReferencedManyTimesIsStoredOnce)
+// One picture of the deck shown by many objects is stored once and cropped once per size it is shown at: each object's
+// files are names of their own for the same bytes on disk (deleting one never takes another's).
+TEST_F(Converter, APictureReferencedManyTimesIsStoredOnceAndCroppedOncePerSize)
 {
     constexpr int kReferences = 40;
     TestDeck deck = TestDeck::minimal(2);
     const QByteArray large = pngBytes(1200, 900);
     deck.parts["ppt/media/shared.png"] = large.toStdString();
     std::string tree;
-    for (int i = 0; i < kReferences / 2; ++i)
-        tree += picture("rId2", TestDeck::xfrm(emu(10 + i), emu(10), emu(40), emu(30)));
+    for (int i = 0; i < kReferences / 2; ++i) {
+        const int width = i % 2 == 0 ? 40 : 800;
+        tree += picture("rId2", TestDeck::xfrm(emu(10 + i), emu(10), emu(width), emu(width * 3 / 4)));
+    }
     for (int n = 1; n <= 2; ++n) {
         deck.addRelation("ppt/slides/slide" + std::to_string(n) + ".xml", "rId2", "image", "../media/shared.png");
         deck.setSlideTree(n, tree);
@@ -220,22 +225,137 @@ TEST_F(Converter, APictureReferencedManyTimesIsStoredOnce)
     const ImportOutcome outcome = importDeck(write(deck));
     ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
     QSet<QString> names;
-    QSet<quint64> storedInodes;
+    QSet<quint64> originalInodes;
+    std::map<double, QSet<quint64>> croppedInodesByWidth;
+    const auto inode = [](const QString& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
+        return quint64(info.st_ino);
+    };
     for (const auto& screen : outcome.document->firstFlowmodel()->screenModels()) {
         for (const auto& object : screen->mixedMediaObjects()) {
-            const auto original = object->object()->originalImageAsset();
-            ASSERT_TRUE(original);
-            ASSERT_TRUE(object->object()->croppedImageAsset());
-            const QString path = original->localFilePath();
+            const auto& model = *object->object();
+            ASSERT_TRUE(model.originalImageAsset());
+            ASSERT_TRUE(model.croppedImageAsset());
+            ASSERT_TRUE(model.zoomScale());
+            EXPECT_DOUBLE_EQ(*model.zoomScale(), model.frame().width() / 1200);
+            const QString path = model.originalImageAsset()->localFilePath();
             names.insert(path);
-            struct stat info {};
-            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-            storedInodes.insert(quint64(info.st_ino));
-            EXPECT_EQ(quint64(info.st_size), quint64(large.size()));
+            names.insert(model.croppedImageAsset()->localFilePath());
+            originalInodes.insert(inode(path));
+            EXPECT_EQ(QFileInfo(path).size(), large.size());
+            croppedInodesByWidth[model.frame().width()].insert(inode(model.croppedImageAsset()->localFilePath()));
+            EXPECT_EQ(model.retinaCroppedImageAsset() != nullptr, model.frame().width() == 40) << "zoom at most 0.5";
         }
     }
-    EXPECT_EQ(names.size(), kReferences) << "each object has a file name of its own";
-    EXPECT_EQ(storedInodes.size(), 1) << "the picture's bytes are on disk once";
+    EXPECT_EQ(names.size(), 2 * kReferences) << "each object has file names of its own";
+    EXPECT_EQ(originalInodes.size(), 1) << "the picture's bytes are on disk once";
+    ASSERT_EQ(croppedInodesByWidth.size(), 2u);
+    for (const auto& [width, inodes] : croppedInodesByWidth)
+        EXPECT_EQ(inodes.size(), 1) << "cropped once at width " << width;
+}
+
+// Whatever its pictures (left out, missing from the package, not pictures at all, each shown once, shared by many
+// objects, more of them than run at once), every import ends with its document within a bound.
+TEST_F(Converter, EveryImportEndsWhateverItsPictures)
+{
+    enum Broken { None, NotExtracted, MissingPart, NotAPicture };
+    for (const int pictures : {1, 9}) {
+        for (const int uses : {1, 6}) {
+            for (const Broken broken : {None, NotExtracted, MissingPart, NotAPicture}) {
+                SCOPED_TRACE(testing::Message() << pictures << " pictures, " << uses << " uses, broken " << broken);
+                TestDeck deck = TestDeck::minimal(2);
+                for (int k = 0; k < pictures; ++k)
+                    deck.parts["ppt/media/p" + std::to_string(k) + ".png"] = pngBytes(64 + k, 48).toStdString();
+                if (broken == NotExtracted)
+                    deck.parts["ppt/media/b.emf"] = "EMF bytes";
+                else if (broken == NotAPicture)
+                    deck.parts["ppt/media/b.png"] = "this is not a picture";
+                const std::string brokenTarget = broken == NotExtracted ? "../media/b.emf" : "../media/b.png";
+                for (int n = 1; n <= 2; ++n) {
+                    const std::string slide = "ppt/slides/slide" + std::to_string(n) + ".xml";
+                    std::string tree;
+                    for (int k = 0; k < pictures; ++k)
+                        deck.addRelation(slide, "rId" + std::to_string(k + 2), "image",
+                                         "../media/p" + std::to_string(k) + ".png");
+                    deck.addRelation(slide, "rIdB", "image", brokenTarget);
+                    // Interleaved: each picture's later uses come after the first uses of all the others.
+                    for (int u = 0; u < uses; ++u) {
+                        for (int k = 0; k < pictures; ++k)
+                            tree += picture("rId" + std::to_string(k + 2),
+                                            TestDeck::xfrm(emu(k), emu(u), emu(32 + u), emu(24)));
+                        if (broken != None && u == 0)
+                            tree += picture("rIdB", TestDeck::xfrm(0, 0, emu(20), emu(20)));
+                    }
+                    deck.setSlideTree(n, tree);
+                }
+                QElapsedTimer timer;
+                timer.start();
+                const ImportOutcome outcome = importDeck(write(deck), {});
+                EXPECT_EQ(outcome.doneCount, 1);
+                EXPECT_LT(timer.elapsed(), 15000);
+                ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+                for (const auto& screen : outcome.document->firstFlowmodel()->screenModels()) {
+                    EXPECT_EQ(screen->mixedMediaObjects().size(), size_t(pictures * uses)) << "the broken one goes";
+                    for (const auto& object : screen->mixedMediaObjects())
+                        EXPECT_TRUE(object->object()->croppedImageAsset());
+                }
+            }
+        }
+    }
+}
+
+// A deck larger than the screen, in the sizes the common programs save (widescreen in inches and in full-HD pixels,
+// A4, another program's default, a custom banner, portrait), is scaled uniformly into the 1024 x 748 screen and
+// centred: frames, font sizes and the pictures' zoom alike. Decks that fit keep their geometry.
+TEST_F(Converter, SlidesLargerThanTheScreenAreFittedIntoItUniformlyAndCentred)
+{
+    const QSizeF screen(1024, 748);
+    for (const auto& [cx, cy] : std::vector<std::pair<long long, long long>>{{12192000, 6858000},
+                                                                             {18288000, 10287000},
+                                                                             {9906000, 6858000},
+                                                                             {10080000, 5670000},
+                                                                             {19050000, 4762500},
+                                                                             {6858000, 9144000},
+                                                                             {9144000, 6858000},
+                                                                             {9144000, 5143500}}) {
+        const QSizeF slide(double(cx / 9525), double(cy / 9525));
+        SCOPED_TRACE(testing::Message() << slide.width() << " x " << slide.height());
+        TestDeck deck = TestDeck::minimal(1);
+        std::string& main = deck.parts["ppt/presentation.xml"];
+        main.replace(main.find("cx=\"9144000\" cy=\"6858000\""), 25,
+                     "cx=\"" + std::to_string(cx) + "\" cy=\"" + std::to_string(cy) + "\"");
+        deck.parts["ppt/media/p.png"] = pngBytes(200, 100).toStdString();
+        deck.addRelation("ppt/slides/slide1.xml", "rId2", "image", "../media/p.png");
+        const double corner = std::floor(slide.width() / 4);
+        deck.setSlideTree(1, picture("rId2", TestDeck::xfrm(0, 0, cx, cy)) +
+                                 textAt(slide.width() - corner, slide.height() - 40, corner, 40,
+                                        para(run("corner", "<a:rPr lang=\"en\" sz=\"2000\"/>"))));
+        const ImportOutcome outcome = importDeck(write(deck));
+        ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+        const auto& objects = outcome.document->firstFlowmodel()->screenModels().at(0)->mixedMediaObjects();
+        ASSERT_EQ(objects.size(), 2u);
+        const QRectF whole = objects[0]->object()->frame();
+        const QRectF text = objects[1]->object()->frame();
+        const double scale = whole.width() / slide.width();
+        if (slide.width() <= screen.width() && slide.height() <= screen.height()) {
+            EXPECT_EQ(whole, QRectF(QPointF(0, 0), slide)) << "a deck that fits stays as it is";
+        } else {
+            EXPECT_NEAR(whole.height() / slide.height(), scale, 1e-9) << "scaled uniformly";
+            EXPECT_TRUE(qFuzzyCompare(whole.width(), screen.width()) || qFuzzyCompare(whole.height(), screen.height()))
+                << "as large as the screen allows";
+            EXPECT_NEAR(whole.left(), screen.width() - whole.right(), 1e-6) << "centred";
+            EXPECT_NEAR(whole.top(), screen.height() - whole.bottom(), 1e-6) << "centred";
+        }
+        EXPECT_TRUE(QRectF(QPointF(0, 0), screen).adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(text));
+        EXPECT_NEAR(text.width(), corner * scale, 1e-6);
+        EXPECT_NEAR(text.right() - whole.left(), slide.width() * scale, 1e-6) << "it keeps its place on the slide";
+        ASSERT_TRUE(objects[0]->object()->zoomScale());
+        EXPECT_NEAR(*objects[0]->object()->zoomScale(), whole.width() / 200, 1e-9);
+        const auto attributes = textObjects(*outcome.document)[0][0]->attributedString().attributesAtIndex(0);
+        ASSERT_TRUE(attributes);
+        EXPECT_NEAR(attributes->fontSize, 20 * scale, 0.005);
+    }
 }
 
 TEST_F(Converter, EachUnsupportedFontIsAskedAboutOnceAndItsAnswerIsFinal)
@@ -381,6 +501,56 @@ TEST_F(Converter, ProgressRisesToOneBeforeTheDocumentIsHandedOver)
     EXPECT_GT(seen.size(), 30u) << "reading and building both report";
     for (double f : seen)
         EXPECT_TRUE(f > 0 && f <= 1.0);
+}
+
+// However many sizes a picture is shown at, only a few crops run at once (each decodes the picture), and a cancel
+// ends the import as soon as those few have ended.
+TEST_F(Converter, OnlyAFewCropsRunAtOnceAndACancelWaitsForThoseAlone)
+{
+    constexpr int kSizes = 40;
+    TestDeck deck = TestDeck::minimal(1);
+    deck.parts["ppt/media/big.png"] = pngBytes(1200, 1000).toStdString();
+    deck.addRelation("ppt/slides/slide1.xml", "rId2", "image", "../media/big.png");
+    std::string tree;
+    for (int i = 0; i < kSizes; ++i)
+        tree += picture("rId2", TestDeck::xfrm(0, 0, emu(40 + i), emu(30)));
+    deck.setSlideTree(1, tree);
+    // Pictures written by the import: the original once, and each crop's regular and retina picture.
+    const auto picturesWritten = [this] {
+        QSet<quint64> inodes;
+        for (QDirIterator it(m_folders.packagesFolder(), {QStringLiteral("*.png"), QStringLiteral("*.jpg")},
+                             QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            struct stat info {};
+            if (::stat(QFile::encodeName(it.next()).constData(), &info) == 0)
+                inodes.insert(quint64(info.st_ino));
+        }
+        return int(inodes.size());
+    };
+    struct HeldCrops {
+        HeldCrops() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(true); }
+        ~HeldCrops() { MixedMediaObjectStorage::setCroppedImageResultsHeldForTesting(false); }
+    };
+    auto held = std::make_unique<HeldCrops>();
+
+    QVRPowerPointConverter converter;
+    int done = 0;
+    converter.setInputFileURL(QUrl::fromLocalFile(write(deck)));
+    converter.setOnDone([&](const auto&, const Error&, QVRPowerPointConverter*) { ++done; });
+    converter.startConverting();
+    // While their results wait, the crops that ran have written their files: the few that run at once.
+    ASSERT_TRUE(processEventsUntil([&] { return picturesWritten() > 1; }));
+    processEventsUntil([&] { return picturesWritten() > 1 + 2 * 6; }, 3000);
+    EXPECT_LE(picturesWritten(), 1 + 2 * 4);
+
+    QElapsedTimer timer;
+    timer.start();
+    converter.cancel();
+    held.reset();
+    EXPECT_TRUE(processEventsUntil([] { return QVRPowerPointConverter::unfinishedImportCount() == 0; }, 500));
+    EXPECT_LT(timer.elapsed(), 500);
+    expectNothingLeft();
+    EXPECT_EQ(done, 0);
 }
 
 TEST_F(Converter, ACancelAtAnyStageEndsWithoutCompletionPackageOrTemporaryFolder)
