@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include "foundation/FontDatabaseTeardown.h"
+#include "pptx/converter/PptxImportRecord.h"
 #include "pptx/converter/QVRPowerPointConverter.h"
 #include "pptx/import/PptxFontCatalogue.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -56,6 +57,8 @@ int main(int argc, char** argv)
 
     ZERI_qvdFilePackage::registerWithDocumentModel();
     ZERI_qvdFilePackage::setPackagesFolder(outFolder);
+    // What an earlier import killed before its end left behind (its half-built document, its pictures) goes.
+    PptxImportRecord::removeLeftovers();
     // The same typefaces as in the application: family names of the catalogue keep their default face.
     PptxFontCatalogue::registerWithConverter();
 

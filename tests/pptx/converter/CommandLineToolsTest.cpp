@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "pptx/TestDeck.h"
 
@@ -157,4 +160,61 @@ TEST(CommandLineTools, ToolsThatDrawNoTextLeaveTheFontConfigurationUnreadAndOnes
     const ToolRun written = runTool(render, {QStringLiteral("--pdf"), package, pdf}, environment);
     EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
     EXPECT_GT(QFileInfo(pdf).size(), 0);
+}
+
+// An import killed before its end (its process gone, as when the system stops it for memory) leaves its half-built
+// document and its pictures; the next run removes both. An import still running is never touched.
+TEST(CommandLineTools, TheNextRunRemovesWhatAKilledImportLeftBehind)
+{
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"TMPDIR", "XDG_DATA_HOME", "HOME"}) {
+        const QString folder = work.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    const QString temporary = environment.value(QStringLiteral("TMPDIR"));
+    // Long enough to be killed midway: one picture cropped at many sizes.
+    TestDeck deck = TestDeck::minimal(1);
+    QImage picture(1200, 1000, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    deck.parts["ppt/media/big.png"] = png.toStdString();
+    deck.addRelation("ppt/slides/slide1.xml", "rId2", "image", "../media/big.png");
+    std::string tree;
+    for (int i = 0; i < 400; ++i)
+        tree += "<p:pic><p:nvPicPr><p:cNvPr id=\"9\" name=\"p\"/><p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill>"
+                "<a:blip r:embed=\"rId2\"/></p:blipFill><p:spPr>" +
+                TestDeck::xfrm(0, 0, 9525LL * (200 + i), 9525LL * 150) + "</p:spPr></p:pic>";
+    deck.setSlideTree(1, tree);
+    const QString bigDeck = work.filePath(QStringLiteral("big.pptx"));
+    ASSERT_TRUE(deck.writeTo(bigDeck.toStdString()));
+
+    const QDir killedOut(work.filePath(QStringLiteral("killed")));
+    const auto leftovers = [&] {
+        return killedOut.entryList(QDir::Dirs | QDir::NoDotAndDotDot) +
+               QDir(temporary).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    QProcess killed;
+    killed.setProcessEnvironment(environment);
+    killed.start(QStringLiteral(PPTX_IMPORT_PATH), {bigDeck, killedOut.path()});
+    ASSERT_TRUE(killed.waitForStarted());
+    QDeadlineTimer deadline(30000);
+    while (killedOut.entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty() && !deadline.hasExpired() &&
+           killed.state() == QProcess::Running)
+        QThread::msleep(5);
+    ASSERT_EQ(killed.state(), QProcess::Running) << "the import ended before it could be killed";
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(10000));
+    ASSERT_FALSE(leftovers().isEmpty()) << "a killed import leaves its work";
+
+    const ToolRun next = runTool(QStringLiteral(PPTX_IMPORT_PATH),
+                                 {writeOneSlideDeck(work), work.filePath(QStringLiteral("next"))}, environment);
+    ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_EQ(leftovers(), QStringList()) << "no document and no temporary folder of the killed import";
+    EXPECT_TRUE(QDir(next.out.trimmed()).exists(QStringLiteral("docfile.qvd")));
 }
