@@ -207,3 +207,34 @@ TEST(WidgetDialogs, AFileDialogStartsInTheUsersFoldersNeverTheWorkingDirectory)
     UserDefaults::standard().remove(key);
     QDir::setCurrent(before);
 }
+
+// A click on the window a chooser or an alert blocks activates that window (some window managers do not hand the
+// focus on): the dialog takes the keyboard back, so that a file name typed next reaches it.
+TEST(WidgetDialogs, ADialogKeepsTheKeyboardWhenTheWindowItBlocksIsActivated)
+{
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WidgetFileChooser chooser;
+    WidgetAlertPresenter alerts;
+    for (const bool alert : {false, true}) {
+        SCOPED_TRACE(alert ? "alert" : "chooser");
+        FileChooserRequest request;
+        request.mode = FileChooserRequest::Mode::OpenFile;
+        bool answered = false;
+        if (alert)
+            alerts.show(AlertRequest{}, &window, [&](const AlertResponse&) { answered = true; });
+        else
+            chooser.show(request, &window, [&](const FileChooserResponse&) { answered = true; });
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+
+        window.activateWindow();
+        QTest::qWait(300);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; }, 2000));
+        dialog->close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 2000));
+    }
+}

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "platform/widgets/ModalActivation.h"
+
 namespace {
 
 const char* const kButtonIndexProperty = "tessAlertButtonIndex";
@@ -100,6 +102,7 @@ protected:
 QMessageBox* WidgetAlertPresenter::makeBox(const AlertRequest& request, QWidget* parent)
 {
     auto* box = new TitledMessageBox(parent);
+    ModalActivation::keepOnDialog(box);
     box->setIcon(iconFor(request.style));
     box->setText(request.messageText);
     box->setInformativeText(request.informativeText);

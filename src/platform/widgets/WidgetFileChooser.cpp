@@ -5,6 +5,8 @@
 #include <QGridLayout>
 #include <QPointer>
 
+#include "platform/widgets/ModalActivation.h"
+
 namespace {
 
 const char* const kCheckBoxName = "tessFileChooserCheckBox";
@@ -31,6 +33,7 @@ QString WidgetFileChooser::nameFilter(const QStringList& extensions)
 QFileDialog* WidgetFileChooser::makeDialog(const FileChooserRequest& request, QWidget* parent)
 {
     auto* dialog = new QFileDialog(parent, request.title, FileChooser::startingFolder(request));
+    ModalActivation::keepOnDialog(dialog);
     // Qt's own dialog everywhere: the same dialog on every desktop, and one that accessibility tools and the
     // application's tests can drive like any other window.
     dialog->setOption(QFileDialog::DontUseNativeDialog);

@@ -62,8 +62,11 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     m_getStartedButton->setObjectName(QStringLiteral("getStartedButton"));
     m_getStartedButton->setFixedSize(180, 40);
     m_getStartedButton->setCursor(Qt::PointingHandCursor);
+    // The keyboard starts here: Return or Space presses it, and a ring shows it has the keyboard.
+    m_getStartedButton->setAutoDefault(true);
     m_getStartedButton->setStyleSheet(QStringLiteral("QPushButton { color: white; background-color: %1; border: none; "
-                                                     "border-radius: 4px; font-size: 15px; }")
+                                                     "border-radius: 4px; font-size: 15px; }"
+                                                     "QPushButton:focus { border: 3px solid rgb(120, 190, 255); }")
                                           .arg(Tessutils::tessarineBlue().name()));
     connect(m_getStartedButton, &QPushButton::clicked, this, [this] { getStartedPressed(); });
 
@@ -72,6 +75,7 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     layout->setSpacing(kMargin);
     layout->addWidget(m_viewerHolder, 1);
     layout->addWidget(m_getStartedButton, 0, Qt::AlignHCenter);
+    m_getStartedButton->setFocus();
 
     // The player fills the holder and follows its size.
     m_viewerViewController = new QVRViewerViewController(this);
@@ -210,6 +214,9 @@ void QVRPowerpointOverviewWindowController::removeLoadingView()
         controller->view()->deleteLater();
     }
     controller->deleteLater();
+    // The keyboard comes back to Get Started, for the next try.
+    if (m_getStartedButton && isVisible())
+        m_getStartedButton->setFocus(Qt::OtherFocusReason);
 }
 
 void QVRPowerpointOverviewWindowController::startImport()

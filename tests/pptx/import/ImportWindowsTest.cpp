@@ -282,6 +282,37 @@ TEST_F(OverviewWindow, ShowsTheSampleAndABlueGetStartedButton)
     EXPECT_TRUE(near(shot.pixelColor((button.topLeft() + QPoint(-2, 0)) * ratio), Qt::white, 2));
 }
 
+// The keyboard starts on Get Started, with a ring that shows it; Return starts the import, and after a cancel the
+// keyboard is back on the button.
+TEST_F(OverviewWindow, TheKeyboardStartsOnGetStartedAndComesBackToIt)
+{
+    auto* window = openOverview();
+    ASSERT_NE(window, nullptr);
+    QPushButton* button = window->getStartedButton();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(QApplication::focusWidget(), button);
+    // The ring: the button's edge, brand blue without the keyboard, is lighter with it.
+    const auto edge = [&] {
+        const QPoint point = button->mapTo(window, QPoint(1, button->height() / 2));
+        return window->grab().toImage().pixelColor(point * window->devicePixelRatio());
+    };
+    const QColor focused = edge();
+    button->clearFocus();
+    const QColor unfocused = edge();
+    EXPECT_TRUE(near(unfocused, Tessutils::tessarineBlue(), 2));
+    EXPECT_GT(focused.lightness(), unfocused.lightness() + 40) << "a ring shows the keyboard";
+    button->setFocus();
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(window->loadingViewController()) << "Return presses Get Started";
+    EXPECT_EQ(m_chooser.requests.size(), 1u);
+    // The chooser is cancelled: the loading view goes, the keyboard is back on Get Started.
+    ASSERT_TRUE(processEventsUntil([&] { return !window->loadingViewController(); }));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), button);
+}
+
 TEST_F(OverviewWindow, GetStartedShowsTheLoadingViewAndASuccessClosesTheWindow)
 {
     // Notes, at each question for a file, whether the overview still shows its loading view.
