@@ -306,26 +306,6 @@ int emptyScreenCount()
     return ok && count > 0 ? count : 300000;
 }
 
-// The highest resident memory since the last resetPeakResident(), in MB (VmHWM of /proc/self/status).
-double peakResidentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-void resetPeakResident()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
-        qWarning() << "the peak resident memory cannot be reset; the figure includes what came before";
-}
-
 void BM_EmptyScreens(benchmark::State& state)
 {
     const int screens = emptyScreenCount();
@@ -343,7 +323,8 @@ void BM_EmptyScreens(benchmark::State& state)
     }
     for (auto _ : state) {
         const double before = settledMegabytes();
-        resetPeakResident();
+        if (!resetPeakResident())
+            qWarning() << "the peak resident memory cannot be reset; the figure includes what came before";
         QPointer<QVR_CreatorWindow> window;
         {
             Error error;

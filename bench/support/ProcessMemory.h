@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__GLIBC__)
@@ -23,6 +24,36 @@ inline double residentMegabytes()
     }
     std::fclose(status);
     return kilobytes / 1024.0;
+}
+
+// The highest resident memory since the last resetPeakResident(), in MB (VmHWM of /proc/self/status); 0 where
+// unknown.
+inline double peakResidentMegabytes()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kilobytes = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, "VmHWM:", 6) == 0) {
+            kilobytes = std::strtod(line + 6, nullptr);
+            break;
+        }
+    }
+    std::fclose(status);
+    return kilobytes / 1024.0;
+}
+
+// Starts the peak over from the memory resident now; false (the peak then includes what came before) where the
+// system does not allow it.
+inline bool resetPeakResident()
+{
+    std::FILE* clear = std::fopen("/proc/self/clear_refs", "w");
+    if (!clear)
+        return false;
+    const bool written = std::fputs("5", clear) >= 0;
+    return std::fclose(clear) == 0 && written;
 }
 
 // The bytes of heap in use (allocated and not freed), in KB; 0 where the allocator cannot say.
