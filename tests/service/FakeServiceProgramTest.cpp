@@ -200,6 +200,20 @@ TEST_F(ServiceTest, TheSampleFolderByARelativePathServesEverythingItHolds)
         EXPECT_EQ(fetch(QUrl(address)).first, 200) << address.toStdString();
     }
 
+    // The import window's sample: a document made from a deck, with the pictures it names.
+    const auto importSample = callAndWait([](auto done) {
+        return ZERI_APIBinding::getTessarineByStringId("powerpoint-import-sample", QString(), QString(), done);
+    });
+    const QJsonObject importSampleJson =
+        member(importSample->json(), {"tessarine", "document_json_published"}).toObject();
+    EXPECT_EQ(objectTypes(importSampleJson.value("tessarine").toObject()), QSet<int>({2, 4}))
+        << importSample->text.left(400).toStdString();
+    QStringList importSampleFiles;
+    collectAddresses(importSampleJson, &importSampleFiles);
+    EXPECT_FALSE(importSampleFiles.isEmpty());
+    for (const QString& address : importSampleFiles)
+        EXPECT_EQ(fetch(QUrl(address)).first, 200) << address.toStdString();
+
     // Guides and templates, with the files they name.
     const auto guides = callAndWait([](auto done) { return ZERI_APIBinding::getHelpTessarinesList("En", done); });
     const QJsonArray guideList = member(guides->json(), {"help_list", "tessarine"}).toArray();
