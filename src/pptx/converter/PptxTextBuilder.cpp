@@ -16,7 +16,11 @@ constexpr int kCharacterBullet = 3;
 QString bulletPrefix(const PptxTextStyle& style, bool declaredUtf8)
 {
     QString prefix = QString(4 * std::max(1, style.level), QLatin1Char(' '));
-    if (declaredUtf8 && style.bulletType == kCharacterBullet && !style.bulletCharacter.isEmpty())
+    // A character of the private use area is a symbol font's own glyph (as decks name their Symbol and Wingdings
+    // bullets): no other font draws it, so it is shown as the plain bullet.
+    const bool ownGlyph = std::any_of(style.bulletCharacter.cbegin(), style.bulletCharacter.cend(),
+                                      [](QChar c) { return c.category() == QChar::Other_PrivateUse; });
+    if (declaredUtf8 && style.bulletType == kCharacterBullet && !style.bulletCharacter.isEmpty() && !ownGlyph)
         return prefix + style.bulletCharacter + QLatin1Char(' ');
     return prefix + QStringLiteral("\u2022 ");
 }

@@ -80,6 +80,9 @@ TEST(PptxTextBuilder, BulletCharactersStandOnlyInDecksDeclaredUtf8)
     EXPECT_EQ(PptxTextBuilder::attributedText(paragraphs, false, fontOf).string(), QStringLiteral("        \u2022 x"));
     paragraphs[0].style->bulletCharacter.clear();
     EXPECT_EQ(PptxTextBuilder::attributedText(paragraphs, true, fontOf).string(), QStringLiteral("        \u2022 x"));
+    // A symbol font's own glyph (as another program writes its default bullet) has no meaning in another font.
+    paragraphs[0].style->bulletCharacter = QStringLiteral("\uF0B7");
+    EXPECT_EQ(PptxTextBuilder::attributedText(paragraphs, true, fontOf).string(), QStringLiteral("        \u2022 x"));
     // Empty shapes give empty text rather than a stray run.
     EXPECT_EQ(PptxTextBuilder::attributedText({}, true, fontOf).length(), 0);
 }
