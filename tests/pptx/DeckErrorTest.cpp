@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -116,6 +118,17 @@ TEST_F(DeckErrors, FilesThatAreNoPresentationPackageGiveCodeTwo)
         R"(Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" )"
         R"(Target="../../ppt/presentation.xml"/></Relationships>)";
     EXPECT_EQ(readDeck(outside).error, QVD_OPC_ERR_NOT_PPTX);
+
+    // pptx-dump says so with the code, and leaves no folder of its own behind.
+    QTemporaryDir temporary;
+    QProcess dump;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+    dump.setProcessEnvironment(environment);
+    dump.start(QStringLiteral(PPTX_DUMP_PATH), {QString::fromStdString(write("text.pptx", "no zip"))});
+    ASSERT_TRUE(dump.waitForFinished(30000));
+    EXPECT_EQ(dump.exitCode(), QVD_OPC_ERR_NOT_PPTX);
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 TEST_F(DeckErrors, CorruptEntryIsAnErrorNotAnEmptyPart)
