@@ -45,6 +45,8 @@ QVRPowerpointOverviewWindowController::QVRPowerpointOverviewWindowController(QWi
     // Closable without a window manager: Escape, Ctrl+W and a close button in the title band.
     FloatingWindowCloser::install(this, UFM::SAYS_CLOSE())->useLightButton();
     resize(512 + 2 * kMargin, 374 + 3 * kMargin + 40 + static_cast<int>(kTitleBarHeight));
+    // However small it is made, Get Started and a part of the sample stay in view.
+    setMinimumSize(240 + 2 * kMargin, 135 + 3 * kMargin + 40 + static_cast<int>(kTitleBarHeight));
 
     QPalette contentPalette = contentView()->palette();
     contentPalette.setColor(QPalette::Window, Qt::white);

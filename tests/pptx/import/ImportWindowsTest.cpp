@@ -280,6 +280,13 @@ TEST_F(OverviewWindow, ShowsTheSampleAndABlueGetStartedButton)
     EXPECT_GT(white, 0) << "white title text";
     EXPECT_TRUE(near(shot.pixelColor(button.topLeft() * ratio), Qt::white, 2)) << "a rounded corner";
     EXPECT_TRUE(near(shot.pixelColor((button.topLeft() + QPoint(-2, 0)) * ratio), Qt::white, 2));
+
+    // Made as small as it goes, the window still shows Get Started whole, below a part of the sample.
+    window->resize(100, 80);
+    QCoreApplication::processEvents();
+    const QRect small(window->getStartedButton()->mapTo(window, QPoint(0, 0)), window->getStartedButton()->size());
+    EXPECT_TRUE(window->rect().contains(small)) << window->width() << " x " << window->height();
+    EXPECT_GT(holder->height(), 100);
 }
 
 // The keyboard starts on Get Started, with a ring that shows it; Return starts the import, and after a cancel the
