@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +10,7 @@
 #include <QThread>
 
 #include "pptx/TestDeck.h"
+#include "pptx/converter/ConverterTestSupport.h"
 
 namespace {
 
@@ -177,19 +177,11 @@ TEST(CommandLineTools, TheNextRunRemovesWhatAKilledImportLeftBehind)
     const QString temporary = environment.value(QStringLiteral("TMPDIR"));
     // Long enough to be killed midway: one picture cropped at many sizes.
     TestDeck deck = TestDeck::minimal(1);
-    QImage picture(1200, 1000, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    deck.parts["ppt/media/big.png"] = png.toStdString();
+    deck.parts["ppt/media/big.png"] = pngBytes(1200, 1000).toStdString();
     deck.addRelation("ppt/slides/slide1.xml", "rId2", "image", "../media/big.png");
     std::string tree;
     for (int i = 0; i < 400; ++i)
-        tree += "<p:pic><p:nvPicPr><p:cNvPr id=\"9\" name=\"p\"/><p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill>"
-                "<a:blip r:embed=\"rId2\"/></p:blipFill><p:spPr>" +
-                TestDeck::xfrm(0, 0, 9525LL * (200 + i), 9525LL * 150) + "</p:spPr></p:pic>";
+        tree += picture("rId2", TestDeck::xfrm(0, 0, emu(200 + i), emu(150)));
     deck.setSlideTree(1, tree);
     const QString bigDeck = work.filePath(QStringLiteral("big.pptx"));
     ASSERT_TRUE(deck.writeTo(bigDeck.toStdString()));
