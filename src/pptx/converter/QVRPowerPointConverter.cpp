@@ -59,22 +59,33 @@ Error converterError(int code, const QString& message)
     return Error(QVRPowerPointConverter::errorDomain, code, message);
 }
 
-// A new asset for a second name of `file` in its folder: each asset keeps a file of its own (deleting one never
-// takes another's), and the bytes are on disk once. Where the file system has no second names, a copy. Null when
-// neither can be made.
-std::shared_ptr<ZERI_ContentAsset> secondNameOf(const QString& file)
+// A second name of `file` in its folder, for an asset of its own (deleting one never takes another's) while the bytes
+// are on disk once; where the file system has no second names, a copy. Empty when neither can be made.
+QString secondNameFor(const QString& file)
 {
     if (file.isEmpty())
-        return nullptr;
+        return {};
     const QFileInfo info(file);
     const QString name = info.dir().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
                                              QLatin1Char('.') + info.suffix());
     if (::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) != 0 &&
         !QFile::copy(file, name))
+        return {};
+    return name;
+}
+
+std::shared_ptr<ZERI_ContentAsset> assetForFile(const QString& file)
+{
+    if (file.isEmpty())
         return nullptr;
     auto asset = ZERI_ContentAsset::create();
-    asset->setExternalURL(QUrl::fromLocalFile(name));
+    asset->setExternalURL(QUrl::fromLocalFile(file));
     return asset;
+}
+
+std::shared_ptr<ZERI_ContentAsset> secondNameOf(const QString& file)
+{
+    return assetForFile(secondNameFor(file));
 }
 
 } // namespace
@@ -178,6 +189,8 @@ private:
     struct Crop {
         enum State { Making, Made, Failed } state = Making;
         PictureObject maker;
+        // The maker is cropped from the stored picture's own file, and names a file of its own once done.
+        bool borrowsStoredFile = false;
         QString failure;
         std::vector<PictureObject> waiting;
     };
@@ -555,16 +568,12 @@ void PptxConversionJob::showStoredPicture(const PictureObject& object, const QSt
         return;
     }
     crop.maker = object;
-    // The object that stored the picture has it as its original already; the first of any other size takes a
-    // second name of it.
+    // The object that stored the picture has it as its original already. The first of any other size is cropped
+    // from that same file, so that the crops of every size share one decoding of it (decoded pictures are shared by
+    // file), and takes a name of its own for it once its crop is made.
     if (!object.proxy->object()->originalImageAsset()) {
-        const auto original = secondNameOf(stored.storedFile);
-        if (!original) {
-            stored.crops.erase(found);
-            dropPicture(object, QStringLiteral("the picture cannot be stored again"));
-            return;
-        }
-        object.proxy->object()->setOriginalImageAsset(original);
+        object.proxy->object()->setOriginalImageAsset(assetForFile(stored.storedFile));
+        crop.borrowsStoredFile = true;
     }
     object.proxy->object()->setZoomScale(zoom);
     queueFileWork([this, object, picturePath, size] { cropPicture(object, picturePath, size); });
@@ -590,8 +599,20 @@ void PptxConversionJob::cropPicture(const PictureObject& object, const QString& 
 void PptxConversionJob::pictureCropped(const PictureObject& object, const QString& picturePath, const FrameSize& size,
                                        const Error& error)
 {
+    const StoredPicture& stored = m_storedPictures[picturePath];
     Crop& crop = m_storedPictures[picturePath].crops[size];
-    const bool made = error.isNull() && object.proxy->object()->croppedImageAsset();
+    bool made = error.isNull() && object.proxy->object()->croppedImageAsset();
+    if (crop.borrowsStoredFile) {
+        const auto original = object.proxy->object()->originalImageAsset();
+        const QString own = made ? secondNameFor(stored.storedFile) : QString();
+        if (own.isEmpty()) {
+            // Left out without its original: the file is the stored picture's, which others still show.
+            object.proxy->object()->setOriginalImageAsset(nullptr);
+            made = false;
+        } else {
+            original->setExternalURL(QUrl::fromLocalFile(own));
+        }
+    }
     crop.state = made ? Crop::Made : Crop::Failed;
     crop.failure = error.isNull() ? QStringLiteral("the picture cannot be cropped") : error.message;
     if (made)

@@ -20,6 +20,7 @@
 #include "pptx/reader/qvd_opc.h"
 #include "storage/MixedMediaObjectStorage.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "tessarine_data_model/ModelDrawing.h"
 #include "tessarine_data_model/ZERI_ContentAsset.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_FlowScreenModel.h"
@@ -222,8 +223,10 @@ TEST_F(Converter, APictureReferencedManyTimesIsStoredOnceAndCroppedOncePerSize)
         deck.addRelation("ppt/slides/slide" + std::to_string(n) + ".xml", "rId2", "image", "../media/shared.png");
         deck.setSlideTree(n, tree);
     }
+    const int decodesBefore = ModelImageCache::decodesForTesting();
     const ImportOutcome outcome = importDeck(write(deck));
     ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+    EXPECT_EQ(ModelImageCache::decodesForTesting() - decodesBefore, 1) << "the crops of both sizes share one decoding";
     QSet<QString> names;
     QSet<quint64> originalInodes;
     std::map<double, QSet<quint64>> croppedInodesByWidth;
