@@ -152,6 +152,8 @@ private:
     void finishWhenPicturesAreDone();
     void buildingProgress();
     void finishDocument();
+    // False (the import has failed) when the package's details cannot be saved.
+    bool setPackageType(int type);
     void fail(const Error& error);
     void cleanUp();
     // After a cancel: cleans up now, or once the file work still running for the document has stopped.
@@ -407,14 +409,10 @@ void PptxConversionJob::makeDocument()
         return;
     }
     m_package = std::dynamic_pointer_cast<ZERI_qvdFilePackage>(m_model->filePackage());
-    if (m_package) {
-        m_package->metaData().setPackageType(ZERI_qvdFilePackage::OwnDocument);
-        if (!m_package->saveMetadata()) {
-            fail(converterError(QVRPowerPointConverter::ReadFailed,
-                                QStringLiteral("The new document's details could not be saved")));
-            return;
-        }
-    }
+    // Kept out of the documents list until it is whole: opened from there while being built, it would be edited
+    // beside the import's own copy, and a cancel would delete it under its window.
+    if (!setPackageType(0))
+        return;
     qCInfo(lcPptxImport).noquote() << "pptx->Tessarine title:" << m_model->title();
     // Slides larger than the document's screens (a widescreen deck, a tall one) are fitted into them.
     m_content.fitInto(m_model->firstFlowmodel()->viewSize());
@@ -719,6 +717,8 @@ void PptxConversionJob::finishDocument()
 {
     if (stopIfCancelled())
         return;
+    if (!setPackageType(ZERI_qvdFilePackage::OwnDocument))
+        return;
     Error error;
     if (!m_model->saveToFile(&error)) {
         fail(converterError(QVRPowerPointConverter::ReadFailed,
@@ -732,6 +732,18 @@ void PptxConversionJob::finishDocument()
     QPointer<QVRPowerPointConverter> owner = m_owner;
     if (owner && owner->m_onDone)
         owner->m_onDone(document, Error(), owner);
+}
+
+bool PptxConversionJob::setPackageType(int type)
+{
+    if (!m_package)
+        return true;
+    m_package->metaData().setPackageType(type);
+    if (m_package->saveMetadata())
+        return true;
+    fail(converterError(QVRPowerPointConverter::ReadFailed,
+                        QStringLiteral("The new document's details could not be saved")));
+    return false;
 }
 
 void PptxConversionJob::fail(const Error& error)

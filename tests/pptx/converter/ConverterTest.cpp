@@ -479,7 +479,7 @@ TEST_F(Converter, DecksThatCannotBeReadFailWithTheirCodeAndLeaveNothingBehind)
     }
 }
 
-TEST_F(Converter, ProgressRisesToOneBeforeTheDocumentIsHandedOver)
+TEST_F(Converter, ProgressRisesToOneBeforeTheWholeDocumentIsListedAndHandedOver)
 {
     const QString path = picturesDeck(30);
     std::vector<double> seen;
@@ -487,13 +487,21 @@ TEST_F(Converter, ProgressRisesToOneBeforeTheDocumentIsHandedOver)
     std::vector<double> atDone;
     QVRPowerPointConverter converter;
     converter.setInputFileURL(QUrl::fromLocalFile(path));
-    converter.setOnProgress([&](double f) { seen.push_back(f); });
+    // The documents list shows the document only once it is whole.
+    const auto listed = [] { return ZERI_qvdFilePackage::packagesForType(ZERI_qvdFilePackage::OwnDocument).size(); };
+    const size_t listedBefore = listed();
+    size_t listedWhileBuilding = 0;
+    converter.setOnProgress([&](double f) {
+        seen.push_back(f);
+        listedWhileBuilding = std::max(listedWhileBuilding, listed() - listedBefore);
+    });
     converter.setOnDone([&](const std::shared_ptr<ZERI_TessarineModel>& d, const Error& e, QVRPowerPointConverter*) {
         ++done;
         atDone = seen;
         EXPECT_TRUE(d) << e.description().toStdString();
         if (d) {
             EXPECT_EQ(d->firstFlowmodel()->screenModels().size(), 30u);
+            EXPECT_EQ(listed(), listedBefore + 1);
         }
     });
     converter.startConverting();
@@ -504,6 +512,7 @@ TEST_F(Converter, ProgressRisesToOneBeforeTheDocumentIsHandedOver)
     EXPECT_GT(seen.size(), 30u) << "reading and building both report";
     for (double f : seen)
         EXPECT_TRUE(f > 0 && f <= 1.0);
+    EXPECT_EQ(listedWhileBuilding, 0u);
 }
 
 // However many sizes a picture is shown at, only a few crops run at once (each decodes the picture), and a cancel
