@@ -59,19 +59,49 @@ Error converterError(int code, const QString& message)
     return Error(QVRPowerPointConverter::errorDomain, code, message);
 }
 
+// A copy of `from` as the new file `to`, both in `folder`, through no link.
+bool copyInFolder(const SafeFolder& folder, const QString& from, const QString& to)
+{
+    const int in = folder.openForReading(from);
+    if (in < 0)
+        return false;
+    const int out = folder.createNew(to);
+    bool copied = out >= 0;
+    char buffer[65536];
+    while (copied) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got <= 0) {
+            copied = got == 0;
+            break;
+        }
+        for (ssize_t written = 0; copied && written < got;) {
+            const ssize_t put = ::write(out, buffer + written, size_t(got - written));
+            copied = put > 0;
+            written += std::max<ssize_t>(put, 0);
+        }
+    }
+    ::close(in);
+    if (out >= 0 && ::close(out) != 0)
+        copied = false;
+    if (!copied && out >= 0)
+        folder.remove(to);
+    return copied;
+}
+
 // A second name of `file` in its folder, for an asset of its own (deleting one never takes another's) while the bytes
-// are on disk once; where the file system has no second names, a copy. Empty when neither can be made.
+// are on disk once; where the file system has no second names, a copy. Made in the folder opened once, so that a
+// link put in the folder's place meanwhile is never followed. Empty when neither can be made.
 QString secondNameFor(const QString& file)
 {
     if (file.isEmpty())
         return {};
     const QFileInfo info(file);
-    const QString name = info.dir().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                             QLatin1Char('.') + info.suffix());
-    if (::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) != 0 &&
-        !QFile::copy(file, name))
+    const QString name =
+        QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('.') + info.suffix();
+    const SafeFolder folder = SafeFolder::open(info.path());
+    if (!folder.isOpen() || (!folder.link(info.fileName(), name) && !copyInFolder(folder, info.fileName(), name)))
         return {};
-    return name;
+    return info.dir().filePath(name);
 }
 
 std::shared_ptr<ZERI_ContentAsset> assetForFile(const QString& file)
