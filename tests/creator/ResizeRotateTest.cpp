@@ -381,6 +381,7 @@ TEST(RotateHandles, QuarterTurnsTurnTheFrameAndKeepTheSamePartOfTheImage)
     expectFrame(image, QRectF(150, 50, 100, 200), 0.5, QSizeF(80, 10));
     EXPECT_EQ(pixelSize((*image)->croppedImageAsset()), QSize(100, 200));
     EXPECT_EQ(e.undo().undoCount(), steps + 1);
+    EXPECT_EQ(e.undo().undoActionName(), UFM::ROTATE_TEXT()) << "Edit > Undo names the turn";
     EXPECT_EQ(e.document->firstFlowmodel()->currentUndoableAction(), nullptr);
 
     // A half turn keeps the size and moves the offset by both sides.

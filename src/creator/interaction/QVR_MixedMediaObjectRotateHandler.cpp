@@ -124,7 +124,7 @@ void QVR_MixedMediaObjectRotateHandler::startRotating(QVR_MixedMediaElementConta
     m_rotating = true;
     m_object = object;
     m_degrees = 0;
-    m_change.begin(object, UFM::UNDO_MANAGER_RESIZE_OBJECT_TAG());
+    m_change.begin(object, UFM::ROTATE_TEXT());
     // The model's frame: the container may not have caught up with it yet (an undo just before).
     const QSizeF size = (*object)->frame().size();
     const double w = size.width() / 2, h = size.height() / 2;
