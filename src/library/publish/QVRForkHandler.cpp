@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QSysInfo>
 #include <QVBoxLayout>
 
 #include "library/LibraryLogging.h"
@@ -18,9 +17,9 @@
 
 QString QVRDraftConflictSheet::deviceName()
 {
-    // The device is this computer, named by its host name; without one, the table's words for it.
-    const QString host = QSysInfo::machineHostName().trimmed();
-    return host.isEmpty() ? UFM::ANOTHER_DEVICE_TEXT() : host;
+    // The conflicting changes were made elsewhere, and the service's answer does not say where: never this
+    // computer's own name.
+    return UFM::ANOTHER_DEVICE_TEXT();
 }
 
 QVRDraftConflictSheet::QVRDraftConflictSheet(bool canIgnore, QWidget* parent)

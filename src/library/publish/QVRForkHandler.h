@@ -39,7 +39,7 @@ public:
 
     explicit QVRDraftConflictSheet(bool canIgnore, QWidget* parent = nullptr);
 
-    // The device the header names: this computer's host name, else ANOTHER_DEVICE_TEXT.
+    // The device the header names: the service names none, so ANOTHER_DEVICE_TEXT.
     static QString deviceName();
 
     QLabel* messageLabel() const { return m_message; }
