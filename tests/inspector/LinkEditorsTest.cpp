@@ -2,12 +2,14 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
 #include <gtest/gtest.h>
 
 #include "InspectorWindowEnvironment.h"
@@ -277,6 +279,14 @@ TEST(LinkEditorsTest, ScreenLinkStripNeitherReordersTheFlowNorSavesWithoutATarge
     EXPECT_EQ(after, before);
     // A click in the strip keeps the canvas selection the editor works on.
     EXPECT_EQ(f.window->selectedItemView()->selectedViews().size(), 1u);
+
+    // The arrows pick the neighbouring screen; the selected object is not nudged.
+    bar->setSelectionIndexes({0});
+    const QRectF frame = (*f.shapeA)->frame();
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left})
+        QTest::keyClick(bar, key);
+    EXPECT_EQ(bar->selectionIndexes(), QList<int>{1});
+    EXPECT_EQ((*f.shapeA)->frame(), frame);
 }
 
 TEST(LinkEditorsTest, KeysInThePanelNeitherDeleteNorDeselectTheObjectsItEdits)
@@ -344,7 +354,11 @@ TEST(LinkEditorsTest, WebAndEmailTextsAreCheckedBeforeTheyAreStored)
     EXPECT_EQ(ExternalEditor::webLinkTextFromInput(QStringLiteral("example.com")),
               QStringLiteral("http://example.com"));
     EXPECT_EQ(ExternalEditor::webLinkTextFromInput(QStringLiteral("ftp://host/x")), QStringLiteral("ftp://host/x"));
-    for (const char* bad : {"not a url", "http://", "localhost:8080", ""})
+    // A host with a port and no scheme is a web page's too.
+    for (const char* hostAndPort : {"localhost:8080", "127.0.0.1:37989/catalog.html"})
+        EXPECT_EQ(ExternalEditor::webLinkTextFromInput(QString::fromLatin1(hostAndPort)),
+                  QStringLiteral("http://") + QString::fromLatin1(hostAndPort));
+    for (const char* bad : {"not a url", "http://", "mailto:a@b.example", ""})
         EXPECT_FALSE(ExternalEditor::webLinkTextFromInput(QString::fromLatin1(bad))) << bad;
     EXPECT_EQ(ExternalEditor::emailLinkTextFromInput(QStringLiteral("a@b.example")),
               QStringLiteral("mailto:a@b.example"));
@@ -389,6 +403,17 @@ TEST(LinkEditorsTest, WebAndEmailEditorsStoreAcceptedTextsAndKeepThePanelOnRefus
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("http://example.com"));
     EXPECT_TRUE(save(Kind::WebLink, QStringLiteral("ftp://host/x")));
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("ftp://host/x"));
+    // A refused web address is explained on the page, as a refused e-mail address is.
+    auto* refused = f.open<ExternalEditor>(Kind::WebLink);
+    ASSERT_NE(refused, nullptr);
+    refused->urlField()->setText(QStringLiteral("not a url"));
+    EXPECT_FALSE(refused->saveButtonPressed());
+    const auto* problem = refused->view()->findChild<QLabel*>(QStringLiteral("linkProblem"));
+    ASSERT_TRUE(problem);
+    EXPECT_FALSE(problem->isHidden());
+    EXPECT_TRUE(problem->text().contains(QStringLiteral("not a url")));
+    f.window->dismissDarkPanel();
+    f.settle();
 
     EXPECT_TRUE(save(Kind::EmailLink, QStringLiteral("a@b.example")));
     EXPECT_EQ(f.webText(f.shapeA), QStringLiteral("mailto:a@b.example"));

@@ -493,18 +493,23 @@ void QVRThumbnailBar::keyPressEvent(QKeyEvent* event)
         }
         return;
     }
+    if (!stepSelectionWithArrow(event))
+        SingleRowCollectionView::keyPressEvent(event);
+}
+
+bool QVRThumbnailBar::stepSelectionWithArrow(QKeyEvent* event)
+{
     const int screens = screenItemCount();
     const int current = currentIndex();
-    if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && screens > 0) {
-        int next = event->key() == Qt::Key_Left ? current - 1 : current + 1;
-        if (current < 0)
-            next = 0;
-        if (next >= 0 && next < screens && next != current)
-            setSelectionIndexes({next});
-        event->accept();
-        return;
-    }
-    SingleRowCollectionView::keyPressEvent(event);
+    if ((event->key() != Qt::Key_Left && event->key() != Qt::Key_Right) || screens <= 0)
+        return false;
+    int next = event->key() == Qt::Key_Left ? current - 1 : current + 1;
+    if (current < 0)
+        next = 0;
+    if (next >= 0 && next < screens && next != current)
+        setSelectionIndexes({next});
+    event->accept();
+    return true;
 }
 
 void QVRThumbnailBar::paintEvent(QPaintEvent* event)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,7 +22,10 @@ const QString kMailto = QStringLiteral("mailto:");
 std::optional<QString> QVR_ExternalLinkSelectionViewController::webLinkTextFromInput(const QString& input)
 {
     QString text = input;
-    if (!text.contains(QLatin1Char(':')))
+    // Without a scheme of its own the address is a web page's; a host followed by a port ("localhost:8080",
+    // "127.0.0.1:37989/page.html") names no scheme either.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:(?!\\d)"));
+    if (!scheme.match(text).hasMatch())
         text = QStringLiteral("http://") + text;
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
@@ -132,12 +136,16 @@ bool QVR_ExternalLinkSelectionViewController::saveButtonPressed()
                                         : m_inEmailMode                                  ? emailLinkTextFromInput(input)
                                                                                          : webLinkTextFromInput(input);
     if (!text) {
-        // A link to "hello" would open a mail to nobody: the address is refused, and the page says why.
-        if (m_inEmailMode && m_problemLabel) {
+        // A link to "hello" would open a mail to nobody, or no page: the address is refused, and the page says why.
+        if (m_problemLabel) {
             m_problemLabel->setText(
-                QStringLiteral("\u201C%1\u201D is not an e-mail address. An address has a name, an \u201C@\u201D and a "
-                               "domain, as in name@example.com.")
-                    .arg(input.trimmed()));
+                m_inEmailMode
+                    ? QStringLiteral("\u201C%1\u201D is not an e-mail address. An address has a name, an \u201C@\u201D "
+                                     "and a domain, as in name@example.com.")
+                          .arg(input.trimmed())
+                    : QStringLiteral("\u201C%1\u201D is not a web address. An address names a site, as in "
+                                     "www.example.com or http://example.com/page.html.")
+                          .arg(input.trimmed()));
             m_problemLabel->show();
         }
         return false;

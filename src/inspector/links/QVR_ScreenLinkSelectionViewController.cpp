@@ -30,8 +30,9 @@ bool QVR_LinkTargetThumbnailBar::canDragItemsAtIndexes(const QList<int>&) const
 
 void QVR_LinkTargetThumbnailBar::keyPressEvent(QKeyEvent* event)
 {
-    // The plain collection's keys (arrows move the selection); the canvas's objects stay where they are.
-    SingleRowCollectionView::keyPressEvent(event);
+    // The arrows pick the neighbouring screen here, even while the canvas has objects selected: they stay put.
+    if (!stepSelectionWithArrow(event))
+        SingleRowCollectionView::keyPressEvent(event);
 }
 
 QVR_ScreenLinkSelectionViewController::~QVR_ScreenLinkSelectionViewController()
