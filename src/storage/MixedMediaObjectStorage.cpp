@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 #include "storage/MixedMediaObjectStorage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
@@ -524,6 +525,19 @@ QSizeF MixedMediaObjectStorage::originalImageSize(const ZERI_MixedMediaObject& o
 {
     const QString path = fileOnDisk(object.originalImageAsset());
     return path.isEmpty() ? QSizeF() : imageSizeOfFile(path);
+}
+
+double MixedMediaObjectStorage::shownZoomScale(const ZERI_MixedMediaObject& object)
+{
+    if (const auto zoom = object.zoomScale(); zoom && *zoom > 0 && std::isfinite(*zoom))
+        return *zoom;
+    QSizeF image = originalImageSize(object);
+    if (!(image.width() > 0) || !(image.height() > 0))
+        return 0.0;
+    if (object.rotation() % 2 != 0)
+        image.transpose();
+    const QSizeF frame = object.frame().size();
+    return std::max(frame.width() / image.width(), frame.height() / image.height());
 }
 
 QSizeF MixedMediaObjectStorage::imageSizeOfFile(const QString& path)

@@ -47,6 +47,9 @@ public:
 
     // Pixel size of the original image file as shown (orientation applied); zero when unknown or not on disk.
     static QSizeF originalImageSize(const ZERI_MixedMediaObject& object);
+    // The zoom scale the object's picture is drawn at: its own, or, without one, the scale at which the original
+    // (turned by the object's quarter turns) fills the frame; 0 when neither is known.
+    static double shownZoomScale(const ZERI_MixedMediaObject& object);
     // Pixel size of an image file as shown (orientation applied), read from its header; zero (logged, and not
     // remembered) when the file cannot be read. Sizes read are remembered per path. Any thread.
     static QSizeF imageSizeOfFile(const QString& path);

@@ -381,6 +381,17 @@ TEST(XYPalette, SizeEditsRebuildTheCroppedPictureOnceWhenTheEditEnds)
         EXPECT_EQ((*img)->croppedImageAsset(), before) << "no picture is cut while typing";
         p.commit(F::WidthField);
         EXPECT_TRUE(QTest::qWaitFor([&] { return (*img)->croppedImageAsset() != before; }, 2000));
+
+        // A picture with only its original is drawn filling its frame: the percent is that scale's, and typed,
+        // it scales the picture from there.
+        const auto plain = p.add(ZERI_MixedMediaObject::Image, QRectF(0, 0, 100, 100));
+        (*plain)->setOriginalImageAsset(asset);
+        p.view.setTrackedMixedMediaObjects({plain});
+        EXPECT_EQ(p.text(F::PercentField), "50");
+        p.type(F::PercentField, QStringLiteral("100"));
+        p.commit(F::PercentField);
+        EXPECT_EQ((*plain)->frame(), QRectF(0, 0, 200, 200));
+        EXPECT_DOUBLE_EQ((*plain)->zoomScale().value_or(0), 1.0);
     }
     ZERI_qvdFilePackage::resetForTesting();
     AppPaths::setApplicationSupportForTesting(QString());

@@ -25,10 +25,19 @@ QRectF NewObjectPlacement::keptInside(QRectF frame, const QSizeF& screenSize)
 
 double NewObjectPlacement::hiddenShare(const QRectF& frame, const QRectF& other)
 {
-    const double area = other.width() * other.height();
-    if (!(area > 0))
+    const double area = std::min(other.width() * other.height(), frame.width() * frame.height());
+    if (!(area > 0) || !(other.width() * other.height() > 0))
         return 0.0;
     const QRectF common = frame.intersected(other);
+    return common.width() * common.height() / area;
+}
+
+double NewObjectPlacement::backdropHiddenShare(const QRectF& frame, const QRectF& backdrop)
+{
+    const double area = backdrop.width() * backdrop.height();
+    if (!(area > 0))
+        return 0.0;
+    const QRectF common = frame.intersected(backdrop);
     return common.width() * common.height() / area;
 }
 
@@ -45,10 +54,13 @@ QRectF NewObjectPlacement::placedFrame(const QRectF& frame, const ZERI_FlowScree
             continue;
         others.push_back((*object)->frame());
     }
-    const auto worstHidden = [&others](const QRectF& spot) {
+    const double screenArea = screenSize.width() * screenSize.height();
+    const auto worstHidden = [&others, screenArea](const QRectF& spot) {
         double worst = 0.0;
-        for (const QRectF& other : others)
-            worst = std::max(worst, hiddenShare(spot, other));
+        for (const QRectF& other : others) {
+            const bool backdrop = other.width() * other.height() >= kBackdropShareOfScreen * screenArea;
+            worst = std::max(worst, backdrop ? backdropHiddenShare(spot, other) : hiddenShare(spot, other));
+        }
         return worst;
     };
     QRectF best = candidate;

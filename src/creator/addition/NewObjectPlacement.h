@@ -23,11 +23,17 @@ public:
     static QRectF keptInside(QRectF frame, const QSizeF& screenSize);
 
     // `frame` kept inside `screen`, and, with `stepClear`, moved on in steps down and to the right until it hides
-    // no more than a quarter of any object of the screen (`ignoring` left out); where every step hides more, the
-    // step that hides least. The frame's size never changes.
+    // no more than a quarter of any object of the screen (`ignoring` left out; a backdrop measured by its own
+    // area); where every step hides more, the step that hides least. The frame's size never changes.
     static QRectF placedFrame(const QRectF& frame, const ZERI_FlowScreenModel& screen, bool stepClear,
                               const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& ignoring = {});
 
-    // How much of `other` `frame` hides, as a share of `other`'s area (0 for an empty `other`).
+    // An object covering this much of the screen or more is a backdrop: anything new lies over it.
+    static constexpr double kBackdropShareOfScreen = 0.5;
+
+    // How much `frame` and `other` overlap, as a share of the smaller one's area (0 for an empty `other`): a new
+    // text laid over a wide title hides its words though it covers little of the title's box.
     static double hiddenShare(const QRectF& frame, const QRectF& other);
+    // How much of a backdrop `frame` hides, as a share of the backdrop's area.
+    static double backdropHiddenShare(const QRectF& frame, const QRectF& backdrop);
 };

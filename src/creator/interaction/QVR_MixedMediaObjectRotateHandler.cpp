@@ -223,12 +223,8 @@ void QVR_MixedMediaObjectRotateHandler::endRotating(std::function<void()> done)
             changed = true;
             const QRectF frame = model.frame();
             const QSizeF imageSize = MixedMediaObjectStorage::originalImageSize(model);
-            const bool odd = before % 2 != 0;
-            const double a = odd ? imageSize.height() : imageSize.width();
-            const double b = odd ? imageSize.width() : imageSize.height();
             // Without a stored zoom the picture fills the frame; that zoom is kept so the offset stays meaningful.
-            const double zoom =
-                model.zoomScale().value_or(a > 0 && b > 0 ? std::max(frame.width() / a, frame.height() / b) : 0.0);
+            const double zoom = MixedMediaObjectStorage::shownZoomScale(model);
             model.setRotation(after);
             if (quarterTurns % 2 != 0) {
                 const QPointF centre = frame.center();

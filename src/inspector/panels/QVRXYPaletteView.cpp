@@ -64,8 +64,15 @@ bool holdableOffset(QSizeF offset)
 
 bool hasImageZoom(const ZERI_MixedMediaObjectProxy& proxy)
 {
-    const auto zoom = proxy->zoomScale();
-    return proxy->originalImageAsset() && zoom && positiveFinite(*zoom);
+    return proxy->originalImageAsset() && positiveFinite(MixedMediaObjectStorage::shownZoomScale(*proxy.object()));
+}
+
+// The scale the palette shows and scales from: the picture's as drawn (a picture with only its original is drawn
+// filling its frame); none for an object without a picture or a scale.
+std::optional<double> startingZoomScale(const ZERI_MixedMediaObject& object)
+{
+    const double shown = MixedMediaObjectStorage::shownZoomScale(object);
+    return positiveFinite(shown) ? std::optional(shown) : object.zoomScale();
 }
 
 } // namespace
@@ -225,7 +232,8 @@ void QVRXYPaletteView::respondToMMObjChange()
     setFieldText(WidthField, formatted(rect.width()));
     setFieldText(HeightField, formatted(rect.height()));
     if (m_fields[PercentField]->isEnabled())
-        setFieldText(PercentField, QString::asprintf("%2.0f", m_observed->object()->zoomScale().value_or(0) * 100.0));
+        setFieldText(PercentField,
+                     QString::asprintf("%2.0f", startingZoomScale(*m_observed->object()).value_or(0) * 100.0));
     else
         setFieldText(PercentField, QString());
 }
@@ -245,7 +253,7 @@ void QVRXYPaletteView::beginEditing(int field)
     m_wroteDuringEditing = false;
     const auto& object = m_observed->object();
     m_startRect = object->frame();
-    m_startZoomScale = object->zoomScale();
+    m_startZoomScale = startingZoomScale(*object);
     m_startZoomOffset = object->zoomOffset();
     if (auto flow = object->nearestParentItemOfClass<ZERI_FlowModel>()) {
         flow->beginUndoableChangesPagingToScreen(object->parentFlowScreenModel());
