@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QTimer>
 #include <QSet>
 #include <QVBoxLayout>
 #include <QWidgetAction>
@@ -38,6 +41,9 @@ struct MenuState {
     std::function<bool()> signedIn;
     std::function<bool()> snappingDisabled;
     QString quotaText;
+    // The widget of each window that last had the keyboard, the window's bar and menus aside: where the keyboard
+    // goes back when a menu closed with Escape leaves the bar.
+    QHash<const QWidget*, QPointer<QWidget>> keyboardBeforeBar;
 };
 
 MenuState& state()
@@ -758,6 +764,32 @@ bool QVRMainMenu::eventFilter(QObject* watched, QEvent* event)
                     bar->setActiveAction(bar->actions().first());
                     return true;
                 }
+            }
+        }
+    }
+    if (event->type() == QEvent::FocusIn) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && !widget->isWindow() && !qobject_cast<QMenuBar*>(widget) && !qobject_cast<QMenu*>(widget))
+            state().keyboardBeforeBar.insert(widget->window(), widget);
+    }
+    // Escape closing a menu of a window's bar leaves the bar as well (the bar would wait for arrows, take the next
+    // Escape and then give the keyboard to nobody): the keyboard goes back to where it was before the menu.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (auto* menu = qobject_cast<QMenu*>(watched)) {
+            for (QMenuBar* bar : menuBars()) {
+                if (!bar->actions().contains(menu->menuAction()))
+                    continue;
+                QTimer::singleShot(0, bar, [bar] {
+                    if (!bar->hasFocus() || QApplication::activePopupWidget())
+                        return;
+                    // Losing the keyboard ends the bar's keyboard mode (an Escape sent to it would reach the
+                    // window's own Escape handling too).
+                    const QPointer<QWidget> back = state().keyboardBeforeBar.value(bar->window());
+                    if (back && back->isVisible() && back->isEnabled())
+                        back->setFocus(Qt::MenuBarFocusReason);
+                    else
+                        bar->clearFocus();
+                });
             }
         }
     }

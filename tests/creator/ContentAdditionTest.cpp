@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QJsonObject>
+#include <QMenu>
 #include <QMenuBar>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -398,6 +400,35 @@ TEST(ContentAddition, PastedObjectsGetFilesOfTheirOwnAndLandBesideTheirSource)
     EXPECT_TRUE(f.alerts.requests.empty());
 }
 
+TEST(ContentAddition, TheElementMenuOfAnUnselectedPictureCutsACopyThatPastes)
+{
+    AdditionFixture f(1);
+    Outcome first;
+    f.addFiles({f.png("pic.png", {200, 100})}, first);
+    AdditionFixture::wait(first);
+    ASSERT_EQ(first.objects.size(), 1u);
+    QVR_SingleScreenArtBoardView* board = f.window->theArtBoard();
+    board->singleScreen()->interactionHandler()->deselectAll();
+    const QPoint at = board->theScrollView()->mapFromScene((*first.objects[0])->frame().center());
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, board->theScrollView()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(board->theScrollView()->viewport(), &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QGuiApplication::clipboard()->clear();
+    for (QAction* action : menu->actions())
+        if (action->text() == UFM::SAYS_CUT())
+            action->trigger();
+    menu->close();
+    EXPECT_TRUE(f.screen()->mixedMediaObjects().empty());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !ZERI_MixedMediaObject::pasteboardReadObjects().empty(); }, 5000));
+    // The copy's file went with it: it pastes.
+    Outcome paste;
+    f.manager()->addObjectsFromPasteboard(f.screen(), {}, f.recorder(paste));
+    AdditionFixture::wait(paste);
+    EXPECT_TRUE(paste.error.isNull()) << paste.error.message.toStdString();
+    EXPECT_EQ(paste.objects.size(), 1u);
+}
+
 TEST(ContentAddition, BadClipboardContentIsRefusedBeforeAnyChange)
 {
     AdditionFixture f;
@@ -476,8 +507,12 @@ TEST(ContentAddition, PastedTextAndPictureData)
         ASSERT_EQ(picture.objects.size(), 1u);
         const QString path = (*picture.objects[0])->originalImageAsset()->localFilePath();
         EXPECT_TRUE(path.endsWith(alpha ? QStringLiteral(".png") : QStringLiteral(".jpg"))) << path.toStdString();
-        // The second lands clear of the first, in the cascade's steps.
-        EXPECT_EQ(rounded((*picture.objects[0])->frame()), alpha ? QRectF(10, 10, 64, 48) : QRectF(50, 50, 64, 48));
+        // Each lands clear of the text and of the first, on the cascade's diagonal.
+        const QRectF frame = rounded((*picture.objects[0])->frame());
+        EXPECT_EQ(frame.x(), frame.y());
+        for (const Proxy& other : f.screen()->mixedMediaObjects())
+            EXPECT_TRUE(other == picture.objects[0] || NewObjectPlacement::hiddenShare(frame, (*other)->frame()) <=
+                                                           NewObjectPlacement::kHiddenShareAllowed);
     }
 }
 
@@ -736,9 +771,12 @@ TEST(CanvasContentCommands, TextAndShapesAreOneStepEachAndSelected)
     LoggedEvents events;
     QVR_CreatorCanvasView* canvas = f.window->theCanvasView();
     const int steps = f.flow()->undoManager().undoCount();
+    // Chosen from the toolbar's Insert by the keyboard: the keyboard goes on to the new text.
+    QVR_CreatorToolBarView::toolbarForWindow(f.window)->insertButton()->setFocus(Qt::TabFocusReason);
     canvas->setInsertionSuggestedCenter(std::nullopt);
     canvas->addElementMenuSelectionMadeWithType(4);
     ASSERT_EQ(f.screen()->mixedMediaObjects().size(), 1u);
+    EXPECT_EQ(f.window->focusWidget(), f.window->theArtBoard()->theScrollView());
     const Proxy text = f.screen()->mixedMediaObjects().front();
     EXPECT_EQ((*text)->frame(), QRectF(20, 20, 320, 70));
     EXPECT_TRUE(text->as<ZERI_MMObject_Text>()->isThemeText());
@@ -835,6 +873,16 @@ TEST(CanvasContentCommands, NewObjectsLandInsideTheScreenAndClearOfWhatIsThere)
         EXPECT_EQ(frame.x(), 0);
         EXPECT_TRUE(frame.top() >= 0 && frame.bottom() <= 748) << frame.y();
     }
+
+    // A title as wide as the sample's: a new text steps off its words, though it hides little of the title's box.
+    for (const Proxy& object : std::vector<Proxy>(f.screen()->mixedMediaObjects()))
+        f.screen()->removeMixedMediaObject(object);
+    (*title)->setFrame(QRectF(80, 60, 864, 90));
+    f.screen()->addMixedMediaObject(title);
+    canvas->setInsertionSuggestedCenter(std::nullopt);
+    canvas->addElementMenuSelectionMadeWithType(4);
+    const QRectF overlap = (*f.screen()->mixedMediaObjects().back())->frame().intersected((*title)->frame());
+    EXPECT_LE(overlap.width() * overlap.height(), NewObjectPlacement::kHiddenShareAllowed * 320 * 70);
 }
 
 namespace {

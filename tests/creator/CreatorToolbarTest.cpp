@@ -436,6 +436,12 @@ TEST(WindowSizeLock, CountedLocksRestoreOnTheLastRelease)
     orphan.release();
     WindowSizeLock none(nullptr);
     EXPECT_FALSE(none.isHeld());
+
+    // A maximised window keeps its size hints: fixed ones would have the window manager undo the maximising.
+    QWidget maximised;
+    maximised.showMaximized();
+    WindowSizeLock held(&maximised);
+    EXPECT_EQ(maximised.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
 TEST(ToolbarButton, LaysOutCaptionBelowIconAndTintsWhilePressed)
@@ -576,15 +582,20 @@ TEST(CreatorToolbar, TheTitleIsMeasuredInTheBoldFaceItIsDrawnIn)
 
 TEST(CreatorToolbar, TabGoesThroughTheButtonsInOrderAndStopsOnlyOnWhatShows)
 {
+    RegistryReset reset;
+    // The title, which opens its editor, is a stop between the left buttons and the zoom.
+    CreatorToolbarPanels::shared().titleEditor = [](QWidget* parent, const auto&) { return new QWidget(parent); };
     ToolbarWindow w;
     QVR_CreatorToolBarView& bar = *w.toolbar;
+    bar.updateButtonStates();
     w.window->show();
     w.window->activateWindow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == w.window; }, 5000));
     QList<QWidget*> expected;
-    for (QWidget* stop : QList<QWidget*>{bar.viewButton(), bar.saveDraftButton(), bar.postButton(), bar.shareButton(),
-                                         bar.detailsButton(), bar.comboBox()->dropDownButton(), bar.insertButton(),
-                                         bar.addScreenButton(), bar.guideButton(), bar.sidebarMenuButton()}) {
+    for (QWidget* stop :
+         QList<QWidget*>{bar.viewButton(), bar.saveDraftButton(), bar.postButton(), bar.shareButton(),
+                         bar.detailsButton(), bar.titleLabel(), bar.comboBox()->dropDownButton(), bar.insertButton(),
+                         bar.addScreenButton(), bar.guideButton(), bar.sidebarMenuButton()}) {
         if (stop->isVisible() && stop->isEnabled())
             expected.append(stop);
     }
@@ -602,4 +613,5 @@ TEST(CreatorToolbar, TabGoesThroughTheButtonsInOrderAndStopsOnlyOnWhatShows)
     }
     EXPECT_EQ(visited.mid(0, expected.size()), expected);
     EXPECT_FALSE(visited.contains(bar.urlField()));
+    EXPECT_TRUE(expected.contains(bar.titleLabel()));
 }

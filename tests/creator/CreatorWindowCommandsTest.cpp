@@ -285,6 +285,7 @@ TEST(CreatorWindowCommands, TheDarkPanelDisablesObjectAndScreenCommandsAndTakesP
 {
     CommandWindow w;
     ASSERT_TRUE(w.perform("duplicateScreen"));
+    w.window->setCurrentIndex(0);
     w.select({w.shapeA, w.shapeB});
     for (const char* action : kObjectAndScreenCommands)
         EXPECT_TRUE(w.enabled(action)) << action;
@@ -341,6 +342,7 @@ TEST(CreatorWindowCommands, CroppingBlocksUndoAndAnAdditionBlocksPasteDeleteAndU
     ASSERT_TRUE(w.perform("duplicateScreen"));
     ASSERT_TRUE(w.perform("duplicateScreen"));
     ASSERT_TRUE(w.perform("undo"));
+    w.window->setCurrentIndex(0);
     EXPECT_TRUE(w.enabled("undo"));
     EXPECT_TRUE(w.enabled("redo"));
     bool cropping = true;
@@ -536,6 +538,7 @@ TEST(CreatorWindowCommands, DeleteAndDuplicateTheShownScreenAsOneStepEach)
     EXPECT_EQ(duplicated->value("ScreenID").toString(), "S0");
     EXPECT_EQ(duplicated->value("action_value").toString(), "Menu");
     EXPECT_EQ(w.window->artboards().size(), 4u);
+    EXPECT_EQ(w.window->currentIndex(), 1) << "the copy is shown";
     ASSERT_TRUE(w.perform("undo"));
     EXPECT_EQ(w.ids(), (QStringList{"S0", "S1", "S2"}));
     EXPECT_FALSE(pagedBy.contains("screenToPageTo"));

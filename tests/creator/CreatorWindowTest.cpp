@@ -10,6 +10,7 @@
 #include "creator/CreatorLibrary.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/interaction/QVR_SelectedItemView.h"
 #include "controls/UniversalPopover.h"
 #include "creator/TessarineThemeCatalogue.h"
@@ -382,6 +383,19 @@ TEST(CreatorWindowThumbnails, TheAddItemOpensTheChooserWhosePickLandsAfterTheSho
         EXPECT_NE(f.flow->screenModels()[2], catalogue->blank->firstFlowmodel()->screenModels()[1]) << "a copy";
         EXPECT_EQ(f.window->currentIndex(), 2);
         EXPECT_EQ(f.window->addScreenPopover(), nullptr) << "the popover closes";
+
+        // From the toolbar's Add Screen with the keyboard on the canvas: Return picks, and the keyboard moves on
+        // with the screen shown.
+        f.window->activateWindow();
+        f.window->giveKeyboardToCanvas();
+        f.window->theToolBarView()->addScreenButtonPressed();
+        ASSERT_TRUE(f.window->addScreenPopover());
+        const auto keyed = f.window->addScreenPopover()->findChildren<QVR_NewScreenSelectionButton*>();
+        ASSERT_EQ(keyed.size(), 3);
+        QTest::keyClick(keyed[0], Qt::Key_Return);
+        QApplication::processEvents();
+        EXPECT_EQ(f.window->currentIndex(), 3);
+        EXPECT_EQ(f.window->focusWidget(), f.window->theArtBoard()->theScrollView());
     }
     TessarineThemeCatalogue::setShared(nullptr);
 }

@@ -79,6 +79,27 @@ TEST(NewScreenChooser, ThemeScreensThenBlankOnesAndOnlyTheFirstPickCounts)
     EXPECT_EQ(posts.count, 1) << "a second pick posts nothing";
 }
 
+TEST(NewScreenChooser, TheKeyboardStartsOnTheFirstTileMovesByTheArrowsAndPicksWithReturn)
+{
+    Catalogue catalogue;
+    QVRNewScreenSelectionViewController chooser("7");
+    chooser.view()->show();
+    chooser.view()->activateWindow();
+    const auto buttons = chooser.tileButtons();
+    ASSERT_EQ(buttons.size(), 8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return buttons[0]->hasFocus(); }, 2000)) << "the first tile has the keyboard";
+
+    // Two columns: Right, Down and Left lead from the first tile to the third; Up past the top stays.
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Left})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    ASSERT_EQ(QApplication::focusWidget(), buttons[2]);
+    PostCounter posts(kInsertion);
+    QTest::keyClick(buttons[2], Qt::Key_Return);
+    ASSERT_EQ(posts.count, 1);
+    EXPECT_EQ(posts.lastUserInfo.value("screenModel").value<ModelItemRef>().lock(),
+              catalogue.fake->samples["7"]->firstFlowmodel()->screenModels()[2]);
+}
+
 TEST(NewScreenChooser, BlankUnknownAndMissingThemesOfferTheBlankScreensOnce)
 {
     Catalogue catalogue;

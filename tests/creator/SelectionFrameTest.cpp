@@ -355,6 +355,26 @@ TEST(SelectionFrame, TypingOnASelectedTextStartsEditingWithTheTypedKey)
     // While editing, the arrows and Delete belong to the text.
     w.window->performNudgeRight(0);
     EXPECT_EQ((*w.t)->frame(), QRectF(100, 300, 300, 100));
+    // Ctrl+Backspace and Ctrl+Delete take words; the element stays.
+    QTest::keyClicks(w.board()->theScrollView(), QStringLiteral(" word"));
+    QTest::keyClick(w.board()->theScrollView(), Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(text->textView()->textStorage()->string(), before + QStringLiteral("a "));
+    QTest::keyClick(w.board()->theScrollView(), Qt::Key_Delete, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(w.frame()->selectedViews().size(), 1u);
+
+    // Alt with a letter opens the bar's menu; Escape closes it and gives the keyboard back to the text.
+    QTest::keyClick(w.board()->theScrollView(), Qt::Key_F, Qt::AltModifier);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_TRUE(menu) << "no menu opened";
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QApplication::processEvents();
+    // The popup's window hands the keyboard back to the creator (a window manager's part offscreen).
+    w.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == w.window; }, 2000));
+    EXPECT_EQ(QApplication::focusWidget(), w.board()->theScrollView());
+    QTest::keyClicks(w.board()->theScrollView(), QStringLiteral("more"));
+    EXPECT_EQ(text->textView()->textStorage()->string(), before + QStringLiteral("a more"));
 }
 
 namespace {

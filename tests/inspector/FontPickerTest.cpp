@@ -1,5 +1,7 @@
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -68,6 +70,25 @@ TEST_F(FontPickerTest, FamiliesReportTheirDefaultFaceOnceAndFacesReportEachChoic
     EXPECT_EQ(reports, (QStringList{"FooBar-Regular", "FooBar-Regular", "FooBar-Bold"}));
     chooseFamily("Alpha");
     EXPECT_EQ(reports.last(), QStringLiteral("Alpha-Black"));
+}
+
+TEST_F(FontPickerTest, TabReachesBothMenusAndTheArrowsPick)
+{
+    // A field before the picker, as the size field stands beside it in the text popover.
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* shown = new QVRFontPicker_v2(&window);
+    shown->setFontList(&list);
+    shown->onFontChanged = [this](const QString& name) { reports.append(name); };
+    shown->move(0, 40);
+    window.show();
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    ASSERT_EQ(window.focusWidget(), shown->familyBox());
+    QTest::keyClick(shown->familyBox(), Qt::Key_Down);
+    EXPECT_EQ(reports, QStringList{"DemingEP-Regular"});
+    QTest::keyClick(shown->familyBox(), Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), shown->faceBox());
 }
 
 TEST_F(FontPickerTest, SelectingShowsTheCataloguedFamilyAndIgnoresUnknownFonts)

@@ -38,6 +38,12 @@ TEST(TitleEditor, UntitledShowsTheUntitledTextAsHintAndValueAndAnEmptiedFieldSto
     editor.doneButtonPressed();
     EXPECT_EQ(document->firstFlowmodel()->title(), UFM::UNTITLED_TEXT());
 
+    // Shown, the title is selected whole: what is typed replaces it.
+    editor.show();
+    QApplication::processEvents();
+    QTest::keyClicks(editor.titleTextField(), QStringLiteral("Talk"));
+    EXPECT_EQ(editor.titleTextField()->text(), QStringLiteral("Talk"));
+
     editor.titleTextField()->selectAll();
     QTest::keyClick(editor.titleTextField(), Qt::Key_Backspace);
     editor.doneButtonPressed();

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -16,6 +18,8 @@
 #include "app/QVRSingleInstance.h"
 #include "app/QVRURLSchemeHandler.h"
 #include "controls/MouseEventShieldWindow.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
+#include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/window/QVR_CreatorWindow.h"
 #include "library/guides/QVRGuideViewerViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
@@ -26,7 +30,9 @@
 #include "pptx/import/QVRPowerpointOverviewWindowController.h"
 #include "roads/RoadsMatrix.h"
 #include "roads/RoadsTestSupport.h"
+#include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
+#include "strings/UFM.h"
 #include "support/TestEnvironment.h"
 #include "support/UserInput.h"
 #include "support/fakeservice/FakeWebService.h"
@@ -57,6 +63,7 @@ protected:
     {
         matrix::service()->clearInjectedReplies();
         matrix::service()->setContentDelay(0);
+        matrix::service()->setReplyDelay(0);
         closeDocumentWindows();
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->isVisible() && (qobject_cast<QMessageBox*>(widget) || qobject_cast<QFileDialog*>(widget) ||
@@ -134,6 +141,41 @@ TEST_F(OpenMatrix, ATileOpensOneCreatorAndAgainBringsItToTheFront)
     EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }, 10000)) << "not brought to the front";
     QTest::qWait(500);
     EXPECT_EQ(creatorWindows().size(), 1) << "opened a second time";
+}
+
+// A document still downloading into a creator window shows what it waits for, with its Cancel, below the window's
+// menu bar: first while the document comes, then while its files do. Once it is in, the canvas has the keyboard.
+TEST_F(OpenMatrix, ADocumentStillDownloadingShowsItsLoadingViewBelowTheMenuBar)
+{
+    FakeWebService* fake = matrix::service();
+    const QString id = addPublishedDocument(QStringLiteral("slowopen2"), QStringLiteral("ann"), 2, true);
+    fake->setReplyDelay(1500);
+    fake->setContentDelay(1500);
+    auto request = QVROpenRequest::request();
+    request->setOpenCue(id);
+    request->setOptions(QVROpenRequest::DownloadByStringID | QVROpenRequest::PrecacheAllImagesAndMedia);
+    request->open({});
+    for (const char* panelName : {"QVR_LoadingViewController", "QVRViewerDownloadViewControllerView"}) {
+        QPushButton* cancel = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            for (QVR_CreatorWindow* creator : creatorWindows())
+                for (QWidget* panel : creator->findChildren<QWidget*>(QString::fromLatin1(panelName)))
+                    for (auto* button : panel->findChildren<QPushButton*>())
+                        if (button->text() == UFM::CANCEL_TEXT() && !button->visibleRegion().isEmpty())
+                            cancel = button;
+            return cancel != nullptr;
+        })) << panelName
+            << ": no loading view with its Cancel";
+        auto* bar = cancel->window()->findChild<QMenuBar*>();
+        ASSERT_TRUE(bar && bar->isVisible());
+        QWidget* onBar = cancel->window()->childAt(bar->mapTo(cancel->window(), QPoint(20, 5)));
+        EXPECT_TRUE(onBar == bar || bar->isAncestorOf(onBar)) << panelName << ": the menu bar is covered";
+    }
+    fake->setReplyDelay(0);
+    fake->setContentDelay(0);
+    QVR_CreatorWindow* window = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (window = creatorShowing(id)) != nullptr; }, 30000));
+    EXPECT_TRUE(waitFor([&] { return window->focusWidget() == window->theArtBoard()->theScrollView(); }, 5000));
 }
 
 // File › Open Address with a string id: one viewer, uncovered once the media has come; the same address again

@@ -160,10 +160,17 @@ void QVR_ArtBoardScrollView::focusInEvent(QFocusEvent* event)
     m_keyboardFocusShown = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     if (m_keyboardFocusShown)
         viewport()->update();
+    const QPointer<QGraphicsObject> before = std::exchange(m_focusItemBefore, nullptr);
+    if (!m_keyboardFocusShown && before && scene() && before->scene() == scene() && !scene()->focusItem() &&
+        before->isVisible())
+        before->setFocus(event->reason());
 }
 
 void QVR_ArtBoardScrollView::focusOutEvent(QFocusEvent* event)
 {
+    // The first of several focus changes in a row (a popup, then the menu bar) knows the item.
+    if (auto* item = scene() ? dynamic_cast<QGraphicsObject*>(scene()->focusItem()) : nullptr)
+        m_focusItemBefore = item;
     QGraphicsView::focusOutEvent(event);
     if (std::exchange(m_keyboardFocusShown, false))
         viewport()->update();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGraphicsItem>
 #include <QGraphicsView>
 #include <QPointer>
 
@@ -40,10 +41,13 @@ protected:
     // Reached with Tab, the canvas shows a ring inside its edges while it keeps the keyboard; a click into it
     // shows none.
     void paintEvent(QPaintEvent* event) override;
+    // The item that had the keyboard in the scene (a text being edited) has it again when the canvas gets it
+    // back, whatever took it meanwhile (a menu opened with Alt and a letter, another window).
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QPointer<QVR_SingleScreenArtBoardView> m_artBoard;
     bool m_keyboardFocusShown = false;
+    QPointer<QGraphicsObject> m_focusItemBefore;
 };

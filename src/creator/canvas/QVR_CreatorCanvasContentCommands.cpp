@@ -8,12 +8,14 @@
 #include <QTimer>
 
 #include "app/QVRAnalytics.h"
+#include "controls/PanelFocusReturn.h"
 #include "controls/UniversalPopover.h"
 #include "controls/ViewUtils.h"
 #include "creator/CreatorLogging.h"
 #include "creator/addition/NewObjectPlacement.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
@@ -243,8 +245,13 @@ void selectOnShownScreen(const QVR_CreatorCanvasView* canvas,
                          const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects)
 {
     QVR_SingleScreenArtBoardView* board = canvas->theArtBoard();
-    if (board && board->singleScreen() && !objects.empty())
-        board->singleScreen()->setSelectionsForMixedMediaObjects(objects);
+    if (!board || !board->singleScreen() || objects.empty())
+        return;
+    board->singleScreen()->setSelectionsForMixedMediaObjects(objects);
+    // The keys go to what was added (typing into a new text, the arrows nudging), and the focus frame says so,
+    // rather than staying on the button or menu that added it.
+    if (QWidget* view = board->theScrollView())
+        PanelFocusReturn::giveKeyboardTo(view);
 }
 
 } // namespace

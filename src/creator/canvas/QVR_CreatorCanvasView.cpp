@@ -9,6 +9,7 @@
 #include "controls/MouseEventShieldWindow.h"
 #include "controls/UniversalPopover.h"
 #include "creator/CreatorLogging.h"
+#include "controls/PanelFocusReturn.h"
 #include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
@@ -64,8 +65,20 @@ void QVR_CreatorCanvasView::setTheArtBoard(QVR_SingleScreenArtBoardView* board)
         if (QWidget* viewport = board->theScrollView() ? board->theScrollView()->viewport() : nullptr)
             viewport->installEventFilter(this);
     }
+    QWidget* keyboard = window()->focusWidget();
+    const bool hadKeyboard = old && keyboard && old->isAncestorOf(keyboard);
     moveFrameInto(board);
     setCurrentWidget(board ? static_cast<QWidget*>(board) : m_emptyPage);
+    // The keyboard moves on with the screen: where the window holds it, and where a panel open over the window
+    // (the new-screen chooser) gives it back when it closes; the hidden board would leave it to the first button.
+    QWidget* next = board ? board->theScrollView() : nullptr;
+    if (!old || !next)
+        return;
+    if (hadKeyboard)
+        next->setFocus(Qt::OtherFocusReason);
+    for (PanelFocusReturn* back : window()->findChildren<PanelFocusReturn*>())
+        if (back->returnsTo() && old->isAncestorOf(back->returnsTo()))
+            back->setReturnsTo(next);
 }
 
 void QVR_CreatorCanvasView::setSelectionFrame(QVR_SelectedItemView* frame)

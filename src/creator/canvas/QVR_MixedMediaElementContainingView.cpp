@@ -541,44 +541,30 @@ void QVR_MixedMediaElementContainingView::contextMenuEvent(QGraphicsSceneContext
     event->accept();
 }
 
-QVR_InteractableViewHandler* QVR_MixedMediaElementContainingView::handlerSelectingThis() const
+void QVR_MixedMediaElementContainingView::itemCopy()
 {
     QVR_CreatorSingleScreen* parent = parentScreen();
     QVR_InteractableViewHandler* handler = parent ? parent->interactionHandler() : nullptr;
-    return handler && handler->isSelected(this) ? handler : nullptr;
-}
-
-void QVR_MixedMediaElementContainingView::itemCopy()
-{
-    if (!m_object || !m_object->object())
+    if (!handler || !m_object || !m_object->object())
         return;
-    // A selected element copies the whole selection, as the Edit menu does.
-    if (auto* handler = handlerSelectingThis()) {
+    // A selected element copies the whole selection, as the Edit menu does; another copies itself alone, its
+    // files linked into the clipboard's copies as the selection's are.
+    if (handler->isSelected(this))
         handler->copySelection();
-        return;
-    }
-    ZERI_MixedMediaObject::pasteboardCopyObject(m_object);
+    else
+        handler->copySelection({m_object});
 }
 
 void QVR_MixedMediaElementContainingView::itemCut()
 {
-    if (!m_object || !m_object->object())
+    QVR_CreatorSingleScreen* parent = parentScreen();
+    QVR_InteractableViewHandler* handler = parent ? parent->interactionHandler() : nullptr;
+    if (!handler || !m_object || !m_object->object())
         return;
-    if (auto* handler = handlerSelectingThis()) {
+    if (handler->isSelected(this))
         handler->cutSelection(0);
-        return;
-    }
-    const auto object = m_object; // the cut may delete this container
-    const auto screen = (*object)->nearestParentItemOfClass<ZERI_FlowScreenModel>();
-    const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
-    if (flow) {
-        flow->beginUndoableChangesPagingToScreen(screen);
-        if (const auto action = flow->currentUndoableAction())
-            action->setActionDescription(UFM::UNDO_MANAGER_DELETE_OBJECT_TAG());
-    }
-    ZERI_MixedMediaObject::pasteboardCutObject(object);
-    if (flow)
-        flow->endUndoableChanges();
+    else
+        handler->cutObjects({m_object}); // may delete this container
 }
 
 void QVR_MixedMediaElementContainingView::itemPaste()

@@ -162,8 +162,6 @@ protected:
 private:
     class ImageItem;
 
-    // The board's interaction handler when it has this element selected, else nullptr.
-    QVR_InteractableViewHandler* handlerSelectingThis() const;
     void observeObject();
     void typeChanged();
     void rebuildWatermark();

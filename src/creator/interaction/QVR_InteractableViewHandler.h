@@ -107,10 +107,13 @@ public:
     // added (`setCommandsBlocked`) they do nothing.
     // Copy writes the selection's objects (back to front) to the clipboard once their files are linked into the
     // temporary folder, which happens on a worker: the call returns at once and copyWritten() follows. Cut copies,
-    // then deletes as Delete does.
+    // then deletes as Delete does. The element menu of an element that is not selected copies and cuts that
+    // element alone through the same two calls, given the objects.
     bool canCopySelection() const { return canDeleteSelection(); }
-    void copySelection();
+    void copySelection() { copySelection(selectedObjectsOfScreen()); }
+    void copySelection(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects);
     void cutSelection(uint modifierMask);
+    void cutObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects);
     bool canDeleteSelection() const;
     void deleteSelection(uint modifierMask);
     bool canBringForward() const;
@@ -209,6 +212,7 @@ private:
     std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>> selectedObjectsOfScreen() const;
     // Runs `edit` on the screen as one undo step of its flow, paging back to the screen on undo.
     void changeScreen(const QString& actionName, const std::function<void(ZERI_FlowScreenModel&)>& edit);
+    void removeObjects(const std::vector<std::shared_ptr<ZERI_MixedMediaObjectProxy>>& objects);
 
     void sortAndNotify(const std::vector<QVR_MixedMediaElementContainingView*>& before);
     void prune() const;

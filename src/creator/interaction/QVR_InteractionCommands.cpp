@@ -71,15 +71,15 @@ namespace {
 quint64 g_latestCopy = 0;
 } // namespace
 
-void QVR_InteractableViewHandler::copySelection()
+void QVR_InteractableViewHandler::copySelection(const std::vector<Proxy>& objects)
 {
-    if (!canCopySelection())
+    if (commandsBlocked() || objects.empty())
         return;
     const quint64 copyNumber = ++g_latestCopy;
     QPointer<QVR_InteractableViewHandler> self(this);
     // The previous copies' files go on the worker, after the new ones are linked.
     MixedMediaObjectStorage::getCopiesForTempDirectory(
-        selectedObjectsOfScreen(),
+        objects,
         [self, copyNumber](auto copies) {
             if (copyNumber != g_latestCopy)
                 return;
@@ -388,14 +388,26 @@ void QVR_InteractableViewHandler::deleteSelection(uint modifierMask)
         if (text && text->editable())
             return;
     }
-    const auto objects = selectedObjectsOfScreen();
+    removeObjects(selectedObjectsOfScreen());
+    deselectAll();
+}
+
+void QVR_InteractableViewHandler::cutObjects(const std::vector<Proxy>& objects)
+{
+    if (commandsBlocked() || objects.empty())
+        return;
+    copySelection(objects);
+    removeObjects(objects);
+}
+
+void QVR_InteractableViewHandler::removeObjects(const std::vector<Proxy>& objects)
+{
     // The files stay: an undo brings the objects back with them, and the package's clean-up removes files
     // that no document or step names.
     changeScreen(UFM::UNDO_MANAGER_DELETE_OBJECT_TAG(), [&](ZERI_FlowScreenModel& screen) {
         for (const auto& object : objects)
             screen.removeMixedMediaObject(object);
     });
-    deselectAll();
 }
 
 bool QVR_InteractableViewHandler::canBringForward() const

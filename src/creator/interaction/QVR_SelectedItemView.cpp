@@ -19,6 +19,7 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
 #include "creator/thumbnails/QVRThumbnailBarHost.h"
+#include "elements/text/TextEditingItem.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
 #include "foundation/Tessutils.h"
 #include "tessarine_data_model/ZERI_MixedMediaObject.h"
@@ -397,13 +398,10 @@ bool QVR_SelectedItemView::textFieldHasFocus() const
 bool QVR_SelectedItemView::handleTypedKey(QKeyEvent* key)
 {
     const auto views = selectedViews();
-    if (views.size() != 1 || (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) || textFieldHasFocus())
+    if (views.size() != 1 || !TextEditingItem::isTypedText(key) || textFieldHasFocus())
         return false;
     auto* text = textViewOf(views.front());
     if (!text || text->editable())
-        return false;
-    const QString typed = key->text();
-    if (typed.isEmpty() || !typed.front().isPrint())
         return false;
     qCDebug(lcCreator) << "SHOULD ENGAGE TYPING";
     text->setEditable(true);
@@ -453,9 +451,9 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         if (textFieldHasFocus())
             return false;
         {
-            // A text being edited keeps plain Delete and Backspace; Ctrl+Delete deletes its element.
+            // A text being edited keeps Delete and Backspace, with Ctrl a word's worth.
             auto* text = textViewOf(selectedViews().front());
-            if (text && text->editable() && !(key->modifiers() & Qt::ControlModifier))
+            if (text && text->editable())
                 return false;
         }
         performDelete(uint(key->modifiers()));

@@ -1,15 +1,18 @@
 #include "creator/thumbnails/QVRNewScreenSelectionViewController.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "creator/CreatorLogging.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/thumbnails/QVRThumbnailController.h"
 #include "creator/thumbnails/QVRThumbnailObject.h"
+#include "foundation/Tessutils.h"
 #include "platform/NotificationCenter.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -49,8 +52,21 @@ QVR_NewScreenSelectionButton::QVR_NewScreenSelectionButton(QVRThumbnailObject* o
     , m_object(object)
 {
     setFlat(true);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoDefault(true);
     setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+}
+
+void QVR_NewScreenSelectionButton::paintEvent(QPaintEvent* event)
+{
+    QPushButton::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Tessutils::tessarineBlue(), 3));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
 }
 
 QVRNewScreenSelectionViewController::QVRNewScreenSelectionViewController(const QString& templateId, QObject* parent)
@@ -103,6 +119,7 @@ void QVRNewScreenSelectionViewController::loadView()
     m_scrollArea->setWidget(m_grid);
     layout->addWidget(m_scrollArea, 1);
     view->resize(2 * (kPreviewSize.width() + 2 * kTileMargin) + 40, 480);
+    view->installEventFilter(this);
     setView(view);
     if (m_waitingForDownload) {
         m_progressBar->setRange(0, 0);
@@ -204,9 +221,53 @@ void QVRNewScreenSelectionViewController::rebuildTiles()
         button->setGeometry(tile->rect());
         button->raise();
         connect(button, &QPushButton::clicked, this, [this, button] { screenSelectedWithObject(button->object()); });
+        button->installEventFilter(this);
         m_buttons.append(button);
         layout->addWidget(tile, i / kColumns, i % kColumns);
     }
+    // Tiles that arrive while the chooser shows (a theme's sample still downloading) take the keyboard then.
+    if (view()->isVisible())
+        focusFirstTile();
+}
+
+void QVRNewScreenSelectionViewController::focusFirstTile()
+{
+    QPointer<QVR_NewScreenSelectionButton> first = m_buttons.value(0);
+    // Once the popover holding the view has taken the keyboard.
+    QTimer::singleShot(0, this, [first] {
+        if (!first || !first->isVisible())
+            return;
+        // A tile the keyboard already moved to keeps it.
+        if (qobject_cast<QVR_NewScreenSelectionButton*>(first->window()->focusWidget()))
+            return;
+        first->activateWindow();
+        first->setFocus(Qt::PopupFocusReason);
+    });
+}
+
+bool QVRNewScreenSelectionViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view() && event->type() == QEvent::Show) {
+        focusFirstTile();
+    } else if (event->type() == QEvent::KeyPress) {
+        const int at = m_buttons.indexOf(qobject_cast<QVR_NewScreenSelectionButton*>(watched));
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = key == Qt::Key_Right  ? 1
+                         : key == Qt::Key_Left ? -1
+                         : key == Qt::Key_Down ? kColumns
+                         : key == Qt::Key_Up   ? -kColumns
+                                               : 0;
+        if (at >= 0 && step != 0) {
+            const int next = at + step;
+            if (next >= 0 && next < m_buttons.size() && m_buttons[next]) {
+                m_buttons[next]->setFocus(Qt::TabFocusReason);
+                if (m_scrollArea)
+                    m_scrollArea->ensureWidgetVisible(m_buttons[next]->parentWidget(), 0, 0);
+            }
+            return true;
+        }
+    }
+    return ViewController::eventFilter(watched, event);
 }
 
 QList<QVR_NewScreenSelectionButton*> QVRNewScreenSelectionViewController::tileButtons() const

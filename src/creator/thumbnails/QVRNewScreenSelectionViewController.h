@@ -14,12 +14,16 @@ class QVRThumbnailController;
 class QVRThumbnailObject;
 class ZERI_FlowModel;
 
-// A tile's button: a flat, title-less button over the tile standing for one thumbnail object.
+// A tile's button: a flat, title-less button over the tile standing for one thumbnail object. It takes the
+// keyboard (Space, Return and Enter pick it) and shows a ring while it has it.
 class QVR_NewScreenSelectionButton : public QPushButton {
     Q_OBJECT
 public:
     explicit QVR_NewScreenSelectionButton(QVRThumbnailObject* object, QWidget* parent = nullptr);
     QVRThumbnailObject* object() const { return m_object; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QPointer<QVRThumbnailObject> m_object;
@@ -63,8 +67,11 @@ public:
 
 protected:
     void loadView() override;
+    // The arrows move the keyboard among the tiles, row by row; shown, the first tile takes it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void focusFirstTile();
     std::shared_ptr<ZERI_FlowModel> blankThemeFlow() const;
     void fillThumbnails();
     void stopProgress();

@@ -115,6 +115,14 @@ protected:
         QPushButton::resizeEvent(event);
         fit();
     }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPushButton::paintEvent(event);
+        if (hasFocus()) {
+            QPainter painter(this);
+            QVR_ToolbarButton::paintFocusRing(painter, rect());
+        }
+    }
     void changeEvent(QEvent* event) override
     {
         QPushButton::changeEvent(event);
@@ -171,7 +179,9 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     title->setFullTitle(UFM::UNTITLED_TEXT());
     m_titleLabel = title;
     m_titleLabel->setFlat(true);
-    m_titleLabel->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab (Space or Return opens its editor), never taking the focus from the canvas on a click.
+    m_titleLabel->setFocusPolicy(Qt::TabFocus);
+    m_titleLabel->setAutoDefault(true);
     m_titleLabel->setStyleSheet(QStringLiteral("QPushButton { color: rgb(235,235,235); border: none; }"));
 
     // The link is shown, selectable and copyable, never edited; the overlay covers it while there is none.
@@ -231,16 +241,23 @@ QVR_CreatorToolBarView::QVR_CreatorToolBarView(QWidget* parent)
     for (QWidget* button : {m_insertButton, m_addScreenButton, m_guideButton, m_sidebarMenuButton})
         row->addWidget(button);
 
-    // Tab goes through the buttons as they stand, left to right; the link is selected with the mouse and the zoom
-    // box is reached by its arrow.
+    // Tab goes through the buttons and the title as they stand, left to right; the link is selected with the mouse and
+    // the zoom box is reached by its arrow.
     m_urlField->setFocusPolicy(Qt::ClickFocus);
     for (QWidget* part : m_comboBox->findChildren<QWidget*>())
         part->setFocusPolicy(Qt::NoFocus);
     m_comboBox->setFocusPolicy(Qt::NoFocus);
     m_comboBox->dropDownButton()->setFocusPolicy(Qt::TabFocus);
-    const QList<QWidget*> order{m_viewButton,       m_saveDraftButton, m_postButton,
-                                m_shareButton,      m_detailsButton,   m_comboBox->dropDownButton(),
-                                m_insertButton,     m_addScreenButton, m_guideButton,
+    const QList<QWidget*> order{m_viewButton,
+                                m_saveDraftButton,
+                                m_postButton,
+                                m_shareButton,
+                                m_detailsButton,
+                                m_titleLabel,
+                                m_comboBox->dropDownButton(),
+                                m_insertButton,
+                                m_addScreenButton,
+                                m_guideButton,
                                 m_sidebarMenuButton};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);

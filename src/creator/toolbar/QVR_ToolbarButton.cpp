@@ -127,11 +127,16 @@ void QVR_ToolbarButton::paintEvent(QPaintEvent*)
         painter.drawText(m_labelFrame, Qt::AlignCenter, m_title);
     }
     m_cell.highlight(&painter, isDown(), rect());
-    if (hasFocus()) {
-        // The keyboard's place: a light rounded outline.
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(235, 235, 235, 170), 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
-    }
+    if (hasFocus())
+        paintFocusRing(painter, rect());
+}
+
+void QVR_ToolbarButton::paintFocusRing(QPainter& painter, const QRectF& bounds)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(235, 235, 235, 170), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(bounds.adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
+    painter.restore();
 }

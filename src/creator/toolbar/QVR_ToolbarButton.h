@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QIcon>
 
+class QPainter;
+
 #include "creator/toolbar/QVR_ToolBarButtonCell.h"
 
 // A flat icon button with a small caption under the icon (Helvetica 9, white at 60 %), used in the creator's
@@ -32,6 +34,10 @@ public:
     QVR_ToolBarButtonCell& cell() { return m_cell; }
 
     QSize sizeHint() const override;
+
+    // The keyboard's place on the dark toolbar, a light rounded outline inside `bounds`; shared with the
+    // toolbar's other controls that take the focus.
+    static void paintFocusRing(QPainter& painter, const QRectF& bounds);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -23,6 +23,7 @@
 #include "creator/CreatorLogging.h"
 #include "creator/addition/QVRContentAdditionManager.h"
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
+#include "creator/canvas/QVR_ArtBoardScrollView.h"
 #include "creator/canvas/QVR_CreatorCanvasView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "controls/UniversalPopover.h"
@@ -256,6 +257,13 @@ QVR_SingleScreenArtBoardView* QVR_CreatorWindow::theArtBoard() const
     return m_canvas->theArtBoard();
 }
 
+void QVR_CreatorWindow::giveKeyboardToCanvas()
+{
+    QVR_SingleScreenArtBoardView* board = theArtBoard();
+    if (QWidget* view = board ? board->theScrollView() : nullptr)
+        view->setFocus(Qt::OtherFocusReason);
+}
+
 bool QVR_CreatorWindow::canSaveDraft() const
 {
     return m_canvas->canSaveDraft();
@@ -438,6 +446,9 @@ void QVR_CreatorWindow::launchTessarineWithTessarineModel(const std::shared_ptr<
     m_artboards.clear();
     m_thumbnailController->showScreens({});
     setupScreensFromFlowModelToScrollViews(document->firstFlowmodel());
+    // A window without a keyboard place yet would give it to its first button when it shows.
+    if (!focusWidget())
+        giveKeyboardToCanvas();
 }
 
 void QVR_CreatorWindow::reloadCurrentlyLoadedModel()
@@ -755,8 +766,11 @@ void QVR_CreatorWindow::openRequesterWantsToDisplayLoadingView(QObject* view)
     holder->setGeometry(coveringRect());
     holder->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // A view that says how large it is stays that size in the middle; one that does not (the download panel,
+    // which centres its card itself) covers the holder.
     if (auto* widget = qobject_cast<QWidget*>(view))
-        layout->addWidget(widget, 0, Qt::AlignCenter);
+        layout->addWidget(widget, 0, widget->sizeHint().isValid() ? Qt::AlignCenter : Qt::Alignment());
     else if (view)
         view->setParent(holder);
     holder->show();
@@ -771,10 +785,10 @@ void QVR_CreatorWindow::openRequesterHasFinishedLoadingModel(const std::shared_p
     delete m_loadingViewHolder;
     m_toolBarView->setEnabled(!isDisplayingSheet());
     launchTessarineWithTessarineModel(model);
-    // The loading view took no keyboard, and the greyed toolbar none either: the window's first control takes it
-    // now, as in a window opened with its document in.
-    if (!isDisplayingSheet() && (!focusWidget() || !focusWidget()->isVisible()))
-        focusNextPrevChild(true);
+    // The loading view took no keyboard, and the greyed toolbar none either: the canvas takes it now, as in a
+    // window opened with its document in (a toolbar button holding it would take a Space meant for the canvas).
+    if (!isDisplayingSheet())
+        giveKeyboardToCanvas();
 }
 
 void QVR_CreatorWindow::closeEvent(QCloseEvent* event)

@@ -72,6 +72,8 @@ public:
 
     const std::vector<QVR_SingleScreenArtBoardView*>& artboards() const { return m_artboards; }
     QVR_SingleScreenArtBoardView* theArtBoard() const;
+    // The window's keyboard home: the shown screen's canvas, where the arrows nudge and Delete deletes.
+    void giveKeyboardToCanvas();
     QVR_CreatorSingleScreen* currentlyDisplayedSingleScreen() const;
     // The index of the shown screen, or −1 when the window shows none.
     int currentIndex() const;

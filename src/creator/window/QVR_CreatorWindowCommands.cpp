@@ -232,9 +232,13 @@ void QVR_CreatorWindow::performDuplicateScreen(uint)
     const auto screen = displayedScreen();
     const auto flow = screen->nearestParentItemOfClass<ZERI_FlowModel>();
     flow->beginUndoableChanges();
-    flow->duplicateFlowScreen(screen);
+    const auto copy = flow->duplicateFlowScreen(screen);
     flow->endUndoableChanges();
     flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    // The copy is shown, so that what is done next goes to it.
+    const auto& screens = flow->screenModels();
+    if (const auto at = std::find(screens.begin(), screens.end(), copy); copy && at != screens.end())
+        setCurrentIndex(int(at - screens.begin()));
     QVRAnalytics::logEvent(
         QStringLiteral("Duplicated Screen"),
         {{QStringLiteral("ScreenID"), screen->internalID()}, {QStringLiteral("action_value"), QStringLiteral("Menu")}},
@@ -484,7 +488,7 @@ void QVR_CreatorWindow::presentDarkPanelWithRootViewController(NavigationControl
 
 QRect QVR_CreatorWindow::coveringRect() const
 {
-    // The menu bar stays reachable above the panel.
+    // What the dark panel and the loading view cover: the content below the menu bar, which stays reachable.
     QRect rect = contentView()->rect();
     if (m_menuBar && !m_menuBar->isHidden())
         rect.setTop(m_menuBar->geometry().bottom() + 1);

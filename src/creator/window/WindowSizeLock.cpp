@@ -15,7 +15,9 @@ WindowSizeLock::WindowSizeLock(QWidget* window)
         return;
     m_held = true;
     const int count = lockCount(window);
-    if (count == 0) {
+    // A maximised or full-screen window is held by the window manager already; fixed size hints would tell it
+    // the window can no longer be maximised, and it would put it back at its normal place at the full size.
+    if (count == 0 && !(window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
         window->setProperty(kMinimumProperty, window->minimumSize());
         window->setProperty(kMaximumProperty, window->maximumSize());
         window->setFixedSize(window->size());
@@ -41,8 +43,14 @@ void WindowSizeLock::release()
         return;
     }
     m_window->setProperty(kCountProperty, QVariant());
-    m_window->setMinimumSize(m_window->property(kMinimumProperty).toSize());
-    m_window->setMaximumSize(m_window->property(kMaximumProperty).toSize());
+    const QVariant minimum = m_window->property(kMinimumProperty);
+    const QVariant maximum = m_window->property(kMaximumProperty);
+    if (!minimum.isValid())
+        return;
+    m_window->setProperty(kMinimumProperty, QVariant());
+    m_window->setProperty(kMaximumProperty, QVariant());
+    m_window->setMinimumSize(minimum.toSize());
+    m_window->setMaximumSize(maximum.toSize());
 }
 
 int WindowSizeLock::lockCount(const QWidget* window)

@@ -5,7 +5,8 @@
 
 // Holds a window at its current size while a transient panel (guide, title editor, shield) is open. Locks on one
 // window are counted: the first remembers the window's minimum and maximum sizes and fixes both to its size, the
-// last release restores what the first remembered, whatever order the panels close in. Main thread only.
+// last release restores what the first remembered, whatever order the panels close in. A window maximised or full
+// screen when the first lock comes is left as it is (counted all the same). Main thread only.
 class WindowSizeLock {
 public:
     explicit WindowSizeLock(QWidget* window);

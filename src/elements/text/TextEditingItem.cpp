@@ -533,8 +533,8 @@ bool TextEditingItem::takesKey(const QKeyEvent* event) const
         return true;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
-        // Ctrl+Delete and Ctrl+Backspace delete the element being edited, not a word.
-        return !(event->modifiers() & Qt::ControlModifier);
+        // With Ctrl, a word.
+        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Tab:
@@ -542,7 +542,14 @@ bool TextEditingItem::takesKey(const QKeyEvent* event) const
     default:
         break;
     }
-    const Qt::KeyboardModifiers commands = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    return isTypedText(event);
+}
+
+bool TextEditingItem::isTypedText(const QKeyEvent* event)
+{
+    // Alt with a letter opens a menu of the window's bar; Ctrl and Meta make commands.
+    const Qt::KeyboardModifiers commands =
+        event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier);
     return !commands && !event->text().isEmpty() && event->text().at(0).isPrint();
 }
 
@@ -622,13 +629,11 @@ void TextEditingItem::keyPressEvent(QKeyEvent* event)
             insertText(QStringLiteral("\t"));
             break;
         default: {
-            const Qt::KeyboardModifiers commands = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-            const QString text = event->text();
-            if (commands || text.isEmpty() || !text.at(0).isPrint()) {
+            if (!isTypedText(event)) {
                 event->ignore();
                 return;
             }
-            insertText(text);
+            insertText(event->text());
             break;
         }
         }

@@ -33,6 +33,9 @@ class QVR_TextStorage;
 class TextEditingItem : public QGraphicsObject, public AttachedTextView, public QVRTextEditingFocus {
     Q_OBJECT
 public:
+    // Whether the key types its text (no Ctrl, Meta or Alt held, a printable character).
+    static bool isTypedText(const QKeyEvent* event);
+
     TextEditingItem(std::shared_ptr<QVR_TextStorage> storage, const QSizeF& inset,
                     const TextFrameAttributes& attributes = {}, QGraphicsItem* parent = nullptr);
     ~TextEditingItem() override;

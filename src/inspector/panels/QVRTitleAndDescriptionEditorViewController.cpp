@@ -82,12 +82,13 @@ void QVRTitleAndDescriptionEditorViewController::setCurrentTitle(const QString& 
 void QVRTitleAndDescriptionEditorViewController::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The title takes the keyboard as soon as the panel shows.
+    // The title takes the keyboard as soon as the panel shows, selected whole: what is typed replaces it.
     QTimer::singleShot(0, m_titleField, [field = m_titleField] {
         field->activateWindow();
         field->setFocus(Qt::PopupFocusReason);
     });
     m_titleField->setFocus(Qt::PopupFocusReason);
+    m_titleField->selectAll();
 }
 
 void QVRTitleAndDescriptionEditorViewController::doneButtonPressed()

@@ -68,8 +68,11 @@ QVRFontPicker_v2::QVRFontPicker_v2(QWidget* parent)
     m_faceArrow = new QVR_ToolbarButton(this);
     // Each menu is a plain white field of one height whatever font its title shows; its only arrow is the
     // arrow button lying over its right end.
+    // Tab reaches each menu (the arrows pick, Space or Alt+Down opens it); a click leaves the keyboard where it
+    // was, in the text being styled.
     for (auto [box, arrow] : {std::pair{m_family, m_familyArrow}, std::pair{m_face, m_faceArrow}}) {
-        box->setFocusPolicy(Qt::NoFocus);
+        box->setFocusPolicy(Qt::TabFocus);
+        arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setIconImage(arrowIcon(QColor(0xd0, 0xd0, 0xd0)), QSize(8, 5));
     }
     layoutBoxes();
@@ -103,6 +106,7 @@ void QVRFontPicker_v2::styleBoxes()
                  : QStringLiteral("none");
     const QString sheet = QStringLiteral("QComboBox { background: white; color: black; border: %1; "
                                          "border-radius: %2px; padding: 0px %3px 0px 6px; }"
+                                         "QComboBox:focus { border: 2px solid #8CC4FF; }"
                                          "QComboBox::drop-down { width: 0px; border: none; }"
                                          "QComboBox::down-arrow { image: none; width: 0px; height: 0px; }")
                               .arg(border)
