@@ -40,6 +40,8 @@
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
 #include "creator/window/CreatorOutput.h"
+#include "creator/thumbnails/QVRThumbnailController.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/window/CreatorPublishing.h"
 #include "creator/window/QVRTopOfWindowDockToolbarView.h"
 #include "creator/window/QVR_CreatorWindow.h"
@@ -542,6 +544,14 @@ TEST(CreatorWindowCommands, DeleteAndDuplicateTheShownScreenAsOneStepEach)
     ASSERT_TRUE(w.perform("undo"));
     EXPECT_EQ(w.ids(), (QStringList{"S0", "S1", "S2"}));
     EXPECT_FALSE(pagedBy.contains("screenToPageTo"));
+
+    // The strip's menu on the last screen's preview, the first shown: the copy is shown too.
+    w.window->setCurrentIndex(0);
+    std::unique_ptr<QMenu> menu(w.window->thumbnailController()->screensArray()[2]->makeContextMenu());
+    menu->actions()[1]->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(w.flow->screenModels().size(), 4u);
+    EXPECT_EQ(w.window->currentIndex(), 3);
 }
 
 TEST(CreatorWindowCommands, APastedImageLandsOnTheShownScreenSelectedUnderTheSpinner)

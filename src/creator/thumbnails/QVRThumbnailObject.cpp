@@ -86,9 +86,11 @@ void QVRThumbnailObject::letPreviewGoIfUnneeded()
     delete preview;
 }
 
-void QVRThumbnailObject::enableRightClicks(std::function<bool()> allowed)
+void QVRThumbnailObject::enableRightClicks(std::function<bool()> allowed,
+                                           std::function<void(const std::shared_ptr<ZERI_FlowScreenModel>&)> duplicated)
 {
     m_menuAllowed = std::move(allowed);
+    m_duplicated = std::move(duplicated);
     m_rightClicks = true;
     if (m_preview)
         connectRightClicks();
@@ -144,16 +146,29 @@ void QVRThumbnailObject::duplicateScreen()
     const auto screen = screenModel();
     if (!screen)
         return;
-    const auto flow = screen->nearestParentItemOfClass<ZERI_FlowModel>();
-    if (!flow) {
-        qCWarning(lcCreator) << "cannot duplicate the screen" << screen->internalID() << ": it belongs to no flow";
+    const auto duplicated = m_duplicated; // the flow's rebuild may take this object with it
+    const auto copy = duplicateInItsFlow(screen);
+    if (!copy)
         return;
-    }
-    flow->beginUndoableChanges();
-    flow->duplicateFlowScreen(screen);
-    flow->endUndoableChanges();
     QVRAnalytics::logEvent(QStringLiteral("Duplicated Screen"),
                            {{QStringLiteral("ScreenID"), screen->internalID()},
                             {QStringLiteral("action_value"), QStringLiteral("Thumbnail Bar")}},
                            screen->tessarineModel());
+    if (duplicated)
+        duplicated(copy);
+}
+
+std::shared_ptr<ZERI_FlowScreenModel>
+QVRThumbnailObject::duplicateInItsFlow(const std::shared_ptr<ZERI_FlowScreenModel>& screen)
+{
+    const auto flow = screen ? screen->nearestParentItemOfClass<ZERI_FlowModel>() : nullptr;
+    if (!flow) {
+        qCWarning(lcCreator) << "cannot duplicate a screen that belongs to no flow";
+        return nullptr;
+    }
+    flow->beginUndoableChanges();
+    const auto copy = flow->duplicateFlowScreen(screen);
+    flow->endUndoableChanges();
+    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
+    return copy;
 }

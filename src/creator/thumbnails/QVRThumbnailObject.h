@@ -44,8 +44,10 @@ public:
     void setCurrent(bool current);
     bool isCurrent() const { return m_current; }
 
-    // A right click on the preview offers "Delete" and "Duplicate" while `allowed` (unset: always) says yes.
-    void enableRightClicks(std::function<bool()> allowed = {});
+    // A right click on the preview offers "Delete" and "Duplicate" while `allowed` (unset: always) says yes;
+    // `duplicated` is given the copy a Duplicate made.
+    void enableRightClicks(std::function<bool()> allowed = {},
+                           std::function<void(const std::shared_ptr<ZERI_FlowScreenModel>&)> duplicated = {});
     // The preview's menu; nullptr while the menu is not allowed. The caller owns it.
     QMenu* makeContextMenu();
 
@@ -53,6 +55,10 @@ public:
     void deleteScreen();
     // Inserts a copy (fresh ids) right after the screen in one undo step.
     void duplicateScreen();
+    // The same for any screen, the flow's watchers told at once (the window's boards and strip have the copy on
+    // return); the copy, or nullptr for a screen without a flow. Every way of duplicating a screen goes through it.
+    static std::shared_ptr<ZERI_FlowScreenModel>
+    duplicateInItsFlow(const std::shared_ptr<ZERI_FlowScreenModel>& screen);
 
 private:
     TessarineBackgroundedScreenPreview* makePreview();
@@ -64,6 +70,7 @@ private:
     std::weak_ptr<ZERI_FlowScreenModel> m_screen; // of a preview made when needed
     std::shared_ptr<const PreviewMaker> m_maker;
     std::function<bool()> m_menuAllowed;
+    std::function<void(const std::shared_ptr<ZERI_FlowScreenModel>&)> m_duplicated;
     bool m_rightClicks = false;
     bool m_current = false;
 };

@@ -109,8 +109,11 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     thumbnailScroller->setFixedHeight(m_thumbnailBar->itemSize().height() +
                                       thumbnailScroller->horizontalScrollBar()->sizeHint().height());
     m_thumbnailController = new QVRThumbnailController(this);
-    m_thumbnailController->setItemSetup(
-        [this](QVRThumbnailObject* object) { object->enableRightClicks([this] { return !isAddingContent(); }); });
+    m_thumbnailController->setItemSetup([this](QVRThumbnailObject* object) {
+        // A copy made from the strip's menu is shown, as one made from the Screen menu is.
+        object->enableRightClicks([this] { return !isAddingContent(); },
+                                  [this](const auto& copy) { pageToScreenWithScreenID(copy->internalID()); });
+    });
     m_thumbnailController->setCollectionView(m_thumbnailBar);
     m_thumbnailController->addAddScreenItem();
     // Every board takes the canvas's size, shown or not, so zoom levels (fit) agree across them.

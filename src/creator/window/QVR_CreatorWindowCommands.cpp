@@ -21,6 +21,7 @@
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
 #include "creator/interaction/QVR_InteractableViewHandler.h"
+#include "creator/thumbnails/QVRThumbnailObject.h"
 #include "creator/toolbar/QVR_CreatorToolBarView.h"
 #include "creator/window/CreatorContentAddition.h"
 #include "creator/window/CreatorInspectorInterfaces.h"
@@ -230,15 +231,9 @@ void QVR_CreatorWindow::performDuplicateScreen(uint)
     if (!canDuplicateScreen())
         return;
     const auto screen = displayedScreen();
-    const auto flow = screen->nearestParentItemOfClass<ZERI_FlowModel>();
-    flow->beginUndoableChanges();
-    const auto copy = flow->duplicateFlowScreen(screen);
-    flow->endUndoableChanges();
-    flow->updateNotifier().sendUpdateNotificationsIfNeeded();
     // The copy is shown, so that what is done next goes to it.
-    const auto& screens = flow->screenModels();
-    if (const auto at = std::find(screens.begin(), screens.end(), copy); copy && at != screens.end())
-        setCurrentIndex(int(at - screens.begin()));
+    if (const auto copy = QVRThumbnailObject::duplicateInItsFlow(screen))
+        pageToScreenWithScreenID(copy->internalID());
     QVRAnalytics::logEvent(
         QStringLiteral("Duplicated Screen"),
         {{QStringLiteral("ScreenID"), screen->internalID()}, {QStringLiteral("action_value"), QStringLiteral("Menu")}},
