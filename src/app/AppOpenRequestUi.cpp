@@ -92,14 +92,7 @@ QVROpenRequestDelegate* AppOpenRequestUi::creatorWindowForModel(const std::share
 
 void AppOpenRequestUi::bringToFront(QVROpenRequestDelegate* window)
 {
-    auto* widget = dynamic_cast<QWidget*>(window);
-    if (!widget)
-        return;
-    if (widget->isMinimized())
-        widget->showNormal();
-    widget->show();
-    widget->raise();
-    widget->activateWindow();
+    QVRWindowManager::bringToFront(dynamic_cast<QWidget*>(window));
 }
 
 QVROpenRequestDelegate* AppOpenRequestUi::viewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& model)

@@ -286,16 +286,23 @@ bool QVRWindowManager::hasViewerWindowFactory()
     return static_cast<bool>(viewerFactory());
 }
 
-namespace {
-
-void bringToFront(QWidget* window)
+void QVRWindowManager::bringToFront(QWidget* window)
 {
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
     window->show();
     window->raise();
+    // A dialog being answered in another window (a file name being typed) keeps the keyboard and stays in front.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible() && modal->window() != window->window()) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
     window->activateWindow();
 }
-
-} // namespace
 
 QWidget* QVRWindowManager::makeCreatorWindow()
 {

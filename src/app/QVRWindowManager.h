@@ -66,6 +66,9 @@ public:
     QWidget* makeCreatorWindow();
     QWidget* makeViewerWindowForModel(const std::shared_ptr<ZERI_TessarineModel>& document);
     QWidget* makeiPadPreviewWindow();
+    // Shows the window in front and gives it the keyboard, unless a dialog of another window is being answered:
+    // that dialog keeps the keyboard and stays in front.
+    static void bringToFront(QWidget* window);
 
     // Creator and viewer windows tell the manager which document they show (and its id) whenever it changes.
     void setDocumentForWindow(QWidget* window, const std::shared_ptr<ZERI_TessarineModel>& document,

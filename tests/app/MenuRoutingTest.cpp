@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -466,6 +467,42 @@ TEST(WindowManager, AClosedDocumentWindowGivesTheKeyboardBackToTheUnmanagedWindo
     EXPECT_EQ(QApplication::activeWindow(), &tour);
     EXPECT_EQ(QApplication::focusWidget(), field);
     tour.hide();
+    home.hide();
+}
+
+// A document window that opens while a dialog of another window is being answered (an import ending behind a
+// file chooser) stays behind it: the dialog keeps the keyboard, and what is typed next reaches it.
+TEST(WindowManager, AWindowMadeWhileADialogOfAnotherIsAnsweredLeavesItTheKeyboard)
+{
+    QVRWindowManager& manager = QVRWindowManager::sharedInstance();
+    QWidget home;
+    home.resize(300, 200);
+    home.show();
+    QDialog dialog(&home);
+    auto* field = new QLineEdit(&dialog);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; }, 5000));
+    field->setFocus();
+
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    QPointer<QWidget> creator = manager.makeCreatorWindow();
+    QVRWindowManager::setCreatorWindowFactory({});
+    ASSERT_TRUE(creator);
+    EXPECT_TRUE(creator->isVisible());
+    QTest::qWait(300);
+    EXPECT_EQ(QApplication::activeWindow(), &dialog);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("deck"));
+    EXPECT_EQ(field->text(), QStringLiteral("deck"));
+
+    // Without a dialog, the new window takes the keyboard.
+    dialog.close();
+    QVRWindowManager::setCreatorWindowFactory([] { return new QWidget; });
+    QPointer<QWidget> second = manager.makeCreatorWindow();
+    QVRWindowManager::setCreatorWindowFactory({});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == second; }, 5000));
+    delete creator;
+    delete second;
     home.hide();
 }
 
