@@ -36,6 +36,18 @@ bool isOwnEditableDocument(const std::shared_ptr<ZERI_TessarineModel>& document)
     return package && (package->metaData().packageType() & kOwnDocumentType) != 0;
 }
 
+// The user's own: owned by the signed-in user, or made here and never saved to the service, so that it names no
+// owner yet (the next sign-in makes it the signed-in user's). A document is the same document before and after
+// its first save.
+bool isOwnedByCurrentUser(const std::shared_ptr<ZERI_TessarineModel>& document)
+{
+    if (isOwnedBySignedInUser(document))
+        return true;
+    const auto package = packageOf(document);
+    return package && isOwnEditableDocument(document) && package->metaData().ownerUserName().isEmpty() &&
+           package->metaData().owner().isEmpty();
+}
+
 } // namespace
 
 namespace ViewerDocumentActions {
@@ -69,7 +81,7 @@ bool canRemix(const std::shared_ptr<ZERI_TessarineModel>& document)
 {
     if (!packageOf(document))
         return false;
-    return document->canRemix() || isOwnedBySignedInUser(document) || Tessutils::isUserAdmin();
+    return document->canRemix() || isOwnedByCurrentUser(document) || Tessutils::isUserAdmin();
 }
 
 bool canShare(const std::shared_ptr<ZERI_TessarineModel>& document)

@@ -419,6 +419,31 @@ TEST_F(ViewerWindowStackTest, RemixCopiesTheDocumentAsAnOwnOneAndNotifiesOnceThe
     EXPECT_TRUE(second->windowController()->titleBarButtonsHolderView()->downloadButton()->isHidden());
 }
 
+// One's own document shows the same title-bar buttons in the same places before its first save, when it names no
+// owner yet, and after it, when the service has made the signed-in user its owner.
+TEST_F(ViewerWindowStackTest, OnesOwnDocumentKeepsItsButtonsAcrossItsFirstSave)
+{
+    signIn(QStringLiteral("ada"));
+    auto own = makeDocument(1, QString(), QString(), nullptr, QString(), 1);
+    packageOf(own)->metaData().setOwner({});
+    const auto shownButtons = [&] {
+        QVRViewerWindow* window = open(own);
+        QStringList shown;
+        for (QToolButton* button :
+             window->windowController()->titleBarButtonsHolderView()->findChildren<QToolButton*>())
+            if (button->isVisible())
+                shown << button->objectName() + u'@' + QString::number(button->x());
+        window->close();
+        QApplication::processEvents();
+        shown.sort();
+        return shown;
+    };
+    const QStringList unsaved = shownButtons();
+    EXPECT_TRUE(unsaved.join(u' ').contains(QStringLiteral("download"))) << unsaved.join(u' ').toStdString();
+    packageOf(own)->metaData().setOwner(QJsonObject{{QStringLiteral("username"), QStringLiteral("ada")}});
+    EXPECT_EQ(shownButtons(), unsaved);
+}
+
 TEST_F(ViewerWindowStackTest, ShareShowsOnceSharingRegistersAndGetsTheDocumentAndWindow)
 {
     auto other = makeDocument(1, QStringLiteral("Share"), QStringLiteral("S"));
