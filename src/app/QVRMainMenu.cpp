@@ -189,7 +189,9 @@ QList<Entry> makeEntries()
              M::ScreenMenu, "duplicateScreen", [] { return UFM::DUPLICATE_SCREEN(); },
              QKeySequence(Qt::CTRL | Qt::Key_D))
       << routed(M::ScreenMenu, "changeBackgroundColor", [] { return UFM::CHANGE_BACKGROUND_COLOR_TEXT(); })
-      << routed(M::ScreenMenu, "setPresenterNote", [] { return UFM::PRESENTER_NOTES_TEXT(); })
+      << routed(
+             M::ScreenMenu, "setPresenterNote", [] { return UFM::PRESENTER_NOTES_TEXT(); },
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N))
       << routed(M::ScreenMenu, "showScreenPropertiesMenu", [] { return UFM::SCREEN_PROPERTIES_TEXT(); })
       << separator(M::ScreenMenu, QVRMainMenu::kDebugItemTag)
       << routed(

@@ -332,6 +332,8 @@ void QVRViewerViewController::globalKeyDown(const Notification& notification)
             dismissAnyModalView();
         else if (m_presenterFullScreen)
             togglePresenterViewFullscreen();
+        else if (isPresenterNotesKey(notification))
+            closePresenterNotesWindow(); // the presenter's window goes, never the presentation
         else if (m_escapeLeavesHandler)
             m_escapeLeavesHandler();
         break;

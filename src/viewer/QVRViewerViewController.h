@@ -173,6 +173,10 @@ private:
 
     // Presenter notes.
     void dropPresenterNotesWindow();
+    // Closes the presenter notes' window, as its close button does; the notes stay ready to show again.
+    void closePresenterNotesWindow();
+    // A key typed on the presenter notes' screen (their view or their strip), handed on to the player.
+    bool isPresenterNotesKey(const Notification& notification) const;
     void closePresenterNotes();
     void watchHostWindow();
     void leavePresenterFullScreenState(bool show);

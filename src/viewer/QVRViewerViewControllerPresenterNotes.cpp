@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -249,6 +250,10 @@ void QVRViewerViewController::displayPresenterNotesInWindow()
     // above the screen.
     window->resize(kPresenterNotesWindowWidth, kPresenterNotesWindowHeight);
     window->move(notesWindowOrigin(view()->window(), window->size()));
+    // The window has no menu bar of its own: its Close key is its own.
+    auto* close = new QShortcut(QKeySequence::Close, window);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QVRViewerViewController::closePresenterNotesWindow);
     m_presenterNotesWindowController = windowController;
     if (m_viewerView)
         m_viewerView->setFocus();
@@ -272,6 +277,21 @@ void QVRViewerViewController::dropPresenterNotesWindow()
     }
     windowController->close();
     delete windowController;
+}
+
+void QVRViewerViewController::closePresenterNotesWindow()
+{
+    if (m_presenterNotesWindowController && m_presenterNotesWindowController->window())
+        m_presenterNotesWindowController->window()->close();
+}
+
+bool QVRViewerViewController::isPresenterNotesKey(const Notification& notification) const
+{
+    QVRPresentationNotesViewController* notes = m_presentationNotesViewController;
+    if (!notes || !notification.sender)
+        return false;
+    return notification.sender == static_cast<const void*>(notes->notesView()) ||
+           notification.sender == static_cast<const void*>(notes->thumbnailBar());
 }
 
 void QVRViewerViewController::togglePresenterViewFullscreen()

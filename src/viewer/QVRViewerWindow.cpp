@@ -150,6 +150,17 @@ void QVRViewerWindow::performPrint(uint)
         ViewerOutput::printDocument(this, shown);
 }
 
+bool QVRViewerWindow::canSetPresenterNote() const
+{
+    return m_controller->tessarineModel() != nullptr;
+}
+
+void QVRViewerWindow::performSetPresenterNote(uint)
+{
+    if (canSetPresenterNote())
+        m_controller->titleBarTogglePresentationNotesButtonPressed();
+}
+
 void QVRViewerWindow::showEvent(QShowEvent* event)
 {
     INAppStoreWindow::showEvent(event);

@@ -102,6 +102,9 @@ public:
 
     Q_INVOKABLE bool canPrint() const;
     Q_INVOKABLE void performPrint(uint mask);
+    // Screen › Presenter Notes shows the notes of the document played, as the title bar's notes button does.
+    Q_INVOKABLE bool canSetPresenterNote() const;
+    Q_INVOKABLE void performSetPresenterNote(uint mask);
 
     // Presenter notes full screen on another display, when there is one.
     Q_INVOKABLE void showPresentationNotesIfAble() override;

@@ -576,6 +576,27 @@ TEST_F(PresenterNotesOneScreen, ClosingTheViewerWindowClosesTheNotesWindow)
     EXPECT_EQ(c->presentationNotesViewController(), nullptr);
 }
 
+// Screen › Presenter Notes opens the notes from the player; Ctrl+W and Escape in their window close that window only.
+TEST_F(PresenterNotesOneScreen, TheMenuOpensTheNotesAndTheirWindowsKeysCloseOnlyIt)
+{
+    QVRViewerWindow* window = open(makeDocument());
+    ASSERT_NE(window, nullptr);
+    QVRViewerViewController* c = controller(window);
+    auto& manager = QVRWindowManager::sharedInstance();
+    EXPECT_TRUE(manager.validateMenuItem(QStringLiteral("setPresenterNote"), window));
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_W, Qt::ControlModifier}, {Qt::Key_Escape, Qt::NoModifier}}) {
+        ASSERT_TRUE(manager.performMenuAction(QStringLiteral("setPresenterNote"), 0, window));
+        Notes* notes = c->presentationNotesViewController();
+        ASSERT_NE(notes, nullptr);
+        QWidget* notesWindow = c->presenterNotesWindowController()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(notesWindow));
+        QTest::keyClick(notes->notesView(), key, modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !notesWindow->isVisible(); }, 2000)) << int(key);
+        QTest::qWait(100);
+        EXPECT_TRUE(window->isVisible()) << "a key in the notes closed the presentation";
+    }
+}
+
 TEST_F(PresenterNotesOneScreen, APageChangeDecodesThePreviewsAwayFromTheMainThreadAndNeverShowsAnEmptyFrame)
 {
     auto document = makeDocument();
