@@ -320,6 +320,43 @@ QFont FontSubstitution::fontForPostScriptName(const QString& postScriptName, qre
     return font;
 }
 
+QString FontSubstitution::postScriptNameForFont(const QFont& font)
+{
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families = QStringList{font.family()};
+    const QString first = families.constFirst().trimmed();
+    const auto ruleWhere = [](const auto& matches) -> const FamilyRule* {
+        for (const FamilyRule& rule : kFamilyRules) {
+            if (matches(rule))
+                return &rule;
+        }
+        return nullptr;
+    };
+    // A font made from a document's name carries its rule's whole list; one read back from text or HTML names the
+    // family the document shows, or only the stand-in that drew it.
+    const FamilyRule* rule = ruleWhere([&](const FamilyRule& r) { return *r.families == families; });
+    if (!rule)
+        rule = ruleWhere([&](const FamilyRule& r) {
+            return first.compare(QLatin1String(r.documentFamily), Qt::CaseInsensitive) == 0;
+        });
+    if (!rule)
+        rule = ruleWhere(
+            [&](const FamilyRule& r) { return first.compare(r.families->constFirst(), Qt::CaseInsensitive) == 0; });
+    const QString family = rule ? QString::fromLatin1(rule->postScriptFamily) : QString(first).remove(u' ');
+
+    QString face;
+    if (font.weight() >= QFont::DemiBold)
+        face = QStringLiteral("Bold");
+    else if (font.weight() > QFont::Normal)
+        face = QStringLiteral("Medium");
+    else if (font.weight() <= QFont::Light)
+        face = QStringLiteral("Light");
+    if (font.italic())
+        face += QStringLiteral("Italic");
+    return face.isEmpty() ? family : family + u'-' + face;
+}
+
 QString FontSubstitution::installedFamilyForPostScriptName(const QString& postScriptName)
 {
     const FontFace face = faceForPostScriptName(postScriptName);

@@ -37,6 +37,12 @@ public:
     // callers that draw on a device of another resolution scale the painter, not the size.
     static QFont fontForPostScriptName(const QString& postScriptName, qreal pointSize);
 
+    // The PostScript-style name a document keeps for `font` (text pasted or typed with it), the way back from
+    // fontForPostScriptName: a family installed here as a stand-in is named after the family it stands for
+    // ("TeX Gyre Heros" gives "HelveticaNeue"), any other family by its name without blanks; the face part names
+    // the weight and slant ("-MediumItalic"), none for a regular face.
+    static QString postScriptNameForFont(const QFont& font);
+
     // The first family of the face that is installed here, or the first of the list when none is. Needs a
     // QGuiApplication (it asks the font database).
     static QString installedFamilyForPostScriptName(const QString& postScriptName);

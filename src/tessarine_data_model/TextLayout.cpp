@@ -732,21 +732,6 @@ QString spanStyle(const TextAttributes& attributes)
     return style.join(u';');
 }
 
-// A PostScript-style name ("Family-BoldItalic") for a font of pasted text, which the substitution table reads by
-// its family and face parts.
-QString postScriptNameForFont(const QFont& font)
-{
-    const QString family = QString(font.families().value(0, font.family())).remove(u' ');
-    QString face;
-    if (font.weight() >= QFont::DemiBold)
-        face = QStringLiteral("Bold");
-    else if (font.weight() <= QFont::Light)
-        face = QStringLiteral("Light");
-    if (font.italic())
-        face += QStringLiteral("Italic");
-    return face.isEmpty() ? family : family + u'-' + face;
-}
-
 int modelAlignment(Qt::Alignment alignment)
 {
     if (alignment & Qt::AlignJustify)
@@ -851,7 +836,7 @@ AttributedText ZERI_MMObject_Text::attributedStringWithUnsupportedAttributesRemo
             const QTextCharFormat format = fragment.charFormat();
             const QFont font = format.font();
             TextAttributes attributes;
-            attributes.fontName = postScriptNameForFont(font);
+            attributes.fontName = FontSubstitution::postScriptNameForFont(font);
             attributes.fontSize = font.pointSizeF() > 0 ? font.pointSizeF() : ZERI_MMObject_Text::defaultFontSize();
             if (format.hasProperty(QTextFormat::ForegroundBrush) && format.foreground().style() != Qt::NoBrush)
                 attributes.foregroundColor = format.foreground().color();

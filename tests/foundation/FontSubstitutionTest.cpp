@@ -75,6 +75,20 @@ TEST(FontSubstitution, UnknownNamesFallBackByStyleAndAlwaysGiveAFamily)
     EXPECT_FALSE(FontSubstitution::faceForPostScriptName("-").families.isEmpty());
 }
 
+// Text typed or pasted in a font of this system keeps the name of the family the stand-in draws.
+TEST(FontSubstitution, AFontNamesThePostScriptFamilyItStandsFor)
+{
+    using F = FontSubstitution;
+    for (const char* name : {"HelveticaNeue-Medium", "HelveticaNeue-BoldItalic", "Arial", "TimesNewRoman-Light"})
+        EXPECT_EQ(F::postScriptNameForFont(F::fontForPostScriptName(name, 12)), name);
+    QFont standIn(QStringLiteral("TeX Gyre Heros"));
+    standIn.setWeight(QFont::Medium);
+    EXPECT_EQ(F::postScriptNameForFont(standIn), "HelveticaNeue-Medium");
+    EXPECT_EQ(F::faceForPostScriptName(F::postScriptNameForFont(standIn)).documentFamily, "Helvetica Neue");
+    EXPECT_EQ(F::postScriptNameForFont(QFont(QStringLiteral("Times New Roman"))), "TimesNewRoman");
+    EXPECT_EQ(F::postScriptNameForFont(QFont(QStringLiteral("Open Sans"))), "OpenSans");
+}
+
 TEST(FontSubstitution, MadeFontsResolveToAnInstalledFreeFamily)
 {
     const QFont font = FontSubstitution::fontForPostScriptName("HelveticaNeue-Bold", 40);

@@ -126,7 +126,11 @@ protected:
             return;
         switch (event->key()) {
         case Qt::Key_Escape:
-            m_controller->cancelBtnPressed();
+            // Escape takes the help away first; the composer and what it holds stay.
+            if (m_controller->m_helpView)
+                m_controller->m_helpView->dismiss();
+            else
+                m_controller->cancelBtnPressed();
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -171,8 +175,38 @@ void QVR_TrackableEmailHelpView::resizeEvent(QResizeEvent* event)
 void QVR_TrackableEmailHelpView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
+    dismiss();
+}
+
+void QVR_TrackableEmailHelpView::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        dismiss();
+        break;
+    default:
+        break;
+    }
+}
+
+bool QVR_TrackableEmailHelpView::focusNextPrevChild(bool)
+{
+    return true;
+}
+
+void QVR_TrackableEmailHelpView::dismiss()
+{
+    if (isHidden())
+        return;
+    const QPointer<QWidget> before = m_focusBefore;
     hide();
     deleteLater();
+    if (before)
+        before->setFocus(Qt::OtherFocusReason);
 }
 
 QVR_TrackableEmailViewController::QVR_TrackableEmailViewController(QObject* parent)
@@ -214,9 +248,13 @@ void QVR_TrackableEmailViewController::loadView()
     m_helpBtn = new QToolButton(view);
     m_helpBtn->setObjectName(QStringLiteral("helpBtn"));
     m_helpBtn->setText(QStringLiteral("?"));
+    // The round button draws its own border, so it draws the keyboard's ring too.
     m_helpBtn->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid #a0a0a0; border-radius: 12px; "
-                                            "background: white; font-weight: bold; }"));
+                                            "background: white; font-weight: bold; } "
+                                            "QToolButton:focus { border: 2px solid palette(highlight); }"));
 
+    connect(m_messageTextView, &QTextEdit::cursorPositionChanged, this,
+            &QVR_TrackableEmailViewController::leaveLinkAtItsEnd);
     connect(m_sendBtn, &QPushButton::clicked, this, &QVR_TrackableEmailViewController::sendBtnPressed);
     connect(m_cancelBtn, &QPushButton::clicked, this, &QVR_TrackableEmailViewController::cancelBtnPressed);
     connect(m_helpBtn, &QToolButton::clicked, this, &QVR_TrackableEmailViewController::helpBtnPressed);
@@ -395,12 +433,40 @@ void QVR_TrackableEmailViewController::closeWindow()
         window->close();
 }
 
+void QVR_TrackableEmailViewController::leaveLinkAtItsEnd()
+{
+    const QTextCursor cursor = m_messageTextView->textCursor();
+    QTextCharFormat format = cursor.charFormat(); // what typing here inserts: the format of the text before
+    if (cursor.hasSelection() || !format.isAnchor())
+        return;
+    if (!cursor.atBlockEnd()) {
+        QTextCursor next(cursor);
+        next.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        const QTextCharFormat after = next.charFormat();
+        if (after.isAnchor() && after.anchorHref() == format.anchorHref())
+            return; // inside the link: what is typed belongs to it
+    }
+    // The face and size stay; the link, its underline and its colour do not.
+    format.setAnchor(false);
+    format.setAnchorHref(QString());
+    format.setAnchorNames({});
+    format.setFontUnderline(false);
+    format.setUnderlineStyle(QTextCharFormat::NoUnderline);
+    format.clearForeground();
+    m_messageTextView->setCurrentCharFormat(format);
+}
+
 void QVR_TrackableEmailViewController::helpBtnPressed()
 {
-    if (m_helpView)
+    // The button shows above the overlay: a second press takes the help away.
+    if (m_helpView) {
+        m_helpView->dismiss();
         return;
+    }
     QWidget* view = ViewController::view();
     m_helpView = new QVR_TrackableEmailHelpView(view);
+    m_helpView->m_focusBefore = view->focusWidget();
+    m_helpView->setFocusPolicy(Qt::StrongFocus);
     m_helpView->setGeometry(0, 0, view->width(), view->height());
     // Just above the message view: what lies above it (the help button) stays above the overlay.
     QWidget* above = nullptr;
@@ -415,4 +481,5 @@ void QVR_TrackableEmailViewController::helpBtnPressed()
     else
         m_helpView->raise();
     m_helpView->show();
+    m_helpView->setFocus(Qt::OtherFocusReason);
 }

@@ -28,13 +28,20 @@ public:
 
     // The white box (text size plus 10 points each side).
     QWidget* box() const { return m_box; }
+    // Takes the overlay away and gives the keyboard back to where it was when the overlay came.
+    void dismiss();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    // While it shows the overlay holds the keyboard: Escape, Return, Enter and Space take it away, Tab stays.
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    friend class QVR_TrackableEmailViewController;
+    QPointer<QWidget> m_focusBefore;
     QWidget* m_box = nullptr;
 };
 
@@ -96,6 +103,8 @@ protected:
 private:
     friend class TrackableEmailView;
     void layoutView();
+    // Typing at the end of a link adds to the message, not to the link.
+    void leaveLinkAtItsEnd();
     static void handleReply(const QPointer<QVR_TrackableEmailViewController>& composer, const QString& reply);
     void closeWindow();
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -12,10 +13,12 @@
 #include "ShareTestSupport.h"
 #include "controls/QVR_Toast.h"
 #include "controls/ViewControllerWindowController.h"
+#include "foundation/FontSubstitution.h"
 #include "library/LibraryLibrary.h"
 #include "library/share/QVR_TrackableEmailViewController.h"
 #include "strings/UFM.h"
 #include "support/QtPrinters.h"
+#include "support/UserInput.h"
 #include "tessarine_data_model/ZERI_MMObject_Text.h"
 
 using sharetest::ScopedShareEnvironment;
@@ -260,6 +263,81 @@ TEST(TrackedEmailComposer, HelpButtonIsPinnedTopRightAndTheOverlayExplains)
 
     QTest::mouseClick(overlay, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] { return overlay.isNull(); }, 2000));
+}
+
+// The keyboard sees where it is, opens the help, leaves it with any of its keys, and Escape there keeps the mail.
+TEST(TrackedEmailComposer, TheHelpComesAndGoesByTheKeyboardAndTheButtonsShowTheFocus)
+{
+    ViewControllerWindowController host;
+    auto* composer = prepared(new QVR_TrackableEmailViewController);
+    int cancelled = 0;
+    composer->setOnCancelBlock([&] { ++cancelled; });
+    host.setViewController(composer);
+    host.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.window()));
+    UserInput::pressKey(composer->recipientsTextField(), Qt::Key_Tab); // the keyboard is in use from here
+    for (QWidget* button : {static_cast<QWidget*>(composer->helpBtn()), static_cast<QWidget*>(composer->sendBtn()),
+                            static_cast<QWidget*>(composer->cancelBtn())}) {
+        composer->recipientsTextField()->setFocus();
+        UserInput::letRepaintsHappen();
+        const QImage without = UserInput::shownImage(button);
+        ASSERT_FALSE(without.isNull());
+        button->setFocus(Qt::TabFocusReason);
+        UserInput::letRepaintsHappen();
+        EXPECT_NE(UserInput::shownImage(button), without) << button->objectName().toStdString();
+    }
+
+    QToolButton* help = composer->helpBtn();
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Space}) {
+        help->setFocus(Qt::TabFocusReason);
+        UserInput::pressKey(nullptr, Qt::Key_Space);
+        const QPointer<QVR_TrackableEmailHelpView> overlay = composer->helpView();
+        ASSERT_TRUE(overlay && overlay->isVisible());
+        UserInput::pressKey(nullptr, Qt::Key_Tab);
+        EXPECT_TRUE(overlay->hasFocus()) << "Tab left the help for a field under it";
+        UserInput::pressKey(nullptr, key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return overlay.isNull(); }, 2000))
+            << QKeySequence(key).toString().toStdString();
+        EXPECT_TRUE(help->hasFocus());
+    }
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_TRUE(host.window()->isVisible());
+    EXPECT_EQ(composer->recipientsTextField()->text(), "a@x.example, b@y.example");
+}
+
+// Text typed after the prepared link is the message's own, in the prepared face and size.
+TEST(TrackedEmailComposer, TextTypedAfterTheLinkIsNotPartOfIt)
+{
+    ViewControllerWindowController host;
+    auto* composer = new QVR_TrackableEmailViewController;
+    QTextDocument message;
+    message.setHtml("<p>Ann has shared a PDF.</p><p><a href=\"https://files.example/doc.pdf\">Open doc.pdf</a></p>");
+    QTextCursor all(&message);
+    all.select(QTextCursor::Document);
+    QTextCharFormat face;
+    face.setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Medium"), 16),
+                 QTextCharFormat::FontPropertiesAll);
+    all.mergeCharFormat(face);
+    composer->setPrepopulatedMessage(message);
+    host.setViewController(composer);
+    host.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(host.window()));
+    QTextEdit* edit = composer->messageTextView();
+    QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, QPoint(40, edit->viewport()->height() - 10));
+    UserInput::typeText(edit, QStringLiteral("Hi Bob"));
+    UserInput::pressKey(edit, Qt::Key_Return);
+    UserInput::typeText(edit, QStringLiteral("Regards"));
+
+    const QString html = QVR_TrackableEmailViewController::messageHtml(*edit->document(), {});
+    EXPECT_EQ(html.count("<a "), 1) << html.toStdString();
+    EXPECT_TRUE(html.contains("Open doc.pdf</span></a>")) << html.toStdString();
+    const qsizetype typed = html.indexOf("Hi Bob");
+    ASSERT_GT(typed, 0);
+    const QString span = html.mid(html.lastIndexOf("<span", typed), typed - html.lastIndexOf("<span", typed));
+    EXPECT_TRUE(span.contains("font-family:'Helvetica Neue','TeX Gyre Heros'")) << span.toStdString();
+    EXPECT_TRUE(span.contains("font-weight:500")) << span.toStdString();
+    EXPECT_TRUE(span.contains("font-size:16pt")) << span.toStdString();
+    EXPECT_FALSE(html.contains("Te XGyre")) << html.toStdString();
 }
 
 TEST(TrackedEmailComposer, TheLibraryRegistersTheComposerForThePDFViewer)
