@@ -51,6 +51,8 @@ QPushButton* makeButton(const QString& title, QWidget* parent, bool prominent)
     auto* button = new QPushButton(title, parent);
     button->setMinimumSize(140, 34);
     button->setCursor(Qt::PointingHandCursor);
+    // Return presses the button that has the keyboard, as in a dialogue.
+    button->setAutoDefault(true);
     if (prominent)
         button->setDefault(true);
     return button;
@@ -120,6 +122,12 @@ QVR_FirstLaunchViewController::QVR_FirstLaunchViewController(QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setObjectName(QStringLiteral("closeOnEscape"));
     connect(escape, &QShortcut::activated, this, [this] { getStartedPressed(); });
+    // Return in the tour itself (the player pages it and has nothing to open) presses the default button.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* press = new QShortcut(QKeySequence(key), holder);
+        press->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(press, &QShortcut::activated, m_getStarted, [this] { m_getStarted->animateClick(); });
+    }
     connect(m_signUp, &QPushButton::clicked, this, [this] { showRegisterWall(true); });
     connect(m_signIn, &QPushButton::clicked, this, [this] { showRegisterWall(false); });
 

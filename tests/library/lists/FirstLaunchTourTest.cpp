@@ -126,6 +126,19 @@ TEST_F(FirstLaunchTour, ShownOnceARunAboveMyDocumentsWithTheBuiltInTour)
     EXPECT_FALSE(second->firstLaunchWindow());
 }
 
+// Get Started is the default button: Return in the tour, where the keyboard starts, presses it.
+TEST_F(FirstLaunchTour, ReturnInTheTourPressesGetStarted)
+{
+    QVRTessarineListsWindowController* lists = openListsWindow();
+    QPointer<QWidget> tour = lists->firstLaunchWindow();
+    ASSERT_TRUE(tour);
+    ASSERT_TRUE(waitUntil([&] { return tour->isVisible() && QApplication::activeWindow() == tour; }));
+    QWidget* player = tourView(tour)->viewerViewController()->viewerView();
+    ASSERT_EQ(QApplication::focusWidget(), player);
+    QTest::keyClick(player, Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return !tour; }));
+}
+
 TEST_F(FirstLaunchTour, AStoredTokenShowsNone)
 {
     signIn(QStringLiteral("ann"));
