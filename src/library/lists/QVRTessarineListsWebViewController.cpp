@@ -114,12 +114,19 @@ void QVRTessarineListsScriptBridge::launchTessarineWithId_(const QVariant& strin
     const QString text = stringID.toString();
     if (text.isEmpty() || text.size() > kMaximumStringIDLength)
         return;
-    if (!m_lastGesture.isValid() || m_lastGesture.elapsed() > kGestureMs) {
-        qCWarning(lcLibrary) << "the page asked to open a document without a click or key of the user's; ignored";
+    if (!takeGesture("open a document"))
         return;
-    }
-    m_lastGesture.invalidate(); // one open for each gesture
     m_controller->launchTessarineWithId(text);
+}
+
+bool QVRTessarineListsScriptBridge::takeGesture(const char* what)
+{
+    if (!m_lastGesture.isValid() || m_lastGesture.elapsed() > kGestureMs) {
+        qCWarning(lcLibrary) << "the page asked to" << what << "without a click or key of the user's; ignored";
+        return false;
+    }
+    m_lastGesture.invalidate(); // one step for each gesture
+    return true;
 }
 
 void QVRTessarineListsScriptBridge::watchGesturesIn(QWidget* view)
@@ -150,7 +157,7 @@ bool QVRTessarineListsScriptBridge::eventFilter(QObject* watched, QEvent* event)
 
 void QVRTessarineListsScriptBridge::goToCatalog()
 {
-    if (pageIsTrusted())
+    if (pageIsTrusted() && takeGesture("show the Catalog"))
         m_controller->goToCatalog();
 }
 

@@ -22,8 +22,9 @@ public:
 };
 
 // What page scripts may call: three methods, acting only while the page shows the site's origin. A document is
-// opened only for a user's gesture: a click or a key in the page's view shortly before (kGestureMs), one open for
-// each; a page that asks on its own (on load, from a timer) opens nothing.
+// opened, and the window switched to the Catalog, only for a user's gesture: a click or a key in the page's view
+// shortly before (kGestureMs), one step for each; a page that asks on its own (on load, from a timer) does
+// nothing.
 class QVRTessarineListsScriptBridge : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +42,8 @@ protected:
 
 private:
     bool pageIsTrusted() const;
+    // True once for a click or key of the user's in the page shortly before; a page's own call is refused.
+    bool takeGesture(const char* what);
     QPointer<QVRTessarineListsWindowController> m_controller;
     QPointer<QWebEnginePage> m_page;
     QElapsedTimer m_lastGesture;

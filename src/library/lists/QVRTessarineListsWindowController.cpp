@@ -214,6 +214,13 @@ bool QVRTessarineListsWindowController::tabShowsSelected(int tag) const
 void QVRTessarineListsWindowController::setSelectedButton(QToolButton* button)
 {
     dropAnalytics();
+    // The keyboard's outline on a tab other than the one shown reads as that page being shown: a tab that has the
+    // keyboard hands it to the tab chosen, however it was chosen.
+    bool tabHasKeyboard = false;
+    for (QToolButton* tab : m_tabButtons)
+        tabHasKeyboard = tabHasKeyboard || tab->hasFocus();
+    if (button && tabHasKeyboard)
+        button->setFocus(Qt::OtherFocusReason);
     for (int tag = 0; tag < 3; ++tag) {
         const bool selected = m_tabButtons[tag] == button;
         m_tabButtons[tag]->setIcon(tabIcon(selected ? kSelectedImages[tag] : kRegularImages[tag]));

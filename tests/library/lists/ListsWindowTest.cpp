@@ -88,6 +88,10 @@ TEST_F(ListsWindow, TheTitleBarsButtonsShowTheKeyboard)
         ASSERT_TRUE(button->hasFocus());
         EXPECT_NE(shown(button), without) << button->text().toStdString() << " looks the same with the keyboard";
     }
+    // A tab clicked while another has the outline takes it: the outline never marks a page not shown.
+    controller->tabButton(0)->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(controller->tabButton(2), Qt::LeftButton);
+    EXPECT_TRUE(controller->tabButton(2)->hasFocus());
     window->close();
     EXPECT_TRUE(waitUntil([&] { return !window; }));
 }
