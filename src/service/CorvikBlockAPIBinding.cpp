@@ -2,7 +2,10 @@
 
 #include <QtGlobal>
 
+#include "service/QVROpenRequest.h"
 #include "service/ServiceLogging.h"
+#include "service/ServiceWebSite.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -47,6 +50,14 @@ QUrl CorvikBlockAPIBinding::applyStartupConfiguration()
     }
     setAPIKey(qEnvironmentVariable("TESS_API_KEY"));
     setAPIPassword(qEnvironmentVariable("TESS_API_PASSWORD"));
+    // Against another web site (TESS_WEB_SITE_URL), posted documents and their short links live on that site: the
+    // addresses shown and shared are its own.
+    const QUrl site = ServiceWebSite::root();
+    if (site != QUrl(QString::fromLatin1(ServiceWebSite::kDefaultRoot))) {
+        const QString host = site.port() == -1 ? site.host() : site.host() + u':' + QString::number(site.port());
+        ZERI_TessarineModel::setPublishWebHost(host);
+        QVROpenRequest::setShortLinkHost(host);
+    }
     return apiURL();
 }
 

@@ -9,6 +9,7 @@
 
 #include "foundation/Tessutils.h"
 #include "platform/Json.h"
+#include "service/DocumentServerOperations.h"
 #include "service/OpenRequestUi.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
 #include "service/ServiceLogging.h"
@@ -114,29 +115,19 @@ QStringList linkedStringIDs(const ZERI_TessarineModel& model)
     return ids;
 }
 
-// Writes what the service said about the document into its package's metadata.
+// Writes what the service said about the document into its package's metadata, as a save's answer does, with the
+// description it holds for the document: someone else's document reads as the service shows it, the user's own
+// keeps a description written here. A record without one leaves the document's own.
 void updateMetadata(ZERI_qvdFilePackage& package, const QJsonObject& record, const ZERI_TessarineModel& model)
 {
     auto& metadata = package.metaData();
-    const auto text = [&](const char* key) { return record.value(QString::fromLatin1(key)).toString(); };
-    if (!text("string_id").isEmpty())
-        metadata.setStringID(text("string_id"));
-    if (!text("id").isEmpty())
-        metadata.setApiID(text("id"));
-    if (record.contains(QStringLiteral("alias")))
-        metadata.setAlias(text("alias"));
-    if (record.value(QStringLiteral("owner")).isObject())
-        metadata.setOwner(record.value(QStringLiteral("owner")).toObject());
-    metadata.setTessarineName(text("title").isEmpty() ? model.title() : text("title"));
-    if (record.contains(QStringLiteral("privacy")))
-        metadata.setPrivacySetting(text("privacy"));
+    const bool own = (metadata.packageType() & ZERI_qvdFilePackage::OwnDocument) != 0;
+    const bool described = !record.value(QStringLiteral("description")).toString().isEmpty();
+    DocumentServerOperations::applyDocumentRecord(package, record,
+                                                  described && (!own || metadata.tessarineDescription().isEmpty()));
+    const QString title = record.value(QStringLiteral("title")).toString();
+    metadata.setTessarineName(title.isEmpty() ? model.title() : title);
     metadata.setHasPassword(record.value(QStringLiteral("has_password")).toBool());
-    if (const QString preview = text("first_preview_url"); !preview.isEmpty()) {
-        if (UntrustedAddresses::isWebAddress(QUrl(preview)))
-            metadata.setPreviewScreenshotURLString(preview);
-        else
-            qCWarning(lcService) << "refusing a preview address that is not a web address for" << text("string_id");
-    }
     package.saveMetadata();
 }
 
@@ -247,11 +238,12 @@ std::optional<QVROpenRequest::ParsedCue> QVROpenRequest::parseCue(const QString&
     if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
         return std::nullopt;
     const QString scheme = url.scheme().toLower();
-    const QString host = url.host().toLower();
+    // Host and port as the addresses of posted documents name them ("www.tessarine.com", "127.0.0.1:8740").
+    const QString authority =
+        url.port() == -1 ? url.host().toLower() : url.host().toLower() + u':' + QString::number(url.port());
     const QStringList segments = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    const bool defaultPort = url.port() == -1;
 
-    if (scheme == QLatin1String("https") && defaultPort && host == ZERI_TessarineModel::publishWebHost().toLower()) {
+    if (scheme == QLatin1String("https") && authority == ZERI_TessarineModel::publishWebHost().toLower()) {
         // "/s/<string id>[/<title>][/<channel>]"
         static const QStringList channels{"f", "t", "l", "g", "e"};
         if (segments.size() < 2 || segments.size() > 4 || segments[0] != QLatin1String("s") ||
@@ -261,8 +253,8 @@ std::optional<QVROpenRequest::ParsedCue> QVROpenRequest::parseCue(const QString&
             return std::nullopt;
         return ParsedCue{ParsedCue::Kind::StringID, segments[1]};
     }
-    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && defaultPort &&
-        host == shortLinkHost().toLower()) {
+    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+        authority == shortLinkHost().toLower()) {
         if (segments.size() != 1 || !isStringIDText(segments[0]))
             return std::nullopt;
         return ParsedCue{ParsedCue::Kind::Alias, segments[0]};

@@ -22,9 +22,11 @@
 #include "foundation/SafeDictionary.h"
 #include "foundation/Tessutils.h"
 #include "service/CorvikBlockAPIBinding.h"
+#include "service/QVROpenRequest.h"
 #include "service/ZERI_APIBinding.h"
 #include "support/QtPrinters.h"
 #include "support/TestEnvironment.h"
+#include "tessarine_data_model/ZERI_TessarineModel.h"
 
 namespace {
 
@@ -483,6 +485,27 @@ TEST(ServiceAddress, StartupConfigurationUsesHttpsByDefault)
     qputenv("TESS_API_URL", "http://127.0.0.1:9");
     EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration(), QUrl("http://127.0.0.1:9"));
     qunsetenv("TESS_API_URL");
+}
+
+// Against a service of one's own, the windows show and open the addresses of that service's site.
+TEST(ServiceAddress, AnotherWebSiteHostsThePostedAddressesAndShortLinks)
+{
+    const QString publishHost = ZERI_TessarineModel::publishWebHost();
+    const QString shortHost = QVROpenRequest::shortLinkHost();
+    qputenv("TESS_WEB_SITE_URL", "http://127.0.0.1:8740");
+    CorvikBlockAPIBinding::applyStartupConfiguration();
+    EXPECT_EQ(ZERI_TessarineModel::publishWebHost(), QStringLiteral("127.0.0.1:8740"));
+    EXPECT_EQ(QVROpenRequest::shortLinkBase(), QStringLiteral("http://127.0.0.1:8740/"));
+    const auto posted = QVROpenRequest::parseCue(QStringLiteral("127.0.0.1:8740/s/s1001/a-title"));
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(posted->value, QStringLiteral("s1001"));
+    const auto alias = QVROpenRequest::parseCue(QStringLiteral("http://127.0.0.1:8740/media-tour"));
+    ASSERT_TRUE(alias);
+    EXPECT_EQ(alias->value, QStringLiteral("media-tour"));
+    EXPECT_FALSE(QVROpenRequest::parseCue(QStringLiteral("http://127.0.0.1:9999/media-tour")));
+    qunsetenv("TESS_WEB_SITE_URL");
+    ZERI_TessarineModel::setPublishWebHost(publishHost);
+    QVROpenRequest::setShortLinkHost(shortHost);
 }
 
 namespace {

@@ -251,6 +251,7 @@ protected:
         document.stringID = stringID;
         document.owner = QStringLiteral("bob");
         document.title = QStringLiteral("Talk ") + stringID;
+        document.description = QStringLiteral("About ") + stringID;
         document.password = password;
         document.published = published;
         document.documentJson = QString::fromUtf8(model->jsonData());
@@ -306,6 +307,7 @@ TEST_F(OpenRequestTest, OpensAPublishedDocumentByStringIdInAViewerAndKeepsItInAP
     EXPECT_TRUE(package->publishedVersionExists());
     EXPECT_EQ(package->metaData().packageType() & ZERI_qvdFilePackage::OwnDocument, 0);
     EXPECT_EQ(package->metaData().tessarineName(), "Talk abc123");
+    EXPECT_EQ(package->metaData().tessarineDescription(), "About abc123"); // and so a copy made of it
 
     // Opened again, the files are on disk: no panel, straight to the window.
     m_log.calls.clear();
