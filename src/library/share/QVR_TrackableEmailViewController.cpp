@@ -117,6 +117,25 @@ protected:
             m_controller->m_recipientsTextField->setFocus(Qt::OtherFocusReason);
     }
 
+    // The composer is a sheet over what shows it: Tab and Shift+Tab walk round its own controls, never on to the
+    // controls it covers.
+    bool focusNextPrevChild(bool next) override
+    {
+        QWidget* from = focusWidget();
+        if (!from || !isAncestorOf(from))
+            from = this;
+        QWidget* candidate = from;
+        do {
+            candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+            if (candidate != this && isAncestorOf(candidate) && !candidate->focusProxy() && candidate->isVisible() &&
+                candidate->isEnabled() && (candidate->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+                candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        } while (candidate && candidate != from);
+        return true;
+    }
+
     // What the fields leave: Return in a one-line field sends, Escape cancels. No key goes on to the view that
     // shows the composer (a player would take Return or Escape as its own).
     void keyPressEvent(QKeyEvent* event) override

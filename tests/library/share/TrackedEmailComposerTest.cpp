@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -285,6 +286,15 @@ TEST(TrackedEmailComposer, TheHelpComesAndGoesByTheKeyboardAndTheButtonsShowTheF
         button->setFocus(Qt::TabFocusReason);
         UserInput::letRepaintsHappen();
         EXPECT_NE(UserInput::shownImage(button), without) << button->objectName().toStdString();
+    }
+
+    // Tab walks round the composer only, never on to what it covers.
+    auto* covered = new QPushButton(QStringLiteral("covered"), host.window());
+    covered->lower();
+    covered->show();
+    for (int press = 0; press < 10; ++press) {
+        UserInput::pressKey(nullptr, Qt::Key_Tab);
+        ASSERT_TRUE(composer->view()->isAncestorOf(QApplication::focusWidget())) << press;
     }
 
     QToolButton* help = composer->helpBtn();
