@@ -422,6 +422,19 @@ void placeAsSheet(QWidget* sheet, const QWidget* window)
     sheet->move(area.left() + (area.width() - frameWidth) / 2, top);
 }
 
+void keepAboveWindowsKeptOnTop(QWidget* window)
+{
+    if (!window)
+        return;
+    QWidget* own = window->window();
+    bool keptOnTop = false;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        keptOnTop = keptOnTop || (top != own && top->isVisible() && !own->isAncestorOf(top) &&
+                                  top->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    if (own->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != keptOnTop)
+        own->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
+}
+
 void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view)
 {
     if (!view)

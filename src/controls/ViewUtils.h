@@ -86,6 +86,11 @@ void setTextColor(const QColor& color, QAbstractButton* button);
 // room left below them, though never under the sheet's minimum height. Call it before showing the sheet.
 void placeAsSheet(QWidget* sheet, const QWidget* window);
 
+// A window shown while another window of the application is kept above all others (the first-launch tour) would
+// come up beneath it, out of the user's sight: it is kept above the others too, and window managers put the newer
+// of such windows in front. Call it before showing the window.
+void keepAboveWindowsKeptOnTop(QWidget* window);
+
 // Every descendant of the view (not the view itself) stops accepting drops.
 void recursivelyUnregisterDragTypesForAllSubviewsOfView(QWidget* view);
 

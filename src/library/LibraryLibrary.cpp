@@ -2,12 +2,15 @@
 
 #include <memory>
 
+#include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include "app/AppStartupHooks.h"
 #include "controls/FloatingWindowCloser.h"
+#include "controls/ViewUtils.h"
 #include "creator/TessarineThemeCatalogue.h"
 #include "creator/toolbar/CreatorToolbarPanels.h"
 #include "library/guides/QVRGuideViewerViewController.h"
@@ -181,6 +184,18 @@ void registerListsWindow()
         []() -> QWidget* { return (new QVR_FirstLaunchWindowController)->window(); });
 }
 
+// The sign-in and sign-out dialogues come up in front and take the keyboard, also while a window kept above the
+// others (the first-launch tour) shows.
+void execInFront(QDialog& dialog)
+{
+    ViewUtils::keepAboveWindowsKeptOnTop(&dialog);
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        dialog.raise();
+        dialog.activateWindow();
+    });
+    dialog.exec();
+}
+
 // Accounts: the sign-in wall and the shared authentication handler.
 void registerAccounts()
 {
@@ -188,19 +203,19 @@ void registerAccounts()
     hooks.runRegisterWall = [](const QString& message) {
         QVRRegisterWallWindowController wall;
         wall.setLandingVCMessageText(message);
-        wall.exec();
+        execInFront(wall);
         return wall.loginCompleted();
     };
     hooks.runSignInWall = [](const QString& message) {
         QVRRegisterWallWindowController wall;
         wall.setLandingVCMessageText(message);
         wall.switchToVC(QVRRegisterWallWindowController::Page::Login);
-        wall.exec();
+        execInFront(wall);
         return wall.loginCompleted();
     };
     hooks.runSignOutDialogue = [] {
         QVRLogoutWindowController dialogue(QVRLogoutWindowController::packagesToSave());
-        dialogue.exec();
+        execInFront(dialogue);
     };
     hooks.showPasswordPrompt = [](const QString& stringID, std::function<void(const QString&)> onUnlocked,
                                   std::function<void()> onDismissed) {

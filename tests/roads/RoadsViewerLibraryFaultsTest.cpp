@@ -176,6 +176,34 @@ TEST(ViewerLibraryFaults, TheSocialSignInOfTheFirstRunIsKeptAboveTheTourAndShows
 
 // Edit Profile belongs to the user who chose it: Sign Out closes it, and the next user's Edit Profile loads that
 // user's page afresh instead of raising the first user's.
+// Sign In chosen from the menu while the tour is up brings the wall in front of the tour, with the keyboard.
+TEST(ViewerLibraryFaults, TheMenusSignInComesUpInFrontOfTheFirstRunsTour)
+{
+    if (!firstStartHere())
+        return;
+    QWidget* lists = application().listsWindow();
+    ASSERT_TRUE(lists);
+    ASSERT_TRUE(waitFor([&] {
+        auto* tour = lists->findChild<QVR_FirstLaunchViewController*>();
+        return tour && tour->isVisible();
+    }));
+    bool checked = false;
+    int ticks = 0;
+    Ticker ticker([&] {
+        auto* wall = visibleTopLevel<QVRRegisterWallWindowController>();
+        if (!wall || checked || (QApplication::activeWindow() != wall && ++ticks < 50))
+            return;
+        checked = true;
+        EXPECT_TRUE(wall->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "the wall would open beneath the tour";
+        EXPECT_EQ(QApplication::activeWindow(), wall)
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle().toStdString() : "none");
+        EXPECT_TRUE(wall->isAncestorOf(QApplication::focusWidget()));
+        wall->reject();
+    });
+    ASSERT_TRUE(chooseMenuItem(lists, QStringLiteral("signIn")));
+    EXPECT_TRUE(checked);
+}
+
 TEST(ViewerLibraryFaults, SignOutClosesTheProfileEditorAndTheNextUserGetsAPageOfTheirOwn)
 {
     FakeWebService* service = startedService([](FakeWebService& fake) {

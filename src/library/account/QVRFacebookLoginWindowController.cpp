@@ -144,18 +144,11 @@ void QVRFacebookLoginWindowController::handleLoginSuccess(const QUrl& url)
 
 void QVRFacebookLoginWindowController::placeAbove(QWidget* over)
 {
-    if (!over)
-        return;
-    // A window kept above every other (the first-launch tour) would cover the sign-in window, which is shown
-    // after it: the sign-in window is kept on top as well, and window managers put the newer one in front. It
-    // stays a window of its own (a web view's window is not given a parent window).
-    bool keptOnTop = false;
-    for (QWidget* above = over->window(); above;
-         above = above->parentWidget() ? above->parentWidget()->window() : nullptr)
-        keptOnTop = keptOnTop || above->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    window()->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
+    // Kept on top like a window kept above the others (the first-launch tour), else it would open beneath it.
+    ViewUtils::keepAboveWindowsKeptOnTop(window());
     // It opens over the window that asked for it, not wherever a window manager finds room.
-    ViewUtils::centerView(window(), over->window());
+    if (over)
+        ViewUtils::centerView(window(), over->window());
 }
 
 void QVRFacebookLoginWindowController::end()

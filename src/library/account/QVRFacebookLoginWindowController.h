@@ -38,7 +38,7 @@ public:
     void handleLoginSuccess(const QUrl& url);
     // Shown and running while the token is exchanged; nullptr before the window is made.
     QWidget* activityIndicator() const { return m_activityIndicator; }
-    // Keeps the window in front of `over` and of every window `over` is kept above, instead of behind them.
+    // Opens over `over` and in front of it, also of any window kept above the others (the first-launch tour).
     void placeAbove(QWidget* over);
 
 signals:

@@ -7,6 +7,7 @@
 #include <QQuickWidget>
 #include <QStackedLayout>
 #include <QStyle>
+#include <QApplication>
 #include <QTimer>
 #include <QToolButton>
 #include <QWebEnginePage>
@@ -475,7 +476,8 @@ bool QVRTessarineListsWindowController::eventFilter(QObject* watched, QEvent* ev
     if (event->type() == QEvent::WindowActivate && watched == m_window && m_firstLaunchWindow &&
         m_firstLaunchWindow->isVisible() && m_tourShownAt.isValid() && m_tourShownAt.elapsed() < kTourTakesKeyboardMs)
         QTimer::singleShot(0, this, [this] {
-            if (m_firstLaunchWindow && m_firstLaunchWindow->isVisible())
+            // Never away from a dialogue that came up meanwhile (the sign-in wall chosen from the menu).
+            if (m_firstLaunchWindow && m_firstLaunchWindow->isVisible() && !QApplication::activeModalWidget())
                 m_firstLaunchWindow->activateWindow();
         });
     return QObject::eventFilter(watched, event);
