@@ -55,7 +55,7 @@ QUrl CorvikBlockAPIBinding::applyStartupConfiguration()
     const QUrl site = ServiceWebSite::root();
     if (site != QUrl(QString::fromLatin1(ServiceWebSite::kDefaultRoot))) {
         const QString host = site.port() == -1 ? site.host() : site.host() + u':' + QString::number(site.port());
-        ZERI_TessarineModel::setPublishWebHost(host);
+        ZERI_TessarineModel::setPublishWebHost(host, site.scheme());
         QVROpenRequest::setShortLinkHost(host);
     }
     return apiURL();

@@ -243,7 +243,10 @@ std::optional<QVROpenRequest::ParsedCue> QVROpenRequest::parseCue(const QString&
         url.port() == -1 ? url.host().toLower() : url.host().toLower() + u':' + QString::number(url.port());
     const QStringList segments = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
 
-    if (scheme == QLatin1String("https") && authority == ZERI_TessarineModel::publishWebHost().toLower()) {
+    // A site of one's own may serve both forms: its posted addresses are those under "/s/".
+    if ((scheme == QLatin1String("https") || scheme == ZERI_TessarineModel::publishWebScheme()) &&
+        authority == ZERI_TessarineModel::publishWebHost().toLower() &&
+        (segments.value(0) == QLatin1String("s") || authority != shortLinkHost().toLower())) {
         // "/s/<string id>[/<title>][/<channel>]"
         static const QStringList channels{"f", "t", "l", "g", "e"};
         if (segments.size() < 2 || segments.size() > 4 || segments[0] != QLatin1String("s") ||

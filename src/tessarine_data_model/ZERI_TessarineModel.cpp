@@ -43,6 +43,12 @@ QString& webHost()
     return host;
 }
 
+QString& webScheme()
+{
+    static QString scheme = QStringLiteral("https");
+    return scheme;
+}
+
 } // namespace
 
 ZERI_TessarineModel::ZERI_TessarineModel()
@@ -312,10 +318,17 @@ QString ZERI_TessarineModel::publishWebHost()
     return webHost();
 }
 
-void ZERI_TessarineModel::setPublishWebHost(const QString& host)
+QString ZERI_TessarineModel::publishWebScheme()
+{
+    QMutexLocker lock(&hostMutex());
+    return webScheme();
+}
+
+void ZERI_TessarineModel::setPublishWebHost(const QString& host, const QString& scheme)
 {
     QMutexLocker lock(&hostMutex());
     webHost() = host;
+    webScheme() = scheme;
 }
 
 std::optional<QString> ZERI_TessarineModel::publishURL() const
@@ -332,9 +345,9 @@ QString ZERI_TessarineModel::embedCode() const
         return {};
     const auto flow = firstFlowmodel();
     const QSizeF size = flow ? flow->viewSize() : QSizeF(1024, 748);
-    return QStringLiteral("<iframe src=\"https://%1\" width=\"%2\" height=\"%3\" frameborder=\"0\" "
+    return QStringLiteral("<iframe src=\"%1://%2\" width=\"%3\" height=\"%4\" frameborder=\"0\" "
                           "allowfullscreen></iframe>")
-        .arg(url->toHtmlEscaped())
+        .arg(publishWebScheme(), url->toHtmlEscaped())
         .arg(qRound(size.width()))
         .arg(qRound(size.height()));
 }

@@ -98,9 +98,11 @@ public:
     // none). False, with `error`, when saving is off or the package cannot save.
     bool saveToFile(Error* error = nullptr);
 
-    // Host name of the service's public pages, for publishURL ("www.tessarine.com" unless configured).
+    // Host name of the service's public pages, for publishURL ("www.tessarine.com" unless configured), and the
+    // scheme their addresses are reached by ("https" unless configured with the host).
     static QString publishWebHost();
-    static void setPublishWebHost(const QString& host);
+    static QString publishWebScheme();
+    static void setPublishWebHost(const QString& host, const QString& scheme = QStringLiteral("https"));
     // host + "/s/" + string id, without scheme; none without a string id.
     std::optional<QString> publishURL() const;
     // An iframe showing the published document at the first flow's size; empty without a publish URL.

@@ -499,6 +499,14 @@ TEST(ServiceAddress, AnotherWebSiteHostsThePostedAddressesAndShortLinks)
     const auto posted = QVROpenRequest::parseCue(QStringLiteral("127.0.0.1:8740/s/s1001/a-title"));
     ASSERT_TRUE(posted);
     EXPECT_EQ(posted->value, QStringLiteral("s1001"));
+    // Reached as that site is, by its own scheme.
+    const auto model = ZERI_TessarineModel::create();
+    model->setStringID(QStringLiteral("s1001"));
+    EXPECT_TRUE(model->embedCode().startsWith(QStringLiteral("<iframe src=\"http://127.0.0.1:8740/s/s1001\"")))
+        << model->embedCode().toStdString();
+    const auto reached = QVROpenRequest::parseCue(QStringLiteral("http://127.0.0.1:8740/s/s1001"));
+    ASSERT_TRUE(reached);
+    EXPECT_EQ(reached->value, QStringLiteral("s1001"));
     const auto alias = QVROpenRequest::parseCue(QStringLiteral("http://127.0.0.1:8740/media-tour"));
     ASSERT_TRUE(alias);
     EXPECT_EQ(alias->value, QStringLiteral("media-tour"));

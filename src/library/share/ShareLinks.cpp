@@ -113,7 +113,7 @@ std::optional<QString> documentLink(const Document& document)
     if (!document.publishURL || document.publishURL->isEmpty())
         return std::nullopt;
     const QString slug = Tessutils::urlFriendlyHyphenatedTitleFromString(document.title);
-    QString link = QStringLiteral("https://") + *document.publishURL;
+    QString link = ZERI_TessarineModel::publishWebScheme() + QStringLiteral("://") + *document.publishURL;
     if (!slug.isEmpty())
         link += u'/' + slug;
     return link;
