@@ -38,6 +38,7 @@
 #include "storage/ZERI_qvdFilePackage.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "service/DocumentServerOperations.h"
+#include "service/OpenFailureNotice.h"
 #include "service/QVROpenRequest.h"
 #include "service/ZERI_AssetUploadManager.h"
 #include "service/ZERI_ContentItemDeletionManager.h"
@@ -577,10 +578,7 @@ void startOpenRequest(const QVROpenRequestCue& cue)
         return;
     }
     request->setOptions(cue.options);
-    request->open([](const Error& error) {
-        if (!error.isNull())
-            qCWarning(lcApp).noquote() << "opening a linked document failed:" << error.message;
-    });
+    request->open([](const Error& error) { OpenFailureNotice::tell(error); });
 }
 
 } // namespace

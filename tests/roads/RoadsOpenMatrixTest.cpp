@@ -94,13 +94,17 @@ protected:
         EXPECT_EQ(documentWindows().size(), 1);
         return window;
     }
-    // The home window in front and no document window, a while after an open failed; the message shown, if any.
-    static QString expectWindowsAsBefore()
+    // The home window in front and no document window, a while after an open failed; the message shown, if any
+    // (`told`: one must show).
+    static QString expectWindowsAsBefore(bool told = false)
     {
         QTest::qWait(500);
         EXPECT_TRUE(waitFor([] { return documentWindows().isEmpty(); }, 10000))
             << documentWindows().size() << " document window(s) left";
         QString message;
+        if (told)
+            EXPECT_TRUE(waitFor([] { return visibleTopLevel<QMessageBox>() != nullptr; }, 10000))
+                << "the open failed without a word";
         if (auto* box = visibleTopLevel<QMessageBox>()) {
             message = box->text();
             box->close();
@@ -356,14 +360,14 @@ TEST_F(OpenMatrix, AFailedOpenByAddressLeavesTheWindowsAsTheyWere)
     {
         SCOPED_TRACE("a document the service does not have");
         ASSERT_TRUE(openAddress(QStringLiteral("nosuch4")));
-        expectWindowsAsBefore();
+        expectWindowsAsBefore(true);
     }
     {
         SCOPED_TRACE("a service error");
         const QString id = addPublishedDocument(QStringLiteral("failing2"), QStringLiteral("bob"), 2, false);
         fake->injectReply(QStringLiteral("tessarine.getByStringId"), FakeHttpReply::html(500, "Server Error"));
         ASSERT_TRUE(openAddress(id));
-        expectWindowsAsBefore();
+        expectWindowsAsBefore(true);
     }
     {
         SCOPED_TRACE("Cancel on the loading view");

@@ -23,6 +23,7 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/account/WebViewSessionCookies.h"
 #include "library/lists/QVRTessarineListsWebViewController.h"
+#include "service/OpenFailureNotice.h"
 #include "service/QVROpenRequest.h"
 #include "strings/UFM.h"
 
@@ -394,7 +395,8 @@ void QVRTessarineListsWindowController::launchTessarineWithId(const QString& str
     request->setOptions(QVROpenRequest::ViewerWindow | QVROpenRequest::DownloadByStringID |
                         QVROpenRequest::PublishedCopyOnly);
     flashOpening();
-    request->open();
+    request->open(
+        [window = QPointer<QWidget>(m_window)](const Error& error) { OpenFailureNotice::tell(error, window); });
 }
 
 void QVRTessarineListsWindowController::goToCatalog()

@@ -25,6 +25,7 @@
 #include "platform/UserDefaults.h"
 #include "service/DocumentServerOperations.h"
 #include "service/OpenRequestUi.h"
+#include "service/OpenFailureNotice.h"
 #include "service/QVROpenRequest.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
@@ -573,9 +574,10 @@ void QVRTessarineTileGridItemView::openTessarine()
             request->setOpenCue(package);
             request->setOptions(QVROpenRequest::DownloadByStringID | QVROpenRequest::ReuseOwnLocalPackage |
                                 QVROpenRequest::PrecacheAllImagesAndMedia);
-            request->open([self](const Error&) {
+            request->open([self](const Error& openError) {
                 if (self)
                     self->setSpinnerShown(false);
+                OpenFailureNotice::tell(openError, self ? self->window() : nullptr);
             });
         });
 }

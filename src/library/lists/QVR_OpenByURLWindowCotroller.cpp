@@ -11,6 +11,7 @@
 
 #include "controls/FloatingWindowCloser.h"
 #include "foundation/Tessutils.h"
+#include "service/OpenFailureNotice.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
@@ -79,8 +80,8 @@ QVROpenSavedTessarineView::QVROpenSavedTessarineView(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_table);
-    connect(m_table, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { onDoubleClick(index.row()); });
+    // A double click, or Return on the row that has the keyboard.
+    connect(m_table, &QTableView::activated, this, [this](const QModelIndex& index) { onDoubleClick(index.row()); });
 }
 
 QVROpenSavedTessarineView::~QVROpenSavedTessarineView() = default;
@@ -118,7 +119,7 @@ QVR_OpenByURLWindowCotroller::QVR_OpenByURLWindowCotroller(QWidget* parent)
     m_savedTessarniesTable->setOnTessarineCellDoubleClicked([self](std::shared_ptr<ZERI_qvdFilePackage> package) {
         auto request = QVROpenRequest::request();
         request->setOpenCue(package);
-        request->open();
+        request->open([](const Error& error) { OpenFailureNotice::tell(error); });
         if (self)
             self->close();
     });
@@ -143,6 +144,6 @@ void QVR_OpenByURLWindowCotroller::openPressed()
     request->setOpenCue(m_textField->text());
     request->setOptions(QVROpenRequest::ViewerWindow | QVROpenRequest::DownloadByStringID |
                         QVROpenRequest::PublishedCopyOnly);
-    request->open();
+    request->open([](const Error& error) { OpenFailureNotice::tell(error); });
     close();
 }

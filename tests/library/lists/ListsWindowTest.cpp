@@ -15,6 +15,7 @@
 #include "library/lists/QVRMyTessarinesViewController.h"
 #include "library/lists/QVRTessarineListsWebViewController.h"
 #include "library/lists/QVRTessarineListsWindowController.h"
+#include "platform/AlertPresenter.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
 
@@ -187,8 +188,12 @@ TEST_F(ListsWindow, AGuidePanelTallerThanTheLowestWindowScrolls)
     ASSERT_TRUE(waitUntil([&] { return !controller->sheildWindow(); }));
 }
 
+// A document the service cannot hand over says so, rather than nothing.
 TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)
 {
+    AlertPresenter* previous = AlertPresenter::isRegistered() ? &AlertPresenter::shared() : nullptr;
+    RecordingAlertPresenter alerts;
+    AlertPresenter::setShared(&alerts);
     QVRTessarineListsWindowController::setFlashMillisecondsForTesting(100);
     auto* controller = new QVRTessarineListsWindowController;
     std::unique_ptr<QWidget> window(controller->myWindow());
@@ -200,6 +205,9 @@ TEST_F(ListsWindow, OpeningFromAPageFlashesTheStatusAndAsksForThePublishedCopy)
     EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
     ASSERT_TRUE(waitUntil([&] { return !controller->updatingField()->isVisible(); }));
     EXPECT_FALSE(controller->activityIndicator()->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return !alerts.requests.empty(); })) << "the failed open said nothing";
+    EXPECT_FALSE(alerts.requests.front().messageText.isEmpty());
+    AlertPresenter::setShared(previous);
     QVRTessarineListsWindowController::setFlashMillisecondsForTesting(0);
 }
 

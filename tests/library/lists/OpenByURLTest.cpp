@@ -97,8 +97,11 @@ TEST_F(OpenByURL, TableListsPackagesKnownAtOpeningAndDoubleClickOpensOne)
     table->onDoubleClick(7);
     EXPECT_TRUE(window);
 
+    // Return on the row that has the keyboard opens it, as a double click does.
     const auto target = table->displayedTessarinePackages()[1];
-    table->onDoubleClick(1);
+    table->tessarinesTable()->setCurrentIndex(items->index(1, 0));
+    table->tessarinesTable()->setFocus();
+    QTest::keyClick(table->tessarinesTable(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return !window; }));
     ASSERT_TRUE(waitUntil([&] { return m_windows->creator.documents.size() == 1; }));
     EXPECT_EQ(m_windows->creator.documents.front(), target->model());

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Error.h"
+
+class QWidget;
+
+namespace OpenFailureNotice {
+
+// Tells the user why a document asked for (from an address, a catalog or library page, a link, a tile) did not
+// open: the open request's own words, in an alert over `window` (none: over no window). An open the user cancelled,
+// or whose sign-in the user turned down, says nothing more. Returns at once.
+void tell(const Error& error, QWidget* window = nullptr);
+
+} // namespace OpenFailureNotice
