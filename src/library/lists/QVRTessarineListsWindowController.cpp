@@ -367,6 +367,9 @@ void QVRTessarineListsWindowController::updatesCompletedForViewController(QObjec
 
 void QVRTessarineListsWindowController::userDidLogin()
 {
+    // The tour is for someone not signed in: signed in from its own buttons or elsewhere (the menu), it goes.
+    if (m_firstLaunchWindow)
+        m_firstLaunchWindow->close();
     openMyTessarines();
 }
 

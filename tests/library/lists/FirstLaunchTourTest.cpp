@@ -14,6 +14,7 @@
 #include "library/publish/SheetRunner.h"
 #include "library/tour/QVR_FirstLaunchViewController.h"
 #include "library/tour/QVR_FirstLaunchWindowController.h"
+#include "platform/NotificationCenter.h"
 #include "service/CorvikBlockAPIBinding.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -139,9 +140,16 @@ TEST_F(FirstLaunchTour, ReturnInTheTourPressesGetStarted)
     EXPECT_TRUE(waitUntil([&] { return !tour; }));
 }
 
+// Signed in already, or signed in while it shows (from the menu), the user sees no tour.
 TEST_F(FirstLaunchTour, AStoredTokenShowsNone)
 {
+    QVRTessarineListsWindowController* shown = openListsWindow();
+    QPointer<QWidget> tour = shown->firstLaunchWindow();
+    ASSERT_TRUE(tour);
     signIn(QStringLiteral("ann"));
+    NotificationCenter::defaultCenter().post(QStringLiteral("ZERI_AuthenticationHandlerDidLoginNotification"));
+    EXPECT_TRUE(waitUntil([&] { return !tour || !tour->isVisible(); }));
+    QVRTessarineListsWindowController::resetFirstLaunchTourForTesting();
     QVRTessarineListsWindowController* lists = openListsWindow();
     QTest::qWait(20);
     EXPECT_FALSE(lists->firstLaunchWindow());
