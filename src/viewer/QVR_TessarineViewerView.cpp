@@ -375,9 +375,13 @@ void QVR_TessarineViewerView::scrollToPageNumber(qint32 page, qint64 transitionT
                     QVR_TessarineViewerView* self = guard.data();
                     if (!self || request != self->m_transitionRequest || self->m_transitionView)
                         return;
+                    // A screen whose preview picture is not on disk (yet) moves as the player draws it, rather
+                    // than as an empty picture that would show no transition at all.
+                    const QImage shownFrom = from.isNull() ? self->pagePicture(self->m_currentPage, size) : from;
                     self->scrollToPage(page, false);
+                    const QImage shownTo = to.isNull() ? self->pagePicture(page, size) : to;
                     auto* view = new QVR_TransitionHandlerView(QRect(QPoint(0, 0), size), transitionType, direction,
-                                                               from, to, transitionDuration(), true, self);
+                                                               shownFrom, shownTo, transitionDuration(), true, self);
                     view->setDelegate(self);
                     self->m_transitionView = view;
                     view->move((self->width() - size.width()) / 2, (self->height() - size.height()) / 2);
@@ -386,6 +390,16 @@ void QVR_TessarineViewerView::scrollToPageNumber(qint32 page, qint64 transitionT
                 },
                 false);
         });
+}
+
+QImage QVR_TessarineViewerView::pagePicture(qint32 page, const QSize& size) const
+{
+    if (page < 0 || page >= qint32(m_singleScreens.size()))
+        return {};
+    // The board shows its screen centred.
+    QWidget* board = m_singleScreens[size_t(page)];
+    const QRect screen(QPoint((board->width() - size.width()) / 2, (board->height() - size.height()) / 2), size);
+    return board->grab(screen).toImage();
 }
 
 void QVR_TessarineViewerView::endTransitionView()

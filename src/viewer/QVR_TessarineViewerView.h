@@ -124,6 +124,8 @@ private:
     void swipeDetected(const Notification& notification);
     void circleGestureDetected(const Notification& notification);
     void endTransitionView();
+    // The page as the player draws it, cut to its screen (`size` on screen).
+    QImage pagePicture(qint32 page, const QSize& size) const;
 
     QAbstractAnimation* m_currentAnimation = nullptr;
     std::vector<QVR_SingleScreenArtBoardView*> m_singleScreens;

@@ -394,6 +394,24 @@ TEST_F(PlayerTest, AFadeLinkJumpsAtOnceAndFadesTheOldPictureOut)
     expectElapsedAbout(clock.elapsed(), 1000);
 }
 
+// A screen whose preview picture is not on disk yet (a document from the service) slides in as the player draws
+// it: at the start the old screen still shows where it was.
+TEST_F(PlayerTest, ScreensWithoutPreviewPicturesSlideAsTheyAreDrawn)
+{
+    makeDocuments(2, false);
+    flow->screenModels()[0]->setBackgroundColor(Qt::red);
+    flow->screenModels()[1]->setBackgroundColor(Qt::blue);
+    QVR_TessarineViewerView::setTransitionDurationForTesting(30.0);
+    auto& p = makePlayer(2);
+    postLink(playedID(1), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.isTransitioning(); }, 2000));
+    EXPECT_EQ(p.currentPage(), 1);
+    const QColor shown = p.grab().toImage().pixelColor(512, 374);
+    QVR_TessarineViewerView::setTransitionDurationForTesting(0.0);
+    EXPECT_GT(shown.red(), 200) << shown.name().toStdString();
+    EXPECT_LT(shown.blue(), 80) << shown.name().toStdString();
+}
+
 TEST_F(PlayerTest, DuringAFadeOnlyAnotherAnimatedTransitionActs)
 {
     auto& p = makePlayer(3);
