@@ -102,9 +102,10 @@ protected:
         EXPECT_TRUE(waitFor([] { return documentWindows().isEmpty(); }, 10000))
             << documentWindows().size() << " document window(s) left";
         QString message;
-        if (told)
+        if (told) {
             EXPECT_TRUE(waitFor([] { return visibleTopLevel<QMessageBox>() != nullptr; }, 10000))
                 << "the open failed without a word";
+        }
         if (auto* box = visibleTopLevel<QMessageBox>()) {
             message = box->text();
             box->close();
