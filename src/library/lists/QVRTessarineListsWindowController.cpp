@@ -1,6 +1,7 @@
 #include "library/lists/QVRTessarineListsWindowController.h"
 
 #include <QDateTime>
+#include <QDialog>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QProgressBar>
@@ -367,8 +368,10 @@ void QVRTessarineListsWindowController::updatesCompletedForViewController(QObjec
 
 void QVRTessarineListsWindowController::userDidLogin()
 {
-    // The tour is for someone not signed in: signed in from its own buttons or elsewhere (the menu), it goes.
-    if (m_firstLaunchWindow)
+    // The tour is for someone not signed in: signed in elsewhere (the menu), it goes. Signed in through its own
+    // sign-in sheet, it closes itself once the sheet is done.
+    const QDialog* ownSheet = m_firstLaunchWindow ? m_firstLaunchWindow->findChild<QDialog*>() : nullptr;
+    if (m_firstLaunchWindow && !(ownSheet && ownSheet->isVisible()))
         m_firstLaunchWindow->close();
     openMyTessarines();
 }
