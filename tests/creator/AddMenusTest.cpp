@@ -174,6 +174,14 @@ TEST(AddShapeMenu, ButtonsSitInOneRowAndReportOnlyReleasesInside)
     QTest::mouseClick(seventh, Qt::LeftButton, {}, QPoint(50, 45));
     QTest::mouseClick(buttons[5], Qt::LeftButton, {}, QPoint(50, 45));
     EXPECT_EQ(recorder.shapes, (QList<int>{5, 6}));
+
+    // A page narrower than the menu (the smallest creator window) gets a narrower row: every shape in sight.
+    menu->resize(700, 200);
+    ASSERT_EQ(menu->width(), 700);
+    for (QVR_ShapeButtonView* button : buttons) {
+        EXPECT_TRUE(menu->rect().contains(button->geometry())) << button->shapeType();
+        EXPECT_NEAR(button->height(), button->width() * 0.9, 1.0);
+    }
 }
 
 TEST(AddShapeMenu, TheFocusedShapeKeepsItsColoursAndShowsAnOutline)

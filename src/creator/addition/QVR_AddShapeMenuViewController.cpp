@@ -6,6 +6,9 @@
 #include <QTimer>
 #include <QPointer>
 
+#include <algorithm>
+#include <iterator>
+
 #include "foundation/FontSubstitution.h"
 #include "foundation/Tessutils.h"
 #include "strings/UFM.h"
@@ -18,6 +21,7 @@ namespace {
 constexpr int kShapeTypes[] = {1, 7, 2, 3, 4, 6, 5, 8};
 constexpr QSize kButtonSize{100, 90};
 constexpr int kButtonGap = 8;
+constexpr int kSmallestButtonWidth = 40;
 constexpr int kButtonTop = 80; // 30 points above the view's foot
 const QRect kTitleRect(10, 30, 500, 30);
 
@@ -115,24 +119,42 @@ void QVR_ShapeButtonView::paintEvent(QPaintEvent*)
 QVR_AddShapeMenuView::QVR_AddShapeMenuView(QWidget* parent)
     : QWidget(parent)
 {
-    // Made for its size: a page larger than it centres it.
-    setFixedSize(kSize);
+    // Made for its size: a page larger than it centres it; a narrower one gets a narrower row.
+    setMaximumSize(kSize);
+    setMinimumSize(int(std::size(kShapeTypes)) * (kSmallestButtonWidth + kButtonGap) + kButtonGap, kSize.height());
+    resize(kSize);
     m_title = new QLabel(UFM::CHOOSE_A_SHAPE_TEXT(), this);
     m_title->setGeometry(kTitleRect);
     m_title->setFont(FontSubstitution::fontForPostScriptName(QStringLiteral("HelveticaNeue-Bold"), 18.0));
     // Shown on the dark panel: light type, as the panel's other titles.
     m_title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    int x = kButtonGap;
     for (const int type : kShapeTypes) {
         auto* button = new QVR_ShapeButtonView(this);
-        button->setGeometry(QRect(QPoint(x, kButtonTop), kButtonSize));
         button->setShapeType(type);
         button->setOnClick([this](QVR_ShapeButtonView* sender) { shapeSelected(sender->shapeType()); });
         button->setFocusPolicy(Qt::StrongFocus);
         button->installEventFilter(this);
         m_buttons.append(button);
-        x += kButtonSize.width() + kButtonGap;
     }
+    layOutButtons();
+}
+
+void QVR_AddShapeMenuView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layOutButtons();
+}
+
+void QVR_AddShapeMenuView::layOutButtons()
+{
+    // At most the full size; narrower, every button shrinks alike and keeps its proportions.
+    const int count = int(m_buttons.size());
+    if (count == 0)
+        return;
+    const int width = std::min(kButtonSize.width(), (this->width() - kButtonGap) / count - kButtonGap);
+    const QSize size(width, width * kButtonSize.height() / kButtonSize.width());
+    for (int i = 0; i < count; ++i)
+        m_buttons[i]->setGeometry(QRect(QPoint(kButtonGap + i * (width + kButtonGap), kButtonTop), size));
 }
 
 void QVR_AddShapeMenuView::showEvent(QShowEvent* event)

@@ -50,8 +50,9 @@ private:
     std::shared_ptr<ZERI_MMObject_Shape> m_myShape;
 };
 
-// The add-shape menu, 900 × 200 points: a title and eight sample buttons in one row. The keyboard starts on the
-// first shape when the menu shows; the left and right arrows move along the row.
+// The add-shape menu, 900 × 200 points: a title and eight sample buttons in one row. In a narrower window the row
+// shrinks to fit, every shape still in sight. The keyboard starts on the first shape when the menu shows; the left
+// and right arrows move along the row.
 class QVR_AddShapeMenuView : public QWidget {
     Q_OBJECT
 public:
@@ -69,8 +70,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void layOutButtons();
+
     QVR_AddShapeMenuDelegate* m_delegate = nullptr;
     QLabel* m_title = nullptr;
     QList<QVR_ShapeButtonView*> m_buttons;
