@@ -317,6 +317,10 @@ TEST(SelectionFrame, KeysActOnTheirOwnWindowOnly)
     QApplication::processEvents();
     QTest::keyClick(field, Qt::Key_Backspace);
     EXPECT_EQ(recorder.deletes, 1);
+    // Escape there gives the keyboard back to the canvas and keeps the selection.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(recorder.deselects, 0);
+    EXPECT_EQ(QApplication::focusWidget(), w.board()->theScrollView());
     delete field;
 
     // Keys in a second creator window leave this one alone.

@@ -459,6 +459,13 @@ bool QVR_SelectedItemView::eventFilter(QObject* watched, QEvent* event)
         performDelete(uint(key->modifiers()));
         return true;
     case Qt::Key_Escape:
+        // A field (a size, the palette's numbers, an opacity) ends its editing and gives the keyboard back to the
+        // canvas; the objects it edits stay selected.
+        if (textFieldHasFocus()) {
+            if (scene() && !scene()->views().isEmpty())
+                scene()->views().front()->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
         if (target)
             target->wantsToDeselectAllViews();
         return target != nullptr;
