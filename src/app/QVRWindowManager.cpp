@@ -665,7 +665,7 @@ bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
     if (!document)
         return true;
     const auto compression = document->documentVideoCompressionManager();
-    if (!compression || !compression->currentlyCompressingAsset())
+    if (!compression || compression->contentAssetCount() == 0)
         return true;
     // Ask whenever the close stops the run. The last creator window of a document cancels its re-encoding even
     // while a viewer still plays it, so only another creator window keeps a creator's run going; a viewer's
@@ -681,7 +681,7 @@ bool QVRWindowManager::confirmCloseWhileCompressing(QWidget* window)
     request.style = AlertRequest::Style::Warning;
     request.messageText = UFM::CLOSE_COMPRESSION_WARNING_TEXT();
     request.buttons = {UFM::SAYS_CLOSE(), UFM::CANCEL_TEXT()};
-    request.becomesMoot = [compression] { return !compression->currentlyCompressingAsset(); };
+    request.becomesMoot = [compression] { return compression->contentAssetCount() == 0; };
     return AlertPresenter::shared().runModal(request, window).button == 0;
 }
 

@@ -511,6 +511,7 @@ class FakeCompression : public InertVideoCompressionManager {
 public:
     std::shared_ptr<ZERI_ContentAsset> running;
     std::shared_ptr<ZERI_ContentAsset> currentlyCompressingAsset() const override { return running; }
+    int contentAssetCount() const override { return running ? 1 : 0; }
 };
 
 TEST(WindowManager, ClosingTheLastWindowOfADocumentWhoseVideoIsCompressedAsksFirst)

@@ -89,8 +89,10 @@ void QVBVideoCompressionManager::registerWithDocumentModel()
 
 bool QVBVideoCompressionManager::anyManagerIsCompressing()
 {
+    // A video waiting its turn counts: between two runs none is current for a moment, and quitting then would
+    // stop the next one all the same.
     for (const auto& manager : lockedLiveManagers()) {
-        if (manager->m_current)
+        if (manager->contentAssetCount() > 0)
             return true;
     }
     return false;

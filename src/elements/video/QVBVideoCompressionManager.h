@@ -73,7 +73,8 @@ public:
 
     // Makes this the documents' compression manager (VideoCompressionManager::registerFactory).
     static void registerWithDocumentModel();
-    // Every manager alive: whether any is running a re-encoding, and cancelling all of them (quitting).
+    // Every manager alive: whether any has a video to re-encode (running or waiting), and cancelling all of them
+    // (quitting).
     static bool anyManagerIsCompressing();
     static void cancelEverythingEverywhere();
 

@@ -62,6 +62,7 @@ struct Event {
     double progress = 0;
     bool hasError = false;
     Error error;
+    bool busy = false; // anyManagerIsCompressing() when it was posted
 };
 
 class CompressionQueue : public ::testing::Test {
@@ -119,6 +120,7 @@ protected:
                     {}};
         if (event.hasError)
             event.error = n.userInfo.value(QVBVideoCompressionManager::kVidoeAssetCompressionError).value<Error>();
+        event.busy = QVBVideoCompressionManager::anyManagerIsCompressing();
         EXPECT_EQ(n.userInfo.value(QVBVideoCompressionManager::kVideoAssetCompressionManager)
                       .value<VideoCompressionManager*>(),
                   manager.get());
@@ -275,6 +277,9 @@ TEST_F(CompressionQueue, RunsOneAtATimeInOrderAndReplacesEachSourceOnlyOnceTheDr
     EXPECT_FALSE(endC->hasError) << endC->error.description().toStdString();
     EXPECT_EQ(countOf(QVBVideoCompressionManager::willBeginNotification, b.get()), 0);
     EXPECT_EQ(countOf(QVBVideoCompressionManager::didEndNotification), 2);
+    // Between A's run and C's the application is still busy with videos: C waits its turn.
+    EXPECT_TRUE(find(QVBVideoCompressionManager::didEndNotification, a.get())->busy);
+    EXPECT_FALSE(endC->busy);
 
     // Progress: the last value always reaches the observers before the run ends, and posts are thinned out.
     for (const auto& asset : {a, c}) {
