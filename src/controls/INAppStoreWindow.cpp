@@ -1,5 +1,7 @@
 #include "controls/INAppStoreWindow.h"
 
+#include "controls/ScreenFit.h"
+
 #include <cmath>
 
 #include <QAction>
@@ -83,6 +85,7 @@ INAppStoreWindow::INAppStoreWindow(QWidget* parent)
     m_contentView->setObjectName(QStringLiteral("contentView"));
     resize(800, 600);
     relayout();
+    ScreenFit::keepWhole(this, [this](QSize size, QSize room) { return sizeForRoom(size, room); });
 }
 
 QWidget* INAppStoreWindow::titleBarView() const

@@ -71,6 +71,9 @@ public:
                                     bool showsBaselineSeparator);
 
 protected:
+    // The window's size in a room smaller than itself (inside its decorations): every window is kept whole on its
+    // screen (ScreenFit), by default bounded to the room.
+    virtual QSize sizeForRoom(QSize size, QSize room) const { return size.boundedTo(room); }
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -1,5 +1,7 @@
 #include "viewer/QVRViewerWindow.h"
 
+#include "controls/ScreenFit.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -236,51 +238,28 @@ void QVRViewerWindow::placeOnScreen()
     QScreen* screen = front && front != this ? front->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    // The decorations a window manager puts around a window, as it put them around the one in front; with none
-    // to learn from, the window is fitted again once it is decorated.
-    QMargins decorations;
-    if (front && front != this && front->isVisible()) {
-        const QRect outer = front->frameGeometry();
-        const QRect inner = front->geometry();
-        decorations = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                               outer.bottom() - inner.bottom());
-    }
-    m_fitWhenDecorated = decorations.isNull();
-    fitToScreen(screen, decorations);
-}
-
-void QVRViewerWindow::fitToScreen(QScreen* screen, const QMargins& decorations)
-{
+    // Centred on the screen the user works on, with the decorations of the window in front until it has its own;
+    // ScreenFit shrinks it to the area, now and once it is decorated.
+    const QMargins decorations =
+        front && front != this && front->isVisible() ? ScreenFit::decorations(front) : QMargins();
     const QRect available = screen->availableGeometry();
-    // On a smaller screen the window shrinks to the area, keeping the played screen's shape: the player scales the
-    // screen to its view, and the video player's controls and the close button stay on the screen.
-    const int titleBar = static_cast<int>(kTitleBarHeight);
-    const QSize content = size() - QSize(0, titleBar);
-    const double scale =
-        std::min({1.0, double(available.width() - decorations.left() - decorations.right()) / content.width(),
-                  double(available.height() - decorations.top() - decorations.bottom() - titleBar) / content.height()});
-    if (scale < 1.0 && scale > 0.0)
-        resize(content * scale + QSize(0, titleBar));
-    QRect frame(QPoint(0, 0), size().grownBy(decorations));
+    QRect frame(QPoint(0, 0), sizeForRoom(size(), available.size().shrunkBy(decorations)).grownBy(decorations));
     frame.moveCenter(available.center());
-    // Still larger than the area (a window manager's minimum), it starts at the area's top left: its title bar
-    // stays in reach.
-    frame.moveLeft(std::max(frame.left(), available.left()));
-    frame.moveTop(std::max(frame.top(), available.top()));
     move(frame.topLeft());
+    ScreenFit::fit(this, decorations, screen);
 }
 
-void QVRViewerWindow::moveEvent(QMoveEvent* event)
+QSize QVRViewerWindow::sizeForRoom(QSize size, QSize room) const
 {
-    INAppStoreWindow::moveEvent(event);
-    // A window manager decorates a window after it shows; the decorations may take it past the screen's edge.
-    if (m_fitWhenDecorated && frameGeometry() != geometry() && screen()) {
-        m_fitWhenDecorated = false;
-        const QRect outer = frameGeometry();
-        const QRect inner = geometry();
-        fitToScreen(screen(), QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                       outer.right() - inner.right(), outer.bottom() - inner.bottom()));
-    }
+    // On a smaller screen the window keeps the played screen's shape: the player scales the screen to its view,
+    // and the video player's controls and the close button stay on the screen.
+    const int titleBar = static_cast<int>(kTitleBarHeight);
+    const QSize content = size - QSize(0, titleBar);
+    if (content.isEmpty())
+        return size.boundedTo(room);
+    const double scale =
+        std::min({1.0, double(room.width()) / content.width(), double(room.height() - titleBar) / content.height()});
+    return scale < 1.0 && scale > 0.0 ? content * scale + QSize(0, titleBar) : size;
 }
 
 void QVRViewerWindow::saveFrame()

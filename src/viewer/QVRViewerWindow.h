@@ -126,12 +126,11 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
+    QSize sizeForRoom(QSize size, QSize room) const override;
 
 private:
     void restoreFrame();
     void saveFrame();
-    void fitToScreen(QScreen* screen, const QMargins& decorations);
 
     std::unique_ptr<QVRViewerWindowController> m_controller;
     QString m_frameDocumentID;
@@ -140,5 +139,4 @@ private:
     // same document over once more, and the copy made moments ago is kept.
     bool m_copyJustMade = false;
     bool m_frameRestored = false;
-    bool m_fitWhenDecorated = false;
 };

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -13,6 +17,7 @@
 #include "controls/NavigationController.h"
 #include "controls/NavigationControllerFriendlyViewController.h"
 #include "controls/QVR_LoadingViewController.h"
+#include "controls/ScreenFit.h"
 #include "controls/SheetLikePanelViewController.h"
 #include "controls/SimpleWebViewWindowController.h"
 #include "controls/ViewControllerWindowController.h"
@@ -168,11 +173,11 @@ TEST(LoadingViewController, CancelProgressAndSpinner)
 TEST(INAppStoreWindow, TitleBarBandHoldsControlsAndIsDrawnByTheBlock)
 {
     INAppStoreWindow window;
-    window.resize(800, 600);
+    window.resize(720, 600);
     window.setTitleBarHeight(72.0);
-    EXPECT_EQ(window.titleBarRect(), QRect(0, 0, 800, 72));
-    EXPECT_EQ(window.contentView()->geometry(), QRect(0, 72, 800, 528));
-    EXPECT_EQ(window.titleBarView()->size(), QSize(800, 72));
+    EXPECT_EQ(window.titleBarRect(), QRect(0, 0, 720, 72));
+    EXPECT_EQ(window.contentView()->geometry(), QRect(0, 72, 720, 528));
+    EXPECT_EQ(window.titleBarView()->size(), QSize(720, 72));
 
     auto* button = new QPushButton(QStringLiteral("Play"), window.titleBarView());
     button->move(700, 20);
@@ -196,7 +201,7 @@ TEST(INAppStoreWindow, TitleBarBandHoldsControlsAndIsDrawnByTheBlock)
     const QImage shot = window.grab().toImage();
     EXPECT_GE(calls, 1);
     EXPECT_EQ(seenEdge, Qt::TopEdge);
-    EXPECT_EQ(seenRect, QRectF(0, 0, 800, 72));
+    EXPECT_EQ(seenRect, QRectF(0, 0, 720, 72));
     EXPECT_EQ(shot.pixelColor(5, 5), QColor(0x1F, 0x70, 0xA8));
 
     window.setHideTitleBarInFullScreen(true);
@@ -204,6 +209,53 @@ TEST(INAppStoreWindow, TitleBarBandHoldsControlsAndIsDrawnByTheBlock)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.isFullScreen(); }, 2000));
     EXPECT_EQ(window.titleBarRect().height(), 0);
     EXPECT_EQ(window.contentView()->y(), 0);
+}
+
+// A window larger than its screen, or reaching past the area's edge, lies whole inside the available area once
+// shown, shrunk no further than its minimum; one that fits stays as it was. With decorations (a window manager's),
+// the frame around the window is what fits.
+TEST(INAppStoreWindow, ANewWindowLiesWholeInsideItsScreenDownToItsMinimumSize)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QSize size : {QSize(1280, 800), QSize(400, 300)}) {
+        for (const std::optional<QPoint> at : {std::optional<QPoint>(), std::optional(QPoint(600, 450)),
+                                               std::optional(QPoint(-40, -30)), std::optional(QPoint(20, 30))}) {
+            for (const QSize minimum : {QSize(0, 0), QSize(500, available.height() + 100)}) {
+                INAppStoreWindow window;
+                window.setMinimumSize(minimum);
+                window.resize(size);
+                if (at)
+                    window.move(*at);
+                window.show();
+                const QString shape = QStringLiteral("%1x%2 at %3,%4 min %5")
+                                          .arg(size.width())
+                                          .arg(size.height())
+                                          .arg(at ? at->x() : -1)
+                                          .arg(at ? at->y() : -1)
+                                          .arg(minimum.height());
+                const QSize expected =
+                    size.boundedTo(available.size().shrunkBy(ScreenFit::decorations(&window))).expandedTo(minimum);
+                EXPECT_EQ(window.size(), expected) << shape.toStdString();
+                if (!minimum.isNull()) {
+                    // Taller than the area all the same: its title bar stays in reach.
+                    EXPECT_EQ(window.frameGeometry().top(), available.top()) << shape.toStdString();
+                    EXPECT_TRUE(available.contains(window.frameGeometry().adjusted(0, 0, 0, -200)));
+                    continue;
+                }
+                EXPECT_TRUE(available.contains(window.frameGeometry())) << shape.toStdString();
+                if (at && available.contains(QRect(*at, size.grownBy(ScreenFit::decorations(&window))))) {
+                    EXPECT_EQ(window.pos(), *at) << shape.toStdString();
+                }
+            }
+        }
+    }
+
+    INAppStoreWindow window;
+    window.resize(1280, 800);
+    window.move(300, 200);
+    const QMargins decorations(5, 28, 5, 5);
+    ScreenFit::fit(&window, decorations);
+    EXPECT_EQ(QRect(window.pos(), window.size().grownBy(decorations)), available);
 }
 
 TEST(SimpleWebViewWindowController, KeepsTheAddressAndStartsNoEngineUntilItsWindowIsAskedFor)

@@ -527,7 +527,7 @@ TEST_F(ViewerWindowStackTest, TheWindowKeepsItsFrameUnderTheDocumentsId)
     auto document = makeDocument(1, QStringLiteral("Frame"), QStringLiteral("F"));
     QVRViewerWindow* window = open(document);
     ASSERT_NE(window, nullptr);
-    window->resize(900, 640);
+    window->resize(700, 520);
     QApplication::processEvents();
     window->close();
     QApplication::processEvents();
@@ -535,7 +535,7 @@ TEST_F(ViewerWindowStackTest, TheWindowKeepsItsFrameUnderTheDocumentsId)
 
     QVRViewerWindow* again = open(document);
     ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->size(), QSize(900, 640));
+    EXPECT_EQ(again->size(), QSize(700, 520));
 }
 
 TEST_F(ViewerWindowStackTest, OverlayControlsWidenOnHoverAndExpandOpensTheDocumentInAViewer)

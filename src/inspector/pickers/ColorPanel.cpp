@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "controls/FloatingWindowCloser.h"
+#include "controls/ScreenFit.h"
 #include "strings/UFM.h"
 
 namespace {
@@ -159,6 +160,8 @@ ColorPanel::ColorPanel(QWidget* parent)
     // Escape and the close button hide the panel; the dialog inside never takes Escape for itself. Should it
     // ever finish on its own, it shows again at once: the panel is nothing without it.
     FloatingWindowCloser::install(this, UFM::SAYS_CLOSE());
+    // Placed beside its control, and whole on the screen all the same.
+    ScreenFit::keepWhole(this);
     connect(m_dialog, &QDialog::finished, m_dialog, &QWidget::show);
 
     connect(m_dialog, &QColorDialog::currentColorChanged, this, &ColorPanel::deliver);
