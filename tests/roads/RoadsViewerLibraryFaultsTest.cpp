@@ -556,6 +556,11 @@ TEST(ViewerLibraryFaults, OpeningADocumentPromptsAndFailsInTheTablesWords)
         EXPECT_TRUE(waitFor([&] { return !prompt.isEmpty() && !wall; }));
     }
     EXPECT_EQ(prompt.toStdString(), "You need a free account to do that.\nWould you like to create one now?");
+    // Declined: the address comes back as typed, to try again after signing in.
+    QPointer<QVR_OpenByURLWindowCotroller> again;
+    ASSERT_TRUE(waitFor([&] { return (again = visibleTopLevel<QVR_OpenByURLWindowCotroller>()) != nullptr; }));
+    EXPECT_EQ(again->textField()->text().toStdString(), "needsacct1");
+    again->close();
 
     // The import overview shows why its sample did not open.
     service->injectReply(getByStringID, FakeHttpReply::serviceError(QStringLiteral("500"), QStringLiteral("busy")));

@@ -411,7 +411,7 @@ TEST_F(OpenRequestTest, BadCuesEndWithAnErrorAndNoWindowLeftOpen)
     auto unknown = open(QStringLiteral("nosuch1"), 137);
     ASSERT_TRUE(waitForEnd(unknown));
     EXPECT_EQ(unknown->error.code, QVROpenRequest::NotFound);
-    EXPECT_EQ(unknown->error.message, UFM::ERROR_DOWNLOADING_TESSARINE());
+    EXPECT_EQ(unknown->error.message, UFM::TESSARINE_WITH_STRINGID_NOT_FOUND().arg("nosuch1"));
     EXPECT_EQ(m_log.calls.last(), "close:viewer");
 
     // A service error on a known document is worth a second try; the text says so.

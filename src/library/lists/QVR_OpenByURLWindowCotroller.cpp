@@ -1,5 +1,6 @@
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -138,12 +139,36 @@ QVR_OpenByURLWindowCotroller* QVR_OpenByURLWindowCotroller::showShared()
     return sharedWindow();
 }
 
+void QVR_OpenByURLWindowCotroller::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    // Going now, though deleted later: the next command (or a failure known at once) makes a fresh window.
+    if (event->isAccepted() && sharedWindow() == this)
+        sharedWindow() = nullptr;
+}
+
 void QVR_OpenByURLWindowCotroller::openPressed()
 {
     auto request = QVROpenRequest::request();
     request->setOpenCue(m_textField->text());
     request->setOptions(QVROpenRequest::ViewerWindow | QVROpenRequest::DownloadByStringID |
                         QVROpenRequest::PublishedCopyOnly);
-    request->open([](const Error& error) { OpenFailureNotice::tell(error); });
+    const QString typed = m_textField->text();
     close();
+    request->open([typed](const Error& error) {
+        if (error.isNull() || error.code == QVROpenRequest::Cancelled)
+            return;
+        // The window comes back with what was typed (unless the user has typed anew since), and says why.
+        QPointer<QVR_OpenByURLWindowCotroller> window = showShared();
+        if (window->m_textField->text().isEmpty())
+            window->m_textField->setText(typed);
+        // Chosen whole once the alert is answered (leaving the field for it drops a selection), so that typing
+        // mends or replaces it.
+        OpenFailureNotice::tell(error, window, [window] {
+            if (window) {
+                window->m_textField->setFocus();
+                window->m_textField->selectAll();
+            }
+        });
+    });
 }

@@ -54,6 +54,9 @@ public:
     QPushButton* openButton() const { return m_openButton; }
     QVROpenSavedTessarineView* savedTessarniesTable() const { return m_savedTessarniesTable; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QLineEdit* m_textField = nullptr;
     QPushButton* m_openButton = nullptr;

@@ -28,6 +28,17 @@ TEST_F(OpenByURL, OpenSendsTheStringIDAndCloses)
     ASSERT_TRUE(waitUntil([&] { return !window; }));
     ASSERT_TRUE(waitUntil([&] { return m_service.requestCount(QStringLiteral("tessarine.getByStringId")) == 1; }));
     EXPECT_EQ(m_service.lastRequest(QStringLiteral("tessarine.getByStringId"))->fields.value("string_id"), "abc");
+
+    // The service does not know it: the window comes back with what was typed and an alert says so.
+    ASSERT_TRUE(waitUntil([&] { return !m_alerts.requests.empty(); }));
+    EXPECT_EQ(m_alerts.requests[0].messageText, UFM::TESSARINE_WITH_STRINGID_NOT_FOUND().arg("abc"));
+    QPointer<QVR_OpenByURLWindowCotroller> again = QVR_OpenByURLWindowCotroller::showShared();
+    EXPECT_TRUE(again->isVisible());
+    EXPECT_EQ(again->textField()->text(), "abc");
+    // Once the alert is answered the field holds the address chosen whole, to be typed over.
+    QTest::qWait(50);
+    EXPECT_EQ(again->textField()->selectedText(), "abc");
+    again->close();
 }
 
 // The darkest colour drawn in `widget`'s shown area: its text's colour.
@@ -76,6 +87,12 @@ TEST_F(OpenByURL, EmptyFieldStillClosesWithoutSending)
     ASSERT_TRUE(waitUntil([&] { return !window; }));
     QTest::qWait(20);
     EXPECT_EQ(m_service.requestCount(), 0);
+    // Nothing to open is said, over a window that is open again.
+    ASSERT_EQ(m_alerts.requests.size(), 1u);
+    EXPECT_EQ(m_alerts.requests[0].messageText, UFM::ERROR_DOWNLOADING_TESSARINE());
+    QPointer<QVR_OpenByURLWindowCotroller> again = QVR_OpenByURLWindowCotroller::showShared();
+    EXPECT_TRUE(again->isVisible());
+    again->close();
 }
 
 TEST_F(OpenByURL, TableListsPackagesKnownAtOpeningAndDoubleClickOpensOne)
