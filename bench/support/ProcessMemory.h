@@ -8,17 +8,18 @@
 #include <malloc.h>
 #endif
 
-// The process's resident memory, in MB, as the system counts it (VmRSS of /proc/self/status); 0 where unknown.
-inline double residentMegabytes()
+// One field of /proc/self/status given in kB ("VmRSS:", "VmHWM:"), in MB; 0 where unknown.
+inline double statusMegabytes(const char* field)
 {
     std::FILE* status = std::fopen("/proc/self/status", "r");
     if (!status)
         return 0;
+    const std::size_t length = std::strlen(field);
     char line[256];
     double kilobytes = 0;
     while (std::fgets(line, sizeof line, status)) {
-        if (std::strncmp(line, "VmRSS:", 6) == 0) {
-            kilobytes = std::strtod(line + 6, nullptr);
+        if (std::strncmp(line, field, length) == 0) {
+            kilobytes = std::strtod(line + length, nullptr);
             break;
         }
     }
@@ -26,23 +27,16 @@ inline double residentMegabytes()
     return kilobytes / 1024.0;
 }
 
-// The highest resident memory since the last resetPeakResident(), in MB (VmHWM of /proc/self/status); 0 where
-// unknown.
+// The process's resident memory, in MB, as the system counts it; 0 where unknown.
+inline double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
+}
+
+// The highest resident memory since the last resetPeakResident(), in MB; 0 where unknown.
 inline double peakResidentMegabytes()
 {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0;
-    char line[256];
-    double kilobytes = 0;
-    while (std::fgets(line, sizeof line, status)) {
-        if (std::strncmp(line, "VmHWM:", 6) == 0) {
-            kilobytes = std::strtod(line + 6, nullptr);
-            break;
-        }
-    }
-    std::fclose(status);
-    return kilobytes / 1024.0;
+    return statusMegabytes("VmHWM:");
 }
 
 // Starts the peak over from the memory resident now; false (the peak then includes what came before) where the
