@@ -36,7 +36,7 @@ TEST_F(UFMTest, TableHoldsTheThreeRunsInDeclarationOrder)
 {
     const auto entries = UFM::entries();
     // The three runs, then the menu titles every window's menu bar adds, then the texts added since.
-    ASSERT_EQ(entries.size(), 34u + 183u + 199u + 9u + 1u + 12u);
+    ASSERT_EQ(entries.size(), 34u + 183u + 199u + 9u + 1u + 17u);
     EXPECT_EQ(accessorNames(0, 2), (QStringList{"BACK_TEXT", "CANCEL_TEXT"}));
     EXPECT_EQ(accessorNames(33, 35), (QStringList{"UPLOADING_X_OF_Y", "kSideMenuCellName_cloud"}));
     EXPECT_EQ(accessorNames(216, 218), (QStringList{"IT_LOOKS_LIKE_YOU_HAVE_NO_INTERNET", "THE_WORD_BY"}));
