@@ -438,6 +438,44 @@ TEST(CropMode, PressesElsewhereCompleteOtherKeysAndUndoWait)
     EXPECT_EQ(e.handler->currentlySelectedArray(), std::vector<Container*>{e.container(e.a)});
 }
 
+// Crop mode begun from the keyboard (a popover button that only Tab can focus): the keyboard is on Crop, Tab
+// goes to Cancel, Return presses the button it is on, and the keyboard then shows on the board again. Begun
+// by the mouse, the keyboard stays on the board.
+TEST(CropMode, TheKeyboardBeginsOnCropTabsToCancelAndComesBackToTheBoard)
+{
+    CropEditor e;
+    e.board.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e.board));
+    QPushButton tabOnly(QStringLiteral("Crop"), &e.board);
+    tabOnly.setFocusPolicy(Qt::TabFocus);
+    tabOnly.show();
+    tabOnly.setFocus(Qt::TabFocusReason);
+    QVR_CropView* crop = e.enter();
+    ASSERT_TRUE(crop && crop->cropPopoverButtonsView());
+    QPushButton* cropButton = crop->cropPopoverButtonsView()->cropButton();
+    QPushButton* cancelButton = crop->cropPopoverButtonsView()->cancelButton();
+    EXPECT_TRUE(cropButton->hasFocus());
+    QTest::keyClick(cropButton, Qt::Key_Tab);
+    EXPECT_TRUE(cancelButton->hasFocus());
+    QTest::keyClick(cancelButton, Qt::Key_Return);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ(e.undo().undoCount(), 0) << "Return on Cancel cancels";
+    EXPECT_TRUE(e.board.theScrollView()->hasFocus());
+
+    e.board.theScrollView()->setFocus(Qt::MouseFocusReason);
+    crop = e.enter();
+    ASSERT_TRUE(crop && crop->cropPopoverButtonsView());
+    EXPECT_TRUE(e.board.theScrollView()->hasFocus());
+    crop->cropPopoverButtonsView()->cropButton()->setFocus(Qt::TabFocusReason);
+    crop->displayPopover();
+    ASSERT_TRUE(crop->cropPopoverButtonsView());
+    EXPECT_TRUE(crop->cropPopoverButtonsView()->cropButton()->hasFocus()) << "a popover made again keeps it";
+    QTest::keyClick(crop->cropPopoverButtonsView()->cropButton(), Qt::Key_Space);
+    ASSERT_TRUE(e.waitForEnd());
+    EXPECT_EQ(e.undo().undoCount(), 1);
+    EXPECT_TRUE(e.board.theScrollView()->hasFocus());
+}
+
 TEST(CropMode, HandlesKeepTheirSizeOnScreenAtZoomTwo)
 {
     CropEditor e;

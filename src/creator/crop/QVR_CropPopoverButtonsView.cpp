@@ -18,10 +18,12 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& tit
 {
     auto* button = new QPushButton(title, parent);
     button->setObjectName(name);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, never taken by a click: a click on either ends crop mode.
+    button->setFocusPolicy(Qt::TabFocus);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid %2; color: white;"
-                                         " padding: 4px 8px; }")
+                                         " padding: 4px 8px; }"
+                                         " QPushButton:focus { border: 2px solid white; padding: 3px 7px; }")
                               .arg(PopoverColors::basePopoverColor().name(), Utils::colorFromHex(0x13659F).name()));
     return button;
 }

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 
 #include "controls/PopoverColors.h"
@@ -537,6 +538,11 @@ QVR_CropPopoverButtonsView* QVR_CropView::cropPopoverButtonsView() const
 
 void QVR_CropView::displayPopover()
 {
+    // A popover made again keeps the keyboard on the button it was on.
+    QVR_CropPopoverButtonsView* before = cropPopoverButtonsView();
+    QWidget* focus = QApplication::focusWidget();
+    const bool onCancelButton = before && focus && focus == before->cancelButton();
+    const bool onCropButton = before && focus && focus == before->cropButton();
     removePopover();
     if (m_finishing || !scene() || scene()->views().isEmpty() || !isVisible())
         return;
@@ -565,12 +571,26 @@ void QVR_CropView::displayPopover()
     const QRect anchor(view->viewport()->mapTo(host, anchorViewport.topLeft()), anchorViewport.size());
     popover->presentPopoverInView(host, UniversalPopover::ArrowPositionAll, anchor, false);
     m_popover = popover;
+    if (onCropButton)
+        buttons->cropButton()->setFocus(Qt::TabFocusReason);
+    else if (onCancelButton)
+        buttons->cancelButton()->setFocus(Qt::TabFocusReason);
+}
+
+void QVR_CropView::focusPopoverCropButton()
+{
+    if (QVR_CropPopoverButtonsView* buttons = cropPopoverButtonsView(); buttons && buttons->cropButton())
+        buttons->cropButton()->setFocus(Qt::TabFocusReason);
 }
 
 void QVR_CropView::removePopover()
 {
     if (!m_popover)
         return;
+    // The keyboard on one of its buttons goes back to the board, showing there, rather than along the window's
+    // chain to whatever comes next.
+    if (m_popover->isAncestorOf(QApplication::focusWidget()) && scene() && !scene()->views().isEmpty())
+        scene()->views().front()->setFocus(Qt::TabFocusReason);
     // Later: a button of the popover may be what ends crop mode.
     m_popover->hide();
     m_popover->deleteLater();
@@ -625,6 +645,13 @@ bool QVR_CropView::eventFilter(QObject* watched, QEvent* event)
     if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
         return false;
     const int key = static_cast<QKeyEvent*>(event)->key();
+    // Return on a button of the popover presses that button.
+    QVR_CropPopoverButtonsView* buttons = cropPopoverButtonsView();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && buttons && focus &&
+        (focus == buttons->cropButton() || focus == buttons->cancelButton())) {
+        static_cast<QPushButton*>(focus)->click();
+        return true;
+    }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         if (onComplete)
             onComplete();

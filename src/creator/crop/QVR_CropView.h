@@ -94,6 +94,8 @@ public:
     QVR_CropPopoverButtonsView* cropPopoverButtonsView() const;
     void displayPopover();
     void removePopover();
+    // Puts the keyboard on the popover's Crop button, as a Tab would.
+    void focusPopoverCropButton();
 
     // Crop mode waiting for its pictures: no handles, no popover, no gestures, no keys.
     void setFinishing();

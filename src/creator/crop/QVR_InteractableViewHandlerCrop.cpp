@@ -1,5 +1,7 @@
 // The interaction handler's crop mode: entering and leaving it, and the drags on the crop view and its handles.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QGraphicsView>
 #include <QLoggingCategory>
 
@@ -47,6 +49,9 @@ bool QVR_InteractableViewHandler::beginCropForCurrentlySelectedView()
     }
     if (!m_translateHandlers.empty())
         endTranslating(false);
+    // A button that a click cannot focus holds the keyboard only when the keyboard pressed it.
+    QWidget* before = QApplication::focusWidget();
+    const bool byKeyboard = qobject_cast<QAbstractButton*>(before) && !(before->focusPolicy() & Qt::ClickFocus);
     removeFromCurrentlySelected(container);
     auto* crop = new QVR_CropView(container);
     m_cropView = crop;
@@ -67,6 +72,8 @@ bool QVR_InteractableViewHandler::beginCropForCurrentlySelectedView()
     if (m_board && m_board->theScrollView())
         m_board->theScrollView()->setFocus(Qt::OtherFocusReason);
     crop->displayPopover();
+    if (byKeyboard)
+        crop->focusPopoverCropButton();
     return true;
 }
 
