@@ -100,6 +100,11 @@ bool QVR_YouTubeVideoPlayingView::event(QEvent* event)
 
 void QVR_YouTubeVideoPlayingView::keyPressEvent(QKeyEvent* event)
 {
+    forwardKeyToViewer(event);
+}
+
+void QVR_YouTubeVideoPlayingView::forwardKeyToViewer(QKeyEvent* event)
+{
     NotificationCenter::defaultCenter().post(
         TessarineViewerViewKeyDownNotificationName, this,
         {{TessarineViewerViewKeyDownNotificationUserDictKey, QVariant::fromValue(event->keyCombination())}});
@@ -145,6 +150,14 @@ bool QVR_YouTubeVideoPlayingView::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Drop:
         event->ignore();
         return true;
+    case QEvent::KeyPress:
+        // Once the page has the keyboard (a click on its player), Escape still leaves the video; the page keeps
+        // every other key (its player's own Space and arrows).
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && watched != this) {
+            forwardKeyToViewer(static_cast<QKeyEvent*>(event));
+            return true;
+        }
+        break;
     default:
         break;
     }

@@ -49,6 +49,8 @@ protected:
 
 private:
     void layoutWebView();
+    // The viewer takes the key as its own key press; the key goes no further.
+    void forwardKeyToViewer(QKeyEvent* event);
     void refuseDrops(QObject* object);
 
     QString m_urlString;

@@ -243,6 +243,17 @@ TEST_F(YouTubeVideoPlayingViewTest, KeysGoToTheViewerAndCloseAlwaysWorks)
               QKeyCombination(Qt::ShiftModifier, Qt::Key_Right));
     EXPECT_EQ(host.keys, 0) << "the key goes no further";
 
+    // With the keyboard in the page (a click on its player), Escape still reaches the viewer; other keys stay there.
+    QTRY_VERIFY_WITH_TIMEOUT(view->webView()->focusProxy() != nullptr, 10000);
+    posted.clear();
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Escape}) {
+        QKeyEvent inPage(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(view->webView()->focusProxy(), &inPage);
+    }
+    ASSERT_EQ(posted.size(), 1);
+    EXPECT_EQ(posted.first().userInfo.value(TessarineViewerViewKeyDownNotificationUserDictKey).value<QKeyCombination>(),
+              QKeyCombination(Qt::Key_Escape));
+
     EXPECT_TRUE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video")));
     delete view;
     EXPECT_FALSE(QVRTimedAnalytics::isRunning(QStringLiteral("View Video"))) << "ending the view finishes the event";
