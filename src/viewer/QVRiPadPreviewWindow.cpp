@@ -16,6 +16,7 @@
 
 #include "app/QVRWindowManager.h"
 #include "controls/FloatingWindowCloser.h"
+#include "controls/ScreenFit.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
 #include "tessarine_data_model/ZERI_TessarineModel.h"
@@ -94,6 +95,11 @@ QVRiPadPreviewWindow::QVRiPadPreviewWindow(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_controller->tessarineViewerViewController()->view()->setParent(this);
     layOutAtScale(1.0);
+    // Kept whole on its screen as every window is; it shrinks by scaling the device, keeping its shape.
+    ScreenFit::keepWhole(this, [this](QSize, QSize room) {
+        layOutAtScale(fittingScale(room));
+        return size();
+    });
     m_controller->tessarineViewerViewController()->viewerView()->setFocus();
     // Frameless, so closable without a window manager: Escape with nothing else to leave in the player, Ctrl+W,
     // and a close button on the device's top bezel. The window closes once the player has returned from the key.
@@ -144,10 +150,9 @@ void QVRiPadPreviewWindow::layOutAtScale(double scale)
 
 void QVRiPadPreviewWindow::fitToScreen(QScreen* screen)
 {
-    const QRect available = screen->availableGeometry();
-    layOutAtScale(fittingScale(available.size()));
+    ScreenFit::fit(this, ScreenFit::decorations(this), screen);
     QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(available.center());
+    frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
 }
 

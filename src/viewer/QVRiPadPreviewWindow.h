@@ -84,6 +84,7 @@ protected:
 private:
     // Sizes the device at `scale` and lays out the player, the bezel's buttons and the window's shape.
     void layOutAtScale(double scale);
+    // Fitted to `screen` by the rule every window keeps, then centred on it.
     void fitToScreen(QScreen* screen);
     void placeCloseButton();
 
