@@ -268,6 +268,12 @@ void QVRViewerViewController::addLoadingView(QWidget* loadingView)
     loadingView->raise();
 }
 
+bool QVRViewerViewController::tessarineViewerMayPageBySwipe(QVR_TessarineViewerView* viewer)
+{
+    // As the paging keys: not behind a video, gallery or PDF shown over the player, and only in the window in front.
+    return !isCustomModelBeingPresented() && viewer && viewer->isActiveWindow();
+}
+
 void QVRViewerViewController::navigationButtonPressed(QObject* sender)
 {
     if (!m_viewerView)

@@ -113,6 +113,7 @@ public:
     void tessarineViewerWillScrollAwayFromLastPage() override;
     void tessarineViewerWillScrollAwayFromFirstPage() override;
     void tessarineViewerDidFinishAutoplay(QVR_TessarineViewerView* viewer) override;
+    bool tessarineViewerMayPageBySwipe(QVR_TessarineViewerView* viewer) override;
 
 signals:
     void currentPage(int page);

@@ -569,7 +569,7 @@ void QVR_TessarineViewerView::swipeDetected(const Notification& notification)
     qCDebug(lcViewer) << "swipeDetected!" << notification.sender;
     bool ok = false;
     const int direction = notification.userInfo.value(QStringLiteral("swipeDirection")).toInt(&ok);
-    if (!ok)
+    if (!ok || (m_delegate && !m_delegate->tessarineViewerMayPageBySwipe(this)))
         return;
     if (direction == 0)
         scrollToNextPage();

@@ -31,6 +31,8 @@ public:
     virtual void tessarineViewerWillScrollAwayFromFirstPage() = 0;
     // Auto-advance reached the last screen of a flow that does not loop.
     virtual void tessarineViewerDidFinishAutoplay(QVR_TessarineViewerView*) {}
+    // Whether a gesture controller's swipe may page the player now, as the host's own paging keys would.
+    virtual bool tessarineViewerMayPageBySwipe(QVR_TessarineViewerView*) { return true; }
 };
 
 // Plays one flow of a document: one read-only screen per page, pages side by side in a scroll view that only

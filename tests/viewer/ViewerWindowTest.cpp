@@ -258,6 +258,13 @@ TEST_F(ViewerWindowTest, ReturnOpensTheFrontGalleryWhichTakesTheKeysUntilOneRetu
     press(window, Qt::Key_Right);
     ASSERT_TRUE(QTest::qWaitFor([&] { return gallery->scrollViewPageNumber() == 1 && !gallery->isAnimating(); }, 3000));
     EXPECT_EQ(player->currentPage(), 0);
+    // Nor does a gesture controller's swipe page the player behind it.
+    int leap = 0;
+    NotificationCenter::defaultCenter().post(QStringLiteral("qvrLeapHandlingSwipeDetected"), &leap,
+                                             {{QStringLiteral("swipeDirection"), 0}});
+    QTest::qWait(50);
+    EXPECT_FALSE(player->isAnimating());
+    EXPECT_EQ(player->currentPage(), 0);
 
     press(window, Qt::Key_Return);
     QApplication::processEvents();
@@ -270,6 +277,9 @@ TEST_F(ViewerWindowTest, ReturnOpensTheFrontGalleryWhichTakesTheKeysUntilOneRetu
     ASSERT_NE(c->galleryViewerView(), nullptr);
     press(window, Qt::Key_Escape);
     EXPECT_EQ(c->galleryViewerView(), nullptr);
+    NotificationCenter::defaultCenter().post(QStringLiteral("qvrLeapHandlingSwipeDetected"), &leap,
+                                             {{QStringLiteral("swipeDirection"), 0}});
+    EXPECT_TRUE(settles(player, 1));
 }
 
 TEST_F(ViewerWindowTest, LinksCountOnlyFromTheControllersOwnWindow)
