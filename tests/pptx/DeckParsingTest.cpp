@@ -281,6 +281,32 @@ TEST_F(DeckParsing, GroupMembersComeInDocumentOrderAfterTheBackgroundPicture)
     EXPECT_EQ(readFileBytes(folder() + "/p.png"), "picture");
 }
 
+TEST_F(DeckParsing, MovedAndResizedGroupsPlaceTheirMembersOnTheSlide)
+{
+    TestDeck deck = styledDeck();
+    deck.parts["ppt/media/p.png"] = "picture";
+    deck.addRelation("ppt/slides/slide1.xml", "rId2", "image", "../media/p.png");
+    // In pixels (9525 EMU): a group of child space 100 x 50 at 0,0 shown at 100,100 in 200 x 100 (twice the size),
+    // holding a group moved 10 px from where its members were placed.
+    const auto group = [](int x, int y, int cx, int cy, int chx, int chy, int chcx, int chcy) {
+        const auto emu = [](int px) { return std::to_string(px * 9525); };
+        return "<p:grpSp><p:nvGrpSpPr/><p:grpSpPr><a:xfrm><a:off x=\"" + emu(x) + "\" y=\"" + emu(y) + "\"/><a:ext cx=\"" +
+               emu(cx) + "\" cy=\"" + emu(cy) + "\"/><a:chOff x=\"" + emu(chx) + "\" y=\"" + emu(chy) +
+               "\"/><a:chExt cx=\"" + emu(chcx) + "\" cy=\"" + emu(chcy) + "\"/></a:xfrm></p:grpSpPr>";
+    };
+    deck.setSlideTree(1, group(100, 100, 200, 100, 0, 0, 100, 50) +
+                             picture("rId2", "", TestDeck::xfrm(50 * 9525, 0, 50 * 9525, 50 * 9525)) +
+                             group(10, 10, 20, 20, 0, 0, 20, 20) +
+                             TestDeck::textShape("", TestDeck::xfrm(0, 0, 10 * 9525, 10 * 9525), para(run("A"))) +
+                             "</p:grpSp></p:grpSp>" +
+                             TestDeck::textShape("", TestDeck::xfrm(0, 0, 10 * 9525, 10 * 9525), para(run("B"))));
+    auto objects = objectsOfSlide(deck);
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(frameOf(imageOf(objects[0])->frame), (Frame{200, 100, 100, 100}));
+    EXPECT_EQ(frameOf(shapeOf(objects[1])->frame), (Frame{120, 120, 20, 20}));
+    EXPECT_EQ(frameOf(shapeOf(objects[2])->frame), (Frame{0, 0, 10, 10})) << "outside any group, as it stands";
+}
+
 TEST_F(DeckParsing, PictureWithoutFrameTakesItsLayoutPlaceholderFrame)
 {
     TestDeck deck = styledDeck();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -178,6 +179,14 @@ std::int64_t emuAttribute(xmlNodePtr node, std::string_view name, std::int64_t l
         return 0;
     return clamp64(parseInteger(text) / 9525, lo, kMaxPx);
 }
+
+// Where a group puts its members: their frames are in the group's own child space (its chOff and chExt),
+// which the group maps onto its frame on the slide (off and ext). A group moved or resized after its members
+// were placed keeps their old coordinates, so members are placed through every group around them.
+struct GroupPlacement {
+    double scaleX = 1, scaleY = 1, dx = 0, dy = 0;
+    bool isIdentity() const { return scaleX == 1 && scaleY == 1 && dx == 0 && dy == 0; }
+};
 
 // ---- reading context ----------------------------------------------------------------------------
 
@@ -1146,15 +1155,51 @@ struct Reader {
         return o;
     }
 
+    GroupPlacement innerPlacement(xmlNodePtr group, const GroupPlacement& outer)
+    {
+        xmlNodePtr xfrm = findPath(group, {"grpSpPr", "xfrm"});
+        xmlNodePtr off = child(xfrm, "off"), ext = child(xfrm, "ext");
+        xmlNodePtr chOff = child(xfrm, "chOff"), chExt = child(xfrm, "chExt");
+        if (!off || !ext || !chOff || !chExt)
+            return outer;
+        const auto axis = [](double at, double size, double childAt, double childSize, double& scale, double& shift) {
+            scale = childSize > 0 && size > 0 ? size / childSize : 1; // an empty group space keeps its sizes
+            shift = at - childAt * scale;
+        };
+        double sx = 1, sy = 1, tx = 0, ty = 0;
+        axis(double(emuAttribute(off, "x")), double(emuAttribute(ext, "cx", 0)), double(emuAttribute(chOff, "x")),
+             double(emuAttribute(chExt, "cx", 0)), sx, tx);
+        axis(double(emuAttribute(off, "y")), double(emuAttribute(ext, "cy", 0)), double(emuAttribute(chOff, "y")),
+             double(emuAttribute(chExt, "cy", 0)), sy, ty);
+        return {outer.scaleX * sx, outer.scaleY * sy, outer.scaleX * tx + outer.dx, outer.scaleY * ty + outer.dy};
+    }
+
+    // A member's frame on the slide; a new rectangle, since frames may be shared with the layout's placeholders.
+    QVD_OPC_RECT_T* placed(QVD_OPC_RECT_T* frame, const GroupPlacement& place)
+    {
+        if (!frame || place.isIdentity())
+            return frame;
+        const auto px = [](double value) {
+            // Nested groups may multiply their scales beyond any size: bounded as every other frame is.
+            return std::isfinite(value) ? std::int64_t(std::llround(std::clamp(value, -double(kMaxPx), double(kMaxPx))))
+                                        : std::int64_t(0);
+        };
+        return rect(px(frame->x * place.scaleX + place.dx), px(frame->y * place.scaleY + place.dy),
+                    px(frame->width * place.scaleX), px(frame->height * place.scaleY));
+    }
+
     // Groups nest as deep as the XML parser allows (its depth limit bounds this recursion).
-    bool treeChildren(xmlNodePtr parent, QVD_OPC_SLIDE_T* slide, QVD_OPC_SLIDE_OBJECT_T*& tail)
+    bool treeChildren(xmlNodePtr parent, QVD_OPC_SLIDE_T* slide, QVD_OPC_SLIDE_OBJECT_T*& tail,
+                      const GroupPlacement& place = {})
     {
         QVD_OPC_SLIDE_LAYOUT_T* l = slide->layout;
         for (xmlNodePtr c = parent->children; c; c = c->next) {
             if (isElement(c, "sp")) {
                 QVD_OPC_SHAPE_T* s = shape(c, l->master, slide->image_rels, l->shapes);
-                if (s && s->paragraphs)
+                if (s && s->paragraphs) {
+                    s->frame = placed(s->frame, place);
                     object(tail, slide, QVD_OPC_OBJECT_TEXT, s);
+                }
             } else if (isElement(c, "pic")) {
                 auto* image = st.arena.make<QVD_OPC_IMAGE_OBJECT_T>();
                 std::string embed;
@@ -1176,9 +1221,10 @@ struct Reader {
                                        ", ph_type: " + orNull(image->placeholder_type) +
                                        ", on slide: " + slide->part_name + ".");
                 }
+                image->frame = placed(image->frame, place);
                 object(tail, slide, QVD_OPC_OBJECT_PICTURE, image);
             } else if (isElement(c, "grpSp")) {
-                if (!treeChildren(c, slide, tail))
+                if (!treeChildren(c, slide, tail, innerPlacement(c, place)))
                     return false;
             }
         }
