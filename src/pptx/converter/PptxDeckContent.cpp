@@ -49,6 +49,7 @@ PptxSlideObject copyObject(const QVD_OPC_SLIDE_OBJECT_T& object)
     const auto* shape = static_cast<const QVD_OPC_SHAPE_T*>(object.object);
     copy.kind = PptxSlideObject::Text;
     copy.frame = copyFrame(shape->frame);
+    copy.fontScale = shape->font_scale > 0 ? shape->font_scale / 100000.0 : 1.0;
     for (const QVD_OPC_PARAGRAPH_T* p = shape->paragraphs; p; p = p->next) {
         PptxParagraph paragraph;
         paragraph.style = copyStyle(p->style);

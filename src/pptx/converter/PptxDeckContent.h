@@ -40,6 +40,7 @@ struct PptxSlideObject {
     std::optional<QRectF> frame; // pixels taken as points; none when the deck gives no frame
     QString picturePath;         // the extracted picture; empty when the reader did not extract it
     std::vector<PptxParagraph> paragraphs;
+    double fontScale = 1.0; // the share of its sizes a text box's text shows at, shrunk to fit its box
 };
 
 struct PptxSlide {

@@ -484,7 +484,7 @@ void PptxConversionJob::buildScreen(size_t index)
                     const auto found = m_resolvedFonts.find(typefaceKey(style));
                     return found != m_resolvedFonts.end() ? found->second : ZERI_MMObject_Text::defaultFontName();
                 },
-                m_content.textScale));
+                m_content.textScale * source.fontScale));
             continue;
         }
         // The picture takes its place in the stacking order now; its files follow on workers.

@@ -989,6 +989,17 @@ struct Reader {
         return QVD_OPC_PH_OTHER;
     }
 
+    // How much the program that saved the deck shrank a text box's text so that it fits the box ("shrink text on
+    // overflow"): its text shows at that share of its sizes.
+    static std::int32_t fontScale(xmlNodePtr normAutofit)
+    {
+        std::string text;
+        if (!attribute(normAutofit, "fontScale", &text))
+            return 100000;
+        const std::int64_t scale = parseInteger(text);
+        return scale > 0 ? std::int32_t(std::min<std::int64_t>(scale, 100000)) : 100000;
+    }
+
     // A text shape; nullptr for a slide-number placeholder. `source` is the list its placeholder is
     // looked up in (none for a master's own shapes).
     QVD_OPC_SHAPE_T* shape(xmlNodePtr sp, QVD_OPC_SLIDE_MASTER_T* m, QVD_OPC_IMAGE_REL_T* rels, QVD_OPC_SHAPE_T* source)
@@ -1002,6 +1013,7 @@ struct Reader {
         s->placeholder_index = keptAttribute(ph, "idx");
         s->placeholder_type = type;
         s->placeholder_kind = placeholderKind(type);
+        s->font_scale = fontScale(findPath(sp, {"txBody", "bodyPr", "normAutofit"}));
         QVD_OPC_TEXT_STYLE_T* base = m->text_styles;
         if (ph && source) {
             if (QVD_OPC_SHAPE_T* found = placeholder(source, s->placeholder_kind, s->placeholder_index, type)) {

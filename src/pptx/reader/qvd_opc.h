@@ -129,6 +129,7 @@ typedef struct QVD_OPC_SHAPE_T {
     int32_t placeholder_kind;         /* QVD_OPC_PH_* */
     char* placeholder_index;
     char* placeholder_type;
+    int32_t font_scale; /* thousandths of a percent the program shrank its text by to fit (100000: as set) */
 } QVD_OPC_SHAPE_T;
 
 typedef struct QVD_OPC_IMAGE_OBJECT_T {

@@ -361,6 +361,24 @@ TEST_F(Converter, SlidesLargerThanTheScreenAreFittedIntoItUniformlyAndCentred)
     }
 }
 
+TEST_F(Converter, TextTheProgramShrankToFitItsBoxKeepsThatShareOfItsSize)
+{
+    TestDeck deck = TestDeck::minimal(1);
+    const std::string sized = para(run("text", "<a:rPr lang=\"en\" sz=\"4000\"/>"));
+    std::string shrunk = textAt(10, 10, 200, 40, sized);
+    shrunk.replace(shrunk.find("<a:bodyPr/>"), 11,
+                   "<a:bodyPr><a:normAutofit fontScale=\"47500\" lnSpcReduction=\"20000\"/></a:bodyPr>");
+    std::string asSet = textAt(10, 100, 200, 40, sized);
+    asSet.replace(asSet.find("<a:bodyPr/>"), 11, "<a:bodyPr><a:normAutofit/></a:bodyPr>");
+    deck.setSlideTree(1, shrunk + asSet);
+    const ImportOutcome outcome = importDeck(write(deck));
+    ASSERT_TRUE(outcome.document) << outcome.error.description().toStdString();
+    const auto texts = textObjects(*outcome.document)[0];
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NEAR(texts[0]->attributedString().attributesAtIndex(0)->fontSize, 19, 0.005);
+    EXPECT_NEAR(texts[1]->attributedString().attributesAtIndex(0)->fontSize, 40, 0.005);
+}
+
 TEST_F(Converter, EachUnsupportedFontIsAskedAboutOnceAndItsAnswerIsFinal)
 {
     TestDeck deck = TestDeck::minimal(2);
