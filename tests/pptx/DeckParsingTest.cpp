@@ -290,9 +290,9 @@ TEST_F(DeckParsing, MovedAndResizedGroupsPlaceTheirMembersOnTheSlide)
     // holding a group moved 10 px from where its members were placed.
     const auto group = [](int x, int y, int cx, int cy, int chx, int chy, int chcx, int chcy) {
         const auto emu = [](int px) { return std::to_string(px * 9525); };
-        return "<p:grpSp><p:nvGrpSpPr/><p:grpSpPr><a:xfrm><a:off x=\"" + emu(x) + "\" y=\"" + emu(y) + "\"/><a:ext cx=\"" +
-               emu(cx) + "\" cy=\"" + emu(cy) + "\"/><a:chOff x=\"" + emu(chx) + "\" y=\"" + emu(chy) +
-               "\"/><a:chExt cx=\"" + emu(chcx) + "\" cy=\"" + emu(chcy) + "\"/></a:xfrm></p:grpSpPr>";
+        return "<p:grpSp><p:nvGrpSpPr/><p:grpSpPr><a:xfrm><a:off x=\"" + emu(x) + "\" y=\"" + emu(y) +
+               "\"/><a:ext cx=\"" + emu(cx) + "\" cy=\"" + emu(cy) + "\"/><a:chOff x=\"" + emu(chx) + "\" y=\"" +
+               emu(chy) + "\"/><a:chExt cx=\"" + emu(chcx) + "\" cy=\"" + emu(chcy) + "\"/></a:xfrm></p:grpSpPr>";
     };
     deck.setSlideTree(1, group(100, 100, 200, 100, 0, 0, 100, 50) +
                              picture("rId2", "", TestDeck::xfrm(50 * 9525, 0, 50 * 9525, 50 * 9525)) +
