@@ -234,10 +234,21 @@ TEST_F(TemplateChooser, WithoutTheServiceTheListSaysSoAndOffersTheTemplatesSeenB
 
     // Back online, the notice goes with the next list.
     ASSERT_TRUE(CorvikBlockAPIBinding::setAPIURL(m_service.baseUrl()));
-    posts = 0;
-    TessarineTheme::loadThemesFromWeb();
-    ASSERT_TRUE(waitUntil([&] { return posts > 0; }));
-    QApplication::processEvents();
+    const auto listAgain = [&] {
+        posts = 0;
+        TessarineTheme::loadThemesFromWeb();
+        EXPECT_TRUE(waitUntil([&] { return posts > 0; }));
+        QApplication::processEvents();
+    };
+    listAgain();
+    EXPECT_TRUE(chooser->serviceNoticeShown().isEmpty());
+
+    // Reached but failing, the service is no better than an unreachable one.
+    m_service.injectReply("tessarine.getTemplates", FakeHttpReply::html(500, "<html>down</html>"));
+    listAgain();
+    EXPECT_EQ(chooser->serviceNoticeShown(), UFM::ERROR_RETRIEVING_THEMES_TEXT());
+    EXPECT_EQ(chooser->templateThumbnailController()->templatesArray().size(), 3);
+    listAgain();
     EXPECT_TRUE(chooser->serviceNoticeShown().isEmpty());
 }
 

@@ -21,7 +21,6 @@
 #include "platform/Json.h"
 #include "service/QVB_TessarinePrecacheHelper.h"
 #include "service/QVROpenRequest.h"
-#include "service/ServiceReachability.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "tessarine_data_model/ZERI_FlowModel.h"
@@ -295,9 +294,9 @@ void QVR_TemplateChooserViewController::themesLoaded()
     m_themeKeys = keys;
     m_thumbnailController->setTemplatesFromCollectionViewObjectArray(tiles);
     hideOrShowPagingButtons();
-    const bool unreachable = TessarineTheme::themeListUnreachable();
-    m_serviceNoticeLabel->setText(unreachable ? ServiceReachability::unreachableText() : QString());
-    m_serviceNoticeLabel->setVisible(unreachable);
+    const QString notice = TessarineTheme::themeListNotice();
+    m_serviceNoticeLabel->setText(notice);
+    m_serviceNoticeLabel->setVisible(!notice.isEmpty());
 }
 
 QString QVR_TemplateChooserViewController::serviceNoticeShown()

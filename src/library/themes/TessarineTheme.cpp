@@ -22,6 +22,7 @@
 #include "platform/Json.h"
 #include "platform/NotificationCenter.h"
 #include "service/BlockRequester.h"
+#include "service/ServiceReachability.h"
 #include "service/ServiceReply.h"
 #include "service/ZERI_APIBinding.h"
 #include "storage/UntrustedAddresses.h"
@@ -48,7 +49,7 @@ const QString kDefaultBlankResource = QStringLiteral(":/library/NewBlankTemplate
 struct RegistryState {
     TessarineTheme::Registry themes;
     std::shared_ptr<BlockRequester> listRequest;
-    bool listUnreachable = false; // the last list request never reached the service
+    QString listNotice; // why the last list request gave no list, empty when it did
     QString errorText;
     QString blankResource = kDefaultBlankResource;
     // Bumped by a reset: a reply to a request made before it is dropped.
@@ -527,10 +528,15 @@ void TessarineTheme::loadThemesFromWeb()
             }
             // Only a well-formed list replaces the cached one; anything else (an error, a page of HTML, a
             // truncated body) falls back to the last good list.
-            state().listUnreachable = ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure;
             const auto reply = Json::readObject(text.toUtf8());
             const bool isList = reply && !reply->contains(QStringLiteral("error")) &&
                                 reply->value(QStringLiteral("templates")).isArray();
+            if (isList)
+                state().listNotice.clear();
+            else if (ServiceReply::parse(text).outcome == ServiceReply::Outcome::ConnectionFailure)
+                state().listNotice = ServiceReachability::unreachableText();
+            else
+                state().listNotice = UFM::ERROR_RETRIEVING_THEMES_TEXT();
             QString chosen = text;
             if (isList) {
                 Tessutils::setCachedStandardTessarineThemeListString(text);
@@ -545,9 +551,9 @@ void TessarineTheme::loadThemesFromWeb()
         });
 }
 
-bool TessarineTheme::themeListUnreachable()
+QString TessarineTheme::themeListNotice()
 {
-    return state().listUnreachable;
+    return state().listNotice;
 }
 
 bool TessarineTheme::isLoadingThemes()
@@ -757,6 +763,7 @@ void TessarineTheme::resetForTesting()
     state().themes.clear();
     state().listRequest.reset();
     state().errorText.clear();
+    state().listNotice.clear();
     state().blankResource = kDefaultBlankResource;
     ++state().generation;
 }

@@ -94,8 +94,9 @@ public:
     // and posts kThemesDownloadedNotification.
     static void loadThemesFromWeb();
     static bool isLoadingThemes();
-    // Whether the last list request failed to reach the service (the cached list stood in).
-    static bool themeListUnreachable();
+    // Why the last list request gave no list (the cached list stood in): the service could not be reached, or it
+    // answered with an error. Empty after a list.
+    static QString themeListNotice();
     static QString themeRequestErrorString();
     // Fills `registry` from a reply text: the array under `mainKey`. Answers whether the text was an object whose
     // `mainKey` is an array; bad elements are logged and skipped.
