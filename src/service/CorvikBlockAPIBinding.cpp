@@ -50,10 +50,17 @@ QUrl CorvikBlockAPIBinding::applyStartupConfiguration()
     }
     setAPIKey(qEnvironmentVariable("TESS_API_KEY"));
     setAPIPassword(qEnvironmentVariable("TESS_API_PASSWORD"));
-    // Against another web site (TESS_WEB_SITE_URL), posted documents and their short links live on that site: the
-    // addresses shown and shared are its own.
-    const QUrl site = ServiceWebSite::root();
-    if (site != QUrl(QString::fromLatin1(ServiceWebSite::kDefaultRoot))) {
+    // Posted documents and their short links live on the web site of the service talked to: the one TESS_WEB_SITE_URL
+    // names, else, against a service other than the built-in one, that service's own address. The built-in service
+    // keeps the built-in site and short-link host.
+    const QUrl builtInSite(QString::fromLatin1(ServiceWebSite::kDefaultRoot));
+    QUrl site = ServiceWebSite::root();
+    if (site == builtInSite && apiURL().host() != QUrl(QString::fromLatin1(kDefaultAPIURL)).host())
+        site = WebSiteRoots::acceptableRoot(apiURL());
+    if (site.isEmpty() || site == builtInSite) {
+        ZERI_TessarineModel::setPublishWebHost(builtInSite.host());
+        QVROpenRequest::setShortLinkHost(QString::fromLatin1(QVROpenRequest::kDefaultShortLinkHost));
+    } else {
         const QString host = site.port() == -1 ? site.host() : site.host() + u':' + QString::number(site.port());
         ZERI_TessarineModel::setPublishWebHost(host, site.scheme());
         QVROpenRequest::setShortLinkHost(host);

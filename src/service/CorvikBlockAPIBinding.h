@@ -25,9 +25,9 @@ public:
     static QUrl apiURL();
 
     // The start-up step: the built-in service address, unless TESS_API_URL names another, and the key and
-    // password from TESS_API_KEY and TESS_API_PASSWORD; a web site other than the built-in one (TESS_WEB_SITE_URL)
-    // also hosts the posted documents' addresses and short links. Returns the endpoint for the start-up log line
-    // (never the password).
+    // password from TESS_API_KEY and TESS_API_PASSWORD; the posted documents' addresses and short links follow the
+    // web site (TESS_WEB_SITE_URL), else the service when it is not the built-in one. Returns the endpoint for the
+    // start-up log line (never the password).
     static QUrl applyStartupConfiguration();
     static constexpr const char* kDefaultAPIURL = "https://api.tessarine.com";
 

@@ -31,7 +31,7 @@ namespace {
 
 QString& shortLinkHostSetting()
 {
-    static QString host = QStringLiteral("tssr.in");
+    static QString host = QString::fromLatin1(QVROpenRequest::kDefaultShortLinkHost);
     return host;
 }
 

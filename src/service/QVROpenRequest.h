@@ -104,7 +104,8 @@ public:
     };
     static std::optional<ParsedCue> parseCue(const QString& text);
 
-    // Host of the short-link service; "tssr.in" unless set.
+    // Host of the short-link service; kDefaultShortLinkHost unless set.
+    static constexpr const char* kDefaultShortLinkHost = "tssr.in";
     static QString shortLinkHost();
     static void setShortLinkHost(const QString& host);
     // "http://" + host + "/".

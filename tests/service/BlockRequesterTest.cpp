@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -512,6 +513,18 @@ TEST(ServiceAddress, AnotherWebSiteHostsThePostedAddressesAndShortLinks)
     EXPECT_EQ(alias->value, QStringLiteral("media-tour"));
     EXPECT_FALSE(QVROpenRequest::parseCue(QStringLiteral("http://127.0.0.1:9999/media-tour")));
     qunsetenv("TESS_WEB_SITE_URL");
+
+    // A service of one's own without a site named: its addresses are that service's; the built-in service's are the
+    // built-in site's and short-link host's.
+    for (const auto& [service, site, shortBase] :
+         {std::tuple{"http://127.0.0.1:8741/", "127.0.0.1:8741", "http://127.0.0.1:8741/"},
+          std::tuple{"", "www.tessarine.com", "http://tssr.in/"}}) {
+        qputenv("TESS_API_URL", service);
+        CorvikBlockAPIBinding::applyStartupConfiguration();
+        EXPECT_EQ(ZERI_TessarineModel::publishWebHost(), QString::fromLatin1(site)) << service;
+        EXPECT_EQ(QVROpenRequest::shortLinkBase(), QString::fromLatin1(shortBase)) << service;
+    }
+    qunsetenv("TESS_API_URL");
     ZERI_TessarineModel::setPublishWebHost(publishHost);
     QVROpenRequest::setShortLinkHost(shortHost);
 }
