@@ -494,15 +494,21 @@ void QVROpenRequest::onDownloadReply(const QString& text)
             return;
         }
         qCWarning(lcService) << "cannot open document" << m_parsed->value << reply.asError().message;
-        // The service knows the document but could not hand it over this time: asking again may well work.
-        const bool worthRetrying = reply.outcome == ServiceReply::Outcome::Failure && codeText != QLatin1String("400");
+        // A document the user may not see (another's private one) is refused for good: the service's own words say
+        // so. Otherwise the service knows the document but could not hand it over this time: asking again may well
+        // work.
+        const bool refused = codeText == QLatin1String("700");
+        const bool worthRetrying =
+            reply.outcome == ServiceReply::Outcome::Failure && codeText != QLatin1String("400") && !refused;
         // A string id the service does not know is named, so that a mistyped one shows as such.
         const QString unknownText = reply.outcome == ServiceReply::Outcome::NotFound && !byAlias
                                         ? UFM::TESSARINE_WITH_STRINGID_NOT_FOUND().arg(m_parsed->value)
                                         : notFoundText;
+        const QString refusal = reply.asError().message;
         fail(codeText == QLatin1String("400") ? SignInRequired : NotFound,
              worthRetrying ? notFoundText + QLatin1Char(' ') + UFM::PLEASE_TRY_OPENING_THE_TESSARINE_AGAIN()
-                           : unknownText);
+             : refused && !refusal.isEmpty() ? notFoundText + QLatin1Char('\n') + refusal
+                                             : unknownText);
         return;
     }
 

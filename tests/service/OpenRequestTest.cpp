@@ -422,6 +422,12 @@ TEST_F(OpenRequestTest, BadCuesEndWithAnErrorAndNoWindowLeftOpen)
     EXPECT_EQ(busy->error.message,
               QStringLiteral("There was an error downloading this Tessarine. Please try opening the Tessarine again."));
 
+    // Refused (another's private document), it is not worth a second try: the service's words say why.
+    m_service.injectReply(kGetByStringID, FakeHttpReply::serviceError(QStringLiteral("700"), QStringLiteral("No way")));
+    auto refused = open(QStringLiteral("nosuch3"), 137);
+    ASSERT_TRUE(waitForEnd(refused));
+    EXPECT_EQ(refused->error.message, UFM::ERROR_DOWNLOADING_TESSARINE() + QStringLiteral("\nNo way"));
+
     auto alias = open(QVROpenRequest::shortLinkBase() + "nosuchalias", 137);
     ASSERT_TRUE(waitForEnd(alias));
     EXPECT_EQ(alias->error.message, UFM::ERROR_DOWNLOADING_TESSARINE_ALIAS());
