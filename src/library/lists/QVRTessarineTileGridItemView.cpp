@@ -343,8 +343,8 @@ void QVRTessarineTileGridItemView::setParentMyTessarinesViewController(QVRMyTess
 void QVRTessarineTileGridItemView::showPicture()
 {
     const ZERI_qvdFilePackageMetadata& metadata = m_filePackage->metaData();
-    const QString path = m_filePackage->previewPictureFile();
-    if (!path.isEmpty() && QFileInfo::exists(path)) {
+    const QString path = TilePreviews::pictureOnDisk(*m_filePackage);
+    if (!path.isEmpty()) {
         m_imageView->setImagePath(path);
         return;
     }

@@ -1,7 +1,6 @@
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
@@ -12,6 +11,7 @@
 
 #include "controls/FloatingWindowCloser.h"
 #include "foundation/Tessutils.h"
+#include "library/lists/TilePreviews.h"
 #include "service/OpenFailureNotice.h"
 #include "service/QVROpenRequest.h"
 #include "storage/ZERI_qvdFilePackage.h"
@@ -38,8 +38,8 @@ public:
             return name.isEmpty() ? UFM::UNTITLED_TEXT() : name;
         }
         if (index.column() == 0 && role == Qt::DecorationRole) {
-            const QString path = package->previewPictureFile();
-            if (path.isEmpty() || !QFileInfo::exists(path))
+            const QString path = TilePreviews::pictureOnDisk(*package);
+            if (path.isEmpty())
                 return {};
             QImageReader reader(path);
             reader.setScaledSize(reader.size().scaled(QVROpenSavedTessarineView::kPreviewWidth,

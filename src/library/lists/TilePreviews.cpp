@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <QUrl>
 
 #include "library/LibraryLogging.h"
 #include "platform/MainThread.h"
@@ -13,6 +14,7 @@
 #include "storage/PackagePreviewPicture.h"
 #include "storage/PictureFetch.h"
 #include "storage/UntrustedAddresses.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "tessarine_data_model/FolderFilePackage.h"
 #include "tessarine_data_model/ModelDrawing.h"
@@ -296,6 +298,19 @@ void serveNext()
 }
 
 } // namespace
+
+QString TilePreviews::pictureOnDisk(ZERI_qvdFilePackage& package)
+{
+    const QString drawn = package.previewPictureFile();
+    if (!drawn.isEmpty() && QFileInfo::exists(drawn))
+        return drawn;
+    // A preview address is the service's: a local file is never shown for it.
+    const QUrl url(package.metaData().previewScreenshotURLString());
+    if (!UntrustedAddresses::isWebAddress(url))
+        return {};
+    const QString downloaded = ZERI_WebDownloader::cacheFilePathForUrl(url, package.assetsPath());
+    return !downloaded.isEmpty() && QFileInfo::exists(downloaded) ? downloaded : QString();
+}
 
 bool TilePreviews::needsPreview(const ZERI_qvdFilePackage& package)
 {

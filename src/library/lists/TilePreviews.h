@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <QString>
+
 class ZERI_qvdFilePackage;
 
 // The My Documents picture of a document kept on this computer: its first screen drawn by the screen preview
@@ -20,6 +22,9 @@ public:
     static constexpr int kPictureWidth = 464; // twice a tile's width
 
     static bool needsPreview(const ZERI_qvdFilePackage& package);
+    // The picture of the package on this computer, as its tile shows it: the one drawn here, else the service's
+    // once downloaded. Empty when there is neither (yet).
+    static QString pictureOnDisk(ZERI_qvdFilePackage& package);
     // Queues the package unless it is queued already or has an up-to-date picture. One asked for again while its
     // picture is being made is looked at once more when that is done: a picture carries the modification time of
     // the draft it was made from, so one made from a draft since replaced is not up to date.

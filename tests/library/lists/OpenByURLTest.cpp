@@ -1,4 +1,5 @@
 #include <QBuffer>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -7,6 +8,7 @@
 #include "ListsTestSupport.h"
 #include "library/lists/CategoryItem.h"
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
+#include "storage/ZERI_WebDownloader.h"
 #include "storage/ZERI_qvdFilePackage.h"
 #include "strings/UFM.h"
 #include "support/UserInput.h"
@@ -101,10 +103,18 @@ TEST_F(OpenByURL, TableListsPackagesKnownAtOpeningAndDoubleClickOpensOne)
     auto first = ZERI_qvdFilePackage::packageForNewModel(model);
     first->metaData().setTessarineName(QStringLiteral("Named"));
     auto second = ZERI_qvdFilePackage::packageForNewModel(library_test::makeSample(1));
+    // As it came from the service: the tile's picture is the service's, downloaded; the row shows it too.
+    const QUrl servicePicture(QStringLiteral("https://previews.example/first.jpg"));
+    first->metaData().setPreviewScreenshotURLString(servicePicture.toString());
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(ZERI_WebDownloader::cacheFilePathForUrl(servicePicture, first->assetsPath()), "JPG"));
     QPointer<QVR_OpenByURLWindowCotroller> window = QVR_OpenByURLWindowCotroller::showShared();
     QVROpenSavedTessarineView* table = window->savedTessarniesTable();
     ASSERT_EQ(table->displayedTessarinePackages().size(), 2u);
     QAbstractItemModel* items = table->tessarinesTable()->model();
+    const int firstRow = table->displayedTessarinePackages()[0] == first ? 0 : 1;
+    EXPECT_FALSE(items->index(firstRow, 0).data(Qt::DecorationRole).value<QImage>().isNull());
     QStringList shown{items->index(0, 1).data().toString(), items->index(1, 1).data().toString()};
     EXPECT_TRUE(shown.contains(QStringLiteral("Named")));
     EXPECT_TRUE(shown.contains(UFM::UNTITLED_TEXT()));
