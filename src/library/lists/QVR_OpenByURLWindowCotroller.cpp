@@ -1,5 +1,8 @@
 #include "library/lists/QVR_OpenByURLWindowCotroller.h"
 
+#include <functional>
+#include <utility>
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,7 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "controls/FloatingWindowCloser.h"
 #include "foundation/Tessutils.h"
@@ -59,6 +64,45 @@ QPointer<QVR_OpenByURLWindowCotroller>& sharedWindow()
     static QPointer<QVR_OpenByURLWindowCotroller> s_window;
     return s_window;
 }
+
+// Runs `then` once `window` is on screen, where its window manager put it: an alert opened over a window before
+// that would be centred on where the window was not yet, away from it.
+class WhenOnScreen : public QObject {
+public:
+    static void run(QWidget* window, std::function<void()> then)
+    {
+        QWindow* handle = window->windowHandle();
+        if (!handle || handle->isExposed()) {
+            then();
+            return;
+        }
+        handle->installEventFilter(new WhenOnScreen(handle, std::move(then)));
+    }
+
+private:
+    WhenOnScreen(QWindow* handle, std::function<void()> then)
+        : QObject(handle)
+        , m_then(std::move(then))
+    {
+        // A window manager that never shows it still gets its alert.
+        QTimer::singleShot(kLongestWaitMs, this, [this] { runOnce(); });
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, [this] { runOnce(); });
+        return false;
+    }
+    void runOnce()
+    {
+        if (auto then = std::exchange(m_then, nullptr))
+            then();
+        deleteLater();
+    }
+
+    static constexpr int kLongestWaitMs = 1000;
+    std::function<void()> m_then;
+};
 
 } // namespace
 
@@ -164,11 +208,15 @@ void QVR_OpenByURLWindowCotroller::openPressed()
             window->m_textField->setText(typed);
         // Chosen whole once the alert is answered (leaving the field for it drops a selection), so that typing
         // mends or replaces it.
-        OpenFailureNotice::tell(error, window, [window] {
-            if (window) {
-                window->m_textField->setFocus();
-                window->m_textField->selectAll();
-            }
+        WhenOnScreen::run(window, [window, error] {
+            if (!window)
+                return;
+            OpenFailureNotice::tell(error, window, [window] {
+                if (window) {
+                    window->m_textField->setFocus();
+                    window->m_textField->selectAll();
+                }
+            });
         });
     });
 }
