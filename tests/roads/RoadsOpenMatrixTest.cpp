@@ -94,8 +94,8 @@ protected:
         EXPECT_EQ(documentWindows().size(), 1);
         return window;
     }
-    // The home window in front and no document window, a while after an open failed; the message shown, if any
-    // (`told`: one must show).
+    // No document window, a while after an open by address failed; the message shown, if any (`told`: one must
+    // show).
     static QString expectWindowsAsBefore(bool told = false)
     {
         QTest::qWait(500);
@@ -110,8 +110,15 @@ protected:
             message = box->text();
             box->close();
         }
-        EXPECT_TRUE(waitFor([] { return QApplication::activeWindow() == application().listsWindow(); }, 5000))
-            << "the home window is not in front";
+        // Told why, the user is back in the Open Address window with what was typed; else in the home window.
+        EXPECT_TRUE(waitFor(
+            [told] {
+                QWidget* front = QApplication::activeWindow();
+                return front &&
+                       front == (told ? visibleTopLevel<QVR_OpenByURLWindowCotroller>() : application().listsWindow());
+            },
+            5000))
+            << "the window the user was in is not in front";
         return message;
     }
     static QVRTessarineListsWindowController* lists()
