@@ -21,5 +21,5 @@ public:
     virtual void setFinishedHandler(std::function<void()> handler) = 0;
 };
 
-// Makes the clip for a file; a file that cannot be played still gives a clip, which stays silent.
+// Makes the clip for a file; a file that cannot be played still gives a clip, which ends as soon as that is known.
 using QVOAudioClipFactory = std::function<std::unique_ptr<QVOAudioClip>(const QUrl& url)>;

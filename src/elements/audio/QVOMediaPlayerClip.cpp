@@ -15,7 +15,8 @@ QVOMediaPlayerClip::QVOMediaPlayerClip(const QUrl& url)
     QObject::connect(
         &m_player, &QMediaPlayer::mediaStatusChanged, &m_player,
         [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::EndOfMedia && m_finishedHandler)
+            // A file that turns out unplayable ends at once: its object must not show a sound that never comes.
+            if ((status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia) && m_finishedHandler)
                 m_finishedHandler();
         },
         Qt::QueuedConnection);

@@ -281,4 +281,22 @@ TEST(AudioControllerPlayback, ARealClipReportsProgressAndItsEndEvenWithoutAnOutp
     EXPECT_EQ(stops, std::vector<QString>{"short"});
     EXPECT_GT(lastProgress, 0.0f);
     EXPECT_EQ(controller.audioInfoForId("short"), nullptr);
+
+    // A picture under a sound's name, and a sound cut off in its header, stop as well rather than play forever.
+    QFile picture(dir.filePath("picture.m4a"));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(2000, 'x'));
+    picture.close();
+    QFile whole(dir.filePath("short.wav"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(dir.filePath("cut.wav"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(20));
+    cut.close();
+    for (const QString name : {"picture.m4a", "cut.wav"}) {
+        stops.clear();
+        controller.playAudioWithId(name, QUrl::fromLocalFile(dir.filePath(name)));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !stops.empty(); }, 15000)) << name.toStdString();
+        EXPECT_EQ(controller.audioInfoForId(name), nullptr) << name.toStdString();
+    }
 }
