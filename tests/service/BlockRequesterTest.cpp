@@ -479,6 +479,8 @@ TEST(ServiceAddress, PlainHttpOnlyForThisMachine)
 
 TEST(ServiceAddress, StartupConfigurationUsesHttpsByDefault)
 {
+    const QString publishHost = ZERI_TessarineModel::publishWebHost();
+    const QString shortHost = QVROpenRequest::shortLinkHost();
     qunsetenv("TESS_API_URL");
     EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration().scheme(), QStringLiteral("https"));
     qputenv("TESS_API_URL", "http://evil.example.com"); // refused: plain http to another host
@@ -486,6 +488,8 @@ TEST(ServiceAddress, StartupConfigurationUsesHttpsByDefault)
     qputenv("TESS_API_URL", "http://127.0.0.1:9");
     EXPECT_EQ(CorvikBlockAPIBinding::applyStartupConfiguration(), QUrl("http://127.0.0.1:9"));
     qunsetenv("TESS_API_URL");
+    ZERI_TessarineModel::setPublishWebHost(publishHost);
+    QVROpenRequest::setShortLinkHost(shortHost);
 }
 
 // Against a service of one's own, the windows show and open the addresses of that service's site.
