@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -790,8 +792,19 @@ TEST_F(CreatorFaultsRoad, APdfsChangeImageChangesItsPictureAndKeepsThePdf)
     QVR_InteractableViewHandler* handler = window->theArtBoard()->singleScreen()->interactionHandler();
     ASSERT_TRUE(handler);
     ASSERT_TRUE(waitFor([&] { return handler->isCropping() && handler->cropView()->isLoaded(); }, 5000));
+    // Crop mode keeps the screen to itself: nothing is pasted, selected or recoloured around it.
+    QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+    for (const QString& command :
+         {QStringLiteral("paste"), QStringLiteral("selectAll"), QStringLiteral("changeBackgroundColor")})
+        EXPECT_FALSE(chooseMenuItemEnabled(window, command)) << command.toStdString();
+    const int objects = int(shownScreen(window)->mixedMediaObjects().size());
+    click(window->theToolBarView()->insertButton());
+    EXPECT_FALSE(waitFor([] { return openedMenu<QVR_AddElementMenuViewController>() != nullptr; }, 500));
+    EXPECT_EQ(int(shownScreen(window)->mixedMediaObjects().size()), objects);
     UserInput::pressKey(window->theArtBoard()->theScrollView()->viewport(), Qt::Key_Escape);
     ASSERT_TRUE(waitFor([&] { return !handler->isCropping(); }, 5000));
+    EXPECT_TRUE(chooseMenuItemEnabled(window, QStringLiteral("paste")));
+    EXPECT_TRUE(chooseMenuItemEnabled(window, QStringLiteral("selectAll")));
     ASSERT_TRUE(chooseMenuItem(window, QStringLiteral("undo")));
     // The pictures cut from it to the frame may be made again; the PDF's own picture and placing come back.
     const auto withoutCuts = [](QJsonObject json) {

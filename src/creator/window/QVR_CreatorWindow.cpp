@@ -84,7 +84,9 @@ QVR_CreatorWindow::QVR_CreatorWindow(QWidget* parent)
     m_splitter = new QSplitter(Qt::Vertical, contentView());
     m_splitter->setChildrenCollapsible(true);
     m_canvas = new QVR_CreatorCanvasView(m_splitter);
-    m_canvas->setIsAddingContentProvider([this] { return isAddingContent(); });
+    // Nothing is inserted while content is being added or a crop is under way.
+    m_canvas->setIsAddingContentProvider(
+        [this] { return isAddingContent() || CreatorCropState::isCropping(theArtBoard()); });
     m_contentAddition = new QVRContentAdditionManager(this);
     m_contentAddition->setHostView(m_canvas);
     m_canvas->setContentAdditionManager(m_contentAddition);

@@ -243,6 +243,8 @@ private:
     void nudge(int dx, int dy, uint mask);
     // The dark panel shows or content is being added: the commands on objects and screens wait.
     bool commandsBlocked() const { return isDisplayingSheet() || isAddingContent(); }
+    // Crop mode keeps the screen to itself: what would add, select or recolour other things waits for its end.
+    bool editingBlocked() const;
     // The displayed screen, its flow (the document's first flow when no screen shows, so deleting the last
     // screen can still be undone), and whether undo and redo must wait.
     std::shared_ptr<ZERI_FlowScreenModel> displayedScreen() const;

@@ -94,12 +94,17 @@ bool QVR_CreatorWindow::undoBlocked() const
     return isAddingContent() || CreatorCropState::isCropping(theArtBoard()) || (sheetShown && sheetShown(this));
 }
 
+bool QVR_CreatorWindow::editingBlocked() const
+{
+    return commandsBlocked() || CreatorCropState::isCropping(theArtBoard());
+}
+
 // Clipboard.
 
 bool QVR_CreatorWindow::canPaste() const
 {
     const auto addition = CreatorContentAddition::shared();
-    if (commandsBlocked() || !addition || !displayedScreen())
+    if (editingBlocked() || !addition || !displayedScreen())
         return false;
     const QStringList& formats = ClipboardFormats::current();
     const QStringList supported = addition->supportedPasteboardTypes();
@@ -201,7 +206,7 @@ QString QVR_CreatorWindow::redoActionName() const
 bool QVR_CreatorWindow::canChangeBackgroundColor() const
 {
     const auto screen = displayedScreen();
-    return !commandsBlocked() && screen && screen->nearestParentItemOfClass<ZERI_FlowModel>();
+    return !editingBlocked() && screen && screen->nearestParentItemOfClass<ZERI_FlowModel>();
 }
 
 void QVR_CreatorWindow::performChangeBackgroundColor(uint)

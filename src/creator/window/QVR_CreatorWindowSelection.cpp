@@ -151,7 +151,7 @@ void QVR_CreatorWindow::performSendToBack(uint)
 bool QVR_CreatorWindow::canSelectAll() const
 {
     const auto* board = theArtBoard();
-    return !commandsBlocked() && shownHandler(this) && board && board->singleScreen();
+    return !editingBlocked() && shownHandler(this) && board && board->singleScreen();
 }
 
 void QVR_CreatorWindow::performSelectAll(uint)
