@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -351,6 +352,15 @@ TEST(SelectionFrame, TypingOnASelectedTextStartsEditingWithTheTypedKey)
     w.click(QPointF(200, 350));
     QTest::keyClick(w.board()->theScrollView(), Qt::Key_B, Qt::ControlModifier);
     EXPECT_FALSE(text->editable());
+
+    // Nor on a control of the window that holds the keyboard: Space there is the control's.
+    auto* button = new QPushButton(QStringLiteral("Set Link"), w.window);
+    button->show();
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_FALSE(text->editable());
+    delete button;
+    w.board()->theScrollView()->setFocus();
 
     QTest::keyClick(w.board()->theScrollView(), Qt::Key_A, {}, 0);
     EXPECT_TRUE(text->editable());

@@ -18,6 +18,7 @@
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_MixedMediaElementContainingView.h"
 #include "creator/interaction/QVR_InteractionModelUtils.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
 #include "creator/thumbnails/QVRThumbnailBarHost.h"
 #include "elements/text/TextEditingItem.h"
 #include "elements/views/QVR_AttributedTextMixedMediaElementView.h"
@@ -395,10 +396,21 @@ bool QVR_SelectedItemView::textFieldHasFocus() const
            qobject_cast<QAbstractSpinBox*>(focus);
 }
 
+bool QVR_SelectedItemView::controlHasFocus() const
+{
+    // Typing starts a text's editing from the canvas or the strip only: any other control keeps what is typed on
+    // it (Space presses a button or opens a colour well, a letter picks a font).
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_window || focus->window() != m_window->window())
+        return false;
+    const bool onCanvas = scene() && scene()->views().contains(qobject_cast<QGraphicsView*>(focus));
+    return !onCanvas && !qobject_cast<QVRThumbnailBar*>(focus);
+}
+
 bool QVR_SelectedItemView::handleTypedKey(QKeyEvent* key)
 {
     const auto views = selectedViews();
-    if (views.size() != 1 || !TextEditingItem::isTypedText(key) || textFieldHasFocus())
+    if (views.size() != 1 || !TextEditingItem::isTypedText(key) || textFieldHasFocus() || controlHasFocus())
         return false;
     auto* text = textViewOf(views.front());
     if (!text || text->editable())

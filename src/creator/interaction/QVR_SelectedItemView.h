@@ -127,6 +127,7 @@ signals:
 private:
     double magnification() const;
     bool textFieldHasFocus() const;
+    bool controlHasFocus() const;
     bool handleTypedKey(QKeyEvent* key);
 
     QPointer<QWidget> m_window;
