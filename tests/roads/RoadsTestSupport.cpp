@@ -112,17 +112,7 @@ std::vector<std::function<void()>>& beforeStart()
 // delegate goes, as when the user quits.
 class ApplicationEnd : public ::testing::Environment {
 public:
-    void TearDown() override
-    {
-        if (!runningApplication())
-            return;
-        QApplication::closeAllWindows();
-        runningApplication().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-        if (const auto ended = std::exchange(applicationEnded(), {}))
-            ended();
-    }
+    void TearDown() override { endApplication(); }
 };
 
 [[maybe_unused]] ::testing::Environment* const g_applicationEnd =
@@ -146,6 +136,18 @@ QVRAppDelegate& application()
         applicationJustStarted();
     }
     return *runningApplication();
+}
+
+void endApplication()
+{
+    if (!runningApplication())
+        return;
+    QApplication::closeAllWindows();
+    runningApplication().reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    if (const auto ended = std::exchange(applicationEnded(), {}))
+        ended();
 }
 
 bool applicationStarted()

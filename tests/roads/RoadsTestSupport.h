@@ -37,6 +37,9 @@ QVRAppDelegate& application();
 // Every address the application may contact, at `root` (a service on this machine); before application(), or
 // in a process of its own started after it (the environment carries it over).
 void pointServicesAt(const QUrl& root);
+// Ends the application while the QApplication still lives: its windows close and the delegate goes, as when the
+// user quits (after the last test, or at the end of a program driving it).
+void endApplication();
 // Runs `end` once the application has ended after the last test (a service it talked to may stop then).
 void atApplicationEnd(std::function<void()> end);
 
