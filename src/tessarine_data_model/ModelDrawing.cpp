@@ -244,7 +244,7 @@ QImage ModelImageCache::imageForAsset(const ZERI_ContentAsset& asset, bool mayDe
     return path.isEmpty() ? QImage() : imageForFile(path, mayDecode);
 }
 
-QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
+QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode, bool keep)
 {
     // stat() rather than QFileInfo's times: those go through local-time conversion, which is slower and not
     // free of shared state across threads.
@@ -268,6 +268,11 @@ QImage ModelImageCache::imageForFile(const QString& path, bool mayDecode)
         }
         if (!mayDecode)
             return {};
+        if (!keep) {
+            lock.unlock();
+            s_decodes.fetch_add(1);
+            return UNIImage::imageWithContentsOfFile(path).CGImage();
+        }
         // The same file asked for by many objects at once (a picture used a thousand times) is decoded once.
         if (const auto running = state.decoding.value(key)) {
             state.decoded.wait(lock, [&running] { return running->done; });
@@ -446,9 +451,10 @@ void ZERI_MMObject_Text::drawOnContext(QPainter* context, double scale, const QS
         return;
     if (croppedImageAsset() || retinaCroppedImageAsset()) {
         const ObjectPicture::Source source = ObjectPicture::choose(*this, scale);
-        const QImage picture = source.kind == ObjectPicture::Source::Cropped
-                                   ? ModelImageCache::imageForFile(source.path, mayDecodeImages(ignoreThreadSafety))
-                                   : QImage();
+        const QImage picture =
+            source.kind == ObjectPicture::Source::Cropped
+                ? ModelImageCache::imageForFile(source.path, mayDecodeImages(ignoreThreadSafety), false)
+                : QImage();
         if (!picture.isNull()) {
             ImageUtils::addImageToContext(context, target, picture);
             return;

@@ -25,7 +25,10 @@ public:
     // `mayDecode` false only a picture already decoded is returned (the main thread must not stall on a large
     // file). Null when there is no such file or it is no image (logged once per version of the file).
     static QImage imageForAsset(const ZERI_ContentAsset& asset, bool mayDecode);
-    static QImage imageForFile(const QString& path, bool mayDecode);
+    // With `keep` false a picture not decoded yet is read for this one use and not kept: a text's picture is small,
+    // quick to read and made anew at each edit of its text, so that an hour of typing would otherwise fill the
+    // cache with pictures drawn once.
+    static QImage imageForFile(const QString& path, bool mayDecode, bool keep = true);
     static void clear();
     // Files decoded since the process began, for tests that check sharing.
     static int decodesForTesting();

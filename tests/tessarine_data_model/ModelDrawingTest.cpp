@@ -400,10 +400,13 @@ TEST(ModelDrawing, TextDrawsInsideItsFrameOnlyOrExactlyItsCroppedPicture)
     QImage picture(300, 120, QImage::Format_RGB32);
     picture.fill(qRgb(10, 200, 10));
     picture.setPixel(7, 9, qRgb(1, 2, 3));
-    text->setCroppedImageAsset(assetForFile(writePicture(dir, "text.png", picture)));
+    const QString file = writePicture(dir, "text.png", picture);
+    text->setCroppedImageAsset(assetForFile(file));
     const QImage withPicture = ModelDrawing::renderScreen(*screen);
     EXPECT_EQ(withPicture.copy(100, 100, 300, 120).convertToFormat(QImage::Format_RGB32), picture);
     EXPECT_TRUE(blankOutside(withPicture, QRect(100, 100, 300, 120), qRgb(255, 255, 255)));
+    // Read for the drawing, not kept: a text's picture is made anew at each edit.
+    EXPECT_TRUE(ModelImageCache::imageForFile(file, false).isNull());
 }
 
 TEST(ModelDrawing, TextIsLaidOutAtSeventyTwoDotsPerInch)
