@@ -138,6 +138,9 @@ TEST(AddElementMenu, RowsReportTheirTypesAndAudioIsLogged)
     QVR_TableViewCellLikeView stranger;
     menu.tableViewCellLikeViewClicked(&stranger);
     EXPECT_EQ(recorder.types.size(), 8);
+    // The icons are drawn once, not again into the pixmap cache for each menu opened.
+    EXPECT_EQ(additionMenuIcon(QStringLiteral("source_image_icon")).cacheKey(),
+              additionMenuIcon(QStringLiteral("source_image_icon")).cacheKey());
 }
 
 TEST(AddShapeMenu, ButtonsSitInOneRowAndReportOnlyReleasesInside)

@@ -1,5 +1,7 @@
 #include "creator/addition/QVR_AddElementMenuViewController.h"
 
+#include <QGuiApplication>
+#include <QHash>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPointer>
@@ -80,7 +82,14 @@ void registerTheNib()
 
 QPixmap additionMenuIcon(const QString& name)
 {
-    return QIcon(QStringLiteral(":/creator/addition/%1.svg").arg(name)).pixmap(QSize(24, 24));
+    // Drawn once: each new QIcon would draw its artwork again into the application's pixmap cache under a key of its
+    // own, and a menu opened at every insertion would fill that cache with copies.
+    static auto* const drawn = new QHash<std::pair<QString, qreal>, QPixmap>; // outlives the application's end
+    const std::pair<QString, qreal> key{name, qApp->devicePixelRatio()};
+    auto found = drawn->find(key);
+    if (found == drawn->end())
+        found = drawn->insert(key, QIcon(QStringLiteral(":/creator/addition/%1.svg").arg(name)).pixmap(QSize(24, 24)));
+    return found.value();
 }
 
 const QList<int>& QVR_AddElementMenuViewController::rowTypes()
