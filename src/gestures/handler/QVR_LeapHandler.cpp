@@ -95,15 +95,22 @@ void QVR_LeapHandler::setHandlerView(QVR_LeapHandlerView* view)
 {
     if (view == m_handlerView)
         return;
-    detachHandlerView();
+    if (m_handlerView)
+        m_handlerView->detachFromWindow();
     delete m_handlerView.data();
     m_handlerView = view;
-    // A new overlay goes to the window in front at the next activation.
-    m_currentMainWindow = nullptr;
-    if (m_handlerView)
-        m_handlerView->setClosedWindowHandler([this] { detachHandlerView(); });
-    if (QWidget* front = QApplication::activeWindow())
-        keyWindowDidChange(front);
+    if (!m_handlerView)
+        return;
+    m_handlerView->setClosedWindowHandler([this] { detachHandlerView(); });
+    if (QWidget* window = currentMainWindow())
+        m_handlerView->attachToWindow(window);
+    else
+        keyWindowDidChange(QApplication::activeWindow());
+}
+
+QWidget* QVR_LeapHandler::currentMainWindow() const
+{
+    return m_currentMainWindow && m_currentMainWindow->isVisible() ? m_currentMainWindow.data() : nullptr;
 }
 
 bool QVR_LeapHandler::isCurrentlyTrackingACircle() const
@@ -282,10 +289,11 @@ void QVR_LeapHandler::postSwipeNotificationWithGesture(const std::shared_ptr<Lea
 
 void QVR_LeapHandler::keyWindowDidChange(QWidget* window)
 {
-    if (!window || window == m_currentMainWindow)
+    // Any other window (a lists window, a sheet, the tour) leaves the overlay, and the touches, where they are.
+    if (!window || window == m_currentMainWindow || !QVR_LeapUtils::shouldAttachLeapHandlerViewToWindow(window, false))
         return;
     m_currentMainWindow = window;
-    if (m_handlerView && QVR_LeapUtils::shouldAttachLeapHandlerViewToWindow(window, false))
+    if (m_handlerView)
         m_handlerView->attachToWindow(window);
 }
 

@@ -48,7 +48,9 @@ public:
     {
         return &m_counterClockwiseCircleGestureHandler;
     }
-    QWidget* currentMainWindow() const { return m_currentMainWindow; }
+    // Where the overlay lies and where touches act: the last creator or viewer window to become active, while it is
+    // shown; null when there is none.
+    QWidget* currentMainWindow() const;
 
     bool isCurrentlyTrackingASwipe() const { return m_currentSwipeID != -1; }
     bool isCurrentlyTrackingACircle() const;
@@ -75,7 +77,7 @@ public:
     void handleSwipeGesture(const std::shared_ptr<LeapSwipeGesture>& gesture);
     void postSwipeNotificationWithGesture(const std::shared_ptr<LeapSwipeGesture>& gesture, std::int32_t direction);
 
-    // Follows the active window (a window becoming key).
+    // Follows the active window (a window becoming key) when it is a creator or viewer window.
     void keyWindowDidChange(QWidget* window);
 
     static QString stringForState(int state);

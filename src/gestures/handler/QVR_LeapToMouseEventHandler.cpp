@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -30,7 +29,7 @@ bool canMovePointer()
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-QWindow* targetWindow(QWidget* window)
+QWindow* windowHandle(QWidget* window)
 {
     return window ? window->windowHandle() : nullptr;
 }
@@ -125,9 +124,14 @@ void QVR_LeapToMouseEventHandler::processZeroPointables()
         qCWarning(lcGestures) << "shouldn't be possible to get here!";
 }
 
+QWidget* QVR_LeapToMouseEventHandler::targetWindow() const
+{
+    return m_handler ? m_handler->currentMainWindow() : nullptr;
+}
+
 QPointF QVR_LeapToMouseEventHandler::getPointableCenter(const std::shared_ptr<LeapPointable>& pointable) const
 {
-    return QVR_LeapUtils::centerForPointable(pointable, m_currentInteractionBox, QApplication::activeWindow());
+    return QVR_LeapUtils::centerForPointable(pointable, m_currentInteractionBox, targetWindow());
 }
 
 bool QVR_LeapToMouseEventHandler::gestureTracked() const
@@ -140,8 +144,8 @@ void QVR_LeapToMouseEventHandler::simulateMouseDownWithPointable(const std::shar
     // A hand with 3 or more pointables may be swiping: no press.
     if (numberOfPointablesInFrame(m_lastProcessedFrame) > 2)
         return;
-    QWidget* window = QApplication::activeWindow();
-    if (!window || !targetWindow(window))
+    QWidget* window = targetWindow();
+    if (!windowHandle(window))
         return;
     // A release still owed (held back during a gesture) goes first, so the button is never pressed twice.
     if (m_buttonDown && m_pendingRelease && m_pressedWindow)
@@ -179,7 +183,7 @@ void QVR_LeapToMouseEventHandler::postPendingReleaseIfIdle()
 
 void QVR_LeapToMouseEventHandler::postButtonEvent(bool press, QWidget* window, const QPointF& point)
 {
-    QWindow* target = targetWindow(window);
+    QWindow* target = windowHandle(window);
     if (!target)
         return;
     const QPointF global = window->mapToGlobal(point);
@@ -195,8 +199,8 @@ void QVR_LeapToMouseEventHandler::postButtonEvent(bool press, QWidget* window, c
 void QVR_LeapToMouseEventHandler::postScrollWheelEventFromPointable(const std::shared_ptr<LeapPointable>& from,
                                                                     const std::shared_ptr<LeapPointable>& to)
 {
-    QWidget* window = QApplication::activeWindow();
-    QWindow* target = targetWindow(window);
+    QWidget* window = targetWindow();
+    QWindow* target = windowHandle(window);
     if (!target)
         return;
     const QPointF a = getPointableCenter(from);

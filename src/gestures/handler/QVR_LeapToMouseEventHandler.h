@@ -13,7 +13,8 @@ class LeapPointable;
 class QVR_LeapHandler;
 class QWidget;
 
-// Turns the frontmost finger or tool into mouse input for the active window: entering the touch zone presses the
+// Turns the frontmost finger or tool into mouse input for the window the pointer overlay lies over (the handler's
+// current main window, a creator or viewer window, whichever window is active): entering the touch zone presses the
 // left button where it points, leaving it releases the button, moving while touching scrolls. The events are
 // posted to the window's QWindow, so Qt delivers them to the widget under the point like real input; the pointer
 // is moved there first where the platform allows it (not on Wayland). Nothing reaches other applications.
@@ -28,7 +29,7 @@ public:
     enum Zone : std::int32_t { ZoneNone = 0, ZoneHovering = 1, ZoneTouching = 2 };
     enum Change : std::int32_t { NoChange = 0, Press = 1, Release = 2 };
 
-    // `handler` is asked whether a gesture is tracked; null: never.
+    // `handler` is asked whether a gesture is tracked and which window touches act in; null: never, none.
     explicit QVR_LeapToMouseEventHandler(QVR_LeapHandler* handler = nullptr);
 
     void processLeapFrame(const std::shared_ptr<LeapFrame>& frame);
@@ -49,7 +50,7 @@ public:
     void simulateMouseUpWithPointable(const std::shared_ptr<LeapPointable>& pointable);
     void postScrollWheelEventFromPointable(const std::shared_ptr<LeapPointable>& from,
                                            const std::shared_ptr<LeapPointable>& to);
-    // The pointable's point in the active window's client area.
+    // The pointable's point in the client area of the window touches act in.
     QPointF getPointableCenter(const std::shared_ptr<LeapPointable>& pointable) const;
 
     // The number given to the next button event; starts at 1 and rises with each one posted.
@@ -58,6 +59,7 @@ public:
 
 private:
     bool gestureTracked() const;
+    QWidget* targetWindow() const;
     void postButtonEvent(bool press, QWidget* window, const QPointF& point);
 
     QVR_LeapHandler* m_handler = nullptr;

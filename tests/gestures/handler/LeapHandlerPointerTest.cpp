@@ -205,6 +205,27 @@ TEST_F(LeapHandlerPointer, TouchingMovesScrollAndAVanishingFingerReleasesWhereIt
     EXPECT_FALSE(button->isDown());
 }
 
+TEST_F(LeapHandlerPointer, TouchesActInTheWindowTheOverlayLiesOverWhicheverIsActive)
+{
+    QWidget* viewer = viewerWithButton();
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    auto* lists = new QWidget;
+    lists->resize(kWindowSize);
+    QVRWindowManager::sharedInstance().addManagedWindow(lists);
+    InputRecorder listsInput;
+    QVR_LeapHandler& handler = startWithOverlay(
+        {event("connect"), hovering({100, 75}), touching({100, 75}), touching({100, 95}), hovering({100, 95})});
+    activate(lists);
+    lists->windowHandle()->installEventFilter(&listsInput);
+    ASSERT_EQ(handler.handlerView()->parentWidget(), viewer);
+    step(4);
+    EXPECT_TRUE(listsInput.inputs.empty()) << "nothing reaches the window in front without the overlay";
+    EXPECT_EQ(input.count(QEvent::MouseButtonPress), 1);
+    EXPECT_EQ(input.count(QEvent::Wheel), 1);
+    EXPECT_EQ(clicked.count(), 1);
+    delete lists;
+}
+
 TEST_F(LeapHandlerPointer, TheOverlayFollowsCreatorAndViewerWindowsAndOutlivesThem)
 {
     QWidget* creator = activate(QVRWindowManager::sharedInstance().makeCreatorWindow());
