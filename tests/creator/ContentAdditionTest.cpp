@@ -1071,6 +1071,12 @@ TEST(CanvasContentCommands, NewGalleriesAreOneStepAndOnlyGalleriesAreEdited)
     EXPECT_EQ((*image)->frame(), QRectF(600, 500, 100, 100));
     EXPECT_FALSE((*image)->existingGalleryAssetManager());
 
+    // A gallery edited is selected again once the editor goes, cancelled too.
+    canvas->editGalleryObject(gallery);
+    EXPECT_TRUE(selectedOnShownBoard(f).empty());
+    canvas->galleryEditorEndedEditing(true, workingCopy());
+    EXPECT_EQ(selectedOnShownBoard(f), std::vector<Proxy>{gallery});
+
     // A cancel is logged and adds nothing.
     canvas->addElementMenuSelectionMadeWithType(3);
     canvas->galleryEditorEndedEditing(true, workingCopy());

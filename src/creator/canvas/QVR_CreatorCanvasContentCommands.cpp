@@ -603,6 +603,10 @@ void QVR_CreatorCanvasView::galleryEditorEndedEditing(bool cancelled,
                            {{QStringLiteral("Type"),
                              cancelled ? QStringLiteral("Gallery Edit Canceled") : QStringLiteral("Gallery Edited")}},
                            screen ? screen->tessarineModel() : nullptr);
+    // The gallery edited is selected again, with the keyboard, rather than the keyboard falling to the window's
+    // first control as the sheet goes.
+    if (edited && screen && (*edited)->parentFlowScreenModel() == screen)
+        selectOnShownScreen(this, {edited});
     if (cancelled || !workingCopy)
         return;
     if (edited) {
