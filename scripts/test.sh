@@ -39,6 +39,9 @@ TEST_HOME="$(mktemp -d /tmp/tess-tests-XXXXXX)"
 trap 'rm -rf "$TEST_HOME"' EXIT
 export HOME="$TEST_HOME/home" XDG_CONFIG_HOME="$TEST_HOME/config" XDG_DATA_HOME="$TEST_HOME/data"
 export XDG_CACHE_HOME="$TEST_HOME/cache" XDG_RUNTIME_DIR="$TEST_HOME/runtime"
+# Temporary folders as well: what a test process killed on its time limit leaves goes with the rest. (Not a
+# folder further down: the single-instance socket's path, in a test's child process, must stay short.)
+export TMPDIR="$TEST_HOME"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 

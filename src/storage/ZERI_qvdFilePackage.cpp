@@ -296,6 +296,9 @@ QStringList ZERI_qvdFilePackage::damagedPackageFolders()
 
 void ZERI_qvdFilePackage::resetForTesting()
 {
+    // Writes still queued land first: a test removes the packages' folders next, and a write landing meanwhile
+    // would keep a folder from going.
+    waitForDraftWrites();
     packageList() = PackageList();
 }
 

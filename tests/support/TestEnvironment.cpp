@@ -34,6 +34,9 @@ void TestEnvironment::isolateUserFolders()
         {"XDG_DATA_HOME", "data"},
         {"XDG_CACHE_HOME", "cache"},
         {"XDG_RUNTIME_DIR", "runtime"},
+        // Temporary folders too, the children's roots among them: a folder a test could not remove (a late
+        // write into it, a child killed) goes with this one when the process ends.
+        {"TMPDIR", "tmp"},
     };
     for (const auto& f : folders) {
         const QString path = base + QLatin1Char('/') + QLatin1String(f.folder);

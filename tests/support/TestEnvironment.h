@@ -6,13 +6,14 @@
 
 namespace TestEnvironment {
 
-// Root of this test process's private folders (HOME, XDG config/data/cache/runtime).
+// Root of this test process's private folders (HOME, XDG config/data/cache/runtime, TMPDIR).
 QString root();
 
 // Folder of the calling suite's golden files (tests/<folder>/data), from TESS_TEST_DATA_DIR.
 QString dataDir();
 
-// Points HOME and the XDG folders at a fresh temporary folder so no test touches the user's files.
+// Points HOME, the XDG folders and TMPDIR at a fresh temporary folder, removed when the process ends, so that no
+// test touches the user's files or leaves any behind.
 void isolateUserFolders();
 
 struct ChildRun {
