@@ -8,14 +8,27 @@
 #   --with-desktop-plugins   first installs the GStreamer plugin sets a desktop often has beside ours (an office
 #                            suite brings them), which the tests must not depend on: gstreamer1.0-plugins-bad and
 #                            gstreamer1.0-plugins-ugly. They stay installed afterwards.
+#   --without-desktop-plugins
+#                            runs as on a machine with only the README's GStreamer plugins, whatever else is
+#                            installed, and uninstalls nothing: GStreamer is pointed at a folder of links to the
+#                            plugins of the core, gstreamer1.0-plugins-base, -good and -libav, with a registry of its
+#                            own.
 set -uo pipefail
-if [ "${1:-}" = --with-desktop-plugins ]; then
+SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+PLUGINS=""
+case "${1:-}" in
+--with-desktop-plugins)
     shift
     SUDO=""
     if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly || exit 1
-fi
-SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    ;;
+--without-desktop-plugins)
+    shift
+    bash "$SOURCE/scripts/install-deps.sh" || exit 1
+    PLUGINS=yes
+    ;;
+esac
 COMMIT="$(git -C "$SOURCE" rev-parse HEAD)"
 if [ -n "$(git -C "$SOURCE" status --porcelain --untracked-files=no)" ]; then
     echo "note: uncommitted changes in $SOURCE are not in the clone" >&2
@@ -24,6 +37,20 @@ fi
 WORK="$(mktemp -d /tmp/tess-fresh-clone-XXXXXX)"
 if [ "${TESS_KEEP_CLONE:-0}" != 1 ]; then
     trap 'rm -rf "$WORK"' EXIT
+fi
+if [ -n "$PLUGINS" ]; then
+    PLUGINS="$WORK/gstreamer-plugins"
+    mkdir -p "$PLUGINS"
+    for package in libgstreamer1.0-0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav; do
+        files="$(dpkg -L "$package" | grep '/gstreamer-1.0/[^/]*\.so$')" || {
+            echo "no GStreamer plugins listed for $package" >&2
+            exit 1
+        }
+        for file in $files; do ln -sf "$file" "$PLUGINS/"; done
+    done
+    unset GST_PLUGIN_PATH GST_PLUGIN_PATH_1_0
+    export GST_PLUGIN_SYSTEM_PATH_1_0="$PLUGINS" GST_REGISTRY_1_0="$WORK/gstreamer-registry.bin"
+    echo "GStreamer sees only the $(ls "$PLUGINS" | wc -l) plugins of the core, base, good and libav sets"
 fi
 CLONE="$WORK/tessarine"
 LOG="$WORK/test.log"
