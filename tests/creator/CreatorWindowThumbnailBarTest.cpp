@@ -353,6 +353,22 @@ TEST(CreatorWindowThumbnailBar, RightSelectsTheNextScreenUnlessAnObjectIsSelecte
     EXPECT_EQ(w.bar->currentIndex(), 1);
     EXPECT_EQ(w.window->currentIndex(), 1);
 
+    // From the canvas as from the strip; the keyboard and its ring go on to the canvas of the screen shown.
+    const auto canvas = [&] { return w.window->theArtBoard()->theScrollView(); };
+    canvas()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(canvas(), Qt::Key_Right);
+    EXPECT_EQ(w.window->currentIndex(), 2);
+    EXPECT_TRUE(canvas()->hasFocus());
+    const auto ringShown = [&] {
+        QApplication::processEvents();
+        const QColor edge = canvas()->viewport()->grab().toImage().pixel(1, 40);
+        return edge.blue() > 150 && edge.red() < 150;
+    };
+    EXPECT_TRUE(ringShown());
+    QTest::keyClick(canvas(), Qt::Key_Left);
+    EXPECT_EQ(w.window->currentIndex(), 1);
+    w.bar->setFocus();
+
     QVR_CreatorSingleScreen* single = w.window->currentlyDisplayedSingleScreen();
     single->buildMixedMediaObjectViews();
     single->setSelectionsForMixedMediaObjects({shape});
@@ -360,4 +376,14 @@ TEST(CreatorWindowThumbnailBar, RightSelectsTheNextScreenUnlessAnObjectIsSelecte
     QTest::keyClick(w.bar, Qt::Key_Right);
     EXPECT_EQ(w.bar->currentIndex(), 1) << "the selected object moves instead";
     EXPECT_EQ((*shape)->frame(), QRectF(101, 100, 100, 100));
+
+    // The ring comes back with the keyboard after a sheet (another window) or a menu had it.
+    canvas()->setFocus(Qt::TabFocusReason);
+    for (Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(canvas(), &out);
+        QFocusEvent in(QEvent::FocusIn, reason);
+        QApplication::sendEvent(canvas(), &in);
+        EXPECT_TRUE(ringShown()) << reason;
+    }
 }

@@ -14,6 +14,9 @@
 
 #include "creator/canvas/QVR_CreatorSingleScreen.h"
 #include "creator/canvas/QVR_SingleScreenArtBoardView.h"
+#include "creator/thumbnails/QVRThumbnailBar.h"
+#include "creator/window/QVR_CreatorWindow.h"
+#include "controls/PanelFocusReturn.h"
 #include "platform/NotificationCenter.h"
 
 const QString QVR_ArtBoardScrollView::kContentViewBoundsDidChangeNotification =
@@ -111,6 +114,25 @@ void QVR_ArtBoardScrollView::mousePressEvent(QMouseEvent* event)
     QGraphicsView::mousePressEvent(event);
 }
 
+void QVR_ArtBoardScrollView::keyPressEvent(QKeyEvent* event)
+{
+    auto* creator = qobject_cast<QVR_CreatorWindow*>(window());
+    QVRThumbnailBar* strip = creator ? creator->theThumbnailBarView() : nullptr;
+    const bool ring = m_keyboardFocusShown; // the step hides this canvas, taking its keyboard
+    if (!strip || (event->modifiers() & ~Qt::KeypadModifier) || creator->hasSelectedObjects() ||
+        !strip->stepSelectionWithArrow(event)) {
+        QGraphicsView::keyPressEvent(event);
+        return;
+    }
+    QVR_SingleScreenArtBoardView* shown = creator->theArtBoard();
+    QVR_ArtBoardScrollView* next = shown ? shown->theScrollView() : nullptr;
+    if (!next || next == this)
+        return;
+    PanelFocusReturn::giveKeyboardTo(next);
+    next->m_keyboardFocusShown = ring && next->hasFocus();
+    next->viewport()->update();
+}
+
 void QVR_ArtBoardScrollView::scrollContentsBy(int dx, int dy)
 {
     QGraphicsView::scrollContentsBy(dx, dy);
@@ -157,7 +179,9 @@ void QVR_ArtBoardScrollView::paintEvent(QPaintEvent* event)
 void QVR_ArtBoardScrollView::focusInEvent(QFocusEvent* event)
 {
     QGraphicsView::focusInEvent(event);
-    m_keyboardFocusShown = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    const bool returning = std::exchange(m_ringOnReturn, false) && event->reason() != Qt::MouseFocusReason;
+    m_keyboardFocusShown =
+        returning || event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     if (m_keyboardFocusShown)
         viewport()->update();
     const QPointer<QGraphicsObject> before = std::exchange(m_focusItemBefore, nullptr);
@@ -172,6 +196,9 @@ void QVR_ArtBoardScrollView::focusOutEvent(QFocusEvent* event)
     if (auto* item = scene() ? dynamic_cast<QGraphicsObject*>(scene()->focusItem()) : nullptr)
         m_focusItemBefore = item;
     QGraphicsView::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    m_ringOnReturn = m_keyboardFocusShown && (reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason ||
+                                              reason == Qt::ActiveWindowFocusReason);
     if (std::exchange(m_keyboardFocusShown, false))
         viewport()->update();
 }

@@ -39,6 +39,8 @@ private:
 class QVRThumbnailBar : public SingleRowCollectionView {
     Q_OBJECT
 public:
+    // Left and Right move the selection one screen (the first screen when none is selected); true when taken.
+    bool stepSelectionWithArrow(QKeyEvent* event);
     static const QString kAddScreenImageName;   // "flowScreen_add-screen"
     static const QString kObjectPasteboardType; // "com.tessarine.mixedMediaObjectPasteboardType"
     static constexpr int kScrollDelayMilliseconds = 300;
@@ -93,8 +95,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    // Left and Right move the selection one screen (the first screen when none is selected); true when taken.
-    bool stepSelectionWithArrow(QKeyEvent* event);
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
