@@ -18,8 +18,8 @@ QVOMediaPlayerClip::QVOMediaPlayerClip(const QUrl& url)
             // A file that turns out unplayable ends at once: its object must not show a sound that never comes.
             // Without a decoder for it, the media back end may load such a file as a stream with no sound in it
             // rather than call it invalid, so a loaded file without sound ends too.
-            const bool silent = (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
-                                !m_player.hasAudio();
+            const bool silent =
+                (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) && !m_player.hasAudio();
             if ((status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia || silent) &&
                 m_finishedHandler)
                 m_finishedHandler();
